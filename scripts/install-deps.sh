@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what Scrivane needs to build, test and look at its output on a
+# Debian 12 machine. Safe to run again: only missing packages are installed.
+set -euo pipefail
+PACKAGES=(g++ cmake ninja-build libgtest-dev libbenchmark-dev qt6-base-dev
+  fonts-liberation2 fonts-dejavu-core poppler-utils xvfb xauth imagemagick xdotool)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,5 @@
+#include <cstdio>
+int main() {
+  std::puts("usage: scrivane-print");
+  return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// A font as a plain value: what the settings describe and the page canvas
+// draws with. Sizes are in points; the canvas turns them into device pixels.
+#include <QString>
+#include <cstdint>
+
+namespace scrivane {
+
+// Style bits as stored in the settings (bit 0 bold, bit 1 italic); underline
+// is never stored but the section font of the unit listing needs it.
+enum FontStyleBits : int { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4 };
+
+// A Windows colour reference: 0x00BBGGRR (red in the low byte).
+using ColorRef = std::uint32_t;
+
+struct FontSpec {
+  QString face = QStringLiteral("Arial");
+  int pointSize = 10;
+  int style = 0;      // FontStyleBits
+  ColorRef color = 0; // 0x00BBGGRR
+
+  bool bold() const { return style & StyleBold; }
+  bool italic() const { return style & StyleItalic; }
+  bool underline() const { return style & StyleUnderline; }
+  friend bool operator==(const FontSpec &, const FontSpec &) = default;
+};
+
+// Colour, size, face (exact) and style: the attributes the printer font is
+// compared by before it is replaced.
+inline bool FontsEqual(const FontSpec &a, const FontSpec &b) { return a == b; }
+
+}  // namespace scrivane

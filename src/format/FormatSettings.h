@@ -1,0 +1,115 @@
+#pragma once
+// Every format option, named by its key in scrivn.ini, plus what is derived
+// from the options and shared by all renderers.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "format/FontSpec.h"
+
+namespace scrivane {
+
+class IniFile;
+
+// Lengths in inches resolved from the length indices.
+struct PageLengths {
+  double Top = 0.0;
+  double Bottom = 0.0;
+  double Left = 0.0;
+  double Right = 0.0;
+  double Indent = 0.0;
+};
+
+struct FormatSettings {
+  // [Fonts]
+  QString BName = QStringLiteral("Arial");
+  int BSize = 10;
+  int BStyle = 0;
+  ColorRef BColor = 0;
+  QString HName = QStringLiteral("Arial");
+  int HSize = 10;
+  int HStyle = 0;
+  ColorRef HColor = 0;
+  int RStyle = 1;
+  int RColor = 0;
+  int CStyle = 2;
+  int CColor = 0;
+  int MStyle = 0;
+  int MColor = 0;
+  int LStyle = 0;
+  int LColor = 0;
+  // [Margins] (length indices, see ResolveLengths)
+  int Top = 5;
+  int Bottom = 5;
+  int Left = 0;
+  int Right = 5;
+  int Space = 0;
+  int Indent = 1;
+  int Equal = 1;
+  // [Header] / [Footer]
+  int Line1A = 0;
+  int Line1B = 0;
+  int Line1C = 0;
+  int Border = 0;
+  int Line3B = 0;
+  int Line3C = 0;
+  // [Main]
+  int Style = 0;
+  int Hint = 1;
+  int Measure = 0;
+  int Reserve = 0;
+  // [Switch]
+  int LineNo = 0;
+  int Blocks = 0;
+  int Auto = 0;
+  int Header = 0;
+  int Footer = 0;
+  int Title = 0;
+  int Path1 = 0;
+  int Path2 = 0;
+  int Spacer = 0;
+  int Lower = 0;
+  int Bold = 0;
+  int Names = 0;
+  int Begins = 0;
+  int Include = 0;
+  // [Image]
+  int Print = 0;
+  int Align = 0;
+  // [Title] Title1..Title8 (8-bit texts, at most 35 characters each)
+  QByteArray Title1, Title2, Title3, Title4, Title5, Title6, Title7, Title8;
+  // [Owner] (at most 40 characters; read, never written)
+  QByteArray User = QByteArrayLiteral("Scrivane");
+
+  // Not saved: starts every run as the 78 initial words, sorted, lower case.
+  QList<QByteArray> ReserveWords = InitialReserveWords();
+
+  // The seven derived fonts, computed from the members above.
+  FontSpec BaseFont() const;
+  FontSpec HeaderFont() const;
+  FontSpec ReserveFont() const;
+  FontSpec CommentFont() const;
+  FontSpec MessageFont() const;
+  FontSpec LineFont() const;
+  FontSpec ProcFont() const;
+
+  // Reads every persisted member (defaults for what is missing or garbled).
+  void LoadFromIni(const IniFile &ini);
+  // Writes every persisted member except User; unknown keys are untouched.
+  void SaveToIni(IniFile &ini) const;
+
+  // Lengths in inches. An index without an entry in the current unit takes
+  // the nearest valid entry (the stored index is left as it is).
+  PageLengths ResolveLengths() const;
+
+  QByteArray *TitleField(int oneBased);
+  const QByteArray *TitleField(int oneBased) const;
+
+  static QList<QByteArray> InitialReserveWords();
+  friend bool operator==(const FormatSettings &, const FormatSettings &) = default;
+};
+
+// Colour index 0..15 to a colour reference; anything else gives black.
+ColorRef ColorFromIndex(int index);
+
+}  // namespace scrivane

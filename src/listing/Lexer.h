@@ -1,0 +1,69 @@
+#pragma once
+// The source line lexer: NormaliseLine when a file is read, and the word
+// scanner that classes each word of a listing line while it is laid out.
+// Text is 8-bit (Windows-1252) and kept as bytes.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <vector>
+
+namespace scrivane {
+
+struct FormatSettings;
+
+enum class TokenClass : int {
+  Plain = 0,
+  Reserved = 1,
+  Comment = 2,
+  Message = 3,
+  Section = 4,
+  ProcName = 5,
+};
+
+// One word of the line being laid out. The whole word is kept: the listing
+// prints long identifiers and strings in full.
+struct LineWord {
+  QByteArray Text;
+  TokenClass Kind = TokenClass::Plain;
+};
+
+// Every line ends with this sentinel word; it is never printed.
+inline constexpr char kSentinelWord[] = "```";
+// The page-break directive after normalisation.
+inline constexpr char kNewPageMarker[] = "@@@@@";
+
+// Comment and string state, carried from word to word; the brace and
+// parenthesis-star flags also from line to line and page to page.
+struct ScanState {
+  bool InBraceComment = false;
+  bool InParenComment = false;
+  bool InString = false;
+  bool InLineComment = false;
+  friend bool operator==(const ScanState &, const ScanState &) = default;
+};
+
+// The layout rules that run on code words (indentation and block diagram);
+// the lexer calls them between the comment tests and the reserved-word test.
+class CodeWordRules {
+ public:
+  virtual ~CodeWordRules() = default;
+  // words: the whole line; index: the code word; trimmedLine: the listing
+  // line without surrounding blanks.
+  virtual void OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine) = 0;
+};
+
+QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayView replacement);
+// The 30 replacement steps, in order; byte-for-byte the design's result.
+QByteArray NormaliseLine(const QByteArray &line);
+// Cuts a listing line into words (empty words included) and appends the sentinel.
+std::vector<LineWord> SplitWords(QByteArrayView line);
+// Classes words[index]; rules may be null.
+void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine,
+                  ScanState &state, const FormatSettings &settings, CodeWordRules *rules);
+// Convenience for a whole line: InLineComment cleared first, InString after.
+void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, ScanState &state,
+                  const FormatSettings &settings, CodeWordRules *rules);
+
+bool IsReservedCandidate(QByteArrayView lowerWord);
+bool IsSectionWord(QByteArrayView lowerWord);
+
+}  // namespace scrivane

@@ -1,0 +1,41 @@
+#pragma once
+// The unit source listing: the page events of the unit listing's print job.
+#include <QByteArray>
+#include <QDateTime>
+
+#include "print/PageInfo.h"
+
+namespace scrivane {
+
+struct FormatSettings;
+struct ProjectModel;
+
+class UnitListing {
+ public:
+  UnitListing(ProjectModel &model, const FormatSettings &settings);
+  ~UnitListing();
+
+  // Date and time the furniture prints; fixed by tests, "now" otherwise.
+  void SetClock(const QDateTime &now);
+
+  // Clears ListingLines, SelectedOnly and the carried state; sets the
+  // header names from the model's paths.
+  void ResetListingState();
+  bool SelectedOnly = false;
+  QByteArray UnitNameText;
+  QByteArray ProjectNameText;
+
+  void BeginPrint(PageInfoPtr &Info);
+  void PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas);
+  void EndPrint(PageInfoPtr &Info);
+  // The three events bound to this listing.
+  PrintEvents Events();
+
+ private:
+  struct State;
+  ProjectModel &model_;
+  const FormatSettings &settings_;
+  State *state_;
+};
+
+}  // namespace scrivane

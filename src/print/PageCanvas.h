@@ -1,0 +1,73 @@
+#pragma once
+// The page handlers' only drawing surface. One handler draws a page on the
+// printer, into the preview, or only measures it (pagination), depending on
+// the mode alone; text is measured on the printer in every mode.
+#include <QByteArray>
+#include <QImage>
+#include <QPoint>
+#include <stdexcept>
+#include <string>
+
+#include "print/PageDevice.h"
+
+namespace scrivane {
+
+class PreviewException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class CanvasMode : int { Display = 0, Printer = 1, Measure = 2 };
+
+class TSpecialCanvas {
+ public:
+  // A new canvas is in printer mode with no surface until a Set...Mode call.
+  explicit TSpecialCanvas(PageDevice &printer);
+
+  void ReadDeviceMetrics();
+  void SetDisplayMode(DrawSurface *displayCanvas);
+  void SetPrinterMode(DrawSurface *printerCanvas);
+  void SetMeasureMode();
+
+  // Page metrics (device pixels).
+  int PageWidth = 0;
+  int PageHeight = 0;
+  int PixelsPerInchX = 0;
+  int PixelsPerInchY = 0;
+  int OffsetX = 0;
+  int OffsetY = 0;
+  int PrintableRight = 0;
+  int PrintableBottom = 0;
+  CanvasMode Mode = CanvasMode::Printer;
+
+  // A handler may change Font, Pen and Brush directly: every drawing call
+  // uses their values as they stand at that moment.
+  FontSpec Font;
+  PenSpec Pen;
+  BrushSpec Brush;
+
+  // Rounds halves to the even neighbour.
+  int ToDeviceX(float inches) const;
+  int ToDeviceY(float inches) const;
+
+  void SetFont(const FontSpec &font);
+  int TextWidth(QByteArrayView text);
+  int TextHeight(QByteArrayView text);
+  void TextOut(int x, int y, QByteArrayView text);
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  void Rectangle(int x1, int y1, int x2, int y2);
+  void StretchDraw(const QRect &rect, const QImage &graphic);
+
+  QPoint PenPosition() const { return penPosition_; }
+  DrawSurface *Surface() const { return surface_; }
+  PageDevice &Printer() const { return printer_; }
+
+ private:
+  void CheckFont() const;
+  PageDevice &printer_;
+  DrawSurface *surface_ = nullptr;  // borrowed; null in measure mode
+  QPoint penPosition_;
+};
+
+}  // namespace scrivane

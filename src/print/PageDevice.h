@@ -1,0 +1,77 @@
+#pragma once
+// The platform side of the page canvas: what the printer is (its metrics and
+// how it measures text) and where drawing lands (printer, screen, recorder).
+// All coordinates are printer device pixels from the physical corner of the
+// sheet; y of a text call is the top of the text cell, as on the printer.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QImage>
+#include <QRect>
+
+#include "format/FontSpec.h"
+
+namespace scrivane {
+
+struct DeviceMetrics {
+  int PageWidth = 0;        // physical sheet width, device pixels
+  int PageHeight = 0;       // physical sheet height, device pixels
+  int PixelsPerInchX = 600;
+  int PixelsPerInchY = 600;
+  int OffsetX = 0;          // unprintable strip at the left edge
+  int OffsetY = 0;          // unprintable strip at the top edge
+  int PrintableRight = 0;   // OffsetX + printable width
+  int PrintableBottom = 0;  // OffsetY + printable height
+  friend bool operator==(const DeviceMetrics &, const DeviceMetrics &) = default;
+};
+
+enum class PenMode { Copy, Black, Not };
+
+struct PenSpec {
+  int width = 1;          // device pixels
+  ColorRef color = 0;     // 0x00BBGGRR
+  PenMode mode = PenMode::Copy;
+  friend bool operator==(const PenSpec &, const PenSpec &) = default;
+};
+
+enum class BrushStyle { Solid, Clear };
+
+struct BrushSpec {
+  BrushStyle style = BrushStyle::Solid;
+  ColorRef color = 0xFFFFFF;
+  friend bool operator==(const BrushSpec &, const BrushSpec &) = default;
+};
+
+// Measures 8-bit (Windows-1252) text as the printer would. Implementations
+// cache per-character advances per font: the fonts we use have no kerning,
+// so a string's advance is the sum of its characters' advances.
+class TextMeasurer {
+ public:
+  virtual ~TextMeasurer() = default;
+  virtual int textWidth(const FontSpec &font, QByteArrayView text) = 0;
+  // Cell height (ascent + descent) of the font; GDI's text height does not
+  // depend on the characters.
+  virtual int textHeight(const FontSpec &font, QByteArrayView text) = 0;
+  // Advance of every character of text, for display mode, which places each
+  // character where the printer puts it.
+  virtual int charWidth(const FontSpec &font, unsigned char c) = 0;
+};
+
+// The printer as the canvas sees it.
+class PageDevice {
+ public:
+  virtual ~PageDevice() = default;
+  virtual DeviceMetrics metrics() const = 0;
+  virtual TextMeasurer &measurer() = 0;
+};
+
+// Where a canvas in display or printer mode draws.
+class DrawSurface {
+ public:
+  virtual ~DrawSurface() = default;
+  virtual void drawText(int x, int y, const FontSpec &font, QByteArrayView text) = 0;
+  virtual void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) = 0;
+  virtual void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) = 0;
+  virtual void drawImage(const QRect &target, const QImage &image) = 0;
+};
+
+}  // namespace scrivane

@@ -1,0 +1,64 @@
+#include "print/PageInfo.h"
+
+#include "print/PageCanvas.h"
+
+namespace scrivane {
+
+int TNEWPageInfo::PageStart(int page) const {
+  if (page < 1 || page > int(pageStart_.size())) return 0;
+  return pageStart_[page - 1];
+}
+
+void TNEWPageInfo::SetPageStart(int page, int position) {
+  if (page < 1) return;
+  if (page > int(pageStart_.size())) pageStart_.resize(page, 0);
+  pageStart_[page - 1] = position;
+}
+
+namespace {
+// Puts the canvas back in the mode it had, whatever the replayed pages did.
+class CanvasModeGuard {
+ public:
+  explicit CanvasModeGuard(TSpecialCanvas &canvas)
+      : canvas_(canvas), mode_(canvas.Mode), surface_(canvas.Surface()) {}
+  ~CanvasModeGuard() {
+    switch (mode_) {
+      case CanvasMode::Display: canvas_.SetDisplayMode(surface_); break;
+      case CanvasMode::Printer: canvas_.SetPrinterMode(surface_); break;
+      case CanvasMode::Measure: canvas_.SetMeasureMode(); break;
+    }
+  }
+
+ private:
+  TSpecialCanvas &canvas_;
+  CanvasMode mode_;
+  DrawSurface *surface_;
+};
+}  // namespace
+
+void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
+                        const std::function<void(TNEWPageInfo &, TSpecialCanvas &)> &pageHandler) {
+  if (info.PageNumber <= info.KnownPages) return;
+  info.SavedPage = info.PageNumber;
+  const bool wasDrawing = info.Drawing;
+  int lastPageSeen = 0;
+  {
+    CanvasModeGuard guard(canvas);
+    canvas.SetMeasureMode();
+    info.Drawing = false;
+    // Pages before the requested one; each run makes the next page known.
+    for (int q = info.KnownPages; q < info.SavedPage && q <= info.KnownPages; ++q) {
+      info.PageNumber = q;
+      pageHandler(info, canvas);
+      if (info.LastPage) {
+        lastPageSeen = q;
+        break;
+      }
+    }
+  }
+  info.Drawing = wasDrawing;
+  // A page beyond the end of the document shows the last page instead.
+  info.PageNumber = lastPageSeen ? lastPageSeen : info.SavedPage;
+}
+
+}  // namespace scrivane

@@ -1,0 +1,55 @@
+#pragma once
+// The page record a print job hands to its page events, and the events.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace scrivane {
+
+class TSpecialCanvas;
+
+struct TPageInfo {
+  virtual ~TPageInfo() = default;
+  int PageNumber = 1;     // page to draw, from 1
+  bool LastPage = false;  // set by the page event: the page just drawn is the last
+  QString Title;          // document name for the printer and the status window
+};
+
+// The listings' record: where every page starts, so that any page can be
+// produced again from its start. Grows with the document (no page limit).
+struct TNEWPageInfo : TPageInfo {
+  int KnownPages = 1;   // highest page whose start is known
+  bool Drawing = true;  // false while earlier pages are replayed
+  int SavedPage = 0;    // the requested page, kept during a replay
+
+  // Input position (for example a line index) where page p (from 1) starts;
+  // 0 for a page not recorded yet.
+  int PageStart(int page) const;
+  void SetPageStart(int page, int position);
+
+ private:
+  std::vector<int> pageStart_;
+};
+
+using PageInfoPtr = std::unique_ptr<TPageInfo>;
+using TBeginPrintEvent = std::function<void(PageInfoPtr &Info)>;
+using TPrintPageEvent = std::function<void(TPageInfo &Info, TSpecialCanvas &SCanvas)>;
+using TEndPrintEvent = std::function<void(PageInfoPtr &Info)>;
+
+struct PrintEvents {
+  TBeginPrintEvent OnBeginPrint;
+  TPrintPageEvent OnPrintPage;
+  TEndPrintEvent OnEndPrint;
+};
+
+// The replay rule, written once for every listing: when the requested page
+// lies beyond the known pages, every page from the known ones up to it is
+// laid out first on the same canvas switched to measure mode (so nothing is
+// drawn), with Drawing false; then the canvas mode, Drawing and PageNumber
+// are restored and the caller goes on with the requested page. When the
+// document ends before the requested page, PageNumber is set to its last page.
+void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
+                        const std::function<void(TNEWPageInfo &, TSpecialCanvas &)> &pageHandler);
+
+}  // namespace scrivane

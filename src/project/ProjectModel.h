@@ -1,0 +1,76 @@
+#pragma once
+// The in-memory model of the opened file: what the two pick lists show and
+// the lines the listings print. Owned by the main window (or the command-line
+// tool); the readers fill it, the windows only show it.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace scrivane {
+
+// Kinds of pick-list entries; each has its own glyph.
+enum class EntryKind {
+  UnitInProject = 0,  // UnitKind 0
+  FormFile = 1,       // UnitKind 1
+  UnitInUses = 9,     // UnitKind 9
+  Function = 100,
+  Constructor,
+  Destructor,
+  Procedure,
+  FormObject,
+  None,
+};
+
+struct UnitEntry {
+  QString name;      // display name: lower-case file name (at most 128 characters)
+  QString fullPath;  // lower-case absolute path (at most 128 characters)
+  EntryKind kind = EntryKind::UnitInProject;
+};
+
+struct RoutineEntry {
+  QByteArray text;  // lower-cased header or object line
+  EntryKind kind = EntryKind::Procedure;
+  bool selected = false;
+};
+
+struct ProjectModel {
+  QList<UnitEntry> Units;         // unit list and parallel path list; not sorted
+  int SelectedUnit = -1;          // highlighted unit-list entry, -1 when none
+  QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
+  QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
+  QList<QByteArray> SourceLines;
+  QList<QByteArray> DeclaredRoutines;
+  QList<QByteArray> ListingLines;
+  QList<QByteArray> IndexEntries;
+  QList<QByteArray> ProjectLines;
+  QString OpenedPath;
+  QString ProjectDir;
+  QString CurrentUnitPath;
+  QString LastDrawnPath;
+  QString FormTextPath;
+  int WidestName = 0;
+  bool ProjectLoaded = false;
+  bool FormMode = false;
+  bool FormFileOpened = false;
+  bool UnitHighlighted = false;
+
+  // Texts the readers set on the window.
+  QString WindowCaption = QStringLiteral("Scrivane");
+  QString GroupCaption = QStringLiteral("Units and Forms");
+  QString RoutineCaption = QStringLiteral("Procedures and Functions");
+
+  // Measures a display name in the main window's font (pixels); set by the
+  // window, a fixed estimate headless.
+  std::function<int(const QString &)> NameWidth = [](const QString &s) { return int(s.size()) * 7; };
+
+  bool AnyRoutineSelected() const;
+  // Appends a unit-list entry (SetPickList of the design).
+  void SetPickList(const QString &path, EntryKind kind);
+  // Adds a routine-list entry in sorted position, keeping RoutineRefs in step.
+  void AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref);
+  void ClearRoutines();
+  void ClearUnits();
+};
+
+}  // namespace scrivane

@@ -1,0 +1,17 @@
+// Test main for the window tests: widgets need a QApplication; no
+// display is needed, so the offscreen platform is the default.
+#include <QApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    QDir().mkpath("/tmp/scrivane-test-runtime");
+    qputenv("XDG_RUNTIME_DIR", "/tmp/scrivane-test-runtime");
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
