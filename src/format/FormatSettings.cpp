@@ -1,0 +1,295 @@
+#include "format/FormatSettings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "format/IniFile.h"
+#include "platform/Text1252.h"
+
+namespace scrivane {
+namespace {
+
+constexpr int kTextLength = 35;
+constexpr int kUserLength = 40;
+// The factor the lengths in centimetres are converted with (not 1/2.54, so
+// margins match those of settings files written before).
+constexpr double kInchesPerCentimetre = 0.394;
+
+constexpr std::array<double, 5> kTopInches = {0.5, 0.75, 1.0, 1.25, 1.5};
+constexpr std::array<double, 4> kSideInches = {0.75, 1.0, 1.25, 1.5};
+constexpr std::array<double, 5> kMarginCentimetres = {2.0, 2.5, 3.0, 3.5, 4.0};
+constexpr std::array<double, 3> kIndentInches = {0.1, 0.15, 0.2};
+constexpr std::array<double, 3> kIndentCentimetres = {0.25, 0.5, 0.75};
+
+// An index the column has no entry for (the defaults 5, or 4 in inches)
+// takes the nearest entry instead of printing with no margin at all.
+double Nearest(std::span<const double> column, int index) {
+  return column[std::clamp<std::size_t>(index < 0 ? 0 : static_cast<std::size_t>(index), 0,
+                                         column.size() - 1)];
+}
+
+// Decimal, or hexadecimal after "$" (up to 32 bits, which wrap as Delphi's
+// conversion does); anything else fails.
+bool ConvertInteger(const QByteArray &text, std::int32_t *value) {
+  if (text.startsWith('$')) {
+    const QByteArray digits = text.mid(1);
+    if (digits.isEmpty() || digits.size() > 8) return false;
+    bool ok = false;
+    const unsigned number = digits.toUInt(&ok, 16);
+    if (!ok || digits.startsWith('+') || digits.startsWith('-')) return false;
+    *value = static_cast<std::int32_t>(number);
+    return true;
+  }
+  bool ok = false;
+  const int number = text.toInt(&ok, 10);
+  if (!ok) return false;
+  *value = number;
+  return true;
+}
+
+int ReadInteger(const IniFile &ini, const char *section, const char *key, int defaultValue) {
+  QByteArray text = ini.Value(section, key);
+  if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X")))
+    text.replace(0, 2, "$");
+  std::int32_t value = 0;
+  return ConvertInteger(text, &value) ? value : defaultValue;
+}
+
+QByteArray ReadText(const IniFile &ini, const char *section, const char *key,
+                    const QByteArray &defaultValue, int maxLength) {
+  return ini.Value(section, key, defaultValue).left(maxLength);
+}
+
+// A face name is never empty: an empty one cannot be drawn with.
+QString ReadFace(const IniFile &ini, const char *key, const QString &defaultFace) {
+  const QByteArray face = ReadText(ini, "Fonts", key, Encode1252(defaultFace), kTextLength);
+  return face.trimmed().isEmpty() ? defaultFace : Decode1252(face);
+}
+
+void WriteInteger(IniFile &ini, const char *section, const char *key, int value) {
+  ini.SetValue(section, key, QByteArray::number(value));
+}
+
+// Only bold and italic are kept in a style code.
+int StyleBits(int code) { return code & (StyleBold | StyleItalic); }
+
+FontSpec MakeFont(const QString &face, int size, int style, ColorRef color) {
+  FontSpec font;
+  font.face = face;
+  font.pointSize = size;
+  font.style = StyleBits(style);
+  font.color = color;
+  return font;
+}
+
+const char *const kTitleKeys[8] = {"Title1", "Title2", "Title3", "Title4",
+                                   "Title5", "Title6", "Title7", "Title8"};
+
+}  // namespace
+
+ColorRef ColorFromIndex(int index) {
+  static constexpr ColorRef kColors[16] = {
+      0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0x808080,
+      0xC0C0C0, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF,
+  };
+  return index >= 0 && index < 16 ? kColors[index] : 0x000000;
+}
+
+FontSpec FormatSettings::BaseFont() const { return MakeFont(BName, BSize, BStyle, BColor); }
+FontSpec FormatSettings::HeaderFont() const { return MakeFont(HName, HSize, HStyle, HColor); }
+FontSpec FormatSettings::ReserveFont() const {
+  return MakeFont(BName, BSize, RStyle, ColorFromIndex(RColor));
+}
+FontSpec FormatSettings::CommentFont() const {
+  return MakeFont(BName, BSize, CStyle, ColorFromIndex(CColor));
+}
+FontSpec FormatSettings::MessageFont() const {
+  return MakeFont(BName, BSize, MStyle, ColorFromIndex(MColor));
+}
+FontSpec FormatSettings::LineFont() const {
+  return MakeFont(BName, BSize, LStyle, ColorFromIndex(LColor));
+}
+FontSpec FormatSettings::ProcFont() const { return MakeFont(BName, BSize, StyleBold, BColor); }
+
+QByteArray *FormatSettings::TitleField(int oneBased) {
+  return const_cast<QByteArray *>(std::as_const(*this).TitleField(oneBased));
+}
+
+const QByteArray *FormatSettings::TitleField(int oneBased) const {
+  switch (oneBased) {
+    case 1: return &Title1;
+    case 2: return &Title2;
+    case 3: return &Title3;
+    case 4: return &Title4;
+    case 5: return &Title5;
+    case 6: return &Title6;
+    case 7: return &Title7;
+    case 8: return &Title8;
+    default: return nullptr;
+  }
+}
+
+void FormatSettings::LoadFromIni(const IniFile &ini) {
+  const FormatSettings defaults;
+  auto integer = [&ini](const char *section, const char *key, int defaultValue) {
+    return ReadInteger(ini, section, key, defaultValue);
+  };
+
+  BName = ReadFace(ini, "BName", defaults.BName);
+  BSize = integer("Fonts", "BSize", defaults.BSize);
+  BStyle = integer("Fonts", "BStyle", defaults.BStyle);
+  BColor = static_cast<ColorRef>(integer("Fonts", "BColor", static_cast<int>(defaults.BColor)));
+  HName = ReadFace(ini, "HName", defaults.HName);
+  HSize = integer("Fonts", "HSize", defaults.HSize);
+  HStyle = integer("Fonts", "HStyle", defaults.HStyle);
+  HColor = static_cast<ColorRef>(integer("Fonts", "HColor", static_cast<int>(defaults.HColor)));
+  RStyle = integer("Fonts", "RStyle", defaults.RStyle);
+  RColor = integer("Fonts", "RColor", defaults.RColor);
+  CStyle = integer("Fonts", "CStyle", defaults.CStyle);
+  CColor = integer("Fonts", "CColor", defaults.CColor);
+  MStyle = integer("Fonts", "MStyle", defaults.MStyle);
+  MColor = integer("Fonts", "MColor", defaults.MColor);
+  LStyle = integer("Fonts", "LStyle", defaults.LStyle);
+  LColor = integer("Fonts", "LColor", defaults.LColor);
+
+  Top = integer("Margins", "Top", defaults.Top);
+  Bottom = integer("Margins", "Bottom", defaults.Bottom);
+  Left = integer("Margins", "Left", defaults.Left);
+  Right = integer("Margins", "Right", defaults.Right);
+  Space = integer("Margins", "Space", defaults.Space);
+  Indent = integer("Margins", "Indent", defaults.Indent);
+  Equal = integer("Margins", "Equal", defaults.Equal);
+
+  Line1A = integer("Header", "Line1A", defaults.Line1A);
+  Line1B = integer("Header", "Line1B", defaults.Line1B);
+  Line1C = integer("Header", "Line1C", defaults.Line1C);
+  Border = integer("Header", "Border", defaults.Border);
+  Line3B = integer("Footer", "Line3B", defaults.Line3B);
+  Line3C = integer("Footer", "Line3C", defaults.Line3C);
+
+  Style = integer("Main", "Style", defaults.Style);
+  Hint = integer("Main", "Hint", defaults.Hint);
+  Measure = integer("Main", "Measure", defaults.Measure);
+  Reserve = integer("Main", "Reserve", defaults.Reserve);
+
+  LineNo = integer("Switch", "LineNo", defaults.LineNo);
+  Blocks = integer("Switch", "Blocks", defaults.Blocks);
+  Auto = integer("Switch", "Auto", defaults.Auto);
+  Header = integer("Switch", "Header", defaults.Header);
+  Footer = integer("Switch", "Footer", defaults.Footer);
+  Title = integer("Switch", "Title", defaults.Title);
+  Path1 = integer("Switch", "Path1", defaults.Path1);
+  Path2 = integer("Switch", "Path2", defaults.Path2);
+  Spacer = integer("Switch", "Spacer", defaults.Spacer);
+  Lower = integer("Switch", "Lower", defaults.Lower);
+  Bold = integer("Switch", "Bold", defaults.Bold);
+  Names = integer("Switch", "Names", defaults.Names);
+  Begins = integer("Switch", "Begins", defaults.Begins);
+  Include = integer("Switch", "Include", defaults.Include);
+
+  Print = integer("Image", "Print", defaults.Print);
+  Align = integer("Image", "Align", defaults.Align);
+
+  for (int i = 1; i <= 8; ++i)
+    *TitleField(i) = ReadText(ini, "Title", kTitleKeys[i - 1], *defaults.TitleField(i), kTextLength);
+  User = ReadText(ini, "Owner", "User", defaults.User, kUserLength);
+}
+
+void FormatSettings::SaveToIni(IniFile &ini) const {
+  // Texts longer than a read keeps would come back cut; cut them now so the
+  // file says what the program will use.
+  ini.SetValue("Fonts", "BName", Encode1252(BName).left(kTextLength));
+  WriteInteger(ini, "Fonts", "BSize", BSize);
+  WriteInteger(ini, "Fonts", "BStyle", BStyle);
+  WriteInteger(ini, "Fonts", "BColor", static_cast<int>(BColor));
+  ini.SetValue("Fonts", "HName", Encode1252(HName).left(kTextLength));
+  WriteInteger(ini, "Fonts", "HSize", HSize);
+  WriteInteger(ini, "Fonts", "HStyle", HStyle);
+  WriteInteger(ini, "Fonts", "HColor", static_cast<int>(HColor));
+  WriteInteger(ini, "Fonts", "RStyle", RStyle);
+  WriteInteger(ini, "Fonts", "RColor", RColor);
+  WriteInteger(ini, "Fonts", "CStyle", CStyle);
+  WriteInteger(ini, "Fonts", "CColor", CColor);
+  WriteInteger(ini, "Fonts", "MStyle", MStyle);
+  WriteInteger(ini, "Fonts", "MColor", MColor);
+  WriteInteger(ini, "Fonts", "LStyle", LStyle);
+  WriteInteger(ini, "Fonts", "LColor", LColor);
+
+  WriteInteger(ini, "Margins", "Top", Top);
+  WriteInteger(ini, "Margins", "Bottom", Bottom);
+  WriteInteger(ini, "Margins", "Left", Left);
+  WriteInteger(ini, "Margins", "Right", Right);
+  WriteInteger(ini, "Margins", "Space", Space);
+  WriteInteger(ini, "Margins", "Indent", Indent);
+  WriteInteger(ini, "Margins", "Equal", Equal);
+
+  WriteInteger(ini, "Header", "Line1A", Line1A);
+  WriteInteger(ini, "Header", "Line1B", Line1B);
+  WriteInteger(ini, "Header", "Line1C", Line1C);
+  WriteInteger(ini, "Header", "Border", Border);
+  WriteInteger(ini, "Footer", "Line3B", Line3B);
+  WriteInteger(ini, "Footer", "Line3C", Line3C);
+
+  WriteInteger(ini, "Main", "Style", Style);
+  WriteInteger(ini, "Main", "Hint", Hint);
+  WriteInteger(ini, "Main", "Measure", Measure);
+  WriteInteger(ini, "Main", "Reserve", Reserve);
+
+  WriteInteger(ini, "Switch", "LineNo", LineNo);
+  WriteInteger(ini, "Switch", "Blocks", Blocks);
+  WriteInteger(ini, "Switch", "Auto", Auto);
+  WriteInteger(ini, "Switch", "Header", Header);
+  WriteInteger(ini, "Switch", "Footer", Footer);
+  WriteInteger(ini, "Switch", "Title", Title);
+  WriteInteger(ini, "Switch", "Path1", Path1);
+  WriteInteger(ini, "Switch", "Path2", Path2);
+  WriteInteger(ini, "Switch", "Spacer", Spacer);
+  WriteInteger(ini, "Switch", "Lower", Lower);
+  WriteInteger(ini, "Switch", "Bold", Bold);
+  WriteInteger(ini, "Switch", "Names", Names);
+  WriteInteger(ini, "Switch", "Begins", Begins);
+  WriteInteger(ini, "Switch", "Include", Include);
+
+  WriteInteger(ini, "Image", "Print", Print);
+  WriteInteger(ini, "Image", "Align", Align);
+
+  for (int i = 1; i <= 8; ++i) ini.SetValue("Title", kTitleKeys[i - 1], TitleField(i)->left(kTextLength));
+}
+
+PageLengths FormatSettings::ResolveLengths() const {
+  PageLengths lengths;
+  if (Measure != 0) {
+    lengths.Top = Nearest(kMarginCentimetres, Top) * kInchesPerCentimetre;
+    lengths.Bottom = Nearest(kMarginCentimetres, Bottom) * kInchesPerCentimetre;
+    lengths.Left = Nearest(kMarginCentimetres, Left) * kInchesPerCentimetre;
+    lengths.Right = Nearest(kMarginCentimetres, Right) * kInchesPerCentimetre;
+    lengths.Indent = Nearest(kIndentCentimetres, Indent) * kInchesPerCentimetre;
+  } else {
+    lengths.Top = Nearest(kTopInches, Top);
+    lengths.Bottom = Nearest(kSideInches, Bottom);
+    lengths.Left = Nearest(kSideInches, Left);
+    lengths.Right = Nearest(kSideInches, Right);
+    lengths.Indent = Nearest(kIndentInches, Indent);
+  }
+  return lengths;
+}
+
+QList<QByteArray> FormatSettings::InitialReserveWords() {
+  static const QList<QByteArray> words = {
+      "absolute", "abstract", "and", "array", "as", "asm", "assembler", "at",
+      "begin", "case", "cdecl", "class", "const", "constructor", "default", "destructor",
+      "div", "do", "downto", "dynamic", "else", "end", "end.", "end;",
+      "except", "export", "external", "far", "finally", "for", "function", "goto",
+      "if", "implementation", "in", "inherited", "initialization", "inline", "interface", "is",
+      "library", "mod", "near", "nodefault", "not", "object", "of", "on",
+      "or", "override", "packed", "private", "procedure", "program", "property", "protected",
+      "public", "published", "raise", "read", "record", "repeat", "resident", "set",
+      "stored", "then", "to", "try", "type", "unit", "until", "uses",
+      "var", "virtual", "while", "with", "write", "xor",
+  };
+  return words;
+}
+
+}  // namespace scrivane

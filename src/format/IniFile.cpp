@@ -1,0 +1,162 @@
+#include "format/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace scrivane {
+namespace {
+
+bool SameName(const QByteArray &a, const QByteArray &b) {
+  return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The value part of a key line: everything after the first "=", trimmed.
+QByteArray ValueOfLine(const QByteArray &text) {
+  const qsizetype equals = text.indexOf('=');
+  return equals < 0 ? QByteArray() : text.mid(equals + 1).trimmed();
+}
+
+}  // namespace
+
+bool IniFile::Load(const QString &path, QString *error) {
+  sections_.clear();
+  QFile file(path);
+  if (!file.exists()) return true;
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (error) *error = QStringLiteral("Cannot read %1").arg(QFileInfo(path).absoluteFilePath());
+    return false;
+  }
+  Parse(file.readAll());
+  return true;
+}
+
+void IniFile::Parse(const QByteArray &bytes) {
+  sections_.clear();
+  sections_.append(Section{});  // lines before the first section header
+
+  const qsizetype firstBreak = bytes.indexOf('\n');
+  if (firstBreak >= 0)
+    lineEnd_ = (firstBreak > 0 && bytes[firstBreak - 1] == '\r') ? QByteArrayLiteral("\r\n")
+                                                                 : QByteArrayLiteral("\n");
+
+  qsizetype start = 0;
+  while (start < bytes.size()) {
+    qsizetype end = bytes.indexOf('\n', start);
+    if (end < 0) end = bytes.size();
+    QByteArray text = bytes.mid(start, end - start);
+    if (text.endsWith('\r')) text.chop(1);
+    start = end + 1;
+
+    const QByteArray trimmed = text.trimmed();
+    if (trimmed.startsWith('[')) {
+      Section section;
+      section.header = text;
+      const qsizetype close = trimmed.indexOf(']');
+      section.name = (close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1)).trimmed();
+      sections_.append(section);
+      continue;
+    }
+    Line line;
+    line.text = text;
+    const qsizetype equals = trimmed.indexOf('=');
+    if (equals >= 0 && !trimmed.startsWith(';')) {
+      line.isKey = true;
+      line.key = trimmed.left(equals).trimmed();
+    }
+    sections_.last().lines.append(line);
+  }
+}
+
+const IniFile::Section *IniFile::FindSection(const QByteArray &name) const {
+  // The first entry holds the lines before any header; it has no name.
+  for (qsizetype i = 1; i < sections_.size(); ++i)
+    if (SameName(sections_[i].name, name)) return &sections_[i];
+  return nullptr;
+}
+
+IniFile::Section *IniFile::FindSection(const QByteArray &name) {
+  return const_cast<Section *>(std::as_const(*this).FindSection(name));
+}
+
+qsizetype IniFile::FindKey(const Section &section, const QByteArray &key) {
+  for (qsizetype i = 0; i < section.lines.size(); ++i)
+    if (section.lines[i].isKey && SameName(section.lines[i].key, key)) return i;
+  return -1;
+}
+
+QByteArray IniFile::Value(const QByteArray &section, const QByteArray &key,
+                          const QByteArray &defaultValue) const {
+  const Section *found = FindSection(section.trimmed());
+  if (!found) return defaultValue.left(kMaxValueLength);
+  const qsizetype index = FindKey(*found, key.trimmed());
+  if (index < 0) return defaultValue.left(kMaxValueLength);
+  return ValueOfLine(found->lines[index].text).left(kMaxValueLength);
+}
+
+bool IniFile::Contains(const QByteArray &section, const QByteArray &key) const {
+  const Section *found = FindSection(section.trimmed());
+  return found && FindKey(*found, key.trimmed()) >= 0;
+}
+
+void IniFile::SetValue(const QByteArray &section, const QByteArray &key, const QByteArray &value) {
+  const QByteArray sectionName = section.trimmed();
+  const QByteArray keyName = key.trimmed();
+  // A line break inside a value would split it into lines of its own on the
+  // next read; such a value is written up to its first break.
+  QByteArray oneLine = value;
+  const qsizetype lineBreak = oneLine.indexOf('\n');
+  if (lineBreak >= 0) oneLine.truncate(lineBreak);
+  if (oneLine.endsWith('\r')) oneLine.chop(1);
+
+  if (sections_.isEmpty()) sections_.append(Section{});
+  Section *target = FindSection(sectionName);
+  if (!target) {
+    Section &previous = sections_.last();
+    const bool fileHasText = sections_.size() > 1 || !previous.lines.isEmpty();
+    if (fileHasText && (previous.lines.isEmpty() || !previous.lines.last().text.trimmed().isEmpty()))
+      previous.lines.append(Line{});
+    Section added;
+    added.header = '[' + sectionName + ']';
+    added.name = sectionName;
+    sections_.append(added);
+    target = &sections_.last();
+  }
+
+  const qsizetype index = FindKey(*target, keyName);
+  if (index >= 0) {
+    Line &line = target->lines[index];
+    line.text = line.key + '=' + oneLine;
+    return;
+  }
+  qsizetype insertAt = 0;
+  for (qsizetype i = 0; i < target->lines.size(); ++i)
+    if (target->lines[i].isKey) insertAt = i + 1;
+  Line line;
+  line.isKey = true;
+  line.key = keyName;
+  line.text = keyName + '=' + oneLine;
+  target->lines.insert(insertAt, line);
+}
+
+QByteArray IniFile::ToBytes() const {
+  QByteArray out;
+  for (const Section &section : sections_) {
+    if (!section.header.isNull()) out += section.header + lineEnd_;
+    for (const Line &line : section.lines) out += line.text + lineEnd_;
+  }
+  return out;
+}
+
+bool IniFile::Save(const QString &path, QString *error) const {
+  QSaveFile file(path);
+  file.setDirectWriteFallback(false);
+  const QByteArray bytes = ToBytes();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(path).absoluteFilePath());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace scrivane

@@ -1,0 +1,106 @@
+#include "platform/Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace scrivane {
+namespace {
+
+bool HasDriveLetter(const QString &path) {
+  return path.size() >= 2 && path[1] == u':' && path[0].isLetter() && path[0].unicode() < 128;
+}
+
+}  // namespace
+
+QString NormalizeSeparators(const QString &path) {
+  QString result = path;
+  result.replace(u'\\', u'/');
+  return result;
+}
+
+bool IsAbsolutePath(const QString &path) {
+  if (path.startsWith(u'/') || path.startsWith(u'\\')) return true;
+  return HasDriveLetter(path) && path.size() >= 3 && (path[2] == u'\\' || path[2] == u'/');
+}
+
+QString FileNamePart(const QString &path) {
+  const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+  if (slash >= 0) return path.mid(slash + 1);
+  return HasDriveLetter(path) ? path.mid(2) : path;
+}
+
+QString DirectoryPart(const QString &path) {
+  const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+  return slash < 0 ? QString() : NormalizeSeparators(path.left(slash + 1));
+}
+
+QString JoinPath(const QString &directory, const QString &relative) {
+  if (IsAbsolutePath(relative) || directory.isEmpty()) return NormalizeSeparators(relative);
+  QString base = NormalizeSeparators(directory);
+  if (!base.endsWith(u'/')) base += u'/';
+  return base + NormalizeSeparators(relative);
+}
+
+QString DisplayPath(const QString &path) { return path.toLower(); }
+
+bool SamePathIgnoringCase(const QString &a, const QString &b) {
+  return NormalizeSeparators(a).compare(NormalizeSeparators(b), Qt::CaseInsensitive) == 0;
+}
+
+QString FindFileAnyCase(const QString &path) {
+  if (path.isEmpty()) return QString();
+  QString wanted = NormalizeSeparators(path);
+  if (HasDriveLetter(wanted)) wanted = wanted.mid(2);
+  if (wanted.isEmpty()) return QString();
+  if (QFileInfo::exists(wanted)) return wanted;  // the common case costs one stat
+
+  const bool absolute = wanted.startsWith(u'/');
+  const QStringList parts = wanted.split(u'/', Qt::SkipEmptyParts);
+  QString found = absolute ? QStringLiteral("/") : QString();
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    const QString &part = parts[i];
+    const QString folder = found.isEmpty() ? QStringLiteral(".") : found;
+    QString match;
+    if (part == u"." || part == u"..") {
+      match = part;
+    } else if (QFileInfo::exists(found + part)) {
+      match = part;
+    } else {
+      const QStringList entries =
+          QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                 QDir::Name);
+      for (const QString &entry : entries) {
+        if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+          match = entry;
+          break;
+        }
+      }
+    }
+    if (match.isEmpty()) return QString();
+    found += match;
+    const bool last = i + 1 == parts.size();
+    if (!last) {
+      if (!QFileInfo(found).isDir()) return QString();
+      found += u'/';
+    }
+  }
+  return QFileInfo::exists(found) ? found : QString();
+}
+
+bool FileExistsAnyCase(const QString &path) {
+  const QString found = FindFileAnyCase(path);
+  return !found.isEmpty() && QFileInfo(found).isFile();
+}
+
+QString ProgramDirectory() {
+  QString directory = QCoreApplication::applicationDirPath();
+  if (directory.isEmpty()) directory = QDir::currentPath();
+  if (!directory.endsWith(u'/')) directory += u'/';
+  return directory;
+}
+
+QString SettingsFilePath() { return ProgramDirectory() + QStringLiteral("scrivn.ini"); }
+
+}  // namespace scrivane

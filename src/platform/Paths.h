@@ -1,0 +1,39 @@
+#pragma once
+// Paths as the Object Pascal files write them ("units\Main.pas",
+// "C:\Work\Main.pas") mapped onto this file system, which is case-sensitive
+// while the project files and the program's lists ignore case.
+#include <QString>
+
+namespace scrivane {
+
+// Both "\" and "/" count as separators; the result uses "/" only.
+QString NormalizeSeparators(const QString &path);
+// True for "/x", "\x" and drive-letter paths such as "C:\x" or "c:/x".
+bool IsAbsolutePath(const QString &path);
+// The part after the last separator (or after a drive "C:"): "Main.pas".
+QString FileNamePart(const QString &path);
+// Everything up to and including the last separator, "/" separators; empty
+// when the path has none.
+QString DirectoryPart(const QString &path);
+// `relative` read from a file, taken relative to `directory` unless it is
+// absolute itself. Separators are normalised.
+QString JoinPath(const QString &directory, const QString &relative);
+// How paths are shown and compared in the lists: lower case.
+QString DisplayPath(const QString &path);
+// True when both name the same file once case and separators are ignored.
+bool SamePathIgnoringCase(const QString &a, const QString &b);
+
+// The path of an existing file or folder that matches `path` when case is
+// ignored in every component (an exact match is preferred), or an empty
+// string when there is none. Relative paths are taken from the current
+// folder and stay relative. A drive letter is dropped ("C:\x" looks at "/x").
+QString FindFileAnyCase(const QString &path);
+// True when FindFileAnyCase finds a regular file.
+bool FileExistsAnyCase(const QString &path);
+
+// Folder of the running program, with a trailing "/".
+QString ProgramDirectory();
+// The settings file: the program's folder followed by "scrivn.ini".
+QString SettingsFilePath();
+
+}  // namespace scrivane
