@@ -17,6 +17,13 @@ class PreviewException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The three font checks' messages; a font "height" of the original printer
+// font maps to a point size <= 0 here.
+inline constexpr const char *kPrinterFontCorrupted = "Printer Font corrupted (Font.Height > 0)";
+inline constexpr const char *kPrinterFontCorruptedMeasure = "Printer Font corrupted (Font.Height is > 0)";
+inline constexpr const char *kDisplayFontCorrupted =
+    "Display Canvas Font has been corrupted.\r\nFont Height is < 0";
+
 enum class CanvasMode : int { Display = 0, Printer = 1, Measure = 2 };
 
 class TSpecialCanvas {
@@ -39,6 +46,8 @@ class TSpecialCanvas {
   int PrintableRight = 0;
   int PrintableBottom = 0;
   CanvasMode Mode = CanvasMode::Printer;
+  // Raster operation handed to the surfaces; only SRCCOPY is ever used.
+  unsigned CopyMode = 0xCC0020;
 
   // A handler may change Font, Pen and Brush directly: every drawing call
   // uses their values as they stand at that moment.
@@ -65,6 +74,10 @@ class TSpecialCanvas {
 
  private:
   void CheckFont() const;
+  void SyncPrinterFont();
+  void SyncDisplayFont() const;
+  FontSpec printerFont_;  // font last handed to the printer's measurer
+  bool printerFontSet_ = false;
   PageDevice &printer_;
   DrawSurface *surface_ = nullptr;  // borrowed; null in measure mode
   QPoint penPosition_;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "print/PrintException.h"
+
 namespace scrivane {
 
 class TSpecialCanvas;

@@ -1,0 +1,155 @@
+#include "print/PageCanvas.h"
+
+#include <cmath>
+
+namespace scrivane {
+
+namespace {
+// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4), as the
+// original layout did; std::round would move every half-inch margin.
+int RoundHalfEven(double value) {
+  const double floorValue = std::floor(value);
+  const double fraction = value - floorValue;
+  long long result = static_cast<long long>(floorValue);
+  if (fraction > 0.5 || (fraction == 0.5 && (result % 2 != 0))) ++result;
+  return static_cast<int>(result);
+}
+}  // namespace
+
+TSpecialCanvas::TSpecialCanvas(PageDevice &printer) : printer_(printer) { ReadDeviceMetrics(); }
+
+void TSpecialCanvas::ReadDeviceMetrics() {
+  const DeviceMetrics m = printer_.metrics();
+  PixelsPerInchX = m.PixelsPerInchX;
+  PixelsPerInchY = m.PixelsPerInchY;
+  OffsetX = m.OffsetX;
+  OffsetY = m.OffsetY;
+  PageWidth = m.PageWidth;
+  PageHeight = m.PageHeight;
+  PrintableRight = m.PrintableRight;
+  PrintableBottom = m.PrintableBottom;
+  SyncPrinterFont();
+  SyncDisplayFont();
+}
+
+void TSpecialCanvas::SetDisplayMode(DrawSurface *displayCanvas) {
+  Mode = CanvasMode::Display;
+  surface_ = displayCanvas;
+  SyncDisplayFont();
+}
+
+void TSpecialCanvas::SetPrinterMode(DrawSurface *printerCanvas) {
+  Mode = CanvasMode::Printer;
+  surface_ = printerCanvas;
+}
+
+void TSpecialCanvas::SetMeasureMode() {
+  Mode = CanvasMode::Measure;
+  surface_ = nullptr;
+}
+
+int TSpecialCanvas::ToDeviceX(float inches) const {
+  return RoundHalfEven(double(PixelsPerInchX) * double(inches));
+}
+
+int TSpecialCanvas::ToDeviceY(float inches) const {
+  return RoundHalfEven(double(PixelsPerInchY) * double(inches));
+}
+
+// The measurer keeps its own per-font caches, so "handing the font to the
+// printer" is only remembering which font it measures with; skipping equal
+// fonts keeps the hot path free of font look-ups.
+void TSpecialCanvas::SyncPrinterFont() {
+  if (printerFontSet_ && FontsEqual(printerFont_, Font)) return;
+  printerFont_ = Font;
+  printerFontSet_ = true;
+}
+
+void TSpecialCanvas::SyncDisplayFont() const {
+  if (Mode != CanvasMode::Display) return;
+  if (Font.pointSize <= 0) throw PreviewException(kPrinterFontCorrupted);
+}
+
+void TSpecialCanvas::CheckFont() const {
+  if (printerFont_.pointSize <= 0) throw PreviewException(kPrinterFontCorruptedMeasure);
+}
+
+void TSpecialCanvas::SetFont(const FontSpec &font) {
+  Font = font;
+  SyncPrinterFont();
+  SyncDisplayFont();
+}
+
+int TSpecialCanvas::TextWidth(QByteArrayView text) {
+  SyncPrinterFont();
+  CheckFont();
+  return printer_.measurer().textWidth(printerFont_, text);
+}
+
+int TSpecialCanvas::TextHeight(QByteArrayView text) {
+  SyncPrinterFont();
+  CheckFont();
+  return printer_.measurer().textHeight(printerFont_, text);
+}
+
+void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
+  switch (Mode) {
+    case CanvasMode::Display: {
+      SyncPrinterFont();
+      if (!text.isEmpty()) CheckFont();
+      // Each character goes where the printer puts it, whatever the screen
+      // font's own advances are.
+      TextMeasurer &measurer = printer_.measurer();
+      for (qsizetype i = 0; i < text.size(); ++i) {
+        if (surface_) surface_->drawText(x, y, printerFont_, text.sliced(i, 1));
+        x += measurer.charWidth(printerFont_, static_cast<unsigned char>(text[i]));
+      }
+      if (Font.pointSize <= 0) throw PreviewException(kDisplayFontCorrupted);
+      break;
+    }
+    case CanvasMode::Printer:
+      SyncPrinterFont();
+      if (text.isEmpty() || !surface_) return;
+      CheckFont();
+      surface_->drawText(x, y, printerFont_, text);
+      break;
+    case CanvasMode::Measure:
+      break;
+  }
+}
+
+void TSpecialCanvas::MoveTo(int x, int y) {
+  if (Mode == CanvasMode::Measure) return;
+  penPosition_ = QPoint(x, y);
+}
+
+void TSpecialCanvas::LineTo(int x, int y) {
+  if (Mode == CanvasMode::Measure) return;
+  if (surface_) surface_->drawLine(penPosition_.x(), penPosition_.y(), x, y, Pen);
+  penPosition_ = QPoint(x, y);
+}
+
+// GDI's rectangle excludes its right and bottom edges: the QRect spans
+// x1..x2-1 and y1..y2-1, normalised when the corners come swapped.
+void TSpecialCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  if (Mode == CanvasMode::Measure || !surface_) return;
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+  surface_->drawRectangle(QRect(x1, y1, x2 - x1, y2 - y1), Pen, Brush);
+}
+
+void TSpecialCanvas::StretchDraw(const QRect &rect, const QImage &graphic) {
+  switch (Mode) {
+    case CanvasMode::Display:
+      if (surface_) surface_->drawImage(rect, graphic);
+      break;
+    case CanvasMode::Printer:
+      if (graphic.isNull() || graphic.width() == 0 || graphic.height() == 0) return;
+      if (surface_) surface_->drawImage(rect.normalized(), graphic);
+      break;
+    case CanvasMode::Measure:
+      break;
+  }
+}
+
+}  // namespace scrivane

@@ -1,0 +1,111 @@
+#include "print/QtTextMeasurer.h"
+
+#include <QFontMetrics>
+#include <QStringDecoder>
+#include <cmath>
+
+namespace scrivane {
+
+namespace {
+const std::array<char16_t, 256> &Cp1252Table() {
+  static const std::array<char16_t, 256> table = [] {
+    std::array<char16_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = char16_t(i);
+    QStringDecoder decoder("windows-1252");
+    if (decoder.isValid()) {
+      for (int i = 0x80; i < 0xA0; ++i) {
+        const char byte = char(i);
+        const QString s = decoder.decode(QByteArrayView(&byte, 1));
+        if (s.size() == 1 && s[0] != QChar::ReplacementCharacter) t[i] = s[0].unicode();
+      }
+    }
+    return t;
+  }();
+  return table;
+}
+
+QString CacheKey(const FontSpec &font) {
+  return font.face + QLatin1Char('/') + QString::number(font.pointSize) + QLatin1Char('/') +
+         QString::number(font.style & (StyleBold | StyleItalic | StyleUnderline));
+}
+}  // namespace
+
+QChar Cp1252ToUnicode(unsigned char byte) { return QChar(Cp1252Table()[byte]); }
+
+QString DecodeCp1252(QByteArrayView text) {
+  QString result(text.size(), Qt::Uninitialized);
+  const auto &table = Cp1252Table();
+  QChar *out = result.data();
+  for (qsizetype i = 0; i < text.size(); ++i) out[i] = QChar(table[static_cast<unsigned char>(text[i])]);
+  return result;
+}
+
+struct QtTextMeasurer::Entry {
+  QFontMetrics metrics;
+  std::array<int, 256> advance;
+  int height;
+  int ascent;
+  explicit Entry(const QFont &font, QPaintDevice *device)
+      : metrics(font, device), height(metrics.height()), ascent(metrics.ascent()) {
+    advance.fill(-1);
+  }
+};
+
+QtTextMeasurer::QtTextMeasurer(int dotsPerInch)
+    : dotsPerInch_(dotsPerInch > 0 ? dotsPerInch : 600), device_(1, 1, QImage::Format_RGB32) {
+  const int dotsPerMeter = int(std::lround(dotsPerInch_ / 0.0254));
+  device_.setDotsPerMeterX(dotsPerMeter);
+  device_.setDotsPerMeterY(dotsPerMeter);
+}
+
+QtTextMeasurer::~QtTextMeasurer() = default;
+
+QFont QtTextMeasurer::qfont(const FontSpec &font) const {
+  QFont result(font.face);
+  result.setPixelSize(std::max(1, int(std::lround(font.pointSize * dotsPerInch_ / 72.0))));
+  result.setBold(font.bold());
+  result.setItalic(font.italic());
+  result.setUnderline(font.underline());
+  // Whole-pixel advances that do not depend on hinting, so the widths we
+  // lay out with are the ones the PDF and the printer draw.
+  result.setHintingPreference(QFont::PreferNoHinting);
+  result.setStyleStrategy(QFont::NoSubpixelAntialias);
+  result.setKerning(false);
+  return result;
+}
+
+QtTextMeasurer::Entry &QtTextMeasurer::entryFor(const FontSpec &font) {
+  if (lastEntry_ && lastFont_.pointSize == font.pointSize && lastFont_.style == font.style &&
+      lastFont_.face == font.face)
+    return *lastEntry_;
+  auto &slot = entries_[CacheKey(font)];
+  if (!slot) slot = std::make_shared<Entry>(qfont(font), &device_);
+  lastFont_ = font;
+  lastEntry_ = slot.get();
+  return *slot;
+}
+
+int QtTextMeasurer::charWidth(const FontSpec &font, unsigned char c) {
+  Entry &entry = entryFor(font);
+  int &advance = entry.advance[c];
+  if (advance < 0) advance = entry.metrics.horizontalAdvance(Cp1252ToUnicode(c));
+  return advance;
+}
+
+int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
+  Entry &entry = entryFor(font);
+  int width = 0;
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    int &advance = entry.advance[c];
+    if (advance < 0) advance = entry.metrics.horizontalAdvance(Cp1252ToUnicode(c));
+    width += advance;
+  }
+  return width;
+}
+
+int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) { return entryFor(font).height; }
+
+int QtTextMeasurer::ascent(const FontSpec &font) { return entryFor(font).ascent; }
+
+}  // namespace scrivane

@@ -1,0 +1,114 @@
+#include "print/VirtualPrinter.h"
+
+#include <cmath>
+
+#include "print/QtTextMeasurer.h"
+
+namespace scrivane {
+
+namespace {
+// Per-character advance in hundredths of the pixel size: a few classes of
+// width, enough for line breaks to depend on the characters.
+int WidthFactor(unsigned char c) {
+  switch (c) {
+    case ' ': return 28;
+    case 'i': case 'l': case 'j': case 'I': case '.': case ',': case ':': case ';':
+    case '\'': case '!': case '|': return 22;
+    case 'm': case 'w': case 'M': case 'W': return 83;
+    default: return c >= 'A' && c <= 'Z' ? 67 : 55;
+  }
+}
+
+QString Hex(ColorRef color) { return QStringLiteral("%1").arg(color, 6, 16, QLatin1Char('0')).toUpper(); }
+
+QString PenText(const PenSpec &pen) {
+  QString text = QStringLiteral("w%1 c%2").arg(pen.width).arg(Hex(pen.color));
+  if (pen.mode == PenMode::Black) text += QStringLiteral(" black");
+  if (pen.mode == PenMode::Not) text += QStringLiteral(" not");
+  return text;
+}
+}  // namespace
+
+int FixedMetricsMeasurer::pixelSize(const FontSpec &font) const {
+  return int(std::lround(font.pointSize * dotsPerInch_ / 72.0));
+}
+
+int FixedMetricsMeasurer::charWidth(const FontSpec &font, unsigned char c) {
+  ++calls;
+  const int factor = WidthFactor(c) + (font.bold() ? WidthFactor(c) / 10 : 0);
+  return (pixelSize(font) * factor + 50) / 100;
+}
+
+int FixedMetricsMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
+  ++calls;
+  const int size = pixelSize(font);
+  int width = 0;
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    const int factor = WidthFactor(c) + (font.bold() ? WidthFactor(c) / 10 : 0);
+    width += (size * factor + 50) / 100;
+  }
+  return width;
+}
+
+int FixedMetricsMeasurer::textHeight(const FontSpec &font, QByteArrayView) {
+  ++calls;
+  return int(std::lround(pixelSize(font) * 1.15));
+}
+
+void RecordingSurface::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
+  lines << QStringLiteral("text %1 %2 \"%3\" %4 b%5 c%6 '%7'")
+               .arg(x)
+               .arg(y)
+               .arg(font.face)
+               .arg(font.pointSize)
+               .arg(font.style)
+               .arg(Hex(font.color))
+               .arg(DecodeCp1252(text));
+}
+
+void RecordingSurface::drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) {
+  lines << QStringLiteral("line %1 %2 %3 %4 ").arg(x1).arg(y1).arg(x2).arg(y2) + PenText(pen);
+}
+
+void RecordingSurface::drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) {
+  const QString fill = brush.style == BrushStyle::Solid ? QStringLiteral("solid c") + Hex(brush.color)
+                                                        : QStringLiteral("clear");
+  lines << QStringLiteral("rect %1 %2 %3 %4 ")
+                   .arg(rect.left())
+                   .arg(rect.top())
+                   .arg(rect.left() + rect.width())
+                   .arg(rect.top() + rect.height()) +
+               PenText(pen) + QLatin1Char(' ') + fill;
+}
+
+void RecordingSurface::drawImage(const QRect &target, const QImage &image) {
+  lines << QStringLiteral("image %1 %2 %3 %4 %5x%6")
+               .arg(target.left())
+               .arg(target.top())
+               .arg(target.width())
+               .arg(target.height())
+               .arg(image.width())
+               .arg(image.height());
+}
+
+DeviceMetrics VirtualPrinter::LetterMetrics() {
+  DeviceMetrics m;
+  m.PageWidth = 5100;
+  m.PageHeight = 6600;
+  m.PixelsPerInchX = 600;
+  m.PixelsPerInchY = 600;
+  m.OffsetX = 100;
+  m.OffsetY = 100;
+  m.PrintableRight = 5000;
+  m.PrintableBottom = 6500;
+  return m;
+}
+
+bool VirtualPrintTarget::beginDocument(const QString &title) {
+  if (!failText.isEmpty()) return false;
+  surface_.lines << QStringLiteral("begin '%1'").arg(title);
+  return true;
+}
+
+}  // namespace scrivane
