@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include <QFileInfo>
+
 #include "format/IniFile.h"
 #include "platform/Text1252.h"
 
@@ -290,6 +292,24 @@ QList<QByteArray> FormatSettings::InitialReserveWords() {
       "var", "virtual", "while", "with", "write", "xor",
   };
   return words;
+}
+
+FormatSettings LoadFormatSettings(const QString &iniPath) {
+  IniFile ini;
+  ini.Load(iniPath);
+  FormatSettings settings;
+  settings.LoadFromIni(ini);
+  return settings;
+}
+
+bool SaveFormatSettings(const FormatSettings &settings, const QString &iniPath, QString *error) {
+  IniFile ini;
+  if (!ini.Load(iniPath)) {
+    if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
+    return false;
+  }
+  settings.SaveToIni(ini);
+  return ini.Save(iniPath, error);
 }
 
 }  // namespace scrivane

@@ -112,4 +112,14 @@ struct FormatSettings {
 // Colour index 0..15 to a colour reference; anything else gives black.
 ColorRef ColorFromIndex(int index);
 
+// The settings as stored in the file at `iniPath` (defaults when it is
+// missing or unreadable).
+FormatSettings LoadFormatSettings(const QString &iniPath);
+// Re-reads the file, replaces the format keys and writes it back atomically,
+// so sections written by others since the start (the recent files) survive.
+// Returns false with `error` = "Unable to write to <full path>" on failure;
+// the file on disk is then left as it was.
+bool SaveFormatSettings(const FormatSettings &settings, const QString &iniPath,
+                        QString *error = nullptr);
+
 }  // namespace scrivane
