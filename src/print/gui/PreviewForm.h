@@ -1,10 +1,21 @@
 #pragma once
 // The preview window: shows the pages of a job as they will print.
+#include <QDialog>
 #include <QString>
 
 #include "format/FontSpec.h"
+#include "print/PageDevice.h"
 #include "print/PageInfo.h"
 
+class QAction;
+class QCursor;
+class QFrame;
+class QImage;
+class QLabel;
+class QMenu;
+class QPainter;
+class QScrollArea;
+class QToolButton;
 class QWidget;
 
 namespace scrivane {
@@ -31,5 +42,133 @@ struct PreviewResult {
 // Runs the begin event, shows the window modally, runs the end event.
 PreviewResult RunPreview(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                          const PreviewOptions &options);
+
+class TPreviewForm;
+
+// Called with the window just before it runs modally: lets tests and the
+// benchmark drive the real window (a null hook runs it for the user).
+using PreviewRunHook = std::function<void(TPreviewForm &)>;
+void SetPreviewRunHook(PreviewRunHook hook);
+
+// The lines of the measurement grid for one sheet, in printer pixels from
+// the sheet's corner: vertical lines first (x), then horizontal ones (y).
+struct GridLines {
+  std::vector<int> X;
+  std::vector<int> Y;
+};
+GridLines ComputeGridLines(const DeviceMetrics &metrics, int measure);
+
+// Every page painted here is produced again by the job's page event on a
+// display-mode canvas whose printer pixels are mapped onto the page box, so
+// the screen shows the printer's line breaks and positions.
+class TPreviewForm : public QDialog {
+  Q_OBJECT
+ public:
+  TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
+               const PreviewOptions &options);
+  ~TPreviewForm() override;
+
+  // The steps of a preview run around the modal loop (RunPreview uses them).
+  void BeginRun();
+  void EndRun();
+
+  // Navigation and zoom (t = -1: the last page).
+  void GoToPage(int t);
+  void PaginatePage(int p);
+  void SetZoom(float z);
+  void ZoomIn();
+  void ZoomOut();
+  void ShowNextPage();
+  void ShowPriorPage();
+  void ShowFirstPage();
+  void ShowLastPage();
+  void GoToPageDialog();  // "&Goto Page..."
+
+  // Toolbar buttons.
+  void NextBtnClick();
+  void PriorBtnClick();
+  void SinglePageBtnClick();
+  void TwoPageBtnClick();
+  void GridBtnClick();
+  void IndexBtnClick();
+  void PrintBtnClick();
+  void HelpBtnClick();
+
+  // Paints page n (PB1: n is CurrentPage and may change) into a box of the
+  // given size whose painter is already open. Exposed so that a page can be
+  // rendered into an image without a visible window.
+  void PaintPage(int &n, QPainter &painter, const QSize &boxSize);
+  // Renders what box 1 or 2 shows now into an image of the box's size.
+  QImage RenderBox(int box);
+  // Repaints both page boxes now (navigation ends with this).
+  void RepaintBoxes();
+
+  // State read by the job, the tests and the benchmark.
+  int CurrentPage = 1;
+  int FinalPage = -1;
+  int HighestPage = -1;
+  float Zoom = 1.0f;
+  int BaseHeight = 0;
+  bool PrintRequested = false;
+  bool IndexRequested = false;
+  bool SinglePageMode = true;
+  bool GridVisible = false;
+  TPageInfo *Info() const { return info_.get(); }
+  int GridLinesDrawn() const { return gridLinesDrawn_; }
+  QString StatusText(int panel) const;
+
+  // Controls, for the main window's tests and for driving the window.
+  QToolButton *IndexBtn = nullptr;
+  QToolButton *GridBtn = nullptr;
+  QToolButton *FirstBtn = nullptr;
+  QToolButton *SinglePageBtn = nullptr;
+  QToolButton *TwoPageBtn = nullptr;
+  QToolButton *PrintBtn = nullptr;
+  QToolButton *PriorBtn = nullptr;
+  QToolButton *NextBtn = nullptr;
+  QToolButton *HelpBtn = nullptr;
+  QToolButton *ZoomInBut = nullptr;
+  QToolButton *ZoomOutBut = nullptr;
+  QScrollArea *ScrollBox1 = nullptr;
+  QWidget *ContainPanel = nullptr;
+  QFrame *PagePanel = nullptr;
+  QFrame *PagePanel2 = nullptr;
+  QWidget *PB1 = nullptr;
+  QWidget *PB2 = nullptr;
+  QMenu *PopupMenu1 = nullptr;
+  QAction *FirstItem = nullptr;
+  QAction *PriorItem = nullptr;
+  QAction *NextItem = nullptr;
+  QAction *LastItem = nullptr;
+  QAction *GotoItem = nullptr;
+
+  // Mouse on PB1 at a point of the box (the zoom click).
+  void PB1MouseDown(Qt::MouseButtons buttons, const QPoint &at);
+
+ protected:
+  void showEvent(QShowEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  bool event(QEvent *event) override;
+  void changeEvent(QEvent *event) override;
+
+ private:
+  void BuildControls();
+  void ApplyLayout();
+  void LayoutTwoPages();
+  void DrawGrid(TSpecialCanvas &canvas);
+  void SetStatus(int panel, const QString &text);
+  void RequirePageEvent() const;
+  void PaintBox(int box, QPainter &painter, const QSize &size);
+  friend class PreviewPaintBox;
+
+  PageDevice &printer_;
+  PrintEvents events_;
+  PreviewOptions options_;
+  PageInfoPtr info_;
+  QLabel *statusPanels_[3] = {nullptr, nullptr, nullptr};
+  int gridLinesDrawn_ = 0;
+  bool shownOnce_ = false;
+};
 
 }  // namespace scrivane

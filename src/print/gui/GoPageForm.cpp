@@ -1,0 +1,46 @@
+#include "print/gui/GoPageForm.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace scrivane {
+
+TGoPageForm::TGoPageForm(QWidget *parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Go to Page Number"));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  QFont dialogFont(QStringLiteral("MS Sans Serif"), 8);
+  dialogFont.setBold(true);
+  setFont(dialogFont);
+
+  auto *bevel = new QFrame(this);
+  bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  auto *bevelLayout = new QHBoxLayout(bevel);
+  PageNum = new QSpinBox(bevel);
+  PageNum->setRange(1, 999);
+  bevelLayout->addWidget(PageNum);
+
+  OKBtn = new QPushButton(QStringLiteral("OK"), this);
+  CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto *buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(OKBtn);
+  buttons->addWidget(CancelBtn);
+  auto *layout = new QVBoxLayout(this);
+  layout->addWidget(bevel);
+  layout->addLayout(buttons);
+  OKBtn->setFocus();
+}
+
+int TGoPageForm::Page() const { return PageNum->value(); }
+
+void TGoPageForm::SetPage(int page) { PageNum->setValue(page); }
+
+}  // namespace scrivane

@@ -1,0 +1,781 @@
+#include "print/gui/PreviewForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBitmap>
+#include <QCursor>
+#include <QDialog>
+#include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusTipEvent>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+#include <optional>
+
+#include "print/PageCanvas.h"
+#include "print/PrintException.h"
+#include "print/QPainterSurface.h"
+#include "print/QtTextMeasurer.h"
+#include "print/gui/GoPageForm.h"
+
+namespace scrivane {
+
+namespace {
+
+PreviewRunHook &RunHook() {
+  static PreviewRunHook hook;
+  return hook;
+}
+
+// Rounds halves to the even neighbour, as the page canvas does.
+int RoundEven(float value) { return int(std::nearbyint(value)); }
+
+// The hourglass for the length of a scope.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// A magnifying glass: shown over the page box while a click zooms.
+const QCursor &ZoomCursor() {
+  static const QCursor cursor = [] {
+    QPixmap glass(32, 32);
+    glass.fill(Qt::transparent);
+    QPainter painter(&glass);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 4));
+    painter.drawEllipse(QRectF(3, 3, 16, 16));
+    painter.drawLine(QPointF(17, 17), QPointF(27, 27));
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawEllipse(QRectF(3, 3, 16, 16));
+    painter.setPen(QPen(Qt::black, 3));
+    painter.drawLine(QPointF(17, 17), QPointF(27, 27));
+    painter.end();
+    return QCursor(glass, 11, 11);
+  }();
+  return cursor;
+}
+
+// Draws a simple glyph for a toolbar button.
+QIcon Glyph(const std::function<void(QPainter &)> &draw) {
+  QPixmap pixmap(24, 24);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(Qt::black, 1.5));
+  draw(painter);
+  painter.end();
+  return QIcon(pixmap);
+}
+
+void DrawSheet(QPainter &painter, const QRectF &rect) {
+  painter.setBrush(Qt::white);
+  painter.drawRect(rect);
+  painter.setBrush(Qt::NoBrush);
+}
+
+void DrawArrow(QPainter &painter, bool right) {
+  QPainterPath path;
+  if (right) {
+    path.moveTo(8, 5);
+    path.lineTo(17, 12);
+    path.lineTo(8, 19);
+  } else {
+    path.moveTo(16, 5);
+    path.lineTo(7, 12);
+    path.lineTo(16, 19);
+  }
+  path.closeSubpath();
+  painter.setBrush(QColor(0, 0, 128));
+  painter.drawPath(path);
+}
+
+}  // namespace
+
+void SetPreviewRunHook(PreviewRunHook hook) { RunHook() = std::move(hook); }
+
+GridLines ComputeGridLines(const DeviceMetrics &metrics, int measure) {
+  GridLines lines;
+  auto along = [measure](int extent, int pixelsPerInch, std::vector<int> &out) {
+    if (pixelsPerInch <= 0) return;
+    int count = extent / pixelsPerInch;
+    if (measure == 1) count = int(count * 2.54) + 1;
+    for (int i = 1; i <= count; ++i) {
+      int at = RoundEven(float(pixelsPerInch) * float(i));
+      if (measure == 1) at = int(at * 0.3937007874015748);
+      out.push_back(at);
+    }
+  };
+  along(metrics.PageWidth, metrics.PixelsPerInchX, lines.X);
+  along(metrics.PageHeight, metrics.PixelsPerInchY, lines.Y);
+  return lines;
+}
+
+// A page box: white, painted by the window's page run, and (box 1) the
+// place of the zoom click.
+class PreviewPaintBox : public QWidget {
+ public:
+  PreviewPaintBox(TPreviewForm *form, int box, QWidget *parent)
+      : QWidget(parent), form_(form), box_(box) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent *) override {
+    QPainter painter(this);
+    try {
+      form_->PaintBox(box_, painter, size());
+    } catch (const std::exception &error) {
+      // A faulty page must not take the window down; the message is shown
+      // once the paint has finished.
+      QPointer<TPreviewForm> form(form_);
+      QString text = QString::fromLocal8Bit(error.what());
+      QTimer::singleShot(0, form_, [form, text] {
+        if (form) QMessageBox::warning(form, form->windowTitle(), text);
+      });
+    }
+  }
+  void mousePressEvent(QMouseEvent *event) override {
+    if (box_ == 1) form_->PB1MouseDown(event->buttons(), event->position().toPoint());
+  }
+
+ private:
+  TPreviewForm *form_;
+  int box_;
+};
+
+namespace {
+// Runs a command from a button, menu or key; an exception from a page
+// handler reaches the user as a message and leaves the window open.
+template <typename Fn>
+void Guarded(QWidget *window, Fn &&fn) {
+  try {
+    fn();
+  } catch (const std::exception &error) {
+    QMessageBox::warning(window, window->windowTitle(), QString::fromLocal8Bit(error.what()));
+  }
+}
+}  // namespace
+
+TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
+                           const PreviewOptions &options)
+    : QDialog(parent), printer_(printer), events_(events), options_(options) {
+  CurrentPage = options.CurrentPage;
+  setWindowTitle(options.Caption);
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  resize(638, 473);
+  BuildControls();
+}
+
+TPreviewForm::~TPreviewForm() = default;
+
+void TPreviewForm::BuildControls() {
+  auto *tools = new QWidget(this);
+  tools->setFixedWidth(54);
+  auto *toolLayout = new QVBoxLayout(tools);
+  toolLayout->setContentsMargins(2, 2, 2, 2);
+  toolLayout->setSpacing(2);
+  auto makeButton = [&](const QString &hint, const QIcon &icon) {
+    auto *button = new QToolButton(tools);
+    button->setIcon(icon);
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(50, 38);
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoRaise(true);
+    toolLayout->addWidget(button);
+    return button;
+  };
+  IndexBtn = makeButton(QStringLiteral("Create index listing"), Glyph([](QPainter &p) {
+                          DrawSheet(p, QRectF(5, 2, 14, 20));
+                          for (int y = 6; y <= 18; y += 4) p.drawLine(8, y, 16, y);
+                        }));
+  GridBtn = makeButton(QStringLiteral("Display measurement grid"), Glyph([](QPainter &p) {
+                         DrawSheet(p, QRectF(3, 3, 18, 18));
+                         for (int i = 7; i < 21; i += 5) {
+                           p.drawLine(i, 3, i, 21);
+                           p.drawLine(3, i, 21, i);
+                         }
+                       }));
+  FirstBtn = makeButton(QStringLiteral("[Home-First] [End - Last] [PgUp - Next] [PgDn - Prior]"),
+                        Glyph([](QPainter &p) {
+                          DrawSheet(p, QRectF(2, 5, 11, 15));
+                          DrawSheet(p, QRectF(11, 3, 11, 15));
+                        }));
+  FirstBtn->setText(QStringLiteral("&Move"));
+  SinglePageBtn = makeButton(QStringLiteral("Display as single page"),
+                             Glyph([](QPainter &p) { DrawSheet(p, QRectF(6, 2, 12, 20)); }));
+  TwoPageBtn = makeButton(QStringLiteral("Display two pages"), Glyph([](QPainter &p) {
+                            DrawSheet(p, QRectF(1, 4, 10, 16));
+                            DrawSheet(p, QRectF(13, 4, 10, 16));
+                          }));
+  PrintBtn = makeButton(QStringLiteral("Print"), Glyph([](QPainter &p) {
+                          DrawSheet(p, QRectF(7, 2, 10, 8));
+                          p.setBrush(QColor(192, 192, 192));
+                          p.drawRect(QRectF(2, 10, 20, 8));
+                          DrawSheet(p, QRectF(6, 16, 12, 6));
+                        }));
+  PriorBtn = makeButton(QStringLiteral("Move to the last page"),
+                        Glyph([](QPainter &p) { DrawArrow(p, false); }));
+  NextBtn = makeButton(QStringLiteral("Move to the next page"),
+                       Glyph([](QPainter &p) { DrawArrow(p, true); }));
+  HelpBtn = makeButton(QStringLiteral("Help"), Glyph([](QPainter &p) {
+                         QFont font = p.font();
+                         font.setPixelSize(18);
+                         font.setBold(true);
+                         p.setFont(font);
+                         p.setPen(QColor(0, 0, 128));
+                         p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
+                       }));
+  ZoomInBut = new QToolButton(tools);
+  ZoomOutBut = new QToolButton(tools);
+  ZoomInBut->hide();
+  ZoomOutBut->hide();
+  toolLayout->addStretch();
+
+  PopupMenu1 = new QMenu(this);
+  FirstItem = PopupMenu1->addAction(QStringLiteral("&First Page "));
+  PriorItem = PopupMenu1->addAction(QStringLiteral("&Prior Page"));
+  NextItem = PopupMenu1->addAction(QStringLiteral("&Next Page "));
+  LastItem = PopupMenu1->addAction(QStringLiteral("&Last Page "));
+  GotoItem = PopupMenu1->addAction(QStringLiteral("&Goto Page..."));
+  FirstBtn->setMenu(PopupMenu1);
+  FirstBtn->setPopupMode(QToolButton::InstantPopup);
+
+  ScrollBox1 = new QScrollArea(this);
+  ScrollBox1->setFocusPolicy(Qt::NoFocus);
+  ScrollBox1->setWidgetResizable(false);
+  ScrollBox1->setBackgroundRole(QPalette::Dark);
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ContainPanel = new QWidget;
+  ContainPanel->setAutoFillBackground(true);
+  ContainPanel->setBackgroundRole(QPalette::Dark);
+  ScrollBox1->setWidget(ContainPanel);
+  auto makePanel = [&](int box, QWidget *&paintBox) {
+    auto *panel = new QFrame(ContainPanel);
+    panel->setFrameStyle(QFrame::Box | QFrame::Plain);
+    panel->setLineWidth(1);
+    QPalette white = panel->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    panel->setPalette(white);
+    panel->setAutoFillBackground(true);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(1, 1, 1, 1);
+    paintBox = new PreviewPaintBox(this, box, panel);
+    layout->addWidget(paintBox);
+    return panel;
+  };
+  PagePanel = makePanel(1, PB1);
+  PagePanel2 = makePanel(2, PB2);
+  PagePanel2->hide();
+  PB1->setStatusTip(QStringLiteral("Left or right mouse click to zoom in/out."));
+  PB2->setStatusTip(QStringLiteral("Tallowind, Inc."));
+
+  auto *statusRow = new QWidget(this);
+  auto *statusLayout = new QHBoxLayout(statusRow);
+  statusLayout->setContentsMargins(0, 0, 0, 0);
+  statusLayout->setSpacing(2);
+  const int widths[3] = {100, 100, 50};
+  for (int i = 0; i < 3; ++i) {
+    auto *panel = new QLabel(statusRow);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (i == 2)
+      panel->setMinimumWidth(widths[i]);
+    else
+      panel->setFixedWidth(widths[i]);
+    if (i > 0) panel->setAlignment(Qt::AlignCenter);
+    statusLayout->addWidget(panel, i == 2 ? 1 : 0);
+    statusPanels_[i] = panel;
+  }
+
+  auto *body = new QHBoxLayout;
+  body->setContentsMargins(0, 0, 0, 0);
+  body->setSpacing(0);
+  body->addWidget(tools);
+  body->addWidget(ScrollBox1, 1);
+  auto *outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  outer->addLayout(body, 1);
+  outer->addWidget(statusRow);
+
+  connect(IndexBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { IndexBtnClick(); }); });
+  connect(GridBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { GridBtnClick(); }); });
+  connect(SinglePageBtn, &QToolButton::clicked, this,
+          [this] { Guarded(this, [this] { SinglePageBtnClick(); }); });
+  connect(TwoPageBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { TwoPageBtnClick(); }); });
+  connect(PrintBtn, &QToolButton::clicked, this, [this] { PrintBtnClick(); });
+  connect(PriorBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { PriorBtnClick(); }); });
+  connect(NextBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { NextBtnClick(); }); });
+  connect(HelpBtn, &QToolButton::clicked, this, [this] { HelpBtnClick(); });
+  connect(ZoomInBut, &QToolButton::clicked, this, [this] { Guarded(this, [this] { ZoomIn(); }); });
+  connect(ZoomOutBut, &QToolButton::clicked, this, [this] { Guarded(this, [this] { ZoomOut(); }); });
+  connect(FirstItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowFirstPage(); }); });
+  connect(PriorItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowPriorPage(); }); });
+  connect(NextItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowNextPage(); }); });
+  connect(LastItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowLastPage(); }); });
+  connect(GotoItem, &QAction::triggered, this, [this] { Guarded(this, [this] { GoToPageDialog(); }); });
+}
+
+QString TPreviewForm::StatusText(int panel) const {
+  if (panel < 0 || panel > 2) return {};
+  return statusPanels_[panel]->text();
+}
+
+void TPreviewForm::SetStatus(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
+
+void TPreviewForm::RequirePageEvent() const {
+  if (!events_.OnPrintPage) throw PrintException(kPrintPageNotAssigned);
+}
+
+void TPreviewForm::BeginRun() {
+  if (!events_.OnBeginPrint) throw PrintException(kBeginPrintNotAssigned);
+  events_.OnBeginPrint(info_);
+  GoToPage(CurrentPage);
+  SetZoom(1.0f);
+}
+
+void TPreviewForm::EndRun() {
+  if (!events_.OnEndPrint) throw PrintException(kEndPrintNotAssigned);
+  events_.OnEndPrint(info_);
+}
+
+void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
+  painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+  if (box == 1) {
+    PaintPage(CurrentPage, painter, size);
+    return;
+  }
+  // The right box must not stand for a page past the end: when the end is
+  // not known yet, run the pages before it first so that FinalPage tells.
+  int n = CurrentPage + 1;
+  while (!PrintRequested && FinalPage == -1 && HighestPage < n - 1 && info_)
+    PaginatePage(HighestPage < 1 ? 1 : HighestPage + 1);
+  PaintPage(n, painter, size);
+}
+
+void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
+  if (PrintRequested || !info_) return;
+  if (FinalPage != -1 && FinalPage < n) return;
+  TSpecialCanvas canvas(printer_);
+  const int W = canvas.PageWidth;
+  const int H = canvas.PageHeight;
+  if (W <= 0 || H <= 0) return;
+
+  // Text is drawn with the fonts the printer measures, at the printer's
+  // pixel sizes; the mapping below turns printer pixels into box pixels.
+  std::optional<QtTextMeasurer> ownMeasurer;
+  auto *measurer = dynamic_cast<QtTextMeasurer *>(&printer_.measurer());
+  if (!measurer) measurer = &ownMeasurer.emplace(canvas.PixelsPerInchY);
+
+  painter.save();
+  painter.setWindow(0, 0, W, H);
+  painter.setViewport(0, 0, boxSize.width(), boxSize.height());
+  painter.setBackgroundMode(Qt::TransparentMode);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  QPainterSurface surface(painter, *measurer);
+  canvas.SetDisplayMode(&surface);
+
+  struct Restore {
+    QPainter &painter;
+    ~Restore() { painter.restore(); }
+  } restore{painter};
+
+  if (GridVisible) DrawGrid(canvas);
+  painter.setClipRect(QRect(QPoint(canvas.OffsetX, canvas.OffsetY),
+                            QPoint(canvas.PrintableRight - 1, canvas.PrintableBottom - 1)));
+
+  info_->PageNumber = n;
+  RequirePageEvent();
+  events_.OnPrintPage(*info_, canvas);
+  n = info_->PageNumber;
+
+  SetStatus(0, QStringLiteral(" Page %1").arg(n));
+  const bool back = n > 1;
+  const bool ahead = !info_->LastPage;
+  FirstItem->setEnabled(back);
+  PriorItem->setEnabled(back);
+  NextItem->setEnabled(ahead);
+  LastItem->setEnabled(ahead);
+  NextBtn->setEnabled(ahead);
+  PriorBtn->setEnabled(back);
+  if (info_->LastPage && FinalPage == -1) FinalPage = info_->PageNumber;
+  if (n > HighestPage) HighestPage = n;
+}
+
+void TPreviewForm::DrawGrid(TSpecialCanvas &canvas) {
+  const PenSpec saved = canvas.Pen;
+  canvas.Pen.color = options_.GridColor;
+  canvas.Pen.width = options_.GridWidth;
+  DeviceMetrics metrics;
+  metrics.PageWidth = canvas.PageWidth;
+  metrics.PageHeight = canvas.PageHeight;
+  metrics.PixelsPerInchX = canvas.PixelsPerInchX;
+  metrics.PixelsPerInchY = canvas.PixelsPerInchY;
+  const GridLines lines = ComputeGridLines(metrics, options_.Measure);
+  for (int x : lines.X) {
+    canvas.MoveTo(x, 0);
+    canvas.LineTo(x, canvas.PageHeight);
+  }
+  for (int y : lines.Y) {
+    canvas.MoveTo(0, y);
+    canvas.LineTo(canvas.PageWidth, y);
+  }
+  gridLinesDrawn_ = int(lines.X.size());
+  canvas.Pen.color = saved.color;
+  canvas.Pen.width = saved.width;
+}
+
+QImage TPreviewForm::RenderBox(int box) {
+  QWidget *paintBox = box == 1 ? PB1 : PB2;
+  QImage image(paintBox->size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  PaintBox(box, painter, image.size());
+  return image;
+}
+
+void TPreviewForm::RepaintBoxes() {
+  if (!isVisible()) return;
+  PB1->repaint();
+  if (PagePanel2->isVisible()) PB2->repaint();
+}
+
+void TPreviewForm::PaginatePage(int p) {
+  if (p == 0 || !info_) return;
+  SetStatus(2, QStringLiteral("Paginating Page %1").arg(p));
+  TSpecialCanvas canvas(printer_);
+  canvas.SetMeasureMode();
+  info_->PageNumber = p;
+  RequirePageEvent();
+  events_.OnPrintPage(*info_, canvas);
+  if (info_->LastPage && FinalPage == -1) FinalPage = info_->PageNumber;
+  if (p > HighestPage) HighestPage = p;
+  SetStatus(2, QString());
+}
+
+void TPreviewForm::GoToPage(int t) {
+  BusyCursor busy;
+  if (t == -1) {
+    // A handler that answers a page past its end with an earlier page
+    // without reporting the last one must not hang the window.
+    for (int p = std::max(1, HighestPage + 1); FinalPage == -1; ++p) {
+      PaginatePage(p);
+      if (FinalPage == -1 && info_ && info_->PageNumber < p) break;
+    }
+    if (FinalPage != -1) CurrentPage = FinalPage;
+  } else if (t <= HighestPage + 1) {
+    CurrentPage = t;
+  } else {
+    for (int p = HighestPage + 1; p <= t - 1 && FinalPage == -1; ++p) PaginatePage(p < 1 ? 1 : p);
+    CurrentPage = t;
+  }
+  if (FinalPage != -1 && FinalPage < CurrentPage) CurrentPage = FinalPage;
+  if (CurrentPage < 1) CurrentPage = 1;
+}
+
+void TPreviewForm::SetZoom(float z) {
+  Zoom = z;
+  SetStatus(1, QStringLiteral("Zoom = %1%").arg(double(z) * 100.0, 0, 'f', 0));
+  ZoomInBut->setEnabled(z * options_.ZoomFactor <= options_.MaxZoom);
+  ZoomOutBut->setEnabled(z / options_.ZoomFactor >= options_.MinZoom);
+
+  // The box has the sheet's proportions, so that the printer pixels of the
+  // whole sheet map onto it without stretching the text.
+  const DeviceMetrics metrics = printer_.metrics();
+  float aspect = 0.75f;
+  if (metrics.PageHeight > 0 && metrics.PixelsPerInchX > 0)
+    aspect = float(metrics.PageWidth) / float(metrics.PageHeight) *
+             (float(metrics.PixelsPerInchY) / float(metrics.PixelsPerInchX));
+  const int width = int(std::lround(BaseHeight * z * aspect));
+  const int height = int(std::lround(BaseHeight * z));
+  PagePanel->resize(std::max(width, 1), std::max(height, 1));
+
+  const QSize box = ScrollBox1->size() - QSize(2 * ScrollBox1->frameWidth(), 2 * ScrollBox1->frameWidth());
+  int containWidth, containHeight, left, top;
+  if (width + 6 < box.width() - 1) {
+    containWidth = box.width() - 1;
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    left = containWidth / 2 - width / 2;
+  } else {
+    containWidth = width + 6;
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    left = 3;
+  }
+  if (height + 6 < box.height() - 1) {
+    containHeight = box.height() - 1;
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    top = containHeight / 2 - height / 2;
+  } else {
+    containHeight = height + 6;
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    top = 3;
+  }
+  ContainPanel->resize(containWidth, containHeight);
+  PagePanel->move(left, top);
+}
+
+void TPreviewForm::ZoomIn() {
+  const float z = Zoom * options_.ZoomFactor;
+  if (z > options_.MaxZoom) return;
+  SetZoom(z);
+}
+
+void TPreviewForm::ZoomOut() {
+  const float z = Zoom / options_.ZoomFactor;
+  if (z < options_.MinZoom) return;
+  SetZoom(z);
+}
+
+void TPreviewForm::PB1MouseDown(Qt::MouseButtons buttons, const QPoint &at) {
+  if (!SinglePageMode || PagePanel->width() <= 0 || PagePanel->height() <= 0) return;
+  const float fx = float(at.x()) / float(PagePanel->width());
+  const float fy = float(at.y()) / float(PagePanel->height());
+  if (buttons & Qt::LeftButton) ZoomIn();
+  if (buttons & Qt::RightButton) ZoomOut();
+  const QSize view = ScrollBox1->size();
+  ScrollBox1->horizontalScrollBar()->setValue(int(PagePanel->width() * fx) - view.width() / 2);
+  ScrollBox1->verticalScrollBar()->setValue(int(PagePanel->height() * fy) - view.height() / 2);
+  RepaintBoxes();
+}
+
+void TPreviewForm::ShowNextPage() {
+  CurrentPage += 1;
+  RepaintBoxes();
+}
+
+void TPreviewForm::ShowPriorPage() {
+  if (CurrentPage > 1) CurrentPage -= 1;
+  RepaintBoxes();
+}
+
+void TPreviewForm::ShowFirstPage() {
+  CurrentPage = 1;
+  RepaintBoxes();
+}
+
+void TPreviewForm::ShowLastPage() {
+  GoToPage(-1);
+  RepaintBoxes();
+}
+
+void TPreviewForm::NextBtnClick() {
+  if (CurrentPage != FinalPage) ShowNextPage();
+}
+
+void TPreviewForm::PriorBtnClick() {
+  if (CurrentPage != 1) ShowPriorPage();
+}
+
+void TPreviewForm::GoToPageDialog() {
+  TGoPageForm dialog(this);
+  dialog.SetPage(CurrentPage);
+  if (dialog.exec() != QDialog::Accepted) return;
+  GoToPage(dialog.Page());
+  RepaintBoxes();
+}
+
+void TPreviewForm::SinglePageBtnClick() {
+  SinglePageMode = true;
+  TwoPageBtn->setEnabled(true);
+  SinglePageBtn->setEnabled(false);
+  PagePanel2->hide();
+  SetZoom(1.0f);
+  PB1->setEnabled(true);
+  PB1->setCursor(ZoomCursor());
+  RepaintBoxes();
+}
+
+void TPreviewForm::LayoutTwoPages() {
+  SetZoom(1.0f);
+  const QSize box = ScrollBox1->size() - QSize(2 * ScrollBox1->frameWidth(), 2 * ScrollBox1->frameWidth());
+  // Both sheets side by side must fit the view, also in a narrow window.
+  int width = PagePanel->width();
+  int height = PagePanel->height();
+  if (2 * width + 4 + 6 > box.width() && width > 0) {
+    const int fitted = std::max(1, (box.width() - 4 - 6) / 2);
+    height = int(std::lround(double(height) * fitted / width));
+    width = fitted;
+    PagePanel->resize(width, height);
+    PagePanel->move(PagePanel->x(), std::max(3, (box.height() - 1) / 2 - height / 2));
+  }
+  PagePanel2->resize(width, height);
+  const int left = std::max(3, box.width() / 2 - (2 * width + 4) / 2);
+  PagePanel->move(left, PagePanel->y());
+  PagePanel2->move(left + width + 4, PagePanel->y());
+  ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ContainPanel->resize(box.width() - 1, box.height() - 1);
+}
+
+void TPreviewForm::TwoPageBtnClick() {
+  SinglePageMode = false;
+  TwoPageBtn->setEnabled(false);
+  SinglePageBtn->setEnabled(true);
+  PagePanel2->show();
+  LayoutTwoPages();
+  ZoomInBut->setEnabled(false);
+  ZoomOutBut->setEnabled(false);
+  PB1->setEnabled(false);
+  PB1->unsetCursor();
+  RepaintBoxes();
+}
+
+void TPreviewForm::GridBtnClick() {
+  GridVisible = !GridVisible;
+  RepaintBoxes();
+}
+
+void TPreviewForm::IndexBtnClick() {
+  const int remembered = CurrentPage;
+  GoToPage(-1);
+  RepaintBoxes();
+  IndexRequested = true;
+  IndexBtn->setEnabled(false);
+  GoToPage(remembered);
+  RepaintBoxes();
+}
+
+void TPreviewForm::PrintBtnClick() {
+  PrintRequested = true;
+  close();
+}
+
+void TPreviewForm::HelpBtnClick() {
+  auto *help = new QDialog(this);
+  help->setAttribute(Qt::WA_DeleteOnClose);
+  help->setWindowTitle(QStringLiteral("Scrivane Help"));
+  auto *browser = new QTextBrowser(help);
+  browser->setSource(QUrl(QStringLiteral("qrc:/help/1009.html")));
+  auto *layout = new QVBoxLayout(help);
+  layout->addWidget(browser);
+  help->resize(480, 400);
+  help->show();
+}
+
+void TPreviewForm::ApplyLayout() {
+  const int clientHeight = ScrollBox1->height() - 2 * ScrollBox1->frameWidth();
+  BaseHeight = std::max(0, clientHeight - 8);
+  if (SinglePageMode)
+    SetZoom(Zoom);
+  else
+    LayoutTwoPages();
+}
+
+void TPreviewForm::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    SinglePageMode = true;
+    GridVisible = false;
+    PagePanel->move(3, 3);
+    SinglePageBtn->setEnabled(true);
+    TwoPageBtn->setEnabled(true);
+    PB1->setCursor(ZoomCursor());
+  }
+  ApplyLayout();
+  IndexBtn->setEnabled(options_.IndexAvailable && !IndexRequested);
+}
+
+void TPreviewForm::resizeEvent(QResizeEvent *event) {
+  QDialog::resizeEvent(event);
+  if (shownOnce_) ApplyLayout();
+}
+
+void TPreviewForm::changeEvent(QEvent *event) {
+  QDialog::changeEvent(event);
+  // Once used, the Index button stays off: coming back from the go-to
+  // dialog must not offer it again.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    IndexBtn->setEnabled(options_.IndexAvailable && !IndexRequested);
+}
+
+bool TPreviewForm::event(QEvent *event) {
+  if (event->type() == QEvent::StatusTip) {
+    SetStatus(2, static_cast<QStatusTipEvent *>(event)->tip());
+    return true;
+  }
+  return QDialog::event(event);
+}
+
+void TPreviewForm::keyPressEvent(QKeyEvent *event) {
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  Guarded(this, [&] {
+    switch (event->key()) {
+      case Qt::Key_PageUp:
+        if (CurrentPage != FinalPage) ShowNextPage();
+        break;
+      case Qt::Key_PageDown:
+        if (CurrentPage != 1) ShowPriorPage();
+        break;
+      case Qt::Key_End:
+        ShowLastPage();
+        break;
+      case Qt::Key_Home:
+        ShowFirstPage();
+        break;
+      case Qt::Key_Plus:
+      case Qt::Key_Equal:
+        if (ctrl && SinglePageMode) {
+          ZoomIn();
+          RepaintBoxes();
+        }
+        break;
+      case Qt::Key_Minus:
+        if (ctrl && SinglePageMode) {
+          ZoomOut();
+          RepaintBoxes();
+        }
+        break;
+      case Qt::Key_P:
+        if (ctrl) PrintBtnClick();
+        break;
+      default:
+        break;
+    }
+  });
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+PreviewResult RunPreview(QWidget *parent, PageDevice &printer, const PrintEvents &events,
+                         const PreviewOptions &options) {
+  if (!events.OnBeginPrint) throw PrintException(kBeginPrintNotAssigned);
+  TPreviewForm form(parent, printer, events, options);
+  form.BeginRun();
+  if (RunHook()) {
+    form.show();
+    RunHook()(form);
+    form.hide();
+  } else {
+    form.exec();
+  }
+  form.EndRun();
+  PreviewResult result;
+  result.PrintRequested = form.PrintRequested;
+  result.IndexRequested = form.IndexRequested;
+  return result;
+}
+
+}  // namespace scrivane
