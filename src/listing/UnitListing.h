@@ -10,6 +10,11 @@ namespace scrivane {
 struct FormatSettings;
 struct ProjectModel;
 
+// The form image printed on page 1: beside the unit, the file name up to its
+// first "." (lower case) followed by "bmp". Only the file name is searched for
+// the ".", so a dot in a folder name does not cut the path short.
+QString FormImagePath(const QString &unitPath);
+
 class UnitListing {
  public:
   UnitListing(ProjectModel &model, const FormatSettings &settings);
@@ -32,6 +37,7 @@ class UnitListing {
   PrintEvents Events();
 
  private:
+  friend class UnitListingPageRun;
   struct State;
   ProjectModel &model_;
   const FormatSettings &settings_;

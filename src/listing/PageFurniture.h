@@ -1,0 +1,73 @@
+#pragma once
+// What surrounds the listed text on every page of every listing: header,
+// footer, the rule between them and the text, and the title block. One
+// implementation for all renderers; the clock and the names come in as
+// values so that a page can be produced again identically (and tested).
+#include <QByteArray>
+#include <QDateTime>
+#include <optional>
+
+#include "format/PageGeometry.h"
+
+namespace scrivane {
+
+struct FormatSettings;
+class TSpecialCanvas;
+
+struct FurnitureTexts {
+  QByteArray UnitNameText;     // at most 128 characters
+  QByteArray ProjectNameText;  // at most 128 characters
+  QDateTime now;               // the date and time the pages show
+};
+
+// "6 December 2026": English month names.
+QByteArray DateText(const QDate &date);
+// "12/06/26 02:05 pm".
+QByteArray DateTimeText(const QDateTime &moment);
+// "Page 12".
+QByteArray PageText(int page);
+
+// Which items a listing offers: some listings show no date-and-time items
+// (header code 4, footer right code 5) and another text at the footer's left.
+struct FurnitureVariant {
+  bool dateTimeItems = true;
+  std::optional<QByteArray> footerLeftText;  // default: the owner text (FormatSettings.User)
+};
+
+// Draws on the canvas with HeaderFont; every call moves currentY (device
+// units) past what it drew. In measure mode nothing is drawn but the space
+// is taken all the same.
+class PageFurniture {
+ public:
+  PageFurniture(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
+                const FurnitureTexts &texts, FurnitureVariant variant = {});
+
+  // The rule of the Border style from LeftX to RightX; a double rule moves
+  // currentY to its second line. The pen keeps the last width set.
+  void DrawRule(int &currentY);
+  // Header row (Line1A left, Line1B centred, Line1C right), then the rule.
+  void DrawPageHeader(int page, int &currentY);
+  // At the foot (PageHeight - BottomMargin): the rule, then the footer row.
+  void DrawPageFooter(int page, int &currentY);
+  // The five title rows in two columns, then the rule.
+  void DrawTitleBlock(int &currentY);
+
+  // Building blocks for listings with their own header rows.
+  void DrawLeft(const QByteArray &text, int y);
+  void DrawCentred(const QByteArray &text, int y);
+  void DrawRight(const QByteArray &text, int y);
+
+  // Item texts by the settings' codes; empty for "nothing".
+  QByteArray HeaderItem(int code) const;
+  QByteArray FooterCentreItem(int code, int page) const;
+  QByteArray FooterRightItem(int code, int page) const;
+
+ private:
+  TSpecialCanvas &canvas_;
+  const PageGeometry &geometry_;
+  const FormatSettings &settings_;
+  const FurnitureTexts &texts_;
+  FurnitureVariant variant_;
+};
+
+}  // namespace scrivane
