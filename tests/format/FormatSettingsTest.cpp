@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "format/FormatSettings.h"
+#include "format/IniFile.h"
+
+using namespace scrivane;
+
+namespace {
+
+FormatSettings FromText(const QByteArray &text) {
+  IniFile ini;
+  ini.Parse(text);
+  FormatSettings settings;
+  settings.LoadFromIni(ini);
+  return settings;
+}
+
+}  // namespace
+
+TEST(FormatSettings, EmptyFileGivesDefaultsAndSavedDefaultsReadBackEqual) {
+  const FormatSettings loaded = FromText("");
+  EXPECT_EQ(loaded, FormatSettings());
+  EXPECT_EQ(loaded.Top, 5);
+  EXPECT_EQ(loaded.RStyle, 1);
+  EXPECT_EQ(loaded.Hint, 1);
+  EXPECT_EQ(loaded.User, "Scrivane");
+
+  IniFile ini;
+  loaded.SaveToIni(ini);
+  const QByteArray written = ini.ToBytes();
+  for (const char *key : {"BName=Arial", "Top=5", "Equal=1", "Line3C=0", "Begins=0", "Align=0",
+                          "Title8=", "Reserve=0"})
+    EXPECT_TRUE(written.contains(key)) << key;
+  EXPECT_FALSE(written.contains("User"));
+  EXPECT_FALSE(written.contains("FilesSave"));
+}
+
+TEST(FormatSettings, ChangedValuesSurviveSaveAndLoad) {
+  FormatSettings changed;
+  changed.BName = QStringLiteral("Courier New");
+  changed.BSize = 9;
+  changed.BColor = 0x00FF8040;
+  changed.HStyle = 3;
+  changed.CColor = 12;
+  changed.Top = 2;
+  changed.Measure = 1;
+  changed.Begins = -7;
+  changed.Include = 1;
+  changed.Title3 = "Caf\xe9 Street";
+  IniFile ini;
+  changed.SaveToIni(ini);
+  FormatSettings reread;
+  reread.LoadFromIni(ini);
+  EXPECT_EQ(reread, changed);
+}
+
+TEST(FormatSettings, IntegerTextsConvertOrFallBackToTheDefault) {
+  struct Row { const char *text; int expected; } rows[] = {
+      {"12", 12},   {"0x0C", 12}, {"0X0c", 12},   {"$C", 12},  {"$c", 12}, {"-3", -3},
+      {"twelve", 10}, {"", 10},   {"0x", 10},     {"$", 10},   {"12pt", 10}, {"$G", 10},
+      {"99999999999", 10}, {"0", 0},
+  };
+  for (const Row &row : rows)
+    EXPECT_EQ(FromText(QByteArray("[Fonts]\nBSize=") + row.text + "\n").BSize, row.expected)
+        << row.text;
+  // A colour written in hexadecimal uses all 32 bits.
+  EXPECT_EQ(FromText("[Fonts]\nBColor=$FFFFFFFF\nHColor=0xFF0000\n").BColor, 0xFFFFFFFFu);
+  EXPECT_EQ(FromText("[Fonts]\nHColor=0xFF0000\n").HColor, 0xFF0000u);
+}
+
+TEST(FormatSettings, TextsAreCutAndUserIsKeptButNeverWritten) {
+  const QByteArray fifty(50, 'a');
+  const FormatSettings settings =
+      FromText("[Title]\nTitle1=" + fifty + "\n[Fonts]\nBName=" + fifty +
+               "\nHName=\n[Owner]\nUser=" + QByteArray(50, 'u') + "\n");
+  EXPECT_EQ(settings.Title1, QByteArray(35, 'a'));
+  EXPECT_EQ(settings.BName, QString(35, u'a'));
+  EXPECT_EQ(settings.HName, QStringLiteral("Arial"));  // an empty face cannot be drawn
+  EXPECT_EQ(settings.User, QByteArray(40, 'u'));
+
+  IniFile ini;
+  ini.Parse("[Owner]\nUser=Hand Made\n");
+  FormatSettings changed = settings;
+  changed.User = "Changed in memory";
+  changed.SaveToIni(ini);
+  EXPECT_EQ(ini.Value("Owner", "User"), "Hand Made");
+}
+
+TEST(FormatSettings, SaveToFileKeepsOtherSectionsAndReportsFailure) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("scrivn.ini");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("[FilesSave]\nFile1=c:\\work\\a.dpr\n[Mine]\nColour=red\n[Fonts]\nBSize=8\n");
+  file.close();
+
+  FormatSettings settings = LoadFormatSettings(path);
+  EXPECT_EQ(settings.BSize, 8);
+  settings.BSize = 14;
+  QString error;
+  ASSERT_TRUE(SaveFormatSettings(settings, path, &error)) << error.toStdString();
+  IniFile reread;
+  ASSERT_TRUE(reread.Load(path));
+  EXPECT_EQ(reread.Value("FilesSave", "File1"), "c:\\work\\a.dpr");
+  EXPECT_EQ(reread.Value("Mine", "Colour"), "red");
+  EXPECT_EQ(reread.Value("Fonts", "BSize"), "14");
+
+  const QString unwritable = dir.filePath("no-such-folder/scrivn.ini");
+  EXPECT_FALSE(SaveFormatSettings(settings, unwritable, &error));
+  EXPECT_EQ(error, "Unable to write to " + unwritable);
+}
+
+TEST(FormatSettings, ResolveLengthsUsesTheTablesAndTheNearestEntry) {
+  struct Row {
+    int measure, top, bottom, left, right, indent;
+    PageLengths expected;
+  } rows[] = {
+      {0, 0, 0, 0, 0, 0, {0.5, 0.75, 0.75, 0.75, 0.1}},
+      {0, 4, 3, 2, 1, 2, {1.5, 1.5, 1.25, 1.0, 0.2}},
+      {1, 0, 1, 2, 3, 0, {0.788, 2.5 * 0.394, 3.0 * 0.394, 3.5 * 0.394, 0.25 * 0.394}},
+      // Indices without an entry take the nearest one, never a zero margin.
+      {0, 5, 5, 4, 5, 7, {1.5, 1.5, 1.5, 1.5, 0.2}},
+      {1, 5, 9, 4, 5, 3, {4.0 * 0.394, 4.0 * 0.394, 4.0 * 0.394, 4.0 * 0.394, 0.75 * 0.394}},
+      {0, -1, -1, -1, -1, -1, {0.5, 0.75, 0.75, 0.75, 0.1}},
+  };
+  for (const Row &row : rows) {
+    FormatSettings settings;
+    settings.Measure = row.measure;
+    settings.Top = row.top;
+    settings.Bottom = row.bottom;
+    settings.Left = row.left;
+    settings.Right = row.right;
+    settings.Indent = row.indent;
+    const PageLengths got = settings.ResolveLengths();
+    SCOPED_TRACE(testing::Message() << "measure " << row.measure << " top " << row.top);
+    EXPECT_DOUBLE_EQ(got.Top, row.expected.Top);
+    EXPECT_DOUBLE_EQ(got.Bottom, row.expected.Bottom);
+    EXPECT_DOUBLE_EQ(got.Left, row.expected.Left);
+    EXPECT_DOUBLE_EQ(got.Right, row.expected.Right);
+    EXPECT_DOUBLE_EQ(got.Indent, row.expected.Indent);
+    EXPECT_EQ(settings.Top, row.top);  // the stored index is not changed
+  }
+}
+
+TEST(FormatSettings, DerivedFontsAndColours) {
+  FormatSettings settings;
+  settings.BName = QStringLiteral("Courier New");
+  settings.BSize = 9;
+  settings.BStyle = 2;
+  settings.BColor = 0x123456;
+  settings.RStyle = 7;  // only bold and italic are style bits of the file
+  settings.RColor = 9;
+  settings.CColor = 16;
+  settings.LColor = -1;
+  settings.MColor = 15;
+  EXPECT_EQ(settings.BaseFont(), (FontSpec{"Courier New", 9, StyleItalic, 0x123456}));
+  EXPECT_EQ(settings.HeaderFont(), (FontSpec{"Arial", 10, 0, 0}));
+  EXPECT_EQ(settings.ReserveFont(), (FontSpec{"Courier New", 9, StyleBold | StyleItalic, 0x0000FF}));
+  EXPECT_EQ(settings.CommentFont().color, 0u);
+  EXPECT_EQ(settings.LineFont().color, 0u);
+  EXPECT_EQ(settings.MessageFont().color, 0xFFFFFFu);
+  EXPECT_EQ(settings.ProcFont(), (FontSpec{"Courier New", 9, StyleBold, 0x123456}));
+  EXPECT_EQ(ColorFromIndex(1), 0x000080u);
+  EXPECT_EQ(ColorFromIndex(12), 0xFF0000u);
+}
+
+TEST(FormatSettings, InitialReserveWordsAreSeventyEightSortedLowerCaseWords) {
+  const QList<QByteArray> words = FormatSettings::InitialReserveWords();
+  ASSERT_EQ(words.size(), 78);
+  EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
+  for (const QByteArray &word : words) EXPECT_EQ(word, word.toLower());
+  EXPECT_TRUE(words.contains("end;"));
+  EXPECT_TRUE(words.contains("xor"));
+  EXPECT_EQ(FormatSettings().ReserveWords, words);
+}

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "format/IniFile.h"
+
+using namespace scrivane;
+
+namespace {
+
+QByteArray ReadAll(const QString &path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(IniFile, LookupIgnoresCaseAndBlanksAndTakesTheFirstMatch) {
+  IniFile ini;
+  ini.Parse("; comment = not a key\r\n[Fonts]\r\n  BSize =  12  \r\nbsize=99\r\n"
+            "[fonts]\r\nBName=Courier\r\n[Empty]\r\nKey=\r\n");
+  struct Row { const char *section, *key, *expected; } rows[] = {
+      {"FONTS", "bsize", "12"},   {"Fonts", "BSIZE", "12"},  {"Fonts", "BName", "default"},
+      {"Empty", "Key", ""},       {"Missing", "Key", "default"}, {"", "; comment", "default"},
+  };
+  for (const Row &row : rows)
+    EXPECT_EQ(ini.Value(row.section, row.key, "default"), QByteArray(row.expected))
+        << row.section << "/" << row.key;
+}
+
+TEST(IniFile, ValuesAreCutTo1023Bytes) {
+  IniFile ini;
+  ini.Parse("[A]\nLong=" + QByteArray(5000, 'x') + "\n");
+  EXPECT_EQ(ini.Value("A", "Long").size(), 1023);
+}
+
+TEST(IniFile, SavingKeepsUnknownLinesAndTheirOrder) {
+  const QByteArray original =
+      "; written by hand\r\n[Other]\r\nColour=blue\r\n\r\n[Fonts]\r\nBSize=10\r\n; keep me\r\n";
+  IniFile ini;
+  ini.Parse(original);
+  ini.SetValue("fonts", "bsize", "12");
+  ini.SetValue("Fonts", "HSize", "9");
+  ini.SetValue("Main", "Hint", "1");
+  EXPECT_EQ(ini.ToBytes(),
+            QByteArray("; written by hand\r\n[Other]\r\nColour=blue\r\n\r\n[Fonts]\r\nBSize=12\r\n"
+                       "HSize=9\r\n; keep me\r\n\r\n[Main]\r\nHint=1\r\n"));
+}
+
+TEST(IniFile, GarbledBytesKeepWhatParses) {
+  QByteArray bytes("\x00\x01\xff[Bad\n\x7f\x00=\x02\n[Good]\nKey=value\n", 35);
+  bytes += QByteArray(100000, '\0');
+  IniFile ini;
+  ini.Parse(bytes);
+  EXPECT_EQ(ini.Value("Good", "Key"), "value");
+  ini.SetValue("Good", "Other", "1");
+  EXPECT_TRUE(ini.ToBytes().contains("Other=1"));
+}
+
+TEST(IniFile, ValueWithLineBreakIsWrittenUpToTheBreak) {
+  IniFile ini;
+  ini.SetValue("A", "Key", "first\r\n[Injected]\nX=1");
+  IniFile reread;
+  reread.Parse(ini.ToBytes());
+  EXPECT_EQ(reread.Value("A", "Key"), "first");
+  EXPECT_FALSE(reread.Contains("Injected", "X"));
+}
+
+TEST(IniFile, MissingFileIsEmptyAndSaveRoundTrips) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("scrivn.ini");
+  IniFile ini;
+  QString error;
+  ASSERT_TRUE(ini.Load(path, &error));
+  EXPECT_FALSE(ini.Contains("Fonts", "BSize"));
+  ini.SetValue("Fonts", "BSize", "11");
+  ASSERT_TRUE(ini.Save(path, &error)) << error.toStdString();
+  IniFile reread;
+  ASSERT_TRUE(reread.Load(path));
+  EXPECT_EQ(reread.Value("Fonts", "BSize"), "11");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"scrivn.ini"});
+}
+
+TEST(IniFile, WriteFailureNamesTheFullPathAndLeavesNoFile) {
+  QTemporaryDir dir;
+  // Tests may run as root, where permissions do not stop a write: use a
+  // folder that does not exist and a folder that is really a file.
+  QFile blocker(dir.filePath("blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString paths[] = {dir.filePath("missing/scrivn.ini"), dir.filePath("blocker/scrivn.ini")};
+  for (const QString &path : paths) {
+    IniFile ini;
+    ini.SetValue("A", "B", "C");
+    QString error;
+    EXPECT_FALSE(ini.Save(path, &error));
+    EXPECT_EQ(error, "Unable to write to " + path);
+    EXPECT_FALSE(QFile::exists(path));
+  }
+  EXPECT_EQ(ReadAll(dir.filePath("blocker")), QByteArray());
+}
