@@ -54,6 +54,9 @@ class CodeWordRules {
 QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayView replacement);
 // The 30 replacement steps, in order; byte-for-byte the design's result.
 QByteArray NormaliseLine(const QByteArray &line);
+// The same 30 steps done literally, one ReplaceAll each: the yardstick that
+// the one-pass NormaliseLine is checked against.
+QByteArray NormaliseLineReference(const QByteArray &line);
 // Cuts a listing line into words (empty words included) and appends the sentinel.
 std::vector<LineWord> SplitWords(QByteArrayView line);
 // Classes words[index]; rules may be null.

@@ -1,6 +1,8 @@
 #pragma once
 // Opening project, unit and form files into the model.
+#include <QFileInfo>
 #include <QString>
+#include <functional>
 
 #include "project/ProjectModel.h"
 
@@ -14,6 +16,9 @@ struct ReaderContext {
   const FormatSettings &settings;
   UserMessages &messages;
   bool includeUses = false;  // "Include unit files listed in the uses clause"
+  // The form reader, supplied by whoever links it; OpenPath skips ".dfm"
+  // files while it is empty.
+  std::function<void(ReaderContext &, const QString &)> parseDfm;
 };
 
 // Clears the model for a new Open (step 1 of the open command).
@@ -29,5 +34,15 @@ void LoadUnit(ReaderContext &ctx);
 void ScanRoutines(ProjectModel &model);
 // Fills ListingLines from the selected routine-list entries.
 void CollectSelectedText(ProjectModel &model);
+
+// The file of unit-list entry `index` as found on disk at the entry's full
+// path (whatever its case there); exists() is false when there is none. The
+// window draws date and size, or "File not found", from it.
+QFileInfo UnitEntryFileInfo(const ProjectModel &model, int index);
+
+// A routine header without its class qualifiers ("procedure tform1.click;"
+// gives "procedure click;"): how an implementation is matched with its
+// declaration.
+QByteArray RoutineKey(const QByteArray &lowerHeader);
 
 }  // namespace scrivane

@@ -1,0 +1,88 @@
+#include "cli/Options.h"
+
+namespace scrivane::cli {
+
+QString UsageText() {
+  return QStringLiteral(
+      "usage: scrivane-print --units FILE [--include-uses]\n"
+      "       scrivane-print --routines FILE [--unit NAME]\n"
+      "       scrivane-print FILE [--unit NAME] [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
+      "       scrivane-print --help\n"
+      "\n"
+      "  --units FILE      list the units of a project (.dpr) or unit (.pas):\n"
+      "                    display name, a tab, the full path\n"
+      "  --include-uses    also list the units named in the uses clauses\n"
+      "  --routines FILE   list the routines of the highlighted unit\n"
+      "  --unit NAME       highlight the unit whose display name is NAME\n"
+      "                    (default: the first unit)\n"
+      "  --select TEXT     print only the routine shown as TEXT (repeatable)\n"
+      "  --ini PATH        format settings file (default: scrivn.ini beside the program)\n"
+      "  -o OUT.pdf        print the unit listing to a PDF file\n");
+}
+
+ParsedOptions ParseOptions(const QStringList &args) {
+  ParsedOptions result;
+  Options &o = result.options;
+  auto refuse = [&](const QString &why) {
+    result.ok = false;
+    result.error = why;
+    return result;
+  };
+  bool modeGiven = false;
+  auto setMode = [&](CommandMode mode) {
+    if (modeGiven && o.mode != mode) return false;
+    o.mode = mode;
+    modeGiven = true;
+    return true;
+  };
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    const QString &arg = args[i];
+    auto value = [&](QString &into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    if (arg == u"--help" || arg == u"-h") {
+      o = Options{};
+      result.ok = true;
+      return result;
+    }
+    if (arg == u"--units" || arg == u"--routines") {
+      if (!setMode(arg == u"--units" ? CommandMode::Units : CommandMode::Routines))
+        return refuse(QStringLiteral("--units and --routines exclude each other"));
+      if (!o.file.isEmpty()) return refuse(QStringLiteral("only one file may be given"));
+      if (!value(o.file)) return refuse(arg + QStringLiteral(" needs a file"));
+    } else if (arg == u"--include-uses") {
+      o.includeUses = true;
+    } else if (arg == u"--unit") {
+      if (!value(o.unitName)) return refuse(QStringLiteral("--unit needs a name"));
+    } else if (arg == u"--select") {
+      QString text;
+      if (!value(text)) return refuse(QStringLiteral("--select needs a text"));
+      o.selects << text;
+    } else if (arg == u"--ini") {
+      if (!value(o.iniPath)) return refuse(QStringLiteral("--ini needs a path"));
+    } else if (arg == u"-o") {
+      if (!value(o.outputPath)) return refuse(QStringLiteral("-o needs an output file"));
+    } else if (arg.startsWith(u'-') && arg.size() > 1) {
+      return refuse(QStringLiteral("unknown option ") + arg);
+    } else {
+      if (!o.file.isEmpty()) return refuse(QStringLiteral("only one file may be given"));
+      o.file = arg;
+    }
+  }
+  if (!modeGiven) {
+    if (o.file.isEmpty()) return refuse(QStringLiteral("no file given"));
+    o.mode = CommandMode::Print;
+  }
+  if (o.mode == CommandMode::Print && o.outputPath.isEmpty())
+    return refuse(QStringLiteral("printing needs -o OUT.pdf"));
+  if (o.mode != CommandMode::Print && (!o.selects.isEmpty() || !o.outputPath.isEmpty() || !o.iniPath.isEmpty()))
+    return refuse(QStringLiteral("--select, --ini and -o belong to printing"));
+  if (o.mode == CommandMode::Units && !o.unitName.isEmpty())
+    return refuse(QStringLiteral("--unit does not apply to --units"));
+  result.ok = true;
+  return result;
+}
+
+}  // namespace scrivane::cli

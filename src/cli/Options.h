@@ -1,0 +1,36 @@
+#pragma once
+// The command line of scrivane-print.
+#include <QString>
+#include <QStringList>
+
+namespace scrivane::cli {
+
+enum class CommandMode { Help, Units, Routines, Print };
+
+struct Options {
+  CommandMode mode = CommandMode::Help;
+  QString file;
+  bool includeUses = false;  // --include-uses
+  QString unitName;          // --unit NAME
+  QStringList selects;       // --select TEXT, repeatable (printing)
+  QString iniPath;           // --ini PATH (printing)
+  QString outputPath;        // -o OUT.pdf (printing)
+};
+
+struct ParsedOptions {
+  bool ok = false;
+  Options options;
+  QString error;  // why the command line was refused, when !ok
+};
+
+// args: the arguments after the program name.
+ParsedOptions ParseOptions(const QStringList &args);
+QString UsageText();
+
+// Exit statuses: 0 done, 1 a message the window would have shown in a box,
+// 2 a command line that could not be understood.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitMessage = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace scrivane::cli

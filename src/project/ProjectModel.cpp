@@ -1,0 +1,59 @@
+#include "project/ProjectModel.h"
+
+#include <QDir>
+#include <algorithm>
+
+#include "platform/Paths.h"
+
+namespace scrivane {
+namespace {
+
+// The routine list's order: byte-wise after ASCII lower-casing, so that it
+// does not depend on the locale.
+bool LessIgnoringCase(const QByteArray &a, const QByteArray &b) {
+  return a.compare(b, Qt::CaseInsensitive) < 0;
+}
+
+QString AbsoluteForm(const QString &path) {
+  const QString normalised = NormalizeSeparators(path);
+  if (IsAbsolutePath(normalised)) return QDir::cleanPath(normalised);
+  return QDir::cleanPath(QDir::current().absoluteFilePath(normalised));
+}
+
+}  // namespace
+
+bool ProjectModel::AnyRoutineSelected() const {
+  return std::any_of(Routines.begin(), Routines.end(), [](const RoutineEntry &e) { return e.selected; });
+}
+
+// Paths are kept whole: a path cut to a fixed length names another file.
+void ProjectModel::SetPickList(const QString &path, EntryKind kind) {
+  UnitEntry entry;
+  entry.fullPath = DisplayPath(AbsoluteForm(path));
+  entry.name = DisplayPath(FileNamePart(path));
+  entry.kind = kind;
+  WidestName = std::max(WidestName, NameWidth ? NameWidth(entry.name) : 0);
+  Units.append(entry);
+}
+
+void ProjectModel::AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref) {
+  // Equal texts keep the order in which they were added (file order), and the
+  // reference moves with its entry, so entry i and RoutineRefs[i] always match.
+  const auto at = std::upper_bound(Routines.begin(), Routines.end(), text,
+                                   [](const QByteArray &t, const RoutineEntry &e) { return LessIgnoringCase(t, e.text); });
+  const qsizetype index = at - Routines.begin();
+  Routines.insert(index, RoutineEntry{text, kind, false});
+  RoutineRefs.insert(index, ref);
+}
+
+void ProjectModel::ClearRoutines() {
+  Routines.clear();
+  RoutineRefs.clear();
+}
+
+void ProjectModel::ClearUnits() {
+  Units.clear();
+  SelectedUnit = -1;
+}
+
+}  // namespace scrivane

@@ -1,0 +1,38 @@
+#pragma once
+// Reading a source file as 8-bit lines. Every kind of line end counts (CR LF,
+// LF, a lone CR), and a last line without a line end is a line like any other.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+namespace scrivane {
+
+enum class SourceStatus { Ok, Missing, Unreadable, Binary };
+
+struct SourceFile {
+  SourceStatus status = SourceStatus::Missing;
+  QString diskPath;  // the file as found on disk, whatever the case of the asked path
+  QByteArray bytes;  // whole content when status is Ok
+};
+
+// Finds `path` on disk ignoring case, reads it whole, and calls a file with a
+// NUL byte binary: text files never hold one.
+SourceFile ReadSourceFile(const QString &path);
+
+// Calls onLine(QByteArrayView) for each line of text, without its line end.
+template <class OnLine>
+void ForEachLine(QByteArrayView text, OnLine &&onLine) {
+  const char *p = text.data();
+  const char *end = p + text.size();
+  while (p < end) {
+    const char *start = p;
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    onLine(QByteArrayView(start, p - start));
+    if (p < end) p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+  }
+}
+
+QList<QByteArray> SplitLines(QByteArrayView text);
+
+}  // namespace scrivane
