@@ -1,0 +1,203 @@
+// The keyword rules with a left margin of 100 and an indent step of 40
+// device units (so the diagram's quarter step q is 10), one row every 50.
+#include <gtest/gtest.h>
+
+#include "format/FormatSettings.h"
+#include "listing/LayoutRules.h"
+#include "listing/Lexer.h"
+#include "print/PageCanvas.h"
+#include "print/VirtualPrinter.h"
+
+using namespace scrivane;
+
+namespace {
+
+constexpr int kTop = 1000;
+constexpr int kRow = 50;
+
+struct Laid {
+  std::vector<int> xs;       // x of every line
+  QStringList diagram;       // the lines drawn, without their pen
+  QList<QByteArray> headings;  // "name|kind"
+  LayoutState state;
+};
+
+struct LayoutRun {
+  QList<QByteArray> declared;
+  bool selectedOnly = false;
+  bool blocks = true;
+};
+
+Laid LayOut(const QList<QByteArray> &source, const LayoutRun &run = {}) {
+  VirtualPrinter printer;
+  RecordingSurface surface;
+  TSpecialCanvas canvas(printer);
+  canvas.SetPrinterMode(&surface);
+  FormatSettings settings;
+  Laid laid;
+  LayoutContext context;
+  context.LeftX = 100;
+  context.IndentWidth = 40;
+  context.SelectedOnly = run.selectedOnly;
+  context.Settings = &settings;
+  context.DeclaredRoutines = &run.declared;
+  context.OnRoutineHeading = [&](const QByteArray &name, const QByteArray &kind) {
+    laid.headings << name + '|' + kind;
+  };
+  ScanState scan;
+  LayoutState &state = laid.state;
+  int y = kTop;
+  for (const QByteArray &line : source) {
+    const QByteArray trimmed = NormaliseLine(line).trimmed();
+    std::vector<LineWord> words = SplitWords(trimmed);
+    state.NextLineX = 0;
+    IndentationRules rules(state, context);
+    ClassifyLine(words, trimmed, scan, settings, &rules);
+    if (run.blocks) DrawBlockMarks(canvas, state, y, kRow, context.IndentWidth);
+    if (state.LineX == 0) state.LineX = context.LeftX;
+    if (state.NextLineX == 0) state.NextLineX = state.LineX;
+    laid.xs.push_back(state.LineX);
+    state.BlockOpened = state.BlockClosed = false;
+    state.LineX = state.NextLineX;
+    y += kRow;
+  }
+  for (const QString &record : surface.lines)
+    laid.diagram << record.section(QLatin1Char(' '), 0, 4);
+  return laid;
+}
+
+}  // namespace
+
+TEST(IndentationRules, ColumnsOfCommonConstructs) {
+  struct Row {
+    const char *name;
+    QList<QByteArray> lines;
+    std::vector<int> xs;
+    QList<QByteArray> declared;
+  };
+  const Row rows[] = {
+      {"declared routine",
+       {"interface", "procedure A;", "implementation", "procedure A;", "begin", "x := 1;", "end;"},
+       {100, 100, 100, 100, 140, 180, 140},
+       {"procedure a;"}},
+      {"if and else share a column",
+       {"implementation", "procedure A;", "begin", "if a then", "b", "else", "c", "end;"},
+       {100, 100, 140, 180, 180, 180, 180, 140}},
+      {"try and except return to the try",
+       {"implementation", "procedure A;", "begin", "try", "x", "except", "y", "end;", "end;"},
+       {100, 100, 140, 180, 220, 180, 220, 180, 140}},
+      {"try and finally",
+       {"implementation", "procedure A;", "begin", "try", "x", "finally", "y", "end;", "z", "end;"},
+       {100, 100, 140, 180, 220, 180, 220, 180, 180, 140}},
+      {"class declaration in the interface",
+       {"interface", "type", "TFoo = class(TForm)", "x: integer;", "end;", "var"},
+       {100, 100, 140, 180, 140, 100}},
+      {"a forward class opens no block",
+       {"interface", "type", "TBar = class;", "TBaz = integer;"},
+       {100, 100, 140, 140}},
+      {"one-line class opens no block",
+       {"interface", "type", "TList2 = class(TList);", "TBaz = integer;"},
+       {100, 100, 140, 140}},
+      {"repeat until",
+       {"implementation", "procedure A;", "begin", "repeat", "x", "until done;", "end;"},
+       {100, 100, 140, 180, 220, 180, 140}},
+      {"nested routine stays one step in",
+       {"implementation", "procedure A;", "procedure B;", "begin", "end;", "begin", "end;"},
+       {100, 100, 140, 140, 140, 140, 140}},
+      {"begin after then opens a block",
+       {"implementation", "procedure A;", "begin", "if a then begin", "x", "end;", "end;"},
+       {100, 100, 140, 180, 220, 180, 140}},
+  };
+  for (const Row &row : rows) {
+    LayoutRun run;
+    run.declared = row.declared;
+    EXPECT_EQ(LayOut(row.lines, run).xs, row.xs) << row.name;
+  }
+}
+
+TEST(IndentationRules, SelectedRoutineCountsAsImplementation) {
+  LayoutRun run;
+  run.selectedOnly = true;
+  const Laid laid = LayOut({"procedure TForm1.Go(a: integer);", "begin", "x", "end;"}, run);
+  EXPECT_EQ(laid.xs, (std::vector<int>{100, 140, 180, 140}));
+  EXPECT_EQ(laid.headings, QList<QByteArray>{"Go (TForm1)|procedure"});
+  EXPECT_TRUE(laid.state.BlankBefore);
+}
+
+TEST(BlockDiagram, BracketFromBeginToEnd) {
+  LayoutRun run;
+  run.declared = {"procedure a;"};
+  const Laid laid =
+      LayOut({"interface", "procedure A;", "implementation", "procedure A;", "begin", "x := 1;", "end;"}, run);
+  // "begin" is row 4, "end;" row 6; each row's middle is 25 below its top.
+  EXPECT_EQ(laid.diagram, (QStringList{"line 110 1225 130 1225", "line 110 1225 110 1325",
+                                       "line 110 1325 130 1325"}));
+  EXPECT_EQ(laid.state.BlockCount, 0);
+}
+
+TEST(BlockDiagram, OffDrawsNothingButIndentsTheSame) {
+  const QList<QByteArray> lines = {"implementation", "procedure A;", "begin", "x", "end;"};
+  LayoutRun off;
+  off.blocks = false;
+  const Laid without = LayOut(lines, off);
+  EXPECT_TRUE(without.diagram.isEmpty());
+  EXPECT_EQ(without.xs, LayOut(lines).xs);
+}
+
+TEST(BlockDiagram, EndWithoutOpenBlockDrawsNoBracket) {
+  const Laid laid = LayOut({"implementation", "end;", "end;", "x"});
+  EXPECT_TRUE(laid.diagram.isEmpty());
+  EXPECT_EQ(laid.state.BlockCount, 0);
+  EXPECT_EQ(laid.state.Depth, 0);
+}
+
+TEST(BlockDiagram, NestingDeeperThanSixteenLevels) {
+  QList<QByteArray> lines = {"implementation", "procedure A;"};
+  constexpr int kLevels = 40;
+  for (int k = 0; k < kLevels; ++k) lines << "begin" << "if a then" << "try";
+  for (int k = 0; k < kLevels; ++k) lines << "except" << "end;" << "else" << "end;";
+  const Laid laid = LayOut(lines);
+  EXPECT_EQ(laid.state.Depth, 0);
+  EXPECT_EQ(laid.state.BlockCount, 0);
+  // The deepest "try" opened at depth 2 x 40 and closes on its own column.
+  const int deepestTry = laid.xs[2 + 3 * kLevels - 1];
+  EXPECT_EQ(deepestTry, 100 + 40 * 2 * kLevels);
+  EXPECT_EQ(laid.xs[2 + 3 * kLevels], deepestTry);  // its "except"
+  // Every bracket opened is closed: 2 x 40 ticks, 2 x 40 backs and closing ticks.
+  EXPECT_EQ(laid.diagram.size(), 3 * 2 * kLevels);
+}
+
+TEST(BlockDiagram, PageEndRunsOpenBlocksDown) {
+  VirtualPrinter printer;
+  RecordingSurface surface;
+  TSpecialCanvas canvas(printer);
+  canvas.SetPrinterMode(&surface);
+  LayoutState state;
+  state.Depth = 2;
+  state.BlockCount = 2;
+  state.MarkAt(1) = BlockMark{0, 400, true};
+  state.MarkAt(2) = BlockMark{150, 700, false};
+  DrawOpenBlocksAtPageEnd(canvas, state, 3000, 100, 40);
+  ASSERT_EQ(surface.lines.size(), 2);
+  EXPECT_TRUE(surface.lines[0].startsWith("line 110 400 110 3000"));
+  EXPECT_TRUE(surface.lines[1].startsWith("line 150 700 150 3000"));
+  EXPECT_EQ(state.MarkAt(2), BlockMark{});
+}
+
+TEST(RoutineHeadings, NamesAndDeclarationKeys) {
+  struct Row {
+    QByteArray line, name, key;
+  };
+  const Row rows[] = {
+      {"procedure TForm1.Button1Click ( Sender : TObject );", "Button1Click (TForm1)",
+       "procedure button1click ( sender : tobject );"},
+      {"function Add ( a , b : integer ) : integer;", "Add", "function add ( a , b : integer ) : integer;"},
+      {"procedure Go;", "Go", "procedure go;"},
+      {"constructor TThing.Create;", "Create (TThing)", "constructor create;"},
+      {"procedure", "procedure", "procedure"},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(RoutineNameOfHeading(row.line), row.name) << row.line.constData();
+    EXPECT_EQ(DeclarationKeyOfHeading(row.line), row.key) << row.line.constData();
+  }
+}
