@@ -1,0 +1,54 @@
+#pragma once
+// Headless printing to a PDF file at 600 dpi: the whole sheet is the page,
+// without margins, and coordinates start at the paper corner.
+#include <QPainter>
+#include <QPdfWriter>
+#include <QString>
+#include <memory>
+
+#include "print/PrintRunner.h"
+#include "print/QPainterSurface.h"
+#include "print/QtTextMeasurer.h"
+
+namespace scrivane {
+
+enum class PaperSize { A4, Letter };
+
+class PdfDevice : public PageDevice {
+ public:
+  explicit PdfDevice(PaperSize paper = PaperSize::A4, int dotsPerInch = 600);
+  DeviceMetrics metrics() const override { return metrics_; }
+  TextMeasurer &measurer() override { return measurer_; }
+  QtTextMeasurer &qtMeasurer() { return measurer_; }
+  PaperSize paper() const { return paper_; }
+
+ private:
+  PaperSize paper_;
+  DeviceMetrics metrics_;
+  QtTextMeasurer measurer_;
+};
+
+class PdfPrintTarget : public PrintTarget {
+ public:
+  PdfPrintTarget(QString path, PaperSize paper = PaperSize::A4);
+  ~PdfPrintTarget() override;
+
+  PageDevice &device() override { return device_; }
+  bool beginDocument(const QString &title) override;
+  QString errorText() const override { return error_; }
+  DrawSurface &surface() override { return *surface_; }
+  void newSheet() override;
+  void endDocument() override;
+  // Nothing of an aborted document stays on disk.
+  void abortDocument() override;
+
+ private:
+  QString path_;
+  PdfDevice device_;
+  QString error_;
+  std::unique_ptr<QPdfWriter> writer_;
+  std::unique_ptr<QPainter> painter_;
+  std::unique_ptr<QPainterSurface> surface_;
+};
+
+}  // namespace scrivane

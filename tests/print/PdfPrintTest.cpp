@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "TestDocument.h"
+#include "format/FormatSettings.h"
+#include "format/PageGeometry.h"
+#include "print/PdfPrintTarget.h"
+#include "print/VirtualPrinter.h"
+
+using namespace scrivane;
+using printtest::NumberedDocument;
+
+namespace {
+QString RunTool(const QString &program, const QStringList &args) {
+  QProcess process;
+  process.start(program, args);
+  if (!process.waitForFinished(30000)) return {};
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+struct Word {
+  QString text;
+  double xMin, yMin, xMax;
+};
+
+QList<QList<Word>> WordsByPage(const QString &pdf) {
+  const QString html = RunTool("pdftotext", {"-bbox", pdf, "-"});
+  QList<QList<Word>> pages;
+  static const QRegularExpression wordRe(
+      R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+  for (const QString &line : html.split('\n')) {
+    if (line.contains("<page ")) pages.append(QList<Word>{});
+    const auto m = wordRe.match(line);
+    if (m.hasMatch() && !pages.isEmpty())
+      pages.last().append(Word{m.captured(4), m.captured(1).toDouble(), m.captured(2).toDouble(),
+                               m.captured(3).toDouble()});
+  }
+  return pages;
+}
+}  // namespace
+
+TEST(PdfPrint, NumberedPagesLandWhereTheyWereDrawn) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("numbered.pdf");
+  NumberedDocument doc;
+  doc.pages = 6;
+  PdfPrintTarget target(path, PaperSize::A4);
+  const PrintOutcome outcome = RunPrint(doc.events(), target, PageRange{});
+  ASSERT_EQ(outcome.PagesPrinted, 6);
+  const QString info = RunTool("pdfinfo", {path});
+  EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+6\\n"))) << info.toStdString();
+  EXPECT_TRUE(info.contains("595 x 842")) << info.toStdString();
+
+  QtTextMeasurer measurer(600);
+  const FontSpec font{QStringLiteral("Arial"), 12, 0, 0};
+  const auto pages = WordsByPage(path);
+  ASSERT_EQ(pages.size(), 6);
+  for (int p = 1; p <= 6; ++p) {
+    const auto &words = pages[p - 1];
+    ASSERT_EQ(words.size(), 2) << "page " << p;
+    EXPECT_EQ(words[1].text, QString::number(p));
+    // No unprintable strip on a full-page PDF: points = device x * 72 / 600.
+    EXPECT_NEAR(words[0].xMin, (600 + 10 * p) * 72.0 / 600, 0.5) << "page " << p;
+    EXPECT_NEAR(words[0].yMin, 450 * 72.0 / 600, 1.0) << "page " << p;
+    // The second word starts where the measurer says the first one ends.
+    EXPECT_NEAR(words[1].xMin, (600 + 10 * p + measurer.textWidth(font, "Page ")) * 72.0 / 600, 0.5);
+  }
+}
+
+TEST(PdfPrint, UnwritableOutputGivesAClearMessage) {
+  struct Row {
+    QString path;
+    QString messageStart;
+  };
+  const Row rows[] = {
+      {"/nonexistent-folder/out.pdf", "Cannot write the file /nonexistent-folder/out.pdf"},
+      {"", "No output file was chosen"},
+  };
+  for (const Row &row : rows) {
+    NumberedDocument doc;
+    PdfPrintTarget target(row.path);
+    try {
+      RunPrint(doc.events(), target, PageRange{});
+      ADD_FAILURE() << row.path.toStdString();
+    } catch (const PrintException &e) {
+      EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith(row.messageStart)) << e.what();
+    }
+    EXPECT_TRUE(doc.pagesRun.isEmpty());
+  }
+}
+
+TEST(PdfPrint, CancelledDocumentLeavesNoFile) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("cancelled.pdf");
+  struct CancelAtOnce : PrintProgress {
+    void SetJobText(const QString &) override {}
+    void SetPageText(int) override {}
+    void ProcessEvents() override {}
+    bool Cancelled() const override { return true; }
+  } progress;
+  NumberedDocument doc;
+  PdfPrintTarget target(path);
+  EXPECT_TRUE(RunPrint(doc.events(), target, PageRange{}, &progress).Cancelled);
+  EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
+  // A printer whose "X" is 25 device units high, whatever the font.
+  struct FlatMeasurer : FixedMetricsMeasurer {
+    int textHeight(const FontSpec &, QByteArrayView) override { return 25; }
+  };
+  struct FlatPrinter : PageDevice {
+    FlatMeasurer measurer_;
+    DeviceMetrics metrics() const override { return VirtualPrinter::LetterMetrics(); }
+    TextMeasurer &measurer() override { return measurer_; }
+  } printer;
+  struct Row { int space; int lineStep; };
+  for (const Row row : {Row{0, 25}, Row{1, 37}, Row{2, 50}, Row{7, 25}}) {
+    FormatSettings settings;
+    settings.Space = row.space;
+    settings.Left = 1;  // 1 inch
+    TSpecialCanvas canvas(printer);
+    const PageGeometry g = ComputePageGeometry(canvas, settings);
+    EXPECT_EQ(g.LineStep, row.lineStep) << "Space " << row.space;
+    EXPECT_EQ(g.LeftX, 600);
+    EXPECT_EQ(g.RightX, 5100 - g.RightMargin);
+    EXPECT_EQ(canvas.Font, settings.BaseFont());
+  }
+  // Measuring happens on the printer in every mode: the same geometry.
+  VirtualPrinter virtualPrinter;
+  RecordingSurface surface;
+  TSpecialCanvas display(virtualPrinter), measure(virtualPrinter);
+  display.SetDisplayMode(&surface);
+  measure.SetMeasureMode();
+  EXPECT_EQ(ComputePageGeometry(display, FormatSettings{}), ComputePageGeometry(measure, FormatSettings{}));
+}

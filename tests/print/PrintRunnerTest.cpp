@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include "TestDocument.h"
+#include "print/PrintRunner.h"
+#include "print/VirtualPrinter.h"
+#include "print/ZoomOptions.h"
+
+using namespace scrivane;
+using printtest::FlowDocument;
+using printtest::NumberedDocument;
+
+namespace {
+// The status window as the run sees it; a Cancel click is modelled as
+// arriving while the events of a given page are processed.
+struct RecordedProgress : PrintProgress {
+  QStringList jobTexts;
+  QList<int> pageTexts;
+  int processed = 0;
+  int cancelAtProcess = 0;  // the click arrives during this call
+  bool cancelled = false;
+  int finished = 0;
+  void SetJobText(const QString &text) override { jobTexts << text; }
+  void SetPageText(int page) override { pageTexts << page; }
+  void ProcessEvents() override {
+    if (++processed == cancelAtProcess) cancelled = true;
+  }
+  bool Cancelled() const override { return cancelled; }
+  void Finish() override { ++finished; }
+};
+
+QStringList TextLines(const QStringList &lines) { return lines.filter(QRegularExpression("^text ")); }
+}  // namespace
+
+TEST(PrintRunner, DirectPrintPrintsEveryPageOnItsOwnSheet) {
+  for (int pages : {1, 2, 7}) {
+    NumberedDocument doc;
+    doc.pages = pages;
+    VirtualPrinter printer;
+    VirtualPrintTarget target(printer);
+    const PrintOutcome outcome = RunPrint(doc.events(), target, PageRange{});
+    EXPECT_EQ(outcome.PagesPrinted, pages);
+    EXPECT_EQ(target.sheets, pages - 1) << "a new sheet only between pages";
+    EXPECT_EQ(target.lines().first(), "begin 'numbered.pas'");
+    EXPECT_EQ(target.lines().last(), "end");
+    EXPECT_EQ(TextLines(target.lines()).size(), pages);
+    EXPECT_EQ(doc.begins, 1);
+    EXPECT_EQ(doc.ends, 1);
+  }
+}
+
+TEST(PrintRunner, RangeThreeToFourPaginatesOneAndTwoFirst) {
+  NumberedDocument doc;
+  doc.pages = 9;
+  VirtualPrinter printer;
+  VirtualPrintTarget target(printer);
+  RecordedProgress progress;
+  const PrintOutcome outcome = RunPrint(doc.events(), target, PageRange{3, 4}, &progress);
+  EXPECT_EQ(outcome.PagesPrinted, 2);
+  EXPECT_EQ(doc.pagesRun, (QList<int>{1, 2, 3, 4}));
+  EXPECT_EQ(doc.modes, (QList<CanvasMode>{CanvasMode::Measure, CanvasMode::Measure, CanvasMode::Printer,
+                                          CanvasMode::Printer}));
+  EXPECT_EQ(progress.jobTexts,
+            (QStringList{"Initializing", "Paginating Page 1", "Paginating Page 2", "numbered.pas"}));
+  EXPECT_EQ(progress.pageTexts, (QList<int>{3, 4}));
+  const QStringList expected = {
+      "begin 'numbered.pas'",
+      "text 630 450 \"Arial\" 12 b0 c000000 'Page 3'",
+      "line 600 6000 4000 6000 w1 c000000",
+      "sheet",
+      "text 640 450 \"Arial\" 12 b0 c000000 'Page 4'",
+      "line 600 6000 4000 6000 w1 c000000",
+      "end",
+  };
+  EXPECT_EQ(target.lines(), expected);
+  EXPECT_EQ(progress.finished, 1);
+}
+
+TEST(PrintRunner, RangeBeyondTheLastPagePrintsNothing) {
+  NumberedDocument doc;
+  doc.pages = 2;
+  VirtualPrinter printer;
+  VirtualPrintTarget target(printer);
+  const PrintOutcome outcome = RunPrint(doc.events(), target, PageRange{5, 6});
+  EXPECT_TRUE(outcome.RangeBeyondEnd);
+  EXPECT_EQ(outcome.LastPage, 2);
+  EXPECT_EQ(outcome.PagesPrinted, 0);
+  EXPECT_TRUE(target.lines().isEmpty()) << "no document is begun";
+  EXPECT_EQ(doc.ends, 1);
+}
+
+TEST(PrintRunner, CancelDuringPageFiveAbortsBeforeItIsSent) {
+  NumberedDocument doc;
+  doc.pages = 9;
+  VirtualPrinter printer;
+  VirtualPrintTarget target(printer);
+  RecordedProgress progress;
+  progress.cancelAtProcess = 5;
+  const PrintOutcome outcome = RunPrint(doc.events(), target, PageRange{}, &progress);
+  EXPECT_TRUE(outcome.Cancelled);
+  EXPECT_EQ(outcome.PagesPrinted, 4);
+  EXPECT_EQ(doc.pagesRun, (QList<int>{1, 2, 3, 4}));
+  EXPECT_EQ(target.lines().last(), "abort");
+  EXPECT_FALSE(target.lines().contains("end"));
+  EXPECT_EQ(doc.ends, 1) << "the end event still runs";
+  EXPECT_EQ(progress.finished, 1);
+}
+
+TEST(PrintRunner, MissingEventsRaiseTheirMessages) {
+  struct Row {
+    const char *missing;
+    const char *message;
+    bool documentBegun;
+  };
+  const Row rows[] = {
+      {"begin", "Begin Print Function Not Assigned!", false},
+      {"page", "Print Page Function Not Assigned!", false},
+      {"end", "End Print Function Not Assigned!", true},
+  };
+  for (const Row &row : rows) {
+    NumberedDocument doc;
+    PrintEvents events = doc.events();
+    if (QByteArray(row.missing) == "begin") events.OnBeginPrint = nullptr;
+    if (QByteArray(row.missing) == "page") events.OnPrintPage = nullptr;
+    if (QByteArray(row.missing) == "end") events.OnEndPrint = nullptr;
+    VirtualPrinter printer;
+    VirtualPrintTarget target(printer);
+    try {
+      RunPrint(events, target, PageRange{});
+      ADD_FAILURE() << row.missing << ": no exception";
+    } catch (const PrintException &e) {
+      EXPECT_STREQ(e.what(), row.message);
+    }
+    EXPECT_EQ(!target.lines().isEmpty(), row.documentBegun) << row.missing;
+    if (row.documentBegun) EXPECT_EQ(target.lines().last(), "end") << "raised after the document ended";
+  }
+}
+
+TEST(PrintRunner, FailingPageHandlerAbortsTheDocumentThenPassesTheError) {
+  NumberedDocument doc;
+  doc.pages = 5;
+  doc.throwOnPage = 3;
+  VirtualPrinter printer;
+  VirtualPrintTarget target(printer);
+  RecordedProgress progress;
+  EXPECT_THROW(RunPrint(doc.events(), target, PageRange{}, &progress), std::runtime_error);
+  EXPECT_EQ(target.lines().last(), "abort");
+  EXPECT_EQ(progress.finished, 1) << "the status window is closed before the error reaches the user";
+  EXPECT_EQ(doc.ends, 0);
+}
+
+TEST(PrintRunner, TargetThatCannotBeginGivesItsMessage) {
+  NumberedDocument doc;
+  VirtualPrinter printer;
+  VirtualPrintTarget target(printer);
+  target.failText = QStringLiteral("Cannot write the file /nowhere/x.pdf.");
+  try {
+    RunPrint(doc.events(), target, PageRange{});
+    ADD_FAILURE() << "no exception";
+  } catch (const PrintException &e) {
+    EXPECT_STREQ(e.what(), "Cannot write the file /nowhere/x.pdf.");
+  }
+  EXPECT_TRUE(doc.pagesRun.isEmpty());
+}
+
+// Any page can be drawn first: the replay lays out the pages before it
+// without drawing, and the result equals the page drawn in order.
+TEST(PrintRunner, ReplayDrawsPageSevenFirstAndPageThreeAfterAsInOrder) {
+  FlowDocument doc(120);
+  VirtualPrinter printer;
+  auto drawPage = [&](TNEWPageInfo &info, int page) {
+    RecordingSurface surface;
+    TSpecialCanvas canvas(printer);
+    canvas.SetPrinterMode(&surface);
+    info.PageNumber = page;
+    doc.PrintPage(info, canvas);
+    EXPECT_EQ(canvas.Mode, CanvasMode::Printer);
+    EXPECT_TRUE(info.Drawing);
+    return surface.lines;
+  };
+  TNEWPageInfo inOrder;
+  QList<QStringList> pages;
+  for (int p = 1; p <= 7; ++p) pages << drawPage(inOrder, p);
+  ASSERT_FALSE(inOrder.LastPage) << "the document must be longer than seven pages";
+
+  TNEWPageInfo outOfOrder;
+  EXPECT_EQ(drawPage(outOfOrder, 7), pages[6]);
+  EXPECT_EQ(outOfOrder.PageNumber, 7);
+  EXPECT_EQ(drawPage(outOfOrder, 3), pages[2]);
+  EXPECT_FALSE(pages[6].isEmpty());
+}
+
+TEST(PrintRunner, ReplayPastTheEndShowsTheLastPage) {
+  FlowDocument doc(30);
+  VirtualPrinter printer;
+  TNEWPageInfo info;
+  RecordingSurface surface;
+  TSpecialCanvas canvas(printer);
+  canvas.SetPrinterMode(&surface);
+  info.PageNumber = 999;
+  doc.PrintPage(info, canvas);
+  EXPECT_TRUE(info.LastPage);
+  EXPECT_LT(info.PageNumber, 999);
+  EXPECT_TRUE(surface.lines.last().endsWith("'line 30'"));
+}
+
+TEST(ZoomOptions, SettersClamp) {
+  struct Row { int value; int min, max, step; };
+  const Row rows[] = {
+      {0, 1, 100, 0},      {-3, 1, 100, 0},       {150, 100, 150, 150},
+      {50, 50, 100, 50},   {6000, 100, 5000, 5000}, {-5, 1, 100, 0},
+      {100, 100, 100, 100}, {5000, 100, 5000, 5000},
+  };
+  for (const Row &row : rows) {
+    TZoomOptions zoom;
+    zoom.SetMinZoom(row.value);
+    zoom.SetMaxZoom(row.value);
+    zoom.SetZoomStep(row.value);
+    EXPECT_EQ(zoom.MinZoom(), row.min) << row.value;
+    EXPECT_EQ(zoom.MaxZoom(), row.max) << row.value;
+    EXPECT_EQ(zoom.ZoomStep(), row.step) << row.value;
+    TZoomOptions copy;
+    copy.Assign(zoom);
+    EXPECT_EQ(copy.MinZoom(), row.min);
+  }
+}
