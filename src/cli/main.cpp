@@ -1,13 +1,17 @@
 // scrivane-print: the command-line face of Scrivane.
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
+#include "cli/PrintCommand.h"
 
 int main(int argc, char **argv) {
-  QCoreApplication app(argc, argv);
+  // Printing needs fonts, so a GUI application; it never opens a window, so
+  // it needs no display either.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
   using namespace scrivane::cli;
   QTextStream out(stdout);
   QTextStream err(stderr);
@@ -26,8 +30,7 @@ int main(int argc, char **argv) {
     case CommandMode::Routines:
       return RunRoutinesCommand(options, out, err);
     case CommandMode::Print:
-      err << "scrivane-print: printing to PDF is not available in this build\n";
-      return kExitUsage;
+      return RunPrintCommand(options, out, err);
   }
   return kExitUsage;
 }
