@@ -1,0 +1,178 @@
+#pragma once
+// The main window: menus, toolbar, the two pick lists, the form image tab and
+// the clock status bar. It owns the project model, the format settings and
+// the recent files, and turns clicks into calls of the readers and commands.
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "app/CommandState.h"
+#include "app/MessageBoxes.h"
+#include "format/FormatSettings.h"
+#include "format/RecentFiles.h"
+#include "project/ProjectModel.h"
+
+class QAction;
+class QActionGroup;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+
+namespace scrivane {
+
+class ClockStatusBar;
+class HelpWindow;
+class PickList;
+class UnitListDelegate;
+class RoutineListDelegate;
+
+class TDocForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `settingsPath` empty: "scrivn.ini" in the program's folder.
+  explicit TDocForm(const QString &settingsPath = QString(), QWidget *parent = nullptr);
+  ~TDocForm() override;
+
+  ProjectModel &model() { return model_; }
+  FormatSettings &settings() { return settings_; }
+  const RecentFiles &recentFiles() const { return recentFiles_; }
+  const QString &settingsPath() const { return settingsPath_; }
+  UserMessages &messages() { return *messages_; }
+  // Tests and scripted runs answer the open dialog themselves; the chooser
+  // returns the chosen path, or an empty text for a cancel.
+  void setOpenFileChooser(std::function<QString()> chooser) { chooseFile_ = std::move(chooser); }
+  void setMessages(std::unique_ptr<UserMessages> messages) { messages_ = std::move(messages); }
+  bool includeUses() const { return includeUses_; }
+  bool hintsShown() const { return hintsShown_; }
+  bool projectFilesTabActive() const;
+
+  // Main-window flags read and set by the print and preview commands.
+  bool DirectPrint = false;
+  bool PrintCancelled = false;
+  bool IndexAvailable = false;
+  bool IndexRequested = false;
+  bool SelectedOnly = false;
+
+  // Widgets and actions by their design names, for the command code.
+  PickList *PickList1 = nullptr;
+  PickList *PickList2 = nullptr;
+  QTabWidget *PageControl1 = nullptr;
+  QWidget *TabSheet1 = nullptr;
+  QWidget *TabSheet2 = nullptr;
+  QGroupBox *GroupBox1 = nullptr;
+  QLabel *lbControls = nullptr;
+  QSplitter *DragBar = nullptr;
+  QScrollArea *ScrollBox1 = nullptr;
+  QLabel *FormImage = nullptr;
+  ClockStatusBar *StatusBar = nullptr;
+  QAction *OpenFileBtn = nullptr, *FormatBtn = nullptr, *PrintBtn = nullptr,
+          *PreviewBtn = nullptr, *ClearBtn = nullptr, *CopyBtn = nullptr, *CaptureBtn = nullptr,
+          *HelpBtn = nullptr;
+  QAction *PrintUnitMenu = nullptr, *EntireProjMenu = nullptr, *PrintProcMenu = nullptr,
+          *PrintProjMenu = nullptr, *PrintIndexCreated = nullptr;
+  QAction *PrevUnitMenu = nullptr, *PrevProcMenu = nullptr, *PrevProjMenu = nullptr,
+          *PrevIndexCreated = nullptr;
+  QAction *OpenProject1 = nullptr, *PrinterSetup1 = nullptr, *Legend1 = nullptr, *N1 = nullptr,
+          *Exit1 = nullptr;
+  QAction *Normal1 = nullptr, *Bold1 = nullptr, *On1 = nullptr, *Off1 = nullptr,
+          *English1 = nullptr, *Metric1 = nullptr, *PrjFiles1 = nullptr, *PrjFiles2 = nullptr;
+  QAction *TableofContents1 = nullptr, *Index1 = nullptr, *About1 = nullptr;
+  QMenu *FileMenu = nullptr;
+  QMenu *PopupMenu1 = nullptr;  // preview menu
+  QMenu *PopupMenu3 = nullptr;  // print menu
+  HelpWindow *helpWindow() const { return help_; }
+
+ public slots:
+  void UpdateCommands();
+  void RebuildRecentMenu();
+  // The Open command after the dialog: reads `path`, records it as the most
+  // recent file and writes the recent files at once.
+  void OpenChosenFile(const QString &path);
+  // Opens entry `index` of the recent files without reordering them.
+  void OpenRecentFile(int index);
+  // Shows the model in both lists and the readers' captions in the window.
+  void RefreshLists();
+  void SetStatusLine(const QString &text);
+
+  void OpenFileBtnClick();
+  void OpenProject1Click();
+  void OpenFileCommand();
+  void PickList1Click();
+  void PickList2Click();
+  void ClearBtnClick();
+  void PageControl1Change();
+  void HelpBtnClick();
+  void TableofContents1Click();
+  void Index1Click();
+  void Legend1Click();
+  void About1Click();
+  void FormResize();
+  void Normal1Click();
+  void Bold1Click();
+  void On1Click();
+  void Off1Click();
+  void English1Click();
+  void Metric1Click();
+  void PrjFiles1Click();
+  void PrjFiles2Click();
+
+  // Print, preview, clipboard and image commands: wired here, carried out
+  // in DocFormCommands.cpp.
+  void PrintUnitMenuClick();
+  void EntireProjMenuClick();
+  void PrintProcMenuClick();
+  void PrintProjMenuClick();
+  void PrintIndexCreatedClick();
+  void PrevUnitMenuClick();
+  void PrevProcMenuClick();
+  void PrevProjMenuClick();
+  void PrevIndexCreatedClick();
+  void PickList1DblClick();
+  void PickList2DblClick();
+  void CopyBtnClick();
+  void CaptureBtnClick();
+  void FormatBtnClick();
+  void PrinterSetup1Click();
+  void DeleteFormImage();
+  void ShowFormImage();
+
+ protected:
+  void closeEvent(QCloseEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildPages();
+  void FormCreate();
+  void FormClose();
+  void ApplyCommandState(const CommandState &state);
+  void SetListFontBold(bool bold);
+  void PlaceRoutineCaption();
+  void ReadPath(const QString &path);
+  void ClearPickLists();
+  void Busy(bool on);
+
+  QString settingsPath_;
+  ProjectModel model_;
+  FormatSettings settings_;
+  RecentFiles recentFiles_;
+  std::unique_ptr<UserMessages> messages_;
+  std::function<QString()> chooseFile_;
+  bool includeUses_ = false;
+  bool hintsShown_ = true;
+  bool closed_ = false;
+  QList<QAction *> recentItems_;
+  QAction *recentSeparator_ = nullptr;
+  UnitListDelegate *unitDelegate_ = nullptr;
+  RoutineListDelegate *routineDelegate_ = nullptr;
+  HelpWindow *help_ = nullptr;
+};
+
+}  // namespace scrivane

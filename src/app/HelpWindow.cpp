@@ -1,0 +1,34 @@
+#include "app/HelpWindow.h"
+
+#include <QFile>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace scrivane {
+
+QString HelpTopicUrl(int context) { return QStringLiteral("qrc:/help/%1.html").arg(context); }
+
+HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Scrivane Help"));
+  resize(560, 480);
+  browser_ = new QTextBrowser(this);
+  browser_->setOpenExternalLinks(true);
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(browser_);
+}
+
+void HelpWindow::ShowTopic(int context) {
+  context_ = context;
+  const QString resource = QStringLiteral(":/help/%1.html").arg(context);
+  if (QFile::exists(resource)) {
+    browser_->setSource(QUrl(HelpTopicUrl(context)));
+  } else {
+    browser_->setHtml(QStringLiteral("<p>The help topic %1 is not available.</p>").arg(context));
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace scrivane

@@ -1,0 +1,58 @@
+#include "widgets/ClockStatusBar.h"
+
+#include <QLocale>
+
+namespace scrivane {
+
+QString ClockDateText(const QDate &date) {
+  return QLocale::c().toString(date, QStringLiteral("dd MMMM yyyy"));
+}
+
+QString ClockTimeText(const QTime &time) {
+  return QLocale::c().toString(time, QStringLiteral("hh:mm:ss ap"));
+}
+
+int StatusPanelWidth(int windowWidthPx) {
+  return windowWidthPx < 232 ? 0 : windowWidthPx - 230;
+}
+
+ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
+  setSizeGripEnabled(true);
+  static const int widths[3] = {408, 110, 120};
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(this);
+    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panels_[i]->setFixedWidth(widths[i]);
+    panels_[i]->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+    addWidget(panels_[i]);
+  }
+  panels_[0]->setText(QStringLiteral(" Tallowind, Incorporated"));
+  setToolTip(panels_[0]->text());
+  // The date is set once, when the window is made.
+  panels_[1]->setText(ClockDateText(QDate::currentDate()));
+  timer_.setInterval(1000);
+  connect(&timer_, &QTimer::timeout, this, &ClockStatusBar::Tick);
+  StartTimer();
+  Tick();
+}
+
+void ClockStatusBar::setStatusText(const QString &text) { panels_[0]->setText(text); }
+
+void ClockStatusBar::setPanelWidth(int panel, int widthPx) { panels_[panel]->setFixedWidth(widthPx); }
+
+void ClockStatusBar::StartTimer() {
+  timer_.stop();
+  timer_.start();
+}
+
+void ClockStatusBar::Tick() {
+  panels_[2]->setText(ClockTimeText(QTime::currentTime()));
+  setToolTip(panels_[0]->text());
+  emit ticked();
+}
+
+void ClockStatusBar::FollowWindowWidth(int windowWidthPx) {
+  setPanelWidth(0, StatusPanelWidth(windowWidthPx));
+}
+
+}  // namespace scrivane

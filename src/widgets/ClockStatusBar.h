@@ -1,0 +1,47 @@
+#pragma once
+// A three-panel status bar: the program's status line, today's date, and the
+// time of day refreshed every second.
+#include <QDate>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTime>
+#include <QTimer>
+
+namespace scrivane {
+
+// "dd mmmm yyyy", e.g. "05 March 2024"; always in English.
+QString ClockDateText(const QDate &date);
+// "hh:nn:ss am/pm", e.g. "04:30:30 pm"; 12-hour clock.
+QString ClockTimeText(const QTime &time);
+// Width of the status-line panel for a window of the given width: the
+// window less the two clock panels, never negative.
+int StatusPanelWidth(int windowWidthPx);
+
+class ClockStatusBar : public QStatusBar {
+  Q_OBJECT
+ public:
+  explicit ClockStatusBar(QWidget *parent = nullptr);
+
+  // Panel 0: the status line.
+  void setStatusText(const QString &text);
+  QString statusText() const { return panels_[0]->text(); }
+  QString panelText(int panel) const { return panels_[panel]->text(); }
+  int panelWidth(int panel) const { return panels_[panel]->width(); }
+  void setPanelWidth(int panel, int widthPx);
+
+  // Restarts the one-second timer (also done on construction).
+  void StartTimer();
+  // One tick: time panel and the bar's tool tip (repeating the status line).
+  void Tick();
+  // Follows the width of the window that holds the bar.
+  void FollowWindowWidth(int windowWidthPx);
+
+ signals:
+  void ticked();
+
+ private:
+  QLabel *panels_[3];
+  QTimer timer_;
+};
+
+}  // namespace scrivane

@@ -1,0 +1,245 @@
+#include "widgets/PickList.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextOption>
+
+#include "platform/Paths.h"
+#include "widgets/Glyphs.h"
+
+namespace scrivane {
+
+TabStopParse ParseTabStops(const QString &text) {
+  TabStopParse result;
+  if (text.isEmpty()) return result;
+  // A ";" in first place does not split, so ";8" is one (bad) piece.
+  QStringList pieces;
+  int start = 0;
+  for (int i = 1; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char(';')) {
+      pieces << text.mid(start, i - start);
+      start = i + 1;
+    }
+  }
+  pieces << text.mid(start);
+  for (const QString &piece : pieces) {
+    bool ok = false;
+    const int value = piece.toInt(&ok, 10);
+    if (!ok) {
+      result.error = piece + QStringLiteral(" is an invalid tab stop");
+      return result;
+    }
+    result.stops << value;
+  }
+  return result;
+}
+
+QString JoinTabStops(const QList<int> &stops) {
+  QStringList parts;
+  for (int s : stops) parts << QString::number(s);
+  return parts.join(QLatin1Char(';'));
+}
+
+namespace {
+
+// The control's own drawings (Checkbox, BoldText).
+class PickListStyleDelegate : public QStyledItemDelegate {
+ public:
+  explicit PickListStyleDelegate(PickList *list) : QStyledItemDelegate(list), list_(list) {}
+
+  void paint(QPainter *p, const QStyleOptionViewItem &option,
+             const QModelIndex &index) const override {
+    const QRect r = option.rect;
+    const bool selected = option.state & QStyle::State_Selected;
+    const int itemHeight = r.height();
+    p->save();
+    p->fillRect(r, list_->palette().base());
+    const QColor ink = list_->palette().color(QPalette::Text);
+    p->setPen(ink);
+    QFont font = list_->font();
+    int x = r.left() + 2;
+    if (list_->selectedStyle() == SelectedStyle::Checkbox) {
+      p->setBrush(Qt::NoBrush);
+      p->drawRect(QRect(QPoint(r.left() + 2, r.top() + 1),
+                        QPoint(r.left() + itemHeight - 1, r.top() + itemHeight - 2)));
+      if (selected) {
+        p->drawLine(r.left() + 2, r.top() + 1, r.left() + itemHeight, r.top() + itemHeight - 1);
+        p->drawLine(r.left() + itemHeight - 1, r.top() + 1, r.left() + 1, r.top() + itemHeight - 1);
+      }
+      x = r.left() + itemHeight + 4;
+    } else {
+      font.setBold(selected);
+    }
+    p->setFont(font);
+    QTextOption textOption(Qt::AlignLeft | Qt::AlignTop);
+    textOption.setWrapMode(QTextOption::NoWrap);
+    QString text = index.data(Qt::DisplayRole).toString();
+    if (list_->useTabStops()) {
+      const int average = QFontMetrics(font).averageCharWidth();
+      QList<qreal> positions;
+      for (int stop : list_->tabStops()) positions << qreal(stop * average);
+      if (!positions.isEmpty()) textOption.setTabArray(positions);
+    } else {
+      text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    }
+    p->drawText(QRectF(x, r.top(), r.right() - x, r.height()), text, textOption);
+    p->restore();
+  }
+
+ private:
+  PickList *list_;
+};
+
+}  // namespace
+
+PickList::PickList(QWidget *parent) : QListWidget(parent) {
+  standardDelegate_ = itemDelegate();
+  ownDelegate_ = new PickListStyleDelegate(this);
+  setMouseTracking(true);
+  setUniformItemSizes(true);
+  applyStyle();
+  connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row != lastIndex_) {
+      lastIndex_ = row;
+      emit changed();
+    }
+  });
+}
+
+void PickList::setSelectedStyle(SelectedStyle style) {
+  if (style == selectedStyle_) return;
+  selectedStyle_ = style;
+  applyStyle();
+}
+
+void PickList::setUseTabStops(bool on) {
+  if (on == useTabStops_) return;
+  useTabStops_ = on;
+  viewport()->update();
+}
+
+QString PickList::setTabStopsText(const QString &text) {
+  const TabStopParse parsed = ParseTabStops(text);
+  tabStops_ = parsed.stops;
+  viewport()->update();
+  return parsed.error;
+}
+
+void PickList::setOwnerDelegate(QAbstractItemDelegate *delegate) {
+  ownerDelegate_ = delegate;
+  applyStyle();
+}
+
+void PickList::applyStyle() {
+  QAbstractItemDelegate *chosen = standardDelegate_;
+  if (selectedStyle_ == SelectedStyle::Checkbox || selectedStyle_ == SelectedStyle::BoldText)
+    chosen = ownDelegate_;
+  else if (selectedStyle_ == SelectedStyle::OwnerDraw && ownerDelegate_)
+    chosen = ownerDelegate_;
+  setItemDelegate(chosen);
+  viewport()->update();
+}
+
+void PickList::ClearSelection() {
+  if (selectionMode() == QAbstractItemView::MultiSelection ||
+      selectionMode() == QAbstractItemView::ExtendedSelection)
+    clearSelection();
+}
+
+void PickList::mouseMoveEvent(QMouseEvent *event) {
+  QListWidget::mouseMoveEvent(event);
+  emit hovered();
+}
+
+QString FormatFileSize(qint64 bytes) {
+  const bool negative = bytes < 0;
+  QString digits = QString::number(negative ? -bytes : bytes);
+  for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, QLatin1Char(','));
+  return negative ? QLatin1Char('-') + digits : digits;
+}
+
+QString FormatFileTime(const QDateTime &time) {
+  return QLocale::c().toString(time, QStringLiteral("MM/dd/yy  hh:mm ap"));
+}
+
+UnitFileColumns DescribeUnitFile(const QString &fullPath) {
+  UnitFileColumns columns;
+  // The model keeps paths in lower case; the file on disk may not be.
+  const QString onDisk = fullPath.isEmpty() ? QString() : FindFileAnyCase(fullPath);
+  const QFileInfo info(onDisk);
+  if (onDisk.isEmpty() || !info.isFile()) {
+    columns.dateText = QStringLiteral("File not found");
+    return columns;
+  }
+  columns.found = true;
+  columns.dateText = FormatFileTime(info.lastModified());
+  columns.sizeText = FormatFileSize(info.size());
+  return columns;
+}
+
+namespace {
+
+// Background and ink of an owner-drawn item: the highlight shows the
+// selection, as the list box does before calling its draw handler.
+void FillItem(QPainter *p, const QStyleOptionViewItem &option, const QWidget *list) {
+  const bool selected = option.state & QStyle::State_Selected;
+  const QPalette &palette = list ? list->palette() : option.palette;
+  p->fillRect(option.rect, selected ? palette.highlight() : palette.base());
+  p->setPen(selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text));
+  p->setFont(list ? list->font() : option.font);
+}
+
+int TextBaseline(const QPainter *p, const QRect &r) {
+  // The text's top sits at R.top + 1, as the glyph does.
+  return r.top() + 1 + QFontMetrics(p->font()).ascent();
+}
+
+}  // namespace
+
+UnitListDelegate::UnitListDelegate(const ProjectModel &model, QObject *parent)
+    : QStyledItemDelegate(parent), model_(model) {}
+
+void UnitListDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
+                             const QModelIndex &index) const {
+  p->save();
+  FillItem(p, option, option.widget);
+  const QRect r = option.rect;
+  const auto kind = EntryKind(index.data(KindRole).toInt());
+  const QPixmap glyph = EntryGlyph(kind);
+  p->drawPixmap(r.left(), r.top() + 1, glyph);
+  const int baseline = TextBaseline(p, r);
+  p->drawText(r.left() + glyph.width() + 1, baseline, index.data(Qt::DisplayRole).toString());
+  const UnitFileColumns columns = DescribeUnitFile(index.data(FullPathRole).toString());
+  const int dateX = r.left() + model_.WidestName + 50;
+  p->drawText(dateX, baseline, columns.dateText);
+  if (columns.found) {
+    const int sizeEnd = r.left() + model_.WidestName + 220;
+    p->drawText(sizeEnd - p->fontMetrics().horizontalAdvance(columns.sizeText), baseline,
+                columns.sizeText);
+  }
+  p->restore();
+}
+
+QSize UnitListDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const {
+  return QSize(PickListExtentPx, UnitItemHeightPx);
+}
+
+void RoutineListDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
+                                const QModelIndex &index) const {
+  p->save();
+  FillItem(p, option, option.widget);
+  const QRect r = option.rect;
+  const QPixmap glyph = EntryGlyph(EntryKind(index.data(KindRole).toInt()));
+  p->drawPixmap(r.left(), r.top() + 1, glyph);
+  p->drawText(r.left() + glyph.width() + 1, TextBaseline(p, r),
+              index.data(Qt::DisplayRole).toString());
+  p->restore();
+}
+
+QSize RoutineListDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const {
+  return QSize(PickListExtentPx, RoutineItemHeightPx);
+}
+
+}  // namespace scrivane

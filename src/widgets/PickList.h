@@ -1,0 +1,114 @@
+#pragma once
+// The list control behind both pick lists, and the delegates that draw the
+// unit list and the routine list of the main window.
+#include <QDateTime>
+#include <QListWidget>
+#include <QStyledItemDelegate>
+
+#include "project/ProjectModel.h"
+
+namespace scrivane {
+
+// How items and the selection are drawn. Standard lets Qt draw; OwnerDraw
+// uses the delegate set by the owner; Checkbox and BoldText are the
+// control's own drawings, where the selection shows only as a cross or a
+// bold face and never as a highlighted background.
+enum class SelectedStyle { Standard = 0, Checkbox = 1, BoldText = 2, OwnerDraw = 3 };
+
+// Tab positions in average character widths, as "8;16;24". Parsing stops at
+// the first piece that is not a decimal integer: the pieces before it are
+// kept and the error text is "<piece> is an invalid tab stop".
+struct TabStopParse {
+  QList<int> stops;
+  QString error;  // empty when the whole text was valid
+};
+TabStopParse ParseTabStops(const QString &text);
+QString JoinTabStops(const QList<int> &stops);
+
+class PickList : public QListWidget {
+  Q_OBJECT
+ public:
+  explicit PickList(QWidget *parent = nullptr);
+
+  SelectedStyle selectedStyle() const { return selectedStyle_; }
+  void setSelectedStyle(SelectedStyle style);
+  bool useTabStops() const { return useTabStops_; }
+  void setUseTabStops(bool on);
+  QString tabStopsText() const { return JoinTabStops(tabStops_); }
+  // Returns the error text of a bad piece (see ParseTabStops), else empty.
+  QString setTabStopsText(const QString &text);
+  const QList<int> &tabStops() const { return tabStops_; }
+
+  // The delegate used in OwnerDraw style.
+  void setOwnerDelegate(QAbstractItemDelegate *delegate);
+
+  // Deselects every item of a multi-selection list; single-selection lists
+  // keep their selection.
+  void ClearSelection();
+  int lastIndex() const { return lastIndex_; }
+
+ signals:
+  // The current row differs from the one last reported.
+  void changed();
+  // The mouse moved over the list (for the status line).
+  void hovered();
+
+ protected:
+  void mouseMoveEvent(QMouseEvent *event) override;
+
+ private:
+  void applyStyle();
+  SelectedStyle selectedStyle_ = SelectedStyle::Checkbox;
+  bool useTabStops_ = true;
+  QList<int> tabStops_;
+  int lastIndex_ = -1;
+  QAbstractItemDelegate *ownerDelegate_ = nullptr;
+  QAbstractItemDelegate *ownDelegate_ = nullptr;
+  QAbstractItemDelegate *standardDelegate_ = nullptr;
+};
+
+// The date/size columns of a unit-list entry.
+struct UnitFileColumns {
+  bool found = false;
+  QString dateText;  // "File not found" when the file is missing
+  QString sizeText;  // empty when the file is missing
+};
+// "1,234,567" for 1234567 bytes; grouping by threes with commas.
+QString FormatFileSize(qint64 bytes);
+// "mm/dd/yy  hh:mm am/pm", 12-hour clock, always in English.
+QString FormatFileTime(const QDateTime &time);
+// Looks the file up at the entry's own full path, so units outside the
+// project folder show their real date and size.
+UnitFileColumns DescribeUnitFile(const QString &fullPath);
+
+// Item data roles the delegates read.
+enum PickListRole { KindRole = Qt::UserRole + 1, FullPathRole };
+
+// Draws a unit-list entry: glyph, name, and at WidestName + 50 the date (or
+// "File not found"), with the size ending at WidestName + 220. Item height 18.
+class UnitListDelegate : public QStyledItemDelegate {
+ public:
+  UnitListDelegate(const ProjectModel &model, QObject *parent);
+  void paint(QPainter *painter, const QStyleOptionViewItem &option,
+             const QModelIndex &index) const override;
+  QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+ private:
+  const ProjectModel &model_;
+};
+
+// Draws a routine-list entry: glyph and text. Item height 16.
+class RoutineListDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter *painter, const QStyleOptionViewItem &option,
+             const QModelIndex &index) const override;
+  QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};
+
+// Both lists scroll sideways over this many pixels.
+constexpr int PickListExtentPx = 1000;
+constexpr int UnitItemHeightPx = 18;
+constexpr int RoutineItemHeightPx = 16;
+
+}  // namespace scrivane
