@@ -1,0 +1,73 @@
+#include "print/gui/PrintPreview.h"
+
+#include <QMessageBox>
+#include <QPrintDialog>
+
+#include "print/gui/PrintStatusForm.h"
+#include "print/gui/PrinterHost.h"
+#include "print/gui/PrinterPrintTarget.h"
+
+namespace scrivane {
+
+namespace {
+// The page count is unknown when the dialog shows; any document fits below.
+constexpr int kHighestSelectablePage = 99999;
+
+class StatusWindowSlot {
+ public:
+  StatusWindowSlot(TPrintStatusForm *&slot, TPrintStatusForm *form) : slot_(slot) { slot_ = form; }
+  ~StatusWindowSlot() { slot_ = nullptr; }
+
+ private:
+  TPrintStatusForm *&slot_;
+};
+}  // namespace
+
+TPrintPreview::TPrintPreview(PrinterHost &printer, QWidget *parent) : printer_(printer), parent_(parent) {}
+
+PrintOutcome TPrintPreview::Print(bool directPrint) {
+  PageRange range;
+  if (!directPrint) {
+    QPrinter &printer = printer_.printer();
+    QPrintDialog dialog(&printer, parent_);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, kHighestSelectablePage);
+    printer.setFromTo(1, kHighestSelectablePage);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    printer.setResolution(PrinterHost::kDotsPerInch);
+    printer.setFullPage(true);
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+      range.FromPage = printer.fromPage();
+      range.ToPage = printer.toPage() > 0 ? printer.toPage() : INT_MAX;
+    }
+  }
+  if (!OnBeginPrint) throw PrintException(kBeginPrintNotAssigned);
+
+  TPrintStatusForm status(parent_, PrintCancelled);
+  StatusWindowSlot slot(StatusWindow, &status);
+  status.show();
+  PrinterPrintTarget target(printer_);
+  const PrintOutcome outcome = RunPrint(Events(), target, range, &status);
+  if (outcome.RangeBeyondEnd)
+    QMessageBox::information(parent_, Title,
+                             QStringLiteral("Nothing was printed: the document has only %1 pages.").arg(outcome.LastPage));
+  return outcome;
+}
+
+PreviewResult TPrintPreview::ShowPreview(int measure, bool indexAvailable) {
+  PreviewOptions options;
+  options.MinZoom = ZoomOptions.MinFactor();
+  options.MaxZoom = ZoomOptions.MaxFactor();
+  options.ZoomFactor = ZoomOptions.StepFactor();
+  options.CurrentPage = CurrentPage;
+  options.GridColor = GridColor;
+  options.GridWidth = GridWidth;
+  options.Caption = Title;
+  options.Measure = measure;
+  options.IndexAvailable = indexAvailable;
+  const PreviewResult result = RunPreview(parent_, printer_, Events(), options);
+  if (result.PrintRequested) Print(DirectPrint && *DirectPrint);
+  return result;
+}
+
+}  // namespace scrivane

@@ -1,0 +1,59 @@
+#pragma once
+// A print job: drives a document made of page events without knowing what
+// is on the pages; prints it (with or without the print dialog) or shows it
+// in the preview window.
+#include <QString>
+
+#include "print/PageInfo.h"
+#include "print/PrintRunner.h"
+#include "print/ZoomOptions.h"
+#include "print/gui/PreviewForm.h"
+
+class QWidget;
+
+namespace scrivane {
+
+class PrinterHost;
+class TPrintStatusForm;
+
+class TPrintPreview {
+ public:
+  // Neither argument is owned; the printer host outlives the job.
+  explicit TPrintPreview(PrinterHost &printer, QWidget *parent = nullptr);
+
+  TBeginPrintEvent OnBeginPrint;
+  TPrintPageEvent OnPrintPage;
+  TEndPrintEvent OnEndPrint;
+  TZoomOptions ZoomOptions;
+  int CurrentPage = 1;
+  ColorRef GridColor = 0xC0C0C0;
+  int GridWidth = 1;
+  QString Title = QStringLiteral("Print Preview");
+
+  // The main window's flags; either may be null.
+  bool *DirectPrint = nullptr;     // read by ShowPreview's print afterwards
+  bool *PrintCancelled = nullptr;  // written by the status window
+
+  void SetZoomOptions(const TZoomOptions &options) { ZoomOptions.Assign(options); }
+  PrintEvents Events() const { return {OnBeginPrint, OnPrintPage, OnEndPrint}; }
+
+  // With the print dialog (printer, page range) unless directPrint. Returns
+  // what was printed; a cancelled dialog prints nothing and runs no event.
+  // Throws PrintException (missing event, nothing can be printed) and passes
+  // on whatever a page handler raises, after the document was aborted and the
+  // status window closed: the caller shows the message.
+  PrintOutcome Print(bool directPrint);
+  PrintOutcome PrintDirect() { return Print(true); }
+
+  // Runs the preview window; prints afterwards when its Print button was
+  // pressed (directly when *DirectPrint is set).
+  PreviewResult ShowPreview(int measure = 0, bool indexAvailable = false);
+
+  TPrintStatusForm *StatusWindow = nullptr;  // during a print run only
+
+ private:
+  PrinterHost &printer_;
+  QWidget *parent_;
+};
+
+}  // namespace scrivane

@@ -1,0 +1,70 @@
+#include "print/gui/PrinterHost.h"
+
+#include <QPageSetupDialog>
+#include <QPrinterInfo>
+
+namespace scrivane {
+
+std::unique_ptr<QPrinter> PrinterHost::MakePrinter() {
+  auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer->setResolution(kDotsPerInch);
+  printer->setFullPage(true);
+  return printer;
+}
+
+PrinterHost::PrinterHost() : printer_(MakePrinter()) {}
+
+PrinterHost::~PrinterHost() = default;
+
+void PrinterHost::ReplacePrinter() {
+  auto fresh = MakePrinter();
+  if (printer_) {
+    if (printer_->outputFormat() == QPrinter::NativeFormat && !printer_->printerName().isEmpty())
+      fresh->setPrinterName(printer_->printerName());
+    fresh->setPageLayout(printer_->pageLayout());
+    fresh->setFullPage(true);
+  }
+  printer_ = std::move(fresh);
+}
+
+bool PrinterHost::HasPrinters() const { return !QPrinterInfo::availablePrinters().isEmpty(); }
+
+bool PrinterHost::PrinterSetup(QWidget *parent) {
+  QPageSetupDialog dialog(printer_.get(), parent);
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  // The dialog may hand back margins; we always paint the whole sheet.
+  printer_->setFullPage(true);
+  return accepted;
+}
+
+DeviceMetrics MetricsOf(const QPrinter &printer) {
+  DeviceMetrics m;
+  const int dpi = printer.resolution();
+  m.PixelsPerInchX = dpi;
+  m.PixelsPerInchY = dpi;
+  const QPageLayout layout = printer.pageLayout();
+  const QRect paper = layout.fullRectPixels(dpi);
+  m.PageWidth = paper.width();
+  m.PageHeight = paper.height();
+  QPageLayout minimum = layout;
+  minimum.setMode(QPageLayout::FullPageMode);
+  minimum.setMargins(layout.minimumMargins());
+  const QMargins strips = minimum.marginsPixels(dpi);
+  m.OffsetX = strips.left();
+  m.OffsetY = strips.top();
+  m.PrintableRight = m.PageWidth - strips.right();
+  m.PrintableBottom = m.PageHeight - strips.bottom();
+  return m;
+}
+
+DeviceMetrics PrinterHost::metrics() const { return MetricsOf(*printer_); }
+
+QtTextMeasurer &PrinterHost::qtMeasurer() {
+  if (!measurer_ || measurer_->dotsPerInch() != printer_->resolution())
+    measurer_ = std::make_unique<QtTextMeasurer>(printer_->resolution());
+  return *measurer_;
+}
+
+TextMeasurer &PrinterHost::measurer() { return qtMeasurer(); }
+
+}  // namespace scrivane

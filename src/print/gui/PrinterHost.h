@@ -1,0 +1,45 @@
+#pragma once
+// The program's one current printer: a QPrinter at 600 dpi (Qt's high
+// resolution default is 1200) that paints the whole sheet from the paper
+// corner. Without a print server it is PDF output.
+#include <QPrinter>
+#include <memory>
+
+#include "print/PageDevice.h"
+#include "print/QtTextMeasurer.h"
+
+class QWidget;
+
+namespace scrivane {
+
+class PrinterHost : public PageDevice {
+ public:
+  static constexpr int kDotsPerInch = 600;
+  PrinterHost();
+  ~PrinterHost() override;
+
+  // Valid until the next ReplacePrinter; do not keep the reference across runs.
+  QPrinter &printer() { return *printer_; }
+  // A QPrinter whose begin failed stays "active" and refuses changes: make a
+  // new one with the same printer and page layout (no output file).
+  void ReplacePrinter();
+  bool HasPrinters() const;
+
+  // Paper and orientation of the current printer; true when accepted.
+  bool PrinterSetup(QWidget *parent);
+
+  DeviceMetrics metrics() const override;
+  TextMeasurer &measurer() override;
+  QtTextMeasurer &qtMeasurer();
+
+ private:
+  static std::unique_ptr<QPrinter> MakePrinter();
+  std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<QtTextMeasurer> measurer_;
+};
+
+// Printer-side metrics of a QPrinter: physical sheet, printable area from
+// the device's minimum margins, resolution.
+DeviceMetrics MetricsOf(const QPrinter &printer);
+
+}  // namespace scrivane
