@@ -485,7 +485,7 @@ void TPreviewForm::GoToPage(int t) {
   } else if (t <= HighestPage + 1) {
     CurrentPage = t;
   } else {
-    for (int p = HighestPage + 1; p <= t - 1 && FinalPage == -1; ++p) PaginatePage(p < 1 ? 1 : p);
+    for (int p = HighestPage + 1; p <= t - 1 && FinalPage == -1; ++p) PaginatePage(p);
     CurrentPage = t;
   }
   if (FinalPage != -1 && FinalPage < CurrentPage) CurrentPage = FinalPage;

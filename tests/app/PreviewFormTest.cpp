@@ -1,0 +1,310 @@
+// The preview window driven headless on the virtual printer.
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QAction>
+#include <QFrame>
+#include <QScrollArea>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "print/PageCanvas.h"
+#include "print/VirtualPrinter.h"
+#include "print/gui/PreviewForm.h"
+
+using namespace scrivane;
+
+namespace {
+
+// N numbered pages; page p fills a black square at (1000, 1000) to
+// (2000, 2000) printer pixels and one in the unprintable strip. A page past
+// the end is answered with the last page, as the listings' replay does.
+struct PagedDocument {
+  int pages = 3;
+  std::vector<std::pair<int, CanvasMode>> runs;
+  int begins = 0, ends = 0;
+
+  PrintEvents events() {
+    PrintEvents e;
+    e.OnBeginPrint = [this](PageInfoPtr &info) {
+      ++begins;
+      info = std::make_unique<TPageInfo>();
+      info->Title = QStringLiteral("doc");
+    };
+    e.OnPrintPage = [this](TPageInfo &info, TSpecialCanvas &canvas) {
+      if (info.PageNumber > pages) info.PageNumber = pages;
+      runs.emplace_back(info.PageNumber, canvas.Mode);
+      canvas.Brush.color = 0;
+      canvas.Rectangle(1000, 1000, 2000, 2000);
+      canvas.Rectangle(0, 3000, 60, 3100);  // left strip: clipped away
+      info.LastPage = info.PageNumber >= pages;
+    };
+    e.OnEndPrint = [this](PageInfoPtr &info) {
+      ++ends;
+      info.reset();
+    };
+    return e;
+  }
+  std::vector<int> runsIn(CanvasMode mode) const {
+    std::vector<int> out;
+    for (auto &[page, m] : runs)
+      if (m == mode) out.push_back(page);
+    return out;
+  }
+};
+
+struct Preview {
+  VirtualPrinter printer;
+  PagedDocument doc;
+  std::unique_ptr<TPreviewForm> form;
+
+  explicit Preview(int pages, PreviewOptions options = {}) {
+    doc.pages = pages;
+    form = std::make_unique<TPreviewForm>(nullptr, printer, doc.events(), options);
+    form->BeginRun();
+    form->show();
+    QApplication::processEvents();
+  }
+  ~Preview() {
+    form->hide();
+    form->EndRun();
+  }
+};
+
+bool AllWhite(const QImage &image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixel(x, y) != qRgb(255, 255, 255)) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(PreviewForm, OpensOnTheJobsPageAfterPaginatingThePagesBeforeIt) {
+  PreviewOptions options;
+  options.CurrentPage = 5;
+  Preview preview(9, options);
+  EXPECT_EQ(preview.doc.runsIn(CanvasMode::Measure), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(preview.form->CurrentPage, 5);
+  EXPECT_EQ(preview.form->StatusText(1), QStringLiteral("Zoom = 100%"));
+  preview.form->RenderBox(1);
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 5"));
+  EXPECT_EQ(preview.doc.runsIn(CanvasMode::Display).back(), 5);
+}
+
+TEST(PreviewForm, GoToPagePastTheEndStopsAtTheLastPage) {
+  Preview preview(3);
+  preview.doc.runs.clear();
+  preview.form->GoToPage(999);
+  EXPECT_EQ(preview.form->CurrentPage, 3);
+  EXPECT_EQ(preview.form->FinalPage, 3);
+  // Page 1 was painted when the window showed; only the pages after it run.
+  EXPECT_EQ(preview.doc.runsIn(CanvasMode::Measure), (std::vector<int>{2, 3}));
+  EXPECT_TRUE(preview.form->StatusText(2).isEmpty());
+}
+
+TEST(PreviewForm, LastPageDisablesForwardNavigation) {
+  Preview preview(4);
+  preview.form->ShowLastPage();
+  preview.form->RenderBox(1);
+  EXPECT_EQ(preview.form->CurrentPage, 4);
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 4"));
+  EXPECT_FALSE(preview.form->NextBtn->isEnabled());
+  EXPECT_FALSE(preview.form->NextItem->isEnabled());
+  EXPECT_FALSE(preview.form->LastItem->isEnabled());
+  EXPECT_TRUE(preview.form->PriorBtn->isEnabled());
+
+  // Page Up goes forward, except on the last page; Page Down goes back.
+  QKeyEvent pageUp(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+  QApplication::sendEvent(preview.form.get(), &pageUp);
+  EXPECT_EQ(preview.form->CurrentPage, 4);
+  QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+  QApplication::sendEvent(preview.form.get(), &pageDown);
+  EXPECT_EQ(preview.form->CurrentPage, 3);
+  QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+  QApplication::sendEvent(preview.form.get(), &home);
+  EXPECT_EQ(preview.form->CurrentPage, 1);
+  preview.form->RenderBox(1);
+  EXPECT_FALSE(preview.form->PriorBtn->isEnabled());
+  EXPECT_TRUE(preview.form->NextBtn->isEnabled());
+}
+
+TEST(PreviewForm, ZoomStepsStopAtTheLimits) {
+  PreviewOptions options;  // 100 % to 400 %, step factor 1.5
+  Preview preview(2, options);
+  struct Row {
+    bool in;
+    float zoom;
+    const char *text;
+    bool inEnabled, outEnabled;
+  };
+  const Row rows[] = {
+      {false, 1.0f, "Zoom = 100%", true, false},  {true, 1.5f, "Zoom = 150%", true, true},
+      {true, 2.25f, "Zoom = 225%", true, true},   {true, 3.375f, "Zoom = 338%", false, true},
+      {true, 3.375f, "Zoom = 338%", false, true}, {false, 2.25f, "Zoom = 225%", true, true},
+  };
+  for (const Row &row : rows) {
+    if (row.in)
+      preview.form->ZoomIn();
+    else
+      preview.form->ZoomOut();
+    EXPECT_FLOAT_EQ(preview.form->Zoom, row.zoom) << row.text;
+    EXPECT_EQ(preview.form->StatusText(1), QString::fromLatin1(row.text));
+    EXPECT_EQ(preview.form->ZoomInBut->isEnabled(), row.inEnabled) << row.text;
+    EXPECT_EQ(preview.form->ZoomOutBut->isEnabled(), row.outEnabled) << row.text;
+  }
+  // The page box grows with the zoom: 2.25 times the base height.
+  EXPECT_NEAR(preview.form->PagePanel->height(), preview.form->BaseHeight * 2.25, 1.0);
+}
+
+TEST(PreviewForm, LeftClickZoomsInAndRightClickOut) {
+  Preview preview(1);
+  const QPoint middle(preview.form->PB1->width() / 2, preview.form->PB1->height() / 2);
+  preview.form->PB1MouseDown(Qt::LeftButton, middle);
+  EXPECT_FLOAT_EQ(preview.form->Zoom, 1.5f);
+  preview.form->PB1MouseDown(Qt::RightButton, middle);
+  EXPECT_FLOAT_EQ(preview.form->Zoom, 1.0f);
+  preview.form->TwoPageBtnClick();  // clicks do not zoom with two pages
+  preview.form->PB1MouseDown(Qt::LeftButton, middle);
+  EXPECT_FLOAT_EQ(preview.form->Zoom, 1.0f);
+}
+
+TEST(PreviewForm, TwoPagesWithTheLastPageOnTheLeftLeaveTheRightBoxWhite) {
+  Preview preview(3);
+  preview.form->TwoPageBtnClick();
+  EXPECT_FALSE(preview.form->TwoPageBtn->isEnabled());
+  EXPECT_TRUE(preview.form->PagePanel2->isVisible());
+  EXPECT_EQ(preview.form->PagePanel2->size(), preview.form->PagePanel->size());
+  // Both sheets lie inside the view, side by side.
+  EXPECT_GE(preview.form->PagePanel->x(), 0);
+  EXPECT_LE(preview.form->PagePanel2->geometry().right(), preview.form->ScrollBox1->viewport()->width());
+
+  preview.form->GoToPage(2);
+  EXPECT_FALSE(AllWhite(preview.form->RenderBox(2)));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 3"));
+
+  preview.form->ShowLastPage();
+  EXPECT_EQ(preview.form->CurrentPage, 3);
+  EXPECT_FALSE(AllWhite(preview.form->RenderBox(1)));
+  EXPECT_TRUE(AllWhite(preview.form->RenderBox(2)));
+}
+
+TEST(PreviewForm, RightBoxNeverRepeatsTheLastPageBeforeTheEndIsKnown) {
+  Preview preview(3);
+  preview.form->TwoPageBtnClick();
+  preview.form->CurrentPage = 3;  // the end is not known yet
+  ASSERT_EQ(preview.form->FinalPage, -1);
+  EXPECT_TRUE(AllWhite(preview.form->RenderBox(2)));
+  EXPECT_EQ(preview.form->FinalPage, 3);
+}
+
+TEST(PreviewForm, PaintsAtThePrintersPositionsAndClipsTheUnprintableStrips) {
+  Preview preview(1);
+  const QImage image = preview.form->RenderBox(1);
+  const DeviceMetrics m = preview.printer.metrics();
+  auto toBox = [&](int x, int y) {
+    return QPoint(int(double(x) * image.width() / m.PageWidth), int(double(y) * image.height() / m.PageHeight));
+  };
+  EXPECT_EQ(image.pixel(toBox(1500, 1500)), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(toBox(900, 1500)), qRgb(255, 255, 255));
+  EXPECT_EQ(image.pixel(toBox(2100, 1500)), qRgb(255, 255, 255));
+  // The square in the left strip (x 0..60, inside OffsetX = 100) is not shown.
+  for (int y = toBox(0, 3010).y(); y <= toBox(0, 3090).y(); ++y)
+    EXPECT_EQ(image.pixel(0, y), qRgb(255, 255, 255));
+}
+
+TEST(PreviewForm, GridLinesInInchesAndCentimetres) {
+  struct Row {
+    int width, height, measure;
+    size_t xLines, yLines;
+    int firstX;
+  };
+  const Row rows[] = {
+      {5100, 6600, 0, 8, 11, 600},   // Letter, inches
+      {5100, 6600, 1, 21, 28, 236},  // Letter, centimetres: trunc(8 x 2.54) + 1
+      {4958, 7017, 0, 8, 11, 600},   // A4
+      {4958, 7017, 1, 21, 28, 236},
+      {300, 300, 0, 0, 0, 0},        // less than an inch: no lines
+  };
+  for (const Row &row : rows) {
+    DeviceMetrics m;
+    m.PageWidth = row.width;
+    m.PageHeight = row.height;
+    const GridLines lines = ComputeGridLines(m, row.measure);
+    EXPECT_EQ(lines.X.size(), row.xLines) << row.width << " " << row.measure;
+    EXPECT_EQ(lines.Y.size(), row.yLines) << row.height << " " << row.measure;
+    if (!lines.X.empty()) EXPECT_EQ(lines.X.front(), row.firstX);
+  }
+}
+
+TEST(PreviewForm, GridButtonDrawsTheGridInTheChosenUnit) {
+  PreviewOptions options;
+  options.Measure = 1;
+  Preview preview(1, options);
+  const QImage plain = preview.form->RenderBox(1);
+  preview.form->GridBtnClick();
+  const QImage gridded = preview.form->RenderBox(1);
+  EXPECT_EQ(preview.form->GridLinesDrawn(), 21);  // 8.5-inch sheet
+  EXPECT_NE(plain, gridded);
+}
+
+TEST(PreviewForm, IndexButtonRunsEveryPageAndComesBack) {
+  PreviewOptions options;
+  options.IndexAvailable = true;
+  Preview preview(6, options);
+  EXPECT_TRUE(preview.form->IndexBtn->isEnabled());
+  preview.form->GoToPage(2);
+  preview.form->IndexBtnClick();
+  EXPECT_TRUE(preview.form->IndexRequested);
+  EXPECT_EQ(preview.form->FinalPage, 6);
+  EXPECT_EQ(preview.form->CurrentPage, 2);
+  EXPECT_FALSE(preview.form->IndexBtn->isEnabled());
+}
+
+TEST(PreviewForm, IndexButtonIsOffWithoutAnIndex) {
+  Preview preview(2);
+  EXPECT_FALSE(preview.form->IndexBtn->isEnabled());
+}
+
+TEST(PreviewForm, RunPreviewRunsTheEventsAroundTheWindowAndReportsPrint) {
+  VirtualPrinter printer;
+  PagedDocument doc;
+  SetPreviewRunHook([](TPreviewForm &form) {
+    QKeyEvent ctrlP(QEvent::KeyPress, Qt::Key_P, Qt::ControlModifier);
+    QApplication::sendEvent(&form, &ctrlP);
+  });
+  const PreviewResult result = RunPreview(nullptr, printer, doc.events(), PreviewOptions{});
+  SetPreviewRunHook(nullptr);
+  EXPECT_TRUE(result.PrintRequested);
+  EXPECT_FALSE(result.IndexRequested);
+  EXPECT_EQ(doc.begins, 1);
+  EXPECT_EQ(doc.ends, 1);
+}
+
+TEST(PreviewForm, MissingEventsRaiseTheirMessages) {
+  VirtualPrinter printer;
+  PagedDocument doc;
+  struct Row {
+    int missing;  // 0 begin, 1 page, 2 end
+    const char *message;
+  };
+  const Row rows[] = {{0, "Begin Print Function Not Assigned!"},
+                      {1, "Print Page Function Not Assigned!"},
+                      {2, "End Print Function Not Assigned!"}};
+  SetPreviewRunHook([](TPreviewForm &) {});
+  for (const Row &row : rows) {
+    PrintEvents events = doc.events();
+    if (row.missing == 0) events.OnBeginPrint = nullptr;
+    if (row.missing == 1) events.OnPrintPage = nullptr;
+    if (row.missing == 2) events.OnEndPrint = nullptr;
+    PreviewOptions options;
+    options.CurrentPage = 2;  // page 1 is paginated before the window shows
+    try {
+      RunPreview(nullptr, printer, events, options);
+      ADD_FAILURE() << "no exception for " << row.message;
+    } catch (const std::exception &error) {
+      EXPECT_STREQ(error.what(), row.message);
+    }
+  }
+  SetPreviewRunHook(nullptr);
+}
