@@ -1,0 +1,81 @@
+// Real sources: the example project and, when installed, the Free Pascal
+// sources, read end to end.
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+
+#include "project/ReaderFixture.h"
+#include "support/TestPaths.h"
+
+using namespace scrivane;
+using readertest::ReaderFixture;
+
+namespace {
+
+class Corpus : public ReaderFixture {};
+
+TEST_F(Corpus, ExampleProjectListsItsUnitsAndRoutines) {
+  const QString dpr = testsupport::examplesDir() + "/inventory.dpr";
+  if (!QFileInfo::exists(dpr)) GTEST_SKIP() << "no example project";
+  ClearForOpen(model);
+  ctx.includeUses = true;
+  OpenPath(ctx, dpr);
+  EXPECT_TRUE(messages.warnings.isEmpty()) << messages.warnings.join("\n").toStdString();
+  ASSERT_GE(model.Units.size(), 3);
+  EXPECT_EQ(model.Units[0].name, "mainform.pas");
+  for (int i = 0; i < model.Units.size(); ++i) {
+    EXPECT_TRUE(UnitEntryFileInfo(model, i).exists()) << model.Units[i].fullPath.toStdString();
+    model.SelectedUnit = i;
+    LoadUnit(ctx);
+    EXPECT_FALSE(model.SourceLines.isEmpty());
+    EXPECT_EQ(model.Routines.size(), model.RoutineRefs.size());
+  }
+}
+
+TEST_F(Corpus, FreePascalSourcesLoadWithoutFault) {
+  const QString root = "/usr/share/fpcsrc";
+  if (!QFileInfo(root).isDir()) GTEST_SKIP() << "fpc-source is not installed";
+  QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
+  int loaded = 0, listed = 0;
+  while (it.hasNext() && loaded < 400) {
+    const QString path = it.next();
+    ClearForOpen(model);
+    ParsePas(ctx, path);
+    if (!model.CurrentUnitPath.isEmpty()) ++loaded;
+    listed += int(model.Routines.size());
+    ASSERT_EQ(model.Routines.size(), model.RoutineRefs.size()) << path.toStdString();
+    for (auto &routine : model.Routines) routine.selected = true;
+    CollectSelectedText(model);
+  }
+  EXPECT_GT(loaded, 300);
+  EXPECT_GT(listed, 1000);
+}
+
+TEST(CommandLine, ListsUnitsAndRoutinesAndReportsFaults) {
+  const QString program = QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print";
+  const QString dpr = testsupport::examplesDir() + "/inventory.dpr";
+  if (!QFileInfo::exists(program) || !QFileInfo::exists(dpr)) GTEST_SKIP() << "scrivane-print not built";
+  auto run = [&](const QStringList &args, QByteArray *out = nullptr, QByteArray *err = nullptr) {
+    QProcess process;
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForFinished(30000));
+    if (out) *out = process.readAllStandardOutput();
+    if (err) *err = process.readAllStandardError();
+    return process.exitCode();
+  };
+  QByteArray out, err;
+  EXPECT_EQ(run({"--units", dpr}, &out), 0);
+  EXPECT_TRUE(out.startsWith("mainform.pas\t/")) << out.constData();
+  EXPECT_EQ(run({"--routines", dpr, "--unit", "STOCK.pas"}, &out), 0);
+  EXPECT_FALSE(out.isEmpty());
+  EXPECT_EQ(run({"--routines", dpr, "--unit", "nothere"}, &out, &err), 1);
+  EXPECT_TRUE(err.trimmed().endsWith("\nnothere not found.") || err.trimmed() == "nothere not found.") << err.constData();
+  EXPECT_EQ(run({"--units", "/nonexistent/x.dpr"}, &out, &err), 1);
+  EXPECT_TRUE(err.trimmed().endsWith("/nonexistent/x.dpr not found.")) << err.constData();
+  EXPECT_EQ(run({"--units"}), 2);
+  EXPECT_EQ(run({"--bogus", dpr}), 2);
+  EXPECT_EQ(run({"--help"}, &out), 0);
+  EXPECT_TRUE(out.contains("-o OUT.pdf"));
+}
+
+}  // namespace

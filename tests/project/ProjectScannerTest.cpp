@@ -1,0 +1,99 @@
+#include <QDir>
+
+#include "project/ReaderFixture.h"
+
+using namespace scrivane;
+using readertest::ReaderFixture;
+
+namespace {
+
+class ProjectScanner : public ReaderFixture {
+ protected:
+  void Open(const QString &path, bool includeUses = false) {
+    ClearForOpen(model);
+    ctx.includeUses = includeUses;
+    OpenPath(ctx, path);
+  }
+  QString Lower(const QString &relative) const { return QDir::cleanPath(Path(relative)).toLower(); }
+};
+
+TEST_F(ProjectScanner, TakesQuotedAndUnquotedUnitNames) {
+  const QString dpr = Write("Proj/Demo.dpr",
+                            "program Demo;\r\nuses\r\n"
+                            "  Forms,\r\n"
+                            "  Unit1 in 'Unit1.pas' {Form1},\r\n"
+                            "  Lib in '..\\lib\\Lib.pas',\r\n"
+                            "  plain.pas,\r\n"
+                            "  Sub in 'sub\\Deep.PAS'; // a 'note'\r\n"
+                            "{$R *.RES}\r\nbegin\r\nend.");
+  Open(dpr);
+  EXPECT_TRUE(model.ProjectLoaded);
+  EXPECT_EQ(UnitNames(), (QStringList{"unit1.pas", "lib.pas", "plain.pas", "deep.pas"}));
+  EXPECT_EQ(model.Units[0].fullPath, Lower("Proj/unit1.pas"));
+  // Relative folders are taken from the project's folder.
+  EXPECT_EQ(model.Units[1].fullPath, Lower("lib/lib.pas"));
+  EXPECT_EQ(model.Units[3].fullPath, Lower("Proj/sub/deep.pas"));
+  EXPECT_EQ(model.ProjectLines.size(), 10);
+  EXPECT_EQ(model.ProjectLines[3], "  Unit1 in 'Unit1.pas' {Form1},");
+  EXPECT_EQ(model.WindowCaption, "  Project: " + dpr.toLower());
+  EXPECT_TRUE(messages.warnings.isEmpty());
+}
+
+TEST_F(ProjectScanner, MissingProjectGivesTheWarningAndAnEmptyModel) {
+  Open(Path("Nowhere.dpr"));
+  EXPECT_EQ(messages.warnings, QStringList{Path("Nowhere.dpr").toLower() + " not found."});
+  EXPECT_FALSE(model.ProjectLoaded);
+  EXPECT_TRUE(model.Units.isEmpty());
+}
+
+TEST_F(ProjectScanner, UsesClausesAddEachExistingUnitOnce) {
+  Write("P/Main.pas",
+        "unit Main;\ninterface\nuses\n  SysUtils, Alpha,\n  Beta,\n  Gamma;\n"
+        "implementation\nuses Delta;\nprocedure X;\nuses Late;\nend.\n");
+  Write("P/Second.pas", "unit Second;\ninterface\nuses Alpha, Main;\nimplementation\nend.\n");
+  for (const char *name : {"P/alpha.pas", "P/Beta.pas", "P/GAMMA.pas", "P/delta.pas", "P/late.pas"})
+    Write(name, "unit x;\n");
+  const QString dpr = Write("P/p.dpr",
+                            "uses\n Missing in 'Missing.pas',\n Main in 'Main.pas',\n"
+                            " Second in 'Second.pas';\n");
+  Open(dpr, true);
+  // A missing project unit is listed and does not end the scan of the others.
+  EXPECT_EQ(UnitNames(), (QStringList{"missing.pas", "main.pas", "second.pas", "alpha.pas", "beta.pas",
+                                      "gamma.pas", "delta.pas"}));
+  for (int i = 3; i < model.Units.size(); ++i) EXPECT_EQ(model.Units[i].kind, EntryKind::UnitInUses);
+  EXPECT_EQ(model.Units[4].fullPath, Lower("P/beta.pas"));
+  EXPECT_TRUE(model.IndexEntries.isEmpty());
+}
+
+TEST_F(ProjectScanner, OpeningAUnitAloneListsItAndLoadsIt) {
+  const QString pas = Write("Only/Solo.PAS", "unit Solo;\ninterface\nprocedure Go;\nimplementation\n"
+                                             "procedure Go;\nbegin\nend;\nend.\n");
+  Open(pas);
+  EXPECT_EQ(UnitNames(), QStringList{"solo.pas"});
+  EXPECT_EQ(model.ProjectLines, QList<QByteArray>{"solo.pas"});
+  EXPECT_EQ(model.CurrentUnitPath, pas.toLower());
+  EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure go;"});
+  EXPECT_EQ(model.WindowCaption, "  Unit Name: " + pas.toLower());
+}
+
+TEST_F(ProjectScanner, EntryFileInfoFindsFilesOutsideTheProjectFolder) {
+  Write("lib/Shared.pas", "unit Shared;\n");
+  const QString dpr = Write("app/App.dpr", "uses Shared in '..\\lib\\Shared.pas', Gone in 'Gone.pas';\n");
+  Open(dpr);
+  ASSERT_EQ(model.Units.size(), 1);  // one ".pas" per line is taken
+  EXPECT_TRUE(UnitEntryFileInfo(model, 0).exists());
+  EXPECT_EQ(UnitEntryFileInfo(model, 0).size(), 13);
+  EXPECT_FALSE(UnitEntryFileInfo(model, 5).exists());
+
+  const QString second = Write("app/Two.dpr", "uses\n Gone in 'Gone.pas';\n");
+  Open(second);
+  EXPECT_FALSE(UnitEntryFileInfo(model, 0).exists());
+}
+
+TEST_F(ProjectScanner, FileNamesWithoutAKnownExtensionOpenNothing) {
+  Open(Write("notes.txt", "uses x in 'x.pas';"));
+  EXPECT_TRUE(model.Units.isEmpty());
+  EXPECT_TRUE(messages.warnings.isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+#include "project/ReaderFixture.h"
+
+using namespace scrivane;
+using readertest::ReaderFixture;
+
+namespace {
+
+class UnitScanner : public ReaderFixture {};
+
+TEST_F(UnitScanner, SplitsSourceLinesBeforeBlockWords) {
+  struct Row {
+    QByteArray source;
+    QList<QByteArray> lines;
+  } rows[] = {
+      {"if a then begin", {"if a then ", "begin  "}},
+      {"end;", {"end;  "}},
+      {"x := 1; end;", {"x := 1; ", "end;  "}},
+      {"x try begin", {"x try ", "", "begin  "}},
+      {"s := 'a begin';", {"s := ' a begin ' ;  "}},
+      {"x { begin }", {"x { begin }  "}},
+      {"repeat x; until y;", {"repeat x; ", "until y;  "}},
+      {"\n", {"  "}},
+  };
+  for (const Row &row : rows) {
+    QList<QByteArray> lines = LoadLines(row.source);
+    EXPECT_EQ(lines, row.lines) << row.source.constData();
+  }
+  // A quoted word "begin" in a string that is closed does not split either.
+  EXPECT_EQ(LoadLines("f('begin')").size(), 1);
+}
+
+TEST_F(UnitScanner, EveryKindOfLineEndEndsALineAndNothingIsLost) {
+  EXPECT_EQ(LoadLines("a\rb\r\nc\nd"), (QList<QByteArray>{"a  ", "b  ", "c  ", "d  "}));
+  EXPECT_EQ(LoadLines("a\r\n\r\nb\n"), (QList<QByteArray>{"a  ", "  ", "b  "}));
+  EXPECT_TRUE(LoadLines("").isEmpty());
+}
+
+TEST_F(UnitScanner, BinaryAndMissingFilesGiveTheirMessagesAndAnEmptyList) {
+  LoadLines(QByteArray("unit a;\0\x01procedure x;", 21));
+  EXPECT_EQ(messages.warnings, QStringList{"File is binary. Please save it as text file."});
+  EXPECT_TRUE(model.SourceLines.isEmpty());
+  EXPECT_TRUE(model.CurrentUnitPath.isEmpty());
+
+  messages.warnings.clear();
+  ClearForOpen(model);
+  OpenPath(ctx, Path("Absent.pas"));
+  EXPECT_EQ(messages.warnings, QStringList{Path("absent.pas").toLower() + " not found."});
+  EXPECT_TRUE(model.Routines.isEmpty());
+}
+
+TEST_F(UnitScanner, LongLinesKeepEveryWord) {
+  QByteArray source = "x := ";
+  for (int i = 0; i < 400; ++i) source += "a" + QByteArray::number(i) + " + ";
+  source += QByteArray(500, 'z') + ";";
+  const auto lines = LoadLines(source);
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_TRUE(lines[0].contains("a399 + " + QByteArray(500, 'z') + ";"));
+}
+
+const char kClassUnit[] =
+    "unit Shapes;\n"
+    "interface\n"
+    "type\n"
+    "  TShape = class\n"
+    "    procedure Click; override;\n"
+    "    procedure Move(dx,\n"
+    "      dy: Integer);\n"
+    "    function Area: Double; virtual;\n"
+    "    function Scale(f: Double): Double; virtual;\n"
+    "    class function Make: TShape;\n"
+    "    constructor Create;\n"
+    "    destructor Destroy; override;\n"
+    "  end;\n"
+    "  TOther = class\n"
+    "    procedure Click; override;\n"
+    "  end;\n"
+    "function Helper: SysUtils.TBytes;\n"
+    "implementation\n"
+    "procedure Local;\n"
+    "begin\n"
+    "end;\n"
+    "procedure TShape.Click;\n"
+    "begin\n"
+    "  Local;\n"
+    "end;\n"
+    "procedure TShape.Move(dx,\n"
+    "  dy: Integer);\n"
+    "begin x := dx; end;\n"
+    "function TShape.Area: Double;\n"
+    "begin Result := 0; end;\n"
+    "function TShape.Scale(f: Double): Double;\n"
+    "begin Result := f; end;\n"
+    "class function TShape.Make: TShape;\n"
+    "begin end;\n"
+    "constructor TShape.Create;\n"
+    "begin end;\n"
+    "destructor TShape.Destroy;\n"
+    "begin end;\n"
+    "procedure TOther.Click;\n"
+    "begin end;\n"
+    "function Helper: SysUtils.TBytes;\n"
+    "begin end;\n"
+    "end.\n";
+
+TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
+  const int before = int(QByteArray(kClassUnit).count('\n'));
+  LoadLines(kClassUnit);
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
+                                "constructor tshape.create;",
+                                "destructor tshape.destroy;",
+                                "function helper : sysutils.tbytes;",
+                                "function tshape.area : double;",
+                                "function tshape.scale ( f : double ) : double;",
+                                "procedure tother.click;",
+                                "procedure tshape.click;",
+                                "procedure tshape.move ( dx, dy : integer );",
+                            }));
+  EXPECT_EQ(model.Routines[0].kind, EntryKind::Constructor);
+  EXPECT_EQ(model.Routines[1].kind, EntryKind::Destructor);
+  EXPECT_EQ(model.Routines[3].kind, EntryKind::Function);
+  EXPECT_EQ(model.Routines[6].kind, EntryKind::Procedure);
+  // Each entry's reference names the line its header is on.
+  for (int i = 0; i < model.Routines.size(); ++i) {
+    const QByteArray ref = model.RoutineRefs[i];
+    ASSERT_TRUE(ref.startsWith(model.Routines[i].text + "|")) << ref.constData();
+    const int line = ref.mid(ref.lastIndexOf('|') + 1).toInt();
+    EXPECT_EQ(model.SourceLines[line].toLower().trimmed(), model.Routines[i].text);
+  }
+  // Two joined headers: two blank lines at the end keep the line count.
+  EXPECT_GE(model.SourceLines.size(), before);
+  EXPECT_EQ(model.SourceLines.last(), " ");
+}
+
+TEST_F(UnitScanner, SelectionTextRunsToTheLastEndAndTakesLocalRoutines) {
+  LoadLines("unit u;\ninterface\nprocedure A;\nprocedure B;\nimplementation\n"
+            "procedure Inner;\nbegin\nend;\n"
+            "procedure A;\nprocedure Nested;\nbegin end;\nbegin\n  Nested;\nend;\n\n{ gap }\n"
+            "procedure B;\nbegin\nend;\nend.\n");
+  ASSERT_EQ(RoutineTexts(), (QList<QByteArray>{"procedure a;", "procedure b;"}));
+  model.Routines[0].selected = true;
+  CollectSelectedText(model);
+  ASSERT_FALSE(model.ListingLines.isEmpty());
+  EXPECT_EQ(model.ListingLines.first(), "procedure A;");
+  EXPECT_TRUE(model.ListingLines.join().contains("procedure Nested;"));
+  EXPECT_TRUE(model.ListingLines.last().startsWith("end;"));
+  EXPECT_FALSE(model.ListingLines.join().contains("gap"));
+
+  // A routine without any "end;" keeps its whole text, header included.
+  LoadLines("interface\nprocedure A;\nimplementation\nprocedure A;\nbegin\n  x\n");
+  model.Routines[0].selected = true;
+  CollectSelectedText(model);
+  EXPECT_EQ(model.ListingLines.size(), 3);
+}
+
+TEST_F(UnitScanner, LowerOptionLowersEveryLine) {
+  settings.Lower = 1;
+  const auto lines = LoadLines("Unit U;\nBEGIN X END;");
+  for (const QByteArray &line : lines) EXPECT_EQ(line, line.toLower());
+}
+
+TEST(RoutineKeyTest, DropsQualifiersOfTheNameOnly) {
+  const struct {
+    const char *header, *key;
+  } rows[] = {
+      {"procedure tform1.click;", "procedure click;"},
+      {"procedure touter.tinner.go ( x : integer );", "procedure go ( x : integer );"},
+      {"function f : sysutils.tbytes;", "function f : sysutils.tbytes;"},
+      {"procedure plain;", "procedure plain;"},
+      {"procedure", "procedure"},
+  };
+  for (const auto &row : rows) EXPECT_EQ(RoutineKey(row.header), QByteArray(row.key)) << row.header;
+}
+
+TEST(ProjectModelTest, RoutineReferencesMoveWithTheirEntries) {
+  ProjectModel model;
+  model.AddRoutine("procedure b;", EntryKind::Procedure, "procedure b;|9");
+  model.AddRoutine("function a;", EntryKind::Function, "function a;|30");
+  model.AddRoutine("procedure b;", EntryKind::Procedure, "procedure b;|40");
+  model.AddRoutine("Procedure A;", EntryKind::Procedure, "Procedure A;|100");
+  QList<QByteArray> refs = model.RoutineRefs;
+  EXPECT_EQ(refs, (QList<QByteArray>{"function a;|30", "Procedure A;|100", "procedure b;|9", "procedure b;|40"}));
+}
+
+}  // namespace
