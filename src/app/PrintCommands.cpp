@@ -1,0 +1,292 @@
+#include "app/PrintCommands.h"
+
+#include "format/FormatSettings.h"
+#include "platform/Paths.h"
+#include "platform/Text1252.h"
+#include "platform/UserMessages.h"
+#include "print/gui/PrinterHost.h"
+#include "project/ProjectModel.h"
+#include "project/Readers.h"
+
+namespace scrivane {
+
+namespace {
+
+constexpr int kMaxNameChars = 128;
+
+// The hourglass from a command's start to its end, also when it fails.
+class BusyScope {
+ public:
+  explicit BusyScope(UserMessages &messages) : messages_(messages) { messages_.SetBusy(true); }
+  ~BusyScope() { messages_.SetBusy(false); }
+
+ private:
+  UserMessages &messages_;
+};
+
+QByteArray NameText(const QString &path, bool fullPath) {
+  return Encode1252(fullPath ? path : FileNamePart(path)).left(kMaxNameChars);
+}
+
+void SetUpJob(TPrintPreview &job, PrintFlags &flags) {
+  job.ZoomOptions.SetMinZoom(100);
+  job.ZoomOptions.SetMaxZoom(400);
+  job.Title = QStringLiteral("Print Preview");
+  job.DirectPrint = &flags.DirectPrint;
+  job.PrintCancelled = &flags.PrintCancelled;
+}
+
+}  // namespace
+
+PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, UserMessages &messages,
+                             PrinterHost &printer, QWidget *parent)
+    : Listing(model, settings),
+      PrintPreview1(printer, parent),
+      PrintPreview2(printer, parent),
+      PrintPreview3(printer, parent),
+      PrintPreview4(printer, parent),
+      PrintPreview5(printer, parent),
+      model_(model),
+      settings_(settings),
+      messages_(messages),
+      printer_(printer),
+      parent_(parent) {
+  for (TPrintPreview *job : {&PrintPreview1, &PrintPreview2, &PrintPreview3, &PrintPreview4, &PrintPreview5}) {
+    SetUpJob(*job, Flags);
+    job->OnBeginPrint = [this](PageInfoPtr &info) { PrintPreview1BeginPrint(info); };
+    job->OnEndPrint = [this](PageInfoPtr &info) { PrintPreview1EndPrint(info); };
+  }
+  const PrintEvents unitEvents = Listing.Events();
+  PrintPreview2.OnBeginPrint = unitEvents.OnBeginPrint;
+  PrintPreview2.OnPrintPage = unitEvents.OnPrintPage;
+  PrintPreview2.OnEndPrint = unitEvents.OnEndPrint;
+}
+
+PrintCommands::~PrintCommands() = default;
+
+void PrintCommands::PrintPreview1BeginPrint(PageInfoPtr &Info) {
+  auto info = std::make_unique<TNEWPageInfo>();
+  info->Title = model_.OpenedPath.toLower();
+  info->KnownPages = 1;
+  info->Drawing = true;
+  Info = std::move(info);
+}
+
+void PrintCommands::PrintPreview1EndPrint(PageInfoPtr &Info) { Info.reset(); }
+
+void PrintCommands::Report(const std::exception &error) {
+  messages_.Warning(QString::fromLocal8Bit(error.what()));
+}
+
+void PrintCommands::SetIndexItems(bool enabled) {
+  indexItemsEnabled_ = enabled;
+  if (Hooks.EnableIndexItems) Hooks.EnableIndexItems(enabled && HasRenderer(PrintPreview5));
+}
+
+void PrintCommands::ShowPreviewOf(TPrintPreview &job) {
+  if (!HasRenderer(job)) {
+    messages_.Information(QStringLiteral("This document cannot be shown yet."));
+    return;
+  }
+  const PreviewResult result = job.ShowPreview(settings_.Measure, Flags.IndexAvailable);
+  if (result.IndexRequested) Flags.IndexRequested = true;
+}
+
+void PrintCommands::PrintJob(TPrintPreview &job, bool directPrint) {
+  if (!HasRenderer(job)) {
+    messages_.Information(QStringLiteral("This document cannot be printed yet."));
+    return;
+  }
+  job.Print(directPrint);
+}
+
+void PrintCommands::SetWholeOrSelectedText(bool markSelectedOnly, bool *wasWhole) {
+  const bool whole = !model_.AnyRoutineSelected();
+  if (whole)
+    model_.ListingLines = model_.SourceLines;
+  else
+    CollectSelectedText(model_);
+  if (!whole && markSelectedOnly) Listing.SelectedOnly = true;
+  *wasWhole = whole;
+}
+
+void PrintCommands::RunUnitCommand(UnitCommand command) {
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  try {
+    Flags.IndexRequested = false;
+    Listing.ResetListingState();
+    const bool printing = command == UnitCommand::PrintMenu;
+    Flags.DirectPrint = printing;
+    if (command == UnitCommand::RoutineListDoubleClick) Flags.IndexAvailable = false;
+
+    const bool marksSelectedOnly =
+        command == UnitCommand::PreviewMenu || command == UnitCommand::PrintMenu;
+    bool whole = true;
+    SetWholeOrSelectedText(marksSelectedOnly, &whole);
+    if (command == UnitCommand::PreviewMenu || command == UnitCommand::UnitListDoubleClick)
+      Flags.IndexAvailable = whole;
+
+    if (model_.FormMode && command != UnitCommand::UnitListDoubleClick) Flags.IndexAvailable = false;
+    TPrintPreview &job = model_.FormMode ? PrintPreview3 : PrintPreview2;
+    if (printing)
+      PrintJob(job, Flags.DirectPrint);
+    else
+      ShowPreviewOf(job);
+
+    switch (command) {
+      case UnitCommand::PreviewMenu:
+      case UnitCommand::UnitListDoubleClick:
+        SetIndexItems(Flags.IndexRequested);
+        break;
+      case UnitCommand::PrintMenu:
+        Flags.IndexRequested = true;
+        SetIndexItems(true);
+        break;
+      case UnitCommand::RoutineListDoubleClick:
+        break;
+    }
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+}
+
+void PrintCommands::PrevUnitMenuClick() { RunUnitCommand(UnitCommand::PreviewMenu); }
+void PrintCommands::PickList1DblClick() { RunUnitCommand(UnitCommand::UnitListDoubleClick); }
+void PrintCommands::PickList2DblClick() { RunUnitCommand(UnitCommand::RoutineListDoubleClick); }
+void PrintCommands::PrintUnitMenuClick() { RunUnitCommand(UnitCommand::PrintMenu); }
+
+void PrintCommands::LoadUnitEntry(int index) {
+  model_.SelectedUnit = index;
+  if (Hooks.SelectUnit) Hooks.SelectUnit(index);
+  model_.CurrentUnitPath.clear();
+  if (model_.FormFileOpened && Hooks.LoadFormText) {
+    Hooks.LoadFormText();
+  } else {
+    ReaderContext context{model_, settings_, messages_, IncludeUses, {}};
+    LoadUnit(context);
+  }
+  if (Hooks.SetStatusLine) Hooks.SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath.toLower());
+  if (Hooks.UpdateCommands) Hooks.UpdateCommands();
+}
+
+void PrintCommands::EntireProjMenuClick() {
+  if (model_.Units.isEmpty()) return;
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  Flags.IndexRequested = false;
+  // A Cancel of an earlier run must not end this one before it starts.
+  Flags.PrintCancelled = false;
+  try {
+    for (int i = 0; i < model_.Units.size(); ++i) {
+      LoadUnitEntry(i);
+      if (Flags.PrintCancelled) break;
+      Listing.ResetListingState();
+      Flags.DirectPrint = true;
+      model_.ListingLines = model_.SourceLines;
+      PrintJob(PrintPreview2, Flags.DirectPrint);
+      if (Flags.PrintCancelled) break;
+    }
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  SetIndexItems(true);
+  // Back to the first entry, also after a cancel or a failure.
+  try {
+    LoadUnitEntry(0);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+}
+
+void PrintCommands::SetProjectTitle() {
+  ProjectNameText = NameText(model_.OpenedPath, settings_.Path2 != 0);
+}
+
+void PrintCommands::SetProcedureListTitles() {
+  QString name;
+  if (model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size())
+    name = model_.Units[model_.SelectedUnit].name.trimmed();
+  UnitNameText = NameText(name, settings_.Path1 != 0);
+  SetProjectTitle();
+}
+
+void PrintCommands::PrintProcMenuClick() {
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  try {
+    Flags.DirectPrint = true;
+    SetProcedureListTitles();
+    PrintJob(PrintPreview4, Flags.DirectPrint);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  Flags.IndexRequested = false;
+  SetIndexItems(false);
+}
+
+void PrintCommands::PrevProcMenuClick() {
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  try {
+    Flags.IndexRequested = false;
+    Flags.IndexAvailable = false;
+    SetProcedureListTitles();
+    ShowPreviewOf(PrintPreview4);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  Flags.IndexRequested = false;
+  SetIndexItems(false);
+}
+
+void PrintCommands::PrintProjMenuClick() {
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  try {
+    Flags.DirectPrint = true;
+    SetProjectTitle();
+    PrintJob(PrintPreview1, Flags.DirectPrint);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  Flags.IndexRequested = false;
+  SetIndexItems(false);
+}
+
+void PrintCommands::PrevProjMenuClick() {
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  try {
+    Flags.IndexAvailable = false;
+    SetProjectTitle();
+    ShowPreviewOf(PrintPreview1);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  Flags.IndexRequested = false;
+  SetIndexItems(false);
+}
+
+void PrintCommands::PrintIndexCreatedClick() {
+  BusyScope busy(messages_);
+  try {
+    PrintJob(PrintPreview5, Flags.DirectPrint);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  if (ClearIndexFields) ClearIndexFields();
+}
+
+void PrintCommands::PrevIndexCreatedClick() {
+  BusyScope busy(messages_);
+  try {
+    Flags.IndexAvailable = false;
+    ShowPreviewOf(PrintPreview5);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  if (ClearIndexFields) ClearIndexFields();
+}
+
+}  // namespace scrivane
