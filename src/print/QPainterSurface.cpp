@@ -13,17 +13,19 @@ QPainterSurface::QPainterSurface(QPainter &painter, QtTextMeasurer &measurer)
 
 void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
   if (text.isEmpty()) return;
-  if (!fontSet_ || !(currentFont_ == font)) {
-    painter_.setFont(measurer_.qfont(font));
+  if (!fontSet_ || !(currentFont_ == font) || penChanged_) {
+    painter_.setFont(measurer_.cachedFont(font));
+    painter_.setPen(ColorFromRef(font.color));
     currentFont_ = font;
     fontSet_ = true;
+    penChanged_ = false;
   }
-  painter_.setPen(ColorFromRef(font.color));
   // The canvas's y is the top of the text cell; QPainter draws at the baseline.
   painter_.drawText(QPoint(x, y + measurer_.ascent(font)), DecodeCp1252(text));
 }
 
 void QPainterSurface::applyPen(const PenSpec &pen) {
+  penChanged_ = true;
   QColor color = pen.mode == PenMode::Black ? QColor(Qt::black) : ColorFromRef(pen.color);
   QPen qpen(color);
   qpen.setWidth(std::max(1, pen.width));

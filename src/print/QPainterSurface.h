@@ -29,6 +29,7 @@ class QPainterSurface : public DrawSurface {
   QtTextMeasurer &measurer_;
   FontSpec currentFont_;
   bool fontSet_ = false;
+  bool penChanged_ = false;  // a line or rectangle replaced the text colour
 };
 
 }  // namespace scrivane

@@ -41,12 +41,13 @@ QString DecodeCp1252(QByteArrayView text) {
 }
 
 struct QtTextMeasurer::Entry {
+  QFont font;
   QFontMetrics metrics;
   std::array<int, 256> advance;
   int height;
   int ascent;
   explicit Entry(const QFont &font, QPaintDevice *device)
-      : metrics(font, device), height(metrics.height()), ascent(metrics.ascent()) {
+      : font(font), metrics(font, device), height(metrics.height()), ascent(metrics.ascent()) {
     advance.fill(-1);
   }
 };
@@ -107,5 +108,7 @@ int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
 int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) { return entryFor(font).height; }
 
 int QtTextMeasurer::ascent(const FontSpec &font) { return entryFor(font).ascent; }
+
+const QFont &QtTextMeasurer::cachedFont(const FontSpec &font) { return entryFor(font).font; }
 
 }  // namespace scrivane

@@ -26,6 +26,8 @@ class QtTextMeasurer : public TextMeasurer {
   // The font as drawn on a device of this resolution (pixel size =
   // round(points x dpi / 72)); surfaces draw with this same font.
   QFont qfont(const FontSpec &font) const;
+  // The same, built once per font.
+  const QFont &cachedFont(const FontSpec &font);
 
  private:
   struct Entry;
