@@ -97,7 +97,10 @@ int main(int argc, char **argv) {
   const long afterPagination = PeakMegabytes();
 
   // The whole print to a PDF file.
-  const QString path = QDir::temp().filePath(QStringLiteral("scrivane-print-bench.pdf"));
+  // A second argument keeps the PDF at that path, to look at.
+  const bool keep = argc > 2;
+  const QString path = keep ? QString::fromLocal8Bit(argv[2])
+                            : QDir::temp().filePath(QStringLiteral("scrivane-print-bench.pdf"));
   {
     PdfPrintTarget target(path);
     QElapsedTimer timer;
@@ -110,6 +113,6 @@ int main(int argc, char **argv) {
   }
   std::printf("peak memory: %ld MB after pagination, %ld MB after printing (target < 100 MB)\n",
               afterPagination, PeakMegabytes());
-  QFile::remove(path);
+  if (!keep) QFile::remove(path);
   return 0;
 }
