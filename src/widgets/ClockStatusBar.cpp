@@ -18,11 +18,10 @@ int StatusPanelWidth(int windowWidthPx) {
 
 ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
   setSizeGripEnabled(true);
-  static const int widths[3] = {408, 110, 120};
   for (int i = 0; i < 3; ++i) {
     panels_[i] = new QLabel(this);
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panels_[i]->setFixedWidth(widths[i]);
+    setPanelWidth(i, widths_[i]);
     panels_[i]->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
     addWidget(panels_[i]);
   }
@@ -38,7 +37,16 @@ ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
 
 void ClockStatusBar::setStatusText(const QString &text) { panels_[0]->setText(text); }
 
-void ClockStatusBar::setPanelWidth(int panel, int widthPx) { panels_[panel]->setFixedWidth(widthPx); }
+void ClockStatusBar::setPanelWidth(int panel, int widthPx) {
+  widths_[panel] = widthPx;
+  if (panel == 0) {
+    panels_[0]->setMinimumWidth(0);
+    panels_[0]->setMaximumWidth(widthPx);
+    panels_[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  } else {
+    panels_[panel]->setFixedWidth(widthPx);
+  }
+}
 
 void ClockStatusBar::StartTimer() {
   timer_.stop();

@@ -26,7 +26,9 @@ class ClockStatusBar : public QStatusBar {
   void setStatusText(const QString &text);
   QString statusText() const { return panels_[0]->text(); }
   QString panelText(int panel) const { return panels_[panel]->text(); }
-  int panelWidth(int panel) const { return panels_[panel]->width(); }
+  // The width given to a panel; the status line panel yields when the bar
+  // is too narrow for it, so it never holds the window wider.
+  int panelWidth(int panel) const { return widths_[panel]; }
   void setPanelWidth(int panel, int widthPx);
 
   // Restarts the one-second timer (also done on construction).
@@ -41,6 +43,7 @@ class ClockStatusBar : public QStatusBar {
 
  private:
   QLabel *panels_[3];
+  int widths_[3] = {408, 110, 120};
   QTimer timer_;
 };
 

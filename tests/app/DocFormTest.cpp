@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/DocForm.h"
+#include "format/IniFile.h"
+#include "support/TestPaths.h"
+#include "widgets/ClockStatusBar.h"
+#include "widgets/PickList.h"
+
+using namespace scrivane;
+
+namespace {
+
+// A window over a settings file in a fresh folder; messages are recorded
+// instead of shown, so nothing modal can stop a test.
+struct WindowFixture {
+  QTemporaryDir dir;
+  QString iniPath;
+  std::unique_ptr<TDocForm> window;
+  RecordedMessages *messages = nullptr;
+
+  explicit WindowFixture(const QByteArray &iniText = QByteArray()) {
+    iniPath = dir.path() + QStringLiteral("/scrivn.ini");
+    if (!iniText.isEmpty()) {
+      QFile file(iniPath);
+      file.open(QIODevice::WriteOnly);
+      file.write(iniText);
+    }
+    window = std::make_unique<TDocForm>(iniPath);
+    auto recorded = std::make_unique<RecordedMessages>();
+    messages = recorded.get();
+    window->setMessages(std::move(recorded));
+  }
+
+  // Captions of the File menu between "Legend..." and "E&xit", "-" for separators.
+  QStringList RecentPart() const {
+    QStringList captions;
+    bool inside = false;
+    for (QAction *a : window->FileMenu->actions()) {
+      if (a == window->Exit1) break;
+      if (inside) captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+      if (a == window->N1) inside = true;
+    }
+    return captions;
+  }
+};
+
+QStringList Captions(const QMenu *menu) {
+  QStringList captions;
+  for (QAction *a : menu->actions()) captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return captions;
+}
+
+}  // namespace
+
+TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
+  WindowFixture f;
+  TDocForm &w = *f.window;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Scrivane"));
+  EXPECT_EQ(f.RecentPart(), QStringList({"&1 ", "&2 ", "&3 ", "&4 ", "-"}));
+  EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "&Printer Setup...", "Legend...",
+                                               "-", "&1 ", "&2 ", "&3 ", "&4 ", "-", "E&xit"}));
+  EXPECT_EQ(Captions(w.PopupMenu3),
+            QStringList({"&Highlited unit", "Print &Entire project", "-",
+                         "&Procedures and functions list", "Project &source file",
+                         "&Index Listing"}));
+  EXPECT_EQ(Captions(w.PopupMenu1),
+            QStringList({"&Highlited unit", "-", "&Procedures and functions list",
+                         "Project &source file", "&Index Listing"}));
+  for (QAction *a : w.PopupMenu3->actions() + w.PopupMenu1->actions())
+    if (!a->isSeparator()) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+
+  const std::tuple<QAction *, const char *, const char *, bool> buttons[] = {
+      {w.OpenFileBtn, "&Open", "Open a project or unit", true},
+      {w.FormatBtn, "For&mat", "Format the document", true},
+      {w.PrintBtn, "&Print", "Print without display", false},
+      {w.PreviewBtn, "&View", "Preview the document", false},
+      {w.ClearBtn, "&Clear", "Clear selections", false},
+      {w.CopyBtn, "Cop&y", "Copy selections to the clipboard", false},
+      {w.CaptureBtn, "P&aste", "Copy image from the clipboard", false},
+      {w.HelpBtn, "&Help", "Help", true},
+  };
+  for (const auto &[action, caption, hint, enabled] : buttons) {
+    EXPECT_EQ(action->text(), QString::fromLatin1(caption));
+    EXPECT_EQ(action->toolTip(), QString::fromLatin1(hint));
+    EXPECT_EQ(action->isEnabled(), enabled) << caption;
+  }
+  EXPECT_EQ(w.PageControl1->tabText(0), QStringLiteral("Project Files"));
+  EXPECT_EQ(w.PageControl1->tabText(1), QStringLiteral("Form Image"));
+  EXPECT_EQ(w.PageControl1->currentIndex(), 0);
+  EXPECT_EQ(w.GroupBox1->title(), QStringLiteral("Units and Forms"));
+  EXPECT_EQ(w.lbControls->text(), QStringLiteral("Procedures and Functions"));
+  EXPECT_EQ(w.StatusBar->panelText(0), QStringLiteral(" Tallowind, Incorporated"));
+  EXPECT_TRUE(w.Normal1->isChecked() && w.On1->isChecked() && w.English1->isChecked() &&
+              w.PrjFiles1->isChecked());
+
+  // Choosing an empty recent item opens nothing.
+  w.FileMenu->actions()[4]->trigger();
+  EXPECT_EQ(w.PickList1->count(), 0);
+
+  w.Bold1->trigger();
+  w.Metric1->trigger();
+  EXPECT_TRUE(w.close());
+  IniFile ini;
+  ASSERT_TRUE(ini.Load(f.iniPath));
+  EXPECT_EQ(ini.Value("Main", "Style"), QByteArray("1"));
+  EXPECT_EQ(ini.Value("Main", "Measure"), QByteArray("1"));
+  EXPECT_TRUE(f.messages->warnings.isEmpty());
+}
+
+TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsAreLowerCase) {
+  WindowFixture f(
+      "[FilesSave]\r\nFile1=C:\\X\\A.DPR\r\nFile2=\r\nFile3=/tmp/B.pas\r\n"
+      "[Main]\r\nStyle=1\r\nHint=0\r\nMeasure=1\r\n[Switch]\r\nInclude=1\r\n");
+  TDocForm &w = *f.window;
+  EXPECT_EQ(f.RecentPart(), QStringList({"&1 c:\\x\\a.dpr", "&2 ", "&3 /tmp/b.pas", "&4 ", "-"}));
+  EXPECT_TRUE(w.Bold1->isChecked() && w.Off1->isChecked() && w.Metric1->isChecked() &&
+              w.PrjFiles2->isChecked());
+  EXPECT_TRUE(w.PickList1->font().bold());
+  EXPECT_FALSE(w.hintsShown());
+  EXPECT_TRUE(w.includeUses());
+  w.Normal1->trigger();
+  EXPECT_FALSE(w.PickList2->font().bold());
+  EXPECT_EQ(w.settings().Style, 0);
+}
+
+TEST(DocForm, OpenAddsToRecentFilesAndACancelOpensNothing) {
+  WindowFixture f;
+  TDocForm &w = *f.window;
+  const QString project = testsupport::examplesDir() + QStringLiteral("/inventory.dpr");
+  QString answer = project;
+  w.setOpenFileChooser([&answer] { return answer; });
+  w.OpenFileBtn->trigger();
+  EXPECT_GT(w.PickList1->count(), 0);
+  EXPECT_EQ(w.recentFiles().At(0), project);
+  // Written at once, before the window closes.
+  IniFile ini;
+  ASSERT_TRUE(ini.Load(f.iniPath));
+  EXPECT_EQ(ini.Value("FilesSave", "File1"), project.toLocal8Bit());
+  EXPECT_EQ(f.RecentPart().first(), QStringLiteral("&1 ") + project.toLower());
+  EXPECT_TRUE(w.PrintBtn->isEnabled());
+
+  answer.clear();  // the user cancels the dialog
+  w.OpenProject1->trigger();
+  EXPECT_EQ(w.PickList1->count(), 0);
+  EXPECT_FALSE(w.PrintBtn->isEnabled());
+  EXPECT_EQ(w.recentFiles().Entries().count(project), 1);
+  w.close();
+}
+
+TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
+  WindowFixture f;
+  TDocForm &w = *f.window;
+  const QString project = testsupport::examplesDir() + QStringLiteral("/inventory.dpr");
+  w.setOpenFileChooser([&project] { return project; });
+  w.OpenFileBtn->trigger();
+  ASSERT_GE(w.PickList1->count(), 3);
+  EXPECT_EQ(w.PickList1->item(1)->text(), QStringLiteral("stock.pas"));
+  EXPECT_EQ(w.PickList1->item(1)->data(KindRole).toInt(), int(EntryKind::UnitInProject));
+
+  w.PickList1->setCurrentRow(1);
+  EXPECT_TRUE(w.model().CurrentUnitPath.endsWith(QStringLiteral("stock.pas")));
+  EXPECT_EQ(w.StatusBar->panelText(0),
+            QStringLiteral(" Unit: ") + w.model().CurrentUnitPath.toLower());
+  ASSERT_GT(w.PickList2->count(), 0);
+  ASSERT_EQ(w.PickList2->count(), w.model().Routines.size());
+  QSet<int> kinds;
+  for (int i = 0; i < w.PickList2->count(); ++i) {
+    const QString text = w.PickList2->item(i)->text();
+    const auto kind = EntryKind(w.PickList2->item(i)->data(KindRole).toInt());
+    kinds.insert(int(kind));
+    if (text.startsWith(QStringLiteral("function ")))
+      EXPECT_EQ(kind, EntryKind::Function) << text.toStdString();
+    if (text.startsWith(QStringLiteral("procedure ")))
+      EXPECT_EQ(kind, EntryKind::Procedure) << text.toStdString();
+    if (text.startsWith(QStringLiteral("constructor ")))
+      EXPECT_EQ(kind, EntryKind::Constructor) << text.toStdString();
+  }
+  EXPECT_GE(kinds.size(), 2);
+  EXPECT_TRUE(w.PrevUnitMenu->isEnabled() && w.EntireProjMenu->isEnabled());
+  EXPECT_TRUE(w.model().UnitHighlighted);
+
+  // Selecting routines mirrors into the model and switches the captions.
+  w.PickList2->item(0)->setSelected(true);
+  EXPECT_TRUE(w.model().Routines[0].selected);
+  EXPECT_EQ(w.PrintUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
+  EXPECT_TRUE(w.CopyBtn->isEnabled() && w.ClearBtn->isEnabled());
+  w.ClearBtn->trigger();
+  EXPECT_FALSE(w.model().AnyRoutineSelected());
+  EXPECT_TRUE(w.PickList2->selectedItems().isEmpty());
+  EXPECT_FALSE(w.CopyBtn->isEnabled());
+  w.close();
+}
+
+TEST(DocForm, ResizeGivesTheUnitListOneFifthOfTheGroupBox) {
+  WindowFixture f;
+  TDocForm &w = *f.window;
+  w.show();
+  for (int width : {630, 900, 500}) {
+    w.resize(width, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.width(), width);
+    const int expected = std::max(101, int(0.2 * w.GroupBox1->width()));
+    EXPECT_EQ(w.PickList1->width(), expected) << width;
+    EXPECT_EQ(w.lbControls->x(), w.PickList2->mapTo(w.GroupBox1, QPoint(0, 0)).x() + 5);
+    EXPECT_EQ(w.StatusBar->panelWidth(0), width - 230);
+  }
+  w.close();
+}
+
+TEST(DocForm, UnwritableSettingsFileIsReportedAndTheWindowStillCloses) {
+  WindowFixture f;
+  // A folder where the settings file should be: it cannot be replaced.
+  ASSERT_TRUE(QDir().mkpath(f.iniPath));
+  EXPECT_TRUE(f.window->close());
+  ASSERT_EQ(f.messages->warnings.size(), 1);
+  EXPECT_TRUE(f.messages->warnings[0].startsWith(QStringLiteral("Unable to write to ")));
+  EXPECT_TRUE(f.messages->warnings[0].contains(QStringLiteral("scrivn.ini")));
+}
