@@ -44,6 +44,19 @@ void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
   int lastPageSeen = 0;
   {
     CanvasModeGuard guard(canvas);
+    // A handler that raises during the replay must not leave the record
+    // saying "not drawing" for the next page run.
+    struct RecordGuard {
+      TNEWPageInfo &info;
+      bool drawing;
+      int page;
+      bool done = false;
+      ~RecordGuard() {
+        if (done) return;
+        info.Drawing = drawing;
+        info.PageNumber = page;
+      }
+    } recordGuard{info, wasDrawing, info.SavedPage};
     canvas.SetMeasureMode();
     info.Drawing = false;
     // Pages before the requested one; each run makes the next page known.
@@ -55,6 +68,7 @@ void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
         break;
       }
     }
+    recordGuard.done = true;
   }
   info.Drawing = wasDrawing;
   // A page beyond the end of the document shows the last page instead.

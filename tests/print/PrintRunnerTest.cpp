@@ -4,6 +4,7 @@
 
 #include "TestDocument.h"
 #include "print/PrintRunner.h"
+#include "print/QtTextMeasurer.h"
 #include "print/VirtualPrinter.h"
 #include "print/ZoomOptions.h"
 
@@ -224,4 +225,41 @@ TEST(ZoomOptions, SettersClamp) {
     copy.Assign(zoom);
     EXPECT_EQ(copy.MinZoom(), row.min);
   }
+}
+
+TEST(PrintRunner, ReplayThatRaisesLeavesTheRecordDrawing) {
+  FlowDocument doc(120);
+  VirtualPrinter printer;
+  RecordingSurface surface;
+  TSpecialCanvas canvas(printer);
+  canvas.SetPrinterMode(&surface);
+  TNEWPageInfo info;
+  info.PageNumber = 5;
+  int runs = 0;
+  EXPECT_THROW(ReplayEarlierPages(info, canvas,
+                                  [&](TNEWPageInfo &i, TSpecialCanvas &c) {
+                                    if (++runs == 3) throw std::runtime_error("bad page");
+                                    doc.PrintPage(i, c);
+                                  }),
+               std::runtime_error);
+  EXPECT_TRUE(info.Drawing);
+  EXPECT_EQ(info.PageNumber, 5);
+  EXPECT_EQ(canvas.Mode, CanvasMode::Printer);
+}
+
+TEST(TextMeasurer, StringAdvanceIsTheSumOfCachedCharacterAdvances) {
+  QtTextMeasurer measurer(600);
+  const FontSpec fonts[] = {FontSpec{}, FontSpec{QStringLiteral("Arial"), 12, StyleBold | StyleItalic, 0},
+                            FontSpec{QStringLiteral("Courier New"), 9, 0, 0}};
+  for (const FontSpec &font : fonts) {
+    // Qt draws 10 pt at 600 dpi with an 83-pixel font.
+    EXPECT_EQ(measurer.qfont(font).pixelSize(), qRound(font.pointSize * 600 / 72.0));
+    const QByteArray text = "procedure TForm1.Button1Click(Sender: TObject); \xE9\x80";
+    int sum = 0;
+    for (char c : text) sum += measurer.charWidth(font, static_cast<unsigned char>(c));
+    EXPECT_EQ(measurer.textWidth(font, text), sum) << font.face.toStdString();
+    EXPECT_EQ(measurer.textWidth(font, text), measurer.textWidth(font, text));
+    EXPECT_GT(measurer.textHeight(font, "X"), measurer.ascent(font));
+  }
+  EXPECT_EQ(DecodeCp1252("\x80\xE9"), QString::fromUtf8("\u20AC\u00E9"));
 }
