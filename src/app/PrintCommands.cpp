@@ -184,6 +184,7 @@ void PrintCommands::EntireProjMenuClick() {
       Listing.ResetListingState();
       Flags.DirectPrint = true;
       model_.ListingLines = model_.SourceLines;
+      if (Hooks.BeforeUnitJob) Hooks.BeforeUnitJob(i);
       PrintJob(PrintPreview2, Flags.DirectPrint);
       if (Flags.PrintCancelled) break;
     }

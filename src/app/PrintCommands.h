@@ -39,6 +39,9 @@ struct PrintCommandHooks {
   std::function<void(bool enabled)> EnableIndexItems;
   // Loads the form text of the highlighted entry when a form file is open.
   std::function<void()> LoadFormText;
+  // Runs before each unit of an entire-project run is printed: printing to
+  // PDF files, the window chooses one file per unit here.
+  std::function<void(int index)> BeforeUnitJob;
 };
 
 class PrintCommands {

@@ -1,0 +1,274 @@
+// The print and preview commands driven through the real main window, the
+// preview window and the print status window, printing to PDF files.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "app/DocForm.h"
+#include "app/PrintCommands.h"
+#include "print/PageCanvas.h"
+#include "print/gui/PrintStatusForm.h"
+#include "print/gui/PrinterHost.h"
+#include "support/TestPaths.h"
+#include "widgets/PickList.h"
+
+using namespace scrivane;
+
+namespace {
+
+QString PdfText(const QString &path) {
+  QProcess process;
+  process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+  process.waitForFinished(20000);
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The main window over the example project, with the commands wired to it
+// the way the window wires them.
+struct CommandsFixture {
+  QTemporaryDir dir;
+  std::unique_ptr<TDocForm> window;
+  RecordedMessages *messages = nullptr;
+  PrinterHost printer;
+  std::unique_ptr<PrintCommands> commands;
+  QStringList statusLines;
+
+  CommandsFixture() {
+    window = std::make_unique<TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
+    auto recorded = std::make_unique<RecordedMessages>();
+    messages = recorded.get();
+    window->setMessages(std::move(recorded));
+    window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/inventory.dpr"));
+    commands = std::make_unique<PrintCommands>(window->model(), window->settings(), window->messages(),
+                                               printer, window.get());
+    PrintCommandHooks &hooks = commands->Hooks;
+    hooks.UpdateCommands = [this] { window->UpdateCommands(); };
+    hooks.SelectUnit = [this](int index) { window->PickList1->setCurrentRow(index); };
+    hooks.SetStatusLine = [this](const QString &text) {
+      statusLines << text;
+      window->SetStatusLine(text);
+    };
+    hooks.EnableIndexItems = [this](bool on) {
+      window->PrintIndexCreated->setEnabled(on);
+      window->PrevIndexCreated->setEnabled(on);
+    };
+  }
+  ~CommandsFixture() { SetPreviewRunHook(nullptr); }
+
+  int Row(const QString &name) const {
+    for (int i = 0; i < window->model().Units.size(); ++i)
+      if (window->model().Units[i].name == name) return i;
+    return -1;
+  }
+  void ClickUnit(const QString &name) {
+    const int row = Row(name);
+    ASSERT_GE(row, 0) << name.toStdString();
+    window->PickList1->setCurrentRow(row);
+    window->PickList1->item(row)->setSelected(true);
+    window->PickList1Click();
+  }
+  void SelectRoutines(const QStringList &starts) {
+    for (int i = 0; i < window->PickList2->count(); ++i) {
+      const QString text = QString::fromLatin1(window->model().Routines[i].text);
+      for (const QString &start : starts)
+        if (text.startsWith(start)) window->PickList2->item(i)->setSelected(true);
+    }
+    window->PickList2Click();
+  }
+  QString PrintTo(const QString &file) {
+    const QString path = dir.path() + QLatin1Char('/') + file;
+    printer.printer().setOutputFileName(path);
+    return path;
+  }
+};
+
+// An index document of one page, standing in for the index listing.
+void GiveIndexARenderer(PrintCommands &commands) {
+  commands.PrintPreview5.OnPrintPage = [](TPageInfo &info, TSpecialCanvas &) { info.LastPage = true; };
+}
+
+}  // namespace
+
+TEST(PrintCommands, PreviewOfTheHighlightedUnitGoesToItsLastPage) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  ASSERT_TRUE(f.window->PrevUnitMenu->isEnabled());
+  int finalPage = 0;
+  bool indexOffered = false;
+  QString pageText;
+  SetPreviewRunHook([&](TPreviewForm &form) {
+    indexOffered = form.IndexBtn->isEnabled();
+    form.ShowLastPage();
+    form.RenderBox(1);
+    finalPage = form.FinalPage;
+    pageText = form.StatusText(0);
+    EXPECT_EQ(form.CurrentPage, form.FinalPage);
+    EXPECT_FALSE(form.NextBtn->isEnabled());
+  });
+  f.commands->PrevUnitMenuClick();
+  EXPECT_GE(finalPage, 2);
+  EXPECT_EQ(pageText, QStringLiteral(" Page %1").arg(finalPage));
+  EXPECT_TRUE(indexOffered);  // the whole unit: its index can be made
+  EXPECT_FALSE(f.commands->Flags.DirectPrint);
+  EXPECT_FALSE(f.commands->Flags.IndexRequested);
+  EXPECT_FALSE(f.window->PrintIndexCreated->isEnabled());
+  EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
+}
+
+TEST(PrintCommands, IndexButtonInThePreviewEnablesBothIndexListingItems) {
+  CommandsFixture f;
+  GiveIndexARenderer(*f.commands);
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  SetPreviewRunHook([](TPreviewForm &form) { form.IndexBtn->click(); });
+  f.commands->PrevUnitMenuClick();
+  EXPECT_TRUE(f.commands->Flags.IndexRequested);
+  EXPECT_TRUE(f.window->PrintIndexCreated->isEnabled());
+  EXPECT_TRUE(f.window->PrevIndexCreated->isEnabled());
+  EXPECT_FALSE(f.window->model().IndexEntries.isEmpty());  // every routine was met
+}
+
+TEST(PrintCommands, IndexItemsStayOffWhileTheIndexListingHasNoRenderer) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  SetPreviewRunHook([](TPreviewForm &form) { form.IndexBtn->click(); });
+  f.commands->PrevUnitMenuClick();
+  EXPECT_TRUE(f.commands->IndexItemsEnabled());
+  EXPECT_FALSE(f.window->PrintIndexCreated->isEnabled());
+}
+
+TEST(PrintCommands, FlagsOfTheUnitCommands) {
+  struct Row {
+    const char *name;
+    void (PrintCommands::*command)();
+    bool routinesSelected;
+    bool indexAvailable, selectedOnly;
+  };
+  const Row rows[] = {
+      {"preview menu, whole unit", &PrintCommands::PrevUnitMenuClick, false, true, false},
+      {"preview menu, two routines", &PrintCommands::PrevUnitMenuClick, true, false, true},
+      {"unit list double click, whole", &PrintCommands::PickList1DblClick, false, true, false},
+      {"unit list double click, two routines", &PrintCommands::PickList1DblClick, true, false, false},
+      {"routine list double click", &PrintCommands::PickList2DblClick, true, false, false},
+  };
+  for (const Row &row : rows) {
+    CommandsFixture f;
+    f.ClickUnit(QStringLiteral("stock.pas"));
+    if (row.routinesSelected) f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
+    bool indexOffered = true;
+    SetPreviewRunHook([&](TPreviewForm &form) { indexOffered = form.IndexBtn->isEnabled(); });
+    (f.commands.get()->*row.command)();
+    EXPECT_EQ(f.commands->Flags.IndexAvailable, row.indexAvailable) << row.name;
+    EXPECT_EQ(indexOffered, row.indexAvailable) << row.name;
+    EXPECT_EQ(f.commands->Listing.SelectedOnly, row.selectedOnly) << row.name;
+    EXPECT_FALSE(f.commands->Flags.DirectPrint) << row.name;
+  }
+}
+
+TEST(PrintCommands, PrintingTheHighlightedUnitWritesEveryLineAndEnablesTheIndex) {
+  CommandsFixture f;
+  GiveIndexARenderer(*f.commands);
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  const QString pdf = f.PrintTo(QStringLiteral("stock.pdf"));
+  f.commands->PrintUnitMenuClick();
+  ASSERT_TRUE(QFile::exists(pdf)) << f.messages->warnings.join('\n').toStdString();
+  const QString text = PdfText(pdf);
+  // Lines of the unit, in their order.
+  const QStringList expected = {"unit stock", "constructor TStockList.Create", "destructor TStockList.Destroy",
+                                "procedure TStockList.SaveToFile"};
+  qsizetype at = 0;
+  for (const QString &line : expected) {
+    const qsizetype found = text.indexOf(line, at, Qt::CaseInsensitive);
+    EXPECT_GE(found, at) << line.toStdString();
+    if (found >= 0) at = found;
+  }
+  EXPECT_TRUE(f.commands->Flags.DirectPrint);
+  EXPECT_TRUE(f.commands->Flags.IndexRequested);
+  EXPECT_TRUE(f.window->PrintIndexCreated->isEnabled());
+  EXPECT_TRUE(f.window->PrevIndexCreated->isEnabled());
+}
+
+TEST(PrintCommands, PrintingTwoSelectedRoutinesPrintsOnlyThem) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
+  EXPECT_EQ(f.window->PrintUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
+  EXPECT_EQ(f.window->PrevUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
+  const QString pdf = f.PrintTo(QStringLiteral("two.pdf"));
+  f.commands->PrintUnitMenuClick();
+  EXPECT_TRUE(f.commands->Listing.SelectedOnly);
+  const QString text = PdfText(pdf);
+  EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Add"), Qt::CaseInsensitive)) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Remove"), Qt::CaseInsensitive));
+  EXPECT_FALSE(text.contains(QStringLiteral("TStockList.Receive"), Qt::CaseInsensitive));
+  EXPECT_FALSE(text.contains(QStringLiteral("unit stock"), Qt::CaseInsensitive));
+}
+
+TEST(PrintCommands, CancelDuringTheSecondUnitEndsTheProjectRunAtTheFirstEntry) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("reports.pas"));
+  const int units = f.window->model().Units.size();
+  ASSERT_GE(units, 3);
+  QList<int> started;
+  f.commands->Hooks.BeforeUnitJob = [&](int index) {
+    started << index;
+    f.PrintTo(QStringLiteral("unit%1.pdf").arg(index));
+    if (index != 1) return;
+    // The print loop serves window messages before each page: the click
+    // lands while the second unit prints.
+    QTimer::singleShot(0, [] {
+      for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *status = qobject_cast<TPrintStatusForm *>(top); status && status->isVisible())
+          status->CancelBtn->click();
+    });
+  };
+  f.commands->EntireProjMenuClick();
+  EXPECT_EQ(started, (QList<int>{0, 1}));
+  EXPECT_TRUE(f.commands->Flags.PrintCancelled);
+  EXPECT_TRUE(QFile::exists(f.dir.path() + "/unit0.pdf"));
+  EXPECT_FALSE(QFile::exists(f.dir.path() + "/unit1.pdf"));  // aborted
+  EXPECT_FALSE(QFile::exists(f.dir.path() + "/unit2.pdf"));
+  EXPECT_EQ(f.window->model().SelectedUnit, 0);
+  EXPECT_EQ(f.window->PickList1->currentRow(), 0);
+  EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath.toLower());
+
+  // The next run is not ended by the old Cancel, and one index covers it all.
+  started.clear();
+  f.commands->Hooks.BeforeUnitJob = [&](int index) {
+    started << index;
+    f.PrintTo(QStringLiteral("again%1.pdf").arg(index));
+  };
+  f.commands->EntireProjMenuClick();
+  EXPECT_EQ(started.size(), units);
+  EXPECT_FALSE(f.commands->Flags.PrintCancelled);
+  QSet<QByteArray> unitsInIndex;
+  for (const QByteArray &entry : f.window->model().IndexEntries) unitsInIndex << entry.split('%').value(2);
+  EXPECT_GE(unitsInIndex.size(), 2) << f.window->model().IndexEntries.size();
+  EXPECT_TRUE(f.commands->IndexItemsEnabled());
+}
+
+TEST(PrintCommands, DocumentsWithoutRendererSayTheyAreNotAvailable) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  f.commands->Flags.IndexRequested = true;
+  f.commands->PrevProjMenuClick();
+  f.commands->PrintProcMenuClick();
+  EXPECT_EQ(f.messages->informations.size(), 2);
+  EXPECT_FALSE(f.commands->Flags.IndexRequested);
+  EXPECT_FALSE(f.commands->IndexItemsEnabled());
+  EXPECT_EQ(f.commands->ProjectNameText, QByteArray("inventory.dpr"));
+  EXPECT_EQ(f.commands->UnitNameText, QByteArray("stock.pas"));
+
+  PageInfoPtr info;
+  f.commands->PrintPreview1BeginPrint(info);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->Title, f.window->model().OpenedPath.toLower());
+  EXPECT_EQ(static_cast<TNEWPageInfo &>(*info).KnownPages, 1);
+  f.commands->PrintPreview1EndPrint(info);
+  EXPECT_FALSE(info);
+}
