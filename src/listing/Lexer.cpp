@@ -69,8 +69,45 @@ int ShortenedRun(int n) {
   return n / 2 + n % 2;
 }
 
+// First occurrence of find in text at or after from, or -1. Lines are short
+// and patterns are a few bytes: a memchr for the first byte beats the
+// general search.
+qsizetype FindFrom(QByteArrayView text, QByteArrayView find, qsizetype from) {
+  const char *data = text.data();
+  const qsizetype last = text.size() - find.size();
+  while (from <= last) {
+    const void *hit = std::memchr(data + from, find[0], size_t(last - from + 1));
+    if (!hit) return -1;
+    const qsizetype at = static_cast<const char *>(hit) - data;
+    if (std::memcmp(data + at, find.data(), size_t(find.size())) == 0) return at;
+    from = at + 1;
+  }
+  return -1;
+}
+
+// ReplaceAll's result written over the text itself when the replacement is
+// no longer than what it replaces (all steps but one).
 void ReplaceInPlace(QByteArray &text, const ReplacementStep &step) {
-  if (text.contains(step.find)) text = ReplaceAll(text, step.find, step.replacement);
+  const QByteArrayView find(step.find), replacement(step.replacement);
+  qsizetype at = FindFrom(text, find, 0);
+  if (at < 0) return;
+  if (replacement.size() > find.size()) {
+    text = ReplaceAll(text, find, replacement);
+    return;
+  }
+  char *data = text.data();
+  const qsizetype size = text.size();
+  qsizetype read = 0, write = 0;
+  while (at >= 0) {
+    std::memmove(data + write, data + read, size_t(at - read));
+    write += at - read;
+    std::memcpy(data + write, replacement.data(), size_t(replacement.size()));
+    write += replacement.size();
+    read = at + find.size();
+    at = FindFrom(text, find, read);  // bytes from `read` on are still the original ones
+  }
+  std::memmove(data + write, data + read, size_t(size - read));
+  text.truncate(write + size - read);
 }
 
 constexpr std::array<const char *, 58> kReservedCandidates{
@@ -111,39 +148,50 @@ QByteArray NormaliseLineReference(const QByteArray &line) {
   return text;
 }
 
-QByteArray NormaliseLine(const QByteArray &line) {
-  // Steps 1 to 15, with the appended blank.
-  QByteArray expanded;
-  expanded.reserve(line.size() * 3 + 1);
+QByteArray NormaliseLine(const QByteArray &line) { return NormaliseLineView(line); }
+
+QByteArray NormaliseLineView(QByteArrayView line) {
+  // Steps 1 to 15, with the appended blank, written straight into a buffer
+  // large enough for the worst case (every character tripled).
+  QByteArray expanded(line.size() * 3 + 1, Qt::Uninitialized);
+  char *out = expanded.data();
   std::array<bool, 256> present{};
   for (char c : line) {
     const auto byte = static_cast<unsigned char>(c);
     present[byte] = true;
-    if (kExpansion.length[byte])
-      expanded.append(kExpansion.text[byte], kExpansion.length[byte]);
-    else
-      expanded.append(c);
+    const unsigned length = kExpansion.length[byte];
+    if (length) {
+      std::memcpy(out, kExpansion.text[byte], length);
+      out += length;
+    } else {
+      *out++ = c;
+    }
   }
-  expanded.append(' ');
+  *out++ = ' ';
+  expanded.truncate(out - expanded.constData());
 
   // Steps 16 to 18 only where their characters occur at all.
   if (present[':'] && present['=']) ReplaceInPlace(expanded, kNormaliseSteps[15]);
   if (present['('] && present['*']) ReplaceInPlace(expanded, kNormaliseSteps[16]);
   if (present['*'] && present[')']) ReplaceInPlace(expanded, kNormaliseSteps[17]);
 
-  // Steps 19 to 21 act on each run of blanks alone.
-  QByteArray text;
-  text.reserve(expanded.size());
-  const char *p = expanded.constData();
-  const char *end = p + expanded.size();
-  while (p < end) {
-    if (*p != ' ') {
-      text.append(*p++);
-      continue;
+  // Steps 19 to 21 act on each run of blanks alone; the text only shrinks,
+  // so it is rewritten in place.
+  QByteArray text = std::move(expanded);
+  {
+    char *write = text.data();
+    const char *read = write;
+    const char *end = read + text.size();
+    while (read < end) {
+      if (*read != ' ') {
+        *write++ = *read++;
+        continue;
+      }
+      const char *runStart = read;
+      while (read < end && *read == ' ') ++read;
+      for (int n = ShortenedRun(int(read - runStart)); n > 0; --n) *write++ = ' ';
     }
-    const char *runStart = p;
-    while (p < end && *p == ' ') ++p;
-    text.append(qsizetype(ShortenedRun(int(p - runStart))), ' ');
+    text.truncate(write - text.constData());
   }
 
   // Steps 22 to 30, skipped where their leading character never occurs.

@@ -54,6 +54,8 @@ class CodeWordRules {
 QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayView replacement);
 // The 30 replacement steps, in order; byte-for-byte the design's result.
 QByteArray NormaliseLine(const QByteArray &line);
+// The same for a line that is not held in a QByteArray of its own.
+QByteArray NormaliseLineView(QByteArrayView line);
 // The same 30 steps done literally, one ReplaceAll each: the yardstick that
 // the one-pass NormaliseLine is checked against.
 QByteArray NormaliseLineReference(const QByteArray &line);

@@ -20,7 +20,7 @@ const QString kBinaryMessage = QStringLiteral("File is binary. Please save it as
 // Splits one normalised line before its block words, appending the pieces to
 // `out`. Each piece holds its words each followed by one blank; the split's
 // final empty word adds one more blank to the last piece.
-void SplitBeforeBlockWords(const QByteArray &line, QList<QByteArray> &out) {
+void SplitBeforeBlockWords(QByteArray &&line, QList<QByteArray> &out) {
   bool inBrace = false, inParenStar = false, inQuote = false, afterTryWord = false;
   qsizetype pieceStart = 0;
   qsizetype wordStart = 0;
@@ -58,7 +58,12 @@ void SplitBeforeBlockWords(const QByteArray &line, QList<QByteArray> &out) {
     wordStart = wordEnd + 1;
     ++index;
   }
-  out.append(line.mid(pieceStart) + ' ');
+  if (pieceStart == 0) {
+    line.append(' ');
+    out.append(std::move(line));
+  } else {
+    out.append(line.mid(pieceStart) + ' ');
+  }
 }
 
 QByteArrayView UpTo(QByteArrayView text, qsizetype endInclusive) { return text.first(endInclusive + 1); }
@@ -184,10 +189,11 @@ void LoadUnit(ReaderContext &ctx) {
   model.ClearRoutines();
   model.CurrentUnitPath = p;
   const bool lower = ctx.settings.Lower == 1;
-  QByteArray line;
   ForEachLine(file.bytes, [&](QByteArrayView raw) {
-    line = lower ? Trimmed(Lower(raw)).toByteArray() : Trimmed(raw).toByteArray();
-    SplitBeforeBlockWords(NormaliseLine(line), model.SourceLines);
+    if (lower)
+      SplitBeforeBlockWords(NormaliseLineView(Trimmed(Lower(raw))), model.SourceLines);
+    else
+      SplitBeforeBlockWords(NormaliseLineView(Trimmed(raw)), model.SourceLines);
   });
   model.FormMode = false;
   ScanRoutines(model);
