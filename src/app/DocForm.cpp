@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -231,6 +232,9 @@ void TDocForm::BuildToolBar() {
   tools->setMovable(false);
   tools->setIconSize(QSize(32, 32));
   tools->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  // Eight 50-pixel buttons fill the window's height with no room to spare.
+  tools->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; }"));
+  tools->layout()->setContentsMargins(0, 0, 0, 0);
   addToolBar(Qt::LeftToolBarArea, tools);
   for (QAction *a : {OpenFileBtn, FormatBtn, PrintBtn, PreviewBtn, ClearBtn, CopyBtn, CaptureBtn,
                      HelpBtn}) {
@@ -293,9 +297,9 @@ void TDocForm::BuildPages() {
   // Sits on the group box's frame above the routine list, like a second title.
   lbControls = new QLabel(QStringLiteral("Procedures and Functions"), GroupBox1);
   lbControls->setObjectName(QStringLiteral("lbControls"));
-  lbControls->setAutoFillBackground(true);
   lbControls->adjustSize();
-  connect(DragBar, &QSplitter::splitterMoved, this, &TDocForm::PlaceRoutineCaption);
+  // Follows the routine list wherever the splitter or a resize puts it.
+  PickList2->installEventFilter(this);
   GroupBox1->installEventFilter(this);
 
   connect(PickList1, &QListWidget::itemSelectionChanged, this, &TDocForm::PickList1Click);
@@ -385,6 +389,7 @@ void TDocForm::resizeEvent(QResizeEvent *event) {
 bool TDocForm::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::ToolTip && !hintsShown_) return true;
   if (watched == GroupBox1 && event->type() == QEvent::Resize) FormResize();
+  if (watched == PickList2 && event->type() == QEvent::Move) PlaceRoutineCaption();
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -18,12 +18,18 @@ int StatusPanelWidth(int windowWidthPx) {
 
 ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
   setSizeGripEnabled(true);
+  // A small fixed font, so the date fits its 110 pixels whatever the
+  // desktop's font is.
+  QFont small(QStringLiteral("DejaVu Sans"));
+  small.setPixelSize(11);
+  setFont(small);
   for (int i = 0; i < 3; ++i) {
     panels_[i] = new QLabel(this);
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setPanelWidth(i, widths_[i]);
     panels_[i]->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
-    addWidget(panels_[i]);
+    // The status line takes the room left, up to its given width.
+    addWidget(panels_[i], i == 0 ? 1 : 0);
   }
   panels_[0]->setText(QStringLiteral(" Tallowind, Incorporated"));
   setToolTip(panels_[0]->text());
