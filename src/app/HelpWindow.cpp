@@ -4,11 +4,22 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+// The topics are compiled into the static window library; its resource
+// initialiser must be referenced or the linker drops it.
+static void RegisterHelpTopics() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(help);
+    return true;
+  }();
+  (void)registered;
+}
+
 namespace scrivane {
 
 QString HelpTopicUrl(int context) { return QStringLiteral("qrc:/help/%1.html").arg(context); }
 
 HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent) {
+  RegisterHelpTopics();
   setWindowTitle(QStringLiteral("Scrivane Help"));
   resize(560, 480);
   browser_ = new QTextBrowser(this);

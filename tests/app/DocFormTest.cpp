@@ -10,9 +10,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolButton>
 
 #include "app/DocForm.h"
+#include "app/HelpWindow.h"
 #include "format/IniFile.h"
 #include "support/TestPaths.h"
 #include "widgets/ClockStatusBar.h"
@@ -227,4 +229,23 @@ TEST(DocForm, UnwritableSettingsFileIsReportedAndTheWindowStillCloses) {
   ASSERT_EQ(f.messages->warnings.size(), 1);
   EXPECT_TRUE(f.messages->warnings[0].startsWith(QStringLiteral("Unable to write to ")));
   EXPECT_TRUE(f.messages->warnings[0].contains(QStringLiteral("scrivn.ini")));
+}
+
+TEST(DocForm, HelpShowsTheTopicOfTheActiveTab) {
+  WindowFixture f;
+  TDocForm &w = *f.window;
+  const std::tuple<std::function<void()>, int> rows[] = {
+      {[&w] { w.HelpBtn->trigger(); }, 1006},
+      {[&w] { w.PageControl1->setCurrentIndex(1); w.HelpBtn->trigger(); }, 1002},
+      {[&w] { w.TableofContents1->trigger(); }, 1000},
+      {[&w] { w.Index1->trigger(); }, 1004},
+  };
+  for (const auto &[act, context] : rows) {
+    act();
+    ASSERT_NE(w.helpWindow(), nullptr);
+    EXPECT_EQ(w.helpWindow()->currentContext(), context);
+    EXPECT_FALSE(w.helpWindow()->browser()->toPlainText().contains(QStringLiteral("not available")))
+        << context;
+  }
+  w.close();
 }
