@@ -127,6 +127,19 @@ GridLines ComputeGridLines(const DeviceMetrics &metrics, int measure) {
   return lines;
 }
 
+// The printer as the preview sees it: the sheet cannot change while the
+// modal window is open, so its metrics are read once, not for every page run.
+class PreviewDevice : public PageDevice {
+ public:
+  explicit PreviewDevice(PageDevice &printer) : printer_(printer), metrics_(printer.metrics()) {}
+  DeviceMetrics metrics() const override { return metrics_; }
+  TextMeasurer &measurer() override { return printer_.measurer(); }
+
+ private:
+  PageDevice &printer_;
+  DeviceMetrics metrics_;
+};
+
 // A page box: white, painted by the window's page run, and (box 1) the
 // place of the zoom click.
 class PreviewPaintBox : public QWidget {
@@ -175,7 +188,11 @@ void Guarded(QWidget *window, Fn &&fn) {
 
 TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                            const PreviewOptions &options)
-    : QDialog(parent), printer_(printer), events_(events), options_(options) {
+    : QDialog(parent),
+      device_(std::make_unique<PreviewDevice>(printer)),
+      printer_(*device_),
+      events_(events),
+      options_(options) {
   CurrentPage = options.CurrentPage;
   setWindowTitle(options.Caption);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -162,6 +162,7 @@ class TPreviewForm : public QDialog {
   void PaintBox(int box, QPainter &painter, const QSize &size);
   friend class PreviewPaintBox;
 
+  std::unique_ptr<PageDevice> device_;
   PageDevice &printer_;
   PrintEvents events_;
   PreviewOptions options_;
