@@ -2,6 +2,10 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusTipEvent>
+#include <QTimer>
 #include <QAction>
 #include <QFrame>
 #include <QScrollArea>
@@ -10,6 +14,7 @@
 
 #include "print/PageCanvas.h"
 #include "print/VirtualPrinter.h"
+#include "print/gui/GoPageForm.h"
 #include "print/gui/PreviewForm.h"
 
 using namespace scrivane;
@@ -23,6 +28,7 @@ struct PagedDocument {
   int pages = 3;
   std::vector<std::pair<int, CanvasMode>> runs;
   int begins = 0, ends = 0;
+  std::function<void(int page, CanvasMode mode)> onRun;
 
   PrintEvents events() {
     PrintEvents e;
@@ -34,6 +40,7 @@ struct PagedDocument {
     e.OnPrintPage = [this](TPageInfo &info, TSpecialCanvas &canvas) {
       if (info.PageNumber > pages) info.PageNumber = pages;
       runs.emplace_back(info.PageNumber, canvas.Mode);
+      if (onRun) onRun(info.PageNumber, canvas.Mode);
       canvas.Brush.color = 0;
       canvas.Rectangle(1000, 1000, 2000, 2000);
       canvas.Rectangle(0, 3000, 60, 3100);  // left strip: clipped away
@@ -95,7 +102,12 @@ TEST(PreviewForm, OpensOnTheJobsPageAfterPaginatingThePagesBeforeIt) {
 TEST(PreviewForm, GoToPagePastTheEndStopsAtTheLastPage) {
   Preview preview(3);
   preview.doc.runs.clear();
+  QStringList seen;
+  preview.doc.onRun = [&](int, CanvasMode mode) {
+    if (mode == CanvasMode::Measure) seen << preview.form->StatusText(2);
+  };
   preview.form->GoToPage(999);
+  EXPECT_EQ(seen, QStringList({"Paginating Page 2", "Paginating Page 3"}));
   EXPECT_EQ(preview.form->CurrentPage, 3);
   EXPECT_EQ(preview.form->FinalPage, 3);
   // Page 1 was painted when the window showed; only the pages after it run.
@@ -307,4 +319,54 @@ TEST(PreviewForm, MissingEventsRaiseTheirMessages) {
     }
   }
   SetPreviewRunHook(nullptr);
+}
+
+TEST(PreviewForm, GotoPageDialogAsksForPagesOneTo999) {
+  Preview preview(3);
+  QTimer::singleShot(0, [] {
+    auto *dialog = qobject_cast<TGoPageForm *>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Go to Page Number"));
+    EXPECT_EQ(dialog->PageNum->value(), 1);  // the page shown
+    dialog->SetPage(5000);
+    EXPECT_EQ(dialog->Page(), 999);
+    dialog->OKBtn->click();
+  });
+  preview.form->GotoItem->trigger();
+  EXPECT_EQ(preview.form->CurrentPage, 3);
+  EXPECT_EQ(preview.form->FinalPage, 3);
+}
+
+TEST(PreviewForm, KeysBeyondTheMenus) {
+  Preview preview(2);
+  struct Row {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    float zoom;
+    bool visible;
+  };
+  const Row rows[] = {
+      {Qt::Key_Plus, Qt::ControlModifier, 1.5f, true},
+      {Qt::Key_Equal, Qt::ControlModifier, 2.25f, true},
+      {Qt::Key_Minus, Qt::ControlModifier, 1.5f, true},
+      {Qt::Key_Plus, Qt::NoModifier, 1.5f, true},  // without Ctrl: nothing
+      {Qt::Key_Escape, Qt::NoModifier, 1.5f, false},
+  };
+  for (const Row &row : rows) {
+    QKeyEvent key(QEvent::KeyPress, row.key, row.modifiers);
+    QApplication::sendEvent(preview.form.get(), &key);
+    EXPECT_FLOAT_EQ(preview.form->Zoom, row.zoom) << row.key;
+    EXPECT_EQ(preview.form->isVisible(), row.visible) << row.key;
+  }
+  EXPECT_FALSE(preview.form->PrintRequested);
+}
+
+TEST(PreviewForm, HintsReachTheThirdStatusPanel) {
+  Preview preview(1);
+  for (QWidget *control : {static_cast<QWidget *>(preview.form->NextBtn), preview.form->PB1}) {
+    QStatusTipEvent tip(control->statusTip());
+    QApplication::sendEvent(control, &tip);
+    EXPECT_EQ(preview.form->StatusText(2), control->statusTip());
+  }
+  EXPECT_EQ(preview.form->StatusText(2), QStringLiteral("Left or right mouse click to zoom in/out."));
 }
