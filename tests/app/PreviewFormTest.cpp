@@ -245,7 +245,9 @@ TEST(PreviewForm, GridLinesInInchesAndCentimetres) {
     const GridLines lines = ComputeGridLines(m, row.measure);
     EXPECT_EQ(lines.X.size(), row.xLines) << row.width << " " << row.measure;
     EXPECT_EQ(lines.Y.size(), row.yLines) << row.height << " " << row.measure;
-    if (!lines.X.empty()) EXPECT_EQ(lines.X.front(), row.firstX);
+    if (!lines.X.empty()) {
+      EXPECT_EQ(lines.X.front(), row.firstX);
+    }
   }
 }
 

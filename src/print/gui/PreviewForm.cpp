@@ -2,10 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBitmap>
 #include <QCursor>
 #include <QDialog>
-#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QImage>
@@ -15,7 +13,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -32,6 +29,7 @@
 #include "print/QPainterSurface.h"
 #include "print/QtTextMeasurer.h"
 #include "print/gui/GoPageForm.h"
+#include "print/gui/PreviewFormPaintBox.h"
 
 namespace scrivane {
 
@@ -51,60 +49,6 @@ class BusyCursor {
   BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
   ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
-
-// A magnifying glass: shown over the page box while a click zooms.
-const QCursor &ZoomCursor() {
-  static const QCursor cursor = [] {
-    QPixmap glass(32, 32);
-    glass.fill(Qt::transparent);
-    QPainter painter(&glass);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::white, 4));
-    painter.drawEllipse(QRectF(3, 3, 16, 16));
-    painter.drawLine(QPointF(17, 17), QPointF(27, 27));
-    painter.setPen(QPen(Qt::black, 2));
-    painter.drawEllipse(QRectF(3, 3, 16, 16));
-    painter.setPen(QPen(Qt::black, 3));
-    painter.drawLine(QPointF(17, 17), QPointF(27, 27));
-    painter.end();
-    return QCursor(glass, 11, 11);
-  }();
-  return cursor;
-}
-
-// Draws a simple glyph for a toolbar button.
-QIcon Glyph(const std::function<void(QPainter &)> &draw) {
-  QPixmap pixmap(24, 24);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(Qt::black, 1.5));
-  draw(painter);
-  painter.end();
-  return QIcon(pixmap);
-}
-
-void DrawSheet(QPainter &painter, const QRectF &rect) {
-  painter.setBrush(Qt::white);
-  painter.drawRect(rect);
-  painter.setBrush(Qt::NoBrush);
-}
-
-void DrawArrow(QPainter &painter, bool right) {
-  QPainterPath path;
-  if (right) {
-    path.moveTo(8, 5);
-    path.lineTo(17, 12);
-    path.lineTo(8, 19);
-  } else {
-    path.moveTo(16, 5);
-    path.lineTo(7, 12);
-    path.lineTo(16, 19);
-  }
-  path.closeSubpath();
-  painter.setBrush(QColor(0, 0, 128));
-  painter.drawPath(path);
-}
 
 }  // namespace
 
@@ -140,51 +84,29 @@ class PreviewDevice : public PageDevice {
   DeviceMetrics metrics_;
 };
 
-// A page box: white, painted by the window's page run, and (box 1) the
-// place of the zoom click.
-class PreviewPaintBox : public QWidget {
- public:
-  PreviewPaintBox(TPreviewForm *form, int box, QWidget *parent)
-      : QWidget(parent), form_(form), box_(box) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-  }
+PreviewPaintBox::PreviewPaintBox(TPreviewForm *form, int box, QWidget *parent)
+    : QWidget(parent), form_(form), box_(box) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
- protected:
-  void paintEvent(QPaintEvent *) override {
-    QPainter painter(this);
-    try {
-      form_->PaintBox(box_, painter, size());
-    } catch (const std::exception &error) {
-      // A faulty page must not take the window down; the message is shown
-      // once the paint has finished.
-      QPointer<TPreviewForm> form(form_);
-      QString text = QString::fromLocal8Bit(error.what());
-      QTimer::singleShot(0, form_, [form, text] {
-        if (form) QMessageBox::warning(form, form->windowTitle(), text);
-      });
-    }
-  }
-  void mousePressEvent(QMouseEvent *event) override {
-    if (box_ == 1) form_->PB1MouseDown(event->buttons(), event->position().toPoint());
-  }
-
- private:
-  TPreviewForm *form_;
-  int box_;
-};
-
-namespace {
-// Runs a command from a button, menu or key; an exception from a page
-// handler reaches the user as a message and leaves the window open.
-template <typename Fn>
-void Guarded(QWidget *window, Fn &&fn) {
+void PreviewPaintBox::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
   try {
-    fn();
+    form_->PaintBox(box_, painter, size());
   } catch (const std::exception &error) {
-    QMessageBox::warning(window, window->windowTitle(), QString::fromLocal8Bit(error.what()));
+    // A faulty page must not take the window down; the message is shown
+    // once the paint has finished.
+    QPointer<TPreviewForm> form(form_);
+    QString text = QString::fromLocal8Bit(error.what());
+    QTimer::singleShot(0, form_, [form, text] {
+      if (form) QMessageBox::warning(form, form->windowTitle(), text);
+    });
   }
 }
-}  // namespace
+
+void PreviewPaintBox::mousePressEvent(QMouseEvent *event) {
+  if (box_ == 1) form_->PB1MouseDown(event->buttons(), event->position().toPoint());
+}
 
 TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                            const PreviewOptions &options)
@@ -203,158 +125,17 @@ TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEven
 
 TPreviewForm::~TPreviewForm() = default;
 
-void TPreviewForm::BuildControls() {
-  auto *tools = new QWidget(this);
-  tools->setFixedWidth(54);
-  auto *toolLayout = new QVBoxLayout(tools);
-  toolLayout->setContentsMargins(2, 2, 2, 2);
-  toolLayout->setSpacing(2);
-  auto makeButton = [&](const QString &hint, const QIcon &icon) {
-    auto *button = new QToolButton(tools);
-    button->setIcon(icon);
-    button->setIconSize(QSize(24, 24));
-    button->setFixedSize(50, 38);
-    button->setToolTip(hint);
-    button->setStatusTip(hint);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoRaise(true);
-    toolLayout->addWidget(button);
-    return button;
-  };
-  IndexBtn = makeButton(QStringLiteral("Create index listing"), Glyph([](QPainter &p) {
-                          DrawSheet(p, QRectF(5, 2, 14, 20));
-                          for (int y = 6; y <= 18; y += 4) p.drawLine(8, y, 16, y);
-                        }));
-  GridBtn = makeButton(QStringLiteral("Display measurement grid"), Glyph([](QPainter &p) {
-                         DrawSheet(p, QRectF(3, 3, 18, 18));
-                         for (int i = 7; i < 21; i += 5) {
-                           p.drawLine(i, 3, i, 21);
-                           p.drawLine(3, i, 21, i);
-                         }
-                       }));
-  FirstBtn = makeButton(QStringLiteral("[Home-First] [End - Last] [PgUp - Next] [PgDn - Prior]"),
-                        Glyph([](QPainter &p) {
-                          DrawSheet(p, QRectF(2, 5, 11, 15));
-                          DrawSheet(p, QRectF(11, 3, 11, 15));
-                        }));
-  FirstBtn->setText(QStringLiteral("&Move"));
-  SinglePageBtn = makeButton(QStringLiteral("Display as single page"),
-                             Glyph([](QPainter &p) { DrawSheet(p, QRectF(6, 2, 12, 20)); }));
-  TwoPageBtn = makeButton(QStringLiteral("Display two pages"), Glyph([](QPainter &p) {
-                            DrawSheet(p, QRectF(1, 4, 10, 16));
-                            DrawSheet(p, QRectF(13, 4, 10, 16));
-                          }));
-  PrintBtn = makeButton(QStringLiteral("Print"), Glyph([](QPainter &p) {
-                          DrawSheet(p, QRectF(7, 2, 10, 8));
-                          p.setBrush(QColor(192, 192, 192));
-                          p.drawRect(QRectF(2, 10, 20, 8));
-                          DrawSheet(p, QRectF(6, 16, 12, 6));
-                        }));
-  PriorBtn = makeButton(QStringLiteral("Move to the last page"),
-                        Glyph([](QPainter &p) { DrawArrow(p, false); }));
-  NextBtn = makeButton(QStringLiteral("Move to the next page"),
-                       Glyph([](QPainter &p) { DrawArrow(p, true); }));
-  HelpBtn = makeButton(QStringLiteral("Help"), Glyph([](QPainter &p) {
-                         QFont font = p.font();
-                         font.setPixelSize(18);
-                         font.setBold(true);
-                         p.setFont(font);
-                         p.setPen(QColor(0, 0, 128));
-                         p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
-                       }));
-  ZoomInBut = new QToolButton(tools);
-  ZoomOutBut = new QToolButton(tools);
-  ZoomInBut->hide();
-  ZoomOutBut->hide();
-  toolLayout->addStretch();
-
-  PopupMenu1 = new QMenu(this);
-  FirstItem = PopupMenu1->addAction(QStringLiteral("&First Page "));
-  PriorItem = PopupMenu1->addAction(QStringLiteral("&Prior Page"));
-  NextItem = PopupMenu1->addAction(QStringLiteral("&Next Page "));
-  LastItem = PopupMenu1->addAction(QStringLiteral("&Last Page "));
-  GotoItem = PopupMenu1->addAction(QStringLiteral("&Goto Page..."));
-  FirstBtn->setMenu(PopupMenu1);
-  FirstBtn->setPopupMode(QToolButton::InstantPopup);
-
-  ScrollBox1 = new QScrollArea(this);
-  ScrollBox1->setFocusPolicy(Qt::NoFocus);
-  ScrollBox1->setWidgetResizable(false);
-  ScrollBox1->setBackgroundRole(QPalette::Dark);
-  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  ContainPanel = new QWidget;
-  ContainPanel->setAutoFillBackground(true);
-  ContainPanel->setBackgroundRole(QPalette::Dark);
-  ScrollBox1->setWidget(ContainPanel);
-  auto makePanel = [&](int box, QWidget *&paintBox) {
-    auto *panel = new QFrame(ContainPanel);
-    panel->setFrameStyle(QFrame::Box | QFrame::Plain);
-    panel->setLineWidth(1);
-    QPalette white = panel->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    panel->setPalette(white);
-    panel->setAutoFillBackground(true);
-    auto *layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(1, 1, 1, 1);
-    paintBox = new PreviewPaintBox(this, box, panel);
-    layout->addWidget(paintBox);
-    return panel;
-  };
-  PagePanel = makePanel(1, PB1);
-  PagePanel2 = makePanel(2, PB2);
-  PagePanel2->hide();
-  PB1->setStatusTip(QStringLiteral("Left or right mouse click to zoom in/out."));
-  PB2->setStatusTip(QStringLiteral("Tallowind, Inc."));
-
-  auto *statusRow = new QWidget(this);
-  auto *statusLayout = new QHBoxLayout(statusRow);
-  statusLayout->setContentsMargins(0, 0, 0, 0);
-  statusLayout->setSpacing(2);
-  const int widths[3] = {100, 100, 50};
-  for (int i = 0; i < 3; ++i) {
-    auto *panel = new QLabel(statusRow);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    if (i == 2)
-      panel->setMinimumWidth(widths[i]);
-    else
-      panel->setFixedWidth(widths[i]);
-    if (i > 0) panel->setAlignment(Qt::AlignCenter);
-    statusLayout->addWidget(panel, i == 2 ? 1 : 0);
-    statusPanels_[i] = panel;
-  }
-
-  auto *body = new QHBoxLayout;
-  body->setContentsMargins(0, 0, 0, 0);
-  body->setSpacing(0);
-  body->addWidget(tools);
-  body->addWidget(ScrollBox1, 1);
-  auto *outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->setSpacing(0);
-  outer->addLayout(body, 1);
-  outer->addWidget(statusRow);
-
-  connect(IndexBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { IndexBtnClick(); }); });
-  connect(GridBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { GridBtnClick(); }); });
-  connect(SinglePageBtn, &QToolButton::clicked, this,
-          [this] { Guarded(this, [this] { SinglePageBtnClick(); }); });
-  connect(TwoPageBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { TwoPageBtnClick(); }); });
-  connect(PrintBtn, &QToolButton::clicked, this, [this] { PrintBtnClick(); });
-  connect(PriorBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { PriorBtnClick(); }); });
-  connect(NextBtn, &QToolButton::clicked, this, [this] { Guarded(this, [this] { NextBtnClick(); }); });
-  connect(HelpBtn, &QToolButton::clicked, this, [this] { HelpBtnClick(); });
-  connect(ZoomInBut, &QToolButton::clicked, this, [this] { Guarded(this, [this] { ZoomIn(); }); });
-  connect(ZoomOutBut, &QToolButton::clicked, this, [this] { Guarded(this, [this] { ZoomOut(); }); });
-  connect(FirstItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowFirstPage(); }); });
-  connect(PriorItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowPriorPage(); }); });
-  connect(NextItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowNextPage(); }); });
-  connect(LastItem, &QAction::triggered, this, [this] { Guarded(this, [this] { ShowLastPage(); }); });
-  connect(GotoItem, &QAction::triggered, this, [this] { Guarded(this, [this] { GoToPageDialog(); }); });
-}
-
 QString TPreviewForm::StatusText(int panel) const {
   if (panel < 0 || panel > 2) return {};
   return statusPanels_[panel]->text();
+}
+
+void TPreviewForm::Guarded(const std::function<void()> &command) {
+  try {
+    command();
+  } catch (const std::exception &error) {
+    QMessageBox::warning(this, windowTitle(), QString::fromLocal8Bit(error.what()));
+  }
 }
 
 void TPreviewForm::SetStatus(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
@@ -735,7 +516,7 @@ bool TPreviewForm::event(QEvent *event) {
 
 void TPreviewForm::keyPressEvent(QKeyEvent *event) {
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
-  Guarded(this, [&] {
+  Guarded([&] {
     switch (event->key()) {
       case Qt::Key_PageUp:
         if (CurrentPage != FinalPage) ShowNextPage();

@@ -142,6 +142,9 @@ class TPreviewForm : public QDialog {
   QAction *LastItem = nullptr;
   QAction *GotoItem = nullptr;
 
+  // The magnifying glass shown over page box 1 while a click zooms.
+  static const QCursor &ZoomCursor();
+
   // Mouse on PB1 at a point of the box (the zoom click).
   void PB1MouseDown(Qt::MouseButtons buttons, const QPoint &at);
 
@@ -160,6 +163,9 @@ class TPreviewForm : public QDialog {
   void SetStatus(int panel, const QString &text);
   void RequirePageEvent() const;
   void PaintBox(int box, QPainter &painter, const QSize &size);
+  // Runs a command from a button, menu or key; an exception from a page
+  // handler reaches the user as a message and leaves the window open.
+  void Guarded(const std::function<void()> &command);
   friend class PreviewPaintBox;
 
   std::unique_ptr<PageDevice> device_;
