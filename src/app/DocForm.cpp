@@ -1,5 +1,8 @@
 #include "app/DocForm.h"
 
+#include "app/PrintCommands.h"
+#include "print/gui/PrinterHost.h"
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
@@ -51,6 +54,7 @@ TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
       messages_(std::make_unique<MessageBoxes>(this)) {
   setObjectName(QStringLiteral("DocForm"));
   setWindowTitle(QStringLiteral("Scrivane"));
+  BuildPrintCommands();
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -354,7 +358,7 @@ void TDocForm::FormCreate() {
   (settings_.Measure != 0 ? Metric1 : English1)->trigger();
   (settings_.Include != 0 ? PrjFiles2 : PrjFiles1)->trigger();
   RebuildRecentMenu();
-  IndexRequested = false;
+  commands_->Flags.IndexRequested = false;
 }
 
 void TDocForm::closeEvent(QCloseEvent *event) {
@@ -460,7 +464,7 @@ void TDocForm::OpenProject1Click() {
 
 void TDocForm::OpenFileCommand() {
   ClearForOpen(model_);
-  IndexRequested = false;
+  commands_->Flags.IndexRequested = false;
   RefreshLists();
   UpdateCommands();
   QString chosen;
@@ -490,7 +494,7 @@ void TDocForm::OpenChosenFile(const QString &path) {
 
 void TDocForm::OpenRecentFile(int index) {
   ClearPickLists();
-  IndexRequested = false;
+  commands_->Flags.IndexRequested = false;
   Busy(true);
   // Cleared like any open, so the date column follows this project's names.
   ClearForOpen(model_);
@@ -586,11 +590,14 @@ void TDocForm::UpdateCommands() {
 
 void TDocForm::ApplyCommandState(const CommandState &s) {
   PrevUnitMenu->setEnabled(s.prevUnit);
-  PrevProcMenu->setEnabled(s.prevProc);
-  PrevProjMenu->setEnabled(s.prevProj);
+  // Documents whose renderer does not exist yet stay disabled.
+  const bool procList = PrintCommands::HasRenderer(commands_->PrintPreview4);
+  const bool projList = PrintCommands::HasRenderer(commands_->PrintPreview1);
+  PrevProcMenu->setEnabled(s.prevProc && procList);
+  PrevProjMenu->setEnabled(s.prevProj && projList);
   PrintUnitMenu->setEnabled(s.printUnit);
-  PrintProcMenu->setEnabled(s.printProc);
-  PrintProjMenu->setEnabled(s.printProj);
+  PrintProcMenu->setEnabled(s.printProc && procList);
+  PrintProjMenu->setEnabled(s.printProj && projList);
   EntireProjMenu->setEnabled(s.entireProj);
   ClearBtn->setEnabled(s.clearBtn);
   PrintBtn->setEnabled(s.printBtn);

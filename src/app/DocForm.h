@@ -25,6 +25,8 @@ class QToolButton;
 namespace scrivane {
 
 class ClockStatusBar;
+class PrintCommands;
+class PrinterHost;
 class HelpWindow;
 class PickList;
 class UnitListDelegate;
@@ -50,12 +52,9 @@ class TDocForm : public QMainWindow {
   bool hintsShown() const { return hintsShown_; }
   bool projectFilesTabActive() const;
 
-  // Main-window flags read and set by the print and preview commands.
-  bool DirectPrint = false;
-  bool PrintCancelled = false;
-  bool IndexAvailable = false;
-  bool IndexRequested = false;
-  bool SelectedOnly = false;
+  // The print and preview commands with their flags and the five jobs.
+  PrintCommands &printCommands() { return *commands_; }
+  PrinterHost &printerHost() { return *printerHost_; }
 
   // Widgets and actions by their design names, for the command code.
   PickList *PickList1 = nullptr;
@@ -158,6 +157,8 @@ class TDocForm : public QMainWindow {
   void ReadPath(const QString &path);
   void ClearPickLists();
   void Busy(bool on);
+  void BuildPrintCommands();
+  QString AskForPdfFile(const QString &documentTitle);
 
   QString settingsPath_;
   ProjectModel model_;
@@ -173,6 +174,10 @@ class TDocForm : public QMainWindow {
   UnitListDelegate *unitDelegate_ = nullptr;
   RoutineListDelegate *routineDelegate_ = nullptr;
   HelpWindow *help_ = nullptr;
+  std::unique_ptr<PrinterHost> printerHost_;
+  std::unique_ptr<UserMessages> forwardingMessages_;
+  std::unique_ptr<PrintCommands> commands_;
+  QString projectPdfFolder_;  // chosen once per entire-project run to PDF
 };
 
 }  // namespace scrivane

@@ -3,6 +3,7 @@
 // resolution default is 1200) that paints the whole sheet from the paper
 // corner. Without a print server it is PDF output.
 #include <QPrinter>
+#include <functional>
 #include <memory>
 
 #include "print/PageDevice.h"
@@ -24,6 +25,10 @@ class PrinterHost : public PageDevice {
   // new one with the same printer and page layout (no output file).
   void ReplacePrinter();
   bool HasPrinters() const;
+
+  // Asked for a PDF file name when the printer writes PDF and no file was
+  // chosen yet (no print server, direct print); an empty answer prints nothing.
+  std::function<QString(const QString &documentTitle)> ChooseOutputFile;
 
   // Paper and orientation of the current printer; true when accepted.
   bool PrinterSetup(QWidget *parent);

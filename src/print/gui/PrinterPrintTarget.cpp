@@ -12,7 +12,12 @@ PrinterPrintTarget::~PrinterPrintTarget() {
 bool PrinterPrintTarget::beginDocument(const QString &title) {
   QPrinter &printer = host_.printer();
   const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
-  const QString path = printer.outputFileName();
+  QString path = printer.outputFileName();
+  if (toFile && path.isEmpty() && host_.ChooseOutputFile) {
+    path = host_.ChooseOutputFile(title);
+    if (!path.isEmpty()) printer.setOutputFileName(path);
+    askedForFile_ = true;
+  }
   if (toFile && path.isEmpty()) {
     error_ = QStringLiteral("No printer is installed and no output file was chosen: nothing was printed.");
     return false;
@@ -41,6 +46,8 @@ void PrinterPrintTarget::newSheet() { host_.printer().newPage(); }
 void PrinterPrintTarget::endDocument() {
   surface_.reset();
   if (painter_.isActive()) painter_.end();
+  // A file asked for one document is not silently overwritten by the next.
+  if (askedForFile_) host_.printer().setOutputFileName(QString());
 }
 
 void PrinterPrintTarget::abortDocument() {

@@ -25,6 +25,7 @@ class PrinterPrintTarget : public PrintTarget {
  private:
   PrinterHost &host_;
   QString error_;
+  bool askedForFile_ = false;
   QPainter painter_;
   std::unique_ptr<QPainterSurface> surface_;
 };

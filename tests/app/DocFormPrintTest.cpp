@@ -1,0 +1,105 @@
+// The window's own print and preview wiring, driven as a user would: open
+// the example project, click a unit, use the menus.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/DocForm.h"
+#include "app/PrintCommands.h"
+#include "platform/UserMessages.h"
+#include "print/gui/PreviewForm.h"
+#include "print/gui/PrinterHost.h"
+#include "support/TestPaths.h"
+#include "widgets/PickList.h"
+
+using namespace scrivane;
+
+namespace {
+struct WindowFixture {
+  QTemporaryDir dir;
+  std::unique_ptr<TDocForm> window;
+  RecordedMessages *messages = nullptr;
+
+  WindowFixture() {
+    window = std::make_unique<TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
+    auto recorded = std::make_unique<RecordedMessages>();
+    messages = recorded.get();
+    window->setMessages(std::move(recorded));
+    window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/inventory.dpr"));
+  }
+  ~WindowFixture() { SetPreviewRunHook(nullptr); }
+
+  void ClickUnit(const QString &name) {
+    for (int row = 0; row < window->PickList1->count(); ++row) {
+      if (window->model().Units[row].name != name) continue;
+      window->PickList1->setCurrentRow(row);
+      window->PickList1->item(row)->setSelected(true);
+      window->PickList1Click();
+      return;
+    }
+    FAIL() << "no unit " << name.toStdString();
+  }
+};
+
+QString PdfText(const QString &path) {
+  QProcess process;
+  process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+  if (!process.waitForFinished(30000)) return {};
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+}  // namespace
+
+TEST(DocFormPrint, PrintMenuAsksForAPdfFileWithoutAPrinterAndPrintsTheUnit) {
+  WindowFixture f;
+  f.ClickUnit(QStringLiteral("reports.pas"));
+  ASSERT_TRUE(f.window->PrintUnitMenu->isEnabled());
+  const QString pdf = f.dir.path() + QStringLiteral("/reports.pdf");
+  QString askedFor;
+  f.window->printerHost().ChooseOutputFile = [&](const QString &title) {
+    askedFor = title;
+    return pdf;
+  };
+  if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
+  f.window->PrintUnitMenuClick();
+  EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
+  EXPECT_TRUE(askedFor.endsWith(QStringLiteral("reports.pas")));
+  ASSERT_TRUE(QFile::exists(pdf));
+  const QString text = PdfText(pdf);
+  EXPECT_TRUE(text.contains(QStringLiteral("unit"))) << text.left(400).toStdString();
+  // Printing the whole unit makes the index of its routines available.
+  EXPECT_TRUE(f.window->printCommands().Flags.IndexRequested);
+}
+
+TEST(DocFormPrint, AnsweringNoFileNamePrintsNothingAndSaysSo) {
+  WindowFixture f;
+  if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
+  f.ClickUnit(QStringLiteral("reports.pas"));
+  f.window->printerHost().ChooseOutputFile = [](const QString &) { return QString(); };
+  f.window->PrintUnitMenuClick();
+  ASSERT_EQ(f.messages->warnings.size() + f.messages->informations.size(), 1);
+}
+
+TEST(DocFormPrint, PreviewMenuShowsTheHighlightedUnit) {
+  WindowFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  int lastPage = 0;
+  SetPreviewRunHook([&](TPreviewForm &form) {
+    form.GoToPage(-1);
+    lastPage = form.CurrentPage;
+  });
+  f.window->PrevUnitMenuClick();
+  EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
+  // stock.pas holds a page-break directive, so it takes at least two pages.
+  EXPECT_GE(lastPage, 2);
+}
+
+TEST(DocFormPrint, DocumentsWithoutARendererStayDisabled) {
+  WindowFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  EXPECT_TRUE(f.window->PrevUnitMenu->isEnabled());
+  EXPECT_EQ(f.window->PrevProcMenu->isEnabled(),
+            PrintCommands::HasRenderer(f.window->printCommands().PrintPreview4));
+  EXPECT_EQ(f.window->PrintProjMenu->isEnabled(),
+            PrintCommands::HasRenderer(f.window->printCommands().PrintPreview1));
+}
