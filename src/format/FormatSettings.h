@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "format/FontSpec.h"
+#include "format/Fonts.h"
 
 namespace scrivane {
 

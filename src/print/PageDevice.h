@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QRect>
 
-#include "format/FontSpec.h"
+#include "format/Fonts.h"
 
 namespace scrivane {
 

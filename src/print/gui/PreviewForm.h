@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "format/FontSpec.h"
+#include "format/Fonts.h"
 #include "print/PageDevice.h"
 #include "print/PageInfo.h"
 
