@@ -1,7 +1,9 @@
 #include "listing/Lexer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "format/FormatSettings.h"
 
@@ -27,9 +29,11 @@ QByteArrayView Trimmed(QByteArrayView text) {
 }
 
 struct ReplacementStep {
-  const char *find;
-  const char *replacement;
+  std::string_view find;
+  std::string_view replacement;
 };
+
+QByteArrayView View(std::string_view text) { return QByteArrayView(text.data(), qsizetype(text.size())); }
 
 // The normalisation table; its order matters, every step works on the
 // result of the step before.
@@ -48,15 +52,45 @@ constexpr std::array<ReplacementStep, 30> kNormaliseSteps{{
 
 // Steps 1 to 15 replace single characters by texts that hold no character
 // of a later step among them, so one pass over the line does all fifteen.
+// Every entry is written as four bytes (the buffer has room to spare) and the
+// output moves on by its length: no branch and no call per character. The
+// flags note which characters the later steps look for.
+enum : unsigned char {
+  kColon = 1,
+  kEquals = 2,
+  kOpenParen = 4,
+  kStar = 8,
+  kCloseParen = 16,
+  kQuote = 32,
+  kOpenBrace = 64,
+  kSlash = 128,
+};
+
 struct CharExpansion {
-  std::array<const char *, 256> text{};
+  std::array<std::array<std::array<char, 4>, 256>, 2> text{};  // [lowered][byte]
   std::array<unsigned char, 256> length{};
+  std::array<unsigned char, 256> flag{};
   constexpr CharExpansion() {
+    for (int c = 0; c < 256; ++c) {
+      text[0][c][0] = char(c);
+      text[1][c][0] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : char(c);
+      length[c] = 1;
+    }
     for (int i = 0; i < 15; ++i) {
       const auto c = static_cast<unsigned char>(kNormaliseSteps[i].find[0]);
-      text[c] = kNormaliseSteps[i].replacement;
-      length[c] = static_cast<unsigned char>(std::char_traits<char>::length(kNormaliseSteps[i].replacement));
+      const std::string_view replacement = kNormaliseSteps[i].replacement;
+      const size_t n = replacement.size();
+      for (size_t k = 0; k < n; ++k) text[0][c][k] = text[1][c][k] = replacement[k];
+      length[c] = static_cast<unsigned char>(n);
     }
+    flag[':'] = kColon;
+    flag['='] = kEquals;
+    flag['('] = kOpenParen;
+    flag['*'] = kStar;
+    flag[')'] = kCloseParen;
+    flag['\''] = kQuote;
+    flag['{'] = kOpenBrace;
+    flag['/'] = kSlash;
   }
 };
 constexpr CharExpansion kExpansion;
@@ -85,18 +119,13 @@ qsizetype FindFrom(QByteArrayView text, QByteArrayView find, qsizetype from) {
   return -1;
 }
 
-// ReplaceAll's result written over the text itself when the replacement is
-// no longer than what it replaces (all steps but one).
-void ReplaceInPlace(QByteArray &text, const ReplacementStep &step) {
-  const QByteArrayView find(step.find), replacement(step.replacement);
+// ReplaceAll's result written over the text itself, for a replacement no
+// longer than what it replaces; returns the new size.
+qsizetype ReplaceInPlace(char *data, qsizetype size, const ReplacementStep &step) {
+  const QByteArrayView find = View(step.find), replacement = View(step.replacement);
+  const QByteArrayView text(data, size);
   qsizetype at = FindFrom(text, find, 0);
-  if (at < 0) return;
-  if (replacement.size() > find.size()) {
-    text = ReplaceAll(text, find, replacement);
-    return;
-  }
-  char *data = text.data();
-  const qsizetype size = text.size();
+  if (at < 0) return size;
   qsizetype read = 0, write = 0;
   while (at >= 0) {
     std::memmove(data + write, data + read, size_t(at - read));
@@ -107,7 +136,7 @@ void ReplaceInPlace(QByteArray &text, const ReplacementStep &step) {
     at = FindFrom(text, find, read);  // bytes from `read` on are still the original ones
   }
   std::memmove(data + write, data + read, size_t(size - read));
-  text.truncate(write + size - read);
+  return write + size - read;
 }
 
 constexpr std::array<const char *, 58> kReservedCandidates{
@@ -144,67 +173,97 @@ QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayVie
 
 QByteArray NormaliseLineReference(const QByteArray &line) {
   QByteArray text = line + ' ';
-  for (const ReplacementStep &step : kNormaliseSteps) text = ReplaceAll(text, step.find, step.replacement);
+  for (const ReplacementStep &step : kNormaliseSteps) text = ReplaceAll(text, View(step.find), View(step.replacement));
   return text;
 }
 
 QByteArray NormaliseLine(const QByteArray &line) { return NormaliseLineView(line); }
 
-QByteArray NormaliseLineView(QByteArrayView line) {
+QByteArray NormaliseLineView(QByteArrayView line) { return LineNormaliser().Normalise(line).toByteArray(); }
+
+QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase) {
   // Steps 1 to 15, with the appended blank, written straight into a buffer
-  // large enough for the worst case (every character tripled).
-  QByteArray expanded(line.size() * 3 + 1, Qt::Uninitialized);
-  char *out = expanded.data();
-  std::array<bool, 256> present{};
-  for (char c : line) {
+  // large enough for the worst case (every character tripled) plus the three
+  // bytes that the four-byte writes may run over.
+  const size_t need = size_t(line.size()) * 3 + 4;
+  if (text_.size() < need) text_.resize(std::max<size_t>({need, text_.size() * 2, 1024}));
+  char *const data = text_.data();
+  char *out = data;
+  unsigned flags = 0;
+  const auto &table = kExpansion.text[lowerCase ? 1 : 0];
+  for (const char c : line) {
     const auto byte = static_cast<unsigned char>(c);
-    present[byte] = true;
-    const unsigned length = kExpansion.length[byte];
-    if (length) {
-      std::memcpy(out, kExpansion.text[byte], length);
-      out += length;
-    } else {
-      *out++ = c;
-    }
+    std::memcpy(out, table[byte].data(), 4);
+    out += kExpansion.length[byte];
+    flags |= kExpansion.flag[byte];
   }
   *out++ = ' ';
-  expanded.truncate(out - expanded.constData());
+  qsizetype size = out - data;
+  auto present = [flags](unsigned wanted) { return (flags & wanted) == wanted; };
 
   // Steps 16 to 18 only where their characters occur at all.
-  if (present[':'] && present['=']) ReplaceInPlace(expanded, kNormaliseSteps[15]);
-  if (present['('] && present['*']) ReplaceInPlace(expanded, kNormaliseSteps[16]);
-  if (present['*'] && present[')']) ReplaceInPlace(expanded, kNormaliseSteps[17]);
+  if (present(kColon | kEquals)) size = ReplaceInPlace(data, size, kNormaliseSteps[15]);
+  if (present(kOpenParen | kStar)) size = ReplaceInPlace(data, size, kNormaliseSteps[16]);
+  if (present(kStar | kCloseParen)) size = ReplaceInPlace(data, size, kNormaliseSteps[17]);
 
   // Steps 19 to 21 act on each run of blanks alone; the text only shrinks,
-  // so it is rewritten in place.
-  QByteArray text = std::move(expanded);
+  // so it is rewritten in place. Runs of up to four blanks, nearly all of
+  // them, become one blank without a branch; a longer run gets its further
+  // blanks when it ends.
   {
-    char *write = text.data();
-    const char *read = write;
-    const char *end = read + text.size();
-    while (read < end) {
-      if (*read != ' ') {
-        *write++ = *read++;
-        continue;
-      }
-      const char *runStart = read;
-      while (read < end && *read == ' ') ++read;
-      for (int n = ShortenedRun(int(read - runStart)); n > 0; --n) *write++ = ' ';
+    char *write = data;
+    const char *read = data;
+    const char *const end = data + size;
+    int run = 0;
+    for (; read < end; ++read) {
+      const char c = *read;
+      const bool blank = c == ' ';
+      if (run > 4 && !blank)
+        for (int n = ShortenedRun(run) - 1; n > 0; --n) *write++ = ' ';
+      *write = c;
+      write += !(blank && run > 0);
+      run = blank ? run + 1 : 0;
     }
-    text.truncate(write - text.constData());
+    if (run > 4)
+      for (int n = ShortenedRun(run) - 1; n > 0; --n) *write++ = ' ';
+    size = write - data;
   }
 
-  // Steps 22 to 30, skipped where their leading character never occurs.
-  if (present[')']) ReplaceInPlace(text, kNormaliseSteps[21]);
-  if (present['\'']) {
-    for (int i = 22; i <= 25; ++i) ReplaceInPlace(text, kNormaliseSteps[i]);
+  // Steps 22 to 29, skipped where their leading character never occurs.
+  if (present(kCloseParen)) size = ReplaceInPlace(data, size, kNormaliseSteps[21]);
+  if (present(kQuote)) {
+    for (int i = 22; i <= 25; ++i) size = ReplaceInPlace(data, size, kNormaliseSteps[i]);
   }
-  if (present['{']) ReplaceInPlace(text, kNormaliseSteps[26]);
-  if (present['(']) {
-    ReplaceInPlace(text, kNormaliseSteps[27]);
-    ReplaceInPlace(text, kNormaliseSteps[28]);
+  if (present(kOpenBrace)) size = ReplaceInPlace(data, size, kNormaliseSteps[26]);
+  if (present(kOpenParen)) {
+    size = ReplaceInPlace(data, size, kNormaliseSteps[27]);
+    size = ReplaceInPlace(data, size, kNormaliseSteps[28]);
   }
-  if (present['/']) ReplaceInPlace(text, kNormaliseSteps[29]);
+
+  // Step 30 is the one that lengthens the text: it is written into the spare
+  // buffer, which has room for a blank after every pair of bytes.
+  const QByteArrayView text(data, size);
+  if (present(kSlash)) {
+    const QByteArrayView find = View(kNormaliseSteps[29].find), replacement = View(kNormaliseSteps[29].replacement);
+    qsizetype at = FindFrom(text, find, 0);
+    if (at >= 0) {
+      const size_t room = size_t(size) + size_t(size) / 2 + 1;
+      if (spare_.size() < room) spare_.resize(std::max<size_t>({room, spare_.size() * 2, 1024}));
+      char *write = spare_.data();
+      qsizetype read = 0;
+      while (at >= 0) {
+        std::memcpy(write, data + read, size_t(at - read));
+        write += at - read;
+        std::memcpy(write, replacement.data(), size_t(replacement.size()));
+        write += replacement.size();
+        read = at + find.size();
+        at = FindFrom(text, find, read);
+      }
+      std::memcpy(write, data + read, size_t(size - read));
+      write += size - read;
+      return QByteArrayView(spare_.data(), write - spare_.data());
+    }
+  }
   return text;
 }
 

@@ -56,6 +56,18 @@ QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayVie
 QByteArray NormaliseLine(const QByteArray &line);
 // The same for a line that is not held in a QByteArray of its own.
 QByteArray NormaliseLineView(QByteArrayView line);
+// NormaliseLine for a reader that goes through many lines: the buffers are
+// kept from line to line, so a file's lines cost no allocation here.
+class LineNormaliser {
+ public:
+  // The normalised line, valid until the next call. With lowerCase set the
+  // line is lowered (ASCII) before the steps, as the "lower" option reads.
+  QByteArrayView Normalise(QByteArrayView line, bool lowerCase = false);
+
+ private:
+  std::vector<char> text_;
+  std::vector<char> spare_;
+};
 // The same 30 steps done literally, one ReplaceAll each: the yardstick that
 // the one-pass NormaliseLine is checked against.
 QByteArray NormaliseLineReference(const QByteArray &line);

@@ -6,7 +6,7 @@
 
 namespace scrivane::readertext {
 
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
+constexpr char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
 
 inline QByteArray Lower(QByteArrayView text) {
   QByteArray result(text.data(), text.size());

@@ -1,5 +1,8 @@
 // Reading a unit into statement-like lines and listing its routines.
 #include <QSet>
+#include <algorithm>
+#include <cstring>
+#include <string>
 
 #include "format/FormatSettings.h"
 #include "listing/Lexer.h"
@@ -17,53 +20,99 @@ namespace {
 
 const QString kBinaryMessage = QStringLiteral("File is binary. Please save it as text file.");
 
+// The words that SplitBeforeBlockWords watches. Block words match in any
+// case, the others exactly (lowering leaves them as they are).
+enum class BlockWord { Other, OpenBrace, CloseBrace, OpenParenStar, CloseParenStar, Quote, CloseParen,
+                       Begin, Ends, TryWord };
+
+// Packs a word of up to eight bytes, lowered, into one number, so that a
+// word is matched against the table with one comparison.
+constexpr quint64 Packed(const char *text, qsizetype size) {
+  quint64 packed = 0;
+  for (qsizetype i = 0; i < size; ++i) packed |= quint64(static_cast<unsigned char>(LowerAscii(text[i]))) << (8 * i);
+  return packed;
+}
+constexpr quint64 Packed(const char *literal) { return Packed(literal, std::char_traits<char>::length(literal)); }
+
+BlockWord BlockWordOf(const char *text, qsizetype size) {
+  if (size == 0 || size > 7) return BlockWord::Other;
+  // Every watched word starts with one of these; most words of a line do not.
+  switch (text[0]) {
+    case '{': case '}': case '(': case '*': case '\'': case ')':
+    case 'a': case 'A': case 'b': case 'B': case 'c': case 'C': case 'e': case 'E':
+    case 'f': case 'F': case 'r': case 'R': case 't': case 'T': case 'u': case 'U':
+      break;
+    default:
+      return BlockWord::Other;
+  }
+  switch (Packed(text, size)) {
+    case Packed("{"): return BlockWord::OpenBrace;
+    case Packed("}"): return BlockWord::CloseBrace;
+    case Packed("(*"): return BlockWord::OpenParenStar;
+    case Packed("*)"): return BlockWord::CloseParenStar;
+    case Packed("'"): return BlockWord::Quote;
+    case Packed(")"):
+    case Packed(");"): return BlockWord::CloseParen;
+    case Packed("begin"): return BlockWord::Begin;
+    case Packed("end;"):
+    case Packed("end"):
+    case Packed("until"):
+    case Packed("asm"):
+    case Packed("case"): return BlockWord::Ends;
+    case Packed("try"):
+    case Packed("finally"):
+    case Packed("except"):
+    case Packed("repeat"): return BlockWord::TryWord;
+    default: return BlockWord::Other;
+  }
+}
+
+// A new line holding text and then `blanks` blanks, allocated once.
+QByteArray Piece(const char *text, qsizetype size, qsizetype blanks) {
+  QByteArray piece(size + blanks, Qt::Uninitialized);
+  char *data = piece.data();
+  if (size) std::memcpy(data, text, size_t(size));
+  if (blanks) std::memset(data + size, ' ', size_t(blanks));
+  return piece;
+}
+
 // Splits one normalised line before its block words, appending the pieces to
 // `out`. Each piece holds its words each followed by one blank; the split's
 // final empty word adds one more blank to the last piece.
-void SplitBeforeBlockWords(QByteArray &&line, QList<QByteArray> &out) {
+void SplitBeforeBlockWords(QByteArrayView line, QList<QByteArray> &out) {
   bool inBrace = false, inParenStar = false, inQuote = false, afterTryWord = false;
+  const char *const data = line.data();
+  const qsizetype size = line.size();
   qsizetype pieceStart = 0;
   qsizetype wordStart = 0;
-  int index = 0;
-  const qsizetype size = line.size();
+  bool first = true;
   for (;;) {
-    qsizetype wordEnd = line.indexOf(' ', wordStart);
-    const bool last = wordEnd < 0;
-    if (last) wordEnd = size;
-    const QByteArrayView word(line.constData() + wordStart, wordEnd - wordStart);
-    if (word == "{") inBrace = true;
-    else if (word == "}") inBrace = false;
-    else if (word == "(*") inParenStar = true;
-    else if (word == "*)") inParenStar = false;
-    if (index > 0 && !inBrace && !inParenStar) {
-      if (word == "'") inQuote = !inQuote;
-      if (word == ")" || word == ");") inQuote = false;
+    qsizetype wordEnd = wordStart;
+    while (wordEnd < size && data[wordEnd] != ' ') ++wordEnd;
+    const bool last = wordEnd == size;
+    const BlockWord word = BlockWordOf(data + wordStart, wordEnd - wordStart);
+    if (word == BlockWord::OpenBrace) inBrace = true;
+    else if (word == BlockWord::CloseBrace) inBrace = false;
+    else if (word == BlockWord::OpenParenStar) inParenStar = true;
+    else if (word == BlockWord::CloseParenStar) inParenStar = false;
+    if (!first && !inBrace && !inParenStar) {
+      if (word == BlockWord::Quote) inQuote = !inQuote;
+      if (word == BlockWord::CloseParen) inQuote = false;
       if (!inQuote) {
         auto flush = [&] {
-          out.append(line.mid(pieceStart, wordStart - pieceStart));
+          out.append(Piece(data + pieceStart, wordStart - pieceStart, 0));
           pieceStart = wordStart;
         };
-        const bool isBegin = EqualsIgnoringCase(word, "begin");
-        if (EqualsIgnoringCase(word, "end;") || EqualsIgnoringCase(word, "end") ||
-            EqualsIgnoringCase(word, "until") || EqualsIgnoringCase(word, "asm") || isBegin ||
-            EqualsIgnoringCase(word, "case"))
-          flush();
-        if (EqualsIgnoringCase(word, "try") || EqualsIgnoringCase(word, "finally") ||
-            EqualsIgnoringCase(word, "except") || EqualsIgnoringCase(word, "repeat"))
-          afterTryWord = true;
-        if (afterTryWord && isBegin) flush();
+        if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
+        if (word == BlockWord::TryWord) afterTryWord = true;
+        if (afterTryWord && word == BlockWord::Begin) flush();
       }
     }
     if (last) break;
     wordStart = wordEnd + 1;
-    ++index;
+    first = false;
   }
-  if (pieceStart == 0) {
-    line.append(' ');
-    out.append(std::move(line));
-  } else {
-    out.append(line.mid(pieceStart) + ' ');
-  }
+  out.append(Piece(data + pieceStart, size - pieceStart, 1));
 }
 
 QByteArrayView UpTo(QByteArrayView text, qsizetype endInclusive) { return text.first(endInclusive + 1); }
@@ -103,6 +152,12 @@ void CompleteHeader(QList<QByteArray> &lines, qsizetype p, bool isFunction) {
 enum class HeaderWord { None, Function, Procedure, Constructor, Destructor, Implementation };
 
 HeaderWord HeaderWordOf(QByteArrayView trimmedLine) {
+  // Most lines start with none of the five words' first letters.
+  if (trimmedLine.isEmpty()) return HeaderWord::None;
+  switch (LowerAscii(trimmedLine[0])) {
+    case 'f': case 'p': case 'c': case 'd': case 'i': break;
+    default: return HeaderWord::None;
+  }
   if (StartsWithIgnoringCase(trimmedLine, "function ")) return HeaderWord::Function;
   if (StartsWithIgnoringCase(trimmedLine, "procedure ")) return HeaderWord::Procedure;
   if (StartsWithIgnoringCase(trimmedLine, "constructor ")) return HeaderWord::Constructor;
@@ -189,11 +244,9 @@ void LoadUnit(ReaderContext &ctx) {
   model.ClearRoutines();
   model.CurrentUnitPath = p;
   const bool lower = ctx.settings.Lower == 1;
+  LineNormaliser normaliser;
   ForEachLine(file.bytes, [&](QByteArrayView raw) {
-    if (lower)
-      SplitBeforeBlockWords(NormaliseLineView(Trimmed(Lower(raw))), model.SourceLines);
-    else
-      SplitBeforeBlockWords(NormaliseLineView(Trimmed(raw)), model.SourceLines);
+    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower), model.SourceLines);
   });
   model.FormMode = false;
   ScanRoutines(model);

@@ -53,6 +53,28 @@ TEST(NormaliseLine, OnePassVersionEqualsTheThirtyStepsOnRandomLines) {
   }
 }
 
+TEST(NormaliseLine, ReusedNormaliserGivesEachLineItsOwnResult) {
+  // One normaliser over lines that grow and shrink, so that its buffers are
+  // reused and regrown; the lower-case option lowers before the steps, which
+  // turns an upper-case page-break directive into the marker.
+  static const char alphabet[] = "''{}()[]+-,;*=:@/\t .$newpageNEWPAGExyzXYZ019     ";
+  std::mt19937 random(7031);
+  std::uniform_int_distribution<int> pick(0, int(sizeof(alphabet)) - 2);
+  std::uniform_int_distribution<int> length(0, 3000);
+  LineNormaliser normaliser;
+  for (int i = 0; i < 3000; ++i) {
+    QByteArray line;
+    const int n = i % 10 == 0 ? length(random) : length(random) % 60;
+    for (int k = 0; k < n; ++k) line.append(alphabet[pick(random)]);
+    if (i % 7 == 0) line += "{ @NEWPAGE }//x";
+    const bool lower = i % 2 == 1;
+    const QByteArray expected = NormaliseLineReference(lower ? line.toLower() : line);
+    ASSERT_EQ(normaliser.Normalise(line, lower).toByteArray(), expected) << "line: " << line.constData();
+  }
+  EXPECT_EQ(normaliser.Normalise("{ @NEWPAGE }", true).toByteArray(), QByteArray(" @@@@@ "));
+  EXPECT_EQ(normaliser.Normalise("{ @NEWPAGE }", false).toByteArray(), QByteArray(" { @NEWPAGE } "));
+}
+
 TEST(ReplaceAll, CutsAtNonOverlappingOccurrences) {
   struct Row {
     const char *text, *find, *replacement, *expected;

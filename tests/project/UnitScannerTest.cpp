@@ -20,6 +20,12 @@ TEST_F(UnitScanner, SplitsSourceLinesBeforeBlockWords) {
       {"x { begin }", {"x { begin }  "}},
       {"repeat x; until y;", {"repeat x; ", "until y;  "}},
       {"\n", {"  "}},
+      // Block words in any case; longer words that start like them do not split.
+      {"x BEGIN y End; z", {"x ", "BEGIN y ", "End; z  "}},
+      {"x ending endx beginning finallyx asm", {"x ending endx beginning finallyx ", "asm  "}},
+      {"x Finally Begin", {"x Finally ", "", "Begin  "}},
+      {"f(a) + g((b)) begin", {"f ( a ) + g ( ( b ) ) ", "begin  "}},
+      {"x (* begin *) y case", {"x (* begin *) y ", "case  "}},
   };
   for (const Row &row : rows) {
     QList<QByteArray> lines = LoadLines(row.source);
