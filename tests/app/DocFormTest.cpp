@@ -81,7 +81,9 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
             QStringList({"&Highlited unit", "-", "&Procedures and functions list",
                          "Project &source file", "&Index Listing"}));
   for (QAction *a : w.PopupMenu3->actions() + w.PopupMenu1->actions())
-    if (!a->isSeparator()) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    if (!a->isSeparator()) {
+      EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    }
 
   const std::tuple<QAction *, const char *, const char *, bool> buttons[] = {
       {w.OpenFileBtn, "&Open", "Open a project or unit", true},
@@ -182,12 +184,15 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
     const QString text = w.PickList2->item(i)->text();
     const auto kind = EntryKind(w.PickList2->item(i)->data(KindRole).toInt());
     kinds.insert(int(kind));
-    if (text.startsWith(QStringLiteral("function ")))
+    if (text.startsWith(QStringLiteral("function "))) {
       EXPECT_EQ(kind, EntryKind::Function) << text.toStdString();
-    if (text.startsWith(QStringLiteral("procedure ")))
+    }
+    if (text.startsWith(QStringLiteral("procedure "))) {
       EXPECT_EQ(kind, EntryKind::Procedure) << text.toStdString();
-    if (text.startsWith(QStringLiteral("constructor ")))
+    }
+    if (text.startsWith(QStringLiteral("constructor "))) {
       EXPECT_EQ(kind, EntryKind::Constructor) << text.toStdString();
+    }
   }
   EXPECT_GE(kinds.size(), 2);
   EXPECT_TRUE(w.PrevUnitMenu->isEnabled() && w.EntireProjMenu->isEnabled());

@@ -73,7 +73,7 @@ TEST(IndentationRules, ColumnsOfCommonConstructs) {
     const char *name;
     QList<QByteArray> lines;
     std::vector<int> xs;
-    QList<QByteArray> declared;
+    QList<QByteArray> declared = {};
   };
   const Row rows[] = {
       {"declared routine",

@@ -69,7 +69,7 @@ QStringList RecordDocument(const QString &unit) {
 }  // namespace
 
 TEST(UnitListingDocument, ExampleUnitsMatchTheirRecords) {
-  for (const QString unit : {QStringLiteral("textutil.pas")}) {
+  for (const QString &unit : {QStringLiteral("textutil.pas")}) {
     const QStringList lines = RecordDocument(unit);
     const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
                          QFileInfo(unit).completeBaseName() + QStringLiteral(".txt");

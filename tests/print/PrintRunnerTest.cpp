@@ -134,7 +134,9 @@ TEST(PrintRunner, MissingEventsRaiseTheirMessages) {
       EXPECT_STREQ(e.what(), row.message);
     }
     EXPECT_EQ(!target.lines().isEmpty(), row.documentBegun) << row.missing;
-    if (row.documentBegun) EXPECT_EQ(target.lines().last(), "end") << "raised after the document ended";
+    if (row.documentBegun) {
+      EXPECT_EQ(target.lines().last(), "end") << "raised after the document ended";
+    }
   }
 }
 

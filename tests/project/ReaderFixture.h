@@ -17,7 +17,7 @@ class ReaderFixture : public ::testing::Test {
   scrivane::ProjectModel model;
   scrivane::FormatSettings settings;
   scrivane::RecordedMessages messages;
-  scrivane::ReaderContext ctx{model, settings, messages};
+  scrivane::ReaderContext ctx{model, settings, messages, false, {}};
 
   QString Path(const QString &relative) const { return dir.path() + "/" + relative; }
 
