@@ -1,9 +1,15 @@
 #include "app/CommandState.h"
 
+#include <algorithm>
+
 namespace scrivane {
 
 QString ImageStem(const QString &unitPath) {
-  const int dot = int(unitPath.indexOf(QLatin1Char('.')));
+  // The dot is looked for in the file name only: a dotted folder name must
+  // not cut the stem short (the image would never be found beside the unit).
+  const int nameStart = int(std::max(unitPath.lastIndexOf(QLatin1Char('/')),
+                                     unitPath.lastIndexOf(QLatin1Char('\\')))) + 1;
+  const int dot = int(unitPath.indexOf(QLatin1Char('.'), nameStart));
   return dot < 0 ? QString() : unitPath.left(dot + 1);
 }
 

@@ -13,6 +13,7 @@
 #include "project/ProjectModel.h"
 
 class QAction;
+class QPixmap;
 class QActionGroup;
 class QGroupBox;
 class QLabel;
@@ -159,6 +160,7 @@ class TDocForm : public QMainWindow {
   void Busy(bool on);
   void BuildPrintCommands();
   QString AskForPdfFile(const QString &documentTitle);
+  void SetFormImage(const QPixmap &picture);
 
   QString settingsPath_;
   ProjectModel model_;

@@ -1,7 +1,14 @@
 // The window's print, preview and printer commands: the work is done by
 // PrintCommands; here the window hands it the lists, the status line and the
 // file choices that only a window can make.
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QTabWidget>
 #include <QFileInfo>
 #include <QSignalBlocker>
 #include <QStandardPaths>
@@ -9,6 +16,8 @@
 #include "app/DocForm.h"
 #include "app/PrintCommands.h"
 #include "platform/Paths.h"
+#include "platform/Text1252.h"
+#include "project/Readers.h"
 #include "print/gui/PrinterHost.h"
 #include "widgets/PickList.h"
 
@@ -104,11 +113,89 @@ void TDocForm::PickList2DblClick() {
 }
 void TDocForm::PrinterSetup1Click() { printerHost_->PrinterSetup(this); }
 
-// Clipboard, form image and the Format dialog arrive with their own work.
-void TDocForm::CopyBtnClick() {}
-void TDocForm::CaptureBtnClick() {}
-void TDocForm::FormatBtnClick() {}
-void TDocForm::DeleteFormImage() {}
-void TDocForm::ShowFormImage() {}
+// The clipboard takes plain text of at most this many characters, as the
+// staging edit control it was designed around did.
+constexpr int kMaxClipboardText = 32 * 1024;
+
+void TDocForm::CopyBtnClick() {
+  QClipboard *clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  if (!projectFilesTabActive()) {
+    const QPixmap shown = FormImage->pixmap();
+    if (shown.height() > 10) clipboard->setImage(shown.toImage());
+    return;
+  }
+  CollectSelectedText(model_);
+  QStringList lines;
+  for (const QByteArray &line : model_.ListingLines) lines << Decode1252(line);
+  model_.ListingLines.clear();
+  const QString text = lines.join(QStringLiteral("\r\n"));
+  if (text.size() > kMaxClipboardText) {
+    messages().Information(QStringLiteral("The maximum allowable text is 32K.\n\rReduce the number of procedures selected."));
+    for (RoutineEntry &routine : model_.Routines) routine.selected = false;
+    RefreshLists();
+    UpdateCommands();
+    return;
+  }
+  clipboard->setText(text);
+}
+
+void TDocForm::CaptureBtnClick() {
+  QClipboard *clipboard = QGuiApplication::clipboard();
+  const QImage picture = clipboard->image();
+  if (!picture.isNull()) {
+    PageControl1->setCurrentWidget(TabSheet2);
+    SetFormImage(QPixmap::fromImage(picture));
+    const QString stem = ImageStem(model_.CurrentUnitPath);
+    if (!stem.isEmpty()) {
+      const QString name = stem.toLower() + QStringLiteral("bmp");
+      if (messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?")) &&
+          !picture.save(name, "BMP")) {
+        messages().Warning(QStringLiteral("Cannot write ") + name);
+      }
+    }
+  }
+  clipboard->clear();
+  UpdateCommands();
+}
+
+void TDocForm::DeleteFormImage() {
+  const QString stem = ImageStem(model_.CurrentUnitPath);
+  if (stem.isEmpty()) return;
+  const QString path = FindFileAnyCase(stem + QStringLiteral("bmp"));
+  if (path.isEmpty()) return;
+  if (!messages().AskYesNo(QStringLiteral("Do you want to delete ") + path + QStringLiteral("?"))) return;
+  if (!QFile::remove(path)) {
+    messages().Warning(QStringLiteral("Cannot delete ") + path);
+    return;
+  }
+  SetFormImage(QPixmap());
+}
+
+void TDocForm::ShowFormImage() {
+  SetFormImage(QPixmap());
+  const QString stem = ImageStem(model_.CurrentUnitPath);
+  // Only a unit with a form file beside it shows an image.
+  if (stem.isEmpty() || !FileExistsAnyCase(stem + QStringLiteral("dfm"))) return;
+  const QString bmp = FindFileAnyCase(stem + QStringLiteral("bmp"));
+  if (bmp.isEmpty()) return;
+  QPixmap picture;
+  if (picture.load(bmp)) SetFormImage(picture);
+}
+
+void TDocForm::SetFormImage(const QPixmap &picture) {
+  FormImage->setPixmap(picture);
+  if (picture.isNull()) {
+    FormImage->setFixedSize(640, 480);
+  } else {
+    FormImage->setFixedSize(picture.width() + 10, picture.height() + 10);
+  }
+}
+
+void TDocForm::FormatBtnClick() {
+  messages().Information(
+      QStringLiteral("The Format dialog is not part of this version yet. Format options are read from %1 when Scrivane starts.")
+          .arg(QDir::toNativeSeparators(settingsPath_)));
+}
 
 }  // namespace scrivane

@@ -113,10 +113,12 @@ TEST(CommandState, FollowsTheModelRowByRow) {
   }
 }
 
-TEST(CommandState, ImageStemEndsAtTheFirstDot) {
+TEST(CommandState, ImageStemEndsAtTheFirstDotOfTheFileName) {
   const std::pair<const char *, const char *> rows[] = {
       {"c:/proj/unit1.pas", "c:/proj/unit1."},
-      {"/home/a.b/unit1.pas", "/home/a."},  // a dotted folder: the stem ends inside it
+      {"c:\\proj\\unit1.pas", "c:\\proj\\unit1."},
+      {"/home/a.b/unit1.pas", "/home/a.b/unit1."},  // a dotted folder does not cut the stem
+      {"/home/a.b/unit1.old.pas", "/home/a.b/unit1."},
       {"/p/noext", ""},
       {"", ""},
   };
