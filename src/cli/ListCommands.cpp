@@ -1,32 +1,12 @@
 #include "cli/ListCommands.h"
 
+#include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
 #include "platform/Text1252.h"
-#include "platform/UserMessages.h"
 #include "project/Readers.h"
 
 namespace scrivane::cli {
 namespace {
-
-// What the window shows in message boxes goes to stderr and fails the run.
-class StreamMessages : public UserMessages {
- public:
-  explicit StreamMessages(QTextStream &err) : err_(err) {}
-  void Warning(const QString &text) override { Report(text); }
-  void Information(const QString &text) override { Report(text); }
-  bool AskYesNo(const QString &text) override {
-    Report(text);
-    return false;
-  }
-  bool reported = false;
-
- private:
-  void Report(const QString &text) {
-    err_ << text << Qt::endl;
-    reported = true;
-  }
-  QTextStream &err_;
-};
 
 struct OpenedFile {
   ProjectModel model;

@@ -2,36 +2,17 @@
 
 #include <QFileInfo>
 
+#include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
 #include "listing/UnitListing.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
-#include "platform/UserMessages.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "project/Readers.h"
 
 namespace scrivane::cli {
 namespace {
-
-class ErrorStreamMessages : public UserMessages {
- public:
-  explicit ErrorStreamMessages(QTextStream &err) : err_(err) {}
-  void Warning(const QString &text) override { Report(text); }
-  void Information(const QString &text) override { Report(text); }
-  bool AskYesNo(const QString &text) override {
-    Report(text);
-    return false;
-  }
-  bool reported = false;
-
- private:
-  void Report(const QString &text) {
-    err_ << text << Qt::endl;
-    reported = true;
-  }
-  QTextStream &err_;
-};
 
 // Index of the unit-list entry called name (with or without ".pas"), or -1.
 int FindUnit(const ProjectModel &model, const QString &name) {
@@ -60,7 +41,7 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   const FormatSettings settings = LoadFormatSettings(iniPath);
 
   ProjectModel model;
-  ErrorStreamMessages messages(err);
+  StreamMessages messages(err);
   ClearForOpen(model);
   ReaderContext ctx{model, settings, messages, options.includeUses, {}};
   OpenPath(ctx, options.file);
