@@ -86,6 +86,8 @@ FontSpec MakeFont(const QString &face, int size, int style, ColorRef color) {
   return font;
 }
 
+int FontSizeOrDefault(int points, int fallback) { return points >= 1 ? points : fallback; }
+
 const char *const kTitleKeys[8] = {"Title1", "Title2", "Title3", "Title4",
                                    "Title5", "Title6", "Title7", "Title8"};
 
@@ -140,11 +142,13 @@ void FormatSettings::LoadFromIni(const IniFile &ini) {
   };
 
   BName = ReadFace(ini, "BName", defaults.BName);
-  BSize = integer("Fonts", "BSize", defaults.BSize);
+  // A font of no size cannot be drawn: a size below one point, which only a
+  // hand-edited file can hold, reads as the default like any garbled value.
+  BSize = FontSizeOrDefault(integer("Fonts", "BSize", defaults.BSize), defaults.BSize);
   BStyle = integer("Fonts", "BStyle", defaults.BStyle);
   BColor = static_cast<ColorRef>(integer("Fonts", "BColor", static_cast<int>(defaults.BColor)));
   HName = ReadFace(ini, "HName", defaults.HName);
-  HSize = integer("Fonts", "HSize", defaults.HSize);
+  HSize = FontSizeOrDefault(integer("Fonts", "HSize", defaults.HSize), defaults.HSize);
   HStyle = integer("Fonts", "HStyle", defaults.HStyle);
   HColor = static_cast<ColorRef>(integer("Fonts", "HColor", static_cast<int>(defaults.HColor)));
   RStyle = integer("Fonts", "RStyle", defaults.RStyle);

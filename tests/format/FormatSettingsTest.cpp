@@ -58,14 +58,20 @@ TEST(FormatSettings, ChangedValuesSurviveSaveAndLoad) {
 }
 
 TEST(FormatSettings, IntegerTextsConvertOrFallBackToTheDefault) {
+  constexpr int kDefault = -12345;  // stands for "the key's default"
   struct Row { const char *text; int expected; } rows[] = {
       {"12", 12},   {"0x0C", 12}, {"0X0c", 12},   {"$C", 12},  {"$c", 12}, {"-3", -3},
-      {"twelve", 10}, {"", 10},   {"0x", 10},     {"$", 10},   {"12pt", 10}, {"$G", 10},
-      {"99999999999", 10}, {"0", 0},
+      {"twelve", kDefault}, {"", kDefault},   {"0x", kDefault},     {"$", kDefault},
+      {"12pt", kDefault}, {"$G", kDefault}, {"99999999999", kDefault}, {"0", 0},
   };
-  for (const Row &row : rows)
-    EXPECT_EQ(FromText(QByteArray("[Fonts]\nBSize=") + row.text + "\n").BSize, row.expected)
-        << row.text;
+  // Begins is read and written back as it stands, so it shows the bare rule;
+  // a font size must also be at least one point.
+  for (const Row &row : rows) {
+    const FormatSettings read =
+        FromText(QByteArray("[Switch]\nBegins=") + row.text + "\n[Fonts]\nBSize=" + row.text + "\n");
+    EXPECT_EQ(read.Begins, row.expected == kDefault ? 0 : row.expected) << row.text;
+    EXPECT_EQ(read.BSize, row.expected == kDefault || row.expected < 1 ? 10 : row.expected) << row.text;
+  }
   // A colour written in hexadecimal uses all 32 bits.
   EXPECT_EQ(FromText("[Fonts]\nBColor=$FFFFFFFF\nHColor=0xFF0000\n").BColor, 0xFFFFFFFFu);
   EXPECT_EQ(FromText("[Fonts]\nHColor=0xFF0000\n").HColor, 0xFF0000u);
