@@ -1,7 +1,10 @@
 // scrivane-print: the command-line face of Scrivane.
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <unistd.h>
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
@@ -11,6 +14,14 @@ int main(int argc, char **argv) {
   // Printing needs fonts, so a GUI application; it never opens a window, so
   // it needs no display either.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt warns on stderr without a runtime folder; scripts read stderr for
+  // our own messages only.
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/scrivane-runtime-" + QByteArray::number(getuid());
+    QDir().mkpath(QString::fromLocal8Bit(runtime));
+    QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+  }
   QGuiApplication app(argc, argv);
   using namespace scrivane::cli;
   QTextStream out(stdout);
