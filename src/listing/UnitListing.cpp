@@ -23,9 +23,13 @@ constexpr int kMaxNameChars = 128;
 constexpr int kLineNumberGap = 30;  // device units between a line number and the text margin
 constexpr double kMaxImageInches = 6.5;
 
+// Compared in lower case: by the time a line is drawn its first word may
+// have been upper-cased as a reserved word (or written capitalised in the
+// source), and its underline must still stop at the last letter.
 bool IsSectionLineStart(const QByteArray &word) {
-  return word == "interface" || word == "implementation" || word == "private" || word == "public" ||
-         word == "protected";
+  const QByteArray lower = word.toLower();
+  return lower == "interface" || lower == "implementation" || lower == "private" || lower == "public" ||
+         lower == "protected";
 }
 
 // The part after the last directory or drive separator.

@@ -306,3 +306,25 @@ TEST(UnitListing, RoutineHeadingsGoToTheIndex) {
   EXPECT_EQ(rig.model.IndexEntries,
             (QList<QByteArray>{"Go (TForm1)%procedure%main.pas%1%5", "Add%function%main.pas%1%9"}));
 }
+
+TEST(UnitListing, SectionKeywordUnderlineStopsAtItsLastLetterInAnyCase) {
+  struct Row {
+    int reserve;
+    QByteArray source;
+    QString drawn;
+  };
+  const Row rows[] = {{0, "interface", "interface"},
+                      {1, "interface", "INTERFACE"},
+                      {1, "private", "PRIVATE"},
+                      {0, "Implementation", "Implementation"},
+                      {2, "Public", "public"}};
+  for (const Row &row : rows) {
+    ListingRig rig;
+    rig.settings.Reserve = row.reserve;
+    rig.Start({row.source});
+    const auto texts = Texts(rig.Page(1));
+    ASSERT_EQ(texts.size(), 1u) << row.source.constData();
+    EXPECT_EQ(texts[0].text, row.drawn) << row.source.constData();
+    EXPECT_EQ(texts[0].style & StyleUnderline, StyleUnderline) << row.source.constData();
+  }
+}
