@@ -97,12 +97,14 @@ void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
     case CanvasMode::Display: {
       SyncPrinterFont();
       if (!text.isEmpty()) CheckFont();
-      // Each character goes where the printer puts it, whatever the screen
-      // font's own advances are.
+      // Each character goes where the printer puts it when it draws the
+      // whole string, whatever the screen font's own advances are.
       TextMeasurer &measurer = printer_.measurer();
+      long long advance64 = 0;
       for (qsizetype i = 0; i < text.size(); ++i) {
-        if (surface_) surface_->drawText(x, y, printerFont_, text.sliced(i, 1));
-        x += measurer.charWidth(printerFont_, static_cast<unsigned char>(text[i]));
+        const int charX = x + int((advance64 + 32) >> 6);
+        if (surface_) surface_->drawText(charX, y, printerFont_, text.sliced(i, 1));
+        advance64 += measurer.charAdvance64(printerFont_, static_cast<unsigned char>(text[i]));
       }
       if (Font.pointSize <= 0) throw PreviewException(kDisplayFontCorrupted);
       break;

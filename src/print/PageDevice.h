@@ -43,7 +43,10 @@ struct BrushSpec {
 
 // Measures 8-bit (Windows-1252) text as the printer would. Implementations
 // cache per-character advances per font: the fonts we use have no kerning,
-// so a string's advance is the sum of its characters' advances.
+// so a string's advance is the sum of its characters' advances. Advances
+// may be fractional (Qt lays out unhinted text in 1/64 pixel), so the width
+// of a string is its summed advance rounded once, not a sum of rounded
+// character widths, which drifts from where the glyphs land.
 class TextMeasurer {
  public:
   virtual ~TextMeasurer() = default;
@@ -54,6 +57,10 @@ class TextMeasurer {
   // Advance of every character of text, for display mode, which places each
   // character where the printer puts it.
   virtual int charWidth(const FontSpec &font, unsigned char c) = 0;
+  // Advance of one character in 1/64 pixel, for placing the characters of a
+  // string one by one where the printer's layout of the whole string puts
+  // them: character i starts at round(sum of the advances before it / 64).
+  virtual int charAdvance64(const FontSpec &font, unsigned char c) { return charWidth(font, c) * 64; }
 };
 
 // The printer as the canvas sees it.

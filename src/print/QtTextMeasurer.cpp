@@ -1,6 +1,7 @@
 #include "print/QtTextMeasurer.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QStringDecoder>
 #include <cmath>
 
@@ -40,17 +41,32 @@ QString DecodeCp1252(QByteArrayView text) {
   return result;
 }
 
+// Advances are kept in 1/64 pixel, the unit Qt lays text out in: QPainter
+// places the glyphs of a string at the running sum of these unrounded
+// advances, so summing whole-pixel widths instead would drift from the drawn
+// text by up to a character's width on a long line.
 struct QtTextMeasurer::Entry {
   QFont font;
   QFontMetrics metrics;
-  std::array<int, 256> advance;
+  QFontMetricsF exact;
+  std::array<int, 256> advance64;
   int height;
   int ascent;
   explicit Entry(const QFont &font, QPaintDevice *device)
-      : font(font), metrics(font, device), height(metrics.height()), ascent(metrics.ascent()) {
-    advance.fill(-1);
+      : font(font), metrics(font, device), exact(font, device), height(metrics.height()),
+        ascent(metrics.ascent()) {
+    advance64.fill(-1);
+  }
+  int Advance64(unsigned char c) {
+    int &advance = advance64[c];
+    if (advance < 0) advance = int(std::lround(exact.horizontalAdvance(Cp1252ToUnicode(c)) * 64.0));
+    return advance;
   }
 };
+
+namespace {
+int RoundFrom64(long long value) { return int((value + 32) >> 6); }
+}  // namespace
 
 QtTextMeasurer::QtTextMeasurer(int dotsPerInch)
     : dotsPerInch_(dotsPerInch > 0 ? dotsPerInch : 600), device_(1, 1, QImage::Format_RGB32) {
@@ -87,22 +103,18 @@ QtTextMeasurer::Entry &QtTextMeasurer::entryFor(const FontSpec &font) {
 }
 
 int QtTextMeasurer::charWidth(const FontSpec &font, unsigned char c) {
-  Entry &entry = entryFor(font);
-  int &advance = entry.advance[c];
-  if (advance < 0) advance = entry.metrics.horizontalAdvance(Cp1252ToUnicode(c));
-  return advance;
+  return RoundFrom64(entryFor(font).Advance64(c));
+}
+
+int QtTextMeasurer::charAdvance64(const FontSpec &font, unsigned char c) {
+  return entryFor(font).Advance64(c);
 }
 
 int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
   Entry &entry = entryFor(font);
-  int width = 0;
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    int &advance = entry.advance[c];
-    if (advance < 0) advance = entry.metrics.horizontalAdvance(Cp1252ToUnicode(c));
-    width += advance;
-  }
-  return width;
+  long long width64 = 0;
+  for (char ch : text) width64 += entry.Advance64(static_cast<unsigned char>(ch));
+  return RoundFrom64(width64);
 }
 
 int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) { return entryFor(font).height; }

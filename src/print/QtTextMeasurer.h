@@ -20,6 +20,7 @@ class QtTextMeasurer : public TextMeasurer {
   int textWidth(const FontSpec &font, QByteArrayView text) override;
   int textHeight(const FontSpec &font, QByteArrayView text) override;
   int charWidth(const FontSpec &font, unsigned char c) override;
+  int charAdvance64(const FontSpec &font, unsigned char c) override;
   int ascent(const FontSpec &font);
 
   int dotsPerInch() const { return dotsPerInch_; }

@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cmath>
 
 #include "TestDocument.h"
 #include "format/FormatSettings.h"
@@ -136,4 +137,75 @@ TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
   display.SetDisplayMode(&surface);
   measure.SetMeasureMode();
   EXPECT_EQ(ComputePageGeometry(display, FormatSettings{}), ComputePageGeometry(measure, FormatSettings{}));
+}
+
+// A whole line drawn with one TextOut: every word must start where the
+// measurer puts it (the width of the text before it), in every style and in a
+// fixed-pitch face, or text placed after a measured string overlaps or gaps.
+TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
+  const QByteArray line =
+      "procedure TMainForm.WriteAllTheWords(Sender: TObject; var Count: Integer); "
+      "begin Result := Count * 1000 + Width div 7; end;";
+  const FontSpec fonts[] = {
+      {QStringLiteral("Arial"), 9, 0, 0},           {QStringLiteral("Arial"), 10, StyleBold, 0},
+      {QStringLiteral("Arial"), 12, StyleItalic, 0}, {QStringLiteral("Arial"), 9, StyleBold | StyleItalic, 0},
+      {QStringLiteral("Courier New"), 8, 0, 0},      {QStringLiteral("Times New Roman"), 9, StyleBold, 0},
+  };
+  QTemporaryDir dir;
+  const QString path = dir.filePath("line.pdf");
+  PrintEvents events;
+  events.OnBeginPrint = [](PageInfoPtr &info) { info = std::make_unique<TPageInfo>(); };
+  events.OnPrintPage = [&](TPageInfo &info, TSpecialCanvas &canvas) {
+    for (int i = 0; i < int(std::size(fonts)); ++i) {
+      canvas.SetFont(fonts[i]);
+      canvas.TextOut(120, 300 + 400 * i, line);
+    }
+    info.LastPage = true;
+  };
+  events.OnEndPrint = [](PageInfoPtr &info) { info.reset(); };
+  PdfPrintTarget target(path, PaperSize::A4);
+  ASSERT_EQ(RunPrint(events, target, PageRange{}).PagesPrinted, 1);
+
+  const auto pages = WordsByPage(path);
+  ASSERT_EQ(pages.size(), 1);
+  QtTextMeasurer &measurer = static_cast<PdfDevice &>(target.device()).qtMeasurer();
+  for (int i = 0; i < int(std::size(fonts)); ++i) {
+    const double lineTop = (300 + 400 * i) * 72.0 / 600;
+    QList<Word> words;
+    for (const Word &word : pages[0])
+      if (std::abs(word.yMin - lineTop) < 2.0) words.append(word);
+    ASSERT_GT(words.size(), 10) << "font " << i;
+    qsizetype from = 0;
+    for (const Word &word : words) {
+      const qsizetype at = line.indexOf(word.text.toLatin1(), from);
+      ASSERT_GE(at, 0) << word.text.toStdString();
+      from = at + word.text.size();
+      const int expected = 120 + measurer.textWidth(fonts[i], line.left(at));
+      // One device pixel is 0.12 pt.
+      EXPECT_NEAR(word.xMin * 600 / 72, expected, 1.0)
+          << fonts[i].face.toStdString() << " style " << fonts[i].style << " word '"
+          << word.text.toStdString() << "'";
+    }
+  }
+}
+
+// In the preview every character is drawn alone; it goes where the printer
+// draws it as part of the whole string.
+TEST(PdfPrint, DisplayModePlacesCharactersWhereThePrinterDrawsTheString) {
+  PdfDevice device(PaperSize::A4);
+  RecordingSurface surface;
+  TSpecialCanvas canvas(device);
+  canvas.SetDisplayMode(&surface);
+  const QByteArray text = "Count := Count * 1000 + Width div 7; { a comment }";
+  for (const FontSpec &font : {FontSpec{QStringLiteral("Courier New"), 10, 0, 0},
+                               FontSpec{QStringLiteral("Arial"), 9, StyleBold, 0}}) {
+    surface.lines.clear();
+    canvas.SetFont(font);
+    canvas.TextOut(100, 50, text);
+    ASSERT_EQ(surface.lines.size(), text.size());
+    for (int i = 0; i < text.size(); ++i) {
+      const int x = surface.lines[i].section(' ', 1, 1).toInt();
+      EXPECT_EQ(x, 100 + canvas.TextWidth(text.left(i))) << font.face.toStdString() << " character " << i;
+    }
+  }
 }
