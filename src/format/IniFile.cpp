@@ -20,7 +20,7 @@ QByteArray ValueOfLine(const QByteArray &text) {
 }  // namespace
 
 bool IniFile::Load(const QString &path, QString *error) {
-  sections_.clear();
+  Parse(QByteArray());
   QFile file(path);
   if (!file.exists()) return true;
   if (!file.open(QIODevice::ReadOnly)) {
@@ -35,12 +35,15 @@ void IniFile::Parse(const QByteArray &bytes) {
   sections_.clear();
   sections_.append(Section{});  // lines before the first section header
 
+  // Some editors save a UTF-8 mark at the start; left in the first line it
+  // would hide the first section header and with it every key below.
+  byteOrderMark_ = bytes.startsWith("\xEF\xBB\xBF") ? bytes.left(3) : QByteArray();
+  qsizetype start = byteOrderMark_.size();
   const qsizetype firstBreak = bytes.indexOf('\n');
-  if (firstBreak >= 0)
-    lineEnd_ = (firstBreak > 0 && bytes[firstBreak - 1] == '\r') ? QByteArrayLiteral("\r\n")
-                                                                 : QByteArrayLiteral("\n");
+  lineEnd_ = (firstBreak >= 0 && (firstBreak == 0 || bytes[firstBreak - 1] != '\r'))
+                 ? QByteArrayLiteral("\n")
+                 : QByteArrayLiteral("\r\n");
 
-  qsizetype start = 0;
   while (start < bytes.size()) {
     qsizetype end = bytes.indexOf('\n', start);
     if (end < 0) end = bytes.size();
@@ -140,7 +143,7 @@ void IniFile::SetValue(const QByteArray &section, const QByteArray &key, const Q
 }
 
 QByteArray IniFile::ToBytes() const {
-  QByteArray out;
+  QByteArray out = byteOrderMark_;
   for (const Section &section : sections_) {
     if (!section.header.isNull()) out += section.header + lineEnd_;
     for (const Line &line : section.lines) out += line.text + lineEnd_;

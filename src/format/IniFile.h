@@ -56,6 +56,7 @@ class IniFile {
 
   QList<Section> sections_;
   QByteArray lineEnd_ = QByteArrayLiteral("\r\n");
+  QByteArray byteOrderMark_;  // a UTF-8 mark an editor put first, written back as it was
 };
 
 }  // namespace scrivane

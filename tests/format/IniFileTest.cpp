@@ -101,3 +101,30 @@ TEST(IniFile, WriteFailureNamesTheFullPathAndLeavesNoFile) {
   }
   EXPECT_EQ(ReadAll(dir.filePath("blocker")), QByteArray());
 }
+
+// Files edited by hand come in every shape: a UTF-8 mark before the first
+// header, no line end after the last line, lone LF or CR LF ends, keys before
+// any section (which belong to no section), blank-padded headers.
+TEST(IniFile, OddlyShapedFilesReadAsTheirSectionsSay) {
+  struct Row {
+    const char *what;
+    QByteArray bytes;
+  } rows[] = {
+      {"utf-8 mark", "\xEF\xBB\xBF[Fonts]\r\nBSize=12\r\n"},
+      {"no final line end", "[Fonts]\r\nBSize=12"},
+      {"lf only", "[Fonts]\nBSize=12\n"},
+      {"keys before any section", "BSize=99\nHSize=9\n[Fonts]\nBSize=12\n"},
+      {"padded header", "  [ Fonts ]  \r\n\tBSize\t=\t12\t\r\n"},
+  };
+  for (const Row &row : rows) {
+    IniFile ini;
+    ini.Parse(row.bytes);
+    EXPECT_EQ(ini.Value("Fonts", "BSize"), "12") << row.what;
+    EXPECT_FALSE(ini.Contains("Fonts", "HSize")) << row.what;
+    // Unchanged, the file is written back byte for byte except for a final
+    // line end.
+    QByteArray expected = row.bytes;
+    if (!expected.endsWith('\n')) expected += "\r\n";
+    EXPECT_EQ(ini.ToBytes(), expected) << row.what;
+  }
+}
