@@ -32,16 +32,26 @@ double Nearest(std::span<const double> column, int index) {
                                          column.size() - 1)];
 }
 
-// Decimal, or hexadecimal after "$" (up to 32 bits, which wrap as Delphi's
-// conversion does); anything else fails.
+// Decimal, or hexadecimal after "$" with an optional sign before it ("-$C"
+// is -12), as Delphi's conversion reads them: leading zeros do not count
+// and 32 bits wrap ("$FFFFFFFF" is -1); anything else fails.
 bool ConvertInteger(const QByteArray &text, std::int32_t *value) {
-  if (text.startsWith('$')) {
-    const QByteArray digits = text.mid(1);
-    if (digits.isEmpty() || digits.size() > 8) return false;
+  const bool negative = text.startsWith('-');
+  const qsizetype signLength = negative || text.startsWith('+') ? 1 : 0;
+  if (text.mid(signLength).startsWith('$')) {
+    QByteArray digits = text.mid(signLength + 1);
+    const bool allHex = std::all_of(digits.begin(), digits.end(), [](char c) {
+      return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+    if (digits.isEmpty() || !allHex) return false;
+    qsizetype zeros = 0;
+    while (zeros + 1 < digits.size() && digits[zeros] == '0') ++zeros;
+    digits.remove(0, zeros);
+    if (digits.size() > 8) return false;
     bool ok = false;
     const unsigned number = digits.toUInt(&ok, 16);
-    if (!ok || digits.startsWith('+') || digits.startsWith('-')) return false;
-    *value = static_cast<std::int32_t>(number);
+    if (!ok) return false;
+    *value = static_cast<std::int32_t>(negative ? 0u - number : number);
     return true;
   }
   bool ok = false;

@@ -63,6 +63,10 @@ TEST(FormatSettings, IntegerTextsConvertOrFallBackToTheDefault) {
       {"12", 12},   {"0x0C", 12}, {"0X0c", 12},   {"$C", 12},  {"$c", 12}, {"-3", -3},
       {"twelve", kDefault}, {"", kDefault},   {"0x", kDefault},     {"$", kDefault},
       {"12pt", kDefault}, {"$G", kDefault}, {"99999999999", kDefault}, {"0", 0},
+      // A sign may stand before "$", leading zeros do not count towards the
+      // eight digits, and blanks inside are no digits.
+      {"-$C", -12}, {"+$c", 12}, {"$000000000C", 12}, {"0x00000000010", 16},
+      {"$ C", kDefault}, {"$123456789", kDefault}, {"$-C", kDefault}, {"--$C", kDefault},
   };
   // Begins is read and written back as it stands, so it shows the bare rule;
   // a font size must also be at least one point.
