@@ -197,7 +197,7 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
     ~Restore() { painter.restore(); }
   } restore{painter};
 
-  if (GridVisible) DrawGrid(canvas);
+  if (GridVisible) DrawGrid(canvas, painter, boxSize);
   painter.setClipRect(QRect(QPoint(canvas.OffsetX, canvas.OffsetY),
                             QPoint(canvas.PrintableRight - 1, canvas.PrintableBottom - 1)));
 
@@ -219,27 +219,28 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   if (n > HighestPage) HighestPage = n;
 }
 
-void TPreviewForm::DrawGrid(TSpecialCanvas &canvas) {
-  const PenSpec saved = canvas.Pen;
-  canvas.Pen.color = options_.GridColor;
-  canvas.Pen.width = options_.GridWidth;
+void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {
   DeviceMetrics metrics;
   metrics.PageWidth = canvas.PageWidth;
   metrics.PageHeight = canvas.PageHeight;
   metrics.PixelsPerInchX = canvas.PixelsPerInchX;
   metrics.PixelsPerInchY = canvas.PixelsPerInchY;
   const GridLines lines = ComputeGridLines(metrics, options_.Measure);
-  for (int x : lines.X) {
-    canvas.MoveTo(x, 0);
-    canvas.LineTo(x, canvas.PageHeight);
-  }
-  for (int y : lines.Y) {
-    canvas.MoveTo(0, y);
-    canvas.LineTo(canvas.PageWidth, y);
-  }
+  // A pen one printer pixel wide is an eighth of a screen pixel at 100 %,
+  // which leaves the grid all but invisible: the lines are drawn at least
+  // one screen pixel wide, as the screen always showed them.
+  const double screenPerPrinter =
+      canvas.PageWidth > 0 ? double(boxSize.width()) / double(canvas.PageWidth) : 1.0;
+  QPen pen(ColorFromRef(options_.GridColor));
+  pen.setCosmetic(true);
+  pen.setWidth(std::max(1, int(std::lround(options_.GridWidth * screenPerPrinter))));
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(pen);
+  for (int x : lines.X) painter.drawLine(x, 0, x, canvas.PageHeight);
+  for (int y : lines.Y) painter.drawLine(0, y, canvas.PageWidth, y);
+  painter.restore();
   gridLinesDrawn_ = int(lines.X.size());
-  canvas.Pen.color = saved.color;
-  canvas.Pen.width = saved.width;
 }
 
 QImage TPreviewForm::RenderBox(int box) {

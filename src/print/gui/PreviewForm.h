@@ -159,7 +159,7 @@ class TPreviewForm : public QDialog {
   void BuildControls();
   void ApplyLayout();
   void LayoutTwoPages();
-  void DrawGrid(TSpecialCanvas &canvas);
+  void DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize);
   void SetStatus(int panel, const QString &text);
   void RequirePageEvent() const;
   void PaintBox(int box, QPainter &painter, const QSize &size);
