@@ -262,6 +262,23 @@ TEST(PreviewForm, GridButtonDrawsTheGridInTheChosenUnit) {
   EXPECT_NE(plain, gridded);
 }
 
+TEST(PreviewForm, GridLinesAreAtLeastOneScreenPixelWideAtFullPage) {
+  Preview preview(1);
+  preview.form->GridBtnClick();
+  const QImage image = preview.form->RenderBox(1);
+  // The first vertical line lies one inch in; its screen column must show
+  // the grid colour down the sheet, not a faint trace of it.
+  const int lineX = int(600.0 * image.width() / 5100.0);
+  int gridPixels = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = std::max(0, lineX - 1); x <= std::min(image.width() - 1, lineX + 1); ++x)
+      if (image.pixel(x, y) == qRgb(0xC0, 0xC0, 0xC0)) {
+        ++gridPixels;
+        break;
+      }
+  EXPECT_GT(gridPixels, image.height() * 3 / 4);
+}
+
 TEST(PreviewForm, IndexButtonRunsEveryPageAndComesBack) {
   PreviewOptions options;
   options.IndexAvailable = true;
@@ -337,6 +354,30 @@ TEST(PreviewForm, GotoPageDialogAsksForPagesOneTo999) {
   preview.form->GotoItem->trigger();
   EXPECT_EQ(preview.form->CurrentPage, 3);
   EXPECT_EQ(preview.form->FinalPage, 3);
+}
+
+TEST(PreviewForm, GotoPageDialogTakesATypedPageNumber) {
+  Preview preview(5);
+  preview.form->GoToPage(-1);
+  QTimer::singleShot(0, [] {
+    auto *dialog = qobject_cast<TGoPageForm *>(QApplication::activeModalWidget());
+    if (!dialog) {
+      ADD_FAILURE() << "no go-to-page dialog";
+      return;
+    }
+    // Keys go where the dialog's focus is, as they would for a user.
+    QWidget *typedInto = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+    QKeyEvent digit(QEvent::KeyPress, Qt::Key_3, Qt::NoModifier, QStringLiteral("3"));
+    QApplication::sendEvent(typedInto, &digit);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(typedInto, &enter);
+    if (dialog->isVisible()) {
+      ADD_FAILURE() << "Return did not answer the dialog";
+      dialog->reject();
+    }
+  });
+  preview.form->GotoItem->trigger();
+  EXPECT_EQ(preview.form->CurrentPage, 3);
 }
 
 TEST(PreviewForm, KeysBeyondTheMenus) {

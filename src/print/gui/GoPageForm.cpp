@@ -36,11 +36,17 @@ TGoPageForm::TGoPageForm(QWidget *parent) : QDialog(parent) {
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(bevel);
   layout->addLayout(buttons);
-  OKBtn->setFocus();
+  // The number takes the keys, so a page can be typed at once; Return
+  // still answers OK, the default button.
+  PageNum->setFocus();
 }
 
 int TGoPageForm::Page() const { return PageNum->value(); }
 
-void TGoPageForm::SetPage(int page) { PageNum->setValue(page); }
+void TGoPageForm::SetPage(int page) {
+  PageNum->setValue(page);
+  // Typing replaces the page shown instead of adding digits to it.
+  PageNum->selectAll();
+}
 
 }  // namespace scrivane
