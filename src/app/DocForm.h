@@ -160,6 +160,7 @@ class TDocForm : public QMainWindow {
   void Busy(bool on);
   void BuildPrintCommands();
   QString AskForPdfFile(const QString &documentTitle);
+  void ForgetLastPdfFile();
   void SetFormImage(const QPixmap &picture);
 
   QString settingsPath_;

@@ -92,15 +92,34 @@ QString TDocForm::AskForPdfFile(const QString &documentTitle) {
                                       QStringLiteral("PDF files (*.pdf)"));
 }
 
-void TDocForm::PrintUnitMenuClick() { commands_->PrintUnitMenuClick(); }
+// The PDF file named in the print dialog of an earlier print belongs to that
+// print: a print without the dialog asks for its own file instead of writing
+// over it.
+void TDocForm::ForgetLastPdfFile() {
+  if (!printerHost_->HasPrinters()) printerHost_->printer().setOutputFileName(QString());
+}
+
+void TDocForm::PrintUnitMenuClick() {
+  ForgetLastPdfFile();
+  commands_->PrintUnitMenuClick();
+}
 void TDocForm::EntireProjMenuClick() {
   commands_->EntireProjMenuClick();
   projectPdfFolder_.clear();
   if (!printerHost_->HasPrinters()) printerHost_->printer().setOutputFileName(QString());
 }
-void TDocForm::PrintProcMenuClick() { commands_->PrintProcMenuClick(); }
-void TDocForm::PrintProjMenuClick() { commands_->PrintProjMenuClick(); }
-void TDocForm::PrintIndexCreatedClick() { commands_->PrintIndexCreatedClick(); }
+void TDocForm::PrintProcMenuClick() {
+  ForgetLastPdfFile();
+  commands_->PrintProcMenuClick();
+}
+void TDocForm::PrintProjMenuClick() {
+  ForgetLastPdfFile();
+  commands_->PrintProjMenuClick();
+}
+void TDocForm::PrintIndexCreatedClick() {
+  ForgetLastPdfFile();
+  commands_->PrintIndexCreatedClick();
+}
 void TDocForm::PrevUnitMenuClick() { commands_->PrevUnitMenuClick(); }
 void TDocForm::PrevProcMenuClick() { commands_->PrevProcMenuClick(); }
 void TDocForm::PrevProjMenuClick() { commands_->PrevProjMenuClick(); }

@@ -71,6 +71,32 @@ TEST(DocFormPrint, PrintMenuAsksForAPdfFileWithoutAPrinterAndPrintsTheUnit) {
   EXPECT_TRUE(f.window->printCommands().Flags.IndexRequested);
 }
 
+TEST(DocFormPrint, PrintMenuDoesNotWriteOverThePdfChosenForAnEarlierPrint) {
+  WindowFixture f;
+  if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
+  const QString earlier = f.dir.path() + QStringLiteral("/earlier.pdf");
+  {
+    QFile file(earlier);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+  }
+  // As the print dialog of a print from the preview leaves it.
+  f.window->printerHost().printer().setOutputFileName(earlier);
+  f.ClickUnit(QStringLiteral("reports.pas"));
+  const QString pdf = f.dir.path() + QStringLiteral("/reports.pdf");
+  int asked = 0;
+  f.window->printerHost().ChooseOutputFile = [&](const QString &) {
+    ++asked;
+    return pdf;
+  };
+  f.window->PrintUnitMenuClick();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(QFile::exists(pdf));
+  QFile file(earlier);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("kept"));
+}
+
 TEST(DocFormPrint, AnsweringNoFileNamePrintsNothingAndSaysSo) {
   WindowFixture f;
   if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
