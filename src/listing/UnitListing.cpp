@@ -289,7 +289,12 @@ void UnitListingPageRun::LayOutLine(const QByteArray &text) {
   if (settings_.Blocks == 1) DrawBlockMarks(canvas_, s_.layout, s_.CurrentY, g_.LineStep, g_.IndentWidth);
   if (s_.layout.LineX == 0) s_.layout.LineX = g_.LeftX;
   if (s_.layout.NextLineX == 0) s_.layout.NextLineX = s_.layout.LineX;
-  lineX_ = s_.layout.LineX;
+  // Nesting deeper than the page is wide would start rows at or past the
+  // right limit, where no word fits: rows then start no further right than
+  // three quarters across the text width (the indentation kept for the
+  // following lines is unchanged).
+  const int rightmostStart = std::max(g_.LeftX, g_.RightX - (g_.RightX - g_.LeftX) / 4);
+  lineX_ = std::min(s_.layout.LineX, rightmostStart);
   s_.DrawX = lineX_;
 
   const int pageHeight = canvas_.PageHeight;
@@ -368,7 +373,7 @@ void UnitListingPageRun::DrawWholeOrBroken(const QByteArray &word) {
   for (;;) {
     const int available = g_.RightX - s_.DrawX;
     const int restWidth = canvas_.TextWidth(rest);
-    if (restWidth <= available) {
+    if (restWidth <= available || rest.isEmpty()) {
       canvas_.TextOut(s_.DrawX, s_.CurrentY, rest + ' ');
       s_.DrawX += canvas_.TextWidth(rest + ' ');
       return;

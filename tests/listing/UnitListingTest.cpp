@@ -328,3 +328,27 @@ TEST(UnitListing, SectionKeywordUnderlineStopsAtItsLastLetterInAnyCase) {
     EXPECT_EQ(texts[0].style & StyleUnderline, StyleUnderline) << row.source.constData();
   }
 }
+
+TEST(UnitListing, NestingDeeperThanThePageIsWideStaysOnThePaper) {
+  QList<QByteArray> lines = {"implementation", "procedure A;"};
+  constexpr int kLevels = 80;
+  for (int k = 0; k < kLevels; ++k) lines << "begin";
+  lines << "x := Compute ( 1, 2 );";
+  for (int k = 0; k < kLevels; ++k) lines << "end;";
+  ListingRig rig;
+  rig.Start(lines);
+  const PageGeometry g = rig.Geometry();
+  int pages = 0;
+  QStringList all;
+  do all << rig.Page(++pages);
+  while (!rig.Info().LastPage && pages < 100);
+  EXPECT_TRUE(rig.Info().LastPage);
+  for (const TextRecord &t : Texts(all)) {
+    EXPECT_LT(t.x, g.RightX) << t.text.toStdString();
+    EXPECT_LT(t.y, 6600) << t.text.toStdString();
+  }
+  // The deep statement keeps its words together on one row.
+  int statementRows = 0;
+  for (const TextRecord &t : Texts(all)) statementRows += t.text == QStringLiteral("x ");
+  EXPECT_EQ(statementRows, 1);
+}
