@@ -29,10 +29,15 @@ QString UnitNameOnProjectLine(const QByteArray &lowerLine) {
   const qsizetype extension = lowerLine.indexOf(".pas");
   if (extension < 0) return QString();
   // The quote before the name: a quote further on (in a trailing comment)
-  // would leave nothing between it and ".pas".
-  const qsizetype quote = lowerLine.lastIndexOf('\'', extension);
+  // would leave nothing between it and ".pas". A doubled quote inside the
+  // name ('it''s.pas') is a quote of the name, not the one that opens it.
+  qsizetype quote = lowerLine.lastIndexOf('\'', extension);
+  while (quote > 0 && lowerLine[quote - 1] == '\'')
+    quote = quote >= 2 ? lowerLine.lastIndexOf('\'', quote - 2) : -1;
   const qsizetype start = quote + 1;
-  return Decode1252(Trimmed(QByteArrayView(lowerLine).sliced(start, extension + 4 - start)).toByteArray());
+  QByteArray name = Trimmed(QByteArrayView(lowerLine).sliced(start, extension + 4 - start)).toByteArray();
+  if (quote >= 0) name.replace("''", "'");
+  return Decode1252(name);
 }
 
 }  // namespace
@@ -49,7 +54,9 @@ void ClearForOpen(ProjectModel &model) {
 }
 
 void OpenPath(ReaderContext &ctx, const QString &path) {
-  const QString lower = path.toLower();
+  // Only the file's own name says what it is: a folder such as "src.pascal"
+  // must not send a project file to the unit reader as well.
+  const QString lower = FileNamePart(path).toLower();
   if (lower.contains(QStringLiteral(".dpr"))) ParseDpr(ctx, path);
   if (lower.contains(QStringLiteral(".pas"))) ParsePas(ctx, path);
   if (lower.contains(QStringLiteral(".dfm")) && ctx.parseDfm) ctx.parseDfm(ctx, path);

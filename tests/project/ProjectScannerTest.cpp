@@ -90,6 +90,29 @@ TEST_F(ProjectScanner, EntryFileInfoFindsFilesOutsideTheProjectFolder) {
   EXPECT_FALSE(UnitEntryFileInfo(model, 0).exists());
 }
 
+TEST_F(ProjectScanner, DoubledQuoteInsideAQuotedUnitNameIsPartOfTheName) {
+  const struct {
+    const char *line, *name;
+  } rows[] = {
+      {"  Quote in 'It''s.pas',", "it's.pas"},
+      {"  Lead in '''Lead.pas',", "'lead.pas"},
+      {"  Two in 'a''b''c.pas' { 'x' },", "a'b'c.pas"},
+      {"  Unit1 in 'Unit1.pas' {Form1},", "unit1.pas"},
+  };
+  for (const auto &row : rows) {
+    Open(Write("Q/q.dpr", QByteArray("uses\n") + row.line + "\nbegin end.\n"));
+    EXPECT_EQ(UnitNames(), QStringList{row.name}) << row.line;
+  }
+}
+
+TEST_F(ProjectScanner, FolderNamedLikeAUnitDoesNotSendAProjectToTheUnitReader) {
+  Write("src.pascal/Unit1.pas", "unit Unit1;\n");
+  Open(Write("src.pascal/App.dpr", "uses\n  Unit1 in 'Unit1.pas';\nbegin end.\n"));
+  EXPECT_TRUE(model.ProjectLoaded);
+  EXPECT_EQ(UnitNames(), QStringList{"unit1.pas"});
+  EXPECT_TRUE(model.CurrentUnitPath.isEmpty());
+}
+
 TEST_F(ProjectScanner, FileNamesWithoutAKnownExtensionOpenNothing) {
   Open(Write("notes.txt", "uses x in 'x.pas';"));
   EXPECT_TRUE(model.Units.isEmpty());
