@@ -175,11 +175,23 @@ EntryKind KindOf(HeaderWord word) {
   }
 }
 
+// Drops a comment that follows a header. In a normalised line a comment
+// opener stands as a word of its own; a brace or "(*" inside a string
+// ('{', '(*.*)', 'a{b') belongs to the header's default value and stays.
 QByteArray CutBeforeComment(QByteArray h) {
-  qsizetype cut = h.indexOf('{');
-  const qsizetype parenStar = h.indexOf("(*");
-  if (parenStar >= 0 && (cut < 0 || parenStar < cut)) cut = parenStar;
-  if (cut >= 0) h.truncate(cut);
+  bool inQuote = false;
+  qsizetype start = 0;
+  while (start <= h.size()) {
+    qsizetype end = h.indexOf(' ', start);
+    if (end < 0) end = h.size();
+    const QByteArrayView word = QByteArrayView(h).sliced(start, end - start);
+    if (word == "'") inQuote = !inQuote;
+    else if (!inQuote && (word == "{" || word == "(*")) {
+      h.truncate(start);
+      break;
+    }
+    start = end + 1;
+  }
   return h;
 }
 

@@ -158,6 +158,26 @@ TEST_F(UnitScanner, SelectionTextRunsToTheLastEndAndTakesLocalRoutines) {
   EXPECT_EQ(model.ListingLines.size(), 3);
 }
 
+TEST_F(UnitScanner, BraceOrParenStarInsideAStringDefaultDoesNotCutTheHeader) {
+  LoadLines("unit u;\ninterface\n"
+            "function Helper(const S: string = '{'): Boolean;\n"
+            "function Mask(const S: string = '(*.*)'): Boolean;\n"
+            "procedure Wrap(const S: string = 'a{b');\n"
+            "procedure Noted;\n"
+            "implementation\n"
+            "function Helper(const S: string = '{'): Boolean;\nbegin end;\n"
+            "function Mask(const S: string = '(*.*)'): Boolean;\nbegin end;\n"
+            "procedure Wrap(const S: string = 'a{b'); { wraps }\nbegin end;\n"
+            "procedure Noted; { a note }\nbegin end;\n"
+            "end.\n");
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
+                                "function helper ( const s : string = '{' ) : boolean;",
+                                "function mask ( const s : string = ' (*.*) ' ) : boolean;",
+                                "procedure noted;",
+                                "procedure wrap ( const s : string = ' a { b ' );",
+                            }));
+}
+
 TEST_F(UnitScanner, LowerOptionLowersEveryLine) {
   settings.Lower = 1;
   const auto lines = LoadLines("Unit U;\nBEGIN X END;");
