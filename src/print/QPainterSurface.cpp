@@ -1,5 +1,7 @@
 #include "print/QPainterSurface.h"
 
+#include <cmath>
+
 namespace scrivane {
 
 QColor ColorFromRef(ColorRef color) {
@@ -29,6 +31,11 @@ void QPainterSurface::applyPen(const PenSpec &pen) {
   QColor color = pen.mode == PenMode::Black ? QColor(Qt::black) : ColorFromRef(pen.color);
   QPen qpen(color);
   qpen.setWidth(std::max(1, pen.width));
+  // A line is at least one pixel of the device it lands on, as on GDI: the
+  // preview maps eight or more printer pixels onto one screen pixel, where a
+  // one-pixel rule or block bracket would fade to nothing.
+  const qreal deviceScale = std::abs(painter_.combinedTransform().m11());
+  if (deviceScale > 0 && qpen.widthF() * deviceScale < 1.0) qpen.setWidth(0);
   qpen.setCapStyle(Qt::FlatCap);
   qpen.setJoinStyle(Qt::MiterJoin);
   painter_.setPen(qpen);
