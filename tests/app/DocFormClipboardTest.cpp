@@ -12,23 +12,14 @@
 
 #include "app/DocForm.h"
 #include "platform/UserMessages.h"
+#include "app/WindowFixture.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
 
 using namespace scrivane;
 
 namespace {
-struct Window {
-  QTemporaryDir dir;
-  std::unique_ptr<TDocForm> form;
-  RecordedMessages *messages = nullptr;
-  Window() {
-    form = std::make_unique<TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
-    auto recorded = std::make_unique<RecordedMessages>();
-    messages = recorded.get();
-    form->setMessages(std::move(recorded));
-  }
-};
+using Window = testsupport::WindowFixture;
 
 void WriteFile(const QString &path, const QByteArray &bytes) {
   QFile file(path);
@@ -39,20 +30,20 @@ void WriteFile(const QString &path, const QByteArray &bytes) {
 
 TEST(DocFormClipboard, CopyPutsTheSelectedRoutinesOnTheClipboardAsText) {
   Window w;
-  w.form->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/reports.pas"));
-  ASSERT_GT(w.form->PickList2->count(), 1);
-  w.form->PickList2->item(0)->setSelected(true);
-  w.form->PickList2->item(1)->setSelected(true);
-  w.form->PickList2Click();
-  ASSERT_TRUE(w.form->CopyBtn->isEnabled());
-  w.form->CopyBtnClick();
+  w.window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/reports.pas"));
+  ASSERT_GT(w.window->PickList2->count(), 1);
+  w.window->PickList2->item(0)->setSelected(true);
+  w.window->PickList2->item(1)->setSelected(true);
+  w.window->PickList2Click();
+  ASSERT_TRUE(w.window->CopyBtn->isEnabled());
+  w.window->CopyBtnClick();
   const QString text = QGuiApplication::clipboard()->text();
-  const QString first = QString::fromLatin1(w.form->model().Routines[0].text);
-  const QString second = QString::fromLatin1(w.form->model().Routines[1].text);
+  const QString first = QString::fromLatin1(w.window->model().Routines[0].text);
+  const QString second = QString::fromLatin1(w.window->model().Routines[1].text);
   EXPECT_TRUE(text.toLower().contains(first.left(20))) << text.toStdString();
   EXPECT_TRUE(text.toLower().contains(second.left(20))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("\r\n")));
-  EXPECT_TRUE(w.form->model().ListingLines.isEmpty());
+  EXPECT_TRUE(w.window->model().ListingLines.isEmpty());
 }
 
 TEST(DocFormClipboard, FormImageBesideAUnitInADottedFolderIsShownAndDeleted) {
@@ -66,20 +57,20 @@ TEST(DocFormClipboard, FormImageBesideAUnitInADottedFolderIsShownAndDeleted) {
   picture.fill(Qt::blue);
   ASSERT_TRUE(picture.save(folder + QStringLiteral("/unit1.bmp"), "BMP"));
 
-  w.form->OpenChosenFile(folder + QStringLiteral("/unit1.pas"));
-  w.form->PageControl1->setCurrentWidget(w.form->TabSheet2);
-  w.form->PageControl1Change();
-  EXPECT_EQ(w.form->FormImage->pixmap().size(), QSize(40, 30));
-  EXPECT_TRUE(w.form->ClearBtn->isEnabled());
-  EXPECT_TRUE(w.form->CopyBtn->isEnabled());
+  w.window->OpenChosenFile(folder + QStringLiteral("/unit1.pas"));
+  w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
+  w.window->PageControl1Change();
+  EXPECT_EQ(w.window->FormImage->pixmap().size(), QSize(40, 30));
+  EXPECT_TRUE(w.window->ClearBtn->isEnabled());
+  EXPECT_TRUE(w.window->CopyBtn->isEnabled());
 
-  w.form->ClearBtnClick();
+  w.window->ClearBtnClick();
   ASSERT_EQ(w.messages->questions.size(), 1);
   EXPECT_TRUE(w.messages->questions[0].startsWith(QStringLiteral("Do you want to delete ")));
   EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/unit1.bmp")));
-  EXPECT_TRUE(w.form->FormImage->pixmap().isNull());
-  EXPECT_FALSE(w.form->ClearBtn->isEnabled());
-  EXPECT_FALSE(w.form->CopyBtn->isEnabled());
+  EXPECT_TRUE(w.window->FormImage->pixmap().isNull());
+  EXPECT_FALSE(w.window->ClearBtn->isEnabled());
+  EXPECT_FALSE(w.window->CopyBtn->isEnabled());
 }
 
 TEST(DocFormClipboard, AnImageWithoutAFormFileIsNotShown) {
@@ -88,8 +79,8 @@ TEST(DocFormClipboard, AnImageWithoutAFormFileIsNotShown) {
   QImage picture(20, 20, QImage::Format_RGB32);
   picture.fill(Qt::red);
   ASSERT_TRUE(picture.save(w.dir.path() + QStringLiteral("/unit2.bmp"), "BMP"));
-  w.form->OpenChosenFile(w.dir.path() + QStringLiteral("/unit2.pas"));
-  w.form->PageControl1->setCurrentWidget(w.form->TabSheet2);
-  w.form->PageControl1Change();
-  EXPECT_TRUE(w.form->FormImage->pixmap().isNull());
+  w.window->OpenChosenFile(w.dir.path() + QStringLiteral("/unit2.pas"));
+  w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
+  w.window->PageControl1Change();
+  EXPECT_TRUE(w.window->FormImage->pixmap().isNull());
 }

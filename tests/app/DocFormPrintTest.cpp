@@ -10,35 +10,17 @@
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
 #include "print/gui/PrinterHost.h"
+#include "app/WindowFixture.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
 
 using namespace scrivane;
 
 namespace {
-struct WindowFixture {
-  QTemporaryDir dir;
-  std::unique_ptr<TDocForm> window;
-  RecordedMessages *messages = nullptr;
-
-  WindowFixture() {
-    window = std::make_unique<TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
-    auto recorded = std::make_unique<RecordedMessages>();
-    messages = recorded.get();
-    window->setMessages(std::move(recorded));
+// The window with the example project open.
+struct ExampleWindow : testsupport::WindowFixture {
+  ExampleWindow() {
     window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/inventory.dpr"));
-  }
-  ~WindowFixture() { SetPreviewRunHook(nullptr); }
-
-  void ClickUnit(const QString &name) {
-    for (int row = 0; row < window->PickList1->count(); ++row) {
-      if (window->model().Units[row].name != name) continue;
-      window->PickList1->setCurrentRow(row);
-      window->PickList1->item(row)->setSelected(true);
-      window->PickList1Click();
-      return;
-    }
-    FAIL() << "no unit " << name.toStdString();
   }
 };
 
@@ -51,7 +33,7 @@ QString PdfText(const QString &path) {
 }  // namespace
 
 TEST(DocFormPrint, PrintMenuAsksForAPdfFileWithoutAPrinterAndPrintsTheUnit) {
-  WindowFixture f;
+  ExampleWindow f;
   f.ClickUnit(QStringLiteral("reports.pas"));
   ASSERT_TRUE(f.window->PrintUnitMenu->isEnabled());
   const QString pdf = f.dir.path() + QStringLiteral("/reports.pdf");
@@ -72,7 +54,7 @@ TEST(DocFormPrint, PrintMenuAsksForAPdfFileWithoutAPrinterAndPrintsTheUnit) {
 }
 
 TEST(DocFormPrint, PrintMenuDoesNotWriteOverThePdfChosenForAnEarlierPrint) {
-  WindowFixture f;
+  ExampleWindow f;
   if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
   const QString earlier = f.dir.path() + QStringLiteral("/earlier.pdf");
   {
@@ -98,7 +80,7 @@ TEST(DocFormPrint, PrintMenuDoesNotWriteOverThePdfChosenForAnEarlierPrint) {
 }
 
 TEST(DocFormPrint, AnsweringNoFileNamePrintsNothingAndSaysSo) {
-  WindowFixture f;
+  ExampleWindow f;
   if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
   f.ClickUnit(QStringLiteral("reports.pas"));
   f.window->printerHost().ChooseOutputFile = [](const QString &) { return QString(); };
@@ -107,7 +89,7 @@ TEST(DocFormPrint, AnsweringNoFileNamePrintsNothingAndSaysSo) {
 }
 
 TEST(DocFormPrint, PreviewMenuShowsTheHighlightedUnit) {
-  WindowFixture f;
+  ExampleWindow f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   int lastPage = 0;
   SetPreviewRunHook([&](TPreviewForm &form) {
@@ -121,7 +103,7 @@ TEST(DocFormPrint, PreviewMenuShowsTheHighlightedUnit) {
 }
 
 TEST(DocFormPrint, DocumentsWithoutARendererStayDisabled) {
-  WindowFixture f;
+  ExampleWindow f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   EXPECT_TRUE(f.window->PrevUnitMenu->isEnabled());
   EXPECT_EQ(f.window->PrevProcMenu->isEnabled(),

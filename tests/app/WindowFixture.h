@@ -1,0 +1,40 @@
+#pragma once
+// The main window over a private settings file, with its message boxes
+// recorded instead of shown.
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "app/DocForm.h"
+#include "platform/UserMessages.h"
+#include "print/gui/PreviewForm.h"
+#include "widgets/PickList.h"
+
+namespace testsupport {
+
+struct WindowFixture {
+  QTemporaryDir dir;
+  std::unique_ptr<scrivane::TDocForm> window;
+  scrivane::RecordedMessages *messages = nullptr;
+
+  WindowFixture() {
+    window = std::make_unique<scrivane::TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
+    auto recorded = std::make_unique<scrivane::RecordedMessages>();
+    messages = recorded.get();
+    window->setMessages(std::move(recorded));
+  }
+  ~WindowFixture() { scrivane::SetPreviewRunHook(nullptr); }
+
+  void ClickUnit(const QString &name) {
+    for (int row = 0; row < window->PickList1->count(); ++row) {
+      if (window->model().Units[row].name != name) continue;
+      window->PickList1->setCurrentRow(row);
+      window->PickList1->item(row)->setSelected(true);
+      window->PickList1Click();
+      return;
+    }
+    FAIL() << "no unit " << name.toStdString();
+  }
+};
+
+}  // namespace testsupport
