@@ -1,2 +1,4 @@
-// Placeholder translation unit so the window library always has a source.
-namespace scrivane { const char *AppVersionText() { return "0.1"; } }
+// The About window's version is the one the command line reports.
+#include "platform/Version.h"
+
+namespace scrivane { const char *AppVersionText() { return ScrivaneVersion(); } }

@@ -473,7 +473,7 @@ void TDocForm::OpenFileCommand() {
   } else {
     chosen = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Delphi File"), QString(),
-        QStringLiteral("Delphi Project (*.dpr);;Delphi Forms (*.dfm);;Delphi Units (*.pas)"));
+        QStringLiteral("Delphi Project (*.dpr *.lpr);;Delphi Forms (*.dfm);;Delphi Units (*.pas *.pp *.p)"));
   }
   // A cancelled dialog opens nothing, not the file chosen last time.
   if (chosen.isEmpty()) return;

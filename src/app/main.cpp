@@ -1,12 +1,51 @@
 // Sets up the application and runs the main window; nothing else.
 #include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstring>
 
 #include "app/DocForm.h"
+#include "platform/Paths.h"
+#include "platform/Version.h"
+
+namespace {
+constexpr const char *kUsage =
+    "usage: scrivane [FILE]\n"
+    "       scrivane --version | --help\n"
+    "\n"
+    "Opens FILE (a project .dpr or .lpr, a unit .pas, .pp or .p, or a form .dfm)\n"
+    "as File > Open File... would; without FILE the window starts empty.\n";
+}  // namespace
 
 int main(int argc, char **argv) {
+  // Answered before the application starts, so they need no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("scrivane %s\n", scrivane::ScrivaneVersion());
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Scrivane"));
-  scrivane::TDocForm window;
+  // Qt has taken its own options out of the arguments by now.
+  const QStringList files = app.arguments().mid(1);
+  if (files.size() > 1 || (!files.isEmpty() && files.first().startsWith(u'-'))) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const QString settingsPath = scrivane::SettingsFilePath();
+  scrivane::MakeSettingsFolder(settingsPath);
+  scrivane::TDocForm window(settingsPath);
   window.show();
+  if (!files.isEmpty()) {
+    // The recent-files list outlives the current folder, so it keeps an
+    // absolute path; a message about the file shows over the window.
+    const QString path = QFileInfo(files.first()).absoluteFilePath();
+    QMetaObject::invokeMethod(&window, [&window, path] { window.OpenChosenFile(path); }, Qt::QueuedConnection);
+  }
   return app.exec();
 }

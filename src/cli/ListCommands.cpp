@@ -42,12 +42,9 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   }
   int wanted = 0;
   if (!options.unitName.isEmpty()) {
-    wanted = -1;
-    const QString name = options.unitName.toLower();
-    for (int i = 0; i < model.Units.size() && wanted < 0; ++i)
-      if (model.Units[i].name == name || model.Units[i].name == name + QStringLiteral(".pas")) wanted = i;
+    wanted = FindUnitByName(model, options.unitName);
     if (wanted < 0) {
-      err << name << " not found." << Qt::endl;
+      err << options.unitName.toLower() << " not found." << Qt::endl;
       return kExitMessage;
     }
   }

@@ -7,16 +7,17 @@ QString UsageText() {
       "usage: scrivane-print --units FILE [--include-uses]\n"
       "       scrivane-print --routines FILE [--unit NAME]\n"
       "       scrivane-print FILE [--unit NAME] [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
-      "       scrivane-print --help\n"
+      "       scrivane-print --help | --version\n"
       "\n"
-      "  --units FILE      list the units of a project (.dpr) or unit (.pas):\n"
+      "  --units FILE      list the units of a project (.dpr, .lpr) or unit (.pas, .pp, .p):\n"
       "                    display name, a tab, the full path\n"
       "  --include-uses    also list the units named in the uses clauses\n"
       "  --routines FILE   list the routines of the highlighted unit\n"
       "  --unit NAME       highlight the unit whose display name is NAME\n"
       "                    (default: the first unit)\n"
       "  --select TEXT     print only the routine shown as TEXT (repeatable)\n"
-      "  --ini PATH        format settings file (default: scrivn.ini beside the program)\n"
+      "  --ini PATH        format settings file (default: the window's scrivn.ini, beside\n"
+      "                    the program or in ~/.config/scrivane)\n"
       "  -o OUT.pdf        print the unit listing to a PDF file\n");
 }
 
@@ -44,6 +45,12 @@ ParsedOptions ParseOptions(const QStringList &args) {
     };
     if (arg == u"--help" || arg == u"-h") {
       o = Options{};
+      result.ok = true;
+      return result;
+    }
+    if (arg == u"--version") {
+      o = Options{};
+      o.mode = CommandMode::Version;
       result.ok = true;
       return result;
     }

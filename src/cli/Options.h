@@ -5,7 +5,7 @@
 
 namespace scrivane::cli {
 
-enum class CommandMode { Help, Units, Routines, Print };
+enum class CommandMode { Help, Version, Units, Routines, Print };
 
 struct Options {
   CommandMode mode = CommandMode::Help;
@@ -13,7 +13,7 @@ struct Options {
   bool includeUses = false;  // --include-uses
   QString unitName;          // --unit NAME
   QStringList selects;       // --select TEXT, repeatable (printing)
-  QString iniPath;           // --ini PATH (printing)
+  QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
   QString outputPath;        // -o OUT.pdf (printing)
 };
 

@@ -14,14 +14,6 @@
 namespace scrivane::cli {
 namespace {
 
-// Index of the unit-list entry called name (with or without ".pas"), or -1.
-int FindUnit(const ProjectModel &model, const QString &name) {
-  const QString wanted = name.toLower();
-  for (int i = 0; i < model.Units.size(); ++i)
-    if (model.Units[i].name == wanted || model.Units[i].name == wanted + QStringLiteral(".pas")) return i;
-  return -1;
-}
-
 // Marks the routine-list entry shown as text; false when there is none.
 bool SelectRoutine(ProjectModel &model, const QString &text) {
   const QByteArray wanted = Encode1252(text.trimmed().toLower());
@@ -50,7 +42,7 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
     err << options.file.toLower() << " lists no units." << Qt::endl;
     return kExitMessage;
   }
-  const int unit = options.unitName.isEmpty() ? 0 : FindUnit(model, options.unitName);
+  const int unit = options.unitName.isEmpty() ? 0 : FindUnitByName(model, options.unitName);
   if (unit < 0) {
     err << options.unitName.toLower() << " not found." << Qt::endl;
     return kExitMessage;

@@ -9,6 +9,7 @@
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
 #include "cli/PrintCommand.h"
+#include "platform/Version.h"
 
 int main(int argc, char **argv) {
   // Printing needs fonts, so a GUI application; it never opens a window, so
@@ -35,6 +36,9 @@ int main(int argc, char **argv) {
   switch (options.mode) {
     case CommandMode::Help:
       out << UsageText();
+      return kExitOk;
+    case CommandMode::Version:
+      out << "scrivane-print " << scrivane::ScrivaneVersion() << "\n";
       return kExitOk;
     case CommandMode::Units:
       return RunUnitsCommand(options, out, err);

@@ -101,6 +101,25 @@ QString ProgramDirectory() {
   return directory;
 }
 
-QString SettingsFilePath() { return ProgramDirectory() + QStringLiteral("scrivn.ini"); }
+QString UserConfigDirectory() {
+  QString directory = qEnvironmentVariable("XDG_CONFIG_HOME");
+  // The base directory rules say a relative value is to be ignored.
+  if (!QDir::isAbsolutePath(directory)) directory = QDir::homePath() + QStringLiteral("/.config");
+  if (!directory.endsWith(u'/')) directory += u'/';
+  return directory;
+}
+
+QString SettingsFilePathFor(const QString &programDirectory, const QString &configDirectory) {
+  const bool installed = QFileInfo(programDirectory + QStringLiteral("../share/scrivane")).isDir();
+  if (!installed && QFileInfo(programDirectory).isWritable())
+    return programDirectory + QStringLiteral("scrivn.ini");
+  return configDirectory + QStringLiteral("scrivane/scrivn.ini");
+}
+
+QString SettingsFilePath() { return SettingsFilePathFor(ProgramDirectory(), UserConfigDirectory()); }
+
+bool MakeSettingsFolder(const QString &settingsPath) {
+  return QDir().mkpath(QFileInfo(settingsPath).absolutePath());
+}
 
 }  // namespace scrivane

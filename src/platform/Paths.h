@@ -33,7 +33,20 @@ bool FileExistsAnyCase(const QString &path);
 
 // Folder of the running program, with a trailing "/".
 QString ProgramDirectory();
-// The settings file: the program's folder followed by "scrivn.ini".
+// The user's configuration folder with a trailing "/": $XDG_CONFIG_HOME when
+// it holds an absolute path, otherwise ~/.config/.
+QString UserConfigDirectory();
+// The settings file of a program in `programDirectory` (trailing "/"):
+// "scrivn.ini" there when that folder is writable, as a build folder or an
+// unpacked copy is; otherwise, and always for an installed copy (its folder
+// sits beside "../share/scrivane"), "scrivane/scrivn.ini" in `configDirectory`.
+// An installed program must not write beside itself even where it could,
+// as in ~/.local/bin or when run by root.
+QString SettingsFilePathFor(const QString &programDirectory, const QString &configDirectory);
+// SettingsFilePathFor the running program and the user's configuration folder.
 QString SettingsFilePath();
+// Creates the folder that holds `settingsPath` when it is missing, so the
+// first save in the configuration folder can succeed. False when it cannot.
+bool MakeSettingsFolder(const QString &settingsPath);
 
 }  // namespace scrivane

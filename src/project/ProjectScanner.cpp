@@ -57,9 +57,36 @@ void OpenPath(ReaderContext &ctx, const QString &path) {
   // Only the file's own name says what it is: a folder such as "src.pascal"
   // must not send a project file to the unit reader as well.
   const QString lower = FileNamePart(path).toLower();
-  if (lower.contains(QStringLiteral(".dpr"))) ParseDpr(ctx, path);
-  if (lower.contains(QStringLiteral(".pas"))) ParsePas(ctx, path);
-  if (lower.contains(QStringLiteral(".dfm")) && ctx.parseDfm) ctx.parseDfm(ctx, path);
+  const bool project = lower.contains(QStringLiteral(".dpr"));
+  const bool unit = lower.contains(QStringLiteral(".pas"));
+  const bool form = lower.contains(QStringLiteral(".dfm"));
+  if (project) ParseDpr(ctx, path);
+  if (unit) ParsePas(ctx, path);
+  if (form && ctx.parseDfm) ctx.parseDfm(ctx, path);
+  if (project || unit || form) return;
+  // Free Pascal and Lazarus names count only as the whole extension: ".p"
+  // is inside every ".pas", and "x.pp.bak" is a backup, not a unit.
+  if (lower.endsWith(QStringLiteral(".lpr")))
+    ParseDpr(ctx, path);
+  else if (HasUnitExtension(lower))
+    ParsePas(ctx, path);
+}
+
+bool HasUnitExtension(const QString &fileName) {
+  for (const QString &extension : kUnitExtensions)
+    if (fileName.endsWith(extension, Qt::CaseInsensitive)) return true;
+  return false;
+}
+
+int FindUnitByName(const ProjectModel &model, const QString &name) {
+  const QString wanted = name.toLower();
+  for (int i = 0; i < model.Units.size(); ++i) {
+    const QString &entry = model.Units[i].name;
+    if (entry == wanted) return i;
+    for (const QString &extension : kUnitExtensions)
+      if (entry == wanted + extension) return i;
+  }
+  return -1;
 }
 
 void ParseDpr(ReaderContext &ctx, const QString &path) {
@@ -129,7 +156,13 @@ void ScanUsesClauses(ReaderContext &ctx) {
           word = Trimmed(word).toByteArray();
           word.replace(";", "");
           if (word.isEmpty()) continue;
-          const QString candidate = JoinPath(model.ProjectDir, Decode1252(word) + QStringLiteral(".pas"));
+          // The design's ".pas" first, so its projects find what they found
+          // before; a Free Pascal unit is often named ".pp".
+          QString candidate;
+          for (const QString &extension : kUnitExtensions) {
+            candidate = JoinPath(model.ProjectDir, Decode1252(word) + extension);
+            if (FileExistsAnyCase(candidate)) break;
+          }
           if (foundSet.contains(candidate) || !FileExistsAnyCase(candidate)) continue;
           foundSet.insert(candidate);
           found.append(candidate);

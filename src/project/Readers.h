@@ -23,9 +23,21 @@ struct ReaderContext {
 
 // Clears the model for a new Open (step 1 of the open command).
 void ClearForOpen(ProjectModel &model);
+// Extensions of unit files, in the order a unit named in a uses clause is
+// looked for: the design's first.
+inline const QString kUnitExtensions[] = {QStringLiteral(".pas"), QStringLiteral(".pp"),
+                                          QStringLiteral(".p")};
+
 // Dispatches on the file name: ".dpr" -> ParseDpr, ".pas" -> ParsePas,
-// ".dfm" -> ParseDfm (each test separately, in that order).
+// ".dfm" -> ParseDfm (each test separately, in that order); when none of
+// those matches, a name ending in ".lpr" -> ParseDpr, in ".pp" or ".p" ->
+// ParsePas.
 void OpenPath(ReaderContext &ctx, const QString &path);
+// True when the file name ends in one of kUnitExtensions (any case).
+bool HasUnitExtension(const QString &fileName);
+// The unit-list entry whose display name is `name`, with or without a unit
+// extension ("stock" finds "stock.pas" and "stock.pp"); -1 when none is.
+int FindUnitByName(const ProjectModel &model, const QString &name);
 void ParseDpr(ReaderContext &ctx, const QString &path);
 void ScanUsesClauses(ReaderContext &ctx);
 void ParsePas(ReaderContext &ctx, const QString &path);

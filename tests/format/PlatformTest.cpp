@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "platform/Paths.h"
@@ -50,6 +51,33 @@ TEST(Paths, FindFileAnyCaseFollowsEachComponent) {
   for (const Row &row : rows) EXPECT_EQ(FindFileAnyCase(row.wanted), row.found) << row.wanted.toStdString();
   EXPECT_TRUE(FileExistsAnyCase(root + "/UNITS/Stock.Pas"));
   EXPECT_FALSE(FileExistsAnyCase(root + "/units/forms"));
+}
+
+TEST(Paths, SettingsStayBesideABuildButNeverBesideAnInstalledCopy) {
+  QTemporaryDir dir;
+  const QString root = dir.path() + "/";
+  QDir(root).mkpath("build");
+  QDir(root).mkpath("prefix/bin");
+  QDir(root).mkpath("prefix/share/scrivane");
+  const QString config = root + "config/";
+  const struct {
+    const char *programFolder, *settings;
+  } rows[] = {
+      {"build/", "build/scrivn.ini"},
+      {"prefix/bin/", "config/scrivane/scrivn.ini"},
+      {"gone/", "config/scrivane/scrivn.ini"},  // a folder that cannot be written
+  };
+  for (const auto &row : rows)
+    EXPECT_EQ(SettingsFilePathFor(root + row.programFolder, config), root + row.settings) << row.programFolder;
+
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", "relative/config");  // to be ignored
+  EXPECT_EQ(UserConfigDirectory(), QDir::homePath() + "/.config/");
+  qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+  EXPECT_EQ(UserConfigDirectory(), config);
+  saved.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", saved);
+  EXPECT_TRUE(MakeSettingsFolder(config + "scrivane/scrivn.ini"));
+  EXPECT_TRUE(QFileInfo(config + "scrivane").isDir());
 }
 
 TEST(Text1252, DecodesAndEncodesTheWholeCodePage) {

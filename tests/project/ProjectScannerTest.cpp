@@ -119,4 +119,49 @@ TEST_F(ProjectScanner, FileNamesWithoutAKnownExtensionOpenNothing) {
   EXPECT_TRUE(messages.warnings.isEmpty());
 }
 
+TEST_F(ProjectScanner, FreePascalAndLazarusNamesPickTheirReader) {
+  // Read as a project it lists solo.pas; read as a unit it lists itself and
+  // its routine.
+  const QByteArray text =
+      "unit U;\ninterface\nuses Solo in 'Solo.pas';\nprocedure Go;\nimplementation\nprocedure Go;\nbegin\nend;\nend.\n";
+  enum Reader { Project, Unit, Nothing };
+  const struct {
+    const char *file;
+    Reader reader;
+  } rows[] = {
+      {"demo.lpr", Project}, {"Demo.LPR", Project}, {"tool.pp", Unit},    {"Old.P", Unit},
+      {"tool.pp.bak", Nothing}, {"tool.ppu", Nothing}, {"demo.lpi", Nothing}, {"incl.inc", Nothing},
+      {"demo.dpr", Project},   {"tool.pas", Unit},
+  };
+  for (const auto &row : rows) {
+    const QString path = Write(QStringLiteral("fp/") + row.file, text);
+    Open(path);
+    switch (row.reader) {
+      case Project:
+        EXPECT_TRUE(model.ProjectLoaded) << row.file;
+        EXPECT_EQ(UnitNames(), QStringList{"solo.pas"}) << row.file;
+        break;
+      case Unit:
+        EXPECT_EQ(UnitNames(), QStringList{QString::fromLatin1(row.file).toLower()}) << row.file;
+        EXPECT_EQ(model.CurrentUnitPath, path.toLower()) << row.file;
+        EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure go;"}) << row.file;
+        break;
+      case Nothing:
+        EXPECT_TRUE(model.Units.isEmpty()) << row.file;
+        break;
+    }
+    EXPECT_TRUE(messages.warnings.isEmpty()) << row.file;
+  }
+}
+
+TEST_F(ProjectScanner, UsesClausesFindFreePascalUnitsAfterPascalOnes) {
+  Write("F/Main.pas", "unit Main;\ninterface\nuses Both, OnlyPp, OnlyP, Neither;\nimplementation\nend.\n");
+  for (const char *name : {"F/both.pas", "F/both.pp", "F/OnlyPp.pp", "F/onlyp.p"}) Write(name, "unit x;\n");
+  Open(Write("F/f.dpr", "uses Main in 'Main.pas';\n"), true);
+  EXPECT_EQ(UnitNames(), (QStringList{"main.pas", "both.pas", "onlypp.pp", "onlyp.p"}));
+  EXPECT_EQ(FindUnitByName(model, "OnlyPP"), 2);
+  EXPECT_EQ(FindUnitByName(model, "onlyp.p"), 3);
+  EXPECT_EQ(FindUnitByName(model, "neither"), -1);
+}
+
 }  // namespace
