@@ -15,6 +15,7 @@
 
 #include "app/DocForm.h"
 #include "app/PrintCommands.h"
+#include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "project/Readers.h"
@@ -84,12 +85,19 @@ void TDocForm::BuildPrintCommands() {
     printerHost_->printer().setOutputFileName(JoinPath(projectPdfFolder_, PdfNameFor(model_.CurrentUnitPath)));
   };
   printerHost_->ChooseOutputFile = [this](const QString &title) { return AskForPdfFile(title); };
+  printerHost_->ProtectedFiles = [this] { return model_.ProjectFiles(); };
 }
 
 QString TDocForm::AskForPdfFile(const QString &documentTitle) {
-  const QString suggested = JoinPath(DefaultPdfFolder(documentTitle), PdfNameFor(documentTitle));
-  return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
-                                      QStringLiteral("PDF files (*.pdf)"));
+  QString suggested = JoinPath(DefaultPdfFolder(documentTitle), PdfNameFor(documentTitle));
+  for (;;) {
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
+                                                        QStringLiteral("PDF files (*.pdf)"));
+    const QString refusal = chosen.isEmpty() ? QString() : RefuseOutputOverInput(chosen, model_.ProjectFiles());
+    if (refusal.isEmpty()) return chosen;
+    messages().Warning(refusal);
+    suggested = chosen;
+  }
 }
 
 // The PDF file named in the print dialog of an earlier print belongs to that

@@ -5,6 +5,7 @@
 #include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
 #include "listing/UnitListing.h"
+#include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "print/PdfPrintTarget.h"
@@ -77,6 +78,12 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
     model.UnitHighlighted = true;
   }
 
+  QStringList inputs = model.ProjectFiles();
+  inputs << iniPath;
+  if (const QString refusal = RefuseOutputOverInput(options.outputPath, inputs); !refusal.isEmpty()) {
+    err << refusal << Qt::endl;
+    return kExitMessage;
+  }
   PdfPrintTarget target(options.outputPath);
   try {
     const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});

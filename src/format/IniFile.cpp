@@ -2,7 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include "platform/ReplacingFile.h"
 
 namespace scrivane {
 namespace {
@@ -152,10 +153,7 @@ QByteArray IniFile::ToBytes() const {
 }
 
 bool IniFile::Save(const QString &path, QString *error) const {
-  QSaveFile file(path);
-  file.setDirectWriteFallback(false);
-  const QByteArray bytes = ToBytes();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (!ReplaceFileContents(path, ToBytes())) {
     if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(path).absoluteFilePath());
     return false;
   }

@@ -33,9 +33,11 @@ class IniFile {
 
   // The whole file as it will be written.
   QByteArray ToBytes() const;
-  // Writes a temporary file beside `path` and renames it over the target, so
-  // a crash or a full disk never leaves a truncated settings file. On failure
-  // returns false with `error` = "Unable to write to <full path>".
+  // Writes a temporary file beside `path` and renames it over the target only
+  // when every write, the flush and the close succeeded, so a crash or a full
+  // disk never leaves a truncated or empty settings file. On failure the old
+  // file stays and the result is false with `error` = "Unable to write to
+  // <full path>".
   bool Save(const QString &path, QString *error = nullptr) const;
 
  private:

@@ -1,7 +1,5 @@
 #include "print/PdfPrintTarget.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <cmath>
@@ -29,54 +27,41 @@ PdfDevice::PdfDevice(PaperSize paper, int dotsPerInch) : paper_(paper), measurer
 
 PdfPrintTarget::PdfPrintTarget(QString path, PaperSize paper) : path_(std::move(path)), device_(paper) {}
 
-PdfPrintTarget::~PdfPrintTarget() {
-  if (painter_ && painter_->isActive()) abortDocument();
-}
+PdfPrintTarget::~PdfPrintTarget() = default;
 
 bool PdfPrintTarget::beginDocument(const QString &title) {
-  if (path_.isEmpty()) {
-    error_ = QStringLiteral("No output file was chosen: nothing was printed.");
+  surface_.reset();
+  file_ = std::make_unique<PdfFile>(
+      path_,
+      QPageLayout(QPageSize(PageSizeId(device_.paper())), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                  QPageLayout::Point),
+      device_.metrics().PixelsPerInchX);
+  if (!file_->begin(title)) {
+    error_ = file_->errorText();
+    file_.reset();
     return false;
   }
-  // QPdfWriter reports an unwritable file only by a failed begin; say which
-  // file and why instead.
-  QFile probe(path_);
-  if (!probe.open(QIODevice::WriteOnly)) {
-    error_ = QStringLiteral("Cannot write the file %1: %2").arg(QFileInfo(path_).absoluteFilePath(), probe.errorString());
-    return false;
-  }
-  probe.close();
-  writer_ = std::make_unique<QPdfWriter>(path_);
-  writer_->setResolution(device_.metrics().PixelsPerInchX);
-  writer_->setPageLayout(QPageLayout(QPageSize(PageSizeId(device_.paper())), QPageLayout::Portrait,
-                                     QMarginsF(0, 0, 0, 0), QPageLayout::Point));
-  writer_->setTitle(title);
-  writer_->setCreator(QStringLiteral("Scrivane"));
-  painter_ = std::make_unique<QPainter>();
-  if (!painter_->begin(writer_.get())) {
-    error_ = QStringLiteral("Cannot write the file %1.").arg(QFileInfo(path_).absoluteFilePath());
-    painter_.reset();
-    writer_.reset();
-    return false;
-  }
-  surface_ = std::make_unique<QPainterSurface>(*painter_, device_.qtMeasurer());
+  surface_ = std::make_unique<QPainterSurface>(file_->painter(), device_.qtMeasurer());
   return true;
 }
 
 void PdfPrintTarget::newSheet() {
-  if (writer_) writer_->newPage();
+  if (file_) file_->newPage();
 }
 
-void PdfPrintTarget::endDocument() {
+bool PdfPrintTarget::endDocument() {
   surface_.reset();
-  if (painter_) painter_->end();
-  painter_.reset();
-  writer_.reset();
+  if (!file_) return false;
+  const bool written = file_->finish();
+  if (!written) error_ = file_->errorText();
+  file_.reset();
+  return written;
 }
 
 void PdfPrintTarget::abortDocument() {
-  endDocument();
-  QFile::remove(path_);
+  surface_.reset();
+  if (file_) file_->abort();
+  file_.reset();
 }
 
 }  // namespace scrivane

@@ -1,10 +1,10 @@
 #pragma once
 // Headless printing to a PDF file at 600 dpi: the whole sheet is the page,
 // without margins, and coordinates start at the paper corner.
-#include <QPainter>
-#include <QPdfWriter>
 #include <QString>
 #include <memory>
+
+#include "print/PdfFile.h"
 
 #include "print/PrintRunner.h"
 #include "print/QPainterSurface.h"
@@ -38,16 +38,15 @@ class PdfPrintTarget : public PrintTarget {
   QString errorText() const override { return error_; }
   DrawSurface &surface() override { return *surface_; }
   void newSheet() override;
-  void endDocument() override;
-  // Nothing of an aborted document stays on disk.
+  bool endDocument() override;
+  // An aborted document leaves the output file as it was.
   void abortDocument() override;
 
  private:
   QString path_;
   PdfDevice device_;
   QString error_;
-  std::unique_ptr<QPdfWriter> writer_;
-  std::unique_ptr<QPainter> painter_;
+  std::unique_ptr<PdfFile> file_;
   std::unique_ptr<QPainterSurface> surface_;
 };
 

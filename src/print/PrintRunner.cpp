@@ -36,6 +36,7 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
   if (!info) info = std::make_unique<TPageInfo>();  // a handler that forgot its record
 
   PrintOutcome outcome;
+  QString writeFailure;
   // Pagination: the pages before the range are laid out, not printed, so
   // that the first printed page starts where it would in a full print.
   if (fromPage > 1) {
@@ -86,11 +87,12 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
       target.abortDocument();
       throw;
     }
-    if (!aborted) target.endDocument();
+    if (!aborted && !target.endDocument()) writeFailure = target.errorText();
   }
 
   if (!events.OnEndPrint) throw PrintException(kEndPrintNotAssigned);
   events.OnEndPrint(info);
+  if (!writeFailure.isEmpty()) throw PrintException(writeFailure.toStdString());
   return outcome;
 }
 

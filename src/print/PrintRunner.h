@@ -27,7 +27,9 @@ class PrintTarget {
   // change with every newSheet.
   virtual DrawSurface &surface() = 0;
   virtual void newSheet() = 0;
-  virtual void endDocument() = 0;
+  // Completes the document; false, with the reason in errorText(), when it
+  // could not be written whole (a full disk, a failed close).
+  virtual bool endDocument() = 0;
   virtual void abortDocument() = 0;
 };
 
@@ -58,7 +60,8 @@ struct PrintOutcome {
 
 // Throws PrintException for a missing event (before anything is printed for
 // OnBeginPrint and OnPrintPage, after the document has ended for
-// OnEndPrint) and when the target cannot begin the document. An exception
+// OnEndPrint), when the target cannot begin the document, and when it
+// cannot complete it (after OnEndPrint has run). An exception
 // from a page handler aborts the document, finishes the progress display and
 // is passed on; OnEndPrint is not called then.
 PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange range,

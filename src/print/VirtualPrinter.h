@@ -65,13 +65,17 @@ class VirtualPrintTarget : public PrintTarget {
   bool beginDocument(const QString &title) override;
   DrawSurface &surface() override { return surface_; }
   void newSheet() override { surface_.lines << QStringLiteral("sheet"); ++sheets; }
-  void endDocument() override { surface_.lines << QStringLiteral("end"); }
+  bool endDocument() override {
+    surface_.lines << QStringLiteral("end");
+    return endFailText.isEmpty();
+  }
   void abortDocument() override { surface_.lines << QStringLiteral("abort"); }
-  QString errorText() const override { return failText; }
+  QString errorText() const override { return failText.isEmpty() ? endFailText : failText; }
 
   const QStringList &lines() const { return surface_.lines; }
   int sheets = 0;          // sheets started after the first
   QString failText;        // when set, beginDocument fails with it
+  QString endFailText;     // when set, endDocument fails with it
 
  private:
   VirtualPrinter &printer_;

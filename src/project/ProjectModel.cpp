@@ -26,6 +26,14 @@ bool ProjectModel::AnyRoutineSelected() const {
   return std::any_of(Routines.begin(), Routines.end(), [](const RoutineEntry &e) { return e.selected; });
 }
 
+QStringList ProjectModel::ProjectFiles() const {
+  QStringList files;
+  if (!OpenedPath.isEmpty()) files << OpenedPath;
+  if (!CurrentUnitPath.isEmpty()) files << CurrentUnitPath;
+  for (const UnitEntry &entry : Units) files << entry.fullPath;
+  return files;
+}
+
 // Paths are kept whole: a path cut to a fixed length names another file.
 void ProjectModel::SetPickList(const QString &path, EntryKind kind) {
   UnitEntry entry;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace scrivane {
@@ -65,6 +66,9 @@ struct ProjectModel {
   std::function<int(const QString &)> NameWidth = [](const QString &s) { return int(s.size()) * 7; };
 
   bool AnyRoutineSelected() const;
+  // Every file the opened project consists of (the opened file, its units
+  // and forms): what no output may be written over.
+  QStringList ProjectFiles() const;
   // Appends a unit-list entry (SetPickList of the design).
   void SetPickList(const QString &path, EntryKind kind);
   // Adds a routine-list entry in sorted position, keeping RoutineRefs in step.

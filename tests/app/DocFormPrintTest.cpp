@@ -1,12 +1,15 @@
 // The window's own print and preview wiring, driven as a user would: open
 // the example project, click a unit, use the menus.
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/PrintCommands.h"
+#include "platform/ReplacingFile.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
 #include "print/gui/PrinterHost.h"
@@ -110,4 +113,40 @@ TEST(DocFormPrint, DocumentsWithoutARendererStayDisabled) {
             PrintCommands::HasRenderer(f.window->printCommands().PrintPreview4));
   EXPECT_EQ(f.window->PrintProjMenu->isEnabled(),
             PrintCommands::HasRenderer(f.window->printCommands().PrintPreview1));
+}
+
+// The window's PDF file could be a unit of the open project, and a full disk
+// left a truncated PDF without a word.
+TEST(DocFormPrint, PdfNeverReplacesAProjectFileAndAFailedWriteIsReported) {
+  testsupport::WindowFixture f;
+  if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
+  const QString project = f.dir.path() + QStringLiteral("/project/");
+  QDir().mkpath(project);
+  for (const QString &name : QDir(testsupport::examplesDir()).entryList(QDir::Files))
+    ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + "/" + name, project + name));
+  auto bytesOf = [](const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  const QByteArray stock = bytesOf(project + "stock.pas");
+  f.window->OpenChosenFile(project + QStringLiteral("inventory.dpr"));
+  f.ClickUnit(QStringLiteral("reports.pas"));
+
+  f.window->printerHost().ChooseOutputFile = [&](const QString &) { return project + QStringLiteral("Stock.PAS"); };
+  f.window->PrintUnitMenuClick();
+  ASSERT_EQ(f.messages->warnings.size(), 1);
+  EXPECT_TRUE(f.messages->warnings[0].startsWith("Cannot print to " + project + "Stock.PAS: it is "))
+      << f.messages->warnings[0].toStdString();
+  EXPECT_EQ(bytesOf(project + "stock.pas"), stock);
+
+  f.messages->warnings.clear();
+  const QString pdf = project + QStringLiteral("reports.pdf");
+  f.window->printerHost().ChooseOutputFile = [&](const QString &) { return pdf; };
+  SetWriteFailureHook([](const QString &, qint64) { return ENOSPC; });
+  f.window->PrintUnitMenuClick();
+  SetWriteFailureHook({});
+  ASSERT_EQ(f.messages->warnings.size(), 1);
+  EXPECT_EQ(f.messages->warnings[0], "Unable to write to " + pdf + ": No space left on device");
+  EXPECT_FALSE(QFile::exists(pdf));
+  EXPECT_EQ(QDir(project).entryList(QDir::Files | QDir::Hidden).size(), 5);
 }

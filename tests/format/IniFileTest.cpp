@@ -2,9 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <cerrno>
 #include <QTemporaryDir>
 
 #include "format/IniFile.h"
+#include "format/RecentFiles.h"
+#include "platform/ReplacingFile.h"
+#include "support/SmallDisk.h"
 
 using namespace scrivane;
 
@@ -100,6 +105,51 @@ TEST(IniFile, WriteFailureNamesTheFullPathAndLeavesNoFile) {
     EXPECT_FALSE(QFile::exists(path));
   }
   EXPECT_EQ(ReadAll(dir.filePath("blocker")), QByteArray());
+}
+
+// A full disk made the window empty scrivn.ini: the failed write was only
+// noticed at the flush, after which the empty temporary file was renamed over
+// the settings all the same.
+TEST(IniFile, FullDiskKeepsTheOldSettingsFile) {
+  const QByteArray old = "[Fonts]\r\nBName=Courier New\r\nBSize=9\r\n";
+  auto check = [&](const QString &path, const QString &what) {
+    IniFile ini;
+    ASSERT_TRUE(ini.Load(path));
+    ini.SetValue("Fonts", "BSize", "12");
+    ini.SetValue("Title", "Title1", QByteArray(3000, 'x'));
+    QString error;
+    EXPECT_FALSE(ini.Save(path, &error)) << what.toStdString();
+    EXPECT_EQ(error, "Unable to write to " + path) << what.toStdString();
+    EXPECT_EQ(ReadAll(path), old) << what.toStdString();
+    // The recent-files save at every Open goes the same way.
+    RecentFiles recent;
+    recent.Add("/work/inventory.dpr");
+    EXPECT_FALSE(SaveRecentFiles(recent, path, &error)) << what.toStdString();
+    EXPECT_EQ(ReadAll(path), old) << what.toStdString();
+    const QStringList left = QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_TRUE(left == QStringList{"scrivn.ini"} || left == (QStringList{".filler", "scrivn.ini"}))
+        << what.toStdString() << ": " << left.join(" ").toStdString();
+  };
+  auto writeOld = [&](const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(old) == old.size();
+  };
+
+  {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("scrivn.ini");
+    ASSERT_TRUE(writeOld(path));
+    SetWriteFailureHook([](const QString &, qint64) { return ENOSPC; });
+    check(path, "write hook");
+    SetWriteFailureHook({});
+  }
+
+  testsupport::SmallDisk disk;
+  if (!disk.mounted()) GTEST_SKIP() << "a real full disk needs root to mount a tmpfs";
+  const QString path = disk.path("scrivn.ini");
+  ASSERT_TRUE(writeOld(path));
+  disk.Fill();
+  check(path, "full tmpfs");
 }
 
 // Files edited by hand come in every shape: a UTF-8 mark before the first

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cmath>
 
 #include "TestDocument.h"
@@ -10,6 +13,8 @@
 #include "format/PageGeometry.h"
 #include "print/PdfPrintTarget.h"
 #include "print/VirtualPrinter.h"
+#include "platform/ReplacingFile.h"
+#include "support/SmallDisk.h"
 
 using namespace scrivane;
 using printtest::NumberedDocument;
@@ -106,6 +111,55 @@ TEST(PdfPrint, CancelledDocumentLeavesNoFile) {
   PdfPrintTarget target(path);
   EXPECT_TRUE(RunPrint(doc.events(), target, PageRange{}, &progress).Cancelled);
   EXPECT_FALSE(QFile::exists(path));
+}
+
+// On a full disk the PDF came out truncated, "31 pages of ..." was reported
+// and the exit status was 0; -o /dev/full did the same.
+TEST(PdfPrint, WriteFailureKeepsTheOldFileAndSaysWhy) {
+  const QByteArray old = "%PDF-1.4 an older listing";
+  auto expectFailure = [&](const QString &path, const QString &what) {
+    NumberedDocument doc;
+    doc.pages = 30;
+    PdfPrintTarget target(path);
+    try {
+      RunPrint(doc.events(), target, PageRange{});
+      ADD_FAILURE() << what.toStdString() << ": no failure reported";
+    } catch (const PrintException &e) {
+      EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + path + ": No space left on device")
+          << what.toStdString();
+    }
+    EXPECT_EQ(doc.ends, 1) << what.toStdString();
+    if (!path.startsWith("/dev/")) {
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      EXPECT_EQ(file.readAll(), old) << what.toStdString();
+      const QStringList left = QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden);
+      EXPECT_TRUE(left.size() == 1 || (left.size() == 2 && left.contains(".filler")))
+          << what.toStdString() << ": " << left.join(" ").toStdString();
+    }
+  };
+  auto writeOld = [&](const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(old) == old.size();
+  };
+
+  {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("listing.pdf");
+    ASSERT_TRUE(writeOld(path));
+    qint64 written = 0;  // the disk fills up part way through the document
+    SetWriteFailureHook([&](const QString &, qint64 bytes) { return (written += bytes) > 5000 ? ENOSPC : 0; });
+    expectFailure(path, "write hook");
+    SetWriteFailureHook({});
+  }
+  if (QFileInfo::exists("/dev/full")) expectFailure("/dev/full", "/dev/full");
+
+  testsupport::SmallDisk disk;
+  if (!disk.mounted()) GTEST_SKIP() << "a real full disk needs root to mount a tmpfs";
+  const QString path = disk.path("listing.pdf");
+  ASSERT_TRUE(writeOld(path));
+  disk.Fill();
+  expectFailure(path, "full tmpfs");
 }
 
 TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {

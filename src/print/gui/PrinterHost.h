@@ -3,6 +3,7 @@
 // resolution default is 1200) that paints the whole sheet from the paper
 // corner. Without a print server it is PDF output.
 #include <QPrinter>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -29,6 +30,9 @@ class PrinterHost : public PageDevice {
   // Asked for a PDF file name when the printer writes PDF and no file was
   // chosen yet (no print server, direct print); an empty answer prints nothing.
   std::function<QString(const QString &documentTitle)> ChooseOutputFile;
+  // The files a PDF must never be written over (those of the opened
+  // project); empty: no guard.
+  std::function<QStringList()> ProtectedFiles;
 
   // Paper and orientation of the current printer; true when accepted.
   bool PrinterSetup(QWidget *parent);

@@ -1,12 +1,11 @@
 #include "print/gui/PrinterPrintTarget.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/OutputGuard.h"
 
 namespace scrivane {
 
 PrinterPrintTarget::~PrinterPrintTarget() {
-  if (painter_.isActive()) abortDocument();
+  if (painter_.isActive() || pdf_) abortDocument();
 }
 
 bool PrinterPrintTarget::beginDocument(const QString &title) {
@@ -23,17 +22,23 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
     return false;
   }
   if (toFile) {
-    QFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly)) {
-      error_ = QStringLiteral("Cannot write the file %1: %2")
-                   .arg(QFileInfo(path).absoluteFilePath(), probe.errorString());
+    if (host_.ProtectedFiles) {
+      error_ = RefuseOutputOverInput(path, host_.ProtectedFiles());
+      if (!error_.isEmpty()) return false;
+    }
+    // Qt's own PDF output ignores write errors; PdfFile checks them.
+    pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution());
+    if (!pdf_->begin(title)) {
+      error_ = pdf_->errorText();
+      pdf_.reset();
       return false;
     }
+    surface_ = std::make_unique<QPainterSurface>(pdf_->painter(), host_.qtMeasurer());
+    return true;
   }
   printer.setDocName(title);
   if (!painter_.begin(&printer)) {
-    error_ = toFile ? QStringLiteral("Cannot write the file %1.").arg(QFileInfo(path).absoluteFilePath())
-                    : QStringLiteral("The printer %1 cannot start the document.").arg(printer.printerName());
+    error_ = QStringLiteral("The printer %1 cannot start the document.").arg(printer.printerName());
     host_.ReplacePrinter();
     return false;
   }
@@ -41,23 +46,39 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
   return true;
 }
 
-void PrinterPrintTarget::newSheet() { host_.printer().newPage(); }
+void PrinterPrintTarget::newSheet() {
+  if (pdf_)
+    pdf_->newPage();
+  else
+    host_.printer().newPage();
+}
 
-void PrinterPrintTarget::endDocument() {
+bool PrinterPrintTarget::endDocument() {
   surface_.reset();
-  if (painter_.isActive()) painter_.end();
+  bool written = true;
+  if (pdf_) {
+    written = pdf_->finish();
+    if (!written) error_ = pdf_->errorText();
+    pdf_.reset();
+  } else if (painter_.isActive()) {
+    written = painter_.end();
+    if (!written) error_ = QStringLiteral("The printer %1 could not finish the document.").arg(host_.printer().printerName());
+  }
   // A file asked for one document is not silently overwritten by the next.
   if (askedForFile_) host_.printer().setOutputFileName(QString());
+  return written;
 }
 
 void PrinterPrintTarget::abortDocument() {
-  QPrinter &printer = host_.printer();
-  const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
-  const QString path = printer.outputFileName();
   surface_.reset();
-  printer.abort();
+  if (pdf_) {
+    pdf_->abort();
+    pdf_.reset();
+    host_.printer().setOutputFileName(QString());
+    return;
+  }
+  host_.printer().abort();
   if (painter_.isActive()) painter_.end();
-  if (toFile && !path.isEmpty()) QFile::remove(path);
   // An aborted QPrinter keeps its aborted state; the next run gets a new one.
   host_.ReplacePrinter();
 }

@@ -1,8 +1,11 @@
 #pragma once
-// Prints on the program's current printer (or its PDF output).
+// Prints on the program's current printer, or, when it writes PDF, to the
+// chosen file through PdfFile (a temporary file renamed only once the whole
+// document was written).
 #include <QPainter>
 #include <memory>
 
+#include "print/PdfFile.h"
 #include "print/PrintRunner.h"
 #include "print/QPainterSurface.h"
 #include "print/gui/PrinterHost.h"
@@ -19,7 +22,7 @@ class PrinterPrintTarget : public PrintTarget {
   QString errorText() const override { return error_; }
   DrawSurface &surface() override { return *surface_; }
   void newSheet() override;
-  void endDocument() override;
+  bool endDocument() override;
   void abortDocument() override;
 
  private:
@@ -27,6 +30,7 @@ class PrinterPrintTarget : public PrintTarget {
   QString error_;
   bool askedForFile_ = false;
   QPainter painter_;
+  std::unique_ptr<PdfFile> pdf_;  // set while a PDF document is written
   std::unique_ptr<QPainterSurface> surface_;
 };
 

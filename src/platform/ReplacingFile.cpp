@@ -1,0 +1,155 @@
+#include "platform/ReplacingFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace scrivane {
+namespace {
+
+WriteFailureHook &Hook() {
+  static WriteFailureHook hook;
+  return hook;
+}
+
+QString ReasonOf(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The file a write to `path` ends up in: a symbolic link is followed, so
+// that saving through it keeps the link.
+QString FollowLinks(const QString &path) {
+  QFileInfo info(path);
+  if (!info.isSymLink()) return path;
+  const QString canonical = info.canonicalFilePath();
+  return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+}  // namespace
+
+void SetWriteFailureHook(WriteFailureHook hook) { Hook() = std::move(hook); }
+
+ReplacingFile::ReplacingFile(QString targetPath) : target_(std::move(targetPath)) {}
+
+ReplacingFile::~ReplacingFile() { discard(); }
+
+QString ReplacingFile::errorText() const {
+  QString text = QStringLiteral("Unable to write to %1").arg(QFileInfo(target_).absoluteFilePath());
+  if (!reason_.isEmpty()) text += QStringLiteral(": ") + reason_;
+  return text;
+}
+
+void ReplacingFile::Fail(int error) {
+  if (reason_.isEmpty()) reason_ = ReasonOf(error);
+  setErrorString(errorText());
+}
+
+void ReplacingFile::CloseDescriptor() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = -1;
+}
+
+bool ReplacingFile::open(OpenMode mode) {
+  if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly)) return false;
+  reason_.clear();
+  if (target_.isEmpty()) {
+    Fail(ENOENT);
+    return false;
+  }
+  writeTo_ = FollowLinks(target_);
+  const QByteArray encodedTarget = QFile::encodeName(writeTo_);
+  struct stat existing {};
+  const bool exists = ::stat(encodedTarget.constData(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    Fail(EISDIR);
+    return false;
+  }
+
+  if (exists && !S_ISREG(existing.st_mode)) {
+    temporary_.clear();
+    descriptor_ = ::open(encodedTarget.constData(), O_WRONLY | O_CLOEXEC);
+  } else {
+    const QFileInfo info(writeTo_);
+    // Beside the target, so that the rename stays on one file system.
+    for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
+      temporary_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                   QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+      descriptor_ = ::open(QFile::encodeName(temporary_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (descriptor_ < 0 && errno != EEXIST) break;
+    }
+    if (descriptor_ >= 0 && exists) ::fchmod(descriptor_, existing.st_mode & 07777);
+  }
+  if (descriptor_ < 0) {
+    Fail(errno);
+    temporary_.clear();
+    return false;
+  }
+  return QIODevice::open(WriteOnly | Unbuffered);
+}
+
+qint64 ReplacingFile::writeData(const char *data, qint64 size) {
+  // After one failed write the file is lost anyway; later writes must not
+  // make it look whole.
+  if (descriptor_ < 0 || !reason_.isEmpty()) return -1;
+  if (Hook()) {
+    if (const int error = Hook()(target_, size)) {
+      Fail(error);
+      return -1;
+    }
+  }
+  qint64 done = 0;
+  while (done < size) {
+    const ssize_t written = ::write(descriptor_, data + done, size_t(size - done));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+      return -1;
+    }
+    if (written == 0) {
+      Fail(ENOSPC);
+      return -1;
+    }
+    done += written;
+  }
+  return done;
+}
+
+bool ReplacingFile::commit() {
+  if (!isOpen()) return false;
+  QIODevice::close();
+  if (reason_.isEmpty() && !temporary_.isEmpty() && ::fsync(descriptor_) != 0 && errno != EINVAL) Fail(errno);
+  if (::close(descriptor_) != 0 && reason_.isEmpty() && errno != EINTR) Fail(errno);
+  descriptor_ = -1;
+  if (!reason_.isEmpty()) {
+    discard();
+    return false;
+  }
+  if (temporary_.isEmpty()) return true;
+  if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(writeTo_).constData()) != 0) {
+    Fail(errno);
+    discard();
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+void ReplacingFile::discard() {
+  if (isOpen()) QIODevice::close();
+  CloseDescriptor();
+  if (!temporary_.isEmpty()) ::unlink(QFile::encodeName(temporary_).constData());
+  temporary_.clear();
+}
+
+bool ReplaceFileContents(const QString &path, const QByteArray &bytes, QString *reason) {
+  ReplacingFile file(path);
+  const bool written = file.open() && file.write(bytes) == bytes.size() && file.commit();
+  if (!written && reason) *reason = file.failureReason();
+  return written;
+}
+
+}  // namespace scrivane

@@ -1,0 +1,68 @@
+#pragma once
+// Writing a file so that a failure never costs the old one. The bytes go to a
+// temporary file beside the target; only when every write, the flush to disk
+// and the close succeeded is it renamed over the target. On any failure the
+// temporary file is removed and the target keeps what it held.
+//
+// QSaveFile is not enough: its buffered write reports success, the flush in
+// commit() fails with ENOSPC, and the empty temporary file is renamed over
+// the target all the same.
+//
+// A target that exists and is not a regular file (/dev/null, /dev/full, a
+// pipe) has no contents to lose: it is written directly, every write still
+// checked.
+#include <QIODevice>
+#include <QString>
+#include <functional>
+
+namespace scrivane {
+
+// Test seam: called before every write with the target's path and the
+// number of bytes; a nonzero errno (ENOSPC, EIO) makes that write fail as a
+// full or broken disk would. Empty: no write fails. Affects every
+// ReplacingFile of the process.
+using WriteFailureHook = std::function<int(const QString &targetPath, qint64 bytes)>;
+void SetWriteFailureHook(WriteFailureHook hook);
+
+class ReplacingFile : public QIODevice {
+ public:
+  explicit ReplacingFile(QString targetPath);
+  ~ReplacingFile() override;  // an uncommitted file is discarded
+  ReplacingFile(const ReplacingFile &) = delete;
+  ReplacingFile &operator=(const ReplacingFile &) = delete;
+
+  // Creates the temporary file (mode: the target's, or the default for new
+  // files). Only WriteOnly is supported. False with errorText() set.
+  bool open(OpenMode mode = WriteOnly) override;
+  // Puts the written bytes in place. False, with the target unchanged and
+  // errorText() set, when this or any earlier step failed.
+  bool commit();
+  // Drops what was written; the target keeps what it held.
+  void discard();
+
+  bool isSequential() const override { return true; }
+  const QString &targetPath() const { return target_; }
+  // The system's reason for the first failure ("No space left on device").
+  QString failureReason() const { return reason_; }
+  // "Unable to write to <absolute target path>: <reason>".
+  QString errorText() const;
+
+ protected:
+  qint64 readData(char *, qint64) override { return -1; }
+  qint64 writeData(const char *data, qint64 size) override;
+
+ private:
+  void Fail(int error);
+  void CloseDescriptor();
+
+  QString target_;      // as given
+  QString writeTo_;     // the target with its symbolic links followed
+  QString temporary_;   // empty when writing directly
+  int descriptor_ = -1;
+  QString reason_;
+};
+
+// Writes `bytes` to `path` through a ReplacingFile. False with `reason`.
+bool ReplaceFileContents(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+
+}  // namespace scrivane

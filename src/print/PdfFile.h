@@ -1,0 +1,44 @@
+#pragma once
+// One PDF document on its way to a file. The pages go to a temporary file
+// beside the target (ReplacingFile); the target is replaced only when the
+// whole document was written, so a full disk or a cancel leaves whatever the
+// target held before. Every PDF the program writes goes through here.
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QString>
+#include <memory>
+
+#include "platform/ReplacingFile.h"
+
+namespace scrivane {
+
+class PdfFile {
+ public:
+  PdfFile(QString path, QPageLayout layout, int dotsPerInch);
+  ~PdfFile();  // an unfinished document is discarded
+  PdfFile(const PdfFile &) = delete;
+  PdfFile &operator=(const PdfFile &) = delete;
+
+  // False with errorText() set when the file cannot be started.
+  bool begin(const QString &title);
+  // Valid between begin and finish or abort.
+  QPainter &painter() { return *painter_; }
+  void newPage();
+  // Ends the document and puts it in place; false with errorText() when
+  // any write failed (the target is then left as it was).
+  bool finish();
+  void abort();
+  QString errorText() const { return error_; }
+
+ private:
+  QString path_;
+  QPageLayout layout_;
+  int dotsPerInch_;
+  QString error_;
+  std::unique_ptr<ReplacingFile> file_;
+  std::unique_ptr<QPdfWriter> writer_;
+  std::unique_ptr<QPainter> painter_;
+};
+
+}  // namespace scrivane

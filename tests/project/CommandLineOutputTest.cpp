@@ -1,0 +1,125 @@
+// scrivane-print must never lose a file: not the sources it prints, not an
+// older PDF when the new one cannot be written.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+#include "support/SmallDisk.h"
+#include "support/TestPaths.h"
+
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  QString out, err;
+};
+
+ToolRun RunPrintTool(const QStringList &args) {
+  QProcess process;
+  process.start(QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print", args);
+  ToolRun run;
+  if (!process.waitForFinished(60000)) return run;
+  run.status = process.exitCode();
+  run.out = QString::fromUtf8(process.readAllStandardOutput());
+  run.err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+// A copy of the example project, so that a fault cannot harm the real one.
+class CommandLineOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!QFileInfo::exists(QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print"))
+      GTEST_SKIP() << "scrivane-print not built";
+    for (const QString &name : QDir(testsupport::examplesDir()).entryList(QDir::Files))
+      ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + "/" + name, Path(name)));
+  }
+  QString Path(const QString &name) const { return dir.filePath(name); }
+  // Name and hash of every file in the folder.
+  QStringList Snapshot() const {
+    QStringList files;
+    QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      const QString path = it.next();
+      QFile file(path);
+      file.open(QIODevice::ReadOnly);
+      files << QDir(dir.path()).relativeFilePath(path) + " " +
+                   QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
+    }
+    files.sort();
+    return files;
+  }
+  QTemporaryDir dir;
+};
+
+// "stock.pas -o stock.pas" replaced the source with a PDF and exited 0;
+// "inventory.dpr -o reports.pas" printed another unit over reports.pas.
+TEST_F(CommandLineOutput, OutputOverAFileOfTheProjectIsRefused) {
+  ASSERT_TRUE(QFile::link(Path("stock.pas"), Path("stock-link.pas")));
+  ASSERT_EQ(::link(QFile::encodeName(Path("reports.pas")).constData(),
+                   QFile::encodeName(Path("reports-hard.pdf")).constData()),
+            0);
+  struct Row {
+    QStringList args;
+    QString output, names;
+  } rows[] = {
+      {{"stock.pas"}, "stock.pas", "stock.pas"},
+      {{"stock.pas"}, "STOCK.PAS", "stock.pas"},
+      {{"stock.pas"}, "stock-link.pas", "stock.pas"},
+      {{"inventory.dpr"}, "inventory.dpr", "inventory.dpr"},
+      {{"inventory.dpr"}, "reports.pas", "reports.pas"},
+      {{"inventory.dpr"}, "reports-hard.pdf", "reports.pas"},
+      {{"inventory.dpr", "--unit", "stock"}, "./sub/../Mainform.PAS", "mainform.pas"},
+  };
+  QDir().mkpath(Path("sub"));
+  const QStringList before = Snapshot();
+  for (const Row &row : rows) {
+    const QString output = Path(row.output);
+    const ToolRun run = RunPrintTool(QStringList{Path(row.args[0])} << row.args.mid(1) << QStringList{"-o", output});
+    const QString what = row.args.join(' ') + " -o " + row.output;
+    EXPECT_EQ(run.status, 1) << what.toStdString();
+    EXPECT_TRUE(run.out.isEmpty()) << what.toStdString();
+    EXPECT_TRUE(run.err.startsWith("Cannot print to " + QFileInfo(output).absoluteFilePath() + ": it is "))
+        << what.toStdString() << ": " << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QFileInfo(Path(row.names)).canonicalFilePath() + ", a file of the opened project"))
+        << what.toStdString() << ": " << run.err.toStdString();
+  }
+  EXPECT_EQ(Snapshot(), before);
+  // Another file in the same folder is fine.
+  const ToolRun run = RunPrintTool({Path("stock.pas"), "-o", Path("stock.pdf")});
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+}
+
+TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
+  const ToolRun full = RunPrintTool({Path("inventory.dpr"), "-o", "/dev/full"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_TRUE(full.out.isEmpty()) << full.out.toStdString();
+  EXPECT_EQ(full.err.trimmed(), "Unable to write to /dev/full: No space left on device");
+
+  testsupport::SmallDisk disk;
+  if (!disk.mounted()) GTEST_SKIP() << "a real full disk needs root to mount a tmpfs";
+  const QString pdf = disk.path("listing.pdf");
+  ASSERT_EQ(RunPrintTool({Path("inventory.dpr"), "--unit", "mainform", "-o", pdf}).status, 0);
+  QFile first(pdf);
+  ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+  const QByteArray old = first.readAll();
+  first.close();
+  disk.Fill();
+  const ToolRun run = RunPrintTool({Path("inventory.dpr"), "--unit", "stock", "-o", pdf});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+  EXPECT_EQ(run.err.trimmed(), "Unable to write to " + pdf + ": No space left on device");
+  QFile after(pdf);
+  ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+  EXPECT_EQ(after.readAll(), old);
+  EXPECT_EQ(QDir(QFileInfo(pdf).path()).entryList(QDir::Files | QDir::Hidden), (QStringList{".filler", "listing.pdf"}));
+}
+
+}  // namespace
