@@ -6,6 +6,7 @@
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
+#include "project/ProgramUses.h"
 #include "project/ReaderText.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"
@@ -13,14 +14,14 @@
 namespace scrivane {
 using namespace readertext;
 
-namespace {
-
 QString ComparablePath(const QString &path) {
   const QString normalised = NormalizeSeparators(path.trimmed());
   const QString absolute =
       IsAbsolutePath(normalised) ? normalised : QDir::current().absoluteFilePath(normalised);
   return DisplayPath(QDir::cleanPath(absolute));
 }
+
+namespace {
 
 // The unit file named on a project line, or an empty text when the line
 // names none. The name runs from just after the quote that opens it (or from
@@ -123,6 +124,8 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
     // it, never to wherever this program was started.
     model.SetPickList(JoinPath(model.ProjectDir, name), EntryKind::UnitInProject);
   });
+  // A Lazarus project names most of its units without a file.
+  if (FileNamePart(path).endsWith(QStringLiteral(".lpr"), Qt::CaseInsensitive)) AddProgramUsesUnits(ctx, file.bytes);
   if (ctx.includeUses) ScanUsesClauses(ctx);
 }
 

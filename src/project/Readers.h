@@ -35,6 +35,9 @@ inline const QString kUnitExtensions[] = {QStringLiteral(".pas"), QStringLiteral
 void OpenPath(ReaderContext &ctx, const QString &path);
 // True when the file name ends in one of kUnitExtensions (any case).
 bool HasUnitExtension(const QString &fileName);
+// A unit path in the form two listings of the same file share: absolute,
+// cleaned, lower case.
+QString ComparablePath(const QString &path);
 // The unit-list entry whose display name is `name`, with or without a unit
 // extension ("stock" finds "stock.pas" and "stock.pp"); -1 when none is.
 int FindUnitByName(const ProjectModel &model, const QString &name);

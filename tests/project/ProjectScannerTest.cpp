@@ -164,4 +164,32 @@ TEST_F(ProjectScanner, UsesClausesFindFreePascalUnitsAfterPascalOnes) {
   EXPECT_EQ(FindUnitByName(model, "neither"), -1);
 }
 
+TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder) {
+  for (const char *name : {"L/Unit1.pas", "L/mainform.pp", "L/tools.strings.pas", "L/sub/other.pp", "L/lib/Lib.pas"})
+    Write(name, "unit x;\n");
+  const QByteArray lpr =
+      "program Demo;\n{$mode objfpc}{$H+}\n"
+      "uses\n  {$IFDEF UNIX}{$IFDEF UseCThreads}\n  cthreads,\n  {$ENDIF}{$ENDIF}\n"
+      "  Interfaces, // this includes the LCL widgetset\n"
+      "  Forms, (* old: notes, *) MainForm,\n"
+      "  Lib in 'lib\\Lib.pas', Other in 'sub/other.pp', Gone in 'gone.pp',\n"
+      "  Tools.Strings\n  { you can add units after this }, unit1;\n"
+      "{$R *.res}\nbegin\n  Application.Run; // uses Unit1\nend.\n";
+  Open(Write("L/demo.lpr", lpr));
+  EXPECT_TRUE(model.ProjectLoaded);
+  // The line scan of a Delphi project finds lib.pas first; the uses clause
+  // adds the rest in its order. Units of the LCL are not in the folder.
+  EXPECT_EQ(UnitNames(), (QStringList{"lib.pas", "mainform.pp", "other.pp", "gone.pp", "tools.strings.pas",
+                                      "unit1.pas"}));
+  EXPECT_EQ(model.Units[2].fullPath, Lower("L/sub/other.pp"));
+  for (const auto &unit : model.Units) EXPECT_EQ(unit.kind, EntryKind::UnitInProject);
+
+  // The same text in a Delphi project keeps the design's line scan alone.
+  Open(Write("L/demo.dpr", lpr));
+  EXPECT_EQ(UnitNames(), QStringList{"lib.pas"});
+  // A program without a uses clause lists nothing, whatever its body says.
+  Open(Write("L/bare.lpr", "program Bare;\nbegin\n  uses := 1;\nend.\n"));
+  EXPECT_TRUE(model.Units.isEmpty());
+}
+
 }  // namespace

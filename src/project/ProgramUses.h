@@ -1,0 +1,30 @@
+#pragma once
+// The uses clause of a program file. A Lazarus project (.lpr) names its units
+// there without a file ("uses Interfaces, Forms, Unit1;"): the compiler finds
+// them on its search path, which for the project's own units is its folder.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+namespace scrivane {
+
+struct ReaderContext;
+
+struct UsesItem {
+  QByteArray name;  // as written: "Unit1", "Tools.Strings"
+  QByteArray path;  // the text of its "in '...'" part, empty when none
+};
+
+// The items of the first uses clause of `source`, in order. Comments,
+// compiler directives ({$IFDEF UNIX} cthreads, {$ENDIF}: both branches) and
+// string contents never count as names.
+QList<UsesItem> ProgramUsesClause(QByteArrayView source);
+
+// Adds to the unit list, as project units, the units of the program's uses
+// clause that are files in the project folder (a name tried with each unit
+// extension, the design's ".pas" first) or that name their file with "in".
+// Units already listed and units found elsewhere (the LCL, the RTL) are left
+// out.
+void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source);
+
+}  // namespace scrivane
