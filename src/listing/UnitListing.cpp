@@ -2,7 +2,10 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QSet>
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "format/FormatSettings.h"
@@ -10,6 +13,7 @@
 #include "listing/LayoutRules.h"
 #include "listing/Lexer.h"
 #include "listing/PageFurniture.h"
+#include "listing/RowWriter.h"
 #include "platform/Text1252.h"
 #include "print/PageCanvas.h"
 #include "print/PrintException.h"
@@ -19,7 +23,6 @@ namespace scrivane {
 
 namespace {
 
-constexpr int kMaxNameChars = 128;
 constexpr int kLineNumberGap = 30;  // device units between a line number and the text margin
 constexpr double kMaxImageInches = 6.5;
 
@@ -30,12 +33,6 @@ bool IsSectionLineStart(const QByteArray &word) {
   const QByteArray lower = word.toLower();
   return lower == "interface" || lower == "implementation" || lower == "private" || lower == "public" ||
          lower == "protected";
-}
-
-// The part after the last directory or drive separator.
-QByteArray FileNamePartOf(const QByteArray &path) {
-  const qsizetype cut = std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
-  return path.mid(cut + 1);
 }
 
 FontSpec SectionFontOf(const FormatSettings &settings) {
@@ -78,14 +75,14 @@ QString FormImagePath(const QString &unitPath) {
 struct UnitListing::State {
   LayoutState layout;
   ScanState scan;
-  int LineIndex = 0;
   int LineNumber = 1;
-  int CurrentY = 0;
-  int DrawX = 0;
   std::vector<PageState> PageStates;  // by page number; grows with the document
 
-  QDateTime fixedClock;
-  QDateTime jobClock;
+  // IndexEntries from here on belong to the current listing: a new job of
+  // the same listing (a print after a preview, on other paper) replaces
+  // them instead of adding a second set of pages. -1: not yet started.
+  qsizetype indexStart = -1;
+  QSet<QByteArray> recorded;  // entries this job has added
 
   QString imagePath;  // the image below is what this path held when first read
   bool imageRead = false;
@@ -97,80 +94,89 @@ struct UnitListing::State {
   }
 };
 
-// One run of one page: all the layout of the listing lives here, the carried
-// state in UnitListing::State.
-class UnitListingPageRun {
+// The unit listing's part of a page run; the page machinery is the job's.
+class UnitListingRenderer : public ListingRenderer {
  public:
-  UnitListingPageRun(UnitListing &listing, TNEWPageInfo &info, TSpecialCanvas &canvas)
-      : l_(listing), s_(*listing.state_), settings_(listing.settings_), model_(listing.model_),
-        info_(info), canvas_(canvas), page_(info.PageNumber) {}
+  explicit UnitListingRenderer(UnitListing &listing)
+      : l_(listing), s_(*listing.state_), settings_(listing.settings_), model_(listing.model_) {}
 
-  void Run();
+  void BeginJob() override;
+  QString JobTitle() const override { return model_.CurrentUnitPath.toLower(); }
+  int ItemCount() const override { return int(model_.ListingLines.size()); }
+  FooterReservation Reservation() const override { return FooterReservation::BeforeBody; }
+  void StartPage(PageCursor &cursor, int &position) override;
+  void LayOutItem(PageCursor &cursor, int &position) override;
+  void FinishPage(PageCursor &cursor, int position) override;
 
  private:
-  void StartState();
+  void StartState(int &position);
   void DrawFormImage();
-  bool PageFull();
   void LayOutLine(const QByteArray &text);
   void DrawWord(std::vector<LineWord> &words, int i);
-  void DrawWholeOrBroken(const QByteArray &word);
   void NumberRow();
-  void NextRow();
   void RecordIndexEntry(const QByteArray &name, const QByteArray &kind);
   void SelectFont(TokenClass kind);
+  const PageGeometry &g() const { return cursor_->Geometry; }
 
   UnitListing &l_;
   UnitListing::State &s_;
   const FormatSettings &settings_;
   ProjectModel &model_;
-  TNEWPageInfo &info_;
-  TSpecialCanvas &canvas_;
-  const int page_;
-  PageGeometry g_;
+  // Valid during one page run.
+  PageCursor *cursor_ = nullptr;
+  TSpecialCanvas *canvas_ = nullptr;
+  std::optional<RowWriter> row_;
   PageFonts fonts_;
   int textTop_ = 0;
-  int lineX_ = 0;  // where this line's rows start
 };
 
-void UnitListingPageRun::Run() {
+void UnitListingRenderer::BeginJob() {
+  // A new job paginates afresh: the printer (and so every line break) may
+  // differ from the one an earlier preview measured on.
+  s_.PageStates.clear();
+  if (s_.indexStart < 0 || s_.indexStart > model_.IndexEntries.size()) s_.indexStart = model_.IndexEntries.size();
+  model_.IndexEntries.resize(s_.indexStart);
+  s_.recorded.clear();
+}
+
+void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
+  cursor_ = &cursor;
+  canvas_ = &cursor.Canvas;
   fonts_ = {settings_.BaseFont(),    settings_.HeaderFont(),  settings_.ReserveFont(),
             settings_.CommentFont(), settings_.MessageFont(), settings_.LineFont(),
             settings_.ProcFont(),    SectionFontOf(settings_)};
-  g_ = ComputePageGeometry(canvas_, settings_);
-  s_.CurrentY = g_.TopY;
-  s_.LineIndex = info_.PageStart(page_);
+  row_.emplace(cursor, cursor.Geometry.LeftX, [this] {
+    if (settings_.LineNo == 1) NumberRow();
+  });
 
-  const FurnitureTexts texts{l_.UnitNameText, l_.ProjectNameText, s_.jobClock};
-  PageFurniture furniture(canvas_, g_, settings_, texts);
-  const bool titleHere = settings_.Title == 1 && page_ == 1 && model_.UnitHighlighted && !l_.SelectedOnly;
+  PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
+  const bool titleHere = settings_.Title == 1 && cursor.Page == 1 && model_.UnitHighlighted && !l_.SelectedOnly;
   if (titleHere)
-    furniture.DrawTitleBlock(s_.CurrentY);
+    furniture.DrawTitleBlock(cursor.Y);
   else if (settings_.Header == 1)
-    furniture.DrawPageHeader(page_, s_.CurrentY);
+    furniture.DrawPageHeader(cursor.Page, cursor.Y);
 
-  StartState();
-  if (settings_.Footer == 1) g_.BottomMargin += g_.LineStep;
-  textTop_ = s_.CurrentY;
+  StartState(position);
+  textTop_ = cursor.Y;
   s_.layout.CaseMode = false;
   s_.layout.CaseX = 0;
+}
 
-  const int lineCount = int(model_.ListingLines.size());
-  // A page always takes at least one line, so that margins too large for any
-  // line cannot make an endless document.
-  bool anyLine = false;
-  while (s_.LineIndex < lineCount && !(anyLine && PageFull())) {
-    LayOutLine(model_.ListingLines[s_.LineIndex]);
-    s_.layout.LineX = s_.layout.NextLineX;
-    s_.LineIndex += 1;
-    s_.scan.InString = false;
-    anyLine = true;
-  }
+void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
+  LayOutLine(std::as_const(model_.ListingLines)[position]);
+  s_.layout.LineX = s_.layout.NextLineX;
+  position += 1;
+  s_.scan.InString = false;
+}
 
+void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {
   if (settings_.Blocks == 1)
-    DrawOpenBlocksAtPageEnd(canvas_, s_.layout, s_.CurrentY, g_.LeftX, g_.IndentWidth);
-  if (settings_.Footer == 1) furniture.DrawPageFooter(page_, s_.CurrentY);
-
-  PageState &next = s_.PageStateAt(page_ + 1);
+    DrawOpenBlocksAtPageEnd(*canvas_, s_.layout, cursor.Y, g().LeftX, g().IndentWidth);
+  if (settings_.Footer == 1) {
+    PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
+    furniture.DrawPageFooter(cursor.Page, cursor.Y);
+  }
+  PageState &next = s_.PageStateAt(cursor.Page + 1);
   if (!next.Saved) {
     next.Saved = true;
     next.LineNumber = s_.LineNumber;
@@ -178,19 +184,20 @@ void UnitListingPageRun::Run() {
     next.Layout = s_.layout;
     next.Layout.Depth = std::max(next.Layout.Depth, 0);
   }
-  info_.LastPage = s_.LineIndex > lineCount - 1;
-  info_.SetPageStart(page_ + 1, s_.LineIndex);
-  info_.KnownPages = std::max(info_.KnownPages, page_ + 1);
+  row_.reset();
+  cursor_ = nullptr;
+  canvas_ = nullptr;
 }
 
-void UnitListingPageRun::StartState() {
-  if (page_ == 1) {
+void UnitListingRenderer::StartState(int &position) {
+  const int page = cursor_->Page;
+  if (page == 1) {
     DrawFormImage();
-    s_.LineIndex = 0;
+    position = 0;
     s_.LineNumber = 1;
     s_.layout = LayoutState{};
     s_.scan = ScanState{};
-  } else if (const PageState &start = s_.PageStateAt(page_); start.Saved) {
+  } else if (const PageState &start = s_.PageStateAt(page); start.Saved) {
     s_.LineNumber = start.LineNumber;
     s_.layout = start.Layout;
     s_.scan = ScanState{};
@@ -198,7 +205,7 @@ void UnitListingPageRun::StartState() {
     s_.scan.InParenComment = start.CommentState == 2;
     if (s_.layout.BlockCount > 0 && s_.layout.Depth > 0)
       for (int k = 1; k <= s_.layout.BlockCount; ++k)
-        s_.layout.MarkAt(k) = BlockMark{0, s_.CurrentY, true};
+        s_.layout.MarkAt(k) = BlockMark{0, cursor_->Y, true};
   }
   if (s_.layout.Depth == 0) {
     s_.layout.BlockMarks.clear();
@@ -206,7 +213,7 @@ void UnitListingPageRun::StartState() {
   }
 }
 
-void UnitListingPageRun::DrawFormImage() {
+void UnitListingRenderer::DrawFormImage() {
   if (settings_.Print != 1) return;
   const QString path = FormImagePath(model_.CurrentUnitPath);
   if (path.isEmpty()) return;
@@ -217,66 +224,65 @@ void UnitListingPageRun::DrawFormImage() {
   }
   const QImage &image = s_.image;
   if (image.isNull() || image.width() <= 0 || image.height() <= 0) return;
+  TSpecialCanvas &canvas = *canvas_;
   const double widthInches = std::min(image.width() * 0.01, kMaxImageInches);
-  const int w = canvas_.ToDeviceX(float(widthInches));
-  const int h = canvas_.ToDeviceY(float(image.height() * widthInches / image.width()));
-  int x = g_.LeftX;  // an alignment outside 0..2 keeps the left margin
-  if (settings_.Align == 1) x = g_.RightX - w;
-  if (settings_.Align == 2) x = canvas_.PageWidth / 2 - w / 2;
-  const int y = s_.CurrentY;
-  canvas_.StretchDraw(QRect(x, y, w, h), image);
-  canvas_.Pen.width = canvas_.PixelsPerInchX / 72;
-  canvas_.Brush.style = BrushStyle::Clear;
-  canvas_.Rectangle(x, y, x + w, y + h);
-  s_.CurrentY = y + h + 2 * g_.LineStep;
+  const int w = canvas.ToDeviceX(float(widthInches));
+  const int h = canvas.ToDeviceY(float(image.height() * widthInches / image.width()));
+  int x = g().LeftX;  // an alignment outside 0..2 keeps the left margin
+  if (settings_.Align == 1) x = g().RightX - w;
+  if (settings_.Align == 2) x = canvas.PageWidth / 2 - w / 2;
+  const int y = cursor_->Y;
+  canvas.StretchDraw(QRect(x, y, w, h), image);
+  canvas.Pen.width = canvas.PixelsPerInchX / 72;
+  canvas.Brush.style = BrushStyle::Clear;
+  canvas.Rectangle(x, y, x + w, y + h);
+  cursor_->Y = y + h + 2 * g().LineStep;
 }
 
-bool UnitListingPageRun::PageFull() {
-  return canvas_.TextHeight("X") + s_.CurrentY >= canvas_.PageHeight - g_.BottomMargin - 2 * g_.LineStep;
-}
-
-void UnitListingPageRun::NumberRow() {
-  canvas_.SetFont(fonts_.line);
+void UnitListingRenderer::NumberRow() {
+  TSpecialCanvas &canvas = *canvas_;
+  canvas.SetFont(fonts_.line);
   const QByteArray number = QByteArray::number(s_.LineNumber) + ':';
-  canvas_.TextOut(g_.LeftX - canvas_.TextWidth(number) - kLineNumberGap, s_.CurrentY, number);
+  canvas.TextOut(g().LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor_->Y, number);
   s_.LineNumber += 1;
 }
 
-void UnitListingPageRun::NextRow() {
-  s_.DrawX = lineX_;
-  s_.CurrentY += g_.LineStep;
-  if (settings_.LineNo == 1) NumberRow();
-}
-
-void UnitListingPageRun::RecordIndexEntry(const QByteArray &name, const QByteArray &kind) {
-  QByteArray entry = name + '%' + kind + '%' + FileNamePartOf(l_.UnitNameText) + '%' + QByteArray::number(page_);
+void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteArray &kind) {
+  QByteArray entry = name + '%' + kind + '%' + FileNamePartOf(l_.Names().UnitNameText) + '%' +
+                     QByteArray::number(cursor_->Page);
   if (settings_.LineNo == 1) entry += '%' + QByteArray::number(s_.LineNumber);
+  // Every repaint and replay of a page lays its headings out again.
+  if (s_.recorded.contains(entry)) return;
+  s_.recorded.insert(entry);
   model_.IndexEntries.append(entry);
 }
 
-void UnitListingPageRun::SelectFont(TokenClass kind) {
+void UnitListingRenderer::SelectFont(TokenClass kind) {
+  TSpecialCanvas &canvas = *canvas_;
   switch (kind) {
-    case TokenClass::Plain: canvas_.SetFont(fonts_.base); break;
-    case TokenClass::Reserved: canvas_.SetFont(fonts_.reserve); break;
-    case TokenClass::Comment: canvas_.SetFont(fonts_.comment); break;
-    case TokenClass::Message: canvas_.SetFont(fonts_.message); break;
-    case TokenClass::Section: canvas_.SetFont(fonts_.section); break;
-    case TokenClass::ProcName: canvas_.SetFont(fonts_.proc); break;
+    case TokenClass::Plain: canvas.SetFont(fonts_.base); break;
+    case TokenClass::Reserved: canvas.SetFont(fonts_.reserve); break;
+    case TokenClass::Comment: canvas.SetFont(fonts_.comment); break;
+    case TokenClass::Message: canvas.SetFont(fonts_.message); break;
+    case TokenClass::Section: canvas.SetFont(fonts_.section); break;
+    case TokenClass::ProcName: canvas.SetFont(fonts_.proc); break;
   }
 }
 
-void UnitListingPageRun::LayOutLine(const QByteArray &text) {
+void UnitListingRenderer::LayOutLine(const QByteArray &text) {
+  TSpecialCanvas &canvas = *canvas_;
+  PageCursor &cursor = *cursor_;
   const QByteArray trimmed = text.trimmed();
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
 
   std::vector<LineWord> words = SplitWords(text);
   s_.layout.NextLineX = 0;
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
-  canvas_.SetFont(fonts_.base);
+  canvas.SetFont(fonts_.base);
 
   LayoutContext context;
-  context.LeftX = g_.LeftX;
-  context.IndentWidth = g_.IndentWidth;
+  context.LeftX = g().LeftX;
+  context.IndentWidth = g().IndentWidth;
   context.SelectedOnly = l_.SelectedOnly;
   context.Settings = &settings_;
   context.DeclaredRoutines = &model_.DeclaredRoutines;
@@ -286,25 +292,25 @@ void UnitListingPageRun::LayOutLine(const QByteArray &text) {
   IndentationRules rules(s_.layout, context);
   ClassifyLine(words, trimmed, s_.scan, settings_, &rules);
 
-  if (settings_.Blocks == 1) DrawBlockMarks(canvas_, s_.layout, s_.CurrentY, g_.LineStep, g_.IndentWidth);
-  if (s_.layout.LineX == 0) s_.layout.LineX = g_.LeftX;
+  if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
+  if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
   if (s_.layout.NextLineX == 0) s_.layout.NextLineX = s_.layout.LineX;
   // Nesting deeper than the page is wide would start rows at or past the
   // right limit, where no word fits: rows then start no further right than
   // three quarters across the text width (the indentation kept for the
   // following lines is unchanged).
-  const int rightmostStart = std::max(g_.LeftX, g_.RightX - (g_.RightX - g_.LeftX) / 4);
-  lineX_ = std::min(s_.layout.LineX, rightmostStart);
-  s_.DrawX = lineX_;
+  const int rightmostStart = std::max(g().LeftX, g().RightX - (g().RightX - g().LeftX) / 4);
+  row_->SetRowStartX(std::min(s_.layout.LineX, rightmostStart));
+  row_->X = row_->RowStartX();
 
-  const int pageHeight = canvas_.PageHeight;
+  const int pageHeight = canvas.PageHeight;
   if (!words.empty() && words[0].Text == kNewPageMarker) {
-    const int limit = pageHeight - g_.BottomMargin - canvas_.TextHeight("X");
-    const int height = canvas_.TextHeight("X");
-    if (g_.LineStep > 0) {
-      while (height + s_.CurrentY < limit) s_.CurrentY += g_.LineStep;
+    const int limit = pageHeight - g().BottomMargin - canvas.TextHeight("X");
+    const int height = canvas.TextHeight("X");
+    if (g().LineStep > 0) {
+      while (height + cursor.Y < limit) cursor.Y += g().LineStep;
     } else {
-      s_.CurrentY = std::max(s_.CurrentY, limit);
+      cursor.Y = std::max(cursor.Y, limit);
     }
     s_.layout.BlockOpened = s_.layout.BlockClosed = false;
     return;
@@ -312,8 +318,8 @@ void UnitListingPageRun::LayOutLine(const QByteArray &text) {
 
   if (s_.layout.BlankBefore) {
     s_.layout.BlankBefore = false;
-    if (s_.CurrentY < pageHeight - g_.BottomMargin - canvas_.TextHeight("X") && s_.CurrentY > textTop_) {
-      s_.CurrentY += g_.LineStep;
+    if (cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+      cursor.Y += g().LineStep;
       if (settings_.LineNo == 1) NumberRow();
     }
   }
@@ -322,97 +328,61 @@ void UnitListingPageRun::LayOutLine(const QByteArray &text) {
 
   if (words[0].Text.toLower() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
       s_.layout.InImplementation && s_.layout.Depth == 0 &&
-      s_.CurrentY < pageHeight - g_.BottomMargin - canvas_.TextHeight("X") && s_.CurrentY > textTop_) {
-    s_.CurrentY += g_.LineStep;
-    canvas_.Pen.width = 1;
-    canvas_.Pen.mode = PenMode::Black;
-    const int ruleY = s_.CurrentY + canvas_.TextHeight("H") / 2;
-    canvas_.MoveTo(g_.LeftX, ruleY);
-    canvas_.LineTo(g_.RightX, ruleY);
+      cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+    cursor.Y += g().LineStep;
+    canvas.Pen.width = 1;
+    canvas.Pen.mode = PenMode::Black;
+    const int ruleY = cursor.Y + canvas.TextHeight("H") / 2;
+    canvas.MoveTo(g().LeftX, ruleY);
+    canvas.LineTo(g().RightX, ruleY);
     if (settings_.LineNo == 1) NumberRow();
   }
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
-  s_.CurrentY += g_.LineStep;
+  cursor.Y += g().LineStep;
 }
 
-void UnitListingPageRun::DrawWord(std::vector<LineWord> &words, int i) {
+void UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i) {
+  TSpecialCanvas &canvas = *canvas_;
+  RowWriter &row = *row_;
   LineWord &word = words[i];
   const TokenClass kind = word.Kind;
   SelectFont(kind);
-  const int start = s_.DrawX;
-  const int y = s_.CurrentY;
+  const int start = row.X;
+  const int y = cursor_->Y;
 
   if (kind == TokenClass::ProcName && settings_.Names == 1) {
     word.Text = word.Text.toUpper();
-    DrawWholeOrBroken(word.Text);
+    row.DrawWholeOrBroken(word.Text);
   } else if (IsSectionLineStart(words[0].Text)) {
-    canvas_.TextOut(start, y, word.Text);
-    s_.DrawX = start + canvas_.TextWidth(word.Text + ' ');
+    canvas.TextOut(start, y, word.Text);
+    row.X = start + canvas.TextWidth(word.Text + ' ');
   } else if (kind == TokenClass::Reserved && word.Text.toLower() == "end;") {
     const QByteArray head = word.Text.left(3);
-    canvas_.TextOut(start, y, head);
-    const int headWidth = canvas_.TextWidth(head);
-    canvas_.SetFont(fonts_.base);
-    canvas_.TextOut(start + headWidth, y, ";");
-    s_.DrawX = start + canvas_.TextWidth(word.Text + ' ');
+    canvas.TextOut(start, y, head);
+    const int headWidth = canvas.TextWidth(head);
+    canvas.SetFont(fonts_.base);
+    canvas.TextOut(start + headWidth, y, ";");
+    row.X = start + canvas.TextWidth(word.Text + ' ');
   } else {
-    DrawWholeOrBroken(word.Text);
+    row.DrawWholeOrBroken(word.Text);
   }
 
   word.Kind = TokenClass::Plain;
   const int lastReal = int(words.size()) - 2;
-  if (i < lastReal && s_.DrawX + canvas_.TextWidth(words[i + 1].Text + ' ') > g_.RightX) NextRow();
-}
-
-// A word wider than what is left of the row is broken across rows: the
-// lexer keeps words whole, and a long string or identifier must neither be
-// cut nor run off the paper.
-void UnitListingPageRun::DrawWholeOrBroken(const QByteArray &word) {
-  const FontSpec font = canvas_.Font;
-  QByteArray rest = word;
-  for (;;) {
-    const int available = g_.RightX - s_.DrawX;
-    const int restWidth = canvas_.TextWidth(rest);
-    if (restWidth <= available || rest.isEmpty()) {
-      canvas_.TextOut(s_.DrawX, s_.CurrentY, rest + ' ');
-      s_.DrawX += canvas_.TextWidth(rest + ' ');
-      return;
-    }
-    const bool fitsOnFreshRow = restWidth <= g_.RightX - lineX_;
-    if (s_.DrawX > lineX_ && fitsOnFreshRow) {
-      NextRow();
-      canvas_.SetFont(font);
-      continue;
-    }
-    int take = 0;
-    int width = 0;
-    while (take < rest.size()) {
-      const int next = width + canvas_.TextWidth(rest.mid(take, 1));
-      if (next > available) break;
-      width = next;
-      ++take;
-    }
-    if (take == 0) {
-      if (s_.DrawX > lineX_) {
-        NextRow();
-        canvas_.SetFont(font);
-        continue;
-      }
-      take = 1;  // a row narrower than one character still makes progress
-    }
-    canvas_.TextOut(s_.DrawX, s_.CurrentY, rest.left(take));
-    rest = rest.mid(take);
-    NextRow();
-    canvas_.SetFont(font);
-  }
+  if (i < lastReal && row.NextWordOverflows(words[i + 1].Text)) row.NewRow();
 }
 
 UnitListing::UnitListing(ProjectModel &model, const FormatSettings &settings)
-    : model_(model), settings_(settings), state_(new State) {}
+    : model_(model), settings_(settings), state_(new State) {
+  renderer_ = std::make_unique<UnitListingRenderer>(*this);
+  job_ = std::make_unique<ListingJob>(settings, *renderer_);
+}
 
 UnitListing::~UnitListing() { delete state_; }
 
-void UnitListing::SetClock(const QDateTime &now) { state_->fixedClock = now; }
+void UnitListing::SetClock(const QDateTime &now) { job_->SetClock(now); }
+
+ListingNames &UnitListing::Names() { return job_->Names; }
 
 void UnitListing::ResetListingState() {
   SelectedOnly = false;
@@ -420,41 +390,16 @@ void UnitListing::ResetListingState() {
   state_->layout = LayoutState{};
   state_->scan = ScanState{};
   state_->PageStates.clear();
+  state_->indexStart = -1;
   state_->imageRead = false;
   state_->image = QImage();
-  const QByteArray unitPath = Encode1252(model_.CurrentUnitPath).left(kMaxNameChars);
-  UnitNameText = settings_.Path1 == 0 ? FileNamePartOf(unitPath) : unitPath;
-  const QByteArray projectPath = Encode1252(model_.OpenedPath).left(kMaxNameChars);
-  ProjectNameText = settings_.Path2 == 1 ? projectPath : FileNamePartOf(projectPath);
+  job_->Names.UnitNameText = HeaderNameText(model_.CurrentUnitPath, settings_.Path1 != 0);
+  job_->Names.ProjectNameText = HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
 }
 
-void UnitListing::BeginPrint(PageInfoPtr &Info) {
-  auto info = std::make_unique<TNEWPageInfo>();
-  info->Title = model_.CurrentUnitPath.toLower();
-  info->KnownPages = 1;
-  info->Drawing = true;
-  Info = std::move(info);
-  // A new job paginates afresh: the printer (and so every line break) may
-  // differ from the one an earlier preview measured on.
-  state_->PageStates.clear();
-  state_->jobClock = state_->fixedClock.isValid() ? state_->fixedClock : QDateTime::currentDateTime();
-}
-
-void UnitListing::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) {
-  auto *info = dynamic_cast<TNEWPageInfo *>(&Info);
-  if (!info) throw PrintException("The unit listing needs the page record its BeginPrint made.");
-  ReplayEarlierPages(*info, SCanvas, [this](TNEWPageInfo &replayed, TSpecialCanvas &canvas) {
-    UnitListingPageRun(*this, replayed, canvas).Run();
-  });
-  UnitListingPageRun(*this, *info, SCanvas).Run();
-}
-
-void UnitListing::EndPrint(PageInfoPtr &Info) { Info.reset(); }
-
-PrintEvents UnitListing::Events() {
-  return PrintEvents{[this](PageInfoPtr &info) { BeginPrint(info); },
-                     [this](TPageInfo &info, TSpecialCanvas &canvas) { PrintPage(info, canvas); },
-                     [this](PageInfoPtr &info) { EndPrint(info); }};
-}
+void UnitListing::BeginPrint(PageInfoPtr &Info) { job_->BeginPrint(Info); }
+void UnitListing::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) { job_->PrintPage(Info, SCanvas); }
+void UnitListing::EndPrint(PageInfoPtr &Info) { job_->EndPrint(Info); }
+PrintEvents UnitListing::Events() { return job_->Events(); }
 
 }  // namespace scrivane

@@ -2,7 +2,9 @@
 // The unit source listing: the page events of the unit listing's print job.
 #include <QByteArray>
 #include <QDateTime>
+#include <memory>
 
+#include "listing/ListingJob.h"
 #include "print/PageInfo.h"
 
 namespace scrivane {
@@ -27,8 +29,8 @@ class UnitListing {
   // header names from the model's paths.
   void ResetListingState();
   bool SelectedOnly = false;
-  QByteArray UnitNameText;
-  QByteArray ProjectNameText;
+  // The names the furniture and the index entries print.
+  ListingNames &Names();
 
   void BeginPrint(PageInfoPtr &Info);
   void PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas);
@@ -37,11 +39,13 @@ class UnitListing {
   PrintEvents Events();
 
  private:
-  friend class UnitListingPageRun;
+  friend class UnitListingRenderer;
   struct State;
   ProjectModel &model_;
   const FormatSettings &settings_;
   State *state_;
+  std::unique_ptr<ListingRenderer> renderer_;
+  std::unique_ptr<ListingJob> job_;
 };
 
 }  // namespace scrivane

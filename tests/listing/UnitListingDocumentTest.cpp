@@ -55,7 +55,7 @@ QStringList RecordDocument(const QString &unit) {
   listing.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
   listing.ResetListingState();
   // Record paths relative to the examples so the records do not depend on the checkout.
-  listing.ProjectNameText = "examples/" + Encode1252(unit);
+  listing.Names().ProjectNameText = "examples/" + Encode1252(unit);
   model.ListingLines = model.SourceLines;
   model.UnitHighlighted = true;
   VirtualPrinter printer;

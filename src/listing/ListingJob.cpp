@@ -1,0 +1,109 @@
+#include "listing/ListingJob.h"
+
+#include <algorithm>
+
+#include "format/FormatSettings.h"
+#include "platform/Paths.h"
+#include "platform/Text1252.h"
+#include "print/PageCanvas.h"
+#include "print/PrintException.h"
+
+namespace scrivane {
+
+namespace {
+constexpr char kEllipsis1252 = char(0x85);
+}
+
+QByteArray FileNamePartOf(const QByteArray &path) {
+  const qsizetype cut = std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
+  return path.mid(cut + 1);
+}
+
+QByteArray HeaderNameText(const QString &path, bool fullPath) {
+  const QByteArray text = Encode1252(fullPath ? path : FileNamePart(path));
+  if (text.size() <= kMaxNameChars) return text;
+  const QByteArray name = FileNamePartOf(text);
+  if (name.size() + 1 >= kMaxNameChars) return name.right(kMaxNameChars);
+  return text.left(kMaxNameChars - 1 - name.size()) + kEllipsis1252 + name;
+}
+
+PageCursor::PageCursor(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
+                       const FurnitureTexts &texts, int page)
+    : Canvas(canvas), Geometry(geometry), Settings(settings), Texts(texts), Page(page), Y(geometry.TopY) {}
+
+int PageCursor::RoomLeft() {
+  return Canvas.PageHeight - Geometry.BottomMargin - 2 * Geometry.LineStep - (Y + Canvas.TextHeight("X"));
+}
+
+void PageCursor::ReserveFooterRow() {
+  if (footerReserved_ || Settings.Footer != 1) return;
+  footerReserved_ = true;
+  Geometry.BottomMargin += Geometry.LineStep;
+}
+
+int PageCursor::FootY() const { return Canvas.PageHeight - Geometry.BottomMargin; }
+
+ListingJob::ListingJob(const FormatSettings &settings, ListingRenderer &renderer)
+    : settings_(settings), renderer_(renderer) {}
+
+void ListingJob::BeginPrint(PageInfoPtr &Info) {
+  auto info = std::make_unique<TNEWPageInfo>();
+  info->Title = renderer_.JobTitle();
+  info->KnownPages = 1;
+  info->Drawing = true;
+  Info = std::move(info);
+  jobClock_ = fixedClock_.isValid() ? fixedClock_ : QDateTime::currentDateTime();
+  renderer_.BeginJob();
+}
+
+void ListingJob::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) {
+  auto *info = dynamic_cast<TNEWPageInfo *>(&Info);
+  if (!info) throw PrintException("A listing needs the page record its BeginPrint made.");
+  ReplayEarlierPages(*info, SCanvas, [this](TNEWPageInfo &replayed, TSpecialCanvas &canvas) {
+    RunPage(replayed, canvas);
+  });
+  RunPage(*info, SCanvas);
+}
+
+void ListingJob::EndPrint(PageInfoPtr &Info) { Info.reset(); }
+
+PrintEvents ListingJob::Events() {
+  return PrintEvents{[this](PageInfoPtr &info) { BeginPrint(info); },
+                     [this](TPageInfo &info, TSpecialCanvas &canvas) { PrintPage(info, canvas); },
+                     [this](PageInfoPtr &info) { EndPrint(info); }};
+}
+
+void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
+  const int page = info.PageNumber;
+  const PageGeometry geometry = ComputePageGeometry(canvas, settings_);
+  // Margins that leave no text area would make every page empty, and a
+  // document of empty pages never ends.
+  if (geometry.RightX <= geometry.LeftX || geometry.TopY + geometry.LineStep > canvas.PageHeight - geometry.BottomMargin)
+    throw PrintException("The margins are larger than the paper: no room is left for the text. "
+                         "Make the margins smaller in the Format settings or choose larger paper.");
+  const FurnitureTexts texts{Names.UnitNameText, Names.ProjectNameText, jobClock_};
+  PageCursor cursor(canvas, geometry, settings_, texts, page);
+  int position = info.PageStart(page);
+  renderer_.StartPage(cursor, position);
+  const FooterReservation reservation = renderer_.Reservation();
+  if (reservation == FooterReservation::BeforeBody) cursor.ReserveFooterRow();
+
+  const int count = renderer_.ItemCount();
+  // A page always takes at least one item, so that furniture too large for
+  // any row cannot make an endless document either.
+  bool anyItem = false;
+  while (position < count && !(anyItem && cursor.Full())) {
+    const int before = position;
+    renderer_.LayOutItem(cursor, position);
+    position = std::max(position, before + 1);
+    anyItem = true;
+  }
+
+  if (reservation == FooterReservation::AfterBody) cursor.ReserveFooterRow();
+  renderer_.FinishPage(cursor, position);
+  info.LastPage = position >= count;
+  info.SetPageStart(page + 1, position);
+  info.KnownPages = std::max(info.KnownPages, page + 1);
+}
+
+}  // namespace scrivane

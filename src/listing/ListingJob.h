@@ -1,0 +1,115 @@
+#pragma once
+// The page machinery every listing shares: geometry, the replay rule, the
+// body loop bounded by the foot of the page, the footer row reservation, the
+// page-end bookkeeping, the job's clock and the header names. A renderer
+// only says what its furniture and its items look like, and writes them
+// through a page cursor.
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include "format/PageGeometry.h"
+#include "listing/PageFurniture.h"
+#include "print/PageInfo.h"
+
+namespace scrivane {
+
+struct FormatSettings;
+class TSpecialCanvas;
+
+// The names headers and footers print (at most kMaxNameChars characters each).
+struct ListingNames {
+  QByteArray UnitNameText;
+  QByteArray ProjectNameText;
+};
+
+inline constexpr int kMaxNameChars = 128;
+
+// The one rule for a header name: the whole path when fullPath, else its
+// file-name part, in Windows-1252. A path longer than kMaxNameChars loses
+// characters from its middle, never from its file name.
+QByteArray HeaderNameText(const QString &path, bool fullPath);
+// The part after the last directory or drive separator.
+QByteArray FileNamePartOf(const QByteArray &path);
+
+// Where a listing's footer row comes off the text area: the unit and form
+// listings reserve it before their body (their page breaks depend on the
+// footer), the three others after it (their page breaks do not).
+enum class FooterReservation { BeforeBody, AfterBody };
+
+// One page being filled, top to bottom. y is the renderer's layout position
+// in device units; the geometry's BottomMargin already includes the footer
+// row once it is reserved.
+class PageCursor {
+ public:
+  PageCursor(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
+             const FurnitureTexts &texts, int page);
+
+  TSpecialCanvas &Canvas;
+  PageGeometry Geometry;
+  const FormatSettings &Settings;
+  const FurnitureTexts &Texts;  // names and the job's clock
+  const int Page;
+  int Y = 0;
+
+  // Device units left above the body's limit for a row of the current
+  // font: PageHeight - BottomMargin - 2 LineStep - (Y + TextHeight("X")).
+  // Zero or less: the page is full.
+  int RoomLeft();
+  bool Full() { return RoomLeft() <= 0; }
+  // The footer row comes off the text area (when the settings print one).
+  void ReserveFooterRow();
+  bool FooterReserved() const { return footerReserved_; }
+  // The next row.
+  void NextRow() { Y += Geometry.LineStep; }
+  // The y where the footer's rule starts.
+  int FootY() const;
+
+ private:
+  bool footerReserved_ = false;
+};
+
+// What a listing is made of. Items are the listing's input positions (lines,
+// entries); a page starts at the position the page before it reached.
+class ListingRenderer {
+ public:
+  virtual ~ListingRenderer() = default;
+  // A new job: per-job state is made afresh (the printer may differ from the
+  // one an earlier job measured on).
+  virtual void BeginJob() {}
+  virtual QString JobTitle() const = 0;
+  virtual int ItemCount() const = 0;
+  virtual FooterReservation Reservation() const = 0;
+  // Top furniture and the state the page starts from; may move position
+  // (page 1 of a listing always starts at 0).
+  virtual void StartPage(PageCursor &cursor, int &position) = 0;
+  // Lays out the item at position and moves position past what it took.
+  virtual void LayOutItem(PageCursor &cursor, int &position) = 0;
+  // Bottom furniture and what the next page starts from; position is where
+  // this page ended.
+  virtual void FinishPage(PageCursor &cursor, int position) = 0;
+};
+
+// The job: the three page events of one print job, run for one renderer.
+class ListingJob {
+ public:
+  ListingJob(const FormatSettings &settings, ListingRenderer &renderer);
+
+  // Date and time the furniture prints; fixed by tests, "now" otherwise.
+  void SetClock(const QDateTime &now) { fixedClock_ = now; }
+  ListingNames Names;
+
+  void BeginPrint(PageInfoPtr &Info);
+  void PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas);
+  void EndPrint(PageInfoPtr &Info);
+  PrintEvents Events();
+
+ private:
+  void RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas);
+  const FormatSettings &settings_;
+  ListingRenderer &renderer_;
+  QDateTime fixedClock_;
+  QDateTime jobClock_;
+};
+
+}  // namespace scrivane

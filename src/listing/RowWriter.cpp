@@ -1,0 +1,75 @@
+#include "listing/RowWriter.h"
+
+#include "listing/ListingJob.h"
+#include "print/PageCanvas.h"
+
+namespace scrivane {
+
+int WidthUpTo(TSpecialCanvas &canvas, QByteArrayView text, int limit) {
+  // Widths of prefixes only grow, so a prefix past the limit settles it.
+  for (qsizetype k = 64;; k *= 2) {
+    if (k >= text.size()) return canvas.TextWidth(text);
+    const int width = canvas.TextWidth(text.first(k));
+    if (width > limit) return width;
+  }
+}
+
+RowWriter::RowWriter(PageCursor &cursor, int rowStartX, std::function<void()> onNewRow)
+    : X(rowStartX), cursor_(cursor), rowStartX_(rowStartX), onNewRow_(std::move(onNewRow)) {}
+
+void RowWriter::NewRow() {
+  X = rowStartX_;
+  cursor_.NextRow();
+  if (onNewRow_) onNewRow_();
+}
+
+bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
+  TSpecialCanvas &canvas = cursor_.Canvas;
+  const int room = cursor_.Geometry.RightX - X;
+  return WidthUpTo(canvas, nextWord.toByteArray() + ' ', room) > room;
+}
+
+void RowWriter::DrawWholeOrBroken(QByteArrayView word) {
+  TSpecialCanvas &canvas = cursor_.Canvas;
+  const FontSpec font = canvas.Font;
+  const int rightX = cursor_.Geometry.RightX;
+  QByteArrayView rest = word;
+  for (;;) {
+    const int available = rightX - X;
+    const int freshRow = rightX - rowStartX_;
+    const int restWidth = WidthUpTo(canvas, rest, std::max(available, freshRow));
+    if (restWidth <= available || rest.isEmpty()) {
+      const QByteArray text = rest.toByteArray() + ' ';
+      canvas.TextOut(X, cursor_.Y, text);
+      X += canvas.TextWidth(text);
+      return;
+    }
+    if (X > rowStartX_ && restWidth <= freshRow) {
+      NewRow();
+      canvas.SetFont(font);
+      continue;
+    }
+    qsizetype take = 0;
+    int width = 0;
+    while (take < rest.size()) {
+      const int next = width + canvas.TextWidth(rest.sliced(take, 1));
+      if (next > available) break;
+      width = next;
+      ++take;
+    }
+    if (take == 0) {
+      if (X > rowStartX_) {
+        NewRow();
+        canvas.SetFont(font);
+        continue;
+      }
+      take = 1;  // a row narrower than one character still makes progress
+    }
+    canvas.TextOut(X, cursor_.Y, rest.first(take));
+    rest = rest.sliced(take);
+    NewRow();
+    canvas.SetFont(font);
+  }
+}
+
+}  // namespace scrivane

@@ -1,0 +1,43 @@
+#pragma once
+// Words written along the rows of a page: a word that does not fit what is
+// left of the row goes to the next row, and a word wider than a whole row is
+// broken across rows, so that nothing is cut and nothing runs off the paper.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
+
+namespace scrivane {
+
+class PageCursor;
+class TSpecialCanvas;
+
+// TextWidth(text) when that is at most limit, else some width beyond limit.
+// Measures about twice what fits in limit at most, so breaking a huge word
+// row by row stays linear in its length.
+int WidthUpTo(TSpecialCanvas &canvas, QByteArrayView text, int limit);
+
+class RowWriter {
+ public:
+  // Rows start at rowStartX (device units); onNewRow runs after the cursor
+  // has moved to each new row (the unit listing numbers it there) and may
+  // change the canvas font: the writer selects the word's font again.
+  RowWriter(PageCursor &cursor, int rowStartX, std::function<void()> onNewRow = {});
+
+  int X = 0;  // where the next word starts
+  int RowStartX() const { return rowStartX_; }
+  void SetRowStartX(int x) { rowStartX_ = x; }
+
+  // Draws word followed by one blank at X in the canvas font, breaking it
+  // across rows when it is wider than what is left of the row.
+  void DrawWholeOrBroken(QByteArrayView word);
+  // True when the next word (followed by a blank) would pass the right limit.
+  bool NextWordOverflows(QByteArrayView nextWord);
+  void NewRow();
+
+ private:
+  PageCursor &cursor_;
+  int rowStartX_;
+  std::function<void()> onNewRow_;
+};
+
+}  // namespace scrivane
