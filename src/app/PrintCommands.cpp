@@ -1,8 +1,6 @@
 #include "app/PrintCommands.h"
 
 #include "format/FormatSettings.h"
-#include "platform/Paths.h"
-#include "platform/Text1252.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PrinterHost.h"
 #include "project/ProjectModel.h"
@@ -11,8 +9,6 @@
 namespace scrivane {
 
 namespace {
-
-constexpr int kMaxNameChars = 128;
 
 // The hourglass from a command's start to its end, also when it fails.
 class BusyScope {
@@ -23,10 +19,6 @@ class BusyScope {
  private:
   UserMessages &messages_;
 };
-
-QByteArray NameText(const QString &path, bool fullPath) {
-  return Encode1252(fullPath ? path : FileNamePart(path)).left(kMaxNameChars);
-}
 
 void SetUpJob(TPrintPreview &job, PrintFlags &flags) {
   job.ZoomOptions.SetMinZoom(100);
@@ -40,7 +32,7 @@ void SetUpJob(TPrintPreview &job, PrintFlags &flags) {
 
 PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, UserMessages &messages,
                              PrinterHost &printer, QWidget *parent)
-    : Listing(model, settings),
+    : Docs(model, settings),
       PrintPreview1(printer, parent),
       PrintPreview2(printer, parent),
       PrintPreview3(printer, parent),
@@ -56,10 +48,18 @@ PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, User
     job->OnBeginPrint = [this](PageInfoPtr &info) { PrintPreview1BeginPrint(info); };
     job->OnEndPrint = [this](PageInfoPtr &info) { PrintPreview1EndPrint(info); };
   }
-  const PrintEvents unitEvents = Listing.Events();
-  PrintPreview2.OnBeginPrint = unitEvents.OnBeginPrint;
-  PrintPreview2.OnPrintPage = unitEvents.OnPrintPage;
-  PrintPreview2.OnEndPrint = unitEvents.OnEndPrint;
+  auto bind = [this](TPrintPreview &job, DocumentKind kind) {
+    const PrintEvents events = Docs.EventsOf(kind);
+    if (!events.OnPrintPage) return;
+    job.OnBeginPrint = events.OnBeginPrint;
+    job.OnPrintPage = events.OnPrintPage;
+    job.OnEndPrint = events.OnEndPrint;
+  };
+  bind(PrintPreview1, DocumentKind::Project);
+  bind(PrintPreview2, DocumentKind::Unit);
+  bind(PrintPreview3, DocumentKind::Form);
+  bind(PrintPreview4, DocumentKind::Procedures);
+  bind(PrintPreview5, DocumentKind::Index);
 }
 
 PrintCommands::~PrintCommands() = default;
@@ -100,30 +100,18 @@ void PrintCommands::PrintJob(TPrintPreview &job, bool directPrint) {
   job.Print(directPrint);
 }
 
-void PrintCommands::SetWholeOrSelectedText(bool markSelectedOnly, bool *wasWhole) {
-  const bool whole = !model_.AnyRoutineSelected();
-  if (whole)
-    model_.ListingLines = model_.SourceLines;
-  else
-    CollectSelectedText(model_);
-  if (!whole && markSelectedOnly) Listing.SelectedOnly = true;
-  *wasWhole = whole;
-}
-
 void PrintCommands::RunUnitCommand(UnitCommand command) {
   BusyScope busy(messages_);
   model_.IndexEntries.clear();
   try {
     Flags.IndexRequested = false;
-    Listing.ResetListingState();
     const bool printing = command == UnitCommand::PrintMenu;
     Flags.DirectPrint = printing;
     if (command == UnitCommand::RoutineListDoubleClick) Flags.IndexAvailable = false;
 
     const bool marksSelectedOnly =
         command == UnitCommand::PreviewMenu || command == UnitCommand::PrintMenu;
-    bool whole = true;
-    SetWholeOrSelectedText(marksSelectedOnly, &whole);
+    const bool whole = Docs.PrepareUnit(marksSelectedOnly);
     if (command == UnitCommand::PreviewMenu || command == UnitCommand::UnitListDoubleClick)
       Flags.IndexAvailable = whole;
 
@@ -181,9 +169,8 @@ void PrintCommands::EntireProjMenuClick() {
     for (int i = 0; i < model_.Units.size(); ++i) {
       LoadUnitEntry(i);
       if (Flags.PrintCancelled) break;
-      Listing.ResetListingState();
+      Docs.PrepareWholeUnit();
       Flags.DirectPrint = true;
-      model_.ListingLines = model_.SourceLines;
       if (Hooks.BeforeUnitJob) Hooks.BeforeUnitJob(i);
       PrintJob(PrintPreview2, Flags.DirectPrint);
       if (Flags.PrintCancelled) break;
@@ -200,24 +187,12 @@ void PrintCommands::EntireProjMenuClick() {
   }
 }
 
-void PrintCommands::SetProjectTitle() {
-  ProjectNameText = NameText(model_.OpenedPath, settings_.Path2 != 0);
-}
-
-void PrintCommands::SetProcedureListTitles() {
-  QString name;
-  if (model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size())
-    name = model_.Units[model_.SelectedUnit].name.trimmed();
-  UnitNameText = NameText(name, settings_.Path1 != 0);
-  SetProjectTitle();
-}
-
 void PrintCommands::PrintProcMenuClick() {
   BusyScope busy(messages_);
   model_.IndexEntries.clear();
   try {
     Flags.DirectPrint = true;
-    SetProcedureListTitles();
+    Docs.PrepareProcedures();
     PrintJob(PrintPreview4, Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
@@ -232,7 +207,7 @@ void PrintCommands::PrevProcMenuClick() {
   try {
     Flags.IndexRequested = false;
     Flags.IndexAvailable = false;
-    SetProcedureListTitles();
+    Docs.PrepareProcedures();
     ShowPreviewOf(PrintPreview4);
   } catch (const std::exception &error) {
     Report(error);
@@ -246,7 +221,7 @@ void PrintCommands::PrintProjMenuClick() {
   model_.IndexEntries.clear();
   try {
     Flags.DirectPrint = true;
-    SetProjectTitle();
+    Docs.PrepareProject();
     PrintJob(PrintPreview1, Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
@@ -260,7 +235,7 @@ void PrintCommands::PrevProjMenuClick() {
   model_.IndexEntries.clear();
   try {
     Flags.IndexAvailable = false;
-    SetProjectTitle();
+    Docs.PrepareProject();
     ShowPreviewOf(PrintPreview1);
   } catch (const std::exception &error) {
     Report(error);
@@ -272,22 +247,22 @@ void PrintCommands::PrevProjMenuClick() {
 void PrintCommands::PrintIndexCreatedClick() {
   BusyScope busy(messages_);
   try {
+    Docs.PrepareIndex();
     PrintJob(PrintPreview5, Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }
-  if (ClearIndexFields) ClearIndexFields();
 }
 
 void PrintCommands::PrevIndexCreatedClick() {
   BusyScope busy(messages_);
   try {
     Flags.IndexAvailable = false;
+    Docs.PrepareIndex();
     ShowPreviewOf(PrintPreview5);
   } catch (const std::exception &error) {
     Report(error);
   }
-  if (ClearIndexFields) ClearIndexFields();
 }
 
 }  // namespace scrivane

@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-#include "listing/UnitListing.h"
+#include "listing/Documents.h"
 #include "print/PageInfo.h"
 #include "print/gui/PrintPreview.h"
 
@@ -56,26 +56,22 @@ class PrintCommands {
   PrintFlags Flags;
   bool IncludeUses = false;  // handed to the readers when a unit is loaded
 
-  // The renderer of the unit listing (PrintPreview2).
-  UnitListing Listing;
-  // The names the other documents print in their headers and footers.
-  QByteArray UnitNameText;
-  QByteArray ProjectNameText;
+  // The documents and the commands that prepare them, shared with
+  // scrivane-print.
+  Documents Docs;
 
   // Project listing, unit listing, form object listing, procedures list,
-  // index listing. Only the unit listing has its page event yet; a document
-  // gets its renderer by assigning its job's OnPrintPage.
+  // index listing. The form object listing gets its renderer by assigning
+  // its job's OnPrintPage.
   TPrintPreview PrintPreview1;
   TPrintPreview PrintPreview2;
   TPrintPreview PrintPreview3;
   TPrintPreview PrintPreview4;
   TPrintPreview PrintPreview5;
 
-  // True when the job's document can be produced (its page event exists):
-  // the window keeps the other menu items disabled until then.
+  // True when the job's document can be produced (its page event exists).
   static bool HasRenderer(const TPrintPreview &job) { return bool(job.OnPrintPage); }
-  // Whether the Index Listing items are on, as the commands decided it; the
-  // window's items follow it only while the index listing has its renderer.
+  // Whether the Index Listing items are on, as the commands decided it.
   bool IndexItemsEnabled() const { return indexItemsEnabled_; }
 
   // The commands, named after the menu items and lists they serve.
@@ -91,22 +87,15 @@ class PrintCommands {
   void PrintIndexCreatedClick();
   void PrevIndexCreatedClick();
 
-  // Shared begin and end events of the project, form, procedure and index
-  // jobs.
+  // Begin and end events of a job whose renderer brings none (the form
+  // object listing until it has its own).
   void PrintPreview1BeginPrint(PageInfoPtr &Info);
   void PrintPreview1EndPrint(PageInfoPtr &Info);
-
-  // Called by the index commands once their job has run; the index
-  // listing's renderer clears its field list here.
-  std::function<void()> ClearIndexFields;
 
  private:
   enum class UnitCommand { PreviewMenu, UnitListDoubleClick, RoutineListDoubleClick, PrintMenu };
   void RunUnitCommand(UnitCommand command);
-  void SetWholeOrSelectedText(bool markSelectedOnly, bool *wasWhole);
   void LoadUnitEntry(int index);
-  void SetProjectTitle();
-  void SetProcedureListTitles();
   void SetIndexItems(bool enabled);
   void Report(const std::exception &error);
   void ShowPreviewOf(TPrintPreview &job);

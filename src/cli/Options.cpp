@@ -6,7 +6,9 @@ QString UsageText() {
   return QStringLiteral(
       "usage: scrivane-print --units FILE [--include-uses]\n"
       "       scrivane-print --routines FILE [--unit NAME]\n"
-      "       scrivane-print FILE [--unit NAME] [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
+      "       scrivane-print FILE [--document unit|procedures|project|index] [--unit NAME]\n"
+      "                      [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
+      "       scrivane-print PROJECT.dpr --all [--ini PATH] -o OUT.pdf\n"
       "       scrivane-print --help | --version\n"
       "\n"
       "  --units FILE      list the units of a project (.dpr, .lpr) or unit (.pas, .pp, .p):\n"
@@ -15,10 +17,17 @@ QString UsageText() {
       "  --routines FILE   list the routines of the highlighted unit\n"
       "  --unit NAME       highlight the unit whose display name is NAME\n"
       "                    (default: the first unit)\n"
+      "  --document DOC    unit: the unit listing (a form file: its form listing; the default)\n"
+      "                    procedures: the procedures and functions list of the unit\n"
+      "                    project: the project file as text\n"
+      "                    index: the index of the routines of the unit, or of every\n"
+      "                    unit of a project when no --unit is given\n"
+      "  --all             every unit's listing in project order, then one index of\n"
+      "                    them all, into one PDF\n"
       "  --select TEXT     print only the routine shown as TEXT (repeatable)\n"
       "  --ini PATH        format settings file (default: the window's scrivn.ini, beside\n"
       "                    the program or in ~/.config/scrivane)\n"
-      "  -o OUT.pdf        print the unit listing to a PDF file\n");
+      "  -o OUT.pdf        print the document to a PDF file\n");
 }
 
 ParsedOptions ParseOptions(const QStringList &args) {
@@ -30,6 +39,7 @@ ParsedOptions ParseOptions(const QStringList &args) {
     return result;
   };
   bool modeGiven = false;
+  bool documentGiven = false;
   auto setMode = [&](CommandMode mode) {
     if (modeGiven && o.mode != mode) return false;
     o.mode = mode;
@@ -67,6 +77,16 @@ ParsedOptions ParseOptions(const QStringList &args) {
       QString text;
       if (!value(text)) return refuse(QStringLiteral("--select needs a text"));
       o.selects << text;
+    } else if (arg == u"--document") {
+      if (!value(o.document)) return refuse(QStringLiteral("--document needs unit, procedures, project or index"));
+      if (!QStringList{QStringLiteral("unit"), QStringLiteral("procedures"), QStringLiteral("project"),
+                       QStringLiteral("index")}
+               .contains(o.document))
+        return refuse(QStringLiteral("unknown document ") + o.document +
+                      QStringLiteral(" (unit, procedures, project or index)"));
+      documentGiven = true;
+    } else if (arg == u"--all") {
+      o.all = true;
     } else if (arg == u"--ini") {
       if (!value(o.iniPath)) return refuse(QStringLiteral("--ini needs a path"));
     } else if (arg == u"-o") {
@@ -84,8 +104,13 @@ ParsedOptions ParseOptions(const QStringList &args) {
   }
   if (o.mode == CommandMode::Print && o.outputPath.isEmpty())
     return refuse(QStringLiteral("printing needs -o OUT.pdf"));
-  if (o.mode != CommandMode::Print && (!o.selects.isEmpty() || !o.outputPath.isEmpty() || !o.iniPath.isEmpty()))
-    return refuse(QStringLiteral("--select, --ini and -o belong to printing"));
+  if (o.mode != CommandMode::Print &&
+      (!o.selects.isEmpty() || !o.outputPath.isEmpty() || !o.iniPath.isEmpty() || documentGiven || o.all))
+    return refuse(QStringLiteral("--select, --ini, --document, --all and -o belong to printing"));
+  if (o.all && (documentGiven || !o.unitName.isEmpty() || !o.selects.isEmpty()))
+    return refuse(QStringLiteral("--all prints every document of the project: no --document, --unit or --select"));
+  if (!o.selects.isEmpty() && o.document != u"unit")
+    return refuse(QStringLiteral("--select belongs to the unit listing"));
   if (o.mode == CommandMode::Units && !o.unitName.isEmpty())
     return refuse(QStringLiteral("--unit does not apply to --units"));
   result.ok = true;

@@ -15,6 +15,8 @@ struct Options {
   QStringList selects;       // --select TEXT, repeatable (printing)
   QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
   QString outputPath;        // -o OUT.pdf (printing)
+  QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
+  bool all = false;          // --all: every unit of the project, then the index, in one PDF
 };
 
 struct ParsedOptions {

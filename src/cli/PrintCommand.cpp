@@ -4,7 +4,7 @@
 
 #include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
-#include "listing/UnitListing.h"
+#include "listing/Documents.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
@@ -23,6 +23,207 @@ bool SelectRoutine(ProjectModel &model, const QString &text) {
   return false;
 }
 
+// Several print runs into one document: the first run begins it, every
+// later run starts on a new sheet, and only Finish ends it.
+class OneDocumentTarget : public PrintTarget {
+ public:
+  explicit OneDocumentTarget(PrintTarget &inner) : inner_(inner) {}
+  PageDevice &device() override { return inner_.device(); }
+  bool beginDocument(const QString &title) override {
+    if (begun_) {
+      inner_.newSheet();
+      return true;
+    }
+    begun_ = inner_.beginDocument(title);
+    return begun_;
+  }
+  QString errorText() const override { return inner_.errorText(); }
+  DrawSurface &surface() override { return inner_.surface(); }
+  void newSheet() override { inner_.newSheet(); }
+  void endDocument() override {}
+  void abortDocument() override {
+    if (aborted_) return;
+    aborted_ = true;
+    inner_.abortDocument();
+  }
+  void Finish() {
+    if (begun_ && !aborted_) inner_.endDocument();
+  }
+  bool Begun() const { return begun_; }
+
+ private:
+  PrintTarget &inner_;
+  bool begun_ = false;
+  bool aborted_ = false;
+};
+
+class PrintSession {
+ public:
+  PrintSession(const Options &options, QTextStream &out, QTextStream &err, const FormatSettings &settings,
+               const QString &iniPath)
+      : options_(options), out_(out), err_(err), settings_(settings), iniPath_(iniPath), messages_(err),
+        ctx_{model_, settings, messages_, options.includeUses, {}}, docs_(model_, settings) {}
+
+  int Run();
+
+ private:
+  int RunAll();
+  int Print(DocumentKind kind, const QString &what);
+  bool ChooseUnit();
+  bool LoadEntry(int index);
+  bool OutputAllowed();
+  int Refuse(const QString &text) {
+    err_ << text << Qt::endl;
+    return kExitMessage;
+  }
+
+  const Options &options_;
+  QTextStream &out_;
+  QTextStream &err_;
+  const FormatSettings &settings_;
+  QString iniPath_;
+  ProjectModel model_;
+  StreamMessages messages_;
+  ReaderContext ctx_;
+  Documents docs_;
+  int unit_ = 0;
+};
+
+bool PrintSession::LoadEntry(int index) {
+  messages_.reported = false;
+  model_.SelectedUnit = index;
+  model_.CurrentUnitPath.clear();
+  LoadUnit(ctx_);
+  return !messages_.reported;
+}
+
+bool PrintSession::ChooseUnit() {
+  if (model_.Units.isEmpty()) {
+    Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
+    return false;
+  }
+  unit_ = options_.unitName.isEmpty() ? 0 : FindUnitByName(model_, options_.unitName);
+  if (unit_ < 0) {
+    Refuse(options_.unitName.toLower() + QStringLiteral(" not found."));
+    return false;
+  }
+  if (model_.CurrentUnitPath.isEmpty() || model_.SelectedUnit != unit_) return LoadEntry(unit_);
+  return true;
+}
+
+// The PDF never replaces a file of the opened project or the settings.
+bool PrintSession::OutputAllowed() {
+  QStringList inputs = model_.ProjectFiles();
+  inputs << iniPath_;
+  const QString refusal = RefuseOutputOverInput(options_.outputPath, inputs);
+  if (!refusal.isEmpty()) Refuse(refusal);
+  return refusal.isEmpty();
+}
+
+int PrintSession::Print(DocumentKind kind, const QString &what) {
+  if (!OutputAllowed()) return kExitMessage;
+  PdfPrintTarget target(options_.outputPath);
+  try {
+    const PrintOutcome outcome = RunPrint(docs_.EventsOf(kind), target, PageRange{});
+    out_ << options_.outputPath << ": " << outcome.PagesPrinted << (outcome.PagesPrinted == 1 ? " page" : " pages")
+         << " of " << what << Qt::endl;
+  } catch (const std::exception &failure) {
+    return Refuse(QString::fromLocal8Bit(failure.what()));
+  }
+  return kExitOk;
+}
+
+int PrintSession::Run() {
+  ClearForOpen(model_);
+  OpenPath(ctx_, options_.file);
+  if (messages_.reported) return kExitMessage;
+  if (options_.all) return RunAll();
+
+  if (options_.document == u"project") {
+    if (!model_.ProjectLoaded) return Refuse(options_.file + QStringLiteral(" is not a project file."));
+    docs_.PrepareProject();
+    return Print(DocumentKind::Project, FileNamePart(model_.OpenedPath).toLower());
+  }
+  if (options_.document == u"index" && model_.ProjectLoaded && options_.unitName.isEmpty()) {
+    // The index of the whole project: every unit laid out as the entire-
+    // project command prints them, then the index.
+    model_.IndexEntries.clear();
+    bool failed = false;
+    PdfDevice device;
+    for (int i = 0; i < model_.Units.size(); ++i) {
+      if (!LoadEntry(i)) {
+        failed = true;
+        continue;
+      }
+      docs_.PrepareWholeUnit();
+      model_.UnitHighlighted = true;
+      PaginateDocument(docs_.Unit.Events(), device);
+    }
+    docs_.PrepareIndex();
+    const int status = Print(DocumentKind::Index, QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath).toLower());
+    return failed ? kExitMessage : status;
+  }
+  if (!ChooseUnit()) return kExitMessage;
+  const QString unitName = model_.Units[unit_].name;
+
+  if (options_.document == u"procedures") {
+    docs_.PrepareProcedures();
+    return Print(DocumentKind::Procedures, QStringLiteral("the routines of ") + unitName);
+  }
+  if (options_.document == u"index") {
+    model_.IndexEntries.clear();
+    docs_.PrepareWholeUnit();
+    model_.UnitHighlighted = true;
+    PdfDevice device;
+    PaginateDocument(docs_.Unit.Events(), device);
+    docs_.PrepareIndex();
+    return Print(DocumentKind::Index, QStringLiteral("the index of ") + unitName);
+  }
+
+  if (model_.FormMode && !docs_.FormEvents.OnPrintPage)
+    return Refuse(model_.CurrentUnitPath + QStringLiteral(" is a form file: its form listing cannot be printed yet."));
+  for (const QString &text : options_.selects)
+    if (!SelectRoutine(model_, text))
+      return Refuse(text.trimmed().toLower() + QStringLiteral(" not found in the routines of ") + unitName +
+                    QStringLiteral("."));
+  // The window's print command for the highlighted unit.
+  model_.IndexEntries.clear();
+  const bool whole = docs_.PrepareUnit(true);
+  model_.UnitHighlighted = whole;
+  return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
+}
+
+int PrintSession::RunAll() {
+  if (!model_.ProjectLoaded) return Refuse(options_.file + QStringLiteral(" is not a project file."));
+  if (!OutputAllowed()) return kExitMessage;
+  PdfPrintTarget pdf(options_.outputPath);
+  OneDocumentTarget target(pdf);
+  model_.IndexEntries.clear();
+  bool failed = false;
+  int pages = 0;
+  try {
+    for (int i = 0; i < model_.Units.size(); ++i) {
+      // A unit that cannot be read is named on stderr and left out.
+      if (!LoadEntry(i)) {
+        failed = true;
+        continue;
+      }
+      docs_.PrepareWholeUnit();
+      model_.UnitHighlighted = true;
+      pages += RunPrint(docs_.Unit.Events(), target, PageRange{}).PagesPrinted;
+    }
+    docs_.PrepareIndex();
+    pages += RunPrint(docs_.EventsOf(DocumentKind::Index), target, PageRange{}).PagesPrinted;
+    target.Finish();
+  } catch (const std::exception &failure) {
+    if (target.Begun()) target.abortDocument();
+    return Refuse(QString::fromLocal8Bit(failure.what()));
+  }
+  out_ << options_.outputPath << ": " << pages << (pages == 1 ? " page" : " pages") << " of "
+       << FileNamePart(model_.OpenedPath).toLower() << Qt::endl;
+  return failed ? kExitMessage : kExitOk;
+}
+
 }  // namespace
 
 int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) {
@@ -32,68 +233,8 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
     return kExitMessage;
   }
   const FormatSettings settings = LoadFormatSettings(iniPath);
-
-  ProjectModel model;
-  StreamMessages messages(err);
-  ClearForOpen(model);
-  ReaderContext ctx{model, settings, messages, options.includeUses, {}};
-  OpenPath(ctx, options.file);
-  if (messages.reported) return kExitMessage;
-  if (model.Units.isEmpty()) {
-    err << options.file.toLower() << " lists no units." << Qt::endl;
-    return kExitMessage;
-  }
-  const int unit = options.unitName.isEmpty() ? 0 : FindUnitByName(model, options.unitName);
-  if (unit < 0) {
-    err << options.unitName.toLower() << " not found." << Qt::endl;
-    return kExitMessage;
-  }
-  if (model.CurrentUnitPath.isEmpty() || model.SelectedUnit != unit) {
-    model.SelectedUnit = unit;
-    LoadUnit(ctx);
-    if (messages.reported) return kExitMessage;
-  }
-  if (model.FormMode) {
-    err << model.CurrentUnitPath << " is a form file: scrivane-print prints unit listings only." << Qt::endl;
-    return kExitMessage;
-  }
-  for (const QString &text : options.selects) {
-    if (!SelectRoutine(model, text)) {
-      err << text.trimmed().toLower() << " not found in the routines of " << model.Units[unit].name << "."
-          << Qt::endl;
-      return kExitMessage;
-    }
-  }
-
-  // The window's print command for the highlighted unit, step by step.
-  UnitListing listing(model, settings);
-  model.IndexEntries.clear();
-  listing.ResetListingState();
-  if (model.AnyRoutineSelected()) {
-    CollectSelectedText(model);
-    listing.SelectedOnly = true;
-    model.UnitHighlighted = false;
-  } else {
-    model.ListingLines = model.SourceLines;
-    model.UnitHighlighted = true;
-  }
-
-  QStringList inputs = model.ProjectFiles();
-  inputs << iniPath;
-  if (const QString refusal = RefuseOutputOverInput(options.outputPath, inputs); !refusal.isEmpty()) {
-    err << refusal << Qt::endl;
-    return kExitMessage;
-  }
-  PdfPrintTarget target(options.outputPath);
-  try {
-    const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});
-    out << options.outputPath << ": " << outcome.PagesPrinted << (outcome.PagesPrinted == 1 ? " page" : " pages")
-        << " of " << model.Units[unit].name << Qt::endl;
-  } catch (const std::exception &failure) {
-    err << failure.what() << Qt::endl;
-    return kExitMessage;
-  }
-  return kExitOk;
+  PrintSession session(options, out, err, settings, iniPath);
+  return session.Run();
 }
 
 }  // namespace scrivane::cli

@@ -88,11 +88,6 @@ struct CommandsFixture {
   }
 };
 
-// An index document of one page, standing in for the index listing.
-void GiveIndexARenderer(PrintCommands &commands) {
-  commands.PrintPreview5.OnPrintPage = [](TPageInfo &info, TSpecialCanvas &) { info.LastPage = true; };
-}
-
 }  // namespace
 
 TEST(PrintCommands, PreviewOfTheHighlightedUnitGoesToItsLastPage) {
@@ -123,7 +118,6 @@ TEST(PrintCommands, PreviewOfTheHighlightedUnitGoesToItsLastPage) {
 
 TEST(PrintCommands, IndexButtonInThePreviewEnablesBothIndexListingItems) {
   CommandsFixture f;
-  GiveIndexARenderer(*f.commands);
   f.ClickUnit(QStringLiteral("stock.pas"));
   SetPreviewRunHook([](TPreviewForm &form) { form.IndexBtn->click(); });
   f.commands->PrevUnitMenuClick();
@@ -131,15 +125,6 @@ TEST(PrintCommands, IndexButtonInThePreviewEnablesBothIndexListingItems) {
   EXPECT_TRUE(f.window->PrintIndexCreated->isEnabled());
   EXPECT_TRUE(f.window->PrevIndexCreated->isEnabled());
   EXPECT_FALSE(f.window->model().IndexEntries.isEmpty());  // every routine was met
-}
-
-TEST(PrintCommands, IndexItemsStayOffWhileTheIndexListingHasNoRenderer) {
-  CommandsFixture f;
-  f.ClickUnit(QStringLiteral("stock.pas"));
-  SetPreviewRunHook([](TPreviewForm &form) { form.IndexBtn->click(); });
-  f.commands->PrevUnitMenuClick();
-  EXPECT_TRUE(f.commands->IndexItemsEnabled());
-  EXPECT_FALSE(f.window->PrintIndexCreated->isEnabled());
 }
 
 TEST(PrintCommands, FlagsOfTheUnitCommands) {
@@ -165,14 +150,13 @@ TEST(PrintCommands, FlagsOfTheUnitCommands) {
     (f.commands.get()->*row.command)();
     EXPECT_EQ(f.commands->Flags.IndexAvailable, row.indexAvailable) << row.name;
     EXPECT_EQ(indexOffered, row.indexAvailable) << row.name;
-    EXPECT_EQ(f.commands->Listing.SelectedOnly, row.selectedOnly) << row.name;
+    EXPECT_EQ(f.commands->Docs.Unit.SelectedOnly, row.selectedOnly) << row.name;
     EXPECT_FALSE(f.commands->Flags.DirectPrint) << row.name;
   }
 }
 
 TEST(PrintCommands, PrintingTheHighlightedUnitWritesEveryLineAndEnablesTheIndex) {
   CommandsFixture f;
-  GiveIndexARenderer(*f.commands);
   f.ClickUnit(QStringLiteral("stock.pas"));
   const QString pdf = f.PrintTo(QStringLiteral("stock.pdf"));
   f.commands->PrintUnitMenuClick();
@@ -201,7 +185,7 @@ TEST(PrintCommands, PrintingTwoSelectedRoutinesPrintsOnlyThem) {
   EXPECT_EQ(f.window->PrevUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
   const QString pdf = f.PrintTo(QStringLiteral("two.pdf"));
   f.commands->PrintUnitMenuClick();
-  EXPECT_TRUE(f.commands->Listing.SelectedOnly);
+  EXPECT_TRUE(f.commands->Docs.Unit.SelectedOnly);
   const QString text = PdfText(pdf);
   EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Add"), Qt::CaseInsensitive)) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Remove"), Qt::CaseInsensitive));
@@ -252,18 +236,58 @@ TEST(PrintCommands, CancelDuringTheSecondUnitEndsTheProjectRunAtTheFirstEntry) {
   EXPECT_TRUE(f.commands->IndexItemsEnabled());
 }
 
-TEST(PrintCommands, DocumentsWithoutRendererSayTheyAreNotAvailable) {
+TEST(PrintCommands, ProcedureAndProjectDocumentsPrintAndTurnTheIndexItemsOff) {
   CommandsFixture f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   f.commands->Flags.IndexRequested = true;
+  SetPreviewRunHook([](TPreviewForm &form) { form.ShowLastPage(); });
   f.commands->PrevProjMenuClick();
+  const QString procedures = f.PrintTo(QStringLiteral("procedures.pdf"));
+  f.window->settings().Footer = 1;
   f.commands->PrintProcMenuClick();
-  EXPECT_EQ(f.messages->informations.size(), 2);
+  EXPECT_TRUE(f.messages->informations.isEmpty()) << f.messages->informations.join('\n').toStdString();
+  EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
   EXPECT_FALSE(f.commands->Flags.IndexRequested);
   EXPECT_FALSE(f.commands->IndexItemsEnabled());
-  EXPECT_EQ(f.commands->ProjectNameText, QByteArray("inventory.dpr"));
-  EXPECT_EQ(f.commands->UnitNameText, QByteArray("stock.pas"));
+  EXPECT_FALSE(f.window->PrintIndexCreated->isEnabled());
+  EXPECT_EQ(f.commands->Docs.Project.Job().Names.ProjectNameText, QByteArray("inventory.dpr"));
+  EXPECT_EQ(f.commands->Docs.Procedures.Job().Names.UnitNameText, QByteArray("stock.pas"));
+  // Every routine of the list, in list order, and the list's own footer title.
+  const QString text = PdfText(procedures);
+  qsizetype at = 0;
+  for (const RoutineEntry &routine : f.window->model().Routines) {
+    const QString words = QString::fromLatin1(routine.text).section(QLatin1Char(' '), 1, 1).section(QLatin1Char('('), 0, 0);
+    const qsizetype found = text.indexOf(words, at, Qt::CaseInsensitive);
+    EXPECT_GE(found, at) << words.toStdString();
+    if (found >= 0) at = found;
+  }
+  EXPECT_TRUE(text.contains(QStringLiteral("Functions & Procedures")));
+}
 
+TEST(PrintCommands, IndexAfterPrintingAUnitListsEachRoutineOnceWithItsPage) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  // A preview first, then the print on the window's printer: the index keeps
+  // the print's pages only, each routine once.
+  SetPreviewRunHook([](TPreviewForm &form) {
+    form.ShowLastPage();
+    form.IndexBtn->click();
+  });
+  f.commands->PrevUnitMenuClick();
+  f.PrintTo(QStringLiteral("stock.pdf"));
+  f.commands->PrintUnitMenuClick();
+  ASSERT_TRUE(f.window->PrintIndexCreated->isEnabled());
+  const QList<QByteArray> entries = f.window->model().IndexEntries;
+  EXPECT_EQ(QSet<QByteArray>(entries.begin(), entries.end()).size(), entries.size());
+  const QString index = f.PrintTo(QStringLiteral("index.pdf"));
+  f.commands->PrintIndexCreatedClick();
+  const QString text = PdfText(index);
+  EXPECT_TRUE(text.contains(QStringLiteral("Index")));
+  EXPECT_EQ(text.count(QStringLiteral("stock.pas")), int(entries.size())) << text.toStdString();
+}
+
+TEST(PrintCommands, SharedBeginEventMakesAFreshPageRecord) {
+  CommandsFixture f;
   PageInfoPtr info;
   f.commands->PrintPreview1BeginPrint(info);
   ASSERT_TRUE(info);

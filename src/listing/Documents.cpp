@@ -1,0 +1,84 @@
+#include "listing/Documents.h"
+
+#include "format/FormatSettings.h"
+#include "print/PageCanvas.h"
+#include "project/ProjectModel.h"
+#include "project/Readers.h"
+
+namespace scrivane {
+
+Documents::Documents(ProjectModel &model, const FormatSettings &settings)
+    : Unit(model, settings), Procedures(model, settings), Project(model, settings), Index(model, settings),
+      model_(model), settings_(settings) {}
+
+void Documents::SetClock(const QDateTime &now) {
+  Unit.SetClock(now);
+  Procedures.Job().SetClock(now);
+  Project.Job().SetClock(now);
+  Index.Job().SetClock(now);
+}
+
+PrintEvents Documents::EventsOf(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::Unit: return Unit.Events();
+    case DocumentKind::Form: return FormEvents;
+    case DocumentKind::Procedures: return Procedures.Job().Events();
+    case DocumentKind::Project: return Project.Job().Events();
+    case DocumentKind::Index: return Index.Job().Events();
+  }
+  return {};
+}
+
+bool Documents::PrepareUnit(bool markSelectedOnly) {
+  Unit.ResetListingState();
+  const bool whole = !model_.AnyRoutineSelected();
+  if (whole)
+    model_.ListingLines = model_.SourceLines;
+  else
+    CollectSelectedText(model_);
+  if (!whole && markSelectedOnly) Unit.SelectedOnly = true;
+  return whole;
+}
+
+void Documents::PrepareWholeUnit() {
+  Unit.ResetListingState();
+  model_.ListingLines = model_.SourceLines;
+}
+
+void Documents::PrepareProcedures() {
+  QString name;
+  if (model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size()) {
+    const UnitEntry &entry = model_.Units[model_.SelectedUnit];
+    // The display name has no folder; with full paths on, the entry's path.
+    name = settings_.Path1 != 0 && !entry.fullPath.isEmpty() ? entry.fullPath : entry.name.trimmed();
+  }
+  Procedures.Job().Names = {HeaderNameText(name, settings_.Path1 != 0),
+                            HeaderNameText(model_.OpenedPath, settings_.Path2 != 0)};
+}
+
+void Documents::PrepareProject() {
+  Project.Job().Names.ProjectNameText = HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
+}
+
+void Documents::PrepareIndex() {
+  Index.Job().Names.ProjectNameText = HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
+}
+
+int PaginateDocument(const PrintEvents &events, PageDevice &device) {
+  if (!events.OnBeginPrint || !events.OnPrintPage || !events.OnEndPrint) return 0;
+  PageInfoPtr info;
+  events.OnBeginPrint(info);
+  TSpecialCanvas canvas(device);
+  canvas.SetMeasureMode();
+  int page = 1;
+  for (;; ++page) {
+    info->PageNumber = page;
+    info->LastPage = false;
+    events.OnPrintPage(*info, canvas);
+    if (info->LastPage) break;
+  }
+  events.OnEndPrint(info);
+  return page;
+}
+
+}  // namespace scrivane

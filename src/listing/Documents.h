@@ -1,0 +1,63 @@
+#pragma once
+// The five documents of the opened file and the commands that prepare each
+// for its print job: which lines, which names, which selection. The window
+// and scrivane-print both print through these; they add only how a job is
+// shown or printed.
+#include <QDateTime>
+
+#include "listing/IndexListing.h"
+#include "listing/ProcedureList.h"
+#include "listing/ProjectListing.h"
+#include "listing/UnitListing.h"
+#include "print/PageInfo.h"
+
+namespace scrivane {
+
+struct FormatSettings;
+struct ProjectModel;
+
+class PageDevice;
+
+enum class DocumentKind { Unit, Form, Procedures, Project, Index };
+
+class Documents {
+ public:
+  Documents(ProjectModel &model, const FormatSettings &settings);
+
+  UnitListing Unit;
+  ProcedureList Procedures;
+  ProjectListing Project;
+  IndexListing Index;
+  // The form object listing's events; empty until a form renderer is set.
+  PrintEvents FormEvents;
+
+  // Date and time every document prints; fixed by tests, "now" otherwise.
+  void SetClock(const QDateTime &now);
+
+  // The events of a document's job (empty for a form listing not set).
+  PrintEvents EventsOf(DocumentKind kind);
+
+  // The highlighted unit (or form, in FormMode): the listing state reset,
+  // then every source line, or the selected routines only. markSelectedOnly
+  // sets SelectedOnly for a selection. Returns whether the whole unit is
+  // listed.
+  bool PrepareUnit(bool markSelectedOnly);
+  // Every line of the highlighted unit, for an entire-project run.
+  void PrepareWholeUnit();
+  // Names for the procedures list of the highlighted unit.
+  void PrepareProcedures();
+  // Names for the project listing and the index.
+  void PrepareProject();
+  void PrepareIndex();
+
+ private:
+  ProjectModel &model_;
+  const FormatSettings &settings_;
+};
+
+// Lays a whole document out on the device without drawing, as the
+// pagination before a print range does; returns its number of pages. The
+// unit listing records its index entries this way without printing.
+int PaginateDocument(const PrintEvents &events, PageDevice &device);
+
+}  // namespace scrivane

@@ -1,0 +1,127 @@
+#include "listing/IndexListing.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "format/FormatSettings.h"
+#include "print/PageCanvas.h"
+#include "project/ProjectModel.h"
+
+namespace scrivane {
+
+namespace {
+
+constexpr int kTitleRowGap = 8;  // device units between the heading's rule and the column titles
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+QByteArray FoldedAscii(const QByteArray &text) {
+  QByteArray folded = text;
+  for (char &c : folded) c = FoldAscii(c);
+  return folded;
+}
+
+// Page and line compare as numbers: page 10 comes after page 9.
+auto NumberKey(const QByteArray &field) { return std::make_tuple(field.size(), field); }
+
+}  // namespace
+
+IndexRow ParseIndexEntry(const QByteArray &entry) {
+  // A unit file name may hold "%": name and kind come first, page and line
+  // last (digits only), the unit is what stands between.
+  IndexRow row;
+  row.text = entry;
+  QList<QByteArray> fields = entry.split('%');
+  row.name = fields.value(0);
+  row.kind = fields.value(1);
+  if (fields.size() <= 2) return row;
+  QList<QByteArray> rest = fields.mid(2);
+  auto isNumber = [](const QByteArray &f) {
+    return !f.isEmpty() && std::all_of(f.begin(), f.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (rest.size() >= 3 && isNumber(rest.last()) && isNumber(rest[rest.size() - 2])) {
+    row.line = rest.takeLast();
+    row.page = rest.takeLast();
+  } else if (rest.size() >= 2 && isNumber(rest.last())) {
+    row.page = rest.takeLast();
+  }
+  row.unit = rest.join('%');
+  return row;
+}
+
+std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries) {
+  std::vector<IndexRow> rows;
+  rows.reserve(entries.size());
+  for (const QByteArray &entry : entries) rows.push_back(ParseIndexEntry(entry));
+  auto key = [](const IndexRow &r) {
+    return std::make_tuple(FoldedAscii(r.name), r.name, FoldedAscii(r.unit), r.unit, NumberKey(r.page),
+                           NumberKey(r.line), r.kind, r.text);
+  };
+  std::sort(rows.begin(), rows.end(), [&](const IndexRow &a, const IndexRow &b) { return key(a) < key(b); });
+  rows.erase(std::unique(rows.begin(), rows.end(), [](const IndexRow &a, const IndexRow &b) { return a.text == b.text; }),
+             rows.end());
+  return rows;
+}
+
+IndexListing::IndexListing(const ProjectModel &model, const FormatSettings &settings)
+    : model_(model), settings_(settings), job_(settings, *this) {}
+
+QString IndexListing::JobTitle() const { return model_.OpenedPath.toLower(); }
+
+void IndexListing::BeginJob() { rows_ = SortedIndexRows(model_.IndexEntries); }
+
+void IndexListing::StartPage(PageCursor &cursor, int &) {
+  TSpecialCanvas &canvas = cursor.Canvas;
+  const PageGeometry &g = cursor.Geometry;
+  const int unitX = canvas.PageWidth - g.RightMargin - canvas.ToDeviceX(2.25f);
+  columns_ = Columns{g.LeftX,
+                     g.LeftX + canvas.ToDeviceX(0.75f),
+                     unitX,
+                     canvas.PageWidth - g.RightMargin - canvas.ToDeviceX(1.0f),
+                     g.RightX - canvas.ToDeviceX(0.65f),
+                     g.RightX};
+  letter_ = 0;
+
+  PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
+  canvas.SetFont(settings_.HeaderFont());
+  furniture.DrawLeft(cursor.Texts.ProjectNameText, cursor.Y);
+  furniture.DrawRight("Index", cursor.Y);
+  cursor.Y += canvas.TextHeight("X");
+  furniture.DrawRule(cursor.Y);
+  cursor.Y += kTitleRowGap;
+  canvas.TextOut(columns_.unit, cursor.Y, "Unit");
+  if (settings_.LineNo == 1) canvas.TextOut(columns_.lineTitle, cursor.Y, "Line");
+  furniture.DrawRight("Page", cursor.Y);
+  cursor.Y += 2 * g.LineStep;
+}
+
+void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
+  TSpecialCanvas &canvas = cursor.Canvas;
+  const IndexRow &row = rows_[position];
+  position += 1;
+  if (!row.name.isEmpty() && FoldAscii(row.name[0]) != letter_) {
+    letter_ = FoldAscii(row.name[0]);
+    canvas.SetFont(settings_.HeaderFont());
+    canvas.TextOut(columns_.keyword, cursor.Y, row.name.left(1).toUpper());
+    cursor.NextRow();
+  }
+  canvas.SetFont(settings_.BaseFont());
+  auto drawRightAligned = [&](const QByteArray &text, int rightX) {
+    if (!text.isEmpty()) canvas.TextOut(rightX - canvas.TextWidth(text), cursor.Y, text);
+  };
+  if (!row.kind.isEmpty()) canvas.TextOut(columns_.keyword, cursor.Y, row.kind);
+  if (!row.name.isEmpty()) canvas.TextOut(columns_.name, cursor.Y, row.name);
+  if (!row.unit.isEmpty()) canvas.TextOut(columns_.unit, cursor.Y, row.unit);
+  if (settings_.LineNo == 1) drawRightAligned(row.line, columns_.lineRight);
+  drawRightAligned(row.page, columns_.pageRight);
+  cursor.NextRow();
+}
+
+void IndexListing::FinishPage(PageCursor &cursor, int) {
+  PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
+  cursor.Y = cursor.FootY();
+  cursor.Canvas.SetFont(settings_.HeaderFont());
+  furniture.DrawRule(cursor.Y);
+}
+
+}  // namespace scrivane

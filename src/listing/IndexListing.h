@@ -1,0 +1,52 @@
+#pragma once
+// The index listing: every routine heading the unit listing printed, once,
+// in a fixed order, under its initial letter, with kind, unit, page and line.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <vector>
+
+#include "listing/ListingJob.h"
+
+namespace scrivane {
+
+struct ProjectModel;
+
+// One IndexEntry split into its fields; a missing field is empty.
+struct IndexRow {
+  QByteArray name, kind, unit, page, line;
+  QByteArray text;  // the entry as recorded
+};
+IndexRow ParseIndexEntry(const QByteArray &entry);
+// The rows of the entries in the order the index prints them: by name with
+// ASCII case folded, then by the exact name, then unit, page and line as
+// numbers, kind; exact duplicates once. The same on every machine.
+std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
+
+class IndexListing : public ListingRenderer {
+ public:
+  IndexListing(const ProjectModel &model, const FormatSettings &settings);
+  ListingJob &Job() { return job_; }
+
+  // Sorts the entries the unit listings recorded, once for the job.
+  void BeginJob() override;
+  QString JobTitle() const override;
+  int ItemCount() const override { return int(rows_.size()); }
+  FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
+  void StartPage(PageCursor &cursor, int &position) override;
+  void LayOutItem(PageCursor &cursor, int &position) override;
+  void FinishPage(PageCursor &cursor, int position) override;
+
+ private:
+  struct Columns {
+    int keyword = 0, name = 0, unit = 0, lineTitle = 0, lineRight = 0, pageRight = 0;
+  };
+  const ProjectModel &model_;
+  const FormatSettings &settings_;
+  std::vector<IndexRow> rows_;
+  Columns columns_;
+  char letter_ = 0;  // letter of the last letter row on this page; 0 none
+  ListingJob job_;
+};
+
+}  // namespace scrivane

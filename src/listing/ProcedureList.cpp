@@ -1,0 +1,67 @@
+#include "listing/ProcedureList.h"
+
+#include <algorithm>
+
+#include "format/FormatSettings.h"
+#include "listing/RowWriter.h"
+#include "print/PageCanvas.h"
+#include "project/ProjectModel.h"
+
+namespace scrivane {
+
+namespace {
+
+const FurnitureVariant kVariant{false, QByteArray("Functions & Procedures")};
+
+bool IsEntryKeyword(const QByteArray &lowerWord) {
+  return lowerWord == "function" || lowerWord == "procedure" || lowerWord == "object" ||
+         lowerWord == "constructor" || lowerWord == "destructor";
+}
+
+}  // namespace
+
+ProcedureList::ProcedureList(const ProjectModel &model, const FormatSettings &settings)
+    : model_(model), settings_(settings), job_(settings, *this) {}
+
+QString ProcedureList::JobTitle() const { return model_.OpenedPath.toLower(); }
+
+int ProcedureList::ItemCount() const { return int(model_.Routines.size()); }
+
+void ProcedureList::StartPage(PageCursor &cursor, int &) {
+  if (settings_.Header != 1) return;
+  PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts, kVariant);
+  furniture.DrawPageHeader(cursor.Page, cursor.Y);
+}
+
+void ProcedureList::LayOutItem(PageCursor &cursor, int &position) {
+  TSpecialCanvas &canvas = cursor.Canvas;
+  const PageGeometry &g = cursor.Geometry;
+  const QByteArray entry = model_.Routines[position].text.trimmed();
+  position += 1;
+  const QList<QByteArray> words = entry.split(' ');
+  QByteArray first = words.value(0);
+  const QByteArray lowerFirst = first.toLower();
+  const bool reserved = IsEntryKeyword(lowerFirst) && settings_.ReserveWords.contains(lowerFirst);
+  if (reserved && settings_.Reserve == 1) first = first.toUpper();
+  if (reserved && settings_.Reserve == 2) first = lowerFirst;
+
+  RowWriter row(cursor, g.LeftX);
+  // Rows never start past three quarters of the text width, so that a long
+  // keyword in a large font still leaves room for the words after it.
+  const int rightmostStart = std::max(g.LeftX, g.RightX - (g.RightX - g.LeftX) / 4);
+  for (int i = 0; i < words.size(); ++i) {
+    canvas.SetFont(i == 0 && reserved ? settings_.ReserveFont() : settings_.BaseFont());
+    row.DrawWholeOrBroken(i == 0 ? first : words[i]);
+    if (i == 0) row.SetRowStartX(std::min(g.LeftX + canvas.TextWidth(first + "   "), rightmostStart));
+    if (i + 1 < words.size() && row.NextWordOverflows(words[i + 1])) row.NewRow();
+  }
+  cursor.NextRow();
+}
+
+void ProcedureList::FinishPage(PageCursor &cursor, int) {
+  if (settings_.Footer != 1) return;
+  PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts, kVariant);
+  furniture.DrawPageFooter(cursor.Page, cursor.Y);
+}
+
+}  // namespace scrivane

@@ -1,0 +1,34 @@
+#pragma once
+// The project listing: the project file as plain text under a fixed heading
+// (project name and date) and above a closing line "Project Listing".
+#include <QString>
+
+#include "listing/ListingJob.h"
+
+namespace scrivane {
+
+struct ProjectModel;
+
+class ProjectListing : public ListingRenderer {
+ public:
+  ProjectListing(const ProjectModel &model, const FormatSettings &settings);
+  ListingJob &Job() { return job_; }
+
+  QString JobTitle() const override;
+  int ItemCount() const override;
+  FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
+  void StartPage(PageCursor &cursor, int &position) override;
+  void LayOutItem(PageCursor &cursor, int &position) override;
+  void FinishPage(PageCursor &cursor, int position) override;
+
+ private:
+  const ProjectModel &model_;
+  const FormatSettings &settings_;
+  ListingJob job_;
+};
+
+// A project line as the listing prints it: trimmed, tabs as blanks, a UTF-8
+// byte-order mark dropped.
+QByteArray ProjectLineForPrinting(QByteArray line);
+
+}  // namespace scrivane
