@@ -40,15 +40,14 @@ class OneDocumentTarget : public PrintTarget {
   QString errorText() const override { return inner_.errorText(); }
   DrawSurface &surface() override { return inner_.surface(); }
   void newSheet() override { inner_.newSheet(); }
-  void endDocument() override {}
+  bool endDocument() override { return true; }
   void abortDocument() override {
     if (aborted_) return;
     aborted_ = true;
     inner_.abortDocument();
   }
-  void Finish() {
-    if (begun_ && !aborted_) inner_.endDocument();
-  }
+  // False, with the reason in errorText(), when the file could not be written whole.
+  bool Finish() { return !begun_ || aborted_ || inner_.endDocument(); }
   bool Begun() const { return begun_; }
 
  private:
@@ -214,7 +213,7 @@ int PrintSession::RunAll() {
     }
     docs_.PrepareIndex();
     pages += RunPrint(docs_.EventsOf(DocumentKind::Index), target, PageRange{}).PagesPrinted;
-    target.Finish();
+    if (!target.Finish()) return Refuse(target.errorText());
   } catch (const std::exception &failure) {
     if (target.Begun()) target.abortDocument();
     return Refuse(QString::fromLocal8Bit(failure.what()));
