@@ -31,6 +31,9 @@ int main(int argc, char **argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Scrivane"));
+  // Lets the desktop match the window with the installed desktop entry and
+  // its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("scrivane"));
   // Qt has taken its own options out of the arguments by now.
   const QStringList files = app.arguments().mid(1);
   if (files.size() > 1 || (!files.isEmpty() && files.first().startsWith(u'-'))) {
