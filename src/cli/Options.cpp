@@ -8,7 +8,7 @@ QString UsageText() {
       "       scrivane-print --routines FILE [--unit NAME]\n"
       "       scrivane-print FILE [--document unit|procedures|project|index] [--unit NAME]\n"
       "                      [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
-      "       scrivane-print PROJECT.dpr --all [--ini PATH] -o OUT.pdf\n"
+      "       scrivane-print PROJECT.dpr|PROJECT.lpr --all [--ini PATH] -o OUT.pdf\n"
       "       scrivane-print --help | --version\n"
       "\n"
       "  --units FILE      list the units of a project (.dpr, .lpr) or unit (.pas, .pp, .p):\n"
