@@ -1,6 +1,7 @@
 // Sets up the application and runs the main window; nothing else.
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <cstdio>
 #include <cstring>
 
@@ -34,6 +35,9 @@ int main(int argc, char **argv) {
   // Lets the desktop match the window with the installed desktop entry and
   // its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("scrivane"));
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/icons/scrivane-%1.png").arg(size));
+  QApplication::setWindowIcon(icon);
   // Qt has taken its own options out of the arguments by now.
   const QStringList files = app.arguments().mid(1);
   if (files.size() > 1 || (!files.isEmpty() && files.first().startsWith(u'-'))) {

@@ -19,6 +19,7 @@ prefix=$work/prefix
 "$cmake_command" --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/scrivane bin/scrivane-print share/applications/scrivane.desktop \
     share/mime/packages/scrivane.xml share/icons/hicolor/scalable/apps/scrivane.svg \
+    share/icons/hicolor/48x48/apps/scrivane.png \
     share/scrivane/help/1000.html; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
