@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -40,6 +42,19 @@ constexpr int ClientHeightPx = 432;
 constexpr int ToolButtonPx = 50;
 // The unit list never gets narrower than this (the splitter refuses x <= 100).
 constexpr int UnitListMinWidthPx = 101;
+// Between the routine caption and the group box's title or right edge.
+constexpr int CaptionGapPx = 6;
+
+bool ShowsUnits(const QListWidget &list, const QList<UnitEntry> &units) {
+  if (list.count() != units.size()) return false;
+  for (int row = 0; row < list.count(); ++row) {
+    const QListWidgetItem *item = list.item(row);
+    if (item->text() != units[row].name || item->data(KindRole).toInt() != int(units[row].kind) ||
+        item->data(FullPathRole).toString() != units[row].fullPath)
+      return false;
+  }
+  return true;
+}
 
 QAction *MakeAction(QObject *parent, const char *name, const QString &caption) {
   auto *action = new QAction(caption, parent);
@@ -109,6 +124,11 @@ void TDocForm::BuildActions() {
     b.action->setIcon(ToolIcon(b.glyph, 32));
     b.action->setEnabled(b.action == OpenFileBtn || b.action == FormatBtn || b.action == HelpBtn);
   }
+  // The toolbar shows glyphs only, so its captions give Qt no mnemonics:
+  // each accelerator is a shortcut of its own. Alt+O and Alt+H stay with the
+  // Options and Help menus of the menu bar.
+  for (QAction *a : {FormatBtn, PrintBtn, PreviewBtn, ClearBtn, CopyBtn, CaptureBtn})
+    a->setShortcut(QKeySequence::mnemonic(a->text()));
   HelpBtn->setShortcut(QKeySequence(Qt::Key_F1));
   HelpBtn->setShortcutContext(Qt::ApplicationShortcut);
   connect(OpenFileBtn, &QAction::triggered, this, &TDocForm::OpenFileBtnClick);
@@ -248,7 +268,12 @@ void TDocForm::BuildToolBar() {
       button->setFixedSize(ToolButtonPx, ToolButtonPx);
       // Print and View drop their menus down at once: they have no action
       // of their own.
-      if (a->menu()) button->setPopupMode(QToolButton::InstantPopup);
+      if (a->menu()) {
+        button->setPopupMode(QToolButton::InstantPopup);
+        // The accelerator drops the menu down as a click does; queued, so
+        // the menu's own loop does not run inside the shortcut's handling.
+        connect(a, &QAction::triggered, button, &QToolButton::showMenu, Qt::QueuedConnection);
+      }
     }
   }
 }
@@ -406,9 +431,29 @@ void TDocForm::FormResize() {
 }
 
 void TDocForm::PlaceRoutineCaption() {
-  const QPoint routineLeft = PickList2->mapTo(GroupBox1, QPoint(0, 0));
+  // Above the routine list, but readable wherever the splitter is: never
+  // past the group box's right edge nor over the box's own title; cut with
+  // an ellipsis only when the box is too narrow for both.
+  QStyleOptionGroupBox option;
+  option.initFrom(GroupBox1);
+  option.text = GroupBox1->title();
+  option.textAlignment = GroupBox1->alignment();
+  option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+  option.lineWidth = 1;
+  const QRect title =
+      GroupBox1->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, GroupBox1);
+  const int leftmost = (title.isValid() ? title.right() + 1 : 0) + CaptionGapPx;
+  const int rightEdge = GroupBox1->width() - CaptionGapPx;
+  const QFontMetrics metrics(lbControls->font());
+  const QString full = model_.RoutineCaption;
+  const int fullWidth = metrics.horizontalAdvance(full) + 2 * lbControls->margin();
+  const int room = std::max(0, rightEdge - leftmost);
+  lbControls->setText(fullWidth <= room ? full : metrics.elidedText(full, Qt::ElideRight, room));
+  lbControls->setToolTip(full);
   lbControls->adjustSize();
-  lbControls->move(routineLeft.x() + 5, 0);
+  const int wanted = PickList2->mapTo(GroupBox1, QPoint(0, 0)).x() + 5;
+  const int x = std::max(leftmost, std::min(wanted, rightEdge - lbControls->width()));
+  lbControls->move(x, 0);
   lbControls->raise();
 }
 
@@ -456,17 +501,11 @@ void TDocForm::ReadPath(const QString &path) {
 void TDocForm::OpenFileBtnClick() { OpenProject1Click(); }
 
 void TDocForm::OpenProject1Click() {
-  PageControl1->setCurrentWidget(TabSheet1);
-  ClearPickLists();
   OpenFileCommand();
   UpdateCommands();
 }
 
 void TDocForm::OpenFileCommand() {
-  ClearForOpen(model_);
-  commands_->Flags.IndexRequested = false;
-  RefreshLists();
-  UpdateCommands();
   QString chosen;
   if (chooseFile_) {
     chosen = chooseFile_();
@@ -475,8 +514,15 @@ void TDocForm::OpenFileCommand() {
         this, QStringLiteral("Open Delphi File"), QString(),
         QStringLiteral("Delphi Project (*.dpr *.lpr);;Delphi Forms (*.dfm);;Delphi Units (*.pas *.pp *.p)"));
   }
-  // A cancelled dialog opens nothing, not the file chosen last time.
+  // A cancelled dialog opens nothing and leaves the window as it was: its
+  // lists, caption and status line still describe the file that is open.
   if (chosen.isEmpty()) return;
+  PageControl1->setCurrentWidget(TabSheet1);
+  ClearPickLists();
+  ClearForOpen(model_);
+  commands_->Flags.IndexRequested = false;
+  RefreshLists();
+  UpdateCommands();
   OpenChosenFile(chosen);
 }
 
@@ -508,11 +554,16 @@ void TDocForm::OpenRecentFile(int index) {
 void TDocForm::RefreshLists() {
   {
     const QSignalBlocker block(PickList1);
-    PickList1->clear();
-    for (const UnitEntry &unit : model_.Units) {
-      auto *item = new QListWidgetItem(unit.name, PickList1);
-      item->setData(KindRole, int(unit.kind));
-      item->setData(FullPathRole, unit.fullPath);
+    // Rebuilt only when the units changed: a click loads the unit and
+    // refreshes the lists between the two clicks of a double click, which
+    // must land on the same item to preview it.
+    if (!ShowsUnits(*PickList1, model_.Units)) {
+      PickList1->clear();
+      for (const UnitEntry &unit : model_.Units) {
+        auto *item = new QListWidgetItem(unit.name, PickList1);
+        item->setData(KindRole, int(unit.kind));
+        item->setData(FullPathRole, unit.fullPath);
+      }
     }
     if (model_.SelectedUnit >= 0 && model_.SelectedUnit < PickList1->count())
       PickList1->setCurrentRow(model_.SelectedUnit);
@@ -528,7 +579,6 @@ void TDocForm::RefreshLists() {
   }
   setWindowTitle(model_.WindowCaption);
   GroupBox1->setTitle(model_.GroupCaption);
-  lbControls->setText(model_.RoutineCaption);
   PlaceRoutineCaption();
 }
 

@@ -158,7 +158,9 @@ void TDocForm::CopyBtnClick() {
   model_.ListingLines.clear();
   const QString text = lines.join(QStringLiteral("\r\n"));
   if (text.size() > kMaxClipboardText) {
-    messages().Information(QStringLiteral("The maximum allowable text is 32K.\n\rReduce the number of procedures selected."));
+    // One line feed: the carriage return the staging edit control wanted
+    // after it shows as a blank line in a message box here.
+    messages().Information(QStringLiteral("The maximum allowable text is 32K.\nReduce the number of procedures selected."));
     for (RoutineEntry &routine : model_.Routines) routine.selected = false;
     RefreshLists();
     UpdateCommands();

@@ -1,6 +1,8 @@
 #include "widgets/ClockStatusBar.h"
 
+#include <QFontMetrics>
 #include <QLocale>
+#include <algorithm>
 
 namespace scrivane {
 
@@ -10,6 +12,14 @@ QString ClockDateText(const QDate &date) {
 
 QString ClockTimeText(const QTime &time) {
   return QLocale::c().toString(time, QStringLiteral("hh:mm:ss ap"));
+}
+
+int DatePanelWidth(const QFontMetrics &metrics, int year, int framePx) {
+  int widest = 0;
+  // Day 28 exists in every month; every day is written with two digits.
+  for (int month = 1; month <= 12; ++month)
+    widest = std::max(widest, metrics.horizontalAdvance(ClockDateText(QDate(year, month, 28))));
+  return std::max(kDatePanelMinPx, widest + 2 * framePx + kDatePaddingPx);
 }
 
 int StatusPanelWidth(int windowWidthPx) {
@@ -26,6 +36,10 @@ ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
   for (int i = 0; i < 3; ++i) {
     panels_[i] = new QLabel(this);
     panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The date panel holds the longest date of the year in the bar's font
+    // ("28 September 2026"), which 110 pixels do not.
+    if (i == 1)
+      widths_[1] = DatePanelWidth(QFontMetrics(small), QDate::currentDate().year(), panels_[1]->frameWidth());
     setPanelWidth(i, widths_[i]);
     panels_[i]->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
     // The status line takes the room left, up to its given width.

@@ -2,6 +2,7 @@
 // A three-panel status bar: the program's status line, today's date, and the
 // time of day refreshed every second.
 #include <QDate>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTime>
@@ -13,6 +14,11 @@ namespace scrivane {
 QString ClockDateText(const QDate &date);
 // "hh:nn:ss am/pm", e.g. "04:30:30 pm"; 12-hour clock.
 QString ClockTimeText(const QTime &time);
+// Width of the date panel: the widest date of `year` in the bar's font,
+// with its frame and some air, never below the 110 pixels first given it.
+constexpr int kDatePanelMinPx = 110;
+constexpr int kDatePaddingPx = 8;
+int DatePanelWidth(const QFontMetrics &metrics, int year, int framePx);
 // Width of the status-line panel for a window of the given width: the
 // window less the two clock panels, never negative.
 int StatusPanelWidth(int windowWidthPx);

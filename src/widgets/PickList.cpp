@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextOption>
+#include <algorithm>
 
 #include "platform/Paths.h"
 #include "widgets/Glyphs.h"
@@ -42,6 +43,19 @@ QString JoinTabStops(const QList<int> &stops) {
   return parts.join(QLatin1Char(';'));
 }
 
+QList<qreal> TabPixelPositions(const QList<int> &stops, int averageCharWidthPx) {
+  QList<qreal> positions;
+  int previous = 0;
+  for (int stop : stops) {
+    // Zero, negative or backward positions are stored (the text reads back
+    // as written) but cannot be drawn at.
+    if (stop <= previous) continue;
+    previous = stop;
+    positions << qreal(stop) * averageCharWidthPx;
+  }
+  return positions;
+}
+
 namespace {
 
 // The control's own drawings (Checkbox, BoldText).
@@ -59,14 +73,21 @@ class PickListStyleDelegate : public QStyledItemDelegate {
     const QColor ink = list_->palette().color(QPalette::Text);
     p->setPen(ink);
     QFont font = list_->font();
+    // Tab positions come from the list's own font, before a selected row is
+    // made bold, so the columns of every row line up.
+    const QList<qreal> tabs = TabPixelPositions(list_->tabStops(), QFontMetrics(font).averageCharWidth());
     int x = r.left() + 2;
     if (list_->selectedStyle() == SelectedStyle::Checkbox) {
+      // The box spans (left + 2, top + 1) up to but not including
+      // (left + ItemHeight, top + ItemHeight - 1), as a GDI rectangle does;
+      // the cross joins its corners.
       p->setBrush(Qt::NoBrush);
-      p->drawRect(QRect(QPoint(r.left() + 2, r.top() + 1),
-                        QPoint(r.left() + itemHeight - 1, r.top() + itemHeight - 2)));
+      // A one-pixel outline of a QRect covers its right and bottom edge plus
+      // one: a width of ItemHeight - 3 ends at left + ItemHeight - 1.
+      p->drawRect(QRect(r.left() + 2, r.top() + 1, itemHeight - 3, itemHeight - 3));
       if (selected) {
-        p->drawLine(r.left() + 2, r.top() + 1, r.left() + itemHeight, r.top() + itemHeight - 1);
-        p->drawLine(r.left() + itemHeight - 1, r.top() + 1, r.left() + 1, r.top() + itemHeight - 1);
+        p->drawLine(r.left() + 2, r.top() + 1, r.left() + itemHeight - 1, r.top() + itemHeight - 2);
+        p->drawLine(r.left() + itemHeight - 1, r.top() + 1, r.left() + 2, r.top() + itemHeight - 2);
       }
       x = r.left() + itemHeight + 4;
     } else {
@@ -77,10 +98,7 @@ class PickListStyleDelegate : public QStyledItemDelegate {
     textOption.setWrapMode(QTextOption::NoWrap);
     QString text = index.data(Qt::DisplayRole).toString();
     if (list_->useTabStops()) {
-      const int average = QFontMetrics(font).averageCharWidth();
-      QList<qreal> positions;
-      for (int stop : list_->tabStops()) positions << qreal(stop * average);
-      if (!positions.isEmpty()) textOption.setTabArray(positions);
+      if (!tabs.isEmpty()) textOption.setTabArray(tabs);
     } else {
       text.replace(QLatin1Char('\t'), QLatin1Char(' '));
     }
@@ -201,6 +219,38 @@ int TextBaseline(const QPainter *p, const QRect &r) {
 UnitListDelegate::UnitListDelegate(const ProjectModel &model, QObject *parent)
     : QStyledItemDelegate(parent), model_(model) {}
 
+UnitListColumns MeasureUnitListColumns(const QFontMetrics &metrics, int nameLeftPx,
+                                       int widestNamePx) {
+  // Digits differ in width in a proportional font: the widest stands for all.
+  QChar widestDigit = QLatin1Char('0');
+  for (char c = '0'; c <= '9'; ++c)
+    if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(widestDigit))
+      widestDigit = QLatin1Char(c);
+  const auto digits = [&](QString pattern) { return pattern.replace(QLatin1Char('0'), widestDigit); };
+  const int gap = metrics.horizontalAdvance(QStringLiteral("    "));
+  UnitListColumns columns;
+  columns.dateLeft = nameLeftPx + widestNamePx + gap;
+  columns.dateWidth = std::max({metrics.horizontalAdvance(digits(QStringLiteral("00/00/00  00:00 am"))),
+                                metrics.horizontalAdvance(digits(QStringLiteral("00/00/00  00:00 pm"))),
+                                metrics.horizontalAdvance(QStringLiteral("File not found"))});
+  columns.sizeLeftmost = columns.dateLeft + columns.dateWidth + gap;
+  columns.sizeRight =
+      columns.sizeLeftmost + metrics.horizontalAdvance(digits(QStringLiteral("000,000,000")));
+  return columns;
+}
+
+int UnitListColumns::SizeLeft(const QFontMetrics &metrics, const QString &sizeText) const {
+  return std::max(sizeLeftmost, sizeRight - metrics.horizontalAdvance(sizeText));
+}
+
+UnitListColumns UnitListDelegate::Columns(const QFont &font) const {
+  const QFontMetrics metrics(font);
+  int widest = 0;
+  for (const UnitEntry &unit : model_.Units)
+    widest = std::max(widest, metrics.horizontalAdvance(unit.name));
+  return MeasureUnitListColumns(metrics, EntryGlyph(EntryKind::UnitInProject).width() + 1, widest);
+}
+
 void UnitListDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
                              const QModelIndex &index) const {
   p->save();
@@ -211,14 +261,13 @@ void UnitListDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
   p->drawPixmap(r.left(), r.top() + 1, glyph);
   const int baseline = TextBaseline(p, r);
   p->drawText(r.left() + glyph.width() + 1, baseline, index.data(Qt::DisplayRole).toString());
-  const UnitFileColumns columns = DescribeUnitFile(index.data(FullPathRole).toString());
-  const int dateX = r.left() + model_.WidestName + 50;
-  p->drawText(dateX, baseline, columns.dateText);
-  if (columns.found) {
-    const int sizeEnd = r.left() + model_.WidestName + 220;
-    p->drawText(sizeEnd - p->fontMetrics().horizontalAdvance(columns.sizeText), baseline,
-                columns.sizeText);
-  }
+  // Measured in the font the row is drawn in, so neither the normal nor the
+  // bold list font lets one column run into the next.
+  const UnitListColumns columns = Columns(p->font());
+  const UnitFileColumns file = DescribeUnitFile(index.data(FullPathRole).toString());
+  p->drawText(r.left() + columns.dateLeft, baseline, file.dateText);
+  if (file.found)
+    p->drawText(r.left() + columns.SizeLeft(p->fontMetrics(), file.sizeText), baseline, file.sizeText);
   p->restore();
 }
 

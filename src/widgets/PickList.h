@@ -24,6 +24,9 @@ struct TabStopParse {
 };
 TabStopParse ParseTabStops(const QString &text);
 QString JoinTabStops(const QList<int> &stops);
+// Pixel positions of the tab stops for a font of the given average
+// character width; positions that are not past the one before are dropped.
+QList<qreal> TabPixelPositions(const QList<int> &stops, int averageCharWidthPx);
 
 class PickList : public QListWidget {
   Q_OBJECT
@@ -84,11 +87,25 @@ UnitFileColumns DescribeUnitFile(const QString &fullPath);
 // Item data roles the delegates read.
 enum PickListRole { KindRole = Qt::UserRole + 1, FullPathRole };
 
-// Draws a unit-list entry: glyph, name, and at WidestName + 50 the date (or
-// "File not found"), with the size ending at WidestName + 220. Item height 18.
+// The date and size columns of the unit list, in pixels from the row's left
+// edge, placed from the widths of their texts in the list's font.
+struct UnitListColumns {
+  int dateLeft = 0;      // a gap after the widest name
+  int dateWidth = 0;     // the widest date, or "File not found"
+  int sizeLeftmost = 0;  // a gap after the widest date
+  int sizeRight = 0;     // sizes end here, room for "999,999,999"
+  // Where a size text starts: right-aligned, but never into the date column.
+  int SizeLeft(const QFontMetrics &metrics, const QString &sizeText) const;
+};
+UnitListColumns MeasureUnitListColumns(const QFontMetrics &metrics, int nameLeftPx, int widestNamePx);
+
+// Draws a unit-list entry: glyph, name, the date (or "File not found") and
+// the size, in the columns above. Item height 18.
 class UnitListDelegate : public QStyledItemDelegate {
  public:
   UnitListDelegate(const ProjectModel &model, QObject *parent);
+  // The columns for the model's names drawn in `font`.
+  UnitListColumns Columns(const QFont &font) const;
   void paint(QPainter *painter, const QStyleOptionViewItem &option,
              const QModelIndex &index) const override;
   QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;

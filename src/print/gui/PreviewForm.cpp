@@ -417,6 +417,10 @@ void TPreviewForm::LayoutTwoPages() {
     PagePanel->move(PagePanel->x(), std::max(3, (box.height() - 1) / 2 - height / 2));
   }
   PagePanel2->resize(width, height);
+  // The status bar gives the zoom the sheets are shown at, also when they
+  // had to shrink to fit side by side.
+  if (BaseHeight > 0)
+    SetStatus(1, QStringLiteral("Zoom = %1%").arg(double(height) * 100.0 / BaseHeight, 0, 'f', 0));
   const int left = std::max(3, box.width() / 2 - (2 * width + 4) / 2);
   PagePanel->move(left, PagePanel->y());
   PagePanel2->move(left + width + 4, PagePanel->y());
@@ -546,6 +550,9 @@ void TPreviewForm::keyPressEvent(QKeyEvent *event) {
         break;
       case Qt::Key_P:
         if (ctrl) PrintBtnClick();
+        break;
+      case Qt::Key_F1:
+        HelpBtnClick();
         break;
       default:
         break;
