@@ -51,6 +51,32 @@ TEST_F(Corpus, FreePascalSourcesLoadWithoutFault) {
   EXPECT_GT(listed, 1000);
 }
 
+TEST_F(Corpus, LazarusProjectsListTheUnitsTheirUsesClausesName) {
+  const QString root = "/usr/lib/lazarus";
+  if (!QFileInfo(root).isDir()) GTEST_SKIP() << "lazarus-src is not installed";
+  QDirIterator it(root, {"*.lpr"}, QDir::Files, QDirIterator::Subdirectories);
+  int projects = 0, withUnits = 0;
+  while (it.hasNext()) {
+    const QString path = it.next();
+    ClearForOpen(model);
+    OpenPath(ctx, path);
+    ++projects;
+    ASSERT_TRUE(model.ProjectLoaded) << path.toStdString();
+    if (!model.Units.isEmpty()) ++withUnits;
+    // Every unit listed is named in the project.
+    const QByteArray text = model.ProjectLines.join('\n').toLower();
+    for (const UnitEntry &unit : model.Units) {
+      const QByteArray file = unit.name.toLocal8Bit();
+      EXPECT_TRUE(text.contains(file.left(file.lastIndexOf('.')))) << path.toStdString() << ": " << file.constData();
+    }
+  }
+  EXPECT_TRUE(messages.warnings.isEmpty()) << messages.warnings.join("\n").toStdString();
+  // Most examples keep their units beside the project; the rest find them on
+  // search paths that only the .lpi names.
+  EXPECT_GT(projects, 300);
+  EXPECT_GT(withUnits, projects * 4 / 5);
+}
+
 TEST(CommandLine, ListsUnitsAndRoutinesAndReportsFaults) {
   const QString program = QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print";
   const QString dpr = testsupport::examplesDir() + "/inventory.dpr";
