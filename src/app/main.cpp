@@ -41,7 +41,9 @@ int main(int argc, char **argv) {
   // Qt has taken its own options out of the arguments by now.
   const QStringList files = app.arguments().mid(1);
   if (files.size() > 1 || (!files.isEmpty() && files.first().startsWith(u'-'))) {
-    std::fputs(kUsage, stderr);
+    const QString why = files.size() > 1 ? QStringLiteral("only one file may be given")
+                                         : QStringLiteral("unknown option ") + files.first();
+    std::fprintf(stderr, "scrivane: %s\n\n%s", qPrintable(why), kUsage);
     return 2;
   }
   const QString settingsPath = scrivane::SettingsFilePath();
