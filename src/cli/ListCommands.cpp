@@ -3,7 +3,10 @@
 #include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
 #include "platform/Text1252.h"
+#include "platform/Paths.h"
 #include "project/Readers.h"
+
+#include <cstdio>
 
 namespace scrivane::cli {
 namespace {
@@ -15,7 +18,7 @@ struct OpenedFile {
 
 void Open(OpenedFile &opened, const Options &options, StreamMessages &messages) {
   ClearForOpen(opened.model);
-  ReaderContext ctx{opened.model, opened.settings, messages, options.includeUses, {}};
+  ReaderContext ctx{opened.model, opened.settings, messages, options.includeUses, true};
   OpenPath(ctx, options.file);
 }
 
@@ -52,12 +55,24 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   // way a click on its entry loads it.
   if (model.CurrentUnitPath.isEmpty() || model.SelectedUnit != wanted) {
     model.SelectedUnit = wanted;
-    ReaderContext ctx{model, opened.settings, messages, options.includeUses, {}};
+    ReaderContext ctx{model, opened.settings, messages, options.includeUses, true};
     LoadUnit(ctx);
     if (messages.reported) return kExitMessage;
   }
   for (const RoutineEntry &routine : model.Routines) out << Decode1252(routine.text) << '\n';
   out.flush();
+  return kExitOk;
+}
+
+int RunFormTextCommand(const Options &options, QTextStream &err) {
+  const FormConversion conversion = ReadFormFile(options.file);
+  if (conversion.status != FormStatus::Ok) {
+    err << "Cannot read " << DisplayPath(options.file) << Qt::endl;
+    return kExitMessage;
+  }
+  // The bytes as the .DDT holds them: no text codec between.
+  const size_t size = size_t(conversion.text.size());
+  if (std::fwrite(conversion.text.constData(), 1, size, stdout) != size || std::fflush(stdout) != 0) return kExitMessage;
   return kExitOk;
 }
 

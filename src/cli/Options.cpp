@@ -6,6 +6,7 @@ QString UsageText() {
   return QStringLiteral(
       "usage: scrivane-print --units FILE [--include-uses]\n"
       "       scrivane-print --routines FILE [--unit NAME]\n"
+      "       scrivane-print --form-text FORM\n"
       "       scrivane-print FILE [--document unit|procedures|project|index] [--unit NAME]\n"
       "                      [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
       "       scrivane-print PROJECT.dpr|PROJECT.lpr --all [--ini PATH] -o OUT.pdf\n"
@@ -15,6 +16,8 @@ QString UsageText() {
       "                    display name, a tab, the full path\n"
       "  --include-uses    also list the units named in the uses clauses\n"
       "  --routines FILE   list the routines of the highlighted unit\n"
+      "  --form-text FORM  write the text form of a form file (.dfm, .lfm) to\n"
+      "                    standard output, as the .DDT beside it would hold it\n"
       "  --unit NAME       highlight the unit whose display name is NAME\n"
       "                    (default: the first unit)\n"
       "  --document DOC    unit: the unit listing (a form file: its form listing; the default)\n"
@@ -64,9 +67,11 @@ ParsedOptions ParseOptions(const QStringList &args) {
       result.ok = true;
       return result;
     }
-    if (arg == u"--units" || arg == u"--routines") {
-      if (!setMode(arg == u"--units" ? CommandMode::Units : CommandMode::Routines))
-        return refuse(QStringLiteral("--units and --routines exclude each other"));
+    if (arg == u"--units" || arg == u"--routines" || arg == u"--form-text") {
+      const CommandMode mode = arg == u"--units"      ? CommandMode::Units
+                               : arg == u"--routines" ? CommandMode::Routines
+                                                      : CommandMode::FormText;
+      if (!setMode(mode)) return refuse(QStringLiteral("--units, --routines and --form-text exclude each other"));
       if (!o.file.isEmpty()) return refuse(QStringLiteral("only one file may be given"));
       if (!value(o.file)) return refuse(arg + QStringLiteral(" needs a file"));
     } else if (arg == u"--include-uses") {
@@ -113,6 +118,8 @@ ParsedOptions ParseOptions(const QStringList &args) {
     return refuse(QStringLiteral("--select belongs to the unit listing"));
   if (o.mode == CommandMode::Units && !o.unitName.isEmpty())
     return refuse(QStringLiteral("--unit does not apply to --units"));
+  if (o.mode == CommandMode::FormText && (!o.unitName.isEmpty() || o.includeUses))
+    return refuse(QStringLiteral("--form-text takes only a form file"));
   result.ok = true;
   return result;
 }

@@ -5,7 +5,7 @@
 
 namespace scrivane::cli {
 
-enum class CommandMode { Help, Version, Units, Routines, Print };
+enum class CommandMode { Help, Version, Units, Routines, FormText, Print };
 
 struct Options {
   CommandMode mode = CommandMode::Help;

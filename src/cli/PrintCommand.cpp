@@ -61,7 +61,7 @@ class PrintSession {
   PrintSession(const Options &options, QTextStream &out, QTextStream &err, const FormatSettings &settings,
                const QString &iniPath)
       : options_(options), out_(out), err_(err), settings_(settings), iniPath_(iniPath), messages_(err),
-        ctx_{model_, settings, messages_, options.includeUses, {}}, docs_(model_, settings) {}
+        ctx_{model_, settings, messages_, options.includeUses, true}, docs_(model_, settings) {}
 
   int Run();
 

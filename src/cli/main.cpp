@@ -44,6 +44,8 @@ int main(int argc, char **argv) {
       return RunUnitsCommand(options, out, err);
     case CommandMode::Routines:
       return RunRoutinesCommand(options, out, err);
+    case CommandMode::FormText:
+      return RunFormTextCommand(options, err);
     case CommandMode::Print:
       return RunPrintCommand(options, out, err);
   }

@@ -60,10 +60,10 @@ void OpenPath(ReaderContext &ctx, const QString &path) {
   const QString lower = FileNamePart(path).toLower();
   const bool project = lower.contains(QStringLiteral(".dpr"));
   const bool unit = lower.contains(QStringLiteral(".pas"));
-  const bool form = lower.contains(QStringLiteral(".dfm"));
+  const bool form = lower.contains(QStringLiteral(".dfm")) || lower.endsWith(QStringLiteral(".lfm"));
   if (project) ParseDpr(ctx, path);
   if (unit) ParsePas(ctx, path);
-  if (form && ctx.parseDfm) ctx.parseDfm(ctx, path);
+  if (form) ParseDfm(ctx, path);
   if (project || unit || form) return;
   // Free Pascal and Lazarus names count only as the whole extension: ".p"
   // is inside every ".pas", and "x.pp.bak" is a backup, not a unit.

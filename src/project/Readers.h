@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "project/FormStream.h"
 #include "project/ProjectModel.h"
 
 namespace scrivane {
@@ -16,9 +17,9 @@ struct ReaderContext {
   const FormatSettings &settings;
   UserMessages &messages;
   bool includeUses = false;  // "Include unit files listed in the uses clause"
-  // The form reader, supplied by whoever links it; OpenPath skips ".dfm"
-  // files while it is empty.
-  std::function<void(ReaderContext &, const QString &)> parseDfm;
+  // Set where no .DDT may be written beside a form (the command-line tool
+  // only reads); the form is listed from the text converted in memory.
+  bool noFormTextFile = false;
 };
 
 // Clears the model for a new Open (step 1 of the open command).
@@ -29,9 +30,9 @@ inline const QString kUnitExtensions[] = {QStringLiteral(".pas"), QStringLiteral
                                           QStringLiteral(".p")};
 
 // Dispatches on the file name: ".dpr" -> ParseDpr, ".pas" -> ParsePas,
-// ".dfm" -> ParseDfm (each test separately, in that order); when none of
-// those matches, a name ending in ".lpr" -> ParseDpr, in ".pp" or ".p" ->
-// ParsePas.
+// ".dfm" or a name ending in ".lfm" -> ParseDfm (each test separately, in
+// that order); when none of those matches, a name ending in ".lpr" ->
+// ParseDpr, in ".pp" or ".p" -> ParsePas.
 void OpenPath(ReaderContext &ctx, const QString &path);
 // True when the file name ends in one of kUnitExtensions (any case).
 bool HasUnitExtension(const QString &fileName);
@@ -44,8 +45,33 @@ int FindUnitByName(const ProjectModel &model, const QString &name);
 void ParseDpr(ReaderContext &ctx, const QString &path);
 void ScanUsesClauses(ReaderContext &ctx);
 void ParsePas(ReaderContext &ctx, const QString &path);
-// Loads the highlighted unit (model.SelectedUnit) into SourceLines.
+// Loads the highlighted unit (model.SelectedUnit) into SourceLines; while a
+// form file is open, its form text (LoadFormText).
 void LoadUnit(ReaderContext &ctx);
+
+// Form files, binary or saved as text.
+enum class FormStatus { Ok, Missing, Unreadable, Malformed };
+struct FormConversion {
+  FormStatus status = FormStatus::Missing;
+  QString diskPath;  // the form as found on disk, whatever the case of the asked path
+  QByteArray text;   // the object text when status is Ok
+  FormStreamError error;
+};
+// Reads and converts a form file in memory; writes nothing.
+FormConversion ReadFormFile(const QString &path);
+// The form's path with its extension replaced by ".DDT".
+QString FormTextPathFor(const QString &formPath);
+// Converts the form and writes its text to FormTextPath through a temporary
+// file, so that a form that cannot be converted or written leaves an earlier
+// .DDT as it was. False (after "Cannot read <path>") when the form cannot be
+// converted; "Cannot write <.DDT path>" does not stop the form being listed
+// from `text`.
+bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text = nullptr);
+// Opens a form file alone: one unit-list entry, its objects listed.
+void ParseDfm(ReaderContext &ctx, const QString &path);
+// Loads the selected form entry's text (its .DDT, made again from the form
+// when it is missing) into SourceLines and the object list.
+void LoadFormText(ReaderContext &ctx);
 void ScanRoutines(ProjectModel &model);
 // Fills ListingLines from the selected routine-list entries.
 void CollectSelectedText(ProjectModel &model);

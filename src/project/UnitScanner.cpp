@@ -228,6 +228,7 @@ void ParsePas(ReaderContext &ctx, const QString &path) {
 
 void LoadUnit(ReaderContext &ctx) {
   ProjectModel &model = ctx.model;
+  if (model.FormFileOpened) return LoadFormText(ctx);
   if (model.SelectedUnit < 0 || model.SelectedUnit >= model.Units.size()) return;
   QString p = model.Units[model.SelectedUnit].fullPath;
   if (!p.contains(QStringLiteral(":\\")) && !IsAbsolutePath(p)) p = JoinPath(model.ProjectDir, p);
@@ -307,7 +308,7 @@ void CollectSelectedText(ProjectModel &model) {
   if (!model.AnyRoutineSelected()) return;
   const QSet<QByteArray> declared(model.DeclaredRoutines.begin(), model.DeclaredRoutines.end());
   static constexpr const char *kStartWords[] = {"procedure ", "constructor ", "destructor ", "function ",
-                                                "object "};
+                                                "object ", "inherited ", "inline "};
   for (qsizetype i = 0; i < model.Routines.size() && i < model.RoutineRefs.size(); ++i) {
     if (!model.Routines[i].selected) continue;
     const QByteArray &ref = model.RoutineRefs[i];

@@ -1,0 +1,166 @@
+// Opening a form file: its object text, the .DDT beside it, and the object
+// list.
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "format/FormatSettings.h"
+#include "listing/Lexer.h"
+#include "platform/Paths.h"
+#include "platform/Text1252.h"
+#include "platform/UserMessages.h"
+#include "project/FormTextParser.h"
+#include "project/ReaderText.h"
+#include "project/Readers.h"
+#include "project/SourceFile.h"
+
+namespace scrivane {
+using namespace readertext;
+
+namespace {
+
+// No real form comes near this; a larger file is refused before it is read.
+constexpr qint64 kLargestFormFile = qint64(256) << 20;
+
+bool StartsForm(QByteArrayView lowerTrimmed) {
+  return StartsWithIgnoringCase(lowerTrimmed, "object ") || StartsWithIgnoringCase(lowerTrimmed, "inherited ") ||
+         StartsWithIgnoringCase(lowerTrimmed, "inline ");
+}
+
+// Fills SourceLines and the object list from the form's text.
+void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formPath) {
+  ProjectModel &model = ctx.model;
+  model.CurrentUnitPath = formPath;
+  const bool lower = ctx.settings.Lower == 1;
+  LineNormaliser normaliser;
+  ForEachLine(text, [&](QByteArrayView raw) {
+    QByteArray line = Trimmed(raw).toByteArray();
+    line += ' ';
+    model.SourceLines.append(normaliser.Normalise(line, lower).toByteArray());
+  });
+  model.DeclaredRoutines.clear();
+  for (qsizetype i = 0; i < model.SourceLines.size(); ++i) {
+    const QByteArray s = Lower(Trimmed(model.SourceLines[i]));
+    // Inherited and inline objects are objects of the form as well.
+    if (!StartsForm(s)) continue;
+    model.AddRoutine(s, EntryKind::FormObject, s + " |" + QByteArray::number(i));
+    model.DeclaredRoutines.append(s);
+  }
+  model.FormMode = true;
+}
+
+// The path of the entry to load: the selected entry's own path, never what
+// the unit list happened to paint last.
+QString SelectedFormPath(const ProjectModel &model) {
+  if (model.SelectedUnit >= 0 && model.SelectedUnit < model.Units.size())
+    return model.Units[model.SelectedUnit].fullPath;
+  return model.CurrentUnitPath;
+}
+
+}  // namespace
+
+QString FormTextPathFor(const QString &formPath) {
+  const qsizetype nameStart = formPath.size() - FileNamePart(formPath).size();
+  const qsizetype dot = formPath.lastIndexOf(u'.');
+  const QString stem = dot >= nameStart ? formPath.left(dot) : formPath;
+  return stem + QStringLiteral(".DDT");
+}
+
+FormConversion ReadFormFile(const QString &path) {
+  FormConversion result;
+  result.diskPath = FindFileAnyCase(path);
+  if (result.diskPath.isEmpty() || !QFileInfo(result.diskPath).isFile()) {
+    result.status = FormStatus::Missing;
+    return result;
+  }
+  QFile file(result.diskPath);
+  if (file.size() > kLargestFormFile || !file.open(QIODevice::ReadOnly)) {
+    result.status = FormStatus::Unreadable;
+    return result;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    result.status = FormStatus::Unreadable;
+    return result;
+  }
+  const FormTextResult converted = ConvertFormBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
+  if (!converted.ok) {
+    result.status = FormStatus::Malformed;
+    result.error = converted.error;
+    return result;
+  }
+  result.status = FormStatus::Ok;
+  result.text = QByteArray(converted.text.data(), qsizetype(converted.text.size()));
+  return result;
+}
+
+bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text) {
+  const FormConversion conversion = ReadFormFile(path);
+  ctx.model.FormTextPath = FormTextPathFor(conversion.diskPath.isEmpty() ? path : conversion.diskPath);
+  if (conversion.status != FormStatus::Ok) {
+    ctx.messages.Information(QStringLiteral("Cannot read ") + DisplayPath(path));
+    return false;
+  }
+  if (text) *text = conversion.text;
+  if (ctx.noFormTextFile) return true;
+  // Written whole or not at all: a failure keeps the earlier .DDT.
+  QSaveFile out(ctx.model.FormTextPath);
+  if (!out.open(QIODevice::WriteOnly) || out.write(conversion.text) != conversion.text.size() || !out.commit())
+    ctx.messages.Information(QStringLiteral("Cannot write ") + ctx.model.FormTextPath);
+  return true;
+}
+
+void ParseDfm(ReaderContext &ctx, const QString &path) {
+  ProjectModel &model = ctx.model;
+  QByteArray text;
+  if (!ConvertFormFile(ctx, path, &text)) return;
+  model.GroupCaption = QStringLiteral("Form");
+  model.RoutineCaption = QStringLiteral("Objects");
+  model.ClearUnits();
+  model.ProjectLines.clear();
+  model.WindowCaption = QStringLiteral("  Form Name: ") + DisplayPath(path);
+  model.OpenedPath = DisplayPath(path);
+  model.ProjectDir = DirectoryPart(path);
+  model.SetPickList(path, EntryKind::FormFile);
+  model.ProjectLines.append(Encode1252(DisplayPath(FileNamePart(path))));
+  model.SelectedUnit = 0;
+  model.FormFileOpened = true;
+  ctx.messages.SetBusy(true);
+  model.SourceLines.clear();
+  model.ClearRoutines();
+  // The text just converted, whether or not the .DDT could be written.
+  LoadFormLines(ctx, text, model.Units[0].fullPath);
+  ctx.messages.SetBusy(false);
+}
+
+void LoadFormText(ReaderContext &ctx) {
+  ProjectModel &model = ctx.model;
+  model.ClearRoutines();
+  model.SourceLines.clear();
+  model.DeclaredRoutines.clear();
+  const QString formPath = SelectedFormPath(model);
+  if (model.FormTextPath.isEmpty()) model.FormTextPath = FormTextPathFor(formPath);
+  ctx.messages.SetBusy(true);
+  QByteArray text;
+  QFile ddt(model.FormTextPath);
+  if (ddt.exists() && ddt.open(QIODevice::ReadOnly)) {
+    text = ddt.readAll();
+  } else {
+    // A .DDT deleted since the form was opened is made again from the form.
+    const FormConversion conversion = ReadFormFile(formPath);
+    if (conversion.status != FormStatus::Ok) {
+      model.CurrentUnitPath.clear();
+      ctx.messages.SetBusy(false);
+      if (conversion.status == FormStatus::Missing)
+        ctx.messages.Warning(formPath + QStringLiteral(" not found."));
+      else
+        ctx.messages.Information(QStringLiteral("Cannot read ") + formPath);
+      return;
+    }
+    text = conversion.text;
+  }
+  LoadFormLines(ctx, text, formPath);
+  ctx.messages.SetBusy(false);
+}
+
+}  // namespace scrivane
