@@ -512,7 +512,7 @@ void TDocForm::OpenFileCommand() {
   } else {
     chosen = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Delphi File"), QString(),
-        QStringLiteral("Delphi Project (*.dpr *.lpr);;Delphi Forms (*.dfm);;Delphi Units (*.pas *.pp *.p)"));
+        QStringLiteral("Delphi Project (*.dpr *.lpr);;Delphi Forms (*.dfm *.lfm);;Delphi Units (*.pas *.pp *.p)"));
   }
   // A cancelled dialog opens nothing and leaves the window as it was: its
   // lists, caption and status line still describe the file that is open.

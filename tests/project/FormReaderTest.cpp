@@ -1,0 +1,183 @@
+// Opening form files: the .DDT beside them, the object list, and the faults
+// of writing before reading.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "project/ReaderFixture.h"
+#include "support/ExampleForm.h"
+#include "support/TestPaths.h"
+
+using namespace scrivane;
+
+namespace {
+
+QByteArray Bytes(const std::string &bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
+
+QByteArray ReadAll(const QString &path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray Golden() { return ReadAll(testsupport::sourceDir() + "/tests/project/golden/mainform.DDT"); }
+
+class FormReader : public readertest::ReaderFixture {
+ protected:
+  QString WriteExample(const QString &relative = "Forms/MainForm.dfm") {
+    return Write(relative, Bytes(formstream::ExampleMainForm()));
+  }
+  void Open(const QString &path) {
+    ClearForOpen(model);
+    OpenPath(ctx, path);
+  }
+};
+
+TEST_F(FormReader, BinaryFormWritesItsTextBesideItAndListsEveryObject) {
+  const QString path = WriteExample();
+  Open(path);
+  EXPECT_TRUE(messages.informations.isEmpty()) << messages.informations.join("; ").toStdString();
+  EXPECT_EQ(ReadAll(Path("Forms/MainForm.DDT")), Golden());
+  EXPECT_EQ(model.FormTextPath, Path("Forms/MainForm.DDT"));
+  EXPECT_EQ(UnitNames(), QStringList{"mainform.dfm"});
+  EXPECT_EQ(model.GroupCaption, "Form");
+  EXPECT_EQ(model.RoutineCaption, "Objects");
+  EXPECT_EQ(model.WindowCaption, "  Form Name: " + path.toLower());
+  EXPECT_TRUE(model.FormMode);
+  EXPECT_TRUE(model.FormFileOpened);
+  EXPECT_EQ(model.CurrentUnitPath, path.toLower());
+  // Lines are normalised as unit lines are: ":" stands apart.
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
+                                "object addbutton : tbutton",
+                                "object buttonpanel : tpanel",
+                                "object itemgrid : tstringgrid",
+                                "object mainform : tmainform",
+                                "object removebutton : tbutton",
+                                "object reportbutton : tbutton",
+                                "object statuslabel : tlabel [3]",
+                            }));
+  // Each reference names the object's own line.
+  for (qsizetype i = 0; i < model.Routines.size(); ++i) {
+    const QByteArray &ref = model.RoutineRefs[i];
+    const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong();
+    EXPECT_EQ(model.SourceLines[line].trimmed().toLower(), model.Routines[i].text);
+  }
+}
+
+TEST_F(FormReader, SelectedObjectsCollectTheirLinesUpToTheNextObject) {
+  Open(WriteExample());
+  for (RoutineEntry &entry : model.Routines)
+    entry.selected = entry.text.startsWith("object buttonpanel") || entry.text.startsWith("object statuslabel");
+  CollectSelectedText(model);
+  ASSERT_FALSE(model.ListingLines.isEmpty());
+  EXPECT_EQ(model.ListingLines.first().trimmed(), "object ButtonPanel : TPanel");
+  QList<QByteArray> starts;
+  for (const QByteArray &line : model.ListingLines)
+    if (line.startsWith("object ")) starts << line.trimmed();
+  EXPECT_EQ(starts, (QList<QByteArray>{"object ButtonPanel : TPanel", "object StatusLabel : TLabel [3]"}));
+}
+
+TEST_F(FormReader, LowerOptionLowersTheLines) {
+  settings.Lower = 1;
+  Open(WriteExample());
+  for (const QByteArray &line : model.SourceLines) EXPECT_EQ(line, line.toLower());
+}
+
+// A form that cannot be read must not wipe the text of an earlier open.
+TEST_F(FormReader, GoodTextFileSurvivesABadForm) {
+  const QString path = WriteExample("Unit1.dfm");
+  Open(path);
+  ASSERT_EQ(ReadAll(Path("Unit1.DDT")), Golden());
+  std::string damaged = formstream::ExampleMainForm();
+  damaged.resize(damaged.size() / 2);
+  Write("Unit1.dfm", Bytes(damaged));
+  Open(path);
+  EXPECT_EQ(messages.informations, QStringList{"Cannot read " + path.toLower()});
+  EXPECT_TRUE(model.Units.isEmpty());
+  EXPECT_TRUE(model.Routines.isEmpty());
+  EXPECT_EQ(ReadAll(Path("Unit1.DDT")), Golden());
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"Unit1.DDT", "Unit1.dfm"}));
+}
+
+TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
+  const QString notAForm = Write("Other.dfm", "unit other;\r\ninterface\r\nend.\r\n");
+  Open(notAForm);
+  const QString missing = Path("Missing.dfm");
+  Open(missing);
+  EXPECT_EQ(messages.informations, (QStringList{"Cannot read " + notAForm.toLower(), "Cannot read " + missing.toLower()}));
+  EXPECT_FALSE(QFileInfo::exists(Path("Other.DDT")));
+}
+
+// The .DDT that cannot be written is named, not the form that was read; the
+// form is still listed from the text converted in memory.
+TEST_F(FormReader, UnwritableTextFileSaysCannotWriteIt) {
+  const QString path = WriteExample("Unit1.dfm");
+  ASSERT_TRUE(QDir().mkpath(Path("Unit1.DDT")));  // a folder in the way: no file can take its name
+  Open(path);
+  EXPECT_EQ(messages.informations, QStringList{"Cannot write " + Path("Unit1.DDT")});
+  EXPECT_EQ(model.Routines.size(), 7);
+}
+
+// Clicking the entry after the .DDT was deleted converts the form again.
+TEST_F(FormReader, DeletedTextFileIsConvertedAgain) {
+  Open(WriteExample("Unit1.dfm"));
+  ASSERT_TRUE(QFile::remove(Path("Unit1.DDT")));
+  model.LastDrawnPath = "/nowhere/painted-last.dfm";  // what the list painted must not matter
+  model.CurrentUnitPath.clear();
+  LoadUnit(ctx);
+  EXPECT_TRUE(messages.warnings.isEmpty()) << messages.warnings.join("; ").toStdString();
+  EXPECT_EQ(model.Routines.size(), 7);
+  EXPECT_EQ(model.CurrentUnitPath, Path("Unit1.dfm").toLower());
+
+  ASSERT_TRUE(QFile::remove(Path("Unit1.dfm")));
+  LoadUnit(ctx);
+  EXPECT_EQ(messages.warnings, QStringList{Path("Unit1.dfm").toLower() + " not found."});
+  EXPECT_TRUE(model.Routines.isEmpty());
+}
+
+// Paths are never cut: a cut path would name another file.
+TEST_F(FormReader, LongPathIsNotCut) {
+  const QString relative = QString(70, 'a') + "/" + QString(70, 'b') + "/Form.dfm";
+  const QString path = WriteExample(relative);
+  ASSERT_GT(path.size(), 140);
+  Open(path);
+  EXPECT_TRUE(messages.informations.isEmpty());
+  EXPECT_EQ(model.OpenedPath, path.toLower());
+  EXPECT_EQ(ReadAll(Path(QString(relative).replace(".dfm", ".DDT"))), Golden());
+}
+
+TEST_F(FormReader, TextFormsOpenLikeBinaryOnes) {
+  const QString lfm = Write("Sub/Unit2.lfm", Golden());
+  Open(lfm);
+  EXPECT_EQ(model.Routines.size(), 7);
+  EXPECT_EQ(ReadAll(Path("Sub/Unit2.DDT")), Golden());
+  const QString dfm = Write("Unit3.dfm", "inherited Form3: TForm3\n  inline Frame: TFrame1\n  end\nend\n");
+  Open(dfm);
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{"inherited form3 : tform3", "inline frame : tframe1"}));
+  EXPECT_TRUE(messages.informations.isEmpty());
+}
+
+// Every form of the Lazarus sources opens and lists its objects (when the
+// sources are installed).
+TEST_F(FormReader, EveryLazarusFormListsItsObjects) {
+  const QString root = "/usr/lib/lazarus/2.2.6";
+  if (!QFileInfo::exists(root)) GTEST_SKIP() << "the Lazarus sources are not installed";
+  ctx.noFormTextFile = true;
+  QStringList forms;
+  QStringList pending{root};
+  while (!pending.isEmpty()) {
+    const QDir folder(pending.takeLast());
+    for (const QFileInfo &entry : folder.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot)) {
+      if (entry.isDir() && !entry.isSymLink()) pending << entry.filePath();
+      else if (entry.suffix() == "lfm") forms << entry.filePath();
+    }
+  }
+  EXPECT_GT(forms.size(), 800);
+  for (const QString &form : forms) {
+    Open(form);
+    EXPECT_TRUE(messages.informations.isEmpty()) << form.toStdString();
+    EXPECT_FALSE(model.Routines.isEmpty()) << form.toStdString();
+    messages.informations.clear();
+  }
+}
+
+}  // namespace
