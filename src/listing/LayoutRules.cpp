@@ -9,12 +9,6 @@ namespace scrivane {
 
 namespace {
 
-int &GrowingAt(std::vector<int> &table, int index) {
-  index = std::max(index, 0);
-  if (index >= int(table.size())) table.resize(index + 1, 0);
-  return table[index];
-}
-
 bool IsOneOf(QByteArrayView word, std::initializer_list<const char *> choices) {
   for (const char *choice : choices)
     if (word == QByteArrayView(choice)) return true;
@@ -33,19 +27,62 @@ constexpr int kMaxHeadingChars = 100;
 
 }  // namespace
 
-int &LayoutState::IfAt(int depth) { return GrowingAt(IfX, depth); }
-int &LayoutState::TryAt(int depth) { return GrowingAt(TryX, depth); }
-
-BlockMark &LayoutState::MarkAt(int index) {
-  index = std::max(index, 0);
-  if (index >= int(BlockMarks.size())) BlockMarks.resize(index + 1);
-  return BlockMarks[index];
+int DepthTable::Get(int depth) const {
+  depth = std::max(depth, 0);
+  const size_t chunk = size_t(depth / kChunk);
+  if (chunk >= chunks_.size() || !chunks_[chunk]) return 0;
+  return (*chunks_[chunk])[depth % kChunk];
 }
 
-int LayoutState::HighestSet(const std::vector<int> &table) {
-  for (int k = int(table.size()) - 1; k >= 0; --k)
-    if (table[k] > 0) return table[k];
-  return 0;
+void DepthTable::Set(int depth, int x) {
+  depth = std::max(depth, 0);
+  // Writing what is there already must not copy a shared chunk.
+  if (Get(depth) == x) return;
+  const size_t chunk = size_t(depth / kChunk);
+  if (chunk >= chunks_.size()) chunks_.resize(chunk + 1);
+  auto copy = chunks_[chunk] ? std::make_shared<Chunk>(*chunks_[chunk]) : std::make_shared<Chunk>();
+  if (!chunks_[chunk]) copy->fill(0);
+  (*copy)[depth % kChunk] = x;
+  chunks_[chunk] = std::move(copy);
+  if (x > 0 && depth > highest_) highest_ = depth;
+  if (depth == highest_ && x <= 0)
+    while (highest_ >= 0 && Get(highest_) <= 0) --highest_;
+}
+
+bool operator==(const DepthTable &a, const DepthTable &b) {
+  const size_t chunks = std::max(a.chunks_.size(), b.chunks_.size());
+  for (size_t c = 0; c < chunks; ++c) {
+    const auto *ca = c < a.chunks_.size() ? a.chunks_[c].get() : nullptr;
+    const auto *cb = c < b.chunks_.size() ? b.chunks_[c].get() : nullptr;
+    if (ca == cb) continue;
+    for (int k = 0; k < DepthTable::kChunk; ++k)
+      if ((ca ? (*ca)[k] : 0) != (cb ? (*cb)[k] : 0)) return false;
+  }
+  return true;
+}
+
+BlockMark LayoutState::MarkAt(int index) const {
+  if (index < 1 || index > BlockCount()) return BlockMark{};
+  if (index <= ContinuedCount) return BlockMark{0, ContinuedY, true};
+  return PageMarks[size_t(index - ContinuedCount - 1)];
+}
+
+void LayoutState::PopMark() {
+  if (!PageMarks.empty())
+    PageMarks.pop_back();
+  else if (ContinuedCount > 0)
+    --ContinuedCount;
+}
+
+void LayoutState::ClearMarks() {
+  ContinuedCount = 0;
+  PageMarks.clear();
+}
+
+void LayoutState::ContinueMarks(int y) {
+  ContinuedCount = BlockCount();
+  ContinuedY = y;
+  PageMarks.clear();
 }
 
 QByteArray RoutineNameOfHeading(QByteArrayView trimmedLine) {
@@ -99,10 +136,10 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayVi
     s_.LineX = L;
     s_.NextLineX = L;
     s_.Depth = 0;
-    s_.BlockCount = 0;
+    s_.ClearMarks();
     s_.RoutineDepth = 0;
-    std::fill(s_.IfX.begin(), s_.IfX.end(), 0);
-    std::fill(s_.TryX.begin(), s_.TryX.end(), 0);
+    s_.IfX.Clear();
+    s_.TryX.Clear();
   }
   const bool outsideRoutine = s_.RoutineDepth == 0;
   s_.RoutineDepth += 1;
@@ -111,7 +148,7 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayVi
     s_.LineX = L;
     s_.NextLineX = L;
     s_.Depth = 0;
-    s_.BlockCount = 0;
+    s_.ClearMarks();
   }
 }
 
@@ -180,9 +217,9 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     if (s_.CaseMode && prev == ":") s_.CaseX = s_.LineX;
   }
 
-  if (lw == "if" && !afterQuote) s_.IfAt(s_.Depth) = s_.LineX;
+  if (lw == "if" && !afterQuote) s_.IfX.Set(s_.Depth, s_.LineX);
   if (lw == "else" && !afterQuote) {
-    if (const int x = LayoutState::HighestSet(s_.IfX); x > 0) s_.LineX = x;
+    if (const int x = s_.IfX.HighestSet(); x > 0) s_.LineX = x;
     if (s_.CaseMode) {
       s_.LineX = s_.CaseX;
       s_.CaseMode = false;
@@ -191,14 +228,14 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   if (lw == "repeat" && !afterQuote) {
     s_.InRepeat = true;
     OpenStatementBlock();
-    s_.TryAt(s_.Depth) = s_.LineX;
+    s_.TryX.Set(s_.Depth, s_.LineX);
   }
   if (lw == "try" && !afterQuote) {
     OpenStatementBlock();
-    s_.TryAt(s_.Depth) = s_.LineX;
+    s_.TryX.Set(s_.Depth, s_.LineX);
   }
   if (IsOneOf(lw, {"except", "finally"}) && !afterQuote) {
-    if (const int x = LayoutState::HighestSet(s_.TryX); x > 0) {
+    if (const int x = s_.TryX.HighestSet(); x > 0) {
       s_.LineX = x;
       s_.NextLineX = x + I;
     }
@@ -222,8 +259,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     s_.BlockClosed = true;
     if (repeatEnd) s_.InRepeat = false;
     s_.LineX = s_.Depth * I + L;
-    s_.TryAt(s_.Depth) = 0;
-    s_.IfAt(s_.Depth) = 0;
+    s_.TryX.Set(s_.Depth, 0);
+    s_.IfX.Set(s_.Depth, 0);
     s_.NextLineX = s_.LineX;
     if (s_.Depth > 0) s_.Depth -= 1;
     if (s_.Depth == 0) {
@@ -239,41 +276,44 @@ void DrawBlockMarks(TSpecialCanvas &canvas, LayoutState &state, int currentY, in
   const int q = int(indentWidth * 0.25);
   const int ym = currentY + int(lineStep * 0.5);
   if (state.BlockOpened) {
-    state.BlockCount += 1;
     const int x = state.LineX - 3 * q;
     canvas.Pen.color = 0;
     canvas.MoveTo(x, ym);
     canvas.LineTo(x + 2 * q, ym);
-    state.MarkAt(state.BlockCount) = BlockMark{x, ym, false};
+    state.PushMark(BlockMark{x, ym, false});
   }
   // An end without an open mark closes a block that was never drawn: no bracket.
-  if (state.BlockClosed && state.BlockCount > 0) {
-    const BlockMark mark = state.MarkAt(state.BlockCount);
+  if (state.BlockClosed && state.BlockCount() > 0) {
+    const BlockMark mark = state.MarkAt(state.BlockCount());
     const int x = state.LineX - 3 * q;
     const int xs = mark.continued ? x : mark.x;
     canvas.MoveTo(xs, mark.y);
     canvas.LineTo(x, ym);
     canvas.LineTo(x + 2 * q, ym);
-    state.MarkAt(state.BlockCount) = BlockMark{};
-    state.BlockCount -= 1;
+    state.PopMark();
   }
 }
 
 void DrawOpenBlocksAtPageEnd(TSpecialCanvas &canvas, LayoutState &state, int currentY, int leftX,
                              int indentWidth) {
-  if (state.BlockCount <= 0 || state.Depth <= 0) return;
+  if (state.BlockCount() <= 0 || state.Depth <= 0) return;
   const int q = int(indentWidth * 0.25);
-  for (int k = 1; k <= state.BlockCount; ++k) {
-    BlockMark &mark = state.MarkAt(k);
-    if (mark.continued) {
-      const int x = k * indentWidth + leftX - 3 * q;
-      canvas.MoveTo(x, mark.y);
-      canvas.LineTo(x, currentY);
-    } else if (mark.x > 0) {
-      canvas.MoveTo(mark.x, mark.y);
-      canvas.LineTo(mark.x, currentY);
-      mark = BlockMark{};
-    }
+  // Blocks continued from earlier pages sit one indent apart; those past the
+  // edge of the sheet would draw nothing visible, however many there are.
+  int continued = state.ContinuedCount;
+  if (indentWidth <= 0)
+    continued = std::min(continued, 1);
+  else
+    continued = std::min<long long>(continued, (static_cast<long long>(canvas.PageWidth) - leftX + 3 * q) / indentWidth + 1);
+  for (int k = 1; k <= continued; ++k) {
+    const int x = k * indentWidth + leftX - 3 * q;
+    canvas.MoveTo(x, state.ContinuedY);
+    canvas.LineTo(x, currentY);
+  }
+  for (const BlockMark &mark : state.PageMarks) {
+    if (mark.x <= 0) continue;
+    canvas.MoveTo(mark.x, mark.y);
+    canvas.LineTo(mark.x, currentY);
   }
 }
 

@@ -6,6 +6,8 @@
 // closes. All x values are device units of the page canvas.
 #include <QByteArray>
 #include <QList>
+#include <array>
+#include <memory>
 #include <functional>
 #include <vector>
 
@@ -25,8 +27,27 @@ struct BlockMark {
   friend bool operator==(const BlockMark &, const BlockMark &) = default;
 };
 
+// x values by nesting depth (0 for a depth not set). Copies share their
+// storage in chunks and a write copies one chunk only, so the state a page
+// saves for the next costs a few pointers however deep the nesting is.
+class DepthTable {
+ public:
+  int Get(int depth) const;
+  void Set(int depth, int x);
+  void Clear() { *this = DepthTable{}; }
+  // x of the highest depth that is set; 0 when none is.
+  int HighestSet() const { return highest_ < 0 ? 0 : Get(highest_); }
+  friend bool operator==(const DepthTable &a, const DepthTable &b);
+
+ private:
+  static constexpr int kChunk = 1024;
+  using Chunk = std::array<int, kChunk>;
+  std::vector<std::shared_ptr<const Chunk>> chunks_;
+  int highest_ = -1;  // highest depth with a non-zero x, -1 when none
+};
+
 // Everything the rules carry from word to word, line to line and page to
-// page. The per-depth tables grow with the nesting, so no depth overruns them.
+// page.
 struct LayoutState {
   int LineX = 0;      // 0: not set yet
   int NextLineX = 0;  // 0: same as LineX
@@ -41,16 +62,24 @@ struct LayoutState {
   bool BlockClosed = false;
   bool CaseMode = false;
   int CaseX = 0;
-  std::vector<int> IfX;              // by depth
-  std::vector<int> TryX;             // by depth
-  std::vector<BlockMark> BlockMarks;  // entries 1..BlockCount are open blocks
-  int BlockCount = 0;
+  DepthTable IfX;
+  DepthTable TryX;
 
-  int &IfAt(int depth);
-  int &TryAt(int depth);
-  BlockMark &MarkAt(int index);
-  // x of the entry of the highest depth that is set; 0 when none is.
-  static int HighestSet(const std::vector<int> &table);
+  // The open blocks of the diagram, 1..BlockCount(), a stack. The lowest
+  // ContinuedCount were opened on earlier pages and run on from ContinuedY;
+  // only the blocks opened on this page are kept one by one, so a page
+  // starts in constant time under any nesting.
+  int BlockCount() const { return ContinuedCount + int(PageMarks.size()); }
+  BlockMark MarkAt(int index) const;
+  void PushMark(const BlockMark &mark) { PageMarks.push_back(mark); }
+  void PopMark();
+  void ClearMarks();
+  // Every open block continues from y (the top of a new page).
+  void ContinueMarks(int y);
+  int ContinuedCount = 0;
+  int ContinuedY = 0;
+  std::vector<BlockMark> PageMarks;
+
   friend bool operator==(const LayoutState &, const LayoutState &) = default;
 };
 

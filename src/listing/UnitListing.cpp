@@ -203,14 +203,9 @@ void UnitListingRenderer::StartState(int &position) {
     s_.scan = ScanState{};
     s_.scan.InBraceComment = start.CommentState == 1;
     s_.scan.InParenComment = start.CommentState == 2;
-    if (s_.layout.BlockCount > 0 && s_.layout.Depth > 0)
-      for (int k = 1; k <= s_.layout.BlockCount; ++k)
-        s_.layout.MarkAt(k) = BlockMark{0, cursor_->Y, true};
+    if (s_.layout.BlockCount() > 0 && s_.layout.Depth > 0) s_.layout.ContinueMarks(cursor_->Y);
   }
-  if (s_.layout.Depth == 0) {
-    s_.layout.BlockMarks.clear();
-    s_.layout.BlockCount = 0;
-  }
+  if (s_.layout.Depth == 0) s_.layout.ClearMarks();
 }
 
 void UnitListingRenderer::DrawFormImage() {

@@ -132,7 +132,7 @@ TEST(BlockDiagram, BracketFromBeginToEnd) {
   // "begin" is row 4, "end;" row 6; each row's middle is 25 below its top.
   EXPECT_EQ(laid.diagram, (QStringList{"line 110 1225 130 1225", "line 110 1225 110 1325",
                                        "line 110 1325 130 1325"}));
-  EXPECT_EQ(laid.state.BlockCount, 0);
+  EXPECT_EQ(laid.state.BlockCount(), 0);
 }
 
 TEST(BlockDiagram, OffDrawsNothingButIndentsTheSame) {
@@ -147,7 +147,7 @@ TEST(BlockDiagram, OffDrawsNothingButIndentsTheSame) {
 TEST(BlockDiagram, EndWithoutOpenBlockDrawsNoBracket) {
   const Laid laid = LayOut({"implementation", "end;", "end;", "x"});
   EXPECT_TRUE(laid.diagram.isEmpty());
-  EXPECT_EQ(laid.state.BlockCount, 0);
+  EXPECT_EQ(laid.state.BlockCount(), 0);
   EXPECT_EQ(laid.state.Depth, 0);
 }
 
@@ -158,7 +158,7 @@ TEST(BlockDiagram, NestingDeeperThanSixteenLevels) {
   for (int k = 0; k < kLevels; ++k) lines << "except" << "end;" << "else" << "end;";
   const Laid laid = LayOut(lines);
   EXPECT_EQ(laid.state.Depth, 0);
-  EXPECT_EQ(laid.state.BlockCount, 0);
+  EXPECT_EQ(laid.state.BlockCount(), 0);
   // The deepest "try" opened at depth 2 x 40 and closes on its own column.
   const int deepestTry = laid.xs[2 + 3 * kLevels - 1];
   EXPECT_EQ(deepestTry, 100 + 40 * 2 * kLevels);
@@ -174,14 +174,13 @@ TEST(BlockDiagram, PageEndRunsOpenBlocksDown) {
   canvas.SetPrinterMode(&surface);
   LayoutState state;
   state.Depth = 2;
-  state.BlockCount = 2;
-  state.MarkAt(1) = BlockMark{0, 400, true};
-  state.MarkAt(2) = BlockMark{150, 700, false};
+  state.PushMark(BlockMark{150, 700, false});
+  state.ContinueMarks(400);
+  state.PushMark(BlockMark{150, 700, false});
   DrawOpenBlocksAtPageEnd(canvas, state, 3000, 100, 40);
   ASSERT_EQ(surface.lines.size(), 2);
   EXPECT_TRUE(surface.lines[0].startsWith("line 110 400 110 3000"));
   EXPECT_TRUE(surface.lines[1].startsWith("line 150 700 150 3000"));
-  EXPECT_EQ(state.MarkAt(2), BlockMark{});
 }
 
 TEST(RoutineHeadings, NamesAndDeclarationKeys) {
