@@ -22,8 +22,9 @@ QByteArray FileNamePartOf(const QByteArray &path) {
 QByteArray HeaderNameText(const QString &path, bool fullPath) {
   const QByteArray text = Encode1252(fullPath ? path : FileNamePart(path));
   if (text.size() <= kMaxNameChars) return text;
-  const QByteArray name = FileNamePartOf(text);
-  if (name.size() + 1 >= kMaxNameChars) return name.right(kMaxNameChars);
+  // The file name keeps the separator before it, so the cut shows as "…/name".
+  const QByteArray name = text.right(std::min(FileNamePartOf(text).size() + 1, text.size()));
+  if (name.size() + 1 >= kMaxNameChars) return FileNamePartOf(text).right(kMaxNameChars);
   return text.left(kMaxNameChars - 1 - name.size()) + kEllipsis1252 + name;
 }
 

@@ -1,6 +1,5 @@
-// Whole documents: the example project's units on the virtual printer
+// Whole documents: the example project's documents on the virtual printer
 // against reviewed records, and a real unit through the PDF target.
-// SCRIVANE_REGENERATE=1 rewrites the records on purpose.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "format/FormatSettings.h"
-#include "listing/UnitListing.h"
+#include "listing/Documents.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
 #include "print/PdfPrintTarget.h"
@@ -44,35 +43,86 @@ void LoadExample(ProjectModel &model, const FormatSettings &settings, const QStr
   ClearForOpen(model);
   OpenPath(ctx, testsupport::examplesDir() + QLatin1Char('/') + name);
   ASSERT_TRUE(messages.warnings.isEmpty() && messages.informations.isEmpty());
-  ASSERT_FALSE(model.SourceLines.isEmpty());
+  ASSERT_FALSE(model.SourceLines.isEmpty() && model.ProjectLines.isEmpty());
 }
 
-QStringList RecordDocument(const QString &unit) {
+// One row per input and document: the whole document on the virtual
+// printer against its reviewed record.
+struct GoldenRow {
+  const char *input;
+  DocumentKind document;
+  const char *record;  // tests/listing/golden/<record>.txt
+};
+
+QStringList RecordDocument(const GoldenRow &row) {
   ProjectModel model;
   const FormatSettings settings = EverythingOn();
-  LoadExample(model, settings, unit);
-  UnitListing listing(model, settings);
-  listing.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
-  listing.ResetListingState();
-  // Record paths relative to the examples so the records do not depend on the checkout.
-  listing.Names().ProjectNameText = "examples/" + Encode1252(unit);
-  model.ListingLines = model.SourceLines;
-  model.UnitHighlighted = true;
+  const QString input = QString::fromLatin1(row.input);
+  LoadExample(model, settings, input);
+  Documents docs(model, settings);
+  docs.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
   VirtualPrinter printer;
+  switch (row.document) {
+    case DocumentKind::Unit:
+    case DocumentKind::Form:
+      docs.PrepareUnit(true);
+      // Paths relative to the examples, so the records do not depend on the checkout.
+      docs.Unit.Names().ProjectNameText = "examples/" + Encode1252(input);
+      model.UnitHighlighted = true;
+      break;
+    case DocumentKind::Procedures: docs.PrepareProcedures(); break;
+    case DocumentKind::Project: docs.PrepareProject(); break;
+    case DocumentKind::Index:
+      // Every unit of the project laid out as an entire-project run does.
+      model.IndexEntries.clear();
+      for (int i = 0; i < model.Units.size(); ++i) {
+        RecordedMessages messages;
+        ReaderContext ctx{model, settings, messages, false, {}};
+        model.SelectedUnit = i;
+        model.CurrentUnitPath.clear();
+        LoadUnit(ctx);
+        docs.PrepareWholeUnit();
+        model.UnitHighlighted = true;
+        PaginateDocument(docs.Unit.Events(), printer);
+      }
+      docs.PrepareIndex();
+      break;
+  }
   VirtualPrintTarget target(printer);
-  RunPrint(listing.Events(), target, PageRange{});
+  RunPrint(docs.EventsOf(row.document), target, PageRange{});
   QStringList lines = target.lines();
   lines.replaceInStrings(testsupport::sourceDir(), QStringLiteral("SOURCE"));
   return lines;
 }
 
+// "diff -u" of the record and what was printed, for the failure message.
+QString UnifiedDiff(const QString &recordPath, const QStringList &actual) {
+  QTemporaryDir dir;
+  const QString actualPath = dir.filePath(QStringLiteral("actual.txt"));
+  QFile file(actualPath);
+  if (!file.open(QIODevice::WriteOnly)) return {};
+  file.write(actual.join(QLatin1Char('\n')).toUtf8() + '\n');
+  file.close();
+  QProcess diff;
+  diff.start(QStringLiteral("diff"), {QStringLiteral("-u"), recordPath, actualPath});
+  diff.waitForFinished(20000);
+  return QString::fromUtf8(diff.readAllStandardOutput());
+}
+
 }  // namespace
 
-TEST(UnitListingDocument, ExampleUnitsMatchTheirRecords) {
-  for (const QString &unit : {QStringLiteral("textutil.pas")}) {
-    const QStringList lines = RecordDocument(unit);
+// SCRIVANE_REGENERATE=1 (scripts/regenerate-goldens.sh) rewrites the records.
+TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
+  const GoldenRow rows[] = {
+      {"textutil.pas", DocumentKind::Unit, "textutil"},
+      {"stock.pas", DocumentKind::Procedures, "stock-procedures"},
+      {"inventory.dpr", DocumentKind::Project, "inventory-project"},
+      {"inventory.dpr", DocumentKind::Index, "inventory-index"},
+  };
+  for (const GoldenRow &row : rows) {
+    const QStringList lines = RecordDocument(row);
     const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
-                         QFileInfo(unit).completeBaseName() + QStringLiteral(".txt");
+                         QString::fromLatin1(row.record) + QStringLiteral(".txt");
     if (qEnvironmentVariableIntValue("SCRIVANE_REGENERATE") == 1) {
       QDir().mkpath(QFileInfo(path).path());
       QFile file(path);
@@ -83,9 +133,7 @@ TEST(UnitListingDocument, ExampleUnitsMatchTheirRecords) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "no record " << path.toStdString();
     const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), expected.size()) << unit.toStdString();
-    for (int k = 0; k < lines.size(); ++k)
-      ASSERT_EQ(lines[k], expected[k]) << unit.toStdString() << " record line " << k + 1;
+    EXPECT_TRUE(lines == expected) << row.record << ":\n" << UnifiedDiff(path, lines).toStdString();
   }
 }
 

@@ -1,0 +1,358 @@
+// The listings on the shared job, on the virtual printer: page breaks, the
+// footer reservation, replayed pages, the index against the pages where the
+// headings are printed, tiny sheets and huge words.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <map>
+#include <random>
+
+#include "format/FormatSettings.h"
+#include "format/PageGeometry.h"
+#include "listing/Documents.h"
+#include "listing/RowWriter.h"
+#include "print/PageCanvas.h"
+#include "print/VirtualPrinter.h"
+#include "project/ProjectModel.h"
+
+using namespace scrivane;
+
+namespace {
+
+struct Text {
+  int x = 0, y = 0;
+  QString text;
+};
+
+std::vector<Text> Texts(const QStringList &records) {
+  static const QRegularExpression pattern(QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b\\d+ c\\w+ '(.*)'$"));
+  std::vector<Text> texts;
+  for (const QString &record : records)
+    if (const auto m = pattern.match(record); m.hasMatch())
+      texts.push_back({m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3)});
+  return texts;
+}
+
+// A model with a project, a unit and its routines, and the five documents.
+struct Rig {
+  Rig() {
+    model.OpenedPath = QStringLiteral("/work/p/project.dpr");
+    model.CurrentUnitPath = QStringLiteral("/work/p/main.pas");
+    model.ProjectLoaded = true;
+    model.Units << UnitEntry{QStringLiteral("main.pas"), QStringLiteral("/work/p/main.pas")};
+    model.SelectedUnit = 0;
+    docs.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
+  }
+  // Pages of a document, each a list of record lines, drawn in order.
+  std::vector<QStringList> AllPages(DocumentKind kind, PageDevice &device) {
+    const PrintEvents events = docs.EventsOf(kind);
+    PageInfoPtr info;
+    events.OnBeginPrint(info);
+    std::vector<QStringList> pages;
+    for (int p = 1; p <= 1000; ++p) {
+      RecordingSurface surface;
+      TSpecialCanvas canvas(device);
+      canvas.SetPrinterMode(&surface);
+      info->PageNumber = p;
+      events.OnPrintPage(*info, canvas);
+      pages.push_back(surface.lines);
+      if (info->LastPage) break;
+    }
+    events.OnEndPrint(info);
+    return pages;
+  }
+  std::vector<QStringList> AllPages(DocumentKind kind) { return AllPages(kind, printer); }
+  void Prepare(DocumentKind kind) {
+    switch (kind) {
+      case DocumentKind::Unit: docs.PrepareWholeUnit(); model.UnitHighlighted = true; break;
+      case DocumentKind::Procedures: docs.PrepareProcedures(); break;
+      case DocumentKind::Project: docs.PrepareProject(); break;
+      case DocumentKind::Index: docs.PrepareIndex(); break;
+      case DocumentKind::Form: break;
+    }
+  }
+
+  ProjectModel model;
+  FormatSettings settings;
+  VirtualPrinter printer;
+  Documents docs{model, settings};
+};
+
+// A unit of `count` routines whose bodies differ in length, so headings fall
+// anywhere on the pages, some on the last row before the foot.
+void FillUnit(ProjectModel &model, int count) {
+  model.SourceLines = {"unit Main;", "interface", "implementation"};
+  for (int r = 0; r < count; ++r) {
+    model.SourceLines << "procedure P" + QByteArray::number(r) + ";" << "begin";
+    for (int k = 0; k < r % 7; ++k) model.SourceLines << "x := " + QByteArray::number(k) + ";";
+    model.SourceLines << "end;";
+  }
+  model.SourceLines << "end.";
+  model.Routines.clear();
+  for (int r = 0; r < count; ++r)
+    model.Routines << RoutineEntry{"procedure p" + QByteArray::number(r) + ";", EntryKind::Procedure, false};
+}
+
+void FillEverything(Rig &rig, int count) {
+  FillUnit(rig.model, count);
+  for (int k = 0; k < count; ++k) rig.model.ProjectLines << "  unit" + QByteArray::number(k) + " in 'u.pas',";
+  for (int k = 0; k < count; ++k)
+    rig.model.IndexEntries << "R" + QByteArray::number(k) + "%procedure%main.pas%" + QByteArray::number(k / 9 + 1);
+}
+
+const DocumentKind kAllKinds[] = {DocumentKind::Unit, DocumentKind::Procedures, DocumentKind::Project,
+                                  DocumentKind::Index};
+
+}  // namespace
+
+TEST(ListingJob, TinySheetEndsEveryDocumentWithAClearError) {
+  DeviceMetrics tiny = VirtualPrinter::LetterMetrics();
+  tiny.PageWidth = tiny.PageHeight = 300;  // half an inch: smaller than the margins
+  tiny.PrintableRight = tiny.PrintableBottom = 300;
+  tiny.OffsetX = tiny.OffsetY = 0;
+  for (DocumentKind kind : kAllKinds) {
+    Rig rig;
+    FillEverything(rig, 40);
+    rig.Prepare(kind);
+    VirtualPrinter printer(tiny);
+    VirtualPrintTarget target(printer);
+    try {
+      RunPrint(rig.docs.EventsOf(kind), target, PageRange{});
+      ADD_FAILURE() << "printed on a sheet smaller than its margins, document " << int(kind);
+    } catch (const PrintException &error) {
+      EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("margins are larger than the paper")))
+          << error.what();
+    }
+  }
+}
+
+TEST(ListingJob, FurnitureTallerThanThePageStillEndsEveryDocument) {
+  for (DocumentKind kind : kAllKinds) {
+    Rig rig;
+    FillEverything(rig, 30);
+    rig.settings.Header = rig.settings.Footer = 1;
+    rig.settings.HSize = 72;
+    rig.Prepare(kind);
+    DeviceMetrics shortSheet = VirtualPrinter::LetterMetrics();
+    shortSheet.PageHeight = 2400;  // room for the margins, not for the header as well
+    shortSheet.PrintableBottom = 2300;
+    VirtualPrinter printer(shortSheet);
+    const auto pages = rig.AllPages(kind, printer);
+    EXPECT_LT(pages.size(), 1000u) << int(kind);
+  }
+}
+
+TEST(ListingJob, FooterRowComesOffTheUnitListingBeforeItsBodyAndOffTheOthersAfter) {
+  for (DocumentKind kind : kAllKinds) {
+    int firstPageItems[2] = {0, 0};
+    for (int footer : {0, 1}) {
+      Rig rig;
+      FillEverything(rig, 300);
+      rig.settings.Footer = footer;
+      rig.Prepare(kind);
+      const PrintEvents events = rig.docs.EventsOf(kind);
+      PageInfoPtr info;
+      events.OnBeginPrint(info);
+      TSpecialCanvas canvas(rig.printer);
+      canvas.SetMeasureMode();
+      events.OnPrintPage(*info, canvas);
+      firstPageItems[footer] = static_cast<TNEWPageInfo &>(*info).PageStart(2);
+    }
+    if (kind == DocumentKind::Unit)
+      EXPECT_EQ(firstPageItems[1], firstPageItems[0] - 1);
+    else
+      EXPECT_EQ(firstPageItems[1], firstPageItems[0]) << int(kind);
+  }
+}
+
+TEST(ListingJob, PageDrawnFirstOrAgainEqualsItsDrawingInOrder) {
+  for (DocumentKind kind : kAllKinds) {
+    Rig rig;
+    FillEverything(rig, 200);
+    rig.settings.Header = rig.settings.Footer = rig.settings.LineNo = 1;
+    rig.settings.Line3C = 3;
+    rig.Prepare(kind);
+    const auto inOrder = rig.AllPages(kind);
+    ASSERT_GE(inOrder.size(), 4u) << int(kind);
+    const PrintEvents events = rig.docs.EventsOf(kind);
+    PageInfoPtr info;
+    events.OnBeginPrint(info);
+    for (int page : {3, 1, 4, 3}) {
+      RecordingSurface surface;
+      TSpecialCanvas canvas(rig.printer);
+      canvas.SetPrinterMode(&surface);
+      info->PageNumber = page;
+      events.OnPrintPage(*info, canvas);
+      EXPECT_EQ(surface.lines, inOrder[page - 1]) << "document " << int(kind) << " page " << page;
+    }
+    events.OnEndPrint(info);
+  }
+}
+
+TEST(IndexListing, RoutinesRecordedAgainAcrossAPageBreakPrintOnceInAFixedOrder) {
+  Rig rig;
+  QList<QByteArray> entries;
+  for (int k = 0; k < 150; ++k) {
+    const QByteArray name = (k % 2 ? "alpha" : "Alpha") + QByteArray::number(k);
+    for (int copy = 0; copy < 3; ++copy) entries << name + "%function%main.pas%" + QByteArray::number(k / 40 + 1);
+  }
+  entries << "Zed%procedure%b.pas%10" << "Zed%procedure%b.pas%9";  // two overloads: page 9 before 10
+  std::mt19937 shuffle(7);
+  std::shuffle(entries.begin(), entries.end(), shuffle);
+  rig.model.IndexEntries = entries;
+  rig.Prepare(DocumentKind::Index);
+  const auto pages = rig.AllPages(DocumentKind::Index);
+  ASSERT_GE(pages.size(), 3u);
+  const int nameColumn = 450 + 450;  // LeftX + 0.75 inch
+  QStringList names;
+  for (const QStringList &page : pages)
+    for (const Text &t : Texts(page))
+      if (t.x == nameColumn) names << t.text;
+  QStringList expected;
+  for (const IndexRow &row : SortedIndexRows(entries)) expected << QString::fromLatin1(row.name);
+  EXPECT_EQ(names.size(), 152);
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(names.removeDuplicates(), 1);  // only the two overloads of Zed share a name
+  const auto rows = SortedIndexRows(entries);
+  EXPECT_EQ(rows[rows.size() - 2].page, QByteArray("9"));
+  EXPECT_EQ(rows.back().page, QByteArray("10"));
+}
+
+TEST(IndexListing, EachRowsPageIsThePageWhereItsHeadingIsPrinted) {
+  Rig rig;
+  FillUnit(rig.model, 120);
+  rig.settings.LineNo = rig.settings.Header = rig.settings.Footer = 1;
+  rig.settings.Spacer = 1;
+  // A preview on other paper first: the print's job replaces its entries.
+  rig.Prepare(DocumentKind::Unit);
+  DeviceMetrics shorter = VirtualPrinter::LetterMetrics();
+  shorter.PageHeight = 5000;
+  shorter.PrintableBottom = 4900;
+  VirtualPrinter previewPrinter(shorter);
+  rig.AllPages(DocumentKind::Unit, previewPrinter);
+  const auto unitPages = rig.AllPages(DocumentKind::Unit);
+  ASSERT_GE(unitPages.size(), 5u);
+  std::map<QString, int> headingPage;
+  for (size_t p = 0; p < unitPages.size(); ++p)
+    for (const Text &t : Texts(unitPages[p]))
+      if (t.text.startsWith(u'P') && t.text.endsWith(QStringLiteral("; "))) headingPage[t.text.chopped(2)] = int(p) + 1;
+  ASSERT_EQ(headingPage.size(), 120u);
+  EXPECT_EQ(rig.model.IndexEntries.size(), 120);
+
+  rig.Prepare(DocumentKind::Index);
+  int rows = 0;
+  for (const QStringList &page : rig.AllPages(DocumentKind::Index)) {
+    const auto texts = Texts(page);
+    for (size_t k = 0; k < texts.size(); ++k) {
+      if (texts[k].x != 900) continue;  // the name column
+      // The page number is the row's last text, right-aligned at RightX.
+      size_t last = k;
+      while (last + 1 < texts.size() && texts[last + 1].y == texts[k].y) ++last;
+      const Text &pageText = texts[last];
+      EXPECT_EQ(pageText.text.toInt(), headingPage[texts[k].text]) << texts[k].text.toStdString();
+      ++rows;
+    }
+  }
+  EXPECT_EQ(rows, 120);
+}
+
+TEST(ProcedureList, LongEntryContinuesAfterItsKeywordAndOnlyTheFirstWordIsReserved) {
+  Rig rig;
+  rig.settings.Reserve = 1;
+  QByteArray entry = "procedure tform1.go ( ";
+  for (int k = 0; k < 30; ++k) entry += "parameter" + QByteArray::number(k) + " : integer ; ";
+  entry += "function : integer );";
+  rig.model.Routines = {RoutineEntry{entry, EntryKind::Procedure, false}};
+  rig.Prepare(DocumentKind::Procedures);
+  const auto pages = rig.AllPages(DocumentKind::Procedures);
+  ASSERT_EQ(pages.size(), 1u);
+  const auto texts = Texts(pages[0]);
+  TSpecialCanvas canvas(rig.printer);
+  canvas.SetMeasureMode();
+  const PageGeometry g = ComputePageGeometry(canvas, rig.settings);
+  canvas.SetFont(rig.settings.ReserveFont());
+  const int hanging = g.LeftX + canvas.TextWidth("PROCEDURE   ");
+  ASSERT_GT(texts.size(), 10u);
+  EXPECT_EQ(texts[0].text, QStringLiteral("PROCEDURE "));
+  EXPECT_EQ(texts[0].y, g.TopY);
+  int continuationStart = g.RightX;
+  for (const Text &t : texts) {
+    EXPECT_LE(t.x + rig.printer.fixedMeasurer().textWidth(rig.settings.BaseFont(), t.text.trimmed().toLatin1()), g.RightX)
+        << t.text.toStdString();
+    if (t.y > g.TopY) continuationStart = std::min(continuationStart, t.x);
+  }
+  EXPECT_EQ(continuationStart, hanging);
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const Text &t) { return t.text == u"function "; }));
+}
+
+TEST(ProjectListing, InnerBlanksTabsAndAHugeWordStayOnThePaper) {
+  Rig rig;
+  rig.model.ProjectLines = {"\xEF\xBB\xBFprogram  Demo;", "\tuses\tForms;", "",
+                            "{$R '" + QByteArray(3000, 'x') + ".res'}"};
+  rig.Prepare(DocumentKind::Project);
+  const auto pages = rig.AllPages(DocumentKind::Project);
+  ASSERT_EQ(pages.size(), 1u);
+  const auto texts = Texts(pages[0]);
+  TSpecialCanvas canvas(rig.printer);
+  canvas.SetMeasureMode();
+  const PageGeometry g = ComputePageGeometry(canvas, rig.settings);
+  QStringList words;
+  int xs = 0;
+  for (const Text &t : texts) {
+    words << t.text;
+    EXPECT_LE(t.x + rig.printer.fixedMeasurer().textWidth(rig.settings.BaseFont(), t.text.trimmed().toLatin1()), g.RightX);
+    xs += t.text.count(u'x');
+  }
+  EXPECT_EQ(words.mid(2, 5), (QStringList{"program ", " ", "Demo; ", "uses ", "Forms; "}));
+  EXPECT_EQ(xs, 3000);
+  EXPECT_EQ(texts.back().text, QStringLiteral("Project Listing"));
+}
+
+// Measures characters, to see how much measuring a layout takes.
+class CountingMeasurer : public FixedMetricsMeasurer {
+ public:
+  int textWidth(const FontSpec &font, QByteArrayView text) override {
+    characters += text.size();
+    return FixedMetricsMeasurer::textWidth(font, text);
+  }
+  long long characters = 0;
+};
+class CountingPrinter : public PageDevice {
+ public:
+  DeviceMetrics metrics() const override { return VirtualPrinter::LetterMetrics(); }
+  TextMeasurer &measurer() override { return measurer_; }
+  CountingMeasurer measurer_;
+};
+
+TEST(RowWriter, BreakingAHugeWordMeasuresInLinearTime) {
+  long long measured[2] = {0, 0};
+  for (int n : {0, 1}) {
+    CountingPrinter printer;
+    TSpecialCanvas canvas(printer);
+    canvas.SetMeasureMode();
+    FormatSettings settings;
+    const PageGeometry g = ComputePageGeometry(canvas, settings);
+    FurnitureTexts texts;
+    PageCursor cursor(canvas, g, settings, texts, 1);
+    RowWriter row(cursor, g.LeftX);
+    const QByteArray word(100000 * (n + 1), 'w');
+    printer.measurer_.characters = 0;
+    row.DrawWholeOrBroken(word);
+    measured[n] = printer.measurer_.characters;
+  }
+  // Twice the word, about twice the measuring: quadratic breaking would take four times.
+  EXPECT_LT(measured[1], 2.2 * measured[0]) << measured[0] << " " << measured[1];
+  EXPECT_LT(measured[0], 10 * 100000);
+}
+
+TEST(HeaderNameText, LongPathLosesItsMiddleNeverItsFileName) {
+  const QString deep = QStringLiteral("/very/deep/") + QString(200, u'd') + QStringLiteral("/Main.pas");
+  const QByteArray full = HeaderNameText(deep, true);
+  EXPECT_EQ(full.size(), kMaxNameChars);
+  EXPECT_TRUE(full.endsWith("/Main.pas"));
+  EXPECT_TRUE(full.startsWith("/very/deep/"));
+  EXPECT_EQ(full.count('\x85'), 1);
+  EXPECT_EQ(HeaderNameText(deep, false), QByteArray("Main.pas"));
+  EXPECT_EQ(HeaderNameText(QStringLiteral("C:\\Work\\Main.pas"), false), QByteArray("Main.pas"));
+}
