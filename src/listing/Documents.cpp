@@ -9,13 +9,14 @@ namespace scrivane {
 
 Documents::Documents(ProjectModel &model, const FormatSettings &settings)
     : Unit(model, settings), Procedures(model, settings), Project(model, settings), Index(model, settings),
-      model_(model), settings_(settings) {}
+      Form(model, settings), FormEvents(Form.Job().Events()), model_(model), settings_(settings) {}
 
 void Documents::SetClock(const QDateTime &now) {
   Unit.SetClock(now);
   Procedures.Job().SetClock(now);
   Project.Job().SetClock(now);
   Index.Job().SetClock(now);
+  Form.Job().SetClock(now);
 }
 
 PrintEvents Documents::EventsOf(DocumentKind kind) {
@@ -31,6 +32,7 @@ PrintEvents Documents::EventsOf(DocumentKind kind) {
 
 bool Documents::PrepareUnit(bool markSelectedOnly) {
   Unit.ResetListingState();
+  Form.ResetListingState();
   const bool whole = !model_.AnyRoutineSelected();
   if (whole)
     model_.ListingLines = model_.SourceLines;
@@ -42,6 +44,7 @@ bool Documents::PrepareUnit(bool markSelectedOnly) {
 
 void Documents::PrepareWholeUnit() {
   Unit.ResetListingState();
+  Form.ResetListingState();
   model_.ListingLines = model_.SourceLines;
 }
 

@@ -5,6 +5,7 @@
 // shown or printed.
 #include <QDateTime>
 
+#include "listing/FormListing.h"
 #include "listing/IndexListing.h"
 #include "listing/ProcedureList.h"
 #include "listing/ProjectListing.h"
@@ -28,7 +29,8 @@ class Documents {
   ProcedureList Procedures;
   ProjectListing Project;
   IndexListing Index;
-  // The form object listing's events; empty until a form renderer is set.
+  FormListing Form;
+  // The form object listing's events.
   PrintEvents FormEvents;
 
   // Date and time every document prints; fixed by tests, "now" otherwise.

@@ -1,0 +1,183 @@
+#include "listing/FormListing.h"
+
+#include <algorithm>
+
+#include "format/FormatSettings.h"
+#include "listing/PageFurniture.h"
+#include "listing/RowWriter.h"
+#include "print/PageCanvas.h"
+#include "project/ProjectModel.h"
+
+namespace scrivane {
+
+namespace {
+
+constexpr int kLineNumberGap = 30;  // device units between a line number and the text margin
+const FurnitureVariant kVariant{false, std::nullopt};
+// Never drawn: the word after the last one, so that a line ending in "{"
+// turns the format of the binary data on for the lines below.
+const QByteArray kEndMarker("```");
+
+}  // namespace
+
+FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int leftX, int indentWidth,
+                        const FormatSettings &settings) {
+  FormLine line;
+  QList<QByteArray> words = QByteArray(trimmedLine.data(), trimmedLine.size()).split(' ');
+  if (trimmedLine.isEmpty()) words.clear();
+  const qsizetype count = words.size();
+  words.append(kEndMarker);
+  const int column = int(2 * settings.Equal * std::max(state.CurrentIndent, leftX));
+  state.NextIndent = 0;
+  // Quotes are followed on every line: a brace, a parenthesis, an "=" or a
+  // keyword inside a text value steers nothing. A text never spans lines.
+  bool inQuote = false, stringMode = false, afterOpenBrace = false;
+  for (qsizetype n = 0; n <= count; ++n) {
+    const QByteArray &word = words[n];
+    const QByteArray lw = word.toLower();
+    const bool quote = lw == "'" && !state.BraceMode;
+    if (quote) inQuote = !inQuote;
+    FormWordKind kind = FormWordKind::Base;
+    if (quote && !inQuote) stringMode = false;
+    if (!inQuote && lw == "}") state.BraceMode = false;
+    // A Caption or Hint value: the words after its opening quote. The
+    // closing quote of an empty value opens nothing.
+    if (!quote && inQuote && n >= 3 && !state.BraceMode && words[n - 1] == "'" && words[n - 2] == "=") {
+      const QByteArray name = words[n - 3].toLower();
+      if (name == "hint" || name == "caption") stringMode = true;
+    }
+    if (afterOpenBrace && !quote) state.BraceMode = true;
+    afterOpenBrace = !inQuote && !quote && lw == "{";
+    if (!inQuote && !quote) {
+      if (lw == "}") state.NextIndent = leftX + indentWidth;
+      if (lw == "{") state.NextIndent = leftX + 3 * indentWidth;
+      if (lw == ")") state.NextIndent = leftX + indentWidth;
+      if (lw == "(") state.NextIndent = column;
+      if (n == count - 1 && lw == "<") state.CollectionDepth += 1;
+      if (n == count - 1 && lw.endsWith('>') && state.CollectionDepth > 0 && (lw == ">" || lw == "end>")) {
+        state.CollectionDepth -= 1;
+        state.NextIndent = leftX + indentWidth;
+      }
+    }
+    QByteArray text = word;
+    if (!stringMode && !state.BraceMode && !inQuote && n < count) {
+      bool keyword = false;
+      if (n == 0 && (lw == "object" || lw == "inherited" || lw == "inline")) {
+        state.CurrentIndent = leftX;
+        state.NextIndent = leftX + indentWidth;
+        line.ObjectLine = true;
+        keyword = true;
+      } else if (lw == "end") {
+        // Inside a collection "end" closes an item: the object goes on.
+        if (state.CollectionDepth == 0) state.CurrentIndent = leftX;
+        keyword = true;
+      }
+      if (keyword && settings.ReserveWords.contains(lw)) {
+        kind = FormWordKind::Reserved;
+        if (settings.Reserve == 1) text = word.toUpper();
+        if (settings.Reserve == 2) text = lw;
+      }
+      if (lw == "=" && line.AlignedWord < 0 && settings.Equal > 0) line.AlignedWord = int(n);
+    }
+    if (state.BraceMode) kind = FormWordKind::Brace;
+    if (stringMode && !quote) kind = FormWordKind::String;
+    if (n < count) line.Words.push_back(FormWord{text, kind});
+  }
+  if (state.CurrentIndent == 0) state.CurrentIndent = leftX;
+  if (state.NextIndent == 0) state.NextIndent = state.CurrentIndent;
+  return line;
+}
+
+FormListing::FormListing(const ProjectModel &model, const FormatSettings &settings)
+    : model_(model), settings_(settings), job_(settings, *this) {}
+
+void FormListing::ResetListingState() {
+  job_.Names.UnitNameText = HeaderNameText(model_.CurrentUnitPath, settings_.Path1 != 0);
+  job_.Names.ProjectNameText = HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
+  pageStarts_.clear();
+}
+
+void FormListing::BeginJob() {
+  // A new job paginates afresh: its printer may break lines elsewhere.
+  pageStarts_.clear();
+}
+
+QString FormListing::JobTitle() const { return model_.OpenedPath.toLower(); }
+
+int FormListing::ItemCount() const { return int(model_.ListingLines.size()); }
+
+void FormListing::StartPage(PageCursor &cursor, int &position) {
+  if (settings_.Header == 1) {
+    PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts, kVariant);
+    furniture.DrawPageHeader(cursor.Page, cursor.Y);
+  }
+  // The whole state is restored, so that a page drawn again equals its
+  // first drawing whatever was drawn in between.
+  if (cursor.Page == 1) {
+    position = 0;
+    state_ = FormLayoutState{};
+  } else if (cursor.Page < int(pageStarts_.size()) && pageStarts_[cursor.Page].Saved) {
+    state_ = pageStarts_[cursor.Page].State;
+  }
+  firstLineY_ = cursor.Y;
+}
+
+void FormListing::NumberRow(PageCursor &cursor) {
+  TSpecialCanvas &canvas = cursor.Canvas;
+  canvas.SetFont(settings_.LineFont());
+  const QByteArray number = QByteArray::number(state_.LineCounter) + ':';
+  canvas.TextOut(cursor.Geometry.LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor.Y, number);
+  state_.LineCounter += 1;
+}
+
+void FormListing::LayOutItem(PageCursor &cursor, int &position) {
+  const QByteArray trimmed = model_.ListingLines[position].trimmed();
+  position += 1;
+  if (settings_.Auto == 1 && trimmed.isEmpty()) return;
+  TSpecialCanvas &canvas = cursor.Canvas;
+  const PageGeometry &g = cursor.Geometry;
+
+  const bool numbered = settings_.LineNo == 1;
+  if (numbered) NumberRow(cursor);
+  const FormLine line = LayOutFormLine(trimmed, state_, g.LeftX, g.IndentWidth, settings_);
+  if (line.ObjectLine && cursor.Y > firstLineY_ && cursor.Y < canvas.PageHeight - g.BottomMargin - canvas.TextHeight("X")) {
+    cursor.NextRow();  // an empty row before every object but the first of a page
+    if (numbered) NumberRow(cursor);
+  }
+
+  // Rows never start past three quarters of the text width, so that a deep
+  // indent or a far alignment column still leaves room for the words.
+  const int rightmostStart = std::max(g.LeftX, g.RightX - (g.RightX - g.LeftX) / 4);
+  const int rowStart = std::clamp(state_.CurrentIndent, g.LeftX, rightmostStart);
+  RowWriter row(cursor, rowStart, [&] {
+    if (numbered) NumberRow(cursor);
+  });
+  const int column = int(2 * settings_.Equal * state_.CurrentIndent);
+  for (std::size_t i = 0; i < line.Words.size(); ++i) {
+    const FormWord &word = line.Words[i];
+    switch (word.Kind) {
+      case FormWordKind::Base: canvas.SetFont(settings_.BaseFont()); break;
+      case FormWordKind::Reserved: canvas.SetFont(settings_.ReserveFont()); break;
+      case FormWordKind::Brace: canvas.SetFont(settings_.CommentFont()); break;
+      case FormWordKind::String: canvas.SetFont(settings_.MessageFont()); break;
+    }
+    // The "=" goes to the column unless the name already reaches past it.
+    if (int(i) == line.AlignedWord && column < g.RightX) row.X = std::max(row.X, column);
+    row.DrawWholeOrBroken(word.Text);
+    if (i + 1 < line.Words.size() && row.NextWordOverflows(line.Words[i + 1].Text)) row.NewRow();
+  }
+  cursor.NextRow();
+  state_.CurrentIndent = state_.NextIndent;
+}
+
+void FormListing::FinishPage(PageCursor &cursor, int) {
+  if (settings_.Footer == 1) {
+    PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts, kVariant);
+    furniture.DrawPageFooter(cursor.Page, cursor.Y);
+  }
+  if (int(pageStarts_.size()) <= cursor.Page + 1) pageStarts_.resize(cursor.Page + 2);
+  PageStart &next = pageStarts_[cursor.Page + 1];
+  if (!next.Saved) next = PageStart{true, state_};
+}
+
+}  // namespace scrivane
