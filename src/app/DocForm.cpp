@@ -92,6 +92,7 @@ TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
     move(frame.topLeft());
   }
   FormCreate();
+  BuildFormatDialog();
 }
 
 TDocForm::~TDocForm() { qApp->removeEventFilter(this); }

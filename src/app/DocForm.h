@@ -29,6 +29,7 @@ class ClockStatusBar;
 class PrintCommands;
 class PrinterHost;
 class HelpWindow;
+class TFormatFrm;
 class PickList;
 class UnitListDelegate;
 class RoutineListDelegate;
@@ -85,6 +86,7 @@ class TDocForm : public QMainWindow {
   QMenu *PopupMenu1 = nullptr;  // preview menu
   QMenu *PopupMenu3 = nullptr;  // print menu
   HelpWindow *helpWindow() const { return help_; }
+  TFormatFrm *formatDialog() const { return formatDialog_; }
 
  public slots:
   void UpdateCommands();
@@ -159,6 +161,7 @@ class TDocForm : public QMainWindow {
   void ClearPickLists();
   void Busy(bool on);
   void BuildPrintCommands();
+  void BuildFormatDialog();
   QString AskForPdfFile(const QString &documentTitle);
   void ForgetLastPdfFile();
   void SetFormImage(const QPixmap &picture);
@@ -177,6 +180,8 @@ class TDocForm : public QMainWindow {
   UnitListDelegate *unitDelegate_ = nullptr;
   RoutineListDelegate *routineDelegate_ = nullptr;
   HelpWindow *help_ = nullptr;
+  TFormatFrm *formatDialog_ = nullptr;  // made once, kept until exit
+  HelpWindow *formatHelp_ = nullptr;
   std::unique_ptr<PrinterHost> printerHost_;
   std::unique_ptr<UserMessages> forwardingMessages_;
   std::unique_ptr<PrintCommands> commands_;

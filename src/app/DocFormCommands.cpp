@@ -14,7 +14,9 @@
 #include <QStandardPaths>
 
 #include "app/DocForm.h"
+#include "app/HelpWindow.h"
 #include "app/PrintCommands.h"
+#include "format/gui/FormatFrm.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
@@ -221,10 +223,16 @@ void TDocForm::SetFormImage(const QPixmap &picture) {
   }
 }
 
-void TDocForm::FormatBtnClick() {
-  messages().Information(
-      QStringLiteral("The Format dialog is not part of this version yet. Format options are read from %1 when Scrivane starts.")
-          .arg(QDir::toNativeSeparators(settingsPath_)));
+void TDocForm::FormatBtnClick() { formatDialog_->exec(); }
+
+void TDocForm::BuildFormatDialog() {
+  formatDialog_ = new TFormatFrm(settings_, *forwardingMessages_, this);
+  // The dialog is modal: its help window is its own child, or the dialog
+  // would block it.
+  formatDialog_->ShowHelp = [this](int context) {
+    if (!formatHelp_) formatHelp_ = new HelpWindow(formatDialog_);
+    formatHelp_->ShowTopic(context);
+  };
 }
 
 }  // namespace scrivane

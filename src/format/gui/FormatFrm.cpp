@@ -1,0 +1,680 @@
+#include "format/gui/FormatFrm.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QValidator>
+#include <QVBoxLayout>
+
+#include "format/FormatChoices.h"
+#include "format/FormatSettings.h"
+#include "platform/Text1252.h"
+#include "platform/UserMessages.h"
+#include "widgets/ColorComboBox.h"
+
+namespace scrivane {
+
+namespace {
+
+constexpr int kTitleLength = 35;
+
+// Refuses characters the settings file's code page cannot hold, which would
+// otherwise be stored as "?" without a word.
+class Text1252Validator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString &input, int &) const override {
+    for (QChar c : input)
+      if (Byte1252(c) == '?' && c != QLatin1Char('?')) return Invalid;
+    return Acceptable;
+  }
+};
+
+// A bevelled caption panel, as the design's label panels are.
+QLabel *PanelLabel(const QString &text) {
+  auto *label = new QLabel(text);
+  label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  label->setMinimumWidth(110);
+  return label;
+}
+
+QLabel *SamplePanel(const QString &text) {
+  auto *label = new QLabel(text);
+  label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  label->setAlignment(Qt::AlignCenter);
+  label->setAutoFillBackground(true);
+  label->setMinimumHeight(28);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  label->setPalette(palette);
+  return label;
+}
+
+// How a font from the settings looks on the screen.
+QFont ScreenFont(const FontSpec &spec) {
+  QFont font(spec.face);
+  font.setPointSize(std::max(1, spec.pointSize));
+  font.setBold(spec.bold());
+  font.setItalic(spec.italic());
+  return font;
+}
+
+void ShowFont(QLabel *sample, const FontSpec &spec) {
+  sample->setFont(ScreenFont(spec));
+  QPalette palette = sample->palette();
+  palette.setColor(QPalette::WindowText, ToQColor(spec.color));
+  sample->setPalette(palette);
+}
+
+// The rules the border buttons stand for, drawn as their glyphs.
+QIcon BorderGlyph(int border) {
+  QPixmap pixmap(40, 20);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  const auto rule = [&p](int y, int width) { p.fillRect(QRect(2, y, 36, width), Qt::black); };
+  switch (border) {
+    case 0: rule(9, 1); break;
+    case 1: rule(8, 3); break;
+    case 2: rule(5, 1); rule(10, 3); break;
+    default: rule(5, 3); rule(12, 1); break;
+  }
+  return QIcon(pixmap);
+}
+
+QIcon FontGlyph() {
+  QPixmap pixmap(24, 24);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  QFont font(QStringLiteral("DejaVu Serif"));
+  font.setPixelSize(20);
+  font.setBold(true);
+  p.setFont(font);
+  p.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("A"));
+  return QIcon(pixmap);
+}
+
+QComboBox *ItemList(const QStringList &items) {
+  auto *box = new QComboBox;
+  box->addItems(items);
+  return box;
+}
+
+}  // namespace
+
+TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget *parent)
+    : QDialog(parent), settings_(settings), messages_(messages) {
+  setObjectName(QStringLiteral("FormatFrm"));
+  setWindowTitle(QStringLiteral("Format"));
+  ChooseFont = [this](QFont &font) {
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, this, QStringLiteral("Font"),
+                                              QFontDialog::ScalableFonts);
+    if (ok) font = chosen;
+    return ok;
+  };
+  ChooseColor = [this](ColorRef &color) {
+    const QColor chosen = QColorDialog::getColor(ToQColor(color), this, QStringLiteral("Colour"));
+    if (!chosen.isValid()) return false;
+    color = ColorRef(chosen.red()) | ColorRef(chosen.green()) << 8 | ColorRef(chosen.blue()) << 16;
+    return true;
+  };
+
+  PageControl1 = new QTabWidget;
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->addTab(BuildMarginsTab(), QStringLiteral("Margins and Settings"));
+  PageControl1->addTab(BuildFontsTab(), QStringLiteral("Fonts"));
+  PageControl1->addTab(BuildReservedWordsTab(), QStringLiteral("Reserved Words"));
+  PageControl1->addTab(BuildHeaderFooterTab(), QStringLiteral("Header and Footer"));
+  PageControl1->addTab(BuildTitleBlockTab(), QStringLiteral("Title Block"));
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    // The word lists show the words as they will print.
+    if (index == 2) {
+      DstList->setFont(ScreenFont(settings_.ReserveFont()));
+      SrcList->setFont(ScreenFont(settings_.BaseFont()));
+    }
+  });
+
+  auto *buttons = new QDialogButtonBox;
+  HelpBtn = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+  CloseBtn = buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::AcceptRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(HelpBtn, &QPushButton::clicked, this, &TFormatFrm::ShowTabHelp);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->addWidget(PageControl1);
+  layout->addWidget(buttons);
+  // Made the default only once it is inside the dialog, so Return closes
+  // the dialog again after the focus has passed over the other buttons.
+  CloseBtn->setDefault(true);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  RefreshSamples();
+  for (int kind = 0; kind < KindCount; ++kind) ShowKindStyle(Kind(kind));
+}
+
+QWidget *TFormatFrm::BuildMarginsTab() {
+  auto *tab = new QWidget;
+  auto *lengths = new QGridLayout;
+  TopBox = new QComboBox;
+  BottomBox = new QComboBox;
+  LeftBox = new QComboBox;
+  RightBox = new QComboBox;
+  IndentBox = new QComboBox;
+  SpaceBox = ItemList({QStringLiteral("Single"), QStringLiteral("1.5 Lines"), QStringLiteral("Double ")});
+  EqualBox = ItemList({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                       QStringLiteral("4")});
+  EqualBox->setToolTip(QStringLiteral("Indent the equal sign in properties times the indent spacing value. "));
+  const std::pair<const char *, QComboBox *> rows[] = {
+      {" Top Margin", TopBox},       {" Bottom Margin", BottomBox},   {" Line Spacing", SpaceBox},
+      {" Left Margin", LeftBox},     {" Right Margin", RightBox},     {" Indent Spacing", IndentBox},
+      {" Indent Equal Sign", EqualBox},
+  };
+  int row = 0;
+  for (const auto &[caption, box] : rows) {
+    lengths->addWidget(PanelLabel(QString::fromLatin1(caption)), row, 0);
+    lengths->addWidget(box, row, 1);
+    ++row;
+  }
+  lengths->setRowStretch(row, 1);
+  const std::pair<QComboBox *, int FormatSettings::*> lists[] = {
+      {TopBox, &FormatSettings::Top},       {BottomBox, &FormatSettings::Bottom},
+      {LeftBox, &FormatSettings::Left},     {RightBox, &FormatSettings::Right},
+      {IndentBox, &FormatSettings::Indent}, {SpaceBox, &FormatSettings::Space},
+      {EqualBox, &FormatSettings::Equal},
+  };
+  for (const auto &[box, member] : lists) {
+    // Only a pick by the user writes: filling the lists again does not.
+    connect(box, &QComboBox::activated, this, [this, member = member](int index) { settings_.*member = index; });
+  }
+  itemLists_.emplace_back(SpaceBox, &FormatSettings::Space);
+  itemLists_.emplace_back(EqualBox, &FormatSettings::Equal);
+
+  const auto checkBox = [this](QCheckBox *&box, const char *caption, int FormatSettings::*member) {
+    box = new QCheckBox(QString::fromLatin1(caption));
+    connect(box, &QCheckBox::toggled, this, [this, member](bool on) { settings_.*member = on ? 1 : 0; });
+    switches_.emplace_back(box, member);
+    return box;
+  };
+  auto *settingsGroup = new QGroupBox(QStringLiteral("Settings"));
+  auto *settingsLayout = new QVBoxLayout(settingsGroup);
+  settingsLayout->addWidget(checkBox(CheckBox2, "&Block diagram", &FormatSettings::Blocks));
+  settingsLayout->addWidget(checkBox(CheckBox5, "&Line numbers", &FormatSettings::LineNo));
+  settingsLayout->addWidget(checkBox(CheckBox1, "&Use automatic formatting", &FormatSettings::Auto));
+  settingsLayout->addWidget(checkBox(CheckBox6, "&Line between procedures", &FormatSettings::Spacer));
+  settingsLayout->addWidget(checkBox(CheckBox9, "Set all text to lo&wer case", &FormatSettings::Lower));
+
+  auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
+  auto *namesLayout = new QVBoxLayout(namesGroup);
+  namesLayout->addWidget(checkBox(CheckBox12, "&Upper case", &FormatSettings::Names));
+  namesLayout->addWidget(checkBox(CheckBox10, "Bol&d", &FormatSettings::Bold));
+
+  auto *reserveGroup = new QGroupBox(QStringLiteral("Reserved Words"));
+  auto *reserveLayout = new QVBoxLayout(reserveGroup);
+  RadioGroup1 = new QButtonGroup(this);
+  int id = 0;
+  for (const char *caption : {"Normal", "Upper Case", "Lower Case"}) {
+    auto *radio = new QRadioButton(QString::fromLatin1(caption));
+    RadioGroup1->addButton(radio, id++);
+    reserveLayout->addWidget(radio);
+  }
+  connect(RadioGroup1, &QButtonGroup::idToggled, this, [this](int index, bool on) {
+    if (on) settings_.Reserve = index;
+  });
+
+  auto *pathGroup = new QGroupBox(QStringLiteral("Include Path"));
+  auto *pathLayout = new QVBoxLayout(pathGroup);
+  pathLayout->addWidget(checkBox(CheckBox11, "&Project name", &FormatSettings::Path2));
+  pathLayout->addWidget(checkBox(CheckBox8, "&Unit name", &FormatSettings::Path1));
+
+  ProcColor = new QLabel(tab);
+  ProcColor->hide();
+
+  auto *right = new QGridLayout;
+  right->addWidget(settingsGroup, 0, 0, 1, 2);
+  right->addWidget(namesGroup, 1, 0);
+  right->addWidget(pathGroup, 1, 1);
+  right->addWidget(reserveGroup, 2, 0, 1, 2);
+  auto *layout = new QHBoxLayout(tab);
+  layout->addLayout(lengths);
+  layout->addLayout(right);
+  return tab;
+}
+
+QWidget *TFormatFrm::BuildFontsTab() {
+  auto *tab = new QWidget;
+  BaseFontBtn = new QToolButton;
+  BaseFontBtn->setIcon(FontGlyph());
+  BaseFontBtn->setIconSize(QSize(24, 24));
+  BaseFontBtn->setText(QStringLiteral("&Font..."));
+  BaseFontBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  BaseFontBtn->setToolTip(QStringLiteral("Choose the base font"));
+  BaseColorBtn = new QPushButton(QStringLiteral("C&olour..."));
+  BaseColor = SamplePanel(QStringLiteral("Base Font"));
+  connect(BaseFontBtn, &QToolButton::clicked, this, [this] { FontBtnClick(false); });
+  connect(BaseColorBtn, &QPushButton::clicked, this, [this] { ColorBtnClick(false); });
+  auto *top = new QHBoxLayout;
+  top->addWidget(BaseFontBtn);
+  top->addWidget(BaseColorBtn);
+  top->addWidget(BaseColor, 1);
+
+  auto *groups = new QGridLayout;
+  const std::pair<const char *, const char *> captions[KindCount] = {
+      {"Comments and Glyphs", "Comments"},
+      {"Line Numbers", "Line Numbers"},
+      {"Reserved Words", "Reserve Words"},
+      {"Message Text", "Message Text"},
+  };
+  // Placed as in the design: comments, message text / reserved words, line numbers.
+  const int place[KindCount] = {0, 3, 2, 1};
+  for (int kind = 0; kind < KindCount; ++kind) {
+    KindControls &k = Kinds[kind];
+    auto *group = new QGroupBox(QString::fromLatin1(captions[kind].first));
+    k.colorBox = new ColorComboBox;
+    k.bold = new QToolButton;
+    k.bold->setText(QStringLiteral("Bold"));
+    k.italic = new QToolButton;
+    k.italic->setText(QStringLiteral("Italic"));
+    for (QToolButton *toggle : {k.bold, k.italic}) {
+      toggle->setCheckable(true);
+      toggle->setFocusPolicy(Qt::StrongFocus);
+      connect(toggle, &QToolButton::clicked, this, [this, kind] { TakeKindStyle(Kind(kind)); });
+    }
+    connect(k.colorBox, &ColorComboBox::colorClicked, this, [this, kind] { TakeKindStyle(Kind(kind)); });
+    k.sample = SamplePanel(QString::fromLatin1(captions[kind].second));
+    auto *layout = new QGridLayout(group);
+    layout->addWidget(k.colorBox, 0, 0, 1, 2);
+    layout->addWidget(k.bold, 1, 0);
+    layout->addWidget(k.italic, 1, 1);
+    layout->addWidget(k.sample, 2, 0, 1, 2);
+    groups->addWidget(group, place[kind] / 2, place[kind] % 2);
+  }
+  auto *layout = new QVBoxLayout(tab);
+  layout->addLayout(top);
+  layout->addLayout(groups);
+  return tab;
+}
+
+QWidget *TFormatFrm::BuildReservedWordsTab() {
+  auto *tab = new QWidget;
+  SrcList = new QListWidget;
+  SrcList->setObjectName(QStringLiteral("SrcList"));
+  SrcList->setToolTip(QStringLiteral("Select the reserve words to display in the selected format"));
+  DstList = new QListWidget;
+  DstList->setObjectName(QStringLiteral("DstList"));
+  for (QListWidget *list : {SrcList, DstList}) list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  const auto moveButton = [this](QToolButton *&button, const char *text, const char *tip) {
+    button = new QToolButton;
+    button->setText(QString::fromLatin1(text));
+    button->setToolTip(QString::fromLatin1(tip));
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setMinimumWidth(36);
+    return button;
+  };
+  auto *buttons = new QVBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(moveButton(IncludeBtn, ">", "Print the selected words as reserved words"));
+  buttons->addWidget(moveButton(IncAllBtn, ">>", "Print every word as a reserved word"));
+  buttons->addWidget(moveButton(ExcludeBtn, "<", "Print the selected words as plain text"));
+  buttons->addWidget(moveButton(ExAllBtn, "<<", "Print every word as plain text"));
+  buttons->addStretch();
+  connect(IncludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(SrcList, DstList); });
+  connect(ExcludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(DstList, SrcList); });
+  connect(IncAllBtn, &QToolButton::clicked, this, [this] { MoveAll(SrcList, DstList); });
+  connect(ExAllBtn, &QToolButton::clicked, this, [this] { MoveAll(DstList, SrcList); });
+  for (const QByteArray &word : settings_.ReserveWords) DstList->addItem(Decode1252(word));
+  auto *layout = new QHBoxLayout(tab);
+  layout->addWidget(SrcList);
+  layout->addLayout(buttons);
+  layout->addWidget(DstList);
+  return tab;
+}
+
+QWidget *TFormatFrm::BuildHeaderFooterTab() {
+  auto *tab = new QWidget;
+  HeaderFontBtn = new QToolButton;
+  HeaderFontBtn->setIcon(FontGlyph());
+  HeaderFontBtn->setIconSize(QSize(24, 24));
+  HeaderFontBtn->setText(QStringLiteral("&Font..."));
+  HeaderFontBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  HeaderFontBtn->setToolTip(QStringLiteral("Choose the header and footer font"));
+  HeaderColorBtn = new QPushButton(QStringLiteral("C&olour..."));
+  HeaderColor = SamplePanel(QStringLiteral("Header and footer font"));
+  connect(HeaderFontBtn, &QToolButton::clicked, this, [this] { FontBtnClick(true); });
+  connect(HeaderColorBtn, &QPushButton::clicked, this, [this] { ColorBtnClick(true); });
+  auto *top = new QHBoxLayout;
+  top->addWidget(HeaderFontBtn);
+  top->addWidget(HeaderColorBtn);
+  top->addWidget(HeaderColor, 1);
+
+  const auto checkBox = [this](QCheckBox *&box, const char *caption, int FormatSettings::*member) {
+    box = new QCheckBox(QString::fromLatin1(caption));
+    connect(box, &QCheckBox::toggled, this, [this, member](bool on) { settings_.*member = on ? 1 : 0; });
+    switches_.emplace_back(box, member);
+    return box;
+  };
+  const auto itemList = [this](QComboBox *&box, const QStringList &items, int FormatSettings::*member) {
+    box = ItemList(items);
+    connect(box, &QComboBox::activated, this, [this, member](int index) { settings_.*member = index; });
+    itemLists_.emplace_back(box, member);
+    return box;
+  };
+  const QStringList headerItems = {QStringLiteral("None"), QStringLiteral("Project Name"),
+                                   QStringLiteral("Unit Name"), QStringLiteral("Date"),
+                                   QStringLiteral("Date - Time")};
+  auto *header = new QGroupBox(QStringLiteral("Header"));
+  auto *headerLayout = new QGridLayout(header);
+  headerLayout->addWidget(checkBox(CheckBox3, "Print Page &Header", &FormatSettings::Header), 0, 0, 1, 3);
+  headerLayout->addWidget(new QLabel(QStringLiteral("Left Top")), 1, 0);
+  headerLayout->addWidget(new QLabel(QStringLiteral("Center Top")), 1, 1);
+  headerLayout->addWidget(new QLabel(QStringLiteral("Right Top")), 1, 2);
+  headerLayout->addWidget(itemList(Line1A, headerItems, &FormatSettings::Line1A), 2, 0);
+  headerLayout->addWidget(itemList(Line1B, headerItems, &FormatSettings::Line1B), 2, 1);
+  headerLayout->addWidget(itemList(Line1C,
+                                   {QStringLiteral("None"), QStringLiteral("Project Name "),
+                                    QStringLiteral("Unit Name"), QStringLiteral("Date"),
+                                    QStringLiteral("Date - Time")},
+                                   &FormatSettings::Line1C),
+                          2, 2);
+
+  auto *footer = new QGroupBox(QStringLiteral("Footer"));
+  auto *footerLayout = new QGridLayout(footer);
+  footerLayout->addWidget(checkBox(CheckBox4, "Print Page &Footer", &FormatSettings::Footer), 0, 0, 1, 2);
+  footerLayout->addWidget(new QLabel(QStringLiteral("Center Bottom")), 1, 0);
+  footerLayout->addWidget(new QLabel(QStringLiteral("Right Bottom")), 1, 1);
+  footerLayout->addWidget(itemList(Line3B,
+                                   {QStringLiteral("None"), QStringLiteral("Project Name"),
+                                    QStringLiteral("Unit Name"), QStringLiteral("Page No")},
+                                   &FormatSettings::Line3B),
+                          2, 0);
+  footerLayout->addWidget(itemList(Line3C,
+                                   {QStringLiteral("None"), QStringLiteral("Project Name"),
+                                    QStringLiteral("Unit Name"), QStringLiteral("Page No"),
+                                    QStringLiteral("Date"), QStringLiteral("Date - Time")},
+                                   &FormatSettings::Line3C),
+                          2, 1);
+  auto *borders = new QButtonGroup(this);
+  auto *borderRow = new QHBoxLayout;
+  borderRow->addWidget(new QLabel(QStringLiteral("Rules:")));
+  const char *const borderTips[4] = {"One thin rule", "One thick rule", "A thin rule over a thick one",
+                                     "A thick rule over a thin one"};
+  for (int border = 3; border >= 0; --border) {
+    auto *button = new QToolButton;
+    button->setObjectName(QStringLiteral("BorderButton%1").arg(border + 1));
+    button->setCheckable(true);
+    button->setIcon(BorderGlyph(border));
+    button->setIconSize(QSize(40, 20));
+    button->setToolTip(QString::fromLatin1(borderTips[border]));
+    button->setFocusPolicy(Qt::StrongFocus);
+    borders->addButton(button, border);
+    borderRow->addWidget(button);
+    BorderButtons[border] = button;
+  }
+  borderRow->addStretch();
+  connect(borders, &QButtonGroup::idClicked, this, [this](int border) { settings_.Border = border; });
+  footerLayout->addLayout(borderRow, 3, 0, 1, 2);
+
+  auto *image = new QGroupBox(QStringLiteral("Form Image"));
+  auto *imageLayout = new QVBoxLayout(image);
+  imageLayout->addWidget(checkBox(CheckBox7, "Print &Image", &FormatSettings::Print));
+  auto *alignment = new QGroupBox(QStringLiteral("Alignment"));
+  auto *alignmentLayout = new QVBoxLayout(alignment);
+  RadioGroup2 = new QButtonGroup(this);
+  int id = 0;
+  for (const char *caption : {"Left", "Right", "Center"}) {
+    auto *radio = new QRadioButton(QString::fromLatin1(caption));
+    RadioGroup2->addButton(radio, id++);
+    alignmentLayout->addWidget(radio);
+  }
+  connect(RadioGroup2, &QButtonGroup::idToggled, this, [this](int index, bool on) {
+    if (on) settings_.Align = index;
+  });
+  imageLayout->addWidget(alignment);
+
+  auto *grid = new QGridLayout(tab);
+  grid->addLayout(top, 0, 0, 1, 2);
+  grid->addWidget(header, 1, 0);
+  grid->addWidget(footer, 2, 0);
+  grid->addWidget(image, 1, 1, 2, 1);
+  return tab;
+}
+
+QWidget *TFormatFrm::BuildTitleBlockTab() {
+  auto *tab = new QWidget;
+  auto *grid = new QGridLayout(tab);
+  const char *const captions[8] = {" Company Name", " Street Address", " City, State, Zip", " Telephone",
+                                   " Client Name",  " Designed By",    " Programmed By",    " Last Revised"};
+  for (int i = 0; i < 8; ++i) {
+    grid->addWidget(PanelLabel(QString::fromLatin1(captions[i])), i, 0);
+    auto *edit = new QLineEdit;
+    edit->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
+    edit->setMaxLength(kTitleLength);
+    edit->setValidator(new Text1252Validator(edit));
+    edit->setMinimumWidth(260);
+    connect(edit, &QLineEdit::textEdited, this, [this, i](const QString &text) {
+      *settings_.TitleField(i + 1) = Encode1252(text).left(kTitleLength);
+    });
+    grid->addWidget(edit, i, 1);
+    Edits[i] = edit;
+  }
+  CheckBox13 = new QCheckBox(QStringLiteral("Print the title block"));
+  connect(CheckBox13, &QCheckBox::toggled, this, [this](bool on) { settings_.Title = on ? 1 : 0; });
+  switches_.emplace_back(CheckBox13, &FormatSettings::Title);
+  grid->addWidget(CheckBox13, 8, 1);
+  return tab;
+}
+
+void TFormatFrm::FormActivate() {
+  PageControl1->setCurrentIndex(0);
+  for (int i = 0; i < 8; ++i) Edits[i]->setText(Decode1252(*settings_.TitleField(i + 1)));
+  RefreshSamples();
+  FillLengthLists();
+  for (const auto &[box, member] : itemLists_) {
+    const QSignalBlocker block(box);
+    const int index = settings_.*member;
+    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+  }
+  if (settings_.Border >= 0 && settings_.Border < 4) BorderButtons[settings_.Border]->setChecked(true);
+  for (const auto &[box, member] : switches_) {
+    const QSignalBlocker block(box);
+    box->setChecked(settings_.*member == 1);
+  }
+  for (QButtonGroup *group : {RadioGroup1, RadioGroup2}) {
+    const int index = group == RadioGroup1 ? settings_.Reserve : settings_.Align;
+    const QSignalBlocker block(group);
+    if (QAbstractButton *button = group->button(index)) button->setChecked(true);
+  }
+  for (int kind = 0; kind < KindCount; ++kind) ShowKindStyle(Kind(kind));
+  UpdateMoveButtons();
+}
+
+void TFormatFrm::FillLengthLists() {
+  const std::pair<QComboBox *, LengthList> lists[] = {
+      {TopBox, LengthList::Top},     {BottomBox, LengthList::Bottom}, {LeftBox, LengthList::Left},
+      {RightBox, LengthList::Right}, {IndentBox, LengthList::Indent},
+  };
+  for (const auto &[box, list] : lists) {
+    const QSignalBlocker block(box);
+    box->clear();
+    box->addItems(LengthItems(list, settings_.Measure));
+    // The length the listings print with, also for a stored index the list
+    // lacks (the nearest entry); the stored index stays until a pick.
+    box->setCurrentIndex(ShownLengthItem(list, settings_));
+  }
+}
+
+void TFormatFrm::RefreshSamples() {
+  ShowFont(HeaderColor, settings_.HeaderFont());
+  ShowFont(BaseColor, settings_.BaseFont());
+  ShowFont(ProcColor, settings_.ProcFont());
+}
+
+namespace {
+struct KindMembers {
+  int FormatSettings::*style;
+  int FormatSettings::*color;
+  FontSpec (FormatSettings::*font)() const;
+};
+constexpr KindMembers kKindMembers[TFormatFrm::KindCount] = {
+    {&FormatSettings::CStyle, &FormatSettings::CColor, &FormatSettings::CommentFont},
+    {&FormatSettings::LStyle, &FormatSettings::LColor, &FormatSettings::LineFont},
+    {&FormatSettings::RStyle, &FormatSettings::RColor, &FormatSettings::ReserveFont},
+    {&FormatSettings::MStyle, &FormatSettings::MColor, &FormatSettings::MessageFont},
+};
+}  // namespace
+
+void TFormatFrm::ShowKindStyle(Kind kind) {
+  const KindControls &k = Kinds[kind];
+  const KindMembers &m = kKindMembers[kind];
+  const int style = settings_.*m.style;
+  // A style code outside 0..3 changes only the colour.
+  if (style >= 0 && style <= 3) {
+    k.bold->setChecked(style & 1);
+    k.italic->setChecked(style & 2);
+  }
+  ShowFont(k.sample, (settings_.*m.font)());
+  k.colorBox->setSelectedColor(ColorFromIndex(settings_.*m.color));
+  const int index = settings_.*m.color;
+  if (index < 0 || index > 15) {
+    const QSignalBlocker block(k.colorBox);
+    k.colorBox->setCurrentIndex(-1);
+  }
+}
+
+void TFormatFrm::TakeKindStyle(Kind kind) {
+  const KindControls &k = Kinds[kind];
+  const KindMembers &m = kKindMembers[kind];
+  settings_.*m.style = StyleCode(k.bold->isChecked(), k.italic->isChecked());
+  // No item shown (a colour index the file held out of range) keeps it.
+  if (k.colorBox->currentIndex() >= 0) settings_.*m.color = k.colorBox->currentIndex();
+  ShowFont(k.sample, (settings_.*m.font)());
+}
+
+void TFormatFrm::FontBtnClick(bool headerFont) {
+  const FontSpec current = headerFont ? settings_.HeaderFont() : settings_.BaseFont();
+  const int storedStyle = headerFont ? settings_.HStyle : settings_.BStyle;
+  QFont font = ScreenFont(current);
+  if (storedStyle < 0 || storedStyle > 3) {
+    font.setBold(false);
+    font.setItalic(false);
+  }
+  // A cancel changes nothing.
+  if (!ChooseFont || !ChooseFont(font)) return;
+  const QString refusal = CheckChosenFont(font.family());
+  if (!refusal.isEmpty()) {
+    messages_.Warning(refusal);
+    return;
+  }
+  const ChosenFont chosen = TakeChosenFont(font.family(), font.pointSize(), font.bold(), font.italic());
+  if (headerFont) {
+    settings_.HName = chosen.face;
+    settings_.HSize = chosen.pointSize;
+    settings_.HStyle = chosen.style;
+  } else {
+    settings_.BName = chosen.face;
+    settings_.BSize = chosen.pointSize;
+    settings_.BStyle = chosen.style;
+    for (int kind = 0; kind < KindCount; ++kind) ShowKindStyle(Kind(kind));
+  }
+  RefreshSamples();
+}
+
+void TFormatFrm::ColorBtnClick(bool headerFont) {
+  ColorRef color = headerFont ? settings_.HColor : settings_.BColor;
+  if (!ChooseColor || !ChooseColor(color)) return;
+  (headerFont ? settings_.HColor : settings_.BColor) = color & 0xFFFFFF;
+  RefreshSamples();
+}
+
+void TFormatFrm::SyncReserveWords() {
+  settings_.ReserveWords.clear();
+  for (int i = 0; i < DstList->count(); ++i) settings_.ReserveWords << Encode1252(DstList->item(i)->text());
+}
+
+namespace {
+QList<QByteArray> Words(const QListWidget *list) {
+  QList<QByteArray> words;
+  for (int i = 0; i < list->count(); ++i) words << Encode1252(list->item(i)->text());
+  return words;
+}
+void ShowWords(QListWidget *list, const QList<QByteArray> &words) {
+  list->clear();
+  for (const QByteArray &word : words) list->addItem(Decode1252(word));
+}
+}  // namespace
+
+void TFormatFrm::MoveSelected(QListWidget *from, QListWidget *to) {
+  QList<int> rows;
+  for (const QModelIndex &index : from->selectionModel()->selectedRows()) rows << index.row();
+  QList<QByteArray> fromWords = Words(from);
+  QList<QByteArray> toWords = Words(to);
+  const int next = MoveSelectedWords(fromWords, toWords, rows);
+  ShowWords(from, fromWords);
+  ShowWords(to, toWords);
+  from->setFocus();
+  if (next >= 0) from->setCurrentRow(next);
+  SyncReserveWords();
+  UpdateMoveButtons();
+}
+
+void TFormatFrm::MoveAll(QListWidget *from, QListWidget *to) {
+  QList<QByteArray> fromWords = Words(from);
+  QList<QByteArray> toWords = Words(to);
+  MoveAllWords(fromWords, toWords);
+  ShowWords(from, fromWords);
+  ShowWords(to, toWords);
+  from->setFocus();
+  SyncReserveWords();
+  UpdateMoveButtons();
+}
+
+void TFormatFrm::UpdateMoveButtons() {
+  IncludeBtn->setEnabled(SrcList->count() > 0);
+  IncAllBtn->setEnabled(SrcList->count() > 0);
+  ExcludeBtn->setEnabled(DstList->count() > 0);
+  ExAllBtn->setEnabled(DstList->count() > 0);
+}
+
+void TFormatFrm::StoreTitles() {
+  for (int i = 0; i < 8; ++i) *settings_.TitleField(i + 1) = Encode1252(Edits[i]->text()).left(kTitleLength);
+}
+
+void TFormatFrm::ShowTabHelp() {
+  const int tab = PageControl1->currentIndex();
+  if (ShowHelp && tab >= 0 && tab < int(kFormatTabHelp.size())) ShowHelp(kFormatTabHelp[tab]);
+}
+
+void TFormatFrm::showEvent(QShowEvent *event) {
+  FormActivate();
+  QDialog::showEvent(event);
+}
+
+void TFormatFrm::keyPressEvent(QKeyEvent *event) {
+  if (event->key() == Qt::Key_F1) {
+    ShowTabHelp();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TFormatFrm::done(int result) {
+  // However the dialog closes (Close, Escape, the close box) the titles are kept.
+  StoreTitles();
+  QDialog::done(result);
+}
+
+}  // namespace scrivane

@@ -1,0 +1,120 @@
+#pragma once
+// The Format dialog: five tabs over the format settings. Every control
+// writes its option the moment it changes; the settings file itself is
+// written when the main window closes.
+#include <QDialog>
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "format/Fonts.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+
+namespace scrivane {
+
+struct FormatSettings;
+class UserMessages;
+class ColorComboBox;
+
+// Help contexts of the five tabs, in tab order.
+constexpr std::array<int, 5> kFormatTabHelp = {1007, 1001, 1011, 1003, 1012};
+
+class TFormatFrm : public QDialog {
+  Q_OBJECT
+ public:
+  TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget *parent = nullptr);
+
+  // Shows a help topic (the main window's help); F1 and the Help button.
+  std::function<void(int context)> ShowHelp;
+  // The font dialog, started from `font`; false for a cancel. Tests answer
+  // it themselves.
+  std::function<bool(QFont &font)> ChooseFont;
+  // The colour dialog for the base and header fonts (Qt's font dialog has
+  // no colour); false for a cancel.
+  std::function<bool(ColorRef &color)> ChooseColor;
+
+  // Every control shows its option again (each time the dialog is shown).
+  void FormActivate();
+  // The font buttons of the Fonts and the Header and Footer tabs.
+  void FontBtnClick(bool headerFont);
+  void ColorBtnClick(bool headerFont);
+
+  // The styled text kinds of the Fonts tab.
+  enum Kind { Comments = 0, LineNumbers, ReservedWords, MessageText, KindCount };
+  void ShowKindStyle(Kind kind);
+  void TakeKindStyle(Kind kind);
+  void MoveSelected(QListWidget *from, QListWidget *to);
+  void MoveAll(QListWidget *from, QListWidget *to);
+  void UpdateMoveButtons();
+
+  QTabWidget *PageControl1 = nullptr;
+  // Margins and Settings
+  QComboBox *TopBox = nullptr, *BottomBox = nullptr, *LeftBox = nullptr, *RightBox = nullptr,
+            *SpaceBox = nullptr, *IndentBox = nullptr, *EqualBox = nullptr;
+  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox5 = nullptr, *CheckBox6 = nullptr,
+            *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr, *CheckBox11 = nullptr,
+            *CheckBox12 = nullptr;
+  QButtonGroup *RadioGroup1 = nullptr;
+  QLabel *ProcColor = nullptr;
+  // Fonts
+  QToolButton *BaseFontBtn = nullptr;
+  QPushButton *BaseColorBtn = nullptr;
+  QLabel *BaseColor = nullptr;
+  struct KindControls {
+    ColorComboBox *colorBox = nullptr;
+    QToolButton *bold = nullptr;
+    QToolButton *italic = nullptr;
+    QLabel *sample = nullptr;
+  };
+  std::array<KindControls, KindCount> Kinds;
+  // Reserved Words
+  QListWidget *SrcList = nullptr, *DstList = nullptr;
+  QToolButton *IncludeBtn = nullptr, *IncAllBtn = nullptr, *ExcludeBtn = nullptr, *ExAllBtn = nullptr;
+  // Header and Footer
+  QToolButton *HeaderFontBtn = nullptr;
+  QPushButton *HeaderColorBtn = nullptr;
+  QLabel *HeaderColor = nullptr;
+  QCheckBox *CheckBox3 = nullptr, *CheckBox4 = nullptr, *CheckBox7 = nullptr;
+  QComboBox *Line1A = nullptr, *Line1B = nullptr, *Line1C = nullptr, *Line3B = nullptr, *Line3C = nullptr;
+  // BorderButton1..4 stand for Border 0..3; shown left to right as 3, 2, 1, 0.
+  std::array<QToolButton *, 4> BorderButtons{};
+  QButtonGroup *RadioGroup2 = nullptr;
+  // Title Block
+  std::array<QLineEdit *, 8> Edits{};
+  QCheckBox *CheckBox13 = nullptr;
+  QPushButton *HelpBtn = nullptr, *CloseBtn = nullptr;
+
+ protected:
+  void showEvent(QShowEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void done(int result) override;
+
+ private:
+  QWidget *BuildMarginsTab();
+  QWidget *BuildFontsTab();
+  QWidget *BuildReservedWordsTab();
+  QWidget *BuildHeaderFooterTab();
+  QWidget *BuildTitleBlockTab();
+  void FillLengthLists();
+  void RefreshSamples();
+  void StoreTitles();
+  void SyncReserveWords();
+  void ShowTabHelp();
+
+  FormatSettings &settings_;
+  UserMessages &messages_;
+  // Switches and lists and the option each writes, for loading them again.
+  std::vector<std::pair<QCheckBox *, int FormatSettings::*>> switches_;
+  std::vector<std::pair<QComboBox *, int FormatSettings::*>> itemLists_;
+};
+
+}  // namespace scrivane

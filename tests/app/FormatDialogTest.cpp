@@ -1,0 +1,355 @@
+// The Format dialog driven headless: every tab shows the settings and
+// writes them back the moment a control changes, and what it writes
+// reaches a printed page.
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "app/DocForm.h"
+#include "app/WindowFixture.h"
+#include "format/FormatSettings.h"
+#include "format/IniFile.h"
+#include "format/gui/FormatFrm.h"
+#include "listing/UnitListing.h"
+#include "platform/UserMessages.h"
+#include "print/PrintRunner.h"
+#include "print/VirtualPrinter.h"
+#include "project/Readers.h"
+#include "support/TestPaths.h"
+#include "widgets/ColorComboBox.h"
+
+using namespace scrivane;
+
+namespace {
+
+struct Dialog {
+  FormatSettings settings;
+  RecordedMessages messages;
+  std::unique_ptr<TFormatFrm> form;
+  QList<int> helpShown;
+
+  void Open() {
+    form = std::make_unique<TFormatFrm>(settings, messages);
+    form->ShowHelp = [this](int context) { helpShown << context; };
+    form->show();
+    QApplication::processEvents();
+  }
+  ~Dialog() {
+    if (form) form->hide();
+  }
+};
+
+QStringList Items(const QComboBox *box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+// As the user picks with the keyboard: the list emits its activation.
+void PickNext(QComboBox *box) {
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_Down);
+}
+
+void Pick(QComboBox *box, int index) {
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+
+// The first page of textutil.pas on the virtual printer.
+QStringList FirstPage(const FormatSettings &settings) {
+  ProjectModel model;
+  RecordedMessages messages;
+  ReaderContext context{model, settings, messages, false, {}};
+  ClearForOpen(model);
+  OpenPath(context, testsupport::examplesDir() + QStringLiteral("/textutil.pas"));
+  UnitListing listing(model, settings);
+  listing.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
+  listing.ResetListingState();
+  model.ListingLines = model.SourceLines;
+  model.UnitHighlighted = true;
+  VirtualPrinter printer;
+  VirtualPrintTarget target(printer);
+  PageRange first;
+  first.FromPage = first.ToPage = 1;
+  RunPrint(listing.Events(), target, first);
+  return target.lines();
+}
+
+int LeftmostText(const QStringList &page) {
+  int leftmost = INT_MAX;
+  for (const QString &line : page)
+    if (line.startsWith(QStringLiteral("text "))) leftmost = std::min(leftmost, line.section(' ', 1, 1).toInt());
+  return leftmost;
+}
+
+}  // namespace
+
+TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
+  Dialog d;
+  d.settings.LineNo = d.settings.Path2 = d.settings.Header = d.settings.Print = d.settings.Title = 1;
+  d.settings.Reserve = 2;
+  d.settings.Align = 2;
+  d.settings.Line1C = 4;
+  d.settings.Line3B = 3;
+  d.settings.Border = 2;
+  d.settings.CColor = 9;
+  d.settings.CStyle = 3;
+  d.settings.Title3 = "Springfield";
+  d.Open();
+  TFormatFrm &f = *d.form;
+  EXPECT_EQ(f.windowTitle(), QStringLiteral("Format"));
+  QStringList tabs;
+  for (int i = 0; i < f.PageControl1->count(); ++i) tabs << f.PageControl1->tabText(i);
+  EXPECT_EQ(tabs, QStringList({"Margins and Settings", "Fonts", "Reserved Words", "Header and Footer",
+                               "Title Block"}));
+
+  // Margins and Settings: the defaults 5 have no entry; the lists show the
+  // length that prints and keep the stored index.
+  EXPECT_EQ(Items(f.TopBox), QStringList({".5 in", ".75 in", "1 in", "1.25 in", "1.5 in"}));
+  EXPECT_EQ(Items(f.BottomBox), QStringList({".75 in", "1 in", "1.25 in", "1.5 in"}));
+  EXPECT_EQ(f.TopBox->currentText(), QStringLiteral("1.5 in"));
+  EXPECT_EQ(f.RightBox->currentText(), QStringLiteral("1.5 in"));
+  EXPECT_EQ(f.LeftBox->currentText(), QStringLiteral(".75 in"));
+  EXPECT_EQ(f.IndentBox->currentText(), QStringLiteral(".15 in"));
+  EXPECT_EQ(Items(f.SpaceBox), QStringList({"Single", "1.5 Lines", "Double "}));
+  EXPECT_EQ(d.settings.Top, 5);
+  PickNext(f.LeftBox);
+  PickNext(f.SpaceBox);
+  PickNext(f.EqualBox);
+  EXPECT_EQ(d.settings.Left, 1);
+  EXPECT_EQ(d.settings.Space, 1);
+  EXPECT_EQ(d.settings.Equal, 2);
+
+  const std::tuple<QCheckBox *, int FormatSettings::*, int> switches[] = {
+      {f.CheckBox2, &FormatSettings::Blocks, 0},  {f.CheckBox5, &FormatSettings::LineNo, 1},
+      {f.CheckBox1, &FormatSettings::Auto, 0},    {f.CheckBox6, &FormatSettings::Spacer, 0},
+      {f.CheckBox9, &FormatSettings::Lower, 0},   {f.CheckBox12, &FormatSettings::Names, 0},
+      {f.CheckBox10, &FormatSettings::Bold, 0},   {f.CheckBox11, &FormatSettings::Path2, 1},
+      {f.CheckBox8, &FormatSettings::Path1, 0},   {f.CheckBox3, &FormatSettings::Header, 1},
+      {f.CheckBox4, &FormatSettings::Footer, 0},  {f.CheckBox7, &FormatSettings::Print, 1},
+      {f.CheckBox13, &FormatSettings::Title, 1},
+  };
+  for (const auto &[box, member, stored] : switches) {
+    SCOPED_TRACE(box->text().toStdString());
+    EXPECT_EQ(box->isChecked(), stored == 1);
+    box->click();
+    EXPECT_EQ(d.settings.*member, 1 - stored);
+  }
+  EXPECT_TRUE(f.RadioGroup1->button(2)->isChecked());
+  f.RadioGroup1->button(1)->click();
+  EXPECT_EQ(d.settings.Reserve, 1);
+
+  // Fonts: only "Bold" of the message text keeps its colour.
+  const TFormatFrm::KindControls &comments = f.Kinds[TFormatFrm::Comments];
+  EXPECT_EQ(comments.colorBox->currentText(), QStringLiteral("Red"));
+  EXPECT_TRUE(comments.bold->isChecked() && comments.italic->isChecked());
+  d.settings.MColor = 4;
+  f.Kinds[TFormatFrm::MessageText].colorBox->setSelectedColor(ColorFromIndex(4));
+  f.Kinds[TFormatFrm::MessageText].bold->click();
+  EXPECT_EQ(d.settings.MStyle, 1);
+  EXPECT_EQ(d.settings.MColor, 4);
+  Pick(f.Kinds[TFormatFrm::ReservedWords].colorBox, 9);
+  EXPECT_EQ(d.settings.RColor, 9);
+  EXPECT_EQ(f.Kinds[TFormatFrm::ReservedWords].sample->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+
+  // Reserved Words: the right list is the word list.
+  ASSERT_EQ(f.DstList->count(), 78);
+  f.DstList->item(2)->setSelected(true);
+  f.DstList->item(5)->setSelected(true);
+  f.ExcludeBtn->click();
+  EXPECT_EQ(d.settings.ReserveWords.size(), 76);
+  EXPECT_FALSE(d.settings.ReserveWords.contains("and"));
+  EXPECT_EQ(f.SrcList->count(), 2);
+  EXPECT_EQ(f.DstList->currentRow(), 2);
+  f.ExAllBtn->click();
+  EXPECT_TRUE(d.settings.ReserveWords.isEmpty());
+  EXPECT_TRUE(f.IncludeBtn->isEnabled() && f.IncAllBtn->isEnabled());
+  EXPECT_FALSE(f.ExcludeBtn->isEnabled() || f.ExAllBtn->isEnabled());
+  f.IncAllBtn->click();
+  EXPECT_EQ(d.settings.ReserveWords, FormatSettings::InitialReserveWords());
+
+  // Header and Footer: the stored items, the border buttons shown 3, 2, 1, 0.
+  EXPECT_EQ(f.Line1C->currentIndex(), 4);
+  EXPECT_EQ(f.Line1C->itemText(1), QStringLiteral("Project Name "));
+  EXPECT_EQ(f.Line3B->currentText(), QStringLiteral("Page No"));
+  f.PageControl1->setCurrentIndex(3);
+  EXPECT_TRUE(f.BorderButtons[2]->isChecked());
+  for (int border = 0; border < 3; ++border)
+    EXPECT_GT(f.BorderButtons[border]->x(), f.BorderButtons[border + 1]->x());
+  f.BorderButtons[3]->click();
+  EXPECT_EQ(d.settings.Border, 3);
+  PickNext(f.Line1A);
+  EXPECT_EQ(d.settings.Line1A, 1);
+  PickNext(f.Line3C);
+  EXPECT_EQ(d.settings.Line3C, 1);
+  EXPECT_TRUE(f.RadioGroup2->button(2)->isChecked());
+  f.RadioGroup2->button(0)->click();
+  EXPECT_EQ(d.settings.Align, 0);
+
+  // Title Block: at most 35 characters, none outside Windows-1252.
+  EXPECT_EQ(f.Edits[2]->text(), QStringLiteral("Springfield"));
+  f.Edits[0]->setFocus();
+  QTest::keyClicks(f.Edits[0], QStringLiteral("Tallowind "));
+  QTest::sendKeyEvent(QTest::Click, f.Edits[0], Qt::Key_unknown, QStringLiteral("\u03c8"), Qt::NoModifier);
+  QTest::keyClicks(f.Edits[0], QStringLiteral(" Incorporated, with a name far too long"));
+  EXPECT_EQ(d.settings.Title1, QByteArray("Tallowind  Incorporated, with a nam"));
+  f.Edits[7]->setText(QStringLiteral("June"));
+  f.close();  // the close box keeps the titles too
+  EXPECT_EQ(d.settings.Title8, QByteArray("June"));
+}
+
+TEST(FormatDialog, CentimetreListsFollowTheMeasureEachTimeTheDialogShows) {
+  Dialog d;
+  d.Open();
+  d.form->hide();
+  d.settings.Measure = 1;
+  d.settings.Top = 0;
+  d.settings.Bottom = 4;  // 4 cm prints but the list stops at 3.5 cm
+  d.form->show();
+  EXPECT_EQ(Items(d.form->TopBox), QStringList({"2 cm", "2.5 cm", "3 cm", "3.5 cm", "4 cm"}));
+  EXPECT_EQ(Items(d.form->RightBox), QStringList({"2 cm", "2.5 cm", "3 cm", "3.5 cm"}));
+  EXPECT_EQ(Items(d.form->IndentBox), QStringList({".25 cm", ".5 cm", ".75 cm"}));
+  EXPECT_EQ(d.form->TopBox->currentText(), QStringLiteral("2 cm"));
+  EXPECT_EQ(d.form->BottomBox->currentIndex(), -1);
+  EXPECT_EQ(d.settings.Bottom, 4);
+}
+
+TEST(FormatDialog, FontDialogCancelKeepsTheFontAndItsPicksAreStoredSoundly) {
+  Dialog d;
+  d.settings.BColor = 0x0000FF;
+  d.Open();
+  TFormatFrm &f = *d.form;
+  const FormatSettings before = d.settings;
+  f.ChooseFont = [](QFont &font) {
+    font.setFamily(QStringLiteral("DejaVu Serif"));
+    font.setBold(true);
+    return false;  // cancelled
+  };
+  f.FontBtnClick(false);
+  f.FontBtnClick(true);
+  EXPECT_EQ(d.settings, before);
+
+  f.ChooseFont = [](QFont &font) {
+    font.setFamily(QStringLiteral("DejaVu Serif"));
+    font.setPointSize(20);
+    font.setBold(true);
+    font.setUnderline(true);
+    return true;
+  };
+  f.FontBtnClick(false);
+  EXPECT_EQ(d.settings.BName, QStringLiteral("DejaVu Serif"));
+  EXPECT_EQ(d.settings.BSize, 14);
+  EXPECT_EQ(d.settings.BStyle, 1);        // bold, however underlined
+  EXPECT_EQ(d.settings.BColor, 0x0000FFu);  // Qt's font dialog has no colour
+  EXPECT_EQ(f.BaseColor->font().family(), QStringLiteral("DejaVu Serif"));
+  EXPECT_EQ(f.Kinds[TFormatFrm::Comments].sample->font().family(), QStringLiteral("DejaVu Serif"));
+
+  f.ChooseFont = [](QFont &font) {
+    font.setFamily(QStringLiteral("A Font Whose Name Runs Past Thirty-Five Letters"));
+    return true;
+  };
+  f.FontBtnClick(true);
+  EXPECT_EQ(d.settings.HName, QStringLiteral("Arial"));
+  ASSERT_EQ(d.messages.warnings.size(), 1);
+  EXPECT_TRUE(d.messages.warnings[0].contains(QStringLiteral("longer than 35 characters")));
+
+  f.ChooseColor = [](ColorRef &color) {
+    color = 0x008000;
+    return true;
+  };
+  f.ColorBtnClick(true);
+  EXPECT_EQ(d.settings.HColor, 0x008000u);
+}
+
+TEST(FormatDialog, F1ReturnAndEscapeFromTheKeyboard) {
+  Dialog d;
+  d.Open();
+  TFormatFrm &f = *d.form;
+  for (int tab = 0; tab < 5; ++tab) {
+    f.PageControl1->setCurrentIndex(tab);
+    QTest::keyClick(&f, Qt::Key_F1);
+  }
+  EXPECT_EQ(d.helpShown, QList<int>({1007, 1001, 1011, 1003, 1012}));
+
+  // Tab walks every control of the first tab and comes back.
+  f.PageControl1->setCurrentIndex(0);
+  f.TopBox->setFocus();
+  QSet<QWidget *> reached;
+  for (int step = 0; step < 40; ++step) {
+    reached.insert(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  for (QWidget *control : std::initializer_list<QWidget *>{f.TopBox, f.BottomBox, f.SpaceBox, f.LeftBox,
+                                                           f.RightBox, f.IndentBox, f.EqualBox, f.CheckBox2,
+                                                           f.CheckBox5, f.CheckBox10, f.CheckBox8, f.CloseBtn})
+    EXPECT_TRUE(reached.contains(control)) << control->metaObject()->className();
+
+  f.Edits[0]->setFocus();
+  f.PageControl1->setCurrentIndex(4);
+  f.Edits[0]->setFocus();
+  QTest::keyClicks(f.Edits[0], QStringLiteral("Acme"));
+  QTest::keyClick(f.Edits[0], Qt::Key_Return);
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_EQ(f.result(), QDialog::Accepted);
+  EXPECT_EQ(d.settings.Title1, QByteArray("Acme"));
+  f.show();
+  QTest::keyClick(&f, Qt::Key_Escape);
+  EXPECT_FALSE(f.isVisible());
+}
+
+TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
+  Dialog d;
+  d.Open();
+  TFormatFrm &f = *d.form;
+  const QStringList before = FirstPage(d.settings);
+  f.CheckBox5->click();                                 // switch: line numbers
+  f.ChooseFont = [](QFont &font) {
+    font.setFamily(QStringLiteral("DejaVu Sans Mono"));  // font
+    return true;
+  };
+  f.FontBtnClick(false);
+  Pick(f.Kinds[TFormatFrm::Comments].colorBox, 9);      // colour: red comments
+  Pick(f.LeftBox, 3);                                   // length: 1.5 in left margin
+  f.CheckBox3->click();                                 // header item: unit name
+  Pick(f.Line1A, 2);
+  const QStringList after = FirstPage(d.settings);
+
+  EXPECT_FALSE(before.join('\n').contains(QStringLiteral("'1:'")));
+  EXPECT_TRUE(after.join('\n').contains(QStringLiteral("'1:'")));
+  EXPECT_TRUE(after.join('\n').contains(QStringLiteral("\"DejaVu Sans Mono\"")));
+  EXPECT_TRUE(after.join('\n').contains(QStringLiteral(" c0000FF 'Padding")));
+  EXPECT_FALSE(before.join('\n').contains(QStringLiteral(" c0000FF ")));
+  EXPECT_GT(LeftmostText(after), LeftmostText(before));
+  EXPECT_TRUE(after.join('\n').contains(QStringLiteral("'textutil.pas'")));
+  EXPECT_FALSE(before.join('\n').contains(QStringLiteral("'textutil.pas'")));
+}
+
+TEST(FormatDialog, FormatButtonShowsTheDialogAndItsChangesAreSavedOnClose) {
+  testsupport::WindowFixture w;
+  TFormatFrm *shown = nullptr;
+  QTimer::singleShot(0, [&] {
+    shown = qobject_cast<TFormatFrm *>(QApplication::activeModalWidget());
+    if (!shown) return;
+    shown->CheckBox5->click();
+    shown->close();
+  });
+  w.window->FormatBtn->trigger();
+  ASSERT_EQ(shown, w.window->formatDialog());
+  EXPECT_EQ(w.window->settings().LineNo, 1);
+  w.window->close();
+  IniFile ini;
+  ASSERT_TRUE(ini.Load(w.window->settingsPath()));
+  EXPECT_EQ(ini.Value("Switch", "LineNo"), QByteArray("1"));
+}
