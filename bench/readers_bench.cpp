@@ -9,6 +9,9 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 
 #include "format/FormatSettings.h"
@@ -34,11 +37,76 @@ long PeakResidentKilobytes() {
   return usage.ru_maxrss;
 }
 
+// One unit of about `lines` lines made of real units: their interface
+// parts, one after the other, then their implementation parts.
+QByteArray ScaledUnit(const QStringList &files, long long lines) {
+  QByteArray interfaces, implementations;
+  long long count = 0;
+  for (const QString &path : files) {
+    if (count >= lines) break;
+    const scrivane::SourceFile file = scrivane::ReadSourceFile(path);
+    if (file.status != scrivane::SourceStatus::Ok) continue;
+    QList<QByteArray> unitLines;
+    scrivane::ForEachLine(file.bytes, [&](QByteArrayView line) { unitLines << line.toByteArray(); });
+    qsizetype interfaceAt = -1, implementationAt = -1, endAt = -1;
+    for (qsizetype k = 0; k < unitLines.size(); ++k) {
+      const QByteArray t = unitLines[k].trimmed().toLower();
+      if (interfaceAt < 0 && t == "interface") interfaceAt = k;
+      else if (interfaceAt >= 0 && implementationAt < 0 && t == "implementation") implementationAt = k;
+      else if (implementationAt >= 0 && t == "end.") endAt = k;
+    }
+    if (endAt < 0) continue;
+    for (qsizetype k = interfaceAt + 1; k < implementationAt; ++k) interfaces += unitLines[k] + '\n';
+    for (qsizetype k = implementationAt + 1; k < endAt; ++k) implementations += unitLines[k] + '\n';
+    count += endAt - interfaceAt - 1;
+  }
+  return "unit scaled;\ninterface\n" + interfaces + "implementation\n" + implementations + "end.\n";
+}
+
+// Reading speed against the unit's length: the reader must stay linear.
+int ScaleRun(const QStringList &files, const QList<long long> &sizes) {
+  QTemporaryDir dir;
+  scrivane::FormatSettings settings;
+  scrivane::RecordedMessages messages;
+  double firstSpeed = 0;
+  for (const long long size : sizes) {
+    const QString path = dir.filePath(QStringLiteral("scaled%1.pas").arg(size));
+    const QByteArray text = ScaledUnit(files, size);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size()) return 1;
+    out.close();
+    const long long sourceLines = text.count('\n');
+    double best = 1e9;
+    qsizetype routines = 0;
+    for (int run = 0; run < 3; ++run) {
+      scrivane::ProjectModel model;
+      scrivane::ReaderContext ctx{model, settings, messages, false, {}};
+      const double before = CpuSeconds();
+      scrivane::ParsePas(ctx, path);
+      best = std::min(best, CpuSeconds() - before);
+      routines = model.Routines.size();
+    }
+    const double speed = double(sourceLines) / best;
+    if (firstSpeed == 0) firstSpeed = speed;
+    std::printf("scaled unit: %lld lines, %lld routines listed, %.3f cpu s, %.0f lines/s (%.2f of the first size)\n",
+                sourceLines, (long long)routines, best, speed, speed / firstSpeed);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
-  const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/usr/share/fpcsrc");
+  // readers_bench [ROOT] reads every unit under ROOT; readers_bench --scale
+  // N,N,... [ROOT] reads one unit of N lines built from ROOT's units.
+  QStringList args = app.arguments().mid(1);
+  QList<long long> scaleSizes;
+  if (args.size() >= 2 && args[0] == QStringLiteral("--scale")) {
+    for (const QString &n : args[1].split(QLatin1Char(','))) scaleSizes << n.toLongLong();
+    args = args.mid(2);
+  }
+  const QString root = !args.isEmpty() ? args[0] : QStringLiteral("/usr/share/fpcsrc");
   QStringList files;
   QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
   while (it.hasNext()) files << it.next();
@@ -47,6 +115,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "no .pas or .pp files under %s\n", qPrintable(root));
     return 1;
   }
+  if (!scaleSizes.isEmpty()) return ScaleRun(files, scaleSizes);
 
   // Differential check first (it also warms the file cache).
   long long checkedLines = 0, mismatches = 0;

@@ -99,11 +99,10 @@ QByteArray RoutineNameOfHeading(QByteArrayView trimmedLine) {
   return name.trimmed().left(kMaxHeadingChars);
 }
 
+// The reader's key: a line keeps what follows its header (directives,
+// comments), and a long header is compared whole.
 QByteArray DeclarationKeyOfHeading(QByteArrayView trimmedLine) {
-  QByteArray h = trimmedLine.toByteArray().trimmed().toLower().left(kMaxHeadingChars);
-  const int dot = int(h.indexOf('.'));
-  if (dot >= 0) h = h.left(h.indexOf(' ') + 1) + h.mid(dot + 1);
-  return h;
+  return RoutineKey(RoutineHeaderOfLine(trimmedLine));
 }
 
 IndentationRules::IndentationRules(LayoutState &state, const LayoutContext &context)

@@ -285,6 +285,85 @@ std::vector<LineWord> SplitWords(QByteArrayView line) {
   return words;
 }
 
+bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) {
+  const QByteArrayView text = Trimmed(line);
+  if (!code) {
+    // Most lines hold nothing that could change the state.
+    const bool changes = carry.InBrace       ? text.contains('}')
+                         : carry.InParenStar ? text.indexOf("*)") >= 0
+                                             : text.contains('{') || text.indexOf("(*") >= 0;
+    if (!changes) return false;
+  }
+  bool inString = false;
+  qsizetype start = 0;
+  while (start <= text.size()) {
+    qsizetype end = text.indexOf(' ', start);
+    if (end < 0) end = text.size();
+    const QByteArrayView w = text.sliced(start, end - start);
+    start = end + 1;
+    if (carry.InBrace) {
+      carry.InBrace = w != "}";
+      continue;
+    }
+    if (carry.InParenStar) {
+      carry.InParenStar = w != "*)";
+      continue;
+    }
+    if (!inString) {
+      if (w == "//") return true;
+      if (w == "{") {
+        carry.InBrace = true;
+        continue;
+      }
+      if (w == "(*") {
+        carry.InParenStar = true;
+        continue;
+      }
+    }
+    if (w == "'") inString = !inString;
+    if (code) {
+      code->append(w);
+      code->append(' ');
+    }
+  }
+  return false;
+}
+
+QByteArray CutRoutineHeader(QByteArrayView lowerCode, bool isFunction) {
+  const QByteArrayView code = Trimmed(lowerCode);
+  if (isFunction && code.indexOf(") :") >= 0) {
+    // A trailing directive ("; virtual;") or a joined statement is not part of it.
+    const qsizetype semicolon = code.indexOf(';', code.lastIndexOf(") :"));
+    return (semicolon >= 0 ? code.first(semicolon + 1) : code).toByteArray();
+  }
+  if (!isFunction && code.indexOf(" (") >= 0 && code.indexOf(");") >= 0)
+    return code.first(code.indexOf(");") + 2).toByteArray();
+  const qsizetype semicolon = code.indexOf(';');
+  return (semicolon >= 0 ? code.first(semicolon + 1) : code).toByteArray();
+}
+
+QByteArray RoutineHeaderOfLine(QByteArrayView line) {
+  QByteArray code;
+  CommentCarry carry;
+  FollowComments(line, carry, &code);
+  code = LowerAscii(code);
+  const bool isFunction = code.startsWith("function ") || code == "function";
+  return CutRoutineHeader(code, isFunction);
+}
+
+QByteArray RoutineKey(const QByteArray &lowerHeader) {
+  // The qualifier sits in the routine's name only; a dotted result type
+  // ("function f : sysutils.tbytes;") keeps its dots. Nested classes give
+  // several qualifiers, all of which go.
+  const qsizetype nameStart = lowerHeader.indexOf(' ');
+  if (nameStart < 0) return lowerHeader;
+  qsizetype nameEnd = lowerHeader.indexOf(' ', nameStart + 1);
+  if (nameEnd < 0) nameEnd = lowerHeader.size();
+  const qsizetype dot = lowerHeader.lastIndexOf('.', nameEnd - 1);
+  if (dot <= nameStart) return lowerHeader;
+  return lowerHeader.left(nameStart + 1) + lowerHeader.mid(dot + 1);
+}
+
 bool IsReservedCandidate(QByteArrayView lowerWord) {
   for (const char *candidate : kReservedCandidates)
     if (EqualsLiteral(lowerWord, candidate)) return true;
@@ -304,30 +383,40 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
   const QByteArray lw = LowerAscii(w);
   if (word.Kind != TokenClass::ProcName) word.Kind = TokenClass::Plain;
 
-  if (!state.InBraceComment && !state.InParenComment && w == "'") state.InString = !state.InString;
-  if (lw == "}") state.InBraceComment = false;
-  if (lw == "*)") state.InParenComment = false;
-  if (w == "(*") state.InParenComment = true;
-  if (w == "//") state.InLineComment = true;
-  if (w == "{") {
+  // A comment or a string ends only at its own closer, and an opener counts
+  // only in code: "//" in a brace comment or a string starts nothing, and a
+  // quote or brace in a comment is text. A closer is a code word again, an
+  // opener is not.
+  if (state.InLineComment) {
+    word.Kind = TokenClass::Comment;
+    return;
+  }
+  if (state.InBraceComment || state.InParenComment || state.InString) {
+    const bool closes = state.InBraceComment ? w == "}" : state.InParenComment ? w == "*)" : w == "'";
+    if (!closes) {
+      word.Kind = state.InString ? TokenClass::Message : TokenClass::Comment;
+      return;
+    }
+    state.InBraceComment = state.InParenComment = state.InString = false;
+  } else if (w == "'") {
+    state.InString = true;
+    return;
+  } else if (w == "//") {
+    state.InLineComment = true;
+    return;
+  } else if (w == "(*") {
+    state.InParenComment = true;
+    return;
+  } else if (w == "{") {
     // "{ $" is a compiler directive, and a directive is code.
     const QByteArrayView first100 = trimmedLine.first(std::min<qsizetype>(trimmedLine.size(), 100));
     const qsizetype dollar = first100.indexOf('$');
     const qsizetype brace = first100.indexOf('{');
-    state.InBraceComment = !(dollar >= 0 && brace >= 0 && dollar == brace + 2);
+    if (!(dollar >= 0 && brace >= 0 && dollar == brace + 2)) {
+      state.InBraceComment = true;
+      return;
+    }
   }
-  if (state.InParenComment || state.InLineComment) {
-    state.InBraceComment = false;
-    state.InString = false;
-  }
-  if (state.InParenComment && w != "(*") word.Kind = TokenClass::Comment;
-  if (state.InLineComment && w != "//") word.Kind = TokenClass::Comment;
-  if (state.InBraceComment && w != "{") word.Kind = TokenClass::Comment;
-  if (state.InString && w != "'") word.Kind = TokenClass::Message;
-
-  const bool code =
-      !state.InBraceComment && !state.InParenComment && !state.InString && !state.InLineComment;
-  if (!code) return;
   if (rules) rules->OnCodeWord(words, index, trimmedLine);
   // The rules may have grown the table; take the entry afresh.
   LineWord &entry = words[size_t(index)];

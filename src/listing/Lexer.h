@@ -80,6 +80,31 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
 void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, ScanState &state,
                   const FormatSettings &settings, CodeWordRules *rules);
 
+// The reader's comment state, carried from line to line (a string or a "//"
+// comment ends with its line).
+struct CommentCarry {
+  bool InBrace = false;
+  bool InParenStar = false;
+  bool InCode() const { return !InBrace && !InParenStar; }
+  friend bool operator==(const CommentCarry &, const CommentCarry &) = default;
+};
+// Follows the comments of a normalised line from `carry` on. When `code` is
+// given, the line's code words (strings included; comments, directives and
+// their delimiters left out) are appended to it, each followed by one blank.
+// Returns true when the line ends inside a "//" comment.
+bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code = nullptr);
+// A routine header as the routine keys see it: lowerCode (code words only,
+// lower case) cut after the header's end, which is the first ";" after the
+// last ") :" of a function, the first ");" of a procedure-like header with a
+// parameter list, or else the first ";". Without an end it stays whole.
+QByteArray CutRoutineHeader(QByteArrayView lowerCode, bool isFunction);
+// The same for one listing line: comments dropped, lower case, cut.
+QByteArray RoutineHeaderOfLine(QByteArrayView line);
+// A routine header without its class qualifiers ("procedure tform1.click;"
+// gives "procedure click;"): how an implementation is matched with its
+// declaration.
+QByteArray RoutineKey(const QByteArray &lowerHeader);
+
 bool IsReservedCandidate(QByteArrayView lowerWord);
 bool IsSectionWord(QByteArrayView lowerWord);
 

@@ -96,8 +96,12 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
   while (position < count && !(anyItem && cursor.Full())) {
     const int before = position;
     renderer_.LayOutItem(cursor, position);
-    position = std::max(position, before + 1);
     anyItem = true;
+    if (renderer_.ItemContinues()) {
+      position = before;
+      break;
+    }
+    position = std::max(position, before + 1);
   }
 
   if (reservation == FooterReservation::AfterBody) cursor.ReserveFooterRow();

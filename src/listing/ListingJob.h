@@ -57,6 +57,9 @@ class PageCursor {
   // Zero or less: the page is full.
   int RoomLeft();
   bool Full() { return RoomLeft() <= 0; }
+  // A row below the current one fits only where an item could start: a
+  // continuation row is held to the same foot as a new line.
+  bool NextRowFits() { return RoomLeft() - Geometry.LineStep > 0; }
   // The footer row comes off the text area (when the settings print one).
   void ReserveFooterRow();
   bool FooterReserved() const { return footerReserved_; }
@@ -85,6 +88,10 @@ class ListingRenderer {
   virtual void StartPage(PageCursor &cursor, int &position) = 0;
   // Lays out the item at position and moves position past what it took.
   virtual void LayOutItem(PageCursor &cursor, int &position) = 0;
+  // True after a LayOutItem whose item did not fit and goes on at the top of
+  // the next page: the page ends there, and the next one starts at the same
+  // position.
+  virtual bool ItemContinues() const { return false; }
   // Bottom furniture and what the next page starts from; position is where
   // this page ended.
   virtual void FinishPage(PageCursor &cursor, int position) = 0;

@@ -17,10 +17,12 @@ int WidthUpTo(TSpecialCanvas &canvas, QByteArrayView text, int limit) {
 RowWriter::RowWriter(PageCursor &cursor, int rowStartX, std::function<void()> onNewRow)
     : X(rowStartX), cursor_(cursor), rowStartX_(rowStartX), onNewRow_(std::move(onNewRow)) {}
 
-void RowWriter::NewRow() {
+bool RowWriter::NewRow() {
+  if (StopAtFoot && !cursor_.NextRowFits()) return false;
   X = rowStartX_;
   cursor_.NextRow();
   if (onNewRow_) onNewRow_();
+  return true;
 }
 
 bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
@@ -29,7 +31,7 @@ bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
   return WidthUpTo(canvas, nextWord.toByteArray() + ' ', room) > room;
 }
 
-void RowWriter::DrawWholeOrBroken(QByteArrayView word) {
+qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word) {
   TSpecialCanvas &canvas = cursor_.Canvas;
   const FontSpec font = canvas.Font;
   const int rightX = cursor_.Geometry.RightX;
@@ -42,10 +44,10 @@ void RowWriter::DrawWholeOrBroken(QByteArrayView word) {
       const QByteArray text = rest.toByteArray() + ' ';
       canvas.TextOut(X, cursor_.Y, text);
       X += canvas.TextWidth(text);
-      return;
+      return -1;
     }
     if (X > rowStartX_ && restWidth <= freshRow) {
-      NewRow();
+      if (!NewRow()) return word.size() - rest.size();
       canvas.SetFont(font);
       continue;
     }
@@ -59,7 +61,7 @@ void RowWriter::DrawWholeOrBroken(QByteArrayView word) {
     }
     if (take == 0) {
       if (X > rowStartX_) {
-        NewRow();
+        if (!NewRow()) return word.size() - rest.size();
         canvas.SetFont(font);
         continue;
       }
@@ -67,7 +69,7 @@ void RowWriter::DrawWholeOrBroken(QByteArrayView word) {
     }
     canvas.TextOut(X, cursor_.Y, rest.first(take));
     rest = rest.sliced(take);
-    NewRow();
+    if (!NewRow()) return word.size() - rest.size();
     canvas.SetFont(font);
   }
 }

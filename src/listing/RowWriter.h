@@ -24,15 +24,22 @@ class RowWriter {
   RowWriter(PageCursor &cursor, int rowStartX, std::function<void()> onNewRow = {});
 
   int X = 0;  // where the next word starts
+  // When set, a new row that does not fit above the foot of the page is not
+  // started: NewRow and DrawWholeOrBroken report it, and the caller carries
+  // the rest to the next page.
+  bool StopAtFoot = false;
   int RowStartX() const { return rowStartX_; }
   void SetRowStartX(int x) { rowStartX_ = x; }
 
   // Draws word followed by one blank at X in the canvas font, breaking it
-  // across rows when it is wider than what is left of the row.
-  void DrawWholeOrBroken(QByteArrayView word);
+  // across rows when it is wider than what is left of the row. Returns -1
+  // when the word is drawn whole, else (StopAtFoot) the bytes drawn before
+  // a row did not fit.
+  qsizetype DrawWholeOrBroken(QByteArrayView word);
   // True when the next word (followed by a blank) would pass the right limit.
   bool NextWordOverflows(QByteArrayView nextWord);
-  void NewRow();
+  // False (and nothing moves) when StopAtFoot and the row does not fit.
+  bool NewRow();
 
  private:
   PageCursor &cursor_;

@@ -47,6 +47,16 @@ FontSpec SectionFontOf(const FormatSettings &settings) {
   return font;
 }
 
+// The rest of a wrapped line whose next row did not fit above the foot of
+// its page. It opens the next page, below that page's furniture; the line
+// was classified and its block marks drawn where it started.
+struct CarriedRows {
+  std::vector<LineWord> Words;  // the whole line, sentinel last, with the classes found
+  int Word = 0;                 // the next word to draw
+  qsizetype Offset = 0;         // bytes of that word already drawn
+  int RowStartX = 0;            // where the line's rows start
+};
+
 // What one page starts from. The whole layout state is kept, not only the
 // numbers that must cross a page, so that a page drawn again after later
 // pages starts from exactly what it started from the first time.
@@ -55,6 +65,7 @@ struct PageState {
   int LineNumber = 1;
   int CommentState = 0;  // 0 none, 1 brace comment, 2 parenthesis-star comment
   LayoutState Layout;
+  std::optional<CarriedRows> Carried;
 };
 
 struct PageFonts {
@@ -106,13 +117,17 @@ class UnitListingRenderer : public ListingRenderer {
   FooterReservation Reservation() const override { return FooterReservation::BeforeBody; }
   void StartPage(PageCursor &cursor, int &position) override;
   void LayOutItem(PageCursor &cursor, int &position) override;
+  bool ItemContinues() const override { return carry_.has_value(); }
   void FinishPage(PageCursor &cursor, int position) override;
 
  private:
   void StartState(int &position);
   void DrawFormImage();
   void LayOutLine(const QByteArray &text);
-  void DrawWord(std::vector<LineWord> &words, int i);
+  bool DrawWords(std::vector<LineWord> &words, int from, qsizetype offset);
+  bool DrawWord(std::vector<LineWord> &words, int i, qsizetype offset);
+  void DrawCarriedRows(CarriedRows carried);
+  void FinishLine(const std::vector<LineWord> &words);
   void NumberRow();
   void RecordIndexEntry(const QByteArray &name, const QByteArray &kind);
   void SelectFont(TokenClass kind);
@@ -128,6 +143,8 @@ class UnitListingRenderer : public ListingRenderer {
   std::optional<RowWriter> row_;
   PageFonts fonts_;
   int textTop_ = 0;
+  std::optional<CarriedRows> carried_;  // what this page starts with
+  std::optional<CarriedRows> carry_;    // what this page hands to the next
 };
 
 void UnitListingRenderer::BeginJob() {
@@ -148,6 +165,9 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   row_.emplace(cursor, cursor.Geometry.LeftX, [this] {
     if (settings_.LineNo == 1) NumberRow();
   });
+  row_->StopAtFoot = true;
+  carried_.reset();
+  carry_.reset();
 
   PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
   const bool titleHere = settings_.Title == 1 && cursor.Page == 1 && model_.UnitHighlighted && !l_.SelectedOnly;
@@ -163,10 +183,16 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
 }
 
 void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
-  LayOutLine(std::as_const(model_.ListingLines)[position]);
-  s_.layout.LineX = s_.layout.NextLineX;
-  position += 1;
-  s_.scan.InString = false;
+  if (carried_) {
+    // The line was laid out on the page before; only its rows are left.
+    DrawCarriedRows(std::move(*carried_));
+    carried_.reset();
+  } else {
+    LayOutLine(std::as_const(model_.ListingLines)[position]);
+    s_.layout.LineX = s_.layout.NextLineX;
+    s_.scan.InString = false;
+  }
+  if (!carry_) position += 1;
 }
 
 void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {
@@ -183,6 +209,7 @@ void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {
     next.CommentState = s_.scan.InParenComment ? 2 : s_.scan.InBraceComment ? 1 : 0;
     next.Layout = s_.layout;
     next.Layout.Depth = std::max(next.Layout.Depth, 0);
+    next.Carried = carry_;
   }
   row_.reset();
   cursor_ = nullptr;
@@ -203,6 +230,7 @@ void UnitListingRenderer::StartState(int &position) {
     s_.scan = ScanState{};
     s_.scan.InBraceComment = start.CommentState == 1;
     s_.scan.InParenComment = start.CommentState == 2;
+    carried_ = start.Carried;
     if (s_.layout.BlockCount() > 0 && s_.layout.Depth > 0) s_.layout.ContinueMarks(cursor_->Y);
   }
   if (s_.layout.Depth == 0) s_.layout.ClearMarks();
@@ -288,6 +316,7 @@ void UnitListingRenderer::LayOutLine(const QByteArray &text) {
   ClassifyLine(words, trimmed, s_.scan, settings_, &rules);
 
   if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
+  s_.layout.BlockOpened = s_.layout.BlockClosed = false;
   if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
   if (s_.layout.NextLineX == 0) s_.layout.NextLineX = s_.layout.LineX;
   // Nesting deeper than the page is wide would start rows at or past the
@@ -307,7 +336,6 @@ void UnitListingRenderer::LayOutLine(const QByteArray &text) {
     } else {
       cursor.Y = std::max(cursor.Y, limit);
     }
-    s_.layout.BlockOpened = s_.layout.BlockClosed = false;
     return;
   }
 
@@ -319,8 +347,32 @@ void UnitListingRenderer::LayOutLine(const QByteArray &text) {
     }
   }
 
-  for (int i = 0; i + 1 < int(words.size()); ++i) DrawWord(words, i);
+  if (DrawWords(words, 0, 0)) FinishLine(words);
+}
 
+// Draws words[from..] (the first of them from byte `offset` on); false when
+// a row did not fit and the rest is carried to the next page.
+bool UnitListingRenderer::DrawWords(std::vector<LineWord> &words, int from, qsizetype offset) {
+  for (int i = from; i + 1 < int(words.size()); ++i)
+    if (!DrawWord(words, i, i == from ? offset : 0)) {
+      // The page ends below the last row drawn, as after a finished line.
+      cursor_->Y += g().LineStep;
+      return false;
+    }
+  return true;
+}
+
+void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
+  row_->SetRowStartX(carried.RowStartX);
+  row_->X = carried.RowStartX;
+  if (settings_.LineNo == 1) NumberRow();  // a continuation row, numbered as one
+  if (DrawWords(carried.Words, carried.Word, carried.Offset)) FinishLine(carried.Words);
+}
+
+void UnitListingRenderer::FinishLine(const std::vector<LineWord> &words) {
+  TSpecialCanvas &canvas = *canvas_;
+  PageCursor &cursor = *cursor_;
+  const int pageHeight = canvas.PageHeight;
   if (words[0].Text.toLower() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
       s_.layout.InImplementation && s_.layout.Depth == 0 &&
       cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
@@ -332,11 +384,10 @@ void UnitListingRenderer::LayOutLine(const QByteArray &text) {
     canvas.LineTo(g().RightX, ruleY);
     if (settings_.LineNo == 1) NumberRow();
   }
-  s_.layout.BlockOpened = s_.layout.BlockClosed = false;
   cursor.Y += g().LineStep;
 }
 
-void UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i) {
+bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetype offset) {
   TSpecialCanvas &canvas = *canvas_;
   RowWriter &row = *row_;
   LineWord &word = words[i];
@@ -344,10 +395,18 @@ void UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i) {
   SelectFont(kind);
   const int start = row.X;
   const int y = cursor_->Y;
+  auto carryFrom = [&](int next, qsizetype nextOffset) {
+    carry_ = CarriedRows{words, next, nextOffset, row.RowStartX()};
+    return false;
+  };
 
-  if (kind == TokenClass::ProcName && settings_.Names == 1) {
+  if (offset > 0) {
+    // The rest of a word broken across the foot of the previous page.
+    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(word.Text).sliced(offset)); drawn >= 0)
+      return carryFrom(i, offset + drawn);
+  } else if (kind == TokenClass::ProcName && settings_.Names == 1) {
     word.Text = word.Text.toUpper();
-    row.DrawWholeOrBroken(word.Text);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text); drawn >= 0) return carryFrom(i, drawn);
   } else if (IsSectionLineStart(words[0].Text)) {
     canvas.TextOut(start, y, word.Text);
     row.X = start + canvas.TextWidth(word.Text + ' ');
@@ -359,12 +418,13 @@ void UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i) {
     canvas.TextOut(start + headWidth, y, ";");
     row.X = start + canvas.TextWidth(word.Text + ' ');
   } else {
-    row.DrawWholeOrBroken(word.Text);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text); drawn >= 0) return carryFrom(i, drawn);
   }
 
   word.Kind = TokenClass::Plain;
   const int lastReal = int(words.size()) - 2;
-  if (i < lastReal && row.NextWordOverflows(words[i + 1].Text)) row.NewRow();
+  if (i < lastReal && row.NextWordOverflows(words[i + 1].Text) && !row.NewRow()) return carryFrom(i + 1, 0);
+  return true;
 }
 
 UnitListing::UnitListing(ProjectModel &model, const FormatSettings &settings)

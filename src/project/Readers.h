@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "listing/Lexer.h"  // RoutineKey
 #include "project/FormStream.h"
 #include "project/ProjectModel.h"
 
@@ -80,10 +81,5 @@ void CollectSelectedText(ProjectModel &model);
 // path (whatever its case there); exists() is false when there is none. The
 // window draws date and size, or "File not found", from it.
 QFileInfo UnitEntryFileInfo(const ProjectModel &model, int index);
-
-// A routine header without its class qualifiers ("procedure tform1.click;"
-// gives "procedure click;"): how an implementation is matched with its
-// declaration.
-QByteArray RoutineKey(const QByteArray &lowerHeader);
 
 }  // namespace scrivane

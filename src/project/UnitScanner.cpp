@@ -22,7 +22,7 @@ const QString kBinaryMessage = QStringLiteral("File is binary. Please save it as
 
 // The words that SplitBeforeBlockWords watches. Block words match in any
 // case, the others exactly (lowering leaves them as they are).
-enum class BlockWord { Other, OpenBrace, CloseBrace, OpenParenStar, CloseParenStar, Quote, CloseParen,
+enum class BlockWord { Other, OpenBrace, CloseBrace, OpenParenStar, CloseParenStar, Quote, LineComment,
                        Begin, Ends, TryWord };
 
 // Packs a word of up to eight bytes, lowered, into one number, so that a
@@ -38,7 +38,7 @@ BlockWord BlockWordOf(const char *text, qsizetype size) {
   if (size == 0 || size > 7) return BlockWord::Other;
   // Every watched word starts with one of these; most words of a line do not.
   switch (text[0]) {
-    case '{': case '}': case '(': case '*': case '\'': case ')':
+    case '{': case '}': case '(': case '*': case '\'': case '/':
     case 'a': case 'A': case 'b': case 'B': case 'c': case 'C': case 'e': case 'E':
     case 'f': case 'F': case 'r': case 'R': case 't': case 'T': case 'u': case 'U':
       break;
@@ -51,8 +51,7 @@ BlockWord BlockWordOf(const char *text, qsizetype size) {
     case Packed("(*"): return BlockWord::OpenParenStar;
     case Packed("*)"): return BlockWord::CloseParenStar;
     case Packed("'"): return BlockWord::Quote;
-    case Packed(")"):
-    case Packed(");"): return BlockWord::CloseParen;
+    case Packed("//"): return BlockWord::LineComment;
     case Packed("begin"): return BlockWord::Begin;
     case Packed("end;"):
     case Packed("end"):
@@ -78,9 +77,12 @@ QByteArray Piece(const char *text, qsizetype size, qsizetype blanks) {
 
 // Splits one normalised line before its block words, appending the pieces to
 // `out`. Each piece holds its words each followed by one blank; the split's
-// final empty word adds one more blank to the last piece.
-void SplitBeforeBlockWords(QByteArrayView line, QList<QByteArray> &out) {
-  bool inBrace = false, inParenStar = false, inQuote = false, afterTryWord = false;
+// final empty word adds one more blank to the last piece. Block words inside
+// a comment or a string stay where they are: a "//" comment runs to the end
+// of the line, and a brace or "(*" comment that spans lines is followed from
+// one line to the next through `carry`.
+void SplitBeforeBlockWords(QByteArrayView line, QList<QByteArray> &out, CommentCarry &carry) {
+  bool inQuote = false, afterTryWord = false;
   const char *const data = line.data();
   const qsizetype size = line.size();
   qsizetype pieceStart = 0;
@@ -91,22 +93,28 @@ void SplitBeforeBlockWords(QByteArrayView line, QList<QByteArray> &out) {
     while (wordEnd < size && data[wordEnd] != ' ') ++wordEnd;
     const bool last = wordEnd == size;
     const BlockWord word = BlockWordOf(data + wordStart, wordEnd - wordStart);
-    if (word == BlockWord::OpenBrace) inBrace = true;
-    else if (word == BlockWord::CloseBrace) inBrace = false;
-    else if (word == BlockWord::OpenParenStar) inParenStar = true;
-    else if (word == BlockWord::CloseParenStar) inParenStar = false;
-    if (!first && !inBrace && !inParenStar) {
-      if (word == BlockWord::Quote) inQuote = !inQuote;
-      if (word == BlockWord::CloseParen) inQuote = false;
-      if (!inQuote) {
-        auto flush = [&] {
-          out.append(Piece(data + pieceStart, wordStart - pieceStart, 0));
-          pieceStart = wordStart;
-        };
-        if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
-        if (word == BlockWord::TryWord) afterTryWord = true;
-        if (afterTryWord && word == BlockWord::Begin) flush();
-      }
+    if (carry.InBrace) {
+      carry.InBrace = word != BlockWord::CloseBrace;
+    } else if (carry.InParenStar) {
+      carry.InParenStar = word != BlockWord::CloseParenStar;
+    } else if (inQuote) {
+      inQuote = word != BlockWord::Quote;
+    } else if (word == BlockWord::LineComment) {
+      break;
+    } else if (word == BlockWord::OpenBrace) {
+      carry.InBrace = true;
+    } else if (word == BlockWord::OpenParenStar) {
+      carry.InParenStar = true;
+    } else if (word == BlockWord::Quote) {
+      inQuote = true;
+    } else if (!first) {
+      auto flush = [&] {
+        out.append(Piece(data + pieceStart, wordStart - pieceStart, 0));
+        pieceStart = wordStart;
+      };
+      if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
+      if (word == BlockWord::TryWord) afterTryWord = true;
+      if (afterTryWord && word == BlockWord::Begin) flush();
     }
     if (last) break;
     wordStart = wordEnd + 1;
@@ -115,38 +123,47 @@ void SplitBeforeBlockWords(QByteArrayView line, QList<QByteArray> &out) {
   out.append(Piece(data + pieceStart, size - pieceStart, 1));
 }
 
-QByteArrayView UpTo(QByteArrayView text, qsizetype endInclusive) { return text.first(endInclusive + 1); }
+// True for a line that LoadUnit started before a block word: joining it
+// onto a header would take that word off the start of its line.
+bool StartsWithBlockWord(QByteArrayView trimmedLine) {
+  qsizetype end = trimmedLine.indexOf(' ');
+  if (end < 0) end = trimmedLine.size();
+  const BlockWord word = BlockWordOf(trimmedLine.data(), end);
+  return word == BlockWord::Begin || word == BlockWord::Ends;
+}
 
-// Completes a routine header that spans lines and cuts what follows it.
-// SourceLines keeps its length: each join appends a line holding one blank.
-void CompleteHeader(QList<QByteArray> &lines, qsizetype p, bool isFunction) {
+struct CompletedHeader {
+  QByteArray header;   // lower case, comments left out, cut after its end
+  qsizetype lines = 1; // source lines the header takes
+  bool joinable = true;  // the lines can be printed as one
+};
+
+// Completes a routine header that spans lines, from lines[p] on, as the
+// routine keys see it: comments take no part in finding its end. At most
+// three further lines are taken. `carry` is the comment state at the start
+// of line p and is left at the end of the header's last line.
+CompletedHeader CompleteHeader(const QList<QByteArray> &lines, qsizetype p, bool isFunction,
+                               CommentCarry &carry) {
   const QByteArrayView closing = isFunction ? QByteArrayView(") :") : QByteArrayView(");");
-  QByteArray cur = Trimmed(lines[p]).toByteArray();
+  CompletedHeader result;
+  QByteArray cur;
+  bool endsInLineComment = FollowComments(lines[p], carry, &cur);
   auto join = [&] {
-    if (p + 1 >= lines.size()) return;
-    lines[p] = Trimmed(lines[p]).toByteArray() + ' ' + Trimmed(lines[p + 1]).toByteArray();
-    lines.removeAt(p + 1);
-    lines.append(QByteArray(" "));
-    cur = lines[p];
+    const qsizetype next = p + result.lines;
+    if (next >= lines.size()) return;
+    // Text after a "//" would swallow the joined line; a block word or the
+    // page-break marker must keep the start of its line.
+    const QByteArrayView nextLine = Trimmed(lines[next]);
+    if (endsInLineComment || StartsWithBlockWord(nextLine) || nextLine == kNewPageMarker) result.joinable = false;
+    endsInLineComment = FollowComments(nextLine, carry, &cur);
+    result.lines += 1;
   };
-  if (!cur.contains('(') && !cur.contains(closing) && !cur.contains(';')) join();
+  auto contains = [&cur](QByteArrayView text) { return cur.indexOf(text) >= 0; };
+  if (!contains("(") && !contains(closing) && !contains(";")) join();
   for (int i = 0; i < 2; ++i)
-    if (cur.contains('(') && !cur.contains(closing)) join();
-
-  const QByteArrayView t = Trimmed(lines[p]);
-  if (isFunction && cur.contains(closing)) {
-    // The header ends at the first ";" after the result type: a trailing
-    // directive ("; virtual;") or a joined statement is not part of it.
-    const qsizetype semicolon = cur.indexOf(';', cur.lastIndexOf(closing));
-    if (semicolon >= 0) lines[p] = UpTo(t, semicolon).toByteArray();
-    return;
-  }
-  if (!isFunction && cur.contains(" (") && cur.contains(");")) {
-    lines[p] = UpTo(t, cur.indexOf(");") + 1).toByteArray();
-    return;
-  }
-  const qsizetype semicolon = cur.indexOf(';');
-  if (semicolon >= 0) lines[p] = UpTo(t, semicolon).toByteArray();
+    if (contains("(") && !contains(closing)) join();
+  result.header = CutRoutineHeader(Lower(cur), isFunction);
+  return result;
 }
 
 enum class HeaderWord { None, Function, Procedure, Constructor, Destructor, Implementation };
@@ -175,40 +192,7 @@ EntryKind KindOf(HeaderWord word) {
   }
 }
 
-// Drops a comment that follows a header. In a normalised line a comment
-// opener stands as a word of its own; a brace or "(*" inside a string
-// ('{', '(*.*)', 'a{b') belongs to the header's default value and stays.
-QByteArray CutBeforeComment(QByteArray h) {
-  bool inQuote = false;
-  qsizetype start = 0;
-  while (start <= h.size()) {
-    qsizetype end = h.indexOf(' ', start);
-    if (end < 0) end = h.size();
-    const QByteArrayView word = QByteArrayView(h).sliced(start, end - start);
-    if (word == "'") inQuote = !inQuote;
-    else if (!inQuote && (word == "{" || word == "(*")) {
-      h.truncate(start);
-      break;
-    }
-    start = end + 1;
-  }
-  return h;
-}
-
 }  // namespace
-
-QByteArray RoutineKey(const QByteArray &lowerHeader) {
-  // The qualifier sits in the routine's name only; a dotted result type
-  // ("function f : sysutils.tbytes;") keeps its dots. Nested classes give
-  // several qualifiers, all of which go.
-  const qsizetype nameStart = lowerHeader.indexOf(' ');
-  if (nameStart < 0) return lowerHeader;
-  qsizetype nameEnd = lowerHeader.indexOf(' ', nameStart + 1);
-  if (nameEnd < 0) nameEnd = lowerHeader.size();
-  const qsizetype dot = lowerHeader.lastIndexOf('.', nameEnd - 1);
-  if (dot <= nameStart) return lowerHeader;
-  return lowerHeader.left(nameStart + 1) + lowerHeader.mid(dot + 1);
-}
 
 void ParsePas(ReaderContext &ctx, const QString &path) {
   ProjectModel &model = ctx.model;
@@ -258,9 +242,12 @@ void LoadUnit(ReaderContext &ctx) {
   model.CurrentUnitPath = p;
   const bool lower = ctx.settings.Lower == 1;
   LineNormaliser normaliser;
+  CommentCarry carry;
   ForEachLine(file.bytes, [&](QByteArrayView raw) {
-    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower), model.SourceLines);
+    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower), model.SourceLines, carry);
   });
+  // Blank lines after the unit's last text would print as a page of empty rows.
+  while (!model.SourceLines.isEmpty() && Trimmed(model.SourceLines.last()).isEmpty()) model.SourceLines.removeLast();
   model.FormMode = false;
   ScanRoutines(model);
   ctx.messages.SetBusy(false);
@@ -268,39 +255,65 @@ void LoadUnit(ReaderContext &ctx) {
 
 void ScanRoutines(ProjectModel &model) {
   if (model.FormMode) return;
-  QList<QByteArray> &lines = model.SourceLines;
   model.DeclaredRoutines.clear();
   model.ClearRoutines();
 
-  qsizetype implementationLine = 0;
-  const qsizetype count = lines.size();
-  for (qsizetype p = 0; p < count; ++p) {
-    const HeaderWord word = HeaderWordOf(Trimmed(lines[p]));
-    if (word == HeaderWord::None) continue;
-    if (word == HeaderWord::Implementation) {
-      implementationLine = p;
-      break;
+  // The lines are rebuilt once, in order: a joined header is one line in
+  // place of the lines it took, so the work stays linear in the unit's
+  // length. What is printed keeps every character of the source; the cut
+  // header is only the routine's key.
+  const QList<QByteArray> &in = model.SourceLines;
+  QList<QByteArray> out;
+  out.reserve(in.size());
+  struct Header {
+    qsizetype line;  // in `out`
+    HeaderWord word;
+    QByteArray text;
+  };
+  std::vector<Header> declarations, implementations;
+  bool inImplementation = false;
+  CommentCarry carry;
+  for (qsizetype p = 0; p < in.size();) {
+    const QByteArrayView t = Trimmed(in[p]);
+    const HeaderWord word = carry.InCode() ? HeaderWordOf(t) : HeaderWord::None;
+    if (word == HeaderWord::None || word == HeaderWord::Implementation) {
+      if (word == HeaderWord::Implementation) inImplementation = true;
+      FollowComments(t, carry);
+      out.append(in[p]);
+      ++p;
+      continue;
     }
-    if (word == HeaderWord::Destructor) {
-      // A destructor declaration ends at its first ";"; one without a ";"
-      // is kept whole rather than blanked.
-      const QByteArrayView t = Trimmed(lines[p]);
-      const qsizetype semicolon = t.indexOf(';');
-      lines[p] = (semicolon >= 0 ? t.first(semicolon + 1) : t).toByteArray();
+    CompletedHeader completed;
+    if (!inImplementation && word == HeaderWord::Destructor) {
+      // A destructor declaration ends at its first ";" and takes no further
+      // line; one without a ";" is kept whole.
+      QByteArray code;
+      FollowComments(t, carry, &code);
+      code = Lower(Trimmed(code));
+      const qsizetype semicolon = code.indexOf(';');
+      completed.header = semicolon >= 0 ? code.left(semicolon + 1) : code;
     } else {
-      CompleteHeader(lines, p, word == HeaderWord::Function);
+      completed = CompleteHeader(in, p, word == HeaderWord::Function, carry);
     }
-    model.DeclaredRoutines.append(Lower(Trimmed(lines[p])));
+    (inImplementation ? implementations : declarations).push_back({out.size(), word, completed.header});
+    if (completed.lines == 1 || !completed.joinable) {
+      for (qsizetype k = 0; k < completed.lines; ++k) out.append(in[p + k]);
+    } else {
+      QByteArray joined = Trimmed(in[p]).toByteArray();
+      for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
+      out.append(std::move(joined));
+    }
+    p += completed.lines;
   }
+  model.SourceLines = std::move(out);
 
+  for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
+  // Without an implementation part every header is both declared and implemented.
+  const std::vector<Header> &implemented = inImplementation ? implementations : declarations;
   const QSet<QByteArray> declared(model.DeclaredRoutines.begin(), model.DeclaredRoutines.end());
-  for (qsizetype p = implementationLine; p < lines.size(); ++p) {
-    const HeaderWord word = HeaderWordOf(Trimmed(lines[p]));
-    if (word == HeaderWord::None || word == HeaderWord::Implementation) continue;
-    CompleteHeader(lines, p, word == HeaderWord::Function);
-    const QByteArray h = CutBeforeComment(Lower(Trimmed(lines[p])));
-    if (declared.contains(RoutineKey(h))) model.AddRoutine(h, KindOf(word), h + '|' + QByteArray::number(p));
-  }
+  for (const Header &h : implemented)
+    if (declared.contains(RoutineKey(h.text)))
+      model.AddRoutine(h.text, KindOf(h.word), h.text + '|' + QByteArray::number(h.line));
 }
 
 void CollectSelectedText(ProjectModel &model) {
@@ -321,7 +334,7 @@ void CollectSelectedText(ProjectModel &model) {
       const QByteArrayView t = Trimmed(model.SourceLines[q]);
       bool startsRoutine = false;
       for (const char *start : kStartWords) startsRoutine = startsRoutine || StartsWithIgnoringCase(t, start);
-      if (startsRoutine && (model.FormMode || declared.contains(RoutineKey(Lower(t))))) break;
+      if (startsRoutine && (model.FormMode || declared.contains(RoutineKey(RoutineHeaderOfLine(t))))) break;
       model.ListingLines.append(model.SourceLines[q]);
     }
     if (model.FormMode) continue;

@@ -160,6 +160,26 @@ TEST(ClassifyWord, FollowsCommentAndStringStateAcrossWordsAndLines) {
   }
 }
 
+TEST(ClassifyWord, CommentOrStringEndsOnlyAtItsOwnCloser) {
+  // Before, "//" ended a brace comment or a string, "{" or "(*" inside a
+  // string opened a comment, and "(*" inside a brace comment ran past its "}".
+  const FormatSettings settings;  // begin, then, if reserved: R shows code
+  struct Row {
+    QList<QByteArray> lines;
+    QList<QByteArray> kinds;
+  } rows[] = {
+      {{"{ See http://example.org/notes begin }", "begin"}, {"PCCCCCCP", "R"}},
+      {{"if Url = 'http://example.org/a' then Exit;"}, {"RPPPMMMMPRP"}},
+      {{"(* see // here *) begin"}, {"PCCCCPR"}},
+      {{"{ a (* b } begin"}, {"PCCCPR"}},
+      {{"s := 'a{b'; begin", "begin"}, {"PPPMMMPPR", "R"}},
+      {{"s := 'a(*b'; begin", "begin"}, {"PPPMMMPPR", "R"}},
+      {{"(* { *) begin"}, {"PCPR"}},
+  };
+  for (const Row &row : rows)
+    EXPECT_EQ(Classify(row.lines, settings), row.kinds) << row.lines.join(" | ").constData();
+}
+
 TEST(ClassifyWord, ReservedWordsFollowTheUsersListAndCase) {
   FormatSettings settings;
   settings.Reserve = 1;

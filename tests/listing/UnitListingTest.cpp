@@ -352,3 +352,48 @@ TEST(UnitListing, NestingDeeperThanThePageIsWideStaysOnThePaper) {
   for (const TextRecord &t : Texts(all)) statementRows += t.text == QStringLiteral("x ");
   EXPECT_EQ(statementRows, 1);
 }
+
+TEST(UnitListing, ContinuationRowThatDoesNotFitMovesToTheNextPage) {
+  // The long line starts on the last row of page 1; its rows after the first
+  // go to page 2, below the header, numbered on, never over the footer.
+  ListingRig probe;
+  probe.settings.Footer = probe.settings.Header = 1;
+  probe.Start(Statements(400));
+  probe.Page(1);
+  const int capacity = probe.Info().PageStart(2);
+  QByteArray longLine = "Total :=";
+  for (int k = 0; k < 60; ++k) longLine += " Value" + QByteArray::number(k) + " +";
+  longLine += " '" + QByteArray(300, 'W') + "';";  // a broken word among the carried rows
+  QList<QByteArray> lines = Statements(capacity - 1);
+  lines << longLine << "y := 2;";
+
+  ListingRig rig;
+  rig.settings.Footer = rig.settings.Header = rig.settings.LineNo = 1;
+  rig.Start(lines);
+  const PageGeometry g = rig.Geometry();
+  const int footerRule = 6600 - g.BottomMargin - g.LineStep;
+  const int rowHeight = probe.printer.fixedMeasurer().textHeight(rig.settings.BaseFont(), "X");
+  QString words;
+  QStringList numbers;
+  int firstBodyRowOfPage2 = 0;
+  for (int page = 1; page <= 2; ++page) {
+    for (const TextRecord &t : Texts(rig.Page(page))) {
+      const bool body = t.text.startsWith("Value") || t.text.startsWith('W') || t.text.endsWith(':') ||
+                        t.text.startsWith("y ") || t.text.startsWith("Total");
+      if (!body) continue;
+      EXPECT_LE(t.y + rowHeight, footerRule) << "page " << page << ": " << t.text.toStdString();
+      if (t.text.endsWith(':')) numbers << t.text;
+      else words += t.text.trimmed() + ' ';
+      if (page == 2 && firstBodyRowOfPage2 == 0) firstBodyRowOfPage2 = t.y;
+    }
+    EXPECT_EQ(rig.Info().LastPage, page == 2);
+  }
+  QString expected = "Total";
+  for (int k = 0; k < 60; ++k) expected += "Value" + QString::number(k);
+  EXPECT_EQ(words.remove(' '), expected + QString(300, 'W') + "y");
+  // Below the header of page 2, where a line would start.
+  const int headerBottom =
+      g.TopY + probe.printer.fixedMeasurer().textHeight(rig.settings.HeaderFont(), "X") + 2 * g.LineStep;
+  EXPECT_EQ(firstBodyRowOfPage2, headerBottom);
+  for (int k = 0; k < numbers.size(); ++k) EXPECT_EQ(numbers[k], QString::number(k + 1) + ':');
+}

@@ -19,7 +19,7 @@ TEST_F(UnitScanner, SplitsSourceLinesBeforeBlockWords) {
       {"s := 'a begin';", {"s := ' a begin ' ;  "}},
       {"x { begin }", {"x { begin }  "}},
       {"repeat x; until y;", {"repeat x; ", "until y;  "}},
-      {"\n", {"  "}},
+      {"\nx", {"  ", "x  "}},
       // Block words in any case; longer words that start like them do not split.
       {"x BEGIN y End; z", {"x ", "BEGIN y ", "End; z  "}},
       {"x ending endx beginning finallyx asm", {"x ending endx beginning finallyx ", "asm  "}},
@@ -38,6 +38,8 @@ TEST_F(UnitScanner, SplitsSourceLinesBeforeBlockWords) {
 TEST_F(UnitScanner, EveryKindOfLineEndEndsALineAndNothingIsLost) {
   EXPECT_EQ(LoadLines("a\rb\r\nc\nd"), (QList<QByteArray>{"a  ", "b  ", "c  ", "d  "}));
   EXPECT_EQ(LoadLines("a\r\n\r\nb\n"), (QList<QByteArray>{"a  ", "  ", "b  "}));
+  // Blank lines after the last text would only make a page of empty rows.
+  EXPECT_EQ(LoadLines("a\n\n \n\t\n"), (QList<QByteArray>{"a  "}));
   EXPECT_TRUE(LoadLines("").isEmpty());
 }
 
@@ -132,9 +134,95 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
     const int line = ref.mid(ref.lastIndexOf('|') + 1).toInt();
     EXPECT_EQ(model.SourceLines[line].toLower().trimmed(), model.Routines[i].text);
   }
-  // Two joined headers: two blank lines at the end keep the line count.
-  EXPECT_GE(model.SourceLines.size(), before);
-  EXPECT_EQ(model.SourceLines.last(), " ");
+  // Two joined headers take two lines less, and nothing follows the unit's end.
+  EXPECT_EQ(model.SourceLines.size(), before + 8 - 2);  // eight "end;" split off
+  EXPECT_EQ(model.SourceLines.last().trimmed(), "end.");
+}
+
+TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
+  // Before, the header lines were cut in place, and the listing lost every
+  // directive and trailing comment; a comment holding ") :" hid the routine.
+  LoadLines("unit u;\ninterface\ntype\n  TA = class\n"
+            "    procedure Click; virtual; abstract;\n"
+            "    procedure Move(dx,\n      dy: Integer); overload; // moves\n"
+            "    function Area: Double; inline;\n"
+            "    function Check(p: PChar): boolean; // the normal messages: filename(y,x): Hint: ..\n"
+            "  end;\n"
+            "procedure Ext; external name 'ext';\n"
+            "implementation\n"
+            "procedure TA.Move(dx,\n  dy: Integer); // with (a comment\nbegin end;\n"
+            "function TA.Check(p: PChar): boolean;\nbegin end;\n"
+            "function TA.Area: Double; inline;\nbegin end;\n"
+            "end.\n");
+  QList<QByteArray> trimmed;
+  for (const QByteArray &line : model.SourceLines) trimmed << line.trimmed();
+  EXPECT_EQ(trimmed, (QList<QByteArray>{
+                         "unit u;", "interface", "type", "TA = class",
+                         "procedure Click; virtual; abstract;",
+                         "procedure Move ( dx, dy : Integer ); overload; //  moves",
+                         "function Area : Double; inline;",
+                         "function Check ( p : PChar ) : boolean; //  the normal messages : filename ( y, x ) : Hint : ..",
+                         "end;",
+                         "procedure Ext; external name ' ext ' ;",
+                         "implementation",
+                         "procedure TA.Move ( dx, dy : Integer ); //  with ( a comment",
+                         "begin", "end;",
+                         "function TA.Check ( p : PChar ) : boolean;",
+                         "begin", "end;",
+                         "function TA.Area : Double; inline;",
+                         "begin", "end;",
+                         "end.",
+                     }));
+  EXPECT_EQ(model.DeclaredRoutines, (QList<QByteArray>{
+                                        "procedure click;",
+                                        "procedure move ( dx, dy : integer );",
+                                        "function area : double;",
+                                        "function check ( p : pchar ) : boolean;",
+                                        "procedure ext;",
+                                    }));
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
+                                "function ta.area : double;",
+                                "function ta.check ( p : pchar ) : boolean;",
+                                "procedure ta.move ( dx, dy : integer );",
+                            }));
+  // A selection starts with the whole header line and stops at the next
+  // listed routine, whatever follows that one's header.
+  model.Routines[2].selected = true;
+  CollectSelectedText(model);
+  EXPECT_EQ(model.ListingLines.size(), 3);
+  EXPECT_EQ(model.ListingLines.first().trimmed(), "procedure TA.Move ( dx, dy : Integer ); //  with ( a comment");
+}
+
+TEST_F(UnitScanner, JoinThatWouldChangeTheTextIsNotPrintedAsOneLine) {
+  // Joined after a "//" comment the parameters would print as comment text;
+  // the header still completes for its key.
+  LoadLines("interface\nprocedure P(a: Integer; // first\n  b: Integer);\nimplementation\n"
+            "procedure P(a: Integer; // first\n  b: Integer);\nbegin end;\n"
+            "{ left out:\nprocedure Q(x,\n  y: Integer); }\nend.\n");
+  EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure p ( a : integer; b : integer );"});
+  EXPECT_EQ(model.SourceLines.size(), 12);
+  EXPECT_EQ(model.SourceLines[4].trimmed(), "procedure P ( a : Integer; //  first");
+  // A header inside a comment is neither joined nor declared.
+  EXPECT_EQ(model.SourceLines[9].trimmed(), "procedure Q ( x,");
+}
+
+TEST_F(UnitScanner, LineCommentIsNeverSplitAtBlockWords) {
+  // Before, "begin", "case" or "end" inside a "//" comment started a line of
+  // code of its own, and a brace comment over several lines was split too.
+  struct Row {
+    QByteArray source;
+    QList<QByteArray> lines;
+  } rows[] = {
+      {"TOpt = (oA, // Case sensitive names", {"TOpt = ( oA, //  Case sensitive names  "}},
+      {"x := 1; // begin end until", {"x := 1; //  begin end until  "}},
+      {"s := 'http://x'; begin", {"s := ' http : // x ' ; ", "begin  "}},
+      {"{ a\nx begin b }\nc begin", {" { a  ", "x begin b }  ", "c ", "begin  "}},
+      {"(* a\nx end; *) y end;", {" (* a  ", "x end; *) y ", "end;  "}},
+      // A string holding ")" is closed by its own quote only.
+      {"s := ')'; begin", {"s := ' ) ' ; ", "begin  "}},
+      {"'a begin' + x begin", {" ' a begin ' + x ", "begin  "}},
+  };
+  for (const Row &row : rows) EXPECT_EQ(LoadLines(row.source), row.lines) << row.source.constData();
 }
 
 TEST_F(UnitScanner, SelectionTextRunsToTheLastEndAndTakesLocalRoutines) {
@@ -146,7 +234,7 @@ TEST_F(UnitScanner, SelectionTextRunsToTheLastEndAndTakesLocalRoutines) {
   model.Routines[0].selected = true;
   CollectSelectedText(model);
   ASSERT_FALSE(model.ListingLines.isEmpty());
-  EXPECT_EQ(model.ListingLines.first(), "procedure A;");
+  EXPECT_EQ(model.ListingLines.first().trimmed(), "procedure A;");
   EXPECT_TRUE(model.ListingLines.join().contains("procedure Nested;"));
   EXPECT_TRUE(model.ListingLines.last().startsWith("end;"));
   EXPECT_FALSE(model.ListingLines.join().contains("gap"));
