@@ -53,7 +53,7 @@ class TextTarget : public PrintTarget {
   QString errorText() const override { return {}; }
   DrawSurface &surface() override { return surface_; }
   void newSheet() override { ++surface_.sheet; }
-  void endDocument() override {}
+  bool endDocument() override { return true; }
   void abortDocument() override {}
   const std::vector<PrintedText> &texts() const { return surface_.texts; }
   int sheets() const { return surface_.sheet; }
