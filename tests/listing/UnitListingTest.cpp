@@ -397,3 +397,29 @@ TEST(UnitListing, ContinuationRowThatDoesNotFitMovesToTheNextPage) {
   EXPECT_EQ(firstBodyRowOfPage2, headerBottom);
   for (int k = 0; k < numbers.size(); ++k) EXPECT_EQ(numbers[k], QString::number(k + 1) + ':');
 }
+
+TEST(UnitListing, StringLongerThanAPageRunsOnOverSeveralPages) {
+  ListingRig probe;
+  probe.settings.Footer = 1;
+  probe.Start(Statements(400));
+  probe.Page(1);
+  QList<QByteArray> lines = Statements(probe.Info().PageStart(2) - 1);
+  lines << "s := '" + QByteArray(20000, 'W') + "';" << "y := 2;";
+  ListingRig rig;
+  rig.settings.Footer = 1;
+  rig.Start(lines);
+  const int footerRule = 6600 - rig.Geometry().BottomMargin - rig.Geometry().LineStep;
+  const int rowHeight = probe.printer.fixedMeasurer().textHeight(rig.settings.BaseFont(), "X");
+  qsizetype printed = 0;
+  int page = 0;
+  do {
+    for (const TextRecord &t : Texts(rig.Page(++page))) {
+      if (t.text.startsWith('W')) printed += t.text.trimmed().size();
+      if (t.text.startsWith('W') || t.text.startsWith("y ")) {
+        EXPECT_LE(t.y + rowHeight, footerRule) << page;
+      }
+    }
+  } while (!rig.Info().LastPage && page < 50);
+  EXPECT_EQ(printed, 20000);
+  EXPECT_GE(page, 3);
+}
