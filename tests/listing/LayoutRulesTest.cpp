@@ -194,6 +194,10 @@ TEST(RoutineHeadings, NamesAndDeclarationKeys) {
       {"procedure Go;", "Go", "procedure go;"},
       {"constructor TThing.Create;", "Create (TThing)", "constructor create;"},
       {"procedure", "procedure", "procedure"},
+      // The printed line keeps what follows the header; the key does not.
+      {"function TA.Area : Double; inline; // cached", "Area (TA)", "function area : double;"},
+      {"function f : SysUtils.TBytes; { note }", "f", "function f : sysutils.tbytes;"},
+      {"procedure TA.Go ( a : Integer ); overload; (* x ) : *)", "Go (TA)", "procedure go ( a : integer );"},
   };
   for (const Row &row : rows) {
     EXPECT_EQ(RoutineNameOfHeading(row.line), row.name) << row.line.constData();
