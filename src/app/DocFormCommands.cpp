@@ -46,11 +46,6 @@ QString PdfNameFor(const QString &documentPath) {
   return (stem.isEmpty() ? QStringLiteral("listing") : stem) + QStringLiteral(".pdf");
 }
 
-QString DefaultPdfFolder(const QString &documentPath) {
-  const QString folder = DirectoryPart(documentPath);
-  if (!folder.isEmpty() && QFileInfo(folder).isWritable()) return folder;
-  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-}
 }  // namespace
 
 void TDocForm::BuildPrintCommands() {
@@ -76,10 +71,7 @@ void TDocForm::BuildPrintCommands() {
   // project run gets a file of its own in a folder chosen once.
   hooks.BeforeUnitJob = [this](int index) {
     if (printerHost_->HasPrinters()) return;
-    if (index == 0) {
-      projectPdfFolder_ = QFileDialog::getExistingDirectory(
-          this, QStringLiteral("Folder for the PDF files"), DefaultPdfFolder(model_.OpenedPath));
-    }
+    if (index == 0) projectPdfFolder_ = choosePdfFolder_(PdfFolder());
     if (projectPdfFolder_.isEmpty()) {
       commands_->Flags.PrintCancelled = true;
       return;
@@ -88,13 +80,34 @@ void TDocForm::BuildPrintCommands() {
   };
   printerHost_->ChooseOutputFile = [this](const QString &title) { return AskForPdfFile(title); };
   printerHost_->ProtectedFiles = [this] { return model_.ProjectFiles(); };
+  printerHost_->SuggestOutputFile = [this] {
+    return JoinPath(PdfFolder(), PdfNameFor(pdfDocument_.isEmpty() ? model_.OpenedPath : pdfDocument_));
+  };
+  choosePdfFile_ = [this](const QString &suggested) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
+                                        QStringLiteral("PDF files (*.pdf)"));
+  };
+  choosePdfFolder_ = [this](const QString &start) {
+    return QFileDialog::getExistingDirectory(this, QStringLiteral("Folder for the PDF files"), start);
+  };
+}
+
+// One rule wherever a PDF file is proposed (print menu, preview, entire
+// project): the folder last written to, else the project's own folder.
+QString TDocForm::PdfFolder() const {
+  // The model keeps paths in lower case; the folder on disk may not be.
+  const QString project = FindFileAnyCase(model_.OpenedPath);
+  for (const QString &folder : {printerHost_->LastPdfFolder, DirectoryPart(project)}) {
+    const QFileInfo info(folder);
+    if (!folder.isEmpty() && info.isDir() && info.isWritable()) return folder;
+  }
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 QString TDocForm::AskForPdfFile(const QString &documentTitle) {
-  QString suggested = JoinPath(DefaultPdfFolder(documentTitle), PdfNameFor(documentTitle));
+  QString suggested = JoinPath(PdfFolder(), PdfNameFor(documentTitle));
   for (;;) {
-    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
-                                                        QStringLiteral("PDF files (*.pdf)"));
+    const QString chosen = choosePdfFile_(suggested);
     const QString refusal = chosen.isEmpty() ? QString() : RefuseOutputOverInput(chosen, model_.ProjectFiles());
     if (refusal.isEmpty()) return chosen;
     messages().Warning(refusal);
@@ -130,14 +143,29 @@ void TDocForm::PrintIndexCreatedClick() {
   ForgetLastPdfFile();
   commands_->PrintIndexCreatedClick();
 }
-void TDocForm::PrevUnitMenuClick() { commands_->PrevUnitMenuClick(); }
-void TDocForm::PrevProcMenuClick() { commands_->PrevProcMenuClick(); }
-void TDocForm::PrevProjMenuClick() { commands_->PrevProjMenuClick(); }
-void TDocForm::PrevIndexCreatedClick() { commands_->PrevIndexCreatedClick(); }
+// A print from the preview names its PDF file after the document shown.
+void TDocForm::PrevUnitMenuClick() {
+  pdfDocument_ = model_.CurrentUnitPath;
+  commands_->PrevUnitMenuClick();
+}
+void TDocForm::PrevProcMenuClick() {
+  pdfDocument_ = model_.CurrentUnitPath;
+  commands_->PrevProcMenuClick();
+}
+void TDocForm::PrevProjMenuClick() {
+  pdfDocument_ = model_.OpenedPath;
+  commands_->PrevProjMenuClick();
+}
+void TDocForm::PrevIndexCreatedClick() {
+  pdfDocument_ = model_.OpenedPath;
+  commands_->PrevIndexCreatedClick();
+}
 void TDocForm::PickList1DblClick() {
+  pdfDocument_ = model_.CurrentUnitPath;
   if (model_.SelectedUnit >= 0 && !model_.CurrentUnitPath.isEmpty()) commands_->PickList1DblClick();
 }
 void TDocForm::PickList2DblClick() {
+  pdfDocument_ = model_.CurrentUnitPath;
   if (model_.AnyRoutineSelected()) commands_->PickList2DblClick();
 }
 void TDocForm::PrinterSetup1Click() { printerHost_->PrinterSetup(this); }

@@ -2,6 +2,8 @@
 // way the user met it: real clicks and keys through Qt's own handling.
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include "app/WindowFixture.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
+#include "print/gui/PrinterHost.h"
 #include "support/TestPaths.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/Glyphs.h"
@@ -231,4 +234,45 @@ TEST(WindowFaults, The32KMessageHasItsTwoLinesWithoutABlankOne) {
   ASSERT_EQ(f.messages->informations.size(), 1);
   EXPECT_EQ(f.messages->informations[0],
             QStringLiteral("The maximum allowable text is 32K.\nReduce the number of procedures selected."));
+}
+
+TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
+  testsupport::WindowFixture f;
+  if (f.window->printerHost().HasPrinters()) GTEST_SKIP() << "a real printer is installed";
+  // The project in a folder of its own, as a user keeps it.
+  const QString project = f.dir.path() + QStringLiteral("/Inventory");
+  const QString elsewhere = f.dir.path() + QStringLiteral("/Printed");
+  ASSERT_TRUE(QDir().mkpath(project) && QDir().mkpath(elsewhere));
+  const QDir examples(testsupport::examplesDir());
+  for (const QString &name : examples.entryList(QDir::Files))
+    ASSERT_TRUE(QFile::copy(examples.filePath(name), project + QLatin1Char('/') + name));
+  f.window->OpenChosenFile(project + QStringLiteral("/inventory.dpr"));
+
+  QStringList proposed;
+  f.window->setPdfFileChooser([&](const QString &suggested) {
+    proposed << suggested;
+    return elsewhere + QLatin1Char('/') + QFileInfo(suggested).fileName();
+  });
+  f.ClickUnit(QStringLiteral("reports.pas"));
+  f.window->PrintUnitMenuClick();
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  f.window->PrintUnitMenuClick();
+  EXPECT_EQ(proposed, QStringList({project + QStringLiteral("/reports.pdf"), elsewhere + QStringLiteral("/stock.pdf")}));
+
+  // The print dialog of the preview proposes the same file.
+  QString fromPreview;
+  SetPreviewRunHook([&](TPreviewForm &) { fromPreview = f.window->printerHost().SuggestOutputFile(); });
+  f.window->PrevUnitMenuClick();
+  EXPECT_EQ(fromPreview, elsewhere + QStringLiteral("/stock.pdf"));
+  f.window->PrevProjMenuClick();
+  EXPECT_EQ(fromPreview, elsewhere + QStringLiteral("/inventory.pdf"));
+
+  // An entire-project run starts its folder choice there too.
+  QString start;
+  f.window->setPdfFolderChooser([&](const QString &folder) {
+    start = folder;
+    return QString();
+  });
+  f.window->EntireProjMenuClick();
+  EXPECT_EQ(start, elsewhere);
 }

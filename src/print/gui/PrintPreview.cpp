@@ -29,6 +29,9 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
   PageRange range;
   if (!directPrint) {
     QPrinter &printer = printer_.printer();
+    // The dialog proposes the same PDF file as the print menu would.
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer_.SuggestOutputFile)
+      printer.setOutputFileName(printer_.SuggestOutputFile());
     QPrintDialog dialog(&printer, parent_);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setMinMax(1, kHighestSelectablePage);

@@ -33,6 +33,10 @@ class PrinterHost : public PageDevice {
   // The files a PDF must never be written over (those of the opened
   // project); empty: no guard.
   std::function<QStringList()> ProtectedFiles;
+  // The PDF file the print dialog proposes (a print from the preview).
+  std::function<QString()> SuggestOutputFile;
+  // Folder of the last PDF file begun, whichever command wrote it.
+  QString LastPdfFolder;
 
   // Paper and orientation of the current printer; true when accepted.
   bool PrinterSetup(QWidget *parent);

@@ -1,5 +1,7 @@
 #include "print/gui/PrinterPrintTarget.h"
 
+#include <QFileInfo>
+
 #include "platform/OutputGuard.h"
 
 namespace scrivane {
@@ -34,6 +36,7 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
       return false;
     }
     surface_ = std::make_unique<QPainterSurface>(pdf_->painter(), host_.qtMeasurer());
+    host_.LastPdfFolder = QFileInfo(path).absolutePath();
     return true;
   }
   printer.setDocName(title);
