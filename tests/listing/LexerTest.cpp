@@ -169,6 +169,7 @@ TEST(ClassifyWord, CommentOrStringEndsOnlyAtItsOwnCloser) {
     QList<QByteArray> kinds;
   } rows[] = {
       {{"{ See http://example.org/notes begin }", "begin"}, {"PCCCCCCP", "R"}},
+      {{"{ See http://example.org/notes", "begin }", "begin"}, {"PCCCCC", "CP", "R"}},
       {{"if Url = 'http://example.org/a' then Exit;"}, {"RPPPMMMMPRP"}},
       {{"(* see // here *) begin"}, {"PCCCCPR"}},
       {{"{ a (* b } begin"}, {"PCCCPR"}},
