@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "project/FormImage.h"
+
 namespace scrivane {
 
-QString ImageStem(const QString &unitPath) {
-  // The dot is looked for in the file name only: a dotted folder name must
-  // not cut the stem short (the image would never be found beside the unit).
-  const int nameStart = int(std::max(unitPath.lastIndexOf(QLatin1Char('/')),
-                                     unitPath.lastIndexOf(QLatin1Char('\\')))) + 1;
-  const int dot = int(unitPath.indexOf(QLatin1Char('.'), nameStart));
-  return dot < 0 ? QString() : unitPath.left(dot + 1);
-}
+QString ImageStem(const QString &unitPath) { return FormImageStem(unitPath); }
 
 CommandState ComputeCommandState(const ProjectModel &model, bool projectFilesTabActive,
                                  const std::function<bool(const QString &)> &fileExists) {
@@ -41,10 +36,12 @@ CommandState ComputeCommandState(const ProjectModel &model, bool projectFilesTab
   }
   const QString stem = ImageStem(model.CurrentUnitPath);
   const bool formImageTab = !projectFilesTabActive;
-  if (formImageTab && hasUnits && !stem.isEmpty() && fileExists(stem + QStringLiteral("dfm")))
-    state.captureBtn = true;
-  if (!stem.isEmpty() && formImageTab && fileExists(stem + QStringLiteral("bmp")))
-    state.clearBtn = state.copyBtn = true;
+  const bool formFile =
+      !stem.isEmpty() && (fileExists(stem + QStringLiteral("dfm")) || fileExists(stem + QStringLiteral("lfm")));
+  if (formImageTab && hasUnits && formFile) state.captureBtn = true;
+  // Only a unit with a form shows its image, and only a shown image can be
+  // copied or deleted: a bitmap that merely shares the unit's name is not it.
+  if (formImageTab && formFile && fileExists(stem + QStringLiteral("bmp"))) state.clearBtn = state.copyBtn = true;
   return state;
 }
 

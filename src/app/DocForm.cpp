@@ -624,7 +624,6 @@ bool TDocForm::projectFilesTabActive() const {
 }
 
 void TDocForm::PageControl1Change() {
-  UpdateCommands();
   if (projectFilesTabActive()) {
     CopyBtn->setToolTip(QStringLiteral("Copy selected procedures to the clipboard"));
     ClearBtn->setToolTip(QStringLiteral("Clear selected procedures"));
@@ -633,10 +632,15 @@ void TDocForm::PageControl1Change() {
     ClearBtn->setToolTip(QStringLiteral("Delete the image file"));
     ShowFormImage();
   }
+  // After the image is shown: Clear and Copy follow what the tab shows.
+  UpdateCommands();
 }
 
 void TDocForm::UpdateCommands() {
-  ApplyCommandState(ComputeCommandState(model_, projectFilesTabActive(), FileExistsAnyCase));
+  CommandState state = ComputeCommandState(model_, projectFilesTabActive(), FileExistsAnyCase);
+  // A bitmap that does not load shows nothing, and nothing shown is not copied or deleted.
+  if (!projectFilesTabActive() && FormImage->pixmap().isNull()) state.clearBtn = state.copyBtn = false;
+  ApplyCommandState(state);
 }
 
 void TDocForm::ApplyCommandState(const CommandState &s) {

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QTabWidget>
 #include <QFileInfo>
 #include <QSignalBlocker>
@@ -20,6 +21,7 @@
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
+#include "project/FormImage.h"
 #include "project/Readers.h"
 #include "print/gui/PrinterHost.h"
 #include "widgets/PickList.h"
@@ -205,13 +207,12 @@ void TDocForm::CaptureBtnClick() {
   if (!picture.isNull()) {
     PageControl1->setCurrentWidget(TabSheet2);
     SetFormImage(QPixmap::fromImage(picture));
-    const QString stem = ImageStem(model_.CurrentUnitPath);
-    if (!stem.isEmpty()) {
-      const QString name = stem.toLower() + QStringLiteral("bmp");
-      if (messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?")) &&
-          !picture.save(name, "BMP")) {
+    const QString name = FindFormImageFiles(model_.CurrentUnitPath).saveTarget;
+    if (!name.isEmpty() && messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?"))) {
+      // Written whole or not at all: a failed save keeps the earlier image.
+      QSaveFile file(name);
+      if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit())
         messages().Warning(QStringLiteral("Cannot write ") + name);
-      }
     }
   }
   clipboard->clear();
@@ -219,10 +220,10 @@ void TDocForm::CaptureBtnClick() {
 }
 
 void TDocForm::DeleteFormImage() {
-  const QString stem = ImageStem(model_.CurrentUnitPath);
-  if (stem.isEmpty()) return;
-  const QString path = FindFileAnyCase(stem + QStringLiteral("bmp"));
-  if (path.isEmpty()) return;
+  // Only the image the tab shows: the unit's, beside its form.
+  const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath);
+  const QString path = files.imageFile;
+  if (path.isEmpty() || files.formFile.isEmpty()) return;
   if (!messages().AskYesNo(QStringLiteral("Do you want to delete ") + path + QStringLiteral("?"))) return;
   if (!QFile::remove(path)) {
     messages().Warning(QStringLiteral("Cannot delete ") + path);
@@ -233,11 +234,10 @@ void TDocForm::DeleteFormImage() {
 
 void TDocForm::ShowFormImage() {
   SetFormImage(QPixmap());
-  const QString stem = ImageStem(model_.CurrentUnitPath);
+  const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath);
   // Only a unit with a form file beside it shows an image.
-  if (stem.isEmpty() || !FileExistsAnyCase(stem + QStringLiteral("dfm"))) return;
-  const QString bmp = FindFileAnyCase(stem + QStringLiteral("bmp"));
-  if (bmp.isEmpty()) return;
+  if (files.formFile.isEmpty() || files.imageFile.isEmpty()) return;
+  const QString bmp = files.imageFile;
   QPixmap picture;
   if (picture.load(bmp)) SetFormImage(picture);
 }

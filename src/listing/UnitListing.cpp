@@ -17,6 +17,7 @@
 #include "platform/Text1252.h"
 #include "print/PageCanvas.h"
 #include "print/PrintException.h"
+#include "project/FormImage.h"
 #include "project/ProjectModel.h"
 
 namespace scrivane {
@@ -74,14 +75,7 @@ struct PageFonts {
 
 }  // namespace
 
-QString FormImagePath(const QString &unitPath) {
-  const QFileInfo info(unitPath);
-  const QString name = info.fileName();
-  const qsizetype dot = name.indexOf(QLatin1Char('.'));
-  if (dot < 0) return {};
-  const QString directory = unitPath.left(unitPath.size() - name.size());
-  return directory + name.left(dot + 1).toLower() + QStringLiteral("bmp");
-}
+QString FormImagePath(const QString &unitPath) { return FindFormImageFiles(unitPath).imageFile; }
 
 struct UnitListing::State {
   LayoutState layout;

@@ -12,9 +12,8 @@ namespace scrivane {
 struct FormatSettings;
 struct ProjectModel;
 
-// The form image printed on page 1: beside the unit, the file name up to its
-// first "." (lower case) followed by "bmp". Only the file name is searched for
-// the ".", so a dot in a folder name does not cut the path short.
+// The form image printed on page 1, as found on disk (FindFormImageFiles);
+// empty when there is none.
 QString FormImagePath(const QString &unitPath);
 
 class UnitListing {

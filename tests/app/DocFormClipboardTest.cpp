@@ -73,7 +73,9 @@ TEST(DocFormClipboard, FormImageBesideAUnitInADottedFolderIsShownAndDeleted) {
   EXPECT_FALSE(w.window->CopyBtn->isEnabled());
 }
 
-TEST(DocFormClipboard, AnImageWithoutAFormFileIsNotShown) {
+// Clear and Copy followed the bitmap alone: a logo.bmp beside logo.pas, not
+// shown for want of a form, was offered for deletion.
+TEST(DocFormClipboard, AnImageWithoutAFormFileIsNeitherShownNorOfferedForDeletion) {
   Window w;
   WriteFile(w.dir.path() + QStringLiteral("/unit2.pas"), "unit Unit2;\nend.\n");
   QImage picture(20, 20, QImage::Format_RGB32);
@@ -83,4 +85,42 @@ TEST(DocFormClipboard, AnImageWithoutAFormFileIsNotShown) {
   w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
   w.window->PageControl1Change();
   EXPECT_TRUE(w.window->FormImage->pixmap().isNull());
+  EXPECT_FALSE(w.window->ClearBtn->isEnabled());
+  EXPECT_FALSE(w.window->CopyBtn->isEnabled());
+  w.window->ClearBtnClick();
+  EXPECT_TRUE(w.messages->questions.isEmpty());
+  EXPECT_TRUE(QFile::exists(w.dir.path() + QStringLiteral("/unit2.bmp")));
+}
+
+// The model's paths are lower case: Paste saved to a folder that does not
+// exist on a case-sensitive disk ("Cannot write"), or beside an image in
+// another case as a second file.
+TEST(DocFormClipboard, PasteSavesInAFolderWithCapitalsAndOverAnImageInAnotherCase) {
+  Window w;
+  const QString folder = w.dir.path() + QStringLiteral("/PasteCase");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  WriteFile(folder + QStringLiteral("/Unit1.pas"), "unit Unit1;\nend.\n");
+  WriteFile(folder + QStringLiteral("/Unit1.dfm"), "object Form1: TForm1\nend\n");
+  w.window->OpenChosenFile(folder + QStringLiteral("/Unit1.pas"));
+  w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
+  w.window->PageControl1Change();
+
+  QImage picture(40, 30, QImage::Format_RGB32);
+  picture.fill(Qt::green);
+  QGuiApplication::clipboard()->setImage(picture);
+  w.window->CaptureBtnClick();
+  EXPECT_TRUE(w.messages->warnings.isEmpty()) << w.messages->warnings.join("; ").toStdString();
+  EXPECT_EQ(w.messages->questions, QStringList{"Do you want to save " + folder + "/unit1.bmp?"});
+  EXPECT_EQ(QImage(folder + QStringLiteral("/unit1.bmp")).size(), QSize(40, 30));
+
+  ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/unit1.bmp"), folder + QStringLiteral("/UNIT1.BMP")));
+  picture = QImage(50, 20, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QGuiApplication::clipboard()->setImage(picture);
+  w.window->CaptureBtnClick();
+  EXPECT_EQ(QImage(folder + QStringLiteral("/UNIT1.BMP")).size(), QSize(50, 20));
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
+  w.window->PageControl1Change();
+  EXPECT_TRUE(w.window->ClearBtn->isEnabled());
+  EXPECT_TRUE(w.window->CopyBtn->isEnabled());
 }

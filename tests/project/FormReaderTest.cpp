@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "project/FormImage.h"
 #include "project/ReaderFixture.h"
 #include "support/ExampleForm.h"
 #include "support/TestPaths.h"
@@ -178,6 +179,23 @@ TEST_F(FormReader, EveryLazarusFormListsItsObjects) {
     EXPECT_FALSE(model.Routines.isEmpty()) << form.toStdString();
     messages.informations.clear();
   }
+}
+
+// The listing printed no image in a folder with capitals: the lower-cased
+// path named a folder that does not exist.
+TEST_F(FormReader, FormImageIsFoundWhateverTheCaseOfThePath) {
+  Write("Forms.v2/Unit1.pas", "unit Unit1;\nend.\n");
+  Write("Forms.v2/UNIT1.DFM", "object A: TA\nend\n");
+  FormImageFiles files = FindFormImageFiles(Path("forms.v2/unit1.pas"));
+  EXPECT_EQ(files.formFile, Path("Forms.v2/UNIT1.DFM"));
+  EXPECT_TRUE(files.imageFile.isEmpty());
+  EXPECT_EQ(files.saveTarget, Path("Forms.v2/unit1.bmp"));
+  Write("Forms.v2/Unit1.Bmp", "BM");
+  files = FindFormImageFiles(Path("forms.v2/unit1.pas"));
+  EXPECT_EQ(files.imageFile, Path("Forms.v2/Unit1.Bmp"));
+  EXPECT_EQ(files.saveTarget, files.imageFile);
+  EXPECT_EQ(FormImageStem("/a.b/c/unit1.pas.bak"), "/a.b/c/unit1.");
+  EXPECT_TRUE(FindFormImageFiles(Path("forms.v2/noext")).saveTarget.isEmpty());
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#include "project/FormImage.h"
+
+#include <QFileInfo>
+
+#include "platform/Paths.h"
+
+namespace scrivane {
+
+QString FormImageStem(const QString &unitPath) {
+  const qsizetype nameStart = unitPath.size() - FileNamePart(unitPath).size();
+  const qsizetype dot = unitPath.indexOf(QLatin1Char('.'), nameStart);
+  return dot < 0 ? QString() : unitPath.left(dot + 1);
+}
+
+FormImageFiles FindFormImageFiles(const QString &unitPath) {
+  FormImageFiles files;
+  const QString stem = FormImageStem(unitPath);
+  if (stem.isEmpty()) return files;
+  auto existing = [](const QString &path) {
+    const QString found = FindFileAnyCase(path);
+    return !found.isEmpty() && QFileInfo(found).isFile() ? found : QString();
+  };
+  files.formFile = existing(stem + QStringLiteral("dfm"));
+  if (files.formFile.isEmpty()) files.formFile = existing(stem + QStringLiteral("lfm"));
+  files.imageFile = existing(stem + QStringLiteral("bmp"));
+  if (!files.imageFile.isEmpty()) {
+    // Saved over the image there is: never a second file differing only in case.
+    files.saveTarget = files.imageFile;
+  } else {
+    const QString name = FileNamePart(stem).toLower() + QStringLiteral("bmp");
+    const QString folder = DirectoryPart(stem);
+    const QString realFolder = folder.isEmpty() ? QString() : FindFileAnyCase(folder);
+    if (folder.isEmpty())
+      files.saveTarget = name;
+    else if (!realFolder.isEmpty() && QFileInfo(realFolder).isDir())
+      files.saveTarget = realFolder + (realFolder.endsWith(u'/') ? QString() : QStringLiteral("/")) + name;
+    else
+      files.saveTarget = folder + name;  // no such folder: the save reports it
+  }
+  return files;
+}
+
+}  // namespace scrivane
