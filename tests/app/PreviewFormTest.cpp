@@ -193,7 +193,7 @@ TEST(PreviewForm, TwoPagesWithTheLastPageOnTheLeftLeaveTheRightBoxWhite) {
 
   preview.form->GoToPage(2);
   EXPECT_FALSE(AllWhite(preview.form->RenderBox(2)));
-  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 3"));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Pages 2-3"));
 
   preview.form->ShowLastPage();
   EXPECT_EQ(preview.form->CurrentPage, 3);

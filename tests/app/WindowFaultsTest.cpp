@@ -158,18 +158,22 @@ TEST(WindowFaults, AltVDropsTheViewMenuAndAltYCopies) {
 TEST(WindowFaults, TwoPageStatusGivesTheZoomTheShrunkenPagesAreShownAt) {
   ShownExampleWindow f;
   f.ClickUnit(QStringLiteral("stock.pas"));
-  QString zoomText;
+  QString zoomText, pageText;
   int expected = 0;
   SetPreviewRunHook([&](TPreviewForm &form) {
     form.resize(520, 700);
     QApplication::processEvents();
     form.TwoPageBtnClick();
     zoomText = form.StatusText(1);
+    form.RenderBox(1);
+    form.RenderBox(2);
+    pageText = form.StatusText(0);
     expected = int(std::lround(100.0 * form.PagePanel->height() / form.BaseHeight));
   });
   f.window->PrevUnitMenuClick();
   EXPECT_LT(expected, 100);
   EXPECT_EQ(zoomText, QStringLiteral("Zoom = %1%").arg(expected));
+  EXPECT_EQ(pageText, QStringLiteral(" Pages 1-2"));
 
   QFile help(QStringLiteral(":/help/1009.html"));
   ASSERT_TRUE(help.open(QIODevice::ReadOnly));

@@ -167,7 +167,11 @@ void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
   int n = CurrentPage + 1;
   while (!PrintRequested && FinalPage == -1 && HighestPage < n - 1 && info_)
     PaginatePage(HighestPage < 1 ? 1 : HighestPage + 1);
+  const int right = n;
+  const bool drawn = !PrintRequested && info_ && (FinalPage == -1 || right <= FinalPage);
   PaintPage(n, painter, size);
+  // Two sheets on view: the status line names both, not only the right one.
+  if (drawn && n == right) SetStatus(0, QStringLiteral(" Pages %1-%2").arg(CurrentPage).arg(right));
 }
 
 void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
