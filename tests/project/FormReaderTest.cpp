@@ -104,7 +104,11 @@ TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
   Open(notAForm);
   const QString missing = Path("Missing.dfm");
   Open(missing);
-  EXPECT_EQ(messages.informations, (QStringList{"Cannot read " + notAForm.toLower(), "Cannot read " + missing.toLower()}));
+  const QString cutText = Write("Cut.lfm", "object Form1: TForm1\n  Caption = 'abc\n");
+  Open(cutText);
+  EXPECT_EQ(messages.informations, (QStringList{"Cannot read " + notAForm.toLower(), "Cannot read " + missing.toLower(),
+                                                "Cannot read " + cutText.toLower()}));
+  EXPECT_FALSE(QFileInfo::exists(Path("Cut.DDT")));
   EXPECT_FALSE(QFileInfo::exists(Path("Other.DDT")));
 }
 
