@@ -59,6 +59,8 @@ QLabel *SamplePanel(const QString &text) {
   label->setAlignment(Qt::AlignCenter);
   label->setAutoFillBackground(true);
   label->setMinimumHeight(28);
+  // Room for a 14-point sample, no more: the panel does not fill the tab.
+  label->setMaximumHeight(48);
   QPalette palette = label->palette();
   palette.setColor(QPalette::Window, Qt::white);
   label->setPalette(palette);
@@ -306,6 +308,7 @@ QWidget *TFormatFrm::BuildFontsTab() {
   auto *layout = new QVBoxLayout(tab);
   layout->addLayout(top);
   layout->addLayout(groups);
+  layout->addStretch();
   return tab;
 }
 
@@ -450,6 +453,7 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
   grid->addWidget(header, 1, 0);
   grid->addWidget(footer, 2, 0);
   grid->addWidget(image, 1, 1, 2, 1);
+  grid->setRowStretch(3, 1);
   return tab;
 }
 
