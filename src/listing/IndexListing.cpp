@@ -84,8 +84,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
   canvas.SetFont(settings_.HeaderFont());
-  furniture.DrawLeft(cursor.Texts.ProjectNameText, cursor.Y);
-  furniture.DrawRight("Index", cursor.Y);
+  furniture.DrawRow(cursor.Texts.ProjectNameText, {}, "Index", cursor.Y);
   cursor.Y += canvas.TextHeight("X");
   furniture.DrawRule(cursor.Y);
   cursor.Y += kTitleRowGap;

@@ -1,6 +1,8 @@
 #include "listing/PageFurniture.h"
 
 #include "format/FormatSettings.h"
+#include <algorithm>
+
 #include "print/PageCanvas.h"
 
 namespace scrivane {
@@ -13,6 +15,7 @@ constexpr const char *kMonthNames[] = {"January", "February", "March",     "Apri
 constexpr int kDoubleRuleGap = 8;
 constexpr int kThinPen = 1;
 constexpr int kThickPen = 3;
+constexpr char kEllipsis1252 = char(0x85);
 }  // namespace
 
 QByteArray DateText(const QDate &date) {
@@ -32,6 +35,31 @@ QByteArray DateTimeText(const QDateTime &moment) {
 }
 
 QByteArray PageText(int page) { return "Page " + QByteArray::number(page); }
+
+QByteArray FitText(TSpecialCanvas &canvas, const QByteArray &text, int room) {
+  if (canvas.TextWidth(text) <= room) return text;
+  if (room <= 0) return {};
+  const QByteArray ellipsis(1, kEllipsis1252);
+  // The largest k for which make(k) still fits; make(0) must fit.
+  auto largest = [&](qsizetype most, auto make) {
+    qsizetype low = 0, high = most;
+    while (low < high) {
+      const qsizetype k = (low + high + 1) / 2;
+      if (canvas.TextWidth(make(k)) <= room) low = k; else high = k - 1;
+    }
+    return make(low);
+  };
+  const qsizetype cut = std::max({text.lastIndexOf('\\'), text.lastIndexOf('/'), text.lastIndexOf(':')});
+  const QByteArray tail = cut >= 0 ? text.mid(cut) : QByteArray();  // the file name with its separator
+  const QByteArray head = cut >= 0 ? text.left(cut) : text;
+  if (!tail.isEmpty() && canvas.TextWidth(ellipsis + tail) <= room)
+    return largest(head.size(), [&](qsizetype k) { return head.left(k) + ellipsis + tail; });
+  const QByteArray name = cut >= 0 ? text.mid(cut + 1) : text;
+  if (canvas.TextWidth(name) <= room) return name;
+  if (canvas.TextWidth(ellipsis) > room) return {};
+  // Even the file name alone is too wide: its own middle goes.
+  return largest(name.size() / 2, [&](qsizetype k) { return name.left(k) + ellipsis + name.right(k); });
+}
 
 PageFurniture::PageFurniture(TSpecialCanvas &canvas, const PageGeometry &geometry,
                              const FormatSettings &settings, const FurnitureTexts &texts,
@@ -74,6 +102,56 @@ void PageFurniture::DrawRight(const QByteArray &text, int y) {
   canvas_.TextOut(canvas_.PageWidth - geometry_.RightMargin - canvas_.TextWidth(text), y, text);
 }
 
+void PageFurniture::DrawRow(const QByteArray &left, const QByteArray &centre, const QByteArray &right, int y) {
+  const RowTexts row = FitRow(left, centre, right);
+  DrawLeft(row.left, y);
+  DrawCentred(row.centre, y);
+  DrawRight(row.right, y);
+}
+
+PageFurniture::RowTexts PageFurniture::FitRow(const QByteArray &left, const QByteArray &centre,
+                                              const QByteArray &right) {
+  const int leftX = geometry_.LeftX;
+  const int rightX = canvas_.PageWidth - geometry_.RightMargin;
+  const int middle = int(canvas_.PageWidth * 0.5);
+  const int l = left.isEmpty() ? 0 : canvas_.TextWidth(left);
+  const int c = centre.isEmpty() ? 0 : canvas_.TextWidth(centre);
+  const int r = right.isEmpty() ? 0 : canvas_.TextWidth(right);
+  const int centreStart = middle - int(c * 0.5);
+  const bool fits = leftX + l <= rightX && rightX - r >= leftX &&
+                    (centre.isEmpty() ? leftX + l <= rightX - r
+                                      : centreStart >= leftX + l && centreStart + c <= rightX - r);
+  if (fits) return {left, centre, right};
+  const int gap = canvas_.TextWidth("  ");
+  const int width = rightX - leftX;
+  int leftRoom = width, rightRoom = width;
+  QByteArray fittedCentre = centre;
+  if (!centre.isEmpty()) {
+    // The centre item stays centred on the page: its room is what is left
+    // of the shorter side's twice, after the wider side item's need.
+    const int centreRoom = 2 * std::min(middle - leftX, rightX - middle);
+    const int sideNeed = std::max(left.isEmpty() ? 0 : l + gap, right.isEmpty() ? 0 : r + gap);
+    const int room = left.isEmpty() && right.isEmpty() ? centreRoom
+                                                       : std::max(centreRoom / 3, centreRoom - 2 * sideNeed);
+    fittedCentre = FitText(canvas_, centre, std::min(c, room));
+    const int fitted = canvas_.TextWidth(fittedCentre);
+    const int start = middle - int(fitted * 0.5);
+    leftRoom = start - gap - leftX;
+    rightRoom = rightX - gap - (start + fitted);
+  } else if (!left.isEmpty() && !right.isEmpty()) {
+    const int both = width - gap;
+    if (l <= both / 2) {
+      rightRoom = both - l;
+    } else if (r <= both / 2) {
+      leftRoom = both - r;
+    } else {
+      leftRoom = both / 2;
+      rightRoom = both - both / 2;
+    }
+  }
+  return {FitText(canvas_, left, leftRoom), fittedCentre, FitText(canvas_, right, rightRoom)};
+}
+
 QByteArray PageFurniture::HeaderItem(int code) const {
   switch (code) {
     case 1: return texts_.ProjectNameText;
@@ -103,9 +181,7 @@ QByteArray PageFurniture::FooterRightItem(int code, int page) const {
 
 void PageFurniture::DrawPageHeader(int /*page*/, int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
-  DrawLeft(HeaderItem(settings_.Line1A), currentY);
-  DrawCentred(HeaderItem(settings_.Line1B), currentY);
-  DrawRight(HeaderItem(settings_.Line1C), currentY);
+  DrawRow(HeaderItem(settings_.Line1A), HeaderItem(settings_.Line1B), HeaderItem(settings_.Line1C), currentY);
   currentY += canvas_.TextHeight("X");
   DrawRule(currentY);
   currentY += 2 * geometry_.LineStep;
@@ -116,23 +192,30 @@ void PageFurniture::DrawPageFooter(int page, int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
   DrawRule(currentY);
   currentY += kDoubleRuleGap;
-  DrawCentred(FooterCentreItem(settings_.Line3B, page), currentY);
-  DrawRight(FooterRightItem(settings_.Line3C, page), currentY);
-  DrawLeft(variant_.footerLeftText.value_or(settings_.User), currentY);
+  const RowTexts row = FitRow(variant_.footerLeftText.value_or(settings_.User),
+                              FooterCentreItem(settings_.Line3B, page), FooterRightItem(settings_.Line3C, page));
+  DrawCentred(row.centre, currentY);
+  DrawRight(row.right, currentY);
+  DrawLeft(row.left, currentY);
 }
 
 void PageFurniture::DrawTitleBlock(int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
-  const QByteArray rows[5][2] = {
-      {settings_.Title1, "Designed By: " + settings_.Title6},
-      {settings_.Title2, "Programming: " + settings_.Title7},
-      {settings_.Title3, "Last Revision: " + settings_.Title8},
-      {settings_.Title4, "Project File: " + texts_.ProjectNameText},
-      {"Client: " + settings_.Title5, "Unit File: " + texts_.UnitNameText},
+  // Label and value; only the value gives way when the cell is too narrow.
+  const QByteArray rows[5][4] = {
+      {"", settings_.Title1, "Designed By: ", settings_.Title6},
+      {"", settings_.Title2, "Programming: ", settings_.Title7},
+      {"", settings_.Title3, "Last Revision: ", settings_.Title8},
+      {"", settings_.Title4, "Project File: ", texts_.ProjectNameText},
+      {"Client: ", settings_.Title5, "Unit File: ", texts_.UnitNameText},
+  };
+  const int column = canvas_.PageWidth / 2;
+  auto cell = [&](const QByteArray &label, const QByteArray &value, int room) {
+    return label + FitText(canvas_, value, room - canvas_.TextWidth(label));
   };
   for (const auto &row : rows) {
-    DrawLeft(row[0], currentY);
-    canvas_.TextOut(canvas_.PageWidth / 2, currentY, row[1]);
+    DrawLeft(cell(row[0], row[1], column - geometry_.LeftX), currentY);
+    canvas_.TextOut(column, currentY, cell(row[2], row[3], geometry_.RightX - column));
     currentY += canvas_.TextHeight("X");
   }
   DrawRule(currentY);

@@ -27,6 +27,11 @@ QByteArray DateTimeText(const QDateTime &moment);
 // "Page 12".
 QByteArray PageText(int page);
 
+// text shortened in its middle with "…" (Windows-1252 0x85) so that it is
+// at most room device units wide in the canvas font, keeping the file name
+// at its end whole where that alone fits; text that fits comes back as it is.
+QByteArray FitText(TSpecialCanvas &canvas, const QByteArray &text, int room);
+
 // Which items a listing offers: some listings show no date-and-time items
 // (header code 4, footer right code 5) and another text at the footer's left.
 struct FurnitureVariant {
@@ -56,6 +61,10 @@ class PageFurniture {
   void DrawLeft(const QByteArray &text, int y);
   void DrawCentred(const QByteArray &text, int y);
   void DrawRight(const QByteArray &text, int y);
+  // One row of up to three items (empty: none). Items that fit print as
+  // DrawLeft, DrawCentred and DrawRight place them; when they would overlap
+  // or leave the text width, the wider ones are shortened in the middle.
+  void DrawRow(const QByteArray &left, const QByteArray &centre, const QByteArray &right, int y);
 
   // Item texts by the settings' codes; empty for "nothing".
   QByteArray HeaderItem(int code) const;
@@ -63,6 +72,11 @@ class PageFurniture {
   QByteArray FooterRightItem(int code, int page) const;
 
  private:
+  struct RowTexts {
+    QByteArray left, centre, right;
+  };
+  // The three items as DrawRow prints them, in the canvas font.
+  RowTexts FitRow(const QByteArray &left, const QByteArray &centre, const QByteArray &right);
   TSpecialCanvas &canvas_;
   const PageGeometry &geometry_;
   const FormatSettings &settings_;

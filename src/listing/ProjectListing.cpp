@@ -27,8 +27,7 @@ int ProjectListing::ItemCount() const { return int(model_.ProjectLines.size()); 
 void ProjectListing::StartPage(PageCursor &cursor, int &) {
   PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
   cursor.Canvas.SetFont(settings_.HeaderFont());
-  furniture.DrawLeft(cursor.Texts.ProjectNameText, cursor.Y);
-  furniture.DrawRight(DateText(cursor.Texts.now.date()), cursor.Y);
+  furniture.DrawRow(cursor.Texts.ProjectNameText, {}, DateText(cursor.Texts.now.date()), cursor.Y);
   cursor.Y += cursor.Canvas.TextHeight("X");
   furniture.DrawRule(cursor.Y);
   cursor.Y += 2 * cursor.Geometry.LineStep;

@@ -12,6 +12,7 @@
 #include "format/PageGeometry.h"
 #include "listing/Documents.h"
 #include "listing/RowWriter.h"
+#include "platform/Text1252.h"
 #include "print/PageCanvas.h"
 #include "print/VirtualPrinter.h"
 #include "project/ProjectModel.h"
@@ -355,4 +356,50 @@ TEST(HeaderNameText, LongPathLosesItsMiddleNeverItsFileName) {
   EXPECT_EQ(full.count('\x85'), 1);
   EXPECT_EQ(HeaderNameText(deep, false), QByteArray("Main.pas"));
   EXPECT_EQ(HeaderNameText(QStringLiteral("C:\\Work\\Main.pas"), false), QByteArray("Main.pas"));
+}
+
+TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesTheSheet) {
+  Rig rig;
+  const QString folder = QStringLiteral("/home/someone/projects/") + QString(70, u'n') + QStringLiteral("/src");
+  rig.model.CurrentUnitPath = folder + QStringLiteral("/main.pas");
+  rig.model.OpenedPath = folder + QStringLiteral("/project.dpr");
+  FillUnit(rig.model, 150);
+  FormatSettings &s = rig.settings;
+  s.Header = s.Footer = s.Title = s.Path1 = s.Path2 = 1;
+  s.Line1A = 1;
+  s.Line1B = 2;
+  s.Line1C = 4;
+  s.Line3B = 1;
+  s.Line3C = 2;
+  rig.Prepare(DocumentKind::Unit);
+  rig.docs.Unit.Names() = {HeaderNameText(rig.model.CurrentUnitPath, true), HeaderNameText(rig.model.OpenedPath, true)};
+  const auto pages = rig.AllPages(DocumentKind::Unit);
+  ASSERT_GE(pages.size(), 2u);
+  TSpecialCanvas canvas(rig.printer);
+  canvas.SetMeasureMode();
+  const PageGeometry g = ComputePageGeometry(canvas, s);
+  canvas.SetFont(s.HeaderFont());
+  int shortened = 0;
+  for (int p : {0, 1}) {
+    std::map<int, std::vector<Text>> rows;  // furniture rows by y
+    for (const Text &t : Texts(pages[p]))
+      if (t.y < g.TopY + 6 * canvas.TextHeight("X") || t.y > 6600 - g.BottomMargin - 2 * g.LineStep) rows[t.y].push_back(t);
+    for (auto &[y, texts] : rows) {
+      std::sort(texts.begin(), texts.end(), [](const Text &a, const Text &b) { return a.x < b.x; });
+      for (size_t k = 0; k < texts.size(); ++k) {
+        const QByteArray bytes = Encode1252(texts[k].text);
+        const int end = texts[k].x + canvas.TextWidth(bytes);
+        EXPECT_GE(texts[k].x, g.LeftX) << texts[k].text.toStdString();
+        EXPECT_LE(end, g.RightX) << texts[k].text.toStdString();
+        if (k + 1 < texts.size()) EXPECT_LE(end, texts[k + 1].x) << texts[k].text.toStdString();
+        if (texts[k].text.contains(QChar(0x2026))) {
+          ++shortened;
+          EXPECT_TRUE(texts[k].text.endsWith(QStringLiteral("/main.pas")) ||
+                      texts[k].text.endsWith(QStringLiteral("/project.dpr")))
+              << texts[k].text.toStdString();
+        }
+      }
+    }
+  }
+  EXPECT_GE(shortened, 3);
 }
