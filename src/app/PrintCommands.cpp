@@ -148,12 +148,9 @@ void PrintCommands::LoadUnitEntry(int index) {
   model_.SelectedUnit = index;
   if (Hooks.SelectUnit) Hooks.SelectUnit(index);
   model_.CurrentUnitPath.clear();
-  if (model_.FormFileOpened && Hooks.LoadFormText) {
-    Hooks.LoadFormText();
-  } else {
-    ReaderContext context{model_, settings_, messages_, IncludeUses, {}};
-    LoadUnit(context);
-  }
+  // A form file's entry loads its form text (LoadUnit sees FormFileOpened).
+  ReaderContext context{model_, settings_, messages_, IncludeUses, {}};
+  LoadUnit(context);
   if (Hooks.SetStatusLine) Hooks.SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath.toLower());
   if (Hooks.UpdateCommands) Hooks.UpdateCommands();
 }

@@ -37,8 +37,6 @@ struct PrintCommandHooks {
   std::function<void(const QString &text)> SetStatusLine;
   // Both "&Index Listing" items, in the print and in the preview menu.
   std::function<void(bool enabled)> EnableIndexItems;
-  // Loads the form text of the highlighted entry when a form file is open.
-  std::function<void()> LoadFormText;
   // Runs before each unit of an entire-project run is printed: printing to
   // PDF files, the window chooses one file per unit here.
   std::function<void(int index)> BeforeUnitJob;
