@@ -80,8 +80,14 @@ QString ReadFace(const IniFile &ini, const char *key, const QString &defaultFace
   return face.trimmed().isEmpty() ? defaultFace : Decode1252(face);
 }
 
+// A key that already reads as `value` ("0x0C" for 12) keeps its text: a save
+// changes only what was changed.
 void WriteInteger(IniFile &ini, const char *section, const char *key, int value) {
-  ini.SetValue(section, key, QByteArray::number(value));
+  // Read with two different defaults: equal to value both times only when
+  // the text converts to it.
+  const bool readsAsValue = ReadInteger(ini, section, key, value) == value &&
+                            ReadInteger(ini, section, key, value ^ 1) == value;
+  if (!readsAsValue) ini.SetValue(section, key, QByteArray::number(value));
 }
 
 // Only bold and italic are kept in a style code.
@@ -90,13 +96,15 @@ int StyleBits(int code) { return code & (StyleBold | StyleItalic); }
 FontSpec MakeFont(const QString &face, int size, int style, ColorRef color) {
   FontSpec font;
   font.face = face;
-  font.pointSize = size;
+  font.pointSize = std::clamp(size, kMinFontPoints, kMaxFontPoints);
   font.style = StyleBits(style);
   font.color = color;
   return font;
 }
 
-int FontSizeOrDefault(int points, int fallback) { return points >= 1 ? points : fallback; }
+int FontSizeOrDefault(int points, int fallback) {
+  return points >= 1 ? std::clamp(points, kMinFontPoints, kMaxFontPoints) : fallback;
+}
 
 const char *const kTitleKeys[8] = {"Title1", "Title2", "Title3", "Title4",
                                    "Title5", "Title6", "Title7", "Title8"};
@@ -152,8 +160,6 @@ void FormatSettings::LoadFromIni(const IniFile &ini) {
   };
 
   BName = ReadFace(ini, "BName", defaults.BName);
-  // A font of no size cannot be drawn: a size below one point, which only a
-  // hand-edited file can hold, reads as the default like any garbled value.
   BSize = FontSizeOrDefault(integer("Fonts", "BSize", defaults.BSize), defaults.BSize);
   BStyle = integer("Fonts", "BStyle", defaults.BStyle);
   BColor = static_cast<ColorRef>(integer("Fonts", "BColor", static_cast<int>(defaults.BColor)));

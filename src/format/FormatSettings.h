@@ -11,6 +11,14 @@ namespace scrivane {
 
 class IniFile;
 
+// Font sizes in points that a listing is printed with. A size read from the
+// settings file outside this range is brought to its nearest end (a size
+// below one point, which only a hand-edited file can hold, reads as the
+// default); the derived fonts keep to it whatever a member holds. Larger
+// sizes print rows below the paper or no whole word at all.
+inline constexpr int kMinFontPoints = 4;
+inline constexpr int kMaxFontPoints = 72;
+
 // Lengths in inches resolved from the length indices.
 struct PageLengths {
   double Top = 0.0;

@@ -40,22 +40,29 @@ void IniFile::Parse(const QByteArray &bytes) {
   // would hide the first section header and with it every key below.
   byteOrderMark_ = bytes.startsWith("\xEF\xBB\xBF") ? bytes.left(3) : QByteArray();
   qsizetype start = byteOrderMark_.size();
-  const qsizetype firstBreak = bytes.indexOf('\n');
-  lineEnd_ = (firstBreak >= 0 && (firstBreak == 0 || bytes[firstBreak - 1] != '\r'))
-                 ? QByteArrayLiteral("\n")
-                 : QByteArrayLiteral("\r\n");
+  // Editors end lines with CR LF, LF or a lone CR (old Macs); each line keeps
+  // its own, so that a save changes only the lines whose values changed.
+  lineEnd_ = QByteArrayLiteral("\r\n");
+  bool firstEnd = true;
 
   while (start < bytes.size()) {
-    qsizetype end = bytes.indexOf('\n', start);
-    if (end < 0) end = bytes.size();
+    qsizetype end = start;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
     QByteArray text = bytes.mid(start, end - start);
-    if (text.endsWith('\r')) text.chop(1);
-    start = end + 1;
+    qsizetype endLength = 0;
+    if (end < bytes.size()) endLength = (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1;
+    const QByteArray lineEnd = bytes.mid(end, endLength);
+    if (firstEnd && endLength > 0) {
+      lineEnd_ = lineEnd;
+      firstEnd = false;
+    }
+    start = end + endLength;
 
     const QByteArray trimmed = text.trimmed();
     if (trimmed.startsWith('[')) {
       Section section;
       section.header = text;
+      section.headerEnd = lineEnd;
       const qsizetype close = trimmed.indexOf(']');
       section.name = (close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1)).trimmed();
       sections_.append(section);
@@ -63,6 +70,7 @@ void IniFile::Parse(const QByteArray &bytes) {
     }
     Line line;
     line.text = text;
+    line.end = lineEnd;
     const qsizetype equals = trimmed.indexOf('=');
     if (equals >= 0 && !trimmed.startsWith(';')) {
       line.isKey = true;
@@ -130,7 +138,9 @@ void IniFile::SetValue(const QByteArray &section, const QByteArray &key, const Q
   const qsizetype index = FindKey(*target, keyName);
   if (index >= 0) {
     Line &line = target->lines[index];
-    line.text = line.key + '=' + oneLine;
+    // A value that reads back the same keeps its line as the user wrote it
+    // (blanks around "=", a trailing blank of a cut face name).
+    if (ValueOfLine(line.text) != oneLine.trimmed()) line.text = line.key + '=' + oneLine;
     return;
   }
   qsizetype insertAt = 0;
@@ -145,9 +155,10 @@ void IniFile::SetValue(const QByteArray &section, const QByteArray &key, const Q
 
 QByteArray IniFile::ToBytes() const {
   QByteArray out = byteOrderMark_;
+  auto endOf = [this](const QByteArray &end) -> const QByteArray & { return end.isEmpty() ? lineEnd_ : end; };
   for (const Section &section : sections_) {
-    if (!section.header.isNull()) out += section.header + lineEnd_;
-    for (const Line &line : section.lines) out += line.text + lineEnd_;
+    if (!section.header.isNull()) out += section.header + endOf(section.headerEnd);
+    for (const Line &line : section.lines) out += line.text + endOf(line.end);
   }
   return out;
 }

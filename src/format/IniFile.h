@@ -45,9 +45,11 @@ class IniFile {
     QByteArray text;  // the line as read or as last written, without its end
     QByteArray key;   // trimmed key of a key line; empty for other lines
     bool isKey = false;
+    QByteArray end;   // its line end as read (CR LF, LF or CR); empty: the file's usual one
   };
   struct Section {
     QByteArray header;  // "[name]" line as read; empty for the lines before any section
+    QByteArray headerEnd;
     QByteArray name;    // trimmed name between the brackets
     QList<Line> lines;
   };
@@ -57,7 +59,7 @@ class IniFile {
   static qsizetype FindKey(const Section &section, const QByteArray &key);
 
   QList<Section> sections_;
-  QByteArray lineEnd_ = QByteArrayLiteral("\r\n");
+  QByteArray lineEnd_ = QByteArrayLiteral("\r\n");  // for lines we add: the file's first line end
   QByteArray byteOrderMark_;  // a UTF-8 mark an editor put first, written back as it was
 };
 

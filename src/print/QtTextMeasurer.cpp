@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cmath>
 
 namespace scrivane {
@@ -79,7 +80,9 @@ QtTextMeasurer::~QtTextMeasurer() = default;
 
 QFont QtTextMeasurer::qfont(const FontSpec &font) const {
   QFont result(font.face);
-  result.setPixelSize(std::max(1, int(std::lround(font.pointSize * dotsPerInch_ / 72.0))));
+  // In floating point: points times dots per inch overflows an int for a
+  // size no settings file should hold but a hand-edited one can.
+  result.setPixelSize(int(std::clamp(std::round(double(font.pointSize) * dotsPerInch_ / 72.0), 1.0, 32767.0)));
   result.setBold(font.bold());
   result.setItalic(font.italic());
   result.setUnderline(font.underline());

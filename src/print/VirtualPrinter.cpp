@@ -1,5 +1,6 @@
 #include "print/VirtualPrinter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "print/QtTextMeasurer.h"
@@ -30,7 +31,7 @@ QString PenText(const PenSpec &pen) {
 }  // namespace
 
 int FixedMetricsMeasurer::pixelSize(const FontSpec &font) const {
-  return int(std::lround(font.pointSize * dotsPerInch_ / 72.0));
+  return int(std::clamp(std::round(double(font.pointSize) * dotsPerInch_ / 72.0), 1.0, 32767.0));
 }
 
 int FixedMetricsMeasurer::charWidth(const FontSpec &font, unsigned char c) {

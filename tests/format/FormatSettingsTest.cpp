@@ -186,3 +186,62 @@ TEST(FormatSettings, InitialReserveWordsAreSeventyEightSortedLowerCaseWords) {
   EXPECT_TRUE(words.contains("xor"));
   EXPECT_EQ(FormatSettings().ReserveWords, words);
 }
+
+// A size of 2147483647 overflowed an int on its way to device pixels, and
+// sizes of 72 to 5000 points printed rows below the paper or no whole word.
+TEST(FormatSettings, FontSizesAreKeptBetweenFourAndSeventyTwoPoints) {
+  struct Row { const char *text; int expected; } rows[] = {
+      {"1", 4}, {"3", 4}, {"4", 4}, {"72", 72}, {"73", 72}, {"5000", 72}, {"2147483647", 72}, {"0", 10},
+  };
+  for (const Row &row : rows) {
+    const FormatSettings read = FromText(QByteArray("[Fonts]\nBSize=") + row.text + "\nHSize=" + row.text + "\n");
+    EXPECT_EQ(read.BSize, row.expected) << row.text;
+    EXPECT_EQ(read.HSize, row.expected) << row.text;
+  }
+  FormatSettings settings;
+  settings.BSize = 2147483647;
+  settings.HSize = -5;
+  EXPECT_EQ(settings.BaseFont().pointSize, 72);
+  EXPECT_EQ(settings.ProcFont().pointSize, 72);
+  EXPECT_EQ(settings.HeaderFont().pointSize, 4);
+}
+
+// A file of CR-only lines read as one line and the save appended a second set
+// of keys; a header ending in several CRs lost one per save; a face name cut
+// to 35 characters lost its trailing blank at the next save.
+TEST(FormatSettings, SaveChangesNothingTheUserDidNotChange) {
+  IniFile defaults;
+  FormatSettings().SaveToIni(defaults);
+  QByteArray handMade = defaults.ToBytes();
+  handMade.replace("BSize=10", "BSize = 0x0A");
+  handMade.replace("[Margins]", "[Margins]\r\r");
+  handMade.replace("BName=Arial", "BName=" + QByteArray(34, 'c') + " and more");
+  handMade.replace("Title1=", "Title1=  Workshop  ");
+  for (const QByteArray &end : {QByteArray("\r"), QByteArray("\n"), QByteArray("\r\n")}) {
+    QByteArray bytes = handMade;
+    bytes.replace("\r\n", end);
+    IniFile ini;
+    ini.Parse(bytes);
+    FormatSettings settings;
+    settings.LoadFromIni(ini);
+    EXPECT_EQ(settings.BSize, 10);
+    EXPECT_EQ(settings.Title1, "Workshop");
+    EXPECT_EQ(settings.BName, QString(34, u'c') + u' ');
+    settings.SaveToIni(ini);
+    const QByteArray firstSave = ini.ToBytes();
+    // The cut face name is written once; nothing else changes.
+    QByteArray expected = bytes;
+    expected.replace(" and more", " ");
+    EXPECT_EQ(firstSave, expected) << end.toHex().constData();
+
+    IniFile again;
+    again.Parse(firstSave);
+    FormatSettings reread;
+    reread.LoadFromIni(again);
+    reread.LineNo = 1;
+    reread.SaveToIni(again);
+    QByteArray changedOnly = firstSave;
+    changedOnly.replace("LineNo=0", "LineNo=1");
+    EXPECT_EQ(again.ToBytes(), changedOnly) << end.toHex().constData();
+  }
+}

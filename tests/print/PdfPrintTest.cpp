@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 
 #include "TestDocument.h"
@@ -261,5 +262,20 @@ TEST(PdfPrint, DisplayModePlacesCharactersWhereThePrinterDrawsTheString) {
       const int x = surface.lines[i].section(' ', 1, 1).toInt();
       EXPECT_EQ(x, 100 + canvas.TextWidth(text.left(i))) << font.face.toStdString() << " character " << i;
     }
+  }
+}
+
+// points x 600 dpi overflowed an int (undefined behaviour) for a size of
+// 2147483647; the pixel size now stays within what Qt can draw.
+TEST(PdfPrint, HugeFontSizesDoNotOverflowOnTheWayToPixels) {
+  QtTextMeasurer measurer(600);
+  FixedMetricsMeasurer fixed(600);
+  for (const int points : {INT_MAX, 100000, -INT_MAX}) {
+    const FontSpec font{QStringLiteral("Arial"), points, 0, 0};
+    const int pixels = measurer.cachedFont(font).pixelSize();
+    EXPECT_GE(pixels, 1) << points;
+    EXPECT_LE(pixels, 32767) << points;
+    EXPECT_GE(fixed.pixelSize(font), 1) << points;
+    EXPECT_LE(fixed.pixelSize(font), 32767) << points;
   }
 }

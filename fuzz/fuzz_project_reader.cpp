@@ -1,0 +1,33 @@
+// A project file and one unit beside it: the input's first part is the
+// project, the rest (after the first NUL byte, if any) the unit "a.pas", so
+// that uses clauses lead somewhere. The uses scan is on.
+#include <cstdlib>
+#include <cstring>
+
+#include "FuzzFiles.h"
+#include "format/FormatSettings.h"
+#include "platform/UserMessages.h"
+#include "project/Readers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  using namespace scrivane;
+  const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+  const qsizetype split = bytes.indexOf('\0');
+  const QByteArrayView project = split < 0 ? bytes : bytes.first(split);
+  const QByteArrayView unit = split < 0 ? QByteArrayView() : bytes.sliced(split + 1);
+  fuzzsupport::WriteFile(QStringLiteral("a.pas"), unit);
+  const QString path = fuzzsupport::WriteFile(QStringLiteral("project.dpr"), project);
+
+  ProjectModel model;
+  FormatSettings settings;
+  RecordedMessages messages;
+  ReaderContext ctx{model, settings, messages, true, {}};
+  ClearForOpen(model);
+  OpenPath(ctx, path);
+  for (int i = 0; i < model.Units.size() && i < 4; ++i) {
+    model.SelectedUnit = i;
+    LoadUnit(ctx);
+    if (model.Routines.size() != model.RoutineRefs.size()) std::abort();
+  }
+  return 0;
+}

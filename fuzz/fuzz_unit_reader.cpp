@@ -1,0 +1,27 @@
+// A unit read whole: statement lines, routine scan, then every listed
+// routine selected and its text collected, in both letter cases.
+#include <cstdlib>
+
+#include "FuzzFiles.h"
+#include "format/FormatSettings.h"
+#include "platform/UserMessages.h"
+#include "project/Readers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  using namespace scrivane;
+  const QString path = fuzzsupport::WriteFile(QStringLiteral("unit.pas"),
+                                              QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
+  for (int lower = 0; lower <= 1; ++lower) {
+    ProjectModel model;
+    FormatSettings settings;
+    settings.Lower = lower;
+    RecordedMessages messages;
+    ReaderContext ctx{model, settings, messages, false, {}};
+    ClearForOpen(model);
+    ParsePas(ctx, path);
+    if (model.Routines.size() != model.RoutineRefs.size()) std::abort();
+    for (RoutineEntry &routine : model.Routines) routine.selected = true;
+    CollectSelectedText(model);
+  }
+  return 0;
+}
