@@ -28,7 +28,7 @@ int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err) 
   OpenedFile opened;
   StreamMessages messages(err);
   Open(opened, options, messages);
-  for (const UnitEntry &entry : opened.model.Units) out << entry.name << '\t' << entry.fullPath << '\n';
+  for (const UnitEntry &entry : opened.model.Units) out << entry.name << '\t' << entry.PathToRead() << '\n';
   out.flush();
   return messages.reported ? kExitMessage : kExitOk;
 }
@@ -40,7 +40,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   if (messages.reported) return kExitMessage;
   ProjectModel &model = opened.model;
   if (model.Units.isEmpty()) {
-    err << options.file.toLower() << " lists no units." << Qt::endl;
+    err << options.file << " lists no units." << Qt::endl;
     return kExitMessage;
   }
   int wanted = 0;

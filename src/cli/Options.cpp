@@ -81,6 +81,9 @@ ParsedOptions ParseOptions(const QStringList &args) {
     } else if (arg == u"--select") {
       QString text;
       if (!value(text)) return refuse(QStringLiteral("--select needs a text"));
+      // An empty text names no routine; it used to give " not found in ...".
+      if (text.trimmed().isEmpty())
+        return refuse(QStringLiteral("--select needs the text of a routine as --routines lists it, not an empty one"));
       o.selects << text;
     } else if (arg == u"--document") {
       if (!value(o.document)) return refuse(QStringLiteral("--document needs unit, procedures, project or index"));

@@ -11,6 +11,9 @@ class StreamMessages : public UserMessages {
  public:
   explicit StreamMessages(QTextStream &err) : err_(err) {}
   void Warning(const QString &text) override { Report(text); }
+  void FileWarning(const QString &path, const QString &text) override {
+    Report(text.contains(path) ? text : path + QStringLiteral(": ") + text);
+  }
   void Information(const QString &text) override { Report(text); }
   bool AskYesNo(const QString &text) override {
     Report(text);

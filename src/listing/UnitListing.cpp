@@ -14,6 +14,7 @@
 #include "listing/Lexer.h"
 #include "listing/PageFurniture.h"
 #include "listing/RowWriter.h"
+#include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "print/PageCanvas.h"
 #include "print/PrintException.h"
@@ -442,7 +443,8 @@ void UnitListing::ResetListingState() {
   state_->indexStart = -1;
   state_->imageRead = false;
   state_->image = QImage();
-  job_->Names.UnitNameText = HeaderNameText(model_.CurrentUnitPath, settings_.Path1 != 0);
+  // Names in headers are display names, lower case like the lists.
+  job_->Names.UnitNameText = HeaderNameText(DisplayPath(model_.CurrentUnitPath), settings_.Path1 != 0);
   job_->Names.ProjectNameText = HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
 }
 

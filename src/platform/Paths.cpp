@@ -49,7 +49,22 @@ bool SamePathIgnoringCase(const QString &a, const QString &b) {
   return NormalizeSeparators(a).compare(NormalizeSeparators(b), Qt::CaseInsensitive) == 0;
 }
 
-QString FindFileAnyCase(const QString &path) {
+QString FindFileAnyCase(const QString &path) { return FileFinder().Find(path); }
+
+bool FileExistsAnyCase(const QString &path) { return FileFinder().FileExists(path); }
+
+const QHash<QString, QString> &FileFinder::Listing(const QString &folder) {
+  auto it = folders_.find(folder);
+  if (it != folders_.end()) return *it;
+  QHash<QString, QString> names;
+  const QStringList entries =
+      QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+  // The first name in name order wins, as a search through the list would.
+  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) names[entry->toLower()] = *entry;
+  return *folders_.insert(folder, std::move(names));
+}
+
+QString FileFinder::Find(const QString &path) {
   if (path.isEmpty()) return QString();
   QString wanted = NormalizeSeparators(path);
   if (HasDriveLetter(wanted)) wanted = wanted.mid(2);
@@ -61,23 +76,11 @@ QString FindFileAnyCase(const QString &path) {
   QString found = absolute ? QStringLiteral("/") : QString();
   for (qsizetype i = 0; i < parts.size(); ++i) {
     const QString &part = parts[i];
-    const QString folder = found.isEmpty() ? QStringLiteral(".") : found;
     QString match;
-    if (part == u"." || part == u"..") {
+    if (part == u"." || part == u".." || QFileInfo::exists(found + part))
       match = part;
-    } else if (QFileInfo::exists(found + part)) {
-      match = part;
-    } else {
-      const QStringList entries =
-          QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                 QDir::Name);
-      for (const QString &entry : entries) {
-        if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-          match = entry;
-          break;
-        }
-      }
-    }
+    else
+      match = Listing(found.isEmpty() ? QStringLiteral(".") : found).value(part.toLower());
     if (match.isEmpty()) return QString();
     found += match;
     const bool last = i + 1 == parts.size();
@@ -89,8 +92,8 @@ QString FindFileAnyCase(const QString &path) {
   return QFileInfo::exists(found) ? found : QString();
 }
 
-bool FileExistsAnyCase(const QString &path) {
-  const QString found = FindFileAnyCase(path);
+bool FileFinder::FileExists(const QString &path) {
+  const QString found = Find(path);
   return !found.isEmpty() && QFileInfo(found).isFile();
 }
 

@@ -2,6 +2,7 @@
 // Paths as the Object Pascal files write them ("units\Main.pas",
 // "C:\Work\Main.pas") mapped onto this file system, which is case-sensitive
 // while the project files and the program's lists ignore case.
+#include <QHash>
 #include <QString>
 
 namespace scrivane {
@@ -30,6 +31,21 @@ bool SamePathIgnoringCase(const QString &a, const QString &b);
 QString FindFileAnyCase(const QString &path);
 // True when FindFileAnyCase finds a regular file.
 bool FileExistsAnyCase(const QString &path);
+
+// FindFileAnyCase for many names: each folder is listed once and its names
+// kept in a map, so looking up n names in a folder of m files costs about
+// n + m, not n x m. A finder is meant for one reading of a project; files
+// made after a folder was listed are found only by their exact name.
+class FileFinder {
+ public:
+  QString Find(const QString &path);
+  bool FileExists(const QString &path);
+
+ private:
+  // Lower-cased name -> the name on disk (the first in name order).
+  const QHash<QString, QString> &Listing(const QString &folder);
+  QHash<QString, QHash<QString, QString>> folders_;
+};
 
 // Folder of the running program, with a trailing "/".
 QString ProgramDirectory();

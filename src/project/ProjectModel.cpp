@@ -30,14 +30,15 @@ QStringList ProjectModel::ProjectFiles() const {
   QStringList files;
   if (!OpenedPath.isEmpty()) files << OpenedPath;
   if (!CurrentUnitPath.isEmpty()) files << CurrentUnitPath;
-  for (const UnitEntry &entry : Units) files << entry.fullPath;
+  for (const UnitEntry &entry : Units) files << entry.PathToRead();
   return files;
 }
 
 // Paths are kept whole: a path cut to a fixed length names another file.
 void ProjectModel::SetPickList(const QString &path, EntryKind kind) {
   UnitEntry entry;
-  entry.fullPath = DisplayPath(AbsoluteForm(path));
+  entry.diskPath = AbsoluteForm(path);
+  entry.fullPath = DisplayPath(entry.diskPath);
   entry.name = DisplayPath(FileNamePart(path));
   entry.kind = kind;
   WidestName = std::max(WidestName, NameWidth ? NameWidth(entry.name) : 0);

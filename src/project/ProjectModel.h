@@ -25,8 +25,13 @@ enum class EntryKind {
 
 struct UnitEntry {
   QString name;      // display name: lower-case file name (at most 128 characters)
-  QString fullPath;  // lower-case absolute path (at most 128 characters)
+  QString fullPath;  // lower-case absolute path, as shown and compared
   EntryKind kind = EntryKind::UnitInProject;
+  // The absolute path as named, in its case on disk when the file was found
+  // there: what is read, printed for scripts and named in messages. Empty
+  // in entries made by hand: fullPath is read then.
+  QString diskPath;
+  const QString &PathToRead() const { return diskPath.isEmpty() ? fullPath : diskPath; }
 };
 
 struct RoutineEntry {

@@ -25,8 +25,11 @@ namespace {
 
 // The unit file named on a project line, or an empty text when the line
 // names none. The name runs from just after the quote that opens it (or from
-// the start of the line) through ".pas".
-QString UnitNameOnProjectLine(const QByteArray &lowerLine) {
+// the start of the line) through ".pas". The positions are found in the
+// line lowered (ASCII lowering keeps them); the name is taken as written,
+// so that of two files differing in case the one named is read.
+QString UnitNameOnProjectLine(QByteArrayView line) {
+  const QByteArray lowerLine = Lower(line);
   const qsizetype extension = lowerLine.indexOf(".pas");
   if (extension < 0) return QString();
   // The quote before the name: a quote further on (in a trailing comment)
@@ -36,9 +39,21 @@ QString UnitNameOnProjectLine(const QByteArray &lowerLine) {
   while (quote > 0 && lowerLine[quote - 1] == '\'')
     quote = quote >= 2 ? lowerLine.lastIndexOf('\'', quote - 2) : -1;
   const qsizetype start = quote + 1;
-  QByteArray name = Trimmed(QByteArrayView(lowerLine).sliced(start, extension + 4 - start)).toByteArray();
+  QByteArray name = Trimmed(line.sliced(start, extension + 4 - start)).toByteArray();
   if (quote >= 0) name.replace("''", "'");
   return Decode1252(name);
+}
+
+// A file that no reader takes used to leave the lists empty without a word.
+void ReportUnknownFile(ReaderContext &ctx, const QString &path) {
+  const SourceFile file = ReadSourceFile(path);
+  if (file.status == SourceStatus::Missing)
+    ctx.messages.Warning(SourceFileMessage(file, path));
+  else if (file.status == SourceStatus::Unreadable)
+    ctx.messages.Information(SourceFileMessage(file, path));
+  else
+    ctx.messages.Information(QStringLiteral("Cannot read ") + path +
+                             QStringLiteral(": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."));
 }
 
 }  // namespace
@@ -71,6 +86,8 @@ void OpenPath(ReaderContext &ctx, const QString &path) {
     ParseDpr(ctx, path);
   else if (HasUnitExtension(lower))
     ParsePas(ctx, path);
+  else
+    ReportUnknownFile(ctx, path);
 }
 
 bool HasUnitExtension(const QString &fileName) {
@@ -104,25 +121,29 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
   const SourceFile file = ReadSourceFile(path);
   if (file.status != SourceStatus::Ok) {
     model.ProjectLoaded = false;
-    if (file.status == SourceStatus::Missing)
-      ctx.messages.Warning(DisplayPath(path) + QStringLiteral(" not found."));
-    else if (file.status == SourceStatus::Binary)
-      ctx.messages.Warning(QStringLiteral("File is binary. Please save it as text file."));
+    // Messages name the file as it was given: a lower-cased path names no
+    // file on this system.
+    if (file.status == SourceStatus::Unreadable)
+      ctx.messages.Information(SourceFileMessage(file, path));
     else
-      ctx.messages.Information(QStringLiteral("Cannot read ") + DisplayPath(path));
+      ctx.messages.FileWarning(path, SourceFileMessage(file, path));
     return;
   }
   model.WindowCaption = QStringLiteral("  Project: ") + DisplayPath(path);
   model.OpenedPath = DisplayPath(path);
   model.ProjectDir = DirectoryPart(path);
 
+  FileFinder finder;
   ForEachLine(file.bytes, [&](QByteArrayView line) {
     model.ProjectLines.append(line.toByteArray());
-    const QString name = UnitNameOnProjectLine(Lower(line));
+    const QString name = UnitNameOnProjectLine(line);
     if (name.isEmpty()) return;
     // A relative name is relative to the project file, as the compiler reads
-    // it, never to wherever this program was started.
-    model.SetPickList(JoinPath(model.ProjectDir, name), EntryKind::UnitInProject);
+    // it, never to wherever this program was started. The project file
+    // names it in lower case; the entry keeps the file's own name.
+    const QString named = JoinPath(model.ProjectDir, name);
+    const QString onDisk = finder.Find(named);
+    model.SetPickList(onDisk.isEmpty() ? named : onDisk, EntryKind::UnitInProject);
   });
   // A Lazarus project names most of its units without a file.
   if (FileNamePart(path).endsWith(QStringLiteral(".lpr"), Qt::CaseInsensitive)) AddProgramUsesUnits(ctx, file.bytes);
@@ -132,14 +153,18 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
 void ScanUsesClauses(ReaderContext &ctx) {
   ProjectModel &model = ctx.model;
   const qsizetype scanned = model.Units.size();
-  QStringList found;  // unit paths in the order first met
+  QStringList found;  // unit paths on disk, in the order first met
   QSet<QString> foundSet;
   QSet<QString> listed;
   for (const UnitEntry &entry : model.Units) listed.insert(ComparablePath(entry.fullPath));
+  // A name in a uses clause is looked up in the project folder, which is
+  // listed once; most names (the run-time library's) are not there.
+  FileFinder finder;
+  qsizetype added = 0;  // entries of `found` already offered to the list
 
   for (qsizetype i = 0; i < scanned; ++i) {
     // A missing unit is shown as such in the list; the others still count.
-    const SourceFile file = ReadSourceFile(model.Units[i].fullPath.trimmed());
+    const SourceFile file = ReadSourceFile(model.Units[i].PathToRead().trimmed());
     if (file.status != SourceStatus::Ok) continue;
     bool inImplementation = false, inUses = false;
     bool done = false;
@@ -161,30 +186,34 @@ void ScanUsesClauses(ReaderContext &ctx) {
           if (word.isEmpty()) continue;
           // The design's ".pas" first, so its projects find what they found
           // before; a Free Pascal unit is often named ".pp".
-          QString candidate;
+          QString onDisk;
           for (const QString &extension : kUnitExtensions) {
-            candidate = JoinPath(model.ProjectDir, Decode1252(word) + extension);
-            if (FileExistsAnyCase(candidate)) break;
+            const QString candidate = JoinPath(model.ProjectDir, Decode1252(word) + extension);
+            if (finder.FileExists(candidate)) {
+              onDisk = finder.Find(candidate);
+              break;
+            }
           }
-          if (foundSet.contains(candidate) || !FileExistsAnyCase(candidate)) continue;
-          foundSet.insert(candidate);
-          found.append(candidate);
+          if (onDisk.isEmpty() || foundSet.contains(onDisk)) continue;
+          foundSet.insert(onDisk);
+          found.append(onDisk);
         }
       }
       if (l.contains(';')) inUses = false;
     });
-    for (const QString &f : found) {
-      const QString key = ComparablePath(f);
+    // Entries found earlier were offered after their own file already.
+    for (; added < found.size(); ++added) {
+      const QString key = ComparablePath(found[added]);
       if (listed.contains(key)) continue;
       listed.insert(key);
-      model.SetPickList(DisplayPath(f.trimmed()), EntryKind::UnitInUses);
+      model.SetPickList(found[added].trimmed(), EntryKind::UnitInUses);
     }
   }
 }
 
 QFileInfo UnitEntryFileInfo(const ProjectModel &model, int index) {
   if (index < 0 || index >= model.Units.size()) return QFileInfo();
-  const QString found = FindFileAnyCase(model.Units[index].fullPath);
+  const QString found = FindFileAnyCase(model.Units[index].PathToRead());
   if (found.isEmpty()) return QFileInfo();
   QFileInfo info(found);
   return info.isFile() ? info : QFileInfo();

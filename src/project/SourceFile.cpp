@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "platform/Paths.h"
 
@@ -11,18 +13,47 @@ namespace scrivane {
 SourceFile ReadSourceFile(const QString &path) {
   SourceFile result;
   result.diskPath = FindFileAnyCase(path);
-  if (result.diskPath.isEmpty() || !QFileInfo(result.diskPath).isFile()) {
+  if (result.diskPath.isEmpty()) {
+    // A name that is there but leads nowhere is not "not found": a link to
+    // itself or into a loop, a link to a missing file.
+    struct stat link {};
+    const QByteArray encoded = QFile::encodeName(NormalizeSeparators(path));
+    if (::lstat(encoded.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      struct stat target {};
+      const int error = ::stat(encoded.constData(), &target) == 0 ? 0 : errno;
+      result.status = SourceStatus::Unreadable;
+      if (error == ELOOP)
+        result.reason = QStringLiteral("its symbolic links form a loop");
+      else if (error == ENOENT)
+        result.reason = QStringLiteral("it is a symbolic link to a file that does not exist");
+      else
+        result.reason = QString::fromLocal8Bit(std::strerror(error ? error : EINVAL));
+      return result;
+    }
     result.status = SourceStatus::Missing;
+    return result;
+  }
+  const QFileInfo info(result.diskPath);
+  if (info.isDir()) {
+    result.status = SourceStatus::Unreadable;
+    result.reason = QStringLiteral("it is a folder, not a file");
+    return result;
+  }
+  if (!info.isFile()) {
+    result.status = SourceStatus::Unreadable;
+    result.reason = QStringLiteral("it is not a regular file");
     return result;
   }
   QFile file(result.diskPath);
   if (!file.open(QIODevice::ReadOnly)) {
     result.status = SourceStatus::Unreadable;
+    result.reason = file.errorString();
     return result;
   }
   result.bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     result.status = SourceStatus::Unreadable;
+    result.reason = file.errorString();
     result.bytes.clear();
     return result;
   }
@@ -33,6 +64,23 @@ SourceFile ReadSourceFile(const QString &path) {
   }
   result.status = SourceStatus::Ok;
   return result;
+}
+
+QString SourceFileMessage(const SourceFile &file, const QString &path) {
+  switch (file.status) {
+    case SourceStatus::Missing:
+      // Qt reads file names as UTF-8; Latin-1 bytes in a name come out as
+      // replacement characters, and no file of that name exists.
+      if (path.contains(QChar::ReplacementCharacter))
+        return path + QStringLiteral(" not found: the name is not valid UTF-8 (Latin-1 bytes?); rename the file "
+                                     "with a UTF-8 name, for example with convmv -f latin1 -t utf8.");
+      return path + QStringLiteral(" not found.");
+    case SourceStatus::Binary: return QStringLiteral("File is binary. Please save it as text file.");
+    case SourceStatus::Unreadable:
+      return QStringLiteral("Cannot read ") + path + (file.reason.isEmpty() ? QString() : QStringLiteral(": ") + file.reason);
+    case SourceStatus::Ok: break;
+  }
+  return QString();
 }
 
 QList<QByteArray> SplitLines(QByteArrayView text) {

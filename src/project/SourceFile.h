@@ -14,7 +14,15 @@ struct SourceFile {
   SourceStatus status = SourceStatus::Missing;
   QString diskPath;  // the file as found on disk, whatever the case of the asked path
   QByteArray bytes;  // whole content when status is Ok
+  // Why an Unreadable file cannot be read ("it is a folder", "too many
+  // levels of symbolic links"); empty otherwise.
+  QString reason;
 };
+
+// The message for a file that is not Ok, naming the file and the reason:
+// "<path> not found.", "Cannot read <path>: <reason>" or, for a binary
+// file, the design's own text (the window does not repeat the path there).
+QString SourceFileMessage(const SourceFile &file, const QString &path);
 
 // Finds `path` on disk ignoring case, reads it whole, and calls a file with a
 // NUL byte binary: text files never hold one.

@@ -214,7 +214,7 @@ void LoadUnit(ReaderContext &ctx) {
   ProjectModel &model = ctx.model;
   if (model.FormFileOpened) return LoadFormText(ctx);
   if (model.SelectedUnit < 0 || model.SelectedUnit >= model.Units.size()) return;
-  QString p = model.Units[model.SelectedUnit].fullPath;
+  QString p = model.Units[model.SelectedUnit].PathToRead();
   if (!p.contains(QStringLiteral(":\\")) && !IsAbsolutePath(p)) p = JoinPath(model.ProjectDir, p);
 
   auto fail = [&](const QString &message, bool warning) {
@@ -224,22 +224,22 @@ void LoadUnit(ReaderContext &ctx) {
     model.CurrentUnitPath.clear();
     ctx.messages.SetBusy(false);
     if (warning)
-      ctx.messages.Warning(message);
+      ctx.messages.FileWarning(p, message);
     else
       ctx.messages.Information(message);
   };
   ctx.messages.SetBusy(true);
   const SourceFile file = ReadSourceFile(p);
   switch (file.status) {
-    case SourceStatus::Missing: return fail(p + QStringLiteral(" not found."), true);
-    case SourceStatus::Unreadable: return fail(QStringLiteral("Cannot read ") + p, false);
+    case SourceStatus::Missing: return fail(SourceFileMessage(file, p), true);
+    case SourceStatus::Unreadable: return fail(SourceFileMessage(file, p), false);
     case SourceStatus::Binary: return fail(kBinaryMessage, true);
     case SourceStatus::Ok: break;
   }
 
   model.SourceLines.clear();
   model.ClearRoutines();
-  model.CurrentUnitPath = p;
+  model.CurrentUnitPath = file.diskPath;
   const bool lower = ctx.settings.Lower == 1;
   LineNormaliser normaliser;
   CommentCarry carry;

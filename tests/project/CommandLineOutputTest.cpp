@@ -11,32 +11,19 @@
 #include <QTemporaryDir>
 #include <unistd.h>
 
+#include "project/PrintTool.h"
 #include "support/SmallDisk.h"
 #include "support/TestPaths.h"
 
 namespace {
-
-struct ToolRun {
-  int status = -1;
-  QString out, err;
-};
-
-ToolRun RunPrintTool(const QStringList &args) {
-  QProcess process;
-  process.start(QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print", args);
-  ToolRun run;
-  if (!process.waitForFinished(60000)) return run;
-  run.status = process.exitCode();
-  run.out = QString::fromUtf8(process.readAllStandardOutput());
-  run.err = QString::fromUtf8(process.readAllStandardError());
-  return run;
-}
+using printtool::RunPrintTool;
+using printtool::ToolRun;
 
 // A copy of the example project, so that a fault cannot harm the real one.
 class CommandLineOutput : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!QFileInfo::exists(QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print"))
+    if (!QFileInfo::exists(printtool::Program()))
       GTEST_SKIP() << "scrivane-print not built";
     for (const QString &name : QDir(testsupport::examplesDir()).entryList(QDir::Files))
       ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + "/" + name, Path(name)));

@@ -41,7 +41,7 @@ TEST_F(ProjectScanner, TakesQuotedAndUnquotedUnitNames) {
 
 TEST_F(ProjectScanner, MissingProjectGivesTheWarningAndAnEmptyModel) {
   Open(Path("Nowhere.dpr"));
-  EXPECT_EQ(messages.warnings, QStringList{Path("Nowhere.dpr").toLower() + " not found."});
+  EXPECT_EQ(messages.warnings, QStringList{Path("Nowhere.dpr") + " not found."});
   EXPECT_FALSE(model.ProjectLoaded);
   EXPECT_TRUE(model.Units.isEmpty());
 }
@@ -71,7 +71,7 @@ TEST_F(ProjectScanner, OpeningAUnitAloneListsItAndLoadsIt) {
   Open(pas);
   EXPECT_EQ(UnitNames(), QStringList{"solo.pas"});
   EXPECT_EQ(model.ProjectLines, QList<QByteArray>{"solo.pas"});
-  EXPECT_EQ(model.CurrentUnitPath, pas.toLower());
+  EXPECT_EQ(model.CurrentUnitPath, pas);
   EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure go;"});
   EXPECT_EQ(model.WindowCaption, "  Unit Name: " + pas.toLower());
 }
@@ -143,7 +143,7 @@ TEST_F(ProjectScanner, FreePascalAndLazarusNamesPickTheirReader) {
         break;
       case Unit:
         EXPECT_EQ(UnitNames(), QStringList{QString::fromLatin1(row.file).toLower()}) << row.file;
-        EXPECT_EQ(model.CurrentUnitPath, path.toLower()) << row.file;
+        EXPECT_EQ(model.CurrentUnitPath, path) << row.file;
         EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure go;"}) << row.file;
         break;
       case Nothing:
@@ -190,6 +190,81 @@ TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder)
   // A program without a uses clause lists nothing, whatever its body says.
   Open(Write("L/bare.lpr", "program Bare;\nbegin\n  uses := 1;\nend.\n"));
   EXPECT_TRUE(model.Units.isEmpty());
+}
+
+
+// "--routines Upper.pas" read upper.pas: the lower-cased path found the other
+// file first. The file named exactly wins; case is ignored only for names
+// that do not exist as written.
+TEST_F(ProjectScanner, ExactNameWinsOverTheCaseInsensitiveLookup) {
+  Write("Upper.pas", "unit Upper;\ninterface\nprocedure FromUpper;\nimplementation\nprocedure FromUpper;\nbegin end;\nend.\n");
+  Write("upper.pas", "unit upper;\ninterface\nprocedure FromLower;\nimplementation\nprocedure FromLower;\nbegin end;\nend.\n");
+  Write("Only.pas", "unit Only;\ninterface\nprocedure FromOnly;\nimplementation\nprocedure FromOnly;\nbegin end;\nend.\n");
+  struct Row { const char *opened, *routine, *read; } rows[] = {
+      {"Upper.pas", "procedure fromupper;", "Upper.pas"},
+      {"upper.pas", "procedure fromlower;", "upper.pas"},
+      {"ONLY.PAS", "procedure fromonly;", "Only.pas"},
+  };
+  for (const Row &row : rows) {
+    Open(Path(row.opened));
+    EXPECT_EQ(RoutineTexts(), QList<QByteArray>{row.routine}) << row.opened;
+    EXPECT_EQ(model.CurrentUnitPath, Path(row.read)) << row.opened;
+  }
+  const QString dpr = Write("p.dpr", "uses\n  A in 'Upper.pas',\n  B in 'upper.pas',\n  C in 'only.pas';\n");
+  Open(dpr);
+  QStringList read;
+  for (int i = 0; i < model.Units.size(); ++i) {
+    model.SelectedUnit = i;
+    LoadUnit(ctx);
+    read << model.CurrentUnitPath;
+  }
+  EXPECT_EQ(read, (QStringList{Path("Upper.pas"), Path("upper.pas"), Path("Only.pas")}));
+}
+
+// "--units" printed ".../myproj/stock.pas" for ".../MyProj/Stock.pas", a path
+// that names no file here, and messages did the same. Display names stay
+// lower case.
+TEST_F(ProjectScanner, PathsForScriptsAndMessagesAreTheRealOnes) {
+  Write("MyProj/Stock.pas", "unit Stock;\ninterface\nuses Reports;\nimplementation\nend.\n");
+  Write("MyProj/REPORTS.pas", "unit Reports;\n");
+  const QString dpr = Write("MyProj/Inventory.dpr", "uses\n  stock in 'stock.pas',\n  gone in 'Gone.pas';\n");
+  Open(dpr, true);
+  ASSERT_EQ(model.Units.size(), 3);
+  EXPECT_EQ(UnitNames(), (QStringList{"stock.pas", "gone.pas", "reports.pas"}));
+  EXPECT_EQ(model.Units[0].diskPath, Path("MyProj/Stock.pas"));
+  EXPECT_EQ(model.Units[1].diskPath, Path("MyProj/Gone.pas"));
+  EXPECT_EQ(model.Units[2].diskPath, Path("MyProj/REPORTS.pas"));
+  EXPECT_EQ(model.Units[0].fullPath, Path("MyProj/Stock.pas").toLower());
+  model.SelectedUnit = 1;
+  LoadUnit(ctx);
+  EXPECT_EQ(messages.warnings, QStringList{Path("MyProj/Gone.pas") + " not found."});
+}
+
+// A folder, a symbolic-link loop or a README said "not found." or nothing at
+// all; each now names the file and why it cannot be read.
+TEST_F(ProjectScanner, EveryFileThatCannotBeReadIsNamedWithTheReason) {
+  QDir().mkpath(Path("folder.pas"));
+  ASSERT_TRUE(QFile::link(Path("loop-b.pas"), Path("loop-a.pas")));
+  ASSERT_TRUE(QFile::link(Path("loop-a.pas"), Path("loop-b.pas")));
+  ASSERT_TRUE(QFile::link(Path("nothing.pas"), Path("dangling.pas")));
+  Write("README", "Read me.\n");
+  Write("binary.pas", QByteArray("unit\0binary", 11));
+  struct Row { const char *name; QString message; } rows[] = {
+      {"folder.pas", "Cannot read " + Path("folder.pas") + ": it is a folder, not a file"},
+      {"loop-a.pas", "Cannot read " + Path("loop-a.pas") + ": its symbolic links form a loop"},
+      {"dangling.pas", "Cannot read " + Path("dangling.pas") + ": it is a symbolic link to a file that does not exist"},
+      {"README", "Cannot read " + Path("README") +
+                     ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
+      {"binary.pas", "File is binary. Please save it as text file."},
+      {"missing.pas", Path("missing.pas") + " not found."},
+  };
+  for (const Row &row : rows) {
+    messages.warnings.clear();
+    messages.informations.clear();
+    Open(Path(row.name));
+    EXPECT_EQ(messages.warnings + messages.informations, QStringList{row.message}) << row.name;
+    EXPECT_TRUE(model.CurrentUnitPath.isEmpty()) << row.name;
+  }
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST_F(UnitScanner, BinaryAndMissingFilesGiveTheirMessagesAndAnEmptyList) {
   messages.warnings.clear();
   ClearForOpen(model);
   OpenPath(ctx, Path("Absent.pas"));
-  EXPECT_EQ(messages.warnings, QStringList{Path("absent.pas").toLower() + " not found."});
+  EXPECT_EQ(messages.warnings, QStringList{Path("Absent.pas") + " not found."});
   EXPECT_TRUE(model.Routines.isEmpty());
 }
 

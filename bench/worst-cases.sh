@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the worst inputs found so far and prints, for each, the wall time
+# and the peak memory of scrivane-print on it:
+#   - a unit holding one 1 MB word (a long string constant), printed to PDF;
+#   - 80,000 nested begin/end blocks, printed to PDF;
+#   - 80,000 routine declarations each spanning two lines, routines listed;
+#   - a 10,000-unit project whose units use each other, listed with
+#     --include-uses; and 4,000 units in a folder of 10,000 files.
+# Usage: bench/worst-cases.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build}
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$BUILD" --target scrivane-print >/dev/null
+TOOL="$PWD/$BUILD/src/scrivane-print"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+python3 - "$WORK" <<'PYTHON'
+import os, sys
+work = sys.argv[1]
+def write(name, text):
+    path = os.path.join(work, name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", newline="\r\n") as f:
+        f.write(text)
+
+write("word/longword.pas", "unit LongWord;\ninterface\nconst\n  S = '" + "x" * (1 << 20) +
+      "';\nimplementation\nend.\n")
+
+depth = 80000
+write("nesting/nested.pas", "unit Nested;\ninterface\nprocedure Deep;\nimplementation\nprocedure Deep;\n" +
+      "begin\n" * depth + "end;\n" * depth + "end.\n")
+
+count = 80000
+decl = "".join(f"procedure P{i}(A: Integer;\n  B: Integer);\n" for i in range(count))
+impl = "".join(f"procedure P{i}(A: Integer;\n  B: Integer);\nbegin\nend;\n" for i in range(count))
+write("twoline/decls.pas", "unit Decls;\ninterface\n" + decl + "implementation\n" + impl + "end.\n")
+
+units = 10000
+for i in range(units):
+    uses = ", ".join(f"Unit{(i * 7 + k) % units}" for k in (1, 2, 3))
+    write(f"project/Unit{i}.pas", f"unit Unit{i};\ninterface\nuses SysUtils, Classes, {uses};\nimplementation\nend.\n")
+write("project/big.dpr", "program Big;\nuses\n" +
+      ",\n".join(f"  Unit{i} in 'Unit{i}.pas'" for i in range(units)) + ";\nbegin\nend.\n")
+
+listed = 4000
+for i in range(10000):
+    write(f"folder/File{i}.pas", f"unit File{i};\ninterface\nuses SysUtils, File{(i + 1) % 10000};\nimplementation\nend.\n")
+write("folder/four.dpr", "program Four;\nuses\n" +
+      ",\n".join(f"  File{i} in 'file{i}.pas'" for i in range(listed)) + ";\nbegin\nend.\n")
+PYTHON
+
+measure() {
+  local name=$1
+  shift
+  local report="$WORK/time.txt"
+  local status=0
+  /usr/bin/time -f "%e %M" -o "$report" "$@" >"$WORK/out.txt" 2>"$WORK/err.txt" || status=$?
+  read -r seconds kilobytes < <(tail -n 1 "$report")
+  printf '%-44s %8.2f s %8d MB  exit %d  %s\n' "$name" "$seconds" "$((kilobytes / 1024))" "$status" \
+    "$(head -c 70 "$WORK/out.txt" | head -n 1)"
+}
+
+printf '%-44s %10s %11s\n' "case" "time" "peak memory"
+measure "1 MB word, PDF" "$TOOL" "$WORK/word/longword.pas" -o "$WORK/word.pdf"
+measure "80,000 nested blocks, PDF" "$TOOL" "$WORK/nesting/nested.pas" -o "$WORK/nested.pdf"
+measure "80,000 two-line declarations, --routines" "$TOOL" --routines "$WORK/twoline/decls.pas"
+measure "10,000-unit project, --units --include-uses" "$TOOL" --units "$WORK/project/big.dpr" --include-uses
+measure "4,000 of 10,000 files, --units --include-uses" "$TOOL" --units "$WORK/folder/four.dpr" --include-uses
