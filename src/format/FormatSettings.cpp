@@ -96,14 +96,14 @@ int StyleBits(int code) { return code & (StyleBold | StyleItalic); }
 FontSpec MakeFont(const QString &face, int size, int style, ColorRef color) {
   FontSpec font;
   font.face = face;
-  font.pointSize = std::clamp(size, kMinFontPoints, kMaxFontPoints);
+  font.pointSize = std::clamp(size, kMinPrintedFontPoints, kMaxPrintedFontPoints);
   font.style = StyleBits(style);
   font.color = color;
   return font;
 }
 
 int FontSizeOrDefault(int points, int fallback) {
-  return points >= 1 ? std::clamp(points, kMinFontPoints, kMaxFontPoints) : fallback;
+  return points >= 1 ? std::clamp(points, kMinPrintedFontPoints, kMaxPrintedFontPoints) : fallback;
 }
 
 const char *const kTitleKeys[8] = {"Title1", "Title2", "Title3", "Title4",

@@ -16,8 +16,8 @@ class IniFile;
 // below one point, which only a hand-edited file can hold, reads as the
 // default); the derived fonts keep to it whatever a member holds. Larger
 // sizes print rows below the paper or no whole word at all.
-inline constexpr int kMinFontPoints = 4;
-inline constexpr int kMaxFontPoints = 72;
+inline constexpr int kMinPrintedFontPoints = 4;
+inline constexpr int kMaxPrintedFontPoints = 72;
 
 // Lengths in inches resolved from the length indices.
 struct PageLengths {
