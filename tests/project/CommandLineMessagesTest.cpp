@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "project/PrintTool.h"
 
@@ -59,6 +62,22 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
   const auto dfm = RunPrintTool({"--units", form});
   EXPECT_EQ(dfm.status, 1);
   EXPECT_TRUE(dfm.err.contains(form, Qt::CaseInsensitive)) << dfm.err.toStdString();
+
+  // A name in Latin-1 bytes cannot reach the file through Qt, which reads
+  // names as UTF-8: say so instead of a bare "not found.".
+  {
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.pas";
+    const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    QProcess shell;
+    shell.start("/bin/sh", {"-c", "\"$0\" --routines \"$(printf '%s/caf\\351.pas' \"$1\")\"", printtool::Program(),
+                            dir.path()});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 1);
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    EXPECT_TRUE(err.contains("not found: the name is not valid UTF-8")) << err.toStdString();
+  }
 
   // Paths for scripts are the files' own; the names stay lower case.
   const QString dpr = Write("MyProj/Inventory.dpr", "uses\n  stock in 'stock.pas';\n");
