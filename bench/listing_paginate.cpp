@@ -7,6 +7,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/UnitListing.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PageCanvas.h"
 #include "print/PdfPrintTarget.h"

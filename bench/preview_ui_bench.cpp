@@ -11,6 +11,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/UnitListing.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
 #include "print/gui/PrinterHost.h"

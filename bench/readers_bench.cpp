@@ -16,6 +16,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/Lexer.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"

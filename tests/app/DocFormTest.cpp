@@ -19,6 +19,7 @@
 #include "support/TestPaths.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/PickList.h"
+#include "platform/RecordedMessages.h"
 
 using namespace scrivane;
 

@@ -22,6 +22,7 @@
 #include "format/IniFile.h"
 #include "format/gui/FormatFrm.h"
 #include "listing/UnitListing.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"

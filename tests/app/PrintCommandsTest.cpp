@@ -17,6 +17,7 @@
 #include "print/gui/PrinterHost.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
+#include "platform/RecordedMessages.h"
 
 using namespace scrivane;
 

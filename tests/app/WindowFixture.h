@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/DocForm.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
 #include "widgets/PickList.h"

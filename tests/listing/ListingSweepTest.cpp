@@ -15,6 +15,7 @@
 #include "format/PageGeometry.h"
 #include "listing/Lexer.h"
 #include "listing/UnitListing.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PageCanvas.h"
 #include "print/PrintRunner.h"

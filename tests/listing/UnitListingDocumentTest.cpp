@@ -12,6 +12,7 @@
 #include "format/FormatSettings.h"
 #include "listing/Documents.h"
 #include "platform/Text1252.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"

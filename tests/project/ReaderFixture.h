@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "format/FormatSettings.h"
+#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "project/Readers.h"
 

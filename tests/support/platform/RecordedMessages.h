@@ -1,0 +1,22 @@
+#pragma once
+// A message sink for tests and benchmarks: collects what the window would
+// show in message boxes.
+#include <QStringList>
+
+#include "platform/UserMessages.h"
+
+namespace scrivane {
+
+class RecordedMessages : public UserMessages {
+ public:
+  QStringList warnings, informations, questions;
+  bool answer = true;
+  void Warning(const QString &text) override { warnings << text; }
+  void Information(const QString &text) override { informations << text; }
+  bool AskYesNo(const QString &text) override {
+    questions << text;
+    return answer;
+  }
+};
+
+}  // namespace scrivane
