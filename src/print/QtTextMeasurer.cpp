@@ -2,45 +2,24 @@
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
-#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+
+#include "platform/Text1252.h"
 
 namespace scrivane {
 
 namespace {
-const std::array<char16_t, 256> &Cp1252Table() {
-  static const std::array<char16_t, 256> table = [] {
-    std::array<char16_t, 256> t{};
-    for (int i = 0; i < 256; ++i) t[i] = char16_t(i);
-    QStringDecoder decoder("windows-1252");
-    if (decoder.isValid()) {
-      for (int i = 0x80; i < 0xA0; ++i) {
-        const char byte = char(i);
-        const QString s = decoder.decode(QByteArrayView(&byte, 1));
-        if (s.size() == 1 && s[0] != QChar::ReplacementCharacter) t[i] = s[0].unicode();
-      }
-    }
-    return t;
-  }();
-  return table;
-}
-
 QString CacheKey(const FontSpec &font) {
   return font.face + QLatin1Char('/') + QString::number(font.pointSize) + QLatin1Char('/') +
          QString::number(font.style & (StyleBold | StyleItalic | StyleUnderline));
 }
 }  // namespace
 
-QChar Cp1252ToUnicode(unsigned char byte) { return QChar(Cp1252Table()[byte]); }
+// The one Windows-1252 table of the program.
+QChar Cp1252ToUnicode(unsigned char byte) { return Char1252(byte); }
 
-QString DecodeCp1252(QByteArrayView text) {
-  QString result(text.size(), Qt::Uninitialized);
-  const auto &table = Cp1252Table();
-  QChar *out = result.data();
-  for (qsizetype i = 0; i < text.size(); ++i) out[i] = QChar(table[static_cast<unsigned char>(text[i])]);
-  return result;
-}
+QString DecodeCp1252(QByteArrayView text) { return Decode1252(text.data(), text.size()); }
 
 // Advances are kept in 1/64 pixel, the unit Qt lays text out in: QPainter
 // places the glyphs of a string at the running sum of these unrounded
