@@ -50,7 +50,7 @@ bool ShowsUnits(const QListWidget &list, const QList<UnitEntry> &units) {
   for (int row = 0; row < list.count(); ++row) {
     const QListWidgetItem *item = list.item(row);
     if (item->text() != units[row].name || item->data(KindRole).toInt() != int(units[row].kind) ||
-        item->data(FullPathRole).toString() != units[row].fullPath)
+        item->data(FullPathRole).toString() != units[row].PathToRead())
       return false;
   }
   return true;
@@ -563,7 +563,7 @@ void TDocForm::RefreshLists() {
       for (const UnitEntry &unit : model_.Units) {
         auto *item = new QListWidgetItem(unit.name, PickList1);
         item->setData(KindRole, int(unit.kind));
-        item->setData(FullPathRole, unit.fullPath);
+        item->setData(FullPathRole, unit.PathToRead());
       }
     }
     if (model_.SelectedUnit >= 0 && model_.SelectedUnit < PickList1->count())

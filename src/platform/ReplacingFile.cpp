@@ -135,6 +135,13 @@ bool ReplacingFile::commit() {
     return false;
   }
   temporary_.clear();
+  // The rename lives in the folder: flush it too, so that a power cut does
+  // not bring the old name back. Failing here loses nothing.
+  const int folder = ::open(QFile::encodeName(QFileInfo(writeTo_).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
   return true;
 }
 
