@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "platform/UserMessages.h"
+
 namespace fuzzsupport {
 
 inline const QString &Folder() {
@@ -20,5 +22,13 @@ inline QString WriteFile(const QString &name, QByteArrayView bytes) {
   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes.data(), bytes.size());
   return path;
 }
+
+// Messages are expected (most inputs are not Pascal); they are dropped.
+class QuietMessages : public scrivane::UserMessages {
+ public:
+  void Warning(const QString &) override {}
+  void Information(const QString &) override {}
+  bool AskYesNo(const QString &) override { return false; }
+};
 
 }  // namespace fuzzsupport

@@ -6,7 +6,6 @@
 
 #include "FuzzFiles.h"
 #include "format/FormatSettings.h"
-#include "platform/UserMessages.h"
 #include "project/Readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -20,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   ProjectModel model;
   FormatSettings settings;
-  RecordedMessages messages;
+  fuzzsupport::QuietMessages messages;
   ReaderContext ctx{model, settings, messages, true, {}};
   ClearForOpen(model);
   OpenPath(ctx, path);

@@ -4,7 +4,6 @@
 
 #include "FuzzFiles.h"
 #include "format/FormatSettings.h"
-#include "platform/UserMessages.h"
 #include "project/Readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -15,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ProjectModel model;
     FormatSettings settings;
     settings.Lower = lower;
-    RecordedMessages messages;
+    fuzzsupport::QuietMessages messages;
     ReaderContext ctx{model, settings, messages, false, {}};
     ClearForOpen(model);
     ParsePas(ctx, path);
