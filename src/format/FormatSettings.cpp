@@ -222,11 +222,17 @@ void FormatSettings::LoadFromIni(const IniFile &ini) {
 void FormatSettings::SaveToIni(IniFile &ini) const {
   // Texts longer than a read keeps would come back cut; cut them now so the
   // file says what the program will use.
-  ini.SetValue("Fonts", "BName", Encode1252(BName).left(kTextLength));
+  const FormatSettings defaults;
+  // A text that reads back as the member keeps its line: a face name cut to
+  // 35 characters in the middle of a run of blanks reads the same every run.
+  auto writeText = [&ini](const char *section, const char *key, const QByteArray &value, const QByteArray &read) {
+    if (!ini.Contains(section, key) || read != value) ini.SetValue(section, key, value.left(kTextLength));
+  };
+  writeText("Fonts", "BName", Encode1252(BName), Encode1252(ReadFace(ini, "BName", defaults.BName)));
   WriteInteger(ini, "Fonts", "BSize", BSize);
   WriteInteger(ini, "Fonts", "BStyle", BStyle);
   WriteInteger(ini, "Fonts", "BColor", static_cast<int>(BColor));
-  ini.SetValue("Fonts", "HName", Encode1252(HName).left(kTextLength));
+  writeText("Fonts", "HName", Encode1252(HName), Encode1252(ReadFace(ini, "HName", defaults.HName)));
   WriteInteger(ini, "Fonts", "HSize", HSize);
   WriteInteger(ini, "Fonts", "HStyle", HStyle);
   WriteInteger(ini, "Fonts", "HColor", static_cast<int>(HColor));
@@ -277,7 +283,8 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
   WriteInteger(ini, "Image", "Print", Print);
   WriteInteger(ini, "Image", "Align", Align);
 
-  for (int i = 1; i <= 8; ++i) ini.SetValue("Title", kTitleKeys[i - 1], TitleField(i)->left(kTextLength));
+  for (int i = 1; i <= 8; ++i)
+    writeText("Title", kTitleKeys[i - 1], *TitleField(i), ReadText(ini, "Title", kTitleKeys[i - 1], {}, kTextLength));
 }
 
 PageLengths FormatSettings::ResolveLengths() const {
