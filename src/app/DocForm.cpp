@@ -29,6 +29,7 @@
 #include "format/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
+#include "platform/TextEncoding.h"
 #include "project/Readers.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/Glyphs.h"
@@ -573,7 +574,7 @@ void TDocForm::RefreshLists() {
     const QSignalBlocker block(PickList2);
     PickList2->clear();
     for (const RoutineEntry &routine : model_.Routines) {
-      auto *item = new QListWidgetItem(Decode1252(routine.text), PickList2);
+      auto *item = new QListWidgetItem(DecodeText(routine.text, model_.SourceEncoding), PickList2);
       item->setData(KindRole, int(routine.kind));
       item->setSelected(routine.selected);
     }

@@ -21,6 +21,7 @@
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
+#include "platform/TextEncoding.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
 #include "print/gui/PrinterHost.h"
@@ -186,7 +187,7 @@ void TDocForm::CopyBtnClick() {
   }
   CollectSelectedText(model_);
   QStringList lines;
-  for (const QByteArray &line : model_.ListingLines) lines << Decode1252(line);
+  for (const QByteArray &line : model_.ListingLines) lines << DecodeText(line, model_.SourceEncoding);
   model_.ListingLines.clear();
   const QString text = lines.join(QStringLiteral("\r\n"));
   if (text.size() > kMaxClipboardText) {

@@ -4,6 +4,7 @@
 #include "format/FormatSettings.h"
 #include "platform/Text1252.h"
 #include "platform/Paths.h"
+#include "platform/TextEncoding.h"
 #include "project/Readers.h"
 
 #include <cstdio>
@@ -59,7 +60,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
     LoadUnit(ctx);
     if (messages.reported) return kExitMessage;
   }
-  for (const RoutineEntry &routine : model.Routines) out << Decode1252(routine.text) << '\n';
+  for (const RoutineEntry &routine : model.Routines) out << DecodeText(routine.text, model.SourceEncoding) << '\n';
   out.flush();
   return kExitOk;
 }

@@ -8,6 +8,7 @@
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
+#include "platform/TextEncoding.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "project/Readers.h"
@@ -17,7 +18,12 @@ namespace {
 
 // Marks the routine-list entry shown as text; false when there is none.
 bool SelectRoutine(ProjectModel &model, const QString &text) {
-  const QByteArray wanted = Encode1252(text.trimmed().toLower());
+  // Routine texts are lowered in ASCII only, whatever the file's encoding.
+  QString lowered = text.trimmed();
+  for (QChar &c : lowered)
+    if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
+  const QByteArray wanted =
+      model.SourceEncoding == TextEncoding::Utf8 ? lowered.toUtf8() : Encode1252(lowered);
   for (RoutineEntry &routine : model.Routines)
     if (routine.text.trimmed() == wanted) return routine.selected = true;
   return false;

@@ -4,12 +4,27 @@
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
 #include "cli/PrintCommand.h"
 #include "platform/Version.h"
+
+namespace {
+// The commands that only read and list: they need no fonts, and setting up
+// a GUI application (most of it font set-up) was most of their run time.
+bool OnlyLists(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--units") == 0 || std::strcmp(argv[i], "--routines") == 0 ||
+        std::strcmp(argv[i], "--form-text") == 0)
+      return true;
+  }
+  return false;
+}
+}  // namespace
 
 int main(int argc, char **argv) {
   // Printing needs fonts, so a GUI application; it never opens a window, so
@@ -23,7 +38,12 @@ int main(int argc, char **argv) {
     QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime);
   }
-  QGuiApplication app(argc, argv);
+  std::unique_ptr<QCoreApplication> application;
+  if (OnlyLists(argc, argv))
+    application = std::make_unique<QCoreApplication>(argc, argv);
+  else
+    application = std::make_unique<QGuiApplication>(argc, argv);
+  QCoreApplication &app = *application;
   using namespace scrivane::cli;
   QTextStream out(stdout);
   QTextStream err(stderr);

@@ -60,6 +60,7 @@ void ListingJob::BeginPrint(PageInfoPtr &Info) {
 void ListingJob::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) {
   auto *info = dynamic_cast<TNEWPageInfo *>(&Info);
   if (!info) throw PrintException("A listing needs the page record its BeginPrint made.");
+  SCanvas.Encoding = renderer_.Encoding();
   ReplayEarlierPages(*info, SCanvas, [this](TNEWPageInfo &replayed, TSpecialCanvas &canvas) {
     RunPage(replayed, canvas);
   });

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "format/PageGeometry.h"
+#include "platform/TextEncoding.h"
 #include "listing/PageFurniture.h"
 #include "print/PageInfo.h"
 
@@ -81,6 +82,11 @@ class ListingRenderer {
   // one an earlier job measured on).
   virtual void BeginJob() {}
   virtual QString JobTitle() const = 0;
+  // How the texts the listing prints are to be read: the encoding of the
+  // file they come from. A UTF-8 canvas reads a text that is not UTF-8 on
+  // its own (a title from the settings, a unit of another file in the
+  // index) as Windows-1252, so lists drawn from several files say Utf8.
+  virtual TextEncoding Encoding() const { return TextEncoding::Windows1252; }
   virtual int ItemCount() const = 0;
   virtual FooterReservation Reservation() const = 0;
   // Top furniture and the state the page starts from; may move position

@@ -23,6 +23,8 @@ bool IsEntryKeyword(const QByteArray &lowerWord) {
 ProcedureList::ProcedureList(const ProjectModel &model, const FormatSettings &settings)
     : model_(model), settings_(settings), job_(settings, *this) {}
 
+TextEncoding ProcedureList::Encoding() const { return model_.SourceEncoding; }
+
 QString ProcedureList::JobTitle() const { return model_.OpenedPath.toLower(); }
 
 int ProcedureList::ItemCount() const { return int(model_.Routines.size()); }

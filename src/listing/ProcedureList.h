@@ -16,6 +16,7 @@ class ProcedureList : public ListingRenderer {
   ListingJob &Job() { return job_; }
 
   QString JobTitle() const override;
+  TextEncoding Encoding() const override;
   int ItemCount() const override;
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
   void StartPage(PageCursor &cursor, int &position) override;

@@ -15,6 +15,7 @@ class ProjectListing : public ListingRenderer {
   ListingJob &Job() { return job_; }
 
   QString JobTitle() const override;
+  TextEncoding Encoding() const override { return TextEncoding::Utf8; }
   int ItemCount() const override;
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
   void StartPage(PageCursor &cursor, int &position) override;

@@ -108,6 +108,7 @@ class UnitListingRenderer : public ListingRenderer {
 
   void BeginJob() override;
   QString JobTitle() const override { return model_.CurrentUnitPath.toLower(); }
+  TextEncoding Encoding() const override { return model_.SourceEncoding; }
   int ItemCount() const override { return int(model_.ListingLines.size()); }
   FooterReservation Reservation() const override { return FooterReservation::BeforeBody; }
   void StartPage(PageCursor &cursor, int &position) override;

@@ -83,7 +83,7 @@ void TSpecialCanvas::SetFont(const FontSpec &font) {
 int TSpecialCanvas::TextWidth(QByteArrayView text) {
   SyncPrinterFont();
   CheckFont();
-  return printer_.measurer().textWidth(printerFont_, text);
+  return printer_.measurer().textWidthIn(printerFont_, text, Encoding);
 }
 
 int TSpecialCanvas::TextHeight(QByteArrayView text) {
@@ -97,6 +97,13 @@ void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
     case CanvasMode::Display: {
       SyncPrinterFont();
       if (!text.isEmpty()) CheckFont();
+      // A UTF-8 text with characters beyond ASCII is shaped as a whole, as
+      // the printer draws it.
+      if (Encoding == TextEncoding::Utf8 && !IsAscii(text)) {
+        if (surface_) surface_->drawTextIn(x, y, printerFont_, text, Encoding);
+        if (Font.pointSize <= 0) throw PreviewException(kDisplayFontCorrupted);
+        break;
+      }
       // Each character goes where the printer puts it when it draws the
       // whole string, whatever the screen font's own advances are.
       TextMeasurer &measurer = printer_.measurer();
@@ -113,7 +120,7 @@ void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
       SyncPrinterFont();
       if (text.isEmpty() || !surface_) return;
       CheckFont();
-      surface_->drawText(x, y, printerFont_, text);
+      surface_->drawTextIn(x, y, printerFont_, text, Encoding);
       break;
     case CanvasMode::Measure:
       break;

@@ -46,6 +46,9 @@ class TSpecialCanvas {
   int PrintableRight = 0;
   int PrintableBottom = 0;
   CanvasMode Mode = CanvasMode::Printer;
+  // How the texts handed to TextWidth and TextOut are to be read: the
+  // encoding of the file being listed.
+  TextEncoding Encoding = TextEncoding::Windows1252;
   // Raster operation handed to the surfaces; only SRCCOPY is ever used.
   unsigned CopyMode = 0xCC0020;
 

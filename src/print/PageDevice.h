@@ -9,6 +9,7 @@
 #include <QRect>
 
 #include "format/Fonts.h"
+#include "platform/TextEncoding.h"
 
 namespace scrivane {
 
@@ -61,6 +62,12 @@ class TextMeasurer {
   // string one by one where the printer's layout of the whole string puts
   // them: character i starts at round(sum of the advances before it / 64).
   virtual int charAdvance64(const FontSpec &font, unsigned char c) { return charWidth(font, c) * 64; }
+  // Width of a text of a file in the given encoding. A Windows-1252 or ASCII
+  // text is measured as above; by default a UTF-8 text counts each of its
+  // characters as the Windows-1252 character it stands for ("?" when there
+  // is none), and measurers that know the font measure the characters
+  // themselves.
+  virtual int textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding);
 };
 
 // The printer as the canvas sees it.
@@ -79,6 +86,9 @@ class DrawSurface {
   virtual void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) = 0;
   virtual void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) = 0;
   virtual void drawImage(const QRect &target, const QImage &image) = 0;
+  // Text of a file in the given encoding; by default a UTF-8 text is drawn
+  // as its Windows-1252 counterpart, as textWidthIn measures it.
+  virtual void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding);
 };
 
 }  // namespace scrivane

@@ -4,8 +4,8 @@
 
 namespace scrivane {
 
-PdfFile::PdfFile(QString path, QPageLayout layout, int dotsPerInch)
-    : path_(std::move(path)), layout_(std::move(layout)), dotsPerInch_(dotsPerInch) {}
+PdfFile::PdfFile(QString path, QPageLayout layout, int dotsPerInch, QtTextMeasurer &measurer)
+    : path_(std::move(path)), layout_(std::move(layout)), dotsPerInch_(dotsPerInch), measurer_(measurer) {}
 
 PdfFile::~PdfFile() { abort(); }
 
@@ -22,13 +22,11 @@ bool PdfFile::begin(const QString &title) {
     file_.reset();
     return false;
   }
-  writer_ = std::make_unique<QPdfWriter>(file_.get());
-  writer_->setResolution(dotsPerInch_);
-  writer_->setPageLayout(layout_);
-  writer_->setTitle(title);
-  writer_->setCreator(QStringLiteral("Scrivane"));
-  painter_ = std::make_unique<QPainter>();
-  if (!painter_->begin(writer_.get())) {
+  // The whole sheet, whatever margins the layout carries: pages are drawn
+  // from the paper's corner.
+  const QSizeF sheet = layout_.fullRect(QPageLayout::Point).size();
+  writer_ = std::make_unique<CairoPdfWriter>(measurer_);
+  if (!writer_->open(file_.get(), sheet.width(), sheet.height(), dotsPerInch_, title)) {
     error_ = QStringLiteral("Cannot write the file %1.").arg(QFileInfo(path_).absoluteFilePath());
     abort();
     return false;
@@ -42,11 +40,19 @@ void PdfFile::newPage() {
 
 bool PdfFile::finish() {
   if (!file_) return false;
-  // The painter's end writes the rest of the document (fonts, the page
+  // Closing the writer writes the rest of the document (fonts, the page
   // table); only then is the file complete.
-  if (painter_ && painter_->isActive()) painter_->end();
-  painter_.reset();
+  QString reason;
+  const bool drawn = !writer_ || writer_->close(&reason);
   writer_.reset();
+  if (!drawn) {
+    error_ = file_->failureReason().isEmpty()
+                 ? QStringLiteral("Cannot write the file %1: %2").arg(QFileInfo(path_).absoluteFilePath(), reason)
+                 : file_->errorText();
+    file_->discard();
+    file_.reset();
+    return false;
+  }
   const bool written = file_->commit();
   if (!written) error_ = file_->errorText();
   file_.reset();
@@ -54,8 +60,7 @@ bool PdfFile::finish() {
 }
 
 void PdfFile::abort() {
-  if (painter_ && painter_->isActive()) painter_->end();
-  painter_.reset();
+  if (writer_) writer_->close(nullptr);
   writer_.reset();
   if (file_) file_->discard();
   file_.reset();

@@ -2,28 +2,32 @@
 // One PDF document on its way to a file. The pages go to a temporary file
 // beside the target (ReplacingFile); the target is replaced only when the
 // whole document was written, so a full disk or a cancel leaves whatever the
-// target held before. Every PDF the program writes goes through here.
+// target held before. Every PDF the program writes goes through here, and
+// is drawn by cairo (CairoPdfWriter) with the fonts the layout measured.
 #include <QPageLayout>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QString>
 #include <memory>
 
 #include "platform/ReplacingFile.h"
+#include "print/CairoPdfWriter.h"
 
 namespace scrivane {
 
+class QtTextMeasurer;
+
 class PdfFile {
  public:
-  PdfFile(QString path, QPageLayout layout, int dotsPerInch);
+  // The measurer (not owned) gives the fonts, glyphs and advances to draw.
+  PdfFile(QString path, QPageLayout layout, int dotsPerInch, QtTextMeasurer &measurer);
   ~PdfFile();  // an unfinished document is discarded
   PdfFile(const PdfFile &) = delete;
   PdfFile &operator=(const PdfFile &) = delete;
 
   // False with errorText() set when the file cannot be started.
   bool begin(const QString &title);
-  // Valid between begin and finish or abort.
-  QPainter &painter() { return *painter_; }
+  // Valid between begin and finish or abort; device pixels from the
+  // sheet's corner.
+  DrawSurface &surface() { return writer_->surface(); }
   void newPage();
   // Ends the document and puts it in place; false with errorText() when
   // any write failed (the target is then left as it was).
@@ -35,10 +39,10 @@ class PdfFile {
   QString path_;
   QPageLayout layout_;
   int dotsPerInch_;
+  QtTextMeasurer &measurer_;
   QString error_;
   std::unique_ptr<ReplacingFile> file_;
-  std::unique_ptr<QPdfWriter> writer_;
-  std::unique_ptr<QPainter> painter_;
+  std::unique_ptr<CairoPdfWriter> writer_;
 };
 
 }  // namespace scrivane

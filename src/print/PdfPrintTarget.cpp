@@ -30,18 +30,16 @@ PdfPrintTarget::PdfPrintTarget(QString path, PaperSize paper) : path_(std::move(
 PdfPrintTarget::~PdfPrintTarget() = default;
 
 bool PdfPrintTarget::beginDocument(const QString &title) {
-  surface_.reset();
   file_ = std::make_unique<PdfFile>(
       path_,
       QPageLayout(QPageSize(PageSizeId(device_.paper())), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
                   QPageLayout::Point),
-      device_.metrics().PixelsPerInchX);
+      device_.metrics().PixelsPerInchX, device_.qtMeasurer());
   if (!file_->begin(title)) {
     error_ = file_->errorText();
     file_.reset();
     return false;
   }
-  surface_ = std::make_unique<QPainterSurface>(file_->painter(), device_.qtMeasurer());
   return true;
 }
 
@@ -50,7 +48,6 @@ void PdfPrintTarget::newSheet() {
 }
 
 bool PdfPrintTarget::endDocument() {
-  surface_.reset();
   if (!file_) return false;
   const bool written = file_->finish();
   if (!written) error_ = file_->errorText();
@@ -59,7 +56,6 @@ bool PdfPrintTarget::endDocument() {
 }
 
 void PdfPrintTarget::abortDocument() {
-  surface_.reset();
   if (file_) file_->abort();
   file_.reset();
 }

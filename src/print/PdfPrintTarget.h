@@ -7,7 +7,6 @@
 #include "print/PdfFile.h"
 
 #include "print/PrintRunner.h"
-#include "print/QPainterSurface.h"
 #include "print/QtTextMeasurer.h"
 
 namespace scrivane {
@@ -36,7 +35,7 @@ class PdfPrintTarget : public PrintTarget {
   PageDevice &device() override { return device_; }
   bool beginDocument(const QString &title) override;
   QString errorText() const override { return error_; }
-  DrawSurface &surface() override { return *surface_; }
+  DrawSurface &surface() override { return file_->surface(); }
   void newSheet() override;
   bool endDocument() override;
   // An aborted document leaves the output file as it was.
@@ -47,7 +46,6 @@ class PdfPrintTarget : public PrintTarget {
   PdfDevice device_;
   QString error_;
   std::unique_ptr<PdfFile> file_;
-  std::unique_ptr<QPainterSurface> surface_;
 };
 
 }  // namespace scrivane

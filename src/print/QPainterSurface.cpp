@@ -1,6 +1,9 @@
 #include "print/QPainterSurface.h"
 
+#include <QGlyphRun>
 #include <cmath>
+
+#include "platform/Text1252.h"
 
 namespace scrivane {
 
@@ -13,21 +16,96 @@ QPainterSurface::QPainterSurface(QPainter &painter, QtTextMeasurer &measurer)
   painter_.setBackgroundMode(Qt::TransparentMode);
 }
 
+// Text still gathered here belongs to a page that failed or was abandoned;
+// the painter's mapping may already be gone, so it is dropped.
+QPainterSurface::~QPainterSurface() = default;
+
+void QPainterSurface::useTextPen(const FontSpec &font) {
+  if (penIsText_ && penFont_.color == font.color) return;
+  painter_.setPen(ColorFromRef(font.color));
+  penFont_ = font;
+  penIsText_ = true;
+}
+
+// Control characters draw nothing; any other byte the font has no glyph
+// for needs Qt's font fallback, which only shaping gives. Blanks are drawn
+// between words, so that text taken from a PDF keeps its spaces, but not at
+// the end of a run, where they only cost output.
+namespace {
+bool Invisible(unsigned char c) { return c < 0x20 || c == 0x7F; }
+}  // namespace
+
 void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
   if (text.isEmpty()) return;
-  if (!fontSet_ || !(currentFont_ == font) || penChanged_) {
-    painter_.setFont(measurer_.cachedFont(font));
-    painter_.setPen(ColorFromRef(font.color));
-    currentFont_ = font;
-    fontSet_ = true;
-    penChanged_ = false;
+  const QtTextMeasurer::GlyphTable &table = measurer_.glyphTable(font);
+  bool drawable = table.rawFont.isValid();
+  for (qsizetype i = 0; drawable && i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (table.glyph[c] == 0 && !Invisible(c)) drawable = false;
   }
-  // The canvas's y is the top of the text cell; QPainter draws at the baseline.
-  painter_.drawText(QPoint(x, y + measurer_.ascent(font)), DecodeCp1252(text));
+  if (!drawable) {
+    flush();
+    drawShaped(x, y, font, Decode1252(text.data(), text.size()));
+    return;
+  }
+  // The canvas's y is the top of the text cell; glyphs sit on the baseline.
+  const int baseline = y + table.ascent;
+  if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
+  if (!pending_) {
+    pending_ = true;
+    runFont_ = font;
+    runBaseline_ = baseline;
+    runTable_ = &table;
+  }
+  long long advance64 = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!Invisible(c)) {
+      runGlyphs_.append(table.glyph[c]);
+      runPositions_.append(QPointF(x + advance64 / 64.0, baseline));
+    }
+    advance64 += table.advance64[c];
+  }
+}
+
+void QPainterSurface::flush() {
+  if (!pending_) return;
+  pending_ = false;
+  const quint32 blank = runTable_->glyph[0x20];
+  while (!runGlyphs_.isEmpty() && runGlyphs_.last() == blank) {
+    runGlyphs_.removeLast();
+    runPositions_.removeLast();
+  }
+  if (runGlyphs_.isEmpty()) return;
+  QGlyphRun run;
+  run.setRawFont(runTable_->rawFont);
+  run.setGlyphIndexes(runGlyphs_);
+  run.setPositions(runPositions_);
+  run.setUnderline(runFont_.underline());
+  useTextPen(runFont_);
+  painter_.drawGlyphRun(QPointF(0, 0), run);
+  runGlyphs_.clear();
+  runPositions_.clear();
+}
+
+void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+  if (encoding == TextEncoding::Windows1252 || IsAscii(text) || !IsValidUtf8(text)) {
+    drawText(x, y, font, text);
+    return;
+  }
+  flush();
+  drawShaped(x, y, font, QString::fromUtf8(text));
+}
+
+void QPainterSurface::drawShaped(int x, int y, const FontSpec &font, const QString &text) {
+  painter_.setFont(measurer_.cachedFont(font));
+  useTextPen(font);
+  painter_.drawText(QPoint(x, y + measurer_.ascent(font)), text);
 }
 
 void QPainterSurface::applyPen(const PenSpec &pen) {
-  penChanged_ = true;
+  flush();
+  penIsText_ = false;
   QColor color = pen.mode == PenMode::Black ? QColor(Qt::black) : ColorFromRef(pen.color);
   QPen qpen(color);
   qpen.setWidth(std::max(1, pen.width));
@@ -63,6 +141,7 @@ void QPainterSurface::drawRectangle(const QRect &rect, const PenSpec &pen, const
 }
 
 void QPainterSurface::drawImage(const QRect &target, const QImage &image) {
+  flush();
   if (image.isNull()) return;
   painter_.drawImage(target, image);
 }

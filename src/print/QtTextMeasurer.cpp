@@ -16,11 +16,6 @@ QString CacheKey(const FontSpec &font) {
 }
 }  // namespace
 
-// The one Windows-1252 table of the program.
-QChar Cp1252ToUnicode(unsigned char byte) { return Char1252(byte); }
-
-QString DecodeCp1252(QByteArrayView text) { return Decode1252(text.data(), text.size()); }
-
 // Advances are kept in 1/64 pixel, the unit Qt lays text out in: QPainter
 // places the glyphs of a string at the running sum of these unrounded
 // advances, so summing whole-pixel widths instead would drift from the drawn
@@ -32,6 +27,7 @@ struct QtTextMeasurer::Entry {
   std::array<int, 256> advance64;
   int height;
   int ascent;
+  std::unique_ptr<GlyphTable> glyphs;  // built on the first draw
   explicit Entry(const QFont &font, QPaintDevice *device)
       : font(font), metrics(font, device), exact(font, device), height(metrics.height()),
         ascent(metrics.ascent()) {
@@ -39,7 +35,7 @@ struct QtTextMeasurer::Entry {
   }
   int Advance64(unsigned char c) {
     int &advance = advance64[c];
-    if (advance < 0) advance = int(std::lround(exact.horizontalAdvance(Cp1252ToUnicode(c)) * 64.0));
+    if (advance < 0) advance = int(std::lround(exact.horizontalAdvance(Char1252(c)) * 64.0));
     return advance;
   }
 };
@@ -99,10 +95,36 @@ int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
   return RoundFrom64(width64);
 }
 
+int QtTextMeasurer::textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+  if (encoding == TextEncoding::Windows1252 || IsAscii(text) || !IsValidUtf8(text)) return textWidth(font, text);
+  return RoundFrom64(std::llround(entryFor(font).exact.horizontalAdvance(QString::fromUtf8(text)) * 64.0));
+}
+
 int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) { return entryFor(font).height; }
 
 int QtTextMeasurer::ascent(const FontSpec &font) { return entryFor(font).ascent; }
 
 const QFont &QtTextMeasurer::cachedFont(const FontSpec &font) { return entryFor(font).font; }
+
+const QtTextMeasurer::GlyphTable &QtTextMeasurer::glyphTable(const FontSpec &font) {
+  Entry &entry = entryFor(font);
+  if (!entry.glyphs) {
+    auto table = std::make_unique<GlyphTable>();
+    table->rawFont = QRawFont::fromFont(entry.font);
+    table->ascent = entry.ascent;
+    QString all(256, Qt::Uninitialized);
+    for (int c = 0; c < 256; ++c) {
+      all[c] = Char1252(static_cast<unsigned char>(c));
+      table->advance64[c] = entry.Advance64(static_cast<unsigned char>(c));
+    }
+    if (table->rawFont.isValid()) {
+      const QList<quint32> indexes = table->rawFont.glyphIndexesForString(all);
+      if (indexes.size() == 256)
+        for (int c = 0; c < 256; ++c) table->glyph[c] = indexes[c];
+    }
+    entry.glyphs = std::move(table);
+  }
+  return *entry.glyphs;
+}
 
 }  // namespace scrivane

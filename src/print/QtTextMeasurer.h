@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QRawFont>
 #include <array>
 #include <memory>
 
@@ -18,6 +19,9 @@ class QtTextMeasurer : public TextMeasurer {
   ~QtTextMeasurer() override;
 
   int textWidth(const FontSpec &font, QByteArrayView text) override;
+  // A UTF-8 word is measured whole, as Qt shapes it, so that characters
+  // outside Windows-1252 (and fallback fonts) get their own advances.
+  int textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding) override;
   int textHeight(const FontSpec &font, QByteArrayView text) override;
   int charWidth(const FontSpec &font, unsigned char c) override;
   int charAdvance64(const FontSpec &font, unsigned char c) override;
@@ -30,6 +34,18 @@ class QtTextMeasurer : public TextMeasurer {
   // The same, built once per font.
   const QFont &cachedFont(const FontSpec &font);
 
+  // What drawing a byte string takes without shaping it: the font file at
+  // the device's pixel size and, per byte, its glyph (0 when the font has
+  // none, so the caller must let Qt pick a fallback font) and its advance in
+  // 1/64 pixel, the same advances textWidth sums.
+  struct GlyphTable {
+    QRawFont rawFont;
+    std::array<quint32, 256> glyph{};
+    std::array<int, 256> advance64{};
+    int ascent = 0;
+  };
+  const GlyphTable &glyphTable(const FontSpec &font);
+
  private:
   struct Entry;
   Entry &entryFor(const FontSpec &font);
@@ -40,9 +56,5 @@ class QtTextMeasurer : public TextMeasurer {
   FontSpec lastFont_;
   Entry *lastEntry_ = nullptr;
 };
-
-// Windows-1252 byte -> Unicode character (undefined bytes map to themselves).
-QChar Cp1252ToUnicode(unsigned char byte);
-QString DecodeCp1252(QByteArrayView text);
 
 }  // namespace scrivane

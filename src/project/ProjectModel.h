@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "platform/TextEncoding.h"
+
 namespace scrivane {
 
 // Kinds of pick-list entries; each has its own glyph.
@@ -46,6 +48,8 @@ struct ProjectModel {
   QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
   QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
   QList<QByteArray> SourceLines;
+  // How SourceLines (and the routine texts taken from them) are to be read.
+  TextEncoding SourceEncoding = TextEncoding::Windows1252;
   QList<QByteArray> DeclaredRoutines;
   QList<QByteArray> ListingLines;
   QList<QByteArray> IndexEntries;

@@ -62,6 +62,8 @@ SourceFile ReadSourceFile(const QString &path) {
     result.bytes.clear();
     return result;
   }
+  result.encoding = DetectEncoding(result.bytes);
+  if (HasUtf8Bom(result.bytes)) result.bytes.remove(0, 3);
   result.status = SourceStatus::Ok;
   return result;
 }

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include "platform/TextEncoding.h"
+
 namespace scrivane {
 
 enum class SourceStatus { Ok, Missing, Unreadable, Binary };
@@ -13,7 +15,8 @@ enum class SourceStatus { Ok, Missing, Unreadable, Binary };
 struct SourceFile {
   SourceStatus status = SourceStatus::Missing;
   QString diskPath;  // the file as found on disk, whatever the case of the asked path
-  QByteArray bytes;  // whole content when status is Ok
+  QByteArray bytes;  // whole content when status is Ok, without a UTF-8 byte-order mark
+  TextEncoding encoding = TextEncoding::Windows1252;
   // Why an Unreadable file cannot be read ("it is a folder", "too many
   // levels of symbolic links"); empty otherwise.
   QString reason;
@@ -25,7 +28,8 @@ struct SourceFile {
 QString SourceFileMessage(const SourceFile &file, const QString &path);
 
 // Finds `path` on disk ignoring case, reads it whole, and calls a file with a
-// NUL byte binary: text files never hold one.
+// NUL byte binary: text files never hold one. Tells the file's encoding and
+// drops a UTF-8 byte-order mark, which is not part of the text.
 SourceFile ReadSourceFile(const QString &path);
 
 // Calls onLine(QByteArrayView) for each line of text, without its line end.

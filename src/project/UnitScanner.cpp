@@ -240,6 +240,7 @@ void LoadUnit(ReaderContext &ctx) {
   model.SourceLines.clear();
   model.ClearRoutines();
   model.CurrentUnitPath = file.diskPath;
+  model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
   LineNormaliser normaliser;
   CommentCarry carry;

@@ -4,6 +4,7 @@
 
 #include "TestDocument.h"
 #include "print/PrintRunner.h"
+#include "platform/Text1252.h"
 #include "print/QtTextMeasurer.h"
 #include "print/VirtualPrinter.h"
 #include "print/ZoomOptions.h"
@@ -269,5 +270,5 @@ TEST(TextMeasurer, StringAdvanceIsTheSumOfCachedCharacterAdvances) {
     EXPECT_EQ(measurer.textWidth(font, text), measurer.textWidth(font, text));
     EXPECT_GT(measurer.textHeight(font, "X"), measurer.ascent(font));
   }
-  EXPECT_EQ(DecodeCp1252("\x80\xE9"), QString::fromUtf8("\u20AC\u00E9"));
+  EXPECT_EQ(Decode1252("\x80\xE9"), QString::fromUtf8("\u20AC\u00E9"));
 }

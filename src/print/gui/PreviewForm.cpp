@@ -208,6 +208,7 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   info_->PageNumber = n;
   RequirePageEvent();
   events_.OnPrintPage(*info_, canvas);
+  surface.flush();
   n = info_->PageNumber;
 
   SetStatus(0, QStringLiteral(" Page %1").arg(n));

@@ -29,13 +29,12 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
       if (!error_.isEmpty()) return false;
     }
     // Qt's own PDF output ignores write errors; PdfFile checks them.
-    pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution());
+    pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution(), host_.qtMeasurer());
     if (!pdf_->begin(title)) {
       error_ = pdf_->errorText();
       pdf_.reset();
       return false;
     }
-    surface_ = std::make_unique<QPainterSurface>(pdf_->painter(), host_.qtMeasurer());
     host_.LastPdfFolder = QFileInfo(path).absolutePath();
     return true;
   }
@@ -50,13 +49,16 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
 }
 
 void PrinterPrintTarget::newSheet() {
-  if (pdf_)
+  if (pdf_) {
     pdf_->newPage();
-  else
-    host_.printer().newPage();
+    return;
+  }
+  if (surface_) surface_->flush();
+  host_.printer().newPage();
 }
 
 bool PrinterPrintTarget::endDocument() {
+  if (surface_) surface_->flush();
   surface_.reset();
   bool written = true;
   if (pdf_) {

@@ -20,7 +20,7 @@ class PrinterPrintTarget : public PrintTarget {
   PageDevice &device() override { return host_; }
   bool beginDocument(const QString &title) override;
   QString errorText() const override { return error_; }
-  DrawSurface &surface() override { return *surface_; }
+  DrawSurface &surface() override { return pdf_ ? pdf_->surface() : static_cast<DrawSurface &>(*surface_); }
   void newSheet() override;
   bool endDocument() override;
   void abortDocument() override;
@@ -31,7 +31,7 @@ class PrinterPrintTarget : public PrintTarget {
   bool askedForFile_ = false;
   QPainter painter_;
   std::unique_ptr<PdfFile> pdf_;  // set while a PDF document is written
-  std::unique_ptr<QPainterSurface> surface_;
+  std::unique_ptr<QPainterSurface> surface_;  // set while a printer document is drawn
 };
 
 }  // namespace scrivane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Text1252.h"
 #include "print/QtTextMeasurer.h"
 
 namespace scrivane {
@@ -58,6 +59,10 @@ int FixedMetricsMeasurer::textHeight(const FontSpec &font, QByteArrayView) {
 }
 
 void RecordingSurface::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
+  drawTextIn(x, y, font, text, TextEncoding::Windows1252);
+}
+
+void RecordingSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
   lines << QStringLiteral("text %1 %2 \"%3\" %4 b%5 c%6 '%7'")
                .arg(x)
                .arg(y)
@@ -65,7 +70,7 @@ void RecordingSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVi
                .arg(font.pointSize)
                .arg(font.style)
                .arg(Hex(font.color))
-               .arg(DecodeCp1252(text));
+               .arg(DecodeText(text, encoding));
 }
 
 void RecordingSurface::drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) {

@@ -37,6 +37,7 @@ class FixedMetricsMeasurer : public TextMeasurer {
 class RecordingSurface : public DrawSurface {
  public:
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override;
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) override;
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override;
   void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override;
   void drawImage(const QRect &target, const QImage &image) override;

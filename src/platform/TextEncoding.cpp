@@ -1,0 +1,62 @@
+#include "platform/TextEncoding.h"
+
+#include "platform/Text1252.h"
+
+namespace scrivane {
+
+bool HasUtf8Bom(QByteArrayView bytes) { return bytes.startsWith("\xEF\xBB\xBF"); }
+
+bool IsAscii(QByteArrayView bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+bool IsValidUtf8(QByteArrayView bytes, bool *multiByte) {
+  bool sawMultiByte = false;
+  const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  const qsizetype n = bytes.size();
+  for (qsizetype i = 0; i < n;) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int length;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      if (c == 0xE0) low = 0xA0;       // overlong
+      else if (c == 0xED) high = 0x9F;  // surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      if (c == 0xF0) low = 0x90;        // overlong
+      else if (c == 0xF4) high = 0x8F;  // past U+10FFFF
+    } else {
+      return false;
+    }
+    if (i + length > n) return false;
+    if (p[i + 1] < low || p[i + 1] > high) return false;
+    for (int k = 2; k < length; ++k)
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+    sawMultiByte = true;
+    i += length;
+  }
+  if (multiByte) *multiByte = sawMultiByte;
+  return true;
+}
+
+TextEncoding DetectEncoding(QByteArrayView bytes) {
+  if (HasUtf8Bom(bytes)) return TextEncoding::Utf8;
+  bool multiByte = false;
+  return IsValidUtf8(bytes, &multiByte) && multiByte ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+QString DecodeText(QByteArrayView bytes, TextEncoding encoding) {
+  if (encoding == TextEncoding::Utf8 && !IsAscii(bytes) && IsValidUtf8(bytes)) return QString::fromUtf8(bytes);
+  return Decode1252(bytes.data(), bytes.size());
+}
+
+}  // namespace scrivane
