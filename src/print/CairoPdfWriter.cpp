@@ -37,6 +37,20 @@ void DoneFace(void *face) { FT_Done_Face(static_cast<FT_Face>(face)); }
 
 cairo_user_data_key_t kFaceKey;
 
+// Fonts outlive documents: cairo keeps its own caches of faces and scaled
+// fonts across surfaces (keyed by the FreeType face), so a face must stay
+// alive as long as cairo may hand it out again, and loading the fonts once
+// serves every document of an entire-project run. Only the GUI thread
+// prints, so no lock.
+struct FontCache {
+  FT_Library library = nullptr;
+  QHash<QString, CairoFont *> fonts;
+};
+FontCache &Fonts() {
+  static FontCache *cache = new FontCache;  // never freed: cairo may hold its faces until exit
+  return *cache;
+}
+
 void SetSource(cairo_t *cr, ColorRef color) {
   cairo_set_source_rgb(cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0);
 }
@@ -56,13 +70,10 @@ struct CairoPdfWriter::Impl : DrawSurface {
   bool writeFailed = false;
   cairo_surface_t *pdf = nullptr;
   cairo_t *cr = nullptr;
-  FT_Library library = nullptr;
   double scale = 72.0 / 600.0;
-  QHash<QString, CairoFont *> fonts;
-  // The cairo font of each 8-bit table, so that a run finds its font
-  // without building a key.
+  // The cairo font of each 8-bit table of this document's measurer, so that
+  // a run finds its font without building a key.
   QHash<const QtTextMeasurer::GlyphTable *, CairoFont *> tableFonts;
-  std::vector<std::unique_ptr<CairoFont>> ownedFonts;
 
   // The row of text being gathered: one font, one baseline.
   bool pending = false;
@@ -96,13 +107,7 @@ struct CairoPdfWriter::Impl : DrawSurface {
     cr = nullptr;
     if (pdf) cairo_surface_destroy(pdf);
     pdf = nullptr;
-    for (auto &font : ownedFonts)
-      if (font->scaled) cairo_scaled_font_destroy(font->scaled);
-    ownedFonts.clear();
-    fonts.clear();
     tableFonts.clear();
-    if (library) FT_Done_FreeType(library);
-    library = nullptr;
     output = nullptr;
   }
 
@@ -110,21 +115,21 @@ struct CairoPdfWriter::Impl : DrawSurface {
     const QString key = raw.familyName() + QLatin1Char('/') + raw.styleName() + QLatin1Char('/') +
                         QString::number(raw.pixelSize()) + QLatin1Char('/') + QString::number(raw.weight()) +
                         QLatin1Char('/') + QString::number(int(raw.style()));
-    if (CairoFont *known = fonts.value(key)) return known;
-    auto font = std::make_unique<CairoFont>();
+    FontCache &cache = Fonts();
+    if (CairoFont *known = cache.fonts.value(key)) return known;
+    auto *font = new CairoFont;
     font->raw = raw;
     font->underlinePosition = raw.underlinePosition();
     font->lineThickness = std::max<qreal>(1.0, raw.lineThickness());
     font->scaled = loadScaledFont(raw);
-    CairoFont *result = font.get();
-    ownedFonts.push_back(std::move(font));
-    fonts.insert(key, result);
-    return result;
+    cache.fonts.insert(key, font);
+    return font;
   }
 
   // The font file Qt drew from, by fontconfig's match for its family and
   // style, accepted only when its glyph numbers agree with Qt's.
   cairo_scaled_font_t *loadScaledFont(const QRawFont &raw) {
+    FT_Library &library = Fonts().library;
     if (!library && FT_Init_FreeType(&library) != 0) return nullptr;
     FcPattern *pattern = FcPatternCreate();
     const QByteArray family = raw.familyName().toUtf8();
