@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "format/FormatSettings.h"
+#include "platform/TextEncoding.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
 
@@ -14,6 +15,16 @@ namespace {
 constexpr int kTitleRowGap = 8;  // device units between the heading's rule and the column titles
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// The first character of a name: a whole UTF-8 sequence when the name starts
+// with one (names of UTF-8 units), else its first byte.
+QByteArray FirstCharacter(const QByteArray &name) {
+  if (name.isEmpty()) return {};
+  const auto lead = static_cast<unsigned char>(name[0]);
+  const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
+  if (length > 1 && name.size() >= length && IsValidUtf8(QByteArrayView(name).first(length))) return name.left(length);
+  return name.left(1);
+}
 
 QByteArray FoldedAscii(const QByteArray &text) {
   QByteArray folded = text;
@@ -80,7 +91,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
                      canvas.PageWidth - g.RightMargin - canvas.ToDeviceX(1.0f),
                      g.RightX - canvas.ToDeviceX(0.65f),
                      g.RightX};
-  letter_ = 0;
+  letter_.clear();
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
   canvas.SetFont(settings_.HeaderFont());
@@ -98,10 +109,11 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   TSpecialCanvas &canvas = cursor.Canvas;
   const IndexRow &row = rows_[position];
   position += 1;
-  if (!row.name.isEmpty() && FoldAscii(row.name[0]) != letter_) {
-    letter_ = FoldAscii(row.name[0]);
+  const QByteArray first = FirstCharacter(row.name);
+  if (!first.isEmpty() && FoldedAscii(first) != letter_) {
+    letter_ = FoldedAscii(first);
     canvas.SetFont(settings_.HeaderFont());
-    canvas.TextOut(columns_.keyword, cursor.Y, row.name.left(1).toUpper());
+    canvas.TextOut(columns_.keyword, cursor.Y, first.toUpper());
     cursor.NextRow();
   }
   canvas.SetFont(settings_.BaseFont());

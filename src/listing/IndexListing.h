@@ -46,7 +46,7 @@ class IndexListing : public ListingRenderer {
   const FormatSettings &settings_;
   std::vector<IndexRow> rows_;
   Columns columns_;
-  char letter_ = 0;  // letter of the last letter row on this page; 0 none
+  QByteArray letter_;  // letter of the last letter row on this page, ASCII folded; empty: none
   ListingJob job_;
 };
 

@@ -40,6 +40,10 @@ class TextSurface : public DrawSurface {
   void drawText(int, int y, const FontSpec &font, QByteArrayView text) override {
     texts.push_back({sheet, y, font, text.toByteArray()});
   }
+  // The bytes as the listing handed them over, whatever the file's encoding.
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding) override {
+    drawText(x, y, font, text);
+  }
   void drawLine(int, int, int, int, const PenSpec &) override {}
   void drawRectangle(const QRect &, const PenSpec &, const BrushSpec &) override {}
   void drawImage(const QRect &, const QImage &) override {}
