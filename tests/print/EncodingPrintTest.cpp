@@ -14,7 +14,7 @@
 #include "format/FormatSettings.h"
 #include "listing/UnitListing.h"
 #include "platform/TextEncoding.h"
-#include "platform/UserMessages.h"
+#include "platform/RecordedMessages.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "project/Readers.h"
