@@ -42,7 +42,7 @@ EOF
 # Wall seconds of one command; the peak RSS (KB) goes to $out/kb.
 wall() { /usr/bin/time -f "%e %M" -o "$out/time" "$@" >/dev/null 2>&1; read -r s kb <"$out/time"; echo "$kb" >"$out/kb"; echo "$s"; }
 # min median max of the numbers on stdin
-stats() { sort -g | awk '{a[NR]=$1} END {printf "%.2f %.2f %.2f", a[1], a[int((NR+1)/2)], a[NR]}'; }
+stats() { sort -g | awk '{a[NR]=$1} END {printf "%.2f %.2f %.2f\n", a[1], a[int((NR+1)/2)], a[NR]}'; }
 
 for unit in pparser.pp pasresolver.pp; do
   file="$src/$unit"
