@@ -55,9 +55,7 @@ void SetSource(cairo_t *cr, ColorRef color) {
   cairo_set_source_rgb(cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0);
 }
 
-// Control characters draw nothing, as with Qt; blanks are drawn between
-// words so that text taken from the PDF keeps its spaces.
-bool Invisible(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool Invisible(unsigned char c) { return QtTextMeasurer::GlyphTable::Invisible(c); }
 
 }  // namespace
 
@@ -189,9 +187,9 @@ struct CairoPdfWriter::Impl : DrawSurface {
 
   void useScaledFont(CairoFont &font) { cairo_set_scaled_font(cr, font.scaled); }
 
-  void drawGlyphs(CairoFont &font, const FontSpec &spec, const cairo_glyph_t *glyphs, int count, double startX,
+  void drawGlyphs(CairoFont &font, const FontSpec &look, const cairo_glyph_t *glyphs, int count, double startX,
                   double endX, double baseline) {
-    SetSource(cr, spec.color);
+    SetSource(cr, look.color);
     if (count > 0) {
       if (font.scaled) {
         useScaledFont(font);
@@ -202,7 +200,7 @@ struct CairoPdfWriter::Impl : DrawSurface {
         cairo_fill(cr);
       }
     }
-    if (spec.underline() && endX > startX) {
+    if (look.underline() && endX > startX) {
       const double y = baseline + font.underlinePosition;
       cairo_set_line_width(cr, font.lineThickness);
       cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
@@ -273,12 +271,7 @@ struct CairoPdfWriter::Impl : DrawSurface {
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override {
     if (text.isEmpty() || !cr) return;
     const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
-    bool drawable = table.rawFont.isValid();
-    for (qsizetype i = 0; drawable && i < text.size(); ++i) {
-      const auto c = static_cast<unsigned char>(text[i]);
-      if (table.glyph[c] == 0 && !Invisible(c)) drawable = false;
-    }
-    if (!drawable) {
+    if (!table.Draws(text)) {
       flush();
       drawShaped(x, y, font, Decode1252(text.data(), text.size()));
       return;

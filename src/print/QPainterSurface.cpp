@@ -27,23 +27,16 @@ void QPainterSurface::useTextPen(const FontSpec &font) {
   penIsText_ = true;
 }
 
-// Control characters draw nothing; any other byte the font has no glyph
-// for needs Qt's font fallback, which only shaping gives. Blanks are drawn
-// between words, so that text taken from a PDF keeps its spaces, but not at
-// the end of a run, where they only cost output.
+// Blanks are drawn between words, so that text taken from a PDF keeps its
+// spaces, but not at the end of a run, where they only cost output.
 namespace {
-bool Invisible(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool Invisible(unsigned char c) { return QtTextMeasurer::GlyphTable::Invisible(c); }
 }  // namespace
 
 void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
   if (text.isEmpty()) return;
   const QtTextMeasurer::GlyphTable &table = measurer_.glyphTable(font);
-  bool drawable = table.rawFont.isValid();
-  for (qsizetype i = 0; drawable && i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (table.glyph[c] == 0 && !Invisible(c)) drawable = false;
-  }
-  if (!drawable) {
+  if (!table.Draws(text)) {
     flush();
     drawShaped(x, y, font, Decode1252(text.data(), text.size()));
     return;

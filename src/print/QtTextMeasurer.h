@@ -43,6 +43,18 @@ class QtTextMeasurer : public TextMeasurer {
     std::array<quint32, 256> glyph{};
     std::array<int, 256> advance64{};
     int ascent = 0;
+    // Control characters draw nothing, as with Qt's own text drawing.
+    static bool Invisible(unsigned char c) { return c < 0x20 || c == 0x7F; }
+    // True when every byte of text has a glyph here (or draws nothing);
+    // otherwise the text needs Qt's font fallback, which only shaping gives.
+    bool Draws(QByteArrayView text) const {
+      if (!rawFont.isValid()) return false;
+      for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (glyph[c] == 0 && !Invisible(c)) return false;
+      }
+      return true;
+    }
   };
   const GlyphTable &glyphTable(const FontSpec &font);
 

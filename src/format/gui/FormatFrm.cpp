@@ -68,18 +68,18 @@ QLabel *SamplePanel(const QString &text) {
 }
 
 // How a font from the settings looks on the screen.
-QFont ScreenFont(const FontSpec &spec) {
-  QFont font(spec.face);
-  font.setPointSize(std::max(1, spec.pointSize));
-  font.setBold(spec.bold());
-  font.setItalic(spec.italic());
+QFont ScreenFont(const FontSpec &chosen) {
+  QFont font(chosen.face);
+  font.setPointSize(std::max(1, chosen.pointSize));
+  font.setBold(chosen.bold());
+  font.setItalic(chosen.italic());
   return font;
 }
 
-void ShowFont(QLabel *sample, const FontSpec &spec) {
-  sample->setFont(ScreenFont(spec));
+void ShowFont(QLabel *sample, const FontSpec &chosen) {
+  sample->setFont(ScreenFont(chosen));
   QPalette palette = sample->palette();
-  palette.setColor(QPalette::WindowText, ToQColor(spec.color));
+  palette.setColor(QPalette::WindowText, ToQColor(chosen.color));
   sample->setPalette(palette);
 }
 
