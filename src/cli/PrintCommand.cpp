@@ -76,6 +76,9 @@ class PrintSession {
   int Print(DocumentKind kind, const QString &what);
   bool ChooseUnit();
   bool LoadEntry(int index);
+  // Lays out the loaded unit whole, as the window's print does, so that its
+  // routines are recorded for an index; nothing is printed.
+  void RecordIndexOfLoadedUnit(PdfDevice &device);
   bool OutputAllowed();
   int Refuse(const QString &text) {
     err_ << text << Qt::endl;
@@ -160,9 +163,7 @@ int PrintSession::Run() {
         failed = true;
         continue;
       }
-      docs_.PrepareWholeUnit();
-      model_.UnitHighlighted = true;
-      PaginateDocument(docs_.Unit.Events(), device);
+      RecordIndexOfLoadedUnit(device);
     }
     docs_.PrepareIndex();
     const int status = Print(DocumentKind::Index, QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath).toLower());
@@ -177,10 +178,8 @@ int PrintSession::Run() {
   }
   if (options_.document == u"index") {
     model_.IndexEntries.clear();
-    docs_.PrepareWholeUnit();
-    model_.UnitHighlighted = true;
     PdfDevice device;
-    PaginateDocument(docs_.Unit.Events(), device);
+    RecordIndexOfLoadedUnit(device);
     docs_.PrepareIndex();
     return Print(DocumentKind::Index, QStringLiteral("the index of ") + unitName);
   }
@@ -196,6 +195,12 @@ int PrintSession::Run() {
   const bool whole = docs_.PrepareUnit(true);
   model_.UnitHighlighted = whole;
   return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
+}
+
+void PrintSession::RecordIndexOfLoadedUnit(PdfDevice &device) {
+  docs_.PrepareWholeUnit();
+  model_.UnitHighlighted = true;
+  PaginateDocument(docs_.Unit.Events(), device);
 }
 
 int PrintSession::RunAll() {
