@@ -2,7 +2,7 @@
 # Installs what Scrivane needs to build, test and look at its output on a
 # Debian 12 machine. Safe to run again: only missing packages are installed.
 set -euo pipefail
-PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev qt6-base-dev libcairo2-dev
+PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev qt6-base-dev zlib1g-dev
   fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei poppler-utils xvfb xauth imagemagick xdotool fpc-source-3.2.2 lazarus-src-2.2
   desktop-file-utils shared-mime-info)
 missing=()

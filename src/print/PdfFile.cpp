@@ -25,7 +25,7 @@ bool PdfFile::begin(const QString &title) {
   // The whole sheet, whatever margins the layout carries: pages are drawn
   // from the paper's corner.
   const QSizeF sheet = layout_.fullRect(QPageLayout::Point).size();
-  writer_ = std::make_unique<CairoPdfWriter>(measurer_);
+  writer_ = std::make_unique<PdfWriter>(measurer_);
   if (!writer_->open(file_.get(), sheet.width(), sheet.height(), dotsPerInch_, title)) {
     error_ = QStringLiteral("Cannot write the file %1.").arg(QFileInfo(path_).absoluteFilePath());
     abort();

@@ -3,13 +3,13 @@
 // beside the target (ReplacingFile); the target is replaced only when the
 // whole document was written, so a full disk or a cancel leaves whatever the
 // target held before. Every PDF the program writes goes through here, and
-// is drawn by cairo (CairoPdfWriter) with the fonts the layout measured.
+// is drawn by PdfWriter with the fonts the layout measured.
 #include <QPageLayout>
 #include <QString>
 #include <memory>
 
 #include "platform/ReplacingFile.h"
-#include "print/CairoPdfWriter.h"
+#include "print/PdfWriter.h"
 
 namespace scrivane {
 
@@ -42,7 +42,7 @@ class PdfFile {
   QtTextMeasurer &measurer_;
   QString error_;
   std::unique_ptr<ReplacingFile> file_;
-  std::unique_ptr<CairoPdfWriter> writer_;
+  std::unique_ptr<PdfWriter> writer_;
 };
 
 }  // namespace scrivane
