@@ -3,7 +3,7 @@
 # Debian 12 machine. Safe to run again: only missing packages are installed.
 set -euo pipefail
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev qt6-base-dev zlib1g-dev
-  fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei poppler-utils xvfb xauth imagemagick xdotool fpc-source-3.2.2 lazarus-src-2.2
+  fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei fonts-urw-base35 poppler-utils xvfb xauth imagemagick xdotool fpc-source-3.2.2 lazarus-src-2.2
   desktop-file-utils shared-mime-info)
 missing=()
 for p in "${PACKAGES[@]}"; do
