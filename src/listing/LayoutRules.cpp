@@ -29,36 +29,64 @@ constexpr int kMaxHeadingChars = 100;
 
 int DepthTable::Get(int depth) const {
   depth = std::max(depth, 0);
-  const size_t chunk = size_t(depth / kChunk);
-  if (chunk >= chunks_.size() || !chunks_[chunk]) return 0;
-  return (*chunks_[chunk])[depth % kChunk];
+  if (levels_ * kBits < 31 && depth >= (1 << (levels_ * kBits))) return 0;
+  const Node *node = root_.get();
+  for (int level = levels_ - 1; node && level > 0; --level) {
+    const size_t index = size_t(depth >> (level * kBits)) & (kWidth - 1);
+    node = index < node->children.size() ? node->children[index].get() : nullptr;
+  }
+  return node ? node->values[size_t(depth & (kWidth - 1))] : 0;
 }
 
 void DepthTable::Set(int depth, int x) {
   depth = std::max(depth, 0);
-  // Writing what is there already must not copy a shared chunk.
+  // Writing what is there already must not copy a shared node.
   if (Get(depth) == x) return;
-  const size_t chunk = size_t(depth / kChunk);
-  if (chunk >= chunks_.size()) chunks_.resize(chunk + 1);
-  auto copy = chunks_[chunk] ? std::make_shared<Chunk>(*chunks_[chunk]) : std::make_shared<Chunk>();
-  if (!chunks_[chunk]) copy->fill(0);
-  (*copy)[depth % kChunk] = x;
-  chunks_[chunk] = std::move(copy);
+  while (levels_ * kBits < 31 && depth >= (1 << (levels_ * kBits))) {
+    auto top = std::make_shared<Node>();
+    top->children.push_back(std::move(root_));
+    root_ = std::move(top);
+    ++levels_;
+  }
+  std::shared_ptr<Node> *slot = &root_;
+  for (int level = levels_ - 1;; --level) {
+    if (!*slot) *slot = std::make_shared<Node>();
+    else if (slot->use_count() > 1) *slot = std::make_shared<Node>(**slot);
+    if (level == 0) break;
+    const size_t index = size_t(depth >> (level * kBits)) & (kWidth - 1);
+    if ((*slot)->children.size() <= index) (*slot)->children.resize(index + 1);
+    slot = &(*slot)->children[index];
+  }
+  (*slot)->values[size_t(depth & (kWidth - 1))] = x;
   if (x > 0 && depth > highest_) highest_ = depth;
   if (depth == highest_ && x <= 0)
     while (highest_ >= 0 && Get(highest_) <= 0) --highest_;
 }
 
-bool operator==(const DepthTable &a, const DepthTable &b) {
-  const size_t chunks = std::max(a.chunks_.size(), b.chunks_.size());
-  for (size_t c = 0; c < chunks; ++c) {
-    const auto *ca = c < a.chunks_.size() ? a.chunks_[c].get() : nullptr;
-    const auto *cb = c < b.chunks_.size() ? b.chunks_[c].get() : nullptr;
-    if (ca == cb) continue;
-    for (int k = 0; k < DepthTable::kChunk; ++k)
-      if ((ca ? (*ca)[k] : 0) != (cb ? (*cb)[k] : 0)) return false;
+bool DepthTable::SameValues(const Node *a, const Node *b, int level) {
+  if (a == b) return true;
+  static const Node empty;
+  if (!a) a = &empty;
+  if (!b) b = &empty;
+  if (level == 0) return a->values == b->values;
+  const size_t count = std::max(a->children.size(), b->children.size());
+  for (size_t i = 0; i < count; ++i) {
+    const Node *ca = i < a->children.size() ? a->children[i].get() : nullptr;
+    const Node *cb = i < b->children.size() ? b->children[i].get() : nullptr;
+    if (!SameValues(ca, cb, level - 1)) return false;
   }
   return true;
+}
+
+bool operator==(const DepthTable &a, const DepthTable &b) {
+  if (a.highest_ != b.highest_) return false;
+  // Trees of different heights: compare depth by depth up to the highest.
+  if (a.levels_ != b.levels_) {
+    for (int depth = 0; depth <= a.highest_; ++depth)
+      if (a.Get(depth) != b.Get(depth)) return false;
+    return true;
+  }
+  return DepthTable::SameValues(a.root_.get(), b.root_.get(), a.levels_ - 1);
 }
 
 BlockMark LayoutState::MarkAt(int index) const {

@@ -27,9 +27,11 @@ struct BlockMark {
   friend bool operator==(const BlockMark &, const BlockMark &) = default;
 };
 
-// x values by nesting depth (0 for a depth not set). Copies share their
-// storage in chunks and a write copies one chunk only, so the state a page
-// saves for the next costs a few pointers however deep the nesting is.
+// x values by nesting depth (0 for a depth not set). A tree of 32-way
+// nodes shared between copies: every page saves a copy for the next, and
+// a write after that copies only the nodes on its own path (one node of 32
+// values at the usual depths), so the saved states of a long listing cost
+// little and a page starts in constant time however deep the nesting is.
 class DepthTable {
  public:
   int Get(int depth) const;
@@ -40,9 +42,15 @@ class DepthTable {
   friend bool operator==(const DepthTable &a, const DepthTable &b);
 
  private:
-  static constexpr int kChunk = 1024;
-  using Chunk = std::array<int, kChunk>;
-  std::vector<std::shared_ptr<const Chunk>> chunks_;
+  static constexpr int kBits = 5;
+  static constexpr int kWidth = 1 << kBits;
+  struct Node {
+    std::array<int, kWidth> values{};                // a leaf's x values
+    std::vector<std::shared_ptr<Node>> children;     // an inner node's, by index
+  };
+  static bool SameValues(const Node *a, const Node *b, int level);
+  std::shared_ptr<Node> root_;
+  int levels_ = 1;    // a tree of levels_ levels holds depths below 32^levels_
   int highest_ = -1;  // highest depth with a non-zero x, -1 when none
 };
 
