@@ -140,8 +140,8 @@ int main(int argc, char **argv) {
   settings.Lower = qEnvironmentVariableIntValue("READERS_LOWER") == 1 ? 1 : 0;
   const bool digest = qEnvironmentVariableIntValue("READERS_DIGEST") == 1;
   QCryptographicHash hash(QCryptographicHash::Sha1);
-  auto addList = [&hash](const QList<QByteArray> &list) {
-    for (const QByteArray &item : list) {
+  auto addList = [&hash](const auto &list) {
+    for (QByteArrayView item : list) {
       hash.addData(item);
       hash.addData(QByteArrayView("\n", 1));
     }

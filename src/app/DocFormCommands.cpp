@@ -187,7 +187,7 @@ void TDocForm::CopyBtnClick() {
   }
   CollectSelectedText(model_);
   QStringList lines;
-  for (const QByteArray &line : model_.ListingLines) lines << DecodeText(line, model_.SourceEncoding);
+  for (QByteArrayView line : model_.ListingLines) lines << DecodeText(line, model_.SourceEncoding);
   model_.ListingLines.clear();
   const QString text = lines.join(QStringLiteral("\r\n"));
   if (text.size() > kMaxClipboardText) {

@@ -131,7 +131,7 @@ void FormListing::NumberRow(PageCursor &cursor) {
 }
 
 void FormListing::LayOutItem(PageCursor &cursor, int &position) {
-  const QByteArray trimmed = model_.ListingLines[position].trimmed();
+  const QByteArray trimmed = model_.ListingLines[position].trimmed().toByteArray();
   position += 1;
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
   TSpecialCanvas &canvas = cursor.Canvas;

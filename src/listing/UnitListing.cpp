@@ -119,7 +119,7 @@ class UnitListingRenderer : public ListingRenderer {
  private:
   void StartState(int &position);
   void DrawFormImage();
-  void LayOutLine(const QByteArray &text);
+  void LayOutLine(QByteArrayView text);
   bool DrawWords(std::vector<LineWord> &words, int from, qsizetype offset);
   bool DrawWord(std::vector<LineWord> &words, int i, qsizetype offset);
   void DrawCarriedRows(CarriedRows carried);
@@ -184,7 +184,7 @@ void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
     DrawCarriedRows(std::move(*carried_));
     carried_.reset();
   } else {
-    LayOutLine(std::as_const(model_.ListingLines)[position]);
+    LayOutLine(model_.ListingLines[position]);
     s_.layout.LineX = s_.layout.NextLineX;
     s_.scan.InString = false;
   }
@@ -288,10 +288,10 @@ void UnitListingRenderer::SelectFont(TokenClass kind) {
   }
 }
 
-void UnitListingRenderer::LayOutLine(const QByteArray &text) {
+void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   TSpecialCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
-  const QByteArray trimmed = text.trimmed();
+  const QByteArrayView trimmed = text.trimmed();
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
 
   std::vector<LineWord> words = SplitWords(text);

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/TextEncoding.h"
+#include "project/LineList.h"
 
 namespace scrivane {
 
@@ -47,11 +48,11 @@ struct ProjectModel {
   int SelectedUnit = -1;          // highlighted unit-list entry, -1 when none
   QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
   QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
-  QList<QByteArray> SourceLines;
+  LineList SourceLines;
   // How SourceLines (and the routine texts taken from them) are to be read.
   TextEncoding SourceEncoding = TextEncoding::Windows1252;
   QList<QByteArray> DeclaredRoutines;
-  QList<QByteArray> ListingLines;
+  LineList ListingLines;
   QList<QByteArray> IndexEntries;
   QList<QByteArray> ProjectLines;
   QString OpenedPath;

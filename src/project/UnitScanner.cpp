@@ -81,7 +81,7 @@ QByteArray Piece(const char *text, qsizetype size, qsizetype blanks) {
 // a comment or a string stay where they are: a "//" comment runs to the end
 // of the line, and a brace or "(*" comment that spans lines is followed from
 // one line to the next through `carry`.
-void SplitBeforeBlockWords(QByteArrayView line, QList<QByteArray> &out, CommentCarry &carry) {
+void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &carry) {
   bool inQuote = false, afterTryWord = false;
   const char *const data = line.data();
   const qsizetype size = line.size();
@@ -142,7 +142,7 @@ struct CompletedHeader {
 // routine keys see it: comments take no part in finding its end. At most
 // three further lines are taken. `carry` is the comment state at the start
 // of line p and is left at the end of the header's last line.
-CompletedHeader CompleteHeader(const QList<QByteArray> &lines, qsizetype p, bool isFunction,
+CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, bool isFunction,
                                CommentCarry &carry) {
   const QByteArrayView closing = isFunction ? QByteArrayView(") :") : QByteArrayView(");");
   CompletedHeader result;
@@ -229,7 +229,7 @@ void LoadUnit(ReaderContext &ctx) {
       ctx.messages.Information(message);
   };
   ctx.messages.SetBusy(true);
-  const SourceFile file = ReadSourceFile(p);
+  SourceFile file = ReadSourceFile(p);
   switch (file.status) {
     case SourceStatus::Missing: return fail(SourceFileMessage(file, p), true);
     case SourceStatus::Unreadable: return fail(SourceFileMessage(file, p), false);
@@ -244,9 +244,13 @@ void LoadUnit(ReaderContext &ctx) {
   const bool lower = ctx.settings.Lower == 1;
   LineNormaliser normaliser;
   CommentCarry carry;
+  model.SourceLines.reserve(file.bytes.count('\n') + 1);
   ForEachLine(file.bytes, [&](QByteArrayView raw) {
     SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower), model.SourceLines, carry);
   });
+  // The file's bytes are not needed past here; on a huge unit they are a
+  // large part of what reading holds at its peak.
+  file.bytes = QByteArray();
   // Blank lines after the unit's last text would print as a page of empty rows.
   while (!model.SourceLines.isEmpty() && Trimmed(model.SourceLines.last()).isEmpty()) model.SourceLines.removeLast();
   model.FormMode = false;
@@ -263,8 +267,8 @@ void ScanRoutines(ProjectModel &model) {
   // place of the lines it took, so the work stays linear in the unit's
   // length. What is printed keeps every character of the source; the cut
   // header is only the routine's key.
-  const QList<QByteArray> &in = model.SourceLines;
-  QList<QByteArray> out;
+  const LineList in = model.SourceLines;
+  LineList out = in.emptySharingBlocks();
   out.reserve(in.size());
   struct Header {
     qsizetype line;  // in `out`
@@ -280,7 +284,7 @@ void ScanRoutines(ProjectModel &model) {
     if (word == HeaderWord::None || word == HeaderWord::Implementation) {
       if (word == HeaderWord::Implementation) inImplementation = true;
       FollowComments(t, carry);
-      out.append(in[p]);
+      out.appendLineOf(in, p);
       ++p;
       continue;
     }
@@ -298,11 +302,11 @@ void ScanRoutines(ProjectModel &model) {
     }
     (inImplementation ? implementations : declarations).push_back({out.size(), word, completed.header});
     if (completed.lines == 1 || !completed.joinable) {
-      for (qsizetype k = 0; k < completed.lines; ++k) out.append(in[p + k]);
+      for (qsizetype k = 0; k < completed.lines; ++k) out.appendLineOf(in, p + k);
     } else {
       QByteArray joined = Trimmed(in[p]).toByteArray();
       for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
-      out.append(std::move(joined));
+      out.append(joined);
     }
     p += completed.lines;
   }
@@ -330,20 +334,20 @@ void CollectSelectedText(ProjectModel &model) {
     const qsizetype d = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
     if (!ok || d < 0 || d >= model.SourceLines.size()) continue;
     const qsizetype entryStart = model.ListingLines.size();
-    model.ListingLines.append(model.SourceLines[d]);
+    model.ListingLines.appendLineOf(model.SourceLines, d);
     for (qsizetype q = d + 1; q < model.SourceLines.size(); ++q) {
       const QByteArrayView t = Trimmed(model.SourceLines[q]);
       bool startsRoutine = false;
       for (const char *start : kStartWords) startsRoutine = startsRoutine || StartsWithIgnoringCase(t, start);
       if (startsRoutine && (model.FormMode || declared.contains(RoutineKey(RoutineHeaderOfLine(t))))) break;
-      model.ListingLines.append(model.SourceLines[q]);
+      model.ListingLines.appendLineOf(model.SourceLines, q);
     }
     if (model.FormMode) continue;
     // The text ends at its last "end;". Without one the whole text is kept:
     // cutting would take the header and earlier entries with it.
     qsizetype last = model.ListingLines.size() - 1;
     while (last > entryStart && !StartsWithIgnoringCase(Trimmed(model.ListingLines[last]), "end;")) --last;
-    if (last > entryStart) model.ListingLines.resize(last + 1);
+    if (last > entryStart) model.ListingLines.truncate(last + 1);
   }
 }
 

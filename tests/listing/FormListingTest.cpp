@@ -274,8 +274,8 @@ TEST(FormListing, ExampleFormPrintsEveryWord) {
         EXPECT_LE(t.x + rig.Width(rig.settings.BaseFont(), t.text.trimmed()), g.RightX + 1) << t.text.toStdString();
       }
   QStringList expected;
-  for (const QByteArray &line : rig.model.ListingLines)
-    for (const QByteArray &word : line.split(' '))
+  for (QByteArrayView line : rig.model.ListingLines)
+    for (const QByteArray &word : line.toByteArray().split(' '))
       if (!word.isEmpty()) expected << QString::fromLatin1(word);
   printed.removeAll(QString());
   EXPECT_EQ(printed, expected);

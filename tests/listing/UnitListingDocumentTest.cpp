@@ -168,7 +168,7 @@ TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
   // order must be exactly the unit's.
   auto squeeze = [](QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); };
   QString expected;
-  for (const QByteArray &line : model.SourceLines)
-    if (line.trimmed() != "@@@@@") expected += Decode1252(line);
+  for (QByteArrayView line : model.SourceLines)
+    if (line.trimmed() != "@@@@@") expected += Decode1252(line.data(), line.size());
   EXPECT_EQ(squeeze(QString::fromUtf8(process.readAllStandardOutput())), squeeze(expected));
 }

@@ -104,7 +104,7 @@ TEST(TextEncoding, Utf8UnitPrintsEveryCharacterWithoutItsByteOrderMark) {
   ASSERT_TRUE(QFileInfo::exists(pdf)) << target.errorText().toStdString();
 
   QString expected;
-  for (const QByteArray &line : model.SourceLines) expected += DecodeText(line, model.SourceEncoding);
+  for (QByteArrayView line : model.SourceLines) expected += DecodeText(line, model.SourceEncoding);
   const QString printed = PdfText(pdf);
   EXPECT_EQ(Squeezed(printed), Squeezed(expected)) << printed.toStdString();
   for (const char *word : {"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC", "\u041F\u0440\u0438\u0432\u0435\u0442",

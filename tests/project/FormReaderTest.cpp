@@ -60,7 +60,7 @@ TEST_F(FormReader, BinaryFormWritesItsTextBesideItAndListsEveryObject) {
   for (qsizetype i = 0; i < model.Routines.size(); ++i) {
     const QByteArray &ref = model.RoutineRefs[i];
     const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong();
-    EXPECT_EQ(model.SourceLines[line].trimmed().toLower(), model.Routines[i].text);
+    EXPECT_EQ(model.SourceLines[line].trimmed().toByteArray().toLower(), model.Routines[i].text);
   }
 }
 
@@ -72,15 +72,15 @@ TEST_F(FormReader, SelectedObjectsCollectTheirLinesUpToTheNextObject) {
   ASSERT_FALSE(model.ListingLines.isEmpty());
   EXPECT_EQ(model.ListingLines.first().trimmed(), "object ButtonPanel : TPanel");
   QList<QByteArray> starts;
-  for (const QByteArray &line : model.ListingLines)
-    if (line.startsWith("object ")) starts << line.trimmed();
+  for (QByteArrayView line : model.ListingLines)
+    if (line.startsWith("object ")) starts << line.trimmed().toByteArray();
   EXPECT_EQ(starts, (QList<QByteArray>{"object ButtonPanel : TPanel", "object StatusLabel : TLabel [3]"}));
 }
 
 TEST_F(FormReader, LowerOptionLowersTheLines) {
   settings.Lower = 1;
   Open(WriteExample());
-  for (const QByteArray &line : model.SourceLines) EXPECT_EQ(line, line.toLower());
+  for (QByteArrayView line : model.SourceLines) EXPECT_EQ(line, line.toByteArray().toLower());
 }
 
 // A form that cannot be read must not wipe the text of an earlier open.

@@ -36,7 +36,7 @@ class ReaderFixture : public ::testing::Test {
     const QString path = Write("u.pas", source);
     scrivane::ClearForOpen(model);
     scrivane::OpenPath(ctx, path);
-    return model.SourceLines;
+    return model.SourceLines.toList();
   }
 
   QList<QByteArray> RoutineTexts() const {

@@ -132,7 +132,7 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
     const QByteArray ref = model.RoutineRefs[i];
     ASSERT_TRUE(ref.startsWith(model.Routines[i].text + "|")) << ref.constData();
     const int line = ref.mid(ref.lastIndexOf('|') + 1).toInt();
-    EXPECT_EQ(model.SourceLines[line].toLower().trimmed(), model.Routines[i].text);
+    EXPECT_EQ(model.SourceLines[line].toByteArray().toLower().trimmed(), model.Routines[i].text);
   }
   // Two joined headers take two lines less, and nothing follows the unit's end.
   EXPECT_EQ(model.SourceLines.size(), before + 8 - 2);  // eight "end;" split off
@@ -155,7 +155,7 @@ TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
             "function TA.Area: Double; inline;\nbegin end;\n"
             "end.\n");
   QList<QByteArray> trimmed;
-  for (const QByteArray &line : model.SourceLines) trimmed << line.trimmed();
+  for (QByteArrayView line : model.SourceLines) trimmed << line.trimmed().toByteArray();
   EXPECT_EQ(trimmed, (QList<QByteArray>{
                          "unit u;", "interface", "type", "TA = class",
                          "procedure Click; virtual; abstract;",

@@ -1,0 +1,89 @@
+#include "project/LineList.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace scrivane {
+
+namespace {
+// Blocks grow with the list up to this size; small files stay small.
+constexpr qsizetype kLargestBlock = qsizetype(4) << 20;
+}  // namespace
+
+char *LineList::Blocks::take(qsizetype size) {
+  if (size > free) {
+    const qsizetype blockSize = std::max(size, nextSize);
+    nextSize = std::min(nextSize * 2, kLargestBlock);
+    blocks.push_back(std::make_unique<char[]>(size_t(blockSize)));
+    cursor = blocks.back().get();
+    free = blockSize;
+  }
+  char *at = cursor;
+  cursor += size;
+  free -= size;
+  return at;
+}
+
+LineList::LineList(const QList<QByteArray> &lines) {
+  for (const QByteArray &line : lines) append(line);
+}
+
+LineList::LineList(std::initializer_list<QByteArrayView> lines) {
+  for (QByteArrayView line : lines) append(line);
+}
+
+void LineList::append(QByteArrayView line) {
+  if (line.isEmpty()) {
+    spans_.append(QByteArrayView("", 0));
+    return;
+  }
+  if (!blocks_) blocks_ = std::make_shared<Blocks>();
+  char *at = blocks_->take(line.size());
+  std::memcpy(at, line.data(), size_t(line.size()));
+  spans_.append(QByteArrayView(at, line.size()));
+}
+
+void LineList::appendLineOf(const LineList &other, qsizetype i) {
+  if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
+  if (other.blocks_ == blocks_ || other.spans_[i].isEmpty()) {
+    spans_.append(other.spans_[i]);
+  } else {
+    append(other.spans_[i]);
+  }
+}
+
+void LineList::clear() {
+  spans_.clear();
+  blocks_.reset();
+}
+
+LineList LineList::emptySharingBlocks() const {
+  LineList list;
+  list.blocks_ = blocks_ ? blocks_ : std::make_shared<Blocks>();
+  return list;
+}
+
+QList<QByteArray> LineList::toList() const {
+  QList<QByteArray> lines;
+  lines.reserve(spans_.size());
+  for (QByteArrayView line : spans_) lines.append(line.toByteArray());
+  return lines;
+}
+
+QByteArray LineList::join(QByteArrayView separator) const {
+  QByteArray joined;
+  for (qsizetype i = 0; i < spans_.size(); ++i) {
+    if (i > 0) joined += separator;
+    joined += spans_[i];
+  }
+  return joined;
+}
+
+bool operator==(const LineList &a, const LineList &b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+}  // namespace scrivane
