@@ -85,6 +85,7 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
                          "Make the margins smaller in the Format settings or choose larger paper.");
   const FurnitureTexts texts{Names.UnitNameText, Names.ProjectNameText, jobClock_};
   PageCursor cursor(canvas, geometry, settings_, texts, page);
+  cursor.InOrder = info.InOrder;
   int position = info.PageStart(page);
   renderer_.StartPage(cursor, position);
   const FooterReservation reservation = renderer_.Reservation();

@@ -52,6 +52,7 @@ class PageCursor {
   const FurnitureTexts &Texts;  // names and the job's clock
   const int Page;
   int Y = 0;
+  bool InOrder = false;  // see TPageInfo::InOrder
 
   // Device units left above the body's limit for a row of the current
   // font: PageHeight - BottomMargin - 2 LineStep - (Y + TextHeight("X")).

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSet>
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -82,7 +83,9 @@ struct UnitListing::State {
   LayoutState layout;
   ScanState scan;
   int LineNumber = 1;
-  std::vector<PageState> PageStates;  // by page number; grows with the document
+  // By page number; grows with the document, except in a print run, which
+  // lets a page's state go once the page has started.
+  std::map<int, PageState> PageStates;
 
   // IndexEntries from here on belong to the current listing: a new job of
   // the same listing (a print after a preview, on other paper) replaces
@@ -94,10 +97,7 @@ struct UnitListing::State {
   bool imageRead = false;
   QImage image;
 
-  PageState &PageStateAt(int page) {
-    if (page >= int(PageStates.size())) PageStates.resize(page + 1);
-    return PageStates[page];
-  }
+  PageState &PageStateAt(int page) { return PageStates[page]; }
 };
 
 // The unit listing's part of a page run; the page machinery is the job's.
@@ -220,7 +220,8 @@ void UnitListingRenderer::StartState(int &position) {
     s_.LineNumber = 1;
     s_.layout = LayoutState{};
     s_.scan = ScanState{};
-  } else if (const PageState &start = s_.PageStateAt(page); start.Saved) {
+  } else if (const auto found = s_.PageStates.find(page); found != s_.PageStates.end() && found->second.Saved) {
+    const PageState &start = found->second;
     s_.LineNumber = start.LineNumber;
     s_.layout = start.Layout;
     s_.scan = ScanState{};
@@ -228,6 +229,7 @@ void UnitListingRenderer::StartState(int &position) {
     s_.scan.InParenComment = start.CommentState == 2;
     carried_ = start.Carried;
     if (s_.layout.BlockCount() > 0 && s_.layout.Depth > 0) s_.layout.ContinueMarks(cursor_->Y);
+    if (cursor_->InOrder) s_.PageStates.erase(found);
   }
   if (s_.layout.Depth == 0) s_.layout.ClearMarks();
 }

@@ -16,6 +16,10 @@ struct TPageInfo {
   int PageNumber = 1;     // page to draw, from 1
   bool LastPage = false;  // set by the page event: the page just drawn is the last
   QString Title;          // document name for the printer and the status window
+  // Set by a print run: pages are asked for once each, in order, so what a
+  // page starts from may be let go once the page has started. A preview
+  // goes back and forth and leaves it false.
+  bool InOrder = false;
 };
 
 // The listings' record: where every page starts, so that any page can be

@@ -34,6 +34,7 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
   PageInfoPtr info;
   events.OnBeginPrint(info);
   if (!info) info = std::make_unique<TPageInfo>();  // a handler that forgot its record
+  info->InOrder = true;
 
   PrintOutcome outcome;
   QString writeFailure;

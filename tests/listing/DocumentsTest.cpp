@@ -41,7 +41,7 @@ struct Rig {
     model.OpenedPath = QStringLiteral("/work/p/project.dpr");
     model.CurrentUnitPath = QStringLiteral("/work/p/main.pas");
     model.ProjectLoaded = true;
-    model.Units << UnitEntry{QStringLiteral("main.pas"), QStringLiteral("/work/p/main.pas")};
+    model.Units << UnitEntry{QStringLiteral("main.pas"), QStringLiteral("/work/p/main.pas"), EntryKind::UnitInProject, {}};
     model.SelectedUnit = 0;
     docs.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
   }
@@ -391,7 +391,9 @@ TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesThe
         const int end = texts[k].x + canvas.TextWidth(bytes);
         EXPECT_GE(texts[k].x, g.LeftX) << texts[k].text.toStdString();
         EXPECT_LE(end, g.RightX) << texts[k].text.toStdString();
-        if (k + 1 < texts.size()) EXPECT_LE(end, texts[k + 1].x) << texts[k].text.toStdString();
+        if (k + 1 < texts.size()) {
+          EXPECT_LE(end, texts[k + 1].x) << texts[k].text.toStdString();
+        }
         if (texts[k].text.contains(QChar(0x2026))) {
           ++shortened;
           EXPECT_TRUE(texts[k].text.endsWith(QStringLiteral("/main.pas")) ||

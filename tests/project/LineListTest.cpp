@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "project/LineList.h"
+
+using namespace scrivane;
+
+// The listing's lines are taken from the source lines as spans into the same
+// blocks; lines appended to either list later (a joined header, a second
+// selection) must never move or change the bytes the other list shows, and
+// a list keeps its bytes after the list it came from is cleared.
+TEST(LineList, CopiesShareBytesThatNeverMoveWhileEitherGrows) {
+  LineList source;
+  QList<QByteArray> expected;
+  for (int i = 0; i < 5000; ++i) {
+    const QByteArray line = "line " + QByteArray::number(i) + QByteArray(i % 70, 'x');
+    source.append(line);
+    expected << line;
+  }
+  source.append(QByteArray());
+  expected << QByteArray();
+
+  LineList listing = source.emptySharingBlocks();
+  for (qsizetype i = 0; i < source.size(); i += 2) listing.appendLineOf(source, i);
+  EXPECT_EQ(listing[1].data(), source[2].data()) << "a taken-over line costs no bytes";
+  const QByteArrayView firstLine = listing.first();
+
+  // Both lists grow well past the blocks they share.
+  for (int i = 0; i < 20000; ++i) {
+    listing.append(QByteArray(100, char('a' + i % 26)));
+    source.append(QByteArray(3, 'y'));
+  }
+  LineList separate;
+  separate.appendLineOf(source, 3);
+  separate.append("own");
+  source.clear();
+
+  EXPECT_EQ(firstLine, "line 0");
+  for (qsizetype i = 0; i < expected.size(); i += 2) ASSERT_EQ(listing[i / 2], expected[i]) << i;
+  EXPECT_EQ(listing.last(), QByteArray(100, char('a' + 19999 % 26)));
+  EXPECT_EQ(separate.toList(), (QList<QByteArray>{expected[3], "own"}));
+  listing.truncate(2);
+  EXPECT_EQ(listing.join("|"), expected[0] + "|" + expected[2]);
+}
