@@ -39,13 +39,17 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
     model.SourceLines.append(normaliser.Normalise(line, lower).toByteArray());
   });
   model.DeclaredRoutines.clear();
+  QList<RoutineEntry> entries;
+  QList<QByteArray> refs;
   for (qsizetype i = 0; i < model.SourceLines.size(); ++i) {
     const QByteArray s = Lower(Trimmed(model.SourceLines[i]));
     // Inherited and inline objects are objects of the form as well.
     if (!StartsForm(s)) continue;
-    model.AddRoutine(s, EntryKind::FormObject, s + " |" + QByteArray::number(i));
+    entries.append(RoutineEntry{s, EntryKind::FormObject, false});
+    refs.append(s + " |" + QByteArray::number(i));
     model.DeclaredRoutines.append(s);
   }
+  model.AddRoutines(entries, refs);
   model.FormMode = true;
 }
 

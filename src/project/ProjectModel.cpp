@@ -55,6 +55,28 @@ void ProjectModel::AddRoutine(const QByteArray &text, EntryKind kind, const QByt
   RoutineRefs.insert(index, ref);
 }
 
+void ProjectModel::AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs) {
+  const qsizetype known = Routines.size();
+  const qsizetype total = known + std::min(entries.size(), refs.size());
+  auto entryAt = [&](qsizetype i) -> const RoutineEntry & { return i < known ? Routines[i] : entries[i - known]; };
+  auto refAt = [&](qsizetype i) -> const QByteArray & { return i < known ? RoutineRefs[i] : refs[i - known]; };
+  std::vector<qsizetype> order(static_cast<size_t>(total));
+  for (qsizetype i = 0; i < total; ++i) order[size_t(i)] = i;
+  // Stable: equal texts stay in the order they were added, as one by one.
+  std::stable_sort(order.begin(), order.end(),
+                   [&](qsizetype a, qsizetype b) { return LessIgnoringCase(entryAt(a).text, entryAt(b).text); });
+  QList<RoutineEntry> sorted;
+  QList<QByteArray> sortedRefs;
+  sorted.reserve(total);
+  sortedRefs.reserve(total);
+  for (qsizetype i : order) {
+    sorted.append(entryAt(i));
+    sortedRefs.append(refAt(i));
+  }
+  Routines = std::move(sorted);
+  RoutineRefs = std::move(sortedRefs);
+}
+
 void ProjectModel::ClearRoutines() {
   Routines.clear();
   RoutineRefs.clear();

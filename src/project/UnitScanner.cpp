@@ -316,9 +316,14 @@ void ScanRoutines(ProjectModel &model) {
   // Without an implementation part every header is both declared and implemented.
   const std::vector<Header> &implemented = inImplementation ? implementations : declarations;
   const QSet<QByteArray> declared(model.DeclaredRoutines.begin(), model.DeclaredRoutines.end());
+  QList<RoutineEntry> entries;
+  QList<QByteArray> refs;
   for (const Header &h : implemented)
-    if (declared.contains(RoutineKey(h.text)))
-      model.AddRoutine(h.text, KindOf(h.word), h.text + '|' + QByteArray::number(h.line));
+    if (declared.contains(RoutineKey(h.text))) {
+      entries.append(RoutineEntry{h.text, KindOf(h.word), false});
+      refs.append(h.text + '|' + QByteArray::number(h.line));
+    }
+  model.AddRoutines(entries, refs);
 }
 
 void CollectSelectedText(ProjectModel &model) {

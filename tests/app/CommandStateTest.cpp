@@ -20,7 +20,7 @@ ProjectModel MakeModel(const ModelShape &shape) {
   ProjectModel model;
   for (int i = 0; i < shape.units; ++i)
     model.Units << UnitEntry{QStringLiteral("u%1.pas").arg(i), QStringLiteral("/p/u%1.pas").arg(i),
-                             EntryKind::UnitInProject};
+                             EntryKind::UnitInProject, {}};
   model.SelectedUnit = shape.selectedUnit;
   model.CurrentUnitPath = shape.currentUnit;
   model.ProjectLoaded = shape.projectLoaded;
