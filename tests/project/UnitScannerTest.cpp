@@ -293,6 +293,21 @@ TEST(ProjectModelTest, RoutineReferencesMoveWithTheirEntries) {
   model.AddRoutine("Procedure A;", EntryKind::Procedure, "Procedure A;|100");
   QList<QByteArray> refs = model.RoutineRefs;
   EXPECT_EQ(refs, (QList<QByteArray>{"function a;|30", "Procedure A;|100", "procedure b;|9", "procedure b;|40"}));
+
+  // Adding a batch at once gives the order adding one by one gives, equal
+  // texts in file order included.
+  ProjectModel oneByOne = model, batch = model;
+  QList<RoutineEntry> entries;
+  QList<QByteArray> batchRefs;
+  for (int i = 0; i < 300; ++i) {
+    const QByteArray text = (i % 3 ? "procedure " : "Procedure ") + QByteArray(1, char('a' + (i * 7) % 5)) + ';';
+    const QByteArray ref = text + '|' + QByteArray::number(i);
+    oneByOne.AddRoutine(text, EntryKind::Procedure, ref);
+    entries.append(RoutineEntry{text, EntryKind::Procedure, false});
+    batchRefs.append(ref);
+  }
+  batch.AddRoutines(entries, batchRefs);
+  EXPECT_EQ(batch.RoutineRefs, oneByOne.RoutineRefs);
 }
 
 }  // namespace
