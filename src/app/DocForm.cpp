@@ -495,6 +495,7 @@ void TDocForm::ReadPath(const QString &path) {
   ReaderContext context{model_, settings_, *messages_, includeUses_, {}};
   try {
     OpenPath(context, path);
+    commands_->FileOpened();
   } catch (const std::exception &e) {
     messages_->Warning(QString::fromLocal8Bit(e.what()));
   }

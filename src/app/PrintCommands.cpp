@@ -78,6 +78,11 @@ void PrintCommands::Report(const std::exception &error) {
   messages_.Warning(QString::fromLocal8Bit(error.what()));
 }
 
+void PrintCommands::FileOpened() {
+  Flags.IndexRequested = false;
+  SetIndexItems(false);
+}
+
 void PrintCommands::SetIndexItems(bool enabled) {
   indexItemsEnabled_ = enabled;
   if (Hooks.EnableIndexItems) Hooks.EnableIndexItems(enabled && HasRenderer(PrintPreview5));

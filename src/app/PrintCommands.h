@@ -72,6 +72,10 @@ class PrintCommands {
   // Whether the Index Listing items are on, as the commands decided it.
   bool IndexItemsEnabled() const { return indexItemsEnabled_; }
 
+  // A project or unit was opened: the index built for the one before is
+  // gone, so the Index Listing items go off until a new one is built.
+  void FileOpened();
+
   // The commands, named after the menu items and lists they serve.
   void PrevUnitMenuClick();
   void PickList1DblClick();

@@ -60,7 +60,8 @@ bool PdfFile::finish() {
 }
 
 void PdfFile::abort() {
-  if (writer_) writer_->close(nullptr);
+  // The file is thrown away: the rest of the document (fonts, page table)
+  // is not worth writing.
   writer_.reset();
   if (file_) file_->discard();
   file_.reset();

@@ -52,8 +52,13 @@ TEST(DocFormPrint, PrintMenuAsksForAPdfFileWithoutAPrinterAndPrintsTheUnit) {
   ASSERT_TRUE(QFile::exists(pdf));
   const QString text = PdfText(pdf);
   EXPECT_TRUE(text.contains(QStringLiteral("unit"))) << text.left(400).toStdString();
-  // Printing the whole unit makes the index of its routines available.
+  // Printing the whole unit makes the index of its routines available,
+  // until another file is opened: its index would be empty.
   EXPECT_TRUE(f.window->printCommands().Flags.IndexRequested);
+  EXPECT_TRUE(f.window->PrintIndexCreated->isEnabled());
+  f.window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/textutil.pas"));
+  EXPECT_FALSE(f.window->PrintIndexCreated->isEnabled());
+  EXPECT_FALSE(f.window->printCommands().IndexItemsEnabled());
 }
 
 TEST(DocFormPrint, PrintMenuDoesNotWriteOverThePdfChosenForAnEarlierPrint) {
