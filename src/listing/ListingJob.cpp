@@ -97,6 +97,7 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
   bool anyItem = false;
   while (position < count && !(anyItem && cursor.Full())) {
     const int before = position;
+    if (anyItem && renderer_.KeepsItemsWhole() && !ItemFits(cursor, position)) break;
     renderer_.LayOutItem(cursor, position);
     anyItem = true;
     if (renderer_.ItemContinues()) {
@@ -111,6 +112,21 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
   info.LastPage = position >= count;
   info.SetPageStart(page + 1, position);
   info.KnownPages = std::max(info.KnownPages, page + 1);
+}
+
+bool ListingJob::ItemFits(PageCursor &cursor, int position) {
+  const int top = cursor.Y;
+  bool fits = true;
+  {
+    CanvasModeGuard guard(cursor.Canvas);
+    cursor.Canvas.SetMeasureMode();
+    renderer_.LayOutItem(cursor, position);
+    // The item's last row must start where a row may start, as its first did.
+    cursor.Y -= cursor.Geometry.LineStep;
+    fits = cursor.Y <= top || !cursor.Full();
+  }
+  cursor.Y = top;
+  return fits;
 }
 
 }  // namespace scrivane

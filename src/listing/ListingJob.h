@@ -99,6 +99,12 @@ class ListingRenderer {
   // the next page: the page ends there, and the next one starts at the same
   // position.
   virtual bool ItemContinues() const { return false; }
+  // True for a listing whose items (a routine header, a line of the
+  // project file) wrap over a few rows and are never split: an item that
+  // would run past the foot of the page starts the next page instead. One
+  // taller than a page is still drawn where it starts. LayOutItem must then
+  // change nothing but the cursor and position, as it is also run measured.
+  virtual bool KeepsItemsWhole() const { return false; }
   // Bottom furniture and what the next page starts from; position is where
   // this page ended.
   virtual void FinishPage(PageCursor &cursor, int position) = 0;
@@ -120,6 +126,7 @@ class ListingJob {
 
  private:
   void RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas);
+  bool ItemFits(PageCursor &cursor, int position);
   const FormatSettings &settings_;
   ListingRenderer &renderer_;
   QDateTime fixedClock_;

@@ -20,6 +20,7 @@ class ProjectListing : public ListingRenderer {
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
   void StartPage(PageCursor &cursor, int &position) override;
   void LayOutItem(PageCursor &cursor, int &position) override;
+  bool KeepsItemsWhole() const override { return true; }
   void FinishPage(PageCursor &cursor, int position) override;
 
  private:

@@ -86,4 +86,27 @@ class TSpecialCanvas {
   QPoint penPosition_;
 };
 
+// Puts the canvas back in the mode it had when the guard was made, whatever
+// was laid out in between (replayed pages, an item measured before it is
+// drawn).
+class CanvasModeGuard {
+ public:
+  explicit CanvasModeGuard(TSpecialCanvas &canvas)
+      : canvas_(canvas), mode_(canvas.Mode), surface_(canvas.Surface()) {}
+  ~CanvasModeGuard() {
+    switch (mode_) {
+      case CanvasMode::Display: canvas_.SetDisplayMode(surface_); break;
+      case CanvasMode::Printer: canvas_.SetPrinterMode(surface_); break;
+      case CanvasMode::Measure: canvas_.SetMeasureMode(); break;
+    }
+  }
+  CanvasModeGuard(const CanvasModeGuard &) = delete;
+  CanvasModeGuard &operator=(const CanvasModeGuard &) = delete;
+
+ private:
+  TSpecialCanvas &canvas_;
+  CanvasMode mode_;
+  DrawSurface *surface_;
+};
+
 }  // namespace scrivane

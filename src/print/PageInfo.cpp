@@ -15,26 +15,6 @@ void TNEWPageInfo::SetPageStart(int page, int position) {
   pageStart_[page - 1] = position;
 }
 
-namespace {
-// Puts the canvas back in the mode it had, whatever the replayed pages did.
-class CanvasModeGuard {
- public:
-  explicit CanvasModeGuard(TSpecialCanvas &canvas)
-      : canvas_(canvas), mode_(canvas.Mode), surface_(canvas.Surface()) {}
-  ~CanvasModeGuard() {
-    switch (mode_) {
-      case CanvasMode::Display: canvas_.SetDisplayMode(surface_); break;
-      case CanvasMode::Printer: canvas_.SetPrinterMode(surface_); break;
-      case CanvasMode::Measure: canvas_.SetMeasureMode(); break;
-    }
-  }
-
- private:
-  TSpecialCanvas &canvas_;
-  CanvasMode mode_;
-  DrawSurface *surface_;
-};
-}  // namespace
 
 void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
                         const std::function<void(TNEWPageInfo &, TSpecialCanvas &)> &pageHandler) {

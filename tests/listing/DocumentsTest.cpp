@@ -405,3 +405,44 @@ TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesThe
   }
   EXPECT_GE(shortened, 3);
 }
+
+// Entries of the procedure list and lines of the project file wrap over a
+// few rows; one that would run past the foot of its page starts the next
+// page whole, so no row reaches the footer and no entry is split.
+TEST(ListingJob, WrappedEntriesAreNeverSplitAndNeverReachTheFooter) {
+  for (const DocumentKind kind : {DocumentKind::Procedures, DocumentKind::Project}) {
+    Rig rig;
+    rig.settings.Footer = 1;
+    for (int e = 0; e < 150; ++e) {
+      QByteArray entry = "procedure e" + QByteArray::number(e) + " (";
+      for (int k = 0; k < 4 + (e * 5) % 23; ++k) entry += " p" + QByteArray::number(e) + "x" + QByteArray::number(k) + " : integer ;";
+      entry += " )";
+      rig.model.Routines << RoutineEntry{entry, EntryKind::Procedure, false};
+      rig.model.ProjectLines << entry;
+    }
+    rig.Prepare(kind);
+    const auto pages = rig.AllPages(kind);
+    ASSERT_GT(pages.size(), 3u);
+    std::map<int, size_t> pageOfEntry;
+    for (size_t p = 0; p < pages.size(); ++p) {
+      const auto texts = Texts(pages[p]);
+      int footerTop = INT_MAX, bodyBottom = 0;
+      for (const Text &t : texts) {
+        static const QRegularExpression word(QStringLiteral("^(e|p)(\\d+)"));
+        if (const auto m = word.match(t.text); m.hasMatch()) {
+          bodyBottom = std::max(bodyBottom, t.y);
+          const auto [at, added] = pageOfEntry.emplace(m.captured(2).toInt(), p);
+          EXPECT_EQ(at->second, p) << "entry " << m.captured(2).toStdString() << " is split";
+        } else if (t.y > rig.printer.metrics().PageHeight / 2 && !t.text.startsWith(u"procedure") &&
+                   !t.text.startsWith(u"PROCEDURE") && !t.text.startsWith(u":") && !t.text.startsWith(u";") &&
+                   !t.text.startsWith(u"integer") && !t.text.startsWith(u"(") && !t.text.startsWith(u")")) {
+          footerTop = std::min(footerTop, t.y);
+        }
+      }
+      if (p + 1 < pages.size()) {
+        EXPECT_LT(bodyBottom, footerTop) << "page " << p + 1;
+      }
+    }
+    EXPECT_EQ(pageOfEntry.size(), 150u);
+  }
+}
