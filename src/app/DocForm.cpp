@@ -492,7 +492,7 @@ void TDocForm::ClearPickLists() {
 }
 
 void TDocForm::ReadPath(const QString &path) {
-  ReaderContext context{model_, settings_, *messages_, includeUses_, {}};
+  ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
   try {
     OpenPath(context, path);
     commands_->FileOpened();
@@ -587,13 +587,21 @@ void TDocForm::RefreshLists() {
 
 void TDocForm::SetStatusLine(const QString &text) { StatusBar->setStatusText(text); }
 
+std::function<void(const QString &)> TDocForm::StatusShower() {
+  return [this](const QString &text) {
+    SetStatusLine(text);
+    // Reading goes on in this same pass of the event loop: paint now.
+    StatusBar->repaint();
+  };
+}
+
 void TDocForm::PickList1Click() {
   const int row = PickList1->currentRow();
   if (row < 0 || !PickList1->item(row)->isSelected()) return;
   model_.SelectedUnit = row;
   model_.CurrentUnitPath.clear();
   Busy(true);
-  ReaderContext context{model_, settings_, *messages_, includeUses_, {}};
+  ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
   try {
     LoadUnit(context);
   } catch (const std::exception &e) {

@@ -148,6 +148,9 @@ class TDocForm : public QMainWindow {
   void ShowFormImage();
 
  protected:
+  // What the readers call to show their progress in the status line.
+  std::function<void(const QString &)> StatusShower();
+
   void closeEvent(QCloseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;

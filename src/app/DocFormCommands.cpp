@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QFileInfo>
 #include <QSignalBlocker>
@@ -20,6 +19,7 @@
 #include "format/gui/FormatFrm.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 #include "project/FormImage.h"
@@ -65,7 +65,7 @@ void TDocForm::BuildPrintCommands() {
     const QSignalBlocker block(PickList1);
     if (index >= 0 && index < PickList1->count()) PickList1->setCurrentRow(index);
   };
-  hooks.SetStatusLine = [this](const QString &text) { SetStatusLine(text); };
+  hooks.SetStatusLine = StatusShower();
   hooks.EnableIndexItems = [this](bool enabled) {
     PrintIndexCreated->setEnabled(enabled);
     PrevIndexCreated->setEnabled(enabled);
@@ -210,9 +210,10 @@ void TDocForm::CaptureBtnClick() {
     SetFormImage(QPixmap::fromImage(picture));
     const QString name = FindFormImageFiles(model_.CurrentUnitPath).saveTarget;
     if (!name.isEmpty() && messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?"))) {
-      // Written whole or not at all: a failed save keeps the earlier image.
-      QSaveFile file(name);
-      if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit())
+      // Written whole or not at all: a failed save (a full disk included)
+      // keeps the earlier image.
+      ReplacingFile file(name);
+      if (!file.open() || !picture.save(&file, "BMP") || !file.commit())
         messages().Warning(QStringLiteral("Cannot write ") + name);
     }
   }

@@ -154,7 +154,7 @@ void PrintCommands::LoadUnitEntry(int index) {
   if (Hooks.SelectUnit) Hooks.SelectUnit(index);
   model_.CurrentUnitPath.clear();
   // A form file's entry loads its form text (LoadUnit sees FormFileOpened).
-  ReaderContext context{model_, settings_, messages_, IncludeUses, {}};
+  ReaderContext context{model_, settings_, messages_, IncludeUses, {}, Hooks.SetStatusLine};
   LoadUnit(context);
   if (Hooks.SetStatusLine) Hooks.SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath.toLower());
   if (Hooks.UpdateCommands) Hooks.UpdateCommands();

@@ -2,11 +2,11 @@
 // list.
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "format/FormatSettings.h"
 #include "listing/Lexer.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
 #include "project/FormTextParser.h"
@@ -21,6 +21,12 @@ namespace {
 
 // No real form comes near this; a larger file is refused before it is read.
 constexpr qint64 kLargestFormFile = qint64(256) << 20;
+
+constexpr const char *kParsingStatus = " Parsing file please wait...";
+
+void ShowStatus(ReaderContext &ctx, const QString &text) {
+  if (ctx.showStatus) ctx.showStatus(text);
+}
 
 bool StartsForm(QByteArrayView lowerTrimmed) {
   return StartsWithIgnoringCase(lowerTrimmed, "object ") || StartsWithIgnoringCase(lowerTrimmed, "inherited ") ||
@@ -107,9 +113,10 @@ bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text) 
   }
   if (text) *text = conversion.text;
   if (ctx.noFormTextFile) return true;
-  // Written whole or not at all: a failure keeps the earlier .DDT.
-  QSaveFile out(ctx.model.FormTextPath);
-  if (!out.open(QIODevice::WriteOnly) || out.write(conversion.text) != conversion.text.size() || !out.commit())
+  // Written whole or not at all: a failure (a full disk included) keeps the
+  // earlier .DDT.
+  ReplacingFile out(ctx.model.FormTextPath);
+  if (!out.open() || out.write(conversion.text) != conversion.text.size() || !out.commit())
     ctx.messages.Information(QStringLiteral("Cannot write ") + ctx.model.FormTextPath);
   return true;
 }
@@ -117,7 +124,11 @@ bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text) 
 void ParseDfm(ReaderContext &ctx, const QString &path) {
   ProjectModel &model = ctx.model;
   QByteArray text;
-  if (!ConvertFormFile(ctx, path, &text)) return;
+  ShowStatus(ctx, QString::fromLatin1(kParsingStatus));
+  if (!ConvertFormFile(ctx, path, &text)) {
+    ShowStatus(ctx, QString());
+    return;
+  }
   model.GroupCaption = QStringLiteral("Form");
   model.RoutineCaption = QStringLiteral("Objects");
   model.ClearUnits();
@@ -134,6 +145,7 @@ void ParseDfm(ReaderContext &ctx, const QString &path) {
   model.ClearRoutines();
   // The text just converted, whether or not the .DDT could be written.
   LoadFormLines(ctx, text, model.Units[0].fullPath);
+  ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath.toLower());
   ctx.messages.SetBusy(false);
 }
 
@@ -145,6 +157,7 @@ void LoadFormText(ReaderContext &ctx) {
   const QString formPath = SelectedFormPath(model);
   if (model.FormTextPath.isEmpty()) model.FormTextPath = FormTextPathFor(formPath);
   ctx.messages.SetBusy(true);
+  ShowStatus(ctx, QString::fromLatin1(kParsingStatus));
   QByteArray text;
   QFile ddt(model.FormTextPath);
   if (ddt.exists() && ddt.open(QIODevice::ReadOnly)) {
@@ -154,6 +167,7 @@ void LoadFormText(ReaderContext &ctx) {
     const FormConversion conversion = ReadFormFile(formPath);
     if (conversion.status != FormStatus::Ok) {
       model.CurrentUnitPath.clear();
+      ShowStatus(ctx, QString());
       ctx.messages.SetBusy(false);
       if (conversion.status == FormStatus::Missing)
         ctx.messages.Warning(formPath + QStringLiteral(" not found."));
@@ -164,6 +178,7 @@ void LoadFormText(ReaderContext &ctx) {
     text = conversion.text;
   }
   LoadFormLines(ctx, text, formPath);
+  ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath.toLower());
   ctx.messages.SetBusy(false);
 }
 

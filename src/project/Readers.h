@@ -21,6 +21,9 @@ struct ReaderContext {
   // Set where no .DDT may be written beside a form (the command-line tool
   // only reads); the form is listed from the text converted in memory.
   bool noFormTextFile = false;
+  // The window's status line, told while a form's text is read (which may
+  // take a moment) and when it is done; empty where there is none.
+  std::function<void(const QString &text)> showStatus = {};
 };
 
 // Clears the model for a new Open (step 1 of the open command).

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include "app/DocForm.h"
+#include "platform/ReplacingFile.h"
 #include "platform/UserMessages.h"
 #include "app/WindowFixture.h"
 #include "support/TestPaths.h"
@@ -123,4 +125,13 @@ TEST(DocFormClipboard, PasteSavesInAFolderWithCapitalsAndOverAnImageInAnotherCas
   w.window->PageControl1Change();
   EXPECT_TRUE(w.window->ClearBtn->isEnabled());
   EXPECT_TRUE(w.window->CopyBtn->isEnabled());
+
+  // A full disk during the save keeps the image saved before.
+  SetWriteFailureHook([](const QString &, qint64) { return ENOSPC; });
+  QGuiApplication::clipboard()->setImage(QImage(70, 70, QImage::Format_RGB32));
+  w.window->CaptureBtnClick();
+  SetWriteFailureHook({});
+  EXPECT_EQ(w.messages->warnings, QStringList{"Cannot write " + folder + "/UNIT1.BMP"});
+  EXPECT_EQ(QImage(folder + QStringLiteral("/UNIT1.BMP")).size(), QSize(50, 20));
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
 }

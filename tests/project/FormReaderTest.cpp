@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
+#include "platform/ReplacingFile.h"
 #include "project/FormImage.h"
 #include "project/ReaderFixture.h"
 #include "support/ExampleForm.h"
@@ -97,6 +100,24 @@ TEST_F(FormReader, GoodTextFileSurvivesABadForm) {
   EXPECT_TRUE(model.Routines.isEmpty());
   EXPECT_EQ(ReadAll(Path("Unit1.DDT")), Golden());
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"Unit1.DDT", "Unit1.dfm"}));
+}
+
+// A full disk while the .DDT is written keeps the one written before; the
+// form is still listed from the text converted in memory. The window's
+// status line says the form is being read, then names it.
+TEST_F(FormReader, FullDiskKeepsTheEarlierTextFileAndTheStatusLineFollowsTheReading) {
+  const QString path = WriteExample("Unit1.dfm");
+  Write("Unit1.DDT", "earlier text");
+  QStringList status;
+  ctx.showStatus = [&](const QString &text) { status << text; };
+  SetWriteFailureHook([](const QString &target, qint64) { return target.endsWith("Unit1.DDT") ? ENOSPC : 0; });
+  Open(path);
+  SetWriteFailureHook({});
+  EXPECT_EQ(ReadAll(Path("Unit1.DDT")), "earlier text");
+  EXPECT_EQ(messages.informations, QStringList{"Cannot write " + Path("Unit1.DDT")});
+  EXPECT_FALSE(model.Routines.isEmpty());
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"Unit1.DDT", "Unit1.dfm"}));
+  EXPECT_EQ(status, (QStringList{" Parsing file please wait...", " Unit: " + path.toLower()}));
 }
 
 TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
