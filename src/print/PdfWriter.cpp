@@ -477,6 +477,24 @@ struct PdfWriter::Impl : DrawSurface {
     if (font.underline()) underline(x, x + line.naturalTextWidth(), baseline, underlinePosition, thickness);
   }
 
+  // Joins the row's run of this font and baseline, or starts one.
+  void joinRun(int x, int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table) {
+    const int baseline = y + table.ascent;
+    if (pending && (runBaseline != baseline || !(runFont == font))) flush();
+    if (pending) return;
+    pending = true;
+    runFont = font;
+    runBaseline = baseline;
+    TableFont &known = tableFonts[&table];
+    if (!known.font) known.font = fontFor(table.rawFont);
+    runTable = &known;
+    runSize = table.rawFont.pixelSize() * scale;
+    runUnderlinePosition = table.rawFont.underlinePosition();
+    runLineThickness = std::max<qreal>(1.0, table.rawFont.lineThickness());
+    runBlank = table.glyph[0x20];
+    runStartX = x;
+  }
+
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override {
     if (text.isEmpty() || !isOpen) return;
     const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
@@ -485,21 +503,7 @@ struct PdfWriter::Impl : DrawSurface {
       drawShaped(x, y, font, Decode1252(text.data(), text.size()));
       return;
     }
-    const int baseline = y + table.ascent;
-    if (pending && (runBaseline != baseline || !(runFont == font))) flush();
-    if (!pending) {
-      pending = true;
-      runFont = font;
-      runBaseline = baseline;
-      TableFont &known = tableFonts[&table];
-      if (!known.font) known.font = fontFor(table.rawFont);
-      runTable = &known;
-      runSize = table.rawFont.pixelSize() * scale;
-      runUnderlinePosition = table.rawFont.underlinePosition();
-      runLineThickness = std::max<qreal>(1.0, table.rawFont.lineThickness());
-      runBlank = table.glyph[0x20];
-      runStartX = x;
-    }
+    joinRun(x, y, font, table);
     PdfFont &pdfFont = *runTable->font;
     long long advance64 = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -523,8 +527,30 @@ struct PdfWriter::Impl : DrawSurface {
       return;
     }
     if (!isOpen) return;
-    flush();
-    drawShaped(x, y, font, QString::fromUtf8(text));
+    const std::vector<QtTextMeasurer::PlacedGlyph> *placed = measurer.layOutSimply(font, text);
+    if (!placed) {
+      flush();
+      drawShaped(x, y, font, QString::fromUtf8(text));
+      return;
+    }
+    // Letters the font has, placed as the measurer placed them: one run
+    // with the row's other words.
+    const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
+    joinRun(x, y, font, table);
+    PdfFont &pdfFont = *runTable->font;
+    long long advance64 = 0;
+    for (const QtTextMeasurer::PlacedGlyph &g : *placed) {
+      if (!g.invisible) {
+        const bool known = pdfFont.trueType && g.glyph < pdfFont.used.size() && pdfFont.used[g.glyph];
+        if (!known) {
+          const QString character = QString::fromUcs4(&g.character, 1);
+          use(pdfFont, g.glyph, &character, g.advance64 * 1000.0 / 64.0 / table.rawFont.pixelSize());
+        }
+        runGlyphs.push_back({g.glyph, x + advance64 / 64.0});
+      }
+      advance64 += g.advance64;
+    }
+    runEndX = x + advance64 / 64.0;
   }
 
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override {

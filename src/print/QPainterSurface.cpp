@@ -86,8 +86,31 @@ void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
     drawText(x, y, font, text);
     return;
   }
-  flush();
-  drawShaped(x, y, font, QString::fromUtf8(text));
+  const std::vector<QtTextMeasurer::PlacedGlyph> *placed = measurer_.layOutSimply(font, text);
+  if (!placed) {
+    flush();
+    drawShaped(x, y, font, QString::fromUtf8(text));
+    return;
+  }
+  // Letters the font has, placed as the measurer placed them, without
+  // shaping: one glyph run with the row's other words.
+  const QtTextMeasurer::GlyphTable &table = measurer_.glyphTable(font);
+  const int baseline = y + table.ascent;
+  if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
+  if (!pending_) {
+    pending_ = true;
+    runFont_ = font;
+    runBaseline_ = baseline;
+    runTable_ = &table;
+  }
+  long long advance64 = 0;
+  for (const QtTextMeasurer::PlacedGlyph &g : *placed) {
+    if (!g.invisible) {
+      runGlyphs_.append(g.glyph);
+      runPositions_.append(QPointF(x + advance64 / 64.0, baseline));
+    }
+    advance64 += g.advance64;
+  }
 }
 
 void QPainterSurface::drawShaped(int x, int y, const FontSpec &font, const QString &text) {

@@ -28,6 +28,9 @@ struct QtTextMeasurer::Entry {
   int height;
   int ascent;
   std::unique_ptr<GlyphTable> glyphs;  // built on the first draw
+  // Characters beyond the 8-bit table that need no shaping: glyph (0: the
+  // font has none) and advance, found on first use.
+  QHash<char32_t, std::pair<quint32, int>> wide;
   explicit Entry(const QFont &font, QPaintDevice *device)
       : font(font), metrics(font, device), exact(font, device), height(metrics.height()),
         ascent(metrics.ascent()) {
@@ -97,7 +100,79 @@ int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
 
 int QtTextMeasurer::textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
   if (encoding == TextEncoding::Windows1252 || IsAscii(text) || !IsValidUtf8(text)) return textWidth(font, text);
+  if (const std::vector<PlacedGlyph> *glyphs = layOutSimply(font, text)) {
+    long long width64 = 0;
+    for (const PlacedGlyph &g : *glyphs) width64 += g.advance64;
+    return RoundFrom64(width64);
+  }
   return RoundFrom64(std::llround(entryFor(font).exact.horizontalAdvance(QString::fromUtf8(text)) * 64.0));
+}
+
+namespace {
+// Letters that stand alone: no joining, no reordering, no marks.
+bool PlacedWithoutShaping(char32_t c) {
+  if (c > 0xFFFF) return false;
+  switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Other_Control:
+    case QChar::Other_Surrogate:
+    case QChar::Other_NotAssigned:
+      return false;
+    default:
+      break;
+  }
+  switch (QChar::script(c)) {
+    case QChar::Script_Common:
+    case QChar::Script_Latin:
+    case QChar::Script_Greek:
+    case QChar::Script_Cyrillic:
+    case QChar::Script_Armenian:
+    case QChar::Script_Georgian:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(const FontSpec &font,
+                                                                             QByteArrayView utf8) {
+  const GlyphTable &table = glyphTable(font);
+  if (!table.rawFont.isValid()) return nullptr;
+  Entry &entry = entryFor(font);
+  placed_.clear();
+  const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
+  const qsizetype size = utf8.size();
+  for (qsizetype i = 0; i < size;) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      const bool invisible = GlyphTable::Invisible(lead);
+      if (!invisible && table.glyph[lead] == 0) return nullptr;
+      placed_.push_back({table.glyph[lead], table.advance64[lead], lead, invisible});
+      ++i;
+      continue;
+    }
+    // The text is valid UTF-8 (the callers check): decode one character.
+    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (i + length > size) return nullptr;
+    char32_t c = lead & (0x3F >> (length - 1));
+    for (int k = 1; k < length; ++k) c = (c << 6) | (bytes[i + k] & 0x3F);
+    i += length;
+    if (!PlacedWithoutShaping(c)) return nullptr;
+    auto known = entry.wide.constFind(c);
+    if (known == entry.wide.constEnd()) {
+      const QString character{QChar(char16_t(c))};
+      const QList<quint32> glyph = table.rawFont.glyphIndexesForString(character);
+      const int advance = int(std::lround(entry.exact.horizontalAdvance(character) * 64.0));
+      known = entry.wide.insert(c, {glyph.size() == 1 ? glyph.first() : 0, advance});
+    }
+    if (known->first == 0) return nullptr;
+    placed_.push_back({known->first, known->second, c, false});
+  }
+  return &placed_;
 }
 
 int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) { return entryFor(font).height; }

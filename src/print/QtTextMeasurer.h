@@ -8,6 +8,7 @@
 #include <QRawFont>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "print/PageDevice.h"
 
@@ -58,6 +59,21 @@ class QtTextMeasurer : public TextMeasurer {
   };
   const GlyphTable &glyphTable(const FontSpec &font);
 
+  // One character of a UTF-8 text placed without shaping.
+  struct PlacedGlyph {
+    quint32 glyph = 0;
+    int advance64 = 0;        // 1/64 pixel, as textWidthIn sums them
+    char32_t character = 0;
+    bool invisible = false;   // a control character: takes its advance, draws nothing
+  };
+  // The glyphs of a UTF-8 text in the font itself, laid out as Qt lays them
+  // out with kerning off: null when a character needs shaping (a combining
+  // mark, a script whose letters join or reorder, a character beyond the
+  // basic plane) or another font, and Qt must lay the text out. Shaping
+  // every word of a unit with comments in Russian or Greek took most of the
+  // time its listing took. The list is valid until the next call.
+  const std::vector<PlacedGlyph> *layOutSimply(const FontSpec &font, QByteArrayView utf8);
+
  private:
   struct Entry;
   Entry &entryFor(const FontSpec &font);
@@ -65,6 +81,7 @@ class QtTextMeasurer : public TextMeasurer {
   int dotsPerInch_;
   QImage device_;
   QHash<QString, std::shared_ptr<Entry>> entries_;
+  std::vector<PlacedGlyph> placed_;
   FontSpec lastFont_;
   Entry *lastEntry_ = nullptr;
 };

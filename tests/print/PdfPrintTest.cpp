@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -198,24 +200,41 @@ TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
 // measurer puts it (the width of the text before it), in every style and in a
 // fixed-pitch face, or text placed after a measured string overlaps or gaps.
 TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
-  const QByteArray line =
+  const QByteArray pascal =
       "procedure TMainForm.WriteAllTheWords(Sender: TObject; var Count: Integer); "
       "begin Result := Count * 1000 + Width div 7; end;";
-  const FontSpec fonts[] = {
-      {QStringLiteral("Arial"), 9, 0, 0},           {QStringLiteral("Arial"), 10, StyleBold, 0},
-      {QStringLiteral("Arial"), 12, StyleItalic, 0}, {QStringLiteral("Arial"), 9, StyleBold | StyleItalic, 0},
-      {QStringLiteral("Courier New"), 8, 0, 0},      {QStringLiteral("Times New Roman"), 9, StyleBold, 0},
+  // UTF-8: letters the font has are placed without shaping; the Japanese
+  // word needs a fallback font and is laid out by Qt.
+  const QByteArray utf8 =
+      "procedure \xC3\x9C" "bersicht(\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82: Integer); "
+      "// \xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC \xE2\x80\x94 "
+      "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E and more words after it to fill the line";
+  struct Line {
+    FontSpec font;
+    TextEncoding encoding;
+    QByteArray text;
+  };
+  const Line lines[] = {
+      {{QStringLiteral("Arial"), 9, 0, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Arial"), 10, StyleBold, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Arial"), 12, StyleItalic, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Arial"), 9, StyleBold | StyleItalic, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Courier New"), 8, 0, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Times New Roman"), 9, StyleBold, 0}, TextEncoding::Windows1252, pascal},
       // PostScript outlines: embedded as a font of glyph outlines.
-      {QStringLiteral("Nimbus Mono PS"), 9, StyleUnderline, 0},
+      {{QStringLiteral("Nimbus Mono PS"), 9, StyleUnderline, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Arial"), 9, 0, 0}, TextEncoding::Utf8, utf8},
+      {{QStringLiteral("Courier New"), 9, StyleItalic, 0}, TextEncoding::Utf8, utf8},
   };
   QTemporaryDir dir;
   const QString path = dir.filePath("line.pdf");
   PrintEvents events;
   events.OnBeginPrint = [](PageInfoPtr &info) { info = std::make_unique<TPageInfo>(); };
   events.OnPrintPage = [&](TPageInfo &info, TSpecialCanvas &canvas) {
-    for (int i = 0; i < int(std::size(fonts)); ++i) {
-      canvas.SetFont(fonts[i]);
-      canvas.TextOut(120, 300 + 400 * i, line);
+    for (int i = 0; i < int(std::size(lines)); ++i) {
+      canvas.Encoding = lines[i].encoding;
+      canvas.SetFont(lines[i].font);
+      canvas.TextOut(120, 300 + 400 * i, lines[i].text);
     }
     info.LastPage = true;
   };
@@ -226,7 +245,9 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
   // Every font is embedded (a subset where it can be), and readers find
   // nothing wrong with the file.
   const QString embedded = RunTool("pdffonts", {path});
-  EXPECT_EQ(embedded.count(QRegularExpression(R"(CID TrueType\s+Identity-H\s+yes yes yes)")), 6) << embedded.toStdString();
+  EXPECT_GE(embedded.count(QRegularExpression(R"(CID TrueType\s+Identity-H\s+yes yes yes)")), 7) << embedded.toStdString();
+  EXPECT_EQ(embedded.count(QRegularExpression(R"(\s+no\s)")), 1) << "only the outline font is not a subset\n"
+                                                                 << embedded.toStdString();
   EXPECT_EQ(embedded.count(QRegularExpression(R"(Type 3\s+Custom\s+yes no\s+yes)")), 1) << embedded.toStdString();
   QProcess render;
   render.start("pdftoppm", {"-r", "30", path, dir.filePath("page")});
@@ -237,21 +258,34 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
   const auto pages = WordsByPage(path);
   ASSERT_EQ(pages.size(), 1);
   QtTextMeasurer &measurer = static_cast<PdfDevice &>(target.device()).qtMeasurer();
-  for (int i = 0; i < int(std::size(fonts)); ++i) {
+  // Words placed without shaping are as wide as Qt's shaping makes them.
+  QImage device(1, 1, QImage::Format_RGB32);
+  device.setDotsPerMeterX(int(std::lround(600 / 0.0254)));
+  device.setDotsPerMeterY(int(std::lround(600 / 0.0254)));
+  for (const Line &line : lines) {
+    if (line.encoding != TextEncoding::Utf8) continue;
+    const QFontMetricsF shaped(measurer.cachedFont(line.font), &device);
+    for (const QByteArray &word : line.text.split(' '))
+      EXPECT_NEAR(measurer.textWidthIn(line.font, word, line.encoding), shaped.horizontalAdvance(QString::fromUtf8(word)), 0.51)
+          << word.toStdString();
+  }
+  for (int i = 0; i < int(std::size(lines)); ++i) {
+    const Line &line = lines[i];
     const double lineTop = (300 + 400 * i) * 72.0 / 600;
     QList<Word> words;
     for (const Word &word : pages[0])
       if (std::abs(word.yMin - lineTop) < 2.0) words.append(word);
-    ASSERT_GT(words.size(), 10) << "font " << i;
+    ASSERT_GT(words.size(), 10) << "line " << i;
     qsizetype from = 0;
     for (const Word &word : words) {
-      const qsizetype at = line.indexOf(word.text.toLatin1(), from);
-      ASSERT_GE(at, 0) << word.text.toStdString();
-      from = at + word.text.size();
-      const int expected = 120 + measurer.textWidth(fonts[i], line.left(at));
+      const QByteArray bytes = line.encoding == TextEncoding::Utf8 ? word.text.toUtf8() : word.text.toLatin1();
+      const qsizetype at = line.text.indexOf(bytes, from);
+      ASSERT_GE(at, 0) << "line " << i << " word " << word.text.toStdString();
+      from = at + bytes.size();
+      const int expected = 120 + measurer.textWidthIn(line.font, line.text.left(at), line.encoding);
       // One device pixel is 0.12 pt; the measured width is rounded once.
       EXPECT_NEAR(word.xMin * 600 / 72, expected, 0.52)
-          << fonts[i].face.toStdString() << " style " << fonts[i].style << " word '"
+          << "line " << i << " " << line.font.face.toStdString() << " style " << line.font.style << " word '"
           << word.text.toStdString() << "'";
     }
   }
