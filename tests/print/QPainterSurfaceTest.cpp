@@ -42,3 +42,35 @@ TEST(QPainterSurface, LinesKeepTheirWidthAtPrinterScale) {
     if (qGray(sheet.pixel(100, y)) < 128) ++darkRows;
   EXPECT_EQ(darkRows, 3);
 }
+
+// Greek and Cyrillic words are drawn from the font's glyph table, without
+// shaping: the preview shows them exactly as Qt's own text drawing does.
+TEST(QPainterSurface, LettersPlacedWithoutShapingLookAsQtDrawsThem) {
+  QtTextMeasurer measurer(600);
+  const FontSpec font{QStringLiteral("Arial"), 10, StyleItalic, 0};
+  const QByteArray word = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";
+  ASSERT_NE(measurer.layOutSimply(font, word), nullptr);
+  QImage ours(1200, 200, QImage::Format_RGB32), qts(1200, 200, QImage::Format_RGB32);
+  ours.fill(Qt::white);
+  qts.fill(Qt::white);
+  {
+    QPainter painter(&ours);
+    QPainterSurface surface(painter, measurer);
+    surface.drawTextIn(20, 40, font, word, TextEncoding::Utf8);
+    surface.flush();
+  }
+  {
+    QPainter painter(&qts);
+    painter.setFont(measurer.cachedFont(font));
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(20, 40 + measurer.ascent(font)), QString::fromUtf8(word));
+  }
+  int differing = 0, inked = 0;
+  for (int y = 0; y < ours.height(); ++y)
+    for (int x = 0; x < ours.width(); ++x) {
+      if (qGray(qts.pixel(x, y)) < 128) ++inked;
+      if (std::abs(qGray(ours.pixel(x, y)) - qGray(qts.pixel(x, y))) > 64) ++differing;
+    }
+  EXPECT_GT(inked, 500);
+  EXPECT_LT(differing, inked / 50) << "of " << inked << " inked pixels";
+}
