@@ -14,6 +14,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Text1252.h"
@@ -165,7 +166,8 @@ struct PdfWriter::Impl : DrawSurface {
     PdfFont *font = nullptr;
     std::array<bool, 256> noted{};  // the byte's glyph is in the font's used list
   };
-  QHash<const QtTextMeasurer::GlyphTable *, TableFont> tableFonts;
+  // A run keeps a pointer to its entry: the map must not move entries.
+  std::unordered_map<const QtTextMeasurer::GlyphTable *, TableFont> tableFonts;
 
   z_stream z{};
   bool zReady = false;
