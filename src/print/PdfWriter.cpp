@@ -103,9 +103,38 @@ const std::array<QString, 256> &Characters1252() {
   return table;
 }
 
+// Bold or italic Qt makes up for a face that has no such style (fontconfig
+// asks for it): the PDF slants or thickens the regular face the same way.
+struct Synthetic {
+  bool slant = false;
+  bool embolden = false;
+};
+
+// The style the face itself has, from its tables: Qt's QRawFont reports
+// the style asked for, made up or not.
+struct FaceStyle {
+  bool italic = true;  // a face without tables is taken as it comes
+  bool bold = true;
+};
+
+FaceStyle FaceStyleOf(const QRawFont &raw) {
+  const QByteArray head = raw.fontTable("head");
+  const QByteArray os2 = raw.fontTable("OS/2");
+  if (head.size() < 46) return {};
+  const int macStyle = (quint8(head[44]) << 8) | quint8(head[45]);
+  const int weightClass = os2.size() >= 6 ? (quint8(os2[4]) << 8) | quint8(os2[5]) : 400;
+  const int selection = os2.size() >= 64 ? (quint8(os2[62]) << 8) | quint8(os2[63]) : 0;
+  return {(macStyle & 2) != 0 || (selection & 0x201) != 0, (macStyle & 1) != 0 || weightClass >= 600};
+}
+
+Synthetic SyntheticFor(const QRawFont &raw, const FaceStyle &face) {
+  return {raw.style() != QFont::StyleNormal && !face.italic, raw.weight() >= QFont::DemiBold && !face.bold};
+}
+
 // A face as the document embeds it, whatever sizes it is drawn at.
 struct PdfFont {
   QRawFont raw;  // the face, at the size it was first met
+  FaceStyle face;
   std::optional<TrueTypeFont> trueType;
   int number = 0;  // the resource names are F<number> (TrueType) or F<number>_<k> (outline fonts)
   int object = 0;  // TrueType: the font's object
@@ -186,6 +215,7 @@ struct PdfWriter::Impl : DrawSurface {
   double runUnderlinePosition = 0, runLineThickness = 0;
   double runStartX = 0, runEndX = 0;
   unsigned runBlank = 0;
+  Synthetic runSynthetic;
   std::vector<RunGlyph> runGlyphs;
 
   // --- output -------------------------------------------------------------
@@ -310,14 +340,14 @@ struct PdfWriter::Impl : DrawSurface {
   // --- fonts ----------------------------------------------------------------
 
   PdfFont *fontFor(const QRawFont &raw) {
-    // Faces of one family and style from two files differ in their 'head'
-    // table (dates, checksum), so it is part of the key.
-    QByteArray key = raw.familyName().toUtf8() + '/' + raw.styleName().toUtf8() + '/' +
-                     QByteArray::number(raw.weight()) + '/' + QByteArray::number(int(raw.style())) + '/' +
-                     raw.fontTable("head").left(36);
+    // Keyed by the face, not by the style asked for: a made-up italic draws
+    // the upright face's glyphs. Faces of one family and style from two
+    // files differ in their 'head' table (dates, checksum).
+    QByteArray key = raw.familyName().toUtf8() + '/' + raw.styleName().toUtf8() + '/' + raw.fontTable("head").left(36);
     if (PdfFont *known = fontsByFace.value(key)) return known;
     auto font = std::make_unique<PdfFont>();
     font->raw = raw;
+    font->face = FaceStyleOf(raw);
     font->number = int(fonts.size()) + 1;
     font->trueType = TrueTypeFont::read([&raw](const char *tag) { return raw.fontTable(tag); });
     if (font->trueType) {
@@ -358,13 +388,22 @@ struct PdfWriter::Impl : DrawSurface {
   }
 
   // One text array, or for an outline font one per block of 256 codes.
-  void showGlyphs(PdfFont &font, double size, double baseline, const RunGlyph *glyphs, size_t count) {
+  void showGlyphs(PdfFont &font, double size, double baseline, const RunGlyph *glyphs, size_t count,
+                  Synthetic synthetic = {}) {
     if (count == 0) return;
+    if (synthetic.embolden) {
+      // Filled and stroked in the text's colour, a 24th of an em thicker,
+      // as FreeType emboldens.
+      content += "q ";
+      AppendColor(content, fill, "RG");
+      AppendNumber(content, size / 24.0);
+      content += " w 1 j ";
+    }
     size_t i = 0;
     while (i < count) {
       int block = 0;
       if (!font.trueType) block = font.codes.value(glyphs[i].glyph) / 256;
-      content += "BT /F";
+      content += synthetic.embolden ? "BT 2 Tr /F" : "BT /F";
       AppendInt(content, font.number);
       if (!font.trueType) {
         content += '_';
@@ -373,8 +412,15 @@ struct PdfWriter::Impl : DrawSurface {
       content += ' ';
       AppendNumber(content, size);
       content += " Tf ";
-      point(glyphs[i].x, baseline);
-      content += "Td [<";
+      if (synthetic.slant) {
+        // Fontconfig's oblique: x grows by a fifth of the height.
+        content += "1 0 0.2 1 ";
+        point(glyphs[i].x, baseline);
+        content += "Tm [<";
+      } else {
+        point(glyphs[i].x, baseline);
+        content += "Td [<";
+      }
       double pen = X(glyphs[i].x);
       bool first = true;
       for (; i < count; ++i) {
@@ -406,6 +452,7 @@ struct PdfWriter::Impl : DrawSurface {
       }
       content += ">] TJ ET\n";
     }
+    if (synthetic.embolden) content += "Q\n";
   }
 
   void underline(double startX, double endX, double baseline, double position, double thickness) {
@@ -423,7 +470,7 @@ struct PdfWriter::Impl : DrawSurface {
     pending = false;
     while (!runGlyphs.empty() && runGlyphs.back().glyph == runBlank) runGlyphs.pop_back();
     setFill(runFont.color);
-    showGlyphs(*runTable->font, runSize, runBaseline, runGlyphs.data(), runGlyphs.size());
+    showGlyphs(*runTable->font, runSize, runBaseline, runGlyphs.data(), runGlyphs.size(), runSynthetic);
     if (runFont.underline()) underline(runStartX, runEndX, runBaseline, runUnderlinePosition, runLineThickness);
     runGlyphs.clear();
   }
@@ -463,7 +510,8 @@ struct PdfWriter::Impl : DrawSurface {
       std::vector<RunGlyph> glyphs;
       double rowY = 0;
       auto show = [&] {
-        showGlyphs(pdfFont, raw.pixelSize() * scale, baseline + rowY, glyphs.data(), glyphs.size());
+        showGlyphs(pdfFont, raw.pixelSize() * scale, baseline + rowY, glyphs.data(), glyphs.size(),
+                   SyntheticFor(raw, pdfFont.face));
         glyphs.clear();
       };
       for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
@@ -495,6 +543,7 @@ struct PdfWriter::Impl : DrawSurface {
     runLineThickness = std::max<qreal>(1.0, table.rawFont.lineThickness());
     runBlank = table.glyph[0x20];
     runStartX = x;
+    runSynthetic = SyntheticFor(table.rawFont, known.font->face);
   }
 
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override {

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QRegularExpression>
+
+#include "print/PdfWriter.h"
+#include "print/QtTextMeasurer.h"
+
+using namespace scrivane;
+
+namespace {
+
+// The page streams of a PDF we wrote, inflated and joined.
+QByteArray PageStreams(const QByteArray &pdf) {
+  QByteArray all;
+  static const QRegularExpression stream(QStringLiteral("<< /Length (\\d+) /Filter /FlateDecode >>\\nstream\\n"));
+  const QString latin = QString::fromLatin1(pdf);
+  for (auto it = stream.globalMatch(latin); it.hasNext();) {
+    const auto m = it.next();
+    const QByteArray packed = pdf.mid(m.capturedEnd(), m.captured(1).toLongLong());
+    QByteArray out(1 << 20, '\0');
+    uLongf size = uLongf(out.size());
+    if (uncompress(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(packed.constData()),
+                   uLong(packed.size())) == Z_OK)
+      all += out.left(qsizetype(size));
+  }
+  return all;
+}
+
+}  // namespace
+
+// Qt makes up an italic or a bold for a face that has none (the Japanese
+// fallback font here); the PDF slants or thickens that face the same way,
+// and leaves faces that have the style alone.
+TEST(PdfWriter, MadeUpItalicAndBoldAreDrawnAsQtDrawsThem) {
+  QtTextMeasurer measurer(600);
+  const QByteArray japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
+  struct Case {
+    FontSpec font;
+    QByteArray text;
+    bool slanted, thickened;
+  };
+  const Case cases[] = {
+      {{QStringLiteral("Arial"), 10, StyleItalic, 0}, japanese, true, false},
+      {{QStringLiteral("Arial"), 10, StyleBold, 0}, japanese, false, true},
+      {{QStringLiteral("Arial"), 10, 0, 0}, japanese, false, false},
+      {{QStringLiteral("Arial"), 10, StyleBold | StyleItalic, 0}, "Latin", false, false},
+  };
+  for (const Case &c : cases) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    PdfWriter writer(measurer);
+    ASSERT_TRUE(writer.open(&buffer, 595, 842, 600, QStringLiteral("t")));
+    writer.surface().drawTextIn(600, 600, c.font, c.text, TextEncoding::Utf8);
+    QString error;
+    ASSERT_TRUE(writer.close(&error)) << error.toStdString();
+    const QByteArray page = PageStreams(bytes);
+    ASSERT_TRUE(page.contains("TJ")) << page.toStdString();
+    EXPECT_EQ(page.contains("1 0 0.2 1 "), c.slanted) << c.font.style << "\n" << page.toStdString();
+    EXPECT_EQ(page.contains(" 2 Tr "), c.thickened) << c.font.style << "\n" << page.toStdString();
+  }
+}
