@@ -41,15 +41,7 @@ void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVie
     drawShaped(x, y, font, Decode1252(text.data(), text.size()));
     return;
   }
-  // The canvas's y is the top of the text cell; glyphs sit on the baseline.
-  const int baseline = y + table.ascent;
-  if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
-  if (!pending_) {
-    pending_ = true;
-    runFont_ = font;
-    runBaseline_ = baseline;
-    runTable_ = &table;
-  }
+  const int baseline = joinRun(y, font, table);
   long long advance64 = 0;
   for (qsizetype i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -59,6 +51,19 @@ void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVie
     }
     advance64 += table.advance64[c];
   }
+}
+
+int QPainterSurface::joinRun(int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table) {
+  // The canvas's y is the top of the text cell; glyphs sit on the baseline.
+  const int baseline = y + table.ascent;
+  if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
+  if (!pending_) {
+    pending_ = true;
+    runFont_ = font;
+    runBaseline_ = baseline;
+    runTable_ = &table;
+  }
+  return baseline;
 }
 
 void QPainterSurface::flush() {
@@ -94,15 +99,7 @@ void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   }
   // Letters the font has, placed as the measurer placed them, without
   // shaping: one glyph run with the row's other words.
-  const QtTextMeasurer::GlyphTable &table = measurer_.glyphTable(font);
-  const int baseline = y + table.ascent;
-  if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
-  if (!pending_) {
-    pending_ = true;
-    runFont_ = font;
-    runBaseline_ = baseline;
-    runTable_ = &table;
-  }
+  const int baseline = joinRun(y, font, measurer_.glyphTable(font));
   long long advance64 = 0;
   for (const QtTextMeasurer::PlacedGlyph &g : *placed) {
     if (!g.invisible) {

@@ -42,6 +42,9 @@ class QPainterSurface : public DrawSurface {
  private:
   void applyPen(const PenSpec &pen);
   void useTextPen(const FontSpec &font);
+  // Joins the row's glyph run of this font and baseline, or starts one;
+  // returns the baseline.
+  int joinRun(int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table);
   void drawShaped(int x, int y, const FontSpec &font, const QString &text);
   QPainter &painter_;
   QtTextMeasurer &measurer_;
