@@ -173,8 +173,21 @@ QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayVie
 
 QByteArray NormaliseLineReference(const QByteArray &line) {
   QByteArray text = line + ' ';
-  for (const ReplacementStep &step : kNormaliseSteps) text = ReplaceAll(text, View(step.find), View(step.replacement));
-  return text;
+  for (size_t i = 0; i + 1 < kNormaliseSteps.size(); ++i)
+    text = ReplaceAll(text, View(kNormaliseSteps[i].find), View(kNormaliseSteps[i].replacement));
+  // Step 30, "//" to "// ", also puts a blank before a "//" written straight
+  // after a word ("x//note"): without it the comment's words were taken for
+  // code, and a "begin" in them started a block.
+  QByteArray result;
+  qsizetype from = 0;
+  for (qsizetype at = text.indexOf("//"); at >= 0; at = text.indexOf("//", from)) {
+    result.append(text.constData() + from, at - from);
+    if (!result.isEmpty() && result.back() != ' ') result.append(' ');
+    result.append("// ");
+    from = at + 2;
+  }
+  result.append(text.constData() + from, text.size() - from);
+  return result;
 }
 
 QByteArray NormaliseLine(const QByteArray &line) { return NormaliseLineView(line); }
@@ -247,13 +260,16 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase) {
     const QByteArrayView find = View(kNormaliseSteps[29].find), replacement = View(kNormaliseSteps[29].replacement);
     qsizetype at = FindFrom(text, find, 0);
     if (at >= 0) {
-      const size_t room = size_t(size) + size_t(size) / 2 + 1;
+      // Each "//" may gain a blank on either side.
+      const size_t room = size_t(size) * 2 + 1;
       if (spare_.size() < room) spare_.resize(std::max<size_t>({room, spare_.size() * 2, 1024}));
       char *write = spare_.data();
       qsizetype read = 0;
       while (at >= 0) {
         std::memcpy(write, data + read, size_t(at - read));
         write += at - read;
+        // A "//" written straight after a word gets a blank before it too.
+        if (write > spare_.data() && write[-1] != ' ') *write++ = ' ';
         std::memcpy(write, replacement.data(), size_t(replacement.size()));
         write += replacement.size();
         read = at + find.size();

@@ -68,8 +68,9 @@ class LineNormaliser {
   std::vector<char> text_;
   std::vector<char> spare_;
 };
-// The same 30 steps done literally, one ReplaceAll each: the yardstick that
-// the one-pass NormaliseLine is checked against.
+// The same 30 steps done literally, one ReplaceAll each (the last one also
+// parts a "//" from the word before it): the yardstick that the one-pass
+// NormaliseLine is checked against.
 QByteArray NormaliseLineReference(const QByteArray &line);
 // Cuts a listing line into words (empty words included) and appends the sentinel.
 std::vector<LineWord> SplitWords(QByteArrayView line);

@@ -215,6 +215,8 @@ TEST_F(UnitScanner, LineCommentIsNeverSplitAtBlockWords) {
   } rows[] = {
       {"TOpt = (oA, // Case sensitive names", {"TOpt = ( oA, //  Case sensitive names  "}},
       {"x := 1; // begin end until", {"x := 1; //  begin end until  "}},
+      // Written straight after a word, "//" still opens the comment.
+      {"x := b//begin end", {"x := b // begin end  "}},
       {"s := 'http://x'; begin", {"s := ' http : // x ' ; ", "begin  "}},
       {"{ a\nx begin b }\nc begin", {" { a  ", "x begin b }  ", "c ", "begin  "}},
       {"(* a\nx end; *) y end;", {" (* a  ", "x end; *) y ", "end;  "}},
