@@ -129,17 +129,7 @@ void ParseDfm(ReaderContext &ctx, const QString &path) {
     ShowStatus(ctx, QString());
     return;
   }
-  model.GroupCaption = QStringLiteral("Form");
-  model.RoutineCaption = QStringLiteral("Objects");
-  model.ClearUnits();
-  model.ProjectLines.clear();
-  model.WindowCaption = QStringLiteral("  Form Name: ") + DisplayPath(path);
-  model.OpenedPath = DisplayPath(path);
-  model.ProjectDir = DirectoryPart(path);
-  model.SetPickList(path, EntryKind::FormFile);
-  model.ProjectLines.append(Encode1252(DisplayPath(FileNamePart(path))));
-  model.SelectedUnit = 0;
-  model.FormFileOpened = true;
+  model.OpenAlone(path, EntryKind::FormFile);
   ctx.messages.SetBusy(true);
   model.SourceLines.clear();
   model.ClearRoutines();

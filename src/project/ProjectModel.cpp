@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/Paths.h"
+#include "platform/Text1252.h"
 
 namespace scrivane {
 namespace {
@@ -75,6 +76,21 @@ void ProjectModel::AddRoutines(const QList<RoutineEntry> &entries, const QList<Q
   }
   Routines = std::move(sorted);
   RoutineRefs = std::move(sortedRefs);
+}
+
+void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
+  const bool form = kind == EntryKind::FormFile;
+  GroupCaption = form ? QStringLiteral("Form") : QStringLiteral("Unit");
+  RoutineCaption = form ? QStringLiteral("Objects") : QStringLiteral("Functions and Procedures");
+  FormFileOpened = form;
+  ClearUnits();
+  ProjectLines.clear();
+  WindowCaption = (form ? QStringLiteral("  Form Name: ") : QStringLiteral("  Unit Name: ")) + DisplayPath(path);
+  OpenedPath = DisplayPath(path);
+  ProjectDir = DirectoryPart(path);
+  SetPickList(path, kind);
+  ProjectLines.append(Encode1252(DisplayPath(FileNamePart(path))));
+  SelectedUnit = 0;
 }
 
 void ProjectModel::ClearRoutines() {

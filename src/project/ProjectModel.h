@@ -81,6 +81,10 @@ struct ProjectModel {
   QStringList ProjectFiles() const;
   // Appends a unit-list entry (SetPickList of the design).
   void SetPickList(const QString &path, EntryKind kind);
+  // A unit or form opened by itself: its one unit-list entry, selected, its
+  // file name as the project text, and the captions of its kind
+  // (EntryKind::FormFile for a form, else a unit).
+  void OpenAlone(const QString &path, EntryKind kind);
   // Adds a routine-list entry in sorted position, keeping RoutineRefs in step.
   void AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref);
   // Adds entries[i] with refs[i], in the order AddRoutine one by one would

@@ -195,18 +195,7 @@ EntryKind KindOf(HeaderWord word) {
 }  // namespace
 
 void ParsePas(ReaderContext &ctx, const QString &path) {
-  ProjectModel &model = ctx.model;
-  model.GroupCaption = QStringLiteral("Unit");
-  model.RoutineCaption = QStringLiteral("Functions and Procedures");
-  model.FormFileOpened = false;
-  model.ClearUnits();
-  model.ProjectLines.clear();
-  model.WindowCaption = QStringLiteral("  Unit Name: ") + DisplayPath(path);
-  model.OpenedPath = DisplayPath(path);
-  model.ProjectDir = DirectoryPart(path);
-  model.SetPickList(path, EntryKind::UnitInProject);
-  model.ProjectLines.append(Encode1252(DisplayPath(FileNamePart(path))));
-  model.SelectedUnit = 0;
+  ctx.model.OpenAlone(path, EntryKind::UnitInProject);
   LoadUnit(ctx);
 }
 
