@@ -29,15 +29,7 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 : >"$out/default.ini"
-cat >"$out/all.ini" <<'EOF'
-[Switch]
-LineNo=1
-Blocks=1
-Header=1
-Footer=1
-Title=1
-Spacer=1
-EOF
+cp bench/everything-on.ini "$out/all.ini"
 
 # Wall seconds of one command; the peak RSS (KB) goes to $out/kb.
 wall() { /usr/bin/time -f "%e %M" -o "$out/time" "$@" >/dev/null 2>&1; read -r s kb <"$out/time"; echo "$kb" >"$out/kb"; echo "$s"; }

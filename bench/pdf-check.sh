@@ -11,7 +11,7 @@ cmake --build "$build" --target scrivane-print >/dev/null
 export QT_QPA_PLATFORM=offscreen
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-printf '[Switch]\nLineNo=1\nBlocks=1\nHeader=1\nFooter=1\nTitle=1\nSpacer=1\n' >"$out/all.ini"
+cp bench/everything-on.ini "$out/all.ini"
 python3 - "$build/src/scrivane-print" "$out" "${SEED:-1}" "${SAMPLE:-60}" <<'PY'
 import subprocess, sys, random, os, glob
 tool, out, seed, count = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])

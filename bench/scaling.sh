@@ -16,15 +16,7 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/scrivane-runtime}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-cat >"$out/all.ini" <<'INI'
-[Switch]
-LineNo=1
-Blocks=1
-Header=1
-Footer=1
-Title=1
-Spacer=1
-INI
+cp bench/everything-on.ini "$out/all.ini"
 # The routines between "implementation" and the final "end.".
 awk '/^implementation/{on=1; next} /^end\./{on=0} on' "$src" >"$out/body"
 body=$(wc -l <"$out/body")
