@@ -41,7 +41,7 @@ void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVie
     drawShaped(x, y, font, Decode1252(text.data(), text.size()));
     return;
   }
-  const int baseline = joinRun(y, font, table);
+  const int baseline = joinRun(x, y, font, table);
   long long advance64 = 0;
   for (qsizetype i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -51,9 +51,10 @@ void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVie
     }
     advance64 += table.advance64[c];
   }
+  runEndX_ = x + advance64 / 64.0;
 }
 
-int QPainterSurface::joinRun(int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table) {
+int QPainterSurface::joinRun(int x, int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table) {
   // The canvas's y is the top of the text cell; glyphs sit on the baseline.
   const int baseline = y + table.ascent;
   if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
@@ -62,6 +63,7 @@ int QPainterSurface::joinRun(int y, const FontSpec &font, const QtTextMeasurer::
     runFont_ = font;
     runBaseline_ = baseline;
     runTable_ = &table;
+    runStartX_ = x;
   }
   return baseline;
 }
@@ -79,9 +81,17 @@ void QPainterSurface::flush() {
   run.setRawFont(runTable_->rawFont);
   run.setGlyphIndexes(runGlyphs_);
   run.setPositions(runPositions_);
-  run.setUnderline(runFont_.underline());
   useTextPen(runFont_);
   painter_.drawGlyphRun(QPointF(0, 0), run);
+  // Qt underlines a glyph run from its origin, here the sheet's corner: the
+  // line is drawn here, under the run's own span, as the PDF draws it.
+  if (runFont_.underline() && runEndX_ > runStartX_) {
+    const QRawFont &raw = runTable_->rawFont;
+    const double thickness = std::max<qreal>(1.0, raw.lineThickness());
+    const double y = runBaseline_ + raw.underlinePosition() - thickness / 2;
+    painter_.fillRect(QRectF(std::floor(runStartX_), y, std::floor(runEndX_) - std::floor(runStartX_), thickness),
+                      ColorFromRef(runFont_.color));
+  }
   runGlyphs_.clear();
   runPositions_.clear();
 }
@@ -99,7 +109,7 @@ void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   }
   // Letters the font has, placed as the measurer placed them, without
   // shaping: one glyph run with the row's other words.
-  const int baseline = joinRun(y, font, measurer_.glyphTable(font));
+  const int baseline = joinRun(x, y, font, measurer_.glyphTable(font));
   long long advance64 = 0;
   for (const QtTextMeasurer::PlacedGlyph &g : *placed) {
     if (!g.invisible) {
@@ -108,6 +118,7 @@ void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
     }
     advance64 += g.advance64;
   }
+  runEndX_ = x + advance64 / 64.0;
 }
 
 void QPainterSurface::drawShaped(int x, int y, const FontSpec &font, const QString &text) {

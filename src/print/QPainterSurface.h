@@ -44,7 +44,7 @@ class QPainterSurface : public DrawSurface {
   void useTextPen(const FontSpec &font);
   // Joins the row's glyph run of this font and baseline, or starts one;
   // returns the baseline.
-  int joinRun(int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table);
+  int joinRun(int x, int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table);
   void drawShaped(int x, int y, const FontSpec &font, const QString &text);
   QPainter &painter_;
   QtTextMeasurer &measurer_;
@@ -56,6 +56,7 @@ class QPainterSurface : public DrawSurface {
   FontSpec runFont_;
   int runBaseline_ = 0;
   const QtTextMeasurer::GlyphTable *runTable_ = nullptr;
+  double runStartX_ = 0, runEndX_ = 0;  // what an underline spans
   QList<quint32> runGlyphs_;
   QList<QPointF> runPositions_;
 };

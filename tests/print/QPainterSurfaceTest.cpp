@@ -74,3 +74,30 @@ TEST(QPainterSurface, LettersPlacedWithoutShapingLookAsQtDrawsThem) {
   EXPECT_GT(inked, 500);
   EXPECT_LT(differing, inked / 50) << "of " << inked << " inked pixels";
 }
+
+// An underline runs under its own words: Qt's glyph-run underline started at
+// the run's origin, the sheet's corner, and stopped short of the last word.
+TEST(QPainterSurface, UnderlineSpansItsWordsOnly) {
+  QtTextMeasurer measurer(600);
+  const FontSpec font{QStringLiteral("Arial"), 10, StyleUnderline, 0};
+  QImage sheet(1400, 200, QImage::Format_RGB32);
+  sheet.fill(Qt::white);
+  {
+    QPainter painter(&sheet);
+    QPainterSurface surface(painter, measurer);
+    surface.drawText(300, 20, font, "interface");
+    surface.flush();
+  }
+  const int width = measurer.textWidth(font, "interface");
+  const int below = 20 + measurer.ascent(font) + 1;  // just under the baseline
+  auto inkAt = [&](int x) {
+    for (int y = below; y < below + 20; ++y)
+      if (qGray(sheet.pixel(x, y)) < 128) return true;
+    return false;
+  };
+  EXPECT_FALSE(inkAt(100));
+  EXPECT_FALSE(inkAt(290));
+  EXPECT_TRUE(inkAt(305));
+  EXPECT_TRUE(inkAt(300 + width - 5));
+  EXPECT_FALSE(inkAt(300 + width + 15));
+}
