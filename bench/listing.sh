@@ -6,7 +6,11 @@
 # of RUNS runs (default 5), with min and max, and the ratio is ours over the
 # fastest peer. Once with default settings, once with everything on (line
 # numbers, block diagram, header, footer, title block, rules).
-# Figures only; nothing here passes or fails.
+# Beside the peers stands the floor a print cannot go below: reading the unit
+# (scrivane-print --routines) plus compressing the PDF's page content again
+# at our zlib level on one core (bench/pdf_floor.py).
+# Figures only; nothing here passes or fails. NO_BUILD=1 times the binaries
+# already in BUILD_DIR as they stand.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -18,11 +22,12 @@ command -v a2ps >/dev/null || need+=(a2ps)
 command -v ps2pdf >/dev/null || need+=(ghostscript)
 command -v vim >/dev/null || need+=(vim)
 [ -x /usr/bin/time ] || need+=(time)
+command -v qpdf >/dev/null || need+=(qpdf)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${need[@]}"
 fi
-cmake --build "$build" --target scrivane-print listing_paginate >/dev/null
+[ -n "${NO_BUILD:-}" ] || cmake --build "$build" --target scrivane-print listing_paginate >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/scrivane-runtime}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -67,6 +72,12 @@ for unit in pparser.pp pasresolver.pp russian.pp; do
         -c 'set printoptions=number:y,paper:A4' -c 'hardcopy > $out/vim.ps' -c 'qa!' '$file' </dev/null; \
         ps2pdf '$out/vim.ps' '$out/vim.pdf'" >>"$out/vim"
     done
+    : >"$out/read"
+    for _ in $(seq "$runs"); do
+      wall "$build/src/scrivane-print" --routines "$out/${unit%.pp}.pas" >>"$out/read"
+    done
+    read -r _ rmed _ < <(stats <"$out/read")
+    read -r zsec zbytes < <(python3 bench/pdf_floor.py "$out/ours.pdf" 3)
     read -r omin omed omax < <(stats <"$out/ours")
     read -r amin amed amax < <(stats <"$out/a2ps")
     read -r vmin vmed vmax < <(stats <"$out/vim")
@@ -77,7 +88,10 @@ for unit in pparser.pp pasresolver.pp russian.pp; do
          "scrivane-print $omin/$omed/$omax ($pages pages, peak $((peak / 1024)) MB);" \
          "a2ps+ps2pdf $amin/$amed/$amax; vim+ps2pdf $vmin/$vmed/$vmax;" \
          "ratio to the fastest peer ($peer) $(awk -v a="$omed" -v b="$fastest" 'BEGIN{ printf "%.2f", a / b }')" \
-         "(target: at most 0.50)"
+         "(target: at most 0.50);" \
+         "floor $(awk -v r="$rmed" -v z="$zsec" 'BEGIN{ printf "%.2f", r + z }') s" \
+         "(reading $rmed s, compressing $((zbytes / 1048576)) MB of page content $zsec s)," \
+         "ratio to the floor $(awk -v a="$omed" -v r="$rmed" -v z="$zsec" 'BEGIN{ printf "%.2f", a / (r + z) }')"
   done
   "$build/bench/listing_paginate" "$out/${unit%.pp}.pas"
 done
