@@ -9,9 +9,8 @@
 // libraries record every page before writing it and spent most of a long
 // listing's time doing so.
 //
-// TrueType fonts are embedded as they are, subset; a font with PostScript
-// outlines (or none Qt can read as a table) is embedded as a font of glyph
-// outlines, so every font still gives searchable, copyable text.
+// The objects are written by PdfObjectWriter, the fonts embedded by
+// PdfFonts; this file draws the pages.
 #include <QIODevice>
 #include <QString>
 #include <memory>

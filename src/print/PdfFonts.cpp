@@ -1,0 +1,302 @@
+#include "print/PdfFonts.h"
+
+#include <QCryptographicHash>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "print/PdfObjectWriter.h"
+
+namespace scrivane {
+
+namespace {
+
+FaceStyle FaceStyleOf(const QRawFont &raw) {
+  const QByteArray head = raw.fontTable("head");
+  const QByteArray os2 = raw.fontTable("OS/2");
+  if (head.size() < 46) return {};
+  const int macStyle = (quint8(head[44]) << 8) | quint8(head[45]);
+  const int weightClass = os2.size() >= 6 ? (quint8(os2[4]) << 8) | quint8(os2[5]) : 400;
+  const int selection = os2.size() >= 64 ? (quint8(os2[62]) << 8) | quint8(os2[63]) : 0;
+  return {(macStyle & 2) != 0 || (selection & 0x201) != 0, (macStyle & 1) != 0 || weightClass >= 600};
+}
+
+std::string SubsetTag(const PdfFont &font) {
+  QCryptographicHash hash(QCryptographicHash::Md5);
+  hash.addData(font.raw.familyName().toUtf8());
+  for (unsigned g : font.usedList) hash.addData(QByteArrayView(reinterpret_cast<const char *>(&g), sizeof g));
+  const QByteArray digest = hash.result();
+  std::string tag;
+  for (int i = 0; i < 6; ++i) tag += char('A' + quint8(digest[i]) % 26);
+  return tag;
+}
+
+std::string BaseName(const PdfFont &font) {
+  QByteArray name = font.trueType ? font.trueType->postScriptName() : QByteArray();
+  if (name.isEmpty()) {
+    for (QChar c : font.raw.familyName() + QLatin1Char('-') + font.raw.styleName())
+      if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+          (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-'))
+        name.append(char(c.unicode()));
+  }
+  if (name.isEmpty()) name = "Font";
+  return name.toStdString();
+}
+
+}  // namespace
+
+PdfFont *PdfFonts::fontFor(const QRawFont &raw) {
+  // Keyed by the face, not by the style asked for: a made-up italic draws
+  // the upright face's glyphs. Faces of one family and style from two
+  // files differ in their 'head' table (dates, checksum).
+  QByteArray key = raw.familyName().toUtf8() + '/' + raw.styleName().toUtf8() + '/' + raw.fontTable("head").left(36);
+  if (PdfFont *known = fontsByFace_.value(key)) return known;
+  auto font = std::make_unique<PdfFont>();
+  font->raw = raw;
+  font->face = FaceStyleOf(raw);
+  font->number = int(fonts_.size()) + 1;
+  font->trueType = TrueTypeFont::read([&raw](const char *tag) { return raw.fontTable(tag); });
+  if (font->trueType) {
+    font->object = objects_.newObject();
+    font->used.assign(size_t(font->trueType->glyphCount()), false);
+    font->widths.assign(size_t(font->trueType->glyphCount()), -1.0);
+  }
+  PdfFont *result = font.get();
+  fonts_.push_back(std::move(font));
+  fontsByFace_.insert(key, result);
+  return result;
+}
+
+int PdfFonts::use(PdfFont &font, unsigned glyph, const QString *stands, double layoutWidth) {
+  if (font.trueType) {
+    if (glyph < font.used.size() && !font.used[glyph]) {
+      font.used[glyph] = true;
+      font.usedList.push_back(glyph);
+      if (layoutWidth >= 0) font.widths[glyph] = std::llround(layoutWidth * 1000.0) / 1000.0;
+      if (stands) font.text.insert(glyph, *stands);
+    }
+    return 0;
+  }
+  auto known = font.codes.constFind(glyph);
+  if (known != font.codes.constEnd()) return *known;
+  const int code = int(font.glyphsByCode.size());
+  font.codes.insert(glyph, code);
+  font.glyphsByCode.push_back(glyph);
+  QRawFont em = font.raw;
+  em.setPixelSize(1000);
+  const QList<QPointF> advances = em.advancesForGlyphIndexes(QList<quint32>{glyph});
+  font.widthsByCode.push_back(advances.isEmpty() ? 0.0 : advances.first().x());
+  if (code % 256 == 0) font.outlineObjects.push_back(objects_.newObject());
+  if (stands) font.text.insert(glyph, *stands);
+  return code;
+}
+
+// Maps codes (glyph numbers, or outline-font codes) to the text they
+// stand for, so that text copied out of the PDF is the listing's text.
+void PdfFonts::putToUnicode(int object, const std::vector<std::pair<unsigned, QString>> &map, bool twoBytes) {
+  std::string cmap =
+      "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n";
+  cmap += twoBytes ? "<0000> <FFFF>\n" : "<00> <FF>\n";
+  cmap += "endcodespacerange\n";
+  for (size_t i = 0; i < map.size(); i += 100) {
+    const size_t end = std::min(map.size(), i + 100);
+    AppendInt(cmap, qint64(end - i));
+    cmap += " beginbfchar\n";
+    for (size_t k = i; k < end; ++k) {
+      cmap += '<';
+      if (twoBytes) AppendHex4(cmap, map[k].first);
+      else AppendHex2(cmap, map[k].first);
+      cmap += "> <";
+      AppendUtf16Hex(cmap, map[k].second);
+      cmap += ">\n";
+    }
+    cmap += "endbfchar\n";
+  }
+  cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+  objects_.putStream(object, cmap, kFontCompression);
+}
+
+void PdfFonts::putTrueTypeFont(PdfFont &font) {
+  const TrueTypeFont &ttf = *font.trueType;
+  std::sort(font.usedList.begin(), font.usedList.end());
+  const std::string name = SubsetTag(font) + '+' + BaseName(font);
+  const double em = 1000.0 / ttf.unitsPerEm();
+  const int cidFont = objects_.newObject(), descriptor = objects_.newObject();
+  const int file = objects_.newObject(), toUnicode = objects_.newObject();
+
+  const QByteArray program = ttf.subset(font.usedList);
+  std::string length1 = " /Length1 ";
+  AppendInt(length1, program.size());
+  objects_.putStream(file, std::string_view(program.constData(), size_t(program.size())), kFontCompression,
+                     length1);
+
+  int flags = 32;  // not symbolic: the glyphs are letters
+  if (ttf.fixedPitch()) flags |= 1;
+  if (ttf.italicAngle() != 0) flags |= 64;
+  std::string d = "<< /Type /FontDescriptor /FontName /" + name;
+  d += " /Flags ";
+  AppendInt(d, flags);
+  d += " /FontBBox [";
+  for (int v : {ttf.xMin(), ttf.yMin(), ttf.xMax(), ttf.yMax()}) {
+    AppendInt(d, std::lround(v * em));
+    d += ' ';
+  }
+  d += "] /ItalicAngle ";
+  AppendNumber(d, ttf.italicAngle());
+  d += " /Ascent ";
+  AppendInt(d, std::lround(ttf.ascent() * em));
+  d += " /Descent ";
+  AppendInt(d, std::lround(ttf.descent() * em));
+  d += " /CapHeight ";
+  AppendInt(d, std::lround(ttf.capHeight() * em));
+  d += ttf.bold() ? " /StemV 120" : " /StemV 80";
+  d += " /FontFile2 ";
+  AppendInt(d, file);
+  d += " 0 R >>";
+  objects_.putObject(descriptor, d);
+
+  std::string c = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name;
+  c += " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor ";
+  AppendInt(c, descriptor);
+  c += " 0 R /CIDToGIDMap /Identity /W [";
+  for (size_t i = 0; i < font.usedList.size();) {
+    AppendInt(c, font.usedList[i]);
+    c += " [";
+    size_t k = i;
+    do {
+      AppendNumber(c, font.width(font.usedList[k]));
+      c += ' ';
+      ++k;
+    } while (k < font.usedList.size() && font.usedList[k] == font.usedList[k - 1] + 1);
+    c += "] ";
+    i = k;
+  }
+  c += "] >>";
+  objects_.putObject(cidFont, c);
+
+  std::string t = "<< /Type /Font /Subtype /Type0 /BaseFont /" + name;
+  t += " /Encoding /Identity-H /DescendantFonts [";
+  AppendInt(t, cidFont);
+  t += " 0 R] /ToUnicode ";
+  AppendInt(t, toUnicode);
+  t += " 0 R >>";
+  objects_.putObject(font.object, t);
+
+  std::vector<std::pair<unsigned, QString>> map;
+  for (unsigned g : font.usedList) {
+    const auto found = font.text.constFind(g);
+    if (found != font.text.constEnd()) map.emplace_back(g, *found);
+  }
+  putToUnicode(toUnicode, map, true);
+}
+
+// A font whose outlines cannot be embedded as they are: each glyph is
+// written as its outline, in blocks of 256 codes.
+void PdfFonts::putOutlineFont(PdfFont &font) {
+  QRawFont em = font.raw;
+  em.setPixelSize(1000);
+  for (size_t block = 0; block < font.outlineObjects.size(); ++block) {
+    const size_t first = block * 256, end = std::min(font.glyphsByCode.size(), first + 256);
+    std::string procs, differences, widths;
+    QRectF box;
+    std::vector<std::pair<unsigned, QString>> map;
+    for (size_t code = first; code < end; ++code) {
+      const unsigned glyph = font.glyphsByCode[code];
+      const QPainterPath path = em.pathForGlyph(glyph);
+      const QRectF bounds = path.boundingRect();
+      box = box.united(bounds);
+      std::string proc;
+      AppendNumber(proc, font.widthsByCode[code]);
+      proc += " 0 ";
+      // Glyph space runs upwards; Qt's outlines run downwards.
+      AppendNumber(proc, bounds.left());
+      proc += ' ';
+      AppendNumber(proc, -bounds.bottom());
+      proc += ' ';
+      AppendNumber(proc, bounds.right());
+      proc += ' ';
+      AppendNumber(proc, -bounds.top());
+      proc += " d1\n";
+      for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
+          for (int k = 0; k < 3; ++k) {
+            const QPainterPath::Element p = path.elementAt(i + k);
+            AppendNumber(proc, p.x);
+            proc += ' ';
+            AppendNumber(proc, -p.y);
+            proc += ' ';
+          }
+          proc += "c\n";
+          i += 2;
+        } else if (e.type == QPainterPath::MoveToElement || e.type == QPainterPath::LineToElement) {
+          AppendNumber(proc, e.x);
+          proc += ' ';
+          AppendNumber(proc, -e.y);
+          proc += e.type == QPainterPath::MoveToElement ? " m\n" : " l\n";
+        }
+      }
+      if (!path.isEmpty()) proc += "f\n";
+      const int procObject = objects_.newObject();
+      objects_.putStream(procObject, proc, kFontCompression);
+      procs += " /g";
+      AppendInt(procs, qint64(code - first));
+      procs += ' ';
+      AppendInt(procs, procObject);
+      procs += " 0 R";
+      differences += " /g";
+      AppendInt(differences, qint64(code - first));
+      AppendNumber(widths, font.widthsByCode[code]);
+      widths += ' ';
+      const auto found = font.text.constFind(glyph);
+      if (found != font.text.constEnd()) map.emplace_back(unsigned(code - first), *found);
+    }
+    const int toUnicode = objects_.newObject();
+    putToUnicode(toUnicode, map, false);
+    std::string f = "<< /Type /Font /Subtype /Type3 /FontBBox [";
+    for (double v : {box.left(), -box.bottom(), box.right(), -box.top()}) {
+      AppendInt(f, std::lround(v));
+      f += ' ';
+    }
+    f += "] /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs <<" + procs;
+    f += " >> /Encoding << /Type /Encoding /Differences [0" + differences;
+    f += "] >> /FirstChar 0 /LastChar ";
+    AppendInt(f, qint64(end - first) - 1);
+    f += " /Widths [" + widths;
+    f += "] /Resources << >> /ToUnicode ";
+    AppendInt(f, toUnicode);
+    f += " 0 R >>";
+    objects_.putObject(font.outlineObjects[block], f);
+  }
+}
+
+std::string PdfFonts::writeAll() {
+  std::string resources;
+  for (const auto &font : fonts_) {
+    if (font->trueType) {
+      if (font->usedList.empty()) continue;
+      putTrueTypeFont(*font);
+      resources += " /F";
+      AppendInt(resources, font->number);
+      resources += ' ';
+      AppendInt(resources, font->object);
+      resources += " 0 R";
+    } else {
+      putOutlineFont(*font);
+      for (size_t block = 0; block < font->outlineObjects.size(); ++block) {
+        resources += " /F";
+        AppendInt(resources, font->number);
+        resources += '_';
+        AppendInt(resources, qint64(block));
+        resources += ' ';
+        AppendInt(resources, font->outlineObjects[block]);
+        resources += " 0 R";
+      }
+    }
+  }
+  return resources;
+}
+
+}  // namespace scrivane
