@@ -63,7 +63,8 @@ class TDocForm : public QMainWindow {
   PrintCommands &printCommands() { return *commands_; }
   PrinterHost &printerHost() { return *printerHost_; }
 
-  // Widgets and actions by their design names, for the command code.
+  // Widgets and actions by the names the Delphi form gave them, for the
+  // command code.
   PickList *PickList1 = nullptr;
   PickList *PickList2 = nullptr;
   QTabWidget *PageControl1 = nullptr;

@@ -52,7 +52,8 @@ class CodeWordRules {
 };
 
 QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayView replacement);
-// The 30 replacement steps, in order; byte-for-byte the design's result.
+// The 30 replacement steps, in order, each on the previous one's result:
+// the listing's words depend on that order byte for byte.
 QByteArray NormaliseLine(const QByteArray &line);
 // The same for a line that is not held in a QByteArray of its own.
 QByteArray NormaliseLineView(QByteArrayView line);

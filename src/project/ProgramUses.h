@@ -22,7 +22,8 @@ QList<UsesItem> ProgramUsesClause(QByteArrayView source);
 
 // Adds to the unit list, as project units, the units of the program's uses
 // clause that are files in the project folder (a name tried with each unit
-// extension, the design's ".pas" first) or that name their file with "in".
+// extension, ".pas" first as Delphi projects expect) or that name their
+// file with "in".
 // Units already listed and units found elsewhere (the LCL, the RTL) are left
 // out.
 void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source);

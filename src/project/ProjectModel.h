@@ -79,7 +79,7 @@ struct ProjectModel {
   // Every file the opened project consists of (the opened file, its units
   // and forms): what no output may be written over.
   QStringList ProjectFiles() const;
-  // Appends a unit-list entry (SetPickList of the design).
+  // Appends a unit-list entry (the pick list's SetPickList).
   void SetPickList(const QString &path, EntryKind kind);
   // A unit or form opened by itself: its one unit-list entry, selected, its
   // file name as the project text, and the captions of its kind

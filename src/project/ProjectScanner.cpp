@@ -184,8 +184,8 @@ void ScanUsesClauses(ReaderContext &ctx) {
           word = Trimmed(word).toByteArray();
           word.replace(";", "");
           if (word.isEmpty()) continue;
-          // The design's ".pas" first, so its projects find what they found
-          // before; a Free Pascal unit is often named ".pp".
+          // ".pas" first, as Delphi projects expect, so they find the units
+          // they always found; a Free Pascal unit is often named ".pp".
           QString onDisk;
           for (const QString &extension : kUnitExtensions) {
             const QString candidate = JoinPath(model.ProjectDir, Decode1252(word) + extension);

@@ -29,7 +29,7 @@ struct ReaderContext {
 // Clears the model for a new Open (step 1 of the open command).
 void ClearForOpen(ProjectModel &model);
 // Extensions of unit files, in the order a unit named in a uses clause is
-// looked for: the design's first.
+// looked for: Delphi's ".pas" first, then Free Pascal's.
 inline const QString kUnitExtensions[] = {QStringLiteral(".pas"), QStringLiteral(".pp"),
                                           QStringLiteral(".p")};
 

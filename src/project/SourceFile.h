@@ -24,7 +24,8 @@ struct SourceFile {
 
 // The message for a file that is not Ok, naming the file and the reason:
 // "<path> not found.", "Cannot read <path>: <reason>" or, for a binary
-// file, the design's own text (the window does not repeat the path there).
+// file, a text of its own without the path (the window shows the path
+// beside it).
 QString SourceFileMessage(const SourceFile &file, const QString &path);
 
 // Finds `path` on disk ignoring case, reads it whole, and calls a file with a

@@ -184,7 +184,8 @@ TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder)
   EXPECT_EQ(model.Units[2].fullPath, Lower("L/sub/other.pp"));
   for (const auto &unit : model.Units) EXPECT_EQ(unit.kind, EntryKind::UnitInProject);
 
-  // The same text in a Delphi project keeps the design's line scan alone.
+  // The same text in a Delphi project keeps to the line scan alone, as
+  // Delphi projects always did.
   Open(Write("L/demo.dpr", lpr));
   EXPECT_EQ(UnitNames(), QStringList{"lib.pas"});
   // A program without a uses clause lists nothing, whatever its body says.

@@ -45,7 +45,7 @@ class Text1252Validator : public QValidator {
   }
 };
 
-// A bevelled caption panel, as the design's label panels are.
+// A raised, bevelled caption panel: the label look of a Delphi dialog.
 QLabel *PanelLabel(const QString &text) {
   auto *label = new QLabel(text);
   label->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -281,7 +281,8 @@ QWidget *TFormatFrm::BuildFontsTab() {
       {"Reserved Words", "Reserve Words"},
       {"Message Text", "Message Text"},
   };
-  // Placed as in the design: comments, message text / reserved words, line numbers.
+  // Two rows of two: comments beside message text, then reserved words
+  // beside line numbers.
   const int place[KindCount] = {0, 3, 2, 1};
   for (int kind = 0; kind < KindCount; ++kind) {
     KindControls &k = Kinds[kind];
