@@ -1,6 +1,7 @@
 #include "print/PdfFonts.h"
 
 #include <QCryptographicHash>
+#include <QFontDatabase>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
@@ -10,16 +11,6 @@
 namespace scrivane {
 
 namespace {
-
-FaceStyle FaceStyleOf(const QRawFont &raw) {
-  const QByteArray head = raw.fontTable("head");
-  const QByteArray os2 = raw.fontTable("OS/2");
-  if (head.size() < 46) return {};
-  const int macStyle = (quint8(head[44]) << 8) | quint8(head[45]);
-  const int weightClass = os2.size() >= 6 ? (quint8(os2[4]) << 8) | quint8(os2[5]) : 400;
-  const int selection = os2.size() >= 64 ? (quint8(os2[62]) << 8) | quint8(os2[63]) : 0;
-  return {(macStyle & 2) != 0 || (selection & 0x201) != 0, (macStyle & 1) != 0 || weightClass >= 600};
-}
 
 std::string SubsetTag(const PdfFont &font) {
   QCryptographicHash hash(QCryptographicHash::Md5);
@@ -32,7 +23,7 @@ std::string SubsetTag(const PdfFont &font) {
 }
 
 std::string BaseName(const PdfFont &font) {
-  QByteArray name = font.trueType ? font.trueType->postScriptName() : QByteArray();
+  QByteArray name = font.program ? font.program->postScriptName() : QByteArray();
   if (name.isEmpty()) {
     for (QChar c : font.raw.familyName() + QLatin1Char('-') + font.raw.styleName())
       if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
@@ -53,13 +44,13 @@ PdfFont *PdfFonts::fontFor(const QRawFont &raw) {
   if (PdfFont *known = fontsByFace_.value(key)) return known;
   auto font = std::make_unique<PdfFont>();
   font->raw = raw;
-  font->face = FaceStyleOf(raw);
   font->number = int(fonts_.size()) + 1;
-  font->trueType = TrueTypeFont::read([&raw](const char *tag) { return raw.fontTable(tag); });
-  if (font->trueType) {
+  font->program = FontProgram::read([&raw](const char *tag) { return raw.fontTable(tag); });
+  if (font->program) {
+    font->face = {font->program->italic(), font->program->bold()};
     font->object = objects_.newObject();
-    font->used.assign(size_t(font->trueType->glyphCount()), false);
-    font->widths.assign(size_t(font->trueType->glyphCount()), -1.0);
+    font->used.assign(size_t(font->program->glyphCount()), false);
+    font->widths.assign(size_t(font->program->glyphCount()), -1.0);
   }
   PdfFont *result = font.get();
   fonts_.push_back(std::move(font));
@@ -68,7 +59,7 @@ PdfFont *PdfFonts::fontFor(const QRawFont &raw) {
 }
 
 int PdfFonts::use(PdfFont &font, unsigned glyph, const QString *stands, double layoutWidth) {
-  if (font.trueType) {
+  if (font.program) {
     if (glyph < font.used.size() && !font.used[glyph]) {
       font.used[glyph] = true;
       font.usedList.push_back(glyph);
@@ -118,49 +109,66 @@ void PdfFonts::putToUnicode(int object, const std::vector<std::pair<unsigned, QS
   objects_.putStream(object, cmap, kFontCompression);
 }
 
-void PdfFonts::putTrueTypeFont(PdfFont &font) {
-  const TrueTypeFont &ttf = *font.trueType;
+void PdfFonts::putCidFont(PdfFont &font) {
+  const FontProgram &program = *font.program;
+  const bool trueType = program.outlines() == FontProgram::Outlines::TrueType;
   std::sort(font.usedList.begin(), font.usedList.end());
   const std::string name = SubsetTag(font) + '+' + BaseName(font);
-  const double em = 1000.0 / ttf.unitsPerEm();
+  const double em = 1000.0 / program.unitsPerEm();
   const int cidFont = objects_.newObject(), descriptor = objects_.newObject();
-  const int file = objects_.newObject(), toUnicode = objects_.newObject();
+  const int toUnicode = objects_.newObject();
 
-  const QByteArray program = ttf.subset(font.usedList);
-  std::string length1 = " /Length1 ";
-  AppendInt(length1, program.size());
-  objects_.putStream(file, std::string_view(program.constData(), size_t(program.size())), kFontCompression,
-                     length1);
+  // Without a subset (HarfBuzz failed on the glyphs drawn) the font is
+  // described but not embedded: readers draw it with a font of their own.
+  const QByteArray file = program.subset(font.usedList);
+  int fileObject = 0;
+  if (!file.isEmpty()) {
+    fileObject = objects_.newObject();
+    std::string extra = trueType ? " /Length1 " : " /Subtype /CIDFontType0C";
+    if (trueType) AppendInt(extra, file.size());
+    objects_.putStream(fileObject, std::string_view(file.constData(), size_t(file.size())), kFontCompression,
+                       extra);
+  }
 
   int flags = 32;  // not symbolic: the glyphs are letters
-  if (ttf.fixedPitch()) flags |= 1;
-  if (ttf.italicAngle() != 0) flags |= 64;
+  if (QFontDatabase::isFixedPitch(font.raw.familyName(), font.raw.styleName())) flags |= 1;
+  if (program.italic()) flags |= 64;
   std::string d = "<< /Type /FontDescriptor /FontName /" + name;
   d += " /Flags ";
   AppendInt(d, flags);
   d += " /FontBBox [";
-  for (int v : {ttf.xMin(), ttf.yMin(), ttf.xMax(), ttf.yMax()}) {
+  for (int v : program.box(font.usedList)) {
     AppendInt(d, std::lround(v * em));
     d += ' ';
   }
   d += "] /ItalicAngle ";
-  AppendNumber(d, ttf.italicAngle());
+  AppendNumber(d, program.italicAngle());
+  // The line's metrics as Qt laid it out (its own choice among the font's
+  // tables), so that readers box the words where the layout put them.
+  const double pixelEm = 1000.0 / font.raw.pixelSize();
   d += " /Ascent ";
-  AppendInt(d, std::lround(ttf.ascent() * em));
+  AppendInt(d, std::lround(font.raw.ascent() * pixelEm));
   d += " /Descent ";
-  AppendInt(d, std::lround(ttf.descent() * em));
+  AppendInt(d, -std::lround(font.raw.descent() * pixelEm));
   d += " /CapHeight ";
-  AppendInt(d, std::lround(ttf.capHeight() * em));
-  d += ttf.bold() ? " /StemV 120" : " /StemV 80";
-  d += " /FontFile2 ";
-  AppendInt(d, file);
-  d += " 0 R >>";
+  AppendInt(d, std::lround(font.raw.capHeight() * pixelEm));
+  d += program.bold() ? " /StemV 120" : " /StemV 80";
+  if (fileObject) {
+    d += trueType ? " /FontFile2 " : " /FontFile3 ";
+    AppendInt(d, fileObject);
+    d += " 0 R";
+  }
+  d += " >>";
   objects_.putObject(descriptor, d);
 
-  std::string c = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name;
+  // Glyph numbers are the CIDs: a TrueType font maps them through an
+  // identity map, a 'CFF ' table keyed by glyph names takes them as they are.
+  std::string c = trueType ? "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /"
+                           : "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /";
+  c += name;
   c += " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor ";
   AppendInt(c, descriptor);
-  c += " 0 R /CIDToGIDMap /Identity /W [";
+  c += trueType ? " 0 R /CIDToGIDMap /Identity /W [" : " 0 R /W [";
   for (size_t i = 0; i < font.usedList.size();) {
     AppendInt(c, font.usedList[i]);
     c += " [";
@@ -275,9 +283,9 @@ void PdfFonts::putOutlineFont(PdfFont &font) {
 std::string PdfFonts::writeAll() {
   std::string resources;
   for (const auto &font : fonts_) {
-    if (font->trueType) {
+    if (font->program) {
       if (font->usedList.empty()) continue;
-      putTrueTypeFont(*font);
+      putCidFont(*font);
       resources += " /F";
       AppendInt(resources, font->number);
       resources += ' ';

@@ -1,10 +1,12 @@
 #pragma once
 // The fonts of a PDF we write: each face drawn gets one font object, and
 // at the end of the document each is embedded holding only the glyphs the
-// pages drew. TrueType fonts are embedded as they are, subset; a font with
-// PostScript outlines (or none Qt can read as a table) is embedded as a
-// font of glyph outlines, so every font still gives searchable, copyable
-// text.
+// pages drew. A face with TrueType or PostScript ('CFF ') outlines is
+// embedded as a CID font subset by HarfBuzz, whose CIDs are the glyph
+// numbers; a face HarfBuzz cannot take (a Type 1 or bitmap font, which has
+// no such tables, or a 'CFF ' table keyed by CIDs) is embedded as Type 3
+// fonts of glyph outlines drawn from Qt's paths. Every font carries a
+// ToUnicode map, so text stays searchable and copyable.
 #include <QHash>
 #include <QRawFont>
 #include <QString>
@@ -13,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "print/TrueTypeFont.h"
+#include "print/FontProgram.h"
 
 namespace scrivane {
 
@@ -30,10 +32,10 @@ struct FaceStyle {
 struct PdfFont {
   QRawFont raw;  // the face, at the size it was first met
   FaceStyle face;
-  std::optional<TrueTypeFont> trueType;
-  int number = 0;  // the resource names are F<number> (TrueType) or F<number>_<k> (outline fonts)
-  int object = 0;  // TrueType: the font's object
-  // TrueType: glyphs drawn, by glyph number, and the width listed for each
+  std::optional<FontProgram> program;  // nothing: embedded as glyph outlines
+  int number = 0;  // the resource names are F<number> (CID fonts) or F<number>_<k> (outline fonts)
+  int object = 0;  // CID fonts: the font's object
+  // CID fonts: glyphs drawn, by glyph number, and the width listed for each
   // (negative: the font's own). A glyph drawn through an 8-bit table is
   // listed with the advance the layout gave it at the first size it was
   // drawn at, so rows of that size need no corrections between glyphs.
@@ -47,10 +49,10 @@ struct PdfFont {
   std::vector<int> outlineObjects;   // by block of 256 codes
   QHash<unsigned, QString> text;     // what a glyph stands for, for copying text out
 
-  // Advance of a TrueType glyph, 1/1000 em, as the font dictionary lists it.
+  // Advance of a CID font's glyph, 1/1000 em, as the font dictionary lists it.
   double width(unsigned glyph) const {
     if (glyph < widths.size() && widths[glyph] >= 0) return widths[glyph];
-    return std::llround(trueType->advance(glyph) * 1000000.0 / trueType->unitsPerEm()) / 1000.0;
+    return std::llround(program->advance(glyph) * 1000000.0 / program->unitsPerEm()) / 1000.0;
   }
 };
 
@@ -70,7 +72,7 @@ class PdfFonts {
 
  private:
   void putToUnicode(int object, const std::vector<std::pair<unsigned, QString>> &map, bool twoBytes);
-  void putTrueTypeFont(PdfFont &font);
+  void putCidFont(PdfFont &font);
   void putOutlineFont(PdfFont &font);
 
   PdfObjectWriter &objects_;

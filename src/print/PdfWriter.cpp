@@ -167,10 +167,10 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     size_t i = 0;
     while (i < count) {
       int block = 0;
-      if (!font.trueType) block = font.codes.value(glyphs[i].glyph) / 256;
+      if (!font.program) block = font.codes.value(glyphs[i].glyph) / 256;
       content += synthetic.embolden ? "BT 2 Tr /F" : "BT /F";
       AppendInt(content, font.number);
-      if (!font.trueType) {
+      if (!font.program) {
         content += '_';
         AppendInt(content, block);
       }
@@ -192,7 +192,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         const RunGlyph &g = glyphs[i];
         int code = 0;
         double width = 0;
-        if (font.trueType) {
+        if (font.program) {
           width = font.width(g.glyph);
         } else {
           code = font.codes.value(g.glyph);
@@ -211,7 +211,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
           }
         }
         first = false;
-        if (font.trueType) AppendHex4(content, g.glyph);
+        if (font.program) AppendHex4(content, g.glyph);
         else AppendHex2(content, unsigned(code % 256));
         pen += width * size / 1000.0;
       }
@@ -357,7 +357,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     long long advance64 = 0;
     for (const QtTextMeasurer::PlacedGlyph &g : *placed) {
       if (!g.invisible) {
-        const bool known = pdfFont.trueType && g.glyph < pdfFont.used.size() && pdfFont.used[g.glyph];
+        const bool known = pdfFont.program && g.glyph < pdfFont.used.size() && pdfFont.used[g.glyph];
         if (!known) {
           const QString character = QString::fromUcs4(&g.character, 1);
           fonts.use(pdfFont, g.glyph, &character, g.advance64 * 1000.0 / 64.0 / table.rawFont.pixelSize());
