@@ -1,6 +1,6 @@
 // Reading speed of the unit scanner over a tree of real units: LoadUnit plus
 // ScanRoutines per file, with lines per second and the peak resident memory.
-// Also checks, over the same lines, that the one-pass normaliser gives what
+// Also checks, over the same lines, that the one-pass form-text normaliser gives what
 // the literal thirty ReplaceAll steps give.
 #include <sys/resource.h>
 
@@ -126,7 +126,7 @@ int main(int argc, char **argv) {
     scrivane::ForEachLine(file.bytes, [&](QByteArrayView line) {
       const QByteArray text = line.trimmed().toByteArray();
       ++checkedLines;
-      if (scrivane::NormaliseLine(text) != scrivane::NormaliseLineReference(text)) {
+      if (scrivane::FormTextNormaliser().Normalise(text) != scrivane::NormaliseLineReference(text)) {
         if (++mismatches <= 5) std::printf("normaliser mismatch: %s: %s\n", qPrintable(path), text.constData());
       }
     });

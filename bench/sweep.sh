@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Prints every unit of the Free Pascal sources (and of Lazarus when it is
 # installed) on the virtual printer and says how many pass the listing's
-# three checks: every character of the source printed in order, no row in
-# the footer or below the text area, text on the last page.
+# checks: every character of the source printed in order, every string
+# literal printed as written, no row in the footer or below the text area,
+# text on the last page.
 # ctest runs the same check on every 20th Free Pascal unit.
 set -uo pipefail
 cd "$(dirname "$0")/.."

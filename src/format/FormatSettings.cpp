@@ -306,17 +306,19 @@ PageLengths FormatSettings::ResolveLengths() const {
 }
 
 QList<QByteArray> FormatSettings::InitialReserveWords() {
+  // Sorted, as the Reserved Words tab shows them.
   static const QList<QByteArray> words = {
-      "absolute", "abstract", "and", "array", "as", "asm", "assembler", "at",
-      "begin", "case", "cdecl", "class", "const", "constructor", "default", "destructor",
-      "div", "do", "downto", "dynamic", "else", "end", "end.", "end;",
-      "except", "export", "external", "far", "finally", "for", "function", "goto",
-      "if", "implementation", "in", "inherited", "initialization", "inline", "interface", "is",
-      "library", "mod", "near", "nodefault", "not", "object", "of", "on",
-      "or", "override", "packed", "private", "procedure", "program", "property", "protected",
-      "public", "published", "raise", "read", "record", "repeat", "resident", "set",
-      "stored", "then", "to", "try", "type", "unit", "until", "uses",
-      "var", "virtual", "while", "with", "write", "xor",
+      "absolute", "abstract", "and", "array", "as", "asm", "assembler", "at", "begin", "case",
+      "cdecl", "class", "const", "constructor", "default", "destructor", "dispinterface", "div",
+      "do", "downto", "dynamic", "else", "end", "end.", "end;", "except", "export", "exports",
+      "external", "far", "finalization", "finally", "for", "function", "generic", "goto",
+      "helper", "if", "implementation", "in", "inherited", "initialization", "inline",
+      "interface", "is", "label", "library", "mod", "near", "nil", "nodefault", "not", "object",
+      "of", "on", "operator", "or", "out", "override", "packed", "private", "procedure",
+      "program", "property", "protected", "public", "published", "raise", "read", "record",
+      "reference", "repeat", "resident", "resourcestring", "sealed", "set", "shl", "shr",
+      "specialize", "stored", "strict", "then", "threadvar", "to", "try", "type", "unit",
+      "until", "uses", "var", "virtual", "while", "with", "write", "xor",
   };
   return words;
 }

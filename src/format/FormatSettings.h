@@ -89,7 +89,7 @@ struct FormatSettings {
   // [Owner] (at most 40 characters; read, never written)
   QByteArray User = QByteArrayLiteral("Scrivane");
 
-  // Not saved: starts every run as the 78 initial words, sorted, lower case.
+  // Not saved: starts every run as the 95 initial words, sorted, lower case.
   QList<QByteArray> ReserveWords = InitialReserveWords();
 
   // The seven derived fonts, computed from the members above.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "format/FormatSettings.h"
 
@@ -139,6 +140,8 @@ qsizetype ReplaceInPlace(char *data, qsizetype size, const ReplacementStep &step
   return write + size - read;
 }
 
+// The words that can print as reserved words; the Reserved Words tab picks
+// which of them do.
 constexpr std::array<const char *, 58> kReservedCandidates{
     "and",     "array",     "as",         "asm",       "begin",  "case",     "class",
     "const",   "constructor", "destructor", "div",     "do",     "downto",   "else",
@@ -149,6 +152,46 @@ constexpr std::array<const char *, 58> kReservedCandidates{
     "public",  "raise",     "record",     "repeat",    "set",    "then",     "to",
     "try",     "type",      "unit",       "until",     "uses",   "var",      "while",
     "with",    "xor"};
+// Today's Free Pascal and Delphi words, and the directives that the initial
+// list has always held. Written as directives are, with a ";" after them
+// ("override;"), they print reserved too; the ";" stays plain, as after "end".
+constexpr std::array<const char *, 37> kAddedCandidates{
+    "initialization", "finalization", "resourcestring", "threadvar", "label", "exports",
+    "out", "nil", "shl", "shr", "strict", "sealed", "helper", "generic", "specialize",
+    "operator", "reference", "dispinterface", "published",
+    "absolute", "abstract", "assembler", "at", "cdecl", "default", "dynamic", "external",
+    "far", "near", "nodefault", "on", "override", "read", "resident", "stored", "virtual", "write"};
+
+bool InSorted(QByteArrayView word, const std::vector<QByteArrayView> &sorted) {
+  return std::binary_search(sorted.begin(), sorted.end(), word);
+}
+
+template <size_t N>
+std::vector<QByteArrayView> Sorted(const std::array<const char *, N> &words) {
+  std::vector<QByteArrayView> result(words.begin(), words.end());
+  std::sort(result.begin(), result.end());
+  return result;
+}
+
+// Looked up for every code word of a listing: sorted once, then halved.
+const std::vector<QByteArrayView> &SortedCandidates() {
+  static const std::vector<QByteArrayView> sorted = [] {
+    std::vector<QByteArrayView> words = Sorted(kReservedCandidates);
+    const std::vector<QByteArrayView> added = Sorted(kAddedCandidates);
+    words.insert(words.end(), added.begin(), added.end());
+    std::sort(words.begin(), words.end());
+    return words;
+  }();
+  return sorted;
+}
+
+// The word that the reserved-word test looks up: lw itself, or for an added
+// word followed by ";" the word without it.
+QByteArrayView ReservedKey(QByteArrayView lw) {
+  static const std::vector<QByteArrayView> added = Sorted(kAddedCandidates);
+  if (lw.size() > 1 && lw.endsWith(';') && InSorted(lw.chopped(1), added)) return lw.chopped(1);
+  return lw;
+}
 
 bool EqualsLiteral(QByteArrayView word, const char *literal) { return word == QByteArrayView(literal); }
 
@@ -190,11 +233,7 @@ QByteArray NormaliseLineReference(const QByteArray &line) {
   return result;
 }
 
-QByteArray NormaliseLine(const QByteArray &line) { return NormaliseLineView(line); }
-
-QByteArray NormaliseLineView(QByteArrayView line) { return LineNormaliser().Normalise(line).toByteArray(); }
-
-QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase) {
+QByteArrayView FormTextNormaliser::Normalise(QByteArrayView line, bool lowerCase) {
   // Steps 1 to 15, with the appended blank, written straight into a buffer
   // large enough for the worst case (every character tripled) plus the three
   // bytes that the four-byte writes may run over.
@@ -283,68 +322,6 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase) {
   return text;
 }
 
-std::vector<LineWord> SplitWords(QByteArrayView line) {
-  const QByteArrayView trimmed = Trimmed(line);
-  std::vector<LineWord> words;
-  words.reserve(16);
-  qsizetype from = 0;
-  for (;;) {
-    const qsizetype blank = trimmed.indexOf(' ', from);
-    if (blank < 0) {
-      words.push_back({QByteArray(trimmed.data() + from, trimmed.size() - from), TokenClass::Plain});
-      break;
-    }
-    words.push_back({QByteArray(trimmed.data() + from, blank - from), TokenClass::Plain});
-    from = blank + 1;
-  }
-  words.push_back({QByteArray(kSentinelWord), TokenClass::Plain});
-  return words;
-}
-
-bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) {
-  const QByteArrayView text = Trimmed(line);
-  if (!code) {
-    // Most lines hold nothing that could change the state.
-    const bool changes = carry.InBrace       ? text.contains('}')
-                         : carry.InParenStar ? text.indexOf("*)") >= 0
-                                             : text.contains('{') || text.indexOf("(*") >= 0;
-    if (!changes) return false;
-  }
-  bool inString = false;
-  qsizetype start = 0;
-  while (start <= text.size()) {
-    qsizetype end = text.indexOf(' ', start);
-    if (end < 0) end = text.size();
-    const QByteArrayView w = text.sliced(start, end - start);
-    start = end + 1;
-    if (carry.InBrace) {
-      carry.InBrace = w != "}";
-      continue;
-    }
-    if (carry.InParenStar) {
-      carry.InParenStar = w != "*)";
-      continue;
-    }
-    if (!inString) {
-      if (w == "//") return true;
-      if (w == "{") {
-        carry.InBrace = true;
-        continue;
-      }
-      if (w == "(*") {
-        carry.InParenStar = true;
-        continue;
-      }
-    }
-    if (w == "'") inString = !inString;
-    if (code) {
-      code->append(w);
-      code->append(' ');
-    }
-  }
-  return false;
-}
-
 QByteArray CutRoutineHeader(QByteArrayView lowerCode, bool isFunction) {
   const QByteArrayView code = Trimmed(lowerCode);
   if (isFunction && code.indexOf(") :") >= 0) {
@@ -380,11 +357,7 @@ QByteArray RoutineKey(const QByteArray &lowerHeader) {
   return lowerHeader.left(nameStart + 1) + lowerHeader.mid(dot + 1);
 }
 
-bool IsReservedCandidate(QByteArrayView lowerWord) {
-  for (const char *candidate : kReservedCandidates)
-    if (EqualsLiteral(lowerWord, candidate)) return true;
-  return false;
-}
+bool IsReservedCandidate(QByteArrayView lowerWord) { return InSorted(lowerWord, SortedCandidates()); }
 
 bool IsSectionWord(QByteArrayView lowerWord) {
   return EqualsLiteral(lowerWord, "interface") || EqualsLiteral(lowerWord, "implementation") ||
@@ -393,50 +366,21 @@ bool IsSectionWord(QByteArrayView lowerWord) {
 }
 
 void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine,
-                  ScanState &state, const FormatSettings &settings, CodeWordRules *rules) {
+                  const FormatSettings &settings, CodeWordRules *rules) {
   LineWord &word = words[size_t(index)];
-  const QByteArray &w = word.Text;
-  const QByteArray lw = LowerAscii(w);
+  switch (word.Lex) {
+    case Lexeme::Code: break;
+    case Lexeme::String: word.Kind = TokenClass::Message; return;
+    case Lexeme::Comment: word.Kind = TokenClass::Comment; return;
+    case Lexeme::Directive: word.Kind = TokenClass::Plain; return;
+  }
   if (word.Kind != TokenClass::ProcName) word.Kind = TokenClass::Plain;
-
-  // A comment or a string ends only at its own closer, and an opener counts
-  // only in code: "//" in a brace comment or a string starts nothing, and a
-  // quote or brace in a comment is text. A closer is a code word again, an
-  // opener is not.
-  if (state.InLineComment) {
-    word.Kind = TokenClass::Comment;
-    return;
-  }
-  if (state.InBraceComment || state.InParenComment || state.InString) {
-    const bool closes = state.InBraceComment ? w == "}" : state.InParenComment ? w == "*)" : w == "'";
-    if (!closes) {
-      word.Kind = state.InString ? TokenClass::Message : TokenClass::Comment;
-      return;
-    }
-    state.InBraceComment = state.InParenComment = state.InString = false;
-  } else if (w == "'") {
-    state.InString = true;
-    return;
-  } else if (w == "//") {
-    state.InLineComment = true;
-    return;
-  } else if (w == "(*") {
-    state.InParenComment = true;
-    return;
-  } else if (w == "{") {
-    // "{ $" is a compiler directive, and a directive is code.
-    const QByteArrayView first100 = trimmedLine.first(std::min<qsizetype>(trimmedLine.size(), 100));
-    const qsizetype dollar = first100.indexOf('$');
-    const qsizetype brace = first100.indexOf('{');
-    if (!(dollar >= 0 && brace >= 0 && dollar == brace + 2)) {
-      state.InBraceComment = true;
-      return;
-    }
-  }
+  const QByteArray lw = LowerAscii(word.Text);
   if (rules) rules->OnCodeWord(words, index, trimmedLine);
   // The rules may have grown the table; take the entry afresh.
   LineWord &entry = words[size_t(index)];
-  if (IsReservedCandidate(lw) && settings.ReserveWords.contains(lw)) {
+  const QByteArrayView key = ReservedKey(lw);
+  if (IsReservedCandidate(key) && settings.ReserveWords.contains(key)) {
     entry.Kind = TokenClass::Reserved;
     if (settings.Reserve == 1)
       entry.Text = entry.Text.toUpper();
@@ -446,11 +390,9 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
   if (index == 0 && IsSectionWord(lw)) entry.Kind = TokenClass::Section;
 }
 
-void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, ScanState &state,
-                  const FormatSettings &settings, CodeWordRules *rules) {
-  state.InLineComment = false;
-  for (size_t i = 0; i < words.size(); ++i) ClassifyWord(words, int(i), trimmedLine, state, settings, rules);
-  state.InString = false;
+void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, const FormatSettings &settings,
+                  CodeWordRules *rules) {
+  for (size_t i = 0; i < words.size(); ++i) ClassifyWord(words, int(i), trimmedLine, settings, rules);
 }
 
 }  // namespace scrivane

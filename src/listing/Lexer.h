@@ -19,11 +19,25 @@ enum class TokenClass : int {
   ProcName = 5,
 };
 
+// What a word of a listing line is, as the lexer cuts the line. Only code
+// words take part in the layout rules and the reserved-word test; the others
+// print as the source wrote them.
+enum class Lexeme : unsigned char {
+  Code,
+  String,     // a string literal, quotes and "#13"-style codes included
+  Directive,  // "{$...}" or "(*$...*)" closed on its line
+  Comment,    // comment text, its delimiters included
+};
+
 // One word of the line being laid out. The whole word is kept: the listing
 // prints long identifiers and strings in full.
 struct LineWord {
   QByteArray Text;
   TokenClass Kind = TokenClass::Plain;
+  Lexeme Lex = Lexeme::Code;
+  // False when the next word follows with no blank between ("'x'" and ";"
+  // of "'x';"): no blank is drawn after it, and the two share a row.
+  bool BlankAfter = true;
 };
 
 // Every line ends with this sentinel word; it is never printed.
@@ -31,13 +45,11 @@ inline constexpr char kSentinelWord[] = "```";
 // The page-break directive after normalisation.
 inline constexpr char kNewPageMarker[] = "@@@@@";
 
-// Comment and string state, carried from word to word; the brace and
-// parenthesis-star flags also from line to line and page to page.
+// The comment state a listing line starts from, carried from line to line
+// and page to page. A string or a "//" comment ends with its line.
 struct ScanState {
   bool InBraceComment = false;
   bool InParenComment = false;
-  bool InString = false;
-  bool InLineComment = false;
   friend bool operator==(const ScanState &, const ScanState &) = default;
 };
 
@@ -52,35 +64,6 @@ class CodeWordRules {
 };
 
 QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayView replacement);
-// The 30 replacement steps, in order, each on the previous one's result:
-// the listing's words depend on that order byte for byte.
-QByteArray NormaliseLine(const QByteArray &line);
-// The same for a line that is not held in a QByteArray of its own.
-QByteArray NormaliseLineView(QByteArrayView line);
-// NormaliseLine for a reader that goes through many lines: the buffers are
-// kept from line to line, so a file's lines cost no allocation here.
-class LineNormaliser {
- public:
-  // The normalised line, valid until the next call. With lowerCase set the
-  // line is lowered (ASCII) before the steps, as the "lower" option reads.
-  QByteArrayView Normalise(QByteArrayView line, bool lowerCase = false);
-
- private:
-  std::vector<char> text_;
-  std::vector<char> spare_;
-};
-// The same 30 steps done literally, one ReplaceAll each (the last one also
-// parts a "//" from the word before it): the yardstick that the one-pass
-// NormaliseLine is checked against.
-QByteArray NormaliseLineReference(const QByteArray &line);
-// Cuts a listing line into words (empty words included) and appends the sentinel.
-std::vector<LineWord> SplitWords(QByteArrayView line);
-// Classes words[index]; rules may be null.
-void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine,
-                  ScanState &state, const FormatSettings &settings, CodeWordRules *rules);
-// Convenience for a whole line: InLineComment cleared first, InString after.
-void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, ScanState &state,
-                  const FormatSettings &settings, CodeWordRules *rules);
 
 // The reader's comment state, carried from line to line (a string or a "//"
 // comment ends with its line).
@@ -90,6 +73,95 @@ struct CommentCarry {
   bool InCode() const { return !InBrace && !InParenStar; }
   friend bool operator==(const CommentCarry &, const CommentCarry &) = default;
 };
+
+// A source line as the listing prints it: code tokens set apart by single
+// blanks (":=", "<=", "+=", "**" and numbers such as "1.5e-3" kept whole),
+// while string literals, compiler directives and comment text keep every
+// byte as written. A comment or directive stands apart from the code by a
+// blank; a string literal is glued to its neighbours as the code rules
+// leave them ("s := '';"). A brace comment holding only "@newpage" becomes
+// the page-break marker. Starts in code.
+QByteArray NormaliseLine(const QByteArray &line);
+// NormaliseLine for a reader that goes through many lines: comments are
+// followed from line to line through `carry`, and the buffer is kept, so a
+// file's lines cost no allocation here.
+class LineNormaliser {
+ public:
+  // The normalised line, valid until the next call. With lowerCase set, code
+  // and comments are lowered (ASCII) as the "lower" option reads; string
+  // literals and directives keep their case.
+  QByteArrayView Normalise(QByteArrayView line, bool lowerCase, CommentCarry &carry);
+
+ private:
+  std::vector<char> out_;
+};
+
+// The thirty replacement steps over the whole line, as a form's text is
+// read: its listing follows quotes and braces word by word, and a form's
+// text has no comments. Done in one pass.
+class FormTextNormaliser {
+ public:
+  // The normalised line, valid until the next call; lowerCase lowers (ASCII)
+  // before the steps.
+  QByteArrayView Normalise(QByteArrayView line, bool lowerCase = false);
+
+ private:
+  std::vector<char> text_;
+  std::vector<char> spare_;
+};
+// The same 30 steps done literally, one ReplaceAll each (the last one also
+// parts a "//" from the word before it): the yardstick that the one-pass
+// FormTextNormaliser is checked against.
+QByteArray NormaliseLineReference(const QByteArray &line);
+
+// The end of the string literal that starts at `at` (a quote, or "#"
+// followed by a digit or "$"): quoted parts with their doubled quotes and
+// control codes such as "#13" or "#$0A", as long as they follow one another
+// without a blank. An unclosed quote runs to the end of the text.
+qsizetype StringLiteralEnd(QByteArrayView text, qsizetype at);
+bool StartsStringLiteral(QByteArrayView text, qsizetype at);
+
+// One word of a normalised line: where it stands in the line and what it is.
+struct LexedWord {
+  qsizetype Offset = 0;
+  qsizetype Size = 0;
+  Lexeme Lex = Lexeme::Code;
+  bool BlankAfter = true;
+};
+// Cuts a normalised line into the words the listing prints: at every blank
+// (two blanks give an empty word between them), except inside a string
+// literal or a directive, and after a comment's closer or around a string
+// literal where no blank stands. Comments are followed from `carry` on, and
+// `carry` is left at the line's end.
+class LineLexer {
+ public:
+  LineLexer(QByteArrayView line, CommentCarry &carry) : line_(line), carry_(carry) {}
+  bool Next(LexedWord &word);
+  bool InLineComment() const { return inLineComment_; }
+
+ private:
+  qsizetype CodeWordEnd(qsizetype from) const;
+  qsizetype CommentWordEnd(qsizetype from, QByteArrayView closer, bool &closed) const;
+  QByteArrayView line_;
+  CommentCarry &carry_;
+  qsizetype pos_ = 0;
+  bool done_ = false;
+  bool inLineComment_ = false;
+};
+
+// Cuts a listing line into words (LineLexer; comments followed from `state`
+// on, which is left at the line's end), each classed Plain, Comment or
+// Message by what it is, and appends the sentinel.
+std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state);
+// The same for a line that starts in code.
+std::vector<LineWord> SplitWords(QByteArrayView line);
+// Classes words[index]: a code word goes through the rules (which may be
+// null), the reserved-word and the section test; any other keeps the class
+// of what it is.
+void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine,
+                  const FormatSettings &settings, CodeWordRules *rules);
+void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, const FormatSettings &settings,
+                  CodeWordRules *rules);
 // Follows the comments of a normalised line from `carry` on. When `code` is
 // given, the line's code words (strings included; comments, directives and
 // their delimiters left out) are appended to it, each followed by one blank.

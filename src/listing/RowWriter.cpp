@@ -31,7 +31,7 @@ bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
   return WidthUpTo(canvas, nextWord.toByteArray() + ' ', room) > room;
 }
 
-qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word) {
+qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
   TSpecialCanvas &canvas = cursor_.Canvas;
   const FontSpec font = canvas.Font;
   const int rightX = cursor_.Geometry.RightX;
@@ -41,7 +41,7 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word) {
     const int freshRow = rightX - rowStartX_;
     const int restWidth = WidthUpTo(canvas, rest, std::max(available, freshRow));
     if (restWidth <= available || rest.isEmpty()) {
-      const QByteArray text = rest.toByteArray() + ' ';
+      const QByteArray text = blankAfter ? rest.toByteArray() + ' ' : rest.toByteArray();
       canvas.TextOut(X, cursor_.Y, text);
       X += canvas.TextWidth(text);
       return -1;

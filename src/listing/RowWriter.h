@@ -31,11 +31,11 @@ class RowWriter {
   int RowStartX() const { return rowStartX_; }
   void SetRowStartX(int x) { rowStartX_ = x; }
 
-  // Draws word followed by one blank at X in the canvas font, breaking it
-  // across rows when it is wider than what is left of the row. Returns -1
-  // when the word is drawn whole, else (StopAtFoot) the bytes drawn before
-  // a row did not fit.
-  qsizetype DrawWholeOrBroken(QByteArrayView word);
+  // Draws word followed by one blank (none with blankAfter false: the next
+  // word is glued to it) at X in the canvas font, breaking it across rows
+  // when it is wider than what is left of the row. Returns -1 when the word
+  // is drawn whole, else (StopAtFoot) the bytes drawn before a row did not fit.
+  qsizetype DrawWholeOrBroken(QByteArrayView word, bool blankAfter = true);
   // True when the next word (followed by a blank) would pass the right limit.
   bool NextWordOverflows(QByteArrayView nextWord);
   // False (and nothing moves) when StopAtFoot and the row does not fit.

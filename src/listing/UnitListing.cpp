@@ -50,6 +50,14 @@ FontSpec SectionFontOf(const FormatSettings &settings) {
   return font;
 }
 
+// words[from] and the words glued after it, up to the next blank (the
+// sentinel left out): what must fit on one row.
+QByteArray GluedRun(const std::vector<LineWord> &words, int from) {
+  QByteArray run = words[size_t(from)].Text;
+  for (size_t k = size_t(from); !words[k].BlankAfter && k + 2 < words.size(); ++k) run += words[k + 1].Text;
+  return run;
+}
+
 // The rest of a wrapped line whose next row did not fit above the foot of
 // its page. It opens the next page, below that page's furniture; the line
 // was classified and its block marks drawn where it started.
@@ -186,7 +194,6 @@ void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
   } else {
     LayOutLine(model_.ListingLines[position]);
     s_.layout.LineX = s_.layout.NextLineX;
-    s_.scan.InString = false;
   }
   if (!carry_) position += 1;
 }
@@ -296,7 +303,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   const QByteArrayView trimmed = text.trimmed();
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
 
-  std::vector<LineWord> words = SplitWords(text);
+  std::vector<LineWord> words = SplitWords(text, s_.scan);
   s_.layout.NextLineX = 0;
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
   canvas.SetFont(fonts_.base);
@@ -311,7 +318,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     RecordIndexEntry(name, kind);
   };
   IndentationRules rules(s_.layout, context);
-  ClassifyLine(words, trimmed, s_.scan, settings_, &rules);
+  ClassifyLine(words, trimmed, settings_, &rules);
 
   if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
@@ -398,30 +405,35 @@ bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetyp
     return false;
   };
 
+  const bool blank = word.BlankAfter;
   if (offset > 0) {
     // The rest of a word broken across the foot of the previous page.
-    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(word.Text).sliced(offset)); drawn >= 0)
+    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(word.Text).sliced(offset), blank); drawn >= 0)
       return carryFrom(i, offset + drawn);
   } else if (kind == TokenClass::ProcName && settings_.Names == 1) {
     word.Text = word.Text.toUpper();
-    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text); drawn >= 0) return carryFrom(i, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(i, drawn);
   } else if (IsSectionLineStart(words[0].Text)) {
     canvas.TextOut(start, y, word.Text);
-    row.X = start + canvas.TextWidth(word.Text + ' ');
-  } else if (kind == TokenClass::Reserved && word.Text.toLower() == "end;") {
-    const QByteArray head = word.Text.left(3);
+    row.X = start + canvas.TextWidth(blank ? word.Text + ' ' : word.Text);
+  } else if (kind == TokenClass::Reserved && word.Text.size() > 1 && word.Text.endsWith(';')) {
+    // "end;", "override;": the ";" is never in the reserved-word style.
+    const QByteArray head = word.Text.chopped(1);
     canvas.TextOut(start, y, head);
     const int headWidth = canvas.TextWidth(head);
     canvas.SetFont(fonts_.base);
     canvas.TextOut(start + headWidth, y, ";");
-    row.X = start + canvas.TextWidth(word.Text + ' ');
+    row.X = start + canvas.TextWidth(blank ? word.Text + ' ' : word.Text);
   } else {
-    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text); drawn >= 0) return carryFrom(i, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(i, drawn);
   }
 
   word.Kind = TokenClass::Plain;
+  // A word glued to the one before it ("'x';") shares its row: the row
+  // breaks only where a blank stands, before the whole glued run.
   const int lastReal = int(words.size()) - 2;
-  if (i < lastReal && row.NextWordOverflows(words[i + 1].Text) && !row.NewRow()) return carryFrom(i + 1, 0);
+  if (i < lastReal && blank && row.NextWordOverflows(GluedRun(words, i + 1)) && !row.NewRow())
+    return carryFrom(i + 1, 0);
   return true;
 }
 

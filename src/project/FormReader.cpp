@@ -38,7 +38,7 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
   ProjectModel &model = ctx.model;
   model.CurrentUnitPath = formPath;
   const bool lower = ctx.settings.Lower == 1;
-  LineNormaliser normaliser;
+  FormTextNormaliser normaliser;
   ForEachLine(text, [&](QByteArrayView raw) {
     QByteArray line = Trimmed(raw).toByteArray();
     line += ' ';

@@ -82,45 +82,23 @@ QByteArray Piece(const char *text, qsizetype size, qsizetype blanks) {
 // of the line, and a brace or "(*" comment that spans lines is followed from
 // one line to the next through `carry`.
 void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &carry) {
-  bool inQuote = false, afterTryWord = false;
+  bool afterTryWord = false;
   const char *const data = line.data();
-  const qsizetype size = line.size();
   qsizetype pieceStart = 0;
-  qsizetype wordStart = 0;
   bool first = true;
-  for (;;) {
-    qsizetype wordEnd = wordStart;
-    while (wordEnd < size && data[wordEnd] != ' ') ++wordEnd;
-    const bool last = wordEnd == size;
-    const BlockWord word = BlockWordOf(data + wordStart, wordEnd - wordStart);
-    if (carry.InBrace) {
-      carry.InBrace = word != BlockWord::CloseBrace;
-    } else if (carry.InParenStar) {
-      carry.InParenStar = word != BlockWord::CloseParenStar;
-    } else if (inQuote) {
-      inQuote = word != BlockWord::Quote;
-    } else if (word == BlockWord::LineComment) {
-      break;
-    } else if (word == BlockWord::OpenBrace) {
-      carry.InBrace = true;
-    } else if (word == BlockWord::OpenParenStar) {
-      carry.InParenStar = true;
-    } else if (word == BlockWord::Quote) {
-      inQuote = true;
-    } else if (!first) {
-      auto flush = [&] {
-        out.append(Piece(data + pieceStart, wordStart - pieceStart, 0));
-        pieceStart = wordStart;
-      };
-      if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
-      if (word == BlockWord::TryWord) afterTryWord = true;
-      if (afterTryWord && word == BlockWord::Begin) flush();
-    }
-    if (last) break;
-    wordStart = wordEnd + 1;
-    first = false;
+  LineLexer lexer(line, carry);
+  for (LexedWord w; lexer.Next(w); first = false) {
+    if (first || w.Lex != Lexeme::Code) continue;
+    const BlockWord word = BlockWordOf(data + w.Offset, w.Size);
+    auto flush = [&] {
+      out.append(Piece(data + pieceStart, w.Offset - pieceStart, 0));
+      pieceStart = w.Offset;
+    };
+    if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
+    if (word == BlockWord::TryWord) afterTryWord = true;
+    if (afterTryWord && word == BlockWord::Begin) flush();
   }
-  out.append(Piece(data + pieceStart, size - pieceStart, 1));
+  out.append(Piece(data + pieceStart, line.size() - pieceStart, 1));
 }
 
 // True for a line that LoadUnit started before a block word: joining it
@@ -232,10 +210,10 @@ void LoadUnit(ReaderContext &ctx) {
   model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
   LineNormaliser normaliser;
-  CommentCarry carry;
+  CommentCarry normaliserCarry, carry;
   model.SourceLines.reserve(file.bytes.count('\n') + 1);
   ForEachLine(file.bytes, [&](QByteArrayView raw) {
-    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower), model.SourceLines, carry);
+    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry);
   });
   // The file's bytes are not needed past here; on a huge unit they are a
   // large part of what reading holds at its peak.

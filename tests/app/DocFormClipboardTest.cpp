@@ -46,6 +46,8 @@ TEST(DocFormClipboard, CopyPutsTheSelectedRoutinesOnTheClipboardAsText) {
   EXPECT_TRUE(text.toLower().contains(second.left(20))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("\r\n")));
   EXPECT_TRUE(w.window->model().ListingLines.isEmpty());
+  // ReportLine's strings as written: before, the copy said "' #, ##0.00 '".
+  EXPECT_TRUE(text.contains(QStringLiteral("FormatFloat ( '#,##0.00', UnitPrice )"))) << text.toStdString();
 }
 
 TEST(DocFormClipboard, FormImageBesideAUnitInADottedFolderIsShownAndDeleted) {

@@ -166,11 +166,11 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(f.Kinds[TFormatFrm::ReservedWords].sample->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 
   // Reserved Words: the right list is the word list.
-  ASSERT_EQ(f.DstList->count(), 78);
+  ASSERT_EQ(f.DstList->count(), 95);
   f.DstList->item(2)->setSelected(true);
   f.DstList->item(5)->setSelected(true);
   f.ExcludeBtn->click();
-  EXPECT_EQ(d.settings.ReserveWords.size(), 76);
+  EXPECT_EQ(d.settings.ReserveWords.size(), 93);
   EXPECT_FALSE(d.settings.ReserveWords.contains("and"));
   EXPECT_EQ(f.SrcList->count(), 2);
   EXPECT_EQ(f.DstList->currentRow(), 2);

@@ -177,9 +177,9 @@ TEST(FormatSettings, DerivedFontsAndColours) {
   EXPECT_EQ(ColorFromIndex(12), 0xFF0000u);
 }
 
-TEST(FormatSettings, InitialReserveWordsAreSeventyEightSortedLowerCaseWords) {
+TEST(FormatSettings, InitialReserveWordsAreNinetyFiveSortedLowerCaseWords) {
   const QList<QByteArray> words = FormatSettings::InitialReserveWords();
-  ASSERT_EQ(words.size(), 78);
+  ASSERT_EQ(words.size(), 95);
   EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
   for (const QByteArray &word : words) EXPECT_EQ(word, word.toLower());
   EXPECT_TRUE(words.contains("end;"));

@@ -23,7 +23,8 @@ constexpr int L = 600, I = 100;  // LeftX and IndentWidth of the classifier rows
 // Lines as the form reader hands them on: normalised, trimmed.
 QList<QByteArray> Normalised(const QList<QByteArray> &lines) {
   QList<QByteArray> out;
-  for (const QByteArray &line : lines) out << NormaliseLine(line + ' ').trimmed();
+  FormTextNormaliser normaliser;
+  for (const QByteArray &line : lines) out << normaliser.Normalise(line + ' ').trimmed().toByteArray();
   return out;
 }
 

@@ -49,10 +49,10 @@ Laid LayOut(const QList<QByteArray> &source, const LayoutRun &run = {}) {
   int y = kTop;
   for (const QByteArray &line : source) {
     const QByteArray trimmed = NormaliseLine(line).trimmed();
-    std::vector<LineWord> words = SplitWords(trimmed);
+    std::vector<LineWord> words = SplitWords(trimmed, scan);
     state.NextLineX = 0;
     IndentationRules rules(state, context);
-    ClassifyLine(words, trimmed, scan, settings, &rules);
+    ClassifyLine(words, trimmed, settings, &rules);
     if (run.blocks) DrawBlockMarks(canvas, state, y, kRow, context.IndentWidth);
     if (state.LineX == 0) state.LineX = context.LeftX;
     if (state.NextLineX == 0) state.NextLineX = state.LineX;

@@ -14,31 +14,101 @@ struct TextRow {
   const char *expected;
 };
 
-TEST(NormaliseLine, SetsPunctuationApartAndGluesQuotedForms) {
-  const TextRow rows[] = {
-      {"x:=a+b;", "x := a + b; "},
-      {"procedure TForm1.Button1Click(Sender: TObject);",
-       "procedure TForm1.Button1Click ( Sender : TObject ); "},
-      {"{$R *.DFM}", " { $R * .DFM } "},
-      {"{@newpage}", " @@@@@ "},
-      {"{ @newpage }", " @@@@@ "},
-      {"{ @NEWPAGE }", " { @NEWPAGE } "},
-      {"x := 1; // note", "x := 1; //  note "},
-      {"s := '{';", "s := '{' ; "},
-      {"s := '(*';", "s := '(*' ; "},
-      {"writeln('It''s');", "writeln ( ' It ' ' s ' ); "},
-      {"Mask := '(*.*)';", "Mask := ' (*.*) ' ; "},
-      {"x<>y", "x<>y "},
-      {"a\tb", "a b "},
-      {"", " "},
-      {"a          b", "a b "},
-      {"(*)", " (*) "},
-  };
-  for (const TextRow &row : rows)
-    EXPECT_EQ(NormaliseLine(row.input), QByteArray(row.expected)) << "input: " << row.input;
+// What the listing draws of each line (its words, a blank after each unless
+// the next is glued to it) and one letter per word: P plain, R reserved,
+// C comment, M message, S section, N procedure name. Comments are followed
+// from line to line.
+struct Printed {
+  QList<QByteArray> texts, kinds;
+};
+Printed PrintLines(const QList<QByteArray> &sourceLines, const FormatSettings &settings,
+                   CodeWordRules *rules = nullptr, bool lowerCase = false) {
+  static const char letters[] = "PRCMSN";
+  Printed printed;
+  LineNormaliser normaliser;
+  CommentCarry carry;
+  ScanState state;
+  for (const QByteArray &source : sourceLines) {
+    const QByteArray line = normaliser.Normalise(source, lowerCase, carry).trimmed().toByteArray();
+    auto words = SplitWords(line, state);
+    ClassifyLine(words, line, settings, rules);
+    QByteArray kinds, text;
+    for (size_t i = 0; i + 1 < words.size(); ++i) {
+      kinds += letters[int(words[i].Kind)];
+      text += words[i].Text + (words[i].BlankAfter ? " " : "");
+    }
+    printed.texts << text.chopped(text.endsWith(' ') ? 1 : 0);
+    printed.kinds << kinds;
+  }
+  return printed;
 }
 
-TEST(NormaliseLine, OnePassVersionEqualsTheThirtyStepsOnRandomLines) {
+// Before, every replacement step ran over the whole line: "s := '';"
+// printed "s := ' ' ;", "{$IFDEF X}" printed "{ $IFDEF X }" (a plain
+// comment to Pascal), "a <= b" printed "a < = b", "1.5e-3" printed
+// "1.5e - 3", and comment text lost its own spacing.
+TEST(NormaliseLine, CodeIsSpacedWhileStringsDirectivesAndCommentsPrintAsWritten) {
+  struct Row {
+    const char *source, *printed, *kinds;
+  } rows[] = {
+      {"s := '';", "s := '';", "PPMP"},
+      {"s:='a(b)+c;d';", "s := 'a(b)+c;d';", "PPMP"},
+      {"writeln('It''s');", "writeln ( 'It''s' );", "PPMP"},
+      {"c := '''' + #39 + 'a'#13'b'#$0A;", "c := '''' + #39 + 'a'#13'b'#$0A;", "PPMPMPMP"},
+      {"Mask := '(*.*)'; s := '{'; t := '}//'", "Mask := '(*.*)'; s := '{'; t := '}//'", "PPMPPPMPPPM"},
+      {"if x = 'a  b' then Close('Close');", "if x = 'a  b' then Close ( 'Close' );", "RPPMRPPMP"},
+      {"{$IFDEF DEBUG}", "{$IFDEF DEBUG}", "P"},
+      {"(*$R *.res*) {$R *.DFM}x", "(*$R *.res*) {$R *.DFM} x", "PPP"},
+      {"if a<=b then a:=b", "if a <= b then a := b", "RPPPRPPP"},
+      {"a>=b; a<>b; a><b; a+=1; a-=1; a*=2; a/=2; a**2; r:=1..9",
+       "a >= b; a<>b; a><b; a += 1; a -= 1; a *= 2; a /= 2; a ** 2; r := 1..9", "PPPPPPPPPPPPPPPPPPPPPPP"},
+      {"x:=1.5e-3+$FF-&17*%101/1.5E+10-2e-3;", "x := 1.5e-3 + $FF - &17 * %101/1.5E+10 - 2e-3;", "PPPPPPPPPPP"},
+      {"y:=a1e-3+$1E-3;", "y := a1e - 3 + $1E - 3;", "PPPPPPPPP"},
+      {"a[i]:=f(x,y);", "a [i] := f ( x, y );", "PPPPPPPP"},
+      {"x := 1; // a 'b", "x := 1; // a 'b", "PPPCCC"},
+      {"x:=1;//note", "x := 1; //note", "PPPC"},
+      {"{-----}", "{-----}", "C"},
+      {"{ Name    Value }", "{ Name    Value }", "CCCCCCC"},
+      {"//===  x  ===", "//===  x  ===", "CCCCC"},
+      {"(* a  b *) begin", "(* a  b *) begin", "CCCCCR"},
+      {"{a\tb}", "{a      b}", "CCCCCCC"},
+      {"s := 'don''t {here}';{c}x", "s := 'don''t {here}'; {c} x", "PPMPCP"},
+      {"{ @newpage }", "@@@@@", "P"},
+      {"{@newpage}", "@@@@@", "P"},
+      {"{ @NEWPAGE }", "{ @NEWPAGE }", "CCC"},
+      {"procedure TForm1.Button1Click(Sender: TObject);", "procedure TForm1.Button1Click ( Sender : TObject );",
+       "RPPPPPP"},
+      {"x<>y", "x<>y", "P"},
+      {"a\tb", "a b", "PP"},
+      {"a          b", "a b", "PP"},
+      {"(*)", "(*)", "C"},
+      {"s := 'unclosed", "s := 'unclosed", "PPM"},
+  };
+  FormatSettings settings;
+  for (const Row &row : rows) {
+    const Printed printed = PrintLines({row.source}, settings);
+    EXPECT_EQ(printed.texts[0], QByteArray(row.printed)) << "source: " << row.source;
+    EXPECT_EQ(printed.kinds[0].toStdString(), row.kinds) << "source: " << row.source;
+  }
+  // With the lower option code and comments are lowered, strings and
+  // directives keep their case; "{ @NEWPAGE }" then asks for a new page.
+  EXPECT_EQ(PrintLines({"S := 'Ab' + {$I X.inc} {Note}", "{ @NEWPAGE }"}, settings, nullptr, true).texts,
+            (QList<QByteArray>{"s := 'Ab' + {$I X.inc} {note}", "@@@@@"}));
+}
+
+// A comment over several lines keeps its style on every line, whatever its
+// lines begin with (pasresolver.pp's "function Lo/Hi(...)" printed as code).
+TEST(NormaliseLine, EveryLineOfACommentKeepsItsStyleAndSpacing) {
+  const Printed printed =
+      PrintLines({"{ Built-in:", "  function Lo/Hi(i: <any integer type>): Byte", "end } begin", "(* x",
+                  "  begin  'a *) end", "{$IFDEF A", "b}"},
+                 FormatSettings());
+  EXPECT_EQ(printed.texts, (QList<QByteArray>{"{ Built-in:", "function Lo/Hi(i: <any integer type>): Byte",
+                                              "end } begin", "(* x", "begin  'a *) end", "{$IFDEF A", "b}"}));
+  EXPECT_EQ(printed.kinds, (QList<QByteArray>{"CC", "CCCCCC", "CCR", "CC", "CCCCR", "CC", "C"}));
+}
+
+TEST(FormTextNormaliser, OnePassVersionEqualsTheThirtyStepsOnRandomLines) {
   // Characters that take part in the replacement steps, heavily weighted.
   static const char alphabet[] = "''{}()[]+-,;*=:@/\t .$newpageNEWPAGExyz019  ";
   std::mt19937 random(20240611);
@@ -49,11 +119,12 @@ TEST(NormaliseLine, OnePassVersionEqualsTheThirtyStepsOnRandomLines) {
     const int n = length(random);
     for (int k = 0; k < n; ++k) line.append(alphabet[pick(random)]);
     if (i % 50 == 0) line += "{ @newpage }(* . *)' (* '";
-    ASSERT_EQ(NormaliseLine(line), NormaliseLineReference(line)) << "line: " << line.constData();
+    ASSERT_EQ(FormTextNormaliser().Normalise(line).toByteArray(), NormaliseLineReference(line))
+        << "line: " << line.constData();
   }
 }
 
-TEST(NormaliseLine, ReusedNormaliserGivesEachLineItsOwnResult) {
+TEST(FormTextNormaliser, ReusedNormaliserGivesEachLineItsOwnResult) {
   // One normaliser over lines that grow and shrink, so that its buffers are
   // reused and regrown; the lower-case option lowers before the steps, which
   // turns an upper-case page-break directive into the marker.
@@ -61,7 +132,7 @@ TEST(NormaliseLine, ReusedNormaliserGivesEachLineItsOwnResult) {
   std::mt19937 random(7031);
   std::uniform_int_distribution<int> pick(0, int(sizeof(alphabet)) - 2);
   std::uniform_int_distribution<int> length(0, 3000);
-  LineNormaliser normaliser;
+  FormTextNormaliser normaliser;
   for (int i = 0; i < 3000; ++i) {
     QByteArray line;
     const int n = i % 10 == 0 ? length(random) : length(random) % 60;
@@ -109,55 +180,11 @@ TEST(SplitWords, KeepsEmptyAndLongWordsAndGrowsPastSeventyFiveWords) {
   EXPECT_EQ(words[200].Text, kSentinelWord);
 }
 
-// Classes every word of each normalised line in turn; returns one letter per
-// word (sentinel left out): P plain, R reserved, C comment, M message,
-// S section, N procedure name.
 QList<QByteArray> Classify(const QList<QByteArray> &sourceLines, const FormatSettings &settings,
                            QList<QByteArray> *textsOut = nullptr, CodeWordRules *rules = nullptr) {
-  static const char letters[] = "PRCMSN";
-  QList<QByteArray> result;
-  ScanState state;
-  for (const QByteArray &source : sourceLines) {
-    const QByteArray line = NormaliseLine(source).trimmed();
-    auto words = SplitWords(line);
-    ClassifyLine(words, line, state, settings, rules);
-    QByteArray kinds, texts;
-    for (size_t i = 0; i + 1 < words.size(); ++i) {
-      kinds += letters[int(words[i].Kind)];
-      texts += words[i].Text + (i + 2 < words.size() ? " " : "");
-    }
-    result << kinds;
-    if (textsOut) *textsOut << texts;
-  }
-  return result;
-}
-
-TEST(ClassifyWord, FollowsCommentAndStringStateAcrossWordsAndLines) {
-  const FormatSettings settings;
-  struct Row {
-    QList<QByteArray> lines;
-    QList<QByteArray> kinds;
-  } rows[] = {
-      // "s := '{';" : the quoted brace is one word, no comment starts.
-      {{"s := '{';", "x"}, {"PPPP", "P"}},
-      // A directive is code.
-      {{"{$R *.DFM}"}, {"PPPPP"}},
-      {{"{ text }"}, {"PCP"}},
-      {{"(* a", "b *)", "c"}, {"PC", "CP", "P"}},
-      {{"{ a", "b }", "c"}, {"PC", "CP", "P"}},
-      // The string state ends with the line.
-      {{"writeln('It''s');", "x"}, {"PPPMPPMPP", "P"}},
-      {{"x := 1; // a 'b", "y"}, {"PPPPCCCC", "P"}},
-      // A quote inside a comment does not start a string.
-      {{"{ don't }", "z"}, {"PCCCP", "P"}},
-      {{"s := '(*';", "t"}, {"PPPP", "P"}},
-  };
-  for (const Row &row : rows) {
-    // Reserved words would show as R; make none of these reserved.
-    FormatSettings plain = settings;
-    plain.ReserveWords.clear();
-    EXPECT_EQ(Classify(row.lines, plain), row.kinds) << row.lines.join(" | ").constData();
-  }
+  const Printed printed = PrintLines(sourceLines, settings, rules);
+  if (textsOut) *textsOut << printed.texts;
+  return printed.kinds;
 }
 
 TEST(ClassifyWord, CommentOrStringEndsOnlyAtItsOwnCloser) {
@@ -168,14 +195,17 @@ TEST(ClassifyWord, CommentOrStringEndsOnlyAtItsOwnCloser) {
     QList<QByteArray> lines;
     QList<QByteArray> kinds;
   } rows[] = {
-      {{"{ See http://example.org/notes begin }", "begin"}, {"PCCCCCCP", "R"}},
-      {{"{ See http://example.org/notes", "begin }", "begin"}, {"PCCCCC", "CP", "R"}},
-      {{"if Url = 'http://example.org/a' then Exit;"}, {"RPPPMMMMPRP"}},
-      {{"(* see // here *) begin"}, {"PCCCCPR"}},
-      {{"{ a (* b } begin"}, {"PCCCPR"}},
-      {{"s := 'a{b'; begin", "begin"}, {"PPPMMMPPR", "R"}},
-      {{"s := 'a(*b'; begin", "begin"}, {"PPPMMMPPR", "R"}},
-      {{"(* { *) begin"}, {"PCPR"}},
+      {{"{ See http://example.org/notes begin }", "begin"}, {"CCCCC", "R"}},
+      {{"{ See http://example.org/notes", "begin }", "begin"}, {"CCC", "CC", "R"}},
+      {{"if Url = 'http://example.org/a' then Exit;"}, {"RPPMRP"}},
+      {{"(* see // here *) begin"}, {"CCCCCR"}},
+      {{"{ a (* b } begin"}, {"CCCCCR"}},
+      {{"s := 'a{b'; begin", "begin"}, {"PPMPR", "R"}},
+      {{"s := 'a(*b'; begin", "begin"}, {"PPMPR", "R"}},
+      {{"(* { *) begin"}, {"CCCR"}},
+      {{"x := 1; // a 'b", "y"}, {"PPPCCC", "P"}},
+      {{"{ don't }", "z"}, {"CCC", "P"}},
+      {{"(* a", "b *)", "c"}, {"CC", "CC", "P"}},
   };
   for (const Row &row : rows)
     EXPECT_EQ(Classify(row.lines, settings), row.kinds) << row.lines.join(" | ").constData();
@@ -199,9 +229,18 @@ TEST(ClassifyWord, ReservedWordsFollowTheUsersListAndCase) {
   EXPECT_EQ(Classify({"Begin"}, settings, &texts), QList<QByteArray>{"P"});
   EXPECT_EQ(texts[0], "Begin");
 
-  // In the initial list but never a candidate.
-  EXPECT_EQ(Classify({"procedure x; override;"}, FormatSettings()), QList<QByteArray>{"RPP"});
-  EXPECT_FALSE(IsReservedCandidate("override"));
+  // Every word of the initial list can print as reserved, so the user's list
+  // decides: before, only 58 words could, and "override", "published" or
+  // "initialization" never printed bold.
+  EXPECT_EQ(Classify({"procedure x; override;"}, FormatSettings()), QList<QByteArray>{"RPR"});
+  EXPECT_EQ(Classify({"published override initialization"}, FormatSettings()), QList<QByteArray>{"RRR"});
+  for (const QByteArray &word : FormatSettings::InitialReserveWords())
+    EXPECT_TRUE(IsReservedCandidate(word)) << word.constData();
+  FormatSettings without;
+  without.ReserveWords.removeAll("published");
+  EXPECT_EQ(Classify({"published override"}, without), QList<QByteArray>{"PR"});
+  // The classic words keep their rule: only "end;" of them takes a ";".
+  EXPECT_EQ(Classify({"inherited; raise;"}, FormatSettings()), QList<QByteArray>{"PP"});
 }
 
 TEST(ClassifyWord, SectionWordsOnlyStartingALine) {
@@ -222,9 +261,9 @@ TEST(ClassifyWord, RulesSeeOnlyCodeWords) {
     }
   } rules;
   const FormatSettings settings;
-  const auto kinds = Classify({"procedure p; { c } 'q'"}, settings, nullptr, &rules);
-  EXPECT_EQ(rules.seen, (QList<QByteArray>{"procedure", "p;", "}", "'", "```"}));
-  EXPECT_EQ(kinds, QList<QByteArray>{"RNPCPPMP"});
+  const auto kinds = Classify({"procedure p; { c } 'q' {$R x}"}, settings, nullptr, &rules);
+  EXPECT_EQ(rules.seen, (QList<QByteArray>{"procedure", "p;", "```"}));
+  EXPECT_EQ(kinds, QList<QByteArray>{"RNCCCMP"});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Real units printed on the virtual printer, checked for what a reader
 // trusts the paper for: every character of the source is printed, in order;
-// no row runs into the footer or off the text area; the last page holds text.
+// every string literal is printed as written; no row runs into the footer or
+// off the text area; the last page holds text.
 //
 // ctest prints every 20th unit of the Free Pascal sources. The full sweep is
 // the same test with SCRIVANE_SWEEP_STEP=1 and SCRIVANE_SWEEP_ROOTS (folders
@@ -9,6 +10,8 @@
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "format/FormatSettings.h"
@@ -95,6 +98,47 @@ QByteArray NonBlankLower(QByteArrayView text) {
   return result.toLower();
 }
 
+// The string literals of a unit, found apart from the listing's lexer: a
+// quote in code opens one, which runs to its closing quote (a doubled quote
+// inside) and takes "#13"-style codes written straight after.
+QList<QByteArray> StringLiterals(QByteArrayView source) {
+  QList<QByteArray> literals;
+  enum { Code, Brace, ParenStar } state = Code;
+  ForEachLine(source, [&](QByteArrayView line) {
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i < n; ++i) {
+      const char c = line[i], next = i + 1 < n ? line[i + 1] : '\0';
+      if (state == Brace) {
+        if (c == '}') state = Code;
+      } else if (state == ParenStar) {
+        if (c == '*' && next == ')') state = Code, ++i;
+      } else if (c == '{') {
+        state = Brace;
+      } else if (c == '(' && next == '*') {
+        state = ParenStar, ++i;
+      } else if (c == '/' && next == '/') {
+        break;
+      } else if (c == '\'') {
+        qsizetype end = i;
+        for (;;) {
+          if (end < n && line[end] == '\'') {
+            for (++end; end < n && !(line[end] == '\'' && (end + 1 >= n || line[end + 1] != '\''));)
+              end += line[end] == '\'' ? 2 : 1;
+            end = std::min(end + 1, n);
+          } else if (end + 1 < n && line[end] == '#' && (std::isdigit(static_cast<unsigned char>(line[end + 1])) || line[end + 1] == '$')) {
+            for (end += 2; end < n && std::isxdigit(static_cast<unsigned char>(line[end]));) ++end;
+          } else {
+            break;
+          }
+        }
+        literals << line.sliced(i, end - i).toByteArray();
+        i = end - 1;
+      }
+    }
+  });
+  return literals;
+}
+
 struct SweepResult {
   bool loaded = false;
   int pages = 0;
@@ -127,7 +171,7 @@ SweepResult PrintAndCheck(const QString &path) {
   const PageGeometry g = ComputePageGeometry(canvas, settings);
   const int footerRule = canvas.PageHeight - g.BottomMargin - g.LineStep;
   const FontSpec headerFont = settings.HeaderFont();
-  QByteArray printed;
+  QByteArray printed, printedAsDrawn;
   bool lastPageHasText = false;
   for (const PrintedText &t : target.texts()) {
     if (t.font == headerFont) continue;
@@ -137,6 +181,7 @@ SweepResult PrintAndCheck(const QString &path) {
                          .arg(t.sheet).arg(t.y).arg(QString::fromLatin1(t.text));
     if (t.font == settings.LineFont()) continue;
     printed += NonBlankLower(t.text);
+    printedAsDrawn += t.text;
     if (t.sheet == target.sheets()) {
       lastPageHasText = lastPageHasText || !NonBlankLower(t.text).isEmpty();
       if (!t.text.trimmed().isEmpty()) result.lastBodyText = t.text.trimmed();
@@ -144,9 +189,23 @@ SweepResult PrintAndCheck(const QString &path) {
   }
   QByteArray source;
   LineNormaliser normaliser;
-  ForEachLine(ReadSourceFile(path).bytes, [&](QByteArrayView line) {
-    if (normaliser.Normalise(line).trimmed() != kNewPageMarker) source += NonBlankLower(line);
+  CommentCarry carry;
+  const QByteArray bytes = ReadSourceFile(path).bytes;
+  ForEachLine(bytes, [&](QByteArrayView line) {
+    if (normaliser.Normalise(line.trimmed(), false, carry).trimmed() != kNewPageMarker) source += NonBlankLower(line);
   });
+  // Each literal is found in the drawn texts after the one before it; a
+  // literal broken across rows is drawn in pieces that follow one another.
+  qsizetype from = 0;
+  for (const QByteArray &literal : StringLiterals(bytes)) {
+    const qsizetype at = printedAsDrawn.indexOf(literal, from);
+    if (at < 0) {
+      if (result.fault.isEmpty())
+        result.fault = QStringLiteral("string literal %1 is not printed as written").arg(QString::fromLatin1(literal));
+      break;
+    }
+    from = at + literal.size();
+  }
   // An empty unit prints one page of furniture.
   const bool lastPageFault = source.isEmpty() ? target.sheets() != 1 : !lastPageHasText;
   if (lastPageFault && result.fault.isEmpty())

@@ -16,7 +16,7 @@ TEST_F(UnitScanner, SplitsSourceLinesBeforeBlockWords) {
       {"end;", {"end;  "}},
       {"x := 1; end;", {"x := 1; ", "end;  "}},
       {"x try begin", {"x try ", "", "begin  "}},
-      {"s := 'a begin';", {"s := ' a begin ' ;  "}},
+      {"s := 'a begin';", {"s := 'a begin';  "}},
       {"x { begin }", {"x { begin }  "}},
       {"repeat x; until y;", {"repeat x; ", "until y;  "}},
       {"\nx", {"  ", "x  "}},
@@ -159,13 +159,13 @@ TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
   EXPECT_EQ(trimmed, (QList<QByteArray>{
                          "unit u;", "interface", "type", "TA = class",
                          "procedure Click; virtual; abstract;",
-                         "procedure Move ( dx, dy : Integer ); overload; //  moves",
+                         "procedure Move ( dx, dy : Integer ); overload; // moves",
                          "function Area : Double; inline;",
-                         "function Check ( p : PChar ) : boolean; //  the normal messages : filename ( y, x ) : Hint : ..",
+                         "function Check ( p : PChar ) : boolean; // the normal messages: filename(y,x): Hint: ..",
                          "end;",
-                         "procedure Ext; external name ' ext ' ;",
+                         "procedure Ext; external name 'ext';",
                          "implementation",
-                         "procedure TA.Move ( dx, dy : Integer ); //  with ( a comment",
+                         "procedure TA.Move ( dx, dy : Integer ); // with (a comment",
                          "begin", "end;",
                          "function TA.Check ( p : PChar ) : boolean;",
                          "begin", "end;",
@@ -190,7 +190,7 @@ TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
   model.Routines[2].selected = true;
   CollectSelectedText(model);
   EXPECT_EQ(model.ListingLines.size(), 3);
-  EXPECT_EQ(model.ListingLines.first().trimmed(), "procedure TA.Move ( dx, dy : Integer ); //  with ( a comment");
+  EXPECT_EQ(model.ListingLines.first().trimmed(), "procedure TA.Move ( dx, dy : Integer ); // with (a comment");
 }
 
 TEST_F(UnitScanner, JoinThatWouldChangeTheTextIsNotPrintedAsOneLine) {
@@ -201,9 +201,10 @@ TEST_F(UnitScanner, JoinThatWouldChangeTheTextIsNotPrintedAsOneLine) {
             "{ left out:\nprocedure Q(x,\n  y: Integer); }\nend.\n");
   EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure p ( a : integer; b : integer );"});
   EXPECT_EQ(model.SourceLines.size(), 12);
-  EXPECT_EQ(model.SourceLines[4].trimmed(), "procedure P ( a : Integer; //  first");
-  // A header inside a comment is neither joined nor declared.
-  EXPECT_EQ(model.SourceLines[9].trimmed(), "procedure Q ( x,");
+  EXPECT_EQ(model.SourceLines[4].trimmed(), "procedure P ( a : Integer; // first");
+  // A header inside a comment is neither joined nor declared; it is
+  // comment text, as written.
+  EXPECT_EQ(model.SourceLines[9].trimmed(), "procedure Q(x,");
 }
 
 TEST_F(UnitScanner, LineCommentIsNeverSplitAtBlockWords) {
@@ -213,16 +214,16 @@ TEST_F(UnitScanner, LineCommentIsNeverSplitAtBlockWords) {
     QByteArray source;
     QList<QByteArray> lines;
   } rows[] = {
-      {"TOpt = (oA, // Case sensitive names", {"TOpt = ( oA, //  Case sensitive names  "}},
-      {"x := 1; // begin end until", {"x := 1; //  begin end until  "}},
+      {"TOpt = (oA, // Case sensitive names", {"TOpt = ( oA, // Case sensitive names  "}},
+      {"x := 1; // begin end until", {"x := 1; // begin end until  "}},
       // Written straight after a word, "//" still opens the comment.
-      {"x := b//begin end", {"x := b // begin end  "}},
-      {"s := 'http://x'; begin", {"s := ' http : // x ' ; ", "begin  "}},
+      {"x := b//begin end", {"x := b //begin end  "}},
+      {"s := 'http://x'; begin", {"s := 'http://x'; ", "begin  "}},
       {"{ a\nx begin b }\nc begin", {" { a  ", "x begin b }  ", "c ", "begin  "}},
       {"(* a\nx end; *) y end;", {" (* a  ", "x end; *) y ", "end;  "}},
       // A string holding ")" is closed by its own quote only.
-      {"s := ')'; begin", {"s := ' ) ' ; ", "begin  "}},
-      {"'a begin' + x begin", {" ' a begin ' + x ", "begin  "}},
+      {"s := ')'; begin", {"s := ')'; ", "begin  "}},
+      {"'a begin' + x begin", {"'a begin' + x ", "begin  "}},
   };
   for (const Row &row : rows) EXPECT_EQ(LoadLines(row.source), row.lines) << row.source.constData();
 }
@@ -262,9 +263,9 @@ TEST_F(UnitScanner, BraceOrParenStarInsideAStringDefaultDoesNotCutTheHeader) {
             "end.\n");
   EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
                                 "function helper ( const s : string = '{' ) : boolean;",
-                                "function mask ( const s : string = ' (*.*) ' ) : boolean;",
+                                "function mask ( const s : string = '(*.*)' ) : boolean;",
                                 "procedure noted;",
-                                "procedure wrap ( const s : string = ' a { b ' );",
+                                "procedure wrap ( const s : string = 'a{b' );",
                             }));
 }
 

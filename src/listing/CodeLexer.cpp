@@ -1,0 +1,406 @@
+// Source lines as the unit listing prints them, and the words the listing
+// cuts them into. Code is normalised (tokens set apart by single blanks);
+// string literals, directives and comment text are what the source says, so
+// they pass through byte for byte.
+#include <algorithm>
+
+#include "listing/Lexer.h"
+
+namespace scrivane {
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+QByteArrayView Trimmed(QByteArrayView text) {
+  qsizetype begin = 0, end = text.size();
+  while (begin < end && IsBlankByte(text[begin])) ++begin;
+  while (end > begin && IsBlankByte(text[end - 1])) --end;
+  return text.sliced(begin, end - begin);
+}
+
+// A run of n blanks after shortening runs of four, three and two blanks to
+// one, each left to right without overlap: how code has always been spaced.
+int ShortenedRun(int n) {
+  n = n / 4 + n % 4;
+  n = n / 3 + n % 3;
+  return n / 2 + n % 2;
+}
+
+// The blanks code puts before and after a character it sets apart.
+struct Spacing {
+  int before = 0, after = 0;
+};
+Spacing SpacingOf(char c) {
+  switch (c) {
+    case '(': case ')': case '+': case '-': case '*': case '=': case ':': case '}': return {1, 1};
+    case '[': return {1, 0};
+    case ']': case ',': case ';': return {0, 1};
+    default: return {};
+  }
+}
+
+// Two characters that Pascal reads as one operator; set apart whole.
+bool IsOperatorPair(char a, char b) {
+  if (b == '=') return a == ':' || a == '+' || a == '-' || a == '*' || a == '/' || a == '<' || a == '>';
+  return a == '*' && (b == '*' || b == ')');
+}
+
+// The inside of a brace comment that asks for a new page; with the lower
+// option "{ @NEWPAGE }" asks too, as the line is read lowered.
+bool IsNewPageComment(QByteArrayView inside, bool lowerCase) {
+  qsizetype begin = 0, end = inside.size();
+  while (begin < end && (inside[begin] == ' ' || inside[begin] == '\t')) ++begin;
+  while (end > begin && (inside[end - 1] == ' ' || inside[end - 1] == '\t')) --end;
+  const QByteArrayView word = inside.sliced(begin, end - begin);
+  constexpr QByteArrayView kDirective("@newpage");
+  if (word.size() != kDirective.size()) return false;
+  for (qsizetype k = 0; k < word.size(); ++k)
+    if ((lowerCase ? LowerAscii(word[k]) : word[k]) != kDirective[k]) return false;
+  return true;
+}
+
+// Writes a normalised line. Blanks owed to code are counted and written,
+// shortened, only when the next character comes.
+class LineWriter {
+ public:
+  explicit LineWriter(std::vector<char> &out) : out_(out) {}
+
+  int pending = 0;  // blanks owed before the next character
+
+  // semicolon: the character to come is a code ";", which joins a code ")"
+  // before it across one blank, as ");" has always printed.
+  void Flush(bool semicolon = false) {
+    if (pending == 0) return;
+    int n = ShortenedRun(pending);
+    if (semicolon && afterCloseParen_ && n == 1) n = 0;
+    out_.insert(out_.end(), size_t(n), ' ');
+    pending = 0;
+  }
+  void Code(char c) {
+    out_.push_back(c);
+    afterCloseParen_ = c == ')';
+  }
+  void Raw(QByteArrayView text) {
+    out_.insert(out_.end(), text.begin(), text.end());
+    afterCloseParen_ = false;
+  }
+  // Comment text, lowered with the option; a tab moves to the next multiple
+  // of eight columns, counted from `column` (where the text starts in the line).
+  void Comment(QByteArrayView text, bool lowerCase, qsizetype column) {
+    for (const char c : text) {
+      if (c == '\t') {
+        const qsizetype blanks = 8 - column % 8;
+        out_.insert(out_.end(), size_t(blanks), ' ');
+        column += blanks;
+        continue;
+      }
+      out_.push_back(lowerCase ? LowerAscii(c) : c);
+      ++column;
+    }
+    afterCloseParen_ = false;
+  }
+  // Sets a comment or directive apart from the code before it.
+  void BlankBefore() {
+    pending = std::max(pending, 1);
+    Flush();
+  }
+
+ private:
+  std::vector<char> &out_;
+  bool afterCloseParen_ = false;
+};
+
+// Where a number written so far stands: only a digit run with an "e" after it
+// lets a sign through ("1.5e-3"); "$1E-3" and "x1e-3" are subtractions.
+class NumberState {
+ public:
+  void Reset() { state_ = Start; }
+  void Spoil() { state_ = Other; }
+  bool BeforeExponentSign() const { return state_ == Exponent; }
+  void Advance(char c) {
+    // Any other character ends a word, and the next one starts afresh
+    // ("%101/1.5E+10").
+    const bool wordChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          c == '_' || c == '.' || c == '$' || c == '&' || c == '%';
+    if (!wordChar) {
+      state_ = Start;
+      return;
+    }
+    const bool e = c == 'e' || c == 'E';
+    switch (state_) {
+      case Start: state_ = IsDigit(c) ? Digits : Other; break;
+      case Digits: state_ = IsDigit(c) ? Digits : c == '.' ? Dot : e ? Exponent : Other; break;
+      case Dot: state_ = IsDigit(c) ? Fraction : Other; break;
+      case Fraction: state_ = IsDigit(c) ? Fraction : e ? Exponent : Other; break;
+      default: state_ = Other; break;
+    }
+  }
+
+ private:
+  enum { Start, Digits, Dot, Fraction, Exponent, Other } state_ = Start;
+};
+
+}  // namespace
+
+bool StartsStringLiteral(QByteArrayView text, qsizetype at) {
+  if (at >= text.size()) return false;
+  if (text[at] == '\'') return true;
+  return text[at] == '#' && at + 1 < text.size() && (IsDigit(text[at + 1]) || text[at + 1] == '$');
+}
+
+qsizetype StringLiteralEnd(QByteArrayView text, qsizetype at) {
+  const qsizetype n = text.size();
+  while (at < n) {
+    if (text[at] == '\'') {
+      for (++at;; ++at) {
+        if (at >= n) return n;
+        if (text[at] != '\'') continue;
+        if (at + 1 < n && text[at + 1] == '\'') {
+          ++at;  // a doubled quote stands for one quote
+          continue;
+        }
+        ++at;
+        break;
+      }
+    } else if (StartsStringLiteral(text, at)) {
+      ++at;
+      if (text[at] == '$') {
+        for (++at; at < n && IsHexDigit(text[at]);) ++at;
+      } else {
+        while (at < n && IsDigit(text[at])) ++at;
+      }
+    } else {
+      break;
+    }
+  }
+  return at;
+}
+
+QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, CommentCarry &carry) {
+  out_.clear();
+  out_.reserve(size_t(line.size()) * 3 + 8);
+  LineWriter w(out_);
+  NumberState number;
+  const qsizetype size = line.size();
+  qsizetype i = 0;
+  auto charAt = [&](qsizetype k) { return k < size ? line[k] : '\0'; };
+
+  // A comment from an earlier line goes on to its closer.
+  if (carry.InBrace || carry.InParenStar) {
+    const qsizetype closer = carry.InBrace ? line.indexOf('}') : line.indexOf("*)");
+    const qsizetype end = closer < 0 ? size : closer + (carry.InBrace ? 1 : 2);
+    w.Comment(line.first(end), lowerCase, 0);
+    if (closer >= 0) {
+      carry = CommentCarry{};
+      w.pending = 1;
+    }
+    i = end;
+  }
+
+  while (i < size) {
+    const char c = line[i];
+    if (c == ' ' || c == '\t') {
+      ++w.pending;
+      number.Reset();
+      ++i;
+      continue;
+    }
+    if (StartsStringLiteral(line, i)) {
+      const qsizetype end = StringLiteralEnd(line, i);
+      w.Flush();
+      w.Raw(line.sliced(i, end - i));
+      number.Spoil();
+      i = end;
+      continue;
+    }
+    if (c == '/' && charAt(i + 1) == '/') {
+      w.BlankBefore();
+      w.Comment(line.sliced(i), lowerCase, i);
+      i = size;
+      break;
+    }
+    const bool brace = c == '{';
+    if (brace || (c == '(' && charAt(i + 1) == '*')) {
+      const qsizetype openerSize = brace ? 1 : 2;
+      const qsizetype closer = brace ? line.indexOf('}', i + 1) : line.indexOf("*)", i + 2);
+      const qsizetype end = closer < 0 ? size : closer + (brace ? 1 : 2);
+      w.BlankBefore();
+      if (closer >= 0 && charAt(i + openerSize) == '$')
+        w.Raw(line.sliced(i, end - i));  // a directive, as written
+      else if (closer >= 0 && brace && IsNewPageComment(line.sliced(i + 1, closer - i - 1), lowerCase))
+        w.Raw(kNewPageMarker);
+      else
+        w.Comment(line.sliced(i, end - i), lowerCase, i);
+      if (closer < 0) (brace ? carry.InBrace : carry.InParenStar) = true;
+      w.pending = closer < 0 ? 0 : 1;
+      number.Reset();
+      i = end;
+      continue;
+    }
+    if (IsOperatorPair(c, charAt(i + 1))) {
+      ++w.pending;
+      w.Flush();
+      w.Code(c);
+      w.Code(line[i + 1]);
+      w.pending = 1;
+      number.Reset();
+      i += 2;
+      continue;
+    }
+    if ((c == '+' || c == '-') && number.BeforeExponentSign() && IsDigit(charAt(i + 1))) {
+      w.Flush();
+      w.Code(c);
+      number.Spoil();
+      ++i;
+      continue;
+    }
+    const Spacing spacing = SpacingOf(c);
+    if (spacing.before || spacing.after) {
+      w.pending += spacing.before;
+      w.Flush(c == ';');
+      w.Code(c);
+      w.pending += spacing.after;
+      number.Reset();
+      ++i;
+      continue;
+    }
+    w.Flush();
+    w.Code(lowerCase ? LowerAscii(c) : c);
+    number.Advance(c);
+    ++i;
+  }
+  // Every normalised line ends with a blank.
+  ++w.pending;
+  w.Flush();
+  return QByteArrayView(out_.data(), qsizetype(out_.size()));
+}
+
+QByteArray NormaliseLine(const QByteArray &line) {
+  LineNormaliser normaliser;
+  CommentCarry carry;
+  return normaliser.Normalise(line, false, carry).toByteArray();
+}
+
+qsizetype LineLexer::CodeWordEnd(qsizetype from) const {
+  const qsizetype size = line_.size();
+  qsizetype k = from;
+  for (; k < size; ++k) {
+    const char c = line_[k];
+    if (c == ' ') break;
+    if (k == from) continue;
+    if (c == '{' || StartsStringLiteral(line_, k)) break;
+    const char next = k + 1 < size ? line_[k + 1] : '\0';
+    if ((c == '(' && next == '*') || (c == '/' && next == '/')) break;
+  }
+  return k;
+}
+
+qsizetype LineLexer::CommentWordEnd(qsizetype from, QByteArrayView closer, bool &closed) const {
+  const qsizetype size = line_.size();
+  closed = false;
+  for (qsizetype k = from; k < size; ++k) {
+    if (line_[k] == ' ') return k;
+    if (line_.sliced(k).startsWith(closer)) {
+      closed = true;
+      return k + closer.size();
+    }
+  }
+  return size;
+}
+
+bool LineLexer::Next(LexedWord &word) {
+  if (done_) return false;
+  const qsizetype start = pos_, size = line_.size();
+  auto startsWith = [&](QByteArrayView text) { return line_.sliced(start).startsWith(text); };
+  qsizetype end = start;
+  Lexeme lex = Lexeme::Comment;
+  bool closed = false;
+  if (inLineComment_) {
+    end = line_.indexOf(' ', start);
+    if (end < 0) end = size;
+  } else if (carry_.InBrace) {
+    end = CommentWordEnd(start, "}", closed);
+    carry_.InBrace = !closed;
+  } else if (carry_.InParenStar) {
+    end = CommentWordEnd(start, "*)", closed);
+    carry_.InParenStar = !closed;
+  } else if (startsWith("//")) {
+    inLineComment_ = true;
+    end = line_.indexOf(' ', start);
+    if (end < 0) end = size;
+  } else if (startsWith("{") || startsWith("(*")) {
+    const bool brace = line_[start] == '{';
+    const qsizetype opener = brace ? 1 : 2;
+    const qsizetype closer = start + opener < size && line_[start + opener] == '$'
+                                 ? line_.indexOf(brace ? QByteArrayView("}") : QByteArrayView("*)"), start + opener)
+                                 : -1;
+    if (closer >= 0) {
+      end = closer + (brace ? 1 : 2);
+      lex = Lexeme::Directive;
+    } else {
+      end = CommentWordEnd(start + opener, brace ? QByteArrayView("}") : QByteArrayView("*)"), closed);
+      (brace ? carry_.InBrace : carry_.InParenStar) = !closed;
+    }
+  } else if (StartsStringLiteral(line_, start)) {
+    end = StringLiteralEnd(line_, start);
+    lex = Lexeme::String;
+  } else {
+    end = CodeWordEnd(start);
+    lex = Lexeme::Code;
+  }
+  word = LexedWord{start, end - start, lex, true};
+  if (end >= size) {
+    done_ = true;
+  } else if (line_[end] == ' ') {
+    pos_ = end + 1;
+  } else {
+    pos_ = end;
+    word.BlankAfter = false;
+  }
+  return true;
+}
+
+std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state) {
+  const QByteArrayView trimmed = Trimmed(line);
+  std::vector<LineWord> words;
+  words.reserve(16);
+  CommentCarry carry{state.InBraceComment, state.InParenComment};
+  LineLexer lexer(trimmed, carry);
+  for (LexedWord w; lexer.Next(w);) {
+    const TokenClass kind = w.Lex == Lexeme::String    ? TokenClass::Message
+                            : w.Lex == Lexeme::Comment ? TokenClass::Comment
+                                                       : TokenClass::Plain;
+    words.push_back({QByteArray(trimmed.data() + w.Offset, w.Size), kind, w.Lex, w.BlankAfter});
+  }
+  words.push_back({QByteArray(kSentinelWord), TokenClass::Plain});
+  state = ScanState{carry.InBrace, carry.InParenStar};
+  return words;
+}
+
+std::vector<LineWord> SplitWords(QByteArrayView line) {
+  ScanState state;
+  return SplitWords(line, state);
+}
+
+bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) {
+  const QByteArrayView text = Trimmed(line);
+  if (!code) {
+    // Most lines hold nothing that could change the state.
+    const bool changes = carry.InBrace       ? text.contains('}')
+                         : carry.InParenStar ? text.indexOf("*)") >= 0
+                                             : text.contains('{') || text.indexOf("(*") >= 0;
+    if (!changes) return false;
+  }
+  LineLexer lexer(text, carry);
+  for (LexedWord w; lexer.Next(w);) {
+    if (!code || (w.Lex != Lexeme::Code && w.Lex != Lexeme::String)) continue;
+    code->append(text.sliced(w.Offset, w.Size));
+    code->append(' ');
+  }
+  return lexer.InLineComment();
+}
+
+}  // namespace scrivane
