@@ -74,8 +74,9 @@ struct CommentCarry {
   friend bool operator==(const CommentCarry &, const CommentCarry &) = default;
 };
 
-// A source line as the listing prints it: code tokens set apart by single
-// blanks (":=", "<=", "+=", "**" and numbers such as "1.5e-3" kept whole),
+// A source line as the listing prints it: code tokens set apart by blanks
+// as they always were (one blank, but a run of more than ten blanks may keep
+// two or three; ":=", "<=", "+=", "**" and "1.5e-3" are kept whole),
 // while string literals, compiler directives and comment text keep every
 // byte as written. A comment or directive stands apart from the code by a
 // blank; a string literal is glued to its neighbours as the code rules
