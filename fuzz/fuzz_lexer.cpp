@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray normalised = normaliser.Normalise(line, false, carry).toByteArray();
     std::vector<LineWord> words = SplitWords(normalised, state);
     ClassifyLine(words, normalised.trimmed(), settings, nullptr);
-    // A literal in code is one word of its own bytes.
+    // A closed literal in code is one word of its own bytes (an unclosed one
+    // runs to the line's end, whose blanks the listing trims).
     if (before.InCode() && StartsStringLiteral(line, 0)) {
       const QByteArray literal = line.left(StringLiteralEnd(line, 0));
-      if (words.empty() || words[0].Text != literal) std::abort();
+      if (literal.endsWith('\'') && words[0].Text != literal) std::abort();
     }
   });
   return 0;
