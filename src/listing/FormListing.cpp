@@ -5,6 +5,7 @@
 #include "format/FormatSettings.h"
 #include "listing/PageFurniture.h"
 #include "listing/RowWriter.h"
+#include "platform/Paths.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
 
@@ -103,6 +104,12 @@ void FormListing::BeginJob() {
 }
 
 QString FormListing::JobTitle() const { return model_.OpenedPath.toLower(); }
+
+QString FormListing::DocumentTitle() const { return FileNamePart(model_.CurrentUnitPath); }
+
+QString FormListing::PageLabelName() const {
+  return DecodeText(FileNamePartOf(job_.Names.UnitNameText), TextEncoding::Windows1252);
+}
 
 int FormListing::ItemCount() const { return int(model_.ListingLines.size()); }
 

@@ -51,6 +51,8 @@ class FormListing : public ListingRenderer {
 
   void BeginJob() override;
   QString JobTitle() const override;
+  QString DocumentTitle() const override;
+  QString PageLabelName() const override;
   int ItemCount() const override;
   FooterReservation Reservation() const override { return FooterReservation::BeforeBody; }
   void StartPage(PageCursor &cursor, int &position) override;

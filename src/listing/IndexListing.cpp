@@ -117,6 +117,11 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
     cursor.NextRow();
   }
   canvas.SetFont(settings_.BaseFont());
+  // The whole row leads to the heading it names, where the unit listing
+  // printed it in the same file.
+  if (NavigationSink *navigation = canvas.Navigation())
+    navigation->link(QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword, cursor.Geometry.LineStep),
+                     row.text);
   auto drawRightAligned = [&](const QByteArray &text, int rightX) {
     if (!text.isEmpty()) canvas.TextOut(rightX - canvas.TextWidth(text), cursor.Y, text);
   };

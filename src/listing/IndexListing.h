@@ -31,6 +31,7 @@ class IndexListing : public ListingRenderer {
   // Sorts the entries the unit listings recorded, once for the job.
   void BeginJob() override;
   QString JobTitle() const override;
+  QString DocumentTitle() const override { return QStringLiteral("Index"); }
   TextEncoding Encoding() const override { return TextEncoding::Utf8; }
   int ItemCount() const override { return int(rows_.size()); }
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }

@@ -28,6 +28,8 @@ QByteArray HeaderNameText(const QString &path, bool fullPath) {
   return text.left(kMaxNameChars - 1 - name.size()) + kEllipsis1252 + name;
 }
 
+QByteArray UnitPlaceKey(const QString &displayName) { return "unit:" + displayName.trimmed().toLower().toUtf8(); }
+
 PageCursor::PageCursor(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
                        const FurnitureTexts &texts, int page)
     : Canvas(canvas), Geometry(geometry), Settings(settings), Texts(texts), Page(page), Y(geometry.TopY) {}
@@ -44,6 +46,8 @@ void PageCursor::ReserveFooterRow() {
 
 int PageCursor::FootY() const { return Canvas.PageHeight - Geometry.BottomMargin; }
 
+QString ListingRenderer::DocumentTitle() const { return FileNamePart(JobTitle()); }
+
 ListingJob::ListingJob(const FormatSettings &settings, ListingRenderer &renderer)
     : settings_(settings), renderer_(renderer) {}
 
@@ -54,6 +58,7 @@ void ListingJob::BeginPrint(PageInfoPtr &Info) {
   info->Drawing = true;
   Info = std::move(info);
   jobClock_ = fixedClock_.isValid() ? fixedClock_ : QDateTime::currentDateTime();
+  documentReported_ = false;
   renderer_.BeginJob();
 }
 
@@ -86,6 +91,12 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
   const FurnitureTexts texts{Names.UnitNameText, Names.ProjectNameText, jobClock_};
   PageCursor cursor(canvas, geometry, settings_, texts, page);
   cursor.InOrder = info.InOrder;
+  if (NavigationSink *navigation = canvas.Navigation()) {
+    // The first sheet printed starts the document, whatever page it is.
+    if (!documentReported_) navigation->documentStart(renderer_.DocumentTitle(), renderer_.PageLabelName(), jobClock_);
+    documentReported_ = true;
+    navigation->pageNumber(page);
+  }
   int position = info.PageStart(page);
   renderer_.StartPage(cursor, position);
   const FooterReservation reservation = renderer_.Reservation();

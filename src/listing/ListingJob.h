@@ -33,6 +33,10 @@ QByteArray HeaderNameText(const QString &path, bool fullPath);
 // The part after the last directory or drive separator.
 QByteArray FileNamePartOf(const QByteArray &path);
 
+// The place a unit's listing starts, as links from other documents name it:
+// by the unit-list entry's display name.
+QByteArray UnitPlaceKey(const QString &displayName);
+
 // Where a listing's footer row comes off the text area: the unit and form
 // listings reserve it before their body (their page breaks depend on the
 // footer), the three others after it (their page breaks do not).
@@ -83,6 +87,12 @@ class ListingRenderer {
   // one an earlier job measured on).
   virtual void BeginJob() {}
   virtual QString JobTitle() const = 0;
+  // The document's name in a PDF's outline and information: the listed
+  // file's name in its own case.
+  virtual QString DocumentTitle() const;
+  // The name its pages go by when several documents share one PDF, as its
+  // furniture or the index names it ("stock.pas" of "stock.pas 3").
+  virtual QString PageLabelName() const { return DocumentTitle(); }
   // How the texts the listing prints are to be read: the encoding of the
   // file they come from. A UTF-8 canvas reads a text that is not UTF-8 on
   // its own (a title from the settings, a unit of another file in the
@@ -131,6 +141,7 @@ class ListingJob {
   ListingRenderer &renderer_;
   QDateTime fixedClock_;
   QDateTime jobClock_;
+  bool documentReported_ = false;  // to the canvas's navigation, in this job
 };
 
 }  // namespace scrivane

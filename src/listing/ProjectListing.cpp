@@ -2,6 +2,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/RowWriter.h"
+#include "platform/Paths.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
 
@@ -22,6 +23,29 @@ ProjectListing::ProjectListing(const ProjectModel &model, const FormatSettings &
 
 QString ProjectListing::JobTitle() const { return model_.OpenedPath.toLower(); }
 
+QString ProjectListing::DocumentTitle() const { return FileNamePart(model_.OpenedPath); }
+
+void ProjectListing::BeginJob() {
+  // A unit is named by its identifier in a uses clause ("Stock,") and by its
+  // file in a Delphi project's "in 'stock.pas'".
+  unitsByWord_.clear();
+  for (const UnitEntry &unit : model_.Units) {
+    const QString name = unit.name.trimmed().toLower();
+    unitsByWord_.insert(name.toUtf8(), unit.name);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot > 0) unitsByWord_.insert(name.left(dot).toUtf8(), unit.name);
+  }
+  // Only the uses clause names units: a comment's "Stock keeping" does not.
+  inUses_.assign(size_t(model_.ProjectLines.size()), false);
+  bool inUses = false;
+  for (qsizetype i = 0; i < model_.ProjectLines.size(); ++i) {
+    const QByteArray line = ProjectLineForPrinting(model_.ProjectLines[i]).toLower();
+    if (!inUses && (line == "uses" || line.startsWith("uses "))) inUses = true;
+    inUses_[size_t(i)] = inUses;
+    if (inUses && line.contains(';')) inUses = false;
+  }
+}
+
 int ProjectListing::ItemCount() const { return int(model_.ProjectLines.size()); }
 
 void ProjectListing::StartPage(PageCursor &cursor, int &) {
@@ -39,8 +63,20 @@ void ProjectListing::LayOutItem(PageCursor &cursor, int &position) {
   position += 1;
   cursor.Canvas.SetFont(settings_.BaseFont());
   RowWriter row(cursor, cursor.Geometry.LeftX);
+  NavigationSink *navigation =
+      size_t(position - 1) < inUses_.size() && inUses_[size_t(position - 1)] ? cursor.Canvas.Navigation() : nullptr;
   for (int i = 0; i < words.size(); ++i) {
+    const int x = row.X, y = cursor.Y;
     row.DrawWholeOrBroken(words[i]);
+    if (navigation && y == cursor.Y) {
+      QByteArray word = words[i].toLower();
+      while (!word.isEmpty() && QByteArrayView(",;'()").contains(word.back())) word.chop(1);
+      while (!word.isEmpty() && QByteArrayView(",;'()").contains(word.front())) word.remove(0, 1);
+      const auto unit = unitsByWord_.constFind(word);
+      if (unit != unitsByWord_.constEnd())
+        navigation->link(QRect(x, y, cursor.Canvas.TextWidth(words[i]), cursor.Geometry.LineStep),
+                         UnitPlaceKey(*unit));
+    }
     if (i + 1 < words.size() && row.NextWordOverflows(words[i + 1])) row.NewRow();
   }
   cursor.NextRow();

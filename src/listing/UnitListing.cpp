@@ -116,6 +116,10 @@ class UnitListingRenderer : public ListingRenderer {
 
   void BeginJob() override;
   QString JobTitle() const override { return model_.CurrentUnitPath.toLower(); }
+  QString DocumentTitle() const override { return FileNamePart(model_.CurrentUnitPath); }
+  QString PageLabelName() const override {
+    return DecodeText(FileNamePartOf(l_.Names().UnitNameText), TextEncoding::Windows1252);
+  }
   TextEncoding Encoding() const override { return model_.SourceEncoding; }
   int ItemCount() const override { return int(model_.ListingLines.size()); }
   FooterReservation Reservation() const override { return FooterReservation::BeforeBody; }
@@ -134,6 +138,7 @@ class UnitListingRenderer : public ListingRenderer {
   void FinishLine(const std::vector<LineWord> &words);
   void NumberRow();
   void RecordIndexEntry(const QByteArray &name, const QByteArray &kind);
+  void ReportHeading(int y);
   void SelectFont(TokenClass kind);
   const PageGeometry &g() const { return cursor_->Geometry; }
 
@@ -149,6 +154,13 @@ class UnitListingRenderer : public ListingRenderer {
   int textTop_ = 0;
   std::optional<CarriedRows> carried_;  // what this page starts with
   std::optional<CarriedRows> carry_;    // what this page hands to the next
+  // The routine heading of the line being laid out, for the bookmarks and
+  // the index's links: its index entry and its title.
+  struct Heading {
+    QByteArray entry;
+    QString title;
+  };
+  std::optional<Heading> heading_;
 };
 
 void UnitListingRenderer::BeginJob() {
@@ -180,6 +192,9 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   else if (settings_.Header == 1)
     furniture.DrawPageHeader(cursor.Page, cursor.Y);
 
+  if (NavigationSink *navigation = cursor.Canvas.Navigation();
+      navigation && cursor.Page == 1 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size())
+    navigation->anchor(UnitPlaceKey(model_.Units[model_.SelectedUnit].name), 0);
   StartState(position);
   textTop_ = cursor.Y;
   s_.layout.CaseMode = false;
@@ -279,10 +294,22 @@ void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteAr
   QByteArray entry = name + '%' + kind + '%' + FileNamePartOf(l_.Names().UnitNameText) + '%' +
                      QByteArray::number(cursor_->Page);
   if (settings_.LineNo == 1) entry += '%' + QByteArray::number(s_.LineNumber);
+  heading_ = Heading{entry, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
   // Every repaint and replay of a page lays its headings out again.
   if (s_.recorded.contains(entry)) return;
   s_.recorded.insert(entry);
   model_.IndexEntries.append(entry);
+}
+
+// Where the heading's row prints: the place its bookmark and the index's
+// link lead to.
+void UnitListingRenderer::ReportHeading(int y) {
+  if (!heading_) return;
+  if (NavigationSink *navigation = canvas_->Navigation()) {
+    navigation->anchor(heading_->entry, y);
+    navigation->outlineEntry(heading_->title, y);
+  }
+  heading_.reset();
 }
 
 void UnitListingRenderer::SelectFont(TokenClass kind) {
@@ -305,6 +332,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
 
   std::vector<LineWord> words = SplitWords(text, s_.scan);
   s_.layout.NextLineX = 0;
+  heading_.reset();
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
   canvas.SetFont(fonts_.base);
 
@@ -351,6 +379,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
       if (settings_.LineNo == 1) NumberRow();
     }
   }
+  ReportHeading(cursor.Y);
 
   if (DrawWords(words, 0, 0)) FinishLine(words);
 }

@@ -71,6 +71,12 @@ class TSpecialCanvas {
   void Rectangle(int x1, int y1, int x2, int y2);
   void StretchDraw(const QRect &rect, const QImage &graphic);
 
+  // Where bookmarks, links and page labels go: only while printing, to a
+  // surface that takes them (a PDF); null otherwise.
+  NavigationSink *Navigation() const {
+    return Mode == CanvasMode::Printer && surface_ ? surface_->navigation() : nullptr;
+  }
+
   QPoint PenPosition() const { return penPosition_; }
   DrawSurface *Surface() const { return surface_; }
   PageDevice &Printer() const { return printer_; }

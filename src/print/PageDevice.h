@@ -5,6 +5,7 @@
 // sheet; y of a text call is the top of the text cell, as on the printer.
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QImage>
 #include <QRect>
 
@@ -78,6 +79,29 @@ class PageDevice {
   virtual TextMeasurer &measurer() = 0;
 };
 
+// What makes a printed document easy to find one's way in on screen: the
+// documents it is made of, the number each sheet's footer gives it, places a
+// link can land on, bookmarks and links. Listings report these as plain
+// values while they print; a PDF makes an outline, page labels and link
+// annotations of them. y is in device pixels on the current sheet.
+class NavigationSink {
+ public:
+  virtual ~NavigationSink() = default;
+  // A document (a unit's listing, the index, ...) starts on this sheet. title
+  // names it in the outline; labelName is the name its pages are known by
+  // when several documents share one file ("stock.pas" in "stock.pas 3");
+  // clock is the date and time its furniture prints.
+  virtual void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) = 0;
+  // The page number the current sheet has within its document.
+  virtual void pageNumber(int page) = 0;
+  // A place links to key land on; the first place reported for a key counts.
+  virtual void anchor(const QByteArray &key, int y) = 0;
+  // A bookmark under the current document, in the order reported.
+  virtual void outlineEntry(const QString &title, int y) = 0;
+  // An area of the current sheet that leads to the place of key.
+  virtual void link(const QRect &area, const QByteArray &key) = 0;
+};
+
 // Where a canvas in display or printer mode draws.
 class DrawSurface {
  public:
@@ -89,6 +113,9 @@ class DrawSurface {
   // Text of a file in the given encoding; by default a UTF-8 text is drawn
   // as its Windows-1252 counterpart, as textWidthIn measures it.
   virtual void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding);
+  // Where this surface takes bookmarks, links and page labels; none for
+  // paper and the screen.
+  virtual NavigationSink *navigation() { return nullptr; }
 };
 
 }  // namespace scrivane

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "platform/Text1252.h"
+#include "platform/Version.h"
 #include "print/PdfFonts.h"
+#include "print/PdfNavigation.h"
 #include "print/PdfObjectWriter.h"
 #include "print/QtTextMeasurer.h"
 
@@ -85,6 +87,10 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   // A run keeps a pointer to its entry: the map must not move entries.
   std::unordered_map<const QtTextMeasurer::GlyphTable *, TableFont> tableFonts;
 
+  // Bookmarks, links and page labels the listings report.
+  PdfNavigation nav;
+  NavigationSink *navigation() override { return &nav; }
+
   // The page being drawn, and its graphics state as far as written.
   std::string content;
   ColorRef fill = 0, strokeColor = 0;
@@ -133,6 +139,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   }
 
   void startPage() {
+    nav.setSheet(int(pageObjects.size()));
     content.clear();
     fill = 0;
     strokeColor = 0;
@@ -146,7 +153,9 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     const int page = newObject();
     std::string body = "<< /Type /Page /Parent 2 0 R /Resources 3 0 R /Contents ";
     AppendInt(body, contents);
-    body += " 0 R >>";
+    body += " 0 R";
+    body += nav.annotationsOf(int(pageObjects.size()), *this);
+    body += " >>";
     putObject(page, body);
     pageObjects.push_back(page);
     content.clear();
@@ -470,14 +479,9 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     pages += "] >>";
     putObject(kPages, pages);
 
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    std::string info = "<< /Title <FEFF";
-    AppendUtf16Hex(info, title);
-    info += "> /Creator (Scrivane) /Producer (Scrivane) /CreationDate (D:";
-    info += now.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString();
-    info += "Z) >>";
-    putObject(kInfo, info);
-    putObject(kCatalog, "<< /Type /Catalog /Pages 2 0 R >>");
+    const QDateTime now = nav.creationDate().toUTC();
+    putObject(kInfo, nav.information(title, QStringLiteral("Scrivane ") + QLatin1String(ScrivaneVersion())));
+    putObject(kCatalog, "<< /Type /Catalog /Pages 2 0 R" + nav.finish(*this, pageObjects) + " >>");
 
     const quint64 xref = written;
     std::string table = "xref\n0 ";
@@ -516,6 +520,7 @@ bool PdfWriter::open(QIODevice *output, double widthPoints, double heightPoints,
   d->pageHeight = heightPoints;
   d->scale = 72.0 / double(dotsPerInch > 0 ? dotsPerInch : 600);
   d->title = title;
+  d->nav.setGeometry(d->scale, heightPoints);
   d->isOpen = true;
   // The binary comment tells transfer programs the file is not text.
   d->put("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");

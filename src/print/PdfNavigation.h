@@ -1,0 +1,108 @@
+#pragma once
+// What lets a reader find their way in a PDF: the outline (bookmarks), the
+// links, the page labels and the document information. The listings report
+// documents, places, bookmarks and links while they print (NavigationSink);
+// this keeps them and writes them as PDF objects. A link may lead forward
+// (the project listing names units printed after it), so link objects are
+// numbered when their sheet is written and filled in at the end, when every
+// place is known.
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QRectF>
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "print/PageDevice.h"
+
+namespace scrivane {
+
+// A number as PDF wants it: no exponent, at most three decimals.
+std::string PdfNumber(double value);
+
+// One dictionary, written as text: PdfDictionary().name("Type", "Annot")
+// .reference("P", 12).str() is "<< /Type /Annot /P 12 0 R >>".
+class PdfDictionary {
+ public:
+  PdfDictionary &name(std::string_view key, std::string_view value);
+  PdfDictionary &integer(std::string_view key, long long value);
+  PdfDictionary &reference(std::string_view key, int object);
+  PdfDictionary &text(std::string_view key, const QString &value);
+  // Anything already written as PDF: an array, a dictionary, a number.
+  PdfDictionary &raw(std::string_view key, std::string_view value);
+  std::string str() const { return body_ + " >>"; }
+
+ private:
+  std::string &key(std::string_view key);
+  std::string body_ = "<<";
+};
+
+class PdfObjectWriter;
+
+class PdfNavigation : public NavigationSink {
+ public:
+  // Device pixels to points, and the sheet's height in points.
+  void setGeometry(double pointsPerPixel, double sheetHeightPoints);
+  // The sheet now drawn, from 0, in the order sheets are written.
+  void setSheet(int sheet) { sheet_ = sheet; }
+
+  void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override;
+  void pageNumber(int page) override;
+  void anchor(const QByteArray &key, int y) override;
+  void outlineEntry(const QString &title, int y) override;
+  void link(const QRect &area, const QByteArray &key) override;
+
+  // " /Annots [...]" for the sheet's page dictionary, with the objects
+  // numbered now and written by finish; empty when the sheet has no link.
+  std::string annotationsOf(int sheet, PdfObjectWriter &out);
+  // Writes the links, the outline and the page labels; returns what the
+  // catalog adds for them. pageObjects: the page object of every sheet.
+  std::string finish(PdfObjectWriter &out, const std::vector<int> &pageObjects);
+  // The document information: the first document's title (else fallback),
+  // the program as creator, the first document's clock (else now).
+  std::string information(const QString &fallbackTitle, const QString &creator) const;
+  QDateTime creationDate() const;
+
+ private:
+  struct Place {
+    int sheet = -1;
+    double top = 0;  // points from the sheet's foot
+  };
+  struct Document {
+    QString title, labelName;
+    Place place;
+  };
+  struct Entry {
+    QString title;
+    Place place;
+    int document = -1;  // -1: reported before any document started
+  };
+  struct Link {
+    int sheet = 0;
+    QRectF area;  // points
+    QByteArray key;
+    int object = 0;  // 0 until the sheet is written
+  };
+  struct SheetNumber {
+    int document = -1;
+    int page = 0;  // 0: not reported
+  };
+  Place here(int y) const;
+  std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
+  std::string writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
+  std::string pageLabels(size_t sheets) const;
+
+  double pointsPerPixel_ = 72.0 / 600.0;
+  double sheetHeight_ = 0;
+  int sheet_ = 0;
+  std::vector<Document> documents_;
+  std::vector<Entry> entries_;
+  std::vector<Link> links_;
+  std::vector<SheetNumber> numbers_;
+  QHash<QByteArray, Place> anchors_;
+  QDateTime clock_;
+};
+
+}  // namespace scrivane
