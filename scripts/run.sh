@@ -15,12 +15,10 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 mkdir -p out
 status=0
 if build/src/scrivane-print --help 2>/dev/null | grep -q -- "-o OUT.pdf"; then
-  while IFS=$'\t' read -r name path; do
-    stem="${name%.*}"
-    build/src/scrivane-print examples/inventory.dpr --unit "$name" -o "out/$stem.pdf" || status=1
-  done < <(build/src/scrivane-print --units examples/inventory.dpr)
-  echo "Printed the example project's units to PDF in $(pwd)/out/:"
-  ls -1 out/*.pdf
+  # The whole project as one book: the project file, each unit and its form,
+  # the index; bookmarks and links lead from the index to every routine.
+  build/src/scrivane-print examples/inventory.dpr --all -o out/inventory.pdf || status=1
+  echo "Printed the example project as one book: $(pwd)/out/inventory.pdf"
 else
   echo "This build cannot print from the command line yet."
 fi

@@ -11,6 +11,7 @@
 #include "platform/TextEncoding.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
+#include "project/FormImage.h"
 #include "project/Readers.h"
 
 namespace scrivane::cli {
@@ -203,8 +204,12 @@ void PrintSession::RecordIndexOfLoadedUnit(PdfDevice &device) {
   PaginateDocument(docs_.Unit.Events(), device);
 }
 
+// The project as one book: the project file, each unit followed by the
+// listing of its form when it has one, then the index of every routine.
 int PrintSession::RunAll() {
   if (!model_.ProjectLoaded) return Refuse(options_.file + QStringLiteral(" is not a project file."));
+  // A book of an empty index alone says nothing about the project.
+  if (model_.Units.isEmpty()) return Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
   if (!OutputAllowed()) return kExitMessage;
   PdfPrintTarget pdf(options_.outputPath);
   OneDocumentTarget target(pdf);
@@ -212,6 +217,8 @@ int PrintSession::RunAll() {
   bool failed = false;
   int pages = 0;
   try {
+    docs_.PrepareProject();
+    pages += RunPrint(docs_.EventsOf(DocumentKind::Project), target, PageRange{}).PagesPrinted;
     for (int i = 0; i < model_.Units.size(); ++i) {
       // A unit that cannot be read is named on stderr and left out.
       if (!LoadEntry(i)) {
@@ -221,6 +228,15 @@ int PrintSession::RunAll() {
       docs_.PrepareWholeUnit();
       model_.UnitHighlighted = true;
       pages += RunPrint(docs_.Unit.Events(), target, PageRange{}).PagesPrinted;
+      const QString form = FindFormImageFiles(model_.CurrentUnitPath).formFile;
+      if (form.isEmpty() || !docs_.FormEvents.OnPrintPage) continue;
+      messages_.reported = false;
+      if (!LoadFormOfUnit(ctx_, form)) {
+        failed = true;
+        continue;
+      }
+      docs_.PrepareWholeUnit();
+      pages += RunPrint(docs_.FormEvents, target, PageRange{}).PagesPrinted;
     }
     docs_.PrepareIndex();
     pages += RunPrint(docs_.EventsOf(DocumentKind::Index), target, PageRange{}).PagesPrinted;

@@ -172,4 +172,19 @@ void LoadFormText(ReaderContext &ctx) {
   ctx.messages.SetBusy(false);
 }
 
+bool LoadFormOfUnit(ReaderContext &ctx, const QString &formPath) {
+  ProjectModel &model = ctx.model;
+  const FormConversion conversion = ReadFormFile(formPath);
+  if (conversion.status != FormStatus::Ok) {
+    ctx.messages.Information(QStringLiteral("Cannot read ") + DisplayPath(formPath));
+    return false;
+  }
+  model.ClearRoutines();
+  model.SourceLines.clear();
+  model.DeclaredRoutines.clear();
+  model.FormTextPath = FormTextPathFor(conversion.diskPath.isEmpty() ? formPath : conversion.diskPath);
+  LoadFormLines(ctx, conversion.text, conversion.diskPath.isEmpty() ? formPath : conversion.diskPath);
+  return true;
+}
+
 }  // namespace scrivane

@@ -76,6 +76,10 @@ void ParseDfm(ReaderContext &ctx, const QString &path);
 // Loads the selected form entry's text (its .DDT, made again from the form
 // when it is missing) into SourceLines and the object list.
 void LoadFormText(ReaderContext &ctx);
+// Loads the form beside a unit of a project (its form file, converted in
+// memory; no .DDT is written) as the highlighted document, in FormMode. False
+// after "Cannot read <path>" when the form cannot be converted.
+bool LoadFormOfUnit(ReaderContext &ctx, const QString &formPath);
 void ScanRoutines(ProjectModel &model);
 // Fills ListingLines from the selected routine-list entries.
 void CollectSelectedText(ProjectModel &model);

@@ -1,0 +1,169 @@
+// The project as one book: scrivane-print --all, read back with qpdf and
+// poppler as a reader's viewer sees it: bookmarks, links, page labels.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "platform/Version.h"
+#include "project/PrintTool.h"
+#include "support/TestPaths.h"
+
+namespace {
+using printtool::RunPrintTool;
+
+QString RunTool(const QString &program, const QStringList &args) {
+  QProcess process;
+  process.start(program, args);
+  if (!process.waitForFinished(60000)) return {};
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// What a viewer shows of a PDF: its outline, labels, links and pages' text.
+struct ReadBack {
+  QJsonObject json;
+  QJsonObject objects;
+  QStringList pageObjects;
+  QString pdf;
+
+  explicit ReadBack(const QString &path) : pdf(path) {
+    json = QJsonDocument::fromJson(RunTool("qpdf", {"--json", path}).toUtf8()).object();
+    objects = json["qpdf"].toArray()[1].toObject();
+    for (const QJsonValue &page : json["pages"].toArray()) pageObjects << page["object"].toString();
+  }
+  QJsonObject object(const QString &ref) const { return objects["obj:" + ref]["value"].toObject(); }
+  QJsonObject trailer() const { return objects["trailer"]["value"].toObject(); }
+  // The label the viewer shows for a page (from 0).
+  QString label(int page) const {
+    QJsonObject range;
+    int start = 0;
+    for (const QJsonValue &l : json["pagelabels"].toArray())
+      if (l["index"].toInt() <= page) {
+        range = l["label"].toObject();
+        start = l["index"].toInt();
+      }
+    return range["/P"].toString().mid(2) + QString::number(range["/St"].toInt(1) + page - start);
+  }
+  QString text(int page) const {
+    return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1), pdf, "-"});
+  }
+  // The words inside a rectangle of a page, in points from the foot.
+  QStringList wordsIn(int page, const QJsonArray &rect) const {
+    const double height = 842, x0 = rect[0].toDouble(), y0 = rect[1].toDouble();
+    const double x1 = rect[2].toDouble(), y1 = rect[3].toDouble();
+    return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1), "-x",
+                             QString::number(int(x0)), "-y", QString::number(int(height - y1)), "-W",
+                             QString::number(int(x1 - x0)), "-H", QString::number(int(y1 - y0)), pdf, "-"})
+        .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+  }
+};
+
+void Outline(const ReadBack &book, const QJsonArray &items, int depth, QStringList &lines) {
+  for (const QJsonValue &item : items) {
+    lines << QString(depth * 2, ' ') + item["title"].toString() + " -> " +
+                 book.label(item["destpageposfrom1"].toInt() - 1);
+    Outline(book, item["kids"].toArray(), depth + 1, lines);
+  }
+}
+
+class Book : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!QFileInfo::exists(printtool::Program())) GTEST_SKIP() << "scrivane-print not built";
+    if (QStandardPaths::findExecutable("qpdf").isEmpty()) GTEST_SKIP() << "qpdf is not installed";
+  }
+  QTemporaryDir dir;
+};
+
+TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
+  const QString pdf = dir.filePath("inventory.pdf");
+  const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/inventory.dpr", "--all", "-o", pdf});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const ReadBack book(pdf);
+
+  QStringList outline;
+  Outline(book, book.json["outlines"].toArray(), 0, outline);
+  const QString golden = testsupport::sourceDir() + "/tests/project/golden/inventory-outline.txt";
+  if (qEnvironmentVariableIntValue("SCRIVANE_REGENERATE") == 1) {
+    QFile file(golden);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(outline.join('\n').toUtf8() + '\n');
+  }
+  QFile file(golden);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QStringList expected = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+  if (outline != expected) {
+    QFile got(dir.filePath("outline.txt"));
+    ASSERT_TRUE(got.open(QIODevice::WriteOnly));
+    got.write(outline.join('\n').toUtf8() + '\n');
+    got.close();
+    ADD_FAILURE() << RunTool("diff", {"-u", golden, got.fileName()}).toStdString();
+  }
+
+  // Every link lands where the row that carries it says: an index row on
+  // the page its unit and page name, which holds the routine's name; a unit
+  // of the project file on the first page of that unit.
+  int indexLinks = 0, unitLinks = 0;
+  for (int page = 0; page < book.pageObjects.size(); ++page)
+    for (const QJsonValue &a : book.object(book.pageObjects[page])["/Annots"].toArray()) {
+      const QJsonObject link = book.object(a.toString());
+      EXPECT_EQ(link["/Border"].toArray(), QJsonArray({0, 0, 0}));
+      const int target = int(book.pageObjects.indexOf(link["/Dest"].toArray()[0].toString()));
+      ASSERT_GE(target, 0) << "a link without a destination on page " << page + 1;
+      const QStringList row = book.wordsIn(page, link["/Rect"].toArray());
+      ASSERT_FALSE(row.isEmpty());
+      if (book.label(page).startsWith("Index")) {
+        ++indexLinks;
+        EXPECT_EQ(book.label(target), row[row.size() - 2] + ' ' + row.last()) << row.join(' ').toStdString();
+        EXPECT_TRUE(book.text(target).contains(row[1])) << row.join(' ').toStdString();
+      } else {
+        ++unitLinks;
+        QString unit = row.first().toLower().remove(QRegularExpression("[',;]"));
+        EXPECT_TRUE(book.label(target).startsWith(unit) && book.label(target).endsWith(" 1"))
+            << unit.toStdString() << " -> " << book.label(target).toStdString();
+      }
+    }
+  EXPECT_EQ(indexLinks, outline.filter(QRegularExpression("^  ")).size());
+  EXPECT_EQ(unitLinks, 6);  // "mainform in 'mainform.pas'" and its two neighbours
+
+  const QJsonObject catalog = book.object(book.trailer()["/Root"].toString());
+  EXPECT_EQ(catalog["/PageMode"].toString(), "/UseOutlines");
+  const QJsonObject info = book.object(book.trailer()["/Info"].toString());
+  EXPECT_EQ(info["/Title"].toString(), "u:inventory.dpr");
+  EXPECT_EQ(info["/Creator"].toString(), QStringLiteral("u:Scrivane ") + scrivane::ScrivaneVersion());
+}
+
+TEST_F(Book, UnitAloneHasItsRoutinesAtTheTopOfTheOutline) {
+  const QString pdf = dir.filePath("stock.pdf");
+  const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "-o", pdf});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const ReadBack book(pdf);
+  const QJsonArray outline = book.json["outlines"].toArray();
+  ASSERT_EQ(outline.size(), 18);
+  EXPECT_EQ(outline[0]["title"].toString(), "function ValueOf (TValuation)");
+  EXPECT_TRUE(outline[0]["kids"].toArray().isEmpty());
+  EXPECT_EQ(book.label(book.pageObjects.size() - 1), QString::number(book.pageObjects.size()));
+  EXPECT_EQ(book.object(book.trailer()["/Info"].toString())["/Title"].toString(), "u:stock.pas");
+}
+
+TEST_F(Book, ProjectWithoutUnitsIsRefused) {
+  QFile project(dir.filePath("empty.dpr"));
+  ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+  project.write("program Empty;\nbegin\nend.\n");
+  project.close();
+  const QString pdf = dir.filePath("empty.pdf");
+  const auto run = RunPrintTool({project.fileName(), "--all", "-o", pdf});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.trimmed(), project.fileName().toLower() + " lists no units.");
+  EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+}  // namespace
