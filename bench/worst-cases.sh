@@ -2,6 +2,9 @@
 # Builds the worst inputs found so far and prints, for each, the wall time
 # and the peak memory of scrivane-print on it:
 #   - a unit holding one 1 MB word (a long string constant), printed to PDF;
+#   - units of one 10 MB and one 50 MB line of statements, printed to PDF
+#     (each page continues the line from where the last one stopped: both
+#     should print within 30 s and 300 MB);
 #   - 80,000 nested begin/end blocks, printed to PDF;
 #   - 80,000 routine declarations each spanning two lines, routines listed;
 #   - a 10,000-unit project whose units use each other, listed with
@@ -30,6 +33,13 @@ def write(name, text):
 
 write("word/longword.pas", "unit LongWord;\ninterface\nconst\n  S = '" + "x" * (1 << 20) +
       "';\nimplementation\nend.\n")
+
+# Written without CR LF: the whole unit is one line.
+statement = "Total := Total + Item[Index]; "
+for megabytes in (10, 50):
+    with open(os.path.join(work, f"line{megabytes}.pas"), "w") as f:
+        f.write("unit OneLine; interface implementation procedure Run; begin " +
+                statement * (megabytes * (1 << 20) // len(statement)) + "end; end.")
 
 depth = 80000
 write("nesting/nested.pas", "unit Nested;\ninterface\nprocedure Deep;\nimplementation\nprocedure Deep;\n" +
@@ -67,6 +77,8 @@ measure() {
 
 printf '%-44s %10s %11s\n' "case" "time" "peak memory"
 measure "1 MB word, PDF" "$TOOL" "$WORK/word/longword.pas" -o "$WORK/word.pdf"
+measure "one 10 MB line, PDF" "$TOOL" "$WORK/line10.pas" -o "$WORK/line10.pdf"
+measure "one 50 MB line, PDF" "$TOOL" "$WORK/line50.pas" -o "$WORK/line50.pdf"
 measure "80,000 nested blocks, PDF" "$TOOL" "$WORK/nesting/nested.pas" -o "$WORK/nested.pdf"
 measure "80,000 two-line declarations, --routines" "$TOOL" --routines "$WORK/twoline/decls.pas"
 measure "10,000-unit project, --units --include-uses" "$TOOL" --units "$WORK/project/big.dpr" --include-uses

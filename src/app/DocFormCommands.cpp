@@ -111,7 +111,8 @@ QString TDocForm::AskForPdfFile(const QString &documentTitle) {
   QString suggested = JoinPath(PdfFolder(), PdfNameFor(documentTitle));
   for (;;) {
     const QString chosen = choosePdfFile_(suggested);
-    const QString refusal = chosen.isEmpty() ? QString() : RefuseOutputOverInput(chosen, model_.ProjectFiles());
+    QString refusal = chosen.isEmpty() ? QString() : RefuseOutputOverInput(chosen, model_.ProjectFiles());
+    if (refusal.isEmpty() && !chosen.isEmpty()) refusal = RefuseOutputTarget(chosen, false, ForceHint::Window);
     if (refusal.isEmpty()) return chosen;
     messages().Warning(refusal);
     suggested = chosen;
@@ -212,8 +213,12 @@ void TDocForm::CaptureBtnClick() {
     if (!name.isEmpty() && messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?"))) {
       // Written whole or not at all: a failed save (a full disk included)
       // keeps the earlier image.
-      ReplacingFile file(name);
-      if (!file.open() || !picture.save(&file, "BMP") || !file.commit())
+      // A link in its place (planted in a downloaded project) is refused.
+      ReplacingFile file(name, LinkPolicy::Refuse);
+      if (!file.open() && file.refused())
+        messages().Warning(QStringLiteral("Cannot write ") + name + QStringLiteral(": ") + file.failureReason() +
+                           QStringLiteral("; nothing was written."));
+      else if (!file.isOpen() || !picture.save(&file, "BMP") || !file.commit())
         messages().Warning(QStringLiteral("Cannot write ") + name);
     }
   }

@@ -68,7 +68,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
 int RunFormTextCommand(const Options &options, QTextStream &err) {
   const FormConversion conversion = ReadFormFile(options.file);
   if (conversion.status != FormStatus::Ok) {
-    err << "Cannot read " << DisplayPath(options.file) << Qt::endl;
+    err << FormFailureText(DisplayPath(options.file), conversion) << Qt::endl;
     return kExitMessage;
   }
   // The bytes as the .DDT holds them: no text codec between.

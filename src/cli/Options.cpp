@@ -8,8 +8,8 @@ QString UsageText() {
       "       scrivane-print --routines FILE [--unit NAME]\n"
       "       scrivane-print --form-text FORM\n"
       "       scrivane-print FILE [--document unit|procedures|project|index] [--unit NAME]\n"
-      "                      [--select TEXT]... [--ini PATH] -o OUT.pdf\n"
-      "       scrivane-print PROJECT.dpr|PROJECT.lpr --all [--ini PATH] -o OUT.pdf\n"
+      "                      [--select TEXT]... [--ini PATH] [--force] -o OUT.pdf\n"
+      "       scrivane-print PROJECT.dpr|PROJECT.lpr --all [--ini PATH] [--force] -o OUT.pdf\n"
       "       scrivane-print --help | --version\n"
       "\n"
       "  --units FILE      list the units of a project (.dpr, .lpr) or unit (.pas, .pp, .p):\n"
@@ -30,7 +30,9 @@ QString UsageText() {
       "  --select TEXT     print only the routine shown as TEXT (repeatable)\n"
       "  --ini PATH        format settings file (default: the window's scrivn.ini, beside\n"
       "                    the program or in ~/.config/scrivane)\n"
-      "  -o OUT.pdf        print the document to a PDF file\n");
+      "  -o OUT.pdf        print the document to a PDF file; an existing file that is\n"
+      "                    not a PDF is replaced only with --force\n"
+      "  --force           let -o replace an existing file that is not a PDF\n");
 }
 
 ParsedOptions ParseOptions(const QStringList &args) {
@@ -95,6 +97,8 @@ ParsedOptions ParseOptions(const QStringList &args) {
       documentGiven = true;
     } else if (arg == u"--all") {
       o.all = true;
+    } else if (arg == u"--force") {
+      o.force = true;
     } else if (arg == u"--ini") {
       if (!value(o.iniPath)) return refuse(QStringLiteral("--ini needs a path"));
     } else if (arg == u"-o") {
@@ -113,8 +117,8 @@ ParsedOptions ParseOptions(const QStringList &args) {
   if (o.mode == CommandMode::Print && o.outputPath.isEmpty())
     return refuse(QStringLiteral("printing needs -o OUT.pdf"));
   if (o.mode != CommandMode::Print &&
-      (!o.selects.isEmpty() || !o.outputPath.isEmpty() || !o.iniPath.isEmpty() || documentGiven || o.all))
-    return refuse(QStringLiteral("--select, --ini, --document, --all and -o belong to printing"));
+      (!o.selects.isEmpty() || !o.outputPath.isEmpty() || !o.iniPath.isEmpty() || documentGiven || o.all || o.force))
+    return refuse(QStringLiteral("--select, --ini, --document, --all, --force and -o belong to printing"));
   if (o.all && (documentGiven || !o.unitName.isEmpty() || !o.selects.isEmpty()))
     return refuse(QStringLiteral("--all prints every document of the project: no --document, --unit or --select"));
   if (!o.selects.isEmpty() && o.document != u"unit")

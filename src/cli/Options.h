@@ -16,6 +16,7 @@ struct Options {
   QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
   QString outputPath;        // -o OUT.pdf (printing)
   QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
+  bool force = false;        // --force: -o may replace an existing file that is not a PDF
   bool all = false;          // --all: every unit of the project, then the index, in one PDF
 };
 

@@ -7,6 +7,7 @@
 #include "listing/Documents.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 #include "print/PdfPrintTarget.h"
@@ -120,11 +121,13 @@ bool PrintSession::ChooseUnit() {
   return true;
 }
 
-// The PDF never replaces a file of the opened project or the settings.
+// The PDF never replaces a file of the opened project or the settings, nor
+// (without --force) a file that is not a PDF.
 bool PrintSession::OutputAllowed() {
   QStringList inputs = model_.ProjectFiles();
   inputs << iniPath_;
-  const QString refusal = RefuseOutputOverInput(options_.outputPath, inputs);
+  QString refusal = RefuseOutputOverInput(options_.outputPath, inputs);
+  if (refusal.isEmpty()) refusal = RefuseOutputTarget(options_.outputPath, options_.force, ForceHint::CommandLine);
   if (!refusal.isEmpty()) Refuse(refusal);
   return refusal.isEmpty();
 }
@@ -250,13 +253,34 @@ int PrintSession::RunAll() {
   return failed ? kExitMessage : kExitOk;
 }
 
+QtMessageHandler previousHandler = nullptr;
+
+// Qt warns once per font and script it cannot shape with ("OpenType support
+// missing for ..."), dozens of lines for one word in a script no font has;
+// the PDF shows such characters as boxes, and stderr is for our messages.
+void DropShapingWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+  if (type != QtCriticalMsg && type != QtFatalMsg && text.trimmed().startsWith(QLatin1String("OpenType support missing for")))
+    return;
+  if (previousHandler) previousHandler(type, context, text);
+}
+
 }  // namespace
 
 int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) {
+  // Ctrl-C or a kill while the PDF is written leaves no hidden temporary
+  // file beside it.
+  RemoveTemporaryFilesOnSignals();
+  previousHandler = qInstallMessageHandler(DropShapingWarnings);
   const QString iniPath = options.iniPath.isEmpty() ? SettingsFilePath() : options.iniPath;
-  if (!options.iniPath.isEmpty() && !QFileInfo(iniPath).isFile()) {
-    err << iniPath << " not found." << Qt::endl;
-    return kExitMessage;
+  if (!options.iniPath.isEmpty()) {
+    if (!QFileInfo::exists(iniPath)) {
+      err << iniPath << " not found." << Qt::endl;
+      return kExitMessage;
+    }
+    if (const QString problem = WhyUnreadable(iniPath); !problem.isEmpty()) {
+      err << "Cannot read " << iniPath << ": " << problem << Qt::endl;
+      return kExitMessage;
+    }
   }
   const FormatSettings settings = LoadFormatSettings(iniPath);
   PrintSession session(options, out, err, settings, iniPath);

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -61,8 +62,10 @@ QByteArray GluedRun(const std::vector<LineWord> &words, int from) {
 // The rest of a wrapped line whose next row did not fit above the foot of
 // its page. It opens the next page, below that page's furniture; the line
 // was classified and its block marks drawn where it started.
+// The line's words are shared, not copied: a line of megabytes runs over
+// thousands of pages, and a copy per page made printing it quadratic.
 struct CarriedRows {
-  std::vector<LineWord> Words;  // the whole line, sentinel last, with the classes found
+  std::shared_ptr<std::vector<LineWord>> Words;  // the whole line, sentinel last, with the classes found
   int Word = 0;                 // the next word to draw
   qsizetype Offset = 0;         // bytes of that word already drawn
   int RowStartX = 0;            // where the line's rows start
@@ -161,6 +164,7 @@ class UnitListingRenderer : public ListingRenderer {
     QString title;
   };
   std::optional<Heading> heading_;
+  std::shared_ptr<std::vector<LineWord>> line_;  // the words being drawn
 };
 
 void UnitListingRenderer::BeginJob() {
@@ -330,7 +334,8 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   const QByteArrayView trimmed = text.trimmed();
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
 
-  std::vector<LineWord> words = SplitWords(text, s_.scan);
+  line_ = std::make_shared<std::vector<LineWord>>(SplitWords(text, s_.scan));
+  std::vector<LineWord> &words = *line_;
   s_.layout.NextLineX = 0;
   heading_.reset();
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
@@ -400,7 +405,8 @@ void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
   row_->SetRowStartX(carried.RowStartX);
   row_->X = carried.RowStartX;
   if (settings_.LineNo == 1) NumberRow();  // a continuation row, numbered as one
-  if (DrawWords(carried.Words, carried.Word, carried.Offset)) FinishLine(carried.Words);
+  line_ = carried.Words;
+  if (DrawWords(*line_, carried.Word, carried.Offset)) FinishLine(*line_);
 }
 
 void UnitListingRenderer::FinishLine(const std::vector<LineWord> &words) {
@@ -430,7 +436,7 @@ bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetyp
   const int start = row.X;
   const int y = cursor_->Y;
   auto carryFrom = [&](int next, qsizetype nextOffset) {
-    carry_ = CarriedRows{words, next, nextOffset, row.RowStartX()};
+    carry_ = CarriedRows{line_, next, nextOffset, row.RowStartX()};
     return false;
   };
 
@@ -457,7 +463,6 @@ bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetyp
     if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(i, drawn);
   }
 
-  word.Kind = TokenClass::Plain;
   // A word glued to the one before it ("'x';") shares its row: the row
   // breaks only where a blank stands, before the whole glued run.
   const int lastReal = int(words.size()) - 2;

@@ -2,7 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Paths.h"
 
@@ -47,6 +51,47 @@ QString RefuseOutputOverInput(const QString &output, const QStringList &inputs) 
           .arg(QFileInfo(output).absoluteFilePath(), source.canonical.isEmpty() ? input : source.canonical);
   }
   return QString();
+}
+
+QString OutputTargetProblem(const QString &output, bool replaceAnyFile) {
+  const QByteArray name = QFile::encodeName(output);
+  struct stat target {};
+  if (::stat(name.constData(), &target) != 0) return QString();  // a new file replaces nothing
+  struct stat standardOutput {};
+  if (::fstat(STDOUT_FILENO, &standardOutput) == 0 && standardOutput.st_dev == target.st_dev &&
+      standardOutput.st_ino == target.st_ino && !S_ISDIR(target.st_mode))
+    return QString();
+  if (S_ISDIR(target.st_mode)) return QStringLiteral("it is a folder");
+  if (S_ISFIFO(target.st_mode)) return QStringLiteral("it is a pipe, not a regular file");
+  if (S_ISCHR(target.st_mode) || S_ISBLK(target.st_mode)) return QStringLiteral("it is a device, not a regular file");
+  if (!S_ISREG(target.st_mode)) return QStringLiteral("it is not a regular file");
+  // Write-protected by its mode even where the user could write it anyway
+  // (root): the protection says the file is not to be replaced.
+  if ((target.st_mode & 0222) == 0) return QStringLiteral("it is write-protected (mode %1)").arg(target.st_mode & 07777, 4, 8, QLatin1Char('0'));
+  if (::access(name.constData(), W_OK) != 0) {
+    const int error = errno;
+    if (error == EACCES || error == EPERM || error == EROFS)
+      return QStringLiteral("it is write-protected (%1)").arg(QString::fromLocal8Bit(std::strerror(error)));
+    return QString::fromLocal8Bit(std::strerror(error));
+  }
+  if (replaceAnyFile || target.st_size == 0) return QString();
+  char head[5] = {};
+  const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const ssize_t got = descriptor >= 0 ? ::read(descriptor, head, sizeof head) : -1;
+  if (descriptor >= 0) ::close(descriptor);
+  if (got != ssize_t(sizeof head) || std::memcmp(head, "%PDF-", sizeof head) != 0)
+    return QString::fromLatin1(kNotPdfProblem);
+  return QString();
+}
+
+QString RefuseOutputTarget(const QString &output, bool replaceAnyFile, ForceHint hint) {
+  const QString problem = OutputTargetProblem(output, replaceAnyFile);
+  if (problem.isEmpty()) return problem;
+  QString text = QStringLiteral("Cannot print to %1: %2.").arg(QFileInfo(output).absoluteFilePath(), problem);
+  if (problem == QLatin1String(kNotPdfProblem))
+    text += hint == ForceHint::CommandLine ? QStringLiteral(" Give --force to replace it.")
+                                           : QStringLiteral(" Choose another output file.");
+  return text;
 }
 
 }  // namespace scrivane

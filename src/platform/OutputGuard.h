@@ -13,4 +13,17 @@ namespace scrivane {
 // replaces nothing and is always accepted.
 QString RefuseOutputOverInput(const QString &output, const QStringList &inputs);
 
+// Why a PDF must not replace what `output` names; empty when it may. An
+// existing target must be a regular file the user may write, and a PDF
+// (its first bytes "%PDF-") unless `replaceAnyFile` (an empty file holds
+// nothing to lose). A pipe or a device is refused too: a pipe without a
+// reader would block for ever. The program's own standard output is
+// accepted whatever it is.
+QString OutputTargetProblem(const QString &output, bool replaceAnyFile);
+// The message for a refused target: "Cannot print to PATH: REASON." and,
+// for a file that is only not a PDF, how to replace it all the same.
+enum class ForceHint { CommandLine, Window };
+QString RefuseOutputTarget(const QString &output, bool replaceAnyFile, ForceHint hint);
+inline constexpr const char *kNotPdfProblem = "it is not a PDF file (its first bytes are not %PDF-)";
+
 }  // namespace scrivane

@@ -2,8 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace scrivane {
 namespace {
@@ -123,6 +129,18 @@ QString SettingsFilePath() { return SettingsFilePathFor(ProgramDirectory(), User
 
 bool MakeSettingsFolder(const QString &settingsPath) {
   return QDir().mkpath(QFileInfo(settingsPath).absolutePath());
+}
+
+QString WhyUnreadable(const QString &path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat status {};
+  if (::stat(name.constData(), &status) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+  if (S_ISDIR(status.st_mode)) return QStringLiteral("it is a folder");
+  if (!S_ISREG(status.st_mode)) return QStringLiteral("it is not a regular file");
+  const int descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return QString::fromLocal8Bit(std::strerror(errno));
+  ::close(descriptor);
+  return QString();
 }
 
 }  // namespace scrivane

@@ -65,4 +65,9 @@ QString SettingsFilePath();
 // first save in the configuration folder can succeed. False when it cannot.
 bool MakeSettingsFolder(const QString &settingsPath);
 
+// Why the file at `path` cannot be read ("it is a folder", "Permission
+// denied"); empty when it can. A pipe or a device is refused without being
+// opened: opening a pipe with no writer blocks.
+QString WhyUnreadable(const QString &path);
+
 }  // namespace scrivane

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/TemporaryFiles.h"
+
 namespace scrivane {
 namespace {
 
@@ -33,7 +35,8 @@ QString FollowLinks(const QString &path) {
 
 void SetWriteFailureHook(WriteFailureHook hook) { Hook() = std::move(hook); }
 
-ReplacingFile::ReplacingFile(QString targetPath) : target_(std::move(targetPath)) {}
+ReplacingFile::ReplacingFile(QString targetPath, LinkPolicy links)
+    : target_(std::move(targetPath)), links_(links) {}
 
 ReplacingFile::~ReplacingFile() { discard(); }
 
@@ -56,11 +59,25 @@ void ReplacingFile::CloseDescriptor() {
 bool ReplacingFile::open(OpenMode mode) {
   if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly)) return false;
   reason_.clear();
+  refused_ = false;
   if (target_.isEmpty()) {
     Fail(ENOENT);
     return false;
   }
-  writeTo_ = FollowLinks(target_);
+  if (links_ == LinkPolicy::Refuse) {
+    // Checked on the name itself; the rename below replaces whatever entry
+    // then has the name, so a link planted later is replaced, not followed.
+    const QFileInfo entry(target_);
+    if (entry.isSymLink()) {
+      reason_ = QStringLiteral("it is a symbolic link to %1").arg(entry.symLinkTarget());
+      refused_ = true;
+      setErrorString(errorText());
+      return false;
+    }
+    writeTo_ = target_;
+  } else {
+    writeTo_ = FollowLinks(target_);
+  }
   const QByteArray encodedTarget = QFile::encodeName(writeTo_);
   struct stat existing {};
   const bool exists = ::stat(encodedTarget.constData(), &existing) == 0;
@@ -69,18 +86,25 @@ bool ReplacingFile::open(OpenMode mode) {
     return false;
   }
 
+  if (exists && !S_ISREG(existing.st_mode) && links_ == LinkPolicy::Refuse) {
+    // A pipe or a device where a form's text belongs was planted too.
+    reason_ = QStringLiteral("it is not a regular file");
+    refused_ = true;
+    setErrorString(errorText());
+    return false;
+  }
   if (exists && !S_ISREG(existing.st_mode)) {
     temporary_.clear();
     descriptor_ = ::open(encodedTarget.constData(), O_WRONLY | O_CLOEXEC);
   } else {
-    const QFileInfo info(writeTo_);
+    RemoveStaleTemporaryFiles(writeTo_);
     // Beside the target, so that the rename stays on one file system.
     for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
-      temporary_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                   QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+      temporary_ = TemporaryNameFor(writeTo_, QRandomGenerator::global()->generate());
       descriptor_ = ::open(QFile::encodeName(temporary_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (descriptor_ < 0 && errno != EEXIST) break;
     }
+    if (descriptor_ >= 0) signalSlot_ = NoteTemporaryFile(temporary_);
     if (descriptor_ >= 0 && exists) ::fchmod(descriptor_, existing.st_mode & 07777);
   }
   if (descriptor_ < 0) {
@@ -135,6 +159,8 @@ bool ReplacingFile::commit() {
     return false;
   }
   temporary_.clear();
+  ForgetTemporaryFile(signalSlot_);
+  signalSlot_ = -1;
   // The rename lives in the folder: flush it too, so that a power cut does
   // not bring the old name back. Failing here loses nothing.
   const int folder = ::open(QFile::encodeName(QFileInfo(writeTo_).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
@@ -150,6 +176,8 @@ void ReplacingFile::discard() {
   CloseDescriptor();
   if (!temporary_.isEmpty()) ::unlink(QFile::encodeName(temporary_).constData());
   temporary_.clear();
+  ForgetTemporaryFile(signalSlot_);
+  signalSlot_ = -1;
 }
 
 bool ReplaceFileContents(const QString &path, const QByteArray &bytes, QString *reason) {

@@ -24,9 +24,16 @@ namespace scrivane {
 using WriteFailureHook = std::function<int(const QString &targetPath, qint64 bytes)>;
 void SetWriteFailureHook(WriteFailureHook hook);
 
+// What open() does with a target that is a symbolic link.
+enum class LinkPolicy {
+  Follow,  // write the file it leads to: settings kept as a link to dotfiles
+  Refuse,  // write nothing: a file written beside an input (a form's .DDT, its
+           // image) must not reach whatever a planted link points to
+};
+
 class ReplacingFile : public QIODevice {
  public:
-  explicit ReplacingFile(QString targetPath);
+  explicit ReplacingFile(QString targetPath, LinkPolicy links = LinkPolicy::Follow);
   ~ReplacingFile() override;  // an uncommitted file is discarded
   ReplacingFile(const ReplacingFile &) = delete;
   ReplacingFile &operator=(const ReplacingFile &) = delete;
@@ -42,8 +49,12 @@ class ReplacingFile : public QIODevice {
 
   bool isSequential() const override { return true; }
   const QString &targetPath() const { return target_; }
-  // The system's reason for the first failure ("No space left on device").
+  // The system's reason for the first failure ("No space left on device"),
+  // or why the target was refused ("it is a symbolic link to /etc/passwd").
   QString failureReason() const { return reason_; }
+  // open() refused the target for what it is (a link, a pipe), with the
+  // reason in failureReason(); nothing was touched.
+  bool refused() const { return refused_; }
   // "Unable to write to <absolute target path>: <reason>".
   QString errorText() const;
 
@@ -56,9 +67,12 @@ class ReplacingFile : public QIODevice {
   void CloseDescriptor();
 
   QString target_;      // as given
+  LinkPolicy links_;
+  bool refused_ = false;
   QString writeTo_;     // the target with its symbolic links followed
   QString temporary_;   // empty when writing directly
   int descriptor_ = -1;
+  int signalSlot_ = -1;  // the temporary file, as noted for the signal handler
   QString reason_;
 };
 

@@ -2,10 +2,8 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QGlyphRun>
 #include <QHash>
 #include <QRawFont>
-#include <QTextLayout>
 #include <array>
 #include <cmath>
 #include <string>
@@ -17,6 +15,7 @@
 #include "print/PdfFonts.h"
 #include "print/PdfNavigation.h"
 #include "print/PdfObjectWriter.h"
+#include "print/PdfShaping.h"
 #include "print/QtTextMeasurer.h"
 
 namespace scrivane {
@@ -251,54 +250,65 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
 
   // Text the 8-bit table cannot draw (a byte without a glyph in the font):
   // laid out by Qt, with its fallback fonts, then drawn glyph run by run.
+  // Where the glyphs cannot give the text back by themselves (missing-glyph
+  // boxes, joined or right-to-left scripts), the source text goes beside
+  // them as the span's actual text, which is what copying takes.
   void drawShaped(int x, int y, const FontSpec &font, const QString &text) {
-    QTextLayout layout(text, measurer.cachedFont(font));
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (!line.isValid()) {
-      layout.endLayout();
-      return;
-    }
-    line.setLineWidth(1e9);
-    layout.endLayout();
+    const ShapedText shaped = ShapeText(text, measurer.cachedFont(font), measurer.glyphTable(font).rawFont);
+    if (shaped.runs.empty() && shaped.boxes.empty()) return;
     const double baseline = y + measurer.ascent(font);
-    const double lineAscent = line.ascent();
     setFill(font.color);
+    if (shaped.needsSourceText) {
+      content += "/Span << /ActualText <FEFF";
+      AppendUtf16Hex(content, text);
+      content += "> >> BDC\n";
+    }
     double underlinePosition = 0, thickness = 1;
-    for (const QGlyphRun &run : layout.glyphRuns()) {
-      const QRawFont raw = run.rawFont();
-      PdfFont &pdfFont = *fonts.fontFor(raw);
-      underlinePosition = raw.underlinePosition();
-      thickness = std::max<qreal>(1.0, raw.lineThickness());
-      const QList<quint32> indexes = run.glyphIndexes();
-      const QList<QPointF> positions = run.positions();
-      // What each glyph stands for, character by character.
-      QHash<unsigned, QString> stands;
-      for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString character = text.mid(i, length);
-        const QList<quint32> glyph = raw.glyphIndexesForString(character);
-        if (glyph.size() == 1 && !stands.contains(glyph.first())) stands.insert(glyph.first(), character);
-        i += length - 1;
-      }
+    for (const ShapedRun &run : shaped.runs) {
+      PdfFont &pdfFont = *fonts.fontFor(run.font);
+      underlinePosition = run.font.underlinePosition();
+      thickness = std::max<qreal>(1.0, run.font.lineThickness());
       std::vector<RunGlyph> glyphs;
       double rowY = 0;
       auto show = [&] {
-        showGlyphs(pdfFont, raw.pixelSize() * scale, baseline + rowY, glyphs.data(), glyphs.size(),
-                   SyntheticFor(raw, pdfFont.face));
+        showGlyphs(pdfFont, run.font.pixelSize() * scale, baseline + rowY, glyphs.data(), glyphs.size(),
+                   SyntheticFor(run.font, pdfFont.face));
         glyphs.clear();
       };
-      for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
-        const double glyphY = positions[i].y() - lineAscent;
-        if (!glyphs.empty() && glyphY != rowY) show();
-        rowY = glyphY;
-        const auto found = stands.constFind(indexes[i]);
-        fonts.use(pdfFont, indexes[i], found == stands.constEnd() ? nullptr : &*found);
-        glyphs.push_back({indexes[i], x + positions[i].x()});
+      for (const ShapedGlyph &g : run.glyphs) {
+        if (!glyphs.empty() && g.position.y() != rowY) show();
+        rowY = g.position.y();
+        fonts.use(pdfFont, g.glyph, g.stands.isEmpty() ? nullptr : &g.stands);
+        glyphs.push_back({g.glyph, x + g.position.x()});
       }
       show();
     }
-    if (font.underline()) underline(x, x + line.naturalTextWidth(), baseline, underlinePosition, thickness);
+    if (!shaped.boxes.empty()) {
+      setStroke(font.color, shaped.boxLineWidth * scale);
+      for (const QRectF &box : shaped.boxes) {
+        point(x + box.left(), baseline + box.bottom());
+        AppendNumber(content, box.width() * scale);
+        content += ' ';
+        AppendNumber(content, box.height() * scale);
+        content += " re S\n";
+      }
+      // Readers take a span's actual text only where it shows glyphs: an
+      // invisible letter of the listing font under each box carries it.
+      const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
+      const unsigned letter = table.glyph['x'];
+      if (table.rawFont.isValid() && letter != 0) {
+        PdfFont &anchor = *fonts.fontFor(table.rawFont);
+        fonts.use(anchor, letter, &Characters1252()['x']);
+        content += "q 3 Tr\n";
+        for (const QRectF &box : shaped.boxes) {
+          const RunGlyph glyph{letter, x + box.left()};
+          showGlyphs(anchor, table.rawFont.pixelSize() * scale, baseline, &glyph, 1);
+        }
+        content += "Q\n";
+      }
+    }
+    if (shaped.needsSourceText) content += "EMC\n";
+    if (font.underline()) underline(x, x + shaped.width, baseline, underlinePosition, thickness);
   }
 
   // Joins the row's run of this font and baseline, or starts one.

@@ -84,13 +84,20 @@ FormConversion ReadFormFile(const QString &path) {
     return result;
   }
   QFile file(result.diskPath);
-  if (file.size() > kLargestFormFile || !file.open(QIODevice::ReadOnly)) {
+  if (file.size() > kLargestFormFile) {
     result.status = FormStatus::Unreadable;
+    result.reason = QStringLiteral("it is larger than %1 MB").arg(kLargestFormFile >> 20);
+    return result;
+  }
+  if (!file.open(QIODevice::ReadOnly)) {
+    result.status = FormStatus::Unreadable;
+    result.reason = file.errorString();
     return result;
   }
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     result.status = FormStatus::Unreadable;
+    result.reason = file.errorString();
     return result;
   }
   const FormTextResult converted = ConvertFormBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
@@ -104,20 +111,42 @@ FormConversion ReadFormFile(const QString &path) {
   return result;
 }
 
+QString FormFailureText(const QString &shownPath, const FormConversion &conversion) {
+  QString details;
+  switch (conversion.status) {
+    case FormStatus::Ok: return QString();
+    case FormStatus::Missing: details = QStringLiteral("The file was not found."); break;
+    case FormStatus::Unreadable: details = conversion.reason + u'.'; break;
+    case FormStatus::Malformed:
+      details = QStringLiteral("The form could not be decoded at byte %1: %2.")
+                    .arg(conversion.error.offset)
+                    .arg(QString::fromStdString(conversion.error.message));
+      break;
+  }
+  if (!details.isEmpty()) details[0] = details[0].toUpper();
+  return QStringLiteral("Cannot read ") + shownPath + u'\n' + details;
+}
+
 bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text) {
   const FormConversion conversion = ReadFormFile(path);
   ctx.model.FormTextPath = FormTextPathFor(conversion.diskPath.isEmpty() ? path : conversion.diskPath);
   if (conversion.status != FormStatus::Ok) {
-    ctx.messages.Information(QStringLiteral("Cannot read ") + DisplayPath(path));
+    ctx.messages.Information(FormFailureText(DisplayPath(path), conversion));
     return false;
   }
   if (text) *text = conversion.text;
   if (ctx.noFormTextFile) return true;
   // Written whole or not at all: a failure (a full disk included) keeps the
-  // earlier .DDT.
-  ReplacingFile out(ctx.model.FormTextPath);
-  if (!out.open() || out.write(conversion.text) != conversion.text.size() || !out.commit())
+  // earlier .DDT. A link in its place (planted in a downloaded project) is
+  // refused, never written through.
+  ReplacingFile out(ctx.model.FormTextPath, LinkPolicy::Refuse);
+  if (!out.open()) {
+    QString text = QStringLiteral("Cannot write ") + ctx.model.FormTextPath;
+    if (out.refused()) text += QStringLiteral(": ") + out.failureReason() + QStringLiteral("; nothing was written.");
+    ctx.messages.Information(text);
+  } else if (out.write(conversion.text) != conversion.text.size() || !out.commit()) {
     ctx.messages.Information(QStringLiteral("Cannot write ") + ctx.model.FormTextPath);
+  }
   return true;
 }
 
@@ -150,7 +179,10 @@ void LoadFormText(ReaderContext &ctx) {
   ShowStatus(ctx, QString::fromLatin1(kParsingStatus));
   QByteArray text;
   QFile ddt(model.FormTextPath);
-  if (ddt.exists() && ddt.open(QIODevice::ReadOnly)) {
+  // A .DDT that is a link or a pipe was never written by us: the form is
+  // read again.
+  const QFileInfo ddtInfo(model.FormTextPath);
+  if (ddtInfo.isFile() && !ddtInfo.isSymLink() && ddt.open(QIODevice::ReadOnly)) {
     text = ddt.readAll();
   } else {
     // A .DDT deleted since the form was opened is made again from the form.
@@ -162,7 +194,7 @@ void LoadFormText(ReaderContext &ctx) {
       if (conversion.status == FormStatus::Missing)
         ctx.messages.Warning(formPath + QStringLiteral(" not found."));
       else
-        ctx.messages.Information(QStringLiteral("Cannot read ") + formPath);
+        ctx.messages.Information(FormFailureText(formPath, conversion));
       return;
     }
     text = conversion.text;

@@ -60,9 +60,13 @@ struct FormConversion {
   QString diskPath;  // the form as found on disk, whatever the case of the asked path
   QByteArray text;   // the object text when status is Ok
   FormStreamError error;
+  QString reason;    // why an Unreadable file could not be read
 };
 // Reads and converts a form file in memory; writes nothing.
 FormConversion ReadFormFile(const QString &path);
+// "Cannot read <shownPath>" and, on a second line, why: the system's
+// reason, or where the decoder stopped and what it met there.
+QString FormFailureText(const QString &shownPath, const FormConversion &conversion);
 // The form's path with its extension replaced by ".DDT".
 QString FormTextPathFor(const QString &formPath);
 // Converts the form and writes its text to FormTextPath through a temporary

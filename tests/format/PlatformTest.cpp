@@ -5,7 +5,14 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/Text1252.h"
 
 using namespace scrivane;
@@ -92,4 +99,50 @@ TEST(Text1252, DecodesAndEncodesTheWholeCodePage) {
   EXPECT_EQ(Encode1252(Decode1252(all)), all);
 
   EXPECT_EQ(Encode1252(u"\u20ac5 \u0100 \U0001F600 caf\u00e9"), QByteArray("\x80" "5 ? ? caf\xe9"));
+}
+
+// Hidden temporary files were left beside the target after Ctrl-C, a kill or
+// a crash, and piled up; a name near the file system's limit failed with
+// "File name too long" because the temporary name is longer.
+TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
+  QTemporaryDir dir;
+  auto hidden = [&] { return QDir(dir.path()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden | QDir::System); };
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const QString target = dir.filePath("out.pdf");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      scrivane::RemoveTemporaryFilesOnSignals();
+      scrivane::ReplacingFile file(target);
+      if (file.open() && file.write("%PDF-") == 5) ::raise(signal);
+      ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_EQ(hidden(), QStringList{}) << signal;
+  }
+
+  // Leftovers of this target from before the process are removed; a file
+  // being written now, and other targets' files, are kept.
+  const QString target = dir.filePath("out.pdf");
+  auto plant = [&](const QString &name, qint64 secondsFromNow) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const timeval times[2] = {{time(nullptr) + secondsFromNow, 0}, {time(nullptr) + secondsFromNow, 0}};
+    ::utimes(QFile::encodeName(path).constData(), times);
+  };
+  plant(".out.pdf.0123abcd.tmp", -3600);
+  plant(".out.pdf.89abcdef.tmp", 3600);
+  plant(".other.pdf.0123abcd.tmp", -3600);
+  plant(".out.pdf.not-ours.tmp", -3600);
+  ASSERT_TRUE(scrivane::ReplaceFileContents(target, "%PDF-1.5\n"));
+  EXPECT_EQ(hidden(), (QStringList{".other.pdf.0123abcd.tmp", ".out.pdf.89abcdef.tmp", ".out.pdf.not-ours.tmp"}));
+
+  for (const QString &name : {QString(250, QLatin1Char('n')) + ".pdf", QString(125, QChar(0xE9)) + ".pdf"}) {
+    QString reason;
+    EXPECT_TRUE(scrivane::ReplaceFileContents(dir.filePath(name), "%PDF-1.5\n", &reason)) << reason.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(name)));
+  }
 }

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "project/PrintTool.h"
@@ -39,6 +40,10 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
   const QString readme = Write("MyProj/README", "Read me.\n");
   const QString form = Write("MyProj/Main.dfm", "TPF0");
   const QString folder = dir.filePath("MyProj");
+  // An --ini that cannot be read was passed over in silence (a folder or a
+  // pipe said "not found").
+  const QString pipe = dir.filePath("settings.fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
   struct Row {
     QStringList args;
     int status;
@@ -51,6 +56,8 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
       {{"--units", folder}, 1, "Cannot read " + folder + ": it is a folder, not a file"},
       {{"--routines", binary}, 1, binary + ": File is binary. Please save it as text file."},
       {{unit, "--select", "", "-o", dir.filePath("x.pdf")}, 2, "scrivane-print: --select needs the text of a routine"},
+      {{unit, "--ini", folder, "-o", dir.filePath("x.pdf")}, 1, "Cannot read " + folder + ": it is a folder"},
+      {{unit, "--ini", pipe, "-o", dir.filePath("x.pdf")}, 1, "Cannot read " + pipe + ": it is not a regular file"},
   };
   for (const Row &row : rows) {
     const auto run = RunPrintTool(row.args);

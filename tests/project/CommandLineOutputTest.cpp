@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "project/PrintTool.h"
@@ -84,11 +85,69 @@ TEST_F(CommandLineOutput, OutputOverAFileOfTheProjectIsRefused) {
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
 }
 
+// Each of these exited 0 and put a PDF in place of the file (a pipe with no
+// reader blocked for ever): -o replaces only a PDF, or with --force any
+// regular file the user may write.
+TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
+  QTemporaryDir outside;
+  auto write = [&](const QString &name, const QByteArray &bytes) {
+    QFile file(outside.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return file.fileName();
+  };
+  const QString notes = write("notes.txt", "keep me\n");
+  const QString unit = write("other.pas", "unit other;\nend.\n");
+  const QString oldPdf = write("old.pdf", "%PDF-1.4\n%%EOF\n");
+  const QString locked = write("locked.pdf", "%PDF-1.4\n%%EOF\n");
+  const QString empty = write("empty.out", "");
+  ::chmod(QFile::encodeName(locked).constData(), 0444);
+  const QString link = outside.filePath("link.pdf");
+  ASSERT_TRUE(QFile::link(unit, link));
+  const QString fifo = outside.filePath("pipe.pdf");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString forced = write("forced.txt", "replace me\n");
+  struct Row {
+    QString output;
+    QStringList extra;
+    int status;
+    QString reason;  // the end of "Cannot print to PATH: ..."
+  } rows[] = {
+      {notes, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {unit, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {link, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {Path("mainform.dfm"), {"--force"}, 1, "a file of the opened project"},
+      {locked, {"--force"}, 1, "it is write-protected (mode 0444)."},
+      {fifo, {}, 1, "it is a pipe, not a regular file."},
+      {"/dev/null", {}, 1, "it is a device, not a regular file."},
+      {outside.path(), {}, 1, "it is a folder."},
+      {oldPdf, {}, 0, ""},
+      {empty, {}, 0, ""},
+      {forced, {"--force"}, 0, ""},
+  };
+  for (const Row &row : rows) {
+    const ToolRun run = RunPrintTool(QStringList{Path("inventory.dpr"), "--unit", "stock", "-o", row.output} << row.extra);
+    EXPECT_EQ(run.status, row.status) << row.output.toStdString() << ": " << run.err.toStdString();
+    if (row.status == 0) {
+      QFile pdf(row.output);
+      EXPECT_TRUE(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-") << row.output.toStdString();
+      continue;
+    }
+    EXPECT_TRUE(run.err.startsWith("Cannot print to " + QFileInfo(row.output).absoluteFilePath() + ": "))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.trimmed().endsWith(row.reason)) << run.err.toStdString();
+  }
+  QFile kept(notes), source(unit);
+  EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "keep me\n");
+  EXPECT_TRUE(source.open(QIODevice::ReadOnly) && source.readAll() == "unit other;\nend.\n");
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+}
+
 TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
   const ToolRun full = RunPrintTool({Path("inventory.dpr"), "-o", "/dev/full"});
   EXPECT_EQ(full.status, 1);
   EXPECT_TRUE(full.out.isEmpty()) << full.out.toStdString();
-  EXPECT_EQ(full.err.trimmed(), "Unable to write to /dev/full: No space left on device");
+  EXPECT_EQ(full.err.trimmed(), "Cannot print to /dev/full: it is a device, not a regular file.");
 
   testsupport::SmallDisk disk;
   if (!disk.mounted()) GTEST_SKIP() << "a real full disk needs root to mount a tmpfs";

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 #include "platform/ReplacingFile.h"
 #include "project/FormImage.h"
@@ -95,7 +97,9 @@ TEST_F(FormReader, GoodTextFileSurvivesABadForm) {
   damaged.resize(damaged.size() / 2);
   Write("Unit1.dfm", Bytes(damaged));
   Open(path);
-  EXPECT_EQ(messages.informations, QStringList{"Cannot read " + path.toLower()});
+  ASSERT_EQ(messages.informations.size(), 1);
+  EXPECT_TRUE(messages.informations[0].startsWith("Cannot read " + path.toLower() + "\nThe form could not be decoded at byte "))
+      << messages.informations[0].toStdString();
   EXPECT_TRUE(model.Units.isEmpty());
   EXPECT_TRUE(model.Routines.isEmpty());
   EXPECT_EQ(ReadAll(Path("Unit1.DDT")), Golden());
@@ -127,8 +131,11 @@ TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
   Open(missing);
   const QString cutText = Write("Cut.lfm", "object Form1: TForm1\n  Caption = 'abc\n");
   Open(cutText);
-  EXPECT_EQ(messages.informations, (QStringList{"Cannot read " + notAForm.toLower(), "Cannot read " + missing.toLower(),
-                                                "Cannot read " + cutText.toLower()}));
+  // The design's text first; why, and where the decoder stopped, below it.
+  EXPECT_EQ(messages.informations,
+            (QStringList{"Cannot read " + notAForm.toLower() + "\nThe form could not be decoded at byte 0: unexpected token.",
+                         "Cannot read " + missing.toLower() + "\nThe file was not found.",
+                         "Cannot read " + cutText.toLower() + "\nThe form could not be decoded at byte 36: unterminated text."}));
   EXPECT_FALSE(QFileInfo::exists(Path("Cut.DDT")));
   EXPECT_FALSE(QFileInfo::exists(Path("Other.DDT")));
 }
@@ -224,3 +231,39 @@ TEST_F(FormReader, FormImageIsFoundWhateverTheCaseOfThePath) {
 }
 
 }  // namespace
+
+// A .DDT planted as a link made opening the form overwrite whatever it
+// pointed to (a dangling one created a file there): the link is refused by
+// name, nothing is written anywhere, and the form still lists.
+TEST_F(FormReader, TextFileThatIsALinkIsRefusedAndTheFormStillLists) {
+  const QString victim = Write("victim.txt", "precious\n");
+  const QString nowhere = Path("elsewhere/created.txt");
+  struct Row {
+    const char *name;
+    std::function<void(const QString &ddt)> plant;
+    QString reason;
+  } rows[] = {
+      {"a link to a file", [&](const QString &ddt) { QFile::link(victim, ddt); }, "it is a symbolic link to " + victim},
+      {"a dangling link", [&](const QString &ddt) { QFile::link(nowhere, ddt); }, "it is a symbolic link to " + nowhere},
+      {"a pipe", [&](const QString &ddt) { ::mkfifo(QFile::encodeName(ddt).constData(), 0600); },
+       "it is not a regular file"},
+  };
+  for (const Row &row : rows) {
+    const QString path = WriteExample("Unit1.dfm");
+    const QString ddt = Path("Unit1.DDT");
+    QFile::remove(ddt);
+    row.plant(ddt);
+    messages.informations.clear();
+    Open(path);
+    EXPECT_EQ(messages.informations, QStringList{"Cannot write " + ddt + ": " + row.reason + "; nothing was written."})
+        << row.name;
+    EXPECT_EQ(RoutineTexts().size(), 7) << row.name;
+    // Listed from the form itself, not from what the link leads to.
+    model.SelectedUnit = 0;
+    LoadFormText(ctx);
+    EXPECT_FALSE(model.SourceLines.isEmpty()) << row.name;
+    EXPECT_FALSE(model.SourceLines.first().contains("precious")) << row.name;
+  }
+  EXPECT_EQ(ReadAll(victim), "precious\n");
+  EXPECT_FALSE(QFileInfo::exists(nowhere));
+}

@@ -28,6 +28,9 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
       error_ = RefuseOutputOverInput(path, host_.ProtectedFiles());
       if (!error_.isEmpty()) return false;
     }
+    // The print dialog's file name follows the save dialog's rule.
+    error_ = RefuseOutputTarget(path, false, ForceHint::Window);
+    if (!error_.isEmpty()) return false;
     // Qt's own PDF output ignores write errors; PdfFile checks them.
     pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution(), host_.qtMeasurer());
     if (!pdf_->begin(title)) {

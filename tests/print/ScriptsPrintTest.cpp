@@ -1,0 +1,130 @@
+// Text in every script of Unicode's basic plane reaches the PDF: a script no
+// installed font covers crashed the writer (an invalid fallback face), and
+// Arabic printed blank and copied out as one repeated letter. Each line must
+// print without a fault, show ink on the rendered page, and copy out of the
+// PDF as the source has it.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "format/FormatSettings.h"
+#include "listing/UnitListing.h"
+#include "platform/RecordedMessages.h"
+#include "print/PdfPrintTarget.h"
+#include "print/PrintRunner.h"
+#include "project/Readers.h"
+
+using namespace scrivane;
+
+namespace {
+
+QByteArray Run(const QString &program, const QStringList &args) {
+  QProcess process;
+  process.start(program, args);
+  return process.waitForFinished(60000) ? process.readAllStandardOutput() : QByteArray();
+}
+
+// Letters only: readers mirror and move brackets in right-to-left runs, and
+// drop the emoji presentation selector.
+QString Letters(const QString &text) {
+  return text.normalized(QString::NormalizationForm_C)
+      .remove(QRegularExpression(QStringLiteral("[\\s'()\\[\\]\\x{FE0F}\\x{202A}-\\x{202E}]")));
+}
+
+struct Word {
+  QRectF box;  // points
+  QString text;
+};
+
+std::vector<Word> WordBoxes(const QString &pdf) {
+  const QString html = QString::fromUtf8(Run("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"}));
+  static const QRegularExpression word(
+      R"(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)");
+  std::vector<Word> words;
+  for (auto m = word.globalMatch(html); m.hasNext();) {
+    const auto match = m.next();
+    const QPointF from(match.captured(1).toDouble(), match.captured(2).toDouble());
+    const QPointF to(match.captured(3).toDouble(), match.captured(4).toDouble());
+    words.push_back({QRectF(from, to), match.captured(5)});
+  }
+  return words;
+}
+
+// Dark pixels of the rendered page (72 dpi: one pixel a point) in a box.
+int Ink(const QImage &page, const QRectF &box) {
+  int dark = 0;
+  const QRect area = box.toAlignedRect().intersected(page.rect());
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) dark += qGray(page.pixel(x, y)) < 128;
+  return dark;
+}
+
+}  // namespace
+
+TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
+  if (QStandardPaths::findExecutable("pdftotext").isEmpty() || QStandardPaths::findExecutable("pdftoppm").isEmpty())
+    GTEST_SKIP() << "poppler-utils is not installed";
+  // Scripts without a font on a default Debian desktop, then the joined and
+  // right-to-left ones, emoji and CJK beside Latin.
+  const char *const lines[] = {
+      "हिन्दी", "বাংলা", "ਪੰਜਾਬੀ", "ગુજરાતી", "ଓଡ଼ିଆ", "தமிழ்", "తెలుగు", "ಕನ್ನಡ", "മലയാളം", "සිංහල",
+      "ภาษาไทย", "ພາສາລາວ", "བོད་ཡིག", "မြန်မာ", "ភាសាខ្មែរ", "ᠮᠣᠩᠭᠣᠯ", "ܠܫܢܐ", "ދިވެހި", "ߒߞߏ", "አማርኛ",
+      "ᏣᎳᎩ", "ᓀᐦᐃᔭᐍᐏᐣ", "ꆈꌠꁱꂷ", "ꦗꦮ", "ᬩᬮᬶ", "ᜆᜄᜎᜓᜄ᜔", "ꕙꔤ", "ᥖᥭᥰ",
+      "'العربية مرحبا'", "'עברית (שלום) [עולם]'", "emoji 😀 ❤️ 👍", "漢字 かな 한글",
+  };
+  QTemporaryDir dir;
+  const QString unitPath = dir.filePath("scripts.pas");
+  QByteArray source = "unit scripts;\n";
+  // Right-to-left text in string literals: comments are italic, and no
+  // oblique face here has Arabic.
+  for (const char *line : lines)
+    source += line[0] == '\'' ? QByteArray("s := ") + line + ";\n" : QByteArray("{ ") + line + " }\n";
+  source += "interface\nimplementation\nend.\n";
+  {
+    QFile file(unitPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(source);
+  }
+  ProjectModel model;
+  FormatSettings settings;
+  RecordedMessages messages;
+  ReaderContext ctx{model, settings, messages, false, {}};
+  ClearForOpen(model);
+  OpenPath(ctx, unitPath);
+  UnitListing listing(model, settings);
+  listing.ResetListingState();
+  model.ListingLines = model.SourceLines;
+  const QString pdf = dir.filePath("scripts.pdf");
+  PdfPrintTarget target(pdf);
+  RunPrint(listing.Events(), target, PageRange{});
+  ASSERT_TRUE(QFileInfo::exists(pdf)) << target.errorText().toStdString();
+
+  const QString printed = Letters(QString::fromUtf8(Run("pdftotext", {pdf, "-"})));
+  Run("pdftoppm", {"-r", "72", "-gray", "-png", "-f", "1", "-l", "1", pdf, dir.filePath("page")});
+  const QImage page(dir.filePath("page-1.png"));
+  ASSERT_FALSE(page.isNull());
+  const std::vector<Word> words = WordBoxes(pdf);
+  for (const char *line : lines) {
+    const QString text = QString::fromUtf8(line);
+    // Every word copies out, and has ink where pdftotext places it. (In a
+    // line that runs left to right, readers give right-to-left words in the
+    // order they stand on the page.)
+    for (const QString &part : text.split(' ')) {
+      const QString wanted = Letters(part);
+      EXPECT_TRUE(printed.contains(wanted)) << line << ": " << part.toStdString();
+      bool found = false;
+      for (const Word &w : words) {
+        if (Letters(w.text) != wanted) continue;
+        found = true;
+        EXPECT_GT(Ink(page, w.box), 3) << line << ": " << part.toStdString();
+      }
+      EXPECT_TRUE(found) << line << ": " << part.toStdString();
+    }
+  }
+}
