@@ -26,6 +26,7 @@
 
 #include "app/HelpWindow.h"
 #include "app/LegendForm.h"
+#include "format/FormatChoices.h"
 #include "format/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
@@ -379,6 +380,7 @@ void TDocForm::FormCreate() {
   if (!ini.Load(settingsPath_, &error)) messages_->Information(error);
   recentFiles_.Load(ini);
   settings_.LoadFromIni(ini);
+  for (const QString &replaced : ReplaceBitmapFaces(settings_)) messages_->Warning(replaced);
 
   (settings_.Hint == 1 ? On1 : Off1)->trigger();
   (settings_.Style != 0 ? Bold1 : Normal1)->trigger();
@@ -492,6 +494,8 @@ void TDocForm::ClearPickLists() {
 }
 
 void TDocForm::ReadPath(const QString &path) {
+  // The unit named there belonged to the file open before.
+  SetStatusLine(QString());
   ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
   try {
     OpenPath(context, path);

@@ -174,6 +174,9 @@ void PrintCommands::EntireProjMenuClick() {
       Docs.PrepareWholeUnit();
       Flags.DirectPrint = true;
       if (Hooks.BeforeUnitJob) Hooks.BeforeUnitJob(i);
+      // Cancel in the folder chooser ends the command: nothing more is
+      // printed or asked.
+      if (Flags.PrintCancelled) break;
       PrintJob(PrintPreview2, Flags.DirectPrint);
       if (Flags.PrintCancelled) break;
     }

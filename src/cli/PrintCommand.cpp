@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "cli/StreamMessages.h"
+#include "format/FormatChoices.h"
 #include "format/FormatSettings.h"
 #include "listing/Documents.h"
 #include "platform/OutputGuard.h"
@@ -282,7 +283,8 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
       return kExitMessage;
     }
   }
-  const FormatSettings settings = LoadFormatSettings(iniPath);
+  FormatSettings settings = LoadFormatSettings(iniPath);
+  for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
   PrintSession session(options, out, err, settings, iniPath);
   return session.Run();
 }

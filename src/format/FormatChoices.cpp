@@ -1,5 +1,6 @@
 #include "format/FormatChoices.h"
 
+#include <QFontDatabase>
 #include <algorithm>
 #include <cmath>
 
@@ -80,7 +81,27 @@ QString CheckChosenFont(const QString &face) {
         .arg(kFaceLength);
   if (Decode1252(stored) != face)
     return QStringLiteral("The font name \"%1\" cannot be kept in the settings file.").arg(face);
+  if (IsBitmapFace(face))
+    return QStringLiteral("The font \"%1\" is a bitmap font without outlines and cannot be printed.").arg(face);
   return QString();
+}
+
+bool IsBitmapFace(const QString &face) {
+  return QFontDatabase::families().contains(face) && !QFontDatabase::isScalable(face);
+}
+
+QStringList ReplaceBitmapFaces(FormatSettings &settings) {
+  const FormatSettings defaults;
+  QStringList messages;
+  for (auto [name, fallback] : {std::pair{&settings.BName, defaults.BName}, std::pair{&settings.HName, defaults.HName}}) {
+    const QString face = *name;
+    if (!IsBitmapFace(face)) continue;
+    messages << QStringLiteral("The font \"%1\" in the settings is a bitmap font without outlines and cannot be "
+                               "printed: \"%2\" is used instead.")
+                    .arg(face, fallback);
+    *name = fallback;
+  }
+  return messages;
 }
 
 ChosenFont TakeChosenFont(const QString &face, int pointSize, bool bold, bool italic) {

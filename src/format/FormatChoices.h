@@ -40,6 +40,12 @@ struct ChosenFont {
 // face longer than 35 characters, or one Windows-1252 cannot spell, would
 // name another font once stored).
 QString CheckChosenFont(const QString &face);
+// True when `face` is an installed face without outlines (a bitmap face):
+// it prints no text and collapses the preview.
+bool IsBitmapFace(const QString &face);
+// Replaces a listing or header face read from the settings file that is a
+// bitmap face by the default face; one message, naming it, per face.
+QStringList ReplaceBitmapFaces(FormatSettings &settings);
 ChosenFont TakeChosenFont(const QString &face, int pointSize, bool bold, bool italic);
 
 // Moves the words at `selectedRows` of `from` into `to`, both kept sorted.

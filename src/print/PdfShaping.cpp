@@ -116,10 +116,10 @@ ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &pri
   Collector collect(out);
   // A box as Qt draws one for a character without a face: most of an em
   // high on the baseline, inside the advance the layout gave it.
-  auto box = [&](QPointF origin) {
-    out.needsSourceText = true;
+  auto box = [&](QPointF origin, const QString &stands) {
+    if (stands.isEmpty()) out.needsSourceText = true;
     const double side = em * 0.7;
-    out.boxes.push_back(QRectF(origin.x() + em * 0.1, origin.y() - side, side * 0.8, side));
+    out.boxes.push_back({QRectF(origin.x() + em * 0.1, origin.y() - side, side * 0.8, side), stands});
   };
   // A face with outlines for a character of a bitmap-only face (a colour
   // emoji): the listing font, else DejaVu Sans, which has many symbols.
@@ -134,14 +134,27 @@ ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &pri
     // Qt's stand-in for characters no font has is a valid face with no
     // tables (and no family: asking for it crashed).
     if (!face.isValid() || face.fontTable("cmap").isEmpty()) {
-      // Its blanks are boxes too: left out, as a blank draws nothing.
-      QList<QPointF> blanks;
-      for (qsizetype i = 0; i < text.size(); ++i)
-        if (text[i].isSpace())
-          for (const QGlyphRun &piece : line.glyphRuns(int(i), 1))
-            if (!piece.rawFont().isValid() || piece.rawFont().fontTable("cmap").isEmpty()) blanks << piece.positions();
-      for (const QPointF &position : positions)
-        if (!blanks.contains(position)) box(position - QPointF(0, ascent));
+      // One box a character, in visual order: found by where each
+      // character's box stands. Its blanks are boxes too: left out, as a
+      // blank draws nothing.
+      // A mark may stand where its letter stands: each place keeps its
+      // characters in order, and each box takes the next one.
+      QHash<double, QStringList> charactersAt;
+      for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        for (const QGlyphRun &piece : line.glyphRuns(int(i), int(length)))
+          if (!piece.rawFont().isValid() || piece.rawFont().fontTable("cmap").isEmpty())
+            for (const QPointF &position : piece.positions()) charactersAt[position.x()] << text.mid(i, length);
+        i += length - 1;
+      }
+      for (const QPointF &position : positions) {
+        QStringList &waiting = charactersAt[position.x()];
+        const QString character = waiting.isEmpty() ? QString() : waiting.takeFirst();
+        // Left to right, the text goes beside the whole text: marks and
+        // reordered vowels make the boxes' order no guide. Right to left,
+        // readers turn each box's character round into reading order.
+        if (!Blank(character)) box(position - QPointF(0, ascent), rightToLeft ? character : QString());
+      }
       continue;
     }
     if (HasOutlines(face)) {
@@ -151,7 +164,7 @@ ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &pri
       for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
         const QPointF at = positions[i] - QPointF(0, ascent);
         if (indexes[i] == 0) {
-          box(at);
+          box(at, QString());
           continue;
         }
         QString character = stands.value(indexes[i]);
@@ -199,7 +212,7 @@ ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &pri
           drawn = true;
           break;
         }
-        if (!drawn && !visible.trimmed().isEmpty()) box(pen);
+        if (!drawn && !visible.trimmed().isEmpty()) box(pen, visible);
         break;
       }
       from = to;

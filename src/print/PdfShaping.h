@@ -33,13 +33,18 @@ struct ShapedRun {
 struct ShapedText {
   std::vector<ShapedRun> runs;
   // Missing-glyph boxes to stroke, device pixels from the text's left end
-  // and baseline (y grows downwards), and the width of their outline.
-  std::vector<QRectF> boxes;
+  // and baseline (y grows downwards), with the character each stands for
+  // (empty: unknown), and the width of their outline.
+  struct Box {
+    QRectF rect;
+    QString stands;
+  };
+  std::vector<Box> boxes;
   double boxLineWidth = 1;
   double width = 0;  // device pixels
-  // Some glyph cannot give its text back through its face's character map
-  // (a missing-glyph box, a contextual form, a ligature) or the glyphs run
-  // right to left: the PDF must carry the source text beside them.
+  // Some glyph or box cannot give its text back by itself (a conjunct, a
+  // box of unknown character): the PDF must carry the source text beside
+  // the whole text.
   bool needsSourceText = false;
 };
 

@@ -285,24 +285,32 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     }
     if (!shaped.boxes.empty()) {
       setStroke(font.color, shaped.boxLineWidth * scale);
-      for (const QRectF &box : shaped.boxes) {
-        point(x + box.left(), baseline + box.bottom());
-        AppendNumber(content, box.width() * scale);
+      for (const ShapedText::Box &box : shaped.boxes) {
+        point(x + box.rect.left(), baseline + box.rect.bottom());
+        AppendNumber(content, box.rect.width() * scale);
         content += ' ';
-        AppendNumber(content, box.height() * scale);
+        AppendNumber(content, box.rect.height() * scale);
         content += " re S\n";
       }
-      // Readers take a span's actual text only where it shows glyphs: an
-      // invisible letter of the listing font under each box carries it.
+      // Readers copy text only where glyphs are shown: an invisible letter
+      // of the listing font under each box carries the box's character as
+      // its actual text (or the whole text's, given above).
       const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
       const unsigned letter = table.glyph['x'];
       if (table.rawFont.isValid() && letter != 0) {
         PdfFont &anchor = *fonts.fontFor(table.rawFont);
         fonts.use(anchor, letter, &Characters1252()['x']);
         content += "q 3 Tr\n";
-        for (const QRectF &box : shaped.boxes) {
-          const RunGlyph glyph{letter, x + box.left()};
+        for (const ShapedText::Box &box : shaped.boxes) {
+          const bool ownText = !shaped.needsSourceText && !box.stands.isEmpty();
+          if (ownText) {
+            content += "/Span << /ActualText <FEFF";
+            AppendUtf16Hex(content, box.stands);
+            content += "> >> BDC ";
+          }
+          const RunGlyph glyph{letter, x + box.rect.left()};
           showGlyphs(anchor, table.rawFont.pixelSize() * scale, baseline, &glyph, 1);
+          if (ownText) content += "EMC\n";
         }
         content += "Q\n";
       }

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -353,4 +354,42 @@ TEST(FormatDialog, FormatButtonShowsTheDialogAndItsChangesAreSavedOnClose) {
   IniFile ini;
   ASSERT_TRUE(ini.Load(w.window->settingsPath()));
   EXPECT_EQ(ini.Value("Switch", "LineNo"), QByteArray("1"));
+}
+
+// With BName=Arial the font dialog opened on "Sans Serif" and OK stored
+// that face; Ctrl+PgDn on a focused drop-down list changed (and saved) the
+// list's value instead of the tab; "&Help" clashed with "Print Page &Header".
+TEST(FormatDialog, FontDialogOpensOnTheFaceUsedAndTabKeysChangeTabsWhereverTheFocusIs) {
+  Dialog d;
+  d.Open();
+  TFormatFrm &f = *d.form;
+  const FormatSettings before = d.settings;
+  QString offered;
+  f.ChooseFont = [&](QFont &font) {
+    offered = font.family();
+    return true;  // OK, nothing changed
+  };
+  f.FontBtnClick(false);
+  f.FontBtnClick(true);
+  EXPECT_EQ(offered, QFontInfo(QFont(QStringLiteral("Arial"))).family());
+  EXPECT_EQ(d.settings, before);
+
+  struct Row {
+    QWidget *focus;
+    QKeyCombination keys;
+    int tab;  // the tab shown after the keys, from the first
+  } rows[] = {
+      {f.TopBox, Qt::CTRL | Qt::Key_PageDown, 1},
+      {f.TopBox, Qt::CTRL | Qt::Key_PageUp, 4},
+      {f.LeftBox, Qt::CTRL | Qt::Key_Tab, 1},
+      {f.CheckBox5, Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 4},
+  };
+  for (const Row &row : rows) {
+    f.PageControl1->setCurrentIndex(0);
+    row.focus->setFocus();
+    QTest::keyClick(row.focus, row.keys.key(), row.keys.keyboardModifiers());
+    EXPECT_EQ(f.PageControl1->currentIndex(), row.tab) << row.focus->metaObject()->className();
+  }
+  EXPECT_EQ(d.settings, before);
+  EXPECT_EQ(f.HelpBtn->text(), QStringLiteral("H&elp"));
 }

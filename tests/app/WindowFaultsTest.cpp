@@ -271,12 +271,26 @@ TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
   f.window->PrevProjMenuClick();
   EXPECT_EQ(fromPreview, elsewhere + QStringLiteral("/inventory.pdf"));
 
-  // An entire-project run starts its folder choice there too.
+  // An entire-project run starts its folder choice there too; Cancel there
+  // ends the command (a save dialog for the first unit followed, then "No
+  // printer is installed...").
   QString start;
   f.window->setPdfFolderChooser([&](const QString &folder) {
     start = folder;
     return QString();
   });
+  proposed.clear();
+  const int pdfsBefore = QDir(elsewhere).entryList({"*.pdf"}).size();
+  f.messages->warnings.clear();
+  f.messages->informations.clear();
   f.window->EntireProjMenuClick();
   EXPECT_EQ(start, elsewhere);
+  EXPECT_EQ(proposed, QStringList{});
+  EXPECT_EQ(f.messages->warnings + f.messages->informations, QStringList{});
+  EXPECT_EQ(QDir(elsewhere).entryList({"*.pdf"}).size(), pdfsBefore);
+
+  // The status line names no unit of the file open before.
+  f.window->OpenChosenFile(project + QStringLiteral("/textutil.pas"));
+  f.window->OpenChosenFile(project + QStringLiteral("/inventory.dpr"));
+  EXPECT_FALSE(f.window->StatusBar->statusText().contains(QStringLiteral("textutil"))) << f.window->StatusBar->statusText().toStdString();
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFontDatabase>
+#include <QTemporaryDir>
+
 #include "format/FormatChoices.h"
 #include "format/FormatSettings.h"
 
@@ -58,4 +62,32 @@ TEST(FormatChoices, ChosenFontsKeepBoldAndItalicAndAllowedSizes) {
   EXPECT_TRUE(CheckChosenFont(QStringLiteral("Liberation Sans")).isEmpty());
   EXPECT_FALSE(CheckChosenFont(QString(36, QLatin1Char('x'))).isEmpty());
   EXPECT_FALSE(CheckChosenFont(QStringLiteral("Noto Sans \u0395\u03bb")).isEmpty());
+}
+
+// A bitmap face (no outlines) printed no text and collapsed the preview: the
+// Format dialog refuses it, and one read from the settings is replaced by
+// the default with a message naming it.
+TEST(FormatChoices, BitmapFacesAreRefusedAndReplaced) {
+  QTemporaryDir dir;
+  QFile bdf(dir.filePath("bitmap.bdf"));
+  ASSERT_TRUE(bdf.open(QIODevice::WriteOnly));
+  bdf.write("STARTFONT 2.1\nFONT -misc-ScrivaneBitmap-medium-r-normal--8-80-75-75-c-80-iso10646-1\n"
+            "SIZE 8 75 75\nFONTBOUNDINGBOX 8 8 0 0\nSTARTPROPERTIES 3\nFAMILY_NAME \"ScrivaneBitmap\"\n"
+            "FONT_ASCENT 8\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 0\n"
+            "DWIDTH 8 0\nBBX 8 8 0 0\nBITMAP\nFF\n81\n81\n81\n81\n81\n81\nFF\nENDCHAR\nENDFONT\n");
+  bdf.close();
+  if (QFontDatabase::addApplicationFont(bdf.fileName()) < 0) GTEST_SKIP() << "this Qt loads no BDF fonts";
+  EXPECT_TRUE(IsBitmapFace("ScrivaneBitmap"));
+  EXPECT_FALSE(IsBitmapFace("DejaVu Sans"));
+  EXPECT_TRUE(CheckChosenFont("ScrivaneBitmap").contains("bitmap font without outlines"));
+  EXPECT_EQ(CheckChosenFont("DejaVu Sans"), QString());
+
+  FormatSettings settings;
+  settings.BName = "ScrivaneBitmap";
+  settings.HName = "DejaVu Serif";
+  const QStringList messages = ReplaceBitmapFaces(settings);
+  EXPECT_EQ(messages, QStringList{"The font \"ScrivaneBitmap\" in the settings is a bitmap font without outlines and "
+                                  "cannot be printed: \"Arial\" is used instead."});
+  EXPECT_EQ(settings.BName, FormatSettings{}.BName);
+  EXPECT_EQ(settings.HName, "DejaVu Serif");
 }

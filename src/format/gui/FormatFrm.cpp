@@ -6,16 +6,19 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QValidator>
@@ -151,8 +154,25 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
     }
   });
 
+  // The tab keys change tabs wherever the focus is: a focused drop-down
+  // list took Ctrl+PgDn as its own and changed (and saved) its value.
+  const std::pair<QKeySequence, int> tabKeys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},  {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
+  };
+  for (const auto &[keys, step] : tabKeys) {
+    auto *shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] {
+      const int count = PageControl1->count();
+      PageControl1->setCurrentIndex((PageControl1->currentIndex() + step + count) % count);
+    });
+  }
+
   auto *buttons = new QDialogButtonBox;
-  HelpBtn = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+  // Not "&Help": Alt+H is "Print Page &Header" on the Header and Footer tab.
+  HelpBtn = buttons->addButton(QStringLiteral("H&elp"), QDialogButtonBox::HelpRole);
   CloseBtn = buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::AcceptRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(HelpBtn, &QPushButton::clicked, this, &TFormatFrm::ShowTabHelp);
@@ -577,8 +597,16 @@ void TFormatFrm::FontBtnClick(bool headerFont) {
     font.setBold(false);
     font.setItalic(false);
   }
-  // A cancel changes nothing.
+  // Opened on the face the listing really uses ("Arial" is Liberation Sans
+  // through fontconfig): the dialog shows a name it does not list as some
+  // other face, and OK then stored that one.
+  font.setFamily(QFontInfo(font).family());
+  const QFont shown = font;
+  // A cancel changes nothing, and neither does OK without a change.
   if (!ChooseFont || !ChooseFont(font)) return;
+  if (font.family() == shown.family() && font.pointSize() == shown.pointSize() && font.bold() == shown.bold() &&
+      font.italic() == shown.italic())
+    return;
   const QString refusal = CheckChosenFont(font.family());
   if (!refusal.isEmpty()) {
     messages_.Warning(refusal);
