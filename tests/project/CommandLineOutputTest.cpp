@@ -116,7 +116,7 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
       {notes, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
       {unit, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
       {link, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
-      {Path("mainform.dfm"), {"--force"}, 1, "a file of the opened project"},
+      {Path("mainform.dfm"), {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
       {locked, {"--force"}, 1, "it is write-protected (mode 0444)."},
       {fifo, {}, 1, "it is a pipe, not a regular file."},
       {"/dev/null", {}, 1, "it is a device, not a regular file."},

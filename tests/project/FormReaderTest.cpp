@@ -133,9 +133,10 @@ TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
   Open(cutText);
   // The design's text first; why, and where the decoder stopped, below it.
   EXPECT_EQ(messages.informations,
-            (QStringList{"Cannot read " + notAForm.toLower() + "\nThe form could not be decoded at byte 0: unexpected token.",
+            (QStringList{"Cannot read " + notAForm.toLower() + "\nThe form could not be decoded at byte 0: invalid resource header.",
                          "Cannot read " + missing.toLower() + "\nThe file was not found.",
-                         "Cannot read " + cutText.toLower() + "\nThe form could not be decoded at byte 36: unterminated text."}));
+                         "Cannot read " + cutText.toLower() + "\nThe form could not be decoded at byte 33: unterminated text."}))
+      << messages.informations.join("|").toStdString();
   EXPECT_FALSE(QFileInfo::exists(Path("Cut.DDT")));
   EXPECT_FALSE(QFileInfo::exists(Path("Other.DDT")));
 }
