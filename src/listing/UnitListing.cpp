@@ -82,8 +82,6 @@ struct PageState {
   std::optional<CarriedRows> Carried;
 };
 
-constexpr qsizetype kLongLineBytes = 1 << 16;
-
 struct PageFonts {
   FontSpec base, header, reserve, comment, message, line, proc, section;
 };
@@ -338,18 +336,6 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
 
   line_ = std::make_shared<std::vector<LineWord>>(SplitWords(text, s_.scan));
   std::vector<LineWord> &words = *line_;
-  // The words of a very long line point into the listing's own copy of it
-  // (which outlives the job) instead of each holding a copy: a line of 50 MB
-  // has millions of words, and their copies took most of the memory.
-  if (text.size() > kLongLineBytes) {
-    qsizetype from = 0;
-    for (size_t i = 0; i + 1 < words.size(); ++i) {
-      const qsizetype at = text.indexOf(QByteArrayView(words[i].Text), from);
-      if (at < 0) break;
-      words[i].Text = QByteArray::fromRawData(text.data() + at, words[i].Text.size());
-      from = at + words[i].Text.size();
-    }
-  }
   s_.layout.NextLineX = 0;
   heading_.reset();
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
