@@ -1,7 +1,16 @@
 #include "print/PdfObjectWriter.h"
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace scrivane {
 
@@ -47,25 +56,218 @@ void AppendUtf16Hex(std::string &out, const QString &text) {
   for (QChar c : text) AppendHex4(out, c.unicode());
 }
 
+namespace {
+
+std::atomic<int> workersOverride{-1};
+
+// One z_stream per thread, reset for every stream: the same level on the
+// same data gives the same bytes whichever thread compresses it.
+class Deflater {
+ public:
+  ~Deflater() {
+    if (ready_) deflateEnd(&z_);
+  }
+  std::string operator()(std::string_view data, int level) {
+    if (!ready_) {
+      if (deflateInit(&z_, level) != Z_OK) return {};
+      ready_ = true;
+    }
+    deflateReset(&z_);
+    deflateParams(&z_, level, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z_, uLong(data.size())), '\0');
+    z_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    z_.avail_in = uInt(data.size());
+    z_.next_out = reinterpret_cast<Bytef *>(out.data());
+    z_.avail_out = uInt(out.size());
+    ::deflate(&z_, Z_FINISH);
+    out.resize(out.size() - z_.avail_out);
+    return out;
+  }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+};
+
+// A batch is shipped once it holds this much: a few pages of a listing.
+constexpr size_t kBatchBytes = 48 * 1024;
+// Batches queued or being compressed per worker: the memory a print holds
+// beyond the page being drawn stays a few pages whatever the length.
+constexpr int kBatchesPerWorker = 2;
+constexpr size_t kWriteBytes = 1 << 18;
+
+}  // namespace
+
+int DefaultPdfWorkers() {
+  const int forced = workersOverride.load();
+  if (forced >= 0) return forced;
+  if (const char *env = std::getenv("SCRIVANE_PDF_WORKERS"); env && *env) return std::clamp(std::atoi(env), 0, 16);
+  const int cores = int(std::thread::hardware_concurrency());
+  return std::clamp(cores - 1, 0, 3);
+}
+
+void SetPdfWorkers(int workers) { workersOverride.store(workers < 0 ? -1 : std::min(workers, 16)); }
+
+// Text put in order, with the places where an object starts or a stream's
+// compressed bytes go.
+struct PdfObjectWriter::Batch {
+  struct Mark {
+    size_t at;   // in text
+    int object;  // starts here; 0: a stream
+    size_t stream;
+  };
+  struct Stream {
+    std::string data;  // compressed in place
+    int level;
+    std::string extra;
+  };
+  std::string text;
+  std::vector<Mark> marks;
+  std::vector<Stream> streams;
+  size_t bytes = 0;
+  size_t sequence = 0;
+};
+
+// What the batches become: the output, and the offsets found on the way.
+// Only the thread whose turn it is to write touches these.
+struct PdfObjectWriter::Pipeline {
+  QIODevice *output = nullptr;
+  std::string buffer;
+  quint64 position = 0;
+  std::vector<quint64> offsets;
+  bool failed = false;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::unique_ptr<Batch>> queue;
+  size_t shipped = 0, nextToWrite = 0;
+  int inFlight = 0, capacity = 0;
+  bool abandoned = false, stopping = false;
+  std::vector<std::thread> workers;
+
+  void flush() {
+    qint64 done = 0;
+    const qint64 total = qint64(buffer.size());
+    while (!failed && done < total) {
+      const qint64 n = output ? output->write(buffer.data() + done, total - done) : -1;
+      if (n <= 0) failed = true;
+      else done += n;
+    }
+    buffer.clear();
+  }
+
+  void append(std::string_view bytes) {
+    buffer.append(bytes);
+    position += bytes.size();
+    if (buffer.size() >= kWriteBytes) flush();
+  }
+
+  void compress(Batch &batch, Deflater &deflate) {
+    for (Batch::Stream &stream : batch.streams) stream.data = deflate(stream.data, stream.level);
+  }
+
+  void write(const Batch &batch) {
+    size_t done = 0;
+    for (const Batch::Mark &mark : batch.marks) {
+      append(std::string_view(batch.text).substr(done, mark.at - done));
+      done = mark.at;
+      if (mark.object > 0) {
+        if (offsets.size() <= size_t(mark.object)) offsets.resize(size_t(mark.object) + 1, 0);
+        offsets[size_t(mark.object)] = position;
+        continue;
+      }
+      const Batch::Stream &stream = batch.streams[mark.stream];
+      std::string head = "<< /Length ";
+      AppendInt(head, qint64(stream.data.size()));
+      head += " /Filter /FlateDecode";
+      head += stream.extra;
+      head += " >>\nstream\n";
+      append(head);
+      append(stream.data);
+      append("\nendstream\nendobj\n");
+    }
+    append(std::string_view(batch.text).substr(done));
+  }
+
+  void work() {
+    Deflater deflate;
+    std::unique_lock lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return abandoned || stopping || !queue.empty(); });
+      if (abandoned || queue.empty()) return;
+      std::unique_ptr<Batch> batch = std::move(queue.front());
+      queue.pop_front();
+      lock.unlock();
+      compress(*batch, deflate);
+      lock.lock();
+      changed.wait(lock, [&] { return abandoned || nextToWrite == batch->sequence; });
+      if (abandoned) return;
+      // Our turn: no other thread touches the output until nextToWrite moves.
+      lock.unlock();
+      write(*batch);
+      batch.reset();
+      lock.lock();
+      ++nextToWrite;
+      --inFlight;
+      changed.notify_all();
+    }
+  }
+};
+
+PdfObjectWriter::PdfObjectWriter(int workers)
+    : batch_(std::make_unique<Batch>()), pipeline_(std::make_unique<Pipeline>()) {
+  pipeline_->offsets = offsets;
+  pipeline_->capacity = std::max(1, workers) * kBatchesPerWorker;
+  for (int i = 0; i < workers; ++i) pipeline_->workers.emplace_back([p = pipeline_.get()] { p->work(); });
+}
+
 PdfObjectWriter::~PdfObjectWriter() {
-  if (zReady_) deflateEnd(&z_);
+  {
+    std::lock_guard lock(pipeline_->mutex);
+    pipeline_->abandoned = true;
+  }
+  pipeline_->changed.notify_all();
+  for (std::thread &worker : pipeline_->workers) worker.join();
+}
+
+void PdfObjectWriter::ship() {
+  if (batch_->text.empty() && batch_->marks.empty()) return;
+  Pipeline &p = *pipeline_;
+  if (p.workers.empty()) {
+    p.output = output;
+    static thread_local Deflater deflate;
+    p.compress(*batch_, deflate);
+    p.write(*batch_);
+  } else {
+    std::unique_lock lock(p.mutex);
+    p.changed.wait(lock, [&] { return p.inFlight < p.capacity; });
+    if (p.inFlight == 0) p.output = output;  // no worker is writing
+    batch_->sequence = p.shipped++;
+    ++p.inFlight;
+    p.queue.push_back(std::move(batch_));
+    p.changed.notify_all();
+  }
+  batch_ = std::make_unique<Batch>();
 }
 
 void PdfObjectWriter::put(std::string_view text) {
-  buffer_.append(text);
-  written += text.size();
-  if (buffer_.size() >= (1 << 18)) drain();
+  batch_->text.append(text);
+  batch_->bytes += text.size();
+  if (batch_->bytes >= kBatchBytes) ship();
 }
 
 void PdfObjectWriter::drain() {
-  qint64 done = 0;
-  const qint64 total = qint64(buffer_.size());
-  while (!writeFailed && done < total) {
-    const qint64 n = output ? output->write(buffer_.data() + done, total - done) : -1;
-    if (n <= 0) writeFailed = true;
-    else done += n;
+  ship();
+  Pipeline &p = *pipeline_;
+  {
+    std::unique_lock lock(p.mutex);
+    p.changed.wait(lock, [&] { return p.inFlight == 0; });
   }
-  buffer_.clear();
+  p.output = output;
+  p.flush();
+  writeFailed = p.failed;
+  written = p.position;
+  for (size_t i = 0; i < offsets.size() && i < p.offsets.size(); ++i) offsets[i] = p.offsets[i];
 }
 
 int PdfObjectWriter::newObject() {
@@ -74,7 +276,7 @@ int PdfObjectWriter::newObject() {
 }
 
 void PdfObjectWriter::beginObject(int object) {
-  offsets[size_t(object)] = written;
+  batch_->marks.push_back({batch_->text.size(), object, 0});
   std::string head;
   AppendInt(head, object);
   head += " 0 obj\n";
@@ -87,34 +289,13 @@ void PdfObjectWriter::putObject(int object, std::string_view body) {
   put("\nendobj\n");
 }
 
-std::string PdfObjectWriter::deflate(std::string_view data, int level) {
-  if (!zReady_) {
-    if (deflateInit(&z_, level) != Z_OK) return {};
-    zReady_ = true;
-  }
-  deflateReset(&z_);
-  deflateParams(&z_, level, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z_, uLong(data.size())), '\0');
-  z_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-  z_.avail_in = uInt(data.size());
-  z_.next_out = reinterpret_cast<Bytef *>(out.data());
-  z_.avail_out = uInt(out.size());
-  ::deflate(&z_, Z_FINISH);
-  out.resize(out.size() - z_.avail_out);
-  return out;
-}
-
-void PdfObjectWriter::putStream(int object, std::string_view data, int level, std::string_view extra) {
-  const std::string packed = deflate(data, level);
-  std::string head = "<< /Length ";
-  AppendInt(head, qint64(packed.size()));
-  head += " /Filter /FlateDecode";
-  head += extra;
-  head += " >>\nstream\n";
+void PdfObjectWriter::putStream(int object, std::string data, int level, std::string_view extra) {
   beginObject(object);
-  put(head);
-  put(packed);
-  put("\nendstream\nendobj\n");
+  Batch &batch = *batch_;
+  batch.marks.push_back({batch.text.size(), 0, batch.streams.size()});
+  batch.bytes += data.size();
+  batch.streams.push_back({std::move(data), level, std::string(extra)});
+  if (batch.bytes >= kBatchBytes) ship();
 }
 
 }  // namespace scrivane

@@ -1,12 +1,20 @@
 #pragma once
 // The object layer of the PDF files we write: numbered objects and
-// compressed streams appended to the output as they are made, with the
-// offset of each kept for the cross-reference table, and the number
-// formatting every object uses.
-#include <zlib.h>
-
+// compressed streams appended to the output in order, with the offset of
+// each kept for the cross-reference table, and the number formatting every
+// object uses.
+//
+// Compressing the page streams is the largest single cost of a print after
+// the layout, and it needs nothing the layout has. So what is put goes out
+// in batches of a few pages to worker threads that compress them and write
+// them in turn, while the calling thread lays out the next pages. An
+// object's offset is only known once everything before it is compressed:
+// the workers note the offsets, and drain() waits for them. With no workers
+// everything is done on the calling thread as it is put. Either way the
+// bytes are the same.
 #include <QIODevice>
 #include <QString>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,37 +37,53 @@ void AppendHex2(std::string &out, unsigned value);
 // UTF-16BE hex of a text, as ToUnicode maps and text strings want it.
 void AppendUtf16Hex(std::string &out, const QString &text);
 
+// Worker threads a new PdfObjectWriter starts: one fewer than the cores (at
+// most three), or SCRIVANE_PDF_WORKERS where set. 0 writes on the calling
+// thread. SetPdfWorkers overrides both for the process (-1: back to that).
+int DefaultPdfWorkers();
+void SetPdfWorkers(int workers);
+
 class PdfObjectWriter {
  public:
-  PdfObjectWriter() = default;
+  explicit PdfObjectWriter(int workers = DefaultPdfWorkers());
+  // Unwritten batches are dropped: a writer destroyed before drain() is a
+  // document abandoned.
   ~PdfObjectWriter();
   PdfObjectWriter(const PdfObjectWriter &) = delete;
   PdfObjectWriter &operator=(const PdfObjectWriter &) = delete;
 
-  // Appends to the file; written to the output in large pieces.
+  // Appends to the file.
   void put(std::string_view text);
-  // Hands everything put so far to the output.
+  // Waits until everything put so far is written to the output; written,
+  // offsets and writeFailed are then up to date.
   void drain();
   // A new object number; its object may be written later.
   int newObject();
   void beginObject(int object);
   void putObject(int object, std::string_view body);
   // A stream object, compressed; extra goes into its dictionary.
-  void putStream(int object, std::string_view data, int level, std::string_view extra = {});
-  std::string deflate(std::string_view data, int level);
+  void putStream(int object, std::string data, int level, std::string_view extra = {});
+  void putStream(int object, std::string_view data, int level, std::string_view extra = {}) {
+    putStream(object, std::string(data), level, extra);
+  }
 
-  QIODevice *output = nullptr;  // not owned
+  QIODevice *output = nullptr;  // not owned; set before the first put
+  // As of the last drain().
   bool writeFailed = false;
-  quint64 written = 0;  // bytes put so far
+  quint64 written = 0;  // bytes
   // Objects 1-4 are fixed: the catalog, the page tree, the resources every
   // page shares and the document information.
   static constexpr int kCatalog = 1, kPages = 2, kResources = 3, kInfo = 4;
-  std::vector<quint64> offsets{0, 0, 0, 0, 0};  // by object number
+  // By object number; an offset as of the last drain(), 0 until then.
+  std::vector<quint64> offsets{0, 0, 0, 0, 0};
 
  private:
-  std::string buffer_;
-  z_stream z_{};
-  bool zReady_ = false;
+  struct Batch;
+  struct Pipeline;
+  void ship();
+
+  std::unique_ptr<Batch> batch_;
+  std::unique_ptr<Pipeline> pipeline_;
 };
 
 }  // namespace scrivane

@@ -148,7 +148,10 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   void endPage() {
     flush();
     const int contents = newObject();
-    putStream(contents, content, kPageCompression);
+    const size_t size = content.size();
+    putStream(contents, std::move(content), kPageCompression);
+    content.clear();
+    content.reserve(size);
     const int page = newObject();
     std::string body = "<< /Type /Page /Parent 2 0 R /Resources 3 0 R /Contents ";
     AppendInt(body, contents);
@@ -501,6 +504,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     putObject(kInfo, nav.information(title, QStringLiteral("Scrivane ") + QLatin1String(ScrivaneVersion())));
     putObject(kCatalog, "<< /Type /Catalog /Pages 2 0 R" + nav.finish(*this, pageObjects) + " >>");
 
+    drain();  // the offsets of every object so far
     const quint64 xref = written;
     std::string table = "xref\n0 ";
     AppendInt(table, qint64(offsets.size()));

@@ -14,6 +14,7 @@
 #include "platform/Text1252.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
+#include "print/PdfObjectWriter.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"
@@ -171,4 +172,52 @@ TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
   for (QByteArrayView line : model.SourceLines)
     if (line.trimmed() != "@@@@@") expected += Decode1252(line.data(), line.size());
   EXPECT_EQ(squeeze(QString::fromUtf8(process.readAllStandardOutput())), squeeze(expected));
+}
+
+// Pages are compressed and written by worker threads while the next ones are
+// laid out; however many there are, the file must be the one a single
+// thread writes, byte for byte (but for the date it was made and the
+// identifier drawn from it).
+TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
+  struct Unit {
+    QString path;  // empty: the example unit
+    FormatSettings settings;
+  };
+  const QString big = QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pparser.pp");
+  std::vector<Unit> units{{QString(), FormatSettings{}}, {QString(), EverythingOn()}};
+  if (QFile::exists(big)) units.push_back({big, EverythingOn()});
+  QTemporaryDir dir;
+  auto print = [&](const Unit &unit, int workers) {
+    ProjectModel model;
+    if (unit.path.isEmpty()) {
+      LoadExample(model, unit.settings, QStringLiteral("stock.pas"));
+    } else {
+      RecordedMessages messages;
+      ReaderContext ctx{model, unit.settings, messages, false, {}};
+      ClearForOpen(model);
+      OpenPath(ctx, unit.path);
+    }
+    UnitListing listing(model, unit.settings);
+    listing.ResetListingState();
+    model.ListingLines = model.SourceLines;
+    SetPdfWorkers(workers);
+    const QString pdf = dir.filePath(QStringLiteral("unit-%1.pdf").arg(workers));
+    PdfPrintTarget target(pdf);
+    const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});
+    SetPdfWorkers(-1);
+    EXPECT_GE(outcome.PagesPrinted, 2);
+    QFile file(pdf);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QString bytes = QString::fromLatin1(file.readAll());
+    static const QRegularExpression madeWhen(QStringLiteral("\\(D:\\d{14}Z\\)|<[0-9A-F]{32}>"));
+    return bytes.replace(madeWhen, QStringLiteral("(when)"));
+  };
+  for (const Unit &unit : units) {
+    const QString alone = print(unit, 0);
+    for (int workers : {1, 2, 3}) {
+      const QString shared = print(unit, workers);
+      EXPECT_EQ(shared.size(), alone.size()) << unit.path.toStdString() << ", " << workers << " workers";
+      EXPECT_TRUE(shared == alone) << unit.path.toStdString() << ", " << workers << " workers";
+    }
+  }
 }
