@@ -73,13 +73,21 @@ QFont QtTextMeasurer::qfont(const FontSpec &font) const {
 }
 
 QtTextMeasurer::Entry &QtTextMeasurer::entryFor(const FontSpec &font) {
-  if (lastEntry_ && lastFont_.pointSize == font.pointSize && lastFont_.style == font.style &&
-      lastFont_.face == font.face)
-    return *lastEntry_;
+  const int style = font.style & (StyleBold | StyleItalic | StyleUnderline);
+  auto same = [&](const Recent &r) {
+    return r.entry && r.pointSize == font.pointSize && r.style == style && r.face == font.face;
+  };
+  if (same(recent_[recentLast_])) return *recent_[recentLast_].entry;
+  for (unsigned i = 0; i < recent_.size(); ++i)
+    if (same(recent_[i])) {
+      recentLast_ = i;
+      return *recent_[i].entry;
+    }
   auto &slot = entries_[CacheKey(font)];
   if (!slot) slot = std::make_shared<Entry>(qfont(font), &device_);
-  lastFont_ = font;
-  lastEntry_ = slot.get();
+  recentLast_ = recentNext_;
+  recent_[recentNext_] = {font.face, font.pointSize, style, slot.get()};
+  recentNext_ = (recentNext_ + 1) % recent_.size();
   return *slot;
 }
 
