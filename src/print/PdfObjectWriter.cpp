@@ -14,22 +14,26 @@
 
 namespace scrivane {
 
+// Each formats into a small buffer and appends once: appending digit by
+// digit checked the string's room for every character of every glyph.
 void AppendNumber(std::string &out, double value) {
   long long thousandths = std::llround(value * 1000.0);
+  char buffer[32];
+  char *end = buffer;
   if (thousandths < 0) {
-    out += '-';
+    *end++ = '-';
     thousandths = -thousandths;
   }
-  char buffer[24];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, thousandths / 1000).ptr;
+  end = std::to_chars(end, buffer + 24, thousandths / 1000).ptr;
+  if (const int fraction = int(thousandths % 1000); fraction != 0) {
+    *end++ = '.';
+    *end++ = char('0' + fraction / 100);
+    if (fraction % 100 != 0) {
+      *end++ = char('0' + fraction / 10 % 10);
+      if (fraction % 10 != 0) *end++ = char('0' + fraction % 10);
+    }
+  }
   out.append(buffer, end);
-  int fraction = int(thousandths % 1000);
-  if (fraction == 0) return;
-  char digits[4] = {char('0' + fraction / 100), char('0' + fraction / 10 % 10), char('0' + fraction % 10), 0};
-  int length = 3;
-  while (digits[length - 1] == '0') --length;
-  out += '.';
-  out.append(digits, length);
 }
 
 void AppendInt(std::string &out, long long value) {
@@ -38,18 +42,19 @@ void AppendInt(std::string &out, long long value) {
   out.append(buffer, end);
 }
 
+namespace {
+constexpr char kHex[] = "0123456789ABCDEF";
+}
+
 void AppendHex4(std::string &out, unsigned value) {
-  static const char kHex[] = "0123456789ABCDEF";
-  out += kHex[(value >> 12) & 0xF];
-  out += kHex[(value >> 8) & 0xF];
-  out += kHex[(value >> 4) & 0xF];
-  out += kHex[value & 0xF];
+  const char digits[4] = {kHex[(value >> 12) & 0xF], kHex[(value >> 8) & 0xF], kHex[(value >> 4) & 0xF],
+                          kHex[value & 0xF]};
+  out.append(digits, 4);
 }
 
 void AppendHex2(std::string &out, unsigned value) {
-  static const char kHex[] = "0123456789ABCDEF";
-  out += kHex[(value >> 4) & 0xF];
-  out += kHex[value & 0xF];
+  const char digits[2] = {kHex[(value >> 4) & 0xF], kHex[value & 0xF]};
+  out.append(digits, 2);
 }
 
 void AppendUtf16Hex(std::string &out, const QString &text) {

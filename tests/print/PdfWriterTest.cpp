@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QRegularExpression>
 
+#include "print/PdfObjectWriter.h"
 #include "print/PdfWriter.h"
 #include "print/QtTextMeasurer.h"
 
@@ -61,4 +62,25 @@ TEST(PdfWriter, MadeUpItalicAndBoldAreDrawnAsQtDrawsThem) {
     EXPECT_EQ(page.contains("1 0 0.2 1 "), c.slanted) << c.font.style << "\n" << page.toStdString();
     EXPECT_EQ(page.contains(" 2 Tr "), c.thickened) << c.font.style << "\n" << page.toStdString();
   }
+}
+
+// Every coordinate, size and glyph of a page goes through these.
+TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
+  const struct {
+    double value;
+    const char *text;
+  } numbers[] = {{0, "0"},          {-0.0001, "0"},      {1, "1"},         {-1, "-1"},       {0.5, "0.5"},
+                 {0.05, "0.05"},    {0.005, "0.005"},    {0.105, "0.105"}, {0.12, "0.12"},   {-12.3456, "-12.346"},
+                 {841.89, "841.89"}, {1e9 + 0.25, "1000000000.25"}, {-0.0005, "-0.001"}, {0.9999, "1"}};
+  for (const auto &n : numbers) {
+    std::string out = "x";
+    AppendNumber(out, n.value);
+    EXPECT_EQ(out, std::string("x") + n.text) << n.value;
+  }
+  std::string hex;
+  AppendHex4(hex, 0x0A1F);
+  AppendHex4(hex, 0xFFFF);
+  AppendHex2(hex, 0x07);
+  AppendHex2(hex, 0xE0);
+  EXPECT_EQ(hex, "0A1FFFFF07E0");
 }
