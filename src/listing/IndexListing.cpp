@@ -7,6 +7,7 @@
 #include "platform/TextEncoding.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
+#include "listing/RowWriter.h"
 
 namespace scrivane {
 
@@ -64,11 +65,15 @@ std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries) {
   std::vector<IndexRow> rows;
   rows.reserve(entries.size());
   for (const QByteArray &entry : entries) rows.push_back(ParseIndexEntry(entry));
+  // Names in the routine list's order; then unit, page and line.
   auto key = [](const IndexRow &r) {
-    return std::make_tuple(FoldedAscii(r.name), r.name, FoldedAscii(r.unit), r.unit, NumberKey(r.page),
-                           NumberKey(r.line), r.kind, r.text);
+    return std::make_tuple(FoldedAscii(r.unit), r.unit, NumberKey(r.page), NumberKey(r.line), r.kind, r.text);
   };
-  std::sort(rows.begin(), rows.end(), [&](const IndexRow &a, const IndexRow &b) { return key(a) < key(b); });
+  std::sort(rows.begin(), rows.end(), [&](const IndexRow &a, const IndexRow &b) {
+    if (RoutineOrderLess(a.name, b.name)) return true;
+    if (RoutineOrderLess(b.name, a.name)) return false;
+    return key(a) < key(b);
+  });
   rows.erase(std::unique(rows.begin(), rows.end(), [](const IndexRow &a, const IndexRow &b) { return a.text == b.text; }),
              rows.end());
   return rows;
@@ -91,6 +96,26 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
                      canvas.PageWidth - g.RightMargin - canvas.ToDeviceX(1.0f),
                      g.RightX - canvas.ToDeviceX(0.65f),
                      g.RightX};
+  // The keyword column is as wide as its widest keyword in the font used,
+  // and the numbers' columns as their widest numbers: no column runs into
+  // the next at any size.
+  canvas.SetFont(settings_.BaseFont());
+  const int gap = canvas.TextWidth(" ");
+  int widestKind = 0, widestLine = 0, widestPage = 0;
+  for (const IndexRow &row : rows_) {
+    widestKind = std::max(widestKind, canvas.TextWidth(row.kind));
+    if (settings_.LineNo == 1) widestLine = std::max(widestLine, canvas.TextWidth(row.line));
+    widestPage = std::max(widestPage, canvas.TextWidth(row.page));
+  }
+  columns_.name = std::max(columns_.name, columns_.keyword + widestKind + gap);
+  if (settings_.LineNo == 1) columns_.lineRight = std::min(columns_.lineRight, columns_.pageRight - widestPage - gap);
+  const int numbersLeft = settings_.LineNo == 1 ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
+  // A unit column pushed against the numbers moves left, but never over the names.
+  columns_.unitRight = numbersLeft - gap;
+  const int narrowest = canvas.TextWidth("MMMMMMMM");
+  if (columns_.unitRight - columns_.unit < narrowest)
+    columns_.unit = std::max(columns_.name + narrowest + gap, columns_.unitRight - narrowest);
+  columns_.nameRight = columns_.unit - gap;
   letter_.clear();
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
@@ -103,6 +128,34 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   if (settings_.LineNo == 1) canvas.TextOut(columns_.lineTitle, cursor.Y, "Line");
   furniture.DrawRight("Page", cursor.Y);
   cursor.Y += 2 * g.LineStep;
+}
+
+std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &text, int width, int indent) {
+  std::vector<QByteArray> rows;
+  QByteArray row;
+  auto room = [&] { return std::max(1, rows.empty() ? width : width - indent); };
+  for (const QByteArray &word : text.split(' ')) {
+    const QByteArray joined = row.isEmpty() ? word : row + ' ' + word;
+    if (canvas.TextWidth(joined) <= room()) {
+      row = joined;
+      continue;
+    }
+    if (!row.isEmpty()) {
+      rows.push_back(row);
+      row.clear();
+    }
+    // A word wider than the column is broken where it no longer fits.
+    QByteArrayView rest(word);
+    while (canvas.TextWidth(rest) > room()) {
+      qsizetype take = 1;
+      while (take < rest.size() && canvas.TextWidth(rest.first(take + 1)) <= room()) ++take;
+      rows.push_back(rest.first(take).toByteArray());
+      rest = rest.sliced(take);
+    }
+    row = rest.toByteArray();
+  }
+  if (!row.isEmpty() || rows.empty()) rows.push_back(row);
+  return rows;
 }
 
 void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
@@ -125,12 +178,22 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   auto drawRightAligned = [&](const QByteArray &text, int rightX) {
     if (!text.isEmpty()) canvas.TextOut(rightX - canvas.TextWidth(text), cursor.Y, text);
   };
+  // A name or unit too long for its column goes on over the following rows,
+  // indented as a continuation.
+  const int indent = canvas.TextWidth("   ");
+  auto drawWrapped = [&](const QByteArray &text, int x, int rightX) {
+    const std::vector<QByteArray> pieces = WrapToColumn(canvas, text, rightX - x, indent);
+    for (size_t k = 0; k < pieces.size(); ++k)
+      canvas.TextOut(k == 0 ? x : x + indent, cursor.Y + int(k) * cursor.Geometry.LineStep, pieces[k]);
+    return int(pieces.size());
+  };
+  int rows = 1;
   if (!row.kind.isEmpty()) canvas.TextOut(columns_.keyword, cursor.Y, row.kind);
-  if (!row.name.isEmpty()) canvas.TextOut(columns_.name, cursor.Y, row.name);
-  if (!row.unit.isEmpty()) canvas.TextOut(columns_.unit, cursor.Y, row.unit);
+  if (!row.name.isEmpty()) rows = std::max(rows, drawWrapped(row.name, columns_.name, columns_.nameRight));
+  if (!row.unit.isEmpty()) rows = std::max(rows, drawWrapped(row.unit, columns_.unit, columns_.unitRight));
   if (settings_.LineNo == 1) drawRightAligned(row.line, columns_.lineRight);
   drawRightAligned(row.page, columns_.pageRight);
-  cursor.NextRow();
+  for (int k = 0; k < rows; ++k) cursor.NextRow();
 }
 
 void IndexListing::FinishPage(PageCursor &cursor, int) {

@@ -18,10 +18,15 @@ struct IndexRow {
   QByteArray text;  // the entry as recorded
 };
 IndexRow ParseIndexEntry(const QByteArray &entry);
-// The rows of the entries in the order the index prints them: by name with
-// ASCII case folded, then by the exact name, then unit, page and line as
+// The rows of the entries in the order the index prints them: by name in
+// the routine list's order (RoutineOrderLess), then unit, page and line as
 // numbers, kind; exact duplicates once. The same on every machine.
 std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
+
+class TSpecialCanvas;
+// text cut into rows of at most width (device units, canvas font) at its
+// blanks, a word wider than that broken; rows after the first have indent less.
+std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &text, int width, int indent);
 
 class IndexListing : public ListingRenderer {
  public:
@@ -42,6 +47,7 @@ class IndexListing : public ListingRenderer {
  private:
   struct Columns {
     int keyword = 0, name = 0, unit = 0, lineTitle = 0, lineRight = 0, pageRight = 0;
+    int nameRight = 0, unitRight = 0;  // where a name and a unit must end
   };
   const ProjectModel &model_;
   const FormatSettings &settings_;

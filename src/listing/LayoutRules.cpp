@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "format/FormatSettings.h"
+#include "listing/RoutineHeaders.h"
 #include "print/PageCanvas.h"
 
 namespace scrivane {
@@ -24,6 +25,9 @@ bool RestOfLineHasNoSemicolon(const std::vector<LineWord> &words, int index) {
 }
 
 constexpr int kMaxHeadingChars = 100;
+
+// What opened a block (LayoutState::Blocks).
+enum : int { kStatementBlock = 1, kRepeatBlock = 2, kDeclarationBlock = 3, kVariantPart = 4 };
 
 }  // namespace
 
@@ -114,17 +118,9 @@ void LayoutState::ContinueMarks(int y) {
 }
 
 QByteArray RoutineNameOfHeading(QByteArrayView trimmedLine) {
-  const QByteArray line = trimmedLine.first(std::min<qsizetype>(trimmedLine.size(), kMaxHeadingChars)).toByteArray();
-  const int blank = int(line.indexOf(' '));
-  QByteArray name;
-  for (int k = blank + 1; k < line.size(); ++k) {
-    const char c = line[k];
-    if (c == '(' || c == ':' || c == ';') break;
-    name += c;
-  }
-  const int dot = int(name.indexOf('.'));
-  if (dot >= 0) name = name.mid(dot + 1).trimmed() + " (" + name.left(dot).trimmed() + ")";
-  return name.trimmed().left(kMaxHeadingChars);
+  return IndexNameOfHeading(trimmedLine.first(std::min<qsizetype>(trimmedLine.size(), kMaxHeadingChars)))
+      .trimmed()
+      .left(kMaxHeadingChars);
 }
 
 // The reader's key: a line keeps what follows its header (directives,
@@ -136,29 +132,46 @@ QByteArray DeclarationKeyOfHeading(QByteArrayView trimmedLine) {
 IndentationRules::IndentationRules(LayoutState &state, const LayoutContext &context)
     : s_(state), c_(context) {}
 
-void IndentationRules::OpenStatementBlock() {
-  s_.BlockOpened = true;
+void IndentationRules::OpenStatementBlock(int kind) {
+  s_.BlockOpened = kind != kVariantPart;
   s_.Depth += 1;
+  s_.Blocks.Set(s_.Depth, kind);
   s_.LineX = s_.Depth * c_.IndentWidth + c_.LeftX;
   s_.NextLineX = s_.LineX + c_.IndentWidth;
 }
 
 void IndentationRules::OpenDeclarationBlock() {
-  OpenStatementBlock();
+  OpenStatementBlock(kDeclarationBlock);
   s_.InDeclaration = 1;
+}
+
+// An "end" closes the innermost block, and with a record the variant parts
+// ("case" inside it) that have no "end" of their own.
+void IndentationRules::CloseBlock() {
+  while (s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kVariantPart) {
+    s_.Blocks.Set(s_.Depth, 0);
+    s_.Depth -= 1;
+  }
 }
 
 void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayView lw,
                                       QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
-  if (c_.Settings && c_.Settings->Bold == 1 && words.size() > 1) words[1].Kind = TokenClass::ProcName;
-  if (c_.OnRoutineHeading) c_.OnRoutineHeading(RoutineNameOfHeading(trimmedLine), lw.toByteArray());
+  const RoutineHeaderParts parts = SplitRoutineHeader(trimmedLine);
+  // The name is the word after the kind words ("class function Name").
+  const int nameWord = parts.valid ? int(parts.kind.count(' ')) + 1 : 1;
+  if (c_.Settings && c_.Settings->Bold == 1 && int(words.size()) > nameWord + 1)
+    words[size_t(nameWord)].Kind = TokenClass::ProcName;
+  if (c_.OnRoutineHeading)
+    c_.OnRoutineHeading(RoutineNameOfHeading(trimmedLine), parts.valid ? parts.kind : lw.toByteArray());
 
   s_.LineX = L + I;
   const bool declared =
-      c_.DeclaredRoutines && c_.DeclaredRoutines->contains(DeclarationKeyOfHeading(trimmedLine));
+      (c_.RoutineHeadingLines && c_.RoutineHeadingLines->contains(trimmedLine.toByteArray())) ||
+      (c_.DeclaredRoutines && c_.DeclaredRoutines->contains(DeclarationKeyOfHeading(trimmedLine)));
   if (declared) {
+    if (s_.Depth != 0 || s_.RoutineDepth != 0) s_.HeadingsInsideBlocks += 1;
     s_.BlankBefore = true;
     s_.LineX = L;
     s_.NextLineX = L;
@@ -167,15 +180,20 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayVi
     s_.RoutineDepth = 0;
     s_.IfX.Clear();
     s_.TryX.Clear();
+    s_.Blocks.Clear();
   }
   const bool outsideRoutine = s_.RoutineDepth == 0;
-  s_.RoutineDepth += 1;
+  // A forward or external declaration has no body to end it.
+  const QByteArray lower = trimmedLine.toByteArray().toLower();
+  const bool bodyFollows = !lower.contains(" forward;") && !lower.contains(" external");
+  if (bodyFollows) s_.RoutineDepth += 1;
   if (!declared && outsideRoutine) {
     s_.BlankBefore = true;
     s_.LineX = L;
     s_.NextLineX = L;
     s_.Depth = 0;
     s_.ClearMarks();
+    s_.Blocks.Clear();
   }
 }
 
@@ -183,8 +201,9 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
   const QByteArray lw = words[index].Text.toLower();
-  const QByteArray prev = index >= 1 ? words[index - 1].Text : QByteArray();
-  const QByteArray prev2 = index >= 2 ? words[index - 2].Text : QByteArray();
+  const QByteArray prev = index >= 1 ? words[index - 1].Text.toLower() : QByteArray();
+  const QByteArray prev2 = index >= 2 ? words[index - 2].Text.toLower() : QByteArray();
+  const QByteArray next = index + 2 < int(words.size()) ? words[index + 1].Text.toLower() : QByteArray();
   const bool first = index == 0;
   const bool afterQuote = prev == "'";
 
@@ -220,8 +239,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     s_.InImplementation = true;
   }
 
-  if (first && s_.InImplementation && s_.InDeclaration == 0 &&
-      IsOneOf(lw, {"procedure", "function", "constructor", "destructor"}))
+  if (first && s_.InImplementation && s_.InDeclaration == 0 && RoutineKindLength(trimmedLine) > 0)
     RoutineHeading(words, lw, trimmedLine);
 
   if (first && s_.InDeclaration == 0 && IsOneOf(lw, {"var", "const"})) {
@@ -229,19 +247,28 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     s_.NextLineX = L + I;
   }
 
-  // Declaration blocks: a class, record or object whose body follows.
-  const bool declarationOpens = (lw == "class" && prev == "=") || (lw == "record" && prev == "=") ||
-                                (lw == "record" && prev == "packed" && prev2 == "=") ||
-                                (lw == "object" && prev == "=");
-  if (declarationOpens && RestOfLineHasNoSemicolon(words, index)) OpenDeclarationBlock();
+  // Declaration blocks: every record, and a class, object or interface
+  // type whose body follows ("= class;" and "= class of" have none).
+  const bool typeBody =
+      (IsOneOf(lw, {"class", "object", "interface", "dispinterface", "objcclass", "objcprotocol", "objccategory",
+                    "cppclass"}) &&
+       (prev == "=" || (prev == "packed" && prev2 == "="))) ||
+      (lw == "helper" && prev == "type" && prev2 == "=");
+  if ((typeBody && next != "of" && RestOfLineHasNoSemicolon(words, index)) || lw == "record")
+    OpenDeclarationBlock();
 
-  // Statement blocks.
-  if (first && IsOneOf(lw, {"begin", "case", "asm"})) OpenStatementBlock();
-  if (IsOneOf(lw, {"begin", "case"}) &&
-      (IsOneOf(prev.toLower(), {"do", "then", "else"}) || prev == ":")) {
-    OpenStatementBlock();
-    if (lw == "case" && !s_.CaseMode) s_.CaseMode = true;
-    if (s_.CaseMode && prev == ":") s_.CaseX = s_.LineX;
+  // Statement blocks; a "case" inside a record is its variant part.
+  const int innermost = s_.Depth > 0 ? s_.Blocks.Get(s_.Depth) : 0;
+  const bool inRecord = innermost == kDeclarationBlock || innermost == kVariantPart;
+  if (first && lw == "case" && inRecord) {
+    OpenStatementBlock(kVariantPart);
+  } else {
+    if (first && IsOneOf(lw, {"begin", "case", "asm"})) OpenStatementBlock(kStatementBlock);
+    if (IsOneOf(lw, {"begin", "case"}) && (IsOneOf(prev, {"do", "then", "else"}) || prev == ":")) {
+      OpenStatementBlock(kStatementBlock);
+      if (lw == "case" && !s_.CaseMode) s_.CaseMode = true;
+      if (s_.CaseMode && prev == ":") s_.CaseX = s_.LineX;
+    }
   }
 
   if (lw == "if" && !afterQuote) s_.IfX.Set(s_.Depth, s_.LineX);
@@ -253,12 +280,11 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     }
   }
   if (lw == "repeat" && !afterQuote) {
-    s_.InRepeat = true;
-    OpenStatementBlock();
+    OpenStatementBlock(kRepeatBlock);
     s_.TryX.Set(s_.Depth, s_.LineX);
   }
   if (lw == "try" && !afterQuote) {
-    OpenStatementBlock();
+    OpenStatementBlock(kStatementBlock);
     s_.TryX.Set(s_.Depth, s_.LineX);
   }
   if (IsOneOf(lw, {"except", "finally"}) && !afterQuote) {
@@ -267,31 +293,41 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.NextLineX = x + I;
     }
   }
-  if (lw == "record" && prev == "of") OpenStatementBlock();
 
   // Block ends.
   if (!first) return;
   if (lw == "end;" && s_.InTypeSection) {
+    CloseBlock();
     s_.BlockClosed = true;
     s_.LineX = s_.Depth * I + L;
-    if (s_.Depth > 0) s_.Depth -= 1;
+    if (s_.Depth > 0) {
+      s_.Blocks.Set(s_.Depth, 0);
+      s_.Depth -= 1;
+    }
     if (s_.Depth == 0) {
       s_.InDeclaration = 0;
       s_.NextLineX = L;
     }
   }
   const bool statementEnd = IsOneOf(lw, {"end", "end;"}) && !s_.InTypeSection;
-  const bool repeatEnd = lw == "until" && s_.InRepeat;
+  // "until" ends the innermost "repeat"; one that finds no "repeat" open
+  // (a stray word) changes nothing.
+  const bool repeatEnd = lw == "until" && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kRepeatBlock;
   if (statementEnd || repeatEnd) {
+    if (statementEnd) CloseBlock();
+    // The end of a local type is not the end of its routine.
+    const bool closesStatement = s_.Depth == 0 || s_.Blocks.Get(s_.Depth) != kDeclarationBlock;
     s_.BlockClosed = true;
-    if (repeatEnd) s_.InRepeat = false;
     s_.LineX = s_.Depth * I + L;
     s_.TryX.Set(s_.Depth, 0);
     s_.IfX.Set(s_.Depth, 0);
     s_.NextLineX = s_.LineX;
-    if (s_.Depth > 0) s_.Depth -= 1;
+    if (s_.Depth > 0) {
+      s_.Blocks.Set(s_.Depth, 0);
+      s_.Depth -= 1;
+    }
     if (s_.Depth == 0) {
-      if (statementEnd && s_.RoutineDepth > 0) s_.RoutineDepth -= 1;
+      if (statementEnd && closesStatement && s_.RoutineDepth > 0) s_.RoutineDepth -= 1;
       s_.InDeclaration = 0;
       s_.NextLineX = L;
     }

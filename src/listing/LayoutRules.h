@@ -6,6 +6,7 @@
 // closes. All x values are device units of the page canvas.
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <array>
 #include <memory>
 #include <functional>
@@ -63,7 +64,6 @@ struct LayoutState {
   bool InTypeSection = false;
   bool InImplementation = false;
   int InDeclaration = 0;
-  bool InRepeat = false;
   int RoutineDepth = 0;
   bool BlankBefore = false;
   bool BlockOpened = false;
@@ -72,6 +72,12 @@ struct LayoutState {
   int CaseX = 0;
   DepthTable IfX;
   DepthTable TryX;
+  // What opened the block at each depth (BlockKind), so that "until"
+  // closes its own "repeat" and a record's "end" its variant part too.
+  DepthTable Blocks;
+  // Routine headings met while a block was still open: the blocks before
+  // them did not pair up (the listing then closes them at the heading).
+  int HeadingsInsideBlocks = 0;
 
   // The open blocks of the diagram, 1..BlockCount(), a stack. The lowest
   // ContinuedCount were opened on earlier pages and run on from ContinuedY;
@@ -98,6 +104,8 @@ struct LayoutContext {
   bool SelectedOnly = false;
   const FormatSettings *Settings = nullptr;
   const QList<QByteArray> *DeclaredRoutines = nullptr;
+  // Lines that start a listed routine (the reader's RoutineHeadingLines).
+  const QSet<QByteArray> *RoutineHeadingLines = nullptr;
   // Called for each routine heading with its name and lower-case keyword.
   std::function<void(const QByteArray &name, const QByteArray &kind)> OnRoutineHeading;
 };
@@ -109,14 +117,15 @@ class IndentationRules : public CodeWordRules {
   void OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine) override;
 
  private:
-  void OpenStatementBlock();
+  void OpenStatementBlock(int kind);
   void OpenDeclarationBlock();
+  void CloseBlock();
   void RoutineHeading(std::vector<LineWord> &words, QByteArrayView lowerWord, QByteArrayView trimmedLine);
   LayoutState &s_;
   const LayoutContext &c_;
 };
 
-// The routine name as the index shows it: "Method (TClass)" for a method.
+// The routine name as the index shows it: "Method (TOuter.TInner)" for a method.
 QByteArray RoutineNameOfHeading(QByteArrayView trimmedLine);
 // The heading as the interface part declares it: lower case, class qualifier dropped.
 QByteArray DeclarationKeyOfHeading(QByteArrayView trimmedLine);

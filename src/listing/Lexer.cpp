@@ -322,41 +322,6 @@ QByteArrayView FormTextNormaliser::Normalise(QByteArrayView line, bool lowerCase
   return text;
 }
 
-QByteArray CutRoutineHeader(QByteArrayView lowerCode, bool isFunction) {
-  const QByteArrayView code = Trimmed(lowerCode);
-  if (isFunction && code.indexOf(") :") >= 0) {
-    // A trailing directive ("; virtual;") or a joined statement is not part of it.
-    const qsizetype semicolon = code.indexOf(';', code.lastIndexOf(") :"));
-    return (semicolon >= 0 ? code.first(semicolon + 1) : code).toByteArray();
-  }
-  if (!isFunction && code.indexOf(" (") >= 0 && code.indexOf(");") >= 0)
-    return code.first(code.indexOf(");") + 2).toByteArray();
-  const qsizetype semicolon = code.indexOf(';');
-  return (semicolon >= 0 ? code.first(semicolon + 1) : code).toByteArray();
-}
-
-QByteArray RoutineHeaderOfLine(QByteArrayView line) {
-  QByteArray code;
-  CommentCarry carry;
-  FollowComments(line, carry, &code);
-  code = LowerAscii(code);
-  const bool isFunction = code.startsWith("function ") || code == "function";
-  return CutRoutineHeader(code, isFunction);
-}
-
-QByteArray RoutineKey(const QByteArray &lowerHeader) {
-  // The qualifier sits in the routine's name only; a dotted result type
-  // ("function f : sysutils.tbytes;") keeps its dots. Nested classes give
-  // several qualifiers, all of which go.
-  const qsizetype nameStart = lowerHeader.indexOf(' ');
-  if (nameStart < 0) return lowerHeader;
-  qsizetype nameEnd = lowerHeader.indexOf(' ', nameStart + 1);
-  if (nameEnd < 0) nameEnd = lowerHeader.size();
-  const qsizetype dot = lowerHeader.lastIndexOf('.', nameEnd - 1);
-  if (dot <= nameStart) return lowerHeader;
-  return lowerHeader.left(nameStart + 1) + lowerHeader.mid(dot + 1);
-}
-
 bool IsReservedCandidate(QByteArrayView lowerWord) { return InSorted(lowerWord, SortedCandidates()); }
 
 bool IsSectionWord(QByteArrayView lowerWord) {

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <vector>
 
+#include "listing/RoutineHeaders.h"
+
 namespace scrivane {
 
 struct FormatSettings;
@@ -168,17 +170,6 @@ void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, cons
 // their delimiters left out) are appended to it, each followed by one blank.
 // Returns true when the line ends inside a "//" comment.
 bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code = nullptr);
-// A routine header as the routine keys see it: lowerCode (code words only,
-// lower case) cut after the header's end, which is the first ";" after the
-// last ") :" of a function, the first ");" of a procedure-like header with a
-// parameter list, or else the first ";". Without an end it stays whole.
-QByteArray CutRoutineHeader(QByteArrayView lowerCode, bool isFunction);
-// The same for one listing line: comments dropped, lower case, cut.
-QByteArray RoutineHeaderOfLine(QByteArrayView line);
-// A routine header without its class qualifiers ("procedure tform1.click;"
-// gives "procedure click;"): how an implementation is matched with its
-// declaration.
-QByteArray RoutineKey(const QByteArray &lowerHeader);
 
 bool IsReservedCandidate(QByteArrayView lowerWord);
 bool IsSectionWord(QByteArrayView lowerWord);

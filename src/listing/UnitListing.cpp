@@ -297,7 +297,8 @@ void UnitListingRenderer::NumberRow() {
 void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteArray &kind) {
   QByteArray entry = name + '%' + kind + '%' + FileNamePartOf(l_.Names().UnitNameText) + '%' +
                      QByteArray::number(cursor_->Page);
-  if (settings_.LineNo == 1) entry += '%' + QByteArray::number(s_.LineNumber);
+  // The number of the row the heading prints on, the last one issued.
+  if (settings_.LineNo == 1) entry += '%' + QByteArray::number(s_.LineNumber - 1);
   heading_ = Heading{entry, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
   // Every repaint and replay of a page lays its headings out again.
   if (s_.recorded.contains(entry)) return;
@@ -347,8 +348,12 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   context.SelectedOnly = l_.SelectedOnly;
   context.Settings = &settings_;
   context.DeclaredRoutines = &model_.DeclaredRoutines;
-  context.OnRoutineHeading = [this](const QByteArray &name, const QByteArray &kind) {
-    RecordIndexEntry(name, kind);
+  context.RoutineHeadingLines = &model_.RoutineHeadingLines;
+  // Recorded once the row the heading prints on is known: a blank row may
+  // come before it, or none at the top of a page.
+  std::vector<std::pair<QByteArray, QByteArray>> headings;
+  context.OnRoutineHeading = [&headings](const QByteArray &name, const QByteArray &kind) {
+    headings.emplace_back(name, kind);
   };
   IndentationRules rules(s_.layout, context);
   ClassifyLine(words, trimmed, settings_, &rules);
@@ -384,6 +389,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
       if (settings_.LineNo == 1) NumberRow();
     }
   }
+  for (const auto &[name, kind] : headings) RecordIndexEntry(name, kind);
   ReportHeading(cursor.Y);
 
   if (DrawWords(words, 0, 0)) FinishLine(words);
@@ -478,6 +484,8 @@ UnitListing::UnitListing(ProjectModel &model, const FormatSettings &settings)
 }
 
 UnitListing::~UnitListing() { delete state_; }
+
+int UnitListing::HeadingsInsideBlocks() const { return state_->layout.HeadingsInsideBlocks; }
 
 void UnitListing::SetClock(const QDateTime &now) { job_->SetClock(now); }
 

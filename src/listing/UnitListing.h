@@ -28,6 +28,9 @@ class UnitListing {
   // header names from the model's paths.
   void ResetListingState();
   bool SelectedOnly = false;
+  // Listed routine headings laid out so far that came while a block was
+  // still open (blocks that did not pair up before them).
+  int HeadingsInsideBlocks() const;
   // The names the furniture and the index entries print.
   ListingNames &Names();
 

@@ -9,11 +9,7 @@
 namespace scrivane {
 namespace {
 
-// The routine list's order: byte-wise after ASCII lower-casing, so that it
-// does not depend on the locale.
-bool LessIgnoringCase(const QByteArray &a, const QByteArray &b) {
-  return a.compare(b, Qt::CaseInsensitive) < 0;
-}
+bool LessIgnoringCase(const QByteArray &a, const QByteArray &b) { return RoutineOrderLess(a, b); }
 
 QString AbsoluteForm(const QString &path) {
   const QString normalised = NormalizeSeparators(path);
@@ -22,6 +18,17 @@ QString AbsoluteForm(const QString &path) {
 }
 
 }  // namespace
+
+bool RoutineOrderLess(QByteArrayView a, QByteArrayView b) {
+  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; };
+  const qsizetype n = std::min(a.size(), b.size());
+  for (qsizetype i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(fold(a[i])), y = static_cast<unsigned char>(fold(b[i]));
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a.compare(b) < 0;
+}
 
 bool ProjectModel::AnyRoutineSelected() const {
   return std::any_of(Routines.begin(), Routines.end(), [](const RoutineEntry &e) { return e.selected; });
@@ -96,6 +103,7 @@ void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
 void ProjectModel::ClearRoutines() {
   Routines.clear();
   RoutineRefs.clear();
+  RoutineHeadingLines.clear();
 }
 
 void ProjectModel::ClearUnits() {

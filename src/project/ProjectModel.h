@@ -4,6 +4,7 @@
 // tool); the readers fill it, the windows only show it.
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -43,6 +44,12 @@ struct RoutineEntry {
   bool selected = false;
 };
 
+// The one order of routine names and headers: the routine list, the
+// procedures list and the index. ASCII case folded (so "_" sorts after
+// the digits and before the letters), then byte by byte; the same on
+// every machine, whatever its locale or the file's encoding.
+bool RoutineOrderLess(QByteArrayView a, QByteArrayView b);
+
 struct ProjectModel {
   QList<UnitEntry> Units;         // unit list and parallel path list; not sorted
   int SelectedUnit = -1;          // highlighted unit-list entry, -1 when none
@@ -52,6 +59,10 @@ struct ProjectModel {
   // How SourceLines (and the routine texts taken from them) are to be read.
   TextEncoding SourceEncoding = TextEncoding::Windows1252;
   QList<QByteArray> DeclaredRoutines;
+  // The lines (without surrounding blanks) on which a listed routine's
+  // header starts, {$IFDEF} alternatives included: where the listing puts
+  // a routine at the margin and where a selected routine's text ends.
+  QSet<QByteArray> RoutineHeadingLines;
   LineList ListingLines;
   QList<QByteArray> IndexEntries;
   QList<QByteArray> ProjectLines;

@@ -1,4 +1,5 @@
 // Reading a unit into statement-like lines and listing its routines.
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cstring>
@@ -6,6 +7,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/Lexer.h"
+#include "listing/RoutineHeaders.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
@@ -116,49 +118,48 @@ struct CompletedHeader {
   bool joinable = true;  // the lines can be printed as one
 };
 
-// Completes a routine header that spans lines, from lines[p] on, as the
-// routine keys see it: comments take no part in finding its end. At most
-// three further lines are taken. `carry` is the comment state at the start
-// of line p and is left at the end of the header's last line.
-CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, bool isFunction,
-                               CommentCarry &carry) {
-  const QByteArrayView closing = isFunction ? QByteArrayView(") :") : QByteArrayView(");");
-  CompletedHeader result;
-  QByteArray cur;
-  bool endsInLineComment = FollowComments(lines[p], carry, &cur);
-  auto join = [&] {
-    const qsizetype next = p + result.lines;
-    if (next >= lines.size()) return;
-    // Text after a "//" would swallow the joined line; a block word or the
-    // page-break marker must keep the start of its line.
-    const QByteArrayView nextLine = Trimmed(lines[next]);
-    if (endsInLineComment || StartsWithBlockWord(nextLine) || nextLine == kNewPageMarker) result.joinable = false;
-    endsInLineComment = FollowComments(nextLine, carry, &cur);
-    result.lines += 1;
-  };
-  auto contains = [&cur](QByteArrayView text) { return cur.indexOf(text) >= 0; };
-  if (!contains("(") && !contains(closing) && !contains(";")) join();
-  for (int i = 0; i < 2; ++i)
-    if (contains("(") && !contains(closing)) join();
-  result.header = CutRoutineHeader(Lower(cur), isFunction);
-  return result;
-}
+// Lines a header's key may take, and lines that are printed joined as one.
+constexpr qsizetype kMaxHeaderLines = 8;
+constexpr qsizetype kMaxJoinedLines = 4;
 
 enum class HeaderWord { None, Function, Procedure, Constructor, Destructor, Implementation };
 
 HeaderWord HeaderWordOf(QByteArrayView trimmedLine) {
-  // Most lines start with none of the five words' first letters.
   if (trimmedLine.isEmpty()) return HeaderWord::None;
-  switch (LowerAscii(trimmedLine[0])) {
-    case 'f': case 'p': case 'c': case 'd': case 'i': break;
-    default: return HeaderWord::None;
+  if (StartsWithIgnoringCase(trimmedLine, "implementation ")) return HeaderWord::Implementation;
+  const QByteArray word = BaseRoutineWord(trimmedLine);
+  if (word.isEmpty()) return HeaderWord::None;
+  if (word == "function") return HeaderWord::Function;
+  if (word == "constructor") return HeaderWord::Constructor;
+  if (word == "destructor") return HeaderWord::Destructor;
+  return HeaderWord::Procedure;
+}
+
+// Completes a routine header that spans lines, from lines[p] on, as the
+// routine keys see it: comments take no part in finding its end. A line
+// that starts another header, a section or a block is never taken in.
+// `carry` is the comment state at the start of line p and is left at the
+// end of the header's last line.
+CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, CommentCarry &carry) {
+  CompletedHeader result;
+  QByteArray cur;
+  bool endsInLineComment = FollowComments(lines[p], carry, &cur);
+  bool complete = false;
+  result.header = CutHeaderAtEnd(Lower(cur), &complete);
+  while (!complete && result.lines < kMaxHeaderLines) {
+    const qsizetype next = p + result.lines;
+    if (next >= lines.size()) break;
+    const QByteArrayView nextLine = Trimmed(lines[next]);
+    if (carry.InCode() && (StartsWithBlockWord(nextLine) || HeaderWordOf(nextLine) != HeaderWord::None)) break;
+    // Text after a "//" would swallow the joined line; the page-break
+    // marker must keep the start of its line.
+    if (endsInLineComment || nextLine == kNewPageMarker) result.joinable = false;
+    endsInLineComment = FollowComments(nextLine, carry, &cur);
+    result.lines += 1;
+    result.header = CutHeaderAtEnd(Lower(cur), &complete);
   }
-  if (StartsWithIgnoringCase(trimmedLine, "function ")) return HeaderWord::Function;
-  if (StartsWithIgnoringCase(trimmedLine, "procedure ")) return HeaderWord::Procedure;
-  if (StartsWithIgnoringCase(trimmedLine, "constructor ")) return HeaderWord::Constructor;
-  if (StartsWithIgnoringCase(trimmedLine, "destructor ")) return HeaderWord::Destructor;
-  if (StartsWithIgnoringCase(trimmedLine, "implementation")) return HeaderWord::Implementation;
-  return HeaderWord::None;
+  if (result.lines > kMaxJoinedLines) result.joinable = false;
+  return result;
 }
 
 EntryKind KindOf(HeaderWord word) {
@@ -169,6 +170,52 @@ EntryKind KindOf(HeaderWord word) {
     default: return EntryKind::Procedure;
   }
 }
+
+// The class a name stands for: "TList<T>" and "TOuter.TInner" give
+// "tlist" and "tinner".
+QByteArray TypeNameOf(QByteArrayView qualified) {
+  QByteArray name = Lower(Trimmed(qualified));
+  if (name.startsWith("generic ")) name = name.mid(8);
+  const qsizetype angle = name.indexOf('<');
+  if (angle >= 0) name.truncate(angle);
+  const qsizetype dot = name.lastIndexOf('.');
+  if (dot >= 0) name = name.mid(dot + 1);
+  return name.trimmed();
+}
+
+// Follows the type declarations of the interface part so that each method
+// declaration knows its class: a short-form implementation of a name two
+// classes share takes its own class's declaration.
+class TypeNesting {
+ public:
+  void OnCodeLine(QByteArrayView lowerCode) {
+    const QList<QByteArray> words = lowerCode.trimmed().toByteArray().split(' ');
+    if (words.isEmpty()) return;
+    if (words[0] == "end" || words[0].startsWith("end;") || words[0].startsWith("end)")) {
+      if (!names_.empty()) names_.pop_back();
+      return;
+    }
+    const qsizetype equals = words.indexOf("=");
+    for (qsizetype k = 0; k < words.size(); ++k) {
+      const QByteArray &w = words[k];
+      const bool body = w == "class" || w == "object" || w == "record" || w == "interface" ||
+                        w == "dispinterface";
+      if (!body) continue;
+      if (k + 1 < words.size() && words[k + 1] == "of") return;  // a class reference type
+      for (qsizetype r = k; r < words.size(); ++r)
+        if (words[r].contains(';')) return;  // no body follows
+      if (equals > 0 && k > equals && k <= equals + 2)
+        names_.push_back(TypeNameOf(words.mid(0, equals).join(' ')));
+      else if (w == "record")
+        names_.push_back(Current());  // a field's record: its methods are still the class's
+      return;
+    }
+  }
+  QByteArray Current() const { return names_.empty() ? QByteArray() : names_.back(); }
+
+ private:
+  std::vector<QByteArray> names_;
+};
 
 }  // namespace
 
@@ -241,16 +288,31 @@ void ScanRoutines(ProjectModel &model) {
     qsizetype line;  // in `out`
     HeaderWord word;
     QByteArray text;
+    QByteArray typeName;  // a declaration's class; empty outside a class
+    bool afterCode = true;  // code stands between this header and the one before
+    bool afterDirective = false;  // and a compiler directive does
   };
   std::vector<Header> declarations, implementations;
   bool inImplementation = false;
+  bool codeSinceHeader = true, directiveSinceHeader = false;
+  TypeNesting types;
   CommentCarry carry;
   for (qsizetype p = 0; p < in.size();) {
     const QByteArrayView t = Trimmed(in[p]);
+    // Section words and headers count only in code.
     const HeaderWord word = carry.InCode() ? HeaderWordOf(t) : HeaderWord::None;
     if (word == HeaderWord::None || word == HeaderWord::Implementation) {
       if (word == HeaderWord::Implementation) inImplementation = true;
-      FollowComments(t, carry);
+      if (!inImplementation || !codeSinceHeader) {
+        QByteArray code;
+        FollowComments(t, carry, &code);
+        if (!inImplementation) types.OnCodeLine(Lower(code));
+        if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
+        if (t.contains("{$") || t.contains("{ $") || t.contains("(*$") || t.contains("(* $"))
+          directiveSinceHeader = true;
+      } else {
+        FollowComments(t, carry);
+      }
       out.appendLineOf(in, p);
       ++p;
       continue;
@@ -265,9 +327,11 @@ void ScanRoutines(ProjectModel &model) {
       const qsizetype semicolon = code.indexOf(';');
       completed.header = semicolon >= 0 ? code.left(semicolon + 1) : code;
     } else {
-      completed = CompleteHeader(in, p, word == HeaderWord::Function, carry);
+      completed = CompleteHeader(in, p, carry);
     }
-    (inImplementation ? implementations : declarations).push_back({out.size(), word, completed.header});
+    Header header{out.size(), word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
+    (inImplementation ? implementations : declarations).push_back(std::move(header));
+    codeSinceHeader = directiveSinceHeader = false;
     if (completed.lines == 1 || !completed.joinable) {
       for (qsizetype k = 0; k < completed.lines; ++k) out.appendLineOf(in, p + k);
     } else {
@@ -282,21 +346,73 @@ void ScanRoutines(ProjectModel &model) {
   for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
   // Without an implementation part every header is both declared and implemented.
   const std::vector<Header> &implemented = inImplementation ? implementations : declarations;
-  const QSet<QByteArray> declared(model.DeclaredRoutines.begin(), model.DeclaredRoutines.end());
+  QSet<QByteArray> declared;
+  for (const QByteArray &d : model.DeclaredRoutines) declared.insert(RoutineKey(d));
+  // Declarations by kind and name, for implementations that leave out
+  // their parameters and result.
+  QHash<QByteArray, std::vector<const Header *>> byName;
+  for (const Header &h : declarations) {
+    const RoutineHeaderParts parts = SplitRoutineHeader(h.text);
+    if (parts.valid) byName[parts.kind + ' ' + parts.name].push_back(&h);
+  }
+  // The routine list's text for an implementation, empty when it matches
+  // no declaration.
+  auto listedText = [&](const Header &h) -> QByteArray {
+    if (declared.contains(RoutineKey(h.text))) return h.text;
+    const RoutineHeaderParts parts = SplitRoutineHeader(h.text);
+    const auto found = byName.constFind(parts.kind + ' ' + parts.name);
+    if (!parts.valid || found == byName.constEnd()) return {};
+    const QByteArray ownClass = TypeNameOf(parts.qualifier);
+    if (!IsShortFormHeader(parts)) {
+      // A method its class declares once under that name, written with
+      // other spellings ("Objects.TRect" for "TRect"): listed as written.
+      if (ownClass.isEmpty()) return {};
+      int inClass = 0;
+      for (const Header *d : *found) inClass += d->typeName == ownClass;
+      return inClass == 1 ? h.text : QByteArray();
+    }
+    const Header *chosen = found->front();
+    for (const Header *d : *found)
+      if (d->typeName == ownClass) {
+        chosen = d;
+        break;
+      }
+    const RoutineHeaderParts declaredParts = SplitRoutineHeader(chosen->text);
+    const QByteArray name = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
+    return parts.kind + ' ' + name + declaredParts.rest;
+  };
   QList<RoutineEntry> entries;
   QList<QByteArray> refs;
-  for (const Header &h : implemented)
-    if (declared.contains(RoutineKey(h.text))) {
-      entries.append(RoutineEntry{h.text, KindOf(h.word), false});
-      refs.append(h.text + '|' + QByteArray::number(h.line));
+  for (size_t i = 0; i < implemented.size();) {
+    // Headers of one name with nothing but comments and directives between
+    // them are {$IFDEF} alternatives of one routine: the first that matches
+    // a declaration is listed, once.
+    const RoutineHeaderParts first = SplitRoutineHeader(implemented[i].text);
+    size_t end = i + 1;
+    while (end < implemented.size() && !implemented[end].afterCode && implemented[end].afterDirective) {
+      const RoutineHeaderParts next = SplitRoutineHeader(implemented[end].text);
+      if (next.kind != first.kind || next.qualifier != first.qualifier || next.name != first.name) break;
+      ++end;
     }
+    bool listed = false;
+    for (size_t k = i; k < end && !listed; ++k) {
+      const QByteArray text = listedText(implemented[k]);
+      if (text.isEmpty()) continue;
+      listed = true;
+      entries.append(RoutineEntry{text, KindOf(implemented[k].word), false});
+      refs.append(text + '|' + QByteArray::number(implemented[k].line));
+    }
+    if (listed)
+      for (size_t k = i; k < end; ++k)
+        model.RoutineHeadingLines.insert(Trimmed(model.SourceLines[implemented[k].line]).toByteArray());
+    i = end;
+  }
   model.AddRoutines(entries, refs);
 }
 
 void CollectSelectedText(ProjectModel &model) {
   model.ListingLines.clear();
   if (!model.AnyRoutineSelected()) return;
-  const QSet<QByteArray> declared(model.DeclaredRoutines.begin(), model.DeclaredRoutines.end());
   static constexpr const char *kStartWords[] = {"procedure ", "constructor ", "destructor ", "function ",
                                                 "object ", "inherited ", "inline "};
   for (qsizetype i = 0; i < model.Routines.size() && i < model.RoutineRefs.size(); ++i) {
@@ -309,9 +425,22 @@ void CollectSelectedText(ProjectModel &model) {
     model.ListingLines.appendLineOf(model.SourceLines, d);
     for (qsizetype q = d + 1; q < model.SourceLines.size(); ++q) {
       const QByteArrayView t = Trimmed(model.SourceLines[q]);
-      bool startsRoutine = false;
-      for (const char *start : kStartWords) startsRoutine = startsRoutine || StartsWithIgnoringCase(t, start);
-      if (startsRoutine && (model.FormMode || declared.contains(RoutineKey(RoutineHeaderOfLine(t))))) break;
+      if (model.FormMode) {
+        bool startsObject = false;
+        for (const char *start : kStartWords) startsObject = startsObject || StartsWithIgnoringCase(t, start);
+        if (startsObject) break;
+      } else if (model.RoutineHeadingLines.contains(t.toByteArray())) {
+        // The next listed routine starts; an {$IFDEF} alternative of this
+        // routine's own header stays with it.
+        const bool ownAlternative = q > d && [&] {
+          for (qsizetype k = q - 1; k > d; --k)
+            for (const char *body : {"begin ", "asm ", "var ", "const ", "type ", "label "})
+              if (StartsWithIgnoringCase(Trimmed(model.SourceLines[k]), body)) return false;
+          return SplitRoutineHeader(RoutineHeaderOfLine(t)).name ==
+                 SplitRoutineHeader(RoutineHeaderOfLine(model.SourceLines[d])).name;
+        }();
+        if (!ownAlternative) break;
+      }
       model.ListingLines.appendLineOf(model.SourceLines, q);
     }
     if (model.FormMode) continue;

@@ -446,3 +446,72 @@ TEST(ListingJob, WrappedEntriesAreNeverSplitAndNeverReachTheFooter) {
     EXPECT_EQ(pageOfEntry.size(), 150u);
   }
 }
+
+// The index at every base font size, with names longer than their column:
+// no two texts of a row overlap, a nested class's method shows its whole
+// qualifier, and each row's line number is the row where its heading prints.
+TEST(IndexListing, NoColumnOverprintsAndEachLineIsItsHeadingsRow) {
+  for (int size : {8, 10, 12, 14}) {
+    Rig rig;
+    rig.settings.BSize = size;
+    rig.settings.LineNo = rig.settings.Header = rig.settings.Footer = 1;
+    rig.model.SourceLines = {"unit Main;", "interface", "implementation"};
+    QList<QByteArray> names;
+    for (int r = 0; r < 90; ++r) {
+      const QByteArray n = QByteArray::number(r);
+      const QByteArray header = r % 3 == 0   ? "class function TOuter.TInner.Method" + n + " : integer;"
+                                : r % 3 == 1 ? "constructor TAVeryLongClassNameForTheIndex" + n +
+                                                   ".CreateWithAnEvenLongerNameThanTheColumnHolds;"
+                                             : "procedure Plain" + n + ";";
+      rig.model.SourceLines << header << "begin";
+      for (int k = 0; k < r % 5; ++k) rig.model.SourceLines << "x;";
+      rig.model.SourceLines << "end;";
+    }
+    rig.model.SourceLines << "end.";
+    rig.Prepare(DocumentKind::Unit);
+    const auto unitPages = rig.AllPages(DocumentKind::Unit);
+    // The text printed beside each line number, by page and number.
+    std::map<std::pair<int, int>, QString> rowText;
+    for (size_t p = 0; p < unitPages.size(); ++p) {
+      const auto texts = Texts(unitPages[p]);
+      for (const Text &number : texts) {
+        if (!number.text.endsWith(u':')) continue;
+        for (const Text &t : texts)
+          if (t.y == number.y && t.x > number.x && !t.text.endsWith(u':')) {
+            rowText[{int(p) + 1, number.text.chopped(1).toInt()}] = t.text;
+            break;
+          }
+      }
+    }
+
+    rig.Prepare(DocumentKind::Index);
+    TSpecialCanvas measure(rig.printer);
+    measure.SetMeasureMode();
+    measure.SetFont(rig.settings.BaseFont());
+    int rows = 0, nested = 0;
+    for (const QStringList &page : rig.AllPages(DocumentKind::Index)) {
+      auto texts = Texts(page);
+      std::stable_sort(texts.begin(), texts.end(), [](const Text &a, const Text &b) {
+        return a.y != b.y ? a.y < b.y : a.x < b.x;
+      });
+      for (size_t k = 0; k + 1 < texts.size(); ++k)
+        if (texts[k].y == texts[k + 1].y && texts[k].y > 1100)  // below the column titles
+          EXPECT_LT(texts[k].x + measure.TextWidth(texts[k].text.toLatin1()), texts[k + 1].x)
+              << "size " << size << ": " << texts[k].text.toStdString() << " | " << texts[k + 1].text.toStdString();
+      for (size_t k = 0; k < texts.size(); ++k) {
+        if (texts[k].text != u"class function" && texts[k].text != u"constructor" && texts[k].text != u"procedure")
+          continue;
+        // kind, name, unit, line, page along the row
+        ASSERT_LT(k + 4, texts.size());
+        const int line = texts[k + 3].text.toInt(), sheet = texts[k + 4].text.toInt();
+        const QString heading = rowText[{sheet, line}];
+        EXPECT_TRUE(heading.startsWith(texts[k].text.section(u' ', 0, 0), Qt::CaseInsensitive))
+            << "size " << size << ": line " << line << " on page " << sheet << " holds " << heading.toStdString();
+        if (texts[k + 1].text.endsWith(u"(TOuter.TInner)")) ++nested;
+        ++rows;
+      }
+    }
+    EXPECT_EQ(rows, 90) << "size " << size;
+    EXPECT_EQ(nested, 30) << "size " << size;
+  }
+}

@@ -204,3 +204,26 @@ TEST(RoutineHeadings, NamesAndDeclarationKeys) {
     EXPECT_EQ(DeclarationKeyOfHeading(row.line), row.key) << row.line.constData();
   }
 }
+
+// Blocks pair up with their ends, so that a routine after them starts at
+// the margin even when nothing declares it (the declaration would reset the
+// depth and hide a block left open).
+TEST(IndentationRules, EveryBlockKindPairsWithItsEnd) {
+  const QList<QByteArray> lines = {
+      "implementation", "procedure A;", "begin", "repeat", "repeat", "x", "until a;", "until b;", "end;",
+      "procedure B;", "type", "R = packed record", "case k: integer of", "1: (x: integer);",
+      "2: (y: record a: integer;", "end);", "end;", "IFoo = interface", "procedure Go;", "end;",
+      "TC = class(TObject)", "class procedure Make;", "end;", "TH = type helper for integer", "end;",
+      "begin", "asm", "nop", "end;", "try", "y", "finally", "z", "end;", "end;",
+      "procedure C;", "begin", "case k of", "1: x;", "end;", "end;", "procedure D;", "begin", "end;"};
+  const Laid laid = LayOut(lines);
+  EXPECT_EQ(laid.headings, (QList<QByteArray>{"A|procedure", "B|procedure", "C|procedure", "D|procedure"}));
+  for (const QByteArray heading : {"procedure B;", "procedure C;", "procedure D;"})
+    EXPECT_EQ(laid.xs[size_t(lines.indexOf(heading))], 100) << heading.constData();
+  EXPECT_EQ(laid.state.Depth, 0);
+  EXPECT_EQ(laid.state.RoutineDepth, 0);
+  EXPECT_EQ(laid.state.BlockCount(), 0);
+  // "until" closes on the column of its own "repeat".
+  EXPECT_EQ(laid.xs[6], laid.xs[4]);
+  EXPECT_EQ(laid.xs[7], laid.xs[3]);
+}

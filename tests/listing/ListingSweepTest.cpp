@@ -10,13 +10,17 @@
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <map>
 
 #include "format/FormatSettings.h"
 #include "format/PageGeometry.h"
 #include "listing/Lexer.h"
+#include "listing/RoutineHeaders.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
@@ -139,10 +143,200 @@ QList<QByteArray> StringLiterals(QByteArrayView source) {
   return literals;
 }
 
+// The routines a reader expects in the routine list, found on the raw
+// source by a tokenizer of its own: every routine implemented after
+// "implementation" whose class is declared before it and whose name that
+// class declares, every plain routine whose header is declared before it
+// (or that leaves out its parameters, under a declared name), class
+// methods and operators alike; {$IFDEF} alternatives of one header count
+// once. By qualified name in lower case, type parameters left out.
+struct Token {
+  QByteArray text;  // lower case; a string literal is "'"
+  bool afterDirective = false;
+};
+
+std::vector<Token> Tokenize(const QByteArray &source) {
+  std::vector<Token> tokens;
+  bool directive = false;
+  const qsizetype n = source.size();
+  for (qsizetype i = 0; i < n;) {
+    const char c = source[i];
+    auto skipTo = [&](const char *end, qsizetype from) {
+      const qsizetype at = source.indexOf(end, from);
+      i = at < 0 ? n : at + qsizetype(strlen(end));
+    };
+    if (static_cast<unsigned char>(c) <= ' ') { ++i; continue; }
+    if (c == '{') { directive = directive || (i + 1 < n && source[i + 1] == '$'); skipTo("}", i + 1); continue; }
+    if (c == '(' && i + 1 < n && source[i + 1] == '*') { directive = directive || (i + 2 < n && source[i + 2] == '$'); skipTo("*)", i + 2); continue; }
+    if (c == '/' && i + 1 < n && source[i + 1] == '/') { skipTo("\n", i); continue; }
+    Token t;
+    t.afterDirective = directive;
+    directive = false;
+    if (c == '\'') {
+      skipTo("'", i + 1);
+      while (i < n && source[i] == '\'') skipTo("'", i + 1);
+      t.text = "'";
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '&') {
+      const qsizetype start = i;
+      while (i < n && (std::isalnum(static_cast<unsigned char>(source[i])) || source[i] == '_' || source[i] == '&')) ++i;
+      t.text = source.mid(start, i - start).toLower();
+    } else {
+      t.text = QByteArray(1, c);
+      ++i;
+    }
+    tokens.push_back(t);
+  }
+  return tokens;
+}
+
+bool IsRoutineToken(const QByteArray &t) {
+  return t == "procedure" || t == "function" || t == "constructor" || t == "destructor" || t == "operator";
+}
+
+struct SourceHeader {
+  QByteArray kind, qualified, qualifier, name, signature;
+  size_t end = 0;  // token after the header's ";"
+};
+
+// The header whose routine word is at k; false when the word is not one.
+bool HeaderAt(const std::vector<Token> &tk, size_t k, SourceHeader &h) {
+  if (!IsRoutineToken(tk[k].text)) return false;
+  if (k > 0) {
+    const QByteArray &prev = tk[k - 1].text;
+    if (prev == "=" || prev == ":" || prev == "to" || prev == "(" || prev == "," || prev == "of" || prev == ":=")
+      return false;
+  }
+  h.kind = tk[k].text;
+  size_t i = k + 1;
+  QList<QByteArray> segments;
+  if (h.kind == "operator" && !(k > 0 && tk[k - 1].text == "class")) {
+    QByteArray symbol;
+    while (i < tk.size() && tk[i].text != "(" && tk[i].text != ";") symbol += tk[i++].text;
+    segments << symbol;
+  } else {
+    while (i < tk.size()) {
+      if (tk[i].text.isEmpty() || !(std::isalpha(static_cast<unsigned char>(tk[i].text[0])) || tk[i].text[0] == '_' ||
+                                    tk[i].text[0] == '&'))
+        return false;
+      segments << tk[i++].text;
+      if (i < tk.size() && tk[i].text == "<") {
+        int depth = 0;
+        do {
+          depth += tk[i].text == "<" ? 1 : tk[i].text == ">" ? -1 : 0;
+          ++i;
+        } while (i < tk.size() && depth > 0);
+      }
+      if (i < tk.size() && tk[i].text == ".") { ++i; continue; }
+      break;
+    }
+  }
+  if (segments.isEmpty() || segments.last().isEmpty()) return false;
+  h.name = segments.last();
+  h.qualifier = segments.size() > 1 ? segments[segments.size() - 2] : QByteArray();
+  h.qualified = segments.join('.');
+  int depth = 0;
+  bool defaultValue = false;  // left out: the implementation need not repeat it
+  for (; i < tk.size(); ++i) {
+    const QByteArray &t = tk[i].text;
+    depth += t == "(" ? 1 : t == ")" ? -1 : 0;
+    if (t == ";" && depth == 0) break;
+    if (depth == 1 && t == "=") defaultValue = true;
+    if ((depth == 1 && t == ";") || depth == 0) defaultValue = false;
+    if (!defaultValue) h.signature += t + ' ';
+  }
+  h.end = i + 1;
+  return true;
+}
+
+std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
+  const std::vector<Token> tk = Tokenize(source);
+  size_t implementation = tk.size();
+  for (size_t k = 0; k < tk.size(); ++k)
+    if (tk[k].text == "implementation") { implementation = k; break; }
+  std::map<QByteArray, int> expected;
+  QSet<QByteArray> classes, methodNames, plainSignatures, plainNames;
+  int typeDepth = 0;
+  const bool hasImplementation = implementation < tk.size();
+  for (size_t k = 0; k < implementation; ++k) {
+    const QByteArray &t = tk[k].text;
+    const QByteArray prev = k > 0 ? tk[k - 1].text : QByteArray();
+    const QByteArray next = k + 1 < tk.size() ? tk[k + 1].text : QByteArray();
+    const bool body = (t == "class" || t == "object" || t == "interface" || t == "dispinterface" || t == "record") &&
+                      next != ";" && next != "of";
+    if (body && (prev == "=" || prev == "packed")) {
+      size_t n = k - 1;
+      if (prev == "packed") --n;
+      while (n > 0 && tk[n - 1].text != ";" && tk[n - 1].text != "type" && tk[n - 1].text != "<") --n;
+      if (n > 0) classes.insert(tk[n].text);
+      // "generic TList<T> =": the name before its parameters
+      for (size_t m = n; m < k; ++m)
+        if (m + 1 < k && tk[m + 1].text == "<") { classes.insert(tk[m].text); break; }
+      ++typeDepth;
+    } else if (t == "record") {
+      ++typeDepth;
+    } else if (t == "end" && typeDepth > 0) {
+      --typeDepth;
+    }
+    SourceHeader h;
+    if (!HeaderAt(tk, k, h)) continue;
+    if (!hasImplementation) {
+      expected[h.qualified] += 1;
+    } else if (typeDepth > 0) {
+      methodNames.insert(h.name);
+    } else {
+      plainSignatures.insert(h.kind + ' ' + h.qualified + ' ' + h.signature);
+      plainNames.insert(h.kind + ' ' + h.name);
+    }
+  }
+  SourceHeader last;
+  bool haveLast = false;
+  for (size_t k = implementation; k < tk.size(); ++k) {
+    SourceHeader h;
+    if (!HeaderAt(tk, k, h)) continue;
+    // An alternative of the header before: nothing but directives between.
+    const size_t start = k > 0 && (tk[k - 1].text == "class" || tk[k - 1].text == "generic") ? k - 1 : k;
+    if (haveLast && last.qualified == h.qualified && last.kind == h.kind && start == last.end &&
+        tk[start].afterDirective) {
+      k = h.end - 1;
+      continue;
+    }
+    last = h;
+    haveLast = true;
+    const bool wanted = h.qualifier.isEmpty()
+                            ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' + h.signature) ||
+                                  (plainNames.contains(h.kind + ' ' + h.name) && !h.signature.contains('(') &&
+                                   !h.signature.contains(':'))
+                            : classes.contains(h.qualifier) && methodNames.contains(h.name);
+    if (wanted) expected[h.qualified] += 1;
+    k = h.end - 1;
+  }
+  return expected;
+}
+
+// The routine list by qualified name, as the expectation counts it.
+std::map<QByteArray, int> ListedRoutines(const ProjectModel &model) {
+  std::map<QByteArray, int> listed;
+  for (const RoutineEntry &entry : model.Routines) {
+    const RoutineHeaderParts parts = SplitRoutineHeader(entry.text);
+    QByteArray qualified = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
+    // type parameters left out, as the expectation has them
+    QByteArray plain;
+    int depth = 0;
+    for (const char c : qualified.toLower()) {
+      if (c == '<') ++depth;
+      if (depth == 0 && c != ' ') plain += c;
+      if (c == '>' && depth > 0) --depth;
+    }
+    listed[plain] += 1;
+  }
+  return listed;
+}
+
 struct SweepResult {
   bool loaded = false;
   int pages = 0;
   QString fault;  // empty when the unit passes
+  int expected = 0, listed = 0;  // routines
   QByteArray lastBodyText;
 };
 
@@ -157,6 +351,18 @@ SweepResult PrintAndCheck(const QString &path) {
   if (model.CurrentUnitPath.isEmpty()) return result;  // not a text file: nothing to print
   result.loaded = true;
 
+  // Every routine expected is listed, once.
+  const QByteArray sourceBytes = ReadSourceFile(path).bytes;
+  const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes);
+  std::map<QByteArray, int> listed = ListedRoutines(model);
+  for (const auto &[name, count] : expected) {
+    result.expected += count;
+    if (listed[name] != count && result.fault.isEmpty())
+      result.fault = QStringLiteral("routine %1 implemented %2 times, listed %3 times")
+                         .arg(QString::fromLatin1(name)).arg(count).arg(listed[name]);
+  }
+  result.listed = int(model.Routines.size());
+
   UnitListing listing(model, settings);
   listing.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
   listing.ResetListingState();
@@ -165,6 +371,8 @@ SweepResult PrintAndCheck(const QString &path) {
   TextTarget target;
   const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});
   result.pages = outcome.PagesPrinted;
+  if (listing.HeadingsInsideBlocks() > 0 && result.fault.isEmpty())
+    result.fault = QStringLiteral("%1 routine headings came while a block was open").arg(listing.HeadingsInsideBlocks());
 
   TSpecialCanvas canvas(target.printer);
   canvas.SetMeasureMode();
@@ -232,22 +440,27 @@ QStringList UnitsUnder(const QStringList &roots) {
 }
 
 const char kFpcRoot[] = "/usr/share/fpcsrc";
+const char kBothTrees[] = "/usr/share/fpcsrc/3.2.2:/usr/lib/lazarus/2.2.6";
 
 TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
   const int stepSetting = qEnvironmentVariableIntValue("SCRIVANE_SWEEP_STEP");
   const int step = stepSetting > 0 ? stepSetting : 20;
-  const QString roots = qEnvironmentVariable("SCRIVANE_SWEEP_ROOTS", QString::fromLatin1(kFpcRoot));
+  const QString roots = qEnvironmentVariable("SCRIVANE_SWEEP_ROOTS", QString::fromLatin1(kBothTrees));
   const QStringList files = UnitsUnder(roots.split(QLatin1Char(':'), Qt::SkipEmptyParts));
   if (files.isEmpty()) GTEST_SKIP() << "no units under " << roots.toStdString();
   int checked = 0, passed = 0;
+  long long expected = 0, listed = 0;
   for (qsizetype i = 0; i < files.size(); i += step) {
     const SweepResult result = PrintAndCheck(files[i]);
     if (!result.loaded) continue;
     ++checked;
+    expected += result.expected;
+    listed += result.listed;
     if (result.fault.isEmpty()) ++passed;
     else ADD_FAILURE() << files[i].toStdString() << ": " << result.fault.toStdString();
   }
-  std::printf("sweep: %d of %d units pass (%s, every %d)\n", passed, checked, qPrintable(roots), step);
+  std::printf("sweep: %d of %d units pass (%s, every %d); %lld routines listed, %lld expected\n", passed, checked,
+              qPrintable(roots), step, listed, expected);
   EXPECT_GT(checked, 0);
 }
 

@@ -114,6 +114,7 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
   const int before = int(QByteArray(kClassUnit).count('\n'));
   LoadLines(kClassUnit);
   EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
+                                "class function tshape.make : tshape;",
                                 "constructor tshape.create;",
                                 "destructor tshape.destroy;",
                                 "function helper : sysutils.tbytes;",
@@ -123,10 +124,11 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
                                 "procedure tshape.click;",
                                 "procedure tshape.move ( dx, dy : integer );",
                             }));
-  EXPECT_EQ(model.Routines[0].kind, EntryKind::Constructor);
-  EXPECT_EQ(model.Routines[1].kind, EntryKind::Destructor);
-  EXPECT_EQ(model.Routines[3].kind, EntryKind::Function);
-  EXPECT_EQ(model.Routines[6].kind, EntryKind::Procedure);
+  EXPECT_EQ(model.Routines[0].kind, EntryKind::Function);
+  EXPECT_EQ(model.Routines[1].kind, EntryKind::Constructor);
+  EXPECT_EQ(model.Routines[2].kind, EntryKind::Destructor);
+  EXPECT_EQ(model.Routines[4].kind, EntryKind::Function);
+  EXPECT_EQ(model.Routines[7].kind, EntryKind::Procedure);
   // Each entry's reference names the line its header is on.
   for (int i = 0; i < model.Routines.size(); ++i) {
     const QByteArray ref = model.RoutineRefs[i];
@@ -311,6 +313,69 @@ TEST(ProjectModelTest, RoutineReferencesMoveWithTheirEntries) {
   }
   batch.AddRoutines(entries, batchRefs);
   EXPECT_EQ(batch.RoutineRefs, oneByOne.RoutineRefs);
+}
+
+}  // namespace
+
+namespace {
+
+class RoutineHeaders : public ReaderFixture {};
+
+// Headers that were dropped or listed twice, against the entries listed.
+TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
+  const struct {
+    const char *name;
+    QByteArray source;
+    QList<QByteArray> listed;
+  } rows[] = {
+      {"short form takes its own class's declared header",
+       "unit u;\ninterface\ntype\n  TFoo = class\n    function Bar(x: integer): boolean;\n"
+       "    procedure Go(a: string);\n  end;\n  TOther = class\n    function Bar: string;\n  end;\n"
+       "implementation\nfunction TOther.Bar;\nbegin end;\nfunction TFoo.Bar;\nbegin end;\n"
+       "procedure TFoo.Go;\nbegin end;\nend.\n",
+       {"function tfoo.bar ( x : integer ) : boolean;", "function tother.bar : string;",
+        "procedure tfoo.go ( a : string );"}},
+      {"a comment line starting with a section word",
+       "{\n  Creates scopes for\n    implementation, procs\n}\nunit u;\ninterface\ntype\n  TA = class\n"
+       "    destructor Destroy; override;\n  end;\n// implementation notes\nimplementation\n"
+       "destructor TA.Destroy;\nbegin end;\nend.\n",
+       {"destructor ta.destroy;"}},
+      {"class methods and operators",
+       "unit u;\ninterface\ntype\n  TV = record\n    class operator Add(a, b: TV): TV;\n"
+       "    class function Zero: TV; static;\n    class procedure Reset(var v: TV);\n  end;\n"
+       "operator + (a, b: TV) r: TV;\noperator := (x: integer): TV;\nimplementation\n"
+       "class operator TV.Add(a, b: TV): TV;\nbegin end;\nclass function TV.Zero: TV;\nbegin end;\n"
+       "class procedure TV.Reset;\nbegin end;\n"
+       "operator + (a, b: TV) r: TV;\nbegin end;\noperator := (x: integer): TV;\nbegin end;\n"
+       "procedure Local;\nbegin\n  Operator := 1;\nend;\nend.\n",
+       {"class function tv.zero : tv;", "class operator tv.add ( a, b : tv ) : tv;",
+        "class procedure tv.reset ( var v : tv );", "operator + ( a, b : tv ) r : tv;",
+        "operator := ( x : integer ) : tv;"}},
+      {"generic routines keep their type parameters",
+       "unit u;\ninterface\ntype\n  generic TList<T> = class\n    function Add(x: T): integer;\n  end;\n"
+       "  TDict<K, V> = class\n    procedure Put(k: K;\n      v: V);\n  end;\n"
+       "generic function Max<T>(a, b: T): T;\nimplementation\nfunction TList.Add(x: T): integer;\nbegin end;\n"
+       "procedure TDict<K, V>.Put(k: K; v: V);\nbegin end;\ngeneric function Max<T>(a, b: T): T;\nbegin end;\n"
+       "end.\n",
+       {"function tlist.add ( x : t ) : integer;", "generic function max<t> ( a, b : t ) : t;",
+        "procedure tdict<k, v>.put ( k : k; v : v );"}},
+      {"{$IFDEF} alternatives of one header",
+       "unit u;\ninterface\nprocedure P(a: integer);\nprocedure Q;\nimplementation\n"
+       "{$IFDEF X}\nprocedure P(a: integer);\n{$ELSE}\nprocedure P(a: integer);\n{$ENDIF}\nbegin\n  x;\nend;\n"
+       "{$IFDEF Y}\nprocedure Q(dummy: integer);\n{$ELSE}\nprocedure Q;\n{$ENDIF}\nbegin end;\nend.\n",
+       {"procedure p ( a : integer );", "procedure q;"}},
+  };
+  for (const auto &row : rows) {
+    LoadLines(row.source);
+    EXPECT_EQ(RoutineTexts().join('\n').toStdString(), row.listed.join('\n').toStdString()) << row.name;
+  }
+  // The selected routine runs from its first alternative to its end.
+  model.Routines[0].selected = true;
+  CollectSelectedText(model);
+  QList<QByteArray> selected;
+  for (QByteArrayView line : model.ListingLines) selected << line.trimmed().toByteArray();
+  EXPECT_EQ(selected, (QList<QByteArray>{"procedure P ( a : integer );", "{ $ELSE }", "procedure P ( a : integer );",
+                                         "{ $ENDIF }", "begin", "x;", "end;"}));
 }
 
 }  // namespace

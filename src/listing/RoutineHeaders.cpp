@@ -1,0 +1,242 @@
+#include "listing/RoutineHeaders.h"
+
+#include <initializer_list>
+
+#include "listing/Lexer.h"
+
+namespace scrivane {
+
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+bool WordIs(QByteArrayView word, const char *lowerLiteral) {
+  const QByteArrayView literal(lowerLiteral);
+  if (word.size() != literal.size()) return false;
+  for (qsizetype i = 0; i < word.size(); ++i)
+    if (Lower(word[i]) != literal[i]) return false;
+  return true;
+}
+
+bool IsRoutineWord(QByteArrayView word) {
+  for (const char *w : {"procedure", "function", "constructor", "destructor", "operator"})
+    if (WordIs(word, w)) return true;
+  return false;
+}
+
+// The word of text starting at `from` (blanks before it skipped); `from`
+// moves past it.
+QByteArrayView NextWord(QByteArrayView text, qsizetype &from) {
+  while (from < text.size() && IsBlank(text[from])) ++from;
+  const qsizetype start = from;
+  while (from < text.size() && !IsBlank(text[from])) ++from;
+  return text.sliced(start, from - start);
+}
+
+// Position of the last "." outside type parameters, -1 when none.
+qsizetype QualifierDot(QByteArrayView name) {
+  int angle = 0;
+  for (qsizetype i = name.size() - 1; i >= 0; --i) {
+    if (name[i] == '>') ++angle;
+    else if (name[i] == '<') --angle;
+    else if (name[i] == '.' && angle == 0) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+qsizetype RoutineKindLength(QByteArrayView line) {
+  qsizetype at = 0;
+  QByteArrayView word = NextWord(line, at);
+  if (word.isEmpty()) return 0;
+  // Most lines start with none of the words' first letters.
+  switch (Lower(word[0])) {
+    case 'p': case 'f': case 'c': case 'd': case 'o': case 'g': break;
+    default: return 0;
+  }
+  if (WordIs(word, "class") || WordIs(word, "generic")) word = NextWord(line, at);
+  if (!IsRoutineWord(word)) return 0;
+  if (WordIs(word, "operator")) {
+    // A header names its operator, then its parameters, then a result.
+    const qsizetype open = line.indexOf('(', at);
+    const qsizetype semicolon = line.indexOf(';', at);
+    if (open < 0 || (semicolon >= 0 && semicolon < open)) return 0;
+    if (line.sliced(at, open - at).trimmed().isEmpty()) return 0;
+    const qsizetype close = line.indexOf(')', open);
+    if (close >= 0) {
+      const QByteArrayView after = line.sliced(close + 1).trimmed();
+      if (after.isEmpty() || after[0] == ';') return 0;
+    }
+  }
+  return at;
+}
+
+QByteArray BaseRoutineWord(QByteArrayView line) {
+  const qsizetype length = RoutineKindLength(line);
+  if (length == 0) return {};
+  qsizetype start = length;
+  while (start > 0 && !IsBlank(line[start - 1])) --start;
+  QByteArray word = line.sliced(start, length - start).toByteArray().toLower();
+  return word == "operator" ? QByteArray("function") : word;
+}
+
+RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
+  RoutineHeaderParts parts;
+  const QByteArrayView text = header.trimmed();
+  const qsizetype kindEnd = RoutineKindLength(text);
+  if (kindEnd == 0) return parts;
+  {
+    qsizetype at = 0;
+    for (QByteArrayView w = NextWord(text, at); at <= kindEnd && !w.isEmpty(); w = NextWord(text, at)) {
+      if (!parts.kind.isEmpty()) parts.kind += ' ';
+      parts.kind += w.toByteArray().toLower();
+      if (at == kindEnd) break;
+    }
+  }
+  const bool isOperator = parts.kind.endsWith("operator");
+  qsizetype start = kindEnd;
+  while (start < text.size() && IsBlank(text[start])) ++start;
+  qsizetype end = start;
+  QByteArray name;
+  int angle = 0;
+  for (; end < text.size(); ++end) {
+    const char c = text[end];
+    if (c == '<') ++angle;
+    if (c == '>' && angle > 0) --angle;
+    if (angle == 0) {
+      if (c == '(' || c == ';' || c == '{') break;
+      // An operator's name may be ":=", or a symbol the normaliser spaced.
+      if (!isOperator && (c == ':' || (IsBlank(c) && end + 1 < text.size() && text[end + 1] != '<' &&
+                                       text[end + 1] != '.' && text[end - 1] != '.')))
+        break;
+    }
+    if (!(isOperator && IsBlank(c))) name += c;
+  }
+  // What follows the name starts with the blanks before it.
+  while (end > start && IsBlank(text[end - 1])) --end;
+  name = name.trimmed();
+  if (name.isEmpty()) return parts;
+  const qsizetype dot = isOperator && !parts.kind.startsWith("class") ? -1 : QualifierDot(name);
+  if (dot > 0) {
+    parts.qualifier = name.left(dot);
+    parts.name = name.mid(dot + 1);
+  } else {
+    parts.name = name;
+  }
+  parts.rest = text.sliced(end).toByteArray();
+  parts.valid = !parts.name.isEmpty();
+  return parts;
+}
+
+QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete) {
+  const QByteArrayView text = code.trimmed();
+  int depth = 0;
+  bool inString = false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\'') {
+      inString = !inString;
+      continue;
+    }
+    if (inString) continue;
+    // Comments and directives are no part of the header, wherever they stand.
+    if (c == '{') {
+      const qsizetype close = text.indexOf('}', i);
+      if (close < 0) break;
+      i = close;
+      continue;
+    }
+    if (c == '(' && i + 1 < text.size() && text[i + 1] == '*') {
+      const qsizetype close = text.indexOf("*)", i + 2);
+      if (close < 0) break;
+      i = close + 1;
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')' && depth > 0) --depth;
+    if (c == ';' && depth == 0) {
+      if (complete) *complete = true;
+      return text.first(i + 1).toByteArray();
+    }
+  }
+  if (complete) *complete = false;
+  return text.toByteArray();
+}
+
+bool IsShortFormHeader(const RoutineHeaderParts &parts) {
+  const QByteArray rest = parts.rest.trimmed();
+  return parts.valid && (rest.isEmpty() || rest == ";");
+}
+
+namespace {
+
+// The parameter list without default values ("b : boolean = false"): an
+// implementation may leave out what its declaration gave.
+QByteArray WithoutDefaults(const QByteArray &header) {
+  QByteArray out;
+  out.reserve(header.size());
+  int depth = 0;
+  bool inString = false, skipping = false;
+  for (qsizetype i = 0; i < header.size(); ++i) {
+    const char c = header[i];
+    if (c == '\'') inString = !inString;
+    if (!inString) {
+      if (c == '(') ++depth;
+      if (c == ')') --depth;
+      if (skipping && depth <= 0 && c == ')') {
+        skipping = false;
+        out += ' ';  // as the normaliser spaces a ")" after a word
+      }
+      if (skipping && depth == 1 && c == ';') skipping = false;
+      if (!skipping && depth == 1 && c == '=') {
+        skipping = true;
+        while (!out.isEmpty() && IsBlank(out.back())) out.chop(1);
+        continue;
+      }
+    }
+    if (skipping) continue;
+    // "dc : hdc ; hbr" and "dc : hdc; hbr" are one parameter list.
+    if (!inString && (c == ';' || c == ',')) while (!out.isEmpty() && IsBlank(out.back())) out.chop(1);
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+QByteArray RoutineKey(const QByteArray &lowerHeader) {
+  // The qualifier sits in the routine's name only; a dotted result type
+  // ("function f : sysutils.tbytes;") keeps its dots.
+  const RoutineHeaderParts parts = SplitRoutineHeader(lowerHeader);
+  if (!parts.valid || parts.qualifier.isEmpty()) return WithoutDefaults(lowerHeader);
+  return WithoutDefaults(parts.kind + ' ' + parts.name + parts.rest);
+}
+
+QByteArray RoutineHeaderOfLine(QByteArrayView line) {
+  QByteArray code;
+  CommentCarry carry;
+  FollowComments(line, carry, &code);
+  return CutHeaderAtEnd(code.toLower());
+}
+
+QByteArray IndexNameOfHeading(QByteArrayView trimmedLine) {
+  const RoutineHeaderParts parts = SplitRoutineHeader(trimmedLine);
+  if (parts.valid)
+    return parts.qualifier.isEmpty() ? parts.name : parts.name + " (" + parts.qualifier + ")";
+  // Not a header the parts know: the text after the first word, up to its
+  // parameters or result.
+  const QByteArrayView text = trimmedLine.trimmed();
+  const qsizetype blank = text.indexOf(' ');
+  QByteArray name;
+  for (qsizetype k = blank + 1; k < text.size(); ++k) {
+    const char c = text[k];
+    if (c == '(' || c == ':' || c == ';') break;
+    name += c;
+  }
+  return name.trimmed();
+}
+
+}  // namespace scrivane
