@@ -3,8 +3,11 @@
 # installed) on the virtual printer and says how many pass the listing's
 # checks: every character of the source printed in order, every string
 # literal printed as written, no row in the footer or below the text area,
-# text on the last page.
-# ctest runs the same check on every 20th Free Pascal unit.
+# text on the last page; every routine a reader expects (implemented under a
+# declared name, class methods and operators too) listed exactly once; every
+# listed routine heading met with no block left open before it. Prints the
+# routines listed over each tree.
+# ctest runs the same checks on every 20th unit of both trees.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
@@ -13,7 +16,7 @@ if [ ! -f "$BUILD/build.ninja" ]; then
 fi
 cmake --build "$BUILD" --target test_listing >/dev/null || exit 1
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-for root in /usr/share/fpcsrc /usr/lib/lazarus/2.2.6; do
+for root in /usr/share/fpcsrc/3.2.2 /usr/lib/lazarus/2.2.6; do
   [ -d "$root" ] || { echo "sweep: $root is not installed"; continue; }
   SCRIVANE_SWEEP_STEP=1 SCRIVANE_SWEEP_ROOTS="$root" \
     "$BUILD/tests/test_listing" --gtest_filter='ListingSweep.RealUnits*' 2>&1 |

@@ -1,6 +1,7 @@
 #include "listing/LayoutRules.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "format/FormatSettings.h"
 #include "listing/RoutineHeaders.h"
@@ -154,6 +155,23 @@ void IndentationRules::CloseBlock() {
   }
 }
 
+void IndentationRules::Directive(QByteArrayView name) {
+  auto is = [&](const char *word) { return name == QByteArrayView(word); };
+  if (is("if") || is("ifdef") || is("ifndef") || is("ifopt")) {
+    if (s_.Branches.size() < 64)
+      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(), s_.Blocks});
+  } else if ((is("else") || is("elseif")) && !s_.Branches.empty()) {
+    const LayoutState::Branch &b = s_.Branches.back();
+    s_.Depth = b.Depth;
+    s_.RoutineDepth = b.RoutineDepth;
+    s_.InDeclaration = b.InDeclaration;
+    s_.Blocks = b.Blocks;
+    while (s_.BlockCount() > b.BlockCount) s_.PopMark();
+  } else if ((is("endif") || is("ifend")) && !s_.Branches.empty()) {
+    s_.Branches.pop_back();
+  }
+}
+
 void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayView lw,
                                       QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
@@ -185,8 +203,10 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayVi
   const bool outsideRoutine = s_.RoutineDepth == 0;
   // A forward or external declaration has no body to end it.
   const QByteArray lower = trimmedLine.toByteArray().toLower();
-  const bool bodyFollows = !lower.contains(" forward;") && !lower.contains(" external");
+  const bool bodyFollows = !lower.contains(" forward;") && !lower.contains(" external") &&
+                           !lower.contains("[external");
   if (bodyFollows) s_.RoutineDepth += 1;
+  s_.AwaitingBody = bodyFollows;
   if (!declared && outsideRoutine) {
     s_.BlankBefore = true;
     s_.LineX = L;
@@ -206,6 +226,20 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   const QByteArray next = index + 2 < int(words.size()) ? words[index + 1].Text.toLower() : QByteArray();
   const bool first = index == 0;
   const bool afterQuote = prev == "'";
+
+  // A compiler directive: one word ("{$ELSE}") or "{" then "$ELSE".
+  {
+    QByteArray directive;
+    if (lw.startsWith("{$")) directive = lw.mid(2);
+    else if (lw.startsWith("(*$")) directive = lw.mid(3);
+    else if (lw.startsWith('$') && (prev == "{" || prev == "(*")) directive = lw.mid(1);
+    if (!directive.isEmpty()) {
+      qsizetype end = 0;
+      while (end < directive.size() && std::isalpha(static_cast<unsigned char>(directive[end]))) ++end;
+      Directive(QByteArrayView(directive).first(end));
+      return;
+    }
+  }
 
   // Section words.
   if (first) {
@@ -239,6 +273,19 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     s_.InImplementation = true;
   }
 
+  if (first && s_.AwaitingBody) {
+    // The rest of a header over several lines, or its directives on lines
+    // of their own, may end in "external" or "forward": then no body comes.
+    const QByteArray line = ' ' + trimmedLine.toByteArray().toLower();
+    if ((line.contains(" external") || line.contains("[external") || line.contains(" forward;")) &&
+        s_.RoutineDepth > 0) {
+      s_.RoutineDepth -= 1;
+      s_.AwaitingBody = false;
+    } else if (IsOneOf(lw, {"begin", "var", "const", "type", "label", "asm", "threadvar", "resourcestring"}) ||
+               RoutineKindLength(trimmedLine) > 0) {
+      s_.AwaitingBody = false;
+    }
+  }
   if (first && s_.InImplementation && s_.InDeclaration == 0 && RoutineKindLength(trimmedLine) > 0)
     RoutineHeading(words, lw, trimmedLine);
 

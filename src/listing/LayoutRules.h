@@ -78,6 +78,18 @@ struct LayoutState {
   // Routine headings met while a block was still open: the blocks before
   // them did not pair up (the listing then closes them at the heading).
   int HeadingsInsideBlocks = 0;
+  // The block structure where each open {$IF...} began: its {$ELSE}
+  // branch starts from there again, so that alternatives which each open
+  // a block ("{$IFDEF A} if a then begin {$ELSE} begin {$ENDIF}") count once.
+  struct Branch {
+    int Depth = 0, RoutineDepth = 0, InDeclaration = 0, BlockCount = 0;
+    DepthTable Blocks;
+    friend bool operator==(const Branch &, const Branch &) = default;
+  };
+  std::vector<Branch> Branches;
+  // The last routine heading is not yet followed by its body: an
+  // "external" or "forward" on the next line means it has none.
+  bool AwaitingBody = false;
 
   // The open blocks of the diagram, 1..BlockCount(), a stack. The lowest
   // ContinuedCount were opened on earlier pages and run on from ContinuedY;
@@ -120,6 +132,7 @@ class IndentationRules : public CodeWordRules {
   void OpenStatementBlock(int kind);
   void OpenDeclarationBlock();
   void CloseBlock();
+  void Directive(QByteArrayView name);
   void RoutineHeading(std::vector<LineWord> &words, QByteArrayView lowerWord, QByteArrayView trimmedLine);
   LayoutState &s_;
   const LayoutContext &c_;

@@ -46,6 +46,15 @@ qsizetype QualifierDot(QByteArrayView name) {
   return -1;
 }
 
+// A left-out comment, or a long run of blanks, leaves no double blank.
+QByteArray SingleBlanks(QByteArrayView text) {
+  QByteArray out;
+  out.reserve(text.size());
+  for (const char c : text)
+    if (!(IsBlank(c) && !out.isEmpty() && out.back() == ' ')) out += IsBlank(c) ? ' ' : c;
+  return out;
+}
+
 }  // namespace
 
 qsizetype RoutineKindLength(QByteArrayView line) {
@@ -159,11 +168,11 @@ QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete) {
     if (c == ')' && depth > 0) --depth;
     if (c == ';' && depth == 0) {
       if (complete) *complete = true;
-      return text.first(i + 1).toByteArray();
+      return SingleBlanks(text.first(i + 1));
     }
   }
   if (complete) *complete = false;
-  return text.toByteArray();
+  return SingleBlanks(text);
 }
 
 bool IsShortFormHeader(const RoutineHeaderParts &parts) {

@@ -190,7 +190,10 @@ TEST(RoutineHeadings, NamesAndDeclarationKeys) {
   const Row rows[] = {
       {"procedure TForm1.Button1Click ( Sender : TObject );", "Button1Click (TForm1)",
        "procedure button1click ( sender : tobject );"},
-      {"function Add ( a , b : integer ) : integer;", "Add", "function add ( a , b : integer ) : integer;"},
+      {"function Add ( a , b : integer ) : integer;", "Add", "function add ( a, b : integer ) : integer;"},
+      // Nested classes keep their whole qualifier; class methods and generics.
+      {"procedure TOuter.TInner.Go;", "Go (TOuter.TInner)", "procedure go;"},
+      {"class function TList<T>.Make ( x : T = nil ) : T;", "Make (TList<T>)", "class function make ( x : t ) : t;"},
       {"procedure Go;", "Go", "procedure go;"},
       {"constructor TThing.Create;", "Create (TThing)", "constructor create;"},
       {"procedure", "procedure", "procedure"},

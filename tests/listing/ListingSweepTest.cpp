@@ -3,7 +3,11 @@
 // every string literal is printed as written; no row runs into the footer or
 // off the text area; the last page holds text.
 //
-// ctest prints every 20th unit of the Free Pascal sources. The full sweep is
+// Each unit's routine list is checked against what a reader expects from
+// the source, and the listing against blocks left open before a listed
+// routine's heading.
+//
+// ctest prints every 20th unit of both trees. The full sweep is
 // the same test with SCRIVANE_SWEEP_STEP=1 and SCRIVANE_SWEEP_ROOTS (folders
 // separated by ":"), run by bench/sweep.sh; it prints how many units pass.
 #include <gtest/gtest.h>
