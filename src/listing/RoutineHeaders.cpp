@@ -66,7 +66,9 @@ qsizetype RoutineKindLength(QByteArrayView line) {
     case 'p': case 'f': case 'c': case 'd': case 'o': case 'g': break;
     default: return 0;
   }
-  if (WordIs(word, "class") || WordIs(word, "generic")) word = NextWord(line, at);
+  // "class function", "generic function", "generic class function"
+  for (int modifiers = 0; modifiers < 2 && (WordIs(word, "class") || WordIs(word, "generic")); ++modifiers)
+    word = NextWord(line, at);
   if (!IsRoutineWord(word)) return 0;
   if (WordIs(word, "operator")) {
     // A header names its operator, then its parameters, then a result.
@@ -113,7 +115,7 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
   int angle = 0;
   for (; end < text.size(); ++end) {
     const char c = text[end];
-    if (c == '<') ++angle;
+    if (c == '<' && !isOperator) ++angle;
     if (c == '>' && angle > 0) --angle;
     if (angle == 0) {
       if (c == '(' || c == ';' || c == '{') break;
@@ -122,7 +124,8 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
                                        text[end + 1] != '.' && text[end - 1] != '.')))
         break;
     }
-    if (!(isOperator && IsBlank(c))) name += c;
+    // "TForm1. Click" and a name cut after its dot are one name.
+    if (!(IsBlank(c) && (isOperator || angle == 0))) name += c;
   }
   // What follows the name starts with the blanks before it.
   while (end > start && IsBlank(text[end - 1])) --end;

@@ -126,6 +126,12 @@ enum class HeaderWord { None, Function, Procedure, Constructor, Destructor, Impl
 
 HeaderWord HeaderWordOf(QByteArrayView trimmedLine) {
   if (trimmedLine.isEmpty()) return HeaderWord::None;
+  // A comment before the header on its line ("{a}function F;").
+  if (trimmedLine[0] == '{') {
+    const qsizetype close = trimmedLine.indexOf('}');
+    if (close > 0 && trimmedLine.size() > close + 1 && trimmedLine[1] != '$')
+      return HeaderWordOf(Trimmed(trimmedLine.sliced(close + 1)));
+  }
   if (StartsWithIgnoringCase(trimmedLine, "implementation ")) return HeaderWord::Implementation;
   const QByteArray word = BaseRoutineWord(trimmedLine);
   if (word.isEmpty()) return HeaderWord::None;

@@ -259,7 +259,7 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
     if (tk[k].text == "implementation") { implementation = k; break; }
   std::map<QByteArray, int> expected;
   QSet<QByteArray> classes, methodNames, plainSignatures, plainNames;
-  int typeDepth = 0;
+  std::vector<QByteArray> typeNames;  // the classes whose bodies are open
   const bool hasImplementation = implementation < tk.size();
   for (size_t k = 0; k < implementation; ++k) {
     const QByteArray &t = tk[k].text;
@@ -271,22 +271,23 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
       size_t n = k - 1;
       if (prev == "packed") --n;
       while (n > 0 && tk[n - 1].text != ";" && tk[n - 1].text != "type" && tk[n - 1].text != "<") --n;
-      if (n > 0) classes.insert(tk[n].text);
+      QByteArray name = n > 0 ? tk[n].text : QByteArray();
       // "generic TList<T> =": the name before its parameters
       for (size_t m = n; m < k; ++m)
-        if (m + 1 < k && tk[m + 1].text == "<") { classes.insert(tk[m].text); break; }
-      ++typeDepth;
+        if (m + 1 < k && tk[m + 1].text == "<") { name = tk[m].text; break; }
+      classes.insert(name);
+      typeNames.push_back(name);
     } else if (t == "record") {
-      ++typeDepth;
-    } else if (t == "end" && typeDepth > 0) {
-      --typeDepth;
+      typeNames.push_back(typeNames.empty() ? QByteArray() : typeNames.back());
+    } else if (t == "end" && !typeNames.empty()) {
+      typeNames.pop_back();
     }
     SourceHeader h;
     if (!HeaderAt(tk, k, h)) continue;
     if (!hasImplementation) {
       expected[h.qualified] += 1;
-    } else if (typeDepth > 0) {
-      methodNames.insert(h.name);
+    } else if (!typeNames.empty()) {
+      methodNames.insert(typeNames.back() + '.' + h.name);
     } else {
       plainSignatures.insert(h.kind + ' ' + h.qualified + ' ' + h.signature);
       plainNames.insert(h.kind + ' ' + h.name);
@@ -310,7 +311,7 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
                             ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' + h.signature) ||
                                   (plainNames.contains(h.kind + ' ' + h.name) && !h.signature.contains('(') &&
                                    !h.signature.contains(':'))
-                            : classes.contains(h.qualifier) && methodNames.contains(h.name);
+                            : classes.contains(h.qualifier) && methodNames.contains(h.qualifier + '.' + h.name);
     if (wanted) expected[h.qualified] += 1;
     k = h.end - 1;
   }
