@@ -277,7 +277,9 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     // The rest of a header over several lines, or its directives on lines
     // of their own, may end in "external" or "forward": then no body comes.
     const QByteArray line = ' ' + trimmedLine.toByteArray().toLower();
-    if ((line.contains(" external") || line.contains("[external") || line.contains(" forward;")) &&
+    // So does an old inline routine, its machine code in "inline ( ... );".
+    if ((line.contains(" external") || line.contains("[external") || line.contains(" forward;") ||
+         (lw == "inline" && next == "(")) &&
         s_.RoutineDepth > 0) {
       s_.RoutineDepth -= 1;
       s_.AwaitingBody = false;
