@@ -19,16 +19,6 @@ QByteArray LowerAscii(QByteArrayView text) {
   return result;
 }
 
-// Blanks in the sense of the source files: every control character counts.
-bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-QByteArrayView Trimmed(QByteArrayView text) {
-  qsizetype begin = 0, end = text.size();
-  while (begin < end && IsBlankByte(text[begin])) ++begin;
-  while (end > begin && IsBlankByte(text[end - 1])) --end;
-  return text.sliced(begin, end - begin);
-}
-
 struct ReplacementStep {
   std::string_view find;
   std::string_view replacement;
@@ -337,7 +327,11 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
     case Lexeme::Code: break;
     case Lexeme::String: word.Kind = TokenClass::Message; return;
     case Lexeme::Comment: word.Kind = TokenClass::Comment; return;
-    case Lexeme::Directive: word.Kind = TokenClass::Plain; return;
+    case Lexeme::Directive:
+      // The rules follow {$IF...}/{$ELSE} branches; a directive takes no other rule.
+      word.Kind = TokenClass::Plain;
+      if (rules) rules->OnCodeWord(words, index, trimmedLine);
+      return;
   }
   if (word.Kind != TokenClass::ProcName) word.Kind = TokenClass::Plain;
   const QByteArray lw = LowerAscii(word.Text);

@@ -251,7 +251,8 @@ TEST(ClassifyWord, SectionWordsOnlyStartingALine) {
   EXPECT_EQ(Classify({"interface"}, settings), QList<QByteArray>{"S"});
 }
 
-TEST(ClassifyWord, RulesSeeOnlyCodeWords) {
+// Directives too: the rules follow {$IF...}/{$ELSE} branches.
+TEST(ClassifyWord, RulesSeeCodeWordsAndDirectivesOnly) {
   struct Recorder : CodeWordRules {
     QList<QByteArray> seen;
     void OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView) override {
@@ -262,7 +263,7 @@ TEST(ClassifyWord, RulesSeeOnlyCodeWords) {
   } rules;
   const FormatSettings settings;
   const auto kinds = Classify({"procedure p; { c } 'q' {$R x}"}, settings, nullptr, &rules);
-  EXPECT_EQ(rules.seen, (QList<QByteArray>{"procedure", "p;", "```"}));
+  EXPECT_EQ(rules.seen, (QList<QByteArray>{"procedure", "p;", "{$R x}", "```"}));
   EXPECT_EQ(kinds, QList<QByteArray>{"RNCCCMP"});
 }
 

@@ -374,8 +374,8 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
   CollectSelectedText(model);
   QList<QByteArray> selected;
   for (QByteArrayView line : model.ListingLines) selected << line.trimmed().toByteArray();
-  EXPECT_EQ(selected, (QList<QByteArray>{"procedure P ( a : integer );", "{ $ELSE }", "procedure P ( a : integer );",
-                                         "{ $ENDIF }", "begin", "x;", "end;"}));
+  EXPECT_EQ(selected, (QList<QByteArray>{"procedure P ( a : integer );", "{$ELSE}", "procedure P ( a : integer );",
+                                         "{$ENDIF}", "begin", "x;", "end;"}));
 }
 
 }  // namespace
