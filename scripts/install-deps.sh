@@ -4,7 +4,7 @@
 set -euo pipefail
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev qt6-base-dev zlib1g-dev libharfbuzz-dev
   fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei fonts-urw-base35 poppler-utils qpdf ghostscript xvfb xauth imagemagick xdotool fpc-source-3.2.2 lazarus-src-2.2
-  desktop-file-utils shared-mime-info)
+  desktop-file-utils shared-mime-info cups cups-bsd cups-client dpkg-dev file)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -41,14 +41,14 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   if (messages.reported) return kExitMessage;
   ProjectModel &model = opened.model;
   if (model.Units.isEmpty()) {
-    err << options.file << " lists no units." << Qt::endl;
+    Report(err, options.file + QStringLiteral(" lists no units."));
     return kExitMessage;
   }
   int wanted = 0;
   if (!options.unitName.isEmpty()) {
     wanted = FindUnitByName(model, options.unitName);
     if (wanted < 0) {
-      err << options.unitName.toLower() << " not found." << Qt::endl;
+      Report(err, options.unitName.toLower() + QStringLiteral(" not found."));
       return kExitMessage;
     }
   }
@@ -68,7 +68,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
 int RunFormTextCommand(const Options &options, QTextStream &err) {
   const FormConversion conversion = ReadFormFile(options.file);
   if (conversion.status != FormStatus::Ok) {
-    err << FormFailureText(DisplayPath(options.file), conversion) << Qt::endl;
+    Report(err, FormFailureText(DisplayPath(options.file), conversion));
     return kExitMessage;
   }
   // The bytes as the .DDT holds them: no text codec between.

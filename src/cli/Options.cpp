@@ -1,38 +1,211 @@
 #include "cli/Options.h"
 
+#include <QCommandLineParser>
+#include <functional>
+
+#include "print/PaperChoice.h"
+
 namespace scrivane::cli {
+namespace {
+
+// The commands an option applies to. A row marked kChoosesCommand picks the
+// command itself.
+enum Applies : unsigned {
+  kUnits = 1,
+  kRoutines = 2,
+  kFormText = 4,
+  kPrint = 8,
+  kListings = kUnits | kRoutines,
+  kChoosesCommand = 16,
+};
+
+// Stores a value (once per occurrence for a repeatable option); returns why
+// it is refused, or nothing.
+using Apply = std::function<QString(Options &, const QString &value)>;
+
+struct OptionRow {
+  QStringList names;  // a one-letter name first, then the long one
+  QString valueName;  // empty for a switch
+  unsigned applies;
+  QString help;       // one line
+  Apply apply;
+};
+
+Apply Switch(bool Options::*member) {
+  return [member](Options &o, const QString &) {
+    o.*member = true;
+    return QString();
+  };
+}
+
+Apply Command(CommandMode mode) {
+  return [mode](Options &o, const QString &) {
+    if (o.mode != CommandMode::Help && o.mode != mode)
+      return QStringLiteral("--units, --routines and --form-text exclude each other");
+    o.mode = mode;
+    return QString();
+  };
+}
+
+// The last occurrence wins, as with most tools.
+Apply Text(QString Options::*member, const QString &name) {
+  return [member, name](Options &o, const QString &value) {
+    if (value.isEmpty()) return name + QStringLiteral(" needs a value, not an empty one");
+    o.*member = value;
+    return QString();
+  };
+}
+
+Apply OneOf(QString Options::*member, const QString &name, const QStringList &choices) {
+  return [member, name, choices](Options &o, const QString &value) {
+    if (!choices.contains(value)) {
+      QStringList quoted = choices;
+      const QString last = quoted.takeLast();
+      return QStringLiteral("unknown %1 value '%2' (%3 or %4)").arg(name, value, quoted.join(QStringLiteral(", ")), last);
+    }
+    o.*member = value;
+    return QString();
+  };
+}
+
+QString SelectRoutineText(Options &o, const QString &text) {
+  // An empty text names no routine; it used to give " not found in ...".
+  if (text.trimmed().isEmpty())
+    return QStringLiteral("--select needs the text of a routine as --routines lists it, not an empty one");
+  o.selects << text;
+  return QString();
+}
+
+QString AddSetting(Options &o, const QString &text) {
+  QString error;
+  const SettingOverride setting = ParseSettingOverride(text, &error);
+  if (error.isEmpty()) o.settings << setting;
+  return error;
+}
+
+QString ChoosePages(Options &o, const QString &text) {
+  QString error;
+  o.pages = ParsePageSelection(text, &error);
+  return error;
+}
+
+QString ChooseCopies(Options &o, const QString &text) {
+  bool ok = false;
+  const int copies = text.toInt(&ok);
+  if (!ok || copies < 1 || copies > 999) return QStringLiteral("--copies takes a number from 1 to 999, not '%1'").arg(text);
+  o.copies = copies;
+  return QString();
+}
+
+// One row per option; adding an option is adding a row (and its member in
+// Options). The help lists them in this order.
+const QList<OptionRow> &OptionTable() {
+  static const QList<OptionRow> table = {
+      {{"h", "help"}, "", kChoosesCommand, "show this help and exit", nullptr},
+      {{"version"}, "", kChoosesCommand, "print the version and exit", nullptr},
+      {{"units"}, "", kChoosesCommand, "list the units of the project or unit FILE: name<TAB>path",
+       Command(CommandMode::Units)},
+      {{"routines"}, "", kChoosesCommand, "list the routines of FILE's highlighted unit (a form: its objects)",
+       Command(CommandMode::Routines)},
+      {{"form-text"}, "", kChoosesCommand, "write the text of the form FILE as the .DDT beside it holds it",
+       Command(CommandMode::FormText)},
+      {{"include-uses"}, "", kListings | kPrint, "also take the units named in the uses clauses",
+       Switch(&Options::includeUses)},
+      {{"unit"}, "NAME", kRoutines | kPrint, "highlight the unit named NAME (default: the first unit)",
+       Text(&Options::unitName, "--unit")},
+      {{"document"}, "DOC", kPrint, "print unit (the default), procedures, project or index",
+       OneOf(&Options::document, "--document", {"unit", "procedures", "project", "index"})},
+      {{"all"}, "", kPrint, "print every unit of the project FILE, then one index of them all",
+       Switch(&Options::all)},
+      {{"select"}, "TEXT", kPrint, "print only the routine that --routines shows as TEXT (repeatable)",
+       SelectRoutineText},
+      {{"ini"}, "PATH", kPrint, "read the format settings from PATH (default: the window's scrivn.ini)",
+       Text(&Options::iniPath, "--ini")},
+      {{"o", "output"}, "FILE", kPrint, "write the document as PDF to FILE; - writes it to standard output",
+       Text(&Options::outputPath, "-o")},
+      {{"force"}, "", kPrint, "let -o replace an existing file that is not a PDF", Switch(&Options::force)},
+      {{"P", "printer"}, "QUEUE", kPrint, "print on the CUPS printer QUEUE (lpstat -p lists them) instead of -o",
+       Text(&Options::printer, "-P")},
+      {{"duplex"}, "EDGE", kPrint, "with -P, print both sides of the sheet, bound on the long or short edge",
+       OneOf(&Options::duplex, "--duplex", {"long", "short"})},
+      {{"copies"}, "N", kPrint, "with -P, print N copies (1 to 999)", ChooseCopies},
+      {{"q", "quiet"}, "", kPrint, "leave out the line that says how many pages were printed",
+       Switch(&Options::quiet)},
+      {{"set"}, "SECTION.KEY=VALUE", kPrint, "use VALUE for a setting of scrivn.ini in this run (repeatable)",
+       AddSetting},
+      {{"paper"}, "NAME", kPrint, "lay the pages out on a4, letter, legal, a3 or a5 paper (default: the system's)",
+       [](Options &o, const QString &name) {
+         return OneOf(&Options::paper, "--paper", PaperNames())(o, name.toLower());
+       }},
+      {{"pages"}, "LIST", kPrint, "print only the pages in LIST, such as 3-7,12 (--all: the book's pages)",
+       ChoosePages},
+  };
+  return table;
+}
+
+const OptionRow *FindRow(const QString &name) {
+  for (const OptionRow &row : OptionTable())
+    if (row.names.contains(name)) return &row;
+  return nullptr;
+}
+
+QString DashedName(const QString &name) { return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name; }
+
+QString DisplayName(const OptionRow &row) {
+  QStringList dashed;
+  for (const QString &name : row.names) dashed << DashedName(name);
+  return dashed.join(QStringLiteral(", ")) + (row.valueName.isEmpty() ? QString() : u' ' + row.valueName);
+}
+
+// The name the user typed is unknown to QCommandLineParser; the long name
+// is the clearer one in a message.
+QString MessageName(const OptionRow &row) { return DashedName(row.names.last()); }
+
+QString ModeName(CommandMode mode) {
+  switch (mode) {
+    case CommandMode::Units: return QStringLiteral("--units");
+    case CommandMode::Routines: return QStringLiteral("--routines");
+    case CommandMode::FormText: return QStringLiteral("--form-text");
+    default: return QStringLiteral("printing");
+  }
+}
+
+unsigned ModeBit(CommandMode mode) {
+  switch (mode) {
+    case CommandMode::Units: return kUnits;
+    case CommandMode::Routines: return kRoutines;
+    case CommandMode::FormText: return kFormText;
+    default: return kPrint;
+  }
+}
+
+}  // namespace
+
+QStringList OptionNames() {
+  QStringList names;
+  for (const OptionRow &row : OptionTable())
+    for (const QString &name : row.names) names << DashedName(name);
+  return names;
+}
 
 QString UsageText() {
-  return QStringLiteral(
+  QString text = QStringLiteral(
       "usage: scrivane-print --units FILE [--include-uses]\n"
       "       scrivane-print --routines FILE [--unit NAME]\n"
       "       scrivane-print --form-text FORM\n"
-      "       scrivane-print FILE [--document unit|procedures|project|index] [--unit NAME]\n"
-      "                      [--select TEXT]... [--ini PATH] [--force] -o OUT.pdf\n"
-      "       scrivane-print PROJECT.dpr|PROJECT.lpr --all [--ini PATH] [--force] -o OUT.pdf\n"
+      "       scrivane-print FILE [--document DOC] [--unit NAME] [--select TEXT]... [OPTION]... -o OUT.pdf|-P QUEUE\n"
+      "       scrivane-print PROJECT --all [OPTION]... -o OUT.pdf|-P QUEUE\n"
       "       scrivane-print --help | --version\n"
       "\n"
-      "  --units FILE      list the units of a project (.dpr, .lpr) or unit (.pas, .pp, .p):\n"
-      "                    display name, a tab, the full path\n"
-      "  --include-uses    also list the units named in the uses clauses\n"
-      "  --routines FILE   list the routines of the highlighted unit\n"
-      "  --form-text FORM  write the text form of a form file (.dfm, .lfm) to\n"
-      "                    standard output, as the .DDT beside it would hold it\n"
-      "  --unit NAME       highlight the unit whose display name is NAME\n"
-      "                    (default: the first unit)\n"
-      "  --document DOC    unit: the unit listing (a form file: its form listing; the default)\n"
-      "                    procedures: the procedures and functions list of the unit\n"
-      "                    project: the project file as text\n"
-      "                    index: the index of the routines of the unit, or of every\n"
-      "                    unit of a project when no --unit is given\n"
-      "  --all             every unit's listing in project order, then one index of\n"
-      "                    them all, into one PDF\n"
-      "  --select TEXT     print only the routine shown as TEXT (repeatable)\n"
-      "  --ini PATH        format settings file (default: the window's scrivn.ini, beside\n"
-      "                    the program or in ~/.config/scrivane)\n"
-      "  -o OUT.pdf        print the document to a PDF file; an existing file that is\n"
-      "                    not a PDF is replaced only with --force\n"
-      "  --force           let -o replace an existing file that is not a PDF\n");
+      "FILE is a project (.dpr, .lpr), a unit (.pas, .pp, .p) or a form (.dfm, .lfm).\n"
+      "Options may come before or after FILE; -- ends them.\n"
+      "\n");
+  qsizetype column = 0;
+  for (const OptionRow &row : OptionTable()) column = std::max(column, DisplayName(row).size());
+  for (const OptionRow &row : OptionTable())
+    text += QStringLiteral("  ") + DisplayName(row).leftJustified(column + 2) + row.help + u'\n';
+  text += QStringLiteral("\nExit status: 0 done, 1 an input or output problem, 2 a usage error.\n");
+  return text;
 }
 
 ParsedOptions ParseOptions(const QStringList &args) {
@@ -43,90 +216,73 @@ ParsedOptions ParseOptions(const QStringList &args) {
     result.error = why;
     return result;
   };
-  bool modeGiven = false;
-  bool documentGiven = false;
-  auto setMode = [&](CommandMode mode) {
-    if (modeGiven && o.mode != mode) return false;
-    o.mode = mode;
-    modeGiven = true;
-    return true;
-  };
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString &arg = args[i];
-    auto value = [&](QString &into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    if (arg == u"--help" || arg == u"-h") {
-      o = Options{};
-      result.ok = true;
-      return result;
-    }
-    if (arg == u"--version") {
-      o = Options{};
-      o.mode = CommandMode::Version;
-      result.ok = true;
-      return result;
-    }
-    if (arg == u"--units" || arg == u"--routines" || arg == u"--form-text") {
-      const CommandMode mode = arg == u"--units"      ? CommandMode::Units
-                               : arg == u"--routines" ? CommandMode::Routines
-                                                      : CommandMode::FormText;
-      if (!setMode(mode)) return refuse(QStringLiteral("--units, --routines and --form-text exclude each other"));
-      if (!o.file.isEmpty()) return refuse(QStringLiteral("only one file may be given"));
-      if (!value(o.file)) return refuse(arg + QStringLiteral(" needs a file"));
-    } else if (arg == u"--include-uses") {
-      o.includeUses = true;
-    } else if (arg == u"--unit") {
-      if (!value(o.unitName)) return refuse(QStringLiteral("--unit needs a name"));
-    } else if (arg == u"--select") {
-      QString text;
-      if (!value(text)) return refuse(QStringLiteral("--select needs a text"));
-      // An empty text names no routine; it used to give " not found in ...".
-      if (text.trimmed().isEmpty())
-        return refuse(QStringLiteral("--select needs the text of a routine as --routines lists it, not an empty one"));
-      o.selects << text;
-    } else if (arg == u"--document") {
-      if (!value(o.document)) return refuse(QStringLiteral("--document needs unit, procedures, project or index"));
-      if (!QStringList{QStringLiteral("unit"), QStringLiteral("procedures"), QStringLiteral("project"),
-                       QStringLiteral("index")}
-               .contains(o.document))
-        return refuse(QStringLiteral("unknown document ") + o.document +
-                      QStringLiteral(" (unit, procedures, project or index)"));
-      documentGiven = true;
-    } else if (arg == u"--all") {
-      o.all = true;
-    } else if (arg == u"--force") {
-      o.force = true;
-    } else if (arg == u"--ini") {
-      if (!value(o.iniPath)) return refuse(QStringLiteral("--ini needs a path"));
-    } else if (arg == u"-o") {
-      if (!value(o.outputPath)) return refuse(QStringLiteral("-o needs an output file"));
-    } else if (arg.startsWith(u'-') && arg.size() > 1) {
-      return refuse(QStringLiteral("unknown option ") + arg);
-    } else {
-      if (!o.file.isEmpty()) return refuse(QStringLiteral("only one file may be given"));
-      o.file = arg;
-    }
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+  for (const OptionRow &row : OptionTable()) {
+    QCommandLineOption option(row.names, row.help, row.valueName);
+    parser.addOption(option);
   }
-  if (!modeGiven) {
-    if (o.file.isEmpty()) return refuse(QStringLiteral("no file given"));
-    o.mode = CommandMode::Print;
+  // The commands take FILE as their operand, so "--units=FILE" is "--units FILE".
+  QStringList words{QStringLiteral("scrivane-print")};  // the parser skips the program name
+  bool optionsEnded = false;
+  for (const QString &arg : args) {
+    optionsEnded = optionsEnded || arg == u"--";
+    const qsizetype equals = arg.indexOf(u'=');
+    if (!optionsEnded && equals > 2 && arg.startsWith(u"--")) {
+      const OptionRow *row = FindRow(arg.mid(2, equals - 2));
+      if (row && row->applies == kChoosesCommand && row->apply) {
+        words << arg.left(equals) << arg.mid(equals + 1);
+        continue;
+      }
+    }
+    words << arg;
   }
-  if (o.mode == CommandMode::Print && o.outputPath.isEmpty())
-    return refuse(QStringLiteral("printing needs -o OUT.pdf"));
-  if (o.mode != CommandMode::Print &&
-      (!o.selects.isEmpty() || !o.outputPath.isEmpty() || !o.iniPath.isEmpty() || documentGiven || o.all || o.force))
-    return refuse(QStringLiteral("--select, --ini, --document, --all, --force and -o belong to printing"));
+  if (!parser.parse(words)) return refuse(parser.errorText());
+  if (parser.isSet(QStringLiteral("help"))) {
+    o = Options{};
+    result.ok = true;
+    return result;
+  }
+  if (parser.isSet(QStringLiteral("version"))) {
+    o = Options{};
+    o.mode = CommandMode::Version;
+    result.ok = true;
+    return result;
+  }
+  // The command first: which options apply depends on it.
+  for (const OptionRow &row : OptionTable())
+    if (row.applies == kChoosesCommand && row.apply && parser.isSet(row.names.first()))
+      if (const QString why = row.apply(o, QString()); !why.isEmpty()) return refuse(why);
+  const bool commandGiven = o.mode != CommandMode::Help;
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) return refuse(QStringLiteral("only one file may be given"));
+  if (files.isEmpty())
+    return refuse(commandGiven ? ModeName(o.mode) + QStringLiteral(" needs a file") : QStringLiteral("no file given"));
+  o.file = files.first();
+  if (!commandGiven) o.mode = CommandMode::Print;
+
+  for (const OptionRow &row : OptionTable()) {
+    if (row.applies == kChoosesCommand || !parser.isSet(row.names.first())) continue;
+    if (!(row.applies & ModeBit(o.mode))) {
+      if (row.applies == kPrint) return refuse(MessageName(row) + QStringLiteral(" belongs to printing"));
+      return refuse(MessageName(row) + QStringLiteral(" does not apply to ") + ModeName(o.mode));
+    }
+    const QStringList values = row.valueName.isEmpty() ? QStringList{QString()} : parser.values(row.names.first());
+    for (const QString &value : values)
+      if (const QString why = row.apply(o, value); !why.isEmpty()) return refuse(why);
+  }
+
+  const bool documentGiven = parser.isSet(QStringLiteral("document"));
+  if (o.mode == CommandMode::Print && o.outputPath.isEmpty() && o.printer.isEmpty())
+    return refuse(QStringLiteral("printing needs -o OUT.pdf or -P QUEUE (lpstat -p lists the printers)"));
+  if (!o.outputPath.isEmpty() && !o.printer.isEmpty())
+    return refuse(QStringLiteral("-o and -P exclude each other: print to a file or to a printer"));
+  if (o.printer.isEmpty() && (!o.duplex.isEmpty() || parser.isSet(QStringLiteral("copies"))))
+    return refuse(QStringLiteral("--duplex and --copies belong to printing on a printer (-P QUEUE)"));
   if (o.all && (documentGiven || !o.unitName.isEmpty() || !o.selects.isEmpty()))
     return refuse(QStringLiteral("--all prints every document of the project: no --document, --unit or --select"));
-  if (!o.selects.isEmpty() && o.document != u"unit")
-    return refuse(QStringLiteral("--select belongs to the unit listing"));
-  if (o.mode == CommandMode::Units && !o.unitName.isEmpty())
-    return refuse(QStringLiteral("--unit does not apply to --units"));
-  if (o.mode == CommandMode::FormText && (!o.unitName.isEmpty() || o.includeUses))
-    return refuse(QStringLiteral("--form-text takes only a form file"));
+  if (!o.selects.isEmpty() && o.document != u"unit") return refuse(QStringLiteral("--select belongs to the unit listing"));
   result.ok = true;
   return result;
 }

@@ -1,7 +1,14 @@
 #pragma once
-// The command line of scrivane-print.
+// The command line of scrivane-print. Every option is one row of the table
+// in Options.cpp: its names, its value, the commands it applies to, its help
+// line and what it stores in Options. The parser, --help, the usage checks
+// and the tests all read that table.
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include "format/SettingOverrides.h"
+#include "print/PageSelection.h"
 
 namespace scrivane::cli {
 
@@ -14,10 +21,18 @@ struct Options {
   QString unitName;          // --unit NAME
   QStringList selects;       // --select TEXT, repeatable (printing)
   QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
-  QString outputPath;        // -o OUT.pdf (printing)
+  QString outputPath;        // -o OUT.pdf (printing); "-": standard output
   QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
   bool force = false;        // --force: -o may replace an existing file that is not a PDF
   bool all = false;          // --all: every unit of the project, then the index, in one PDF
+  bool quiet = false;        // -q: no "N pages of X" line
+  QList<SettingOverride> settings;  // --set SECTION.KEY=VALUE, repeatable
+  QList<PageSpan> pages;     // --pages 3-7,12; empty: every page
+  QString paper;             // --paper a4|letter|legal|a3|a5; empty: the system's paper
+  QString printer;           // -P QUEUE: a CUPS queue instead of a PDF file
+  QString duplex;            // --duplex long|short (-P)
+  int copies = 1;            // --copies N (-P)
+  friend bool operator==(const Options &, const Options &) = default;
 };
 
 struct ParsedOptions {
@@ -28,12 +43,17 @@ struct ParsedOptions {
 
 // args: the arguments after the program name.
 ParsedOptions ParseOptions(const QStringList &args);
+// What --help prints: the synopsis, one line per option, the exit statuses.
 QString UsageText();
+// The names of every option as the help lists them ("-o", "--output", ...).
+QStringList OptionNames();
 
-// Exit statuses: 0 done, 1 a message the window would have shown in a box,
-// 2 a command line that could not be understood.
+// Exit statuses: 0 done, 1 an input or output problem (a message the window
+// would have shown in a box), 2 a command line that could not be understood.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitMessage = 1;
 inline constexpr int kExitUsage = 2;
+
+inline const QString kProgramPrefix = QStringLiteral("scrivane-print: ");
 
 }  // namespace scrivane::cli

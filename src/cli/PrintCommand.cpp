@@ -1,17 +1,25 @@
 #include "cli/PrintCommand.h"
 
 #include <QFileInfo>
+#include <QPrinterInfo>
+#include <memory>
 
 #include "cli/StreamMessages.h"
 #include "format/FormatChoices.h"
 #include "format/FormatSettings.h"
+#include "format/IniFile.h"
+#include "format/SettingOverrides.h"
 #include "listing/Documents.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/TemporaryFiles.h"
+#include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
+#include "print/PageSelection.h"
 #include "print/PdfPrintTarget.h"
+#include "print/gui/PrinterHost.h"
+#include "print/gui/PrinterPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
@@ -67,10 +75,12 @@ class OneDocumentTarget : public PrintTarget {
 
 class PrintSession {
  public:
+  // printer: the queue of -P, set up; null: a PDF file.
   PrintSession(const Options &options, QTextStream &out, QTextStream &err, const FormatSettings &settings,
-               const QString &iniPath)
+               const QString &iniPath, PaperSize paper, PrinterHost *printer)
       : options_(options), out_(out), err_(err), settings_(settings), iniPath_(iniPath), messages_(err),
-        ctx_{model_, settings, messages_, options.includeUses, true}, docs_(model_, settings) {}
+        ctx_{model_, settings, messages_, options.includeUses, true}, docs_(model_, settings), paper_(paper),
+        printer_(printer), pdfDevice_(paper) {}
 
   int Run();
 
@@ -81,10 +91,19 @@ class PrintSession {
   bool LoadEntry(int index);
   // Lays out the loaded unit whole, as the window's print does, so that its
   // routines are recorded for an index; nothing is printed.
-  void RecordIndexOfLoadedUnit(PdfDevice &device);
+  void RecordIndexOfLoadedUnit(PageDevice &device);
   bool OutputAllowed();
+  int RefuseEmptySelection(const QString &what, int lastPage);
+  void SayPrinted(int pages, const QString &what) {
+    if (options_.quiet) return;
+    // A PDF on standard output owns it; the line goes to stderr then.
+    const bool toStdout = options_.outputPath == kStandardOutput;
+    const QString where = printer_ ? options_.printer : toStdout ? QStringLiteral("standard output") : options_.outputPath;
+    (toStdout ? err_ : out_) << where << ": " << pages
+                             << (pages == 1 ? " page" : " pages") << " of " << what << Qt::endl;
+  }
   int Refuse(const QString &text) {
-    err_ << text << Qt::endl;
+    Report(err_, text);
     return kExitMessage;
   }
 
@@ -97,6 +116,15 @@ class PrintSession {
   StreamMessages messages_;
   ReaderContext ctx_;
   Documents docs_;
+  PaperSize paper_;
+  PrinterHost *printer_;
+  PdfDevice pdfDevice_;
+  // The device pages are laid out for: the printer's, or the PDF sheet's.
+  PageDevice &Device() { return printer_ ? static_cast<PageDevice &>(*printer_) : pdfDevice_; }
+  std::unique_ptr<PrintTarget> MakeOutput() {
+    if (printer_) return std::make_unique<PrinterPrintTarget>(*printer_);
+    return std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
+  }
   int unit_ = 0;
 };
 
@@ -125,6 +153,7 @@ bool PrintSession::ChooseUnit() {
 // The PDF never replaces a file of the opened project or the settings, nor
 // (without --force) a file that is not a PDF.
 bool PrintSession::OutputAllowed() {
+  if (printer_) return true;
   QStringList inputs = model_.ProjectFiles();
   inputs << iniPath_;
   QString refusal = RefuseOutputOverInput(options_.outputPath, inputs);
@@ -135,15 +164,24 @@ bool PrintSession::OutputAllowed() {
 
 int PrintSession::Print(DocumentKind kind, const QString &what) {
   if (!OutputAllowed()) return kExitMessage;
-  PdfPrintTarget target(options_.outputPath);
+  const std::unique_ptr<PrintTarget> output = MakeOutput();
+  PageSelectionTarget selected(*output, options_.pages);
+  PrintTarget &target = options_.pages.isEmpty() ? *output : selected;
   try {
     const PrintOutcome outcome = RunPrint(docs_.EventsOf(kind), target, PageRange{});
-    out_ << options_.outputPath << ": " << outcome.PagesPrinted << (outcome.PagesPrinted == 1 ? " page" : " pages")
-         << " of " << what << Qt::endl;
+    const int pages = options_.pages.isEmpty() ? outcome.PagesPrinted : selected.PagesPassedOn();
+    if (pages == 0) return RefuseEmptySelection(what, outcome.PagesPrinted);
+    SayPrinted(pages, what);
   } catch (const std::exception &failure) {
     return Refuse(QString::fromLocal8Bit(failure.what()));
   }
   return kExitOk;
+}
+
+int PrintSession::RefuseEmptySelection(const QString &what, int lastPage) {
+  return Refuse(QStringLiteral("%1: --pages selects none of its %2 pages; nothing was printed")
+                    .arg(what)
+                    .arg(lastPage));
 }
 
 int PrintSession::Run() {
@@ -162,7 +200,7 @@ int PrintSession::Run() {
     // project command prints them, then the index.
     model_.IndexEntries.clear();
     bool failed = false;
-    PdfDevice device;
+    PageDevice &device = Device();
     for (int i = 0; i < model_.Units.size(); ++i) {
       if (!LoadEntry(i)) {
         failed = true;
@@ -183,7 +221,7 @@ int PrintSession::Run() {
   }
   if (options_.document == u"index") {
     model_.IndexEntries.clear();
-    PdfDevice device;
+    PageDevice &device = Device();
     RecordIndexOfLoadedUnit(device);
     docs_.PrepareIndex();
     return Print(DocumentKind::Index, QStringLiteral("the index of ") + unitName);
@@ -202,7 +240,7 @@ int PrintSession::Run() {
   return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
 }
 
-void PrintSession::RecordIndexOfLoadedUnit(PdfDevice &device) {
+void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {
   docs_.PrepareWholeUnit();
   model_.UnitHighlighted = true;
   PaginateDocument(docs_.Unit.Events(), device);
@@ -215,11 +253,14 @@ int PrintSession::RunAll() {
   // A book of an empty index alone says nothing about the project.
   if (model_.Units.isEmpty()) return Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
   if (!OutputAllowed()) return kExitMessage;
-  PdfPrintTarget pdf(options_.outputPath);
-  OneDocumentTarget target(pdf);
+  const std::unique_ptr<PrintTarget> output = MakeOutput();
+  // --pages counts the book's pages: the selection sits under the one document.
+  PageSelectionTarget selected(*output, options_.pages);
+  OneDocumentTarget target(options_.pages.isEmpty() ? *output : selected);
   model_.IndexEntries.clear();
   bool failed = false;
   int pages = 0;
+  const QString what = FileNamePart(model_.OpenedPath).toLower();
   try {
     docs_.PrepareProject();
     pages += RunPrint(docs_.EventsOf(DocumentKind::Project), target, PageRange{}).PagesPrinted;
@@ -249,8 +290,11 @@ int PrintSession::RunAll() {
     if (target.Begun()) target.abortDocument();
     return Refuse(QString::fromLocal8Bit(failure.what()));
   }
-  out_ << options_.outputPath << ": " << pages << (pages == 1 ? " page" : " pages") << " of "
-       << FileNamePart(model_.OpenedPath).toLower() << Qt::endl;
+  if (!options_.pages.isEmpty()) {
+    if (selected.PagesPassedOn() == 0) return RefuseEmptySelection(what, pages);
+    pages = selected.PagesPassedOn();
+  }
+  SayPrinted(pages, what);
   return failed ? kExitMessage : kExitOk;
 }
 
@@ -275,17 +319,42 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   const QString iniPath = options.iniPath.isEmpty() ? SettingsFilePath() : options.iniPath;
   if (!options.iniPath.isEmpty()) {
     if (!QFileInfo::exists(iniPath)) {
-      err << iniPath << " not found." << Qt::endl;
+      Report(err, iniPath + QStringLiteral(" not found."));
       return kExitMessage;
     }
     if (const QString problem = WhyUnreadable(iniPath); !problem.isEmpty()) {
-      err << "Cannot read " << iniPath << ": " << problem << Qt::endl;
+      Report(err, QStringLiteral("Cannot read ") + iniPath + QStringLiteral(": ") + problem);
       return kExitMessage;
     }
   }
-  FormatSettings settings = LoadFormatSettings(iniPath);
+  IniFile ini;
+  if (QString error; !ini.Load(iniPath, &error)) {
+    Report(err, error);
+    return kExitMessage;
+  }
+  ApplySettingOverrides(ini, options.settings);
+  FormatSettings settings;
+  settings.LoadFromIni(ini);
   for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
-  PrintSession session(options, out, err, settings, iniPath);
+  PaperSize paper = ChoosePaper(SystemPaperInputs(options.paper, QString())).paper;
+  std::unique_ptr<PrinterHost> printer;
+  if (!options.printer.isEmpty()) {
+    if (!QPrinterInfo::availablePrinterNames().contains(options.printer)) {
+      Report(err, options.printer + QStringLiteral(": no such printer (lpstat -p lists the printers)"));
+      return kExitMessage;
+    }
+    printer = std::make_unique<PrinterHost>();
+    QPrinter &queue = printer->printer();
+    queue.setPrinterName(options.printer);
+    const QPageSize printerPaper = QPrinterInfo::printerInfo(options.printer).defaultPageSize();
+    paper = ChoosePaper(SystemPaperInputs(options.paper, printerPaper.isValid() ? printerPaper.key() : QString())).paper;
+    queue.setPageSize(QPageSize(PageSizeIdOf(paper)));
+    queue.setFullPage(true);
+    if (!options.duplex.isEmpty())
+      queue.setDuplex(options.duplex == u"long" ? QPrinter::DuplexLongSide : QPrinter::DuplexShortSide);
+    queue.setCopyCount(options.copies);
+  }
+  PrintSession session(options, out, err, settings, iniPath, paper, printer.get());
   return session.Run();
 }
 

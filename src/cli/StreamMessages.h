@@ -3,9 +3,22 @@
 // stderr; any such message fails the run.
 #include <QTextStream>
 
+#include "cli/Options.h"
 #include "platform/UserMessages.h"
 
 namespace scrivane::cli {
+
+// A message as a command-line tool says it: the program's name first, then
+// the file ("scrivane-print: none.dpr: not found").
+inline QString CommandLineMessage(QString text) {
+  const QLatin1StringView notFound(" not found.");
+  if (text.endsWith(notFound)) text = text.chopped(notFound.size()) + QStringLiteral(": not found");
+  else if (const qsizetype at = text.indexOf(QLatin1StringView(" not found: ")); at > 0)
+    text.replace(at, 1, QStringLiteral(": "));
+  return kProgramPrefix + text;
+}
+
+inline void Report(QTextStream &err, const QString &text) { err << CommandLineMessage(text) << Qt::endl; }
 
 class StreamMessages : public UserMessages {
  public:
@@ -23,7 +36,7 @@ class StreamMessages : public UserMessages {
 
  private:
   void Report(const QString &text) {
-    err_ << text << Qt::endl;
+    cli::Report(err_, text);
     reported = true;
   }
   QTextStream &err_;

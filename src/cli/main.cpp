@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -13,22 +12,8 @@
 #include "cli/PrintCommand.h"
 #include "platform/Version.h"
 
-namespace {
-// The commands that only read and list: they need no fonts, and setting up
-// a GUI application (most of it font set-up) was most of their run time.
-bool OnlyLists(int argc, char **argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--units") == 0 || std::strcmp(argv[i], "--routines") == 0 ||
-        std::strcmp(argv[i], "--form-text") == 0)
-      return true;
-  }
-  return false;
-}
-}  // namespace
-
 int main(int argc, char **argv) {
-  // Printing needs fonts, so a GUI application; it never opens a window, so
-  // it needs no display either.
+  // Printing never opens a window, so it needs no display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt warns on stderr without a runtime folder; scripts read stderr for
   // our own messages only.
@@ -38,21 +23,27 @@ int main(int argc, char **argv) {
     QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime);
   }
-  std::unique_ptr<QCoreApplication> application;
-  if (OnlyLists(argc, argv))
-    application = std::make_unique<QCoreApplication>(argc, argv);
-  else
-    application = std::make_unique<QGuiApplication>(argc, argv);
-  QCoreApplication &app = *application;
   using namespace scrivane::cli;
+  // Decoded as QCoreApplication::arguments() decodes them; parsed before the
+  // application exists, because only printing needs a GUI application.
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  const ParsedOptions parsed = ParseOptions(args);
   QTextStream out(stdout);
   QTextStream err(stderr);
-  const ParsedOptions parsed = ParseOptions(app.arguments().mid(1));
   if (!parsed.ok) {
-    err << "scrivane-print: " << parsed.error << "\n\n" << UsageText();
+    err << kProgramPrefix << parsed.error << "\nTry 'scrivane-print --help' for more information.\n";
     return kExitUsage;
   }
   const Options &options = parsed.options;
+  // Printing needs fonts, so a GUI application; the commands that only read
+  // and list need none, and setting one up (mostly fonts) was most of their
+  // run time.
+  std::unique_ptr<QCoreApplication> application;
+  if (options.mode == CommandMode::Print)
+    application = std::make_unique<QGuiApplication>(argc, argv);
+  else
+    application = std::make_unique<QCoreApplication>(argc, argv);
   switch (options.mode) {
     case CommandMode::Help:
       out << UsageText();

@@ -62,11 +62,8 @@ bool ConvertInteger(const QByteArray &text, std::int32_t *value) {
 }
 
 int ReadInteger(const IniFile &ini, const char *section, const char *key, int defaultValue) {
-  QByteArray text = ini.Value(section, key);
-  if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X")))
-    text.replace(0, 2, "$");
-  std::int32_t value = 0;
-  return ConvertInteger(text, &value) ? value : defaultValue;
+  int value = 0;
+  return ReadsAsSettingInteger(ini.Value(section, key), &value) ? value : defaultValue;
 }
 
 QByteArray ReadText(const IniFile &ini, const char *section, const char *key,
@@ -110,6 +107,14 @@ const char *const kTitleKeys[8] = {"Title1", "Title2", "Title3", "Title4",
                                    "Title5", "Title6", "Title7", "Title8"};
 
 }  // namespace
+
+bool ReadsAsSettingInteger(QByteArray text, int *value) {
+  if (text.size() > 2 && (text.startsWith("0x") || text.startsWith("0X"))) text.replace(0, 2, "$");
+  std::int32_t number = 0;
+  if (!ConvertInteger(text, &number)) return false;
+  *value = number;
+  return true;
+}
 
 ColorRef ColorFromIndex(int index) {
   static constexpr ColorRef kColors[16] = {

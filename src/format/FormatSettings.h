@@ -117,6 +117,9 @@ struct FormatSettings {
   friend bool operator==(const FormatSettings &, const FormatSettings &) = default;
 };
 
+// An integer as the settings file is read: decimal, "$" or "0x" hexadecimal.
+bool ReadsAsSettingInteger(QByteArray text, int *value);
+
 // Colour index 0..15 to a colour reference; anything else gives black.
 ColorRef ColorFromIndex(int index);
 

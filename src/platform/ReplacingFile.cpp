@@ -41,7 +41,9 @@ ReplacingFile::ReplacingFile(QString targetPath, LinkPolicy links)
 ReplacingFile::~ReplacingFile() { discard(); }
 
 QString ReplacingFile::errorText() const {
-  QString text = QStringLiteral("Unable to write to %1").arg(QFileInfo(target_).absoluteFilePath());
+  QString text = QStringLiteral("Unable to write to %1")
+                     .arg(target_ == kStandardOutput ? QStringLiteral("standard output")
+                                                     : QFileInfo(target_).absoluteFilePath());
   if (!reason_.isEmpty()) text += QStringLiteral(": ") + reason_;
   return text;
 }
@@ -63,6 +65,16 @@ bool ReplacingFile::open(OpenMode mode) {
   if (target_.isEmpty()) {
     Fail(ENOENT);
     return false;
+  }
+  if (target_ == kStandardOutput) {
+    // Nothing to keep: written as it comes, like a device.
+    temporary_.clear();
+    descriptor_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (descriptor_ < 0) {
+      Fail(errno);
+      return false;
+    }
+    return QIODevice::open(WriteOnly | Unbuffered);
   }
   if (links_ == LinkPolicy::Refuse) {
     // Checked on the name itself; the rename below replaces whatever entry

@@ -10,12 +10,15 @@
 //
 // A target that exists and is not a regular file (/dev/null, /dev/full, a
 // pipe) has no contents to lose: it is written directly, every write still
-// checked.
+// checked. So is the target "-", the process's standard output.
 #include <QIODevice>
 #include <QString>
 #include <functional>
 
 namespace scrivane {
+
+// The target that names the process's standard output.
+inline const QString kStandardOutput = QStringLiteral("-");
 
 // Test seam: called before every write with the target's path and the
 // number of bytes; a nonzero errno (ENOSPC, EIO) makes that write fail as a

@@ -6,15 +6,9 @@
 
 namespace scrivane {
 
-namespace {
-QPageSize::PageSizeId PageSizeId(PaperSize paper) {
-  return paper == PaperSize::Letter ? QPageSize::Letter : QPageSize::A4;
-}
-}  // namespace
-
 PdfDevice::PdfDevice(PaperSize paper, int dotsPerInch) : paper_(paper), measurer_(dotsPerInch) {
   // Same rounding as Qt's PDF engine: A4 is 595 x 842 pt, 4958 x 7017 px.
-  const QSize points = QPageSize(PageSizeId(paper)).sizePoints();
+  const QSize points = QPageSize(PageSizeIdOf(paper)).sizePoints();
   metrics_.PixelsPerInchX = dotsPerInch;
   metrics_.PixelsPerInchY = dotsPerInch;
   metrics_.PageWidth = int(std::lround(points.width() * dotsPerInch / 72.0));
@@ -32,7 +26,7 @@ PdfPrintTarget::~PdfPrintTarget() = default;
 bool PdfPrintTarget::beginDocument(const QString &title) {
   file_ = std::make_unique<PdfFile>(
       path_,
-      QPageLayout(QPageSize(PageSizeId(device_.paper())), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+      QPageLayout(QPageSize(PageSizeIdOf(device_.paper())), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
                   QPageLayout::Point),
       device_.metrics().PixelsPerInchX, device_.qtMeasurer());
   if (!file_->begin(title)) {

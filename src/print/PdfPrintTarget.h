@@ -4,14 +4,13 @@
 #include <QString>
 #include <memory>
 
+#include "print/PaperChoice.h"
 #include "print/PdfFile.h"
 
 #include "print/PrintRunner.h"
 #include "print/QtTextMeasurer.h"
 
 namespace scrivane {
-
-enum class PaperSize { A4, Letter };
 
 class PdfDevice : public PageDevice {
  public:

@@ -50,14 +50,17 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     QString err;
   } rows[] = {
       {{"--units", readme}, 1,
-       "Cannot read " + readme + ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
+       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
       {{"--routines", readme}, 1,
-       "Cannot read " + readme + ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
-      {{"--units", folder}, 1, "Cannot read " + folder + ": it is a folder, not a file"},
-      {{"--routines", binary}, 1, binary + ": File is binary. Please save it as text file."},
+       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
+      {{"--units", folder}, 1, "scrivane-print: Cannot read " + folder + ": it is a folder, not a file"},
+      {{"--routines", binary}, 1, "scrivane-print: " + binary + ": File is binary. Please save it as text file."},
       {{unit, "--select", "", "-o", dir.filePath("x.pdf")}, 2, "scrivane-print: --select needs the text of a routine"},
-      {{unit, "--ini", folder, "-o", dir.filePath("x.pdf")}, 1, "Cannot read " + folder + ": it is a folder"},
-      {{unit, "--ini", pipe, "-o", dir.filePath("x.pdf")}, 1, "Cannot read " + pipe + ": it is not a regular file"},
+      {{unit, "--ini", folder, "-o", dir.filePath("x.pdf")}, 1, "scrivane-print: Cannot read " + folder + ": it is a folder"},
+      {{unit, "--ini", pipe, "-o", dir.filePath("x.pdf")}, 1, "scrivane-print: Cannot read " + pipe + ": it is not a regular file"},
+      {{"--units", dir.filePath("none.dpr")}, 1, "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
+      {{dir.filePath("none.dpr"), "-o", dir.filePath("x.pdf")}, 1,
+       "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
   };
   for (const Row &row : rows) {
     const auto run = RunPrintTool(row.args);

@@ -74,7 +74,7 @@ TEST_F(CommandLineOutput, OutputOverAFileOfTheProjectIsRefused) {
     const QString what = row.args.join(' ') + " -o " + row.output;
     EXPECT_EQ(run.status, 1) << what.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << what.toStdString();
-    EXPECT_TRUE(run.err.startsWith("Cannot print to " + QFileInfo(output).absoluteFilePath() + ": it is "))
+    EXPECT_TRUE(run.err.startsWith("scrivane-print: Cannot print to " + QFileInfo(output).absoluteFilePath() + ": it is "))
         << what.toStdString() << ": " << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QFileInfo(Path(row.names)).canonicalFilePath() + ", a file of the opened project"))
         << what.toStdString() << ": " << run.err.toStdString();
@@ -133,7 +133,7 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
       EXPECT_TRUE(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-") << row.output.toStdString();
       continue;
     }
-    EXPECT_TRUE(run.err.startsWith("Cannot print to " + QFileInfo(row.output).absoluteFilePath() + ": "))
+    EXPECT_TRUE(run.err.startsWith("scrivane-print: Cannot print to " + QFileInfo(row.output).absoluteFilePath() + ": "))
         << run.err.toStdString();
     EXPECT_TRUE(run.err.trimmed().endsWith(row.reason)) << run.err.toStdString();
   }
@@ -147,7 +147,7 @@ TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
   const ToolRun full = RunPrintTool({Path("inventory.dpr"), "-o", "/dev/full"});
   EXPECT_EQ(full.status, 1);
   EXPECT_TRUE(full.out.isEmpty()) << full.out.toStdString();
-  EXPECT_EQ(full.err.trimmed(), "Cannot print to /dev/full: it is a device, not a regular file.");
+  EXPECT_EQ(full.err.trimmed(), "scrivane-print: Cannot print to /dev/full: it is a device, not a regular file.");
 
   testsupport::SmallDisk disk;
   if (!disk.mounted()) GTEST_SKIP() << "a real full disk needs root to mount a tmpfs";
@@ -161,7 +161,7 @@ TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
   const ToolRun run = RunPrintTool({Path("inventory.dpr"), "--unit", "stock", "-o", pdf});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
-  EXPECT_EQ(run.err.trimmed(), "Unable to write to " + pdf + ": No space left on device");
+  EXPECT_EQ(run.err.trimmed(), "scrivane-print: Unable to write to " + pdf + ": No space left on device");
   QFile after(pdf);
   ASSERT_TRUE(after.open(QIODevice::ReadOnly));
   EXPECT_EQ(after.readAll(), old);

@@ -3,12 +3,18 @@
 #include <QPageSetupDialog>
 #include <QPrinterInfo>
 
+#include "print/PaperChoice.h"
+
 namespace scrivane {
 
 std::unique_ptr<QPrinter> PrinterHost::MakePrinter() {
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   printer->setResolution(kDotsPerInch);
   printer->setFullPage(true);
+  // A real printer starts with its own default paper; PDF output takes the
+  // paper the system names (PAPERSIZE, /etc/papersize, LC_PAPER).
+  if (printer->outputFormat() == QPrinter::PdfFormat)
+    printer->setPageSize(QPageSize(PageSizeIdOf(ChoosePaper(SystemPaperInputs(QString(), QString())).paper)));
   return printer;
 }
 

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder (cpack -G DEB) and checks
+# it as a user's dpkg would see it: its control data (dependencies from
+# dpkg-shlibdeps), lintian where it is installed, and the files it puts in
+# place, unpacked into a temporary root where the program must run.
+# Usage: scripts/package.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+fail() { echo "FAIL: $*" >&2; exit 1; }
+[ -f "$build/CPackConfig.cmake" ] || fail "$build is not a configured build folder (bash scripts/build.sh)"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1) ||
+  fail "cpack: $(tail -20 "$work/cpack.log")"
+deb=$(ls "$work"/*.deb)
+dpkg-deb --info "$deb" >"$work/info"
+grep -q "^ Package: scrivane$" "$work/info" || fail "package name"
+depends=$(sed -n 's/^ Depends: //p' "$work/info")
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libharfbuzz-subset0 libc6; do
+  [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
+done
+if command -v lintian >/dev/null; then
+  lintian --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || true
+  if grep -q "^E:" "$work/lintian"; then
+    grep "^E:" "$work/lintian" >&2
+    echo "lintian reports errors (above)" >&2
+  fi
+fi
+
+root=$work/root
+dpkg -x "$deb" "$root"
+for f in usr/bin/scrivane usr/bin/scrivane-print usr/share/applications/scrivane.desktop \
+    usr/share/mime/packages/scrivane.xml usr/share/icons/hicolor/scalable/apps/scrivane.svg \
+    usr/share/icons/hicolor/48x48/apps/scrivane.png usr/share/man/man1/scrivane.1 \
+    usr/share/man/man1/scrivane-print.1 usr/share/bash-completion/completions/scrivane-print; do
+  [ -f "$root/$f" ] || fail "$f is not in the package"
+done
+[ -d "$root/usr/share/scrivane" ] || fail "usr/share/scrivane is not in the package"
+! find "$root" -name '*.html' | grep -q . || fail "the help topics are in the program; the package must not hold a second copy"
+file "$root/usr/bin/scrivane-print" | grep -q "stripped" && ! file "$root/usr/bin/scrivane-print" | grep -q "not stripped" ||
+  fail "scrivane-print is not stripped"
+version=$("$root/usr/bin/scrivane-print" --version)
+echo "$version"
+echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) kB, Depends: $depends"
+cp "$deb" "$build/"

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Prints the example unit through a real CUPS queue: a private cupsd in a
+# temporary folder (its own configuration, spool and socket; any system CUPS
+# is left alone), a queue whose device is a file, and scrivane-print -P.
+# The job's output must hold the unit's text on as many pages as the PDF
+# path gives, with duplex passed on as a CUPS option.
+# Usage: cups_round_trip.sh SCRIVANE_PRINT EXAMPLES_DIR
+set -uo pipefail
+tool=$1
+examples=$2
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*"; [ -f "$dir/log/error_log" ] && tail -20 "$dir/log/error_log"; exit 1; }
+
+command -v cupsd >/dev/null || skip "cupsd is not installed (scripts/install-deps.sh installs cups)"
+command -v lpadmin >/dev/null || skip "lpadmin is not installed"
+[ "$(id -u)" -eq 0 ] || skip "cupsd runs its filters as lp and must start as root"
+ppd=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
+[ -f "$ppd" ] || skip "$ppd is missing (cups-filters)"
+
+dir=$(mktemp -d /tmp/scrivane-cups.XXXXXX)
+pid=
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+chmod 755 "$dir"
+mkdir -p "$dir/conf" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" "$dir/out"
+cp -r /etc/cups/. "$dir/conf/"
+rm -f "$dir/conf/printers.conf" "$dir/conf/classes.conf"
+cat >"$dir/conf/cupsd.conf" <<CONF
+Listen $dir/cups.sock
+WebInterface No
+Browsing Off
+LogLevel warn
+DirtyCleanInterval 0
+PreserveJobHistory Yes
+PreserveJobFiles No
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+CONF
+cat >"$dir/conf/cups-files.conf" <<CONF
+FileDevice Yes
+ServerRoot $dir/conf
+RequestRoot $dir/spool
+CacheDir $dir/cache
+StateDir $dir/state
+TempDir $dir/spool/tmp
+ErrorLog $dir/log/error_log
+AccessLog $dir/log/access_log
+PageLog $dir/log/page_log
+User lp
+Group lp
+CONF
+chown -R lp:lp "$dir/spool" "$dir/cache" "$dir/state" "$dir/out"
+chmod 1770 "$dir/spool/tmp"
+
+cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
+pid=$!
+export CUPS_SERVER="$dir/cups.sock"
+for _ in $(seq 50); do
+  lpstat -r >/dev/null 2>&1 && break
+  kill -0 "$pid" 2>/dev/null || { pid=; skip "cupsd could not start: $(tail -3 "$dir/log/error_log" 2>/dev/null)"; }
+  sleep 0.2
+done
+lpstat -r >/dev/null 2>&1 || skip "cupsd did not answer on $CUPS_SERVER"
+
+lpadmin -p scrivane-test -E -v "file://$dir/out/job.pdf" -P "$ppd" 2>/dev/null || fail "lpadmin could not add the queue"
+
+unit="$examples/stock.pas"
+"$tool" "$unit" -q -o "$dir/reference.pdf" || fail "scrivane-print -o"
+expected=$(pdfinfo "$dir/reference.pdf" | awk '/^Pages:/ {print $2}')
+
+said=$("$tool" "$unit" -P scrivane-test --duplex long 2>"$dir/err") || fail "scrivane-print -P: $(cat "$dir/err")"
+echo "$said"
+[ "$said" = "scrivane-test: $expected pages of stock.pas" ] || fail "unexpected report: $said"
+for _ in $(seq 150); do
+  [ -z "$(lpstat -o scrivane-test 2>/dev/null)" ] && [ -s "$dir/out/job.pdf" ] && break
+  sleep 0.2
+done
+[ -s "$dir/out/job.pdf" ] || fail "the queue wrote no job output"
+pages=$(pdfinfo "$dir/out/job.pdf" | awk '/^Pages:/ {print $2}')
+[ "$pages" = "$expected" ] || fail "the printed job has $pages pages, the PDF path $expected"
+text=$(pdftotext -layout "$dir/out/job.pdf" -)
+for words in "unit Stock;" "TItemCategory" "end."; do
+  grep -qF "$words" <<<"$text" || fail "the printed job lacks '$words'"
+done
+grep -aqs "two-sided-long-edge" "$dir"/spool/c* "$dir/log/page_log" || fail "duplex did not reach CUPS as sides=two-sided-long-edge"
+
+# An unknown queue is named, and nothing is printed.
+said=$("$tool" "$unit" -P no-such-queue 2>&1 >/dev/null)
+[ $? -eq 1 ] || fail "an unknown queue did not fail with status 1"
+grep -q "^scrivane-print: no-such-queue: no such printer" <<<"$said" || fail "unexpected message: $said"
+echo "printed $pages pages of $unit through a private cupsd"
