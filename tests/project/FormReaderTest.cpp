@@ -131,7 +131,7 @@ TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
   Open(missing);
   const QString cutText = Write("Cut.lfm", "object Form1: TForm1\n  Caption = 'abc\n");
   Open(cutText);
-  // The design's text first; why, and where the decoder stopped, below it.
+  // The window's fixed text first; why, and where the decoder stopped, below it.
   EXPECT_EQ(messages.informations,
             (QStringList{"Cannot read " + notAForm.toLower() + "\nThe form could not be decoded at byte 0: invalid resource header.",
                          "Cannot read " + missing.toLower() + "\nThe file was not found.",
