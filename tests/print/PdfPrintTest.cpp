@@ -18,18 +18,13 @@
 #include "print/VirtualPrinter.h"
 #include "platform/ReplacingFile.h"
 #include "support/SmallDisk.h"
+#include "support/RunTool.h"
 
 using namespace scrivane;
 using printtest::NumberedDocument;
 
 namespace {
-QString RunTool(const QString &program, const QStringList &args) {
-  QProcess process;
-  process.start(program, args);
-  if (!process.waitForFinished(30000)) return {};
-  return QString::fromUtf8(process.readAllStandardOutput());
-}
-
+using testsupport::RunTool;
 struct Word {
   QString text;
   double xMin, yMin, xMax;

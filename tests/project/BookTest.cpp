@@ -16,16 +16,11 @@
 #include "platform/Version.h"
 #include "project/PrintTool.h"
 #include "support/TestPaths.h"
+#include "support/RunTool.h"
 
 namespace {
+using testsupport::RunTool;
 using printtool::RunPrintTool;
-
-QString RunTool(const QString &program, const QStringList &args) {
-  QProcess process;
-  process.start(program, args);
-  if (!process.waitForFinished(60000)) return {};
-  return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // What a viewer shows of a PDF: its outline, labels, links and pages' text.
 struct ReadBack {
