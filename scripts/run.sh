@@ -17,7 +17,7 @@ status=0
 if build/src/scrivane-print --help 2>/dev/null | grep -q -- "-o OUT.pdf"; then
   # The whole project as one book: the project file, each unit and its form,
   # the index; bookmarks and links lead from the index to every routine.
-  build/src/scrivane-print examples/inventory.dpr --all -o out/inventory.pdf || status=1
+  build/src/scrivane-print examples/inventory.dpr --all --line-numbers file --header "" --footer "" -o out/inventory.pdf || status=1
   echo "Printed the example project as one book: $(pwd)/out/inventory.pdf"
 else
   echo "This build cannot print from the command line yet."

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <functional>
+#include <optional>
 
 #include "print/PaperChoice.h"
 
@@ -63,6 +64,14 @@ Apply OneOf(QString Options::*member, const QString &name, const QStringList &ch
       const QString last = quoted.takeLast();
       return QStringLiteral("unknown %1 value '%2' (%3 or %4)").arg(name, value, quoted.join(QStringLiteral(", ")), last);
     }
+    o.*member = value;
+    return QString();
+  };
+}
+
+// An empty text is a choice here: the header or footer with its items only.
+Apply Furniture(std::optional<QString> Options::*member) {
+  return [member](Options &o, const QString &value) {
     o.*member = value;
     return QString();
   };
@@ -139,6 +148,12 @@ const QList<OptionRow> &OptionTable() {
        }},
       {{"pages"}, "LIST", kPrint, "print only the pages in LIST, such as 3-7,12 (--all: the book's pages)",
        ChoosePages},
+      {{"line-numbers"}, "FROM", kPrint, "number the lines as the source file does, every printed row, or none: file, rows or off",
+       OneOf(&Options::lineNumbers, "--line-numbers", {"file", "rows", "off"})},
+      {{"header"}, "TEXT", kPrint, "print the page header, TEXT in its middle (\"\": none), the unit name left",
+       Furniture(&Options::header)},
+      {{"footer"}, "TEXT", kPrint, "print the page footer, TEXT on its left (\"\": none), the page number right",
+       Furniture(&Options::footer)},
   };
   return table;
 }

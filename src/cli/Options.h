@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "format/SettingOverrides.h"
 #include "print/PageSelection.h"
@@ -24,7 +25,7 @@ struct Options {
   QString outputPath;        // -o OUT.pdf (printing); "-": standard output
   QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
   bool force = false;        // --force: -o may replace an existing file that is not a PDF
-  bool all = false;          // --all: every unit of the project, then the index, in one PDF
+  bool all = false;          // --all: the project as one book, in one PDF
   bool quiet = false;        // -q: no "N pages of X" line
   QList<SettingOverride> settings;  // --set SECTION.KEY=VALUE, repeatable
   QList<PageSpan> pages;     // --pages 3-7,12; empty: every page
@@ -32,6 +33,10 @@ struct Options {
   QString printer;           // -P QUEUE: a CUPS queue instead of a PDF file
   QString duplex;            // --duplex long|short (-P)
   int copies = 1;            // --copies N (-P)
+  QString lineNumbers;       // --line-numbers file|rows|off over the settings; empty: as set
+  // --header TEXT, --footer TEXT: the page header and footer on, TEXT in
+  // the header's middle and at the footer's left; unset: as the settings say.
+  std::optional<QString> header, footer;
   friend bool operator==(const Options &, const Options &) = default;
 };
 

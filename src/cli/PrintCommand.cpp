@@ -298,6 +298,26 @@ int PrintSession::RunAll() {
   return failed ? kExitMessage : kExitOk;
 }
 
+// The command line's print options go over the settings file (and --set).
+void ApplyPrintOptions(const Options &options, FormatSettings &settings) {
+  if (!options.lineNumbers.isEmpty()) {
+    settings.LineNo = options.lineNumbers == u"off" ? 0 : 1;
+    settings.LineNumbersFrom = options.lineNumbers == u"file" ? 1 : 0;
+  }
+  // A header or footer with no item chosen would print only its rule: the
+  // unit name and the page number are what a reader looks for.
+  if (options.header) {
+    settings.Header = 1;
+    if (settings.Line1A == 0 && settings.Line1B == 0 && settings.Line1C == 0) settings.Line1A = 2;
+    settings.HeaderText = Encode1252(*options.header);
+  }
+  if (options.footer) {
+    settings.Footer = 1;
+    if (settings.Line3B == 0 && settings.Line3C == 0) settings.Line3C = 3;
+    settings.User = Encode1252(*options.footer);
+  }
+}
+
 QtMessageHandler previousHandler = nullptr;
 
 // Qt warns once per font and script it cannot shape with ("OpenType support
@@ -335,6 +355,7 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   ApplySettingOverrides(ini, options.settings);
   FormatSettings settings;
   settings.LoadFromIni(ini);
+  ApplyPrintOptions(options, settings);
   for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
   PaperSize paper = ChoosePaper(SystemPaperInputs(options.paper, QString())).paper;
   std::unique_ptr<PrinterHost> printer;

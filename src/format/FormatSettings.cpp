@@ -202,6 +202,7 @@ void FormatSettings::LoadFromIni(const IniFile &ini) {
   Reserve = integer("Main", "Reserve", defaults.Reserve);
 
   LineNo = integer("Switch", "LineNo", defaults.LineNo);
+  LineNumbersFrom = integer("Switch", "LineNumbersFrom", defaults.LineNumbersFrom);
   Blocks = integer("Switch", "Blocks", defaults.Blocks);
   Auto = integer("Switch", "Auto", defaults.Auto);
   Header = integer("Switch", "Header", defaults.Header);
@@ -271,6 +272,7 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
   WriteInteger(ini, "Main", "Reserve", Reserve);
 
   WriteInteger(ini, "Switch", "LineNo", LineNo);
+  WriteInteger(ini, "Switch", "LineNumbersFrom", LineNumbersFrom);
   WriteInteger(ini, "Switch", "Blocks", Blocks);
   WriteInteger(ini, "Switch", "Auto", Auto);
   WriteInteger(ini, "Switch", "Header", Header);

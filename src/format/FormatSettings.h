@@ -68,6 +68,9 @@ struct FormatSettings {
   int Reserve = 0;
   // [Switch]
   int LineNo = 0;
+  // What the line numbers count: 0 the printed rows, 1 the lines of the
+  // source file (rows the listing adds or wraps to carry none).
+  int LineNumbersFrom = 0;
   int Blocks = 0;
   int Auto = 0;
   int Header = 0;
@@ -88,6 +91,10 @@ struct FormatSettings {
   QByteArray Title1, Title2, Title3, Title4, Title5, Title6, Title7, Title8;
   // [Owner] (at most 40 characters; read, never written)
   QByteArray User = QByteArrayLiteral("Scrivane");
+
+  // Not saved: a text for the middle of the page header in one run (the
+  // command line's --header TEXT); empty: the header's centre item.
+  QByteArray HeaderText;
 
   // Not saved: starts every run as the 95 initial words, sorted, lower case.
   QList<QByteArray> ReserveWords = InitialReserveWords();

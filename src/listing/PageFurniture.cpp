@@ -181,7 +181,8 @@ QByteArray PageFurniture::FooterRightItem(int code, int page) const {
 
 void PageFurniture::DrawPageHeader(int /*page*/, int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
-  DrawRow(HeaderItem(settings_.Line1A), HeaderItem(settings_.Line1B), HeaderItem(settings_.Line1C), currentY);
+  const QByteArray centre = settings_.HeaderText.isEmpty() ? HeaderItem(settings_.Line1B) : settings_.HeaderText;
+  DrawRow(HeaderItem(settings_.Line1A), centre, HeaderItem(settings_.Line1C), currentY);
   currentY += canvas_.TextHeight("X");
   DrawRule(currentY);
   currentY += 2 * geometry_.LineStep;

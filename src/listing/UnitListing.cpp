@@ -140,6 +140,8 @@ class UnitListingRenderer : public ListingRenderer {
   void DrawCarriedRows(CarriedRows carried);
   void FinishLine(const std::vector<LineWord> &words);
   void NumberRow();
+  void DrawLineNumber(int number);
+  bool FileLineNumbers() const { return settings_.LineNo == 1 && settings_.LineNumbersFrom == 1; }
   void RecordIndexEntry(const QByteArray &name, const QByteArray &kind);
   void ReportHeading(int y);
   void SelectFont(TokenClass kind);
@@ -165,6 +167,10 @@ class UnitListingRenderer : public ListingRenderer {
   };
   std::optional<Heading> heading_;
   std::shared_ptr<std::vector<LineWord>> line_;  // the words being drawn
+  // The file's line the line being laid out comes from (0: none), and
+  // whether it starts that line (else a piece the reader split off it).
+  int fileLine_ = 0;
+  bool startsFileLine_ = false;
 };
 
 void UnitListingRenderer::BeginJob() {
@@ -211,6 +217,8 @@ void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
     DrawCarriedRows(std::move(*carried_));
     carried_.reset();
   } else {
+    fileLine_ = model_.ListingLines.fileLine(position);
+    startsFileLine_ = model_.ListingLines.startsFileLine(position);
     LayOutLine(model_.ListingLines[position]);
     s_.layout.LineX = s_.layout.NextLineX;
   }
@@ -286,19 +294,29 @@ void UnitListingRenderer::DrawFormImage() {
   cursor_->Y = y + h + 2 * g().LineStep;
 }
 
+// Numbers the current row as a printed row; with the file's line numbers,
+// rows are not counted and only a row that starts a source line is
+// numbered (by LayOutLine).
 void UnitListingRenderer::NumberRow() {
+  if (settings_.LineNumbersFrom == 1) return;
+  DrawLineNumber(s_.LineNumber);
+  s_.LineNumber += 1;
+}
+
+void UnitListingRenderer::DrawLineNumber(int number) {
   TSpecialCanvas &canvas = *canvas_;
   canvas.SetFont(fonts_.line);
-  const QByteArray number = QByteArray::number(s_.LineNumber) + ':';
-  canvas.TextOut(g().LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor_->Y, number);
-  s_.LineNumber += 1;
+  const QByteArray text = QByteArray::number(number) + ':';
+  canvas.TextOut(g().LeftX - canvas.TextWidth(text) - kLineNumberGap, cursor_->Y, text);
 }
 
 void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteArray &kind) {
   QByteArray entry = name + '%' + kind + '%' + FileNamePartOf(l_.Names().UnitNameText) + '%' +
                      QByteArray::number(cursor_->Page);
-  // The number of the row the heading prints on, the last one issued.
-  if (settings_.LineNo == 1) entry += '%' + QByteArray::number(s_.LineNumber - 1);
+  // The number of the row the heading prints on (the last one issued), or
+  // its line in the file.
+  if (settings_.LineNo == 1)
+    entry += '%' + QByteArray::number(FileLineNumbers() ? fileLine_ : s_.LineNumber - 1);
   heading_ = Heading{entry, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
   // Every repaint and replay of a page lays its headings out again.
   if (s_.recorded.contains(entry)) return;
@@ -391,6 +409,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   }
   for (const auto &[name, kind] : headings) RecordIndexEntry(name, kind);
   ReportHeading(cursor.Y);
+  if (FileLineNumbers() && startsFileLine_) DrawLineNumber(fileLine_);
 
   if (DrawWords(words, 0, 0)) FinishLine(words);
 }

@@ -32,7 +32,8 @@ LineList::LineList(std::initializer_list<QByteArrayView> lines) {
   for (QByteArrayView line : lines) append(line);
 }
 
-void LineList::append(QByteArrayView line) {
+void LineList::append(QByteArrayView line, int fileLine) {
+  fileLines_.append(fileLine);
   if (line.isEmpty()) {
     spans_.append(QByteArrayView("", 0));
     return;
@@ -47,13 +48,15 @@ void LineList::appendLineOf(const LineList &other, qsizetype i) {
   if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
   if (other.blocks_ == blocks_ || other.spans_[i].isEmpty()) {
     spans_.append(other.spans_[i]);
+    fileLines_.append(other.fileLines_[i]);
   } else {
-    append(other.spans_[i]);
+    append(other.spans_[i], other.fileLines_[i]);
   }
 }
 
 void LineList::clear() {
   spans_.clear();
+  fileLines_.clear();
   blocks_.reset();
 }
 

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -27,8 +28,16 @@ class LineList {
   QByteArrayView operator[](qsizetype i) const { return spans_[i]; }
   QByteArrayView first() const { return spans_.first(); }
   QByteArrayView last() const { return spans_.last(); }
+  // The line of the file that line i comes from, from 1; 0 for a line
+  // appended without a number.
+  int fileLine(qsizetype i) const { return std::abs(fileLines_[i]); }
+  // False for a piece the reader split off a file line (a block word moved
+  // to a line of its own) and for a line without a number: it starts no
+  // line of the file, so it is printed without one.
+  bool startsFileLine(qsizetype i) const { return fileLines_[i] > 0; }
 
-  void append(QByteArrayView line);
+  // fileLine: the line of the file, negative for a piece split off it.
+  void append(QByteArrayView line, int fileLine = 0);
   LineList &operator<<(QByteArrayView line) {
     append(line);
     return *this;
@@ -37,10 +46,19 @@ class LineList {
   // copied.
   void appendLineOf(const LineList &other, qsizetype i);
   void clear();
-  void reserve(qsizetype lines) { spans_.reserve(lines); }
-  void removeLast() { spans_.removeLast(); }
+  void reserve(qsizetype lines) {
+    spans_.reserve(lines);
+    fileLines_.reserve(lines);
+  }
+  void removeLast() {
+    spans_.removeLast();
+    fileLines_.removeLast();
+  }
   // Keeps the first n lines (n no more than size()).
-  void truncate(qsizetype n) { spans_.resize(std::min(n, spans_.size())); }
+  void truncate(qsizetype n) {
+    spans_.resize(std::min(n, spans_.size()));
+    fileLines_.resize(spans_.size());
+  }
   // An empty list that writes into the same blocks as this one, so that
   // lines taken over from this list cost no bytes.
   LineList emptySharingBlocks() const;
@@ -64,6 +82,7 @@ class LineList {
   };
   std::shared_ptr<Blocks> blocks_;
   QList<QByteArrayView> spans_;
+  QList<int> fileLines_;  // parallel to spans_; see append
 };
 
 }  // namespace scrivane

@@ -2,6 +2,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -83,7 +84,9 @@ QByteArray Piece(const char *text, qsizetype size, qsizetype blanks) {
 // a comment or a string stay where they are: a "//" comment runs to the end
 // of the line, and a brace or "(*" comment that spans lines is followed from
 // one line to the next through `carry`.
-void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &carry) {
+// The first piece carries fileLine, the line's number in the file; the pieces
+// split off carry it negated: they come from that line but do not start it.
+void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &carry, int fileLine) {
   bool afterTryWord = false;
   const char *const data = line.data();
   qsizetype pieceStart = 0;
@@ -93,14 +96,15 @@ void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &car
     if (first || w.Lex != Lexeme::Code) continue;
     const BlockWord word = BlockWordOf(data + w.Offset, w.Size);
     auto flush = [&] {
-      out.append(Piece(data + pieceStart, w.Offset - pieceStart, 0));
+      out.append(Piece(data + pieceStart, w.Offset - pieceStart, 0), fileLine);
+      fileLine = -std::abs(fileLine);
       pieceStart = w.Offset;
     };
     if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
     if (word == BlockWord::TryWord) afterTryWord = true;
     if (afterTryWord && word == BlockWord::Begin) flush();
   }
-  out.append(Piece(data + pieceStart, line.size() - pieceStart, 1));
+  out.append(Piece(data + pieceStart, line.size() - pieceStart, 1), fileLine);
 }
 
 // True for a line that LoadUnit started before a block word: joining it
@@ -265,8 +269,10 @@ void LoadUnit(ReaderContext &ctx) {
   LineNormaliser normaliser;
   CommentCarry normaliserCarry, carry;
   model.SourceLines.reserve(file.bytes.count('\n') + 1);
+  int fileLine = 0;
   ForEachLine(file.bytes, [&](QByteArrayView raw) {
-    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry);
+    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry,
+                          ++fileLine);
   });
   // The file's bytes are not needed past here; on a huge unit they are a
   // large part of what reading holds at its peak.
@@ -343,7 +349,7 @@ void ScanRoutines(ProjectModel &model) {
     } else {
       QByteArray joined = Trimmed(in[p]).toByteArray();
       for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
-      out.append(joined);
+      out.append(joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p));
     }
     p += completed.lines;
   }

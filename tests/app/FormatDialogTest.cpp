@@ -141,7 +141,7 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
       {f.CheckBox10, &FormatSettings::Bold, 0},   {f.CheckBox11, &FormatSettings::Path2, 1},
       {f.CheckBox8, &FormatSettings::Path1, 0},   {f.CheckBox3, &FormatSettings::Header, 1},
       {f.CheckBox4, &FormatSettings::Footer, 0},  {f.CheckBox7, &FormatSettings::Print, 1},
-      {f.CheckBox13, &FormatSettings::Title, 1},
+      {f.CheckBox13, &FormatSettings::Title, 1},  {f.LineNumbersFromFile, &FormatSettings::LineNumbersFrom, 0},
   };
   for (const auto &[box, member, stored] : switches) {
     SCOPED_TRACE(box->text().toStdString());

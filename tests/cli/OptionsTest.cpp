@@ -99,6 +99,12 @@ TEST(Options, EveryFormOfEveryOption) {
       {{"a.pas", "--paper", "Letter", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.paper = "letter"; })},
       {{"a.pas", "--pages", "2", "--pages", "1,1", "-o", "x"},
        With(Print("a.pas", "x"), [](Options &o) { o.pages = {{1, 1}, {1, 1}}; })},
+      {{"a.pas", "--line-numbers", "file", "--header", "", "--footer=Draft", "-o", "x"},
+       With(Print("a.pas", "x"), [](Options &o) {
+         o.lineNumbers = "file";
+         o.header = "";
+         o.footer = "Draft";
+       })},
   };
   for (const Row &row : rows) {
     const ParsedOptions parsed = ParseOptions(row.args);
@@ -160,6 +166,8 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"a.pas", "--set", "Switch.lineno=yes", "-o", "x"}, "--set Switch.LineNo: 'yes' is not a whole number"},
       {{"a.pas", "--set", "Title.Title2=" + QString(36, 'x'), "-o", "x"}, "--set Title.Title2: at most 35 characters"},
       {{"--units", "a.pas", "--set", "Switch.LineNo=1"}, "--set belongs to printing"},
+      {{"a.pas", "--line-numbers", "source", "-o", "x"}, "unknown --line-numbers value 'source' (file, rows or off)"},
+      {{"--units", "a.pas", "--header", "x"}, "--header belongs to printing"},
       {{"a.pas", "--pages", "0", "-o", "x"},
        "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '0'"},
       {{"a.pas", "--pages", "7-3", "-o", "x"},

@@ -161,4 +161,48 @@ TEST_F(Book, ProjectWithoutUnitsIsRefused) {
   EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 
+// The rows of a page as printed: the number beside each (empty for none)
+// and its first word.
+QStringList NumberedRows(const QString &text) {
+  QStringList rows;
+  static const QRegularExpression row("^\\s*(?:(\\d+):)?\\s*(\\S+)");
+  for (const QString &line : text.split('\n')) {
+    const auto m = row.match(line);
+    if (m.hasMatch()) rows.append(m.captured(1) + ' ' + m.captured(2));
+  }
+  return rows;
+}
+
+TEST_F(Book, FileLineNumbersStandBesideTheRowsThatStartASourceLine) {
+  QFile unit(dir.filePath("lines.pas"));
+  ASSERT_TRUE(unit.open(QIODevice::WriteOnly));
+  const QByteArray longComment = "// " + QByteArray("words ").repeated(40);
+  unit.write("unit Lines;\ninterface\nprocedure Apply(x: Integer;\n  y: Integer);\nimplementation\n"
+             "procedure Apply(x: Integer;\n  y: Integer);\nbegin if x > 0 then begin y := 1; end; end;\n" +
+             longComment + "\nend.\n");
+  unit.close();
+  const QString pdf = dir.filePath("lines.pdf");
+  const auto run = RunPrintTool({unit.fileName(), "--line-numbers", "file", "-o", pdf});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  // A joined header takes the number of its first line; block words moved
+  // to rows of their own and the continuation of a wrapped row carry none.
+  const QStringList expected = {"1 unit",   "2 interface", "3 procedure", "5 implementation", "6 procedure",
+                                 "8 begin",  " begin",      " end;",       " end;",            "9 //",
+                                 " words",   " words",      "10 end."};
+  EXPECT_EQ(NumberedRows(RunTool("pdftotext", {"-layout", pdf, "-"})).join('|'), expected.join('|'));
+
+  const QString index = dir.filePath("index.pdf");
+  ASSERT_EQ(RunPrintTool({unit.fileName(), "--document", "index", "--line-numbers", "file", "-o", index}).status, 0);
+  EXPECT_TRUE(RunTool("pdftotext", {"-layout", index, "-"}).contains(QRegularExpression("Apply\\s+lines.pas\\s+6\\s+1")));
+
+  // --header and --footer turn the furniture on with its usual items, the
+  // text in the header's middle and, at the footer's left, in place of the
+  // owner's name.
+  const QString furnished = dir.filePath("furnished.pdf");
+  ASSERT_EQ(RunPrintTool({unit.fileName(), "--header", "Review copy", "--footer", "", "-o", furnished}).status, 0);
+  const QString page = RunTool("pdftotext", {"-layout", furnished, "-"});
+  EXPECT_TRUE(page.contains(QRegularExpression("lines.pas\\s+Review copy\\n"))) << page.toStdString();
+  EXPECT_TRUE(page.contains(QRegularExpression("\\n\\s+Page 1\\n"))) << page.toStdString();
+}
+
 }  // namespace

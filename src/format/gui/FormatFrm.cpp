@@ -236,6 +236,8 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   auto *settingsLayout = new QVBoxLayout(settingsGroup);
   settingsLayout->addWidget(checkBox(CheckBox2, "&Block diagram", &FormatSettings::Blocks));
   settingsLayout->addWidget(checkBox(CheckBox5, "&Line numbers", &FormatSettings::LineNo));
+  settingsLayout->addWidget(
+      checkBox(LineNumbersFromFile, "Line numbers of the &source file", &FormatSettings::LineNumbersFrom));
   settingsLayout->addWidget(checkBox(CheckBox1, "&Use automatic formatting", &FormatSettings::Auto));
   settingsLayout->addWidget(checkBox(CheckBox6, "&Line between procedures", &FormatSettings::Spacer));
   settingsLayout->addWidget(checkBox(CheckBox9, "Set all text to lo&wer case", &FormatSettings::Lower));
