@@ -50,10 +50,8 @@ class TDocForm : public QMainWindow {
   // returns the chosen path, or an empty text for a cancel.
   void setOpenFileChooser(std::function<QString()> chooser) { chooseFile_ = std::move(chooser); }
   void setMessages(std::unique_ptr<UserMessages> messages) { messages_ = std::move(messages); }
-  // The save dialog for a PDF file (given the proposed path) and the folder
-  // dialog of an entire-project run (given its start); empty for a cancel.
+  // The save dialog for a PDF file (given the proposed path); empty for a cancel.
   void setPdfFileChooser(std::function<QString(const QString &)> chooser) { choosePdfFile_ = std::move(chooser); }
-  void setPdfFolderChooser(std::function<QString(const QString &)> chooser) { choosePdfFolder_ = std::move(chooser); }
   QString PdfFolder() const;
   bool includeUses() const { return includeUses_; }
   bool hintsShown() const { return hintsShown_; }
@@ -195,9 +193,7 @@ class TDocForm : public QMainWindow {
   std::unique_ptr<UserMessages> forwardingMessages_;
   std::unique_ptr<PrintCommands> commands_;
   std::function<QString(const QString &)> choosePdfFile_;
-  std::function<QString(const QString &)> choosePdfFolder_;
   QString pdfDocument_;  // the document the preview shows, for its PDF name
-  QString projectPdfFolder_;  // chosen once per entire-project run to PDF
 };
 
 }  // namespace scrivane

@@ -70,17 +70,6 @@ void TDocForm::BuildPrintCommands() {
     PrintIndexCreated->setEnabled(enabled);
     PrevIndexCreated->setEnabled(enabled);
   };
-  // Without a printer the current printer writes PDF: each unit of a
-  // project run gets a file of its own in a folder chosen once.
-  hooks.BeforeUnitJob = [this](int index) {
-    if (printerHost_->HasPrinters()) return;
-    if (index == 0) projectPdfFolder_ = choosePdfFolder_(PdfFolder());
-    if (projectPdfFolder_.isEmpty()) {
-      commands_->Flags.PrintCancelled = true;
-      return;
-    }
-    printerHost_->printer().setOutputFileName(JoinPath(projectPdfFolder_, PdfNameFor(model_.CurrentUnitPath)));
-  };
   printerHost_->ChooseOutputFile = [this](const QString &title) { return AskForPdfFile(title); };
   printerHost_->ProtectedFiles = [this] { return model_.ProjectFiles(); };
   printerHost_->SuggestOutputFile = [this] {
@@ -89,9 +78,6 @@ void TDocForm::BuildPrintCommands() {
   choosePdfFile_ = [this](const QString &suggested) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
                                         QStringLiteral("PDF files (*.pdf)"));
-  };
-  choosePdfFolder_ = [this](const QString &start) {
-    return QFileDialog::getExistingDirectory(this, QStringLiteral("Folder for the PDF files"), start);
   };
 }
 
@@ -131,9 +117,8 @@ void TDocForm::PrintUnitMenuClick() {
   commands_->PrintUnitMenuClick();
 }
 void TDocForm::EntireProjMenuClick() {
+  ForgetLastPdfFile();
   commands_->EntireProjMenuClick();
-  projectPdfFolder_.clear();
-  if (!printerHost_->HasPrinters()) printerHost_->printer().setOutputFileName(QString());
 }
 void TDocForm::PrintProcMenuClick() {
   ForgetLastPdfFile();

@@ -1,6 +1,7 @@
 #include "app/PrintCommands.h"
 
 #include "format/FormatSettings.h"
+#include "listing/ProjectBook.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PrinterHost.h"
 #include "project/ProjectModel.h"
@@ -160,6 +161,9 @@ void PrintCommands::LoadUnitEntry(int index) {
   if (Hooks.UpdateCommands) Hooks.UpdateCommands();
 }
 
+// Written to PDF, the project is one book, as scrivane-print --all prints
+// it: one file to keep, with bookmarks and links across its units. A
+// printer prints each unit as a job of its own.
 void PrintCommands::EntireProjMenuClick() {
   if (model_.Units.isEmpty()) return;
   BusyScope busy(messages_);
@@ -168,18 +172,10 @@ void PrintCommands::EntireProjMenuClick() {
   // A Cancel of an earlier run must not end this one before it starts.
   Flags.PrintCancelled = false;
   try {
-    for (int i = 0; i < model_.Units.size(); ++i) {
-      LoadUnitEntry(i);
-      if (Flags.PrintCancelled) break;
-      Docs.PrepareWholeUnit();
-      Flags.DirectPrint = true;
-      if (Hooks.BeforeUnitJob) Hooks.BeforeUnitJob(i);
-      // Cancel in the folder chooser ends the command: nothing more is
-      // printed or asked.
-      if (Flags.PrintCancelled) break;
-      PrintJob(PrintPreview2, Flags.DirectPrint);
-      if (Flags.PrintCancelled) break;
-    }
+    if (printer_.printer().outputFormat() == QPrinter::PdfFormat)
+      PrintBook();
+    else
+      PrintUnitByUnit();
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -190,6 +186,35 @@ void PrintCommands::EntireProjMenuClick() {
   } catch (const std::exception &error) {
     Report(error);
   }
+}
+
+void PrintCommands::PrintUnitByUnit() {
+  for (int i = 0; i < model_.Units.size(); ++i) {
+    LoadUnitEntry(i);
+    if (Flags.PrintCancelled) break;
+    Docs.PrepareWholeUnit();
+    Flags.DirectPrint = true;
+    PrintJob(PrintPreview2, Flags.DirectPrint);
+    if (Flags.PrintCancelled) break;
+  }
+}
+
+void PrintCommands::PrintBook() {
+  BookReaders readers;
+  // A unit whose file is missing has said so and prints with no lines, as
+  // in a run unit by unit.
+  readers.LoadUnit = [this](int index) {
+    LoadUnitEntry(index);
+    return true;
+  };
+  readers.LoadForm = [this](const QString &form) {
+    ReaderContext context{model_, settings_, messages_, IncludeUses, {}, Hooks.SetStatusLine};
+    return LoadFormOfUnit(context, form);
+  };
+  Flags.DirectPrint = true;
+  PrintWithStatusWindow(printer_, parent_, &Flags.PrintCancelled, [&](PrintTarget &target, PrintProgress &progress) {
+    PrintProjectBook(model_, Docs, readers, target, &progress);
+  });
 }
 
 void PrintCommands::PrintProcMenuClick() {

@@ -37,9 +37,6 @@ struct PrintCommandHooks {
   std::function<void(const QString &text)> SetStatusLine;
   // Both "&Index Listing" items, in the print and in the preview menu.
   std::function<void(bool enabled)> EnableIndexItems;
-  // Runs before each unit of an entire-project run is printed: printing to
-  // PDF files, the window chooses one file per unit here.
-  std::function<void(int index)> BeforeUnitJob;
 };
 
 class PrintCommands {
@@ -97,6 +94,8 @@ class PrintCommands {
  private:
   enum class UnitCommand { PreviewMenu, UnitListDoubleClick, RoutineListDoubleClick, PrintMenu };
   void RunUnitCommand(UnitCommand command);
+  void PrintUnitByUnit();
+  void PrintBook();
   void LoadUnitEntry(int index);
   void SetIndexItems(bool enabled);
   void Report(const std::exception &error);

@@ -10,6 +10,7 @@
 #include "format/IniFile.h"
 #include "format/SettingOverrides.h"
 #include "listing/Documents.h"
+#include "listing/ProjectBook.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/TemporaryFiles.h"
@@ -39,39 +40,6 @@ bool SelectRoutine(ProjectModel &model, const QString &text) {
     if (routine.text.trimmed() == wanted) return routine.selected = true;
   return false;
 }
-
-// Several print runs into one document: the first run begins it, every
-// later run starts on a new sheet, and only Finish ends it.
-class OneDocumentTarget : public PrintTarget {
- public:
-  explicit OneDocumentTarget(PrintTarget &inner) : inner_(inner) {}
-  PageDevice &device() override { return inner_.device(); }
-  bool beginDocument(const QString &title) override {
-    if (begun_) {
-      inner_.newSheet();
-      return true;
-    }
-    begun_ = inner_.beginDocument(title);
-    return begun_;
-  }
-  QString errorText() const override { return inner_.errorText(); }
-  DrawSurface &surface() override { return inner_.surface(); }
-  void newSheet() override { inner_.newSheet(); }
-  bool endDocument() override { return true; }
-  void abortDocument() override {
-    if (aborted_) return;
-    aborted_ = true;
-    inner_.abortDocument();
-  }
-  // False, with the reason in errorText(), when the file could not be written whole.
-  bool Finish() { return !begun_ || aborted_ || inner_.endDocument(); }
-  bool Begun() const { return begun_; }
-
- private:
-  PrintTarget &inner_;
-  bool begun_ = false;
-  bool aborted_ = false;
-};
 
 class PrintSession {
  public:
@@ -256,46 +224,28 @@ int PrintSession::RunAll() {
   const std::unique_ptr<PrintTarget> output = MakeOutput();
   // --pages counts the book's pages: the selection sits under the one document.
   PageSelectionTarget selected(*output, options_.pages);
-  OneDocumentTarget target(options_.pages.isEmpty() ? *output : selected);
-  model_.IndexEntries.clear();
-  bool failed = false;
-  int pages = 0;
+  PrintTarget &target = options_.pages.isEmpty() ? *output : selected;
   const QString what = FileNamePart(model_.OpenedPath).toLower();
+  BookReaders readers;
+  // A unit or form that cannot be read is named on stderr and left out.
+  readers.LoadUnit = [this](int index) { return LoadEntry(index); };
+  readers.LoadForm = [this](const QString &form) {
+    messages_.reported = false;
+    return LoadFormOfUnit(ctx_, form);
+  };
+  BookOutcome outcome;
   try {
-    docs_.PrepareProject();
-    pages += RunPrint(docs_.EventsOf(DocumentKind::Project), target, PageRange{}).PagesPrinted;
-    for (int i = 0; i < model_.Units.size(); ++i) {
-      // A unit that cannot be read is named on stderr and left out.
-      if (!LoadEntry(i)) {
-        failed = true;
-        continue;
-      }
-      docs_.PrepareWholeUnit();
-      model_.UnitHighlighted = true;
-      pages += RunPrint(docs_.Unit.Events(), target, PageRange{}).PagesPrinted;
-      const QString form = FindFormImageFiles(model_.CurrentUnitPath).formFile;
-      if (form.isEmpty() || !docs_.FormEvents.OnPrintPage) continue;
-      messages_.reported = false;
-      if (!LoadFormOfUnit(ctx_, form)) {
-        failed = true;
-        continue;
-      }
-      docs_.PrepareWholeUnit();
-      pages += RunPrint(docs_.FormEvents, target, PageRange{}).PagesPrinted;
-    }
-    docs_.PrepareIndex();
-    pages += RunPrint(docs_.EventsOf(DocumentKind::Index), target, PageRange{}).PagesPrinted;
-    if (!target.Finish()) return Refuse(target.errorText());
+    outcome = PrintProjectBook(model_, docs_, readers, target);
   } catch (const std::exception &failure) {
-    if (target.Begun()) target.abortDocument();
     return Refuse(QString::fromLocal8Bit(failure.what()));
   }
+  int pages = outcome.PagesPrinted;
   if (!options_.pages.isEmpty()) {
     if (selected.PagesPassedOn() == 0) return RefuseEmptySelection(what, pages);
     pages = selected.PagesPassedOn();
   }
   SayPrinted(pages, what);
-  return failed ? kExitMessage : kExitOk;
+  return outcome.LeftSomethingOut ? kExitMessage : kExitOk;
 }
 
 // The command line's print options go over the settings file (and --set).

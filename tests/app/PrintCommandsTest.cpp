@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -15,6 +18,7 @@
 #include "print/PageCanvas.h"
 #include "print/gui/PrintStatusForm.h"
 #include "print/gui/PrinterHost.h"
+#include "support/RunTool.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
 #include "platform/RecordedMessages.h"
@@ -28,6 +32,24 @@ QString PdfText(const QString &path) {
   process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
   process.waitForFinished(20000);
   return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The outline as a viewer lists it: each title, indented by its depth, and
+// the label of the page it leads to.
+void OutlineLines(const QJsonObject &json, const QJsonArray &items, int depth, QStringList &lines) {
+  for (const QJsonValue &item : items) {
+    const int page = item["destpageposfrom1"].toInt() - 1;
+    QJsonObject range;
+    int start = 0;
+    for (const QJsonValue &l : json["pagelabels"].toArray())
+      if (l["index"].toInt() <= page) {
+        range = l["label"].toObject();
+        start = l["index"].toInt();
+      }
+    lines << QString(depth * 2, ' ') + item["title"].toString() + " -> " + range["/P"].toString().mid(2) +
+                 QString::number(range["/St"].toInt(1) + page - start);
+    OutlineLines(json, item["kids"].toArray(), depth + 1, lines);
+  }
 }
 
 // The main window over the example project, with the commands wired to it
@@ -194,16 +216,37 @@ TEST(PrintCommands, PrintingTwoSelectedRoutinesPrintsOnlyThem) {
   EXPECT_FALSE(text.contains(QStringLiteral("unit stock"), Qt::CaseInsensitive));
 }
 
-TEST(PrintCommands, CancelDuringTheSecondUnitEndsTheProjectRunAtTheFirstEntry) {
+// Written to PDF, the entire-project command prints the book that
+// scrivane-print --all prints: the same documents in the same order under
+// the same bookmarks, each on the page the viewer's label names.
+TEST(PrintCommands, EntireProjectToPdfIsTheBookTheCommandLinePrints) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("reports.pas"));
+  const QString pdf = f.PrintTo(QStringLiteral("book.pdf"));
+  f.commands->EntireProjMenuClick();
+  EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
+  const QJsonObject json = QJsonDocument::fromJson(testsupport::RunTool("qpdf", {"--json", pdf}).toUtf8()).object();
+  QStringList outline;
+  OutlineLines(json, json["outlines"].toArray(), 0, outline);
+  QFile golden(testsupport::sourceDir() + "/tests/project/golden/inventory-outline.txt");
+  ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+  EXPECT_EQ(outline.join('\n') + '\n', QString::fromUtf8(golden.readAll()));
+  EXPECT_EQ(f.window->model().SelectedUnit, 0);
+  EXPECT_TRUE(f.commands->IndexItemsEnabled());
+}
+
+TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   CommandsFixture f;
   f.ClickUnit(QStringLiteral("reports.pas"));
   const int units = f.window->model().Units.size();
   ASSERT_GE(units, 3);
-  QList<int> started;
-  f.commands->Hooks.BeforeUnitJob = [&](int index) {
-    started << index;
-    f.PrintTo(QStringLiteral("unit%1.pdf").arg(index));
-    if (index != 1) return;
+  QList<int> loaded;
+  bool cancelClicked = false;
+  f.commands->Hooks.SelectUnit = [&](int index) {
+    loaded << index;
+    f.window->PickList1->setCurrentRow(index);
+    if (index != 1 || cancelClicked) return;
+    cancelClicked = true;
     // The print loop serves window messages before each page: the click
     // lands while the second unit prints.
     QTimer::singleShot(0, [] {
@@ -212,24 +255,22 @@ TEST(PrintCommands, CancelDuringTheSecondUnitEndsTheProjectRunAtTheFirstEntry) {
           status->CancelBtn->click();
     });
   };
+  const QString book = f.PrintTo(QStringLiteral("book.pdf"));
   f.commands->EntireProjMenuClick();
-  EXPECT_EQ(started, (QList<int>{0, 1}));
+  // Units 0 and 1 were read for the book; then the command went back to 0.
+  EXPECT_EQ(loaded, (QList<int>{0, 1, 0}));
   EXPECT_TRUE(f.commands->Flags.PrintCancelled);
-  EXPECT_TRUE(QFile::exists(f.dir.path() + "/unit0.pdf"));
-  EXPECT_FALSE(QFile::exists(f.dir.path() + "/unit1.pdf"));  // aborted
-  EXPECT_FALSE(QFile::exists(f.dir.path() + "/unit2.pdf"));
+  EXPECT_FALSE(QFile::exists(book));
   EXPECT_EQ(f.window->model().SelectedUnit, 0);
   EXPECT_EQ(f.window->PickList1->currentRow(), 0);
   EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath.toLower());
 
   // The next run is not ended by the old Cancel, and one index covers it all.
-  started.clear();
-  f.commands->Hooks.BeforeUnitJob = [&](int index) {
-    started << index;
-    f.PrintTo(QStringLiteral("again%1.pdf").arg(index));
-  };
+  loaded.clear();
+  const QString again = f.PrintTo(QStringLiteral("again.pdf"));
   f.commands->EntireProjMenuClick();
-  EXPECT_EQ(started.size(), units);
+  EXPECT_EQ(loaded.size(), units + 1);
+  EXPECT_TRUE(QFile::exists(again));
   EXPECT_FALSE(f.commands->Flags.PrintCancelled);
   QSet<QByteArray> unitsInIndex;
   for (const QByteArray &entry : f.window->model().IndexEntries) unitsInIndex << entry.split('%').value(2);

@@ -271,12 +271,10 @@ TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
   f.window->PrevProjMenuClick();
   EXPECT_EQ(fromPreview, elsewhere + QStringLiteral("/inventory.pdf"));
 
-  // An entire-project run starts its folder choice there too; Cancel there
-  // ends the command (a save dialog for the first unit followed, then "No
-  // printer is installed...").
-  QString start;
-  f.window->setPdfFolderChooser([&](const QString &folder) {
-    start = folder;
+  // An entire-project run proposes its one book there too, named after the
+  // project; Cancel there prints nothing and says so, as a unit's print does.
+  f.window->setPdfFileChooser([&](const QString &suggested) {
+    proposed << suggested;
     return QString();
   });
   proposed.clear();
@@ -284,9 +282,8 @@ TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
   f.messages->warnings.clear();
   f.messages->informations.clear();
   f.window->EntireProjMenuClick();
-  EXPECT_EQ(start, elsewhere);
-  EXPECT_EQ(proposed, QStringList{});
-  EXPECT_EQ(f.messages->warnings + f.messages->informations, QStringList{});
+  EXPECT_EQ(proposed, QStringList{elsewhere + QStringLiteral("/inventory.pdf")});
+  EXPECT_EQ((f.messages->warnings + f.messages->informations).size(), 1);
   EXPECT_EQ(QDir(elsewhere).entryList({"*.pdf"}).size(), pdfsBefore);
 
   // The status line names no unit of the file open before.

@@ -57,6 +57,14 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
   return outcome;
 }
 
+void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCancelled,
+                           const std::function<void(PrintTarget &target, PrintProgress &progress)> &print) {
+  TPrintStatusForm status(parent, printCancelled);
+  status.show();
+  PrinterPrintTarget target(printer);
+  print(target, status);
+}
+
 PreviewResult TPrintPreview::ShowPreview(int measure, bool indexAvailable) {
   PreviewOptions options;
   options.MinZoom = ZoomOptions.MinFactor();

@@ -3,6 +3,7 @@
 // is on the pages; prints it (with or without the print dialog) or shows it
 // in the preview window.
 #include <QString>
+#include <functional>
 
 #include "print/PageInfo.h"
 #include "print/PrintRunner.h"
@@ -15,6 +16,12 @@ namespace scrivane {
 
 class PrinterHost;
 class TPrintStatusForm;
+
+// Runs `print` on the current printer (or the PDF file it writes) with the
+// print status window shown over the whole run, as a job's Print does for
+// one document; printCancelled (may be null) is the main window's flag.
+void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCancelled,
+                           const std::function<void(PrintTarget &target, PrintProgress &progress)> &print);
 
 class TPrintPreview {
  public:

@@ -1,0 +1,39 @@
+#pragma once
+// The whole project as one book: the project file's listing, each unit of
+// the unit list followed by the listing of its form when it has one, then
+// the index of every routine, printed as one document (one PDF with one
+// outline, one printer job). scrivane-print --all and the window's
+// entire-project command both print it; they differ only in how a unit is
+// loaded and where the pages go.
+#include <QString>
+#include <functional>
+
+#include "print/PrintRunner.h"
+
+namespace scrivane {
+
+class Documents;
+struct ProjectModel;
+
+struct BookReaders {
+  // Loads unit-list entry `index` as the highlighted unit; false leaves the
+  // unit out of the book (its reader has said why).
+  std::function<bool(int index)> LoadUnit;
+  // Loads the form of the unit just loaded, for its form listing; false
+  // leaves the form listing out. Empty: no form listings.
+  std::function<bool(const QString &formPath)> LoadForm;
+};
+
+struct BookOutcome {
+  int PagesPrinted = 0;
+  bool Cancelled = false;    // the progress display's Cancel: the book was not written
+  bool LeftSomethingOut = false;  // a unit or form could not be read
+};
+
+// Throws PrintException when the target cannot begin or complete the book,
+// and passes on what a page handler throws; the book is aborted then.
+// progress (may be null) sees the whole book as one run.
+BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookReaders &readers, PrintTarget &target,
+                             PrintProgress *progress = nullptr);
+
+}  // namespace scrivane
