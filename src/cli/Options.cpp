@@ -124,7 +124,7 @@ const QList<OptionRow> &OptionTable() {
        Text(&Options::unitName, "--unit")},
       {{"document"}, "DOC", kPrint, "print unit (the default), procedures, project or index",
        OneOf(&Options::document, "--document", {"unit", "procedures", "project", "index"})},
-      {{"all"}, "", kPrint, "print every unit of the project FILE, then one index of them all",
+      {{"all"}, "", kPrint, "print the project FILE as one book: its file, each unit with its routines and form, an index",
        Switch(&Options::all)},
       {{"select"}, "TEXT", kPrint, "print only the routine that --routines shows as TEXT (repeatable)",
        SelectRoutineText},

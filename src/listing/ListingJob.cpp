@@ -30,6 +30,10 @@ QByteArray HeaderNameText(const QString &path, bool fullPath) {
 
 QByteArray UnitPlaceKey(const QString &displayName) { return "unit:" + displayName.trimmed().toLower().toUtf8(); }
 
+QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine) {
+  return "routine:" + unitDisplayName.trimmed().toLower().toUtf8() + ':' + QByteArray::number(fileLine);
+}
+
 PageCursor::PageCursor(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
                        const FurnitureTexts &texts, int page)
     : Canvas(canvas), Geometry(geometry), Settings(settings), Texts(texts), Page(page), Y(geometry.TopY) {}

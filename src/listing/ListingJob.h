@@ -36,6 +36,9 @@ QByteArray FileNamePartOf(const QByteArray &path);
 // The place a unit's listing starts, as links from other documents name it:
 // by the unit-list entry's display name.
 QByteArray UnitPlaceKey(const QString &displayName);
+// The place a routine's heading prints, as the procedures list names it:
+// by its unit and the line of the file its header starts on.
+QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine);
 
 // Where a listing's footer row comes off the text area: the unit and form
 // listings reserve it before their body (their page breaks depend on the

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "format/FormatSettings.h"
+#include "platform/Paths.h"
 #include "listing/RowWriter.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
@@ -27,6 +28,22 @@ TextEncoding ProcedureList::Encoding() const { return model_.SourceEncoding; }
 
 QString ProcedureList::JobTitle() const { return model_.OpenedPath.toLower(); }
 
+QString ProcedureList::DocumentTitle() const {
+  if (model_.CurrentUnitPath.isEmpty()) return ListingRenderer::DocumentTitle();
+  return FileNamePart(model_.CurrentUnitPath) + QStringLiteral(" routines");
+}
+
+// Where entry `position` prints in the unit listing of the same PDF; empty
+// for a form's object line, which no listing anchors.
+QByteArray ProcedureList::PlaceOf(int position) const {
+  if (model_.FormMode || model_.SelectedUnit < 0 || model_.SelectedUnit >= model_.Units.size()) return {};
+  const QByteArray &ref = model_.RoutineRefs.value(position);
+  bool ok = false;
+  const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
+  if (!ok || line < 0 || line >= model_.SourceLines.size() || model_.SourceLines.fileLine(line) == 0) return {};
+  return RoutinePlaceKey(model_.Units[model_.SelectedUnit].name, model_.SourceLines.fileLine(line));
+}
+
 int ProcedureList::ItemCount() const { return int(model_.Routines.size()); }
 
 void ProcedureList::StartPage(PageCursor &cursor, int &) {
@@ -39,6 +56,8 @@ void ProcedureList::LayOutItem(PageCursor &cursor, int &position) {
   TSpecialCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;
   const QByteArray entry = model_.Routines[position].text.trimmed();
+  const QByteArray place = PlaceOf(position);
+  const int top = cursor.Y;
   position += 1;
   const QList<QByteArray> words = entry.split(' ');
   QByteArray first = words.value(0);
@@ -58,6 +77,9 @@ void ProcedureList::LayOutItem(PageCursor &cursor, int &position) {
     if (i + 1 < words.size() && row.NextWordOverflows(words[i + 1])) row.NewRow();
   }
   cursor.NextRow();
+  // The entry's rows lead to the routine's heading.
+  if (NavigationSink *navigation = canvas.Navigation(); navigation && !place.isEmpty())
+    navigation->link(QRect(g.LeftX, top, g.RightX - g.LeftX, cursor.Y - top), place);
 }
 
 void ProcedureList::FinishPage(PageCursor &cursor, int) {

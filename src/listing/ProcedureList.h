@@ -16,6 +16,8 @@ class ProcedureList : public ListingRenderer {
   ListingJob &Job() { return job_; }
 
   QString JobTitle() const override;
+  // "stock.pas routines": in a book its pages stand beside the unit's own.
+  QString DocumentTitle() const override;
   TextEncoding Encoding() const override;
   int ItemCount() const override;
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
@@ -25,6 +27,8 @@ class ProcedureList : public ListingRenderer {
   void FinishPage(PageCursor &cursor, int position) override;
 
  private:
+  QByteArray PlaceOf(int position) const;
+
   const ProjectModel &model_;
   const FormatSettings &settings_;
   ListingJob job_;

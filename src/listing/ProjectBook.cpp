@@ -53,6 +53,12 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
         outcome.LeftSomethingOut = true;
         continue;
       }
+      // The unit's routines first, each a link to its heading; a unit
+      // without routines gets no empty page for them.
+      if (!model.Routines.isEmpty()) {
+        docs.PrepareProcedures();
+        if (!print(docs.EventsOf(DocumentKind::Procedures))) return outcome;
+      }
       docs.PrepareWholeUnit();
       model.UnitHighlighted = true;
       if (!print(docs.Unit.Events())) return outcome;

@@ -1,7 +1,7 @@
 #pragma once
 // The whole project as one book: the project file's listing, each unit of
-// the unit list followed by the listing of its form when it has one, then
-// the index of every routine, printed as one document (one PDF with one
+// the unit list (the list of its routines, then its listing, then the
+// listing of its form when it has one), then the index of every routine, printed as one document (one PDF with one
 // outline, one printer job). scrivane-print --all and the window's
 // entire-project command both print it; they differ only in how a unit is
 // loaded and where the pages go.

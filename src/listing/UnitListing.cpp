@@ -331,6 +331,8 @@ void UnitListingRenderer::ReportHeading(int y) {
   if (NavigationSink *navigation = canvas_->Navigation()) {
     navigation->anchor(heading_->entry, y);
     navigation->outlineEntry(heading_->title, y);
+    if (fileLine_ > 0 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size())
+      navigation->anchor(RoutinePlaceKey(model_.Units[model_.SelectedUnit].name, fileLine_), y);
   }
   heading_.reset();
 }

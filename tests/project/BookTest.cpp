@@ -104,9 +104,10 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
   }
 
   // Every link lands where the row that carries it says: an index row on
-  // the page its unit and page name, which holds the routine's name; a unit
-  // of the project file on the first page of that unit.
-  int indexLinks = 0, unitLinks = 0;
+  // the page its unit and page name, which holds the routine's name; a row
+  // of a unit's list of routines on the routine's heading; a unit of the
+  // project file on the first page of that unit.
+  int indexLinks = 0, unitLinks = 0, routineLinks = 0;
   for (int page = 0; page < book.pageObjects.size(); ++page)
     for (const QJsonValue &a : book.object(book.pageObjects[page])["/Annots"].toArray()) {
       const QJsonObject link = book.object(a.toString());
@@ -119,6 +120,16 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
         ++indexLinks;
         EXPECT_EQ(book.label(target), row[row.size() - 2] + ' ' + row.last()) << row.join(' ').toStdString();
         EXPECT_TRUE(book.text(target).contains(row[1])) << row.join(' ').toStdString();
+      } else if (book.label(page).contains(" routines ")) {
+        // A row of a unit's list of routines: the row the link lands on,
+        // in that unit's listing, is the routine's heading.
+        ++routineLinks;
+        const QString unit = book.label(page).section(' ', 0, 0);
+        const double top = link["/Dest"].toArray()[3].toDouble();
+        const QStringList heading = book.wordsIn(target, QJsonArray({0, top - 14, 595, top + 2}));
+        EXPECT_TRUE(book.label(target).startsWith(unit + ' ')) << book.label(target).toStdString();
+        EXPECT_TRUE(heading.join(' ').toLower().contains(row[1])) << row.join(' ').toStdString() << " -> "
+                                                                  << heading.join(' ').toStdString();
       } else {
         ++unitLinks;
         QString unit = row.first().toLower().remove(QRegularExpression("[',;]"));
@@ -128,6 +139,7 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
     }
   EXPECT_EQ(indexLinks, outline.filter(QRegularExpression("^  ")).size());
   EXPECT_EQ(unitLinks, 6);  // "mainform in 'mainform.pas'" and its two neighbours
+  EXPECT_EQ(routineLinks, 9 + 16 + 4);  // every entry of the three routine lists (--routines)
 
   const QJsonObject catalog = book.object(book.trailer()["/Root"].toString());
   EXPECT_EQ(catalog["/PageMode"].toString(), "/UseOutlines");
