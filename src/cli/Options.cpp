@@ -124,7 +124,7 @@ const QList<OptionRow> &OptionTable() {
        Text(&Options::unitName, "--unit")},
       {{"document"}, "DOC", kPrint, "print unit (the default), procedures, project or index",
        OneOf(&Options::document, "--document", {"unit", "procedures", "project", "index"})},
-      {{"all"}, "", kPrint, "print the project FILE as one book: its file, each unit with its routines and form, an index",
+      {{"all"}, "", kPrint, "print FILE as one book: the project file, each unit with its routines and form, an index",
        Switch(&Options::all)},
       {{"select"}, "TEXT", kPrint, "print only the routine that --routines shows as TEXT (repeatable)",
        SelectRoutineText},
@@ -209,7 +209,7 @@ QString UsageText() {
       "       scrivane-print --routines FILE [--unit NAME]\n"
       "       scrivane-print --form-text FORM\n"
       "       scrivane-print FILE [--document DOC] [--unit NAME] [--select TEXT]... [OPTION]... -o OUT.pdf|-P QUEUE\n"
-      "       scrivane-print PROJECT --all [OPTION]... -o OUT.pdf|-P QUEUE\n"
+      "       scrivane-print PROJECT|UNIT --all [OPTION]... -o OUT.pdf|-P QUEUE\n"
       "       scrivane-print --help | --version\n"
       "\n"
       "FILE is a project (.dpr, .lpr), a unit (.pas, .pp, .p) or a form (.dfm, .lfm).\n"

@@ -214,10 +214,12 @@ void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {
   PaginateDocument(docs_.Unit.Events(), device);
 }
 
-// The project as one book: the project file, each unit followed by the
-// listing of its form when it has one, then the index of every routine.
+// The project (or a unit) as one book: the project file, each unit after
+// the list of its routines and followed by the listing of its form when it
+// has one, then the index of every routine.
 int PrintSession::RunAll() {
-  if (!model_.ProjectLoaded) return Refuse(options_.file + QStringLiteral(" is not a project file."));
+  if (model_.FormFileOpened)
+    return Refuse(options_.file + QStringLiteral(" is a form file: --all prints a project or a unit as a book."));
   // A book of an empty index alone says nothing about the project.
   if (model_.Units.isEmpty()) return Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
   if (!OutputAllowed()) return kExitMessage;

@@ -46,8 +46,11 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
     return !printed.Cancelled;
   };
   try {
-    docs.PrepareProject();
-    if (!print(docs.EventsOf(DocumentKind::Project))) return outcome;
+    // A unit opened on its own is a book without a project file.
+    if (model.ProjectLoaded) {
+      docs.PrepareProject();
+      if (!print(docs.EventsOf(DocumentKind::Project))) return outcome;
+    }
     for (int i = 0; i < model.Units.size(); ++i) {
       if (!readers.LoadUnit(i)) {
         outcome.LeftSomethingOut = true;

@@ -4,7 +4,9 @@
 // listing of its form when it has one), then the index of every routine, printed as one document (one PDF with one
 // outline, one printer job). scrivane-print --all and the window's
 // entire-project command both print it; they differ only in how a unit is
-// loaded and where the pages go.
+// loaded and where the pages go. A unit opened on its own (with the units
+// of its uses clauses, when they are taken) makes a book the same way,
+// without the project file: its routines lead to its own pages.
 #include <QString>
 #include <functional>
 

@@ -148,6 +148,29 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
   EXPECT_EQ(info["/Creator"].toString(), QStringLiteral("u:Scrivane ") + scrivane::ScrivaneVersion());
 }
 
+// A unit is a book too: its list of routines, its listing and its index,
+// every row of the list and the index leading to its own pages.
+TEST_F(Book, UnitAsABookLinksItsRoutinesAndIndexToItsOwnPages) {
+  const QString pdf = dir.filePath("stock-book.pdf");
+  const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "--all", "-o", pdf});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const ReadBack book(pdf);
+  QStringList documents;
+  for (const QJsonValue &item : book.json["outlines"].toArray()) documents << item["title"].toString();
+  EXPECT_EQ(documents, QStringList({"stock.pas routines", "stock.pas", "Index"}));
+  int links = 0;
+  for (const QString &page : book.pageObjects)
+    for (const QJsonValue &a : book.object(page)["/Annots"].toArray()) {
+      ++links;
+      EXPECT_TRUE(book.object(a.toString()).contains("/Dest")) << "a link that leads nowhere";
+    }
+  EXPECT_EQ(links, 16 + 18);  // the 16 routines of the list, the 18 headings of the index
+
+  const auto form = RunPrintTool({testsupport::sourceDir() + "/examples/mainform.dfm", "--all", "-o", pdf});
+  EXPECT_EQ(form.status, 1);
+  EXPECT_TRUE(form.err.contains("is a form file: --all prints a project or a unit as a book.")) << form.err.toStdString();
+}
+
 TEST_F(Book, UnitAloneHasItsRoutinesAtTheTopOfTheOutline) {
   const QString pdf = dir.filePath("stock.pdf");
   const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "-o", pdf});
