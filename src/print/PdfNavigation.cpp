@@ -96,17 +96,23 @@ std::string PdfNavigation::destination(const Place &place, const std::vector<int
 std::string PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects) {
   for (const Link &l : links_) {
     if (l.object == 0) continue;
+    // A row whose place is not in this file (an index or a list of
+    // routines printed on its own) is no link: a null in the page's list
+    // of annotations, which viewers pass over, instead of a hand cursor
+    // that leads nowhere.
+    const auto target = anchors_.constFind(l.key);
+    const std::string dest = target == anchors_.constEnd() ? std::string() : destination(*target, pageObjects);
+    if (dest.empty()) {
+      out.putObject(l.object, "null");
+      continue;
+    }
     PdfDictionary annotation;
     annotation.name("Type", "Annot").name("Subtype", "Link");
     annotation.raw("Rect", "[" + PdfNumber(l.area.left()) + ' ' + PdfNumber(l.area.top()) + ' ' +
                                PdfNumber(l.area.right()) + ' ' + PdfNumber(l.area.bottom()) + "]");
     // Invisible on paper and on screen: the row itself says where it leads.
     annotation.raw("Border", "[0 0 0]");
-    const auto target = anchors_.constFind(l.key);
-    if (target != anchors_.constEnd()) {
-      const std::string dest = destination(*target, pageObjects);
-      if (!dest.empty()) annotation.raw("Dest", dest);
-    }
+    annotation.raw("Dest", dest);
     out.putObject(l.object, annotation.str());
   }
   std::string catalog;

@@ -166,6 +166,13 @@ TEST_F(Book, UnitAsABookLinksItsRoutinesAndIndexToItsOwnPages) {
     }
   EXPECT_EQ(links, 16 + 18);  // the 16 routines of the list, the 18 headings of the index
 
+  // Printed on its own, the index has nowhere to lead: no row is a link.
+  const QString index = dir.filePath("stock-index.pdf");
+  ASSERT_EQ(RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "--document", "index", "-o", index}).status, 0);
+  const ReadBack alone(index);
+  for (const QJsonValue &a : alone.object(alone.pageObjects[0])["/Annots"].toArray())
+    EXPECT_TRUE(alone.objects["obj:" + a.toString()]["value"].isNull()) << a.toString().toStdString();
+
   const auto form = RunPrintTool({testsupport::sourceDir() + "/examples/mainform.dfm", "--all", "-o", pdf});
   EXPECT_EQ(form.status, 1);
   EXPECT_TRUE(form.err.contains("is a form file: --all prints a project or a unit as a book.")) << form.err.toStdString();
