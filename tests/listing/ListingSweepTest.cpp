@@ -469,6 +469,63 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
   EXPECT_GT(checked, 0);
 }
 
+// With the file's line numbers, a number stands only beside a row that
+// starts a line of the source, and it is that line's number: the row's
+// first text begins that line of the file. Numbers only grow.
+QString CheckFileLineNumbers(const QString &path, int *numbered) {
+  FormatSettings settings = SweepSettings();
+  settings.LineNumbersFrom = 1;
+  ProjectModel model;
+  RecordedMessages messages;
+  ReaderContext ctx{model, settings, messages, false, {}};
+  ClearForOpen(model);
+  ParsePas(ctx, path);
+  if (model.CurrentUnitPath.isEmpty()) return {};
+  UnitListing listing(model, settings);
+  listing.ResetListingState();
+  model.ListingLines = model.SourceLines;
+  model.UnitHighlighted = true;
+  TextTarget target;
+  RunPrint(listing.Events(), target, PageRange{});
+  QList<QByteArray> lines;
+  ForEachLine(ReadSourceFile(path).bytes, [&](QByteArrayView line) { lines << NonBlankLower(line); });
+  int last = 0;
+  const PrintedText *number = nullptr;
+  for (const PrintedText &t : target.texts()) {
+    if (t.font == settings.HeaderFont()) continue;
+    if (t.font == settings.LineFont()) {
+      number = &t;
+      continue;
+    }
+    if (!number) continue;
+    const int line = number->text.chopped(1).toInt();
+    if (number->sheet != t.sheet || number->y != t.y)
+      return QStringLiteral("number %1 on page %2 stands beside no text").arg(line).arg(number->sheet);
+    number = nullptr;
+    ++*numbered;
+    if (line <= last) return QStringLiteral("number %1 after %2").arg(line).arg(last);
+    last = line;
+    const QByteArray first = NonBlankLower(t.text);
+    if (line > lines.size() || !lines[line - 1].startsWith(first))
+      return QStringLiteral("row numbered %1 starts \"%2\", line %1 of the file is \"%3\"")
+          .arg(line)
+          .arg(QString::fromLatin1(t.text))
+          .arg(QString::fromLatin1(lines.value(line - 1)));
+  }
+  return {};
+}
+
+TEST(ListingSweep, FileLineNumbersNameTheLineEachRowStarts) {
+  const QStringList files = UnitsUnder(QString::fromLatin1(kBothTrees).split(QLatin1Char(':')));
+  if (files.isEmpty()) GTEST_SKIP() << "no units to sweep";
+  int numbered = 0;
+  for (qsizetype i = 7; i < files.size(); i += 97)
+    if (const QString fault = CheckFileLineNumbers(files[i], &numbered); !fault.isEmpty())
+      ADD_FAILURE() << files[i].toStdString() << ": " << fault.toStdString();
+  std::printf("file line numbers: %d numbered rows checked\n", numbered);
+  EXPECT_GT(numbered, 0);
+}
+
 TEST(ListingSweep, PparserEndsOnThePageOfItsEnd) {
   const QString path = QString::fromLatin1(kFpcRoot) + "/3.2.2/packages/fcl-passrc/src/pparser.pp";
   if (!QFileInfo::exists(path)) GTEST_SKIP() << "fpc-source is not installed";
