@@ -149,6 +149,9 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
     box->click();
     EXPECT_EQ(d.settings.*member, 1 - stored);
   }
+  // The last click, on the file's line numbers, turned the numbers back on.
+  EXPECT_TRUE(f.CheckBox5->isChecked());
+  EXPECT_EQ(d.settings.LineNo, 1);
   EXPECT_TRUE(f.RadioGroup1->button(2)->isChecked());
   f.RadioGroup1->button(1)->click();
   EXPECT_EQ(d.settings.Reserve, 1);

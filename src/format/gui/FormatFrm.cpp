@@ -238,6 +238,11 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   settingsLayout->addWidget(checkBox(CheckBox5, "&Line numbers", &FormatSettings::LineNo));
   settingsLayout->addWidget(
       checkBox(LineNumbersFromFile, "Line numbers of the &source file", &FormatSettings::LineNumbersFrom));
+  // Asking for the file's numbers is asking for numbers (a click only: the
+  // settings as read stay as they are).
+  connect(LineNumbersFromFile, &QCheckBox::clicked, this, [this](bool on) {
+    if (on) CheckBox5->setChecked(true);
+  });
   settingsLayout->addWidget(checkBox(CheckBox1, "&Use automatic formatting", &FormatSettings::Auto));
   settingsLayout->addWidget(checkBox(CheckBox6, "&Line between procedures", &FormatSettings::Spacer));
   settingsLayout->addWidget(checkBox(CheckBox9, "Set all text to lo&wer case", &FormatSettings::Lower));
