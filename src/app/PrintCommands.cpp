@@ -45,6 +45,7 @@ PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, User
       printer_(printer),
       parent_(parent) {
   for (TPrintPreview *job : {&PrintPreview1, &PrintPreview2, &PrintPreview3, &PrintPreview4, &PrintPreview5}) {
+    job->PagesPerSheet = &settings_.PagesPerSheet;
     SetUpJob(*job, Flags);
     job->OnBeginPrint = [this](PageInfoPtr &info) { PrintPreview1BeginPrint(info); };
     job->OnEndPrint = [this](PageInfoPtr &info) { PrintPreview1EndPrint(info); };

@@ -106,6 +106,13 @@ QString ChooseCopies(Options &o, const QString &text) {
   return QString();
 }
 
+QString ChoosePagesPerSheet(Options &o, const QString &text) {
+  if (text != u"1" && text != u"2" && text != u"4")
+    return QStringLiteral("--pages-per-sheet takes 1, 2 or 4, not '%1'").arg(text);
+  o.pagesPerSheet = text.toInt();
+  return QString();
+}
+
 // One row per option; adding an option is adding a row (and its member in
 // Options). The help lists them in this order.
 const QList<OptionRow> &OptionTable() {
@@ -154,6 +161,9 @@ const QList<OptionRow> &OptionTable() {
        Furniture(&Options::header)},
       {{"footer"}, "TEXT", kPrint, "print the page footer, TEXT on its left (\"\": none), the page number right",
        Furniture(&Options::footer)},
+      {{"pages-per-sheet"}, "N", kPrint,
+       "put 1, 2 (side by side, landscape) or 4 pages on each sheet (default: the Format dialog's choice)",
+       ChoosePagesPerSheet},
   };
   return table;
 }

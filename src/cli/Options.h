@@ -29,6 +29,7 @@ struct Options {
   bool quiet = false;        // -q: no "N pages of X" line
   QList<SettingOverride> settings;  // --set SECTION.KEY=VALUE, repeatable
   QList<PageSpan> pages;     // --pages 3-7,12; empty: every page
+  int pagesPerSheet = 0;     // --pages-per-sheet 1|2|4; 0: the settings' Main.PagesPerSheet
   QString paper;             // --paper a4|letter|legal|a3|a5; empty: the system's paper
   QString printer;           // -P QUEUE: a CUPS queue instead of a PDF file
   QString duplex;            // --duplex long|short (-P)

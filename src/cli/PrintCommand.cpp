@@ -18,6 +18,7 @@
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 #include "print/PageSelection.h"
+#include "print/PageSheets.h"
 #include "print/PdfPrintTarget.h"
 #include "print/gui/PrinterHost.h"
 #include "print/gui/PrinterPrintTarget.h"
@@ -40,6 +41,14 @@ bool SelectRoutine(ProjectModel &model, const QString &text) {
     if (routine.text.trimmed() == wanted) return routine.selected = true;
   return false;
 }
+
+// Where the pages go: the PDF file or the printer, through the sheets
+// that hold 2 or 4 of them when asked.
+struct Output {
+  std::unique_ptr<PrintTarget> sink;
+  std::unique_ptr<SheetTarget> sheets;
+  PrintTarget &target() { return sheets ? static_cast<PrintTarget &>(*sheets) : *sink; }
+};
 
 class PrintSession {
  public:
@@ -89,9 +98,20 @@ class PrintSession {
   PdfDevice pdfDevice_;
   // The device pages are laid out for: the printer's, or the PDF sheet's.
   PageDevice &Device() { return printer_ ? static_cast<PageDevice &>(*printer_) : pdfDevice_; }
-  std::unique_ptr<PrintTarget> MakeOutput() {
-    if (printer_) return std::make_unique<PrinterPrintTarget>(*printer_);
-    return std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
+  Output MakeOutput() {
+    const int perSheet = PagesPerSheetOrOne(options_.pagesPerSheet > 0 ? options_.pagesPerSheet : settings_.PagesPerSheet);
+    Output output;
+    if (printer_) {
+      auto printer = std::make_unique<PrinterPrintTarget>(*printer_);
+      printer->setLandscapeSheets(SheetIsLandscape(perSheet));
+      output.sink = std::move(printer);
+    } else {
+      auto pdf = std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
+      pdf->setLandscapeSheets(SheetIsLandscape(perSheet));
+      output.sink = std::move(pdf);
+    }
+    if (perSheet > 1) output.sheets = std::make_unique<SheetTarget>(*output.sink, perSheet);
+    return output;
   }
   int unit_ = 0;
 };
@@ -132,9 +152,9 @@ bool PrintSession::OutputAllowed() {
 
 int PrintSession::Print(DocumentKind kind, const QString &what) {
   if (!OutputAllowed()) return kExitMessage;
-  const std::unique_ptr<PrintTarget> output = MakeOutput();
-  PageSelectionTarget selected(*output, options_.pages);
-  PrintTarget &target = options_.pages.isEmpty() ? *output : selected;
+  Output output = MakeOutput();
+  PageSelectionTarget selected(output.target(), options_.pages);
+  PrintTarget &target = options_.pages.isEmpty() ? output.target() : selected;
   try {
     const PrintOutcome outcome = RunPrint(docs_.EventsOf(kind), target, PageRange{});
     const int pages = options_.pages.isEmpty() ? outcome.PagesPrinted : selected.PagesPassedOn();
@@ -223,10 +243,10 @@ int PrintSession::RunAll() {
   // A book of an empty index alone says nothing about the project.
   if (model_.Units.isEmpty()) return Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
   if (!OutputAllowed()) return kExitMessage;
-  const std::unique_ptr<PrintTarget> output = MakeOutput();
+  Output output = MakeOutput();
   // --pages counts the book's pages: the selection sits under the one document.
-  PageSelectionTarget selected(*output, options_.pages);
-  PrintTarget &target = options_.pages.isEmpty() ? *output : selected;
+  PageSelectionTarget selected(output.target(), options_.pages);
+  PrintTarget &target = options_.pages.isEmpty() ? output.target() : selected;
   const QString what = FileNamePart(model_.OpenedPath).toLower();
   BookReaders readers;
   // A unit or form that cannot be read is named on stderr and left out.

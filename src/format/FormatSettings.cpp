@@ -200,6 +200,9 @@ void FormatSettings::LoadFromIni(const IniFile &ini) {
   Hint = integer("Main", "Hint", defaults.Hint);
   Measure = integer("Main", "Measure", defaults.Measure);
   Reserve = integer("Main", "Reserve", defaults.Reserve);
+  // Only the layouts a sheet can take; anything else prints a page a sheet.
+  PagesPerSheet = integer("Main", "PagesPerSheet", defaults.PagesPerSheet);
+  if (PagesPerSheet != 2 && PagesPerSheet != 4) PagesPerSheet = 1;
 
   LineNo = integer("Switch", "LineNo", defaults.LineNo);
   LineNumbersFrom = integer("Switch", "LineNumbersFrom", defaults.LineNumbersFrom);
@@ -270,6 +273,7 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
   WriteInteger(ini, "Main", "Hint", Hint);
   WriteInteger(ini, "Main", "Measure", Measure);
   WriteInteger(ini, "Main", "Reserve", Reserve);
+  WriteInteger(ini, "Main", "PagesPerSheet", PagesPerSheet);
 
   WriteInteger(ini, "Switch", "LineNo", LineNo);
   WriteInteger(ini, "Switch", "LineNumbersFrom", LineNumbersFrom);

@@ -66,6 +66,7 @@ struct FormatSettings {
   int Hint = 1;
   int Measure = 0;
   int Reserve = 0;
+  int PagesPerSheet = 1;  // 1, 2 (side by side, landscape sheet) or 4 (two rows)
   // [Switch]
   int LineNo = 0;
   // What the line numbers count: 0 the printed rows, 1 the lines of the

@@ -26,7 +26,7 @@ constexpr SettingKey kKeys[] = {
     {"Margins", "Space", 0}, {"Margins", "Indent", 0}, {"Margins", "Equal", 0},  {"Header", "Line1A", 0},
     {"Header", "Line1B", 0}, {"Header", "Line1C", 0},  {"Header", "Border", 0},  {"Footer", "Line3B", 0},
     {"Footer", "Line3C", 0}, {"Main", "Style", 0},     {"Main", "Hint", 0},      {"Main", "Measure", 0},
-    {"Main", "Reserve", 0},  {"Switch", "LineNo", 0},  {"Switch", "Blocks", 0},  {"Switch", "Auto", 0},
+    {"Main", "Reserve", 0},  {"Main", "PagesPerSheet", 0}, {"Switch", "LineNo", 0},  {"Switch", "Blocks", 0},  {"Switch", "Auto", 0},
     {"Switch", "Header", 0}, {"Switch", "Footer", 0},  {"Switch", "Title", 0},   {"Switch", "Path1", 0},
     {"Switch", "Path2", 0},  {"Switch", "Spacer", 0},  {"Switch", "Lower", 0},   {"Switch", "Bold", 0},
     {"Switch", "Names", 0},  {"Switch", "Begins", 0},  {"Switch", "Include", 0}, {"Image", "Print", 0},

@@ -102,6 +102,16 @@ class NavigationSink {
   virtual void link(const QRect &area, const QByteArray &key) = 0;
 };
 
+// Where a page goes on a sheet that holds several (2 or 4 pages a sheet):
+// the page, pageWidth x pageHeight device pixels as it was laid out, is
+// drawn scaled by `scale` with its top-left corner at (x, y) of the sheet.
+struct PagePlacement {
+  double scale = 1.0;
+  double x = 0, y = 0;  // device pixels of the sheet
+  int pageWidth = 0, pageHeight = 0;
+  friend bool operator==(const PagePlacement &, const PagePlacement &) = default;
+};
+
 // Where a canvas in display or printer mode draws.
 class DrawSurface {
  public:
@@ -116,6 +126,10 @@ class DrawSurface {
   // Where this surface takes bookmarks, links and page labels; none for
   // paper and the screen.
   virtual NavigationSink *navigation() { return nullptr; }
+  // What is drawn from now on, up to the next placement or the end of the
+  // sheet, is one page placed on the current sheet (SheetTarget calls this
+  // before a page's first drawing). Surfaces without sheets ignore it.
+  virtual void placePage(const PagePlacement &) {}
 };
 
 }  // namespace scrivane

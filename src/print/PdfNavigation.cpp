@@ -50,7 +50,9 @@ void PdfNavigation::setGeometry(double pointsPerPixel, double sheetHeightPoints)
   sheetHeight_ = sheetHeightPoints;
 }
 
-PdfNavigation::Place PdfNavigation::here(int y) const { return {sheet_, sheetHeight_ - y * pointsPerPixel_}; }
+PdfNavigation::Place PdfNavigation::here(int y) const {
+  return {sheet_, sheetHeight_ - (placement_.y + y * placement_.scale) * pointsPerPixel_};
+}
 
 void PdfNavigation::documentStart(const QString &title, const QString &labelName, const QDateTime &clock) {
   documents_.push_back({title, labelName, here(0)});
@@ -58,7 +60,7 @@ void PdfNavigation::documentStart(const QString &title, const QString &labelName
 }
 
 void PdfNavigation::pageNumber(int page) {
-  if (sheet_ < 0) return;
+  if (sheet_ < 0 || !numbersSheet_) return;
   if (numbers_.size() <= size_t(sheet_)) numbers_.resize(size_t(sheet_) + 1);
   numbers_[size_t(sheet_)] = {int(documents_.size()) - 1, page};
 }
@@ -72,9 +74,11 @@ void PdfNavigation::outlineEntry(const QString &title, int y) {
 }
 
 void PdfNavigation::link(const QRect &area, const QByteArray &key) {
-  const double left = area.left() * pointsPerPixel_, right = (area.right() + 1) * pointsPerPixel_;
-  const double top = sheetHeight_ - area.top() * pointsPerPixel_;
-  const double bottom = sheetHeight_ - (area.bottom() + 1) * pointsPerPixel_;
+  const PagePlacement &p = placement_;
+  const double left = (p.x + area.left() * p.scale) * pointsPerPixel_;
+  const double right = (p.x + (area.right() + 1) * p.scale) * pointsPerPixel_;
+  const double top = sheetHeight_ - (p.y + area.top() * p.scale) * pointsPerPixel_;
+  const double bottom = sheetHeight_ - (p.y + (area.bottom() + 1) * p.scale) * pointsPerPixel_;
   links_.push_back({sheet_, QRectF(QPointF(left, bottom), QPointF(right, top)), key, 0});
 }
 

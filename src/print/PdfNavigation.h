@@ -46,7 +46,17 @@ class PdfNavigation : public NavigationSink {
   // Device pixels to points, and the sheet's height in points.
   void setGeometry(double pointsPerPixel, double sheetHeightPoints);
   // The sheet now drawn, from 0, in the order sheets are written.
-  void setSheet(int sheet) { sheet_ = sheet; }
+  void setSheet(int sheet) {
+    sheet_ = sheet;
+    placement_ = PagePlacement{};
+    numbersSheet_ = true;
+  }
+  // The page now drawn is placed scaled on the sheet; the sheet's page
+  // label is the number of the first page placed on it.
+  void setPlacement(const PagePlacement &placement, bool firstOnSheet) {
+    placement_ = placement;
+    numbersSheet_ = firstOnSheet;
+  }
 
   void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override;
   void pageNumber(int page) override;
@@ -97,6 +107,8 @@ class PdfNavigation : public NavigationSink {
   double pointsPerPixel_ = 72.0 / 600.0;
   double sheetHeight_ = 0;
   int sheet_ = 0;
+  PagePlacement placement_;   // scale 1 at 0, 0: the page is the sheet
+  bool numbersSheet_ = true;  // the current page gives the sheet its label
   std::vector<Document> documents_;
   std::vector<Entry> entries_;
   std::vector<Link> links_;

@@ -26,7 +26,7 @@ PdfPrintTarget::~PdfPrintTarget() = default;
 bool PdfPrintTarget::beginDocument(const QString &title) {
   file_ = std::make_unique<PdfFile>(
       path_,
-      QPageLayout(QPageSize(PageSizeIdOf(device_.paper())), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+      QPageLayout(QPageSize(PageSizeIdOf(device_.paper())), landscape_ ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
                   QPageLayout::Point),
       device_.metrics().PixelsPerInchX, device_.qtMeasurer());
   if (!file_->begin(title)) {

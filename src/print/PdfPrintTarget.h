@@ -29,6 +29,9 @@ class PdfDevice : public PageDevice {
 class PdfPrintTarget : public PrintTarget {
  public:
   PdfPrintTarget(QString path, PaperSize paper = PaperSize::A4);
+  // Sheets turned to landscape (two pages a sheet); the device keeps the
+  // portrait page the layout is made for.
+  void setLandscapeSheets(bool landscape) { landscape_ = landscape; }
   ~PdfPrintTarget() override;
 
   PageDevice &device() override { return device_; }
@@ -44,6 +47,7 @@ class PdfPrintTarget : public PrintTarget {
   QString path_;
   PdfDevice device_;
   QString error_;
+  bool landscape_ = false;
   std::unique_ptr<PdfFile> file_;
 };
 

@@ -92,6 +92,14 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
 
   // The page being drawn, and its graphics state as far as written.
   std::string content;
+  // Pages placed on a sheet (2 or 4 a sheet): each page is a form drawn
+  // once and placed scaled by the sheet's own content, so its text stays
+  // text. drawHeight is the height, in points, that the drawing's y counts
+  // down from: the sheet's, or the placed page's.
+  bool placing = false;
+  PagePlacement placement;
+  std::string sheetContent, sheetForms;
+  double drawHeight = 0;
   ColorRef fill = 0, strokeColor = 0;
   double lineWidth = 1.0;
 
@@ -110,7 +118,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   // --- page geometry --------------------------------------------------------
 
   double X(double deviceX) const { return deviceX * scale; }
-  double Y(double deviceY) const { return pageHeight - deviceY * scale; }
+  double Y(double deviceY) const { return drawHeight - deviceY * scale; }
 
   void point(double x, double y) {
     AppendNumber(content, X(x));
@@ -137,23 +145,79 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     }
   }
 
-  void startPage() {
-    nav.setSheet(int(pageObjects.size()));
-    content.clear();
+  void resetGraphicsState() {
     fill = 0;
     strokeColor = 0;
     lineWidth = 1.0;
   }
 
+  void startPage() {
+    nav.setSheet(int(pageObjects.size()));
+    content.clear();
+    drawHeight = pageHeight;
+    resetGraphicsState();
+  }
+
+  void placePage(const PagePlacement &where) override {
+    if (!isOpen) return;
+    flush();
+    if (placing) endForm();
+    nav.setPlacement(where, sheetForms.empty());
+    placing = true;
+    placement = where;
+    drawHeight = where.pageHeight * scale;
+    content.clear();
+    resetGraphicsState();
+  }
+
+  // Writes the placed page as a form and places it on the sheet.
+  void endForm() {
+    const double width = placement.pageWidth * scale, height = placement.pageHeight * scale;
+    std::string dictionary = " /Type /XObject /Subtype /Form /BBox [0 0 ";
+    AppendNumber(dictionary, width);
+    dictionary += ' ';
+    AppendNumber(dictionary, height);
+    dictionary += "] /Resources 3 0 R";
+    const int form = newObject();
+    putStream(form, std::move(content), kPageCompression, dictionary);
+    content.clear();
+    resetGraphicsState();
+    sheetContent += "q ";
+    AppendNumber(sheetContent, placement.scale);
+    sheetContent += " 0 0 ";
+    AppendNumber(sheetContent, placement.scale);
+    sheetContent += ' ';
+    AppendNumber(sheetContent, placement.x * scale);
+    sheetContent += ' ';
+    AppendNumber(sheetContent, pageHeight - (placement.y + placement.pageHeight * placement.scale) * scale);
+    sheetContent += " cm /Pg";
+    AppendInt(sheetContent, form);
+    sheetContent += " Do Q\n";
+    sheetForms += " /Pg";
+    AppendInt(sheetForms, form);
+    sheetForms += ' ';
+    AppendInt(sheetForms, form);
+    sheetForms += " 0 R";
+  }
+
   void endPage() {
     flush();
+    std::string resources = " /Resources 3 0 R";
+    if (placing) {
+      endForm();
+      content = std::move(sheetContent);
+      resources = " /Resources << /ProcSet [/PDF] /XObject <<" + sheetForms + " >> >>";
+      sheetContent.clear();
+      sheetForms.clear();
+      placing = false;
+    }
     const int contents = newObject();
     const size_t size = content.size();
     putStream(contents, std::move(content), kPageCompression);
     content.clear();
     content.reserve(size);
     const int page = newObject();
-    std::string body = "<< /Type /Page /Parent 2 0 R /Resources 3 0 R /Contents ";
+    std::string body = "<< /Type /Page /Parent 2 0 R" + resources + " /Contents ";
     AppendInt(body, contents);
     body += " 0 R";
     body += nav.annotationsOf(int(pageObjects.size()), *this);

@@ -12,8 +12,14 @@ QColor ColorFromRef(ColorRef color) {
 }
 
 QPainterSurface::QPainterSurface(QPainter &painter, QtTextMeasurer &measurer)
-    : painter_(painter), measurer_(measurer) {
+    : painter_(painter), measurer_(measurer), sheetTransform_(painter.worldTransform()) {
   painter_.setBackgroundMode(Qt::TransparentMode);
+}
+
+void QPainterSurface::placePage(const PagePlacement &placement) {
+  flush();
+  painter_.setWorldTransform(
+      QTransform(placement.scale, 0, 0, placement.scale, placement.x, placement.y) * sheetTransform_);
 }
 
 // Text still gathered here belongs to a page that failed or was abandoned;

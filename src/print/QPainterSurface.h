@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPainter>
 #include <QPointF>
+#include <QTransform>
 
 #include "print/PageDevice.h"
 #include "print/QtTextMeasurer.h"
@@ -36,6 +37,9 @@ class QPainterSurface : public DrawSurface {
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override;
   void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override;
   void drawImage(const QRect &target, const QImage &image) override;
+  // Maps the page's pixels onto its place on the sheet, on top of the
+  // mapping the painter had when this surface was made.
+  void placePage(const PagePlacement &placement) override;
   // Draws the gathered text now.
   void flush();
 
@@ -48,6 +52,7 @@ class QPainterSurface : public DrawSurface {
   void drawShaped(int x, int y, const FontSpec &font, const QString &text);
   QPainter &painter_;
   QtTextMeasurer &measurer_;
+  QTransform sheetTransform_;
   FontSpec penFont_;
   bool penIsText_ = false;  // the painter's pen is the colour of penFont_
 

@@ -133,6 +133,11 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(d.settings.Left, 1);
   EXPECT_EQ(d.settings.Space, 1);
   EXPECT_EQ(d.settings.Equal, 2);
+  // Pages a sheet: the value itself is stored, not the list's index.
+  EXPECT_EQ(Items(f.SheetBox), QStringList({"1", "2", "4"}));
+  EXPECT_EQ(f.SheetBox->currentText(), QStringLiteral("1"));
+  Pick(f.SheetBox, 2);
+  EXPECT_EQ(d.settings.PagesPerSheet, 4);
 
   const std::tuple<QCheckBox *, int FormatSettings::*, int> switches[] = {
       {f.CheckBox2, &FormatSettings::Blocks, 0},  {f.CheckBox5, &FormatSettings::LineNo, 1},

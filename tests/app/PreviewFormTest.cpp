@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "print/PageCanvas.h"
+#include "print/PageSheets.h"
 #include "print/VirtualPrinter.h"
 #include "print/gui/GoPageForm.h"
 #include "print/gui/PreviewForm.h"
@@ -412,4 +413,25 @@ TEST(PreviewForm, HintsReachTheThirdStatusPanel) {
     EXPECT_EQ(preview.form->StatusText(2), control->statusTip());
   }
   EXPECT_EQ(preview.form->StatusText(2), QStringLiteral("Left or right mouse click to zoom in/out."));
+}
+
+// Two pages a sheet: the window pages through sheets as they print, each
+// page's square drawn in its half of the turned sheet.
+TEST(PreviewForm, TwoPagesASheetShowTheSheetsAsTheyPrint) {
+  PreviewOptions options;
+  options.PagesPerSheet = 2;
+  Preview preview(5, options);
+  EXPECT_GT(preview.form->PB1->width(), preview.form->PB1->height());
+  const QImage image = preview.form->RenderBox(1);
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 1"));
+  // Letter turned: 6600 x 5100; each page scaled by 3300 / 5100 into its half.
+  const QList<PagePlacement> places = PlacePagesOnSheet(2, QSize(5100, 6600));
+  for (const PagePlacement &place : places) {
+    const double x = place.x + 1500 * place.scale, y = place.y + 1500 * place.scale;
+    EXPECT_EQ(image.pixel(int(x * image.width() / 6600), int(y * image.height() / 5100)), qRgb(0, 0, 0)) << place.x;
+  }
+  preview.form->ShowLastPage();
+  EXPECT_EQ(preview.form->FinalPage, 3);
+  preview.form->RenderBox(1);
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 3"));
 }

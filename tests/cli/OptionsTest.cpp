@@ -97,6 +97,8 @@ TEST(Options, EveryFormOfEveryOption) {
          o.copies = 999;
        })},
       {{"a.pas", "--paper", "Letter", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.paper = "letter"; })},
+      {{"a.pas", "--pages-per-sheet", "2", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.pagesPerSheet = 2; })},
+      {{"--pages-per-sheet=4", "a.pas", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.pagesPerSheet = 4; })},
       {{"a.pas", "--pages", "2", "--pages", "1,1", "-o", "x"},
        With(Print("a.pas", "x"), [](Options &o) { o.pages = {{1, 1}, {1, 1}}; })},
       {{"a.pas", "--line-numbers", "file", "--header", "", "--footer=Draft", "-o", "x"},
@@ -174,6 +176,8 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
        "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '7-3'"},
       {{"a.pas", "--pages", "1,,2", "-o", "x"},
        "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '1,,2'"},
+      {{"a.pas", "--pages-per-sheet", "3", "-o", "x"}, "--pages-per-sheet takes 1, 2 or 4, not '3'"},
+      {{"--units", "a.pas", "--pages-per-sheet", "2"}, "--pages-per-sheet belongs to printing"},
       {{"a.pas", "--pages", "-3", "-o", "x"},
        "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '-3'"},
   };
@@ -189,7 +193,7 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
 TEST(Options, HelpAndReadmeListTheSameOptions) {
   const QStringList help = UsageText().split('\n');
   for (const QString &name : OptionNames()) {
-    const auto lines = help.filter(QRegularExpression("^  (-\\w, )?" + QRegularExpression::escape(name) + "\\b"));
+    const auto lines = help.filter(QRegularExpression("^  (-\\w, )?" + QRegularExpression::escape(name) + "(?![\\w-])"));
     EXPECT_EQ(lines.size(), 1) << name.toStdString();
   }
   QFile readme(QStringLiteral(SCRIVANE_SOURCE_DIR) + "/README.md");

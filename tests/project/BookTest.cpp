@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cmath>
+#include <functional>
 
 #include "platform/Version.h"
 #include "project/PrintTool.h"
@@ -28,11 +30,14 @@ struct ReadBack {
   QJsonObject objects;
   QStringList pageObjects;
   QString pdf;
+  double height = 842;  // of a sheet, points
 
   explicit ReadBack(const QString &path) : pdf(path) {
     json = QJsonDocument::fromJson(RunTool("qpdf", {"--json", path}).toUtf8()).object();
     objects = json["qpdf"].toArray()[1].toObject();
     for (const QJsonValue &page : json["pages"].toArray()) pageObjects << page["object"].toString();
+    const QJsonObject pages = object(object(trailer()["/Root"].toString())["/Pages"].toString());
+    height = pages["/MediaBox"].toArray()[3].toDouble();
   }
   QJsonObject object(const QString &ref) const { return objects["obj:" + ref]["value"].toObject(); }
   QJsonObject trailer() const { return objects["trailer"]["value"].toObject(); }
@@ -52,11 +57,12 @@ struct ReadBack {
   }
   // The words inside a rectangle of a page, in points from the foot.
   QStringList wordsIn(int page, const QJsonArray &rect) const {
-    const double height = 842, x0 = rect[0].toDouble(), y0 = rect[1].toDouble();
+    const double x0 = rect[0].toDouble(), y0 = rect[1].toDouble();
     const double x1 = rect[2].toDouble(), y1 = rect[3].toDouble();
     return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1), "-x",
-                             QString::number(int(x0)), "-y", QString::number(int(height - y1)), "-W",
-                             QString::number(int(x1 - x0)), "-H", QString::number(int(y1 - y0)), pdf, "-"})
+                             QString::number(int(std::floor(x0))), "-y", QString::number(int(std::floor(height - y1))),
+                             "-W", QString::number(int(std::ceil(x1 - x0))), "-H", QString::number(int(std::ceil(y1 - y0))),
+                             pdf, "-"})
         .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
   }
 };
@@ -189,6 +195,58 @@ TEST_F(Book, UnitAloneHasItsRoutinesAtTheTopOfTheOutline) {
   EXPECT_TRUE(outline[0]["kids"].toArray().isEmpty());
   EXPECT_EQ(book.label(book.pageObjects.size() - 1), QString::number(book.pageObjects.size()));
   EXPECT_EQ(book.object(book.trailer()["/Info"].toString())["/Title"].toString(), "u:stock.pas");
+}
+
+// Two or four pages on a sheet: every bookmark and link leads to the sheet
+// that holds the page it led to, and a link still covers its row's words.
+TEST_F(Book, BookmarksAndLinksFindTheirPageOnASheetOfSeveral) {
+  struct Leads {
+    QStringList outline;  // "title -> sheet", from 0
+    QList<int> linkTargets;
+    QList<QStringList> linkRows;
+    int sheets = 0;
+  };
+  auto leads = [&](int perSheet) {
+    const QString pdf = dir.filePath(QString("inventory-%1.pdf").arg(perSheet));
+    const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/inventory.dpr", "--all", "-o", pdf,
+                                   "--pages-per-sheet", QString::number(perSheet)});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    const ReadBack book(pdf);
+    Leads found;
+    found.sheets = int(book.pageObjects.size());
+    std::function<void(const QJsonArray &)> walk = [&](const QJsonArray &items) {
+      for (const QJsonValue &item : items) {
+        found.outline << item["title"].toString() + " -> " + QString::number(item["destpageposfrom1"].toInt() - 1);
+        walk(item["kids"].toArray());
+      }
+    };
+    walk(book.json["outlines"].toArray());
+    for (int page = 0; page < book.pageObjects.size(); ++page)
+      for (const QJsonValue &a : book.object(book.pageObjects[page])["/Annots"].toArray()) {
+        const QJsonObject link = book.object(a.toString());
+        found.linkTargets << int(book.pageObjects.indexOf(link["/Dest"].toArray()[0].toString()));
+        found.linkRows << book.wordsIn(page, link["/Rect"].toArray());
+      }
+    return found;
+  };
+  const Leads single = leads(1);
+  ASSERT_FALSE(single.outline.isEmpty());
+  ASSERT_FALSE(single.linkTargets.isEmpty());
+  for (const int perSheet : {2, 4}) {
+    const Leads sheets = leads(perSheet);
+    EXPECT_EQ(sheets.sheets, (single.sheets + perSheet - 1) / perSheet);
+    QStringList expected;
+    for (const QString &entry : single.outline)
+      expected << entry.section(" -> ", 0, 0) + " -> " + QString::number(entry.section(" -> ", 1).toInt() / perSheet);
+    EXPECT_EQ(sheets.outline, expected) << perSheet;
+    ASSERT_EQ(sheets.linkTargets.size(), single.linkTargets.size()) << perSheet;
+    for (qsizetype i = 0; i < single.linkTargets.size(); ++i) {
+      EXPECT_EQ(sheets.linkTargets[i], single.linkTargets[i] / perSheet) << perSheet << " link " << i;
+      // Smaller type, same words: the rows' last words (unit, page) at least.
+      EXPECT_EQ(sheets.linkRows[i].mid(sheets.linkRows[i].size() - 2), single.linkRows[i].mid(single.linkRows[i].size() - 2))
+          << perSheet << " link " << i;
+    }
+  }
 }
 
 TEST_F(Book, ProjectWithoutUnitsIsRefused) {

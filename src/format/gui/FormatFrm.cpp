@@ -201,10 +201,14 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   EqualBox = ItemList({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
                        QStringLiteral("4")});
   EqualBox->setToolTip(QStringLiteral("Indent the equal sign in properties times the indent spacing value. "));
+  SheetBox = ItemList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4")});
+  SheetBox->setToolTip(QStringLiteral("2: two pages side by side on a landscape sheet; 4: four pages in two rows."));
+  connect(SheetBox, &QComboBox::activated, this,
+          [this](int index) { settings_.PagesPerSheet = SheetBox->itemText(index).toInt(); });
   const std::pair<const char *, QComboBox *> rows[] = {
       {" Top Margin", TopBox},       {" Bottom Margin", BottomBox},   {" Line Spacing", SpaceBox},
       {" Left Margin", LeftBox},     {" Right Margin", RightBox},     {" Indent Spacing", IndentBox},
-      {" Indent Equal Sign", EqualBox},
+      {" Indent Equal Sign", EqualBox}, {" Pages per Sheet", SheetBox},
   };
   int row = 0;
   for (const auto &[caption, box] : rows) {
@@ -519,6 +523,10 @@ void TFormatFrm::FormActivate() {
     const QSignalBlocker block(box);
     const int index = settings_.*member;
     box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+  }
+  {
+    const QSignalBlocker block(SheetBox);
+    SheetBox->setCurrentIndex(std::max(0, SheetBox->findText(QString::number(settings_.PagesPerSheet))));
   }
   if (settings_.Border >= 0 && settings_.Border < 4) BorderButtons[settings_.Border]->setChecked(true);
   for (const auto &[box, member] : switches_) {

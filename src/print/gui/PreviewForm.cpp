@@ -25,6 +25,7 @@
 #include <optional>
 
 #include "print/PageCanvas.h"
+#include "print/PageSheets.h"
 #include "print/PrintException.h"
 #include "print/QPainterSurface.h"
 #include "print/QtTextMeasurer.h"
@@ -116,6 +117,10 @@ TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEven
       events_(events),
       options_(options) {
   CurrentPage = options.CurrentPage;
+  if (ShowsSheets()) {
+    const DeviceMetrics page = printer_.metrics();
+    events_ = SheetsOf(events, options.PagesPerSheet, QSize(page.PageWidth, page.PageHeight));
+  }
   setWindowTitle(options.Caption);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -124,6 +129,12 @@ TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEven
 }
 
 TPreviewForm::~TPreviewForm() = default;
+
+QSize TPreviewForm::SheetPixels() const {
+  const DeviceMetrics page = printer_.metrics();
+  if (ShowsSheets() && SheetIsLandscape(options_.PagesPerSheet)) return QSize(page.PageHeight, page.PageWidth);
+  return QSize(page.PageWidth, page.PageHeight);
+}
 
 QString TPreviewForm::StatusText(int panel) const {
   if (panel < 0 || panel > 2) return {};
@@ -171,15 +182,16 @@ void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
   const bool drawn = !PrintRequested && info_ && (FinalPage == -1 || right <= FinalPage);
   PaintPage(n, painter, size);
   // Two sheets on view: the status line names both, not only the right one.
-  if (drawn && n == right) SetStatus(0, QStringLiteral(" Pages %1-%2").arg(CurrentPage).arg(right));
+  if (drawn && n == right)
+    SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheets %1-%2") : QStringLiteral(" Pages %1-%2")).arg(CurrentPage).arg(right));
 }
 
 void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   if (PrintRequested || !info_) return;
   if (FinalPage != -1 && FinalPage < n) return;
   TSpecialCanvas canvas(printer_);
-  const int W = canvas.PageWidth;
-  const int H = canvas.PageHeight;
+  const int W = SheetPixels().width();
+  const int H = SheetPixels().height();
   if (W <= 0 || H <= 0) return;
 
   // Text is drawn with the fonts the printer measures, at the printer's
@@ -202,8 +214,11 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   } restore{painter};
 
   if (GridVisible) DrawGrid(canvas, painter, boxSize);
-  painter.setClipRect(QRect(QPoint(canvas.OffsetX, canvas.OffsetY),
-                            QPoint(canvas.PrintableRight - 1, canvas.PrintableBottom - 1)));
+  // Pages placed on a sheet stay inside their places; a page alone inside
+  // the printable area.
+  if (!ShowsSheets())
+    painter.setClipRect(QRect(QPoint(canvas.OffsetX, canvas.OffsetY),
+                              QPoint(canvas.PrintableRight - 1, canvas.PrintableBottom - 1)));
 
   info_->PageNumber = n;
   RequirePageEvent();
@@ -211,7 +226,7 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   surface.flush();
   n = info_->PageNumber;
 
-  SetStatus(0, QStringLiteral(" Page %1").arg(n));
+  SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(n));
   const bool back = n > 1;
   const bool ahead = !info_->LastPage;
   FirstItem->setEnabled(back);
@@ -226,8 +241,8 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
 
 void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {
   DeviceMetrics metrics;
-  metrics.PageWidth = canvas.PageWidth;
-  metrics.PageHeight = canvas.PageHeight;
+  metrics.PageWidth = SheetPixels().width();
+  metrics.PageHeight = SheetPixels().height();
   metrics.PixelsPerInchX = canvas.PixelsPerInchX;
   metrics.PixelsPerInchY = canvas.PixelsPerInchY;
   const GridLines lines = ComputeGridLines(metrics, options_.Measure);
@@ -235,15 +250,15 @@ void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSi
   // which leaves the grid all but invisible: the lines are drawn at least
   // one screen pixel wide, as the screen always showed them.
   const double screenPerPrinter =
-      canvas.PageWidth > 0 ? double(boxSize.width()) / double(canvas.PageWidth) : 1.0;
+      metrics.PageWidth > 0 ? double(boxSize.width()) / double(metrics.PageWidth) : 1.0;
   QPen pen(ColorFromRef(options_.GridColor));
   pen.setCosmetic(true);
   pen.setWidth(std::max(1, int(std::lround(options_.GridWidth * screenPerPrinter))));
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(pen);
-  for (int x : lines.X) painter.drawLine(x, 0, x, canvas.PageHeight);
-  for (int y : lines.Y) painter.drawLine(0, y, canvas.PageWidth, y);
+  for (int x : lines.X) painter.drawLine(x, 0, x, metrics.PageHeight);
+  for (int y : lines.Y) painter.drawLine(0, y, metrics.PageWidth, y);
   painter.restore();
   gridLinesDrawn_ = int(lines.X.size());
 }
@@ -304,7 +319,9 @@ void TPreviewForm::SetZoom(float z) {
 
   // The box has the sheet's proportions, so that the printer pixels of the
   // whole sheet map onto it without stretching the text.
-  const DeviceMetrics metrics = printer_.metrics();
+  DeviceMetrics metrics = printer_.metrics();
+  metrics.PageWidth = SheetPixels().width();
+  metrics.PageHeight = SheetPixels().height();
   float aspect = 0.75f;
   if (metrics.PageHeight > 0 && metrics.PixelsPerInchX > 0)
     aspect = float(metrics.PageWidth) / float(metrics.PageHeight) *

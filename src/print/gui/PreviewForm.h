@@ -32,6 +32,7 @@ struct PreviewOptions {
   QString Caption = QStringLiteral("Print Preview");
   int Measure = 0;              // 0 inches, 1 centimetres (grid)
   bool IndexAvailable = false;  // enables the Index button
+  int PagesPerSheet = 1;        // 2 or 4: the window pages through sheets as they print
 };
 
 struct PreviewResult {
@@ -157,6 +158,10 @@ class TPreviewForm : public QDialog {
 
  private:
   void BuildControls();
+  // The sheet shown, in printer pixels: the page, or the sheet that holds
+  // several pages (turned for two).
+  QSize SheetPixels() const;
+  bool ShowsSheets() const { return options_.PagesPerSheet == 2 || options_.PagesPerSheet == 4; }
   void ApplyLayout();
   void LayoutTwoPages();
   void DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize);

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 
+#include "print/PageSheets.h"
 #include "print/gui/PrintStatusForm.h"
 #include "print/gui/PrinterHost.h"
 #include "print/gui/PrinterPrintTarget.h"
@@ -49,7 +50,11 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
   TPrintStatusForm status(parent_, PrintCancelled);
   StatusWindowSlot slot(StatusWindow, &status);
   status.show();
-  PrinterPrintTarget target(printer_);
+  const int perSheet = PagesPerSheetOrOne(PagesPerSheet ? *PagesPerSheet : 1);
+  PrinterPrintTarget printerTarget(printer_);
+  printerTarget.setLandscapeSheets(SheetIsLandscape(perSheet));
+  SheetTarget sheets(printerTarget, perSheet);
+  PrintTarget &target = perSheet > 1 ? static_cast<PrintTarget &>(sheets) : printerTarget;
   const PrintOutcome outcome = RunPrint(Events(), target, range, &status);
   if (outcome.RangeBeyondEnd)
     QMessageBox::information(parent_, Title,
@@ -76,6 +81,7 @@ PreviewResult TPrintPreview::ShowPreview(int measure, bool indexAvailable) {
   options.Caption = Title;
   options.Measure = measure;
   options.IndexAvailable = indexAvailable;
+  options.PagesPerSheet = PagesPerSheetOrOne(PagesPerSheet ? *PagesPerSheet : 1);
   const PreviewResult result = RunPreview(parent_, printer_, Events(), options);
   if (result.PrintRequested) Print(DirectPrint && *DirectPrint);
   return result;

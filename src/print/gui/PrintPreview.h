@@ -40,6 +40,9 @@ class TPrintPreview {
   // The main window's flags; either may be null.
   bool *DirectPrint = nullptr;     // read by ShowPreview's print afterwards
   bool *PrintCancelled = nullptr;  // written by the status window
+  // Pages a printed sheet holds (1, 2 or 4), read at each print: the
+  // Format dialog's choice. Null: one.
+  const int *PagesPerSheet = nullptr;
 
   void SetZoomOptions(const TZoomOptions &options) { ZoomOptions.Assign(options); }
   PrintEvents Events() const { return {OnBeginPrint, OnPrintPage, OnEndPrint}; }

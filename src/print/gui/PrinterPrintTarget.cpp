@@ -10,6 +10,18 @@ PrinterPrintTarget::~PrinterPrintTarget() {
   if (painter_.isActive() || pdf_) abortDocument();
 }
 
+void PrinterPrintTarget::TurnSheets() {
+  if (!landscape_) return;
+  QPrinter &printer = host_.printer();
+  restoreOrientation_ = printer.pageLayout().orientation();
+  printer.setPageOrientation(QPageLayout::Landscape);
+}
+
+void PrinterPrintTarget::TurnSheetsBack() {
+  if (restoreOrientation_) host_.printer().setPageOrientation(*restoreOrientation_);
+  restoreOrientation_.reset();
+}
+
 bool PrinterPrintTarget::beginDocument(const QString &title) {
   QPrinter &printer = host_.printer();
   const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
@@ -32,7 +44,9 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
     error_ = RefuseOutputTarget(path, false, ForceHint::Window);
     if (!error_.isEmpty()) return false;
     // Qt's own PDF output ignores write errors; PdfFile checks them.
+    TurnSheets();
     pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution(), host_.qtMeasurer());
+    TurnSheetsBack();
     if (!pdf_->begin(title)) {
       error_ = pdf_->errorText();
       pdf_.reset();
@@ -42,7 +56,9 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
     return true;
   }
   printer.setDocName(title);
+  TurnSheets();
   if (!painter_.begin(&printer)) {
+    TurnSheetsBack();
     error_ = QStringLiteral("The printer %1 cannot start the document.").arg(printer.printerName());
     host_.ReplacePrinter();
     return false;
@@ -72,6 +88,7 @@ bool PrinterPrintTarget::endDocument() {
     written = painter_.end();
     if (!written) error_ = QStringLiteral("The printer %1 could not finish the document.").arg(host_.printer().printerName());
   }
+  TurnSheetsBack();
   // A file asked for one document is not silently overwritten by the next.
   if (askedForFile_) host_.printer().setOutputFileName(QString());
   return written;
@@ -79,6 +96,7 @@ bool PrinterPrintTarget::endDocument() {
 
 void PrinterPrintTarget::abortDocument() {
   surface_.reset();
+  TurnSheetsBack();
   if (pdf_) {
     pdf_->abort();
     pdf_.reset();

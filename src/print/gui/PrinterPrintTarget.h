@@ -4,6 +4,7 @@
 // document was written).
 #include <QPainter>
 #include <memory>
+#include <optional>
 
 #include "print/PdfFile.h"
 #include "print/PrintRunner.h"
@@ -16,6 +17,9 @@ class PrinterPrintTarget : public PrintTarget {
  public:
   explicit PrinterPrintTarget(PrinterHost &host) : host_(host) {}
   ~PrinterPrintTarget() override;
+  // Turns the sheets to landscape for the length of the document (two pages
+  // a sheet); the printer's own orientation comes back at its end.
+  void setLandscapeSheets(bool landscape) { landscape_ = landscape; }
 
   PageDevice &device() override { return host_; }
   bool beginDocument(const QString &title) override;
@@ -29,6 +33,10 @@ class PrinterPrintTarget : public PrintTarget {
   PrinterHost &host_;
   QString error_;
   bool askedForFile_ = false;
+  bool landscape_ = false;
+  std::optional<QPageLayout::Orientation> restoreOrientation_;
+  void TurnSheets();
+  void TurnSheetsBack();
   QPainter painter_;
   std::unique_ptr<PdfFile> pdf_;  // set while a PDF document is written
   std::unique_ptr<QPainterSurface> surface_;  // set while a printer document is drawn

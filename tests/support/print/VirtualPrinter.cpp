@@ -111,6 +111,10 @@ DeviceMetrics VirtualPrinter::LetterMetrics() {
   return m;
 }
 
+void RecordingSurface::placePage(const PagePlacement &placement) {
+  lines << QStringLiteral("place %1 %2 %3").arg(placement.scale, 0, 'f', 4).arg(placement.x, 0, 'f', 1).arg(placement.y, 0, 'f', 1);
+}
+
 bool VirtualPrintTarget::beginDocument(const QString &title) {
   if (!failText.isEmpty()) return false;
   surface_.lines << QStringLiteral("begin '%1'").arg(title);

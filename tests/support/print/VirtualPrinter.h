@@ -8,6 +8,7 @@
 //   line X1 Y1 X2 Y2 wWIDTH cCOLOR [black|not]
 //   rect X1 Y1 X2 Y2 wWIDTH cCOLOR [black|not] solid cCOLOR | clear
 //   image X Y WIDTH HEIGHT WxH
+//   place SCALE X Y  (the page drawn next goes there on the sheet)
 // The print target adds: begin 'TITLE', sheet, end, abort.
 #include <QString>
 #include <QStringList>
@@ -41,6 +42,7 @@ class RecordingSurface : public DrawSurface {
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override;
   void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override;
   void drawImage(const QRect &target, const QImage &image) override;
+  void placePage(const PagePlacement &placement) override;
   QStringList lines;
 };
 
