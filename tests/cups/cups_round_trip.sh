@@ -89,6 +89,25 @@ for words in "unit Stock;" "TItemCategory" "end."; do
 done
 grep -aqs "two-sided-long-edge" "$dir"/spool/c* "$dir/log/page_log" || fail "duplex did not reach CUPS as sides=two-sided-long-edge"
 
+# Two pages a sheet: the queue gets half as many sheets, turned, with the
+# same text.
+rm -f "$dir/out/job.pdf"
+"$tool" "$unit" -q -P scrivane-test --pages-per-sheet 2 2>"$dir/err" || fail "scrivane-print -P --pages-per-sheet 2: $(cat "$dir/err")"
+for _ in $(seq 150); do
+  [ -z "$(lpstat -o scrivane-test 2>/dev/null)" ] && [ -s "$dir/out/job.pdf" ] && break
+  sleep 0.2
+done
+[ -s "$dir/out/job.pdf" ] || fail "the queue wrote no output for two pages a sheet"
+sheets=$(pdfinfo "$dir/out/job.pdf" | awk '/^Pages:/ {print $2}')
+[ "$sheets" = "$(( (expected + 1) / 2 ))" ] || fail "two pages a sheet gave $sheets sheets for $expected pages"
+# The sheets are turned: on the queue's portrait paper the text runs up the
+# page, each word taller than it is wide.
+boxes=$(pdftotext -bbox -f 1 -l 1 "$dir/out/job.pdf" -)
+awk -F'"' '/>TItemCategory/ {found = 1; if ($8 - $4 <= $6 - $2) flat = 1}
+  END {exit !(found && !flat)}' <<<"$boxes" ||
+  fail "the two-up sheets are not turned"
+grep -qF "unit Stock;" <<<"$(pdftotext -layout "$dir/out/job.pdf" -)" || fail "the two-up job lacks its text"
+
 # An unknown queue is named, and nothing is printed.
 said=$("$tool" "$unit" -P no-such-queue 2>&1 >/dev/null)
 [ $? -eq 1 ] || fail "an unknown queue did not fail with status 1"
