@@ -1,6 +1,7 @@
 #include "app/DocForm.h"
 
 #include "app/PrintCommands.h"
+#include "app/WindowHabits.h"
 #include "print/gui/PrinterHost.h"
 
 #include <QActionGroup>
@@ -86,6 +87,7 @@ TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
     return PickList1->fontMetrics().horizontalAdvance(name);
   };
   qApp->installEventFilter(this);
+  habits_ = new WindowHabits(*this);
 
   resize(ClientWidthPx, ClientHeightPx + menuBar()->sizeHint().height());
   if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -380,6 +382,7 @@ void TDocForm::FormCreate() {
   if (!ini.Load(settingsPath_, &error)) messages_->Information(error);
   recentFiles_.Load(ini);
   settings_.LoadFromIni(ini);
+  habits_->Restore(ini);
   for (const QString &replaced : ReplaceBitmapFaces(settings_)) messages_->Warning(replaced);
 
   (settings_.Hint == 1 ? On1 : Off1)->trigger();
@@ -405,6 +408,7 @@ void TDocForm::FormClose() {
   bool written = ini.Load(settingsPath_, &error);
   if (written) {
     settings_.SaveToIni(ini);
+    habits_->Save(ini);
     written = ini.Save(settingsPath_, &error);
   } else {
     error = QStringLiteral("Unable to write to ") + QFileInfo(settingsPath_).absoluteFilePath();
@@ -517,13 +521,17 @@ void TDocForm::OpenFileCommand() {
   if (chooseFile_) {
     chosen = chooseFile_();
   } else {
-    chosen = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Open Delphi File"), QString(),
-        QStringLiteral("Delphi Project (*.dpr *.lpr);;Delphi Forms (*.dfm *.lfm);;Delphi Units (*.pas *.pp *.p)"));
+    chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open Delphi File"), habits_->OpenFolder,
+                                          WindowHabits::OpenFilter());
   }
   // A cancelled dialog opens nothing and leaves the window as it was: its
   // lists, caption and status line still describe the file that is open.
   if (chosen.isEmpty()) return;
+  OpenPathCommand(chosen);
+}
+
+void TDocForm::OpenPathCommand(const QString &chosen) {
+  habits_->OpenFolder = QFileInfo(chosen).absolutePath();
   PageControl1->setCurrentWidget(TabSheet1);
   ClearPickLists();
   ClearForOpen(model_);

@@ -32,6 +32,7 @@ class HelpWindow;
 class TFormatFrm;
 class PickList;
 class UnitListDelegate;
+class WindowHabits;
 class RoutineListDelegate;
 
 class TDocForm : public QMainWindow {
@@ -98,6 +99,9 @@ class TDocForm : public QMainWindow {
   // The Open command after the dialog: reads `path`, records it as the most
   // recent file and writes the recent files at once.
   void OpenChosenFile(const QString &path);
+  // The Open command for a file chosen outside its dialog (dropped on the
+  // window): clears what is open, then opens path.
+  void OpenPathCommand(const QString &path);
   // Opens entry `index` of the recent files without reordering them.
   void OpenRecentFile(int index);
   // Shows the model in both lists and the readers' captions in the window.
@@ -194,6 +198,7 @@ class TDocForm : public QMainWindow {
   std::unique_ptr<PrintCommands> commands_;
   std::function<QString(const QString &)> choosePdfFile_;
   QString pdfDocument_;  // the document the preview shows, for its PDF name
+  WindowHabits *habits_ = nullptr;  // owned as a child
 };
 
 }  // namespace scrivane

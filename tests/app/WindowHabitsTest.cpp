@@ -1,0 +1,113 @@
+// The desktop habits of the main window, driven through QTest as a user
+// would: drops, keys, Shift+click, and what the window remembers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QFile>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTest>
+#include <QUrl>
+
+#include "app/WindowHabits.h"
+#include "format/IniFile.h"
+#include "print/gui/PrinterHost.h"
+#include "support/TestPaths.h"
+#include "app/WindowFixture.h"
+
+using namespace scrivane;
+
+namespace {
+
+void Drop(QWidget &target, const QString &path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  const QPoint at = target.rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &drop);
+  QApplication::processEvents();
+}
+
+TEST(WindowHabits, DroppedPascalFilesOpenAndOtherFilesAreRefused) {
+  testsupport::WindowFixture f;
+  const QString unit = testsupport::examplesDir() + "/stock.pas";
+  Drop(*f.window, testsupport::examplesDir() + "/../README.md");
+  EXPECT_TRUE(f.window->model().OpenedPath.isEmpty());
+  Drop(*f.window, unit);
+  EXPECT_EQ(QFileInfo(f.window->model().OpenedPath).fileName().toLower(), "stock.pas");
+  EXPECT_EQ(f.window->recentFiles().Entries().value(0).toLower(), unit.toLower());
+  EXPECT_TRUE(WindowHabits::OpenFilter().startsWith("All Pascal files (*.dpr *.lpr *.pas *.pp *.p *.dfm *.lfm);;"));
+}
+
+TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {
+  QTemporaryDir dir;
+  const QString ini = dir.filePath("scrivn.ini");
+  {
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Mine]\r\nKept=1\r\n[Window]\r\nLater=2\r\n");
+  }
+  QList<int> sizes;
+  {
+    TDocForm window(ini);
+    window.show();
+    window.resize(900, 640);
+    QApplication::processEvents();
+    window.DragBar->setSizes({300, 500});
+    sizes = window.DragBar->sizes();
+    window.OpenPathCommand(testsupport::examplesDir() + "/stock.pas");
+    window.printerHost().LastPdfFolder = dir.path();
+    window.close();
+  }
+  IniFile saved;
+  ASSERT_TRUE(saved.Load(ini));
+  EXPECT_EQ(saved.Value("Mine", "Kept"), "1");
+  EXPECT_EQ(saved.Value("Window", "Later"), "2");
+  EXPECT_EQ(QString::fromUtf8(saved.Value("Window", "OpenFolder")), QFileInfo(testsupport::examplesDir()).absoluteFilePath());
+
+  TDocForm again(ini);
+  EXPECT_EQ(again.printerHost().LastPdfFolder, dir.path());
+  again.show();
+  QApplication::processEvents();
+  QApplication::processEvents();
+  EXPECT_EQ(again.size(), QSize(900, 640));
+  EXPECT_EQ(again.DragBar->sizes(), sizes);
+  again.close();
+}
+
+TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
+  testsupport::WindowFixture f;
+  EXPECT_EQ(f.window->PrintUnitMenu->shortcut(), QKeySequence(QKeySequence::Print));
+  EXPECT_EQ(f.window->Exit1->shortcut(), QKeySequence(QKeySequence::Quit));
+  f.window->show();
+  f.window->OpenPathCommand(testsupport::examplesDir() + "/stock.pas");
+  f.ClickUnit("stock.pas");
+  QApplication::processEvents();
+  PickList &routines = *f.window->PickList2;
+  ASSERT_GE(routines.count(), 6);
+
+  // Shift+click selects every routine from the last one clicked.
+  QTest::mouseClick(routines.viewport(), Qt::LeftButton, Qt::NoModifier, routines.visualItemRect(routines.item(1)).center());
+  QTest::mouseClick(routines.viewport(), Qt::LeftButton, Qt::ShiftModifier, routines.visualItemRect(routines.item(4)).center());
+  QList<int> selected;
+  for (int row = 0; row < routines.count(); ++row)
+    if (routines.item(row)->isSelected()) selected << row;
+  EXPECT_EQ(selected, QList<int>({1, 2, 3, 4}));
+  int selectedInModel = 0;
+  for (const RoutineEntry &routine : f.window->model().Routines) selectedInModel += routine.selected ? 1 : 0;
+  EXPECT_EQ(selectedInModel, 4);
+
+  // Return previews, as a double click does.
+  int previews = 0;
+  SetPreviewRunHook([&](TPreviewForm &) { ++previews; });
+  QTest::keyClick(&routines, Qt::Key_Return);
+  EXPECT_EQ(previews, 1);
+  QTest::keyClick(f.window->PickList1, Qt::Key_Return);
+  EXPECT_EQ(previews, 2);
+}
+
+}  // namespace
