@@ -215,7 +215,7 @@ void PrintCommands::PrintBook() {
   Flags.DirectPrint = true;
   PrintWithStatusWindow(printer_, parent_, &Flags.PrintCancelled, [&](PrintTarget &target, PrintProgress &progress) {
     PrintProjectBook(model_, Docs, readers, target, &progress);
-  });
+  }, settings_.PagesPerSheet);
 }
 
 void PrintCommands::PrintProcMenuClick() {

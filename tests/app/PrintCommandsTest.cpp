@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
@@ -233,6 +234,26 @@ TEST(PrintCommands, EntireProjectToPdfIsTheBookTheCommandLinePrints) {
   EXPECT_EQ(outline.join('\n') + '\n', QString::fromUtf8(golden.readAll()));
   EXPECT_EQ(f.window->model().SelectedUnit, 0);
   EXPECT_TRUE(f.commands->IndexItemsEnabled());
+}
+
+// The Format dialog's two pages a sheet reach what the window prints: the
+// unit and the book come out on half as many sheets, turned.
+TEST(PrintCommands, TwoPagesASheetReachTheUnitAndTheBook) {
+  CommandsFixture f;
+  f.ClickUnit(QStringLiteral("stock.pas"));
+  const QString single = f.PrintTo(QStringLiteral("single.pdf"));
+  f.commands->PrintUnitMenuClick();
+  const int pages = testsupport::RunTool("pdfinfo", {single}).section("Pages:", 1).section('\n', 0, 0).trimmed().toInt();
+  ASSERT_GE(pages, 2);
+  f.window->settings().PagesPerSheet = 2;
+  for (const bool book : {false, true}) {
+    const QString pdf = f.PrintTo(book ? QStringLiteral("book2.pdf") : QStringLiteral("unit2.pdf"));
+    if (book) f.commands->EntireProjMenuClick();
+    else f.commands->PrintUnitMenuClick();
+    const QString info = testsupport::RunTool("pdfinfo", {pdf});
+    EXPECT_TRUE(info.contains("842 x 595")) << info.toStdString();
+    if (!book) EXPECT_TRUE(info.contains(QRegularExpression(QString("Pages:\\s+%1\n").arg((pages + 1) / 2)))) << info.toStdString();
+  }
 }
 
 TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {

@@ -63,11 +63,15 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
 }
 
 void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCancelled,
-                           const std::function<void(PrintTarget &target, PrintProgress &progress)> &print) {
+                           const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
+                           int pagesPerSheet) {
   TPrintStatusForm status(parent, printCancelled);
   status.show();
-  PrinterPrintTarget target(printer);
-  print(target, status);
+  const int perSheet = PagesPerSheetOrOne(pagesPerSheet);
+  PrinterPrintTarget printerTarget(printer);
+  printerTarget.setLandscapeSheets(SheetIsLandscape(perSheet));
+  SheetTarget sheets(printerTarget, perSheet);
+  print(perSheet > 1 ? static_cast<PrintTarget &>(sheets) : printerTarget, status);
 }
 
 PreviewResult TPrintPreview::ShowPreview(int measure, bool indexAvailable) {
