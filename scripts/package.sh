@@ -33,8 +33,8 @@ root=$work/root
 dpkg -x "$deb" "$root"
 for f in usr/bin/scrivane usr/bin/scrivane-print usr/share/applications/scrivane.desktop \
     usr/share/mime/packages/scrivane.xml usr/share/icons/hicolor/scalable/apps/scrivane.svg \
-    usr/share/icons/hicolor/48x48/apps/scrivane.png usr/share/man/man1/scrivane.1 \
-    usr/share/man/man1/scrivane-print.1 usr/share/bash-completion/completions/scrivane-print; do
+    usr/share/icons/hicolor/48x48/apps/scrivane.png usr/share/man/man1/scrivane.1.gz \
+    usr/share/man/man1/scrivane-print.1.gz usr/share/doc/scrivane/changelog.gz usr/share/bash-completion/completions/scrivane-print; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
 [ -d "$root/usr/share/scrivane" ] || fail "usr/share/scrivane is not in the package"
@@ -44,4 +44,8 @@ file "$root/usr/bin/scrivane-print" | grep -q "stripped" && ! file "$root/usr/bi
 version=$("$root/usr/bin/scrivane-print" --version)
 echo "$version"
 echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) kB, Depends: $depends"
+# What the package takes on disk once installed: the stripped programs and
+# the whole tree, as dpkg counts it.
+echo "installed: $(sed -n 's/^ Installed-Size: //p' "$work/info") kB; stripped scrivane $(du -k "$root/usr/bin/scrivane" | cut -f1) kB," \
+  "scrivane-print $(du -k "$root/usr/bin/scrivane-print" | cut -f1) kB"
 cp "$deb" "$build/"

@@ -20,7 +20,7 @@ prefix=$work/prefix
 for f in bin/scrivane bin/scrivane-print share/applications/scrivane.desktop \
     share/mime/packages/scrivane.xml share/icons/hicolor/scalable/apps/scrivane.svg \
     share/icons/hicolor/48x48/apps/scrivane.png \
-    share/man/man1/scrivane-print.1 share/bash-completion/completions/scrivane-print; do
+    share/man/man1/scrivane-print.1.gz share/bash-completion/completions/scrivane-print; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 [ -d "$prefix/share/scrivane" ] || fail "share/scrivane is not installed"
