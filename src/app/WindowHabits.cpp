@@ -34,8 +34,10 @@ WindowHabits::WindowHabits(TDocForm &window) : QObject(&window), window_(window)
   window_.PickList1->installEventFilter(this);
   window_.PickList2->installEventFilter(this);
   window_.PickList2->viewport()->installEventFilter(this);
-  window_.PrintUnitMenu->setShortcut(QKeySequence::Print);
-  window_.Exit1->setShortcut(QKeySequence::Quit);
+  // Named keys, not the platform's standard ones: some platforms bind none
+  // to Quit.
+  window_.PrintUnitMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  window_.Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
 bool WindowHabits::IsPascalFile(const QString &path) {

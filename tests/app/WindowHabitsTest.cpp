@@ -81,8 +81,8 @@ TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {
 
 TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
   testsupport::WindowFixture f;
-  EXPECT_EQ(f.window->PrintUnitMenu->shortcut(), QKeySequence(QKeySequence::Print));
-  EXPECT_EQ(f.window->Exit1->shortcut(), QKeySequence(QKeySequence::Quit));
+  EXPECT_EQ(f.window->PrintUnitMenu->shortcut().toString(), "Ctrl+P");
+  EXPECT_EQ(f.window->Exit1->shortcut().toString(), "Ctrl+Q");
   f.window->show();
   f.window->OpenPathCommand(testsupport::examplesDir() + "/stock.pas");
   f.ClickUnit("stock.pas");
@@ -108,6 +108,22 @@ TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
   EXPECT_EQ(previews, 1);
   QTest::keyClick(f.window->PickList1, Qt::Key_Return);
   EXPECT_EQ(previews, 2);
+
+  // Ctrl+P prints the highlighted unit (here: asks for the PDF file), Ctrl+Q
+  // closes the window.
+  f.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
+  int asked = 0;
+  f.window->printerHost().ChooseOutputFile = [&](const QString &) {
+    ++asked;
+    return QString();
+  };
+  QTest::keyClick(f.window->PickList1, Qt::Key_P, Qt::ControlModifier);
+  if (!f.window->printerHost().HasPrinters()) EXPECT_EQ(asked, 1);
+  f.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
+  QTest::keyClick(f.window->PickList1, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(f.window->isVisible());
 }
 
 }  // namespace
