@@ -314,7 +314,11 @@ qsizetype LineLexer::CommentWordEnd(qsizetype from, QByteArrayView closer, bool 
 bool LineLexer::Next(LexedWord &word) {
   if (done_) return false;
   const qsizetype start = pos_, size = line_.size();
-  auto startsWith = [&](QByteArrayView text) { return line_.sliced(start).startsWith(text); };
+  // One or two characters: this runs on every word of a unit.
+  auto startsWith = [&](char first, char second = '\0') {
+    return start < size && line_[start] == first &&
+           (second == '\0' || (start + 1 < size && line_[start + 1] == second));
+  };
   qsizetype end = start;
   Lexeme lex = Lexeme::Comment;
   bool closed = false;
@@ -327,11 +331,11 @@ bool LineLexer::Next(LexedWord &word) {
   } else if (carry_.InParenStar) {
     end = CommentWordEnd(start, "*)", closed);
     carry_.InParenStar = !closed;
-  } else if (startsWith("//")) {
+  } else if (startsWith('/', '/')) {
     inLineComment_ = true;
     end = line_.indexOf(' ', start);
     if (end < 0) end = size;
-  } else if (startsWith("{") || startsWith("(*")) {
+  } else if (startsWith('{') || startsWith('(', '*')) {
     const bool brace = line_[start] == '{';
     const qsizetype opener = brace ? 1 : 2;
     const qsizetype closer = start + opener < size && line_[start + opener] == '$'
@@ -363,18 +367,24 @@ bool LineLexer::Next(LexedWord &word) {
   return true;
 }
 
+QByteArrayView WordsPart(QByteArrayView line) { return Trimmed(line); }
+
+LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype lastSemicolon) {
+  const TokenClass kind = word.Lex == Lexeme::String    ? TokenClass::Message
+                          : word.Lex == Lexeme::Comment ? TokenClass::Comment
+                                                        : TokenClass::Plain;
+  return LineWord{std::move(text), kind, word.Lex, word.BlankAfter, lastSemicolon >= word.Offset};
+}
+
 std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state) {
   const QByteArrayView trimmed = Trimmed(line);
   std::vector<LineWord> words;
   words.reserve(16);
   CommentCarry carry{state.InBraceComment, state.InParenComment};
   LineLexer lexer(trimmed, carry);
-  for (LexedWord w; lexer.Next(w);) {
-    const TokenClass kind = w.Lex == Lexeme::String    ? TokenClass::Message
-                            : w.Lex == Lexeme::Comment ? TokenClass::Comment
-                                                       : TokenClass::Plain;
-    words.push_back({QByteArray(trimmed.data() + w.Offset, w.Size), kind, w.Lex, w.BlankAfter});
-  }
+  const qsizetype lastSemicolon = trimmed.lastIndexOf(';');
+  for (LexedWord w; lexer.Next(w);)
+    words.push_back(MakeLineWord(w, QByteArray(trimmed.data() + w.Offset, w.Size), lastSemicolon));
   words.push_back({QByteArray(kSentinelWord), TokenClass::Plain});
   state = ScanState{carry.InBrace, carry.InParenStar};
   return words;

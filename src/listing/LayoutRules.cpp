@@ -11,18 +11,16 @@ namespace scrivane {
 
 namespace {
 
-bool IsOneOf(QByteArrayView word, std::initializer_list<const char *> choices) {
-  for (const char *choice : choices)
-    if (word == QByteArrayView(choice)) return true;
+bool IsOneOf(QByteArrayView word, std::initializer_list<QByteArrayView> choices) {
+  for (const QByteArrayView choice : choices)
+    if (word == choice) return true;
   return false;
 }
 
 // Words at index and after it (the sentinel excluded) hold no ";": the
 // declaration goes on over the following lines.
 bool RestOfLineHasNoSemicolon(const std::vector<LineWord> &words, int index) {
-  for (int k = index; k + 1 < int(words.size()); ++k)
-    if (words[k].Text.contains(';')) return false;
-  return true;
+  return !words[size_t(index)].SemicolonFollows;
 }
 
 constexpr int kMaxHeadingChars = 100;
@@ -220,23 +218,26 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayVi
 void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
-  const QByteArray lw = words[index].Text.toLower();
-  const QByteArray prev = index >= 1 ? words[index - 1].Text.toLower() : QByteArray();
-  const QByteArray prev2 = index >= 2 ? words[index - 2].Text.toLower() : QByteArray();
-  const QByteArray next = index + 2 < int(words.size()) ? words[index + 1].Text.toLower() : QByteArray();
+  // Lowered without allocating: this runs on every code word of a unit.
+  const LoweredWord lowered(words[index].Text);
+  const LoweredWord previous(index >= 1 ? QByteArrayView(words[index - 1].Text) : QByteArrayView());
+  const LoweredWord beforePrevious(index >= 2 ? QByteArrayView(words[index - 2].Text) : QByteArrayView());
+  const LoweredWord following(index + 2 < int(words.size()) ? QByteArrayView(words[index + 1].Text) : QByteArrayView());
+  const QByteArrayView lw = lowered.view(), prev = previous.view(), prev2 = beforePrevious.view(),
+                       next = following.view();
   const bool first = index == 0;
   const bool afterQuote = prev == "'";
 
   // A compiler directive: one word ("{$ELSE}") or "{" then "$ELSE".
   {
-    QByteArray directive;
-    if (lw.startsWith("{$")) directive = lw.mid(2);
-    else if (lw.startsWith("(*$")) directive = lw.mid(3);
-    else if (lw.startsWith('$') && (prev == "{" || prev == "(*")) directive = lw.mid(1);
+    QByteArrayView directive;
+    if (lw.startsWith("{$")) directive = lw.sliced(2);
+    else if (lw.startsWith("(*$")) directive = lw.sliced(3);
+    else if (lw.startsWith('$') && (prev == "{" || prev == "(*")) directive = lw.sliced(1);
     if (!directive.isEmpty()) {
       qsizetype end = 0;
       while (end < directive.size() && std::isalpha(static_cast<unsigned char>(directive[end]))) ++end;
-      Directive(QByteArrayView(directive).first(end));
+      Directive(directive.first(end));
       return;
     }
   }

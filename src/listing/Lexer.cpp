@@ -312,6 +312,16 @@ QByteArrayView FormTextNormaliser::Normalise(QByteArrayView line, bool lowerCase
   return text;
 }
 
+LoweredWord::LoweredWord(QByteArrayView word) {
+  if (word.size() <= qsizetype(sizeof short_)) {
+    for (qsizetype i = 0; i < word.size(); ++i) short_[i] = LowerAscii(word[i]);
+    view_ = QByteArrayView(short_, word.size());
+  } else {
+    long_ = LowerAscii(word);
+    view_ = long_;
+  }
+}
+
 bool IsReservedCandidate(QByteArrayView lowerWord) { return InSorted(lowerWord, SortedCandidates()); }
 
 bool IsSectionWord(QByteArrayView lowerWord) {
@@ -334,7 +344,8 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
       return;
   }
   if (word.Kind != TokenClass::ProcName) word.Kind = TokenClass::Plain;
-  const QByteArray lw = LowerAscii(word.Text);
+  const LoweredWord lowered(word.Text);
+  const QByteArrayView lw = lowered.view();
   if (rules) rules->OnCodeWord(words, index, trimmedLine);
   // The rules may have grown the table; take the entry afresh.
   LineWord &entry = words[size_t(index)];

@@ -40,6 +40,9 @@ struct LineWord {
   // False when the next word follows with no blank between ("'x'" and ";"
   // of "'x';"): no blank is drawn after it, and the two share a row.
   bool BlankAfter = true;
+  // True when this word or a later one of its line holds a ";": a type's
+  // body does not follow a declaration ended on its line.
+  bool SemicolonFollows = false;
 };
 
 // Every line ends with this sentinel word; it is never printed.
@@ -138,9 +141,24 @@ struct LexedWord {
 // `carry` is left at the line's end.
 class LineLexer {
  public:
+  // Where the lexer stands between two words: enough to go on cutting the
+  // same line later from that word.
+  struct Place {
+    qsizetype At = 0;
+    CommentCarry Carry;
+    bool InLineComment = false;
+    bool Done = false;
+  };
   LineLexer(QByteArrayView line, CommentCarry &carry) : line_(line), carry_(carry) {}
+  // Goes on from `place` (taken from a lexer on the same line); `carry` is
+  // set to the place's comment state.
+  LineLexer(QByteArrayView line, CommentCarry &carry, const Place &place)
+      : line_(line), carry_(carry), pos_(place.At), done_(place.Done), inLineComment_(place.InLineComment) {
+    carry_ = place.Carry;
+  }
   bool Next(LexedWord &word);
   bool InLineComment() const { return inLineComment_; }
+  Place Here() const { return Place{pos_, carry_, inLineComment_, done_}; }
 
  private:
   qsizetype CodeWordEnd(qsizetype from) const;
@@ -152,6 +170,12 @@ class LineLexer {
   bool inLineComment_ = false;
 };
 
+// What of a listing line the lexer cuts: the line without the blanks and
+// control characters around it.
+QByteArrayView WordsPart(QByteArrayView line);
+// A lexed word of `WordsPart(line)` with `text` as its text, classed by
+// what it is; lastSemicolon: where the last ";" of that part stands (-1 for none).
+LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype lastSemicolon);
 // Cuts a listing line into words (LineLexer; comments followed from `state`
 // on, which is left at the line's end), each classed Plain, Comment or
 // Message by what it is, and appends the sentinel.
@@ -170,6 +194,21 @@ void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, cons
 // their delimiters left out) are appended to it, each followed by one blank.
 // Returns true when the line ends inside a "//" comment.
 bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code = nullptr);
+
+// A word lowered (ASCII) for the tests that classify it; short words, most
+// of a line's, without allocating. Read it through view().
+class LoweredWord {
+ public:
+  explicit LoweredWord(QByteArrayView word);
+  LoweredWord(const LoweredWord &) = delete;
+  LoweredWord &operator=(const LoweredWord &) = delete;
+  QByteArrayView view() const { return view_; }
+
+ private:
+  char short_[32];
+  QByteArray long_;
+  QByteArrayView view_;
+};
 
 bool IsReservedCandidate(QByteArrayView lowerWord);
 bool IsSectionWord(QByteArrayView lowerWord);

@@ -12,6 +12,7 @@
 
 #include "format/FormatSettings.h"
 #include "format/PageGeometry.h"
+#include "listing/ClassedLine.h"
 #include "listing/LayoutRules.h"
 #include "listing/Lexer.h"
 #include "listing/PageFurniture.h"
@@ -51,24 +52,26 @@ FontSpec SectionFontOf(const FormatSettings &settings) {
   return font;
 }
 
-// words[from] and the words glued after it, up to the next blank (the
-// sentinel left out): what must fit on one row.
-QByteArray GluedRun(const std::vector<LineWord> &words, int from) {
-  QByteArray run = words[size_t(from)].Text;
-  for (size_t k = size_t(from); !words[k].BlankAfter && k + 2 < words.size(); ++k) run += words[k + 1].Text;
+// The word `ahead` words after the reader's and the words glued after it,
+// up to the next blank (the sentinel left out): what must fit on one row.
+QByteArray GluedRun(ClassedWordReader &words, size_t ahead) {
+  QByteArray run = words.Peek(ahead).Text;
+  for (size_t k = ahead; !words.Peek(k).BlankAfter && words.IndexAhead(k + 1) < words.LineSize(); ++k)
+    run += words.Peek(k + 1).Text;
   return run;
 }
 
 // The rest of a wrapped line whose next row did not fit above the foot of
 // its page. It opens the next page, below that page's furniture; the line
 // was classified and its block marks drawn where it started.
-// The line's words are shared, not copied: a line of megabytes runs over
-// thousands of pages, and a copy per page made printing it quadratic.
+// The line is shared, not copied, and the next page reads on from the word
+// where this one stopped: a line of megabytes runs over thousands of pages.
 struct CarriedRows {
-  std::shared_ptr<std::vector<LineWord>> Words;  // the whole line, sentinel last, with the classes found
-  int Word = 0;                 // the next word to draw
-  qsizetype Offset = 0;         // bytes of that word already drawn
-  int RowStartX = 0;            // where the line's rows start
+  std::shared_ptr<const ClassedLine> Line;  // the whole line with the classes found
+  qsizetype Word = 0;                        // the next word to draw
+  LineLexer::Place Place;                    // where the lexer stands before that word
+  qsizetype Offset = 0;                      // bytes of that word already drawn
+  int RowStartX = 0;                         // where the line's rows start
 };
 
 // What one page starts from. The whole layout state is kept, not only the
@@ -135,10 +138,10 @@ class UnitListingRenderer : public ListingRenderer {
   void StartState(int &position);
   void DrawFormImage();
   void LayOutLine(QByteArrayView text);
-  bool DrawWords(std::vector<LineWord> &words, int from, qsizetype offset);
-  bool DrawWord(std::vector<LineWord> &words, int i, qsizetype offset);
+  bool DrawWords(qsizetype from, const LineLexer::Place &place, qsizetype offset);
+  bool DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset);
   void DrawCarriedRows(CarriedRows carried);
-  void FinishLine(const std::vector<LineWord> &words);
+  void FinishLine();
   void NumberRow();
   void DrawLineNumber(int number);
   bool FileLineNumbers() const { return settings_.LineNo == 1 && settings_.LineNumbersFrom == 1; }
@@ -166,7 +169,7 @@ class UnitListingRenderer : public ListingRenderer {
     QString title;
   };
   std::optional<Heading> heading_;
-  std::shared_ptr<std::vector<LineWord>> line_;  // the words being drawn
+  std::shared_ptr<const ClassedLine> line_;  // the line being drawn
   // The file's line the line being laid out comes from (0: none), and
   // whether it starts that line (else a piece the reader split off it).
   int fileLine_ = 0;
@@ -355,8 +358,6 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   const QByteArrayView trimmed = text.trimmed();
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
 
-  line_ = std::make_shared<std::vector<LineWord>>(SplitWords(text, s_.scan));
-  std::vector<LineWord> &words = *line_;
   s_.layout.NextLineX = 0;
   heading_.reset();
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
@@ -376,7 +377,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     headings.emplace_back(name, kind);
   };
   IndentationRules rules(s_.layout, context);
-  ClassifyLine(words, trimmed, settings_, &rules);
+  line_ = std::make_shared<const ClassedLine>(text, trimmed, s_.scan, settings_, &rules);
 
   if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
@@ -391,7 +392,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   row_->X = row_->RowStartX();
 
   const int pageHeight = canvas.PageHeight;
-  if (!words.empty() && words[0].Text == kNewPageMarker) {
+  if (line_->FirstWord() == kNewPageMarker) {
     const int limit = pageHeight - g().BottomMargin - canvas.TextHeight("X");
     const int height = canvas.TextHeight("X");
     if (g().LineStep > 0) {
@@ -413,14 +414,17 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   ReportHeading(cursor.Y);
   if (FileLineNumbers() && startsFileLine_) DrawLineNumber(fileLine_);
 
-  if (DrawWords(words, 0, 0)) FinishLine(words);
+  if (DrawWords(0, line_->Start(), 0)) FinishLine();
 }
 
-// Draws words[from..] (the first of them from byte `offset` on); false when
-// a row did not fit and the rest is carried to the next page.
-bool UnitListingRenderer::DrawWords(std::vector<LineWord> &words, int from, qsizetype offset) {
-  for (int i = from; i + 1 < int(words.size()); ++i)
-    if (!DrawWord(words, i, i == from ? offset : 0)) {
+// Draws the words of line_ from word `from` on (that one from byte `offset`
+// on; `place`: where the lexer stands before it); false when a row did not
+// fit and the rest is carried to the next page.
+bool UnitListingRenderer::DrawWords(qsizetype from, const LineLexer::Place &place, qsizetype offset) {
+  ClassedWordReader words(*line_, from, place);
+  const bool sectionLine = IsSectionLineStart(line_->FirstWord());
+  for (; !words.AtEnd(); words.Advance())
+    if (!DrawWord(words, sectionLine, words.IndexAhead() == from ? offset : 0)) {
       // The page ends below the last row drawn, as after a finished line.
       cursor_->Y += g().LineStep;
       return false;
@@ -432,15 +436,15 @@ void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
   row_->SetRowStartX(carried.RowStartX);
   row_->X = carried.RowStartX;
   if (settings_.LineNo == 1) NumberRow();  // a continuation row, numbered as one
-  line_ = carried.Words;
-  if (DrawWords(*line_, carried.Word, carried.Offset)) FinishLine(*line_);
+  line_ = carried.Line;
+  if (DrawWords(carried.Word, carried.Place, carried.Offset)) FinishLine();
 }
 
-void UnitListingRenderer::FinishLine(const std::vector<LineWord> &words) {
+void UnitListingRenderer::FinishLine() {
   TSpecialCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const int pageHeight = canvas.PageHeight;
-  if (words[0].Text.toLower() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
+  if (line_->FirstWord().toLower() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
       s_.layout.InImplementation && s_.layout.Depth == 0 &&
       cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
     cursor.Y += g().LineStep;
@@ -454,16 +458,17 @@ void UnitListingRenderer::FinishLine(const std::vector<LineWord> &words) {
   cursor.Y += g().LineStep;
 }
 
-bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetype offset) {
+bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset) {
   TSpecialCanvas &canvas = *canvas_;
   RowWriter &row = *row_;
-  LineWord &word = words[i];
+  LineWord word = words.Peek();
   const TokenClass kind = word.Kind;
   SelectFont(kind);
   const int start = row.X;
   const int y = cursor_->Y;
-  auto carryFrom = [&](int next, qsizetype nextOffset) {
-    carry_ = CarriedRows{line_, next, nextOffset, row.RowStartX()};
+  // ahead: 0 for this word, 1 for the next one.
+  auto carryFrom = [&](size_t ahead, qsizetype nextOffset) {
+    carry_ = CarriedRows{line_, words.IndexAhead(ahead), words.PlaceAhead(ahead), nextOffset, row.RowStartX()};
     return false;
   };
 
@@ -471,11 +476,11 @@ bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetyp
   if (offset > 0) {
     // The rest of a word broken across the foot of the previous page.
     if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(word.Text).sliced(offset), blank); drawn >= 0)
-      return carryFrom(i, offset + drawn);
+      return carryFrom(0, offset + drawn);
   } else if (kind == TokenClass::ProcName && settings_.Names == 1) {
     word.Text = word.Text.toUpper();
-    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(i, drawn);
-  } else if (IsSectionLineStart(words[0].Text)) {
+    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(0, drawn);
+  } else if (sectionLine) {
     canvas.TextOut(start, y, word.Text);
     row.X = start + canvas.TextWidth(blank ? word.Text + ' ' : word.Text);
   } else if (kind == TokenClass::Reserved && word.Text.size() > 1 && word.Text.endsWith(';')) {
@@ -487,14 +492,13 @@ bool UnitListingRenderer::DrawWord(std::vector<LineWord> &words, int i, qsizetyp
     canvas.TextOut(start + headWidth, y, ";");
     row.X = start + canvas.TextWidth(blank ? word.Text + ' ' : word.Text);
   } else {
-    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(i, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(0, drawn);
   }
 
   // A word glued to the one before it ("'x';") shares its row: the row
   // breaks only where a blank stands, before the whole glued run.
-  const int lastReal = int(words.size()) - 2;
-  if (i < lastReal && blank && row.NextWordOverflows(GluedRun(words, i + 1)) && !row.NewRow())
-    return carryFrom(i + 1, 0);
+  const bool lastReal = words.IndexAhead(1) >= words.LineSize();
+  if (!lastReal && blank && row.NextWordOverflows(GluedRun(words, 1)) && !row.NewRow()) return carryFrom(1, 0);
   return true;
 }
 

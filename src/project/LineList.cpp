@@ -44,6 +44,16 @@ void LineList::append(QByteArrayView line, int fileLine) {
   spans_.append(QByteArrayView(at, line.size()));
 }
 
+void LineList::appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileLine) {
+  if (text.isEmpty() && blanks == 0) return append(text, fileLine);
+  fileLines_.append(fileLine);
+  if (!blocks_) blocks_ = std::make_shared<Blocks>();
+  char *at = blocks_->take(text.size() + blanks);
+  if (!text.isEmpty()) std::memcpy(at, text.data(), size_t(text.size()));
+  std::memset(at + text.size(), ' ', size_t(blanks));
+  spans_.append(QByteArrayView(at, text.size() + blanks));
+}
+
 void LineList::appendLineOf(const LineList &other, qsizetype i) {
   if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
   if (other.blocks_ == blocks_ || other.spans_[i].isEmpty()) {

@@ -38,6 +38,8 @@ class LineList {
 
   // fileLine: the line of the file, negative for a piece split off it.
   void append(QByteArrayView line, int fileLine = 0);
+  // Appends text followed by `blanks` blanks as one line.
+  void appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileLine);
   LineList &operator<<(QByteArrayView line) {
     append(line);
     return *this;

@@ -69,15 +69,6 @@ BlockWord BlockWordOf(const char *text, qsizetype size) {
   }
 }
 
-// A new line holding text and then `blanks` blanks, allocated once.
-QByteArray Piece(const char *text, qsizetype size, qsizetype blanks) {
-  QByteArray piece(size + blanks, Qt::Uninitialized);
-  char *data = piece.data();
-  if (size) std::memcpy(data, text, size_t(size));
-  if (blanks) std::memset(data + size, ' ', size_t(blanks));
-  return piece;
-}
-
 // Splits one normalised line before its block words, appending the pieces to
 // `out`. Each piece holds its words each followed by one blank; the split's
 // final empty word adds one more blank to the last piece. Block words inside
@@ -96,7 +87,7 @@ void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &car
     if (first || w.Lex != Lexeme::Code) continue;
     const BlockWord word = BlockWordOf(data + w.Offset, w.Size);
     auto flush = [&] {
-      out.append(Piece(data + pieceStart, w.Offset - pieceStart, 0), fileLine);
+      out.appendWithBlanks(QByteArrayView(data + pieceStart, w.Offset - pieceStart), 0, fileLine);
       fileLine = -std::abs(fileLine);
       pieceStart = w.Offset;
     };
@@ -104,7 +95,7 @@ void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &car
     if (word == BlockWord::TryWord) afterTryWord = true;
     if (afterTryWord && word == BlockWord::Begin) flush();
   }
-  out.append(Piece(data + pieceStart, line.size() - pieceStart, 1), fileLine);
+  out.appendWithBlanks(QByteArrayView(data + pieceStart, line.size() - pieceStart), 1, fileLine);
 }
 
 // True for a line that LoadUnit started before a block word: joining it
@@ -198,24 +189,35 @@ QByteArray TypeNameOf(QByteArrayView qualified) {
 // classes share takes its own class's declaration.
 class TypeNesting {
  public:
+  // lowerCode: words parted by one blank each. Read in place: a unit
+  // written on one line makes this a line of megabytes.
   void OnCodeLine(QByteArrayView lowerCode) {
-    const QList<QByteArray> words = lowerCode.trimmed().toByteArray().split(' ');
-    if (words.isEmpty()) return;
-    if (words[0] == "end" || words[0].startsWith("end;") || words[0].startsWith("end)")) {
+    const QByteArrayView text = lowerCode.trimmed();
+    auto wordAt = [&text](qsizetype at) {
+      const qsizetype end = text.indexOf(' ', at);
+      return text.sliced(at, (end < 0 ? text.size() : end) - at);
+    };
+    const QByteArrayView first = wordAt(0);
+    if (first == "end" || first.startsWith("end;") || first.startsWith("end)")) {
       if (!names_.empty()) names_.pop_back();
       return;
     }
-    const qsizetype equals = words.indexOf("=");
-    for (qsizetype k = 0; k < words.size(); ++k) {
-      const QByteArray &w = words[k];
+    qsizetype equals = -1, equalsAt = 0;  // the first "=": its word number and where it stands
+    for (qsizetype k = 0, at = 0; at <= text.size(); ++k) {
+      const QByteArrayView w = wordAt(at);
+      const qsizetype next = at + w.size() + 1;
+      if (equals < 0 && w == "=") {
+        equals = k;
+        equalsAt = at;
+      }
       const bool body = w == "class" || w == "object" || w == "record" || w == "interface" ||
                         w == "dispinterface";
+      at = next;
       if (!body) continue;
-      if (k + 1 < words.size() && words[k + 1] == "of") return;  // a class reference type
-      for (qsizetype r = k; r < words.size(); ++r)
-        if (words[r].contains(';')) return;  // no body follows
+      if (next <= text.size() && wordAt(next) == "of") return;  // a class reference type
+      if (text.sliced(next - w.size() - 1).contains(';')) return;  // no body follows
       if (equals > 0 && k > equals && k <= equals + 2)
-        names_.push_back(TypeNameOf(words.mid(0, equals).join(' ')));
+        names_.push_back(TypeNameOf(text.first(equalsAt - 1)));
       else if (w == "record")
         names_.push_back(Current());  // a field's record: its methods are still the class's
       return;
@@ -266,14 +268,17 @@ void LoadUnit(ReaderContext &ctx) {
   model.CurrentUnitPath = file.diskPath;
   model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
-  LineNormaliser normaliser;
-  CommentCarry normaliserCarry, carry;
-  model.SourceLines.reserve(file.bytes.count('\n') + 1);
-  int fileLine = 0;
-  ForEachLine(file.bytes, [&](QByteArrayView raw) {
-    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry,
-                          ++fileLine);
-  });
+  {
+    // Its buffer is as long as the longest line: gone before the scan.
+    LineNormaliser normaliser;
+    CommentCarry normaliserCarry, carry;
+    model.SourceLines.reserve(file.bytes.count('\n') + 1);
+    int fileLine = 0;
+    ForEachLine(file.bytes, [&](QByteArrayView raw) {
+      SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry,
+                            ++fileLine);
+    });
+  }
   // The file's bytes are not needed past here; on a huge unit they are a
   // large part of what reading holds at its peak.
   file.bytes = QByteArray();
@@ -318,7 +323,10 @@ void ScanRoutines(ProjectModel &model) {
       if (!inImplementation || !codeSinceHeader) {
         QByteArray code;
         FollowComments(t, carry, &code);
-        if (!inImplementation) types.OnCodeLine(Lower(code));
+        if (!inImplementation) {
+          for (char &c : code) c = LowerAscii(c);
+          types.OnCodeLine(code);
+        }
         if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
         if (t.contains("{$") || t.contains("{ $") || t.contains("(*$") || t.contains("(* $"))
           directiveSinceHeader = true;

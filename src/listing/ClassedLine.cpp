@@ -1,0 +1,101 @@
+#include "listing/ClassedLine.h"
+
+#include "format/FormatSettings.h"
+
+namespace scrivane {
+namespace {
+
+constexpr unsigned char kRecased = 0x80;
+// Words classed before the window is cut back to the two the rules may
+// still look at; and words cut ahead of the one being classed, more than a
+// routine heading's kind words and name.
+constexpr size_t kWindowWords = 4096;
+constexpr size_t kWordsAhead = 64;
+// Longer than "implementation", "@@@@@" and "end;", the words the listing
+// compares a line's first word with.
+constexpr qsizetype kFirstWordKept = 64;
+
+// The case option applied to a reserved word, as ClassifyWord applies it.
+QByteArray Recased(QByteArrayView word, int reserveCase) {
+  QByteArray text(word.data(), word.size());
+  for (char &c : text) {
+    if (reserveCase == 1 && c >= 'a' && c <= 'z') c = char(c - ('a' - 'A'));
+    if (reserveCase == 2 && c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
+  }
+  return text;
+}
+
+}  // namespace
+
+ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state,
+                         const FormatSettings &settings, CodeWordRules *rules)
+    : words_(WordsPart(line)), lastSemicolon_(words_.lastIndexOf(';')), reserveCase_(settings.Reserve) {
+  CommentCarry carry{state.InBraceComment, state.InParenComment};
+  LineLexer lexer(words_, carry);
+  start_ = lexer.Here();
+  std::vector<LineWord> window;
+  bool ended = false;
+  auto fill = [&](size_t size) {
+    for (LexedWord w; window.size() < size && !ended;) {
+      if (lexer.Next(w)) {
+        window.push_back(MakeLineWord(w, QByteArray::fromRawData(words_.data() + w.Offset, w.Size), lastSemicolon_));
+      } else {
+        window.push_back(LineWord{QByteArray(kSentinelWord), TokenClass::Plain});
+        ended = true;
+      }
+    }
+  };
+  for (size_t k = 0;; ++k) {
+    if (k == kWindowWords) {
+      window.erase(window.begin(), window.begin() + std::ptrdiff_t(k - 2));
+      k = 2;
+    }
+    fill(k + kWordsAhead);
+    if (k >= window.size()) break;
+    const QByteArrayView asCut = window[k].Text;
+    ClassifyWord(window, int(k), trimmedLine, settings, rules);
+    const LineWord &word = window[k];
+    classes_.push_back(static_cast<unsigned char>(word.Kind) | (word.Text != asCut ? kRecased : 0));
+    if (classes_.size() == 1 && word.Text.size() <= kFirstWordKept)
+      firstWord_ = QByteArray(word.Text.constData(), word.Text.size());
+  }
+  state = ScanState{carry.InBrace, carry.InParenStar};
+}
+
+ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index, const LineLexer::Place &place)
+    : line_(line), lexer_(line.words_, carry_, place), index_(index) {}
+
+void ClassedWordReader::Fill(size_t count) {
+  while (ahead_.size() < count) {
+    const qsizetype index = index_ + qsizetype(ahead_.size());
+    Entry entry{LineWord{QByteArray(kSentinelWord), TokenClass::Plain}, lexer_.Here()};
+    LexedWord w;
+    if (index < line_.Size() && lexer_.Next(w)) {
+      const QByteArrayView text = line_.words_.sliced(w.Offset, w.Size);
+      const unsigned char cls = line_.classes_[size_t(index)];
+      entry.word = MakeLineWord(w, (cls & kRecased) ? Recased(text, line_.reserveCase_)
+                                                    : QByteArray::fromRawData(text.data(), text.size()),
+                                line_.lastSemicolon_);
+      entry.word.Kind = static_cast<TokenClass>(cls & ~kRecased);
+    }
+    ahead_.push_back(std::move(entry));
+  }
+}
+
+const LineWord &ClassedWordReader::Peek(size_t ahead) {
+  Fill(ahead + 1);
+  return ahead_[ahead].word;
+}
+
+LineLexer::Place ClassedWordReader::PlaceAhead(size_t ahead) {
+  Fill(ahead + 1);
+  return ahead_[ahead].place;
+}
+
+void ClassedWordReader::Advance() {
+  Fill(1);
+  ahead_.pop_front();
+  ++index_;
+}
+
+}  // namespace scrivane

@@ -1,0 +1,81 @@
+#pragma once
+// A listing line cut into words and classed once, then read word by word as
+// it is drawn. The line keeps one byte per word (its class), not the words:
+// a unit written on one line of 50 MB has millions of words, and a copy of
+// each took about fifteen bytes for every byte of the line.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <deque>
+#include <vector>
+
+#include "listing/Lexer.h"
+
+namespace scrivane {
+
+struct FormatSettings;
+
+class ClassedLine {
+ public:
+  // Cuts `line` into words and runs ClassifyWord on each in order, as
+  // SplitWords and ClassifyLine do, holding only a window of words at a time
+  // (the rules look two words back and one ahead). Comments are followed
+  // from `state`, which is left at the line's end; the rules get
+  // `trimmedLine`. The bytes of `line` must outlive this object and every
+  // reader of it (the listing's lines outlive its jobs).
+  ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state, const FormatSettings &settings,
+              CodeWordRules *rules);
+
+  // The number of words, the sentinel left out.
+  qsizetype Size() const { return qsizetype(classes_.size()) - 1; }
+  // The first word as it is drawn; empty when it is longer than any word
+  // the listing compares it with.
+  const QByteArray &FirstWord() const { return firstWord_; }
+  // Where the lexer stands before the first word.
+  LineLexer::Place Start() const { return start_; }
+
+ private:
+  friend class ClassedWordReader;
+  QByteArrayView words_;   // the part of the line the lexer cuts
+  qsizetype lastSemicolon_ = -1;
+  LineLexer::Place start_;
+  // Per word: its TokenClass, and kRecased when the reserved-word case
+  // option changed its text.
+  std::vector<unsigned char> classes_;
+  int reserveCase_ = 0;
+  QByteArray firstWord_;
+};
+
+// The words of a ClassedLine in order from one of them on, as ClassifyLine
+// left them, the sentinel last. Words are cut afresh; their texts point into
+// the line unless the case option changed them.
+class ClassedWordReader {
+ public:
+  // From word `index`, whose lexer place is `place` (Start() for word 0).
+  ClassedWordReader(const ClassedLine &line, qsizetype index, const LineLexer::Place &place);
+  ClassedWordReader(const ClassedWordReader &) = delete;
+  ClassedWordReader &operator=(const ClassedWordReader &) = delete;
+
+  // The word `ahead` words after the current one; the sentinel at and past
+  // the end of the line.
+  const LineWord &Peek(size_t ahead = 0);
+  // The index and the lexer place of that word, to read on from it later.
+  qsizetype IndexAhead(size_t ahead = 0) const { return index_ + qsizetype(ahead); }
+  LineLexer::Place PlaceAhead(size_t ahead = 0);
+  bool AtEnd() const { return index_ >= line_.Size(); }
+  qsizetype LineSize() const { return line_.Size(); }
+  void Advance();
+
+ private:
+  struct Entry {
+    LineWord word;
+    LineLexer::Place place;
+  };
+  void Fill(size_t count);
+  const ClassedLine &line_;
+  CommentCarry carry_;
+  LineLexer lexer_;
+  qsizetype index_;
+  std::deque<Entry> ahead_;  // the current word and those peeked after it
+};
+
+}  // namespace scrivane
