@@ -51,6 +51,16 @@ QString JoinPath(const QString &directory, const QString &relative) {
 
 QString DisplayPath(const QString &path) { return path.toLower(); }
 
+QString UserFileName(const QString &path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+
+QString UserDirectory(const QString &path) { return path.left(path.lastIndexOf(u'/') + 1); }
+
+QString AbsoluteUserPath(const QString &path) {
+  if (path.isEmpty()) return path;
+  // cleanPath leaves "\" alone here: it is no separator on this system.
+  return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
 bool SamePathIgnoringCase(const QString &a, const QString &b) {
   return NormalizeSeparators(a).compare(NormalizeSeparators(b), Qt::CaseInsensitive) == 0;
 }
@@ -72,6 +82,9 @@ const QHash<QString, QString> &FileFinder::Listing(const QString &folder) {
 
 QString FileFinder::Find(const QString &path) {
   if (path.isEmpty()) return QString();
+  // A name the user gave may hold a "\" (paths from project files have been
+  // joined with "/" by now).
+  if (path.contains(u'\\') && QFileInfo::exists(path)) return path;
   QString wanted = NormalizeSeparators(path);
   if (HasDriveLetter(wanted)) wanted = wanted.mid(2);
   if (wanted.isEmpty()) return QString();

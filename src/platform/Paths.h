@@ -21,12 +21,19 @@ QString DirectoryPart(const QString &path);
 QString JoinPath(const QString &directory, const QString &relative);
 // How paths are shown and compared in the lists: lower case.
 QString DisplayPath(const QString &path);
+// A path the user gave (on the command line, in a file dialog) names its
+// file literally: "\" there is part of a name, as Linux allows, and only
+// "/" parts folders. The file name, the folder with its trailing "/" (empty
+// when there is none) and the absolute path of such a path.
+QString UserFileName(const QString &path);
+QString UserDirectory(const QString &path);
+QString AbsoluteUserPath(const QString &path);
 // True when both name the same file once case and separators are ignored.
 bool SamePathIgnoringCase(const QString &a, const QString &b);
 
 // The path of an existing file or folder that matches `path` when case is
-// ignored in every component (an exact match is preferred), or an empty
-// string when there is none. Relative paths are taken from the current
+// ignored in every component (an exact match is preferred, and the path
+// exactly as given first of all), or an empty string when there is none. Relative paths are taken from the current
 // folder and stay relative. A drive letter is dropped ("C:\x" looks at "/x").
 QString FindFileAnyCase(const QString &path);
 // True when FindFileAnyCase finds a regular file.

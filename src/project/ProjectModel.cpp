@@ -44,10 +44,14 @@ QStringList ProjectModel::ProjectFiles() const {
 
 // Paths are kept whole: a path cut to a fixed length names another file.
 void ProjectModel::SetPickList(const QString &path, EntryKind kind) {
+  AddEntry(AbsoluteForm(path), FileNamePart(path), kind);
+}
+
+void ProjectModel::AddEntry(const QString &diskPath, const QString &name, EntryKind kind) {
   UnitEntry entry;
-  entry.diskPath = AbsoluteForm(path);
+  entry.diskPath = diskPath;
   entry.fullPath = DisplayPath(entry.diskPath);
-  entry.name = DisplayPath(FileNamePart(path));
+  entry.name = DisplayPath(name);
   entry.kind = kind;
   WidestName = std::max(WidestName, NameWidth ? NameWidth(entry.name) : 0);
   Units.append(entry);
@@ -85,6 +89,7 @@ void ProjectModel::AddRoutines(const QList<RoutineEntry> &entries, const QList<Q
   RoutineRefs = std::move(sortedRefs);
 }
 
+// The user named the file: literally (see UserFileName).
 void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
   const bool form = kind == EntryKind::FormFile;
   GroupCaption = form ? QStringLiteral("Form") : QStringLiteral("Unit");
@@ -94,9 +99,9 @@ void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
   ProjectLines.clear();
   WindowCaption = (form ? QStringLiteral("  Form Name: ") : QStringLiteral("  Unit Name: ")) + DisplayPath(path);
   OpenedPath = DisplayPath(path);
-  ProjectDir = DirectoryPart(path);
-  SetPickList(path, kind);
-  ProjectLines.append(Encode1252(DisplayPath(FileNamePart(path))));
+  ProjectDir = UserDirectory(path);
+  AddEntry(AbsoluteUserPath(path), UserFileName(path), kind);
+  ProjectLines.append(Encode1252(DisplayPath(UserFileName(path))));
   SelectedUnit = 0;
 }
 

@@ -92,6 +92,8 @@ struct ProjectModel {
   QStringList ProjectFiles() const;
   // Appends a unit-list entry (the pick list's SetPickList).
   void SetPickList(const QString &path, EntryKind kind);
+  // Appends an entry for the file at diskPath (absolute) listed as `name`.
+  void AddEntry(const QString &diskPath, const QString &name, EntryKind kind);
   // A unit or form opened by itself: its one unit-list entry, selected, its
   // file name as the project text, and the captions of its kind
   // (EntryKind::FormFile for a form, else a unit).

@@ -1,5 +1,6 @@
 // Opening files: the project file and the uses clauses of its units.
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 #include "format/FormatSettings.h"
@@ -70,9 +71,18 @@ void ClearForOpen(ProjectModel &model) {
 }
 
 void OpenPath(ReaderContext &ctx, const QString &path) {
+  // The user's path names its file literally: "\\" is part of a name here,
+  // and is read as a separator only in paths that project files hold.
+  if (path.contains(u'\\') && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+    SourceFile missing;
+    missing.status = SourceStatus::Missing;
+    const QString named = AbsoluteUserPath(path);
+    ctx.messages.FileWarning(named, SourceFileMessage(missing, named));
+    return;
+  }
   // Only the file's own name says what it is: a folder such as "src.pascal"
   // must not send a project file to the unit reader as well.
-  const QString lower = FileNamePart(path).toLower();
+  const QString lower = UserFileName(path).toLower();
   const bool project = lower.contains(QStringLiteral(".dpr"));
   const bool unit = lower.contains(QStringLiteral(".pas"));
   const bool form = lower.contains(QStringLiteral(".dfm")) || lower.endsWith(QStringLiteral(".lfm"));
@@ -131,7 +141,7 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
   }
   model.WindowCaption = QStringLiteral("  Project: ") + DisplayPath(path);
   model.OpenedPath = DisplayPath(path);
-  model.ProjectDir = DirectoryPart(path);
+  model.ProjectDir = UserDirectory(path);
 
   FileFinder finder;
   ForEachLine(file.bytes, [&](QByteArrayView line) {

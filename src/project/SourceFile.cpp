@@ -17,7 +17,8 @@ SourceFile ReadSourceFile(const QString &path) {
     // A name that is there but leads nowhere is not "not found": a link to
     // itself or into a loop, a link to a missing file.
     struct stat link {};
-    const QByteArray encoded = QFile::encodeName(NormalizeSeparators(path));
+    QByteArray encoded = QFile::encodeName(path);
+    if (::lstat(encoded.constData(), &link) != 0) encoded = QFile::encodeName(NormalizeSeparators(path));
     if (::lstat(encoded.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
       struct stat target {};
       const int error = ::stat(encoded.constData(), &target) == 0 ? 0 : errno;

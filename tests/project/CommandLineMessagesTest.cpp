@@ -61,6 +61,9 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
       {{"--units", dir.filePath("none.dpr")}, 1, "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
       {{dir.filePath("none.dpr"), "-o", dir.filePath("x.pdf")}, 1,
        "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
+      // A name given here is taken literally: "\" is no separator.
+      {{dir.filePath("MyProj\\Stock.pas"), "-o", dir.filePath("x.pdf")}, 1,
+       "scrivane-print: " + dir.filePath("MyProj\\Stock.pas") + ": not found\n"},
   };
   for (const Row &row : rows) {
     const auto run = RunPrintTool(row.args);
@@ -94,6 +97,15 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
   const auto units = RunPrintTool({"--units", dpr});
   EXPECT_EQ(units.status, 0);
   EXPECT_EQ(units.out, "stock.pas\t" + unit + "\n");
+
+  // "back\slash.pas" was read as "back/slash.pas" and not found.
+  const QString slashed = Write("MyProj/back\\slash.pas", "unit slash;\ninterface\nimplementation\nend.\n");
+  const auto listed = RunPrintTool({"--units", slashed});
+  EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
+  EXPECT_EQ(listed.out, "back\\slash.pas\t" + slashed + "\n");
+  const auto printed = RunPrintTool({slashed, "-o", dir.filePath("slash.pdf")});
+  EXPECT_EQ(printed.status, 0) << printed.err.toStdString();
+  EXPECT_TRUE(QFileInfo(dir.filePath("slash.pdf")).size() > 0);
 }
 
 }  // namespace
