@@ -56,7 +56,18 @@ QString RefuseOutputOverInput(const QString &output, const QStringList &inputs) 
 QString OutputTargetProblem(const QString &output, bool replaceAnyFile) {
   const QByteArray name = QFile::encodeName(output);
   struct stat target {};
-  if (::stat(name.constData(), &target) != 0) return QString();  // a new file replaces nothing
+  if (::stat(name.constData(), &target) != 0) {
+    const int error = errno;
+    // A link that leads nowhere would be followed, and its target made
+    // wherever it points.
+    struct stat link {};
+    if (::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      if (error == ELOOP) return QStringLiteral("it is a symbolic link that leads round in a loop");
+      return QStringLiteral("it is a symbolic link to %1, which does not exist")
+          .arg(QFileInfo(output).symLinkTarget());
+    }
+    return QString();  // a new file replaces nothing
+  }
   struct stat standardOutput {};
   if (::fstat(STDOUT_FILENO, &standardOutput) == 0 && standardOutput.st_dev == target.st_dev &&
       standardOutput.st_ino == target.st_ino && !S_ISDIR(target.st_mode))

@@ -17,7 +17,8 @@ QString RefuseOutputOverInput(const QString &output, const QStringList &inputs);
 // existing target must be a regular file the user may write, and a PDF
 // (its first bytes "%PDF-") unless `replaceAnyFile` (an empty file holds
 // nothing to lose). A pipe or a device is refused too: a pipe without a
-// reader would block for ever. The program's own standard output is
+// reader would block for ever; and so is a symbolic link that leads
+// nowhere, whose target writing would create. The program's own standard output is
 // accepted whatever it is.
 QString OutputTargetProblem(const QString &output, bool replaceAnyFile);
 // The message for a refused target: "Cannot print to PATH: REASON." and,

@@ -107,6 +107,11 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
   const QString fifo = outside.filePath("pipe.pdf");
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
   const QString forced = write("forced.txt", "replace me\n");
+  // A dangling link made its target, wherever it pointed.
+  const QString dangling = outside.filePath("dangling.pdf"), nowhere = outside.filePath("nowhere.pdf");
+  ASSERT_TRUE(QFile::link(nowhere, dangling));
+  const QString loop = outside.filePath("loop.pdf");
+  ASSERT_TRUE(QFile::link(loop, loop));
   struct Row {
     QString output;
     QStringList extra;
@@ -121,6 +126,8 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
       {fifo, {}, 1, "it is a pipe, not a regular file."},
       {"/dev/null", {}, 1, "it is a device, not a regular file."},
       {outside.path(), {}, 1, "it is a folder."},
+      {dangling, {"--force"}, 1, "it is a symbolic link to " + nowhere + ", which does not exist."},
+      {loop, {}, 1, "it is a symbolic link that leads round in a loop."},
       {oldPdf, {}, 0, ""},
       {empty, {}, 0, ""},
       {forced, {"--force"}, 0, ""},
@@ -141,6 +148,7 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
   EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "keep me\n");
   EXPECT_TRUE(source.open(QIODevice::ReadOnly) && source.readAll() == "unit other;\nend.\n");
   EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_FALSE(QFileInfo::exists(nowhere));
 }
 
 TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
