@@ -1,5 +1,6 @@
 #include "print/PdfShaping.h"
 
+#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainterPath>
@@ -89,13 +90,53 @@ class Collector {
 
 }  // namespace
 
+namespace {
+
+// Characters of text that Qt finds no glyph for, in `font`.
+int CharactersWithoutFace(const QString &text, const QFont &font) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  if (!line.isValid()) {
+    layout.endLayout();
+    return 0;
+  }
+  line.setLineWidth(1e9);
+  layout.endLayout();
+  int missing = 0;
+  for (const QGlyphRun &run : line.glyphRuns()) {
+    const bool noFace = !run.rawFont().isValid() || run.rawFont().fontTable("cmap").isEmpty();
+    // Glyph 0 is a face's missing-glyph box.
+    for (const quint32 glyph : run.glyphIndexes()) missing += noFace || glyph == 0;
+  }
+  return missing;
+}
+
+}  // namespace
+
+QFont FontForText(const QFont &font, const QString &text) {
+  if (font.style() == QFont::StyleNormal) return font;
+  const int slanted = CharactersWithoutFace(text, font);
+  if (slanted == 0) return font;
+  QFont upright = font;
+  upright.setStyle(QFont::StyleNormal);
+  return CharactersWithoutFace(text, upright) < slanted ? upright : font;
+}
+
 bool HasOutlines(const QRawFont &face) {
   if (!face.isValid()) return false;
   return !face.fontTable("glyf").isEmpty() || !face.fontTable("CFF ").isEmpty() || !face.fontTable("CFF2").isEmpty();
 }
 
-ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &primary) {
+ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const QRawFont &primary) {
   ShapedText out;
+  const QFont font = FontForText(listingFont, wholeText);
+  // The blanks after a word are laid out apart: in a right-to-left word
+  // they would go to its left, and the word would touch the next one.
+  qsizetype end = wholeText.size();
+  while (end > 0 && wholeText[end - 1] == u' ') --end;
+  const QString text = wholeText.first(end);
+  const double trailingBlanks = end < wholeText.size() ? QFontMetricsF(font).horizontalAdvance(wholeText.sliced(end)) : 0;
   QTextLayout layout(text, font);
   layout.beginLayout();
   QTextLine line = layout.createLine();
@@ -105,7 +146,7 @@ ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &pri
   }
   line.setLineWidth(1e9);
   layout.endLayout();
-  out.width = line.naturalTextWidth();
+  out.width = line.naturalTextWidth() + trailingBlanks;
   // Readers put right-to-left glyphs back in reading order themselves, from
   // what each glyph stands for; a text given beside them would be turned
   // round a second time.

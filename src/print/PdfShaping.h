@@ -48,8 +48,16 @@ struct ShapedText {
   bool needsSourceText = false;
 };
 
+// The font to lay `text` out in: `font`, or the same font upright when it is
+// slanted and some character of text has a face only upright. No oblique
+// face here has Arabic, say, while DejaVu Sans has: comments (italic by
+// default) then print Arabic shaped and upright instead of as boxes.
+// Measuring, printing and the preview all take the font from here.
+QFont FontForText(const QFont &font, const QString &text);
+
 // font: the listing font at the device's pixel size; primary: the same as a
-// raw font (its missing-glyph box is the one drawn).
+// raw font (its missing-glyph box is the one drawn). The text is laid out in
+// FontForText(font, text).
 ShapedText ShapeText(const QString &text, const QFont &font, const QRawFont &primary);
 
 // True when the face draws its glyphs from outlines (TrueType or CFF), the

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/Text1252.h"
+#include "print/PdfShaping.h"
 
 namespace scrivane {
 
@@ -128,7 +129,7 @@ void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
 }
 
 void QPainterSurface::drawShaped(int x, int y, const FontSpec &font, const QString &text) {
-  painter_.setFont(measurer_.cachedFont(font));
+  painter_.setFont(FontForText(measurer_.cachedFont(font), text));
   useTextPen(font);
   painter_.drawText(QPoint(x, y + measurer_.ascent(font)), text);
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/Text1252.h"
+#include "print/PdfShaping.h"
 
 namespace scrivane {
 
@@ -113,7 +114,12 @@ int QtTextMeasurer::textWidthIn(const FontSpec &font, QByteArrayView text, TextE
     for (const PlacedGlyph &g : *glyphs) width64 += g.advance64;
     return RoundFrom64(width64);
   }
-  return RoundFrom64(std::llround(entryFor(font).exact.horizontalAdvance(QString::fromUtf8(text)) * 64.0));
+  Entry &entry = entryFor(font);
+  const QString wide = QString::fromUtf8(text);
+  const QFont used = FontForText(entry.font, wide);
+  const double width = used == entry.font ? entry.exact.horizontalAdvance(wide)
+                                          : QFontMetricsF(used, &device_).horizontalAdvance(wide);
+  return RoundFrom64(std::llround(width * 64.0));
 }
 
 namespace {

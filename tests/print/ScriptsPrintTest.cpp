@@ -17,7 +17,9 @@
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "print/PdfPrintTarget.h"
+#include "print/PdfShaping.h"
 #include "print/PrintRunner.h"
+#include "print/QtTextMeasurer.h"
 #include "project/Readers.h"
 
 using namespace scrivane;
@@ -74,24 +76,27 @@ int Ink(const QImage &page, const QRectF &box) {
 
 }  // namespace
 
-TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
-  if (QStandardPaths::findExecutable("pdftotext").isEmpty() || QStandardPaths::findExecutable("pdftoppm").isEmpty())
-    GTEST_SKIP() << "poppler-utils is not installed";
-  // Scripts without a font on a default Debian desktop, then the joined and
-  // right-to-left ones, emoji and CJK beside Latin.
-  const char *const lines[] = {
+// Scripts without a font on a default Debian desktop, then the joined and
+// right-to-left ones, emoji and CJK beside Latin.
+const char *const lines[] = {
       "हिन्दी", "বাংলা", "ਪੰਜਾਬੀ", "ગુજરાતી", "ଓଡ଼ିଆ", "தமிழ்", "తెలుగు", "ಕನ್ನಡ", "മലയാളം", "සිංහල",
       "ภาษาไทย", "ພາສາລາວ", "བོད་ཡིག", "မြန်မာ", "ភាសាខ្មែរ", "ᠮᠣᠩᠭᠣᠯ", "ܠܫܢܐ", "ދިވެހި", "ߒߞߏ", "አማርኛ",
       "ᏣᎳᎩ", "ᓀᐦᐃᔭᐍᐏᐣ", "ꆈꌠꁱꂷ", "ꦗꦮ", "ᬩᬮᬶ", "ᜆᜄᜎᜓᜄ᜔", "ꕙꔤ", "ᥖᥭᥰ",
       "'العربية مرحبا'", "'עברית (שלום) [עולם]'", "emoji 😀 ❤️ 👍", "漢字 かな 한글",
-  };
+};
+
+TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
+  if (QStandardPaths::findExecutable("pdftotext").isEmpty() || QStandardPaths::findExecutable("pdftoppm").isEmpty())
+    GTEST_SKIP() << "poppler-utils is not installed";
   QTemporaryDir dir;
   const QString unitPath = dir.filePath("scripts.pas");
   QByteArray source = "unit scripts;\n";
-  // Right-to-left text in string literals: comments are italic, and no
-  // oblique face here has Arabic.
-  for (const char *line : lines)
-    source += line[0] == '\'' ? QByteArray("s := ") + line + ";\n" : QByteArray("{ ") + line + " }\n";
+  // In comments, which are italic, and right-to-left text in string
+  // literals too.
+  for (const char *line : lines) {
+    source += QByteArray("{ ") + line + " }\n";
+    if (line[0] == '\'') source += QByteArray("s := ") + line + ";\n";
+  }
   source += "interface\nimplementation\nend.\n";
   {
     QFile file(unitPath);
@@ -139,4 +144,27 @@ TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
       EXPECT_TRUE(found) << line << ": " << part.toStdString();
     }
   }
+}
+
+// No oblique face here has Arabic: comments (italic) printed it as boxes.
+// A slanted font draws a box only where the upright one does too.
+TEST(ScriptsPrint, SlantedTextFallsBackToAnUprightFaceThatHasTheScript) {
+  QtTextMeasurer measurer(600);
+  const FormatSettings settings;
+  const FontSpec comment = settings.CommentFont();
+  ASSERT_TRUE(comment.italic());
+  FontSpec upright = comment;
+  upright.style &= ~StyleItalic;
+  auto boxes = [&](const FontSpec &font, const QString &text) {
+    return ShapeText(text, measurer.cachedFont(font), measurer.glyphTable(font).rawFont).boxes.size();
+  };
+  for (const char *line : lines) {
+    const QString text = QString::fromUtf8(line);
+    EXPECT_LE(boxes(comment, text), boxes(upright, text)) << line;
+  }
+  const QString arabic = QString::fromUtf8("العربية");
+  EXPECT_EQ(boxes(comment, arabic), 0u);
+  // Measured as drawn: the width the listing lays out is the width shaped.
+  EXPECT_NEAR(measurer.textWidthIn(comment, arabic.toUtf8(), TextEncoding::Utf8),
+              ShapeText(arabic, measurer.cachedFont(comment), measurer.glyphTable(comment).rawFont).width, 1.5);
 }
