@@ -473,12 +473,15 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   };
 
   const bool blank = word.BlankAfter;
+  const bool upperName = kind == TokenClass::ProcName && settings_.Names == 1;
+  // Here too for the rest of a name broken across pages: the word is cut
+  // afresh from the line on each page.
+  if (upperName) word.Text = word.Text.toUpper();
   if (offset > 0) {
     // The rest of a word broken across the foot of the previous page.
     if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(word.Text).sliced(offset), blank); drawn >= 0)
       return carryFrom(0, offset + drawn);
-  } else if (kind == TokenClass::ProcName && settings_.Names == 1) {
-    word.Text = word.Text.toUpper();
+  } else if (upperName) {
     if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(0, drawn);
   } else if (sectionLine) {
     canvas.TextOut(start, y, word.Text);

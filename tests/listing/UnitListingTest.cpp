@@ -424,3 +424,24 @@ TEST(UnitListing, StringLongerThanAPageRunsOnOverSeveralPages) {
   EXPECT_EQ(printed, 20002);  // with its quotes
   EXPECT_GE(page, 3);
 }
+
+// The words of a line are cut afresh on each page it runs over: the rest of
+// a routine name broken across pages must keep the name's upper case.
+TEST(UnitListing, RoutineNameBrokenAcrossPagesKeepsItsCase) {
+  ListingRig rig;
+  rig.settings.Bold = 1;
+  rig.settings.Names = 1;
+  rig.Start({"unit u;", "interface", "implementation", "procedure " + QByteArray(20000, 'w') + ";", "begin", "end;",
+             "end."});
+  qsizetype upper = 0, lower = 0;
+  int page = 0;
+  do {
+    for (const TextRecord &t : Texts(rig.Page(++page))) {
+      upper += t.text.count('W');
+      lower += t.text.count('w');
+    }
+  } while (!rig.Info().LastPage && page < 50);
+  EXPECT_EQ(upper, 20000);
+  EXPECT_EQ(lower, 0);
+  EXPECT_GE(page, 3);
+}
