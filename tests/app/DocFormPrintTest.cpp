@@ -2,6 +2,7 @@
 // the example project, click a unit, use the menus.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cerrno>
@@ -143,6 +144,18 @@ TEST(DocFormPrint, PdfNeverReplacesAProjectFileAndAFailedWriteIsReported) {
   EXPECT_TRUE(f.messages->warnings[0].startsWith("Cannot print to " + project + "Stock.PAS: it is "))
       << f.messages->warnings[0].toStdString();
   EXPECT_EQ(bytesOf(project + "stock.pas"), stock);
+
+  // A link that led nowhere was followed, and its target made.
+  f.messages->warnings.clear();
+  const QString dangling = project + QStringLiteral("dangling.pdf"), nowhere = f.dir.path() + QStringLiteral("/nowhere.pdf");
+  ASSERT_TRUE(QFile::link(nowhere, dangling));
+  f.window->printerHost().ChooseOutputFile = [&](const QString &) { return dangling; };
+  f.window->PrintUnitMenuClick();
+  ASSERT_EQ(f.messages->warnings.size(), 1);
+  EXPECT_EQ(f.messages->warnings[0],
+            "Cannot print to " + dangling + ": it is a symbolic link to " + nowhere + ", which does not exist.");
+  EXPECT_FALSE(QFileInfo::exists(nowhere));
+  QFile::remove(dangling);
 
   f.messages->warnings.clear();
   const QString pdf = project + QStringLiteral("reports.pdf");
