@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "format/FormatSettings.h"
 #include "listing/RoutineHeaders.h"
@@ -128,6 +129,38 @@ QByteArray DeclarationKeyOfHeading(QByteArrayView trimmedLine) {
   return RoutineKey(RoutineHeaderOfLine(trimmedLine));
 }
 
+namespace {
+
+// No code word comes before words[index] on its line.
+bool FirstCodeWord(const std::vector<LineWord> &words, int index) {
+  for (int k = 0; k < index; ++k)
+    if (words[size_t(k)].Lex == Lexeme::Code || words[size_t(k)].Lex == Lexeme::String) return false;
+  return true;
+}
+
+// The code words from words[index] on, one blank between; filled only for
+// a line whose first code word could start a header.
+const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, QByteArray *code) {
+  code->clear();
+  const QByteArray &start = words[size_t(index)].Text;
+  if (start.isEmpty() || !std::strchr("pPfFcCdDoOgG", start[0])) return *code;
+  for (size_t k = size_t(index); k < words.size(); ++k) {
+    if (words[k].Lex != Lexeme::Code && words[k].Lex != Lexeme::String) continue;
+    if (words[k].Text == kSentinelWord) break;
+    *code += words[k].Text;
+    *code += ' ';
+  }
+  return *code;
+}
+
+// A header with no body after it: external, forward, or a library call.
+bool IsBodiless(const QByteArray &lowerLine) {
+  return lowerLine.contains(" external") || lowerLine.contains("[external") || lowerLine.contains(" forward;") ||
+         lowerLine.contains(" syscall ");
+}
+
+}  // namespace
+
 IndentationRules::IndentationRules(LayoutState &state, const LayoutContext &context)
     : s_(state), c_(context) {}
 
@@ -157,11 +190,19 @@ void IndentationRules::Directive(QByteArrayView name) {
   auto is = [&](const char *word) { return name == QByteArrayView(word); };
   if (is("if") || is("ifdef") || is("ifndef") || is("ifopt")) {
     if (s_.Branches.size() < 64)
-      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(), s_.Blocks});
+      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(), s_.AwaitingBody, s_.Blocks});
   } else if ((is("else") || is("elseif")) && !s_.Branches.empty()) {
     const LayoutState::Branch &b = s_.Branches.back();
     s_.Depth = b.Depth;
-    s_.RoutineDepth = b.RoutineDepth;
+    // Alternatives of a header's directives ("{$IFDEF A} external 'a';
+    // {$ELSE} cdecl; external 'b'; {$ENDIF}"): when the first found the
+    // header bodiless, so are the others.
+    const bool foundBodiless =
+        b.AwaitingBody && !s_.AwaitingBody && s_.RoutineDepth == b.RoutineDepth - 1;
+    if (!foundBodiless) {
+      s_.RoutineDepth = b.RoutineDepth;
+      s_.AwaitingBody = b.AwaitingBody;
+    }
     s_.InDeclaration = b.InDeclaration;
     s_.Blocks = b.Blocks;
     while (s_.BlockCount() > b.BlockCount) s_.PopMark();
@@ -170,22 +211,27 @@ void IndentationRules::Directive(QByteArrayView name) {
   }
 }
 
-void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayView lw,
-                                      QByteArrayView trimmedLine) {
+void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, QByteArrayView lw,
+                                      QByteArrayView header, QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
-  const RoutineHeaderParts parts = SplitRoutineHeader(trimmedLine);
-  // The name is the word after the kind words ("class function Name").
-  const int nameWord = parts.valid ? int(parts.kind.count(' ')) + 1 : 1;
+  const RoutineHeaderParts parts = SplitRoutineHeader(header);
+  // The name is the code word after the kind words ("class function Name").
+  int nameWord = index;
+  for (int kindWords = parts.valid ? int(parts.kind.count(' ')) + 1 : 1; nameWord < int(words.size()); ++nameWord)
+    if (words[size_t(nameWord)].Lex == Lexeme::Code && kindWords-- == 0) break;
   if (c_.Settings && c_.Settings->Bold == 1 && int(words.size()) > nameWord + 1)
     words[size_t(nameWord)].Kind = TokenClass::ProcName;
   if (c_.OnRoutineHeading)
-    c_.OnRoutineHeading(RoutineNameOfHeading(trimmedLine), parts.valid ? parts.kind : lw.toByteArray());
+    c_.OnRoutineHeading(RoutineNameOfHeading(header), parts.valid ? parts.kind : lw.toByteArray());
 
   s_.LineX = L + I;
+  // The reader's heading lines are the routines it listed; only without
+  // them do the declarations decide (a nested function may share a
+  // method's header).
   const bool declared =
-      (c_.RoutineHeadingLines && c_.RoutineHeadingLines->contains(trimmedLine.toByteArray())) ||
-      (c_.DeclaredRoutines && c_.DeclaredRoutines->contains(DeclarationKeyOfHeading(trimmedLine)));
+      c_.RoutineHeadingLines ? c_.RoutineHeadingLines->contains(trimmedLine.toByteArray())
+                             : c_.DeclaredRoutines && c_.DeclaredRoutines->contains(DeclarationKeyOfHeading(trimmedLine));
   if (declared) {
     if (s_.Depth != 0 || s_.RoutineDepth != 0) s_.HeadingsInsideBlocks += 1;
     s_.BlankBefore = true;
@@ -200,11 +246,10 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, QByteArrayVi
   }
   const bool outsideRoutine = s_.RoutineDepth == 0;
   // A forward or external declaration has no body to end it.
-  const QByteArray lower = trimmedLine.toByteArray().toLower();
-  const bool bodyFollows = !lower.contains(" forward;") && !lower.contains(" external") &&
-                           !lower.contains("[external");
+  const bool bodyFollows = !IsBodiless(' ' + trimmedLine.toByteArray().toLower());
   if (bodyFollows) s_.RoutineDepth += 1;
   s_.AwaitingBody = bodyFollows;
+  s_.HeaderParens = 0;
   if (!declared && outsideRoutine) {
     s_.BlankBefore = true;
     s_.LineX = L;
@@ -274,23 +319,44 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     s_.InImplementation = true;
   }
 
-  if (first && s_.AwaitingBody) {
+  // The first code word of the line, after any comment or directive.
+  const bool firstCode = first || FirstCodeWord(words, index);
+  QByteArray codeLine;
+  QByteArrayView header = trimmedLine;
+  bool startsHeader = false;
+  if (firstCode && !s_.AfterUnitEnd && RoutineKindLength(CodeFrom(words, index, &codeLine)) > 0) {
+    header = codeLine;
+    // "procedure begin ... end" inside a statement is an anonymous method.
+    startsHeader = s_.Depth == 0 || SplitRoutineHeader(header).valid;
+  }
+  if (firstCode && lw == "end.") s_.AfterUnitEnd = true;  // the compiler reads no further
+
+  if (firstCode && s_.AwaitingBody) {
     // The rest of a header over several lines, or its directives on lines
     // of their own, may end in "external" or "forward": then no body comes.
     const QByteArray line = ' ' + trimmedLine.toByteArray().toLower();
     // So does an old inline routine, its machine code in "inline ( ... );".
-    if ((line.contains(" external") || line.contains("[external") || line.contains(" forward;") ||
-         (lw == "inline" && next == "(")) &&
-        s_.RoutineDepth > 0) {
+    if ((IsBodiless(line) || (lw == "inline" && next == "(")) && s_.RoutineDepth > 0) {
       s_.RoutineDepth -= 1;
       s_.AwaitingBody = false;
-    } else if (IsOneOf(lw, {"begin", "var", "const", "type", "label", "asm", "threadvar", "resourcestring"}) ||
-               RoutineKindLength(trimmedLine) > 0) {
+    } else if (startsHeader) {
+      s_.AwaitingBody = false;
+    } else if (s_.HeaderParens == 0 &&
+               IsOneOf(lw, {"begin", "var", "const", "type", "label", "asm", "threadvar", "resourcestring"})) {
       s_.AwaitingBody = false;
     }
   }
-  if (first && s_.InImplementation && s_.InDeclaration == 0 && RoutineKindLength(trimmedLine) > 0)
-    RoutineHeading(words, lw, trimmedLine);
+  // A method cannot stand inside another routine: the headers before it
+  // that look open had no body here (bodiless, or {$IFDEF} alternatives
+  // of one header, one of them a method and one a nested routine).
+  if (startsHeader && s_.Depth == 0 && s_.RoutineDepth > 0 && !SplitRoutineHeader(header).qualifier.isEmpty()) {
+    s_.RoutineDepth = 0;
+    s_.AwaitingBody = false;
+  }
+  if (s_.AwaitingBody)
+    for (const char c : lw) s_.HeaderParens += c == '(' ? 1 : c == ')' && s_.HeaderParens > 0 ? -1 : 0;
+  if (startsHeader && s_.InImplementation && s_.InDeclaration == 0)
+    RoutineHeading(words, index, lw, header, trimmedLine);
 
   if (first && s_.InDeclaration == 0 && IsOneOf(lw, {"var", "const"})) {
     s_.LineX = L;

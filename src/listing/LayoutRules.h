@@ -83,6 +83,7 @@ struct LayoutState {
   // a block ("{$IFDEF A} if a then begin {$ELSE} begin {$ENDIF}") count once.
   struct Branch {
     int Depth = 0, RoutineDepth = 0, InDeclaration = 0, BlockCount = 0;
+    bool AwaitingBody = false;
     DepthTable Blocks;
     friend bool operator==(const Branch &, const Branch &) = default;
   };
@@ -90,6 +91,11 @@ struct LayoutState {
   // The last routine heading is not yet followed by its body: an
   // "external" or "forward" on the next line means it has none.
   bool AwaitingBody = false;
+  // Parentheses of that heading still open: a "var" or "const" inside its
+  // parameter list starts no body.
+  int HeaderParens = 0;
+  // After the unit's final "end.": no more headings.
+  bool AfterUnitEnd = false;
 
   // The open blocks of the diagram, 1..BlockCount(), a stack. The lowest
   // ContinuedCount were opened on earlier pages and run on from ContinuedY;
@@ -133,7 +139,9 @@ class IndentationRules : public CodeWordRules {
   void OpenDeclarationBlock();
   void CloseBlock();
   void Directive(QByteArrayView name);
-  void RoutineHeading(std::vector<LineWord> &words, QByteArrayView lowerWord, QByteArrayView trimmedLine);
+  // header: the line from its first code word on; trimmedLine: the whole line.
+  void RoutineHeading(std::vector<LineWord> &words, int index, QByteArrayView lowerWord, QByteArrayView header,
+                      QByteArrayView trimmedLine);
   LayoutState &s_;
   const LayoutContext &c_;
 };

@@ -12,6 +12,11 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; 
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
+bool IsIdentifierChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
 bool WordIs(QByteArrayView word, const char *lowerLiteral) {
   const QByteArrayView literal(lowerLiteral);
   if (word.size() != literal.size()) return false;
@@ -69,6 +74,12 @@ qsizetype RoutineKindLength(QByteArrayView line) {
   // "class function", "generic function", "generic class function"
   for (int modifiers = 0; modifiers < 2 && (WordIs(word, "class") || WordIs(word, "generic")); ++modifiers)
     word = NextWord(line, at);
+  // "operator/ (": the normaliser sets no blank after the word before a
+  // symbol it leaves alone.
+  if (word.size() > 8 && WordIs(word.first(8), "operator") && !IsIdentifierChar(word[8])) {
+    at -= word.size() - 8;
+    word = word.first(8);
+  }
   if (!IsRoutineWord(word)) return 0;
   if (WordIs(word, "operator")) {
     // A header names its operator, then its parameters, then a result.
@@ -101,10 +112,10 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
   if (kindEnd == 0) return parts;
   {
     qsizetype at = 0;
-    for (QByteArrayView w = NextWord(text, at); at <= kindEnd && !w.isEmpty(); w = NextWord(text, at)) {
+    const QByteArrayView kindWords = text.first(kindEnd);
+    for (QByteArrayView w = NextWord(kindWords, at); !w.isEmpty(); w = NextWord(kindWords, at)) {
       if (!parts.kind.isEmpty()) parts.kind += ' ';
       parts.kind += w.toByteArray().toLower();
-      if (at == kindEnd) break;
     }
   }
   const bool isOperator = parts.kind.endsWith("operator");
@@ -143,7 +154,7 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
   return parts;
 }
 
-QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete) {
+QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete, qsizetype *used) {
   const QByteArrayView text = code.trimmed();
   int depth = 0;
   bool inString = false;
@@ -171,6 +182,7 @@ QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete) {
     if (c == ')' && depth > 0) --depth;
     if (c == ';' && depth == 0) {
       if (complete) *complete = true;
+      if (used) *used = (text.data() - code.data()) + i + 1;
       return SingleBlanks(text.first(i + 1));
     }
   }
@@ -223,8 +235,16 @@ QByteArray RoutineKey(const QByteArray &lowerHeader) {
   // The qualifier sits in the routine's name only; a dotted result type
   // ("function f : sysutils.tbytes;") keeps its dots.
   const RoutineHeaderParts parts = SplitRoutineHeader(lowerHeader);
-  if (!parts.valid || parts.qualifier.isEmpty()) return WithoutDefaults(lowerHeader);
-  return WithoutDefaults(parts.kind + ' ' + parts.name + parts.rest);
+  if (!parts.valid) return WithoutDefaults(lowerHeader);
+  // "operator<(" and "operator < (" are one header; so are "f() : t" and "f : t".
+  QByteArray rest = parts.rest;
+  const qsizetype open = rest.indexOf('(');
+  if (open >= 0 && rest.first(open).trimmed().isEmpty()) {
+    qsizetype close = open + 1;
+    while (close < rest.size() && IsBlank(rest[close])) ++close;
+    if (close < rest.size() && rest[close] == ')') rest.remove(0, close + 1);
+  }
+  return WithoutDefaults(parts.kind + ' ' + parts.name + rest);
 }
 
 QByteArray RoutineHeaderOfLine(QByteArrayView line) {

@@ -33,8 +33,9 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header);
 
 // A header's words cut after its end: the first ";" after its parameter list
 // (parentheses paired, strings skipped), or the first ";" when it has none.
-// Without an end it stays whole. Sets *complete when the end was found.
-QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete = nullptr);
+// Without an end it stays whole. Sets *complete when the end was found, and
+// then *used to the bytes of code up to that end.
+QByteArray CutHeaderAtEnd(QByteArrayView code, bool *complete = nullptr, qsizetype *used = nullptr);
 
 // An implementation that omits the parameter list and result its
 // declaration gave ("function TFoo.Bar;").

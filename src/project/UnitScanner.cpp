@@ -114,7 +114,7 @@ struct CompletedHeader {
 };
 
 // Lines a header's key may take, and lines that are printed joined as one.
-constexpr qsizetype kMaxHeaderLines = 8;
+constexpr qsizetype kMaxHeaderLines = 64;
 constexpr qsizetype kMaxJoinedLines = 4;
 
 enum class HeaderWord { None, Function, Procedure, Constructor, Destructor, Implementation };
@@ -161,6 +161,46 @@ CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, CommentCarry 
   }
   if (result.lines > kMaxJoinedLines) result.joinable = false;
   return result;
+}
+
+// The headers a line of code declares after its start: a type declared on
+// one line ("TObj = object a: Int64; public constructor Create; end;").
+// A header counts after a ";" or a visibility word.
+std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
+  std::vector<QByteArray> found;
+  if (!lowerCode.contains(';')) return found;
+  bool any = false;
+  for (const char *word : {"procedure ", "function ", "constructor ", "destructor ", "operator "})
+    any = any || lowerCode.indexOf(word) > 0;
+  if (!any) return found;
+  QByteArrayView previous;
+  for (qsizetype at = 0; at < lowerCode.size();) {
+    while (at < lowerCode.size() && lowerCode[at] == ' ') ++at;
+    qsizetype end = at;
+    while (end < lowerCode.size() && lowerCode[end] != ' ') ++end;
+    if (end == at) break;
+    const QByteArrayView word = lowerCode.sliced(at, end - at);
+    const bool afterSeparator = previous.endsWith(';') || previous == "public" || previous == "private" ||
+                                previous == "protected" || previous == "published";
+    if (afterSeparator && !previous.isEmpty()) {
+      const QByteArrayView rest = lowerCode.sliced(at);
+      const HeaderWord header = HeaderWordOf(rest);
+      bool complete = false;
+      qsizetype used = 0;
+      if (header != HeaderWord::None && header != HeaderWord::Implementation) {
+        QByteArray text = CutHeaderAtEnd(rest, &complete, &used);
+        if (complete) {
+          found.push_back(std::move(text));
+          previous = ";";
+          at += used;
+          continue;
+        }
+      }
+    }
+    previous = word;
+    at = end;
+  }
+  return found;
 }
 
 EntryKind KindOf(HeaderWord word) {
@@ -311,13 +351,25 @@ void ScanRoutines(ProjectModel &model) {
   };
   std::vector<Header> declarations, implementations;
   bool inImplementation = false;
-  bool codeSinceHeader = true, directiveSinceHeader = false;
+  bool codeSinceHeader = true, directiveSinceHeader = false, unitEnded = false;
   TypeNesting types;
   CommentCarry carry;
   for (qsizetype p = 0; p < in.size();) {
     const QByteArrayView t = Trimmed(in[p]);
+    const CommentCarry lineCarry = carry;
     // Section words and headers count only in code.
-    const HeaderWord word = carry.InCode() ? HeaderWordOf(t) : HeaderWord::None;
+    HeaderWord word = carry.InCode() ? HeaderWordOf(t) : HeaderWord::None;
+    if (word == HeaderWord::None && (!carry.InCode() || t.startsWith('{') || t.startsWith("(*"))) {
+      // A header after a comment or directive that ends on its line:
+      // "} function F;", "{$ifdef fpc}generic{$endif} procedure P<T>;".
+      CommentCarry probe = carry;
+      QByteArray code;
+      FollowComments(t, probe, &code);
+      word = HeaderWordOf(Trimmed(code));
+    }
+    // The compiler reads nothing after the final "end.".
+    if (carry.InCode() && StartsWithIgnoringCase(t, "end.")) unitEnded = true;
+    if (unitEnded) word = HeaderWord::None;
     if (word == HeaderWord::None || word == HeaderWord::Implementation) {
       if (word == HeaderWord::Implementation) inImplementation = true;
       if (!inImplementation || !codeSinceHeader) {
@@ -326,6 +378,8 @@ void ScanRoutines(ProjectModel &model) {
         if (!inImplementation) {
           for (char &c : code) c = LowerAscii(c);
           types.OnCodeLine(code);
+          for (QByteArray &text : DeclarationsInsideLine(code))
+            declarations.push_back(Header{out.size(), HeaderWordOf(text), std::move(text), types.Current(), false, false});
         }
         if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
         if (t.contains("{$") || t.contains("{ $") || t.contains("(*$") || t.contains("(* $"))
@@ -351,6 +405,24 @@ void ScanRoutines(ProjectModel &model) {
     }
     Header header{out.size(), word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
     (inImplementation ? implementations : declarations).push_back(std::move(header));
+    if (!inImplementation && completed.lines == 1) {
+      // More declarations on the same line: "function A: Long;function B: Long;".
+      CommentCarry probe = lineCarry;
+      QByteArray code;
+      FollowComments(t, probe, &code);
+      const QByteArray lowerCode = Lower(code);
+      QByteArrayView rest = lowerCode;
+      bool complete = false;
+      qsizetype used = 0;
+      CutHeaderAtEnd(rest, &complete, &used);
+      while (complete) {
+        rest = Trimmed(rest.sliced(used));
+        const HeaderWord more = HeaderWordOf(rest);
+        if (more == HeaderWord::None || more == HeaderWord::Implementation) break;
+        QByteArray cut = CutHeaderAtEnd(rest, &complete, &used);
+        if (complete) declarations.push_back(Header{out.size(), more, std::move(cut), types.Current(), false, false});
+      }
+    }
     codeSinceHeader = directiveSinceHeader = false;
     if (completed.lines == 1 || !completed.joinable) {
       for (qsizetype k = 0; k < completed.lines; ++k) out.appendLineOf(in, p + k);
@@ -366,37 +438,55 @@ void ScanRoutines(ProjectModel &model) {
   for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
   // Without an implementation part every header is both declared and implemented.
   const std::vector<Header> &implemented = inImplementation ? implementations : declarations;
-  QSet<QByteArray> declared;
-  for (const QByteArray &d : model.DeclaredRoutines) declared.insert(RoutineKey(d));
+  // A routine implemented without a class name is not a method a class
+  // declares: a nested function may share a method's header.
+  QSet<QByteArray> declared, declaredOutsideTypes;
+  for (const Header &h : declarations) {
+    const QByteArray key = RoutineKey(h.text);
+    declared.insert(key);
+    if (h.typeName.isEmpty()) declaredOutsideTypes.insert(key);
+  }
   // Declarations by kind and name, for implementations that leave out
   // their parameters and result.
+  // By the routine's word and its name without type parameters: an
+  // implementation need not repeat "class" or a type parameter's constraint.
+  auto nameKey = [](const RoutineHeaderParts &parts) {
+    const qsizetype angle = parts.kind.endsWith("operator") ? -1 : parts.name.indexOf('<');
+    return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' + (angle < 0 ? parts.name : parts.name.left(angle));
+  };
   QHash<QByteArray, std::vector<const Header *>> byName;
   for (const Header &h : declarations) {
     const RoutineHeaderParts parts = SplitRoutineHeader(h.text);
-    if (parts.valid) byName[parts.kind + ' ' + parts.name].push_back(&h);
+    if (parts.valid) byName[nameKey(parts)].push_back(&h);
   }
   // The routine list's text for an implementation, empty when it matches
   // no declaration.
   auto listedText = [&](const Header &h) -> QByteArray {
-    if (declared.contains(RoutineKey(h.text))) return h.text;
     const RoutineHeaderParts parts = SplitRoutineHeader(h.text);
-    const auto found = byName.constFind(parts.kind + ' ' + parts.name);
+    const bool plain = parts.qualifier.isEmpty() && inImplementation;
+    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text))) return h.text;
+    const auto found = byName.constFind(nameKey(parts));
     if (!parts.valid || found == byName.constEnd()) return {};
     const QByteArray ownClass = TypeNameOf(parts.qualifier);
     if (!IsShortFormHeader(parts)) {
-      // A method its class declares once under that name, written with
-      // other spellings ("Objects.TRect" for "TRect"): listed as written.
+      // A method its class declares under that name, written with other
+      // spellings ("Objects.TRect" for "TRect", an {$IFDEF} inside its
+      // parameters): listed as written.
       if (ownClass.isEmpty()) return {};
-      int inClass = 0;
-      for (const Header *d : *found) inClass += d->typeName == ownClass;
-      return inClass == 1 ? h.text : QByteArray();
+      for (const Header *d : *found)
+        if (d->typeName == ownClass) return h.text;
+      return {};
     }
-    const Header *chosen = found->front();
+    // Without a class name it is no method: a nested "procedure Add;" is
+    // not TList.Add.
+    const Header *chosen = nullptr;
     for (const Header *d : *found)
       if (d->typeName == ownClass) {
         chosen = d;
         break;
       }
+    if (!chosen && !ownClass.isEmpty()) chosen = found->front();
+    if (!chosen) return {};
     const RoutineHeaderParts declaredParts = SplitRoutineHeader(chosen->text);
     const QByteArray name = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
     return parts.kind + ' ' + name + declaredParts.rest;

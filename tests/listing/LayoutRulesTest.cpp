@@ -230,3 +230,53 @@ TEST(IndentationRules, EveryBlockKindPairsWithItsEnd) {
   EXPECT_EQ(laid.xs[6], laid.xs[4]);
   EXPECT_EQ(laid.xs[7], laid.xs[3]);
 }
+
+// Shapes of real units that once left a routine open before the next
+// heading: each ends with "procedure G;", which must be found, at the
+// margin, with no routine open before it.
+TEST(IndentationRules, HeadingsOfRealCodeStartAtTheMargin) {
+  const struct {
+    const char *name;
+    QList<QByteArray> lines;
+    QList<QByteArray> headings;
+  } rows[] = {
+      {"a var parameter on a header's later line, external after it",
+       {"function F(a: cardinal;", "  Var b: cardinal): cardinal; cdecl;", "External 'DIVE' Index 11;"},
+       {"F|function"}},
+      {"a library call", {"function L: Pointer;", "syscall sysvbase TinyGLBase 640;"}, {"L|function"}},
+      {"directive alternatives on one line",
+       {"function T(i: DWord): pointer;", "  {$ifdef wince}cdecl{$else}stdcall{$endif};external KernelDLL name 'T';"},
+       {"T|function"}},
+      {"directive alternatives on lines of their own",
+       {"function I(n: PChar): cint;", "{$ifndef LIBC}", " external name 'x';", "{$else}",
+        " cdecl; external clib name 'y';", "{$endif}"},
+       {"I|function"}},
+      {"nested alternatives of one header",
+       {"{$ifndef F}", "Procedure C(s: Longint); cdecl;", "{$else}", "{$ifdef D}", "Function C(s: longint): longint; cdecl;",
+        "{$else}", "Function C(s: longint): longint;", "{$endif}", "{$endif}", "var q: boolean;", "begin", "end;"},
+       {"C|procedure", "C|function", "C|function"}},
+      {"an anonymous method inside a statement",
+       {"procedure TT.M;", "begin", "  Sync(nil,", "    procedure", "    begin", "      x;", "    end", "  );", "end;"},
+       {"M (TT)|procedure"}},
+      {"a method in one alternative, a nested routine in the other",
+       {"{$ifdef N}", "function TC.Run: Boolean;", "{$endif}", "  const", "    k = 1;",
+        "  function {$ifndef N}TC.{$endif}Sub: boolean;", "  begin", "  end;", "{$ifndef N}", "function TC.Run: Boolean;",
+        "{$endif}", "begin", "end;"},
+       {"Run (TC)|function", "Sub (TC)|function", "Run (TC)|function"}},
+      {"a header after a comment", {"{ next } procedure H;", "begin", "end;"}, {"H|procedure"}},
+  };
+  for (const auto &row : rows) {
+    QList<QByteArray> lines = {"implementation"};
+    lines << row.lines << "procedure G;" << "begin" << "end;";
+    LayoutRun run;
+    run.declared = {"procedure g;"};  // so that an open block before it is counted
+    const Laid laid = LayOut(lines, run);
+    EXPECT_EQ(laid.headings, QList<QByteArray>(row.headings) << "G|procedure") << row.name;
+    EXPECT_EQ(laid.xs[size_t(lines.indexOf("procedure G;"))], 100) << row.name;
+    EXPECT_EQ(laid.state.HeadingsInsideBlocks, 0) << row.name;
+    EXPECT_EQ(laid.state.RoutineDepth, 0) << row.name;
+  }
+  // The compiler reads nothing after the final "end.".
+  const Laid ended = LayOut({"implementation", "procedure G;", "begin", "end;", "end.", "procedure Junk;", "begin"});
+  EXPECT_EQ(ended.headings, QList<QByteArray>{"G|procedure"});
+}

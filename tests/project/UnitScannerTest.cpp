@@ -359,6 +359,34 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        "end.\n",
        {"function tlist.add ( x : t ) : integer;", "generic function max<t> ( a, b : t ) : t;",
         "procedure tdict<k, v>.put ( k : k; v : v );"}},
+      {"shapes of real units",
+       "unit u;\ninterface\ntype\n"
+       "  TObj = object a: Int64; public constructor Create; procedure Foo; virtual; end;\n"
+       "  TC = class\n{   procedure Old;\n}   function Seq(a: integer;\n      b: integer): boolean;\n"
+       "    procedure EndBlock(p: integer);\n"
+       "    {$ifdef fpc}generic{$endif} procedure Gen<T: IInterface>(x: T);\n"
+       "    class procedure Del(a: integer);\n    function V(): integer;\n"
+       "    procedure Wide(a1: integer;\n a2: integer;\n a3: integer;\n a4: integer;\n a5: integer;\n"
+       " a6: integer;\n a7: integer;\n a8: integer;\n a9: integer);\n  end;\n"
+       "function A(n: Long): Long;function B(n: Long): Long;\n"
+       "operator/ (a, b: TV) r: TV;\noperator <(a, b: TV) r: boolean;\n"
+       "implementation\nconstructor TObj.Create;\nbegin end;\nprocedure TObj.Foo;\nbegin end;\n"
+       "function TC.Seq(a: integer; b: integer): boolean;\nbegin end;\n"
+       "procedure TC.EndBlock(p: integer);\n  procedure EndBlock;\n  begin end;\nbegin end;\n"
+       "{$ifdef fpc}generic{$endif} procedure TC.Gen<T>(x: T);\nbegin end;\n"
+       "procedure TC.Del(a: integer);\nbegin end;\nfunction TC.V: integer;\nbegin end;\n"
+       "procedure TC.Wide(a1: integer;\n a2: integer;\n a3: integer;\n a4: integer;\n a5: integer;\n"
+       " a6: integer;\n a7: integer;\n a8: integer;\n a9: integer);\nbegin end;\n"
+       "function A(n: Long): Long;\nbegin end;\nfunction B(n: Long): Long;\nbegin end;\n"
+       "operator/(a, b: TV) r: TV;\nbegin end;\noperator<(a, b: TV) r: boolean;\nbegin end;\n"
+       "end.\nprocedure TC.Del(a: integer);\n",
+       {"constructor tobj.create;", "function a ( n : long ) : long;", "function b ( n : long ) : long;",
+        "function tc.seq ( a : integer; b : integer ) : boolean;", "function tc.v : integer;",
+        "generic procedure tc.gen<t> ( x : t );", "operator/ ( a, b : tv ) r : tv;", "operator< ( a, b : tv ) r : boolean;",
+        "procedure tc.del ( a : integer );", "procedure tc.endblock ( p : integer );",
+        "procedure tc.wide ( a1 : integer; a2 : integer; a3 : integer; a4 : integer; a5 : integer; a6 : integer; "
+        "a7 : integer; a8 : integer; a9 : integer );",
+        "procedure tobj.foo;"}},
       {"{$IFDEF} alternatives of one header",
        "unit u;\ninterface\nprocedure P(a: integer);\nprocedure Q;\nimplementation\n"
        "{$IFDEF X}\nprocedure P(a: integer);\n{$ELSE}\nprocedure P(a: integer);\n{$ENDIF}\nbegin\n  x;\nend;\n"
