@@ -131,7 +131,7 @@ const QList<OptionRow> &OptionTable() {
        Text(&Options::unitName, "--unit")},
       {{"document"}, "DOC", kPrint, "print unit (the default), procedures, project or index",
        OneOf(&Options::document, "--document", {"unit", "procedures", "project", "index"})},
-      {{"all"}, "", kPrint, "print FILE as one book: the project file, each unit with its routines and form, an index",
+      {{"all"}, "", kPrint, "print FILE as one book: the project file, each unit and its form, an index",
        Switch(&Options::all)},
       {{"select"}, "TEXT", kPrint, "print only the routine that --routines shows as TEXT (repeatable)",
        SelectRoutineText},

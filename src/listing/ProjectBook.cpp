@@ -56,9 +56,11 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
         outcome.LeftSomethingOut = true;
         continue;
       }
-      // The unit's routines first, each a link to its heading; a unit
-      // without routines gets no empty page for them.
-      if (!model.Routines.isEmpty()) {
+      // A unit printed alone as a book: its routines first, each a link
+      // to its heading; a unit without routines gets no empty page for
+      // them. A project's book keeps to its project file, units, forms and
+      // index.
+      if (!model.ProjectLoaded && !model.Routines.isEmpty()) {
         docs.PrepareProcedures();
         if (!print(docs.EventsOf(DocumentKind::Procedures))) return outcome;
       }
