@@ -170,11 +170,6 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
     cursor.NextRow();
   }
   canvas.SetFont(settings_.BaseFont());
-  // The whole row leads to the heading it names, where the unit listing
-  // printed it in the same file.
-  if (NavigationSink *navigation = canvas.Navigation())
-    navigation->link(QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword, cursor.Geometry.LineStep),
-                     row.text);
   auto drawRightAligned = [&](const QByteArray &text, int rightX) {
     if (!text.isEmpty()) canvas.TextOut(rightX - canvas.TextWidth(text), cursor.Y, text);
   };
@@ -193,6 +188,12 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   if (!row.unit.isEmpty()) rows = std::max(rows, drawWrapped(row.unit, columns_.unit, columns_.unitRight));
   if (settings_.LineNo == 1) drawRightAligned(row.line, columns_.lineRight);
   drawRightAligned(row.page, columns_.pageRight);
+  // The whole entry, its continuation rows too, leads to the heading it
+  // names, where the unit listing printed it in the same file.
+  if (NavigationSink *navigation = canvas.Navigation())
+    navigation->link(
+        QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword, rows * cursor.Geometry.LineStep),
+        row.text);
   for (int k = 0; k < rows; ++k) cursor.NextRow();
 }
 
