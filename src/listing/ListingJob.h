@@ -8,7 +8,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 #include "platform/TextEncoding.h"
 #include "listing/PageFurniture.h"
 #include "print/PageInfo.h"

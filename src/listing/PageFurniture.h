@@ -7,7 +7,7 @@
 #include <QDateTime>
 #include <optional>
 
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 
 namespace scrivane {
 

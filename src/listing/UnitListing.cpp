@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "format/FormatSettings.h"
-#include "format/PageGeometry.h"
 #include "listing/ClassedLine.h"
 #include "listing/LayoutRules.h"
 #include "listing/Lexer.h"
@@ -20,6 +19,7 @@
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "print/PageCanvas.h"
+#include "print/PageGeometry.h"
 #include "print/PrintException.h"
 #include "project/FormImage.h"
 #include "project/ProjectModel.h"

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "format/FormatSettings.h"
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 #include "listing/Documents.h"
 #include "listing/RowWriter.h"
 #include "platform/Text1252.h"

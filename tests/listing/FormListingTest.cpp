@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 
 #include "format/FormatSettings.h"
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 #include "listing/FormListing.h"
 #include "listing/Lexer.h"
 #include "print/PageCanvas.h"

@@ -22,7 +22,7 @@
 #include <map>
 
 #include "format/FormatSettings.h"
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 #include "listing/Lexer.h"
 #include "listing/RoutineHeaders.h"
 #include "listing/UnitListing.h"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "format/FormatSettings.h"
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 #include "listing/Lexer.h"
 #include "listing/UnitListing.h"
 #include "print/PageCanvas.h"

@@ -13,7 +13,7 @@
 
 #include "TestDocument.h"
 #include "format/FormatSettings.h"
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 #include "print/PdfPrintTarget.h"
 #include "print/VirtualPrinter.h"
 #include "platform/ReplacingFile.h"

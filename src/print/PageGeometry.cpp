@@ -1,4 +1,4 @@
-#include "format/PageGeometry.h"
+#include "print/PageGeometry.h"
 
 #include "format/FormatSettings.h"
 #include "print/PageCanvas.h"
