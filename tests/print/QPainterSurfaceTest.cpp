@@ -101,3 +101,26 @@ TEST(QPainterSurface, UnderlineSpansItsWordsOnly) {
   EXPECT_TRUE(inkAt(300 + width - 5));
   EXPECT_FALSE(inkAt(300 + width + 15));
 }
+
+// No oblique face here has Arabic: the preview drew an italic comment's
+// Arabic as boxes. It draws it as the upright font does, shaped.
+TEST(QPainterSurface, ArabicInAnItalicFontIsDrawnAsTheUprightFontDrawsIt) {
+  QtTextMeasurer measurer(600);
+  const QByteArray word = QString::fromUtf8("العربية مرحبا").toUtf8();
+  auto draw = [&](int style) {
+    QImage sheet(1600, 200, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    QPainterSurface surface(painter, measurer);
+    surface.drawTextIn(20, 40, FontSpec{QStringLiteral("Arial"), 10, style, 0}, word, TextEncoding::Utf8);
+    surface.flush();
+    painter.end();
+    return sheet;
+  };
+  const QImage upright = draw(0), italic = draw(StyleItalic);
+  int dark = 0;
+  for (int y = 0; y < upright.height(); ++y)
+    for (int x = 0; x < upright.width(); ++x) dark += qGray(upright.pixel(x, y)) < 128;
+  EXPECT_GT(dark, 100);
+  EXPECT_EQ(italic, upright);
+}
