@@ -124,73 +124,72 @@ void PdfFonts::putCidFont(PdfFont &font) {
   int fileObject = 0;
   if (!file.isEmpty()) {
     fileObject = objects_.newObject();
-    std::string extra = trueType ? " /Length1 " : " /Subtype /CIDFontType0C";
-    if (trueType) AppendInt(extra, file.size());
+    PdfDictionary extra;
+    if (trueType) extra.integer("Length1", file.size());
+    else extra.name("Subtype", "CIDFontType0C");
     objects_.putStream(fileObject, std::string_view(file.constData(), size_t(file.size())), kFontCompression,
-                       extra);
+                       extra.fields());
   }
 
   int flags = 32;  // not symbolic: the glyphs are letters
   if (QFontDatabase::isFixedPitch(font.raw.familyName(), font.raw.styleName())) flags |= 1;
   if (program.italic()) flags |= 64;
-  std::string d = "<< /Type /FontDescriptor /FontName /" + name;
-  d += " /Flags ";
-  AppendInt(d, flags);
-  d += " /FontBBox [";
+  std::string box = "[";
   for (int v : program.box(font.usedList)) {
-    AppendInt(d, std::lround(v * em));
-    d += ' ';
+    AppendInt(box, std::lround(v * em));
+    box += ' ';
   }
-  d += "] /ItalicAngle ";
-  AppendNumber(d, program.italicAngle());
+  box += ']';
   // The line's metrics as Qt laid it out (its own choice among the font's
   // tables), so that readers box the words where the layout put them.
   const double pixelEm = 1000.0 / font.raw.pixelSize();
-  d += " /Ascent ";
-  AppendInt(d, std::lround(font.raw.ascent() * pixelEm));
-  d += " /Descent ";
-  AppendInt(d, -std::lround(font.raw.descent() * pixelEm));
-  d += " /CapHeight ";
-  AppendInt(d, std::lround(font.raw.capHeight() * pixelEm));
-  d += program.bold() ? " /StemV 120" : " /StemV 80";
-  if (fileObject) {
-    d += trueType ? " /FontFile2 " : " /FontFile3 ";
-    AppendInt(d, fileObject);
-    d += " 0 R";
-  }
-  d += " >>";
-  objects_.putObject(descriptor, d);
+  PdfDictionary d;
+  d.name("Type", "FontDescriptor")
+      .name("FontName", name)
+      .integer("Flags", flags)
+      .raw("FontBBox", box)
+      .number("ItalicAngle", program.italicAngle())
+      .integer("Ascent", std::lround(font.raw.ascent() * pixelEm))
+      .integer("Descent", -std::lround(font.raw.descent() * pixelEm))
+      .integer("CapHeight", std::lround(font.raw.capHeight() * pixelEm))
+      .integer("StemV", program.bold() ? 120 : 80);
+  if (fileObject) d.reference(trueType ? "FontFile2" : "FontFile3", fileObject);
+  objects_.putObject(descriptor, d.str());
 
   // Glyph numbers are the CIDs: a TrueType font maps them through an
   // identity map, a 'CFF ' table keyed by glyph names takes them as they are.
-  std::string c = trueType ? "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /"
-                           : "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /";
-  c += name;
-  c += " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor ";
-  AppendInt(c, descriptor);
-  c += trueType ? " 0 R /CIDToGIDMap /Identity /W [" : " 0 R /W [";
+  std::string widths = "[";
   for (size_t i = 0; i < font.usedList.size();) {
-    AppendInt(c, font.usedList[i]);
-    c += " [";
+    AppendInt(widths, font.usedList[i]);
+    widths += " [";
     size_t k = i;
     do {
-      AppendNumber(c, font.width(font.usedList[k]));
-      c += ' ';
+      AppendNumber(widths, font.width(font.usedList[k]));
+      widths += ' ';
       ++k;
     } while (k < font.usedList.size() && font.usedList[k] == font.usedList[k - 1] + 1);
-    c += "] ";
+    widths += "] ";
     i = k;
   }
-  c += "] >>";
-  objects_.putObject(cidFont, c);
+  widths += ']';
+  PdfDictionary c;
+  c.name("Type", "Font")
+      .name("Subtype", trueType ? "CIDFontType2" : "CIDFontType0")
+      .name("BaseFont", name)
+      .raw("CIDSystemInfo", "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>")
+      .reference("FontDescriptor", descriptor);
+  if (trueType) c.name("CIDToGIDMap", "Identity");
+  c.raw("W", widths);
+  objects_.putObject(cidFont, c.str());
 
-  std::string t = "<< /Type /Font /Subtype /Type0 /BaseFont /" + name;
-  t += " /Encoding /Identity-H /DescendantFonts [";
-  AppendInt(t, cidFont);
-  t += " 0 R] /ToUnicode ";
-  AppendInt(t, toUnicode);
-  t += " 0 R >>";
-  objects_.putObject(font.object, t);
+  PdfDictionary t;
+  t.name("Type", "Font")
+      .name("Subtype", "Type0")
+      .name("BaseFont", name)
+      .name("Encoding", "Identity-H")
+      .raw("DescendantFonts", "[" + std::to_string(cidFont) + " 0 R]")
+      .reference("ToUnicode", toUnicode);
+  objects_.putObject(font.object, t.str());
 
   std::vector<std::pair<unsigned, QString>> map;
   for (unsigned g : font.usedList) {
@@ -207,7 +206,8 @@ void PdfFonts::putOutlineFont(PdfFont &font) {
   em.setPixelSize(1000);
   for (size_t block = 0; block < font.outlineObjects.size(); ++block) {
     const size_t first = block * 256, end = std::min(font.glyphsByCode.size(), first + 256);
-    std::string procs, differences, widths;
+    PdfDictionary procs;
+    std::string differences, widths;
     QRectF box;
     std::vector<std::pair<unsigned, QString>> map;
     for (size_t code = first; code < end; ++code) {
@@ -249,11 +249,7 @@ void PdfFonts::putOutlineFont(PdfFont &font) {
       if (!path.isEmpty()) proc += "f\n";
       const int procObject = objects_.newObject();
       objects_.putStream(procObject, proc, kFontCompression);
-      procs += " /g";
-      AppendInt(procs, qint64(code - first));
-      procs += ' ';
-      AppendInt(procs, procObject);
-      procs += " 0 R";
+      procs.reference("g" + std::to_string(code - first), procObject);
       differences += " /g";
       AppendInt(differences, qint64(code - first));
       AppendNumber(widths, font.widthsByCode[code]);
@@ -263,48 +259,43 @@ void PdfFonts::putOutlineFont(PdfFont &font) {
     }
     const int toUnicode = objects_.newObject();
     putToUnicode(toUnicode, map, false);
-    std::string f = "<< /Type /Font /Subtype /Type3 /FontBBox [";
+    std::string bbox = "[";
     for (double v : {box.left(), -box.bottom(), box.right(), -box.top()}) {
-      AppendInt(f, std::lround(v));
-      f += ' ';
+      AppendInt(bbox, std::lround(v));
+      bbox += ' ';
     }
-    f += "] /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs <<" + procs;
-    f += " >> /Encoding << /Type /Encoding /Differences [0" + differences;
-    f += "] >> /FirstChar 0 /LastChar ";
-    AppendInt(f, qint64(end - first) - 1);
-    f += " /Widths [" + widths;
-    f += "] /Resources << >> /ToUnicode ";
-    AppendInt(f, toUnicode);
-    f += " 0 R >>";
-    objects_.putObject(font.outlineObjects[block], f);
+    bbox += ']';
+    PdfDictionary f;
+    f.name("Type", "Font")
+        .name("Subtype", "Type3")
+        .raw("FontBBox", bbox)
+        .raw("FontMatrix", "[0.001 0 0 0.001 0 0]")
+        .raw("CharProcs", procs.str())
+        .raw("Encoding", PdfDictionary().name("Type", "Encoding").raw("Differences", "[0" + differences + "]").str())
+        .integer("FirstChar", 0)
+        .integer("LastChar", qint64(end - first) - 1)
+        .raw("Widths", "[" + widths + "]")
+        .raw("Resources", PdfDictionary().str())
+        .reference("ToUnicode", toUnicode);
+    objects_.putObject(font.outlineObjects[block], f.str());
   }
 }
 
 std::string PdfFonts::writeAll() {
-  std::string resources;
+  PdfDictionary resources;
   for (const auto &font : fonts_) {
+    const std::string key = "F" + std::to_string(font->number);
     if (font->program) {
       if (font->usedList.empty()) continue;
       putCidFont(*font);
-      resources += " /F";
-      AppendInt(resources, font->number);
-      resources += ' ';
-      AppendInt(resources, font->object);
-      resources += " 0 R";
+      resources.reference(key, font->object);
     } else {
       putOutlineFont(*font);
-      for (size_t block = 0; block < font->outlineObjects.size(); ++block) {
-        resources += " /F";
-        AppendInt(resources, font->number);
-        resources += '_';
-        AppendInt(resources, qint64(block));
-        resources += ' ';
-        AppendInt(resources, font->outlineObjects[block]);
-        resources += " 0 R";
-      }
+      for (size_t block = 0; block < font->outlineObjects.size(); ++block)
+        resources.reference(key + '_' + std::to_string(block), font->outlineObjects[block]);
     }
   }
-  return resources;
+  return resources.str();
 }
 
 }  // namespace scrivane

@@ -66,8 +66,8 @@ class PdfFonts {
   // Marks a glyph as drawn; for an outline font, returns its code.
   // layoutWidth: the glyph's advance in the layout, 1/1000 em, or negative.
   int use(PdfFont &font, unsigned glyph, const QString *stands, double layoutWidth = -1);
-  // Embeds every font drawn; returns the entries of the resources' font
-  // dictionary (" /F1 7 0 R ...").
+  // Embeds every font drawn; returns the resources' font dictionary
+  // ("<< /F1 7 0 R ... >>").
   std::string writeAll();
 
  private:

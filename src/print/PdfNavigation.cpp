@@ -1,49 +1,6 @@
 #include "print/PdfNavigation.h"
 
-#include "print/PdfObjectWriter.h"
-
 namespace scrivane {
-
-std::string PdfNumber(double value) {
-  std::string out;
-  AppendNumber(out, value);
-  return out;
-}
-
-std::string &PdfDictionary::key(std::string_view key) {
-  body_ += " /";
-  body_ += key;
-  body_ += ' ';
-  return body_;
-}
-
-PdfDictionary &PdfDictionary::name(std::string_view k, std::string_view value) {
-  key(k) += '/';
-  body_ += value;
-  return *this;
-}
-
-PdfDictionary &PdfDictionary::integer(std::string_view k, long long value) {
-  key(k) += std::to_string(value);
-  return *this;
-}
-
-PdfDictionary &PdfDictionary::reference(std::string_view k, int object) {
-  key(k) += std::to_string(object) + " 0 R";
-  return *this;
-}
-
-PdfDictionary &PdfDictionary::text(std::string_view k, const QString &value) {
-  key(k) += "<FEFF";
-  AppendUtf16Hex(body_, value);
-  body_ += '>';
-  return *this;
-}
-
-PdfDictionary &PdfDictionary::raw(std::string_view k, std::string_view value) {
-  key(k) += value;
-  return *this;
-}
 
 void PdfNavigation::setGeometry(double pointsPerPixel, double sheetHeightPoints) {
   pointsPerPixel_ = pointsPerPixel;
@@ -89,7 +46,7 @@ std::string PdfNavigation::annotationsOf(int sheet, PdfObjectWriter &out) {
     l.object = out.newObject();
     list += std::to_string(l.object) + " 0 R ";
   }
-  return list.empty() ? std::string() : " /Annots [" + list + "]";
+  return list.empty() ? std::string() : "[" + list + "]";
 }
 
 std::string PdfNavigation::destination(const Place &place, const std::vector<int> &pageObjects) const {
@@ -97,7 +54,7 @@ std::string PdfNavigation::destination(const Place &place, const std::vector<int
   return "[" + std::to_string(pageObjects[size_t(place.sheet)]) + " 0 R /XYZ null " + PdfNumber(place.top) + " null]";
 }
 
-std::string PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects) {
+void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects, PdfDictionary &catalog) {
   for (const Link &l : links_) {
     if (l.object == 0) continue;
     // A row whose place is not in this file (an index or a list of
@@ -119,15 +76,14 @@ std::string PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &
     annotation.raw("Dest", dest);
     out.putObject(l.object, annotation.str());
   }
-  std::string catalog;
   int items = 0;
-  catalog += writeOutline(out, pageObjects, &items);
-  if (items > 1) catalog += " /PageMode /UseOutlines";
-  catalog += pageLabels(pageObjects.size());
-  return catalog;
+  if (const int outline = writeOutline(out, pageObjects, &items)) catalog.reference("Outlines", outline);
+  if (items > 1) catalog.name("PageMode", "UseOutlines");
+  const std::string labels = pageLabels(pageObjects.size());
+  if (!labels.empty()) catalog.raw("PageLabels", labels);
 }
 
-std::string PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects,
+int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects,
                                         int *items) {
   struct Node {
     QString title;
@@ -193,7 +149,7 @@ std::string PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<
       .reference("Last", nodes[size_t(top.back())].object)
       .integer("Count", qint64(top.size()));
   out.putObject(root, outlines.str());
-  return " /Outlines " + std::to_string(root) + " 0 R";
+  return root;
 }
 
 std::string PdfNavigation::pageLabels(size_t sheets) const {
@@ -216,7 +172,7 @@ std::string PdfNavigation::pageLabels(size_t sheets) const {
     }
     previous = number;
   }
-  return " /PageLabels << /Nums [" + nums + "] >>";
+  return PdfDictionary().raw("Nums", "[" + nums + "]").str();
 }
 
 QDateTime PdfNavigation::creationDate() const {

@@ -12,34 +12,12 @@
 #include <QRectF>
 #include <QString>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "print/PageDevice.h"
+#include "print/PdfObjectWriter.h"
 
 namespace scrivane {
-
-// A number as PDF wants it: no exponent, at most three decimals.
-std::string PdfNumber(double value);
-
-// One dictionary, written as text: PdfDictionary().name("Type", "Annot")
-// .reference("P", 12).str() is "<< /Type /Annot /P 12 0 R >>".
-class PdfDictionary {
- public:
-  PdfDictionary &name(std::string_view key, std::string_view value);
-  PdfDictionary &integer(std::string_view key, long long value);
-  PdfDictionary &reference(std::string_view key, int object);
-  PdfDictionary &text(std::string_view key, const QString &value);
-  // Anything already written as PDF: an array, a dictionary, a number.
-  PdfDictionary &raw(std::string_view key, std::string_view value);
-  std::string str() const { return body_ + " >>"; }
-
- private:
-  std::string &key(std::string_view key);
-  std::string body_ = "<<";
-};
-
-class PdfObjectWriter;
 
 class PdfNavigation : public NavigationSink {
  public:
@@ -64,12 +42,12 @@ class PdfNavigation : public NavigationSink {
   void outlineEntry(const QString &title, int y) override;
   void link(const QRect &area, const QByteArray &key) override;
 
-  // " /Annots [...]" for the sheet's page dictionary, with the objects
-  // numbered now and written by finish; empty when the sheet has no link.
+  // The sheet's /Annots array ("[12 0 R ...]"), with the objects numbered
+  // now and written by finish; empty when the sheet has no link.
   std::string annotationsOf(int sheet, PdfObjectWriter &out);
-  // Writes the links, the outline and the page labels; returns what the
-  // catalog adds for them. pageObjects: the page object of every sheet.
-  std::string finish(PdfObjectWriter &out, const std::vector<int> &pageObjects);
+  // Writes the links, the outline and the page labels, and adds them to
+  // the catalog. pageObjects: the page object of every sheet.
+  void finish(PdfObjectWriter &out, const std::vector<int> &pageObjects, PdfDictionary &catalog);
   // The document information: the first document's title (else fallback),
   // the program as creator, the first document's clock (else now).
   std::string information(const QString &fallbackTitle, const QString &creator) const;
@@ -101,7 +79,9 @@ class PdfNavigation : public NavigationSink {
   };
   Place here(int y) const;
   std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
-  std::string writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
+  // The outline's root object, 0 when there is no outline.
+  int writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
+  // The /PageLabels dictionary, empty when no sheet is numbered.
   std::string pageLabels(size_t sheets) const;
 
   double pointsPerPixel_ = 72.0 / 600.0;

@@ -61,6 +61,52 @@ void AppendUtf16Hex(std::string &out, const QString &text) {
   for (QChar c : text) AppendHex4(out, c.unicode());
 }
 
+std::string PdfNumber(double value) {
+  std::string out;
+  AppendNumber(out, value);
+  return out;
+}
+
+std::string &PdfDictionary::key(std::string_view key) {
+  body_ += " /";
+  body_ += key;
+  body_ += ' ';
+  return body_;
+}
+
+PdfDictionary &PdfDictionary::name(std::string_view k, std::string_view value) {
+  key(k) += '/';
+  body_ += value;
+  return *this;
+}
+
+PdfDictionary &PdfDictionary::integer(std::string_view k, long long value) {
+  key(k) += std::to_string(value);
+  return *this;
+}
+
+PdfDictionary &PdfDictionary::number(std::string_view k, double value) {
+  AppendNumber(key(k), value);
+  return *this;
+}
+
+PdfDictionary &PdfDictionary::reference(std::string_view k, int object) {
+  key(k) += std::to_string(object) + " 0 R";
+  return *this;
+}
+
+PdfDictionary &PdfDictionary::text(std::string_view k, const QString &value) {
+  key(k) += "<FEFF";
+  AppendUtf16Hex(body_, value);
+  body_ += '>';
+  return *this;
+}
+
+PdfDictionary &PdfDictionary::raw(std::string_view k, std::string_view value) {
+  key(k) += value;
+  return *this;
+}
+
 namespace {
 
 std::atomic<int> workersOverride{-1};

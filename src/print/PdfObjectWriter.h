@@ -37,6 +37,33 @@ void AppendHex2(std::string &out, unsigned value);
 // UTF-16BE hex of a text, as ToUnicode maps and text strings want it.
 void AppendUtf16Hex(std::string &out, const QString &text);
 
+// AppendNumber's text on its own.
+std::string PdfNumber(double value);
+
+// One dictionary, written as text: PdfDictionary().name("Type", "Annot")
+// .reference("P", 12).str() is "<< /Type /Annot /P 12 0 R >>". Every object
+// kind writes its dictionary through this, so the spacing is the same
+// everywhere and a field is one call.
+class PdfDictionary {
+ public:
+  PdfDictionary &name(std::string_view key, std::string_view value);
+  PdfDictionary &integer(std::string_view key, long long value);
+  PdfDictionary &number(std::string_view key, double value);
+  PdfDictionary &reference(std::string_view key, int object);
+  PdfDictionary &text(std::string_view key, const QString &value);
+  // Anything already written as PDF: an array, a dictionary, a boolean.
+  PdfDictionary &raw(std::string_view key, std::string_view value);
+  bool empty() const { return body_.size() == 2; }
+  std::string str() const { return body_ + " >>"; }
+  // The fields alone, each after a blank: what a stream adds to its
+  // dictionary after /Length.
+  std::string fields() const { return body_.substr(2); }
+
+ private:
+  std::string &key(std::string_view key);
+  std::string body_ = "<<";
+};
+
 // Worker threads a new PdfObjectWriter starts: one fewer than the cores (at
 // most three), or SCRIVANE_PDF_WORKERS where set. 0 writes on the calling
 // thread. SetPdfWorkers overrides both for the process (-1: back to that).

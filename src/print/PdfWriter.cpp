@@ -33,6 +33,19 @@ void AppendColor(std::string &out, ColorRef color, const char *op) {
   out += '\n';
 }
 
+// An 8-bit image, its pixels compressed in its stream.
+PdfDictionary ImageDictionary(int width, int height, std::string_view colorSpace) {
+  PdfDictionary image;
+  image.name("Type", "XObject")
+      .name("Subtype", "Image")
+      .integer("Width", width)
+      .integer("Height", height)
+      .name("ColorSpace", colorSpace)
+      .integer("BitsPerComponent", 8)
+      .raw("Interpolate", "true");
+  return image;
+}
+
 bool Invisible(unsigned char c) { return QtTextMeasurer::GlyphTable::Invisible(c); }
 
 // The character each byte of a Windows-1252 text stands for.
@@ -98,7 +111,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   // down from: the sheet's, or the placed page's.
   bool placing = false;
   PagePlacement placement;
-  std::string sheetContent, sheetForms;
+  std::string sheetContent;
+  PdfDictionary sheetForms;
   double drawHeight = 0;
   ColorRef fill = 0, strokeColor = 0;
   double lineWidth = 1.0;
@@ -173,13 +187,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   // Writes the placed page as a form and places it on the sheet.
   void endForm() {
     const double width = placement.pageWidth * scale, height = placement.pageHeight * scale;
-    std::string dictionary = " /Type /XObject /Subtype /Form /BBox [0 0 ";
-    AppendNumber(dictionary, width);
-    dictionary += ' ';
-    AppendNumber(dictionary, height);
-    dictionary += "] /Resources 3 0 R";
+    PdfDictionary dictionary;
+    dictionary.name("Type", "XObject")
+        .name("Subtype", "Form")
+        .raw("BBox", "[0 0 " + PdfNumber(width) + ' ' + PdfNumber(height) + ']')
+        .reference("Resources", kResources);
     const int form = newObject();
-    putStream(form, std::move(content), kPageCompression, dictionary);
+    putStream(form, std::move(content), kPageCompression, dictionary.fields());
     content.clear();
     resetGraphicsState();
     sheetContent += "q ";
@@ -193,23 +207,22 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     sheetContent += " cm /Pg";
     AppendInt(sheetContent, form);
     sheetContent += " Do Q\n";
-    sheetForms += " /Pg";
-    AppendInt(sheetForms, form);
-    sheetForms += ' ';
-    AppendInt(sheetForms, form);
-    sheetForms += " 0 R";
+    sheetForms.reference("Pg" + std::to_string(form), form);
   }
 
   void endPage() {
     flush();
-    std::string resources = " /Resources 3 0 R";
+    PdfDictionary body;
+    body.name("Type", "Page").reference("Parent", kPages);
     if (placing) {
       endForm();
       content = std::move(sheetContent);
-      resources = " /Resources << /ProcSet [/PDF] /XObject <<" + sheetForms + " >> >>";
+      body.raw("Resources", PdfDictionary().raw("ProcSet", "[/PDF]").raw("XObject", sheetForms.str()).str());
       sheetContent.clear();
-      sheetForms.clear();
+      sheetForms = {};
       placing = false;
+    } else {
+      body.reference("Resources", kResources);
     }
     const int contents = newObject();
     const size_t size = content.size();
@@ -217,12 +230,10 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     content.clear();
     content.reserve(size);
     const int page = newObject();
-    std::string body = "<< /Type /Page /Parent 2 0 R" + resources + " /Contents ";
-    AppendInt(body, contents);
-    body += " 0 R";
-    body += nav.annotationsOf(int(pageObjects.size()), *this);
-    body += " >>";
-    putObject(page, body);
+    body.reference("Contents", contents);
+    const std::string annotations = nav.annotationsOf(int(pageObjects.size()), *this);
+    if (!annotations.empty()) body.raw("Annots", annotations);
+    putObject(page, body.str());
     pageObjects.push_back(page);
     content.clear();
   }
@@ -497,29 +508,19 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     pixels.reserve(size_t(rgb.width()) * 3 * size_t(rgb.height()));
     for (int row = 0; row < rgb.height(); ++row)
       pixels.append(reinterpret_cast<const char *>(rgb.constScanLine(row)), size_t(rgb.width()) * 3);
-    std::string dictionary = " /Type /XObject /Subtype /Image /Width ";
-    AppendInt(dictionary, rgb.width());
-    dictionary += " /Height ";
-    AppendInt(dictionary, rgb.height());
-    dictionary += " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Interpolate true";
+    PdfDictionary dictionary = ImageDictionary(rgb.width(), rgb.height(), "DeviceRGB");
     if (image.hasAlphaChannel()) {
       const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
       std::string mask;
       for (int row = 0; row < alpha.height(); ++row)
         mask.append(reinterpret_cast<const char *>(alpha.constScanLine(row)), size_t(alpha.width()));
       const int maskObject = newObject();
-      std::string maskDictionary = " /Type /XObject /Subtype /Image /Width ";
-      AppendInt(maskDictionary, alpha.width());
-      maskDictionary += " /Height ";
-      AppendInt(maskDictionary, alpha.height());
-      maskDictionary += " /ColorSpace /DeviceGray /BitsPerComponent 8 /Interpolate true";
-      putStream(maskObject, mask, kFontCompression, maskDictionary);
-      dictionary += " /SMask ";
-      AppendInt(dictionary, maskObject);
-      dictionary += " 0 R";
+      putStream(maskObject, mask, kFontCompression,
+                ImageDictionary(alpha.width(), alpha.height(), "DeviceGray").fields());
+      dictionary.reference("SMask", maskObject);
     }
     const int object = newObject();
-    putStream(object, pixels, kFontCompression, dictionary);
+    putStream(object, pixels, kFontCompression, dictionary.fields());
     const int number = int(images.size()) + 1;
     images.emplace_back(number, object);
     content += "q ";
@@ -537,36 +538,30 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
 
   void finishDocument() {
     endPage();
-    std::string resources = "<< /ProcSet [/PDF /Text /ImageB /ImageC] /Font <<";
-    resources += fonts.writeAll();
-    resources += " >> /XObject <<";
-    for (const auto &[number, object] : images) {
-      resources += " /Im";
-      AppendInt(resources, number);
-      resources += ' ';
-      AppendInt(resources, object);
-      resources += " 0 R";
-    }
-    resources += " >> >>";
-    putObject(kResources, resources);
+    PdfDictionary xObjects;
+    for (const auto &[number, object] : images) xObjects.reference("Im" + std::to_string(number), object);
+    PdfDictionary resources;
+    resources.raw("ProcSet", "[/PDF /Text /ImageB /ImageC]")
+        .raw("Font", fonts.writeAll())
+        .raw("XObject", xObjects.str());
+    putObject(kResources, resources.str());
 
-    std::string pages = "<< /Type /Pages /MediaBox [0 0 ";
-    AppendNumber(pages, pageWidth);
-    pages += ' ';
-    AppendNumber(pages, pageHeight);
-    pages += "] /Count ";
-    AppendInt(pages, qint64(pageObjects.size()));
-    pages += " /Kids [";
-    for (int page : pageObjects) {
-      AppendInt(pages, page);
-      pages += " 0 R ";
-    }
-    pages += "] >>";
-    putObject(kPages, pages);
+    std::string kids = "[";
+    for (int page : pageObjects) kids += std::to_string(page) + " 0 R ";
+    kids += ']';
+    PdfDictionary pages;
+    pages.name("Type", "Pages")
+        .raw("MediaBox", "[0 0 " + PdfNumber(pageWidth) + ' ' + PdfNumber(pageHeight) + ']')
+        .integer("Count", qint64(pageObjects.size()))
+        .raw("Kids", kids);
+    putObject(kPages, pages.str());
 
     const QDateTime now = nav.creationDate().toUTC();
     putObject(kInfo, nav.information(title, QStringLiteral("Scrivane ") + QLatin1String(ScrivaneVersion())));
-    putObject(kCatalog, "<< /Type /Catalog /Pages 2 0 R" + nav.finish(*this, pageObjects) + " >>");
+    PdfDictionary catalog;
+    catalog.name("Type", "Catalog").reference("Pages", kPages);
+    nav.finish(*this, pageObjects, catalog);
+    putObject(kCatalog, catalog.str());
 
     drain();  // the offsets of every object so far
     const quint64 xref = written;
@@ -582,9 +577,12 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         QCryptographicHash::hash(title.toUtf8() + now.toString(Qt::ISODateWithMs).toUtf8(), QCryptographicHash::Md5)
             .toHex()
             .toUpper();
-    table += "trailer\n<< /Size ";
-    AppendInt(table, qint64(offsets.size()));
-    table += " /Root 1 0 R /Info 4 0 R /ID [<" + id.toStdString() + "> <" + id.toStdString() + ">] >>\nstartxref\n";
+    PdfDictionary trailer;
+    trailer.integer("Size", qint64(offsets.size()))
+        .reference("Root", kCatalog)
+        .reference("Info", kInfo)
+        .raw("ID", "[<" + id.toStdString() + "> <" + id.toStdString() + ">]");
+    table += "trailer\n" + trailer.str() + "\nstartxref\n";
     AppendInt(table, qint64(xref));
     table += "\n%%EOF\n";
     put(table);

@@ -84,3 +84,17 @@ TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
   AppendHex2(hex, 0xE0);
   EXPECT_EQ(hex, "0A1FFFFF07E0");
 }
+
+// Every object's dictionary is written through PdfDictionary: one blank
+// before each key and each value, none doubled, whatever the kind of value.
+TEST(PdfWriter, DictionariesAreWrittenWithOneBlankBetweenTheirParts) {
+  PdfDictionary d;
+  EXPECT_TRUE(d.empty());
+  EXPECT_EQ(d.str(), "<< >>");
+  d.name("Type", "Font").integer("Count", -3).number("Angle", -12.5).reference("Parent", 7);
+  d.text("Title", QStringLiteral("A\u00e9")).raw("Kids", "[7 0 R]");
+  EXPECT_FALSE(d.empty());
+  const std::string fields = " /Type /Font /Count -3 /Angle -12.5 /Parent 7 0 R /Title <FEFF004100E9> /Kids [7 0 R]";
+  EXPECT_EQ(d.str(), "<<" + fields + " >>");
+  EXPECT_EQ(d.fields(), fields);
+}
