@@ -15,11 +15,11 @@
 #include <cstdio>
 
 #include "format/FormatSettings.h"
-#include "listing/Lexer.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"
+#include "project/SourceLexer.h"
 
 namespace {
 

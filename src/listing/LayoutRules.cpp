@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "format/FormatSettings.h"
-#include "listing/RoutineHeaders.h"
 #include "print/PageCanvas.h"
+#include "project/RoutineHeaders.h"
 
 namespace scrivane {
 

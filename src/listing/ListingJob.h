@@ -8,9 +8,9 @@
 #include <QDateTime>
 #include <QString>
 
-#include "print/PageGeometry.h"
-#include "platform/TextEncoding.h"
 #include "listing/PageFurniture.h"
+#include "platform/TextEncoding.h"
+#include "print/PageGeometry.h"
 #include "print/PageInfo.h"
 
 namespace scrivane {

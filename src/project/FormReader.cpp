@@ -4,7 +4,6 @@
 #include <QFileInfo>
 
 #include "format/FormatSettings.h"
-#include "listing/Lexer.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
@@ -13,6 +12,7 @@
 #include "project/ReaderText.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"
+#include "project/SourceLexer.h"
 
 namespace scrivane {
 using namespace readertext;

@@ -4,9 +4,9 @@
 #include <QString>
 #include <functional>
 
-#include "listing/Lexer.h"  // RoutineKey
 #include "project/FormStream.h"
 #include "project/ProjectModel.h"
+#include "project/RoutineHeaders.h"
 
 namespace scrivane {
 

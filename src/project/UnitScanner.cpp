@@ -7,14 +7,14 @@
 #include <string>
 
 #include "format/FormatSettings.h"
-#include "listing/Lexer.h"
-#include "listing/RoutineHeaders.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
 #include "project/ReaderText.h"
 #include "project/Readers.h"
+#include "project/RoutineHeaders.h"
 #include "project/SourceFile.h"
+#include "project/SourceLexer.h"
 
 namespace scrivane {
 using namespace readertext;

@@ -9,11 +9,11 @@
 #include <random>
 
 #include "format/FormatSettings.h"
-#include "print/PageGeometry.h"
 #include "listing/Documents.h"
 #include "listing/RowWriter.h"
 #include "platform/Text1252.h"
 #include "print/PageCanvas.h"
+#include "print/PageGeometry.h"
 #include "print/VirtualPrinter.h"
 #include "project/ProjectModel.h"
 

@@ -5,10 +5,10 @@
 #include <QRegularExpression>
 
 #include "format/FormatSettings.h"
-#include "print/PageGeometry.h"
 #include "listing/FormListing.h"
 #include "listing/Lexer.h"
 #include "print/PageCanvas.h"
+#include "print/PageGeometry.h"
 #include "print/VirtualPrinter.h"
 #include "project/FormStream.h"
 #include "project/ProjectModel.h"

@@ -22,16 +22,16 @@
 #include <map>
 
 #include "format/FormatSettings.h"
-#include "print/PageGeometry.h"
 #include "listing/Lexer.h"
-#include "listing/RoutineHeaders.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PageCanvas.h"
+#include "print/PageGeometry.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"
 #include "project/Readers.h"
+#include "project/RoutineHeaders.h"
 #include "project/SourceFile.h"
 
 using namespace scrivane;

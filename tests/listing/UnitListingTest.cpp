@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 
 #include "format/FormatSettings.h"
-#include "print/PageGeometry.h"
 #include "listing/Lexer.h"
 #include "listing/UnitListing.h"
 #include "print/PageCanvas.h"
+#include "print/PageGeometry.h"
 #include "print/VirtualPrinter.h"
 #include "project/ProjectModel.h"
 

@@ -13,12 +13,12 @@
 
 #include "TestDocument.h"
 #include "format/FormatSettings.h"
+#include "platform/ReplacingFile.h"
 #include "print/PageGeometry.h"
 #include "print/PdfPrintTarget.h"
 #include "print/VirtualPrinter.h"
-#include "platform/ReplacingFile.h"
-#include "support/SmallDisk.h"
 #include "support/RunTool.h"
+#include "support/SmallDisk.h"
 
 using namespace scrivane;
 using printtest::NumberedDocument;

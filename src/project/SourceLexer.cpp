@@ -1,10 +1,10 @@
-// Source lines as the unit listing prints them, and the words the listing
-// cuts them into. Code is normalised (tokens set apart by single blanks);
+// Source lines as the readers normalise them, and the words a line is cut
+// into. Code is normalised (tokens set apart by single blanks);
 // string literals, directives and comment text are what the source says, so
 // they pass through byte for byte.
 #include <algorithm>
 
-#include "listing/Lexer.h"
+#include "project/SourceLexer.h"
 
 namespace scrivane {
 namespace {
@@ -368,32 +368,6 @@ bool LineLexer::Next(LexedWord &word) {
 }
 
 QByteArrayView WordsPart(QByteArrayView line) { return Trimmed(line); }
-
-LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype lastSemicolon) {
-  const TokenClass kind = word.Lex == Lexeme::String    ? TokenClass::Message
-                          : word.Lex == Lexeme::Comment ? TokenClass::Comment
-                                                        : TokenClass::Plain;
-  return LineWord{std::move(text), kind, word.Lex, word.BlankAfter, lastSemicolon >= word.Offset};
-}
-
-std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state) {
-  const QByteArrayView trimmed = Trimmed(line);
-  std::vector<LineWord> words;
-  words.reserve(16);
-  CommentCarry carry{state.InBraceComment, state.InParenComment};
-  LineLexer lexer(trimmed, carry);
-  const qsizetype lastSemicolon = trimmed.lastIndexOf(';');
-  for (LexedWord w; lexer.Next(w);)
-    words.push_back(MakeLineWord(w, QByteArray(trimmed.data() + w.Offset, w.Size), lastSemicolon));
-  words.push_back({QByteArray(kSentinelWord), TokenClass::Plain});
-  state = ScanState{carry.InBrace, carry.InParenStar};
-  return words;
-}
-
-std::vector<LineWord> SplitWords(QByteArrayView line) {
-  ScanState state;
-  return SplitWords(line, state);
-}
 
 bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) {
   const QByteArrayView text = Trimmed(line);

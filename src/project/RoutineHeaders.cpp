@@ -1,8 +1,8 @@
-#include "listing/RoutineHeaders.h"
+#include "project/RoutineHeaders.h"
 
 #include <initializer_list>
 
-#include "listing/Lexer.h"
+#include "project/SourceLexer.h"
 
 namespace scrivane {
 
