@@ -19,6 +19,7 @@
 #include "print/PageCanvas.h"
 #include "print/gui/PrintStatusForm.h"
 #include "print/gui/PrinterHost.h"
+#include "support/PdfOutline.h"
 #include "support/RunTool.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
@@ -33,24 +34,6 @@ QString PdfText(const QString &path) {
   process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
   process.waitForFinished(20000);
   return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// The outline as a viewer lists it: each title, indented by its depth, and
-// the label of the page it leads to.
-void OutlineLines(const QJsonObject &json, const QJsonArray &items, int depth, QStringList &lines) {
-  for (const QJsonValue &item : items) {
-    const int page = item["destpageposfrom1"].toInt() - 1;
-    QJsonObject range;
-    int start = 0;
-    for (const QJsonValue &l : json["pagelabels"].toArray())
-      if (l["index"].toInt() <= page) {
-        range = l["label"].toObject();
-        start = l["index"].toInt();
-      }
-    lines << QString(depth * 2, ' ') + item["title"].toString() + " -> " + range["/P"].toString().mid(2) +
-                 QString::number(range["/St"].toInt(1) + page - start);
-    OutlineLines(json, item["kids"].toArray(), depth + 1, lines);
-  }
 }
 
 // The main window over the example project, with the commands wired to it
@@ -228,7 +211,7 @@ TEST(PrintCommands, EntireProjectToPdfIsTheBookTheCommandLinePrints) {
   EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
   const QJsonObject json = QJsonDocument::fromJson(testsupport::RunTool("qpdf", {"--json", pdf}).toUtf8()).object();
   QStringList outline;
-  OutlineLines(json, json["outlines"].toArray(), 0, outline);
+  testsupport::OutlineLines(json, json["outlines"].toArray(), 0, outline);
   QFile golden(testsupport::sourceDir() + "/tests/project/golden/inventory-outline.txt");
   ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
   EXPECT_EQ(outline.join('\n') + '\n', QString::fromUtf8(golden.readAll()));

@@ -18,6 +18,7 @@
 #include "platform/Version.h"
 #include "project/PrintTool.h"
 #include "support/TestPaths.h"
+#include "support/PdfOutline.h"
 #include "support/RunTool.h"
 
 namespace {
@@ -42,16 +43,7 @@ struct ReadBack {
   QJsonObject object(const QString &ref) const { return objects["obj:" + ref]["value"].toObject(); }
   QJsonObject trailer() const { return objects["trailer"]["value"].toObject(); }
   // The label the viewer shows for a page (from 0).
-  QString label(int page) const {
-    QJsonObject range;
-    int start = 0;
-    for (const QJsonValue &l : json["pagelabels"].toArray())
-      if (l["index"].toInt() <= page) {
-        range = l["label"].toObject();
-        start = l["index"].toInt();
-      }
-    return range["/P"].toString().mid(2) + QString::number(range["/St"].toInt(1) + page - start);
-  }
+  QString label(int page) const { return testsupport::PageLabel(json, page); }
   QString text(int page) const {
     return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1), pdf, "-"});
   }
@@ -66,14 +58,6 @@ struct ReadBack {
         .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
   }
 };
-
-void Outline(const ReadBack &book, const QJsonArray &items, int depth, QStringList &lines) {
-  for (const QJsonValue &item : items) {
-    lines << QString(depth * 2, ' ') + item["title"].toString() + " -> " +
-                 book.label(item["destpageposfrom1"].toInt() - 1);
-    Outline(book, item["kids"].toArray(), depth + 1, lines);
-  }
-}
 
 struct LinkCounts {
   int index = 0, units = 0, routines = 0;
@@ -136,7 +120,7 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
   const ReadBack book(pdf);
 
   QStringList outline;
-  Outline(book, book.json["outlines"].toArray(), 0, outline);
+  testsupport::OutlineLines(book.json, book.json["outlines"].toArray(), 0, outline);
   const QString golden = testsupport::sourceDir() + "/tests/project/golden/inventory-outline.txt";
   if (qEnvironmentVariableIntValue("SCRIVANE_REGENERATE") == 1) {
     QFile file(golden);
