@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "format/FormatSettings.h"
 #include "print/PageCanvas.h"
@@ -138,12 +137,14 @@ bool FirstCodeWord(const std::vector<LineWord> &words, int index) {
   return true;
 }
 
-// The code words from words[index] on, one blank between; filled only for
-// a line whose first code word could start a header.
-const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, QByteArray *code) {
+// The code words from words[index] on, one blank between; filled only when
+// that word (lowered: lw) can start a header, so that other lines cost
+// nothing.
+const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, QByteArrayView lw, QByteArray *code) {
   code->clear();
-  const QByteArray &start = words[size_t(index)].Text;
-  if (start.isEmpty() || !std::strchr("pPfFcCdDoOgG", start[0])) return *code;
+  const bool headerWord = lw == "procedure" || lw == "function" || lw == "constructor" || lw == "destructor" ||
+                          lw == "class" || lw == "generic" || lw.startsWith("operator");
+  if (!headerWord) return *code;
   for (size_t k = size_t(index); k < words.size(); ++k) {
     if (words[k].Lex != Lexeme::Code && words[k].Lex != Lexeme::String) continue;
     if (words[k].Text == kSentinelWord) break;
@@ -324,7 +325,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   QByteArray codeLine;
   QByteArrayView header = trimmedLine;
   bool startsHeader = false;
-  if (firstCode && !s_.AfterUnitEnd && RoutineKindLength(CodeFrom(words, index, &codeLine)) > 0) {
+  if (firstCode && !s_.AfterUnitEnd && RoutineKindLength(CodeFrom(words, index, lw, &codeLine)) > 0) {
     header = codeLine;
     // "procedure begin ... end" inside a statement is an anonymous method.
     startsHeader = s_.Depth == 0 || SplitRoutineHeader(header).valid;
