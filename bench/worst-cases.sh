@@ -50,6 +50,10 @@ decl = "".join(f"procedure P{i}(A: Integer;\n  B: Integer);\n" for i in range(co
 impl = "".join(f"procedure P{i}(A: Integer;\n  B: Integer);\nbegin\nend;\n" for i in range(count))
 write("twoline/decls.pas", "unit Decls;\ninterface\n" + decl + "implementation\n" + impl + "end.\n")
 
+# A type declared on one line whose methods never close their parameters.
+write("unclosed/unclosed.pas", "unit Unclosed;\ninterface\ntype T = record " +
+      "x: integer; procedure a(" * 100000 + "\nimplementation\nend.\n")
+
 units = 10000
 for i in range(units):
     uses = ", ".join(f"Unit{(i * 7 + k) % units}" for k in (1, 2, 3))
@@ -81,5 +85,6 @@ measure "one 10 MB line, PDF" "$TOOL" "$WORK/line10.pas" -o "$WORK/line10.pdf"
 measure "one 50 MB line, PDF" "$TOOL" "$WORK/line50.pas" -o "$WORK/line50.pdf"
 measure "80,000 nested blocks, PDF" "$TOOL" "$WORK/nesting/nested.pas" -o "$WORK/nested.pdf"
 measure "80,000 two-line declarations, --routines" "$TOOL" --routines "$WORK/twoline/decls.pas"
+measure "100,000 unclosed headers on a line, --routines" "$TOOL" --routines "$WORK/unclosed/unclosed.pas"
 measure "10,000-unit project, --units --include-uses" "$TOOL" --units "$WORK/project/big.dpr" --include-uses
 measure "4,000 of 10,000 files, --units --include-uses" "$TOOL" --units "$WORK/folder/four.dpr" --include-uses

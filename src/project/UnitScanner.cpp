@@ -189,12 +189,14 @@ std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
       qsizetype used = 0;
       if (header != HeaderWord::None && header != HeaderWord::Implementation) {
         QByteArray text = CutHeaderAtEnd(rest, &complete, &used);
-        if (complete) {
-          found.push_back(std::move(text));
-          previous = ";";
-          at += used;
-          continue;
-        }
+        // A header the line does not end is the line's last: scanning from
+        // each later candidate to the line's end again would take a long
+        // line of "; procedure a(" quadratic time.
+        if (!complete) break;
+        found.push_back(std::move(text));
+        previous = ";";
+        at += used;
+        continue;
       }
     }
     previous = word;
