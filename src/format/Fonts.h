@@ -22,7 +22,12 @@ struct FontSpec {
   bool bold() const { return style & StyleBold; }
   bool italic() const { return style & StyleItalic; }
   bool underline() const { return style & StyleUnderline; }
-  friend bool operator==(const FontSpec &, const FontSpec &) = default;
+  // The numbers first, and a face shared with the other's is not compared
+  // letter by letter: fonts are compared on every word drawn or measured.
+  friend bool operator==(const FontSpec &a, const FontSpec &b) {
+    return a.pointSize == b.pointSize && a.style == b.style && a.color == b.color &&
+           (a.face.constData() == b.face.constData() ? a.face.size() == b.face.size() : a.face == b.face);
+  }
 };
 
 // Colour, size, face (exact) and style: the attributes the printer font is

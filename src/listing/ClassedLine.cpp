@@ -40,7 +40,7 @@ ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanSt
       if (lexer.Next(w)) {
         window.push_back(MakeLineWord(w, QByteArray::fromRawData(words_.data() + w.Offset, w.Size), lastSemicolon_));
       } else {
-        window.push_back(LineWord{QByteArray(kSentinelWord), TokenClass::Plain});
+        window.push_back(LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain});
         ended = true;
       }
     }
@@ -68,7 +68,7 @@ ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index, c
 void ClassedWordReader::Fill(size_t count) {
   while (ahead_.size() < count) {
     const qsizetype index = index_ + qsizetype(ahead_.size());
-    Entry entry{LineWord{QByteArray(kSentinelWord), TokenClass::Plain}, lexer_.Here()};
+    Entry entry{LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain}, lexer_.Here()};
     LexedWord w;
     if (index < line_.Size() && lexer_.Next(w)) {
       const QByteArrayView text = line_.words_.sliced(w.Offset, w.Size);

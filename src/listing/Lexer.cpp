@@ -41,34 +41,48 @@ constexpr std::array<const char *, 37> kAddedCandidates{
     "absolute", "abstract", "assembler", "at", "cdecl", "default", "dynamic", "external",
     "far", "near", "nodefault", "on", "override", "read", "resident", "stored", "virtual", "write"};
 
-bool InSorted(QByteArrayView word, const std::vector<QByteArrayView> &sorted) {
-  return std::binary_search(sorted.begin(), sorted.end(), word);
-}
+// A set of short words looked up by length and first and last letters:
+// the reserved-word test runs on every code word of a listing, and a
+// binary search compared each with seven words on average.
+class WordSet {
+ public:
+  template <size_t N>
+  explicit WordSet(const std::array<const char *, N> &words) {
+    for (const char *w : words) add(w);
+  }
+  void add(QByteArrayView word) { buckets_[Bucket(word)].push_back(word); }
+  bool contains(QByteArrayView word) const {
+    if (word.isEmpty() || word.size() > kLongest) return false;
+    for (const QByteArrayView candidate : buckets_[Bucket(word)])
+      if (candidate.size() == word.size() && std::memcmp(candidate.data(), word.data(), size_t(word.size())) == 0)
+        return true;
+    return false;
+  }
 
-template <size_t N>
-std::vector<QByteArrayView> Sorted(const std::array<const char *, N> &words) {
-  std::vector<QByteArrayView> result(words.begin(), words.end());
-  std::sort(result.begin(), result.end());
-  return result;
-}
+ private:
+  static constexpr qsizetype kLongest = 16;
+  static size_t Bucket(QByteArrayView word) {
+    const auto first = static_cast<unsigned char>(word.front()), last = static_cast<unsigned char>(word.back());
+    return (size_t(word.size()) * 131 + first * 31 + last) % kBuckets;
+  }
+  static constexpr size_t kBuckets = 509;
+  std::array<std::vector<QByteArrayView>, kBuckets> buckets_;
+};
 
-// Looked up for every code word of a listing: sorted once, then halved.
-const std::vector<QByteArrayView> &SortedCandidates() {
-  static const std::vector<QByteArrayView> sorted = [] {
-    std::vector<QByteArrayView> words = Sorted(kReservedCandidates);
-    const std::vector<QByteArrayView> added = Sorted(kAddedCandidates);
-    words.insert(words.end(), added.begin(), added.end());
-    std::sort(words.begin(), words.end());
+const WordSet &Candidates() {
+  static const WordSet set = [] {
+    WordSet words(kReservedCandidates);
+    for (const char *w : kAddedCandidates) words.add(w);
     return words;
   }();
-  return sorted;
+  return set;
 }
 
 // The word that the reserved-word test looks up: lw itself, or for an added
 // word followed by ";" the word without it.
 QByteArrayView ReservedKey(QByteArrayView lw) {
-  static const std::vector<QByteArrayView> added = Sorted(kAddedCandidates);
-  if (lw.size() > 1 && lw.endsWith(';') && InSorted(lw.chopped(1), added)) return lw.chopped(1);
+  static const WordSet added(kAddedCandidates);
+  if (lw.size() > 1 && lw.endsWith(';') && added.contains(lw.chopped(1))) return lw.chopped(1);
   return lw;
 }
 
@@ -86,7 +100,7 @@ LoweredWord::LoweredWord(QByteArrayView word) {
   }
 }
 
-bool IsReservedCandidate(QByteArrayView lowerWord) { return InSorted(lowerWord, SortedCandidates()); }
+bool IsReservedCandidate(QByteArrayView lowerWord) { return Candidates().contains(lowerWord); }
 
 bool IsSectionWord(QByteArrayView lowerWord) {
   return EqualsLiteral(lowerWord, "interface") || EqualsLiteral(lowerWord, "implementation") ||

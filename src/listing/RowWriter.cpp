@@ -25,10 +25,16 @@ bool RowWriter::NewRow() {
   return true;
 }
 
+QByteArrayView RowWriter::WithBlank(QByteArrayView word) {
+  withBlank_.assign(word.data(), size_t(word.size()));
+  withBlank_ += ' ';
+  return QByteArrayView(withBlank_.data(), qsizetype(withBlank_.size()));
+}
+
 bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
   TSpecialCanvas &canvas = cursor_.Canvas;
   const int room = cursor_.Geometry.RightX - X;
-  return WidthUpTo(canvas, nextWord.toByteArray() + ' ', room) > room;
+  return WidthUpTo(canvas, WithBlank(nextWord), room) > room;
 }
 
 qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
@@ -41,7 +47,7 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
     const int freshRow = rightX - rowStartX_;
     const int restWidth = WidthUpTo(canvas, rest, std::max(available, freshRow));
     if (restWidth <= available || rest.isEmpty()) {
-      const QByteArray text = blankAfter ? rest.toByteArray() + ' ' : rest.toByteArray();
+      const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
       canvas.TextOut(X, cursor_.Y, text);
       X += canvas.TextWidth(text);
       return -1;

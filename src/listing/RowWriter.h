@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <functional>
+#include <string>
 
 namespace scrivane {
 
@@ -42,9 +43,14 @@ class RowWriter {
   bool NewRow();
 
  private:
+  // The word and its blank, written into one buffer kept from word to word
+  // instead of a fresh copy of each.
+  QByteArrayView WithBlank(QByteArrayView word);
+
   PageCursor &cursor_;
   int rowStartX_;
   std::function<void()> onNewRow_;
+  std::string withBlank_;
 };
 
 }  // namespace scrivane

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSet>
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <memory>
 #include <optional>
@@ -309,7 +310,10 @@ void UnitListingRenderer::NumberRow() {
 void UnitListingRenderer::DrawLineNumber(int number) {
   TSpecialCanvas &canvas = *canvas_;
   canvas.SetFont(fonts_.line);
-  const QByteArray text = QByteArray::number(number) + ':';
+  char buffer[16];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, number).ptr;
+  *end = ':';
+  const QByteArrayView text(buffer, end + 1 - buffer);
   canvas.TextOut(g().LeftX - canvas.TextWidth(text) - kLineNumberGap, cursor_->Y, text);
 }
 

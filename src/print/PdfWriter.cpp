@@ -274,6 +274,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
       }
       double pen = X(glyphs[i].x);
       bool first = true;
+      // The glyphs' digits gather here and go to the content in blocks.
+      char hex[256];
+      size_t used = 0;
+      auto putHex = [&] {
+        content.append(hex, used);
+        used = 0;
+      };
       for (; i < count; ++i) {
         const RunGlyph &g = glyphs[i];
         int code = 0;
@@ -287,9 +294,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         }
         if (!first) {
           // The pen after the previous glyph against where this one was
-          // laid out, in the thousandths of an em the array counts in.
-          const double shift = std::round((pen - X(g.x)) * 1000.0 / size * 1000.0) / 1000.0;
+          // laid out, in the thousandths of an em the array counts in. Far
+          // below the 0.05 that is written it is not rounded: most glyphs
+          // of a listing sit where the pen is.
+          const double raw = (pen - X(g.x)) * 1000.0 / size;
+          const double shift = std::abs(raw) < 0.04 ? 0.0 : std::round(raw * 1000.0) / 1000.0;
           if (std::abs(shift) >= 0.05) {
+            putHex();
             content += '>';
             AppendNumber(content, shift);
             content += '<';
@@ -297,10 +308,18 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
           }
         }
         first = false;
-        if (font.program) AppendHex4(content, g.glyph);
-        else AppendHex2(content, unsigned(code % 256));
+        if (used + 4 > sizeof hex) putHex();
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        if (font.program) {
+          hex[used++] = kDigits[(g.glyph >> 12) & 0xF];
+          hex[used++] = kDigits[(g.glyph >> 8) & 0xF];
+        }
+        const unsigned low = font.program ? g.glyph : unsigned(code % 256);
+        hex[used++] = kDigits[(low >> 4) & 0xF];
+        hex[used++] = kDigits[low & 0xF];
         pen += width * size / 1000.0;
       }
+      putHex();
       content += ">] TJ ET\n";
     }
     if (synthetic.embolden) content += "Q\n";

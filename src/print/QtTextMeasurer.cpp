@@ -75,21 +75,35 @@ QFont QtTextMeasurer::qfont(const FontSpec &font) const {
 
 QtTextMeasurer::Entry &QtTextMeasurer::entryFor(const FontSpec &font) {
   const int style = font.style & (StyleBold | StyleItalic | StyleUnderline);
-  auto same = [&](const Recent &r) {
-    return r.entry && r.pointSize == font.pointSize && r.style == style && r.face == font.face;
+  // A slot holds its face, so a face whose text is the slot's own (the
+  // same data) is that face: no letter needs comparing.
+  auto sameData = [&](const Recent &r) {
+    return r.entry && r.pointSize == font.pointSize && r.style == style &&
+           r.face.constData() == font.face.constData() && r.face.size() == font.face.size();
   };
-  if (same(recent_[recentLast_])) return *recent_[recentLast_].entry;
+  if (sameData(recent_[recentLast_])) return *recent_[recentLast_].entry;
   for (unsigned i = 0; i < recent_.size(); ++i)
-    if (same(recent_[i])) {
+    if (sameData(recent_[i])) {
       recentLast_ = i;
       return *recent_[i].entry;
     }
-  auto &slot = entries_[CacheKey(font)];
-  if (!slot) slot = std::make_shared<Entry>(qfont(font), &device_);
+  // Another copy of a face's name, or a font not asked for lately: it
+  // takes a slot of its own.
+  Entry *entry = nullptr;
+  for (const Recent &r : recent_)
+    if (r.entry && r.pointSize == font.pointSize && r.style == style && r.face == font.face) {
+      entry = r.entry;
+      break;
+    }
+  if (!entry) {
+    auto &slot = entries_[CacheKey(font)];
+    if (!slot) slot = std::make_shared<Entry>(qfont(font), &device_);
+    entry = slot.get();
+  }
   recentLast_ = recentNext_;
-  recent_[recentNext_] = {font.face, font.pointSize, style, slot.get()};
+  recent_[recentNext_] = {font.face, font.pointSize, style, entry};
   recentNext_ = (recentNext_ + 1) % recent_.size();
-  return *slot;
+  return *entry;
 }
 
 int QtTextMeasurer::charWidth(const FontSpec &font, unsigned char c) {

@@ -91,7 +91,7 @@ class QtTextMeasurer : public TextMeasurer {
     int style = 0;
     Entry *entry = nullptr;
   };
-  std::array<Recent, 8> recent_;
+  std::array<Recent, 16> recent_;
   unsigned recentNext_ = 0, recentLast_ = 0;
 };
 

@@ -3,6 +3,7 @@
 // string literals, directives and comment text are what the source says, so
 // they pass through byte for byte.
 #include <algorithm>
+#include <array>
 
 #include "project/SourceLexer.h"
 
@@ -285,10 +286,17 @@ QByteArray NormaliseLine(const QByteArray &line) {
 }
 
 qsizetype LineLexer::CodeWordEnd(qsizetype from) const {
+  // The bytes that can end a code word; every other byte goes on with it.
+  static constexpr auto kMayEnd = [] {
+    std::array<bool, 256> table{};
+    for (const unsigned char c : {' ', '{', '\'', '#', '(', '/'}) table[c] = true;
+    return table;
+  }();
   const qsizetype size = line_.size();
   qsizetype k = from;
   for (; k < size; ++k) {
     const char c = line_[k];
+    if (!kMayEnd[static_cast<unsigned char>(c)]) continue;
     if (c == ' ') break;
     if (k == from) continue;
     if (c == '{' || StartsStringLiteral(line_, k)) break;
