@@ -55,7 +55,9 @@ ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanSt
     const QByteArrayView asCut = window[k].Text;
     ClassifyWord(window, int(k), trimmedLine, settings, rules);
     const LineWord &word = window[k];
-    classes_.push_back(static_cast<unsigned char>(word.Kind) | (word.Text != asCut ? kRecased : 0));
+    // Recasing makes a new text; the one cut from the line is never compared.
+    const bool recased = word.Text.constData() != asCut.data() && word.Text != asCut;
+    classes_.push_back(static_cast<unsigned char>(word.Kind) | (recased ? kRecased : 0));
     if (classes_.size() == 1 && word.Text.size() <= kFirstWordKept)
       firstWord_ = QByteArray(word.Text.constData(), word.Text.size());
   }

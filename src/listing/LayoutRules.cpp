@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "format/FormatSettings.h"
 #include "print/PageCanvas.h"
@@ -11,10 +12,25 @@ namespace scrivane {
 
 namespace {
 
-bool IsOneOf(QByteArrayView word, std::initializer_list<QByteArrayView> choices) {
-  for (const QByteArrayView choice : choices)
-    if (word == choice) return true;
-  return false;
+// A word compared with literals inline, the length first: the rules
+// compare every code word of a listing with dozens of words, and each
+// comparison of equal lengths was a call into the library.
+struct Word : QByteArrayView {
+  Word(QByteArrayView view) : QByteArrayView(view) {}
+  template <size_t N>
+  bool operator==(const char (&literal)[N]) const {
+    return size() == qsizetype(N - 1) && std::memcmp(data(), literal, N - 1) == 0;
+  }
+  template <size_t N>
+  bool startsWith(const char (&literal)[N]) const {
+    return size() >= qsizetype(N - 1) && std::memcmp(data(), literal, N - 1) == 0;
+  }
+  bool startsWith(char c) const { return !isEmpty() && front() == c; }
+};
+
+template <size_t... N>
+bool IsOneOf(Word word, const char (&...choices)[N]) {
+  return ((word == choices) || ...);
 }
 
 // Words at index and after it (the sentinel excluded) hold no ";": the
@@ -140,7 +156,7 @@ bool FirstCodeWord(const std::vector<LineWord> &words, int index) {
 // The code words from words[index] on, one blank between; filled only when
 // that word (lowered: lw) can start a header, so that other lines cost
 // nothing.
-const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, QByteArrayView lw, QByteArray *code) {
+const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, Word lw, QByteArray *code) {
   code->clear();
   const bool headerWord = lw == "procedure" || lw == "function" || lw == "constructor" || lw == "destructor" ||
                           lw == "class" || lw == "generic" || lw.startsWith("operator");
@@ -269,8 +285,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   const LoweredWord previous(index >= 1 ? QByteArrayView(words[index - 1].Text) : QByteArrayView());
   const LoweredWord beforePrevious(index >= 2 ? QByteArrayView(words[index - 2].Text) : QByteArrayView());
   const LoweredWord following(index + 2 < int(words.size()) ? QByteArrayView(words[index + 1].Text) : QByteArrayView());
-  const QByteArrayView lw = lowered.view(), prev = previous.view(), prev2 = beforePrevious.view(),
-                       next = following.view();
+  const Word lw = lowered.view(), prev = previous.view(), prev2 = beforePrevious.view(), next = following.view();
   const bool first = index == 0;
   const bool afterQuote = prev == "'";
 
@@ -296,17 +311,17 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.NextLineX = L + I;
       s_.BlankBefore = true;
     }
-    if (IsOneOf(lw, {"unit", "uses", "end."})) {
+    if (IsOneOf(lw, "unit", "uses", "end.")) {
       s_.LineX = L;
       s_.NextLineX = L + I;
       s_.BlankBefore = true;
     }
-    if (IsOneOf(lw, {"implementation", "interface"})) {
+    if (IsOneOf(lw, "implementation", "interface")) {
       s_.LineX = L;
       s_.NextLineX = L;
       s_.BlankBefore = true;
     }
-    if (IsOneOf(lw, {"const", "var"}) && !s_.InImplementation) {
+    if (IsOneOf(lw, "const", "var") && !s_.InImplementation) {
       s_.LineX = L;
       s_.NextLineX = L;
       s_.BlankBefore = true;
@@ -343,7 +358,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     } else if (startsHeader) {
       s_.AwaitingBody = false;
     } else if (s_.HeaderParens == 0 &&
-               IsOneOf(lw, {"begin", "var", "const", "type", "label", "asm", "threadvar", "resourcestring"})) {
+               IsOneOf(lw, "begin", "var", "const", "type", "label", "asm", "threadvar", "resourcestring")) {
       s_.AwaitingBody = false;
     }
   }
@@ -359,7 +374,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   if (startsHeader && s_.InImplementation && s_.InDeclaration == 0)
     RoutineHeading(words, index, lw, header, trimmedLine);
 
-  if (first && s_.InDeclaration == 0 && IsOneOf(lw, {"var", "const"})) {
+  if (first && s_.InDeclaration == 0 && IsOneOf(lw, "var", "const")) {
     s_.LineX = L;
     s_.NextLineX = L + I;
   }
@@ -367,8 +382,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   // Declaration blocks: every record, and a class, object or interface
   // type whose body follows ("= class;" and "= class of" have none).
   const bool typeBody =
-      (IsOneOf(lw, {"class", "object", "interface", "dispinterface", "objcclass", "objcprotocol", "objccategory",
-                    "cppclass"}) &&
+      (IsOneOf(lw, "class", "object", "interface", "dispinterface", "objcclass", "objcprotocol", "objccategory",
+                    "cppclass") &&
        (prev == "=" || (prev == "packed" && prev2 == "="))) ||
       (lw == "helper" && prev == "type" && prev2 == "=");
   if ((typeBody && next != "of" && RestOfLineHasNoSemicolon(words, index)) || lw == "record")
@@ -380,8 +395,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   if (first && lw == "case" && inRecord) {
     OpenStatementBlock(kVariantPart);
   } else {
-    if (first && IsOneOf(lw, {"begin", "case", "asm"})) OpenStatementBlock(kStatementBlock);
-    if (IsOneOf(lw, {"begin", "case"}) && (IsOneOf(prev, {"do", "then", "else"}) || prev == ":")) {
+    if (first && IsOneOf(lw, "begin", "case", "asm")) OpenStatementBlock(kStatementBlock);
+    if (IsOneOf(lw, "begin", "case") && (IsOneOf(prev, "do", "then", "else") || prev == ":")) {
       OpenStatementBlock(kStatementBlock);
       if (lw == "case" && !s_.CaseMode) s_.CaseMode = true;
       if (s_.CaseMode && prev == ":") s_.CaseX = s_.LineX;
@@ -404,7 +419,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     OpenStatementBlock(kStatementBlock);
     s_.TryX.Set(s_.Depth, s_.LineX);
   }
-  if (IsOneOf(lw, {"except", "finally"}) && !afterQuote) {
+  if (IsOneOf(lw, "except", "finally") && !afterQuote) {
     if (const int x = s_.TryX.HighestSet(); x > 0) {
       s_.LineX = x;
       s_.NextLineX = x + I;
@@ -426,7 +441,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.NextLineX = L;
     }
   }
-  const bool statementEnd = IsOneOf(lw, {"end", "end;"}) && !s_.InTypeSection;
+  const bool statementEnd = IsOneOf(lw, "end", "end;") && !s_.InTypeSection;
   // "until" ends the innermost "repeat"; one that finds no "repeat" open
   // (a stray word) changes nothing.
   const bool repeatEnd = lw == "until" && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kRepeatBlock;

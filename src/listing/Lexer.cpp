@@ -86,7 +86,10 @@ QByteArrayView ReservedKey(QByteArrayView lw) {
   return lw;
 }
 
-bool EqualsLiteral(QByteArrayView word, const char *literal) { return word == QByteArrayView(literal); }
+template <size_t N>
+bool EqualsLiteral(QByteArrayView word, const char (&literal)[N]) {
+  return word.size() == qsizetype(N - 1) && std::memcmp(word.data(), literal, N - 1) == 0;
+}
 
 }  // namespace
 

@@ -35,11 +35,7 @@ constexpr double kMaxImageInches = 6.5;
 // Compared in lower case: by the time a line is drawn its first word may
 // have been upper-cased as a reserved word (or written capitalised in the
 // source), and its underline must still stop at the last letter.
-bool IsSectionLineStart(const QByteArray &word) {
-  const QByteArray lower = word.toLower();
-  return lower == "interface" || lower == "implementation" || lower == "private" || lower == "public" ||
-         lower == "protected";
-}
+bool IsSectionLineStart(const QByteArray &word) { return IsSectionWord(LoweredWord(word).view()); }
 
 FontSpec SectionFontOf(const FormatSettings &settings) {
   FontSpec font = settings.ReserveFont();
@@ -448,7 +444,7 @@ void UnitListingRenderer::FinishLine() {
   TSpecialCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const int pageHeight = canvas.PageHeight;
-  if (line_->FirstWord().toLower() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
+  if (LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
       s_.layout.InImplementation && s_.layout.Depth == 0 &&
       cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
     cursor.Y += g().LineStep;

@@ -20,6 +20,7 @@ TSpecialCanvas::TSpecialCanvas(PageDevice &printer) : printer_(printer) { ReadDe
 
 void TSpecialCanvas::ReadDeviceMetrics() {
   const DeviceMetrics m = printer_.metrics();
+  measurer_ = &printer_.measurer();
   PixelsPerInchX = m.PixelsPerInchX;
   PixelsPerInchY = m.PixelsPerInchY;
   OffsetX = m.OffsetX;
@@ -83,13 +84,13 @@ void TSpecialCanvas::SetFont(const FontSpec &font) {
 int TSpecialCanvas::TextWidth(QByteArrayView text) {
   SyncPrinterFont();
   CheckFont();
-  return printer_.measurer().textWidthIn(printerFont_, text, Encoding);
+  return measurer_->textWidthIn(printerFont_, text, Encoding);
 }
 
 int TSpecialCanvas::TextHeight(QByteArrayView text) {
   SyncPrinterFont();
   CheckFont();
-  return printer_.measurer().textHeight(printerFont_, text);
+  return measurer_->textHeight(printerFont_, text);
 }
 
 void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
@@ -106,7 +107,7 @@ void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
       }
       // Each character goes where the printer puts it when it draws the
       // whole string, whatever the screen font's own advances are.
-      TextMeasurer &measurer = printer_.measurer();
+      TextMeasurer &measurer = *measurer_;
       long long advance64 = 0;
       for (qsizetype i = 0; i < text.size(); ++i) {
         const int charX = x + int((advance64 + 32) >> 6);

@@ -88,6 +88,9 @@ class TSpecialCanvas {
   FontSpec printerFont_;  // font last handed to the printer's measurer
   bool printerFontSet_ = false;
   PageDevice &printer_;
+  // The device's measurer as its metrics were read: asking the device for
+  // it on every word asked a printer for its resolution each time.
+  TextMeasurer *measurer_ = nullptr;
   DrawSurface *surface_ = nullptr;  // borrowed; null in measure mode
   QPoint penPosition_;
 };

@@ -311,7 +311,7 @@ qsizetype LineLexer::CommentWordEnd(qsizetype from, QByteArrayView closer, bool 
   closed = false;
   for (qsizetype k = from; k < size; ++k) {
     if (line_[k] == ' ') return k;
-    if (line_.sliced(k).startsWith(closer)) {
+    if (line_[k] == closer.front() && line_.sliced(k).startsWith(closer)) {
       closed = true;
       return k + closer.size();
     }

@@ -66,8 +66,10 @@ DeviceMetrics MetricsOf(const QPrinter &printer) {
 DeviceMetrics PrinterHost::metrics() const { return MetricsOf(*printer_); }
 
 QtTextMeasurer &PrinterHost::qtMeasurer() {
-  if (!measurer_ || measurer_->dotsPerInch() != printer_->resolution())
+  if (!measurer_ || measurer_->dotsPerInch() != printer_->resolution()) {
+    if (measurer_) retired_.push_back(std::move(measurer_));
     measurer_ = std::make_unique<QtTextMeasurer>(printer_->resolution());
+  }
   return *measurer_;
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "print/PageDevice.h"
 #include "print/QtTextMeasurer.h"
@@ -49,6 +50,8 @@ class PrinterHost : public PageDevice {
   static std::unique_ptr<QPrinter> MakePrinter();
   std::unique_ptr<QPrinter> printer_;
   std::unique_ptr<QtTextMeasurer> measurer_;
+  // Measurers of earlier resolutions: a canvas may still hold one.
+  std::vector<std::unique_ptr<QtTextMeasurer>> retired_;
 };
 
 // Printer-side metrics of a QPrinter: physical sheet, printable area from
