@@ -33,7 +33,10 @@ ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanSt
   CommentCarry carry{state.InBraceComment, state.InParenComment};
   LineLexer lexer(words_, carry);
   start_ = lexer.Here();
-  std::vector<LineWord> window;
+  // One window per thread, its room kept from line to line: growing a
+  // fresh one word by word cost more than classing the words.
+  thread_local std::vector<LineWord> window;
+  window.clear();
   bool ended = false;
   auto fill = [&](size_t size) {
     for (LexedWord w; window.size() < size && !ended;) {
@@ -62,14 +65,17 @@ ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanSt
       firstWord_ = QByteArray(word.Text.constData(), word.Text.size());
   }
   state = ScanState{carry.InBrace, carry.InParenStar};
+  window.clear();
 }
 
 ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index, const LineLexer::Place &place)
-    : line_(line), lexer_(line.words_, carry_, place), index_(index) {}
+    : line_(line), lexer_(line.words_, carry_, place), index_(index) {
+  ahead_.reserve(8);
+}
 
 void ClassedWordReader::Fill(size_t count) {
-  while (ahead_.size() < count) {
-    const qsizetype index = index_ + qsizetype(ahead_.size());
+  while (ahead_.size() - head_ < count) {
+    const qsizetype index = index_ + qsizetype(ahead_.size() - head_);
     Entry entry{LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain}, lexer_.Here()};
     LexedWord w;
     if (index < line_.Size() && lexer_.Next(w)) {
@@ -86,18 +92,27 @@ void ClassedWordReader::Fill(size_t count) {
 
 const LineWord &ClassedWordReader::Peek(size_t ahead) {
   Fill(ahead + 1);
-  return ahead_[ahead].word;
+  return ahead_[head_ + ahead].word;
 }
 
 LineLexer::Place ClassedWordReader::PlaceAhead(size_t ahead) {
   Fill(ahead + 1);
-  return ahead_[ahead].place;
+  return ahead_[head_ + ahead].place;
 }
 
 void ClassedWordReader::Advance() {
   Fill(1);
-  ahead_.pop_front();
+  ++head_;
   ++index_;
+  // Words passed are dropped now and then, so that a line of millions of
+  // words holds only those still ahead.
+  if (head_ == ahead_.size()) {
+    ahead_.clear();
+    head_ = 0;
+  } else if (head_ >= 64) {
+    ahead_.erase(ahead_.begin(), ahead_.begin() + std::ptrdiff_t(head_));
+    head_ = 0;
+  }
 }
 
 }  // namespace scrivane

@@ -5,7 +5,6 @@
 // each took about fifteen bytes for every byte of the line.
 #include <QByteArray>
 #include <QByteArrayView>
-#include <deque>
 #include <vector>
 
 #include "listing/Lexer.h"
@@ -56,7 +55,7 @@ class ClassedWordReader {
   ClassedWordReader &operator=(const ClassedWordReader &) = delete;
 
   // The word `ahead` words after the current one; the sentinel at and past
-  // the end of the line.
+  // the end of the line. The reference holds until the reader is next used.
   const LineWord &Peek(size_t ahead = 0);
   // The index and the lexer place of that word, to read on from it later.
   qsizetype IndexAhead(size_t ahead = 0) const { return index_ + qsizetype(ahead); }
@@ -75,7 +74,11 @@ class ClassedWordReader {
   CommentCarry carry_;
   LineLexer lexer_;
   qsizetype index_;
-  std::deque<Entry> ahead_;  // the current word and those peeked after it
+  // The current word (at head_) and those peeked after it. A vector read
+  // from head_, not a deque: a deque allocates on construction, and a
+  // reader is made for every line drawn.
+  std::vector<Entry> ahead_;
+  size_t head_ = 0;
 };
 
 }  // namespace scrivane

@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 
+#include "print/PdfObjectWriter.h"
+#include "print/QtTextMeasurer.h"
+
 namespace scrivane {
 
 PdfFile::PdfFile(QString path, QPageLayout layout, int dotsPerInch, QtTextMeasurer &measurer)
@@ -25,17 +28,26 @@ bool PdfFile::begin(const QString &title) {
   // The whole sheet, whatever margins the layout carries: pages are drawn
   // from the paper's corner.
   const QSizeF sheet = layout_.fullRect(QPageLayout::Point).size();
-  writer_ = std::make_unique<PdfWriter>(measurer_);
+  // With a core to spare the pages are drawn, compressed and written on a
+  // thread of their own while the layout goes on, with a measurer of their
+  // own (a measurer caches as it goes and serves one thread); further
+  // cores compress.
+  const int spare = DefaultPdfWorkers();
+  std::unique_ptr<QtTextMeasurer> own;
+  if (spare > 0) own = std::make_unique<QtTextMeasurer>(measurer_.dotsPerInch());
+  writer_ = std::make_unique<PdfWriter>(own ? *own : measurer_, own ? spare - 1 : 0);
   if (!writer_->open(file_.get(), sheet.width(), sheet.height(), dotsPerInch_, title)) {
     error_ = QStringLiteral("Cannot write the file %1.").arg(QFileInfo(path_).absoluteFilePath());
     abort();
     return false;
   }
+  if (own) replay_ = std::make_unique<PdfSheetReplay>(std::move(own), std::move(writer_));
   return true;
 }
 
 void PdfFile::newPage() {
-  if (writer_) writer_->newPage();
+  if (replay_) replay_->newPage();
+  else if (writer_) writer_->newPage();
 }
 
 bool PdfFile::finish() {
@@ -43,7 +55,8 @@ bool PdfFile::finish() {
   // Closing the writer writes the rest of the document (fonts, the page
   // table); only then is the file complete.
   QString reason;
-  const bool drawn = !writer_ || writer_->close(&reason);
+  const bool drawn = replay_ ? replay_->close(&reason) : !writer_ || writer_->close(&reason);
+  replay_.reset();
   writer_.reset();
   if (!drawn) {
     error_ = file_->failureReason().isEmpty()
@@ -62,6 +75,7 @@ bool PdfFile::finish() {
 void PdfFile::abort() {
   // The file is thrown away: the rest of the document (fonts, page table)
   // is not worth writing.
+  replay_.reset();
   writer_.reset();
   if (file_) file_->discard();
   file_.reset();

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/ReplacingFile.h"
+#include "print/PdfSheetReplay.h"
 #include "print/PdfWriter.h"
 
 namespace scrivane {
@@ -27,7 +28,7 @@ class PdfFile {
   bool begin(const QString &title);
   // Valid between begin and finish or abort; device pixels from the
   // sheet's corner.
-  DrawSurface &surface() { return writer_->surface(); }
+  DrawSurface &surface() { return replay_ ? replay_->surface() : writer_->surface(); }
   void newPage();
   // Ends the document and puts it in place; false with errorText() when
   // any write failed (the target is then left as it was).
@@ -43,6 +44,8 @@ class PdfFile {
   QString error_;
   std::unique_ptr<ReplacingFile> file_;
   std::unique_ptr<PdfWriter> writer_;
+  // With a core to spare, the writer draws on a thread of its own.
+  std::unique_ptr<PdfSheetReplay> replay_;
 };
 
 }  // namespace scrivane

@@ -33,13 +33,13 @@ void AppendNumber(std::string &out, double value) {
       if (fraction % 10 != 0) *end++ = char('0' + fraction % 10);
     }
   }
-  out.append(buffer, end);
+  out.append(buffer, size_t(end - buffer));
 }
 
 void AppendInt(std::string &out, long long value) {
   char buffer[24];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  out.append(buffer, end);
+  out.append(buffer, size_t(end - buffer));
 }
 
 namespace {
@@ -125,18 +125,21 @@ class Deflater {
     }
     deflateReset(&z_);
     deflateParams(&z_, level, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z_, uLong(data.size())), '\0');
+    // Into a buffer kept from stream to stream: a fresh one was zeroed
+    // first, for every page.
+    const size_t bound = deflateBound(&z_, uLong(data.size()));
+    if (buffer_.size() < bound) buffer_.resize(bound);
     z_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
     z_.avail_in = uInt(data.size());
-    z_.next_out = reinterpret_cast<Bytef *>(out.data());
-    z_.avail_out = uInt(out.size());
+    z_.next_out = reinterpret_cast<Bytef *>(buffer_.data());
+    z_.avail_out = uInt(bound);
     ::deflate(&z_, Z_FINISH);
-    out.resize(out.size() - z_.avail_out);
-    return out;
+    return std::string(buffer_.data(), bound - z_.avail_out);
   }
 
  private:
   z_stream z_{};
+  std::vector<char> buffer_;
   bool ready_ = false;
 };
 

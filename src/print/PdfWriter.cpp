@@ -81,9 +81,11 @@ struct RunGlyph {
 }  // namespace
 
 struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
-  explicit Impl(QtTextMeasurer &m) : measurer(m) {}
+  Impl(QtTextMeasurer &m, int compressors)
+      : PdfObjectWriter(compressors < 0 ? DefaultPdfWorkers() : compressors), measurer(m), compressors(compressors) {}
 
   QtTextMeasurer &measurer;
+  int compressors;
   bool isOpen = false;
   double scale = 72.0 / 600.0;
   double pageWidth = 0, pageHeight = 0;  // points
@@ -422,7 +424,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     if (pending && (runBaseline != baseline || !(runFont == font))) flush();
     if (pending) return;
     pending = true;
-    runFont = font;
+    // Copied field by field: the face is shared text, and assigning it for
+    // every run counted its references up and down across threads.
+    if (runFont.face.constData() != font.face.constData() || runFont.face.size() != font.face.size())
+      runFont.face = font.face;
+    runFont.pointSize = font.pointSize;
+    runFont.style = font.style;
+    runFont.color = font.color;
     runBaseline = baseline;
     TableFont &known = tableFonts[&table];
     if (!known.font) known.font = fonts.fontFor(table.rawFont);
@@ -445,6 +453,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     }
     joinRun(x, y, font, table);
     PdfFont &pdfFont = *runTable->font;
+    if (const size_t need = runGlyphs.size() + size_t(text.size()); need > runGlyphs.capacity())
+      runGlyphs.reserve(std::max(need, 2 * runGlyphs.capacity()));
     long long advance64 = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
       const auto c = static_cast<unsigned char>(text[i]);
@@ -609,14 +619,15 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   }
 };
 
-PdfWriter::PdfWriter(QtTextMeasurer &measurer) : d(std::make_unique<Impl>(measurer)) {}
+PdfWriter::PdfWriter(QtTextMeasurer &measurer, int compressors)
+    : d(std::make_unique<Impl>(measurer, compressors)) {}
 
 PdfWriter::~PdfWriter() = default;
 
 bool PdfWriter::open(QIODevice *output, double widthPoints, double heightPoints, int dotsPerInch,
                      const QString &title) {
   if (!output || widthPoints <= 0 || heightPoints <= 0) return false;
-  auto fresh = std::make_unique<Impl>(d->measurer);
+  auto fresh = std::make_unique<Impl>(d->measurer, d->compressors);
   d = std::move(fresh);
   d->output = output;
   d->pageWidth = widthPoints;

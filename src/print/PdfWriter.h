@@ -24,8 +24,10 @@ class QtTextMeasurer;
 class PdfWriter {
  public:
   // The measurer gives the fonts, glyphs and advances the layout was made
-  // with; it is not owned.
-  explicit PdfWriter(QtTextMeasurer &measurer);
+  // with; it is not owned. Pages are compressed on `compressors` threads
+  // of their own (none: on the drawing thread); below zero, as many as
+  // DefaultPdfWorkers says.
+  explicit PdfWriter(QtTextMeasurer &measurer, int compressors = -1);
   ~PdfWriter();
   PdfWriter(const PdfWriter &) = delete;
   PdfWriter &operator=(const PdfWriter &) = delete;

@@ -1,0 +1,258 @@
+#include "print/PdfSheetReplay.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "print/PdfWriter.h"
+#include "print/QtTextMeasurer.h"
+
+namespace scrivane {
+namespace {
+
+struct Text {
+  int x, y;
+  unsigned font;     // in Sheet::fonts
+  size_t at, size;   // in Sheet::bytes
+  TextEncoding encoding;
+  bool in;  // drawTextIn, not drawText
+};
+struct Line {
+  int x1, y1, x2, y2;
+  PenSpec pen;
+};
+struct Rectangle {
+  QRect rect;
+  PenSpec pen;
+  BrushSpec brush;
+};
+struct Image {
+  QRect target;
+  QImage image;
+};
+struct DocumentStart {
+  QString title, labelName;
+  QDateTime clock;
+};
+struct PageNumber {
+  int page;
+};
+struct Anchor {
+  QByteArray key;
+  int y;
+};
+struct OutlineEntry {
+  QString title;
+  int y;
+};
+struct Link {
+  QRect area;
+  QByteArray key;
+};
+using Command = std::variant<Text, Line, Rectangle, Image, PagePlacement, DocumentStart, PageNumber, Anchor,
+                             OutlineEntry, Link>;
+
+struct Sheet {
+  std::vector<Command> commands;
+  std::vector<FontSpec> fonts;
+  std::string bytes;
+  bool endsPage = false;
+};
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+void Replay(const Sheet &sheet, DrawSurface &out) {
+  NavigationSink *nav = out.navigation();
+  for (const Command &command : sheet.commands)
+    std::visit(Overloaded{
+                   [&](const Text &t) {
+                     const QByteArrayView text(sheet.bytes.data() + t.at, qsizetype(t.size));
+                     if (t.in) out.drawTextIn(t.x, t.y, sheet.fonts[t.font], text, t.encoding);
+                     else out.drawText(t.x, t.y, sheet.fonts[t.font], text);
+                   },
+                   [&](const Line &l) { out.drawLine(l.x1, l.y1, l.x2, l.y2, l.pen); },
+                   [&](const Rectangle &r) { out.drawRectangle(r.rect, r.pen, r.brush); },
+                   [&](const Image &i) { out.drawImage(i.target, i.image); },
+                   [&](const PagePlacement &p) { out.placePage(p); },
+                   [&](const DocumentStart &s) {
+                     if (nav) nav->documentStart(s.title, s.labelName, s.clock);
+                   },
+                   [&](const PageNumber &p) {
+                     if (nav) nav->pageNumber(p.page);
+                   },
+                   [&](const Anchor &a) {
+                     if (nav) nav->anchor(a.key, a.y);
+                   },
+                   [&](const OutlineEntry &o) {
+                     if (nav) nav->outlineEntry(o.title, o.y);
+                   },
+                   [&](const Link &l) {
+                     if (nav) nav->link(l.area, l.key);
+                   },
+               },
+               command);
+}
+
+// Finished sheets that may wait for the writing thread.
+constexpr size_t kSheetsWaiting = 2;
+
+}  // namespace
+
+struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
+  std::unique_ptr<QtTextMeasurer> measurer;
+  std::unique_ptr<PdfWriter> writer;
+  bool hasNavigation = false;
+  std::unique_ptr<Sheet> sheet = std::make_unique<Sheet>();
+  unsigned lastFont = 0;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::unique_ptr<Sheet>> waiting;
+  bool closing = false, abandoned = false, done = false;
+  bool closed = false;
+  QString closeError;
+  std::thread thread;
+
+  // --- the layout's side: recording --------------------------------------
+
+  unsigned fontIndex(const FontSpec &font) {
+    std::vector<FontSpec> &fonts = sheet->fonts;
+    if (lastFont < fonts.size() && fonts[lastFont] == font) return lastFont;
+    for (unsigned i = 0; i < fonts.size(); ++i)
+      if (fonts[i] == font) return lastFont = i;
+    fonts.push_back(font);
+    return lastFont = unsigned(fonts.size() - 1);
+  }
+  void text(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding, bool in) {
+    const size_t at = sheet->bytes.size();
+    sheet->bytes.append(bytes.data(), size_t(bytes.size()));
+    sheet->commands.emplace_back(std::in_place_type<Text>, x, y, fontIndex(font), at, size_t(bytes.size()), encoding, in);
+  }
+  void drawText(int x, int y, const FontSpec &font, QByteArrayView bytes) override {
+    text(x, y, font, bytes, TextEncoding::Windows1252, false);
+  }
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding) override {
+    text(x, y, font, bytes, encoding, true);
+  }
+  void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override {
+    sheet->commands.push_back(Line{x1, y1, x2, y2, pen});
+  }
+  void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override {
+    sheet->commands.push_back(Rectangle{rect, pen, brush});
+  }
+  void drawImage(const QRect &target, const QImage &image) override {
+    sheet->commands.emplace_back(std::in_place_type<Image>, target, image);
+  }
+  void placePage(const PagePlacement &placement) override { sheet->commands.push_back(placement); }
+  NavigationSink *navigation() override { return hasNavigation ? this : nullptr; }
+  void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override {
+    sheet->commands.emplace_back(std::in_place_type<DocumentStart>, title, labelName, clock);
+  }
+  void pageNumber(int page) override { sheet->commands.push_back(PageNumber{page}); }
+  void anchor(const QByteArray &key, int y) override { sheet->commands.emplace_back(std::in_place_type<Anchor>, key, y); }
+  void outlineEntry(const QString &title, int y) override { sheet->commands.emplace_back(std::in_place_type<OutlineEntry>, title, y); }
+  void link(const QRect &area, const QByteArray &key) override { sheet->commands.emplace_back(std::in_place_type<Link>, area, key); }
+
+  void ship(bool endsPage) {
+    sheet->endsPage = endsPage;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return waiting.size() < kSheetsWaiting || done; });
+      if (!done) waiting.push_back(std::move(sheet));
+    }
+    changed.notify_all();
+    sheet = std::make_unique<Sheet>();
+    lastFont = 0;
+  }
+
+  // --- the writing thread ------------------------------------------------
+
+  void run() {
+    bool failed = false;
+    for (;;) {
+      std::unique_ptr<Sheet> next;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return abandoned || closing || !waiting.empty(); });
+        if (abandoned) break;
+        if (waiting.empty()) {
+          // Closing, and every sheet is drawn.
+          lock.unlock();
+          QString reason;
+          try {
+            closed = !failed && writer->close(&reason);
+          } catch (const std::exception &e) {
+            reason = QString::fromUtf8(e.what());
+          }
+          if (!closed) closeError = failed ? QStringLiteral("a page could not be drawn") : reason;
+          break;
+        }
+        next = std::move(waiting.front());
+        waiting.pop_front();
+      }
+      changed.notify_all();
+      if (failed) continue;
+      try {
+        Replay(*next, writer->surface());
+        if (next->endsPage) writer->newPage();
+      } catch (...) {
+        failed = true;
+      }
+    }
+    // The fonts were made on this thread; they end here too.
+    writer.reset();
+    measurer.reset();
+    {
+      std::lock_guard lock(mutex);
+      done = true;
+    }
+    changed.notify_all();
+  }
+};
+
+PdfSheetReplay::PdfSheetReplay(std::unique_ptr<QtTextMeasurer> measurer, std::unique_ptr<PdfWriter> writer)
+    : d(std::make_unique<Impl>()) {
+  d->measurer = std::move(measurer);
+  d->writer = std::move(writer);
+  d->hasNavigation = d->writer->surface().navigation() != nullptr;
+  d->thread = std::thread([impl = d.get()] { impl->run(); });
+}
+
+PdfSheetReplay::~PdfSheetReplay() {
+  if (d->thread.joinable()) {
+    {
+      std::lock_guard lock(d->mutex);
+      d->abandoned = true;
+    }
+    d->changed.notify_all();
+    d->thread.join();
+  }
+}
+
+DrawSurface &PdfSheetReplay::surface() { return *d; }
+
+void PdfSheetReplay::newPage() { d->ship(true); }
+
+bool PdfSheetReplay::close(QString *error) {
+  if (!d->thread.joinable()) return false;
+  d->ship(false);
+  {
+    std::lock_guard lock(d->mutex);
+    d->closing = true;
+  }
+  d->changed.notify_all();
+  d->thread.join();
+  if (!d->closed && error) *error = d->closeError;
+  return d->closed;
+}
+
+}  // namespace scrivane
