@@ -269,18 +269,18 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         // Fontconfig's oblique: x grows by a fifth of the height.
         content += "1 0 0.2 1 ";
         point(glyphs[i].x, baseline);
-        content += "Tm [<";
+        content += "Tm [(";
       } else {
         point(glyphs[i].x, baseline);
-        content += "Td [<";
+        content += "Td [(";
       }
       double pen = X(glyphs[i].x);
       bool first = true;
-      // The glyphs' digits gather here and go to the content in blocks.
-      char hex[256];
+      // The glyphs' codes gather here and go to the content in blocks.
+      char codes[256];
       size_t used = 0;
-      auto putHex = [&] {
-        content.append(hex, used);
+      auto putCodes = [&] {
+        content.append(codes, used);
         used = 0;
       };
       for (; i < count; ++i) {
@@ -302,27 +302,32 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
           const double raw = (pen - X(g.x)) * 1000.0 / size;
           const double shift = std::abs(raw) < 0.04 ? 0.0 : std::round(raw * 1000.0) / 1000.0;
           if (std::abs(shift) >= 0.05) {
-            putHex();
-            content += '>';
+            putCodes();
+            content += ')';
             AppendNumber(content, shift);
-            content += '<';
+            content += '(';
             pen -= shift * size / 1000.0;
           }
         }
         first = false;
-        if (used + 4 > sizeof hex) putHex();
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        if (font.program) {
-          hex[used++] = kDigits[(g.glyph >> 12) & 0xF];
-          hex[used++] = kDigits[(g.glyph >> 8) & 0xF];
-        }
-        const unsigned low = font.program ? g.glyph : unsigned(code % 256);
-        hex[used++] = kDigits[(low >> 4) & 0xF];
-        hex[used++] = kDigits[low & 0xF];
+        // The code's bytes as they are, in a literal string: half the
+        // size of hexadecimal, so half the bytes to compress. A bracket,
+        // a backslash and a carriage return (which a reader would take
+        // for an end of line) are escaped.
+        if (used + 4 > sizeof codes) putCodes();
+        auto put = [&](unsigned char b) {
+          if (b == '(' || b == ')' || b == '\\' || b == '\r') {
+            codes[used++] = '\\';
+            if (b == '\r') b = 'r';
+          }
+          codes[used++] = char(b);
+        };
+        if (font.program) put((unsigned char)(g.glyph >> 8));
+        put((unsigned char)(font.program ? g.glyph : unsigned(code % 256)));
         pen += width * size / 1000.0;
       }
-      putHex();
-      content += ">] TJ ET\n";
+      putCodes();
+      content += ")] TJ ET\n";
     }
     if (synthetic.embolden) content += "Q\n";
   }

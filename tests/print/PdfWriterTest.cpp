@@ -3,6 +3,7 @@
 
 #include <QBuffer>
 #include <QRegularExpression>
+#include <vector>
 
 #include "print/PdfObjectWriter.h"
 #include "print/PdfWriter.h"
@@ -65,6 +66,56 @@ TEST(PdfWriter, MadeUpItalicAndBoldAreDrawnAsQtDrawsThem) {
 }
 
 // Every coordinate, size and glyph of a page goes through these.
+// Glyph codes go into literal strings byte for byte. The bytes a literal
+// string cannot hold as they are ("(", ")", "\\" and a carriage return,
+// which a reader takes for an end of line) are escaped, so the codes read
+// back are the glyphs drawn, whatever their numbers.
+TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
+  QtTextMeasurer measurer(600);
+  const FontSpec font{QStringLiteral("Arial"), 10, 0, 0};
+  const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
+  QByteArray text;
+  std::vector<unsigned> drawn;
+  for (int c = 0x21; c < 0x100; ++c)
+    if (table.glyph[c] != 0 && !QtTextMeasurer::GlyphTable::Invisible(static_cast<unsigned char>(c))) {
+      text += char(c);
+      drawn.push_back(table.glyph[c]);
+    }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+  PdfWriter writer(measurer);
+  ASSERT_TRUE(writer.open(&buffer, 595, 842, 600, QStringLiteral("t")));
+  writer.surface().drawText(600, 600, font, text);
+  QString error;
+  ASSERT_TRUE(writer.close(&error)) << error.toStdString();
+  const QByteArray page = PageStreams(bytes);
+
+  // The strings of the text arrays, unescaped; the numbers between them
+  // (shifts) are passed over.
+  QByteArray codes;
+  int escaped = 0;
+  for (qsizetype at = page.indexOf("[("); at >= 0 && at < page.size(); at = page.indexOf("[(", at)) {
+    for (++at; at < page.size() && page[at] != ']'; ++at) {
+      if (page[at] != '(') continue;
+      for (++at; page[at] != ')'; ++at) {
+        if (page[at] == '\\') {
+          ++escaped;
+          ++at;
+          codes += page[at] == 'r' ? '\r' : page[at];
+        } else {
+          codes += page[at];
+        }
+      }
+    }
+  }
+  std::vector<unsigned> read;
+  for (qsizetype i = 0; i + 1 < codes.size(); i += 2)
+    read.push_back(unsigned(static_cast<unsigned char>(codes[i])) << 8 | static_cast<unsigned char>(codes[i + 1]));
+  EXPECT_EQ(read, drawn);
+  EXPECT_GT(escaped, 0) << "no glyph number held a byte that needs escaping: the test proves nothing";
+}
+
 TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
   const struct {
     double value;
