@@ -37,12 +37,22 @@ ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanSt
   // fresh one word by word cost more than classing the words.
   thread_local std::vector<LineWord> window;
   window.clear();
+  cut_.reserve(16);
+  classes_.reserve(17);
   bool ended = false;
   auto fill = [&](size_t size) {
     for (LexedWord w; window.size() < size && !ended;) {
+      const LineLexer::Place before = lexer.Here();
       if (lexer.Next(w)) {
+        if (cutKept_ && cut_.size() < kWindowWords) {
+          cut_.push_back({w, before});
+        } else if (cutKept_) {
+          cutKept_ = false;
+          cut_ = {};
+        }
         window.push_back(MakeLineWord(w, QByteArray::fromRawData(words_.data() + w.Offset, w.Size), lastSemicolon_));
       } else {
+        endPlace_ = before;
         window.push_back(LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain});
         ended = true;
       }
@@ -76,9 +86,21 @@ ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index, c
 void ClassedWordReader::Fill(size_t count) {
   while (ahead_.size() - head_ < count) {
     const qsizetype index = index_ + qsizetype(ahead_.size() - head_);
-    Entry entry{LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain}, lexer_.Here()};
+    const bool kept = line_.cutKept_;
+    Entry entry{LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain},
+                kept ? line_.endPlace_ : lexer_.Here()};
     LexedWord w;
-    if (index < line_.Size() && lexer_.Next(w)) {
+    bool cut = false;
+    if (index < line_.Size()) {
+      if (kept) {
+        w = line_.cut_[size_t(index)].word;
+        entry.place = line_.cut_[size_t(index)].place;
+        cut = true;
+      } else {
+        cut = lexer_.Next(w);
+      }
+    }
+    if (cut) {
       const QByteArrayView text = line_.words_.sliced(w.Offset, w.Size);
       const unsigned char cls = line_.classes_[size_t(index)];
       entry.word = MakeLineWord(w, (cls & kRecased) ? Recased(text, line_.reserveCase_)

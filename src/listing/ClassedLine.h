@@ -42,6 +42,16 @@ class ClassedLine {
   std::vector<unsigned char> classes_;
   int reserveCase_ = 0;
   QByteArray firstWord_;
+  // The words as they were cut, each with the lexer's place before it, and
+  // the place after the last: kept for a line of a few thousand words, so
+  // that drawing reads them instead of cutting the line a second time.
+  struct Cut {
+    LexedWord word;
+    LineLexer::Place place;
+  };
+  std::vector<Cut> cut_;
+  LineLexer::Place endPlace_;
+  bool cutKept_ = true;
 };
 
 // The words of a ClassedLine in order from one of them on, as ClassifyLine
