@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "format/FormatSettings.h"
 #include "print/PageCanvas.h"
@@ -229,10 +230,10 @@ void IndentationRules::Directive(QByteArrayView name) {
 }
 
 void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, QByteArrayView lw,
-                                      QByteArrayView header, QByteArrayView trimmedLine) {
+                                      QByteArrayView header, const RoutineHeaderParts &parts,
+                                      QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
-  const RoutineHeaderParts parts = SplitRoutineHeader(header);
   // The name is the code word after the kind words ("class function Name").
   int nameWord = index;
   for (int kindWords = parts.valid ? int(parts.kind.count(' ')) + 1 : 1; nameWord < int(words.size()); ++nameWord)
@@ -277,15 +278,43 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
   }
 }
 
+QByteArrayView IndentationRules::LoweredAt(const std::vector<LineWord> &words, int index) {
+  Lowered &slot = lowered_[size_t(index) & 3];
+  if (slot.index != index) {
+    static constexpr auto kLower = [] {
+      std::array<char, 256> table{};
+      for (int c = 0; c < 256; ++c) table[size_t(c)] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      return table;
+    }();
+    auto lower = [](char c) { return kLower[static_cast<unsigned char>(c)]; };
+    const QByteArray &text = words[size_t(index)].Text;
+    const char *from = text.constData();
+    if (text.size() <= qsizetype(sizeof slot.buffer)) {
+      for (qsizetype i = 0; i < text.size(); ++i) slot.buffer[i] = lower(from[i]);
+      slot.view = QByteArrayView(slot.buffer, text.size());
+    } else {
+      slot.longer = QByteArray(text.constData(), text.size());
+      for (char &c : slot.longer) c = lower(c);
+      slot.view = slot.longer;
+    }
+    slot.index = index;
+  }
+  return slot.view;
+}
+
 void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
+  // Words are classed in order; an index not past the last one means the
+  // window of words was cut back, and the lowered words are of other words.
+  if (index <= lastIndex_)
+    for (Lowered &slot : lowered_) slot.index = -1;
+  lastIndex_ = index;
   // Lowered without allocating: this runs on every code word of a unit.
-  const LoweredWord lowered(words[index].Text);
-  const LoweredWord previous(index >= 1 ? QByteArrayView(words[index - 1].Text) : QByteArrayView());
-  const LoweredWord beforePrevious(index >= 2 ? QByteArrayView(words[index - 2].Text) : QByteArrayView());
-  const LoweredWord following(index + 2 < int(words.size()) ? QByteArrayView(words[index + 1].Text) : QByteArrayView());
-  const Word lw = lowered.view(), prev = previous.view(), prev2 = beforePrevious.view(), next = following.view();
+  const Word lw = LoweredAt(words, index);
+  const Word prev = index >= 1 ? LoweredAt(words, index - 1) : QByteArrayView();
+  const Word prev2 = index >= 2 ? LoweredAt(words, index - 2) : QByteArrayView();
+  const Word next = index + 2 < int(words.size()) ? LoweredAt(words, index + 1) : QByteArrayView();
   const bool first = index == 0;
   const bool afterQuote = prev == "'";
 
@@ -340,10 +369,13 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   QByteArray codeLine;
   QByteArrayView header = trimmedLine;
   bool startsHeader = false;
+  std::optional<RoutineHeaderParts> parts;
   if (firstCode && !s_.AfterUnitEnd && RoutineKindLength(CodeFrom(words, index, lw, &codeLine)) > 0) {
     header = codeLine;
     // "procedure begin ... end" inside a statement is an anonymous method.
-    startsHeader = s_.Depth == 0 || SplitRoutineHeader(header).valid;
+    // Split once for the line: the tests below and the heading take its parts.
+    parts = SplitRoutineHeader(header);
+    startsHeader = s_.Depth == 0 || parts->valid;
   }
   if (firstCode && lw == "end.") s_.AfterUnitEnd = true;  // the compiler reads no further
 
@@ -365,14 +397,14 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   // A method cannot stand inside another routine: the headers before it
   // that look open had no body here (bodiless, or {$IFDEF} alternatives
   // of one header, one of them a method and one a nested routine).
-  if (startsHeader && s_.Depth == 0 && s_.RoutineDepth > 0 && !SplitRoutineHeader(header).qualifier.isEmpty()) {
+  if (startsHeader && s_.Depth == 0 && s_.RoutineDepth > 0 && !parts->qualifier.isEmpty()) {
     s_.RoutineDepth = 0;
     s_.AwaitingBody = false;
   }
   if (s_.AwaitingBody)
     for (const char c : lw) s_.HeaderParens += c == '(' ? 1 : c == ')' && s_.HeaderParens > 0 ? -1 : 0;
   if (startsHeader && s_.InImplementation && s_.InDeclaration == 0)
-    RoutineHeading(words, index, lw, header, trimmedLine);
+    RoutineHeading(words, index, lw, header, *parts, trimmedLine);
 
   if (first && s_.InDeclaration == 0 && IsOneOf(lw, "var", "const")) {
     s_.LineX = L;

@@ -8,8 +8,8 @@
 #include <QList>
 #include <QSet>
 #include <array>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "listing/Lexer.h"
@@ -17,6 +17,7 @@
 namespace scrivane {
 
 struct FormatSettings;
+struct RoutineHeaderParts;
 class TSpecialCanvas;
 
 // One open block of the diagram. A block opened on an earlier page is marked
@@ -141,9 +142,21 @@ class IndentationRules : public CodeWordRules {
   void Directive(QByteArrayView name);
   // header: the line from its first code word on; trimmedLine: the whole line.
   void RoutineHeading(std::vector<LineWord> &words, int index, QByteArrayView lowerWord, QByteArrayView header,
-                      QByteArrayView trimmedLine);
+                      const RoutineHeaderParts &parts, QByteArrayView trimmedLine);
+  // The word at index, lowered; the rules look at each word four times
+  // (as itself, as the word after, and as the one and two before), and
+  // each is lowered once. The view holds until the word three on is asked.
+  QByteArrayView LoweredAt(const std::vector<LineWord> &words, int index);
   LayoutState &s_;
   const LayoutContext &c_;
+  struct Lowered {
+    int index = -1;
+    char buffer[32];
+    QByteArray longer;
+    QByteArrayView view;
+  };
+  std::array<Lowered, 4> lowered_;
+  int lastIndex_ = -1;
 };
 
 // The routine name as the index shows it: "Method (TOuter.TInner)" for a method.

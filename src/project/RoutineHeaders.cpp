@@ -1,6 +1,7 @@
 #include "project/RoutineHeaders.h"
 
 #include <initializer_list>
+#include <string>
 
 #include "project/SourceLexer.h"
 
@@ -53,10 +54,14 @@ qsizetype QualifierDot(QByteArrayView name) {
 
 // A left-out comment, or a long run of blanks, leaves no double blank.
 QByteArray SingleBlanks(QByteArrayView text) {
-  QByteArray out;
-  out.reserve(text.size());
+  // Written through a pointer: appending byte by byte went into the
+  // library for every byte of every header read.
+  QByteArray out(text.size(), Qt::Uninitialized);
+  char *const begin = out.data();
+  char *to = begin;
   for (const char c : text)
-    if (!(IsBlank(c) && !out.isEmpty() && out.back() == ' ')) out += IsBlank(c) ? ' ' : c;
+    if (!(IsBlank(c) && to != begin && to[-1] == ' ')) *to++ = IsBlank(c) ? ' ' : c;
+  out.truncate(to - begin);
   return out;
 }
 
@@ -122,7 +127,8 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
   qsizetype start = kindEnd;
   while (start < text.size() && IsBlank(text[start])) ++start;
   qsizetype end = start;
-  QByteArray name;
+  std::string name;  // gathered byte by byte
+  name.reserve(size_t(text.size() - start));
   int angle = 0;
   for (; end < text.size(); ++end) {
     const char c = text[end];
@@ -140,14 +146,14 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
   }
   // What follows the name starts with the blanks before it.
   while (end > start && IsBlank(text[end - 1])) --end;
-  name = name.trimmed();
-  if (name.isEmpty()) return parts;
-  const qsizetype dot = isOperator && !parts.kind.startsWith("class") ? -1 : QualifierDot(name);
+  const QByteArray gathered = QByteArrayView(name.data(), qsizetype(name.size())).trimmed().toByteArray();
+  if (gathered.isEmpty()) return parts;
+  const qsizetype dot = isOperator && !parts.kind.startsWith("class") ? -1 : QualifierDot(gathered);
   if (dot > 0) {
-    parts.qualifier = name.left(dot);
-    parts.name = name.mid(dot + 1);
+    parts.qualifier = gathered.left(dot);
+    parts.name = gathered.mid(dot + 1);
   } else {
-    parts.name = name;
+    parts.name = gathered;
   }
   parts.rest = text.sliced(end).toByteArray();
   parts.valid = !parts.name.isEmpty();
