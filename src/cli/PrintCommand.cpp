@@ -1,8 +1,11 @@
 #include "cli/PrintCommand.h"
 
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QPrinterInfo>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "cli/StreamMessages.h"
 #include "format/FormatChoices.h"
@@ -59,6 +62,8 @@ class PrintSession {
         ctx_{model_, settings, messages_, options.includeUses, true}, docs_(model_, settings), paper_(paper),
         printer_(printer), pdfDevice_(paper) {}
 
+  // Runs once the unit is read, before anything is laid out.
+  std::function<void()> BeforeLayout;
   int Run();
 
  private:
@@ -176,6 +181,7 @@ int PrintSession::Run() {
   ClearForOpen(model_);
   OpenPath(ctx_, options_.file);
   if (messages_.reported) return kExitMessage;
+  if (BeforeLayout) BeforeLayout();
   if (options_.all) return RunAll();
 
   if (options_.document == u"project") {
@@ -308,6 +314,10 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   // file beside it.
   RemoveTemporaryFilesOnSignals();
   previousHandler = qInstallMessageHandler(DropShapingWarnings);
+  // The system's fonts are listed while the unit is read: nothing before
+  // the layout needs them, and listing them takes as long as reading a
+  // large unit. (The font database serves any thread.)
+  std::jthread fontList([] { QFontDatabase::families(); });
   const QString iniPath = options.iniPath.isEmpty() ? SettingsFilePath() : options.iniPath;
   if (!options.iniPath.isEmpty()) {
     if (!QFileInfo::exists(iniPath)) {
@@ -328,7 +338,6 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   FormatSettings settings;
   settings.LoadFromIni(ini);
   ApplyPrintOptions(options, settings);
-  for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
   PaperSize paper = ChoosePaper(SystemPaperInputs(options.paper, QString())).paper;
   std::unique_ptr<PrinterHost> printer;
   if (!options.printer.isEmpty()) {
@@ -348,6 +357,10 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
     queue.setCopyCount(options.copies);
   }
   PrintSession session(options, out, err, settings, iniPath, paper, printer.get());
+  session.BeforeLayout = [&] {
+    fontList.join();
+    for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
+  };
   return session.Run();
 }
 
