@@ -6,6 +6,7 @@
 #include <QRawFont>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -136,10 +137,26 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   double X(double deviceX) const { return deviceX * scale; }
   double Y(double deviceY) const { return drawHeight - deviceY * scale; }
 
+  // A number as last written: a row's runs share a baseline, and a font
+  // its size, so the same text is written again rather than formatted.
+  struct WrittenNumber {
+    double value = std::numeric_limits<double>::quiet_NaN();
+    std::string text;
+  };
+  WrittenNumber lastY, lastSize;
+  void appendNumber(WrittenNumber &last, double value) {
+    if (!(last.value == value)) {
+      last.value = value;
+      last.text.clear();
+      AppendNumber(last.text, value);
+    }
+    content += last.text;
+  }
+
   void point(double x, double y) {
     AppendNumber(content, X(x));
     content += ' ';
-    AppendNumber(content, Y(y));
+    appendNumber(lastY, Y(y));
     content += ' ';
   }
 
@@ -263,7 +280,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         AppendInt(content, block);
       }
       content += ' ';
-      AppendNumber(content, size);
+      appendNumber(lastSize, size);
       content += " Tf ";
       if (synthetic.slant) {
         // Fontconfig's oblique: x grows by a fifth of the height.
@@ -315,8 +332,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         // a backslash and a carriage return (which a reader would take
         // for an end of line) are escaped.
         if (used + 4 > sizeof codes) putCodes();
+        static constexpr auto kEscaped = [] {
+          std::array<bool, 256> table{};
+          for (const unsigned char c : {'(', ')', '\\', '\r'}) table[c] = true;
+          return table;
+        }();
         auto put = [&](unsigned char b) {
-          if (b == '(' || b == ')' || b == '\\' || b == '\r') {
+          if (kEscaped[b]) {
             codes[used++] = '\\';
             if (b == '\r') b = 'r';
           }
@@ -458,8 +480,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     }
     joinRun(x, y, font, table);
     PdfFont &pdfFont = *runTable->font;
-    if (const size_t need = runGlyphs.size() + size_t(text.size()); need > runGlyphs.capacity())
+    // Room for every byte's glyph, written through a pointer; what the
+    // invisible bytes left over is given back.
+    const size_t at = runGlyphs.size();
+    if (const size_t need = at + size_t(text.size()); need > runGlyphs.capacity())
       runGlyphs.reserve(std::max(need, 2 * runGlyphs.capacity()));
+    runGlyphs.resize(at + size_t(text.size()));
+    RunGlyph *out = runGlyphs.data() + at;
     long long advance64 = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
       const auto c = static_cast<unsigned char>(text[i]);
@@ -469,10 +496,11 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
           runTable->noted[c] = true;
           fonts.use(pdfFont, glyph, &Characters1252()[c], table.advance64[c] * 1000.0 / 64.0 / table.rawFont.pixelSize());
         }
-        runGlyphs.push_back({glyph, x + advance64 / 64.0});
+        *out++ = {glyph, x + advance64 / 64.0};
       }
       advance64 += table.advance64[c];
     }
+    runGlyphs.resize(size_t(out - runGlyphs.data()));
     runEndX = x + advance64 / 64.0;
   }
 
