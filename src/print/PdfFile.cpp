@@ -28,14 +28,17 @@ bool PdfFile::begin(const QString &title) {
   // The whole sheet, whatever margins the layout carries: pages are drawn
   // from the paper's corner.
   const QSizeF sheet = layout_.fullRect(QPageLayout::Point).size();
-  // With a core to spare the pages are drawn, compressed and written on a
-  // thread of their own while the layout goes on, with a measurer of their
-  // own (a measurer caches as it goes and serves one thread); further
-  // cores compress.
+  // With a core to spare the pages are drawn and written on a thread of
+  // their own while the layout goes on, with a measurer of their own (a
+  // measurer caches as it goes and serves one thread), and compressed on
+  // as many more as cores are spare. On two cores that is three threads
+  // on two: the layout waits for the writer now and then, and the
+  // compressing thread takes that time (a tenth less wall time than the
+  // writer compressing its pages itself).
   const int spare = DefaultPdfWorkers();
   std::unique_ptr<QtTextMeasurer> own;
   if (spare > 0) own = std::make_unique<QtTextMeasurer>(measurer_.dotsPerInch());
-  writer_ = std::make_unique<PdfWriter>(own ? *own : measurer_, own ? spare - 1 : 0);
+  writer_ = std::make_unique<PdfWriter>(own ? *own : measurer_, own ? spare : 0);
   if (!writer_->open(file_.get(), sheet.width(), sheet.height(), dotsPerInch_, title)) {
     error_ = QStringLiteral("Cannot write the file %1.").arg(QFileInfo(path_).absoluteFilePath());
     abort();
