@@ -16,8 +16,8 @@ namespace {
 
 struct Text {
   int x, y;
-  unsigned font;     // in Sheet::fonts
-  size_t at, size;   // in Sheet::bytes
+  unsigned font;    // in Sheet::fonts
+  size_t at, size;  // in Sheet::bytes
   TextEncoding encoding;
   bool in;  // drawTextIn, not drawText
 };
@@ -135,7 +135,8 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   void text(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding, bool in) {
     const size_t at = sheet->bytes.size();
     sheet->bytes.append(bytes.data(), size_t(bytes.size()));
-    sheet->commands.emplace_back(std::in_place_type<Text>, x, y, fontIndex(font), at, size_t(bytes.size()), encoding, in);
+    sheet->commands.emplace_back(std::in_place_type<Text>, x, y, fontIndex(font), at, size_t(bytes.size()), encoding,
+                                 in);
   }
   void drawText(int x, int y, const FontSpec &font, QByteArrayView bytes) override {
     text(x, y, font, bytes, TextEncoding::Windows1252, false);
@@ -158,9 +159,15 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
     sheet->commands.emplace_back(std::in_place_type<DocumentStart>, title, labelName, clock);
   }
   void pageNumber(int page) override { sheet->commands.push_back(PageNumber{page}); }
-  void anchor(const QByteArray &key, int y) override { sheet->commands.emplace_back(std::in_place_type<Anchor>, key, y); }
-  void outlineEntry(const QString &title, int y) override { sheet->commands.emplace_back(std::in_place_type<OutlineEntry>, title, y); }
-  void link(const QRect &area, const QByteArray &key) override { sheet->commands.emplace_back(std::in_place_type<Link>, area, key); }
+  void anchor(const QByteArray &key, int y) override {
+    sheet->commands.emplace_back(std::in_place_type<Anchor>, key, y);
+  }
+  void outlineEntry(const QString &title, int y) override {
+    sheet->commands.emplace_back(std::in_place_type<OutlineEntry>, title, y);
+  }
+  void link(const QRect &area, const QByteArray &key) override {
+    sheet->commands.emplace_back(std::in_place_type<Link>, area, key);
+  }
 
   void ship(bool endsPage) {
     sheet->endsPage = endsPage;
