@@ -30,6 +30,19 @@ QByteArray PageStreams(const QByteArray &pdf) {
   return all;
 }
 
+// The page content of a one-page PDF with one text drawn on it.
+QByteArray DrawnPage(QtTextMeasurer &measurer, const FontSpec &font, const QByteArray &text, TextEncoding encoding) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  EXPECT_TRUE(buffer.open(QIODevice::WriteOnly));
+  PdfWriter writer(measurer);
+  EXPECT_TRUE(writer.open(&buffer, 595, 842, 600, QStringLiteral("t")));
+  writer.surface().drawTextIn(600, 600, font, text, encoding);
+  QString error;
+  EXPECT_TRUE(writer.close(&error)) << error.toStdString();
+  return PageStreams(bytes);
+}
+
 }  // namespace
 
 // Qt makes up an italic or a bold for a face that has none (the Japanese
@@ -50,22 +63,13 @@ TEST(PdfWriter, MadeUpItalicAndBoldAreDrawnAsQtDrawsThem) {
       {{QStringLiteral("Arial"), 10, StyleBold | StyleItalic, 0}, "Latin", false, false},
   };
   for (const Case &c : cases) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
-    PdfWriter writer(measurer);
-    ASSERT_TRUE(writer.open(&buffer, 595, 842, 600, QStringLiteral("t")));
-    writer.surface().drawTextIn(600, 600, c.font, c.text, TextEncoding::Utf8);
-    QString error;
-    ASSERT_TRUE(writer.close(&error)) << error.toStdString();
-    const QByteArray page = PageStreams(bytes);
+    const QByteArray page = DrawnPage(measurer, c.font, c.text, TextEncoding::Utf8);
     ASSERT_TRUE(page.contains("TJ")) << page.toStdString();
     EXPECT_EQ(page.contains("1 0 0.2 1 "), c.slanted) << c.font.style << "\n" << page.toStdString();
     EXPECT_EQ(page.contains(" 2 Tr "), c.thickened) << c.font.style << "\n" << page.toStdString();
   }
 }
 
-// Every coordinate, size and glyph of a page goes through these.
 // Glyph codes go into literal strings byte for byte. The bytes a literal
 // string cannot hold as they are ("(", ")", "\\" and a carriage return,
 // which a reader takes for an end of line) are escaped, so the codes read
@@ -81,15 +85,7 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
       text += char(c);
       drawn.push_back(table.glyph[c]);
     }
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
-  PdfWriter writer(measurer);
-  ASSERT_TRUE(writer.open(&buffer, 595, 842, 600, QStringLiteral("t")));
-  writer.surface().drawText(600, 600, font, text);
-  QString error;
-  ASSERT_TRUE(writer.close(&error)) << error.toStdString();
-  const QByteArray page = PageStreams(bytes);
+  const QByteArray page = DrawnPage(measurer, font, text, TextEncoding::Windows1252);
 
   // The strings of the text arrays, unescaped; the numbers between them
   // (shifts) are passed over.
@@ -116,6 +112,7 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
   EXPECT_GT(escaped, 0) << "no glyph number held a byte that needs escaping: the test proves nothing";
 }
 
+// Every coordinate, size and glyph of a page goes through these.
 TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
   const struct {
     double value;
