@@ -3,6 +3,8 @@
 
 #include <QBuffer>
 #include <QRegularExpression>
+#include <cmath>
+#include <map>
 #include <vector>
 
 #include "print/PdfObjectWriter.h"
@@ -13,9 +15,9 @@ using namespace scrivane;
 
 namespace {
 
-// The page streams of a PDF we wrote, inflated and joined.
-QByteArray PageStreams(const QByteArray &pdf) {
-  QByteArray all;
+// The page streams of a PDF we wrote, inflated, in order.
+std::vector<QByteArray> PageStreamList(const QByteArray &pdf) {
+  std::vector<QByteArray> all;
   static const QRegularExpression stream(QStringLiteral("<< /Length (\\d+) /Filter /FlateDecode >>\\nstream\\n"));
   const QString latin = QString::fromLatin1(pdf);
   for (auto it = stream.globalMatch(latin); it.hasNext();) {
@@ -25,9 +27,90 @@ QByteArray PageStreams(const QByteArray &pdf) {
     uLongf size = uLongf(out.size());
     if (uncompress(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(packed.constData()),
                    uLong(packed.size())) == Z_OK)
-      all += out.left(qsizetype(size));
+      all.push_back(out.left(qsizetype(size)));
   }
   return all;
+}
+
+QByteArray PageStreams(const QByteArray &pdf) {
+  QByteArray all;
+  for (const QByteArray &stream : PageStreamList(pdf)) all += stream;
+  return all;
+}
+
+// A text array as a reader places it: the font and size in effect, and the
+// start of its line in points.
+struct ShownText {
+  std::string font;
+  double x, y;
+};
+
+// Reads a content stream as a PDF reader does, as far as text goes: the
+// text state a text object inherits and what BT resets. Operators a text
+// object may not hold (paths, q and Q), and text operators outside one,
+// are reported in `misuse`.
+std::vector<ShownText> ReadShownText(const QByteArray &content, std::string &misuse) {
+  std::vector<ShownText> shown;
+  std::vector<std::string> operands, fonts{""};
+  bool inText = false;
+  double lineX = 0, lineY = 0;
+  auto misused = [&](const std::string &op, qsizetype at) { misuse += op + " at " + std::to_string(at) + "; "; };
+  for (qsizetype at = 0; at < content.size();) {
+    const char c = content[at];
+    if (c == ' ' || c == '\n' || c == '\r') {
+      ++at;
+    } else if (c == '(' || c == '[' || c == '<') {
+      // Strings, arrays and dictionaries are operands whose contents do
+      // not matter here; brackets inside strings are escaped.
+      const qsizetype start = at;
+      int depth = 0;
+      do {
+        if (content[at] == '\\') ++at;
+        else if (content[at] == '(' || content[at] == '[' || content[at] == '<') ++depth;
+        else if (content[at] == ')' || content[at] == ']' || content[at] == '>') --depth;
+        ++at;
+      } while (depth > 0 && at < content.size());
+      operands.push_back(content.mid(start, at - start).toStdString());
+    } else {
+      const qsizetype start = at;
+      while (at < content.size() && !QByteArrayView(" \n\r([<").contains(content[at])) ++at;
+      const std::string word = content.mid(start, at - start).toStdString();
+      if (c == '/' || c == '-' || c == '.' || (c >= '0' && c <= '9')) {
+        operands.push_back(word);
+        continue;
+      }
+      auto number = [&](size_t i) { return std::stod(operands.at(i)); };
+      if (word == "BT") {
+        if (inText) misused(word, start);
+        inText = true;
+        lineX = lineY = 0;
+      } else if (word == "ET") {
+        if (!inText) misused(word, start);
+        inText = false;
+      } else if (word == "Tf") {
+        fonts.back() = operands.at(0) + ' ' + operands.at(1);
+      } else if (word == "Td" || word == "Tm" || word == "TJ") {
+        if (!inText) misused(word, start);
+        if (word == "Td") {
+          lineX += number(0);
+          lineY += number(1);
+        } else if (word == "Tm") {
+          lineX = number(4);
+          lineY = number(5);
+        } else {
+          shown.push_back({fonts.back(), lineX, lineY});
+        }
+      } else if (word == "q" || word == "Q" || word == "m" || word == "l" || word == "re" || word == "S" ||
+                 word == "f" || word == "cm" || word == "Do") {
+        if (inText) misused(word, start);
+        if (word == "q") fonts.push_back(fonts.back());
+        if (word == "Q" && fonts.size() > 1) fonts.pop_back();
+      }
+      operands.clear();
+    }
+  }
+  if (inText) misused("end without ET", content.size());
+  return shown;
 }
 
 // The page content of a one-page PDF with one text drawn on it.
@@ -110,6 +193,94 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
     read.push_back(unsigned(static_cast<unsigned char>(codes[i])) << 8 | static_cast<unsigned char>(codes[i + 1]));
   EXPECT_EQ(read, drawn);
   EXPECT_GT(escaped, 0) << "no glyph number held a byte that needs escaping: the test proves nothing";
+}
+
+// Runs that follow one another share a text object, their font set once
+// and each placed by a move from the last: a reader must still find every
+// run at the place it was drawn, in its own font, whatever came between
+// (another font, a colour, a rule, a slanted or thickened run, a page).
+TEST(PdfWriter, RunsSharingATextObjectAreShownWhereTheyWereDrawn) {
+  QtTextMeasurer measurer(600);
+  const FontSpec plain{QStringLiteral("Arial"), 10, 0, 0}, bold{QStringLiteral("Arial"), 10, StyleBold, 0},
+      red{QStringLiteral("Arial"), 10, 0, 0x0000FF}, big{QStringLiteral("Arial"), 14, 0, 0},
+      underlined{QStringLiteral("Arial"), 10, StyleUnderline, 0}, italic{QStringLiteral("Arial"), 10, StyleItalic, 0};
+  const QByteArray japanese = "\xE6\x97\xA5\xE6\x9C\xAC";
+  struct Step {
+    enum { Text, Rule, Shaped, Page } kind;
+    FontSpec font;
+    int x, y;
+  };
+  const Step steps[] = {
+      {Step::Text, plain, 600, 600},      {Step::Text, bold, 1200, 600},  {Step::Text, plain, 600, 700},
+      {Step::Text, red, 600, 800},        {Step::Text, plain, 1201, 800}, {Step::Rule, plain, 600, 900},
+      {Step::Text, plain, 600, 1000},     {Step::Shaped, italic, 600, 1100}, {Step::Text, plain, 613, 1200},
+      {Step::Shaped, bold, 600, 1300},    {Step::Text, big, 600, 1400},   {Step::Text, underlined, 600, 1500},
+      {Step::Text, plain, 3000, 1499},    {Step::Page, plain, 0, 0},      {Step::Text, plain, 600, 600},
+      {Step::Text, plain, 600, 20000},
+  };
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+  PdfWriter writer(measurer, 0);
+  ASSERT_TRUE(writer.open(&buffer, 595, 842, 600, QStringLiteral("t")));
+  // Where each plain run must be shown, page by page.
+  std::vector<std::vector<std::pair<double, double>>> expected(1);
+  std::vector<std::vector<FontSpec>> fonts(1);
+  for (const Step &step : steps) {
+    switch (step.kind) {
+      case Step::Text:
+        writer.surface().drawText(step.x, step.y, step.font, "Word");
+        expected.back().push_back(
+            {step.x * 72.0 / 600, 842 - (step.y + measurer.glyphTable(step.font).ascent) * 72.0 / 600});
+        fonts.back().push_back(step.font);
+        break;
+      case Step::Rule:
+        writer.surface().drawLine(step.x, step.y, step.x + 600, step.y, PenSpec{});
+        break;
+      case Step::Shaped:
+        writer.surface().drawTextIn(step.x, step.y, step.font, japanese, TextEncoding::Utf8);
+        break;
+      case Step::Page:
+        writer.newPage();
+        expected.emplace_back();
+        fonts.emplace_back();
+        break;
+    }
+  }
+  QString error;
+  ASSERT_TRUE(writer.close(&error)) << error.toStdString();
+
+  std::vector<QByteArray> pages = PageStreamList(bytes);
+  std::erase_if(pages, [](const QByteArray &stream) { return stream.contains("begincmap"); });
+  ASSERT_EQ(pages.size(), expected.size());
+  std::map<std::string, FontSpec> fontOfName;
+  for (size_t p = 0; p < pages.size(); ++p) {
+    std::string misuse;
+    const std::vector<ShownText> shown = ReadShownText(pages[p], misuse);
+    EXPECT_EQ(misuse, "") << pages[p].toStdString();
+    // The plain runs in order, among the shaped ones (whose fallback font
+    // places them itself).
+    size_t next = 0;
+    for (const ShownText &text : shown) {
+      if (next == expected[p].size()) break;
+      const auto [x, y] = expected[p][next];
+      if (std::abs(text.x - x) > 0.0005 || std::abs(text.y - y) > 0.0005) continue;
+      // One font name stands for one face and size: a run shown in
+      // another's font would take its size or weight. (Underlining is a
+      // rule, colour a fill: neither is the font's.)
+      const FontSpec &drawnIn = fonts[p][next];
+      const auto [known, added] = fontOfName.emplace(text.font, drawnIn);
+      const int faceStyle = StyleBold | StyleItalic;
+      EXPECT_TRUE(added || (known->second.pointSize == drawnIn.pointSize &&
+                            (known->second.style & faceStyle) == (drawnIn.style & faceStyle)))
+          << "run " << next << " of page " << p << " shown in " << text.font;
+      ++next;
+    }
+    EXPECT_EQ(next, expected[p].size()) << "a run is missing or misplaced on page " << p << ":\n"
+                                        << pages[p].toStdString();
+  }
+  // The runs did share text objects: fewer BT than runs.
+  EXPECT_LT(pages[0].count("BT"), qsizetype(expected[0].size()));
 }
 
 // Every coordinate, size and glyph of a page goes through these.
