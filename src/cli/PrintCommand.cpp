@@ -84,6 +84,13 @@ class PrintSession {
     (toStdout ? err_ : out_) << where << ": " << pages
                              << (pages == 1 ? " page" : " pages") << " of " << what << Qt::endl;
   }
+  // A program written whole in its project file lists no units of its
+  // own; its code is the project document.
+  QString NoUnits() const {
+    QString text = options_.file.toLower() + QStringLiteral(" lists no units.");
+    if (model_.ProjectLoaded) text += QStringLiteral(" --document project prints the project file.");
+    return text;
+  }
   int Refuse(const QString &text) {
     Report(err_, text);
     return kExitMessage;
@@ -131,7 +138,7 @@ bool PrintSession::LoadEntry(int index) {
 
 bool PrintSession::ChooseUnit() {
   if (model_.Units.isEmpty()) {
-    Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
+    Refuse(NoUnits());
     return false;
   }
   unit_ = options_.unitName.isEmpty() ? 0 : FindUnitByName(model_, options_.unitName);
@@ -247,7 +254,7 @@ int PrintSession::RunAll() {
   if (model_.FormFileOpened)
     return Refuse(options_.file + QStringLiteral(" is a form file: --all prints a project or a unit as a book."));
   // A book of an empty index alone says nothing about the project.
-  if (model_.Units.isEmpty()) return Refuse(options_.file.toLower() + QStringLiteral(" lists no units."));
+  if (model_.Units.isEmpty()) return Refuse(NoUnits());
   if (!OutputAllowed()) return kExitMessage;
   Output output = MakeOutput();
   // --pages counts the book's pages: the selection sits under the one document.
