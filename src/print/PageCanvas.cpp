@@ -21,6 +21,7 @@ TSpecialCanvas::TSpecialCanvas(PageDevice &printer) : printer_(printer) { ReadDe
 void TSpecialCanvas::ReadDeviceMetrics() {
   const DeviceMetrics m = printer_.metrics();
   measurer_ = &printer_.measurer();
+  printerFontSet_ = false;  // the font's advances are the new measurer's
   PixelsPerInchX = m.PixelsPerInchX;
   PixelsPerInchY = m.PixelsPerInchY;
   OffsetX = m.OffsetX;
@@ -64,6 +65,7 @@ void TSpecialCanvas::SyncPrinterFont() {
   if (printerFontSet_ && FontsEqual(printerFont_, Font)) return;
   printerFont_ = Font;
   printerFontSet_ = true;
+  advances64_ = printerFont_.pointSize > 0 ? measurer_->advances64(printerFont_) : nullptr;
 }
 
 void TSpecialCanvas::SyncDisplayFont() const {
@@ -84,6 +86,18 @@ void TSpecialCanvas::SetFont(const FontSpec &font) {
 int TSpecialCanvas::TextWidth(QByteArrayView text) {
   SyncPrinterFont();
   CheckFont();
+  if (advances64_) {
+    // A UTF-8 text beyond ASCII is measured by the measurer, as it is drawn.
+    const std::array<int, 256> &advances = *advances64_;
+    long long width64 = 0;
+    unsigned high = 0;
+    for (const char ch : text) {
+      const auto c = static_cast<unsigned char>(ch);
+      width64 += advances[c];
+      high |= c;
+    }
+    if (Encoding == TextEncoding::Windows1252 || high < 0x80) return int((width64 + 32) >> 6);
+  }
   return measurer_->textWidthIn(printerFont_, text, Encoding);
 }
 

@@ -87,6 +87,10 @@ class TSpecialCanvas {
   void SyncDisplayFont() const;
   FontSpec printerFont_;  // font last handed to the printer's measurer
   bool printerFontSet_ = false;
+  // The measurer's advances for printerFont_, where it has them: a word is
+  // then measured here, without a call through the measurer and its font
+  // look-up. A listing measures each word two or three times.
+  const std::array<int, 256> *advances64_ = nullptr;
   PageDevice &printer_;
   // The device's measurer as its metrics were read: asking the device for
   // it on every word asked a printer for its resolution each time.

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QRect>
+#include <array>
 
 #include "format/Fonts.h"
 #include "platform/TextEncoding.h"
@@ -69,6 +70,11 @@ class TextMeasurer {
   // is none), and measurers that know the font measure the characters
   // themselves.
   virtual int textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding);
+  // Every byte's advance in 1/64 pixel, the ones charAdvance64 gives, where
+  // the measurer keeps them for the font: textWidth of a Windows-1252 or
+  // ASCII text is then round(sum / 64). Valid as long as the measurer.
+  // Null where it has no such table.
+  virtual const std::array<int, 256> *advances64(const FontSpec &) { return nullptr; }
 };
 
 // The printer as the canvas sees it.

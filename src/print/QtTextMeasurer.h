@@ -26,6 +26,7 @@ class QtTextMeasurer : public TextMeasurer {
   int textHeight(const FontSpec &font, QByteArrayView text) override;
   int charWidth(const FontSpec &font, unsigned char c) override;
   int charAdvance64(const FontSpec &font, unsigned char c) override;
+  const std::array<int, 256> *advances64(const FontSpec &font) override;
   int ascent(const FontSpec &font);
 
   int dotsPerInch() const { return dotsPerInch_; }
