@@ -22,6 +22,7 @@ void TSpecialCanvas::ReadDeviceMetrics() {
   const DeviceMetrics m = printer_.metrics();
   measurer_ = &printer_.measurer();
   printerFontSet_ = false;  // the font's advances are the new measurer's
+  knownAdvances_ = {};
   PixelsPerInchX = m.PixelsPerInchX;
   PixelsPerInchY = m.PixelsPerInchY;
   OffsetX = m.OffsetX;
@@ -65,7 +66,22 @@ void TSpecialCanvas::SyncPrinterFont() {
   if (printerFontSet_ && FontsEqual(printerFont_, Font)) return;
   printerFont_ = Font;
   printerFontSet_ = true;
-  advances64_ = printerFont_.pointSize > 0 ? measurer_->advances64(printerFont_) : nullptr;
+  advances64_ = printerFont_.pointSize > 0 ? AdvancesFor(printerFont_) : nullptr;
+}
+
+const std::array<int, 256> *TSpecialCanvas::AdvancesFor(const FontSpec &font) {
+  // Colour does not change a width.
+  for (const KnownAdvances &known : knownAdvances_)
+    if (known.advances && known.font.pointSize == font.pointSize && known.font.style == font.style &&
+        (known.font.face.constData() == font.face.constData() ? known.font.face.size() == font.face.size()
+                                                              : known.font.face == font.face))
+      return known.advances;
+  const std::array<int, 256> *advances = measurer_->advances64(font);
+  if (advances) {
+    knownAdvances_[nextKnown_] = {font, advances};
+    nextKnown_ = (nextKnown_ + 1) % knownAdvances_.size();
+  }
+  return advances;
 }
 
 void TSpecialCanvas::SyncDisplayFont() const {
@@ -89,14 +105,18 @@ int TSpecialCanvas::TextWidth(QByteArrayView text) {
   if (advances64_) {
     // A UTF-8 text beyond ASCII is measured by the measurer, as it is drawn.
     const std::array<int, 256> &advances = *advances64_;
+    // A byte whose advance is not known yet (negative) goes to the measurer
+    // too, which learns it.
     long long width64 = 0;
     unsigned high = 0;
+    int unknown = 0;
     for (const char ch : text) {
       const auto c = static_cast<unsigned char>(ch);
       width64 += advances[c];
+      unknown |= advances[c];
       high |= c;
     }
-    if (Encoding == TextEncoding::Windows1252 || high < 0x80) return int((width64 + 32) >> 6);
+    if (unknown >= 0 && (Encoding == TextEncoding::Windows1252 || high < 0x80)) return int((width64 + 32) >> 6);
   }
   return measurer_->textWidthIn(printerFont_, text, Encoding);
 }

@@ -71,9 +71,10 @@ class TextMeasurer {
   // themselves.
   virtual int textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding);
   // Every byte's advance in 1/64 pixel, the ones charAdvance64 gives, where
-  // the measurer keeps them for the font: textWidth of a Windows-1252 or
-  // ASCII text is then round(sum / 64). Valid as long as the measurer.
-  // Null where it has no such table.
+  // the measurer keeps them for the font; a negative one is not known yet
+  // (charAdvance64 finds it). textWidth of a Windows-1252 or ASCII text
+  // is round(sum / 64). Valid as long as the measurer; null where it has no
+  // such table.
   virtual const std::array<int, 256> *advances64(const FontSpec &) { return nullptr; }
 };
 

@@ -26,7 +26,6 @@ struct QtTextMeasurer::Entry {
   QFontMetrics metrics;
   QFontMetricsF exact;
   std::array<int, 256> advance64;
-  bool complete = false;  // every byte's advance is known
   int height;
   int ascent;
   std::unique_ptr<GlyphTable> glyphs;  // built on the first draw
@@ -115,14 +114,7 @@ int QtTextMeasurer::charAdvance64(const FontSpec &font, unsigned char c) {
   return entryFor(font).Advance64(c);
 }
 
-const std::array<int, 256> *QtTextMeasurer::advances64(const FontSpec &font) {
-  Entry &entry = entryFor(font);
-  if (!entry.complete) {
-    for (int c = 0; c < 256; ++c) entry.Advance64(static_cast<unsigned char>(c));
-    entry.complete = true;
-  }
-  return &entry.advance64;
-}
+const std::array<int, 256> *QtTextMeasurer::advances64(const FontSpec &font) { return &entryFor(font).advance64; }
 
 int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
   Entry &entry = entryFor(font);
