@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include "TestDocument.h"
+#include "print/PageCanvas.h"
 #include "print/PrintRunner.h"
 #include "platform/Text1252.h"
 #include "print/QtTextMeasurer.h"
@@ -271,4 +273,40 @@ TEST(TextMeasurer, StringAdvanceIsTheSumOfCachedCharacterAdvances) {
     EXPECT_GT(measurer.textHeight(font, "X"), measurer.ascent(font));
   }
   EXPECT_EQ(Decode1252("\x80\xE9"), QString::fromUtf8("\u20AC\u00E9"));
+}
+
+// The canvas sums a word's advances itself from the measurer's table for
+// its font. Over the words of a real unit, with more fonts in turn than it
+// keeps tables for, in both encodings (bytes beyond ASCII, control
+// characters, Cyrillic and broken UTF-8 among them), it must give what the
+// measurer gives.
+TEST(TextMeasurer, TheCanvasMeasuresEveryWordAsTheMeasurerDoes) {
+  struct Device : PageDevice {
+    QtTextMeasurer qt{600};
+    DeviceMetrics metrics() const override { return VirtualPrinter::LetterMetrics(); }
+    TextMeasurer &measurer() override { return qt; }
+  } device;
+  QtTextMeasurer reference(600);
+  std::vector<FontSpec> fonts;
+  for (const char *face : {"Courier New", "Arial", "Times New Roman"})
+    for (const int style : {0, int(StyleBold), int(StyleItalic | StyleUnderline)})
+      fonts.push_back(FontSpec{QString::fromLatin1(face), 9 + style, style, ColorRef(style * 0x40)});
+  QByteArray source = "x := 'caf\xE9' + #$80; \x01\x7F \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\x9F\xD1 \xE2\x82\xAC\n";
+  QFile unit(QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pscanner.pp"));
+  if (unit.open(QIODevice::ReadOnly)) source += unit.read(200000);
+  TSpecialCanvas canvas(device);
+  canvas.SetMeasureMode();
+  for (const TextEncoding encoding : {TextEncoding::Windows1252, TextEncoding::Utf8}) {
+    canvas.Encoding = encoding;
+    size_t turn = 0, words = 0;
+    for (const QByteArray &line : source.split('\n'))
+      for (const QByteArray &word : line.split(' ')) {
+        const FontSpec &font = fonts[turn++ % fonts.size()];
+        canvas.SetFont(font);
+        ASSERT_EQ(canvas.TextWidth(word), reference.textWidthIn(font, word, encoding))
+            << word.toStdString() << " in " << font.face.toStdString() << ", encoding " << int(encoding);
+        ++words;
+      }
+    EXPECT_GT(words, 3u);
+  }
 }
