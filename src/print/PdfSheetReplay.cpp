@@ -171,6 +171,9 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
 
   void ship(bool endsPage) {
     sheet->endsPage = endsPage;
+    // The next sheet of a listing holds about as much: room for it at once,
+    // rather than moving every command as its list grows.
+    const size_t commands = sheet->commands.size(), bytes = sheet->bytes.size();
     {
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return waiting.size() < kSheetsWaiting || done; });
@@ -178,6 +181,8 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
     }
     changed.notify_all();
     sheet = std::make_unique<Sheet>();
+    sheet->commands.reserve(commands + commands / 8);
+    sheet->bytes.reserve(bytes + bytes / 8);
     lastFont = 0;
   }
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -79,6 +81,39 @@ struct RunGlyph {
   double x;  // device pixels
 };
 
+// A row's glyphs. Room is made without filling it first: a vector zeroed
+// every glyph before drawText wrote it.
+class RunGlyphs {
+ public:
+  bool empty() const { return size_ == 0; }
+  size_t size() const { return size_; }
+  const RunGlyph *data() const { return data_.get(); }
+  const RunGlyph &back() const { return data_[size_ - 1]; }
+  void pop_back() { --size_; }
+  void clear() { size_ = 0; }
+  // Room for count more; the caller writes them and hands back the end.
+  RunGlyph *extend(size_t count) {
+    if (size_ + count > capacity_) {
+      const size_t capacity = std::max(size_ + count, 2 * capacity_ + 64);
+      std::unique_ptr<RunGlyph[]> bigger(new RunGlyph[capacity]);
+      std::copy(data_.get(), data_.get() + size_, bigger.get());
+      data_ = std::move(bigger);
+      capacity_ = capacity;
+    }
+    return data_.get() + size_;
+  }
+  void endAt(const RunGlyph *end) { size_ = size_t(end - data_.get()); }
+  void push_back(const RunGlyph &glyph) {
+    RunGlyph *at = extend(1);
+    *at++ = glyph;
+    endAt(at);
+  }
+
+ private:
+  std::unique_ptr<RunGlyph[]> data_;
+  size_t size_ = 0, capacity_ = 0;
+};
+
 }  // namespace
 
 struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
@@ -140,22 +175,27 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   double runStartX = 0, runEndX = 0;
   unsigned runBlank = 0;
   Synthetic runSynthetic;
-  std::vector<RunGlyph> runGlyphs;
+  RunGlyphs runGlyphs;
 
-  // The glyph table of the font drawn last: runs mostly alternate between
-  // a few fonts, and finding a table through the measurer cost a sixth of
+  // The glyph tables of the fonts drawn lately: runs alternate between a
+  // few fonts, and finding a table through the measurer cost a sixth of
   // what drawing a word cost. The colour does not change the table.
-  FontSpec lastTableFont;
-  const QtTextMeasurer::GlyphTable *lastTable = nullptr;
+  struct KnownTable {
+    FontSpec font;
+    const QtTextMeasurer::GlyphTable *table = nullptr;
+  };
+  std::array<KnownTable, 8> knownTables;
+  unsigned nextKnownTable = 0;
   const QtTextMeasurer::GlyphTable &tableFor(const FontSpec &font) {
-    const FontSpec &last = lastTableFont;
-    if (!(lastTable && last.pointSize == font.pointSize && last.style == font.style &&
-          (last.face.constData() == font.face.constData() ? last.face.size() == font.face.size()
-                                                          : last.face == font.face))) {
-      lastTable = &measurer.glyphTable(font);
-      lastTableFont = font;
-    }
-    return *lastTable;
+    for (const KnownTable &known : knownTables)
+      if (known.table && known.font.pointSize == font.pointSize && known.font.style == font.style &&
+          (known.font.face.constData() == font.face.constData() ? known.font.face.size() == font.face.size()
+                                                                : known.font.face == font.face))
+        return *known.table;
+    const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
+    knownTables[nextKnownTable] = {font, &table};
+    nextKnownTable = (nextKnownTable + 1) % knownTables.size();
+    return table;
   }
 
   // --- page geometry --------------------------------------------------------
@@ -542,11 +582,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     PdfFont &pdfFont = *runTable->font;
     // Room for every byte's glyph, written through a pointer; what the
     // invisible bytes left over is given back.
-    const size_t at = runGlyphs.size();
-    if (const size_t need = at + size_t(text.size()); need > runGlyphs.capacity())
-      runGlyphs.reserve(std::max(need, 2 * runGlyphs.capacity()));
-    runGlyphs.resize(at + size_t(text.size()));
-    RunGlyph *out = runGlyphs.data() + at;
+    RunGlyph *out = runGlyphs.extend(size_t(text.size()));
     long long advance64 = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
       const auto c = static_cast<unsigned char>(text[i]);
@@ -560,7 +596,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
       }
       advance64 += table.advance64[c];
     }
-    runGlyphs.resize(size_t(out - runGlyphs.data()));
+    runGlyphs.endAt(out);
     runEndX = x + advance64 / 64.0;
   }
 
