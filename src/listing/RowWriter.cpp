@@ -39,7 +39,14 @@ bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
 
 qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
   TSpecialCanvas &canvas = cursor_.Canvas;
-  const FontSpec font = canvas.Font;
+  // A new row draws its line number in another font: the word's comes back
+  // after it. Copied only then: most words fit their row.
+  auto newRow = [&] {
+    const FontSpec font = canvas.Font;
+    if (!NewRow()) return false;
+    canvas.SetFont(font);
+    return true;
+  };
   const int rightX = cursor_.Geometry.RightX;
   QByteArrayView rest = word;
   for (;;) {
@@ -53,8 +60,7 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
       return -1;
     }
     if (X > rowStartX_ && restWidth <= freshRow) {
-      if (!NewRow()) return word.size() - rest.size();
-      canvas.SetFont(font);
+      if (!newRow()) return word.size() - rest.size();
       continue;
     }
     qsizetype take = 0;
@@ -67,16 +73,14 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
     }
     if (take == 0) {
       if (X > rowStartX_) {
-        if (!NewRow()) return word.size() - rest.size();
-        canvas.SetFont(font);
+        if (!newRow()) return word.size() - rest.size();
         continue;
       }
       take = 1;  // a row narrower than one character still makes progress
     }
     canvas.TextOut(X, cursor_.Y, rest.first(take));
     rest = rest.sliced(take);
-    if (!NewRow()) return word.size() - rest.size();
-    canvas.SetFont(font);
+    if (!newRow()) return word.size() - rest.size();
   }
 }
 

@@ -133,6 +133,9 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   struct TableFont {
     PdfFont *font = nullptr;
     std::array<bool, 256> noted{};  // the byte's glyph is in the font's used list
+    // What every run in the font needs of it, asked of the font file once.
+    double pixelSize = 0, underlinePosition = 0, lineThickness = 0;
+    Synthetic synthetic;
   };
   // A run keeps a pointer to its entry: the map must not move entries.
   std::unordered_map<const QtTextMeasurer::GlyphTable *, TableFont> tableFonts;
@@ -560,14 +563,20 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     runFont.color = font.color;
     runBaseline = baseline;
     TableFont &known = tableFonts[&table];
-    if (!known.font) known.font = fonts.fontFor(table.rawFont);
+    if (!known.font) {
+      known.font = fonts.fontFor(table.rawFont);
+      known.pixelSize = table.rawFont.pixelSize();
+      known.underlinePosition = table.rawFont.underlinePosition();
+      known.lineThickness = std::max<qreal>(1.0, table.rawFont.lineThickness());
+      known.synthetic = SyntheticFor(table.rawFont, known.font->face);
+    }
     runTable = &known;
-    runSize = table.rawFont.pixelSize() * scale;
-    runUnderlinePosition = table.rawFont.underlinePosition();
-    runLineThickness = std::max<qreal>(1.0, table.rawFont.lineThickness());
+    runSize = known.pixelSize * scale;
+    runUnderlinePosition = known.underlinePosition;
+    runLineThickness = known.lineThickness;
     runBlank = table.glyph[0x20];
     runStartX = x;
-    runSynthetic = SyntheticFor(table.rawFont, known.font->face);
+    runSynthetic = known.synthetic;
   }
 
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override {
