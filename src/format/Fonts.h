@@ -34,4 +34,14 @@ struct FontSpec {
 // compared by before it is replaced.
 inline bool FontsEqual(const FontSpec &a, const FontSpec &b) { return a == b; }
 
+// to = from, without touching the face when it is already from's own text:
+// assigning shared text counts its references up and down, atomically, and
+// the canvas changes font on almost every word.
+inline void AssignFont(FontSpec &to, const FontSpec &from) {
+  if (to.face.constData() != from.face.constData() || to.face.size() != from.face.size()) to.face = from.face;
+  to.pointSize = from.pointSize;
+  to.style = from.style;
+  to.color = from.color;
+}
+
 }  // namespace scrivane

@@ -64,7 +64,7 @@ int TSpecialCanvas::ToDeviceY(float inches) const {
 // fonts keeps the hot path free of font look-ups.
 void TSpecialCanvas::SyncPrinterFont() {
   if (printerFontSet_ && FontsEqual(printerFont_, Font)) return;
-  printerFont_ = Font;
+  AssignFont(printerFont_, Font);
   printerFontSet_ = true;
   advances64_ = printerFont_.pointSize > 0 ? AdvancesFor(printerFont_) : nullptr;
 }
@@ -94,7 +94,7 @@ void TSpecialCanvas::CheckFont() const {
 }
 
 void TSpecialCanvas::SetFont(const FontSpec &font) {
-  Font = font;
+  AssignFont(Font, font);
   SyncPrinterFont();
   SyncDisplayFont();
 }

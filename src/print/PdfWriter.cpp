@@ -554,13 +554,9 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     if (pending && (runBaseline != baseline || !(runFont == font))) flush();
     if (pending) return;
     pending = true;
-    // Copied field by field: the face is shared text, and assigning it for
-    // every run counted its references up and down across threads.
-    if (runFont.face.constData() != font.face.constData() || runFont.face.size() != font.face.size())
-      runFont.face = font.face;
-    runFont.pointSize = font.pointSize;
-    runFont.style = font.style;
-    runFont.color = font.color;
+    // The face is shared text: assigning it for every run counted its
+    // references up and down across threads.
+    AssignFont(runFont, font);
     runBaseline = baseline;
     TableFont &known = tableFonts[&table];
     if (!known.font) {
