@@ -29,9 +29,16 @@ struct QtTextMeasurer::Entry {
   int height;
   int ascent;
   std::unique_ptr<GlyphTable> glyphs;  // built on the first draw
-  // Characters beyond the 8-bit table that need no shaping: glyph (0: the
-  // font has none) and advance, found on first use.
-  QHash<char32_t, std::pair<quint32, int>> wide;
+  // Characters of the basic plane beyond the 8-bit table, found on first
+  // use, in pages of 256 made as met: a table read by index, because a
+  // hash look-up and Qt's script and category for every letter of a
+  // Russian comment took a quarter of the time its listing took.
+  struct Wide {
+    quint32 glyph = 0;
+    int advance64 = 0;
+    signed char placed = 0;  // 1: drawn without shaping; -1: needs shaping or another font; 0: not met
+  };
+  std::array<std::unique_ptr<std::array<Wide, 256>>, 256> widePages;
   explicit Entry(const QFont &font, QPaintDevice *device)
       : font(font), metrics(font, device), exact(font, device), height(metrics.height()),
         ascent(metrics.ascent()) {
@@ -124,12 +131,14 @@ int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
 }
 
 int QtTextMeasurer::textWidthIn(const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
-  if (encoding == TextEncoding::Windows1252 || IsAscii(text) || !IsValidUtf8(text)) return textWidth(font, text);
-  if (const std::vector<PlacedGlyph> *glyphs = layOutSimply(font, text)) {
+  if (encoding == TextEncoding::Windows1252 || IsAscii(text)) return textWidth(font, text);
+  bool invalid = false;
+  if (const std::vector<PlacedGlyph> *glyphs = layOutSimply(font, text, &invalid)) {
     long long width64 = 0;
     for (const PlacedGlyph &g : *glyphs) width64 += g.advance64;
     return RoundFrom64(width64);
   }
+  if (invalid) return textWidth(font, text);
   Entry &entry = entryFor(font);
   const QString wide = QString::fromUtf8(text);
   const QFont used = FontForText(entry.font, wide);
@@ -169,10 +178,16 @@ bool PlacedWithoutShaping(char32_t c) {
 }  // namespace
 
 const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(const FontSpec &font,
-                                                                             QByteArrayView utf8) {
-  const GlyphTable &table = glyphTable(font);
-  if (!table.rawFont.isValid()) return nullptr;
+                                                                             QByteArrayView utf8, bool *invalid) {
+  if (invalid) *invalid = false;
+  // Not laid out here: the caller shapes the text, unless it is not UTF-8.
+  auto giveUp = [&]() -> const std::vector<PlacedGlyph> * {
+    if (invalid) *invalid = !IsValidUtf8(utf8);
+    return nullptr;
+  };
   Entry &entry = entryFor(font);
+  const GlyphTable &table = tableOf(entry);
+  if (!table.rawFont.isValid()) return giveUp();
   placed_.clear();
   const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
   const qsizetype size = utf8.size();
@@ -180,27 +195,51 @@ const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(con
     const unsigned char lead = bytes[i];
     if (lead < 0x80) {
       const bool invisible = GlyphTable::Invisible(lead);
-      if (!invisible && table.glyph[lead] == 0) return nullptr;
+      if (!invisible && table.glyph[lead] == 0) return giveUp();
       placed_.push_back({table.glyph[lead], table.advance64[lead], lead, invisible});
       ++i;
       continue;
     }
-    // The text is valid UTF-8 (the callers check): decode one character.
-    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (i + length > size) return nullptr;
+    // One character, checked as IsValidUtf8 checks it: no overlong forms,
+    // no surrogates, nothing past U+10FFFF.
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      else if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      else if (lead == 0xF4) high = 0x8F;
+    }
+    bool valid = length > 0 && i + length <= size && bytes[i + 1] >= low && bytes[i + 1] <= high;
+    for (int k = 2; valid && k < length; ++k) valid = (bytes[i + k] & 0xC0) == 0x80;
+    if (!valid) {
+      if (invalid) *invalid = true;
+      return nullptr;
+    }
     char32_t c = lead & (0x3F >> (length - 1));
     for (int k = 1; k < length; ++k) c = (c << 6) | (bytes[i + k] & 0x3F);
     i += length;
-    if (!PlacedWithoutShaping(c)) return nullptr;
-    auto known = entry.wide.constFind(c);
-    if (known == entry.wide.constEnd()) {
-      const QString character{QChar(char16_t(c))};
-      const QList<quint32> glyph = table.rawFont.glyphIndexesForString(character);
-      const int advance = int(std::lround(entry.exact.horizontalAdvance(character) * 64.0));
-      known = entry.wide.insert(c, {glyph.size() == 1 ? glyph.first() : 0, advance});
+    if (c > 0xFFFF) return giveUp();
+    auto &page = entry.widePages[c >> 8];
+    if (!page) page = std::make_unique<std::array<Entry::Wide, 256>>();
+    Entry::Wide &wide = (*page)[c & 0xFF];
+    if (wide.placed == 0) {
+      wide.placed = -1;
+      if (PlacedWithoutShaping(c)) {
+        const QString character{QChar(char16_t(c))};
+        const QList<quint32> glyph = table.rawFont.glyphIndexesForString(character);
+        wide.glyph = glyph.size() == 1 ? glyph.first() : 0;
+        wide.advance64 = int(std::lround(entry.exact.horizontalAdvance(character) * 64.0));
+        if (wide.glyph != 0) wide.placed = 1;
+      }
     }
-    if (known->first == 0) return nullptr;
-    placed_.push_back({known->first, known->second, c, false});
+    if (wide.placed < 0) return giveUp();
+    placed_.push_back({wide.glyph, wide.advance64, c, false});
   }
   return &placed_;
 }
@@ -211,8 +250,9 @@ int QtTextMeasurer::ascent(const FontSpec &font) { return entryFor(font).ascent;
 
 const QFont &QtTextMeasurer::cachedFont(const FontSpec &font) { return entryFor(font).font; }
 
-const QtTextMeasurer::GlyphTable &QtTextMeasurer::glyphTable(const FontSpec &font) {
-  Entry &entry = entryFor(font);
+const QtTextMeasurer::GlyphTable &QtTextMeasurer::glyphTable(const FontSpec &font) { return tableOf(entryFor(font)); }
+
+const QtTextMeasurer::GlyphTable &QtTextMeasurer::tableOf(Entry &entry) {
   if (!entry.glyphs) {
     auto table = std::make_unique<GlyphTable>();
     table->rawFont = QRawFont::fromFont(entry.font);

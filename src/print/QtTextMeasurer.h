@@ -73,11 +73,15 @@ class QtTextMeasurer : public TextMeasurer {
   // basic plane) or another font, and Qt must lay the text out. Shaping
   // every word of a unit with comments in Russian or Greek took most of the
   // time its listing took. The list is valid until the next call.
-  const std::vector<PlacedGlyph> *layOutSimply(const FontSpec &font, QByteArrayView utf8);
+  // The text is checked as it is read: where it is not valid UTF-8 the
+  // result is null and *invalid (if given) true, so that callers need not
+  // check every word first.
+  const std::vector<PlacedGlyph> *layOutSimply(const FontSpec &font, QByteArrayView utf8, bool *invalid = nullptr);
 
  private:
   struct Entry;
   Entry &entryFor(const FontSpec &font);
+  const GlyphTable &tableOf(Entry &entry);
 
   int dotsPerInch_;
   QImage device_;
