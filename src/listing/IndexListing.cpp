@@ -147,8 +147,12 @@ std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &t
     // A word wider than the column is broken where it no longer fits.
     QByteArrayView rest(word);
     while (canvas.TextWidth(rest) > room()) {
-      qsizetype take = 1;
-      while (take < rest.size() && canvas.TextWidth(rest.first(take + 1)) <= room()) ++take;
+      qsizetype take = CharacterLength(rest, 0, canvas.Encoding);
+      while (take < rest.size()) {
+        const qsizetype step = CharacterLength(rest, take, canvas.Encoding);
+        if (canvas.TextWidth(rest.first(take + step)) > room()) break;
+        take += step;
+      }
       rows.push_back(rest.first(take).toByteArray());
       rest = rest.sliced(take);
     }

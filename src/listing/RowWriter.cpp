@@ -66,17 +66,18 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
     qsizetype take = 0;
     int width = 0;
     while (take < rest.size()) {
-      const int next = width + canvas.TextWidth(rest.sliced(take, 1));
+      const qsizetype step = CharacterLength(rest, take, canvas.Encoding);
+      const int next = width + canvas.TextWidth(rest.sliced(take, step));
       if (next > available) break;
       width = next;
-      ++take;
+      take += step;
     }
     if (take == 0) {
       if (X > rowStartX_) {
         if (!newRow()) return word.size() - rest.size();
         continue;
       }
-      take = 1;  // a row narrower than one character still makes progress
+      take = CharacterLength(rest, 0, canvas.Encoding);  // a row narrower than one character still makes progress
     }
     canvas.TextOut(X, cursor_.Y, rest.first(take));
     rest = rest.sliced(take);

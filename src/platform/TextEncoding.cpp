@@ -64,6 +64,16 @@ TextEncoding DetectEncoding(QByteArrayView bytes) {
   return IsValidUtf8(bytes, &multiByte) && multiByte ? TextEncoding::Utf8 : TextEncoding::Windows1252;
 }
 
+qsizetype CharacterLength(QByteArrayView text, qsizetype at, TextEncoding encoding) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (encoding != TextEncoding::Utf8 || lead < 0xC0) return 1;
+  const qsizetype most = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  qsizetype length = 1;
+  while (length < most && at + length < text.size() && (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
+    ++length;
+  return length;
+}
+
 QString DecodeText(QByteArrayView bytes, TextEncoding encoding) {
   if (encoding == TextEncoding::Utf8 && !IsAscii(bytes) && IsValidUtf8(bytes)) return QString::fromUtf8(bytes);
   return Decode1252(bytes.data(), bytes.size());

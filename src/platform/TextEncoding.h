@@ -26,5 +26,10 @@ TextEncoding DetectEncoding(QByteArrayView bytes);
 // across rows) is read as Windows-1252 rather than shown as replacement
 // marks.
 QString DecodeText(QByteArrayView bytes, TextEncoding encoding);
+// The bytes of the character that starts at `at`: where a word is broken
+// across rows, a UTF-8 character stays whole (its pieces alone are not
+// UTF-8, and would print as Windows-1252 letters). One byte in a
+// Windows-1252 text, and for a byte that starts no UTF-8 character.
+qsizetype CharacterLength(QByteArrayView text, qsizetype at, TextEncoding encoding);
 
 }  // namespace scrivane

@@ -12,6 +12,7 @@
 #include "format/FormatSettings.h"
 #include "listing/Documents.h"
 #include "platform/Text1252.h"
+#include "platform/TextEncoding.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PdfObjectWriter.h"
@@ -147,31 +148,52 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
   }
 }
 
+// The example unit, and a UTF-8 unit whose string is far wider than a row:
+// its rows break inside the word, and a character cut in two there would
+// print as two Windows-1252 letters.
 TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
   const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
   if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-  ProjectModel model;
-  FormatSettings settings;  // no furniture: the text is the unit's text alone
-  LoadExample(model, settings, QStringLiteral("stock.pas"));
-  UnitListing listing(model, settings);
-  listing.ResetListingState();
-  model.ListingLines = model.SourceLines;
   QTemporaryDir dir;
-  const QString pdf = dir.filePath(QStringLiteral("stock.pdf"));
-  PdfPrintTarget target(pdf);
-  const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});
-  EXPECT_GE(outcome.PagesPrinted, 2);
+  const QString wide = dir.filePath(QStringLiteral("wide.pas"));
+  {
+    QFile file(wide);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("unit wide;\ninterface\nimplementation\n// caf\xC3\xA9 \xD0\x9F\xD1\x80\xD0\xB8 \xE2\x80\x94\nconst K = '" +
+               QByteArray("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE4\xB8\xAD\xE6\x96\x87\xC3\xA9").repeated(40) +
+               "';\nend.\n");
+  }
+  for (const QString &unit : {QString(), wide}) {
+    ProjectModel model;
+    FormatSettings settings;  // no furniture: the text is the unit's text alone
+    if (unit.isEmpty()) {
+      LoadExample(model, settings, QStringLiteral("stock.pas"));
+    } else {
+      RecordedMessages messages;
+      ReaderContext ctx{model, settings, messages, false, {}};
+      ClearForOpen(model);
+      OpenPath(ctx, unit);
+      ASSERT_EQ(model.SourceEncoding, TextEncoding::Utf8);
+    }
+    UnitListing listing(model, settings);
+    listing.ResetListingState();
+    model.ListingLines = model.SourceLines;
+    const QString pdf = dir.filePath(QStringLiteral("unit.pdf"));
+    PdfPrintTarget target(pdf);
+    const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});
+    EXPECT_GE(outcome.PagesPrinted, unit.isEmpty() ? 2 : 1);
 
-  QProcess process;
-  process.start(pdftotext, {pdf, QStringLiteral("-")});
-  ASSERT_TRUE(process.waitForFinished(20000));
-  // Blanks depend on how the reader groups glyphs; the characters and their
-  // order must be exactly the unit's.
-  auto squeeze = [](QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); };
-  QString expected;
-  for (QByteArrayView line : model.SourceLines)
-    if (line.trimmed() != "@@@@@") expected += Decode1252(line.data(), line.size());
-  EXPECT_EQ(squeeze(QString::fromUtf8(process.readAllStandardOutput())), squeeze(expected));
+    QProcess process;
+    process.start(pdftotext, {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    // Blanks depend on how the reader groups glyphs; the characters and their
+    // order must be exactly the unit's.
+    auto squeeze = [](QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    QString expected;
+    for (QByteArrayView line : model.SourceLines)
+      if (line.trimmed() != "@@@@@") expected += DecodeText(line, model.SourceEncoding);
+    EXPECT_EQ(squeeze(QString::fromUtf8(process.readAllStandardOutput())), squeeze(expected)) << unit.toStdString();
+  }
 }
 
 // Pages are compressed and written by worker threads while the next ones are
