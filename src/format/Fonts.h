@@ -24,8 +24,10 @@ struct FontSpec {
   bool underline() const { return style & StyleUnderline; }
   // The numbers first, and a face shared with the other's is not compared
   // letter by letter: fonts are compared on every word drawn or measured.
-  friend bool operator==(const FontSpec &a, const FontSpec &b) {
-    return a.pointSize == b.pointSize && a.style == b.style && a.color == b.color &&
+  friend bool operator==(const FontSpec &a, const FontSpec &b) { return a.color == b.color && SameGlyphs(a, b); }
+  // Face, size and style: the same glyphs and widths, whatever the colour.
+  friend bool SameGlyphs(const FontSpec &a, const FontSpec &b) {
+    return a.pointSize == b.pointSize && a.style == b.style &&
            (a.face.constData() == b.face.constData() ? a.face.size() == b.face.size() : a.face == b.face);
   }
 };

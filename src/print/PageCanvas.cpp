@@ -72,10 +72,7 @@ void TSpecialCanvas::SyncPrinterFont() {
 const std::array<int, 256> *TSpecialCanvas::AdvancesFor(const FontSpec &font) {
   // Colour does not change a width.
   for (const KnownAdvances &known : knownAdvances_)
-    if (known.advances && known.font.pointSize == font.pointSize && known.font.style == font.style &&
-        (known.font.face.constData() == font.face.constData() ? known.font.face.size() == font.face.size()
-                                                              : known.font.face == font.face))
-      return known.advances;
+    if (known.advances && SameGlyphs(known.font, font)) return known.advances;
   const std::array<int, 256> *advances = measurer_->advances64(font);
   if (advances) {
     knownAdvances_[nextKnown_] = {font, advances};

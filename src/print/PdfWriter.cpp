@@ -191,10 +191,7 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   unsigned nextKnownTable = 0;
   const QtTextMeasurer::GlyphTable &tableFor(const FontSpec &font) {
     for (const KnownTable &known : knownTables)
-      if (known.table && known.font.pointSize == font.pointSize && known.font.style == font.style &&
-          (known.font.face.constData() == font.face.constData() ? known.font.face.size() == font.face.size()
-                                                                : known.font.face == font.face))
-        return *known.table;
+      if (known.table && SameGlyphs(known.font, font)) return *known.table;
     const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
     knownTables[nextKnownTable] = {font, &table};
     nextKnownTable = (nextKnownTable + 1) % knownTables.size();
