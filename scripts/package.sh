@@ -18,7 +18,7 @@ deb=$(ls "$work"/*.deb)
 dpkg-deb --info "$deb" >"$work/info"
 grep -q "^ Package: scrivane$" "$work/info" || fail "package name"
 depends=$(sed -n 's/^ Depends: //p' "$work/info")
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libharfbuzz-subset0 libc6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libharfbuzz-subset0 libdeflate0 libc6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 if command -v lintian >/dev/null; then
