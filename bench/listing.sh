@@ -81,6 +81,9 @@ for unit in pparser.pp pasresolver.pp russian.pp; do
     read -r _ rmed _ < <(stats <"$out/read")
     read -r zsec zbytes dsec < <(python3 bench/pdf_floor.py "$out/ours.pdf" 3 1)
     read -r omin omed omax < <(stats <"$out/ours")
+    # The target applies to the largest unit with everything on.
+    floor_target="(no target)"
+    [ "$unit" = pasresolver.pp ] && [ "$settings" = all ] && floor_target="(target: at most 1.50)"
     read -r amin amed amax < <(stats <"$out/a2ps")
     read -r vmin vmed vmax < <(stats <"$out/vim")
     pages=$(pdfinfo "$out/ours.pdf" 2>/dev/null | awk '/^Pages:/{print $2}')
@@ -94,7 +97,7 @@ for unit in pparser.pp pasresolver.pp russian.pp; do
          "floor $(awk -v r="$rmed" -v z="$zsec" 'BEGIN{ printf "%.2f", r + z }') s" \
          "(reading $rmed s, compressing $((zbytes / 1048576)) MB of page content with zlib 3 $zsec s)," \
          "ratio to the floor $(awk -v a="$omed" -v r="$rmed" -v z="$zsec" 'BEGIN{ printf "%.2f", a / (r + z) }')" \
-         "(target: at most 1.50); with libdeflate 1 ($dsec s) the floor is" \
+         "$floor_target; with libdeflate 1 ($dsec s) the floor is" \
          "$(awk -v r="$rmed" -v z="$dsec" 'BEGIN{ printf "%.2f", r + z }') s," \
          "ratio $(awk -v a="$omed" -v r="$rmed" -v z="$dsec" 'BEGIN{ printf "%.2f", a / (r + z) }')"
   done
