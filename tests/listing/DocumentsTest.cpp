@@ -12,6 +12,7 @@
 #include "listing/Documents.h"
 #include "listing/RowWriter.h"
 #include "platform/Text1252.h"
+#include "platform/TextEncoding.h"
 #include "print/PageCanvas.h"
 #include "print/PageGeometry.h"
 #include "print/VirtualPrinter.h"
@@ -514,5 +515,38 @@ TEST(IndexListing, NoColumnOverprintsAndEachLineIsItsHeadingsRow) {
     }
     EXPECT_EQ(rows, 90) << "size " << size;
     EXPECT_EQ(nested, 30) << "size " << size;
+  }
+}
+
+// A name wider than the index's column is broken where it no longer fits,
+// and in a UTF-8 unit only between characters: a row holding half a letter
+// would print as Windows-1252.
+TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
+  struct Row {
+    QByteArray text;
+    TextEncoding encoding;
+  };
+  const Row rows[] = {
+      {"TFormMain.\xD0\x9A\xD0\xBD\xD0\xBE\xD0\xBF\xD0\xBA\xD0\xB0\xD0\x9D\xD0\xB0\xD0\xB6\xD0\xB0\xD1\x82\xD1\x8C"
+       "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xC3\xA9\xC3\xA9\xC3\xA9",
+       TextEncoding::Utf8},
+      {"TCaf\xE9.R\xE9sum\xE9Verl\xE4ngernUndAnzeigen", TextEncoding::Windows1252},
+  };
+  VirtualPrinter printer;
+  TSpecialCanvas canvas(printer);
+  canvas.SetMeasureMode();
+  for (const Row &row : rows) {
+    canvas.Encoding = row.encoding;
+    for (const int width : {1, 120, 300, 700}) {
+      const std::vector<QByteArray> wrapped = WrapToColumn(canvas, row.text, width, 0);
+      QByteArray joined;
+      for (const QByteArray &piece : wrapped) {
+        joined += piece;
+        if (row.encoding == TextEncoding::Utf8) EXPECT_TRUE(IsValidUtf8(piece)) << piece.toHex().toStdString();
+        EXPECT_TRUE(canvas.TextWidth(piece) <= width || CharacterLength(piece, 0, row.encoding) == piece.size())
+            << piece.toStdString() << " in " << width;
+      }
+      EXPECT_EQ(joined, row.text) << width;
+    }
   }
 }
