@@ -2,6 +2,8 @@
 // A font as a plain value: what the settings describe and the page canvas
 // draws with. Sizes are in points; the canvas turns them into device pixels.
 #include <QString>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace scrivane {
@@ -45,5 +47,31 @@ inline void AssignFont(FontSpec &to, const FontSpec &from) {
   to.style = from.style;
   to.color = from.color;
 }
+
+// What was found for the fonts asked for lately, whatever their colour: a
+// listing switches between a few fonts word by word, and finding a font's
+// tables afresh each time cost more than measuring the word.
+template <class T, std::size_t N = 8>
+class RecentFonts {
+ public:
+  const T *find(const FontSpec &font) const {
+    for (const Slot &slot : slots_)
+      if (slot.value && SameGlyphs(slot.font, font)) return slot.value;
+    return nullptr;
+  }
+  void add(const FontSpec &font, const T *value) {
+    slots_[next_] = {font, value};
+    next_ = (next_ + 1) % N;
+  }
+  void clear() { slots_ = {}; }
+
+ private:
+  struct Slot {
+    FontSpec font;
+    const T *value = nullptr;
+  };
+  std::array<Slot, N> slots_{};
+  std::size_t next_ = 0;
+};
 
 }  // namespace scrivane

@@ -22,36 +22,38 @@ bool IsAscii(QByteArrayView bytes) {
   return true;
 }
 
+qsizetype Utf8SequenceLength(QByteArrayView bytes, qsizetype at) {
+  const auto *p = reinterpret_cast<const unsigned char *>(bytes.data()) + at;
+  const qsizetype left = bytes.size() - at;
+  const unsigned char c = p[0];
+  if (c < 0x80) return 1;
+  qsizetype length;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    if (c == 0xE0) low = 0xA0;       // overlong
+    else if (c == 0xED) high = 0x9F;  // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    if (c == 0xF0) low = 0x90;        // overlong
+    else if (c == 0xF4) high = 0x8F;  // past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (length > left || p[1] < low || p[1] > high) return 0;
+  for (qsizetype k = 2; k < length; ++k)
+    if ((p[k] & 0xC0) != 0x80) return 0;
+  return length;
+}
+
 bool IsValidUtf8(QByteArrayView bytes, bool *multiByte) {
   bool sawMultiByte = false;
-  const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-  const qsizetype n = bytes.size();
-  for (qsizetype i = 0; i < n;) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int length;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-      if (c == 0xE0) low = 0xA0;       // overlong
-      else if (c == 0xED) high = 0x9F;  // surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-      if (c == 0xF0) low = 0x90;        // overlong
-      else if (c == 0xF4) high = 0x8F;  // past U+10FFFF
-    } else {
-      return false;
-    }
-    if (i + length > n) return false;
-    if (p[i + 1] < low || p[i + 1] > high) return false;
-    for (int k = 2; k < length; ++k)
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-    sawMultiByte = true;
+  for (qsizetype i = 0; i < bytes.size();) {
+    const qsizetype length = Utf8SequenceLength(bytes, i);
+    if (length == 0) return false;
+    sawMultiByte = sawMultiByte || length > 1;
     i += length;
   }
   if (multiByte) *multiByte = sawMultiByte;

@@ -16,6 +16,9 @@ bool HasUtf8Bom(QByteArrayView bytes);
 // Well-formed UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF); multiByte tells whether any character took more than a byte.
 bool IsValidUtf8(QByteArrayView bytes, bool *multiByte = nullptr);
+// The bytes of the well-formed UTF-8 character at `at` (1 for ASCII), or 0
+// where none starts there.
+qsizetype Utf8SequenceLength(QByteArrayView bytes, qsizetype at);
 bool IsAscii(QByteArrayView bytes);
 // A byte-order mark, or valid UTF-8 with at least one multi-byte character,
 // is UTF-8; anything else (plain ASCII included) is Windows-1252, which

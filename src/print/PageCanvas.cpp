@@ -22,7 +22,7 @@ void TSpecialCanvas::ReadDeviceMetrics() {
   const DeviceMetrics m = printer_.metrics();
   measurer_ = &printer_.measurer();
   printerFontSet_ = false;  // the font's advances are the new measurer's
-  knownAdvances_ = {};
+  knownAdvances_.clear();
   PixelsPerInchX = m.PixelsPerInchX;
   PixelsPerInchY = m.PixelsPerInchY;
   OffsetX = m.OffsetX;
@@ -70,14 +70,9 @@ void TSpecialCanvas::SyncPrinterFont() {
 }
 
 const std::array<int, 256> *TSpecialCanvas::AdvancesFor(const FontSpec &font) {
-  // Colour does not change a width.
-  for (const KnownAdvances &known : knownAdvances_)
-    if (known.advances && SameGlyphs(known.font, font)) return known.advances;
+  if (const std::array<int, 256> *known = knownAdvances_.find(font)) return known;
   const std::array<int, 256> *advances = measurer_->advances64(font);
-  if (advances) {
-    knownAdvances_[nextKnown_] = {font, advances};
-    nextKnown_ = (nextKnown_ + 1) % knownAdvances_.size();
-  }
+  if (advances) knownAdvances_.add(font, advances);
   return advances;
 }
 

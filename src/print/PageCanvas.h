@@ -91,14 +91,7 @@ class TSpecialCanvas {
   // then measured here, without a call through the measurer and its font
   // look-up. A listing measures each word two or three times.
   const std::array<int, 256> *advances64_ = nullptr;
-  // The tables of the fonts used lately: a listing switches between a few
-  // fonts word by word.
-  struct KnownAdvances {
-    FontSpec font;
-    const std::array<int, 256> *advances = nullptr;
-  };
-  std::array<KnownAdvances, 8> knownAdvances_;
-  unsigned nextKnown_ = 0;
+  RecentFonts<std::array<int, 256>> knownAdvances_;
   const std::array<int, 256> *AdvancesFor(const FontSpec &font);
   PageDevice &printer_;
   // The device's measurer as its metrics were read: asking the device for

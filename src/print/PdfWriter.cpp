@@ -180,21 +180,13 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   Synthetic runSynthetic;
   RunGlyphs runGlyphs;
 
-  // The glyph tables of the fonts drawn lately: runs alternate between a
-  // few fonts, and finding a table through the measurer cost a sixth of
-  // what drawing a word cost. The colour does not change the table.
-  struct KnownTable {
-    FontSpec font;
-    const QtTextMeasurer::GlyphTable *table = nullptr;
-  };
-  std::array<KnownTable, 8> knownTables;
-  unsigned nextKnownTable = 0;
+  // The glyph tables of the fonts drawn lately: finding a table through
+  // the measurer cost a sixth of what drawing a word cost.
+  RecentFonts<QtTextMeasurer::GlyphTable> knownTables;
   const QtTextMeasurer::GlyphTable &tableFor(const FontSpec &font) {
-    for (const KnownTable &known : knownTables)
-      if (known.table && SameGlyphs(known.font, font)) return *known.table;
+    if (const QtTextMeasurer::GlyphTable *known = knownTables.find(font)) return *known;
     const QtTextMeasurer::GlyphTable &table = measurer.glyphTable(font);
-    knownTables[nextKnownTable] = {font, &table};
-    nextKnownTable = (nextKnownTable + 1) % knownTables.size();
+    knownTables.add(font, &table);
     return table;
   }
 

@@ -104,11 +104,16 @@ void QPainterSurface::flush() {
 }
 
 void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
-  if (encoding == TextEncoding::Windows1252 || IsAscii(text) || !IsValidUtf8(text)) {
+  if (encoding == TextEncoding::Windows1252 || IsAscii(text)) {
     drawText(x, y, font, text);
     return;
   }
-  const std::vector<QtTextMeasurer::PlacedGlyph> *placed = measurer_.layOutSimply(font, text);
+  bool invalid = false;
+  const std::vector<QtTextMeasurer::PlacedGlyph> *placed = measurer_.layOutSimply(font, text, &invalid);
+  if (invalid) {
+    drawText(x, y, font, text);  // as the Windows-1252 text it is measured as
+    return;
+  }
   if (!placed) {
     flush();
     drawShaped(x, y, font, QString::fromUtf8(text));

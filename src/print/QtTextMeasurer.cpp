@@ -200,24 +200,8 @@ const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(con
       ++i;
       continue;
     }
-    // One character, checked as IsValidUtf8 checks it: no overlong forms,
-    // no surrogates, nothing past U+10FFFF.
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      else if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      else if (lead == 0xF4) high = 0x8F;
-    }
-    bool valid = length > 0 && i + length <= size && bytes[i + 1] >= low && bytes[i + 1] <= high;
-    for (int k = 2; valid && k < length; ++k) valid = (bytes[i + k] & 0xC0) == 0x80;
-    if (!valid) {
+    const qsizetype length = Utf8SequenceLength(utf8, i);
+    if (length == 0) {
       if (invalid) *invalid = true;
       return nullptr;
     }

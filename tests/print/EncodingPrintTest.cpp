@@ -39,6 +39,7 @@ TEST(TextEncoding, DetectsUtf8OnlyWhenTheFileIsValidUtf8BeyondAscii) {
       {"a UTF-16 surrogate written as UTF-8", "\xED\xA0\x80", TextEncoding::Windows1252},
       {"past U+10FFFF", "\xF4\x90\x80\x80", TextEncoding::Windows1252},
       {"a sequence cut at the end", "ok \xE2\x82", TextEncoding::Windows1252},
+      {"an em dash whose last byte is no continuation", "\xE2\x80\x14 \xCE\xB1", TextEncoding::Windows1252},
   };
   for (const Row &row : rows) EXPECT_EQ(DetectEncoding(row.bytes), row.expected) << row.name;
 
