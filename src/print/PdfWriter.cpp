@@ -584,11 +584,11 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         const unsigned glyph = table.glyph[c];
         if (!runTable->noted[c]) {
           runTable->noted[c] = true;
-          fonts.use(pdfFont, glyph, &Characters1252()[c], table.advance64[c] * 1000.0 / 64.0 / table.rawFont.pixelSize());
+          fonts.use(pdfFont, glyph, &Characters1252()[c], table.Advance64(c) * 1000.0 / 64.0 / table.rawFont.pixelSize());
         }
         *out++ = {glyph, x + advance64 / 64.0};
       }
-      advance64 += table.advance64[c];
+      advance64 += table.Advance64(c);
     }
     runGlyphs.endAt(out);
     runEndX = x + advance64 / 64.0;

@@ -56,7 +56,7 @@ void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVie
       runGlyphs_.append(table.glyph[c]);
       runPositions_.append(QPointF(x + advance64 / 64.0, baseline));
     }
-    advance64 += table.advance64[c];
+    advance64 += table.Advance64(c);
   }
   runEndX_ = x + advance64 / 64.0;
 }

@@ -196,7 +196,7 @@ const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(con
     if (lead < 0x80) {
       const bool invisible = GlyphTable::Invisible(lead);
       if (!invisible && table.glyph[lead] == 0) return giveUp();
-      placed_.push_back({table.glyph[lead], table.advance64[lead], lead, invisible});
+      placed_.push_back({table.glyph[lead], table.Advance64(lead), lead, invisible});
       ++i;
       continue;
     }
@@ -234,6 +234,8 @@ int QtTextMeasurer::ascent(const FontSpec &font) { return entryFor(font).ascent;
 
 const QFont &QtTextMeasurer::cachedFont(const FontSpec &font) { return entryFor(font).font; }
 
+int QtTextMeasurer::GlyphTable::Learn(unsigned char c) const { return entry_->Advance64(c); }
+
 const QtTextMeasurer::GlyphTable &QtTextMeasurer::glyphTable(const FontSpec &font) { return tableOf(entryFor(font)); }
 
 const QtTextMeasurer::GlyphTable &QtTextMeasurer::tableOf(Entry &entry) {
@@ -241,11 +243,10 @@ const QtTextMeasurer::GlyphTable &QtTextMeasurer::tableOf(Entry &entry) {
     auto table = std::make_unique<GlyphTable>();
     table->rawFont = QRawFont::fromFont(entry.font);
     table->ascent = entry.ascent;
+    table->advance64_ = &entry.advance64;
+    table->entry_ = &entry;
     QString all(256, Qt::Uninitialized);
-    for (int c = 0; c < 256; ++c) {
-      all[c] = Char1252(static_cast<unsigned char>(c));
-      table->advance64[c] = entry.Advance64(static_cast<unsigned char>(c));
-    }
+    for (int c = 0; c < 256; ++c) all[c] = Char1252(static_cast<unsigned char>(c));
     if (table->rawFont.isValid()) {
       const QList<quint32> indexes = table->rawFont.glyphIndexesForString(all);
       if (indexes.size() == 256)

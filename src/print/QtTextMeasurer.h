@@ -15,6 +15,8 @@
 namespace scrivane {
 
 class QtTextMeasurer : public TextMeasurer {
+  struct Entry;
+
  public:
   explicit QtTextMeasurer(int dotsPerInch = 600);
   ~QtTextMeasurer() override;
@@ -43,8 +45,14 @@ class QtTextMeasurer : public TextMeasurer {
   struct GlyphTable {
     QRawFont rawFont;
     std::array<quint32, 256> glyph{};
-    std::array<int, 256> advance64{};
     int ascent = 0;
+    // Found on first use, as the measurer finds them: asking Qt for all
+    // 256 at once looked up a fallback font for every byte the font has no
+    // glyph for, most of the time a short print took.
+    int Advance64(unsigned char c) const {
+      const int advance = (*advance64_)[c];
+      return advance >= 0 ? advance : Learn(c);
+    }
     // Control characters draw nothing, as with Qt's own text drawing.
     static bool Invisible(unsigned char c) { return c < 0x20 || c == 0x7F; }
     // True when every byte of text has a glyph here (or draws nothing);
@@ -57,6 +65,12 @@ class QtTextMeasurer : public TextMeasurer {
       }
       return true;
     }
+
+   private:
+    friend class QtTextMeasurer;
+    int Learn(unsigned char c) const;
+    std::array<int, 256> *advance64_ = nullptr;  // the measurer's, -1 where not known yet
+    Entry *entry_ = nullptr;
   };
   const GlyphTable &glyphTable(const FontSpec &font);
 
@@ -79,7 +93,6 @@ class QtTextMeasurer : public TextMeasurer {
   const std::vector<PlacedGlyph> *layOutSimply(const FontSpec &font, QByteArrayView utf8, bool *invalid = nullptr);
 
  private:
-  struct Entry;
   Entry &entryFor(const FontSpec &font);
   const GlyphTable &tableOf(Entry &entry);
 
