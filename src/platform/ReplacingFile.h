@@ -75,6 +75,8 @@ class ReplacingFile : public QIODevice {
   QString writeTo_;     // the target with its symbolic links followed
   QString temporary_;   // empty when writing directly
   int descriptor_ = -1;
+  // Bytes written, and how many of them the disk has been asked to take.
+  qint64 written_ = 0, flushing_ = 0;
   int signalSlot_ = -1;  // the temporary file, as noted for the signal handler
   QString reason_;
 };
