@@ -38,6 +38,12 @@ struct FontSpec {
 // compared by before it is replaced.
 inline bool FontsEqual(const FontSpec &a, const FontSpec &b) { return a == b; }
 
+// SameGlyphs, true only when the faces are the same string.
+inline bool SameGlyphsSharingFace(const FontSpec &a, const FontSpec &b) {
+  return a.pointSize == b.pointSize && a.style == b.style && a.face.constData() == b.face.constData() &&
+         a.face.size() == b.face.size();
+}
+
 // to = from, without touching the face when it is already from's own text:
 // assigning shared text counts its references up and down, atomically, and
 // the canvas changes font on almost every word.
@@ -54,9 +60,18 @@ inline void AssignFont(FontSpec &to, const FontSpec &from) {
 template <class T, std::size_t N = 8>
 class RecentFonts {
  public:
-  const T *find(const FontSpec &font) const {
+  const T *find(const FontSpec &font) {
     for (const Slot &slot : slots_)
-      if (slot.value && SameGlyphs(slot.font, font)) return slot.value;
+      if (slot.value && SameGlyphsSharingFace(slot.font, font)) return slot.value;
+    // The same face in a string of its own (the header's and the body's
+    // names are read apart) is compared letter by letter once, then found
+    // by its own slot.
+    for (const Slot &slot : slots_)
+      if (slot.value && SameGlyphs(slot.font, font)) {
+        const T *value = slot.value;
+        add(font, value);
+        return value;
+      }
     return nullptr;
   }
   void add(const FontSpec &font, const T *value) {

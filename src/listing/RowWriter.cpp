@@ -5,9 +5,14 @@
 
 namespace scrivane {
 
+namespace {
+// Words up to this long are summed whole; WidthUpTo's first prefix.
+constexpr qsizetype kSummedWord = 64;
+}  // namespace
+
 int WidthUpTo(TSpecialCanvas &canvas, QByteArrayView text, int limit) {
   // Widths of prefixes only grow, so a prefix past the limit settles it.
-  for (qsizetype k = 64;; k *= 2) {
+  for (qsizetype k = kSummedWord;; k *= 2) {
     if (k >= text.size()) return canvas.TextWidth(text);
     const int width = canvas.TextWidth(text.first(k));
     if (width > limit) return width;
@@ -37,6 +42,10 @@ bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
   return WidthUpTo(canvas, WithBlank(nextWord), room) > room;
 }
 
+bool RowWriter::Overflows64(long long width64) const {
+  return TSpecialCanvas::Round64(width64) > cursor_.Geometry.RightX - X;
+}
+
 qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
   TSpecialCanvas &canvas = cursor_.Canvas;
   // A new row draws its line number in another font: the word's comes back
@@ -52,11 +61,16 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
   for (;;) {
     const int available = rightX - X;
     const int freshRow = rightX - rowStartX_;
-    const int restWidth = WidthUpTo(canvas, rest, std::max(available, freshRow));
+    // Most words are short and summed once, for the row and for X; a long
+    // one is measured by prefixes, as far as the row needs.
+    long long rest64 = 0, blank64 = 0;
+    const bool summed = rest.size() <= kSummedWord && canvas.TextWidth64(rest, &rest64);
+    const int restWidth = summed ? TSpecialCanvas::Round64(rest64) : WidthUpTo(canvas, rest, std::max(available, freshRow));
     if (restWidth <= available || rest.isEmpty()) {
       const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
       canvas.TextOut(X, cursor_.Y, text);
-      X += canvas.TextWidth(text);
+      if (summed && (!blankAfter || canvas.TextWidth64(" ", &blank64))) X += TSpecialCanvas::Round64(rest64 + blank64);
+      else X += canvas.TextWidth(text);
       return -1;
     }
     if (X > rowStartX_ && restWidth <= freshRow) {

@@ -39,6 +39,8 @@ class RowWriter {
   qsizetype DrawWholeOrBroken(QByteArrayView word, bool blankAfter = true);
   // True when the next word (followed by a blank) would pass the right limit.
   bool NextWordOverflows(QByteArrayView nextWord);
+  // The same for a next word already measured, in 1/64 pixel (blank included).
+  bool Overflows64(long long width64) const;
   // False (and nothing moves) when StopAtFoot and the row does not fit.
   bool NewRow();
 

@@ -137,6 +137,7 @@ class UnitListingRenderer : public ListingRenderer {
   void LayOutLine(QByteArrayView text);
   bool DrawWords(qsizetype from, const LineLexer::Place &place, qsizetype offset);
   bool DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset);
+  bool NextRunOverflows(ClassedWordReader &words);
   void DrawCarriedRows(CarriedRows carried);
   void FinishLine();
   void NumberRow();
@@ -501,8 +502,24 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   // A word glued to the one before it ("'x';") shares its row: the row
   // breaks only where a blank stands, before the whole glued run.
   const bool lastReal = words.IndexAhead(1) >= words.LineSize();
-  if (!lastReal && blank && row.NextWordOverflows(GluedRun(words, 1)) && !row.NewRow()) return carryFrom(1, 0);
+  if (!lastReal && blank && NextRunOverflows(words) && !row.NewRow()) return carryFrom(1, 0);
   return true;
+}
+
+// Whether the glued run after the current word, and a blank, would pass the
+// row's right limit, in the current word's font: summed piece by piece
+// where the font gives every advance, rather than copied and measured.
+bool UnitListingRenderer::NextRunOverflows(ClassedWordReader &words) {
+  TSpecialCanvas &canvas = *canvas_;
+  long long width64 = 0, piece = 0;
+  bool summed = canvas.TextWidth64(" ", &width64);
+  for (size_t k = 1; summed; ++k) {
+    const LineWord &word = words.Peek(k);
+    summed = canvas.TextWidth64(word.Text, &piece);
+    width64 += piece;
+    if (word.BlankAfter || words.IndexAhead(k + 1) >= words.LineSize()) break;
+  }
+  return summed ? row_->Overflows64(width64) : row_->NextWordOverflows(GluedRun(words, 1));
 }
 
 UnitListing::UnitListing(ProjectModel &model, const FormatSettings &settings)

@@ -91,25 +91,30 @@ void TSpecialCanvas::SetFont(const FontSpec &font) {
   SyncDisplayFont();
 }
 
-int TSpecialCanvas::TextWidth(QByteArrayView text) {
+bool TSpecialCanvas::TextWidth64(QByteArrayView text, long long *width64) {
   SyncPrinterFont();
   CheckFont();
-  if (advances64_) {
-    // A UTF-8 text beyond ASCII is measured by the measurer, as it is drawn.
-    const std::array<int, 256> &advances = *advances64_;
-    // A byte whose advance is not known yet (negative) goes to the measurer
-    // too, which learns it.
-    long long width64 = 0;
-    unsigned high = 0;
-    int unknown = 0;
-    for (const char ch : text) {
-      const auto c = static_cast<unsigned char>(ch);
-      width64 += advances[c];
-      unknown |= advances[c];
-      high |= c;
-    }
-    if (unknown >= 0 && (Encoding == TextEncoding::Windows1252 || high < 0x80)) return int((width64 + 32) >> 6);
+  if (!advances64_) return false;
+  // A UTF-8 text beyond ASCII is measured by the measurer, as it is drawn.
+  const std::array<int, 256> &advances = *advances64_;
+  // A byte whose advance is not known yet (negative) goes to the measurer
+  // too, which learns it.
+  long long sum = 0;
+  unsigned high = 0;
+  int unknown = 0;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    sum += advances[c];
+    unknown |= advances[c];
+    high |= c;
   }
+  if (unknown < 0 || (Encoding != TextEncoding::Windows1252 && high >= 0x80)) return false;
+  *width64 = sum;
+  return true;
+}
+
+int TSpecialCanvas::TextWidth(QByteArrayView text) {
+  if (long long width64 = 0; TextWidth64(text, &width64)) return Round64(width64);
   return measurer_->textWidthIn(printerFont_, text, Encoding);
 }
 

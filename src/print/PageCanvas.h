@@ -64,6 +64,12 @@ class TSpecialCanvas {
 
   void SetFont(const FontSpec &font);
   int TextWidth(QByteArrayView text);
+  // The width TextWidth rounds, in 1/64 pixel, summed from the font's
+  // advances: false when the text must be measured whole instead (an
+  // advance not yet known, or UTF-8 beyond ASCII, which is shaped). Widths
+  // summed this way add up exactly: a word and its blank are measured once.
+  bool TextWidth64(QByteArrayView text, long long *width64);
+  static int Round64(long long width64) { return int((width64 + 32) >> 6); }
   int TextHeight(QByteArrayView text);
   void TextOut(int x, int y, QByteArrayView text);
   void MoveTo(int x, int y);

@@ -125,10 +125,13 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   // --- the layout's side: recording --------------------------------------
 
   unsigned fontIndex(const FontSpec &font) {
+    // By the face's string, not its letters: a face of the same name in
+    // another string just takes an entry of its own.
+    auto same = [&](const FontSpec &known) { return known.color == font.color && SameGlyphsSharingFace(known, font); };
     std::vector<FontSpec> &fonts = sheet->fonts;
-    if (lastFont < fonts.size() && fonts[lastFont] == font) return lastFont;
+    if (lastFont < fonts.size() && same(fonts[lastFont])) return lastFont;
     for (unsigned i = 0; i < fonts.size(); ++i)
-      if (fonts[i] == font) return lastFont = i;
+      if (same(fonts[i])) return lastFont = i;
     fonts.push_back(font);
     return lastFont = unsigned(fonts.size() - 1);
   }
