@@ -67,7 +67,14 @@ for _ in $(seq 50); do
 done
 lpstat -r >/dev/null 2>&1 || skip "cupsd did not answer on $CUPS_SERVER"
 
-lpadmin -p scrivane-test -E -v "file://$dir/out/job.pdf" -P "$ppd" 2>/dev/null || fail "lpadmin could not add the queue"
+# cupsd answers lpstat a moment before it takes a new queue: lpadmin is
+# tried again for a few seconds before the test gives up, with its reason.
+added=
+for _ in $(seq 25); do
+  lpadmin -p scrivane-test -E -v "file://$dir/out/job.pdf" -P "$ppd" 2>"$dir/lpadmin.err" && { added=1; break; }
+  sleep 0.2
+done
+[ -n "$added" ] || fail "lpadmin could not add the queue: $(cat "$dir/lpadmin.err")"
 
 unit="$examples/stock.pas"
 "$tool" "$unit" -q -o "$dir/reference.pdf" || fail "scrivane-print -o"
