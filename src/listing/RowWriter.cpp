@@ -65,12 +65,15 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
     // one is measured by prefixes, as far as the row needs.
     long long rest64 = 0, blank64 = 0;
     const bool summed = rest.size() <= kSummedWord && canvas.TextWidth64(rest, &rest64);
-    const int restWidth = summed ? TSpecialCanvas::Round64(rest64) : WidthUpTo(canvas, rest, std::max(available, freshRow));
+    const int restWidth = summed ? TSpecialCanvas::Round64(rest64)
+                                 : WidthUpTo(canvas, rest, std::max(available, freshRow));
     if (restWidth <= available || rest.isEmpty()) {
       const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
       canvas.TextOut(X, cursor_.Y, text);
-      if (summed && (!blankAfter || canvas.TextWidth64(" ", &blank64))) X += TSpecialCanvas::Round64(rest64 + blank64);
-      else X += canvas.TextWidth(text);
+      if (summed && (!blankAfter || canvas.TextWidth64(" ", &blank64)))
+        X += TSpecialCanvas::Round64(rest64 + blank64);
+      else
+        X += canvas.TextWidth(text);
       return -1;
     }
     if (X > rowStartX_ && restWidth <= freshRow) {

@@ -49,12 +49,25 @@ FontSpec SectionFontOf(const FormatSettings &settings) {
   return font;
 }
 
-// The word `ahead` words after the reader's and the words glued after it,
-// up to the next blank (the sentinel left out): what must fit on one row.
+// Calls visit with the text of the word `ahead` words after the reader's and
+// of each word glued after it, up to the next blank (the sentinel left out):
+// what must fit on one row. Stops early when visit returns false.
+template <class Visit>
+void ForEachGluedWord(ClassedWordReader &words, size_t ahead, Visit visit) {
+  for (size_t k = ahead;; ++k) {
+    const LineWord &word = words.Peek(k);
+    if (!visit(QByteArrayView(word.Text))) return;
+    if (word.BlankAfter || words.IndexAhead(k + 1) >= words.LineSize()) return;
+  }
+}
+
+// That run as one text.
 QByteArray GluedRun(ClassedWordReader &words, size_t ahead) {
-  QByteArray run = words.Peek(ahead).Text;
-  for (size_t k = ahead; !words.Peek(k).BlankAfter && words.IndexAhead(k + 1) < words.LineSize(); ++k)
-    run += words.Peek(k + 1).Text;
+  QByteArray run;
+  ForEachGluedWord(words, ahead, [&](QByteArrayView text) {
+    run += text;
+    return true;
+  });
   return run;
 }
 
@@ -513,12 +526,12 @@ bool UnitListingRenderer::NextRunOverflows(ClassedWordReader &words) {
   TSpecialCanvas &canvas = *canvas_;
   long long width64 = 0, piece = 0;
   bool summed = canvas.TextWidth64(" ", &width64);
-  for (size_t k = 1; summed; ++k) {
-    const LineWord &word = words.Peek(k);
-    summed = canvas.TextWidth64(word.Text, &piece);
-    width64 += piece;
-    if (word.BlankAfter || words.IndexAhead(k + 1) >= words.LineSize()) break;
-  }
+  if (summed)
+    ForEachGluedWord(words, 1, [&](QByteArrayView text) {
+      summed = canvas.TextWidth64(text, &piece);
+      width64 += piece;
+      return summed;
+    });
   return summed ? row_->Overflows64(width64) : row_->NextWordOverflows(GluedRun(words, 1));
 }
 

@@ -127,7 +127,9 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   unsigned fontIndex(const FontSpec &font) {
     // By the face's string, not its letters: a face of the same name in
     // another string just takes an entry of its own.
-    auto same = [&](const FontSpec &known) { return known.color == font.color && SameGlyphsSharingFace(known, font); };
+    auto same = [&](const FontSpec &known) {
+      return known.color == font.color && SameGlyphsSharingFace(known, font);
+    };
     std::vector<FontSpec> &fonts = sheet->fonts;
     if (lastFont < fonts.size() && same(fonts[lastFont])) return lastFont;
     for (unsigned i = 0; i < fonts.size(); ++i)

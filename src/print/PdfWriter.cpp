@@ -584,7 +584,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
         const unsigned glyph = table.glyph[c];
         if (!runTable->noted[c]) {
           runTable->noted[c] = true;
-          fonts.use(pdfFont, glyph, &Characters1252()[c], table.Advance64(c) * 1000.0 / 64.0 / table.rawFont.pixelSize());
+          fonts.use(pdfFont, glyph, &Characters1252()[c],
+                    table.Advance64(c) * 1000.0 / 64.0 / table.rawFont.pixelSize());
         }
         *out++ = {glyph, x + advance64 / 64.0};
       }
