@@ -50,7 +50,18 @@ qsizetype Utf8SequenceLength(QByteArrayView bytes, qsizetype at) {
 
 bool IsValidUtf8(QByteArrayView bytes, bool *multiByte) {
   bool sawMultiByte = false;
-  for (qsizetype i = 0; i < bytes.size();) {
+  const qsizetype size = bytes.size();
+  for (qsizetype i = 0; i < size;) {
+    // Source is mostly ASCII: eight bytes with no high bit set are eight
+    // valid characters, checked at once.
+    if (i + 8 <= size) {
+      quint64 eight;
+      std::memcpy(&eight, bytes.data() + i, 8);
+      if ((eight & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     const qsizetype length = Utf8SequenceLength(bytes, i);
     if (length == 0) return false;
     sawMultiByte = sawMultiByte || length > 1;

@@ -206,41 +206,48 @@ namespace {
 // The parameter list without default values ("b : boolean = false"): an
 // implementation may leave out what its declaration gave.
 QByteArray WithoutDefaults(const QByteArray &header) {
-  QByteArray out;
-  out.reserve(header.size());
+  // Written through a pointer, as SingleBlanks is: the result is never
+  // longer than the header, and it is built for every header read.
+  QByteArray out(header.size(), Qt::Uninitialized);
+  char *const begin = out.data();
+  char *to = begin;
+  auto chopBlanks = [&] {
+    while (to != begin && IsBlank(to[-1])) --to;
+  };
   int depth = 0;
   bool inString = false, skipping = false;
-  for (qsizetype i = 0; i < header.size(); ++i) {
-    const char c = header[i];
+  for (const char c : header) {
     if (c == '\'') inString = !inString;
     if (!inString) {
       if (c == '(') ++depth;
       if (c == ')') --depth;
       if (skipping && depth <= 0 && c == ')') {
         skipping = false;
-        out += ' ';  // as the normaliser spaces a ")" after a word
+        *to++ = ' ';  // as the normaliser spaces a ")" after a word
       }
       if (skipping && depth == 1 && c == ';') skipping = false;
       if (!skipping && depth == 1 && c == '=') {
         skipping = true;
-        while (!out.isEmpty() && IsBlank(out.back())) out.chop(1);
+        chopBlanks();
         continue;
       }
     }
     if (skipping) continue;
     // "dc : hdc ; hbr" and "dc : hdc; hbr" are one parameter list.
-    if (!inString && (c == ';' || c == ',')) while (!out.isEmpty() && IsBlank(out.back())) out.chop(1);
-    out += c;
+    if (!inString && (c == ';' || c == ',')) chopBlanks();
+    *to++ = c;
   }
+  out.truncate(to - begin);
   return out;
 }
 
 }  // namespace
 
-QByteArray RoutineKey(const QByteArray &lowerHeader) {
+QByteArray RoutineKey(const QByteArray &lowerHeader) { return RoutineKey(lowerHeader, SplitRoutineHeader(lowerHeader)); }
+
+QByteArray RoutineKey(const QByteArray &lowerHeader, const RoutineHeaderParts &parts) {
   // The qualifier sits in the routine's name only; a dotted result type
   // ("function f : sysutils.tbytes;") keeps its dots.
-  const RoutineHeaderParts parts = SplitRoutineHeader(lowerHeader);
   if (!parts.valid) return WithoutDefaults(lowerHeader);
   // "operator<(" and "operator < (" are one header; so are "f() : t" and "f : t".
   QByteArray rest = parts.rest;

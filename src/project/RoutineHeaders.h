@@ -45,6 +45,8 @@ bool IsShortFormHeader(const RoutineHeaderParts &parts);
 // gives "procedure click;"): how an implementation is matched with its
 // declaration.
 QByteArray RoutineKey(const QByteArray &lowerHeader);
+// The same key from the header's parts, when they are at hand already.
+QByteArray RoutineKey(const QByteArray &lowerHeader, const RoutineHeaderParts &parts);
 // The header of one listing line as the keys see it: comments dropped,
 // lower case, cut after its end.
 QByteArray RoutineHeaderOfLine(QByteArrayView line);

@@ -4,6 +4,7 @@
 // they pass through byte for byte.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "project/SourceLexer.h"
 
@@ -84,6 +85,14 @@ class LineWriter {
     out_.push_back(c);
     afterCloseParen_ = c == ')';
   }
+  // The rest of an identifier or number, all at once.
+  void CodeRun(QByteArrayView run, bool lowerCase) {
+    const size_t at = out_.size();
+    out_.insert(out_.end(), run.begin(), run.end());
+    if (lowerCase)
+      for (size_t k = at; k < out_.size(); ++k) out_[k] = LowerAscii(out_[k]);
+    afterCloseParen_ = false;
+  }
   void Raw(QByteArrayView text) {
     out_.insert(out_.end(), text.begin(), text.end());
     afterCloseParen_ = false;
@@ -114,6 +123,15 @@ class LineWriter {
   bool afterCloseParen_ = false;
 };
 
+// Letters, digits and "_": bytes that go on an identifier and take part in
+// no operator, comment or string.
+constexpr auto kIdentifierByte = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  return table;
+}();
+
 // Where a number written so far stands: only a digit run with an "e" after it
 // lets a sign through ("1.5e-3"); "$1E-3" and "x1e-3" are subtractions.
 class NumberState {
@@ -121,6 +139,9 @@ class NumberState {
   void Reset() { state_ = Start; }
   void Spoil() { state_ = Other; }
   bool BeforeExponentSign() const { return state_ == Exponent; }
+  // Past the start of a word that is no number: letters, digits and "_"
+  // leave it so.
+  bool InOtherWord() const { return state_ == Other; }
   void Advance(char c) {
     // Any other character ends a word, and the next one starts afresh
     // ("%101/1.5E+10").
@@ -272,6 +293,17 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
     w.Code(lowerCase ? LowerAscii(c) : c);
     number.Advance(c);
     ++i;
+    // Most of a unit's code is the rest of an identifier: each such byte
+    // would come back here and change nothing else, so the run is copied
+    // in one go.
+    if (number.InOtherWord()) {
+      qsizetype end = i;
+      while (end < size && kIdentifierByte[static_cast<unsigned char>(line[end])]) ++end;
+      if (end > i) {
+        w.CodeRun(line.sliced(i, end - i), lowerCase);
+        i = end;
+      }
+    }
   }
   // Every normalised line ends with a blank.
   ++w.pending;
@@ -380,18 +412,42 @@ QByteArrayView WordsPart(QByteArrayView line) { return Trimmed(line); }
 bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) {
   const QByteArrayView text = Trimmed(line);
   if (!code) {
-    // Most lines hold nothing that could change the state.
-    const bool changes = carry.InBrace       ? text.contains('}')
-                         : carry.InParenStar ? text.indexOf("*)") >= 0
-                                             : text.contains('{') || text.indexOf("(*") >= 0;
+    // Most lines hold nothing that could change the state; memchr tells
+    // that quicker than a search for a two-byte text.
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    auto holdsPair = [&](char first, char second) {
+      for (const char *p = begin; p < end; ++p) {
+        p = static_cast<const char *>(std::memchr(p, second, size_t(end - p)));
+        if (!p) return false;
+        if (p > begin && p[-1] == first) return true;
+      }
+      return false;
+    };
+    auto holds = [&](char c) { return begin != end && std::memchr(begin, c, size_t(end - begin)) != nullptr; };
+    const bool changes = carry.InBrace       ? holds('}')
+                         : carry.InParenStar ? holdsPair('*', ')')
+                                             : holds('{') || holdsPair('(', '*');
     if (!changes) return false;
   }
   LineLexer lexer(text, carry);
-  for (LexedWord w; lexer.Next(w);) {
-    if (!code || (w.Lex != Lexeme::Code && w.Lex != Lexeme::String)) continue;
-    code->append(text.sliced(w.Offset, w.Size));
-    code->append(' ');
+  if (!code) {
+    for (LexedWord w; lexer.Next(w);) {
+    }
+    return lexer.InLineComment();
   }
+  // Written through a pointer: each word takes at most its bytes and a
+  // blank, so twice the text is always room enough.
+  const qsizetype before = code->size();
+  code->resize(before + 2 * text.size() + 1);
+  char *to = code->data() + before;
+  for (LexedWord w; lexer.Next(w);) {
+    if (w.Lex != Lexeme::Code && w.Lex != Lexeme::String) continue;
+    std::memcpy(to, text.data() + w.Offset, size_t(w.Size));
+    to += w.Size;
+    *to++ = ' ';
+  }
+  code->truncate(to - code->data());
   return lexer.InLineComment();
 }
 

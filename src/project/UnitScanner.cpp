@@ -314,7 +314,7 @@ void LoadUnit(ReaderContext &ctx) {
     // Its buffer is as long as the longest line: gone before the scan.
     LineNormaliser normaliser;
     CommentCarry normaliserCarry, carry;
-    model.SourceLines.reserve(file.bytes.count('\n') + 1);
+    model.SourceLines.reserve(CountLineFeeds(file.bytes) + 1);
     int fileLine = 0;
     ForEachLine(file.bytes, [&](QByteArrayView raw) {
       SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry,
@@ -350,6 +350,7 @@ void ScanRoutines(ProjectModel &model) {
     QByteArray typeName;  // a declaration's class; empty outside a class
     bool afterCode = true;  // code stands between this header and the one before
     bool afterDirective = false;  // and a compiler directive does
+    RoutineHeaderParts parts = {};  // split once the scan is done
   };
   std::vector<Header> declarations, implementations;
   bool inImplementation = false;
@@ -438,13 +439,16 @@ void ScanRoutines(ProjectModel &model) {
   model.SourceLines = std::move(out);
 
   for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
+  // Each header is matched in several ways below; it is split only once.
+  for (std::vector<Header> *headers : {&declarations, &implementations})
+    for (Header &h : *headers) h.parts = SplitRoutineHeader(h.text);
   // Without an implementation part every header is both declared and implemented.
   const std::vector<Header> &implemented = inImplementation ? implementations : declarations;
   // A routine implemented without a class name is not a method a class
   // declares: a nested function may share a method's header.
   QSet<QByteArray> declared, declaredOutsideTypes;
   for (const Header &h : declarations) {
-    const QByteArray key = RoutineKey(h.text);
+    const QByteArray key = RoutineKey(h.text, h.parts);
     declared.insert(key);
     if (h.typeName.isEmpty()) declaredOutsideTypes.insert(key);
   }
@@ -457,16 +461,14 @@ void ScanRoutines(ProjectModel &model) {
     return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' + (angle < 0 ? parts.name : parts.name.left(angle));
   };
   QHash<QByteArray, std::vector<const Header *>> byName;
-  for (const Header &h : declarations) {
-    const RoutineHeaderParts parts = SplitRoutineHeader(h.text);
-    if (parts.valid) byName[nameKey(parts)].push_back(&h);
-  }
+  for (const Header &h : declarations)
+    if (h.parts.valid) byName[nameKey(h.parts)].push_back(&h);
   // The routine list's text for an implementation, empty when it matches
   // no declaration.
   auto listedText = [&](const Header &h) -> QByteArray {
-    const RoutineHeaderParts parts = SplitRoutineHeader(h.text);
+    const RoutineHeaderParts &parts = h.parts;
     const bool plain = parts.qualifier.isEmpty() && inImplementation;
-    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text))) return h.text;
+    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text, parts))) return h.text;
     const auto found = byName.constFind(nameKey(parts));
     if (!parts.valid || found == byName.constEnd()) return {};
     const QByteArray ownClass = TypeNameOf(parts.qualifier);
@@ -489,7 +491,7 @@ void ScanRoutines(ProjectModel &model) {
       }
     if (!chosen && !ownClass.isEmpty()) chosen = found->front();
     if (!chosen) return {};
-    const RoutineHeaderParts declaredParts = SplitRoutineHeader(chosen->text);
+    const RoutineHeaderParts &declaredParts = chosen->parts;
     const QByteArray name = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
     return parts.kind + ' ' + name + declaredParts.rest;
   };
@@ -499,10 +501,10 @@ void ScanRoutines(ProjectModel &model) {
     // Headers of one name with nothing but comments and directives between
     // them are {$IFDEF} alternatives of one routine: the first that matches
     // a declaration is listed, once.
-    const RoutineHeaderParts first = SplitRoutineHeader(implemented[i].text);
+    const RoutineHeaderParts &first = implemented[i].parts;
     size_t end = i + 1;
     while (end < implemented.size() && !implemented[end].afterCode && implemented[end].afterDirective) {
-      const RoutineHeaderParts next = SplitRoutineHeader(implemented[end].text);
+      const RoutineHeaderParts &next = implemented[end].parts;
       if (next.kind != first.kind || next.qualifier != first.qualifier || next.name != first.name) break;
       ++end;
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "project/LineList.h"
+#include "project/SourceFile.h"
 
 using namespace scrivane;
 
@@ -40,4 +41,32 @@ TEST(LineList, CopiesShareBytesThatNeverMoveWhileEitherGrows) {
   EXPECT_EQ(separate.toList(), (QList<QByteArray>{expected[3], "own"}));
   listing.truncate(2);
   EXPECT_EQ(listing.join("|"), expected[0] + "|" + expected[2]);
+}
+
+// Lines end at a line feed, a carriage return and line feed, or a carriage
+// return alone, in any mix; checked against a byte-by-byte reading of random
+// texts made mostly of line ends.
+TEST(LineList, EveryMixOfLineEndsSplitsAsByteByByte) {
+  auto byteByByte = [](const QByteArray &text) {
+    QList<QByteArray> lines;
+    qsizetype p = 0;
+    while (p < text.size()) {
+      const qsizetype start = p;
+      while (p < text.size() && text[p] != '\n' && text[p] != '\r') ++p;
+      lines << text.mid(start, p - start);
+      if (p < text.size()) p += (text[p] == '\r' && p + 1 < text.size() && text[p + 1] == '\n') ? 2 : 1;
+    }
+    return lines;
+  };
+  quint32 seed = 7;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  for (int round = 0; round < 400; ++round) {
+    QByteArray text;
+    const int length = int(next() >> 24) % 60;
+    for (int k = 0; k < length; ++k) text += "ab\r\n"[(next() >> 16) % 4];
+    QList<QByteArray> lines;
+    ForEachLine(text, [&](QByteArrayView line) { lines << line.toByteArray(); });
+    ASSERT_EQ(lines, byteByByte(text)) << text.toPercentEncoding().toStdString();
+    ASSERT_EQ(CountLineFeeds(text), text.count('\n'));
+  }
 }
