@@ -74,11 +74,19 @@ class LineWriter {
 
   // semicolon: the character to come is a code ";", which joins a code ")"
   // before it across one blank, as ");" has always printed.
+  // Called before nearly every character, and nearly always with nothing
+  // owed: that test stays inline.
   void Flush(bool semicolon = false) {
-    if (pending == 0) return;
-    int n = ShortenedRun(pending);
+    if (pending != 0) FlushPending(semicolon);
+  }
+  void FlushPending(bool semicolon) {
+    int n = pending == 1 ? 1 : ShortenedRun(pending);
     if (semicolon && afterCloseParen_ && n == 1) n = 0;
-    out_.insert(out_.end(), size_t(n), ' ');
+    // Nearly always one blank: a fill insert costs more than that.
+    if (n == 1)
+      out_.push_back(' ');
+    else
+      out_.insert(out_.end(), size_t(n), ' ');
     pending = 0;
   }
   void Code(char c) {

@@ -2,6 +2,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -77,23 +78,65 @@ BlockWord BlockWordOf(const char *text, qsizetype size) {
 // one line to the next through `carry`.
 // The first piece carries fileLine, the line's number in the file; the pieces
 // split off carry it negated: they come from that line but do not start it.
+// The blanks of line, when the lexer would cut it into words at its blanks
+// alone: read in code, it opens no comment and no string. Most lines of a
+// unit are such. False for any other line.
+bool PlainCodeBlanks(QByteArrayView line, const CommentCarry &carry, std::vector<qsizetype> &blanks) {
+  // 1: a blank; 2: opens a string or a brace comment; 3: may open a comment
+  // with the byte after it.
+  static constexpr auto kKind = [] {
+    std::array<unsigned char, 256> table{};
+    table[' '] = 1;
+    table['{'] = table['\''] = table['#'] = 2;
+    table['('] = table['/'] = 3;
+    return table;
+  }();
+  blanks.clear();
+  if (!carry.InCode()) return false;
+  const qsizetype size = line.size();
+  for (qsizetype k = 0; k < size; ++k) {
+    switch (kKind[static_cast<unsigned char>(line[k])]) {
+      case 0: break;
+      case 1: blanks.push_back(k); break;
+      case 2: return false;
+      default:
+        if (k + 1 < size && line[k + 1] == (line[k] == '(' ? '*' : '/')) return false;
+        break;
+    }
+  }
+  return true;
+}
+
 void SplitBeforeBlockWords(QByteArrayView line, LineList &out, CommentCarry &carry, int fileLine) {
   bool afterTryWord = false;
   const char *const data = line.data();
   qsizetype pieceStart = 0;
-  bool first = true;
-  LineLexer lexer(line, carry);
-  for (LexedWord w; lexer.Next(w); first = false) {
-    if (first || w.Lex != Lexeme::Code) continue;
-    const BlockWord word = BlockWordOf(data + w.Offset, w.Size);
+  auto onCodeWord = [&](qsizetype offset, qsizetype size) {
+    const BlockWord word = BlockWordOf(data + offset, size);
     auto flush = [&] {
-      out.appendWithBlanks(QByteArrayView(data + pieceStart, w.Offset - pieceStart), 0, fileLine);
+      out.appendWithBlanks(QByteArrayView(data + pieceStart, offset - pieceStart), 0, fileLine);
       fileLine = -std::abs(fileLine);
-      pieceStart = w.Offset;
+      pieceStart = offset;
     };
     if (word == BlockWord::Ends || word == BlockWord::Begin) flush();
     if (word == BlockWord::TryWord) afterTryWord = true;
     if (afterTryWord && word == BlockWord::Begin) flush();
+  };
+  static thread_local std::vector<qsizetype> blanks;
+  if (PlainCodeBlanks(line, carry, blanks)) {
+    // The lexer's words: each blank ends one, and the line's final blank
+    // leaves an empty word at its end. The first word is never split before.
+    qsizetype at = -1;
+    for (const qsizetype blank : blanks) {
+      if (at >= 0) onCodeWord(at, blank - at);
+      at = blank + 1;
+    }
+    if (at >= 0) onCodeWord(at, line.size() - at);
+  } else {
+    bool first = true;
+    LineLexer lexer(line, carry);
+    for (LexedWord w; lexer.Next(w); first = false)
+      if (!first && w.Lex == Lexeme::Code) onCodeWord(w.Offset, w.Size);
   }
   out.appendWithBlanks(QByteArrayView(data + pieceStart, line.size() - pieceStart), 1, fileLine);
 }
