@@ -31,7 +31,7 @@ fi
 
 root=$work/root
 dpkg -x "$deb" "$root"
-for f in usr/bin/scrivane usr/bin/scrivane-print usr/share/applications/scrivane.desktop \
+for f in usr/bin/scrivane usr/bin/scrivane-print usr/lib/scrivane/scrivane-print-cups usr/share/applications/scrivane.desktop \
     usr/share/mime/packages/scrivane.xml usr/share/icons/hicolor/scalable/apps/scrivane.svg \
     usr/share/icons/hicolor/48x48/apps/scrivane.png usr/share/man/man1/scrivane.1.gz \
     usr/share/man/man1/scrivane-print.1.gz usr/share/doc/scrivane/changelog.gz usr/share/bash-completion/completions/scrivane-print; do
@@ -39,8 +39,13 @@ for f in usr/bin/scrivane usr/bin/scrivane-print usr/share/applications/scrivane
 done
 [ -d "$root/usr/share/scrivane" ] || fail "usr/share/scrivane is not in the package"
 ! find "$root" -name '*.html' | grep -q . || fail "the help topics are in the program; the package must not hold a second copy"
-file "$root/usr/bin/scrivane-print" | grep -q "stripped" && ! file "$root/usr/bin/scrivane-print" | grep -q "not stripped" ||
-  fail "scrivane-print is not stripped"
+for program in usr/bin/scrivane-print usr/lib/scrivane/scrivane-print-cups; do
+  file "$root/$program" | grep -q "stripped" && ! file "$root/$program" | grep -q "not stripped" ||
+    fail "$program is not stripped"
+done
+# -P is handed to scrivane-print-cups where the package puts it.
+"$root/usr/bin/scrivane-print" examples/stock.pas -P no-such-queue 2>"$work/handover" && fail "-P no-such-queue printed"
+grep -q "no-such-queue: no such printer" "$work/handover" || fail "-P did not reach scrivane-print-cups: $(cat "$work/handover")"
 version=$("$root/usr/bin/scrivane-print" --version)
 echo "$version"
 echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) kB, Depends: $depends"

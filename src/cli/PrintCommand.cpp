@@ -2,12 +2,12 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QPrinterInfo>
 #include <functional>
 #include <memory>
 #include <thread>
 
 #include "cli/StreamMessages.h"
+#include "cli/SystemPrinter.h"
 #include "format/FormatChoices.h"
 #include "format/FormatSettings.h"
 #include "format/IniFile.h"
@@ -23,8 +23,6 @@
 #include "print/PageSelection.h"
 #include "print/PageSheets.h"
 #include "print/PdfPrintTarget.h"
-#include "print/gui/PrinterHost.h"
-#include "print/gui/PrinterPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
@@ -57,7 +55,7 @@ class PrintSession {
  public:
   // printer: the queue of -P, set up; null: a PDF file.
   PrintSession(const Options &options, QTextStream &out, QTextStream &err, const FormatSettings &settings,
-               const QString &iniPath, PaperSize paper, PrinterHost *printer)
+               const QString &iniPath, PaperSize paper, SystemPrinter *printer)
       : options_(options), out_(out), err_(err), settings_(settings), iniPath_(iniPath), messages_(err),
         ctx_{model_, settings, messages_, options.includeUses, true}, docs_(model_, settings), paper_(paper),
         printer_(printer), pdfDevice_(paper) {}
@@ -106,17 +104,15 @@ class PrintSession {
   ReaderContext ctx_;
   Documents docs_;
   PaperSize paper_;
-  PrinterHost *printer_;
+  SystemPrinter *printer_;
   PdfDevice pdfDevice_;
   // The device pages are laid out for: the printer's, or the PDF sheet's.
-  PageDevice &Device() { return printer_ ? static_cast<PageDevice &>(*printer_) : pdfDevice_; }
+  PageDevice &Device() { return printer_ ? printer_->device() : pdfDevice_; }
   Output MakeOutput() {
     const int perSheet = PagesPerSheetOrOne(options_.pagesPerSheet > 0 ? options_.pagesPerSheet : settings_.PagesPerSheet);
     Output output;
     if (printer_) {
-      auto printer = std::make_unique<PrinterPrintTarget>(*printer_);
-      printer->setLandscapeSheets(SheetIsLandscape(perSheet));
-      output.sink = std::move(printer);
+      output.sink = printer_->makeTarget(SheetIsLandscape(perSheet));
     } else {
       auto pdf = std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
       pdf->setLandscapeSheets(SheetIsLandscape(perSheet));
@@ -346,22 +342,14 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   settings.LoadFromIni(ini);
   ApplyPrintOptions(options, settings);
   PaperSize paper = ChoosePaper(SystemPaperInputs(options.paper, QString())).paper;
-  std::unique_ptr<PrinterHost> printer;
+  std::unique_ptr<SystemPrinter> printer;
   if (!options.printer.isEmpty()) {
-    if (!QPrinterInfo::availablePrinterNames().contains(options.printer)) {
-      Report(err, options.printer + QStringLiteral(": no such printer (lpstat -p lists the printers)"));
+    QString error;
+    printer = OpenSystemPrinter(options, paper, &error);
+    if (!printer) {
+      Report(err, error);
       return kExitMessage;
     }
-    printer = std::make_unique<PrinterHost>();
-    QPrinter &queue = printer->printer();
-    queue.setPrinterName(options.printer);
-    const QPageSize printerPaper = QPrinterInfo::printerInfo(options.printer).defaultPageSize();
-    paper = ChoosePaper(SystemPaperInputs(options.paper, printerPaper.isValid() ? printerPaper.key() : QString())).paper;
-    queue.setPageSize(QPageSize(PageSizeIdOf(paper)));
-    queue.setFullPage(true);
-    if (!options.duplex.isEmpty())
-      queue.setDuplex(options.duplex == u"long" ? QPrinter::DuplexLongSide : QPrinter::DuplexShortSide);
-    queue.setCopyCount(options.copies);
   }
   PrintSession session(options, out, err, settings, iniPath, paper, printer.get());
   session.BeforeLayout = [&] {

@@ -10,6 +10,7 @@
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
 #include "cli/PrintCommand.h"
+#include "cli/SystemPrinter.h"
 #include "platform/Version.h"
 
 int main(int argc, char **argv) {
@@ -36,6 +37,8 @@ int main(int argc, char **argv) {
     return kExitUsage;
   }
   const Options &options = parsed.options;
+  if (options.mode == CommandMode::Print && !options.printer.isEmpty())
+    if (const std::optional<int> code = HandOverPrinterPrint(argv, err)) return *code;
   // Printing needs fonts, so a GUI application; the commands that only read
   // and list need none, and setting one up (mostly fonts) was most of their
   // run time.
