@@ -42,6 +42,34 @@ bool RestOfLineHasNoSemicolon(const std::vector<LineWord> &words, int index) {
 
 constexpr int kMaxHeadingChars = 100;
 
+// The lowered words OnCodeWord tests a word for, and every word that may
+// start a directive or a routine header: any other word changes no rule
+// (while no header awaits its body). Most code words are names, so they
+// are told apart before the rules look at the words around them.
+bool IsRuleWord(Word lw) {
+  if (lw.isEmpty()) return true;
+  switch (lw.front()) {
+    case '{': case '(': case '$': return true;
+    case 'a': return lw == "asm";
+    case 'b': return lw == "begin";
+    case 'c': return IsOneOf(lw, "case", "class", "const", "constructor", "cppclass");
+    case 'd': return IsOneOf(lw, "destructor", "dispinterface");
+    case 'e': return IsOneOf(lw, "else", "end", "end.", "end;", "except");
+    case 'f': return IsOneOf(lw, "finally", "function");
+    case 'g': return lw == "generic";
+    case 'h': return lw == "helper";
+    case 'i': return IsOneOf(lw, "if", "implementation", "inline", "interface");
+    case 'l': return lw == "label";
+    case 'o': return lw.startsWith("operator") || IsOneOf(lw, "objccategory", "objcclass", "objcprotocol", "object");
+    case 'p': return lw == "procedure";
+    case 'r': return IsOneOf(lw, "record", "repeat", "resourcestring");
+    case 't': return IsOneOf(lw, "threadvar", "try", "type");
+    case 'u': return IsOneOf(lw, "unit", "until", "uses");
+    case 'v': return lw == "var";
+    default: return false;
+  }
+}
+
 // What opened a block (LayoutState::Blocks).
 enum : int { kStatementBlock = 1, kRepeatBlock = 2, kDeclarationBlock = 3, kVariantPart = 4 };
 
@@ -312,6 +340,15 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   lastIndex_ = index;
   // Lowered without allocating: this runs on every code word of a unit.
   const Word lw = LoweredAt(words, index);
+  if (!s_.AwaitingBody && !IsRuleWord(lw)) {
+    // What the rules below do for such a word, and no more.
+    if (s_.InImplementation) s_.InTypeSection = false;
+    if (c_.SelectedOnly) {
+      s_.InDeclaration = 0;
+      s_.InImplementation = true;
+    }
+    return;
+  }
   const Word prev = index >= 1 ? LoweredAt(words, index - 1) : QByteArrayView();
   const Word prev2 = index >= 2 ? LoweredAt(words, index - 2) : QByteArrayView();
   const Word next = index + 2 < int(words.size()) ? LoweredAt(words, index + 1) : QByteArrayView();
