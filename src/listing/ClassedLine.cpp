@@ -1,5 +1,7 @@
 #include "listing/ClassedLine.h"
 
+#include <cstring>
+
 #include "format/FormatSettings.h"
 
 namespace scrivane {
@@ -11,9 +13,6 @@ constexpr unsigned char kRecased = 0x80;
 // routine heading's kind words and name.
 constexpr size_t kWindowWords = 4096;
 constexpr size_t kWordsAhead = 64;
-// Longer than "implementation", "@@@@@" and "end;", the words the listing
-// compares a line's first word with.
-constexpr qsizetype kFirstWordKept = 64;
 
 // The case option applied to a reserved word, as ClassifyWord applies it.
 QByteArray Recased(QByteArrayView word, int reserveCase) {
@@ -28,8 +27,19 @@ QByteArray Recased(QByteArrayView word, int reserveCase) {
 }  // namespace
 
 ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state,
-                         const FormatSettings &settings, CodeWordRules *rules)
-    : words_(WordsPart(line)), lastSemicolon_(words_.lastIndexOf(';')), reserveCase_(settings.Reserve) {
+                         const FormatSettings &settings, CodeWordRules *rules) {
+  Reclass(line, trimmedLine, state, settings, rules);
+}
+
+void ClassedLine::Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state,
+                          const FormatSettings &settings, CodeWordRules *rules) {
+  words_ = WordsPart(line);
+  lastSemicolon_ = words_.lastIndexOf(';');
+  reserveCase_ = settings.Reserve;
+  classes_.clear();
+  cut_.clear();
+  cutKept_ = true;
+  firstWordSize_ = 0;
   CommentCarry carry{state.InBraceComment, state.InParenComment};
   LineLexer lexer(words_, carry);
   start_ = lexer.Here();
@@ -71,16 +81,45 @@ ClassedLine::ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanSt
     // Recasing makes a new text; the one cut from the line is never compared.
     const bool recased = word.Text.constData() != asCut.data() && word.Text != asCut;
     classes_.push_back(static_cast<unsigned char>(word.Kind) | (recased ? kRecased : 0));
-    if (classes_.size() == 1 && word.Text.size() <= kFirstWordKept)
-      firstWord_ = QByteArray(word.Text.constData(), word.Text.size());
+    if (classes_.size() == 1 && word.Text.size() <= kFirstWordKept) {
+      std::memcpy(firstWord_, word.Text.constData(), size_t(word.Text.size()));
+      firstWordSize_ = word.Text.size();
+    }
   }
   state = ScanState{carry.InBrace, carry.InParenStar};
   window.clear();
 }
 
+namespace {
+// Kept between readers, per thread; a reader inside another takes its own.
+template <class Entry>
+std::vector<std::vector<Entry>> &SpareBuffers() {
+  thread_local std::vector<std::vector<Entry>> spares;
+  return spares;
+}
+}  // namespace
+
+std::vector<ClassedWordReader::Entry> ClassedWordReader::TakeBuffer() {
+  std::vector<std::vector<Entry>> &spares = SpareBuffers<Entry>();
+  if (spares.empty()) {
+    std::vector<Entry> fresh;
+    fresh.reserve(8);
+    return fresh;
+  }
+  std::vector<Entry> buffer = std::move(spares.back());
+  spares.pop_back();
+  return buffer;
+}
+
 ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index, const LineLexer::Place &place)
-    : line_(line), lexer_(line.words_, carry_, place), index_(index) {
-  ahead_.reserve(8);
+    : line_(line), lexer_(line.words_, carry_, place), index_(index), ahead_(TakeBuffer()) {}
+
+ClassedWordReader::~ClassedWordReader() {
+  // A buffer grown for a line of thousands of words is not kept.
+  std::vector<std::vector<Entry>> &spares = SpareBuffers<Entry>();
+  if (ahead_.capacity() > 256 || spares.size() >= 8) return;
+  ahead_.clear();
+  spares.push_back(std::move(ahead_));
 }
 
 void ClassedWordReader::Fill(size_t count) {

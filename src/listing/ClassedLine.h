@@ -23,12 +23,16 @@ class ClassedLine {
   // reader of it (the listing's lines outlive its jobs).
   ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state, const FormatSettings &settings,
               CodeWordRules *rules);
+  // The same for another line, keeping the room this one took: a listing
+  // classes every line, and allocating afresh for each was a cost of its own.
+  void Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state, const FormatSettings &settings,
+               CodeWordRules *rules);
 
   // The number of words, the sentinel left out.
   qsizetype Size() const { return qsizetype(classes_.size()) - 1; }
   // The first word as it is drawn; empty when it is longer than any word
   // the listing compares it with.
-  const QByteArray &FirstWord() const { return firstWord_; }
+  QByteArrayView FirstWord() const { return QByteArrayView(firstWord_, firstWordSize_); }
   // Where the lexer stands before the first word.
   LineLexer::Place Start() const { return start_; }
 
@@ -41,7 +45,11 @@ class ClassedLine {
   // option changed its text.
   std::vector<unsigned char> classes_;
   int reserveCase_ = 0;
-  QByteArray firstWord_;
+  // Longer than "implementation", "@@@@@" and "end;", the words the listing
+  // compares a line's first word with.
+  static constexpr qsizetype kFirstWordKept = 64;
+  char firstWord_[kFirstWordKept] = {};
+  qsizetype firstWordSize_ = 0;
   // The words as they were cut, each with the lexer's place before it, and
   // the place after the last: kept for a line of a few thousand words, so
   // that drawing reads them instead of cutting the line a second time.
@@ -63,6 +71,7 @@ class ClassedWordReader {
   ClassedWordReader(const ClassedLine &line, qsizetype index, const LineLexer::Place &place);
   ClassedWordReader(const ClassedWordReader &) = delete;
   ClassedWordReader &operator=(const ClassedWordReader &) = delete;
+  ~ClassedWordReader();
 
   // The word `ahead` words after the current one; the sentinel at and past
   // the end of the line. The reference holds until the reader is next used.
@@ -80,6 +89,9 @@ class ClassedWordReader {
     LineLexer::Place place;
   };
   void Fill(size_t count);
+  // Readers come and go with every line drawn: their buffers are kept for
+  // the next one on the same thread.
+  static std::vector<Entry> TakeBuffer();
   const ClassedLine &line_;
   CommentCarry carry_;
   LineLexer lexer_;

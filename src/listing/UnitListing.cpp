@@ -35,7 +35,7 @@ constexpr double kMaxImageInches = 6.5;
 // Compared in lower case: by the time a line is drawn its first word may
 // have been upper-cased as a reserved word (or written capitalised in the
 // source), and its underline must still stop at the last letter.
-bool IsSectionLineStart(const QByteArray &word) { return IsSectionWord(LoweredWord(word).view()); }
+bool IsSectionLineStart(QByteArrayView word) { return IsSectionWord(LoweredWord(word).view()); }
 
 FontSpec SectionFontOf(const FormatSettings &settings) {
   FontSpec font = settings.ReserveFont();
@@ -391,7 +391,12 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     headings.emplace_back(name, kind);
   };
   IndentationRules rules(s_.layout, context);
-  line_ = std::make_shared<const ClassedLine>(text, trimmed, s_.scan, settings_, &rules);
+  // The line drawn before is classed again in place when nothing else
+  // holds it (rows carried to the next page do).
+  if (line_ && line_.use_count() == 1)
+    std::const_pointer_cast<ClassedLine>(line_)->Reclass(text, trimmed, s_.scan, settings_, &rules);
+  else
+    line_ = std::make_shared<ClassedLine>(text, trimmed, s_.scan, settings_, &rules);
 
   if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
