@@ -62,8 +62,13 @@ int TSpecialCanvas::ToDeviceY(float inches) const {
 // The measurer keeps its own per-font caches, so "handing the font to the
 // printer" is only remembering which font it measures with; skipping equal
 // fonts keeps the hot path free of font look-ups.
-void TSpecialCanvas::SyncPrinterFont() {
-  if (printerFontSet_ && FontsEqual(printerFont_, Font)) return;
+void TSpecialCanvas::HandOverFont() {
+  // The same font in another string of the same face needs no new tables;
+  // sharing that string lets the next words pass the quick test.
+  if (printerFontSet_ && FontsEqual(printerFont_, Font)) {
+    printerFont_.face = Font.face;
+    return;
+  }
   AssignFont(printerFont_, Font);
   printerFontSet_ = true;
   advances64_ = printerFont_.pointSize > 0 ? AdvancesFor(printerFont_) : nullptr;
@@ -81,9 +86,7 @@ void TSpecialCanvas::SyncDisplayFont() const {
   if (Font.pointSize <= 0) throw PreviewException(kPrinterFontCorrupted);
 }
 
-void TSpecialCanvas::CheckFont() const {
-  if (printerFont_.pointSize <= 0) throw PreviewException(kPrinterFontCorruptedMeasure);
-}
+void TSpecialCanvas::FontCorrupted() { throw PreviewException(kPrinterFontCorruptedMeasure); }
 
 void TSpecialCanvas::SetFont(const FontSpec &font) {
   AssignFont(Font, font);

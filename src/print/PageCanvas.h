@@ -88,8 +88,17 @@ class TSpecialCanvas {
   PageDevice &Printer() const { return printer_; }
 
  private:
-  void CheckFont() const;
-  void SyncPrinterFont();
+  void CheckFont() const {
+    if (printerFont_.pointSize <= 0) FontCorrupted();
+  }
+  [[noreturn]] static void FontCorrupted();
+  // Inline, as most calls find the font handed over already: every word
+  // is measured and drawn through it.
+  void SyncPrinterFont() {
+    if (!printerFontSet_ || !SameGlyphsSharingFace(printerFont_, Font) || printerFont_.color != Font.color)
+      HandOverFont();
+  }
+  void HandOverFont();
   void SyncDisplayFont() const;
   FontSpec printerFont_;  // font last handed to the printer's measurer
   bool printerFontSet_ = false;
