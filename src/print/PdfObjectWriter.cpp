@@ -18,7 +18,7 @@ namespace scrivane {
 // Each formats into a small buffer and appends once: appending digit by
 // digit checked the string's room for every character of every glyph.
 void AppendNumber(std::string &out, double value) {
-  long long thousandths = std::llround(value * 1000.0);
+  long long thousandths = RoundHalfAway(value * 1000.0);
   char buffer[32];
   char *end = buffer;
   if (thousandths < 0) {

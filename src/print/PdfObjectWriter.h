@@ -31,6 +31,18 @@ constexpr int kFontCompression = 6;
 // zeros dropped. Formatting through printf was a large part of the time a
 // long listing took, so integers are written by hand.
 void AppendNumber(std::string &out, double value);
+// std::llround without the call into the maths library: the nearest whole
+// number, halves away from zero. Every glyph run's place is rounded so.
+inline long long RoundHalfAway(double value) {
+  // Truncation is exact, and so is what it leaves below one.
+  long long whole = static_cast<long long>(value);
+  const double rest = value - static_cast<double>(whole);
+  if (rest >= 0.5)
+    ++whole;
+  else if (rest <= -0.5)
+    --whole;
+  return whole;
+}
 void AppendInt(std::string &out, long long value);
 void AppendHex4(std::string &out, unsigned value);
 void AppendHex2(std::string &out, unsigned value);

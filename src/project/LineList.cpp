@@ -14,7 +14,9 @@ char *LineList::Blocks::take(qsizetype size) {
   if (size > free) {
     const qsizetype blockSize = std::max(size, nextSize);
     nextSize = std::min(nextSize * 2, kLargestBlock);
-    blocks.push_back(std::make_unique<char[]>(size_t(blockSize)));
+    // Not zeroed: every byte is written before a line shows it, and zeroing
+    // touched the whole of a large block at once.
+    blocks.push_back(std::make_unique_for_overwrite<char[]>(size_t(blockSize)));
     cursor = blocks.back().get();
     free = blockSize;
   }
@@ -68,6 +70,25 @@ void LineList::clear() {
   spans_.clear();
   fileLines_.clear();
   blocks_.reset();
+}
+
+void LineList::adopt(LineList &&other, int fileLineOffset) {
+  if (other.blocks_) {
+    if (!blocks_) blocks_ = std::make_shared<Blocks>();
+    // The other list's bytes stay where they are: its blocks become ours,
+    // behind the one we write into.
+    if (other.blocks_ != blocks_) {
+      std::vector<std::unique_ptr<char[]>> &mine = blocks_->blocks;
+      std::vector<std::unique_ptr<char[]>> &theirs = other.blocks_->blocks;
+      mine.insert(mine.begin(), std::make_move_iterator(theirs.begin()), std::make_move_iterator(theirs.end()));
+      theirs.clear();
+    }
+  }
+  spans_.append(other.spans_);
+  fileLines_.reserve(fileLines_.size() + other.fileLines_.size());
+  for (const int line : other.fileLines_)
+    fileLines_.append(line > 0 ? line + fileLineOffset : line < 0 ? line - fileLineOffset : 0);
+  other = LineList();
 }
 
 LineList LineList::emptySharingBlocks() const {

@@ -47,6 +47,10 @@ class LineList {
   // Line i of other: when both lists hold the same blocks only the span is
   // copied.
   void appendLineOf(const LineList &other, qsizetype i);
+  // Appends every line of other, its bytes taken over without a copy, its
+  // file line numbers moved on by fileLineOffset. other must share its
+  // blocks with no other list; it is left empty.
+  void adopt(LineList &&other, int fileLineOffset);
   void clear();
   void reserve(qsizetype lines) {
     spans_.reserve(lines);

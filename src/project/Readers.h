@@ -52,6 +52,11 @@ void ParsePas(ReaderContext &ctx, const QString &path);
 // Loads the highlighted unit (model.SelectedUnit) into SourceLines; while a
 // form file is open, its form text (LoadFormText).
 void LoadUnit(ReaderContext &ctx);
+// A unit's text as LoadUnit keeps it: each line normalised and split
+// before its block words, numbered with its line in the file.
+// A large unit is read in two halves at once; halves = false reads it in
+// one pass.
+LineList ReadLines(QByteArrayView text, bool lower, bool halves = true);
 
 // Form files, binary or saved as text.
 enum class FormStatus { Ok, Missing, Unreadable, Malformed };

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "format/FormatSettings.h"
 #include "platform/Paths.h"
@@ -321,6 +322,66 @@ void ParsePas(ReaderContext &ctx, const QString &path) {
   LoadUnit(ctx);
 }
 
+namespace {
+
+// The lines of text, normalised and split before their block words, as
+// they are read from `carries` on; the carries are left at the end.
+struct LineCarries {
+  CommentCarry normaliser, splitter;
+  friend bool operator==(const LineCarries &, const LineCarries &) = default;
+};
+int ReadLinesInto(QByteArrayView text, bool lower, LineCarries &carries, LineList &lines) {
+  // Its buffer is as long as the longest line: gone when the lines are read.
+  LineNormaliser normaliser;
+  int fileLine = 0;
+  ForEachLine(text, [&](QByteArrayView raw) {
+    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, carries.normaliser), lines, carries.splitter,
+                          ++fileLine);
+  });
+  return fileLine;
+}
+
+// A unit of at least this many bytes is read in two halves at once.
+constexpr qsizetype kHalvesFrom = 64 * 1024;
+// Above this the halves are not worth the second copy of the lines'
+// index that merging them holds for a moment.
+constexpr qsizetype kHalvesUpTo = 16 * 1024 * 1024;
+
+}  // namespace
+
+LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
+  LineList lines;
+  lines.reserve(CountLineFeeds(text) + 1);
+  LineCarries carries;
+  // The second half is read on another core while this one reads the first,
+  // from a line start, as if no comment were open there. When one was after
+  // all (a comment over the cut), the second half is read again from the
+  // first half's end: the lines are those of one reading in every case.
+  const char *feed = halves && text.size() >= kHalvesFrom && text.size() <= kHalvesUpTo
+                         ? static_cast<const char *>(std::memchr(text.data() + text.size() / 2, '\n',
+                                                                 size_t(text.size() - text.size() / 2)))
+                         : nullptr;
+  if (!feed || feed + 1 == text.data() + text.size()) {
+    ReadLinesInto(text, lower, carries, lines);
+    return lines;
+  }
+  const qsizetype cut = feed + 1 - text.data();
+  LineList second;
+  LineCarries secondCarries;
+  std::thread reader([&] { ReadLinesInto(text.sliced(cut), lower, secondCarries, second); });
+  const int firstLines = ReadLinesInto(text.first(cut), lower, carries, lines);
+  reader.join();
+  if (carries == LineCarries{}) {
+    lines.adopt(std::move(second), firstLines);
+  } else {
+    second = LineList();
+    LineList rest;
+    ReadLinesInto(text.sliced(cut), lower, carries, rest);
+    lines.adopt(std::move(rest), firstLines);
+  }
+  return lines;
+}
+
 void LoadUnit(ReaderContext &ctx) {
   ProjectModel &model = ctx.model;
   if (model.FormFileOpened) return LoadFormText(ctx);
@@ -353,17 +414,7 @@ void LoadUnit(ReaderContext &ctx) {
   model.CurrentUnitPath = file.diskPath;
   model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
-  {
-    // Its buffer is as long as the longest line: gone before the scan.
-    LineNormaliser normaliser;
-    CommentCarry normaliserCarry, carry;
-    model.SourceLines.reserve(CountLineFeeds(file.bytes) + 1);
-    int fileLine = 0;
-    ForEachLine(file.bytes, [&](QByteArrayView raw) {
-      SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, normaliserCarry), model.SourceLines, carry,
-                            ++fileLine);
-    });
-  }
+  model.SourceLines = ReadLines(file.bytes, lower);
   // The file's bytes are not needed past here; on a huge unit they are a
   // large part of what reading holds at its peak.
   file.bytes = QByteArray();

@@ -1,5 +1,7 @@
 #include "project/ReaderFixture.h"
 
+#include <QFile>
+
 using namespace scrivane;
 using readertest::ReaderFixture;
 
@@ -26,6 +28,11 @@ TEST_F(UnitScanner, SplitsSourceLinesBeforeBlockWords) {
       {"x Finally Begin", {"x Finally ", "", "Begin  "}},
       {"f(a) + g((b)) begin", {"f ( a ) + g ( ( b ) ) ", "begin  "}},
       {"x (* begin *) y case", {"x (* begin *) y ", "case  "}},
+      // Eleven blanks shorten to two, and the empty word between them
+      // splits nothing; a lone "/" or "(" opens no comment.
+      {"x           begin", {"x  ", "begin  "}},
+      {"x := a / b; begin", {"x := a / b; ", "begin  "}},
+      {"c := #13 begin", {"c := #13 ", "begin  "}},
   };
   for (const Row &row : rows) {
     QList<QByteArray> lines = LoadLines(row.source);
@@ -41,6 +48,38 @@ TEST_F(UnitScanner, EveryKindOfLineEndEndsALineAndNothingIsLost) {
   // Blank lines after the last text would only make a page of empty rows.
   EXPECT_EQ(LoadLines("a\n\n \n\t\n"), (QList<QByteArray>{"a  "}));
   EXPECT_TRUE(LoadLines("").isEmpty());
+}
+
+// A large unit is read in two halves at once. Whatever stands at the cut
+// (a comment or string over it, any line ends), the lines and their
+// numbers are those of reading it in one pass.
+TEST(ReadLines, TwoHalvesReadAsOnePass) {
+  auto numbered = [](const LineList &lines) {
+    QList<QByteArray> out;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+      out << QByteArray::number(lines.startsFileLine(i) ? lines.fileLine(i) : -lines.fileLine(i)) + '|' +
+                 lines[i].toByteArray();
+    return out;
+  };
+  QByteArray body;
+  for (int k = 0; body.size() < 100 * 1024; ++k)
+    body += "procedure P" + QByteArray::number(k) + "; begin x := 'a' + #13; if x then begin y; end; end;\n";
+  const qsizetype middle = body.size() / 2;
+  QList<QByteArray> texts = {body,
+                             body.left(middle) + "{ a comment\nover the cut\n}" + body.mid(middle),
+                             body.left(middle) + "(* and\nanother *)" + body.mid(middle),
+                             body.left(middle) + "{ never closed\n" + body.mid(middle),
+                             QByteArray(body).replace('\n', "\r\n"),
+                             QByteArray(body).replace('\n', '\r')};
+  for (const char *path : {"/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pasresolver.pp",
+                           "/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pparser.pp"}) {
+    QFile file(QString::fromLatin1(path));
+    if (file.open(QIODevice::ReadOnly)) texts << file.readAll();
+  }
+  for (const QByteArray &text : texts)
+    for (const bool lower : {false, true})
+      ASSERT_EQ(numbered(ReadLines(text, lower)), numbered(ReadLines(text, lower, false)))
+          << text.left(40).toStdString() << " lower " << lower;
 }
 
 TEST_F(UnitScanner, BinaryAndMissingFilesGiveTheirMessagesAndAnEmptyList) {
