@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
 "$cmake_command" --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/scrivane bin/scrivane-print share/applications/scrivane.desktop \
+for f in bin/scrivane bin/scrivane-print lib/scrivane/scrivane-print-cups share/applications/scrivane.desktop \
     share/mime/packages/scrivane.xml share/icons/hicolor/scalable/apps/scrivane.svg \
     share/icons/hicolor/48x48/apps/scrivane.png \
     share/man/man1/scrivane-print.1.gz share/bash-completion/completions/scrivane-print; do
@@ -59,6 +59,11 @@ kill "$pid"; wait "$pid" 2>/dev/null || true; pid=
 printf '[Switch]\nFooter=1\n[Owner]\nUser=Owner from the config folder\n' >>"$ini"
 "$prefix/bin/scrivane-print" "$work/Text Util.pp" -o "$work/out.pdf"
 pdftotext "$work/out.pdf" - | grep -q "Owner from the config folder" || fail "settings not read from $ini"
+
+# -P reaches the installed scrivane-print-cups (no such queue here: its
+# message says it was reached).
+"$prefix/bin/scrivane-print" "$work/Text Util.pp" -P no-such-queue 2>"$work/handover" && fail "-P no-such-queue printed"
+grep -q "no-such-queue: no such printer" "$work/handover" || fail "-P did not reach scrivane-print-cups: $(cat "$work/handover")"
 
 extra=$(ls -A "$prefix/bin" | grep -vx -e scrivane -e scrivane-print || true)
 [ -z "$extra" ] || fail "written beside the installed programs: $extra"
