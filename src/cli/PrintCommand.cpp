@@ -16,8 +16,8 @@
 #include "listing/ProjectBook.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
-#include "platform/TemporaryFiles.h"
 #include "platform/ReplacingFile.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 #include "print/PageSelection.h"
@@ -54,11 +54,20 @@ struct Output {
 class PrintSession {
  public:
   // printer: the queue of -P, set up; null: a PDF file.
-  PrintSession(const Options &options, QTextStream &out, QTextStream &err, const FormatSettings &settings,
-               const QString &iniPath, PaperSize paper, SystemPrinter *printer)
-      : options_(options), out_(out), err_(err), settings_(settings), iniPath_(iniPath), messages_(err),
-        ctx_{model_, settings, messages_, options.includeUses, true}, docs_(model_, settings), paper_(paper),
-        printer_(printer), pdfDevice_(paper) {}
+  PrintSession(const Options &options, QTextStream &out, QTextStream &err,
+               const FormatSettings &settings, const QString &iniPath, PaperSize paper,
+               SystemPrinter *printer)
+      : options_(options),
+        out_(out),
+        err_(err),
+        settings_(settings),
+        iniPath_(iniPath),
+        messages_(err),
+        ctx_{model_, settings, messages_, options.includeUses, true},
+        docs_(model_, settings),
+        paper_(paper),
+        printer_(printer),
+        pdfDevice_(paper) {}
 
   // Runs once the unit is read, before anything is laid out.
   std::function<void()> BeforeLayout;

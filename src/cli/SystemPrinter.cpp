@@ -22,7 +22,8 @@ class QueuePrinter : public SystemPrinter {
 
 }  // namespace
 
-std::unique_ptr<SystemPrinter> OpenSystemPrinter(const Options &options, PaperSize &paper, QString *error) {
+std::unique_ptr<SystemPrinter> OpenSystemPrinter(const Options &options, PaperSize &paper,
+                                                 QString *error) {
   if (!QPrinterInfo::availablePrinterNames().contains(options.printer)) {
     *error = options.printer + QStringLiteral(": no such printer (lpstat -p lists the printers)");
     return nullptr;
@@ -31,11 +32,14 @@ std::unique_ptr<SystemPrinter> OpenSystemPrinter(const Options &options, PaperSi
   QPrinter &queue = printer->host.printer();
   queue.setPrinterName(options.printer);
   const QPageSize printerPaper = QPrinterInfo::printerInfo(options.printer).defaultPageSize();
-  paper = ChoosePaper(SystemPaperInputs(options.paper, printerPaper.isValid() ? printerPaper.key() : QString())).paper;
+  paper = ChoosePaper(SystemPaperInputs(options.paper,
+                                        printerPaper.isValid() ? printerPaper.key() : QString()))
+              .paper;
   queue.setPageSize(QPageSize(PageSizeIdOf(paper)));
   queue.setFullPage(true);
   if (!options.duplex.isEmpty())
-    queue.setDuplex(options.duplex == u"long" ? QPrinter::DuplexLongSide : QPrinter::DuplexShortSide);
+    queue.setDuplex(options.duplex == u"long" ? QPrinter::DuplexLongSide
+                                              : QPrinter::DuplexShortSide);
   queue.setCopyCount(options.copies);
   return printer;
 }

@@ -9,8 +9,8 @@
 #include <optional>
 
 #include "cli/Options.h"
-#include "print/PaperChoice.h"
 #include "print/PageDevice.h"
+#include "print/PaperChoice.h"
 #include "print/PrintRunner.h"
 
 namespace scrivane::cli {
@@ -27,7 +27,8 @@ class SystemPrinter {
 
 // The queue options.printer names, its paper chosen into `paper`; null, with
 // *error set, when there is no such queue.
-std::unique_ptr<SystemPrinter> OpenSystemPrinter(const Options &options, PaperSize &paper, QString *error);
+std::unique_ptr<SystemPrinter> OpenSystemPrinter(const Options &options, PaperSize &paper,
+                                                 QString *error);
 
 // Called with a print on a queue before anything else is set up: in the
 // program built without print support, runs scrivane-print-cups in its place

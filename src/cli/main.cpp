@@ -1,11 +1,12 @@
 // scrivane-print: the command-line face of Scrivane.
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"

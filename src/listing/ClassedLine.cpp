@@ -111,7 +111,8 @@ std::vector<ClassedWordReader::Entry> ClassedWordReader::TakeBuffer() {
   return buffer;
 }
 
-ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index, const LineLexer::Place &place)
+ClassedWordReader::ClassedWordReader(const ClassedLine &line, qsizetype index,
+                                     const LineLexer::Place &place)
     : line_(line), lexer_(line.words_, carry_, place), index_(index), ahead_(TakeBuffer()) {}
 
 ClassedWordReader::~ClassedWordReader() {

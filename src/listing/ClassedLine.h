@@ -25,8 +25,8 @@ class ClassedLine {
               CodeWordRules *rules);
   // The same for another line, keeping the room this one took: a listing
   // classes every line, and allocating afresh for each was a cost of its own.
-  void Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state, const FormatSettings &settings,
-               CodeWordRules *rules);
+  void Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state,
+               const FormatSettings &settings, CodeWordRules *rules);
 
   // The number of words, the sentinel left out.
   qsizetype Size() const { return qsizetype(classes_.size()) - 1; }

@@ -49,24 +49,45 @@ constexpr int kMaxHeadingChars = 100;
 bool IsRuleWord(Word lw) {
   if (lw.isEmpty()) return true;
   switch (lw.front()) {
-    case '{': case '(': case '$': return true;
-    case 'a': return lw == "asm";
-    case 'b': return lw == "begin";
-    case 'c': return IsOneOf(lw, "case", "class", "const", "constructor", "cppclass");
-    case 'd': return IsOneOf(lw, "destructor", "dispinterface");
-    case 'e': return IsOneOf(lw, "else", "end", "end.", "end;", "except");
-    case 'f': return IsOneOf(lw, "finally", "function");
-    case 'g': return lw == "generic";
-    case 'h': return lw == "helper";
-    case 'i': return IsOneOf(lw, "if", "implementation", "inline", "interface");
-    case 'l': return lw == "label";
-    case 'o': return lw.startsWith("operator") || IsOneOf(lw, "objccategory", "objcclass", "objcprotocol", "object");
-    case 'p': return lw == "procedure";
-    case 'r': return IsOneOf(lw, "record", "repeat", "resourcestring");
-    case 't': return IsOneOf(lw, "threadvar", "try", "type");
-    case 'u': return IsOneOf(lw, "unit", "until", "uses");
-    case 'v': return lw == "var";
-    default: return false;
+    case '{':
+    case '(':
+    case '$':
+      return true;
+    case 'a':
+      return lw == "asm";
+    case 'b':
+      return lw == "begin";
+    case 'c':
+      return IsOneOf(lw, "case", "class", "const", "constructor", "cppclass");
+    case 'd':
+      return IsOneOf(lw, "destructor", "dispinterface");
+    case 'e':
+      return IsOneOf(lw, "else", "end", "end.", "end;", "except");
+    case 'f':
+      return IsOneOf(lw, "finally", "function");
+    case 'g':
+      return lw == "generic";
+    case 'h':
+      return lw == "helper";
+    case 'i':
+      return IsOneOf(lw, "if", "implementation", "inline", "interface");
+    case 'l':
+      return lw == "label";
+    case 'o':
+      return lw.startsWith("operator") ||
+             IsOneOf(lw, "objccategory", "objcclass", "objcprotocol", "object");
+    case 'p':
+      return lw == "procedure";
+    case 'r':
+      return IsOneOf(lw, "record", "repeat", "resourcestring");
+    case 't':
+      return IsOneOf(lw, "threadvar", "try", "type");
+    case 'u':
+      return IsOneOf(lw, "unit", "until", "uses");
+    case 'v':
+      return lw == "var";
+    default:
+      return false;
   }
 }
 

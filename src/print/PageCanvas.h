@@ -95,7 +95,8 @@ class TSpecialCanvas {
   // Inline, as most calls find the font handed over already: every word
   // is measured and drawn through it.
   void SyncPrinterFont() {
-    if (!printerFontSet_ || !SameGlyphsSharingFace(printerFont_, Font) || printerFont_.color != Font.color)
+    if (!printerFontSet_ || !SameGlyphsSharingFace(printerFont_, Font) ||
+        printerFont_.color != Font.color)
       HandOverFont();
   }
   void HandOverFont();

@@ -374,7 +374,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
       } else {
         // In thousandths, as numbers are written: the moves add up to the
         // places exactly.
-        const long long x = RoundHalfAway(X(glyphs[i].x) * 1000.0), y = RoundHalfAway(Y(baseline) * 1000.0);
+        const long long x = RoundHalfAway(X(glyphs[i].x) * 1000.0),
+                        y = RoundHalfAway(Y(baseline) * 1000.0);
         AppendNumber(content, double(x - text.lineX) / 1000.0);
         content += ' ';
         appendNumber(lastMoveY, double(y - text.lineY) / 1000.0);  // mostly a row's height
@@ -408,7 +409,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
           // below the 0.05 that is written it is not rounded: most glyphs
           // of a listing sit where the pen is.
           const double raw = (pen - X(g.x)) * 1000.0 / size;
-          const double shift = std::abs(raw) < 0.04 ? 0.0 : double(RoundHalfAway(raw * 1000.0)) / 1000.0;
+          const double shift =
+              std::abs(raw) < 0.04 ? 0.0 : double(RoundHalfAway(raw * 1000.0)) / 1000.0;
           if (std::abs(shift) >= 0.05) {
             putCodes();
             content += ')';

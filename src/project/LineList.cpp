@@ -80,7 +80,8 @@ void LineList::adopt(LineList &&other, int fileLineOffset) {
     if (other.blocks_ != blocks_) {
       std::vector<std::unique_ptr<char[]>> &mine = blocks_->blocks;
       std::vector<std::unique_ptr<char[]>> &theirs = other.blocks_->blocks;
-      mine.insert(mine.begin(), std::make_move_iterator(theirs.begin()), std::make_move_iterator(theirs.end()));
+      mine.insert(mine.begin(), std::make_move_iterator(theirs.begin()),
+                  std::make_move_iterator(theirs.end()));
       theirs.clear();
     }
   }

@@ -243,7 +243,9 @@ QByteArray WithoutDefaults(const QByteArray &header) {
 
 }  // namespace
 
-QByteArray RoutineKey(const QByteArray &lowerHeader) { return RoutineKey(lowerHeader, SplitRoutineHeader(lowerHeader)); }
+QByteArray RoutineKey(const QByteArray &lowerHeader) {
+  return RoutineKey(lowerHeader, SplitRoutineHeader(lowerHeader));
+}
 
 QByteArray RoutineKey(const QByteArray &lowerHeader, const RoutineHeaderParts &parts) {
   // The qualifier sits in the routine's name only; a dotted result type

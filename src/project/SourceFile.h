@@ -5,7 +5,6 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
-
 #include <cstring>
 
 #include "platform/TextEncoding.h"

@@ -2,11 +2,11 @@
 // into. Code is normalised (tokens set apart by single blanks);
 // string literals, directives and comment text are what the source says, so
 // they pass through byte for byte.
+#include "project/SourceLexer.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
-
-#include "project/SourceLexer.h"
 
 namespace scrivane {
 namespace {
@@ -136,7 +136,8 @@ class LineWriter {
 constexpr auto kIdentifierByte = [] {
   std::array<bool, 256> table{};
   for (int c = 0; c < 256; ++c)
-    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    table[c] =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
   return table;
 }();
 
@@ -432,7 +433,9 @@ bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) 
       }
       return false;
     };
-    auto holds = [&](char c) { return begin != end && std::memchr(begin, c, size_t(end - begin)) != nullptr; };
+    auto holds = [&](char c) {
+      return begin != end && std::memchr(begin, c, size_t(end - begin)) != nullptr;
+    };
     const bool changes = carry.InBrace       ? holds('}')
                          : carry.InParenStar ? holdsPair('*', ')')
                                              : holds('{') || holdsPair('(', '*');

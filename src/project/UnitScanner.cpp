@@ -82,7 +82,8 @@ BlockWord BlockWordOf(const char *text, qsizetype size) {
 // The blanks of line, when the lexer would cut it into words at its blanks
 // alone: read in code, it opens no comment and no string. Most lines of a
 // unit are such. False for any other line.
-bool PlainCodeBlanks(QByteArrayView line, const CommentCarry &carry, std::vector<qsizetype> &blanks) {
+bool PlainCodeBlanks(QByteArrayView line, const CommentCarry &carry,
+                     std::vector<qsizetype> &blanks) {
   // 1: a blank; 2: opens a string or a brace comment; 3: may open a comment
   // with the byte after it.
   static constexpr auto kKind = [] {
@@ -97,9 +98,13 @@ bool PlainCodeBlanks(QByteArrayView line, const CommentCarry &carry, std::vector
   const qsizetype size = line.size();
   for (qsizetype k = 0; k < size; ++k) {
     switch (kKind[static_cast<unsigned char>(line[k])]) {
-      case 0: break;
-      case 1: blanks.push_back(k); break;
-      case 2: return false;
+      case 0:
+        break;
+      case 1:
+        blanks.push_back(k);
+        break;
+      case 2:
+        return false;
       default:
         if (k + 1 < size && line[k + 1] == (line[k] == '(' ? '*' : '/')) return false;
         break;
@@ -335,8 +340,8 @@ int ReadLinesInto(QByteArrayView text, bool lower, LineCarries &carries, LineLis
   LineNormaliser normaliser;
   int fileLine = 0;
   ForEachLine(text, [&](QByteArrayView raw) {
-    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, carries.normaliser), lines, carries.splitter,
-                          ++fileLine);
+    SplitBeforeBlockWords(normaliser.Normalise(Trimmed(raw), lower, carries.normaliser), lines,
+                          carries.splitter, ++fileLine);
   });
   return fileLine;
 }
@@ -357,10 +362,11 @@ LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
   // from a line start, as if no comment were open there. When one was after
   // all (a comment over the cut), the second half is read again from the
   // first half's end: the lines are those of one reading in every case.
-  const char *feed = halves && text.size() >= kHalvesFrom && text.size() <= kHalvesUpTo
-                         ? static_cast<const char *>(std::memchr(text.data() + text.size() / 2, '\n',
-                                                                 size_t(text.size() - text.size() / 2)))
-                         : nullptr;
+  const char *feed =
+      halves && text.size() >= kHalvesFrom && text.size() <= kHalvesUpTo
+          ? static_cast<const char *>(std::memchr(text.data() + text.size() / 2, '\n',
+                                                  size_t(text.size() - text.size() / 2)))
+          : nullptr;
   if (!feed || feed + 1 == text.data() + text.size()) {
     ReadLinesInto(text, lower, carries, lines);
     return lines;
@@ -562,7 +568,8 @@ void ScanRoutines(ProjectModel &model) {
   auto listedText = [&](const Header &h) -> QByteArray {
     const RoutineHeaderParts &parts = h.parts;
     const bool plain = parts.qualifier.isEmpty() && inImplementation;
-    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text, parts))) return h.text;
+    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text, parts)))
+      return h.text;
     const auto found = byName.constFind(nameKey(parts));
     if (!parts.valid || found == byName.constEnd()) return {};
     const QByteArray ownClass = TypeNameOf(parts.qualifier);

@@ -47,7 +47,8 @@ TEST(TextEncoding, DetectsUtf8OnlyWhenTheFileIsValidUtf8BeyondAscii) {
     // offset from such a run, and amid long ASCII, read the same.
     if (row.bytes.startsWith("\xEF\xBB\xBF")) continue;
     for (int pad = 1; pad <= 9; ++pad)
-      EXPECT_EQ(DetectEncoding(QByteArray(pad, 'x') + row.bytes + QByteArray(17, 'y')), row.expected)
+      EXPECT_EQ(DetectEncoding(QByteArray(pad, 'x') + row.bytes + QByteArray(17, 'y')),
+                row.expected)
           << row.name << " after " << pad << " ASCII bytes";
   }
 

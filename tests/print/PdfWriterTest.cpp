@@ -297,8 +297,17 @@ TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
     EXPECT_EQ(out, std::string("x") + n.text) << n.value;
   }
   // Places are rounded without the maths library, exactly as llround does.
-  std::vector<double> values = {0.5, -0.5, 1.5, -2.5, 0.49999999999999994, -0.49999999999999994,
-                                4503599627370495.5, -4503599627370495.5, 9007199254740993.0, 1e15 + 0.5, -0.0};
+  std::vector<double> values = {0.5,
+                                -0.5,
+                                1.5,
+                                -2.5,
+                                0.49999999999999994,
+                                -0.49999999999999994,
+                                4503599627370495.5,
+                                -4503599627370495.5,
+                                9007199254740993.0,
+                                1e15 + 0.5,
+                                -0.0};
   quint32 seed = 11;
   for (int k = 0; k < 20000; ++k) {
     seed = seed * 1664525u + 1013904223u;

@@ -54,7 +54,8 @@ TEST(LineList, EveryMixOfLineEndsSplitsAsByteByByte) {
       const qsizetype start = p;
       while (p < text.size() && text[p] != '\n' && text[p] != '\r') ++p;
       lines << text.mid(start, p - start);
-      if (p < text.size()) p += (text[p] == '\r' && p + 1 < text.size() && text[p + 1] == '\n') ? 2 : 1;
+      if (p < text.size())
+        p += (text[p] == '\r' && p + 1 < text.size() && text[p + 1] == '\n') ? 2 : 1;
     }
     return lines;
   };

@@ -1,6 +1,6 @@
-#include "project/ReaderFixture.h"
-
 #include <QFile>
+
+#include "project/ReaderFixture.h"
 
 using namespace scrivane;
 using readertest::ReaderFixture;
@@ -57,13 +57,14 @@ TEST(ReadLines, TwoHalvesReadAsOnePass) {
   auto numbered = [](const LineList &lines) {
     QList<QByteArray> out;
     for (qsizetype i = 0; i < lines.size(); ++i)
-      out << QByteArray::number(lines.startsFileLine(i) ? lines.fileLine(i) : -lines.fileLine(i)) + '|' +
-                 lines[i].toByteArray();
+      out << QByteArray::number(lines.startsFileLine(i) ? lines.fileLine(i) : -lines.fileLine(i)) +
+                 '|' + lines[i].toByteArray();
     return out;
   };
   QByteArray body;
   for (int k = 0; body.size() < 100 * 1024; ++k)
-    body += "procedure P" + QByteArray::number(k) + "; begin x := 'a' + #13; if x then begin y; end; end;\n";
+    body += "procedure P" + QByteArray::number(k) +
+            "; begin x := 'a' + #13; if x then begin y; end; end;\n";
   const qsizetype middle = body.size() / 2;
   QList<QByteArray> texts = {body,
                              body.left(middle) + "{ a comment\nover the cut\n}" + body.mid(middle),
