@@ -14,6 +14,7 @@
 // bytes are the same.
 #include <QIODevice>
 #include <QString>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,6 +35,8 @@ void AppendNumber(std::string &out, double value);
 // std::llround without the call into the maths library: the nearest whole
 // number, halves away from zero. Every glyph run's place is rounded so.
 inline long long RoundHalfAway(double value) {
+  // Out of a long long's range (or not a number) the library decides.
+  if (!(value > -9.2e18 && value < 9.2e18)) return std::llround(value);
   // Truncation is exact, and so is what it leaves below one.
   long long whole = static_cast<long long>(value);
   const double rest = value - static_cast<double>(whole);

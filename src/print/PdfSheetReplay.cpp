@@ -1,5 +1,6 @@
 #include "print/PdfSheetReplay.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -60,7 +61,10 @@ struct Sheet {
   std::vector<Command> commands;
   std::vector<FontSpec> fonts;
   std::string bytes;
+  size_t imageBytes = 0;  // of the images drawn on it
   bool endsPage = false;
+  // The memory it holds, about: what the queue of waiting sheets counts.
+  size_t weight() const { return commands.size() * sizeof(Command) + bytes.size() + imageBytes; }
 };
 
 template <class... F>
@@ -105,8 +109,11 @@ void Replay(const Sheet &sheet, DrawSurface &out) {
 // Finished sheets that may wait for the writing thread. With two, the
 // layout and the writer took turns, each waiting for the other about a
 // fifth of the time: a million-line unit took 6.5 s, against 3.7 s with
-// 64. A listing's sheet holds a few kilobytes, so 64 of them stay small.
+// 64. A listing's sheet holds a few tens of kilobytes, so 64 of them stay
+// small; sheets with large images (forms' pictures) are held back by their
+// weight instead, so that a project of many forms does not queue them all.
 constexpr size_t kSheetsWaiting = 64;
+constexpr size_t kWeightWaiting = 16 * 1024 * 1024;
 
 }  // namespace
 
@@ -120,6 +127,7 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   std::mutex mutex;
   std::condition_variable changed;
   std::deque<std::unique_ptr<Sheet>> waiting;
+  size_t waitingWeight = 0;
   bool closing = false, abandoned = false, done = false;
   bool closed = false;
   QString closeError;
@@ -160,6 +168,7 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   }
   void drawImage(const QRect &target, const QImage &image) override {
     sheet->commands.emplace_back(std::in_place_type<Image>, target, image);
+    sheet->imageBytes += size_t(std::max<qsizetype>(image.sizeInBytes(), 0));
   }
   void placePage(const PagePlacement &placement) override { sheet->commands.push_back(placement); }
   NavigationSink *navigation() override { return hasNavigation ? this : nullptr; }
@@ -182,10 +191,18 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
     // The next sheet of a listing holds about as much: room for it at once,
     // rather than moving every command as its list grows.
     const size_t commands = sheet->commands.size(), bytes = sheet->bytes.size();
+    const size_t weight = sheet->weight();
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return waiting.size() < kSheetsWaiting || done; });
-      if (!done) waiting.push_back(std::move(sheet));
+      // One sheet always may wait, however heavy.
+      changed.wait(lock, [&] {
+        return done || waiting.empty() ||
+               (waiting.size() < kSheetsWaiting && waitingWeight + weight <= kWeightWaiting);
+      });
+      if (!done) {
+        waiting.push_back(std::move(sheet));
+        waitingWeight += weight;
+      }
     }
     changed.notify_all();
     sheet = std::make_unique<Sheet>();
@@ -218,6 +235,7 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
         }
         next = std::move(waiting.front());
         waiting.pop_front();
+        waitingWeight -= next->weight();
       }
       changed.notify_all();
       if (failed) continue;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "format/FormatSettings.h"
@@ -374,7 +375,14 @@ LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
   const qsizetype cut = feed + 1 - text.data();
   LineList second;
   LineCarries secondCarries;
-  std::thread reader([&] { ReadLinesInto(text.sliced(cut), lower, secondCarries, second); });
+  std::thread reader;
+  try {
+    reader = std::thread([&] { ReadLinesInto(text.sliced(cut), lower, secondCarries, second); });
+  } catch (const std::system_error &) {
+    // No thread to be had (a process limit): one pass does the same.
+    ReadLinesInto(text, lower, carries, lines);
+    return lines;
+  }
   const int firstLines = ReadLinesInto(text.first(cut), lower, carries, lines);
   reader.join();
   if (carries == LineCarries{}) {
