@@ -156,7 +156,7 @@ qint64 ReplacingFile::writeData(const char *data, qint64 size) {
   // The disk starts on what is written while the rest is made, so that the
   // sync that makes the file safe before it replaces the target finds
   // little left to do. Only a request: nothing waits here.
-  constexpr qint64 kFlushStep = 1 << 20;
+  constexpr qint64 kFlushStep = 1 << 18;
   if (!temporary_.isEmpty() && written_ - flushing_ >= kFlushStep) {
     ::sync_file_range(descriptor_, flushing_, written_ - flushing_, SYNC_FILE_RANGE_WRITE);
     flushing_ = written_;

@@ -152,7 +152,7 @@ constexpr size_t kBatchBytes = 48 * 1024;
 // Batches queued or being compressed per worker: the memory a print holds
 // beyond the page being drawn stays a few pages whatever the length.
 constexpr int kBatchesPerWorker = 2;
-constexpr size_t kWriteBytes = 1 << 18;
+constexpr size_t kWriteBytes = 1 << 17;
 
 }  // namespace
 
@@ -204,21 +204,33 @@ struct PdfObjectWriter::Pipeline {
   bool abandoned = false, stopping = false;
   std::vector<std::thread> workers;
 
-  void flush() {
-    qint64 done = 0;
-    const qint64 total = qint64(buffer.size());
-    while (!failed && done < total) {
-      const qint64 n = output ? output->write(buffer.data() + done, total - done) : -1;
+  void writeOut(std::string_view bytes) {
+    size_t done = 0;
+    while (!failed && done < bytes.size()) {
+      const qint64 n = output ? output->write(bytes.data() + done, qint64(bytes.size() - done)) : -1;
       if (n <= 0) failed = true;
-      else done += n;
+      else done += size_t(n);
     }
+  }
+
+  void flush() {
+    writeOut(buffer);
     buffer.clear();
   }
 
+  // The buffer never grows past kWriteBytes: grown by doubling it took
+  // fresh memory three times over, and a large piece goes out as it is.
   void append(std::string_view bytes) {
-    buffer.append(bytes);
     position += bytes.size();
-    if (buffer.size() >= kWriteBytes) flush();
+    if (buffer.size() + bytes.size() > kWriteBytes) {
+      flush();
+      if (bytes.size() >= kWriteBytes) {
+        writeOut(bytes);
+        return;
+      }
+    }
+    if (buffer.capacity() < kWriteBytes) buffer.reserve(kWriteBytes);
+    buffer.append(bytes);
   }
 
   void compress(Batch &batch, Deflater &deflate) {

@@ -6,6 +6,8 @@
 #include <QRawFont>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <algorithm>
@@ -728,10 +730,20 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     std::string table = "xref\n0 ";
     AppendInt(table, qint64(offsets.size()));
     table += "\n0000000000 65535 f \n";
+    // Digit by digit: a formatted print per object cost a thousand
+    // instructions each, at the end, when nothing else is left to do.
+    table.reserve(table.size() + offsets.size() * 20);
     char entry[32];
     for (size_t i = 1; i < offsets.size(); ++i) {
-      std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offsets[i]));
-      table += entry;
+      unsigned long long offset = offsets[i];
+      if (offset >= 10000000000ULL) {
+        std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", offset);
+        table += entry;
+        continue;
+      }
+      std::memcpy(entry, "0000000000 00000 n \n", 20);
+      for (int k = 9; offset != 0; --k, offset /= 10) entry[k] = char('0' + offset % 10);
+      table.append(entry, 20);
     }
     const QByteArray id =
         QCryptographicHash::hash(title.toUtf8() + now.toString(Qt::ISODateWithMs).toUtf8(), QCryptographicHash::Md5)

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <map>
+#include <random>
 #include <vector>
 
 #include "print/PdfObjectWriter.h"
@@ -335,4 +336,61 @@ TEST(PdfWriter, DictionariesAreWrittenWithOneBlankBetweenTheirParts) {
   const std::string fields = " /Type /Font /Count -3 /Angle -12.5 /Parent 7 0 R /Title <FEFF004100E9> /Kids [7 0 R]";
   EXPECT_EQ(d.str(), "<<" + fields + " >>");
   EXPECT_EQ(d.fields(), fields);
+}
+
+// Objects of every size, from a few bytes to streams several times the
+// output buffer, reach the file whole and in order, with each offset at its
+// object's first byte, the same with the compressing threads as without.
+TEST(PdfWriter, ObjectsOfAnySizeAreWrittenInOrderAtTheirOffsets) {
+  std::mt19937 random(7);
+  auto noise = [&random](size_t size) {
+    std::string bytes(size, '\0');
+    for (char &c : bytes) c = char(random());
+    return bytes;
+  };
+  // Incompressible streams past 128 KB, and text pieces around the buffer
+  // size, so that pieces are both gathered and written as they are.
+  const std::vector<size_t> sizes = {3, 70000, 400000, 12, 131071, 131072, 131073, 1, 250000, 9};
+  std::vector<std::string> streams, texts;
+  for (size_t size : sizes) {
+    streams.push_back(noise(size));
+    texts.push_back(std::string(size, 'x'));
+  }
+  auto write = [&](int workers, std::vector<quint64> *offsets) {
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
+    PdfObjectWriter out(workers);
+    out.output = &file;
+    out.put("%PDF-1.7\n");
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      out.putStream(out.newObject(), streams[i], 1);
+      out.putObject(out.newObject(), texts[i]);
+    }
+    out.drain();
+    EXPECT_FALSE(out.writeFailed);
+    EXPECT_EQ(out.written, quint64(file.data().size()));
+    *offsets = out.offsets;
+    return file.data();
+  };
+  std::vector<quint64> offsets;
+  const QByteArray alone = write(0, &offsets);
+  for (size_t object = 5; object < offsets.size(); ++object) {
+    const QByteArray head = QByteArray::number(qulonglong(object)) + " 0 obj\n";
+    EXPECT_EQ(alone.mid(qsizetype(offsets[object]), head.size()), head) << "object " << object;
+  }
+  // The streams inflate to what was put, and the texts stand as they were.
+  std::vector<QByteArray> inflated = PageStreamList(alone);
+  ASSERT_EQ(inflated.size(), sizes.size());
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    EXPECT_TRUE(inflated[i] == QByteArray::fromStdString(streams[i])) << "stream " << i;
+    const qsizetype at = qsizetype(offsets[6 + 2 * i]);
+    EXPECT_EQ(alone.mid(at, qsizetype(texts[i].size()) + 16).indexOf(QByteArray::fromStdString(texts[i])),
+              QByteArray::number(qulonglong(6 + 2 * i)).size() + 7)
+        << "text " << i;
+  }
+  for (int workers : {1, 3}) {
+    std::vector<quint64> shared;
+    EXPECT_TRUE(write(workers, &shared) == alone) << workers << " workers";
+    EXPECT_EQ(shared, offsets);
+  }
 }
