@@ -86,6 +86,21 @@ QByteArrayView ReservedKey(QByteArrayView lw) {
   return lw;
 }
 
+// Whether the user's list of reserved words holds word, by length and
+// first letter before the bytes: every reserved word of a unit is looked up
+// in it, and the list (which the Reserved Words tab edits in place) has a
+// hundred entries.
+bool InWordList(const QList<QByteArray> &list, QByteArrayView word) {
+  if (word.isEmpty()) return list.contains(word);
+  const qsizetype size = word.size();
+  const char first = word.front();
+  for (const QByteArray &entry : list)
+    if (entry.size() == size && entry.constData()[0] == first &&
+        std::memcmp(entry.constData(), word.data(), size_t(size)) == 0)
+      return true;
+  return false;
+}
+
 template <size_t N>
 bool EqualsLiteral(QByteArrayView word, const char (&literal)[N]) {
   return word.size() == qsizetype(N - 1) && std::memcmp(word.data(), literal, N - 1) == 0;
@@ -131,7 +146,7 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
   // The rules may have grown the table; take the entry afresh.
   LineWord &entry = words[size_t(index)];
   const QByteArrayView key = ReservedKey(lw);
-  if (IsReservedCandidate(key) && settings.ReserveWords.contains(key)) {
+  if (IsReservedCandidate(key) && InWordList(settings.ReserveWords, key)) {
     entry.Kind = TokenClass::Reserved;
     if (settings.Reserve == 1)
       entry.Text = entry.Text.toUpper();

@@ -70,7 +70,7 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
     if (restWidth <= available || rest.isEmpty()) {
       const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
       canvas.TextOut(X, cursor_.Y, text);
-      if (summed && (!blankAfter || canvas.TextWidth64(" ", &blank64)))
+      if (summed && (!blankAfter || canvas.BlankWidth64(&blank64)))
         X += TSpecialCanvas::Round64(rest64 + blank64);
       else
         X += canvas.TextWidth(text);

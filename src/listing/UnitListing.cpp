@@ -530,7 +530,7 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
 bool UnitListingRenderer::NextRunOverflows(ClassedWordReader &words) {
   TSpecialCanvas &canvas = *canvas_;
   long long width64 = 0, piece = 0;
-  bool summed = canvas.TextWidth64(" ", &width64);
+  bool summed = canvas.BlankWidth64(&width64);
   if (summed)
     ForEachGluedWord(words, 1, [&](QByteArrayView text) {
       summed = canvas.TextWidth64(text, &piece);

@@ -69,6 +69,15 @@ class TSpecialCanvas {
   // advance not yet known, or UTF-8 beyond ASCII, which is shaped). Widths
   // summed this way add up exactly: a word and its blank are measured once.
   bool TextWidth64(QByteArrayView text, long long *width64);
+  // TextWidth64(" "), without the loop: every word but a line's last
+  // measures its blank.
+  bool BlankWidth64(long long *width64) {
+    SyncPrinterFont();
+    CheckFont();
+    if (!advances64_ || (*advances64_)[' '] < 0) return false;
+    *width64 = (*advances64_)[' '];
+    return true;
+  }
   static int Round64(long long width64) { return int((width64 + 32) >> 6); }
   int TextHeight(QByteArrayView text);
   void TextOut(int x, int y, QByteArrayView text);
