@@ -677,12 +677,12 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
       for (int row = 0; row < alpha.height(); ++row)
         mask.append(reinterpret_cast<const char *>(alpha.constScanLine(row)), size_t(alpha.width()));
       const int maskObject = newObject();
-      putStream(maskObject, mask, kFontCompression,
+      putStream(maskObject, mask, kImageCompression,
                 ImageDictionary(alpha.width(), alpha.height(), "DeviceGray").fields());
       dictionary.reference("SMask", maskObject);
     }
     const int object = newObject();
-    putStream(object, pixels, kFontCompression, dictionary.fields());
+    putStream(object, pixels, kImageCompression, dictionary.fields());
     const int number = int(images.size()) + 1;
     images.emplace_back(number, object);
     content += "q ";
