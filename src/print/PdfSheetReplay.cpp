@@ -17,10 +17,10 @@ namespace {
 
 struct Text {
   int x, y;
-  unsigned font;    // in Sheet::fonts
+  unsigned font;  // in Sheet::fonts
+  TextEncoding encoding : 8;
+  bool in;          // drawTextIn, not drawText
   size_t at, size;  // in Sheet::bytes
-  TextEncoding encoding;
-  bool in;  // drawTextIn, not drawText
 };
 struct Line {
   int x1, y1, x2, y2;
@@ -54,8 +54,11 @@ struct Link {
   QRect area;
   QByteArray key;
 };
-using Command = std::variant<Text, Line, Rectangle, Image, PagePlacement, DocumentStart, PageNumber, Anchor,
-                             OutlineEntry, Link>;
+// A sheet holds a command for every word drawn: the few larger ones are
+// held apart, so that a command takes 40 bytes rather than 64.
+using Command = std::variant<Text, Line, std::unique_ptr<Rectangle>, std::unique_ptr<Image>, PagePlacement,
+                             std::unique_ptr<DocumentStart>, PageNumber, Anchor, OutlineEntry, std::unique_ptr<Link>>;
+static_assert(sizeof(Command) <= 40);
 
 struct Sheet {
   std::vector<Command> commands;
@@ -84,11 +87,11 @@ void Replay(const Sheet &sheet, DrawSurface &out) {
                      else out.drawText(t.x, t.y, sheet.fonts[t.font], text);
                    },
                    [&](const Line &l) { out.drawLine(l.x1, l.y1, l.x2, l.y2, l.pen); },
-                   [&](const Rectangle &r) { out.drawRectangle(r.rect, r.pen, r.brush); },
-                   [&](const Image &i) { out.drawImage(i.target, i.image); },
+                   [&](const std::unique_ptr<Rectangle> &r) { out.drawRectangle(r->rect, r->pen, r->brush); },
+                   [&](const std::unique_ptr<Image> &i) { out.drawImage(i->target, i->image); },
                    [&](const PagePlacement &p) { out.placePage(p); },
-                   [&](const DocumentStart &s) {
-                     if (nav) nav->documentStart(s.title, s.labelName, s.clock);
+                   [&](const std::unique_ptr<DocumentStart> &s) {
+                     if (nav) nav->documentStart(s->title, s->labelName, s->clock);
                    },
                    [&](const PageNumber &p) {
                      if (nav) nav->pageNumber(p.page);
@@ -99,8 +102,8 @@ void Replay(const Sheet &sheet, DrawSurface &out) {
                    [&](const OutlineEntry &o) {
                      if (nav) nav->outlineEntry(o.title, o.y);
                    },
-                   [&](const Link &l) {
-                     if (nav) nav->link(l.area, l.key);
+                   [&](const std::unique_ptr<Link> &l) {
+                     if (nav) nav->link(l->area, l->key);
                    },
                },
                command);
@@ -151,8 +154,8 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   void text(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding, bool in) {
     const size_t at = sheet->bytes.size();
     sheet->bytes.append(bytes.data(), size_t(bytes.size()));
-    sheet->commands.emplace_back(std::in_place_type<Text>, x, y, fontIndex(font), at, size_t(bytes.size()), encoding,
-                                 in);
+    sheet->commands.emplace_back(std::in_place_type<Text>, x, y, fontIndex(font), encoding, in, at,
+                                 size_t(bytes.size()));
   }
   void drawText(int x, int y, const FontSpec &font, QByteArrayView bytes) override {
     text(x, y, font, bytes, TextEncoding::Windows1252, false);
@@ -164,16 +167,16 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
     sheet->commands.push_back(Line{x1, y1, x2, y2, pen});
   }
   void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override {
-    sheet->commands.push_back(Rectangle{rect, pen, brush});
+    sheet->commands.push_back(std::make_unique<Rectangle>(Rectangle{rect, pen, brush}));
   }
   void drawImage(const QRect &target, const QImage &image) override {
-    sheet->commands.emplace_back(std::in_place_type<Image>, target, image);
+    sheet->commands.push_back(std::make_unique<Image>(Image{target, image}));
     sheet->imageBytes += size_t(std::max<qsizetype>(image.sizeInBytes(), 0));
   }
   void placePage(const PagePlacement &placement) override { sheet->commands.push_back(placement); }
   NavigationSink *navigation() override { return hasNavigation ? this : nullptr; }
   void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override {
-    sheet->commands.emplace_back(std::in_place_type<DocumentStart>, title, labelName, clock);
+    sheet->commands.push_back(std::make_unique<DocumentStart>(DocumentStart{title, labelName, clock}));
   }
   void pageNumber(int page) override { sheet->commands.push_back(PageNumber{page}); }
   void anchor(const QByteArray &key, int y) override {
@@ -183,7 +186,7 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
     sheet->commands.emplace_back(std::in_place_type<OutlineEntry>, title, y);
   }
   void link(const QRect &area, const QByteArray &key) override {
-    sheet->commands.emplace_back(std::in_place_type<Link>, area, key);
+    sheet->commands.push_back(std::make_unique<Link>(Link{area, key}));
   }
 
   void ship(bool endsPage) {
