@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -16,6 +17,7 @@
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PdfObjectWriter.h"
+#include "print/PageSheets.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"
@@ -199,16 +201,31 @@ TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
 // Pages are compressed and written by worker threads while the next ones are
 // laid out; however many there are, the file must be the one a single
 // thread writes, byte for byte (but for the date it was made and the
-// identifier drawn from it).
+// identifier drawn from it). The pages are recorded for the writing thread
+// command by command: a form's picture and its frame, and pages placed two
+// to a sheet, go that way too.
 TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
   struct Unit {
     QString path;  // empty: the example unit
     FormatSettings settings;
+    int perSheet = 1;
   };
-  const QString big = QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pparser.pp");
-  std::vector<Unit> units{{QString(), FormatSettings{}}, {QString(), EverythingOn()}};
-  if (QFile::exists(big)) units.push_back({big, EverythingOn()});
   QTemporaryDir dir;
+  // A unit with its form's picture beside it.
+  const QString withPicture = dir.filePath(QStringLiteral("mainform.pas"));
+  ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + QStringLiteral("/mainform.pas"), withPicture));
+  QImage picture(120, 80, QImage::Format_RGB32);
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 2, y * 3, (x ^ y) & 0xFF));
+  ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("mainform.bmp")), "BMP"));
+  FormatSettings printsPicture = EverythingOn();
+  printsPicture.Print = 1;
+  const QString big = QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pparser.pp");
+  std::vector<Unit> units{{QString(), FormatSettings{}},
+                          {QString(), EverythingOn()},
+                          {withPicture, printsPicture},
+                          {QString(), EverythingOn(), 2}};
+  if (QFile::exists(big)) units.push_back({big, EverythingOn()});
   auto print = [&](const Unit &unit, int workers) {
     ProjectModel model;
     if (unit.path.isEmpty()) {
@@ -224,13 +241,18 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
     model.ListingLines = model.SourceLines;
     SetPdfWorkers(workers);
     const QString pdf = dir.filePath(QStringLiteral("unit-%1.pdf").arg(workers));
-    PdfPrintTarget target(pdf);
+    PdfPrintTarget file(pdf);
+    file.setLandscapeSheets(SheetIsLandscape(unit.perSheet));
+    SheetTarget sheets(file, unit.perSheet);
+    PrintTarget &target = unit.perSheet > 1 ? static_cast<PrintTarget &>(sheets) : file;
     const PrintOutcome outcome = RunPrint(listing.Events(), target, PageRange{});
     SetPdfWorkers(-1);
     EXPECT_GE(outcome.PagesPrinted, 2);
-    QFile file(pdf);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    QString bytes = QString::fromLatin1(file.readAll());
+    QFile written(pdf);
+    EXPECT_TRUE(written.open(QIODevice::ReadOnly));
+    QString bytes = QString::fromLatin1(written.readAll());
+    if (unit.settings.Print == 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Image")));
+    if (unit.perSheet > 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Form")));
     static const QRegularExpression madeWhen(QStringLiteral("\\(D:\\d{14}Z\\)|<[0-9A-F]{32}>"));
     return bytes.replace(madeWhen, QStringLiteral("(when)"));
   };
