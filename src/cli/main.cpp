@@ -13,9 +13,11 @@
 #include "cli/Options.h"
 #include "cli/PrintCommand.h"
 #include "cli/SystemPrinter.h"
+#include "platform/ShortRunHeap.h"
 #include "platform/Version.h"
 
 int main(int argc, char **argv) {
+  scrivane::PrepareShortRunHeap();
   // Printing never opens a window, so it needs no display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt warns on stderr without a runtime folder; scripts read stderr for
