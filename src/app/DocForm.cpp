@@ -381,7 +381,10 @@ void TDocForm::FormCreate() {
   QString error;
   if (!ini.Load(settingsPath_, &error)) messages_->Information(error);
   recentFiles_.Load(ini);
-  settings_.LoadFromIni(ini);
+  QStringList garbled;
+  settings_.LoadFromIni(ini, &garbled);
+  if (const QString damage = SettingsDamageMessage(settingsPath_, ini, garbled); !damage.isEmpty())
+    messages_->Warning(damage);
   habits_->Restore(ini);
   for (const QString &replaced : ReplaceBitmapFaces(settings_)) messages_->Warning(replaced);
 

@@ -348,7 +348,11 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   }
   ApplySettingOverrides(ini, options.settings);
   FormatSettings settings;
-  settings.LoadFromIni(ini);
+  QStringList garbled;
+  settings.LoadFromIni(ini, &garbled);
+  // A damaged file still prints, with the defaults in its gaps; say so, as
+  // the print will not look as the file meant.
+  if (const QString damage = SettingsDamageMessage(iniPath, ini, garbled); !damage.isEmpty()) Report(err, damage);
   ApplyPrintOptions(options, settings);
   PaperSize paper = ChoosePaper(SystemPaperInputs(options.paper, QString())).paper;
   std::unique_ptr<SystemPrinter> printer;

@@ -158,9 +158,21 @@ const QByteArray *FormatSettings::TitleField(int oneBased) const {
   }
 }
 
-void FormatSettings::LoadFromIni(const IniFile &ini) {
+void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
   const FormatSettings defaults;
-  auto integer = [&ini](const char *section, const char *key, int defaultValue) {
+  auto integer = [&ini, garbled](const char *section, const char *key, int defaultValue) {
+    // An empty value says "the default" as an absent key does.
+    if (const QByteArray text = ini.Value(section, key); garbled && !text.isEmpty()) {
+      if (int value = 0; !ReadsAsSettingInteger(text, &value)) {
+        // Shown in a message or on a terminal: no control characters, and
+        // no more than says what it is.
+        QString shown = Decode1252(text.left(40));
+        for (QChar &c : shown)
+          if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar::ReplacementCharacter;
+        if (text.size() > 40) shown += QStringLiteral("...");
+        garbled->append(QStringLiteral("[%1] %2=%3").arg(QLatin1String(section), QLatin1String(key), shown));
+      }
+    }
     return ReadInteger(ini, section, key, defaultValue);
   };
 
@@ -332,6 +344,28 @@ QList<QByteArray> FormatSettings::InitialReserveWords() {
       "until", "uses", "var", "virtual", "while", "with", "write", "xor",
   };
   return words;
+}
+
+QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled) {
+  const QList<int> &lines = ini.DamagedLines();
+  if (lines.isEmpty() && garbled.isEmpty()) return QString();
+  // A few of each say where to look; a file of binary bytes has thousands.
+  constexpr int kShown = 3;
+  QStringList parts;
+  if (!lines.isEmpty()) {
+    QStringList numbers;
+    for (qsizetype i = 0; i < lines.size() && i < kShown; ++i) numbers << QString::number(lines[i]);
+    QString part = lines.size() == 1 ? QStringLiteral("line ") + numbers[0] + QStringLiteral(" is not a setting")
+                                     : QStringLiteral("lines ") + numbers.join(QStringLiteral(", "));
+    if (lines.size() > kShown) part += QStringLiteral(" and %1 more").arg(lines.size() - kShown);
+    if (lines.size() > 1) part += QStringLiteral(" are not settings");
+    parts << part;
+  }
+  for (qsizetype i = 0; i < garbled.size() && i < kShown; ++i)
+    parts << garbled[i] + QStringLiteral(" is not a number");
+  if (garbled.size() > kShown) parts << QStringLiteral("%1 more values are not numbers").arg(garbled.size() - kShown);
+  return QStringLiteral("The settings file ") + QFileInfo(iniPath).absoluteFilePath() + QStringLiteral(" is damaged: ") +
+         parts.join(QStringLiteral("; ")) + QStringLiteral(". The defaults stand for what could not be read.");
 }
 
 FormatSettings LoadFormatSettings(const QString &iniPath) {

@@ -110,7 +110,9 @@ struct FormatSettings {
   FontSpec ProcFont() const;
 
   // Reads every persisted member (defaults for what is missing or garbled).
-  void LoadFromIni(const IniFile &ini);
+  // Each number that is there but does not read as one goes to `garbled`,
+  // as "[Section] Key=text".
+  void LoadFromIni(const IniFile &ini, QStringList *garbled = nullptr);
   // Writes every persisted member except User; unknown keys are untouched.
   void SaveToIni(IniFile &ini) const;
 
@@ -130,6 +132,11 @@ bool ReadsAsSettingInteger(QByteArray text, int *value);
 
 // Colour index 0..15 to a colour reference; anything else gives black.
 ColorRef ColorFromIndex(int index);
+
+// What to tell the user of a settings file that has damaged lines or
+// numbers that are not numbers (empty when it has none), naming the file:
+// its values were read all the same, the rest taking their defaults.
+QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled);
 
 // The settings as stored in the file at `iniPath` (defaults when it is
 // missing or unreadable).

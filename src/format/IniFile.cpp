@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "platform/ReplacingFile.h"
 
@@ -10,6 +11,14 @@ namespace {
 
 bool SameName(const QByteArray &a, const QByteArray &b) {
   return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Bytes no editor writes in a text line; tabs are blanks.
+bool HasControlBytes(const QByteArray &text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+  });
 }
 
 // The value part of a key line: everything after the first "=", trimmed.
@@ -35,6 +44,8 @@ bool IniFile::Load(const QString &path, QString *error) {
 void IniFile::Parse(const QByteArray &bytes) {
   sections_.clear();
   sections_.append(Section{});  // lines before the first section header
+  damagedLines_.clear();
+  int lineNumber = 0;
 
   // Some editors save a UTF-8 mark at the start; left in the first line it
   // would hide the first section header and with it every key below.
@@ -57,8 +68,13 @@ void IniFile::Parse(const QByteArray &bytes) {
       firstEnd = false;
     }
     start = end + endLength;
+    ++lineNumber;
 
     const QByteArray trimmed = text.trimmed();
+    const bool comment = trimmed.startsWith(';') || trimmed.startsWith('#');
+    if (HasControlBytes(text) ||
+        (trimmed.startsWith('[') ? !trimmed.contains(']') : !trimmed.isEmpty() && !comment && !trimmed.contains('=')))
+      damagedLines_.append(lineNumber);
     if (trimmed.startsWith('[')) {
       Section section;
       section.header = text;

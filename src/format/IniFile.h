@@ -27,6 +27,11 @@ class IniFile {
   QByteArray Value(const QByteArray &section, const QByteArray &key,
                    const QByteArray &defaultValue = QByteArray()) const;
   bool Contains(const QByteArray &section, const QByteArray &key) const;
+  // The numbers (from 1) of the lines that say nothing a reader can take:
+  // neither blank, a comment (";" or "#"), a "[section]" header nor a
+  // "key=value" line, or holding control bytes. A hand edit gone wrong or
+  // a damaged file; they are kept as they are all the same.
+  const QList<int> &DamagedLines() const { return damagedLines_; }
   // Sets the value, adding the key (after the section's last key) or the
   // section (at the end of the file) when they do not exist yet.
   void SetValue(const QByteArray &section, const QByteArray &key, const QByteArray &value);
@@ -59,6 +64,7 @@ class IniFile {
   static qsizetype FindKey(const Section &section, const QByteArray &key);
 
   QList<Section> sections_;
+  QList<int> damagedLines_;
   QByteArray lineEnd_ = QByteArrayLiteral("\r\n");  // for lines we add: the file's first line end
   QByteArray byteOrderMark_;  // a UTF-8 mark an editor put first, written back as it was
 };

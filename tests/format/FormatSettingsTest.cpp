@@ -81,6 +81,39 @@ TEST(FormatSettings, IntegerTextsConvertOrFallBackToTheDefault) {
   EXPECT_EQ(FromText("[Fonts]\nHColor=0xFF0000\n").HColor, 0xFF0000u);
 }
 
+// A damaged settings file is read for what it holds; the message names the
+// file and where to look, a few of each kind, and nothing when all is well.
+TEST(FormatSettings, DamagedFileIsReadAndToldWhere) {
+  struct Row {
+    QByteArray text;
+    QString told;  // after "The settings file /s/scrivn.ini is damaged: "
+  } rows[] = {
+      {"[Fonts]\nBSize=12\nBName=\n; note\n# note\n\n", ""},
+      {"[Fonts]\nBSize=twelve\n", "[Fonts] BSize=twelve is not a number"},
+      {"[Fonts\nBSize=12\n", "line 1 is not a setting"},
+      {"[Fonts]\nBSize 12\n[Main]\nHint=\x1b[2J\n", "lines 2, 4 are not settings; [Main] Hint=\uFFFD[2J is not a number"},
+      {"\x01\n\x02\n\x03\n\x04\n\x05\n[Switch]\nLineNo=a\nBlocks=b\nAuto=c\nHeader=d\nFooter=e\n",
+       "lines 1, 2, 3 and 2 more are not settings; [Switch] LineNo=a is not a number; [Switch] Blocks=b is not a "
+       "number; [Switch] Auto=c is not a number; 2 more values are not numbers"},
+  };
+  for (const Row &row : rows) {
+    IniFile ini;
+    ini.Parse(row.text);
+    FormatSettings settings;
+    QStringList garbled;
+    settings.LoadFromIni(ini, &garbled);
+    const QString message = SettingsDamageMessage("/s/scrivn.ini", ini, garbled);
+    if (row.told.isEmpty()) {
+      EXPECT_TRUE(message.isEmpty()) << message.toStdString();
+      continue;
+    }
+    EXPECT_EQ(message, "The settings file /s/scrivn.ini is damaged: " + row.told +
+                           ". The defaults stand for what could not be read.");
+    // What could be read was.
+    EXPECT_EQ(settings.BSize, row.text.contains("BSize=12") ? 12 : FormatSettings().BSize) << message.toStdString();
+  }
+}
+
 TEST(FormatSettings, TextsAreCutAndUserIsKeptButNeverWritten) {
   const QByteArray fifty(50, 'a');
   const FormatSettings settings =

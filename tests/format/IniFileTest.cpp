@@ -64,6 +64,20 @@ TEST(IniFile, GarbledBytesKeepWhatParses) {
   EXPECT_TRUE(ini.ToBytes().contains("Other=1"));
 }
 
+// A damaged file is read for what it holds, written back as it was, and its
+// lines that say nothing are numbered, so that the user can be told where.
+TEST(IniFile, DamagedLinesAreNumberedAndKept) {
+  const QByteArray bytes("; comment\r\n# also a comment\r\n[Fonts\r\nBSize 12\r\n\r\nHSize=9\x01\r\n"
+                         "[Main]\r\n \t \r\nHint=1\r\n\x7f\x00\xff", 83);
+  IniFile ini;
+  ini.Parse(bytes);
+  EXPECT_EQ(ini.DamagedLines(), (QList<int>{3, 4, 6, 10}));
+  EXPECT_EQ(ini.Value("Main", "Hint"), "1");
+  EXPECT_EQ(ini.ToBytes(), bytes + "\r\n");
+  ini.Parse("[Fonts]\nBSize=12\n; note\n\n");
+  EXPECT_TRUE(ini.DamagedLines().isEmpty());
+}
+
 TEST(IniFile, ValueWithLineBreakIsWrittenUpToTheBreak) {
   IniFile ini;
   ini.SetValue("A", "Key", "first\r\n[Injected]\nX=1");

@@ -71,6 +71,17 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     EXPECT_TRUE(run.err.startsWith(row.err)) << row.args.join(' ').toStdString() << "\n" << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
   }
+  // A damaged settings file still prints, and says so on stderr.
+  {
+    const QString ini = Write("damaged.ini", QByteArray("[Fonts]\nBSize=big\n\0\xff\n", 21));
+    const auto run = RunPrintTool({unit, "--ini", ini, "-o", dir.filePath("damaged.pdf")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("scrivane-print: The settings file " + ini +
+                                   " is damaged: line 3 is not a setting; [Fonts] BSize=big is not a number."))
+        << run.err.toStdString();
+    EXPECT_GT(QFileInfo(dir.filePath("damaged.pdf")).size(), 0);
+  }
+
   // A form file that is cut short is not passed over in silence.
   const auto dfm = RunPrintTool({"--units", form});
   EXPECT_EQ(dfm.status, 1);
