@@ -127,28 +127,34 @@ void ClassedWordReader::Fill(size_t count) {
   while (ahead_.size() - head_ < count) {
     const qsizetype index = index_ + qsizetype(ahead_.size() - head_);
     const bool kept = line_.cutKept_;
-    Entry entry{LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain},
-                kept ? line_.endPlace_ : lexer_.Here()};
+    LineLexer::Place place = kept ? line_.endPlace_ : lexer_.Here();
     LexedWord w;
     bool cut = false;
     if (index < line_.Size()) {
       if (kept) {
         w = line_.cut_[size_t(index)].word;
-        entry.place = line_.cut_[size_t(index)].place;
+        place = line_.cut_[size_t(index)].place;
         cut = true;
       } else {
         cut = lexer_.Next(w);
       }
     }
-    if (cut) {
-      const QByteArrayView text = line_.words_.sliced(w.Offset, w.Size);
-      const unsigned char cls = line_.classes_[size_t(index)];
-      entry.word = MakeLineWord(w, (cls & kRecased) ? Recased(text, line_.reserveCase_)
-                                                    : QByteArray::fromRawData(text.data(), text.size()),
-                                line_.lastSemicolon_);
-      entry.word.Kind = static_cast<TokenClass>(cls & ~kRecased);
+    // Made where it stays: a word built aside and moved in stalled the
+    // layout on reading its parts back, once for every word drawn.
+    Entry &entry = ahead_.emplace_back();
+    entry.place = place;
+    LineWord &word = entry.word;
+    if (!cut) {
+      word.Text = QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1);
+      continue;
     }
-    ahead_.push_back(std::move(entry));
+    const QByteArrayView text = line_.words_.sliced(w.Offset, w.Size);
+    const unsigned char cls = line_.classes_[size_t(index)];
+    word.Text = (cls & kRecased) ? Recased(text, line_.reserveCase_) : QByteArray::fromRawData(text.data(), text.size());
+    word.Kind = static_cast<TokenClass>(cls & ~kRecased);
+    word.Lex = w.Lex;
+    word.BlankAfter = w.BlankAfter;
+    word.SemicolonFollows = line_.lastSemicolon_ >= w.Offset;
   }
 }
 

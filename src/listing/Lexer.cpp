@@ -161,13 +161,6 @@ void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, cons
   for (size_t i = 0; i < words.size(); ++i) ClassifyWord(words, int(i), trimmedLine, settings, rules);
 }
 
-LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype lastSemicolon) {
-  const TokenClass kind = word.Lex == Lexeme::String    ? TokenClass::Message
-                          : word.Lex == Lexeme::Comment ? TokenClass::Comment
-                                                        : TokenClass::Plain;
-  return LineWord{std::move(text), kind, word.Lex, word.BlankAfter, lastSemicolon >= word.Offset};
-}
-
 std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state) {
   const QByteArrayView trimmed = WordsPart(line);
   std::vector<LineWord> words;

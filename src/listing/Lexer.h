@@ -60,7 +60,13 @@ class CodeWordRules {
 
 // A lexed word of `WordsPart(line)` with `text` as its text, classed by
 // what it is; lastSemicolon: where the last ";" of that part stands (-1 for none).
-LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype lastSemicolon);
+// Inline: it runs for every word of every line classed.
+inline LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype lastSemicolon) {
+  const TokenClass kind = word.Lex == Lexeme::String    ? TokenClass::Message
+                          : word.Lex == Lexeme::Comment ? TokenClass::Comment
+                                                        : TokenClass::Plain;
+  return LineWord{std::move(text), kind, word.Lex, word.BlankAfter, lastSemicolon >= word.Offset};
+}
 // Cuts a listing line into words (LineLexer; comments followed from `state`
 // on, which is left at the line's end), each classed Plain, Comment or
 // Message by what it is, and appends the sentinel.

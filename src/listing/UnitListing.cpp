@@ -480,7 +480,10 @@ void UnitListingRenderer::FinishLine() {
 bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset) {
   TSpecialCanvas &canvas = *canvas_;
   RowWriter &row = *row_;
-  LineWord word = words.Peek();
+  // Read in place, not copied: the reader has just written the word, and a
+  // copy read its parts back whole before the writes were done, once for
+  // every word drawn. The reference holds until the reader reads ahead.
+  const LineWord &word = words.Peek();
   const TokenClass kind = word.Kind;
   SelectFont(kind);
   const int start = row.X;
@@ -495,26 +498,27 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   const bool upperName = kind == TokenClass::ProcName && settings_.Names == 1;
   // Here too for the rest of a name broken across pages: the word is cut
   // afresh from the line on each page.
-  if (upperName) word.Text = word.Text.toUpper();
+  const QByteArray upper = upperName ? word.Text.toUpper() : QByteArray();
+  const QByteArray &text = upperName ? upper : word.Text;
   if (offset > 0) {
     // The rest of a word broken across the foot of the previous page.
-    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(word.Text).sliced(offset), blank); drawn >= 0)
+    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(text).sliced(offset), blank); drawn >= 0)
       return carryFrom(0, offset + drawn);
   } else if (upperName) {
-    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(0, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0) return carryFrom(0, drawn);
   } else if (sectionLine) {
-    canvas.TextOut(start, y, word.Text);
-    row.X = start + canvas.TextWidth(blank ? word.Text + ' ' : word.Text);
-  } else if (kind == TokenClass::Reserved && word.Text.size() > 1 && word.Text.endsWith(';')) {
+    canvas.TextOut(start, y, text);
+    row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
+  } else if (kind == TokenClass::Reserved && text.size() > 1 && text.endsWith(';')) {
     // "end;", "override;": the ";" is never in the reserved-word style.
-    const QByteArray head = word.Text.chopped(1);
+    const QByteArray head = text.chopped(1);
     canvas.TextOut(start, y, head);
     const int headWidth = canvas.TextWidth(head);
     canvas.SetFont(fonts_.base);
     canvas.TextOut(start + headWidth, y, ";");
-    row.X = start + canvas.TextWidth(blank ? word.Text + ' ' : word.Text);
+    row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
   } else {
-    if (const qsizetype drawn = row.DrawWholeOrBroken(word.Text, blank); drawn >= 0) return carryFrom(0, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0) return carryFrom(0, drawn);
   }
 
   // A word glued to the one before it ("'x';") shares its row: the row
