@@ -7,10 +7,10 @@
 namespace scrivane {
 
 // Shapes the C library's heap for such a run: one heap for every thread,
-// grown a few megabytes at a time and kept until exit, with its first
-// `reserveBytes` marked for huge pages (where the system allows them on
-// request). Call it first in main, before threads start. A long-running
-// program should not: it keeps what it once held. Does nothing where the
+// grown and trimmed 8 MiB at a time, with its first `reserveBytes` marked
+// for huge pages (where the system allows them on request). Call it first
+// in main, before threads start. A long-running program should not: its
+// idle memory would sit in huge pages. Does nothing where the
 // C library is not glibc, or when SCRIVANE_PLAIN_HEAP is set (to compare).
 void PrepareShortRunHeap(unsigned long reserveBytes = 32ul << 20);
 
