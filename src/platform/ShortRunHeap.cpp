@@ -7,6 +7,10 @@
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
+// mallinfo2 came with glibc 2.33.
+#if __GLIBC_PREREQ(2, 33) && defined(MADV_HUGEPAGE)
+#define SCRIVANE_SHAPE_HEAP 1
+#endif
 #endif
 
 namespace scrivane {
@@ -14,7 +18,7 @@ namespace scrivane {
 void PrepareShortRunHeap(unsigned long reserveBytes) {
   // The way to time a print against the C library's own habits.
   if (const char *plain = std::getenv("SCRIVANE_PLAIN_HEAP"); plain && *plain) return;
-#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+#ifdef SCRIVANE_SHAPE_HEAP
   constexpr unsigned long kMiB = 1ul << 20;
   // Threads' arenas are heaps of their own, faulted in page by page; they
   // share the one heap instead, at little cost: each thread keeps a cache
