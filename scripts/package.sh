@@ -43,6 +43,9 @@ for program in usr/bin/scrivane-print usr/lib/scrivane/scrivane-print-cups; do
   file "$root/$program" | grep -q "stripped" && ! file "$root/$program" | grep -q "not stripped" ||
     fail "$program is not stripped"
 done
+# The unpacked copy runs as an installed one: its settings come from a
+# configuration folder of its own, not the user's.
+export XDG_CONFIG_HOME=$work/config
 # -P is handed to scrivane-print-cups where the package puts it.
 "$root/usr/bin/scrivane-print" examples/stock.pas -P no-such-queue 2>"$work/handover" && fail "-P no-such-queue printed"
 grep -q "no-such-queue: no such printer" "$work/handover" || fail "-P did not reach scrivane-print-cups: $(cat "$work/handover")"

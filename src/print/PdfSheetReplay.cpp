@@ -159,8 +159,9 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   void text(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding, bool in) {
     const size_t at = sheet->bytes.size();
     sheet->bytes.append(bytes.data(), size_t(bytes.size()));
-    sheet->commands.emplace_back(std::in_place_type<Text>, x, y, fontIndex(font), encoding, in, at,
-                                 size_t(bytes.size()));
+    // Braces, not emplace's parentheses: clang 14 builds no aggregate from
+    // parentheses, and the fuzz targets are built with it.
+    sheet->commands.emplace_back(Text{x, y, fontIndex(font), encoding, in, at, size_t(bytes.size())});
   }
   void drawText(int x, int y, const FontSpec &font, QByteArrayView bytes) override {
     text(x, y, font, bytes, TextEncoding::Windows1252, false);
@@ -185,10 +186,10 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   }
   void pageNumber(int page) override { sheet->commands.push_back(PageNumber{page}); }
   void anchor(const QByteArray &key, int y) override {
-    sheet->commands.emplace_back(std::in_place_type<Anchor>, key, y);
+    sheet->commands.emplace_back(Anchor{key, y});
   }
   void outlineEntry(const QString &title, int y) override {
-    sheet->commands.emplace_back(std::in_place_type<OutlineEntry>, title, y);
+    sheet->commands.emplace_back(OutlineEntry{title, y});
   }
   void link(const QRect &area, const QByteArray &key) override {
     sheet->commands.push_back(std::make_unique<Link>(Link{area, key}));

@@ -3,9 +3,10 @@
 // sheet into a recording (every call in order, the texts in one buffer);
 // when the sheet ends, the recording goes to the writing thread, which draws
 // it with the PDF writer, compresses it and writes it while the layout goes
-// on with the next sheet. At most two finished sheets wait, so the memory
-// held stays a few sheets whatever the length of the document. The file is
-// the same, byte for byte, as the writer drawing on the layout's thread.
+// on with the next sheet. At most 64 finished sheets, or 16 MiB of them
+// (forms' pictures), wait, so the memory held stays bounded whatever the
+// length of the document. The file is the same, byte for byte, as the writer
+// drawing on the layout's thread.
 #include <QString>
 #include <memory>
 

@@ -10,6 +10,7 @@ tool=$1
 examples=$2
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; [ -f "$dir/log/error_log" ] && tail -20 "$dir/log/error_log"; exit 1; }
+[ -x "$tool" ] || { echo "FAILED: $tool is not built"; exit 1; }
 
 command -v cupsd >/dev/null || skip "cupsd is not installed (scripts/install-deps.sh installs cups)"
 command -v lpadmin >/dev/null || skip "lpadmin is not installed"
@@ -26,6 +27,10 @@ cleanup() {
 trap cleanup EXIT
 chmod 755 "$dir"
 mkdir -p "$dir/conf" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" "$dir/out"
+# Default settings of its own, whatever a developer's window saved beside
+# the build's programs.
+: >"$dir/scrivn.ini"
+print_tool() { "$tool" --ini "$dir/scrivn.ini" "$@"; }
 cp -r /etc/cups/. "$dir/conf/"
 rm -f "$dir/conf/printers.conf" "$dir/conf/classes.conf"
 cat >"$dir/conf/cupsd.conf" <<CONF
@@ -77,10 +82,10 @@ done
 [ -n "$added" ] || fail "lpadmin could not add the queue: $(cat "$dir/lpadmin.err")"
 
 unit="$examples/stock.pas"
-"$tool" "$unit" -q -o "$dir/reference.pdf" || fail "scrivane-print -o"
+print_tool "$unit" -q -o "$dir/reference.pdf" || fail "scrivane-print -o"
 expected=$(pdfinfo "$dir/reference.pdf" | awk '/^Pages:/ {print $2}')
 
-said=$("$tool" "$unit" -P scrivane-test --duplex long 2>"$dir/err") || fail "scrivane-print -P: $(cat "$dir/err")"
+said=$(print_tool "$unit" -P scrivane-test --duplex long 2>"$dir/err") || fail "scrivane-print -P: $(cat "$dir/err")"
 echo "$said"
 [ "$said" = "scrivane-test: $expected pages of stock.pas" ] || fail "unexpected report: $said"
 for _ in $(seq 150); do
@@ -99,7 +104,7 @@ grep -aqs "two-sided-long-edge" "$dir"/spool/c* "$dir/log/page_log" || fail "dup
 # Two pages a sheet: the queue gets half as many sheets, turned, with the
 # same text.
 rm -f "$dir/out/job.pdf"
-"$tool" "$unit" -q -P scrivane-test --pages-per-sheet 2 2>"$dir/err" || fail "scrivane-print -P --pages-per-sheet 2: $(cat "$dir/err")"
+print_tool "$unit" -q -P scrivane-test --pages-per-sheet 2 2>"$dir/err" || fail "scrivane-print -P --pages-per-sheet 2: $(cat "$dir/err")"
 for _ in $(seq 150); do
   [ -z "$(lpstat -o scrivane-test 2>/dev/null)" ] && [ -s "$dir/out/job.pdf" ] && break
   sleep 0.2
@@ -116,7 +121,7 @@ awk -F'"' '/>TItemCategory/ {found = 1; if ($8 - $4 <= $6 - $2) flat = 1}
 grep -qF "unit Stock;" <<<"$(pdftotext -layout "$dir/out/job.pdf" -)" || fail "the two-up job lacks its text"
 
 # An unknown queue is named, and nothing is printed.
-said=$("$tool" "$unit" -P no-such-queue 2>&1 >/dev/null)
+said=$(print_tool "$unit" -P no-such-queue 2>&1 >/dev/null)
 [ $? -eq 1 ] || fail "an unknown queue did not fail with status 1"
 grep -q "^scrivane-print: no-such-queue: no such printer" <<<"$said" || fail "unexpected message: $said"
 echo "printed $pages pages of $unit through a private cupsd"

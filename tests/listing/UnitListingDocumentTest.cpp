@@ -136,7 +136,7 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
     const QStringList lines = RecordDocument(row);
     const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
                          QString::fromLatin1(row.record) + QStringLiteral(".txt");
-    if (qEnvironmentVariableIntValue("SCRIVANE_REGENERATE") == 1) {
+    if (testsupport::regeneratingGoldens()) {
       QDir().mkpath(QFileInfo(path).path());
       QFile file(path);
       ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -148,6 +148,24 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
     const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_TRUE(lines == expected) << row.record << ":\n" << UnifiedDiff(path, lines).toStdString();
   }
+}
+
+// One switch for every golden: only "1" rewrites them. "0" once rewrote the
+// shipped example form, because a test asked only whether it was set.
+TEST(DocumentGolden, OnlyOneRegeneratesTheRecords) {
+  const QByteArray saved = qgetenv("SCRIVANE_REGENERATE");
+  const bool wasSet = qEnvironmentVariableIsSet("SCRIVANE_REGENERATE");
+  const struct {
+    const char *value;
+    bool regenerates;
+  } rows[] = {{"1", true}, {"0", false}, {"", false}, {"yes", false}, {"01", false}, {"0x1", false}, {" 1", false}};
+  for (const auto &row : rows) {
+    qputenv("SCRIVANE_REGENERATE", row.value);
+    EXPECT_EQ(testsupport::regeneratingGoldens(), row.regenerates) << '"' << row.value << '"';
+  }
+  qunsetenv("SCRIVANE_REGENERATE");
+  EXPECT_FALSE(testsupport::regeneratingGoldens());
+  if (wasSet) qputenv("SCRIVANE_REGENERATE", saved);
 }
 
 // The example unit, and a UTF-8 unit whose string is far wider than a row:

@@ -20,7 +20,7 @@ using printtool::RunPrintTool;
 class CommandLineMessages : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!QFileInfo::exists(printtool::Program())) GTEST_SKIP() << "scrivane-print not built";
+    ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << printtool::Program().toStdString() << " is not built";
   }
   QString Write(const QString &name, const QByteArray &bytes) {
     const QString path = dir.filePath(name);
@@ -32,6 +32,30 @@ class CommandLineMessages : public ::testing::Test {
   }
   QTemporaryDir dir;
 };
+
+// A print the tests run reads settings of their own, never the scrivn.ini
+// a developer's window left beside the build; the commands that read no
+// settings (and refuse --ini) are left as they are.
+TEST(PrintToolSettings, EveryPrintReadsTheTestsOwnSettings) {
+  const QString own = printtool::DefaultSettings();
+  ASSERT_TRUE(QFileInfo(own).isFile());
+  EXPECT_EQ(QFileInfo(own).size(), 0);
+  const struct {
+    QStringList args, expected;
+  } rows[] = {
+      {{"a.pas", "-o", "a.pdf"}, {"a.pas", "-o", "a.pdf", "--ini", own}},
+      {{"a.dpr", "--all", "-P", "queue"}, {"a.dpr", "--all", "-P", "queue", "--ini", own}},
+      {{"a.pas", "--ini", "mine.ini", "-o", "a.pdf"}, {"a.pas", "--ini", "mine.ini", "-o", "a.pdf"}},
+      {{"a.pas", "--ini=mine.ini"}, {"a.pas", "--ini=mine.ini"}},
+      {{"--units", "a.dpr"}, {"--units", "a.dpr"}},
+      {{"--routines", "a.pas"}, {"--routines", "a.pas"}},
+      {{"--form-text", "a.dfm"}, {"--form-text", "a.dfm"}},
+      {{"--version"}, {"--version"}},
+      {{"-h"}, {"-h"}},
+  };
+  for (const auto &row : rows)
+    EXPECT_EQ(printtool::WithOwnSettings(row.args), row.expected) << row.args.join(' ').toStdString();
+}
 
 TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
   const QString unit = Write("MyProj/Stock.pas",

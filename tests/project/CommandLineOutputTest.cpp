@@ -24,8 +24,7 @@ using printtool::ToolRun;
 class CommandLineOutput : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!QFileInfo::exists(printtool::Program()))
-      GTEST_SKIP() << "scrivane-print not built";
+    ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << printtool::Program().toStdString() << " is not built";
     for (const QString &name : QDir(testsupport::examplesDir()).entryList(QDir::Files))
       ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + "/" + name, Path(name)));
   }

@@ -80,7 +80,8 @@ TEST_F(Corpus, LazarusProjectsListTheUnitsTheirUsesClausesName) {
 TEST(CommandLine, ListsUnitsAndRoutinesAndReportsFaults) {
   const QString program = QStringLiteral(SCRIVANE_BINARY_DIR) + "/src/scrivane-print";
   const QString dpr = testsupport::examplesDir() + "/inventory.dpr";
-  if (!QFileInfo::exists(program) || !QFileInfo::exists(dpr)) GTEST_SKIP() << "scrivane-print not built";
+  ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString() << " is not built";
+  ASSERT_TRUE(QFileInfo::exists(dpr));
   auto run = [&](const QStringList &args, QByteArray *out = nullptr, QByteArray *err = nullptr) {
     QProcess process;
     process.start(program, args);

@@ -1,7 +1,7 @@
 #pragma once
 // The form of examples/mainform.pas, written by our own encoder: the bytes
 // of examples/mainform.dfm. A test checks that the shipped file still equals
-// them (SCRIVANE_REGENERATE=1 writes it again on purpose).
+// them (scripts/regenerate-goldens.sh writes it again on purpose).
 #include <string>
 
 #include "support/FormStreamWriter.h"
