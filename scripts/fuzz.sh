@@ -43,5 +43,5 @@ for target in $targets; do
     echo "FAILED: $target"
     exit 1
   fi
-  grep -E "^#[0-9]+ *DONE" "$work/$target.log" | tail -1 || true
+  grep -E "^Done [0-9]+ runs" "$work/$target.log" | tail -1 || true
 done
