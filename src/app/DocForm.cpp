@@ -341,7 +341,7 @@ void TDocForm::BuildPages() {
   connect(PickList1, &QListWidget::itemDoubleClicked, this, &TDocForm::PickList1DblClick);
   connect(PickList2, &QListWidget::itemDoubleClicked, this, &TDocForm::PickList2DblClick);
   const auto showUnit = [this] {
-    SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath.toLower());
+    SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath);
   };
   connect(PickList1, &PickList::hovered, this, showUnit);
   connect(PickList2, &PickList::hovered, this, showUnit);
@@ -624,7 +624,7 @@ void TDocForm::PickList1Click() {
   }
   RefreshLists();
   Busy(false);
-  SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath.toLower());
+  SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath);
   UpdateCommands();
 }
 

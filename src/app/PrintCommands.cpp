@@ -68,7 +68,7 @@ PrintCommands::~PrintCommands() = default;
 
 void PrintCommands::PrintPreview1BeginPrint(PageInfoPtr &Info) {
   auto info = std::make_unique<TNEWPageInfo>();
-  info->Title = model_.OpenedPath.toLower();
+  info->Title = model_.OpenedPath;
   info->KnownPages = 1;
   info->Drawing = true;
   Info = std::move(info);
@@ -158,7 +158,7 @@ void PrintCommands::LoadUnitEntry(int index) {
   // A form file's entry loads its form text (LoadUnit sees FormFileOpened).
   ReaderContext context{model_, settings_, messages_, IncludeUses, {}, Hooks.SetStatusLine};
   LoadUnit(context);
-  if (Hooks.SetStatusLine) Hooks.SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath.toLower());
+  if (Hooks.SetStatusLine) Hooks.SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath);
   if (Hooks.UpdateCommands) Hooks.UpdateCommands();
 }
 

@@ -19,6 +19,8 @@ struct OpenedFile {
 
 void Open(OpenedFile &opened, const Options &options, StreamMessages &messages) {
   ClearForOpen(opened.model);
+  opened.settings.FollowIncludes = options.noIncludes ? 0 : 1;
+  opened.model.UserIncludePaths = UserIncludeFolders(options);
   ReaderContext ctx{opened.model, opened.settings, messages, options.includeUses, true};
   OpenPath(ctx, options.file);
 }
@@ -48,7 +50,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   if (!options.unitName.isEmpty()) {
     wanted = FindUnitByName(model, options.unitName);
     if (wanted < 0) {
-      Report(err, options.unitName.toLower() + QStringLiteral(" not found."));
+      Report(err, options.unitName + QStringLiteral(" not found."));
       return kExitMessage;
     }
   }
@@ -60,7 +62,12 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
     LoadUnit(ctx);
     if (messages.reported) return kExitMessage;
   }
-  for (const RoutineEntry &routine : model.Routines) out << DecodeText(routine.text, model.SourceEncoding) << '\n';
+  // A routine implemented in an include file is marked with that file.
+  for (const RoutineEntry &routine : model.Routines) {
+    out << DecodeText(routine.text, model.SourceEncoding);
+    if (routine.file > 0 && routine.file < model.SourceParts.size()) out << '\t' << model.SourceParts[routine.file].shown;
+    out << '\n';
+  }
   out.flush();
   return kExitOk;
 }

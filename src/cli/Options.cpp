@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/Paths.h"
 #include "print/PaperChoice.h"
 
 namespace scrivane::cli {
@@ -127,6 +128,13 @@ const QList<OptionRow> &OptionTable() {
        Command(CommandMode::FormText)},
       {{"include-uses"}, "", kListings | kPrint, "also take the units named in the uses clauses",
        Switch(&Options::includeUses)},
+      {{"no-includes"}, "", kListings | kPrint, "print {$I name} directives alone, not the include files' text",
+       Switch(&Options::noIncludes)},
+      {{"include-path"}, "DIR", kListings | kPrint, "look for include files in DIR too (repeatable)",
+       [](Options &o, const QString &dir) {
+         o.includePaths << dir;
+         return QString();
+       }},
       {{"unit"}, "NAME", kRoutines | kPrint, "highlight the unit named NAME (default: the first unit)",
        Text(&Options::unitName, "--unit")},
       {{"document"}, "DOC", kPrint, "print unit (the default), procedures, project or index",
@@ -310,6 +318,16 @@ ParsedOptions ParseOptions(const QStringList &args) {
   if (!o.selects.isEmpty() && o.document != u"unit") return refuse(QStringLiteral("--select belongs to the unit listing"));
   result.ok = true;
   return result;
+}
+
+QStringList UserIncludeFolders(const Options &options) {
+  QStringList folders;
+  for (const QString &dir : options.includePaths) {
+    QString folder = AbsoluteUserPath(dir);
+    if (!folder.endsWith(u'/')) folder += u'/';
+    folders << folder;
+  }
+  return folders;
 }
 
 }  // namespace scrivane::cli

@@ -19,6 +19,8 @@ struct Options {
   CommandMode mode = CommandMode::Help;
   QString file;
   bool includeUses = false;  // --include-uses
+  bool noIncludes = false;   // --no-includes: [Switch] FollowIncludes=0 for this run
+  QStringList includePaths;  // --include-path DIR, repeatable
   QString unitName;          // --unit NAME
   QStringList selects;       // --select TEXT, repeatable (printing)
   QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
@@ -59,6 +61,9 @@ QStringList OptionNames();
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitMessage = 1;
 inline constexpr int kExitUsage = 2;
+
+// The folders of --include-path, absolute, each with a "/" at its end.
+QStringList UserIncludeFolders(const Options &options);
 
 inline const QString kProgramPrefix = QStringLiteral("scrivane-print: ");
 

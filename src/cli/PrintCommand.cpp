@@ -67,7 +67,9 @@ class PrintSession {
         docs_(model_, settings),
         paper_(paper),
         printer_(printer),
-        pdfDevice_(paper) {}
+        pdfDevice_(paper) {
+    model_.UserIncludePaths = UserIncludeFolders(options);
+  }
 
   // Runs once the unit is read, before anything is laid out.
   std::function<void()> BeforeLayout;
@@ -94,7 +96,7 @@ class PrintSession {
   // A program written whole in its project file lists no units of its
   // own; its code is the project document.
   QString NoUnits() const {
-    QString text = options_.file.toLower() + QStringLiteral(" lists no units.");
+    QString text = options_.file + QStringLiteral(" lists no units.");
     if (model_.ProjectLoaded) text += QStringLiteral(" --document project prints the project file.");
     return text;
   }
@@ -148,7 +150,7 @@ bool PrintSession::ChooseUnit() {
   }
   unit_ = options_.unitName.isEmpty() ? 0 : FindUnitByName(model_, options_.unitName);
   if (unit_ < 0) {
-    Refuse(options_.unitName.toLower() + QStringLiteral(" not found."));
+    Refuse(options_.unitName + QStringLiteral(" not found."));
     return false;
   }
   if (model_.CurrentUnitPath.isEmpty() || model_.SelectedUnit != unit_) return LoadEntry(unit_);
@@ -199,7 +201,7 @@ int PrintSession::Run() {
   if (options_.document == u"project") {
     if (!model_.ProjectLoaded) return Refuse(options_.file + QStringLiteral(" is not a project file."));
     docs_.PrepareProject();
-    return Print(DocumentKind::Project, FileNamePart(model_.OpenedPath).toLower());
+    return Print(DocumentKind::Project, FileNamePart(model_.OpenedPath));
   }
   if (options_.document == u"index" && model_.ProjectLoaded && options_.unitName.isEmpty()) {
     // The index of the whole project: every unit laid out as the entire-
@@ -215,7 +217,7 @@ int PrintSession::Run() {
       RecordIndexOfLoadedUnit(device);
     }
     docs_.PrepareIndex();
-    const int status = Print(DocumentKind::Index, QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath).toLower());
+    const int status = Print(DocumentKind::Index, QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath));
     return failed ? kExitMessage : status;
   }
   if (!ChooseUnit()) return kExitMessage;
@@ -237,7 +239,7 @@ int PrintSession::Run() {
     return Refuse(model_.CurrentUnitPath + QStringLiteral(" is a form file: its form listing cannot be printed yet."));
   for (const QString &text : options_.selects)
     if (!SelectRoutine(model_, text))
-      return Refuse(text.trimmed().toLower() + QStringLiteral(" not found in the routines of ") + unitName +
+      return Refuse(text.trimmed() + QStringLiteral(" not found in the routines of ") + unitName +
                     QStringLiteral("."));
   // The window's print command for the highlighted unit.
   model_.IndexEntries.clear();
@@ -265,7 +267,7 @@ int PrintSession::RunAll() {
   // --pages counts the book's pages: the selection sits under the one document.
   PageSelectionTarget selected(output.target(), options_.pages);
   PrintTarget &target = options_.pages.isEmpty() ? output.target() : selected;
-  const QString what = FileNamePart(model_.OpenedPath).toLower();
+  const QString what = FileNamePart(model_.OpenedPath);
   BookReaders readers;
   // A unit or form that cannot be read is named on stderr and left out.
   readers.LoadUnit = [this](int index) { return LoadEntry(index); };
@@ -294,6 +296,7 @@ void ApplyPrintOptions(const Options &options, FormatSettings &settings) {
     settings.LineNo = options.lineNumbers == u"off" ? 0 : 1;
     settings.LineNumbersFrom = options.lineNumbers == u"file" ? 1 : 0;
   }
+  if (options.noIncludes) settings.FollowIncludes = 0;
   // A header or footer with no item chosen would print only its rule: the
   // unit name and the page number are what a reader looks for.
   if (options.header) {

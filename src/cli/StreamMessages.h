@@ -32,6 +32,7 @@ class StreamMessages : public UserMessages {
     Report(text);
     return false;
   }
+  void Note(const QString &text) override { err_ << CommandLineMessage(QStringLiteral("warning: ") + text) << Qt::endl; }
   bool reported = false;
 
  private:

@@ -218,6 +218,7 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
 
   LineNo = integer("Switch", "LineNo", defaults.LineNo);
   LineNumbersFrom = integer("Switch", "LineNumbersFrom", defaults.LineNumbersFrom);
+  FollowIncludes = integer("Switch", "FollowIncludes", defaults.FollowIncludes);
   Blocks = integer("Switch", "Blocks", defaults.Blocks);
   Auto = integer("Switch", "Auto", defaults.Auto);
   Header = integer("Switch", "Header", defaults.Header);
@@ -289,6 +290,7 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
 
   WriteInteger(ini, "Switch", "LineNo", LineNo);
   WriteInteger(ini, "Switch", "LineNumbersFrom", LineNumbersFrom);
+  WriteInteger(ini, "Switch", "FollowIncludes", FollowIncludes);
   WriteInteger(ini, "Switch", "Blocks", Blocks);
   WriteInteger(ini, "Switch", "Auto", Auto);
   WriteInteger(ini, "Switch", "Header", Header);

@@ -72,6 +72,9 @@ struct FormatSettings {
   // What the line numbers count: 0 the printed rows, 1 the lines of the
   // source file (rows the listing adds or wraps to carry none).
   int LineNumbersFrom = 0;
+  // 1: the text of each {$I name} include file is printed after its
+  // directive, as the compiler reads it; 0: the directive alone.
+  int FollowIncludes = 1;
   int Blocks = 0;
   int Auto = 0;
   int Header = 0;

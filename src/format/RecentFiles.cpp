@@ -43,7 +43,7 @@ void RecentFiles::Save(IniFile &ini) const {
 QStringList RecentFiles::MenuCaptions() const {
   QStringList captions;
   for (int i = 0; i < entries_.size(); ++i)
-    captions.append(QStringLiteral("&%1 %2").arg(i + 1).arg(entries_[i].toLower()));
+    captions.append(QStringLiteral("&%1 %2").arg(i + 1).arg(entries_[i]));
   return captions;
 }
 

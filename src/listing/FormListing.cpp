@@ -103,7 +103,7 @@ void FormListing::BeginJob() {
   pageStarts_.clear();
 }
 
-QString FormListing::JobTitle() const { return model_.OpenedPath.toLower(); }
+QString FormListing::JobTitle() const { return model_.OpenedPath; }
 
 QString FormListing::DocumentTitle() const { return FileNamePart(model_.CurrentUnitPath); }
 

@@ -82,7 +82,7 @@ std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries) {
 IndexListing::IndexListing(const ProjectModel &model, const FormatSettings &settings)
     : model_(model), settings_(settings), job_(settings, *this) {}
 
-QString IndexListing::JobTitle() const { return model_.OpenedPath.toLower(); }
+QString IndexListing::JobTitle() const { return model_.OpenedPath; }
 
 void IndexListing::BeginJob() { rows_ = SortedIndexRows(model_.IndexEntries); }
 

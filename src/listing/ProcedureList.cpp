@@ -26,7 +26,7 @@ ProcedureList::ProcedureList(const ProjectModel &model, const FormatSettings &se
 
 TextEncoding ProcedureList::Encoding() const { return model_.SourceEncoding; }
 
-QString ProcedureList::JobTitle() const { return model_.OpenedPath.toLower(); }
+QString ProcedureList::JobTitle() const { return model_.OpenedPath; }
 
 QString ProcedureList::DocumentTitle() const {
   if (model_.CurrentUnitPath.isEmpty()) return ListingRenderer::DocumentTitle();
@@ -41,7 +41,11 @@ QByteArray ProcedureList::PlaceOf(int position) const {
   bool ok = false;
   const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
   if (!ok || line < 0 || line >= model_.SourceLines.size() || model_.SourceLines.fileLine(line) == 0) return {};
-  return RoutinePlaceKey(model_.Units[model_.SelectedUnit].name, model_.SourceLines.fileLine(line));
+  // Line numbers are those of the file the line comes from: an include
+  // file's lines are told apart by its name.
+  QString name = model_.Units[model_.SelectedUnit].name;
+  if (const QString part = model_.PartNameOf(model_.SourceLines, line); !part.isEmpty()) name += u'/' + part;
+  return RoutinePlaceKey(name, model_.SourceLines.fileLine(line));
 }
 
 int ProcedureList::ItemCount() const { return int(model_.Routines.size()); }

@@ -21,7 +21,7 @@ QByteArray ProjectLineForPrinting(QByteArray line) {
 ProjectListing::ProjectListing(const ProjectModel &model, const FormatSettings &settings)
     : model_(model), settings_(settings), job_(settings, *this) {}
 
-QString ProjectListing::JobTitle() const { return model_.OpenedPath.toLower(); }
+QString ProjectListing::JobTitle() const { return model_.OpenedPath; }
 
 QString ProjectListing::DocumentTitle() const { return FileNamePart(model_.OpenedPath); }
 

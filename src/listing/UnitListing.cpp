@@ -131,7 +131,7 @@ class UnitListingRenderer : public ListingRenderer {
       : l_(listing), s_(*listing.state_), settings_(listing.settings_), model_(listing.model_) {}
 
   void BeginJob() override;
-  QString JobTitle() const override { return model_.CurrentUnitPath.toLower(); }
+  QString JobTitle() const override { return model_.CurrentUnitPath; }
   QString DocumentTitle() const override { return FileNamePart(model_.CurrentUnitPath); }
   QString PageLabelName() const override {
     return DecodeText(FileNamePartOf(l_.Names().UnitNameText), TextEncoding::Windows1252);
@@ -185,6 +185,10 @@ class UnitListingRenderer : public ListingRenderer {
   // whether it starts that line (else a piece the reader split off it).
   int fileLine_ = 0;
   bool startsFileLine_ = false;
+  QString partName_;  // the include file the line comes from; empty for the unit itself
+  // Sets an include file's text apart: a rule and a row naming the file
+  // the lines that follow come from.
+  void DrawPartHeading(int file);
 };
 
 void UnitListingRenderer::BeginJob() {
@@ -233,6 +237,12 @@ void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
   } else {
     fileLine_ = model_.ListingLines.fileLine(position);
     startsFileLine_ = model_.ListingLines.startsFileLine(position);
+    partName_.clear();
+    if (model_.ListingLines.hasOtherFiles()) {
+      const int file = model_.ListingLines.fileIndex(position);
+      partName_ = model_.PartNameOf(model_.ListingLines, position);
+      if (file != (position > 0 ? model_.ListingLines.fileIndex(position - 1) : 0)) DrawPartHeading(file);
+    }
     LayOutLine(model_.ListingLines[position]);
     s_.layout.LineX = s_.layout.NextLineX;
   }
@@ -282,6 +292,29 @@ void UnitListingRenderer::StartState(int &position) {
   if (s_.layout.Depth == 0) s_.layout.ClearMarks();
 }
 
+void UnitListingRenderer::DrawPartHeading(int file) {
+  if (file < 0 || file >= model_.SourceParts.size()) return;
+  const SourcePart &part = model_.SourceParts[file];
+  QString text = file == 0 ? FileNamePart(part.path) : part.shown;
+  switch (part.state) {
+    case SourcePart::State::Read: break;
+    case SourcePart::State::Missing: text += QStringLiteral(": include file not found"); break;
+    case SourcePart::State::Repeated: text += QStringLiteral(": includes itself; printed once, above"); break;
+    case SourcePart::State::Unreadable: text += QStringLiteral(": cannot be read"); break;
+  }
+  TSpecialCanvas &canvas = *canvas_;
+  PageCursor &cursor = *cursor_;
+  // A heading at the very top of a page needs no rule above it.
+  if (cursor.Y > textTop_) cursor.Y += g().LineStep / 2;
+  canvas.Pen.width = 1;
+  canvas.Pen.mode = PenMode::Black;
+  canvas.MoveTo(g().LeftX, cursor.Y);
+  canvas.LineTo(g().RightX, cursor.Y);
+  canvas.SetFont(fonts_.header);
+  canvas.TextOut(g().LeftX, cursor.Y + 2, Encode1252(text));
+  cursor.Y += g().LineStep + g().LineStep / 2;
+}
+
 void UnitListingRenderer::DrawFormImage() {
   if (settings_.Print != 1) return;
   const QString path = FormImagePath(model_.CurrentUnitPath);
@@ -328,8 +361,10 @@ void UnitListingRenderer::DrawLineNumber(int number) {
 }
 
 void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteArray &kind) {
-  QByteArray entry = name + '%' + kind + '%' + FileNamePartOf(l_.Names().UnitNameText) + '%' +
-                     QByteArray::number(cursor_->Page);
+  // A routine of an include file is found under both names: "controls.pp/control.inc".
+  QByteArray unit = FileNamePartOf(l_.Names().UnitNameText);
+  if (!partName_.isEmpty()) unit += '/' + Encode1252(FileNamePart(partName_));
+  QByteArray entry = name + '%' + kind + '%' + unit + '%' + QByteArray::number(cursor_->Page);
   // The number of the row the heading prints on (the last one issued), or
   // its line in the file.
   if (settings_.LineNo == 1)
@@ -348,8 +383,11 @@ void UnitListingRenderer::ReportHeading(int y) {
   if (NavigationSink *navigation = canvas_->Navigation()) {
     navigation->anchor(heading_->entry, y);
     navigation->outlineEntry(heading_->title, y);
-    if (fileLine_ > 0 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size())
-      navigation->anchor(RoutinePlaceKey(model_.Units[model_.SelectedUnit].name, fileLine_), y);
+    if (fileLine_ > 0 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size()) {
+      QString name = model_.Units[model_.SelectedUnit].name;
+      if (!partName_.isEmpty()) name += u'/' + partName_;
+      navigation->anchor(RoutinePlaceKey(name, fileLine_), y);
+    }
   }
   heading_.reset();
 }

@@ -49,7 +49,9 @@ QString JoinPath(const QString &directory, const QString &relative) {
   return base + NormalizeSeparators(relative);
 }
 
-QString DisplayPath(const QString &path) { return path.toLower(); }
+// A lower-cased path names no file on a case-sensitive system: paths are
+// shown as they stand on disk (or as the user typed them).
+QString DisplayPath(const QString &path) { return path; }
 
 QString UserFileName(const QString &path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 

@@ -19,7 +19,8 @@ QString DirectoryPart(const QString &path);
 // `relative` read from a file, taken relative to `directory` unless it is
 // absolute itself. Separators are normalised.
 QString JoinPath(const QString &directory, const QString &relative);
-// How paths are shown and compared in the lists: lower case.
+// How paths are shown: exactly as on disk or as typed. Compare them with
+// SamePathIgnoringCase or ComparablePath, never by their shown text.
 QString DisplayPath(const QString &path);
 // A path the user gave (on the command line, in a file dialog) names its
 // file literally: "\" there is part of a name, as Linux allows, and only

@@ -18,6 +18,10 @@ class UserMessages {
   virtual void Information(const QString &text) = 0;  // information box, OK
   virtual bool AskYesNo(const QString &text) = 0;     // information box, Yes/No
   virtual void SetBusy(bool busy) { (void)busy; }     // hourglass cursor
+  // Something the user should know that stops nothing (an include file
+  // that is not there): no box; a stream writes it as a warning, and the
+  // run still succeeds.
+  virtual void Note(const QString &text) { (void)text; }
 };
 
 }  // namespace scrivane

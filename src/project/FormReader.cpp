@@ -164,7 +164,7 @@ void ParseDfm(ReaderContext &ctx, const QString &path) {
   model.ClearRoutines();
   // The text just converted, whether or not the .DDT could be written.
   LoadFormLines(ctx, text, model.Units[0].fullPath);
-  ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath.toLower());
+  ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath);
   ctx.messages.SetBusy(false);
 }
 
@@ -200,7 +200,7 @@ void LoadFormText(ReaderContext &ctx) {
     text = conversion.text;
   }
   LoadFormLines(ctx, text, formPath);
-  ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath.toLower());
+  ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath);
   ctx.messages.SetBusy(false);
 }
 

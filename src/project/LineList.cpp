@@ -34,7 +34,21 @@ LineList::LineList(std::initializer_list<QByteArrayView> lines) {
   for (QByteArrayView line : lines) append(line);
 }
 
-void LineList::append(QByteArrayView line, int fileLine) {
+void LineList::noteFile(int file) {
+  if (files_.isEmpty() && file == 0) return;
+  if (files_.isEmpty()) files_.fill(0, spans_.size());
+  files_.append(quint16(file));
+}
+
+void LineList::markFile(qsizetype from, int index) {
+  if (index == 0 || from >= spans_.size()) return;
+  if (files_.isEmpty()) files_.fill(0, spans_.size());
+  for (qsizetype i = from; i < files_.size(); ++i)
+    if (files_[i] == 0) files_[i] = quint16(index);
+}
+
+void LineList::append(QByteArrayView line, int fileLine, int file) {
+  noteFile(file);
   fileLines_.append(fileLine);
   if (line.isEmpty()) {
     spans_.append(QByteArrayView("", 0));
@@ -48,6 +62,7 @@ void LineList::append(QByteArrayView line, int fileLine) {
 
 void LineList::appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileLine) {
   if (text.isEmpty() && blanks == 0) return append(text, fileLine);
+  noteFile(0);
   fileLines_.append(fileLine);
   if (!blocks_) blocks_ = std::make_shared<Blocks>();
   char *at = blocks_->take(text.size() + blanks);
@@ -59,16 +74,18 @@ void LineList::appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileL
 void LineList::appendLineOf(const LineList &other, qsizetype i) {
   if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
   if (other.blocks_ == blocks_ || other.spans_[i].isEmpty()) {
+    noteFile(other.fileIndex(i));
     spans_.append(other.spans_[i]);
     fileLines_.append(other.fileLines_[i]);
   } else {
-    append(other.spans_[i], other.fileLines_[i]);
+    append(other.spans_[i], other.fileLines_[i], other.fileIndex(i));
   }
 }
 
 void LineList::clear() {
   spans_.clear();
   fileLines_.clear();
+  files_.clear();
   blocks_.reset();
 }
 
@@ -84,6 +101,13 @@ void LineList::adopt(LineList &&other, int fileLineOffset) {
                   std::make_move_iterator(theirs.end()));
       theirs.clear();
     }
+  }
+  if (!files_.isEmpty() || !other.files_.isEmpty()) {
+    if (files_.isEmpty()) files_.fill(0, spans_.size());
+    if (other.files_.isEmpty())
+      files_.resize(files_.size() + other.spans_.size(), 0);
+    else
+      files_.append(other.files_);
   }
   spans_.append(other.spans_);
   fileLines_.reserve(fileLines_.size() + other.fileLines_.size());

@@ -35,9 +35,15 @@ class LineList {
   // to a line of its own) and for a line without a number: it starts no
   // line of the file, so it is printed without one.
   bool startsFileLine(qsizetype i) const { return fileLines_[i] > 0; }
+  // Which file line i comes from: 0 for the file read, n for the file its
+  // reader numbered n (an include file). A list of one file keeps no table.
+  int fileIndex(qsizetype i) const { return files_.isEmpty() ? 0 : files_[i]; }
+  bool hasOtherFiles() const { return !files_.isEmpty(); }
+  // Lines from `from` on that come from file 0 are said to come from `index`.
+  void markFile(qsizetype from, int index);
 
   // fileLine: the line of the file, negative for a piece split off it.
-  void append(QByteArrayView line, int fileLine = 0);
+  void append(QByteArrayView line, int fileLine = 0, int file = 0);
   // Appends text followed by `blanks` blanks as one line.
   void appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileLine);
   LineList &operator<<(QByteArrayView line) {
@@ -59,11 +65,13 @@ class LineList {
   void removeLast() {
     spans_.removeLast();
     fileLines_.removeLast();
+    if (!files_.isEmpty()) files_.removeLast();
   }
   // Keeps the first n lines (n no more than size()).
   void truncate(qsizetype n) {
     spans_.resize(std::min(n, spans_.size()));
     fileLines_.resize(spans_.size());
+    if (!files_.isEmpty()) files_.resize(spans_.size());
   }
   // An empty list that writes into the same blocks as this one, so that
   // lines taken over from this list cost no bytes.
@@ -89,6 +97,8 @@ class LineList {
   std::shared_ptr<Blocks> blocks_;
   QList<QByteArrayView> spans_;
   QList<int> fileLines_;  // parallel to spans_; see append
+  QList<quint16> files_;  // parallel to spans_ once a line of another file is in; see fileIndex
+  void noteFile(int file);  // before a line of `file` is appended
 };
 
 }  // namespace scrivane

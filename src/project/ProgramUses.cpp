@@ -1,5 +1,6 @@
 #include "project/ProgramUses.h"
 
+#include <QDir>
 #include <QSet>
 
 #include "platform/Paths.h"
@@ -92,7 +93,7 @@ class Tokens {
 
 }  // namespace
 
-QList<UsesItem> ProgramUsesClause(QByteArrayView source) {
+QList<UsesItem> ProgramUsesClause(QByteArrayView source, QByteArrayView keyword) {
   QList<UsesItem> items;
   Tokens tokens(source);
   Token token;
@@ -101,7 +102,7 @@ QList<UsesItem> ProgramUsesClause(QByteArrayView source) {
     // Only "begin" of the main block ends the search: a program with no
     // uses clause has nothing before it that could be one.
     if (token.kind == Token::Name && EqualsIgnoringCase(token.text, "begin")) return items;
-  } while (token.kind != Token::End && !(token.kind == Token::Name && EqualsIgnoringCase(token.text, "uses")));
+  } while (token.kind != Token::End && !(token.kind == Token::Name && EqualsIgnoringCase(token.text, keyword)));
 
   UsesItem item;
   bool expectPath = false;
@@ -124,28 +125,43 @@ QList<UsesItem> ProgramUsesClause(QByteArrayView source) {
   return items;
 }
 
-void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source) {
+void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source, QByteArrayView keyword) {
   ProjectModel &model = ctx.model;
+  // Files are told apart as the file system tells them: "Upper.pas" and
+  // "upper.pas" are two units here.
+  auto key = [](const QString &path) { return QDir::cleanPath(QDir::current().absoluteFilePath(path)); };
   QSet<QString> listed;
-  for (const UnitEntry &entry : model.Units) listed.insert(ComparablePath(entry.fullPath));
-  for (const UsesItem &item : ProgramUsesClause(source)) {
+  for (const UnitEntry &entry : model.Units) listed.insert(key(entry.PathToRead()));
+  // The compiler looks in the project's folder first, then on its search path.
+  QStringList folders{model.ProjectDir};
+  folders += model.UnitSearchPaths;
+  FileFinder finder;
+  for (const UsesItem &item : ProgramUsesClause(source, keyword)) {
     QString path;
     if (!item.path.isEmpty()) {
-      path = JoinPath(model.ProjectDir, Decode1252(item.path));
+      const QString named = JoinPath(model.ProjectDir, Decode1252(item.path));
+      const QString onDisk = finder.Find(named);
+      path = onDisk.isEmpty() ? named : onDisk;
     } else {
-      for (const QString &extension : kUnitExtensions) {
-        const QString candidate = JoinPath(model.ProjectDir, Decode1252(item.name) + extension);
-        if (FileExistsAnyCase(candidate)) {
-          path = candidate;
-          break;
+      // "uses Plain.pas;" names its file, in projects that always worked.
+      const QString name = Decode1252(item.name);
+      QStringList extensions(std::begin(kUnitExtensions), std::end(kUnitExtensions));
+      if (HasUnitExtension(name)) extensions.prepend(QString());
+      for (const QString &folder : folders) {
+        for (const QString &extension : extensions) {
+          const QString candidate = JoinPath(folder, name + extension);
+          if (finder.FileExists(candidate)) {
+            path = finder.Find(candidate);
+            break;
+          }
         }
+        if (!path.isEmpty()) break;
       }
     }
     if (path.isEmpty()) continue;
-    const QString key = ComparablePath(path);
-    if (listed.contains(key)) continue;
-    listed.insert(key);
-    model.SetPickList(DisplayPath(path), EntryKind::UnitInProject);
+    if (listed.contains(key(path))) continue;
+    listed.insert(key(path));
+    model.SetPickList(path, EntryKind::UnitInProject);
   }
 }
 

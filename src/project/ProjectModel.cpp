@@ -30,6 +30,11 @@ bool RoutineOrderLess(QByteArrayView a, QByteArrayView b) {
   return a.compare(b) < 0;
 }
 
+QString ProjectModel::PartNameOf(const LineList &lines, qsizetype i) const {
+  const int file = i >= 0 && i < lines.size() ? lines.fileIndex(i) : 0;
+  return file > 0 && file < SourceParts.size() ? SourceParts[file].shown : QString();
+}
+
 bool ProjectModel::AnyRoutineSelected() const {
   return std::any_of(Routines.begin(), Routines.end(), [](const RoutineEntry &e) { return e.selected; });
 }
@@ -39,6 +44,9 @@ QStringList ProjectModel::ProjectFiles() const {
   if (!OpenedPath.isEmpty()) files << OpenedPath;
   if (!CurrentUnitPath.isEmpty()) files << CurrentUnitPath;
   for (const UnitEntry &entry : Units) files << entry.PathToRead();
+  files += DescriptionFiles;
+  for (qsizetype i = 1; i < SourceParts.size(); ++i)
+    if (SourceParts[i].state == SourcePart::State::Read) files << SourceParts[i].path;
   return files;
 }
 

@@ -42,6 +42,16 @@ struct RoutineEntry {
   QByteArray text;  // lower-cased header or object line
   EntryKind kind = EntryKind::Procedure;
   bool selected = false;
+  int file = 0;  // the SourceParts entry the routine is implemented in
+};
+
+// A file whose lines are among the loaded unit's lines: the unit itself
+// (entry 0) or an include file its text brings in, in the order met.
+struct SourcePart {
+  enum class State { Read, Missing, Repeated, Unreadable };
+  QString path;   // as found on disk; as named when it is not there
+  QString shown;  // the name headings and the index give it: relative to the unit's folder when inside it
+  State state = State::Read;
 };
 
 // The one order of routine names and headers: the routine list, the
@@ -56,6 +66,11 @@ struct ProjectModel {
   QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
   QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
   LineList SourceLines;
+  // The files SourceLines come from (SourceLines.fileIndex); entry 0 is the unit.
+  QList<SourcePart> SourceParts;
+  // The name of the file line i of `lines` comes from, as headings show it
+  // ("include/control.inc"); empty for the unit itself.
+  QString PartNameOf(const LineList &lines, qsizetype i) const;
   // How SourceLines (and the routine texts taken from them) are to be read.
   TextEncoding SourceEncoding = TextEncoding::Windows1252;
   QList<QByteArray> DeclaredRoutines;
@@ -68,6 +83,15 @@ struct ProjectModel {
   QList<QByteArray> ProjectLines;
   QString OpenedPath;
   QString ProjectDir;
+  // Folders (absolute, "/" at the end) where the compiler would look for a
+  // unit or an include file after the folder of the file that names it: the
+  // search paths of the project or package file, then the user's own.
+  QStringList UnitSearchPaths;
+  QStringList IncludeSearchPaths;
+  // The project and package files read for the open file (.lpi, .lpk, .dproj).
+  QStringList DescriptionFiles;
+  // Include folders the user adds (--include-path): kept from one open to the next.
+  QStringList UserIncludePaths;
   QString CurrentUnitPath;
   QString LastDrawnPath;
   QString FormTextPath;

@@ -8,6 +8,7 @@
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
 #include "project/ProgramUses.h"
+#include "project/ProjectFiles.h"
 #include "project/ReaderText.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"
@@ -19,31 +20,10 @@ QString ComparablePath(const QString &path) {
   const QString normalised = NormalizeSeparators(path.trimmed());
   const QString absolute =
       IsAbsolutePath(normalised) ? normalised : QDir::current().absoluteFilePath(normalised);
-  return DisplayPath(QDir::cleanPath(absolute));
+  return QDir::cleanPath(absolute).toLower();
 }
 
 namespace {
-
-// The unit file named on a project line, or an empty text when the line
-// names none. The name runs from just after the quote that opens it (or from
-// the start of the line) through ".pas". The positions are found in the
-// line lowered (ASCII lowering keeps them); the name is taken as written,
-// so that of two files differing in case the one named is read.
-QString UnitNameOnProjectLine(QByteArrayView line) {
-  const QByteArray lowerLine = Lower(line);
-  const qsizetype extension = lowerLine.indexOf(".pas");
-  if (extension < 0) return QString();
-  // The quote before the name: a quote further on (in a trailing comment)
-  // would leave nothing between it and ".pas". A doubled quote inside the
-  // name ('it''s.pas') is a quote of the name, not the one that opens it.
-  qsizetype quote = lowerLine.lastIndexOf('\'', extension);
-  while (quote > 0 && lowerLine[quote - 1] == '\'')
-    quote = quote >= 2 ? lowerLine.lastIndexOf('\'', quote - 2) : -1;
-  const qsizetype start = quote + 1;
-  QByteArray name = Trimmed(line.sliced(start, extension + 4 - start)).toByteArray();
-  if (quote >= 0) name.replace("''", "'");
-  return Decode1252(name);
-}
 
 // A file that no reader takes used to leave the lists empty without a word.
 void ReportUnknownFile(ReaderContext &ctx, const QString &path) {
@@ -54,7 +34,8 @@ void ReportUnknownFile(ReaderContext &ctx, const QString &path) {
     ctx.messages.Information(SourceFileMessage(file, path));
   else
     ctx.messages.Information(QStringLiteral("Cannot read ") + path +
-                             QStringLiteral(": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."));
+                             QStringLiteral(": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or "
+                                            "form (.dfm, .lfm) file."));
 }
 
 }  // namespace
@@ -68,6 +49,9 @@ void ClearForOpen(ProjectModel &model) {
   model.ProjectLoaded = false;
   model.CurrentUnitPath.clear();
   model.FormMode = false;
+  model.UnitSearchPaths.clear();
+  model.IncludeSearchPaths.clear();
+  model.DescriptionFiles.clear();
 }
 
 void OpenPath(ReaderContext &ctx, const QString &path) {
@@ -83,6 +67,8 @@ void OpenPath(ReaderContext &ctx, const QString &path) {
   // Only the file's own name says what it is: a folder such as "src.pascal"
   // must not send a project file to the unit reader as well.
   const QString lower = UserFileName(path).toLower();
+  // ".dproj" holds ".dpr": the project file's own reader takes it first.
+  if (IsProjectDescriptionFile(lower)) return OpenProjectDescription(ctx, path);
   const bool project = lower.contains(QStringLiteral(".dpr"));
   const bool unit = lower.contains(QStringLiteral(".pas"));
   const bool form = lower.contains(QStringLiteral(".dfm")) || lower.endsWith(QStringLiteral(".lfm"));
@@ -92,9 +78,9 @@ void OpenPath(ReaderContext &ctx, const QString &path) {
   if (project || unit || form) return;
   // Free Pascal and Lazarus names count only as the whole extension: ".p"
   // is inside every ".pas", and "x.pp.bak" is a backup, not a unit.
-  if (lower.endsWith(QStringLiteral(".lpr")))
+  if (lower.endsWith(QStringLiteral(".lpr")) || lower.endsWith(QStringLiteral(".dpk")))
     ParseDpr(ctx, path);
-  else if (HasUnitExtension(lower))
+  else if (HasUnitExtension(lower) || lower.endsWith(QStringLiteral(".inc")))
     ParsePas(ctx, path);
   else
     ReportUnknownFile(ctx, path);
@@ -109,7 +95,7 @@ bool HasUnitExtension(const QString &fileName) {
 int FindUnitByName(const ProjectModel &model, const QString &name) {
   const QString wanted = name.toLower();
   for (int i = 0; i < model.Units.size(); ++i) {
-    const QString &entry = model.Units[i].name;
+    const QString entry = model.Units[i].name.toLower();
     if (entry == wanted) return i;
     for (const QString &extension : kUnitExtensions)
       if (entry == wanted + extension) return i;
@@ -142,22 +128,85 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
   model.WindowCaption = QStringLiteral("  Project: ") + DisplayPath(path);
   model.OpenedPath = DisplayPath(path);
   model.ProjectDir = UserDirectory(path);
+  // A program opened by itself takes the search paths of the project file
+  // beside it (Project1.lpi or Project1.dproj), as its IDE builds it.
+  if (model.UnitSearchPaths.isEmpty() && model.IncludeSearchPaths.isEmpty()) {
+    QString stem = file.diskPath;
+    stem.truncate(stem.lastIndexOf(u'.'));
+    for (const char *extension : {".lpi", ".dproj"}) {
+      const QString beside = FindFileAnyCase(stem + QLatin1String(extension));
+      if (beside.isEmpty()) continue;
+      const ProjectFileContents contents = ReadProjectDescription(beside);
+      if (!contents.ok) continue;
+      UseSearchPaths(ctx, beside, contents);
+      break;
+    }
+  }
 
-  FileFinder finder;
-  ForEachLine(file.bytes, [&](QByteArrayView line) {
-    model.ProjectLines.append(line.toByteArray());
-    const QString name = UnitNameOnProjectLine(line);
-    if (name.isEmpty()) return;
-    // A relative name is relative to the project file, as the compiler reads
-    // it, never to wherever this program was started. The project file
-    // names it in lower case; the entry keeps the file's own name.
-    const QString named = JoinPath(model.ProjectDir, name);
-    const QString onDisk = finder.Find(named);
-    model.SetPickList(onDisk.isEmpty() ? named : onDisk, EntryKind::UnitInProject);
-  });
-  // A Lazarus project names most of its units without a file.
-  if (FileNamePart(path).endsWith(QStringLiteral(".lpr"), Qt::CaseInsensitive)) AddProgramUsesUnits(ctx, file.bytes);
+  ForEachLine(file.bytes, [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
+  // The units are the entries of the uses clause (a package's contains
+  // clause) as the compiler reads it: a name in a comment, a string or
+  // a WriteLn is no unit, and every {$IFDEF} branch counts.
+  const bool package = FileNamePart(path).endsWith(QStringLiteral(".dpk"), Qt::CaseInsensitive);
+  AddProgramUsesUnits(ctx, file.bytes, package ? "contains" : "uses");
   if (ctx.includeUses) ScanUsesClauses(ctx);
+}
+
+void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath, const ProjectFileContents &contents) {
+  ProjectModel &model = ctx.model;
+  model.UnitSearchPaths = contents.unitFolders;
+  model.IncludeSearchPaths = contents.includeFolders;
+  if (!model.DescriptionFiles.contains(descriptionPath)) model.DescriptionFiles << descriptionPath;
+  if (!contents.unresolved.isEmpty())
+    ctx.messages.Note(descriptionPath + QStringLiteral(": search path left out (its macros cannot be told here): ") +
+                      contents.unresolved.join(QStringLiteral("; ")));
+}
+
+void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
+  ProjectModel &model = ctx.model;
+  const ProjectFileContents contents = ReadProjectDescription(path);
+  if (!contents.ok) {
+    model.ProjectLoaded = false;
+    if (contents.error.endsWith(QStringLiteral(" not found.")))
+      ctx.messages.FileWarning(path, contents.error);
+    else
+      ctx.messages.Information(contents.error);
+    return;
+  }
+  model.DescriptionFiles.clear();
+  UseSearchPaths(ctx, FindFileAnyCase(path), contents);
+  if (!contents.mainSource.isEmpty() && FileExistsAnyCase(contents.mainSource)) {
+    // The book of a project is the book of its program.
+    ParseDpr(ctx, FindFileAnyCase(contents.mainSource));
+  } else {
+    // A package: its file is the project text, its units the list.
+    const SourceFile file = ReadSourceFile(path);
+    model.FormMode = false;
+    model.FormFileOpened = false;
+    model.ProjectLoaded = true;
+    model.GroupCaption = QStringLiteral("Unit");
+    model.RoutineCaption = QStringLiteral("Functions and Procedures");
+    model.ClearUnits();
+    model.IndexEntries.clear();
+    model.ProjectLines.clear();
+    model.WindowCaption = QStringLiteral("  Project: ") + path;
+    model.OpenedPath = path;
+    model.ProjectDir = UserDirectory(path);
+    ForEachLine(file.bytes, [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
+  }
+  if (!model.ProjectLoaded) return;
+  // The units the file lists that the program's uses clause does not name.
+  QSet<QString> listed;
+  for (const UnitEntry &entry : model.Units) listed.insert(ComparablePath(entry.fullPath));
+  FileFinder finder;
+  for (const QString &unit : contents.units) {
+    const QString key = ComparablePath(unit);
+    if (listed.contains(key) || (!contents.mainSource.isEmpty() && key == ComparablePath(contents.mainSource))) continue;
+    listed.insert(key);
+    const QString onDisk = finder.Find(unit);
+    model.SetPickList(onDisk.isEmpty() ? unit : onDisk, EntryKind::UnitInProject);
+  }
+  if (ctx.includeUses && contents.mainSource.isEmpty()) ScanUsesClauses(ctx);
 }
 
 void ScanUsesClauses(ReaderContext &ctx) {

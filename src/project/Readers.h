@@ -47,6 +47,13 @@ QString ComparablePath(const QString &path);
 // extension ("stock" finds "stock.pas" and "stock.pp"); -1 when none is.
 int FindUnitByName(const ProjectModel &model, const QString &name);
 void ParseDpr(ReaderContext &ctx, const QString &path);
+struct ProjectFileContents;
+// Opens a Lazarus project or package (.lpi, .lpk) or a Delphi project
+// (.dproj): its program's book with its search paths, and the units it lists.
+void OpenProjectDescription(ReaderContext &ctx, const QString &path);
+// Takes the search paths of a project or package file for the open file;
+// search-path entries it cannot resolve are named in a note.
+void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath, const ProjectFileContents &contents);
 void ScanUsesClauses(ReaderContext &ctx);
 void ParsePas(ReaderContext &ctx, const QString &path);
 // Loads the highlighted unit (model.SelectedUnit) into SourceLines; while a

@@ -13,6 +13,8 @@
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
+#include "project/IncludeFiles.h"
+#include "project/ProjectFiles.h"
 #include "project/ReaderText.h"
 #include "project/Readers.h"
 #include "project/RoutineHeaders.h"
@@ -325,6 +327,17 @@ class TypeNesting {
 
 void ParsePas(ReaderContext &ctx, const QString &path) {
   ctx.model.OpenAlone(path, EntryKind::UnitInProject);
+  // Compiled by itself in its IDE, a unit takes the search paths of the
+  // package or project it belongs to (the LCL's controls.pp finds its
+  // include files through lclbase.lpk).
+  ctx.model.DescriptionFiles.clear();
+  ctx.model.UnitSearchPaths.clear();
+  ctx.model.IncludeSearchPaths.clear();
+  if (ctx.settings.FollowIncludes == 1) {
+    ProjectFileContents contents;
+    const QString description = ProjectDescriptionFor(AbsoluteUserPath(path), &contents);
+    if (!description.isEmpty()) UseSearchPaths(ctx, description, contents);
+  }
   LoadUnit(ctx);
 }
 
@@ -396,6 +409,105 @@ LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
   return lines;
 }
 
+namespace {
+
+// Include files are nested no deeper than the compiler nests them.
+constexpr int kMaxIncludeDepth = 32;
+
+// Reads a unit with its include files in place: each include file's lines
+// follow the line holding its directive, numbered from 1 in their own file
+// and marked with their file (model.SourceParts). Only the included text
+// is read again; a file with no directive is read as before.
+class IncludeReader {
+ public:
+  IncludeReader(ReaderContext &ctx, bool lower) : ctx_(ctx), model_(ctx.model), lower_(lower) {
+    folders_ = model_.IncludeSearchPaths + model_.UserIncludePaths;
+    unitFolder_ = DirectoryPart(model_.CurrentUnitPath);
+  }
+
+  // Appends the lines of `text` (the file `path`, entry `file` of
+  // SourceParts) and of the files it includes.
+  void Read(QByteArrayView text, const QString &path, int file, LineList &out, int depth) {
+    const std::vector<IncludeDirective> directives = FindIncludeDirectives(text);
+    if (directives.empty()) {
+      LineList lines = ReadLines(text, lower_);
+      lines.markFile(0, file);
+      out.adopt(std::move(lines), 0);
+      return;
+    }
+    stack_.push_back(ComparablePath(path));
+    LineCarries carries;
+    qsizetype start = 0;
+    int linesRead = 0;
+    for (const IncludeDirective &directive : directives) {
+      if (directive.lineEnd > start) {
+        LineList lines;
+        const int count = ReadLinesInto(text.sliced(start, directive.lineEnd - start), lower_, carries, lines);
+        lines.markFile(0, file);
+        out.adopt(std::move(lines), linesRead);
+        linesRead += count;
+        start = directive.lineEnd;
+      }
+      Include(directive, path, out, depth);
+    }
+    if (start < text.size()) {
+      LineList lines;
+      ReadLinesInto(text.sliced(start), lower_, carries, lines);
+      lines.markFile(0, file);
+      out.adopt(std::move(lines), linesRead);
+    }
+    stack_.pop_back();
+  }
+
+ private:
+  void Include(const IncludeDirective &directive, const QString &includingPath, LineList &out, int depth) {
+    const QString found = ResolveIncludeFile(directive.name, includingPath, folders_, finder_);
+    SourcePart part;
+    part.path = found.isEmpty() ? JoinPath(DirectoryPart(includingPath), Decode1252(directive.name)) : found;
+    part.shown = ShownName(part.path);
+    SourceFile file;
+    if (found.isEmpty()) {
+      part.state = SourcePart::State::Missing;
+    } else if (depth >= kMaxIncludeDepth || std::find(stack_.begin(), stack_.end(), ComparablePath(found)) != stack_.end()) {
+      part.state = SourcePart::State::Repeated;
+    } else {
+      file = ReadSourceFile(found);
+      if (file.status != SourceStatus::Ok) part.state = SourcePart::State::Unreadable;
+    }
+    const int index = int(model_.SourceParts.size());
+    model_.SourceParts.append(part);
+    if (part.state != SourcePart::State::Read) {
+      // One row of its own says what became of the file.
+      out.append(QByteArrayView(), 0, index);
+      const QString where = FileNamePart(includingPath) + QStringLiteral("(") + QString::number(directive.line) +
+                            QStringLiteral("): ");
+      if (part.state == SourcePart::State::Missing)
+        ctx_.messages.Note(where + QStringLiteral("include file ") + Decode1252(directive.name) +
+                           QStringLiteral(" not found"));
+      else if (part.state == SourcePart::State::Unreadable)
+        ctx_.messages.Note(where + SourceFileMessage(file, found));
+      return;
+    }
+    Read(file.bytes, found, index, out, depth + 1);
+  }
+
+  // Relative to the unit's folder when inside it, else the whole path.
+  QString ShownName(const QString &path) const {
+    if (!unitFolder_.isEmpty() && path.startsWith(unitFolder_)) return path.mid(unitFolder_.size());
+    return path;
+  }
+
+  ReaderContext &ctx_;
+  ProjectModel &model_;
+  bool lower_;
+  QStringList folders_;
+  QString unitFolder_;
+  FileFinder finder_;
+  std::vector<QString> stack_;
+};
+
+}  // namespace
+
 void LoadUnit(ReaderContext &ctx) {
   ProjectModel &model = ctx.model;
   if (model.FormFileOpened) return LoadFormText(ctx);
@@ -428,12 +540,22 @@ void LoadUnit(ReaderContext &ctx) {
   model.CurrentUnitPath = file.diskPath;
   model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
-  model.SourceLines = ReadLines(file.bytes, lower);
+  model.SourceParts = {SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
+  if (ctx.settings.FollowIncludes == 1) {
+    LineList lines;
+    IncludeReader(ctx, lower).Read(file.bytes, file.diskPath, 0, lines, 0);
+    model.SourceLines = std::move(lines);
+  } else {
+    model.SourceLines = ReadLines(file.bytes, lower);
+  }
   // The file's bytes are not needed past here; on a huge unit they are a
   // large part of what reading holds at its peak.
   file.bytes = QByteArray();
   // Blank lines after the unit's last text would print as a page of empty rows.
-  while (!model.SourceLines.isEmpty() && Trimmed(model.SourceLines.last()).isEmpty()) model.SourceLines.removeLast();
+  // (A row that stands for an include file that is not there stays.)
+  while (!model.SourceLines.isEmpty() && Trimmed(model.SourceLines.last()).isEmpty() &&
+         model.SourceLines.fileLine(model.SourceLines.size() - 1) != 0)
+    model.SourceLines.removeLast();
   model.FormMode = false;
   ScanRoutines(model);
   ctx.messages.SetBusy(false);
@@ -540,7 +662,7 @@ void ScanRoutines(ProjectModel &model) {
     } else {
       QByteArray joined = Trimmed(in[p]).toByteArray();
       for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
-      out.append(joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p));
+      out.append(joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p), in.fileIndex(p));
     }
     p += completed.lines;
   }
@@ -622,7 +744,8 @@ void ScanRoutines(ProjectModel &model) {
       const QByteArray text = listedText(implemented[k]);
       if (text.isEmpty()) continue;
       listed = true;
-      entries.append(RoutineEntry{text, KindOf(implemented[k].word), false});
+      entries.append(RoutineEntry{text, KindOf(implemented[k].word), false,
+                                  model.SourceLines.fileIndex(implemented[k].line)});
       refs.append(text + '|' + QByteArray::number(implemented[k].line));
     }
     if (listed)

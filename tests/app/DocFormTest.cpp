@@ -153,7 +153,7 @@ TEST(DocForm, OpenAddsToRecentFilesAndACancelKeepsWhatIsOpen) {
   IniFile ini;
   ASSERT_TRUE(ini.Load(f.iniPath));
   EXPECT_EQ(ini.Value("FilesSave", "File1"), project.toLocal8Bit());
-  EXPECT_EQ(f.RecentPart().first(), QStringLiteral("&1 ") + project.toLower());
+  EXPECT_EQ(f.RecentPart().first(), QStringLiteral("&1 ") + project);
   EXPECT_TRUE(w.PrintBtn->isEnabled());
 
   answer.clear();  // the user cancels the dialog
@@ -178,7 +178,7 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
   w.PickList1->setCurrentRow(1);
   EXPECT_TRUE(w.model().CurrentUnitPath.endsWith(QStringLiteral("stock.pas")));
   EXPECT_EQ(w.StatusBar->panelText(0),
-            QStringLiteral(" Unit: ") + w.model().CurrentUnitPath.toLower());
+            QStringLiteral(" Unit: ") + w.model().CurrentUnitPath);
   ASSERT_GT(w.PickList2->count(), 0);
   ASSERT_EQ(w.PickList2->count(), w.model().Routines.size());
   QSet<int> kinds;

@@ -267,7 +267,7 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   EXPECT_FALSE(QFile::exists(book));
   EXPECT_EQ(f.window->model().SelectedUnit, 0);
   EXPECT_EQ(f.window->PickList1->currentRow(), 0);
-  EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath.toLower());
+  EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath);
 
   // The next run is not ended by the old Cancel, and one index covers it all.
   loaded.clear();
@@ -337,7 +337,7 @@ TEST(PrintCommands, SharedBeginEventMakesAFreshPageRecord) {
   PageInfoPtr info;
   f.commands->PrintPreview1BeginPrint(info);
   ASSERT_TRUE(info);
-  EXPECT_EQ(info->Title, f.window->model().OpenedPath.toLower());
+  EXPECT_EQ(info->Title, f.window->model().OpenedPath);
   EXPECT_EQ(static_cast<TNEWPageInfo &>(*info).KnownPages, 1);
   f.commands->PrintPreview1EndPrint(info);
   EXPECT_FALSE(info);

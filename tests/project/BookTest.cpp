@@ -250,7 +250,7 @@ TEST_F(Book, ProjectWithoutUnitsIsRefused) {
   const QString pdf = dir.filePath("empty.pdf");
   const auto run = RunPrintTool({project.fileName(), "--all", "-o", pdf});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err.trimmed(), "scrivane-print: " + project.fileName().toLower() +
+  EXPECT_EQ(run.err.trimmed(), "scrivane-print: " + project.fileName() +
                                    " lists no units. --document project prints the project file.");
   EXPECT_FALSE(QFileInfo::exists(pdf));
 }

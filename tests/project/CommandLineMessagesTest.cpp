@@ -74,9 +74,9 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     QString err;
   } rows[] = {
       {{"--units", readme}, 1,
-       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
+       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or form (.dfm, .lfm) file."},
       {{"--routines", readme}, 1,
-       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
+       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or form (.dfm, .lfm) file."},
       {{"--units", folder}, 1, "scrivane-print: Cannot read " + folder + ": it is a folder, not a file"},
       {{"--routines", binary}, 1, "scrivane-print: " + binary + ": File is binary. Please save it as text file."},
       {{unit, "--select", "", "-o", dir.filePath("x.pdf")}, 2, "scrivane-print: --select needs the text of a routine"},
@@ -127,11 +127,11 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     EXPECT_TRUE(err.contains("not found: the name is not valid UTF-8")) << err.toStdString();
   }
 
-  // Paths for scripts are the files' own; the names stay lower case.
+  // Paths and names for scripts are the files' own.
   const QString dpr = Write("MyProj/Inventory.dpr", "uses\n  stock in 'stock.pas';\n");
   const auto units = RunPrintTool({"--units", dpr});
   EXPECT_EQ(units.status, 0);
-  EXPECT_EQ(units.out, "stock.pas\t" + unit + "\n");
+  EXPECT_EQ(units.out, "Stock.pas\t" + unit + "\n");
 
   // "back\slash.pas" was read as "back/slash.pas" and not found.
   const QString slashed = Write("MyProj/back\\slash.pas", "unit slash;\ninterface\nimplementation\nend.\n");

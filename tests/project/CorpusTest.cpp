@@ -66,7 +66,7 @@ TEST_F(Corpus, LazarusProjectsListTheUnitsTheirUsesClausesName) {
     // Every unit listed is named in the project.
     const QByteArray text = model.ProjectLines.join('\n').toLower();
     for (const UnitEntry &unit : model.Units) {
-      const QByteArray file = unit.name.toLocal8Bit();
+      const QByteArray file = unit.name.toLower().toLocal8Bit();
       EXPECT_TRUE(text.contains(file.left(file.lastIndexOf('.')))) << path.toStdString() << ": " << file.constData();
     }
   }

@@ -44,13 +44,13 @@ TEST_F(FormReader, BinaryFormWritesItsTextBesideItAndListsEveryObject) {
   EXPECT_TRUE(messages.informations.isEmpty()) << messages.informations.join("; ").toStdString();
   EXPECT_EQ(ReadAll(Path("Forms/MainForm.DDT")), Golden());
   EXPECT_EQ(model.FormTextPath, Path("Forms/MainForm.DDT"));
-  EXPECT_EQ(UnitNames(), QStringList{"mainform.dfm"});
+  EXPECT_EQ(UnitNames(), QStringList{"MainForm.dfm"});
   EXPECT_EQ(model.GroupCaption, "Form");
   EXPECT_EQ(model.RoutineCaption, "Objects");
-  EXPECT_EQ(model.WindowCaption, "  Form Name: " + path.toLower());
+  EXPECT_EQ(model.WindowCaption, "  Form Name: " + path);
   EXPECT_TRUE(model.FormMode);
   EXPECT_TRUE(model.FormFileOpened);
-  EXPECT_EQ(model.CurrentUnitPath, path.toLower());
+  EXPECT_EQ(model.CurrentUnitPath, path);
   // Lines are normalised as unit lines are: ":" stands apart.
   EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
                                 "object addbutton : tbutton",
@@ -98,7 +98,7 @@ TEST_F(FormReader, GoodTextFileSurvivesABadForm) {
   Write("Unit1.dfm", Bytes(damaged));
   Open(path);
   ASSERT_EQ(messages.informations.size(), 1);
-  EXPECT_TRUE(messages.informations[0].startsWith("Cannot read " + path.toLower() + "\nThe form could not be decoded at byte "))
+  EXPECT_TRUE(messages.informations[0].startsWith("Cannot read " + path + "\nThe form could not be decoded at byte "))
       << messages.informations[0].toStdString();
   EXPECT_TRUE(model.Units.isEmpty());
   EXPECT_TRUE(model.Routines.isEmpty());
@@ -121,7 +121,7 @@ TEST_F(FormReader, FullDiskKeepsTheEarlierTextFileAndTheStatusLineFollowsTheRead
   EXPECT_EQ(messages.informations, QStringList{"Cannot write " + Path("Unit1.DDT")});
   EXPECT_FALSE(model.Routines.isEmpty());
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"Unit1.DDT", "Unit1.dfm"}));
-  EXPECT_EQ(status, (QStringList{" Parsing file please wait...", " Unit: " + path.toLower()}));
+  EXPECT_EQ(status, (QStringList{" Parsing file please wait...", " Unit: " + path}));
 }
 
 TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
@@ -133,9 +133,9 @@ TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
   Open(cutText);
   // The window's fixed text first; why, and where the decoder stopped, below it.
   EXPECT_EQ(messages.informations,
-            (QStringList{"Cannot read " + notAForm.toLower() + "\nThe form could not be decoded at byte 0: invalid resource header.",
-                         "Cannot read " + missing.toLower() + "\nThe file was not found.",
-                         "Cannot read " + cutText.toLower() + "\nThe form could not be decoded at byte 33: unterminated text."}))
+            (QStringList{"Cannot read " + notAForm + "\nThe form could not be decoded at byte 0: invalid resource header.",
+                         "Cannot read " + missing + "\nThe file was not found.",
+                         "Cannot read " + cutText + "\nThe form could not be decoded at byte 33: unterminated text."}))
       << messages.informations.join("|").toStdString();
   EXPECT_FALSE(QFileInfo::exists(Path("Cut.DDT")));
   EXPECT_FALSE(QFileInfo::exists(Path("Other.DDT")));
@@ -160,11 +160,11 @@ TEST_F(FormReader, DeletedTextFileIsConvertedAgain) {
   LoadUnit(ctx);
   EXPECT_TRUE(messages.warnings.isEmpty()) << messages.warnings.join("; ").toStdString();
   EXPECT_EQ(model.Routines.size(), 7);
-  EXPECT_EQ(model.CurrentUnitPath, Path("Unit1.dfm").toLower());
+  EXPECT_EQ(model.CurrentUnitPath, Path("Unit1.dfm"));
 
   ASSERT_TRUE(QFile::remove(Path("Unit1.dfm")));
   LoadUnit(ctx);
-  EXPECT_EQ(messages.warnings, QStringList{Path("Unit1.dfm").toLower() + " not found."});
+  EXPECT_EQ(messages.warnings, QStringList{Path("Unit1.dfm") + " not found."});
   EXPECT_TRUE(model.Routines.isEmpty());
 }
 
@@ -175,7 +175,7 @@ TEST_F(FormReader, LongPathIsNotCut) {
   ASSERT_GT(path.size(), 140);
   Open(path);
   EXPECT_TRUE(messages.informations.isEmpty());
-  EXPECT_EQ(model.OpenedPath, path.toLower());
+  EXPECT_EQ(model.OpenedPath, path);
   EXPECT_EQ(ReadAll(Path(QString(relative).replace(".dfm", ".DDT"))), Golden());
 }
 

@@ -14,7 +14,7 @@ class ProjectScanner : public ReaderFixture {
     ctx.includeUses = includeUses;
     OpenPath(ctx, path);
   }
-  QString Lower(const QString &relative) const { return QDir::cleanPath(Path(relative)).toLower(); }
+  QString Clean(const QString &relative) const { return QDir::cleanPath(Path(relative)); }
 };
 
 TEST_F(ProjectScanner, TakesQuotedAndUnquotedUnitNames) {
@@ -28,14 +28,16 @@ TEST_F(ProjectScanner, TakesQuotedAndUnquotedUnitNames) {
                             "{$R *.RES}\r\nbegin\r\nend.");
   Open(dpr);
   EXPECT_TRUE(model.ProjectLoaded);
-  EXPECT_EQ(UnitNames(), (QStringList{"unit1.pas", "lib.pas", "plain.pas", "deep.pas"}));
-  EXPECT_EQ(model.Units[0].fullPath, Lower("Proj/unit1.pas"));
+  // Files that are not there keep the names the project gives them; a unit
+  // named without "in" is listed only when it is there (Forms is not).
+  EXPECT_EQ(UnitNames(), (QStringList{"Unit1.pas", "Lib.pas", "Deep.PAS"}));
+  EXPECT_EQ(model.Units[0].fullPath, Clean("Proj/Unit1.pas"));
   // Relative folders are taken from the project's folder.
-  EXPECT_EQ(model.Units[1].fullPath, Lower("lib/lib.pas"));
-  EXPECT_EQ(model.Units[3].fullPath, Lower("Proj/sub/deep.pas"));
+  EXPECT_EQ(model.Units[1].fullPath, Clean("lib/Lib.pas"));
+  EXPECT_EQ(model.Units[2].fullPath, Clean("Proj/sub/Deep.PAS"));
   EXPECT_EQ(model.ProjectLines.size(), 10);
   EXPECT_EQ(model.ProjectLines[3], "  Unit1 in 'Unit1.pas' {Form1},");
-  EXPECT_EQ(model.WindowCaption, "  Project: " + dpr.toLower());
+  EXPECT_EQ(model.WindowCaption, "  Project: " + dpr);
   EXPECT_TRUE(messages.warnings.isEmpty());
 }
 
@@ -58,10 +60,10 @@ TEST_F(ProjectScanner, UsesClausesAddEachExistingUnitOnce) {
                             " Second in 'Second.pas';\n");
   Open(dpr, true);
   // A missing project unit is listed and does not end the scan of the others.
-  EXPECT_EQ(UnitNames(), (QStringList{"missing.pas", "main.pas", "second.pas", "alpha.pas", "beta.pas",
-                                      "gamma.pas", "delta.pas"}));
+  EXPECT_EQ(UnitNames(), (QStringList{"Missing.pas", "Main.pas", "Second.pas", "alpha.pas", "Beta.pas",
+                                      "GAMMA.pas", "delta.pas"}));
   for (int i = 3; i < model.Units.size(); ++i) EXPECT_EQ(model.Units[i].kind, EntryKind::UnitInUses);
-  EXPECT_EQ(model.Units[4].fullPath, Lower("P/beta.pas"));
+  EXPECT_EQ(model.Units[4].fullPath, Clean("P/Beta.pas"));
   EXPECT_TRUE(model.IndexEntries.isEmpty());
 }
 
@@ -69,20 +71,21 @@ TEST_F(ProjectScanner, OpeningAUnitAloneListsItAndLoadsIt) {
   const QString pas = Write("Only/Solo.PAS", "unit Solo;\ninterface\nprocedure Go;\nimplementation\n"
                                              "procedure Go;\nbegin\nend;\nend.\n");
   Open(pas);
-  EXPECT_EQ(UnitNames(), QStringList{"solo.pas"});
-  EXPECT_EQ(model.ProjectLines, QList<QByteArray>{"solo.pas"});
+  EXPECT_EQ(UnitNames(), QStringList{"Solo.PAS"});
+  EXPECT_EQ(model.ProjectLines, QList<QByteArray>{"Solo.PAS"});
   EXPECT_EQ(model.CurrentUnitPath, pas);
   EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure go;"});
-  EXPECT_EQ(model.WindowCaption, "  Unit Name: " + pas.toLower());
+  EXPECT_EQ(model.WindowCaption, "  Unit Name: " + pas);
 }
 
 TEST_F(ProjectScanner, EntryFileInfoFindsFilesOutsideTheProjectFolder) {
   Write("lib/Shared.pas", "unit Shared;\n");
   const QString dpr = Write("app/App.dpr", "uses Shared in '..\\lib\\Shared.pas', Gone in 'Gone.pas';\n");
   Open(dpr);
-  ASSERT_EQ(model.Units.size(), 1);  // one ".pas" per line is taken
+  ASSERT_EQ(model.Units.size(), 2);
   EXPECT_TRUE(UnitEntryFileInfo(model, 0).exists());
   EXPECT_EQ(UnitEntryFileInfo(model, 0).size(), 13);
+  EXPECT_FALSE(UnitEntryFileInfo(model, 1).exists());
   EXPECT_FALSE(UnitEntryFileInfo(model, 5).exists());
 
   const QString second = Write("app/Two.dpr", "uses\n Gone in 'Gone.pas';\n");
@@ -94,10 +97,10 @@ TEST_F(ProjectScanner, DoubledQuoteInsideAQuotedUnitNameIsPartOfTheName) {
   const struct {
     const char *line, *name;
   } rows[] = {
-      {"  Quote in 'It''s.pas',", "it's.pas"},
-      {"  Lead in '''Lead.pas',", "'lead.pas"},
+      {"  Quote in 'It''s.pas',", "It's.pas"},
+      {"  Lead in '''Lead.pas',", "'Lead.pas"},
       {"  Two in 'a''b''c.pas' { 'x' },", "a'b'c.pas"},
-      {"  Unit1 in 'Unit1.pas' {Form1},", "unit1.pas"},
+      {"  Unit1 in 'Unit1.pas' {Form1},", "Unit1.pas"},
   };
   for (const auto &row : rows) {
     Open(Write("Q/q.dpr", QByteArray("uses\n") + row.line + "\nbegin end.\n"));
@@ -109,7 +112,7 @@ TEST_F(ProjectScanner, FolderNamedLikeAUnitDoesNotSendAProjectToTheUnitReader) {
   Write("src.pascal/Unit1.pas", "unit Unit1;\n");
   Open(Write("src.pascal/App.dpr", "uses\n  Unit1 in 'Unit1.pas';\nbegin end.\n"));
   EXPECT_TRUE(model.ProjectLoaded);
-  EXPECT_EQ(UnitNames(), QStringList{"unit1.pas"});
+  EXPECT_EQ(UnitNames(), QStringList{"Unit1.pas"});
   EXPECT_TRUE(model.CurrentUnitPath.isEmpty());
 }
 
@@ -130,7 +133,7 @@ TEST_F(ProjectScanner, FreePascalAndLazarusNamesPickTheirReader) {
     Reader reader;
   } rows[] = {
       {"demo.lpr", Project}, {"Demo.LPR", Project}, {"tool.pp", Unit},    {"Old.P", Unit},
-      {"tool.pp.bak", Nothing}, {"tool.ppu", Nothing}, {"demo.lpi", Nothing}, {"incl.inc", Nothing},
+      {"tool.pp.bak", Nothing}, {"tool.ppu", Nothing}, {"demo.lpi", Nothing}, {"incl.inc", Unit},
       {"demo.dpr", Project},   {"tool.pas", Unit},
   };
   for (const auto &row : rows) {
@@ -139,10 +142,10 @@ TEST_F(ProjectScanner, FreePascalAndLazarusNamesPickTheirReader) {
     switch (row.reader) {
       case Project:
         EXPECT_TRUE(model.ProjectLoaded) << row.file;
-        EXPECT_EQ(UnitNames(), QStringList{"solo.pas"}) << row.file;
+        EXPECT_EQ(UnitNames(), QStringList{"Solo.pas"}) << row.file;
         break;
       case Unit:
-        EXPECT_EQ(UnitNames(), QStringList{QString::fromLatin1(row.file).toLower()}) << row.file;
+        EXPECT_EQ(UnitNames(), QStringList{QString::fromLatin1(row.file)}) << row.file;
         EXPECT_EQ(model.CurrentUnitPath, path) << row.file;
         EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure go;"}) << row.file;
         break;
@@ -158,7 +161,7 @@ TEST_F(ProjectScanner, UsesClausesFindFreePascalUnitsAfterPascalOnes) {
   Write("F/Main.pas", "unit Main;\ninterface\nuses Both, OnlyPp, OnlyP, Neither;\nimplementation\nend.\n");
   for (const char *name : {"F/both.pas", "F/both.pp", "F/OnlyPp.pp", "F/onlyp.p"}) Write(name, "unit x;\n");
   Open(Write("F/f.dpr", "uses Main in 'Main.pas';\n"), true);
-  EXPECT_EQ(UnitNames(), (QStringList{"main.pas", "both.pas", "onlypp.pp", "onlyp.p"}));
+  EXPECT_EQ(UnitNames(), (QStringList{"Main.pas", "both.pas", "OnlyPp.pp", "onlyp.p"}));
   EXPECT_EQ(FindUnitByName(model, "OnlyPP"), 2);
   EXPECT_EQ(FindUnitByName(model, "onlyp.p"), 3);
   EXPECT_EQ(FindUnitByName(model, "neither"), -1);
@@ -177,17 +180,21 @@ TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder)
       "{$R *.res}\nbegin\n  Application.Run; // uses Unit1\nend.\n";
   Open(Write("L/demo.lpr", lpr));
   EXPECT_TRUE(model.ProjectLoaded);
-  // The line scan of a Delphi project finds lib.pas first; the uses clause
-  // adds the rest in its order. Units of the LCL are not in the folder.
-  EXPECT_EQ(UnitNames(), (QStringList{"lib.pas", "mainform.pp", "other.pp", "gone.pp", "tools.strings.pas",
-                                      "unit1.pas"}));
-  EXPECT_EQ(model.Units[2].fullPath, Lower("L/sub/other.pp"));
+  // The uses clause read as code, in its order: names in comments count
+  // for nothing, every {$IFDEF} branch counts. Units of the LCL are not in
+  // the folder.
+  const QStringList expected{"mainform.pp", "Lib.pas", "other.pp", "gone.pp", "tools.strings.pas", "Unit1.pas"};
+  EXPECT_EQ(UnitNames(), expected);
+  EXPECT_EQ(model.Units[2].fullPath, Clean("L/sub/other.pp"));
   for (const auto &unit : model.Units) EXPECT_EQ(unit.kind, EntryKind::UnitInProject);
 
-  // The same text in a Delphi project keeps to the line scan alone, as
-  // Delphi projects always did.
+  // A Delphi project is read the same way.
   Open(Write("L/demo.dpr", lpr));
-  EXPECT_EQ(UnitNames(), QStringList{"lib.pas"});
+  EXPECT_EQ(UnitNames(), expected);
+  // Text that is no uses entry names no unit.
+  Open(Write("L/notes.dpr", "program Notes;\n{ Build notes: see Readme.pas }\nuses Unit1 // , Old in 'Old.pas'\n"
+                            "  {, Older in 'Older.pas'};\nbegin\n  WriteLn('usage: demo file.pas');\nend.\n"));
+  EXPECT_EQ(UnitNames(), QStringList{"Unit1.pas"});
   // A program without a uses clause lists nothing, whatever its body says.
   Open(Write("L/bare.lpr", "program Bare;\nbegin\n  uses := 1;\nend.\n"));
   EXPECT_TRUE(model.Units.isEmpty());
@@ -223,19 +230,19 @@ TEST_F(ProjectScanner, ExactNameWinsOverTheCaseInsensitiveLookup) {
 }
 
 // "--units" printed ".../myproj/stock.pas" for ".../MyProj/Stock.pas", a path
-// that names no file here, and messages did the same. Display names stay
-// lower case.
+// that names no file here, and messages did the same. Names are shown as
+// the files have them.
 TEST_F(ProjectScanner, PathsForScriptsAndMessagesAreTheRealOnes) {
   Write("MyProj/Stock.pas", "unit Stock;\ninterface\nuses Reports;\nimplementation\nend.\n");
   Write("MyProj/REPORTS.pas", "unit Reports;\n");
   const QString dpr = Write("MyProj/Inventory.dpr", "uses\n  stock in 'stock.pas',\n  gone in 'Gone.pas';\n");
   Open(dpr, true);
   ASSERT_EQ(model.Units.size(), 3);
-  EXPECT_EQ(UnitNames(), (QStringList{"stock.pas", "gone.pas", "reports.pas"}));
+  EXPECT_EQ(UnitNames(), (QStringList{"Stock.pas", "Gone.pas", "REPORTS.pas"}));
   EXPECT_EQ(model.Units[0].diskPath, Path("MyProj/Stock.pas"));
   EXPECT_EQ(model.Units[1].diskPath, Path("MyProj/Gone.pas"));
   EXPECT_EQ(model.Units[2].diskPath, Path("MyProj/REPORTS.pas"));
-  EXPECT_EQ(model.Units[0].fullPath, Path("MyProj/Stock.pas").toLower());
+  EXPECT_EQ(model.Units[0].fullPath, Path("MyProj/Stock.pas"));
   model.SelectedUnit = 1;
   LoadUnit(ctx);
   EXPECT_EQ(messages.warnings, QStringList{Path("MyProj/Gone.pas") + " not found."});
@@ -255,7 +262,7 @@ TEST_F(ProjectScanner, EveryFileThatCannotBeReadIsNamedWithTheReason) {
       {"loop-a.pas", "Cannot read " + Path("loop-a.pas") + ": its symbolic links form a loop"},
       {"dangling.pas", "Cannot read " + Path("dangling.pas") + ": it is a symbolic link to a file that does not exist"},
       {"README", "Cannot read " + Path("README") +
-                     ": it is not a project (.dpr, .lpr), unit (.pas, .pp, .p) or form (.dfm, .lfm) file."},
+                     ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or form (.dfm, .lfm) file."},
       {"binary.pas", "File is binary. Please save it as text file."},
       {"missing.pas", Path("missing.pas") + " not found."},
   };

@@ -250,6 +250,8 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   settingsLayout->addWidget(checkBox(CheckBox1, "&Use automatic formatting", &FormatSettings::Auto));
   settingsLayout->addWidget(checkBox(CheckBox6, "&Line between procedures", &FormatSettings::Spacer));
   settingsLayout->addWidget(checkBox(CheckBox9, "Set all text to lo&wer case", &FormatSettings::Lower));
+  settingsLayout->addWidget(
+      checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);

@@ -61,6 +61,7 @@ class TFormatFrm : public QDialog {
   QComboBox *TopBox = nullptr, *BottomBox = nullptr, *LeftBox = nullptr, *RightBox = nullptr,
             *SpaceBox = nullptr, *IndentBox = nullptr, *EqualBox = nullptr;
   QCheckBox *LineNumbersFromFile = nullptr;
+  QCheckBox *FollowIncludesBox = nullptr;
   QComboBox *SheetBox = nullptr;  // pages on a printed sheet: 1, 2 or 4
   QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox5 = nullptr, *CheckBox6 = nullptr,
             *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr, *CheckBox11 = nullptr,

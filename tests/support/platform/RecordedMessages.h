@@ -9,10 +9,11 @@ namespace scrivane {
 
 class RecordedMessages : public UserMessages {
  public:
-  QStringList warnings, informations, questions;
+  QStringList warnings, informations, questions, notes;
   bool answer = true;
   void Warning(const QString &text) override { warnings << text; }
   void Information(const QString &text) override { informations << text; }
+  void Note(const QString &text) override { notes << text; }
   bool AskYesNo(const QString &text) override {
     questions << text;
     return answer;

@@ -1,0 +1,201 @@
+#include "project/ProjectFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include "platform/Paths.h"
+#include "project/Readers.h"
+
+namespace scrivane {
+namespace {
+
+bool EndsWith(const QString &name, const char *extension) {
+  return name.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
+}
+
+// The folder a search-path entry names, absolute with a "/" at its end; or
+// an empty text when it holds a macro that cannot be told here. The macros
+// of the folder itself and of this machine's target are known.
+QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unresolved) {
+  QString text = entry.trimmed();
+  *unresolved = false;
+  if (text.isEmpty()) return {};
+  static const QHash<QString, QString> machine = {
+      {QStringLiteral("targetos"), QStringLiteral("linux")},   {QStringLiteral("srcos"), QStringLiteral("unix")},
+      {QStringLiteral("srcos2"), QStringLiteral("unix")},      {QStringLiteral("targetcpu"), QStringLiteral("x86_64")},
+  };
+  static const QRegularExpression macro(QStringLiteral("\\$\\(([A-Za-z_0-9]+)\\)"));
+  QString resolved;
+  qsizetype at = 0;
+  for (auto it = macro.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    resolved += text.mid(at, m.capturedStart() - at);
+    const QString name = m.captured(1).toLower();
+    if (name == u"projpath" || name == u"pkgdir" || name == u"pkgsrcdir" || name == u"projectdir") {
+      resolved += baseFolder;
+    } else if (machine.contains(name)) {
+      resolved += machine.value(name);
+    } else {
+      *unresolved = true;
+      return {};
+    }
+    at = m.capturedEnd();
+  }
+  resolved += text.mid(at);
+  QString folder = QDir::cleanPath(JoinPath(baseFolder, resolved));
+  if (!folder.endsWith(u'/')) folder += u'/';
+  return folder;
+}
+
+void AddFolders(const QString &value, const QString &baseFolder, QStringList &folders, QStringList &unresolved) {
+  for (const QString &entry : value.split(u';', Qt::SkipEmptyParts)) {
+    // Delphi's "$(DCC_UnitSearchPath)" adds the paths set before: none here.
+    if (entry.trimmed().startsWith(QLatin1String("$(DCC_"), Qt::CaseInsensitive)) continue;
+    bool open = false;
+    const QString folder = ResolveFolder(entry, baseFolder, &open);
+    if (open) unresolved << entry.trimmed();
+    else if (!folder.isEmpty() && !folders.contains(folder)) folders << folder;
+  }
+}
+
+struct ListedFile {
+  QString name;
+  bool partOfProject = true;
+  QString type;
+};
+
+}  // namespace
+
+bool IsProjectDescriptionFile(const QString &fileName) {
+  return EndsWith(fileName, ".lpi") || EndsWith(fileName, ".lpk") || EndsWith(fileName, ".dproj");
+}
+
+ProjectFileContents ReadProjectDescription(const QString &path) {
+  ProjectFileContents contents;
+  const QString onDisk = FindFileAnyCase(path);
+  QFile file(onDisk.isEmpty() ? path : onDisk);
+  if (onDisk.isEmpty()) {
+    contents.error = path + QStringLiteral(" not found.");
+    return contents;
+  }
+  if (const QString why = WhyUnreadable(file.fileName()); !why.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + (why.isEmpty() ? file.errorString() : why);
+    return contents;
+  }
+  const QString base = QFileInfo(file.fileName()).absolutePath() + u'/';
+  const bool delphi = EndsWith(path, ".dproj");
+  QXmlStreamReader xml(&file);
+  QStringList stack;
+  QList<ListedFile> listed;
+  ListedFile current;
+  bool inEntry = false;
+  int mainUnit = 0;
+  QString mainSource;
+  bool unitPathSeen = false;
+  while (!xml.atEnd()) {
+    const QXmlStreamReader::TokenType token = xml.readNext();
+    if (token == QXmlStreamReader::EndElement) {
+      if (inEntry && stack.size() >= 2 && (stack[stack.size() - 2] == u"Units" || stack[stack.size() - 2] == u"Files") &&
+          (stack.last().startsWith(u"Unit") || stack.last().startsWith(u"Item"))) {
+        if (!current.name.isEmpty()) listed << current;
+        inEntry = false;
+      }
+      if (!stack.isEmpty()) stack.removeLast();
+      continue;
+    }
+    if (token != QXmlStreamReader::StartElement) continue;
+    const QString name = xml.name().toString();
+    const QString parent = stack.isEmpty() ? QString() : stack.last();
+    const QString grand = stack.size() >= 2 ? stack[stack.size() - 2] : QString();
+    stack << name;
+    const QString value = xml.attributes().value(QLatin1String("Value")).toString();
+    if (delphi) {
+      if (name == u"DCCReference") {
+        listed << ListedFile{NormalizeSeparators(xml.attributes().value(QLatin1String("Include")).toString()), true, {}};
+      } else if (name == u"MainSource") {
+        mainSource = NormalizeSeparators(xml.readElementText().trimmed());
+        stack.removeLast();
+      } else if (name == u"DCC_UnitSearchPath") {
+        // The first (the base configuration's) is the project's own.
+        const QString text = NormalizeSeparators(xml.readElementText());
+        stack.removeLast();
+        if (!unitPathSeen) AddFolders(text, base, contents.unitFolders, contents.unresolved);
+        unitPathSeen = true;
+      }
+      continue;
+    }
+    // Lazarus: the unit and file lists, the default compiler options.
+    if ((parent == u"Units" && name.startsWith(u"Unit")) || (parent == u"Files" && name.startsWith(u"Item"))) {
+      current = ListedFile{};
+      current.partOfProject = parent == u"Files";
+      inEntry = true;
+    } else if (inEntry && name == u"Filename") {
+      current.name = NormalizeSeparators(value);
+    } else if (inEntry && name == u"IsPartOfProject") {
+      current.partOfProject = value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    } else if (inEntry && name == u"Type") {
+      current.type = value;
+    } else if (name == u"MainUnit" && parent == u"General") {
+      mainUnit = value.toInt();
+    } else if ((name == u"IncludeFiles" || name == u"OtherUnitFiles") && parent == u"SearchPaths" &&
+               grand == u"CompilerOptions" && !stack.contains(QLatin1String("BuildModes"))) {
+      AddFolders(value, base, name == u"IncludeFiles" ? contents.includeFolders : contents.unitFolders,
+                 contents.unresolved);
+    }
+  }
+  if (xml.hasError()) {
+    contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + xml.errorString() +
+                     QStringLiteral(" at line ") + QString::number(xml.lineNumber());
+    return contents;
+  }
+  const bool lazarusProject = EndsWith(path, ".lpi");
+  if (lazarusProject && mainUnit >= 0 && mainUnit < listed.size() && listed[mainUnit].partOfProject &&
+      !HasUnitExtension(listed[mainUnit].name))
+    mainSource = listed[mainUnit].name;
+  if (!mainSource.isEmpty()) contents.mainSource = QDir::cleanPath(JoinPath(base, mainSource));
+  for (const ListedFile &entry : listed) {
+    if (!entry.partOfProject || entry.name.isEmpty()) continue;
+    // Include files come in through their units; forms beside theirs.
+    if (!entry.type.isEmpty() && entry.type != u"Main Unit" && entry.type != u"Unit") continue;
+    if (!HasUnitExtension(entry.name)) continue;
+    contents.units << QDir::cleanPath(JoinPath(base, entry.name));
+  }
+  contents.ok = true;
+  return contents;
+}
+
+QString ProjectDescriptionFor(const QString &sourcePath, ProjectFileContents *contents) {
+  const QFileInfo source(sourcePath);
+  const QString sourceFolder = source.absolutePath() + u'/';
+  const QString key = ComparablePath(source.absoluteFilePath());
+  // One look for each folder a run meets: a sweep over a tree opens every
+  // unit of a folder in turn.
+  static QHash<QString, QStringList> descriptionsIn;
+  QDir folder(sourceFolder);
+  for (int level = 0; level < 64; ++level) {
+    const QString here = folder.absolutePath();
+    auto found = descriptionsIn.find(here);
+    if (found == descriptionsIn.end())
+      found = descriptionsIn.insert(
+          here, folder.entryList({QStringLiteral("*.lpk"), QStringLiteral("*.lpi")}, QDir::Files, QDir::Name));
+    for (const QString &name : *found) {
+      ProjectFileContents read = ReadProjectDescription(here + u'/' + name);
+      if (!read.ok) continue;
+      const QString ownFolder = here.endsWith(u'/') ? here : here + u'/';
+      bool covers = sourceFolder == ownFolder || read.includeFolders.contains(sourceFolder) ||
+                    read.unitFolders.contains(sourceFolder);
+      for (const QString &unit : read.units) covers = covers || ComparablePath(unit) == key;
+      if (!covers) continue;
+      if (contents) *contents = std::move(read);
+      return here + u'/' + name;
+    }
+    if (!folder.cdUp()) break;
+  }
+  return {};
+}
+
+}  // namespace scrivane
