@@ -590,7 +590,12 @@ void TDocForm::RefreshLists() {
     const QSignalBlocker block(PickList2);
     PickList2->clear();
     for (const RoutineEntry &routine : model_.Routines) {
-      auto *item = new QListWidgetItem(DecodeText(routine.text, model_.SourceEncoding), PickList2);
+      QString text = DecodeText(routine.text, model_.SourceEncoding);
+      // A routine of an include file says which file it is in.
+      const bool included = routine.file > 0 && routine.file < model_.SourceParts.size();
+      if (included) text += QStringLiteral("   [") + FileNamePart(model_.SourceParts[routine.file].shown) + u']';
+      auto *item = new QListWidgetItem(text, PickList2);
+      if (included) item->setToolTip(model_.SourceParts[routine.file].path);
       item->setData(KindRole, int(routine.kind));
       item->setSelected(routine.selected);
     }

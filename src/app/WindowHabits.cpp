@@ -41,14 +41,15 @@ WindowHabits::WindowHabits(TDocForm &window) : QObject(&window), window_(window)
 }
 
 bool WindowHabits::IsPascalFile(const QString &path) {
-  static const QStringList kinds{"dpr", "lpr", "pas", "pp", "p", "dfm", "lfm"};
+  static const QStringList kinds{"dpr", "lpr", "dpk", "lpi", "lpk", "dproj", "pas", "pp", "p", "inc", "dfm", "lfm"};
   return kinds.contains(QFileInfo(path).suffix().toLower());
 }
 
 QString WindowHabits::OpenFilter() {
   return QStringLiteral(
-      "All Pascal files (*.dpr *.lpr *.pas *.pp *.p *.dfm *.lfm);;Delphi Project (*.dpr *.lpr);;"
-      "Delphi Forms (*.dfm *.lfm);;Delphi Units (*.pas *.pp *.p)");
+      "All Pascal files (*.dpr *.lpr *.dpk *.lpi *.lpk *.dproj *.pas *.pp *.p *.inc *.dfm *.lfm);;"
+      "Projects and packages (*.dpr *.lpr *.dpk *.lpi *.lpk *.dproj);;"
+      "Delphi Forms (*.dfm *.lfm);;Delphi Units (*.pas *.pp *.p *.inc)");
 }
 
 void WindowHabits::Restore(const IniFile &ini) {

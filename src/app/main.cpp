@@ -14,7 +14,8 @@ constexpr const char *kUsage =
     "usage: scrivane [FILE]\n"
     "       scrivane --version | --help\n"
     "\n"
-    "Opens FILE (a project .dpr or .lpr, a unit .pas, .pp or .p, or a form .dfm)\n"
+    "Opens FILE (a project .dpr, .lpr, .lpi or .dproj, a package .dpk or .lpk,\n"
+    "a unit .pas, .pp or .p, an include file .inc, or a form .dfm or .lfm)\n"
     "as File > Open File... would; without FILE the window starts empty.\n";
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "project/IncludeFiles.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "platform/Paths.h"
@@ -128,12 +129,12 @@ QString ResolveIncludeFile(QByteArrayView name, const QString &includingFile, co
   folders += searchFolders;
   for (const QString &candidate : candidates) {
     if (IsAbsolutePath(candidate)) {
-      if (finder.FileExists(candidate)) return finder.Find(candidate);
+      if (finder.FileExists(candidate)) return QDir::cleanPath(finder.Find(candidate));
       continue;
     }
     for (const QString &folder : folders) {
       const QString path = JoinPath(folder, candidate);
-      if (finder.FileExists(path)) return finder.Find(path);
+      if (finder.FileExists(path)) return QDir::cleanPath(finder.Find(path));
     }
   }
   return {};

@@ -95,7 +95,7 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
   bool inEntry = false;
   int mainUnit = 0;
   QString mainSource;
-  bool unitPathSeen = false;
+  bool unitPathSeen = false, includePathSeen = false;
   while (!xml.atEnd()) {
     const QXmlStreamReader::TokenType token = xml.readNext();
     if (token == QXmlStreamReader::EndElement) {
@@ -119,12 +119,14 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
       } else if (name == u"MainSource") {
         mainSource = NormalizeSeparators(xml.readElementText().trimmed());
         stack.removeLast();
-      } else if (name == u"DCC_UnitSearchPath") {
-        // The first (the base configuration's) is the project's own.
+      } else if (name == u"DCC_UnitSearchPath" || name == u"DCC_IncludePath") {
+        // The first of each (the base configuration's) is the project's own.
+        const bool units = name == u"DCC_UnitSearchPath";
         const QString text = NormalizeSeparators(xml.readElementText());
         stack.removeLast();
-        if (!unitPathSeen) AddFolders(text, base, contents.unitFolders, contents.unresolved);
-        unitPathSeen = true;
+        bool &seen = units ? unitPathSeen : includePathSeen;
+        if (!seen) AddFolders(text, base, units ? contents.unitFolders : contents.includeFolders, contents.unresolved);
+        seen = true;
       }
       continue;
     }

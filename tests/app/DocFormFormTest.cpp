@@ -24,14 +24,14 @@ TEST(DocFormForm, ObjectsAreListedSelectedCopiedAndPrinted) {
   w.window->OpenChosenFile(form);
   EXPECT_TRUE(w.messages->informations.isEmpty()) << w.messages->informations.join("; ").toStdString();
   ASSERT_EQ(w.window->PickList1->count(), 1);
-  EXPECT_EQ(w.window->PickList1->item(0)->text(), QStringLiteral("mainform.dfm"));
+  EXPECT_EQ(w.window->PickList1->item(0)->text(), QStringLiteral("MainForm.dfm"));
   ASSERT_EQ(w.window->PickList2->count(), 7);
   for (int i = 0; i < w.window->PickList2->count(); ++i)
     EXPECT_EQ(w.window->PickList2->item(i)->data(KindRole).toInt(), int(EntryKind::FormObject));
   EXPECT_TRUE(QFile::exists(w.dir.path() + QStringLiteral("/MainForm.DDT")));
 
   // Clicking the entry again reloads the same objects.
-  w.ClickUnit(QStringLiteral("mainform.dfm"));
+  w.ClickUnit(QStringLiteral("MainForm.dfm"));
   ASSERT_EQ(w.window->PickList2->count(), 7);
 
   w.window->PickList2->item(0)->setSelected(true);  // object addbutton : tbutton

@@ -20,6 +20,7 @@
 #include "widgets/ClockStatusBar.h"
 #include "widgets/PickList.h"
 #include "platform/RecordedMessages.h"
+#include "support/ProjectKinds.h"
 
 using namespace scrivane;
 
@@ -124,12 +125,14 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   EXPECT_TRUE(f.messages->warnings.isEmpty());
 }
 
-TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsAreLowerCase) {
+// Recent files are shown as they were opened: a lower-cased path names no
+// file on this system.
+TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsKeepTheirNames) {
   WindowFixture f(
       "[FilesSave]\r\nFile1=C:\\X\\A.DPR\r\nFile2=\r\nFile3=/tmp/B.pas\r\n"
       "[Main]\r\nStyle=1\r\nHint=0\r\nMeasure=1\r\n[Switch]\r\nInclude=1\r\n");
   TDocForm &w = *f.window;
-  EXPECT_EQ(f.RecentPart(), QStringList({"&1 c:\\x\\a.dpr", "&2 ", "&3 /tmp/b.pas", "&4 ", "-"}));
+  EXPECT_EQ(f.RecentPart(), QStringList({"&1 C:\\X\\A.DPR", "&2 ", "&3 /tmp/B.pas", "&4 ", "-"}));
   EXPECT_TRUE(w.Bold1->isChecked() && w.Off1->isChecked() && w.Metric1->isChecked() &&
               w.PrjFiles2->isChecked());
   EXPECT_TRUE(w.PickList1->font().bold());
@@ -209,6 +212,27 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
   EXPECT_FALSE(w.model().AnyRoutineSelected());
   EXPECT_TRUE(w.PickList2->selectedItems().isEmpty());
   EXPECT_FALSE(w.CopyBtn->isEnabled());
+  w.close();
+}
+
+TEST(DocForm, LazarusAndDelphiProjectFilesOpenWithTheirIncludeFiles) {
+  WindowFixture f;
+  TDocForm &w = *f.window;
+  QTemporaryDir trees;
+  for (const QString &project : testsupport::WriteProjectKinds(trees)) {
+    QString answer = project;
+    w.setOpenFileChooser([&answer] { return answer; });
+    w.OpenFileBtn->trigger();
+    ASSERT_EQ(w.PickList1->count(), 1) << project.toStdString();
+    EXPECT_EQ(w.PickList1->item(0)->text(), QStringLiteral("Work.pas"));
+    w.PickList1->setCurrentRow(0);
+    // The routine lives in the include file the project's search path finds.
+    ASSERT_EQ(w.PickList2->count(), 1) << project.toStdString();
+    EXPECT_TRUE(w.PickList2->item(0)->text().startsWith(QStringLiteral("procedure go;"))) << project.toStdString();
+    EXPECT_EQ(w.recentFiles().At(0), project);
+  }
+  EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
+  EXPECT_TRUE(f.messages->informations.isEmpty()) << f.messages->informations.join('\n').toStdString();
   w.close();
 }
 

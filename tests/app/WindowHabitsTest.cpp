@@ -40,7 +40,7 @@ TEST(WindowHabits, DroppedPascalFilesOpenAndOtherFilesAreRefused) {
   Drop(*f.window, unit);
   EXPECT_EQ(QFileInfo(f.window->model().OpenedPath).fileName().toLower(), "stock.pas");
   EXPECT_EQ(f.window->recentFiles().Entries().value(0).toLower(), unit.toLower());
-  EXPECT_TRUE(WindowHabits::OpenFilter().startsWith("All Pascal files (*.dpr *.lpr *.pas *.pp *.p *.dfm *.lfm);;"));
+  EXPECT_TRUE(WindowHabits::OpenFilter().startsWith("All Pascal files (*.dpr *.lpr *.dpk *.lpi *.lpk *.dproj *.pas *.pp *.p *.inc *.dfm *.lfm);;"));
 }
 
 TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {

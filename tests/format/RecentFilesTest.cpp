@@ -14,7 +14,7 @@ TEST(RecentFiles, LoadAlwaysGivesFourEntries) {
   files.Load(ini);
   EXPECT_EQ(files.Entries(), (QStringList{"C:\\Work\\Inventory.dpr", "", "b.pas", ""}));
   EXPECT_EQ(files.MenuCaptions(),
-            (QStringList{"&1 c:\\work\\inventory.dpr", "&2 ", "&3 b.pas", "&4 "}));
+            (QStringList{"&1 C:\\Work\\Inventory.dpr", "&2 ", "&3 b.pas", "&4 "}));
 }
 
 TEST(RecentFiles, AddPutsOnTopRemovesTheOlderSameFileAndKeepsFour) {

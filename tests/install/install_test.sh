@@ -30,7 +30,7 @@ desktop-file-validate "$prefix/share/applications/scrivane.desktop" || fail "des
 # desktop entry promises must map to one of its types.
 update-mime-database "$prefix/share/mime" 2>"$work/mime.err" || fail "MIME package: $(cat "$work/mime.err")"
 types=$(sed -n 's/^MimeType=//p' "$prefix/share/applications/scrivane.desktop")
-for ext in dpr lpr pp dfm lfm; do
+for ext in dpr lpr dpk lpi lpk dproj pp inc dfm lfm; do
   type=$(grep -E ":\*\.$ext\$" "$prefix/share/mime/globs2" | head -1 | cut -d: -f2)
   [ -n "$type" ] || fail "no MIME type for .$ext"
   [[ ";$types" == *";$type;"* ]] || fail ".$ext is $type, which the desktop entry does not list"

@@ -30,6 +30,8 @@
 #include "print/PageGeometry.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"
+#include "platform/Paths.h"
+#include "project/IncludeFiles.h"
 #include "project/Readers.h"
 #include "project/RoutineHeaders.h"
 #include "project/SourceFile.h"
@@ -325,6 +327,25 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
   return expected;
 }
 
+// The text the compiler reads: each include file's text after the line of
+// its directive, files that include themselves and missing files left out.
+QByteArray ExpandedSource(const QString &path, const QStringList &folders, QStringList &stack) {
+  const QByteArray bytes = ReadSourceFile(path).bytes;
+  QByteArray text;
+  qsizetype from = 0;
+  FileFinder finder;
+  for (const IncludeDirective &d : FindIncludeDirectives(bytes)) {
+    text += bytes.mid(from, d.lineEnd - from);
+    from = std::max(from, d.lineEnd);
+    const QString found = ResolveIncludeFile(d.name, path, folders, finder);
+    if (found.isEmpty() || stack.contains(found) || stack.size() > 30) continue;
+    stack << found;
+    text += '\n' + ExpandedSource(found, folders, stack) + '\n';
+    stack.removeLast();
+  }
+  return text + bytes.mid(from);
+}
+
 // The routine list by qualified name, as the expectation counts it.
 std::map<QByteArray, int> ListedRoutines(const ProjectModel &model) {
   std::map<QByteArray, int> listed;
@@ -365,8 +386,9 @@ SweepResult PrintAndCheck(const QString &path) {
   if (model.CurrentUnitPath.isEmpty()) return result;  // not a text file: nothing to print
   result.loaded = true;
 
-  // Every routine expected is listed, once.
-  const QByteArray sourceBytes = ReadSourceFile(path).bytes;
+  // Every routine expected is listed, once: those of its include files too.
+  QStringList stack{path};
+  const QByteArray sourceBytes = ExpandedSource(path, model.IncludeSearchPaths, stack);
   const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes);
   std::map<QByteArray, int> listed = ListedRoutines(model);
   for (const auto &[expectedName, count] : expected) {
@@ -392,6 +414,10 @@ SweepResult PrintAndCheck(const QString &path) {
   static const char *const kUnbalancedSources[] = {
       // WMGetObject, inside {$ifdef EnableAccessible}: a "begin" with no "end".
       "components/virtualtreeview/laz.virtualtrees.pas",
+      // One include file read four times under four defines (forward types,
+      // types, routines, their bodies): with every branch of each reading
+      // printed, the bodies stand among the interface's declarations.
+      "packages/gtk2/src/atk/atk.pas",
   };
   const bool unbalanced = std::any_of(std::begin(kUnbalancedSources), std::end(kUnbalancedSources),
                                       [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
@@ -422,7 +448,7 @@ SweepResult PrintAndCheck(const QString &path) {
   QByteArray source;
   LineNormaliser normaliser;
   CommentCarry carry;
-  const QByteArray bytes = ReadSourceFile(path).bytes;
+  const QByteArray &bytes = sourceBytes;
   ForEachLine(bytes, [&](QByteArrayView line) {
     if (normaliser.Normalise(line.trimmed(), false, carry).trimmed() != kNewPageMarker) source += NonBlankLower(line);
   });
@@ -506,12 +532,35 @@ QString CheckFileLineNumbers(const QString &path, int *numbered) {
   model.UnitHighlighted = true;
   TextTarget target;
   RunPrint(listing.Events(), target, PageRange{});
-  QList<QByteArray> lines;
-  ForEachLine(ReadSourceFile(path).bytes, [&](QByteArrayView line) { lines << NonBlankLower(line); });
-  int last = 0;
+  // The rows of an include file carry its own numbers: each heading row
+  // names the file the rows after it come from.
+  struct FileRows {
+    QList<QByteArray> lines;
+    int last = 0;
+  };
+  std::map<QString, FileRows> files;
+  auto rowsOf = [&](const QString &name, const QString &file) -> FileRows & {
+    FileRows &rows = files[name];
+    if (rows.lines.isEmpty())
+      ForEachLine(ReadSourceFile(file).bytes, [&](QByteArrayView line) { rows.lines << NonBlankLower(line); });
+    return rows;
+  };
+  FileRows *current = &rowsOf(QString(), path);
   const PrintedText *number = nullptr;
   for (const PrintedText &t : target.texts()) {
-    if (t.font == settings.HeaderFont()) continue;
+    if (t.font == settings.HeaderFont()) {
+      const QString heading = QString::fromLatin1(t.text);
+      for (qsizetype k = 0; k < model.SourceParts.size(); ++k)
+        if (model.SourceParts[k].state == SourcePart::State::Read &&
+            heading == (k == 0 ? FileNamePart(model.SourceParts[k].path) : model.SourceParts[k].shown)) {
+          current = &rowsOf(k == 0 ? QString() : heading, model.SourceParts[k].path);
+          // A file included again is numbered from its start again.
+          if (k > 0) current->last = 0;
+        }
+      continue;
+    }
+    QList<QByteArray> &lines = current->lines;
+    int &last = current->last;
     if (t.font == settings.LineFont()) {
       number = &t;
       continue;

@@ -5,7 +5,9 @@
 #include "platform/Paths.h"
 #include "project/IncludeFiles.h"
 #include "project/ProjectFiles.h"
+#include "project/PrintTool.h"
 #include "project/ReaderFixture.h"
+#include "support/ProjectKinds.h"
 
 using namespace scrivane;
 using readertest::ReaderFixture;
@@ -72,7 +74,7 @@ TEST_F(Includes, NamesAreFoundAsFreePascalFindsThem) {
   } rows[] = {
       {"a.inc", "u/a.inc"},   {"A.INC", "u/a.inc"}, {"sub/b.inc", "u/Sub/B.INC"}, {"sub\\b.inc", "u/Sub/B.INC"},
       {"c", "inc/c.inc"},     {"d", "inc/d.inc"},   {"d.pp", "u/d.pp"},           {"*", "u/unit.inc"},
-      {"missing.inc", ""},    {"../inc/c.inc", "u/../inc/c.inc"},
+      {"missing.inc", ""},    {"../inc/c.inc", "inc/c.inc"},
   };
   for (const Row &row : rows) {
     FileFinder finder;
@@ -171,6 +173,26 @@ TEST_F(Includes, ProjectFilesListTheirUnitsAndSearchPaths) {
   }
   EXPECT_TRUE(messages.warnings.isEmpty());
   EXPECT_TRUE(messages.informations.isEmpty());
+}
+
+TEST(ProjectKinds, EachOpensListsPrintsAndFollowsItsIncludePath) {
+  if (!QFileInfo::exists(printtool::Program())) GTEST_SKIP() << "scrivane-print not built";
+  QTemporaryDir dir;
+  for (const QString &project : testsupport::WriteProjectKinds(dir)) {
+    const QString work = QFileInfo(project).path() + "/Work.pas";
+    const auto units = printtool::RunPrintTool({"--units", project});
+    EXPECT_EQ(units.status, 0) << project.toStdString() << units.err.toStdString();
+    EXPECT_EQ(units.out, "Work.pas\t" + work + "\n") << project.toStdString();
+    const auto routines = printtool::RunPrintTool({"--routines", project});
+    EXPECT_EQ(routines.out, "procedure go;\t" + QDir::cleanPath(dir.path() + "/Shared/inc/Body.inc") + "\n")
+        << project.toStdString() << routines.err.toStdString();
+    const QString pdf = dir.path() + "/book.pdf";
+    const auto book = printtool::RunPrintTool({project, "--all", "-o", pdf});
+    EXPECT_EQ(book.status, 0) << project.toStdString() << book.err.toStdString();
+    EXPECT_TRUE(book.err.isEmpty()) << book.err.toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+    QFile::remove(pdf);
+  }
 }
 
 }  // namespace
