@@ -116,6 +116,9 @@ struct UnitListing::State {
   // them instead of adding a second set of pages. -1: not yet started.
   qsizetype indexStart = -1;
   QSet<QByteArray> recorded;  // entries this job has added
+  // Lines whose include-file heading was drawn below the line before them,
+  // on the same page; the others get theirs where they start.
+  QSet<int> headingsAbove;
 
   QString imagePath;  // the image below is what this path held when first read
   bool imageRead = false;
@@ -198,6 +201,7 @@ void UnitListingRenderer::BeginJob() {
   if (s_.indexStart < 0 || s_.indexStart > model_.IndexEntries.size()) s_.indexStart = model_.IndexEntries.size();
   model_.IndexEntries.resize(s_.indexStart);
   s_.recorded.clear();
+  s_.headingsAbove.clear();
 }
 
 void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
@@ -229,24 +233,40 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   s_.layout.CaseX = 0;
 }
 
-void UnitListingRenderer::LayOutItem(PageCursor &, int &position) {
+void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
+  const LineList &lines = model_.ListingLines;
+  // Whether line i comes from another file than the line before it.
+  auto fileChangesAt = [&lines](int i) {
+    return i < lines.size() && lines.fileIndex(i) != (i > 0 ? lines.fileIndex(i - 1) : 0);
+  };
   if (carried_) {
     // The line was laid out on the page before; only its rows are left.
     DrawCarriedRows(std::move(*carried_));
     carried_.reset();
   } else {
-    fileLine_ = model_.ListingLines.fileLine(position);
-    startsFileLine_ = model_.ListingLines.startsFileLine(position);
+    fileLine_ = lines.fileLine(position);
+    startsFileLine_ = lines.startsFileLine(position);
     partName_.clear();
-    if (model_.ListingLines.hasOtherFiles()) {
-      const int file = model_.ListingLines.fileIndex(position);
-      partName_ = model_.PartNameOf(model_.ListingLines, position);
-      if (file != (position > 0 ? model_.ListingLines.fileIndex(position - 1) : 0)) DrawPartHeading(file);
+    if (lines.hasOtherFiles()) {
+      partName_ = model_.PartNameOf(lines, position);
+      if (fileChangesAt(position) && !s_.headingsAbove.contains(position)) DrawPartHeading(lines.fileIndex(position));
     }
-    LayOutLine(model_.ListingLines[position]);
+    LayOutLine(lines[position]);
     s_.layout.LineX = s_.layout.NextLineX;
   }
-  if (!carry_) position += 1;
+  if (carry_) return;
+  // The heading of the file the next line comes from goes below this line
+  // when it has room there with the next line's first rows; otherwise the
+  // page ends here and the heading starts the next one.
+  if (lines.hasOtherFiles() && fileChangesAt(position + 1)) {
+    if (cursor.RoomLeft() > 3 * g().LineStep) {
+      DrawPartHeading(lines.fileIndex(position + 1));
+      s_.headingsAbove.insert(position + 1);
+    } else {
+      cursor.Y += std::max(cursor.RoomLeft(), 0);
+    }
+  }
+  position += 1;
 }
 
 void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {

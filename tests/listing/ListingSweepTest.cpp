@@ -373,6 +373,12 @@ struct SweepResult {
   QString fault;  // empty when the unit passes
   int expected = 0, listed = 0;  // routines
   QByteArray lastBodyText;
+  // An include file read more than once, each time under other defines
+  // (GTK bindings read one file for types, then routines, then bodies):
+  // with every {$IFDEF} branch of every reading printed, the routines and
+  // blocks of the text printed are not those of any build, and only the
+  // printing is checked.
+  bool readsAnIncludeAgain = false;
 };
 
 SweepResult PrintAndCheck(const QString &path) {
@@ -386,6 +392,12 @@ SweepResult PrintAndCheck(const QString &path) {
   if (model.CurrentUnitPath.isEmpty()) return result;  // not a text file: nothing to print
   result.loaded = true;
 
+  QSet<QString> includes;
+  for (qsizetype k = 1; k < model.SourceParts.size(); ++k)
+    if (model.SourceParts[k].state == SourcePart::State::Read) {
+      result.readsAnIncludeAgain = result.readsAnIncludeAgain || includes.contains(model.SourceParts[k].path);
+      includes.insert(model.SourceParts[k].path);
+    }
   // Every routine expected is listed, once: those of its include files too.
   QStringList stack{path};
   const QByteArray sourceBytes = ExpandedSource(path, model.IncludeSearchPaths, stack);
@@ -395,7 +407,7 @@ SweepResult PrintAndCheck(const QString &path) {
     QByteArray name = expectedName;
     name.replace('<', '{').replace('>', '}');  // an operator's name, as the listed ones have it
     result.expected += count;
-    if (listed[name] != count && result.fault.isEmpty())
+    if (listed[name] != count && result.fault.isEmpty() && !result.readsAnIncludeAgain)
       result.fault = QStringLiteral("routine %1 implemented %2 times, listed %3 times")
                          .arg(QString::fromLatin1(name)).arg(count).arg(listed[name]);
   }
@@ -414,14 +426,10 @@ SweepResult PrintAndCheck(const QString &path) {
   static const char *const kUnbalancedSources[] = {
       // WMGetObject, inside {$ifdef EnableAccessible}: a "begin" with no "end".
       "components/virtualtreeview/laz.virtualtrees.pas",
-      // One include file read four times under four defines (forward types,
-      // types, routines, their bodies): with every branch of each reading
-      // printed, the bodies stand among the interface's declarations.
-      "packages/gtk2/src/atk/atk.pas",
   };
   const bool unbalanced = std::any_of(std::begin(kUnbalancedSources), std::end(kUnbalancedSources),
                                       [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
-  if (listing.HeadingsInsideBlocks() > 0 && !unbalanced && result.fault.isEmpty())
+  if (listing.HeadingsInsideBlocks() > 0 && !unbalanced && result.fault.isEmpty() && !result.readsAnIncludeAgain)
     result.fault = QStringLiteral("%1 routine headings came while a block was open").arg(listing.HeadingsInsideBlocks());
 
   TSpecialCanvas canvas(target.printer);
@@ -498,7 +506,7 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
   const QString roots = qEnvironmentVariable("SCRIVANE_SWEEP_ROOTS", QString::fromLatin1(kBothTrees));
   const QStringList files = UnitsUnder(roots.split(QLatin1Char(':'), Qt::SkipEmptyParts));
   if (files.isEmpty()) GTEST_SKIP() << "no units under " << roots.toStdString();
-  int checked = 0, passed = 0;
+  int checked = 0, passed = 0, readAgain = 0;
   long long expected = 0, listed = 0;
   for (qsizetype i = 0; i < files.size(); i += step) {
     const SweepResult result = PrintAndCheck(files[i]);
@@ -506,11 +514,13 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
     ++checked;
     expected += result.expected;
     listed += result.listed;
+    readAgain += result.readsAnIncludeAgain ? 1 : 0;
     if (result.fault.isEmpty()) ++passed;
     else ADD_FAILURE() << files[i].toStdString() << ": " << result.fault.toStdString();
   }
-  std::printf("sweep: %d of %d units pass (%s, every %d); %lld routines listed, %lld expected\n", passed, checked,
-              qPrintable(roots), step, listed, expected);
+  std::printf("sweep: %d of %d units pass (%s, every %d); %lld routines listed, %lld expected; "
+              "%d read an include file again (printing checked only)\n",
+              passed, checked, qPrintable(roots), step, listed, expected, readAgain);
   EXPECT_GT(checked, 0);
 }
 
