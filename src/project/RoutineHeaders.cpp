@@ -1,5 +1,6 @@
 #include "project/RoutineHeaders.h"
 
+#include <QList>
 #include <initializer_list>
 #include <string>
 
@@ -284,6 +285,74 @@ QByteArray IndexNameOfHeading(QByteArrayView trimmedLine) {
     name += c;
   }
   return name.trimmed();
+}
+
+QByteArray ParameterSignature(QByteArrayView rest) {
+  // Words and the punctuation that parts them.
+  QList<QByteArray> tokens;
+  QByteArray word;
+  auto flush = [&] {
+    if (!word.isEmpty()) tokens << word;
+    word.clear();
+  };
+  for (const char c : rest) {
+    if (c == ' ') {
+      flush();
+    } else if (c == '(' || c == ')' || c == ',' || c == ':' || c == ';' || c == '=') {
+      flush();
+      tokens << QByteArray(1, c);
+    } else {
+      word += Lower(c);
+    }
+  }
+  flush();
+  auto synonym = [](QByteArray type) {
+    if (type == "longint") return QByteArray("integer");
+    if (type == "longword") return QByteArray("cardinal");
+    return type;
+  };
+  QByteArray signature;
+  qsizetype k = 0;
+  if (k < tokens.size() && tokens[k] == "(") {
+    ++k;
+    while (k < tokens.size() && tokens[k] != ")") {
+      // One group: [modifier] names [: type] [= default]
+      QByteArray modifier;
+      if (tokens[k] == "const" || tokens[k] == "var" || tokens[k] == "out" || tokens[k] == "constref")
+        modifier = tokens[k++];
+      int names = 0;
+      while (k < tokens.size() && tokens[k] != ":" && tokens[k] != ";" && tokens[k] != ")") {
+        if (tokens[k] != ",") ++names;
+        ++k;
+      }
+      QByteArray type;
+      if (k < tokens.size() && tokens[k] == ":") {
+        ++k;
+        int depth = 0;
+        while (k < tokens.size() && (depth > 0 || (tokens[k] != ";" && tokens[k] != ")" && tokens[k] != "="))) {
+          depth += tokens[k] == "(" ? 1 : tokens[k] == ")" ? -1 : 0;
+          type += (type.isEmpty() ? "" : " ") + tokens[k++];
+        }
+      }
+      // A default value is no part of the signature.
+      int depth = 0;
+      while (k < tokens.size() && (depth > 0 || (tokens[k] != ";" && tokens[k] != ")"))) {
+        depth += tokens[k] == "(" ? 1 : tokens[k] == ")" ? -1 : 0;
+        ++k;
+      }
+      for (int n = 0; n < names; ++n) signature += modifier + ' ' + synonym(type) + ';';
+      if (k < tokens.size() && tokens[k] == ";") ++k;
+    }
+    if (k < tokens.size()) ++k;  // ")"
+  }
+  signature += '|';
+  if (k < tokens.size() && tokens[k] == ":") {
+    ++k;
+    QByteArray result;
+    while (k < tokens.size() && tokens[k] != ";") result += (result.isEmpty() ? "" : " ") + tokens[k++];
+    signature += synonym(result);
+  }
+  return signature;
 }
 
 }  // namespace scrivane

@@ -31,6 +31,12 @@ struct RoutineHeaderParts {
 // Dots inside type parameters ("TList<TFoo.T>") are not qualifiers.
 RoutineHeaderParts SplitRoutineHeader(QByteArrayView header);
 
+// The parameters and result of a header's rest (lower case) as the
+// compiler compares them: one entry per parameter ("a, b: integer" and
+// "a: integer; b: integer" are the same), names and default values left
+// out, Free Pascal's synonyms made one (longint is integer).
+QByteArray ParameterSignature(QByteArrayView rest);
+
 // A header's words cut after its end: the first ";" after its parameter list
 // (parentheses paired, strings skipped), or the first ";" when it has none.
 // Without an end it stays whole. Sets *complete when the end was found, and

@@ -257,6 +257,44 @@ std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
   return found;
 }
 
+// True when the routine whose header starts on line p (and takes `lines`
+// lines) has no body here: a directive after it says "external" (a
+// library's routine) or "forward" (its body comes later). `carry` is the
+// comment state at the start of line p.
+bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLines, CommentCarry carry) {
+  QByteArray code;
+  // The directives may stand on the lines after the header.
+  for (qsizetype k = p; k < lines.size() && k < p + headerLines + 3; ++k) {
+    QByteArray piece;
+    FollowComments(Trimmed(lines[k]), carry, &piece);
+    code += Lower(piece) + ' ';
+  }
+  bool complete = false;
+  qsizetype used = 0;
+  CutHeaderAtEnd(code, &complete, &used);
+  if (!complete) return false;
+  const QByteArrayView rest = QByteArrayView(code).sliced(used);
+  for (qsizetype at = 0; at < rest.size();) {
+    while (at < rest.size() && (rest[at] == ' ' || rest[at] == ';')) ++at;
+    qsizetype end = at;
+    if (at < rest.size() && rest[at] == '\'') {
+      end = rest.indexOf('\'', at + 1);
+      end = end < 0 ? rest.size() : end + 1;
+    } else {
+      while (end < rest.size() && rest[end] != ' ' && rest[end] != ';') ++end;
+    }
+    const QByteArrayView word = rest.sliced(at, end - at);
+    if (word == "external" || word == "forward") return true;
+    // The routine's body, its declarations or the next routine.
+    for (const char *stop : {"begin", "var", "const", "type", "label", "asm", "procedure", "function",
+                             "constructor", "destructor", "operator", "class", "end", "resourcestring",
+                             "threadvar", "generic"})
+      if (word == stop) return false;
+    at = end;
+  }
+  return false;
+}
+
 EntryKind KindOf(HeaderWord word) {
   switch (word) {
     case HeaderWord::Function: return EntryKind::Function;
@@ -581,6 +619,7 @@ void ScanRoutines(ProjectModel &model) {
     bool afterCode = true;  // code stands between this header and the one before
     bool afterDirective = false;  // and a compiler directive does
     RoutineHeaderParts parts = {};  // split once the scan is done
+    bool bodiless = false;  // "external" or "forward": implemented elsewhere
   };
   std::vector<Header> declarations, implementations;
   bool inImplementation = false;
@@ -637,6 +676,9 @@ void ScanRoutines(ProjectModel &model) {
       completed = CompleteHeader(in, p, carry);
     }
     Header header{out.size(), word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
+    // A declaration inside a class is never a body; any other header may
+    // stand for a routine implemented elsewhere.
+    if (header.typeName.isEmpty()) header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
     (inImplementation ? implementations : declarations).push_back(std::move(header));
     if (!inImplementation && completed.lines == 1) {
       // More declarations on the same line: "function A: Long;function B: Long;".
@@ -706,8 +748,15 @@ void ScanRoutines(ProjectModel &model) {
     if (!IsShortFormHeader(parts)) {
       // A method its class declares under that name, written with other
       // spellings ("Objects.TRect" for "TRect", an {$IFDEF} inside its
-      // parameters): listed as written.
-      if (ownClass.isEmpty()) return {};
+      // parameters): listed as written. A routine whose parameters are
+      // written otherwise but mean the same ("a, b: Integer" for "a:
+      // Integer; b: Integer", LongInt for Integer) likewise.
+      if (ownClass.isEmpty()) {
+        const QByteArray signature = ParameterSignature(parts.rest);
+        for (const Header *d : *found)
+          if (d->typeName.isEmpty() && ParameterSignature(d->parts.rest) == signature) return h.text;
+        return {};
+      }
       for (const Header *d : *found)
         if (d->typeName == ownClass) return h.text;
       return {};
@@ -720,7 +769,8 @@ void ScanRoutines(ProjectModel &model) {
         chosen = d;
         break;
       }
-    if (!chosen && !ownClass.isEmpty()) chosen = found->front();
+    // A class that declares no such method (one declared in the
+    // implementation part) must not borrow another class's parameters.
     if (!chosen) return {};
     const RoutineHeaderParts &declaredParts = chosen->parts;
     const QByteArray name = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
@@ -741,6 +791,7 @@ void ScanRoutines(ProjectModel &model) {
     }
     bool listed = false;
     for (size_t k = i; k < end && !listed; ++k) {
+      if (implemented[k].bodiless) continue;
       const QByteArray text = listedText(implemented[k]);
       if (text.isEmpty()) continue;
       listed = true;

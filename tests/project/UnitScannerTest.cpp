@@ -427,6 +427,22 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
         "procedure tc.wide ( a1 : integer; a2 : integer; a3 : integer; a4 : integer; a5 : integer; a6 : integer; "
         "a7 : integer; a8 : integer; a9 : integer );",
         "procedure tobj.foo;"}},
+      {"routines implemented elsewhere and classes of the implementation part",
+       "unit u;\ninterface\ntype\n  TFoo = class\n    procedure Execute(A: Integer; B: string);\n  end;\n"
+       "function Ext(a: integer): integer; cdecl;\nprocedure Fwd;\nimplementation\n"
+       "function Ext(a: integer): integer; cdecl;\n  external 'libext' name 'ext';\n"
+       "procedure Fwd; forward;\ntype\n  TCursor = class\n    procedure Execute;\n  end;\n"
+       "procedure TCursor.Execute;\nbegin end;\nprocedure TFoo.Execute(A: Integer; B: string);\nbegin end;\n"
+       "procedure Fwd;\nbegin end;\nend.\n",
+       {"procedure fwd;", "procedure tfoo.execute ( a : integer; b : string );"}},
+      {"a unit of declarations only lists no library routine",
+       "unit h;\nfunction Lib(x: pointer): integer; external 'lib';\nprocedure Mine;\nbegin end;\n",
+       {"procedure mine;"}},
+      {"parameters written otherwise",
+       "unit u;\ninterface\nfunction Bar(A, B: Integer): LongInt;\nprocedure Baz(const S: string = '');\n"
+       "procedure Qux(A: Integer);\nimplementation\nfunction Bar(A: Integer; B: LongInt): Integer;\nbegin end;\n"
+       "procedure Baz(const S: string);\nbegin end;\nprocedure Qux(A: string);\nbegin end;\nend.\n",
+       {"function bar ( a : integer; b : longint ) : integer;", "procedure baz ( const s : string );"}},
       {"{$IFDEF} alternatives of one header",
        "unit u;\ninterface\nprocedure P(a: integer);\nprocedure Q;\nimplementation\n"
        "{$IFDEF X}\nprocedure P(a: integer);\n{$ELSE}\nprocedure P(a: integer);\n{$ENDIF}\nbegin\n  x;\nend;\n"
