@@ -311,7 +311,9 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
     } else if (!typeNames.empty()) {
       methodNames.insert(typeNames.back() + '.' + h.name);
     } else {
-      plainSignatures.insert(h.kind + ' ' + h.qualified + ' ' + h.signature);
+      // Parameters compared as the compiler compares them ("a, b: Integer" is
+      // "a: Integer; b: LongInt").
+      plainSignatures.insert(h.kind + ' ' + h.qualified + ' ' + ParameterSignature(h.signature));
       plainNames.insert(h.kind + ' ' + h.name);
     }
   }
@@ -334,7 +336,7 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
       continue;
     }
     const bool wanted = h.qualifier.isEmpty()
-                            ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' + h.signature) ||
+                            ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' + ParameterSignature(h.signature)) ||
                                   (plainNames.contains(h.kind + ' ' + h.name) && !h.signature.contains('(') &&
                                    !h.signature.contains(':'))
                             : classes.contains(h.qualifier) && methodNames.contains(h.qualifier + '.' + h.name);
