@@ -40,7 +40,7 @@ void ClassedLine::Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanS
   cut_.clear();
   cutKept_ = true;
   firstWordSize_ = 0;
-  CommentCarry carry{state.InBraceComment, state.InParenComment};
+  CommentCarry carry = state.Carry();
   LineLexer lexer(words_, carry);
   start_ = lexer.Here();
   // One window per thread, its room kept from line to line: growing a
@@ -86,7 +86,7 @@ void ClassedLine::Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanS
       firstWordSize_ = word.Text.size();
     }
   }
-  state = ScanState{carry.InBrace, carry.InParenStar};
+  state = ScanState::Of(carry);
   window.clear();
 }
 

@@ -30,26 +30,26 @@ FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int 
   words.append(kEndMarker);
   const int column = int(2 * settings.Equal * std::max(state.CurrentIndent, leftX));
   state.NextIndent = 0;
-  // Quotes are followed on every line: a brace, a parenthesis, an "=" or a
-  // keyword inside a text value steers nothing. A text never spans lines.
+  // A string literal is kept as the form holds it, its quotes glued to its
+  // words: quotes are counted in every word, so that a brace, a
+  // parenthesis, an "=" or a keyword inside a text steers nothing. A text
+  // never spans lines.
   bool inQuote = false, stringMode = false, afterOpenBrace = false;
   for (qsizetype n = 0; n <= count; ++n) {
     const QByteArray &word = words[n];
     const QByteArray lw = word.toLower();
-    const bool quote = lw == "'" && !state.BraceMode;
-    if (quote) inQuote = !inQuote;
+    const qsizetype quotes = state.BraceMode ? 0 : word.count('\'');
+    const bool literal = inQuote || quotes > 0;
+    // The value of a Caption or a Hint prints as a string.
+    if (!inQuote && quotes > 0)
+      stringMode = n >= 2 && words[n - 1] == "=" &&
+                   (words[n - 2].toLower() == "caption" || words[n - 2].toLower() == "hint");
+    if (quotes % 2 == 1) inQuote = !inQuote;
     FormWordKind kind = FormWordKind::Base;
-    if (quote && !inQuote) stringMode = false;
-    if (!inQuote && lw == "}") state.BraceMode = false;
-    // A Caption or Hint value: the words after its opening quote. The
-    // closing quote of an empty value opens nothing.
-    if (!quote && inQuote && n >= 3 && !state.BraceMode && words[n - 1] == "'" && words[n - 2] == "=") {
-      const QByteArray name = words[n - 3].toLower();
-      if (name == "hint" || name == "caption") stringMode = true;
-    }
-    if (afterOpenBrace && !quote) state.BraceMode = true;
-    afterOpenBrace = !inQuote && !quote && lw == "{";
-    if (!inQuote && !quote) {
+    if (!literal && lw == "}") state.BraceMode = false;
+    if (afterOpenBrace && !literal) state.BraceMode = true;
+    afterOpenBrace = !literal && lw == "{";
+    if (!literal) {
       if (lw == "}") state.NextIndent = leftX + indentWidth;
       if (lw == "{") state.NextIndent = leftX + 3 * indentWidth;
       if (lw == ")") state.NextIndent = leftX + indentWidth;
@@ -61,7 +61,7 @@ FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int 
       }
     }
     QByteArray text = word;
-    if (!stringMode && !state.BraceMode && !inQuote && n < count) {
+    if (!literal && !state.BraceMode && n < count) {
       bool keyword = false;
       if (n == 0 && (lw == "object" || lw == "inherited" || lw == "inline")) {
         state.CurrentIndent = leftX;
@@ -81,7 +81,8 @@ FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int 
       if (lw == "=" && line.AlignedWord < 0 && settings.Equal > 0) line.AlignedWord = int(n);
     }
     if (state.BraceMode) kind = FormWordKind::Brace;
-    if (stringMode && !quote) kind = FormWordKind::String;
+    if (stringMode && literal) kind = FormWordKind::String;
+    if (!inQuote) stringMode = false;
     if (n < count) line.Words.push_back(FormWord{text, kind});
   }
   if (state.CurrentIndent == 0) state.CurrentIndent = leftX;

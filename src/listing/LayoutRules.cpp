@@ -64,20 +64,22 @@ bool IsRuleWord(Word lw) {
     case 'e':
       return IsOneOf(lw, "else", "end", "end.", "end;", "except");
     case 'f':
-      return IsOneOf(lw, "finally", "function");
+      return IsOneOf(lw, "finally", "function", "finalization");
     case 'g':
       return lw == "generic";
     case 'h':
       return lw == "helper";
     case 'i':
-      return IsOneOf(lw, "if", "implementation", "inline", "interface");
+      return IsOneOf(lw, "if", "implementation", "inline", "interface", "initialization");
     case 'l':
-      return lw == "label";
+      return lw == "label" || lw == "library";
     case 'o':
       return lw.startsWith("operator") ||
              IsOneOf(lw, "objccategory", "objcclass", "objcprotocol", "object");
     case 'p':
-      return lw == "procedure";
+      return IsOneOf(lw, "procedure", "program", "private", "protected", "public", "published");
+    case 's':
+      return lw == "strict";
     case 'r':
       return IsOneOf(lw, "record", "repeat", "resourcestring");
     case 't':
@@ -92,7 +94,26 @@ bool IsRuleWord(Word lw) {
 }
 
 // What opened a block (LayoutState::Blocks).
-enum : int { kStatementBlock = 1, kRepeatBlock = 2, kDeclarationBlock = 3, kVariantPart = 4 };
+enum : int { kStatementBlock = 1, kRepeatBlock = 2, kDeclarationBlock = 3, kVariantPart = 4, kCaseBlock = 5 };
+
+// A word that leaves its statement open at the end of a line: the next
+// line continues it.
+bool LeavesStatementOpen(Word last) {
+  if (last.isEmpty()) return false;
+  switch (last.back()) {
+    case ',': case '+': case '-': case '*': case '/': case '=': case '<': case '>': case '(': case '[':
+      return true;
+    default:
+      return IsOneOf(last, "and", "or", "xor", "not", "div", "mod", "in", "is", "as", "shl", "shr");
+  }
+}
+
+// Brackets a code word opens (less those it closes).
+int BracketsOpened(QByteArrayView text) {
+  int n = 0;
+  for (const char c : text) n += c == '(' || c == '[' ? 1 : c == ')' || c == ']' ? -1 : 0;
+  return n;
+}
 
 }  // namespace
 
@@ -233,10 +254,119 @@ IndentationRules::IndentationRules(LayoutState &state, const LayoutContext &cont
 
 void IndentationRules::OpenStatementBlock(int kind) {
   s_.BlockOpened = kind != kVariantPart;
+  int shift = s_.Shift.Get(s_.Depth);
   s_.Depth += 1;
   s_.Blocks.Set(s_.Depth, kind);
-  s_.LineX = s_.Depth * c_.IndentWidth + c_.LeftX;
+  // A block that is a governed line's body ("then" / "case ... of") opens
+  // where that body stands, and its lines keep to the right of it.
+  if (bodyLine_) shift = std::max(shift, bodyX_ - (s_.Depth * c_.IndentWidth + c_.LeftX));
+  s_.Shift.Set(s_.Depth, shift);
+  s_.BodyReturn.Set(s_.Depth, s_.BodyActive ? s_.BodyReturnX : 0);
+  s_.BodyActive = false;
+  s_.LineX = BlockColumn();
   s_.NextLineX = s_.LineX + c_.IndentWidth;
+}
+
+int IndentationRules::BlockColumn() const {
+  return s_.Depth * c_.IndentWidth + c_.LeftX + s_.Shift.Get(s_.Depth);
+}
+
+// The innermost block has ended: what it was opened inside goes on.
+void IndentationRules::LeaveDepth() {
+  if (s_.Depth <= 0) return;
+  const int returnX = s_.BodyReturn.Get(s_.Depth);
+  s_.BodyActive = returnX > 0;
+  if (returnX > 0) s_.BodyReturnX = returnX;
+  s_.BodyReturn.Set(s_.Depth, 0);
+  s_.Shift.Set(s_.Depth, 0);
+  s_.Blocks.Set(s_.Depth, 0);
+  s_.Depth -= 1;
+}
+
+void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index, QByteArrayView lowerWord) {
+  started_ = true;
+  const Word lw = lowerWord;
+  // A word that only starts a statement or a section: whatever the line
+  // before left open (a bracket the source never closes) ends there.
+  if (IsOneOf(lw, "begin", "end", "end;", "end.", "until", "else", "except", "finally", "type", "var", "const",
+              "implementation", "interface", "initialization", "finalization", "uses", "procedure", "function",
+              "constructor", "destructor")) {
+    if (s_.Continues) s_.LineX = s_.StatementNextX;
+    s_.Continues = false;
+    s_.Brackets = 0;
+  }
+  bodyLine_ = s_.BodyPending;
+  bodyX_ = s_.LineX;
+  // "begin" stays on the column of the line that governs it, unless its
+  // author put it one step in.
+  if (bodyLine_ && lw == "begin" && !c_.AuthorIndented) s_.LineX = bodyX_ = s_.BodyBaseX;
+  // A header's directives on a line of their own continue it.
+  if (s_.AwaitingBody && s_.HeaderX > 0 &&
+      IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;", "external",
+              "overload;", "inline;", "forward;", "assembler;", "export;", "varargs;", "mwpascal;", "far;",
+              "deprecated;", "platform;", "nostackframe;", "virtual;", "override;", "public", "alias", "syscall")) {
+    s_.LineX = s_.HeaderX + c_.IndentWidth;
+    s_.NextLineX = s_.HeaderNextX;
+  }
+  (void)words;
+  (void)index;
+}
+
+void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) {
+  int k = index - 1;
+  while (k >= 0 && ((words[size_t(k)].Lex != Lexeme::Code && words[size_t(k)].Lex != Lexeme::String) ||
+                    words[size_t(k)].Text.isEmpty()))
+    --k;
+  // A line of comments or directives alone changes nothing.
+  if (k < 0 || !started_) return;
+  const int I = c_.IndentWidth;
+  const Word last = words[size_t(k)].Lex == Lexeme::String ? QByteArrayView("'") : LoweredAt(words, k);
+  const int lineX = s_.LineX > 0 ? s_.LineX : c_.LeftX;
+  const int rulesNext = s_.NextLineX > 0 ? s_.NextLineX : lineX;
+  s_.BodyPending = false;
+  if (s_.Brackets < 0) s_.Brackets = 0;
+  if (s_.Brackets > 0 || LeavesStatementOpen(last)) {
+    if (!s_.Continues) {
+      s_.Continues = true;
+      s_.StatementX = lineX;
+      s_.StatementNextX = rulesNext;
+    }
+    s_.NextLineX = s_.StatementX + I;
+    return;
+  }
+  int base = lineX;
+  int next = rulesNext;
+  if (s_.Continues) {
+    s_.Continues = false;
+    base = s_.StatementX;
+    next = s_.StatementNextX;
+  }
+  const bool caseLabel = last == ":" && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kCaseBlock;
+  if (!caseElse_ && (IsOneOf(last, "then", "else", "do") || caseLabel)) {
+    if (!s_.BodyActive) {
+      s_.BodyActive = true;
+      s_.BodyReturnX = base;
+    }
+    s_.BodyPending = true;
+    s_.BodyBaseX = base;
+    s_.NextLineX = base + I;
+    return;
+  }
+  // The statements of a case's "else" stand as a label's body does.
+  if (caseElse_ && last == "else") {
+    s_.NextLineX = lineX + I;
+    return;
+  }
+  if (last.endsWith(';')) {
+    // No "else" follows a ";": the "if"s of this level are done.
+    s_.IfX.Set(s_.Depth, 0);
+    if (s_.BodyActive) {
+      s_.BodyActive = false;
+      s_.NextLineX = s_.BodyReturnX;
+      return;
+    }
+  }
+  s_.NextLineX = next;
 }
 
 void IndentationRules::OpenDeclarationBlock() {
@@ -247,10 +377,7 @@ void IndentationRules::OpenDeclarationBlock() {
 // An "end" closes the innermost block, and with a record the variant parts
 // ("case" inside it) that have no "end" of their own.
 void IndentationRules::CloseBlock() {
-  while (s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kVariantPart) {
-    s_.Blocks.Set(s_.Depth, 0);
-    s_.Depth -= 1;
-  }
+  while (s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kVariantPart) LeaveDepth();
 }
 
 void IndentationRules::Directive(QByteArrayView name) {
@@ -289,9 +416,6 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
     if (words[size_t(nameWord)].Lex == Lexeme::Code && kindWords-- == 0) break;
   if (c_.Settings && c_.Settings->Bold == 1 && int(words.size()) > nameWord + 1)
     words[size_t(nameWord)].Kind = TokenClass::ProcName;
-  if (c_.OnRoutineHeading)
-    c_.OnRoutineHeading(RoutineNameOfHeading(header), parts.valid ? parts.kind : lw.toByteArray());
-
   s_.LineX = L + I;
   // The reader's heading lines are the routines it listed; only without
   // them do the declarations decide (a nested function may share a
@@ -311,9 +435,26 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
     s_.TryX.Clear();
     s_.Blocks.Clear();
   }
+  if (declared || s_.RoutineDepth == 0) {
+    s_.Shift.Clear();
+    s_.BodyReturn.Clear();
+    s_.BodyActive = s_.BodyPending = s_.Continues = false;
+    s_.Brackets = 0;
+  }
   const bool outsideRoutine = s_.RoutineDepth == 0;
   // A forward or external declaration has no body to end it.
   const bool bodyFollows = !IsBodiless(' ' + trimmedLine.toByteArray().toLower());
+  // The index and the bookmarks hold the routines at the outer level: a
+  // nested routine or a forward header is none of its own.
+  if (c_.OnRoutineHeading && (declared || outsideRoutine) && bodyFollows)
+    c_.OnRoutineHeading(RoutineNameOfHeading(header), parts.valid ? parts.kind : lw.toByteArray());
+  struct Remember {
+    LayoutState &s;
+    ~Remember() {
+      s.HeaderX = s.LineX;
+      s.HeaderNextX = s.NextLineX > 0 ? s.NextLineX : s.LineX;
+    }
+  } remember{s_};
   if (bodyFollows) s_.RoutineDepth += 1;
   s_.AwaitingBody = bodyFollows;
   s_.HeaderParens = 0;
@@ -361,6 +502,21 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   lastIndex_ = index;
   // Lowered without allocating: this runs on every code word of a unit.
   const Word lw = LoweredAt(words, index);
+  const LineWord &word = words[size_t(index)];
+  if (word.Lex == Lexeme::Code) {
+    const QByteArray &text = word.Text;
+    if (text.size() == 3 && text[0] == '`' && std::memcmp(text.constData(), kSentinelWord, 3) == 0) {
+      EndOfLine(words, index);
+      s_.CodeSeen = s_.CodeSeen || started_;
+      return;
+    }
+    // An empty line is one empty word: no code.
+    if (!started_ && !text.isEmpty()) StartOfLine(words, index, lw);
+    // Names, most code words, hold no bracket but a closing "]" ("b]").
+    const char front = text.isEmpty() ? 'a' : text.front();
+    if (!((front >= 'a' && front <= 'z') || (front >= 'A' && front <= 'Z') || front == '_') || text.back() == ']')
+      s_.Brackets += BracketsOpened(text);
+  }
   if (!s_.AwaitingBody && !IsRuleWord(lw)) {
     // What the rules below do for such a word, and no more.
     if (s_.InImplementation) s_.InTypeSection = false;
@@ -408,12 +564,20 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.NextLineX = L;
       s_.BlankBefore = true;
     }
+    if (IsOneOf(lw, "initialization", "finalization")) {
+      s_.LineX = L;
+      s_.NextLineX = L + I;
+      s_.BlankBefore = true;
+    }
     if (IsOneOf(lw, "const", "var") && !s_.InImplementation) {
       s_.LineX = L;
       s_.NextLineX = L;
       s_.BlankBefore = true;
     }
-    if (lw == "implementation") s_.InImplementation = true;
+    // A program has no interface part: its routines are laid out as an
+    // implementation part's are. It may start with its uses clause.
+    if (IsOneOf(lw, "implementation", "program", "library") || (lw == "uses" && !s_.CodeSeen))
+      s_.InImplementation = true;
     if (lw == "interface") s_.InImplementation = false;
   }
   if (s_.InImplementation) s_.InTypeSection = false;
@@ -465,8 +629,11 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     RoutineHeading(words, index, lw, header, *parts, trimmedLine);
 
   if (first && s_.InDeclaration == 0 && IsOneOf(lw, "var", "const")) {
-    s_.LineX = L;
-    s_.NextLineX = L + I;
+    // A nested routine's declarations stand at its own header's level.
+    s_.LineX = s_.RoutineDepth > 1 ? L + I : L;
+    // Its author may put a routine's declarations one step in from it.
+    if (c_.AuthorIndented && s_.RoutineDepth > 0) s_.LineX += I;
+    s_.NextLineX = s_.LineX + I;
   }
 
   // Declaration blocks: every record, and a class, object or interface
@@ -479,15 +646,23 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   if ((typeBody && next != "of" && RestOfLineHasNoSemicolon(words, index)) || lw == "record")
     OpenDeclarationBlock();
 
+  // A visibility section of a class stands at the class's own column, its
+  // members one step in.
+  if (first && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kDeclarationBlock &&
+      IsOneOf(lw, "private", "protected", "public", "published", "strict")) {
+    s_.LineX = BlockColumn();
+    s_.NextLineX = s_.LineX + I;
+  }
+
   // Statement blocks; a "case" inside a record is its variant part.
   const int innermost = s_.Depth > 0 ? s_.Blocks.Get(s_.Depth) : 0;
   const bool inRecord = innermost == kDeclarationBlock || innermost == kVariantPart;
   if (first && lw == "case" && inRecord) {
     OpenStatementBlock(kVariantPart);
   } else {
-    if (first && IsOneOf(lw, "begin", "case", "asm")) OpenStatementBlock(kStatementBlock);
+    if (first && IsOneOf(lw, "begin", "case", "asm")) OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
     if (IsOneOf(lw, "begin", "case") && (IsOneOf(prev, "do", "then", "else") || prev == ":")) {
-      OpenStatementBlock(kStatementBlock);
+      OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
       if (lw == "case" && !s_.CaseMode) s_.CaseMode = true;
       if (s_.CaseMode && prev == ":") s_.CaseX = s_.LineX;
     }
@@ -495,11 +670,17 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
 
   if (lw == "if" && !afterQuote) s_.IfX.Set(s_.Depth, s_.LineX);
   if (lw == "else" && !afterQuote) {
-    if (const int x = s_.IfX.HighestSet(); x > 0) s_.LineX = x;
-    if (s_.CaseMode) {
-      s_.LineX = s_.CaseX;
-      s_.CaseMode = false;
+    // An "if" of this level takes it; with none, inside a case statement,
+    // it is the case's own "else" and stands with its labels.
+    if (const int x = s_.IfX.Get(s_.Depth); x > 0) {
+      s_.LineX = x;
+    } else if (s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kCaseBlock) {
+      s_.LineX = BlockColumn() + I;
+      caseElse_ = true;
+    } else if (const int highest = s_.IfX.HighestSet(); highest > 0) {
+      s_.LineX = highest;
     }
+    s_.CaseMode = false;
   }
   if (lw == "repeat" && !afterQuote) {
     OpenStatementBlock(kRepeatBlock);
@@ -518,17 +699,17 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
 
   // Block ends.
   if (!first) return;
-  if (lw == "end;" && s_.InTypeSection) {
+  // A type may end in "end deprecated;", "end {comment};" or, inside a
+  // variant part, "end);": whatever follows its "end", the type ends there.
+  if ((lw == "end;" || lw == "end") && s_.InTypeSection) {
     CloseBlock();
     s_.BlockClosed = true;
-    s_.LineX = s_.Depth * I + L;
-    if (s_.Depth > 0) {
-      s_.Blocks.Set(s_.Depth, 0);
-      s_.Depth -= 1;
-    }
+    s_.LineX = BlockColumn();
+    LeaveDepth();
     if (s_.Depth == 0) {
       s_.InDeclaration = 0;
-      s_.NextLineX = L;
+      // The declarations after a type go on at the level of those before it.
+      s_.NextLineX = L + I;
     }
   }
   const bool statementEnd = IsOneOf(lw, "end", "end;") && !s_.InTypeSection;
@@ -540,19 +721,27 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     // The end of a local type is not the end of its routine.
     const bool closesStatement = s_.Depth == 0 || s_.Blocks.Get(s_.Depth) != kDeclarationBlock;
     s_.BlockClosed = true;
-    s_.LineX = s_.Depth * I + L;
+    s_.LineX = BlockColumn();
     s_.TryX.Set(s_.Depth, 0);
     s_.IfX.Set(s_.Depth, 0);
     s_.NextLineX = s_.LineX;
-    if (s_.Depth > 0) {
-      s_.Blocks.Set(s_.Depth, 0);
-      s_.Depth -= 1;
-    }
+    LeaveDepth();
     if (s_.Depth == 0) {
       if (statementEnd && closesStatement && s_.RoutineDepth > 0) s_.RoutineDepth -= 1;
       s_.InDeclaration = 0;
-      s_.NextLineX = L;
+      // A local type's declarations go on at their level.
+      s_.NextLineX = closesStatement ? L : L + I;
     }
+  }
+  // The final "end." closes the main block (and whatever the source left
+  // open), its bracket ending on the "end." row.
+  if (lw == "end." && s_.Depth > 0) {
+    while (s_.Depth > 1) LeaveDepth();
+    s_.BlockClosed = true;
+    s_.BlankBefore = false;
+    s_.LineX = BlockColumn();
+    LeaveDepth();
+    while (s_.BlockCount() > 1) s_.PopMark();
   }
 }
 

@@ -97,6 +97,26 @@ struct LayoutState {
   int HeaderParens = 0;
   // After the unit's final "end.": no more headings.
   bool AfterUnitEnd = false;
+  // A line of code came before this one.
+  bool CodeSeen = false;
+
+  // Where the source governs a line by what came before it: a statement
+  // over several lines, and a single statement after "then", "else", "do"
+  // or a case label.
+  int Brackets = 0;        // brackets open in the statement at the line's end
+  bool Continues = false;  // the statement goes on to the next line
+  int StatementX = 0;      // x of its first line
+  int StatementNextX = 0;  // x of the line after it, as its first line left it
+  int HeaderX = 0, HeaderNextX = 0;  // the last routine heading's x and the x after it
+  bool BodyPending = false;  // the next line is the body of the line before
+  int BodyBaseX = 0;         // x of the line that governs it
+  bool BodyActive = false;   // a body without "begin" is being laid out
+  int BodyReturnX = 0;       // x for the line after its statement ends
+  // Per depth: how far right of its usual column a block opened (a block
+  // that is the body of a governed line); and the body the block opened
+  // inside, to go on with once it ends.
+  DepthTable Shift;
+  DepthTable BodyReturn;
 
   // The open blocks of the diagram, 1..BlockCount(), a stack. The lowest
   // ContinuedCount were opened on earlier pages and run on from ContinuedY;
@@ -125,6 +145,9 @@ struct LayoutContext {
   const QList<QByteArray> *DeclaredRoutines = nullptr;
   // Lines that start a listed routine (the reader's RoutineHeadingLines).
   const QSet<QByteArray> *RoutineHeadingLines = nullptr;
+  // The line starts a line of the file that its author indented deeper than
+  // the line before.
+  bool AuthorIndented = false;
   // Called for each routine heading with its name and lower-case keyword.
   std::function<void(const QByteArray &name, const QByteArray &kind)> OnRoutineHeading;
 };
@@ -137,6 +160,10 @@ class IndentationRules : public CodeWordRules {
 
  private:
   void OpenStatementBlock(int kind);
+  int BlockColumn() const;
+  void LeaveDepth();
+  void StartOfLine(const std::vector<LineWord> &words, int index, QByteArrayView lowerWord);
+  void EndOfLine(const std::vector<LineWord> &words, int index);
   void OpenDeclarationBlock();
   void CloseBlock();
   void Directive(QByteArrayView name);
@@ -157,6 +184,11 @@ class IndentationRules : public CodeWordRules {
   };
   std::array<Lowered, 4> lowered_;
   int lastIndex_ = -1;
+  // One rules object lays out one line.
+  bool started_ = false;
+  bool bodyLine_ = false;  // this line is the first of a governed body
+  int bodyX_ = 0;
+  bool caseElse_ = false;  // this line holds a case statement's "else"
 };
 
 // The routine name as the index shows it: "Method (TOuter.TInner)" for a method.

@@ -165,13 +165,13 @@ std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state) {
   const QByteArrayView trimmed = WordsPart(line);
   std::vector<LineWord> words;
   words.reserve(16);
-  CommentCarry carry{state.InBraceComment, state.InParenComment};
+  CommentCarry carry = state.Carry();
   LineLexer lexer(trimmed, carry);
   const qsizetype lastSemicolon = trimmed.lastIndexOf(';');
   for (LexedWord w; lexer.Next(w);)
     words.push_back(MakeLineWord(w, QByteArray(trimmed.data() + w.Offset, w.Size), lastSemicolon));
   words.push_back({QByteArray(kSentinelWord), TokenClass::Plain});
-  state = ScanState{carry.InBrace, carry.InParenStar};
+  state = ScanState::Of(carry);
   return words;
 }
 

@@ -45,6 +45,10 @@ inline constexpr char kSentinelWord[] = "```";
 struct ScanState {
   bool InBraceComment = false;
   bool InParenComment = false;
+  int BraceDepth = 0;         // braces opened inside a brace comment
+  bool NestComments = false;  // brace comments nest (the source's mode)
+  CommentCarry Carry() const { return CommentCarry{InBraceComment, InParenComment, false, BraceDepth, NestComments}; }
+  static ScanState Of(const CommentCarry &c) { return ScanState{c.InBrace, c.InParenStar, c.BraceDepth, c.NestComments}; }
   friend bool operator==(const ScanState &, const ScanState &) = default;
 };
 

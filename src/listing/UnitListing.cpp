@@ -90,7 +90,7 @@ struct CarriedRows {
 struct PageState {
   bool Saved = false;
   int LineNumber = 1;
-  int CommentState = 0;  // 0 none, 1 brace comment, 2 parenthesis-star comment
+  ScanState Scan;  // the comment the page starts in, and the source's mode
   LayoutState Layout;
   std::optional<CarriedRows> Carried;
 };
@@ -187,6 +187,7 @@ class UnitListingRenderer : public ListingRenderer {
   // The file's line the line being laid out comes from (0: none), and
   // whether it starts that line (else a piece the reader split off it).
   int fileLine_ = 0;
+  int fileIndex_ = 0;  // the file the line comes from: 0 the unit's own
   bool startsFileLine_ = false;
   QString partName_;  // the include file the line comes from; empty for the unit itself
   // Sets an include file's text apart: a rule and a row naming the file
@@ -246,6 +247,7 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
   } else {
     fileLine_ = lines.fileLine(position);
     startsFileLine_ = lines.startsFileLine(position);
+    fileIndex_ = lines.fileIndex(position);
     partName_.clear();
     if (lines.hasOtherFiles()) {
       partName_ = model_.PartNameOf(lines, position);
@@ -280,7 +282,7 @@ void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {
   if (!next.Saved) {
     next.Saved = true;
     next.LineNumber = s_.LineNumber;
-    next.CommentState = s_.scan.InParenComment ? 2 : s_.scan.InBraceComment ? 1 : 0;
+    next.Scan = s_.scan;
     next.Layout = s_.layout;
     next.Layout.Depth = std::max(next.Layout.Depth, 0);
     next.Carried = carry_;
@@ -298,13 +300,12 @@ void UnitListingRenderer::StartState(int &position) {
     s_.LineNumber = 1;
     s_.layout = LayoutState{};
     s_.scan = ScanState{};
+    s_.scan.NestComments = model_.CommentsNest;
   } else if (const auto found = s_.PageStates.find(page); found != s_.PageStates.end() && found->second.Saved) {
     const PageState &start = found->second;
     s_.LineNumber = start.LineNumber;
     s_.layout = start.Layout;
-    s_.scan = ScanState{};
-    s_.scan.InBraceComment = start.CommentState == 1;
-    s_.scan.InParenComment = start.CommentState == 2;
+    s_.scan = start.Scan;
     carried_ = start.Carried;
     if (s_.layout.BlockCount() > 0 && s_.layout.Depth > 0) s_.layout.ContinueMarks(cursor_->Y);
     if (cursor_->InOrder) s_.PageStates.erase(found);
@@ -442,6 +443,8 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   context.Settings = &settings_;
   context.DeclaredRoutines = &model_.DeclaredRoutines;
   context.RoutineHeadingLines = &model_.RoutineHeadingLines;
+  context.AuthorIndented = startsFileLine_ && fileIndex_ == 0 && fileLine_ > 0 &&
+                           size_t(fileLine_) < model_.IndentedDeeper.size() && model_.IndentedDeeper[size_t(fileLine_)];
   // Recorded once the row the heading prints on is known: a blank row may
   // come before it, or none at the top of a page.
   std::vector<std::pair<QByteArray, QByteArray>> headings;
@@ -621,6 +624,7 @@ void UnitListing::ResetListingState() {
   model_.ListingLines.clear();
   state_->layout = LayoutState{};
   state_->scan = ScanState{};
+  state_->scan.NestComments = model_.CommentsNest;
   state_->PageStates.clear();
   state_->indexStart = -1;
   state_->imageRead = false;

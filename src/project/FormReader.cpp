@@ -40,9 +40,8 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
   const bool lower = ctx.settings.Lower == 1;
   FormTextNormaliser normaliser;
   ForEachLine(text, [&](QByteArrayView raw) {
-    QByteArray line = Trimmed(raw).toByteArray();
-    line += ' ';
-    model.SourceLines.append(normaliser.Normalise(line, lower).toByteArray());
+    // Strings print as the form holds them.
+    model.SourceLines.append(normaliser.NormaliseKeepingStrings(Trimmed(raw), lower));
   });
   model.DeclaredRoutines.clear();
   QList<RoutineEntry> entries;

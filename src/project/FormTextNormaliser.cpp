@@ -248,4 +248,33 @@ QByteArrayView FormTextNormaliser::Normalise(QByteArrayView line, bool lowerCase
   return text;
 }
 
+namespace {
+// Normalised code after what came before it: one blank between them.
+void AppendCode(QByteArray &out, QByteArrayView code) {
+  if (!out.isEmpty() && out.back() == ' ')
+    while (!code.isEmpty() && code.front() == ' ') code = code.sliced(1);
+  out += code;
+}
+}  // namespace
+
+QByteArray FormTextNormaliser::NormaliseKeepingStrings(QByteArrayView line, bool lowerCase) {
+  QByteArray out;
+  out.reserve(line.size() * 2 + 2);
+  qsizetype from = 0;
+  for (qsizetype at = 0; at < line.size();) {
+    if (!StartsStringLiteral(line, at)) {
+      ++at;
+      continue;
+    }
+    const qsizetype end = StringLiteralEnd(line, at);
+    if (at > from) AppendCode(out, Normalise(line.sliced(from, at - from), lowerCase));
+    if (!out.isEmpty() && out.back() != ' ') out += ' ';
+    out += line.sliced(at, end - at);
+    out += ' ';
+    at = from = end;
+  }
+  if (from < line.size() || out.isEmpty()) AppendCode(out, Normalise(line.sliced(from), lowerCase));
+  return out;
+}
+
 }  // namespace scrivane

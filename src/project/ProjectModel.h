@@ -4,6 +4,7 @@
 // tool); the readers fill it, the windows only show it.
 #include <QByteArray>
 #include <QList>
+#include <vector>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -73,6 +74,13 @@ struct ProjectModel {
   QString PartNameOf(const LineList &lines, qsizetype i) const;
   // How SourceLines (and the routine texts taken from them) are to be read.
   TextEncoding SourceEncoding = TextEncoding::Windows1252;
+  // Brace comments of the loaded unit nest where its listing starts (its
+  // kind of file, or the mode its directives set).
+  bool CommentsNest = false;
+  // By line of the file (from 1): the author indented the line deeper than
+  // the code line before it. The layout follows the author where Pascal
+  // has two conventions ("begin" under "then" or one step in).
+  std::vector<bool> IndentedDeeper;
   QList<QByteArray> DeclaredRoutines;
   // The lines (without surrounding blanks) on which a listed routine's
   // header starts, {$IFDEF} alternatives included: where the listing puts

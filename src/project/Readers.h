@@ -63,7 +63,16 @@ void LoadUnit(ReaderContext &ctx);
 // before its block words, numbered with its line in the file.
 // A large unit is read in two halves at once; halves = false reads it in
 // one pass.
-LineList ReadLines(QByteArrayView text, bool lower, bool halves = true);
+// nestComments: whether brace comments nest until a mode directive says.
+LineList ReadLines(QByteArrayView text, bool lower, bool halves = true, bool nestComments = false);
+// Whether brace comments of the file at `path` nest before any mode
+// directive: Free Pascal's own files (.pp, .lpr, .inc, .p, and units of a
+// Lazarus project) do, Delphi's (.pas and .dpr, alone or in a .dpr project)
+// do not.
+bool CommentsNestByDefault(const QString &path, const QString &projectPath);
+// By line of text (from 1, entry 0 unused): indented deeper than the
+// non-blank line before it (a tab to the next multiple of eight).
+std::vector<bool> IndentedDeeperLines(QByteArrayView text);
 
 // Form files, binary or saved as text.
 enum class FormStatus { Ok, Missing, Unreadable, Malformed };

@@ -64,6 +64,32 @@ bool IsNewPageComment(QByteArrayView inside, bool lowerCase) {
   return true;
 }
 
+// Letters, digits and "_": bytes that go on an identifier and take part in
+// no operator, comment or string.
+constexpr auto kIdentifierByte = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[c] =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  return table;
+}();
+bool IsIdentifierByte(char c) { return kIdentifierByte[static_cast<unsigned char>(c)]; }
+
+// An operand ends just before `at` (blanks skipped): a name, a number, ")"
+// or "]", or a "^" that dereferences.
+bool AfterOperand(QByteArrayView line, qsizetype at) {
+  while (at > 0 && (line[at - 1] == ' ' || line[at - 1] == '\t')) --at;
+  if (at == 0) return false;
+  const char c = line[at - 1];
+  return IsIdentifierByte(c) || c == ')' || c == ']' || c == '^';
+}
+
+bool EqualsIgnoringCase(QByteArrayView word, const char (&lower)[4]) {
+  for (qsizetype k = 0; k < 3; ++k)
+    if (LowerAscii(word[k]) != lower[k]) return false;
+  return true;
+}
+
 // Writes a normalised line. Blanks owed to code are counted and written,
 // shortened, only when the next character comes.
 class LineWriter {
@@ -131,15 +157,6 @@ class LineWriter {
   bool afterCloseParen_ = false;
 };
 
-// Letters, digits and "_": bytes that go on an identifier and take part in
-// no operator, comment or string.
-constexpr auto kIdentifierByte = [] {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c)
-    table[c] =
-        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  return table;
-}();
 
 // Where a number written so far stands: only a digit run with an "e" after it
 // lets a sign through ("1.5e-3"); "$1E-3" and "x1e-3" are subtractions.
@@ -221,12 +238,19 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
 
   // A comment from an earlier line goes on to its closer.
   if (carry.InBrace || carry.InParenStar) {
-    const qsizetype closer = carry.InBrace ? line.indexOf('}') : line.indexOf("*)");
-    const qsizetype end = closer < 0 ? size : closer + (carry.InBrace ? 1 : 2);
-    w.Comment(line.first(end), lowerCase, 0);
-    if (closer >= 0) {
-      carry = CommentCarry{};
+    qsizetype end = -1;
+    if (carry.InBrace) {
+      end = BraceCommentEnd(line, 0, carry);
+    } else if (const qsizetype closer = line.indexOf("*)"); closer >= 0) {
+      end = closer + 2;
+    }
+    if (end >= 0) {
+      carry.EndComment();
+      w.Comment(line.first(end), lowerCase, 0);
       w.pending = 1;
+    } else {
+      end = size;
+      w.Comment(line, lowerCase, 0);
     }
     i = end;
   }
@@ -256,11 +280,25 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
     const bool brace = c == '{';
     if (brace || (c == '(' && charAt(i + 1) == '*')) {
       const qsizetype openerSize = brace ? 1 : 2;
-      const qsizetype closer = brace ? line.indexOf('}', i + 1) : line.indexOf("*)", i + 2);
+      const bool directive = charAt(i + openerSize) == '$';
+      qsizetype closer = -1;
+      if (!brace) {
+        closer = line.indexOf("*)", i + 2);
+      } else if (directive || !carry.NestComments) {
+        closer = line.indexOf('}', i + 1);
+      } else {
+        CommentCarry inside = carry;
+        inside.BraceDepth = 0;
+        const qsizetype after = BraceCommentEnd(line, i + 1, inside);
+        closer = after < 0 ? -1 : after - 1;
+        carry.BraceDepth = after < 0 ? inside.BraceDepth : 0;
+      }
       const qsizetype end = closer < 0 ? size : closer + (brace ? 1 : 2);
       w.BlankBefore();
-      if (closer >= 0 && charAt(i + openerSize) == '$')
+      if (closer >= 0 && directive) {
         w.Raw(line.sliced(i, end - i));  // a directive, as written
+        carry.NestComments = NestingAfterDirective(line.sliced(i, end - i), carry.NestComments);
+      }
       else if (closer >= 0 && brace && IsNewPageComment(line.sliced(i + 1, closer - i - 1), lowerCase))
         w.Raw(kNewPageMarker);
       else
@@ -281,7 +319,22 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
       i += 2;
       continue;
     }
-    if ((c == '+' || c == '-') && number.BeforeExponentSign() && IsDigit(charAt(i + 1))) {
+    // A control-character literal ("^[" for Escape) is one token; after a
+    // name, ")" or "]" the "^" dereferences ("p^[i]", "a[p^]").
+    if (c == '^' && (charAt(i + 1) == '[' || charAt(i + 1) == ']') && !AfterOperand(line, i)) {
+      w.Flush();
+      w.Code(c);
+      w.Code(line[i + 1]);
+      number.Spoil();
+      i += 2;
+      continue;
+    }
+    // In assembler a sign written before a number is the number's
+    // ("imul edx, edx, -2048144777", "push -1"), where no operand stands
+    // before it.
+    if ((c == '+' || c == '-') && IsDigit(charAt(i + 1)) &&
+        (number.BeforeExponentSign() ||
+         (carry.InAsm && (!AfterOperand(line, i) || (i > 0 && (line[i - 1] == ' ' || line[i - 1] == '\t')))))) {
       w.Flush();
       w.Code(c);
       number.Spoil();
@@ -306,11 +359,18 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
     // would come back here and change nothing else, so the run is copied
     // in one go.
     if (number.InOtherWord()) {
+      const qsizetype start = i - 1;
       qsizetype end = i;
       while (end < size && kIdentifierByte[static_cast<unsigned char>(line[end])]) ++end;
       if (end > i) {
         w.CodeRun(line.sliced(i, end - i), lowerCase);
         i = end;
+      }
+      // "asm" and "end" of three letters: the test is a length first.
+      if (end - start == 3 && (start == 0 || !kIdentifierByte[static_cast<unsigned char>(line[start - 1])])) {
+        const QByteArrayView word = line.sliced(start, 3);
+        if (EqualsIgnoringCase(word, "asm")) carry.InAsm = true;
+        else if (EqualsIgnoringCase(word, "end")) carry.InAsm = false;
       }
     }
   }
@@ -360,6 +420,25 @@ qsizetype LineLexer::CommentWordEnd(qsizetype from, QByteArrayView closer, bool 
   return size;
 }
 
+qsizetype LineLexer::NestedCommentWordEnd(qsizetype from, bool &closed) const {
+  const qsizetype size = line_.size();
+  closed = false;
+  for (qsizetype k = from; k < size; ++k) {
+    const char c = line_[k];
+    if (c == ' ') return k;
+    if (c == '{') {
+      ++carry_.BraceDepth;
+    } else if (c == '}') {
+      if (carry_.BraceDepth == 0) {
+        closed = true;
+        return k + 1;
+      }
+      --carry_.BraceDepth;
+    }
+  }
+  return size;
+}
+
 bool LineLexer::Next(LexedWord &word) {
   if (done_) return false;
   const qsizetype start = pos_, size = line_.size();
@@ -375,7 +454,7 @@ bool LineLexer::Next(LexedWord &word) {
     end = line_.indexOf(' ', start);
     if (end < 0) end = size;
   } else if (carry_.InBrace) {
-    end = CommentWordEnd(start, "}", closed);
+    end = carry_.NestComments ? NestedCommentWordEnd(start, closed) : CommentWordEnd(start, "}", closed);
     carry_.InBrace = !closed;
   } else if (carry_.InParenStar) {
     end = CommentWordEnd(start, "*)", closed);
@@ -393,6 +472,11 @@ bool LineLexer::Next(LexedWord &word) {
     if (closer >= 0) {
       end = closer + (brace ? 1 : 2);
       lex = Lexeme::Directive;
+      carry_.NestComments = NestingAfterDirective(line_.sliced(start, end - start), carry_.NestComments);
+    } else if (brace && carry_.NestComments) {
+      carry_.BraceDepth = 0;
+      end = NestedCommentWordEnd(start + opener, closed);
+      carry_.InBrace = !closed;
     } else {
       end = CommentWordEnd(start + opener, brace ? QByteArrayView("}") : QByteArrayView("*)"), closed);
       (brace ? carry_.InBrace : carry_.InParenStar) = !closed;
@@ -418,6 +502,49 @@ bool LineLexer::Next(LexedWord &word) {
 
 QByteArrayView WordsPart(QByteArrayView line) { return Trimmed(line); }
 
+bool NestingAfterDirective(QByteArrayView directive, bool nest) {
+  // "{$mode delphi}", "(*$MODE TP*)", "{$modeswitch nestedcomments-}"
+  qsizetype at = directive.startsWith('{') ? 2 : 3;
+  auto word = [&] {
+    while (at < directive.size() && (directive[at] == ' ' || directive[at] == '\t')) ++at;
+    const qsizetype start = at;
+    while (at < directive.size() && (IsIdentifierByte(directive[at]) || directive[at] == '+' || directive[at] == '-'))
+      ++at;
+    QByteArray lowered = directive.sliced(start, at - start).toByteArray();
+    for (char &c : lowered) c = LowerAscii(c);
+    return lowered;
+  };
+  const QByteArray name = word();
+  if (name == "mode") {
+    const QByteArray mode = word();
+    if (mode == "fpc" || mode == "objfpc") return true;
+    if (mode == "delphi" || mode == "delphiunicode" || mode == "tp" || mode == "macpas" || mode == "iso" ||
+        mode == "extendedpascal")
+      return false;
+  } else if (name == "modeswitch") {
+    const QByteArray which = word();
+    if (which == "nestedcomments" || which == "nestedcomments+") return true;
+    if (which == "nestedcomments-") return false;
+  }
+  return nest;
+}
+
+qsizetype BraceCommentEnd(QByteArrayView text, qsizetype from, CommentCarry &carry) {
+  if (!carry.NestComments) {
+    const qsizetype closer = text.indexOf('}', from);
+    return closer < 0 ? -1 : closer + 1;
+  }
+  for (qsizetype k = from; k < text.size(); ++k) {
+    if (text[k] == '{') {
+      ++carry.BraceDepth;
+    } else if (text[k] == '}') {
+      if (carry.BraceDepth == 0) return k + 1;
+      --carry.BraceDepth;
+    }
+  }
+  return -1;
+}
+
 bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) {
   const QByteArrayView text = Trimmed(line);
   if (!code) {
@@ -436,7 +563,7 @@ bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) 
     auto holds = [&](char c) {
       return begin != end && std::memchr(begin, c, size_t(end - begin)) != nullptr;
     };
-    const bool changes = carry.InBrace       ? holds('}')
+    const bool changes = carry.InBrace       ? holds('}') || (carry.NestComments && holds('{'))
                          : carry.InParenStar ? holdsPair('*', ')')
                                              : holds('{') || holdsPair('(', '*');
     if (!changes) return false;

@@ -29,6 +29,18 @@ QByteArray ReplaceAll(const QByteArray &text, QByteArrayView find, QByteArrayVie
 struct CommentCarry {
   bool InBrace = false;
   bool InParenStar = false;
+  // Inside an "asm" block, where a sign before a number belongs to it
+  // ("imul edx, -2048144777"); followed by the normaliser only.
+  bool InAsm = false;
+  // Braces opened inside a brace comment, where comments nest ("{ a { b }
+  // c }" is one comment in Free Pascal's own modes, not in Delphi's).
+  int BraceDepth = 0;
+  bool NestComments = false;
+  // A comment ends; the mode and the place in the code stay.
+  void EndComment() {
+    InBrace = InParenStar = false;
+    BraceDepth = 0;
+  }
   bool InCode() const { return !InBrace && !InParenStar; }
   friend bool operator==(const CommentCarry &, const CommentCarry &) = default;
 };
@@ -64,6 +76,10 @@ class FormTextNormaliser {
   // The normalised line, valid until the next call; lowerCase lowers (ASCII)
   // before the steps.
   QByteArrayView Normalise(QByteArrayView line, bool lowerCase = false);
+  // The same for the text outside string literals; a literal, quotes,
+  // doubled quotes and "#13" codes and all, is kept byte for byte as the
+  // form holds it, set apart by a blank. The result ends with a blank.
+  QByteArray NormaliseKeepingStrings(QByteArrayView line, bool lowerCase = false);
 
  private:
   std::vector<char> text_;
@@ -117,6 +133,9 @@ class LineLexer {
  private:
   qsizetype CodeWordEnd(qsizetype from) const;
   qsizetype CommentWordEnd(qsizetype from, QByteArrayView closer, bool &closed) const;
+  // A word of a brace comment where comments nest: carry_'s depth follows
+  // the braces it holds.
+  qsizetype NestedCommentWordEnd(qsizetype from, bool &closed) const;
   QByteArrayView line_;
   CommentCarry &carry_;
   qsizetype pos_ = 0;
@@ -127,6 +146,13 @@ class LineLexer {
 // What of a listing line the lexer cuts: the line without the blanks and
 // control characters around it.
 QByteArrayView WordsPart(QByteArrayView line);
+// Whether brace comments nest after the directive `directive` ("{$mode
+// delphi}", "{$modeswitch nestedcomments-}"); `nest` as it was for any other.
+bool NestingAfterDirective(QByteArrayView directive, bool nest);
+// Where a brace comment open in `carry` ends in `text`, looked for from
+// `from`: the index after its "}", or -1 when it runs on (carry's depth
+// then counts the braces opened inside it).
+qsizetype BraceCommentEnd(QByteArrayView text, qsizetype from, CommentCarry &carry);
 // Follows the comments of a normalised line from `carry` on. When `code` is
 // given, the line's code words (strings included; comments, directives and
 // their delimiters left out) are appended to it, each followed by one blank.

@@ -361,6 +361,79 @@ class TypeNesting {
   std::vector<QByteArray> names_;
 };
 
+// The routines of a program, which has no interface part to declare them:
+// each header at the outer level that has a body is one, and a forward or
+// external header, a method a class declares, or a routine nested in
+// another is none. Follows the blocks of the code, word by word, to tell
+// when a routine's body has ended.
+class ProgramRoutines {
+ public:
+  // lowerCode: code words, lowered, one blank after each.
+  void OnCodeLine(QByteArrayView lowerCode) {
+    QByteArrayView prev, prev2;
+    for (qsizetype at = 0; at < lowerCode.size();) {
+      qsizetype end = lowerCode.indexOf(' ', at);
+      if (end < 0) end = lowerCode.size();
+      const QByteArrayView w = lowerCode.sliced(at, end - at);
+      const QByteArrayView next = NextWord(lowerCode, end);
+      const bool typeBody = (w == "class" || w == "object" || w == "interface" || w == "dispinterface") &&
+                            (prev == "=" || (prev == "packed" && prev2 == "=")) && next != "of" &&
+                            !lowerCode.sliced(at).contains(';');
+      if (typeBody || w == "record" || w == "begin" || w == "try" || w == "asm" || w == "repeat") {
+        blocks_.push_back(w == "record" || typeBody ? 'r' : 'b');
+      } else if (w == "case") {
+        // A record's variant part has no "end" of its own.
+        blocks_.push_back(!blocks_.empty() && blocks_.back() != 'b' ? 'v' : 'b');
+      } else if (w == "until" || (w.startsWith("end") && (w.size() == 3 || !IsWordByte(w[3])))) {
+        while (!blocks_.empty() && blocks_.back() == 'v') blocks_.pop_back();
+        if (!blocks_.empty()) {
+          blocks_.pop_back();
+          if (blocks_.empty() && openRoutines_ > 0) --openRoutines_;
+        }
+      }
+      prev2 = prev;
+      prev = w;
+      at = end + 1;
+    }
+  }
+  // A header at the outer level; `lines`: its text and what follows it on
+  // the next line, lowered. True when it is a routine of its own.
+  bool OnHeader(const QByteArray &lines) {
+    const bool bodiless = lines.contains(" forward") || lines.contains(" external") || lines.contains("[external");
+    const bool own = openRoutines_ == 0 && blocks_.empty();
+    if (!bodiless && blocks_.empty()) ++openRoutines_;
+    return own && !bodiless;
+  }
+
+ private:
+  static bool IsWordByte(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; }
+  static QByteArrayView NextWord(QByteArrayView text, qsizetype end) {
+    if (end + 1 >= text.size()) return {};
+    qsizetype after = text.indexOf(' ', end + 1);
+    if (after < 0) after = text.size();
+    return text.sliced(end + 1, after - end - 1);
+  }
+  std::vector<char> blocks_;  // 'b' statement block, 'r' type body, 'v' variant part
+  int openRoutines_ = 0;      // routines whose body has not ended
+};
+
+// A program or library: its first code word says so.
+bool IsProgramText(const LineList &lines, bool nestComments) {
+  CommentCarry carry;
+  carry.NestComments = nestComments;
+  for (qsizetype p = 0; p < lines.size(); ++p) {
+    QByteArray code;
+    FollowComments(Trimmed(lines[p]), carry, &code);
+    code = Lower(Trimmed(code));
+    if (code.isEmpty()) continue;
+    const qsizetype blank = code.indexOf(' ');
+    const QByteArray first = blank < 0 ? code : code.left(blank);
+    // A program may leave its heading out and start with its uses clause.
+    return first == "program" || first == "library" || first == "uses";
+  }
+  return false;
+}
+
 }  // namespace
 
 void ParsePas(ReaderContext &ctx, const QString &path) {
@@ -406,10 +479,33 @@ constexpr qsizetype kHalvesUpTo = 16 * 1024 * 1024;
 
 }  // namespace
 
-LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
+std::vector<bool> IndentedDeeperLines(QByteArrayView text) {
+  std::vector<bool> deeper(1, false);
+  int previous = -1;
+  ForEachLine(text, [&](QByteArrayView line) {
+    int column = 0;
+    qsizetype k = 0;
+    for (; k < line.size() && (line[k] == ' ' || line[k] == '\t'); ++k) column = line[k] == '\t' ? column / 8 * 8 + 8 : column + 1;
+    const bool blank = k == line.size() || line[k] == '\r';
+    deeper.push_back(!blank && previous >= 0 && column > previous);
+    if (!blank) previous = column;
+  });
+  return deeper;
+}
+
+bool CommentsNestByDefault(const QString &path, const QString &projectPath) {
+  const QString name = FileNamePart(path).toLower();
+  if (name.endsWith(QStringLiteral(".pas")) || name.endsWith(QStringLiteral(".dpr")))
+    return FileNamePart(projectPath).toLower().endsWith(QStringLiteral(".lpr"));
+  return true;
+}
+
+LineList ReadLines(QByteArrayView text, bool lower, bool halves, bool nestComments) {
   LineList lines;
   lines.reserve(CountLineFeeds(text) + 1);
   LineCarries carries;
+  carries.normaliser.NestComments = carries.splitter.NestComments = nestComments;
+  const LineCarries start = carries;
   // The second half is read on another core while this one reads the first,
   // from a line start, as if no comment were open there. When one was after
   // all (a comment over the cut), the second half is read again from the
@@ -425,7 +521,7 @@ LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
   }
   const qsizetype cut = feed + 1 - text.data();
   LineList second;
-  LineCarries secondCarries;
+  LineCarries secondCarries = start;
   std::thread reader;
   try {
     reader = std::thread([&] { ReadLinesInto(text.sliced(cut), lower, secondCarries, second); });
@@ -436,7 +532,7 @@ LineList ReadLines(QByteArrayView text, bool lower, bool halves) {
   }
   const int firstLines = ReadLinesInto(text.first(cut), lower, carries, lines);
   reader.join();
-  if (carries == LineCarries{}) {
+  if (carries == start) {
     lines.adopt(std::move(second), firstLines);
   } else {
     second = LineList();
@@ -579,13 +675,15 @@ void LoadUnit(ReaderContext &ctx) {
   model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
   model.SourceParts = {SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
+  model.CommentsNest = CommentsNestByDefault(file.diskPath, model.ProjectLoaded ? model.OpenedPath : QString());
   if (ctx.settings.FollowIncludes == 1) {
     LineList lines;
     IncludeReader(ctx, lower).Read(file.bytes, file.diskPath, 0, lines, 0);
     model.SourceLines = std::move(lines);
   } else {
-    model.SourceLines = ReadLines(file.bytes, lower);
+    model.SourceLines = ReadLines(file.bytes, lower, true, model.CommentsNest);
   }
+  model.IndentedDeeper = IndentedDeeperLines(file.bytes);
   // The file's bytes are not needed past here; on a huge unit they are a
   // large part of what reading holds at its peak.
   file.bytes = QByteArray();
@@ -620,12 +718,16 @@ void ScanRoutines(ProjectModel &model) {
     bool afterDirective = false;  // and a compiler directive does
     RoutineHeaderParts parts = {};  // split once the scan is done
     bool bodiless = false;  // "external" or "forward": implemented elsewhere
+    bool programRoutine = false;  // in a program: a routine of its own
   };
   std::vector<Header> declarations, implementations;
   bool inImplementation = false;
   bool codeSinceHeader = true, directiveSinceHeader = false, unitEnded = false;
   TypeNesting types;
+  const bool program = IsProgramText(in, model.CommentsNest);
+  ProgramRoutines programRoutines;
   CommentCarry carry;
+  carry.NestComments = model.CommentsNest;
   for (qsizetype p = 0; p < in.size();) {
     const QByteArrayView t = Trimmed(in[p]);
     const CommentCarry lineCarry = carry;
@@ -650,6 +752,7 @@ void ScanRoutines(ProjectModel &model) {
         if (!inImplementation) {
           for (char &c : code) c = LowerAscii(c);
           types.OnCodeLine(code);
+          if (program) programRoutines.OnCodeLine(code);
           for (QByteArray &text : DeclarationsInsideLine(code))
             declarations.push_back(Header{out.size(), HeaderWordOf(text), std::move(text), types.Current(), false, false});
         }
@@ -679,6 +782,14 @@ void ScanRoutines(ProjectModel &model) {
     // A declaration inside a class is never a body; any other header may
     // stand for a routine implemented elsewhere.
     if (header.typeName.isEmpty()) header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
+    if (program && header.typeName.isEmpty()) {
+      QByteArray around = ' ' + Lower(t);
+      for (qsizetype k = 1; k < completed.lines && p + k < in.size(); ++k) around += ' ' + Lower(Trimmed(in[p + k]));
+      // "forward;" or "external" on a line of its own after the header.
+      if (p + completed.lines < in.size() && HeaderWordOf(Trimmed(in[p + completed.lines])) == HeaderWord::None)
+        around += ' ' + Lower(Trimmed(in[p + completed.lines]));
+      header.programRoutine = programRoutines.OnHeader(around);
+    }
     (inImplementation ? implementations : declarations).push_back(std::move(header));
     if (!inImplementation && completed.lines == 1) {
       // More declarations on the same line: "function A: Long;function B: Long;".
@@ -715,7 +826,13 @@ void ScanRoutines(ProjectModel &model) {
   for (std::vector<Header> *headers : {&declarations, &implementations})
     for (Header &h : *headers) h.parts = SplitRoutineHeader(h.text);
   // Without an implementation part every header is both declared and implemented.
-  const std::vector<Header> &implemented = inImplementation ? implementations : declarations;
+  // A program's are the routines of its own at the outer level.
+  std::vector<Header> programHeaders;
+  if (program && !inImplementation)
+    for (const Header &h : declarations)
+      if (h.programRoutine) programHeaders.push_back(h);
+  const std::vector<Header> &implemented =
+      inImplementation ? implementations : program ? programHeaders : declarations;
   // A routine implemented without a class name is not a method a class
   // declares: a nested function may share a method's header.
   QSet<QByteArray> declared, declaredOutsideTypes;

@@ -80,9 +80,9 @@ TEST(IndentationRules, ColumnsOfCommonConstructs) {
        {"interface", "procedure A;", "implementation", "procedure A;", "begin", "x := 1;", "end;"},
        {100, 100, 100, 100, 140, 180, 140},
        {"procedure a;"}},
-      {"if and else share a column",
+      {"if and else share a column, their bodies one step in",
        {"implementation", "procedure A;", "begin", "if a then", "b", "else", "c", "end;"},
-       {100, 100, 140, 180, 180, 180, 180, 140}},
+       {100, 100, 140, 180, 220, 180, 220, 140}},
       {"try and except return to the try",
        {"implementation", "procedure A;", "begin", "try", "x", "except", "y", "end;", "end;"},
        {100, 100, 140, 180, 220, 180, 220, 180, 140}},
@@ -159,9 +159,10 @@ TEST(BlockDiagram, NestingDeeperThanSixteenLevels) {
   const Laid laid = LayOut(lines);
   EXPECT_EQ(laid.state.Depth, 0);
   EXPECT_EQ(laid.state.BlockCount(), 0);
-  // The deepest "try" opened at depth 2 x 40 and closes on its own column.
+  // The deepest "try" opened at depth 2 x 40, each one step further in as
+  // the body of its "if", and closes on its own column.
   const int deepestTry = laid.xs[2 + 3 * kLevels - 1];
-  EXPECT_EQ(deepestTry, 100 + 40 * 2 * kLevels);
+  EXPECT_EQ(deepestTry, 100 + 40 * 3 * kLevels);
   EXPECT_EQ(laid.xs[2 + 3 * kLevels], deepestTry);  // its "except"
   // Every bracket opened is closed: 2 x 40 ticks, 2 x 40 backs and closing ticks.
   EXPECT_EQ(laid.diagram.size(), 3 * 2 * kLevels);
@@ -279,4 +280,68 @@ TEST(IndentationRules, HeadingsOfRealCodeStartAtTheMargin) {
   // The compiler reads nothing after the final "end.".
   const Laid ended = LayOut({"implementation", "procedure G;", "begin", "end;", "end.", "procedure Junk;", "begin"});
   EXPECT_EQ(ended.headings, QList<QByteArray>{"G|procedure"});
+}
+
+// What governs a line moves it: the body of "then", "else", "do" or a case
+// label one step in, a statement's later lines one step in, a type's end
+// whatever follows it; and no bracket runs through a line's text.
+TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
+  const struct {
+    const char *name;
+    QList<QByteArray> lines;
+    std::vector<int> xs;
+  } rows[] = {
+      {"bodies of then, else and do",
+       {"implementation", "procedure A;", "begin", "if a then", "b", "else", "c;", "for i := 1 to 2 do", "x;",
+        "while a do", "with b do", "y;", "z;", "if a then", "begin", "q;", "end", "else if b then", "r", "else",
+        "s;", "end;"},
+       {100, 100, 140, 180, 220, 180, 220, 180, 220, 180, 220, 260, 180, 180, 180, 220, 180, 180, 220, 180, 220, 140}},
+      {"case labels, and a case's else under an if",
+       {"implementation", "procedure A;", "begin", "if a then", "case k of", "1: x;", "2:", "y;", "else", "z;",
+        "end;", "w;", "end;"},
+       {100, 100, 140, 180, 220, 260, 260, 300, 260, 300, 220, 180, 140}},
+      {"repeat as a body",
+       {"implementation", "procedure A;", "begin", "if a then", "repeat", "x;", "until b;", "y;", "end;"},
+       {100, 100, 140, 180, 220, 260, 220, 180, 140}},
+      {"continuation lines and a header over two lines",
+       {"implementation", "procedure A(a: integer;", "b: integer);", "begin", "x := f(1,", "2) +", "3;",
+        "if a and", "b then", "c;", "y := 1;", "end;"},
+       {100, 100, 140, 140, 180, 220, 220, 180, 220, 220, 180, 140}},
+      {"type closers, and the type section after a type",
+       {"interface", "type", "TA = integer;", "TB = class", "x: integer;", "end deprecated;", "TC = record",
+        "a: integer;", "end {c};", "TD = record", "case k: integer of", "1: (r: record", "y: integer;", "end);",
+        "end platform;", "TE = object", "end {$ifdef X}experimental{$endif};", "TF = interface", "end ;",
+        "TG = integer;", "implementation", "procedure P;", "begin", "end;"},
+       {100, 100, 140, 140, 180, 140, 140, 180, 140, 140, 180, 220, 260, 220, 140, 140, 140, 140, 140, 140, 100, 100,
+        140, 140}},
+      {"a nested routine's declarations, initialization",
+       {"implementation", "procedure A;", "procedure B;", "var", "x: integer;", "begin", "end;", "var",
+        "y: integer;", "begin", "end;", "initialization", "x := 1;", "end."},
+       {100, 100, 140, 140, 180, 140, 140, 100, 140, 140, 140, 100, 140, 100}},
+      {"a program's routines and main block",
+       {"program P;", "procedure A;", "begin", "end;", "begin", "x;", "end."},
+       {100, 100, 140, 140, 140, 180, 140}},
+  };
+  for (const auto &row : rows) {
+    const Laid laid = LayOut(row.lines);
+    EXPECT_EQ(laid.xs, row.xs) << row.name;
+    EXPECT_EQ(laid.state.Depth, 0) << row.name;
+    EXPECT_EQ(laid.state.BlockCount(), 0) << row.name;
+    // A bracket's back runs left of every row it passes.
+    for (const QString &line : laid.diagram) {
+      const QStringList n = line.split(QLatin1Char(' '));
+      if (n[1] != n[3]) continue;
+      const int x = n[1].toInt(), from = n[2].toInt(), to = n[4].toInt();
+      for (size_t i = 0; i < laid.xs.size(); ++i) {
+        const int middle = kTop + int(i) * kRow + kRow / 2;
+        if (middle > from && middle < to) EXPECT_GT(laid.xs[i], x) << row.name << ": row " << i << " under " << line.toStdString();
+      }
+    }
+  }
+  // Only the program's own routine is a heading; a program may start with
+  // its uses clause.
+  EXPECT_EQ(LayOut({"program P;", "procedure A;", "begin", "end;", "begin", "end."}).headings,
+            QList<QByteArray>{"A|procedure"});
+  EXPECT_EQ(LayOut({"{ a", "}", "uses x;", "procedure A;", "begin", "end;", "begin", "end."}).headings,
+            QList<QByteArray>{"A|procedure"});
 }

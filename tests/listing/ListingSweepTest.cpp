@@ -42,16 +42,24 @@ namespace {
 
 struct PrintedText {
   int sheet = 0;
+  int x = 0;
   int y = 0;
   FontSpec font;
   QByteArray text;
 };
 
-// Keeps the drawn texts and nothing else.
-class TextSurface : public DrawSurface {
+// Keeps the drawn texts and the bookmarks, nothing else.
+class TextSurface : public DrawSurface, public NavigationSink {
  public:
-  void drawText(int, int y, const FontSpec &font, QByteArrayView text) override {
-    texts.push_back({sheet, y, font, text.toByteArray()});
+  NavigationSink *navigation() override { return this; }
+  void documentStart(const QString &, const QString &, const QDateTime &) override {}
+  void pageNumber(int) override {}
+  void anchor(const QByteArray &, int) override {}
+  void outlineEntry(const QString &, int y) override { bookmarks.push_back({sheet, y}); }
+  void link(const QRect &, const QByteArray &) override {}
+  std::vector<std::pair<int, int>> bookmarks;  // sheet, y
+  void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override {
+    texts.push_back({sheet, x, y, font, text.toByteArray()});
   }
   // The bytes as the listing handed them over, whatever the file's encoding.
   void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding) override {
@@ -74,6 +82,7 @@ class TextTarget : public PrintTarget {
   bool endDocument() override { return true; }
   void abortDocument() override {}
   const std::vector<PrintedText> &texts() const { return surface_.texts; }
+  const std::vector<std::pair<int, int>> &bookmarks() const { return surface_.bookmarks; }
   int sheets() const { return surface_.sheet; }
   VirtualPrinter printer;
 
@@ -111,17 +120,48 @@ QByteArray NonBlankLower(QByteArrayView text) {
 // The string literals of a unit, found apart from the listing's lexer: a
 // quote in code opens one, which runs to its closing quote (a doubled quote
 // inside) and takes "#13"-style codes written straight after.
-QList<QByteArray> StringLiterals(QByteArrayView source) {
+// Whether brace comments nest after the directive starting at `at`, as Free
+// Pascal reads "{$mode ...}" and "{$modeswitch nestedcomments...}".
+bool NestAfter(QByteArrayView source, qsizetype at, bool nest) {
+  const QByteArray d = source.sliced(at, std::min<qsizetype>(40, source.size() - at)).toByteArray().toLower();
+  if (d.startsWith("{$mode objfpc") || d.startsWith("{$mode fpc") || d.startsWith("{$modeswitch nestedcomments+") ||
+      d.startsWith("{$modeswitch nestedcomments}"))
+    return true;
+  if (d.startsWith("{$mode ") || d.startsWith("{$modeswitch nestedcomments-")) return false;
+  return nest;
+}
+
+// Where a brace comment opened before `from` ends: just after its "}".
+qsizetype BraceEnd(QByteArrayView source, qsizetype from, bool nest) {
+  for (int depth = 0; from < source.size(); ++from) {
+    if (nest && source[from] == '{') ++depth;
+    if (source[from] == '}' && depth-- == 0) return from + 1;
+  }
+  return source.size();
+}
+
+// Brace comments nest in Free Pascal's own files until a mode says otherwise.
+bool NestsAtStart(const QString &path) {
+  return !path.endsWith(QLatin1String(".pas"), Qt::CaseInsensitive) &&
+         !path.endsWith(QLatin1String(".dpr"), Qt::CaseInsensitive);
+}
+
+QList<QByteArray> StringLiterals(QByteArrayView source, bool nest) {
   QList<QByteArray> literals;
   enum { Code, Brace, ParenStar } state = Code;
+  int depth = 0;
   ForEachLine(source, [&](QByteArrayView line) {
     const qsizetype n = line.size();
     for (qsizetype i = 0; i < n; ++i) {
       const char c = line[i], next = i + 1 < n ? line[i + 1] : '\0';
       if (state == Brace) {
-        if (c == '}') state = Code;
+        if (nest && c == '{') ++depth;
+        if (c == '}' && depth-- == 0) state = Code, depth = 0;
       } else if (state == ParenStar) {
         if (c == '*' && next == ')') state = Code, ++i;
+      } else if (c == '{' && next == '$') {
+        nest = NestAfter(line, i, nest);
+        state = Brace;
       } else if (c == '{') {
         state = Brace;
       } else if (c == '(' && next == '*') {
@@ -161,7 +201,7 @@ struct Token {
   bool afterDirective = false;
 };
 
-std::vector<Token> Tokenize(const QByteArray &source) {
+std::vector<Token> Tokenize(const QByteArray &source, bool nest) {
   std::vector<Token> tokens;
   bool directive = false;
   const qsizetype n = source.size();
@@ -172,7 +212,13 @@ std::vector<Token> Tokenize(const QByteArray &source) {
       i = at < 0 ? n : at + qsizetype(strlen(end));
     };
     if (static_cast<unsigned char>(c) <= ' ') { ++i; continue; }
-    if (c == '{') { directive = directive || (i + 1 < n && source[i + 1] == '$'); skipTo("}", i + 1); continue; }
+    if (c == '{' && i + 1 < n && source[i + 1] == '$') {
+      directive = true;
+      nest = NestAfter(source, i, nest);
+      skipTo("}", i + 1);
+      continue;
+    }
+    if (c == '{') { i = BraceEnd(source, i + 1, nest); continue; }
     if (c == '(' && i + 1 < n && source[i + 1] == '*') { directive = directive || (i + 2 < n && source[i + 2] == '$'); skipTo("*)", i + 2); continue; }
     if (c == '/' && i + 1 < n && source[i + 1] == '/') { skipTo("\n", i); continue; }
     Token t;
@@ -273,8 +319,58 @@ bool ExternalOrForward(const std::vector<Token> &tk, size_t from) {
   return false;
 }
 
-std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source) {
-  const std::vector<Token> tk = Tokenize(source);
+// A program's routines: each header at the outer level with a body of its
+// own; forward and external headers, a class's methods and nested routines
+// are none.
+std::map<QByteArray, int> ExpectedProgramRoutines(const std::vector<Token> &tk) {
+  std::map<QByteArray, int> expected;
+  std::vector<char> blocks;  // 'b' statements, 'r' a type's body, 'v' a variant part
+  int openRoutines = 0;
+  for (size_t k = 0; k < tk.size(); ++k) {
+    const QByteArray &t = tk[k].text;
+    const QByteArray prev = k > 0 ? tk[k - 1].text : QByteArray();
+    const QByteArray next = k + 1 < tk.size() ? tk[k + 1].text : QByteArray();
+    if (t == "begin" || t == "try" || t == "asm" || t == "repeat" || t == "record") {
+      blocks.push_back(t == "record" ? 'r' : 'b');
+    } else if ((t == "class" || t == "object" || t == "interface") && (prev == "=" || prev == "packed") &&
+               next != ";" && next != "of") {
+      // "class(TBase);" has no body either
+      size_t m = k + 1;
+      if (next == "(") while (m < tk.size() && tk[m].text != ")") ++m;
+      if (m + 1 < tk.size() && next == "(" && tk[m + 1].text == ";") continue;
+      blocks.push_back('r');
+    } else if (t == "case") {
+      blocks.push_back(!blocks.empty() && blocks.back() != 'b' ? 'v' : 'b');
+    } else if (t == "end" || t == "until") {
+      while (!blocks.empty() && blocks.back() == 'v') blocks.pop_back();
+      if (!blocks.empty()) {
+        blocks.pop_back();
+        if (blocks.empty() && openRoutines > 0) --openRoutines;
+      }
+    }
+    SourceHeader h;
+    if (!blocks.empty() || !HeaderAt(tk, k, h)) continue;
+    bool bodiless = false;
+    for (size_t m = h.end; m < tk.size() && m < h.end + 12; ++m) {
+      const QByteArray &d = tk[m].text;
+      if (d == "forward" || d == "external") bodiless = true;
+      if (d == "begin" || d == "var" || d == "const" || d == "type" || d == "asm" || IsRoutineToken(d)) break;
+    }
+    if (!bodiless && openRoutines++ == 0) expected[h.qualified] += 1;
+    k = h.end - 1;
+  }
+  return expected;
+}
+
+bool ExpectedIsProgram(const QByteArray &source) {
+  const std::vector<Token> tk = Tokenize(source, true);
+  return !tk.empty() && (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses");
+}
+
+std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest) {
+  const std::vector<Token> tk = Tokenize(source, nest);
+  if (!tk.empty() && (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses"))
+    return ExpectedProgramRoutines(tk);
   size_t implementation = tk.size();
   for (size_t k = 0; k < tk.size(); ++k)
     if (tk[k].text == "implementation") { implementation = k; break; }
@@ -401,7 +497,72 @@ struct SweepResult {
   // blocks of the text printed are not those of any build, and only the
   // printing is checked.
   bool readsAnIncludeAgain = false;
+  int deeper = 0, keptDeeper = 0;  // lines the author indented deeper than the one before
 };
+
+// Leading blanks of a line, a tab to the next multiple of eight.
+int IndentOf(QByteArrayView line) {
+  int column = 0;
+  for (const char c : line) {
+    if (c == ' ') ++column;
+    else if (c == '\t') column = column / 8 * 8 + 8;
+    else break;
+  }
+  return column;
+}
+
+// The share of the author's indents the recomputed layout keeps: of each
+// two code lines in a row of the file (blank lines between them aside),
+// where the later is indented deeper, whether it prints deeper too. Lines
+// that start inside a comment or with one are the author's prose, not
+// structure.
+void CountIndentsKept(const QString &path, SweepResult &result) {
+  FormatSettings settings = SweepSettings();
+  settings.LineNumbersFrom = 1;
+  settings.FollowIncludes = 0;  // the file's own lines, numbered as the file has them
+  ProjectModel model;
+  RecordedMessages messages;
+  ReaderContext ctx{model, settings, messages, false, {}};
+  ClearForOpen(model);
+  ParsePas(ctx, path);
+  if (model.CurrentUnitPath.isEmpty()) return;
+  UnitListing listing(model, settings);
+  listing.ResetListingState();
+  model.ListingLines = model.SourceLines;
+  model.UnitHighlighted = true;
+  TextTarget target;
+  RunPrint(listing.Events(), target, PageRange{});
+  std::map<int, int> printedX;  // file line -> x its row starts at
+  const PrintedText *number = nullptr;
+  for (const PrintedText &t : target.texts()) {
+    if (t.font == settings.HeaderFont()) continue;
+    if (t.font == settings.LineFont()) {
+      number = &t;
+      continue;
+    }
+    if (number && number->sheet == t.sheet && number->y == t.y) printedX[number->text.chopped(1).toInt()] = t.x;
+    number = nullptr;
+  }
+  int fileLine = 0, previousIndent = -1, previousLine = 0;
+  CommentCarry carry;
+  ForEachLine(ReadSourceFile(path).bytes, [&](QByteArrayView line) {
+    ++fileLine;
+    const bool inComment = !carry.InCode();
+    FollowComments(line, carry);
+    const QByteArrayView text = line.trimmed();
+    if (text.isEmpty()) return;
+    if (inComment || text.startsWith('{') || text.startsWith("(*") || text.startsWith("//")) return;
+    const int indent = IndentOf(line);
+    if (previousIndent >= 0 && indent > previousIndent && printedX.count(fileLine) && printedX.count(previousLine)) {
+      ++result.deeper;
+      if (printedX[fileLine] > printedX[previousLine]) ++result.keptDeeper;
+      else if (qEnvironmentVariableIsSet("SCRIVANE_SWEEP_SHOW_FLAT"))
+        std::printf("flat: %s:%d: %s\n", qPrintable(path), fileLine, line.toByteArray().constData());
+    }
+    previousIndent = indent;
+    previousLine = fileLine;
+  });
+}
 
 SweepResult PrintAndCheck(const QString &path) {
   SweepResult result;
@@ -423,7 +584,7 @@ SweepResult PrintAndCheck(const QString &path) {
   // Every routine expected is listed, once: those of its include files too.
   QStringList stack{path};
   const QByteArray sourceBytes = ExpandedSource(path, model.IncludeSearchPaths, stack);
-  const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes);
+  const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes, NestsAtStart(path));
   std::map<QByteArray, int> listed = ListedRoutines(model);
   for (const auto &[expectedName, count] : expected) {
     QByteArray name = expectedName;
@@ -454,12 +615,37 @@ SweepResult PrintAndCheck(const QString &path) {
                                       [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
   if (listing.HeadingsInsideBlocks() > 0 && !unbalanced && result.fault.isEmpty() && !result.readsAnIncludeAgain)
     result.fault = QStringLiteral("%1 routine headings came while a block was open").arg(listing.HeadingsInsideBlocks());
+  // Each routine heading has its bookmark and its index row, and in a unit's
+  // implementation or a program every listed routine with a body is among
+  // them.
+  qsizetype withBody = 0;
+  for (const QByteArray &line : model.RoutineHeadingLines) {
+    const QByteArray lower = line.toLower();
+    withBody += !lower.contains("external") && !lower.contains("forward;") && !lower.contains(" syscall ");
+  }
+  const bool laidOut = sourceBytes.toLower().contains("implementation") || ExpectedIsProgram(sourceBytes);
+  if ((qsizetype(target.bookmarks().size()) != model.IndexEntries.size() ||
+       (laidOut && model.IndexEntries.size() < withBody)) &&
+      !unbalanced && result.fault.isEmpty())
+    result.fault = QStringLiteral("%1 bookmarks and %2 index rows for %3 routines listed")
+                       .arg(target.bookmarks().size())
+                       .arg(model.IndexEntries.size())
+                       .arg(model.Routines.size());
 
   TSpecialCanvas canvas(target.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, settings);
   const int footerRule = canvas.PageHeight - g.BottomMargin - g.LineStep;
   const FontSpec headerFont = settings.HeaderFont();
+  // Each heading starts at the left edge.
+  for (const auto &[sheet, y] : target.bookmarks()) {
+    const auto row = std::find_if(target.texts().begin(), target.texts().end(), [&](const PrintedText &t) {
+      return t.sheet == sheet && t.y == y && t.font != headerFont && t.font != settings.LineFont();
+    });
+    if (row != target.texts().end() && row->x != g.LeftX && !unbalanced && result.fault.isEmpty())
+      result.fault = QStringLiteral("heading %1 on page %2 starts at x %3, not at the edge")
+                         .arg(QString::fromLatin1(row->text)).arg(sheet).arg(row->x);
+  }
   QByteArray printed, printedAsDrawn;
   bool lastPageHasText = false;
   for (const PrintedText &t : target.texts()) {
@@ -486,7 +672,7 @@ SweepResult PrintAndCheck(const QString &path) {
   // Each literal is found in the drawn texts after the one before it; a
   // literal broken across rows is drawn in pieces that follow one another.
   qsizetype from = 0;
-  for (const QByteArray &literal : StringLiterals(bytes)) {
+  for (const QByteArray &literal : StringLiterals(bytes, NestsAtStart(path))) {
     const qsizetype at = printedAsDrawn.indexOf(literal, from);
     if (at < 0) {
       if (result.fault.isEmpty())
@@ -513,7 +699,7 @@ SweepResult PrintAndCheck(const QString &path) {
 QStringList UnitsUnder(const QStringList &roots) {
   QStringList files;
   for (const QString &root : roots) {
-    QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(root, {"*.pas", "*.pp", "*.lpr", "*.dpr"}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) files << it.next();
   }
   files.sort();
@@ -530,10 +716,11 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
   const QStringList files = UnitsUnder(roots.split(QLatin1Char(':'), Qt::SkipEmptyParts));
   if (files.isEmpty()) GTEST_SKIP() << "no units under " << roots.toStdString();
   int checked = 0, passed = 0, readAgain = 0;
-  long long expected = 0, listed = 0, matched = 0;
+  long long expected = 0, listed = 0, matched = 0, deeper = 0, keptDeeper = 0;
   for (qsizetype i = 0; i < files.size(); i += step) {
-    const SweepResult result = PrintAndCheck(files[i]);
+    SweepResult result = PrintAndCheck(files[i]);
     if (!result.loaded) continue;
+    CountIndentsKept(files[i], result);
     ++checked;
     expected += result.expected;
     listed += result.listed;
@@ -541,6 +728,8 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
     matched += result.matched;
     if (qEnvironmentVariableIsSet("SCRIVANE_SWEEP_WRONG") && result.matched < result.listed)
       std::printf("wrong: %s: %d of %d listed\n", qPrintable(files[i]), result.listed - result.matched, result.listed);
+    deeper += result.deeper;
+    keptDeeper += result.keptDeeper;
     if (result.fault.isEmpty()) ++passed;
     else ADD_FAILURE() << files[i].toStdString() << ": " << result.fault.toStdString();
   }
@@ -551,7 +740,13 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
   // right, and the share of the implemented routines that are listed.
   std::printf("sweep: routine list precision %.4f, recall %.4f\n", listed ? double(matched) / double(listed) : 1.0,
               expected ? double(matched) / double(expected) : 1.0);
+  std::printf("sweep: %lld of %lld lines the author indented deeper print deeper (%.1f %%)\n", keptDeeper, deeper,
+              deeper ? 100.0 * double(keptDeeper) / double(deeper) : 100.0);
   EXPECT_GT(checked, 0);
+  // Where the author's own indent is kept (94.5 % over both trees); the
+  // rest is layout the listing sets on purpose (a routine's "var" at its
+  // header's level, a statement's later lines under its first).
+  EXPECT_GE(keptDeeper * 1000, deeper * 940);
 }
 
 // With the file's line numbers, a number stands only beside a row that
