@@ -83,6 +83,8 @@ TEST(NormaliseLine, CodeIsSpacedWhileStringsDirectivesAndCommentsPrintAsWritten)
       {"a          b", "a b", "PP"},
       {"(*)", "(*)", "C"},
       {"s := 'unclosed", "s := 'unclosed", "PPM"},
+      {"c := ^[; if c = ^] then", "c := ^[; if c = ^] then", "PPPRPPPR"},
+      {"x := p^[i] + a[p^];", "x := p^ [i] + a [p^] ;", "PPPPPPPP"},
   };
   FormatSettings settings;
   for (const Row &row : rows) {
@@ -94,6 +96,48 @@ TEST(NormaliseLine, CodeIsSpacedWhileStringsDirectivesAndCommentsPrintAsWritten)
   // directives keep their case; "{ @NEWPAGE }" then asks for a new page.
   EXPECT_EQ(PrintLines({"S := 'Ab' + {$I X.inc} {Note}", "{ @NEWPAGE }"}, settings, nullptr, true).texts,
             (QList<QByteArray>{"s := 'Ab' + {$I X.inc} {note}", "@@@@@"}));
+}
+
+// The compiler reads a signed number in assembler as one token, and brace
+// comments nest or not as the mode says.
+TEST(NormaliseLine, AssemblerNumbersAndNestedCommentsAsTheCompilerReadsThem) {
+  FormatSettings settings;
+  EXPECT_EQ(PrintLines({"asm", "imul edx, edx, -2048144777", "push -1", "mov eax, [ebp-8]", "end;", "x:=a-1;"},
+                       settings)
+                .texts,
+            (QList<QByteArray>{"asm", "imul edx, edx, -2048144777", "push -1", "mov eax, [ebp - 8]", "end;",
+                               "x := a - 1;"}));
+  const struct {
+    bool nest;
+    QList<QByteArray> lines;
+    QList<QByteArray> kinds;
+  } rows[] = {
+      {true, {"{ a { b } c } x", "y"}, {"CCCCCCCP", "P"}},
+      {false, {"{ a { b } c } x", "y"}, {"CCCCCPPP", "P"}},
+      {true, {"{$mode delphi}", "{ a { b } c }"}, {"P", "CCCCCPP"}},
+      {false, {"{$MODESWITCH NestedComments}", "{ a { b", "} c } x"}, {"P", "CCCC", "CCCP"}},
+      {true, {"{$modeswitch nestedcomments-}{ a { b } c"}, {"PCCCCCP"}},
+  };
+  for (const auto &row : rows) {
+    LineNormaliser normaliser;
+    CommentCarry carry;
+    carry.NestComments = row.nest;
+    ScanState state;
+    state.NestComments = row.nest;
+    QList<QByteArray> kinds;
+    for (const QByteArray &source : row.lines) {
+      const QByteArray line = normaliser.Normalise(source, false, carry).trimmed().toByteArray();
+      auto words = SplitWords(line, state);
+      ClassifyLine(words, line, settings, nullptr);
+      QByteArray k;
+      for (size_t i = 0; i + 1 < words.size(); ++i) k += "PRCMSN"[int(words[i].Kind)];
+      kinds << k;
+      // The reader's state and the listing's agree at every line's end.
+      EXPECT_EQ(carry.InBrace, state.InBraceComment) << row.lines.join('|').constData();
+      EXPECT_EQ(carry.BraceDepth, state.BraceDepth) << row.lines.join('|').constData();
+    }
+    EXPECT_EQ(kinds, row.kinds) << row.lines.join('|').constData();
+  }
 }
 
 // A comment over several lines keeps its style on every line, whatever its

@@ -181,6 +181,16 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
   EXPECT_EQ(model.SourceLines.last().trimmed(), "end.");
 }
 
+// A program lists each routine of its own once: not a forward header, a
+// method its class declares or a routine nested in another.
+TEST_F(UnitScanner, ProgramListsItsOwnRoutinesOnce) {
+  LoadLines("program p;\ntype\n  t = class\n    procedure a; virtual;\n  end;\n"
+            "procedure fwd; forward;\nprocedure t.a;\nbegin\nend;\n"
+            "procedure outer;\n  procedure inner;\n  begin\n  end;\nbegin\nend;\n"
+            "procedure fwd;\nbegin\nend;\nbegin\nend.\n");
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{"procedure fwd;", "procedure outer;", "procedure t.a;"}));
+}
+
 TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
   // Before, the header lines were cut in place, and the listing lost every
   // directive and trailing comment; a comment holding ") :" hid the routine.
