@@ -269,7 +269,12 @@ QByteArray FormTextNormaliser::NormaliseKeepingStrings(QByteArrayView line, bool
     const qsizetype end = StringLiteralEnd(line, at);
     if (at > from) AppendCode(out, Normalise(line.sliced(from, at - from), lowerCase));
     if (!out.isEmpty() && out.back() != ' ') out += ' ';
+    const qsizetype literal = out.size();
     out += line.sliced(at, end - at);
+    // "Set all text to lower case" asks for the strings too.
+    if (lowerCase)
+      for (qsizetype k = literal; k < out.size(); ++k)
+        if (out[k] >= 'A' && out[k] <= 'Z') out[k] = char(out[k] + ('a' - 'A'));
     out += ' ';
     at = from = end;
   }
