@@ -564,13 +564,14 @@ class IncludeReader {
   void Read(QByteArrayView text, const QString &path, int file, LineList &out, int depth) {
     const std::vector<IncludeDirective> directives = FindIncludeDirectives(text);
     if (directives.empty()) {
-      LineList lines = ReadLines(text, lower_);
+      LineList lines = ReadLines(text, lower_, true, model_.CommentsNest);
       lines.markFile(0, file);
       out.adopt(std::move(lines), 0);
       return;
     }
     stack_.push_back(ComparablePath(path));
     LineCarries carries;
+    carries.normaliser.NestComments = carries.splitter.NestComments = model_.CommentsNest;
     qsizetype start = 0;
     int linesRead = 0;
     for (const IncludeDirective &directive : directives) {
