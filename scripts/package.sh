@@ -21,12 +21,16 @@ depends=$(sed -n 's/^ Depends: //p' "$work/info")
 for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libharfbuzz-subset0 libdeflate0 libc6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
+# Any error lintian reports fails the package; its warnings are shown.
 if command -v lintian >/dev/null; then
   lintian --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || true
+  grep "^W:" "$work/lintian" >&2 || true
   if grep -q "^E:" "$work/lintian"; then
     grep "^E:" "$work/lintian" >&2
-    echo "lintian reports errors (above)" >&2
+    fail "lintian reports errors (above)"
   fi
+else
+  echo "lintian is not installed: the package was not checked by it" >&2
 fi
 
 root=$work/root
@@ -34,7 +38,8 @@ dpkg -x "$deb" "$root"
 for f in usr/bin/scrivane usr/bin/scrivane-print usr/lib/scrivane/scrivane-print-cups usr/share/applications/scrivane.desktop \
     usr/share/mime/packages/scrivane.xml usr/share/icons/hicolor/scalable/apps/scrivane.svg \
     usr/share/icons/hicolor/48x48/apps/scrivane.png usr/share/man/man1/scrivane.1.gz \
-    usr/share/man/man1/scrivane-print.1.gz usr/share/doc/scrivane/changelog.gz usr/share/bash-completion/completions/scrivane-print; do
+    usr/share/man/man1/scrivane-print.1.gz usr/share/doc/scrivane/changelog.gz usr/share/doc/scrivane/copyright \
+    usr/share/bash-completion/completions/scrivane-print; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
 [ -d "$root/usr/share/scrivane" ] || fail "usr/share/scrivane is not in the package"

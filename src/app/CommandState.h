@@ -8,9 +8,9 @@
 
 namespace scrivane {
 
-inline const QString HighlightedUnitCaption = QStringLiteral("&Highlited unit");
+inline const QString HighlightedUnitCaption = QStringLiteral("&Highlighted unit");
 inline const QString HighlightedRoutinesCaption =
-    QStringLiteral("&Highlited procedures and functions");
+    QStringLiteral("&Highlighted procedures and functions");
 
 struct CommandState {
   // Print and preview menu items.

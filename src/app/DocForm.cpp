@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -175,7 +176,12 @@ void TDocForm::BuildMenus() {
   PrinterSetup1 = MakeAction(this, "PrinterSetup1", QStringLiteral("&Printer Setup..."));
   Legend1 = MakeAction(this, "Legend1", QStringLiteral("Legend..."));
   Exit1 = MakeAction(this, "Exit1", QStringLiteral("E&xit"));
+  printWithDialogAction = MakeAction(this, "printWithDialogAction", QStringLiteral("P&rint..."));
+  printWithDialogAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  printWithDialogAction->setToolTip(QStringLiteral("Print the highlighted unit, choosing printer, copies and pages"));
+  printWithDialogAction->setEnabled(false);
   FileMenu->addAction(OpenProject1);
+  FileMenu->addAction(printWithDialogAction);
   FileMenu->addAction(PrinterSetup1);
   FileMenu->addAction(Legend1);
   N1 = FileMenu->addSeparator();
@@ -183,6 +189,7 @@ void TDocForm::BuildMenus() {
   FileMenu->addAction(Exit1);
   connect(OpenProject1, &QAction::triggered, this, &TDocForm::OpenProject1Click);
   connect(PrinterSetup1, &QAction::triggered, this, &TDocForm::PrinterSetup1Click);
+  connect(printWithDialogAction, &QAction::triggered, this, &TDocForm::PrintWithDialog);
   connect(Legend1, &QAction::triggered, this, &TDocForm::Legend1Click);
   connect(Exit1, &QAction::triggered, this, &QWidget::close);
 
@@ -277,7 +284,21 @@ void TDocForm::BuildToolBar() {
         button->setPopupMode(QToolButton::InstantPopup);
         // The accelerator drops the menu down as a click does; queued, so
         // the menu's own loop does not run inside the shortcut's handling.
-        connect(a, &QAction::triggered, button, &QToolButton::showMenu, Qt::QueuedConnection);
+        // The first item that can be chosen is highlighted, so that Return
+        // chooses it at once (as a menu opened from the menu bar does).
+        connect(
+            a, &QAction::triggered, button,
+            [button, menu = a->menu()] {
+              QTimer::singleShot(0, menu, [menu] {
+                for (QAction *item : menu->actions())
+                  if (item->isEnabled() && item->isVisible() && !item->isSeparator()) {
+                    menu->setActiveAction(item);
+                    break;
+                  }
+              });
+              button->showMenu();
+            },
+            Qt::QueuedConnection);
       }
     }
   }
@@ -303,9 +324,8 @@ void TDocForm::BuildPages() {
   unitDelegate_ = new UnitListDelegate(model_, PickList1);
   PickList1->setOwnerDelegate(unitDelegate_);
   PickList1->setSelectedStyle(SelectedStyle::OwnerDraw);
-  QPalette white = PickList1->palette();
-  white.setColor(QPalette::Base, Qt::white);
-  PickList1->setPalette(white);
+  // Background and text both come from the style's palette: a white
+  // background under a dark style's light text hid every name.
 
   PickList2 = new PickList;
   PickList2->setObjectName(QStringLiteral("PickList2"));
@@ -324,6 +344,7 @@ void TDocForm::BuildPages() {
   DragBar->addWidget(PickList1);
   DragBar->addWidget(PickList2);
   DragBar->setStretchFactor(1, 1);
+  connect(DragBar, &QSplitter::splitterMoved, this, &TDocForm::KeepSplitterShare);
   auto *groupLayout = new QHBoxLayout(GroupBox1);
   groupLayout->setContentsMargins(6, 6, 6, 6);
   groupLayout->addWidget(DragBar);
@@ -369,7 +390,8 @@ void TDocForm::BuildPages() {
 }
 
 void TDocForm::FormCreate() {
-  QGuiApplication::clipboard()->clear();
+  // The desktop's clipboard is the user's: what another program put there
+  // stays, whatever Scrivane does with it.
   {
     const QSignalBlocker block(PageControl1);
     PageControl1->setCurrentWidget(TabSheet1);
@@ -383,10 +405,11 @@ void TDocForm::FormCreate() {
   recentFiles_.Load(ini);
   QStringList garbled;
   settings_.LoadFromIni(ini, &garbled);
-  if (const QString damage = SettingsDamageMessage(settingsPath_, ini, garbled); !damage.isEmpty())
+  if (const QString damage = SettingsDamageMessage(settingsPath_, ini, garbled, true); !damage.isEmpty())
     messages_->Warning(damage);
   habits_->Restore(ini);
   for (const QString &replaced : ReplaceBitmapFaces(settings_)) messages_->Warning(replaced);
+  for (const QString &missing : MissingFaceWarnings(settings_)) messages_->Warning(missing);
 
   (settings_.Hint == 1 ? On1 : Off1)->trigger();
   (settings_.Style != 0 ? Bold1 : Normal1)->trigger();
@@ -410,6 +433,7 @@ void TDocForm::FormClose() {
   QString error;
   bool written = ini.Load(settingsPath_, &error);
   if (written) {
+    ini.DropDamagedLines();
     settings_.SaveToIni(ini);
     habits_->Save(ini);
     written = ini.Save(settingsPath_, &error);
@@ -433,10 +457,16 @@ bool TDocForm::eventFilter(QObject *watched, QEvent *event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
+void TDocForm::KeepSplitterShare() {
+  const QList<int> sizes = DragBar->sizes();
+  if (sizes.size() == 2 && GroupBox1->width() > 0) unitListShare_ = double(sizes[0]) / GroupBox1->width();
+}
+
 void TDocForm::FormResize() {
-  // One fifth of the group box for the units, whatever the splitter said.
+  // The units keep their share of the group box (a fifth until the user
+  // moves the splitter): snapping back to a fifth undid every drag.
   const int total = DragBar->width() - DragBar->handleWidth();
-  const int units = std::max(UnitListMinWidthPx, int(0.2 * GroupBox1->width()));
+  const int units = std::max(UnitListMinWidthPx, int(unitListShare_ * GroupBox1->width()));
   DragBar->setSizes({units, std::max(1, total - units)});
   PlaceRoutineCaption();
 }
@@ -479,16 +509,26 @@ void TDocForm::RebuildRecentMenu() {
     recentSeparator_->deleteLater();
     recentSeparator_ = nullptr;
   }
-  const QStringList captions = recentFiles_.MenuCaptions();
-  if (captions.isEmpty()) return;
-  for (int i = 0; i < captions.size(); ++i) {
-    auto *item = new QAction(captions[i], FileMenu);
+  const QStringList entries = recentFiles_.Entries();
+  // An empty slot opens nothing: it gets no item (choosing one used to
+  // empty the lists under the old project's title).
+  const QFontMetrics metrics(FileMenu->font());
+  constexpr int kWidestPathPx = 480;
+  for (int i = 0; i < entries.size(); ++i) {
+    if (entries[i].trimmed().isEmpty()) continue;
+    // A long path keeps its start and its file name; an "&" in it is shown,
+    // not taken as a mnemonic.
+    const QString shown = metrics.elidedText(entries[i], Qt::ElideMiddle, kWidestPathPx);
+    auto *item = new QAction(QStringLiteral("&%1 ").arg(i + 1) + QString(shown).replace(u'&', QStringLiteral("&&")),
+                             FileMenu);
+    item->setStatusTip(entries[i]);
+    item->setToolTip(entries[i]);
     item->setObjectName(QStringLiteral("Recent%1").arg(i + 1));
     connect(item, &QAction::triggered, this, [this, i] { OpenRecentFile(i); });
     FileMenu->insertAction(Exit1, item);
     recentItems_ << item;
   }
-  recentSeparator_ = FileMenu->insertSeparator(Exit1);
+  if (!recentItems_.isEmpty()) recentSeparator_ = FileMenu->insertSeparator(Exit1);
 }
 
 void TDocForm::Busy(bool on) { messages_->SetBusy(on); }
@@ -681,6 +721,7 @@ void TDocForm::ApplyCommandState(const CommandState &s) {
   PrevProcMenu->setEnabled(s.prevProc && procList);
   PrevProjMenu->setEnabled(s.prevProj && projList);
   PrintUnitMenu->setEnabled(s.printUnit);
+  printWithDialogAction->setEnabled(s.printUnit);
   PrintProcMenu->setEnabled(s.printProc && procList);
   PrintProjMenu->setEnabled(s.printProj && projList);
   EntireProjMenu->setEnabled(s.entireProj);
@@ -689,11 +730,18 @@ void TDocForm::ApplyCommandState(const CommandState &s) {
   PreviewBtn->setEnabled(s.previewBtn);
   CopyBtn->setEnabled(s.copyBtn);
   CaptureBtn->setEnabled(s.captureBtn);
+  ApplyIndexItems();
   model_.UnitHighlighted = s.unitHighlighted;
   if (!s.unitItemCaption.isEmpty()) {
     PrevUnitMenu->setText(s.unitItemCaption);
     PrintUnitMenu->setText(s.unitItemCaption);
   }
+}
+
+void TDocForm::ApplyIndexItems() {
+  const bool on = commands_->IndexItemsEnabled() && PrintCommands::HasRenderer(commands_->PrintPreview5);
+  PrintIndexCreated->setEnabled(on && PrintBtn->isEnabled());
+  PrevIndexCreated->setEnabled(on && PreviewBtn->isEnabled());
 }
 
 void TDocForm::HelpBtnClick() {

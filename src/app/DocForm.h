@@ -87,6 +87,8 @@ class TDocForm : public QMainWindow {
   QAction *Normal1 = nullptr, *Bold1 = nullptr, *On1 = nullptr, *Off1 = nullptr,
           *English1 = nullptr, *Metric1 = nullptr, *PrjFiles1 = nullptr, *PrjFiles2 = nullptr;
   QAction *TableofContents1 = nullptr, *Index1 = nullptr, *About1 = nullptr;
+  // File > Print... (Ctrl+P): the highlighted unit through the print dialog.
+  QAction *printWithDialogAction = nullptr;
   QMenu *FileMenu = nullptr;
   QMenu *PopupMenu1 = nullptr;  // preview menu
   QMenu *PopupMenu3 = nullptr;  // print menu
@@ -121,6 +123,9 @@ class TDocForm : public QMainWindow {
   void Legend1Click();
   void About1Click();
   void FormResize();
+  // Takes the unit list's present share of the group box as the one a
+  // resize keeps (after the user dragged the splitter or it was restored).
+  void KeepSplitterShare();
   void Normal1Click();
   void Bold1Click();
   void On1Click();
@@ -133,6 +138,7 @@ class TDocForm : public QMainWindow {
   // Print, preview, clipboard and image commands: wired here, carried out
   // in DocFormCommands.cpp.
   void PrintUnitMenuClick();
+  void PrintWithDialog();
   void EntireProjMenuClick();
   void PrintProcMenuClick();
   void PrintProjMenuClick();
@@ -146,6 +152,8 @@ class TDocForm : public QMainWindow {
   void CopyBtnClick();
   void CaptureBtnClick();
   void FormatBtnClick();
+  // Reads the highlighted unit again (after a change that reading applies).
+  void ReloadCurrentUnit();
   void PrinterSetup1Click();
   void DeleteFormImage();
   void ShowFormImage();
@@ -166,6 +174,9 @@ class TDocForm : public QMainWindow {
   void FormCreate();
   void FormClose();
   void ApplyCommandState(const CommandState &state);
+  // The Index Listing items follow the commands' decision, but never show
+  // enabled in a menu whose button is disabled.
+  void ApplyIndexItems();
   void SetListFontBold(bool bold);
   void PlaceRoutineCaption();
   void ReadPath(const QString &path);
@@ -199,6 +210,7 @@ class TDocForm : public QMainWindow {
   std::function<QString(const QString &)> choosePdfFile_;
   QString pdfDocument_;  // the document the preview shows, for its PDF name
   WindowHabits *habits_ = nullptr;  // owned as a child
+  double unitListShare_ = 0.2;      // of the group box's width, kept on resize
 };
 
 }  // namespace scrivane

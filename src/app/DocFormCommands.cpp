@@ -66,10 +66,7 @@ void TDocForm::BuildPrintCommands() {
     if (index >= 0 && index < PickList1->count()) PickList1->setCurrentRow(index);
   };
   hooks.SetStatusLine = StatusShower();
-  hooks.EnableIndexItems = [this](bool enabled) {
-    PrintIndexCreated->setEnabled(enabled);
-    PrevIndexCreated->setEnabled(enabled);
-  };
+  hooks.EnableIndexItems = [this](bool) { ApplyIndexItems(); };
   printerHost_->ChooseOutputFile = [this](const QString &title) { return AskForPdfFile(title); };
   printerHost_->ProtectedFiles = [this] { return model_.ProjectFiles(); };
   printerHost_->SuggestOutputFile = [this] {
@@ -115,6 +112,11 @@ void TDocForm::ForgetLastPdfFile() {
 void TDocForm::PrintUnitMenuClick() {
   ForgetLastPdfFile();
   commands_->PrintUnitMenuClick();
+}
+void TDocForm::PrintWithDialog() {
+  if (!printWithDialogAction->isEnabled()) return;
+  pdfDocument_ = model_.CurrentUnitPath;
+  commands_->PrintUnitWithDialog();
 }
 void TDocForm::EntireProjMenuClick() {
   ForgetLastPdfFile();
@@ -164,8 +166,9 @@ void TDocForm::PrinterSetup1Click() { printerHost_->PrinterSetup(this); }
 constexpr int kMaxClipboardText = 32 * 1024;
 
 void TDocForm::CopyBtnClick() {
+  // Nothing is cleared first: the clipboard changes only when there is
+  // something to put on it, and what another program put there stays.
   QClipboard *clipboard = QGuiApplication::clipboard();
-  clipboard->clear();
   if (!projectFilesTabActive()) {
     const QPixmap shown = FormImage->pixmap();
     if (shown.height() > 10) clipboard->setImage(shown.toImage());
@@ -207,7 +210,7 @@ void TDocForm::CaptureBtnClick() {
         messages().Warning(QStringLiteral("Cannot write ") + name);
     }
   }
-  clipboard->clear();
+  // The picture stays on the clipboard: it may be the user's only copy.
   UpdateCommands();
 }
 
@@ -243,7 +246,32 @@ void TDocForm::SetFormImage(const QPixmap &picture) {
   }
 }
 
-void TDocForm::FormatBtnClick() { formatDialog_->exec(); }
+void TDocForm::FormatBtnClick() {
+  const int lowerBefore = settings_.Lower;
+  formatDialog_->exec();
+  // Lower case is applied as a unit is read: the unit on view is read again,
+  // so that the next preview shows it (its routines keep their selection).
+  if (settings_.Lower != lowerBefore) ReloadCurrentUnit();
+}
+
+void TDocForm::ReloadCurrentUnit() {
+  if (model_.SelectedUnit < 0 || model_.CurrentUnitPath.isEmpty()) return;
+  QList<bool> selected;
+  for (const RoutineEntry &routine : model_.Routines) selected << routine.selected;
+  model_.CurrentUnitPath.clear();
+  Busy(true);
+  ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
+  try {
+    LoadUnit(context);
+  } catch (const std::exception &e) {
+    messages_->Warning(QString::fromLocal8Bit(e.what()));
+  }
+  if (selected.size() == model_.Routines.size())
+    for (int i = 0; i < selected.size(); ++i) model_.Routines[i].selected = selected[i];
+  RefreshLists();
+  Busy(false);
+  UpdateCommands();
+}
 
 void TDocForm::BuildFormatDialog() {
   formatDialog_ = new TFormatFrm(settings_, *forwardingMessages_, this);

@@ -104,7 +104,25 @@ void PrintCommands::PrintJob(TPrintPreview &job, bool directPrint) {
     messages_.Information(QStringLiteral("This document cannot be printed yet."));
     return;
   }
-  job.Print(directPrint);
+  const PrintOutcome outcome = job.Print(directPrint);
+  ReportOutcome(outcome.PagesPrinted, outcome.Cancelled);
+}
+
+// The status line says where a print went: a print to PDF leaves no other
+// trace on screen, and a cancel should not pass for a print.
+void PrintCommands::ReportOutcome(int pages, bool cancelled) {
+  if (!Hooks.SetStatusLine) return;
+  if (cancelled) {
+    Hooks.SetStatusLine(QStringLiteral(" Print cancelled."));
+    return;
+  }
+  if (pages <= 0) return;
+  const QPrinter &printer = printer_.printer();
+  const QString count = pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer_.LastPdfFile.isEmpty())
+    Hooks.SetStatusLine(QStringLiteral(" Wrote %1 (%2).").arg(printer_.LastPdfFile, count));
+  else
+    Hooks.SetStatusLine(QStringLiteral(" Sent %1 to %2.").arg(count, printer.printerName()));
 }
 
 void PrintCommands::RunUnitCommand(UnitCommand command) {
@@ -112,12 +130,11 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
   model_.IndexEntries.clear();
   try {
     Flags.IndexRequested = false;
-    const bool printing = command == UnitCommand::PrintMenu;
-    Flags.DirectPrint = printing;
+    const bool printing = command == UnitCommand::PrintMenu || command == UnitCommand::PrintDialog;
+    Flags.DirectPrint = command == UnitCommand::PrintMenu;
     if (command == UnitCommand::RoutineListDoubleClick) Flags.IndexAvailable = false;
 
-    const bool marksSelectedOnly =
-        command == UnitCommand::PreviewMenu || command == UnitCommand::PrintMenu;
+    const bool marksSelectedOnly = command == UnitCommand::PreviewMenu || printing;
     const bool whole = Docs.PrepareUnit(marksSelectedOnly);
     if (command == UnitCommand::PreviewMenu || command == UnitCommand::UnitListDoubleClick)
       Flags.IndexAvailable = whole;
@@ -135,6 +152,7 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
         SetIndexItems(Flags.IndexRequested);
         break;
       case UnitCommand::PrintMenu:
+      case UnitCommand::PrintDialog:
         Flags.IndexRequested = true;
         SetIndexItems(true);
         break;
@@ -150,6 +168,7 @@ void PrintCommands::PrevUnitMenuClick() { RunUnitCommand(UnitCommand::PreviewMen
 void PrintCommands::PickList1DblClick() { RunUnitCommand(UnitCommand::UnitListDoubleClick); }
 void PrintCommands::PickList2DblClick() { RunUnitCommand(UnitCommand::RoutineListDoubleClick); }
 void PrintCommands::PrintUnitMenuClick() { RunUnitCommand(UnitCommand::PrintMenu); }
+void PrintCommands::PrintUnitWithDialog() { RunUnitCommand(UnitCommand::PrintDialog); }
 
 void PrintCommands::LoadUnitEntry(int index) {
   model_.SelectedUnit = index;
@@ -162,9 +181,9 @@ void PrintCommands::LoadUnitEntry(int index) {
   if (Hooks.UpdateCommands) Hooks.UpdateCommands();
 }
 
-// Written to PDF, the project is one book, as scrivane-print --all prints
-// it: one file to keep, with bookmarks and links across its units. A
-// printer prints each unit as a job of its own.
+// The project is one book, as scrivane-print --all prints it, on a printer
+// as in a PDF file: one job with the project file, every unit, its form
+// listing and the index, so that the index's pages are the printed ones.
 void PrintCommands::EntireProjMenuClick() {
   if (model_.Units.isEmpty()) return;
   BusyScope busy(messages_);
@@ -172,13 +191,21 @@ void PrintCommands::EntireProjMenuClick() {
   Flags.IndexRequested = false;
   // A Cancel of an earlier run must not end this one before it starts.
   Flags.PrintCancelled = false;
-  try {
-    if (printer_.printer().outputFormat() == QPrinter::PdfFormat)
-      PrintBook();
-    else
-      PrintUnitByUnit();
-  } catch (const std::exception &error) {
-    Report(error);
+  BookOutcome outcome;
+  {
+    // The book's index cites pages: its pages carry their numbers, as the
+    // command line prints the book (the Format settings come back after).
+    struct KeptSettings {
+      FormatSettings &settings;
+      const FormatSettings kept;
+      ~KeptSettings() { settings = kept; }
+    } keep{settings_, settings_};
+    NumberEveryPage(settings_);
+    try {
+      outcome = PrintBook();
+    } catch (const std::exception &error) {
+      Report(error);
+    }
   }
   SetIndexItems(true);
   // Back to the first entry, also after a cancel or a failure.
@@ -187,20 +214,10 @@ void PrintCommands::EntireProjMenuClick() {
   } catch (const std::exception &error) {
     Report(error);
   }
+  ReportOutcome(outcome.PagesPrinted, outcome.Cancelled);
 }
 
-void PrintCommands::PrintUnitByUnit() {
-  for (int i = 0; i < model_.Units.size(); ++i) {
-    LoadUnitEntry(i);
-    if (Flags.PrintCancelled) break;
-    Docs.PrepareWholeUnit();
-    Flags.DirectPrint = true;
-    PrintJob(PrintPreview2, Flags.DirectPrint);
-    if (Flags.PrintCancelled) break;
-  }
-}
-
-void PrintCommands::PrintBook() {
+BookOutcome PrintCommands::PrintBook() {
   BookReaders readers;
   // A unit whose file is missing has said so and prints with no lines, as
   // in a run unit by unit.
@@ -213,9 +230,11 @@ void PrintCommands::PrintBook() {
     return LoadFormOfUnit(context, form);
   };
   Flags.DirectPrint = true;
+  BookOutcome outcome;
   PrintWithStatusWindow(printer_, parent_, &Flags.PrintCancelled, [&](PrintTarget &target, PrintProgress &progress) {
-    PrintProjectBook(model_, Docs, readers, target, &progress);
+    outcome = PrintProjectBook(model_, Docs, readers, target, &progress);
   }, settings_.PagesPerSheet);
+  return outcome;
 }
 
 void PrintCommands::PrintProcMenuClick() {

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "listing/Documents.h"
+#include "listing/ProjectBook.h"
 #include "print/PageInfo.h"
 #include "print/gui/PrintPreview.h"
 
@@ -78,6 +79,9 @@ class PrintCommands {
   void PickList1DblClick();
   void PickList2DblClick();
   void PrintUnitMenuClick();
+  // File > Print... (Ctrl+P): the highlighted unit through the system print
+  // dialog (printer, copies, pages, sides).
+  void PrintUnitWithDialog();
   void EntireProjMenuClick();
   void PrintProcMenuClick();
   void PrevProcMenuClick();
@@ -92,10 +96,10 @@ class PrintCommands {
   void PrintPreview1EndPrint(PageInfoPtr &Info);
 
  private:
-  enum class UnitCommand { PreviewMenu, UnitListDoubleClick, RoutineListDoubleClick, PrintMenu };
+  enum class UnitCommand { PreviewMenu, UnitListDoubleClick, RoutineListDoubleClick, PrintMenu, PrintDialog };
   void RunUnitCommand(UnitCommand command);
-  void PrintUnitByUnit();
-  void PrintBook();
+  BookOutcome PrintBook();
+  void ReportOutcome(int pages, bool cancelled);
   void LoadUnitEntry(int index);
   void SetIndexItems(bool enabled);
   void Report(const std::exception &error);

@@ -36,7 +36,6 @@ WindowHabits::WindowHabits(TDocForm &window) : QObject(&window), window_(window)
   window_.PickList2->viewport()->installEventFilter(this);
   // Named keys, not the platform's standard ones: some platforms bind none
   // to Quit.
-  window_.PrintUnitMenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   window_.Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
@@ -115,7 +114,10 @@ bool WindowHabits::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::Show:
       if (watched == &window_ && !splitterSizes_.isEmpty()) {
         // After the layout has given the lists their first sizes.
-        QTimer::singleShot(0, this, [this, sizes = splitterSizes_] { window_.DragBar->setSizes(sizes); });
+        QTimer::singleShot(0, this, [this, sizes = splitterSizes_] {
+          window_.DragBar->setSizes(sizes);
+          window_.KeepSplitterShare();
+        });
         splitterSizes_.clear();
       }
       break;

@@ -15,8 +15,8 @@ constexpr const char *kUsage =
     "       scrivane --version | --help\n"
     "\n"
     "Opens FILE (a project .dpr, .lpr, .lpi or .dproj, a package .dpk or .lpk,\n"
-    "a unit .pas, .pp or .p, an include file .inc, or a form .dfm or .lfm)\n"
-    "as File > Open File... would; without FILE the window starts empty.\n";
+    "a unit .pas, .pp or .p, an include file .inc, or a form .dfm or .lfm; any\n"
+    "case) as File > Open File... would; without FILE the window starts empty.\n";
 }  // namespace
 
 int main(int argc, char **argv) {

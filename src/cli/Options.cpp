@@ -120,6 +120,8 @@ const QList<OptionRow> &OptionTable() {
   static const QList<OptionRow> table = {
       {{"h", "help"}, "", kChoosesCommand, "show this help and exit", nullptr},
       {{"version"}, "", kChoosesCommand, "print the version and exit", nullptr},
+      {{"list-settings"}, "", kChoosesCommand, "list the SECTION.KEY names --set takes, one a line, and exit",
+       nullptr},
       {{"units"}, "", kChoosesCommand, "list the units of the project or unit FILE: name<TAB>path",
        Command(CommandMode::Units)},
       {{"routines"}, "", kChoosesCommand, "list the routines of FILE's highlighted unit (a form: its objects)",
@@ -230,7 +232,7 @@ QString UsageText() {
       "       scrivane-print PROJECT|UNIT --all [OPTION]... -o OUT.pdf|-P QUEUE\n"
       "       scrivane-print --help | --version\n"
       "\n"
-      "FILE is a project (.dpr, .lpr), a unit (.pas, .pp, .p) or a form (.dfm, .lfm).\n"
+      "FILE is a project (.dpr, .lpr), a unit (.pas, .pp, .p) or a form (.dfm, .lfm), in any case.\n"
       "Options may come before or after FILE; -- ends them.\n"
       "\n");
   qsizetype column = 0;
@@ -280,6 +282,12 @@ ParsedOptions ParseOptions(const QStringList &args) {
   if (parser.isSet(QStringLiteral("version"))) {
     o = Options{};
     o.mode = CommandMode::Version;
+    result.ok = true;
+    return result;
+  }
+  if (parser.isSet(QStringLiteral("list-settings"))) {
+    o = Options{};
+    o.mode = CommandMode::ListSettings;
     result.ok = true;
     return result;
   }

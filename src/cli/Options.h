@@ -13,7 +13,7 @@
 
 namespace scrivane::cli {
 
-enum class CommandMode { Help, Version, Units, Routines, FormText, Print };
+enum class CommandMode { Help, Version, ListSettings, Units, Routines, FormText, Print };
 
 struct Options {
   CommandMode mode = CommandMode::Help;

@@ -87,11 +87,11 @@ class PrintSession {
   int RefuseEmptySelection(const QString &what, int lastPage);
   void SayPrinted(int pages, const QString &what) {
     if (options_.quiet) return;
-    // A PDF on standard output owns it; the line goes to stderr then.
+    // On stderr, as a2ps and enscript report theirs: standard output holds
+    // nothing but a PDF written there, so `> file` catches no report.
     const bool toStdout = options_.outputPath == kStandardOutput;
     const QString where = printer_ ? options_.printer : toStdout ? QStringLiteral("standard output") : options_.outputPath;
-    (toStdout ? err_ : out_) << where << ": " << pages
-                             << (pages == 1 ? " page" : " pages") << " of " << what << Qt::endl;
+    err_ << where << ": " << pages << (pages == 1 ? " page" : " pages") << " of " << what << Qt::endl;
   }
   // A program written whole in its project file lists no units of its
   // own; its code is the project document.
@@ -309,6 +309,10 @@ void ApplyPrintOptions(const Options &options, FormatSettings &settings) {
     if (settings.Line3B == 0 && settings.Line3C == 0) settings.Line3C = 3;
     settings.User = Encode1252(*options.footer);
   }
+  // An index, a book or a procedures list cites pages, and a listing is
+  // what an index printed on its own cites: every page printed here
+  // carries its number.
+  NumberEveryPage(settings);
 }
 
 QtMessageHandler previousHandler = nullptr;
@@ -357,7 +361,13 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   // the print will not look as the file meant.
   if (const QString damage = SettingsDamageMessage(iniPath, ini, garbled); !damage.isEmpty()) Report(err, damage);
   ApplyPrintOptions(options, settings);
-  PaperSize paper = ChoosePaper(SystemPaperInputs(options.paper, QString())).paper;
+  const PaperInputs paperInputs = SystemPaperInputs(options.paper, QString());
+  const PaperChoice paperChoice = ChoosePaper(paperInputs);
+  PaperSize paper = paperChoice.paper;
+  // A queue's own paper comes before the system's names; without one, a
+  // name we passed over is told, or A4 would come as a surprise.
+  if (options.printer.isEmpty())
+    for (const QString &warning : PaperWarnings(paperInputs, paperChoice)) Report(err, warning);
   std::unique_ptr<SystemPrinter> printer;
   if (!options.printer.isEmpty()) {
     QString error;
@@ -371,6 +381,7 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   session.BeforeLayout = [&] {
     fontList.join();
     for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
+    for (const QString &missing : MissingFaceWarnings(settings)) Report(err, missing);
   };
   return session.Run();
 }

@@ -11,6 +11,7 @@
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
+#include "format/SettingOverrides.h"
 #include "cli/PrintCommand.h"
 #include "cli/SystemPrinter.h"
 #include "platform/ShortRunHeap.h"
@@ -59,6 +60,10 @@ int main(int argc, char **argv) {
       break;
     case CommandMode::Version:
       out << "scrivane-print " << scrivane::ScrivaneVersion() << "\n";
+      code = kExitOk;
+      break;
+    case CommandMode::ListSettings:
+      for (const QString &name : scrivane::SettingNames()) out << name << "\n";
       code = kExitOk;
       break;
     case CommandMode::Units: code = RunUnitsCommand(options, out, err); break;

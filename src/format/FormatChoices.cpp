@@ -1,6 +1,8 @@
 #include "format/FormatChoices.h"
 
+#include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -26,7 +28,9 @@ QList<LengthItem> Items(LengthList list, int measure) {
       case LengthList::Indent:
         return {{".25 cm", 0.25}, {".5 cm", 0.5}, {".75 cm", 0.75}};
       default:
-        return {{"2 cm", 2.0}, {"2.5 cm", 2.5}, {"3 cm", 3.0}, {"3.5 cm", 3.5}};
+        // Up to 4 cm: the bottom and right margins in use by default are
+        // that wide, and the list must be able to show them.
+        return {{"2 cm", 2.0}, {"2.5 cm", 2.5}, {"3 cm", 3.0}, {"3.5 cm", 3.5}, {"4 cm", 4.0}};
     }
   }
   switch (list) {
@@ -100,6 +104,28 @@ QStringList ReplaceBitmapFaces(FormatSettings &settings) {
                                "printed: \"%2\" is used instead.")
                     .arg(face, fallback);
     *name = fallback;
+  }
+  return messages;
+}
+
+QStringList MissingFaceWarnings(const FormatSettings &settings) {
+  // A face the system cannot find falls back to fontconfig's default face,
+  // the same one a surely unknown name gets. Aliases (Arial for Liberation
+  // Sans) are found faces and pass.
+  const QString fallback = QFontInfo(QFont(QStringLiteral("scrivane-no-such-face"))).family();
+  // The program's own default face is not the user's choice: where it is
+  // missing, the listing still prints in the system's face, unannounced.
+  const FormatSettings defaults;
+  QStringList messages;
+  for (const QString &face : {settings.BName, settings.HName}) {
+    if (face.isEmpty() || face.compare(fallback, Qt::CaseInsensitive) == 0) continue;
+    if (face == defaults.BName || face == defaults.HName) continue;
+    if (QFontDatabase::families().contains(face, Qt::CaseInsensitive)) continue;
+    const QString used = QFontInfo(QFont(face)).family();
+    if (used.compare(fallback, Qt::CaseInsensitive) != 0) continue;
+    const QString message = QStringLiteral("The font \"%1\" in the settings is not installed: \"%2\" is used instead.")
+                                .arg(face, used);
+    if (!messages.contains(message)) messages << message;
   }
   return messages;
 }

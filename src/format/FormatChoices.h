@@ -46,6 +46,10 @@ bool IsBitmapFace(const QString &face);
 // Replaces a listing or header face read from the settings file that is a
 // bitmap face by the default face; one message, naming it, per face.
 QStringList ReplaceBitmapFaces(FormatSettings &settings);
+// One message per listing or header face that is not installed, naming the
+// face printed in its place; the setting is kept (the font may be installed
+// later).
+QStringList MissingFaceWarnings(const FormatSettings &settings);
 ChosenFont TakeChosenFont(const QString &face, int pointSize, bool bold, bool italic);
 
 // Moves the words at `selectedRows` of `from` into `to`, both kept sorted.

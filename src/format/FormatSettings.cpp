@@ -9,6 +9,7 @@
 
 #include "format/IniFile.h"
 #include "platform/Text1252.h"
+#include "platform/TextEncoding.h"
 
 namespace scrivane {
 namespace {
@@ -237,7 +238,7 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
   Align = integer("Image", "Align", defaults.Align);
 
   for (int i = 1; i <= 8; ++i)
-    *TitleField(i) = ReadText(ini, "Title", kTitleKeys[i - 1], *defaults.TitleField(i), kTextLength);
+    *TitleField(i) = CutTitleText(ini.Value("Title", kTitleKeys[i - 1], *defaults.TitleField(i)), kTextLength);
   User = ReadText(ini, "Owner", "User", defaults.User, kUserLength);
 }
 
@@ -308,8 +309,13 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
   WriteInteger(ini, "Image", "Print", Print);
   WriteInteger(ini, "Image", "Align", Align);
 
-  for (int i = 1; i <= 8; ++i)
-    writeText("Title", kTitleKeys[i - 1], *TitleField(i), ReadText(ini, "Title", kTitleKeys[i - 1], {}, kTextLength));
+  // A title may be UTF-8: it is cut by characters, not bytes.
+  for (int i = 1; i <= 8; ++i) {
+    const QByteArray title = CutTitleText(*TitleField(i), kTextLength);
+    if (!ini.Contains("Title", kTitleKeys[i - 1]) ||
+        CutTitleText(ini.Value("Title", kTitleKeys[i - 1]), kTextLength) != title)
+      ini.SetValue("Title", kTitleKeys[i - 1], title);
+  }
 }
 
 PageLengths FormatSettings::ResolveLengths() const {
@@ -348,7 +354,40 @@ QList<QByteArray> FormatSettings::InitialReserveWords() {
   return words;
 }
 
-QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled) {
+void NumberEveryPage(FormatSettings &settings) {
+  constexpr int kFooterPageItem = 3;
+  if (settings.Footer == 1 && (settings.Line3B == kFooterPageItem || settings.Line3C == kFooterPageItem)) return;
+  if (settings.Footer != 1) {
+    settings.Footer = 1;
+    settings.Line3B = 0;
+    settings.Line3C = kFooterPageItem;
+  } else if (settings.Line3C == 0) {
+    settings.Line3C = kFooterPageItem;
+  } else {
+    settings.Line3B = kFooterPageItem;
+  }
+}
+
+QByteArray StoreTitleText(const QString &text, int maxCharacters) {
+  const QString cut = text.left(maxCharacters);
+  const QByteArray ansi = Encode1252(cut);
+  return Decode1252(ansi) == cut ? ansi : cut.toUtf8();
+}
+
+QString TitleTextOf(const QByteArray &stored) {
+  bool multiByte = false;
+  if (IsValidUtf8(stored, &multiByte) && multiByte) return QString::fromUtf8(stored);
+  return Decode1252(stored);
+}
+
+QByteArray CutTitleText(const QByteArray &stored, int maxCharacters) {
+  bool multiByte = false;
+  if (IsValidUtf8(stored, &multiByte) && multiByte) return QString::fromUtf8(stored).left(maxCharacters).toUtf8();
+  return stored.left(maxCharacters);
+}
+
+QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled,
+                              bool repairedOnSave) {
   const QList<int> &lines = ini.DamagedLines();
   if (lines.isEmpty() && garbled.isEmpty()) return QString();
   // A few of each say where to look; a file of binary bytes has thousands.
@@ -367,7 +406,10 @@ QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const 
     parts << garbled[i] + QStringLiteral(" is not a number");
   if (garbled.size() > kShown) parts << QStringLiteral("%1 more values are not numbers").arg(garbled.size() - kShown);
   return QStringLiteral("The settings file ") + QFileInfo(iniPath).absoluteFilePath() + QStringLiteral(" is damaged: ") +
-         parts.join(QStringLiteral("; ")) + QStringLiteral(". The defaults stand for what could not be read.");
+         parts.join(QStringLiteral("; ")) + QStringLiteral(". The defaults stand for what could not be read.") +
+         (repairedOnSave && !lines.isEmpty()
+              ? QStringLiteral(" The lines that are not settings are dropped when the settings are next saved.")
+              : QString());
 }
 
 FormatSettings LoadFormatSettings(const QString &iniPath) {
@@ -384,6 +426,7 @@ bool SaveFormatSettings(const FormatSettings &settings, const QString &iniPath, 
     if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
     return false;
   }
+  ini.DropDamagedLines();
   settings.SaveToIni(ini);
   return ini.Save(iniPath, error);
 }

@@ -139,7 +139,25 @@ ColorRef ColorFromIndex(int index);
 // What to tell the user of a settings file that has damaged lines or
 // numbers that are not numbers (empty when it has none), naming the file:
 // its values were read all the same, the rest taking their defaults.
-QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled);
+// repairedOnSave: the caller saves the file later (the window does), and
+// the lines that are no setting are dropped then; the message says so.
+// Turns the footer's page number on where the settings print none: at the
+// footer's right unless that holds another item (then in its middle). For
+// documents that cite pages (an index, a book) and the pages they cite.
+void NumberEveryPage(FormatSettings &settings);
+
+// A title of the title block as the settings file keeps it: in
+// Windows-1252 where that code page holds every character (as earlier files
+// hold them all), else in UTF-8; at most maxCharacters characters.
+QByteArray StoreTitleText(const QString &text, int maxCharacters);
+// The text of a stored title: UTF-8 where its bytes are UTF-8 beyond ASCII,
+// else Windows-1252.
+QString TitleTextOf(const QByteArray &stored);
+// A stored title cut to maxCharacters characters, never inside a letter.
+QByteArray CutTitleText(const QByteArray &stored, int maxCharacters);
+
+QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled,
+                              bool repairedOnSave = false);
 
 // The settings as stored in the file at `iniPath` (defaults when it is
 // missing or unreadable).

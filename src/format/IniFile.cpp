@@ -72,11 +72,13 @@ void IniFile::Parse(const QByteArray &bytes) {
 
     const QByteArray trimmed = text.trimmed();
     const bool comment = trimmed.startsWith(';') || trimmed.startsWith('#');
-    if (HasControlBytes(text) ||
-        (trimmed.startsWith('[') ? !trimmed.contains(']') : !trimmed.isEmpty() && !comment && !trimmed.contains('=')))
-      damagedLines_.append(lineNumber);
+    const bool damaged =
+        HasControlBytes(text) ||
+        (trimmed.startsWith('[') ? !trimmed.contains(']') : !trimmed.isEmpty() && !comment && !trimmed.contains('='));
+    if (damaged) damagedLines_.append(lineNumber);
     if (trimmed.startsWith('[')) {
       Section section;
+      section.headerDamaged = damaged;
       section.header = text;
       section.headerEnd = lineEnd;
       const qsizetype close = trimmed.indexOf(']');
@@ -87,6 +89,7 @@ void IniFile::Parse(const QByteArray &bytes) {
     Line line;
     line.text = text;
     line.end = lineEnd;
+    line.damaged = damaged;
     const qsizetype equals = trimmed.indexOf('=');
     if (equals >= 0 && !trimmed.startsWith(';')) {
       line.isKey = true;
@@ -94,6 +97,22 @@ void IniFile::Parse(const QByteArray &bytes) {
     }
     sections_.last().lines.append(line);
   }
+}
+
+void IniFile::DropDamagedLines() {
+  for (Section &section : sections_) {
+    if (section.headerDamaged) {
+      section.header = '[' + section.name + ']';
+      section.headerDamaged = false;
+    }
+    section.lines.removeIf([](const Line &line) { return line.damaged; });
+  }
+  // What stays ends with the file's usual line end: the last line read may
+  // have had none, and a key added after it must start a line of its own.
+  for (Section &section : sections_)
+    for (Line &line : section.lines)
+      if (line.end.isEmpty()) line.end = lineEnd_;
+  damagedLines_.clear();
 }
 
 const IniFile::Section *IniFile::FindSection(const QByteArray &name) const {

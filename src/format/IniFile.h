@@ -32,6 +32,11 @@ class IniFile {
   // "key=value" line, or holding control bytes. A hand edit gone wrong or
   // a damaged file; they are kept as they are all the same.
   const QList<int> &DamagedLines() const { return damagedLines_; }
+  // Repairs a damaged file before it is written: lines that say nothing are
+  // dropped, a key line holding control bytes goes with them (its key is
+  // written afresh on a line of its own), and a section header missing its
+  // "]" gets it back under the name it was read by.
+  void DropDamagedLines();
   // Sets the value, adding the key (after the section's last key) or the
   // section (at the end of the file) when they do not exist yet.
   void SetValue(const QByteArray &section, const QByteArray &key, const QByteArray &value);
@@ -51,12 +56,14 @@ class IniFile {
     QByteArray key;   // trimmed key of a key line; empty for other lines
     bool isKey = false;
     QByteArray end;   // its line end as read (CR LF, LF or CR); empty: the file's usual one
+    bool damaged = false;
   };
   struct Section {
     QByteArray header;  // "[name]" line as read; empty for the lines before any section
     QByteArray headerEnd;
     QByteArray name;    // trimmed name between the brackets
     QList<Line> lines;
+    bool headerDamaged = false;
   };
 
   const Section *FindSection(const QByteArray &name) const;

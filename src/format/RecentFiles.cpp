@@ -63,6 +63,7 @@ bool SaveRecentFiles(const RecentFiles &files, const QString &iniPath, QString *
     if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
     return false;
   }
+  ini.DropDamagedLines();
   files.Save(ini);
   return ini.Save(iniPath, error);
 }

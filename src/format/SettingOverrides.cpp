@@ -72,7 +72,19 @@ SettingOverride ParseSettingOverride(const QString &text, QString *error) {
     *error = QStringLiteral("--set %1: at most %2 characters").arg(name).arg(known->textLength);
     return {};
   }
+  // A title may hold any text the fonts print; the other texts are names
+  // kept in Windows-1252.
+  if (QByteArrayView(known->section) == "Title")
+    return {known->section, known->key, StoreTitleText(value, known->textLength)};
   return {known->section, known->key, Encode1252(value)};
+}
+
+QStringList SettingNames() {
+  QStringList names;
+  for (const SettingKey &known : kKeys)
+    names << QStringLiteral("%1.%2").arg(QLatin1StringView(known.section), QLatin1StringView(known.key));
+  names.sort();
+  return names;
 }
 
 void ApplySettingOverrides(IniFile &ini, const QList<SettingOverride> &overrides) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace scrivane {
 
@@ -23,5 +24,8 @@ struct SettingOverride {
 SettingOverride ParseSettingOverride(const QString &text, QString *error);
 // Sets each override in the file's contents (in memory), in order.
 void ApplySettingOverrides(IniFile &ini, const QList<SettingOverride> &overrides);
+// Every SECTION.KEY --set takes ("Switch.LineNo"), sorted: for the shell's
+// completion.
+QStringList SettingNames();
 
 }  // namespace scrivane

@@ -1,6 +1,7 @@
 #include "listing/IndexListing.h"
 
 #include <algorithm>
+#include <functional>
 #include <tuple>
 
 #include "format/FormatSettings.h"
@@ -101,9 +102,10 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   // the next at any size.
   canvas.SetFont(settings_.BaseFont());
   const int gap = canvas.TextWidth(" ");
-  int widestKind = 0, widestLine = 0, widestPage = 0;
+  int widestKind = 0, widestLine = 0, widestPage = 0, widestUnit = 0;
   for (const IndexRow &row : rows_) {
     widestKind = std::max(widestKind, canvas.TextWidth(row.kind));
+    widestUnit = std::max(widestUnit, canvas.TextWidth(row.unit));
     if (settings_.LineNo == 1) widestLine = std::max(widestLine, canvas.TextWidth(row.line));
     widestPage = std::max(widestPage, canvas.TextWidth(row.page));
   }
@@ -112,10 +114,18 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   const int numbersLeft = settings_.LineNo == 1 ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
   // A unit column pushed against the numbers moves left, but never over the names.
   columns_.unitRight = numbersLeft - gap;
+  // Two blanks at least between a name and its unit: with one, they read
+  // as one word.
+  const int separation = 2 * gap;
   const int narrowest = canvas.TextWidth("MMMMMMMM");
+  // The unit column takes the widest unit name whole where the names keep
+  // room of their own; a unit name then never wraps.
+  const int namesRoom = canvas.TextWidth("MMMMMMMMMMMMMMMM");
+  const int wholeUnits = columns_.unitRight - widestUnit;
+  if (wholeUnits < columns_.unit) columns_.unit = std::max(wholeUnits, columns_.name + namesRoom + separation);
   if (columns_.unitRight - columns_.unit < narrowest)
-    columns_.unit = std::max(columns_.name + narrowest + gap, columns_.unitRight - narrowest);
-  columns_.nameRight = columns_.unit - gap;
+    columns_.unit = std::max(columns_.name + narrowest + separation, columns_.unitRight - narrowest);
+  columns_.nameRight = columns_.unit - separation;
   letter_.clear();
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
@@ -130,22 +140,76 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   cursor.Y += 2 * g.LineStep;
 }
 
+namespace {
+// A piece of a name or unit between two places it may wrap at: a blank
+// (dropped at the wrap), after "." and ",", before "(". Names are ASCII
+// there, so the places never fall inside a UTF-8 letter. Inside brackets
+// (a method's "(TOuter.TInner)") only when `insideBrackets`: the qualifier
+// stays whole on its row where it fits one.
+struct WrapPiece {
+  QByteArray text;
+  bool afterBlank = false;
+};
+
+std::vector<WrapPiece> WrapPieces(const QByteArray &text, bool insideBrackets) {
+  std::vector<WrapPiece> pieces;
+  WrapPiece current;
+  int depth = 0;
+  auto close = [&](bool nextAfterBlank) {
+    if (!current.text.isEmpty()) pieces.push_back(current);
+    current = WrapPiece{{}, nextAfterBlank || (current.text.isEmpty() && current.afterBlank)};
+  };
+  for (const char c : text) {
+    const bool breaks = depth == 0 || insideBrackets;
+    if (c == ' ' && breaks) {
+      close(true);
+      continue;
+    }
+    if (c == '(' && breaks) close(false);
+    current.text += c;
+    if (c == '(') ++depth;
+    if (c == ')' && depth > 0) --depth;
+    if ((c == '.' || c == ',') && breaks) close(false);
+  }
+  close(false);
+  return pieces;
+}
+}  // namespace
+
 std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &text, int width, int indent) {
   std::vector<QByteArray> rows;
   QByteArray row;
   auto room = [&] { return std::max(1, rows.empty() ? width : width - indent); };
-  for (const QByteArray &word : text.split(' ')) {
-    const QByteArray joined = row.isEmpty() ? word : row + ' ' + word;
+  // Places a piece: on the row when it fits there, else on a new row; a
+  // piece wider than a whole row is parted at its inner places first, and
+  // only what is still too wide is broken where it no longer fits.
+  std::function<void(const WrapPiece &, bool)> place = [&](const WrapPiece &piece, bool whole) {
+    const QByteArray joined = row.isEmpty() ? piece.text : row + (piece.afterBlank ? " " : "") + piece.text;
     if (canvas.TextWidth(joined) <= room()) {
       row = joined;
-      continue;
+      return;
+    }
+    if (!row.isEmpty() && canvas.TextWidth(piece.text) <= room() - (rows.empty() ? indent : 0)) {
+      rows.push_back(row);
+      row = piece.text;
+      return;
+    }
+    if (whole) {
+      const std::vector<WrapPiece> inner = WrapPieces(piece.text, true);
+      if (inner.size() > 1) {
+        for (size_t k = 0; k < inner.size(); ++k) {
+          WrapPiece part = inner[k];
+          if (k == 0) part.afterBlank = piece.afterBlank;
+          place(part, false);
+        }
+        return;
+      }
     }
     if (!row.isEmpty()) {
       rows.push_back(row);
       row.clear();
     }
-    // A word wider than the column is broken where it no longer fits.
-    QByteArrayView rest(word);
+    QByteArrayView rest(piece.text);
     while (canvas.TextWidth(rest) > room()) {
       qsizetype take = CharacterLength(rest, 0, canvas.Encoding);
       while (take < rest.size()) {
@@ -157,7 +221,8 @@ std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &t
       rest = rest.sliced(take);
     }
     row = rest.toByteArray();
-  }
+  };
+  for (const WrapPiece &piece : WrapPieces(text, false)) place(piece, true);
   if (!row.isEmpty() || rows.empty()) rows.push_back(row);
   return rows;
 }
@@ -171,7 +236,11 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
     letter_ = FoldedAscii(first);
     canvas.SetFont(settings_.HeaderFont());
     canvas.TextOut(columns_.keyword, cursor.Y, first.toUpper());
-    cursor.NextRow();
+    // A heading font taller than the listing's rows takes as many rows as
+    // it needs: it must not reach into the entry below it.
+    const int letterHeight = canvas.TextHeight("X");
+    const int step = std::max(1, cursor.Geometry.LineStep);
+    for (int covered = 0; covered == 0 || covered < letterHeight; covered += step) cursor.NextRow();
   }
   canvas.SetFont(settings_.BaseFont());
   auto drawRightAligned = [&](const QByteArray &text, int rightX) {

@@ -63,6 +63,7 @@ void ListingJob::BeginPrint(PageInfoPtr &Info) {
   Info = std::move(info);
   jobClock_ = fixedClock_.isValid() ? fixedClock_ : QDateTime::currentDateTime();
   documentReported_ = false;
+  totalPages_ = 0;
   renderer_.BeginJob();
 }
 
@@ -70,6 +71,11 @@ void ListingJob::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) {
   auto *info = dynamic_cast<TNEWPageInfo *>(&Info);
   if (!info) throw PrintException("A listing needs the page record its BeginPrint made.");
   SCanvas.Encoding = renderer_.Encoding();
+  if (totalPages_ == 0 && (settings_.HeaderText.contains("$P") || settings_.User.contains("$P"))) {
+    totalPages_ = CountPages(SCanvas.Printer());
+    // The real run starts from the job's start again.
+    renderer_.BeginJob();
+  }
   ReplayEarlierPages(*info, SCanvas, [this](TNEWPageInfo &replayed, TSpecialCanvas &canvas) {
     RunPage(replayed, canvas);
   });
@@ -92,7 +98,7 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
   if (geometry.RightX <= geometry.LeftX || geometry.TopY + geometry.LineStep > canvas.PageHeight - geometry.BottomMargin)
     throw PrintException("The margins are larger than the paper: no room is left for the text. "
                          "Make the margins smaller in the Format settings or choose larger paper.");
-  const FurnitureTexts texts{Names.UnitNameText, Names.ProjectNameText, jobClock_};
+  const FurnitureTexts texts{Names.UnitNameText, Names.ProjectNameText, jobClock_, totalPages_};
   PageCursor cursor(canvas, geometry, settings_, texts, page);
   cursor.InOrder = info.InOrder;
   if (NavigationSink *navigation = canvas.Navigation()) {
@@ -127,6 +133,24 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
   info.LastPage = position >= count;
   info.SetPageStart(page + 1, position);
   info.KnownPages = std::max(info.KnownPages, page + 1);
+}
+
+int ListingJob::CountPages(PageDevice &device) {
+  TSpecialCanvas measured(device);
+  measured.SetMeasureMode();
+  measured.Encoding = renderer_.Encoding();
+  TNEWPageInfo pages;
+  pages.InOrder = true;
+  const bool reported = documentReported_;
+  int page = 1;
+  for (;; ++page) {
+    pages.PageNumber = page;
+    pages.LastPage = false;
+    RunPage(pages, measured);
+    if (pages.LastPage) break;
+  }
+  documentReported_ = reported;
+  return page;
 }
 
 bool ListingJob::ItemFits(PageCursor &cursor, int position) {

@@ -16,6 +16,7 @@
 namespace scrivane {
 
 struct FormatSettings;
+class PageDevice;
 class TSpecialCanvas;
 
 // The names headers and footers print (at most kMaxNameChars characters each).
@@ -140,11 +141,15 @@ class ListingJob {
  private:
   void RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas);
   bool ItemFits(PageCursor &cursor, int position);
+  // The document's pages, laid out measured on `device` once for a job whose
+  // header or footer text prints the number of pages ($P).
+  int CountPages(PageDevice &device);
   const FormatSettings &settings_;
   ListingRenderer &renderer_;
   QDateTime fixedClock_;
   QDateTime jobClock_;
   bool documentReported_ = false;  // to the canvas's navigation, in this job
+  int totalPages_ = 0;             // of this job; 0: not counted (not asked for)
 };
 
 }  // namespace scrivane

@@ -36,6 +36,52 @@ QByteArray DateTimeText(const QDateTime &moment) {
 
 QByteArray PageText(int page) { return "Page " + QByteArray::number(page); }
 
+namespace {
+QByteArray FileNamePartOfText(const QByteArray &path) {
+  const qsizetype cut = std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
+  return path.mid(cut + 1);
+}
+}  // namespace
+
+QByteArray ExpandFurnitureText(const QByteArray &text, const FurnitureTexts &texts, int page) {
+  if (!text.contains('$') && !text.contains('%')) return text;
+  const QByteArray file = texts.UnitNameText.isEmpty() ? texts.ProjectNameText : texts.UnitNameText;
+  QByteArray unit = FileNamePartOfText(texts.UnitNameText);
+  if (const qsizetype dot = unit.lastIndexOf('.'); dot > 0) unit.truncate(dot);
+  QByteArray out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    QByteArray replaced;
+    bool known = true;
+    if (c == '$') {
+      switch (next) {
+        case 'f': replaced = file; break;
+        case 'u': replaced = unit; break;
+        case 'p': replaced = QByteArray::number(page); break;
+        case 'P': replaced = texts.totalPages > 0 ? QByteArray::number(texts.totalPages) : QByteArray("?"); break;
+        case '$': replaced = "$"; break;
+        default: known = false;
+      }
+    } else if (c == '%') {
+      switch (next) {
+        case 'D': replaced = DateText(texts.now.date()); break;
+        case '%': replaced = "%"; break;
+        default: known = false;
+      }
+    } else {
+      known = false;
+    }
+    if (known) {
+      out += replaced;
+      ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 QByteArray FitText(TSpecialCanvas &canvas, const QByteArray &text, int room) {
   if (canvas.TextWidth(text) <= room) return text;
   if (room <= 0) return {};
@@ -179,9 +225,10 @@ QByteArray PageFurniture::FooterRightItem(int code, int page) const {
   }
 }
 
-void PageFurniture::DrawPageHeader(int /*page*/, int &currentY) {
+void PageFurniture::DrawPageHeader(int page, int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
-  const QByteArray centre = settings_.HeaderText.isEmpty() ? HeaderItem(settings_.Line1B) : settings_.HeaderText;
+  const QByteArray centre =
+      settings_.HeaderText.isEmpty() ? HeaderItem(settings_.Line1B) : ExpandFurnitureText(settings_.HeaderText, texts_, page);
   DrawRow(HeaderItem(settings_.Line1A), centre, HeaderItem(settings_.Line1C), currentY);
   currentY += canvas_.TextHeight("X");
   DrawRule(currentY);
@@ -193,7 +240,7 @@ void PageFurniture::DrawPageFooter(int page, int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
   DrawRule(currentY);
   currentY += kDoubleRuleGap;
-  const RowTexts row = FitRow(variant_.footerLeftText.value_or(settings_.User),
+  const RowTexts row = FitRow(ExpandFurnitureText(variant_.footerLeftText.value_or(settings_.User), texts_, page),
                               FooterCentreItem(settings_.Line3B, page), FooterRightItem(settings_.Line3C, page));
   DrawCentred(row.centre, currentY);
   DrawRight(row.right, currentY);
@@ -202,21 +249,31 @@ void PageFurniture::DrawPageFooter(int page, int &currentY) {
 
 void PageFurniture::DrawTitleBlock(int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
+  // The titles are any text the fonts print, drawn as UTF-8 whatever the
+  // listed file's encoding; the file names keep the listing's.
+  auto title = [](const QByteArray &stored) { return TitleTextOf(stored).toUtf8(); };
   // Label and value; only the value gives way when the cell is too narrow.
-  const QByteArray rows[5][4] = {
-      {"", settings_.Title1, "Designed By: ", settings_.Title6},
-      {"", settings_.Title2, "Programming: ", settings_.Title7},
-      {"", settings_.Title3, "Last Revision: ", settings_.Title8},
-      {"", settings_.Title4, "Project File: ", texts_.ProjectNameText},
-      {"Client: ", settings_.Title5, "Unit File: ", texts_.UnitNameText},
+  const struct {
+    QByteArray leftLabel, leftTitle, rightLabel, right;
+    bool rightIsTitle;
+  } rows[5] = {
+      {"", title(settings_.Title1), "Designed By: ", title(settings_.Title6), true},
+      {"", title(settings_.Title2), "Programming: ", title(settings_.Title7), true},
+      {"", title(settings_.Title3), "Last Revision: ", title(settings_.Title8), true},
+      {"", title(settings_.Title4), "Project File: ", texts_.ProjectNameText, false},
+      {"Client: ", title(settings_.Title5), "Unit File: ", texts_.UnitNameText, false},
   };
   const int column = canvas_.PageWidth / 2;
+  const TextEncoding listingEncoding = canvas_.Encoding;
   auto cell = [&](const QByteArray &label, const QByteArray &value, int room) {
     return label + FitText(canvas_, value, room - canvas_.TextWidth(label));
   };
   for (const auto &row : rows) {
-    DrawLeft(cell(row[0], row[1], column - geometry_.LeftX), currentY);
-    canvas_.TextOut(column, currentY, cell(row[2], row[3], geometry_.RightX - column));
+    canvas_.Encoding = TextEncoding::Utf8;
+    DrawLeft(cell(row.leftLabel, row.leftTitle, column - geometry_.LeftX), currentY);
+    canvas_.Encoding = row.rightIsTitle ? TextEncoding::Utf8 : listingEncoding;
+    canvas_.TextOut(column, currentY, cell(row.rightLabel, row.right, geometry_.RightX - column));
+    canvas_.Encoding = listingEncoding;
     currentY += canvas_.TextHeight("X");
   }
   DrawRule(currentY);

@@ -18,7 +18,14 @@ struct FurnitureTexts {
   QByteArray UnitNameText;     // at most 128 characters
   QByteArray ProjectNameText;  // at most 128 characters
   QDateTime now;               // the date and time the pages show
+  int totalPages = 0;          // pages of the document; 0: not known
 };
+
+// A header or footer text with the escapes a2ps users know replaced: $f the
+// file name, $u the unit's name without its extension, $p the page, $P the
+// pages of the document ("?" while not known), %D the date; $$ and %% stand
+// for themselves. Other characters are kept as they are.
+QByteArray ExpandFurnitureText(const QByteArray &text, const FurnitureTexts &texts, int page);
 
 // "6 December 2026": English month names.
 QByteArray DateText(const QDate &date);

@@ -10,12 +10,16 @@ namespace scrivane {
 
 namespace {
 constexpr int kClosingTitleGap = 8;  // device units between the closing rule and its title
+constexpr int kLineNumberGap = 30;   // device units between a line number and the text margin, as in a unit
 }
 
 QByteArray ProjectLineForPrinting(QByteArray line) {
   if (line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
+  // The source's indentation shows its structure (a begin block's
+  // statements): only the end of a line is trimmed.
   line.replace('\t', ' ');
-  return line.trimmed();
+  while (!line.isEmpty() && (line.back() == ' ' || line.back() == '\r')) line.chop(1);
+  return line;
 }
 
 ProjectListing::ProjectListing(const ProjectModel &model, const FormatSettings &settings)
@@ -39,7 +43,7 @@ void ProjectListing::BeginJob() {
   inUses_.assign(size_t(model_.ProjectLines.size()), false);
   bool inUses = false;
   for (qsizetype i = 0; i < model_.ProjectLines.size(); ++i) {
-    const QByteArray line = ProjectLineForPrinting(model_.ProjectLines[i]).toLower();
+    const QByteArray line = ProjectLineForPrinting(model_.ProjectLines[i]).trimmed().toLower();
     if (!inUses && (line == "uses" || line.startsWith("uses "))) inUses = true;
     inUses_[size_t(i)] = inUses;
     if (inUses && line.contains(';')) inUses = false;
@@ -61,6 +65,12 @@ void ProjectListing::LayOutItem(PageCursor &cursor, int &position) {
   // Every further blank stands as an empty word, so inner spacing survives.
   const QList<QByteArray> words = ProjectLineForPrinting(model_.ProjectLines[position]).split(' ');
   position += 1;
+  // Numbered as a unit's lines are, in the margin, by the file's line.
+  if (settings_.LineNo == 1) {
+    cursor.Canvas.SetFont(settings_.LineFont());
+    const QByteArray number = QByteArray::number(position) + ':';
+    cursor.Canvas.TextOut(cursor.Geometry.LeftX - cursor.Canvas.TextWidth(number) - kLineNumberGap, cursor.Y, number);
+  }
   cursor.Canvas.SetFont(settings_.BaseFont());
   RowWriter row(cursor, cursor.Geometry.LeftX);
   NavigationSink *navigation =

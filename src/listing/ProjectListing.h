@@ -36,8 +36,8 @@ class ProjectListing : public ListingRenderer {
   std::vector<bool> inUses_;                // by line: the line is part of the uses clause
 };
 
-// A project line as the listing prints it: trimmed, tabs as blanks, a UTF-8
-// byte-order mark dropped.
+// A project line as the listing prints it: its indentation kept, trailing
+// blanks dropped, tabs as blanks, a UTF-8 byte-order mark dropped.
 QByteArray ProjectLineForPrinting(QByteArray line);
 
 }  // namespace scrivane

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace scrivane {
 namespace {
@@ -91,6 +92,28 @@ PaperChoice ChoosePaper(const PaperInputs &inputs) {
     return choice;
   }
   return {PaperSize::A4, QStringLiteral("default")};
+}
+
+QStringList PaperWarnings(const PaperInputs &inputs, const PaperChoice &choice) {
+  const std::pair<QString, const char *> named[] = {
+      {inputs.printerPaper, "printer"},
+      {inputs.environment.trimmed(), "PAPERSIZE"},
+      {FirstName(inputs.papersizeFile), "/etc/papersize"},
+  };
+  QStringList warnings;
+  PaperSize unused;
+  for (const auto &[name, source] : named) {
+    if (choice.source == QLatin1StringView(source)) break;
+    if (name.isEmpty() || PaperFromName(name, &unused)) continue;
+    const QString from = source == std::string_view("printer") ? QStringLiteral("the printer's paper ") + name
+                         : source == std::string_view("PAPERSIZE") ? QStringLiteral("PAPERSIZE=") + name
+                                                                   : QStringLiteral("/etc/papersize names ") + name;
+    warnings << from + QStringLiteral(", not a paper size scrivane knows (") + PaperNames().join(QStringLiteral(", ")) +
+                    QStringLiteral("); ") + PaperName(choice.paper) +
+                    (choice.source == u"default" ? QStringLiteral(" is used") : QStringLiteral(" from ") + choice.source +
+                                                                                     QStringLiteral(" is used"));
+  }
+  return warnings;
 }
 
 PaperInputs SystemPaperInputs(const QString &option, const QString &printerPaper) {

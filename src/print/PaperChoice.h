@@ -34,6 +34,10 @@ struct PaperChoice {
 };
 
 PaperChoice ChoosePaper(const PaperInputs &inputs);
+// One text per source the choice passed over because it names a paper we do
+// not know ("PAPERSIZE=b5 is not a paper size scrivane knows (...); a4 from
+// LC_PAPER is used"); empty when none was.
+QStringList PaperWarnings(const PaperInputs &inputs, const PaperChoice &choice);
 
 // Reads $PAPERSIZE, /etc/papersize and, only when neither names a paper,
 // runs `locale -k LC_PAPER`.

@@ -94,7 +94,10 @@ void QPainterSurface::flush() {
   // line is drawn here, under the run's own span, as the PDF draws it.
   if (runFont_.underline() && runEndX_ > runStartX_) {
     const QRawFont &raw = runTable_->rawFont;
-    const double thickness = std::max<qreal>(1.0, raw.lineThickness());
+    // At least one device pixel: a thinner fill rounds to nothing on screen.
+    const qreal scaleY = std::abs(painter_.combinedTransform().m22());
+    const double thickness =
+        std::max<qreal>({1.0, raw.lineThickness(), scaleY > 0 ? 1.0 / scaleY : 1.0});
     const double y = runBaseline_ + raw.underlinePosition() - thickness / 2;
     painter_.fillRect(QRectF(std::floor(runStartX_), y, std::floor(runEndX_) - std::floor(runStartX_), thickness),
                       ColorFromRef(runFont_.color));
@@ -148,8 +151,16 @@ void QPainterSurface::applyPen(const PenSpec &pen) {
   // A line is at least one pixel of the device it lands on, as on GDI: the
   // preview maps eight or more printer pixels onto one screen pixel, where a
   // one-pixel rule or block bracket would fade to nothing.
+  // Widths are whole device pixels, so that a line does not come and go
+  // with the zoom and its position; a pen wider than the thinnest keeps at
+  // least two, so that the thick and thin rules stay told apart.
   const qreal deviceScale = std::abs(painter_.combinedTransform().m11());
-  if (deviceScale > 0 && qpen.widthF() * deviceScale < 1.0) qpen.setWidth(0);
+  if (deviceScale > 0 && deviceScale < 1.0) {
+    qreal devicePixels = std::max<qreal>(1.0, std::round(qpen.widthF() * deviceScale));
+    if (pen.width > 1 && devicePixels < 2) devicePixels = 2;
+    qpen.setCosmetic(true);
+    qpen.setWidthF(devicePixels);
+  }
   qpen.setCapStyle(Qt::FlatCap);
   qpen.setJoinStyle(Qt::MiterJoin);
   painter_.setPen(qpen);

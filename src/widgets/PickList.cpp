@@ -58,6 +58,17 @@ QList<qreal> TabPixelPositions(const QList<int> &stops, int averageCharWidthPx) 
 
 namespace {
 
+// A dotted frame round the current row of a focused list, drawn in the row's
+// ink: without it a keyboard user cannot tell which list the arrows move.
+void DrawFocusMark(QPainter *p, const QStyleOptionViewItem &option, const QColor &ink) {
+  if (!(option.state & QStyle::State_HasFocus)) return;
+  p->save();
+  p->setBrush(Qt::NoBrush);
+  p->setPen(QPen(ink, 1, Qt::DotLine));
+  p->drawRect(option.rect.adjusted(0, 0, -1, -1));
+  p->restore();
+}
+
 // The control's own drawings (Checkbox, BoldText).
 class PickListStyleDelegate : public QStyledItemDelegate {
  public:
@@ -71,6 +82,7 @@ class PickListStyleDelegate : public QStyledItemDelegate {
     p->save();
     p->fillRect(r, list_->palette().base());
     const QColor ink = list_->palette().color(QPalette::Text);
+    DrawFocusMark(p, option, ink);
     p->setPen(ink);
     QFont font = list_->font();
     // Tab positions come from the list's own font, before a selected row is
@@ -205,7 +217,9 @@ void FillItem(QPainter *p, const QStyleOptionViewItem &option, const QWidget *li
   const bool selected = option.state & QStyle::State_Selected;
   const QPalette &palette = list ? list->palette() : option.palette;
   p->fillRect(option.rect, selected ? palette.highlight() : palette.base());
-  p->setPen(selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text));
+  const QColor ink = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
+  DrawFocusMark(p, option, ink);
+  p->setPen(ink);
   p->setFont(list ? list->font() : option.font);
 }
 

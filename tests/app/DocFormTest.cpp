@@ -72,15 +72,16 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   WindowFixture f;
   TDocForm &w = *f.window;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Scrivane"));
-  EXPECT_EQ(f.RecentPart(), QStringList({"&1 ", "&2 ", "&3 ", "&4 ", "-"}));
-  EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "&Printer Setup...", "Legend...",
-                                               "-", "&1 ", "&2 ", "&3 ", "&4 ", "-", "E&xit"}));
+  // Empty recent slots open nothing and are not shown.
+  EXPECT_EQ(f.RecentPart(), QStringList());
+  EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "P&rint...", "&Printer Setup...", "Legend...",
+                                               "-", "E&xit"}));
   EXPECT_EQ(Captions(w.PopupMenu3),
-            QStringList({"&Highlited unit", "Print &Entire project", "-",
+            QStringList({"&Highlighted unit", "Print &Entire project", "-",
                          "&Procedures and functions list", "Project &source file",
                          "&Index Listing"}));
   EXPECT_EQ(Captions(w.PopupMenu1),
-            QStringList({"&Highlited unit", "-", "&Procedures and functions list",
+            QStringList({"&Highlighted unit", "-", "&Procedures and functions list",
                          "Project &source file", "&Index Listing"}));
   for (QAction *a : w.PopupMenu3->actions() + w.PopupMenu1->actions())
     if (!a->isSeparator()) {
@@ -132,7 +133,7 @@ TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsKeepTheirNames) {
       "[FilesSave]\r\nFile1=C:\\X\\A.DPR\r\nFile2=\r\nFile3=/tmp/B.pas\r\n"
       "[Main]\r\nStyle=1\r\nHint=0\r\nMeasure=1\r\n[Switch]\r\nInclude=1\r\n");
   TDocForm &w = *f.window;
-  EXPECT_EQ(f.RecentPart(), QStringList({"&1 C:\\X\\A.DPR", "&2 ", "&3 /tmp/B.pas", "&4 ", "-"}));
+  EXPECT_EQ(f.RecentPart(), QStringList({"&1 C:\\X\\A.DPR", "&3 /tmp/B.pas", "-"}));
   EXPECT_TRUE(w.Bold1->isChecked() && w.Off1->isChecked() && w.Metric1->isChecked() &&
               w.PrjFiles2->isChecked());
   EXPECT_TRUE(w.PickList1->font().bold());
@@ -206,7 +207,7 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
   // Selecting routines mirrors into the model and switches the captions.
   w.PickList2->item(0)->setSelected(true);
   EXPECT_TRUE(w.model().Routines[0].selected);
-  EXPECT_EQ(w.PrintUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
+  EXPECT_EQ(w.PrintUnitMenu->text(), QStringLiteral("&Highlighted procedures and functions"));
   EXPECT_TRUE(w.CopyBtn->isEnabled() && w.ClearBtn->isEnabled());
   w.ClearBtn->trigger();
   EXPECT_FALSE(w.model().AnyRoutineSelected());

@@ -208,13 +208,13 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   f.RadioGroup2->button(0)->click();
   EXPECT_EQ(d.settings.Align, 0);
 
-  // Title Block: at most 35 characters, none outside Windows-1252.
+  // Title Block: at most 35 characters, any the fonts print (a psi too).
   EXPECT_EQ(f.Edits[2]->text(), QStringLiteral("Springfield"));
   f.Edits[0]->setFocus();
   QTest::keyClicks(f.Edits[0], QStringLiteral("Tallowind "));
   QTest::sendKeyEvent(QTest::Click, f.Edits[0], Qt::Key_unknown, QStringLiteral("\u03c8"), Qt::NoModifier);
   QTest::keyClicks(f.Edits[0], QStringLiteral(" Incorporated, with a name far too long"));
-  EXPECT_EQ(d.settings.Title1, QByteArray("Tallowind  Incorporated, with a nam"));
+  EXPECT_EQ(d.settings.Title1, QStringLiteral("Tallowind \u03c8 Incorporated, with a na").toUtf8());
   f.Edits[7]->setText(QStringLiteral("June"));
   f.close();  // the close box keeps the titles too
   EXPECT_EQ(d.settings.Title8, QByteArray("June"));
@@ -226,13 +226,13 @@ TEST(FormatDialog, CentimetreListsFollowTheMeasureEachTimeTheDialogShows) {
   d.form->hide();
   d.settings.Measure = 1;
   d.settings.Top = 0;
-  d.settings.Bottom = 4;  // 4 cm prints but the list stops at 3.5 cm
+  d.settings.Bottom = 4;  // 4 cm prints, and the list shows it
   d.form->show();
   EXPECT_EQ(Items(d.form->TopBox), QStringList({"2 cm", "2.5 cm", "3 cm", "3.5 cm", "4 cm"}));
-  EXPECT_EQ(Items(d.form->RightBox), QStringList({"2 cm", "2.5 cm", "3 cm", "3.5 cm"}));
+  EXPECT_EQ(Items(d.form->RightBox), QStringList({"2 cm", "2.5 cm", "3 cm", "3.5 cm", "4 cm"}));
   EXPECT_EQ(Items(d.form->IndentBox), QStringList({".25 cm", ".5 cm", ".75 cm"}));
   EXPECT_EQ(d.form->TopBox->currentText(), QStringLiteral("2 cm"));
-  EXPECT_EQ(d.form->BottomBox->currentIndex(), -1);
+  EXPECT_EQ(d.form->BottomBox->currentText(), QStringLiteral("4 cm"));
   EXPECT_EQ(d.settings.Bottom, 4);
 }
 

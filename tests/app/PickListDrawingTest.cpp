@@ -19,6 +19,8 @@ struct DrawnList {
     list.setSelectedStyle(style);
     list.addItems(items);
     list.resize(300, 200);
+    // The focus mark round the current row is not what these rows measure.
+    list.setFocusPolicy(Qt::NoFocus);
     list.show();
     QApplication::processEvents();
   }

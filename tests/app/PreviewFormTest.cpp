@@ -121,18 +121,18 @@ TEST(PreviewForm, LastPageDisablesForwardNavigation) {
   preview.form->ShowLastPage();
   preview.form->RenderBox(1);
   EXPECT_EQ(preview.form->CurrentPage, 4);
-  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 4"));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 4 of 4"));
   EXPECT_FALSE(preview.form->NextBtn->isEnabled());
   EXPECT_FALSE(preview.form->NextItem->isEnabled());
   EXPECT_FALSE(preview.form->LastItem->isEnabled());
   EXPECT_TRUE(preview.form->PriorBtn->isEnabled());
 
-  // Page Up goes forward, except on the last page; Page Down goes back.
-  QKeyEvent pageUp(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
-  QApplication::sendEvent(preview.form.get(), &pageUp);
-  EXPECT_EQ(preview.form->CurrentPage, 4);
+  // Page Down goes forward, except on the last page; Page Up goes back.
   QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
   QApplication::sendEvent(preview.form.get(), &pageDown);
+  EXPECT_EQ(preview.form->CurrentPage, 4);
+  QKeyEvent pageUp(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+  QApplication::sendEvent(preview.form.get(), &pageUp);
   EXPECT_EQ(preview.form->CurrentPage, 3);
   QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
   QApplication::sendEvent(preview.form.get(), &home);
@@ -153,8 +153,9 @@ TEST(PreviewForm, ZoomStepsStopAtTheLimits) {
   };
   const Row rows[] = {
       {false, 1.0f, "Zoom = 100%", true, false},  {true, 1.5f, "Zoom = 150%", true, true},
-      {true, 2.25f, "Zoom = 225%", true, true},   {true, 3.375f, "Zoom = 338%", false, true},
-      {true, 3.375f, "Zoom = 338%", false, true}, {false, 2.25f, "Zoom = 225%", true, true},
+      {true, 2.25f, "Zoom = 225%", true, true},   {true, 3.375f, "Zoom = 338%", true, true},
+      {true, 4.0f, "Zoom = 400%", false, true},   {true, 4.0f, "Zoom = 400%", false, true},
+      {false, 4.0f / 1.5f, "Zoom = 267%", true, true},
   };
   for (const Row &row : rows) {
     if (row.in)
@@ -166,8 +167,8 @@ TEST(PreviewForm, ZoomStepsStopAtTheLimits) {
     EXPECT_EQ(preview.form->ZoomInBut->isEnabled(), row.inEnabled) << row.text;
     EXPECT_EQ(preview.form->ZoomOutBut->isEnabled(), row.outEnabled) << row.text;
   }
-  // The page box grows with the zoom: 2.25 times the base height.
-  EXPECT_NEAR(preview.form->PagePanel->height(), preview.form->BaseHeight * 2.25, 1.0);
+  // The page box grows with the zoom.
+  EXPECT_NEAR(preview.form->PagePanel->height(), preview.form->BaseHeight * 4.0f / 1.5f, 1.0);
 }
 
 TEST(PreviewForm, LeftClickZoomsInAndRightClickOut) {
@@ -194,7 +195,7 @@ TEST(PreviewForm, TwoPagesWithTheLastPageOnTheLeftLeaveTheRightBoxWhite) {
 
   preview.form->GoToPage(2);
   EXPECT_FALSE(AllWhite(preview.form->RenderBox(2)));
-  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Pages 2-3"));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Pages 2-3 of 3"));
 
   preview.form->ShowLastPage();
   EXPECT_EQ(preview.form->CurrentPage, 3);
@@ -341,7 +342,7 @@ TEST(PreviewForm, MissingEventsRaiseTheirMessages) {
   SetPreviewRunHook(nullptr);
 }
 
-TEST(PreviewForm, GotoPageDialogAsksForPagesOneTo999) {
+TEST(PreviewForm, GotoPageDialogTakesPagesPast999) {
   Preview preview(3);
   QTimer::singleShot(0, [] {
     auto *dialog = qobject_cast<TGoPageForm *>(QApplication::activeModalWidget());
@@ -349,7 +350,7 @@ TEST(PreviewForm, GotoPageDialogAsksForPagesOneTo999) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Go to Page Number"));
     EXPECT_EQ(dialog->PageNum->value(), 1);  // the page shown
     dialog->SetPage(5000);
-    EXPECT_EQ(dialog->Page(), 999);
+    EXPECT_EQ(dialog->Page(), 5000);
     dialog->OKBtn->click();
   });
   preview.form->GotoItem->trigger();
@@ -433,5 +434,5 @@ TEST(PreviewForm, TwoPagesASheetShowTheSheetsAsTheyPrint) {
   preview.form->ShowLastPage();
   EXPECT_EQ(preview.form->FinalPage, 3);
   preview.form->RenderBox(1);
-  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 3"));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 3 of 3"));
 }

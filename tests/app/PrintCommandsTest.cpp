@@ -115,7 +115,7 @@ TEST(PrintCommands, PreviewOfTheHighlightedUnitGoesToItsLastPage) {
   });
   f.commands->PrevUnitMenuClick();
   EXPECT_GE(finalPage, 2);
-  EXPECT_EQ(pageText, QStringLiteral(" Page %1").arg(finalPage));
+  EXPECT_EQ(pageText, QStringLiteral(" Page %1 of %1").arg(finalPage));
   EXPECT_TRUE(indexOffered);  // the whole unit: its index can be made
   EXPECT_FALSE(f.commands->Flags.DirectPrint);
   EXPECT_FALSE(f.commands->Flags.IndexRequested);
@@ -188,8 +188,8 @@ TEST(PrintCommands, PrintingTwoSelectedRoutinesPrintsOnlyThem) {
   CommandsFixture f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
-  EXPECT_EQ(f.window->PrintUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
-  EXPECT_EQ(f.window->PrevUnitMenu->text(), QStringLiteral("&Highlited procedures and functions"));
+  EXPECT_EQ(f.window->PrintUnitMenu->text(), QStringLiteral("&Highlighted procedures and functions"));
+  EXPECT_EQ(f.window->PrevUnitMenu->text(), QStringLiteral("&Highlighted procedures and functions"));
   const QString pdf = f.PrintTo(QStringLiteral("two.pdf"));
   f.commands->PrintUnitMenuClick();
   EXPECT_TRUE(f.commands->Docs.Unit.SelectedOnly);
@@ -267,7 +267,10 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   EXPECT_FALSE(QFile::exists(book));
   EXPECT_EQ(f.window->model().SelectedUnit, 0);
   EXPECT_EQ(f.window->PickList1->currentRow(), 0);
-  EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath);
+  // The status line names the first unit again, then says the print was cancelled.
+  ASSERT_GE(f.statusLines.size(), 2);
+  EXPECT_EQ(f.statusLines[f.statusLines.size() - 2], QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath);
+  EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Print cancelled."));
 
   // The next run is not ended by the old Cancel, and one index covers it all.
   loaded.clear();

@@ -85,8 +85,9 @@ unit="$examples/stock.pas"
 print_tool "$unit" -q -o "$dir/reference.pdf" || fail "scrivane-print -o"
 expected=$(pdfinfo "$dir/reference.pdf" | awk '/^Pages:/ {print $2}')
 
-said=$(print_tool "$unit" -P scrivane-test --duplex long 2>"$dir/err") || fail "scrivane-print -P: $(cat "$dir/err")"
+said=$(print_tool "$unit" -P scrivane-test --duplex long 2>&1 >"$dir/stdout") || fail "scrivane-print -P: $said"
 echo "$said"
+[ ! -s "$dir/stdout" ] || fail "scrivane-print -P wrote to stdout: $(cat "$dir/stdout")"
 [ "$said" = "scrivane-test: $expected pages of stock.pas" ] || fail "unexpected report: $said"
 for _ in $(seq 150); do
   [ -z "$(lpstat -o scrivane-test 2>/dev/null)" ] && [ -s "$dir/out/job.pdf" ] && break

@@ -17,8 +17,8 @@ TEST(FormatChoices, LengthListsShowTheLengthThatPrints) {
   } rows[] = {
       {0, 2, LengthList::Top, 2},    {0, 5, LengthList::Top, 4},     {0, 5, LengthList::Bottom, 3},
       {0, 4, LengthList::Right, 3},  {0, -1, LengthList::Left, 0},   {0, 9, LengthList::Indent, 2},
-      {1, 0, LengthList::Top, 0},    {1, 4, LengthList::Top, 4},     {1, 4, LengthList::Bottom, -1},
-      {1, 5, LengthList::Right, -1}, {1, 1, LengthList::Indent, 1},
+      {1, 0, LengthList::Top, 0},    {1, 4, LengthList::Top, 4},     {1, 4, LengthList::Bottom, 4},
+      {1, 5, LengthList::Right, 4}, {1, 1, LengthList::Indent, 1},
   };
   for (const auto &row : rows) {
     FormatSettings settings;

@@ -67,4 +67,10 @@ grep -q "no-such-queue: no such printer" "$work/handover" || fail "-P did not re
 
 extra=$(ls -A "$prefix/bin" | grep -vx -e scrivane -e scrivane-print || true)
 [ -z "$extra" ] || fail "written beside the installed programs: $extra"
+# The uninstall steps of the README leave nothing behind: no file, no
+# cache, no empty folder.
+update-desktop-database "$prefix/share/applications" 2>/dev/null || true
+bash "$source/scripts/uninstall.sh" "$build" || fail "uninstall.sh"
+left=$(find "$prefix" 2>/dev/null || true)
+[ -z "$left" ] || fail "left behind after uninstall.sh: $left"
 echo "installed copy runs from $prefix"

@@ -282,7 +282,9 @@ TEST_F(Book, FileLineNumbersStandBesideTheRowsThatStartASourceLine) {
   // to rows of their own and the continuation of a wrapped row carry none.
   const QStringList expected = {"1 unit",   "2 interface", "3 procedure", "5 implementation", "6 procedure",
                                  "8 begin",  " begin",      " end;",       " end;",            "9 //",
-                                 " words",   " words",      "10 end."};
+                                 " words",   " words",      "10 end.",
+                                 // the footer: the owner text and the page's number
+                                 " Scrivane"};
   EXPECT_EQ(NumberedRows(RunTool("pdftotext", {"-layout", pdf, "-"})).join('|'), expected.join('|'));
 
   const QString index = dir.filePath("index.pdf");

@@ -36,18 +36,6 @@ namespace {
 
 constexpr int kTitleLength = 35;
 
-// Refuses characters the settings file's code page cannot hold, which would
-// otherwise be stored as "?" without a word.
-class Text1252Validator : public QValidator {
- public:
-  using QValidator::QValidator;
-  State validate(QString &input, int &) const override {
-    for (QChar c : input)
-      if (Byte1252(c) == '?' && c != QLatin1Char('?')) return Invalid;
-    return Acceptable;
-  }
-};
-
 // A raised, bevelled caption panel: the label look of a Delphi dialog.
 QLabel *PanelLabel(const QString &text) {
   auto *label = new QLabel(text);
@@ -174,7 +162,19 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
   // Not "&Help": Alt+H is "Print Page &Header" on the Header and Footer tab.
   HelpBtn = buttons->addButton(QStringLiteral("H&elp"), QDialogButtonBox::HelpRole);
   CloseBtn = buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::AcceptRole);
+  // Every change takes effect at once; Cancel takes back those made since
+  // the dialog opened, Restore defaults all of them.
+  cancelButton = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  restoreDefaultsButton = buttons->addButton(QStringLiteral("&Restore defaults"), QDialogButtonBox::ResetRole);
+  restoreDefaultsButton->setToolTip(QStringLiteral("Every format option back to its default (the Options menu is kept)"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  // Only the Cancel button takes changes back: Escape and the close box
+  // keep them, as they always did.
+  connect(cancelButton, &QPushButton::clicked, this, [this] {
+    cancelling_ = true;
+    reject();
+  });
+  connect(restoreDefaultsButton, &QPushButton::clicked, this, &TFormatFrm::RestoreDefaults);
   connect(HelpBtn, &QPushButton::clicked, this, &TFormatFrm::ShowTabHelp);
 
   auto *layout = new QVBoxLayout(this);
@@ -247,15 +247,15 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   connect(LineNumbersFromFile, &QCheckBox::clicked, this, [this](bool on) {
     if (on) CheckBox5->setChecked(true);
   });
-  settingsLayout->addWidget(checkBox(CheckBox1, "&Use automatic formatting", &FormatSettings::Auto));
-  settingsLayout->addWidget(checkBox(CheckBox6, "&Line between procedures", &FormatSettings::Spacer));
-  settingsLayout->addWidget(checkBox(CheckBox9, "Set all text to lo&wer case", &FormatSettings::Lower));
+  settingsLayout->addWidget(checkBox(CheckBox1, "Use &automatic formatting", &FormatSettings::Auto));
+  settingsLayout->addWidget(checkBox(CheckBox6, "Line bet&ween procedures", &FormatSettings::Spacer));
+  settingsLayout->addWidget(checkBox(CheckBox9, "Set all te&xt to lower case", &FormatSettings::Lower));
   settingsLayout->addWidget(
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);
-  namesLayout->addWidget(checkBox(CheckBox12, "&Upper case", &FormatSettings::Names));
+  namesLayout->addWidget(checkBox(CheckBox12, "Upper &case", &FormatSettings::Names));
   namesLayout->addWidget(checkBox(CheckBox10, "Bol&d", &FormatSettings::Bold));
 
   auto *reserveGroup = new QGroupBox(QStringLiteral("Reserved Words"));
@@ -274,7 +274,7 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   auto *pathGroup = new QGroupBox(QStringLiteral("Include Path"));
   auto *pathLayout = new QVBoxLayout(pathGroup);
   pathLayout->addWidget(checkBox(CheckBox11, "&Project name", &FormatSettings::Path2));
-  pathLayout->addWidget(checkBox(CheckBox8, "&Unit name", &FormatSettings::Path1));
+  pathLayout->addWidget(checkBox(CheckBox8, "Unit na&me", &FormatSettings::Path1));
 
   ProcColor = new QLabel(tab);
   ProcColor->hide();
@@ -386,10 +386,10 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
   HeaderFontBtn = new QToolButton;
   HeaderFontBtn->setIcon(FontGlyph());
   HeaderFontBtn->setIconSize(QSize(24, 24));
-  HeaderFontBtn->setText(QStringLiteral("&Font..."));
+  HeaderFontBtn->setText(QStringLiteral("Fon&t..."));
   HeaderFontBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   HeaderFontBtn->setToolTip(QStringLiteral("Choose the header and footer font"));
-  HeaderColorBtn = new QPushButton(QStringLiteral("C&olour..."));
+  HeaderColorBtn = new QPushButton(QStringLiteral("Colo&ur..."));
   HeaderColor = SamplePanel(QStringLiteral("Header and footer font"));
   connect(HeaderFontBtn, &QToolButton::clicked, this, [this] { FontBtnClick(true); });
   connect(HeaderColorBtn, &QPushButton::clicked, this, [this] { ColorBtnClick(true); });
@@ -430,7 +430,7 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
 
   auto *footer = new QGroupBox(QStringLiteral("Footer"));
   auto *footerLayout = new QGridLayout(footer);
-  footerLayout->addWidget(checkBox(CheckBox4, "Print Page &Footer", &FormatSettings::Footer), 0, 0, 1, 2);
+  footerLayout->addWidget(checkBox(CheckBox4, "Print Pa&ge Footer", &FormatSettings::Footer), 0, 0, 1, 2);
   footerLayout->addWidget(new QLabel(QStringLiteral("Center Bottom")), 1, 0);
   footerLayout->addWidget(new QLabel(QStringLiteral("Right Bottom")), 1, 1);
   footerLayout->addWidget(itemList(Line3B,
@@ -501,10 +501,9 @@ QWidget *TFormatFrm::BuildTitleBlockTab() {
     auto *edit = new QLineEdit;
     edit->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
     edit->setMaxLength(kTitleLength);
-    edit->setValidator(new Text1252Validator(edit));
     edit->setMinimumWidth(260);
     connect(edit, &QLineEdit::textEdited, this, [this, i](const QString &text) {
-      *settings_.TitleField(i + 1) = Encode1252(text).left(kTitleLength);
+      *settings_.TitleField(i + 1) = StoreTitleText(text, kTitleLength);
     });
     grid->addWidget(edit, i, 1);
     Edits[i] = edit;
@@ -518,7 +517,7 @@ QWidget *TFormatFrm::BuildTitleBlockTab() {
 
 void TFormatFrm::FormActivate() {
   PageControl1->setCurrentIndex(0);
-  for (int i = 0; i < 8; ++i) Edits[i]->setText(Decode1252(*settings_.TitleField(i + 1)));
+  for (int i = 0; i < 8; ++i) Edits[i]->setText(TitleTextOf(*settings_.TitleField(i + 1)));
   RefreshSamples();
   FillLengthLists();
   for (const auto &[box, member] : itemLists_) {
@@ -700,7 +699,7 @@ void TFormatFrm::UpdateMoveButtons() {
 }
 
 void TFormatFrm::StoreTitles() {
-  for (int i = 0; i < 8; ++i) *settings_.TitleField(i + 1) = Encode1252(Edits[i]->text()).left(kTitleLength);
+  for (int i = 0; i < 8; ++i) *settings_.TitleField(i + 1) = StoreTitleText(Edits[i]->text(), kTitleLength);
 }
 
 void TFormatFrm::ShowTabHelp() {
@@ -708,7 +707,40 @@ void TFormatFrm::ShowTabHelp() {
   if (ShowHelp && tab >= 0 && tab < int(kFormatTabHelp.size())) ShowHelp(kFormatTabHelp[tab]);
 }
 
+TFormatFrm::~TFormatFrm() = default;
+
+void TFormatFrm::RestoreDefaults() {
+  FormatSettings defaults;
+  // The Options menu's choices live in the same record but belong to the
+  // window: they stay.
+  defaults.Style = settings_.Style;
+  defaults.Hint = settings_.Hint;
+  defaults.Measure = settings_.Measure;
+  defaults.Include = settings_.Include;
+  settings_ = defaults;
+  const int tab = PageControl1->currentIndex();
+  FormActivate();
+  // Words the user made plain or added go back to the plain list.
+  QList<QByteArray> plain;
+  for (const QByteArray &word : Words(DstList) + Words(SrcList))
+    if (!settings_.ReserveWords.contains(word) && !plain.contains(word)) plain << word;
+  std::sort(plain.begin(), plain.end());
+  ShowWords(DstList, settings_.ReserveWords);
+  ShowWords(SrcList, plain);
+  UpdateMoveButtons();
+  PageControl1->setCurrentIndex(tab);
+}
+
+void TFormatFrm::CancelChanges() {
+  if (!openedWith_) return;
+  settings_ = *openedWith_;
+  ShowWords(DstList, openedWords_.first);
+  ShowWords(SrcList, openedWords_.second);
+}
+
 void TFormatFrm::showEvent(QShowEvent *event) {
+  openedWith_ = std::make_unique<FormatSettings>(settings_);
+  openedWords_ = {Words(DstList), Words(SrcList)};
   FormActivate();
   QDialog::showEvent(event);
 }
@@ -722,8 +754,14 @@ void TFormatFrm::keyPressEvent(QKeyEvent *event) {
 }
 
 void TFormatFrm::done(int result) {
-  // However the dialog closes (Close, Escape, the close box) the titles are kept.
-  StoreTitles();
+  // However the dialog closes (Close, Escape, the close box) the titles are
+  // kept, unless Cancel takes every change back.
+  if (cancelling_)
+    CancelChanges();
+  else
+    StoreTitles();
+  cancelling_ = false;
+  openedWith_.reset();
   QDialog::done(result);
 }
 

@@ -4,7 +4,10 @@
 // written when the main window closes.
 #include <QDialog>
 #include <array>
+#include <QList>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "format/Fonts.h"
@@ -32,6 +35,7 @@ class TFormatFrm : public QDialog {
   Q_OBJECT
  public:
   TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget *parent = nullptr);
+  ~TFormatFrm() override;
 
   // Shows a help topic (the main window's help); F1 and the Help button.
   std::function<void(int context)> ShowHelp;
@@ -95,6 +99,11 @@ class TFormatFrm : public QDialog {
   std::array<QLineEdit *, 8> Edits{};
   QCheckBox *CheckBox13 = nullptr;
   QPushButton *HelpBtn = nullptr, *CloseBtn = nullptr;
+  QPushButton *cancelButton = nullptr;
+  QPushButton *restoreDefaultsButton = nullptr;
+  // Every format option back to its default; the Options menu's choices
+  // (display font, hints, measurements, project files) stay.
+  void RestoreDefaults();
 
  protected:
   void showEvent(QShowEvent *event) override;
@@ -113,8 +122,14 @@ class TFormatFrm : public QDialog {
   void SyncReserveWords();
   void ShowTabHelp();
 
+  // Takes back every change since the dialog was shown.
+  void CancelChanges();
+
   FormatSettings &settings_;
   UserMessages &messages_;
+  bool cancelling_ = false;
+  std::unique_ptr<FormatSettings> openedWith_;  // the settings as the dialog found them
+  std::pair<QList<QByteArray>, QList<QByteArray>> openedWords_;  // reserved and plain word lists
   // Switches and lists and the option each writes, for loading them again.
   std::vector<std::pair<QCheckBox *, int FormatSettings::*>> switches_;
   std::vector<std::pair<QComboBox *, int FormatSettings::*>> itemLists_;

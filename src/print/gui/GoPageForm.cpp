@@ -20,7 +20,9 @@ TGoPageForm::TGoPageForm(QWidget *parent) : QDialog(parent) {
   bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
   auto *bevelLayout = new QHBoxLayout(bevel);
   PageNum = new QSpinBox(bevel);
-  PageNum->setRange(1, 999);
+  // Any page of the longest document: a project book runs to tens of
+  // thousands of pages.
+  PageNum->setRange(1, 9999999);
   bevelLayout->addWidget(PageNum);
 
   OKBtn = new QPushButton(QStringLiteral("OK"), this);

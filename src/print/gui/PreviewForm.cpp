@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTextBrowser>
@@ -124,7 +125,15 @@ TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEven
   setWindowTitle(options.Caption);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  // Sized to the screen: a page at 100 % is as tall as the window allows,
+  // and large enough to read.
   resize(638, 473);
+  if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    const int height = std::max(473, room.height() * 9 / 10);
+    const int width = std::min(room.width() * 9 / 10, std::max(638, height * 4 / 5));
+    resize(std::max(638, width), height);
+  }
   BuildControls();
 }
 
@@ -183,7 +192,8 @@ void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
   PaintPage(n, painter, size);
   // Two sheets on view: the status line names both, not only the right one.
   if (drawn && n == right)
-    SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheets %1-%2") : QStringLiteral(" Pages %1-%2")).arg(CurrentPage).arg(right));
+    SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheets %1-%2") : QStringLiteral(" Pages %1-%2")).arg(CurrentPage).arg(right) +
+                     (FinalPage > 0 ? QStringLiteral(" of %1").arg(FinalPage) : QString()));
 }
 
 void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
@@ -226,7 +236,8 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   surface.flush();
   n = info_->PageNumber;
 
-  SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(n));
+  if (info_->LastPage && FinalPage == -1) FinalPage = info_->PageNumber;
+  SetStatus(0, PageStatus(n));
   const bool back = n > 1;
   const bool ahead = !info_->LastPage;
   FirstItem->setEnabled(back);
@@ -237,6 +248,11 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   PriorBtn->setEnabled(back);
   if (info_->LastPage && FinalPage == -1) FinalPage = info_->PageNumber;
   if (n > HighestPage) HighestPage = n;
+}
+
+QString TPreviewForm::PageStatus(int page) const {
+  const QString text = (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(page);
+  return FinalPage > 0 ? text + QStringLiteral(" of %1").arg(FinalPage) : text;
 }
 
 void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {
@@ -314,18 +330,15 @@ void TPreviewForm::GoToPage(int t) {
 void TPreviewForm::SetZoom(float z) {
   Zoom = z;
   SetStatus(1, QStringLiteral("Zoom = %1%").arg(double(z) * 100.0, 0, 'f', 0));
-  ZoomInBut->setEnabled(z * options_.ZoomFactor <= options_.MaxZoom);
-  ZoomOutBut->setEnabled(z / options_.ZoomFactor >= options_.MinZoom);
+  ZoomInBut->setEnabled(z * 1.001f < options_.MaxZoom);
+  ZoomOutBut->setEnabled(z > options_.MinZoom * 1.001f);
 
   // The box has the sheet's proportions, so that the printer pixels of the
   // whole sheet map onto it without stretching the text.
   DeviceMetrics metrics = printer_.metrics();
   metrics.PageWidth = SheetPixels().width();
   metrics.PageHeight = SheetPixels().height();
-  float aspect = 0.75f;
-  if (metrics.PageHeight > 0 && metrics.PixelsPerInchX > 0)
-    aspect = float(metrics.PageWidth) / float(metrics.PageHeight) *
-             (float(metrics.PixelsPerInchY) / float(metrics.PixelsPerInchX));
+  const float aspect = SheetAspect();
   const int width = int(std::lround(BaseHeight * z * aspect));
   const int height = int(std::lround(BaseHeight * z));
   PagePanel->resize(std::max(width, 1), std::max(height, 1));
@@ -354,16 +367,55 @@ void TPreviewForm::SetZoom(float z) {
   PagePanel->move(left, top);
 }
 
+float TPreviewForm::SheetAspect() const {
+  DeviceMetrics metrics = printer_.metrics();
+  metrics.PageWidth = SheetPixels().width();
+  metrics.PageHeight = SheetPixels().height();
+  if (metrics.PageHeight <= 0 || metrics.PixelsPerInchX <= 0) return 0.75f;
+  return float(metrics.PageWidth) / float(metrics.PageHeight) *
+         (float(metrics.PixelsPerInchY) / float(metrics.PixelsPerInchX));
+}
+
+// The last step lands on the largest zoom itself: steps of 1.5 from 100 %
+// end at 338 %, short of the 400 % the window offers.
 void TPreviewForm::ZoomIn() {
-  const float z = Zoom * options_.ZoomFactor;
-  if (z > options_.MaxZoom) return;
-  SetZoom(z);
+  constexpr float kSlack = 1.001f;
+  if (Zoom * kSlack >= options_.MaxZoom) return;
+  SetZoom(std::min(Zoom * options_.ZoomFactor, options_.MaxZoom));
 }
 
 void TPreviewForm::ZoomOut() {
-  const float z = Zoom / options_.ZoomFactor;
-  if (z < options_.MinZoom) return;
-  SetZoom(z);
+  constexpr float kSlack = 1.001f;
+  if (Zoom <= options_.MinZoom * kSlack) return;
+  SetZoom(std::max(Zoom / options_.ZoomFactor, options_.MinZoom));
+}
+
+float TPreviewForm::FitWidthZoom() const {
+  const int view = ScrollBox1->viewport()->width() - 8 - ScrollBox1->verticalScrollBar()->sizeHint().width();
+  const float aspect = SheetAspect();
+  if (BaseHeight <= 0 || aspect <= 0) return 1.0f;
+  return std::clamp(float(view) / (float(BaseHeight) * aspect), options_.MinZoom, options_.MaxZoom);
+}
+
+void TPreviewForm::FitWidth() {
+  if (!SinglePageMode) SinglePageBtnClick();
+  SetZoom(FitWidthZoom());
+  RepaintBoxes();
+}
+
+void TPreviewForm::FitPage() {
+  if (!SinglePageMode) SinglePageBtnClick();
+  SetZoom(1.0f);
+  RepaintBoxes();
+}
+
+void TPreviewForm::ScrollByKey(int key) {
+  QScrollBar *bar = key == Qt::Key_Left || key == Qt::Key_Right ? ScrollBox1->horizontalScrollBar()
+                                                                : ScrollBox1->verticalScrollBar();
+  const bool forward = key == Qt::Key_Right || key == Qt::Key_Down;
+  // A tenth of the view per key, as a text view scrolls a few lines.
+  const int step = std::max(bar->singleStep(), bar->pageStep() / 10);
+  bar->setValue(bar->value() + (forward ? step : -step));
 }
 
 void TPreviewForm::PB1MouseDown(Qt::MouseButtons buttons, const QPoint &at) {
@@ -545,11 +597,25 @@ void TPreviewForm::keyPressEvent(QKeyEvent *event) {
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   Guarded([&] {
     switch (event->key()) {
+      // PgUp goes back towards the first page and PgDn on, as in every
+      // document viewer.
       case Qt::Key_PageUp:
-        if (CurrentPage != FinalPage) ShowNextPage();
+        if (CurrentPage != 1) ShowPriorPage();
         break;
       case Qt::Key_PageDown:
-        if (CurrentPage != 1) ShowPriorPage();
+        if (CurrentPage != FinalPage) ShowNextPage();
+        break;
+      case Qt::Key_Left:
+      case Qt::Key_Right:
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+        ScrollByKey(event->key());
+        break;
+      case Qt::Key_W:
+        if (!ctrl) FitWidth();
+        break;
+      case Qt::Key_Z:
+        if (!ctrl) FitPage();
         break;
       case Qt::Key_End:
         ShowLastPage();

@@ -79,6 +79,12 @@ class TPreviewForm : public QDialog {
   void SetZoom(float z);
   void ZoomIn();
   void ZoomOut();
+  // Zoom choices besides the steps: the page's width fills the view, or the
+  // whole page fits it (single page only).
+  void FitWidth();
+  void FitPage();
+  // The zoom at which the page's width fills the view.
+  float FitWidthZoom() const;
   void ShowNextPage();
   void ShowPriorPage();
   void ShowFirstPage();
@@ -128,6 +134,8 @@ class TPreviewForm : public QDialog {
   QToolButton *PriorBtn = nullptr;
   QToolButton *NextBtn = nullptr;
   QToolButton *HelpBtn = nullptr;
+  QToolButton *fitWidthButton = nullptr;
+  QToolButton *fitPageButton = nullptr;
   QToolButton *ZoomInBut = nullptr;
   QToolButton *ZoomOutBut = nullptr;
   QScrollArea *ScrollBox1 = nullptr;
@@ -166,6 +174,11 @@ class TPreviewForm : public QDialog {
   void LayoutTwoPages();
   void DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize);
   void SetStatus(int panel, const QString &text);
+  // " Page 3 of 17" once the last page is known, " Page 3" before.
+  QString PageStatus(int page) const;
+  // Scrolls a zoomed page by one arrow key's step.
+  void ScrollByKey(int key);
+  float SheetAspect() const;
   void RequirePageEvent() const;
   void PaintBox(int box, QPainter &painter, const QSize &size);
   // Runs a command from a button, menu or key; an exception from a page

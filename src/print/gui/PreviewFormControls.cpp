@@ -103,7 +103,7 @@ void TPreviewForm::BuildControls() {
                            p.drawLine(3, i, 21, i);
                          }
                        }));
-  FirstBtn = makeButton(QStringLiteral("[Home-First] [End - Last] [PgUp - Next] [PgDn - Prior]"),
+  FirstBtn = makeButton(QStringLiteral("Move through the pages: Home first, End last, PgUp prior, PgDn next"),
                         Glyph([](QPainter &p) {
                           DrawSheet(p, QRectF(2, 5, 11, 15));
                           DrawSheet(p, QRectF(11, 3, 11, 15));
@@ -121,9 +121,9 @@ void TPreviewForm::BuildControls() {
                           p.drawRect(QRectF(2, 10, 20, 8));
                           DrawSheet(p, QRectF(6, 16, 12, 6));
                         }));
-  PriorBtn = makeButton(QStringLiteral("Move to the last page"),
+  PriorBtn = makeButton(QStringLiteral("Move to the prior page (PgUp)"),
                         Glyph([](QPainter &p) { DrawArrow(p, false); }));
-  NextBtn = makeButton(QStringLiteral("Move to the next page"),
+  NextBtn = makeButton(QStringLiteral("Move to the next page (PgDn)"),
                        Glyph([](QPainter &p) { DrawArrow(p, true); }));
   HelpBtn = makeButton(QStringLiteral("Help"), Glyph([](QPainter &p) {
                          QFont font = p.font();
@@ -133,6 +133,18 @@ void TPreviewForm::BuildControls() {
                          p.setPen(QColor(0, 0, 128));
                          p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
                        }));
+  fitWidthButton = makeButton(QStringLiteral("Fit the page's width to the window (W)"), Glyph([](QPainter &p) {
+                               DrawSheet(p, QRectF(4, 4, 16, 16));
+                               p.drawLine(1, 12, 23, 12);
+                               p.drawLine(1, 12, 4, 9);
+                               p.drawLine(1, 12, 4, 15);
+                               p.drawLine(23, 12, 20, 9);
+                               p.drawLine(23, 12, 20, 15);
+                             }));
+  fitPageButton = makeButton(QStringLiteral("Fit the whole page to the window (Z)"), Glyph([](QPainter &p) {
+                              DrawSheet(p, QRectF(7, 3, 10, 18));
+                              p.drawRect(QRectF(2, 1, 20, 22));
+                            }));
   ZoomInBut = new QToolButton(tools);
   ZoomOutBut = new QToolButton(tools);
   ZoomInBut->hide();
@@ -214,6 +226,8 @@ void TPreviewForm::BuildControls() {
   connect(PriorBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PriorBtnClick(); }); });
   connect(NextBtn, &QToolButton::clicked, this, [this] { Guarded([this] { NextBtnClick(); }); });
   connect(HelpBtn, &QToolButton::clicked, this, [this] { HelpBtnClick(); });
+  connect(fitWidthButton, &QToolButton::clicked, this, [this] { Guarded([this] { FitWidth(); }); });
+  connect(fitPageButton, &QToolButton::clicked, this, [this] { Guarded([this] { FitPage(); }); });
   connect(ZoomInBut, &QToolButton::clicked, this, [this] { Guarded([this] { ZoomIn(); }); });
   connect(ZoomOutBut, &QToolButton::clicked, this, [this] { Guarded([this] { ZoomOut(); }); });
   connect(FirstItem, &QAction::triggered, this, [this] { Guarded([this] { ShowFirstPage(); }); });

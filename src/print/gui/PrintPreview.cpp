@@ -33,11 +33,15 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
     // The dialog proposes the same PDF file as the print menu would.
     if (printer.outputFormat() == QPrinter::PdfFormat && printer_.SuggestOutputFile)
       printer.setOutputFileName(printer_.SuggestOutputFile());
-    QPrintDialog dialog(&printer, parent_);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
-    dialog.setMinMax(1, kHighestSelectablePage);
     printer.setFromTo(1, kHighestSelectablePage);
-    if (dialog.exec() != QDialog::Accepted) return {};
+    if (printer_.AnswerPrintDialog) {
+      if (!printer_.AnswerPrintDialog(printer)) return {};
+    } else {
+      QPrintDialog dialog(&printer, parent_);
+      dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+      dialog.setMinMax(1, kHighestSelectablePage);
+      if (dialog.exec() != QDialog::Accepted) return {};
+    }
     printer.setResolution(PrinterHost::kDotsPerInch);
     printer.setFullPage(true);
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {

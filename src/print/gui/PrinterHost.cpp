@@ -11,10 +11,15 @@ std::unique_ptr<QPrinter> PrinterHost::MakePrinter() {
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   printer->setResolution(kDotsPerInch);
   printer->setFullPage(true);
-  // A real printer starts with its own default paper; PDF output takes the
-  // paper the system names (PAPERSIZE, /etc/papersize, LC_PAPER).
-  if (printer->outputFormat() == QPrinter::PdfFormat)
-    printer->setPageSize(QPageSize(PageSizeIdOf(ChoosePaper(SystemPaperInputs(QString(), QString())).paper)));
+  // A real printer starts with its own default paper, the one its set-up
+  // dialog shows (Qt itself starts every printer on A4); PDF output takes
+  // the paper the system names (PAPERSIZE, /etc/papersize, LC_PAPER).
+  QString queuePaper;
+  if (printer->outputFormat() == QPrinter::NativeFormat) {
+    const QPageSize ownPaper = QPrinterInfo(*printer).defaultPageSize();
+    if (ownPaper.isValid()) queuePaper = ownPaper.key();
+  }
+  printer->setPageSize(QPageSize(PageSizeIdOf(ChoosePaper(SystemPaperInputs(QString(), queuePaper)).paper)));
   return printer;
 }
 

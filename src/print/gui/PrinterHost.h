@@ -36,8 +36,13 @@ class PrinterHost : public PageDevice {
   std::function<QStringList()> ProtectedFiles;
   // The PDF file the print dialog proposes (a print from the preview).
   std::function<QString()> SuggestOutputFile;
+  // Answers the system print dialog in place of the user (tests); empty:
+  // the dialog is shown. True when the print goes ahead.
+  std::function<bool(QPrinter &printer)> AnswerPrintDialog;
   // Folder of the last PDF file begun, whichever command wrote it.
   QString LastPdfFolder;
+  // The last PDF file begun, for the status line's report.
+  QString LastPdfFile;
 
   // Paper and orientation of the current printer; true when accepted.
   bool PrinterSetup(QWidget *parent);

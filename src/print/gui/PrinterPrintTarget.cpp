@@ -53,6 +53,7 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
       return false;
     }
     host_.LastPdfFolder = QFileInfo(path).absolutePath();
+    host_.LastPdfFile = path;
     return true;
   }
   printer.setDocName(title);

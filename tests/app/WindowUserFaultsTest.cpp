@@ -1,0 +1,206 @@
+// What a new user met in the window, one row per fault: each row drives the
+// window as the user did and checks what the user should have seen.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "app/DocForm.h"
+#include "app/WindowFixture.h"
+#include "format/IniFile.h"
+#include "format/gui/FormatFrm.h"
+#include "print/gui/PreviewForm.h"
+#include "print/gui/PrinterHost.h"
+#include "support/TestPaths.h"
+#include "widgets/ClockStatusBar.h"
+
+using namespace scrivane;
+
+namespace {
+
+// Every mnemonic ("&x") shown by a button, a check box or a group box in
+// `widget`, and the letters taken twice.
+QStringList RepeatedMnemonics(QWidget &widget) {
+  QSet<QChar> seen;
+  QStringList repeated;
+  for (QAbstractButton *button : widget.findChildren<QAbstractButton *>()) {
+    const QString text = button->text();
+    const qsizetype amp = text.indexOf(u'&');
+    if (amp < 0 || amp + 1 >= text.size() || text[amp + 1] == u'&') continue;
+    const QChar key = text[amp + 1].toLower();
+    if (seen.contains(key)) repeated << text;
+    seen.insert(key);
+  }
+  return repeated;
+}
+
+QByteArray SourceText(const ProjectModel &model) {
+  QByteArray text;
+  for (qsizetype i = 0; i < model.SourceLines.size(); ++i) text += model.SourceLines[i].toByteArray() + '\n';
+  return text;
+}
+
+void OpenExampleUnit(testsupport::WindowFixture &f, const QString &unit) {
+  f.window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/inventory.dpr"));
+  f.ClickUnit(unit);
+}
+
+}  // namespace
+
+TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
+  struct Row {
+    const char *fault;
+    std::function<void(testsupport::WindowFixture &)> check;
+  };
+  const Row rows[] = {
+      {"starting and pasting empty the desktop clipboard",
+       [](testsupport::WindowFixture &) {
+         QGuiApplication::clipboard()->setText(QStringLiteral("copied elsewhere"));
+         testsupport::WindowFixture second;  // a window started while the text is there
+         EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("copied elsewhere"));
+         second.window->CaptureBtnClick();  // no picture: nothing happens to the text
+         EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("copied elsewhere"));
+       }},
+      {"empty recent-file slots are live menu items",
+       [](testsupport::WindowFixture &f) {
+         for (QAction *item : f.window->FileMenu->actions())
+           EXPECT_FALSE(item->objectName().startsWith(QStringLiteral("Recent"))) << item->text().toStdString();
+       }},
+      {"a dark style's light text on a white unit list",
+       [](testsupport::WindowFixture &f) {
+         QPalette dark = f.window->palette();
+         dark.setColor(QPalette::Base, QColor(30, 30, 30));
+         dark.setColor(QPalette::Text, QColor(230, 230, 230));
+         QApplication::setPalette(dark);
+         QApplication::processEvents();
+         for (PickList *list : {f.window->PickList1, f.window->PickList2})
+           EXPECT_EQ(list->palette().color(QPalette::Base), QColor(30, 30, 30)) << list->objectName().toStdString();
+         QApplication::setPalette(QApplication::style()->standardPalette());
+       }},
+      {"lower case shows only after the unit is read again",
+       [](testsupport::WindowFixture &f) {
+         OpenExampleUnit(f, QStringLiteral("stock.pas"));
+         ASSERT_TRUE(SourceText(f.window->model()).contains("TItemCategory"));
+         TFormatFrm &dialog = *f.window->formatDialog();
+         QTimer::singleShot(0, &dialog, [&dialog] {
+           dialog.CheckBox9->click();  // "Set all text to lower case"
+           dialog.CloseBtn->click();
+         });
+         f.window->FormatBtnClick();
+         EXPECT_FALSE(SourceText(f.window->model()).contains("TItemCategory"));
+         EXPECT_TRUE(SourceText(f.window->model()).contains("titemcategory"));
+       }},
+      {"the splitter snaps back to a fifth on a resize",
+       [](testsupport::WindowFixture &f) {
+         f.window->show();
+         f.window->resize(800, 500);
+         QApplication::processEvents();
+         const int total = f.window->DragBar->sizes()[0] + f.window->DragBar->sizes()[1];
+         f.window->DragBar->setSizes({total / 2, total - total / 2});
+         f.window->KeepSplitterShare();
+         f.window->resize(1000, 500);
+         QApplication::processEvents();
+         const QList<int> sizes = f.window->DragBar->sizes();
+         EXPECT_NEAR(double(sizes[0]) / (sizes[0] + sizes[1]), 0.5, 0.03);
+         f.window->close();
+       }},
+      {"the Format dialog's mnemonics clash",
+       [](testsupport::WindowFixture &f) {
+         EXPECT_EQ(RepeatedMnemonics(*f.window->formatDialog()), QStringList());
+       }},
+      {"metric margins show blank",
+       [](testsupport::WindowFixture &f) {
+         f.window->Metric1->trigger();
+         TFormatFrm &dialog = *f.window->formatDialog();
+         dialog.FormActivate();
+         for (QComboBox *box : {dialog.TopBox, dialog.BottomBox, dialog.LeftBox, dialog.RightBox})
+           EXPECT_FALSE(box->currentText().isEmpty());
+         EXPECT_EQ(dialog.BottomBox->currentText(), QStringLiteral("4 cm"));
+       }},
+      {"Cancel and Restore defaults take Format changes back",
+       [](testsupport::WindowFixture &f) {
+         TFormatFrm &dialog = *f.window->formatDialog();
+         QTimer::singleShot(0, &dialog, [&dialog] {
+           dialog.CheckBox2->click();  // block diagram on
+           dialog.cancelButton->click();
+         });
+         dialog.exec();
+         EXPECT_EQ(f.window->settings().Blocks, 0);
+         f.window->settings().BSize = 14;
+         f.window->settings().Measure = 1;
+         dialog.RestoreDefaults();
+         EXPECT_EQ(f.window->settings().BSize, FormatSettings().BSize);
+         EXPECT_EQ(f.window->settings().Measure, 1);  // an Options menu choice stays
+       }},
+      {"Ctrl+P prints at once, and File has no Print...",
+       [](testsupport::WindowFixture &f) {
+         EXPECT_FALSE(f.window->printWithDialogAction->isEnabled());
+         OpenExampleUnit(f, QStringLiteral("stock.pas"));
+         EXPECT_TRUE(f.window->printWithDialogAction->isEnabled());
+         int dialogs = 0;
+         f.window->printerHost().AnswerPrintDialog = [&dialogs](QPrinter &) {
+           ++dialogs;
+           return false;
+         };
+         f.window->printWithDialogAction->trigger();
+         EXPECT_EQ(dialogs, 1);
+         // The Index items never show enabled under a disabled Print button.
+         f.window->OpenRecentFile(3);
+         EXPECT_FALSE(f.window->PrintBtn->isEnabled());
+         EXPECT_FALSE(f.window->PrintIndexCreated->isEnabled());
+       }},
+      {"a damaged scrivn.ini warns at every start",
+       [](testsupport::WindowFixture &f) {
+         const QString ini = f.dir.filePath(QStringLiteral("damaged.ini"));
+         QFile file(ini);
+         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+         file.write("[Fonts]\nBSize=12\ngarbage \x01 here\n[Switch\nLineNo=1");
+         file.close();
+         // The warning box is answered as it shows.
+         const auto answerBox = [] {
+           QTimer::singleShot(0, [] {
+             if (QWidget *box = QApplication::activeModalWidget()) box->close();
+           });
+         };
+         answerBox();
+         auto first = std::make_unique<TDocForm>(ini);
+         first->close();  // saved: the damaged lines are dropped
+         IniFile reread;
+         ASSERT_TRUE(reread.Load(ini));
+         EXPECT_TRUE(reread.DamagedLines().isEmpty());
+         EXPECT_EQ(reread.Value("Fonts", "BSize"), "12");
+         EXPECT_EQ(reread.Value("Switch", "LineNo"), "1");
+       }},
+      {"no word in the status line of where a PDF went",
+       [](testsupport::WindowFixture &f) {
+         OpenExampleUnit(f, QStringLiteral("reports.pas"));
+         if (f.window->printerHost().HasPrinters()) return;
+         const QString pdf = f.dir.filePath(QStringLiteral("out.pdf"));
+         f.window->printerHost().ChooseOutputFile = [&pdf](const QString &) { return pdf; };
+         f.window->PrintUnitMenu->trigger();
+         EXPECT_TRUE(f.window->StatusBar->statusText().contains(QStringLiteral("Wrote ") + pdf))
+             << f.window->StatusBar->statusText().toStdString();
+       }},
+      {"the menu item is spelt Highlited",
+       [](testsupport::WindowFixture &f) {
+         EXPECT_EQ(f.window->PrintUnitMenu->text(), QStringLiteral("&Highlighted unit"));
+       }},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.fault);
+    testsupport::WindowFixture f;
+    row.check(f);
+  }
+}
