@@ -47,6 +47,15 @@ for folder in "${folders[@]}"; do
   esac
 done
 
+# The empty share/scrivane folder that marks an installed copy is in no
+# manifest: it is found beside the installed program.
+for file in "${files[@]}"; do
+  if [[ $file == */bin/scrivane ]]; then
+    marker=${file%/bin/scrivane}/share/scrivane
+    [ -d "$marker" ] && rmdir -- "$marker" 2>/dev/null && folders+=("$(dirname -- "$marker")")
+  fi
+done
+
 # Folders the install made and left empty, deepest first; a folder that
 # still holds anything stays.
 printf '%s\n' "${folders[@]}" | sort -ur | while IFS= read -r folder; do

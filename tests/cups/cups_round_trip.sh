@@ -4,10 +4,13 @@
 # is left alone), a queue whose device is a file, and scrivane-print -P.
 # The job's output must hold the unit's text on as many pages as the PDF
 # path gives, with duplex passed on as a CUPS option.
-# Usage: cups_round_trip.sh SCRIVANE_PRINT EXAMPLES_DIR
+# The window (through the app tests' WindowOnCupsQueue) prints the whole
+# project on the queue as one job, on the queue's own paper from the start.
+# Usage: cups_round_trip.sh SCRIVANE_PRINT EXAMPLES_DIR [TEST_APP]
 set -uo pipefail
 tool=$1
 examples=$2
+window_tests=${3:-}
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; [ -f "$dir/log/error_log" ] && tail -20 "$dir/log/error_log"; exit 1; }
 [ -x "$tool" ] || { echo "FAILED: $tool is not built"; exit 1; }
@@ -125,4 +128,31 @@ grep -qF "unit Stock;" <<<"$(pdftotext -layout "$dir/out/job.pdf" -)" || fail "t
 said=$(print_tool "$unit" -P no-such-queue 2>&1 >/dev/null)
 [ $? -eq 1 ] || fail "an unknown queue did not fail with status 1"
 grep -q "^scrivane-print: no-such-queue: no such printer" <<<"$said" || fail "unexpected message: $said"
+# The window: Print Entire project on a Letter queue it was never set up
+# for. One job, the whole book (project file, units, forms, index), on
+# Letter paper, as scrivane-print --all prints it on Letter.
+if [ -n "$window_tests" ]; then
+  lpadmin -p scrivane-test -o PageSize=Letter || fail "lpadmin -o PageSize=Letter"
+  print_tool "$examples/inventory.dpr" --all --paper letter -q -o "$dir/book.pdf" || fail "scrivane-print --all"
+  book_pages=$(pdfinfo "$dir/book.pdf" | awk '/^Pages:/ {print $2}')
+  jobs_before=$(lpstat -W completed -o scrivane-test 2>/dev/null | wc -l)
+  rm -f "$dir/out/job.pdf"
+  PRINTER=scrivane-test SCRIVANE_TEST_QUEUE=scrivane-test "$window_tests" --gtest_filter='WindowOnCupsQueue.*' \
+    >"$dir/window.log" 2>&1 || fail "the window's print: $(tail -20 "$dir/window.log")"
+  grep -q "SKIPPED" "$dir/window.log" && fail "the window test was skipped: $(grep -A2 SKIPPED "$dir/window.log")"
+  for _ in $(seq 150); do
+    [ -z "$(lpstat -o scrivane-test 2>/dev/null)" ] && [ -s "$dir/out/job.pdf" ] && break
+    sleep 0.2
+  done
+  jobs=$(( $(lpstat -W completed -o scrivane-test 2>/dev/null | wc -l) - jobs_before ))
+  [ "$jobs" = 1 ] || fail "Print Entire project sent $jobs jobs, not one"
+  window_pages=$(pdfinfo "$dir/out/job.pdf" | awk '/^Pages:/ {print $2}')
+  [ "$window_pages" = "$book_pages" ] || fail "the window's book has $window_pages pages, scrivane-print --all $book_pages"
+  pdfinfo "$dir/out/job.pdf" | grep -q "^Page size: *612 x 792" || fail "the window's book is not on Letter: $(pdfinfo "$dir/out/job.pdf" | grep 'Page size')"
+  text=$(pdftotext -layout "$dir/out/job.pdf" -)
+  for words in "program Inventory;" "unit Stock;" "Index"; do
+    grep -qF "$words" <<<"$text" || fail "the window's book lacks '$words'"
+  done
+  echo "the window printed the $window_pages-page book as one job on Letter"
+fi
 echo "printed $pages pages of $unit through a private cupsd"
