@@ -8,7 +8,9 @@
 #   - 80,000 nested begin/end blocks, printed to PDF;
 #   - 80,000 routine declarations each spanning two lines, routines listed;
 #   - a 10,000-unit project whose units use each other, listed with
-#     --include-uses; and 4,000 units in a folder of 10,000 files.
+#     --include-uses; and 4,000 units in a folder of 10,000 files;
+#   - a project naming 20,000 small units, all in its own folder of 20,000
+#     files, printed whole with --all (each unit's form and image looked up).
 # Usage: bench/worst-cases.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -66,6 +68,12 @@ for i in range(10000):
     write(f"folder/File{i}.pas", f"unit File{i};\ninterface\nuses SysUtils, File{(i + 1) % 10000};\nimplementation\nend.\n")
 write("folder/four.dpr", "program Four;\nuses\n" +
       ",\n".join(f"  File{i} in 'file{i}.pas'" for i in range(listed)) + ";\nbegin\nend.\n")
+
+many = 20000
+for i in range(many):
+    write(f"many/U{i}.pas", f"unit U{i};\ninterface\nprocedure P{i};\nimplementation\nprocedure P{i};\nbegin\nend;\nend.\n")
+write("many/many.dpr", "program Many;\nuses\n" +
+      ",\n".join(f"  U{i} in 'U{i}.pas'" for i in range(many)) + ";\nbegin\nend.\n")
 PYTHON
 
 measure() {
@@ -88,3 +96,4 @@ measure "80,000 two-line declarations, --routines" "$TOOL" --routines "$WORK/two
 measure "100,000 unclosed headers on a line, --routines" "$TOOL" --routines "$WORK/unclosed/unclosed.pas"
 measure "10,000-unit project, --units --include-uses" "$TOOL" --units "$WORK/project/big.dpr" --include-uses
 measure "4,000 of 10,000 files, --units --include-uses" "$TOOL" --units "$WORK/folder/four.dpr" --include-uses
+measure "20,000 units in one folder, --all, PDF" "$TOOL" "$WORK/many/many.dpr" --all -o "$WORK/many.pdf"

@@ -548,7 +548,8 @@ void TDocForm::ReadPath(const QString &path) {
     OpenPath(context, path);
     commands_->FileOpened();
   } catch (const std::exception &e) {
-    messages_->Warning(QString::fromLocal8Bit(e.what()));
+    Busy(false);
+    messages_->Warning(FailureText(e, path));
   }
 }
 
@@ -665,7 +666,7 @@ void TDocForm::PickList1Click() {
   try {
     LoadUnit(context);
   } catch (const std::exception &e) {
-    messages_->Warning(QString::fromLocal8Bit(e.what()));
+    messages_->Warning(FailureText(e, model_.Units[row].PathToRead()));
   }
   RefreshLists();
   Busy(false);

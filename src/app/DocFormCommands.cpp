@@ -216,7 +216,7 @@ void TDocForm::CaptureBtnClick() {
 
 void TDocForm::DeleteFormImage() {
   // Only the image the tab shows: the unit's, beside its form.
-  const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath);
+  const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath, &model_.Scope);
   const QString path = files.imageFile;
   if (path.isEmpty() || files.formFile.isEmpty()) return;
   if (!messages().AskYesNo(QStringLiteral("Do you want to delete ") + path + QStringLiteral("?"))) return;
@@ -229,7 +229,7 @@ void TDocForm::DeleteFormImage() {
 
 void TDocForm::ShowFormImage() {
   SetFormImage(QPixmap());
-  const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath);
+  const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath, &model_.Scope);
   // Only a unit with a form file beside it shows an image.
   if (files.formFile.isEmpty() || files.imageFile.isEmpty()) return;
   const QString bmp = files.imageFile;

@@ -77,7 +77,8 @@ void PrintCommands::PrintPreview1BeginPrint(PageInfoPtr &Info) {
 void PrintCommands::PrintPreview1EndPrint(PageInfoPtr &Info) { Info.reset(); }
 
 void PrintCommands::Report(const std::exception &error) {
-  messages_.Warning(QString::fromLocal8Bit(error.what()));
+  const QString file = model_.CurrentUnitPath.isEmpty() ? model_.OpenedPath : model_.CurrentUnitPath;
+  messages_.Warning(FailureText(error, file, true));
 }
 
 void PrintCommands::FileOpened() {

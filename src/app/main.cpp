@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/TemporaryFiles.h"
 #include "app/DocForm.h"
 #include "platform/Paths.h"
 #include "platform/Version.h"
@@ -32,6 +33,10 @@ int main(int argc, char **argv) {
     }
   }
   QApplication app(argc, argv);
+  // Most allocation failures reach a message box (the file too large to
+  // read); one inside code that may not throw ends the program with this
+  // line rather than a core.
+  scrivane::ExitOnAllocationFailure("scrivane: Not enough memory to read the file; nothing was written.");
   QApplication::setApplicationName(QStringLiteral("Scrivane"));
   // Lets the desktop match the window with the installed desktop entry and
   // its icon.

@@ -31,7 +31,13 @@ int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err) 
   OpenedFile opened;
   StreamMessages messages(err);
   Open(opened, options, messages);
-  for (const UnitEntry &entry : opened.model.Units) out << entry.name << '\t' << entry.PathToRead() << '\n';
+  // One line per unit, tab-separated; names are escaped (see --help), and
+  // a unit the project may not bring in says so in a third field.
+  for (const UnitEntry &entry : opened.model.Units) {
+    out << EscapeControlCharacters(entry.name, true) << '\t' << EscapeControlCharacters(entry.PathToRead(), true);
+    if (!entry.leftOut.isEmpty()) out << "\tleft out: " << EscapeControlCharacters(entry.leftOut, true);
+    out << '\n';
+  }
   out.flush();
   return messages.reported ? kExitMessage : kExitOk;
 }

@@ -122,7 +122,7 @@ const QList<OptionRow> &OptionTable() {
       {{"version"}, "", kChoosesCommand, "print the version and exit", nullptr},
       {{"list-settings"}, "", kChoosesCommand, "list the SECTION.KEY names --set takes, one a line, and exit",
        nullptr},
-      {{"units"}, "", kChoosesCommand, "list the units of the project or unit FILE: name<TAB>path",
+      {{"units"}, "", kChoosesCommand, "list the units of FILE: name<TAB>path[<TAB>left out: why], escaped as \\\\ \\t \\n \\xHH",
        Command(CommandMode::Units)},
       {{"routines"}, "", kChoosesCommand, "list the routines of FILE's highlighted unit (a form: its objects)",
        Command(CommandMode::Routines)},

@@ -84,6 +84,13 @@ class PrintSession {
   // routines are recorded for an index; nothing is printed.
   void RecordIndexOfLoadedUnit(PageDevice &device);
   bool OutputAllowed();
+  // Every file this run reads: what the output may never replace, with or
+  // without --force.
+  QStringList ReadInputs() const {
+    QStringList inputs = model_.ProjectFiles();
+    inputs << iniPath_ << options_.file;
+    return inputs;
+  }
   int RefuseEmptySelection(const QString &what, int lastPage);
   void SayPrinted(int pages, const QString &what) {
     if (options_.quiet) return;
@@ -91,7 +98,8 @@ class PrintSession {
     // nothing but a PDF written there, so `> file` catches no report.
     const bool toStdout = options_.outputPath == kStandardOutput;
     const QString where = printer_ ? options_.printer : toStdout ? QStringLiteral("standard output") : options_.outputPath;
-    err_ << where << ": " << pages << (pages == 1 ? " page" : " pages") << " of " << what << Qt::endl;
+    err_ << EscapeControlCharacters(where) << ": " << pages << (pages == 1 ? " page" : " pages") << " of "
+         << EscapeControlCharacters(what) << Qt::endl;
   }
   // A program written whole in its project file lists no units of its
   // own; its code is the project document.
@@ -127,6 +135,7 @@ class PrintSession {
     } else {
       auto pdf = std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
       pdf->setLandscapeSheets(SheetIsLandscape(perSheet));
+      pdf->setCommitCheck([this] { return RefuseOutputOverInput(options_.outputPath, ReadInputs()); });
       output.sink = std::move(pdf);
     }
     if (perSheet > 1) output.sheets = std::make_unique<SheetTarget>(*output.sink, perSheet);
@@ -161,9 +170,7 @@ bool PrintSession::ChooseUnit() {
 // (without --force) a file that is not a PDF.
 bool PrintSession::OutputAllowed() {
   if (printer_) return true;
-  QStringList inputs = model_.ProjectFiles();
-  inputs << iniPath_;
-  QString refusal = RefuseOutputOverInput(options_.outputPath, inputs);
+  QString refusal = RefuseOutputOverInput(options_.outputPath, ReadInputs());
   if (refusal.isEmpty()) refusal = RefuseOutputTarget(options_.outputPath, options_.force, ForceHint::CommandLine);
   if (!refusal.isEmpty()) Refuse(refusal);
   return refusal.isEmpty();
@@ -180,7 +187,7 @@ int PrintSession::Print(DocumentKind kind, const QString &what) {
     if (pages == 0) return RefuseEmptySelection(what, outcome.PagesPrinted);
     SayPrinted(pages, what);
   } catch (const std::exception &failure) {
-    return Refuse(QString::fromLocal8Bit(failure.what()));
+    return Refuse(FailureText(failure, options_.file, true));
   }
   return kExitOk;
 }
@@ -279,7 +286,8 @@ int PrintSession::RunAll() {
   try {
     outcome = PrintProjectBook(model_, docs_, readers, target);
   } catch (const std::exception &failure) {
-    return Refuse(QString::fromLocal8Bit(failure.what()));
+    const QString unit = model_.CurrentUnitPath.isEmpty() ? options_.file : model_.CurrentUnitPath;
+    return Refuse(FailureText(failure, unit, true));
   }
   int pages = outcome.PagesPrinted;
   if (!options_.pages.isEmpty()) {

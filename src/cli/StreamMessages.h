@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include "cli/Options.h"
+#include "platform/Paths.h"
 #include "platform/UserMessages.h"
 
 namespace scrivane::cli {
@@ -15,7 +16,7 @@ inline QString CommandLineMessage(QString text) {
   if (text.endsWith(notFound)) text = text.chopped(notFound.size()) + QStringLiteral(": not found");
   else if (const qsizetype at = text.indexOf(QLatin1StringView(" not found: ")); at > 0)
     text.replace(at, 1, QStringLiteral(": "));
-  return kProgramPrefix + text;
+  return kProgramPrefix + EscapeControlCharacters(text);
 }
 
 inline void Report(QTextStream &err, const QString &text) { err << CommandLineMessage(text) << Qt::endl; }

@@ -13,8 +13,11 @@
 #include "cli/Options.h"
 #include "format/SettingOverrides.h"
 #include "cli/PrintCommand.h"
+#include "cli/StreamMessages.h"
 #include "cli/SystemPrinter.h"
+#include "platform/Paths.h"
 #include "platform/ShortRunHeap.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/Version.h"
 
 int main(int argc, char **argv) {
@@ -23,12 +26,9 @@ int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt warns on stderr without a runtime folder; scripts read stderr for
   // our own messages only.
-  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/scrivane-runtime-" + QByteArray::number(getuid());
-    QDir().mkpath(QString::fromLocal8Bit(runtime));
-    QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", runtime);
-  }
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+    if (const QString runtime = scrivane::PrivateRuntimeFolder(); !runtime.isEmpty())
+      qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
   using namespace scrivane::cli;
   // Decoded as QCoreApplication::arguments() decodes them; parsed before the
   // application exists, because only printing needs a GUI application.
@@ -42,6 +42,10 @@ int main(int argc, char **argv) {
     return kExitUsage;
   }
   const Options &options = parsed.options;
+  // A unit too large for the memory there is: a message, not an abort,
+  // even where the failure meets code that may not throw.
+  scrivane::ExitOnAllocationFailure(
+      (kProgramPrefix + scrivane::EscapeControlCharacters(QStringLiteral("Not enough memory to read ") + options.file)).toLocal8Bit());
   if (options.mode == CommandMode::Print && !options.printer.isEmpty())
     if (const std::optional<int> code = HandOverPrinterPrint(argv, err)) return *code;
   // Printing needs fonts, so a GUI application; the commands that only read
@@ -66,10 +70,18 @@ int main(int argc, char **argv) {
       for (const QString &name : scrivane::SettingNames()) out << name << "\n";
       code = kExitOk;
       break;
-    case CommandMode::Units: code = RunUnitsCommand(options, out, err); break;
-    case CommandMode::Routines: code = RunRoutinesCommand(options, out, err); break;
-    case CommandMode::FormText: code = RunFormTextCommand(options, err); break;
-    case CommandMode::Print: code = RunPrintCommand(options, out, err); break;
+    default:
+      // A unit too large for the memory there is: a message, not an abort.
+      try {
+        if (options.mode == CommandMode::Units) code = RunUnitsCommand(options, out, err);
+        else if (options.mode == CommandMode::Routines) code = RunRoutinesCommand(options, out, err);
+        else if (options.mode == CommandMode::FormText) code = RunFormTextCommand(options, err);
+        else code = RunPrintCommand(options, out, err);
+      } catch (const std::bad_alloc &failure) {
+        Report(err, scrivane::FailureText(failure, options.file));
+        code = kExitMessage;
+      }
+      break;
   }
   // Everything is written and the PDF is in place: the process ends here,
   // without taking down the application, its fonts and its plugins piece by

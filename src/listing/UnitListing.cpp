@@ -101,7 +101,9 @@ struct PageFonts {
 
 }  // namespace
 
-QString FormImagePath(const QString &unitPath) { return FindFormImageFiles(unitPath).imageFile; }
+QString FormImagePath(const QString &unitPath, const ProjectScope *scope) {
+  return FindFormImageFiles(unitPath, scope).imageFile;
+}
 
 struct UnitListing::State {
   LayoutState layout;
@@ -338,7 +340,7 @@ void UnitListingRenderer::DrawPartHeading(int file) {
 
 void UnitListingRenderer::DrawFormImage() {
   if (settings_.Print != 1) return;
-  const QString path = FormImagePath(model_.CurrentUnitPath);
+  const QString path = FormImagePath(model_.CurrentUnitPath, &model_.Scope);
   if (path.isEmpty()) return;
   if (!s_.imageRead || s_.imagePath != path) {
     s_.imagePath = path;

@@ -11,10 +11,11 @@ namespace scrivane {
 
 struct FormatSettings;
 struct ProjectModel;
+class ProjectScope;
 
 // The form image printed on page 1, as found on disk (FindFormImageFiles);
 // empty when there is none.
-QString FormImagePath(const QString &unitPath);
+QString FormImagePath(const QString &unitPath, const ProjectScope *scope = nullptr);
 
 class UnitListing {
  public:

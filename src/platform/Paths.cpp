@@ -5,9 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QMutex>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +21,52 @@ namespace {
 
 bool HasDriveLetter(const QString &path) {
   return path.size() >= 2 && path[1] == u':' && path[0].isLetter() && path[0].unicode() < 128;
+}
+
+using FolderNames = QHash<QString, QString>;
+
+// A folder's names, listed once and kept while the folder is unchanged: a
+// project of thousands of units in one folder looks up a form, a form of
+// the other kind and an image for each unit, and listing the folder for
+// every miss made a book quadratic in the folder's size. A listing is kept
+// only when the folder's last change is older than the listing by more
+// than the file system's timestamp tick; a change in the same tick would
+// leave the folder's time as it was.
+std::shared_ptr<const FolderNames> ListFolder(const QString &folder) {
+  struct Cached {
+    dev_t device;
+    ino_t inode;
+    timespec changed;
+    std::shared_ptr<const FolderNames> names;
+  };
+  static QMutex mutex;
+  static QHash<QString, Cached> cache;
+  struct stat status {};
+  const bool known = ::stat(QFile::encodeName(folder).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+  if (known) {
+    QMutexLocker lock(&mutex);
+    const auto it = cache.constFind(folder);
+    if (it != cache.cend() && it->device == status.st_dev && it->inode == status.st_ino &&
+        it->changed.tv_sec == status.st_mtim.tv_sec && it->changed.tv_nsec == status.st_mtim.tv_nsec)
+      return it->names;
+  }
+  auto names = std::make_shared<FolderNames>();
+  const QStringList entries =
+      QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+  // The first name in name order wins, as a search through the list would.
+  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) (*names)[entry->toLower()] = *entry;
+  if (!known) return names;
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const auto age = std::chrono::seconds(now.tv_sec - status.st_mtim.tv_sec) +
+                   std::chrono::nanoseconds(now.tv_nsec - status.st_mtim.tv_nsec);
+  if (age > std::chrono::milliseconds(50)) {
+    QMutexLocker lock(&mutex);
+    // Folders of one project are few; a long session does not grow this.
+    if (cache.size() >= 256) cache.clear();
+    cache.insert(folder, Cached{status.st_dev, status.st_ino, status.st_mtim, names});
+  }
+  return names;
 }
 
 }  // namespace
@@ -73,13 +124,8 @@ bool FileExistsAnyCase(const QString &path) { return FileFinder().FileExists(pat
 
 const QHash<QString, QString> &FileFinder::Listing(const QString &folder) {
   auto it = folders_.find(folder);
-  if (it != folders_.end()) return *it;
-  QHash<QString, QString> names;
-  const QStringList entries =
-      QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  // The first name in name order wins, as a search through the list would.
-  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) names[entry->toLower()] = *entry;
-  return *folders_.insert(folder, std::move(names));
+  if (it != folders_.end()) return **it;
+  return **folders_.insert(folder, ListFolder(folder));
 }
 
 QString FileFinder::Find(const QString &path) {
@@ -144,6 +190,44 @@ QString SettingsFilePath() { return SettingsFilePathFor(ProgramDirectory(), User
 
 bool MakeSettingsFolder(const QString &settingsPath) {
   return QDir().mkpath(QFileInfo(settingsPath).absolutePath());
+}
+
+QString EscapeControlCharacters(const QString &text, bool escapeBackslash) {
+  // A message's own line feeds part its lines; only a listing escapes them.
+  auto special = [escapeBackslash](char16_t c) {
+    if (c == u'\n') return escapeBackslash;
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || (escapeBackslash && c == u'\\');
+  };
+  if (std::none_of(text.cbegin(), text.cend(), [&](QChar c) { return special(c.unicode()); })) return text;
+  QString shown;
+  shown.reserve(text.size() + 8);
+  for (const QChar c : text) {
+    const char16_t code = c.unicode();
+    if (!special(code))
+      shown += c;
+    else if (escapeBackslash && code == u'\\')
+      shown += QStringLiteral("\\\\");
+    else if (escapeBackslash && code == u'\t')
+      shown += QStringLiteral("\\t");
+    else if (escapeBackslash && code == u'\n')
+      shown += QStringLiteral("\\n");
+    else
+      shown += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+  }
+  return shown;
+}
+
+QString PrivateRuntimeFolder() {
+  const QByteArray temp = QFile::encodeName(QDir::tempPath());
+  const QByteArray fixed = temp + "/scrivane-runtime-" + QByteArray::number(::getuid());
+  ::mkdir(fixed.constData(), 0700);
+  struct stat status {};
+  if (::lstat(fixed.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+      (status.st_mode & 077) == 0)
+    return QFile::decodeName(fixed);
+  QByteArray fresh = fixed + "-XXXXXX";
+  if (::mkdtemp(fresh.data())) return QFile::decodeName(fresh);
+  return QString();
 }
 
 QString WhyUnreadable(const QString &path) {

@@ -4,6 +4,7 @@
 // while the project files and the program's lists ignore case.
 #include <QHash>
 #include <QString>
+#include <memory>
 
 namespace scrivane {
 
@@ -34,13 +35,15 @@ bool SamePathIgnoringCase(const QString &a, const QString &b);
 
 // The path of an existing file or folder that matches `path` when case is
 // ignored in every component (an exact match is preferred, and the path
-// exactly as given first of all), or an empty string when there is none. Relative paths are taken from the current
+// exactly as given first of all), or an empty string when there is none.
+// A folder's listing is kept while the folder is unchanged, so that many
+// look-ups in one folder cost one listing. Relative paths are taken from the current
 // folder and stay relative. A drive letter is dropped ("C:\x" looks at "/x").
 QString FindFileAnyCase(const QString &path);
 // True when FindFileAnyCase finds a regular file.
 bool FileExistsAnyCase(const QString &path);
 
-// FindFileAnyCase for many names: each folder is listed once and its names
+// FindFileAnyCase for many names, each folder listed once and its names
 // kept in a map, so looking up n names in a folder of m files costs about
 // n + m, not n x m. A finder is meant for one reading of a project; files
 // made after a folder was listed are found only by their exact name.
@@ -52,7 +55,7 @@ class FileFinder {
  private:
   // Lower-cased name -> the name on disk (the first in name order).
   const QHash<QString, QString> &Listing(const QString &folder);
-  QHash<QString, QHash<QString, QString>> folders_;
+  QHash<QString, std::shared_ptr<const QHash<QString, QString>>> folders_;
 };
 
 // Folder of the running program, with a trailing "/".
@@ -72,6 +75,21 @@ QString SettingsFilePath();
 // Creates the folder that holds `settingsPath` when it is missing, so the
 // first save in the configuration folder can succeed. False when it cannot.
 bool MakeSettingsFolder(const QString &settingsPath);
+
+// `text` with every control character but the line feed (C0, DEL, C1)
+// written as "\xHH", so that a file name or a project's text in a message
+// cannot move the cursor, retitle the terminal or clear it. With
+// `escapeBackslash` (a listing for scripts), "\" becomes "\\", tab and line
+// feed "\t" and "\n", so that every entry stays one line and reads back
+// unambiguously.
+QString EscapeControlCharacters(const QString &text, bool escapeBackslash = false);
+
+// A folder for Qt's runtime files where XDG_RUNTIME_DIR is unset:
+// "<temp>/scrivane-runtime-UID", made with mkdir and mode 0700, and used only
+// when lstat shows a folder (not a link) that this user owns and no one
+// else may enter; another user may have made that name first. Otherwise a
+// fresh folder from mkdtemp. Empty when neither can be had.
+QString PrivateRuntimeFolder();
 
 // Why the file at `path` cannot be read ("it is a folder", "Permission
 // denied"); empty when it can. A pipe or a device is refused without being

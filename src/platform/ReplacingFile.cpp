@@ -117,7 +117,10 @@ bool ReplacingFile::open(OpenMode mode) {
       descriptor_ = ::open(QFile::encodeName(temporary_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (descriptor_ < 0 && errno != EEXIST) break;
     }
-    if (descriptor_ >= 0) signalSlot_ = NoteTemporaryFile(temporary_);
+    if (descriptor_ >= 0) {
+      LockTemporaryFile(descriptor_);
+      signalSlot_ = NoteTemporaryFile(temporary_);
+    }
     if (descriptor_ >= 0 && exists) ::fchmod(descriptor_, existing.st_mode & 07777);
   }
   if (descriptor_ < 0) {

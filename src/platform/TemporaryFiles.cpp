@@ -3,20 +3,25 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
 #include <array>
+#include <exception>
+#include <new>
 #include <atomic>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace scrivane {
 namespace {
 
-// Read when the program is loaded, before anything is written.
-const std::time_t kProcessStart = std::time(nullptr);
+// Seconds a temporary file must have gone unwritten, besides being
+// unlocked, before it counts as left over.
+constexpr std::time_t kYoungestLeftover = 2;
 
 constexpr int kLongestName = 255;                       // bytes, NAME_MAX of Linux file systems
 constexpr int kNameOverhead = int(sizeof(".") - 1 + sizeof(".12345678.tmp") - 1);
@@ -53,31 +58,86 @@ void RemoveAndReraise(int signal) {
   ::raise(signal);
 }
 
+// Written before the handler is installed, read only by it.
+std::array<char, 4096> allocationMessage{};
+size_t allocationMessageLength = 0;
+std::terminate_handler previousTerminate = nullptr;
+
+void ExitIfOutOfMemory() {
+  bool outOfMemory = false;
+  if (std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::bad_alloc &) {
+      outOfMemory = true;
+    } catch (...) {
+    }
+  }
+  if (outOfMemory) {
+    if (allocationMessageLength > 0 && ::write(STDERR_FILENO, allocationMessage.data(), allocationMessageLength) < 0) {
+    }
+    for (Slot &slot : Slots())
+      if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
+    ::_exit(1);
+  }
+  if (previousTerminate) previousTerminate();
+  std::abort();
+}
+
 }  // namespace
+
+void ExitOnAllocationFailure(const QByteArray &message) {
+  const size_t length = std::min(size_t(message.size()), allocationMessage.size() - 1);
+  std::memcpy(allocationMessage.data(), message.constData(), length);
+  allocationMessage[length] = '\n';
+  allocationMessageLength = length + 1;
+  const std::terminate_handler before = std::set_terminate(ExitIfOutOfMemory);
+  if (before != ExitIfOutOfMemory) previousTerminate = before;
+}
 
 QString TemporaryNameFor(const QString &target, quint32 tag) {
   return StemFor(target) + QStringLiteral(".%1.tmp").arg(tag, 8, 16, QLatin1Char('0'));
 }
 
+bool IsTemporaryName(QStringView name) {
+  // ".NAME.XXXXXXXX.tmp": a dot, a name of at least one character, a dot,
+  // eight lower-case hex digits, ".tmp".
+  constexpr qsizetype kTail = sizeof(".12345678.tmp") - 1;
+  if (name.size() < 2 + kTail || !name.startsWith(u'.') || !name.endsWith(u".tmp")) return false;
+  const QStringView tag = name.sliced(name.size() - kTail);
+  if (tag[0] != u'.') return false;
+  for (qsizetype i = 1; i <= 8; ++i) {
+    const char16_t c = tag[i].unicode();
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+  }
+  return true;
+}
+
 int RemoveStaleTemporaryFiles(const QString &target) {
-  const QString stem = StemFor(target);
-  const QFileInfo stemInfo(stem);
-  const QRegularExpression pattern(QStringLiteral("^") + QRegularExpression::escape(stemInfo.fileName()) +
-                                   QStringLiteral("\\.[0-9a-f]{8}\\.tmp$"));
+  const QDir folder = QFileInfo(StemFor(target)).absoluteDir();
+  // Listed whole and matched here: a name is never a pattern (a "[" in an
+  // output name made QDir read it as a wildcard).
+  const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
   int removed = 0;
-  const QDir folder = stemInfo.absoluteDir();
-  const QStringList names = folder.entryList({stemInfo.fileName() + QStringLiteral(".*.tmp")},
-                                             QDir::Files | QDir::Hidden | QDir::System);
+  const std::time_t now = std::time(nullptr);
   for (const QString &name : names) {
-    if (!pattern.match(name).hasMatch()) continue;
+    if (!IsTemporaryName(name)) continue;
     const QByteArray path = QFile::encodeName(folder.filePath(name));
+    // Never follows a link; a pipe with such a name is not opened to wait.
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) continue;
     struct stat status {};
-    // lstat: a link with such a name is removed as a link, never followed.
-    if (::lstat(path.constData(), &status) != 0 || status.st_mtime >= kProcessStart) continue;
-    if (::unlink(path.constData()) == 0) ++removed;
+    // A writer holds its lock from a moment after it made the file: a file
+    // only just made may not be locked yet.
+    const bool stale = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+                       status.st_mtime + kYoungestLeftover < now && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+    if (stale && ::unlink(path.constData()) == 0) ++removed;
+    ::close(descriptor);
   }
   return removed;
 }
+
+bool LockTemporaryFile(int descriptor) { return ::flock(descriptor, LOCK_EX | LOCK_NB) == 0; }
 
 int NoteTemporaryFile(const QString &path) {
   const QByteArray encoded = QFile::encodeName(path);
@@ -106,6 +166,10 @@ void RemoveTemporaryFilesOnSignals() {
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG, reported
+  // as a write error and the temporary file removed, instead of the
+  // process ending without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace scrivane

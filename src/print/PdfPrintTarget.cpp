@@ -43,6 +43,13 @@ void PdfPrintTarget::newSheet() {
 
 bool PdfPrintTarget::endDocument() {
   if (!file_) return false;
+  if (commitCheck_) {
+    if (QString refusal = commitCheck_(); !refusal.isEmpty()) {
+      abortDocument();
+      error_ = std::move(refusal);
+      return false;
+    }
+  }
   const bool written = file_->finish();
   if (!written) error_ = file_->errorText();
   file_.reset();

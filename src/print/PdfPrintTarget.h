@@ -2,6 +2,7 @@
 // Headless printing to a PDF file at 600 dpi: the whole sheet is the page,
 // without margins, and coordinates start at the paper corner.
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "print/PaperChoice.h"
@@ -32,6 +33,11 @@ class PdfPrintTarget : public PrintTarget {
   // Sheets turned to landscape (two pages a sheet); the device keeps the
   // portrait page the layout is made for.
   void setLandscapeSheets(bool landscape) { landscape_ = landscape; }
+  // Asked just before the written file replaces the target: a non-empty
+  // answer aborts the document with that text as its error. Files read
+  // while the pages were made (a book's forms and include files) are known
+  // only then.
+  void setCommitCheck(std::function<QString()> check) { commitCheck_ = std::move(check); }
   ~PdfPrintTarget() override;
 
   PageDevice &device() override { return device_; }
@@ -48,6 +54,7 @@ class PdfPrintTarget : public PrintTarget {
   PdfDevice device_;
   QString error_;
   bool landscape_ = false;
+  std::function<QString()> commitCheck_;
   std::unique_ptr<PdfFile> file_;
 };
 

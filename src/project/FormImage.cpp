@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "platform/Paths.h"
+#include "project/ProjectScope.h"
 
 namespace scrivane {
 
@@ -12,17 +13,18 @@ QString FormImageStem(const QString &unitPath) {
   return dot < 0 ? QString() : unitPath.left(dot + 1);
 }
 
-FormImageFiles FindFormImageFiles(const QString &unitPath) {
+FormImageFiles FindFormImageFiles(const QString &unitPath, const ProjectScope *scope) {
   FormImageFiles files;
   const QString stem = FormImageStem(unitPath);
   if (stem.isEmpty()) return files;
-  auto existing = [](const QString &path) {
+  auto existing = [scope](const QString &path, ProjectScope::Kind kind) {
     const QString found = FindFileAnyCase(path);
-    return !found.isEmpty() && QFileInfo(found).isFile() ? found : QString();
+    if (found.isEmpty() || !QFileInfo(found).isFile()) return QString();
+    return scope && !scope->Problem(found, kind).isEmpty() ? QString() : found;
   };
-  files.formFile = existing(stem + QStringLiteral("dfm"));
-  if (files.formFile.isEmpty()) files.formFile = existing(stem + QStringLiteral("lfm"));
-  files.imageFile = existing(stem + QStringLiteral("bmp"));
+  files.formFile = existing(stem + QStringLiteral("dfm"), ProjectScope::Kind::Source);
+  if (files.formFile.isEmpty()) files.formFile = existing(stem + QStringLiteral("lfm"), ProjectScope::Kind::Source);
+  files.imageFile = existing(stem + QStringLiteral("bmp"), ProjectScope::Kind::Image);
   if (!files.imageFile.isEmpty()) {
     // Saved over the image there is: never a second file differing only in case.
     files.saveTarget = files.imageFile;

@@ -6,6 +6,8 @@
 
 namespace scrivane {
 
+class ProjectScope;
+
 // The unit's path up to and including the first "." of its file name (a
 // dotted folder does not cut it short); empty when the file name has none.
 QString FormImageStem(const QString &unitPath);
@@ -17,6 +19,8 @@ struct FormImageFiles {
                        // lower-case name in the folder as it is on disk; empty without a stem
 };
 
-FormImageFiles FindFormImageFiles(const QString &unitPath);
+// With a scope, a form or image the opened project may not bring in (a link
+// out of its folder) counts as absent.
+FormImageFiles FindFormImageFiles(const QString &unitPath, const ProjectScope *scope = nullptr);
 
 }  // namespace scrivane

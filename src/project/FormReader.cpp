@@ -205,6 +205,12 @@ void LoadFormText(ReaderContext &ctx) {
 
 bool LoadFormOfUnit(ReaderContext &ctx, const QString &formPath) {
   ProjectModel &model = ctx.model;
+  if (const QString problem = model.Scope.Problem(formPath); !problem.isEmpty()) {
+    const QString text = QStringLiteral("%1: left out: %2.").arg(formPath, problem);
+    ctx.messages.Note(text);
+    if (ctx.showStatus) ctx.showStatus(text);
+    return false;
+  }
   const FormConversion conversion = ReadFormFile(formPath);
   if (conversion.status != FormStatus::Ok) {
     ctx.messages.Information(QStringLiteral("Cannot read ") + DisplayPath(formPath));

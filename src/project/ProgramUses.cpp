@@ -162,6 +162,7 @@ void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source, QByteArrayVi
     if (listed.contains(key(path))) continue;
     listed.insert(key(path));
     model.SetPickList(path, EntryKind::UnitInProject);
+    LeaveOutOfScope(ctx, model.Units.last());
   }
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/Paths.h"
+#include "project/FormImage.h"
 #include "platform/Text1252.h"
 
 namespace scrivane {
@@ -43,7 +44,17 @@ QStringList ProjectModel::ProjectFiles() const {
   QStringList files;
   if (!OpenedPath.isEmpty()) files << OpenedPath;
   if (!CurrentUnitPath.isEmpty()) files << CurrentUnitPath;
-  for (const UnitEntry &entry : Units) files << entry.PathToRead();
+  for (const UnitEntry &entry : Units) {
+    files << entry.PathToRead();
+    const FormImageFiles beside = FindFormImageFiles(entry.PathToRead());
+    if (!beside.formFile.isEmpty()) files << beside.formFile;
+    if (!beside.imageFile.isEmpty()) files << beside.imageFile;
+  }
+  if (!CurrentUnitPath.isEmpty()) {
+    const FormImageFiles beside = FindFormImageFiles(CurrentUnitPath);
+    if (!beside.formFile.isEmpty()) files << beside.formFile;
+    if (!beside.imageFile.isEmpty()) files << beside.imageFile;
+  }
   files += DescriptionFiles;
   for (qsizetype i = 1; i < SourceParts.size(); ++i)
     if (SourceParts[i].state == SourcePart::State::Read) files << SourceParts[i].path;
@@ -108,6 +119,10 @@ void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
   WindowCaption = (form ? QStringLiteral("  Form Name: ") : QStringLiteral("  Unit Name: ")) + DisplayPath(path);
   OpenedPath = DisplayPath(path);
   ProjectDir = UserDirectory(path);
+  // The file itself the user named; what it brings in (a form, an image,
+  // the units of its uses clauses) comes from its own folder.
+  Scope.Clear();
+  Scope.AddRoot(ProjectDir);
   AddEntry(AbsoluteUserPath(path), UserFileName(path), kind);
   ProjectLines.append(Encode1252(DisplayPath(UserFileName(path))));
   SelectedUnit = 0;

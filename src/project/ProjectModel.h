@@ -12,6 +12,7 @@
 
 #include "platform/TextEncoding.h"
 #include "project/LineList.h"
+#include "project/ProjectScope.h"
 
 namespace scrivane {
 
@@ -36,6 +37,9 @@ struct UnitEntry {
   // there: what is read, printed for scripts and named in messages. Empty
   // in entries made by hand: fullPath is read then.
   QString diskPath;
+  // Why the project may not bring this file into a book (it lies outside
+  // the project's folder, or is no Pascal file); empty when it may.
+  QString leftOut;
   const QString &PathToRead() const { return diskPath.isEmpty() ? fullPath : diskPath; }
 };
 
@@ -103,6 +107,8 @@ struct ProjectModel {
   QString CurrentUnitPath;
   QString LastDrawnPath;
   QString FormTextPath;
+  // The folders the opened file may bring files in from.
+  ProjectScope Scope;
   int WidestName = 0;
   bool ProjectLoaded = false;
   bool FormMode = false;
@@ -119,8 +125,9 @@ struct ProjectModel {
   std::function<int(const QString &)> NameWidth = [](const QString &s) { return int(s.size()) * 7; };
 
   bool AnyRoutineSelected() const;
-  // Every file the opened project consists of (the opened file, its units
-  // and forms): what no output may be written over.
+  // Every file the opened project consists of (the opened file, its units,
+  // the forms and images beside them, its project description and include
+  // files): what no output may be written over.
   QStringList ProjectFiles() const;
   // Appends a unit-list entry (the pick list's SetPickList).
   void SetPickList(const QString &path, EntryKind kind);

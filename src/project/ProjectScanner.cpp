@@ -52,6 +52,16 @@ void ClearForOpen(ProjectModel &model) {
   model.UnitSearchPaths.clear();
   model.IncludeSearchPaths.clear();
   model.DescriptionFiles.clear();
+  model.Scope.Clear();
+}
+
+void LeaveOutOfScope(ReaderContext &ctx, UnitEntry &entry) {
+  const QString path = entry.PathToRead();
+  entry.leftOut = ctx.model.Scope.Problem(path);
+  if (entry.leftOut.isEmpty()) return;
+  const QString text = QStringLiteral("%1: left out: %2.").arg(path, entry.leftOut);
+  ctx.messages.Note(text);
+  if (ctx.showStatus) ctx.showStatus(text);
 }
 
 void OpenPath(ReaderContext &ctx, const QString &path) {
@@ -143,6 +153,8 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
     }
   }
 
+  SetProjectScope(model);
+
   ForEachLine(file.bytes, [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
   // The units are the entries of the uses clause (a package's contains
   // clause) as the compiler reads it: a name in a comment, a string or
@@ -152,11 +164,22 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
   if (ctx.includeUses) ScanUsesClauses(ctx);
 }
 
+void SetProjectScope(ProjectModel &model) {
+  model.Scope.Clear();
+  model.Scope.AddRoot(model.ProjectDir);
+  for (const QString &description : model.DescriptionFiles) model.Scope.AddRoot(DirectoryPart(description));
+  for (const QString &folder : model.UnitSearchPaths) model.Scope.AddRoot(folder);
+  for (const QString &folder : model.IncludeSearchPaths) model.Scope.AddRoot(folder);
+  // Folders the user named on the command line.
+  for (const QString &folder : model.UserIncludePaths) model.Scope.AddRoot(folder);
+}
+
 void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath, const ProjectFileContents &contents) {
   ProjectModel &model = ctx.model;
   model.UnitSearchPaths = contents.unitFolders;
   model.IncludeSearchPaths = contents.includeFolders;
   if (!model.DescriptionFiles.contains(descriptionPath)) model.DescriptionFiles << descriptionPath;
+  SetProjectScope(model);
   if (!contents.unresolved.isEmpty())
     ctx.messages.Note(descriptionPath + QStringLiteral(": search path left out (its macros cannot be told here): ") +
                       contents.unresolved.join(QStringLiteral("; ")));
@@ -192,6 +215,7 @@ void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
     model.WindowCaption = QStringLiteral("  Project: ") + path;
     model.OpenedPath = path;
     model.ProjectDir = UserDirectory(path);
+    SetProjectScope(model);
     ForEachLine(file.bytes, [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
   }
   if (!model.ProjectLoaded) return;
@@ -205,6 +229,7 @@ void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
     listed.insert(key);
     const QString onDisk = finder.Find(unit);
     model.SetPickList(onDisk.isEmpty() ? unit : onDisk, EntryKind::UnitInProject);
+    LeaveOutOfScope(ctx, model.Units.last());
   }
   if (ctx.includeUses && contents.mainSource.isEmpty()) ScanUsesClauses(ctx);
 }
@@ -223,6 +248,7 @@ void ScanUsesClauses(ReaderContext &ctx) {
 
   for (qsizetype i = 0; i < scanned; ++i) {
     // A missing unit is shown as such in the list; the others still count.
+    if (!model.Units[i].leftOut.isEmpty()) continue;
     const SourceFile file = ReadSourceFile(model.Units[i].PathToRead().trimmed());
     if (file.status != SourceStatus::Ok) continue;
     bool inImplementation = false, inUses = false;
@@ -266,6 +292,7 @@ void ScanUsesClauses(ReaderContext &ctx) {
       if (listed.contains(key)) continue;
       listed.insert(key);
       model.SetPickList(found[added].trimmed(), EntryKind::UnitInUses);
+      LeaveOutOfScope(ctx, model.Units.last());
     }
   }
 }

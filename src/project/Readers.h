@@ -28,6 +28,13 @@ struct ReaderContext {
 
 // Clears the model for a new Open (step 1 of the open command).
 void ClearForOpen(ProjectModel &model);
+// What the opened file may bring in: the tree of its folder, the folders of
+// its project description, the search paths that declares and the include
+// folders the user added.
+void SetProjectScope(ProjectModel &model);
+// Marks `entry` left out when the model's scope does not allow its file,
+// and tells the user (stderr, the status line).
+void LeaveOutOfScope(ReaderContext &ctx, UnitEntry &entry);
 // Extensions of unit files, in the order a unit named in a uses clause is
 // looked for: Delphi's ".pas" first, then Free Pascal's.
 inline const QString kUnitExtensions[] = {QStringLiteral(".pas"), QStringLiteral(".pp"),

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -9,6 +11,19 @@
 #include "platform/Paths.h"
 
 namespace scrivane {
+namespace {
+
+// UTF-32 first: its little-endian mark starts with UTF-16's.
+std::optional<QStringConverter::Encoding> WideEncodingByMark(QByteArrayView bytes) {
+  // Lengths given: the marks hold NUL bytes.
+  if (bytes.startsWith(QByteArrayView("\xFF\xFE\x00\x00", 4))) return QStringConverter::Utf32LE;
+  if (bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4))) return QStringConverter::Utf32BE;
+  if (bytes.startsWith(QByteArrayView("\xFF\xFE", 2))) return QStringConverter::Utf16LE;
+  if (bytes.startsWith(QByteArrayView("\xFE\xFF", 2))) return QStringConverter::Utf16BE;
+  return std::nullopt;
+}
+
+}  // namespace
 
 SourceFile ReadSourceFile(const QString &path) {
   SourceFile result;
@@ -57,6 +72,14 @@ SourceFile ReadSourceFile(const QString &path) {
     result.reason = file.errorString();
     result.bytes.clear();
     return result;
+  }
+  // Delphi saves units as UTF-16 when they hold text outside the code page;
+  // its byte-order mark says so. Read as the same text in UTF-8.
+  if (const std::optional<QStringConverter::Encoding> wide = WideEncodingByMark(result.bytes)) {
+    QStringDecoder decode(*wide);
+    const QString text = decode.decode(result.bytes);
+    result.bytes = text.toUtf8();
+    if (result.bytes.startsWith("\xEF\xBB\xBF")) result.bytes.remove(0, 3);
   }
   if (std::memchr(result.bytes.constData(), 0, size_t(result.bytes.size())) != nullptr) {
     result.status = SourceStatus::Binary;

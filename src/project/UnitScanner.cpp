@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <exception>
 #include <thread>
 
 #include "format/FormatSettings.h"
@@ -444,6 +445,7 @@ void ParsePas(ReaderContext &ctx, const QString &path) {
   ctx.model.DescriptionFiles.clear();
   ctx.model.UnitSearchPaths.clear();
   ctx.model.IncludeSearchPaths.clear();
+  SetProjectScope(ctx.model);
   if (ctx.settings.FollowIncludes == 1) {
     ProjectFileContents contents;
     const QString description = ProjectDescriptionFor(AbsoluteUserPath(path), &contents);
@@ -523,15 +525,31 @@ LineList ReadLines(QByteArrayView text, bool lower, bool halves, bool nestCommen
   LineList second;
   LineCarries secondCarries = start;
   std::thread reader;
+  // An allocation failure on the second half is passed on as on the first,
+  // not left to end the process.
+  std::exception_ptr secondFailure;
   try {
-    reader = std::thread([&] { ReadLinesInto(text.sliced(cut), lower, secondCarries, second); });
+    reader = std::thread([&] {
+      try {
+        ReadLinesInto(text.sliced(cut), lower, secondCarries, second);
+      } catch (...) {
+        secondFailure = std::current_exception();
+      }
+    });
   } catch (const std::system_error &) {
     // No thread to be had (a process limit): one pass does the same.
     ReadLinesInto(text, lower, carries, lines);
     return lines;
   }
-  const int firstLines = ReadLinesInto(text.first(cut), lower, carries, lines);
+  int firstLines = 0;
+  try {
+    firstLines = ReadLinesInto(text.first(cut), lower, carries, lines);
+  } catch (...) {
+    reader.join();
+    throw;
+  }
   reader.join();
+  if (secondFailure) std::rethrow_exception(secondFailure);
   if (carries == start) {
     lines.adopt(std::move(second), firstLines);
   } else {
@@ -605,6 +623,12 @@ class IncludeReader {
       part.state = SourcePart::State::Missing;
     } else if (depth >= kMaxIncludeDepth || std::find(stack_.begin(), stack_.end(), ComparablePath(found)) != stack_.end()) {
       part.state = SourcePart::State::Repeated;
+    } else if (const QString problem = model_.Scope.Problem(found); !problem.isEmpty()) {
+      // An include file is brought in by the unit's text, as a unit by the
+      // project's: `{$I /etc/passwd}` prints nothing of it.
+      part.state = SourcePart::State::Unreadable;
+      file.status = SourceStatus::Unreadable;
+      file.reason = QStringLiteral("left out: ") + problem;
     } else {
       file = ReadSourceFile(found);
       if (file.status != SourceStatus::Ok) part.state = SourcePart::State::Unreadable;
@@ -661,6 +685,8 @@ void LoadUnit(ReaderContext &ctx) {
     else
       ctx.messages.Information(message);
   };
+  if (const QString &leftOut = model.Units[model.SelectedUnit].leftOut; !leftOut.isEmpty())
+    return fail(QStringLiteral("Cannot read %1: the project may not bring it in: %2.").arg(p, leftOut), false);
   ctx.messages.SetBusy(true);
   SourceFile file = ReadSourceFile(p);
   switch (file.status) {

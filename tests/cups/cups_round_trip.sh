@@ -155,4 +155,12 @@ if [ -n "$window_tests" ]; then
   done
   echo "the window printed the $window_pages-page book as one job on Letter"
 fi
+# A queue that rejects jobs (cupsreject) was reported as printed, exit 0,
+# while CUPS held no job.
+cupsreject -r "closed for the test" scrivane-test || fail "cupsreject"
+said=$(print_tool "$unit" -P scrivane-test 2>&1 >/dev/null)
+[ $? -eq 1 ] || fail "a queue that rejects jobs did not fail with status 1: $said"
+grep -q "^scrivane-print: Cannot print on scrivane-test: it is not accepting jobs" <<<"$said" ||
+  fail "unexpected message for a rejecting queue: $said"
+cupsaccept scrivane-test || fail "cupsaccept"
 echo "printed $pages pages of $unit through a private cupsd"

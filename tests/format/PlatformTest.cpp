@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,8 +124,9 @@ TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
     EXPECT_EQ(hidden(), QStringList{}) << signal;
   }
 
-  // Leftovers of this target from before the process are removed; a file
-  // being written now, and other targets' files, are kept.
+  // Leftovers in the folder (of any target, a name with "[" included) that
+  // no process holds locked are removed; a file only just written, and
+  // files of other naming, are kept.
   const QString target = dir.filePath("out.pdf");
   auto plant = [&](const QString &name, qint64 secondsFromNow) {
     const QString path = dir.filePath(name);
@@ -136,13 +139,79 @@ TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
   plant(".out.pdf.0123abcd.tmp", -3600);
   plant(".out.pdf.89abcdef.tmp", 3600);
   plant(".other.pdf.0123abcd.tmp", -3600);
+  plant(".a[1].pdf.0123abcd.tmp", -3600);
   plant(".out.pdf.not-ours.tmp", -3600);
   ASSERT_TRUE(scrivane::ReplaceFileContents(target, "%PDF-1.5\n"));
-  EXPECT_EQ(hidden(), (QStringList{".other.pdf.0123abcd.tmp", ".out.pdf.89abcdef.tmp", ".out.pdf.not-ours.tmp"}));
+  EXPECT_EQ(hidden(), (QStringList{".out.pdf.89abcdef.tmp", ".out.pdf.not-ours.tmp"}));
+
+  // A second print to the same file removed the first one's temporary file
+  // while it was still being written; a lock now keeps it.
+  {
+    scrivane::ReplacingFile first(target);
+    ASSERT_TRUE(first.open());
+    ASSERT_EQ(first.write("%PDF-1.5\n"), 9);
+    const QStringList written = hidden().filter(QRegularExpression("^\\.out\\.pdf\\.[0-9a-f]{8}\\.tmp$"));
+    for (const QString &name : written) {
+      if (name == ".out.pdf.89abcdef.tmp") continue;
+      const timeval past[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+      ::utimes(QFile::encodeName(dir.filePath(name)).constData(), past);
+    }
+    ASSERT_TRUE(scrivane::ReplaceFileContents(target, "%PDF-1.5\n"));
+    EXPECT_TRUE(first.commit()) << first.errorText().toStdString();
+  }
+  // A name holding "[" is a name, not a pattern: no warnings, no leftovers.
+  ASSERT_TRUE(scrivane::ReplaceFileContents(dir.filePath("a[1].pdf"), "%PDF-1.5\n"));
+  EXPECT_EQ(hidden(), (QStringList{".out.pdf.89abcdef.tmp", ".out.pdf.not-ours.tmp"}));
 
   for (const QString &name : {QString(250, QLatin1Char('n')) + ".pdf", QString(125, QChar(0xE9)) + ".pdf"}) {
     QString reason;
     EXPECT_TRUE(scrivane::ReplaceFileContents(dir.filePath(name), "%PDF-1.5\n", &reason)) << reason.toStdString();
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(name)));
   }
+}
+
+// A uses entry "x\033]0;PWNED\007" retitled the terminal and cleared it when
+// a message named it; --units must stay one line per unit.
+TEST(Paths, ControlCharactersAreShownEscaped) {
+  using scrivane::EscapeControlCharacters;
+  struct Row {
+    QString text, message, listing;
+  } rows[] = {
+      {"plain/path.pas", "plain/path.pas", "plain/path.pas"},
+      {"x\x1b]0;PWNED\x07.pas", "x\\x1b]0;PWNED\\x07.pas", "x\\x1b]0;PWNED\\x07.pas"},
+      {"a\tb\nc\\d", "a\\x09b\nc\\d", "a\\tb\\nc\\\\d"},
+      {QString("del") + QChar(0x7f) + QChar(0x9b) + "2J", "del\\x7f\\x9b2J", "del\\x7f\\x9b2J"},
+      {QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"),
+       QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac")},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(EscapeControlCharacters(row.text), row.message) << row.text.toStdString();
+    EXPECT_EQ(EscapeControlCharacters(row.text, true), row.listing) << row.text.toStdString();
+  }
+}
+
+// The fallback runtime folder was made with mkpath and chmod-ed through
+// whatever another user had put at its name.
+TEST(Paths, RuntimeFolderIsNeverAnotherUsersLink) {
+  QTemporaryDir temp, elsewhere;
+  const QByteArray saved = qgetenv("TMPDIR");
+  qputenv("TMPDIR", QFile::encodeName(temp.path()));
+  const QString fixed = temp.filePath(QStringLiteral("scrivane-runtime-%1").arg(::getuid()));
+  ASSERT_TRUE(QFile::link(elsewhere.path(), fixed));
+  QFile::setPermissions(elsewhere.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+  const QString chosen = scrivane::PrivateRuntimeFolder();
+  EXPECT_NE(chosen, fixed);
+  EXPECT_FALSE(chosen.isEmpty());
+  struct stat status {};
+  ASSERT_EQ(::lstat(QFile::encodeName(chosen).constData(), &status), 0);
+  EXPECT_TRUE(S_ISDIR(status.st_mode));
+  EXPECT_EQ(status.st_mode & 077, 0u);
+  // The planted folder is left as it was.
+  EXPECT_TRUE(QFileInfo(elsewhere.path()).permissions() & QFileDevice::ReadOther);
+  QDir(chosen).removeRecursively();
+  QFile::remove(fixed);
+  // Without anything planted the fixed name is made, private.
+  EXPECT_EQ(scrivane::PrivateRuntimeFolder(), fixed);
+  if (saved.isNull()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", saved);
 }

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include "format/FormatSettings.h"
@@ -121,4 +122,28 @@ TEST(TextEncoding, Utf8UnitPrintsEveryCharacterWithoutItsByteOrderMark) {
                            "\u4F60\u597D", "\u4E16\u754C", "\u00DCbersicht"})
     EXPECT_TRUE(printed.contains(QString::fromUtf8(word))) << word;
   EXPECT_FALSE(printed.contains(QChar(0xFEFF)));
+}
+
+// Delphi saves a unit as UTF-16 when it holds text outside the code page;
+// such files were refused as binary.
+TEST(TextEncoding, WideUnitsWithAByteOrderMarkReadAsTheirText) {
+  const QString text = QString::fromUtf8("unit Wide;\r\n{ \xCE\xB1\xCE\xB2 caf\xC3\xA9 \xF0\x9F\x98\x80 }\r\ninterface\r\nend.\r\n");
+  QTemporaryDir dir;
+  struct Row {
+    const char *name;
+    QStringConverter::Encoding encoding;
+  } rows[] = {{"utf16le", QStringConverter::Utf16LE}, {"utf16be", QStringConverter::Utf16BE},
+              {"utf32le", QStringConverter::Utf32LE}, {"utf32be", QStringConverter::Utf32BE}};
+  for (const Row &row : rows) {
+    QStringEncoder encode(row.encoding, QStringConverter::Flag::WriteBom);
+    const QString path = dir.filePath(QString::fromLatin1(row.name) + ".pas");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(encode.encode(text));
+    file.close();
+    const SourceFile read = ReadSourceFile(path);
+    EXPECT_EQ(read.status, SourceStatus::Ok) << row.name;
+    EXPECT_EQ(read.encoding, TextEncoding::Utf8) << row.name;
+    EXPECT_EQ(read.bytes, text.toUtf8()) << row.name;
+  }
 }

@@ -64,6 +64,10 @@ TEST_F(CommandLineOutput, OutputOverAFileOfTheProjectIsRefused) {
       {{"inventory.dpr"}, "reports.pas", "reports.pas"},
       {{"inventory.dpr"}, "reports-hard.pdf", "reports.pas"},
       {{"inventory.dpr", "--unit", "stock"}, "./sub/../Mainform.PAS", "mainform.pas"},
+      // A form the book reads, with or without --force.
+      {{"inventory.dpr", "--all", "--force"}, "mainform.dfm", "mainform.dfm"},
+      {{"mainform.pas", "--force"}, "MainForm.DFM", "mainform.dfm"},
+      {{"mainform.pas", "--all", "--force"}, "mainform.dfm", "mainform.dfm"},
   };
   QDir().mkpath(Path("sub"));
   const QStringList before = Snapshot();
@@ -120,7 +124,7 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
       {notes, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
       {unit, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
       {link, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
-      {Path("mainform.dfm"), {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {Path("mainform.dfm"), {"--force"}, 1, "a file of the opened project. Choose another output file."},
       {locked, {"--force"}, 1, "it is write-protected (mode 0444)."},
       {fifo, {}, 1, "it is a pipe, not a regular file."},
       {"/dev/null", {}, 1, "it is a device, not a regular file."},

@@ -5,7 +5,31 @@
 
 #include "print/PaperChoice.h"
 
+#include <cups/cups.h>
+
 namespace scrivane {
+
+QString QueueRefusal(const QString &name) {
+  const QByteArray queue = name.toUtf8();
+  cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
+  if (!dest) return QString();
+  QString refusal;
+  const char *accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+  if (accepting && (qstricmp(accepting, "false") == 0 || qstricmp(accepting, "0") == 0)) {
+    refusal = QStringLiteral("it is not accepting jobs");
+    const char *why = cupsGetOption("printer-state-message", dest->num_options, dest->options);
+    if (why && *why) refusal += QStringLiteral(" (%1)").arg(QString::fromUtf8(why));
+  }
+  cupsFreeDests(1, dest);
+  return refusal;
+}
+
+QString LastJobRefusal() {
+  const ipp_status_t status = cupsLastError();
+  if (status <= IPP_STATUS_OK_EVENTS_COMPLETE) return QString();
+  const char *text = cupsLastErrorString();
+  return text && *text ? QString::fromUtf8(text) : QString::fromUtf8(ippErrorString(status));
+}
 
 std::unique_ptr<QPrinter> PrinterHost::MakePrinter() {
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);

@@ -59,6 +59,16 @@ class PrinterHost : public PageDevice {
   std::vector<std::unique_ptr<QtTextMeasurer>> retired_;
 };
 
+// Why the CUPS queue `name` cannot take a job now ("it is not accepting
+// jobs: <the reason its administrator gave>"); empty when it can, or when
+// the print server cannot tell.
+QString QueueRefusal(const QString &name);
+// CUPS's answer to the last job submitted from this thread, when it was a
+// refusal ("server-error-not-accepting-jobs"); empty when the job was taken.
+// Qt's print engine submits the job when its painter ends and drops this
+// answer.
+QString LastJobRefusal();
+
 // Printer-side metrics of a QPrinter: physical sheet, printable area from
 // the device's minimum margins, resolution.
 DeviceMetrics MetricsOf(const QPrinter &printer);

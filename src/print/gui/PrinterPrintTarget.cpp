@@ -54,7 +54,12 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
     }
     host_.LastPdfFolder = QFileInfo(path).absolutePath();
     host_.LastPdfFile = path;
+    pdfPath_ = path;
     return true;
+  }
+  if (const QString refusal = QueueRefusal(printer.printerName()); !refusal.isEmpty()) {
+    error_ = QStringLiteral("Cannot print on %1: %2.").arg(printer.printerName(), refusal);
+    return false;
   }
   printer.setDocName(title);
   TurnSheets();
@@ -81,6 +86,16 @@ bool PrinterPrintTarget::endDocument() {
   if (surface_) surface_->flush();
   surface_.reset();
   bool written = true;
+  if (pdf_ && host_.ProtectedFiles) {
+    // A book reads its forms (and include files) while its pages are made:
+    // the output is checked against them again before it replaces anything.
+    if (QString refusal = RefuseOutputOverInput(pdfPath_, host_.ProtectedFiles()); !refusal.isEmpty()) {
+      pdf_->abort();
+      pdf_.reset();
+      error_ = std::move(refusal);
+      written = false;
+    }
+  }
   if (pdf_) {
     written = pdf_->finish();
     if (!written) error_ = pdf_->errorText();
@@ -88,6 +103,11 @@ bool PrinterPrintTarget::endDocument() {
   } else if (painter_.isActive()) {
     written = painter_.end();
     if (!written) error_ = QStringLiteral("The printer %1 could not finish the document.").arg(host_.printer().printerName());
+    // The painter ends well whatever CUPS answered the job submitted then.
+    if (const QString refusal = LastJobRefusal(); written && !refusal.isEmpty()) {
+      error_ = QStringLiteral("The printer %1 refused the job: %2.").arg(host_.printer().printerName(), refusal);
+      written = false;
+    }
   }
   TurnSheetsBack();
   // A file asked for one document is not silently overwritten by the next.

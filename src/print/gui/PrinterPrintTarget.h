@@ -39,6 +39,7 @@ class PrinterPrintTarget : public PrintTarget {
   void TurnSheetsBack();
   QPainter painter_;
   std::unique_ptr<PdfFile> pdf_;  // set while a PDF document is written
+  QString pdfPath_;
   std::unique_ptr<QPainterSurface> surface_;  // set while a printer document is drawn
 };
 

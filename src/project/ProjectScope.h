@@ -1,0 +1,37 @@
+#pragma once
+// Which files a project may bring into a book. A project file is often
+// downloaded: `uses pw in '/etc/passwd'`, or a unit that is a symbolic link
+// to a private file, would otherwise print that file into the PDF. A file
+// reached through a project (a unit, a form, an include file) is read only
+// when it is a Pascal source or form file lying, links followed, inside the
+// project's folder tree or on a search path the project file declares.
+#include <QString>
+#include <QStringList>
+
+namespace scrivane {
+
+// True for the extensions a project may bring in: .pas .pp .p .inc .lpr
+// .dpr .dpk .lfm .dfm (any case).
+bool HasProjectSourceExtension(const QString &path);
+
+class ProjectScope {
+ public:
+  // Allows the folder tree under `folder` (made absolute, links followed).
+  // A folder that does not exist adds nothing.
+  void AddRoot(const QString &folder);
+  void Clear() { roots_.clear(); }
+  // No root: nothing is checked (no project is open).
+  bool Unrestricted() const { return roots_.isEmpty(); }
+  const QStringList &Roots() const { return roots_; }
+
+  enum class Kind { Source, Image };
+  // Why the existing file at `path` may not be read through the project;
+  // empty when it may (and for a file that does not exist: its reader says
+  // so). An image (a form's bitmap) is checked for where it lies only.
+  QString Problem(const QString &path, Kind kind = Kind::Source) const;
+
+ private:
+  QStringList roots_;  // canonical, without a trailing "/"
+};
+
+}  // namespace scrivane
