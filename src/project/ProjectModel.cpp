@@ -119,10 +119,10 @@ void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
   WindowCaption = (form ? QStringLiteral("  Form Name: ") : QStringLiteral("  Unit Name: ")) + DisplayPath(path);
   OpenedPath = DisplayPath(path);
   ProjectDir = UserDirectory(path);
-  // The file itself the user named; what it brings in (a form, an image,
-  // the units of its uses clauses) comes from its own folder.
+  // The file itself the user named, and what its text brings in from any
+  // folder, as long as it is Pascal (a link to a private file is not).
   Scope.Clear();
-  Scope.AddRoot(ProjectDir);
+  Scope.AllowAnyFolder();
   AddEntry(AbsoluteUserPath(path), UserFileName(path), kind);
   ProjectLines.append(Encode1252(DisplayPath(UserFileName(path))));
   SelectedUnit = 0;

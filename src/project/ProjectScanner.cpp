@@ -172,6 +172,8 @@ void SetProjectScope(ProjectModel &model) {
   for (const QString &folder : model.IncludeSearchPaths) model.Scope.AddRoot(folder);
   // Folders the user named on the command line.
   for (const QString &folder : model.UserIncludePaths) model.Scope.AddRoot(folder);
+  // A unit or include file opened alone brings in from any folder.
+  if (!model.ProjectLoaded) model.Scope.AllowAnyFolder();
 }
 
 void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath, const ProjectFileContents &contents) {

@@ -22,14 +22,18 @@ void ProjectScope::AddRoot(const QString &folder) {
 }
 
 QString ProjectScope::Problem(const QString &path, Kind kind) const {
-  if (roots_.isEmpty()) return QString();
+  if (roots_.isEmpty() && !anyFolder_) return QString();
   // The readers find a file whatever the case of its name.
   const QString found = QFileInfo::exists(path) ? path : FindFileAnyCase(path);
   if (found.isEmpty()) return QString();
   const QFileInfo info(found);
-  if (kind == Kind::Source && !HasProjectSourceExtension(path))
-    return QStringLiteral("it is not a Pascal source or form file");
   const QString canonical = info.canonicalFilePath();
+  // The name and what a link leads to: `x.inc` may be a link to a private file.
+  if (kind == Kind::Source && (!HasProjectSourceExtension(path) || !HasProjectSourceExtension(canonical)))
+    return canonical == QDir::cleanPath(info.absoluteFilePath())
+               ? QStringLiteral("it is not a Pascal source or form file")
+               : QStringLiteral("it is a link to %1, not a Pascal source or form file").arg(canonical);
+  if (anyFolder_) return QString();
   for (const QString &root : roots_) {
     if (root == u"/") return QString();
     if (canonical.startsWith(root) && canonical.size() > root.size() && canonical[root.size()] == u'/')

@@ -19,19 +19,26 @@ class ProjectScope {
   // Allows the folder tree under `folder` (made absolute, links followed).
   // A folder that does not exist adds nothing.
   void AddRoot(const QString &folder);
-  void Clear() { roots_.clear(); }
-  // No root: nothing is checked (no project is open).
-  bool Unrestricted() const { return roots_.isEmpty(); }
+  void Clear() {
+    roots_.clear();
+    anyFolder_ = false;
+  }
+  // A unit opened alone: the user chose it, and what its text brings in may
+  // lie in any folder; it must still be a Pascal source or form file, its
+  // links followed.
+  void AllowAnyFolder() { anyFolder_ = true; }
   const QStringList &Roots() const { return roots_; }
 
   enum class Kind { Source, Image };
   // Why the existing file at `path` may not be read through the project;
   // empty when it may (and for a file that does not exist: its reader says
-  // so). An image (a form's bitmap) is checked for where it lies only.
+  // so). An image (a form's bitmap) is checked for where it lies only. With
+  // no root and any folder allowed (nothing open), nothing is checked.
   QString Problem(const QString &path, Kind kind = Kind::Source) const;
 
  private:
   QStringList roots_;  // canonical, without a trailing "/"
+  bool anyFolder_ = false;
 };
 
 }  // namespace scrivane

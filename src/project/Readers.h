@@ -30,7 +30,8 @@ struct ReaderContext {
 void ClearForOpen(ProjectModel &model);
 // What the opened file may bring in: the tree of its folder, the folders of
 // its project description, the search paths that declares and the include
-// folders the user added.
+// folders the user added. A file opened alone (no project loaded) brings
+// in from any folder, Pascal files only.
 void SetProjectScope(ProjectModel &model);
 // Marks `entry` left out when the model's scope does not allow its file,
 // and tells the user (stderr, the status line).

@@ -445,7 +445,6 @@ void ParsePas(ReaderContext &ctx, const QString &path) {
   ctx.model.DescriptionFiles.clear();
   ctx.model.UnitSearchPaths.clear();
   ctx.model.IncludeSearchPaths.clear();
-  SetProjectScope(ctx.model);
   if (ctx.settings.FollowIncludes == 1) {
     ProjectFileContents contents;
     const QString description = ProjectDescriptionFor(AbsoluteUserPath(path), &contents);

@@ -27,6 +27,10 @@ inline QStringList WriteProjectKinds(const QTemporaryDir &dir) {
     write(QString::fromLatin1(folder) + "/Work.pas",
           "unit Work;\ninterface\nprocedure Go;\nimplementation\n{$I Body.inc}\nend.\n");
   const QByteArray paths = "<SearchPaths><IncludeFiles Value=\"../Shared/inc\"/></SearchPaths>";
+  // A package's text may name a path outside its folder; it is read where
+  // the package's own project file declares it a search path.
+  write("DPack/Pack.dproj", "<Project><PropertyGroup><MainSource>Pack.dpk</MainSource>"
+                            "<DCC_IncludePath>..\\Shared\\inc</DCC_IncludePath></PropertyGroup></Project>");
   write("Laz/app.lpr", "program app;\nuses Work;\nbegin\n  Go;\nend.\n");
   return {
       write("Laz/App.lpi", "<?xml version=\"1.0\"?><CONFIG><ProjectOptions><Units><Unit><Filename Value=\"app.lpr\"/>"
