@@ -80,12 +80,86 @@ std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries) {
   return rows;
 }
 
+namespace {
+// A piece of a name or unit between two places it may wrap at: a blank
+// (dropped at the wrap), after "." and ",", before "(". Names are ASCII
+// there, so the places never fall inside a UTF-8 letter. Inside brackets
+// (a method's "(TOuter.TInner)") only when `insideBrackets`: the qualifier
+// stays whole on its row where it fits one.
+struct WrapPiece {
+  QByteArray text;
+  bool afterBlank = false;
+};
+
+std::vector<WrapPiece> WrapPieces(const QByteArray &text, bool insideBrackets) {
+  std::vector<WrapPiece> pieces;
+  WrapPiece current;
+  int depth = 0;
+  auto close = [&](bool nextAfterBlank) {
+    if (!current.text.isEmpty()) pieces.push_back(current);
+    current = WrapPiece{{}, nextAfterBlank || (current.text.isEmpty() && current.afterBlank)};
+  };
+  for (const char c : text) {
+    const bool breaks = depth == 0 || insideBrackets;
+    if (c == ' ' && breaks) {
+      close(true);
+      continue;
+    }
+    if (c == '(' && breaks) close(false);
+    current.text += c;
+    if (c == '(') ++depth;
+    if (c == ')' && depth > 0) --depth;
+    if ((c == '.' || c == ',') && breaks) close(false);
+  }
+  close(false);
+  return pieces;
+}
+
+// Where the unit column starts when the widest unit cannot stand whole
+// beside names of their full room: at the place where the fewest names and
+// units have a piece (between two places they wrap at) wider than their
+// column, which is then cut between characters. Ties go to the names.
+int UnitColumnWithFewestCuts(TSpecialCanvas &canvas, const std::vector<IndexRow> &rows, int nameX, int unitRight,
+                             int separation, int indent, int from, int to) {
+  std::vector<int> namePieces, unitPieces;
+  namePieces.reserve(rows.size());
+  unitPieces.reserve(rows.size());
+  auto widest = [&canvas](const QByteArray &text, bool insideBrackets) {
+    int width = 0;
+    for (const WrapPiece &piece : WrapPieces(text, insideBrackets)) width = std::max(width, canvas.TextWidth(piece.text));
+    return width;
+  };
+  for (const IndexRow &row : rows) {
+    namePieces.push_back(widest(row.name, true));
+    unitPieces.push_back(widest(row.unit, false));
+  }
+  std::sort(namePieces.begin(), namePieces.end());
+  std::sort(unitPieces.begin(), unitPieces.end());
+  auto wider = [](const std::vector<int> &sorted, int room) {
+    return int(sorted.end() - std::upper_bound(sorted.begin(), sorted.end(), room));
+  };
+  int best = to, fewest = -1;
+  const int step = std::max(1, canvas.TextWidth(" "));
+  for (int x = to; x >= from; x -= step) {
+    const int cuts = wider(namePieces, x - separation - nameX - indent) + wider(unitPieces, unitRight - x - indent);
+    if (fewest < 0 || cuts < fewest) {
+      fewest = cuts;
+      best = x;
+    }
+  }
+  return best;
+}
+}  // namespace
+
 IndexListing::IndexListing(const ProjectModel &model, const FormatSettings &settings)
     : model_(model), settings_(settings), job_(settings, *this) {}
 
 QString IndexListing::JobTitle() const { return model_.OpenedPath; }
 
-void IndexListing::BeginJob() { rows_ = SortedIndexRows(model_.IndexEntries); }
+void IndexListing::BeginJob() {
+  rows_ = SortedIndexRows(model_.IndexEntries);
+  fewestCutsAskedFor_.clear();
+}
 
 void IndexListing::StartPage(PageCursor &cursor, int &) {
   TSpecialCanvas &canvas = cursor.Canvas;
@@ -122,7 +196,22 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   // room of their own; a unit name then never wraps.
   const int namesRoom = canvas.TextWidth("MMMMMMMMMMMMMMMM");
   const int wholeUnits = columns_.unitRight - widestUnit;
-  if (wholeUnits < columns_.unit) columns_.unit = std::max(wholeUnits, columns_.name + namesRoom + separation);
+  if (wholeUnits < columns_.unit) {
+    const int namesKeepRoom = columns_.name + namesRoom + separation;
+    if (wholeUnits >= namesKeepRoom) {
+      columns_.unit = wholeUnits;
+    } else {
+      // Every page of a job asks the same: counted once.
+      const std::vector<int> asked{columns_.name, columns_.unitRight, separation, narrowest, columns_.unit};
+      if (asked != fewestCutsAskedFor_) {
+        fewestCutsAskedFor_ = asked;
+        fewestCutsUnit_ = UnitColumnWithFewestCuts(canvas, rows_, columns_.name, columns_.unitRight, separation,
+                                                   canvas.TextWidth("   "), columns_.name + narrowest + separation,
+                                                   std::min(columns_.unit, columns_.unitRight - narrowest));
+      }
+      columns_.unit = fewestCutsUnit_;
+    }
+  }
   if (columns_.unitRight - columns_.unit < narrowest)
     columns_.unit = std::max(columns_.name + narrowest + separation, columns_.unitRight - narrowest);
   columns_.nameRight = columns_.unit - separation;
@@ -140,41 +229,6 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   cursor.Y += 2 * g.LineStep;
 }
 
-namespace {
-// A piece of a name or unit between two places it may wrap at: a blank
-// (dropped at the wrap), after "." and ",", before "(". Names are ASCII
-// there, so the places never fall inside a UTF-8 letter. Inside brackets
-// (a method's "(TOuter.TInner)") only when `insideBrackets`: the qualifier
-// stays whole on its row where it fits one.
-struct WrapPiece {
-  QByteArray text;
-  bool afterBlank = false;
-};
-
-std::vector<WrapPiece> WrapPieces(const QByteArray &text, bool insideBrackets) {
-  std::vector<WrapPiece> pieces;
-  WrapPiece current;
-  int depth = 0;
-  auto close = [&](bool nextAfterBlank) {
-    if (!current.text.isEmpty()) pieces.push_back(current);
-    current = WrapPiece{{}, nextAfterBlank || (current.text.isEmpty() && current.afterBlank)};
-  };
-  for (const char c : text) {
-    const bool breaks = depth == 0 || insideBrackets;
-    if (c == ' ' && breaks) {
-      close(true);
-      continue;
-    }
-    if (c == '(' && breaks) close(false);
-    current.text += c;
-    if (c == '(') ++depth;
-    if (c == ')' && depth > 0) --depth;
-    if ((c == '.' || c == ',') && breaks) close(false);
-  }
-  close(false);
-  return pieces;
-}
-}  // namespace
 
 std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &text, int width, int indent) {
   std::vector<QByteArray> rows;

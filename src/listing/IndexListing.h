@@ -53,6 +53,8 @@ class IndexListing : public ListingRenderer {
   const FormatSettings &settings_;
   std::vector<IndexRow> rows_;
   Columns columns_;
+  std::vector<int> fewestCutsAskedFor_;  // the columns the unit column below was chosen for
+  int fewestCutsUnit_ = 0;
   QByteArray letter_;  // letter of the last letter row on this page, ASCII folded; empty: none
   ListingJob job_;
 };

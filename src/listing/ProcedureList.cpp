@@ -19,6 +19,35 @@ bool IsEntryKeyword(const QByteArray &lowerWord) {
          lowerWord == "constructor" || lowerWord == "destructor";
 }
 
+// The routine list holds headers lower-cased; the list prints them in the
+// source's own case, as the index prints names. The entry is walked beside
+// the source from the header's line: blanks match any run of blanks, and a
+// comment or anything else the entry does not hold ends the copying there,
+// the rest keeping the entry's case.
+QByteArray InSourceCase(const QByteArray &entry, const LineList &lines, qsizetype from) {
+  if (from < 0 || from >= lines.size()) return entry;
+  QByteArray source;
+  for (qsizetype i = from; i < lines.size() && i < from + 64 && source.size() < entry.size() * 4 + 256; ++i)
+    source += QByteArray(lines[i].data(), lines[i].size()) + ' ';
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  qsizetype at = 0;
+  while (at < source.size() && blank(source[at])) ++at;
+  QByteArray out = entry;
+  for (qsizetype k = 0; k < entry.size(); ++k) {
+    const char c = entry[k];
+    if (blank(c)) {
+      while (at < source.size() && blank(source[at])) ++at;
+      continue;
+    }
+    // "f(a:t)" in the source may read "f (a : t)" in the entry and the other way round.
+    while (at < source.size() && blank(source[at])) ++at;
+    if (at >= source.size() || QChar::toLower(char16_t(uchar(source[at]))) != QChar::toLower(char16_t(uchar(c))))
+      break;
+    out[k] = source[at++];
+  }
+  return out;
+}
+
 }  // namespace
 
 ProcedureList::ProcedureList(const ProjectModel &model, const FormatSettings &settings)
@@ -48,6 +77,15 @@ QByteArray ProcedureList::PlaceOf(int position) const {
   return RoutinePlaceKey(name, model_.SourceLines.fileLine(line));
 }
 
+QByteArray ProcedureList::TextInSourceCase(int position) const {
+  const QByteArray entry = model_.Routines[position].text.trimmed();
+  if (model_.FormMode) return entry;
+  const QByteArray &ref = model_.RoutineRefs.value(position);
+  bool ok = false;
+  const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
+  return ok ? InSourceCase(entry, model_.SourceLines, line) : entry;
+}
+
 int ProcedureList::ItemCount() const { return int(model_.Routines.size()); }
 
 void ProcedureList::StartPage(PageCursor &cursor, int &) {
@@ -59,7 +97,7 @@ void ProcedureList::StartPage(PageCursor &cursor, int &) {
 void ProcedureList::LayOutItem(PageCursor &cursor, int &position) {
   TSpecialCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;
-  const QByteArray entry = model_.Routines[position].text.trimmed();
+  const QByteArray entry = TextInSourceCase(position);
   const QByteArray place = PlaceOf(position);
   const int top = cursor.Y;
   position += 1;

@@ -28,6 +28,7 @@ class ProcedureList : public ListingRenderer {
 
  private:
   QByteArray PlaceOf(int position) const;
+  QByteArray TextInSourceCase(int position) const;
 
   const ProjectModel &model_;
   const FormatSettings &settings_;

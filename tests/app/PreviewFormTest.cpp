@@ -96,7 +96,7 @@ TEST(PreviewForm, OpensOnTheJobsPageAfterPaginatingThePagesBeforeIt) {
   EXPECT_EQ(preview.form->CurrentPage, 5);
   EXPECT_EQ(preview.form->StatusText(1), QStringLiteral("Zoom = 100%"));
   preview.form->RenderBox(1);
-  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 5"));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Page 5 of at least 6"));
   EXPECT_EQ(preview.doc.runsIn(CanvasMode::Display).back(), 5);
 }
 
@@ -424,7 +424,7 @@ TEST(PreviewForm, TwoPagesASheetShowTheSheetsAsTheyPrint) {
   Preview preview(5, options);
   EXPECT_GT(preview.form->PB1->width(), preview.form->PB1->height());
   const QImage image = preview.form->RenderBox(1);
-  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 1"));
+  EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 1 of at least 2"));
   // Letter turned: 6600 x 5100; each page scaled by 3300 / 5100 into its half.
   const QList<PagePlacement> places = PlacePagesOnSheet(2, QSize(5100, 6600));
   for (const PagePlacement &place : places) {

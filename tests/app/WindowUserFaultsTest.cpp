@@ -193,6 +193,39 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          EXPECT_TRUE(f.window->StatusBar->statusText().contains(QStringLiteral("Wrote ") + pdf))
              << f.window->StatusBar->statusText().toStdString();
        }},
+      {"Alt+V or Alt+P then Return needs a second Return",
+       [](testsupport::WindowFixture &f) {
+         OpenExampleUnit(f, QStringLiteral("stock.pas"));
+         f.window->show();
+         f.window->activateWindow();
+         ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
+         // One Return into whichever menu has dropped down, once it has
+         // highlighted an item.
+         bool answered = false;
+         QTimer poll;
+         QObject::connect(&poll, &QTimer::timeout, [&answered] {
+           auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+           if (answered || !menu || !menu->activeAction()) return;
+           answered = true;
+           QTest::keyClick(menu, Qt::Key_Return);
+         });
+         poll.start(0);
+         int previews = 0;
+         SetPreviewRunHook([&previews](TPreviewForm &) { ++previews; });
+         QTest::keyClick(f.window.get(), Qt::Key_V, Qt::AltModifier);
+         EXPECT_TRUE(QTest::qWaitFor([&] { return previews == 1; }));
+         EXPECT_TRUE(answered);
+         if (f.window->printerHost().HasPrinters()) return;
+         int asked = 0;
+         f.window->printerHost().ChooseOutputFile = [&asked](const QString &) {
+           ++asked;
+           return QString();
+         };
+         answered = false;
+         QTest::keyClick(f.window.get(), Qt::Key_P, Qt::AltModifier);
+         EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 1; }));
+         EXPECT_EQ(previews, 1);
+       }},
       {"the menu item is spelt Highlited",
        [](testsupport::WindowFixture &f) {
          EXPECT_EQ(f.window->PrintUnitMenu->text(), QStringLiteral("&Highlighted unit"));

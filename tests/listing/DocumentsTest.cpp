@@ -288,6 +288,53 @@ TEST(ProcedureList, LongEntryContinuesAfterItsKeywordAndOnlyTheFirstWordIsReserv
   EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const Text &t) { return t.text == u"function "; }));
 }
 
+// The routine list holds headers lower-cased; the list prints them as the
+// source spells them, blanks and all, and falls back to the list's text
+// from where the source holds something the entry does not (a comment).
+TEST(ProcedureList, EntriesKeepTheSourcesCaseOfNames) {
+  struct Row {
+    QByteArray source, entry, printed;
+  };
+  const Row rows[] = {
+      {"procedure TStock.Add(Item : TItem);", "procedure tstock.add ( item : titem );",
+       "procedure TStock.Add ( Item : TItem );"},
+      {"  Function  GetCount:Integer;", "function getcount : integer;", "Function GetCount : Integer;"},
+      {"procedure TA.Go({why} Count: Integer);", "procedure ta.go ( count : integer );",
+       "procedure TA.Go ( count : integer );"},
+  };
+  for (const Row &row : rows) {
+    Rig rig;
+    rig.settings.Reserve = 0;
+    rig.model.SourceLines = {"unit Main;", "implementation", row.source};
+    rig.model.Routines = {RoutineEntry{row.entry, EntryKind::Procedure, false}};
+    rig.model.RoutineRefs = {row.entry + "|2"};
+    rig.Prepare(DocumentKind::Procedures);
+    QString printed;
+    for (const Text &t : Texts(rig.AllPages(DocumentKind::Procedures).at(0))) printed += t.text;
+    EXPECT_TRUE(printed.contains(QString::fromLatin1(row.printed))) << printed.toStdString();
+  }
+}
+
+// Where the widest unit cannot stand whole beside the names, the unit
+// column is placed so that units and names are cut between characters as
+// seldom as they can be: here every unit wraps after its "." only.
+TEST(IndexListing, LongUnitNamesWrapAtTheirDotBesideShortNames) {
+  Rig rig;
+  rig.settings.BSize = 14;
+  for (int r = 0; r < 40; ++r)
+    rig.model.IndexEntries << "Go" + QByteArray::number(r) + "%procedure%synedithighlighterfoldbase" +
+                                  QByteArray::number(r % 3) + ".pas%1";
+  rig.Prepare(DocumentKind::Index);
+  int whole = 0;
+  for (const QStringList &page : rig.AllPages(DocumentKind::Index))
+    for (const Text &t : Texts(page)) {
+      if (!t.text.startsWith(u"synedit") && !t.text.endsWith(u"pas")) continue;
+      EXPECT_TRUE(t.text.endsWith(u'.') || t.text == u"pas" || t.text.endsWith(u".pas")) << t.text.toStdString();
+      whole += t.text.startsWith(u"synedit") ? 1 : 0;
+    }
+  EXPECT_EQ(whole, 40);
+}
+
 TEST(ProjectListing, InnerBlanksTabsAndAHugeWordStayOnThePaper) {
   Rig rig;
   rig.model.ProjectLines = {"\xEF\xBB\xBFprogram  Demo;", "\tuses\tForms;", "",

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -193,7 +194,7 @@ void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
   // Two sheets on view: the status line names both, not only the right one.
   if (drawn && n == right)
     SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheets %1-%2") : QStringLiteral(" Pages %1-%2")).arg(CurrentPage).arg(right) +
-                     (FinalPage > 0 ? QStringLiteral(" of %1").arg(FinalPage) : QString()));
+                     CountText(right));
 }
 
 void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
@@ -251,8 +252,16 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
 }
 
 QString TPreviewForm::PageStatus(int page) const {
-  const QString text = (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(page);
-  return FinalPage > 0 ? text + QStringLiteral(" of %1").arg(FinalPage) : text;
+  return (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(page) + CountText(page);
+}
+
+// The count is known only once the last page has been run; before that,
+// every page run so far was not the last, so there is at least one more
+// than the highest of them. Paginating a long unit on open to learn the
+// count would keep the user waiting for pages they may never look at.
+QString TPreviewForm::CountText(int page) const {
+  if (FinalPage > 0) return QStringLiteral(" of %1").arg(FinalPage);
+  return QStringLiteral(" of at least %1").arg(std::max(page, HighestPage) + 1);
 }
 
 void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {

@@ -176,6 +176,7 @@ class TPreviewForm : public QDialog {
   void SetStatus(int panel, const QString &text);
   // " Page 3 of 17" once the last page is known, " Page 3" before.
   QString PageStatus(int page) const;
+  QString CountText(int page) const;
   // Scrolls a zoomed page by one arrow key's step.
   void ScrollByKey(int key);
   float SheetAspect() const;
