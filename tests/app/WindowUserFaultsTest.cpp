@@ -222,6 +222,8 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
            return QString();
          };
          answered = false;
+         f.window->activateWindow();
+         ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
          QTest::keyClick(f.window.get(), Qt::Key_P, Qt::AltModifier);
          EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 1; }));
          EXPECT_EQ(previews, 1);
