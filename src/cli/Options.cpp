@@ -167,6 +167,8 @@ const QList<OptionRow> &OptionTable() {
        ChoosePages},
       {{"line-numbers"}, "FROM", kPrint, "number the lines as the source file does, every printed row, or none: file, rows or off",
        OneOf(&Options::lineNumbers, "--line-numbers", {"file", "rows", "off"})},
+      {{"form-data"}, "HOW", kPrint, "print a form's binary property data whole (full) or as its size in bytes (size)",
+       OneOf(&Options::formData, "--form-data", {"full", "size"})},
       {{"header"}, "TEXT", kPrint, "print the page header, TEXT in its middle (\"\": none), the unit name left",
        Furniture(&Options::header)},
       {{"footer"}, "TEXT", kPrint, "print the page footer, TEXT on its left (\"\": none), the page number right",

@@ -300,6 +300,7 @@ int PrintSession::RunAll() {
 
 // The command line's print options go over the settings file (and --set).
 void ApplyPrintOptions(const Options &options, FormatSettings &settings) {
+  if (!options.formData.isEmpty()) settings.FormData = options.formData == u"full" ? 1 : 0;
   if (!options.lineNumbers.isEmpty()) {
     settings.LineNo = options.lineNumbers == u"off" ? 0 : 1;
     settings.LineNumbersFrom = options.lineNumbers == u"file" ? 1 : 0;

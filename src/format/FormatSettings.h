@@ -75,6 +75,9 @@ struct FormatSettings {
   // 1: the text of each {$I name} include file is printed after its
   // directive, as the compiler reads it; 0: the directive alone.
   int FollowIncludes = 1;
+  // A form's binary property data ("Picture.Data = { 0A54... }"): 1 printed
+  // whole, 0 as one row giving its size.
+  int FormData = 1;
   int Blocks = 0;
   int Auto = 0;
   int Header = 0;

@@ -34,6 +34,7 @@ constexpr SettingKey kKeys[] = {
     {"Title", "Title4", 35}, {"Title", "Title5", 35},  {"Title", "Title6", 35},  {"Title", "Title7", 35},
     {"Title", "Title8", 35}, {"Owner", "User", 40},    {"Switch", "LineNumbersFrom", 0},
     {"Switch", "FollowIncludes", 0},
+    {"Switch", "FormData", 0},
 };
 
 const SettingKey *FindKey(QStringView section, QStringView key) {

@@ -138,9 +138,56 @@ void FormListing::NumberRow(PageCursor &cursor) {
   state_.LineCounter += 1;
 }
 
+namespace {
+
+// The hex digits of binary data from `text` on, up to its "}" (found: set
+// when it is there).
+qsizetype HexDigitsUpToBrace(QByteArrayView text, bool &found) {
+  qsizetype digits = 0;
+  for (const char c : text) {
+    if (c == '}') {
+      found = true;
+      break;
+    }
+    digits += (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  }
+  return digits;
+}
+
+QByteArray ThousandsApart(qsizetype n) {
+  QByteArray digits = QByteArray::number(n), out;
+  for (qsizetype k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+    out += digits[k];
+  }
+  return out;
+}
+
+}  // namespace
+
+// "Name = {" and the data lines after it up to "}", as the one row
+// "Name = { 12,345 bytes }"; `position` is moved past them. Empty when the
+// line opens no binary data.
+QByteArray FormListing::DataAsItsSize(QByteArrayView trimmed, int &position) const {
+  const qsizetype brace = trimmed.indexOf('{');
+  const qsizetype equals = trimmed.indexOf('=');
+  if (brace < 0 || equals < 0 || equals > brace || trimmed.indexOf('\'') >= 0) return {};
+  bool closed = false;
+  qsizetype digits = HexDigitsUpToBrace(trimmed.sliced(brace + 1), closed);
+  int next = position;
+  while (!closed && next < int(model_.ListingLines.size())) {
+    digits += HexDigitsUpToBrace(model_.ListingLines[next], closed);
+    ++next;
+  }
+  position = next;
+  return trimmed.first(brace).toByteArray() + "{ " + ThousandsApart(digits / 2) + " bytes }";
+}
+
 void FormListing::LayOutItem(PageCursor &cursor, int &position) {
-  const QByteArray trimmed = model_.ListingLines[position].trimmed().toByteArray();
+  QByteArray trimmed = model_.ListingLines[position].trimmed().toByteArray();
   position += 1;
+  if (settings_.FormData == 0)
+    if (QByteArray size = DataAsItsSize(trimmed, position); !size.isEmpty()) trimmed = size;
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
   TSpecialCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;

@@ -65,6 +65,7 @@ class FormListing : public ListingRenderer {
     FormLayoutState State;
   };
   void NumberRow(PageCursor &cursor);
+  QByteArray DataAsItsSize(QByteArrayView trimmed, int &position) const;
 
   const ProjectModel &model_;
   const FormatSettings &settings_;

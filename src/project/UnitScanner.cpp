@@ -372,10 +372,17 @@ class ProgramRoutines {
   // lowerCode: code words, lowered, one blank after each.
   void OnCodeLine(QByteArrayView lowerCode) {
     QByteArrayView prev, prev2;
+    bool inString = false;  // a string literal holds blanks: its words are no code
     for (qsizetype at = 0; at < lowerCode.size();) {
       qsizetype end = lowerCode.indexOf(' ', at);
       if (end < 0) end = lowerCode.size();
       const QByteArrayView w = lowerCode.sliced(at, end - at);
+      const bool quoted = inString || w.contains('\'');
+      if (w.count('\'') % 2 == 1) inString = !inString;
+      if (quoted) {
+        at = end + 1;
+        continue;
+      }
       const QByteArrayView next = NextWord(lowerCode, end);
       const bool typeBody = (w == "class" || w == "object" || w == "interface" || w == "dispinterface") &&
                             (prev == "=" || (prev == "packed" && prev2 == "=")) && next != "of" &&

@@ -287,3 +287,32 @@ TEST(FormListing, ExampleFormPrintsEveryWord) {
 }
 
 }  // namespace
+
+// Binary data filled most of a real project's form pages: with FormData 0
+// each value prints as one row giving its size, and the lines after it
+// print on.
+TEST(FormListing, BinaryDataAsItsSize) {
+  const QList<QByteArray> lines = {"object A: TA", "Picture.Data = {", "0A0B0C", "0D}", "Data = {0A0B}",
+                                   "Glyph.Data = {", QByteArray(24690, 'F'), "}", "Caption = '{ 0A }'", "Left = 1",
+                                   "end"};
+  QStringList rows;
+  for (const int whole : {1, 0}) {
+    FormRig rig;
+    rig.settings.FormData = whole;
+    rig.Start(lines);
+    QByteArray text;
+    int lastY = -1;
+    for (const TextRecord &t : Texts(rig.Page(1))) {
+      if (t.y != lastY && !text.isEmpty()) rows << QString::fromLatin1(text.trimmed()), text.clear();
+      text += t.text.toLatin1();
+      lastY = t.y;
+    }
+    rows << QString::fromLatin1(text.trimmed());
+    if (whole == 1) {
+      EXPECT_TRUE(rows.contains(QStringLiteral("0A0B0C"))) << rows.join('|').toStdString();
+      rows.clear();
+    }
+  }
+  EXPECT_EQ(rows, (QStringList{"object A : TA", "Picture.Data = { 4 bytes }", "Data = { 2 bytes }",
+                               "Glyph.Data = { 12,345 bytes }", "Caption = '{ 0A }'", "Left = 1", "end"}));
+}

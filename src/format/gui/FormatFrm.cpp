@@ -252,6 +252,8 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   settingsLayout->addWidget(checkBox(CheckBox9, "Set all te&xt to lower case", &FormatSettings::Lower));
   settingsLayout->addWidget(
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
+  settingsLayout->addWidget(
+      checkBox(FormDataWhole, "Print forms' binary data w&hole", &FormatSettings::FormData));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);

@@ -66,6 +66,7 @@ class TFormatFrm : public QDialog {
             *SpaceBox = nullptr, *IndentBox = nullptr, *EqualBox = nullptr;
   QCheckBox *LineNumbersFromFile = nullptr;
   QCheckBox *FollowIncludesBox = nullptr;
+  QCheckBox *FormDataWhole = nullptr;
   QComboBox *SheetBox = nullptr;  // pages on a printed sheet: 1, 2 or 4
   QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox5 = nullptr, *CheckBox6 = nullptr,
             *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr, *CheckBox11 = nullptr,
