@@ -253,7 +253,7 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   settingsLayout->addWidget(
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
   settingsLayout->addWidget(
-      checkBox(FormDataWhole, "Print forms' binary data w&hole", &FormatSettings::FormData));
+      checkBox(FormDataWhole, "Print forms' binar&y data whole", &FormatSettings::FormData));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);
