@@ -635,8 +635,14 @@ void TDocForm::RefreshLists() {
       // A routine of an include file says which file it is in.
       const bool included = routine.file > 0 && routine.file < model_.SourceParts.size();
       if (included) text += QStringLiteral("   [") + FileNamePart(model_.SourceParts[routine.file].shown) + u']';
+      // One the interface does not offer says so.
+      if (routine.implementationOnly) text += QStringLiteral("   (implementation)");
       auto *item = new QListWidgetItem(text, PickList2);
-      if (included) item->setToolTip(model_.SourceParts[routine.file].path);
+      QString tip = included ? model_.SourceParts[routine.file].path : QString();
+      if (routine.implementationOnly)
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+               QStringLiteral("Declared only in the implementation part");
+      if (!tip.isEmpty()) item->setToolTip(tip);
       item->setData(KindRole, int(routine.kind));
       item->setSelected(routine.selected);
     }

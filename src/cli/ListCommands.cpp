@@ -22,10 +22,17 @@ void Open(OpenedFile &opened, const Options &options, StreamMessages &messages) 
   opened.settings.FollowIncludes = options.noIncludes ? 0 : 1;
   opened.model.UserIncludePaths = UserIncludeFolders(options);
   ReaderContext ctx{opened.model, opened.settings, messages, options.includeUses, true};
-  OpenPath(ctx, options.file);
+  OpenGivenFile(ctx, options, options.file);
 }
 
 }  // namespace
+
+void OpenGivenFile(ReaderContext &ctx, const Options &options, const QString &path) {
+  if (!options.stdinPath.isEmpty() && path == options.stdinPath)
+    ParsePas(ctx, path);
+  else
+    OpenPath(ctx, path);
+}
 
 int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err) {
   OpenedFile opened;
@@ -68,10 +75,14 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
     LoadUnit(ctx);
     if (messages.reported) return kExitMessage;
   }
-  // A routine implemented in an include file is marked with that file.
+  // A routine implemented in an include file is marked with that file; one
+  // the interface does not declare, in a further column.
   for (const RoutineEntry &routine : model.Routines) {
     out << DecodeText(routine.text, model.SourceEncoding);
-    if (routine.file > 0 && routine.file < model.SourceParts.size()) out << '\t' << model.SourceParts[routine.file].shown;
+    const bool included = routine.file > 0 && routine.file < model.SourceParts.size();
+    if (included || routine.implementationOnly) out << '\t';
+    if (included) out << model.SourceParts[routine.file].shown;
+    if (routine.implementationOnly) out << "\timplementation";
     out << '\n';
   }
   out.flush();

@@ -5,7 +5,15 @@
 
 #include "cli/Options.h"
 
+namespace scrivane {
+struct ReaderContext;
+}
+
 namespace scrivane::cli {
+
+// Opens one FILE of the command line: standard input's unit is always read
+// as a unit, whatever name it was given.
+void OpenGivenFile(ReaderContext &ctx, const Options &options, const QString &path);
 
 // Each returns the exit status; listings go to out, messages to err.
 int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err);

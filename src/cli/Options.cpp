@@ -137,6 +137,13 @@ const QList<OptionRow> &OptionTable() {
          o.includePaths << dir;
          return QString();
        }},
+      {{"name"}, "NAME", kListings | kPrint, "call the unit read from standard input (FILE -) NAME, not stdin",
+       [](Options &o, const QString &name) {
+         if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u"..")
+           return QStringLiteral("--name takes a file name without folders, not '%1'").arg(name);
+         o.stdinName = name;
+         return QString();
+       }},
       {{"unit"}, "NAME", kRoutines | kPrint, "highlight the unit named NAME (default: the first unit)",
        Text(&Options::unitName, "--unit")},
       {{"document"}, "DOC", kPrint, "print unit (the default), procedures, project or index",
@@ -232,9 +239,12 @@ QString UsageText() {
       "       scrivane-print --form-text FORM\n"
       "       scrivane-print FILE [--document DOC] [--unit NAME] [--select TEXT]... [OPTION]... -o OUT.pdf|-P QUEUE\n"
       "       scrivane-print PROJECT|UNIT --all [OPTION]... -o OUT.pdf|-P QUEUE\n"
+      "       scrivane-print UNIT UNIT... [OPTION]... -o OUT.pdf|-P QUEUE\n"
       "       scrivane-print --help | --version\n"
       "\n"
       "FILE is a project (.dpr, .lpr), a unit (.pas, .pp, .p) or a form (.dfm, .lfm), in any case.\n"
+      "FILE - reads a unit from standard input (called stdin, or --name NAME).\n"
+      "Several units print as one book: each with its routines, one index.\n"
       "Options may come before or after FILE; -- ends them.\n"
       "\n");
   qsizetype column = 0;
@@ -299,11 +309,16 @@ ParsedOptions ParseOptions(const QStringList &args) {
       if (const QString why = row.apply(o, QString()); !why.isEmpty()) return refuse(why);
   const bool commandGiven = o.mode != CommandMode::Help;
   const QStringList files = parser.positionalArguments();
-  if (files.size() > 1) return refuse(QStringLiteral("only one file may be given"));
   if (files.isEmpty())
     return refuse(commandGiven ? ModeName(o.mode) + QStringLiteral(" needs a file") : QStringLiteral("no file given"));
-  o.file = files.first();
   if (!commandGiven) o.mode = CommandMode::Print;
+  if (files.size() > 1 && o.mode != CommandMode::Print)
+    return refuse(QStringLiteral("only one file may be given to ") + ModeName(o.mode));
+  if (files.count(kStandardInput) > 1) return refuse(QStringLiteral("standard input (-) can be read once"));
+  if (files.contains(kStandardInput) && o.mode == CommandMode::FormText)
+    return refuse(QStringLiteral("--form-text reads a form file, not standard input"));
+  o.file = files.first();
+  o.files = files;
 
   for (const OptionRow &row : OptionTable()) {
     if (row.applies == kChoosesCommand || !parser.isSet(row.names.first())) continue;
@@ -326,6 +341,11 @@ ParsedOptions ParseOptions(const QStringList &args) {
   if (o.all && (documentGiven || !o.unitName.isEmpty() || !o.selects.isEmpty()))
     return refuse(QStringLiteral("--all prints every document of the project: no --document, --unit or --select"));
   if (!o.selects.isEmpty() && o.document != u"unit") return refuse(QStringLiteral("--select belongs to the unit listing"));
+  if (!o.stdinName.isEmpty() && !files.contains(kStandardInput))
+    return refuse(QStringLiteral("--name names the unit read from standard input: give - as a FILE"));
+  if (files.size() > 1 && (documentGiven || !o.unitName.isEmpty() || !o.selects.isEmpty()))
+    return refuse(QStringLiteral("several files print as one book: no --document, --unit or --select"));
+  if (files.size() > 1) o.all = true;
   result.ok = true;
   return result;
 }

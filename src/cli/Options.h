@@ -17,7 +17,12 @@ enum class CommandMode { Help, Version, ListSettings, Units, Routines, FormText,
 
 struct Options {
   CommandMode mode = CommandMode::Help;
-  QString file;
+  QString file;              // the first FILE
+  // Every FILE, in the order given: several print as one book. "-" is
+  // standard input until the program has read it into stdinPath.
+  QStringList files;
+  QString stdinName;         // --name NAME: what a unit read from standard input is called
+  QString stdinPath;         // where standard input's unit was put, once read
   bool includeUses = false;  // --include-uses
   bool noIncludes = false;   // --no-includes: [Switch] FollowIncludes=0 for this run
   QStringList includePaths;  // --include-path DIR, repeatable
@@ -65,6 +70,9 @@ inline constexpr int kExitUsage = 2;
 
 // The folders of --include-path, absolute, each with a "/" at its end.
 QStringList UserIncludeFolders(const Options &options);
+
+// "-" as FILE: standard input.
+inline const QString kStandardInput = QStringLiteral("-");
 
 inline const QString kProgramPrefix = QStringLiteral("scrivane-print: ");
 

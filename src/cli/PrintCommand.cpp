@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "cli/ListCommands.h"
 #include "cli/StreamMessages.h"
 #include "cli/SystemPrinter.h"
 #include "format/FormatChoices.h"
@@ -80,6 +81,7 @@ class PrintSession {
   int Print(DocumentKind kind, const QString &what);
   bool ChooseUnit();
   bool LoadEntry(int index);
+  int RunSeveral();
   // Lays out the loaded unit whole, as the window's print does, so that its
   // routines are recorded for an index; nothing is printed.
   void RecordIndexOfLoadedUnit(PageDevice &device);
@@ -142,6 +144,7 @@ class PrintSession {
     return output;
   }
   int unit_ = 0;
+  QString bookName_;  // several files: their names, for the closing line
 };
 
 bool PrintSession::LoadEntry(int index) {
@@ -199,8 +202,9 @@ int PrintSession::RefuseEmptySelection(const QString &what, int lastPage) {
 }
 
 int PrintSession::Run() {
+  if (options_.files.size() > 1) return RunSeveral();
   ClearForOpen(model_);
-  OpenPath(ctx_, options_.file);
+  OpenGivenFile(ctx_, options_, options_.file);
   if (messages_.reported) return kExitMessage;
   if (BeforeLayout) BeforeLayout();
   if (options_.all) return RunAll();
@@ -261,6 +265,28 @@ void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {
   PaginateDocument(docs_.Unit.Events(), device);
 }
 
+// Several units as one book, as a project without its project file: each
+// unit after the list of its routines, one index of them all.
+int PrintSession::RunSeveral() {
+  QList<UnitEntry> units;
+  QStringList names;
+  for (const QString &path : options_.files) {
+    ClearForOpen(model_);
+    OpenGivenFile(ctx_, options_, path);
+    if (messages_.reported) return kExitMessage;
+    if (model_.ProjectLoaded || model_.FormFileOpened)
+      return Refuse(path + QStringLiteral(" is not a unit: several files print as one book of units."));
+    units += model_.Units;
+    for (const UnitEntry &unit : model_.Units) names << unit.name;
+  }
+  model_.Units = units;
+  model_.SelectedUnit = 0;
+  model_.CurrentUnitPath.clear();
+  bookName_ = names.join(QStringLiteral(", "));
+  if (BeforeLayout) BeforeLayout();
+  return RunAll();
+}
+
 // The project (or a unit) as one book: the project file, each unit after
 // the list of its routines and followed by the listing of its form when it
 // has one, then the index of every routine.
@@ -274,7 +300,7 @@ int PrintSession::RunAll() {
   // --pages counts the book's pages: the selection sits under the one document.
   PageSelectionTarget selected(output.target(), options_.pages);
   PrintTarget &target = options_.pages.isEmpty() ? output.target() : selected;
-  const QString what = FileNamePart(model_.OpenedPath);
+  const QString what = bookName_.isEmpty() ? FileNamePart(model_.OpenedPath) : bookName_;
   BookReaders readers;
   // A unit or form that cannot be read is named on stderr and left out.
   readers.LoadUnit = [this](int index) { return LoadEntry(index); };

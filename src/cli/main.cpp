@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
@@ -41,13 +43,32 @@ int main(int argc, char **argv) {
     err << kProgramPrefix << parsed.error << "\nTry 'scrivane-print --help' for more information.\n";
     return kExitUsage;
   }
-  const Options &options = parsed.options;
+  Options options = parsed.options;
   // A unit too large for the memory there is: a message, not an abort,
   // even where the failure meets code that may not throw.
   scrivane::ExitOnAllocationFailure(
       (kProgramPrefix + scrivane::EscapeControlCharacters(QStringLiteral("Not enough memory to read ") + options.file)).toLocal8Bit());
   if (options.mode == CommandMode::Print && !options.printer.isEmpty())
     if (const std::optional<int> code = HandOverPrinterPrint(argv, err)) return *code;
+  // A unit given as "-" is read whole from standard input into a folder of
+  // this run's own, under the name the pages give it; the folder goes at
+  // the end.
+  std::optional<QTemporaryDir> stdinFolder;
+  if (const qsizetype at = options.files.indexOf(kStandardInput); at >= 0) {
+    stdinFolder.emplace(QDir::tempPath() + QStringLiteral("/scrivane-stdin-XXXXXX"));
+    QFile input;
+    QFile unit(stdinFolder->filePath(options.stdinName.isEmpty() ? QStringLiteral("stdin") : options.stdinName));
+    if (!stdinFolder->isValid() || !input.open(stdin, QIODevice::ReadOnly) || !unit.open(QIODevice::WriteOnly) ||
+        unit.write(input.readAll()) < 0 || !unit.flush()) {
+      err << kProgramPrefix << "cannot keep the unit read from standard input: "
+          << (stdinFolder->isValid() ? unit.errorString() : stdinFolder->errorString()) << "\n";
+      return kExitMessage;
+    }
+    unit.close();
+    options.stdinPath = unit.fileName();
+    options.files[at] = options.stdinPath;
+    if (at == 0) options.file = options.stdinPath;
+  }
   // Printing needs fonts, so a GUI application; the commands that only read
   // and list need none, and setting one up (mostly fonts) was most of their
   // run time.
@@ -89,6 +110,7 @@ int main(int argc, char **argv) {
   out.flush();
   err.flush();
   std::fflush(nullptr);
+  if (stdinFolder) stdinFolder->remove();
 #ifdef SCRIVANE_PGO_GENERATE
   std::exit(code);
 #else

@@ -221,6 +221,7 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
   LineNumbersFrom = integer("Switch", "LineNumbersFrom", defaults.LineNumbersFrom);
   FollowIncludes = integer("Switch", "FollowIncludes", defaults.FollowIncludes);
   FormData = integer("Switch", "FormData", defaults.FormData) == 0 ? 0 : 1;
+  ImplementationRoutines = integer("Switch", "ImplementationRoutines", defaults.ImplementationRoutines);
   Blocks = integer("Switch", "Blocks", defaults.Blocks);
   Auto = integer("Switch", "Auto", defaults.Auto);
   Header = integer("Switch", "Header", defaults.Header);
@@ -294,6 +295,7 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
   WriteInteger(ini, "Switch", "LineNumbersFrom", LineNumbersFrom);
   WriteInteger(ini, "Switch", "FollowIncludes", FollowIncludes);
   WriteInteger(ini, "Switch", "FormData", FormData);
+  WriteInteger(ini, "Switch", "ImplementationRoutines", ImplementationRoutines);
   WriteInteger(ini, "Switch", "Blocks", Blocks);
   WriteInteger(ini, "Switch", "Auto", Auto);
   WriteInteger(ini, "Switch", "Header", Header);

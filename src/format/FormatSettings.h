@@ -78,6 +78,10 @@ struct FormatSettings {
   // A form's binary property data ("Picture.Data = { 0A54... }"): 1 printed
   // whole, 0 as one row giving its size.
   int FormData = 1;
+  // 1: the routine list also holds the routines a unit declares only in its
+  // implementation part (and methods of classes declared there), marked as
+  // such; 0: only the routines its interface declares.
+  int ImplementationRoutines = 1;
   int Blocks = 0;
   int Auto = 0;
   int Header = 0;

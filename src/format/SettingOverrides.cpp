@@ -35,6 +35,7 @@ constexpr SettingKey kKeys[] = {
     {"Title", "Title8", 35}, {"Owner", "User", 40},    {"Switch", "LineNumbersFrom", 0},
     {"Switch", "FollowIncludes", 0},
     {"Switch", "FormData", 0},
+    {"Switch", "ImplementationRoutines", 0},
 };
 
 const SettingKey *FindKey(QStringView section, QStringView key) {

@@ -48,6 +48,9 @@ struct RoutineEntry {
   EntryKind kind = EntryKind::Procedure;
   bool selected = false;
   int file = 0;  // the SourceParts entry the routine is implemented in
+  // Declared only in the implementation part (its own routine, or a method
+  // of a class declared there): the interface does not offer it.
+  bool implementationOnly = false;
 };
 
 // A file whose lines are among the loaded unit's lines: the unit itself
@@ -86,6 +89,9 @@ struct ProjectModel {
   // has two conventions ("begin" under "then" or one step in).
   std::vector<bool> IndentedDeeper;
   QList<QByteArray> DeclaredRoutines;
+  // The routine list also holds the routines of the implementation part
+  // ([Switch] ImplementationRoutines).
+  bool ListImplementationRoutines = true;
   // The lines (without surrounding blanks) on which a listed routine's
   // header starts, {$IFDEF} alternatives included: where the listing puts
   // a routine at the margin and where a selected routine's text ends.

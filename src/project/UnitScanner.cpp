@@ -423,6 +423,43 @@ class ProgramRoutines {
   }
   std::vector<char> blocks_;  // 'b' statement block, 'r' type body, 'v' variant part
   int openRoutines_ = 0;      // routines whose body has not ended
+  friend class ImplementationRoutines;
+};
+
+// Where a header of a unit's implementation part stands: at the outer
+// level (a routine of the unit), inside another routine (nested), or inside
+// a type declared there (a method's declaration, not a body).
+enum class HeaderPlace { Outer, Nested, InType };
+
+// Follows the blocks of a unit's implementation part as ProgramRoutines
+// follows a program's, and mends itself where conditional code left a block
+// unpaired: a header never stands inside statements, and a header with a
+// class name is never nested.
+class ImplementationRoutines {
+ public:
+  void OnCodeLine(QByteArrayView lowerCode) { blocks_.OnCodeLine(lowerCode); }
+  // alternative: an {$IFDEF} alternative of the header before (nothing but
+  // directives between): the same routine, in the same place.
+  HeaderPlace OnHeader(bool bodiless, bool qualified, bool alternative) {
+    if (alternative) return last_;
+    last_ = Place(bodiless, qualified);
+    return last_;
+  }
+
+ private:
+  HeaderPlace Place(bool bodiless, bool qualified) {
+    std::vector<char> &blocks = blocks_.blocks_;
+    if (std::find(blocks.begin(), blocks.end(), 'r') != blocks.end()) return HeaderPlace::InType;
+    if (!blocks.empty() || qualified) {
+      blocks.clear();
+      blocks_.openRoutines_ = 0;
+    }
+    const bool nested = blocks_.openRoutines_ > 0;
+    if (!bodiless) ++blocks_.openRoutines_;
+    return nested ? HeaderPlace::Nested : HeaderPlace::Outer;
+  }
+  ProgramRoutines blocks_;
+  HeaderPlace last_ = HeaderPlace::Outer;
 };
 
 // A program or library: its first code word says so.
@@ -709,6 +746,7 @@ void LoadUnit(ReaderContext &ctx) {
   const bool lower = ctx.settings.Lower == 1;
   model.SourceParts = {SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
   model.CommentsNest = CommentsNestByDefault(file.diskPath, model.ProjectLoaded ? model.OpenedPath : QString());
+  model.ListImplementationRoutines = ctx.settings.ImplementationRoutines == 1;
   if (ctx.settings.FollowIncludes == 1) {
     LineList lines;
     IncludeReader(ctx, lower).Read(file.bytes, file.diskPath, 0, lines, 0);
@@ -752,6 +790,7 @@ void ScanRoutines(ProjectModel &model) {
     RoutineHeaderParts parts = {};  // split once the scan is done
     bool bodiless = false;  // "external" or "forward": implemented elsewhere
     bool programRoutine = false;  // in a program: a routine of its own
+    HeaderPlace place = HeaderPlace::Outer;  // in the implementation part
   };
   std::vector<Header> declarations, implementations;
   bool inImplementation = false;
@@ -759,6 +798,7 @@ void ScanRoutines(ProjectModel &model) {
   TypeNesting types;
   const bool program = IsProgramText(in, model.CommentsNest);
   ProgramRoutines programRoutines;
+  ImplementationRoutines implementationBlocks;
   CommentCarry carry;
   carry.NestComments = model.CommentsNest;
   for (qsizetype p = 0; p < in.size();) {
@@ -779,9 +819,13 @@ void ScanRoutines(ProjectModel &model) {
     if (unitEnded) word = HeaderWord::None;
     if (word == HeaderWord::None || word == HeaderWord::Implementation) {
       if (word == HeaderWord::Implementation) inImplementation = true;
-      if (!inImplementation || !codeSinceHeader) {
+      if (!inImplementation || !codeSinceHeader || word != HeaderWord::Implementation) {
         QByteArray code;
         FollowComments(t, carry, &code);
+        if (inImplementation && word != HeaderWord::Implementation) {
+          for (char &c : code) c = LowerAscii(c);
+          implementationBlocks.OnCodeLine(code);
+        }
         if (!inImplementation) {
           for (char &c : code) c = LowerAscii(c);
           types.OnCodeLine(code);
@@ -815,6 +859,12 @@ void ScanRoutines(ProjectModel &model) {
     // A declaration inside a class is never a body; any other header may
     // stand for a routine implemented elsewhere.
     if (header.typeName.isEmpty()) header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
+    if (inImplementation) {
+      const RoutineHeaderParts parts = SplitRoutineHeader(completed.header);
+      const bool alternative = !header.afterCode && header.afterDirective && !implementations.empty() &&
+                               SplitRoutineHeader(implementations.back().text).name == parts.name;
+      header.place = implementationBlocks.OnHeader(header.bodiless, !parts.qualifier.isEmpty(), alternative);
+    }
     if (program && header.typeName.isEmpty()) {
       QByteArray around = ' ' + Lower(t);
       for (qsizetype k = 1; k < completed.lines && p + k < in.size(); ++k) around += ' ' + Lower(Trimmed(in[p + k]));
@@ -940,14 +990,29 @@ void ScanRoutines(ProjectModel &model) {
       ++end;
     }
     bool listed = false;
+    // A routine nested in another is part of that one, whatever global the
+    // interface declares under its name; a declaration inside a class of
+    // the implementation part has no body.
     for (size_t k = i; k < end && !listed; ++k) {
-      if (implemented[k].bodiless) continue;
+      if (implemented[k].bodiless || implemented[k].place != HeaderPlace::Outer) continue;
       const QByteArray text = listedText(implemented[k]);
       if (text.isEmpty()) continue;
       listed = true;
       entries.append(RoutineEntry{text, KindOf(implemented[k].word), false,
                                   model.SourceLines.fileIndex(implemented[k].line)});
       refs.append(text + '|' + QByteArray::number(implemented[k].line));
+    }
+    // The routines the interface does not declare, each under its own header.
+    if (!listed && inImplementation && model.ListImplementationRoutines) {
+      for (size_t k = i; k < end && !listed; ++k) {
+        const Header &h = implemented[k];
+        if (h.bodiless || h.place != HeaderPlace::Outer || !h.parts.valid) continue;
+        listed = true;
+        RoutineEntry entry{h.text, KindOf(h.word), false, model.SourceLines.fileIndex(h.line)};
+        entry.implementationOnly = true;
+        entries.append(entry);
+        refs.append(h.text + '|' + QByteArray::number(h.line));
+      }
     }
     if (listed)
       for (size_t k = i; k < end; ++k)

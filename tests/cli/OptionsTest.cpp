@@ -15,6 +15,7 @@ Options Print(const QString &file = "a.pas", const QString &output = "x.pdf") {
   Options o;
   o.mode = CommandMode::Print;
   o.file = file;
+  o.files = {file};
   o.outputPath = output;
   return o;
 }
@@ -22,6 +23,7 @@ Options Listing(CommandMode mode, const QString &file) {
   Options o;
   o.mode = mode;
   o.file = file;
+  o.files = {file};
   return o;
 }
 template <typename Change>
@@ -58,6 +60,12 @@ TEST(Options, EveryFormOfEveryOption) {
       {{"a.pas", "--output=x.pdf"}, Print()},
       {{"a.pas", "-o", "first.pdf", "-o", "x.pdf"}, Print()},
       {{"a.pas", "-o", "-"}, Print("a.pas", "-")},
+      {{"-", "--name", "u.pp", "-o", "-"}, With(Print("-", "-"), [](Options &o) { o.stdinName = "u.pp"; })},
+      {{"--routines", "-"}, Listing(CommandMode::Routines, "-")},
+      {{"a.pas", "-", "b.pp", "-o", "x.pdf"}, With(Print(), [](Options &o) {
+         o.files = {"a.pas", "-", "b.pp"};
+         o.all = true;
+       })},
       {{"-o", "x.pdf", "--", "-a.pas"}, Print("-a.pas")},
       {{"-o", "x.pdf", "--", "--units"}, Print("--units")},
       {{"a.pas", "-q", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.quiet = true; })},
@@ -123,7 +131,14 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
   } rows[] = {
       {{}, "no file given"},
       {{"-o", "x.pdf"}, "no file given"},
-      {{"a.pas", "b.pas", "-o", "x.pdf"}, "only one file may be given"},
+      {{"--units", "a.pas", "b.pas"}, "only one file may be given to --units"},
+      {{"a.pas", "-", "-", "-o", "x.pdf"}, "standard input (-) can be read once"},
+      {{"--form-text", "-"}, "--form-text reads a form file, not standard input"},
+      {{"a.pas", "--name", "u.pas", "-o", "x.pdf"},
+       "--name names the unit read from standard input: give - as a FILE"},
+      {{"-", "--name", "../u.pas", "-o", "x.pdf"}, "--name takes a file name without folders, not '../u.pas'"},
+      {{"a.pas", "b.pas", "--select", "p;", "-o", "x.pdf"},
+       "several files print as one book: no --document, --unit or --select"},
       {{"--units"}, "--units needs a file"},
       {{"--form-text"}, "--form-text needs a file"},
       {{"--units", "--routines", "a.pas"}, "--units, --routines and --form-text exclude each other"},

@@ -367,7 +367,9 @@ bool ExpectedIsProgram(const QByteArray &source) {
   return !tk.empty() && (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses");
 }
 
-std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest) {
+// implementationRoutines: routines the interface does not declare are
+// expected too ([Switch] ImplementationRoutines).
+std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest, bool implementationRoutines) {
   const std::vector<Token> tk = Tokenize(source, nest);
   if (!tk.empty() && (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses"))
     return ExpectedProgramRoutines(tk);
@@ -415,9 +417,38 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest) 
   }
   SourceHeader last;
   bool haveLast = false;
+  // A routine nested in another is none of the unit's; a header inside a
+  // type of the implementation part declares a method.
+  std::vector<char> blocks;  // as in ExpectedProgramRoutines
+  int openRoutines = 0;
   for (size_t k = implementation; k < tk.size(); ++k) {
+    const QByteArray &t = tk[k].text;
+    const QByteArray prev = k > 0 ? tk[k - 1].text : QByteArray();
+    const QByteArray next = k + 1 < tk.size() ? tk[k + 1].text : QByteArray();
+    if (t == "begin" || t == "try" || t == "asm" || t == "repeat" || t == "record") {
+      blocks.push_back(t == "record" ? 'r' : 'b');
+    } else if ((t == "class" || t == "object" || t == "interface") && (prev == "=" || prev == "packed") &&
+               next != ";" && next != "of") {
+      size_t m = k + 1;
+      if (next == "(") while (m < tk.size() && tk[m].text != ")") ++m;
+      if (!(m + 1 < tk.size() && next == "(" && tk[m + 1].text == ";")) blocks.push_back('r');
+    } else if (t == "case") {
+      blocks.push_back(!blocks.empty() && blocks.back() != 'b' ? 'v' : 'b');
+    } else if (t == "end" || t == "until") {
+      while (!blocks.empty() && blocks.back() == 'v') blocks.pop_back();
+      if (!blocks.empty()) {
+        blocks.pop_back();
+        if (blocks.empty() && openRoutines > 0) --openRoutines;
+      }
+    }
     SourceHeader h;
     if (!HeaderAt(tk, k, h)) continue;
+    if (std::find(blocks.begin(), blocks.end(), 'r') != blocks.end()) {
+      k = h.end - 1;
+      continue;
+    }
+    if (!blocks.empty() || !h.qualifier.isEmpty()) blocks.clear(), openRoutines = 0;
+    const bool outer = openRoutines == 0;
     // An alternative of the header before: nothing but directives between.
     const size_t start = k > 0 && (tk[k - 1].text == "class" || tk[k - 1].text == "generic") ? k - 1 : k;
     if (haveLast && last.qualified == h.qualified && last.kind == h.kind && start == last.end &&
@@ -431,12 +462,13 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest) 
       k = h.end - 1;
       continue;
     }
-    const bool wanted = h.qualifier.isEmpty()
+    ++openRoutines;
+    const bool declared = h.qualifier.isEmpty()
                             ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' + ParameterSignature(h.signature)) ||
                                   (plainNames.contains(h.kind + ' ' + h.name) && !h.signature.contains('(') &&
                                    !h.signature.contains(':'))
                             : classes.contains(h.qualifier) && methodNames.contains(h.qualifier + '.' + h.name);
-    if (wanted) expected[h.qualified] += 1;
+    if (outer && (declared || implementationRoutines)) expected[h.qualified] += 1;
     k = h.end - 1;
   }
   return expected;
@@ -584,7 +616,7 @@ SweepResult PrintAndCheck(const QString &path) {
   // Every routine expected is listed, once: those of its include files too.
   QStringList stack{path};
   const QByteArray sourceBytes = ExpandedSource(path, model.IncludeSearchPaths, stack);
-  const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes, NestsAtStart(path));
+  const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes, NestsAtStart(path), settings.ImplementationRoutines == 1);
   std::map<QByteArray, int> listed = ListedRoutines(model);
   for (const auto &[expectedName, count] : expected) {
     QByteArray name = expectedName;

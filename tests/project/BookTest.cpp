@@ -161,7 +161,7 @@ TEST_F(Book, UnitAsABookLinksItsRoutinesAndIndexToItsOwnPages) {
   for (const QJsonValue &item : book.json["outlines"].toArray()) documents << item["title"].toString();
   EXPECT_EQ(documents, QStringList({"stock.pas routines", "stock.pas", "Index"}));
   const LinkCounts links = CheckLinks(book);
-  EXPECT_EQ(links.routines, 16);  // every row of the list
+  EXPECT_EQ(links.routines, 17);  // every row of the list (CheckCode, of the implementation part, too)
   EXPECT_EQ(links.index, 17);     // every heading of the index (the nested Trace is none)
   EXPECT_EQ(links.units, 0);
 
@@ -175,6 +175,34 @@ TEST_F(Book, UnitAsABookLinksItsRoutinesAndIndexToItsOwnPages) {
   const auto form = RunPrintTool({testsupport::sourceDir() + "/examples/mainform.dfm", "--all", "-o", pdf});
   EXPECT_EQ(form.status, 1);
   EXPECT_TRUE(form.err.contains("is a form file: --all prints a project or a unit as a book.")) << form.err.toStdString();
+}
+
+// Several units given at once, one of them read from standard input, make
+// one book: each unit after its routines, one index leading into both.
+TEST_F(Book, SeveralUnitsAndStandardInputMakeOneBook) {
+  const QByteArray piped = "unit Piped;\ninterface\nprocedure Flow;\nimplementation\nprocedure Flow;\nbegin\nend;\nend.\n";
+  auto runWithInput = [&](const QStringList &args) {
+    QProcess tool;
+    tool.start(printtool::Program(), printtool::WithOwnSettings(args));
+    tool.write(piped);
+    tool.closeWriteChannel();
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    printtool::ToolRun run{tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
+                           QString::fromUtf8(tool.readAllStandardError())};
+    return run;
+  };
+  const QString pdf = dir.filePath("two.pdf");
+  const auto run = runWithInput({testsupport::sourceDir() + "/examples/stock.pas", "-", "-o", pdf});
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_TRUE(run.out.contains("pages of stock.pas, stdin")) << run.out.toStdString();
+  const ReadBack book(pdf);
+  QStringList documents;
+  for (const QJsonValue &item : book.json["outlines"].toArray()) documents << item["title"].toString();
+  EXPECT_EQ(documents, QStringList({"stock.pas routines", "stock.pas", "stdin routines", "stdin", "Index"}));
+  EXPECT_EQ(CheckLinks(book).index, 18);  // stock.pas's 17 and Flow
+  const auto named = runWithInput({"--routines", "-", "--name", "piped.pp"});
+  EXPECT_EQ(named.status, 0) << named.err.toStdString();
+  EXPECT_EQ(named.out, "procedure flow;\n");
 }
 
 TEST_F(Book, UnitAloneHasItsRoutinesAtTheTopOfTheOutline) {

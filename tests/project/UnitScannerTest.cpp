@@ -377,7 +377,30 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
     const char *name;
     QByteArray source;
     QList<QByteArray> listed;
+    bool implementationRoutines = false;  // [Switch] ImplementationRoutines
+    QList<bool> implementationOnly = {};  // by entry, when given
   } rows[] = {
+      {"a nested routine named as a global is listed once",
+       "unit u;\ninterface\nprocedure Error;\nprocedure Run;\nimplementation\n"
+       "procedure Run;\n  procedure Error;\n  begin end;\nbegin\n  Error;\nend;\n"
+       "procedure Error;\nbegin end;\nend.\n",
+       {"procedure error;", "procedure run;"}},
+      {"a block {$IFDEF} leaves unpaired does not hide the next routine",
+       "unit u;\ninterface\nprocedure A;\nprocedure B;\nimplementation\nprocedure A;\nbegin\n"
+       "{$IFDEF X}\n  if a then begin\n{$ELSE}\n  if b then begin\n{$ENDIF}\n  end;\nend;\n"
+       "procedure B;\nbegin end;\nend.\n",
+       {"procedure a;", "procedure b;"}},
+      {"routines of the implementation part, marked, none nested or declared without body",
+       "unit u;\ninterface\nprocedure Run;\nimplementation\ntype\n  TCursor = class\n    procedure Execute;\n"
+       "  end;\n  TRec = record\n    case integer of\n      1: (a: integer);\n  end;\n"
+       "procedure Helper(a: integer); forward;\nprocedure Ext; external 'x';\n"
+       "function Local: integer;\n  procedure Inner;\n  begin end;\nbegin\n  case x of\n    1: begin end;\n"
+       "  end;\nend;\nprocedure TCursor.Execute;\nbegin end;\nprocedure Run;\nbegin end;\n"
+       "procedure Helper(a: integer);\nasm\nend;\nend.\n",
+       {"function local : integer;", "procedure helper ( a : integer );", "procedure run;",
+        "procedure tcursor.execute;"},
+       true,
+       {true, true, false, true}},
       {"short form takes its own class's declared header",
        "unit u;\ninterface\ntype\n  TFoo = class\n    function Bar(x: integer): boolean;\n"
        "    procedure Go(a: string);\n  end;\n  TOther = class\n    function Bar: string;\n  end;\n"
@@ -460,8 +483,12 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        {"procedure p ( a : integer );", "procedure q;"}},
   };
   for (const auto &row : rows) {
+    settings.ImplementationRoutines = row.implementationRoutines ? 1 : 0;
     LoadLines(row.source);
     EXPECT_EQ(RoutineTexts().join('\n').toStdString(), row.listed.join('\n').toStdString()) << row.name;
+    QList<bool> marks;
+    for (const auto &routine : model.Routines) marks << routine.implementationOnly;
+    if (!row.implementationOnly.isEmpty()) EXPECT_EQ(marks, row.implementationOnly) << row.name;
   }
   // The selected routine runs from its first alternative to its end.
   model.Routines[0].selected = true;

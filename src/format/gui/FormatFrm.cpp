@@ -254,6 +254,8 @@ QWidget *TFormatFrm::BuildMarginsTab() {
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
   settingsLayout->addWidget(
       checkBox(FormDataWhole, "Print forms' binar&y data whole", &FormatSettings::FormData));
+  settingsLayout->addWidget(checkBox(ImplementationRoutinesBox, "List routines of the i&mplementation part",
+                                     &FormatSettings::ImplementationRoutines));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);
