@@ -194,7 +194,7 @@ TEST_F(Book, SeveralUnitsAndStandardInputMakeOneBook) {
   const QString pdf = dir.filePath("two.pdf");
   const auto run = runWithInput({testsupport::sourceDir() + "/examples/stock.pas", "-", "-o", pdf});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_TRUE(run.out.contains("pages of stock.pas, stdin")) << run.out.toStdString();
+  EXPECT_TRUE(run.err.contains("pages of stock.pas, stdin")) << run.err.toStdString();
   const ReadBack book(pdf);
   QStringList documents;
   for (const QJsonValue &item : book.json["outlines"].toArray()) documents << item["title"].toString();
