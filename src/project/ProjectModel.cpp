@@ -132,6 +132,7 @@ void ProjectModel::ClearRoutines() {
   Routines.clear();
   RoutineRefs.clear();
   RoutineHeadingLines.clear();
+  ImplementationHeadingLines.clear();
 }
 
 void ProjectModel::ClearUnits() {

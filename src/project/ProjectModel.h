@@ -96,6 +96,9 @@ struct ProjectModel {
   // header starts, {$IFDEF} alternatives included: where the listing puts
   // a routine at the margin and where a selected routine's text ends.
   QSet<QByteArray> RoutineHeadingLines;
+  // The same for routines the interface does not declare: a selection ends
+  // there too, but the listing lays them out as the code around them.
+  QSet<QByteArray> ImplementationHeadingLines;
   LineList ListingLines;
   QList<QByteArray> IndexEntries;
   QList<QByteArray> ProjectLines;

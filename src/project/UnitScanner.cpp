@@ -989,7 +989,7 @@ void ScanRoutines(ProjectModel &model) {
       if (next.kind != first.kind || next.qualifier != first.qualifier || next.name != first.name) break;
       ++end;
     }
-    bool listed = false;
+    bool listed = false, declared = true;
     // A routine nested in another is part of that one, whatever global the
     // interface declares under its name; a declaration inside a class of
     // the implementation part has no body.
@@ -1008,6 +1008,7 @@ void ScanRoutines(ProjectModel &model) {
         const Header &h = implemented[k];
         if (h.bodiless || h.place != HeaderPlace::Outer || !h.parts.valid) continue;
         listed = true;
+        declared = false;
         RoutineEntry entry{h.text, KindOf(h.word), false, model.SourceLines.fileIndex(h.line)};
         entry.implementationOnly = true;
         entries.append(entry);
@@ -1016,7 +1017,8 @@ void ScanRoutines(ProjectModel &model) {
     }
     if (listed)
       for (size_t k = i; k < end; ++k)
-        model.RoutineHeadingLines.insert(Trimmed(model.SourceLines[implemented[k].line]).toByteArray());
+        (declared ? model.RoutineHeadingLines : model.ImplementationHeadingLines)
+            .insert(Trimmed(model.SourceLines[implemented[k].line]).toByteArray());
     i = end;
   }
   model.AddRoutines(entries, refs);
@@ -1041,7 +1043,8 @@ void CollectSelectedText(ProjectModel &model) {
         bool startsObject = false;
         for (const char *start : kStartWords) startsObject = startsObject || StartsWithIgnoringCase(t, start);
         if (startsObject) break;
-      } else if (model.RoutineHeadingLines.contains(t.toByteArray())) {
+      } else if (model.RoutineHeadingLines.contains(t.toByteArray()) ||
+                 model.ImplementationHeadingLines.contains(t.toByteArray())) {
         // The next listed routine starts; an {$IFDEF} alternative of this
         // routine's own header stays with it.
         const bool ownAlternative = q > d && [&] {
