@@ -254,7 +254,7 @@ QWidget *TFormatFrm::BuildMarginsTab() {
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
   settingsLayout->addWidget(
       checkBox(FormDataWhole, "Print forms' binar&y data whole", &FormatSettings::FormData));
-  settingsLayout->addWidget(checkBox(ImplementationRoutinesBox, "List routines of the i&mplementation part",
+  settingsLayout->addWidget(checkBox(ImplementationRoutinesBox, "List e&very routine, the implementation part's too",
                                      &FormatSettings::ImplementationRoutines));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
