@@ -8,7 +8,9 @@
 namespace scrivane {
 
 bool HasProjectSourceExtension(const QString &path) {
-  static const char *const kExtensions[] = {".pas", ".pp", ".p", ".inc", ".lpr", ".dpr", ".dpk", ".lfm", ".dfm"};
+  static const char *const kExtensions[] = {".pas", ".pp", ".p", ".inc", ".lpr", ".dpr", ".dpk", ".lfm", ".dfm",
+                                            // Lazarus resources, Pascal that units include
+                                            ".lrs"};
   for (const char *extension : kExtensions)
     if (path.endsWith(QLatin1StringView(extension), Qt::CaseInsensitive)) return true;
   return false;

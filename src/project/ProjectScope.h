@@ -11,7 +11,8 @@
 namespace scrivane {
 
 // True for the extensions a project may bring in: .pas .pp .p .inc .lpr
-// .dpr .dpk .lfm .dfm (any case).
+// .dpr .dpk .lfm .dfm, and .lrs (Lazarus resources, which units include),
+// any case.
 bool HasProjectSourceExtension(const QString &path);
 
 class ProjectScope {
