@@ -113,8 +113,11 @@ int FindUnitByName(const ProjectModel &model, const QString &name) {
   return -1;
 }
 
-void ParseDpr(ReaderContext &ctx, const QString &path) {
-  ProjectModel &model = ctx.model;
+namespace {
+
+// A project file (program or package) becomes the opened document: its
+// units and lines are read next.
+void StartProject(ProjectModel &model) {
   model.FormMode = false;
   model.FormFileOpened = false;
   model.ProjectLoaded = true;
@@ -123,6 +126,13 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
   model.ClearUnits();
   model.IndexEntries.clear();
   model.ProjectLines.clear();
+}
+
+}  // namespace
+
+void ParseDpr(ReaderContext &ctx, const QString &path) {
+  ProjectModel &model = ctx.model;
+  StartProject(model);
 
   const SourceFile file = ReadSourceFile(path);
   if (file.status != SourceStatus::Ok) {
@@ -206,14 +216,7 @@ void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
   } else {
     // A package: its file is the project text, its units the list.
     const SourceFile file = ReadSourceFile(path);
-    model.FormMode = false;
-    model.FormFileOpened = false;
-    model.ProjectLoaded = true;
-    model.GroupCaption = QStringLiteral("Unit");
-    model.RoutineCaption = QStringLiteral("Functions and Procedures");
-    model.ClearUnits();
-    model.IndexEntries.clear();
-    model.ProjectLines.clear();
+    StartProject(model);
     model.WindowCaption = QStringLiteral("  Project: ") + path;
     model.OpenedPath = path;
     model.ProjectDir = UserDirectory(path);
