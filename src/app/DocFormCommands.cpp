@@ -2,6 +2,7 @@
 // PrintCommands; here the window hands it the lists, the status line and the
 // file choices that only a window can make.
 #include <QClipboard>
+#include <array>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -247,11 +248,14 @@ void TDocForm::SetFormImage(const QPixmap &picture) {
 }
 
 void TDocForm::FormatBtnClick() {
-  const int lowerBefore = settings_.Lower;
+  // These are applied as a unit is read: the unit on view is read again,
+  // so that the next preview shows them (its routines keep their selection).
+  auto readingChoices = [this] {
+    return std::array{settings_.Lower, settings_.FollowIncludes, settings_.ImplementationRoutines, settings_.Layout};
+  };
+  const auto before = readingChoices();
   formatDialog_->exec();
-  // Lower case is applied as a unit is read: the unit on view is read again,
-  // so that the next preview shows it (its routines keep their selection).
-  if (settings_.Lower != lowerBefore) ReloadCurrentUnit();
+  if (readingChoices() != before) ReloadCurrentUnit();
 }
 
 void TDocForm::ReloadCurrentUnit() {

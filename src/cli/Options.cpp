@@ -174,6 +174,8 @@ const QList<OptionRow> &OptionTable() {
        ChoosePages},
       {{"line-numbers"}, "FROM", kPrint, "number the lines as the source file does, every printed row, or none: file, rows or off",
        OneOf(&Options::lineNumbers, "--line-numbers", {"file", "rows", "off"})},
+      {{"layout"}, "HOW", kPrint, "lay the source out afresh (recomputed) or keep the file's own layout (source)",
+       OneOf(&Options::layout, "--layout", {"recomputed", "source"})},
       {{"form-data"}, "HOW", kPrint, "print a form's binary property data whole (full) or as its size in bytes (size)",
        OneOf(&Options::formData, "--form-data", {"full", "size"})},
       {{"header"}, "TEXT", kPrint, "print the page header, TEXT in its middle (\"\": none), the unit name left",

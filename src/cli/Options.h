@@ -42,6 +42,7 @@ struct Options {
   QString duplex;            // --duplex long|short (-P)
   int copies = 1;            // --copies N (-P)
   QString lineNumbers;       // --line-numbers file|rows|off over the settings; empty: as set
+  QString layout;            // --layout recomputed|source over the settings; empty: as set
   QString formData;          // --form-data full|size over the settings; empty: as set
   // --header TEXT, --footer TEXT: the page header and footer on, TEXT in
   // the header's middle and at the footer's left; unset: as the settings say.

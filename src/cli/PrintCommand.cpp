@@ -326,6 +326,7 @@ int PrintSession::RunAll() {
 
 // The command line's print options go over the settings file (and --set).
 void ApplyPrintOptions(const Options &options, FormatSettings &settings) {
+  if (!options.layout.isEmpty()) settings.Layout = options.layout == u"source" ? 1 : 0;
   if (!options.formData.isEmpty()) settings.FormData = options.formData == u"full" ? 1 : 0;
   if (!options.lineNumbers.isEmpty()) {
     settings.LineNo = options.lineNumbers == u"off" ? 0 : 1;

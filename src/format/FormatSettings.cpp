@@ -222,6 +222,7 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
   FollowIncludes = integer("Switch", "FollowIncludes", defaults.FollowIncludes);
   FormData = integer("Switch", "FormData", defaults.FormData) == 0 ? 0 : 1;
   ImplementationRoutines = integer("Switch", "ImplementationRoutines", defaults.ImplementationRoutines);
+  Layout = integer("Switch", "Layout", defaults.Layout) == 1 ? 1 : 0;
   Blocks = integer("Switch", "Blocks", defaults.Blocks);
   Auto = integer("Switch", "Auto", defaults.Auto);
   Header = integer("Switch", "Header", defaults.Header);
@@ -296,6 +297,7 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
   WriteInteger(ini, "Switch", "FollowIncludes", FollowIncludes);
   WriteInteger(ini, "Switch", "FormData", FormData);
   WriteInteger(ini, "Switch", "ImplementationRoutines", ImplementationRoutines);
+  WriteInteger(ini, "Switch", "Layout", Layout);
   WriteInteger(ini, "Switch", "Blocks", Blocks);
   WriteInteger(ini, "Switch", "Auto", Auto);
   WriteInteger(ini, "Switch", "Header", Header);

@@ -82,6 +82,10 @@ struct FormatSettings {
   // implementation part (and methods of classes declared there), marked as
   // such; 0: only the routines its interface declares.
   int ImplementationRoutines = 1;
+  // 0: lines laid out afresh, block words on lines of their own, indented by
+  // what governs them; 1: each line as the file has it, its blanks and
+  // indentation kept (tabs to 8 columns), styled and bracketed the same.
+  int Layout = 0;
   int Blocks = 0;
   int Auto = 0;
   int Header = 0;

@@ -36,6 +36,7 @@ constexpr SettingKey kKeys[] = {
     {"Switch", "FollowIncludes", 0},
     {"Switch", "FormData", 0},
     {"Switch", "ImplementationRoutines", 0},
+    {"Switch", "Layout", 0},
 };
 
 const SettingKey *FindKey(QStringView section, QStringView key) {

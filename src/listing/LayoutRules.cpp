@@ -181,23 +181,31 @@ bool operator==(const DepthTable &a, const DepthTable &b) {
 
 BlockMark LayoutState::MarkAt(int index) const {
   if (index < 1 || index > BlockCount()) return BlockMark{};
-  if (index <= ContinuedCount) return BlockMark{0, ContinuedY, true};
+  if (index <= ContinuedCount)
+    return BlockMark{size_t(index - 1) < ContinuedX.size() ? ContinuedX[size_t(index - 1)] : 0, ContinuedY, true};
   return PageMarks[size_t(index - ContinuedCount - 1)];
 }
 
 void LayoutState::PopMark() {
   if (!PageMarks.empty())
     PageMarks.pop_back();
-  else if (ContinuedCount > 0)
+  else if (ContinuedCount > 0) {
+    if (size_t(ContinuedCount) == ContinuedX.size()) ContinuedX.pop_back();
     --ContinuedCount;
+  }
 }
 
 void LayoutState::ClearMarks() {
   ContinuedCount = 0;
   PageMarks.clear();
+  ContinuedX.clear();
 }
 
 void LayoutState::ContinueMarks(int y) {
+  if (KeepContinuedX) {
+    ContinuedX.resize(size_t(ContinuedCount));
+    for (const BlockMark &mark : PageMarks) ContinuedX.push_back(mark.x);
+  }
   ContinuedCount = BlockCount();
   ContinuedY = y;
   PageMarks.clear();
@@ -760,7 +768,7 @@ void DrawBlockMarks(TSpecialCanvas &canvas, LayoutState &state, int currentY, in
   if (state.BlockClosed && state.BlockCount() > 0) {
     const BlockMark mark = state.MarkAt(state.BlockCount());
     const int x = state.LineX - 3 * q;
-    const int xs = mark.continued ? x : mark.x;
+    const int xs = mark.continued && mark.x <= 0 ? x : mark.x;
     canvas.MoveTo(xs, mark.y);
     canvas.LineTo(x, ym);
     canvas.LineTo(x + 2 * q, ym);
@@ -779,8 +787,11 @@ void DrawOpenBlocksAtPageEnd(TSpecialCanvas &canvas, LayoutState &state, int cur
     continued = std::min(continued, 1);
   else
     continued = std::min<long long>(continued, (static_cast<long long>(canvas.PageWidth) - leftX + 3 * q) / indentWidth + 1);
+  const bool keptX = size_t(state.ContinuedCount) == state.ContinuedX.size();
+  if (keptX) continued = state.ContinuedCount;
   for (int k = 1; k <= continued; ++k) {
-    const int x = k * indentWidth + leftX - 3 * q;
+    const int x = keptX ? state.ContinuedX[size_t(k - 1)] : k * indentWidth + leftX - 3 * q;
+    if (x <= 0) continue;
     canvas.MoveTo(x, state.ContinuedY);
     canvas.LineTo(x, currentY);
   }

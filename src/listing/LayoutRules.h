@@ -132,6 +132,11 @@ struct LayoutState {
   int ContinuedCount = 0;
   int ContinuedY = 0;
   std::vector<BlockMark> PageMarks;
+  // Where lines stand at the source's own indentation, a block's bracket
+  // is where its opening line was, not where its depth puts it: the x of
+  // each continued block is then kept (ContinuedX, one per continued block).
+  bool KeepContinuedX = false;
+  std::vector<int> ContinuedX;
 
   friend bool operator==(const LayoutState &, const LayoutState &) = default;
 };

@@ -71,6 +71,22 @@ QByteArray GluedRun(ClassedWordReader &words, size_t ahead) {
   return run;
 }
 
+// Where a listing that keeps the source's own layout stands in the file's
+// own text: the words the rules class are found there one after another,
+// and the blanks between them are the file's.
+struct OwnRow {
+  int File = 0;
+  int Line = 0;        // the line of the file being drawn, from 1
+  int LastLine = 0;    // the last one this listing line takes (a header the reader joined)
+  qsizetype At = 0;    // bytes of that line drawn or passed
+  int Column = 0;      // the column at At (a tab to the next multiple of eight)
+  int Indent = 0;      // the columns of blanks the line starts with
+  int EndColumn = 0;   // the column after the last text drawn
+  bool RowOpen = false;  // a row of the line stands at the cursor
+  bool Flowing = false;  // a row was wrapped: columns no longer give x
+  bool Lost = false;     // a word was not where the file has it: the rest is drawn as the file has it
+};
+
 // The rest of a wrapped line whose next row did not fit above the foot of
 // its page. It opens the next page, below that page's furniture; the line
 // was classified and its block marks drawn where it started.
@@ -82,6 +98,10 @@ struct CarriedRows {
   LineLexer::Place Place;                    // where the lexer stands before that word
   qsizetype Offset = 0;                      // bytes of that word already drawn
   int RowStartX = 0;                         // where the line's rows start
+  // In the source's own layout: the listing line being drawn (-1 in the
+  // recomputed layout) and where the file's text stands.
+  int Piece = -1;
+  OwnRow Own;
 };
 
 // What one page starts from. The whole layout state is kept, not only the
@@ -152,7 +172,24 @@ class UnitListingRenderer : public ListingRenderer {
  private:
   void StartState(int &position);
   void DrawFormImage();
+  // Runs the rules over a listing line: the line's place, its blocks and
+  // its headings (name and keyword), kept in line_ and s_.layout.
+  std::vector<std::pair<QByteArray, QByteArray>> ClassLine(QByteArrayView text, QByteArrayView trimmed);
   void LayOutLine(QByteArrayView text);
+  // The source's own layout: the listing lines from `position` that come
+  // from one line of the file (or from the lines of a joined header), drawn
+  // as the file has them; position is left at the last of them.
+  bool OwnLayoutAt(int position) const;
+  void LayOutOwnLine(int &position, std::optional<CarriedRows> carried);
+  bool DrawOwnWords(qsizetype from, const LineLexer::Place &place, qsizetype offset, int piece);
+  bool DrawOwnRest(int piece);
+  bool OpenOwnRow(bool nextLine);
+  void PlaceOwnColumn(int column);
+  void PassOwnBlanks();
+  QByteArrayView OwnText() const;
+  int OwnColumns(QByteArrayView text) const;
+  bool CarryOwn(int piece);
+  bool RuleDue() const;
   bool DrawWords(qsizetype from, const LineLexer::Place &place, qsizetype offset);
   bool DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset);
   bool NextRunOverflows(ClassedWordReader &words);
@@ -191,6 +228,15 @@ class UnitListingRenderer : public ListingRenderer {
   int fileLine_ = 0;
   int fileIndex_ = 0;  // the file the line comes from: 0 the unit's own
   bool startsFileLine_ = false;
+  // The source's own layout: where the file's text stands, the x of the
+  // line's first row start, and the base font's advance (1/64 unit) when
+  // every character has it.
+  OwnRow own_;
+  int ownStartX_ = 0;
+  int ownRowY_ = 0;
+  long long fixedAdvance64_ = 0;
+  long long ownBlank64_ = 0;  // the base font's blank (1/64 unit)
+  bool drawingOwn_ = false;   // words get no blank after them: the file's blanks are placed
   QString partName_;  // the include file the line comes from; empty for the unit itself
   // Sets an include file's text apart: a rule and a row naming the file
   // the lines that follow come from.
@@ -219,6 +265,17 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   row_->StopAtFoot = true;
   carried_.reset();
   carry_.reset();
+  // Columns give x only where every character of the text's fonts is as
+  // wide as a blank.
+  fixedAdvance64_ = ownBlank64_ = 0;
+  if (settings_.Layout == 1) {
+    long long narrow = 0, wide = 0;
+    cursor.Canvas.SetFont(fonts_.base);
+    if (!cursor.Canvas.BlankWidth64(&ownBlank64_)) ownBlank64_ = 64LL * cursor.Canvas.TextWidth(" ");
+    if (cursor.Canvas.TextWidth64("i", &narrow) && cursor.Canvas.TextWidth64("W", &wide) && ownBlank64_ > 0 &&
+        narrow == ownBlank64_ && wide == ownBlank64_)
+      fixedAdvance64_ = ownBlank64_;
+  }
 
   PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
   const bool titleHere = settings_.Title == 1 && cursor.Page == 1 && model_.UnitHighlighted && !l_.SelectedOnly;
@@ -242,7 +299,11 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
   auto fileChangesAt = [&lines](int i) {
     return i < lines.size() && lines.fileIndex(i) != (i > 0 ? lines.fileIndex(i - 1) : 0);
   };
-  if (carried_) {
+  if (carried_ && carried_->Piece >= 0) {
+    std::optional<CarriedRows> carried = std::move(carried_);
+    carried_.reset();
+    LayOutOwnLine(position, std::move(carried));
+  } else if (carried_) {
     // The line was laid out on the page before; only its rows are left.
     DrawCarriedRows(std::move(*carried_));
     carried_.reset();
@@ -255,8 +316,12 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
       partName_ = model_.PartNameOf(lines, position);
       if (fileChangesAt(position) && !s_.headingsAbove.contains(position)) DrawPartHeading(lines.fileIndex(position));
     }
-    LayOutLine(lines[position]);
-    s_.layout.LineX = s_.layout.NextLineX;
+    if (OwnLayoutAt(position)) {
+      LayOutOwnLine(position, std::nullopt);
+    } else {
+      LayOutLine(lines[position]);
+      s_.layout.LineX = s_.layout.NextLineX;
+    }
   }
   if (carry_) return;
   // The heading of the file the next line comes from goes below this line
@@ -303,6 +368,7 @@ void UnitListingRenderer::StartState(int &position) {
     s_.layout = LayoutState{};
     s_.scan = ScanState{};
     s_.scan.NestComments = model_.CommentsNest;
+    s_.layout.KeepContinuedX = settings_.Layout == 1;
   } else if (const auto found = s_.PageStates.find(page); found != s_.PageStates.end() && found->second.Saved) {
     const PageState &start = found->second;
     s_.LineNumber = start.LineNumber;
@@ -427,17 +493,10 @@ void UnitListingRenderer::SelectFont(TokenClass kind) {
   }
 }
 
-void UnitListingRenderer::LayOutLine(QByteArrayView text) {
-  TSpecialCanvas &canvas = *canvas_;
-  PageCursor &cursor = *cursor_;
-  const QByteArrayView trimmed = text.trimmed();
-  if (settings_.Auto == 1 && trimmed.isEmpty()) return;
-
+std::vector<std::pair<QByteArray, QByteArray>> UnitListingRenderer::ClassLine(QByteArrayView text,
+                                                                           QByteArrayView trimmed) {
   s_.layout.NextLineX = 0;
   heading_.reset();
-  if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
-  canvas.SetFont(fonts_.base);
-
   LayoutContext context;
   context.LeftX = g().LeftX;
   context.IndentWidth = g().IndentWidth;
@@ -460,7 +519,18 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     std::const_pointer_cast<ClassedLine>(line_)->Reclass(text, trimmed, s_.scan, settings_, &rules);
   else
     line_ = std::make_shared<ClassedLine>(text, trimmed, s_.scan, settings_, &rules);
+  return headings;
+}
 
+void UnitListingRenderer::LayOutLine(QByteArrayView text) {
+  TSpecialCanvas &canvas = *canvas_;
+  PageCursor &cursor = *cursor_;
+  const QByteArrayView trimmed = text.trimmed();
+  if (settings_.Auto == 1 && trimmed.isEmpty()) return;
+
+  const auto headings = ClassLine(text, trimmed);
+  if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
+  canvas.SetFont(fonts_.base);
   if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
   if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
@@ -522,13 +592,17 @@ void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
   if (DrawWords(carried.Word, carried.Place, carried.Offset)) FinishLine();
 }
 
+// A routine's last "end;": a rule follows it.
+bool UnitListingRenderer::RuleDue() const {
+  return LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
+         s_.layout.InImplementation && s_.layout.Depth == 0;
+}
+
 void UnitListingRenderer::FinishLine() {
   TSpecialCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const int pageHeight = canvas.PageHeight;
-  if (LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
-      s_.layout.InImplementation && s_.layout.Depth == 0 &&
-      cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+  if (RuleDue() && cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
     cursor.Y += g().LineStep;
     canvas.Pen.width = 1;
     canvas.Pen.mode = PenMode::Black;
@@ -553,11 +627,11 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   const int y = cursor_->Y;
   // ahead: 0 for this word, 1 for the next one.
   auto carryFrom = [&](size_t ahead, qsizetype nextOffset) {
-    carry_ = CarriedRows{line_, words.IndexAhead(ahead), words.PlaceAhead(ahead), nextOffset, row.RowStartX()};
+    carry_ = CarriedRows{line_, words.IndexAhead(ahead), words.PlaceAhead(ahead), nextOffset, row.RowStartX(), -1, OwnRow{}};
     return false;
   };
 
-  const bool blank = word.BlankAfter;
+  const bool blank = word.BlankAfter && !drawingOwn_;
   const bool upperName = kind == TokenClass::ProcName && settings_.Names == 1;
   // Here too for the rest of a name broken across pages: the word is cut
   // afresh from the line on each page.
@@ -605,6 +679,260 @@ bool UnitListingRenderer::NextRunOverflows(ClassedWordReader &words) {
       return summed;
     });
   return summed ? row_->Overflows64(width64) : row_->NextWordOverflows(GluedRun(words, 1));
+}
+
+bool UnitListingRenderer::OwnLayoutAt(int position) const {
+  const LineList &lines = model_.ListingLines;
+  if (settings_.Layout != 1 || !lines.startsFileLine(position)) return false;
+  const int file = lines.fileIndex(position);
+  return file < model_.OwnLines.size() && lines.fileLine(position) <= model_.OwnLines[file].size();
+}
+
+QByteArrayView UnitListingRenderer::OwnText() const {
+  const LineList &own = model_.OwnLines[own_.File];
+  return own_.Line >= 1 && own_.Line <= own.size() ? own[own_.Line - 1] : QByteArrayView();
+}
+
+// Characters, not bytes, in a UTF-8 file; a tab runs to the next multiple of eight.
+int UnitListingRenderer::OwnColumns(QByteArrayView text) const {
+  int columns = 0;
+  for (const char c : text) {
+    if (c == '\t')
+      columns = columns / 8 * 8 + 8;
+    else if (model_.SourceEncoding != TextEncoding::Utf8 || (static_cast<unsigned char>(c) & 0xC0) != 0x80)
+      ++columns;
+  }
+  return columns;
+}
+
+// Blanks, tabs and control characters are passed, not drawn: they only move
+// the column.
+void UnitListingRenderer::PassOwnBlanks() {
+  const QByteArrayView text = OwnText();
+  while (own_.At < text.size() && static_cast<unsigned char>(text[own_.At]) <= ' ') {
+    own_.Column = text[own_.At] == '\t' ? own_.Column / 8 * 8 + 8 : own_.Column + 1;
+    ++own_.At;
+  }
+}
+
+// Where the next text goes: on the line's first row at its column (exact in
+// a fixed-pitch font), on a wrapped row after what was drawn.
+void UnitListingRenderer::PlaceOwnColumn(int column) {
+  if (cursor_->Y != ownRowY_) own_.Flowing = true;
+  if (!own_.Flowing && fixedAdvance64_ > 0) {
+    row_->X = ownStartX_ + TSpecialCanvas::Round64((column - own_.Indent) * fixedAdvance64_);
+  } else if (!own_.Flowing || row_->X > row_->RowStartX()) {
+    // After the text before, the file's blanks as blanks of the base font.
+    row_->X += TSpecialCanvas::Round64(std::max(column - own_.EndColumn, 0) * ownBlank64_);
+  }
+}
+
+// Opens the row the file's current line (nextLine: the line after it)
+// prints on: its number, and where its rows start. False when the row does
+// not fit above the foot of the page.
+bool UnitListingRenderer::OpenOwnRow(bool nextLine) {
+  if (nextLine) {
+    if (own_.RowOpen) {
+      if (!cursor_->NextRowFits()) return false;
+      cursor_->NextRow();
+    }
+    own_.Line += 1;
+    own_.At = 0;
+    own_.Column = 0;
+    own_.Flowing = false;
+  }
+  if (settings_.LineNo == 1) NumberRow();
+  PassOwnBlanks();
+  own_.Indent = own_.EndColumn = own_.Column;
+  own_.RowOpen = true;
+  ownRowY_ = cursor_->Y;
+  if (FileLineNumbers()) DrawLineNumber(own_.Line);
+  const int rightmostStart = std::max(g().LeftX, g().RightX - (g().RightX - g().LeftX) / 4);
+  ownStartX_ = std::min(g().LeftX + TSpecialCanvas::Round64(own_.Indent * ownBlank64_), rightmostStart);
+  row_->SetRowStartX(ownStartX_);
+  row_->X = ownStartX_;
+  return true;
+}
+
+bool UnitListingRenderer::CarryOwn(int piece) {
+  if (!carry_) carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+  carry_->Piece = piece;
+  carry_->Own = own_;
+  carry_->Own.RowOpen = false;
+  carry_->Own.Flowing = true;
+  cursor_->Y += g().LineStep;
+  return false;
+}
+
+// The words of line_ from `from` on, each where the file has it. A word not
+// found where the file goes on (text the reader changed) ends the matching:
+// the rest of the file's line is drawn as it stands, in the plain style.
+bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &place, qsizetype offset, int piece) {
+  ClassedWordReader words(*line_, from, place);
+  const bool sectionLine = IsSectionLineStart(line_->FirstWord());
+  for (; !words.AtEnd() && !own_.Lost; words.Advance()) {
+    const LineWord &peeked = words.Peek();
+    if (peeked.Text.isEmpty()) continue;
+    const qsizetype size = peeked.Text.size();
+    const qsizetype index = words.IndexAhead();
+    if (offset == 0 || index != from) {
+      PassOwnBlanks();
+      // A joined header goes on on the file's next line.
+      while (own_.At >= OwnText().size() && own_.Line < own_.LastLine) {
+        if (!OpenOwnRow(true)) {
+          carry_ = CarriedRows{line_, index, words.PlaceAhead(), 0, row_->RowStartX(), -1, OwnRow{}};
+          return CarryOwn(piece);
+        }
+      }
+      const QByteArrayView text = OwnText();
+      if (own_.At + size > text.size() ||
+          QByteArrayView(text.data() + own_.At, size).compare(peeked.Text, Qt::CaseInsensitive) != 0) {
+        own_.Lost = true;
+        break;
+      }
+      PlaceOwnColumn(own_.Column);
+    }
+    const int rowY = cursor_->Y;
+    drawingOwn_ = true;
+    const bool drawn = DrawWord(words, sectionLine, index == from ? offset : 0);
+    drawingOwn_ = false;
+    if (cursor_->Y != rowY) own_.Flowing = true;
+    if (!drawn && carry_ && carry_->Word == index) return CarryOwn(piece);  // the word itself goes on
+    own_.Column += OwnColumns(QByteArrayView(OwnText().data() + own_.At, size));
+    own_.EndColumn = own_.Column;
+    own_.At += size;
+    if (!drawn) return CarryOwn(piece);
+  }
+  return true;
+}
+
+// What the words did not cover: the rest of the file's line and of the
+// lines a joined header took, as they stand.
+bool UnitListingRenderer::DrawOwnRest(int piece) {
+  for (;;) {
+    PassOwnBlanks();
+    const QByteArrayView text = OwnText();
+    if (own_.At < text.size()) {
+      qsizetype end = own_.At;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) > ' ') ++end;
+      PlaceOwnColumn(own_.Column);
+      canvas_->SetFont(fonts_.base);
+      const int rowY = cursor_->Y;
+      const QByteArrayView word = text.sliced(own_.At, end - own_.At);
+      const qsizetype drawn = row_->DrawWholeOrBroken(word, false);
+      if (cursor_->Y != rowY) own_.Flowing = true;
+      const qsizetype taken = drawn < 0 ? word.size() : drawn;
+      own_.Column += OwnColumns(word.first(taken));
+      own_.EndColumn = own_.Column;
+      own_.At += taken;
+      if (drawn >= 0) {
+        carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+        return CarryOwn(piece);
+      }
+      continue;
+    }
+    if (own_.Line >= own_.LastLine) return true;
+    if (!OpenOwnRow(true)) return CarryOwn(piece);
+  }
+}
+
+void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows> carried) {
+  TSpecialCanvas &canvas = *canvas_;
+  PageCursor &cursor = *cursor_;
+  const LineList &lines = model_.ListingLines;
+  const int first = carried ? carried->Piece : position;
+  // The listing lines the reader split off the same line of the file.
+  int last = first;
+  while (last + 1 < lines.size() && !lines.startsFileLine(last + 1) &&
+         lines.fileIndex(last + 1) == lines.fileIndex(first) && lines.fileLine(last + 1) == lines.fileLine(first))
+    ++last;
+  bool rule = false;
+  int piece = first;
+  if (carried) {
+    own_ = carried->Own;
+    line_ = carried->Line;
+    if (lines.hasOtherFiles()) partName_ = model_.PartNameOf(lines, first);
+    row_->SetRowStartX(carried->RowStartX);
+    row_->X = carried->RowStartX;
+    ownStartX_ = carried->RowStartX;
+    ownRowY_ = cursor.Y;
+    if (settings_.LineNo == 1) NumberRow();  // a continuation row, numbered as one
+    own_.RowOpen = true;
+    own_.Flowing = true;
+    rule = RuleDue();
+    if (!DrawOwnWords(carried->Word, carried->Place, carried->Offset, piece)) return;
+    ++piece;
+  } else {
+    const int file = lines.fileIndex(first);
+    const int line = lines.fileLine(first);
+    own_ = OwnRow{};
+    own_.File = file;
+    own_.Line = line;
+    own_.LastLine = std::max(line, model_.JoinedLines.value(ProjectModel::JoinedKey(file, line), line));
+    const QByteArrayView trimmed = lines[first].trimmed();
+    if (settings_.Auto == 1 && trimmed.isEmpty() && last == first && own_.LastLine == line) {
+      position = last;
+      return;
+    }
+  }
+  for (; piece <= last; ++piece) {
+    fileLine_ = lines.fileLine(piece);
+    startsFileLine_ = lines.startsFileLine(piece);
+    fileIndex_ = lines.fileIndex(piece);
+    const QByteArrayView text = lines[piece];
+    const auto headings = ClassLine(text, text.trimmed());
+    if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
+    if (s_.layout.NextLineX == 0) s_.layout.NextLineX = s_.layout.LineX;
+    if (piece == first && line_->FirstWord() == kNewPageMarker) {
+      // The page-break comment breaks the page, as in the recomputed layout.
+      const int limit = canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X");
+      if (g().LineStep > 0) {
+        while (canvas.TextHeight("X") + cursor.Y < limit) cursor.Y += g().LineStep;
+      } else {
+        cursor.Y = std::max(cursor.Y, limit);
+      }
+      s_.layout.LineX = s_.layout.NextLineX;
+      position = last;
+      return;
+    }
+    if (piece == first) {
+      if (s_.layout.BlankBefore) {
+        s_.layout.BlankBefore = false;
+        if (cursor.Y < canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+          if (settings_.LineNo == 1) NumberRow();
+          cursor.Y += g().LineStep;
+        }
+      }
+      OpenOwnRow(false);
+    } else {
+      // A heading split off the line prints on the line's row.
+      s_.layout.BlankBefore = false;
+    }
+    if (settings_.Blocks == 1) {
+      const int computedX = s_.layout.LineX;
+      s_.layout.LineX = ownStartX_;
+      DrawBlockMarks(canvas, s_.layout, ownRowY_, g().LineStep, g().IndentWidth);
+      s_.layout.LineX = computedX;
+    }
+    s_.layout.BlockOpened = s_.layout.BlockClosed = false;
+    for (const auto &[name, kind] : headings) RecordIndexEntry(name, kind);
+    ReportHeading(ownRowY_);
+    rule = rule || RuleDue();
+    if (!DrawOwnWords(0, line_->Start(), 0, piece)) return;
+    s_.layout.LineX = s_.layout.NextLineX;
+  }
+  if (!DrawOwnRest(last)) return;
+  position = last;
+  if (rule && cursor.Y < canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+    cursor.Y += g().LineStep;
+    canvas.Pen.width = 1;
+    canvas.Pen.mode = PenMode::Black;
+    const int ruleY = cursor.Y + canvas.TextHeight("H") / 2;
+    canvas.MoveTo(g().LeftX, ruleY);
+    canvas.LineTo(g().RightX, ruleY);
+    if (settings_.LineNo == 1) NumberRow();
+  }
+  cursor.Y += g().LineStep;
 }
 
 UnitListing::UnitListing(ProjectModel &model, const FormatSettings &settings)

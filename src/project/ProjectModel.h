@@ -3,6 +3,7 @@
 // the lines the listings print. Owned by the main window (or the command-line
 // tool); the readers fill it, the windows only show it.
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <vector>
 #include <QSet>
@@ -99,6 +100,15 @@ struct ProjectModel {
   // The same for routines the interface does not declare: a selection ends
   // there too, but the listing lays them out as the code around them.
   QSet<QByteArray> ImplementationHeadingLines;
+  // Each source part's lines as its file has them (by SourcePart index),
+  // for a listing that keeps the source's own layout ([Switch] Layout);
+  // empty when the unit was read without it.
+  QList<LineList> OwnLines;
+  // Routine headers the reader joined from several lines of a file into
+  // one listing line: (file << 32 | first line) gives the last line. Kept
+  // with OwnLines only.
+  QHash<quint64, int> JoinedLines;
+  static quint64 JoinedKey(int file, int line) { return quint64(quint32(file)) << 32 | quint32(line); }
   LineList ListingLines;
   QList<QByteArray> IndexEntries;
   QList<QByteArray> ProjectLines;

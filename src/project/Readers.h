@@ -81,6 +81,8 @@ bool CommentsNestByDefault(const QString &path, const QString &projectPath);
 // By line of text (from 1, entry 0 unused): indented deeper than the
 // non-blank line before it (a tab to the next multiple of eight).
 std::vector<bool> IndentedDeeperLines(QByteArrayView text);
+// The lines of text as the file has them (line ends left out), numbered from 1.
+LineList OwnLinesOf(QByteArrayView text);
 
 // Form files, binary or saved as text.
 enum class FormStatus { Ok, Missing, Unreadable, Malformed };

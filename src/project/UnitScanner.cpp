@@ -538,6 +538,14 @@ std::vector<bool> IndentedDeeperLines(QByteArrayView text) {
   return deeper;
 }
 
+LineList OwnLinesOf(QByteArrayView text) {
+  LineList lines;
+  lines.reserve(CountLineFeeds(text) + 1);
+  int fileLine = 0;
+  ForEachLine(text, [&](QByteArrayView raw) { lines.append(raw, ++fileLine); });
+  return lines;
+}
+
 bool CommentsNestByDefault(const QString &path, const QString &projectPath) {
   const QString name = FileNamePart(path).toLower();
   if (name.endsWith(QStringLiteral(".pas")) || name.endsWith(QStringLiteral(".dpr")))
@@ -615,7 +623,7 @@ constexpr int kMaxIncludeDepth = 32;
 // is read again; a file with no directive is read as before.
 class IncludeReader {
  public:
-  IncludeReader(ReaderContext &ctx, bool lower) : ctx_(ctx), model_(ctx.model), lower_(lower) {
+  IncludeReader(ReaderContext &ctx, bool lower) : ctx_(ctx), model_(ctx.model), lower_(lower), ownLines_(ctx.settings.Layout == 1) {
     folders_ = model_.IncludeSearchPaths + model_.UserIncludePaths;
     unitFolder_ = DirectoryPart(model_.CurrentUnitPath);
   }
@@ -678,6 +686,7 @@ class IncludeReader {
     }
     const int index = int(model_.SourceParts.size());
     model_.SourceParts.append(part);
+    if (ownLines_) model_.OwnLines.append(part.state == SourcePart::State::Read ? OwnLinesOf(file.bytes) : LineList());
     if (part.state != SourcePart::State::Read) {
       // One row of its own says what became of the file.
       out.append(QByteArrayView(), 0, index);
@@ -702,6 +711,7 @@ class IncludeReader {
   ReaderContext &ctx_;
   ProjectModel &model_;
   bool lower_;
+  bool ownLines_;
   QStringList folders_;
   QString unitFolder_;
   FileFinder finder_;
@@ -747,6 +757,9 @@ void LoadUnit(ReaderContext &ctx) {
   model.SourceParts = {SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
   model.CommentsNest = CommentsNestByDefault(file.diskPath, model.ProjectLoaded ? model.OpenedPath : QString());
   model.ListImplementationRoutines = ctx.settings.ImplementationRoutines == 1;
+  model.OwnLines.clear();
+  model.JoinedLines.clear();
+  if (ctx.settings.Layout == 1) model.OwnLines.append(OwnLinesOf(file.bytes));
   if (ctx.settings.FollowIncludes == 1) {
     LineList lines;
     IncludeReader(ctx, lower).Read(file.bytes, file.diskPath, 0, lines, 0);
@@ -896,6 +909,8 @@ void ScanRoutines(ProjectModel &model) {
     if (completed.lines == 1 || !completed.joinable) {
       for (qsizetype k = 0; k < completed.lines; ++k) out.appendLineOf(in, p + k);
     } else {
+      if (!model.OwnLines.isEmpty())
+        model.JoinedLines.insert(ProjectModel::JoinedKey(in.fileIndex(p), in.fileLine(p)), in.fileLine(p + completed.lines - 1));
       QByteArray joined = Trimmed(in[p]).toByteArray();
       for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
       out.append(joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p), in.fileIndex(p));

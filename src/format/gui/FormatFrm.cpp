@@ -256,6 +256,7 @@ QWidget *TFormatFrm::BuildMarginsTab() {
       checkBox(FormDataWhole, "Print forms' binar&y data whole", &FormatSettings::FormData));
   settingsLayout->addWidget(checkBox(ImplementationRoutinesBox, "List e&very routine, the implementation part's too",
                                      &FormatSettings::ImplementationRoutines));
+  settingsLayout->addWidget(checkBox(KeepSourceLayoutBox, "&Keep the source's own layout", &FormatSettings::Layout));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);

@@ -68,6 +68,7 @@ class TFormatFrm : public QDialog {
   QCheckBox *FollowIncludesBox = nullptr;
   QCheckBox *FormDataWhole = nullptr;
   QCheckBox *ImplementationRoutinesBox = nullptr;
+  QCheckBox *KeepSourceLayoutBox = nullptr;
   QComboBox *SheetBox = nullptr;  // pages on a printed sheet: 1, 2 or 4
   QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox5 = nullptr, *CheckBox6 = nullptr,
             *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr, *CheckBox11 = nullptr,
