@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include "format/IniFile.h"
+#include "format/SettingsTable.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 
@@ -15,7 +16,6 @@ namespace scrivane {
 namespace {
 
 constexpr int kTextLength = 35;
-constexpr int kUserLength = 40;
 // The factor the lengths in centimetres are converted with (not 1/2.54, so
 // margins match those of settings files written before).
 constexpr double kInchesPerCentimetre = 0.394;
@@ -104,9 +104,6 @@ int FontSizeOrDefault(int points, int fallback) {
   return points >= 1 ? std::clamp(points, kMinPrintedFontPoints, kMaxPrintedFontPoints) : fallback;
 }
 
-const char *const kTitleKeys[8] = {"Title1", "Title2", "Title3", "Title4",
-                                   "Title5", "Title6", "Title7", "Title8"};
-
 }  // namespace
 
 bool ReadsAsSettingInteger(QByteArray text, int *value) {
@@ -159,8 +156,16 @@ const QByteArray *FormatSettings::TitleField(int oneBased) const {
   }
 }
 
+FormatSettings::FormatSettings() {
+  for (const SettingRow &row : SettingRows()) {
+    if (row.number) this->*row.number = row.defaultNumber;
+    if (row.colour) this->*row.colour = static_cast<ColorRef>(row.defaultNumber);
+    if (row.face) this->*row.face = QString::fromLatin1(row.defaultText);
+    if (row.text) this->*row.text = row.defaultText;
+  }
+}
+
 void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
-  const FormatSettings defaults;
   auto integer = [&ini, garbled](const char *section, const char *key, int defaultValue) {
     // An empty value says "the default" as an absent key does.
     if (const QByteArray text = ini.Value(section, key); garbled && !text.isEmpty()) {
@@ -177,150 +182,68 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
     return ReadInteger(ini, section, key, defaultValue);
   };
 
-  BName = ReadFace(ini, "BName", defaults.BName);
-  BSize = FontSizeOrDefault(integer("Fonts", "BSize", defaults.BSize), defaults.BSize);
-  BStyle = integer("Fonts", "BStyle", defaults.BStyle);
-  BColor = static_cast<ColorRef>(integer("Fonts", "BColor", static_cast<int>(defaults.BColor)));
-  HName = ReadFace(ini, "HName", defaults.HName);
-  HSize = FontSizeOrDefault(integer("Fonts", "HSize", defaults.HSize), defaults.HSize);
-  HStyle = integer("Fonts", "HStyle", defaults.HStyle);
-  HColor = static_cast<ColorRef>(integer("Fonts", "HColor", static_cast<int>(defaults.HColor)));
-  RStyle = integer("Fonts", "RStyle", defaults.RStyle);
-  RColor = integer("Fonts", "RColor", defaults.RColor);
-  CStyle = integer("Fonts", "CStyle", defaults.CStyle);
-  CColor = integer("Fonts", "CColor", defaults.CColor);
-  MStyle = integer("Fonts", "MStyle", defaults.MStyle);
-  MColor = integer("Fonts", "MColor", defaults.MColor);
-  LStyle = integer("Fonts", "LStyle", defaults.LStyle);
-  LColor = integer("Fonts", "LColor", defaults.LColor);
-
-  Top = integer("Margins", "Top", defaults.Top);
-  Bottom = integer("Margins", "Bottom", defaults.Bottom);
-  Left = integer("Margins", "Left", defaults.Left);
-  Right = integer("Margins", "Right", defaults.Right);
-  Space = integer("Margins", "Space", defaults.Space);
-  Indent = integer("Margins", "Indent", defaults.Indent);
-  Equal = integer("Margins", "Equal", defaults.Equal);
-
-  Line1A = integer("Header", "Line1A", defaults.Line1A);
-  Line1B = integer("Header", "Line1B", defaults.Line1B);
-  Line1C = integer("Header", "Line1C", defaults.Line1C);
-  Border = integer("Header", "Border", defaults.Border);
-  Line3B = integer("Footer", "Line3B", defaults.Line3B);
-  Line3C = integer("Footer", "Line3C", defaults.Line3C);
-
-  Style = integer("Main", "Style", defaults.Style);
-  Hint = integer("Main", "Hint", defaults.Hint);
-  Measure = integer("Main", "Measure", defaults.Measure);
-  Reserve = integer("Main", "Reserve", defaults.Reserve);
-  // Only the layouts a sheet can take; anything else prints a page a sheet.
-  PagesPerSheet = integer("Main", "PagesPerSheet", defaults.PagesPerSheet);
-  if (PagesPerSheet != 2 && PagesPerSheet != 4) PagesPerSheet = 1;
-
-  LineNo = integer("Switch", "LineNo", defaults.LineNo);
-  LineNumbersFrom = integer("Switch", "LineNumbersFrom", defaults.LineNumbersFrom);
-  FollowIncludes = integer("Switch", "FollowIncludes", defaults.FollowIncludes);
-  FormData = integer("Switch", "FormData", defaults.FormData) == 0 ? 0 : 1;
-  ImplementationRoutines = integer("Switch", "ImplementationRoutines", defaults.ImplementationRoutines);
-  Layout = integer("Switch", "Layout", defaults.Layout) == 1 ? 1 : 0;
-  Blocks = integer("Switch", "Blocks", defaults.Blocks);
-  Auto = integer("Switch", "Auto", defaults.Auto);
-  Header = integer("Switch", "Header", defaults.Header);
-  Footer = integer("Switch", "Footer", defaults.Footer);
-  Title = integer("Switch", "Title", defaults.Title);
-  Path1 = integer("Switch", "Path1", defaults.Path1);
-  Path2 = integer("Switch", "Path2", defaults.Path2);
-  Spacer = integer("Switch", "Spacer", defaults.Spacer);
-  Lower = integer("Switch", "Lower", defaults.Lower);
-  Bold = integer("Switch", "Bold", defaults.Bold);
-  Names = integer("Switch", "Names", defaults.Names);
-  Begins = integer("Switch", "Begins", defaults.Begins);
-  Include = integer("Switch", "Include", defaults.Include);
-
-  Print = integer("Image", "Print", defaults.Print);
-  Align = integer("Image", "Align", defaults.Align);
-
-  for (int i = 1; i <= 8; ++i)
-    *TitleField(i) = CutTitleText(ini.Value("Title", kTitleKeys[i - 1], *defaults.TitleField(i)), kTextLength);
-  User = ReadText(ini, "Owner", "User", defaults.User, kUserLength);
+  for (const SettingRow &row : SettingRows()) {
+    const int fallback = row.defaultNumber;
+    switch (row.type) {
+      case SettingType::Integer: this->*row.number = integer(row.section, row.key, fallback); break;
+      case SettingType::OnUnlessZero: this->*row.number = integer(row.section, row.key, fallback) == 0 ? 0 : 1; break;
+      case SettingType::OffUnlessOne: this->*row.number = integer(row.section, row.key, fallback) == 1 ? 1 : 0; break;
+      case SettingType::FontSize:
+        this->*row.number = FontSizeOrDefault(integer(row.section, row.key, fallback), fallback);
+        break;
+      case SettingType::Colour:
+        this->*row.colour = static_cast<ColorRef>(integer(row.section, row.key, fallback));
+        break;
+      case SettingType::PagesPerSheet: {
+        // Only the layouts a sheet can take; anything else prints a page a sheet.
+        const int pages = integer(row.section, row.key, fallback);
+        this->*row.number = pages == 2 || pages == 4 ? pages : 1;
+        break;
+      }
+      case SettingType::FaceName:
+        this->*row.face = ReadFace(ini, row.key, QString::fromLatin1(row.defaultText));
+        break;
+      case SettingType::Title:
+        this->*row.text = CutTitleText(ini.Value(row.section, row.key, row.defaultText), row.maxLength);
+        break;
+      case SettingType::Owner:
+        this->*row.text = ReadText(ini, row.section, row.key, row.defaultText, row.maxLength);
+        break;
+    }
+  }
 }
 
 void FormatSettings::SaveToIni(IniFile &ini) const {
   // Texts longer than a read keeps would come back cut; cut them now so the
   // file says what the program will use.
-  const FormatSettings defaults;
-  // A text that reads back as the member keeps its line: a face name cut to
-  // 35 characters in the middle of a run of blanks reads the same every run.
-  auto writeText = [&ini](const char *section, const char *key, const QByteArray &value, const QByteArray &read) {
-    if (!ini.Contains(section, key) || read != value) ini.SetValue(section, key, value.left(kTextLength));
-  };
-  writeText("Fonts", "BName", Encode1252(BName), Encode1252(ReadFace(ini, "BName", defaults.BName)));
-  WriteInteger(ini, "Fonts", "BSize", BSize);
-  WriteInteger(ini, "Fonts", "BStyle", BStyle);
-  WriteInteger(ini, "Fonts", "BColor", static_cast<int>(BColor));
-  writeText("Fonts", "HName", Encode1252(HName), Encode1252(ReadFace(ini, "HName", defaults.HName)));
-  WriteInteger(ini, "Fonts", "HSize", HSize);
-  WriteInteger(ini, "Fonts", "HStyle", HStyle);
-  WriteInteger(ini, "Fonts", "HColor", static_cast<int>(HColor));
-  WriteInteger(ini, "Fonts", "RStyle", RStyle);
-  WriteInteger(ini, "Fonts", "RColor", RColor);
-  WriteInteger(ini, "Fonts", "CStyle", CStyle);
-  WriteInteger(ini, "Fonts", "CColor", CColor);
-  WriteInteger(ini, "Fonts", "MStyle", MStyle);
-  WriteInteger(ini, "Fonts", "MColor", MColor);
-  WriteInteger(ini, "Fonts", "LStyle", LStyle);
-  WriteInteger(ini, "Fonts", "LColor", LColor);
-
-  WriteInteger(ini, "Margins", "Top", Top);
-  WriteInteger(ini, "Margins", "Bottom", Bottom);
-  WriteInteger(ini, "Margins", "Left", Left);
-  WriteInteger(ini, "Margins", "Right", Right);
-  WriteInteger(ini, "Margins", "Space", Space);
-  WriteInteger(ini, "Margins", "Indent", Indent);
-  WriteInteger(ini, "Margins", "Equal", Equal);
-
-  WriteInteger(ini, "Header", "Line1A", Line1A);
-  WriteInteger(ini, "Header", "Line1B", Line1B);
-  WriteInteger(ini, "Header", "Line1C", Line1C);
-  WriteInteger(ini, "Header", "Border", Border);
-  WriteInteger(ini, "Footer", "Line3B", Line3B);
-  WriteInteger(ini, "Footer", "Line3C", Line3C);
-
-  WriteInteger(ini, "Main", "Style", Style);
-  WriteInteger(ini, "Main", "Hint", Hint);
-  WriteInteger(ini, "Main", "Measure", Measure);
-  WriteInteger(ini, "Main", "Reserve", Reserve);
-  WriteInteger(ini, "Main", "PagesPerSheet", PagesPerSheet);
-
-  WriteInteger(ini, "Switch", "LineNo", LineNo);
-  WriteInteger(ini, "Switch", "LineNumbersFrom", LineNumbersFrom);
-  WriteInteger(ini, "Switch", "FollowIncludes", FollowIncludes);
-  WriteInteger(ini, "Switch", "FormData", FormData);
-  WriteInteger(ini, "Switch", "ImplementationRoutines", ImplementationRoutines);
-  WriteInteger(ini, "Switch", "Layout", Layout);
-  WriteInteger(ini, "Switch", "Blocks", Blocks);
-  WriteInteger(ini, "Switch", "Auto", Auto);
-  WriteInteger(ini, "Switch", "Header", Header);
-  WriteInteger(ini, "Switch", "Footer", Footer);
-  WriteInteger(ini, "Switch", "Title", Title);
-  WriteInteger(ini, "Switch", "Path1", Path1);
-  WriteInteger(ini, "Switch", "Path2", Path2);
-  WriteInteger(ini, "Switch", "Spacer", Spacer);
-  WriteInteger(ini, "Switch", "Lower", Lower);
-  WriteInteger(ini, "Switch", "Bold", Bold);
-  WriteInteger(ini, "Switch", "Names", Names);
-  WriteInteger(ini, "Switch", "Begins", Begins);
-  WriteInteger(ini, "Switch", "Include", Include);
-
-  WriteInteger(ini, "Image", "Print", Print);
-  WriteInteger(ini, "Image", "Align", Align);
-
-  // A title may be UTF-8: it is cut by characters, not bytes.
-  for (int i = 1; i <= 8; ++i) {
-    const QByteArray title = CutTitleText(*TitleField(i), kTextLength);
-    if (!ini.Contains("Title", kTitleKeys[i - 1]) ||
-        CutTitleText(ini.Value("Title", kTitleKeys[i - 1]), kTextLength) != title)
-      ini.SetValue("Title", kTitleKeys[i - 1], title);
+  for (const SettingRow &row : SettingRows()) {
+    switch (row.type) {
+      case SettingType::Integer:
+      case SettingType::OnUnlessZero:
+      case SettingType::OffUnlessOne:
+      case SettingType::FontSize:
+      case SettingType::PagesPerSheet: WriteInteger(ini, row.section, row.key, this->*row.number); break;
+      case SettingType::Colour: WriteInteger(ini, row.section, row.key, static_cast<int>(this->*row.colour)); break;
+      case SettingType::FaceName: {
+        // A text that reads back as the member keeps its line: a face name
+        // cut to 35 characters in the middle of a run of blanks reads the
+        // same every run.
+        const QByteArray value = Encode1252(this->*row.face);
+        const QByteArray read = Encode1252(ReadFace(ini, row.key, QString::fromLatin1(row.defaultText)));
+        if (!ini.Contains(row.section, row.key) || read != value)
+          ini.SetValue(row.section, row.key, value.left(row.maxLength));
+        break;
+      }
+      case SettingType::Title: {
+        // A title may be UTF-8: it is cut by characters, not bytes.
+        const QByteArray title = CutTitleText(this->*row.text, row.maxLength);
+        if (!ini.Contains(row.section, row.key) ||
+            CutTitleText(ini.Value(row.section, row.key), row.maxLength) != title)
+          ini.SetValue(row.section, row.key, title);
+        break;
+      }
+      case SettingType::Owner: break;  // the owner's name is the user's to write
+    }
   }
 }
 

@@ -28,84 +28,55 @@ struct PageLengths {
   double Indent = 0.0;
 };
 
+// The members that scrivn.ini holds take their defaults, limits and help
+// from the table in format/SettingsTable.cpp, one row a key; a member is
+// named after its key.
 struct FormatSettings {
+  FormatSettings();
+
   // [Fonts]
-  QString BName = QStringLiteral("Arial");
-  int BSize = 10;
-  int BStyle = 0;
-  ColorRef BColor = 0;
-  QString HName = QStringLiteral("Arial");
-  int HSize = 10;
-  int HStyle = 0;
-  ColorRef HColor = 0;
-  int RStyle = 1;
-  int RColor = 0;
-  int CStyle = 2;
-  int CColor = 0;
-  int MStyle = 0;
-  int MColor = 0;
-  int LStyle = 0;
-  int LColor = 0;
+  QString BName;
+  int BSize;
+  int BStyle;
+  ColorRef BColor;
+  QString HName;
+  int HSize;
+  int HStyle;
+  ColorRef HColor;
+  int RStyle, RColor, CStyle, CColor, MStyle, MColor, LStyle, LColor;
   // [Margins] (length indices, see ResolveLengths)
-  int Top = 5;
-  int Bottom = 5;
-  int Left = 0;
-  int Right = 5;
-  int Space = 0;
-  int Indent = 1;
-  int Equal = 1;
+  int Top, Bottom, Left, Right, Space, Indent, Equal;
   // [Header] / [Footer]
-  int Line1A = 0;
-  int Line1B = 0;
-  int Line1C = 0;
-  int Border = 0;
-  int Line3B = 0;
-  int Line3C = 0;
+  int Line1A, Line1B, Line1C, Border, Line3B, Line3C;
   // [Main]
-  int Style = 0;
-  int Hint = 1;
-  int Measure = 0;
-  int Reserve = 0;
-  int PagesPerSheet = 1;  // 1, 2 (side by side, landscape sheet) or 4 (two rows)
+  int Style, Hint, Measure, Reserve;
+  int PagesPerSheet;  // 1, 2 (side by side, landscape sheet) or 4 (two rows)
   // [Switch]
-  int LineNo = 0;
+  int LineNo;
   // What the line numbers count: 0 the printed rows, 1 the lines of the
   // source file (rows the listing adds or wraps to carry none).
-  int LineNumbersFrom = 0;
+  int LineNumbersFrom;
   // 1: the text of each {$I name} include file is printed after its
   // directive, as the compiler reads it; 0: the directive alone.
-  int FollowIncludes = 1;
+  int FollowIncludes;
   // A form's binary property data ("Picture.Data = { 0A54... }"): 1 printed
   // whole, 0 as one row giving its size.
-  int FormData = 1;
+  int FormData;
   // 1: the routine list also holds the routines a unit declares only in its
   // implementation part (and methods of classes declared there), marked as
   // such; 0: only the routines its interface declares.
-  int ImplementationRoutines = 1;
+  int ImplementationRoutines;
   // 0: lines laid out afresh, block words on lines of their own, indented by
   // what governs them; 1: each line as the file has it, its blanks and
   // indentation kept (tabs to 8 columns), styled and bracketed the same.
-  int Layout = 0;
-  int Blocks = 0;
-  int Auto = 0;
-  int Header = 0;
-  int Footer = 0;
-  int Title = 0;
-  int Path1 = 0;
-  int Path2 = 0;
-  int Spacer = 0;
-  int Lower = 0;
-  int Bold = 0;
-  int Names = 0;
-  int Begins = 0;
-  int Include = 0;
+  int Layout;
+  int Blocks, Auto, Header, Footer, Title, Path1, Path2, Spacer, Lower, Bold, Names, Begins, Include;
   // [Image]
-  int Print = 0;
-  int Align = 0;
+  int Print, Align;
   // [Title] Title1..Title8 (8-bit texts, at most 35 characters each)
   QByteArray Title1, Title2, Title3, Title4, Title5, Title6, Title7, Title8;
   // [Owner] (at most 40 characters; read, never written)
-  QByteArray User = QByteArrayLiteral("Scrivane");
+  QByteArray User;
 
   // Not saved: a text for the middle of the page header in one run (the
   // command line's --header TEXT); empty: the header's centre item.
