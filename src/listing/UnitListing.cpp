@@ -189,6 +189,7 @@ class UnitListingRenderer : public ListingRenderer {
   QByteArrayView OwnText() const;
   int OwnColumns(QByteArrayView text) const;
   bool CarryOwn(int piece);
+  bool DrawSpreadWord(const LineWord &word, qsizetype end, bool whole);
   bool RuleDue() const;
   bool DrawWords(qsizetype from, const LineLexer::Place &place, qsizetype offset);
   bool DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset);
@@ -269,12 +270,16 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   // wide as a blank.
   fixedAdvance64_ = ownBlank64_ = 0;
   if (settings_.Layout == 1) {
+    // Sixty-four characters measure one advance in 1/64 unit, where a
+    // font's advances are not at hand one by one.
+    TSpecialCanvas &canvas = cursor.Canvas;
+    canvas.SetFont(fonts_.base);
+    const QByteArray blanks(64, ' ');
     long long narrow = 0, wide = 0;
-    cursor.Canvas.SetFont(fonts_.base);
-    if (!cursor.Canvas.BlankWidth64(&ownBlank64_)) ownBlank64_ = 64LL * cursor.Canvas.TextWidth(" ");
-    if (cursor.Canvas.TextWidth64("i", &narrow) && cursor.Canvas.TextWidth64("W", &wide) && ownBlank64_ > 0 &&
-        narrow == ownBlank64_ && wide == ownBlank64_)
-      fixedAdvance64_ = ownBlank64_;
+    if (!canvas.TextWidth64(" ", &ownBlank64_)) ownBlank64_ = canvas.TextWidth(blanks);
+    if (!canvas.TextWidth64("i", &narrow)) narrow = canvas.TextWidth(QByteArray(64, 'i'));
+    if (!canvas.TextWidth64("W", &wide)) wide = canvas.TextWidth(QByteArray(64, 'W'));
+    if (ownBlank64_ > 0 && narrow == ownBlank64_ && wide == ownBlank64_) fixedAdvance64_ = ownBlank64_;
   }
 
   PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
@@ -681,6 +686,21 @@ bool UnitListingRenderer::NextRunOverflows(ClassedWordReader &words) {
   return summed ? row_->Overflows64(width64) : row_->NextWordOverflows(GluedRun(words, 1));
 }
 
+namespace {
+// Where `word` ends in text from `at` when blanks stand between some of its
+// characters there; -1 when it is not there.
+qsizetype SpreadWordEnd(QByteArrayView text, qsizetype at, QByteArrayView word) {
+  qsizetype r = at;
+  for (qsizetype k = 0; k < word.size(); ++k, ++r) {
+    if (k > 0)
+      while (r < text.size() && (text[r] == ' ' || text[r] == '\t')) ++r;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (r >= text.size() || lower(text[r]) != lower(word[k])) return -1;
+  }
+  return r;
+}
+}  // namespace
+
 bool UnitListingRenderer::OwnLayoutAt(int position) const {
   const LineList &lines = model_.ListingLines;
   if (settings_.Layout != 1 || !lines.startsFileLine(position)) return false;
@@ -787,8 +807,28 @@ bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &p
       const QByteArrayView text = OwnText();
       if (own_.At + size > text.size() ||
           QByteArrayView(text.data() + own_.At, size).compare(peeked.Text, Qt::CaseInsensitive) != 0) {
+        // The reader glues some code the file spaces (") ;"): drawn apart,
+        // as the file has it.
+        if (const qsizetype end = SpreadWordEnd(text, own_.At, peeked.Text); end > 0) {
+          if (!DrawSpreadWord(peeked, end, false)) {
+            own_.Lost = true;
+            carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+            return CarryOwn(piece);
+          }
+          continue;
+        }
         own_.Lost = true;
         break;
+      }
+      // A tab or a control character inside a string or a comment is a
+      // blank that takes its columns.
+      if (std::any_of(peeked.Text.begin(), peeked.Text.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; })) {
+        if (!DrawSpreadWord(peeked, own_.At + size, true)) {
+          own_.Lost = true;
+          carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+          return CarryOwn(piece);
+        }
+        continue;
       }
       PlaceOwnColumn(own_.Column);
     }
@@ -802,6 +842,34 @@ bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &p
     own_.EndColumn = own_.Column;
     own_.At += size;
     if (!drawn) return CarryOwn(piece);
+  }
+  return true;
+}
+
+// The word in pieces between the file's blanks, each at the file's column,
+// in the word's style ("end ;": the ";" never in the reserved words').
+// whole: the word holds the blanks too (text the reader keeps as it is).
+bool UnitListingRenderer::DrawSpreadWord(const LineWord &word, qsizetype end, bool whole) {
+  const QByteArrayView text = OwnText();
+  const qsizetype start = own_.At;
+  qsizetype k = 0;
+  while (own_.At < end) {
+    PassOwnBlanks();
+    if (own_.At >= end) break;
+    if (whole) k = own_.At - start;
+    qsizetype n = 0;
+    while (own_.At + n < end && static_cast<unsigned char>(text[own_.At + n]) > ' ') ++n;
+    const QByteArrayView piece = QByteArrayView(word.Text).sliced(k, std::min(n, word.Text.size() - k));
+    PlaceOwnColumn(own_.Column);
+    SelectFont(word.Kind == TokenClass::Reserved && piece == ";" ? TokenClass::Plain : word.Kind);
+    const int rowY = cursor_->Y;
+    const qsizetype drawn = row_->DrawWholeOrBroken(piece, false);
+    if (cursor_->Y != rowY) own_.Flowing = true;
+    if (drawn >= 0) return false;
+    own_.Column += OwnColumns(text.sliced(own_.At, n));
+    own_.EndColumn = own_.Column;
+    own_.At += n;
+    k += n;
   }
   return true;
 }

@@ -596,9 +596,11 @@ void CountIndentsKept(const QString &path, SweepResult &result) {
   });
 }
 
-SweepResult PrintAndCheck(const QString &path) {
+// ownLayout: each line as the file has it ([Switch] Layout 1).
+SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   SweepResult result;
-  const FormatSettings settings = SweepSettings();
+  FormatSettings settings = SweepSettings();
+  settings.Layout = ownLayout ? 1 : 0;
   ProjectModel model;
   RecordedMessages messages;
   ReaderContext ctx{model, settings, messages, false, {}};
@@ -669,8 +671,8 @@ SweepResult PrintAndCheck(const QString &path) {
   const PageGeometry g = ComputePageGeometry(canvas, settings);
   const int footerRule = canvas.PageHeight - g.BottomMargin - g.LineStep;
   const FontSpec headerFont = settings.HeaderFont();
-  // Each heading starts at the left edge.
-  for (const auto &[sheet, y] : target.bookmarks()) {
+  // Each heading starts at the left edge (in the source's layout, where the file has it).
+  for (const auto &[sheet, y] : ownLayout ? std::vector<std::pair<int, int>>{} : target.bookmarks()) {
     const auto row = std::find_if(target.texts().begin(), target.texts().end(), [&](const PrintedText &t) {
       return t.sheet == sheet && t.y == y && t.font != headerFont && t.font != settings.LineFont();
     });
@@ -705,6 +707,10 @@ SweepResult PrintAndCheck(const QString &path) {
   // literal broken across rows is drawn in pieces that follow one another.
   qsizetype from = 0;
   for (const QByteArray &literal : StringLiterals(bytes, NestsAtStart(path))) {
+    // The source's layout draws a tab or a control character as the
+    // columns it takes (CheckOwnLayout checks those literals).
+    if (ownLayout && std::any_of(literal.begin(), literal.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; }))
+      continue;
     const qsizetype at = printedAsDrawn.indexOf(literal, from);
     if (at < 0) {
       if (result.fault.isEmpty())
@@ -741,18 +747,119 @@ QStringList UnitsUnder(const QStringList &roots) {
 const char kFpcRoot[] = "/usr/share/fpcsrc";
 const char kBothTrees[] = "/usr/share/fpcsrc/3.2.2:/usr/lib/lazarus/2.2.6";
 
-TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
+// In the source's own layout, in a fixed-pitch font: each row that starts
+// a line of a file holds that line's characters, each at its column (tabs
+// to eight), so that the row reads as the file does; a line too long for
+// its row starts it.
+QString CheckOwnLayout(const QString &path, int *rows) {
+  FormatSettings settings = SweepSettings();
+  settings.Layout = 1;
+  settings.LineNumbersFrom = 1;
+  settings.BName = QString::fromLatin1(kVirtualMonoFace);
+  ProjectModel model;
+  RecordedMessages messages;
+  ReaderContext ctx{model, settings, messages, false, {}};
+  ClearForOpen(model);
+  ParsePas(ctx, path);
+  if (model.CurrentUnitPath.isEmpty()) return {};
+  UnitListing listing(model, settings);
+  listing.ResetListingState();
+  model.ListingLines = model.SourceLines;
+  model.UnitHighlighted = true;
+  TextTarget target;
+  RunPrint(listing.Events(), target, PageRange{});
+  TSpecialCanvas canvas(target.printer);
+  canvas.SetMeasureMode();
+  const PageGeometry g = ComputePageGeometry(canvas, settings);
+  canvas.SetFont(settings.BaseFont());
+  long long advance = 0;
+  if (!canvas.TextWidth64(" ", &advance)) advance = canvas.TextWidth(QByteArray(64, ' '));
+  if (advance <= 0) return QStringLiteral("no advance width");
+  // Compared in characters: a UTF-8 file's character takes one column.
+  const bool utf8 = model.SourceEncoding == TextEncoding::Utf8;
+  auto decoded = [utf8](QByteArrayView text) {
+    return (utf8 ? QString::fromUtf8(text) : QString::fromLatin1(text)).toLower().toStdU32String();
+  };
+  auto expanded = [&](QByteArrayView line) {
+    std::u32string out;
+    for (const char32_t c : decoded(line)) {
+      if (c == U'\t') out.append(8 - out.size() % 8, U' ');
+      else out += c < U' ' ? U' ' : c;
+    }
+    while (!out.empty() && out.back() == U' ') out.pop_back();
+    return out;
+  };
+  // A line indented past three quarters of the text width starts there.
+  const int rightmostStart = std::max(g.LeftX, g.RightX - (g.RightX - g.LeftX) / 4);
+  std::map<QString, std::vector<std::u32string>> files;  // by heading, "" for the unit
+  auto linesOf = [&](const QString &name, const QString &file) -> std::vector<std::u32string> & {
+    std::vector<std::u32string> &lines = files[name];
+    if (lines.empty()) ForEachLine(ReadSourceFile(file).bytes, [&](QByteArrayView line) { lines.push_back(expanded(line)); });
+    return lines;
+  };
+  std::vector<std::u32string> *current = &linesOf(QString(), path);
+  const auto &texts = target.texts();
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const PrintedText &t = texts[i];
+    if (t.font == settings.HeaderFont()) {
+      const QString heading = QString::fromLatin1(t.text);
+      for (qsizetype k = 1; k < model.SourceParts.size(); ++k)
+        if (model.SourceParts[k].state == SourcePart::State::Read && heading == model.SourceParts[k].shown)
+          current = &linesOf(heading, model.SourceParts[k].path);
+      if (heading == FileNamePart(path)) current = &linesOf(QString(), path);
+      continue;
+    }
+    if (t.font != settings.LineFont()) continue;
+    const int line = t.text.chopped(1).toInt();
+    if (line < 1 || size_t(line) > current->size()) return QStringLiteral("row numbered %1 past the file's end").arg(line);
+    const std::u32string &expected = (*current)[size_t(line - 1)];
+    size_t indent = 0;
+    while (indent < expected.size() && expected[indent] == U' ') ++indent;
+    if (g.LeftX + TSpecialCanvas::Round64(indent * advance) > rightmostStart) continue;
+    std::u32string row;
+    size_t k = i + 1;
+    for (; k < texts.size() && texts[k].sheet == t.sheet && texts[k].y == t.y; ++k) {
+      const PrintedText &word = texts[k];
+      if (word.font == settings.LineFont() || word.font == settings.HeaderFont()) break;
+      const long long column = ((word.x - g.LeftX) * 64LL + advance / 2) / advance;
+      if (word.x != g.LeftX + TSpecialCanvas::Round64(column * advance))
+        return QStringLiteral("line %1: \"%2\" at x %3, between two columns").arg(line).arg(QString::fromLatin1(word.text)).arg(word.x);
+      if (row.size() > size_t(column)) return QStringLiteral("line %1: \"%2\" drawn over the text before it").arg(line).arg(QString::fromLatin1(word.text));
+      row.append(size_t(column) - row.size(), U' ');
+      row += decoded(word.text);
+    }
+    while (!row.empty() && row.back() == U' ') row.pop_back();
+    ++*rows;
+    // A row with no number of its own goes on with the line.
+    const bool wraps = g.LeftX + TSpecialCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
+                       (k < texts.size() && texts[k].font != settings.LineFont() && texts[k].font != settings.HeaderFont());
+    if (row != expected && !(wraps && expected.compare(0, row.size(), row) == 0 && !row.empty()))
+      return QStringLiteral("line %1 prints \"%2\", the file has \"%3\"")
+          .arg(line)
+          .arg(QString::fromStdU32String(row), QString::fromStdU32String(expected));
+  }
+  return {};
+}
+
+// The sweep of both layouts: in the source's own, every row that starts a
+// line of a file is that line (CheckOwnLayout) besides the checks of both.
+void SweepRealUnits(bool ownLayout, int defaultStep) {
   const int stepSetting = qEnvironmentVariableIntValue("SCRIVANE_SWEEP_STEP");
-  const int step = stepSetting > 0 ? stepSetting : 20;
+  const int step = stepSetting > 0 ? stepSetting : defaultStep;
   const QString roots = qEnvironmentVariable("SCRIVANE_SWEEP_ROOTS", QString::fromLatin1(kBothTrees));
   const QStringList files = UnitsUnder(roots.split(QLatin1Char(':'), Qt::SkipEmptyParts));
   if (files.isEmpty()) GTEST_SKIP() << "no units under " << roots.toStdString();
-  int checked = 0, passed = 0, readAgain = 0;
+  int checked = 0, passed = 0, readAgain = 0, ownRows = 0;
   long long expected = 0, listed = 0, matched = 0, deeper = 0, keptDeeper = 0;
   for (qsizetype i = 0; i < files.size(); i += step) {
-    SweepResult result = PrintAndCheck(files[i]);
+    SweepResult result = PrintAndCheck(files[i], ownLayout);
     if (!result.loaded) continue;
-    CountIndentsKept(files[i], result);
+    if (ownLayout) {
+      if (const QString fault = CheckOwnLayout(files[i], &ownRows); !fault.isEmpty() && result.fault.isEmpty())
+        result.fault = fault;
+    } else {
+      CountIndentsKept(files[i], result);
+    }
     ++checked;
     expected += result.expected;
     listed += result.listed;
@@ -765,21 +872,30 @@ TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) {
     if (result.fault.isEmpty()) ++passed;
     else ADD_FAILURE() << files[i].toStdString() << ": " << result.fault.toStdString();
   }
-  std::printf("sweep: %d of %d units pass (%s, every %d); %lld routines listed, %lld expected; "
+  std::printf("sweep: %d of %d units pass (%s, every %d, %s layout); %lld routines listed, %lld expected; "
               "%d read an include file again (printing checked only)\n",
-              passed, checked, qPrintable(roots), step, listed, expected, readAgain);
+              passed, checked, qPrintable(roots), step, ownLayout ? "the source's own" : "recomputed", listed, expected,
+              readAgain);
+  EXPECT_GT(checked, 0);
+  if (ownLayout) {
+    std::printf("sweep: %d rows print their file line as the file has it\n", ownRows);
+    EXPECT_GT(ownRows, 0);
+    return;
+  }
   // Against what the source implements: the share of the list that is
   // right, and the share of the implemented routines that are listed.
   std::printf("sweep: routine list precision %.4f, recall %.4f\n", listed ? double(matched) / double(listed) : 1.0,
               expected ? double(matched) / double(expected) : 1.0);
   std::printf("sweep: %lld of %lld lines the author indented deeper print deeper (%.1f %%)\n", keptDeeper, deeper,
               deeper ? 100.0 * double(keptDeeper) / double(deeper) : 100.0);
-  EXPECT_GT(checked, 0);
   // Where the author's own indent is kept (94.5 % over both trees); the
   // rest is layout the listing sets on purpose (a routine's "var" at its
   // header's level, a statement's later lines under its first).
   EXPECT_GE(keptDeeper * 1000, deeper * 940);
 }
+
+TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) { SweepRealUnits(false, 20); }
+TEST(ListingSweep, RealUnitsInTheirOwnLayoutPrintEachLineAsTheFileHasIt) { SweepRealUnits(true, 40); }
 
 // With the file's line numbers, a number stands only beside a row that
 // starts a line of the source, and it is that line's number: the row's

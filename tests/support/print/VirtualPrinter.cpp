@@ -21,6 +21,13 @@ int WidthFactor(unsigned char c) {
   }
 }
 
+// "Virtual Mono" is fixed-pitch: every character, bold or not, is as wide
+// as any other, as in a typewriter face.
+int FactorIn(const FontSpec &font, unsigned char c) {
+  if (font.face == QLatin1String(kVirtualMonoFace)) return 60;
+  return WidthFactor(c) + (font.bold() ? WidthFactor(c) / 10 : 0);
+}
+
 QString Hex(ColorRef color) { return QStringLiteral("%1").arg(color, 6, 16, QLatin1Char('0')).toUpper(); }
 
 QString PenText(const PenSpec &pen) {
@@ -37,7 +44,7 @@ int FixedMetricsMeasurer::pixelSize(const FontSpec &font) const {
 
 int FixedMetricsMeasurer::charWidth(const FontSpec &font, unsigned char c) {
   ++calls;
-  const int factor = WidthFactor(c) + (font.bold() ? WidthFactor(c) / 10 : 0);
+  const int factor = FactorIn(font, c);
   return (pixelSize(font) * factor + 50) / 100;
 }
 
@@ -47,7 +54,7 @@ int FixedMetricsMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
   int width = 0;
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    const int factor = WidthFactor(c) + (font.bold() ? WidthFactor(c) / 10 : 0);
+    const int factor = FactorIn(font, c);
     width += (size * factor + 50) / 100;
   }
   return width;

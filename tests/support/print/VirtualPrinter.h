@@ -21,6 +21,9 @@ namespace scrivane {
 // Advance = round(pixel size x per-character factor); height =
 // round(pixel size x 1.15); pixel size = round(points x dpi / 72). Bold adds
 // a tenth to every advance.
+// A fixed-pitch face of the virtual printer (any other face is proportional).
+inline constexpr char kVirtualMonoFace[] = "Virtual Mono";
+
 class FixedMetricsMeasurer : public TextMeasurer {
  public:
   explicit FixedMetricsMeasurer(int dotsPerInch = 600) : dotsPerInch_(dotsPerInch) {}
