@@ -71,6 +71,7 @@ TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
     : QMainWindow(parent),
       settingsPath_(settingsPath.isEmpty() ? SettingsFilePath() : settingsPath),
       messages_(std::make_unique<MessageBoxes>(this)) {
+  model_.KeepOwnLines = true;
   setObjectName(QStringLiteral("DocForm"));
   setWindowTitle(QStringLiteral("Scrivane"));
   BuildPrintCommands();

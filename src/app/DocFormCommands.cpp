@@ -175,11 +175,10 @@ void TDocForm::CopyBtnClick() {
     if (shown.height() > 10) clipboard->setImage(shown.toImage());
     return;
   }
-  CollectSelectedText(model_);
-  QStringList lines;
-  for (QByteArrayView line : model_.ListingLines) lines << DecodeText(line, model_.SourceEncoding);
-  model_.ListingLines.clear();
-  const QString text = lines.join(QStringLiteral("\r\n"));
+  // The routines as their files have them, blanks and all, with this
+  // system's line ends.
+  QString text = DecodeText(SelectedOwnText(model_), model_.SourceEncoding);
+  text.chop(1);
   if (text.size() > kMaxClipboardText) {
     // One line feed: the carriage return the staging edit control wanted
     // after it shows as a blank line in a message box here.

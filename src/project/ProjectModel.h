@@ -108,6 +108,9 @@ struct ProjectModel {
   // one listing line: (file << 32 | first line) gives the last line. Kept
   // with OwnLines only.
   QHash<quint64, int> JoinedLines;
+  // Keep OwnLines whatever the layout: the window copies routines as the
+  // file has them.
+  bool KeepOwnLines = false;
   static quint64 JoinedKey(int file, int line) { return quint64(quint32(file)) << 32 | quint32(line); }
   LineList ListingLines;
   QList<QByteArray> IndexEntries;

@@ -118,6 +118,10 @@ bool LoadFormOfUnit(ReaderContext &ctx, const QString &formPath);
 void ScanRoutines(ProjectModel &model);
 // Fills ListingLines from the selected routine-list entries.
 void CollectSelectedText(ProjectModel &model);
+// The selected routines' text as their files have it, a line feed after each
+// line (CollectSelectedText's lines, taken from OwnLines where the unit was
+// read with them).
+QByteArray SelectedOwnText(ProjectModel &model);
 
 // The file of unit-list entry `index` as found on disk at the entry's full
 // path (whatever its case there); exists() is false when there is none. The

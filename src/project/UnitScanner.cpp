@@ -623,7 +623,7 @@ constexpr int kMaxIncludeDepth = 32;
 // is read again; a file with no directive is read as before.
 class IncludeReader {
  public:
-  IncludeReader(ReaderContext &ctx, bool lower) : ctx_(ctx), model_(ctx.model), lower_(lower), ownLines_(ctx.settings.Layout == 1) {
+  IncludeReader(ReaderContext &ctx, bool lower) : ctx_(ctx), model_(ctx.model), lower_(lower), ownLines_(ctx.settings.Layout == 1 || ctx.model.KeepOwnLines) {
     folders_ = model_.IncludeSearchPaths + model_.UserIncludePaths;
     unitFolder_ = DirectoryPart(model_.CurrentUnitPath);
   }
@@ -759,7 +759,7 @@ void LoadUnit(ReaderContext &ctx) {
   model.ListImplementationRoutines = ctx.settings.ImplementationRoutines == 1;
   model.OwnLines.clear();
   model.JoinedLines.clear();
-  if (ctx.settings.Layout == 1) model.OwnLines.append(OwnLinesOf(file.bytes));
+  if (ctx.settings.Layout == 1 || model.KeepOwnLines) model.OwnLines.append(OwnLinesOf(file.bytes));
   if (ctx.settings.FollowIncludes == 1) {
     LineList lines;
     IncludeReader(ctx, lower).Read(file.bytes, file.diskPath, 0, lines, 0);
@@ -1080,6 +1080,30 @@ void CollectSelectedText(ProjectModel &model) {
     while (last > entryStart && !StartsWithIgnoringCase(Trimmed(model.ListingLines[last]), "end;")) --last;
     if (last > entryStart) model.ListingLines.truncate(last + 1);
   }
+}
+
+QByteArray SelectedOwnText(ProjectModel &model) {
+  CollectSelectedText(model);
+  QByteArray text;
+  const LineList &lines = model.ListingLines;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const int file = lines.fileIndex(i);
+    if (file >= model.OwnLines.size() || model.OwnLines[file].isEmpty() || lines.fileLine(i) == 0) {
+      text += lines[i];  // a form's text, or a row that stands for no line
+      text += '\n';
+      continue;
+    }
+    if (!lines.startsFileLine(i)) continue;  // a piece of the line before
+    const LineList &own = model.OwnLines[file];
+    const int first = lines.fileLine(i);
+    const int last = std::max(first, model.JoinedLines.value(ProjectModel::JoinedKey(file, first), first));
+    for (int line = first; line <= last && line <= own.size(); ++line) {
+      text += own[line - 1];
+      text += '\n';
+    }
+  }
+  model.ListingLines.clear();
+  return text;
 }
 
 }  // namespace scrivane

@@ -41,7 +41,7 @@ TEST(DocFormForm, ObjectsAreListedSelectedCopiedAndPrinted) {
   ASSERT_TRUE(w.window->ClearBtn->isEnabled());
   w.window->CopyBtnClick();
   const QString text = QGuiApplication::clipboard()->text();
-  EXPECT_TRUE(text.startsWith(QStringLiteral("object AddButton : TButton \r\n"))) << text.toStdString();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("object AddButton : TButton \n"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("object StatusLabel : TLabel [3]"))) << text.toStdString();
   EXPECT_FALSE(text.contains(QStringLiteral("RemoveButton"))) << text.toStdString();
 
