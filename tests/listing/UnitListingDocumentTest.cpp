@@ -59,11 +59,16 @@ struct GoldenRow {
   const char *input;
   DocumentKind document;
   const char *record;  // tests/listing/golden/<record>.txt
+  bool ownLayout = false;  // the source's own layout, in a fixed-pitch face
 };
 
 QStringList RecordDocument(const GoldenRow &row) {
   ProjectModel model;
-  const FormatSettings settings = EverythingOn();
+  FormatSettings settings = EverythingOn();
+  if (row.ownLayout) {
+    settings.Layout = 1;
+    settings.BName = QString::fromLatin1(kVirtualMonoFace);
+  }
   const QString input = QString::fromLatin1(row.input);
   LoadExample(model, settings, input);
   Documents docs(model, settings);
@@ -131,6 +136,9 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
       {"tests/listing/golden/units/headertext.pas", DocumentKind::Unit, "headertext"},
       {"tests/listing/golden/units/linecomment.pas", DocumentKind::Unit, "linecomment"},
       {"tests/listing/golden/units/commentends.pas", DocumentKind::Unit, "commentends"},
+      // Columns, a header over two lines, ") ;", a tab in a string, and a
+      // block's bracket where its line stands, on the next page too.
+      {"tests/listing/golden/units/ownlayout.pas", DocumentKind::Unit, "ownlayout", true},
   };
   for (const GoldenRow &row : rows) {
     const QStringList lines = RecordDocument(row);
