@@ -130,12 +130,12 @@ void FormListing::StartPage(PageCursor &cursor, int &position) {
   firstLineY_ = cursor.Y;
 }
 
-void FormListing::NumberRow(PageCursor &cursor) {
+void FormListing::NumberRow(PageCursor &cursor, int fileLine) {
   TSpecialCanvas &canvas = cursor.Canvas;
   canvas.SetFont(settings_.LineFont());
-  const QByteArray number = QByteArray::number(state_.LineCounter) + ':';
+  const QByteArray number = QByteArray::number(fileLine > 0 ? fileLine : state_.LineCounter) + ':';
   canvas.TextOut(cursor.Geometry.LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor.Y, number);
-  state_.LineCounter += 1;
+  if (fileLine == 0) state_.LineCounter += 1;
 }
 
 namespace {
@@ -185,6 +185,10 @@ QByteArray FormListing::DataAsItsSize(QByteArrayView trimmed, int &position) con
 
 void FormListing::LayOutItem(PageCursor &cursor, int &position) {
   QByteArray trimmed = model_.ListingLines[position].trimmed().toByteArray();
+  // With the file's line numbers only a row that starts a line of the form
+  // file is numbered, with that line's number.
+  const int fileLine = settings_.LineNumbersFrom == 1 ? model_.ListingLines.fileLine(position) : 0;
+  const bool byFile = settings_.LineNumbersFrom == 1 && model_.ListingLines.fileLine(0) > 0;
   position += 1;
   if (settings_.FormData == 0)
     if (QByteArray size = DataAsItsSize(trimmed, position); !size.isEmpty()) trimmed = size;
@@ -192,7 +196,8 @@ void FormListing::LayOutItem(PageCursor &cursor, int &position) {
   TSpecialCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;
 
-  const bool numbered = settings_.LineNo == 1;
+  const bool numbered = settings_.LineNo == 1 && !byFile;
+  if (settings_.LineNo == 1 && fileLine > 0) NumberRow(cursor, fileLine);
   if (numbered) NumberRow(cursor);
   const FormLine line = LayOutFormLine(trimmed, state_, g.LeftX, g.IndentWidth, settings_);
   if (line.ObjectLine && cursor.Y > firstLineY_ && cursor.Y < canvas.PageHeight - g.BottomMargin - canvas.TextHeight("X")) {

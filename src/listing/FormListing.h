@@ -64,7 +64,8 @@ class FormListing : public ListingRenderer {
     bool Saved = false;
     FormLayoutState State;
   };
-  void NumberRow(PageCursor &cursor);
+  // fileLine: the form file's line the row starts; 0 to number printed rows.
+  void NumberRow(PageCursor &cursor, int fileLine = 0);
   QByteArray DataAsItsSize(QByteArrayView trimmed, int &position) const;
 
   const ProjectModel &model_;

@@ -38,10 +38,22 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
   ProjectModel &model = ctx.model;
   model.CurrentUnitPath = formPath;
   const bool lower = ctx.settings.Lower == 1;
+  // Numbered as the file's lines, a form saved as text is listed as the
+  // file has it, line for line, rather than as its objects read back (which
+  // joins and splits values): each row then carries its line's number.
+  QByteArray own;
+  if (ctx.settings.LineNo == 1 && ctx.settings.LineNumbersFrom == 1) {
+    QFile file(formPath);
+    if (file.size() <= kLargestFormFile && file.open(QIODevice::ReadOnly)) {
+      own = file.readAll();
+      if (!LooksLikeFormText(std::string_view(own.constData(), size_t(own.size())))) own.clear();
+    }
+  }
   FormTextNormaliser normaliser;
-  ForEachLine(text, [&](QByteArrayView raw) {
+  int fileLine = 0;
+  ForEachLine(own.isEmpty() ? text : QByteArrayView(own), [&](QByteArrayView raw) {
     // Strings print as the form holds them.
-    model.SourceLines.append(normaliser.NormaliseKeepingStrings(Trimmed(raw), lower));
+    model.SourceLines.append(normaliser.NormaliseKeepingStrings(Trimmed(raw), lower), own.isEmpty() ? 0 : ++fileLine);
   });
   model.DeclaredRoutines.clear();
   QList<RoutineEntry> entries;

@@ -2,7 +2,9 @@
 // pages on the virtual printer.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 
 #include "format/FormatSettings.h"
@@ -12,7 +14,9 @@
 #include "print/PageGeometry.h"
 #include "print/VirtualPrinter.h"
 #include "project/FormStream.h"
+#include "platform/RecordedMessages.h"
 #include "project/ProjectModel.h"
+#include "project/Readers.h"
 #include "support/ExampleForm.h"
 
 using namespace scrivane;
@@ -315,4 +319,37 @@ TEST(FormListing, BinaryDataAsItsSize) {
   }
   EXPECT_EQ(rows, (QStringList{"object A : TA", "Picture.Data = { 4 bytes }", "Data = { 2 bytes }",
                                "Glyph.Data = { 12,345 bytes }", "Caption = '{ 0A }'", "Left = 1", "end"}));
+}
+
+// A text form numbered by its file's lines: each row that starts a line of
+// the file carries that line's number, read from the file as it stands; the
+// rows a long value wraps to and the blank row before an object carry none.
+TEST(FormListing, TextFormRowsCarryTheirFileLineNumbers) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("unit1.lfm"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  const QByteArray longValue(600, 'x');
+  file.write("object Form1: TForm1\n  Caption = 'One'\n  Hint = '" + longValue +
+             "'\n  object Button1: TButton\n    Items.Strings = (\n      'a'\n      'b'\n    )\n  end\nend\n");
+  file.close();
+  FormRig rig;
+  rig.settings.LineNo = rig.settings.LineNumbersFrom = 1;
+  RecordedMessages messages;
+  ReaderContext ctx{rig.model, rig.settings, messages, false, {}};
+  ClearForOpen(rig.model);
+  OpenPath(ctx, path);
+  ASSERT_EQ(rig.model.SourceLines.size(), 10);
+  rig.model.ListingLines = rig.model.SourceLines;
+  rig.listing.ResetListingState();
+  rig.listing.Job().BeginPrint(rig.info);
+  QStringList numbers;
+  int rows = 0, lastY = -1;
+  for (const TextRecord &t : Texts(rig.Page(1))) {
+    if (t.text.endsWith(u':') && t.text.chopped(1).toInt() > 0) numbers << t.text.chopped(1);
+    rows += t.y != lastY;
+    lastY = t.y;
+  }
+  EXPECT_EQ(numbers, (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+  EXPECT_GT(rows, 10);  // the long value wrapped to rows of its own
 }
