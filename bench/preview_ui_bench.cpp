@@ -90,7 +90,7 @@ int main(int argc, char **argv) {
   form.BeginRun();
   form.show();
   QApplication::processEvents();
-  form.PB1->repaint();
+  form.firstPageBox->repaint();
   const double firstMs = Ms(clock);
 
   clock.restart();
@@ -101,7 +101,7 @@ int main(int argc, char **argv) {
   auto repaint = [&form](int rounds) {
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < rounds; ++i) form.PB1->repaint();
+    for (int i = 0; i < rounds; ++i) form.firstPageBox->repaint();
     return Ms(timer) / rounds;
   };
   auto render = [&form](int rounds) {
@@ -119,7 +119,7 @@ int main(int argc, char **argv) {
   QApplication::processEvents();
   const double repaint338 = repaint(10);
   const double render338 = render(5);
-  const QSize bigBox = form.PB1->size();
+  const QSize bigBox = form.firstPageBox->size();
 
   std::printf("preview of %lld lines, %d pages on %dx%d printer pixels\n", (long long)model.SourceLines.size(),
               pages, printer.metrics().PageWidth, printer.metrics().PageHeight);

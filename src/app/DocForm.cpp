@@ -86,7 +86,7 @@ TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
   // The names are measured in the unit list's own font, so the date column
   // clears the widest name whichever display font is chosen.
   model_.NameWidth = [this](const QString &name) {
-    return PickList1->fontMetrics().horizontalAdvance(name);
+    return unitList->fontMetrics().horizontalAdvance(name);
   };
   qApp->installEventFilter(this);
   habits_ = new WindowHabits(*this);
@@ -172,27 +172,27 @@ void TDocForm::BuildActions() {
 void TDocForm::BuildMenus() {
   FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
   FileMenu->setObjectName(QStringLiteral("FileMenu"));
-  OpenProject1 = MakeAction(this, "OpenProject1", QStringLiteral("&Open File..."));
-  OpenProject1->setShortcut(QKeySequence::Open);
-  PrinterSetup1 = MakeAction(this, "PrinterSetup1", QStringLiteral("&Printer Setup..."));
-  Legend1 = MakeAction(this, "Legend1", QStringLiteral("Legend..."));
-  Exit1 = MakeAction(this, "Exit1", QStringLiteral("E&xit"));
+  openFileAction = MakeAction(this, "openFileAction", QStringLiteral("&Open File..."));
+  openFileAction->setShortcut(QKeySequence::Open);
+  printerSetupAction = MakeAction(this, "printerSetupAction", QStringLiteral("&Printer Setup..."));
+  legendAction = MakeAction(this, "legendAction", QStringLiteral("Legend..."));
+  exitAction = MakeAction(this, "exitAction", QStringLiteral("E&xit"));
   printWithDialogAction = MakeAction(this, "printWithDialogAction", QStringLiteral("P&rint..."));
   printWithDialogAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   printWithDialogAction->setToolTip(QStringLiteral("Print the highlighted unit, choosing printer, copies and pages"));
   printWithDialogAction->setEnabled(false);
-  FileMenu->addAction(OpenProject1);
+  FileMenu->addAction(openFileAction);
   FileMenu->addAction(printWithDialogAction);
-  FileMenu->addAction(PrinterSetup1);
-  FileMenu->addAction(Legend1);
-  N1 = FileMenu->addSeparator();
-  N1->setObjectName(QStringLiteral("N1"));
-  FileMenu->addAction(Exit1);
-  connect(OpenProject1, &QAction::triggered, this, &TDocForm::OpenProject1Click);
-  connect(PrinterSetup1, &QAction::triggered, this, &TDocForm::PrinterSetup1Click);
+  FileMenu->addAction(printerSetupAction);
+  FileMenu->addAction(legendAction);
+  exitSeparator = FileMenu->addSeparator();
+  exitSeparator->setObjectName(QStringLiteral("exitSeparator"));
+  FileMenu->addAction(exitAction);
+  connect(openFileAction, &QAction::triggered, this, &TDocForm::OpenFileMenuClick);
+  connect(printerSetupAction, &QAction::triggered, this, &TDocForm::PrinterSetupClick);
   connect(printWithDialogAction, &QAction::triggered, this, &TDocForm::PrintWithDialog);
-  connect(Legend1, &QAction::triggered, this, &TDocForm::Legend1Click);
-  connect(Exit1, &QAction::triggered, this, &QWidget::close);
+  connect(legendAction, &QAction::triggered, this, &TDocForm::LegendClick);
+  connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
   QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->setObjectName(QStringLiteral("OptionsMenu"));
@@ -212,54 +212,54 @@ void TDocForm::BuildMenus() {
     }
     first->setChecked(true);
   };
-  radioPair("DisplayFont1", QStringLiteral("&Display Font"), Normal1, "Normal1",
-            QStringLiteral("Normal"), Bold1, "Bold1", QStringLiteral("&Bold"));
-  radioPair("ProgramHints1", QStringLiteral("&Program Hints"), On1, "On1", QStringLiteral("&On"),
-            Off1, "Off1", QStringLiteral("&Off"));
-  radioPair("Measurements1", QStringLiteral("&Measurements"), English1, "English1",
-            QStringLiteral("&English"), Metric1, "Metric1", QStringLiteral("Metric"));
-  radioPair("UsesFiles1", QStringLiteral("Project &Files"), PrjFiles1, "PrjFiles1",
-            QStringLiteral("Only use unit files listed in the project file "), PrjFiles2,
-            "PrjFiles2", QStringLiteral("Include unit files listed in the uses clause"));
-  connect(Normal1, &QAction::triggered, this, &TDocForm::Normal1Click);
-  connect(Bold1, &QAction::triggered, this, &TDocForm::Bold1Click);
-  connect(On1, &QAction::triggered, this, &TDocForm::On1Click);
-  connect(Off1, &QAction::triggered, this, &TDocForm::Off1Click);
-  connect(English1, &QAction::triggered, this, &TDocForm::English1Click);
-  connect(Metric1, &QAction::triggered, this, &TDocForm::Metric1Click);
-  connect(PrjFiles1, &QAction::triggered, this, &TDocForm::PrjFiles1Click);
-  connect(PrjFiles2, &QAction::triggered, this, &TDocForm::PrjFiles2Click);
+  radioPair("displayFontMenu", QStringLiteral("&Display Font"), normalFontAction, "normalFontAction",
+            QStringLiteral("Normal"), boldFontAction, "boldFontAction", QStringLiteral("&Bold"));
+  radioPair("programHintsMenu", QStringLiteral("&Program Hints"), hintsOnAction, "hintsOnAction", QStringLiteral("&On"),
+            hintsOffAction, "hintsOffAction", QStringLiteral("&Off"));
+  radioPair("measurementsMenu", QStringLiteral("&Measurements"), inchesAction, "inchesAction",
+            QStringLiteral("&English"), centimetresAction, "centimetresAction", QStringLiteral("Metric"));
+  radioPair("projectFilesMenu", QStringLiteral("Project &Files"), projectFileUnitsAction, "projectFileUnitsAction",
+            QStringLiteral("Only use unit files listed in the project file "), usesClauseUnitsAction,
+            "usesClauseUnitsAction", QStringLiteral("Include unit files listed in the uses clause"));
+  connect(normalFontAction, &QAction::triggered, this, &TDocForm::NormalFontClick);
+  connect(boldFontAction, &QAction::triggered, this, &TDocForm::BoldFontClick);
+  connect(hintsOnAction, &QAction::triggered, this, &TDocForm::HintsOnClick);
+  connect(hintsOffAction, &QAction::triggered, this, &TDocForm::HintsOffClick);
+  connect(inchesAction, &QAction::triggered, this, &TDocForm::InchesClick);
+  connect(centimetresAction, &QAction::triggered, this, &TDocForm::CentimetresClick);
+  connect(projectFileUnitsAction, &QAction::triggered, this, &TDocForm::ProjectFileUnitsClick);
+  connect(usesClauseUnitsAction, &QAction::triggered, this, &TDocForm::UsesClauseUnitsClick);
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("HelpMenu"));
-  TableofContents1 = MakeAction(this, "TableofContents1", QStringLiteral("&Contents..."));
-  Index1 = MakeAction(this, "Index1", QStringLiteral("&Index..."));
-  About1 = MakeAction(this, "About1", QStringLiteral("&About Scrivane..."));
-  help->addAction(TableofContents1);
-  help->addAction(Index1);
-  help->addSeparator()->setObjectName(QStringLiteral("N2"));
-  help->addAction(About1);
-  connect(TableofContents1, &QAction::triggered, this, &TDocForm::TableofContents1Click);
-  connect(Index1, &QAction::triggered, this, &TDocForm::Index1Click);
-  connect(About1, &QAction::triggered, this, &TDocForm::About1Click);
+  helpContentsAction = MakeAction(this, "helpContentsAction", QStringLiteral("&Contents..."));
+  helpIndexAction = MakeAction(this, "helpIndexAction", QStringLiteral("&Index..."));
+  aboutAction = MakeAction(this, "aboutAction", QStringLiteral("&About Scrivane..."));
+  help->addAction(helpContentsAction);
+  help->addAction(helpIndexAction);
+  help->addSeparator()->setObjectName(QStringLiteral("helpSeparator"));
+  help->addAction(aboutAction);
+  connect(helpContentsAction, &QAction::triggered, this, &TDocForm::HelpContentsClick);
+  connect(helpIndexAction, &QAction::triggered, this, &TDocForm::HelpIndexClick);
+  connect(aboutAction, &QAction::triggered, this, &TDocForm::AboutClick);
 
-  PopupMenu3 = new QMenu(this);
-  PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-  PopupMenu3->addAction(PrintUnitMenu);
-  PopupMenu3->addAction(EntireProjMenu);
-  PopupMenu3->addSeparator()->setObjectName(QStringLiteral("N3"));
-  PopupMenu3->addAction(PrintProcMenu);
-  PopupMenu3->addAction(PrintProjMenu);
-  PopupMenu3->addAction(PrintIndexCreated);
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  PopupMenu1->addAction(PrevUnitMenu);
-  PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
-  PopupMenu1->addAction(PrevProcMenu);
-  PopupMenu1->addAction(PrevProjMenu);
-  PopupMenu1->addAction(PrevIndexCreated);
-  PrintBtn->setMenu(PopupMenu3);
-  PreviewBtn->setMenu(PopupMenu1);
+  printMenu = new QMenu(this);
+  printMenu->setObjectName(QStringLiteral("printMenu"));
+  printMenu->addAction(PrintUnitMenu);
+  printMenu->addAction(EntireProjMenu);
+  printMenu->addSeparator()->setObjectName(QStringLiteral("printMenuSeparator"));
+  printMenu->addAction(PrintProcMenu);
+  printMenu->addAction(PrintProjMenu);
+  printMenu->addAction(PrintIndexCreated);
+  previewMenu = new QMenu(this);
+  previewMenu->setObjectName(QStringLiteral("previewMenu"));
+  previewMenu->addAction(PrevUnitMenu);
+  previewMenu->addSeparator()->setObjectName(QStringLiteral("previewMenuSeparator"));
+  previewMenu->addAction(PrevProcMenu);
+  previewMenu->addAction(PrevProjMenu);
+  previewMenu->addAction(PrevIndexCreated);
+  PrintBtn->setMenu(printMenu);
+  PreviewBtn->setMenu(previewMenu);
 }
 
 void TDocForm::BuildToolBar() {
@@ -306,96 +306,96 @@ void TDocForm::BuildToolBar() {
 }
 
 void TDocForm::BuildPages() {
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  setCentralWidget(PageControl1);
+  pageTabs = new QTabWidget(this);
+  pageTabs->setObjectName(QStringLiteral("pageTabs"));
+  setCentralWidget(pageTabs);
 
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-  GroupBox1 = new QGroupBox(QStringLiteral("Units and Forms"), TabSheet1);
-  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  auto *tabLayout = new QVBoxLayout(TabSheet1);
+  filesTab = new QWidget;
+  filesTab->setObjectName(QStringLiteral("filesTab"));
+  listsGroup = new QGroupBox(QStringLiteral("Units and Forms"), filesTab);
+  listsGroup->setObjectName(QStringLiteral("listsGroup"));
+  auto *tabLayout = new QVBoxLayout(filesTab);
   tabLayout->setContentsMargins(4, 4, 4, 4);
-  tabLayout->addWidget(GroupBox1);
+  tabLayout->addWidget(listsGroup);
 
-  PickList1 = new PickList;
-  PickList1->setObjectName(QStringLiteral("PickList1"));
-  PickList1->setSelectionMode(QAbstractItemView::SingleSelection);
-  PickList1->setMinimumWidth(UnitListMinWidthPx);
-  unitDelegate_ = new UnitListDelegate(model_, PickList1);
-  PickList1->setOwnerDelegate(unitDelegate_);
-  PickList1->setSelectedStyle(SelectedStyle::OwnerDraw);
+  unitList = new PickList;
+  unitList->setObjectName(QStringLiteral("unitList"));
+  unitList->setSelectionMode(QAbstractItemView::SingleSelection);
+  unitList->setMinimumWidth(UnitListMinWidthPx);
+  unitDelegate_ = new UnitListDelegate(model_, unitList);
+  unitList->setOwnerDelegate(unitDelegate_);
+  unitList->setSelectedStyle(SelectedStyle::OwnerDraw);
   // Background and text both come from the style's palette: a white
   // background under a dark style's light text hid every name.
 
-  PickList2 = new PickList;
-  PickList2->setObjectName(QStringLiteral("PickList2"));
-  PickList2->setSelectionMode(QAbstractItemView::MultiSelection);
-  routineDelegate_ = new RoutineListDelegate(PickList2);
-  PickList2->setOwnerDelegate(routineDelegate_);
-  PickList2->setSelectedStyle(SelectedStyle::OwnerDraw);
-  PickList2->setMinimumWidth(1);
-  for (PickList *list : {PickList1, PickList2})
+  routineList = new PickList;
+  routineList->setObjectName(QStringLiteral("routineList"));
+  routineList->setSelectionMode(QAbstractItemView::MultiSelection);
+  routineDelegate_ = new RoutineListDelegate(routineList);
+  routineList->setOwnerDelegate(routineDelegate_);
+  routineList->setSelectedStyle(SelectedStyle::OwnerDraw);
+  routineList->setMinimumWidth(1);
+  for (PickList *list : {unitList, routineList})
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
   DragBar = new QSplitter(Qt::Horizontal);
   DragBar->setObjectName(QStringLiteral("DragBar"));
   DragBar->setHandleWidth(4);
   DragBar->setChildrenCollapsible(false);
-  DragBar->addWidget(PickList1);
-  DragBar->addWidget(PickList2);
+  DragBar->addWidget(unitList);
+  DragBar->addWidget(routineList);
   DragBar->setStretchFactor(1, 1);
   connect(DragBar, &QSplitter::splitterMoved, this, &TDocForm::KeepSplitterShare);
-  auto *groupLayout = new QHBoxLayout(GroupBox1);
+  auto *groupLayout = new QHBoxLayout(listsGroup);
   groupLayout->setContentsMargins(6, 6, 6, 6);
   groupLayout->addWidget(DragBar);
 
   // Sits on the group box's frame above the routine list, like a second title.
-  lbControls = new QLabel(QStringLiteral("Procedures and Functions"), GroupBox1);
-  lbControls->setObjectName(QStringLiteral("lbControls"));
-  lbControls->adjustSize();
+  routineListCaption = new QLabel(QStringLiteral("Procedures and Functions"), listsGroup);
+  routineListCaption->setObjectName(QStringLiteral("routineListCaption"));
+  routineListCaption->adjustSize();
   // Follows the routine list wherever the splitter or a resize puts it.
-  PickList2->installEventFilter(this);
-  GroupBox1->installEventFilter(this);
+  routineList->installEventFilter(this);
+  listsGroup->installEventFilter(this);
 
-  connect(PickList1, &QListWidget::itemSelectionChanged, this, &TDocForm::PickList1Click);
-  connect(PickList2, &QListWidget::itemSelectionChanged, this, &TDocForm::PickList2Click);
-  connect(PickList1, &QListWidget::itemDoubleClicked, this, &TDocForm::PickList1DblClick);
-  connect(PickList2, &QListWidget::itemDoubleClicked, this, &TDocForm::PickList2DblClick);
+  connect(unitList, &QListWidget::itemSelectionChanged, this, &TDocForm::UnitListClick);
+  connect(routineList, &QListWidget::itemSelectionChanged, this, &TDocForm::RoutineListClick);
+  connect(unitList, &QListWidget::itemDoubleClicked, this, &TDocForm::UnitListDoubleClick);
+  connect(routineList, &QListWidget::itemDoubleClicked, this, &TDocForm::RoutineListDoubleClick);
   const auto showUnit = [this] {
     SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath);
   };
-  connect(PickList1, &PickList::hovered, this, showUnit);
-  connect(PickList2, &PickList::hovered, this, showUnit);
+  connect(unitList, &PickList::hovered, this, showUnit);
+  connect(routineList, &PickList::hovered, this, showUnit);
 
-  TabSheet2 = new QWidget;
-  TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-  ScrollBox1 = new QScrollArea(TabSheet2);
-  ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-  ScrollBox1->setBackgroundRole(QPalette::Dark);
-  QPalette grey = ScrollBox1->palette();
+  formImageTab = new QWidget;
+  formImageTab->setObjectName(QStringLiteral("formImageTab"));
+  formImageScroll = new QScrollArea(formImageTab);
+  formImageScroll->setObjectName(QStringLiteral("formImageScroll"));
+  formImageScroll->setBackgroundRole(QPalette::Dark);
+  QPalette grey = formImageScroll->palette();
   grey.setColor(QPalette::Dark, QColor(128, 128, 128));
-  ScrollBox1->setPalette(grey);
+  formImageScroll->setPalette(grey);
   FormImage = new QLabel;
   FormImage->setObjectName(QStringLiteral("FormImage"));
   FormImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   FormImage->setFixedSize(640, 480);
-  ScrollBox1->setWidget(FormImage);
-  auto *imageLayout = new QVBoxLayout(TabSheet2);
+  formImageScroll->setWidget(FormImage);
+  auto *imageLayout = new QVBoxLayout(formImageTab);
   imageLayout->setContentsMargins(0, 0, 0, 0);
-  imageLayout->addWidget(ScrollBox1);
+  imageLayout->addWidget(formImageScroll);
 
-  PageControl1->addTab(TabSheet1, QStringLiteral("Project Files"));
-  PageControl1->addTab(TabSheet2, QStringLiteral("Form Image"));
-  connect(PageControl1, &QTabWidget::currentChanged, this, &TDocForm::PageControl1Change);
+  pageTabs->addTab(filesTab, QStringLiteral("Project Files"));
+  pageTabs->addTab(formImageTab, QStringLiteral("Form Image"));
+  connect(pageTabs, &QTabWidget::currentChanged, this, &TDocForm::PageTabChanged);
 }
 
 void TDocForm::FormCreate() {
   // The desktop's clipboard is the user's: what another program put there
   // stays, whatever Scrivane does with it.
   {
-    const QSignalBlocker block(PageControl1);
-    PageControl1->setCurrentWidget(TabSheet1);
+    const QSignalBlocker block(pageTabs);
+    pageTabs->setCurrentWidget(filesTab);
   }
   model_.FormFileOpened = false;
   model_.ProjectLoaded = false;
@@ -412,10 +412,10 @@ void TDocForm::FormCreate() {
   for (const QString &replaced : ReplaceBitmapFaces(settings_)) messages_->Warning(replaced);
   for (const QString &missing : MissingFaceWarnings(settings_)) messages_->Warning(missing);
 
-  (settings_.Hint == 1 ? On1 : Off1)->trigger();
-  (settings_.Style != 0 ? Bold1 : Normal1)->trigger();
-  (settings_.Measure != 0 ? Metric1 : English1)->trigger();
-  (settings_.Include != 0 ? PrjFiles2 : PrjFiles1)->trigger();
+  (settings_.Hint == 1 ? hintsOnAction : hintsOffAction)->trigger();
+  (settings_.Style != 0 ? boldFontAction : normalFontAction)->trigger();
+  (settings_.Measure != 0 ? centimetresAction : inchesAction)->trigger();
+  (settings_.Include != 0 ? usesClauseUnitsAction : projectFileUnitsAction)->trigger();
   RebuildRecentMenu();
   commands_->Flags.IndexRequested = false;
 }
@@ -453,21 +453,21 @@ void TDocForm::resizeEvent(QResizeEvent *event) {
 
 bool TDocForm::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::ToolTip && !hintsShown_) return true;
-  if (watched == GroupBox1 && event->type() == QEvent::Resize) FormResize();
-  if (watched == PickList2 && event->type() == QEvent::Move) PlaceRoutineCaption();
+  if (watched == listsGroup && event->type() == QEvent::Resize) FormResize();
+  if (watched == routineList && event->type() == QEvent::Move) PlaceRoutineCaption();
   return QMainWindow::eventFilter(watched, event);
 }
 
 void TDocForm::KeepSplitterShare() {
   const QList<int> sizes = DragBar->sizes();
-  if (sizes.size() == 2 && GroupBox1->width() > 0) unitListShare_ = double(sizes[0]) / GroupBox1->width();
+  if (sizes.size() == 2 && listsGroup->width() > 0) unitListShare_ = double(sizes[0]) / listsGroup->width();
 }
 
 void TDocForm::FormResize() {
   // The units keep their share of the group box (a fifth until the user
   // moves the splitter): snapping back to a fifth undid every drag.
   const int total = DragBar->width() - DragBar->handleWidth();
-  const int units = std::max(UnitListMinWidthPx, int(unitListShare_ * GroupBox1->width()));
+  const int units = std::max(UnitListMinWidthPx, int(unitListShare_ * listsGroup->width()));
   DragBar->setSizes({units, std::max(1, total - units)});
   PlaceRoutineCaption();
 }
@@ -477,26 +477,26 @@ void TDocForm::PlaceRoutineCaption() {
   // past the group box's right edge nor over the box's own title; cut with
   // an ellipsis only when the box is too narrow for both.
   QStyleOptionGroupBox option;
-  option.initFrom(GroupBox1);
-  option.text = GroupBox1->title();
-  option.textAlignment = GroupBox1->alignment();
+  option.initFrom(listsGroup);
+  option.text = listsGroup->title();
+  option.textAlignment = listsGroup->alignment();
   option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
   option.lineWidth = 1;
   const QRect title =
-      GroupBox1->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, GroupBox1);
+      listsGroup->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, listsGroup);
   const int leftmost = (title.isValid() ? title.right() + 1 : 0) + CaptionGapPx;
-  const int rightEdge = GroupBox1->width() - CaptionGapPx;
-  const QFontMetrics metrics(lbControls->font());
+  const int rightEdge = listsGroup->width() - CaptionGapPx;
+  const QFontMetrics metrics(routineListCaption->font());
   const QString full = model_.RoutineCaption;
-  const int fullWidth = metrics.horizontalAdvance(full) + 2 * lbControls->margin();
+  const int fullWidth = metrics.horizontalAdvance(full) + 2 * routineListCaption->margin();
   const int room = std::max(0, rightEdge - leftmost);
-  lbControls->setText(fullWidth <= room ? full : metrics.elidedText(full, Qt::ElideRight, room));
-  lbControls->setToolTip(full);
-  lbControls->adjustSize();
-  const int wanted = PickList2->mapTo(GroupBox1, QPoint(0, 0)).x() + 5;
-  const int x = std::max(leftmost, std::min(wanted, rightEdge - lbControls->width()));
-  lbControls->move(x, 0);
-  lbControls->raise();
+  routineListCaption->setText(fullWidth <= room ? full : metrics.elidedText(full, Qt::ElideRight, room));
+  routineListCaption->setToolTip(full);
+  routineListCaption->adjustSize();
+  const int wanted = routineList->mapTo(listsGroup, QPoint(0, 0)).x() + 5;
+  const int x = std::max(leftmost, std::min(wanted, rightEdge - routineListCaption->width()));
+  routineListCaption->move(x, 0);
+  routineListCaption->raise();
 }
 
 void TDocForm::RebuildRecentMenu() {
@@ -526,19 +526,19 @@ void TDocForm::RebuildRecentMenu() {
     item->setToolTip(entries[i]);
     item->setObjectName(QStringLiteral("Recent%1").arg(i + 1));
     connect(item, &QAction::triggered, this, [this, i] { OpenRecentFile(i); });
-    FileMenu->insertAction(Exit1, item);
+    FileMenu->insertAction(exitAction, item);
     recentItems_ << item;
   }
-  if (!recentItems_.isEmpty()) recentSeparator_ = FileMenu->insertSeparator(Exit1);
+  if (!recentItems_.isEmpty()) recentSeparator_ = FileMenu->insertSeparator(exitAction);
 }
 
 void TDocForm::Busy(bool on) { messages_->SetBusy(on); }
 
 void TDocForm::ClearPickLists() {
-  const QSignalBlocker block1(PickList1);
-  const QSignalBlocker block2(PickList2);
-  PickList1->clear();
-  PickList2->clear();
+  const QSignalBlocker block1(unitList);
+  const QSignalBlocker block2(routineList);
+  unitList->clear();
+  routineList->clear();
 }
 
 void TDocForm::ReadPath(const QString &path) {
@@ -554,9 +554,9 @@ void TDocForm::ReadPath(const QString &path) {
   }
 }
 
-void TDocForm::OpenFileBtnClick() { OpenProject1Click(); }
+void TDocForm::OpenFileBtnClick() { OpenFileMenuClick(); }
 
-void TDocForm::OpenProject1Click() {
+void TDocForm::OpenFileMenuClick() {
   OpenFileCommand();
   UpdateCommands();
 }
@@ -577,7 +577,7 @@ void TDocForm::OpenFileCommand() {
 
 void TDocForm::OpenPathCommand(const QString &chosen) {
   habits_->OpenFolder = QFileInfo(chosen).absolutePath();
-  PageControl1->setCurrentWidget(TabSheet1);
+  pageTabs->setCurrentWidget(filesTab);
   ClearPickLists();
   ClearForOpen(model_);
   commands_->Flags.IndexRequested = false;
@@ -613,24 +613,24 @@ void TDocForm::OpenRecentFile(int index) {
 
 void TDocForm::RefreshLists() {
   {
-    const QSignalBlocker block(PickList1);
+    const QSignalBlocker block(unitList);
     // Rebuilt only when the units changed: a click loads the unit and
     // refreshes the lists between the two clicks of a double click, which
     // must land on the same item to preview it.
-    if (!ShowsUnits(*PickList1, model_.Units)) {
-      PickList1->clear();
+    if (!ShowsUnits(*unitList, model_.Units)) {
+      unitList->clear();
       for (const UnitEntry &unit : model_.Units) {
-        auto *item = new QListWidgetItem(unit.name, PickList1);
+        auto *item = new QListWidgetItem(unit.name, unitList);
         item->setData(KindRole, int(unit.kind));
         item->setData(FullPathRole, unit.PathToRead());
       }
     }
-    if (model_.SelectedUnit >= 0 && model_.SelectedUnit < PickList1->count())
-      PickList1->setCurrentRow(model_.SelectedUnit);
+    if (model_.SelectedUnit >= 0 && model_.SelectedUnit < unitList->count())
+      unitList->setCurrentRow(model_.SelectedUnit);
   }
   {
-    const QSignalBlocker block(PickList2);
-    PickList2->clear();
+    const QSignalBlocker block(routineList);
+    routineList->clear();
     for (const RoutineEntry &routine : model_.Routines) {
       QString text = DecodeText(routine.text, model_.SourceEncoding);
       // A routine of an include file says which file it is in.
@@ -638,7 +638,7 @@ void TDocForm::RefreshLists() {
       if (included) text += QStringLiteral("   [") + FileNamePart(model_.SourceParts[routine.file].shown) + u']';
       // One the interface does not offer says so.
       if (routine.implementationOnly) text += QStringLiteral("   (implementation)");
-      auto *item = new QListWidgetItem(text, PickList2);
+      auto *item = new QListWidgetItem(text, routineList);
       QString tip = included ? model_.SourceParts[routine.file].path : QString();
       if (routine.implementationOnly)
         tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
@@ -649,7 +649,7 @@ void TDocForm::RefreshLists() {
     }
   }
   setWindowTitle(model_.WindowCaption);
-  GroupBox1->setTitle(model_.GroupCaption);
+  listsGroup->setTitle(model_.GroupCaption);
   PlaceRoutineCaption();
 }
 
@@ -663,9 +663,9 @@ std::function<void(const QString &)> TDocForm::StatusShower() {
   };
 }
 
-void TDocForm::PickList1Click() {
-  const int row = PickList1->currentRow();
-  if (row < 0 || !PickList1->item(row)->isSelected()) return;
+void TDocForm::UnitListClick() {
+  const int row = unitList->currentRow();
+  if (row < 0 || !unitList->item(row)->isSelected()) return;
   model_.SelectedUnit = row;
   model_.CurrentUnitPath.clear();
   Busy(true);
@@ -681,15 +681,15 @@ void TDocForm::PickList1Click() {
   UpdateCommands();
 }
 
-void TDocForm::PickList2Click() {
-  for (int i = 0; i < PickList2->count() && i < model_.Routines.size(); ++i)
-    model_.Routines[i].selected = PickList2->item(i)->isSelected();
+void TDocForm::RoutineListClick() {
+  for (int i = 0; i < routineList->count() && i < model_.Routines.size(); ++i)
+    model_.Routines[i].selected = routineList->item(i)->isSelected();
   UpdateCommands();
 }
 
 void TDocForm::ClearBtnClick() {
   if (projectFilesTabActive()) {
-    PickList2->ClearSelection();
+    routineList->ClearSelection();
     for (RoutineEntry &routine : model_.Routines) routine.selected = false;
   } else {
     DeleteFormImage();
@@ -698,10 +698,10 @@ void TDocForm::ClearBtnClick() {
 }
 
 bool TDocForm::projectFilesTabActive() const {
-  return PageControl1->currentWidget() == TabSheet1;
+  return pageTabs->currentWidget() == filesTab;
 }
 
-void TDocForm::PageControl1Change() {
+void TDocForm::PageTabChanged() {
   if (projectFilesTabActive()) {
     CopyBtn->setToolTip(QStringLiteral("Copy selected procedures to the clipboard"));
     ClearBtn->setToolTip(QStringLiteral("Clear selected procedures"));
@@ -724,8 +724,8 @@ void TDocForm::UpdateCommands() {
 void TDocForm::ApplyCommandState(const CommandState &s) {
   PrevUnitMenu->setEnabled(s.prevUnit);
   // Documents whose renderer does not exist yet stay disabled.
-  const bool procList = PrintCommands::HasRenderer(commands_->PrintPreview4);
-  const bool projList = PrintCommands::HasRenderer(commands_->PrintPreview1);
+  const bool procList = PrintCommands::HasRenderer(commands_->Job(DocumentKind::Procedures));
+  const bool projList = PrintCommands::HasRenderer(commands_->Job(DocumentKind::Project));
   PrevProcMenu->setEnabled(s.prevProc && procList);
   PrevProjMenu->setEnabled(s.prevProj && projList);
   PrintUnitMenu->setEnabled(s.printUnit);
@@ -747,7 +747,7 @@ void TDocForm::ApplyCommandState(const CommandState &s) {
 }
 
 void TDocForm::ApplyIndexItems() {
-  const bool on = commands_->IndexItemsEnabled() && PrintCommands::HasRenderer(commands_->PrintPreview5);
+  const bool on = commands_->IndexItemsEnabled() && PrintCommands::HasRenderer(commands_->Job(DocumentKind::Index));
   PrintIndexCreated->setEnabled(on && PrintBtn->isEnabled());
   PrevIndexCreated->setEnabled(on && PreviewBtn->isEnabled());
 }
@@ -757,76 +757,76 @@ void TDocForm::HelpBtnClick() {
   help_->ShowTopic(projectFilesTabActive() ? HelpProjectFiles : HelpFormImage);
 }
 
-void TDocForm::TableofContents1Click() {
+void TDocForm::HelpContentsClick() {
   if (!help_) help_ = new HelpWindow(this);
   help_->ShowTopic(HelpContents);
 }
 
-void TDocForm::Index1Click() {
+void TDocForm::HelpIndexClick() {
   if (!help_) help_ = new HelpWindow(this);
   help_->ShowTopic(HelpIndex);
 }
 
-void TDocForm::Legend1Click() {
+void TDocForm::LegendClick() {
   TLegendForm legend(this);
   legend.exec();
 }
 
-void TDocForm::About1Click() {
+void TDocForm::AboutClick() {
   TAboutForm about(this);
   about.exec();
 }
 
 void TDocForm::SetListFontBold(bool bold) {
-  for (PickList *list : {PickList1, PickList2}) {
+  for (PickList *list : {unitList, routineList}) {
     QFont font = list->font();
     font.setBold(bold);
     list->setFont(font);
   }
 }
 
-void TDocForm::Normal1Click() {
-  Normal1->setChecked(true);
+void TDocForm::NormalFontClick() {
+  normalFontAction->setChecked(true);
   SetListFontBold(false);
   settings_.Style = 0;
 }
 
-void TDocForm::Bold1Click() {
-  Bold1->setChecked(true);
+void TDocForm::BoldFontClick() {
+  boldFontAction->setChecked(true);
   SetListFontBold(true);
   settings_.Style = 1;
 }
 
-void TDocForm::On1Click() {
-  On1->setChecked(true);
+void TDocForm::HintsOnClick() {
+  hintsOnAction->setChecked(true);
   hintsShown_ = true;
   settings_.Hint = 1;
 }
 
-void TDocForm::Off1Click() {
-  Off1->setChecked(true);
+void TDocForm::HintsOffClick() {
+  hintsOffAction->setChecked(true);
   hintsShown_ = false;
   settings_.Hint = 0;
 }
 
-void TDocForm::English1Click() {
-  English1->setChecked(true);
+void TDocForm::InchesClick() {
+  inchesAction->setChecked(true);
   settings_.Measure = 0;
 }
 
-void TDocForm::Metric1Click() {
-  Metric1->setChecked(true);
+void TDocForm::CentimetresClick() {
+  centimetresAction->setChecked(true);
   settings_.Measure = 1;
 }
 
-void TDocForm::PrjFiles1Click() {
-  PrjFiles1->setChecked(true);
+void TDocForm::ProjectFileUnitsClick() {
+  projectFileUnitsAction->setChecked(true);
   settings_.Include = 0;
   includeUses_ = false;
 }
 
-void TDocForm::PrjFiles2Click() {
-  PrjFiles2->setChecked(true);
+void TDocForm::UsesClauseUnitsClick() {
+  usesClauseUnitsAction->setChecked(true);
   settings_.Include = 1;
   includeUses_ = true;
 }

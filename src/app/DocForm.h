@@ -62,17 +62,17 @@ class TDocForm : public QMainWindow {
   PrintCommands &printCommands() { return *commands_; }
   PrinterHost &printerHost() { return *printerHost_; }
 
-  // Widgets and actions by the names the Delphi form gave them, for the
-  // command code.
-  PickList *PickList1 = nullptr;
-  PickList *PickList2 = nullptr;
-  QTabWidget *PageControl1 = nullptr;
-  QWidget *TabSheet1 = nullptr;
-  QWidget *TabSheet2 = nullptr;
-  QGroupBox *GroupBox1 = nullptr;
-  QLabel *lbControls = nullptr;
+  // Widgets and actions, for the command code. The toolbar's actions end in
+  // Btn, the print and preview menus' in Menu.
+  PickList *unitList = nullptr;
+  PickList *routineList = nullptr;
+  QTabWidget *pageTabs = nullptr;
+  QWidget *filesTab = nullptr;
+  QWidget *formImageTab = nullptr;
+  QGroupBox *listsGroup = nullptr;
+  QLabel *routineListCaption = nullptr;
   QSplitter *DragBar = nullptr;
-  QScrollArea *ScrollBox1 = nullptr;
+  QScrollArea *formImageScroll = nullptr;
   QLabel *FormImage = nullptr;
   ClockStatusBar *StatusBar = nullptr;
   QAction *OpenFileBtn = nullptr, *FormatBtn = nullptr, *PrintBtn = nullptr,
@@ -82,16 +82,16 @@ class TDocForm : public QMainWindow {
           *PrintProjMenu = nullptr, *PrintIndexCreated = nullptr;
   QAction *PrevUnitMenu = nullptr, *PrevProcMenu = nullptr, *PrevProjMenu = nullptr,
           *PrevIndexCreated = nullptr;
-  QAction *OpenProject1 = nullptr, *PrinterSetup1 = nullptr, *Legend1 = nullptr, *N1 = nullptr,
-          *Exit1 = nullptr;
-  QAction *Normal1 = nullptr, *Bold1 = nullptr, *On1 = nullptr, *Off1 = nullptr,
-          *English1 = nullptr, *Metric1 = nullptr, *PrjFiles1 = nullptr, *PrjFiles2 = nullptr;
-  QAction *TableofContents1 = nullptr, *Index1 = nullptr, *About1 = nullptr;
+  QAction *openFileAction = nullptr, *printerSetupAction = nullptr, *legendAction = nullptr, *exitSeparator = nullptr,
+          *exitAction = nullptr;
+  QAction *normalFontAction = nullptr, *boldFontAction = nullptr, *hintsOnAction = nullptr, *hintsOffAction = nullptr,
+          *inchesAction = nullptr, *centimetresAction = nullptr, *projectFileUnitsAction = nullptr, *usesClauseUnitsAction = nullptr;
+  QAction *helpContentsAction = nullptr, *helpIndexAction = nullptr, *aboutAction = nullptr;
   // File > Print... (Ctrl+P): the highlighted unit through the print dialog.
   QAction *printWithDialogAction = nullptr;
   QMenu *FileMenu = nullptr;
-  QMenu *PopupMenu1 = nullptr;  // preview menu
-  QMenu *PopupMenu3 = nullptr;  // print menu
+  QMenu *previewMenu = nullptr;  // preview menu
+  QMenu *printMenu = nullptr;  // print menu
   HelpWindow *helpWindow() const { return help_; }
   TFormatFrm *formatDialog() const { return formatDialog_; }
 
@@ -111,29 +111,29 @@ class TDocForm : public QMainWindow {
   void SetStatusLine(const QString &text);
 
   void OpenFileBtnClick();
-  void OpenProject1Click();
+  void OpenFileMenuClick();
   void OpenFileCommand();
-  void PickList1Click();
-  void PickList2Click();
+  void UnitListClick();
+  void RoutineListClick();
   void ClearBtnClick();
-  void PageControl1Change();
+  void PageTabChanged();
   void HelpBtnClick();
-  void TableofContents1Click();
-  void Index1Click();
-  void Legend1Click();
-  void About1Click();
+  void HelpContentsClick();
+  void HelpIndexClick();
+  void LegendClick();
+  void AboutClick();
   void FormResize();
   // Takes the unit list's present share of the group box as the one a
   // resize keeps (after the user dragged the splitter or it was restored).
   void KeepSplitterShare();
-  void Normal1Click();
-  void Bold1Click();
-  void On1Click();
-  void Off1Click();
-  void English1Click();
-  void Metric1Click();
-  void PrjFiles1Click();
-  void PrjFiles2Click();
+  void NormalFontClick();
+  void BoldFontClick();
+  void HintsOnClick();
+  void HintsOffClick();
+  void InchesClick();
+  void CentimetresClick();
+  void ProjectFileUnitsClick();
+  void UsesClauseUnitsClick();
 
   // Print, preview, clipboard and image commands: wired here, carried out
   // in DocFormCommands.cpp.
@@ -147,14 +147,14 @@ class TDocForm : public QMainWindow {
   void PrevProcMenuClick();
   void PrevProjMenuClick();
   void PrevIndexCreatedClick();
-  void PickList1DblClick();
-  void PickList2DblClick();
+  void UnitListDoubleClick();
+  void RoutineListDoubleClick();
   void CopyBtnClick();
   void CaptureBtnClick();
   void FormatBtnClick();
   // Reads the highlighted unit again (after a change that reading applies).
   void ReloadCurrentUnit();
-  void PrinterSetup1Click();
+  void PrinterSetupClick();
   void DeleteFormImage();
   void ShowFormImage();
 

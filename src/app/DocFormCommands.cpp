@@ -63,8 +63,8 @@ void TDocForm::BuildPrintCommands() {
     UpdateCommands();
   };
   hooks.SelectUnit = [this](int index) {
-    const QSignalBlocker block(PickList1);
-    if (index >= 0 && index < PickList1->count()) PickList1->setCurrentRow(index);
+    const QSignalBlocker block(unitList);
+    if (index >= 0 && index < unitList->count()) unitList->setCurrentRow(index);
   };
   hooks.SetStatusLine = StatusShower();
   hooks.EnableIndexItems = [this](bool) { ApplyIndexItems(); };
@@ -152,15 +152,15 @@ void TDocForm::PrevIndexCreatedClick() {
   pdfDocument_ = model_.OpenedPath;
   commands_->PrevIndexCreatedClick();
 }
-void TDocForm::PickList1DblClick() {
+void TDocForm::UnitListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
-  if (model_.SelectedUnit >= 0 && !model_.CurrentUnitPath.isEmpty()) commands_->PickList1DblClick();
+  if (model_.SelectedUnit >= 0 && !model_.CurrentUnitPath.isEmpty()) commands_->UnitListDoubleClick();
 }
-void TDocForm::PickList2DblClick() {
+void TDocForm::RoutineListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
-  if (model_.AnyRoutineSelected()) commands_->PickList2DblClick();
+  if (model_.AnyRoutineSelected()) commands_->RoutineListDoubleClick();
 }
-void TDocForm::PrinterSetup1Click() { printerHost_->PrinterSetup(this); }
+void TDocForm::PrinterSetupClick() { printerHost_->PrinterSetup(this); }
 
 // The clipboard takes plain text of at most this many characters, as the
 // staging edit control it was designed around did.
@@ -195,7 +195,7 @@ void TDocForm::CaptureBtnClick() {
   QClipboard *clipboard = QGuiApplication::clipboard();
   const QImage picture = clipboard->image();
   if (!picture.isNull()) {
-    PageControl1->setCurrentWidget(TabSheet2);
+    pageTabs->setCurrentWidget(formImageTab);
     SetFormImage(QPixmap::fromImage(picture));
     const QString name = FindFormImageFiles(model_.CurrentUnitPath).saveTarget;
     if (!name.isEmpty() && messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?"))) {

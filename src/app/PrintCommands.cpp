@@ -34,39 +34,31 @@ void SetUpJob(TPrintPreview &job, PrintFlags &flags) {
 PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, UserMessages &messages,
                              PrinterHost &printer, QWidget *parent)
     : Docs(model, settings),
-      PrintPreview1(printer, parent),
-      PrintPreview2(printer, parent),
-      PrintPreview3(printer, parent),
-      PrintPreview4(printer, parent),
-      PrintPreview5(printer, parent),
       model_(model),
       settings_(settings),
       messages_(messages),
       printer_(printer),
-      parent_(parent) {
-  for (TPrintPreview *job : {&PrintPreview1, &PrintPreview2, &PrintPreview3, &PrintPreview4, &PrintPreview5}) {
-    job->PagesPerSheet = &settings_.PagesPerSheet;
-    SetUpJob(*job, Flags);
-    job->OnBeginPrint = [this](PageInfoPtr &info) { PrintPreview1BeginPrint(info); };
-    job->OnEndPrint = [this](PageInfoPtr &info) { PrintPreview1EndPrint(info); };
-  }
-  auto bind = [this](TPrintPreview &job, DocumentKind kind) {
+      parent_(parent),
+      jobs_{TPrintPreview(printer, parent), TPrintPreview(printer, parent), TPrintPreview(printer, parent),
+            TPrintPreview(printer, parent), TPrintPreview(printer, parent)} {
+  for (DocumentKind kind : {DocumentKind::Unit, DocumentKind::Form, DocumentKind::Procedures, DocumentKind::Project,
+                            DocumentKind::Index}) {
+    TPrintPreview &job = Job(kind);
+    job.PagesPerSheet = &settings_.PagesPerSheet;
+    SetUpJob(job, Flags);
+    job.OnBeginPrint = [this](PageInfoPtr &info) { PlainJobBeginPrint(info); };
+    job.OnEndPrint = [this](PageInfoPtr &info) { PlainJobEndPrint(info); };
     const PrintEvents events = Docs.EventsOf(kind);
-    if (!events.OnPrintPage) return;
+    if (!events.OnPrintPage) continue;
     job.OnBeginPrint = events.OnBeginPrint;
     job.OnPrintPage = events.OnPrintPage;
     job.OnEndPrint = events.OnEndPrint;
-  };
-  bind(PrintPreview1, DocumentKind::Project);
-  bind(PrintPreview2, DocumentKind::Unit);
-  bind(PrintPreview3, DocumentKind::Form);
-  bind(PrintPreview4, DocumentKind::Procedures);
-  bind(PrintPreview5, DocumentKind::Index);
+  }
 }
 
 PrintCommands::~PrintCommands() = default;
 
-void PrintCommands::PrintPreview1BeginPrint(PageInfoPtr &Info) {
+void PrintCommands::PlainJobBeginPrint(PageInfoPtr &Info) {
   auto info = std::make_unique<TNEWPageInfo>();
   info->Title = model_.OpenedPath;
   info->KnownPages = 1;
@@ -74,7 +66,7 @@ void PrintCommands::PrintPreview1BeginPrint(PageInfoPtr &Info) {
   Info = std::move(info);
 }
 
-void PrintCommands::PrintPreview1EndPrint(PageInfoPtr &Info) { Info.reset(); }
+void PrintCommands::PlainJobEndPrint(PageInfoPtr &Info) { Info.reset(); }
 
 void PrintCommands::Report(const std::exception &error) {
   const QString file = model_.CurrentUnitPath.isEmpty() ? model_.OpenedPath : model_.CurrentUnitPath;
@@ -88,7 +80,7 @@ void PrintCommands::FileOpened() {
 
 void PrintCommands::SetIndexItems(bool enabled) {
   indexItemsEnabled_ = enabled;
-  if (Hooks.EnableIndexItems) Hooks.EnableIndexItems(enabled && HasRenderer(PrintPreview5));
+  if (Hooks.EnableIndexItems) Hooks.EnableIndexItems(enabled && HasRenderer(Job(DocumentKind::Index)));
 }
 
 void PrintCommands::ShowPreviewOf(TPrintPreview &job) {
@@ -141,7 +133,7 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
       Flags.IndexAvailable = whole;
 
     if (model_.FormMode && command != UnitCommand::UnitListDoubleClick) Flags.IndexAvailable = false;
-    TPrintPreview &job = model_.FormMode ? PrintPreview3 : PrintPreview2;
+    TPrintPreview &job = model_.FormMode ? Job(DocumentKind::Form) : Job(DocumentKind::Unit);
     if (printing)
       PrintJob(job, Flags.DirectPrint);
     else
@@ -166,8 +158,8 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
 }
 
 void PrintCommands::PrevUnitMenuClick() { RunUnitCommand(UnitCommand::PreviewMenu); }
-void PrintCommands::PickList1DblClick() { RunUnitCommand(UnitCommand::UnitListDoubleClick); }
-void PrintCommands::PickList2DblClick() { RunUnitCommand(UnitCommand::RoutineListDoubleClick); }
+void PrintCommands::UnitListDoubleClick() { RunUnitCommand(UnitCommand::UnitListDoubleClick); }
+void PrintCommands::RoutineListDoubleClick() { RunUnitCommand(UnitCommand::RoutineListDoubleClick); }
 void PrintCommands::PrintUnitMenuClick() { RunUnitCommand(UnitCommand::PrintMenu); }
 void PrintCommands::PrintUnitWithDialog() { RunUnitCommand(UnitCommand::PrintDialog); }
 
@@ -244,7 +236,7 @@ void PrintCommands::PrintProcMenuClick() {
   try {
     Flags.DirectPrint = true;
     Docs.PrepareProcedures();
-    PrintJob(PrintPreview4, Flags.DirectPrint);
+    PrintJob(Job(DocumentKind::Procedures), Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -259,7 +251,7 @@ void PrintCommands::PrevProcMenuClick() {
     Flags.IndexRequested = false;
     Flags.IndexAvailable = false;
     Docs.PrepareProcedures();
-    ShowPreviewOf(PrintPreview4);
+    ShowPreviewOf(Job(DocumentKind::Procedures));
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -273,7 +265,7 @@ void PrintCommands::PrintProjMenuClick() {
   try {
     Flags.DirectPrint = true;
     Docs.PrepareProject();
-    PrintJob(PrintPreview1, Flags.DirectPrint);
+    PrintJob(Job(DocumentKind::Project), Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -287,7 +279,7 @@ void PrintCommands::PrevProjMenuClick() {
   try {
     Flags.IndexAvailable = false;
     Docs.PrepareProject();
-    ShowPreviewOf(PrintPreview1);
+    ShowPreviewOf(Job(DocumentKind::Project));
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -299,7 +291,7 @@ void PrintCommands::PrintIndexCreatedClick() {
   BusyScope busy(messages_);
   try {
     Docs.PrepareIndex();
-    PrintJob(PrintPreview5, Flags.DirectPrint);
+    PrintJob(Job(DocumentKind::Index), Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -310,7 +302,7 @@ void PrintCommands::PrevIndexCreatedClick() {
   try {
     Flags.IndexAvailable = false;
     Docs.PrepareIndex();
-    ShowPreviewOf(PrintPreview5);
+    ShowPreviewOf(Job(DocumentKind::Index));
   } catch (const std::exception &error) {
     Report(error);
   }

@@ -4,6 +4,7 @@
 // then prints the job at once or shows it in the preview window.
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <functional>
 
 #include "listing/Documents.h"
@@ -56,14 +57,10 @@ class PrintCommands {
   // scrivane-print.
   Documents Docs;
 
-  // Project listing, unit listing, form object listing, procedures list,
-  // index listing. The form object listing gets its renderer by assigning
-  // its job's OnPrintPage.
-  TPrintPreview PrintPreview1;
-  TPrintPreview PrintPreview2;
-  TPrintPreview PrintPreview3;
-  TPrintPreview PrintPreview4;
-  TPrintPreview PrintPreview5;
+  // The print job of each document. The form object listing's job gets its
+  // renderer by assigning its OnPrintPage.
+  TPrintPreview &Job(DocumentKind kind) { return jobs_[static_cast<std::size_t>(kind)]; }
+  const TPrintPreview &Job(DocumentKind kind) const { return jobs_[static_cast<std::size_t>(kind)]; }
 
   // True when the job's document can be produced (its page event exists).
   static bool HasRenderer(const TPrintPreview &job) { return bool(job.OnPrintPage); }
@@ -76,8 +73,8 @@ class PrintCommands {
 
   // The commands, named after the menu items and lists they serve.
   void PrevUnitMenuClick();
-  void PickList1DblClick();
-  void PickList2DblClick();
+  void UnitListDoubleClick();
+  void RoutineListDoubleClick();
   void PrintUnitMenuClick();
   // File > Print... (Ctrl+P): the highlighted unit through the system print
   // dialog (printer, copies, pages, sides).
@@ -92,8 +89,8 @@ class PrintCommands {
 
   // Begin and end events of a job whose renderer brings none (the form
   // object listing until it has its own).
-  void PrintPreview1BeginPrint(PageInfoPtr &Info);
-  void PrintPreview1EndPrint(PageInfoPtr &Info);
+  void PlainJobBeginPrint(PageInfoPtr &Info);
+  void PlainJobEndPrint(PageInfoPtr &Info);
 
  private:
   enum class UnitCommand { PreviewMenu, UnitListDoubleClick, RoutineListDoubleClick, PrintMenu, PrintDialog };
@@ -112,6 +109,8 @@ class PrintCommands {
   PrinterHost &printer_;
   QWidget *parent_;
   bool indexItemsEnabled_ = false;
+  // By DocumentKind: Unit, Form, Procedures, Project, Index.
+  std::array<TPrintPreview, static_cast<std::size_t>(DocumentKind::Index) + 1> jobs_;
 };
 
 }  // namespace scrivane

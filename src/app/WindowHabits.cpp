@@ -31,12 +31,12 @@ QString LocalFileOf(const QMimeData *data) {
 WindowHabits::WindowHabits(TDocForm &window) : QObject(&window), window_(window) {
   window_.setAcceptDrops(true);
   window_.installEventFilter(this);
-  window_.PickList1->installEventFilter(this);
-  window_.PickList2->installEventFilter(this);
-  window_.PickList2->viewport()->installEventFilter(this);
+  window_.unitList->installEventFilter(this);
+  window_.routineList->installEventFilter(this);
+  window_.routineList->viewport()->installEventFilter(this);
   // Named keys, not the platform's standard ones: some platforms bind none
   // to Quit.
-  window_.Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  window_.exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
 bool WindowHabits::IsPascalFile(const QString &path) {
@@ -74,7 +74,7 @@ void WindowHabits::Save(IniFile &ini) const {
 bool WindowHabits::SelectRange(QEvent *event) {
   auto *mouse = static_cast<QMouseEvent *>(event);
   if (mouse->button() != Qt::LeftButton) return false;
-  PickList &list = *window_.PickList2;
+  PickList &list = *window_.routineList;
   const int row = list.indexAt(mouse->position().toPoint()).row();
   if (row < 0) return false;
   if (!(mouse->modifiers() & Qt::ShiftModifier) || anchorRow_ < 0 || anchorRow_ >= list.count()) {
@@ -124,18 +124,18 @@ bool WindowHabits::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::KeyPress: {
       const int key = static_cast<QKeyEvent *>(event)->key();
       if (key != Qt::Key_Return && key != Qt::Key_Enter) break;
-      if (watched == window_.PickList1) {
-        window_.PickList1DblClick();
+      if (watched == window_.unitList) {
+        window_.UnitListDoubleClick();
         return true;
       }
-      if (watched == window_.PickList2) {
-        window_.PickList2DblClick();
+      if (watched == window_.routineList) {
+        window_.RoutineListDoubleClick();
         return true;
       }
       break;
     }
     case QEvent::MouseButtonPress:
-      if (watched == window_.PickList2->viewport()) return SelectRange(event);
+      if (watched == window_.routineList->viewport()) return SelectRange(event);
       break;
     default:
       break;

@@ -33,10 +33,10 @@ void WriteFile(const QString &path, const QByteArray &bytes) {
 TEST(DocFormClipboard, CopyPutsTheSelectedRoutinesOnTheClipboardAsText) {
   Window w;
   w.window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/reports.pas"));
-  ASSERT_GT(w.window->PickList2->count(), 1);
-  w.window->PickList2->item(0)->setSelected(true);
-  w.window->PickList2->item(1)->setSelected(true);
-  w.window->PickList2Click();
+  ASSERT_GT(w.window->routineList->count(), 1);
+  w.window->routineList->item(0)->setSelected(true);
+  w.window->routineList->item(1)->setSelected(true);
+  w.window->RoutineListClick();
   ASSERT_TRUE(w.window->CopyBtn->isEnabled());
   w.window->CopyBtnClick();
   const QString text = QGuiApplication::clipboard()->text();
@@ -68,8 +68,8 @@ TEST(DocFormClipboard, FormImageBesideAUnitInADottedFolderIsShownAndDeleted) {
   ASSERT_TRUE(picture.save(folder + QStringLiteral("/unit1.bmp"), "BMP"));
 
   w.window->OpenChosenFile(folder + QStringLiteral("/unit1.pas"));
-  w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
-  w.window->PageControl1Change();
+  w.window->pageTabs->setCurrentWidget(w.window->formImageTab);
+  w.window->PageTabChanged();
   EXPECT_EQ(w.window->FormImage->pixmap().size(), QSize(40, 30));
   EXPECT_TRUE(w.window->ClearBtn->isEnabled());
   EXPECT_TRUE(w.window->CopyBtn->isEnabled());
@@ -92,8 +92,8 @@ TEST(DocFormClipboard, AnImageWithoutAFormFileIsNeitherShownNorOfferedForDeletio
   picture.fill(Qt::red);
   ASSERT_TRUE(picture.save(w.dir.path() + QStringLiteral("/unit2.bmp"), "BMP"));
   w.window->OpenChosenFile(w.dir.path() + QStringLiteral("/unit2.pas"));
-  w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
-  w.window->PageControl1Change();
+  w.window->pageTabs->setCurrentWidget(w.window->formImageTab);
+  w.window->PageTabChanged();
   EXPECT_TRUE(w.window->FormImage->pixmap().isNull());
   EXPECT_FALSE(w.window->ClearBtn->isEnabled());
   EXPECT_FALSE(w.window->CopyBtn->isEnabled());
@@ -112,8 +112,8 @@ TEST(DocFormClipboard, PasteSavesInAFolderWithCapitalsAndOverAnImageInAnotherCas
   WriteFile(folder + QStringLiteral("/Unit1.pas"), "unit Unit1;\nend.\n");
   WriteFile(folder + QStringLiteral("/Unit1.dfm"), "object Form1: TForm1\nend\n");
   w.window->OpenChosenFile(folder + QStringLiteral("/Unit1.pas"));
-  w.window->PageControl1->setCurrentWidget(w.window->TabSheet2);
-  w.window->PageControl1Change();
+  w.window->pageTabs->setCurrentWidget(w.window->formImageTab);
+  w.window->PageTabChanged();
 
   QImage picture(40, 30, QImage::Format_RGB32);
   picture.fill(Qt::green);
@@ -130,7 +130,7 @@ TEST(DocFormClipboard, PasteSavesInAFolderWithCapitalsAndOverAnImageInAnotherCas
   w.window->CaptureBtnClick();
   EXPECT_EQ(QImage(folder + QStringLiteral("/UNIT1.BMP")).size(), QSize(50, 20));
   EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
-  w.window->PageControl1Change();
+  w.window->PageTabChanged();
   EXPECT_TRUE(w.window->ClearBtn->isEnabled());
   EXPECT_TRUE(w.window->CopyBtn->isEnabled());
 

@@ -23,20 +23,20 @@ TEST(DocFormForm, ObjectsAreListedSelectedCopiedAndPrinted) {
   ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + QStringLiteral("/mainform.dfm"), form));
   w.window->OpenChosenFile(form);
   EXPECT_TRUE(w.messages->informations.isEmpty()) << w.messages->informations.join("; ").toStdString();
-  ASSERT_EQ(w.window->PickList1->count(), 1);
-  EXPECT_EQ(w.window->PickList1->item(0)->text(), QStringLiteral("MainForm.dfm"));
-  ASSERT_EQ(w.window->PickList2->count(), 7);
-  for (int i = 0; i < w.window->PickList2->count(); ++i)
-    EXPECT_EQ(w.window->PickList2->item(i)->data(KindRole).toInt(), int(EntryKind::FormObject));
+  ASSERT_EQ(w.window->unitList->count(), 1);
+  EXPECT_EQ(w.window->unitList->item(0)->text(), QStringLiteral("MainForm.dfm"));
+  ASSERT_EQ(w.window->routineList->count(), 7);
+  for (int i = 0; i < w.window->routineList->count(); ++i)
+    EXPECT_EQ(w.window->routineList->item(i)->data(KindRole).toInt(), int(EntryKind::FormObject));
   EXPECT_TRUE(QFile::exists(w.dir.path() + QStringLiteral("/MainForm.DDT")));
 
   // Clicking the entry again reloads the same objects.
   w.ClickUnit(QStringLiteral("MainForm.dfm"));
-  ASSERT_EQ(w.window->PickList2->count(), 7);
+  ASSERT_EQ(w.window->routineList->count(), 7);
 
-  w.window->PickList2->item(0)->setSelected(true);  // object addbutton : tbutton
-  w.window->PickList2->item(6)->setSelected(true);  // object statuslabel : tlabel [3]
-  w.window->PickList2Click();
+  w.window->routineList->item(0)->setSelected(true);  // object addbutton : tbutton
+  w.window->routineList->item(6)->setSelected(true);  // object statuslabel : tlabel [3]
+  w.window->RoutineListClick();
   ASSERT_TRUE(w.window->CopyBtn->isEnabled());
   ASSERT_TRUE(w.window->ClearBtn->isEnabled());
   w.window->CopyBtnClick();
@@ -58,6 +58,6 @@ TEST(DocFormForm, ObjectsAreListedSelectedCopiedAndPrinted) {
   EXPECT_FALSE(printed.contains(QStringLiteral("ItemGrid"))) << printed.toStdString();
 
   w.window->ClearBtnClick();
-  EXPECT_FALSE(w.window->PickList2->item(0)->isSelected());
+  EXPECT_FALSE(w.window->routineList->item(0)->isSelected());
   EXPECT_FALSE(w.window->CopyBtn->isEnabled());
 }

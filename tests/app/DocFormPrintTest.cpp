@@ -116,9 +116,9 @@ TEST(DocFormPrint, DocumentsWithoutARendererStayDisabled) {
   f.ClickUnit(QStringLiteral("stock.pas"));
   EXPECT_TRUE(f.window->PrevUnitMenu->isEnabled());
   EXPECT_EQ(f.window->PrevProcMenu->isEnabled(),
-            PrintCommands::HasRenderer(f.window->printCommands().PrintPreview4));
+            PrintCommands::HasRenderer(f.window->printCommands().Job(DocumentKind::Procedures)));
   EXPECT_EQ(f.window->PrintProjMenu->isEnabled(),
-            PrintCommands::HasRenderer(f.window->printCommands().PrintPreview1));
+            PrintCommands::HasRenderer(f.window->printCommands().Job(DocumentKind::Project)));
 }
 
 // The window's PDF file could be a unit of the open project, and a full disk

@@ -52,9 +52,9 @@ struct WindowFixture {
     QStringList captions;
     bool inside = false;
     for (QAction *a : window->FileMenu->actions()) {
-      if (a == window->Exit1) break;
+      if (a == window->exitAction) break;
       if (inside) captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
-      if (a == window->N1) inside = true;
+      if (a == window->exitSeparator) inside = true;
     }
     return captions;
   }
@@ -76,14 +76,14 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   EXPECT_EQ(f.RecentPart(), QStringList());
   EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "P&rint...", "&Printer Setup...", "Legend...",
                                                "-", "E&xit"}));
-  EXPECT_EQ(Captions(w.PopupMenu3),
+  EXPECT_EQ(Captions(w.printMenu),
             QStringList({"&Highlighted unit", "Print &Entire project", "-",
                          "&Procedures and functions list", "Project &source file",
                          "&Index Listing"}));
-  EXPECT_EQ(Captions(w.PopupMenu1),
+  EXPECT_EQ(Captions(w.previewMenu),
             QStringList({"&Highlighted unit", "-", "&Procedures and functions list",
                          "Project &source file", "&Index Listing"}));
-  for (QAction *a : w.PopupMenu3->actions() + w.PopupMenu1->actions())
+  for (QAction *a : w.printMenu->actions() + w.previewMenu->actions())
     if (!a->isSeparator()) {
       EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
     }
@@ -103,21 +103,21 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
     EXPECT_EQ(action->toolTip(), QString::fromLatin1(hint));
     EXPECT_EQ(action->isEnabled(), enabled) << caption;
   }
-  EXPECT_EQ(w.PageControl1->tabText(0), QStringLiteral("Project Files"));
-  EXPECT_EQ(w.PageControl1->tabText(1), QStringLiteral("Form Image"));
-  EXPECT_EQ(w.PageControl1->currentIndex(), 0);
-  EXPECT_EQ(w.GroupBox1->title(), QStringLiteral("Units and Forms"));
-  EXPECT_EQ(w.lbControls->text(), QStringLiteral("Procedures and Functions"));
+  EXPECT_EQ(w.pageTabs->tabText(0), QStringLiteral("Project Files"));
+  EXPECT_EQ(w.pageTabs->tabText(1), QStringLiteral("Form Image"));
+  EXPECT_EQ(w.pageTabs->currentIndex(), 0);
+  EXPECT_EQ(w.listsGroup->title(), QStringLiteral("Units and Forms"));
+  EXPECT_EQ(w.routineListCaption->text(), QStringLiteral("Procedures and Functions"));
   EXPECT_EQ(w.StatusBar->panelText(0), QStringLiteral(" Tallowind, Incorporated"));
-  EXPECT_TRUE(w.Normal1->isChecked() && w.On1->isChecked() && w.English1->isChecked() &&
-              w.PrjFiles1->isChecked());
+  EXPECT_TRUE(w.normalFontAction->isChecked() && w.hintsOnAction->isChecked() && w.inchesAction->isChecked() &&
+              w.projectFileUnitsAction->isChecked());
 
   // Choosing an empty recent item opens nothing.
   w.FileMenu->actions()[4]->trigger();
-  EXPECT_EQ(w.PickList1->count(), 0);
+  EXPECT_EQ(w.unitList->count(), 0);
 
-  w.Bold1->trigger();
-  w.Metric1->trigger();
+  w.boldFontAction->trigger();
+  w.centimetresAction->trigger();
   EXPECT_TRUE(w.close());
   IniFile ini;
   ASSERT_TRUE(ini.Load(f.iniPath));
@@ -134,13 +134,13 @@ TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsKeepTheirNames) {
       "[Main]\r\nStyle=1\r\nHint=0\r\nMeasure=1\r\n[Switch]\r\nInclude=1\r\n");
   TDocForm &w = *f.window;
   EXPECT_EQ(f.RecentPart(), QStringList({"&1 C:\\X\\A.DPR", "&3 /tmp/B.pas", "-"}));
-  EXPECT_TRUE(w.Bold1->isChecked() && w.Off1->isChecked() && w.Metric1->isChecked() &&
-              w.PrjFiles2->isChecked());
-  EXPECT_TRUE(w.PickList1->font().bold());
+  EXPECT_TRUE(w.boldFontAction->isChecked() && w.hintsOffAction->isChecked() && w.centimetresAction->isChecked() &&
+              w.usesClauseUnitsAction->isChecked());
+  EXPECT_TRUE(w.unitList->font().bold());
   EXPECT_FALSE(w.hintsShown());
   EXPECT_TRUE(w.includeUses());
-  w.Normal1->trigger();
-  EXPECT_FALSE(w.PickList2->font().bold());
+  w.normalFontAction->trigger();
+  EXPECT_FALSE(w.routineList->font().bold());
   EXPECT_EQ(w.settings().Style, 0);
 }
 
@@ -151,7 +151,7 @@ TEST(DocForm, OpenAddsToRecentFilesAndACancelKeepsWhatIsOpen) {
   QString answer = project;
   w.setOpenFileChooser([&answer] { return answer; });
   w.OpenFileBtn->trigger();
-  EXPECT_GT(w.PickList1->count(), 0);
+  EXPECT_GT(w.unitList->count(), 0);
   EXPECT_EQ(w.recentFiles().At(0), project);
   // Written at once, before the window closes.
   IniFile ini;
@@ -161,9 +161,9 @@ TEST(DocForm, OpenAddsToRecentFilesAndACancelKeepsWhatIsOpen) {
   EXPECT_TRUE(w.PrintBtn->isEnabled());
 
   answer.clear();  // the user cancels the dialog
-  const int units = w.PickList1->count();
-  w.OpenProject1->trigger();
-  EXPECT_EQ(w.PickList1->count(), units);
+  const int units = w.unitList->count();
+  w.openFileAction->trigger();
+  EXPECT_EQ(w.unitList->count(), units);
   EXPECT_TRUE(w.PrintBtn->isEnabled());
   EXPECT_EQ(w.recentFiles().Entries().count(project), 1);
   w.close();
@@ -175,20 +175,20 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
   const QString project = testsupport::examplesDir() + QStringLiteral("/inventory.dpr");
   w.setOpenFileChooser([&project] { return project; });
   w.OpenFileBtn->trigger();
-  ASSERT_GE(w.PickList1->count(), 3);
-  EXPECT_EQ(w.PickList1->item(1)->text(), QStringLiteral("stock.pas"));
-  EXPECT_EQ(w.PickList1->item(1)->data(KindRole).toInt(), int(EntryKind::UnitInProject));
+  ASSERT_GE(w.unitList->count(), 3);
+  EXPECT_EQ(w.unitList->item(1)->text(), QStringLiteral("stock.pas"));
+  EXPECT_EQ(w.unitList->item(1)->data(KindRole).toInt(), int(EntryKind::UnitInProject));
 
-  w.PickList1->setCurrentRow(1);
+  w.unitList->setCurrentRow(1);
   EXPECT_TRUE(w.model().CurrentUnitPath.endsWith(QStringLiteral("stock.pas")));
   EXPECT_EQ(w.StatusBar->panelText(0),
             QStringLiteral(" Unit: ") + w.model().CurrentUnitPath);
-  ASSERT_GT(w.PickList2->count(), 0);
-  ASSERT_EQ(w.PickList2->count(), w.model().Routines.size());
+  ASSERT_GT(w.routineList->count(), 0);
+  ASSERT_EQ(w.routineList->count(), w.model().Routines.size());
   QSet<int> kinds;
-  for (int i = 0; i < w.PickList2->count(); ++i) {
-    const QString text = w.PickList2->item(i)->text();
-    const auto kind = EntryKind(w.PickList2->item(i)->data(KindRole).toInt());
+  for (int i = 0; i < w.routineList->count(); ++i) {
+    const QString text = w.routineList->item(i)->text();
+    const auto kind = EntryKind(w.routineList->item(i)->data(KindRole).toInt());
     kinds.insert(int(kind));
     if (text.startsWith(QStringLiteral("function "))) {
       EXPECT_EQ(kind, EntryKind::Function) << text.toStdString();
@@ -205,13 +205,13 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
   EXPECT_TRUE(w.model().UnitHighlighted);
 
   // Selecting routines mirrors into the model and switches the captions.
-  w.PickList2->item(0)->setSelected(true);
+  w.routineList->item(0)->setSelected(true);
   EXPECT_TRUE(w.model().Routines[0].selected);
   EXPECT_EQ(w.PrintUnitMenu->text(), QStringLiteral("&Highlighted procedures and functions"));
   EXPECT_TRUE(w.CopyBtn->isEnabled() && w.ClearBtn->isEnabled());
   w.ClearBtn->trigger();
   EXPECT_FALSE(w.model().AnyRoutineSelected());
-  EXPECT_TRUE(w.PickList2->selectedItems().isEmpty());
+  EXPECT_TRUE(w.routineList->selectedItems().isEmpty());
   EXPECT_FALSE(w.CopyBtn->isEnabled());
   w.close();
 }
@@ -224,12 +224,12 @@ TEST(DocForm, LazarusAndDelphiProjectFilesOpenWithTheirIncludeFiles) {
     QString answer = project;
     w.setOpenFileChooser([&answer] { return answer; });
     w.OpenFileBtn->trigger();
-    ASSERT_EQ(w.PickList1->count(), 1) << project.toStdString();
-    EXPECT_EQ(w.PickList1->item(0)->text(), QStringLiteral("Work.pas"));
-    w.PickList1->setCurrentRow(0);
+    ASSERT_EQ(w.unitList->count(), 1) << project.toStdString();
+    EXPECT_EQ(w.unitList->item(0)->text(), QStringLiteral("Work.pas"));
+    w.unitList->setCurrentRow(0);
     // The routine lives in the include file the project's search path finds.
-    ASSERT_EQ(w.PickList2->count(), 1) << project.toStdString();
-    EXPECT_TRUE(w.PickList2->item(0)->text().startsWith(QStringLiteral("procedure go;"))) << project.toStdString();
+    ASSERT_EQ(w.routineList->count(), 1) << project.toStdString();
+    EXPECT_TRUE(w.routineList->item(0)->text().startsWith(QStringLiteral("procedure go;"))) << project.toStdString();
     EXPECT_EQ(w.recentFiles().At(0), project);
   }
   EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
@@ -245,9 +245,9 @@ TEST(DocForm, ResizeGivesTheUnitListOneFifthOfTheGroupBox) {
     w.resize(width, 500);
     QCoreApplication::processEvents();
     EXPECT_EQ(w.width(), width);
-    const int expected = std::max(101, int(0.2 * w.GroupBox1->width()));
-    EXPECT_EQ(w.PickList1->width(), expected) << width;
-    EXPECT_EQ(w.lbControls->x(), w.PickList2->mapTo(w.GroupBox1, QPoint(0, 0)).x() + 5);
+    const int expected = std::max(101, int(0.2 * w.listsGroup->width()));
+    EXPECT_EQ(w.unitList->width(), expected) << width;
+    EXPECT_EQ(w.routineListCaption->x(), w.routineList->mapTo(w.listsGroup, QPoint(0, 0)).x() + 5);
     EXPECT_EQ(w.StatusBar->panelWidth(0), width - 230);
   }
   w.close();
@@ -268,9 +268,9 @@ TEST(DocForm, HelpShowsTheTopicOfTheActiveTab) {
   TDocForm &w = *f.window;
   const std::tuple<std::function<void()>, int> rows[] = {
       {[&w] { w.HelpBtn->trigger(); }, 1006},
-      {[&w] { w.PageControl1->setCurrentIndex(1); w.HelpBtn->trigger(); }, 1002},
-      {[&w] { w.TableofContents1->trigger(); }, 1000},
-      {[&w] { w.Index1->trigger(); }, 1004},
+      {[&w] { w.pageTabs->setCurrentIndex(1); w.HelpBtn->trigger(); }, 1002},
+      {[&w] { w.helpContentsAction->trigger(); }, 1000},
+      {[&w] { w.helpIndexAction->trigger(); }, 1004},
   };
   for (const auto &[act, context] : rows) {
     act();

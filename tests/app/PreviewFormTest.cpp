@@ -173,13 +173,13 @@ TEST(PreviewForm, ZoomStepsStopAtTheLimits) {
 
 TEST(PreviewForm, LeftClickZoomsInAndRightClickOut) {
   Preview preview(1);
-  const QPoint middle(preview.form->PB1->width() / 2, preview.form->PB1->height() / 2);
-  preview.form->PB1MouseDown(Qt::LeftButton, middle);
+  const QPoint middle(preview.form->firstPageBox->width() / 2, preview.form->firstPageBox->height() / 2);
+  preview.form->PageBoxMouseDown(Qt::LeftButton, middle);
   EXPECT_FLOAT_EQ(preview.form->Zoom, 1.5f);
-  preview.form->PB1MouseDown(Qt::RightButton, middle);
+  preview.form->PageBoxMouseDown(Qt::RightButton, middle);
   EXPECT_FLOAT_EQ(preview.form->Zoom, 1.0f);
   preview.form->TwoPageBtnClick();  // clicks do not zoom with two pages
-  preview.form->PB1MouseDown(Qt::LeftButton, middle);
+  preview.form->PageBoxMouseDown(Qt::LeftButton, middle);
   EXPECT_FLOAT_EQ(preview.form->Zoom, 1.0f);
 }
 
@@ -187,11 +187,11 @@ TEST(PreviewForm, TwoPagesWithTheLastPageOnTheLeftLeaveTheRightBoxWhite) {
   Preview preview(3);
   preview.form->TwoPageBtnClick();
   EXPECT_FALSE(preview.form->TwoPageBtn->isEnabled());
-  EXPECT_TRUE(preview.form->PagePanel2->isVisible());
-  EXPECT_EQ(preview.form->PagePanel2->size(), preview.form->PagePanel->size());
+  EXPECT_TRUE(preview.form->secondPagePanel->isVisible());
+  EXPECT_EQ(preview.form->secondPagePanel->size(), preview.form->PagePanel->size());
   // Both sheets lie inside the view, side by side.
   EXPECT_GE(preview.form->PagePanel->x(), 0);
-  EXPECT_LE(preview.form->PagePanel2->geometry().right(), preview.form->ScrollBox1->viewport()->width());
+  EXPECT_LE(preview.form->secondPagePanel->geometry().right(), preview.form->pageScroll->viewport()->width());
 
   preview.form->GoToPage(2);
   EXPECT_FALSE(AllWhite(preview.form->RenderBox(2)));
@@ -408,7 +408,7 @@ TEST(PreviewForm, KeysBeyondTheMenus) {
 
 TEST(PreviewForm, HintsReachTheThirdStatusPanel) {
   Preview preview(1);
-  for (QWidget *control : {static_cast<QWidget *>(preview.form->NextBtn), preview.form->PB1}) {
+  for (QWidget *control : {static_cast<QWidget *>(preview.form->NextBtn), preview.form->firstPageBox}) {
     QStatusTipEvent tip(control->statusTip());
     QApplication::sendEvent(control, &tip);
     EXPECT_EQ(preview.form->StatusText(2), control->statusTip());
@@ -422,7 +422,7 @@ TEST(PreviewForm, TwoPagesASheetShowTheSheetsAsTheyPrint) {
   PreviewOptions options;
   options.PagesPerSheet = 2;
   Preview preview(5, options);
-  EXPECT_GT(preview.form->PB1->width(), preview.form->PB1->height());
+  EXPECT_GT(preview.form->firstPageBox->width(), preview.form->firstPageBox->height());
   const QImage image = preview.form->RenderBox(1);
   EXPECT_EQ(preview.form->StatusText(0), QStringLiteral(" Sheet 1 of at least 2"));
   // Letter turned: 6600 x 5100; each page scaled by 3300 / 5100 into its half.

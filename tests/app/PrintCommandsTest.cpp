@@ -56,7 +56,7 @@ struct CommandsFixture {
                                                printer, window.get());
     PrintCommandHooks &hooks = commands->Hooks;
     hooks.UpdateCommands = [this] { window->UpdateCommands(); };
-    hooks.SelectUnit = [this](int index) { window->PickList1->setCurrentRow(index); };
+    hooks.SelectUnit = [this](int index) { window->unitList->setCurrentRow(index); };
     hooks.SetStatusLine = [this](const QString &text) {
       statusLines << text;
       window->SetStatusLine(text);
@@ -76,17 +76,17 @@ struct CommandsFixture {
   void ClickUnit(const QString &name) {
     const int row = Row(name);
     ASSERT_GE(row, 0) << name.toStdString();
-    window->PickList1->setCurrentRow(row);
-    window->PickList1->item(row)->setSelected(true);
-    window->PickList1Click();
+    window->unitList->setCurrentRow(row);
+    window->unitList->item(row)->setSelected(true);
+    window->UnitListClick();
   }
   void SelectRoutines(const QStringList &starts) {
-    for (int i = 0; i < window->PickList2->count(); ++i) {
+    for (int i = 0; i < window->routineList->count(); ++i) {
       const QString text = QString::fromLatin1(window->model().Routines[i].text);
       for (const QString &start : starts)
-        if (text.startsWith(start)) window->PickList2->item(i)->setSelected(true);
+        if (text.startsWith(start)) window->routineList->item(i)->setSelected(true);
     }
-    window->PickList2Click();
+    window->RoutineListClick();
   }
   QString PrintTo(const QString &file) {
     const QString path = dir.path() + QLatin1Char('/') + file;
@@ -144,9 +144,9 @@ TEST(PrintCommands, FlagsOfTheUnitCommands) {
   const Row rows[] = {
       {"preview menu, whole unit", &PrintCommands::PrevUnitMenuClick, false, true, false},
       {"preview menu, two routines", &PrintCommands::PrevUnitMenuClick, true, false, true},
-      {"unit list double click, whole", &PrintCommands::PickList1DblClick, false, true, false},
-      {"unit list double click, two routines", &PrintCommands::PickList1DblClick, true, false, false},
-      {"routine list double click", &PrintCommands::PickList2DblClick, true, false, false},
+      {"unit list double click, whole", &PrintCommands::UnitListDoubleClick, false, true, false},
+      {"unit list double click, two routines", &PrintCommands::UnitListDoubleClick, true, false, false},
+      {"routine list double click", &PrintCommands::RoutineListDoubleClick, true, false, false},
   };
   for (const Row &row : rows) {
     CommandsFixture f;
@@ -248,7 +248,7 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   bool cancelClicked = false;
   f.commands->Hooks.SelectUnit = [&](int index) {
     loaded << index;
-    f.window->PickList1->setCurrentRow(index);
+    f.window->unitList->setCurrentRow(index);
     if (index != 1 || cancelClicked) return;
     cancelClicked = true;
     // The print loop serves window messages before each page: the click
@@ -266,7 +266,7 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   EXPECT_TRUE(f.commands->Flags.PrintCancelled);
   EXPECT_FALSE(QFile::exists(book));
   EXPECT_EQ(f.window->model().SelectedUnit, 0);
-  EXPECT_EQ(f.window->PickList1->currentRow(), 0);
+  EXPECT_EQ(f.window->unitList->currentRow(), 0);
   // The status line names the first unit again, then says the print was cancelled.
   ASSERT_GE(f.statusLines.size(), 2);
   EXPECT_EQ(f.statusLines[f.statusLines.size() - 2], QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath);
@@ -338,10 +338,10 @@ TEST(PrintCommands, IndexAfterPrintingAUnitListsEachRoutineOnceWithItsPage) {
 TEST(PrintCommands, SharedBeginEventMakesAFreshPageRecord) {
   CommandsFixture f;
   PageInfoPtr info;
-  f.commands->PrintPreview1BeginPrint(info);
+  f.commands->PlainJobBeginPrint(info);
   ASSERT_TRUE(info);
   EXPECT_EQ(info->Title, f.window->model().OpenedPath);
   EXPECT_EQ(static_cast<TNEWPageInfo &>(*info).KnownPages, 1);
-  f.commands->PrintPreview1EndPrint(info);
+  f.commands->PlainJobEndPrint(info);
   EXPECT_FALSE(info);
 }

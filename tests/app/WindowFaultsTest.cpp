@@ -54,7 +54,7 @@ void MakeModal(TPreviewForm &form) {
 
 TEST(WindowFaults, OneDoubleClickOnAUnitNotYetHighlightedPreviewsIt) {
   ShownExampleWindow f;
-  PickList &units = *f.window->PickList1;
+  PickList &units = *f.window->unitList;
   ASSERT_GE(units.count(), 3);
   int previews = 0;
   SetPreviewRunHook([&](TPreviewForm &) { ++previews; });
@@ -78,11 +78,11 @@ TEST(WindowFaults, UnitListColumnsNeverTouchInTheNormalOrTheBoldFont) {
                              QStringLiteral("File not found")};
   const QStringList sizes = {QStringLiteral("1,234,567"), QStringLiteral("888,888,888"),
                              QStringLiteral("12,345,678,901")};
-  for (QAction *font : {f.window->Normal1, f.window->Bold1}) {
+  for (QAction *font : {f.window->normalFontAction, f.window->boldFontAction}) {
     font->trigger();
-    const QFont listFont = f.window->PickList1->font();
+    const QFont listFont = f.window->unitList->font();
     const QFontMetrics metrics(listFont);
-    auto *delegate = dynamic_cast<UnitListDelegate *>(f.window->PickList1->itemDelegate());
+    auto *delegate = dynamic_cast<UnitListDelegate *>(f.window->unitList->itemDelegate());
     ASSERT_NE(delegate, nullptr);
     const UnitListColumns columns = delegate->Columns(listFont);
     for (const UnitEntry &unit : model.Units) {
@@ -106,18 +106,18 @@ TEST(WindowFaults, CancelInOpenLeavesTheWindowAsItWas) {
   f.ClickUnit(QStringLiteral("stock.pas"));
   const QString caption = w.windowTitle();
   const QString status = w.StatusBar->statusText();
-  const int units = w.PickList1->count();
-  const int routines = w.PickList2->count();
+  const int units = w.unitList->count();
+  const int routines = w.routineList->count();
   ASSERT_GT(routines, 0);
   ASSERT_TRUE(status.startsWith(QStringLiteral(" Unit: ")));
 
   w.setOpenFileChooser([] { return QString(); });
-  w.OpenProject1->trigger();
+  w.openFileAction->trigger();
   EXPECT_EQ(w.windowTitle(), caption);
   EXPECT_EQ(w.StatusBar->statusText(), status);
-  EXPECT_EQ(w.PickList1->count(), units);
-  EXPECT_EQ(w.PickList2->count(), routines);
-  EXPECT_EQ(w.PickList1->currentRow(), 1);
+  EXPECT_EQ(w.unitList->count(), units);
+  EXPECT_EQ(w.routineList->count(), routines);
+  EXPECT_EQ(w.unitList->currentRow(), 1);
   EXPECT_TRUE(w.PrevUnitMenu->isEnabled());
 }
 
@@ -145,10 +145,10 @@ TEST(WindowFaults, AltVDropsTheViewMenuAndAltYCopies) {
   });
   QTest::keyClick(&w, Qt::Key_V, Qt::AltModifier);
   QTest::qWait(300);
-  EXPECT_EQ(popup, w.PopupMenu1);
+  EXPECT_EQ(popup, w.previewMenu);
 
   QGuiApplication::clipboard()->clear();
-  w.PickList2->item(0)->setSelected(true);
+  w.routineList->item(0)->setSelected(true);
   ASSERT_TRUE(w.CopyBtn->isEnabled());
   QTest::keyClick(&w, Qt::Key_Y, Qt::AltModifier);
   EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(
@@ -197,20 +197,20 @@ TEST(WindowFaults, RoutineCaptionIsReadableAtEverySplitterPosition) {
   const QString caption = w.model().RoutineCaption;
   ASSERT_EQ(caption, QStringLiteral("Functions and Procedures"));
   QStyleOptionGroupBox option;
-  option.initFrom(w.GroupBox1);
-  option.text = w.GroupBox1->title();
+  option.initFrom(w.listsGroup);
+  option.text = w.listsGroup->title();
   option.subControls = QStyle::SC_GroupBoxLabel;
   const QRect title =
-      w.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, w.GroupBox1);
+      w.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, w.listsGroup);
   const int total = w.DragBar->width() - w.DragBar->handleWidth();
   for (int units = 101; units < total; units += 7) {
     w.DragBar->setSizes({units, total - units});
     QApplication::processEvents();
-    const QRect label = w.lbControls->geometry();
+    const QRect label = w.routineListCaption->geometry();
     SCOPED_TRACE(units);
-    EXPECT_EQ(w.lbControls->text(), caption);
-    EXPECT_GE(label.width(), w.lbControls->fontMetrics().horizontalAdvance(caption));
-    EXPECT_TRUE(w.GroupBox1->rect().contains(label));
+    EXPECT_EQ(w.routineListCaption->text(), caption);
+    EXPECT_GE(label.width(), w.routineListCaption->fontMetrics().horizontalAdvance(caption));
+    EXPECT_TRUE(w.listsGroup->rect().contains(label));
     EXPECT_FALSE(label.intersects(title));
   }
 }
@@ -232,8 +232,8 @@ TEST(WindowFaults, The32KMessageHasItsTwoLinesWithoutABlankOne) {
     file.write("end.\n");
   }
   f.window->OpenChosenFile(unit);
-  ASSERT_EQ(f.window->PickList2->count(), 60) << f.messages->warnings.join("|").toStdString() << f.messages->informations.join("|").toStdString() << f.window->PickList1->count();
-  f.window->PickList2->selectAll();
+  ASSERT_EQ(f.window->routineList->count(), 60) << f.messages->warnings.join("|").toStdString() << f.messages->informations.join("|").toStdString() << f.window->unitList->count();
+  f.window->routineList->selectAll();
   f.window->CopyBtnClick();
   ASSERT_EQ(f.messages->informations.size(), 1);
   EXPECT_EQ(f.messages->informations[0],

@@ -27,11 +27,11 @@ struct WindowFixture {
   ~WindowFixture() { scrivane::SetPreviewRunHook(nullptr); }
 
   void ClickUnit(const QString &name) {
-    for (int row = 0; row < window->PickList1->count(); ++row) {
+    for (int row = 0; row < window->unitList->count(); ++row) {
       if (window->model().Units[row].name != name) continue;
-      window->PickList1->setCurrentRow(row);
-      window->PickList1->item(row)->setSelected(true);
-      window->PickList1Click();
+      window->unitList->setCurrentRow(row);
+      window->unitList->item(row)->setSelected(true);
+      window->UnitListClick();
       return;
     }
     FAIL() << "no unit " << name.toStdString();

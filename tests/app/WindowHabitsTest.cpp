@@ -83,12 +83,12 @@ TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
   testsupport::WindowFixture f;
   EXPECT_EQ(f.window->printWithDialogAction->shortcut().toString(), "Ctrl+P");
   EXPECT_TRUE(f.window->PrintUnitMenu->shortcut().isEmpty());
-  EXPECT_EQ(f.window->Exit1->shortcut().toString(), "Ctrl+Q");
+  EXPECT_EQ(f.window->exitAction->shortcut().toString(), "Ctrl+Q");
   f.window->show();
   f.window->OpenPathCommand(testsupport::examplesDir() + "/stock.pas");
   f.ClickUnit("stock.pas");
   QApplication::processEvents();
-  PickList &routines = *f.window->PickList2;
+  PickList &routines = *f.window->routineList;
   ASSERT_GE(routines.count(), 6);
 
   // Shift+click selects every routine from the last one clicked.
@@ -107,7 +107,7 @@ TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
   SetPreviewRunHook([&](TPreviewForm &) { ++previews; });
   QTest::keyClick(&routines, Qt::Key_Return);
   EXPECT_EQ(previews, 1);
-  QTest::keyClick(f.window->PickList1, Qt::Key_Return);
+  QTest::keyClick(f.window->unitList, Qt::Key_Return);
   EXPECT_EQ(previews, 2);
 
   // Ctrl+P opens the print dialog for the highlighted unit (cancelled here:
@@ -119,11 +119,11 @@ TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
     ++asked;
     return false;
   };
-  QTest::keyClick(f.window->PickList1, Qt::Key_P, Qt::ControlModifier);
+  QTest::keyClick(f.window->unitList, Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(asked, 1);
   f.window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
-  QTest::keyClick(f.window->PickList1, Qt::Key_Q, Qt::ControlModifier);
+  QTest::keyClick(f.window->unitList, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_FALSE(f.window->isVisible());
 }
 

@@ -85,7 +85,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          dark.setColor(QPalette::Text, QColor(230, 230, 230));
          QApplication::setPalette(dark);
          QApplication::processEvents();
-         for (PickList *list : {f.window->PickList1, f.window->PickList2})
+         for (PickList *list : {f.window->unitList, f.window->routineList})
            EXPECT_EQ(list->palette().color(QPalette::Base), QColor(30, 30, 30)) << list->objectName().toStdString();
          QApplication::setPalette(QApplication::style()->standardPalette());
        }},
@@ -122,7 +122,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
        }},
       {"metric margins show blank",
        [](testsupport::WindowFixture &f) {
-         f.window->Metric1->trigger();
+         f.window->centimetresAction->trigger();
          TFormatFrm &dialog = *f.window->formatDialog();
          dialog.FormActivate();
          for (QComboBox *box : {dialog.TopBox, dialog.BottomBox, dialog.LeftBox, dialog.RightBox})

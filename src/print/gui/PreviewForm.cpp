@@ -108,7 +108,7 @@ void PreviewPaintBox::paintEvent(QPaintEvent *) {
 }
 
 void PreviewPaintBox::mousePressEvent(QMouseEvent *event) {
-  if (box_ == 1) form_->PB1MouseDown(event->buttons(), event->position().toPoint());
+  if (box_ == 1) form_->PageBoxMouseDown(event->buttons(), event->position().toPoint());
 }
 
 TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
@@ -289,7 +289,7 @@ void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSi
 }
 
 QImage TPreviewForm::RenderBox(int box) {
-  QWidget *paintBox = box == 1 ? PB1 : PB2;
+  QWidget *paintBox = box == 1 ? firstPageBox : secondPageBox;
   QImage image(paintBox->size(), QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -299,8 +299,8 @@ QImage TPreviewForm::RenderBox(int box) {
 
 void TPreviewForm::RepaintBoxes() {
   if (!isVisible()) return;
-  PB1->repaint();
-  if (PagePanel2->isVisible()) PB2->repaint();
+  firstPageBox->repaint();
+  if (secondPagePanel->isVisible()) secondPageBox->repaint();
 }
 
 void TPreviewForm::PaginatePage(int p) {
@@ -352,24 +352,24 @@ void TPreviewForm::SetZoom(float z) {
   const int height = int(std::lround(BaseHeight * z));
   PagePanel->resize(std::max(width, 1), std::max(height, 1));
 
-  const QSize box = ScrollBox1->size() - QSize(2 * ScrollBox1->frameWidth(), 2 * ScrollBox1->frameWidth());
+  const QSize box = pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
   int containWidth, containHeight, left, top;
   if (width + 6 < box.width() - 1) {
     containWidth = box.width() - 1;
-    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pageScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     left = containWidth / 2 - width / 2;
   } else {
     containWidth = width + 6;
-    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pageScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     left = 3;
   }
   if (height + 6 < box.height() - 1) {
     containHeight = box.height() - 1;
-    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pageScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     top = containHeight / 2 - height / 2;
   } else {
     containHeight = height + 6;
-    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pageScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     top = 3;
   }
   ContainPanel->resize(containWidth, containHeight);
@@ -400,7 +400,7 @@ void TPreviewForm::ZoomOut() {
 }
 
 float TPreviewForm::FitWidthZoom() const {
-  const int view = ScrollBox1->viewport()->width() - 8 - ScrollBox1->verticalScrollBar()->sizeHint().width();
+  const int view = pageScroll->viewport()->width() - 8 - pageScroll->verticalScrollBar()->sizeHint().width();
   const float aspect = SheetAspect();
   if (BaseHeight <= 0 || aspect <= 0) return 1.0f;
   return std::clamp(float(view) / (float(BaseHeight) * aspect), options_.MinZoom, options_.MaxZoom);
@@ -419,23 +419,23 @@ void TPreviewForm::FitPage() {
 }
 
 void TPreviewForm::ScrollByKey(int key) {
-  QScrollBar *bar = key == Qt::Key_Left || key == Qt::Key_Right ? ScrollBox1->horizontalScrollBar()
-                                                                : ScrollBox1->verticalScrollBar();
+  QScrollBar *bar = key == Qt::Key_Left || key == Qt::Key_Right ? pageScroll->horizontalScrollBar()
+                                                                : pageScroll->verticalScrollBar();
   const bool forward = key == Qt::Key_Right || key == Qt::Key_Down;
   // A tenth of the view per key, as a text view scrolls a few lines.
   const int step = std::max(bar->singleStep(), bar->pageStep() / 10);
   bar->setValue(bar->value() + (forward ? step : -step));
 }
 
-void TPreviewForm::PB1MouseDown(Qt::MouseButtons buttons, const QPoint &at) {
+void TPreviewForm::PageBoxMouseDown(Qt::MouseButtons buttons, const QPoint &at) {
   if (!SinglePageMode || PagePanel->width() <= 0 || PagePanel->height() <= 0) return;
   const float fx = float(at.x()) / float(PagePanel->width());
   const float fy = float(at.y()) / float(PagePanel->height());
   if (buttons & Qt::LeftButton) ZoomIn();
   if (buttons & Qt::RightButton) ZoomOut();
-  const QSize view = ScrollBox1->size();
-  ScrollBox1->horizontalScrollBar()->setValue(int(PagePanel->width() * fx) - view.width() / 2);
-  ScrollBox1->verticalScrollBar()->setValue(int(PagePanel->height() * fy) - view.height() / 2);
+  const QSize view = pageScroll->size();
+  pageScroll->horizontalScrollBar()->setValue(int(PagePanel->width() * fx) - view.width() / 2);
+  pageScroll->verticalScrollBar()->setValue(int(PagePanel->height() * fy) - view.height() / 2);
   RepaintBoxes();
 }
 
@@ -479,16 +479,16 @@ void TPreviewForm::SinglePageBtnClick() {
   SinglePageMode = true;
   TwoPageBtn->setEnabled(true);
   SinglePageBtn->setEnabled(false);
-  PagePanel2->hide();
+  secondPagePanel->hide();
   SetZoom(1.0f);
-  PB1->setEnabled(true);
-  PB1->setCursor(ZoomCursor());
+  firstPageBox->setEnabled(true);
+  firstPageBox->setCursor(ZoomCursor());
   RepaintBoxes();
 }
 
 void TPreviewForm::LayoutTwoPages() {
   SetZoom(1.0f);
-  const QSize box = ScrollBox1->size() - QSize(2 * ScrollBox1->frameWidth(), 2 * ScrollBox1->frameWidth());
+  const QSize box = pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
   // Both sheets side by side must fit the view, also in a narrow window.
   int width = PagePanel->width();
   int height = PagePanel->height();
@@ -499,16 +499,16 @@ void TPreviewForm::LayoutTwoPages() {
     PagePanel->resize(width, height);
     PagePanel->move(PagePanel->x(), std::max(3, (box.height() - 1) / 2 - height / 2));
   }
-  PagePanel2->resize(width, height);
+  secondPagePanel->resize(width, height);
   // The status bar gives the zoom the sheets are shown at, also when they
   // had to shrink to fit side by side.
   if (BaseHeight > 0)
     SetStatus(1, QStringLiteral("Zoom = %1%").arg(double(height) * 100.0 / BaseHeight, 0, 'f', 0));
   const int left = std::max(3, box.width() / 2 - (2 * width + 4) / 2);
   PagePanel->move(left, PagePanel->y());
-  PagePanel2->move(left + width + 4, PagePanel->y());
-  ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  secondPagePanel->move(left + width + 4, PagePanel->y());
+  pageScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  pageScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   ContainPanel->resize(box.width() - 1, box.height() - 1);
 }
 
@@ -516,12 +516,12 @@ void TPreviewForm::TwoPageBtnClick() {
   SinglePageMode = false;
   TwoPageBtn->setEnabled(false);
   SinglePageBtn->setEnabled(true);
-  PagePanel2->show();
+  secondPagePanel->show();
   LayoutTwoPages();
   ZoomInBut->setEnabled(false);
   ZoomOutBut->setEnabled(false);
-  PB1->setEnabled(false);
-  PB1->unsetCursor();
+  firstPageBox->setEnabled(false);
+  firstPageBox->unsetCursor();
   RepaintBoxes();
 }
 
@@ -558,7 +558,7 @@ void TPreviewForm::HelpBtnClick() {
 }
 
 void TPreviewForm::ApplyLayout() {
-  const int clientHeight = ScrollBox1->height() - 2 * ScrollBox1->frameWidth();
+  const int clientHeight = pageScroll->height() - 2 * pageScroll->frameWidth();
   BaseHeight = std::max(0, clientHeight - 8);
   if (SinglePageMode)
     SetZoom(Zoom);
@@ -575,7 +575,7 @@ void TPreviewForm::showEvent(QShowEvent *event) {
     PagePanel->move(3, 3);
     SinglePageBtn->setEnabled(true);
     TwoPageBtn->setEnabled(true);
-    PB1->setCursor(ZoomCursor());
+    firstPageBox->setCursor(ZoomCursor());
   }
   ApplyLayout();
   IndexBtn->setEnabled(options_.IndexAvailable && !IndexRequested);

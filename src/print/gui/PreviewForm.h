@@ -101,7 +101,7 @@ class TPreviewForm : public QDialog {
   void PrintBtnClick();
   void HelpBtnClick();
 
-  // Paints page n (PB1: n is CurrentPage and may change) into a box of the
+  // Paints page n (firstPageBox: n is CurrentPage and may change) into a box of the
   // given size whose painter is already open. Exposed so that a page can be
   // rendered into an image without a visible window.
   void PaintPage(int &n, QPainter &painter, const QSize &boxSize);
@@ -138,13 +138,13 @@ class TPreviewForm : public QDialog {
   QToolButton *fitPageButton = nullptr;
   QToolButton *ZoomInBut = nullptr;
   QToolButton *ZoomOutBut = nullptr;
-  QScrollArea *ScrollBox1 = nullptr;
+  QScrollArea *pageScroll = nullptr;
   QWidget *ContainPanel = nullptr;
   QFrame *PagePanel = nullptr;
-  QFrame *PagePanel2 = nullptr;
-  QWidget *PB1 = nullptr;
-  QWidget *PB2 = nullptr;
-  QMenu *PopupMenu1 = nullptr;
+  QFrame *secondPagePanel = nullptr;
+  QWidget *firstPageBox = nullptr;
+  QWidget *secondPageBox = nullptr;
+  QMenu *pageMenu = nullptr;
   QAction *FirstItem = nullptr;
   QAction *PriorItem = nullptr;
   QAction *NextItem = nullptr;
@@ -154,8 +154,8 @@ class TPreviewForm : public QDialog {
   // The magnifying glass shown over page box 1 while a click zooms.
   static const QCursor &ZoomCursor();
 
-  // Mouse on PB1 at a point of the box (the zoom click).
-  void PB1MouseDown(Qt::MouseButtons buttons, const QPoint &at);
+  // Mouse on firstPageBox at a point of the box (the zoom click).
+  void PageBoxMouseDown(Qt::MouseButtons buttons, const QPoint &at);
 
  protected:
   void showEvent(QShowEvent *event) override;

@@ -151,24 +151,24 @@ void TPreviewForm::BuildControls() {
   ZoomOutBut->hide();
   toolLayout->addStretch();
 
-  PopupMenu1 = new QMenu(this);
-  FirstItem = PopupMenu1->addAction(QStringLiteral("&First Page "));
-  PriorItem = PopupMenu1->addAction(QStringLiteral("&Prior Page"));
-  NextItem = PopupMenu1->addAction(QStringLiteral("&Next Page "));
-  LastItem = PopupMenu1->addAction(QStringLiteral("&Last Page "));
-  GotoItem = PopupMenu1->addAction(QStringLiteral("&Goto Page..."));
-  FirstBtn->setMenu(PopupMenu1);
+  pageMenu = new QMenu(this);
+  FirstItem = pageMenu->addAction(QStringLiteral("&First Page "));
+  PriorItem = pageMenu->addAction(QStringLiteral("&Prior Page"));
+  NextItem = pageMenu->addAction(QStringLiteral("&Next Page "));
+  LastItem = pageMenu->addAction(QStringLiteral("&Last Page "));
+  GotoItem = pageMenu->addAction(QStringLiteral("&Goto Page..."));
+  FirstBtn->setMenu(pageMenu);
   FirstBtn->setPopupMode(QToolButton::InstantPopup);
 
-  ScrollBox1 = new QScrollArea(this);
-  ScrollBox1->setFocusPolicy(Qt::NoFocus);
-  ScrollBox1->setWidgetResizable(false);
-  ScrollBox1->setBackgroundRole(QPalette::Dark);
-  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  pageScroll = new QScrollArea(this);
+  pageScroll->setFocusPolicy(Qt::NoFocus);
+  pageScroll->setWidgetResizable(false);
+  pageScroll->setBackgroundRole(QPalette::Dark);
+  pageScroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ContainPanel = new QWidget;
   ContainPanel->setAutoFillBackground(true);
   ContainPanel->setBackgroundRole(QPalette::Dark);
-  ScrollBox1->setWidget(ContainPanel);
+  pageScroll->setWidget(ContainPanel);
   auto makePanel = [&](int box, QWidget *&paintBox) {
     auto *panel = new QFrame(ContainPanel);
     panel->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -183,11 +183,11 @@ void TPreviewForm::BuildControls() {
     layout->addWidget(paintBox);
     return panel;
   };
-  PagePanel = makePanel(1, PB1);
-  PagePanel2 = makePanel(2, PB2);
-  PagePanel2->hide();
-  PB1->setStatusTip(QStringLiteral("Left or right mouse click to zoom in/out."));
-  PB2->setStatusTip(QStringLiteral("Tallowind, Inc."));
+  PagePanel = makePanel(1, firstPageBox);
+  secondPagePanel = makePanel(2, secondPageBox);
+  secondPagePanel->hide();
+  firstPageBox->setStatusTip(QStringLiteral("Left or right mouse click to zoom in/out."));
+  secondPageBox->setStatusTip(QStringLiteral("Tallowind, Inc."));
 
   auto *statusRow = new QWidget(this);
   auto *statusLayout = new QHBoxLayout(statusRow);
@@ -210,7 +210,7 @@ void TPreviewForm::BuildControls() {
   body->setContentsMargins(0, 0, 0, 0);
   body->setSpacing(0);
   body->addWidget(tools);
-  body->addWidget(ScrollBox1, 1);
+  body->addWidget(pageScroll, 1);
   auto *outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
