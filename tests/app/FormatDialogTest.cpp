@@ -113,7 +113,7 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   TFormatFrm &f = *d.form;
   EXPECT_EQ(f.windowTitle(), QStringLiteral("Format"));
   QStringList tabs;
-  for (int i = 0; i < f.PageControl1->count(); ++i) tabs << f.PageControl1->tabText(i);
+  for (int i = 0; i < f.tabs->count(); ++i) tabs << f.tabs->tabText(i);
   EXPECT_EQ(tabs, QStringList({"Margins and Settings", "Fonts", "Reserved Words", "Header and Footer",
                                "Title Block"}));
 
@@ -140,13 +140,13 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(d.settings.PagesPerSheet, 4);
 
   const std::tuple<QCheckBox *, int FormatSettings::*, int> switches[] = {
-      {f.CheckBox2, &FormatSettings::Blocks, 0},  {f.CheckBox5, &FormatSettings::LineNo, 1},
-      {f.CheckBox1, &FormatSettings::Auto, 0},    {f.CheckBox6, &FormatSettings::Spacer, 0},
-      {f.CheckBox9, &FormatSettings::Lower, 0},   {f.CheckBox12, &FormatSettings::Names, 0},
-      {f.CheckBox10, &FormatSettings::Bold, 0},   {f.CheckBox11, &FormatSettings::Path2, 1},
-      {f.CheckBox8, &FormatSettings::Path1, 0},   {f.CheckBox3, &FormatSettings::Header, 1},
-      {f.CheckBox4, &FormatSettings::Footer, 0},  {f.CheckBox7, &FormatSettings::Print, 1},
-      {f.CheckBox13, &FormatSettings::Title, 1},  {f.LineNumbersFromFile, &FormatSettings::LineNumbersFrom, 0},
+      {f.blockDiagramBox, &FormatSettings::Blocks, 0},  {f.lineNumbersBox, &FormatSettings::LineNo, 1},
+      {f.autoFormatBox, &FormatSettings::Auto, 0},    {f.lineBetweenRoutinesBox, &FormatSettings::Spacer, 0},
+      {f.lowerCaseBox, &FormatSettings::Lower, 0},   {f.upperCaseNamesBox, &FormatSettings::Names, 0},
+      {f.boldNamesBox, &FormatSettings::Bold, 0},   {f.projectPathBox, &FormatSettings::Path2, 1},
+      {f.unitPathBox, &FormatSettings::Path1, 0},   {f.headerBox, &FormatSettings::Header, 1},
+      {f.footerBox, &FormatSettings::Footer, 0},  {f.printImageBox, &FormatSettings::Print, 1},
+      {f.titleBlockBox, &FormatSettings::Title, 1},  {f.LineNumbersFromFile, &FormatSettings::LineNumbersFrom, 0},
   };
   for (const auto &[box, member, stored] : switches) {
     SCOPED_TRACE(box->text().toStdString());
@@ -155,10 +155,10 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
     EXPECT_EQ(d.settings.*member, 1 - stored);
   }
   // The last click, on the file's line numbers, turned the numbers back on.
-  EXPECT_TRUE(f.CheckBox5->isChecked());
+  EXPECT_TRUE(f.lineNumbersBox->isChecked());
   EXPECT_EQ(d.settings.LineNo, 1);
-  EXPECT_TRUE(f.RadioGroup1->button(2)->isChecked());
-  f.RadioGroup1->button(1)->click();
+  EXPECT_TRUE(f.reservedWordCase->button(2)->isChecked());
+  f.reservedWordCase->button(1)->click();
   EXPECT_EQ(d.settings.Reserve, 1);
 
   // Fonts: only "Bold" of the message text keeps its colour.
@@ -175,14 +175,14 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(f.Kinds[TFormatFrm::ReservedWords].sample->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 
   // Reserved Words: the right list is the word list.
-  ASSERT_EQ(f.DstList->count(), 95);
-  f.DstList->item(2)->setSelected(true);
-  f.DstList->item(5)->setSelected(true);
+  ASSERT_EQ(f.reservedWordList->count(), 95);
+  f.reservedWordList->item(2)->setSelected(true);
+  f.reservedWordList->item(5)->setSelected(true);
   f.ExcludeBtn->click();
   EXPECT_EQ(d.settings.ReserveWords.size(), 93);
   EXPECT_FALSE(d.settings.ReserveWords.contains("and"));
-  EXPECT_EQ(f.SrcList->count(), 2);
-  EXPECT_EQ(f.DstList->currentRow(), 2);
+  EXPECT_EQ(f.plainWordList->count(), 2);
+  EXPECT_EQ(f.reservedWordList->currentRow(), 2);
   f.ExAllBtn->click();
   EXPECT_TRUE(d.settings.ReserveWords.isEmpty());
   EXPECT_TRUE(f.IncludeBtn->isEnabled() && f.IncAllBtn->isEnabled());
@@ -194,7 +194,7 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(f.Line1C->currentIndex(), 4);
   EXPECT_EQ(f.Line1C->itemText(1), QStringLiteral("Project Name "));
   EXPECT_EQ(f.Line3B->currentText(), QStringLiteral("Page No"));
-  f.PageControl1->setCurrentIndex(3);
+  f.tabs->setCurrentIndex(3);
   EXPECT_TRUE(f.BorderButtons[2]->isChecked());
   for (int border = 0; border < 3; ++border)
     EXPECT_GT(f.BorderButtons[border]->x(), f.BorderButtons[border + 1]->x());
@@ -204,8 +204,8 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(d.settings.Line1A, 1);
   PickNext(f.Line3C);
   EXPECT_EQ(d.settings.Line3C, 1);
-  EXPECT_TRUE(f.RadioGroup2->button(2)->isChecked());
-  f.RadioGroup2->button(0)->click();
+  EXPECT_TRUE(f.imageAlignment->button(2)->isChecked());
+  f.imageAlignment->button(0)->click();
   EXPECT_EQ(d.settings.Align, 0);
 
   // Title Block: at most 35 characters, any the fonts print (a psi too).
@@ -288,13 +288,13 @@ TEST(FormatDialog, F1ReturnAndEscapeFromTheKeyboard) {
   d.Open();
   TFormatFrm &f = *d.form;
   for (int tab = 0; tab < 5; ++tab) {
-    f.PageControl1->setCurrentIndex(tab);
+    f.tabs->setCurrentIndex(tab);
     QTest::keyClick(&f, Qt::Key_F1);
   }
   EXPECT_EQ(d.helpShown, QList<int>({1007, 1001, 1011, 1003, 1012}));
 
   // Tab walks every control of the first tab and comes back.
-  f.PageControl1->setCurrentIndex(0);
+  f.tabs->setCurrentIndex(0);
   f.TopBox->setFocus();
   QSet<QWidget *> reached;
   for (int step = 0; step < 40; ++step) {
@@ -302,12 +302,12 @@ TEST(FormatDialog, F1ReturnAndEscapeFromTheKeyboard) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   for (QWidget *control : std::initializer_list<QWidget *>{f.TopBox, f.BottomBox, f.SpaceBox, f.LeftBox,
-                                                           f.RightBox, f.IndentBox, f.EqualBox, f.CheckBox2,
-                                                           f.CheckBox5, f.CheckBox10, f.CheckBox8, f.CloseBtn})
+                                                           f.RightBox, f.IndentBox, f.EqualBox, f.blockDiagramBox,
+                                                           f.lineNumbersBox, f.boldNamesBox, f.unitPathBox, f.CloseBtn})
     EXPECT_TRUE(reached.contains(control)) << control->metaObject()->className();
 
   f.Edits[0]->setFocus();
-  f.PageControl1->setCurrentIndex(4);
+  f.tabs->setCurrentIndex(4);
   f.Edits[0]->setFocus();
   QTest::keyClicks(f.Edits[0], QStringLiteral("Acme"));
   QTest::keyClick(f.Edits[0], Qt::Key_Return);
@@ -324,7 +324,7 @@ TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
   d.Open();
   TFormatFrm &f = *d.form;
   const QStringList before = FirstPage(d.settings);
-  f.CheckBox5->click();                                 // switch: line numbers
+  f.lineNumbersBox->click();                                 // switch: line numbers
   f.ChooseFont = [](QFont &font) {
     font.setFamily(QStringLiteral("DejaVu Sans Mono"));  // font
     return true;
@@ -332,7 +332,7 @@ TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
   f.FontBtnClick(false);
   Pick(f.Kinds[TFormatFrm::Comments].colorBox, 9);      // colour: red comments
   Pick(f.LeftBox, 3);                                   // length: 1.5 in left margin
-  f.CheckBox3->click();                                 // header item: unit name
+  f.headerBox->click();                                 // header item: unit name
   Pick(f.Line1A, 2);
   const QStringList after = FirstPage(d.settings);
 
@@ -352,7 +352,7 @@ TEST(FormatDialog, FormatButtonShowsTheDialogAndItsChangesAreSavedOnClose) {
   QTimer::singleShot(0, [&] {
     shown = qobject_cast<TFormatFrm *>(QApplication::activeModalWidget());
     if (!shown) return;
-    shown->CheckBox5->click();
+    shown->lineNumbersBox->click();
     shown->close();
   });
   w.window->FormatBtn->trigger();
@@ -390,13 +390,13 @@ TEST(FormatDialog, FontDialogOpensOnTheFaceUsedAndTabKeysChangeTabsWhereverTheFo
       {f.TopBox, Qt::CTRL | Qt::Key_PageDown, 1},
       {f.TopBox, Qt::CTRL | Qt::Key_PageUp, 4},
       {f.LeftBox, Qt::CTRL | Qt::Key_Tab, 1},
-      {f.CheckBox5, Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 4},
+      {f.lineNumbersBox, Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 4},
   };
   for (const Row &row : rows) {
-    f.PageControl1->setCurrentIndex(0);
+    f.tabs->setCurrentIndex(0);
     row.focus->setFocus();
     QTest::keyClick(row.focus, row.keys.key(), row.keys.keyboardModifiers());
-    EXPECT_EQ(f.PageControl1->currentIndex(), row.tab) << row.focus->metaObject()->className();
+    EXPECT_EQ(f.tabs->currentIndex(), row.tab) << row.focus->metaObject()->className();
   }
   EXPECT_EQ(d.settings, before);
   EXPECT_EQ(f.HelpBtn->text(), QStringLiteral("H&elp"));

@@ -95,7 +95,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          ASSERT_TRUE(SourceText(f.window->model()).contains("TItemCategory"));
          TFormatFrm &dialog = *f.window->formatDialog();
          QTimer::singleShot(0, &dialog, [&dialog] {
-           dialog.CheckBox9->click();  // "Set all text to lower case"
+           dialog.lowerCaseBox->click();  // "Set all text to lower case"
            dialog.CloseBtn->click();
          });
          f.window->FormatBtnClick();
@@ -133,7 +133,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
        [](testsupport::WindowFixture &f) {
          TFormatFrm &dialog = *f.window->formatDialog();
          QTimer::singleShot(0, &dialog, [&dialog] {
-           dialog.CheckBox2->click();  // block diagram on
+           dialog.blockDiagramBox->click();  // block diagram on
            dialog.cancelButton->click();
          });
          dialog.exec();

@@ -127,18 +127,18 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
     return true;
   };
 
-  PageControl1 = new QTabWidget;
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->addTab(BuildMarginsTab(), QStringLiteral("Margins and Settings"));
-  PageControl1->addTab(BuildFontsTab(), QStringLiteral("Fonts"));
-  PageControl1->addTab(BuildReservedWordsTab(), QStringLiteral("Reserved Words"));
-  PageControl1->addTab(BuildHeaderFooterTab(), QStringLiteral("Header and Footer"));
-  PageControl1->addTab(BuildTitleBlockTab(), QStringLiteral("Title Block"));
-  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+  tabs = new QTabWidget;
+  tabs->setObjectName(QStringLiteral("tabs"));
+  tabs->addTab(BuildMarginsTab(), QStringLiteral("Margins and Settings"));
+  tabs->addTab(BuildFontsTab(), QStringLiteral("Fonts"));
+  tabs->addTab(BuildReservedWordsTab(), QStringLiteral("Reserved Words"));
+  tabs->addTab(BuildHeaderFooterTab(), QStringLiteral("Header and Footer"));
+  tabs->addTab(BuildTitleBlockTab(), QStringLiteral("Title Block"));
+  connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
     // The word lists show the words as they will print.
     if (index == 2) {
-      DstList->setFont(ScreenFont(settings_.ReserveFont()));
-      SrcList->setFont(ScreenFont(settings_.BaseFont()));
+      reservedWordList->setFont(ScreenFont(settings_.ReserveFont()));
+      plainWordList->setFont(ScreenFont(settings_.BaseFont()));
     }
   });
 
@@ -153,8 +153,8 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
     auto *shortcut = new QShortcut(keys, this);
     shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, [this, step = step] {
-      const int count = PageControl1->count();
-      PageControl1->setCurrentIndex((PageControl1->currentIndex() + step + count) % count);
+      const int count = tabs->count();
+      tabs->setCurrentIndex((tabs->currentIndex() + step + count) % count);
     });
   }
 
@@ -178,7 +178,7 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
   connect(HelpBtn, &QPushButton::clicked, this, &TFormatFrm::ShowTabHelp);
 
   auto *layout = new QVBoxLayout(this);
-  layout->addWidget(PageControl1);
+  layout->addWidget(tabs);
   layout->addWidget(buttons);
   // Made the default only once it is inside the dialog, so Return closes
   // the dialog again after the focus has passed over the other buttons.
@@ -238,18 +238,18 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   };
   auto *settingsGroup = new QGroupBox(QStringLiteral("Settings"));
   auto *settingsLayout = new QVBoxLayout(settingsGroup);
-  settingsLayout->addWidget(checkBox(CheckBox2, "&Block diagram", &FormatSettings::Blocks));
-  settingsLayout->addWidget(checkBox(CheckBox5, "&Line numbers", &FormatSettings::LineNo));
+  settingsLayout->addWidget(checkBox(blockDiagramBox, "&Block diagram", &FormatSettings::Blocks));
+  settingsLayout->addWidget(checkBox(lineNumbersBox, "&Line numbers", &FormatSettings::LineNo));
   settingsLayout->addWidget(
       checkBox(LineNumbersFromFile, "Line numbers of the &source file", &FormatSettings::LineNumbersFrom));
   // Asking for the file's numbers is asking for numbers (a click only: the
   // settings as read stay as they are).
   connect(LineNumbersFromFile, &QCheckBox::clicked, this, [this](bool on) {
-    if (on) CheckBox5->setChecked(true);
+    if (on) lineNumbersBox->setChecked(true);
   });
-  settingsLayout->addWidget(checkBox(CheckBox1, "Use &automatic formatting", &FormatSettings::Auto));
-  settingsLayout->addWidget(checkBox(CheckBox6, "Line bet&ween procedures", &FormatSettings::Spacer));
-  settingsLayout->addWidget(checkBox(CheckBox9, "Set all te&xt to lower case", &FormatSettings::Lower));
+  settingsLayout->addWidget(checkBox(autoFormatBox, "Use &automatic formatting", &FormatSettings::Auto));
+  settingsLayout->addWidget(checkBox(lineBetweenRoutinesBox, "Line bet&ween procedures", &FormatSettings::Spacer));
+  settingsLayout->addWidget(checkBox(lowerCaseBox, "Set all te&xt to lower case", &FormatSettings::Lower));
   settingsLayout->addWidget(
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
   settingsLayout->addWidget(
@@ -260,26 +260,26 @@ QWidget *TFormatFrm::BuildMarginsTab() {
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);
-  namesLayout->addWidget(checkBox(CheckBox12, "Upper &case", &FormatSettings::Names));
-  namesLayout->addWidget(checkBox(CheckBox10, "Bol&d", &FormatSettings::Bold));
+  namesLayout->addWidget(checkBox(upperCaseNamesBox, "Upper &case", &FormatSettings::Names));
+  namesLayout->addWidget(checkBox(boldNamesBox, "Bol&d", &FormatSettings::Bold));
 
   auto *reserveGroup = new QGroupBox(QStringLiteral("Reserved Words"));
   auto *reserveLayout = new QVBoxLayout(reserveGroup);
-  RadioGroup1 = new QButtonGroup(this);
+  reservedWordCase = new QButtonGroup(this);
   int id = 0;
   for (const char *caption : {"Normal", "Upper Case", "Lower Case"}) {
     auto *radio = new QRadioButton(QString::fromLatin1(caption));
-    RadioGroup1->addButton(radio, id++);
+    reservedWordCase->addButton(radio, id++);
     reserveLayout->addWidget(radio);
   }
-  connect(RadioGroup1, &QButtonGroup::idToggled, this, [this](int index, bool on) {
+  connect(reservedWordCase, &QButtonGroup::idToggled, this, [this](int index, bool on) {
     if (on) settings_.Reserve = index;
   });
 
   auto *pathGroup = new QGroupBox(QStringLiteral("Include Path"));
   auto *pathLayout = new QVBoxLayout(pathGroup);
-  pathLayout->addWidget(checkBox(CheckBox11, "&Project name", &FormatSettings::Path2));
-  pathLayout->addWidget(checkBox(CheckBox8, "Unit na&me", &FormatSettings::Path1));
+  pathLayout->addWidget(checkBox(projectPathBox, "&Project name", &FormatSettings::Path2));
+  pathLayout->addWidget(checkBox(unitPathBox, "Unit na&me", &FormatSettings::Path1));
 
   ProcColor = new QLabel(tab);
   ProcColor->hide();
@@ -353,12 +353,12 @@ QWidget *TFormatFrm::BuildFontsTab() {
 
 QWidget *TFormatFrm::BuildReservedWordsTab() {
   auto *tab = new QWidget;
-  SrcList = new QListWidget;
-  SrcList->setObjectName(QStringLiteral("SrcList"));
-  SrcList->setToolTip(QStringLiteral("Select the reserve words to display in the selected format"));
-  DstList = new QListWidget;
-  DstList->setObjectName(QStringLiteral("DstList"));
-  for (QListWidget *list : {SrcList, DstList}) list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  plainWordList = new QListWidget;
+  plainWordList->setObjectName(QStringLiteral("plainWordList"));
+  plainWordList->setToolTip(QStringLiteral("Select the reserve words to display in the selected format"));
+  reservedWordList = new QListWidget;
+  reservedWordList->setObjectName(QStringLiteral("reservedWordList"));
+  for (QListWidget *list : {plainWordList, reservedWordList}) list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   const auto moveButton = [this](QToolButton *&button, const char *text, const char *tip) {
     button = new QToolButton;
     button->setText(QString::fromLatin1(text));
@@ -374,15 +374,15 @@ QWidget *TFormatFrm::BuildReservedWordsTab() {
   buttons->addWidget(moveButton(ExcludeBtn, "<", "Print the selected words as plain text"));
   buttons->addWidget(moveButton(ExAllBtn, "<<", "Print every word as plain text"));
   buttons->addStretch();
-  connect(IncludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(SrcList, DstList); });
-  connect(ExcludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(DstList, SrcList); });
-  connect(IncAllBtn, &QToolButton::clicked, this, [this] { MoveAll(SrcList, DstList); });
-  connect(ExAllBtn, &QToolButton::clicked, this, [this] { MoveAll(DstList, SrcList); });
-  for (const QByteArray &word : settings_.ReserveWords) DstList->addItem(Decode1252(word));
+  connect(IncludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(plainWordList, reservedWordList); });
+  connect(ExcludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(reservedWordList, plainWordList); });
+  connect(IncAllBtn, &QToolButton::clicked, this, [this] { MoveAll(plainWordList, reservedWordList); });
+  connect(ExAllBtn, &QToolButton::clicked, this, [this] { MoveAll(reservedWordList, plainWordList); });
+  for (const QByteArray &word : settings_.ReserveWords) reservedWordList->addItem(Decode1252(word));
   auto *layout = new QHBoxLayout(tab);
-  layout->addWidget(SrcList);
+  layout->addWidget(plainWordList);
   layout->addLayout(buttons);
-  layout->addWidget(DstList);
+  layout->addWidget(reservedWordList);
   return tab;
 }
 
@@ -420,7 +420,7 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
                                    QStringLiteral("Date - Time")};
   auto *header = new QGroupBox(QStringLiteral("Header"));
   auto *headerLayout = new QGridLayout(header);
-  headerLayout->addWidget(checkBox(CheckBox3, "Print Page &Header", &FormatSettings::Header), 0, 0, 1, 3);
+  headerLayout->addWidget(checkBox(headerBox, "Print Page &Header", &FormatSettings::Header), 0, 0, 1, 3);
   headerLayout->addWidget(new QLabel(QStringLiteral("Left Top")), 1, 0);
   headerLayout->addWidget(new QLabel(QStringLiteral("Center Top")), 1, 1);
   headerLayout->addWidget(new QLabel(QStringLiteral("Right Top")), 1, 2);
@@ -435,7 +435,7 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
 
   auto *footer = new QGroupBox(QStringLiteral("Footer"));
   auto *footerLayout = new QGridLayout(footer);
-  footerLayout->addWidget(checkBox(CheckBox4, "Print Pa&ge Footer", &FormatSettings::Footer), 0, 0, 1, 2);
+  footerLayout->addWidget(checkBox(footerBox, "Print Pa&ge Footer", &FormatSettings::Footer), 0, 0, 1, 2);
   footerLayout->addWidget(new QLabel(QStringLiteral("Center Bottom")), 1, 0);
   footerLayout->addWidget(new QLabel(QStringLiteral("Right Bottom")), 1, 1);
   footerLayout->addWidget(itemList(Line3B,
@@ -472,17 +472,17 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
 
   auto *image = new QGroupBox(QStringLiteral("Form Image"));
   auto *imageLayout = new QVBoxLayout(image);
-  imageLayout->addWidget(checkBox(CheckBox7, "Print &Image", &FormatSettings::Print));
+  imageLayout->addWidget(checkBox(printImageBox, "Print &Image", &FormatSettings::Print));
   auto *alignment = new QGroupBox(QStringLiteral("Alignment"));
   auto *alignmentLayout = new QVBoxLayout(alignment);
-  RadioGroup2 = new QButtonGroup(this);
+  imageAlignment = new QButtonGroup(this);
   int id = 0;
   for (const char *caption : {"Left", "Right", "Center"}) {
     auto *radio = new QRadioButton(QString::fromLatin1(caption));
-    RadioGroup2->addButton(radio, id++);
+    imageAlignment->addButton(radio, id++);
     alignmentLayout->addWidget(radio);
   }
-  connect(RadioGroup2, &QButtonGroup::idToggled, this, [this](int index, bool on) {
+  connect(imageAlignment, &QButtonGroup::idToggled, this, [this](int index, bool on) {
     if (on) settings_.Align = index;
   });
   imageLayout->addWidget(alignment);
@@ -513,15 +513,15 @@ QWidget *TFormatFrm::BuildTitleBlockTab() {
     grid->addWidget(edit, i, 1);
     Edits[i] = edit;
   }
-  CheckBox13 = new QCheckBox(QStringLiteral("Print the title block"));
-  connect(CheckBox13, &QCheckBox::toggled, this, [this](bool on) { settings_.Title = on ? 1 : 0; });
-  switches_.emplace_back(CheckBox13, &FormatSettings::Title);
-  grid->addWidget(CheckBox13, 8, 1);
+  titleBlockBox = new QCheckBox(QStringLiteral("Print the title block"));
+  connect(titleBlockBox, &QCheckBox::toggled, this, [this](bool on) { settings_.Title = on ? 1 : 0; });
+  switches_.emplace_back(titleBlockBox, &FormatSettings::Title);
+  grid->addWidget(titleBlockBox, 8, 1);
   return tab;
 }
 
 void TFormatFrm::FormActivate() {
-  PageControl1->setCurrentIndex(0);
+  tabs->setCurrentIndex(0);
   for (int i = 0; i < 8; ++i) Edits[i]->setText(TitleTextOf(*settings_.TitleField(i + 1)));
   RefreshSamples();
   FillLengthLists();
@@ -539,8 +539,8 @@ void TFormatFrm::FormActivate() {
     const QSignalBlocker block(box);
     box->setChecked(settings_.*member == 1);
   }
-  for (QButtonGroup *group : {RadioGroup1, RadioGroup2}) {
-    const int index = group == RadioGroup1 ? settings_.Reserve : settings_.Align;
+  for (QButtonGroup *group : {reservedWordCase, imageAlignment}) {
+    const int index = group == reservedWordCase ? settings_.Reserve : settings_.Align;
     const QSignalBlocker block(group);
     if (QAbstractButton *button = group->button(index)) button->setChecked(true);
   }
@@ -656,7 +656,7 @@ void TFormatFrm::ColorBtnClick(bool headerFont) {
 
 void TFormatFrm::SyncReserveWords() {
   settings_.ReserveWords.clear();
-  for (int i = 0; i < DstList->count(); ++i) settings_.ReserveWords << Encode1252(DstList->item(i)->text());
+  for (int i = 0; i < reservedWordList->count(); ++i) settings_.ReserveWords << Encode1252(reservedWordList->item(i)->text());
 }
 
 namespace {
@@ -697,10 +697,10 @@ void TFormatFrm::MoveAll(QListWidget *from, QListWidget *to) {
 }
 
 void TFormatFrm::UpdateMoveButtons() {
-  IncludeBtn->setEnabled(SrcList->count() > 0);
-  IncAllBtn->setEnabled(SrcList->count() > 0);
-  ExcludeBtn->setEnabled(DstList->count() > 0);
-  ExAllBtn->setEnabled(DstList->count() > 0);
+  IncludeBtn->setEnabled(plainWordList->count() > 0);
+  IncAllBtn->setEnabled(plainWordList->count() > 0);
+  ExcludeBtn->setEnabled(reservedWordList->count() > 0);
+  ExAllBtn->setEnabled(reservedWordList->count() > 0);
 }
 
 void TFormatFrm::StoreTitles() {
@@ -708,7 +708,7 @@ void TFormatFrm::StoreTitles() {
 }
 
 void TFormatFrm::ShowTabHelp() {
-  const int tab = PageControl1->currentIndex();
+  const int tab = tabs->currentIndex();
   if (ShowHelp && tab >= 0 && tab < int(kFormatTabHelp.size())) ShowHelp(kFormatTabHelp[tab]);
 }
 
@@ -723,29 +723,29 @@ void TFormatFrm::RestoreDefaults() {
   defaults.Measure = settings_.Measure;
   defaults.Include = settings_.Include;
   settings_ = defaults;
-  const int tab = PageControl1->currentIndex();
+  const int tab = tabs->currentIndex();
   FormActivate();
   // Words the user made plain or added go back to the plain list.
   QList<QByteArray> plain;
-  for (const QByteArray &word : Words(DstList) + Words(SrcList))
+  for (const QByteArray &word : Words(reservedWordList) + Words(plainWordList))
     if (!settings_.ReserveWords.contains(word) && !plain.contains(word)) plain << word;
   std::sort(plain.begin(), plain.end());
-  ShowWords(DstList, settings_.ReserveWords);
-  ShowWords(SrcList, plain);
+  ShowWords(reservedWordList, settings_.ReserveWords);
+  ShowWords(plainWordList, plain);
   UpdateMoveButtons();
-  PageControl1->setCurrentIndex(tab);
+  tabs->setCurrentIndex(tab);
 }
 
 void TFormatFrm::CancelChanges() {
   if (!openedWith_) return;
   settings_ = *openedWith_;
-  ShowWords(DstList, openedWords_.first);
-  ShowWords(SrcList, openedWords_.second);
+  ShowWords(reservedWordList, openedWords_.first);
+  ShowWords(plainWordList, openedWords_.second);
 }
 
 void TFormatFrm::showEvent(QShowEvent *event) {
   openedWith_ = std::make_unique<FormatSettings>(settings_);
-  openedWords_ = {Words(DstList), Words(SrcList)};
+  openedWords_ = {Words(reservedWordList), Words(plainWordList)};
   FormActivate();
   QDialog::showEvent(event);
 }

@@ -60,7 +60,7 @@ class TFormatFrm : public QDialog {
   void MoveAll(QListWidget *from, QListWidget *to);
   void UpdateMoveButtons();
 
-  QTabWidget *PageControl1 = nullptr;
+  QTabWidget *tabs = nullptr;
   // Margins and Settings
   QComboBox *TopBox = nullptr, *BottomBox = nullptr, *LeftBox = nullptr, *RightBox = nullptr,
             *SpaceBox = nullptr, *IndentBox = nullptr, *EqualBox = nullptr;
@@ -70,10 +70,10 @@ class TFormatFrm : public QDialog {
   QCheckBox *ImplementationRoutinesBox = nullptr;
   QCheckBox *KeepSourceLayoutBox = nullptr;
   QComboBox *SheetBox = nullptr;  // pages on a printed sheet: 1, 2 or 4
-  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox5 = nullptr, *CheckBox6 = nullptr,
-            *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr, *CheckBox11 = nullptr,
-            *CheckBox12 = nullptr;
-  QButtonGroup *RadioGroup1 = nullptr;
+  QCheckBox *autoFormatBox = nullptr, *blockDiagramBox = nullptr, *lineNumbersBox = nullptr, *lineBetweenRoutinesBox = nullptr,
+            *unitPathBox = nullptr, *lowerCaseBox = nullptr, *boldNamesBox = nullptr, *projectPathBox = nullptr,
+            *upperCaseNamesBox = nullptr;
+  QButtonGroup *reservedWordCase = nullptr;
   QLabel *ProcColor = nullptr;
   // Fonts
   QToolButton *BaseFontBtn = nullptr;
@@ -87,20 +87,20 @@ class TFormatFrm : public QDialog {
   };
   std::array<KindControls, KindCount> Kinds;
   // Reserved Words
-  QListWidget *SrcList = nullptr, *DstList = nullptr;
+  QListWidget *plainWordList = nullptr, *reservedWordList = nullptr;
   QToolButton *IncludeBtn = nullptr, *IncAllBtn = nullptr, *ExcludeBtn = nullptr, *ExAllBtn = nullptr;
   // Header and Footer
   QToolButton *HeaderFontBtn = nullptr;
   QPushButton *HeaderColorBtn = nullptr;
   QLabel *HeaderColor = nullptr;
-  QCheckBox *CheckBox3 = nullptr, *CheckBox4 = nullptr, *CheckBox7 = nullptr;
+  QCheckBox *headerBox = nullptr, *footerBox = nullptr, *printImageBox = nullptr;
   QComboBox *Line1A = nullptr, *Line1B = nullptr, *Line1C = nullptr, *Line3B = nullptr, *Line3C = nullptr;
   // BorderButton1..4 stand for Border 0..3; shown left to right as 3, 2, 1, 0.
   std::array<QToolButton *, 4> BorderButtons{};
-  QButtonGroup *RadioGroup2 = nullptr;
+  QButtonGroup *imageAlignment = nullptr;
   // Title Block
   std::array<QLineEdit *, 8> Edits{};
-  QCheckBox *CheckBox13 = nullptr;
+  QCheckBox *titleBlockBox = nullptr;
   QPushButton *HelpBtn = nullptr, *CloseBtn = nullptr;
   QPushButton *cancelButton = nullptr;
   QPushButton *restoreDefaultsButton = nullptr;
