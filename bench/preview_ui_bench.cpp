@@ -86,7 +86,7 @@ int main(int argc, char **argv) {
   PreviewOptions options;  // the main window's jobs: 100 % to 400 %
   QElapsedTimer clock;
   clock.start();
-  TPreviewForm form(nullptr, printer, listing.Events(), options);
+  PreviewWindow form(nullptr, printer, listing.Events(), options);
   form.BeginRun();
   form.show();
   QApplication::processEvents();

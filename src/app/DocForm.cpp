@@ -67,7 +67,7 @@ QAction *MakeAction(QObject *parent, const char *name, const QString &caption) {
 }
 }  // namespace
 
-TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
+MainWindow::MainWindow(const QString &settingsPath, QWidget *parent)
     : QMainWindow(parent),
       settingsPath_(settingsPath.isEmpty() ? SettingsFilePath() : settingsPath),
       messages_(std::make_unique<MessageBoxes>(this)) {
@@ -101,9 +101,9 @@ TDocForm::TDocForm(const QString &settingsPath, QWidget *parent)
   BuildFormatDialog();
 }
 
-TDocForm::~TDocForm() { qApp->removeEventFilter(this); }
+MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
 
-void TDocForm::BuildActions() {
+void MainWindow::BuildActions() {
   OpenFileBtn = MakeAction(this, "OpenFileBtn", QStringLiteral("&Open"));
   FormatBtn = MakeAction(this, "FormatBtn", QStringLiteral("For&mat"));
   PrintBtn = MakeAction(this, "PrintBtn", QStringLiteral("&Print"));
@@ -138,12 +138,12 @@ void TDocForm::BuildActions() {
     a->setShortcut(QKeySequence::mnemonic(a->text()));
   HelpBtn->setShortcut(QKeySequence(Qt::Key_F1));
   HelpBtn->setShortcutContext(Qt::ApplicationShortcut);
-  connect(OpenFileBtn, &QAction::triggered, this, &TDocForm::OpenFileBtnClick);
-  connect(FormatBtn, &QAction::triggered, this, &TDocForm::FormatBtnClick);
-  connect(ClearBtn, &QAction::triggered, this, &TDocForm::ClearBtnClick);
-  connect(CopyBtn, &QAction::triggered, this, &TDocForm::CopyBtnClick);
-  connect(CaptureBtn, &QAction::triggered, this, &TDocForm::CaptureBtnClick);
-  connect(HelpBtn, &QAction::triggered, this, &TDocForm::HelpBtnClick);
+  connect(OpenFileBtn, &QAction::triggered, this, &MainWindow::OpenFileBtnClick);
+  connect(FormatBtn, &QAction::triggered, this, &MainWindow::FormatBtnClick);
+  connect(ClearBtn, &QAction::triggered, this, &MainWindow::ClearBtnClick);
+  connect(CopyBtn, &QAction::triggered, this, &MainWindow::CopyBtnClick);
+  connect(CaptureBtn, &QAction::triggered, this, &MainWindow::CaptureBtnClick);
+  connect(HelpBtn, &QAction::triggered, this, &MainWindow::HelpBtnClick);
 
   PrintUnitMenu = MakeAction(this, "PrintUnitMenu", HighlightedUnitCaption);
   EntireProjMenu = MakeAction(this, "EntireProjMenu", QStringLiteral("Print &Entire project"));
@@ -158,18 +158,18 @@ void TDocForm::BuildActions() {
   for (QAction *a : {PrintUnitMenu, EntireProjMenu, PrintProcMenu, PrintProjMenu,
                      PrintIndexCreated, PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated})
     a->setEnabled(false);
-  connect(PrintUnitMenu, &QAction::triggered, this, &TDocForm::PrintUnitMenuClick);
-  connect(EntireProjMenu, &QAction::triggered, this, &TDocForm::EntireProjMenuClick);
-  connect(PrintProcMenu, &QAction::triggered, this, &TDocForm::PrintProcMenuClick);
-  connect(PrintProjMenu, &QAction::triggered, this, &TDocForm::PrintProjMenuClick);
-  connect(PrintIndexCreated, &QAction::triggered, this, &TDocForm::PrintIndexCreatedClick);
-  connect(PrevUnitMenu, &QAction::triggered, this, &TDocForm::PrevUnitMenuClick);
-  connect(PrevProcMenu, &QAction::triggered, this, &TDocForm::PrevProcMenuClick);
-  connect(PrevProjMenu, &QAction::triggered, this, &TDocForm::PrevProjMenuClick);
-  connect(PrevIndexCreated, &QAction::triggered, this, &TDocForm::PrevIndexCreatedClick);
+  connect(PrintUnitMenu, &QAction::triggered, this, &MainWindow::PrintUnitMenuClick);
+  connect(EntireProjMenu, &QAction::triggered, this, &MainWindow::EntireProjMenuClick);
+  connect(PrintProcMenu, &QAction::triggered, this, &MainWindow::PrintProcMenuClick);
+  connect(PrintProjMenu, &QAction::triggered, this, &MainWindow::PrintProjMenuClick);
+  connect(PrintIndexCreated, &QAction::triggered, this, &MainWindow::PrintIndexCreatedClick);
+  connect(PrevUnitMenu, &QAction::triggered, this, &MainWindow::PrevUnitMenuClick);
+  connect(PrevProcMenu, &QAction::triggered, this, &MainWindow::PrevProcMenuClick);
+  connect(PrevProjMenu, &QAction::triggered, this, &MainWindow::PrevProjMenuClick);
+  connect(PrevIndexCreated, &QAction::triggered, this, &MainWindow::PrevIndexCreatedClick);
 }
 
-void TDocForm::BuildMenus() {
+void MainWindow::BuildMenus() {
   FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
   FileMenu->setObjectName(QStringLiteral("FileMenu"));
   openFileAction = MakeAction(this, "openFileAction", QStringLiteral("&Open File..."));
@@ -188,10 +188,10 @@ void TDocForm::BuildMenus() {
   exitSeparator = FileMenu->addSeparator();
   exitSeparator->setObjectName(QStringLiteral("exitSeparator"));
   FileMenu->addAction(exitAction);
-  connect(openFileAction, &QAction::triggered, this, &TDocForm::OpenFileMenuClick);
-  connect(printerSetupAction, &QAction::triggered, this, &TDocForm::PrinterSetupClick);
-  connect(printWithDialogAction, &QAction::triggered, this, &TDocForm::PrintWithDialog);
-  connect(legendAction, &QAction::triggered, this, &TDocForm::LegendClick);
+  connect(openFileAction, &QAction::triggered, this, &MainWindow::OpenFileMenuClick);
+  connect(printerSetupAction, &QAction::triggered, this, &MainWindow::PrinterSetupClick);
+  connect(printWithDialogAction, &QAction::triggered, this, &MainWindow::PrintWithDialog);
+  connect(legendAction, &QAction::triggered, this, &MainWindow::LegendClick);
   connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
   QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -221,14 +221,14 @@ void TDocForm::BuildMenus() {
   radioPair("projectFilesMenu", QStringLiteral("Project &Files"), projectFileUnitsAction, "projectFileUnitsAction",
             QStringLiteral("Only use unit files listed in the project file "), usesClauseUnitsAction,
             "usesClauseUnitsAction", QStringLiteral("Include unit files listed in the uses clause"));
-  connect(normalFontAction, &QAction::triggered, this, &TDocForm::NormalFontClick);
-  connect(boldFontAction, &QAction::triggered, this, &TDocForm::BoldFontClick);
-  connect(hintsOnAction, &QAction::triggered, this, &TDocForm::HintsOnClick);
-  connect(hintsOffAction, &QAction::triggered, this, &TDocForm::HintsOffClick);
-  connect(inchesAction, &QAction::triggered, this, &TDocForm::InchesClick);
-  connect(centimetresAction, &QAction::triggered, this, &TDocForm::CentimetresClick);
-  connect(projectFileUnitsAction, &QAction::triggered, this, &TDocForm::ProjectFileUnitsClick);
-  connect(usesClauseUnitsAction, &QAction::triggered, this, &TDocForm::UsesClauseUnitsClick);
+  connect(normalFontAction, &QAction::triggered, this, &MainWindow::NormalFontClick);
+  connect(boldFontAction, &QAction::triggered, this, &MainWindow::BoldFontClick);
+  connect(hintsOnAction, &QAction::triggered, this, &MainWindow::HintsOnClick);
+  connect(hintsOffAction, &QAction::triggered, this, &MainWindow::HintsOffClick);
+  connect(inchesAction, &QAction::triggered, this, &MainWindow::InchesClick);
+  connect(centimetresAction, &QAction::triggered, this, &MainWindow::CentimetresClick);
+  connect(projectFileUnitsAction, &QAction::triggered, this, &MainWindow::ProjectFileUnitsClick);
+  connect(usesClauseUnitsAction, &QAction::triggered, this, &MainWindow::UsesClauseUnitsClick);
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("HelpMenu"));
@@ -239,9 +239,9 @@ void TDocForm::BuildMenus() {
   help->addAction(helpIndexAction);
   help->addSeparator()->setObjectName(QStringLiteral("helpSeparator"));
   help->addAction(aboutAction);
-  connect(helpContentsAction, &QAction::triggered, this, &TDocForm::HelpContentsClick);
-  connect(helpIndexAction, &QAction::triggered, this, &TDocForm::HelpIndexClick);
-  connect(aboutAction, &QAction::triggered, this, &TDocForm::AboutClick);
+  connect(helpContentsAction, &QAction::triggered, this, &MainWindow::HelpContentsClick);
+  connect(helpIndexAction, &QAction::triggered, this, &MainWindow::HelpIndexClick);
+  connect(aboutAction, &QAction::triggered, this, &MainWindow::AboutClick);
 
   printMenu = new QMenu(this);
   printMenu->setObjectName(QStringLiteral("printMenu"));
@@ -262,7 +262,7 @@ void TDocForm::BuildMenus() {
   PreviewBtn->setMenu(previewMenu);
 }
 
-void TDocForm::BuildToolBar() {
+void MainWindow::BuildToolBar() {
   auto *tools = new QToolBar(QStringLiteral("Tools"), this);
   tools->setObjectName(QStringLiteral("Tools"));
   tools->setOrientation(Qt::Vertical);
@@ -305,7 +305,7 @@ void TDocForm::BuildToolBar() {
   }
 }
 
-void TDocForm::BuildPages() {
+void MainWindow::BuildPages() {
   pageTabs = new QTabWidget(this);
   pageTabs->setObjectName(QStringLiteral("pageTabs"));
   setCentralWidget(pageTabs);
@@ -345,7 +345,7 @@ void TDocForm::BuildPages() {
   DragBar->addWidget(unitList);
   DragBar->addWidget(routineList);
   DragBar->setStretchFactor(1, 1);
-  connect(DragBar, &QSplitter::splitterMoved, this, &TDocForm::KeepSplitterShare);
+  connect(DragBar, &QSplitter::splitterMoved, this, &MainWindow::KeepSplitterShare);
   auto *groupLayout = new QHBoxLayout(listsGroup);
   groupLayout->setContentsMargins(6, 6, 6, 6);
   groupLayout->addWidget(DragBar);
@@ -358,10 +358,10 @@ void TDocForm::BuildPages() {
   routineList->installEventFilter(this);
   listsGroup->installEventFilter(this);
 
-  connect(unitList, &QListWidget::itemSelectionChanged, this, &TDocForm::UnitListClick);
-  connect(routineList, &QListWidget::itemSelectionChanged, this, &TDocForm::RoutineListClick);
-  connect(unitList, &QListWidget::itemDoubleClicked, this, &TDocForm::UnitListDoubleClick);
-  connect(routineList, &QListWidget::itemDoubleClicked, this, &TDocForm::RoutineListDoubleClick);
+  connect(unitList, &QListWidget::itemSelectionChanged, this, &MainWindow::UnitListClick);
+  connect(routineList, &QListWidget::itemSelectionChanged, this, &MainWindow::RoutineListClick);
+  connect(unitList, &QListWidget::itemDoubleClicked, this, &MainWindow::UnitListDoubleClick);
+  connect(routineList, &QListWidget::itemDoubleClicked, this, &MainWindow::RoutineListDoubleClick);
   const auto showUnit = [this] {
     SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath);
   };
@@ -387,10 +387,10 @@ void TDocForm::BuildPages() {
 
   pageTabs->addTab(filesTab, QStringLiteral("Project Files"));
   pageTabs->addTab(formImageTab, QStringLiteral("Form Image"));
-  connect(pageTabs, &QTabWidget::currentChanged, this, &TDocForm::PageTabChanged);
+  connect(pageTabs, &QTabWidget::currentChanged, this, &MainWindow::PageTabChanged);
 }
 
-void TDocForm::FormCreate() {
+void MainWindow::FormCreate() {
   // The desktop's clipboard is the user's: what another program put there
   // stays, whatever Scrivane does with it.
   {
@@ -420,13 +420,13 @@ void TDocForm::FormCreate() {
   commands_->Flags.IndexRequested = false;
 }
 
-void TDocForm::closeEvent(QCloseEvent *event) {
+void MainWindow::closeEvent(QCloseEvent *event) {
   if (!closed_) FormClose();
   closed_ = true;
   event->accept();
 }
 
-void TDocForm::FormClose() {
+void MainWindow::FormClose() {
   model_.CurrentUnitPath.clear();
   // Written over what is on disk now, so the recent files saved at each
   // open and any keys we do not know stay as they are.
@@ -446,24 +446,24 @@ void TDocForm::FormClose() {
   if (help_) help_->close();
 }
 
-void TDocForm::resizeEvent(QResizeEvent *event) {
+void MainWindow::resizeEvent(QResizeEvent *event) {
   QMainWindow::resizeEvent(event);
   if (StatusBar) StatusBar->FollowWindowWidth(width());
 }
 
-bool TDocForm::eventFilter(QObject *watched, QEvent *event) {
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::ToolTip && !hintsShown_) return true;
   if (watched == listsGroup && event->type() == QEvent::Resize) FormResize();
   if (watched == routineList && event->type() == QEvent::Move) PlaceRoutineCaption();
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TDocForm::KeepSplitterShare() {
+void MainWindow::KeepSplitterShare() {
   const QList<int> sizes = DragBar->sizes();
   if (sizes.size() == 2 && listsGroup->width() > 0) unitListShare_ = double(sizes[0]) / listsGroup->width();
 }
 
-void TDocForm::FormResize() {
+void MainWindow::FormResize() {
   // The units keep their share of the group box (a fifth until the user
   // moves the splitter): snapping back to a fifth undid every drag.
   const int total = DragBar->width() - DragBar->handleWidth();
@@ -472,7 +472,7 @@ void TDocForm::FormResize() {
   PlaceRoutineCaption();
 }
 
-void TDocForm::PlaceRoutineCaption() {
+void MainWindow::PlaceRoutineCaption() {
   // Above the routine list, but readable wherever the splitter is: never
   // past the group box's right edge nor over the box's own title; cut with
   // an ellipsis only when the box is too narrow for both.
@@ -499,7 +499,7 @@ void TDocForm::PlaceRoutineCaption() {
   routineListCaption->raise();
 }
 
-void TDocForm::RebuildRecentMenu() {
+void MainWindow::RebuildRecentMenu() {
   for (QAction *item : recentItems_) {
     FileMenu->removeAction(item);
     item->deleteLater();
@@ -532,16 +532,16 @@ void TDocForm::RebuildRecentMenu() {
   if (!recentItems_.isEmpty()) recentSeparator_ = FileMenu->insertSeparator(exitAction);
 }
 
-void TDocForm::Busy(bool on) { messages_->SetBusy(on); }
+void MainWindow::Busy(bool on) { messages_->SetBusy(on); }
 
-void TDocForm::ClearPickLists() {
+void MainWindow::ClearPickLists() {
   const QSignalBlocker block1(unitList);
   const QSignalBlocker block2(routineList);
   unitList->clear();
   routineList->clear();
 }
 
-void TDocForm::ReadPath(const QString &path) {
+void MainWindow::ReadPath(const QString &path) {
   // The unit named there belonged to the file open before.
   SetStatusLine(QString());
   ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
@@ -554,14 +554,14 @@ void TDocForm::ReadPath(const QString &path) {
   }
 }
 
-void TDocForm::OpenFileBtnClick() { OpenFileMenuClick(); }
+void MainWindow::OpenFileBtnClick() { OpenFileMenuClick(); }
 
-void TDocForm::OpenFileMenuClick() {
+void MainWindow::OpenFileMenuClick() {
   OpenFileCommand();
   UpdateCommands();
 }
 
-void TDocForm::OpenFileCommand() {
+void MainWindow::OpenFileCommand() {
   QString chosen;
   if (chooseFile_) {
     chosen = chooseFile_();
@@ -575,7 +575,7 @@ void TDocForm::OpenFileCommand() {
   OpenPathCommand(chosen);
 }
 
-void TDocForm::OpenPathCommand(const QString &chosen) {
+void MainWindow::OpenPathCommand(const QString &chosen) {
   habits_->OpenFolder = QFileInfo(chosen).absolutePath();
   pageTabs->setCurrentWidget(filesTab);
   ClearPickLists();
@@ -586,7 +586,7 @@ void TDocForm::OpenPathCommand(const QString &chosen) {
   OpenChosenFile(chosen);
 }
 
-void TDocForm::OpenChosenFile(const QString &path) {
+void MainWindow::OpenChosenFile(const QString &path) {
   Busy(true);
   ReadPath(path);
   recentFiles_.Add(path);
@@ -598,7 +598,7 @@ void TDocForm::OpenChosenFile(const QString &path) {
   UpdateCommands();
 }
 
-void TDocForm::OpenRecentFile(int index) {
+void MainWindow::OpenRecentFile(int index) {
   ClearPickLists();
   commands_->Flags.IndexRequested = false;
   Busy(true);
@@ -611,7 +611,7 @@ void TDocForm::OpenRecentFile(int index) {
   UpdateCommands();
 }
 
-void TDocForm::RefreshLists() {
+void MainWindow::RefreshLists() {
   {
     const QSignalBlocker block(unitList);
     // Rebuilt only when the units changed: a click loads the unit and
@@ -653,9 +653,9 @@ void TDocForm::RefreshLists() {
   PlaceRoutineCaption();
 }
 
-void TDocForm::SetStatusLine(const QString &text) { StatusBar->setStatusText(text); }
+void MainWindow::SetStatusLine(const QString &text) { StatusBar->setStatusText(text); }
 
-std::function<void(const QString &)> TDocForm::StatusShower() {
+std::function<void(const QString &)> MainWindow::StatusShower() {
   return [this](const QString &text) {
     SetStatusLine(text);
     // Reading goes on in this same pass of the event loop: paint now.
@@ -663,7 +663,7 @@ std::function<void(const QString &)> TDocForm::StatusShower() {
   };
 }
 
-void TDocForm::UnitListClick() {
+void MainWindow::UnitListClick() {
   const int row = unitList->currentRow();
   if (row < 0 || !unitList->item(row)->isSelected()) return;
   model_.SelectedUnit = row;
@@ -681,13 +681,13 @@ void TDocForm::UnitListClick() {
   UpdateCommands();
 }
 
-void TDocForm::RoutineListClick() {
+void MainWindow::RoutineListClick() {
   for (int i = 0; i < routineList->count() && i < model_.Routines.size(); ++i)
     model_.Routines[i].selected = routineList->item(i)->isSelected();
   UpdateCommands();
 }
 
-void TDocForm::ClearBtnClick() {
+void MainWindow::ClearBtnClick() {
   if (projectFilesTabActive()) {
     routineList->ClearSelection();
     for (RoutineEntry &routine : model_.Routines) routine.selected = false;
@@ -697,11 +697,11 @@ void TDocForm::ClearBtnClick() {
   UpdateCommands();
 }
 
-bool TDocForm::projectFilesTabActive() const {
+bool MainWindow::projectFilesTabActive() const {
   return pageTabs->currentWidget() == filesTab;
 }
 
-void TDocForm::PageTabChanged() {
+void MainWindow::PageTabChanged() {
   if (projectFilesTabActive()) {
     CopyBtn->setToolTip(QStringLiteral("Copy selected procedures to the clipboard"));
     ClearBtn->setToolTip(QStringLiteral("Clear selected procedures"));
@@ -714,14 +714,14 @@ void TDocForm::PageTabChanged() {
   UpdateCommands();
 }
 
-void TDocForm::UpdateCommands() {
+void MainWindow::UpdateCommands() {
   CommandState state = ComputeCommandState(model_, projectFilesTabActive(), FileExistsAnyCase);
   // A bitmap that does not load shows nothing, and nothing shown is not copied or deleted.
   if (!projectFilesTabActive() && FormImage->pixmap().isNull()) state.clearBtn = state.copyBtn = false;
   ApplyCommandState(state);
 }
 
-void TDocForm::ApplyCommandState(const CommandState &s) {
+void MainWindow::ApplyCommandState(const CommandState &s) {
   PrevUnitMenu->setEnabled(s.prevUnit);
   // Documents whose renderer does not exist yet stay disabled.
   const bool procList = PrintCommands::HasRenderer(commands_->Job(DocumentKind::Procedures));
@@ -746,38 +746,38 @@ void TDocForm::ApplyCommandState(const CommandState &s) {
   }
 }
 
-void TDocForm::ApplyIndexItems() {
+void MainWindow::ApplyIndexItems() {
   const bool on = commands_->IndexItemsEnabled() && PrintCommands::HasRenderer(commands_->Job(DocumentKind::Index));
   PrintIndexCreated->setEnabled(on && PrintBtn->isEnabled());
   PrevIndexCreated->setEnabled(on && PreviewBtn->isEnabled());
 }
 
-void TDocForm::HelpBtnClick() {
+void MainWindow::HelpBtnClick() {
   if (!help_) help_ = new HelpWindow(this);
   help_->ShowTopic(projectFilesTabActive() ? HelpProjectFiles : HelpFormImage);
 }
 
-void TDocForm::HelpContentsClick() {
+void MainWindow::HelpContentsClick() {
   if (!help_) help_ = new HelpWindow(this);
   help_->ShowTopic(HelpContents);
 }
 
-void TDocForm::HelpIndexClick() {
+void MainWindow::HelpIndexClick() {
   if (!help_) help_ = new HelpWindow(this);
   help_->ShowTopic(HelpIndex);
 }
 
-void TDocForm::LegendClick() {
-  TLegendForm legend(this);
+void MainWindow::LegendClick() {
+  LegendWindow legend(this);
   legend.exec();
 }
 
-void TDocForm::AboutClick() {
-  TAboutForm about(this);
+void MainWindow::AboutClick() {
+  AboutBox about(this);
   about.exec();
 }
 
-void TDocForm::SetListFontBold(bool bold) {
+void MainWindow::SetListFontBold(bool bold) {
   for (PickList *list : {unitList, routineList}) {
     QFont font = list->font();
     font.setBold(bold);
@@ -785,47 +785,47 @@ void TDocForm::SetListFontBold(bool bold) {
   }
 }
 
-void TDocForm::NormalFontClick() {
+void MainWindow::NormalFontClick() {
   normalFontAction->setChecked(true);
   SetListFontBold(false);
   settings_.Style = 0;
 }
 
-void TDocForm::BoldFontClick() {
+void MainWindow::BoldFontClick() {
   boldFontAction->setChecked(true);
   SetListFontBold(true);
   settings_.Style = 1;
 }
 
-void TDocForm::HintsOnClick() {
+void MainWindow::HintsOnClick() {
   hintsOnAction->setChecked(true);
   hintsShown_ = true;
   settings_.Hint = 1;
 }
 
-void TDocForm::HintsOffClick() {
+void MainWindow::HintsOffClick() {
   hintsOffAction->setChecked(true);
   hintsShown_ = false;
   settings_.Hint = 0;
 }
 
-void TDocForm::InchesClick() {
+void MainWindow::InchesClick() {
   inchesAction->setChecked(true);
   settings_.Measure = 0;
 }
 
-void TDocForm::CentimetresClick() {
+void MainWindow::CentimetresClick() {
   centimetresAction->setChecked(true);
   settings_.Measure = 1;
 }
 
-void TDocForm::ProjectFileUnitsClick() {
+void MainWindow::ProjectFileUnitsClick() {
   projectFileUnitsAction->setChecked(true);
   settings_.Include = 0;
   includeUses_ = false;
 }
 
-void TDocForm::UsesClauseUnitsClick() {
+void MainWindow::UsesClauseUnitsClick() {
   usesClauseUnitsAction->setChecked(true);
   settings_.Include = 1;
   includeUses_ = true;

@@ -29,18 +29,18 @@ class ClockStatusBar;
 class PrintCommands;
 class PrinterHost;
 class HelpWindow;
-class TFormatFrm;
+class FormatDialog;
 class PickList;
 class UnitListDelegate;
 class WindowHabits;
 class RoutineListDelegate;
 
-class TDocForm : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   // `settingsPath` empty: "scrivn.ini" in the program's folder.
-  explicit TDocForm(const QString &settingsPath = QString(), QWidget *parent = nullptr);
-  ~TDocForm() override;
+  explicit MainWindow(const QString &settingsPath = QString(), QWidget *parent = nullptr);
+  ~MainWindow() override;
 
   ProjectModel &model() { return model_; }
   FormatSettings &settings() { return settings_; }
@@ -93,7 +93,7 @@ class TDocForm : public QMainWindow {
   QMenu *previewMenu = nullptr;  // preview menu
   QMenu *printMenu = nullptr;  // print menu
   HelpWindow *helpWindow() const { return help_; }
-  TFormatFrm *formatDialog() const { return formatDialog_; }
+  FormatDialog *formatDialog() const { return formatDialog_; }
 
  public slots:
   void UpdateCommands();
@@ -202,7 +202,7 @@ class TDocForm : public QMainWindow {
   UnitListDelegate *unitDelegate_ = nullptr;
   RoutineListDelegate *routineDelegate_ = nullptr;
   HelpWindow *help_ = nullptr;
-  TFormatFrm *formatDialog_ = nullptr;  // made once, kept until exit
+  FormatDialog *formatDialog_ = nullptr;  // made once, kept until exit
   HelpWindow *formatHelp_ = nullptr;
   std::unique_ptr<PrinterHost> printerHost_;
   std::unique_ptr<UserMessages> forwardingMessages_;

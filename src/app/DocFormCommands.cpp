@@ -35,14 +35,14 @@ namespace {
 // it), so they talk to whatever sink the window has at the moment.
 class WindowMessages : public UserMessages {
  public:
-  explicit WindowMessages(TDocForm &window) : window_(window) {}
+  explicit WindowMessages(MainWindow &window) : window_(window) {}
   void Warning(const QString &text) override { window_.messages().Warning(text); }
   void Information(const QString &text) override { window_.messages().Information(text); }
   bool AskYesNo(const QString &text) override { return window_.messages().AskYesNo(text); }
   void SetBusy(bool busy) override { window_.messages().SetBusy(busy); }
 
  private:
-  TDocForm &window_;
+  MainWindow &window_;
 };
 
 QString PdfNameFor(const QString &documentPath) {
@@ -52,7 +52,7 @@ QString PdfNameFor(const QString &documentPath) {
 
 }  // namespace
 
-void TDocForm::BuildPrintCommands() {
+void MainWindow::BuildPrintCommands() {
   printerHost_ = std::make_unique<PrinterHost>();
   auto *forwarding = new WindowMessages(*this);
   forwardingMessages_.reset(forwarding);
@@ -81,7 +81,7 @@ void TDocForm::BuildPrintCommands() {
 
 // One rule wherever a PDF file is proposed (print menu, preview, entire
 // project): the folder last written to, else the project's own folder.
-QString TDocForm::PdfFolder() const {
+QString MainWindow::PdfFolder() const {
   // The model keeps paths in lower case; the folder on disk may not be.
   const QString project = FindFileAnyCase(model_.OpenedPath);
   for (const QString &folder : {printerHost_->LastPdfFolder, DirectoryPart(project)}) {
@@ -91,7 +91,7 @@ QString TDocForm::PdfFolder() const {
   return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-QString TDocForm::AskForPdfFile(const QString &documentTitle) {
+QString MainWindow::AskForPdfFile(const QString &documentTitle) {
   QString suggested = JoinPath(PdfFolder(), PdfNameFor(documentTitle));
   for (;;) {
     const QString chosen = choosePdfFile_(suggested);
@@ -106,67 +106,67 @@ QString TDocForm::AskForPdfFile(const QString &documentTitle) {
 // The PDF file named in the print dialog of an earlier print belongs to that
 // print: a print without the dialog asks for its own file instead of writing
 // over it.
-void TDocForm::ForgetLastPdfFile() {
+void MainWindow::ForgetLastPdfFile() {
   if (!printerHost_->HasPrinters()) printerHost_->printer().setOutputFileName(QString());
 }
 
-void TDocForm::PrintUnitMenuClick() {
+void MainWindow::PrintUnitMenuClick() {
   ForgetLastPdfFile();
   commands_->PrintUnitMenuClick();
 }
-void TDocForm::PrintWithDialog() {
+void MainWindow::PrintWithDialog() {
   if (!printWithDialogAction->isEnabled()) return;
   pdfDocument_ = model_.CurrentUnitPath;
   commands_->PrintUnitWithDialog();
 }
-void TDocForm::EntireProjMenuClick() {
+void MainWindow::EntireProjMenuClick() {
   ForgetLastPdfFile();
   commands_->EntireProjMenuClick();
 }
-void TDocForm::PrintProcMenuClick() {
+void MainWindow::PrintProcMenuClick() {
   ForgetLastPdfFile();
   commands_->PrintProcMenuClick();
 }
-void TDocForm::PrintProjMenuClick() {
+void MainWindow::PrintProjMenuClick() {
   ForgetLastPdfFile();
   commands_->PrintProjMenuClick();
 }
-void TDocForm::PrintIndexCreatedClick() {
+void MainWindow::PrintIndexCreatedClick() {
   ForgetLastPdfFile();
   commands_->PrintIndexCreatedClick();
 }
 // A print from the preview names its PDF file after the document shown.
-void TDocForm::PrevUnitMenuClick() {
+void MainWindow::PrevUnitMenuClick() {
   pdfDocument_ = model_.CurrentUnitPath;
   commands_->PrevUnitMenuClick();
 }
-void TDocForm::PrevProcMenuClick() {
+void MainWindow::PrevProcMenuClick() {
   pdfDocument_ = model_.CurrentUnitPath;
   commands_->PrevProcMenuClick();
 }
-void TDocForm::PrevProjMenuClick() {
+void MainWindow::PrevProjMenuClick() {
   pdfDocument_ = model_.OpenedPath;
   commands_->PrevProjMenuClick();
 }
-void TDocForm::PrevIndexCreatedClick() {
+void MainWindow::PrevIndexCreatedClick() {
   pdfDocument_ = model_.OpenedPath;
   commands_->PrevIndexCreatedClick();
 }
-void TDocForm::UnitListDoubleClick() {
+void MainWindow::UnitListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
   if (model_.SelectedUnit >= 0 && !model_.CurrentUnitPath.isEmpty()) commands_->UnitListDoubleClick();
 }
-void TDocForm::RoutineListDoubleClick() {
+void MainWindow::RoutineListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
   if (model_.AnyRoutineSelected()) commands_->RoutineListDoubleClick();
 }
-void TDocForm::PrinterSetupClick() { printerHost_->PrinterSetup(this); }
+void MainWindow::PrinterSetupClick() { printerHost_->PrinterSetup(this); }
 
 // The clipboard takes plain text of at most this many characters, as the
 // staging edit control it was designed around did.
 constexpr int kMaxClipboardText = 32 * 1024;
 
-void TDocForm::CopyBtnClick() {
+void MainWindow::CopyBtnClick() {
   // Nothing is cleared first: the clipboard changes only when there is
   // something to put on it, and what another program put there stays.
   QClipboard *clipboard = QGuiApplication::clipboard();
@@ -191,7 +191,7 @@ void TDocForm::CopyBtnClick() {
   clipboard->setText(text);
 }
 
-void TDocForm::CaptureBtnClick() {
+void MainWindow::CaptureBtnClick() {
   QClipboard *clipboard = QGuiApplication::clipboard();
   const QImage picture = clipboard->image();
   if (!picture.isNull()) {
@@ -214,7 +214,7 @@ void TDocForm::CaptureBtnClick() {
   UpdateCommands();
 }
 
-void TDocForm::DeleteFormImage() {
+void MainWindow::DeleteFormImage() {
   // Only the image the tab shows: the unit's, beside its form.
   const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath, &model_.Scope);
   const QString path = files.imageFile;
@@ -227,7 +227,7 @@ void TDocForm::DeleteFormImage() {
   SetFormImage(QPixmap());
 }
 
-void TDocForm::ShowFormImage() {
+void MainWindow::ShowFormImage() {
   SetFormImage(QPixmap());
   const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath, &model_.Scope);
   // Only a unit with a form file beside it shows an image.
@@ -237,7 +237,7 @@ void TDocForm::ShowFormImage() {
   if (picture.load(bmp)) SetFormImage(picture);
 }
 
-void TDocForm::SetFormImage(const QPixmap &picture) {
+void MainWindow::SetFormImage(const QPixmap &picture) {
   FormImage->setPixmap(picture);
   if (picture.isNull()) {
     FormImage->setFixedSize(640, 480);
@@ -246,7 +246,7 @@ void TDocForm::SetFormImage(const QPixmap &picture) {
   }
 }
 
-void TDocForm::FormatBtnClick() {
+void MainWindow::FormatBtnClick() {
   // These are applied as a unit is read: the unit on view is read again,
   // so that the next preview shows them (its routines keep their selection).
   auto readingChoices = [this] {
@@ -257,7 +257,7 @@ void TDocForm::FormatBtnClick() {
   if (readingChoices() != before) ReloadCurrentUnit();
 }
 
-void TDocForm::ReloadCurrentUnit() {
+void MainWindow::ReloadCurrentUnit() {
   if (model_.SelectedUnit < 0 || model_.CurrentUnitPath.isEmpty()) return;
   QList<bool> selected;
   for (const RoutineEntry &routine : model_.Routines) selected << routine.selected;
@@ -276,8 +276,8 @@ void TDocForm::ReloadCurrentUnit() {
   UpdateCommands();
 }
 
-void TDocForm::BuildFormatDialog() {
-  formatDialog_ = new TFormatFrm(settings_, *forwardingMessages_, this);
+void MainWindow::BuildFormatDialog() {
+  formatDialog_ = new FormatDialog(settings_, *forwardingMessages_, this);
   // The dialog is modal: its help window is its own child, or the dialog
   // would block it.
   formatDialog_->ShowHelp = [this](int context) {

@@ -12,7 +12,7 @@ namespace scrivane {
 
 const char *AppVersionText();
 
-TLegendForm::TLegendForm(QWidget *parent) : QDialog(parent) {
+LegendWindow::LegendWindow(QWidget *parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Legend"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -44,7 +44,7 @@ TLegendForm::TLegendForm(QWidget *parent) : QDialog(parent) {
   setFixedSize(sizeHint());
 }
 
-TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget *parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Scrivane"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);

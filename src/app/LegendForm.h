@@ -4,17 +4,17 @@
 
 namespace scrivane {
 
-class TLegendForm : public QDialog {
+class LegendWindow : public QDialog {
   Q_OBJECT
  public:
-  explicit TLegendForm(QWidget *parent = nullptr);
+  explicit LegendWindow(QWidget *parent = nullptr);
 };
 
 // The About window.
-class TAboutForm : public QDialog {
+class AboutBox : public QDialog {
   Q_OBJECT
  public:
-  explicit TAboutForm(QWidget *parent = nullptr);
+  explicit AboutBox(QWidget *parent = nullptr);
 };
 
 }  // namespace scrivane

@@ -21,7 +21,7 @@ class BusyScope {
   UserMessages &messages_;
 };
 
-void SetUpJob(TPrintPreview &job, PrintFlags &flags) {
+void SetUpJob(PrintJob &job, PrintFlags &flags) {
   job.ZoomOptions.SetMinZoom(100);
   job.ZoomOptions.SetMaxZoom(400);
   job.Title = QStringLiteral("Print Preview");
@@ -39,11 +39,11 @@ PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, User
       messages_(messages),
       printer_(printer),
       parent_(parent),
-      jobs_{TPrintPreview(printer, parent), TPrintPreview(printer, parent), TPrintPreview(printer, parent),
-            TPrintPreview(printer, parent), TPrintPreview(printer, parent)} {
+      jobs_{PrintJob(printer, parent), PrintJob(printer, parent), PrintJob(printer, parent),
+            PrintJob(printer, parent), PrintJob(printer, parent)} {
   for (DocumentKind kind : {DocumentKind::Unit, DocumentKind::Form, DocumentKind::Procedures, DocumentKind::Project,
                             DocumentKind::Index}) {
-    TPrintPreview &job = Job(kind);
+    PrintJob &job = Job(kind);
     job.PagesPerSheet = &settings_.PagesPerSheet;
     SetUpJob(job, Flags);
     job.OnBeginPrint = [this](PageInfoPtr &info) { PlainJobBeginPrint(info); };
@@ -83,7 +83,7 @@ void PrintCommands::SetIndexItems(bool enabled) {
   if (Hooks.EnableIndexItems) Hooks.EnableIndexItems(enabled && HasRenderer(Job(DocumentKind::Index)));
 }
 
-void PrintCommands::ShowPreviewOf(TPrintPreview &job) {
+void PrintCommands::ShowPreviewOf(PrintJob &job) {
   if (!HasRenderer(job)) {
     messages_.Information(QStringLiteral("This document cannot be shown yet."));
     return;
@@ -92,7 +92,7 @@ void PrintCommands::ShowPreviewOf(TPrintPreview &job) {
   if (result.IndexRequested) Flags.IndexRequested = true;
 }
 
-void PrintCommands::PrintJob(TPrintPreview &job, bool directPrint) {
+void PrintCommands::PrintNow(PrintJob &job, bool directPrint) {
   if (!HasRenderer(job)) {
     messages_.Information(QStringLiteral("This document cannot be printed yet."));
     return;
@@ -133,9 +133,9 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
       Flags.IndexAvailable = whole;
 
     if (model_.FormMode && command != UnitCommand::UnitListDoubleClick) Flags.IndexAvailable = false;
-    TPrintPreview &job = model_.FormMode ? Job(DocumentKind::Form) : Job(DocumentKind::Unit);
+    PrintJob &job = model_.FormMode ? Job(DocumentKind::Form) : Job(DocumentKind::Unit);
     if (printing)
-      PrintJob(job, Flags.DirectPrint);
+      PrintNow(job, Flags.DirectPrint);
     else
       ShowPreviewOf(job);
 
@@ -236,7 +236,7 @@ void PrintCommands::PrintProcMenuClick() {
   try {
     Flags.DirectPrint = true;
     Docs.PrepareProcedures();
-    PrintJob(Job(DocumentKind::Procedures), Flags.DirectPrint);
+    PrintNow(Job(DocumentKind::Procedures), Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -265,7 +265,7 @@ void PrintCommands::PrintProjMenuClick() {
   try {
     Flags.DirectPrint = true;
     Docs.PrepareProject();
-    PrintJob(Job(DocumentKind::Project), Flags.DirectPrint);
+    PrintNow(Job(DocumentKind::Project), Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }
@@ -291,7 +291,7 @@ void PrintCommands::PrintIndexCreatedClick() {
   BusyScope busy(messages_);
   try {
     Docs.PrepareIndex();
-    PrintJob(Job(DocumentKind::Index), Flags.DirectPrint);
+    PrintNow(Job(DocumentKind::Index), Flags.DirectPrint);
   } catch (const std::exception &error) {
     Report(error);
   }

@@ -59,11 +59,11 @@ class PrintCommands {
 
   // The print job of each document. The form object listing's job gets its
   // renderer by assigning its OnPrintPage.
-  TPrintPreview &Job(DocumentKind kind) { return jobs_[static_cast<std::size_t>(kind)]; }
-  const TPrintPreview &Job(DocumentKind kind) const { return jobs_[static_cast<std::size_t>(kind)]; }
+  PrintJob &Job(DocumentKind kind) { return jobs_[static_cast<std::size_t>(kind)]; }
+  const PrintJob &Job(DocumentKind kind) const { return jobs_[static_cast<std::size_t>(kind)]; }
 
   // True when the job's document can be produced (its page event exists).
-  static bool HasRenderer(const TPrintPreview &job) { return bool(job.OnPrintPage); }
+  static bool HasRenderer(const PrintJob &job) { return bool(job.OnPrintPage); }
   // Whether the Index Listing items are on, as the commands decided it.
   bool IndexItemsEnabled() const { return indexItemsEnabled_; }
 
@@ -100,8 +100,8 @@ class PrintCommands {
   void LoadUnitEntry(int index);
   void SetIndexItems(bool enabled);
   void Report(const std::exception &error);
-  void ShowPreviewOf(TPrintPreview &job);
-  void PrintJob(TPrintPreview &job, bool directPrint);
+  void ShowPreviewOf(PrintJob &job);
+  void PrintNow(PrintJob &job, bool directPrint);
 
   ProjectModel &model_;
   FormatSettings &settings_;
@@ -110,7 +110,7 @@ class PrintCommands {
   QWidget *parent_;
   bool indexItemsEnabled_ = false;
   // By DocumentKind: Unit, Form, Procedures, Project, Index.
-  std::array<TPrintPreview, static_cast<std::size_t>(DocumentKind::Index) + 1> jobs_;
+  std::array<PrintJob, static_cast<std::size_t>(DocumentKind::Index) + 1> jobs_;
 };
 
 }  // namespace scrivane

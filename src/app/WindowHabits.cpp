@@ -28,7 +28,7 @@ QString LocalFileOf(const QMimeData *data) {
 
 }  // namespace
 
-WindowHabits::WindowHabits(TDocForm &window) : QObject(&window), window_(window) {
+WindowHabits::WindowHabits(MainWindow &window) : QObject(&window), window_(window) {
   window_.setAcceptDrops(true);
   window_.installEventFilter(this);
   window_.unitList->installEventFilter(this);

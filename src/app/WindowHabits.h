@@ -15,11 +15,11 @@ class QEvent;
 namespace scrivane {
 
 class IniFile;
-class TDocForm;
+class MainWindow;
 
 class WindowHabits : public QObject {
  public:
-  explicit WindowHabits(TDocForm &window);
+  explicit WindowHabits(MainWindow &window);
 
   void Restore(const IniFile &ini);
   void Save(IniFile &ini) const;
@@ -36,7 +36,7 @@ class WindowHabits : public QObject {
 
  private:
   bool SelectRange(QEvent *event);
-  TDocForm &window_;
+  MainWindow &window_;
   QList<int> splitterSizes_;  // given back once the window is laid out
   int anchorRow_ = -1;        // the routine last clicked without Shift
 };

@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
   }
   const QString settingsPath = scrivane::SettingsFilePath();
   scrivane::MakeSettingsFolder(settingsPath);
-  scrivane::TDocForm window(settingsPath);
+  scrivane::MainWindow window(settingsPath);
   window.show();
   if (!files.isEmpty()) {
     // The recent-files list outlives the current folder, so it keeps an

@@ -101,7 +101,7 @@ TEST(DocFormPrint, PreviewMenuShowsTheHighlightedUnit) {
   ExampleWindow f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   int lastPage = 0;
-  SetPreviewRunHook([&](TPreviewForm &form) {
+  SetPreviewRunHook([&](PreviewWindow &form) {
     form.GoToPage(-1);
     lastPage = form.CurrentPage;
   });

@@ -31,7 +31,7 @@ namespace {
 struct WindowFixture {
   QTemporaryDir dir;
   QString iniPath;
-  std::unique_ptr<TDocForm> window;
+  std::unique_ptr<MainWindow> window;
   RecordedMessages *messages = nullptr;
 
   explicit WindowFixture(const QByteArray &iniText = QByteArray()) {
@@ -41,7 +41,7 @@ struct WindowFixture {
       file.open(QIODevice::WriteOnly);
       file.write(iniText);
     }
-    window = std::make_unique<TDocForm>(iniPath);
+    window = std::make_unique<MainWindow>(iniPath);
     auto recorded = std::make_unique<RecordedMessages>();
     messages = recorded.get();
     window->setMessages(std::move(recorded));
@@ -70,7 +70,7 @@ QStringList Captions(const QMenu *menu) {
 
 TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   WindowFixture f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Scrivane"));
   // Empty recent slots open nothing and are not shown.
   EXPECT_EQ(f.RecentPart(), QStringList());
@@ -132,7 +132,7 @@ TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsKeepTheirNames) {
   WindowFixture f(
       "[FilesSave]\r\nFile1=C:\\X\\A.DPR\r\nFile2=\r\nFile3=/tmp/B.pas\r\n"
       "[Main]\r\nStyle=1\r\nHint=0\r\nMeasure=1\r\n[Switch]\r\nInclude=1\r\n");
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   EXPECT_EQ(f.RecentPart(), QStringList({"&1 C:\\X\\A.DPR", "&3 /tmp/B.pas", "-"}));
   EXPECT_TRUE(w.boldFontAction->isChecked() && w.hintsOffAction->isChecked() && w.centimetresAction->isChecked() &&
               w.usesClauseUnitsAction->isChecked());
@@ -146,7 +146,7 @@ TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsKeepTheirNames) {
 
 TEST(DocForm, OpenAddsToRecentFilesAndACancelKeepsWhatIsOpen) {
   WindowFixture f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   const QString project = testsupport::examplesDir() + QStringLiteral("/inventory.dpr");
   QString answer = project;
   w.setOpenFileChooser([&answer] { return answer; });
@@ -171,7 +171,7 @@ TEST(DocForm, OpenAddsToRecentFilesAndACancelKeepsWhatIsOpen) {
 
 TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
   WindowFixture f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   const QString project = testsupport::examplesDir() + QStringLiteral("/inventory.dpr");
   w.setOpenFileChooser([&project] { return project; });
   w.OpenFileBtn->trigger();
@@ -218,7 +218,7 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
 
 TEST(DocForm, LazarusAndDelphiProjectFilesOpenWithTheirIncludeFiles) {
   WindowFixture f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   QTemporaryDir trees;
   for (const QString &project : testsupport::WriteProjectKinds(trees)) {
     QString answer = project;
@@ -239,7 +239,7 @@ TEST(DocForm, LazarusAndDelphiProjectFilesOpenWithTheirIncludeFiles) {
 
 TEST(DocForm, ResizeGivesTheUnitListOneFifthOfTheGroupBox) {
   WindowFixture f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   w.show();
   for (int width : {630, 900, 500}) {
     w.resize(width, 500);
@@ -265,7 +265,7 @@ TEST(DocForm, UnwritableSettingsFileIsReportedAndTheWindowStillCloses) {
 
 TEST(DocForm, HelpShowsTheTopicOfTheActiveTab) {
   WindowFixture f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   const std::tuple<std::function<void()>, int> rows[] = {
       {[&w] { w.HelpBtn->trigger(); }, 1006},
       {[&w] { w.pageTabs->setCurrentIndex(1); w.HelpBtn->trigger(); }, 1002},

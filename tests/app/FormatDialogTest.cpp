@@ -38,11 +38,11 @@ namespace {
 struct Dialog {
   FormatSettings settings;
   RecordedMessages messages;
-  std::unique_ptr<TFormatFrm> form;
+  std::unique_ptr<FormatDialog> form;
   QList<int> helpShown;
 
   void Open() {
-    form = std::make_unique<TFormatFrm>(settings, messages);
+    form = std::make_unique<FormatDialog>(settings, messages);
     form->ShowHelp = [this](int context) { helpShown << context; };
     form->show();
     QApplication::processEvents();
@@ -110,7 +110,7 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   d.settings.CStyle = 3;
   d.settings.Title3 = "Springfield";
   d.Open();
-  TFormatFrm &f = *d.form;
+  FormatDialog &f = *d.form;
   EXPECT_EQ(f.windowTitle(), QStringLiteral("Format"));
   QStringList tabs;
   for (int i = 0; i < f.tabs->count(); ++i) tabs << f.tabs->tabText(i);
@@ -162,17 +162,17 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(d.settings.Reserve, 1);
 
   // Fonts: only "Bold" of the message text keeps its colour.
-  const TFormatFrm::KindControls &comments = f.Kinds[TFormatFrm::Comments];
+  const FormatDialog::KindControls &comments = f.Kinds[FormatDialog::Comments];
   EXPECT_EQ(comments.colorBox->currentText(), QStringLiteral("Red"));
   EXPECT_TRUE(comments.bold->isChecked() && comments.italic->isChecked());
   d.settings.MColor = 4;
-  f.Kinds[TFormatFrm::MessageText].colorBox->setSelectedColor(ColorFromIndex(4));
-  f.Kinds[TFormatFrm::MessageText].bold->click();
+  f.Kinds[FormatDialog::MessageText].colorBox->setSelectedColor(ColorFromIndex(4));
+  f.Kinds[FormatDialog::MessageText].bold->click();
   EXPECT_EQ(d.settings.MStyle, 1);
   EXPECT_EQ(d.settings.MColor, 4);
-  Pick(f.Kinds[TFormatFrm::ReservedWords].colorBox, 9);
+  Pick(f.Kinds[FormatDialog::ReservedWords].colorBox, 9);
   EXPECT_EQ(d.settings.RColor, 9);
-  EXPECT_EQ(f.Kinds[TFormatFrm::ReservedWords].sample->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(f.Kinds[FormatDialog::ReservedWords].sample->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 
   // Reserved Words: the right list is the word list.
   ASSERT_EQ(f.reservedWordList->count(), 95);
@@ -240,7 +240,7 @@ TEST(FormatDialog, FontDialogCancelKeepsTheFontAndItsPicksAreStoredSoundly) {
   Dialog d;
   d.settings.BColor = 0x0000FF;
   d.Open();
-  TFormatFrm &f = *d.form;
+  FormatDialog &f = *d.form;
   const FormatSettings before = d.settings;
   f.ChooseFont = [](QFont &font) {
     font.setFamily(QStringLiteral("DejaVu Serif"));
@@ -264,7 +264,7 @@ TEST(FormatDialog, FontDialogCancelKeepsTheFontAndItsPicksAreStoredSoundly) {
   EXPECT_EQ(d.settings.BStyle, 1);        // bold, however underlined
   EXPECT_EQ(d.settings.BColor, 0x0000FFu);  // Qt's font dialog has no colour
   EXPECT_EQ(f.BaseColor->font().family(), QStringLiteral("DejaVu Serif"));
-  EXPECT_EQ(f.Kinds[TFormatFrm::Comments].sample->font().family(), QStringLiteral("DejaVu Serif"));
+  EXPECT_EQ(f.Kinds[FormatDialog::Comments].sample->font().family(), QStringLiteral("DejaVu Serif"));
 
   f.ChooseFont = [](QFont &font) {
     font.setFamily(QStringLiteral("A Font Whose Name Runs Past Thirty-Five Letters"));
@@ -286,7 +286,7 @@ TEST(FormatDialog, FontDialogCancelKeepsTheFontAndItsPicksAreStoredSoundly) {
 TEST(FormatDialog, F1ReturnAndEscapeFromTheKeyboard) {
   Dialog d;
   d.Open();
-  TFormatFrm &f = *d.form;
+  FormatDialog &f = *d.form;
   for (int tab = 0; tab < 5; ++tab) {
     f.tabs->setCurrentIndex(tab);
     QTest::keyClick(&f, Qt::Key_F1);
@@ -322,7 +322,7 @@ TEST(FormatDialog, F1ReturnAndEscapeFromTheKeyboard) {
 TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
   Dialog d;
   d.Open();
-  TFormatFrm &f = *d.form;
+  FormatDialog &f = *d.form;
   const QStringList before = FirstPage(d.settings);
   f.lineNumbersBox->click();                                 // switch: line numbers
   f.ChooseFont = [](QFont &font) {
@@ -330,7 +330,7 @@ TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
     return true;
   };
   f.FontBtnClick(false);
-  Pick(f.Kinds[TFormatFrm::Comments].colorBox, 9);      // colour: red comments
+  Pick(f.Kinds[FormatDialog::Comments].colorBox, 9);      // colour: red comments
   Pick(f.LeftBox, 3);                                   // length: 1.5 in left margin
   f.headerBox->click();                                 // header item: unit name
   Pick(f.Line1A, 2);
@@ -348,9 +348,9 @@ TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
 
 TEST(FormatDialog, FormatButtonShowsTheDialogAndItsChangesAreSavedOnClose) {
   testsupport::WindowFixture w;
-  TFormatFrm *shown = nullptr;
+  FormatDialog *shown = nullptr;
   QTimer::singleShot(0, [&] {
-    shown = qobject_cast<TFormatFrm *>(QApplication::activeModalWidget());
+    shown = qobject_cast<FormatDialog *>(QApplication::activeModalWidget());
     if (!shown) return;
     shown->lineNumbersBox->click();
     shown->close();
@@ -370,7 +370,7 @@ TEST(FormatDialog, FormatButtonShowsTheDialogAndItsChangesAreSavedOnClose) {
 TEST(FormatDialog, FontDialogOpensOnTheFaceUsedAndTabKeysChangeTabsWhereverTheFocusIs) {
   Dialog d;
   d.Open();
-  TFormatFrm &f = *d.form;
+  FormatDialog &f = *d.form;
   const FormatSettings before = d.settings;
   QString offered;
   f.ChooseFont = [&](QFont &font) {

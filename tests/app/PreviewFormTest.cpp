@@ -64,11 +64,11 @@ struct PagedDocument {
 struct Preview {
   VirtualPrinter printer;
   PagedDocument doc;
-  std::unique_ptr<TPreviewForm> form;
+  std::unique_ptr<PreviewWindow> form;
 
   explicit Preview(int pages, PreviewOptions options = {}) {
     doc.pages = pages;
-    form = std::make_unique<TPreviewForm>(nullptr, printer, doc.events(), options);
+    form = std::make_unique<PreviewWindow>(nullptr, printer, doc.events(), options);
     form->BeginRun();
     form->show();
     QApplication::processEvents();
@@ -302,7 +302,7 @@ TEST(PreviewForm, IndexButtonIsOffWithoutAnIndex) {
 TEST(PreviewForm, RunPreviewRunsTheEventsAroundTheWindowAndReportsPrint) {
   VirtualPrinter printer;
   PagedDocument doc;
-  SetPreviewRunHook([](TPreviewForm &form) {
+  SetPreviewRunHook([](PreviewWindow &form) {
     QKeyEvent ctrlP(QEvent::KeyPress, Qt::Key_P, Qt::ControlModifier);
     QApplication::sendEvent(&form, &ctrlP);
   });
@@ -324,7 +324,7 @@ TEST(PreviewForm, MissingEventsRaiseTheirMessages) {
   const Row rows[] = {{0, "Begin Print Function Not Assigned!"},
                       {1, "Print Page Function Not Assigned!"},
                       {2, "End Print Function Not Assigned!"}};
-  SetPreviewRunHook([](TPreviewForm &) {});
+  SetPreviewRunHook([](PreviewWindow &) {});
   for (const Row &row : rows) {
     PrintEvents events = doc.events();
     if (row.missing == 0) events.OnBeginPrint = nullptr;
@@ -345,7 +345,7 @@ TEST(PreviewForm, MissingEventsRaiseTheirMessages) {
 TEST(PreviewForm, GotoPageDialogTakesPagesPast999) {
   Preview preview(3);
   QTimer::singleShot(0, [] {
-    auto *dialog = qobject_cast<TGoPageForm *>(QApplication::activeModalWidget());
+    auto *dialog = qobject_cast<PageNumberDialog *>(QApplication::activeModalWidget());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Go to Page Number"));
     EXPECT_EQ(dialog->PageNum->value(), 1);  // the page shown
@@ -362,7 +362,7 @@ TEST(PreviewForm, GotoPageDialogTakesATypedPageNumber) {
   Preview preview(5);
   preview.form->GoToPage(-1);
   QTimer::singleShot(0, [] {
-    auto *dialog = qobject_cast<TGoPageForm *>(QApplication::activeModalWidget());
+    auto *dialog = qobject_cast<PageNumberDialog *>(QApplication::activeModalWidget());
     if (!dialog) {
       ADD_FAILURE() << "no go-to-page dialog";
       return;

@@ -40,14 +40,14 @@ QString PdfText(const QString &path) {
 // the way the window wires them.
 struct CommandsFixture {
   QTemporaryDir dir;
-  std::unique_ptr<TDocForm> window;
+  std::unique_ptr<MainWindow> window;
   RecordedMessages *messages = nullptr;
   PrinterHost printer;
   std::unique_ptr<PrintCommands> commands;
   QStringList statusLines;
 
   CommandsFixture() {
-    window = std::make_unique<TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
+    window = std::make_unique<MainWindow>(dir.path() + QStringLiteral("/scrivn.ini"));
     auto recorded = std::make_unique<RecordedMessages>();
     messages = recorded.get();
     window->setMessages(std::move(recorded));
@@ -104,7 +104,7 @@ TEST(PrintCommands, PreviewOfTheHighlightedUnitGoesToItsLastPage) {
   int finalPage = 0;
   bool indexOffered = false;
   QString pageText;
-  SetPreviewRunHook([&](TPreviewForm &form) {
+  SetPreviewRunHook([&](PreviewWindow &form) {
     indexOffered = form.IndexBtn->isEnabled();
     form.ShowLastPage();
     form.RenderBox(1);
@@ -126,7 +126,7 @@ TEST(PrintCommands, PreviewOfTheHighlightedUnitGoesToItsLastPage) {
 TEST(PrintCommands, IndexButtonInThePreviewEnablesBothIndexListingItems) {
   CommandsFixture f;
   f.ClickUnit(QStringLiteral("stock.pas"));
-  SetPreviewRunHook([](TPreviewForm &form) { form.IndexBtn->click(); });
+  SetPreviewRunHook([](PreviewWindow &form) { form.IndexBtn->click(); });
   f.commands->PrevUnitMenuClick();
   EXPECT_TRUE(f.commands->Flags.IndexRequested);
   EXPECT_TRUE(f.window->PrintIndexCreated->isEnabled());
@@ -153,7 +153,7 @@ TEST(PrintCommands, FlagsOfTheUnitCommands) {
     f.ClickUnit(QStringLiteral("stock.pas"));
     if (row.routinesSelected) f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
     bool indexOffered = true;
-    SetPreviewRunHook([&](TPreviewForm &form) { indexOffered = form.IndexBtn->isEnabled(); });
+    SetPreviewRunHook([&](PreviewWindow &form) { indexOffered = form.IndexBtn->isEnabled(); });
     (f.commands.get()->*row.command)();
     EXPECT_EQ(f.commands->Flags.IndexAvailable, row.indexAvailable) << row.name;
     EXPECT_EQ(indexOffered, row.indexAvailable) << row.name;
@@ -255,7 +255,7 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
     // lands while the second unit prints.
     QTimer::singleShot(0, [] {
       for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *status = qobject_cast<TPrintStatusForm *>(top); status && status->isVisible())
+        if (auto *status = qobject_cast<PrintStatusWindow *>(top); status && status->isVisible())
           status->CancelBtn->click();
     });
   };
@@ -289,7 +289,7 @@ TEST(PrintCommands, ProcedureAndProjectDocumentsPrintAndTurnTheIndexItemsOff) {
   CommandsFixture f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   f.commands->Flags.IndexRequested = true;
-  SetPreviewRunHook([](TPreviewForm &form) { form.ShowLastPage(); });
+  SetPreviewRunHook([](PreviewWindow &form) { form.ShowLastPage(); });
   f.commands->PrevProjMenuClick();
   const QString procedures = f.PrintTo(QStringLiteral("procedures.pdf"));
   f.window->settings().Footer = 1;
@@ -318,7 +318,7 @@ TEST(PrintCommands, IndexAfterPrintingAUnitListsEachRoutineOnceWithItsPage) {
   f.ClickUnit(QStringLiteral("stock.pas"));
   // A preview first, then the print on the window's printer: the index keeps
   // the print's pages only, each routine once.
-  SetPreviewRunHook([](TPreviewForm &form) {
+  SetPreviewRunHook([](PreviewWindow &form) {
     form.ShowLastPage();
     form.IndexBtn->click();
   });

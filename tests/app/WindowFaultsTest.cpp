@@ -42,7 +42,7 @@ struct ShownExampleWindow : testsupport::WindowFixture {
 
 // The preview as the user gets it: modal, so the main window's own F1 is
 // blocked while it shows.
-void MakeModal(TPreviewForm &form) {
+void MakeModal(PreviewWindow &form) {
   form.hide();
   form.setWindowModality(Qt::ApplicationModal);
   form.show();
@@ -57,7 +57,7 @@ TEST(WindowFaults, OneDoubleClickOnAUnitNotYetHighlightedPreviewsIt) {
   PickList &units = *f.window->unitList;
   ASSERT_GE(units.count(), 3);
   int previews = 0;
-  SetPreviewRunHook([&](TPreviewForm &) { ++previews; });
+  SetPreviewRunHook([&](PreviewWindow &) { ++previews; });
   for (int row : {2, 1}) {
     ASSERT_FALSE(units.item(row)->isSelected());
     // Through the window, so Qt makes the double click of two presses.
@@ -102,7 +102,7 @@ TEST(WindowFaults, UnitListColumnsNeverTouchInTheNormalOrTheBoldFont) {
 
 TEST(WindowFaults, CancelInOpenLeavesTheWindowAsItWas) {
   ShownExampleWindow f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   f.ClickUnit(QStringLiteral("stock.pas"));
   const QString caption = w.windowTitle();
   const QString status = w.StatusBar->statusText();
@@ -125,7 +125,7 @@ TEST(WindowFaults, F1InThePreviewOpensThePreviewHelp) {
   ShownExampleWindow f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   QString shown;
-  SetPreviewRunHook([&](TPreviewForm &form) {
+  SetPreviewRunHook([&](PreviewWindow &form) {
     MakeModal(form);
     QTest::keyClick(&form, Qt::Key_F1);
     if (auto *browser = form.findChild<QTextBrowser *>()) shown = browser->source().toString();
@@ -136,7 +136,7 @@ TEST(WindowFaults, F1InThePreviewOpensThePreviewHelp) {
 
 TEST(WindowFaults, AltVDropsTheViewMenuAndAltYCopies) {
   ShownExampleWindow f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   f.ClickUnit(QStringLiteral("reports.pas"));
   QWidget *popup = nullptr;
   QTimer::singleShot(100, [&popup] {
@@ -160,7 +160,7 @@ TEST(WindowFaults, TwoPageStatusGivesTheZoomTheShrunkenPagesAreShownAt) {
   f.ClickUnit(QStringLiteral("stock.pas"));
   QString zoomText, pageText;
   int expected = 0;
-  SetPreviewRunHook([&](TPreviewForm &form) {
+  SetPreviewRunHook([&](PreviewWindow &form) {
     form.resize(520, 700);
     QApplication::processEvents();
     form.TwoPageBtnClick();
@@ -192,7 +192,7 @@ TEST(WindowFaults, DatePanelHoldsTheWidestMonth) {
 
 TEST(WindowFaults, RoutineCaptionIsReadableAtEverySplitterPosition) {
   ShownExampleWindow f;
-  TDocForm &w = *f.window;
+  MainWindow &w = *f.window;
   f.ClickUnit(QStringLiteral("stock.pas"));
   const QString caption = w.model().RoutineCaption;
   ASSERT_EQ(caption, QStringLiteral("Functions and Procedures"));
@@ -265,7 +265,7 @@ TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
 
   // The print dialog of the preview proposes the same file.
   QString fromPreview;
-  SetPreviewRunHook([&](TPreviewForm &) { fromPreview = f.window->printerHost().SuggestOutputFile(); });
+  SetPreviewRunHook([&](PreviewWindow &) { fromPreview = f.window->printerHost().SuggestOutputFile(); });
   f.window->PrevUnitMenuClick();
   EXPECT_EQ(fromPreview, elsewhere + QStringLiteral("/stock.pdf"));
   f.window->PrevProjMenuClick();

@@ -15,11 +15,11 @@ namespace testsupport {
 
 struct WindowFixture {
   QTemporaryDir dir;
-  std::unique_ptr<scrivane::TDocForm> window;
+  std::unique_ptr<scrivane::MainWindow> window;
   scrivane::RecordedMessages *messages = nullptr;
 
   WindowFixture() {
-    window = std::make_unique<scrivane::TDocForm>(dir.path() + QStringLiteral("/scrivn.ini"));
+    window = std::make_unique<scrivane::MainWindow>(dir.path() + QStringLiteral("/scrivn.ini"));
     auto recorded = std::make_unique<scrivane::RecordedMessages>();
     messages = recorded.get();
     window->setMessages(std::move(recorded));

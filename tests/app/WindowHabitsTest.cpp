@@ -53,7 +53,7 @@ TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {
   }
   QList<int> sizes;
   {
-    TDocForm window(ini);
+    MainWindow window(ini);
     window.show();
     window.resize(900, 640);
     QApplication::processEvents();
@@ -69,7 +69,7 @@ TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {
   EXPECT_EQ(saved.Value("Window", "Later"), "2");
   EXPECT_EQ(QString::fromUtf8(saved.Value("Window", "OpenFolder")), QFileInfo(testsupport::examplesDir()).absoluteFilePath());
 
-  TDocForm again(ini);
+  MainWindow again(ini);
   EXPECT_EQ(again.printerHost().LastPdfFolder, dir.path());
   again.show();
   QApplication::processEvents();
@@ -104,7 +104,7 @@ TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
 
   // Return previews, as a double click does.
   int previews = 0;
-  SetPreviewRunHook([&](TPreviewForm &) { ++previews; });
+  SetPreviewRunHook([&](PreviewWindow &) { ++previews; });
   QTest::keyClick(&routines, Qt::Key_Return);
   EXPECT_EQ(previews, 1);
   QTest::keyClick(f.window->unitList, Qt::Key_Return);

@@ -93,7 +93,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
        [](testsupport::WindowFixture &f) {
          OpenExampleUnit(f, QStringLiteral("stock.pas"));
          ASSERT_TRUE(SourceText(f.window->model()).contains("TItemCategory"));
-         TFormatFrm &dialog = *f.window->formatDialog();
+         FormatDialog &dialog = *f.window->formatDialog();
          QTimer::singleShot(0, &dialog, [&dialog] {
            dialog.lowerCaseBox->click();  // "Set all text to lower case"
            dialog.CloseBtn->click();
@@ -123,7 +123,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
       {"metric margins show blank",
        [](testsupport::WindowFixture &f) {
          f.window->centimetresAction->trigger();
-         TFormatFrm &dialog = *f.window->formatDialog();
+         FormatDialog &dialog = *f.window->formatDialog();
          dialog.FormActivate();
          for (QComboBox *box : {dialog.TopBox, dialog.BottomBox, dialog.LeftBox, dialog.RightBox})
            EXPECT_FALSE(box->currentText().isEmpty());
@@ -131,7 +131,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
        }},
       {"Cancel and Restore defaults take Format changes back",
        [](testsupport::WindowFixture &f) {
-         TFormatFrm &dialog = *f.window->formatDialog();
+         FormatDialog &dialog = *f.window->formatDialog();
          QTimer::singleShot(0, &dialog, [&dialog] {
            dialog.blockDiagramBox->click();  // block diagram on
            dialog.cancelButton->click();
@@ -175,7 +175,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
            });
          };
          answerBox();
-         auto first = std::make_unique<TDocForm>(ini);
+         auto first = std::make_unique<MainWindow>(ini);
          first->close();  // saved: the damaged lines are dropped
          IniFile reread;
          ASSERT_TRUE(reread.Load(ini));
@@ -211,7 +211,7 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          });
          poll.start(0);
          int previews = 0;
-         SetPreviewRunHook([&previews](TPreviewForm &) { ++previews; });
+         SetPreviewRunHook([&previews](PreviewWindow &) { ++previews; });
          QTest::keyClick(f.window.get(), Qt::Key_V, Qt::AltModifier);
          EXPECT_TRUE(QTest::qWaitFor([&] { return previews == 1; }));
          EXPECT_TRUE(answered);

@@ -67,8 +67,8 @@ void ExpectRows(const std::vector<LineRow> &got, const std::vector<LineRow> &wan
 }
 
 TEST(FormListingLines, IndentsAndFormats) {
-  ExpectRows(Classify({"object FormatFrm: TFormatFrm", "Left = 1", "object B: TB", "end", "end"}),
-             {{L, "[object] object/R FormatFrm/B :/B TFormatFrm/B"},
+  ExpectRows(Classify({"object FormatFrm: FormatDialog", "Left = 1", "object B: TB", "end", "end"}),
+             {{L, "[object] object/R FormatFrm/B :/B FormatDialog/B"},
               {L + I, "Left/B =/B* 1/B"},
               {L, "[object] object/R B/B :/B TB/B"},
               {L, "end/R"},

@@ -109,7 +109,7 @@ QComboBox *ItemList(const QStringList &items) {
 
 }  // namespace
 
-TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget *parent)
+FormatDialog::FormatDialog(FormatSettings &settings, UserMessages &messages, QWidget *parent)
     : QDialog(parent), settings_(settings), messages_(messages) {
   setObjectName(QStringLiteral("FormatFrm"));
   setWindowTitle(QStringLiteral("Format"));
@@ -174,8 +174,8 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
     cancelling_ = true;
     reject();
   });
-  connect(restoreDefaultsButton, &QPushButton::clicked, this, &TFormatFrm::RestoreDefaults);
-  connect(HelpBtn, &QPushButton::clicked, this, &TFormatFrm::ShowTabHelp);
+  connect(restoreDefaultsButton, &QPushButton::clicked, this, &FormatDialog::RestoreDefaults);
+  connect(HelpBtn, &QPushButton::clicked, this, &FormatDialog::ShowTabHelp);
 
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(tabs);
@@ -189,7 +189,7 @@ TFormatFrm::TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget
   for (int kind = 0; kind < KindCount; ++kind) ShowKindStyle(Kind(kind));
 }
 
-QWidget *TFormatFrm::BuildMarginsTab() {
+QWidget *FormatDialog::BuildMarginsTab() {
   auto *tab = new QWidget;
   auto *lengths = new QGridLayout;
   TopBox = new QComboBox;
@@ -295,7 +295,7 @@ QWidget *TFormatFrm::BuildMarginsTab() {
   return tab;
 }
 
-QWidget *TFormatFrm::BuildFontsTab() {
+QWidget *FormatDialog::BuildFontsTab() {
   auto *tab = new QWidget;
   BaseFontBtn = new QToolButton;
   BaseFontBtn->setIcon(FontGlyph());
@@ -351,7 +351,7 @@ QWidget *TFormatFrm::BuildFontsTab() {
   return tab;
 }
 
-QWidget *TFormatFrm::BuildReservedWordsTab() {
+QWidget *FormatDialog::BuildReservedWordsTab() {
   auto *tab = new QWidget;
   plainWordList = new QListWidget;
   plainWordList->setObjectName(QStringLiteral("plainWordList"));
@@ -386,7 +386,7 @@ QWidget *TFormatFrm::BuildReservedWordsTab() {
   return tab;
 }
 
-QWidget *TFormatFrm::BuildHeaderFooterTab() {
+QWidget *FormatDialog::BuildHeaderFooterTab() {
   auto *tab = new QWidget;
   HeaderFontBtn = new QToolButton;
   HeaderFontBtn->setIcon(FontGlyph());
@@ -496,7 +496,7 @@ QWidget *TFormatFrm::BuildHeaderFooterTab() {
   return tab;
 }
 
-QWidget *TFormatFrm::BuildTitleBlockTab() {
+QWidget *FormatDialog::BuildTitleBlockTab() {
   auto *tab = new QWidget;
   auto *grid = new QGridLayout(tab);
   const char *const captions[8] = {" Company Name", " Street Address", " City, State, Zip", " Telephone",
@@ -520,7 +520,7 @@ QWidget *TFormatFrm::BuildTitleBlockTab() {
   return tab;
 }
 
-void TFormatFrm::FormActivate() {
+void FormatDialog::FormActivate() {
   tabs->setCurrentIndex(0);
   for (int i = 0; i < 8; ++i) Edits[i]->setText(TitleTextOf(*settings_.TitleField(i + 1)));
   RefreshSamples();
@@ -548,7 +548,7 @@ void TFormatFrm::FormActivate() {
   UpdateMoveButtons();
 }
 
-void TFormatFrm::FillLengthLists() {
+void FormatDialog::FillLengthLists() {
   const std::pair<QComboBox *, LengthList> lists[] = {
       {TopBox, LengthList::Top},     {BottomBox, LengthList::Bottom}, {LeftBox, LengthList::Left},
       {RightBox, LengthList::Right}, {IndentBox, LengthList::Indent},
@@ -563,7 +563,7 @@ void TFormatFrm::FillLengthLists() {
   }
 }
 
-void TFormatFrm::RefreshSamples() {
+void FormatDialog::RefreshSamples() {
   ShowFont(HeaderColor, settings_.HeaderFont());
   ShowFont(BaseColor, settings_.BaseFont());
   ShowFont(ProcColor, settings_.ProcFont());
@@ -575,7 +575,7 @@ struct KindMembers {
   int FormatSettings::*color;
   FontSpec (FormatSettings::*font)() const;
 };
-constexpr KindMembers kKindMembers[TFormatFrm::KindCount] = {
+constexpr KindMembers kKindMembers[FormatDialog::KindCount] = {
     {&FormatSettings::CStyle, &FormatSettings::CColor, &FormatSettings::CommentFont},
     {&FormatSettings::LStyle, &FormatSettings::LColor, &FormatSettings::LineFont},
     {&FormatSettings::RStyle, &FormatSettings::RColor, &FormatSettings::ReserveFont},
@@ -583,7 +583,7 @@ constexpr KindMembers kKindMembers[TFormatFrm::KindCount] = {
 };
 }  // namespace
 
-void TFormatFrm::ShowKindStyle(Kind kind) {
+void FormatDialog::ShowKindStyle(Kind kind) {
   const KindControls &k = Kinds[kind];
   const KindMembers &m = kKindMembers[kind];
   const int style = settings_.*m.style;
@@ -601,7 +601,7 @@ void TFormatFrm::ShowKindStyle(Kind kind) {
   }
 }
 
-void TFormatFrm::TakeKindStyle(Kind kind) {
+void FormatDialog::TakeKindStyle(Kind kind) {
   const KindControls &k = Kinds[kind];
   const KindMembers &m = kKindMembers[kind];
   settings_.*m.style = StyleCode(k.bold->isChecked(), k.italic->isChecked());
@@ -610,7 +610,7 @@ void TFormatFrm::TakeKindStyle(Kind kind) {
   ShowFont(k.sample, (settings_.*m.font)());
 }
 
-void TFormatFrm::FontBtnClick(bool headerFont) {
+void FormatDialog::FontBtnClick(bool headerFont) {
   const FontSpec current = headerFont ? settings_.HeaderFont() : settings_.BaseFont();
   const int storedStyle = headerFont ? settings_.HStyle : settings_.BStyle;
   QFont font = ScreenFont(current);
@@ -647,14 +647,14 @@ void TFormatFrm::FontBtnClick(bool headerFont) {
   RefreshSamples();
 }
 
-void TFormatFrm::ColorBtnClick(bool headerFont) {
+void FormatDialog::ColorBtnClick(bool headerFont) {
   ColorRef color = headerFont ? settings_.HColor : settings_.BColor;
   if (!ChooseColor || !ChooseColor(color)) return;
   (headerFont ? settings_.HColor : settings_.BColor) = color & 0xFFFFFF;
   RefreshSamples();
 }
 
-void TFormatFrm::SyncReserveWords() {
+void FormatDialog::SyncReserveWords() {
   settings_.ReserveWords.clear();
   for (int i = 0; i < reservedWordList->count(); ++i) settings_.ReserveWords << Encode1252(reservedWordList->item(i)->text());
 }
@@ -671,7 +671,7 @@ void ShowWords(QListWidget *list, const QList<QByteArray> &words) {
 }
 }  // namespace
 
-void TFormatFrm::MoveSelected(QListWidget *from, QListWidget *to) {
+void FormatDialog::MoveSelected(QListWidget *from, QListWidget *to) {
   QList<int> rows;
   for (const QModelIndex &index : from->selectionModel()->selectedRows()) rows << index.row();
   QList<QByteArray> fromWords = Words(from);
@@ -685,7 +685,7 @@ void TFormatFrm::MoveSelected(QListWidget *from, QListWidget *to) {
   UpdateMoveButtons();
 }
 
-void TFormatFrm::MoveAll(QListWidget *from, QListWidget *to) {
+void FormatDialog::MoveAll(QListWidget *from, QListWidget *to) {
   QList<QByteArray> fromWords = Words(from);
   QList<QByteArray> toWords = Words(to);
   MoveAllWords(fromWords, toWords);
@@ -696,25 +696,25 @@ void TFormatFrm::MoveAll(QListWidget *from, QListWidget *to) {
   UpdateMoveButtons();
 }
 
-void TFormatFrm::UpdateMoveButtons() {
+void FormatDialog::UpdateMoveButtons() {
   IncludeBtn->setEnabled(plainWordList->count() > 0);
   IncAllBtn->setEnabled(plainWordList->count() > 0);
   ExcludeBtn->setEnabled(reservedWordList->count() > 0);
   ExAllBtn->setEnabled(reservedWordList->count() > 0);
 }
 
-void TFormatFrm::StoreTitles() {
+void FormatDialog::StoreTitles() {
   for (int i = 0; i < 8; ++i) *settings_.TitleField(i + 1) = StoreTitleText(Edits[i]->text(), kTitleLength);
 }
 
-void TFormatFrm::ShowTabHelp() {
+void FormatDialog::ShowTabHelp() {
   const int tab = tabs->currentIndex();
   if (ShowHelp && tab >= 0 && tab < int(kFormatTabHelp.size())) ShowHelp(kFormatTabHelp[tab]);
 }
 
-TFormatFrm::~TFormatFrm() = default;
+FormatDialog::~FormatDialog() = default;
 
-void TFormatFrm::RestoreDefaults() {
+void FormatDialog::RestoreDefaults() {
   FormatSettings defaults;
   // The Options menu's choices live in the same record but belong to the
   // window: they stay.
@@ -736,21 +736,21 @@ void TFormatFrm::RestoreDefaults() {
   tabs->setCurrentIndex(tab);
 }
 
-void TFormatFrm::CancelChanges() {
+void FormatDialog::CancelChanges() {
   if (!openedWith_) return;
   settings_ = *openedWith_;
   ShowWords(reservedWordList, openedWords_.first);
   ShowWords(plainWordList, openedWords_.second);
 }
 
-void TFormatFrm::showEvent(QShowEvent *event) {
+void FormatDialog::showEvent(QShowEvent *event) {
   openedWith_ = std::make_unique<FormatSettings>(settings_);
   openedWords_ = {Words(reservedWordList), Words(plainWordList)};
   FormActivate();
   QDialog::showEvent(event);
 }
 
-void TFormatFrm::keyPressEvent(QKeyEvent *event) {
+void FormatDialog::keyPressEvent(QKeyEvent *event) {
   if (event->key() == Qt::Key_F1) {
     ShowTabHelp();
     return;
@@ -758,7 +758,7 @@ void TFormatFrm::keyPressEvent(QKeyEvent *event) {
   QDialog::keyPressEvent(event);
 }
 
-void TFormatFrm::done(int result) {
+void FormatDialog::done(int result) {
   // However the dialog closes (Close, Escape, the close box) the titles are
   // kept, unless Cancel takes every change back.
   if (cancelling_)

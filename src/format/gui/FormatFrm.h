@@ -31,11 +31,11 @@ class ColorComboBox;
 // Help contexts of the five tabs, in tab order.
 constexpr std::array<int, 5> kFormatTabHelp = {1007, 1001, 1011, 1003, 1012};
 
-class TFormatFrm : public QDialog {
+class FormatDialog : public QDialog {
   Q_OBJECT
  public:
-  TFormatFrm(FormatSettings &settings, UserMessages &messages, QWidget *parent = nullptr);
-  ~TFormatFrm() override;
+  FormatDialog(FormatSettings &settings, UserMessages &messages, QWidget *parent = nullptr);
+  ~FormatDialog() override;
 
   // Shows a help topic (the main window's help); F1 and the Help button.
   std::function<void(int context)> ShowHelp;

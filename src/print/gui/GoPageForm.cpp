@@ -8,7 +8,7 @@
 
 namespace scrivane {
 
-TGoPageForm::TGoPageForm(QWidget *parent) : QDialog(parent) {
+PageNumberDialog::PageNumberDialog(QWidget *parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Go to Page Number"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -43,9 +43,9 @@ TGoPageForm::TGoPageForm(QWidget *parent) : QDialog(parent) {
   PageNum->setFocus();
 }
 
-int TGoPageForm::Page() const { return PageNum->value(); }
+int PageNumberDialog::Page() const { return PageNum->value(); }
 
-void TGoPageForm::SetPage(int page) {
+void PageNumberDialog::SetPage(int page) {
   PageNum->setValue(page);
   // Typing replaces the page shown instead of adding digits to it.
   PageNum->selectAll();

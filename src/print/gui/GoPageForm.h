@@ -7,10 +7,10 @@ class QSpinBox;
 
 namespace scrivane {
 
-class TGoPageForm : public QDialog {
+class PageNumberDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit TGoPageForm(QWidget *parent = nullptr);
+  explicit PageNumberDialog(QWidget *parent = nullptr);
 
   int Page() const;
   void SetPage(int page);  // clamped to 1..999

@@ -87,7 +87,7 @@ class PreviewDevice : public PageDevice {
   DeviceMetrics metrics_;
 };
 
-PreviewPaintBox::PreviewPaintBox(TPreviewForm *form, int box, QWidget *parent)
+PreviewPaintBox::PreviewPaintBox(PreviewWindow *form, int box, QWidget *parent)
     : QWidget(parent), form_(form), box_(box) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -99,7 +99,7 @@ void PreviewPaintBox::paintEvent(QPaintEvent *) {
   } catch (const std::exception &error) {
     // A faulty page must not take the window down; the message is shown
     // once the paint has finished.
-    QPointer<TPreviewForm> form(form_);
+    QPointer<PreviewWindow> form(form_);
     QString text = QString::fromLocal8Bit(error.what());
     QTimer::singleShot(0, form_, [form, text] {
       if (form) QMessageBox::warning(form, form->windowTitle(), text);
@@ -111,7 +111,7 @@ void PreviewPaintBox::mousePressEvent(QMouseEvent *event) {
   if (box_ == 1) form_->PageBoxMouseDown(event->buttons(), event->position().toPoint());
 }
 
-TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
+PreviewWindow::PreviewWindow(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                            const PreviewOptions &options)
     : QDialog(parent),
       device_(std::make_unique<PreviewDevice>(printer)),
@@ -138,20 +138,20 @@ TPreviewForm::TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEven
   BuildControls();
 }
 
-TPreviewForm::~TPreviewForm() = default;
+PreviewWindow::~PreviewWindow() = default;
 
-QSize TPreviewForm::SheetPixels() const {
+QSize PreviewWindow::SheetPixels() const {
   const DeviceMetrics page = printer_.metrics();
   if (ShowsSheets() && SheetIsLandscape(options_.PagesPerSheet)) return QSize(page.PageHeight, page.PageWidth);
   return QSize(page.PageWidth, page.PageHeight);
 }
 
-QString TPreviewForm::StatusText(int panel) const {
+QString PreviewWindow::StatusText(int panel) const {
   if (panel < 0 || panel > 2) return {};
   return statusPanels_[panel]->text();
 }
 
-void TPreviewForm::Guarded(const std::function<void()> &command) {
+void PreviewWindow::Guarded(const std::function<void()> &command) {
   try {
     command();
   } catch (const std::exception &error) {
@@ -159,25 +159,25 @@ void TPreviewForm::Guarded(const std::function<void()> &command) {
   }
 }
 
-void TPreviewForm::SetStatus(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
+void PreviewWindow::SetStatus(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
 
-void TPreviewForm::RequirePageEvent() const {
+void PreviewWindow::RequirePageEvent() const {
   if (!events_.OnPrintPage) throw PrintException(kPrintPageNotAssigned);
 }
 
-void TPreviewForm::BeginRun() {
+void PreviewWindow::BeginRun() {
   if (!events_.OnBeginPrint) throw PrintException(kBeginPrintNotAssigned);
   events_.OnBeginPrint(info_);
   GoToPage(CurrentPage);
   SetZoom(1.0f);
 }
 
-void TPreviewForm::EndRun() {
+void PreviewWindow::EndRun() {
   if (!events_.OnEndPrint) throw PrintException(kEndPrintNotAssigned);
   events_.OnEndPrint(info_);
 }
 
-void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
+void PreviewWindow::PaintBox(int box, QPainter &painter, const QSize &size) {
   painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
   if (box == 1) {
     PaintPage(CurrentPage, painter, size);
@@ -197,7 +197,7 @@ void TPreviewForm::PaintBox(int box, QPainter &painter, const QSize &size) {
                      CountText(right));
 }
 
-void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
+void PreviewWindow::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   if (PrintRequested || !info_) return;
   if (FinalPage != -1 && FinalPage < n) return;
   TSpecialCanvas canvas(printer_);
@@ -251,7 +251,7 @@ void TPreviewForm::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   if (n > HighestPage) HighestPage = n;
 }
 
-QString TPreviewForm::PageStatus(int page) const {
+QString PreviewWindow::PageStatus(int page) const {
   return (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(page) + CountText(page);
 }
 
@@ -259,12 +259,12 @@ QString TPreviewForm::PageStatus(int page) const {
 // every page run so far was not the last, so there is at least one more
 // than the highest of them. Paginating a long unit on open to learn the
 // count would keep the user waiting for pages they may never look at.
-QString TPreviewForm::CountText(int page) const {
+QString PreviewWindow::CountText(int page) const {
   if (FinalPage > 0) return QStringLiteral(" of %1").arg(FinalPage);
   return QStringLiteral(" of at least %1").arg(std::max(page, HighestPage) + 1);
 }
 
-void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {
+void PreviewWindow::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {
   DeviceMetrics metrics;
   metrics.PageWidth = SheetPixels().width();
   metrics.PageHeight = SheetPixels().height();
@@ -288,7 +288,7 @@ void TPreviewForm::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSi
   gridLinesDrawn_ = int(lines.X.size());
 }
 
-QImage TPreviewForm::RenderBox(int box) {
+QImage PreviewWindow::RenderBox(int box) {
   QWidget *paintBox = box == 1 ? firstPageBox : secondPageBox;
   QImage image(paintBox->size(), QImage::Format_RGB32);
   image.fill(Qt::white);
@@ -297,13 +297,13 @@ QImage TPreviewForm::RenderBox(int box) {
   return image;
 }
 
-void TPreviewForm::RepaintBoxes() {
+void PreviewWindow::RepaintBoxes() {
   if (!isVisible()) return;
   firstPageBox->repaint();
   if (secondPagePanel->isVisible()) secondPageBox->repaint();
 }
 
-void TPreviewForm::PaginatePage(int p) {
+void PreviewWindow::PaginatePage(int p) {
   if (p == 0 || !info_) return;
   SetStatus(2, QStringLiteral("Paginating Page %1").arg(p));
   TSpecialCanvas canvas(printer_);
@@ -316,7 +316,7 @@ void TPreviewForm::PaginatePage(int p) {
   SetStatus(2, QString());
 }
 
-void TPreviewForm::GoToPage(int t) {
+void PreviewWindow::GoToPage(int t) {
   BusyCursor busy;
   if (t == -1) {
     // A handler that answers a page past its end with an earlier page
@@ -336,7 +336,7 @@ void TPreviewForm::GoToPage(int t) {
   if (CurrentPage < 1) CurrentPage = 1;
 }
 
-void TPreviewForm::SetZoom(float z) {
+void PreviewWindow::SetZoom(float z) {
   Zoom = z;
   SetStatus(1, QStringLiteral("Zoom = %1%").arg(double(z) * 100.0, 0, 'f', 0));
   ZoomInBut->setEnabled(z * 1.001f < options_.MaxZoom);
@@ -376,7 +376,7 @@ void TPreviewForm::SetZoom(float z) {
   PagePanel->move(left, top);
 }
 
-float TPreviewForm::SheetAspect() const {
+float PreviewWindow::SheetAspect() const {
   DeviceMetrics metrics = printer_.metrics();
   metrics.PageWidth = SheetPixels().width();
   metrics.PageHeight = SheetPixels().height();
@@ -387,38 +387,38 @@ float TPreviewForm::SheetAspect() const {
 
 // The last step lands on the largest zoom itself: steps of 1.5 from 100 %
 // end at 338 %, short of the 400 % the window offers.
-void TPreviewForm::ZoomIn() {
+void PreviewWindow::ZoomIn() {
   constexpr float kSlack = 1.001f;
   if (Zoom * kSlack >= options_.MaxZoom) return;
   SetZoom(std::min(Zoom * options_.ZoomFactor, options_.MaxZoom));
 }
 
-void TPreviewForm::ZoomOut() {
+void PreviewWindow::ZoomOut() {
   constexpr float kSlack = 1.001f;
   if (Zoom <= options_.MinZoom * kSlack) return;
   SetZoom(std::max(Zoom / options_.ZoomFactor, options_.MinZoom));
 }
 
-float TPreviewForm::FitWidthZoom() const {
+float PreviewWindow::FitWidthZoom() const {
   const int view = pageScroll->viewport()->width() - 8 - pageScroll->verticalScrollBar()->sizeHint().width();
   const float aspect = SheetAspect();
   if (BaseHeight <= 0 || aspect <= 0) return 1.0f;
   return std::clamp(float(view) / (float(BaseHeight) * aspect), options_.MinZoom, options_.MaxZoom);
 }
 
-void TPreviewForm::FitWidth() {
+void PreviewWindow::FitWidth() {
   if (!SinglePageMode) SinglePageBtnClick();
   SetZoom(FitWidthZoom());
   RepaintBoxes();
 }
 
-void TPreviewForm::FitPage() {
+void PreviewWindow::FitPage() {
   if (!SinglePageMode) SinglePageBtnClick();
   SetZoom(1.0f);
   RepaintBoxes();
 }
 
-void TPreviewForm::ScrollByKey(int key) {
+void PreviewWindow::ScrollByKey(int key) {
   QScrollBar *bar = key == Qt::Key_Left || key == Qt::Key_Right ? pageScroll->horizontalScrollBar()
                                                                 : pageScroll->verticalScrollBar();
   const bool forward = key == Qt::Key_Right || key == Qt::Key_Down;
@@ -427,7 +427,7 @@ void TPreviewForm::ScrollByKey(int key) {
   bar->setValue(bar->value() + (forward ? step : -step));
 }
 
-void TPreviewForm::PageBoxMouseDown(Qt::MouseButtons buttons, const QPoint &at) {
+void PreviewWindow::PageBoxMouseDown(Qt::MouseButtons buttons, const QPoint &at) {
   if (!SinglePageMode || PagePanel->width() <= 0 || PagePanel->height() <= 0) return;
   const float fx = float(at.x()) / float(PagePanel->width());
   const float fy = float(at.y()) / float(PagePanel->height());
@@ -439,43 +439,43 @@ void TPreviewForm::PageBoxMouseDown(Qt::MouseButtons buttons, const QPoint &at) 
   RepaintBoxes();
 }
 
-void TPreviewForm::ShowNextPage() {
+void PreviewWindow::ShowNextPage() {
   CurrentPage += 1;
   RepaintBoxes();
 }
 
-void TPreviewForm::ShowPriorPage() {
+void PreviewWindow::ShowPriorPage() {
   if (CurrentPage > 1) CurrentPage -= 1;
   RepaintBoxes();
 }
 
-void TPreviewForm::ShowFirstPage() {
+void PreviewWindow::ShowFirstPage() {
   CurrentPage = 1;
   RepaintBoxes();
 }
 
-void TPreviewForm::ShowLastPage() {
+void PreviewWindow::ShowLastPage() {
   GoToPage(-1);
   RepaintBoxes();
 }
 
-void TPreviewForm::NextBtnClick() {
+void PreviewWindow::NextBtnClick() {
   if (CurrentPage != FinalPage) ShowNextPage();
 }
 
-void TPreviewForm::PriorBtnClick() {
+void PreviewWindow::PriorBtnClick() {
   if (CurrentPage != 1) ShowPriorPage();
 }
 
-void TPreviewForm::GoToPageDialog() {
-  TGoPageForm dialog(this);
+void PreviewWindow::GoToPageDialog() {
+  PageNumberDialog dialog(this);
   dialog.SetPage(CurrentPage);
   if (dialog.exec() != QDialog::Accepted) return;
   GoToPage(dialog.Page());
   RepaintBoxes();
 }
 
-void TPreviewForm::SinglePageBtnClick() {
+void PreviewWindow::SinglePageBtnClick() {
   SinglePageMode = true;
   TwoPageBtn->setEnabled(true);
   SinglePageBtn->setEnabled(false);
@@ -486,7 +486,7 @@ void TPreviewForm::SinglePageBtnClick() {
   RepaintBoxes();
 }
 
-void TPreviewForm::LayoutTwoPages() {
+void PreviewWindow::LayoutTwoPages() {
   SetZoom(1.0f);
   const QSize box = pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
   // Both sheets side by side must fit the view, also in a narrow window.
@@ -512,7 +512,7 @@ void TPreviewForm::LayoutTwoPages() {
   ContainPanel->resize(box.width() - 1, box.height() - 1);
 }
 
-void TPreviewForm::TwoPageBtnClick() {
+void PreviewWindow::TwoPageBtnClick() {
   SinglePageMode = false;
   TwoPageBtn->setEnabled(false);
   SinglePageBtn->setEnabled(true);
@@ -525,12 +525,12 @@ void TPreviewForm::TwoPageBtnClick() {
   RepaintBoxes();
 }
 
-void TPreviewForm::GridBtnClick() {
+void PreviewWindow::GridBtnClick() {
   GridVisible = !GridVisible;
   RepaintBoxes();
 }
 
-void TPreviewForm::IndexBtnClick() {
+void PreviewWindow::IndexBtnClick() {
   const int remembered = CurrentPage;
   GoToPage(-1);
   RepaintBoxes();
@@ -540,12 +540,12 @@ void TPreviewForm::IndexBtnClick() {
   RepaintBoxes();
 }
 
-void TPreviewForm::PrintBtnClick() {
+void PreviewWindow::PrintBtnClick() {
   PrintRequested = true;
   close();
 }
 
-void TPreviewForm::HelpBtnClick() {
+void PreviewWindow::HelpBtnClick() {
   auto *help = new QDialog(this);
   help->setAttribute(Qt::WA_DeleteOnClose);
   help->setWindowTitle(QStringLiteral("Scrivane Help"));
@@ -557,7 +557,7 @@ void TPreviewForm::HelpBtnClick() {
   help->show();
 }
 
-void TPreviewForm::ApplyLayout() {
+void PreviewWindow::ApplyLayout() {
   const int clientHeight = pageScroll->height() - 2 * pageScroll->frameWidth();
   BaseHeight = std::max(0, clientHeight - 8);
   if (SinglePageMode)
@@ -566,7 +566,7 @@ void TPreviewForm::ApplyLayout() {
     LayoutTwoPages();
 }
 
-void TPreviewForm::showEvent(QShowEvent *event) {
+void PreviewWindow::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
   if (!shownOnce_) {
     shownOnce_ = true;
@@ -581,12 +581,12 @@ void TPreviewForm::showEvent(QShowEvent *event) {
   IndexBtn->setEnabled(options_.IndexAvailable && !IndexRequested);
 }
 
-void TPreviewForm::resizeEvent(QResizeEvent *event) {
+void PreviewWindow::resizeEvent(QResizeEvent *event) {
   QDialog::resizeEvent(event);
   if (shownOnce_) ApplyLayout();
 }
 
-void TPreviewForm::changeEvent(QEvent *event) {
+void PreviewWindow::changeEvent(QEvent *event) {
   QDialog::changeEvent(event);
   // Once used, the Index button stays off: coming back from the go-to
   // dialog must not offer it again.
@@ -594,7 +594,7 @@ void TPreviewForm::changeEvent(QEvent *event) {
     IndexBtn->setEnabled(options_.IndexAvailable && !IndexRequested);
 }
 
-bool TPreviewForm::event(QEvent *event) {
+bool PreviewWindow::event(QEvent *event) {
   if (event->type() == QEvent::StatusTip) {
     SetStatus(2, static_cast<QStatusTipEvent *>(event)->tip());
     return true;
@@ -602,7 +602,7 @@ bool TPreviewForm::event(QEvent *event) {
   return QDialog::event(event);
 }
 
-void TPreviewForm::keyPressEvent(QKeyEvent *event) {
+void PreviewWindow::keyPressEvent(QKeyEvent *event) {
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   Guarded([&] {
     switch (event->key()) {
@@ -665,7 +665,7 @@ void TPreviewForm::keyPressEvent(QKeyEvent *event) {
 PreviewResult RunPreview(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                          const PreviewOptions &options) {
   if (!events.OnBeginPrint) throw PrintException(kBeginPrintNotAssigned);
-  TPreviewForm form(parent, printer, events, options);
+  PreviewWindow form(parent, printer, events, options);
   form.BeginRun();
   if (RunHook()) {
     form.show();

@@ -44,11 +44,11 @@ struct PreviewResult {
 PreviewResult RunPreview(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                          const PreviewOptions &options);
 
-class TPreviewForm;
+class PreviewWindow;
 
 // Called with the window just before it runs modally: lets tests and the
 // benchmark drive the real window (a null hook runs it for the user).
-using PreviewRunHook = std::function<void(TPreviewForm &)>;
+using PreviewRunHook = std::function<void(PreviewWindow &)>;
 void SetPreviewRunHook(PreviewRunHook hook);
 
 // The lines of the measurement grid for one sheet, in printer pixels from
@@ -62,12 +62,12 @@ GridLines ComputeGridLines(const DeviceMetrics &metrics, int measure);
 // Every page painted here is produced again by the job's page event on a
 // display-mode canvas whose printer pixels are mapped onto the page box, so
 // the screen shows the printer's line breaks and positions.
-class TPreviewForm : public QDialog {
+class PreviewWindow : public QDialog {
   Q_OBJECT
  public:
-  TPreviewForm(QWidget *parent, PageDevice &printer, const PrintEvents &events,
+  PreviewWindow(QWidget *parent, PageDevice &printer, const PrintEvents &events,
                const PreviewOptions &options);
-  ~TPreviewForm() override;
+  ~PreviewWindow() override;
 
   // The steps of a preview run around the modal loop (RunPreview uses them).
   void BeginRun();

@@ -55,7 +55,7 @@ void DrawArrow(QPainter &painter, bool right) {
 }  // namespace
 
 // A magnifying glass: shown over the page box while a click zooms.
-const QCursor &TPreviewForm::ZoomCursor() {
+const QCursor &PreviewWindow::ZoomCursor() {
   static const QCursor cursor = [] {
     QPixmap glass(32, 32);
     glass.fill(Qt::transparent);
@@ -74,7 +74,7 @@ const QCursor &TPreviewForm::ZoomCursor() {
   return cursor;
 }
 
-void TPreviewForm::BuildControls() {
+void PreviewWindow::BuildControls() {
   auto *tools = new QWidget(this);
   tools->setFixedWidth(54);
   auto *toolLayout = new QVBoxLayout(tools);

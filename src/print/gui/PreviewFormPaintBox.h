@@ -5,18 +5,18 @@
 
 namespace scrivane {
 
-class TPreviewForm;
+class PreviewWindow;
 
 class PreviewPaintBox : public QWidget {
  public:
-  PreviewPaintBox(TPreviewForm *form, int box, QWidget *parent);
+  PreviewPaintBox(PreviewWindow *form, int box, QWidget *parent);
 
  protected:
   void paintEvent(QPaintEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
 
  private:
-  TPreviewForm *form_;
+  PreviewWindow *form_;
   int box_;
 };
 

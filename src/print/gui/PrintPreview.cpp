@@ -16,17 +16,17 @@ constexpr int kHighestSelectablePage = 99999;
 
 class StatusWindowSlot {
  public:
-  StatusWindowSlot(TPrintStatusForm *&slot, TPrintStatusForm *form) : slot_(slot) { slot_ = form; }
+  StatusWindowSlot(PrintStatusWindow *&slot, PrintStatusWindow *form) : slot_(slot) { slot_ = form; }
   ~StatusWindowSlot() { slot_ = nullptr; }
 
  private:
-  TPrintStatusForm *&slot_;
+  PrintStatusWindow *&slot_;
 };
 }  // namespace
 
-TPrintPreview::TPrintPreview(PrinterHost &printer, QWidget *parent) : printer_(printer), parent_(parent) {}
+PrintJob::PrintJob(PrinterHost &printer, QWidget *parent) : printer_(printer), parent_(parent) {}
 
-PrintOutcome TPrintPreview::Print(bool directPrint) {
+PrintOutcome PrintJob::Print(bool directPrint) {
   PageRange range;
   if (!directPrint) {
     QPrinter &printer = printer_.printer();
@@ -51,7 +51,7 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
   }
   if (!OnBeginPrint) throw PrintException(kBeginPrintNotAssigned);
 
-  TPrintStatusForm status(parent_, PrintCancelled);
+  PrintStatusWindow status(parent_, PrintCancelled);
   StatusWindowSlot slot(StatusWindow, &status);
   status.show();
   const int perSheet = PagesPerSheetOrOne(PagesPerSheet ? *PagesPerSheet : 1);
@@ -69,7 +69,7 @@ PrintOutcome TPrintPreview::Print(bool directPrint) {
 void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCancelled,
                            const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
                            int pagesPerSheet) {
-  TPrintStatusForm status(parent, printCancelled);
+  PrintStatusWindow status(parent, printCancelled);
   status.show();
   const int perSheet = PagesPerSheetOrOne(pagesPerSheet);
   PrinterPrintTarget printerTarget(printer);
@@ -78,7 +78,7 @@ void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCan
   print(perSheet > 1 ? static_cast<PrintTarget &>(sheets) : printerTarget, status);
 }
 
-PreviewResult TPrintPreview::ShowPreview(int measure, bool indexAvailable) {
+PreviewResult PrintJob::ShowPreview(int measure, bool indexAvailable) {
   PreviewOptions options;
   options.MinZoom = ZoomOptions.MinFactor();
   options.MaxZoom = ZoomOptions.MaxFactor();

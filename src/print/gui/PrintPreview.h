@@ -15,7 +15,7 @@ class QWidget;
 namespace scrivane {
 
 class PrinterHost;
-class TPrintStatusForm;
+class PrintStatusWindow;
 
 // Runs `print` on the current printer (or the PDF file it writes) with the
 // print status window shown over the whole run, as a job's Print does for
@@ -25,10 +25,10 @@ void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCan
                            const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
                            int pagesPerSheet = 1);
 
-class TPrintPreview {
+class PrintJob {
  public:
   // Neither argument is owned; the printer host outlives the job.
-  explicit TPrintPreview(PrinterHost &printer, QWidget *parent = nullptr);
+  explicit PrintJob(PrinterHost &printer, QWidget *parent = nullptr);
 
   TBeginPrintEvent OnBeginPrint;
   TPrintPageEvent OnPrintPage;
@@ -61,7 +61,7 @@ class TPrintPreview {
   // pressed (directly when *DirectPrint is set).
   PreviewResult ShowPreview(int measure = 0, bool indexAvailable = false);
 
-  TPrintStatusForm *StatusWindow = nullptr;  // during a print run only
+  PrintStatusWindow *StatusWindow = nullptr;  // during a print run only
 
  private:
   PrinterHost &printer_;

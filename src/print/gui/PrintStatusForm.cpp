@@ -10,7 +10,7 @@
 
 namespace scrivane {
 
-TPrintStatusForm::TPrintStatusForm(QWidget *parent, bool *printCancelled)
+PrintStatusWindow::PrintStatusWindow(QWidget *parent, bool *printCancelled)
     : QDialog(parent), printCancelled_(printCancelled) {
   setWindowTitle(QStringLiteral("Print Status"));
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -39,7 +39,7 @@ TPrintStatusForm::TPrintStatusForm(QWidget *parent, bool *printCancelled)
   grid->addWidget(PageNumLabel, 1, 1);
 
   CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-  connect(CancelBtn, &QPushButton::clicked, this, &TPrintStatusForm::Cancel);
+  connect(CancelBtn, &QPushButton::clicked, this, &PrintStatusWindow::Cancel);
 
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(bevel);
@@ -48,26 +48,26 @@ TPrintStatusForm::TPrintStatusForm(QWidget *parent, bool *printCancelled)
   CancelBtn->setFocus();
 }
 
-void TPrintStatusForm::showEvent(QShowEvent *event) {
+void PrintStatusWindow::showEvent(QShowEvent *event) {
   if (printCancelled_) *printCancelled_ = false;
   PageNumLabel->setText(QStringLiteral("Initializing..."));
   TitleLabel->setText(QStringLiteral("(No Title)"));
   QDialog::showEvent(event);
 }
 
-void TPrintStatusForm::SetJobText(const QString &text) {
+void PrintStatusWindow::SetJobText(const QString &text) {
   TitleLabel->setText(text);
   TitleLabel->repaint();
 }
 
-void TPrintStatusForm::SetPageText(int page) {
+void PrintStatusWindow::SetPageText(int page) {
   PageNumLabel->setText(QString::number(page));
   PageNumLabel->repaint();
 }
 
-void TPrintStatusForm::ProcessEvents() { QCoreApplication::processEvents(); }
+void PrintStatusWindow::ProcessEvents() { QCoreApplication::processEvents(); }
 
-void TPrintStatusForm::Cancel() {
+void PrintStatusWindow::Cancel() {
   cancelled_ = true;
   SetJobText(QStringLiteral("Cancelling..."));
   if (printCancelled_) *printCancelled_ = true;
@@ -75,8 +75,8 @@ void TPrintStatusForm::Cancel() {
 }
 
 // Escape and the title bar's close button cancel as the button does.
-void TPrintStatusForm::reject() { Cancel(); }
+void PrintStatusWindow::reject() { Cancel(); }
 
-void TPrintStatusForm::Finish() { hide(); }
+void PrintStatusWindow::Finish() { hide(); }
 
 }  // namespace scrivane

@@ -10,12 +10,12 @@ class QPushButton;
 
 namespace scrivane {
 
-class TPrintStatusForm : public QDialog, public PrintProgress {
+class PrintStatusWindow : public QDialog, public PrintProgress {
   Q_OBJECT
  public:
   // printCancelled is the main window's flag (may be null): false when the
   // window shows, true after Cancel.
-  explicit TPrintStatusForm(QWidget *parent = nullptr, bool *printCancelled = nullptr);
+  explicit PrintStatusWindow(QWidget *parent = nullptr, bool *printCancelled = nullptr);
 
   void SetJobText(const QString &text) override;
   void SetPageText(int page) override;
