@@ -296,18 +296,43 @@ void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index
   const Word lw = lowerWord;
   // A word that only starts a statement or a section: whatever the line
   // before left open (a bracket the source never closes) ends there.
+  // ("var" and "const" inside a parameter list are the parameters'.)
   if (IsOneOf(lw, "begin", "end", "end;", "end.", "until", "else", "except", "finally", "type", "var", "const",
               "implementation", "interface", "initialization", "finalization", "uses", "procedure", "function",
-              "constructor", "destructor")) {
+              "constructor", "destructor") &&
+      !(s_.Brackets > 0 && IsOneOf(lw, "var", "const"))) {
     if (s_.Continues) s_.LineX = s_.StatementNextX;
     s_.Continues = false;
     s_.Brackets = 0;
+  }
+  // A line that starts with "then", "do", "of" or a logical operator goes
+  // on with the statement of the line before ("if (a)" / "then begin"):
+  // one step in where its author put it so, at the statement's column
+  // where the author keeps "and" under "if".
+  if (!s_.Continues && s_.CodeSeen && !s_.BodyPending && c_.AuthorIndented &&
+      IsOneOf(lw, "then", "do", "of", "and", "or", "xor")) {
+    s_.Continues = true;
+    s_.StatementX = s_.StatementNextX = s_.LineX;
+    s_.LineX += c_.IndentWidth;
   }
   bodyLine_ = s_.BodyPending;
   bodyX_ = s_.LineX;
   // "begin" stays on the column of the line that governs it, unless its
   // author put it one step in.
   if (bodyLine_ && lw == "begin" && !c_.AuthorIndented) s_.LineX = bodyX_ = s_.BodyBaseX;
+  // So do those of a declaration's header (an interface's, or an external
+  // routine's): one step in from it, and back after them.
+  if (!s_.AwaitingBody && s_.AfterHeaderLine &&
+      IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;", "external",
+              "overload;", "inline;", "forward;", "assembler;", "export;", "varargs;", "mwpascal;", "far;",
+              "deprecated;", "platform;", "nostackframe;", "virtual;", "override;", "public", "alias", "syscall")) {
+    s_.NextLineX = s_.LineX;
+    s_.LineX += c_.IndentWidth;
+    directiveLine_ = true;
+  }
+  if (lw == "property") s_.InProperty = true;
+  lineStartsHeader_ = IsOneOf(lw, "procedure", "function", "constructor", "destructor", "operator") ||
+                      (lw == "class" && s_.Brackets <= 0);
   // A header's directives on a line of their own continue it.
   if (s_.AwaitingBody && s_.HeaderX > 0 &&
       IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;", "external",
@@ -329,11 +354,25 @@ void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) 
   if (k < 0 || !started_) return;
   const int I = c_.IndentWidth;
   const Word last = words[size_t(k)].Lex == Lexeme::String ? QByteArrayView("'") : LoweredAt(words, k);
+  s_.AfterHeaderLine = (lineStartsHeader_ || directiveLine_) && last.endsWith(';');
+  // A property's "read", "write" and "default" on lines of their own go on with it.
+  const bool propertyGoesOn = s_.InProperty && !last.endsWith(';');
+  if (last.endsWith(';')) s_.InProperty = false;
   const int lineX = s_.LineX > 0 ? s_.LineX : c_.LeftX;
   const int rulesNext = s_.NextLineX > 0 ? s_.NextLineX : lineX;
   s_.BodyPending = false;
   if (s_.Brackets < 0) s_.Brackets = 0;
-  if (s_.Brackets > 0 || LeavesStatementOpen(last)) {
+  // The labels of one case branch over several lines stand one under another.
+  if (last.endsWith(',') && s_.Brackets <= 0 && !s_.BodyActive && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kCaseBlock) {
+    if (!s_.Continues) {
+      s_.Continues = true;
+      s_.StatementX = lineX;
+      s_.StatementNextX = rulesNext;
+    }
+    s_.NextLineX = s_.StatementX;
+    return;
+  }
+  if (s_.Brackets > 0 || LeavesStatementOpen(last) || propertyGoesOn) {
     if (!s_.Continues) {
       s_.Continues = true;
       s_.StatementX = lineX;
@@ -363,6 +402,10 @@ void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) 
   // The statements of a case's "else" stand as a label's body does.
   if (caseElse_ && last == "else") {
     s_.NextLineX = lineX + I;
+    // A "begin" after it stands as after a label: under it, or one step
+    // in where its author put it so.
+    s_.BodyPending = true;
+    s_.BodyBaseX = lineX;
     return;
   }
   if (last.endsWith(';')) {
@@ -567,6 +610,16 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.NextLineX = L + I;
       s_.BlankBefore = true;
     }
+    // A unit's sections may stand one step in from "interface" and
+    // "implementation", as their author put them.
+    if (IsOneOf(lw, "interface", "implementation")) s_.SectionsIndented = false;
+    const bool unitLevel = s_.RoutineDepth == 0 && s_.Depth == 0 && s_.Brackets <= 0;
+    if (unitLevel && IsOneOf(lw, "uses", "type", "const", "var", "resourcestring", "threadvar") && c_.AuthorIndented)
+      s_.SectionsIndented = true;
+    if (IsOneOf(lw, "uses", "type") && unitLevel && s_.SectionsIndented) {
+      s_.LineX = L + I;
+      s_.NextLineX = L + 2 * I;
+    }
     if (IsOneOf(lw, "implementation", "interface")) {
       s_.LineX = L;
       s_.NextLineX = L;
@@ -577,7 +630,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.NextLineX = L + I;
       s_.BlankBefore = true;
     }
-    if (IsOneOf(lw, "const", "var") && !s_.InImplementation) {
+    if (IsOneOf(lw, "const", "var") && !s_.InImplementation && s_.Brackets <= 0) {
       s_.LineX = L;
       s_.NextLineX = L;
       s_.BlankBefore = true;
@@ -636,11 +689,12 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   if (startsHeader && s_.InImplementation && s_.InDeclaration == 0)
     RoutineHeading(words, index, lw, header, *parts, trimmedLine);
 
-  if (first && s_.InDeclaration == 0 && IsOneOf(lw, "var", "const")) {
+  if (first && s_.InDeclaration == 0 && s_.Brackets <= 0 && IsOneOf(lw, "var", "const")) {
     // A nested routine's declarations stand at its own header's level.
     s_.LineX = s_.RoutineDepth > 1 ? L + I : L;
     // Its author may put a routine's declarations one step in from it.
-    if (c_.AuthorIndented && s_.RoutineDepth > 0) s_.LineX += I;
+    if (c_.AuthorIndented ? (s_.RoutineDepth > 0 || s_.Depth == 0) : (s_.SectionsIndented && s_.RoutineDepth == 0))
+      s_.LineX += I;
     s_.NextLineX = s_.LineX + I;
   }
 
@@ -668,7 +722,15 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   if (first && lw == "case" && inRecord) {
     OpenStatementBlock(kVariantPart);
   } else {
+    // A nested routine's "begin" may stand one step in from its header, as
+    // its author put it (Free Pascal's own style).
+    const bool nestedBodyIn = first && IsOneOf(lw, "begin", "asm") && s_.Depth == 0 && s_.RoutineDepth > 1 && c_.AuthorIndented;
     if (first && IsOneOf(lw, "begin", "case", "asm")) OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
+    if (nestedBodyIn && s_.Depth == 1) {
+      s_.Shift.Set(1, std::max(s_.Shift.Get(1), I));
+      s_.LineX = BlockColumn();
+      s_.NextLineX = s_.LineX + I;
+    }
     if (IsOneOf(lw, "begin", "case") && (IsOneOf(prev, "do", "then", "else") || prev == ":")) {
       OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
       if (lw == "case" && !s_.CaseMode) s_.CaseMode = true;

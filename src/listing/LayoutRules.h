@@ -99,6 +99,13 @@ struct LayoutState {
   bool AfterUnitEnd = false;
   // A line of code came before this one.
   bool CodeSeen = false;
+  // The line before was a routine's header, or its directives, ended by ";".
+  bool AfterHeaderLine = false;
+  // A property's declaration has not ended yet.
+  bool InProperty = false;
+  // The unit's sections (uses, type, const, var) stand one step in from
+  // "interface" and "implementation", as their author put them.
+  bool SectionsIndented = false;
 
   // Where the source governs a line by what came before it: a statement
   // over several lines, and a single statement after "then", "else", "do"
@@ -194,6 +201,8 @@ class IndentationRules : public CodeWordRules {
   bool bodyLine_ = false;  // this line is the first of a governed body
   int bodyX_ = 0;
   bool caseElse_ = false;  // this line holds a case statement's "else"
+  bool lineStartsHeader_ = false;  // this line starts a routine's header
+  bool directiveLine_ = false;     // this line holds a declaration's directives
 };
 
 // The routine name as the index shows it: "Method (TOuter.TInner)" for a method.

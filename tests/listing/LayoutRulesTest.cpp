@@ -47,7 +47,13 @@ Laid LayOut(const QList<QByteArray> &source, const LayoutRun &run = {}) {
   ScanState scan;
   LayoutState &state = laid.state;
   int y = kTop;
+  // A line's leading blanks are its author's indentation.
+  int previousIndent = -1;
   for (const QByteArray &line : source) {
+    int lead = 0;
+    while (lead < line.size() && line[lead] == ' ') ++lead;
+    context.AuthorIndented = previousIndent >= 0 && lead > previousIndent;
+    if (!line.trimmed().isEmpty()) previousIndent = lead;
     const QByteArray trimmed = NormaliseLine(line).trimmed();
     std::vector<LineWord> words = SplitWords(trimmed, scan);
     state.NextLineX = 0;
@@ -321,6 +327,20 @@ TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
       {"a program's routines and main block",
        {"program P;", "procedure A;", "begin", "end;", "begin", "x;", "end."},
        {100, 100, 140, 140, 140, 180, 140}},
+      {"case labels over two lines, a property over two, directives of a declaration, parameters",
+       {"interface", "type", "TA = class", "property P: integer", "read F write F;", "end;",
+        "function F(a: integer): integer; cdecl;", "external 'lib';", "procedure G(", "const a: integer;",
+        "var b: integer);", "implementation", "procedure A;", "begin", "case k of", "1, 2,", "3:", "begin", "end;",
+        "end;", "end;"},
+       {100, 100, 140, 180, 220, 140, 140, 180, 140, 180, 180, 100, 100, 140, 180, 220, 220, 220, 220, 180, 140}},
+      // Where Pascal has two habits the layout keeps the author's (leading
+      // blanks here): "then" on a line of its own, a case's "else" body, a
+      // nested routine's body, the sections of a unit.
+      {"as the author indented",
+       {"interface", "  uses", "    a;", "  type", "    TA = integer;", "implementation", "procedure A;",
+        "  procedure B;", "    begin", "    end;", "begin", "  if x", "    then y;", "  case k of", "    1: z;",
+        "    else", "      begin", "      end;", "  end;", "end;"},
+       {100, 140, 180, 140, 180, 100, 100, 140, 180, 180, 140, 180, 220, 180, 220, 220, 260, 260, 180, 140}},
   };
   for (const auto &row : rows) {
     const Laid laid = LayOut(row.lines);

@@ -888,10 +888,10 @@ void SweepRealUnits(bool ownLayout, int defaultStep) {
               expected ? double(matched) / double(expected) : 1.0);
   std::printf("sweep: %lld of %lld lines the author indented deeper print deeper (%.1f %%)\n", keptDeeper, deeper,
               deeper ? 100.0 * double(keptDeeper) / double(deeper) : 100.0);
-  // Where the author's own indent is kept (94.5 % over both trees); the
-  // rest is layout the listing sets on purpose (a routine's "var" at its
-  // header's level, a statement's later lines under its first).
-  EXPECT_GE(keptDeeper * 1000, deeper * 940);
+  // Where the author's own indent is kept (97 % over both trees); the rest
+  // is mostly layout the listing sets on purpose (a statement's later lines
+  // under its first) or indentation the author gives no reason for.
+  EXPECT_GE(keptDeeper * 1000, deeper * 960);
 }
 
 TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) { SweepRealUnits(false, 20); }
