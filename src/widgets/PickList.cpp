@@ -129,7 +129,7 @@ PickList::PickList(QWidget *parent) : QListWidget(parent) {
   ownDelegate_ = new PickListStyleDelegate(this);
   setMouseTracking(true);
   setUniformItemSizes(true);
-  applyStyle();
+  ApplyStyle();
   connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row != lastIndex_) {
       lastIndex_ = row;
@@ -141,7 +141,7 @@ PickList::PickList(QWidget *parent) : QListWidget(parent) {
 void PickList::setSelectedStyle(SelectedStyle style) {
   if (style == selectedStyle_) return;
   selectedStyle_ = style;
-  applyStyle();
+  ApplyStyle();
 }
 
 void PickList::setUseTabStops(bool on) {
@@ -159,10 +159,10 @@ QString PickList::setTabStopsText(const QString &text) {
 
 void PickList::setOwnerDelegate(QAbstractItemDelegate *delegate) {
   ownerDelegate_ = delegate;
-  applyStyle();
+  ApplyStyle();
 }
 
-void PickList::applyStyle() {
+void PickList::ApplyStyle() {
   QAbstractItemDelegate *chosen = standardDelegate_;
   if (selectedStyle_ == SelectedStyle::Checkbox || selectedStyle_ == SelectedStyle::BoldText)
     chosen = ownDelegate_;

@@ -60,7 +60,7 @@ class PickList : public QListWidget {
   void mouseMoveEvent(QMouseEvent *event) override;
 
  private:
-  void applyStyle();
+  void ApplyStyle();
   SelectedStyle selectedStyle_ = SelectedStyle::Checkbox;
   bool useTabStops_ = true;
   QList<int> tabStops_;
