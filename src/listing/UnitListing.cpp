@@ -909,10 +909,16 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
   PageCursor &cursor = *cursor_;
   const LineList &lines = model_.ListingLines;
   const int first = carried ? carried->Piece : position;
-  // The listing lines the reader split off the same line of the file.
+  // The listing lines the reader split off the same line of the file, or
+  // off the lines of a header it joined.
+  const int firstLine = lines.fileLine(first);
+  const int lastLine =
+      carried ? carried->Own.LastLine
+              : std::max(firstLine, model_.JoinedLines.value(ProjectModel::JoinedKey(lines.fileIndex(first), firstLine), firstLine));
   int last = first;
   while (last + 1 < lines.size() && !lines.startsFileLine(last + 1) &&
-         lines.fileIndex(last + 1) == lines.fileIndex(first) && lines.fileLine(last + 1) == lines.fileLine(first))
+         lines.fileIndex(last + 1) == lines.fileIndex(first) && lines.fileLine(last + 1) >= firstLine &&
+         lines.fileLine(last + 1) <= lastLine)
     ++last;
   bool rule = false;
   int piece = first;
@@ -936,7 +942,7 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
     own_ = OwnRow{};
     own_.File = file;
     own_.Line = line;
-    own_.LastLine = std::max(line, model_.JoinedLines.value(ProjectModel::JoinedKey(file, line), line));
+    own_.LastLine = lastLine;
     const QByteArrayView trimmed = lines[first].trimmed();
     if (settings_.Auto == 1 && trimmed.isEmpty() && last == first && own_.LastLine == line) {
       position = last;

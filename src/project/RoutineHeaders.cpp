@@ -94,7 +94,14 @@ qsizetype RoutineKindLength(QByteArrayView line) {
     if (open < 0 || (semicolon >= 0 && semicolon < open)) return 0;
     if (line.sliced(at, open - at).trimmed().isEmpty()) return 0;
     const qsizetype close = line.indexOf(')', open);
-    if (close >= 0) {
+    // A record's management operators return nothing.
+    QByteArrayView name = line.sliced(at, open - at).trimmed();
+    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0) name = name.sliced(dot + 1);
+    const bool managing = name.compare("initialize", Qt::CaseInsensitive) == 0 ||
+                          name.compare("finalize", Qt::CaseInsensitive) == 0 ||
+                          name.compare("addref", Qt::CaseInsensitive) == 0 ||
+                          name.compare("copy", Qt::CaseInsensitive) == 0;
+    if (close >= 0 && !managing) {
       const QByteArrayView after = line.sliced(close + 1).trimmed();
       if (after.isEmpty() || after[0] == ';') return 0;
     }

@@ -284,7 +284,9 @@ bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLin
     } else {
       while (end < rest.size() && rest[end] != ' ' && rest[end] != ';') ++end;
     }
-    const QByteArrayView word = rest.sliced(at, end - at);
+    QByteArrayView word = rest.sliced(at, end - at);
+    // Free Pascal's own "[external name 'X']" is the same directive.
+    if (word.startsWith('[')) word = word.sliced(1);
     if (word == "external" || word == "forward") return true;
     // The routine's body, its declarations or the next routine.
     for (const char *stop : {"begin", "var", "const", "type", "label", "asm", "procedure", "function",
@@ -1001,7 +1003,8 @@ void ScanRoutines(ProjectModel &model) {
     size_t end = i + 1;
     while (end < implemented.size() && !implemented[end].afterCode && implemented[end].afterDirective) {
       const RoutineHeaderParts &next = implemented[end].parts;
-      if (next.kind != first.kind || next.qualifier != first.qualifier || next.name != first.name) break;
+      // ("Procedure X(...); {$else} Function X(...): longint;" is one routine too.)
+      if (next.qualifier != first.qualifier || next.name != first.name) break;
       ++end;
     }
     bool listed = false, declared = true;

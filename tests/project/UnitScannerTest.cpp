@@ -380,6 +380,17 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
     bool implementationRoutines = false;  // [Switch] ImplementationRoutines
     QList<bool> implementationOnly = {};  // by entry, when given
   } rows[] = {
+      {"[external name] has no body; {$IFDEF} alternatives of one routine as procedure and function; a record's "
+       "management operator",
+       "unit u;\ninterface\ntype\n  TN = record\n    class operator Initialize(var a: TN);\n  end;\n"
+       "function Alloc(L: integer): pointer;\nimplementation\n"
+       "procedure fpc_conv(var r: string; p: pchar); [external name 'FPC_CONV'];\n"
+       "function Alloc(L: integer): pointer;\nbegin end;\n"
+       "{$ifdef A}\nProcedure Catch(Sig: longint); cdecl;\n{$else}\nFunction Catch(Sig: longint): longint; cdecl;\n"
+       "{$endif}\nbegin end;\nclass operator TN.Initialize(var a: TN);\nbegin end;\nend.\n",
+       {"class operator tn.initialize ( var a : tn );", "function alloc ( l : integer ) : pointer;",
+        "procedure catch ( sig : longint );"},
+       true},
       {"a nested routine named as a global is listed once",
        "unit u;\ninterface\nprocedure Error;\nprocedure Run;\nimplementation\n"
        "procedure Run;\n  procedure Error;\n  begin end;\nbegin\n  Error;\nend;\n"
