@@ -2,13 +2,18 @@
 # How printing grows with the size of a unit: units of 1k to 1M lines built
 # from the implementation section of a real unit (whole routines, so blocks
 # stay balanced) are printed to PDF with everything on; prints wall time,
-# pages, peak RSS and lines per second for each size. Targets: the 1M-line
-# unit under 100 MiB; time close to linear. Figures only.
+# pages, peak RSS and lines per second for each size. Then a 1M-line unit of
+# many short routines, the implementation sections of fcl-passrc, fcl-json
+# and fcl-base one after another (about 60,000 routines): what a print
+# keeps per routine (bookmarks, places, index entries, page labels) shows
+# there. Targets: both 1M-line units under 100 MiB; time close to linear.
+# Figures only. SIZES and ROUTINES_LINES (0: no such unit) choose the sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
 src=/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pparser.pp
 sizes=${SIZES:-"1000 8000 30000 120000 480000 1000000"}
+routines_lines=${ROUTINES_LINES:-1000000}
 [ -f "$src" ] || { echo "needs fpc-source-3.2.2 (bash scripts/install-deps.sh)"; exit 1; }
 cmake --build "$build" --target scrivane-print >/dev/null
 export QT_QPA_PLATFORM=offscreen
@@ -19,19 +24,39 @@ trap 'rm -rf "$out"' EXIT
 cp bench/everything-on.ini "$out/all.ini"
 # The routines between "implementation" and the final "end.".
 awk '/^implementation/{on=1; next} /^end\./{on=0} on' "$src" >"$out/body"
-body=$(wc -l <"$out/body")
 # The copies are cut at a routine boundary, which ends the pipe early.
 set +o pipefail
-for n in $sizes; do
-  unit="$out/big$n.pas"
-  { echo "unit big$n;"; echo "interface"; echo "implementation"
-    copies=$(( (n + body - 1) / body ))
-    for _ in $(seq "$copies"); do cat "$out/body"; done |
-      awk -v n="$n" 'NR > n && /^(procedure|function|constructor|destructor|class) /{exit} {print}'
-    echo "end."; } >"$unit"
-  /usr/bin/time -f "%e %M" -o "$out/time" "$build/src/scrivane-print" "$unit" --ini "$out/all.ini" -o "$out/big.pdf" >/dev/null
+# make_unit NAME LINES BODY: a unit of about LINES lines, BODY repeated.
+make_unit() {
+  { echo "unit $1;"; echo "interface"; echo "implementation"
+    copies=$(( ($2 + $(wc -l <"$3") - 1) / $(wc -l <"$3") ))
+    for _ in $(seq "$copies"); do cat "$3"; done |
+      awk -v n="$2" 'NR > n && /^(procedure|function|constructor|destructor|class) /{exit} {print}'
+    echo "end."; } >"$out/$1.pas"
+}
+# print_unit UNIT LABEL: prints it and says how it went.
+print_unit() {
+  /usr/bin/time -f "%e %M" -o "$out/time" "$build/src/scrivane-print" "$out/$1.pas" --ini "$out/all.ini" -o "$out/big.pdf" >/dev/null
   read -r s kb <"$out/time"
+  lines=$(wc -l <"$out/$1.pas")
   pages=$(pdfinfo "$out/big.pdf" 2>/dev/null | awk '/^Pages:/{print $2}')
-  echo "$n lines: $s s, ${pages:-?} pages, peak $((kb / 1024)) MiB, $(awk -v n="$n" -v s="$s" 'BEGIN{ if (s > 0) printf "%.0f", n / s; else print "-" }') lines/s"
-  rm -f "$unit" "$out/big.pdf"
+  echo "$2: $s s, ${pages:-?} pages, peak $((kb / 1024)) MiB, $(awk -v n="$lines" -v s="$s" 'BEGIN{ if (s > 0) printf "%.0f", n / s; else print "-" }') lines/s"
+  rm -f "$out/$1.pas" "$out/big.pdf"
+}
+for n in $sizes; do
+  make_unit "big$n" "$n" "$out/body"
+  print_unit "big$n" "$n lines"
 done
+if [ "$routines_lines" -gt 0 ]; then
+  for f in /usr/share/fpcsrc/3.2.2/packages/{fcl-passrc,fcl-json,fcl-base}/src/*.pp \
+           /usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/*.pas; do
+    # Include directives are left out: the unit stands alone in a folder of its own.
+    awk 'tolower($0) ~ /^implementation/{on=1; next} tolower($0) ~ /^(end\.|initialization|finalization)/{on=0}
+         on && tolower($0) !~ /^[ \t]*\{\$(i|include) /' "$f"
+  done >"$out/short"
+  make_unit routines "$routines_lines" "$out/short"
+  # Its interface is empty, so the routine list is too; every routine still
+  # has its heading, bookmark and places.
+  count=$(grep -ciE '^ *(class )?(procedure|function|constructor|destructor|operator) ' "$out/routines.pas")
+  print_unit routines "$(wc -l <"$out/routines.pas") lines, $count routine headers"
+fi

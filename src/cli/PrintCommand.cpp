@@ -252,10 +252,12 @@ int PrintSession::Run() {
     if (!SelectRoutine(model_, text))
       return Refuse(text.trimmed() + QStringLiteral(" not found in the routines of ") + unitName +
                     QStringLiteral("."));
-  // The window's print command for the highlighted unit.
+  // The window's print command for the highlighted unit. No index follows
+  // it here: its entries are not kept.
   model_.IndexEntries.clear();
   const bool whole = docs_.PrepareUnit(true);
   model_.UnitHighlighted = whole;
+  docs_.Unit.KeepsIndexEntries = false;
   return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
 }
 

@@ -137,10 +137,15 @@ struct UnitListing::State {
   // the same listing (a print after a preview, on other paper) replaces
   // them instead of adding a second set of pages. -1: not yet started.
   qsizetype indexStart = -1;
-  QSet<QByteArray> recorded;  // entries this job has added
   // Lines whose include-file heading was drawn below the line before them,
   // on the same page; the others get theirs where they start.
   QSet<int> headingsAbove;
+  // The entries this job has added of page recordedPage. A page is laid
+  // out first in order (later ones are reached by laying out those before
+  // them) and each of its entries names it: a page before it added all of
+  // its entries already. A set of every entry cost 60 bytes a routine.
+  int recordedPage = 0;
+  QSet<QByteArray> recordedOnPage;
 
   QString imagePath;  // the image below is what this path held when first read
   bool imageRead = false;
@@ -250,8 +255,9 @@ void UnitListingRenderer::BeginJob() {
   s_.PageStates.clear();
   if (s_.indexStart < 0 || s_.indexStart > model_.IndexEntries.size()) s_.indexStart = model_.IndexEntries.size();
   model_.IndexEntries.resize(s_.indexStart);
-  s_.recorded.clear();
   s_.headingsAbove.clear();
+  s_.recordedPage = 0;
+  s_.recordedOnPage.clear();
 }
 
 void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
@@ -458,15 +464,26 @@ void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteAr
   // A routine of an include file is found under both names: "controls.pp/control.inc".
   QByteArray unit = FileNamePartOf(l_.Names().UnitNameText);
   if (!partName_.isEmpty()) unit += '/' + Encode1252(FileNamePart(partName_));
-  QByteArray entry = name + '%' + kind + '%' + unit + '%' + QByteArray::number(cursor_->Page);
+  const QByteArray page = QByteArray::number(cursor_->Page);
   // The number of the row the heading prints on (the last one issued), or
   // its line in the file.
-  if (settings_.LineNo == 1)
-    entry += '%' + QByteArray::number(FileLineNumbers() ? fileLine_ : s_.LineNumber - 1);
+  const QByteArray row = settings_.LineNo == 1
+                             ? QByteArray::number(FileLineNumbers() ? fileLine_ : s_.LineNumber - 1)
+                             : QByteArray();
+  // Kept for the whole print (one a routine): no room to spare.
+  QByteArray entry;
+  entry.reserve(name.size() + kind.size() + unit.size() + page.size() + (row.isNull() ? 3 : 4 + row.size()));
+  entry.append(name).append('%').append(kind).append('%').append(unit).append('%').append(page);
+  if (!row.isNull()) entry.append('%').append(row);
   heading_ = Heading{entry, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
   // Every repaint and replay of a page lays its headings out again.
-  if (s_.recorded.contains(entry)) return;
-  s_.recorded.insert(entry);
+  if (!l_.KeepsIndexEntries || cursor_->Page < s_.recordedPage) return;
+  if (cursor_->Page > s_.recordedPage) {
+    s_.recordedPage = cursor_->Page;
+    s_.recordedOnPage.clear();
+  }
+  if (s_.recordedOnPage.contains(entry)) return;
+  s_.recordedOnPage.insert(entry);
   model_.IndexEntries.append(entry);
 }
 

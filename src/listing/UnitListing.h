@@ -29,6 +29,10 @@ class UnitListing {
   // header names from the model's paths.
   void ResetListingState();
   bool SelectedOnly = false;
+  // False for a print that prints no index afterwards: the headings still
+  // make bookmarks and places, but their index entries are not kept in the
+  // model (80 bytes and more a routine, for the whole print).
+  bool KeepsIndexEntries = true;
   // Listed routine headings laid out so far that came while a block was
   // still open (blocks that did not pair up before them).
   int HeadingsInsideBlocks() const;

@@ -1,5 +1,10 @@
 #include "print/PdfNavigation.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string_view>
+
 namespace scrivane {
 
 void PdfNavigation::setGeometry(double pointsPerPixel, double sheetHeightPoints) {
@@ -22,12 +27,79 @@ void PdfNavigation::pageNumber(int page) {
   numbers_[size_t(sheet_)] = {int(documents_.size()) - 1, page};
 }
 
+namespace {
+
+size_t KeyHash(QByteArrayView key) { return std::hash<std::string_view>{}(std::string_view(key.data(), size_t(key.size()))); }
+
+}  // namespace
+
+const PdfNavigation::Place *PdfNavigation::placeOf(QByteArrayView key) const {
+  if (anchorSlots_.empty()) return nullptr;
+  const size_t mask = anchorSlots_.size() - 1;
+  for (size_t i = KeyHash(key) & mask; anchorSlots_[i] != 0; i = (i + 1) & mask) {
+    const Anchor &a = anchors_[anchorSlots_[i] - 1];
+    if (keyOf(a) == key) return &a.place;
+  }
+  return nullptr;
+}
+
+void PdfNavigation::growAnchorSlots() {
+  anchorSlots_.assign(std::max<size_t>(64, anchorSlots_.size() * 2), 0);
+  const size_t mask = anchorSlots_.size() - 1;
+  for (size_t n = 0; n < anchors_.size(); ++n) {
+    size_t i = KeyHash(keyOf(anchors_[n])) & mask;
+    while (anchorSlots_[i] != 0) i = (i + 1) & mask;
+    anchorSlots_[i] = quint32(n + 1);
+  }
+}
+
 void PdfNavigation::anchor(const QByteArray &key, int y) {
-  if (!anchors_.contains(key)) anchors_.insert(key, here(y));
+  if (2 * (anchors_.size() + 1) > anchorSlots_.size()) growAnchorSlots();
+  const size_t mask = anchorSlots_.size() - 1;
+  size_t i = KeyHash(key) & mask;
+  for (; anchorSlots_[i] != 0; i = (i + 1) & mask)
+    if (keyOf(anchors_[anchorSlots_[i] - 1]) == key) return;  // the first place reported counts
+  anchors_.push_back({texts_.add(key.constData(), size_t(key.size())), quint32(key.size()), here(y)});
+  anchorSlots_[i] = quint32(anchors_.size());
 }
 
 void PdfNavigation::outlineEntry(const QString &title, int y) {
-  entries_.push_back({title, here(y), int(documents_.size()) - 1});
+  // Titles are mostly ASCII: a byte a character where every one fits.
+  const bool wide = std::any_of(title.begin(), title.end(), [](QChar c) { return c.unicode() > 0xFF; });
+  Entry entry;
+  if (wide) {
+    entry.title = texts_.add(reinterpret_cast<const char *>(title.utf16()), size_t(title.size()) * 2);
+  } else {
+    const QByteArray latin1 = title.toLatin1();
+    entry.title = texts_.add(latin1.constData(), size_t(latin1.size()));
+  }
+  entry.titleLength = quint32(title.size());
+  entry.wide = wide;
+  entry.document = int(documents_.size()) - 1;
+  entry.place = here(y);
+  entries_.push_back(entry);
+}
+
+QString PdfNavigation::titleOf(const Entry &e) {
+  if (!e.wide) return QString::fromLatin1(e.title, qsizetype(e.titleLength));
+  QString title(qsizetype(e.titleLength), Qt::Uninitialized);
+  std::memcpy(title.data(), e.title, size_t(e.titleLength) * 2);
+  return title;
+}
+
+const char *PdfNavigation::TextPool::add(const char *bytes, size_t size) {
+  constexpr size_t kBlock = 256 * 1024;
+  if (size > free_) {
+    const size_t blockSize = std::max(size, kBlock);
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize));
+    cursor_ = blocks_.back().get();
+    free_ = blockSize;
+  }
+  char *at = cursor_;
+  if (size) std::memcpy(at, bytes, size);
+  cursor_ += size;
+  free_ -= size;
+  return at;
 }
 
 void PdfNavigation::link(const QRect &area, const QByteArray &key) {
@@ -61,8 +133,8 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
     // routines printed on its own) is no link: a null in the page's list
     // of annotations, which viewers pass over, instead of a hand cursor
     // that leads nowhere.
-    const auto target = anchors_.constFind(l.key);
-    const std::string dest = target == anchors_.constEnd() ? std::string() : destination(*target, pageObjects);
+    const Place *target = placeOf(l.key);
+    const std::string dest = target ? destination(*target, pageObjects) : std::string();
     if (dest.empty()) {
       out.putObject(l.object, "null");
       continue;
@@ -83,71 +155,84 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
   if (!labels.empty()) catalog.raw("PageLabels", labels);
 }
 
-int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects,
-                                        int *items) {
-  struct Node {
-    QString title;
-    Place place;
-    std::vector<int> children;
-    int object = 0;
-  };
-  std::vector<Node> nodes;
-  std::vector<int> top;
-  auto add = [&](const QString &title, const Place &place) {
-    nodes.push_back({title, place, {}, 0});
-    return int(nodes.size()) - 1;
-  };
-  // One document needs no level of its own: its bookmarks stand at the top,
-  // and it is one bookmark itself only when it has none.
-  if (documents_.size() <= 1) {
-    for (const Entry &e : entries_) top.push_back(add(e.title, e.place));
-    if (top.empty() && documents_.size() == 1) top.push_back(add(documents_[0].title, documents_[0].place));
-  } else {
-    std::vector<int> documentNode(documents_.size(), -1);
-    for (const Entry &e : entries_)
-      if (e.document < 0) top.push_back(add(e.title, e.place));
-    for (size_t d = 0; d < documents_.size(); ++d) {
-      documentNode[d] = add(documents_[d].title, documents_[d].place);
-      top.push_back(documentNode[d]);
-    }
-    for (const Entry &e : entries_)
-      if (e.document >= 0) {
-        const int child = add(e.title, e.place);
-        nodes[size_t(documentNode[size_t(e.document)])].children.push_back(child);
-      }
-  }
-  *items = int(nodes.size());
-  if (top.empty()) return {};
+int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items) {
+  // The items are numbered in this order: with one document, its
+  // bookmarks stand at the top, and it is one bookmark itself only when it
+  // has none; with several, the bookmarks reported before the first
+  // document, the documents, then each document's bookmarks under it.
+  // Bookmarks are reported in order and belong to the last document
+  // started, so those of a document follow one another in entries_.
+  const bool nested = documents_.size() > 1;
+  size_t before = 0;  // bookmarks reported before any document
+  while (before < entries_.size() && entries_[before].document < 0) ++before;
+  const size_t top = nested ? before + documents_.size() : (!entries_.empty() ? entries_.size() : documents_.size());
+  const size_t total = nested ? entries_.size() + documents_.size() : top;
+  *items = int(total);
+  if (top == 0) return {};
 
   const int root = out.newObject();
-  for (Node &n : nodes) n.object = out.newObject();
-  // Documents are shown closed: a book's outline then reads as its table of
-  // contents, each document opening on its routines.
-  auto writeLevel = [&](const std::vector<int> &level, int parent) {
-    for (size_t i = 0; i < level.size(); ++i) {
-      const Node &n = nodes[size_t(level[i])];
-      PdfDictionary item;
-      item.text("Title", n.title).reference("Parent", parent);
-      if (i > 0) item.reference("Prev", nodes[size_t(level[i - 1])].object);
-      if (i + 1 < level.size()) item.reference("Next", nodes[size_t(level[i + 1])].object);
-      if (!n.children.empty()) {
-        item.reference("First", nodes[size_t(n.children.front())].object);
-        item.reference("Last", nodes[size_t(n.children.back())].object);
-        item.integer("Count", -qint64(n.children.size()));
-      }
-      const std::string dest = destination(n.place, pageObjects);
-      if (!dest.empty()) item.raw("Dest", dest);
-      out.putObject(n.object, item.str());
+  const int first = root + 1;
+  for (size_t n = 0; n < total; ++n) out.newObject();
+  // The object of bookmark e (in entries_) and of document d.
+  auto entryObject = [&](size_t e) { return first + int(nested && e >= before ? e + documents_.size() : e); };
+  auto documentObject = [&](size_t d) { return first + int(nested ? before + d : 0); };
+  auto item = [&](QStringView title, int parent, int prev, int next) {
+    PdfDictionary dictionary;
+    dictionary.text("Title", title).reference("Parent", parent);
+    if (prev) dictionary.reference("Prev", prev);
+    if (next) dictionary.reference("Next", next);
+    return dictionary;
+  };
+  auto put = [&](int object, PdfDictionary &dictionary, const Place &place) {
+    const std::string dest = destination(place, pageObjects);
+    if (!dest.empty()) dictionary.raw("Dest", dest);
+    out.putObject(object, dictionary.str());
+  };
+  // Bookmarks [from, to) of entries_ as one level under parent; `after`:
+  // the item that follows the last on the same level, 0 for none.
+  auto writeEntries = [&](size_t from, size_t to, int parent, int after) {
+    for (size_t e = from; e < to; ++e) {
+      PdfDictionary dictionary = item(titleOf(entries_[e]), parent, e > from ? entryObject(e - 1) : 0,
+                                      e + 1 < to ? entryObject(e + 1) : after);
+      put(entryObject(e), dictionary, entries_[e].place);
     }
   };
-  writeLevel(top, root);
-  for (const Node &n : nodes)
-    if (!n.children.empty()) writeLevel(n.children, n.object);
+  // The bookmarks of each document: [childFrom[d], childTo[d]).
+  std::vector<size_t> childFrom(documents_.size(), 0), childTo(documents_.size(), 0);
+  if (nested)
+    for (size_t e = entries_.size(); e-- > before;) {
+      const size_t d = size_t(entries_[e].document);
+      if (childTo[d] == 0) childTo[d] = e + 1;
+      childFrom[d] = e;
+    }
+  // Documents are shown closed: a book's outline then reads as its table of
+  // contents, each document opening on its routines.
+  if (!nested && !entries_.empty()) {
+    writeEntries(0, entries_.size(), root, 0);
+  } else if (!nested) {
+    PdfDictionary dictionary = item(documents_[0].title, root, 0, 0);
+    put(first, dictionary, documents_[0].place);
+  } else {
+    writeEntries(0, before, root, documentObject(0));
+    for (size_t d = 0; d < documents_.size(); ++d) {
+      const int object = documentObject(d);
+      const int prev = d > 0 ? documentObject(d - 1) : before > 0 ? entryObject(before - 1) : 0;
+      const int next = d + 1 < documents_.size() ? documentObject(d + 1) : 0;
+      PdfDictionary dictionary = item(documents_[d].title, root, prev, next);
+      if (childTo[d] > childFrom[d]) {
+        dictionary.reference("First", entryObject(childFrom[d]));
+        dictionary.reference("Last", entryObject(childTo[d] - 1));
+        dictionary.integer("Count", -qint64(childTo[d] - childFrom[d]));
+      }
+      put(object, dictionary, documents_[d].place);
+    }
+    for (size_t d = 0; d < documents_.size(); ++d)
+      if (childTo[d] > childFrom[d]) writeEntries(childFrom[d], childTo[d], documentObject(d), 0);
+  }
+  const int firstTop = nested ? (before > 0 ? entryObject(0) : documentObject(0)) : first;
+  const int lastTop = nested ? documentObject(documents_.size() - 1) : first + int(top) - 1;
   PdfDictionary outlines;
-  outlines.name("Type", "Outlines")
-      .reference("First", nodes[size_t(top.front())].object)
-      .reference("Last", nodes[size_t(top.back())].object)
-      .integer("Count", qint64(top.size()));
+  outlines.name("Type", "Outlines").reference("First", firstTop).reference("Last", lastTop).integer("Count", qint64(top));
   out.putObject(root, outlines.str());
   return root;
 }

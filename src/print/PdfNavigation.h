@@ -8,9 +8,10 @@
 // place is known.
 #include <QByteArray>
 #include <QDateTime>
-#include <QHash>
 #include <QRectF>
 #include <QString>
+#include <QStringView>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,10 +63,33 @@ class PdfNavigation : public NavigationSink {
     QString title, labelName;
     Place place;
   };
+  // A unit of a million lines may have 80,000 routines, each a bookmark and
+  // two places: their texts sit one after another in blocks (TextPool),
+  // and a record is a pointer and a few numbers. A QString or a QByteArray
+  // each, and a hash node, cost about 200 bytes more a routine.
+  class TextPool {
+   public:
+    // Where the copy of `size` bytes starts; it stays there.
+    const char *add(const char *bytes, size_t size);
+
+   private:
+    // A block is added when the last is full, so that little is unused: a
+    // string doubling as it grew left up to half of itself unused.
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char *cursor_ = nullptr;
+    size_t free_ = 0;
+  };
   struct Entry {
-    QString title;
-    Place place;
+    const char *title = nullptr;  // in texts_: Latin-1, or UTF-16 when wide
+    quint32 titleLength : 31 = 0;  // characters
+    quint32 wide : 1 = 0;
     int document = -1;  // -1: reported before any document started
+    Place place;
+  };
+  struct Anchor {
+    const char *key = nullptr;  // in texts_
+    quint32 keyLength = 0;
+    Place place;
   };
   struct Link {
     int sheet = 0;
@@ -78,6 +102,11 @@ class PdfNavigation : public NavigationSink {
     int page = 0;  // 0: not reported
   };
   Place here(int y) const;
+  static QByteArrayView keyOf(const Anchor &a) { return QByteArrayView(a.key, a.keyLength); }
+  static QString titleOf(const Entry &e);
+  // The place links to key land on; null when none was reported.
+  const Place *placeOf(QByteArrayView key) const;
+  void growAnchorSlots();
   std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
   // The outline's root object, 0 when there is no outline.
   int writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
@@ -93,7 +122,11 @@ class PdfNavigation : public NavigationSink {
   std::vector<Entry> entries_;
   std::vector<Link> links_;
   std::vector<SheetNumber> numbers_;
-  QHash<QByteArray, Place> anchors_;
+  std::vector<Anchor> anchors_;  // in the order reported
+  TextPool texts_;  // the bookmarks' titles and the places' keys
+  // Open addressing over anchors_: index + 1, 0 for a free slot; at most
+  // half full.
+  std::vector<quint32> anchorSlots_;
   QDateTime clock_;
 };
 

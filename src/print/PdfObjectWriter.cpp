@@ -58,7 +58,7 @@ void AppendHex2(std::string &out, unsigned value) {
   out.append(digits, 2);
 }
 
-void AppendUtf16Hex(std::string &out, const QString &text) {
+void AppendUtf16Hex(std::string &out, QStringView text) {
   for (QChar c : text) AppendHex4(out, c.unicode());
 }
 
@@ -96,7 +96,7 @@ PdfDictionary &PdfDictionary::reference(std::string_view k, int object) {
   return *this;
 }
 
-PdfDictionary &PdfDictionary::text(std::string_view k, const QString &value) {
+PdfDictionary &PdfDictionary::text(std::string_view k, QStringView value) {
   key(k) += "<FEFF";
   AppendUtf16Hex(body_, value);
   body_ += '>';

@@ -56,7 +56,7 @@ void AppendInt(std::string &out, long long value);
 void AppendHex4(std::string &out, unsigned value);
 void AppendHex2(std::string &out, unsigned value);
 // UTF-16BE hex of a text, as ToUnicode maps and text strings want it.
-void AppendUtf16Hex(std::string &out, const QString &text);
+void AppendUtf16Hex(std::string &out, QStringView text);
 
 // AppendNumber's text on its own.
 std::string PdfNumber(double value);
@@ -71,7 +71,7 @@ class PdfDictionary {
   PdfDictionary &integer(std::string_view key, long long value);
   PdfDictionary &number(std::string_view key, double value);
   PdfDictionary &reference(std::string_view key, int object);
-  PdfDictionary &text(std::string_view key, const QString &value);
+  PdfDictionary &text(std::string_view key, QStringView value);
   // Anything already written as PDF: an array, a dictionary, a boolean.
   PdfDictionary &raw(std::string_view key, std::string_view value);
   bool empty() const { return body_.size() == 2; }

@@ -71,6 +71,20 @@ void LineList::appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileL
   spans_.append(QByteArrayView(at, text.size() + blanks));
 }
 
+void LineList::setLine(qsizetype at, QByteArrayView text, int fileLine, int file) {
+  fileLines_[at] = fileLine;
+  if (files_.isEmpty() && file != 0) files_.fill(0, spans_.size());
+  if (!files_.isEmpty()) files_[at] = quint16(file);
+  if (text.isEmpty()) {
+    spans_[at] = QByteArrayView("", 0);
+    return;
+  }
+  if (!blocks_) blocks_ = std::make_shared<Blocks>();
+  char *to = blocks_->take(text.size());
+  std::memcpy(to, text.data(), size_t(text.size()));
+  spans_[at] = QByteArrayView(to, text.size());
+}
+
 void LineList::appendLineOf(const LineList &other, qsizetype i) {
   if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
   if (other.blocks_ == blocks_ || other.spans_[i].isEmpty()) {

@@ -73,6 +73,16 @@ class LineList {
     fileLines_.resize(spans_.size());
     if (!files_.isEmpty()) files_.resize(spans_.size());
   }
+  // Rewriting a list in place, front to back, into as many lines or fewer:
+  // line `to` becomes line `from` (to <= from), or a text of its own. A
+  // million-line unit's lines rebuilt into a second list held a second
+  // set of spans, 20 MiB, while both lived.
+  void moveLine(qsizetype from, qsizetype to) {
+    spans_[to] = spans_[from];
+    fileLines_[to] = fileLines_[from];
+    if (!files_.isEmpty()) files_[to] = files_[from];
+  }
+  void setLine(qsizetype at, QByteArrayView text, int fileLine, int file = 0);
   // An empty list that writes into the same blocks as this one, so that
   // lines taken over from this list cost no bytes.
   LineList emptySharingBlocks() const;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <system_error>
 #include <exception>
@@ -792,11 +793,14 @@ void ScanRoutines(ProjectModel &model) {
   // place of the lines it took, so the work stays linear in the unit's
   // length. What is printed keeps every character of the source; the cut
   // header is only the routine's key.
-  const LineList in = model.SourceLines;
-  LineList out = in.emptySharingBlocks();
-  out.reserve(in.size());
+  // They are rewritten in place: line `kept` takes line p, or a joined
+  // header, and kept <= p throughout, so the lines still to be read are
+  // never overwritten.
+  LineList lines = std::move(model.SourceLines);
+  const LineList &in = lines;
+  qsizetype kept = 0;
   struct Header {
-    qsizetype line;  // in `out`
+    qsizetype line;  // in the rewritten lines
     HeaderWord word;
     QByteArray text;
     QByteArray typeName;  // a declaration's class; empty outside a class
@@ -807,7 +811,9 @@ void ScanRoutines(ProjectModel &model) {
     bool programRoutine = false;  // in a program: a routine of its own
     HeaderPlace place = HeaderPlace::Outer;  // in the implementation part
   };
-  std::vector<Header> declarations, implementations;
+  // A deque: a vector doubling past 50,000 headers held both its old and
+  // its new buffer, 17 MiB, at the reader's peak.
+  std::deque<Header> declarations, implementations;
   bool inImplementation = false;
   bool codeSinceHeader = true, directiveSinceHeader = false, unitEnded = false;
   TypeNesting types;
@@ -846,7 +852,7 @@ void ScanRoutines(ProjectModel &model) {
           types.OnCodeLine(code);
           if (program) programRoutines.OnCodeLine(code);
           for (QByteArray &text : DeclarationsInsideLine(code))
-            declarations.push_back(Header{out.size(), HeaderWordOf(text), std::move(text), types.Current(), false, false});
+            declarations.push_back(Header{kept, HeaderWordOf(text), std::move(text), types.Current(), false, false});
         }
         if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
         if (t.contains("{$") || t.contains("{ $") || t.contains("(*$") || t.contains("(* $"))
@@ -854,7 +860,7 @@ void ScanRoutines(ProjectModel &model) {
       } else {
         FollowComments(t, carry);
       }
-      out.appendLineOf(in, p);
+      lines.moveLine(p, kept++);
       ++p;
       continue;
     }
@@ -870,7 +876,7 @@ void ScanRoutines(ProjectModel &model) {
     } else {
       completed = CompleteHeader(in, p, carry);
     }
-    Header header{out.size(), word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
+    Header header{kept, word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
     // A declaration inside a class is never a body; any other header may
     // stand for a routine implemented elsewhere.
     if (header.typeName.isEmpty()) header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
@@ -904,34 +910,35 @@ void ScanRoutines(ProjectModel &model) {
         const HeaderWord more = HeaderWordOf(rest);
         if (more == HeaderWord::None || more == HeaderWord::Implementation) break;
         QByteArray cut = CutHeaderAtEnd(rest, &complete, &used);
-        if (complete) declarations.push_back(Header{out.size(), more, std::move(cut), types.Current(), false, false});
+        if (complete) declarations.push_back(Header{kept, more, std::move(cut), types.Current(), false, false});
       }
     }
     codeSinceHeader = directiveSinceHeader = false;
     if (completed.lines == 1 || !completed.joinable) {
-      for (qsizetype k = 0; k < completed.lines; ++k) out.appendLineOf(in, p + k);
+      for (qsizetype k = 0; k < completed.lines; ++k) lines.moveLine(p + k, kept++);
     } else {
       if (!model.OwnLines.isEmpty())
         model.JoinedLines.insert(ProjectModel::JoinedKey(in.fileIndex(p), in.fileLine(p)), in.fileLine(p + completed.lines - 1));
       QByteArray joined = Trimmed(in[p]).toByteArray();
       for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
-      out.append(joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p), in.fileIndex(p));
+      lines.setLine(kept++, joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p), in.fileIndex(p));
     }
     p += completed.lines;
   }
-  model.SourceLines = std::move(out);
+  lines.truncate(kept);
+  model.SourceLines = std::move(lines);
 
   for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
   // Each header is matched in several ways below; it is split only once.
-  for (std::vector<Header> *headers : {&declarations, &implementations})
+  for (std::deque<Header> *headers : {&declarations, &implementations})
     for (Header &h : *headers) h.parts = SplitRoutineHeader(h.text);
   // Without an implementation part every header is both declared and implemented.
   // A program's are the routines of its own at the outer level.
-  std::vector<Header> programHeaders;
+  std::deque<Header> programHeaders;
   if (program && !inImplementation)
     for (const Header &h : declarations)
       if (h.programRoutine) programHeaders.push_back(h);
-  const std::vector<Header> &implemented =
+  const std::deque<Header> &implemented =
       inImplementation ? implementations : program ? programHeaders : declarations;
   // A routine implemented without a class name is not a method a class
   // declares: a nested function may share a method's header.

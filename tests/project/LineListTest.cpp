@@ -43,6 +43,26 @@ TEST(LineList, CopiesShareBytesThatNeverMoveWhileEitherGrows) {
   EXPECT_EQ(listing.join("|"), expected[0] + "|" + expected[2]);
 }
 
+// Rewritten in place, front to back, as the routine scan joins headers: a
+// copy taken before keeps its lines, and the bytes of a moved line stay.
+TEST(LineList, RewrittenInPlaceKeepsCopiesAndBytes) {
+  LineList lines{"unit u;", "procedure A(", "  x: integer);", "begin", "end;", "end."};
+  const LineList before = lines;
+  const QByteArrayView begin = lines[3];
+  lines.setLine(1, "procedure A( x: integer);", -2);
+  lines.moveLine(3, 2);
+  lines.moveLine(4, 3);
+  lines.moveLine(5, 4);
+  lines.setLine(5, "", 0);
+  lines.truncate(5);
+  EXPECT_EQ(lines.toList(), (QList<QByteArray>{"unit u;", "procedure A( x: integer);", "begin", "end;", "end."}));
+  EXPECT_EQ(lines[2].data(), begin.data());
+  EXPECT_EQ(lines.fileLine(1), 2);
+  EXPECT_FALSE(lines.startsFileLine(1));
+  EXPECT_EQ(before.size(), 6);
+  EXPECT_EQ(before[2], "  x: integer);");
+}
+
 // Lines end at a line feed, a carriage return and line feed, or a carriage
 // return alone, in any mix; checked against a byte-by-byte reading of random
 // texts made mostly of line ends.

@@ -1,0 +1,103 @@
+// The outline, places and links as PDF objects, from navigation reported
+// the way a book reports it: a bookmark before any document, documents with
+// and without bookmarks, a title beyond Latin-1, a place reported twice and
+// a link that leads nowhere.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QRegularExpression>
+
+#include "print/PdfNavigation.h"
+
+using namespace scrivane;
+
+namespace {
+
+// The body of every object in the file, by number.
+std::map<int, std::string> Objects(const QByteArray &file) {
+  std::map<int, std::string> objects;
+  const QRegularExpression object(QStringLiteral("(\\d+) 0 obj\\n(.*?)\\nendobj"),
+                                  QRegularExpression::DotMatchesEverythingOption);
+  for (auto it = object.globalMatch(QString::fromLatin1(file)); it.hasNext();) {
+    const auto match = it.next();
+    objects[match.captured(1).toInt()] = match.captured(2).toStdString();
+  }
+  return objects;
+}
+
+}  // namespace
+
+TEST(PdfNavigation, OutlinePlacesAndLinksOfABook) {
+  PdfNavigation nav;
+  nav.setGeometry(1.0, 800);
+  const QDateTime clock(QDate(2024, 5, 6), QTime(7, 8));
+  nav.setSheet(0);
+  nav.outlineEntry(QStringLiteral("Preface"), 10);
+  nav.documentStart(QStringLiteral("a.pas"), QStringLiteral("a.pas"), clock);
+  nav.pageNumber(1);
+  nav.anchor("k1", 100);
+  nav.anchor("k1", 200);  // the first place reported counts
+  nav.outlineEntry(QStringLiteral("procedure one"), 100);
+  nav.setSheet(1);
+  nav.pageNumber(2);
+  nav.outlineEntry(QStringLiteral("function \u03a9"), 50);
+  nav.link(QRect(0, 0, 10, 10), "k1");
+  nav.link(QRect(0, 20, 10, 10), "nowhere");
+  nav.documentStart(QStringLiteral("b.pas"), QStringLiteral("b.pas"), clock);
+
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  PdfObjectWriter out(0);
+  out.output = &file;
+  EXPECT_EQ(nav.annotationsOf(0, out), "");
+  EXPECT_EQ(nav.annotationsOf(1, out), "[5 0 R 6 0 R ]");
+  PdfDictionary catalog;
+  nav.finish(out, {10, 11}, catalog);
+  out.drain();
+  const std::map<int, std::string> objects = Objects(file.data());
+
+  const std::map<int, std::string> expected = {
+      {5, "<< /Type /Annot /Subtype /Link /Rect [0 790 10 800] /Border [0 0 0] /Dest [10 0 R /XYZ null 700 null] >>"},
+      {6, "null"},
+      {7, "<< /Type /Outlines /First 8 0 R /Last 10 0 R /Count 3 >>"},
+      {8, "<< /Title <FEFF0050007200650066006100630065> /Parent 7 0 R /Next 9 0 R /Dest [10 0 R /XYZ null 790 null] >>"},
+      {9, "<< /Title <FEFF0061002E007000610073> /Parent 7 0 R /Prev 8 0 R /Next 10 0 R /First 11 0 R /Last 12 0 R "
+          "/Count -2 /Dest [10 0 R /XYZ null 800 null] >>"},
+      {10, "<< /Title <FEFF0062002E007000610073> /Parent 7 0 R /Prev 9 0 R /Dest [11 0 R /XYZ null 800 null] >>"},
+      {11, "<< /Title <FEFF00700072006F0063006500640075007200650020006F006E0065> /Parent 9 0 R /Next 12 0 R "
+           "/Dest [10 0 R /XYZ null 700 null] >>"},
+      {12, "<< /Title <FEFF00660075006E006300740069006F006E002003A9> /Parent 9 0 R /Prev 11 0 R "
+           "/Dest [11 0 R /XYZ null 750 null] >>"},
+  };
+  EXPECT_EQ(objects, expected);
+  EXPECT_EQ(catalog.str(), "<< /Outlines 7 0 R /PageMode /UseOutlines /PageLabels << /Nums [0 << /S /D /P "
+                           "<FEFF0061002E0070006100730020> >> ] >> >>");
+}
+
+// One document: its bookmarks stand at the top; without any it is the one
+// bookmark itself; and places found again among thousands of others.
+TEST(PdfNavigation, OneDocumentAndManyPlaces) {
+  for (const int bookmarks : {0, 3}) {
+    PdfNavigation nav;
+    nav.setGeometry(1.0, 800);
+    nav.setSheet(0);
+    nav.documentStart(QStringLiteral("u.pas"), QStringLiteral("u.pas"), QDateTime());
+    for (int i = 0; i < bookmarks; ++i) nav.outlineEntry(QString::number(i), i);
+    for (int i = 0; i < 5000; ++i) nav.anchor(QByteArray::number(i) + "%procedure%u.pas%1", i % 700);
+    nav.link(QRect(0, 0, 1, 1), "4321%procedure%u.pas%1");
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
+    PdfObjectWriter out(0);
+    out.output = &file;
+    EXPECT_EQ(nav.annotationsOf(0, out), "[5 0 R ]");
+    PdfDictionary catalog;
+    nav.finish(out, {9}, catalog);
+    out.drain();
+    const std::map<int, std::string> objects = Objects(file.data());
+    EXPECT_NE(objects.at(5).find("/Dest [9 0 R /XYZ null 679 null]"), std::string::npos) << objects.at(5);
+    EXPECT_EQ(objects.at(6), "<< /Type /Outlines /First 7 0 R /Last " + std::to_string(6 + std::max(1, bookmarks)) +
+                                 " 0 R /Count " + std::to_string(std::max(1, bookmarks)) + " >>");
+    EXPECT_EQ(objects.at(7).rfind(bookmarks ? "<< /Title <FEFF0030> /Parent 6 0 R" : "<< /Title <FEFF0075002E", 0), 0u)
+        << objects.at(7);
+  }
+}
