@@ -18,6 +18,7 @@
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
+#include "platform/ShortRunHeap.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
@@ -258,6 +259,14 @@ int PrintSession::Run() {
   const bool whole = docs_.PrepareUnit(true);
   model_.UnitHighlighted = whole;
   docs_.Unit.KeepsIndexEntries = false;
+  if (whole) {
+    // Nothing of the routine list is printed from here on, and the run
+    // ends with this document: a unit of 50,000 routines kept 13 MiB of
+    // entries and references through its whole print.
+    model_.Routines = {};
+    model_.RoutineRefs = {};
+  }
+  ReturnFreedHeap();
   return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
 }
 

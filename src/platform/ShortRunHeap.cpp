@@ -52,4 +52,10 @@ void PrepareShortRunHeap(unsigned long reserveBytes) {
 #endif
 }
 
+void ReturnFreedHeap() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 }  // namespace scrivane

@@ -47,52 +47,50 @@ void LineList::markFile(qsizetype from, int index) {
     if (files_[i] == 0) files_[i] = quint16(index);
 }
 
+quint64 LineList::store(QByteArrayView text, qsizetype blanks) {
+  static const char kEmpty[1] = "";
+  const qsizetype size = text.size() + blanks;
+  if (size == 0) return PackShort(kEmpty, 0);
+  if (!blocks_) blocks_ = std::make_shared<Blocks>();
+  const bool isLong = size >= qsizetype(kLongLine);
+  char *at = blocks_->take(size + (isLong ? qsizetype(sizeof size) : 0));
+  if (isLong) {
+    std::memcpy(at, &size, sizeof size);
+    at += sizeof size;
+  }
+  if (!text.isEmpty()) std::memcpy(at, text.data(), size_t(text.size()));
+  if (blanks > 0) std::memset(at + text.size(), ' ', size_t(blanks));
+  return isLong ? PackShort(at, 0) | kLongLine : PackShort(at, size);
+}
+
 void LineList::append(QByteArrayView line, int fileLine, int file) {
   noteFile(file);
   fileLines_.append(fileLine);
-  if (line.isEmpty()) {
-    spans_.append(QByteArrayView("", 0));
-    return;
-  }
-  if (!blocks_) blocks_ = std::make_shared<Blocks>();
-  char *at = blocks_->take(line.size());
-  std::memcpy(at, line.data(), size_t(line.size()));
-  spans_.append(QByteArrayView(at, line.size()));
+  spans_.append(store(line));
 }
 
 void LineList::appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileLine) {
   if (text.isEmpty() && blanks == 0) return append(text, fileLine);
   noteFile(0);
   fileLines_.append(fileLine);
-  if (!blocks_) blocks_ = std::make_shared<Blocks>();
-  char *at = blocks_->take(text.size() + blanks);
-  if (!text.isEmpty()) std::memcpy(at, text.data(), size_t(text.size()));
-  std::memset(at + text.size(), ' ', size_t(blanks));
-  spans_.append(QByteArrayView(at, text.size() + blanks));
+  spans_.append(store(text, blanks));
 }
 
 void LineList::setLine(qsizetype at, QByteArrayView text, int fileLine, int file) {
   fileLines_[at] = fileLine;
   if (files_.isEmpty() && file != 0) files_.fill(0, spans_.size());
   if (!files_.isEmpty()) files_[at] = quint16(file);
-  if (text.isEmpty()) {
-    spans_[at] = QByteArrayView("", 0);
-    return;
-  }
-  if (!blocks_) blocks_ = std::make_shared<Blocks>();
-  char *to = blocks_->take(text.size());
-  std::memcpy(to, text.data(), size_t(text.size()));
-  spans_[at] = QByteArrayView(to, text.size());
+  spans_[at] = store(text);
 }
 
 void LineList::appendLineOf(const LineList &other, qsizetype i) {
   if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
-  if (other.blocks_ == blocks_ || other.spans_[i].isEmpty()) {
+  if (other.blocks_ == blocks_ || other[i].isEmpty()) {
     noteFile(other.fileIndex(i));
     spans_.append(other.spans_[i]);
     fileLines_.append(other.fileLines_[i]);
   } else {
-    append(other.spans_[i], other.fileLines_[i], other.fileIndex(i));
+    append(other[i], other.fileLines_[i], other.fileIndex(i));
   }
 }
 
@@ -150,7 +148,7 @@ LineList LineList::emptySharingBlocks() const {
 QList<QByteArray> LineList::toList() const {
   QList<QByteArray> lines;
   lines.reserve(spans_.size());
-  for (QByteArrayView line : spans_) lines.append(line.toByteArray());
+  for (QByteArrayView line : *this) lines.append(line.toByteArray());
   return lines;
 }
 
@@ -158,7 +156,7 @@ QByteArray LineList::join(QByteArrayView separator) const {
   QByteArray joined;
   for (qsizetype i = 0; i < spans_.size(); ++i) {
     if (i > 0) joined += separator;
-    joined += spans_[i];
+    joined += (*this)[i];
   }
   return joined;
 }

@@ -2,15 +2,19 @@
 // The lines of a unit or form as the reader leaves them. A unit of a
 // million lines held as a list of separate byte arrays cost about 90 bytes
 // a line before its text; here the bytes of all lines sit in large blocks
-// that never move, and a line is a pointer and a length into them (16
-// bytes). Copies of a list share its blocks, so the listing's lines taken
+// that never move, and a line is a pointer and a length into them, packed
+// in 8 bytes (a 16-byte view a line cost 8 MiB more for a million lines).
+// Copies of a list share its blocks, so the listing's lines taken
 // from the source lines cost only their spans, and a line appended to one
 // copy never moves the bytes another copy points at: a line's view stays
 // valid as long as any list holding its blocks lives.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -25,9 +29,9 @@ class LineList {
 
   qsizetype size() const { return spans_.size(); }
   bool isEmpty() const { return spans_.isEmpty(); }
-  QByteArrayView operator[](qsizetype i) const { return spans_[i]; }
-  QByteArrayView first() const { return spans_.first(); }
-  QByteArrayView last() const { return spans_.last(); }
+  QByteArrayView operator[](qsizetype i) const { return Unpack(spans_[i]); }
+  QByteArrayView first() const { return Unpack(spans_.first()); }
+  QByteArrayView last() const { return Unpack(spans_.last()); }
   // The line of the file that line i comes from, from 1; 0 for a line
   // appended without a number.
   int fileLine(qsizetype i) const { return std::abs(fileLines_[i]); }
@@ -87,9 +91,34 @@ class LineList {
   // lines taken over from this list cost no bytes.
   LineList emptySharingBlocks() const;
 
-  using const_iterator = QList<QByteArrayView>::const_iterator;
-  const_iterator begin() const { return spans_.cbegin(); }
-  const_iterator end() const { return spans_.cend(); }
+  class const_iterator {
+   public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = QByteArrayView;
+    using difference_type = qsizetype;
+    using pointer = void;
+    using reference = QByteArrayView;
+    const_iterator() = default;
+    explicit const_iterator(const quint64 *at) : at_(at) {}
+    QByteArrayView operator*() const { return Unpack(*at_); }
+    QByteArrayView operator[](qsizetype n) const { return Unpack(at_[n]); }
+    const_iterator &operator++() { ++at_; return *this; }
+    const_iterator operator++(int) { return const_iterator(at_++); }
+    const_iterator &operator--() { --at_; return *this; }
+    const_iterator operator--(int) { return const_iterator(at_--); }
+    const_iterator &operator+=(qsizetype n) { at_ += n; return *this; }
+    const_iterator &operator-=(qsizetype n) { at_ -= n; return *this; }
+    friend const_iterator operator+(const_iterator i, qsizetype n) { return i += n; }
+    friend const_iterator operator+(qsizetype n, const_iterator i) { return i += n; }
+    friend const_iterator operator-(const_iterator i, qsizetype n) { return i -= n; }
+    friend qsizetype operator-(const_iterator a, const_iterator b) { return a.at_ - b.at_; }
+    friend auto operator<=>(const_iterator a, const_iterator b) = default;
+
+   private:
+    const quint64 *at_ = nullptr;
+  };
+  const_iterator begin() const { return const_iterator(spans_.constData()); }
+  const_iterator end() const { return const_iterator(spans_.constData() + spans_.size()); }
 
   QList<QByteArray> toList() const;
   // The lines joined with separator, as QList<QByteArray>::join does.
@@ -104,8 +133,24 @@ class LineList {
     qsizetype nextSize = 4096;
     char *take(qsizetype size);
   };
+  // A line as 8 bytes: its address shifted up past a 16-bit length. Lines
+  // of 65,535 bytes and more are stored after an 8-byte length of their
+  // own, and their span holds the mark 0xFFFF. User space addresses have
+  // no more than 48 bits on the 64-bit systems we build for.
+  static constexpr quint64 kLongLine = 0xFFFF;
+  static QByteArrayView Unpack(quint64 span) {
+    const auto *at = reinterpret_cast<const char *>(std::uintptr_t(span >> 16));
+    qsizetype size = qsizetype(span & kLongLine);
+    if (size == qsizetype(kLongLine)) std::memcpy(&size, at - sizeof size, sizeof size);
+    return QByteArrayView(at, size);
+  }
+  static quint64 PackShort(const char *at, qsizetype size) {
+    return (quint64(std::uintptr_t(at)) << 16) | quint64(size);
+  }
+  // Copies text and `blanks` blanks into the blocks: the packed line.
+  quint64 store(QByteArrayView text, qsizetype blanks = 0);
   std::shared_ptr<Blocks> blocks_;
-  QList<QByteArrayView> spans_;
+  QList<quint64> spans_;
   QList<int> fileLines_;  // parallel to spans_; see append
   QList<quint16> files_;  // parallel to spans_ once a line of another file is in; see fileIndex
   void noteFile(int file);  // before a line of `file` is appended

@@ -91,3 +91,30 @@ TEST(LineList, EveryMixOfLineEndsSplitsAsByteByByte) {
     ASSERT_EQ(CountLineFeeds(text), text.count('\n'));
   }
 }
+
+// A line's length is packed beside its address; lines at and past the
+// longest that fits there keep their length wherever they come from.
+TEST(LineList, LinesOfEveryLengthKeepTheirBytes) {
+  const qsizetype lengths[] = {0, 1, 65534, 65535, 65536, 200000};
+  LineList lines;
+  QList<QByteArray> expected;
+  for (const qsizetype n : lengths) {
+    const QByteArray text(n, char('a' + n % 26));
+    lines.append(text, 1);
+    lines.appendWithBlanks(text.left(n / 2), n - n / 2, 2);
+    expected << text << text.left(n / 2) + QByteArray(n - n / 2, ' ');
+  }
+  lines.setLine(0, QByteArray(70000, 'z'), 3);
+  expected[0] = QByteArray(70000, 'z');
+  LineList taken = lines.emptySharingBlocks();
+  for (qsizetype i = 0; i < lines.size(); ++i) taken.appendLineOf(lines, i);
+  LineList copied;
+  for (qsizetype i = 0; i < lines.size(); ++i) copied.appendLineOf(lines, i);
+  lines.clear();
+  for (const LineList *list : {&taken, &copied}) {
+    ASSERT_EQ(list->size(), expected.size());
+    qsizetype i = 0;
+    for (const QByteArrayView line : *list) EXPECT_EQ(line, expected[i++]) << i;
+    EXPECT_EQ(list->end() - list->begin(), expected.size());
+  }
+}
