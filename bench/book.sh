@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# A project's book against its floor: each book (BOOKS, default Lazarus's
+# lcl/lclbase.lpk and ide/lazbuild.lpr) is printed with --all and
+# everything on, alternating with its largest unit printed alone, RUNS
+# times (default 5); the figures are medians. The floor is reading every
+# file of the book (bench/book_read: the project, each unit with its
+# include files and routines, each form, in one process on one core) plus
+# compressing the book's page content again at the level our writer uses
+# (bench/pdf_floor.py, one core), timed one after the other.
+# Targets, for a book of at least 200,000 lines: at most 1.1 x the floor,
+# and at least 1.6 x the lines per second of its largest unit alone.
+# Figures only; nothing here passes or fails. NO_BUILD=1 times the binaries
+# already in BUILD_DIR as they stand.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+runs=${RUNS:-5}
+lazarus=/usr/lib/lazarus/2.2.6
+books=${BOOKS:-"$lazarus/lcl/lclbase.lpk $lazarus/ide/lazbuild.lpr"}
+[ -d "$lazarus" ] || { echo "needs the Lazarus sources in $lazarus (lazarus-src-2.2)"; exit 1; }
+command -v qpdf >/dev/null || { echo "needs qpdf"; exit 1; }
+[ -n "${NO_BUILD:-}" ] || cmake --build "$build" --target scrivane-print book_read >/dev/null
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/scrivane-runtime}
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cp bench/everything-on.ini "$out/all.ini"
+
+# Wall seconds of one command, to the microsecond.
+wall() {
+  local start=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1
+  local end=$EPOCHREALTIME
+  awk -v a="${start/,/.}" -v b="${end/,/.}" 'BEGIN { printf "%.4f\n", b - a }'
+}
+median() { sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
+for book in $books; do
+  read -r read_s lines files largest largest_lines < <("$build/bench/book_read" "$book" "$out/all.ini")
+  : >"$out/book"; : >"$out/alone"
+  for _ in $(seq "$runs"); do
+    wall "$build/src/scrivane-print" "$book" --all --ini "$out/all.ini" -o "$out/book.pdf" >>"$out/book"
+    wall "$build/src/scrivane-print" "$book" --unit "$largest" --ini "$out/all.ini" -o "$out/alone.pdf" >>"$out/alone"
+  done
+  book_s=$(median <"$out/book")
+  alone_s=$(median <"$out/alone")
+  read -r _ zbytes deflate_s < <(python3 bench/pdf_floor.py "$out/book.pdf" 3 1)
+  pages=$(pdfinfo "$out/book.pdf" 2>/dev/null | awk '/^Pages:/{print $2}')
+  floor=$(awk -v r="$read_s" -v d="$deflate_s" 'BEGIN{ printf "%.3f", r + d }')
+  echo "$(basename "$book") --all: $lines lines in $files files, $pages pages; median of $runs: $book_s s" \
+       "($(awk -v n="$lines" -v s="$book_s" 'BEGIN{ printf "%.0f", n / s }') lines/s)"
+  echo "  floor $floor s (reading $read_s s, compressing $((zbytes / 1048576)) MB of page content with libdeflate 1 $deflate_s s):" \
+       "ratio $(awk -v b="$book_s" -v f="$floor" 'BEGIN{ printf "%.2f", b / f }')" \
+       "(target for a book of 200,000 lines or more: at most 1.10)"
+  echo "  largest unit $largest alone: $largest_lines lines, $alone_s s" \
+       "($(awk -v n="$largest_lines" -v s="$alone_s" 'BEGIN{ printf "%.0f", n / s }') lines/s);" \
+       "the book's lines per second over it:" \
+       "$(awk -v n="$lines" -v b="$book_s" -v m="$largest_lines" -v a="$alone_s" 'BEGIN{ printf "%.2f", (n / b) / (m / a) }')" \
+       "(target: at least 1.60)"
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
