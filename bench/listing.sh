@@ -12,12 +12,18 @@
 # on one core (bench/pdf_floor.py): with zlib at level 3, as the floor was
 # first set, and with libdeflate at the level our writer now uses, which is
 # the lower floor of the two.
+# Then the budgets of what reading and layout choices may cost: controls.pp
+# following its 17 include files against the same text as one unit (the
+# includes pasted in place), and pasresolver.pp with the author's layout
+# (--layout source) against the recomputed one, in lines per second.
 # Figures only; nothing here passes or fails. NO_BUILD=1 times the binaries
-# already in BUILD_DIR as they stand.
+# already in BUILD_DIR as they stand; SECTIONS=budgets prints the budgets
+# alone (default: "peers budgets").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
 runs=${RUNS:-5}
+sections=${SECTIONS:-"peers budgets"}
 src=/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src
 need=()
 [ -d "$src" ] || need+=(fpc-source-3.2.2)
@@ -68,7 +74,7 @@ lines.append("end.")
 open(sys.argv[1], "w", encoding="utf-8").write("\n".join(lines) + "\n")
 PY
 
-for unit in pparser.pp pasresolver.pp russian.pp; do
+for unit in $([[ " $sections " == *" peers "* ]] && echo pparser.pp pasresolver.pp russian.pp); do
   file="$src/$unit"
   [ "$unit" = russian.pp ] && file="$out/$unit"
   lines=$(wc -l <"$file")
@@ -122,4 +128,60 @@ for unit in pparser.pp pasresolver.pp russian.pp; do
   done
   "$build/bench/listing_paginate" "$out/${unit%.pp}.pas"
 done
-echo "Paginating target: the 30,000-line unit under 0.5 s (warm caches)."
+[[ " $sections " == *" peers "* ]] && echo "Paginating target: the 30,000-line unit under 0.5 s (warm caches)."
+
+[[ " $sections " == *" budgets "* ]] || exit 0
+# lines/s of a print of FILE with extra options, median of $runs runs
+# alternating with the other of its pair; "label lines file options..."
+budget_pair() {
+  local lines=$1 a_label=$2 a_file=$3 a_opts=$4 b_label=$5 b_file=$6 b_opts=$7
+  : >"$out/a"; : >"$out/b"
+  for _ in $(seq "$runs"); do
+    # shellcheck disable=SC2086
+    wall "$build/src/scrivane-print" "$a_file" $a_opts --ini "$out/all.ini" -o "$out/a.pdf" >>"$out/a"
+    # shellcheck disable=SC2086
+    wall "$build/src/scrivane-print" "$b_file" $b_opts --ini "$out/all.ini" -o "$out/b.pdf" >>"$out/b"
+  done
+  read -r _ am _ < <(stats <"$out/a")
+  read -r _ bm _ < <(stats <"$out/b")
+  echo "  $a_label: $am s, $(awk -v n="$lines" -v s="$am" 'BEGIN{ printf "%.0f", n / s }') lines/s;" \
+       "$b_label: $bm s, $(awk -v n="$lines" -v s="$bm" 'BEGIN{ printf "%.0f", n / s }') lines/s;" \
+       "$b_label over $a_label in lines/s: $(awk -v a="$am" -v b="$bm" 'BEGIN{ printf "%.2f", a / b }')"
+}
+echo "Budgets (everything on, $runs runs each, medians; load average $(cut -d' ' -f1-3 /proc/loadavg)):"
+lcl=/usr/lib/lazarus/2.2.6/lcl
+if [ -f "$lcl/controls.pp" ]; then
+  # The same text as one unit: every include directive that names a file
+  # of lcl/ or lcl/include/ replaced by that file's text, as the reader
+  # follows them (nested ones too).
+  python3 - "$lcl/controls.pp" "$out/inlined/controls.pp" <<'PY'
+import os, re, sys
+src, dst = sys.argv[1], sys.argv[2]
+folders = [os.path.dirname(src), os.path.join(os.path.dirname(src), "include")]
+names = {}
+for folder in folders:
+    for name in os.listdir(folder):
+        names.setdefault(name.lower(), os.path.join(folder, name))
+directive = re.compile(r"^\s*\{\$(?:i|include)\s+([^}\s]+)\s*\}\s*$", re.I)
+def inline(path, depth=0):
+    out = []
+    for line in open(path, "rb").read().decode("latin-1").splitlines():
+        m = directive.match(line)
+        found = names.get(m.group(1).lower()) if m and depth < 32 else None
+        out += inline(found, depth + 1) if found else [line]
+    return out
+os.makedirs(os.path.dirname(dst), exist_ok=True)
+open(dst, "wb").write(("\n".join(inline(src)) + "\n").encode("latin-1"))
+PY
+  lines=$(wc -l <"$out/inlined/controls.pp")
+  echo " controls.pp with its include files ($lines lines) against the same text as one unit" \
+       "(target: the same lines per second, ratio at least 0.95):"
+  budget_pair "$lines" "one unit" "$out/inlined/controls.pp" "" "following includes" "$lcl/controls.pp" ""
+fi
+if [ -f "$src/pasresolver.pp" ]; then
+  cp "$src/pasresolver.pp" "$out/pasresolver.pas"
+  lines=$(wc -l <"$out/pasresolver.pas")
+  echo " pasresolver.pp ($lines lines), the recomputed layout against the author's (--layout source)" \
+       "(target: source at least as fast, ratio at least 1.00):"
+  budget_pair "$lines" "recomputed" "$out/pasresolver.pas" "--layout recomputed" "source" "$out/pasresolver.pas" "--layout source"
+fi

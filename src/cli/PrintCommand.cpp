@@ -2,9 +2,12 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "cli/ListCommands.h"
 #include "cli/StreamMessages.h"
@@ -45,6 +48,86 @@ bool SelectRoutine(ProjectModel &model, const QString &text) {
   return false;
 }
 
+// Messages said while reading ahead, said again in order once the unit
+// read is taken, as if it had been read then.
+class RecordingMessages : public UserMessages {
+ public:
+  void Warning(const QString &text) override { calls_.push_back([text](UserMessages &m) { m.Warning(text); }); }
+  void FileWarning(const QString &path, const QString &text) override {
+    calls_.push_back([path, text](UserMessages &m) { m.FileWarning(path, text); });
+  }
+  void Information(const QString &text) override { calls_.push_back([text](UserMessages &m) { m.Information(text); }); }
+  // The command line answers no to every question; so does reading ahead.
+  bool AskYesNo(const QString &text) override {
+    calls_.push_back([text](UserMessages &m) { m.AskYesNo(text); });
+    return false;
+  }
+  void Note(const QString &text) override { calls_.push_back([text](UserMessages &m) { m.Note(text); }); }
+  void SayAgain(UserMessages &to) {
+    for (const auto &call : calls_) call(to);
+    calls_.clear();
+  }
+
+ private:
+  std::vector<std::function<void(UserMessages &)>> calls_;
+};
+
+// A book reads its next unit on a thread of its own while the current one
+// is laid out and written: reading was two fifths of the time of a book
+// of 200,000 lines, with the second core idle but for compression.
+// The unit is read into a copy of the project model, taken over whole.
+class UnitReadAhead {
+ public:
+  UnitReadAhead(const FormatSettings &settings, bool includeUses) : settings_(settings), includeUses_(includeUses) {}
+  ~UnitReadAhead() { Wait(); }
+
+  void Start(const ProjectModel &model, int index) {
+    Wait();
+    scratch_ = std::make_unique<ProjectModel>(model);
+    // What the copy need not share with the print going on.
+    scratch_->IndexEntries = {};
+    scratch_->ListingLines = {};
+    scratch_->SelectedUnit = index;
+    scratch_->CurrentUnitPath.clear();
+    index_ = index;
+    failure_ = nullptr;
+    thread_ = std::thread([this] {
+      try {
+        ReaderContext ctx{*scratch_, settings_, recorded_, includeUses_, true};
+        LoadUnit(ctx);
+      } catch (...) {
+        failure_ = std::current_exception();
+      }
+    });
+  }
+
+  // Unit `index` read ahead, taken into model with its messages said;
+  // false (and nothing changed) when it was not the unit read ahead.
+  bool Take(int index, ProjectModel &model, UserMessages &messages) {
+    if (index != index_) return false;
+    Wait();
+    index_ = -1;
+    recorded_.SayAgain(messages);
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    model.TakeLoadedUnit(std::move(*scratch_));
+    scratch_.reset();
+    return true;
+  }
+
+ private:
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  const FormatSettings &settings_;
+  bool includeUses_;
+  std::unique_ptr<ProjectModel> scratch_;
+  RecordingMessages recorded_;
+  std::thread thread_;
+  int index_ = -1;
+  std::exception_ptr failure_;
+};
+
 // Where the pages go: the PDF file or the printer, through the sheets
 // that hold 2 or 4 of them when asked.
 struct Output {
@@ -66,6 +149,7 @@ class PrintSession {
         iniPath_(iniPath),
         messages_(err),
         ctx_{model_, settings, messages_, options.includeUses, true},
+        readAhead_(settings, options.includeUses),
         docs_(model_, settings),
         paper_(paper),
         printer_(printer),
@@ -82,6 +166,9 @@ class PrintSession {
   int Print(DocumentKind kind, const QString &what);
   bool ChooseUnit();
   bool LoadEntry(int index);
+  // LoadEntry for a book: the unit read ahead when it is the one, and the
+  // next one started.
+  bool LoadBookEntry(int index);
   int RunSeveral();
   // Lays out the loaded unit whole, as the window's print does, so that its
   // routines are recorded for an index; nothing is printed.
@@ -124,6 +211,7 @@ class PrintSession {
   ProjectModel model_;
   StreamMessages messages_;
   ReaderContext ctx_;
+  UnitReadAhead readAhead_;
   Documents docs_;
   PaperSize paper_;
   SystemPrinter *printer_;
@@ -154,6 +242,18 @@ bool PrintSession::LoadEntry(int index) {
   model_.CurrentUnitPath.clear();
   LoadUnit(ctx_);
   return !messages_.reported;
+}
+
+bool PrintSession::LoadBookEntry(int index) {
+  messages_.reported = false;
+  if (!readAhead_.Take(index, model_, messages_)) {
+    model_.SelectedUnit = index;
+    model_.CurrentUnitPath.clear();
+    LoadUnit(ctx_);
+  }
+  const bool read = !messages_.reported;
+  if (index + 1 < model_.Units.size()) readAhead_.Start(model_, index + 1);
+  return read;
 }
 
 bool PrintSession::ChooseUnit() {
@@ -314,7 +414,7 @@ int PrintSession::RunAll() {
   const QString what = bookName_.isEmpty() ? FileNamePart(model_.OpenedPath) : bookName_;
   BookReaders readers;
   // A unit or form that cannot be read is named on stderr and left out.
-  readers.LoadUnit = [this](int index) { return LoadEntry(index); };
+  readers.LoadUnit = [this](int index) { return LoadBookEntry(index); };
   readers.LoadForm = [this](const QString &form) {
     messages_.reported = false;
     return LoadFormOfUnit(ctx_, form);

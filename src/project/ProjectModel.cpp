@@ -135,6 +135,25 @@ void ProjectModel::ClearRoutines() {
   ImplementationHeadingLines.clear();
 }
 
+void ProjectModel::TakeLoadedUnit(ProjectModel &&other) {
+  SelectedUnit = other.SelectedUnit;
+  Routines = std::move(other.Routines);
+  RoutineRefs = std::move(other.RoutineRefs);
+  SourceLines = std::move(other.SourceLines);
+  SourceParts = std::move(other.SourceParts);
+  SourceEncoding = other.SourceEncoding;
+  CommentsNest = other.CommentsNest;
+  IndentedDeeper = std::move(other.IndentedDeeper);
+  DeclaredRoutines = std::move(other.DeclaredRoutines);
+  ListImplementationRoutines = other.ListImplementationRoutines;
+  RoutineHeadingLines = std::move(other.RoutineHeadingLines);
+  ImplementationHeadingLines = std::move(other.ImplementationHeadingLines);
+  OwnLines = std::move(other.OwnLines);
+  JoinedLines = std::move(other.JoinedLines);
+  CurrentUnitPath = std::move(other.CurrentUnitPath);
+  FormMode = other.FormMode;
+}
+
 void ProjectModel::ClearUnits() {
   Units.clear();
   SelectedUnit = -1;

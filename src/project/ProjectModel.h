@@ -167,6 +167,10 @@ struct ProjectModel {
   void AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs);
   void ClearRoutines();
   void ClearUnits();
+  // Takes over what LoadUnit read into `other` (a copy of this model that
+  // read another unit): the unit's lines, parts, routines and what the
+  // listing needs of them. A field LoadUnit sets belongs here.
+  void TakeLoadedUnit(ProjectModel &&other);
 };
 
 }  // namespace scrivane

@@ -330,3 +330,29 @@ TEST_F(Book, FileLineNumbersStandBesideTheRowsThatStartASourceLine) {
 }
 
 }  // namespace
+
+// Each unit is read while the one before it is printed; what reading a unit
+// has to say still comes in the order of the units, before the pages line,
+// and a unit that cannot be read is left out of the book and nothing else.
+TEST_F(Book, ReadingMessagesComeInTheOrderOfTheUnits) {
+  auto write = [&](const QString &name, const QByteArray &text) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  };
+  write("book.dpr", "program Book;\nuses One in 'one.pas', Two in 'two.pas', Three in 'three.pas', Four in 'four.pas';\n"
+                    "begin\nend.\n");
+  write("one.pas", "unit One;\ninterface\nprocedure A;\nimplementation\n{$I first.inc}\nprocedure A;\nbegin\nend;\nend.\n");
+  write("three.pas", QByteArray("unit Three;\0\0\0binary", 21));
+  write("four.pas", "unit Four;\ninterface\nprocedure D;\nimplementation\n{$I fourth.inc}\nprocedure D;\nbegin\nend;\nend.\n");
+  const QString pdf = dir.filePath("book.pdf");
+  const auto run = RunPrintTool({dir.filePath("book.dpr"), "--all", "-o", pdf});
+  EXPECT_EQ(run.status, 1) << run.err.toStdString();
+  const QStringList lines = run.err.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 5) << run.err.toStdString();
+  const char *expected[] = {"first.inc", "two.pas", "three.pas", "fourth.inc", "pages of book.dpr"};
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(lines[i].contains(expected[i])) << i << ": " << lines[i].toStdString();
+  const QString text = RunTool("pdftotext", {"-layout", pdf, "-"});
+  EXPECT_LT(text.indexOf("unit One;"), text.indexOf("unit Four;"));
+  EXPECT_EQ(text.indexOf("unit Three"), -1);
+}
