@@ -159,6 +159,7 @@ QString IndexListing::JobTitle() const { return model_.OpenedPath; }
 void IndexListing::BeginJob() {
   rows_ = SortedIndexRows(model_.IndexEntries);
   fewestCutsAskedFor_.clear();
+  widestAskedFor_.clear();
 }
 
 void IndexListing::StartPage(PageCursor &cursor, int &) {
@@ -176,13 +177,19 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   // the next at any size.
   canvas.SetFont(settings_.BaseFont());
   const int gap = canvas.TextWidth(" ");
-  int widestKind = 0, widestLine = 0, widestPage = 0, widestUnit = 0;
-  for (const IndexRow &row : rows_) {
-    widestKind = std::max(widestKind, canvas.TextWidth(row.kind));
-    widestUnit = std::max(widestUnit, canvas.TextWidth(row.unit));
-    if (settings_.LineNo == 1) widestLine = std::max(widestLine, canvas.TextWidth(row.line));
-    widestPage = std::max(widestPage, canvas.TextWidth(row.page));
+  const std::vector<int> measuring{gap, canvas.TextWidth("MMMMMMMM"), canvas.TextWidth("0123456789"),
+                                   canvas.TextWidth("abcdefghijklmnopqrstuvwxyz"), settings_.LineNo};
+  if (measuring != widestAskedFor_) {
+    widestAskedFor_ = measuring;
+    widestKind_ = widestLine_ = widestPage_ = widestUnit_ = 0;
+    for (const IndexRow &row : rows_) {
+      widestKind_ = std::max(widestKind_, canvas.TextWidth(row.kind));
+      widestUnit_ = std::max(widestUnit_, canvas.TextWidth(row.unit));
+      if (settings_.LineNo == 1) widestLine_ = std::max(widestLine_, canvas.TextWidth(row.line));
+      widestPage_ = std::max(widestPage_, canvas.TextWidth(row.page));
+    }
   }
+  const int widestKind = widestKind_, widestLine = widestLine_, widestPage = widestPage_, widestUnit = widestUnit_;
   columns_.name = std::max(columns_.name, columns_.keyword + widestKind + gap);
   if (settings_.LineNo == 1) columns_.lineRight = std::min(columns_.lineRight, columns_.pageRight - widestPage - gap);
   const int numbersLeft = settings_.LineNo == 1 ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
