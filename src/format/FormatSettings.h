@@ -30,7 +30,7 @@ struct PageLengths {
 
 // The members that scrivn.ini holds take their defaults, limits and help
 // from the table in format/SettingsTable.cpp, one row a key; a member is
-// named after its key.
+// named after its key unless the key does not say what it does.
 struct FormatSettings {
   FormatSettings();
 
@@ -70,9 +70,14 @@ struct FormatSettings {
   // what governs them; 1: each line as the file has it, its blanks and
   // indentation kept (tabs to 8 columns), styled and bracketed the same.
   int Layout;
-  int Blocks, Auto, Header, Footer, Title, Path1, Path2, Spacer, Lower, Bold, Names, Begins, Include;
+  int Blocks, Auto, Header, Footer, Title, Path1, Path2;
+  int LineBetweenRoutines;  // key Spacer
+  int Lower, Bold;
+  int UpperCaseRoutineNames;  // key Names
+  int Begins, Include;
   // [Image]
-  int Print, Align;
+  int PrintImage;  // key Print
+  int Align;
   // [Title] Title1..Title8 (8-bit texts, at most 35 characters each)
   QByteArray Title1, Title2, Title3, Title4, Title5, Title6, Title7, Title8;
   // [Owner] (at most 40 characters; read, never written)

@@ -143,15 +143,15 @@ constexpr std::array kRows = {
     Switch("Switch", "Title", &S::Title, 0, "the title block on a unit's first page"),
     Switch("Switch", "Path1", &S::Path1, 0, "the unit's name in header and footer with its folder"),
     Switch("Switch", "Path2", &S::Path2, 0, "the project's name in header and footer with its folder"),
-    Switch("Switch", "Spacer", &S::Spacer, 0, "a line between routines"),
+    Switch("Switch", "Spacer", &S::LineBetweenRoutines, 0, "a line between routines"),
     Switch("Switch", "Lower", &S::Lower, 0, "all text of the listing in lower case"),
     Switch("Switch", "Bold", &S::Bold, 0, "the Format dialog's bold box for procedure names"),
-    Switch("Switch", "Names", &S::Names, 0, "procedure names in upper case"),
+    Switch("Switch", "Names", &S::UpperCaseRoutineNames, 0, "procedure names in upper case"),
     AnyNumber("Switch", "Begins", &S::Begins, 0, "kept as older files hold it; nothing reads it"),
     Switch("Switch", "Include", &S::Include, 0,
            "the project's units include those its uses clauses name (0: only those the project file lists)"),
 
-    Switch("Image", "Print", &S::Print, 0, "the image (the form's picture) on a unit's first page"),
+    Switch("Image", "Print", &S::PrintImage, 0, "the image (the form's picture) on a unit's first page"),
     Choice("Image", "Align", &S::Align, 0, 0, 2, "where the image stands: 0 left, 1 right, 2 centre"),
 
     TitleRow("Title1", &S::Title1),

@@ -416,7 +416,7 @@ void UnitListingRenderer::DrawPartHeading(int file) {
 }
 
 void UnitListingRenderer::DrawFormImage() {
-  if (settings_.Print != 1) return;
+  if (settings_.PrintImage != 1) return;
   const QString path = FormImagePath(model_.CurrentUnitPath, &model_.Scope);
   if (path.isEmpty()) return;
   if (!s_.imageRead || s_.imagePath != path) {
@@ -616,7 +616,7 @@ void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
 
 // A routine's last "end;": a rule follows it.
 bool UnitListingRenderer::RuleDue() const {
-  return LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 && settings_.Spacer == 1 &&
+  return LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 && settings_.LineBetweenRoutines == 1 &&
          s_.layout.InImplementation && s_.layout.Depth == 0;
 }
 
@@ -654,7 +654,7 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   };
 
   const bool blank = word.BlankAfter && !drawingOwn_;
-  const bool upperName = kind == TokenClass::ProcName && settings_.Names == 1;
+  const bool upperName = kind == TokenClass::ProcName && settings_.UpperCaseRoutineNames == 1;
   // Here too for the rest of a name broken across pages: the word is cut
   // afresh from the line on each page.
   const QByteArray upper = upperName ? word.Text.toUpper() : QByteArray();

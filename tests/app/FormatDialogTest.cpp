@@ -100,7 +100,7 @@ int LeftmostText(const QStringList &page) {
 
 TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   Dialog d;
-  d.settings.LineNo = d.settings.Path2 = d.settings.Header = d.settings.Print = d.settings.Title = 1;
+  d.settings.LineNo = d.settings.Path2 = d.settings.Header = d.settings.PrintImage = d.settings.Title = 1;
   d.settings.Reserve = 2;
   d.settings.Align = 2;
   d.settings.Line1C = 4;
@@ -141,11 +141,11 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
 
   const std::tuple<QCheckBox *, int FormatSettings::*, int> switches[] = {
       {f.blockDiagramBox, &FormatSettings::Blocks, 0},  {f.lineNumbersBox, &FormatSettings::LineNo, 1},
-      {f.autoFormatBox, &FormatSettings::Auto, 0},    {f.lineBetweenRoutinesBox, &FormatSettings::Spacer, 0},
-      {f.lowerCaseBox, &FormatSettings::Lower, 0},   {f.upperCaseNamesBox, &FormatSettings::Names, 0},
+      {f.autoFormatBox, &FormatSettings::Auto, 0},    {f.lineBetweenRoutinesBox, &FormatSettings::LineBetweenRoutines, 0},
+      {f.lowerCaseBox, &FormatSettings::Lower, 0},   {f.upperCaseNamesBox, &FormatSettings::UpperCaseRoutineNames, 0},
       {f.boldNamesBox, &FormatSettings::Bold, 0},   {f.projectPathBox, &FormatSettings::Path2, 1},
       {f.unitPathBox, &FormatSettings::Path1, 0},   {f.headerBox, &FormatSettings::Header, 1},
-      {f.footerBox, &FormatSettings::Footer, 0},  {f.printImageBox, &FormatSettings::Print, 1},
+      {f.footerBox, &FormatSettings::Footer, 0},  {f.printImageBox, &FormatSettings::PrintImage, 1},
       {f.titleBlockBox, &FormatSettings::Title, 1},  {f.LineNumbersFromFile, &FormatSettings::LineNumbersFrom, 0},
   };
   for (const auto &[box, member, stored] : switches) {

@@ -225,7 +225,7 @@ TEST(IndexListing, EachRowsPageIsThePageWhereItsHeadingIsPrinted) {
   Rig rig;
   FillUnit(rig.model, 120);
   rig.settings.LineNo = rig.settings.Header = rig.settings.Footer = 1;
-  rig.settings.Spacer = 1;
+  rig.settings.LineBetweenRoutines = 1;
   // A preview on other paper first: the print's job replaces its entries.
   rig.Prepare(DocumentKind::Unit);
   DeviceMetrics shorter = VirtualPrinter::LetterMetrics();

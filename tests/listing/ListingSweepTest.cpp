@@ -95,7 +95,7 @@ class TextTarget : public PrintTarget {
 // so that the unit's text can be told from them.
 FormatSettings SweepSettings() {
   FormatSettings s;
-  s.LineNo = s.Blocks = s.Header = s.Footer = s.Title = s.Spacer = s.Bold = s.Names = 1;
+  s.LineNo = s.Blocks = s.Header = s.Footer = s.Title = s.LineBetweenRoutines = s.Bold = s.UpperCaseRoutineNames = 1;
   s.Path1 = s.Path2 = 1;
   s.Reserve = 1;
   s.Line1A = 2;

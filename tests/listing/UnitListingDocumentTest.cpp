@@ -30,7 +30,7 @@ namespace {
 
 FormatSettings EverythingOn() {
   FormatSettings s;
-  s.LineNo = s.Blocks = s.Header = s.Footer = s.Title = s.Spacer = s.Bold = 1;
+  s.LineNo = s.Blocks = s.Header = s.Footer = s.Title = s.LineBetweenRoutines = s.Bold = 1;
   s.Line1A = 2;
   s.Line1C = 3;
   s.Line3B = 1;
@@ -245,7 +245,7 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
     for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 2, y * 3, (x ^ y) & 0xFF));
   ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("mainform.bmp")), "BMP"));
   FormatSettings printsPicture = EverythingOn();
-  printsPicture.Print = 1;
+  printsPicture.PrintImage = 1;
   const QString big = QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pparser.pp");
   std::vector<Unit> units{{QString(), FormatSettings{}},
                           {QString(), EverythingOn()},
@@ -277,7 +277,7 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
     QFile written(pdf);
     EXPECT_TRUE(written.open(QIODevice::ReadOnly));
     QString bytes = QString::fromLatin1(written.readAll());
-    if (unit.settings.Print == 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Image")));
+    if (unit.settings.PrintImage == 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Image")));
     if (unit.perSheet > 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Form")));
     static const QRegularExpression madeWhen(QStringLiteral("\\(D:\\d{14}Z\\)|<[0-9A-F]{32}>"));
     return bytes.replace(madeWhen, QStringLiteral("(when)"));

@@ -201,7 +201,7 @@ TEST(UnitListing, FormImageIsDrawnAtOneHundredPixelsPerInch) {
   image.fill(Qt::white);
   ASSERT_TRUE(image.save(dir.filePath(QStringLiteral("main.bmp")), "BMP"));
   ListingRig rig;
-  rig.settings.Print = 1;
+  rig.settings.PrintImage = 1;
   rig.Start({"a;"}, dir.filePath(QStringLiteral("main.pas")));
   const PageGeometry g = rig.Geometry();
   const QStringList page = rig.Page(1);
@@ -256,7 +256,7 @@ TEST(UnitListing, PageDrawnAgainAfterLaterPagesIsIdentical) {
   ListingRig rig;
   rig.settings.LineNo = 1;
   rig.settings.Blocks = 1;
-  rig.settings.Spacer = 1;
+  rig.settings.LineBetweenRoutines = 1;
   rig.settings.Header = 1;
   rig.settings.Footer = 1;
   rig.settings.Line3C = 3;
@@ -430,7 +430,7 @@ TEST(UnitListing, StringLongerThanAPageRunsOnOverSeveralPages) {
 TEST(UnitListing, RoutineNameBrokenAcrossPagesKeepsItsCase) {
   ListingRig rig;
   rig.settings.Bold = 1;
-  rig.settings.Names = 1;
+  rig.settings.UpperCaseRoutineNames = 1;
   rig.Start({"unit u;", "interface", "implementation", "procedure " + QByteArray(20000, 'w') + ";", "begin", "end;",
              "end."});
   qsizetype upper = 0, lower = 0;

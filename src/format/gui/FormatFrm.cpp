@@ -248,7 +248,7 @@ QWidget *FormatDialog::BuildMarginsTab() {
     if (on) lineNumbersBox->setChecked(true);
   });
   settingsLayout->addWidget(checkBox(autoFormatBox, "Use &automatic formatting", &FormatSettings::Auto));
-  settingsLayout->addWidget(checkBox(lineBetweenRoutinesBox, "Line bet&ween procedures", &FormatSettings::Spacer));
+  settingsLayout->addWidget(checkBox(lineBetweenRoutinesBox, "Line bet&ween procedures", &FormatSettings::LineBetweenRoutines));
   settingsLayout->addWidget(checkBox(lowerCaseBox, "Set all te&xt to lower case", &FormatSettings::Lower));
   settingsLayout->addWidget(
       checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
@@ -260,7 +260,7 @@ QWidget *FormatDialog::BuildMarginsTab() {
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);
-  namesLayout->addWidget(checkBox(upperCaseNamesBox, "Upper &case", &FormatSettings::Names));
+  namesLayout->addWidget(checkBox(upperCaseNamesBox, "Upper &case", &FormatSettings::UpperCaseRoutineNames));
   namesLayout->addWidget(checkBox(boldNamesBox, "Bol&d", &FormatSettings::Bold));
 
   auto *reserveGroup = new QGroupBox(QStringLiteral("Reserved Words"));
@@ -472,7 +472,7 @@ QWidget *FormatDialog::BuildHeaderFooterTab() {
 
   auto *image = new QGroupBox(QStringLiteral("Form Image"));
   auto *imageLayout = new QVBoxLayout(image);
-  imageLayout->addWidget(checkBox(printImageBox, "Print &Image", &FormatSettings::Print));
+  imageLayout->addWidget(checkBox(printImageBox, "Print &Image", &FormatSettings::PrintImage));
   auto *alignment = new QGroupBox(QStringLiteral("Alignment"));
   auto *alignmentLayout = new QVBoxLayout(alignment);
   imageAlignment = new QButtonGroup(this);
