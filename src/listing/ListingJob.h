@@ -72,7 +72,6 @@ class PageCursor {
   bool NextRowFits() { return RoomLeft() - Geometry.LineStep > 0; }
   // The footer row comes off the text area (when the settings print one).
   void ReserveFooterRow();
-  bool FooterReserved() const { return footerReserved_; }
   // The next row.
   void NextRow() { Y += Geometry.LineStep; }
   // The y where the footer's rule starts.

@@ -1,5 +1,6 @@
 #include "platform/TextEncoding.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Text1252.h"
@@ -49,25 +50,12 @@ qsizetype Utf8SequenceLength(QByteArrayView bytes, qsizetype at) {
 }
 
 bool IsValidUtf8(QByteArrayView bytes, bool *multiByte) {
-  bool sawMultiByte = false;
-  const qsizetype size = bytes.size();
-  for (qsizetype i = 0; i < size;) {
-    // Source is mostly ASCII: eight bytes with no high bit set are eight
-    // valid characters, checked at once.
-    if (i + 8 <= size) {
-      quint64 eight;
-      std::memcpy(&eight, bytes.data() + i, 8);
-      if ((eight & 0x8080808080808080ULL) == 0) {
-        i += 8;
-        continue;
-      }
-    }
-    const qsizetype length = Utf8SequenceLength(bytes, i);
-    if (length == 0) return false;
-    sawMultiByte = sawMultiByte || length > 1;
-    i += length;
-  }
-  if (multiByte) *multiByte = sawMultiByte;
+  // Qt's check is as strict as ours (no overlong forms, no surrogates,
+  // nothing past U+10FFFF); in valid UTF-8 a byte with its high bit set
+  // belongs to a sequence of several.
+  if (!bytes.isValidUtf8()) return false;
+  if (multiByte)
+    *multiByte = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
   return true;
 }
 

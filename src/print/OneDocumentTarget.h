@@ -30,7 +30,6 @@ class OneDocumentTarget : public PrintTarget {
   // False, with the reason in errorText(), when the file could not be written whole.
   bool Finish() { return !begun_ || aborted_ || inner_.endDocument(); }
   bool Begun() const { return begun_; }
-  bool Aborted() const { return aborted_; }
 
  private:
   PrintTarget &inner_;

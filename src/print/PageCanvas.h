@@ -49,8 +49,6 @@ class TSpecialCanvas {
   // How the texts handed to TextWidth and TextOut are to be read: the
   // encoding of the file being listed.
   TextEncoding Encoding = TextEncoding::Windows1252;
-  // Raster operation handed to the surfaces; only SRCCOPY is ever used.
-  unsigned CopyMode = 0xCC0020;
 
   // A handler may change Font, Pen and Brush directly: every drawing call
   // uses their values as they stand at that moment.
@@ -92,7 +90,6 @@ class TSpecialCanvas {
     return Mode == CanvasMode::Printer && surface_ ? surface_->navigation() : nullptr;
   }
 
-  QPoint PenPosition() const { return penPosition_; }
   DrawSurface *Surface() const { return surface_; }
   PageDevice &Printer() const { return printer_; }
 

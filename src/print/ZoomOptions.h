@@ -2,7 +2,7 @@
 // Zoom limits of the preview window, in percent; the setters clamp.
 namespace scrivane {
 
-class TZoomOptions {
+class ZoomLimits {
  public:
   int MinZoom() const { return minZoom_; }
   int MaxZoom() const { return maxZoom_; }
@@ -14,12 +14,6 @@ class TZoomOptions {
   void SetMaxZoom(int percent) { maxZoom_ = percent < 100 ? 100 : (percent > 5000 ? 5000 : percent); }
   // < 0 becomes 0; then at most 5000.
   void SetZoomStep(int percent) { zoomStep_ = percent < 0 ? 0 : (percent > 5000 ? 5000 : percent); }
-
-  void Assign(const TZoomOptions &other) {
-    SetMinZoom(other.MinZoom());
-    SetMaxZoom(other.MaxZoom());
-    SetZoomStep(other.ZoomStep());
-  }
 
   // The preview works with factors: percent / 100, step factor step / 100 + 1.
   float MinFactor() const { return float(minZoom_) / 100.0f; }

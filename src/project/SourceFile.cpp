@@ -109,10 +109,4 @@ QString SourceFileMessage(const SourceFile &file, const QString &path) {
   return QString();
 }
 
-QList<QByteArray> SplitLines(QByteArrayView text) {
-  QList<QByteArray> lines;
-  ForEachLine(text, [&](QByteArrayView line) { lines.append(line.toByteArray()); });
-  return lines;
-}
-
 }  // namespace scrivane

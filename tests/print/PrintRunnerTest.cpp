@@ -219,14 +219,14 @@ TEST(ZoomOptions, SettersClamp) {
       {100, 100, 100, 100}, {5000, 100, 5000, 5000},
   };
   for (const Row &row : rows) {
-    TZoomOptions zoom;
+    ZoomLimits zoom;
     zoom.SetMinZoom(row.value);
     zoom.SetMaxZoom(row.value);
     zoom.SetZoomStep(row.value);
     EXPECT_EQ(zoom.MinZoom(), row.min) << row.value;
     EXPECT_EQ(zoom.MaxZoom(), row.max) << row.value;
     EXPECT_EQ(zoom.ZoomStep(), row.step) << row.value;
-    TZoomOptions copy;
+    ZoomLimits copy;
     copy.Assign(zoom);
     EXPECT_EQ(copy.MinZoom(), row.min);
   }

@@ -33,7 +33,7 @@ class PrintJob {
   TBeginPrintEvent OnBeginPrint;
   TPrintPageEvent OnPrintPage;
   TEndPrintEvent OnEndPrint;
-  TZoomOptions ZoomOptions;
+  ZoomLimits ZoomOptions;
   int CurrentPage = 1;
   ColorRef GridColor = 0xC0C0C0;
   int GridWidth = 1;
@@ -46,7 +46,6 @@ class PrintJob {
   // Format dialog's choice. Null: one.
   const int *PagesPerSheet = nullptr;
 
-  void SetZoomOptions(const TZoomOptions &options) { ZoomOptions.Assign(options); }
   PrintEvents Events() const { return {OnBeginPrint, OnPrintPage, OnEndPrint}; }
 
   // With the print dialog (printer, page range) unless directPrint. Returns
@@ -55,7 +54,6 @@ class PrintJob {
   // on whatever a page handler raises, after the document was aborted and the
   // status window closed: the caller shows the message.
   PrintOutcome Print(bool directPrint);
-  PrintOutcome PrintDirect() { return Print(true); }
 
   // Runs the preview window; prints afterwards when its Print button was
   // pressed (directly when *DirectPrint is set).
