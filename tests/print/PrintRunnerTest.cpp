@@ -226,8 +226,7 @@ TEST(ZoomOptions, SettersClamp) {
     EXPECT_EQ(zoom.MinZoom(), row.min) << row.value;
     EXPECT_EQ(zoom.MaxZoom(), row.max) << row.value;
     EXPECT_EQ(zoom.ZoomStep(), row.step) << row.value;
-    ZoomLimits copy;
-    copy.Assign(zoom);
+    const ZoomLimits copy = zoom;
     EXPECT_EQ(copy.MinZoom(), row.min);
   }
 }
