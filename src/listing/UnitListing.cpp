@@ -191,7 +191,7 @@ class UnitListingRenderer : public ListingRenderer {
   bool OpenOwnRow(bool nextLine);
   void PlaceOwnColumn(int column);
   void PassOwnBlanks();
-  QByteArrayView OwnText() const;
+  QByteArrayView OwnText();
   int OwnColumns(QByteArrayView text) const;
   bool CarryOwn(int piece);
   bool DrawSpreadWord(const LineWord &word, qsizetype end, bool whole);
@@ -238,6 +238,8 @@ class UnitListingRenderer : public ListingRenderer {
   // line's first row start, and the base font's advance (1/64 unit) when
   // every character has it.
   OwnRow own_;
+  QByteArrayView ownText_;  // the file's line own_ stands in (OwnText)
+  int ownTextFile_ = -1, ownTextLine_ = -1;
   int ownStartX_ = 0;
   int ownRowY_ = 0;
   long long fixedAdvance64_ = 0;
@@ -275,6 +277,7 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   // Columns give x only where every character of the text's fonts is as
   // wide as a blank.
   fixedAdvance64_ = ownBlank64_ = 0;
+  ownTextFile_ = ownTextLine_ = -1;  // the lines may have been read again since the last page
   if (settings_.Layout == 1) {
     // Sixty-four characters measure one advance in 1/64 unit, where a
     // font's advances are not at hand one by one.
@@ -725,13 +728,23 @@ bool UnitListingRenderer::OwnLayoutAt(int position) const {
   return file < model_.OwnLines.size() && lines.fileLine(position) <= model_.OwnLines[file].size();
 }
 
-QByteArrayView UnitListingRenderer::OwnText() const {
-  const LineList &own = model_.OwnLines[own_.File];
-  return own_.Line >= 1 && own_.Line <= own.size() ? own[own_.Line - 1] : QByteArrayView();
+QByteArrayView UnitListingRenderer::OwnText() {
+  // Asked for at every word and blank: looked up once a line.
+  if (ownTextFile_ != own_.File || ownTextLine_ != own_.Line) {
+    const LineList &own = std::as_const(model_.OwnLines)[own_.File];
+    ownText_ = own_.Line >= 1 && own_.Line <= own.size() ? own[own_.Line - 1] : QByteArrayView();
+    ownTextFile_ = own_.File;
+    ownTextLine_ = own_.Line;
+  }
+  return ownText_;
 }
 
 // Characters, not bytes, in a UTF-8 file; a tab runs to the next multiple of eight.
 int UnitListingRenderer::OwnColumns(QByteArrayView text) const {
+  const bool utf8 = model_.SourceEncoding == TextEncoding::Utf8;
+  // Most words hold neither a tab nor a byte of a longer character.
+  if (!std::any_of(text.begin(), text.end(), [&](char c) { return c == '\t' || (utf8 && (c & 0x80)); }))
+    return int(text.size());
   int columns = 0;
   for (const char c : text) {
     if (c == '\t')
