@@ -157,6 +157,8 @@ const QList<OptionRow> &OptionTable() {
       {{"o", "output"}, "FILE", kPrint, "write the document as PDF to FILE; - writes it to standard output",
        Text(&Options::outputPath, "-o")},
       {{"force"}, "", kPrint, "let -o replace an existing file that is not a PDF", Switch(&Options::force)},
+      {{"format"}, "FORMAT", kPrint, "write pdf (the default) or html: web pages into the folder -o names",
+       OneOf(&Options::format, "--format", {"pdf", "html"})},
       {{"P", "printer"}, "QUEUE", kPrint, "print on the CUPS printer QUEUE (lpstat -p lists them) instead of -o",
        Text(&Options::printer, "-P")},
       {{"duplex"}, "EDGE", kPrint, "with -P, print both sides of the sheet, bound on the long or short edge",
@@ -340,6 +342,12 @@ ParsedOptions ParseOptions(const QStringList &args) {
     return refuse(QStringLiteral("-o and -P exclude each other: print to a file or to a printer"));
   if (o.printer.isEmpty() && (!o.duplex.isEmpty() || parser.isSet(QStringLiteral("copies"))))
     return refuse(QStringLiteral("--duplex and --copies belong to printing on a printer (-P QUEUE)"));
+  if (o.format == u"html") {
+    if (!o.printer.isEmpty()) return refuse(QStringLiteral("--format html writes web pages to a folder: -o DIR, not -P"));
+    if (o.outputPath == u"-") return refuse(QStringLiteral("--format html writes a folder of pages: -o DIR, not -"));
+    if (!o.pages.isEmpty() || o.pagesPerSheet > 0)
+      return refuse(QStringLiteral("--pages and --pages-per-sheet belong to paper: web pages have none"));
+  }
   if (o.all && (documentGiven || !o.unitName.isEmpty() || !o.selects.isEmpty()))
     return refuse(QStringLiteral("--all prints every document of the project: no --document, --unit or --select"));
   if (!o.selects.isEmpty() && o.document != u"unit") return refuse(QStringLiteral("--select belongs to the unit listing"));

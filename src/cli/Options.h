@@ -31,6 +31,7 @@ struct Options {
   QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
   QString outputPath;        // -o OUT.pdf (printing); "-": standard output
   QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
+  QString format = QStringLiteral("pdf");  // --format pdf|html
   bool force = false;        // --force: -o may replace an existing file that is not a PDF
   bool all = false;          // --all: the project as one book, in one PDF
   bool quiet = false;        // -q: no "N pages of X" line

@@ -31,6 +31,7 @@
 #include "print/PrintRunner.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
+#include "web/WebBook.h"
 
 namespace scrivane::cli {
 namespace {
@@ -163,6 +164,9 @@ class PrintSession {
 
  private:
   int RunAll();
+  // --format html: the unit (or with --all the book) as web pages.
+  int RunWeb();
+  bool SelectRoutines(const QString &unitName);
   int Print(DocumentKind kind, const QString &what);
   bool ChooseUnit();
   bool LoadEntry(int index);
@@ -308,6 +312,7 @@ int PrintSession::Run() {
   OpenGivenFile(ctx_, options_, options_.file);
   if (messages_.reported) return kExitMessage;
   if (BeforeLayout) BeforeLayout();
+  if (options_.format == u"html") return RunWeb();
   if (options_.all) return RunAll();
 
   if (options_.document == u"project") {
@@ -349,10 +354,7 @@ int PrintSession::Run() {
 
   if (model_.FormMode && !docs_.FormEvents.OnPrintPage)
     return Refuse(model_.CurrentUnitPath + QStringLiteral(" is a form file: its form listing cannot be printed yet."));
-  for (const QString &text : options_.selects)
-    if (!SelectRoutine(model_, text))
-      return Refuse(text.trimmed() + QStringLiteral(" not found in the routines of ") + unitName +
-                    QStringLiteral("."));
+  if (!SelectRoutines(unitName)) return kExitMessage;
   // The window's print command for the highlighted unit. No index follows
   // it here: its entries are not kept.
   model_.IndexEntries.clear();
@@ -368,6 +370,59 @@ int PrintSession::Run() {
   }
   ReturnFreedHeap();
   return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
+}
+
+bool PrintSession::SelectRoutines(const QString &unitName) {
+  for (const QString &text : options_.selects)
+    if (!SelectRoutine(model_, text)) {
+      Refuse(text.trimmed() + QStringLiteral(" not found in the routines of ") + unitName + QStringLiteral("."));
+      return false;
+    }
+  return true;
+}
+
+int PrintSession::RunWeb() {
+  if (model_.FormFileOpened)
+    return Refuse(options_.file + QStringLiteral(" is a form file: --format html writes a project or a unit."));
+  if (model_.Units.isEmpty()) return Refuse(NoUnits());
+  if (const QString refusal = PrepareWebFolder(options_.outputPath, options_.force); !refusal.isEmpty())
+    return Refuse(refusal);
+  // Laid out on the PDF's page device: the same rows and line breaks.
+  WebBookRecorder recorder(pdfDevice_);
+  QString what = bookName_.isEmpty() ? FileNamePart(model_.OpenedPath) : bookName_;
+  bool leftOut = false;
+  try {
+    if (options_.all) {
+      BookReaders readers;
+      readers.LoadUnit = [this](int index) { return LoadBookEntry(index); };
+      readers.LoadForm = [this](const QString &form) {
+        messages_.reported = false;
+        return LoadFormOfUnit(ctx_, form);
+      };
+      leftOut = PrintProjectBook(model_, docs_, readers, recorder).LeftSomethingOut;
+    } else {
+      if (!ChooseUnit()) return kExitMessage;
+      what = model_.Units[unit_].name;
+      if (!SelectRoutines(what)) return kExitMessage;
+      model_.IndexEntries.clear();
+      model_.UnitHighlighted = docs_.PrepareUnit(true);
+      RunPrint(docs_.Unit.Events(), recorder, PageRange{});
+    }
+  } catch (const std::exception &failure) {
+    const QString unit = model_.CurrentUnitPath.isEmpty() ? options_.file : model_.CurrentUnitPath;
+    return Refuse(FailureText(failure, unit, true));
+  }
+  WebBookOptions web;
+  web.folder = options_.outputPath;
+  web.bookTitle = what;
+  QString error;
+  if (!WriteWebBook(recorder.Documents(), settings_, web, &error)) return Refuse(error);
+  if (!options_.quiet) {
+    const size_t pages = recorder.Documents().size();
+    err_ << EscapeControlCharacters(options_.outputPath) << ": " << pages << (pages == 1 ? " web page" : " web pages")
+         << " of " << EscapeControlCharacters(what) << Qt::endl;
+  }
+  return leftOut ? kExitMessage : kExitOk;
 }
 
 void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {
@@ -402,6 +457,7 @@ int PrintSession::RunSeveral() {
 // the list of its routines and followed by the listing of its form when it
 // has one, then the index of every routine.
 int PrintSession::RunAll() {
+  if (options_.format == u"html") return RunWeb();
   if (model_.FormFileOpened)
     return Refuse(options_.file + QStringLiteral(" is a form file: --all prints a project or a unit as a book."));
   // A book of an empty index alone says nothing about the project.

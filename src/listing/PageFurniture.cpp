@@ -8,6 +8,26 @@
 namespace scrivane {
 
 namespace {
+// Header, footer and title block are the page's, not the listing's: an
+// output that keeps the listing's text leaves them out.
+class FurnitureMark {
+ public:
+  explicit FurnitureMark(TSpecialCanvas &canvas) : sink_(canvas.Structure()) {
+    if (sink_) sink_->furniture(true);
+  }
+  ~FurnitureMark() {
+    if (sink_) sink_->furniture(false);
+  }
+  FurnitureMark(const FurnitureMark &) = delete;
+  FurnitureMark &operator=(const FurnitureMark &) = delete;
+
+ private:
+  StructureSink *sink_;
+};
+}  // namespace
+
+
+namespace {
 // Fixed rather than taken from the system locale: the pages must not change
 // with the machine that prints them.
 constexpr const char *kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
@@ -226,6 +246,7 @@ QByteArray PageFurniture::FooterRightItem(int code, int page) const {
 }
 
 void PageFurniture::DrawPageHeader(int page, int &currentY) {
+  const FurnitureMark mark(canvas_);
   canvas_.SetFont(settings_.HeaderFont());
   const QByteArray centre =
       settings_.HeaderText.isEmpty() ? HeaderItem(settings_.Line1B) : ExpandFurnitureText(settings_.HeaderText, texts_, page);
@@ -236,6 +257,7 @@ void PageFurniture::DrawPageHeader(int page, int &currentY) {
 }
 
 void PageFurniture::DrawPageFooter(int page, int &currentY) {
+  const FurnitureMark mark(canvas_);
   currentY = canvas_.PageHeight - geometry_.BottomMargin;
   canvas_.SetFont(settings_.HeaderFont());
   DrawRule(currentY);
@@ -248,6 +270,7 @@ void PageFurniture::DrawPageFooter(int page, int &currentY) {
 }
 
 void PageFurniture::DrawTitleBlock(int &currentY) {
+  const FurnitureMark mark(canvas_);
   canvas_.SetFont(settings_.HeaderFont());
   // The titles are any text the fonts print, drawn as UTF-8 whatever the
   // listed file's encoding; the file names keep the listing's.

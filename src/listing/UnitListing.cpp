@@ -115,6 +115,31 @@ struct PageState {
   std::optional<CarriedRows> Carried;
 };
 
+// What a word is, for an output that keeps words: its style's class, and
+// among plain code a number apart from a name.
+WordClass ClassOf(const LineWord &word) {
+  switch (word.Lex) {
+    case Lexeme::String: return WordClass::String;
+    case Lexeme::Comment: return WordClass::Comment;
+    case Lexeme::Directive: return WordClass::Directive;
+    case Lexeme::Code: break;
+  }
+  switch (word.Kind) {
+    case TokenClass::Reserved: return WordClass::Reserved;
+    case TokenClass::Section: return WordClass::Section;
+    case TokenClass::ProcName: return WordClass::RoutineName;
+    case TokenClass::Comment: return WordClass::Comment;
+    case TokenClass::Message: return WordClass::String;
+    case TokenClass::Plain: break;
+  }
+  const QByteArrayView text(word.Text);
+  if (text.isEmpty()) return WordClass::Identifier;
+  const unsigned char c = static_cast<unsigned char>(text[0]);
+  if ((c >= '0' && c <= '9') || ((c == '$' || c == '%' || c == '&') && text.size() > 1)) return WordClass::Number;
+  if (c == '_' || c >= 0x80 || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) return WordClass::Identifier;
+  return WordClass::Symbol;
+}
+
 struct PageFonts {
   FontSpec base, header, reserve, comment, message, line, proc, section;
 };
@@ -208,6 +233,22 @@ class UnitListingRenderer : public ListingRenderer {
   void ReportHeading(int y);
   void SelectFont(TokenClass kind);
   const PageGeometry &g() const { return cursor_->Geometry; }
+  // An output that keeps words (a web page) is told what is drawn; these do
+  // nothing for paper, the screen and PDF.
+  StructureSink *Structure() const { return canvas_ ? canvas_->Structure() : nullptr; }
+  void TellWord(WordClass kind, bool continues = false) {
+    if (StructureSink *sink = Structure()) {
+      sink->word(kind, continues);
+      if (kind != WordClass::LineNumber) wordClass_ = kind;
+    }
+  }
+  void TellRow(int fileLine, int file, int x) {
+    if (StructureSink *sink = Structure())
+      sink->row(ListingRow{fileLine, file, x - g().LeftX, int(ownBlankWidth_),
+                           x - g().LeftX - 3 * int(g().IndentWidth * 0.25)});
+  }
+  WordClass wordClass_ = WordClass::None;  // the kind of the word being drawn
+  long long ownBlankWidth_ = 0;            // the base font's blank, device units
 
   UnitListing &l_;
   UnitListing::State &s_;
@@ -278,6 +319,11 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   // wide as a blank.
   fixedAdvance64_ = ownBlank64_ = 0;
   ownTextFile_ = ownTextLine_ = -1;  // the lines may have been read again since the last page
+  wordClass_ = WordClass::None;
+  if (cursor.Canvas.Structure()) {
+    cursor.Canvas.SetFont(fonts_.base);
+    ownBlankWidth_ = cursor.Canvas.TextWidth(" ");
+  }
   if (settings_.Layout == 1) {
     // Sixty-four characters measure one advance in 1/64 unit, where a
     // font's advances are not at hand one by one.
@@ -414,7 +460,9 @@ void UnitListingRenderer::DrawPartHeading(int file) {
   canvas.MoveTo(g().LeftX, cursor.Y);
   canvas.LineTo(g().RightX, cursor.Y);
   canvas.SetFont(fonts_.header);
+  TellWord(WordClass::PartHeading);
   canvas.TextOut(g().LeftX, cursor.Y + 2, Encode1252(text));
+  TellWord(WordClass::None);
   cursor.Y += g().LineStep + g().LineStep / 2;
 }
 
@@ -460,7 +508,11 @@ void UnitListingRenderer::DrawLineNumber(int number) {
   const auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, number).ptr;
   *end = ':';
   const QByteArrayView text(buffer, end + 1 - buffer);
+  const WordClass drawing = wordClass_;
+  TellWord(WordClass::LineNumber);
   canvas.TextOut(g().LeftX - canvas.TextWidth(text) - kLineNumberGap, cursor_->Y, text);
+  // A number in the middle of a word broken across rows: the word goes on.
+  TellWord(drawing, true);
 }
 
 void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteArray &kind) {
@@ -556,6 +608,8 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   const auto headings = ClassLine(text, trimmed);
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
   canvas.SetFont(fonts_.base);
+  const bool opens = settings_.Blocks == 1 && s_.layout.BlockOpened;
+  const bool closes = settings_.Blocks == 1 && s_.layout.BlockClosed && (opens || s_.layout.BlockCount() > 0);
   if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
   if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
@@ -584,9 +638,12 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     s_.layout.BlankBefore = false;
     if (cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
       cursor.Y += g().LineStep;
+      TellRow(0, fileIndex_, row_->RowStartX());
       if (settings_.LineNo == 1) NumberRow();
     }
   }
+  TellRow(startsFileLine_ ? fileLine_ : 0, fileIndex_, row_->RowStartX());
+  if (StructureSink *sink = Structure(); sink && (opens || closes)) sink->bracket(opens, closes);
   for (const auto &[name, kind] : headings) RecordIndexEntry(name, kind);
   ReportHeading(cursor.Y);
   if (FileLineNumbers() && startsFileLine_) DrawLineNumber(fileLine_);
@@ -634,6 +691,7 @@ void UnitListingRenderer::FinishLine() {
     const int ruleY = cursor.Y + canvas.TextHeight("H") / 2;
     canvas.MoveTo(g().LeftX, ruleY);
     canvas.LineTo(g().RightX, ruleY);
+    if (StructureSink *sink = Structure()) sink->rule();
     if (settings_.LineNo == 1) NumberRow();
   }
   cursor.Y += g().LineStep;
@@ -648,6 +706,7 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   const LineWord &word = words.Peek();
   const TokenClass kind = word.Kind;
   SelectFont(kind);
+  TellWord(ClassOf(word), offset > 0);
   const int start = row.X;
   const int y = cursor_->Y;
   // ahead: 0 for this word, 1 for the next one.
@@ -677,6 +736,7 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
     canvas.TextOut(start, y, head);
     const int headWidth = canvas.TextWidth(head);
     canvas.SetFont(fonts_.base);
+    TellWord(WordClass::Symbol, true);
     canvas.TextOut(start + headWidth, y, ";");
     row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
   } else {
@@ -801,6 +861,7 @@ bool UnitListingRenderer::OpenOwnRow(bool nextLine) {
   ownStartX_ = std::min(g().LeftX + TSpecialCanvas::Round64(own_.Indent * ownBlank64_), rightmostStart);
   row_->SetRowStartX(ownStartX_);
   row_->X = ownStartX_;
+  TellRow(own_.Line, own_.File, ownStartX_);
   return true;
 }
 
@@ -892,6 +953,7 @@ bool UnitListingRenderer::DrawSpreadWord(const LineWord &word, qsizetype end, bo
     const QByteArrayView piece = QByteArrayView(word.Text).sliced(k, std::min(n, word.Text.size() - k));
     PlaceOwnColumn(own_.Column);
     SelectFont(word.Kind == TokenClass::Reserved && piece == ";" ? TokenClass::Plain : word.Kind);
+    TellWord(word.Kind == TokenClass::Reserved && piece == ";" ? WordClass::Symbol : ClassOf(word), k > 0);
     const int rowY = cursor_->Y;
     const qsizetype drawn = row_->DrawWholeOrBroken(piece, false);
     if (cursor_->Y != rowY) own_.Flowing = true;
@@ -915,6 +977,7 @@ bool UnitListingRenderer::DrawOwnRest(int piece) {
       while (end < text.size() && static_cast<unsigned char>(text[end]) > ' ') ++end;
       PlaceOwnColumn(own_.Column);
       canvas_->SetFont(fonts_.base);
+      TellWord(WordClass::Identifier);
       const int rowY = cursor_->Y;
       const QByteArrayView word = text.sliced(own_.At, end - own_.At);
       const qsizetype drawn = row_->DrawWholeOrBroken(word, false);
@@ -1004,6 +1067,7 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
         s_.layout.BlankBefore = false;
         if (cursor.Y < canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
           if (settings_.LineNo == 1) NumberRow();
+          TellRow(0, own_.File, g().LeftX);
           cursor.Y += g().LineStep;
         }
       }
@@ -1013,6 +1077,9 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
       s_.layout.BlankBefore = false;
     }
     if (settings_.Blocks == 1) {
+      if (StructureSink *sink = Structure(); sink && (s_.layout.BlockOpened || s_.layout.BlockClosed))
+        sink->bracket(s_.layout.BlockOpened,
+                      s_.layout.BlockClosed && (s_.layout.BlockOpened || s_.layout.BlockCount() > 0));
       const int computedX = s_.layout.LineX;
       s_.layout.LineX = ownStartX_;
       DrawBlockMarks(canvas, s_.layout, ownRowY_, g().LineStep, g().IndentWidth);
@@ -1034,6 +1101,7 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
     const int ruleY = cursor.Y + canvas.TextHeight("H") / 2;
     canvas.MoveTo(g().LeftX, ruleY);
     canvas.LineTo(g().RightX, ruleY);
+    if (StructureSink *sink = Structure()) sink->rule();
     if (settings_.LineNo == 1) NumberRow();
   }
   cursor.Y += g().LineStep;

@@ -90,6 +90,12 @@ class TSpecialCanvas {
     return Mode == CanvasMode::Printer && surface_ ? surface_->navigation() : nullptr;
   }
 
+  // Where a listing tells what its words are: only while printing, to a
+  // surface that keeps them (a web page); null otherwise.
+  StructureSink *Structure() const {
+    return Mode == CanvasMode::Printer && surface_ ? surface_->structure() : nullptr;
+  }
+
   DrawSurface *Surface() const { return surface_; }
   PageDevice &Printer() const { return printer_; }
 

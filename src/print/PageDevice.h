@@ -109,6 +109,53 @@ class NavigationSink {
   virtual void link(const QRect &area, const QByteArray &key) = 0;
 };
 
+// What a listing draws, told to an output that keeps text rather than
+// pixels (a web page): the kind of each word, where a listing line starts
+// and which file line it is, its block bracket, the rules between routines.
+// The texts themselves still come through DrawSurface::drawText, the same
+// bytes in the same order as on paper, so such an output cannot tell a
+// different story from the PDF. Paper, screen and PDF surfaces have none.
+enum class WordClass : unsigned char {
+  None,         // nothing of the listing's text: furniture, drawn numbers
+  Identifier,
+  Reserved,
+  Section,      // interface, implementation, private ...
+  RoutineName,  // the name in a routine's heading
+  Comment,
+  String,
+  Directive,
+  Number,
+  Symbol,       // ";" after a reserved word, glued code the file spaces
+  PartHeading,  // the name of the include file the next rows come from
+  LineNumber,
+};
+
+struct ListingRow {
+  int fileLine = 0;   // the row's line in its file; 0 for a row of no line
+  int file = 0;       // which file: 0 the listed one, else an include file
+  int x = 0;          // where the row's text starts, device pixels from the left margin
+  int blankWidth = 0; // the base font's blank, device pixels: x in blanks
+  int bracketX = 0;   // where a bracket opened at this row stands, device pixels from the left margin
+};
+
+class StructureSink {
+ public:
+  virtual ~StructureSink() = default;
+  // Header, footer and title block are drawn until furniture(false).
+  virtual void furniture(bool drawing) = 0;
+  // A listing line starts a row: what it draws until the next row is its.
+  virtual void row(const ListingRow &row) = 0;
+  // What drawText brings from now on is a new word of this kind; with
+  // continues, the same word goes on in another kind ("end" then ";").
+  virtual void word(WordClass kind, bool continues = false) = 0;
+  // The current row opens a block bracket (before it, the bracket starts at
+  // its middle) and closes the innermost one (after it), as the block
+  // diagram draws them: opened first, then closed.
+  virtual void bracket(bool opens, bool closes) = 0;
+  // A rule between routines follows the current row.
+  virtual void rule() = 0;
+};
+
 // Where a page goes on a sheet that holds several (2 or 4 pages a sheet):
 // the page, pageWidth x pageHeight device pixels as it was laid out, is
 // drawn scaled by `scale` with its top-left corner at (x, y) of the sheet.
@@ -133,6 +180,9 @@ class DrawSurface {
   // Where this surface takes bookmarks, links and page labels; none for
   // paper and the screen.
   virtual NavigationSink *navigation() { return nullptr; }
+  // Where this surface takes what the listing's words and rows are; none
+  // for paper, the screen and PDF.
+  virtual StructureSink *structure() { return nullptr; }
   // What is drawn from now on, up to the next placement or the end of the
   // sheet, is one page placed on the current sheet (SheetTarget calls this
   // before a page's first drawing). Surfaces without sheets ignore it.

@@ -1,0 +1,163 @@
+#include "web/WebBook.h"
+
+#include <algorithm>
+
+#include "platform/TextEncoding.h"
+
+namespace scrivane {
+
+WebDocument &WebBookRecorder::Current() {
+  if (documents_.empty()) documents_.emplace_back();
+  return documents_.back();
+}
+
+void WebBookRecorder::documentStart(const QString &title, const QString &labelName, const QDateTime &) {
+  WebDocument document;
+  document.title = title;
+  document.labelName = labelName;
+  documents_.push_back(std::move(document));
+  kind_ = WordClass::None;
+  furniture_ = false;
+  pendingAnchors_.clear();
+  pendingOutline_.clear();
+}
+
+void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
+  drawTextIn(x, y, font, text, TextEncoding::Windows1252);
+}
+
+void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+  if (furniture_ || text.isEmpty()) return;
+  WebDocument &document = Current();
+  WebPiece piece;
+  piece.text = DecodeText(text, encoding);
+  piece.x = x;
+  piece.y = y;
+  piece.width = device_.measurer().textWidthIn(font, text, encoding);
+  piece.blankWidth = device_.measurer().textWidth(font, " ");
+  // A word is drawn with the blank after it: the blank is space between
+  // words, which the pages make from where the next word starts.
+  while (piece.text.endsWith(u' ')) {
+    piece.text.chop(1);
+    piece.width -= piece.blankWidth;
+  }
+  if (piece.text.isEmpty()) return;
+  if (document.listing) {
+    // Only the listing's own words: line numbers are the row's, and text
+    // told as nothing (a form's image caption) is left out.
+    if (kind_ == WordClass::None || kind_ == WordClass::LineNumber || document.rows.empty()) return;
+    if (kind_ == WordClass::PartHeading) {
+      WebRow heading;
+      heading.heading = piece.text;
+      heading.sheet = sheet_;
+      heading.y = y;
+      document.rows.push_back(std::move(heading));
+      return;
+    }
+    piece.kind = kind_;
+    piece.newWord = wordStarted_ && !nextContinues_;
+    wordStarted_ = false;
+    nextContinues_ = false;
+    document.rows.back().pieces.push_back(std::move(piece));
+    return;
+  }
+  // Any other document: the texts at one height of one sheet are a row.
+  WebRow *row = RowAt(y);
+  if (!row) {
+    WebRow fresh;
+    fresh.sheet = sheet_;
+    fresh.y = y;
+    fresh.anchors = std::move(pendingAnchors_);
+    fresh.outline = std::move(pendingOutline_);
+    pendingAnchors_.clear();
+    pendingOutline_.clear();
+    document.rows.push_back(std::move(fresh));
+    row = &document.rows.back();
+  }
+  row->pieces.push_back(std::move(piece));
+}
+
+WebRow *WebBookRecorder::RowAt(int y) {
+  WebDocument &document = Current();
+  // Rows come in order down a sheet; a table's cells of one row may be
+  // drawn a few rows apart (a name broken over two rows), so look back a little.
+  int looked = 0;
+  for (auto it = document.rows.rbegin(); it != document.rows.rend() && looked < 8; ++it, ++looked)
+    if (it->sheet == sheet_ && it->y == y) return &*it;
+  return nullptr;
+}
+
+void WebBookRecorder::anchor(const QByteArray &key, int y) {
+  WebDocument &document = Current();
+  if (document.listing && !document.rows.empty() && document.rows.back().sheet == sheet_) {
+    document.rows.back().anchors.push_back(key);
+    return;
+  }
+  if (!document.listing)
+    if (WebRow *row = RowAt(y)) {
+      row->anchors.push_back(key);
+      return;
+    }
+  if (document.rows.empty())
+    document.anchorsBefore.push_back(key);
+  else
+    pendingAnchors_.push_back(key);
+}
+
+void WebBookRecorder::outlineEntry(const QString &title, int y) {
+  WebDocument &document = Current();
+  WebRow *row = document.listing ? (document.rows.empty() ? nullptr : &document.rows.back()) : RowAt(y);
+  if (row)
+    row->outline.push_back(title);
+  else
+    pendingOutline_.push_back(title);
+}
+
+void WebBookRecorder::link(const QRect &area, const QByteArray &key) {
+  WebDocument &document = Current();
+  // Every text of this sheet inside the area leads there.
+  for (auto it = document.rows.rbegin(); it != document.rows.rend() && it->sheet == sheet_; ++it)
+    for (WebPiece &piece : it->pieces)
+      if (piece.link.isEmpty() && piece.y >= area.top() && piece.y <= area.bottom() && piece.x >= area.left() - 1 &&
+          piece.x <= area.right())
+        piece.link = key;
+}
+
+void WebBookRecorder::row(const ListingRow &listingRow) {
+  WebDocument &document = Current();
+  document.listing = true;
+  WebRow row;
+  row.fileLine = listingRow.fileLine;
+  row.file = listingRow.file;
+  // Points, as the fonts' sizes: the page indents as the paper does.
+  const double pointsPerPixel = 72.0 / std::max(device_.metrics().PixelsPerInchX, 1);
+  row.indent = std::max(listingRow.x, 0) * pointsPerPixel;
+  row.bracket = std::max(listingRow.bracketX, 0) * pointsPerPixel;
+  row.blankWidth = listingRow.blankWidth;
+  row.sheet = sheet_;
+  row.anchors = std::move(pendingAnchors_);
+  row.outline = std::move(pendingOutline_);
+  pendingAnchors_.clear();
+  pendingOutline_.clear();
+  document.rows.push_back(std::move(row));
+}
+
+void WebBookRecorder::word(WordClass kind, bool continues) {
+  kind_ = kind;
+  nextContinues_ = continues;
+  wordStarted_ = true;
+}
+
+void WebBookRecorder::bracket(bool opens, bool closes) {
+  WebDocument &document = Current();
+  if (document.rows.empty()) return;
+  document.rows.back().opens += opens ? 1 : 0;
+  document.rows.back().closes += closes ? 1 : 0;
+}
+
+void WebBookRecorder::rule() {
+  WebDocument &document = Current();
+  if (!document.rows.empty()) document.rows.back().ruleAfter = true;
+}
+
+}  // namespace scrivane

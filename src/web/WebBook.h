@@ -1,0 +1,132 @@
+#pragma once
+// The book as web pages. The documents are laid out by the same page events
+// as for a PDF, on the same page device, so their rows, words and links are
+// the PDF's; a recorder behind the page canvas keeps what is drawn as text
+// (with what each word is, told through the canvas's structure seam)
+// instead of pixels, and the pages are written from that record.
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "print/PageDevice.h"
+#include "print/PrintRunner.h"
+
+namespace scrivane {
+
+struct FormatSettings;
+
+// A text drawn on a row: a word of a listing, or a cell of a table.
+struct WebPiece {
+  QString text;
+  WordClass kind = WordClass::None;
+  bool newWord = true;  // false: the word before goes on (a word broken across rows)
+  int x = 0, width = 0, y = 0;
+  int blankWidth = 0;  // its font's blank, device pixels
+  QByteArray link;     // the place it leads to; empty for none
+};
+
+struct WebRow {
+  int fileLine = 0;  // listing rows only
+  int file = 0;
+  double indent = 0;   // points from the left margin
+  double bracket = 0;  // where a bracket opened here stands, points from the left margin
+  int blankWidth = 0;  // device pixels
+  int sheet = 0, y = 0;
+  int opens = 0, closes = 0;  // block brackets opened before and closed after it
+  bool ruleAfter = false;
+  QString heading;  // an include file's heading: the row is that heading
+  std::vector<WebPiece> pieces;
+  std::vector<QByteArray> anchors;
+  std::vector<QString> outline;  // bookmarks that lead here
+};
+
+struct WebDocument {
+  QString title;
+  QString labelName;
+  bool listing = false;  // rows from the structure seam (a source listing)
+  std::vector<WebRow> rows;
+  std::vector<QByteArray> anchorsBefore;  // places reported before any row
+};
+
+// The print target the book is laid out on: a page device for the layout,
+// and a surface that records.
+class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, StructureSink {
+ public:
+  explicit WebBookRecorder(PageDevice &device) : device_(device) {}
+  const std::vector<WebDocument> &Documents() const { return documents_; }
+
+  // PrintTarget
+  PageDevice &device() override { return device_; }
+  bool beginDocument(const QString &) override { return true; }
+  QString errorText() const override { return {}; }
+  DrawSurface &surface() override { return *this; }
+  void newSheet() override { ++sheet_; }
+  bool endDocument() override { return true; }
+  void abortDocument() override {}
+
+ private:
+  // DrawSurface
+  void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override;
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) override;
+  void drawLine(int, int, int, int, const PenSpec &) override {}
+  void drawRectangle(const QRect &, const PenSpec &, const BrushSpec &) override {}
+  void drawImage(const QRect &, const QImage &) override {}
+  NavigationSink *navigation() override { return this; }
+  StructureSink *structure() override { return this; }
+  // NavigationSink
+  void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override;
+  void pageNumber(int) override {}
+  void anchor(const QByteArray &key, int y) override;
+  void outlineEntry(const QString &title, int y) override;
+  void link(const QRect &area, const QByteArray &key) override;
+  // StructureSink
+  void furniture(bool drawing) override { furniture_ = drawing; }
+  void row(const ListingRow &row) override;
+  void word(WordClass kind, bool continues) override;
+  void bracket(bool opens, bool closes) override;
+  void rule() override;
+
+  WebDocument &Current();
+  WebRow *RowAt(int y);
+
+  PageDevice &device_;
+  std::vector<WebDocument> documents_;
+  int sheet_ = 0;
+  bool furniture_ = false;
+  WordClass kind_ = WordClass::None;
+  bool nextContinues_ = false;
+  bool wordStarted_ = false;  // a word() came since the last text: the next text starts it
+  std::vector<QByteArray> pendingAnchors_;
+  std::vector<QString> pendingOutline_;
+};
+
+// Where the pages go and what they say about themselves.
+struct WebBookOptions {
+  QString folder;
+  QString bookTitle;  // the project's or unit's name: the index page's title
+  QString language = QStringLiteral("en");
+};
+
+// Writes index.html, a page per document and the stylesheet into the
+// folder, which must exist; false with the reason in *error.
+bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSettings &settings,
+                  const WebBookOptions &options, QString *error);
+
+// The text made safe inside an HTML element or a quoted attribute: & < > "
+// ' escaped, control characters other than tab made U+FFFD.
+QString EscapeHtml(const QString &text);
+
+// A page's file name from a document's title: letters, digits, ".", "-"
+// and "_" kept, anything else "_"; never empty, never hidden.
+QString WebPageName(const QString &title);
+
+// The book folder. Refused: a symbolic link, something not a folder, or a
+// folder that holds files but no earlier book (its marker file), unless
+// force. Created when missing. Empty when it may be written; else why not.
+QString PrepareWebFolder(const QString &folder, bool force);
+inline constexpr const char *kWebBookMarker = ".scrivane-web";
+
+}  // namespace scrivane

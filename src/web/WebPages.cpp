@@ -1,0 +1,395 @@
+// The recorded book written as pages: one per document, a stylesheet made
+// from the format settings, and the marker that says the folder is a book.
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+
+#include "format/FormatSettings.h"
+#include "platform/ReplacingFile.h"
+#include "web/WebBook.h"
+
+namespace scrivane {
+
+namespace {
+
+const char *const kStylesheetName = "scrivane.css";
+
+QString CssColor(ColorRef color) {
+  return QStringLiteral("#%1%2%3")
+      .arg(color & 0xFF, 2, 16, QLatin1Char('0'))
+      .arg((color >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+      .arg((color >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+}
+
+// A face name inside a quoted CSS string: quotes, backslashes and anything
+// that could end the rule are dropped.
+QString CssFace(const QString &face) {
+  QString kept;
+  for (const QChar c : face)
+    if (c.isLetterOrNumber() || c == u' ' || c == u'-' || c == u'_') kept += c;
+  return kept;
+}
+
+QString CssFont(const FontSpec &font, const char *fallback) {
+  QString css = QStringLiteral("font-family:\"%1\",%2;font-size:%3pt;color:%4;")
+                    .arg(CssFace(font.face), QLatin1String(fallback))
+                    .arg(font.pointSize)
+                    .arg(CssColor(font.color));
+  css += font.bold() ? QStringLiteral("font-weight:bold;") : QStringLiteral("font-weight:normal;");
+  css += font.italic() ? QStringLiteral("font-style:italic;") : QStringLiteral("font-style:normal;");
+  if (font.underline()) css += QStringLiteral("text-decoration:underline;");
+  return css;
+}
+
+QString Stylesheet(const FormatSettings &settings) {
+  const FontSpec reserve = settings.ReserveFont();
+  FontSpec section = reserve;
+  section.style |= StyleUnderline;
+  QString css;
+  css += QStringLiteral(
+      "html{background:#222}\n"
+      "body{margin:0;padding:1em 2em;background:#fff;color:#000;");
+  css += CssFont(settings.HeaderFont(), "sans-serif");
+  css += QStringLiteral(
+      "}\n"
+      "@media (prefers-color-scheme:dark){body{filter:invert(1) hue-rotate(180deg)}}\n"
+      "nav.toc{font-size:smaller;border-bottom:1px solid #888;margin-bottom:1em}\n"
+      "nav.toc ol{margin:0.2em 0}\n"
+      ".listing{line-height:1.25}\n"
+      ".r{display:flex;align-items:flex-start}\n"
+      ".r:target{background:#ffd}\n"
+      ".ln{flex:0 0 6ch;text-align:right;padding-right:1.5ch;user-select:none;text-decoration:none;");
+  css += CssFont(settings.LineFont(), "monospace");
+  css += QStringLiteral(
+      "}\n"
+      ".ln::before{content:attr(data-n)}\n"
+      ".t{position:relative;flex:1;min-width:0;white-space:pre-wrap;overflow-wrap:anywhere;");
+  css += CssFont(settings.BaseFont(), "monospace");
+  css += QStringLiteral(
+      "min-height:1.25em}\n"
+      ".b{position:absolute;top:0;bottom:0;border-left:1px solid currentColor;width:0.6em}\n"
+      ".b.o{top:50%;border-top:1px solid currentColor}\n"
+      ".b.c{bottom:50%;border-bottom:1px solid currentColor}\n"
+      ".b.o.c{top:50%;bottom:auto;height:0}\n"
+      "hr.rule{border:0;border-top:1px solid currentColor;margin:0.6em 0}\n"
+      "h2.part{font-size:1em;border-top:1px solid currentColor;padding-top:0.3em;margin:1em 0 0.5em}\n"
+      "table.doc{border-collapse:collapse}\n"
+      "table.doc td{padding:0 1.5ch 0 0;vertical-align:top;white-space:pre-wrap}\n");
+  const auto rule = [&css](const char *selector, const FontSpec &font, const char *fallback) {
+    css += QLatin1String(selector) + u'{' + CssFont(font, fallback) + QStringLiteral("}\n");
+  };
+  rule(".t .kw", reserve, "monospace");
+  rule(".t .sec", section, "monospace");
+  rule(".t .rn", settings.ProcFont(), "monospace");
+  rule(".t .cm", settings.CommentFont(), "monospace");
+  rule(".t .st", settings.MessageFont(), "monospace");
+  rule("table.doc", settings.BaseFont(), "monospace");
+  css += QStringLiteral(
+      "@media print{html{background:none}body{padding:0}nav.toc{display:none}.r{break-inside:avoid}"
+      ".r:target{background:none}a{color:inherit;text-decoration:none}}\n");
+  return css;
+}
+
+const char *ClassName(WordClass kind) {
+  switch (kind) {
+    case WordClass::Reserved: return "kw";
+    case WordClass::Section: return "sec";
+    case WordClass::RoutineName: return "rn";
+    case WordClass::Comment: return "cm";
+    case WordClass::String: return "st";
+    case WordClass::Directive: return "dr";
+    case WordClass::Number: return "nm";
+    case WordClass::Symbol: return "sy";
+    case WordClass::Identifier: return "id";
+    default: return "id";
+  }
+}
+
+int Blanks(int pixels, int blankWidth) {
+  if (blankWidth <= 0 || pixels <= 0) return 0;
+  return int(std::lround(double(pixels) / blankWidth));
+}
+
+// Where every place a link may lead to is: "page.html#id".
+using Places = QHash<QByteArray, QString>;
+
+QString RowId(const WebRow &row, int index, bool listing) {
+  if (listing && row.fileLine > 0)
+    return row.file == 0 ? QStringLiteral("L%1").arg(row.fileLine) : QStringLiteral("F%1L%2").arg(row.file).arg(row.fileLine);
+  return QStringLiteral("r%1").arg(index);
+}
+
+struct PageWriter {
+  const std::vector<WebDocument> &documents;
+  const std::vector<QString> &names;
+  const Places &places;
+  const WebBookOptions &options;
+  QString html;
+
+  void Link(const QByteArray &key, const QString &text) {
+    const auto found = places.find(key);
+    if (found == places.end()) {
+      html += text;
+      return;
+    }
+    html += QStringLiteral("<a href=\"") + EscapeHtml(*found) + QStringLiteral("\">") + text + QStringLiteral("</a>");
+  }
+
+  void Contents(size_t current, const std::vector<QString> &ids) {
+    html += QStringLiteral("<nav class=\"toc\"><ol>");
+    for (size_t d = 0; d < documents.size(); ++d) {
+      const QString title = EscapeHtml(documents[d].title.isEmpty() ? names[d] : documents[d].title);
+      html += QStringLiteral("<li><a href=\"") + EscapeHtml(names[d]) + QStringLiteral("\">") + title +
+              QStringLiteral("</a>");
+      if (d == current) {
+        QString inner;
+        const WebDocument &document = documents[d];
+        for (size_t r = 0; r < document.rows.size(); ++r)
+          for (const QString &entry : document.rows[r].outline)
+            inner += QStringLiteral("<li><a href=\"#") + ids[r] + QStringLiteral("\">") + EscapeHtml(entry) +
+                     QStringLiteral("</a></li>");
+        if (!inner.isEmpty()) html += QStringLiteral("<ol>") + inner + QStringLiteral("</ol>");
+      }
+      html += QStringLiteral("</li>");
+    }
+    html += QStringLiteral("</ol></nav>\n");
+  }
+
+  void ListingRows(const WebDocument &document, const std::vector<QString> &ids) {
+    html += QStringLiteral("<div class=\"listing\">\n");
+    // The open brackets, as columns from the left margin.
+    std::vector<double> open;
+    for (size_t r = 0; r < document.rows.size(); ++r) {
+      const WebRow &row = document.rows[r];
+      if (!row.heading.isEmpty()) {
+        html += QStringLiteral("<h2 class=\"part\" id=\"") + ids[r] + QStringLiteral("\">") + EscapeHtml(row.heading) +
+                QStringLiteral("</h2>\n");
+        continue;
+      }
+      for (int k = 0; k < row.opens; ++k) open.push_back(row.bracket);
+      html += QStringLiteral("<div class=\"r\" id=\"") + ids[r] + QStringLiteral("\">");
+      if (row.fileLine > 0)
+        html += QStringLiteral("<a class=\"ln\" href=\"#") + ids[r] + QStringLiteral("\" data-n=\"") +
+                QString::number(row.fileLine) + QStringLiteral("\"></a>");
+      else
+        html += QStringLiteral("<span class=\"ln\"></span>");
+      html += QStringLiteral("<span class=\"t\" style=\"padding-left:") + QString::number(row.indent, 'f', 1) +
+              QStringLiteral("pt\">");
+      for (size_t b = 0; b < open.size(); ++b) {
+        const bool opening = b + size_t(row.opens) >= open.size();
+        const bool closing = b + size_t(row.closes) >= open.size();
+        html += QStringLiteral("<span class=\"b") + (opening ? QStringLiteral(" o") : QString()) +
+                (closing ? QStringLiteral(" c") : QString()) + QStringLiteral("\" style=\"left:") +
+                QString::number(open[b], 'f', 1) + QStringLiteral("pt\"></span>");
+      }
+      const WebPiece *before = nullptr;
+      WordClass spanKind = WordClass::None;
+      auto closeSpan = [&] {
+        if (spanKind != WordClass::None) html += QStringLiteral("</span>");
+        spanKind = WordClass::None;
+      };
+      for (const WebPiece &piece : row.pieces) {
+        int spaces = 0;
+        if (before) {
+          if (piece.y == before->y)
+            spaces = Blanks(piece.x - (before->x + before->width), row.blankWidth > 0 ? row.blankWidth : piece.blankWidth);
+          else
+            spaces = piece.newWord ? 1 : 0;  // a wrapped row: the page wraps its own
+        }
+        if (spaces > 0) {
+          closeSpan();
+          html += QString(spaces, u' ');
+        }
+        if (spanKind != piece.kind) {
+          closeSpan();
+          spanKind = piece.kind;
+          html += QStringLiteral("<span class=\"") + QLatin1String(ClassName(piece.kind)) + QStringLiteral("\">");
+        }
+        html += EscapeHtml(piece.text);
+        before = &piece;
+      }
+      closeSpan();
+      html += QStringLiteral("</span></div>\n");
+      for (int k = 0; k < row.closes && !open.empty(); ++k) open.pop_back();
+      if (row.ruleAfter) html += QStringLiteral("<hr class=\"rule\">\n");
+    }
+    html += QStringLiteral("</div>\n");
+  }
+
+  // A document drawn as text at places: its rows a table, a cell for each
+  // text set apart from the one before by more than a blank or two.
+  void TableRows(const WebDocument &document, const std::vector<QString> &ids) {
+    html += QStringLiteral("<table class=\"doc\">\n");
+    for (size_t r = 0; r < document.rows.size(); ++r) {
+      const WebRow &row = document.rows[r];
+      std::vector<const WebPiece *> pieces;
+      for (const WebPiece &piece : row.pieces) pieces.push_back(&piece);
+      std::stable_sort(pieces.begin(), pieces.end(), [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
+      html += QStringLiteral("<tr id=\"") + ids[r] + QStringLiteral("\"><td>");
+      const WebPiece *before = nullptr;
+      for (size_t k = 0; k < pieces.size(); ++k) {
+        const WebPiece &piece = *pieces[k];
+        if (before) {
+          const int gap = piece.x - (before->x + before->width);
+          if (gap > 2 * std::max(piece.blankWidth, 1))
+            html += QStringLiteral("</td><td>");
+          else if (Blanks(gap, piece.blankWidth) > 0)
+            html += u' ';
+        }
+        const QString text = EscapeHtml(piece.text);
+        if (piece.link.isEmpty())
+          html += text;
+        else
+          Link(piece.link, text);
+        before = &piece;
+      }
+      html += QStringLiteral("</td></tr>\n");
+    }
+    html += QStringLiteral("</table>\n");
+  }
+
+  QString Page(size_t d) {
+    const WebDocument &document = documents[d];
+    std::vector<QString> ids;
+    QSet<QString> used;
+    for (size_t r = 0; r < document.rows.size(); ++r) {
+      QString id = RowId(document.rows[r], int(r), document.listing);
+      if (used.contains(id)) id = QStringLiteral("r%1").arg(r);
+      used.insert(id);
+      ids.push_back(id);
+    }
+    html.clear();
+    const QString title = document.title.isEmpty() ? options.bookTitle : document.title;
+    html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"") + EscapeHtml(options.language) +
+            QStringLiteral("\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" content=\"width=device-width\">\n"
+                           "<meta name=\"generator\" content=\"scrivane\">\n<title>") +
+            EscapeHtml(title) + QStringLiteral(" - ") + EscapeHtml(options.bookTitle) +
+            QStringLiteral("</title>\n<link rel=\"stylesheet\" href=\"") + QLatin1String(kStylesheetName) +
+            QStringLiteral("\">\n</head>\n<body>\n");
+    Contents(d, ids);
+    html += QStringLiteral("<main>\n<h1>") + EscapeHtml(title) + QStringLiteral("</h1>\n");
+    if (document.listing)
+      ListingRows(document, ids);
+    else
+      TableRows(document, ids);
+    html += QStringLiteral("</main>\n</body>\n</html>\n");
+    return html;
+  }
+};
+
+bool WriteFile(const QString &path, const QByteArray &bytes, QString *error) {
+  ReplacingFile file(path, LinkPolicy::Refuse);
+  if (!file.open() || file.write(bytes) != bytes.size() || !file.commit()) {
+    *error = QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + file.failureReason();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+QString EscapeHtml(const QString &text) {
+  QString out;
+  out.reserve(text.size() + text.size() / 8);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    switch (c.unicode()) {
+      case u'&': out += QStringLiteral("&amp;"); break;
+      case u'<': out += QStringLiteral("&lt;"); break;
+      case u'>': out += QStringLiteral("&gt;"); break;
+      case u'"': out += QStringLiteral("&quot;"); break;
+      case u'\'': out += QStringLiteral("&#39;"); break;
+      case u'\t': out += c; break;
+      default:
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+          out += c;
+          out += text[++i];
+        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c.isSurrogate()) {
+          // Controls are not allowed in a page's text, and a lone
+          // surrogate is no character at all.
+          out += QChar(0xFFFD);
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+QString WebPageName(const QString &title) {
+  QString name;
+  for (const QChar c : title) {
+    const char16_t u = c.unicode();
+    const bool kept = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'.' ||
+                      u == u'-' || u == u'_';
+    name += kept ? c : QChar(u'_');
+  }
+  while (name.startsWith(u'.')) name.remove(0, 1);
+  if (name.size() > 80) name.truncate(80);
+  if (name.isEmpty()) name = QStringLiteral("page");
+  return name + QStringLiteral(".html");
+}
+
+QString PrepareWebFolder(const QString &folder, bool force) {
+  const QFileInfo info(folder);
+  if (info.isSymLink())
+    return QStringLiteral("Cannot write the web book to ") + folder + QStringLiteral(": it is a symbolic link.");
+  if (info.exists() && !info.isDir())
+    return QStringLiteral("Cannot write the web book to ") + folder + QStringLiteral(": it is not a folder.");
+  if (!info.exists()) {
+    if (!QDir().mkpath(folder))
+      return QStringLiteral("Cannot write the web book to ") + folder + QStringLiteral(": the folder cannot be made.");
+    return {};
+  }
+  const QDir dir(folder);
+  const bool empty = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+  if (!empty && !force && !QFileInfo(dir.filePath(QLatin1String(kWebBookMarker))).isFile())
+    return QStringLiteral("Cannot write the web book to ") + folder +
+           QStringLiteral(": the folder holds other files and no earlier web book; --force writes into it all the same.");
+  return {};
+}
+
+bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSettings &settings,
+                  const WebBookOptions &options, QString *error) {
+  const QDir dir(options.folder);
+  // The first document opens the book as index.html; the others are named
+  // after their titles.
+  std::vector<QString> names;
+  QSet<QString> taken{QStringLiteral("index.html")};
+  for (size_t d = 0; d < documents.size(); ++d) {
+    if (d == 0) {
+      names.push_back(QStringLiteral("index.html"));
+      continue;
+    }
+    QString name = WebPageName(documents[d].title);
+    for (int n = 2; taken.contains(name.toLower()); ++n)
+      name = WebPageName(documents[d].title + u'-' + QString::number(n));
+    taken.insert(name.toLower());
+    names.push_back(name);
+  }
+  Places places;
+  for (size_t d = 0; d < documents.size(); ++d) {
+    const WebDocument &document = documents[d];
+    for (const QByteArray &key : document.anchorsBefore)
+      if (!places.contains(key)) places.insert(key, names[d]);
+    QSet<QString> used;
+    for (size_t r = 0; r < document.rows.size(); ++r) {
+      QString id = RowId(document.rows[r], int(r), document.listing);
+      if (used.contains(id)) id = QStringLiteral("r%1").arg(r);
+      used.insert(id);
+      for (const QByteArray &key : document.rows[r].anchors)
+        if (!places.contains(key)) places.insert(key, names[d] + u'#' + id);
+    }
+  }
+  if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)), "Pages written by scrivane-print --format html\n", error))
+    return false;
+  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(), error)) return false;
+  PageWriter writer{documents, names, places, options, {}};
+  for (size_t d = 0; d < documents.size(); ++d)
+    if (!WriteFile(dir.filePath(names[d]), writer.Page(d).toUtf8(), error)) return false;
+  return true;
+}
+
+}  // namespace scrivane

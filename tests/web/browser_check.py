@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""The web book in a real browser: Debian's chromium through chromium-driver.
+
+Writes the example project's book and a unit with hostile names and text,
+then for every page: it loads without console errors, every link inside the
+book leads to a page and an element that exist, the listing's visible text
+(line numbers are not text) is the source's text, and tidy finds no error.
+
+Usage: browser_check.py SCRIVANE_PRINT EXAMPLES_DIR
+Exits 77 (skipped) when chromium, chromium-driver, selenium or tidy is missing.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import urllib.parse
+
+SKIP = 77
+
+try:
+    from selenium import webdriver
+    from selenium.common.exceptions import NoAlertPresentException
+    from selenium.webdriver.common.by import By
+except ImportError:
+    print("skipped: python3-selenium is not installed")
+    sys.exit(SKIP)
+
+for tool in ("chromium", "chromedriver", "tidy"):
+    if not shutil.which(tool):
+        print(f"skipped: {tool} is not installed")
+        sys.exit(SKIP)
+
+program, examples = sys.argv[1], sys.argv[2]
+work = tempfile.mkdtemp(prefix="scrivane-web-")
+env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"))
+env.setdefault("QT_QPA_PLATFORM", "offscreen")
+failures = []
+
+
+def fail(text):
+    failures.append(text)
+    print("FAIL:", text)
+
+
+def write_book(args, folder):
+    run = subprocess.run([program, *args, "--format", "html", "-o", folder], env=env,
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        fail(f"scrivane-print {' '.join(args)} exited {run.returncode}: {run.stderr}")
+    return folder
+
+
+book = write_book([os.path.join(examples, "inventory.dpr"), "--all"], os.path.join(work, "book"))
+
+# A unit whose name and text try to break out of the page.
+hostile_dir = os.path.join(work, "hostile-src")
+os.makedirs(hostile_dir)
+hostile_name = "<img src=x onerror=alert(1)>.pas"
+hostile_path = os.path.join(hostile_dir, hostile_name)
+with open(hostile_path, "w") as f:
+    f.write("unit hostile;\ninterface\nconst\n  A = '</pre><script>alert(1)</script>';\n"
+            "  B = '<img src=x onerror=alert(2)>&amp;\"';\n"
+            "{ </div><script>alert(3)</script> }\nimplementation\n"
+            "procedure P; // <b onmouseover=alert(4)>\nbegin\nend;\nend.\n")
+hostile = write_book([hostile_path], os.path.join(work, "hostile"))
+
+options = webdriver.ChromeOptions()
+for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--allow-file-access-from-files"):
+    options.add_argument(argument)
+options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+driver = webdriver.Chrome(service=webdriver.ChromeService(executable_path=shutil.which("chromedriver")),
+                          options=options) if hasattr(webdriver, "ChromeService") else webdriver.Chrome(options=options)
+
+ids_of = {}
+
+
+def page_ids(path):
+    if path not in ids_of:
+        driver.get("file://" + urllib.parse.quote(path))
+        ids_of[path] = set(driver.execute_script(
+            "return Array.from(document.querySelectorAll('[id]')).map(e => e.id)"))
+    return ids_of[path]
+
+
+def non_blank(text):
+    return re.sub(r"\s+", "", text).lower()
+
+
+def check_page(folder, name, source_of):
+    path = os.path.join(folder, name)
+    driver.get("file://" + urllib.parse.quote(path))
+    for entry in driver.get_log("browser"):
+        if entry.get("level") in ("SEVERE", "WARNING"):
+            fail(f"{name}: console: {entry.get('message')}")
+    try:
+        driver.switch_to.alert
+        fail(f"{name}: a script ran")
+    except NoAlertPresentException:
+        pass
+    for tag in ("script", "img", "iframe", "object"):
+        if driver.find_elements(By.TAG_NAME, tag):
+            fail(f"{name}: has a <{tag}> element")
+    if driver.find_elements(By.CSS_SELECTOR, "[onerror],[onmouseover],[onload]"):
+        fail(f"{name}: has an event handler attribute")
+    if not driver.title or driver.execute_script("return document.documentElement.lang") == "":
+        fail(f"{name}: no title or language")
+    # The listing's text of the file itself (rows of include files apart).
+    rows = driver.execute_script(
+        "return Array.from(document.querySelectorAll('.listing .r')).map(r => [r.id, r.querySelector('.t').innerText])")
+    heading = driver.find_element(By.TAG_NAME, "h1").text
+    if rows and heading in source_of:
+        shown = "".join(text for row_id, text in rows if not row_id.startswith("F"))
+        with open(source_of[heading], encoding="cp1252", errors="replace") as f:
+            # The page-break comment breaks the printed page and shows nothing.
+            source = "".join(line for line in f if non_blank(line) != "{@newpage}")
+        if non_blank(shown) != non_blank(source):
+            a, b = non_blank(shown), non_blank(source)
+            at = next((i for i in range(min(len(a), len(b))) if a[i] != b[i]), min(len(a), len(b)))
+            fail(f"{name}: listing text differs from {heading} at {at}: page {a[at:at + 40]!r} file {b[at:at + 40]!r}")
+    links = driver.execute_script(
+        "return Array.from(document.querySelectorAll('a[href]')).map(a => a.getAttribute('href'))")
+    for href in links:
+        target = urllib.parse.urlsplit(href)
+        if target.scheme or target.netloc:
+            fail(f"{name}: link leaves the book: {href}")
+            continue
+        file_part = urllib.parse.unquote(target.path) or name
+        target_path = os.path.join(folder, file_part)
+        if not os.path.isfile(target_path):
+            fail(f"{name}: link to a missing page: {href}")
+            continue
+        if target.fragment and urllib.parse.unquote(target.fragment) not in page_ids(target_path):
+            fail(f"{name}: link to a missing place: {href}")
+    tidy = subprocess.run(["tidy", "-errors", "-q", path], capture_output=True, text=True)
+    if tidy.returncode >= 2:
+        fail(f"{name}: tidy: {tidy.stderr.strip()}")
+    return len(links)
+
+
+sources = {name: os.path.join(examples, name) for name in os.listdir(examples)}
+sources[hostile_name] = hostile_path
+checked = 0
+for folder in (book, hostile):
+    pages = sorted(n for n in os.listdir(folder) if n.endswith(".html"))
+    if "index.html" not in pages:
+        fail(f"{folder}: no index.html")
+    for name in pages:
+        check_page(folder, name, sources)
+        checked += 1
+driver.quit()
+if checked < 3:
+    fail(f"only {checked} pages were written")
+print(f"{checked} pages checked, {len(failures)} failures")
+shutil.rmtree(work, ignore_errors=True)
+sys.exit(1 if failures else 0)
