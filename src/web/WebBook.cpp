@@ -143,6 +143,9 @@ void WebBookRecorder::row(const ListingRow &listingRow) {
 }
 
 void WebBookRecorder::word(WordClass kind, bool continues) {
+  // Only a listing tells its words: what it draws before its first row
+  // (a row number) is no table text.
+  Current().listing = true;
   kind_ = kind;
   nextContinues_ = continues;
   wordStarted_ = true;

@@ -23,6 +23,7 @@
 #include "print/VirtualPrinter.h"
 #include "project/Readers.h"
 #include "support/TestPaths.h"
+#include "web/WebBook.h"
 
 using namespace scrivane;
 
@@ -289,5 +290,89 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
       EXPECT_EQ(shared.size(), alone.size()) << unit.path.toStdString() << ", " << workers << " workers";
       EXPECT_TRUE(shared == alone) << unit.path.toStdString() << ", " << workers << " workers";
     }
+  }
+}
+
+namespace {
+
+const char *WordClassName(WordClass kind) {
+  switch (kind) {
+    case WordClass::None: return "none";
+    case WordClass::Identifier: return "id";
+    case WordClass::Reserved: return "kw";
+    case WordClass::Section: return "sec";
+    case WordClass::RoutineName: return "rn";
+    case WordClass::Comment: return "cm";
+    case WordClass::String: return "st";
+    case WordClass::Directive: return "dr";
+    case WordClass::Number: return "nm";
+    case WordClass::Symbol: return "sy";
+    case WordClass::PartHeading: return "part";
+    case WordClass::LineNumber: return "ln";
+  }
+  return "?";
+}
+
+// The unit's rows as the web book records them: per row its file line, its
+// indent, the brackets it opens and closes, and each word with its class
+// ("~" where a word goes on).
+QStringList RecordWebRows(const GoldenRow &row) {
+  ProjectModel model;
+  FormatSettings settings = EverythingOn();
+  if (row.ownLayout) {
+    settings.Layout = 1;
+    settings.BName = QString::fromLatin1(kVirtualMonoFace);
+  }
+  LoadExample(model, settings, QString::fromLatin1(row.input));
+  Documents docs(model, settings);
+  docs.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
+  docs.PrepareUnit(true);
+  model.UnitHighlighted = true;
+  VirtualPrinter printer;
+  WebBookRecorder recorder(printer);
+  RunPrint(docs.EventsOf(DocumentKind::Unit), recorder, PageRange{});
+  QStringList lines;
+  for (const WebDocument &document : recorder.Documents()) {
+    lines << QStringLiteral("document '%1' listing=%2").arg(document.title).arg(document.listing);
+    for (const WebRow &webRow : document.rows) {
+      if (!webRow.heading.isEmpty()) {
+        lines << QStringLiteral("heading '%1'").arg(webRow.heading);
+        continue;
+      }
+      QString line = QStringLiteral("L%1 F%2 %3pt").arg(webRow.fileLine).arg(webRow.file).arg(webRow.indent, 0, 'f', 1);
+      if (webRow.opens) line += QStringLiteral(" +%1@%2pt").arg(webRow.opens).arg(webRow.bracket, 0, 'f', 1);
+      if (webRow.closes) line += QStringLiteral(" -%1").arg(webRow.closes);
+      if (webRow.ruleAfter) line += QStringLiteral(" rule");
+      line += QStringLiteral(" |");
+      for (const WebPiece &piece : webRow.pieces)
+        line += QStringLiteral(" %1%2'%3'").arg(piece.newWord ? "" : "~", WordClassName(piece.kind), piece.text);
+      lines << line;
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+// The words and classes a web page is written from, in both layouts.
+TEST(DocumentGolden, WebRowsMatchTheirRecord) {
+  const GoldenRow rows[] = {
+      {"textutil.pas", DocumentKind::Unit, "textutil-web"},
+      {"tests/listing/golden/units/ownlayout.pas", DocumentKind::Unit, "ownlayout-web", true},
+  };
+  for (const GoldenRow &row : rows) {
+    const QStringList lines = RecordWebRows(row);
+    const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
+                         QString::fromLatin1(row.record) + QStringLiteral(".txt");
+    if (testsupport::regeneratingGoldens()) {
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+      continue;
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "no record " << path.toStdString();
+    const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines == expected) << row.record << ":\n" << UnifiedDiff(path, lines).toStdString();
   }
 }
