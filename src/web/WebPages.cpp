@@ -113,12 +113,48 @@ int Blanks(int pixels, int blankWidth) {
 }
 
 // Where every place a link may lead to is: "page.html#id".
-using Places = QHash<QByteArray, QString>;
+using Places = QHash<QByteArray, QByteArray>;
 
-QString RowId(const WebRow &row, int index, bool listing) {
+QByteArray RowId(const WebRow &row, int index, bool listing) {
   if (listing && row.fileLine > 0)
-    return row.file == 0 ? QStringLiteral("L%1").arg(row.fileLine) : QStringLiteral("F%1L%2").arg(row.file).arg(row.fileLine);
-  return QStringLiteral("r%1").arg(index);
+    return row.file == 0 ? "L" + QByteArray::number(row.fileLine)
+                         : "F" + QByteArray::number(row.file) + "L" + QByteArray::number(row.fileLine);
+  return "r" + QByteArray::number(index);
+}
+
+// Every row's id, unique within its page.
+std::vector<QByteArray> RowIds(const WebDocument &document) {
+  std::vector<QByteArray> ids;
+  ids.reserve(document.rows.size());
+  QSet<QByteArray> used;
+  for (size_t r = 0; r < document.rows.size(); ++r) {
+    QByteArray id = RowId(document.rows[r], int(r), document.listing);
+    if (used.contains(id)) id = "r" + QByteArray::number(qsizetype(r));
+    used.insert(id);
+    ids.push_back(std::move(id));
+  }
+  return ids;
+}
+
+// Text into a page as UTF-8, escaped; ASCII without markup characters (most
+// of a listing) is copied as it stands.
+void PutText(QByteArray &html, const QString &text) {
+  bool plain = true;
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || u >= 0x7F || u == u'&' || u == u'<' || u == u'>' || u == u'"' || u == u'\'') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    const qsizetype at = html.size();
+    html.resize(at + text.size());
+    char *out = html.data() + at;
+    for (const QChar c : text) *out++ = char(c.unicode());
+    return;
+  }
+  html += EscapeHtml(text).toUtf8();
 }
 
 struct PageWriter {
@@ -126,68 +162,65 @@ struct PageWriter {
   const std::vector<QString> &names;
   const Places &places;
   const WebBookOptions &options;
-  QString html;
+  QByteArray html;
 
-  void Link(const QByteArray &key, const QString &text) {
-    const auto found = places.find(key);
-    if (found == places.end()) {
-      html += text;
-      return;
-    }
-    html += QStringLiteral("<a href=\"") + EscapeHtml(*found) + QStringLiteral("\">") + text + QStringLiteral("</a>");
-  }
-
-  void Contents(size_t current, const std::vector<QString> &ids) {
-    html += QStringLiteral("<nav class=\"toc\"><ol>");
+  void Contents(size_t current, const std::vector<QByteArray> &ids) {
+    html += "<nav class=\"toc\"><ol>";
     for (size_t d = 0; d < documents.size(); ++d) {
-      const QString title = EscapeHtml(documents[d].title.isEmpty() ? names[d] : documents[d].title);
-      html += QStringLiteral("<li><a href=\"") + EscapeHtml(names[d]) + QStringLiteral("\">") + title +
-              QStringLiteral("</a>");
+      html += "<li><a href=\"";
+      PutText(html, names[d]);
+      html += "\">";
+      PutText(html, documents[d].title.isEmpty() ? names[d] : documents[d].title);
+      html += "</a>";
       if (d == current) {
-        QString inner;
+        bool any = false;
         const WebDocument &document = documents[d];
         for (size_t r = 0; r < document.rows.size(); ++r)
-          for (const QString &entry : document.rows[r].outline)
-            inner += QStringLiteral("<li><a href=\"#") + ids[r] + QStringLiteral("\">") + EscapeHtml(entry) +
-                     QStringLiteral("</a></li>");
-        if (!inner.isEmpty()) html += QStringLiteral("<ol>") + inner + QStringLiteral("</ol>");
+          for (const QString &entry : document.rows[r].outline) {
+            html += any ? "" : "<ol>";
+            any = true;
+            html += "<li><a href=\"#" + ids[r] + "\">";
+            PutText(html, entry);
+            html += "</a></li>";
+          }
+        if (any) html += "</ol>";
       }
-      html += QStringLiteral("</li>");
+      html += "</li>";
     }
-    html += QStringLiteral("</ol></nav>\n");
+    html += "</ol></nav>\n";
   }
 
-  void ListingRows(const WebDocument &document, const std::vector<QString> &ids) {
-    html += QStringLiteral("<div class=\"listing\">\n");
-    // The open brackets, as columns from the left margin.
+  void ListingRows(const WebDocument &document, const std::vector<QByteArray> &ids) {
+    html += "<div class=\"listing\">\n";
+    // The open brackets, in points from the left margin.
     std::vector<double> open;
     for (size_t r = 0; r < document.rows.size(); ++r) {
       const WebRow &row = document.rows[r];
       if (!row.heading.isEmpty()) {
-        html += QStringLiteral("<h2 class=\"part\" id=\"") + ids[r] + QStringLiteral("\">") + EscapeHtml(row.heading) +
-                QStringLiteral("</h2>\n");
+        html += "<h2 class=\"part\" id=\"" + ids[r] + "\">";
+        PutText(html, row.heading);
+        html += "</h2>\n";
         continue;
       }
       for (int k = 0; k < row.opens; ++k) open.push_back(row.bracket);
-      html += QStringLiteral("<div class=\"r\" id=\"") + ids[r] + QStringLiteral("\">");
+      html += "<div class=\"r\" id=\"" + ids[r] + "\">";
       if (row.fileLine > 0)
-        html += QStringLiteral("<a class=\"ln\" href=\"#") + ids[r] + QStringLiteral("\" data-n=\"") +
-                QString::number(row.fileLine) + QStringLiteral("\"></a>");
+        html += "<a class=\"ln\" href=\"#" + ids[r] + "\" data-n=\"" + QByteArray::number(row.fileLine) + "\"></a>";
       else
-        html += QStringLiteral("<span class=\"ln\"></span>");
-      html += QStringLiteral("<span class=\"t\" style=\"padding-left:") + QString::number(row.indent, 'f', 1) +
-              QStringLiteral("pt\">");
+        html += "<span class=\"ln\"></span>";
+      html += "<span class=\"t\" style=\"padding-left:" + QByteArray::number(row.indent, 'f', 1) + "pt\">";
       for (size_t b = 0; b < open.size(); ++b) {
         const bool opening = b + size_t(row.opens) >= open.size();
         const bool closing = b + size_t(row.closes) >= open.size();
-        html += QStringLiteral("<span class=\"b") + (opening ? QStringLiteral(" o") : QString()) +
-                (closing ? QStringLiteral(" c") : QString()) + QStringLiteral("\" style=\"left:") +
-                QString::number(open[b], 'f', 1) + QStringLiteral("pt\"></span>");
+        html += "<span class=\"b";
+        if (opening) html += " o";
+        if (closing) html += " c";
+        html += "\" style=\"left:" + QByteArray::number(open[b], 'f', 1) + "pt\"></span>";
       }
       const WebPiece *before = nullptr;
       WordClass spanKind = WordClass::None;
       auto closeSpan = [&] {
-        if (spanKind != WordClass::None) html += QStringLiteral("</span>");
+        if (spanKind != WordClass::None) html += "</span>";
         spanKind = WordClass::None;
       };
       for (const WebPiece &piece : row.pieces) {
@@ -200,81 +233,80 @@ struct PageWriter {
         }
         if (spaces > 0) {
           closeSpan();
-          html += QString(spaces, u' ');
+          html += QByteArray(spaces, ' ');
         }
         if (spanKind != piece.kind) {
           closeSpan();
           spanKind = piece.kind;
-          html += QStringLiteral("<span class=\"") + QLatin1String(ClassName(piece.kind)) + QStringLiteral("\">");
+          html += "<span class=\"";
+          html += ClassName(piece.kind);
+          html += "\">";
         }
-        html += EscapeHtml(piece.text);
+        PutText(html, piece.text);
         before = &piece;
       }
       closeSpan();
-      html += QStringLiteral("</span></div>\n");
+      html += "</span></div>\n";
       for (int k = 0; k < row.closes && !open.empty(); ++k) open.pop_back();
-      if (row.ruleAfter) html += QStringLiteral("<hr class=\"rule\">\n");
+      if (row.ruleAfter) html += "<hr class=\"rule\">\n";
     }
-    html += QStringLiteral("</div>\n");
+    html += "</div>\n";
   }
 
   // A document drawn as text at places: its rows a table, a cell for each
   // text set apart from the one before by more than a blank or two.
-  void TableRows(const WebDocument &document, const std::vector<QString> &ids) {
-    html += QStringLiteral("<table class=\"doc\">\n");
+  void TableRows(const WebDocument &document, const std::vector<QByteArray> &ids) {
+    html += "<table class=\"doc\">\n";
     for (size_t r = 0; r < document.rows.size(); ++r) {
       const WebRow &row = document.rows[r];
       std::vector<const WebPiece *> pieces;
       for (const WebPiece &piece : row.pieces) pieces.push_back(&piece);
       std::stable_sort(pieces.begin(), pieces.end(), [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
-      html += QStringLiteral("<tr id=\"") + ids[r] + QStringLiteral("\"><td>");
+      html += "<tr id=\"" + ids[r] + "\"><td>";
       const WebPiece *before = nullptr;
-      for (size_t k = 0; k < pieces.size(); ++k) {
-        const WebPiece &piece = *pieces[k];
+      for (const WebPiece *piece : pieces) {
         if (before) {
-          const int gap = piece.x - (before->x + before->width);
-          if (gap > 2 * std::max(piece.blankWidth, 1))
-            html += QStringLiteral("</td><td>");
-          else if (Blanks(gap, piece.blankWidth) > 0)
-            html += u' ';
+          const int gap = piece->x - (before->x + before->width);
+          if (gap > 2 * std::max(piece->blankWidth, 1))
+            html += "</td><td>";
+          else if (Blanks(gap, piece->blankWidth) > 0)
+            html += ' ';
         }
-        const QString text = EscapeHtml(piece.text);
-        if (piece.link.isEmpty())
-          html += text;
-        else
-          Link(piece.link, text);
-        before = &piece;
+        const auto found = piece->link.isEmpty() ? places.end() : places.find(piece->link);
+        if (found != places.end()) html += "<a href=\"" + *found + "\">";
+        PutText(html, piece->text);
+        if (found != places.end()) html += "</a>";
+        before = piece;
       }
-      html += QStringLiteral("</td></tr>\n");
+      html += "</td></tr>\n";
     }
-    html += QStringLiteral("</table>\n");
+    html += "</table>\n";
   }
 
-  QString Page(size_t d) {
+  const QByteArray &Page(size_t d) {
     const WebDocument &document = documents[d];
-    std::vector<QString> ids;
-    QSet<QString> used;
-    for (size_t r = 0; r < document.rows.size(); ++r) {
-      QString id = RowId(document.rows[r], int(r), document.listing);
-      if (used.contains(id)) id = QStringLiteral("r%1").arg(r);
-      used.insert(id);
-      ids.push_back(id);
-    }
+    const std::vector<QByteArray> ids = RowIds(document);
     html.clear();
     const QString title = document.title.isEmpty() ? options.bookTitle : document.title;
-    html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"") + EscapeHtml(options.language) +
-            QStringLiteral("\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" content=\"width=device-width\">\n"
-                           "<meta name=\"generator\" content=\"scrivane\">\n<title>") +
-            EscapeHtml(title) + QStringLiteral(" - ") + EscapeHtml(options.bookTitle) +
-            QStringLiteral("</title>\n<link rel=\"stylesheet\" href=\"") + QLatin1String(kStylesheetName) +
-            QStringLiteral("\">\n</head>\n<body>\n");
+    html += "<!DOCTYPE html>\n<html lang=\"";
+    PutText(html, options.language);
+    html += "\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" content=\"width=device-width\">\n"
+            "<meta name=\"generator\" content=\"scrivane\">\n<title>";
+    PutText(html, title);
+    html += " - ";
+    PutText(html, options.bookTitle);
+    html += "</title>\n<link rel=\"stylesheet\" href=\"";
+    html += kStylesheetName;
+    html += "\">\n</head>\n<body>\n";
     Contents(d, ids);
-    html += QStringLiteral("<main>\n<h1>") + EscapeHtml(title) + QStringLiteral("</h1>\n");
+    html += "<main>\n<h1>";
+    PutText(html, title);
+    html += "</h1>\n";
     if (document.listing)
       ListingRows(document, ids);
     else
       TableRows(document, ids);
-    html += QStringLiteral("</main>\n</body>\n</html>\n");
+    html += "</main>\n</body>\n</html>\n";
     return html;
   }
 };
@@ -372,23 +404,20 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
   Places places;
   for (size_t d = 0; d < documents.size(); ++d) {
     const WebDocument &document = documents[d];
+    const QByteArray page = EscapeHtml(names[d]).toUtf8();
     for (const QByteArray &key : document.anchorsBefore)
-      if (!places.contains(key)) places.insert(key, names[d]);
-    QSet<QString> used;
-    for (size_t r = 0; r < document.rows.size(); ++r) {
-      QString id = RowId(document.rows[r], int(r), document.listing);
-      if (used.contains(id)) id = QStringLiteral("r%1").arg(r);
-      used.insert(id);
+      if (!places.contains(key)) places.insert(key, page);
+    const std::vector<QByteArray> ids = RowIds(document);
+    for (size_t r = 0; r < document.rows.size(); ++r)
       for (const QByteArray &key : document.rows[r].anchors)
-        if (!places.contains(key)) places.insert(key, names[d] + u'#' + id);
-    }
+        if (!places.contains(key)) places.insert(key, page + '#' + ids[r]);
   }
   if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)), "Pages written by scrivane-print --format html\n", error))
     return false;
   if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(), error)) return false;
   PageWriter writer{documents, names, places, options, {}};
   for (size_t d = 0; d < documents.size(); ++d)
-    if (!WriteFile(dir.filePath(names[d]), writer.Page(d).toUtf8(), error)) return false;
+    if (!WriteFile(dir.filePath(names[d]), writer.Page(d), error)) return false;
   return true;
 }
 
