@@ -127,6 +127,7 @@ std::vector<QByteArray> RowIds(const WebDocument &document) {
   std::vector<QByteArray> ids;
   ids.reserve(document.rows.size());
   QSet<QByteArray> used;
+  used.reserve(qsizetype(document.rows.size()));
   for (size_t r = 0; r < document.rows.size(); ++r) {
     QByteArray id = RowId(document.rows[r], int(r), document.listing);
     if (used.contains(id)) id = "r" + QByteArray::number(qsizetype(r));
@@ -162,6 +163,7 @@ struct PageWriter {
   const std::vector<QString> &names;
   const Places &places;
   const WebBookOptions &options;
+  const std::vector<std::vector<QByteArray>> &rowIds;
   QByteArray html;
 
   void Contents(size_t current, const std::vector<QByteArray> &ids) {
@@ -285,8 +287,11 @@ struct PageWriter {
 
   const QByteArray &Page(size_t d) {
     const WebDocument &document = documents[d];
-    const std::vector<QByteArray> ids = RowIds(document);
+    const std::vector<QByteArray> &ids = rowIds[d];
     html.clear();
+    // About what a listing row takes: growing a page of megabytes by
+    // doubling copied it a dozen times.
+    html.reserve(qsizetype(4096 + document.rows.size() * 160));
     const QString title = document.title.isEmpty() ? options.bookTitle : document.title;
     html += "<!DOCTYPE html>\n<html lang=\"";
     PutText(html, options.language);
@@ -402,12 +407,14 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
     names.push_back(name);
   }
   Places places;
+  std::vector<std::vector<QByteArray>> rowIds;
   for (size_t d = 0; d < documents.size(); ++d) {
     const WebDocument &document = documents[d];
     const QByteArray page = EscapeHtml(names[d]).toUtf8();
     for (const QByteArray &key : document.anchorsBefore)
       if (!places.contains(key)) places.insert(key, page);
-    const std::vector<QByteArray> ids = RowIds(document);
+    rowIds.push_back(RowIds(document));
+    const std::vector<QByteArray> &ids = rowIds.back();
     for (size_t r = 0; r < document.rows.size(); ++r)
       for (const QByteArray &key : document.rows[r].anchors)
         if (!places.contains(key)) places.insert(key, page + '#' + ids[r]);
@@ -415,7 +422,7 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
   if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)), "Pages written by scrivane-print --format html\n", error))
     return false;
   if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(), error)) return false;
-  PageWriter writer{documents, names, places, options, {}};
+  PageWriter writer{documents, names, places, options, rowIds, {}};
   for (size_t d = 0; d < documents.size(); ++d)
     if (!WriteFile(dir.filePath(names[d]), writer.Page(d), error)) return false;
   return true;
