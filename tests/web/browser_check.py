@@ -149,9 +149,34 @@ for folder in (book, hostile):
     for name in pages:
         check_page(folder, name, sources)
         checked += 1
+# The links a reader follows: each unit named in the project file leads to
+# its page, and every routine row of the index to a row of a unit's page.
+driver.get("file://" + urllib.parse.quote(os.path.join(book, "index.html")))
+unit_pages = {n for n in os.listdir(book) if n.endswith(".pas.html")}
+project_links = set(driver.execute_script(
+    "return Array.from(document.querySelectorAll('main a[href]')).map(a => a.getAttribute('href'))"))
+if project_links != unit_pages:
+    fail(f"index.html: the project file links {sorted(project_links)}, the units are {sorted(unit_pages)}")
+index_rows = 0
+for name in os.listdir(book):
+    driver.get("file://" + urllib.parse.quote(os.path.join(book, name)))
+    if not name.endswith(".html") or driver.find_element(By.TAG_NAME, "h1").text != "Index":
+        continue
+    rows = driver.execute_script(
+        "return Array.from(document.querySelectorAll('main tr')).filter(r => r.cells.length >= 3)"
+        ".map(r => [r.innerText, Array.from(r.querySelectorAll('a')).map(a => a.getAttribute('href'))])")
+    entries = [(text, links) for text, links in rows if not text.startswith("Unit")]
+    index_rows += len(entries)
+    if len(entries) < 10:
+        fail(f"{name}: only {len(entries)} index rows")
+    for text, links in entries:
+        if not links or not all(re.fullmatch(r"[\w.-]+\.pas\.html#L\d+", link) for link in links):
+            fail(f"{name}: index row {text!r} leads to {links}")
 driver.quit()
 if checked < 3:
     fail(f"only {checked} pages were written")
-print(f"{checked} pages checked, {len(failures)} failures")
+if index_rows == 0:
+    fail("no index page")
+print(f"{checked} pages checked, {index_rows} index rows followed, {len(failures)} failures")
 shutil.rmtree(work, ignore_errors=True)
 sys.exit(1 if failures else 0)
