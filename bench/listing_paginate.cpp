@@ -48,7 +48,7 @@ int main(int argc, char **argv) {
     clock.restart();
     PageInfoPtr info;
     listing.BeginPrint(info);
-    TSpecialCanvas canvas(device);
+    PageCanvas canvas(device);
     canvas.SetMeasureMode();
     int page = 1;
     for (;; ++page) {

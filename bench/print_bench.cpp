@@ -34,10 +34,10 @@ QByteArray LineText(int page, int line) {
 PrintEvents Document(int pages) {
   PrintEvents e;
   e.OnBeginPrint = [](PageInfoPtr &info) {
-    info = std::make_unique<TPageInfo>();
+    info = std::make_unique<PageInfo>();
     info->Title = QStringLiteral("bench.pas");
   };
-  e.OnPrintPage = [pages](TPageInfo &info, TSpecialCanvas &canvas) {
+  e.OnPrintPage = [pages](PageInfo &info, PageCanvas &canvas) {
     const FontSpec base{QStringLiteral("Arial"), 10, 0, 0};
     const FontSpec reserved{QStringLiteral("Arial"), 10, StyleBold, 0};
     canvas.SetFont(base);
@@ -81,7 +81,7 @@ int main(int argc, char **argv) {
     PdfDevice device;
     PageInfoPtr info;
     events.OnBeginPrint(info);
-    TSpecialCanvas canvas(device);
+    PageCanvas canvas(device);
     canvas.SetMeasureMode();
     QElapsedTimer timer;
     timer.start();

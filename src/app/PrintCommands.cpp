@@ -59,7 +59,7 @@ PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, User
 PrintCommands::~PrintCommands() = default;
 
 void PrintCommands::PlainJobBeginPrint(PageInfoPtr &Info) {
-  auto info = std::make_unique<TNEWPageInfo>();
+  auto info = std::make_unique<ListingPageInfo>();
   info->Title = model_.OpenedPath;
   info->KnownPages = 1;
   info->Drawing = true;

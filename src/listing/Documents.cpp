@@ -71,7 +71,7 @@ int PaginateDocument(const PrintEvents &events, PageDevice &device) {
   if (!events.OnBeginPrint || !events.OnPrintPage || !events.OnEndPrint) return 0;
   PageInfoPtr info;
   events.OnBeginPrint(info);
-  TSpecialCanvas canvas(device);
+  PageCanvas canvas(device);
   canvas.SetMeasureMode();
   int page = 1;
   for (;; ++page) {

@@ -131,7 +131,7 @@ void FormListing::StartPage(PageCursor &cursor, int &position) {
 }
 
 void FormListing::NumberRow(PageCursor &cursor, int fileLine) {
-  TSpecialCanvas &canvas = cursor.Canvas;
+  PageCanvas &canvas = cursor.Canvas;
   canvas.SetFont(settings_.LineFont());
   const QByteArray number = QByteArray::number(fileLine > 0 ? fileLine : state_.LineCounter) + ':';
   canvas.TextOut(cursor.Geometry.LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor.Y, number);
@@ -193,7 +193,7 @@ void FormListing::LayOutItem(PageCursor &cursor, int &position) {
   if (settings_.FormData == 0)
     if (QByteArray size = DataAsItsSize(trimmed, position); !size.isEmpty()) trimmed = size;
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
-  TSpecialCanvas &canvas = cursor.Canvas;
+  PageCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;
 
   const bool numbered = settings_.LineNo == 1 && !byFile;

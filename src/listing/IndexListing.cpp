@@ -119,7 +119,7 @@ std::vector<WrapPiece> WrapPieces(const QByteArray &text, bool insideBrackets) {
 // beside names of their full room: at the place where the fewest names and
 // units have a piece (between two places they wrap at) wider than their
 // column, which is then cut between characters. Ties go to the names.
-int UnitColumnWithFewestCuts(TSpecialCanvas &canvas, const std::vector<IndexRow> &rows, int nameX, int unitRight,
+int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<IndexRow> &rows, int nameX, int unitRight,
                              int separation, int indent, int from, int to) {
   std::vector<int> namePieces, unitPieces;
   namePieces.reserve(rows.size());
@@ -163,7 +163,7 @@ void IndexListing::BeginJob() {
 }
 
 void IndexListing::StartPage(PageCursor &cursor, int &) {
-  TSpecialCanvas &canvas = cursor.Canvas;
+  PageCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;
   const int unitX = canvas.PageWidth - g.RightMargin - canvas.ToDeviceX(2.25f);
   columns_ = Columns{g.LeftX,
@@ -237,7 +237,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
 }
 
 
-std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &text, int width, int indent) {
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width, int indent) {
   std::vector<QByteArray> rows;
   QByteArray row;
   auto room = [&] { return std::max(1, rows.empty() ? width : width - indent); };
@@ -289,7 +289,7 @@ std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &t
 }
 
 void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
-  TSpecialCanvas &canvas = cursor.Canvas;
+  PageCanvas &canvas = cursor.Canvas;
   const IndexRow &row = rows_[position];
   position += 1;
   const QByteArray first = FirstCharacter(row.name);

@@ -23,10 +23,10 @@ IndexRow ParseIndexEntry(const QByteArray &entry);
 // numbers, kind; exact duplicates once. The same on every machine.
 std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
 
-class TSpecialCanvas;
+class PageCanvas;
 // text cut into rows of at most width (device units, canvas font) at its
 // blanks, a word wider than that broken; rows after the first have indent less.
-std::vector<QByteArray> WrapToColumn(TSpecialCanvas &canvas, const QByteArray &text, int width, int indent);
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width, int indent);
 
 class IndexListing : public ListingRenderer {
  public:

@@ -815,7 +815,7 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   }
 }
 
-void DrawBlockMarks(TSpecialCanvas &canvas, LayoutState &state, int currentY, int lineStep,
+void DrawBlockMarks(PageCanvas &canvas, LayoutState &state, int currentY, int lineStep,
                     int indentWidth) {
   const int q = int(indentWidth * 0.25);
   const int ym = currentY + int(lineStep * 0.5);
@@ -838,7 +838,7 @@ void DrawBlockMarks(TSpecialCanvas &canvas, LayoutState &state, int currentY, in
   }
 }
 
-void DrawOpenBlocksAtPageEnd(TSpecialCanvas &canvas, LayoutState &state, int currentY, int leftX,
+void DrawOpenBlocksAtPageEnd(PageCanvas &canvas, LayoutState &state, int currentY, int leftX,
                              int indentWidth) {
   if (state.BlockCount() <= 0 || state.Depth <= 0) return;
   const int q = int(indentWidth * 0.25);

@@ -18,7 +18,7 @@ namespace scrivane {
 
 struct FormatSettings;
 struct RoutineHeaderParts;
-class TSpecialCanvas;
+class PageCanvas;
 
 // One open block of the diagram. A block opened on an earlier page is marked
 // by the flag rather than by a magic x value, so no real x can be taken for it.
@@ -212,10 +212,10 @@ QByteArray DeclarationKeyOfHeading(QByteArrayView trimmedLine);
 
 // The diagram for one line, after its words are scanned; currentY is the top
 // of the line's row.
-void DrawBlockMarks(TSpecialCanvas &canvas, LayoutState &state, int currentY, int lineStep,
+void DrawBlockMarks(PageCanvas &canvas, LayoutState &state, int currentY, int lineStep,
                     int indentWidth);
 // At the foot of a page: the lines of blocks still open run down to currentY.
-void DrawOpenBlocksAtPageEnd(TSpecialCanvas &canvas, LayoutState &state, int currentY, int leftX,
+void DrawOpenBlocksAtPageEnd(PageCanvas &canvas, LayoutState &state, int currentY, int leftX,
                              int indentWidth);
 
 }  // namespace scrivane

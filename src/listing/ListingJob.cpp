@@ -34,7 +34,7 @@ QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine) {
   return "routine:" + unitDisplayName.trimmed().toLower().toUtf8() + ':' + QByteArray::number(fileLine);
 }
 
-PageCursor::PageCursor(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
+PageCursor::PageCursor(PageCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
                        const FurnitureTexts &texts, int page)
     : Canvas(canvas), Geometry(geometry), Settings(settings), Texts(texts), Page(page), Y(geometry.TopY) {}
 
@@ -56,7 +56,7 @@ ListingJob::ListingJob(const FormatSettings &settings, ListingRenderer &renderer
     : settings_(settings), renderer_(renderer) {}
 
 void ListingJob::BeginPrint(PageInfoPtr &Info) {
-  auto info = std::make_unique<TNEWPageInfo>();
+  auto info = std::make_unique<ListingPageInfo>();
   info->Title = renderer_.JobTitle();
   info->KnownPages = 1;
   info->Drawing = true;
@@ -67,8 +67,8 @@ void ListingJob::BeginPrint(PageInfoPtr &Info) {
   renderer_.BeginJob();
 }
 
-void ListingJob::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) {
-  auto *info = dynamic_cast<TNEWPageInfo *>(&Info);
+void ListingJob::PrintPage(PageInfo &Info, PageCanvas &SCanvas) {
+  auto *info = dynamic_cast<ListingPageInfo *>(&Info);
   if (!info) throw PrintException("A listing needs the page record its BeginPrint made.");
   SCanvas.Encoding = renderer_.Encoding();
   if (totalPages_ == 0 && (settings_.HeaderText.contains("$P") || settings_.User.contains("$P"))) {
@@ -76,7 +76,7 @@ void ListingJob::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) {
     // The real run starts from the job's start again.
     renderer_.BeginJob();
   }
-  ReplayEarlierPages(*info, SCanvas, [this](TNEWPageInfo &replayed, TSpecialCanvas &canvas) {
+  ReplayEarlierPages(*info, SCanvas, [this](ListingPageInfo &replayed, PageCanvas &canvas) {
     RunPage(replayed, canvas);
   });
   RunPage(*info, SCanvas);
@@ -86,11 +86,11 @@ void ListingJob::EndPrint(PageInfoPtr &Info) { Info.reset(); }
 
 PrintEvents ListingJob::Events() {
   return PrintEvents{[this](PageInfoPtr &info) { BeginPrint(info); },
-                     [this](TPageInfo &info, TSpecialCanvas &canvas) { PrintPage(info, canvas); },
+                     [this](PageInfo &info, PageCanvas &canvas) { PrintPage(info, canvas); },
                      [this](PageInfoPtr &info) { EndPrint(info); }};
 }
 
-void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
+void ListingJob::RunPage(ListingPageInfo &info, PageCanvas &canvas) {
   const int page = info.PageNumber;
   const PageGeometry geometry = ComputePageGeometry(canvas, settings_);
   // Margins that leave no text area would make every page empty, and a
@@ -136,10 +136,10 @@ void ListingJob::RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
 }
 
 int ListingJob::CountPages(PageDevice &device) {
-  TSpecialCanvas measured(device);
+  PageCanvas measured(device);
   measured.SetMeasureMode();
   measured.Encoding = renderer_.Encoding();
-  TNEWPageInfo pages;
+  ListingPageInfo pages;
   pages.InOrder = true;
   const bool reported = documentReported_;
   int page = 1;

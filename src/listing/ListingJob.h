@@ -17,7 +17,7 @@ namespace scrivane {
 
 struct FormatSettings;
 class PageDevice;
-class TSpecialCanvas;
+class PageCanvas;
 
 // The names headers and footers print (at most kMaxNameChars characters each).
 struct ListingNames {
@@ -51,16 +51,16 @@ enum class FooterReservation { BeforeBody, AfterBody };
 // row once it is reserved.
 class PageCursor {
  public:
-  PageCursor(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
+  PageCursor(PageCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
              const FurnitureTexts &texts, int page);
 
-  TSpecialCanvas &Canvas;
+  PageCanvas &Canvas;
   PageGeometry Geometry;
   const FormatSettings &Settings;
   const FurnitureTexts &Texts;  // names and the job's clock
   const int Page;
   int Y = 0;
-  bool InOrder = false;  // see TPageInfo::InOrder
+  bool InOrder = false;  // see PageInfo::InOrder
 
   // Device units left above the body's limit for a row of the current
   // font: PageHeight - BottomMargin - 2 LineStep - (Y + TextHeight("X")).
@@ -133,12 +133,12 @@ class ListingJob {
   ListingNames Names;
 
   void BeginPrint(PageInfoPtr &Info);
-  void PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas);
+  void PrintPage(PageInfo &Info, PageCanvas &SCanvas);
   void EndPrint(PageInfoPtr &Info);
   PrintEvents Events();
 
  private:
-  void RunPage(TNEWPageInfo &info, TSpecialCanvas &canvas);
+  void RunPage(ListingPageInfo &info, PageCanvas &canvas);
   bool ItemFits(PageCursor &cursor, int position);
   // The document's pages, laid out measured on `device` once for a job whose
   // header or footer text prints the number of pages ($P).

@@ -102,7 +102,7 @@ QByteArray ExpandFurnitureText(const QByteArray &text, const FurnitureTexts &tex
   return out;
 }
 
-QByteArray FitText(TSpecialCanvas &canvas, const QByteArray &text, int room) {
+QByteArray FitText(PageCanvas &canvas, const QByteArray &text, int room) {
   if (canvas.TextWidth(text) <= room) return text;
   if (room <= 0) return {};
   const QByteArray ellipsis(1, kEllipsis1252);
@@ -127,7 +127,7 @@ QByteArray FitText(TSpecialCanvas &canvas, const QByteArray &text, int room) {
   return largest(name.size() / 2, [&](qsizetype k) { return name.left(k) + ellipsis + name.right(k); });
 }
 
-PageFurniture::PageFurniture(TSpecialCanvas &canvas, const PageGeometry &geometry,
+PageFurniture::PageFurniture(PageCanvas &canvas, const PageGeometry &geometry,
                              const FormatSettings &settings, const FurnitureTexts &texts,
                              FurnitureVariant variant)
     : canvas_(canvas), geometry_(geometry), settings_(settings), texts_(texts), variant_(std::move(variant)) {}

@@ -12,7 +12,7 @@
 namespace scrivane {
 
 struct FormatSettings;
-class TSpecialCanvas;
+class PageCanvas;
 
 struct FurnitureTexts {
   QByteArray UnitNameText;     // at most 128 characters
@@ -37,7 +37,7 @@ QByteArray PageText(int page);
 // text shortened in its middle with "…" (Windows-1252 0x85) so that it is
 // at most room device units wide in the canvas font, keeping the file name
 // at its end whole where that alone fits; text that fits comes back as it is.
-QByteArray FitText(TSpecialCanvas &canvas, const QByteArray &text, int room);
+QByteArray FitText(PageCanvas &canvas, const QByteArray &text, int room);
 
 // Which items a listing offers: some listings show no date-and-time items
 // (header code 4, footer right code 5) and another text at the footer's left.
@@ -51,7 +51,7 @@ struct FurnitureVariant {
 // is taken all the same.
 class PageFurniture {
  public:
-  PageFurniture(TSpecialCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
+  PageFurniture(PageCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
                 const FurnitureTexts &texts, FurnitureVariant variant = {});
 
   // The rule of the Border style from LeftX to RightX; a double rule moves
@@ -84,7 +84,7 @@ class PageFurniture {
   };
   // The three items as DrawRow prints them, in the canvas font.
   RowTexts FitRow(const QByteArray &left, const QByteArray &centre, const QByteArray &right);
-  TSpecialCanvas &canvas_;
+  PageCanvas &canvas_;
   const PageGeometry &geometry_;
   const FormatSettings &settings_;
   const FurnitureTexts &texts_;

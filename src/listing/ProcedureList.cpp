@@ -95,7 +95,7 @@ void ProcedureList::StartPage(PageCursor &cursor, int &) {
 }
 
 void ProcedureList::LayOutItem(PageCursor &cursor, int &position) {
-  TSpecialCanvas &canvas = cursor.Canvas;
+  PageCanvas &canvas = cursor.Canvas;
   const PageGeometry &g = cursor.Geometry;
   const QByteArray entry = TextInSourceCase(position);
   const QByteArray place = PlaceOf(position);

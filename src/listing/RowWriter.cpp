@@ -10,7 +10,7 @@ namespace {
 constexpr qsizetype kSummedWord = 64;
 }  // namespace
 
-int WidthUpTo(TSpecialCanvas &canvas, QByteArrayView text, int limit) {
+int WidthUpTo(PageCanvas &canvas, QByteArrayView text, int limit) {
   // Widths of prefixes only grow, so a prefix past the limit settles it.
   for (qsizetype k = kSummedWord;; k *= 2) {
     if (k >= text.size()) return canvas.TextWidth(text);
@@ -37,17 +37,17 @@ QByteArrayView RowWriter::WithBlank(QByteArrayView word) {
 }
 
 bool RowWriter::NextWordOverflows(QByteArrayView nextWord) {
-  TSpecialCanvas &canvas = cursor_.Canvas;
+  PageCanvas &canvas = cursor_.Canvas;
   const int room = cursor_.Geometry.RightX - X;
   return WidthUpTo(canvas, WithBlank(nextWord), room) > room;
 }
 
 bool RowWriter::Overflows64(long long width64) const {
-  return TSpecialCanvas::Round64(width64) > cursor_.Geometry.RightX - X;
+  return PageCanvas::Round64(width64) > cursor_.Geometry.RightX - X;
 }
 
 qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
-  TSpecialCanvas &canvas = cursor_.Canvas;
+  PageCanvas &canvas = cursor_.Canvas;
   // A new row draws its line number in another font: the word's comes back
   // after it. Copied only then: most words fit their row.
   auto newRow = [&] {
@@ -65,13 +65,13 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
     // one is measured by prefixes, as far as the row needs.
     long long rest64 = 0, blank64 = 0;
     const bool summed = rest.size() <= kSummedWord && canvas.TextWidth64(rest, &rest64);
-    const int restWidth = summed ? TSpecialCanvas::Round64(rest64)
+    const int restWidth = summed ? PageCanvas::Round64(rest64)
                                  : WidthUpTo(canvas, rest, std::max(available, freshRow));
     if (restWidth <= available || rest.isEmpty()) {
       const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
       canvas.TextOut(X, cursor_.Y, text);
       if (summed && (!blankAfter || canvas.BlankWidth64(&blank64)))
-        X += TSpecialCanvas::Round64(rest64 + blank64);
+        X += PageCanvas::Round64(rest64 + blank64);
       else
         X += canvas.TextWidth(text);
       return -1;

@@ -10,12 +10,12 @@
 namespace scrivane {
 
 class PageCursor;
-class TSpecialCanvas;
+class PageCanvas;
 
 // TextWidth(text) when that is at most limit, else some width beyond limit.
 // Measures about twice what fits in limit at most, so breaking a huge word
 // row by row stays linear in its length.
-int WidthUpTo(TSpecialCanvas &canvas, QByteArrayView text, int limit);
+int WidthUpTo(PageCanvas &canvas, QByteArrayView text, int limit);
 
 class RowWriter {
  public:

@@ -256,7 +256,7 @@ class UnitListingRenderer : public ListingRenderer {
   ProjectModel &model_;
   // Valid during one page run.
   PageCursor *cursor_ = nullptr;
-  TSpecialCanvas *canvas_ = nullptr;
+  PageCanvas *canvas_ = nullptr;
   std::optional<RowWriter> row_;
   PageFonts fonts_;
   int textTop_ = 0;
@@ -327,7 +327,7 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   if (settings_.Layout == 1) {
     // Sixty-four characters measure one advance in 1/64 unit, where a
     // font's advances are not at hand one by one.
-    TSpecialCanvas &canvas = cursor.Canvas;
+    PageCanvas &canvas = cursor.Canvas;
     canvas.SetFont(fonts_.base);
     const QByteArray blanks(64, ' ');
     long long narrow = 0, wide = 0;
@@ -451,7 +451,7 @@ void UnitListingRenderer::DrawPartHeading(int file) {
     case SourcePart::State::Repeated: text += QStringLiteral(": includes itself; printed once, above"); break;
     case SourcePart::State::Unreadable: text += QStringLiteral(": cannot be read"); break;
   }
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   // A heading at the very top of a page needs no rule above it.
   if (cursor.Y > textTop_) cursor.Y += g().LineStep / 2;
@@ -477,7 +477,7 @@ void UnitListingRenderer::DrawFormImage() {
   }
   const QImage &image = s_.image;
   if (image.isNull() || image.width() <= 0 || image.height() <= 0) return;
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   const double widthInches = std::min(image.width() * 0.01, kMaxImageInches);
   const int w = canvas.ToDeviceX(float(widthInches));
   const int h = canvas.ToDeviceY(float(image.height() * widthInches / image.width()));
@@ -502,7 +502,7 @@ void UnitListingRenderer::NumberRow() {
 }
 
 void UnitListingRenderer::DrawLineNumber(int number) {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   canvas.SetFont(fonts_.line);
   char buffer[16];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, number).ptr;
@@ -559,7 +559,7 @@ void UnitListingRenderer::ReportHeading(int y) {
 }
 
 void UnitListingRenderer::SelectFont(TokenClass kind) {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   switch (kind) {
     case TokenClass::Plain: canvas.SetFont(fonts_.base); break;
     case TokenClass::Reserved: canvas.SetFont(fonts_.reserve); break;
@@ -600,7 +600,7 @@ std::vector<std::pair<QByteArray, QByteArray>> UnitListingRenderer::ClassLine(QB
 }
 
 void UnitListingRenderer::LayOutLine(QByteArrayView text) {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const QByteArrayView trimmed = text.trimmed();
   if (settings_.Auto == 1 && trimmed.isEmpty()) return;
@@ -681,7 +681,7 @@ bool UnitListingRenderer::RuleDue() const {
 }
 
 void UnitListingRenderer::FinishLine() {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const int pageHeight = canvas.PageHeight;
   if (RuleDue() && cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
@@ -698,7 +698,7 @@ void UnitListingRenderer::FinishLine() {
 }
 
 bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset) {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   RowWriter &row = *row_;
   // Read in place, not copied: the reader has just written the word, and a
   // copy read its parts back whole before the writes were done, once for
@@ -754,7 +754,7 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
 // row's right limit, in the current word's font: summed piece by piece
 // where the font gives every advance, rather than copied and measured.
 bool UnitListingRenderer::NextRunOverflows(ClassedWordReader &words) {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   long long width64 = 0, piece = 0;
   bool summed = canvas.BlankWidth64(&width64);
   if (summed)
@@ -830,10 +830,10 @@ void UnitListingRenderer::PassOwnBlanks() {
 void UnitListingRenderer::PlaceOwnColumn(int column) {
   if (cursor_->Y != ownRowY_) own_.Flowing = true;
   if (!own_.Flowing && fixedAdvance64_ > 0) {
-    row_->X = ownStartX_ + TSpecialCanvas::Round64((column - own_.Indent) * fixedAdvance64_);
+    row_->X = ownStartX_ + PageCanvas::Round64((column - own_.Indent) * fixedAdvance64_);
   } else if (!own_.Flowing || row_->X > row_->RowStartX()) {
     // After the text before, the file's blanks as blanks of the base font.
-    row_->X += TSpecialCanvas::Round64(std::max(column - own_.EndColumn, 0) * ownBlank64_);
+    row_->X += PageCanvas::Round64(std::max(column - own_.EndColumn, 0) * ownBlank64_);
   }
 }
 
@@ -858,7 +858,7 @@ bool UnitListingRenderer::OpenOwnRow(bool nextLine) {
   ownRowY_ = cursor_->Y;
   if (FileLineNumbers()) DrawLineNumber(own_.Line);
   const int rightmostStart = std::max(g().LeftX, g().RightX - (g().RightX - g().LeftX) / 4);
-  ownStartX_ = std::min(g().LeftX + TSpecialCanvas::Round64(own_.Indent * ownBlank64_), rightmostStart);
+  ownStartX_ = std::min(g().LeftX + PageCanvas::Round64(own_.Indent * ownBlank64_), rightmostStart);
   row_->SetRowStartX(ownStartX_);
   row_->X = ownStartX_;
   TellRow(own_.Line, own_.File, ownStartX_);
@@ -998,7 +998,7 @@ bool UnitListingRenderer::DrawOwnRest(int piece) {
 }
 
 void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows> carried) {
-  TSpecialCanvas &canvas = *canvas_;
+  PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const LineList &lines = model_.ListingLines;
   const int first = carried ? carried->Piece : position;
@@ -1137,7 +1137,7 @@ void UnitListing::ResetListingState() {
 }
 
 void UnitListing::BeginPrint(PageInfoPtr &Info) { job_->BeginPrint(Info); }
-void UnitListing::PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas) { job_->PrintPage(Info, SCanvas); }
+void UnitListing::PrintPage(PageInfo &Info, PageCanvas &SCanvas) { job_->PrintPage(Info, SCanvas); }
 void UnitListing::EndPrint(PageInfoPtr &Info) { job_->EndPrint(Info); }
 PrintEvents UnitListing::Events() { return job_->Events(); }
 

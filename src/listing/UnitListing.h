@@ -40,7 +40,7 @@ class UnitListing {
   ListingNames &Names();
 
   void BeginPrint(PageInfoPtr &Info);
-  void PrintPage(TPageInfo &Info, TSpecialCanvas &SCanvas);
+  void PrintPage(PageInfo &Info, PageCanvas &SCanvas);
   void EndPrint(PageInfoPtr &Info);
   // The three events bound to this listing.
   PrintEvents Events();

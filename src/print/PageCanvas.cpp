@@ -16,9 +16,9 @@ int RoundHalfEven(double value) {
 }
 }  // namespace
 
-TSpecialCanvas::TSpecialCanvas(PageDevice &printer) : printer_(printer) { ReadDeviceMetrics(); }
+PageCanvas::PageCanvas(PageDevice &printer) : printer_(printer) { ReadDeviceMetrics(); }
 
-void TSpecialCanvas::ReadDeviceMetrics() {
+void PageCanvas::ReadDeviceMetrics() {
   const DeviceMetrics m = printer_.metrics();
   measurer_ = &printer_.measurer();
   printerFontSet_ = false;  // the font's advances are the new measurer's
@@ -35,34 +35,34 @@ void TSpecialCanvas::ReadDeviceMetrics() {
   SyncDisplayFont();
 }
 
-void TSpecialCanvas::SetDisplayMode(DrawSurface *displayCanvas) {
+void PageCanvas::SetDisplayMode(DrawSurface *displayCanvas) {
   Mode = CanvasMode::Display;
   surface_ = displayCanvas;
   SyncDisplayFont();
 }
 
-void TSpecialCanvas::SetPrinterMode(DrawSurface *printerCanvas) {
+void PageCanvas::SetPrinterMode(DrawSurface *printerCanvas) {
   Mode = CanvasMode::Printer;
   surface_ = printerCanvas;
 }
 
-void TSpecialCanvas::SetMeasureMode() {
+void PageCanvas::SetMeasureMode() {
   Mode = CanvasMode::Measure;
   surface_ = nullptr;
 }
 
-int TSpecialCanvas::ToDeviceX(float inches) const {
+int PageCanvas::ToDeviceX(float inches) const {
   return RoundHalfEven(double(PixelsPerInchX) * double(inches));
 }
 
-int TSpecialCanvas::ToDeviceY(float inches) const {
+int PageCanvas::ToDeviceY(float inches) const {
   return RoundHalfEven(double(PixelsPerInchY) * double(inches));
 }
 
 // The measurer keeps its own per-font caches, so "handing the font to the
 // printer" is only remembering which font it measures with; skipping equal
 // fonts keeps the hot path free of font look-ups.
-void TSpecialCanvas::HandOverFont() {
+void PageCanvas::HandOverFont() {
   // The same font in another string of the same face needs no new tables;
   // sharing that string lets the next words pass the quick test.
   if (printerFontSet_ && FontsEqual(printerFont_, Font)) {
@@ -74,27 +74,27 @@ void TSpecialCanvas::HandOverFont() {
   advances64_ = printerFont_.pointSize > 0 ? AdvancesFor(printerFont_) : nullptr;
 }
 
-const std::array<int, 256> *TSpecialCanvas::AdvancesFor(const FontSpec &font) {
+const std::array<int, 256> *PageCanvas::AdvancesFor(const FontSpec &font) {
   if (const std::array<int, 256> *known = knownAdvances_.find(font)) return known;
   const std::array<int, 256> *advances = measurer_->advances64(font);
   if (advances) knownAdvances_.add(font, advances);
   return advances;
 }
 
-void TSpecialCanvas::SyncDisplayFont() const {
+void PageCanvas::SyncDisplayFont() const {
   if (Mode != CanvasMode::Display) return;
   if (Font.pointSize <= 0) throw PreviewException(kPrinterFontCorrupted);
 }
 
-void TSpecialCanvas::FontCorrupted() { throw PreviewException(kPrinterFontCorruptedMeasure); }
+void PageCanvas::FontCorrupted() { throw PreviewException(kPrinterFontCorruptedMeasure); }
 
-void TSpecialCanvas::SetFont(const FontSpec &font) {
+void PageCanvas::SetFont(const FontSpec &font) {
   AssignFont(Font, font);
   SyncPrinterFont();
   SyncDisplayFont();
 }
 
-bool TSpecialCanvas::TextWidth64(QByteArrayView text, long long *width64) {
+bool PageCanvas::TextWidth64(QByteArrayView text, long long *width64) {
   SyncPrinterFont();
   CheckFont();
   if (!advances64_) return false;
@@ -116,18 +116,18 @@ bool TSpecialCanvas::TextWidth64(QByteArrayView text, long long *width64) {
   return true;
 }
 
-int TSpecialCanvas::TextWidth(QByteArrayView text) {
+int PageCanvas::TextWidth(QByteArrayView text) {
   if (long long width64 = 0; TextWidth64(text, &width64)) return Round64(width64);
   return measurer_->textWidthIn(printerFont_, text, Encoding);
 }
 
-int TSpecialCanvas::TextHeight(QByteArrayView text) {
+int PageCanvas::TextHeight(QByteArrayView text) {
   SyncPrinterFont();
   CheckFont();
   return measurer_->textHeight(printerFont_, text);
 }
 
-void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
+void PageCanvas::TextOut(int x, int y, QByteArrayView text) {
   switch (Mode) {
     case CanvasMode::Display: {
       SyncPrinterFont();
@@ -162,12 +162,12 @@ void TSpecialCanvas::TextOut(int x, int y, QByteArrayView text) {
   }
 }
 
-void TSpecialCanvas::MoveTo(int x, int y) {
+void PageCanvas::MoveTo(int x, int y) {
   if (Mode == CanvasMode::Measure) return;
   penPosition_ = QPoint(x, y);
 }
 
-void TSpecialCanvas::LineTo(int x, int y) {
+void PageCanvas::LineTo(int x, int y) {
   if (Mode == CanvasMode::Measure) return;
   if (surface_) surface_->drawLine(penPosition_.x(), penPosition_.y(), x, y, Pen);
   penPosition_ = QPoint(x, y);
@@ -175,14 +175,14 @@ void TSpecialCanvas::LineTo(int x, int y) {
 
 // GDI's rectangle excludes its right and bottom edges: the QRect spans
 // x1..x2-1 and y1..y2-1, normalised when the corners come swapped.
-void TSpecialCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+void PageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   if (Mode == CanvasMode::Measure || !surface_) return;
   if (x2 < x1) std::swap(x1, x2);
   if (y2 < y1) std::swap(y1, y2);
   surface_->drawRectangle(QRect(x1, y1, x2 - x1, y2 - y1), Pen, Brush);
 }
 
-void TSpecialCanvas::StretchDraw(const QRect &rect, const QImage &graphic) {
+void PageCanvas::StretchDraw(const QRect &rect, const QImage &graphic) {
   switch (Mode) {
     case CanvasMode::Display:
       if (surface_) surface_->drawImage(rect, graphic);

@@ -26,10 +26,10 @@ inline constexpr const char *kDisplayFontCorrupted =
 
 enum class CanvasMode : int { Display = 0, Printer = 1, Measure = 2 };
 
-class TSpecialCanvas {
+class PageCanvas {
  public:
   // A new canvas is in printer mode with no surface until a Set...Mode call.
-  explicit TSpecialCanvas(PageDevice &printer);
+  explicit PageCanvas(PageDevice &printer);
 
   void ReadDeviceMetrics();
   void SetDisplayMode(DrawSurface *displayCanvas);
@@ -134,7 +134,7 @@ class TSpecialCanvas {
 // drawn).
 class CanvasModeGuard {
  public:
-  explicit CanvasModeGuard(TSpecialCanvas &canvas)
+  explicit CanvasModeGuard(PageCanvas &canvas)
       : canvas_(canvas), mode_(canvas.Mode), surface_(canvas.Surface()) {}
   ~CanvasModeGuard() {
     switch (mode_) {
@@ -147,7 +147,7 @@ class CanvasModeGuard {
   CanvasModeGuard &operator=(const CanvasModeGuard &) = delete;
 
  private:
-  TSpecialCanvas &canvas_;
+  PageCanvas &canvas_;
   CanvasMode mode_;
   DrawSurface *surface_;
 };

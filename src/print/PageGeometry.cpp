@@ -5,7 +5,7 @@
 
 namespace scrivane {
 
-PageGeometry ComputePageGeometry(TSpecialCanvas &canvas, const FormatSettings &settings) {
+PageGeometry ComputePageGeometry(PageCanvas &canvas, const FormatSettings &settings) {
   const PageLengths lengths = settings.ResolveLengths();
   PageGeometry g;
   // Lengths go over as single-precision inches, as the canvas rounds them.

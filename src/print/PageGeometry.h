@@ -5,7 +5,7 @@
 // pagination get the same geometry.
 namespace scrivane {
 
-class TSpecialCanvas;
+class PageCanvas;
 struct FormatSettings;
 
 struct PageGeometry {
@@ -21,6 +21,6 @@ struct PageGeometry {
 
 // Leaves the base font selected on the canvas. A Space option outside 0..2
 // (only possible by editing the settings file) gives single spacing.
-PageGeometry ComputePageGeometry(TSpecialCanvas &canvas, const FormatSettings &settings);
+PageGeometry ComputePageGeometry(PageCanvas &canvas, const FormatSettings &settings);
 
 }  // namespace scrivane

@@ -4,20 +4,20 @@
 
 namespace scrivane {
 
-int TNEWPageInfo::PageStart(int page) const {
+int ListingPageInfo::PageStart(int page) const {
   if (page < 1 || page > int(pageStart_.size())) return 0;
   return pageStart_[page - 1];
 }
 
-void TNEWPageInfo::SetPageStart(int page, int position) {
+void ListingPageInfo::SetPageStart(int page, int position) {
   if (page < 1) return;
   if (page > int(pageStart_.size())) pageStart_.resize(page, 0);
   pageStart_[page - 1] = position;
 }
 
 
-void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
-                        const std::function<void(TNEWPageInfo &, TSpecialCanvas &)> &pageHandler) {
+void ReplayEarlierPages(ListingPageInfo &info, PageCanvas &canvas,
+                        const std::function<void(ListingPageInfo &, PageCanvas &)> &pageHandler) {
   if (info.PageNumber <= info.KnownPages) return;
   info.SavedPage = info.PageNumber;
   const bool wasDrawing = info.Drawing;
@@ -27,7 +27,7 @@ void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
     // A handler that raises during the replay must not leave the record
     // saying "not drawing" for the next page run.
     struct RecordGuard {
-      TNEWPageInfo &info;
+      ListingPageInfo &info;
       bool drawing;
       int page;
       bool done = false;

@@ -9,10 +9,10 @@
 
 namespace scrivane {
 
-class TSpecialCanvas;
+class PageCanvas;
 
-struct TPageInfo {
-  virtual ~TPageInfo() = default;
+struct PageInfo {
+  virtual ~PageInfo() = default;
   int PageNumber = 1;     // page to draw, from 1
   bool LastPage = false;  // set by the page event: the page just drawn is the last
   QString Title;          // document name for the printer and the status window
@@ -24,7 +24,7 @@ struct TPageInfo {
 
 // The listings' record: where every page starts, so that any page can be
 // produced again from its start. Grows with the document (no page limit).
-struct TNEWPageInfo : TPageInfo {
+struct ListingPageInfo : PageInfo {
   int KnownPages = 1;   // highest page whose start is known
   bool Drawing = true;  // false while earlier pages are replayed
   int SavedPage = 0;    // the requested page, kept during a replay
@@ -38,15 +38,15 @@ struct TNEWPageInfo : TPageInfo {
   std::vector<int> pageStart_;
 };
 
-using PageInfoPtr = std::unique_ptr<TPageInfo>;
-using TBeginPrintEvent = std::function<void(PageInfoPtr &Info)>;
-using TPrintPageEvent = std::function<void(TPageInfo &Info, TSpecialCanvas &SCanvas)>;
-using TEndPrintEvent = std::function<void(PageInfoPtr &Info)>;
+using PageInfoPtr = std::unique_ptr<PageInfo>;
+using BeginPrintEvent = std::function<void(PageInfoPtr &Info)>;
+using PrintPageEvent = std::function<void(PageInfo &Info, PageCanvas &SCanvas)>;
+using EndPrintEvent = std::function<void(PageInfoPtr &Info)>;
 
 struct PrintEvents {
-  TBeginPrintEvent OnBeginPrint;
-  TPrintPageEvent OnPrintPage;
-  TEndPrintEvent OnEndPrint;
+  BeginPrintEvent OnBeginPrint;
+  PrintPageEvent OnPrintPage;
+  EndPrintEvent OnEndPrint;
 };
 
 // The replay rule, written once for every listing: when the requested page
@@ -55,7 +55,7 @@ struct PrintEvents {
 // drawn), with Drawing false; then the canvas mode, Drawing and PageNumber
 // are restored and the caller goes on with the requested page. When the
 // document ends before the requested page, PageNumber is set to its last page.
-void ReplayEarlierPages(TNEWPageInfo &info, TSpecialCanvas &canvas,
-                        const std::function<void(TNEWPageInfo &, TSpecialCanvas &)> &pageHandler);
+void ReplayEarlierPages(ListingPageInfo &info, PageCanvas &canvas,
+                        const std::function<void(ListingPageInfo &, PageCanvas &)> &pageHandler);
 
 }  // namespace scrivane

@@ -32,7 +32,7 @@ PrintEvents SheetsOf(const PrintEvents &pages, int perSheet, QSize page) {
   const QList<PagePlacement> places = PlacePagesOnSheet(perSheet, page);
   if (places.size() == 1) return pages;
   PrintEvents sheets = pages;
-  sheets.OnPrintPage = [places, draw = pages.OnPrintPage](TPageInfo &info, TSpecialCanvas &canvas) {
+  sheets.OnPrintPage = [places, draw = pages.OnPrintPage](PageInfo &info, PageCanvas &canvas) {
     if (!draw) return;
     const int sheet = std::max(1, info.PageNumber);
     const int first = (sheet - 1) * int(places.size()) + 1;

@@ -33,7 +33,7 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
   SetJobText(progress, QStringLiteral("Initializing"));
   PageInfoPtr info;
   events.OnBeginPrint(info);
-  if (!info) info = std::make_unique<TPageInfo>();  // a handler that forgot its record
+  if (!info) info = std::make_unique<PageInfo>();  // a handler that forgot its record
   info->InOrder = true;
 
   PrintOutcome outcome;
@@ -41,7 +41,7 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
   // Pagination: the pages before the range are laid out, not printed, so
   // that the first printed page starts where it would in a full print.
   if (fromPage > 1) {
-    TSpecialCanvas measureCanvas(target.device());
+    PageCanvas measureCanvas(target.device());
     measureCanvas.SetMeasureMode();
     for (int p = 1; p < fromPage; ++p) {
       SetJobText(progress, QStringLiteral("Paginating Page %1").arg(p));
@@ -60,7 +60,7 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
     if (!target.beginDocument(info->Title)) throw PrintException(target.errorText().toStdString());
     bool aborted = false;
     try {
-      TSpecialCanvas printCanvas(target.device());
+      PageCanvas printCanvas(target.device());
       printCanvas.SetPrinterMode(&target.surface());
       printCanvas.ReadDeviceMetrics();
       SetJobText(progress, info->Title);

@@ -35,10 +35,10 @@ struct PagedDocument {
     PrintEvents e;
     e.OnBeginPrint = [this](PageInfoPtr &info) {
       ++begins;
-      info = std::make_unique<TPageInfo>();
+      info = std::make_unique<PageInfo>();
       info->Title = QStringLiteral("doc");
     };
-    e.OnPrintPage = [this](TPageInfo &info, TSpecialCanvas &canvas) {
+    e.OnPrintPage = [this](PageInfo &info, PageCanvas &canvas) {
       if (info.PageNumber > pages) info.PageNumber = pages;
       runs.emplace_back(info.PageNumber, canvas.Mode);
       if (onRun) onRun(info.PageNumber, canvas.Mode);

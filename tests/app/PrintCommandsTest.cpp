@@ -341,7 +341,7 @@ TEST(PrintCommands, SharedBeginEventMakesAFreshPageRecord) {
   f.commands->PlainJobBeginPrint(info);
   ASSERT_TRUE(info);
   EXPECT_EQ(info->Title, f.window->model().OpenedPath);
-  EXPECT_EQ(static_cast<TNEWPageInfo &>(*info).KnownPages, 1);
+  EXPECT_EQ(static_cast<ListingPageInfo &>(*info).KnownPages, 1);
   f.commands->PlainJobEndPrint(info);
   EXPECT_FALSE(info);
 }

@@ -54,7 +54,7 @@ struct Rig {
     std::vector<QStringList> pages;
     for (int p = 1; p <= 1000; ++p) {
       RecordingSurface surface;
-      TSpecialCanvas canvas(device);
+      PageCanvas canvas(device);
       canvas.SetPrinterMode(&surface);
       info->PageNumber = p;
       events.OnPrintPage(*info, canvas);
@@ -156,10 +156,10 @@ TEST(ListingJob, FooterRowComesOffTheUnitListingBeforeItsBodyAndOffTheOthersAfte
       const PrintEvents events = rig.docs.EventsOf(kind);
       PageInfoPtr info;
       events.OnBeginPrint(info);
-      TSpecialCanvas canvas(rig.printer);
+      PageCanvas canvas(rig.printer);
       canvas.SetMeasureMode();
       events.OnPrintPage(*info, canvas);
-      firstPageItems[footer] = static_cast<TNEWPageInfo &>(*info).PageStart(2);
+      firstPageItems[footer] = static_cast<ListingPageInfo &>(*info).PageStart(2);
     }
     if (kind == DocumentKind::Unit)
       EXPECT_EQ(firstPageItems[1], firstPageItems[0] - 1);
@@ -182,7 +182,7 @@ TEST(ListingJob, PageDrawnFirstOrAgainEqualsItsDrawingInOrder) {
     events.OnBeginPrint(info);
     for (int page : {3, 1, 4, 3}) {
       RecordingSurface surface;
-      TSpecialCanvas canvas(rig.printer);
+      PageCanvas canvas(rig.printer);
       canvas.SetPrinterMode(&surface);
       info->PageNumber = page;
       events.OnPrintPage(*info, canvas);
@@ -270,7 +270,7 @@ TEST(ProcedureList, LongEntryContinuesAfterItsKeywordAndOnlyTheFirstWordIsReserv
   const auto pages = rig.AllPages(DocumentKind::Procedures);
   ASSERT_EQ(pages.size(), 1u);
   const auto texts = Texts(pages[0]);
-  TSpecialCanvas canvas(rig.printer);
+  PageCanvas canvas(rig.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, rig.settings);
   canvas.SetFont(rig.settings.ReserveFont());
@@ -343,7 +343,7 @@ TEST(ProjectListing, InnerBlanksTabsAndAHugeWordStayOnThePaper) {
   const auto pages = rig.AllPages(DocumentKind::Project);
   ASSERT_EQ(pages.size(), 1u);
   const auto texts = Texts(pages[0]);
-  TSpecialCanvas canvas(rig.printer);
+  PageCanvas canvas(rig.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, rig.settings);
   QStringList words;
@@ -379,7 +379,7 @@ TEST(RowWriter, BreakingAHugeWordMeasuresInLinearTime) {
   long long measured[2] = {0, 0};
   for (int n : {0, 1}) {
     CountingPrinter printer;
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     canvas.SetMeasureMode();
     FormatSettings settings;
     const PageGeometry g = ComputePageGeometry(canvas, settings);
@@ -424,7 +424,7 @@ TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesThe
   rig.docs.Unit.Names() = {HeaderNameText(rig.model.CurrentUnitPath, true), HeaderNameText(rig.model.OpenedPath, true)};
   const auto pages = rig.AllPages(DocumentKind::Unit);
   ASSERT_GE(pages.size(), 2u);
-  TSpecialCanvas canvas(rig.printer);
+  PageCanvas canvas(rig.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, s);
   canvas.SetFont(s.HeaderFont());
@@ -534,7 +534,7 @@ TEST(IndexListing, NoColumnOverprintsAndEachLineIsItsHeadingsRow) {
     }
 
     rig.Prepare(DocumentKind::Index);
-    TSpecialCanvas measure(rig.printer);
+    PageCanvas measure(rig.printer);
     measure.SetMeasureMode();
     measure.SetFont(rig.settings.BaseFont());
     int rows = 0, nested = 0;
@@ -583,7 +583,7 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
       {"TCaf\xE9.R\xE9sum\xE9Verl\xE4ngernUndAnzeigen", TextEncoding::Windows1252},
   };
   VirtualPrinter printer;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetMeasureMode();
   for (const Row &row : rows) {
     canvas.Encoding = row.encoding;

@@ -186,14 +186,14 @@ class FormRig {
   }
   QStringList Page(int page) {
     RecordingSurface surface;
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     canvas.SetPrinterMode(&surface);
     info->PageNumber = page;
     listing.Job().PrintPage(*info, canvas);
     return surface.lines;
   }
   PageGeometry Geometry() {
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     canvas.SetMeasureMode();
     return ComputePageGeometry(canvas, settings);
   }

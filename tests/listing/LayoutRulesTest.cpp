@@ -31,7 +31,7 @@ struct LayoutRun {
 Laid LayOut(const QList<QByteArray> &source, const LayoutRun &run = {}) {
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetPrinterMode(&surface);
   FormatSettings settings;
   Laid laid;
@@ -177,7 +177,7 @@ TEST(BlockDiagram, NestingDeeperThanSixteenLevels) {
 TEST(BlockDiagram, PageEndRunsOpenBlocksDown) {
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetPrinterMode(&surface);
   LayoutState state;
   state.Depth = 2;

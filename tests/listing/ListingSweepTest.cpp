@@ -680,7 +680,7 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
                        .arg(model.IndexEntries.size())
                        .arg(model.Routines.size());
 
-  TSpecialCanvas canvas(target.printer);
+  PageCanvas canvas(target.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, settings);
   const int footerRule = canvas.PageHeight - g.BottomMargin - g.LineStep;
@@ -782,7 +782,7 @@ QString CheckOwnLayout(const QString &path, int *rows) {
   model.UnitHighlighted = true;
   TextTarget target;
   RunPrint(listing.Events(), target, PageRange{});
-  TSpecialCanvas canvas(target.printer);
+  PageCanvas canvas(target.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, settings);
   canvas.SetFont(settings.BaseFont());
@@ -829,14 +829,14 @@ QString CheckOwnLayout(const QString &path, int *rows) {
     const std::u32string &expected = (*current)[size_t(line - 1)];
     size_t indent = 0;
     while (indent < expected.size() && expected[indent] == U' ') ++indent;
-    if (g.LeftX + TSpecialCanvas::Round64(indent * advance) > rightmostStart) continue;
+    if (g.LeftX + PageCanvas::Round64(indent * advance) > rightmostStart) continue;
     std::u32string row;
     size_t k = i + 1;
     for (; k < texts.size() && texts[k].sheet == t.sheet && texts[k].y == t.y; ++k) {
       const PrintedText &word = texts[k];
       if (word.font == settings.LineFont() || word.font == settings.HeaderFont()) break;
       const long long column = ((word.x - g.LeftX) * 64LL + advance / 2) / advance;
-      if (word.x != g.LeftX + TSpecialCanvas::Round64(column * advance))
+      if (word.x != g.LeftX + PageCanvas::Round64(column * advance))
         return QStringLiteral("line %1: \"%2\" at x %3, between two columns").arg(line).arg(QString::fromLatin1(word.text)).arg(word.x);
       if (row.size() > size_t(column)) return QStringLiteral("line %1: \"%2\" drawn over the text before it").arg(line).arg(QString::fromLatin1(word.text));
       row.append(size_t(column) - row.size(), U' ');
@@ -845,7 +845,7 @@ QString CheckOwnLayout(const QString &path, int *rows) {
     while (!row.empty() && row.back() == U' ') row.pop_back();
     ++*rows;
     // A row with no number of its own goes on with the line.
-    const bool wraps = g.LeftX + TSpecialCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
+    const bool wraps = g.LeftX + PageCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
                        (k < texts.size() && texts[k].font != settings.LineFont() && texts[k].font != settings.HeaderFont());
     if (row != expected && !(wraps && expected.compare(0, row.size(), row) == 0 && !row.empty()))
       return QStringLiteral("line %1 prints \"%2\", the file has \"%3\"")

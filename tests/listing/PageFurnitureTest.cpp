@@ -22,7 +22,7 @@ struct FurnitureRig {
   FormatSettings settings;
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas canvas{printer};
+  PageCanvas canvas{printer};
   PageGeometry geometry;
   FurnitureTexts texts{"main.pas", "project.dpr", QDateTime(QDate(2026, 12, 6), QTime(14, 5))};
 };

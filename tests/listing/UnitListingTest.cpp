@@ -54,17 +54,17 @@ class ListingRig {
     for (const QByteArray &line : lines) model.ListingLines << NormaliseLine(line).trimmed();
     listing.BeginPrint(info);
   }
-  TNEWPageInfo &Info() { return static_cast<TNEWPageInfo &>(*info); }
+  ListingPageInfo &Info() { return static_cast<ListingPageInfo &>(*info); }
   QStringList Page(int page) {
     RecordingSurface surface;
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     canvas.SetPrinterMode(&surface);
     info->PageNumber = page;
     listing.PrintPage(*info, canvas);
     return surface.lines;
   }
   PageGeometry Geometry() {
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     canvas.SetMeasureMode();
     return ComputePageGeometry(canvas, settings);
   }

@@ -21,7 +21,7 @@ TEST(PageCanvas, ToDeviceRoundsHalvesToEven) {
   };
   for (const Row &row : rows) {
     VirtualPrinter printer(WithResolution(row.dpi));
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     EXPECT_EQ(canvas.ToDeviceX(row.inches), row.expected) << row.dpi << " dpi, " << row.inches << " in";
     EXPECT_EQ(canvas.ToDeviceY(row.inches), row.expected) << row.dpi << " dpi, " << row.inches << " in";
   }
@@ -30,7 +30,7 @@ TEST(PageCanvas, ToDeviceRoundsHalvesToEven) {
 TEST(PageCanvas, MeasureModeDrawsNothingAndMeasuresAsPrinterMode) {
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas printing(printer), measuring(printer);
+  PageCanvas printing(printer), measuring(printer);
   printing.SetPrinterMode(&surface);
   measuring.SetMeasureMode();
   const QByteArray texts[] = {"", "X", "begin", "Procedure TForm1.Button1Click(Sender: TObject);", "\xE9t\xE9"};
@@ -53,7 +53,7 @@ TEST(PageCanvas, MeasureModeDrawsNothingAndMeasuresAsPrinterMode) {
 TEST(PageCanvas, PrinterModeRecordsEveryCallWithTheValuesOfTheMoment) {
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetPrinterMode(&surface);
   canvas.SetFont(FontSpec{QStringLiteral("Arial"), 10, StyleBold, 0x0000FF});
   canvas.TextOut(600, 450, "begin");
@@ -81,7 +81,7 @@ TEST(PageCanvas, PrinterModeRecordsEveryCallWithTheValuesOfTheMoment) {
 TEST(PageCanvas, DisplayModePlacesEachCharacterAtThePrinterAdvance) {
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetDisplayMode(&surface);
   canvas.TextOut(100, 50, "Wil");
   // 10 pt at 600 dpi is 83 px: W 0.83 -> 69, i 0.22 -> 18.
@@ -102,24 +102,24 @@ TEST(PageCanvas, CorruptFontsRaiseTheirFixedMessages) {
   RecordingSurface surface;
   struct Row {
     const char *what;
-    std::function<void(TSpecialCanvas &)> action;
+    std::function<void(PageCanvas &)> action;
     const char *message;
   };
   const FontSpec broken{QStringLiteral("Arial"), 0, 0, 0};
   const Row rows[] = {
-      {"SetFont in display mode", [&](TSpecialCanvas &c) { c.SetDisplayMode(&surface); c.SetFont(broken); },
+      {"SetFont in display mode", [&](PageCanvas &c) { c.SetDisplayMode(&surface); c.SetFont(broken); },
        "Printer Font corrupted (Font.Height > 0)"},
-      {"switch to display mode", [&](TSpecialCanvas &c) { c.Font = broken; c.SetDisplayMode(&surface); },
+      {"switch to display mode", [&](PageCanvas &c) { c.Font = broken; c.SetDisplayMode(&surface); },
        "Printer Font corrupted (Font.Height > 0)"},
-      {"TextWidth", [&](TSpecialCanvas &c) { c.Font = broken; c.TextWidth("x"); },
+      {"TextWidth", [&](PageCanvas &c) { c.Font = broken; c.TextWidth("x"); },
        "Printer Font corrupted (Font.Height is > 0)"},
-      {"TextHeight in measure mode", [&](TSpecialCanvas &c) { c.SetMeasureMode(); c.Font = broken; c.TextHeight("x"); },
+      {"TextHeight in measure mode", [&](PageCanvas &c) { c.SetMeasureMode(); c.Font = broken; c.TextHeight("x"); },
        "Printer Font corrupted (Font.Height is > 0)"},
-      {"empty TextOut in display mode", [&](TSpecialCanvas &c) { c.SetDisplayMode(&surface); c.Font = broken; c.TextOut(0, 0, ""); },
+      {"empty TextOut in display mode", [&](PageCanvas &c) { c.SetDisplayMode(&surface); c.Font = broken; c.TextOut(0, 0, ""); },
        "Display Canvas Font has been corrupted.\r\nFont Height is < 0"},
   };
   for (const Row &row : rows) {
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     try {
       row.action(canvas);
       ADD_FAILURE() << row.what << ": no exception";
@@ -128,7 +128,7 @@ TEST(PageCanvas, CorruptFontsRaiseTheirFixedMessages) {
     }
   }
   // The printer-mode TextOut of an empty text needs no font and raises nothing.
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetPrinterMode(&surface);
   canvas.Font = broken;
   EXPECT_NO_THROW(canvas.TextOut(0, 0, ""));

@@ -5,7 +5,7 @@
 using namespace scrivane;
 
 TEST(PageInfo, PageStartGrowsBeyondFiveHundredPages) {
-  TNEWPageInfo info;
+  ListingPageInfo info;
   EXPECT_EQ(info.PageStart(1), 0);
   info.SetPageStart(1200, 77);
   EXPECT_EQ(info.PageStart(1200), 77);

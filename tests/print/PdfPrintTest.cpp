@@ -175,7 +175,7 @@ TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
     FormatSettings settings;
     settings.Space = row.space;
     settings.Left = 1;  // 1 inch
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     const PageGeometry g = ComputePageGeometry(canvas, settings);
     EXPECT_EQ(g.LineStep, row.lineStep) << "Space " << row.space;
     EXPECT_EQ(g.LeftX, 600);
@@ -185,7 +185,7 @@ TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
   // Measuring happens on the printer in every mode: the same geometry.
   VirtualPrinter virtualPrinter;
   RecordingSurface surface;
-  TSpecialCanvas display(virtualPrinter), measure(virtualPrinter);
+  PageCanvas display(virtualPrinter), measure(virtualPrinter);
   display.SetDisplayMode(&surface);
   measure.SetMeasureMode();
   EXPECT_EQ(ComputePageGeometry(display, FormatSettings{}), ComputePageGeometry(measure, FormatSettings{}));
@@ -225,8 +225,8 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
   QTemporaryDir dir;
   const QString path = dir.filePath("line.pdf");
   PrintEvents events;
-  events.OnBeginPrint = [](PageInfoPtr &info) { info = std::make_unique<TPageInfo>(); };
-  events.OnPrintPage = [&](TPageInfo &info, TSpecialCanvas &canvas) {
+  events.OnBeginPrint = [](PageInfoPtr &info) { info = std::make_unique<PageInfo>(); };
+  events.OnPrintPage = [&](PageInfo &info, PageCanvas &canvas) {
     for (int i = 0; i < int(std::size(lines)); ++i) {
       canvas.Encoding = lines[i].encoding;
       canvas.SetFont(lines[i].font);
@@ -291,7 +291,7 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
 TEST(PdfPrint, DisplayModePlacesCharactersWhereThePrinterDrawsTheString) {
   PdfDevice device(PaperSize::A4);
   RecordingSurface surface;
-  TSpecialCanvas canvas(device);
+  PageCanvas canvas(device);
   canvas.SetDisplayMode(&surface);
   const QByteArray text = "Count := Count * 1000 + Width div 7; { a comment }";
   for (const FontSpec &font : {FontSpec{QStringLiteral("Courier New"), 10, 0, 0},

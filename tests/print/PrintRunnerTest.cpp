@@ -175,9 +175,9 @@ TEST(PrintRunner, TargetThatCannotBeginGivesItsMessage) {
 TEST(PrintRunner, ReplayDrawsPageSevenFirstAndPageThreeAfterAsInOrder) {
   FlowDocument doc(120);
   VirtualPrinter printer;
-  auto drawPage = [&](TNEWPageInfo &info, int page) {
+  auto drawPage = [&](ListingPageInfo &info, int page) {
     RecordingSurface surface;
-    TSpecialCanvas canvas(printer);
+    PageCanvas canvas(printer);
     canvas.SetPrinterMode(&surface);
     info.PageNumber = page;
     doc.PrintPage(info, canvas);
@@ -185,12 +185,12 @@ TEST(PrintRunner, ReplayDrawsPageSevenFirstAndPageThreeAfterAsInOrder) {
     EXPECT_TRUE(info.Drawing);
     return surface.lines;
   };
-  TNEWPageInfo inOrder;
+  ListingPageInfo inOrder;
   QList<QStringList> pages;
   for (int p = 1; p <= 7; ++p) pages << drawPage(inOrder, p);
   ASSERT_FALSE(inOrder.LastPage) << "the document must be longer than seven pages";
 
-  TNEWPageInfo outOfOrder;
+  ListingPageInfo outOfOrder;
   EXPECT_EQ(drawPage(outOfOrder, 7), pages[6]);
   EXPECT_EQ(outOfOrder.PageNumber, 7);
   EXPECT_EQ(drawPage(outOfOrder, 3), pages[2]);
@@ -200,9 +200,9 @@ TEST(PrintRunner, ReplayDrawsPageSevenFirstAndPageThreeAfterAsInOrder) {
 TEST(PrintRunner, ReplayPastTheEndShowsTheLastPage) {
   FlowDocument doc(30);
   VirtualPrinter printer;
-  TNEWPageInfo info;
+  ListingPageInfo info;
   RecordingSurface surface;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetPrinterMode(&surface);
   info.PageNumber = 999;
   doc.PrintPage(info, canvas);
@@ -235,13 +235,13 @@ TEST(PrintRunner, ReplayThatRaisesLeavesTheRecordDrawing) {
   FlowDocument doc(120);
   VirtualPrinter printer;
   RecordingSurface surface;
-  TSpecialCanvas canvas(printer);
+  PageCanvas canvas(printer);
   canvas.SetPrinterMode(&surface);
-  TNEWPageInfo info;
+  ListingPageInfo info;
   info.PageNumber = 5;
   int runs = 0;
   EXPECT_THROW(ReplayEarlierPages(info, canvas,
-                                  [&](TNEWPageInfo &i, TSpecialCanvas &c) {
+                                  [&](ListingPageInfo &i, PageCanvas &c) {
                                     if (++runs == 3) throw std::runtime_error("bad page");
                                     doc.PrintPage(i, c);
                                   }),
@@ -297,7 +297,7 @@ TEST(TextMeasurer, TheCanvasMeasuresEveryWordAsTheMeasurerDoes) {
       "\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xF0\x9F\x98\x80 \xD0\x9F\xFF \xE4\xB8\xAD\xE6\x96\x87 \xE4\xB8\xAD\xC0 \xE0\x80\x80 \xE0\x81\x81 \xD0\x41\xD0\x9F \xE2\x80\x14\n";
   QFile unit(QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pscanner.pp"));
   if (unit.open(QIODevice::ReadOnly)) source += unit.read(200000);
-  TSpecialCanvas canvas(device);
+  PageCanvas canvas(device);
   canvas.SetMeasureMode();
   for (const TextEncoding encoding : {TextEncoding::Windows1252, TextEncoding::Utf8}) {
     canvas.Encoding = encoding;

@@ -10,10 +10,10 @@ PrintEvents NumberedDocument::events() {
   PrintEvents e;
   e.OnBeginPrint = [this](PageInfoPtr &info) {
     ++begins;
-    info = std::make_unique<TPageInfo>();
+    info = std::make_unique<PageInfo>();
     info->Title = QStringLiteral("numbered.pas");
   };
-  e.OnPrintPage = [this](TPageInfo &info, TSpecialCanvas &canvas) {
+  e.OnPrintPage = [this](PageInfo &info, PageCanvas &canvas) {
     pagesRun << info.PageNumber;
     modes << canvas.Mode;
     if (info.PageNumber == throwOnPage) throw std::runtime_error("page handler failed");
@@ -37,8 +37,8 @@ FlowDocument::FlowDocument(int lineCount) {
   }
 }
 
-void FlowDocument::PrintPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
-  ReplayEarlierPages(info, canvas, [this](TNEWPageInfo &i, TSpecialCanvas &c) { PrintPage(i, c); });
+void FlowDocument::PrintPage(ListingPageInfo &info, PageCanvas &canvas) {
+  ReplayEarlierPages(info, canvas, [this](ListingPageInfo &i, PageCanvas &c) { PrintPage(i, c); });
   const int page = info.PageNumber;
   int line = info.PageStart(page);
   int y = 200;
@@ -58,12 +58,12 @@ void FlowDocument::PrintPage(TNEWPageInfo &info, TSpecialCanvas &canvas) {
 PrintEvents FlowDocument::events() {
   PrintEvents e;
   e.OnBeginPrint = [](PageInfoPtr &info) {
-    auto record = std::make_unique<TNEWPageInfo>();
+    auto record = std::make_unique<ListingPageInfo>();
     record->Title = QStringLiteral("flow.pas");
     info = std::move(record);
   };
-  e.OnPrintPage = [this](TPageInfo &info, TSpecialCanvas &canvas) {
-    PrintPage(static_cast<TNEWPageInfo &>(info), canvas);
+  e.OnPrintPage = [this](PageInfo &info, PageCanvas &canvas) {
+    PrintPage(static_cast<ListingPageInfo &>(info), canvas);
   };
   e.OnEndPrint = [](PageInfoPtr &info) { info.reset(); };
   return e;

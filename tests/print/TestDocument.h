@@ -31,7 +31,7 @@ struct FlowDocument {
   int bottomY = 1500;
 
   FlowDocument(int lineCount);
-  void PrintPage(scrivane::TNEWPageInfo &info, scrivane::TSpecialCanvas &canvas);
+  void PrintPage(scrivane::ListingPageInfo &info, scrivane::PageCanvas &canvas);
   scrivane::PrintEvents events();
 };
 

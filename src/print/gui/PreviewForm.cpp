@@ -200,7 +200,7 @@ void PreviewWindow::PaintBox(int box, QPainter &painter, const QSize &size) {
 void PreviewWindow::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
   if (PrintRequested || !info_) return;
   if (FinalPage != -1 && FinalPage < n) return;
-  TSpecialCanvas canvas(printer_);
+  PageCanvas canvas(printer_);
   const int W = SheetPixels().width();
   const int H = SheetPixels().height();
   if (W <= 0 || H <= 0) return;
@@ -264,7 +264,7 @@ QString PreviewWindow::CountText(int page) const {
   return QStringLiteral(" of at least %1").arg(std::max(page, HighestPage) + 1);
 }
 
-void PreviewWindow::DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize) {
+void PreviewWindow::DrawGrid(PageCanvas &canvas, QPainter &painter, const QSize &boxSize) {
   DeviceMetrics metrics;
   metrics.PageWidth = SheetPixels().width();
   metrics.PageHeight = SheetPixels().height();
@@ -306,7 +306,7 @@ void PreviewWindow::RepaintBoxes() {
 void PreviewWindow::PaginatePage(int p) {
   if (p == 0 || !info_) return;
   SetStatus(2, QStringLiteral("Paginating Page %1").arg(p));
-  TSpecialCanvas canvas(printer_);
+  PageCanvas canvas(printer_);
   canvas.SetMeasureMode();
   info_->PageNumber = p;
   RequirePageEvent();

@@ -120,7 +120,7 @@ class PreviewWindow : public QDialog {
   bool IndexRequested = false;
   bool SinglePageMode = true;
   bool GridVisible = false;
-  TPageInfo *Info() const { return info_.get(); }
+  PageInfo *Info() const { return info_.get(); }
   int GridLinesDrawn() const { return gridLinesDrawn_; }
   QString StatusText(int panel) const;
 
@@ -172,7 +172,7 @@ class PreviewWindow : public QDialog {
   bool ShowsSheets() const { return options_.PagesPerSheet == 2 || options_.PagesPerSheet == 4; }
   void ApplyLayout();
   void LayoutTwoPages();
-  void DrawGrid(TSpecialCanvas &canvas, QPainter &painter, const QSize &boxSize);
+  void DrawGrid(PageCanvas &canvas, QPainter &painter, const QSize &boxSize);
   void SetStatus(int panel, const QString &text);
   // " Page 3 of 17" once the last page is known, " Page 3" before.
   QString PageStatus(int page) const;

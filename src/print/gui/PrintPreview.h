@@ -30,9 +30,9 @@ class PrintJob {
   // Neither argument is owned; the printer host outlives the job.
   explicit PrintJob(PrinterHost &printer, QWidget *parent = nullptr);
 
-  TBeginPrintEvent OnBeginPrint;
-  TPrintPageEvent OnPrintPage;
-  TEndPrintEvent OnEndPrint;
+  BeginPrintEvent OnBeginPrint;
+  PrintPageEvent OnPrintPage;
+  EndPrintEvent OnEndPrint;
   ZoomLimits ZoomOptions;
   int CurrentPage = 1;
   ColorRef GridColor = 0xC0C0C0;
