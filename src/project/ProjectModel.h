@@ -12,23 +12,11 @@
 #include <functional>
 
 #include "platform/TextEncoding.h"
+#include "project/EntryKind.h"
 #include "project/LineList.h"
 #include "project/ProjectScope.h"
 
 namespace scrivane {
-
-// Kinds of pick-list entries; each has its own glyph.
-enum class EntryKind {
-  UnitInProject = 0,  // UnitKind 0
-  FormFile = 1,       // UnitKind 1
-  UnitInUses = 9,     // UnitKind 9
-  Function = 100,
-  Constructor,
-  Destructor,
-  Procedure,
-  FormObject,
-  None,
-};
 
 struct UnitEntry {
   QString name;      // display name: lower-case file name (at most 128 characters)

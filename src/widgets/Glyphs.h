@@ -5,7 +5,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include "project/ProjectModel.h"
+#include "project/EntryKind.h"
 
 namespace scrivane {
 
