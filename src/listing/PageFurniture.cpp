@@ -12,7 +12,7 @@ namespace {
 // output that keeps the listing's text leaves them out.
 class FurnitureMark {
  public:
-  explicit FurnitureMark(TSpecialCanvas &canvas) : sink_(canvas.Structure()) {
+  explicit FurnitureMark(PageCanvas &canvas) : sink_(canvas.Structure()) {
     if (sink_) sink_->furniture(true);
   }
   ~FurnitureMark() {
