@@ -226,6 +226,8 @@ class UnitListingRenderer : public ListingRenderer {
   bool NextRunOverflows(ClassedWordReader &words);
   void DrawCarriedRows(CarriedRows carried);
   void FinishLine();
+  void FinishRow(bool rule);
+  void BreakPage();
   void NumberRow();
   void DrawLineNumber(int number);
   bool FileLineNumbers() const { return settings_.LineNo == 1 && settings_.LineNumbersFrom == 1; }
@@ -623,16 +625,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   row_->X = row_->RowStartX();
 
   const int pageHeight = canvas.PageHeight;
-  if (line_->FirstWord() == kNewPageMarker) {
-    const int limit = pageHeight - g().BottomMargin - canvas.TextHeight("X");
-    const int height = canvas.TextHeight("X");
-    if (g().LineStep > 0) {
-      while (height + cursor.Y < limit) cursor.Y += g().LineStep;
-    } else {
-      cursor.Y = std::max(cursor.Y, limit);
-    }
-    return;
-  }
+  if (line_->FirstWord() == kNewPageMarker) return BreakPage();
 
   if (s_.layout.BlankBefore) {
     s_.layout.BlankBefore = false;
@@ -680,11 +673,28 @@ bool UnitListingRenderer::RuleDue() const {
          s_.layout.InImplementation && s_.layout.Depth == 0;
 }
 
-void UnitListingRenderer::FinishLine() {
+void UnitListingRenderer::FinishLine() { FinishRow(RuleDue()); }
+
+// The page-break comment: the rows down to the foot stay empty.
+void UnitListingRenderer::BreakPage() {
+  PageCanvas &canvas = *canvas_;
+  PageCursor &cursor = *cursor_;
+  const int limit = canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X");
+  const int height = canvas.TextHeight("X");
+  if (g().LineStep > 0) {
+    while (height + cursor.Y < limit) cursor.Y += g().LineStep;
+  } else {
+    cursor.Y = std::max(cursor.Y, limit);
+  }
+}
+
+// Ends a line's last row; a rule on a row of its own follows a routine's
+// last "end;" where there is room for it.
+void UnitListingRenderer::FinishRow(bool rule) {
   PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const int pageHeight = canvas.PageHeight;
-  if (RuleDue() && cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+  if (rule && cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
     cursor.Y += g().LineStep;
     canvas.Pen.width = 1;
     canvas.Pen.mode = PenMode::Black;
@@ -1051,13 +1061,7 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
     if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
     if (s_.layout.NextLineX == 0) s_.layout.NextLineX = s_.layout.LineX;
     if (piece == first && line_->FirstWord() == kNewPageMarker) {
-      // The page-break comment breaks the page, as in the recomputed layout.
-      const int limit = canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X");
-      if (g().LineStep > 0) {
-        while (canvas.TextHeight("X") + cursor.Y < limit) cursor.Y += g().LineStep;
-      } else {
-        cursor.Y = std::max(cursor.Y, limit);
-      }
+      BreakPage();  // as in the recomputed layout
       s_.layout.LineX = s_.layout.NextLineX;
       position = last;
       return;
@@ -1094,17 +1098,7 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
   }
   if (!DrawOwnRest(last)) return;
   position = last;
-  if (rule && cursor.Y < canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
-    cursor.Y += g().LineStep;
-    canvas.Pen.width = 1;
-    canvas.Pen.mode = PenMode::Black;
-    const int ruleY = cursor.Y + canvas.TextHeight("H") / 2;
-    canvas.MoveTo(g().LeftX, ruleY);
-    canvas.LineTo(g().RightX, ruleY);
-    if (StructureSink *sink = Structure()) sink->rule();
-    if (settings_.LineNo == 1) NumberRow();
-  }
-  cursor.Y += g().LineStep;
+  FinishRow(rule);
 }
 
 UnitListing::UnitListing(ProjectModel &model, const FormatSettings &settings)
