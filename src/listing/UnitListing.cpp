@@ -5,6 +5,7 @@
 #include <QSet>
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -906,8 +907,11 @@ bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &p
         }
       }
       const QByteArrayView text = OwnText();
-      if (own_.At + size > text.size() ||
-          QByteArrayView(text.data() + own_.At, size).compare(peeked.Text, Qt::CaseInsensitive) != 0) {
+      // The same bytes, mostly; else the same but for the case the options set.
+      const bool found = own_.At + size <= text.size() &&
+                         (std::memcmp(text.data() + own_.At, peeked.Text.constData(), size_t(size)) == 0 ||
+                          QByteArrayView(text.data() + own_.At, size).compare(peeked.Text, Qt::CaseInsensitive) == 0);
+      if (!found) {
         // The reader glues some code the file spaces (") ;"): drawn apart,
         // as the file has it.
         if (const qsizetype end = SpreadWordEnd(text, own_.At, peeked.Text); end > 0) {
