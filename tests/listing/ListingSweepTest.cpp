@@ -91,6 +91,22 @@ class TextTarget : public PrintTarget {
   TextSurface surface_;
 };
 
+// Reads the unit at path as a listing of it would and prints it whole on
+// the virtual printer; false when there is nothing to print.
+bool PrintWhole(const QString &path, const FormatSettings &settings, ProjectModel &model, TextTarget &target) {
+  RecordedMessages messages;
+  ReaderContext ctx{model, settings, messages, false, {}};
+  ClearForOpen(model);
+  ParsePas(ctx, path);
+  if (model.CurrentUnitPath.isEmpty()) return false;
+  UnitListing listing(model, settings);
+  listing.ResetListingState();
+  model.ListingLines = model.SourceLines;
+  model.UnitHighlighted = true;
+  RunPrint(listing.Events(), target, PageRange{});
+  return true;
+}
+
 // Everything on; the furniture and the line numbers in fonts of their own,
 // so that the unit's text can be told from them.
 FormatSettings SweepSettings() {
@@ -560,17 +576,8 @@ void CountIndentsKept(const QString &path, SweepResult &result) {
   settings.LineNumbersFrom = 1;
   settings.FollowIncludes = 0;  // the file's own lines, numbered as the file has them
   ProjectModel model;
-  RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
-  ClearForOpen(model);
-  ParsePas(ctx, path);
-  if (model.CurrentUnitPath.isEmpty()) return;
-  UnitListing listing(model, settings);
-  listing.ResetListingState();
-  model.ListingLines = model.SourceLines;
-  model.UnitHighlighted = true;
   TextTarget target;
-  RunPrint(listing.Events(), target, PageRange{});
+  if (!PrintWhole(path, settings, model, target)) return;
   std::map<int, int> printedX;  // file line -> x its row starts at
   const PrintedText *number = nullptr;
   for (const PrintedText &t : target.texts()) {
@@ -771,17 +778,8 @@ QString CheckOwnLayout(const QString &path, int *rows) {
   settings.LineNumbersFrom = 1;
   settings.BName = QString::fromLatin1(kVirtualMonoFace);
   ProjectModel model;
-  RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
-  ClearForOpen(model);
-  ParsePas(ctx, path);
-  if (model.CurrentUnitPath.isEmpty()) return {};
-  UnitListing listing(model, settings);
-  listing.ResetListingState();
-  model.ListingLines = model.SourceLines;
-  model.UnitHighlighted = true;
   TextTarget target;
-  RunPrint(listing.Events(), target, PageRange{});
+  if (!PrintWhole(path, settings, model, target)) return {};
   PageCanvas canvas(target.printer);
   canvas.SetMeasureMode();
   const PageGeometry g = ComputePageGeometry(canvas, settings);
@@ -918,17 +916,8 @@ QString CheckFileLineNumbers(const QString &path, int *numbered) {
   FormatSettings settings = SweepSettings();
   settings.LineNumbersFrom = 1;
   ProjectModel model;
-  RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
-  ClearForOpen(model);
-  ParsePas(ctx, path);
-  if (model.CurrentUnitPath.isEmpty()) return {};
-  UnitListing listing(model, settings);
-  listing.ResetListingState();
-  model.ListingLines = model.SourceLines;
-  model.UnitHighlighted = true;
   TextTarget target;
-  RunPrint(listing.Events(), target, PageRange{});
+  if (!PrintWhole(path, settings, model, target)) return {};
   // The rows of an include file carry its own numbers: each heading row
   // names the file the rows after it come from.
   struct FileRows {
