@@ -122,6 +122,23 @@ QString UnifiedDiff(const QString &recordPath, const QStringList &actual) {
   return QString::fromUtf8(diff.readAllStandardOutput());
 }
 
+// What was printed against its reviewed record (SCRIVANE_REGENERATE=1 writes it).
+void MatchRecord(const char *record, const QStringList &lines) {
+  const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
+                       QString::fromLatin1(record) + QStringLiteral(".txt");
+  if (testsupport::regeneratingGoldens()) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+    return;
+  }
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "no record " << path.toStdString();
+  const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  EXPECT_TRUE(lines == expected) << record << ":\n" << UnifiedDiff(path, lines).toStdString();
+}
+
 }  // namespace
 
 // SCRIVANE_REGENERATE=1 (scripts/regenerate-goldens.sh) rewrites the records.
@@ -143,19 +160,7 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
   };
   for (const GoldenRow &row : rows) {
     const QStringList lines = RecordDocument(row);
-    const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
-                         QString::fromLatin1(row.record) + QStringLiteral(".txt");
-    if (testsupport::regeneratingGoldens()) {
-      QDir().mkpath(QFileInfo(path).path());
-      QFile file(path);
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-      file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-      continue;
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "no record " << path.toStdString();
-    const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_TRUE(lines == expected) << row.record << ":\n" << UnifiedDiff(path, lines).toStdString();
+    MatchRecord(row.record, lines);
   }
 }
 
@@ -362,17 +367,6 @@ TEST(DocumentGolden, WebRowsMatchTheirRecord) {
   };
   for (const GoldenRow &row : rows) {
     const QStringList lines = RecordWebRows(row);
-    const QString path = testsupport::sourceDir() + QStringLiteral("/tests/listing/golden/") +
-                         QString::fromLatin1(row.record) + QStringLiteral(".txt");
-    if (testsupport::regeneratingGoldens()) {
-      QFile file(path);
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-      file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-      continue;
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "no record " << path.toStdString();
-    const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_TRUE(lines == expected) << row.record << ":\n" << UnifiedDiff(path, lines).toStdString();
+    MatchRecord(row.record, lines);
   }
 }
