@@ -78,7 +78,8 @@ int main(int argc, char **argv) {
     }
     settings.LoadFromIni(ini);
   }
-  const int runs = std::max(1, qEnvironmentVariableIntValue("RUNS") ? qEnvironmentVariableIntValue("RUNS") : 5);
+  const int runs =
+      std::max(1, qEnvironmentVariableIntValue("RUNS") ? qEnvironmentVariableIntValue("RUNS") : 5);
   Reading last = ReadBook(args[0], settings);
   std::vector<double> seconds;
   for (int r = 0; r < runs; ++r) {
@@ -87,6 +88,7 @@ int main(int argc, char **argv) {
   }
   std::sort(seconds.begin(), seconds.end());
   std::printf("%.4f %lld %d %s %lld\n", seconds[seconds.size() / 2], last.lines, last.files,
-              qPrintable(last.largest.isEmpty() ? QStringLiteral("-") : last.largest), last.largestLines);
+              qPrintable(last.largest.isEmpty() ? QStringLiteral("-") : last.largest),
+              last.largestLines);
   return 0;
 }

@@ -24,7 +24,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   const int ini = int(args.indexOf(QStringLiteral("--ini")));
-  const FormatSettings settings = ini > 0 && ini + 1 < args.size() ? LoadFormatSettings(args[ini + 1]) : FormatSettings{};
+  const FormatSettings settings =
+      ini > 0 && ini + 1 < args.size() ? LoadFormatSettings(args[ini + 1]) : FormatSettings{};
 
   QElapsedTimer clock;
   clock.start();
@@ -57,9 +58,9 @@ int main(int argc, char **argv) {
       if (info->LastPage) break;
     }
     listing.EndPrint(info);
-    std::printf("%s: %lld lines, read %.1f ms, paginated %d pages in %.1f ms (%s caches)\n", qPrintable(args[1]),
-                (long long)model.SourceLines.size(), readMs, page, clock.nsecsElapsed() / 1e6,
-                round == 0 ? "cold" : "warm");
+    std::printf("%s: %lld lines, read %.1f ms, paginated %d pages in %.1f ms (%s caches)\n",
+                qPrintable(args[1]), (long long)model.SourceLines.size(), readMs, page,
+                clock.nsecsElapsed() / 1e6, round == 0 ? "cold" : "warm");
   }
   return 0;
 }

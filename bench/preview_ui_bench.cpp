@@ -39,7 +39,9 @@ QByteArray BigUnit(int routines) {
     text += "      Inc(Total, Amount); // counted once\n";
     text += "      Name := 'Batch ''" + n + "'' of ' + Items[I].Name;\n";
     text += "    end\n    else\n      Continue;\n  end;\n";
-    text += "  try\n    Log(Name, Total);\n  except\n    on E: Exception do Log(E.Message, -1);\n  end;\nend;\n\n";
+    text +=
+        "  try\n    Log(Name, Total);\n  except\n    on E: Exception do Log(E.Message, -1);\n  "
+        "end;\nend;\n\n";
   }
   text += "end.\n";
   return text;
@@ -56,7 +58,8 @@ int main(int argc, char **argv) {
 
   const QStringList args = app.arguments();
   const int linesAt = int(args.indexOf(QStringLiteral("--lines")));
-  const int routines = linesAt > 0 && linesAt + 1 < args.size() ? std::max(1, args[linesAt + 1].toInt() / 24) : 2400;
+  const int routines =
+      linesAt > 0 && linesAt + 1 < args.size() ? std::max(1, args[linesAt + 1].toInt() / 24) : 2400;
   QTemporaryDir dir;
   const QString path = dir.path() + QStringLiteral("/big.pas");
   {
@@ -121,15 +124,18 @@ int main(int argc, char **argv) {
   const double render338 = render(5);
   const QSize bigBox = form.firstPageBox->size();
 
-  std::printf("preview of %lld lines, %d pages on %dx%d printer pixels\n", (long long)model.SourceLines.size(),
-              pages, printer.metrics().PageWidth, printer.metrics().PageHeight);
+  std::printf("preview of %lld lines, %d pages on %dx%d printer pixels\n",
+              (long long)model.SourceLines.size(), pages, printer.metrics().PageWidth,
+              printer.metrics().PageHeight);
   std::printf("unit opened:            %8.1f ms\n", openMs);
   std::printf("first page shown:       %8.1f ms\n", firstMs);
   std::printf("End (to page %d):     %8.1f ms   target < 500 ms\n", pages, endMs);
-  std::printf("open + preview + End:   %8.1f ms   target < 3000 ms at 1,000,000 lines\n", openMs + firstMs + endMs);
-  std::printf("repaint at 100%%:        %8.2f ms   target < 16 ms (whole box %.2f ms)\n", repaint100, render100);
-  std::printf("repaint at 337.5%%:      %8.2f ms   (visible part; whole %dx%d box %.2f ms)\n", repaint338,
-              bigBox.width(), bigBox.height(), render338);
+  std::printf("open + preview + End:   %8.1f ms   target < 3000 ms at 1,000,000 lines\n",
+              openMs + firstMs + endMs);
+  std::printf("repaint at 100%%:        %8.2f ms   target < 16 ms (whole box %.2f ms)\n",
+              repaint100, render100);
+  std::printf("repaint at 337.5%%:      %8.2f ms   (visible part; whole %dx%d box %.2f ms)\n",
+              repaint338, bigBox.width(), bigBox.height(), render338);
   // With --shots DIR: pictures of the window at 100 % and with two pages.
   const int shots = int(app.arguments().indexOf(QStringLiteral("--shots")));
   if (shots > 0 && shots + 1 < app.arguments().size()) {

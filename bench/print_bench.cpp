@@ -2,12 +2,13 @@
 // reports pagination speed (measure mode only), whole-print speed to PDF,
 // and peak memory. Targets: >= 5,000 pages/s paginating, >= 200 pages/s to
 // PDF, peak memory flat in the page count (under 100 MB for 1,000 pages).
+#include <sys/resource.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cstdio>
-#include <sys/resource.h>
 
 #include "print/PageCanvas.h"
 #include "print/PdfPrintTarget.h"
@@ -20,8 +21,18 @@ constexpr int kLinesPerPage = 60;
 
 // Source-like lines, each page different, words repeating as in real code.
 QByteArray LineText(int page, int line) {
-  static const char *words[] = {"begin", "end;", "if", "then", "Result", ":=", "FormatSettings.LineNo",
-                                "procedure", "TForm1.Button1Click(Sender:", "TObject);", "inc(I);", "var"};
+  static const char *words[] = {"begin",
+                                "end;",
+                                "if",
+                                "then",
+                                "Result",
+                                ":=",
+                                "FormatSettings.LineNo",
+                                "procedure",
+                                "TForm1.Button1Click(Sender:",
+                                "TObject);",
+                                "inc(I);",
+                                "var"};
   QByteArray text;
   const int count = 4 + (page + line) % 7;
   for (int w = 0; w < count; ++w) {

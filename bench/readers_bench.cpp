@@ -8,8 +8,8 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -48,16 +48,21 @@ QByteArray ScaledUnit(const QStringList &files, long long lines) {
     const scrivane::SourceFile file = scrivane::ReadSourceFile(path);
     if (file.status != scrivane::SourceStatus::Ok) continue;
     QList<QByteArray> unitLines;
-    scrivane::ForEachLine(file.bytes, [&](QByteArrayView line) { unitLines << line.toByteArray(); });
+    scrivane::ForEachLine(file.bytes,
+                          [&](QByteArrayView line) { unitLines << line.toByteArray(); });
     qsizetype interfaceAt = -1, implementationAt = -1, endAt = -1;
     for (qsizetype k = 0; k < unitLines.size(); ++k) {
       const QByteArray t = unitLines[k].trimmed().toLower();
-      if (interfaceAt < 0 && t == "interface") interfaceAt = k;
-      else if (interfaceAt >= 0 && implementationAt < 0 && t == "implementation") implementationAt = k;
-      else if (implementationAt >= 0 && t == "end.") endAt = k;
+      if (interfaceAt < 0 && t == "interface")
+        interfaceAt = k;
+      else if (interfaceAt >= 0 && implementationAt < 0 && t == "implementation")
+        implementationAt = k;
+      else if (implementationAt >= 0 && t == "end.")
+        endAt = k;
     }
     if (endAt < 0) continue;
-    for (qsizetype k = interfaceAt + 1; k < implementationAt; ++k) interfaces += unitLines[k] + '\n';
+    for (qsizetype k = interfaceAt + 1; k < implementationAt; ++k)
+      interfaces += unitLines[k] + '\n';
     for (qsizetype k = implementationAt + 1; k < endAt; ++k) implementations += unitLines[k] + '\n';
     count += endAt - interfaceAt - 1;
   }
@@ -89,8 +94,10 @@ int ScaleRun(const QStringList &files, const QList<long long> &sizes) {
     }
     const double speed = double(sourceLines) / best;
     if (firstSpeed == 0) firstSpeed = speed;
-    std::printf("scaled unit: %lld lines, %lld routines listed, %.3f cpu s, %.0f lines/s (%.2f of the first size)\n",
-                sourceLines, (long long)routines, best, speed, speed / firstSpeed);
+    std::printf(
+        "scaled unit: %lld lines, %lld routines listed, %.3f cpu s, %.0f lines/s (%.2f of the "
+        "first size)\n",
+        sourceLines, (long long)routines, best, speed, speed / firstSpeed);
   }
   return 0;
 }
@@ -126,8 +133,10 @@ int main(int argc, char **argv) {
     scrivane::ForEachLine(file.bytes, [&](QByteArrayView line) {
       const QByteArray text = line.trimmed().toByteArray();
       ++checkedLines;
-      if (scrivane::FormTextNormaliser().Normalise(text) != scrivane::NormaliseLineReference(text)) {
-        if (++mismatches <= 5) std::printf("normaliser mismatch: %s: %s\n", qPrintable(path), text.constData());
+      if (scrivane::FormTextNormaliser().Normalise(text) !=
+          scrivane::NormaliseLineReference(text)) {
+        if (++mismatches <= 5)
+          std::printf("normaliser mismatch: %s: %s\n", qPrintable(path), text.constData());
       }
     });
   }
@@ -187,14 +196,16 @@ int main(int argc, char **argv) {
     const scrivane::SourceFile file = scrivane::ReadSourceFile(path);
     scrivane::ForEachLine(file.bytes, [&](QByteArrayView) { ++sourceLines; });
   }
-  std::printf("files: %d of %lld loaded, %lld routines listed, %.1f MB\n", loaded, (long long)files.size(),
-              routines, double(bytes) / 1e6);
+  std::printf("files: %d of %lld loaded, %lld routines listed, %.1f MB\n", loaded,
+              (long long)files.size(), routines, double(bytes) / 1e6);
   std::printf("source lines: %lld, statement lines: %lld, %.2f s\n", sourceLines, lines, seconds);
   std::printf("speed: %.0f source lines/s (target >= 1000000)\n", double(sourceLines) / seconds);
-  std::printf("cpu: %.2f s, %.0f source lines per cpu second\n", cpuSeconds, double(sourceLines) / cpuSeconds);
-  std::printf("peak memory: %ld kB before, %ld kB at half, %ld kB at end\n", memoryBefore, memoryAtHalf,
-              PeakResidentKilobytes());
+  std::printf("cpu: %.2f s, %.0f source lines per cpu second\n", cpuSeconds,
+              double(sourceLines) / cpuSeconds);
+  std::printf("peak memory: %ld kB before, %ld kB at half, %ld kB at end\n", memoryBefore,
+              memoryAtHalf, PeakResidentKilobytes());
   if (digest) std::printf("digest: %s\n", hash.result().toHex().constData());
-  std::printf("messages: %lld\n", (long long)(messages.warnings.size() + messages.informations.size()));
+  std::printf("messages: %lld\n",
+              (long long)(messages.warnings.size() + messages.informations.size()));
   return mismatches == 0 ? 0 : 1;
 }

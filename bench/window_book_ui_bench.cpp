@@ -33,7 +33,8 @@ namespace {
 
 PrintStatusWindow *VisibleStatusWindow() {
   for (QWidget *top : QApplication::topLevelWidgets())
-    if (auto *status = qobject_cast<PrintStatusWindow *>(top); status && status->isVisible()) return status;
+    if (auto *status = qobject_cast<PrintStatusWindow *>(top); status && status->isVisible())
+      return status;
   return nullptr;
 }
 
@@ -86,8 +87,11 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const QStringList args = app.arguments();
-  const QString project = args.size() > 1 ? args[1] : QStringLiteral("/usr/lib/lazarus/2.2.6/lcl/lclbase.lpk");
-  const double cancelAfter = qEnvironmentVariableIsSet("CANCEL_AFTER") ? qEnvironmentVariable("CANCEL_AFTER").toDouble() : 1.0;
+  const QString project =
+      args.size() > 1 ? args[1] : QStringLiteral("/usr/lib/lazarus/2.2.6/lcl/lclbase.lpk");
+  const double cancelAfter = qEnvironmentVariableIsSet("CANCEL_AFTER")
+                                 ? qEnvironmentVariable("CANCEL_AFTER").toDouble()
+                                 : 1.0;
   QTemporaryDir dir;
 
   MainWindow window(dir.path() + QStringLiteral("/scrivn.ini"));
@@ -114,9 +118,11 @@ int main(int argc, char **argv) {
   QObject::connect(&ticker, &QTimer::timeout, [&] { watch.Tick(); });
   ticker.start();
 
-  std::printf("%s: %d units, opened in %.2f s\n", qPrintable(project), int(window.model().Units.size()), openSeconds);
+  std::printf("%s: %d units, opened in %.2f s\n", qPrintable(project),
+              int(window.model().Units.size()), openSeconds);
   for (const bool cancel : {false, true}) {
-    const QString pdf = dir.path() + (cancel ? QStringLiteral("/cancelled.pdf") : QStringLiteral("/book.pdf"));
+    const QString pdf =
+        dir.path() + (cancel ? QStringLiteral("/cancelled.pdf") : QStringLiteral("/book.pdf"));
     printer.printer().setOutputFileName(pdf);
     watch.cancelAt = cancel ? cancelAfter : -1;
     watch.Start();
@@ -124,16 +130,20 @@ int main(int argc, char **argv) {
     watch.End();
     const double total = watch.Now();
     if (!cancel) {
-      std::printf("whole book to PDF: %.2f s, %d page numbers shown; longest without a new page number %.3f s"
-                  " (target: at most 1 s); longest the window went unserved %.3f s; file %s (%lld bytes)\n",
-                  total, watch.changes, watch.longestWithoutPage, watch.longestUnserved,
-                  QFile::exists(pdf) ? "written" : "MISSING", (long long)QFileInfo(pdf).size());
+      std::printf(
+          "whole book to PDF: %.2f s, %d page numbers shown; longest without a new page number "
+          "%.3f s"
+          " (target: at most 1 s); longest the window went unserved %.3f s; file %s (%lld bytes)\n",
+          total, watch.changes, watch.longestWithoutPage, watch.longestUnserved,
+          QFile::exists(pdf) ? "written" : "MISSING", (long long)QFileInfo(pdf).size());
     } else if (watch.clickedAt < 0) {
       std::printf("cancelled run: the print ended (%.2f s) before Cancel was clicked\n", total);
     } else {
-      std::printf("Cancel clicked %.2f s into the print: the print ended %.3f s later (target: at most 0.5 s);"
-                  " file left behind: %s\n",
-                  watch.clickedAt, total - watch.clickedAt, QFile::exists(pdf) ? "YES" : "none");
+      std::printf(
+          "Cancel clicked %.2f s into the print: the print ended %.3f s later (target: at most 0.5 "
+          "s);"
+          " file left behind: %s\n",
+          watch.clickedAt, total - watch.clickedAt, QFile::exists(pdf) ? "YES" : "none");
     }
   }
   if (!messages->warnings.isEmpty())

@@ -10,8 +10,9 @@
 namespace fuzzsupport {
 
 inline const QString &Folder() {
-  static QTemporaryDir dir(QFile::exists("/dev/shm") ? QStringLiteral("/dev/shm/scrivane-fuzz-XXXXXX")
-                                                       : QDir::tempPath() + QStringLiteral("/scrivane-fuzz-XXXXXX"));
+  static QTemporaryDir dir(QFile::exists("/dev/shm")
+                               ? QStringLiteral("/dev/shm/scrivane-fuzz-XXXXXX")
+                               : QDir::tempPath() + QStringLiteral("/scrivane-fuzz-XXXXXX"));
   static const QString path = dir.path() + QStringLiteral("/");
   return path;
 }

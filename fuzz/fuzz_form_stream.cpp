@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const scrivane::FormTextResult result = scrivane::ConvertFormBytes(bytes);
   if (result.ok) {
     // Every line, the last one too, ends with CR LF.
-    if (result.text.size() < 2 || result.text.compare(result.text.size() - 2, 2, "\r\n") != 0) std::abort();
+    if (result.text.size() < 2 || result.text.compare(result.text.size() - 2, 2, "\r\n") != 0)
+      std::abort();
   } else if (!result.text.empty() || result.error.message.empty() || result.error.offset > size) {
     std::abort();
   }

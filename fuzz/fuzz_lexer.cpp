@@ -15,19 +15,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   LineNormaliser normaliser;
   CommentCarry carry;
   ScanState state;
-  ForEachLine(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), [&](QByteArrayView raw) {
-    const QByteArray line = raw.toByteArray();
-    if (formText.Normalise(line) != NormaliseLineReference(line)) std::abort();
-    const CommentCarry before = carry;
-    const QByteArray normalised = normaliser.Normalise(line, false, carry).toByteArray();
-    std::vector<LineWord> words = SplitWords(normalised, state);
-    ClassifyLine(words, normalised.trimmed(), settings, nullptr);
-    // A closed literal in code is one word of its own bytes (an unclosed one
-    // runs to the line's end, whose blanks the listing trims).
-    if (before.InCode() && StartsStringLiteral(line, 0)) {
-      const QByteArray literal = line.left(StringLiteralEnd(line, 0));
-      if (literal.endsWith('\'') && words[0].Text != literal) std::abort();
-    }
-  });
+  ForEachLine(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)),
+              [&](QByteArrayView raw) {
+                const QByteArray line = raw.toByteArray();
+                if (formText.Normalise(line) != NormaliseLineReference(line)) std::abort();
+                const CommentCarry before = carry;
+                const QByteArray normalised =
+                    normaliser.Normalise(line, false, carry).toByteArray();
+                std::vector<LineWord> words = SplitWords(normalised, state);
+                ClassifyLine(words, normalised.trimmed(), settings, nullptr);
+                // A closed literal in code is one word of its own bytes (an unclosed one
+                // runs to the line's end, whose blanks the listing trims).
+                if (before.InCode() && StartsStringLiteral(line, 0)) {
+                  const QByteArray literal = line.left(StringLiteralEnd(line, 0));
+                  if (literal.endsWith('\'') && words[0].Text != literal) std::abort();
+                }
+              });
   return 0;
 }

@@ -8,8 +8,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace scrivane;
-  const QString path = fuzzsupport::WriteFile(QStringLiteral("unit.pas"),
-                                              QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
+  const QString path =
+      fuzzsupport::WriteFile(QStringLiteral("unit.pas"),
+                             QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
   for (int lower = 0; lower <= 1; ++lower) {
     ProjectModel model;
     FormatSettings settings;

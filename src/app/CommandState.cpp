@@ -36,12 +36,13 @@ CommandState ComputeCommandState(const ProjectModel &model, bool projectFilesTab
   }
   const QString stem = ImageStem(model.CurrentUnitPath);
   const bool formImageTab = !projectFilesTabActive;
-  const bool formFile =
-      !stem.isEmpty() && (fileExists(stem + QStringLiteral("dfm")) || fileExists(stem + QStringLiteral("lfm")));
+  const bool formFile = !stem.isEmpty() && (fileExists(stem + QStringLiteral("dfm")) ||
+                                            fileExists(stem + QStringLiteral("lfm")));
   if (formImageTab && hasUnits && formFile) state.captureBtn = true;
   // Only a unit with a form shows its image, and only a shown image can be
   // copied or deleted: a bitmap that merely shares the unit's name is not it.
-  if (formImageTab && formFile && fileExists(stem + QStringLiteral("bmp"))) state.clearBtn = state.copyBtn = true;
+  if (formImageTab && formFile && fileExists(stem + QStringLiteral("bmp")))
+    state.clearBtn = state.copyBtn = true;
   return state;
 }
 

@@ -17,8 +17,7 @@ struct CommandState {
   bool prevUnit = false, prevProc = false, prevProj = false;
   bool printUnit = false, printProc = false, printProj = false, entireProj = false;
   // Toolbar buttons.
-  bool clearBtn = false, printBtn = false, previewBtn = false, copyBtn = false,
-       captureBtn = false;
+  bool clearBtn = false, printBtn = false, previewBtn = false, copyBtn = false, captureBtn = false;
   // The model's UnitHighlighted flag as it must be afterwards.
   bool unitHighlighted = false;
   // New caption of the two "highlighted" items; empty leaves them as they are.

@@ -1,9 +1,5 @@
 #include "app/DocForm.h"
 
-#include "app/PrintCommands.h"
-#include "app/WindowHabits.h"
-#include "print/gui/PrinterHost.h"
-
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
@@ -11,8 +7,8 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
@@ -28,11 +24,14 @@
 
 #include "app/HelpWindow.h"
 #include "app/LegendForm.h"
+#include "app/PrintCommands.h"
+#include "app/WindowHabits.h"
 #include "format/FormatChoices.h"
 #include "format/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
+#include "print/gui/PrinterHost.h"
 #include "project/Readers.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/Glyphs.h"
@@ -155,8 +154,8 @@ void MainWindow::BuildActions() {
   PrevProcMenu = MakeAction(this, "PrevProcMenu", QStringLiteral("&Procedures and functions list"));
   PrevProjMenu = MakeAction(this, "PrevProjMenu", QStringLiteral("Project &source file"));
   PrevIndexCreated = MakeAction(this, "PrevIndexCreated", QStringLiteral("&Index Listing"));
-  for (QAction *a : {PrintUnitMenu, EntireProjMenu, PrintProcMenu, PrintProjMenu,
-                     PrintIndexCreated, PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated})
+  for (QAction *a : {PrintUnitMenu, EntireProjMenu, PrintProcMenu, PrintProjMenu, PrintIndexCreated,
+                     PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated})
     a->setEnabled(false);
   connect(PrintUnitMenu, &QAction::triggered, this, &MainWindow::PrintUnitMenuClick);
   connect(EntireProjMenu, &QAction::triggered, this, &MainWindow::EntireProjMenuClick);
@@ -179,7 +178,8 @@ void MainWindow::BuildMenus() {
   exitAction = MakeAction(this, "exitAction", QStringLiteral("E&xit"));
   printWithDialogAction = MakeAction(this, "printWithDialogAction", QStringLiteral("P&rint..."));
   printWithDialogAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  printWithDialogAction->setToolTip(QStringLiteral("Print the highlighted unit, choosing printer, copies and pages"));
+  printWithDialogAction->setToolTip(
+      QStringLiteral("Print the highlighted unit, choosing printer, copies and pages"));
   printWithDialogAction->setEnabled(false);
   FileMenu->addAction(openFileAction);
   FileMenu->addAction(printWithDialogAction);
@@ -212,15 +212,19 @@ void MainWindow::BuildMenus() {
     }
     first->setChecked(true);
   };
-  radioPair("displayFontMenu", QStringLiteral("&Display Font"), normalFontAction, "normalFontAction",
-            QStringLiteral("Normal"), boldFontAction, "boldFontAction", QStringLiteral("&Bold"));
-  radioPair("programHintsMenu", QStringLiteral("&Program Hints"), hintsOnAction, "hintsOnAction", QStringLiteral("&On"),
-            hintsOffAction, "hintsOffAction", QStringLiteral("&Off"));
+  radioPair("displayFontMenu", QStringLiteral("&Display Font"), normalFontAction,
+            "normalFontAction", QStringLiteral("Normal"), boldFontAction, "boldFontAction",
+            QStringLiteral("&Bold"));
+  radioPair("programHintsMenu", QStringLiteral("&Program Hints"), hintsOnAction, "hintsOnAction",
+            QStringLiteral("&On"), hintsOffAction, "hintsOffAction", QStringLiteral("&Off"));
   radioPair("measurementsMenu", QStringLiteral("&Measurements"), inchesAction, "inchesAction",
-            QStringLiteral("&English"), centimetresAction, "centimetresAction", QStringLiteral("Metric"));
-  radioPair("projectFilesMenu", QStringLiteral("Project &Files"), projectFileUnitsAction, "projectFileUnitsAction",
-            QStringLiteral("Only use unit files listed in the project file "), usesClauseUnitsAction,
-            "usesClauseUnitsAction", QStringLiteral("Include unit files listed in the uses clause"));
+            QStringLiteral("&English"), centimetresAction, "centimetresAction",
+            QStringLiteral("Metric"));
+  radioPair("projectFilesMenu", QStringLiteral("Project &Files"), projectFileUnitsAction,
+            "projectFileUnitsAction",
+            QStringLiteral("Only use unit files listed in the project file "),
+            usesClauseUnitsAction, "usesClauseUnitsAction",
+            QStringLiteral("Include unit files listed in the uses clause"));
   connect(normalFontAction, &QAction::triggered, this, &MainWindow::NormalFontClick);
   connect(boldFontAction, &QAction::triggered, this, &MainWindow::BoldFontClick);
   connect(hintsOnAction, &QAction::triggered, this, &MainWindow::HintsOnClick);
@@ -273,8 +277,8 @@ void MainWindow::BuildToolBar() {
   tools->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; }"));
   tools->layout()->setContentsMargins(0, 0, 0, 0);
   addToolBar(Qt::LeftToolBarArea, tools);
-  for (QAction *a : {OpenFileBtn, FormatBtn, PrintBtn, PreviewBtn, ClearBtn, CopyBtn, CaptureBtn,
-                     HelpBtn}) {
+  for (QAction *a :
+       {OpenFileBtn, FormatBtn, PrintBtn, PreviewBtn, ClearBtn, CopyBtn, CaptureBtn, HelpBtn}) {
     tools->addAction(a);
     if (auto *button = qobject_cast<QToolButton *>(tools->widgetForAction(a))) {
       button->setObjectName(a->objectName() + QStringLiteral("Button"));
@@ -406,7 +410,8 @@ void MainWindow::FormCreate() {
   recentFiles_.Load(ini);
   QStringList garbled;
   settings_.LoadFromIni(ini, &garbled);
-  if (const QString damage = SettingsDamageMessage(settingsPath_, ini, garbled, true); !damage.isEmpty())
+  if (const QString damage = SettingsDamageMessage(settingsPath_, ini, garbled, true);
+      !damage.isEmpty())
     messages_->Warning(damage);
   habits_->Restore(ini);
   for (const QString &replaced : ReplaceBitmapFaces(settings_)) messages_->Warning(replaced);
@@ -460,7 +465,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
 
 void MainWindow::KeepSplitterShare() {
   const QList<int> sizes = DragBar->sizes();
-  if (sizes.size() == 2 && listsGroup->width() > 0) unitListShare_ = double(sizes[0]) / listsGroup->width();
+  if (sizes.size() == 2 && listsGroup->width() > 0)
+    unitListShare_ = double(sizes[0]) / listsGroup->width();
 }
 
 void MainWindow::FormResize() {
@@ -482,15 +488,16 @@ void MainWindow::PlaceRoutineCaption() {
   option.textAlignment = listsGroup->alignment();
   option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
   option.lineWidth = 1;
-  const QRect title =
-      listsGroup->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, listsGroup);
+  const QRect title = listsGroup->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                          QStyle::SC_GroupBoxLabel, listsGroup);
   const int leftmost = (title.isValid() ? title.right() + 1 : 0) + CaptionGapPx;
   const int rightEdge = listsGroup->width() - CaptionGapPx;
   const QFontMetrics metrics(routineListCaption->font());
   const QString full = model_.RoutineCaption;
   const int fullWidth = metrics.horizontalAdvance(full) + 2 * routineListCaption->margin();
   const int room = std::max(0, rightEdge - leftmost);
-  routineListCaption->setText(fullWidth <= room ? full : metrics.elidedText(full, Qt::ElideRight, room));
+  routineListCaption->setText(fullWidth <= room ? full
+                                                : metrics.elidedText(full, Qt::ElideRight, room));
   routineListCaption->setToolTip(full);
   routineListCaption->adjustSize();
   const int wanted = routineList->mapTo(listsGroup, QPoint(0, 0)).x() + 5;
@@ -520,8 +527,9 @@ void MainWindow::RebuildRecentMenu() {
     // A long path keeps its start and its file name; an "&" in it is shown,
     // not taken as a mnemonic.
     const QString shown = metrics.elidedText(entries[i], Qt::ElideMiddle, kWidestPathPx);
-    auto *item = new QAction(QStringLiteral("&%1 ").arg(i + 1) + QString(shown).replace(u'&', QStringLiteral("&&")),
-                             FileMenu);
+    auto *item = new QAction(
+        QStringLiteral("&%1 ").arg(i + 1) + QString(shown).replace(u'&', QStringLiteral("&&")),
+        FileMenu);
     item->setStatusTip(entries[i]);
     item->setToolTip(entries[i]);
     item->setObjectName(QStringLiteral("Recent%1").arg(i + 1));
@@ -566,8 +574,8 @@ void MainWindow::OpenFileCommand() {
   if (chooseFile_) {
     chosen = chooseFile_();
   } else {
-    chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open Delphi File"), habits_->OpenFolder,
-                                          WindowHabits::OpenFilter());
+    chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open Delphi File"),
+                                          habits_->OpenFolder, WindowHabits::OpenFilter());
   }
   // A cancelled dialog opens nothing and leaves the window as it was: its
   // lists, caption and status line still describe the file that is open.
@@ -635,7 +643,9 @@ void MainWindow::RefreshLists() {
       QString text = DecodeText(routine.text, model_.SourceEncoding);
       // A routine of an include file says which file it is in.
       const bool included = routine.file > 0 && routine.file < model_.SourceParts.size();
-      if (included) text += QStringLiteral("   [") + FileNamePart(model_.SourceParts[routine.file].shown) + u']';
+      if (included)
+        text +=
+            QStringLiteral("   [") + FileNamePart(model_.SourceParts[routine.file].shown) + u']';
       // One the interface does not offer says so.
       if (routine.implementationOnly) text += QStringLiteral("   (implementation)");
       auto *item = new QListWidgetItem(text, routineList);
@@ -697,9 +707,7 @@ void MainWindow::ClearBtnClick() {
   UpdateCommands();
 }
 
-bool MainWindow::projectFilesTabActive() const {
-  return pageTabs->currentWidget() == filesTab;
-}
+bool MainWindow::projectFilesTabActive() const { return pageTabs->currentWidget() == filesTab; }
 
 void MainWindow::PageTabChanged() {
   if (projectFilesTabActive()) {
@@ -717,7 +725,8 @@ void MainWindow::PageTabChanged() {
 void MainWindow::UpdateCommands() {
   CommandState state = ComputeCommandState(model_, projectFilesTabActive(), FileExistsAnyCase);
   // A bitmap that does not load shows nothing, and nothing shown is not copied or deleted.
-  if (!projectFilesTabActive() && FormImage->pixmap().isNull()) state.clearBtn = state.copyBtn = false;
+  if (!projectFilesTabActive() && FormImage->pixmap().isNull())
+    state.clearBtn = state.copyBtn = false;
   ApplyCommandState(state);
 }
 
@@ -747,7 +756,8 @@ void MainWindow::ApplyCommandState(const CommandState &s) {
 }
 
 void MainWindow::ApplyIndexItems() {
-  const bool on = commands_->IndexItemsEnabled() && PrintCommands::HasRenderer(commands_->Job(DocumentKind::Index));
+  const bool on = commands_->IndexItemsEnabled() &&
+                  PrintCommands::HasRenderer(commands_->Job(DocumentKind::Index));
   PrintIndexCreated->setEnabled(on && PrintBtn->isEnabled());
   PrevIndexCreated->setEnabled(on && PreviewBtn->isEnabled());
 }

@@ -52,7 +52,9 @@ class MainWindow : public QMainWindow {
   void setOpenFileChooser(std::function<QString()> chooser) { chooseFile_ = std::move(chooser); }
   void setMessages(std::unique_ptr<UserMessages> messages) { messages_ = std::move(messages); }
   // The save dialog for a PDF file (given the proposed path); empty for a cancel.
-  void setPdfFileChooser(std::function<QString(const QString &)> chooser) { choosePdfFile_ = std::move(chooser); }
+  void setPdfFileChooser(std::function<QString(const QString &)> chooser) {
+    choosePdfFile_ = std::move(chooser);
+  }
   QString PdfFolder() const;
   bool includeUses() const { return includeUses_; }
   bool hintsShown() const { return hintsShown_; }
@@ -75,23 +77,23 @@ class MainWindow : public QMainWindow {
   QScrollArea *formImageScroll = nullptr;
   QLabel *FormImage = nullptr;
   ClockStatusBar *StatusBar = nullptr;
-  QAction *OpenFileBtn = nullptr, *FormatBtn = nullptr, *PrintBtn = nullptr,
-          *PreviewBtn = nullptr, *ClearBtn = nullptr, *CopyBtn = nullptr, *CaptureBtn = nullptr,
-          *HelpBtn = nullptr;
+  QAction *OpenFileBtn = nullptr, *FormatBtn = nullptr, *PrintBtn = nullptr, *PreviewBtn = nullptr,
+          *ClearBtn = nullptr, *CopyBtn = nullptr, *CaptureBtn = nullptr, *HelpBtn = nullptr;
   QAction *PrintUnitMenu = nullptr, *EntireProjMenu = nullptr, *PrintProcMenu = nullptr,
           *PrintProjMenu = nullptr, *PrintIndexCreated = nullptr;
   QAction *PrevUnitMenu = nullptr, *PrevProcMenu = nullptr, *PrevProjMenu = nullptr,
           *PrevIndexCreated = nullptr;
-  QAction *openFileAction = nullptr, *printerSetupAction = nullptr, *legendAction = nullptr, *exitSeparator = nullptr,
-          *exitAction = nullptr;
-  QAction *normalFontAction = nullptr, *boldFontAction = nullptr, *hintsOnAction = nullptr, *hintsOffAction = nullptr,
-          *inchesAction = nullptr, *centimetresAction = nullptr, *projectFileUnitsAction = nullptr, *usesClauseUnitsAction = nullptr;
+  QAction *openFileAction = nullptr, *printerSetupAction = nullptr, *legendAction = nullptr,
+          *exitSeparator = nullptr, *exitAction = nullptr;
+  QAction *normalFontAction = nullptr, *boldFontAction = nullptr, *hintsOnAction = nullptr,
+          *hintsOffAction = nullptr, *inchesAction = nullptr, *centimetresAction = nullptr,
+          *projectFileUnitsAction = nullptr, *usesClauseUnitsAction = nullptr;
   QAction *helpContentsAction = nullptr, *helpIndexAction = nullptr, *aboutAction = nullptr;
   // File > Print... (Ctrl+P): the highlighted unit through the print dialog.
   QAction *printWithDialogAction = nullptr;
   QMenu *FileMenu = nullptr;
   QMenu *previewMenu = nullptr;  // preview menu
-  QMenu *printMenu = nullptr;  // print menu
+  QMenu *printMenu = nullptr;    // print menu
   HelpWindow *helpWindow() const { return help_; }
   FormatDialog *formatDialog() const { return formatDialog_; }
 
@@ -208,7 +210,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<UserMessages> forwardingMessages_;
   std::unique_ptr<PrintCommands> commands_;
   std::function<QString(const QString &)> choosePdfFile_;
-  QString pdfDocument_;  // the document the preview shows, for its PDF name
+  QString pdfDocument_;             // the document the preview shows, for its PDF name
   WindowHabits *habits_ = nullptr;  // owned as a child
   double unitListShare_ = 0.2;      // of the group box's width, kept on resize
 };

@@ -2,17 +2,17 @@
 // PrintCommands; here the window hands it the lists, the status line and the
 // file choices that only a window can make.
 #include <QClipboard>
-#include <array>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
-#include <QTabWidget>
-#include <QFileInfo>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QTabWidget>
+#include <array>
 
 #include "app/DocForm.h"
 #include "app/HelpWindow.h"
@@ -23,9 +23,9 @@
 #include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
+#include "print/gui/PrinterHost.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
-#include "print/gui/PrinterHost.h"
 #include "widgets/PickList.h"
 
 namespace scrivane {
@@ -71,7 +71,8 @@ void MainWindow::BuildPrintCommands() {
   printerHost_->ChooseOutputFile = [this](const QString &title) { return AskForPdfFile(title); };
   printerHost_->ProtectedFiles = [this] { return model_.ProjectFiles(); };
   printerHost_->SuggestOutputFile = [this] {
-    return JoinPath(PdfFolder(), PdfNameFor(pdfDocument_.isEmpty() ? model_.OpenedPath : pdfDocument_));
+    return JoinPath(PdfFolder(),
+                    PdfNameFor(pdfDocument_.isEmpty() ? model_.OpenedPath : pdfDocument_));
   };
   choosePdfFile_ = [this](const QString &suggested) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
@@ -95,8 +96,10 @@ QString MainWindow::AskForPdfFile(const QString &documentTitle) {
   QString suggested = JoinPath(PdfFolder(), PdfNameFor(documentTitle));
   for (;;) {
     const QString chosen = choosePdfFile_(suggested);
-    QString refusal = chosen.isEmpty() ? QString() : RefuseOutputOverInput(chosen, model_.ProjectFiles());
-    if (refusal.isEmpty() && !chosen.isEmpty()) refusal = RefuseOutputTarget(chosen, false, ForceHint::Window);
+    QString refusal =
+        chosen.isEmpty() ? QString() : RefuseOutputOverInput(chosen, model_.ProjectFiles());
+    if (refusal.isEmpty() && !chosen.isEmpty())
+      refusal = RefuseOutputTarget(chosen, false, ForceHint::Window);
     if (refusal.isEmpty()) return chosen;
     messages().Warning(refusal);
     suggested = chosen;
@@ -154,7 +157,8 @@ void MainWindow::PrevIndexCreatedClick() {
 }
 void MainWindow::UnitListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
-  if (model_.SelectedUnit >= 0 && !model_.CurrentUnitPath.isEmpty()) commands_->UnitListDoubleClick();
+  if (model_.SelectedUnit >= 0 && !model_.CurrentUnitPath.isEmpty())
+    commands_->UnitListDoubleClick();
 }
 void MainWindow::RoutineListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
@@ -182,7 +186,8 @@ void MainWindow::CopyBtnClick() {
   if (text.size() > kMaxClipboardText) {
     // One line feed: the carriage return the staging edit control wanted
     // after it shows as a blank line in a message box here.
-    messages().Information(QStringLiteral("The maximum allowable text is 32K.\nReduce the number of procedures selected."));
+    messages().Information(QStringLiteral(
+        "The maximum allowable text is 32K.\nReduce the number of procedures selected."));
     for (RoutineEntry &routine : model_.Routines) routine.selected = false;
     RefreshLists();
     UpdateCommands();
@@ -198,14 +203,15 @@ void MainWindow::CaptureBtnClick() {
     pageTabs->setCurrentWidget(formImageTab);
     SetFormImage(QPixmap::fromImage(picture));
     const QString name = FindFormImageFiles(model_.CurrentUnitPath).saveTarget;
-    if (!name.isEmpty() && messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?"))) {
+    if (!name.isEmpty() &&
+        messages().AskYesNo(QStringLiteral("Do you want to save ") + name + QStringLiteral("?"))) {
       // Written whole or not at all: a failed save (a full disk included)
       // keeps the earlier image.
       // A link in its place (planted in a downloaded project) is refused.
       ReplacingFile file(name, LinkPolicy::Refuse);
       if (!file.open() && file.refused())
-        messages().Warning(QStringLiteral("Cannot write ") + name + QStringLiteral(": ") + file.failureReason() +
-                           QStringLiteral("; nothing was written."));
+        messages().Warning(QStringLiteral("Cannot write ") + name + QStringLiteral(": ") +
+                           file.failureReason() + QStringLiteral("; nothing was written."));
       else if (!file.isOpen() || !picture.save(&file, "BMP") || !file.commit())
         messages().Warning(QStringLiteral("Cannot write ") + name);
     }
@@ -219,7 +225,8 @@ void MainWindow::DeleteFormImage() {
   const FormImageFiles files = FindFormImageFiles(model_.CurrentUnitPath, &model_.Scope);
   const QString path = files.imageFile;
   if (path.isEmpty() || files.formFile.isEmpty()) return;
-  if (!messages().AskYesNo(QStringLiteral("Do you want to delete ") + path + QStringLiteral("?"))) return;
+  if (!messages().AskYesNo(QStringLiteral("Do you want to delete ") + path + QStringLiteral("?")))
+    return;
   if (!QFile::remove(path)) {
     messages().Warning(QStringLiteral("Cannot delete ") + path);
     return;
@@ -250,7 +257,8 @@ void MainWindow::FormatBtnClick() {
   // These are applied as a unit is read: the unit on view is read again,
   // so that the next preview shows them (its routines keep their selection).
   auto readingChoices = [this] {
-    return std::array{settings_.Lower, settings_.FollowIncludes, settings_.ImplementationRoutines, settings_.Layout};
+    return std::array{settings_.Lower, settings_.FollowIncludes, settings_.ImplementationRoutines,
+                      settings_.Layout};
   };
   const auto before = readingChoices();
   formatDialog_->exec();

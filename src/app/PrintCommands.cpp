@@ -41,8 +41,8 @@ PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, User
       parent_(parent),
       jobs_{PrintJob(printer, parent), PrintJob(printer, parent), PrintJob(printer, parent),
             PrintJob(printer, parent), PrintJob(printer, parent)} {
-  for (DocumentKind kind : {DocumentKind::Unit, DocumentKind::Form, DocumentKind::Procedures, DocumentKind::Project,
-                            DocumentKind::Index}) {
+  for (DocumentKind kind : {DocumentKind::Unit, DocumentKind::Form, DocumentKind::Procedures,
+                            DocumentKind::Project, DocumentKind::Index}) {
     PrintJob &job = Job(kind);
     job.PagesPerSheet = &settings_.PagesPerSheet;
     SetUpJob(job, Flags);
@@ -69,7 +69,8 @@ void PrintCommands::PlainJobBeginPrint(PageInfoPtr &Info) {
 void PrintCommands::PlainJobEndPrint(PageInfoPtr &Info) { Info.reset(); }
 
 void PrintCommands::Report(const std::exception &error) {
-  const QString file = model_.CurrentUnitPath.isEmpty() ? model_.OpenedPath : model_.CurrentUnitPath;
+  const QString file =
+      model_.CurrentUnitPath.isEmpty() ? model_.OpenedPath : model_.CurrentUnitPath;
   messages_.Warning(FailureText(error, file, true));
 }
 
@@ -80,7 +81,8 @@ void PrintCommands::FileOpened() {
 
 void PrintCommands::SetIndexItems(bool enabled) {
   indexItemsEnabled_ = enabled;
-  if (Hooks.EnableIndexItems) Hooks.EnableIndexItems(enabled && HasRenderer(Job(DocumentKind::Index)));
+  if (Hooks.EnableIndexItems)
+    Hooks.EnableIndexItems(enabled && HasRenderer(Job(DocumentKind::Index)));
 }
 
 void PrintCommands::ShowPreviewOf(PrintJob &job) {
@@ -111,7 +113,8 @@ void PrintCommands::ReportOutcome(int pages, bool cancelled) {
   }
   if (pages <= 0) return;
   const QPrinter &printer = printer_.printer();
-  const QString count = pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
+  const QString count =
+      pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
   if (printer.outputFormat() == QPrinter::PdfFormat && !printer_.LastPdfFile.isEmpty())
     Hooks.SetStatusLine(QStringLiteral(" Wrote %1 (%2).").arg(printer_.LastPdfFile, count));
   else
@@ -132,7 +135,8 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
     if (command == UnitCommand::PreviewMenu || command == UnitCommand::UnitListDoubleClick)
       Flags.IndexAvailable = whole;
 
-    if (model_.FormMode && command != UnitCommand::UnitListDoubleClick) Flags.IndexAvailable = false;
+    if (model_.FormMode && command != UnitCommand::UnitListDoubleClick)
+      Flags.IndexAvailable = false;
     PrintJob &job = model_.FormMode ? Job(DocumentKind::Form) : Job(DocumentKind::Unit);
     if (printing)
       PrintNow(job, Flags.DirectPrint);
@@ -159,7 +163,9 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
 
 void PrintCommands::PrevUnitMenuClick() { RunUnitCommand(UnitCommand::PreviewMenu); }
 void PrintCommands::UnitListDoubleClick() { RunUnitCommand(UnitCommand::UnitListDoubleClick); }
-void PrintCommands::RoutineListDoubleClick() { RunUnitCommand(UnitCommand::RoutineListDoubleClick); }
+void PrintCommands::RoutineListDoubleClick() {
+  RunUnitCommand(UnitCommand::RoutineListDoubleClick);
+}
 void PrintCommands::PrintUnitMenuClick() { RunUnitCommand(UnitCommand::PrintMenu); }
 void PrintCommands::PrintUnitWithDialog() { RunUnitCommand(UnitCommand::PrintDialog); }
 
@@ -224,9 +230,12 @@ BookOutcome PrintCommands::PrintBook() {
   };
   Flags.DirectPrint = true;
   BookOutcome outcome;
-  PrintWithStatusWindow(printer_, parent_, &Flags.PrintCancelled, [&](PrintTarget &target, PrintProgress &progress) {
-    outcome = PrintProjectBook(model_, Docs, readers, target, &progress);
-  }, settings_.PagesPerSheet);
+  PrintWithStatusWindow(
+      printer_, parent_, &Flags.PrintCancelled,
+      [&](PrintTarget &target, PrintProgress &progress) {
+        outcome = PrintProjectBook(model_, Docs, readers, target, &progress);
+      },
+      settings_.PagesPerSheet);
   return outcome;
 }
 

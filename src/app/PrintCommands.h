@@ -93,7 +93,13 @@ class PrintCommands {
   void PlainJobEndPrint(PageInfoPtr &Info);
 
  private:
-  enum class UnitCommand { PreviewMenu, UnitListDoubleClick, RoutineListDoubleClick, PrintMenu, PrintDialog };
+  enum class UnitCommand {
+    PreviewMenu,
+    UnitListDoubleClick,
+    RoutineListDoubleClick,
+    PrintMenu,
+    PrintDialog
+  };
   void RunUnitCommand(UnitCommand command);
   BookOutcome PrintBook();
   void ReportOutcome(int pages, bool cancelled);

@@ -40,7 +40,8 @@ WindowHabits::WindowHabits(MainWindow &window) : QObject(&window), window_(windo
 }
 
 bool WindowHabits::IsPascalFile(const QString &path) {
-  static const QStringList kinds{"dpr", "lpr", "dpk", "lpi", "lpk", "dproj", "pas", "pp", "p", "inc", "dfm", "lfm"};
+  static const QStringList kinds{"dpr", "lpr", "dpk", "lpi", "lpk", "dproj",
+                                 "pas", "pp",  "p",   "inc", "dfm", "lfm"};
   return kinds.contains(QFileInfo(path).suffix().toLower());
 }
 
@@ -66,7 +67,8 @@ void WindowHabits::Save(IniFile &ini) const {
   ini.SetValue(kSection, "Geometry", window_.saveGeometry().toBase64());
   const QList<int> sizes = window_.DragBar->sizes();
   if (sizes.size() == 2)
-    ini.SetValue(kSection, "Splitter", QByteArray::number(sizes[0]) + ',' + QByteArray::number(sizes[1]));
+    ini.SetValue(kSection, "Splitter",
+                 QByteArray::number(sizes[0]) + ',' + QByteArray::number(sizes[1]));
   ini.SetValue(kSection, "OpenFolder", OpenFolder.toUtf8());
   ini.SetValue(kSection, "PdfFolder", window_.printerHost().LastPdfFolder.toUtf8());
 }

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/TemporaryFiles.h"
 #include "app/DocForm.h"
 #include "platform/Paths.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/Version.h"
 
 namespace {
@@ -36,13 +36,15 @@ int main(int argc, char **argv) {
   // Most allocation failures reach a message box (the file too large to
   // read); one inside code that may not throw ends the program with this
   // line rather than a core.
-  scrivane::ExitOnAllocationFailure("scrivane: Not enough memory to read the file; nothing was written.");
+  scrivane::ExitOnAllocationFailure(
+      "scrivane: Not enough memory to read the file; nothing was written.");
   QApplication::setApplicationName(QStringLiteral("Scrivane"));
   // Lets the desktop match the window with the installed desktop entry and
   // its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("scrivane"));
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/icons/scrivane-%1.png").arg(size));
+  for (int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/scrivane-%1.png").arg(size));
   QApplication::setWindowIcon(icon);
   // Qt has taken its own options out of the arguments by now.
   const QStringList files = app.arguments().mid(1);
@@ -60,7 +62,8 @@ int main(int argc, char **argv) {
     // The recent-files list outlives the current folder, so it keeps an
     // absolute path; a message about the file shows over the window.
     const QString path = QFileInfo(files.first()).absoluteFilePath();
-    QMetaObject::invokeMethod(&window, [&window, path] { window.OpenChosenFile(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &window, [&window, path] { window.OpenChosenFile(path); }, Qt::QueuedConnection);
   }
   return app.exec();
 }

@@ -1,13 +1,13 @@
 #include "cli/ListCommands.h"
 
+#include <cstdio>
+
 #include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
-#include "platform/Text1252.h"
 #include "platform/Paths.h"
+#include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 #include "project/Readers.h"
-
-#include <cstdio>
 
 namespace scrivane::cli {
 namespace {
@@ -41,8 +41,10 @@ int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err) 
   // One line per unit, tab-separated; names are escaped (see --help), and
   // a unit the project may not bring in says so in a third field.
   for (const UnitEntry &entry : opened.model.Units) {
-    out << EscapeControlCharacters(entry.name, true) << '\t' << EscapeControlCharacters(entry.PathToRead(), true);
-    if (!entry.leftOut.isEmpty()) out << "\tleft out: " << EscapeControlCharacters(entry.leftOut, true);
+    out << EscapeControlCharacters(entry.name, true) << '\t'
+        << EscapeControlCharacters(entry.PathToRead(), true);
+    if (!entry.leftOut.isEmpty())
+      out << "\tleft out: " << EscapeControlCharacters(entry.leftOut, true);
     out << '\n';
   }
   out.flush();
@@ -97,7 +99,8 @@ int RunFormTextCommand(const Options &options, QTextStream &err) {
   }
   // The bytes as the .DDT holds them: no text codec between.
   const size_t size = size_t(conversion.text.size());
-  if (std::fwrite(conversion.text.constData(), 1, size, stdout) != size || std::fflush(stdout) != 0) return kExitMessage;
+  if (std::fwrite(conversion.text.constData(), 1, size, stdout) != size || std::fflush(stdout) != 0)
+    return kExitMessage;
   return kExitOk;
 }
 

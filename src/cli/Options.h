@@ -17,7 +17,7 @@ enum class CommandMode { Help, Version, ListSettings, Units, Routines, FormText,
 
 struct Options {
   CommandMode mode = CommandMode::Help;
-  QString file;              // the first FILE
+  QString file;  // the first FILE
   // Every FILE, in the order given: several print as one book. "-" is
   // standard input until the program has read it into stdinPath.
   QStringList files;
@@ -31,20 +31,20 @@ struct Options {
   QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
   QString outputPath;        // -o OUT.pdf (printing); "-": standard output
   QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
-  QString format = QStringLiteral("pdf");  // --format pdf|html
-  bool force = false;        // --force: -o may replace an existing file that is not a PDF
-  bool all = false;          // --all: the project as one book, in one PDF
-  bool quiet = false;        // -q: no "N pages of X" line
+  QString format = QStringLiteral("pdf");     // --format pdf|html
+  bool force = false;               // --force: -o may replace an existing file that is not a PDF
+  bool all = false;                 // --all: the project as one book, in one PDF
+  bool quiet = false;               // -q: no "N pages of X" line
   QList<SettingOverride> settings;  // --set SECTION.KEY=VALUE, repeatable
-  QList<PageSpan> pages;     // --pages 3-7,12; empty: every page
-  int pagesPerSheet = 0;     // --pages-per-sheet 1|2|4; 0: the settings' Main.PagesPerSheet
-  QString paper;             // --paper a4|letter|legal|a3|a5; empty: the system's paper
-  QString printer;           // -P QUEUE: a CUPS queue instead of a PDF file
-  QString duplex;            // --duplex long|short (-P)
-  int copies = 1;            // --copies N (-P)
-  QString lineNumbers;       // --line-numbers file|rows|off over the settings; empty: as set
-  QString layout;            // --layout recomputed|source over the settings; empty: as set
-  QString formData;          // --form-data full|size over the settings; empty: as set
+  QList<PageSpan> pages;            // --pages 3-7,12; empty: every page
+  int pagesPerSheet = 0;            // --pages-per-sheet 1|2|4; 0: the settings' Main.PagesPerSheet
+  QString paper;                    // --paper a4|letter|legal|a3|a5; empty: the system's paper
+  QString printer;                  // -P QUEUE: a CUPS queue instead of a PDF file
+  QString duplex;                   // --duplex long|short (-P)
+  int copies = 1;                   // --copies N (-P)
+  QString lineNumbers;              // --line-numbers file|rows|off over the settings; empty: as set
+  QString layout;                   // --layout recomputed|source over the settings; empty: as set
+  QString formData;                 // --form-data full|size over the settings; empty: as set
   // --header TEXT, --footer TEXT: the page header and footer on, TEXT in
   // the header's middle and at the footer's left; unset: as the settings say.
   std::optional<QString> header, footer;

@@ -53,17 +53,23 @@ bool SelectRoutine(ProjectModel &model, const QString &text) {
 // read is taken, as if it had been read then.
 class RecordingMessages : public UserMessages {
  public:
-  void Warning(const QString &text) override { calls_.push_back([text](UserMessages &m) { m.Warning(text); }); }
+  void Warning(const QString &text) override {
+    calls_.push_back([text](UserMessages &m) { m.Warning(text); });
+  }
   void FileWarning(const QString &path, const QString &text) override {
     calls_.push_back([path, text](UserMessages &m) { m.FileWarning(path, text); });
   }
-  void Information(const QString &text) override { calls_.push_back([text](UserMessages &m) { m.Information(text); }); }
+  void Information(const QString &text) override {
+    calls_.push_back([text](UserMessages &m) { m.Information(text); });
+  }
   // The command line answers no to every question; so does reading ahead.
   bool AskYesNo(const QString &text) override {
     calls_.push_back([text](UserMessages &m) { m.AskYesNo(text); });
     return false;
   }
-  void Note(const QString &text) override { calls_.push_back([text](UserMessages &m) { m.Note(text); }); }
+  void Note(const QString &text) override {
+    calls_.push_back([text](UserMessages &m) { m.Note(text); });
+  }
   void SayAgain(UserMessages &to) {
     for (const auto &call : calls_) call(to);
     calls_.clear();
@@ -79,7 +85,8 @@ class RecordingMessages : public UserMessages {
 // The unit is read into a copy of the project model, taken over whole.
 class UnitReadAhead {
  public:
-  UnitReadAhead(const FormatSettings &settings, bool includeUses) : settings_(settings), includeUses_(includeUses) {}
+  UnitReadAhead(const FormatSettings &settings, bool includeUses)
+      : settings_(settings), includeUses_(includeUses) {}
   ~UnitReadAhead() { Wait(); }
 
   void Start(const ProjectModel &model, int index) {
@@ -191,15 +198,18 @@ class PrintSession {
     // On stderr, as a2ps and enscript report theirs: standard output holds
     // nothing but a PDF written there, so `> file` catches no report.
     const bool toStdout = options_.outputPath == kStandardOutput;
-    const QString where = printer_ ? options_.printer : toStdout ? QStringLiteral("standard output") : options_.outputPath;
-    err_ << EscapeControlCharacters(where) << ": " << pages << (pages == 1 ? " page" : " pages") << " of "
-         << EscapeControlCharacters(what) << Qt::endl;
+    const QString where = printer_   ? options_.printer
+                          : toStdout ? QStringLiteral("standard output")
+                                     : options_.outputPath;
+    err_ << EscapeControlCharacters(where) << ": " << pages << (pages == 1 ? " page" : " pages")
+         << " of " << EscapeControlCharacters(what) << Qt::endl;
   }
   // A program written whole in its project file lists no units of its
   // own; its code is the project document.
   QString NoUnits() const {
     QString text = options_.file + QStringLiteral(" lists no units.");
-    if (model_.ProjectLoaded) text += QStringLiteral(" --document project prints the project file.");
+    if (model_.ProjectLoaded)
+      text += QStringLiteral(" --document project prints the project file.");
     return text;
   }
   int Refuse(const QString &text) {
@@ -223,14 +233,16 @@ class PrintSession {
   // The device pages are laid out for: the printer's, or the PDF sheet's.
   PageDevice &Device() { return printer_ ? printer_->device() : pdfDevice_; }
   Output MakeOutput() {
-    const int perSheet = PagesPerSheetOrOne(options_.pagesPerSheet > 0 ? options_.pagesPerSheet : settings_.PagesPerSheet);
+    const int perSheet = PagesPerSheetOrOne(options_.pagesPerSheet > 0 ? options_.pagesPerSheet
+                                                                       : settings_.PagesPerSheet);
     Output output;
     if (printer_) {
       output.sink = printer_->makeTarget(SheetIsLandscape(perSheet));
     } else {
       auto pdf = std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
       pdf->setLandscapeSheets(SheetIsLandscape(perSheet));
-      pdf->setCommitCheck([this] { return RefuseOutputOverInput(options_.outputPath, ReadInputs()); });
+      pdf->setCommitCheck(
+          [this] { return RefuseOutputOverInput(options_.outputPath, ReadInputs()); });
       output.sink = std::move(pdf);
     }
     if (perSheet > 1) output.sheets = std::make_unique<SheetTarget>(*output.sink, perSheet);
@@ -279,7 +291,8 @@ bool PrintSession::ChooseUnit() {
 bool PrintSession::OutputAllowed() {
   if (printer_) return true;
   QString refusal = RefuseOutputOverInput(options_.outputPath, ReadInputs());
-  if (refusal.isEmpty()) refusal = RefuseOutputTarget(options_.outputPath, options_.force, ForceHint::CommandLine);
+  if (refusal.isEmpty())
+    refusal = RefuseOutputTarget(options_.outputPath, options_.force, ForceHint::CommandLine);
   if (!refusal.isEmpty()) Refuse(refusal);
   return refusal.isEmpty();
 }
@@ -316,7 +329,8 @@ int PrintSession::Run() {
   if (options_.all) return RunAll();
 
   if (options_.document == u"project") {
-    if (!model_.ProjectLoaded) return Refuse(options_.file + QStringLiteral(" is not a project file."));
+    if (!model_.ProjectLoaded)
+      return Refuse(options_.file + QStringLiteral(" is not a project file."));
     docs_.PrepareProject();
     return Print(DocumentKind::Project, FileNamePart(model_.OpenedPath));
   }
@@ -334,7 +348,8 @@ int PrintSession::Run() {
       RecordIndexOfLoadedUnit(device);
     }
     docs_.PrepareIndex();
-    const int status = Print(DocumentKind::Index, QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath));
+    const int status = Print(DocumentKind::Index,
+                             QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath));
     return failed ? kExitMessage : status;
   }
   if (!ChooseUnit()) return kExitMessage;
@@ -353,7 +368,8 @@ int PrintSession::Run() {
   }
 
   if (model_.FormMode && !docs_.FormEvents.OnPrintPage)
-    return Refuse(model_.CurrentUnitPath + QStringLiteral(" is a form file: its form listing cannot be printed yet."));
+    return Refuse(model_.CurrentUnitPath +
+                  QStringLiteral(" is a form file: its form listing cannot be printed yet."));
   if (!SelectRoutines(unitName)) return kExitMessage;
   // The window's print command for the highlighted unit. No index follows
   // it here: its entries are not kept.
@@ -375,7 +391,8 @@ int PrintSession::Run() {
 bool PrintSession::SelectRoutines(const QString &unitName) {
   for (const QString &text : options_.selects)
     if (!SelectRoutine(model_, text)) {
-      Refuse(text.trimmed() + QStringLiteral(" not found in the routines of ") + unitName + QStringLiteral("."));
+      Refuse(text.trimmed() + QStringLiteral(" not found in the routines of ") + unitName +
+             QStringLiteral("."));
       return false;
     }
   return true;
@@ -383,9 +400,11 @@ bool PrintSession::SelectRoutines(const QString &unitName) {
 
 int PrintSession::RunWeb() {
   if (model_.FormFileOpened)
-    return Refuse(options_.file + QStringLiteral(" is a form file: --format html writes a project or a unit."));
+    return Refuse(options_.file +
+                  QStringLiteral(" is a form file: --format html writes a project or a unit."));
   if (model_.Units.isEmpty()) return Refuse(NoUnits());
-  if (const QString refusal = PrepareWebFolder(options_.outputPath, options_.force); !refusal.isEmpty())
+  if (const QString refusal = PrepareWebFolder(options_.outputPath, options_.force);
+      !refusal.isEmpty())
     return Refuse(refusal);
   // Laid out on the PDF's page device: the same rows and line breaks.
   WebBookRecorder recorder(pdfDevice_);
@@ -419,8 +438,9 @@ int PrintSession::RunWeb() {
   if (!WriteWebBook(recorder.Documents(), settings_, web, &error)) return Refuse(error);
   if (!options_.quiet) {
     const size_t pages = recorder.Documents().size();
-    err_ << EscapeControlCharacters(options_.outputPath) << ": " << pages << (pages == 1 ? " web page" : " web pages")
-         << " of " << EscapeControlCharacters(what) << Qt::endl;
+    err_ << EscapeControlCharacters(options_.outputPath) << ": " << pages
+         << (pages == 1 ? " web page" : " web pages") << " of " << EscapeControlCharacters(what)
+         << Qt::endl;
   }
   return leftOut ? kExitMessage : kExitOk;
 }
@@ -441,7 +461,8 @@ int PrintSession::RunSeveral() {
     OpenGivenFile(ctx_, options_, path);
     if (messages_.reported) return kExitMessage;
     if (model_.ProjectLoaded || model_.FormFileOpened)
-      return Refuse(path + QStringLiteral(" is not a unit: several files print as one book of units."));
+      return Refuse(path +
+                    QStringLiteral(" is not a unit: several files print as one book of units."));
     units += model_.Units;
     for (const UnitEntry &unit : model_.Units) names << unit.name;
   }
@@ -459,7 +480,8 @@ int PrintSession::RunSeveral() {
 int PrintSession::RunAll() {
   if (options_.format == u"html") return RunWeb();
   if (model_.FormFileOpened)
-    return Refuse(options_.file + QStringLiteral(" is a form file: --all prints a project or a unit as a book."));
+    return Refuse(options_.file +
+                  QStringLiteral(" is a form file: --all prints a project or a unit as a book."));
   // A book of an empty index alone says nothing about the project.
   if (model_.Units.isEmpty()) return Refuse(NoUnits());
   if (!OutputAllowed()) return kExitMessage;
@@ -524,7 +546,8 @@ QtMessageHandler previousHandler = nullptr;
 // missing for ..."), dozens of lines for one word in a script no font has;
 // the PDF shows such characters as boxes, and stderr is for our messages.
 void DropShapingWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text) {
-  if (type != QtCriticalMsg && type != QtFatalMsg && text.trimmed().startsWith(QLatin1String("OpenType support missing for")))
+  if (type != QtCriticalMsg && type != QtFatalMsg &&
+      text.trimmed().startsWith(QLatin1String("OpenType support missing for")))
     return;
   if (previousHandler) previousHandler(type, context, text);
 }
@@ -562,7 +585,8 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
   settings.LoadFromIni(ini, &garbled);
   // A damaged file still prints, with the defaults in its gaps; say so, as
   // the print will not look as the file meant.
-  if (const QString damage = SettingsDamageMessage(iniPath, ini, garbled); !damage.isEmpty()) Report(err, damage);
+  if (const QString damage = SettingsDamageMessage(iniPath, ini, garbled); !damage.isEmpty())
+    Report(err, damage);
   ApplyPrintOptions(options, settings);
   const PaperInputs paperInputs = SystemPaperInputs(options.paper, QString());
   const PaperChoice paperChoice = ChoosePaper(paperInputs);

@@ -13,13 +13,16 @@ namespace scrivane::cli {
 // the file ("scrivane-print: none.dpr: not found").
 inline QString CommandLineMessage(QString text) {
   const QLatin1StringView notFound(" not found.");
-  if (text.endsWith(notFound)) text = text.chopped(notFound.size()) + QStringLiteral(": not found");
+  if (text.endsWith(notFound))
+    text = text.chopped(notFound.size()) + QStringLiteral(": not found");
   else if (const qsizetype at = text.indexOf(QLatin1StringView(" not found: ")); at > 0)
     text.replace(at, 1, QStringLiteral(": "));
   return kProgramPrefix + EscapeControlCharacters(text);
 }
 
-inline void Report(QTextStream &err, const QString &text) { err << CommandLineMessage(text) << Qt::endl; }
+inline void Report(QTextStream &err, const QString &text) {
+  err << CommandLineMessage(text) << Qt::endl;
+}
 
 class StreamMessages : public UserMessages {
  public:
@@ -33,7 +36,9 @@ class StreamMessages : public UserMessages {
     Report(text);
     return false;
   }
-  void Note(const QString &text) override { err_ << CommandLineMessage(QStringLiteral("warning: ") + text) << Qt::endl; }
+  void Note(const QString &text) override {
+    err_ << CommandLineMessage(QStringLiteral("warning: ") + text) << Qt::endl;
+  }
   bool reported = false;
 
  private:

@@ -13,10 +13,10 @@
 
 #include "cli/ListCommands.h"
 #include "cli/Options.h"
-#include "format/SettingOverrides.h"
 #include "cli/PrintCommand.h"
 #include "cli/StreamMessages.h"
 #include "cli/SystemPrinter.h"
+#include "format/SettingOverrides.h"
 #include "platform/Paths.h"
 #include "platform/ShortRunHeap.h"
 #include "platform/TemporaryFiles.h"
@@ -40,14 +40,17 @@ int main(int argc, char **argv) {
   QTextStream out(stdout);
   QTextStream err(stderr);
   if (!parsed.ok) {
-    err << kProgramPrefix << parsed.error << "\nTry 'scrivane-print --help' for more information.\n";
+    err << kProgramPrefix << parsed.error
+        << "\nTry 'scrivane-print --help' for more information.\n";
     return kExitUsage;
   }
   Options options = parsed.options;
   // A unit too large for the memory there is: a message, not an abort,
   // even where the failure meets code that may not throw.
   scrivane::ExitOnAllocationFailure(
-      (kProgramPrefix + scrivane::EscapeControlCharacters(QStringLiteral("Not enough memory to read ") + options.file)).toLocal8Bit());
+      (kProgramPrefix + scrivane::EscapeControlCharacters(
+                            QStringLiteral("Not enough memory to read ") + options.file))
+          .toLocal8Bit());
   if (options.mode == CommandMode::Print && !options.printer.isEmpty())
     if (const std::optional<int> code = HandOverPrinterPrint(argv, err)) return *code;
   // A unit given as "-" is read whole from standard input into a folder of
@@ -57,9 +60,10 @@ int main(int argc, char **argv) {
   if (const qsizetype at = options.files.indexOf(kStandardInput); at >= 0) {
     stdinFolder.emplace(QDir::tempPath() + QStringLiteral("/scrivane-stdin-XXXXXX"));
     QFile input;
-    QFile unit(stdinFolder->filePath(options.stdinName.isEmpty() ? QStringLiteral("stdin") : options.stdinName));
-    if (!stdinFolder->isValid() || !input.open(stdin, QIODevice::ReadOnly) || !unit.open(QIODevice::WriteOnly) ||
-        unit.write(input.readAll()) < 0 || !unit.flush()) {
+    QFile unit(stdinFolder->filePath(options.stdinName.isEmpty() ? QStringLiteral("stdin")
+                                                                 : options.stdinName));
+    if (!stdinFolder->isValid() || !input.open(stdin, QIODevice::ReadOnly) ||
+        !unit.open(QIODevice::WriteOnly) || unit.write(input.readAll()) < 0 || !unit.flush()) {
       err << kProgramPrefix << "cannot keep the unit read from standard input: "
           << (stdinFolder->isValid() ? unit.errorString() : stdinFolder->errorString()) << "\n";
       return kExitMessage;
@@ -94,10 +98,14 @@ int main(int argc, char **argv) {
     default:
       // A unit too large for the memory there is: a message, not an abort.
       try {
-        if (options.mode == CommandMode::Units) code = RunUnitsCommand(options, out, err);
-        else if (options.mode == CommandMode::Routines) code = RunRoutinesCommand(options, out, err);
-        else if (options.mode == CommandMode::FormText) code = RunFormTextCommand(options, err);
-        else code = RunPrintCommand(options, out, err);
+        if (options.mode == CommandMode::Units)
+          code = RunUnitsCommand(options, out, err);
+        else if (options.mode == CommandMode::Routines)
+          code = RunRoutinesCommand(options, out, err);
+        else if (options.mode == CommandMode::FormText)
+          code = RunFormTextCommand(options, err);
+        else
+          code = RunPrintCommand(options, out, err);
       } catch (const std::bad_alloc &failure) {
         Report(err, scrivane::FailureText(failure, options.file));
         code = kExitMessage;

@@ -18,19 +18,22 @@ using ColorRef = std::uint32_t;
 struct FontSpec {
   QString face = QStringLiteral("Arial");
   int pointSize = 10;
-  int style = 0;      // FontStyleBits
-  ColorRef color = 0; // 0x00BBGGRR
+  int style = 0;       // FontStyleBits
+  ColorRef color = 0;  // 0x00BBGGRR
 
   bool bold() const { return style & StyleBold; }
   bool italic() const { return style & StyleItalic; }
   bool underline() const { return style & StyleUnderline; }
   // The numbers first, and a face shared with the other's is not compared
   // letter by letter: fonts are compared on every word drawn or measured.
-  friend bool operator==(const FontSpec &a, const FontSpec &b) { return a.color == b.color && SameGlyphs(a, b); }
+  friend bool operator==(const FontSpec &a, const FontSpec &b) {
+    return a.color == b.color && SameGlyphs(a, b);
+  }
   // Face, size and style: the same glyphs and widths, whatever the colour.
   friend bool SameGlyphs(const FontSpec &a, const FontSpec &b) {
     return a.pointSize == b.pointSize && a.style == b.style &&
-           (a.face.constData() == b.face.constData() ? a.face.size() == b.face.size() : a.face == b.face);
+           (a.face.constData() == b.face.constData() ? a.face.size() == b.face.size()
+                                                     : a.face == b.face);
   }
 };
 
@@ -40,15 +43,16 @@ inline bool FontsEqual(const FontSpec &a, const FontSpec &b) { return a == b; }
 
 // SameGlyphs, true only when the faces are the same string.
 inline bool SameGlyphsSharingFace(const FontSpec &a, const FontSpec &b) {
-  return a.pointSize == b.pointSize && a.style == b.style && a.face.constData() == b.face.constData() &&
-         a.face.size() == b.face.size();
+  return a.pointSize == b.pointSize && a.style == b.style &&
+         a.face.constData() == b.face.constData() && a.face.size() == b.face.size();
 }
 
 // to = from, without touching the face when it is already from's own text:
 // assigning shared text counts its references up and down, atomically, and
 // the canvas changes font on almost every word.
 inline void AssignFont(FontSpec &to, const FontSpec &from) {
-  if (to.face.constData() != from.face.constData() || to.face.size() != from.face.size()) to.face = from.face;
+  if (to.face.constData() != from.face.constData() || to.face.size() != from.face.size())
+    to.face = from.face;
   to.pointSize = from.pointSize;
   to.style = from.style;
   to.color = from.color;

@@ -45,11 +45,16 @@ QList<LengthItem> Items(LengthList list, int measure) {
 
 double UsedLength(LengthList list, const PageLengths &lengths) {
   switch (list) {
-    case LengthList::Top: return lengths.Top;
-    case LengthList::Bottom: return lengths.Bottom;
-    case LengthList::Left: return lengths.Left;
-    case LengthList::Right: return lengths.Right;
-    case LengthList::Indent: return lengths.Indent;
+    case LengthList::Top:
+      return lengths.Top;
+    case LengthList::Bottom:
+      return lengths.Bottom;
+    case LengthList::Left:
+      return lengths.Left;
+    case LengthList::Right:
+      return lengths.Right;
+    case LengthList::Indent:
+      return lengths.Indent;
   }
   return 0.0;
 }
@@ -80,13 +85,17 @@ int StyleCode(bool bold, bool italic) { return (bold ? 1 : 0) | (italic ? 2 : 0)
 QString CheckChosenFont(const QString &face) {
   const QByteArray stored = Encode1252(face);
   if (stored.size() > kFaceLength)
-    return QStringLiteral("The font name \"%1\" is longer than %2 characters and cannot be kept in the settings file.")
+    return QStringLiteral(
+               "The font name \"%1\" is longer than %2 characters and cannot be kept in the "
+               "settings file.")
         .arg(face)
         .arg(kFaceLength);
   if (Decode1252(stored) != face)
     return QStringLiteral("The font name \"%1\" cannot be kept in the settings file.").arg(face);
   if (IsBitmapFace(face))
-    return QStringLiteral("The font \"%1\" is a bitmap font without outlines and cannot be printed.").arg(face);
+    return QStringLiteral(
+               "The font \"%1\" is a bitmap font without outlines and cannot be printed.")
+        .arg(face);
   return QString();
 }
 
@@ -97,12 +106,15 @@ bool IsBitmapFace(const QString &face) {
 QStringList ReplaceBitmapFaces(FormatSettings &settings) {
   const FormatSettings defaults;
   QStringList messages;
-  for (auto [name, fallback] : {std::pair{&settings.BName, defaults.BName}, std::pair{&settings.HName, defaults.HName}}) {
+  for (auto [name, fallback] :
+       {std::pair{&settings.BName, defaults.BName}, std::pair{&settings.HName, defaults.HName}}) {
     const QString face = *name;
     if (!IsBitmapFace(face)) continue;
-    messages << QStringLiteral("The font \"%1\" in the settings is a bitmap font without outlines and cannot be "
-                               "printed: \"%2\" is used instead.")
-                    .arg(face, fallback);
+    messages
+        << QStringLiteral(
+               "The font \"%1\" in the settings is a bitmap font without outlines and cannot be "
+               "printed: \"%2\" is used instead.")
+               .arg(face, fallback);
     *name = fallback;
   }
   return messages;
@@ -123,8 +135,9 @@ QStringList MissingFaceWarnings(const FormatSettings &settings) {
     if (QFontDatabase::families().contains(face, Qt::CaseInsensitive)) continue;
     const QString used = QFontInfo(QFont(face)).family();
     if (used.compare(fallback, Qt::CaseInsensitive) != 0) continue;
-    const QString message = QStringLiteral("The font \"%1\" in the settings is not installed: \"%2\" is used instead.")
-                                .arg(face, used);
+    const QString message =
+        QStringLiteral("The font \"%1\" in the settings is not installed: \"%2\" is used instead.")
+            .arg(face, used);
     if (!messages.contains(message)) messages << message;
   }
   return messages;

@@ -1,11 +1,10 @@
 #include "format/FormatSettings.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
-
-#include <QFileInfo>
 
 #include "format/IniFile.h"
 #include "format/SettingsTable.h"
@@ -30,7 +29,7 @@ constexpr std::array<double, 3> kIndentCentimetres = {0.25, 0.5, 0.75};
 // takes the nearest entry instead of printing with no margin at all.
 double Nearest(std::span<const double> column, int index) {
   return column[std::clamp<std::size_t>(index < 0 ? 0 : static_cast<std::size_t>(index), 0,
-                                         column.size() - 1)];
+                                        column.size() - 1)];
 }
 
 // Decimal, or hexadecimal after "$" with an optional sign before it ("-$C"
@@ -144,15 +143,24 @@ QByteArray *FormatSettings::TitleField(int oneBased) {
 
 const QByteArray *FormatSettings::TitleField(int oneBased) const {
   switch (oneBased) {
-    case 1: return &Title1;
-    case 2: return &Title2;
-    case 3: return &Title3;
-    case 4: return &Title4;
-    case 5: return &Title5;
-    case 6: return &Title6;
-    case 7: return &Title7;
-    case 8: return &Title8;
-    default: return nullptr;
+    case 1:
+      return &Title1;
+    case 2:
+      return &Title2;
+    case 3:
+      return &Title3;
+    case 4:
+      return &Title4;
+    case 5:
+      return &Title5;
+    case 6:
+      return &Title6;
+    case 7:
+      return &Title7;
+    case 8:
+      return &Title8;
+    default:
+      return nullptr;
   }
 }
 
@@ -176,7 +184,8 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
         for (QChar &c : shown)
           if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar::ReplacementCharacter;
         if (text.size() > 40) shown += QStringLiteral("...");
-        garbled->append(QStringLiteral("[%1] %2=%3").arg(QLatin1String(section), QLatin1String(key), shown));
+        garbled->append(
+            QStringLiteral("[%1] %2=%3").arg(QLatin1String(section), QLatin1String(key), shown));
       }
     }
     return ReadInteger(ini, section, key, defaultValue);
@@ -185,9 +194,15 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
   for (const SettingRow &row : SettingRows()) {
     const int fallback = row.defaultNumber;
     switch (row.type) {
-      case SettingType::Integer: this->*row.number = integer(row.section, row.key, fallback); break;
-      case SettingType::OnUnlessZero: this->*row.number = integer(row.section, row.key, fallback) == 0 ? 0 : 1; break;
-      case SettingType::OffUnlessOne: this->*row.number = integer(row.section, row.key, fallback) == 1 ? 1 : 0; break;
+      case SettingType::Integer:
+        this->*row.number = integer(row.section, row.key, fallback);
+        break;
+      case SettingType::OnUnlessZero:
+        this->*row.number = integer(row.section, row.key, fallback) == 0 ? 0 : 1;
+        break;
+      case SettingType::OffUnlessOne:
+        this->*row.number = integer(row.section, row.key, fallback) == 1 ? 1 : 0;
+        break;
       case SettingType::FontSize:
         this->*row.number = FontSizeOrDefault(integer(row.section, row.key, fallback), fallback);
         break;
@@ -204,7 +219,8 @@ void FormatSettings::LoadFromIni(const IniFile &ini, QStringList *garbled) {
         this->*row.face = ReadFace(ini, row.key, QString::fromLatin1(row.defaultText));
         break;
       case SettingType::Title:
-        this->*row.text = CutTitleText(ini.Value(row.section, row.key, row.defaultText), row.maxLength);
+        this->*row.text =
+            CutTitleText(ini.Value(row.section, row.key, row.defaultText), row.maxLength);
         break;
       case SettingType::Owner:
         this->*row.text = ReadText(ini, row.section, row.key, row.defaultText, row.maxLength);
@@ -222,14 +238,19 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
       case SettingType::OnUnlessZero:
       case SettingType::OffUnlessOne:
       case SettingType::FontSize:
-      case SettingType::PagesPerSheet: WriteInteger(ini, row.section, row.key, this->*row.number); break;
-      case SettingType::Colour: WriteInteger(ini, row.section, row.key, static_cast<int>(this->*row.colour)); break;
+      case SettingType::PagesPerSheet:
+        WriteInteger(ini, row.section, row.key, this->*row.number);
+        break;
+      case SettingType::Colour:
+        WriteInteger(ini, row.section, row.key, static_cast<int>(this->*row.colour));
+        break;
       case SettingType::FaceName: {
         // A text that reads back as the member keeps its line: a face name
         // cut to 35 characters in the middle of a run of blanks reads the
         // same every run.
         const QByteArray value = Encode1252(this->*row.face);
-        const QByteArray read = Encode1252(ReadFace(ini, row.key, QString::fromLatin1(row.defaultText)));
+        const QByteArray read =
+            Encode1252(ReadFace(ini, row.key, QString::fromLatin1(row.defaultText)));
         if (!ini.Contains(row.section, row.key) || read != value)
           ini.SetValue(row.section, row.key, value.left(row.maxLength));
         break;
@@ -242,7 +263,8 @@ void FormatSettings::SaveToIni(IniFile &ini) const {
           ini.SetValue(row.section, row.key, title);
         break;
       }
-      case SettingType::Owner: break;  // the owner's name is the user's to write
+      case SettingType::Owner:
+        break;  // the owner's name is the user's to write
     }
   }
 }
@@ -268,24 +290,110 @@ PageLengths FormatSettings::ResolveLengths() const {
 QList<QByteArray> FormatSettings::InitialReserveWords() {
   // Sorted, as the Reserved Words tab shows them.
   static const QList<QByteArray> words = {
-      "absolute", "abstract", "and", "array", "as", "asm", "assembler", "at", "begin", "case",
-      "cdecl", "class", "const", "constructor", "default", "destructor", "dispinterface", "div",
-      "do", "downto", "dynamic", "else", "end", "end.", "end;", "except", "export", "exports",
-      "external", "far", "finalization", "finally", "for", "function", "generic", "goto",
-      "helper", "if", "implementation", "in", "inherited", "initialization", "inline",
-      "interface", "is", "label", "library", "mod", "near", "nil", "nodefault", "not", "object",
-      "of", "on", "operator", "or", "out", "override", "packed", "private", "procedure",
-      "program", "property", "protected", "public", "published", "raise", "read", "record",
-      "reference", "repeat", "resident", "resourcestring", "sealed", "set", "shl", "shr",
-      "specialize", "stored", "strict", "then", "threadvar", "to", "try", "type", "unit",
-      "until", "uses", "var", "virtual", "while", "with", "write", "xor",
+      "absolute",
+      "abstract",
+      "and",
+      "array",
+      "as",
+      "asm",
+      "assembler",
+      "at",
+      "begin",
+      "case",
+      "cdecl",
+      "class",
+      "const",
+      "constructor",
+      "default",
+      "destructor",
+      "dispinterface",
+      "div",
+      "do",
+      "downto",
+      "dynamic",
+      "else",
+      "end",
+      "end.",
+      "end;",
+      "except",
+      "export",
+      "exports",
+      "external",
+      "far",
+      "finalization",
+      "finally",
+      "for",
+      "function",
+      "generic",
+      "goto",
+      "helper",
+      "if",
+      "implementation",
+      "in",
+      "inherited",
+      "initialization",
+      "inline",
+      "interface",
+      "is",
+      "label",
+      "library",
+      "mod",
+      "near",
+      "nil",
+      "nodefault",
+      "not",
+      "object",
+      "of",
+      "on",
+      "operator",
+      "or",
+      "out",
+      "override",
+      "packed",
+      "private",
+      "procedure",
+      "program",
+      "property",
+      "protected",
+      "public",
+      "published",
+      "raise",
+      "read",
+      "record",
+      "reference",
+      "repeat",
+      "resident",
+      "resourcestring",
+      "sealed",
+      "set",
+      "shl",
+      "shr",
+      "specialize",
+      "stored",
+      "strict",
+      "then",
+      "threadvar",
+      "to",
+      "try",
+      "type",
+      "unit",
+      "until",
+      "uses",
+      "var",
+      "virtual",
+      "while",
+      "with",
+      "write",
+      "xor",
   };
   return words;
 }
 
 void NumberEveryPage(FormatSettings &settings) {
   constexpr int kFooterPageItem = 3;
-  if (settings.Footer == 1 && (settings.Line3B == kFooterPageItem || settings.Line3C == kFooterPageItem)) return;
+  if (settings.Footer == 1 &&
+      (settings.Line3B == kFooterPageItem || settings.Line3C == kFooterPageItem))
+    return;
   if (settings.Footer != 1) {
     settings.Footer = 1;
     settings.Line3B = 0;
@@ -311,12 +419,13 @@ QString TitleTextOf(const QByteArray &stored) {
 
 QByteArray CutTitleText(const QByteArray &stored, int maxCharacters) {
   bool multiByte = false;
-  if (IsValidUtf8(stored, &multiByte) && multiByte) return QString::fromUtf8(stored).left(maxCharacters).toUtf8();
+  if (IsValidUtf8(stored, &multiByte) && multiByte)
+    return QString::fromUtf8(stored).left(maxCharacters).toUtf8();
   return stored.left(maxCharacters);
 }
 
-QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled,
-                              bool repairedOnSave) {
+QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini,
+                              const QStringList &garbled, bool repairedOnSave) {
   const QList<int> &lines = ini.DamagedLines();
   if (lines.isEmpty() && garbled.isEmpty()) return QString();
   // A few of each say where to look; a file of binary bytes has thousands.
@@ -325,19 +434,23 @@ QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const 
   if (!lines.isEmpty()) {
     QStringList numbers;
     for (qsizetype i = 0; i < lines.size() && i < kShown; ++i) numbers << QString::number(lines[i]);
-    QString part = lines.size() == 1 ? QStringLiteral("line ") + numbers[0] + QStringLiteral(" is not a setting")
-                                     : QStringLiteral("lines ") + numbers.join(QStringLiteral(", "));
+    QString part = lines.size() == 1
+                       ? QStringLiteral("line ") + numbers[0] + QStringLiteral(" is not a setting")
+                       : QStringLiteral("lines ") + numbers.join(QStringLiteral(", "));
     if (lines.size() > kShown) part += QStringLiteral(" and %1 more").arg(lines.size() - kShown);
     if (lines.size() > 1) part += QStringLiteral(" are not settings");
     parts << part;
   }
   for (qsizetype i = 0; i < garbled.size() && i < kShown; ++i)
     parts << garbled[i] + QStringLiteral(" is not a number");
-  if (garbled.size() > kShown) parts << QStringLiteral("%1 more values are not numbers").arg(garbled.size() - kShown);
-  return QStringLiteral("The settings file ") + QFileInfo(iniPath).absoluteFilePath() + QStringLiteral(" is damaged: ") +
-         parts.join(QStringLiteral("; ")) + QStringLiteral(". The defaults stand for what could not be read.") +
+  if (garbled.size() > kShown)
+    parts << QStringLiteral("%1 more values are not numbers").arg(garbled.size() - kShown);
+  return QStringLiteral("The settings file ") + QFileInfo(iniPath).absoluteFilePath() +
+         QStringLiteral(" is damaged: ") + parts.join(QStringLiteral("; ")) +
+         QStringLiteral(". The defaults stand for what could not be read.") +
          (repairedOnSave && !lines.isEmpty()
-              ? QStringLiteral(" The lines that are not settings are dropped when the settings are next saved.")
+              ? QStringLiteral(" The lines that are not settings are dropped when the settings are "
+                               "next saved.")
               : QString());
 }
 
@@ -352,7 +465,8 @@ FormatSettings LoadFormatSettings(const QString &iniPath) {
 bool SaveFormatSettings(const FormatSettings &settings, const QString &iniPath, QString *error) {
   IniFile ini;
   if (!ini.Load(iniPath)) {
-    if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
+    if (error)
+      *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
     return false;
   }
   ini.DropDamagedLines();

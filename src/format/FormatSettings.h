@@ -143,8 +143,8 @@ QString TitleTextOf(const QByteArray &stored);
 // A stored title cut to maxCharacters characters, never inside a letter.
 QByteArray CutTitleText(const QByteArray &stored, int maxCharacters);
 
-QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini, const QStringList &garbled,
-                              bool repairedOnSave = false);
+QString SettingsDamageMessage(const QString &iniPath, const IniFile &ini,
+                              const QStringList &garbled, bool repairedOnSave = false);
 
 // The settings as stored in the file at `iniPath` (defaults when it is
 // missing or unreadable).

@@ -61,7 +61,8 @@ void IniFile::Parse(const QByteArray &bytes) {
     while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
     QByteArray text = bytes.mid(start, end - start);
     qsizetype endLength = 0;
-    if (end < bytes.size()) endLength = (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1;
+    if (end < bytes.size())
+      endLength = (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1;
     const QByteArray lineEnd = bytes.mid(end, endLength);
     if (firstEnd && endLength > 0) {
       lineEnd_ = lineEnd;
@@ -74,7 +75,8 @@ void IniFile::Parse(const QByteArray &bytes) {
     const bool comment = trimmed.startsWith(';') || trimmed.startsWith('#');
     const bool damaged =
         HasControlBytes(text) ||
-        (trimmed.startsWith('[') ? !trimmed.contains(']') : !trimmed.isEmpty() && !comment && !trimmed.contains('='));
+        (trimmed.startsWith('[') ? !trimmed.contains(']')
+                                 : !trimmed.isEmpty() && !comment && !trimmed.contains('='));
     if (damaged) damagedLines_.append(lineNumber);
     if (trimmed.startsWith('[')) {
       Section section;
@@ -161,7 +163,8 @@ void IniFile::SetValue(const QByteArray &section, const QByteArray &key, const Q
   if (!target) {
     Section &previous = sections_.last();
     const bool fileHasText = sections_.size() > 1 || !previous.lines.isEmpty();
-    if (fileHasText && (previous.lines.isEmpty() || !previous.lines.last().text.trimmed().isEmpty()))
+    if (fileHasText &&
+        (previous.lines.isEmpty() || !previous.lines.last().text.trimmed().isEmpty()))
       previous.lines.append(Line{});
     Section added;
     added.header = '[' + sectionName + ']';
@@ -190,7 +193,9 @@ void IniFile::SetValue(const QByteArray &section, const QByteArray &key, const Q
 
 QByteArray IniFile::ToBytes() const {
   QByteArray out = byteOrderMark_;
-  auto endOf = [this](const QByteArray &end) -> const QByteArray & { return end.isEmpty() ? lineEnd_ : end; };
+  auto endOf = [this](const QByteArray &end) -> const QByteArray & {
+    return end.isEmpty() ? lineEnd_ : end;
+  };
   for (const Section &section : sections_) {
     if (!section.header.isNull()) out += section.header + endOf(section.headerEnd);
     for (const Line &line : section.lines) out += line.text + endOf(line.end);
@@ -200,7 +205,8 @@ QByteArray IniFile::ToBytes() const {
 
 bool IniFile::Save(const QString &path, QString *error) const {
   if (!ReplaceFileContents(path, ToBytes())) {
-    if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(path).absoluteFilePath());
+    if (error)
+      *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(path).absoluteFilePath());
     return false;
   }
   return true;

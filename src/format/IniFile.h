@@ -55,13 +55,13 @@ class IniFile {
     QByteArray text;  // the line as read or as last written, without its end
     QByteArray key;   // trimmed key of a key line; empty for other lines
     bool isKey = false;
-    QByteArray end;   // its line end as read (CR LF, LF or CR); empty: the file's usual one
+    QByteArray end;  // its line end as read (CR LF, LF or CR); empty: the file's usual one
     bool damaged = false;
   };
   struct Section {
     QByteArray header;  // "[name]" line as read; empty for the lines before any section
     QByteArray headerEnd;
-    QByteArray name;    // trimmed name between the brackets
+    QByteArray name;  // trimmed name between the brackets
     QList<Line> lines;
     bool headerDamaged = false;
   };

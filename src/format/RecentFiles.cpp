@@ -28,9 +28,8 @@ void RecentFiles::Load(const IniFile &ini) {
 
 void RecentFiles::Add(const QString &path) {
   if (path.trimmed().isEmpty()) return;
-  entries_.removeIf([&path](const QString &entry) {
-    return entry.compare(path, Qt::CaseInsensitive) == 0;
-  });
+  entries_.removeIf(
+      [&path](const QString &entry) { return entry.compare(path, Qt::CaseInsensitive) == 0; });
   entries_.prepend(path);
   while (entries_.size() > kCount) entries_.removeLast();
   while (entries_.size() < kCount) entries_.append(QString());
@@ -60,7 +59,8 @@ bool SaveRecentFiles(const RecentFiles &files, const QString &iniPath, QString *
   // A file that exists but cannot be read is not replaced by one holding
   // only the recent files.
   if (!ini.Load(iniPath)) {
-    if (error) *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
+    if (error)
+      *error = QStringLiteral("Unable to write to %1").arg(QFileInfo(iniPath).absoluteFilePath());
     return false;
   }
   ini.DropDamagedLines();

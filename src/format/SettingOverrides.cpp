@@ -61,7 +61,8 @@ SettingOverride ParseSettingOverride(const QString &text, QString *error) {
   }
   // A title may hold any text the fonts print; the other texts are names
   // kept in Windows-1252.
-  if (known->type == SettingType::Title) return {known->section, known->key, StoreTitleText(value, known->maxLength)};
+  if (known->type == SettingType::Title)
+    return {known->section, known->key, StoreTitleText(value, known->maxLength)};
   return {known->section, known->key, Encode1252(value)};
 }
 
@@ -73,7 +74,8 @@ QStringList SettingNames() {
 }
 
 void ApplySettingOverrides(IniFile &ini, const QList<SettingOverride> &overrides) {
-  for (const SettingOverride &setting : overrides) ini.SetValue(setting.section, setting.key, setting.value);
+  for (const SettingOverride &setting : overrides)
+    ini.SetValue(setting.section, setting.key, setting.value);
 }
 
 }  // namespace scrivane

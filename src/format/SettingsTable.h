@@ -4,10 +4,9 @@
 // its default, the member it fills and a line of help. Loading, saving,
 // --set, the man page's list of settings and the shell's completion of
 // --set all go through it, so a key is written down once.
-#include <span>
-
 #include <QByteArray>
 #include <QString>
+#include <span>
 
 #include "format/Fonts.h"
 
@@ -56,7 +55,8 @@ struct SettingRow {
   const char *help = "";
 
   bool IsText() const {
-    return type == SettingType::FaceName || type == SettingType::Title || type == SettingType::Owner;
+    return type == SettingType::FaceName || type == SettingType::Title ||
+           type == SettingType::Owner;
   }
   // "Switch.LineNo"
   QString Name() const;

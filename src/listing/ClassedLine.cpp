@@ -60,10 +60,12 @@ void ClassedLine::Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanS
           cutKept_ = false;
           cut_ = {};
         }
-        window.push_back(MakeLineWord(w, QByteArray::fromRawData(words_.data() + w.Offset, w.Size), lastSemicolon_));
+        window.push_back(MakeLineWord(w, QByteArray::fromRawData(words_.data() + w.Offset, w.Size),
+                                      lastSemicolon_));
       } else {
         endPlace_ = before;
-        window.push_back(LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1), TokenClass::Plain});
+        window.push_back(LineWord{QByteArray::fromRawData(kSentinelWord, sizeof kSentinelWord - 1),
+                                  TokenClass::Plain});
         ended = true;
       }
     }
@@ -150,7 +152,8 @@ void ClassedWordReader::Fill(size_t count) {
     }
     const QByteArrayView text = line_.words_.sliced(w.Offset, w.Size);
     const unsigned char cls = line_.classes_[size_t(index)];
-    word.Text = (cls & kRecased) ? Recased(text, line_.reserveCase_) : QByteArray::fromRawData(text.data(), text.size());
+    word.Text = (cls & kRecased) ? Recased(text, line_.reserveCase_)
+                                 : QByteArray::fromRawData(text.data(), text.size());
     word.Kind = static_cast<TokenClass>(cls & ~kRecased);
     word.Lex = w.Lex;
     word.BlankAfter = w.BlankAfter;

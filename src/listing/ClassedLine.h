@@ -21,8 +21,8 @@ class ClassedLine {
   // from `state`, which is left at the line's end; the rules get
   // `trimmedLine`. The bytes of `line` must outlive this object and every
   // reader of it (the listing's lines outlive its jobs).
-  ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state, const FormatSettings &settings,
-              CodeWordRules *rules);
+  ClassedLine(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state,
+              const FormatSettings &settings, CodeWordRules *rules);
   // The same for another line, keeping the room this one took: a listing
   // classes every line, and allocating afresh for each was a cost of its own.
   void Reclass(QByteArrayView line, QByteArrayView trimmedLine, ScanState &state,
@@ -38,7 +38,7 @@ class ClassedLine {
 
  private:
   friend class ClassedWordReader;
-  QByteArrayView words_;   // the part of the line the lexer cuts
+  QByteArrayView words_;  // the part of the line the lexer cuts
   qsizetype lastSemicolon_ = -1;
   LineLexer::Place start_;
   // Per word: its TokenClass, and kRecased when the reserved-word case

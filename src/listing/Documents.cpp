@@ -8,8 +8,14 @@
 namespace scrivane {
 
 Documents::Documents(ProjectModel &model, const FormatSettings &settings)
-    : Unit(model, settings), Procedures(model, settings), Project(model, settings), Index(model, settings),
-      Form(model, settings), FormEvents(Form.Job().Events()), model_(model), settings_(settings) {}
+    : Unit(model, settings),
+      Procedures(model, settings),
+      Project(model, settings),
+      Index(model, settings),
+      Form(model, settings),
+      FormEvents(Form.Job().Events()),
+      model_(model),
+      settings_(settings) {}
 
 void Documents::SetClock(const QDateTime &now) {
   Unit.SetClock(now);
@@ -21,11 +27,16 @@ void Documents::SetClock(const QDateTime &now) {
 
 PrintEvents Documents::EventsOf(DocumentKind kind) {
   switch (kind) {
-    case DocumentKind::Unit: return Unit.Events();
-    case DocumentKind::Form: return FormEvents;
-    case DocumentKind::Procedures: return Procedures.Job().Events();
-    case DocumentKind::Project: return Project.Job().Events();
-    case DocumentKind::Index: return Index.Job().Events();
+    case DocumentKind::Unit:
+      return Unit.Events();
+    case DocumentKind::Form:
+      return FormEvents;
+    case DocumentKind::Procedures:
+      return Procedures.Job().Events();
+    case DocumentKind::Project:
+      return Project.Job().Events();
+    case DocumentKind::Index:
+      return Index.Job().Events();
   }
   return {};
 }
@@ -53,7 +64,8 @@ void Documents::PrepareProcedures() {
   if (model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size()) {
     const UnitEntry &entry = model_.Units[model_.SelectedUnit];
     // The display name has no folder; with full paths on, the entry's path.
-    name = settings_.Path1 != 0 && !entry.fullPath.isEmpty() ? entry.fullPath : entry.name.trimmed();
+    name =
+        settings_.Path1 != 0 && !entry.fullPath.isEmpty() ? entry.fullPath : entry.name.trimmed();
   }
   Procedures.Job().Names = {HeaderNameText(name, settings_.Path1 != 0),
                             HeaderNameText(model_.OpenedPath, settings_.Path2 != 0)};

@@ -21,8 +21,8 @@ const QByteArray kEndMarker("```");
 
 }  // namespace
 
-FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int leftX, int indentWidth,
-                        const FormatSettings &settings) {
+FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int leftX,
+                        int indentWidth, const FormatSettings &settings) {
   FormLine line;
   QList<QByteArray> words = QByteArray(trimmedLine.data(), trimmedLine.size()).split(' ');
   if (trimmedLine.isEmpty()) words.clear();
@@ -55,7 +55,8 @@ FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int 
       if (lw == ")") state.NextIndent = leftX + indentWidth;
       if (lw == "(") state.NextIndent = column;
       if (n == count - 1 && lw == "<") state.CollectionDepth += 1;
-      if (n == count - 1 && lw.endsWith('>') && state.CollectionDepth > 0 && (lw == ">" || lw == "end>")) {
+      if (n == count - 1 && lw.endsWith('>') && state.CollectionDepth > 0 &&
+          (lw == ">" || lw == "end>")) {
         state.CollectionDepth -= 1;
         state.NextIndent = leftX + indentWidth;
       }
@@ -134,7 +135,8 @@ void FormListing::NumberRow(PageCursor &cursor, int fileLine) {
   PageCanvas &canvas = cursor.Canvas;
   canvas.SetFont(settings_.LineFont());
   const QByteArray number = QByteArray::number(fileLine > 0 ? fileLine : state_.LineCounter) + ':';
-  canvas.TextOut(cursor.Geometry.LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor.Y, number);
+  canvas.TextOut(cursor.Geometry.LeftX - canvas.TextWidth(number) - kLineNumberGap, cursor.Y,
+                 number);
   if (fileLine == 0) state_.LineCounter += 1;
 }
 
@@ -200,7 +202,8 @@ void FormListing::LayOutItem(PageCursor &cursor, int &position) {
   if (settings_.LineNo == 1 && fileLine > 0) NumberRow(cursor, fileLine);
   if (numbered) NumberRow(cursor);
   const FormLine line = LayOutFormLine(trimmed, state_, g.LeftX, g.IndentWidth, settings_);
-  if (line.ObjectLine && cursor.Y > firstLineY_ && cursor.Y < canvas.PageHeight - g.BottomMargin - canvas.TextHeight("X")) {
+  if (line.ObjectLine && cursor.Y > firstLineY_ &&
+      cursor.Y < canvas.PageHeight - g.BottomMargin - canvas.TextHeight("X")) {
     cursor.NextRow();  // an empty row before every object but the first of a page
     if (numbered) NumberRow(cursor);
   }
@@ -216,10 +219,18 @@ void FormListing::LayOutItem(PageCursor &cursor, int &position) {
   for (std::size_t i = 0; i < line.Words.size(); ++i) {
     const FormWord &word = line.Words[i];
     switch (word.Kind) {
-      case FormWordKind::Base: canvas.SetFont(settings_.BaseFont()); break;
-      case FormWordKind::Reserved: canvas.SetFont(settings_.ReserveFont()); break;
-      case FormWordKind::Brace: canvas.SetFont(settings_.CommentFont()); break;
-      case FormWordKind::String: canvas.SetFont(settings_.MessageFont()); break;
+      case FormWordKind::Base:
+        canvas.SetFont(settings_.BaseFont());
+        break;
+      case FormWordKind::Reserved:
+        canvas.SetFont(settings_.ReserveFont());
+        break;
+      case FormWordKind::Brace:
+        canvas.SetFont(settings_.CommentFont());
+        break;
+      case FormWordKind::String:
+        canvas.SetFont(settings_.MessageFont());
+        break;
     }
     // The "=" goes to the column unless the name already reaches past it.
     if (int(i) == line.AlignedWord && column < g.RightX) row.X = std::max(row.X, column);

@@ -14,11 +14,11 @@ struct ProjectModel;
 
 // What one line hands on to the next (and a page to the next page).
 struct FormLayoutState {
-  int LineCounter = 1;     // the next number printed when LineNo is on
-  int CurrentIndent = 0;   // x where the line starts (device units); 0 = LeftX
+  int LineCounter = 1;    // the next number printed when LineNo is on
+  int CurrentIndent = 0;  // x where the line starts (device units); 0 = LeftX
   int NextIndent = 0;
-  bool BraceMode = false;  // inside binary data: comment format
-  int CollectionDepth = 0; // inside "<" ... ">": "end" closes an item, not an object
+  bool BraceMode = false;   // inside binary data: comment format
+  int CollectionDepth = 0;  // inside "<" ... ">": "end" closes an item, not an object
   bool operator==(const FormLayoutState &) const = default;
 };
 
@@ -39,8 +39,8 @@ struct FormLine {
 // Classifies the words of one trimmed line and moves the indents in `state`
 // (LeftX and IndentWidth in device units). CurrentIndent of `state` is the
 // line's own start afterwards, NextIndent the next line's.
-FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int leftX, int indentWidth,
-                        const FormatSettings &settings);
+FormLine LayOutFormLine(QByteArrayView trimmedLine, FormLayoutState &state, int leftX,
+                        int indentWidth, const FormatSettings &settings);
 
 class FormListing : public ListingRenderer {
  public:

@@ -5,10 +5,10 @@
 #include <tuple>
 
 #include "format/FormatSettings.h"
+#include "listing/RowWriter.h"
 #include "platform/TextEncoding.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
-#include "listing/RowWriter.h"
 
 namespace scrivane {
 
@@ -24,7 +24,8 @@ QByteArray FirstCharacter(const QByteArray &name) {
   if (name.isEmpty()) return {};
   const auto lead = static_cast<unsigned char>(name[0]);
   const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
-  if (length > 1 && name.size() >= length && IsValidUtf8(QByteArrayView(name).first(length))) return name.left(length);
+  if (length > 1 && name.size() >= length && IsValidUtf8(QByteArrayView(name).first(length)))
+    return name.left(length);
   return name.left(1);
 }
 
@@ -50,7 +51,8 @@ IndexRow ParseIndexEntry(const QByteArray &entry) {
   if (fields.size() <= 2) return row;
   QList<QByteArray> rest = fields.mid(2);
   auto isNumber = [](const QByteArray &f) {
-    return !f.isEmpty() && std::all_of(f.begin(), f.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !f.isEmpty() &&
+           std::all_of(f.begin(), f.end(), [](char c) { return c >= '0' && c <= '9'; });
   };
   if (rest.size() >= 3 && isNumber(rest.last()) && isNumber(rest[rest.size() - 2])) {
     row.line = rest.takeLast();
@@ -68,14 +70,16 @@ std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries) {
   for (const QByteArray &entry : entries) rows.push_back(ParseIndexEntry(entry));
   // Names in the routine list's order; then unit, page and line.
   auto key = [](const IndexRow &r) {
-    return std::make_tuple(FoldedAscii(r.unit), r.unit, NumberKey(r.page), NumberKey(r.line), r.kind, r.text);
+    return std::make_tuple(FoldedAscii(r.unit), r.unit, NumberKey(r.page), NumberKey(r.line),
+                           r.kind, r.text);
   };
   std::sort(rows.begin(), rows.end(), [&](const IndexRow &a, const IndexRow &b) {
     if (RoutineOrderLess(a.name, b.name)) return true;
     if (RoutineOrderLess(b.name, a.name)) return false;
     return key(a) < key(b);
   });
-  rows.erase(std::unique(rows.begin(), rows.end(), [](const IndexRow &a, const IndexRow &b) { return a.text == b.text; }),
+  rows.erase(std::unique(rows.begin(), rows.end(),
+                         [](const IndexRow &a, const IndexRow &b) { return a.text == b.text; }),
              rows.end());
   return rows;
 }
@@ -119,14 +123,15 @@ std::vector<WrapPiece> WrapPieces(const QByteArray &text, bool insideBrackets) {
 // beside names of their full room: at the place where the fewest names and
 // units have a piece (between two places they wrap at) wider than their
 // column, which is then cut between characters. Ties go to the names.
-int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<IndexRow> &rows, int nameX, int unitRight,
-                             int separation, int indent, int from, int to) {
+int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<IndexRow> &rows, int nameX,
+                             int unitRight, int separation, int indent, int from, int to) {
   std::vector<int> namePieces, unitPieces;
   namePieces.reserve(rows.size());
   unitPieces.reserve(rows.size());
   auto widest = [&canvas](const QByteArray &text, bool insideBrackets) {
     int width = 0;
-    for (const WrapPiece &piece : WrapPieces(text, insideBrackets)) width = std::max(width, canvas.TextWidth(piece.text));
+    for (const WrapPiece &piece : WrapPieces(text, insideBrackets))
+      width = std::max(width, canvas.TextWidth(piece.text));
     return width;
   };
   for (const IndexRow &row : rows) {
@@ -141,7 +146,8 @@ int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<IndexRow> &ro
   int best = to, fewest = -1;
   const int step = std::max(1, canvas.TextWidth(" "));
   for (int x = to; x >= from; x -= step) {
-    const int cuts = wider(namePieces, x - separation - nameX - indent) + wider(unitPieces, unitRight - x - indent);
+    const int cuts = wider(namePieces, x - separation - nameX - indent) +
+                     wider(unitPieces, unitRight - x - indent);
     if (fewest < 0 || cuts < fewest) {
       fewest = cuts;
       best = x;
@@ -177,8 +183,9 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   // the next at any size.
   canvas.SetFont(settings_.BaseFont());
   const int gap = canvas.TextWidth(" ");
-  const std::vector<int> measuring{gap, canvas.TextWidth("MMMMMMMM"), canvas.TextWidth("0123456789"),
-                                   canvas.TextWidth("abcdefghijklmnopqrstuvwxyz"), settings_.LineNo};
+  const std::vector<int> measuring{
+      gap, canvas.TextWidth("MMMMMMMM"), canvas.TextWidth("0123456789"),
+      canvas.TextWidth("abcdefghijklmnopqrstuvwxyz"), settings_.LineNo};
   if (measuring != widestAskedFor_) {
     widestAskedFor_ = measuring;
     widestKind_ = widestLine_ = widestPage_ = widestUnit_ = 0;
@@ -189,10 +196,13 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
       widestPage_ = std::max(widestPage_, canvas.TextWidth(row.page));
     }
   }
-  const int widestKind = widestKind_, widestLine = widestLine_, widestPage = widestPage_, widestUnit = widestUnit_;
+  const int widestKind = widestKind_, widestLine = widestLine_, widestPage = widestPage_,
+            widestUnit = widestUnit_;
   columns_.name = std::max(columns_.name, columns_.keyword + widestKind + gap);
-  if (settings_.LineNo == 1) columns_.lineRight = std::min(columns_.lineRight, columns_.pageRight - widestPage - gap);
-  const int numbersLeft = settings_.LineNo == 1 ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
+  if (settings_.LineNo == 1)
+    columns_.lineRight = std::min(columns_.lineRight, columns_.pageRight - widestPage - gap);
+  const int numbersLeft =
+      settings_.LineNo == 1 ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
   // A unit column pushed against the numbers moves left, but never over the names.
   columns_.unitRight = numbersLeft - gap;
   // Two blanks at least between a name and its unit: with one, they read
@@ -209,18 +219,21 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
       columns_.unit = wholeUnits;
     } else {
       // Every page of a job asks the same: counted once.
-      const std::vector<int> asked{columns_.name, columns_.unitRight, separation, narrowest, columns_.unit};
+      const std::vector<int> asked{columns_.name, columns_.unitRight, separation, narrowest,
+                                   columns_.unit};
       if (asked != fewestCutsAskedFor_) {
         fewestCutsAskedFor_ = asked;
-        fewestCutsUnit_ = UnitColumnWithFewestCuts(canvas, rows_, columns_.name, columns_.unitRight, separation,
-                                                   canvas.TextWidth("   "), columns_.name + narrowest + separation,
-                                                   std::min(columns_.unit, columns_.unitRight - narrowest));
+        fewestCutsUnit_ = UnitColumnWithFewestCuts(
+            canvas, rows_, columns_.name, columns_.unitRight, separation, canvas.TextWidth("   "),
+            columns_.name + narrowest + separation,
+            std::min(columns_.unit, columns_.unitRight - narrowest));
       }
       columns_.unit = fewestCutsUnit_;
     }
   }
   if (columns_.unitRight - columns_.unit < narrowest)
-    columns_.unit = std::max(columns_.name + narrowest + separation, columns_.unitRight - narrowest);
+    columns_.unit =
+        std::max(columns_.name + narrowest + separation, columns_.unitRight - narrowest);
   columns_.nameRight = columns_.unit - separation;
   letter_.clear();
 
@@ -236,8 +249,8 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   cursor.Y += 2 * g.LineStep;
 }
 
-
-std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width, int indent) {
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width,
+                                     int indent) {
   std::vector<QByteArray> rows;
   QByteArray row;
   auto room = [&] { return std::max(1, rows.empty() ? width : width - indent); };
@@ -245,7 +258,8 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text,
   // piece wider than a whole row is parted at its inner places first, and
   // only what is still too wide is broken where it no longer fits.
   std::function<void(const WrapPiece &, bool)> place = [&](const WrapPiece &piece, bool whole) {
-    const QByteArray joined = row.isEmpty() ? piece.text : row + (piece.afterBlank ? " " : "") + piece.text;
+    const QByteArray joined =
+        row.isEmpty() ? piece.text : row + (piece.afterBlank ? " " : "") + piece.text;
     if (canvas.TextWidth(joined) <= room()) {
       row = joined;
       return;
@@ -313,21 +327,24 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   auto drawWrapped = [&](const QByteArray &text, int x, int rightX) {
     const std::vector<QByteArray> pieces = WrapToColumn(canvas, text, rightX - x, indent);
     for (size_t k = 0; k < pieces.size(); ++k)
-      canvas.TextOut(k == 0 ? x : x + indent, cursor.Y + int(k) * cursor.Geometry.LineStep, pieces[k]);
+      canvas.TextOut(k == 0 ? x : x + indent, cursor.Y + int(k) * cursor.Geometry.LineStep,
+                     pieces[k]);
     return int(pieces.size());
   };
   int rows = 1;
   if (!row.kind.isEmpty()) canvas.TextOut(columns_.keyword, cursor.Y, row.kind);
-  if (!row.name.isEmpty()) rows = std::max(rows, drawWrapped(row.name, columns_.name, columns_.nameRight));
-  if (!row.unit.isEmpty()) rows = std::max(rows, drawWrapped(row.unit, columns_.unit, columns_.unitRight));
+  if (!row.name.isEmpty())
+    rows = std::max(rows, drawWrapped(row.name, columns_.name, columns_.nameRight));
+  if (!row.unit.isEmpty())
+    rows = std::max(rows, drawWrapped(row.unit, columns_.unit, columns_.unitRight));
   if (settings_.LineNo == 1) drawRightAligned(row.line, columns_.lineRight);
   drawRightAligned(row.page, columns_.pageRight);
   // The whole entry, its continuation rows too, leads to the heading it
   // names, where the unit listing printed it in the same file.
   if (NavigationSink *navigation = canvas.Navigation())
-    navigation->link(
-        QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword, rows * cursor.Geometry.LineStep),
-        row.text);
+    navigation->link(QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword,
+                           rows * cursor.Geometry.LineStep),
+                     row.text);
   for (int k = 0; k < rows; ++k) cursor.NextRow();
 }
 

@@ -26,7 +26,8 @@ std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
 class PageCanvas;
 // text cut into rows of at most width (device units, canvas font) at its
 // blanks, a word wider than that broken; rows after the first have indent less.
-std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width, int indent);
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width,
+                                     int indent);
 
 class IndexListing : public ListingRenderer {
  public:

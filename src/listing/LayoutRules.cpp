@@ -94,14 +94,29 @@ bool IsRuleWord(Word lw) {
 }
 
 // What opened a block (LayoutState::Blocks).
-enum : int { kStatementBlock = 1, kRepeatBlock = 2, kDeclarationBlock = 3, kVariantPart = 4, kCaseBlock = 5 };
+enum : int {
+  kStatementBlock = 1,
+  kRepeatBlock = 2,
+  kDeclarationBlock = 3,
+  kVariantPart = 4,
+  kCaseBlock = 5
+};
 
 // A word that leaves its statement open at the end of a line: the next
 // line continues it.
 bool LeavesStatementOpen(Word last) {
   if (last.isEmpty()) return false;
   switch (last.back()) {
-    case ',': case '+': case '-': case '*': case '/': case '=': case '<': case '>': case '(': case '[':
+    case ',':
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '=':
+    case '<':
+    case '>':
+    case '(':
+    case '[':
       return true;
     default:
       return IsOneOf(last, "and", "or", "xor", "not", "div", "mod", "in", "is", "as", "shl", "shr");
@@ -140,8 +155,10 @@ void DepthTable::Set(int depth, int x) {
   }
   std::shared_ptr<Node> *slot = &root_;
   for (int level = levels_ - 1;; --level) {
-    if (!*slot) *slot = std::make_shared<Node>();
-    else if (slot->use_count() > 1) *slot = std::make_shared<Node>(**slot);
+    if (!*slot)
+      *slot = std::make_shared<Node>();
+    else if (slot->use_count() > 1)
+      *slot = std::make_shared<Node>(**slot);
     if (level == 0) break;
     const size_t index = size_t(depth >> (level * kBits)) & (kWidth - 1);
     if ((*slot)->children.size() <= index) (*slot)->children.resize(index + 1);
@@ -182,7 +199,8 @@ bool operator==(const DepthTable &a, const DepthTable &b) {
 BlockMark LayoutState::MarkAt(int index) const {
   if (index < 1 || index > BlockCount()) return BlockMark{};
   if (index <= ContinuedCount)
-    return BlockMark{size_t(index - 1) < ContinuedX.size() ? ContinuedX[size_t(index - 1)] : 0, ContinuedY, true};
+    return BlockMark{size_t(index - 1) < ContinuedX.size() ? ContinuedX[size_t(index - 1)] : 0,
+                     ContinuedY, true};
   return PageMarks[size_t(index - ContinuedCount - 1)];
 }
 
@@ -212,7 +230,8 @@ void LayoutState::ContinueMarks(int y) {
 }
 
 QByteArray RoutineNameOfHeading(QByteArrayView trimmedLine) {
-  return IndexNameOfHeading(trimmedLine.first(std::min<qsizetype>(trimmedLine.size(), kMaxHeadingChars)))
+  return IndexNameOfHeading(
+             trimmedLine.first(std::min<qsizetype>(trimmedLine.size(), kMaxHeadingChars)))
       .trimmed()
       .left(kMaxHeadingChars);
 }
@@ -228,17 +247,20 @@ namespace {
 // No code word comes before words[index] on its line.
 bool FirstCodeWord(const std::vector<LineWord> &words, int index) {
   for (int k = 0; k < index; ++k)
-    if (words[size_t(k)].Lex == Lexeme::Code || words[size_t(k)].Lex == Lexeme::String) return false;
+    if (words[size_t(k)].Lex == Lexeme::Code || words[size_t(k)].Lex == Lexeme::String)
+      return false;
   return true;
 }
 
 // The code words from words[index] on, one blank between; filled only when
 // that word (lowered: lw) can start a header, so that other lines cost
 // nothing.
-const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, Word lw, QByteArray *code) {
+const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, Word lw,
+                           QByteArray *code) {
   code->clear();
-  const bool headerWord = lw == "procedure" || lw == "function" || lw == "constructor" || lw == "destructor" ||
-                          lw == "class" || lw == "generic" || lw.startsWith("operator");
+  const bool headerWord = lw == "procedure" || lw == "function" || lw == "constructor" ||
+                          lw == "destructor" || lw == "class" || lw == "generic" ||
+                          lw.startsWith("operator");
   if (!headerWord) return *code;
   for (size_t k = size_t(index); k < words.size(); ++k) {
     if (words[k].Lex != Lexeme::Code && words[k].Lex != Lexeme::String) continue;
@@ -251,8 +273,8 @@ const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, Word l
 
 // A header with no body after it: external, forward, or a library call.
 bool IsBodiless(const QByteArray &lowerLine) {
-  return lowerLine.contains(" external") || lowerLine.contains("[external") || lowerLine.contains(" forward;") ||
-         lowerLine.contains(" syscall ");
+  return lowerLine.contains(" external") || lowerLine.contains("[external") ||
+         lowerLine.contains(" forward;") || lowerLine.contains(" syscall ");
 }
 
 }  // namespace
@@ -291,15 +313,16 @@ void IndentationRules::LeaveDepth() {
   s_.Depth -= 1;
 }
 
-void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index, QByteArrayView lowerWord) {
+void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index,
+                                   QByteArrayView lowerWord) {
   started_ = true;
   const Word lw = lowerWord;
   // A word that only starts a statement or a section: whatever the line
   // before left open (a bracket the source never closes) ends there.
   // ("var" and "const" inside a parameter list are the parameters'.)
-  if (IsOneOf(lw, "begin", "end", "end;", "end.", "until", "else", "except", "finally", "type", "var", "const",
-              "implementation", "interface", "initialization", "finalization", "uses", "procedure", "function",
-              "constructor", "destructor") &&
+  if (IsOneOf(lw, "begin", "end", "end;", "end.", "until", "else", "except", "finally", "type",
+              "var", "const", "implementation", "interface", "initialization", "finalization",
+              "uses", "procedure", "function", "constructor", "destructor") &&
       !(s_.Brackets > 0 && IsOneOf(lw, "var", "const"))) {
     if (s_.Continues) s_.LineX = s_.StatementNextX;
     s_.Continues = false;
@@ -323,21 +346,24 @@ void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index
   // So do those of a declaration's header (an interface's, or an external
   // routine's): one step in from it, and back after them.
   if (!s_.AwaitingBody && s_.AfterHeaderLine &&
-      IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;", "external",
-              "overload;", "inline;", "forward;", "assembler;", "export;", "varargs;", "mwpascal;", "far;",
-              "deprecated;", "platform;", "nostackframe;", "virtual;", "override;", "public", "alias", "syscall")) {
+      IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;",
+              "external", "overload;", "inline;", "forward;", "assembler;", "export;", "varargs;",
+              "mwpascal;", "far;", "deprecated;", "platform;", "nostackframe;", "virtual;",
+              "override;", "public", "alias", "syscall")) {
     s_.NextLineX = s_.LineX;
     s_.LineX += c_.IndentWidth;
     directiveLine_ = true;
   }
   if (lw == "property") s_.InProperty = true;
-  lineStartsHeader_ = IsOneOf(lw, "procedure", "function", "constructor", "destructor", "operator") ||
-                      (lw == "class" && s_.Brackets <= 0);
+  lineStartsHeader_ =
+      IsOneOf(lw, "procedure", "function", "constructor", "destructor", "operator") ||
+      (lw == "class" && s_.Brackets <= 0);
   // A header's directives on a line of their own continue it.
   if (s_.AwaitingBody && s_.HeaderX > 0 &&
-      IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;", "external",
-              "overload;", "inline;", "forward;", "assembler;", "export;", "varargs;", "mwpascal;", "far;",
-              "deprecated;", "platform;", "nostackframe;", "virtual;", "override;", "public", "alias", "syscall")) {
+      IsOneOf(lw, "cdecl;", "cdecl", "stdcall;", "stdcall", "register;", "pascal;", "safecall;",
+              "external", "overload;", "inline;", "forward;", "assembler;", "export;", "varargs;",
+              "mwpascal;", "far;", "deprecated;", "platform;", "nostackframe;", "virtual;",
+              "override;", "public", "alias", "syscall")) {
     s_.LineX = s_.HeaderX + c_.IndentWidth;
     s_.NextLineX = s_.HeaderNextX;
   }
@@ -347,13 +373,15 @@ void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index
 
 void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) {
   int k = index - 1;
-  while (k >= 0 && ((words[size_t(k)].Lex != Lexeme::Code && words[size_t(k)].Lex != Lexeme::String) ||
-                    words[size_t(k)].Text.isEmpty()))
+  while (k >= 0 &&
+         ((words[size_t(k)].Lex != Lexeme::Code && words[size_t(k)].Lex != Lexeme::String) ||
+          words[size_t(k)].Text.isEmpty()))
     --k;
   // A line of comments or directives alone changes nothing.
   if (k < 0 || !started_) return;
   const int I = c_.IndentWidth;
-  const Word last = words[size_t(k)].Lex == Lexeme::String ? QByteArrayView("'") : LoweredAt(words, k);
+  const Word last =
+      words[size_t(k)].Lex == Lexeme::String ? QByteArrayView("'") : LoweredAt(words, k);
   s_.AfterHeaderLine = (lineStartsHeader_ || directiveLine_) && last.endsWith(';');
   // A property's "read", "write" and "default" on lines of their own go on with it.
   const bool propertyGoesOn = s_.InProperty && !last.endsWith(';');
@@ -363,7 +391,8 @@ void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) 
   s_.BodyPending = false;
   if (s_.Brackets < 0) s_.Brackets = 0;
   // The labels of one case branch over several lines stand one under another.
-  if (last.endsWith(',') && s_.Brackets <= 0 && !s_.BodyActive && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kCaseBlock) {
+  if (last.endsWith(',') && s_.Brackets <= 0 && !s_.BodyActive && s_.Depth > 0 &&
+      s_.Blocks.Get(s_.Depth) == kCaseBlock) {
     if (!s_.Continues) {
       s_.Continues = true;
       s_.StatementX = lineX;
@@ -435,7 +464,8 @@ void IndentationRules::Directive(QByteArrayView name) {
   auto is = [&](const char *word) { return name == QByteArrayView(word); };
   if (is("if") || is("ifdef") || is("ifndef") || is("ifopt")) {
     if (s_.Branches.size() < 64)
-      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(), s_.AwaitingBody, s_.Blocks});
+      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(),
+                             s_.AwaitingBody, s_.Blocks});
   } else if ((is("else") || is("elseif")) && !s_.Branches.empty()) {
     const LayoutState::Branch &b = s_.Branches.back();
     s_.Depth = b.Depth;
@@ -463,7 +493,8 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
   const int I = c_.IndentWidth;
   // The name is the code word after the kind words ("class function Name").
   int nameWord = index;
-  for (int kindWords = parts.valid ? int(parts.kind.count(' ')) + 1 : 1; nameWord < int(words.size()); ++nameWord)
+  for (int kindWords = parts.valid ? int(parts.kind.count(' ')) + 1 : 1;
+       nameWord < int(words.size()); ++nameWord)
     if (words[size_t(nameWord)].Lex == Lexeme::Code && kindWords-- == 0) break;
   if (c_.Settings && c_.Settings->Bold == 1 && int(words.size()) > nameWord + 1)
     words[size_t(nameWord)].Kind = TokenClass::ProcName;
@@ -471,9 +502,10 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
   // The reader's heading lines are the routines it listed; only without
   // them do the declarations decide (a nested function may share a
   // method's header).
-  const bool declared =
-      c_.RoutineHeadingLines ? c_.RoutineHeadingLines->contains(trimmedLine.toByteArray())
-                             : c_.DeclaredRoutines && c_.DeclaredRoutines->contains(DeclarationKeyOfHeading(trimmedLine));
+  const bool declared = c_.RoutineHeadingLines
+                            ? c_.RoutineHeadingLines->contains(trimmedLine.toByteArray())
+                            : c_.DeclaredRoutines && c_.DeclaredRoutines->contains(
+                                                         DeclarationKeyOfHeading(trimmedLine));
   if (declared) {
     if (s_.Depth != 0 || s_.RoutineDepth != 0) s_.HeadingsInsideBlocks += 1;
     s_.BlankBefore = true;
@@ -524,7 +556,8 @@ QByteArrayView IndentationRules::LoweredAt(const std::vector<LineWord> &words, i
   if (slot.index != index) {
     static constexpr auto kLower = [] {
       std::array<char, 256> table{};
-      for (int c = 0; c < 256; ++c) table[size_t(c)] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
       return table;
     }();
     auto lower = [](char c) { return kLower[static_cast<unsigned char>(c)]; };
@@ -543,7 +576,8 @@ QByteArrayView IndentationRules::LoweredAt(const std::vector<LineWord> &words, i
   return slot.view;
 }
 
-void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine) {
+void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index,
+                                  QByteArrayView trimmedLine) {
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
   // Words are classed in order; an index not past the last one means the
@@ -556,7 +590,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   const LineWord &word = words[size_t(index)];
   if (word.Lex == Lexeme::Code) {
     const QByteArray &text = word.Text;
-    if (text.size() == 3 && text[0] == '`' && std::memcmp(text.constData(), kSentinelWord, 3) == 0) {
+    if (text.size() == 3 && text[0] == '`' &&
+        std::memcmp(text.constData(), kSentinelWord, 3) == 0) {
       EndOfLine(words, index);
       s_.CodeSeen = s_.CodeSeen || started_;
       return;
@@ -565,7 +600,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     if (!started_ && !text.isEmpty()) StartOfLine(words, index, lw);
     // Names, most code words, hold no bracket but a closing "]" ("b]").
     const char front = text.isEmpty() ? 'a' : text.front();
-    if (!((front >= 'a' && front <= 'z') || (front >= 'A' && front <= 'Z') || front == '_') || text.back() == ']')
+    if (!((front >= 'a' && front <= 'z') || (front >= 'A' && front <= 'Z') || front == '_') ||
+        text.back() == ']')
       s_.Brackets += BracketsOpened(text);
   }
   if (!s_.AwaitingBody && !IsRuleWord(lw)) {
@@ -586,12 +622,16 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   // A compiler directive: one word ("{$ELSE}") or "{" then "$ELSE".
   {
     QByteArrayView directive;
-    if (lw.startsWith("{$")) directive = lw.sliced(2);
-    else if (lw.startsWith("(*$")) directive = lw.sliced(3);
-    else if (lw.startsWith('$') && (prev == "{" || prev == "(*")) directive = lw.sliced(1);
+    if (lw.startsWith("{$"))
+      directive = lw.sliced(2);
+    else if (lw.startsWith("(*$"))
+      directive = lw.sliced(3);
+    else if (lw.startsWith('$') && (prev == "{" || prev == "(*"))
+      directive = lw.sliced(1);
     if (!directive.isEmpty()) {
       qsizetype end = 0;
-      while (end < directive.size() && std::isalpha(static_cast<unsigned char>(directive[end]))) ++end;
+      while (end < directive.size() && std::isalpha(static_cast<unsigned char>(directive[end])))
+        ++end;
       Directive(directive.first(end));
       return;
     }
@@ -614,7 +654,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     // "implementation", as their author put them.
     if (IsOneOf(lw, "interface", "implementation")) s_.SectionsIndented = false;
     const bool unitLevel = s_.RoutineDepth == 0 && s_.Depth == 0 && s_.Brackets <= 0;
-    if (unitLevel && IsOneOf(lw, "uses", "type", "const", "var", "resourcestring", "threadvar") && c_.AuthorIndented)
+    if (unitLevel && IsOneOf(lw, "uses", "type", "const", "var", "resourcestring", "threadvar") &&
+        c_.AuthorIndented)
       s_.SectionsIndented = true;
     if (IsOneOf(lw, "uses", "type") && unitLevel && s_.SectionsIndented) {
       s_.LineX = L + I;
@@ -653,7 +694,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   QByteArrayView header = trimmedLine;
   bool startsHeader = false;
   std::optional<RoutineHeaderParts> parts;
-  if (firstCode && !s_.AfterUnitEnd && RoutineKindLength(CodeFrom(words, index, lw, &codeLine)) > 0) {
+  if (firstCode && !s_.AfterUnitEnd &&
+      RoutineKindLength(CodeFrom(words, index, lw, &codeLine)) > 0) {
     header = codeLine;
     // "procedure begin ... end" inside a statement is an anonymous method.
     // Split once for the line: the tests below and the heading take its parts.
@@ -672,8 +714,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
       s_.AwaitingBody = false;
     } else if (startsHeader) {
       s_.AwaitingBody = false;
-    } else if (s_.HeaderParens == 0 &&
-               IsOneOf(lw, "begin", "var", "const", "type", "label", "asm", "threadvar", "resourcestring")) {
+    } else if (s_.HeaderParens == 0 && IsOneOf(lw, "begin", "var", "const", "type", "label", "asm",
+                                               "threadvar", "resourcestring")) {
       s_.AwaitingBody = false;
     }
   }
@@ -685,7 +727,8 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     s_.AwaitingBody = false;
   }
   if (s_.AwaitingBody)
-    for (const char c : lw) s_.HeaderParens += c == '(' ? 1 : c == ')' && s_.HeaderParens > 0 ? -1 : 0;
+    for (const char c : lw)
+      s_.HeaderParens += c == '(' ? 1 : c == ')' && s_.HeaderParens > 0 ? -1 : 0;
   if (startsHeader && s_.InImplementation && s_.InDeclaration == 0)
     RoutineHeading(words, index, lw, header, *parts, trimmedLine);
 
@@ -693,18 +736,18 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
     // A nested routine's declarations stand at its own header's level.
     s_.LineX = s_.RoutineDepth > 1 ? L + I : L;
     // Its author may put a routine's declarations one step in from it.
-    if (c_.AuthorIndented ? (s_.RoutineDepth > 0 || s_.Depth == 0) : (s_.SectionsIndented && s_.RoutineDepth == 0))
+    if (c_.AuthorIndented ? (s_.RoutineDepth > 0 || s_.Depth == 0)
+                          : (s_.SectionsIndented && s_.RoutineDepth == 0))
       s_.LineX += I;
     s_.NextLineX = s_.LineX + I;
   }
 
   // Declaration blocks: every record, and a class, object or interface
   // type whose body follows ("= class;" and "= class of" have none).
-  const bool typeBody =
-      (IsOneOf(lw, "class", "object", "interface", "dispinterface", "objcclass", "objcprotocol", "objccategory",
-                    "cppclass") &&
-       (prev == "=" || (prev == "packed" && prev2 == "="))) ||
-      (lw == "helper" && prev == "type" && prev2 == "=");
+  const bool typeBody = (IsOneOf(lw, "class", "object", "interface", "dispinterface", "objcclass",
+                                 "objcprotocol", "objccategory", "cppclass") &&
+                         (prev == "=" || (prev == "packed" && prev2 == "="))) ||
+                        (lw == "helper" && prev == "type" && prev2 == "=");
   if ((typeBody && next != "of" && RestOfLineHasNoSemicolon(words, index)) || lw == "record")
     OpenDeclarationBlock();
 
@@ -724,8 +767,10 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index, QByte
   } else {
     // A nested routine's "begin" may stand one step in from its header, as
     // its author put it (Free Pascal's own style).
-    const bool nestedBodyIn = first && IsOneOf(lw, "begin", "asm") && s_.Depth == 0 && s_.RoutineDepth > 1 && c_.AuthorIndented;
-    if (first && IsOneOf(lw, "begin", "case", "asm")) OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
+    const bool nestedBodyIn = first && IsOneOf(lw, "begin", "asm") && s_.Depth == 0 &&
+                              s_.RoutineDepth > 1 && c_.AuthorIndented;
+    if (first && IsOneOf(lw, "begin", "case", "asm"))
+      OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
     if (nestedBodyIn && s_.Depth == 1) {
       s_.Shift.Set(1, std::max(s_.Shift.Get(1), I));
       s_.LineX = BlockColumn();
@@ -848,7 +893,8 @@ void DrawOpenBlocksAtPageEnd(PageCanvas &canvas, LayoutState &state, int current
   if (indentWidth <= 0)
     continued = std::min(continued, 1);
   else
-    continued = std::min<long long>(continued, (static_cast<long long>(canvas.PageWidth) - leftX + 3 * q) / indentWidth + 1);
+    continued = std::min<long long>(
+        continued, (static_cast<long long>(canvas.PageWidth) - leftX + 3 * q) / indentWidth + 1);
   const bool keptX = size_t(state.ContinuedCount) == state.ContinuedX.size();
   if (keptX) continued = state.ContinuedCount;
   for (int k = 1; k <= continued; ++k) {

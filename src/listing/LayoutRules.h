@@ -47,8 +47,8 @@ class DepthTable {
   static constexpr int kBits = 5;
   static constexpr int kWidth = 1 << kBits;
   struct Node {
-    std::array<int, kWidth> values{};                // a leaf's x values
-    std::vector<std::shared_ptr<Node>> children;     // an inner node's, by index
+    std::array<int, kWidth> values{};             // a leaf's x values
+    std::vector<std::shared_ptr<Node>> children;  // an inner node's, by index
   };
   static bool SameValues(const Node *a, const Node *b, int level);
   std::shared_ptr<Node> root_;
@@ -110,15 +110,15 @@ struct LayoutState {
   // Where the source governs a line by what came before it: a statement
   // over several lines, and a single statement after "then", "else", "do"
   // or a case label.
-  int Brackets = 0;        // brackets open in the statement at the line's end
-  bool Continues = false;  // the statement goes on to the next line
-  int StatementX = 0;      // x of its first line
-  int StatementNextX = 0;  // x of the line after it, as its first line left it
+  int Brackets = 0;                  // brackets open in the statement at the line's end
+  bool Continues = false;            // the statement goes on to the next line
+  int StatementX = 0;                // x of its first line
+  int StatementNextX = 0;            // x of the line after it, as its first line left it
   int HeaderX = 0, HeaderNextX = 0;  // the last routine heading's x and the x after it
-  bool BodyPending = false;  // the next line is the body of the line before
-  int BodyBaseX = 0;         // x of the line that governs it
-  bool BodyActive = false;   // a body without "begin" is being laid out
-  int BodyReturnX = 0;       // x for the line after its statement ends
+  bool BodyPending = false;          // the next line is the body of the line before
+  int BodyBaseX = 0;                 // x of the line that governs it
+  bool BodyActive = false;           // a body without "begin" is being laid out
+  int BodyReturnX = 0;               // x for the line after its statement ends
   // Per depth: how far right of its usual column a block opened (a block
   // that is the body of a governed line); and the body the block opened
   // inside, to go on with once it ends.
@@ -180,8 +180,9 @@ class IndentationRules : public CodeWordRules {
   void CloseBlock();
   void Directive(QByteArrayView name);
   // header: the line from its first code word on; trimmedLine: the whole line.
-  void RoutineHeading(std::vector<LineWord> &words, int index, QByteArrayView lowerWord, QByteArrayView header,
-                      const RoutineHeaderParts &parts, QByteArrayView trimmedLine);
+  void RoutineHeading(std::vector<LineWord> &words, int index, QByteArrayView lowerWord,
+                      QByteArrayView header, const RoutineHeaderParts &parts,
+                      QByteArrayView trimmedLine);
   // The word at index, lowered; the rules look at each word four times
   // (as itself, as the word after, and as the one and two before), and
   // each is lowered once. The view holds until the word three on is asked.
@@ -200,7 +201,7 @@ class IndentationRules : public CodeWordRules {
   bool started_ = false;
   bool bodyLine_ = false;  // this line is the first of a governed body
   int bodyX_ = 0;
-  bool caseElse_ = false;  // this line holds a case statement's "else"
+  bool caseElse_ = false;          // this line holds a case statement's "else"
   bool lineStartsHeader_ = false;  // this line starts a routine's header
   bool directiveLine_ = false;     // this line holds a declaration's directives
 };

@@ -22,24 +22,58 @@ QByteArray LowerAscii(QByteArrayView text) {
 // The words that can print as reserved words; the Reserved Words tab picks
 // which of them do.
 constexpr std::array<const char *, 58> kReservedCandidates{
-    "and",     "array",     "as",         "asm",       "begin",  "case",     "class",
-    "const",   "constructor", "destructor", "div",     "do",     "downto",   "else",
-    "end",     "end.",      "end;",       "except",    "export", "finally",  "for",
-    "function", "goto",     "if",         "implementation", "in", "inherited", "inline",
-    "interface", "is",      "library",    "mod",       "not",    "object",   "of",
-    "or",      "packed",    "private",    "procedure", "program", "property", "protected",
-    "public",  "raise",     "record",     "repeat",    "set",    "then",     "to",
-    "try",     "type",      "unit",       "until",     "uses",   "var",      "while",
-    "with",    "xor"};
+    "and",      "array",     "as",      "asm",         "begin",
+    "case",     "class",     "const",   "constructor", "destructor",
+    "div",      "do",        "downto",  "else",        "end",
+    "end.",     "end;",      "except",  "export",      "finally",
+    "for",      "function",  "goto",    "if",          "implementation",
+    "in",       "inherited", "inline",  "interface",   "is",
+    "library",  "mod",       "not",     "object",      "of",
+    "or",       "packed",    "private", "procedure",   "program",
+    "property", "protected", "public",  "raise",       "record",
+    "repeat",   "set",       "then",    "to",          "try",
+    "type",     "unit",      "until",   "uses",        "var",
+    "while",    "with",      "xor"};
 // Today's Free Pascal and Delphi words, and the directives that the initial
 // list has always held. Written as directives are, with a ";" after them
 // ("override;"), they print reserved too; the ";" stays plain, as after "end".
-constexpr std::array<const char *, 37> kAddedCandidates{
-    "initialization", "finalization", "resourcestring", "threadvar", "label", "exports",
-    "out", "nil", "shl", "shr", "strict", "sealed", "helper", "generic", "specialize",
-    "operator", "reference", "dispinterface", "published",
-    "absolute", "abstract", "assembler", "at", "cdecl", "default", "dynamic", "external",
-    "far", "near", "nodefault", "on", "override", "read", "resident", "stored", "virtual", "write"};
+constexpr std::array<const char *, 37> kAddedCandidates{"initialization",
+                                                        "finalization",
+                                                        "resourcestring",
+                                                        "threadvar",
+                                                        "label",
+                                                        "exports",
+                                                        "out",
+                                                        "nil",
+                                                        "shl",
+                                                        "shr",
+                                                        "strict",
+                                                        "sealed",
+                                                        "helper",
+                                                        "generic",
+                                                        "specialize",
+                                                        "operator",
+                                                        "reference",
+                                                        "dispinterface",
+                                                        "published",
+                                                        "absolute",
+                                                        "abstract",
+                                                        "assembler",
+                                                        "at",
+                                                        "cdecl",
+                                                        "default",
+                                                        "dynamic",
+                                                        "external",
+                                                        "far",
+                                                        "near",
+                                                        "nodefault",
+                                                        "on",
+                                                        "override",
+                                                        "read",
+                                                        "resident",
+                                                        "stored",
+                                                        "virtual",
+                                                        "write"};
 
 // A set of short words looked up by length and first and last letters:
 // the reserved-word test runs on every code word of a listing, and a
@@ -54,7 +88,8 @@ class WordSet {
   bool contains(QByteArrayView word) const {
     if (word.isEmpty() || word.size() > kLongest) return false;
     for (const QByteArrayView candidate : buckets_[Bucket(word)])
-      if (candidate.size() == word.size() && std::memcmp(candidate.data(), word.data(), size_t(word.size())) == 0)
+      if (candidate.size() == word.size() &&
+          std::memcmp(candidate.data(), word.data(), size_t(word.size())) == 0)
         return true;
     return false;
   }
@@ -62,7 +97,8 @@ class WordSet {
  private:
   static constexpr qsizetype kLongest = 16;
   static size_t Bucket(QByteArrayView word) {
-    const auto first = static_cast<unsigned char>(word.front()), last = static_cast<unsigned char>(word.back());
+    const auto first = static_cast<unsigned char>(word.front()),
+               last = static_cast<unsigned char>(word.back());
     return (size_t(word.size()) * 131 + first * 31 + last) % kBuckets;
   }
   static constexpr size_t kBuckets = 509;
@@ -130,9 +166,14 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
                   const FormatSettings &settings, CodeWordRules *rules) {
   LineWord &word = words[size_t(index)];
   switch (word.Lex) {
-    case Lexeme::Code: break;
-    case Lexeme::String: word.Kind = TokenClass::Message; return;
-    case Lexeme::Comment: word.Kind = TokenClass::Comment; return;
+    case Lexeme::Code:
+      break;
+    case Lexeme::String:
+      word.Kind = TokenClass::Message;
+      return;
+    case Lexeme::Comment:
+      word.Kind = TokenClass::Comment;
+      return;
     case Lexeme::Directive:
       // The rules follow {$IF...}/{$ELSE} branches; a directive takes no other rule.
       word.Kind = TokenClass::Plain;
@@ -156,9 +197,10 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
   if (index == 0 && IsSectionWord(lw)) entry.Kind = TokenClass::Section;
 }
 
-void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, const FormatSettings &settings,
-                  CodeWordRules *rules) {
-  for (size_t i = 0; i < words.size(); ++i) ClassifyWord(words, int(i), trimmedLine, settings, rules);
+void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine,
+                  const FormatSettings &settings, CodeWordRules *rules) {
+  for (size_t i = 0; i < words.size(); ++i)
+    ClassifyWord(words, int(i), trimmedLine, settings, rules);
 }
 
 std::vector<LineWord> SplitWords(QByteArrayView line, ScanState &state) {

@@ -47,8 +47,12 @@ struct ScanState {
   bool InParenComment = false;
   int BraceDepth = 0;         // braces opened inside a brace comment
   bool NestComments = false;  // brace comments nest (the source's mode)
-  CommentCarry Carry() const { return CommentCarry{InBraceComment, InParenComment, false, BraceDepth, NestComments}; }
-  static ScanState Of(const CommentCarry &c) { return ScanState{c.InBrace, c.InParenStar, c.BraceDepth, c.NestComments}; }
+  CommentCarry Carry() const {
+    return CommentCarry{InBraceComment, InParenComment, false, BraceDepth, NestComments};
+  }
+  static ScanState Of(const CommentCarry &c) {
+    return ScanState{c.InBrace, c.InParenStar, c.BraceDepth, c.NestComments};
+  }
   friend bool operator==(const ScanState &, const ScanState &) = default;
 };
 
@@ -82,8 +86,8 @@ std::vector<LineWord> SplitWords(QByteArrayView line);
 // of what it is.
 void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine,
                   const FormatSettings &settings, CodeWordRules *rules);
-void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine, const FormatSettings &settings,
-                  CodeWordRules *rules);
+void ClassifyLine(std::vector<LineWord> &words, QByteArrayView trimmedLine,
+                  const FormatSettings &settings, CodeWordRules *rules);
 
 // A word lowered (ASCII) for the tests that classify it; short words, most
 // of a line's, without allocating. Read it through view().

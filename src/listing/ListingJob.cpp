@@ -15,7 +15,8 @@ constexpr char kEllipsis1252 = char(0x85);
 }
 
 QByteArray FileNamePartOf(const QByteArray &path) {
-  const qsizetype cut = std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
+  const qsizetype cut =
+      std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
   return path.mid(cut + 1);
 }
 
@@ -28,18 +29,27 @@ QByteArray HeaderNameText(const QString &path, bool fullPath) {
   return text.left(kMaxNameChars - 1 - name.size()) + kEllipsis1252 + name;
 }
 
-QByteArray UnitPlaceKey(const QString &displayName) { return "unit:" + displayName.trimmed().toLower().toUtf8(); }
-
-QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine) {
-  return "routine:" + unitDisplayName.trimmed().toLower().toUtf8() + ':' + QByteArray::number(fileLine);
+QByteArray UnitPlaceKey(const QString &displayName) {
+  return "unit:" + displayName.trimmed().toLower().toUtf8();
 }
 
-PageCursor::PageCursor(PageCanvas &canvas, const PageGeometry &geometry, const FormatSettings &settings,
-                       const FurnitureTexts &texts, int page)
-    : Canvas(canvas), Geometry(geometry), Settings(settings), Texts(texts), Page(page), Y(geometry.TopY) {}
+QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine) {
+  return "routine:" + unitDisplayName.trimmed().toLower().toUtf8() + ':' +
+         QByteArray::number(fileLine);
+}
+
+PageCursor::PageCursor(PageCanvas &canvas, const PageGeometry &geometry,
+                       const FormatSettings &settings, const FurnitureTexts &texts, int page)
+    : Canvas(canvas),
+      Geometry(geometry),
+      Settings(settings),
+      Texts(texts),
+      Page(page),
+      Y(geometry.TopY) {}
 
 int PageCursor::RoomLeft() {
-  return Canvas.PageHeight - Geometry.BottomMargin - 2 * Geometry.LineStep - (Y + Canvas.TextHeight("X"));
+  return Canvas.PageHeight - Geometry.BottomMargin - 2 * Geometry.LineStep -
+         (Y + Canvas.TextHeight("X"));
 }
 
 void PageCursor::ReserveFooterRow() {
@@ -95,15 +105,18 @@ void ListingJob::RunPage(ListingPageInfo &info, PageCanvas &canvas) {
   const PageGeometry geometry = ComputePageGeometry(canvas, settings_);
   // Margins that leave no text area would make every page empty, and a
   // document of empty pages never ends.
-  if (geometry.RightX <= geometry.LeftX || geometry.TopY + geometry.LineStep > canvas.PageHeight - geometry.BottomMargin)
-    throw PrintException("The margins are larger than the paper: no room is left for the text. "
-                         "Make the margins smaller in the Format settings or choose larger paper.");
+  if (geometry.RightX <= geometry.LeftX ||
+      geometry.TopY + geometry.LineStep > canvas.PageHeight - geometry.BottomMargin)
+    throw PrintException(
+        "The margins are larger than the paper: no room is left for the text. "
+        "Make the margins smaller in the Format settings or choose larger paper.");
   const FurnitureTexts texts{Names.UnitNameText, Names.ProjectNameText, jobClock_, totalPages_};
   PageCursor cursor(canvas, geometry, settings_, texts, page);
   cursor.InOrder = info.InOrder;
   if (NavigationSink *navigation = canvas.Navigation()) {
     // The first sheet printed starts the document, whatever page it is.
-    if (!documentReported_) navigation->documentStart(renderer_.DocumentTitle(), renderer_.PageLabelName(), jobClock_);
+    if (!documentReported_)
+      navigation->documentStart(renderer_.DocumentTitle(), renderer_.PageLabelName(), jobClock_);
     documentReported_ = true;
     navigation->pageNumber(page);
   }

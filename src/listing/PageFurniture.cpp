@@ -1,8 +1,8 @@
 #include "listing/PageFurniture.h"
 
-#include "format/FormatSettings.h"
 #include <algorithm>
 
+#include "format/FormatSettings.h"
 #include "print/PageCanvas.h"
 
 namespace scrivane {
@@ -26,12 +26,12 @@ class FurnitureMark {
 };
 }  // namespace
 
-
 namespace {
 // Fixed rather than taken from the system locale: the pages must not change
 // with the machine that prints them.
-constexpr const char *kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
-                                       "July",    "August",   "September", "October", "November", "December"};
+constexpr const char *kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
 constexpr int kDoubleRuleGap = 8;
 constexpr int kThinPen = 1;
 constexpr int kThickPen = 3;
@@ -49,8 +49,8 @@ QByteArray DateTimeText(const QDateTime &moment) {
   const QDate d = moment.date();
   const QTime t = moment.time();
   const int hour12 = t.hour() % 12 == 0 ? 12 : t.hour() % 12;
-  return QString::asprintf("%02d/%02d/%02d %02d:%02d %s", d.month(), d.day(), d.year() % 100, hour12,
-                           t.minute(), t.hour() < 12 ? "am" : "pm")
+  return QString::asprintf("%02d/%02d/%02d %02d:%02d %s", d.month(), d.day(), d.year() % 100,
+                           hour12, t.minute(), t.hour() < 12 ? "am" : "pm")
       .toLatin1();
 }
 
@@ -58,7 +58,8 @@ QByteArray PageText(int page) { return "Page " + QByteArray::number(page); }
 
 namespace {
 QByteArray FileNamePartOfText(const QByteArray &path) {
-  const qsizetype cut = std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
+  const qsizetype cut =
+      std::max({path.lastIndexOf('\\'), path.lastIndexOf('/'), path.lastIndexOf(':')});
   return path.mid(cut + 1);
 }
 }  // namespace
@@ -76,18 +77,34 @@ QByteArray ExpandFurnitureText(const QByteArray &text, const FurnitureTexts &tex
     bool known = true;
     if (c == '$') {
       switch (next) {
-        case 'f': replaced = file; break;
-        case 'u': replaced = unit; break;
-        case 'p': replaced = QByteArray::number(page); break;
-        case 'P': replaced = texts.totalPages > 0 ? QByteArray::number(texts.totalPages) : QByteArray("?"); break;
-        case '$': replaced = "$"; break;
-        default: known = false;
+        case 'f':
+          replaced = file;
+          break;
+        case 'u':
+          replaced = unit;
+          break;
+        case 'p':
+          replaced = QByteArray::number(page);
+          break;
+        case 'P':
+          replaced = texts.totalPages > 0 ? QByteArray::number(texts.totalPages) : QByteArray("?");
+          break;
+        case '$':
+          replaced = "$";
+          break;
+        default:
+          known = false;
       }
     } else if (c == '%') {
       switch (next) {
-        case 'D': replaced = DateText(texts.now.date()); break;
-        case '%': replaced = "%"; break;
-        default: known = false;
+        case 'D':
+          replaced = DateText(texts.now.date());
+          break;
+        case '%':
+          replaced = "%";
+          break;
+        default:
+          known = false;
       }
     } else {
       known = false;
@@ -111,12 +128,17 @@ QByteArray FitText(PageCanvas &canvas, const QByteArray &text, int room) {
     qsizetype low = 0, high = most;
     while (low < high) {
       const qsizetype k = (low + high + 1) / 2;
-      if (canvas.TextWidth(make(k)) <= room) low = k; else high = k - 1;
+      if (canvas.TextWidth(make(k)) <= room)
+        low = k;
+      else
+        high = k - 1;
     }
     return make(low);
   };
-  const qsizetype cut = std::max({text.lastIndexOf('\\'), text.lastIndexOf('/'), text.lastIndexOf(':')});
-  const QByteArray tail = cut >= 0 ? text.mid(cut) : QByteArray();  // the file name with its separator
+  const qsizetype cut =
+      std::max({text.lastIndexOf('\\'), text.lastIndexOf('/'), text.lastIndexOf(':')});
+  const QByteArray tail =
+      cut >= 0 ? text.mid(cut) : QByteArray();  // the file name with its separator
   const QByteArray head = cut >= 0 ? text.left(cut) : text;
   if (!tail.isEmpty() && canvas.TextWidth(ellipsis + tail) <= room)
     return largest(head.size(), [&](qsizetype k) { return head.left(k) + ellipsis + tail; });
@@ -124,13 +146,18 @@ QByteArray FitText(PageCanvas &canvas, const QByteArray &text, int room) {
   if (canvas.TextWidth(name) <= room) return name;
   if (canvas.TextWidth(ellipsis) > room) return {};
   // Even the file name alone is too wide: its own middle goes.
-  return largest(name.size() / 2, [&](qsizetype k) { return name.left(k) + ellipsis + name.right(k); });
+  return largest(name.size() / 2,
+                 [&](qsizetype k) { return name.left(k) + ellipsis + name.right(k); });
 }
 
 PageFurniture::PageFurniture(PageCanvas &canvas, const PageGeometry &geometry,
                              const FormatSettings &settings, const FurnitureTexts &texts,
                              FurnitureVariant variant)
-    : canvas_(canvas), geometry_(geometry), settings_(settings), texts_(texts), variant_(std::move(variant)) {}
+    : canvas_(canvas),
+      geometry_(geometry),
+      settings_(settings),
+      texts_(texts),
+      variant_(std::move(variant)) {}
 
 void PageFurniture::DrawRule(int &currentY) {
   auto line = [&](int width) {
@@ -140,8 +167,12 @@ void PageFurniture::DrawRule(int &currentY) {
   };
   canvas_.Pen.mode = PenMode::Black;
   switch (settings_.Border) {
-    case 0: line(kThinPen); break;
-    case 1: line(kThickPen); break;
+    case 0:
+      line(kThinPen);
+      break;
+    case 1:
+      line(kThickPen);
+      break;
     case 2:
     case 3: {
       const bool thinFirst = settings_.Border == 2;
@@ -150,7 +181,8 @@ void PageFurniture::DrawRule(int &currentY) {
       line(thinFirst ? kThickPen : kThinPen);
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -168,7 +200,8 @@ void PageFurniture::DrawRight(const QByteArray &text, int y) {
   canvas_.TextOut(canvas_.PageWidth - geometry_.RightMargin - canvas_.TextWidth(text), y, text);
 }
 
-void PageFurniture::DrawRow(const QByteArray &left, const QByteArray &centre, const QByteArray &right, int y) {
+void PageFurniture::DrawRow(const QByteArray &left, const QByteArray &centre,
+                            const QByteArray &right, int y) {
   const RowTexts row = FitRow(left, centre, right);
   DrawLeft(row.left, y);
   DrawCentred(row.centre, y);
@@ -197,8 +230,9 @@ PageFurniture::RowTexts PageFurniture::FitRow(const QByteArray &left, const QByt
     // of the shorter side's twice, after the wider side item's need.
     const int centreRoom = 2 * std::min(middle - leftX, rightX - middle);
     const int sideNeed = std::max(left.isEmpty() ? 0 : l + gap, right.isEmpty() ? 0 : r + gap);
-    const int room = left.isEmpty() && right.isEmpty() ? centreRoom
-                                                       : std::max(centreRoom / 3, centreRoom - 2 * sideNeed);
+    const int room = left.isEmpty() && right.isEmpty()
+                         ? centreRoom
+                         : std::max(centreRoom / 3, centreRoom - 2 * sideNeed);
     fittedCentre = FitText(canvas_, centre, std::min(c, room));
     const int fitted = canvas_.TextWidth(fittedCentre);
     const int start = middle - int(fitted * 0.5);
@@ -220,36 +254,49 @@ PageFurniture::RowTexts PageFurniture::FitRow(const QByteArray &left, const QByt
 
 QByteArray PageFurniture::HeaderItem(int code) const {
   switch (code) {
-    case 1: return texts_.ProjectNameText;
-    case 2: return texts_.UnitNameText;
-    case 3: return DateText(texts_.now.date());
-    case 4: return variant_.dateTimeItems ? DateTimeText(texts_.now) : QByteArray();
-    default: return {};
+    case 1:
+      return texts_.ProjectNameText;
+    case 2:
+      return texts_.UnitNameText;
+    case 3:
+      return DateText(texts_.now.date());
+    case 4:
+      return variant_.dateTimeItems ? DateTimeText(texts_.now) : QByteArray();
+    default:
+      return {};
   }
 }
 
 QByteArray PageFurniture::FooterCentreItem(int code, int page) const {
   switch (code) {
-    case 1: return texts_.ProjectNameText;
-    case 2: return texts_.UnitNameText;
-    case 3: return PageText(page);
-    default: return {};
+    case 1:
+      return texts_.ProjectNameText;
+    case 2:
+      return texts_.UnitNameText;
+    case 3:
+      return PageText(page);
+    default:
+      return {};
   }
 }
 
 QByteArray PageFurniture::FooterRightItem(int code, int page) const {
   switch (code) {
-    case 4: return DateText(texts_.now.date());
-    case 5: return variant_.dateTimeItems ? DateTimeText(texts_.now) : QByteArray();
-    default: return FooterCentreItem(code, page);
+    case 4:
+      return DateText(texts_.now.date());
+    case 5:
+      return variant_.dateTimeItems ? DateTimeText(texts_.now) : QByteArray();
+    default:
+      return FooterCentreItem(code, page);
   }
 }
 
 void PageFurniture::DrawPageHeader(int page, int &currentY) {
   const FurnitureMark mark(canvas_);
   canvas_.SetFont(settings_.HeaderFont());
-  const QByteArray centre =
-      settings_.HeaderText.isEmpty() ? HeaderItem(settings_.Line1B) : ExpandFurnitureText(settings_.HeaderText, texts_, page);
+  const QByteArray centre = settings_.HeaderText.isEmpty()
+                                ? HeaderItem(settings_.Line1B)
+                                : ExpandFurnitureText(settings_.HeaderText, texts_, page);
   DrawRow(HeaderItem(settings_.Line1A), centre, HeaderItem(settings_.Line1C), currentY);
   currentY += canvas_.TextHeight("X");
   DrawRule(currentY);
@@ -262,8 +309,9 @@ void PageFurniture::DrawPageFooter(int page, int &currentY) {
   canvas_.SetFont(settings_.HeaderFont());
   DrawRule(currentY);
   currentY += kDoubleRuleGap;
-  const RowTexts row = FitRow(ExpandFurnitureText(variant_.footerLeftText.value_or(settings_.User), texts_, page),
-                              FooterCentreItem(settings_.Line3B, page), FooterRightItem(settings_.Line3C, page));
+  const RowTexts row =
+      FitRow(ExpandFurnitureText(variant_.footerLeftText.value_or(settings_.User), texts_, page),
+             FooterCentreItem(settings_.Line3B, page), FooterRightItem(settings_.Line3C, page));
   DrawCentred(row.centre, currentY);
   DrawRight(row.right, currentY);
   DrawLeft(row.left, currentY);

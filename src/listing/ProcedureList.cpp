@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "format/FormatSettings.h"
-#include "platform/Paths.h"
 #include "listing/RowWriter.h"
+#include "platform/Paths.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
 
@@ -27,7 +27,8 @@ bool IsEntryKeyword(const QByteArray &lowerWord) {
 QByteArray InSourceCase(const QByteArray &entry, const LineList &lines, qsizetype from) {
   if (from < 0 || from >= lines.size()) return entry;
   QByteArray source;
-  for (qsizetype i = from; i < lines.size() && i < from + 64 && source.size() < entry.size() * 4 + 256; ++i)
+  for (qsizetype i = from;
+       i < lines.size() && i < from + 64 && source.size() < entry.size() * 4 + 256; ++i)
     source += QByteArray(lines[i].data(), lines[i].size()) + ' ';
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   qsizetype at = 0;
@@ -41,7 +42,8 @@ QByteArray InSourceCase(const QByteArray &entry, const LineList &lines, qsizetyp
     }
     // "f(a:t)" in the source may read "f (a : t)" in the entry and the other way round.
     while (at < source.size() && blank(source[at])) ++at;
-    if (at >= source.size() || QChar::toLower(char16_t(uchar(source[at]))) != QChar::toLower(char16_t(uchar(c))))
+    if (at >= source.size() ||
+        QChar::toLower(char16_t(uchar(source[at]))) != QChar::toLower(char16_t(uchar(c))))
       break;
     out[k] = source[at++];
   }
@@ -65,15 +67,19 @@ QString ProcedureList::DocumentTitle() const {
 // Where entry `position` prints in the unit listing of the same PDF; empty
 // for a form's object line, which no listing anchors.
 QByteArray ProcedureList::PlaceOf(int position) const {
-  if (model_.FormMode || model_.SelectedUnit < 0 || model_.SelectedUnit >= model_.Units.size()) return {};
+  if (model_.FormMode || model_.SelectedUnit < 0 || model_.SelectedUnit >= model_.Units.size())
+    return {};
   const QByteArray &ref = model_.RoutineRefs.value(position);
   bool ok = false;
   const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
-  if (!ok || line < 0 || line >= model_.SourceLines.size() || model_.SourceLines.fileLine(line) == 0) return {};
+  if (!ok || line < 0 || line >= model_.SourceLines.size() ||
+      model_.SourceLines.fileLine(line) == 0)
+    return {};
   // Line numbers are those of the file the line comes from: an include
   // file's lines are told apart by its name.
   QString name = model_.Units[model_.SelectedUnit].name;
-  if (const QString part = model_.PartNameOf(model_.SourceLines, line); !part.isEmpty()) name += u'/' + part;
+  if (const QString part = model_.PartNameOf(model_.SourceLines, line); !part.isEmpty())
+    name += u'/' + part;
   return RoutinePlaceKey(name, model_.SourceLines.fileLine(line));
 }
 
@@ -115,7 +121,8 @@ void ProcedureList::LayOutItem(PageCursor &cursor, int &position) {
   for (int i = 0; i < words.size(); ++i) {
     canvas.SetFont(i == 0 && reserved ? settings_.ReserveFont() : settings_.BaseFont());
     row.DrawWholeOrBroken(i == 0 ? first : words[i]);
-    if (i == 0) row.SetRowStartX(std::min(g.LeftX + canvas.TextWidth(first + "   "), rightmostStart));
+    if (i == 0)
+      row.SetRowStartX(std::min(g.LeftX + canvas.TextWidth(first + "   "), rightmostStart));
     if (i + 1 < words.size() && row.NextWordOverflows(words[i + 1])) row.NewRow();
   }
   cursor.NextRow();

@@ -30,8 +30,8 @@ class BookProgress : public PrintProgress {
 
 }  // namespace
 
-BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookReaders &readers, PrintTarget &target,
-                             PrintProgress *progress) {
+BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookReaders &readers,
+                             PrintTarget &target, PrintProgress *progress) {
   std::optional<BookProgress> bookProgress;
   if (progress) bookProgress.emplace(*progress);
   PrintProgress *shown = bookProgress ? &*bookProgress : nullptr;

@@ -1,12 +1,11 @@
 #pragma once
 // The whole project as one book: the project file's listing, each unit of
 // the unit list (the list of its routines, then its listing, then the
-// listing of its form when it has one), then the index of every routine, printed as one document (one PDF with one
-// outline, one printer job). scrivane-print --all and the window's
-// entire-project command both print it; they differ only in how a unit is
-// loaded and where the pages go. A unit opened on its own (with the units
-// of its uses clauses, when they are taken) makes a book the same way,
-// without the project file: its routines lead to its own pages.
+// listing of its form when it has one), then the index of every routine, printed as one document
+// (one PDF with one outline, one printer job). scrivane-print --all and the window's entire-project
+// command both print it; they differ only in how a unit is loaded and where the pages go. A unit
+// opened on its own (with the units of its uses clauses, when they are taken) makes a book the same
+// way, without the project file: its routines lead to its own pages.
 #include <QString>
 #include <functional>
 
@@ -28,14 +27,14 @@ struct BookReaders {
 
 struct BookOutcome {
   int PagesPrinted = 0;
-  bool Cancelled = false;    // the progress display's Cancel: the book was not written
+  bool Cancelled = false;         // the progress display's Cancel: the book was not written
   bool LeftSomethingOut = false;  // a unit or form could not be read
 };
 
 // Throws PrintException when the target cannot begin or complete the book,
 // and passes on what a page handler throws; the book is aborted then.
 // progress (may be null) sees the whole book as one run.
-BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookReaders &readers, PrintTarget &target,
-                             PrintProgress *progress = nullptr);
+BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookReaders &readers,
+                             PrintTarget &target, PrintProgress *progress = nullptr);
 
 }  // namespace scrivane

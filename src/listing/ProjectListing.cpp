@@ -10,8 +10,9 @@ namespace scrivane {
 
 namespace {
 constexpr int kClosingTitleGap = 8;  // device units between the closing rule and its title
-constexpr int kLineNumberGap = 30;   // device units between a line number and the text margin, as in a unit
-}
+constexpr int kLineNumberGap =
+    30;  // device units between a line number and the text margin, as in a unit
+}  // namespace
 
 QByteArray ProjectLineForPrinting(QByteArray line) {
   if (line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
@@ -69,12 +70,15 @@ void ProjectListing::LayOutItem(PageCursor &cursor, int &position) {
   if (settings_.LineNo == 1) {
     cursor.Canvas.SetFont(settings_.LineFont());
     const QByteArray number = QByteArray::number(position) + ':';
-    cursor.Canvas.TextOut(cursor.Geometry.LeftX - cursor.Canvas.TextWidth(number) - kLineNumberGap, cursor.Y, number);
+    cursor.Canvas.TextOut(cursor.Geometry.LeftX - cursor.Canvas.TextWidth(number) - kLineNumberGap,
+                          cursor.Y, number);
   }
   cursor.Canvas.SetFont(settings_.BaseFont());
   RowWriter row(cursor, cursor.Geometry.LeftX);
   NavigationSink *navigation =
-      size_t(position - 1) < inUses_.size() && inUses_[size_t(position - 1)] ? cursor.Canvas.Navigation() : nullptr;
+      size_t(position - 1) < inUses_.size() && inUses_[size_t(position - 1)]
+          ? cursor.Canvas.Navigation()
+          : nullptr;
   for (int i = 0; i < words.size(); ++i) {
     const int x = row.X, y = cursor.Y;
     row.DrawWholeOrBroken(words[i]);

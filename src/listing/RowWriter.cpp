@@ -94,7 +94,8 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
         if (!newRow()) return word.size() - rest.size();
         continue;
       }
-      take = CharacterLength(rest, 0, canvas.Encoding);  // a row narrower than one character still makes progress
+      take = CharacterLength(
+          rest, 0, canvas.Encoding);  // a row narrower than one character still makes progress
     }
     canvas.TextOut(X, cursor_.Y, rest.first(take));
     rest = rest.sliced(take);

@@ -41,11 +41,20 @@ bool IsSectionLineStart(QByteArrayView word) { return IsSectionWord(LoweredWord(
 FontSpec SectionFontOf(const FormatSettings &settings) {
   FontSpec font = settings.ReserveFont();
   switch (settings.RStyle) {
-    case 0: font.style = StyleBold | StyleUnderline; break;
-    case 1: font.style = StyleUnderline; break;
-    case 2: font.style = StyleItalic | StyleUnderline; break;
-    case 3: font.style = StyleBold | StyleItalic | StyleUnderline; break;
-    default: break;
+    case 0:
+      font.style = StyleBold | StyleUnderline;
+      break;
+    case 1:
+      font.style = StyleUnderline;
+      break;
+    case 2:
+      font.style = StyleItalic | StyleUnderline;
+      break;
+    case 3:
+      font.style = StyleBold | StyleItalic | StyleUnderline;
+      break;
+    default:
+      break;
   }
   return font;
 }
@@ -77,15 +86,15 @@ QByteArray GluedRun(ClassedWordReader &words, size_t ahead) {
 // and the blanks between them are the file's.
 struct OwnRow {
   int File = 0;
-  int Line = 0;        // the line of the file being drawn, from 1
-  int LastLine = 0;    // the last one this listing line takes (a header the reader joined)
-  qsizetype At = 0;    // bytes of that line drawn or passed
-  int Column = 0;      // the column at At (a tab to the next multiple of eight)
-  int Indent = 0;      // the columns of blanks the line starts with
-  int EndColumn = 0;   // the column after the last text drawn
+  int Line = 0;          // the line of the file being drawn, from 1
+  int LastLine = 0;      // the last one this listing line takes (a header the reader joined)
+  qsizetype At = 0;      // bytes of that line drawn or passed
+  int Column = 0;        // the column at At (a tab to the next multiple of eight)
+  int Indent = 0;        // the columns of blanks the line starts with
+  int EndColumn = 0;     // the column after the last text drawn
   bool RowOpen = false;  // a row of the line stands at the cursor
   bool Flowing = false;  // a row was wrapped: columns no longer give x
-  bool Lost = false;     // a word was not where the file has it: the rest is drawn as the file has it
+  bool Lost = false;  // a word was not where the file has it: the rest is drawn as the file has it
 };
 
 // The rest of a wrapped line whose next row did not fit above the foot of
@@ -95,10 +104,10 @@ struct OwnRow {
 // where this one stopped: a line of megabytes runs over thousands of pages.
 struct CarriedRows {
   std::shared_ptr<const ClassedLine> Line;  // the whole line with the classes found
-  qsizetype Word = 0;                        // the next word to draw
-  LineLexer::Place Place;                    // where the lexer stands before that word
-  qsizetype Offset = 0;                      // bytes of that word already drawn
-  int RowStartX = 0;                         // where the line's rows start
+  qsizetype Word = 0;                       // the next word to draw
+  LineLexer::Place Place;                   // where the lexer stands before that word
+  qsizetype Offset = 0;                     // bytes of that word already drawn
+  int RowStartX = 0;                        // where the line's rows start
   // In the source's own layout: the listing line being drawn (-1 in the
   // recomputed layout) and where the file's text stands.
   int Piece = -1;
@@ -120,24 +129,36 @@ struct PageState {
 // among plain code a number apart from a name.
 WordClass ClassOf(const LineWord &word) {
   switch (word.Lex) {
-    case Lexeme::String: return WordClass::String;
-    case Lexeme::Comment: return WordClass::Comment;
-    case Lexeme::Directive: return WordClass::Directive;
-    case Lexeme::Code: break;
+    case Lexeme::String:
+      return WordClass::String;
+    case Lexeme::Comment:
+      return WordClass::Comment;
+    case Lexeme::Directive:
+      return WordClass::Directive;
+    case Lexeme::Code:
+      break;
   }
   switch (word.Kind) {
-    case TokenClass::Reserved: return WordClass::Reserved;
-    case TokenClass::Section: return WordClass::Section;
-    case TokenClass::ProcName: return WordClass::RoutineName;
-    case TokenClass::Comment: return WordClass::Comment;
-    case TokenClass::Message: return WordClass::String;
-    case TokenClass::Plain: break;
+    case TokenClass::Reserved:
+      return WordClass::Reserved;
+    case TokenClass::Section:
+      return WordClass::Section;
+    case TokenClass::ProcName:
+      return WordClass::RoutineName;
+    case TokenClass::Comment:
+      return WordClass::Comment;
+    case TokenClass::Message:
+      return WordClass::String;
+    case TokenClass::Plain:
+      break;
   }
   const QByteArrayView text(word.Text);
   if (text.isEmpty()) return WordClass::Identifier;
   const unsigned char c = static_cast<unsigned char>(text[0]);
-  if ((c >= '0' && c <= '9') || ((c == '$' || c == '%' || c == '&') && text.size() > 1)) return WordClass::Number;
-  if (c == '_' || c >= 0x80 || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) return WordClass::Identifier;
+  if ((c >= '0' && c <= '9') || ((c == '$' || c == '%' || c == '&') && text.size() > 1))
+    return WordClass::Number;
+  if (c == '_' || c >= 0x80 || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
+    return WordClass::Identifier;
   return WordClass::Symbol;
 }
 
@@ -205,7 +226,8 @@ class UnitListingRenderer : public ListingRenderer {
   void DrawFormImage();
   // Runs the rules over a listing line: the line's place, its blocks and
   // its headings (name and keyword), kept in line_ and s_.layout.
-  std::vector<std::pair<QByteArray, QByteArray>> ClassLine(QByteArrayView text, QByteArrayView trimmed);
+  std::vector<std::pair<QByteArray, QByteArray>> ClassLine(QByteArrayView text,
+                                                           QByteArrayView trimmed);
   void LayOutLine(QByteArrayView text);
   // The source's own layout: the listing lines from `position` that come
   // from one line of the file (or from the lines of a joined header), drawn
@@ -289,7 +311,7 @@ class UnitListingRenderer : public ListingRenderer {
   long long fixedAdvance64_ = 0;
   long long ownBlank64_ = 0;  // the base font's blank (1/64 unit)
   bool drawingOwn_ = false;   // words get no blank after them: the file's blanks are placed
-  QString partName_;  // the include file the line comes from; empty for the unit itself
+  QString partName_;          // the include file the line comes from; empty for the unit itself
   // Sets an include file's text apart: a rule and a row naming the file
   // the lines that follow come from.
   void DrawPartHeading(int file);
@@ -299,7 +321,8 @@ void UnitListingRenderer::BeginJob() {
   // A new job paginates afresh: the printer (and so every line break) may
   // differ from the one an earlier preview measured on.
   s_.PageStates.clear();
-  if (s_.indexStart < 0 || s_.indexStart > model_.IndexEntries.size()) s_.indexStart = model_.IndexEntries.size();
+  if (s_.indexStart < 0 || s_.indexStart > model_.IndexEntries.size())
+    s_.indexStart = model_.IndexEntries.size();
   model_.IndexEntries.resize(s_.indexStart);
   s_.headingsAbove.clear();
   s_.recordedPage = 0;
@@ -337,18 +360,21 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
     if (!canvas.TextWidth64(" ", &ownBlank64_)) ownBlank64_ = canvas.TextWidth(blanks);
     if (!canvas.TextWidth64("i", &narrow)) narrow = canvas.TextWidth(QByteArray(64, 'i'));
     if (!canvas.TextWidth64("W", &wide)) wide = canvas.TextWidth(QByteArray(64, 'W'));
-    if (ownBlank64_ > 0 && narrow == ownBlank64_ && wide == ownBlank64_) fixedAdvance64_ = ownBlank64_;
+    if (ownBlank64_ > 0 && narrow == ownBlank64_ && wide == ownBlank64_)
+      fixedAdvance64_ = ownBlank64_;
   }
 
   PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts);
-  const bool titleHere = settings_.Title == 1 && cursor.Page == 1 && model_.UnitHighlighted && !l_.SelectedOnly;
+  const bool titleHere =
+      settings_.Title == 1 && cursor.Page == 1 && model_.UnitHighlighted && !l_.SelectedOnly;
   if (titleHere)
     furniture.DrawTitleBlock(cursor.Y);
   else if (settings_.Header == 1)
     furniture.DrawPageHeader(cursor.Page, cursor.Y);
 
   if (NavigationSink *navigation = cursor.Canvas.Navigation();
-      navigation && cursor.Page == 1 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size())
+      navigation && cursor.Page == 1 && model_.SelectedUnit >= 0 &&
+      model_.SelectedUnit < model_.Units.size())
     navigation->anchor(UnitPlaceKey(model_.Units[model_.SelectedUnit].name), 0);
   StartState(position);
   textTop_ = cursor.Y;
@@ -377,7 +403,8 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
     partName_.clear();
     if (lines.hasOtherFiles()) {
       partName_ = model_.PartNameOf(lines, position);
-      if (fileChangesAt(position) && !s_.headingsAbove.contains(position)) DrawPartHeading(lines.fileIndex(position));
+      if (fileChangesAt(position) && !s_.headingsAbove.contains(position))
+        DrawPartHeading(lines.fileIndex(position));
     }
     if (OwnLayoutAt(position)) {
       LayOutOwnLine(position, std::nullopt);
@@ -432,7 +459,8 @@ void UnitListingRenderer::StartState(int &position) {
     s_.scan = ScanState{};
     s_.scan.NestComments = model_.CommentsNest;
     s_.layout.KeepContinuedX = settings_.Layout == 1;
-  } else if (const auto found = s_.PageStates.find(page); found != s_.PageStates.end() && found->second.Saved) {
+  } else if (const auto found = s_.PageStates.find(page);
+             found != s_.PageStates.end() && found->second.Saved) {
     const PageState &start = found->second;
     s_.LineNumber = start.LineNumber;
     s_.layout = start.Layout;
@@ -449,10 +477,17 @@ void UnitListingRenderer::DrawPartHeading(int file) {
   const SourcePart &part = model_.SourceParts[file];
   QString text = file == 0 ? FileNamePart(part.path) : part.shown;
   switch (part.state) {
-    case SourcePart::State::Read: break;
-    case SourcePart::State::Missing: text += QStringLiteral(": include file not found"); break;
-    case SourcePart::State::Repeated: text += QStringLiteral(": includes itself; printed once, above"); break;
-    case SourcePart::State::Unreadable: text += QStringLiteral(": cannot be read"); break;
+    case SourcePart::State::Read:
+      break;
+    case SourcePart::State::Missing:
+      text += QStringLiteral(": include file not found");
+      break;
+    case SourcePart::State::Repeated:
+      text += QStringLiteral(": includes itself; printed once, above");
+      break;
+    case SourcePart::State::Unreadable:
+      text += QStringLiteral(": cannot be read");
+      break;
   }
   PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
@@ -530,7 +565,8 @@ void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteAr
                              : QByteArray();
   // Kept for the whole print (one a routine): no room to spare.
   QByteArray entry;
-  entry.reserve(name.size() + kind.size() + unit.size() + page.size() + (row.isNull() ? 3 : 4 + row.size()));
+  entry.reserve(name.size() + kind.size() + unit.size() + page.size() +
+                (row.isNull() ? 3 : 4 + row.size()));
   entry.append(name).append('%').append(kind).append('%').append(unit).append('%').append(page);
   if (!row.isNull()) entry.append('%').append(row);
   heading_ = Heading{entry, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
@@ -564,17 +600,29 @@ void UnitListingRenderer::ReportHeading(int y) {
 void UnitListingRenderer::SelectFont(TokenClass kind) {
   PageCanvas &canvas = *canvas_;
   switch (kind) {
-    case TokenClass::Plain: canvas.SetFont(fonts_.base); break;
-    case TokenClass::Reserved: canvas.SetFont(fonts_.reserve); break;
-    case TokenClass::Comment: canvas.SetFont(fonts_.comment); break;
-    case TokenClass::Message: canvas.SetFont(fonts_.message); break;
-    case TokenClass::Section: canvas.SetFont(fonts_.section); break;
-    case TokenClass::ProcName: canvas.SetFont(fonts_.proc); break;
+    case TokenClass::Plain:
+      canvas.SetFont(fonts_.base);
+      break;
+    case TokenClass::Reserved:
+      canvas.SetFont(fonts_.reserve);
+      break;
+    case TokenClass::Comment:
+      canvas.SetFont(fonts_.comment);
+      break;
+    case TokenClass::Message:
+      canvas.SetFont(fonts_.message);
+      break;
+    case TokenClass::Section:
+      canvas.SetFont(fonts_.section);
+      break;
+    case TokenClass::ProcName:
+      canvas.SetFont(fonts_.proc);
+      break;
   }
 }
 
-std::vector<std::pair<QByteArray, QByteArray>> UnitListingRenderer::ClassLine(QByteArrayView text,
-                                                                           QByteArrayView trimmed) {
+std::vector<std::pair<QByteArray, QByteArray>> UnitListingRenderer::ClassLine(
+    QByteArrayView text, QByteArrayView trimmed) {
   s_.layout.NextLineX = 0;
   heading_.reset();
   LayoutContext context;
@@ -585,7 +633,8 @@ std::vector<std::pair<QByteArray, QByteArray>> UnitListingRenderer::ClassLine(QB
   context.DeclaredRoutines = &model_.DeclaredRoutines;
   context.RoutineHeadingLines = &model_.RoutineHeadingLines;
   context.AuthorIndented = startsFileLine_ && fileIndex_ == 0 && fileLine_ > 0 &&
-                           size_t(fileLine_) < model_.IndentedDeeper.size() && model_.IndentedDeeper[size_t(fileLine_)];
+                           size_t(fileLine_) < model_.IndentedDeeper.size() &&
+                           model_.IndentedDeeper[size_t(fileLine_)];
   // Recorded once the row the heading prints on is known: a blank row may
   // come before it, or none at the top of a page.
   std::vector<std::pair<QByteArray, QByteArray>> headings;
@@ -612,8 +661,10 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   if (settings_.LineNo == 1 && trimmed != kNewPageMarker) NumberRow();
   canvas.SetFont(fonts_.base);
   const bool opens = settings_.Blocks == 1 && s_.layout.BlockOpened;
-  const bool closes = settings_.Blocks == 1 && s_.layout.BlockClosed && (opens || s_.layout.BlockCount() > 0);
-  if (settings_.Blocks == 1) DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
+  const bool closes =
+      settings_.Blocks == 1 && s_.layout.BlockClosed && (opens || s_.layout.BlockCount() > 0);
+  if (settings_.Blocks == 1)
+    DrawBlockMarks(canvas, s_.layout, cursor.Y, g().LineStep, g().IndentWidth);
   s_.layout.BlockOpened = s_.layout.BlockClosed = false;
   if (s_.layout.LineX == 0) s_.layout.LineX = g().LeftX;
   if (s_.layout.NextLineX == 0) s_.layout.NextLineX = s_.layout.LineX;
@@ -648,7 +699,8 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
 // Draws the words of line_ from word `from` on (that one from byte `offset`
 // on; `place`: where the lexer stands before it); false when a row did not
 // fit and the rest is carried to the next page.
-bool UnitListingRenderer::DrawWords(qsizetype from, const LineLexer::Place &place, qsizetype offset) {
+bool UnitListingRenderer::DrawWords(qsizetype from, const LineLexer::Place &place,
+                                    qsizetype offset) {
   ClassedWordReader words(*line_, from, place);
   const bool sectionLine = IsSectionLineStart(line_->FirstWord());
   for (; !words.AtEnd(); words.Advance())
@@ -670,8 +722,8 @@ void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
 
 // A routine's last "end;": a rule follows it.
 bool UnitListingRenderer::RuleDue() const {
-  return LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 && settings_.LineBetweenRoutines == 1 &&
-         s_.layout.InImplementation && s_.layout.Depth == 0;
+  return LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 &&
+         settings_.LineBetweenRoutines == 1 && s_.layout.InImplementation && s_.layout.Depth == 0;
 }
 
 void UnitListingRenderer::FinishLine() { FinishRow(RuleDue()); }
@@ -695,7 +747,8 @@ void UnitListingRenderer::FinishRow(bool rule) {
   PageCanvas &canvas = *canvas_;
   PageCursor &cursor = *cursor_;
   const int pageHeight = canvas.PageHeight;
-  if (rule && cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+  if (rule && cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") &&
+      cursor.Y > textTop_) {
     cursor.Y += g().LineStep;
     canvas.Pen.width = 1;
     canvas.Pen.mode = PenMode::Black;
@@ -722,7 +775,9 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   const int y = cursor_->Y;
   // ahead: 0 for this word, 1 for the next one.
   auto carryFrom = [&](size_t ahead, qsizetype nextOffset) {
-    carry_ = CarriedRows{line_, words.IndexAhead(ahead), words.PlaceAhead(ahead), nextOffset, row.RowStartX(), -1, OwnRow{}};
+    carry_ = CarriedRows{line_,      words.IndexAhead(ahead), words.PlaceAhead(ahead),
+                         nextOffset, row.RowStartX(),         -1,
+                         OwnRow{}};
     return false;
   };
 
@@ -734,10 +789,12 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   const QByteArray &text = upperName ? upper : word.Text;
   if (offset > 0) {
     // The rest of a word broken across the foot of the previous page.
-    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(text).sliced(offset), blank); drawn >= 0)
+    if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(text).sliced(offset), blank);
+        drawn >= 0)
       return carryFrom(0, offset + drawn);
   } else if (upperName) {
-    if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0) return carryFrom(0, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0)
+      return carryFrom(0, drawn);
   } else if (sectionLine) {
     canvas.TextOut(start, y, text);
     row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
@@ -751,7 +808,8 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
     canvas.TextOut(start + headWidth, y, ";");
     row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
   } else {
-    if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0) return carryFrom(0, drawn);
+    if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0)
+      return carryFrom(0, drawn);
   }
 
   // A word glued to the one before it ("'x';") shares its row: the row
@@ -814,13 +872,15 @@ QByteArrayView UnitListingRenderer::OwnText() {
 int UnitListingRenderer::OwnColumns(QByteArrayView text) const {
   const bool utf8 = model_.SourceEncoding == TextEncoding::Utf8;
   // Most words hold neither a tab nor a byte of a longer character.
-  if (!std::any_of(text.begin(), text.end(), [&](char c) { return c == '\t' || (utf8 && (c & 0x80)); }))
+  if (!std::any_of(text.begin(), text.end(),
+                   [&](char c) { return c == '\t' || (utf8 && (c & 0x80)); }))
     return int(text.size());
   int columns = 0;
   for (const char c : text) {
     if (c == '\t')
       columns = columns / 8 * 8 + 8;
-    else if (model_.SourceEncoding != TextEncoding::Utf8 || (static_cast<unsigned char>(c) & 0xC0) != 0x80)
+    else if (model_.SourceEncoding != TextEncoding::Utf8 ||
+             (static_cast<unsigned char>(c) & 0xC0) != 0x80)
       ++columns;
   }
   return columns;
@@ -877,7 +937,9 @@ bool UnitListingRenderer::OpenOwnRow(bool nextLine) {
 }
 
 bool UnitListingRenderer::CarryOwn(int piece) {
-  if (!carry_) carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+  if (!carry_)
+    carry_ =
+        CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
   carry_->Piece = piece;
   carry_->Own = own_;
   carry_->Own.RowOpen = false;
@@ -889,7 +951,8 @@ bool UnitListingRenderer::CarryOwn(int piece) {
 // The words of line_ from `from` on, each where the file has it. A word not
 // found where the file goes on (text the reader changed) ends the matching:
 // the rest of the file's line is drawn as it stands, in the plain style.
-bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &place, qsizetype offset, int piece) {
+bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &place,
+                                       qsizetype offset, int piece) {
   ClassedWordReader words(*line_, from, place);
   const bool sectionLine = IsSectionLineStart(line_->FirstWord());
   for (; !words.AtEnd() && !own_.Lost; words.Advance()) {
@@ -902,22 +965,26 @@ bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &p
       // A joined header goes on on the file's next line.
       while (own_.At >= OwnText().size() && own_.Line < own_.LastLine) {
         if (!OpenOwnRow(true)) {
-          carry_ = CarriedRows{line_, index, words.PlaceAhead(), 0, row_->RowStartX(), -1, OwnRow{}};
+          carry_ =
+              CarriedRows{line_, index, words.PlaceAhead(), 0, row_->RowStartX(), -1, OwnRow{}};
           return CarryOwn(piece);
         }
       }
       const QByteArrayView text = OwnText();
       // The same bytes, mostly; else the same but for the case the options set.
-      const bool found = own_.At + size <= text.size() &&
-                         (std::memcmp(text.data() + own_.At, peeked.Text.constData(), size_t(size)) == 0 ||
-                          QByteArrayView(text.data() + own_.At, size).compare(peeked.Text, Qt::CaseInsensitive) == 0);
+      const bool found =
+          own_.At + size <= text.size() &&
+          (std::memcmp(text.data() + own_.At, peeked.Text.constData(), size_t(size)) == 0 ||
+           QByteArrayView(text.data() + own_.At, size).compare(peeked.Text, Qt::CaseInsensitive) ==
+               0);
       if (!found) {
         // The reader glues some code the file spaces (") ;"): drawn apart,
         // as the file has it.
         if (const qsizetype end = SpreadWordEnd(text, own_.At, peeked.Text); end > 0) {
           if (!DrawSpreadWord(peeked, end, false)) {
             own_.Lost = true;
-            carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+            carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(),
+                                 -1,    OwnRow{}};
             return CarryOwn(piece);
           }
           continue;
@@ -927,10 +994,12 @@ bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &p
       }
       // A tab or a control character inside a string or a comment is a
       // blank that takes its columns.
-      if (std::any_of(peeked.Text.begin(), peeked.Text.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; })) {
+      if (std::any_of(peeked.Text.begin(), peeked.Text.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < ' '; })) {
         if (!DrawSpreadWord(peeked, own_.At + size, true)) {
           own_.Lost = true;
-          carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+          carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(),
+                               -1,    OwnRow{}};
           return CarryOwn(piece);
         }
         continue;
@@ -942,7 +1011,8 @@ bool UnitListingRenderer::DrawOwnWords(qsizetype from, const LineLexer::Place &p
     const bool drawn = DrawWord(words, sectionLine, index == from ? offset : 0);
     drawingOwn_ = false;
     if (cursor_->Y != rowY) own_.Flowing = true;
-    if (!drawn && carry_ && carry_->Word == index) return CarryOwn(piece);  // the word itself goes on
+    if (!drawn && carry_ && carry_->Word == index)
+      return CarryOwn(piece);  // the word itself goes on
     own_.Column += OwnColumns(QByteArrayView(OwnText().data() + own_.At, size));
     own_.EndColumn = own_.Column;
     own_.At += size;
@@ -963,11 +1033,13 @@ bool UnitListingRenderer::DrawSpreadWord(const LineWord &word, qsizetype end, bo
     if (own_.At >= end) break;
     if (whole) k = own_.At - start;
     qsizetype n = 0;
-    while (own_.At + n < end && static_cast<unsigned char>(text[own_.At + n]) > ' ') ++n;
-    const QByteArrayView piece = QByteArrayView(word.Text).sliced(k, std::min(n, word.Text.size() - k));
+    while (own_.At + n<end &&static_cast<unsigned char>(text[own_.At + n])> ' ') ++n;
+    const QByteArrayView piece =
+        QByteArrayView(word.Text).sliced(k, std::min(n, word.Text.size() - k));
     PlaceOwnColumn(own_.Column);
     SelectFont(word.Kind == TokenClass::Reserved && piece == ";" ? TokenClass::Plain : word.Kind);
-    TellWord(word.Kind == TokenClass::Reserved && piece == ";" ? WordClass::Symbol : ClassOf(word), k > 0);
+    TellWord(word.Kind == TokenClass::Reserved && piece == ";" ? WordClass::Symbol : ClassOf(word),
+             k > 0);
     const int rowY = cursor_->Y;
     const qsizetype drawn = row_->DrawWholeOrBroken(piece, false);
     if (cursor_->Y != rowY) own_.Flowing = true;
@@ -1001,7 +1073,8 @@ bool UnitListingRenderer::DrawOwnRest(int piece) {
       own_.EndColumn = own_.Column;
       own_.At += taken;
       if (drawn >= 0) {
-        carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(), -1, OwnRow{}};
+        carry_ = CarriedRows{line_, line_->Size(), LineLexer::Place{}, 0, row_->RowStartX(),
+                             -1,    OwnRow{}};
         return CarryOwn(piece);
       }
       continue;
@@ -1021,11 +1094,13 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
   const int firstLine = lines.fileLine(first);
   const int lastLine =
       carried ? carried->Own.LastLine
-              : std::max(firstLine, model_.JoinedLines.value(ProjectModel::JoinedKey(lines.fileIndex(first), firstLine), firstLine));
+              : std::max(firstLine, model_.JoinedLines.value(
+                                        ProjectModel::JoinedKey(lines.fileIndex(first), firstLine),
+                                        firstLine));
   int last = first;
   while (last + 1 < lines.size() && !lines.startsFileLine(last + 1) &&
-         lines.fileIndex(last + 1) == lines.fileIndex(first) && lines.fileLine(last + 1) >= firstLine &&
-         lines.fileLine(last + 1) <= lastLine)
+         lines.fileIndex(last + 1) == lines.fileIndex(first) &&
+         lines.fileLine(last + 1) >= firstLine && lines.fileLine(last + 1) <= lastLine)
     ++last;
   bool rule = false;
   int piece = first;
@@ -1073,7 +1148,8 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
     if (piece == first) {
       if (s_.layout.BlankBefore) {
         s_.layout.BlankBefore = false;
-        if (cursor.Y < canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
+        if (cursor.Y < canvas.PageHeight - g().BottomMargin - canvas.TextHeight("X") &&
+            cursor.Y > textTop_) {
           if (settings_.LineNo == 1) NumberRow();
           TellRow(0, own_.File, g().LeftX);
           cursor.Y += g().LineStep;
@@ -1085,9 +1161,10 @@ void UnitListingRenderer::LayOutOwnLine(int &position, std::optional<CarriedRows
       s_.layout.BlankBefore = false;
     }
     if (settings_.Blocks == 1) {
-      if (StructureSink *sink = Structure(); sink && (s_.layout.BlockOpened || s_.layout.BlockClosed))
-        sink->bracket(s_.layout.BlockOpened,
-                      s_.layout.BlockClosed && (s_.layout.BlockOpened || s_.layout.BlockCount() > 0));
+      if (StructureSink *sink = Structure();
+          sink && (s_.layout.BlockOpened || s_.layout.BlockClosed))
+        sink->bracket(s_.layout.BlockOpened, s_.layout.BlockClosed && (s_.layout.BlockOpened ||
+                                                                       s_.layout.BlockCount() > 0));
       const int computedX = s_.layout.LineX;
       s_.layout.LineX = ownStartX_;
       DrawBlockMarks(canvas, s_.layout, ownRowY_, g().LineStep, g().IndentWidth);
@@ -1130,7 +1207,8 @@ void UnitListing::ResetListingState() {
   state_->imageRead = false;
   state_->image = QImage();
   // Names in headers are display names, lower case like the lists.
-  job_->Names.UnitNameText = HeaderNameText(DisplayPath(model_.CurrentUnitPath), settings_.Path1 != 0);
+  job_->Names.UnitNameText =
+      HeaderNameText(DisplayPath(model_.CurrentUnitPath), settings_.Path1 != 0);
   job_->Names.ProjectNameText = HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
 }
 

@@ -1,12 +1,13 @@
 #include "platform/OutputGuard.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/Paths.h"
 
@@ -47,8 +48,11 @@ QString RefuseOutputOverInput(const QString &output, const QStringList &inputs) 
     const bool sameName = !source.canonical.isEmpty() &&
                           source.canonical.compare(target.canonical, Qt::CaseInsensitive) == 0;
     if (sameFile || sameName)
-      return QStringLiteral("Cannot print to %1: it is %2, a file of the opened project. Choose another output file.")
-          .arg(QFileInfo(output).absoluteFilePath(), source.canonical.isEmpty() ? input : source.canonical);
+      return QStringLiteral(
+                 "Cannot print to %1: it is %2, a file of the opened project. Choose another "
+                 "output file.")
+          .arg(QFileInfo(output).absoluteFilePath(),
+               source.canonical.isEmpty() ? input : source.canonical);
   }
   return QString();
 }
@@ -74,15 +78,19 @@ QString OutputTargetProblem(const QString &output, bool replaceAnyFile) {
     return QString();
   if (S_ISDIR(target.st_mode)) return QStringLiteral("it is a folder");
   if (S_ISFIFO(target.st_mode)) return QStringLiteral("it is a pipe, not a regular file");
-  if (S_ISCHR(target.st_mode) || S_ISBLK(target.st_mode)) return QStringLiteral("it is a device, not a regular file");
+  if (S_ISCHR(target.st_mode) || S_ISBLK(target.st_mode))
+    return QStringLiteral("it is a device, not a regular file");
   if (!S_ISREG(target.st_mode)) return QStringLiteral("it is not a regular file");
   // Write-protected by its mode even where the user could write it anyway
   // (root): the protection says the file is not to be replaced.
-  if ((target.st_mode & 0222) == 0) return QStringLiteral("it is write-protected (mode %1)").arg(target.st_mode & 07777, 4, 8, QLatin1Char('0'));
+  if ((target.st_mode & 0222) == 0)
+    return QStringLiteral("it is write-protected (mode %1)")
+        .arg(target.st_mode & 07777, 4, 8, QLatin1Char('0'));
   if (::access(name.constData(), W_OK) != 0) {
     const int error = errno;
     if (error == EACCES || error == EPERM || error == EROFS)
-      return QStringLiteral("it is write-protected (%1)").arg(QString::fromLocal8Bit(std::strerror(error)));
+      return QStringLiteral("it is write-protected (%1)")
+          .arg(QString::fromLocal8Bit(std::strerror(error)));
     return QString::fromLocal8Bit(std::strerror(error));
   }
   if (replaceAnyFile || target.st_size == 0) return QString();
@@ -98,7 +106,8 @@ QString OutputTargetProblem(const QString &output, bool replaceAnyFile) {
 QString RefuseOutputTarget(const QString &output, bool replaceAnyFile, ForceHint hint) {
   const QString problem = OutputTargetProblem(output, replaceAnyFile);
   if (problem.isEmpty()) return problem;
-  QString text = QStringLiteral("Cannot print to %1: %2.").arg(QFileInfo(output).absoluteFilePath(), problem);
+  QString text =
+      QStringLiteral("Cannot print to %1: %2.").arg(QFileInfo(output).absoluteFilePath(), problem);
   if (problem == QLatin1String(kNotPdfProblem))
     text += hint == ForceHint::CommandLine ? QStringLiteral(" Give --force to replace it.")
                                            : QStringLiteral(" Choose another output file.");

@@ -25,6 +25,7 @@ QString OutputTargetProblem(const QString &output, bool replaceAnyFile);
 // for a file that is only not a PDF, how to replace it all the same.
 enum class ForceHint { CommandLine, Window };
 QString RefuseOutputTarget(const QString &output, bool replaceAnyFile, ForceHint hint);
-inline constexpr const char *kNotPdfProblem = "it is not a PDF file (its first bytes are not %PDF-)";
+inline constexpr const char *kNotPdfProblem =
+    "it is not a PDF file (its first bytes are not %PDF-)";
 
 }  // namespace scrivane

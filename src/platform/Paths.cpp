@@ -1,20 +1,21 @@
 #include "platform/Paths.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 #include <QMutex>
+#include <QStringList>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace scrivane {
 namespace {
@@ -42,21 +43,24 @@ std::shared_ptr<const FolderNames> ListFolder(const QString &folder) {
   static QMutex mutex;
   static QHash<QString, Cached> cache;
   struct stat status {};
-  const bool known = ::stat(QFile::encodeName(folder).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+  const bool known =
+      ::stat(QFile::encodeName(folder).constData(), &status) == 0 && S_ISDIR(status.st_mode);
   if (known) {
     QMutexLocker lock(&mutex);
     const auto it = cache.constFind(folder);
     if (it != cache.cend() && it->device == status.st_dev && it->inode == status.st_ino &&
-        it->changed.tv_sec == status.st_mtim.tv_sec && it->changed.tv_nsec == status.st_mtim.tv_nsec)
+        it->changed.tv_sec == status.st_mtim.tv_sec &&
+        it->changed.tv_nsec == status.st_mtim.tv_nsec)
       return it->names;
   }
   auto names = std::make_shared<FolderNames>();
-  const QStringList entries =
-      QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+  const QStringList entries = QDir(folder).entryList(
+      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
   // The first name in name order wins, as a search through the list would.
-  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry) (*names)[entry->toLower()] = *entry;
+  for (auto entry = entries.crbegin(); entry != entries.crend(); ++entry)
+    (*names)[entry->toLower()] = *entry;
   if (!known) return names;
-  timespec now {};
+  timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   const auto age = std::chrono::seconds(now.tv_sec - status.st_mtim.tv_sec) +
                    std::chrono::nanoseconds(now.tv_nsec - status.st_mtim.tv_nsec);
@@ -186,7 +190,9 @@ QString SettingsFilePathFor(const QString &programDirectory, const QString &conf
   return configDirectory + QStringLiteral("scrivane/scrivn.ini");
 }
 
-QString SettingsFilePath() { return SettingsFilePathFor(ProgramDirectory(), UserConfigDirectory()); }
+QString SettingsFilePath() {
+  return SettingsFilePathFor(ProgramDirectory(), UserConfigDirectory());
+}
 
 bool MakeSettingsFolder(const QString &settingsPath) {
   return QDir().mkpath(QFileInfo(settingsPath).absolutePath());
@@ -198,7 +204,8 @@ QString EscapeControlCharacters(const QString &text, bool escapeBackslash) {
     if (c == u'\n') return escapeBackslash;
     return c < 0x20 || (c >= 0x7f && c <= 0x9f) || (escapeBackslash && c == u'\\');
   };
-  if (std::none_of(text.cbegin(), text.cend(), [&](QChar c) { return special(c.unicode()); })) return text;
+  if (std::none_of(text.cbegin(), text.cend(), [&](QChar c) { return special(c.unicode()); }))
+    return text;
   QString shown;
   shown.reserve(text.size() + 8);
   for (const QChar c : text) {
@@ -222,8 +229,8 @@ QString PrivateRuntimeFolder() {
   const QByteArray fixed = temp + "/scrivane-runtime-" + QByteArray::number(::getuid());
   ::mkdir(fixed.constData(), 0700);
   struct stat status {};
-  if (::lstat(fixed.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
-      (status.st_mode & 077) == 0)
+  if (::lstat(fixed.constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+      status.st_uid == ::getuid() && (status.st_mode & 077) == 0)
     return QFile::decodeName(fixed);
   QByteArray fresh = fixed + "-XXXXXX";
   if (::mkdtemp(fresh.data())) return QFile::decodeName(fresh);

@@ -1,14 +1,15 @@
 #include "platform/ReplacingFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/TemporaryFiles.h"
 
@@ -114,7 +115,8 @@ bool ReplacingFile::open(OpenMode mode) {
     // Beside the target, so that the rename stays on one file system.
     for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
       temporary_ = TemporaryNameFor(writeTo_, QRandomGenerator::global()->generate());
-      descriptor_ = ::open(QFile::encodeName(temporary_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      descriptor_ = ::open(QFile::encodeName(temporary_).constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (descriptor_ < 0 && errno != EEXIST) break;
     }
     if (descriptor_ >= 0) {
@@ -170,7 +172,8 @@ qint64 ReplacingFile::writeData(const char *data, qint64 size) {
 bool ReplacingFile::commit() {
   if (!isOpen()) return false;
   QIODevice::close();
-  if (reason_.isEmpty() && !temporary_.isEmpty() && ::fsync(descriptor_) != 0 && errno != EINVAL) Fail(errno);
+  if (reason_.isEmpty() && !temporary_.isEmpty() && ::fsync(descriptor_) != 0 && errno != EINVAL)
+    Fail(errno);
   if (::close(descriptor_) != 0 && reason_.isEmpty() && errno != EINTR) Fail(errno);
   descriptor_ = -1;
   if (!reason_.isEmpty()) {
@@ -178,7 +181,8 @@ bool ReplacingFile::commit() {
     return false;
   }
   if (temporary_.isEmpty()) return true;
-  if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(writeTo_).constData()) != 0) {
+  if (::rename(QFile::encodeName(temporary_).constData(),
+               QFile::encodeName(writeTo_).constData()) != 0) {
     Fail(errno);
     discard();
     return false;
@@ -188,7 +192,8 @@ bool ReplacingFile::commit() {
   signalSlot_ = -1;
   // The rename lives in the folder: flush it too, so that a power cut does
   // not bring the old name back. Failing here loses nothing.
-  const int folder = ::open(QFile::encodeName(QFileInfo(writeTo_).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
+  const int folder = ::open(QFile::encodeName(QFileInfo(writeTo_).absolutePath()).constData(),
+                            O_RDONLY | O_CLOEXEC);
   if (folder >= 0) {
     ::fsync(folder);
     ::close(folder);

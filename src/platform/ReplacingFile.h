@@ -69,11 +69,11 @@ class ReplacingFile : public QIODevice {
   void Fail(int error);
   void CloseDescriptor();
 
-  QString target_;      // as given
+  QString target_;  // as given
   LinkPolicy links_;
   bool refused_ = false;
-  QString writeTo_;     // the target with its symbolic links followed
-  QString temporary_;   // empty when writing directly
+  QString writeTo_;    // the target with its symbolic links followed
+  QString temporary_;  // empty when writing directly
   int descriptor_ = -1;
   // Bytes written, and how many of them the disk has been asked to take.
   qint64 written_ = 0, flushing_ = 0;

@@ -1,20 +1,21 @@
 #include "platform/TemporaryFiles.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
-#include <exception>
-#include <new>
 #include <atomic>
 #include <csignal>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <exception>
+#include <new>
 
 namespace scrivane {
 namespace {
@@ -23,20 +24,22 @@ namespace {
 // unlocked, before it counts as left over.
 constexpr std::time_t kYoungestLeftover = 2;
 
-constexpr int kLongestName = 255;                       // bytes, NAME_MAX of Linux file systems
+constexpr int kLongestName = 255;  // bytes, NAME_MAX of Linux file systems
 constexpr int kNameOverhead = int(sizeof(".") - 1 + sizeof(".12345678.tmp") - 1);
 
 // The start of `name` that fits in `bytes` bytes of UTF-8, cut at the end of
 // a character.
 QString CutToBytes(const QString &name, int bytes) {
   QString cut = name;
-  while (QFile::encodeName(cut).size() > bytes) cut.chop(cut.size() >= 2 && cut.back().isLowSurrogate() ? 2 : 1);
+  while (QFile::encodeName(cut).size() > bytes)
+    cut.chop(cut.size() >= 2 && cut.back().isLowSurrogate() ? 2 : 1);
   return cut;
 }
 
 QString StemFor(const QString &target) {
   const QFileInfo info(target);
-  return info.absolutePath() + QStringLiteral("/.") + CutToBytes(info.fileName(), kLongestName - kNameOverhead);
+  return info.absolutePath() + QStringLiteral("/.") +
+         CutToBytes(info.fileName(), kLongestName - kNameOverhead);
 }
 
 // Paths for the signal handler: written before `used` is set, read only
@@ -74,7 +77,8 @@ void ExitIfOutOfMemory() {
     }
   }
   if (outOfMemory) {
-    if (allocationMessageLength > 0 && ::write(STDERR_FILENO, allocationMessage.data(), allocationMessageLength) < 0) {
+    if (allocationMessageLength > 0 &&
+        ::write(STDERR_FILENO, allocationMessage.data(), allocationMessageLength) < 0) {
     }
     for (Slot &slot : Slots())
       if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
@@ -117,7 +121,8 @@ int RemoveStaleTemporaryFiles(const QString &target) {
   const QDir folder = QFileInfo(StemFor(target)).absoluteDir();
   // Listed whole and matched here: a name is never a pattern (a "[" in an
   // output name made QDir read it as a wildcard).
-  const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+  const QStringList names =
+      folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
   int removed = 0;
   const std::time_t now = std::time(nullptr);
   for (const QString &name : names) {
@@ -130,7 +135,8 @@ int RemoveStaleTemporaryFiles(const QString &target) {
     // A writer holds its lock from a moment after it made the file: a file
     // only just made may not be locked yet.
     const bool stale = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-                       status.st_mtime + kYoungestLeftover < now && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+                       status.st_mtime + kYoungestLeftover < now &&
+                       ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
     if (stale && ::unlink(path.constData()) == 0) ++removed;
     ::close(descriptor);
   }

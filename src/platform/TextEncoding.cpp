@@ -34,12 +34,16 @@ qsizetype Utf8SequenceLength(QByteArrayView bytes, qsizetype at) {
     length = 2;
   } else if (c >= 0xE0 && c <= 0xEF) {
     length = 3;
-    if (c == 0xE0) low = 0xA0;       // overlong
-    else if (c == 0xED) high = 0x9F;  // surrogates
+    if (c == 0xE0)
+      low = 0xA0;  // overlong
+    else if (c == 0xED)
+      high = 0x9F;  // surrogates
   } else if (c >= 0xF0 && c <= 0xF4) {
     length = 4;
-    if (c == 0xF0) low = 0x90;        // overlong
-    else if (c == 0xF4) high = 0x8F;  // past U+10FFFF
+    if (c == 0xF0)
+      low = 0x90;  // overlong
+    else if (c == 0xF4)
+      high = 0x8F;  // past U+10FFFF
   } else {
     return 0;
   }
@@ -55,14 +59,16 @@ bool IsValidUtf8(QByteArrayView bytes, bool *multiByte) {
   // belongs to a sequence of several.
   if (!bytes.isValidUtf8()) return false;
   if (multiByte)
-    *multiByte = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
+    *multiByte = std::any_of(bytes.begin(), bytes.end(),
+                             [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
   return true;
 }
 
 TextEncoding DetectEncoding(QByteArrayView bytes) {
   if (HasUtf8Bom(bytes)) return TextEncoding::Utf8;
   bool multiByte = false;
-  return IsValidUtf8(bytes, &multiByte) && multiByte ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+  return IsValidUtf8(bytes, &multiByte) && multiByte ? TextEncoding::Utf8
+                                                     : TextEncoding::Windows1252;
 }
 
 qsizetype CharacterLength(QByteArrayView text, qsizetype at, TextEncoding encoding) {
@@ -70,13 +76,15 @@ qsizetype CharacterLength(QByteArrayView text, qsizetype at, TextEncoding encodi
   if (encoding != TextEncoding::Utf8 || lead < 0xC0) return 1;
   const qsizetype most = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
   qsizetype length = 1;
-  while (length < most && at + length < text.size() && (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
+  while (length < most && at + length < text.size() &&
+         (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
     ++length;
   return length;
 }
 
 QString DecodeText(QByteArrayView bytes, TextEncoding encoding) {
-  if (encoding == TextEncoding::Utf8 && !IsAscii(bytes) && IsValidUtf8(bytes)) return QString::fromUtf8(bytes);
+  if (encoding == TextEncoding::Utf8 && !IsAscii(bytes) && IsValidUtf8(bytes))
+    return QString::fromUtf8(bytes);
   return Decode1252(bytes.data(), bytes.size());
 }
 

@@ -10,16 +10,18 @@ namespace scrivane {
 // What a caught failure tells the user. An allocation failure (a unit of
 // hundreds of megabytes under a memory limit) names the file it was
 // reading or printing; anything else says what it is.
-inline QString FailureText(const std::exception &failure, const QString &file, bool printing = false) {
+inline QString FailureText(const std::exception &failure, const QString &file,
+                           bool printing = false) {
   if (dynamic_cast<const std::bad_alloc *>(&failure))
-    return QStringLiteral("Not enough memory to %1 %2").arg(printing ? QStringLiteral("print") : QStringLiteral("read"), file);
+    return QStringLiteral("Not enough memory to %1 %2")
+        .arg(printing ? QStringLiteral("print") : QStringLiteral("read"), file);
   return QString::fromLocal8Bit(failure.what());
 }
 
 class UserMessages {
  public:
   virtual ~UserMessages() = default;
-  virtual void Warning(const QString &text) = 0;      // warning box, OK
+  virtual void Warning(const QString &text) = 0;  // warning box, OK
   // A warning about one file whose text does not name it ("File is binary.
   // ..."): the window shows the text as it is; a stream puts the path first.
   virtual void FileWarning(const QString &path, const QString &text) {

@@ -38,8 +38,9 @@ hb_face_t *FaceOf(const std::vector<std::pair<const char *, QByteArray>> &tables
     // The blob holds a share of the bytes rather than a copy of them: each
     // copy was fresh memory, a third of a megabyte for a face.
     auto *held = new QByteArray(data);
-    hb_blob_t *blob = hb_blob_create(held->constData(), unsigned(held->size()), HB_MEMORY_MODE_READONLY,
-                                     held, [](void *bytes) { delete static_cast<QByteArray *>(bytes); });
+    hb_blob_t *blob =
+        hb_blob_create(held->constData(), unsigned(held->size()), HB_MEMORY_MODE_READONLY, held,
+                       [](void *bytes) { delete static_cast<QByteArray *>(bytes); });
     hb_face_builder_add_table(builder, Tag(tag), blob);
     hb_blob_destroy(blob);
   }

@@ -20,7 +20,8 @@ class PreviewException : public std::runtime_error {
 // The three font checks' messages; a font "height" of the original printer
 // font maps to a point size <= 0 here.
 inline constexpr const char *kPrinterFontCorrupted = "Printer Font corrupted (Font.Height > 0)";
-inline constexpr const char *kPrinterFontCorruptedMeasure = "Printer Font corrupted (Font.Height is > 0)";
+inline constexpr const char *kPrinterFontCorruptedMeasure =
+    "Printer Font corrupted (Font.Height is > 0)";
 inline constexpr const char *kDisplayFontCorrupted =
     "Display Canvas Font has been corrupted.\r\nFont Height is < 0";
 
@@ -138,9 +139,15 @@ class CanvasModeGuard {
       : canvas_(canvas), mode_(canvas.Mode), surface_(canvas.Surface()) {}
   ~CanvasModeGuard() {
     switch (mode_) {
-      case CanvasMode::Display: canvas_.SetDisplayMode(surface_); break;
-      case CanvasMode::Printer: canvas_.SetPrinterMode(surface_); break;
-      case CanvasMode::Measure: canvas_.SetMeasureMode(); break;
+      case CanvasMode::Display:
+        canvas_.SetDisplayMode(surface_);
+        break;
+      case CanvasMode::Printer:
+        canvas_.SetPrinterMode(surface_);
+        break;
+      case CanvasMode::Measure:
+        canvas_.SetMeasureMode();
+        break;
     }
   }
   CanvasModeGuard(const CanvasModeGuard &) = delete;

@@ -15,7 +15,8 @@ int TextMeasurer::textWidthIn(const FontSpec &font, QByteArrayView text, TextEnc
   return textWidth(font, Encode1252(QString::fromUtf8(text)));
 }
 
-void DrawSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+void DrawSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                             TextEncoding encoding) {
   if (!NeedsDecoding(text, encoding)) {
     drawText(x, y, font, text);
     return;

@@ -16,8 +16,8 @@
 namespace scrivane {
 
 struct DeviceMetrics {
-  int PageWidth = 0;        // physical sheet width, device pixels
-  int PageHeight = 0;       // physical sheet height, device pixels
+  int PageWidth = 0;   // physical sheet width, device pixels
+  int PageHeight = 0;  // physical sheet height, device pixels
   int PixelsPerInchX = 600;
   int PixelsPerInchY = 600;
   int OffsetX = 0;          // unprintable strip at the left edge
@@ -30,8 +30,8 @@ struct DeviceMetrics {
 enum class PenMode { Copy, Black, Not };
 
 struct PenSpec {
-  int width = 1;          // device pixels
-  ColorRef color = 0;     // 0x00BBGGRR
+  int width = 1;       // device pixels
+  ColorRef color = 0;  // 0x00BBGGRR
   PenMode mode = PenMode::Copy;
   friend bool operator==(const PenSpec &, const PenSpec &) = default;
 };
@@ -63,7 +63,9 @@ class TextMeasurer {
   // Advance of one character in 1/64 pixel, for placing the characters of a
   // string one by one where the printer's layout of the whole string puts
   // them: character i starts at round(sum of the advances before it / 64).
-  virtual int charAdvance64(const FontSpec &font, unsigned char c) { return charWidth(font, c) * 64; }
+  virtual int charAdvance64(const FontSpec &font, unsigned char c) {
+    return charWidth(font, c) * 64;
+  }
   // Width of a text of a file in the given encoding. A Windows-1252 or ASCII
   // text is measured as above; by default a UTF-8 text counts each of its
   // characters as the Windows-1252 character it stands for ("?" when there
@@ -98,7 +100,8 @@ class NavigationSink {
   // names it in the outline; labelName is the name its pages are known by
   // when several documents share one file ("stock.pas" in "stock.pas 3");
   // clock is the date and time its furniture prints.
-  virtual void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) = 0;
+  virtual void documentStart(const QString &title, const QString &labelName,
+                             const QDateTime &clock) = 0;
   // The page number the current sheet has within its document.
   virtual void pageNumber(int page) = 0;
   // A place links to key land on; the first place reported for a key counts.
@@ -116,7 +119,7 @@ class NavigationSink {
 // bytes in the same order as on paper, so such an output cannot tell a
 // different story from the PDF. Paper, screen and PDF surfaces have none.
 enum class WordClass : unsigned char {
-  None,         // nothing of the listing's text: furniture, drawn numbers
+  None,  // nothing of the listing's text: furniture, drawn numbers
   Identifier,
   Reserved,
   Section,      // interface, implementation, private ...
@@ -131,11 +134,12 @@ enum class WordClass : unsigned char {
 };
 
 struct ListingRow {
-  int fileLine = 0;   // the row's line in its file; 0 for a row of no line
-  int file = 0;       // which file: 0 the listed one, else an include file
-  int x = 0;          // where the row's text starts, device pixels from the left margin
-  int blankWidth = 0; // the base font's blank, device pixels: x in blanks
-  int bracketX = 0;   // where a bracket opened at this row stands, device pixels from the left margin
+  int fileLine = 0;    // the row's line in its file; 0 for a row of no line
+  int file = 0;        // which file: 0 the listed one, else an include file
+  int x = 0;           // where the row's text starts, device pixels from the left margin
+  int blankWidth = 0;  // the base font's blank, device pixels: x in blanks
+  int bracketX =
+      0;  // where a bracket opened at this row stands, device pixels from the left margin
 };
 
 class StructureSink {
@@ -176,7 +180,8 @@ class DrawSurface {
   virtual void drawImage(const QRect &target, const QImage &image) = 0;
   // Text of a file in the given encoding; by default a UTF-8 text is drawn
   // as its Windows-1252 counterpart, as textWidthIn measures it.
-  virtual void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding);
+  virtual void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                          TextEncoding encoding);
   // Where this surface takes bookmarks, links and page labels; none for
   // paper and the screen.
   virtual NavigationSink *navigation() { return nullptr; }

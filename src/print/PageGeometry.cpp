@@ -18,9 +18,15 @@ PageGeometry ComputePageGeometry(PageCanvas &canvas, const FormatSettings &setti
   canvas.SetFont(settings.BaseFont());
   const int h = canvas.TextHeight("X");
   switch (settings.Space) {
-    case 1: g.LineStep = int(h * 1.5); break;
-    case 2: g.LineStep = 2 * h; break;
-    default: g.LineStep = h; break;
+    case 1:
+      g.LineStep = int(h * 1.5);
+      break;
+    case 2:
+      g.LineStep = 2 * h;
+      break;
+    default:
+      g.LineStep = h;
+      break;
   }
   return g;
 }

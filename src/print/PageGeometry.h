@@ -13,9 +13,9 @@ struct PageGeometry {
   int BottomMargin = 0;  // free height at the foot (a footer adds one LineStep)
   int LeftX = 0;         // x of the left margin
   int RightMargin = 0;
-  int RightX = 0;        // right text limit: PageWidth - RightMargin
-  int IndentWidth = 0;   // one indent step
-  int LineStep = 0;      // from one text line to the next
+  int RightX = 0;       // right text limit: PageWidth - RightMargin
+  int IndentWidth = 0;  // one indent step
+  int LineStep = 0;     // from one text line to the next
   friend bool operator==(const PageGeometry &, const PageGeometry &) = default;
 };
 

@@ -15,7 +15,6 @@ void ListingPageInfo::SetPageStart(int page, int position) {
   pageStart_[page - 1] = position;
 }
 
-
 void ReplayEarlierPages(ListingPageInfo &info, PageCanvas &canvas,
                         const std::function<void(ListingPageInfo &, PageCanvas &)> &pageHandler) {
   if (info.PageNumber <= info.KnownPages) return;

@@ -27,14 +27,17 @@ bool ReadPage(const QString &text, int *page) {
 QList<PageSpan> ParsePageSelection(const QString &text, QString *error) {
   error->clear();
   QList<PageSpan> spans;
-  const QString refusal =
-      QStringLiteral("--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '%1'").arg(text);
+  const QString refusal = QStringLiteral(
+                              "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages "
+                              "count from 1), not '%1'")
+                              .arg(text);
   for (const QString &part : text.split(u',')) {
     PageSpan span;
     const qsizetype dash = part.indexOf(u'-');
     const bool ok = dash < 0 ? ReadPage(part, &span.first) && (span.last = span.first, true)
                              : ReadPage(part.left(dash), &span.first) &&
-                                   (part.mid(dash + 1).trimmed().isEmpty() || ReadPage(part.mid(dash + 1), &span.last));
+                                   (part.mid(dash + 1).trimmed().isEmpty() ||
+                                    ReadPage(part.mid(dash + 1), &span.last));
     if (!ok || span.last < span.first) {
       *error = refusal;
       return {};
@@ -51,7 +54,9 @@ bool PageSelected(const QList<PageSpan> &selection, int page) {
 }
 
 PageSelectionTarget::PageSelectionTarget(PrintTarget &inner, QList<PageSpan> selection)
-    : inner_(inner), selection_(std::move(selection)), nowhere_(std::make_unique<NowhereSurface>()) {}
+    : inner_(inner),
+      selection_(std::move(selection)),
+      nowhere_(std::make_unique<NowhereSurface>()) {}
 
 PageSelectionTarget::~PageSelectionTarget() = default;
 

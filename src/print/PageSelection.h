@@ -43,10 +43,10 @@ class PageSelectionTarget : public PrintTarget {
   PrintTarget &inner_;
   QList<PageSpan> selection_;
   QString title_;
-  int page_ = 0;        // the page being drawn, from 1
-  int passed_ = 0;      // pages that reached the inner target
+  int page_ = 0;    // the page being drawn, from 1
+  int passed_ = 0;  // pages that reached the inner target
   bool innerBegun_ = false;
-  int innerPage_ = 0;   // the page the inner target's current sheet holds
+  int innerPage_ = 0;  // the page the inner target's current sheet holds
   std::unique_ptr<DrawSurface> nowhere_;
 };
 

@@ -6,25 +6,29 @@
 
 namespace scrivane {
 
-int PagesPerSheetOrOne(int pagesPerSheet) { return pagesPerSheet == 2 || pagesPerSheet == 4 ? pagesPerSheet : 1; }
+int PagesPerSheetOrOne(int pagesPerSheet) {
+  return pagesPerSheet == 2 || pagesPerSheet == 4 ? pagesPerSheet : 1;
+}
 
 bool SheetIsLandscape(int pagesPerSheet) { return PagesPerSheetOrOne(pagesPerSheet) == 2; }
 
 QList<PagePlacement> PlacePagesOnSheet(int pagesPerSheet, QSize page) {
   const int count = PagesPerSheetOrOne(pagesPerSheet);
   const double width = page.width(), height = page.height();
-  if (count == 1 || width <= 0 || height <= 0) return {PagePlacement{1.0, 0, 0, page.width(), page.height()}};
+  if (count == 1 || width <= 0 || height <= 0)
+    return {PagePlacement{1.0, 0, 0, page.width(), page.height()}};
   const int columns = 2, rows = count / 2;
   const QSizeF sheet = SheetIsLandscape(count) ? QSizeF(height, width) : QSizeF(width, height);
   const double cellWidth = sheet.width() / columns, cellHeight = sheet.height() / rows;
   const double scale = std::min(cellWidth / width, cellHeight / height);
   // Each page centred in its cell, so the gaps between pages and at the
   // sheet's edges stay even.
-  const double marginX = (cellWidth - width * scale) / 2, marginY = (cellHeight - height * scale) / 2;
+  const double marginX = (cellWidth - width * scale) / 2,
+               marginY = (cellHeight - height * scale) / 2;
   QList<PagePlacement> places;
   for (int i = 0; i < count; ++i)
-    places << PagePlacement{scale, (i % columns) * cellWidth + marginX, (i / columns) * cellHeight + marginY,
-                            page.width(), page.height()};
+    places << PagePlacement{scale, (i % columns) * cellWidth + marginX,
+                            (i / columns) * cellHeight + marginY, page.width(), page.height()};
   return places;
 }
 
@@ -54,8 +58,10 @@ PrintEvents SheetsOf(const PrintEvents &pages, int perSheet, QSize page) {
 }
 
 SheetTarget::SheetTarget(PrintTarget &inner, int pagesPerSheet)
-    : inner_(inner), page_(inner.device()),
-      places_(PlacePagesOnSheet(pagesPerSheet, QSize(page_.metrics().PageWidth, page_.metrics().PageHeight))) {}
+    : inner_(inner),
+      page_(inner.device()),
+      places_(PlacePagesOnSheet(pagesPerSheet,
+                                QSize(page_.metrics().PageWidth, page_.metrics().PageHeight))) {}
 
 bool SheetTarget::beginDocument(const QString &title) {
   slot_ = 0;

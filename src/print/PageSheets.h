@@ -6,8 +6,8 @@
 #include <QList>
 #include <QSize>
 
-#include "print/PrintRunner.h"
 #include "print/PageDevice.h"
+#include "print/PrintRunner.h"
 
 namespace scrivane {
 

@@ -18,8 +18,10 @@ struct PaperRow {
 };
 
 constexpr PaperRow kPapers[] = {
-    {PaperSize::A4, "a4", QPageSize::A4, 210, 297},         {PaperSize::Letter, "letter", QPageSize::Letter, 216, 279},
-    {PaperSize::Legal, "legal", QPageSize::Legal, 216, 356}, {PaperSize::A3, "a3", QPageSize::A3, 297, 420},
+    {PaperSize::A4, "a4", QPageSize::A4, 210, 297},
+    {PaperSize::Letter, "letter", QPageSize::Letter, 216, 279},
+    {PaperSize::Legal, "legal", QPageSize::Legal, 216, 356},
+    {PaperSize::A3, "a3", QPageSize::A3, 297, 420},
     {PaperSize::A5, "a5", QPageSize::A5, 148, 210},
 };
 
@@ -41,12 +43,15 @@ QString FirstName(const QString &text) {
 // `locale -k LC_PAPER` says "height=279" and "width=216" in millimetres.
 bool PaperFromLocale(const QString &text, PaperSize *paper) {
   const auto number = [&text](const char *key) {
-    const auto match = QRegularExpression(QStringLiteral("(?m)^%1=(\\d+)").arg(QLatin1StringView(key))).match(text);
+    const auto match =
+        QRegularExpression(QStringLiteral("(?m)^%1=(\\d+)").arg(QLatin1StringView(key)))
+            .match(text);
     return match.hasMatch() ? match.captured(1).toInt() : 0;
   };
   const int height = number("height"), width = number("width");
   for (const PaperRow &row : kPapers)
-    if (std::abs(height - row.heightMillimetres) <= 1 && (width == 0 || std::abs(width - row.widthMillimetres) <= 1)) {
+    if (std::abs(height - row.heightMillimetres) <= 1 &&
+        (width == 0 || std::abs(width - row.widthMillimetres) <= 1)) {
       *paper = row.paper;
       return true;
     }
@@ -105,13 +110,16 @@ QStringList PaperWarnings(const PaperInputs &inputs, const PaperChoice &choice) 
   for (const auto &[name, source] : named) {
     if (choice.source == QLatin1StringView(source)) break;
     if (name.isEmpty() || PaperFromName(name, &unused)) continue;
-    const QString from = source == std::string_view("printer") ? QStringLiteral("the printer's paper ") + name
-                         : source == std::string_view("PAPERSIZE") ? QStringLiteral("PAPERSIZE=") + name
-                                                                   : QStringLiteral("/etc/papersize names ") + name;
-    warnings << from + QStringLiteral(", not a paper size scrivane knows (") + PaperNames().join(QStringLiteral(", ")) +
-                    QStringLiteral("); ") + PaperName(choice.paper) +
-                    (choice.source == u"default" ? QStringLiteral(" is used") : QStringLiteral(" from ") + choice.source +
-                                                                                     QStringLiteral(" is used"));
+    const QString from =
+        source == std::string_view("printer")     ? QStringLiteral("the printer's paper ") + name
+        : source == std::string_view("PAPERSIZE") ? QStringLiteral("PAPERSIZE=") + name
+                                                  : QStringLiteral("/etc/papersize names ") + name;
+    warnings << from + QStringLiteral(", not a paper size scrivane knows (") +
+                    PaperNames().join(QStringLiteral(", ")) + QStringLiteral("); ") +
+                    PaperName(choice.paper) +
+                    (choice.source == u"default"
+                         ? QStringLiteral(" is used")
+                         : QStringLiteral(" from ") + choice.source + QStringLiteral(" is used"));
   }
   return warnings;
 }
@@ -123,7 +131,8 @@ PaperInputs SystemPaperInputs(const QString &option, const QString &printerPaper
   if (ChoosePaper(inputs).source != u"default") return inputs;
   QProcess locale;
   locale.start(QStringLiteral("locale"), {QStringLiteral("-k"), QStringLiteral("LC_PAPER")});
-  if (locale.waitForFinished(5000)) inputs.localePaper = QString::fromLocal8Bit(locale.readAllStandardOutput());
+  if (locale.waitForFinished(5000))
+    inputs.localePaper = QString::fromLocal8Bit(locale.readAllStandardOutput());
   return inputs;
 }
 

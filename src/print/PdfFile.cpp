@@ -8,7 +8,10 @@
 namespace scrivane {
 
 PdfFile::PdfFile(QString path, QPageLayout layout, int dotsPerInch, QtTextMeasurer &measurer)
-    : path_(std::move(path)), layout_(std::move(layout)), dotsPerInch_(dotsPerInch), measurer_(measurer) {}
+    : path_(std::move(path)),
+      layout_(std::move(layout)),
+      dotsPerInch_(dotsPerInch),
+      measurer_(measurer) {}
 
 PdfFile::~PdfFile() { abort(); }
 
@@ -49,8 +52,10 @@ bool PdfFile::begin(const QString &title) {
 }
 
 void PdfFile::newPage() {
-  if (replay_) replay_->newPage();
-  else if (writer_) writer_->newPage();
+  if (replay_)
+    replay_->newPage();
+  else if (writer_)
+    writer_->newPage();
 }
 
 bool PdfFile::finish() {
@@ -63,7 +68,8 @@ bool PdfFile::finish() {
   writer_.reset();
   if (!drawn) {
     error_ = file_->failureReason().isEmpty()
-                 ? QStringLiteral("Cannot write the file %1: %2").arg(QFileInfo(path_).absoluteFilePath(), reason)
+                 ? QStringLiteral("Cannot write the file %1: %2")
+                       .arg(QFileInfo(path_).absoluteFilePath(), reason)
                  : file_->errorText();
     file_->discard();
     file_.reset();

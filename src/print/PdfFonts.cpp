@@ -15,7 +15,8 @@ namespace {
 std::string SubsetTag(const PdfFont &font) {
   QCryptographicHash hash(QCryptographicHash::Md5);
   hash.addData(font.raw.familyName().toUtf8());
-  for (unsigned g : font.usedList) hash.addData(QByteArrayView(reinterpret_cast<const char *>(&g), sizeof g));
+  for (unsigned g : font.usedList)
+    hash.addData(QByteArrayView(reinterpret_cast<const char *>(&g), sizeof g));
   const QByteArray digest = hash.result();
   std::string tag;
   for (int i = 0; i < 6; ++i) tag += char('A' + quint8(digest[i]) % 26);
@@ -26,7 +27,8 @@ std::string BaseName(const PdfFont &font) {
   QByteArray name = font.program ? font.program->postScriptName() : QByteArray();
   if (name.isEmpty()) {
     for (QChar c : font.raw.familyName() + QLatin1Char('-') + font.raw.styleName())
-      if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+      if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+          (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-'))
         name.append(char(c.unicode()));
   }
@@ -40,7 +42,8 @@ PdfFont *PdfFonts::fontFor(const QRawFont &raw) {
   // Keyed by the face, not by the style asked for: a made-up italic draws
   // the upright face's glyphs. Faces of one family and style from two
   // files differ in their 'head' table (dates, checksum).
-  QByteArray key = raw.familyName().toUtf8() + '/' + raw.styleName().toUtf8() + '/' + raw.fontTable("head").left(36);
+  QByteArray key = raw.familyName().toUtf8() + '/' + raw.styleName().toUtf8() + '/' +
+                   raw.fontTable("head").left(36);
   if (PdfFont *known = fontsByFace_.value(key)) return known;
   auto font = std::make_unique<PdfFont>();
   font->raw = raw;
@@ -84,7 +87,8 @@ int PdfFonts::use(PdfFont &font, unsigned glyph, const QString *stands, double l
 
 // Maps codes (glyph numbers, or outline-font codes) to the text they
 // stand for, so that text copied out of the PDF is the listing's text.
-void PdfFonts::putToUnicode(int object, const std::vector<std::pair<unsigned, QString>> &map, bool twoBytes) {
+void PdfFonts::putToUnicode(int object, const std::vector<std::pair<unsigned, QString>> &map,
+                            bool twoBytes) {
   std::string cmap =
       "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
@@ -97,8 +101,10 @@ void PdfFonts::putToUnicode(int object, const std::vector<std::pair<unsigned, QS
     cmap += " beginbfchar\n";
     for (size_t k = i; k < end; ++k) {
       cmap += '<';
-      if (twoBytes) AppendHex4(cmap, map[k].first);
-      else AppendHex2(cmap, map[k].first);
+      if (twoBytes)
+        AppendHex4(cmap, map[k].first);
+      else
+        AppendHex2(cmap, map[k].first);
       cmap += "> <";
       AppendUtf16Hex(cmap, map[k].second);
       cmap += ">\n";
@@ -125,10 +131,12 @@ void PdfFonts::putCidFont(PdfFont &font) {
   if (!file.isEmpty()) {
     fileObject = objects_.newObject();
     PdfDictionary extra;
-    if (trueType) extra.integer("Length1", file.size());
-    else extra.name("Subtype", "CIDFontType0C");
-    objects_.putStream(fileObject, std::string_view(file.constData(), size_t(file.size())), kFontCompression,
-                       extra.fields());
+    if (trueType)
+      extra.integer("Length1", file.size());
+    else
+      extra.name("Subtype", "CIDFontType0C");
+    objects_.putStream(fileObject, std::string_view(file.constData(), size_t(file.size())),
+                       kFontCompression, extra.fields());
   }
 
   int flags = 32;  // not symbolic: the glyphs are letters
@@ -271,7 +279,10 @@ void PdfFonts::putOutlineFont(PdfFont &font) {
         .raw("FontBBox", bbox)
         .raw("FontMatrix", "[0.001 0 0 0.001 0 0]")
         .raw("CharProcs", procs.str())
-        .raw("Encoding", PdfDictionary().name("Type", "Encoding").raw("Differences", "[0" + differences + "]").str())
+        .raw("Encoding", PdfDictionary()
+                             .name("Type", "Encoding")
+                             .raw("Differences", "[0" + differences + "]")
+                             .str())
         .integer("FirstChar", 0)
         .integer("LastChar", qint64(end - first) - 1)
         .raw("Widths", "[" + widths + "]")

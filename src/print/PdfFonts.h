@@ -71,7 +71,8 @@ class PdfFonts {
   std::string writeAll();
 
  private:
-  void putToUnicode(int object, const std::vector<std::pair<unsigned, QString>> &map, bool twoBytes);
+  void putToUnicode(int object, const std::vector<std::pair<unsigned, QString>> &map,
+                    bool twoBytes);
   void putCidFont(PdfFont &font);
   void putOutlineFont(PdfFont &font);
 

@@ -16,7 +16,8 @@ PdfNavigation::Place PdfNavigation::here(int y) const {
   return {sheet_, sheetHeight_ - (placement_.y + y * placement_.scale) * pointsPerPixel_};
 }
 
-void PdfNavigation::documentStart(const QString &title, const QString &labelName, const QDateTime &clock) {
+void PdfNavigation::documentStart(const QString &title, const QString &labelName,
+                                  const QDateTime &clock) {
   documents_.push_back({title, labelName, here(0)});
   if (!clock_.isValid()) clock_ = clock;
 }
@@ -29,7 +30,9 @@ void PdfNavigation::pageNumber(int page) {
 
 namespace {
 
-size_t KeyHash(QByteArrayView key) { return std::hash<std::string_view>{}(std::string_view(key.data(), size_t(key.size()))); }
+size_t KeyHash(QByteArrayView key) {
+  return std::hash<std::string_view>{}(std::string_view(key.data(), size_t(key.size())));
+}
 
 }  // namespace
 
@@ -59,16 +62,19 @@ void PdfNavigation::anchor(const QByteArray &key, int y) {
   size_t i = KeyHash(key) & mask;
   for (; anchorSlots_[i] != 0; i = (i + 1) & mask)
     if (keyOf(anchors_[anchorSlots_[i] - 1]) == key) return;  // the first place reported counts
-  anchors_.push_back({texts_.add(key.constData(), size_t(key.size())), quint32(key.size()), here(y)});
+  anchors_.push_back(
+      {texts_.add(key.constData(), size_t(key.size())), quint32(key.size()), here(y)});
   anchorSlots_[i] = quint32(anchors_.size());
 }
 
 void PdfNavigation::outlineEntry(const QString &title, int y) {
   // Titles are mostly ASCII: a byte a character where every one fits.
-  const bool wide = std::any_of(title.begin(), title.end(), [](QChar c) { return c.unicode() > 0xFF; });
+  const bool wide =
+      std::any_of(title.begin(), title.end(), [](QChar c) { return c.unicode() > 0xFF; });
   Entry entry;
   if (wide) {
-    entry.title = texts_.add(reinterpret_cast<const char *>(title.utf16()), size_t(title.size()) * 2);
+    entry.title =
+        texts_.add(reinterpret_cast<const char *>(title.utf16()), size_t(title.size()) * 2);
   } else {
     const QByteArray latin1 = title.toLatin1();
     entry.title = texts_.add(latin1.constData(), size_t(latin1.size()));
@@ -121,12 +127,15 @@ std::string PdfNavigation::annotationsOf(int sheet, PdfObjectWriter &out) {
   return list.empty() ? std::string() : "[" + list + "]";
 }
 
-std::string PdfNavigation::destination(const Place &place, const std::vector<int> &pageObjects) const {
+std::string PdfNavigation::destination(const Place &place,
+                                       const std::vector<int> &pageObjects) const {
   if (place.sheet < 0 || size_t(place.sheet) >= pageObjects.size()) return {};
-  return "[" + std::to_string(pageObjects[size_t(place.sheet)]) + " 0 R /XYZ null " + PdfNumber(place.top) + " null]";
+  return "[" + std::to_string(pageObjects[size_t(place.sheet)]) + " 0 R /XYZ null " +
+         PdfNumber(place.top) + " null]";
 }
 
-void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects, PdfDictionary &catalog) {
+void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects,
+                           PdfDictionary &catalog) {
   for (const Link &l : links_) {
     if (l.object == 0) continue;
     // A row whose place is not in this file (an index or a list of
@@ -149,13 +158,15 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
     out.putObject(l.object, annotation.str());
   }
   int items = 0;
-  if (const int outline = writeOutline(out, pageObjects, &items)) catalog.reference("Outlines", outline);
+  if (const int outline = writeOutline(out, pageObjects, &items))
+    catalog.reference("Outlines", outline);
   if (items > 1) catalog.name("PageMode", "UseOutlines");
   const std::string labels = pageLabels(pageObjects.size());
   if (!labels.empty()) catalog.raw("PageLabels", labels);
 }
 
-int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items) {
+int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects,
+                                int *items) {
   // The items are numbered in this order: with one document, its
   // bookmarks stand at the top, and it is one bookmark itself only when it
   // has none; with several, the bookmarks reported before the first
@@ -165,7 +176,8 @@ int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pa
   const bool nested = documents_.size() > 1;
   size_t before = 0;  // bookmarks reported before any document
   while (before < entries_.size() && entries_[before].document < 0) ++before;
-  const size_t top = nested ? before + documents_.size() : (!entries_.empty() ? entries_.size() : documents_.size());
+  const size_t top = nested ? before + documents_.size()
+                            : (!entries_.empty() ? entries_.size() : documents_.size());
   const size_t total = nested ? entries_.size() + documents_.size() : top;
   *items = int(total);
   if (top == 0) return {};
@@ -174,7 +186,9 @@ int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pa
   const int first = root + 1;
   for (size_t n = 0; n < total; ++n) out.newObject();
   // The object of bookmark e (in entries_) and of document d.
-  auto entryObject = [&](size_t e) { return first + int(nested && e >= before ? e + documents_.size() : e); };
+  auto entryObject = [&](size_t e) {
+    return first + int(nested && e >= before ? e + documents_.size() : e);
+  };
   auto documentObject = [&](size_t d) { return first + int(nested ? before + d : 0); };
   auto item = [&](QStringView title, int parent, int prev, int next) {
     PdfDictionary dictionary;
@@ -192,8 +206,9 @@ int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pa
   // the item that follows the last on the same level, 0 for none.
   auto writeEntries = [&](size_t from, size_t to, int parent, int after) {
     for (size_t e = from; e < to; ++e) {
-      PdfDictionary dictionary = item(titleOf(entries_[e]), parent, e > from ? entryObject(e - 1) : 0,
-                                      e + 1 < to ? entryObject(e + 1) : after);
+      PdfDictionary dictionary =
+          item(titleOf(entries_[e]), parent, e > from ? entryObject(e - 1) : 0,
+               e + 1 < to ? entryObject(e + 1) : after);
       put(entryObject(e), dictionary, entries_[e].place);
     }
   };
@@ -232,7 +247,10 @@ int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pa
   const int firstTop = nested ? (before > 0 ? entryObject(0) : documentObject(0)) : first;
   const int lastTop = nested ? documentObject(documents_.size() - 1) : first + int(top) - 1;
   PdfDictionary outlines;
-  outlines.name("Type", "Outlines").reference("First", firstTop).reference("Last", lastTop).integer("Count", qint64(top));
+  outlines.name("Type", "Outlines")
+      .reference("First", firstTop)
+      .reference("Last", lastTop)
+      .integer("Count", qint64(top));
   out.putObject(root, outlines.str());
   return root;
 }
@@ -246,7 +264,8 @@ std::string PdfNavigation::pageLabels(size_t sheets) const {
   for (size_t s = 0; s < sheets; ++s) {
     SheetNumber number = s < numbers_.size() ? numbers_[s] : SheetNumber{};
     if (number.page == 0) number = {previous.document, previous.page + 1};
-    const bool continues = s > 0 && number.document == previous.document && number.page == previous.page + 1;
+    const bool continues =
+        s > 0 && number.document == previous.document && number.page == previous.page + 1;
     if (!continues) {
       PdfDictionary range;
       range.name("S", "D");
@@ -271,7 +290,8 @@ std::string PdfNavigation::information(const QString &fallbackTitle, const QStri
   info.text("Title", title)
       .text("Creator", creator)
       .raw("Producer", "(Scrivane)")
-      .raw("CreationDate", "(D:" + utc.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + "Z)");
+      .raw("CreationDate",
+           "(D:" + utc.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + "Z)");
   return info.str();
 }
 

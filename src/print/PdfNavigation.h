@@ -37,7 +37,8 @@ class PdfNavigation : public NavigationSink {
     numbersSheet_ = firstOnSheet;
   }
 
-  void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override;
+  void documentStart(const QString &title, const QString &labelName,
+                     const QDateTime &clock) override;
   void pageNumber(int page) override;
   void anchor(const QByteArray &key, int y) override;
   void outlineEntry(const QString &title, int y) override;
@@ -80,7 +81,7 @@ class PdfNavigation : public NavigationSink {
     size_t free_ = 0;
   };
   struct Entry {
-    const char *title = nullptr;  // in texts_: Latin-1, or UTF-16 when wide
+    const char *title = nullptr;   // in texts_: Latin-1, or UTF-16 when wide
     quint32 titleLength : 31 = 0;  // characters
     quint32 wide : 1 = 0;
     int document = -1;  // -1: reported before any document started
@@ -123,7 +124,7 @@ class PdfNavigation : public NavigationSink {
   std::vector<Link> links_;
   std::vector<SheetNumber> numbers_;
   std::vector<Anchor> anchors_;  // in the order reported
-  TextPool texts_;  // the bookmarks' titles and the places' keys
+  TextPool texts_;               // the bookmarks' titles and the places' keys
   // Open addressing over anchors_: index + 1, 0 for a free slot; at most
   // half full.
   std::vector<quint32> anchorSlots_;

@@ -48,8 +48,8 @@ constexpr char kHex[] = "0123456789ABCDEF";
 }
 
 void AppendHex4(std::string &out, unsigned value) {
-  const char digits[4] = {kHex[(value >> 12) & 0xF], kHex[(value >> 8) & 0xF], kHex[(value >> 4) & 0xF],
-                          kHex[value & 0xF]};
+  const char digits[4] = {kHex[(value >> 12) & 0xF], kHex[(value >> 8) & 0xF],
+                          kHex[(value >> 4) & 0xF], kHex[value & 0xF]};
   out.append(digits, 4);
 }
 
@@ -136,7 +136,8 @@ class Deflater {
     // first, for every page.
     const size_t bound = libdeflate_zlib_compress_bound(c, data.size());
     if (buffer_.size() < bound) buffer_.resize(bound);
-    const size_t size = libdeflate_zlib_compress(c, data.data(), data.size(), buffer_.data(), bound);
+    const size_t size =
+        libdeflate_zlib_compress(c, data.data(), data.size(), buffer_.data(), bound);
     if (size == 0) return false;  // the bound is always enough
     data.assign(buffer_.data(), size);
     return true;
@@ -159,7 +160,8 @@ constexpr size_t kWriteBytes = 1 << 17;
 int DefaultPdfWorkers() {
   const int forced = workersOverride.load();
   if (forced >= 0) return forced;
-  if (const char *env = std::getenv("SCRIVANE_PDF_WORKERS"); env && *env) return std::clamp(std::atoi(env), 0, 16);
+  if (const char *env = std::getenv("SCRIVANE_PDF_WORKERS"); env && *env)
+    return std::clamp(std::atoi(env), 0, 16);
   const int cores = int(std::thread::hardware_concurrency());
   return std::clamp(cores - 1, 0, 3);
 }
@@ -207,9 +209,12 @@ struct PdfObjectWriter::Pipeline {
   void writeOut(std::string_view bytes) {
     size_t done = 0;
     while (!failed && done < bytes.size()) {
-      const qint64 n = output ? output->write(bytes.data() + done, qint64(bytes.size() - done)) : -1;
-      if (n <= 0) failed = true;
-      else done += size_t(n);
+      const qint64 n =
+          output ? output->write(bytes.data() + done, qint64(bytes.size() - done)) : -1;
+      if (n <= 0)
+        failed = true;
+      else
+        done += size_t(n);
     }
   }
 
@@ -291,7 +296,8 @@ PdfObjectWriter::PdfObjectWriter(int workers)
     : batch_(std::make_unique<Batch>()), pipeline_(std::make_unique<Pipeline>()) {
   pipeline_->offsets = offsets;
   pipeline_->capacity = std::max(1, workers) * kBatchesPerWorker;
-  for (int i = 0; i < workers; ++i) pipeline_->workers.emplace_back([p = pipeline_.get()] { p->work(); });
+  for (int i = 0; i < workers; ++i)
+    pipeline_->workers.emplace_back([p = pipeline_.get()] { p->work(); });
 }
 
 PdfObjectWriter::~PdfObjectWriter() {

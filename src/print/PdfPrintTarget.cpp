@@ -19,15 +19,17 @@ PdfDevice::PdfDevice(PaperSize paper, int dotsPerInch) : paper_(paper), measurer
   metrics_.PrintableBottom = metrics_.PageHeight;
 }
 
-PdfPrintTarget::PdfPrintTarget(QString path, PaperSize paper) : path_(std::move(path)), device_(paper) {}
+PdfPrintTarget::PdfPrintTarget(QString path, PaperSize paper)
+    : path_(std::move(path)), device_(paper) {}
 
 PdfPrintTarget::~PdfPrintTarget() = default;
 
 bool PdfPrintTarget::beginDocument(const QString &title) {
   file_ = std::make_unique<PdfFile>(
       path_,
-      QPageLayout(QPageSize(PageSizeIdOf(device_.paper())), landscape_ ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                  QPageLayout::Point),
+      QPageLayout(QPageSize(PageSizeIdOf(device_.paper())),
+                  landscape_ ? QPageLayout::Landscape : QPageLayout::Portrait,
+                  QMarginsF(0, 0, 0, 0), QPageLayout::Point),
       device_.metrics().PixelsPerInchX, device_.qtMeasurer());
   if (!file_->begin(title)) {
     error_ = file_->errorText();

@@ -7,7 +7,6 @@
 
 #include "print/PaperChoice.h"
 #include "print/PdfFile.h"
-
 #include "print/PrintRunner.h"
 #include "print/QtTextMeasurer.h"
 

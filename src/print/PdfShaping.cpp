@@ -23,7 +23,8 @@ bool DrawsNothing(char32_t c) {
 bool RightToLeft(const QString &text) {
   for (QChar c : text) {
     const QChar::Direction d = c.direction();
-    if (d == QChar::DirR || d == QChar::DirAL || d == QChar::DirRLE || d == QChar::DirRLO || d == QChar::DirRLI)
+    if (d == QChar::DirR || d == QChar::DirAL || d == QChar::DirRLE || d == QChar::DirRLO ||
+        d == QChar::DirRLI)
       return true;
   }
   return false;
@@ -37,7 +38,8 @@ QHash<quint32, QString> CharacterMap(const QRawFont &face, const QString &text) 
     const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
     const QString character = text.mid(i, length);
     const QList<quint32> glyph = face.glyphIndexesForString(character);
-    if (glyph.size() == 1 && glyph.first() != 0 && !map.contains(glyph.first())) map.insert(glyph.first(), character);
+    if (glyph.size() == 1 && glyph.first() != 0 && !map.contains(glyph.first()))
+      map.insert(glyph.first(), character);
     i += length - 1;
   }
   return map;
@@ -47,7 +49,8 @@ QHash<quint32, QString> CharacterMap(const QRawFont &face, const QString &text) 
 // form (an Arabic letter joined on either side) is in no character map, but
 // it is the glyph of its cluster's letter; a ligature stands for the
 // clusters it joins, in reading order.
-QHash<quint32, QString> ClusterTexts(const QTextLine &line, const QString &text, const QRawFont &face) {
+QHash<quint32, QString> ClusterTexts(const QTextLine &line, const QString &text,
+                                     const QRawFont &face) {
   QHash<quint32, QString> texts;
   QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
   quint32 lastGlyph = 0;
@@ -59,8 +62,10 @@ QHash<quint32, QString> ClusterTexts(const QTextLine &line, const QString &text,
       if (!(piece.rawFont() == face) || piece.glyphIndexes().isEmpty()) continue;
       const quint32 glyph = piece.glyphIndexes().first();
       const QPointF position = piece.positions().value(0);
-      if (glyph == lastGlyph && position == lastPosition) texts[glyph] += text.mid(from, to - from);
-      else if (!texts.contains(glyph)) texts.insert(glyph, text.mid(from, to - from));
+      if (glyph == lastGlyph && position == lastPosition)
+        texts[glyph] += text.mid(from, to - from);
+      else if (!texts.contains(glyph))
+        texts.insert(glyph, text.mid(from, to - from));
       lastGlyph = glyph;
       lastPosition = position;
     }
@@ -125,7 +130,8 @@ QFont FontForText(const QFont &font, const QString &text) {
 
 bool HasOutlines(const QRawFont &face) {
   if (!face.isValid()) return false;
-  return !face.fontTable("glyf").isEmpty() || !face.fontTable("CFF ").isEmpty() || !face.fontTable("CFF2").isEmpty();
+  return !face.fontTable("glyf").isEmpty() || !face.fontTable("CFF ").isEmpty() ||
+         !face.fontTable("CFF2").isEmpty();
 }
 
 ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const QRawFont &primary) {
@@ -136,7 +142,8 @@ ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const Q
   qsizetype end = wholeText.size();
   while (end > 0 && wholeText[end - 1] == u' ') --end;
   const QString text = wholeText.first(end);
-  const double trailingBlanks = end < wholeText.size() ? QFontMetricsF(font).horizontalAdvance(wholeText.sliced(end)) : 0;
+  const double trailingBlanks =
+      end < wholeText.size() ? QFontMetricsF(font).horizontalAdvance(wholeText.sliced(end)) : 0;
   QTextLayout layout(text, font);
   layout.beginLayout();
   QTextLine line = layout.createLine();
@@ -160,7 +167,8 @@ ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const Q
   auto box = [&](QPointF origin, const QString &stands) {
     if (stands.isEmpty()) out.needsSourceText = true;
     const double side = em * 0.7;
-    out.boxes.push_back({QRectF(origin.x() + em * 0.1, origin.y() - side, side * 0.8, side), stands});
+    out.boxes.push_back(
+        {QRectF(origin.x() + em * 0.1, origin.y() - side, side * 0.8, side), stands});
   };
   // A face with outlines for a character of a bitmap-only face (a colour
   // emoji): the listing font, else DejaVu Sans, which has many symbols.
@@ -185,7 +193,8 @@ ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const Q
         const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         for (const QGlyphRun &piece : line.glyphRuns(int(i), int(length)))
           if (!piece.rawFont().isValid() || piece.rawFont().fontTable("cmap").isEmpty())
-            for (const QPointF &position : piece.positions()) charactersAt[position.x()] << text.mid(i, length);
+            for (const QPointF &position : piece.positions())
+              charactersAt[position.x()] << text.mid(i, length);
         i += length - 1;
       }
       for (const QPointF &position : positions) {
@@ -194,7 +203,8 @@ ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const Q
         // Left to right, the text goes beside the whole text: marks and
         // reordered vowels make the boxes' order no guide. Right to left,
         // readers turn each box's character round into reading order.
-        if (!Blank(character)) box(position - QPointF(0, ascent), rightToLeft ? character : QString());
+        if (!Blank(character))
+          box(position - QPointF(0, ascent), rightToLeft ? character : QString());
       }
       continue;
     }
@@ -217,7 +227,8 @@ ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const Q
         if (character.isEmpty()) out.needsSourceText = true;
         // A blank draws nothing; a font of blanks alone is one some
         // readers refuse to load.
-        if (!Blank(character) && !face.pathForGlyph(indexes[i]).isEmpty()) collect.add(face, indexes[i], at, character);
+        if (!Blank(character) && !face.pathForGlyph(indexes[i]).isEmpty())
+          collect.add(face, indexes[i], at, character);
       }
       continue;
     }
@@ -234,7 +245,8 @@ ShapedText ShapeText(const QString &wholeText, const QFont &listingFont, const Q
         QString visible;
         for (qsizetype i = 0; i < cluster.size(); ++i) {
           const bool pair = cluster[i].isHighSurrogate() && i + 1 < cluster.size();
-          const char32_t c = pair ? QChar::surrogateToUcs4(cluster[i], cluster[i + 1]) : char32_t(cluster[i].unicode());
+          const char32_t c = pair ? QChar::surrogateToUcs4(cluster[i], cluster[i + 1])
+                                  : char32_t(cluster[i].unicode());
           if (!DrawsNothing(c)) visible += cluster.mid(i, pair ? 2 : 1);
           if (pair) ++i;
         }

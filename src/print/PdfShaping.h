@@ -12,8 +12,8 @@
 // face, and never as a font's glyph 0 (some fonts leave theirs empty).
 #include <QFont>
 #include <QPointF>
-#include <QRectF>
 #include <QRawFont>
+#include <QRectF>
 #include <QString>
 #include <vector>
 

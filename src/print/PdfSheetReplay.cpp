@@ -56,8 +56,9 @@ struct Link {
 };
 // A sheet holds a command for every word drawn: the few larger ones are
 // held apart, so that a command takes 40 bytes rather than 64.
-using Command = std::variant<Text, Line, std::unique_ptr<Rectangle>, std::unique_ptr<Image>, PagePlacement,
-                             std::unique_ptr<DocumentStart>, PageNumber, Anchor, OutlineEntry, std::unique_ptr<Link>>;
+using Command = std::variant<Text, Line, std::unique_ptr<Rectangle>, std::unique_ptr<Image>,
+                             PagePlacement, std::unique_ptr<DocumentStart>, PageNumber, Anchor,
+                             OutlineEntry, std::unique_ptr<Link>>;
 static_assert(sizeof(Command) <= 40);
 
 struct Sheet {
@@ -83,11 +84,15 @@ void Replay(const Sheet &sheet, DrawSurface &out) {
     std::visit(Overloaded{
                    [&](const Text &t) {
                      const QByteArrayView text(sheet.bytes.data() + t.at, qsizetype(t.size));
-                     if (t.in) out.drawTextIn(t.x, t.y, sheet.fonts[t.font], text, t.encoding);
-                     else out.drawText(t.x, t.y, sheet.fonts[t.font], text);
+                     if (t.in)
+                       out.drawTextIn(t.x, t.y, sheet.fonts[t.font], text, t.encoding);
+                     else
+                       out.drawText(t.x, t.y, sheet.fonts[t.font], text);
                    },
                    [&](const Line &l) { out.drawLine(l.x1, l.y1, l.x2, l.y2, l.pen); },
-                   [&](const std::unique_ptr<Rectangle> &r) { out.drawRectangle(r->rect, r->pen, r->brush); },
+                   [&](const std::unique_ptr<Rectangle> &r) {
+                     out.drawRectangle(r->rect, r->pen, r->brush);
+                   },
                    [&](const std::unique_ptr<Image> &i) { out.drawImage(i->target, i->image); },
                    [&](const PagePlacement &p) { out.placePage(p); },
                    [&](const std::unique_ptr<DocumentStart> &s) {
@@ -156,17 +161,20 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
     fonts.push_back(font);
     return lastFont = unsigned(fonts.size() - 1);
   }
-  void text(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding, bool in) {
+  void text(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding,
+            bool in) {
     const size_t at = sheet->bytes.size();
     sheet->bytes.append(bytes.data(), size_t(bytes.size()));
     // Braces, not emplace's parentheses: clang 14 builds no aggregate from
     // parentheses, and the fuzz targets are built with it.
-    sheet->commands.emplace_back(Text{x, y, fontIndex(font), encoding, in, at, size_t(bytes.size())});
+    sheet->commands.emplace_back(
+        Text{x, y, fontIndex(font), encoding, in, at, size_t(bytes.size())});
   }
   void drawText(int x, int y, const FontSpec &font, QByteArrayView bytes) override {
     text(x, y, font, bytes, TextEncoding::Windows1252, false);
   }
-  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView bytes, TextEncoding encoding) override {
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView bytes,
+                  TextEncoding encoding) override {
     text(x, y, font, bytes, encoding, true);
   }
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override {
@@ -181,8 +189,10 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   }
   void placePage(const PagePlacement &placement) override { sheet->commands.push_back(placement); }
   NavigationSink *navigation() override { return hasNavigation ? this : nullptr; }
-  void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override {
-    sheet->commands.push_back(std::make_unique<DocumentStart>(DocumentStart{title, labelName, clock}));
+  void documentStart(const QString &title, const QString &labelName,
+                     const QDateTime &clock) override {
+    sheet->commands.push_back(
+        std::make_unique<DocumentStart>(DocumentStart{title, labelName, clock}));
   }
   void pageNumber(int page) override { sheet->commands.push_back(PageNumber{page}); }
   void anchor(const QByteArray &key, int y) override {
@@ -275,7 +285,8 @@ struct PdfSheetReplay::Impl : DrawSurface, NavigationSink {
   }
 };
 
-PdfSheetReplay::PdfSheetReplay(std::unique_ptr<QtTextMeasurer> measurer, std::unique_ptr<PdfWriter> writer)
+PdfSheetReplay::PdfSheetReplay(std::unique_ptr<QtTextMeasurer> measurer,
+                               std::unique_ptr<PdfWriter> writer)
     : d(std::make_unique<Impl>()) {
   d->measurer = std::move(measurer);
   d->writer = std::move(writer);

@@ -4,13 +4,13 @@
 #include <QDateTime>
 #include <QHash>
 #include <QRawFont>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -74,7 +74,8 @@ struct Synthetic {
 };
 
 Synthetic SyntheticFor(const QRawFont &raw, const FaceStyle &face) {
-  return {raw.style() != QFont::StyleNormal && !face.italic, raw.weight() >= QFont::DemiBold && !face.bold};
+  return {raw.style() != QFont::StyleNormal && !face.italic,
+          raw.weight() >= QFont::DemiBold && !face.bold};
 }
 
 // What a row's run holds per glyph.
@@ -120,7 +121,9 @@ class RunGlyphs {
 
 struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   Impl(QtTextMeasurer &m, int compressors)
-      : PdfObjectWriter(compressors < 0 ? DefaultPdfWorkers() : compressors), measurer(m), compressors(compressors) {}
+      : PdfObjectWriter(compressors < 0 ? DefaultPdfWorkers() : compressors),
+        measurer(m),
+        compressors(compressors) {}
 
   QtTextMeasurer &measurer;
   int compressors;
@@ -291,7 +294,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     sheetContent += ' ';
     AppendNumber(sheetContent, placement.x * scale);
     sheetContent += ' ';
-    AppendNumber(sheetContent, pageHeight - (placement.y + placement.pageHeight * placement.scale) * scale);
+    AppendNumber(sheetContent,
+                 pageHeight - (placement.y + placement.pageHeight * placement.scale) * scale);
     sheetContent += " cm /Pg";
     AppendInt(sheetContent, form);
     sheetContent += " Do Q\n";
@@ -305,7 +309,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     if (placing) {
       endForm();
       content = std::move(sheetContent);
-      body.raw("Resources", PdfDictionary().raw("ProcSet", "[/PDF]").raw("XObject", sheetForms.str()).str());
+      body.raw("Resources",
+               PdfDictionary().raw("ProcSet", "[/PDF]").raw("XObject", sheetForms.str()).str());
       sheetContent.clear();
       sheetForms = {};
       placing = false;
@@ -465,8 +470,10 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     pending = false;
     while (!runGlyphs.empty() && runGlyphs.back().glyph == runBlank) runGlyphs.pop_back();
     setFill(runFont.color);
-    showGlyphs(*runTable->font, runSize, runBaseline, runGlyphs.data(), runGlyphs.size(), runSynthetic);
-    if (runFont.underline()) underline(runStartX, runEndX, runBaseline, runUnderlinePosition, runLineThickness);
+    showGlyphs(*runTable->font, runSize, runBaseline, runGlyphs.data(), runGlyphs.size(),
+               runSynthetic);
+    if (runFont.underline())
+      underline(runStartX, runEndX, runBaseline, runUnderlinePosition, runLineThickness);
     runGlyphs.clear();
   }
 
@@ -476,7 +483,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   // boxes, joined or right-to-left scripts), the source text goes beside
   // them as the span's actual text, which is what copying takes.
   void drawShaped(int x, int y, const FontSpec &font, const QString &text) {
-    const ShapedText shaped = ShapeText(text, measurer.cachedFont(font), measurer.glyphTable(font).rawFont);
+    const ShapedText shaped =
+        ShapeText(text, measurer.cachedFont(font), measurer.glyphTable(font).rawFont);
     if (shaped.runs.empty() && shaped.boxes.empty()) return;
     const double baseline = y + measurer.ascent(font);
     setFill(font.color);
@@ -493,8 +501,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
       std::vector<RunGlyph> glyphs;
       double rowY = 0;
       auto show = [&] {
-        showGlyphs(pdfFont, run.font.pixelSize() * scale, baseline + rowY, glyphs.data(), glyphs.size(),
-                   SyntheticFor(run.font, pdfFont.face));
+        showGlyphs(pdfFont, run.font.pixelSize() * scale, baseline + rowY, glyphs.data(),
+                   glyphs.size(), SyntheticFor(run.font, pdfFont.face));
         glyphs.clear();
       };
       for (const ShapedGlyph &g : run.glyphs) {
@@ -599,14 +607,16 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     runEndX = x + advance64 / 64.0;
   }
 
-  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) override {
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                  TextEncoding encoding) override {
     if (encoding == TextEncoding::Windows1252 || IsAscii(text)) {
       drawText(x, y, font, text);
       return;
     }
     if (!isOpen) return;
     bool invalid = false;
-    const std::vector<QtTextMeasurer::PlacedGlyph> *placed = measurer.layOutSimply(font, text, &invalid);
+    const std::vector<QtTextMeasurer::PlacedGlyph> *placed =
+        measurer.layOutSimply(font, text, &invalid);
     if (invalid) {
       drawText(x, y, font, text);  // as the Windows-1252 text it is measured as
       return;
@@ -624,10 +634,12 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     long long advance64 = 0;
     for (const QtTextMeasurer::PlacedGlyph &g : *placed) {
       if (!g.invisible) {
-        const bool known = pdfFont.program && g.glyph < pdfFont.used.size() && pdfFont.used[g.glyph];
+        const bool known =
+            pdfFont.program && g.glyph < pdfFont.used.size() && pdfFont.used[g.glyph];
         if (!known) {
           const QString character = QString::fromUcs4(&g.character, 1);
-          fonts.use(pdfFont, g.glyph, &character, g.advance64 * 1000.0 / 64.0 / table.rawFont.pixelSize());
+          fonts.use(pdfFont, g.glyph, &character,
+                    g.advance64 * 1000.0 / 64.0 / table.rawFont.pixelSize());
         }
         runGlyphs.push_back({g.glyph, x + advance64 / 64.0});
       }
@@ -669,13 +681,15 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     std::string pixels;
     pixels.reserve(size_t(rgb.width()) * 3 * size_t(rgb.height()));
     for (int row = 0; row < rgb.height(); ++row)
-      pixels.append(reinterpret_cast<const char *>(rgb.constScanLine(row)), size_t(rgb.width()) * 3);
+      pixels.append(reinterpret_cast<const char *>(rgb.constScanLine(row)),
+                    size_t(rgb.width()) * 3);
     PdfDictionary dictionary = ImageDictionary(rgb.width(), rgb.height(), "DeviceRGB");
     if (image.hasAlphaChannel()) {
       const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
       std::string mask;
       for (int row = 0; row < alpha.height(); ++row)
-        mask.append(reinterpret_cast<const char *>(alpha.constScanLine(row)), size_t(alpha.width()));
+        mask.append(reinterpret_cast<const char *>(alpha.constScanLine(row)),
+                    size_t(alpha.width()));
       const int maskObject = newObject();
       putStream(maskObject, mask, kImageCompression,
                 ImageDictionary(alpha.width(), alpha.height(), "DeviceGray").fields());
@@ -701,7 +715,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
   void finishDocument() {
     endPage();
     PdfDictionary xObjects;
-    for (const auto &[number, object] : images) xObjects.reference("Im" + std::to_string(number), object);
+    for (const auto &[number, object] : images)
+      xObjects.reference("Im" + std::to_string(number), object);
     PdfDictionary resources;
     resources.raw("ProcSet", "[/PDF /Text /ImageB /ImageC]")
         .raw("Font", fonts.writeAll())
@@ -719,7 +734,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
     putObject(kPages, pages.str());
 
     const QDateTime now = nav.creationDate().toUTC();
-    putObject(kInfo, nav.information(title, QStringLiteral("Scrivane ") + QLatin1String(ScrivaneVersion())));
+    putObject(kInfo, nav.information(
+                         title, QStringLiteral("Scrivane ") + QLatin1String(ScrivaneVersion())));
     PdfDictionary catalog;
     catalog.name("Type", "Catalog").reference("Pages", kPages);
     nav.finish(*this, pageObjects, catalog);
@@ -752,7 +768,8 @@ struct PdfWriter::Impl : DrawSurface, PdfObjectWriter {
       }
     }
     const QByteArray id =
-        QCryptographicHash::hash(title.toUtf8() + now.toString(Qt::ISODateWithMs).toUtf8(), QCryptographicHash::Md5)
+        QCryptographicHash::hash(title.toUtf8() + now.toString(Qt::ISODateWithMs).toUtf8(),
+                                 QCryptographicHash::Md5)
             .toHex()
             .toUpper();
     PdfDictionary trailer;

@@ -36,7 +36,8 @@ class PdfWriter {
   // sheets widthPoints x heightPoints whose drawing calls are in device
   // pixels at dotsPerInch; the first page is open. False when nothing can
   // be written.
-  bool open(QIODevice *output, double widthPoints, double heightPoints, int dotsPerInch, const QString &title);
+  bool open(QIODevice *output, double widthPoints, double heightPoints, int dotsPerInch,
+            const QString &title);
   DrawSurface &surface();
   void newPage();
   // Writes the rest of the document. False, with the reason, when any write

@@ -20,7 +20,8 @@ QPainterSurface::QPainterSurface(QPainter &painter, QtTextMeasurer &measurer)
 void QPainterSurface::placePage(const PagePlacement &placement) {
   flush();
   painter_.setWorldTransform(
-      QTransform(placement.scale, 0, 0, placement.scale, placement.x, placement.y) * sheetTransform_);
+      QTransform(placement.scale, 0, 0, placement.scale, placement.x, placement.y) *
+      sheetTransform_);
 }
 
 // Text still gathered here belongs to a page that failed or was abandoned;
@@ -61,7 +62,8 @@ void QPainterSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVie
   runEndX_ = x + advance64 / 64.0;
 }
 
-int QPainterSurface::joinRun(int x, int y, const FontSpec &font, const QtTextMeasurer::GlyphTable &table) {
+int QPainterSurface::joinRun(int x, int y, const FontSpec &font,
+                             const QtTextMeasurer::GlyphTable &table) {
   // The canvas's y is the top of the text cell; glyphs sit on the baseline.
   const int baseline = y + table.ascent;
   if (pending_ && (runBaseline_ != baseline || !(runFont_ == font))) flush();
@@ -99,20 +101,23 @@ void QPainterSurface::flush() {
     const double thickness =
         std::max<qreal>({1.0, raw.lineThickness(), scaleY > 0 ? 1.0 / scaleY : 1.0});
     const double y = runBaseline_ + raw.underlinePosition() - thickness / 2;
-    painter_.fillRect(QRectF(std::floor(runStartX_), y, std::floor(runEndX_) - std::floor(runStartX_), thickness),
-                      ColorFromRef(runFont_.color));
+    painter_.fillRect(
+        QRectF(std::floor(runStartX_), y, std::floor(runEndX_) - std::floor(runStartX_), thickness),
+        ColorFromRef(runFont_.color));
   }
   runGlyphs_.clear();
   runPositions_.clear();
 }
 
-void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+void QPainterSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                                 TextEncoding encoding) {
   if (encoding == TextEncoding::Windows1252 || IsAscii(text)) {
     drawText(x, y, font, text);
     return;
   }
   bool invalid = false;
-  const std::vector<QtTextMeasurer::PlacedGlyph> *placed = measurer_.layOutSimply(font, text, &invalid);
+  const std::vector<QtTextMeasurer::PlacedGlyph> *placed =
+      measurer_.layOutSimply(font, text, &invalid);
   if (invalid) {
     drawText(x, y, font, text);  // as the Windows-1252 text it is measured as
     return;

@@ -21,9 +21,9 @@ QColor ColorFromRef(ColorRef color);
 // most of the time a page took. Words that follow each other on one
 // baseline in one font are gathered into one run, and blanks are not drawn
 // (their advance still moves the next glyph), so a row of code becomes one
-// text operation; only the blanks at the end of a run are left out. Gathered text is drawn before any line, rectangle or
-// image, so the order in which things land on the page is kept; call
-// flush() before the painter ends or changes its mapping.
+// text operation; only the blanks at the end of a run are left out. Gathered text is drawn before
+// any line, rectangle or image, so the order in which things land on the page is kept; call flush()
+// before the painter ends or changes its mapping.
 class QPainterSurface : public DrawSurface {
  public:
   // Fonts come from the measurer so that drawn glyphs use the pixel sizes
@@ -33,7 +33,8 @@ class QPainterSurface : public DrawSurface {
   ~QPainterSurface() override;
 
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override;
-  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) override;
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                  TextEncoding encoding) override;
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override;
   void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override;
   void drawImage(const QRect &target, const QImage &image) override;

@@ -36,11 +36,15 @@ struct QtTextMeasurer::Entry {
   struct Wide {
     quint32 glyph = 0;
     int advance64 = 0;
-    signed char placed = 0;  // 1: drawn without shaping; -1: needs shaping or another font; 0: not met
+    signed char placed =
+        0;  // 1: drawn without shaping; -1: needs shaping or another font; 0: not met
   };
   std::array<std::unique_ptr<std::array<Wide, 256>>, 256> widePages;
   explicit Entry(const QFont &font, QPaintDevice *device)
-      : font(font), metrics(font, device), exact(font, device), height(metrics.height()),
+      : font(font),
+        metrics(font, device),
+        exact(font, device),
+        height(metrics.height()),
         ascent(metrics.ascent()) {
     advance64.fill(-1);
   }
@@ -68,7 +72,8 @@ QFont QtTextMeasurer::qfont(const FontSpec &font) const {
   QFont result(font.face);
   // In floating point: points times dots per inch overflows an int for a
   // size no settings file should hold but a hand-edited one can.
-  result.setPixelSize(int(std::clamp(std::round(double(font.pointSize) * dotsPerInch_ / 72.0), 1.0, 32767.0)));
+  result.setPixelSize(
+      int(std::clamp(std::round(double(font.pointSize) * dotsPerInch_ / 72.0), 1.0, 32767.0)));
   result.setBold(font.bold());
   result.setItalic(font.italic());
   result.setUnderline(font.underline());
@@ -121,7 +126,9 @@ int QtTextMeasurer::charAdvance64(const FontSpec &font, unsigned char c) {
   return entryFor(font).Advance64(c);
 }
 
-const std::array<int, 256> *QtTextMeasurer::advances64(const FontSpec &font) { return &entryFor(font).advance64; }
+const std::array<int, 256> *QtTextMeasurer::advances64(const FontSpec &font) {
+  return &entryFor(font).advance64;
+}
 
 int QtTextMeasurer::textWidth(const FontSpec &font, QByteArrayView text) {
   Entry &entry = entryFor(font);
@@ -178,7 +185,8 @@ bool PlacedWithoutShaping(char32_t c) {
 }  // namespace
 
 const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(const FontSpec &font,
-                                                                             QByteArrayView utf8, bool *invalid) {
+                                                                             QByteArrayView utf8,
+                                                                             bool *invalid) {
   if (invalid) *invalid = false;
   // Not laid out here: the caller shapes the text, unless it is not UTF-8.
   auto giveUp = [&]() -> const std::vector<PlacedGlyph> * {
@@ -228,7 +236,9 @@ const std::vector<QtTextMeasurer::PlacedGlyph> *QtTextMeasurer::layOutSimply(con
   return &placed_;
 }
 
-int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) { return entryFor(font).height; }
+int QtTextMeasurer::textHeight(const FontSpec &font, QByteArrayView) {
+  return entryFor(font).height;
+}
 
 int QtTextMeasurer::ascent(const FontSpec &font) { return entryFor(font).ascent; }
 
@@ -236,7 +246,9 @@ const QFont &QtTextMeasurer::cachedFont(const FontSpec &font) { return entryFor(
 
 int QtTextMeasurer::GlyphTable::Learn(unsigned char c) const { return entry_->Advance64(c); }
 
-const QtTextMeasurer::GlyphTable &QtTextMeasurer::glyphTable(const FontSpec &font) { return tableOf(entryFor(font)); }
+const QtTextMeasurer::GlyphTable &QtTextMeasurer::glyphTable(const FontSpec &font) {
+  return tableOf(entryFor(font));
+}
 
 const QtTextMeasurer::GlyphTable &QtTextMeasurer::tableOf(Entry &entry) {
   if (!entry.glyphs) {

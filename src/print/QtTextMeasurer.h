@@ -77,9 +77,9 @@ class QtTextMeasurer : public TextMeasurer {
   // One character of a UTF-8 text placed without shaping.
   struct PlacedGlyph {
     quint32 glyph = 0;
-    int advance64 = 0;        // 1/64 pixel, as textWidthIn sums them
+    int advance64 = 0;  // 1/64 pixel, as textWidthIn sums them
     char32_t character = 0;
-    bool invisible = false;   // a control character: takes its advance, draws nothing
+    bool invisible = false;  // a control character: takes its advance, draws nothing
   };
   // The glyphs of a UTF-8 text in the font itself, laid out as Qt lays them
   // out with kerning off: null when a character needs shaping (a combining
@@ -90,7 +90,8 @@ class QtTextMeasurer : public TextMeasurer {
   // The text is checked as it is read: where it is not valid UTF-8 the
   // result is null and *invalid (if given) true, so that callers need not
   // check every word first.
-  const std::vector<PlacedGlyph> *layOutSimply(const FontSpec &font, QByteArrayView utf8, bool *invalid = nullptr);
+  const std::vector<PlacedGlyph> *layOutSimply(const FontSpec &font, QByteArrayView utf8,
+                                               bool *invalid = nullptr);
 
  private:
   Entry &entryFor(const FontSpec &font);

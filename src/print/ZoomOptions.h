@@ -11,7 +11,9 @@ class ZoomLimits {
   // <= 0 becomes 1; then at most 100.
   void SetMinZoom(int percent) { minZoom_ = percent <= 0 ? 1 : (percent > 100 ? 100 : percent); }
   // < 100 becomes 100; then at most 5000.
-  void SetMaxZoom(int percent) { maxZoom_ = percent < 100 ? 100 : (percent > 5000 ? 5000 : percent); }
+  void SetMaxZoom(int percent) {
+    maxZoom_ = percent < 100 ? 100 : (percent > 5000 ? 5000 : percent);
+  }
   // < 0 becomes 0; then at most 5000.
   void SetZoomStep(int percent) { zoomStep_ = percent < 0 ? 0 : (percent > 5000 ? 5000 : percent); }
 

@@ -23,7 +23,8 @@ FormImageFiles FindFormImageFiles(const QString &unitPath, const ProjectScope *s
     return scope && !scope->Problem(found, kind).isEmpty() ? QString() : found;
   };
   files.formFile = existing(stem + QStringLiteral("dfm"), ProjectScope::Kind::Source);
-  if (files.formFile.isEmpty()) files.formFile = existing(stem + QStringLiteral("lfm"), ProjectScope::Kind::Source);
+  if (files.formFile.isEmpty())
+    files.formFile = existing(stem + QStringLiteral("lfm"), ProjectScope::Kind::Source);
   files.imageFile = existing(stem + QStringLiteral("bmp"), ProjectScope::Kind::Image);
   if (!files.imageFile.isEmpty()) {
     // Saved over the image there is: never a second file differing only in case.
@@ -35,7 +36,8 @@ FormImageFiles FindFormImageFiles(const QString &unitPath, const ProjectScope *s
     if (folder.isEmpty())
       files.saveTarget = name;
     else if (!realFolder.isEmpty() && QFileInfo(realFolder).isDir())
-      files.saveTarget = realFolder + (realFolder.endsWith(u'/') ? QString() : QStringLiteral("/")) + name;
+      files.saveTarget =
+          realFolder + (realFolder.endsWith(u'/') ? QString() : QStringLiteral("/")) + name;
     else
       files.saveTarget = folder + name;  // no such folder: the save reports it
   }

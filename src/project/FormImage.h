@@ -13,7 +13,8 @@ class ProjectScope;
 QString FormImageStem(const QString &unitPath);
 
 struct FormImageFiles {
-  QString formFile;    // the form beside the unit (stem + "dfm" or "lfm"), as on disk; empty when none
+  QString
+      formFile;  // the form beside the unit (stem + "dfm" or "lfm"), as on disk; empty when none
   QString imageFile;   // the image (stem + "bmp") as on disk, whatever its case; empty when none
   QString saveTarget;  // where a pasted image is saved: over imageFile when there is one, else the
                        // lower-case name in the folder as it is on disk; empty without a stem

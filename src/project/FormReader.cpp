@@ -29,7 +29,8 @@ void ShowStatus(ReaderContext &ctx, const QString &text) {
 }
 
 bool StartsForm(QByteArrayView lowerTrimmed) {
-  return StartsWithIgnoringCase(lowerTrimmed, "object ") || StartsWithIgnoringCase(lowerTrimmed, "inherited ") ||
+  return StartsWithIgnoringCase(lowerTrimmed, "object ") ||
+         StartsWithIgnoringCase(lowerTrimmed, "inherited ") ||
          StartsWithIgnoringCase(lowerTrimmed, "inline ");
 }
 
@@ -53,7 +54,8 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
   int fileLine = 0;
   ForEachLine(own.isEmpty() ? text : QByteArrayView(own), [&](QByteArrayView raw) {
     // Strings print as the form holds them.
-    model.SourceLines.append(normaliser.NormaliseKeepingStrings(Trimmed(raw), lower), own.isEmpty() ? 0 : ++fileLine);
+    model.SourceLines.append(normaliser.NormaliseKeepingStrings(Trimmed(raw), lower),
+                             own.isEmpty() ? 0 : ++fileLine);
   });
   model.DeclaredRoutines.clear();
   QList<RoutineEntry> entries;
@@ -111,7 +113,8 @@ FormConversion ReadFormFile(const QString &path) {
     result.reason = file.errorString();
     return result;
   }
-  const FormTextResult converted = ConvertFormBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
+  const FormTextResult converted =
+      ConvertFormBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
   if (!converted.ok) {
     result.status = FormStatus::Malformed;
     result.error = converted.error;
@@ -125,9 +128,14 @@ FormConversion ReadFormFile(const QString &path) {
 QString FormFailureText(const QString &shownPath, const FormConversion &conversion) {
   QString details;
   switch (conversion.status) {
-    case FormStatus::Ok: return QString();
-    case FormStatus::Missing: details = QStringLiteral("The file was not found."); break;
-    case FormStatus::Unreadable: details = conversion.reason + u'.'; break;
+    case FormStatus::Ok:
+      return QString();
+    case FormStatus::Missing:
+      details = QStringLiteral("The file was not found.");
+      break;
+    case FormStatus::Unreadable:
+      details = conversion.reason + u'.';
+      break;
     case FormStatus::Malformed:
       details = QStringLiteral("The form could not be decoded at byte %1: %2.")
                     .arg(conversion.error.offset)
@@ -140,7 +148,8 @@ QString FormFailureText(const QString &shownPath, const FormConversion &conversi
 
 bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text) {
   const FormConversion conversion = ReadFormFile(path);
-  ctx.model.FormTextPath = FormTextPathFor(conversion.diskPath.isEmpty() ? path : conversion.diskPath);
+  ctx.model.FormTextPath =
+      FormTextPathFor(conversion.diskPath.isEmpty() ? path : conversion.diskPath);
   if (conversion.status != FormStatus::Ok) {
     ctx.messages.Information(FormFailureText(DisplayPath(path), conversion));
     return false;
@@ -153,7 +162,8 @@ bool ConvertFormFile(ReaderContext &ctx, const QString &path, QByteArray *text) 
   ReplacingFile out(ctx.model.FormTextPath, LinkPolicy::Refuse);
   if (!out.open()) {
     QString text = QStringLiteral("Cannot write ") + ctx.model.FormTextPath;
-    if (out.refused()) text += QStringLiteral(": ") + out.failureReason() + QStringLiteral("; nothing was written.");
+    if (out.refused())
+      text += QStringLiteral(": ") + out.failureReason() + QStringLiteral("; nothing was written.");
     ctx.messages.Information(text);
   } else if (out.write(conversion.text) != conversion.text.size() || !out.commit()) {
     ctx.messages.Information(QStringLiteral("Cannot write ") + ctx.model.FormTextPath);
@@ -231,8 +241,10 @@ bool LoadFormOfUnit(ReaderContext &ctx, const QString &formPath) {
   model.ClearRoutines();
   model.SourceLines.clear();
   model.DeclaredRoutines.clear();
-  model.FormTextPath = FormTextPathFor(conversion.diskPath.isEmpty() ? formPath : conversion.diskPath);
-  LoadFormLines(ctx, conversion.text, conversion.diskPath.isEmpty() ? formPath : conversion.diskPath);
+  model.FormTextPath =
+      FormTextPathFor(conversion.diskPath.isEmpty() ? formPath : conversion.diskPath);
+  LoadFormLines(ctx, conversion.text,
+                conversion.diskPath.isEmpty() ? formPath : conversion.diskPath);
   return true;
 }
 

@@ -1,20 +1,39 @@
 #include "project/FormStream.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
 
 namespace scrivane {
 namespace {
 
 enum ValueType : unsigned char {
-  kNull = 0, kList = 1, kInt8 = 2, kInt16 = 3, kInt32 = 4, kExtended = 5, kString = 6, kIdent = 7,
-  kFalse = 8, kTrue = 9, kBinary = 10, kSet = 11, kLString = 12, kNil = 13, kCollection = 14,
-  kSingle = 15, kCurrency = 16, kDate = 17, kWString = 18, kInt64 = 19, kUtf8String = 20,
-  kDouble = 21, kQWord = 22,
+  kNull = 0,
+  kList = 1,
+  kInt8 = 2,
+  kInt16 = 3,
+  kInt32 = 4,
+  kExtended = 5,
+  kString = 6,
+  kIdent = 7,
+  kFalse = 8,
+  kTrue = 9,
+  kBinary = 10,
+  kSet = 11,
+  kLString = 12,
+  kNil = 13,
+  kCollection = 14,
+  kSingle = 15,
+  kCurrency = 16,
+  kDate = 17,
+  kWString = 18,
+  kInt64 = 19,
+  kUtf8String = 20,
+  kDouble = 21,
+  kQWord = 22,
 };
 
 struct Failure {
@@ -45,7 +64,9 @@ class Decoder {
   std::size_t limit_;
   std::string out_;
 
-  [[noreturn]] static void Fail(const char *message, std::size_t offset) { throw Failure{message, offset}; }
+  [[noreturn]] static void Fail(const char *message, std::size_t offset) {
+    throw Failure{message, offset};
+  }
 
   std::size_t Left() const { return in_.size() - pos_; }
 
@@ -61,7 +82,8 @@ class Decoder {
   std::uint64_t Unsigned(int size) {
     Need(std::size_t(size));
     std::uint64_t value = 0;
-    for (int i = 0; i < size; ++i) value |= std::uint64_t(static_cast<unsigned char>(in_[pos_ + i])) << (8 * i);
+    for (int i = 0; i < size; ++i)
+      value |= std::uint64_t(static_cast<unsigned char>(in_[pos_ + i])) << (8 * i);
     pos_ += std::size_t(size);
     return value;
   }
@@ -110,11 +132,16 @@ class Decoder {
 
   std::int64_t Integer(unsigned char type, std::size_t at) {
     switch (type) {
-      case kInt8: return std::int8_t(Unsigned(1));
-      case kInt16: return std::int16_t(Unsigned(2));
-      case kInt32: return std::int32_t(Unsigned(4));
-      case kInt64: return std::int64_t(Unsigned(8));
-      default: Fail("invalid integer type", at);
+      case kInt8:
+        return std::int8_t(Unsigned(1));
+      case kInt16:
+        return std::int16_t(Unsigned(2));
+      case kInt32:
+        return std::int32_t(Unsigned(4));
+      case kInt64:
+        return std::int64_t(Unsigned(8));
+      default:
+        Fail("invalid integer type", at);
     }
   }
 
@@ -174,35 +201,55 @@ class Decoder {
     const std::size_t at = pos_;
     const unsigned char type = Byte();
     switch (type) {
-      case kList: return ReadList(level, at);
-      case kInt8: case kInt16: case kInt32: case kInt64:
+      case kList:
+        return ReadList(level, at);
+      case kInt8:
+      case kInt16:
+      case kInt32:
+      case kInt64:
         return Put(std::to_string(Integer(type, at)));
-      case kQWord: return Put(std::to_string(Unsigned(8)));
+      case kQWord:
+        return Put(std::to_string(Unsigned(8)));
       case kExtended: {
         unsigned char bytes[10];
         std::memcpy(bytes, Bytes(10).data(), 10);
         return Put(ExtendedFloatText(bytes));
       }
-      case kDouble: case kDate: return Put(DoubleText(BitsToDouble(Unsigned(8))));
+      case kDouble:
+      case kDate:
+        return Put(DoubleText(BitsToDouble(Unsigned(8))));
       case kSingle: {
         const std::uint32_t bits = std::uint32_t(Unsigned(4));
         float value;
         std::memcpy(&value, &bits, sizeof value);
         return Put(SingleText(value));
       }
-      case kCurrency: return Put(CurrencyText(std::int64_t(Unsigned(8))));
-      case kString: return PutQuotedBytes(ShortText());
-      case kLString: return PutQuotedBytes(Bytes(Length(1)));
-      case kIdent: return Put(ShortText());
-      case kFalse: return Put("False");
-      case kTrue: return Put("True");
-      case kNil: return Put("nil");
-      case kBinary: return ReadBinary(level);
-      case kSet: return ReadSet();
-      case kCollection: return ReadCollection(level, at);
-      case kWString: return PutWideText(Bytes(Length(2) * 2));
-      case kUtf8String: return PutUtf8Text(Bytes(Length(1)));
-      default: Fail("invalid value type", at);
+      case kCurrency:
+        return Put(CurrencyText(std::int64_t(Unsigned(8))));
+      case kString:
+        return PutQuotedBytes(ShortText());
+      case kLString:
+        return PutQuotedBytes(Bytes(Length(1)));
+      case kIdent:
+        return Put(ShortText());
+      case kFalse:
+        return Put("False");
+      case kTrue:
+        return Put("True");
+      case kNil:
+        return Put("nil");
+      case kBinary:
+        return ReadBinary(level);
+      case kSet:
+        return ReadSet();
+      case kCollection:
+        return ReadCollection(level, at);
+      case kWString:
+        return PutWideText(Bytes(Length(2) * 2));
+      case kUtf8String:
+        return PutUtf8Text(Bytes(Length(1)));
+      default:
+        Fail("invalid value type", at);
     }
   }
 
@@ -305,7 +352,8 @@ class Decoder {
     bool quoted = false, any = false;
     forEachCode([&](std::uint32_t code) {
       any = true;
-      const bool printable = code >= 32 && code != '\'' && (code < 127 || (printableHigh && code < 256));
+      const bool printable =
+          code >= 32 && code != '\'' && (code < 127 || (printableHigh && code < 256));
       if (printable != quoted) {
         text += '\'';
         quoted = printable;
@@ -329,46 +377,60 @@ class Decoder {
   // The form's own 8-bit texts: every byte from 32 up (but the quote) is
   // printable, as the listing and the lists read the text as 8-bit.
   void PutQuotedBytes(std::string_view bytes) {
-    PutQuoted([&](auto &&code) { for (char c : bytes) code(static_cast<unsigned char>(c)); }, true);
+    PutQuoted(
+        [&](auto &&code) {
+          for (char c : bytes) code(static_cast<unsigned char>(c));
+        },
+        true);
   }
 
   // UTF-16 texts: a code unit outside ASCII has no 8-bit form, so it is
   // written as its number, which the text parsers read back as that unit.
   void PutWideText(std::string_view bytes) {
-    PutQuoted([&](auto &&code) {
-      for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        code(std::uint32_t(static_cast<unsigned char>(bytes[i])) |
-             std::uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8);
-    }, false);
+    PutQuoted(
+        [&](auto &&code) {
+          for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            code(std::uint32_t(static_cast<unsigned char>(bytes[i])) |
+                 std::uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8);
+        },
+        false);
   }
 
   void PutUtf8Text(std::string_view bytes) {
-    PutQuoted([&](auto &&code) {
-      std::size_t i = 0;
-      while (i < bytes.size()) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : 0;
-        if (lead >= 0xF5) extra = 0;
-        std::uint32_t value = extra == 3 ? lead & 7 : extra == 2 ? lead & 15 : extra == 1 ? lead & 31 : lead;
-        bool valid = lead < 0x80 || extra > 0;
-        if (valid && extra > 0 && i + std::size_t(extra) >= bytes.size()) valid = false;
-        for (int k = 1; valid && k <= extra; ++k) {
-          const unsigned char next = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
-          if ((next & 0xC0) != 0x80) valid = false;
-          value = value << 6 | (next & 0x3F);
-        }
-        if (valid && ((extra == 2 && (value < 0x800 || (value >= 0xD800 && value < 0xE000))) ||
-                      (extra == 3 && (value < 0x10000 || value > 0x10FFFF))))
-          valid = false;
-        if (!valid) {  // a byte that is not UTF-8 keeps its own code
-          code(lead);
-          ++i;
-          continue;
-        }
-        code(value);
-        i += std::size_t(extra) + 1;
-      }
-    }, false);
+    PutQuoted(
+        [&](auto &&code) {
+          std::size_t i = 0;
+          while (i < bytes.size()) {
+            const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+            int extra = lead >= 0xF0 && lead < 0xF5   ? 3
+                        : lead >= 0xE0                ? 2
+                        : lead >= 0xC2 && lead < 0xE0 ? 1
+                                                      : 0;
+            if (lead >= 0xF5) extra = 0;
+            std::uint32_t value = extra == 3   ? lead & 7
+                                  : extra == 2 ? lead & 15
+                                  : extra == 1 ? lead & 31
+                                               : lead;
+            bool valid = lead < 0x80 || extra > 0;
+            if (valid && extra > 0 && i + std::size_t(extra) >= bytes.size()) valid = false;
+            for (int k = 1; valid && k <= extra; ++k) {
+              const unsigned char next = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
+              if ((next & 0xC0) != 0x80) valid = false;
+              value = value << 6 | (next & 0x3F);
+            }
+            if (valid && ((extra == 2 && (value < 0x800 || (value >= 0xD800 && value < 0xE000))) ||
+                          (extra == 3 && (value < 0x10000 || value > 0x10FFFF))))
+              valid = false;
+            if (!valid) {  // a byte that is not UTF-8 keeps its own code
+              code(lead);
+              ++i;
+              continue;
+            }
+            code(value);
+            i += std::size_t(extra) + 1;
+          }
+        },
+        false);
   }
 };
 

@@ -15,21 +15,23 @@ struct ReplacementStep {
   std::string_view replacement;
 };
 
-QByteArrayView View(std::string_view text) { return QByteArrayView(text.data(), qsizetype(text.size())); }
+QByteArrayView View(std::string_view text) {
+  return QByteArrayView(text.data(), qsizetype(text.size()));
+}
 
 // The normalisation table; its order matters, every step works on the
 // result of the step before.
 constexpr std::array<ReplacementStep, 30> kNormaliseSteps{{
-    {"\t", " "},           {"'", " ' "},          {"{", " { "},
-    {"}", " } "},          {"(", " ( "},          {")", " ) "},
-    {"[", " ["},           {"]", "] "},           {"+", " + "},
-    {"-", " - "},          {",", ", "},           {";", "; "},
-    {"*", " * "},          {"=", " = "},          {":", " : "},
-    {":  =", ":="},        {"(  *", "(*"},        {"*  )", "*)"},
-    {"    ", " "},         {"   ", " "},           {"  ", " "},
-    {") ;", ");"},         {"' (* '", "'(*'"},    {"' *) '", "'*)'"},
-    {"' { '", "'{'"},      {"' } '", "'}'"},      {"{ @newpage }", "@@@@@"},
-    {"(* . *)", "(*.*)"},  {"(* .", "(*."},       {"//", "// "},
+    {"\t", " "},          {"'", " ' "},       {"{", " { "},
+    {"}", " } "},         {"(", " ( "},       {")", " ) "},
+    {"[", " ["},          {"]", "] "},        {"+", " + "},
+    {"-", " - "},         {",", ", "},        {";", "; "},
+    {"*", " * "},         {"=", " = "},       {":", " : "},
+    {":  =", ":="},       {"(  *", "(*"},     {"*  )", "*)"},
+    {"    ", " "},        {"   ", " "},       {"  ", " "},
+    {") ;", ");"},        {"' (* '", "'(*'"}, {"' *) '", "'*)'"},
+    {"' { '", "'{'"},     {"' } '", "'}'"},   {"{ @newpage }", "@@@@@"},
+    {"(* . *)", "(*.*)"}, {"(* .", "(*."},    {"//", "// "},
 }};
 
 // Steps 1 to 15 replace single characters by texts that hold no character
@@ -222,7 +224,8 @@ QByteArrayView FormTextNormaliser::Normalise(QByteArrayView line, bool lowerCase
   // buffer, which has room for a blank after every pair of bytes.
   const QByteArrayView text(data, size);
   if (present(kSlash)) {
-    const QByteArrayView find = View(kNormaliseSteps[29].find), replacement = View(kNormaliseSteps[29].replacement);
+    const QByteArrayView find = View(kNormaliseSteps[29].find),
+                         replacement = View(kNormaliseSteps[29].replacement);
     qsizetype at = FindFrom(text, find, 0);
     if (at >= 0) {
       // Each "//" may gain a blank on either side.

@@ -54,11 +54,13 @@ class Parser {
   std::string_view symbol_;  // Symbol text, or the Char
   std::int64_t integer_ = 0;
   double float_ = 0;
-  std::string bytes_;             // String: 8-bit form
-  std::u16string wide_;           // String: UTF-16 form
-  bool wideNeeded_ = false;       // a #code above 127 makes it a wide text
+  std::string bytes_;        // String: 8-bit form
+  std::u16string wide_;      // String: UTF-16 form
+  bool wideNeeded_ = false;  // a #code above 127 makes it a wide text
 
-  [[noreturn]] static void Fail(const char *message, std::size_t offset) { throw Failure{message, offset}; }
+  [[noreturn]] static void Fail(const char *message, std::size_t offset) {
+    throw Failure{message, offset};
+  }
   [[noreturn]] void Unexpected() {
     Fail(token_ == Token::End ? "unexpected end of text" : "unexpected token", tokenAt_);
   }
@@ -116,7 +118,8 @@ class Parser {
       while (IsDigit(At(pos_))) ++pos_;
     }
     if ((At(pos_) == 'e' || At(pos_) == 'E') &&
-        (IsDigit(At(pos_ + 1)) || ((At(pos_ + 1) == '-' || At(pos_ + 1) == '+') && IsDigit(At(pos_ + 2))))) {
+        (IsDigit(At(pos_ + 1)) ||
+         ((At(pos_ + 1) == '-' || At(pos_ + 1) == '+') && IsDigit(At(pos_ + 2))))) {
       isFloat = true;
       pos_ += 2;
       while (IsDigit(At(pos_))) ++pos_;
@@ -131,16 +134,20 @@ class Parser {
     }
     if (!isFloat) {
       std::uint64_t magnitude = 0;
-      const auto parsed = std::from_chars(unsignedText.data(), unsignedText.data() + unsignedText.size(), magnitude);
-      if (parsed.ec == std::errc() && magnitude <= std::uint64_t(std::numeric_limits<std::int64_t>::max()) + negative) {
+      const auto parsed = std::from_chars(unsignedText.data(),
+                                          unsignedText.data() + unsignedText.size(), magnitude);
+      if (parsed.ec == std::errc() &&
+          magnitude <= std::uint64_t(std::numeric_limits<std::int64_t>::max()) + negative) {
         integer_ = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
         token_ = Token::Integer;
         return;
       }
     }
     double value = 0;
-    const auto parsed = std::from_chars(unsignedText.data(), unsignedText.data() + unsignedText.size(), value);
-    if (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range) Fail("invalid number", start);
+    const auto parsed =
+        std::from_chars(unsignedText.data(), unsignedText.data() + unsignedText.size(), value);
+    if (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range)
+      Fail("invalid number", start);
     float_ = negative ? -value : value;
     token_ = Token::Float;
   }
@@ -159,7 +166,8 @@ class Parser {
       if (pos_ < in_.size() && c == '\'') {
         ++pos_;
         for (;;) {
-          if (pos_ >= in_.size() || in_[pos_] == '\r' || in_[pos_] == '\n') Fail("unterminated text", tokenAt_);
+          if (pos_ >= in_.size() || in_[pos_] == '\r' || in_[pos_] == '\n')
+            Fail("unterminated text", tokenAt_);
           if (in_[pos_] == '\'') {
             if (At(pos_ + 1) != '\'') break;
             ++pos_;
@@ -177,7 +185,8 @@ class Parser {
         const std::size_t digits = pos_;
         while (hex ? std::isxdigit(static_cast<unsigned char>(At(pos_))) != 0 : IsDigit(At(pos_))) {
           const char d = At(pos_++);
-          code = code * (hex ? 16 : 10) + std::uint32_t(IsDigit(d) ? d - '0' : LowerAscii(d) - 'a' + 10);
+          code = code * (hex ? 16 : 10) +
+                 std::uint32_t(IsDigit(d) ? d - '0' : LowerAscii(d) - 'a' + 10);
           if (code > 0xFFFF) Fail("character code out of range", at);
         }
         if (pos_ == digits) Fail("invalid character code", at);
@@ -197,8 +206,14 @@ class Parser {
     std::size_t i = 0;
     while (i < bytes.size()) {
       const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-      const int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : 0;
-      std::uint32_t value = extra == 3 ? lead & 7u : extra == 2 ? lead & 15u : extra == 1 ? lead & 31u : lead;
+      const int extra = lead >= 0xF0 && lead < 0xF5   ? 3
+                        : lead >= 0xE0 && lead < 0xF0 ? 2
+                        : lead >= 0xC2 && lead < 0xE0 ? 1
+                                                      : 0;
+      std::uint32_t value = extra == 3   ? lead & 7u
+                            : extra == 2 ? lead & 15u
+                            : extra == 1 ? lead & 31u
+                                         : lead;
       bool valid = extra > 0 && i + std::size_t(extra) < bytes.size();
       for (int k = 1; valid && k <= extra; ++k) {
         const unsigned char next = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
@@ -289,7 +304,9 @@ class Parser {
     if (depth > kFormNestingLimit) Fail("nesting deeper than 256 levels", at);
   }
 
-  bool AtObjectStart() const { return IsSymbol("object") || IsSymbol("inherited") || IsSymbol("inline"); }
+  bool AtObjectStart() const {
+    return IsSymbol("object") || IsSymbol("inherited") || IsSymbol("inline");
+  }
 
   void ReadObject(int depth) {
     CheckDepth(depth, tokenAt_);
@@ -347,7 +364,8 @@ class Parser {
       case Token::Float:
         Extended(float_);
         return Next();
-      case Token::String: return ReadConcatenatedString();
+      case Token::String:
+        return ReadConcatenatedString();
       case Token::Symbol:
         if (IsSymbol("true")) {
           Byte(9);
@@ -360,8 +378,10 @@ class Parser {
           ShortText(symbol_, tokenAt_);
         }
         return Next();
-      case Token::Char: break;
-      case Token::End: Unexpected();
+      case Token::Char:
+        break;
+      case Token::End:
+        Unexpected();
     }
     switch (symbol_[0]) {
       case '[': {
@@ -371,8 +391,10 @@ class Parser {
           if (token_ != Token::Symbol) Unexpected();
           ShortText(symbol_, tokenAt_);
           Next();
-          if (IsChar(',')) Next();
-          else if (!IsChar(']')) Unexpected();
+          if (IsChar(','))
+            Next();
+          else if (!IsChar(']'))
+            Unexpected();
         }
         Byte(0);
         return Next();
@@ -403,8 +425,10 @@ class Parser {
         }
         Byte(0);
         return Next();
-      case '{': return ReadBinary();
-      default: Unexpected();
+      case '{':
+        return ReadBinary();
+      default:
+        Unexpected();
     }
   }
 

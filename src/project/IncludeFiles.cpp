@@ -35,7 +35,8 @@ namespace {
 // this look costs far less than reading them as code.
 bool MayInclude(QByteArrayView text) {
   for (qsizetype at = text.indexOf('$'); at > 0; at = text.indexOf('$', at + 1))
-    if ((text[at - 1] == '{' || text[at - 1] == '*') && at + 1 < text.size() && (text[at + 1] | 0x20) == 'i')
+    if ((text[at - 1] == '{' || text[at - 1] == '*') && at + 1 < text.size() &&
+        (text[at + 1] | 0x20) == 'i')
       return true;
   return false;
 }
@@ -55,8 +56,10 @@ std::vector<IncludeDirective> FindIncludeDirectives(QByteArrayView text) {
   };
   auto countLines = [&](qsizetype from, qsizetype to) {
     for (qsizetype k = from; k < to; ++k) {
-      if (text[k] == '\n') ++line;
-      else if (text[k] == '\r' && !(k + 1 < n && text[k + 1] == '\n')) ++line;
+      if (text[k] == '\n')
+        ++line;
+      else if (text[k] == '\r' && !(k + 1 < n && text[k + 1] == '\n'))
+        ++line;
     }
   };
   qsizetype at = 0;
@@ -88,7 +91,8 @@ std::vector<IncludeDirective> FindIncludeDirectives(QByteArrayView text) {
       qsizetype word = open + 1;
       while (word < n && IsLetter(text[word])) ++word;
       const QByteArrayView directive = text.sliced(open + 1, word - open - 1);
-      const bool include = EqualsIgnoringCase(directive, "i") || EqualsIgnoringCase(directive, "include");
+      const bool include =
+          EqualsIgnoringCase(directive, "i") || EqualsIgnoringCase(directive, "include");
       if (include && word < close && IsBlank(text[word])) {
         QByteArray name = IncludedName(text.sliced(word, close - word));
         if (!name.isEmpty()) {
@@ -110,8 +114,8 @@ std::vector<IncludeDirective> FindIncludeDirectives(QByteArrayView text) {
   return found;
 }
 
-QString ResolveIncludeFile(QByteArrayView name, const QString &includingFile, const QStringList &searchFolders,
-                           FileFinder &finder) {
+QString ResolveIncludeFile(QByteArrayView name, const QString &includingFile,
+                           const QStringList &searchFolders, FileFinder &finder) {
   QString written = Decode1252(name.toByteArray());
   if (written.startsWith(u'*')) {
     // "{$I *}", "{$I *.res}": the including file's own name.
@@ -123,7 +127,8 @@ QString ResolveIncludeFile(QByteArrayView name, const QString &includingFile, co
   written = NormalizeSeparators(written);
   QStringList candidates{written};
   if (!FileNamePart(written).contains(u'.'))
-    for (const char *extension : {".inc", ".pp", ".pas"}) candidates << written + QLatin1String(extension);
+    for (const char *extension : {".inc", ".pp", ".pas"})
+      candidates << written + QLatin1String(extension);
   if (written.endsWith(u'.') && written.size() >= 2) candidates << written.chopped(1);
   QStringList folders{DirectoryPart(includingFile)};
   folders += searchFolders;

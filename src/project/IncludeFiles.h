@@ -14,9 +14,9 @@ namespace scrivane {
 class FileFinder;
 
 struct IncludeDirective {
-  QByteArray name;      // as written, without quotes: "control.inc", "include/x"
+  QByteArray name;        // as written, without quotes: "control.inc", "include/x"
   qsizetype lineEnd = 0;  // where the line holding the directive's end ends (after its line break)
-  int line = 0;         // that line, from 1
+  int line = 0;           // that line, from 1
 };
 
 // The include directives of `text`, in order, read as the compiler reads
@@ -30,7 +30,7 @@ std::vector<IncludeDirective> FindIncludeDirectives(QByteArrayView text);
 // name without an extension is tried as written, then with ".inc", ".pp"
 // and ".pas"; "*" stands for the including file's own name. Case is
 // ignored on disk. Empty when no file is found.
-QString ResolveIncludeFile(QByteArrayView name, const QString &includingFile, const QStringList &searchFolders,
-                           FileFinder &finder);
+QString ResolveIncludeFile(QByteArrayView name, const QString &includingFile,
+                           const QStringList &searchFolders, FileFinder &finder);
 
 }  // namespace scrivane

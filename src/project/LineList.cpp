@@ -121,7 +121,8 @@ void LineList::adopt(LineList &&other, int fileLineOffset) {
     fileLines_ = std::move(other.fileLines_);
     files_ = std::move(other.files_);
     if (fileLineOffset != 0)
-      for (int &line : fileLines_) line = line > 0 ? line + fileLineOffset : line < 0 ? line - fileLineOffset : 0;
+      for (int &line : fileLines_)
+        line = line > 0 ? line + fileLineOffset : line < 0 ? line - fileLineOffset : 0;
     other = LineList();
     return;
   }

@@ -102,12 +102,24 @@ class LineList {
     explicit const_iterator(const quint64 *at) : at_(at) {}
     QByteArrayView operator*() const { return Unpack(*at_); }
     QByteArrayView operator[](qsizetype n) const { return Unpack(at_[n]); }
-    const_iterator &operator++() { ++at_; return *this; }
+    const_iterator &operator++() {
+      ++at_;
+      return *this;
+    }
     const_iterator operator++(int) { return const_iterator(at_++); }
-    const_iterator &operator--() { --at_; return *this; }
+    const_iterator &operator--() {
+      --at_;
+      return *this;
+    }
     const_iterator operator--(int) { return const_iterator(at_--); }
-    const_iterator &operator+=(qsizetype n) { at_ += n; return *this; }
-    const_iterator &operator-=(qsizetype n) { at_ -= n; return *this; }
+    const_iterator &operator+=(qsizetype n) {
+      at_ += n;
+      return *this;
+    }
+    const_iterator &operator-=(qsizetype n) {
+      at_ -= n;
+      return *this;
+    }
     friend const_iterator operator+(const_iterator i, qsizetype n) { return i += n; }
     friend const_iterator operator+(qsizetype n, const_iterator i) { return i += n; }
     friend const_iterator operator-(const_iterator i, qsizetype n) { return i -= n; }
@@ -151,8 +163,8 @@ class LineList {
   quint64 store(QByteArrayView text, qsizetype blanks = 0);
   std::shared_ptr<Blocks> blocks_;
   QList<quint64> spans_;
-  QList<int> fileLines_;  // parallel to spans_; see append
-  QList<quint16> files_;  // parallel to spans_ once a line of another file is in; see fileIndex
+  QList<int> fileLines_;    // parallel to spans_; see append
+  QList<quint16> files_;    // parallel to spans_ once a line of another file is in; see fileIndex
   void noteFile(int file);  // before a line of `file` is appended
 };
 

@@ -14,8 +14,8 @@ using namespace readertext;
 namespace {
 
 bool IsNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-         static_cast<unsigned char>(c) >= 0x80;
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 // One token of Pascal text: a name, a string's contents or one other
@@ -102,7 +102,8 @@ QList<UsesItem> ProgramUsesClause(QByteArrayView source, QByteArrayView keyword)
     // Only "begin" of the main block ends the search: a program with no
     // uses clause has nothing before it that could be one.
     if (token.kind == Token::Name && EqualsIgnoringCase(token.text, "begin")) return items;
-  } while (token.kind != Token::End && !(token.kind == Token::Name && EqualsIgnoringCase(token.text, keyword)));
+  } while (token.kind != Token::End &&
+           !(token.kind == Token::Name && EqualsIgnoringCase(token.text, keyword)));
 
   UsesItem item;
   bool expectPath = false;
@@ -129,7 +130,9 @@ void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source, QByteArrayVi
   ProjectModel &model = ctx.model;
   // Files are told apart as the file system tells them: "Upper.pas" and
   // "upper.pas" are two units here.
-  auto key = [](const QString &path) { return QDir::cleanPath(QDir::current().absoluteFilePath(path)); };
+  auto key = [](const QString &path) {
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+  };
   QSet<QString> listed;
   for (const UnitEntry &entry : model.Units) listed.insert(key(entry.PathToRead()));
   // The compiler looks in the project's folder first, then on its search path.

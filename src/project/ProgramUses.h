@@ -28,6 +28,7 @@ QList<UsesItem> ProgramUsesClause(QByteArrayView source, QByteArrayView keyword 
 // project's unit search path (a name tried with each unit extension, ".pas"
 // first as Delphi projects expect). Units already listed and units found
 // nowhere there (the LCL, the RTL) are left out.
-void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source, QByteArrayView keyword = "uses");
+void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source,
+                         QByteArrayView keyword = "uses");
 
 }  // namespace scrivane

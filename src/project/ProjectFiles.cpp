@@ -25,8 +25,10 @@ QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unr
   *unresolved = false;
   if (text.isEmpty()) return {};
   static const QHash<QString, QString> machine = {
-      {QStringLiteral("targetos"), QStringLiteral("linux")},   {QStringLiteral("srcos"), QStringLiteral("unix")},
-      {QStringLiteral("srcos2"), QStringLiteral("unix")},      {QStringLiteral("targetcpu"), QStringLiteral("x86_64")},
+      {QStringLiteral("targetos"), QStringLiteral("linux")},
+      {QStringLiteral("srcos"), QStringLiteral("unix")},
+      {QStringLiteral("srcos2"), QStringLiteral("unix")},
+      {QStringLiteral("targetcpu"), QStringLiteral("x86_64")},
   };
   static const QRegularExpression macro(QStringLiteral("\\$\\(([A-Za-z_0-9]+)\\)"));
   QString resolved;
@@ -51,14 +53,17 @@ QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unr
   return folder;
 }
 
-void AddFolders(const QString &value, const QString &baseFolder, QStringList &folders, QStringList &unresolved) {
+void AddFolders(const QString &value, const QString &baseFolder, QStringList &folders,
+                QStringList &unresolved) {
   for (const QString &entry : value.split(u';', Qt::SkipEmptyParts)) {
     // Delphi's "$(DCC_UnitSearchPath)" adds the paths set before: none here.
     if (entry.trimmed().startsWith(QLatin1String("$(DCC_"), Qt::CaseInsensitive)) continue;
     bool open = false;
     const QString folder = ResolveFolder(entry, baseFolder, &open);
-    if (open) unresolved << entry.trimmed();
-    else if (!folder.isEmpty() && !folders.contains(folder)) folders << folder;
+    if (open)
+      unresolved << entry.trimmed();
+    else if (!folder.isEmpty() && !folders.contains(folder))
+      folders << folder;
   }
 }
 
@@ -82,8 +87,10 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
     contents.error = path + QStringLiteral(" not found.");
     return contents;
   }
-  if (const QString why = WhyUnreadable(file.fileName()); !why.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-    contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + (why.isEmpty() ? file.errorString() : why);
+  if (const QString why = WhyUnreadable(file.fileName());
+      !why.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
+                     (why.isEmpty() ? file.errorString() : why);
     return contents;
   }
   const QString base = QFileInfo(file.fileName()).absolutePath() + u'/';
@@ -99,7 +106,8 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
   while (!xml.atEnd()) {
     const QXmlStreamReader::TokenType token = xml.readNext();
     if (token == QXmlStreamReader::EndElement) {
-      if (inEntry && stack.size() >= 2 && (stack[stack.size() - 2] == u"Units" || stack[stack.size() - 2] == u"Files") &&
+      if (inEntry && stack.size() >= 2 &&
+          (stack[stack.size() - 2] == u"Units" || stack[stack.size() - 2] == u"Files") &&
           (stack.last().startsWith(u"Unit") || stack.last().startsWith(u"Item"))) {
         if (!current.name.isEmpty()) listed << current;
         inEntry = false;
@@ -115,7 +123,10 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
     const QString value = xml.attributes().value(QLatin1String("Value")).toString();
     if (delphi) {
       if (name == u"DCCReference") {
-        listed << ListedFile{NormalizeSeparators(xml.attributes().value(QLatin1String("Include")).toString()), true, {}};
+        listed << ListedFile{
+            NormalizeSeparators(xml.attributes().value(QLatin1String("Include")).toString()),
+            true,
+            {}};
       } else if (name == u"MainSource") {
         mainSource = NormalizeSeparators(xml.readElementText().trimmed());
         stack.removeLast();
@@ -125,13 +136,16 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
         const QString text = NormalizeSeparators(xml.readElementText());
         stack.removeLast();
         bool &seen = units ? unitPathSeen : includePathSeen;
-        if (!seen) AddFolders(text, base, units ? contents.unitFolders : contents.includeFolders, contents.unresolved);
+        if (!seen)
+          AddFolders(text, base, units ? contents.unitFolders : contents.includeFolders,
+                     contents.unresolved);
         seen = true;
       }
       continue;
     }
     // Lazarus: the unit and file lists, the default compiler options.
-    if ((parent == u"Units" && name.startsWith(u"Unit")) || (parent == u"Files" && name.startsWith(u"Item"))) {
+    if ((parent == u"Units" && name.startsWith(u"Unit")) ||
+        (parent == u"Files" && name.startsWith(u"Item"))) {
       current = ListedFile{};
       current.partOfProject = parent == u"Files";
       inEntry = true;
@@ -145,18 +159,20 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
       mainUnit = value.toInt();
     } else if ((name == u"IncludeFiles" || name == u"OtherUnitFiles") && parent == u"SearchPaths" &&
                grand == u"CompilerOptions" && !stack.contains(QLatin1String("BuildModes"))) {
-      AddFolders(value, base, name == u"IncludeFiles" ? contents.includeFolders : contents.unitFolders,
+      AddFolders(value, base,
+                 name == u"IncludeFiles" ? contents.includeFolders : contents.unitFolders,
                  contents.unresolved);
     }
   }
   if (xml.hasError()) {
-    contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + xml.errorString() +
-                     QStringLiteral(" at line ") + QString::number(xml.lineNumber());
+    contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
+                     xml.errorString() + QStringLiteral(" at line ") +
+                     QString::number(xml.lineNumber());
     return contents;
   }
   const bool lazarusProject = EndsWith(path, ".lpi");
-  if (lazarusProject && mainUnit >= 0 && mainUnit < listed.size() && listed[mainUnit].partOfProject &&
-      !HasUnitExtension(listed[mainUnit].name))
+  if (lazarusProject && mainUnit >= 0 && mainUnit < listed.size() &&
+      listed[mainUnit].partOfProject && !HasUnitExtension(listed[mainUnit].name))
     mainSource = listed[mainUnit].name;
   if (!mainSource.isEmpty()) contents.mainSource = QDir::cleanPath(JoinPath(base, mainSource));
   for (const ListedFile &entry : listed) {
@@ -183,7 +199,8 @@ QString ProjectDescriptionFor(const QString &sourcePath, ProjectFileContents *co
     auto found = descriptionsIn.find(here);
     if (found == descriptionsIn.end())
       found = descriptionsIn.insert(
-          here, folder.entryList({QStringLiteral("*.lpk"), QStringLiteral("*.lpi")}, QDir::Files, QDir::Name));
+          here, folder.entryList({QStringLiteral("*.lpk"), QStringLiteral("*.lpi")}, QDir::Files,
+                                 QDir::Name));
     for (const QString &name : *found) {
       ProjectFileContents read = ReadProjectDescription(here + u'/' + name);
       if (!read.ok) continue;

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "platform/Paths.h"
-#include "project/FormImage.h"
 #include "platform/Text1252.h"
+#include "project/FormImage.h"
 
 namespace scrivane {
 namespace {
@@ -24,7 +24,8 @@ bool RoutineOrderLess(QByteArrayView a, QByteArrayView b) {
   auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; };
   const qsizetype n = std::min(a.size(), b.size());
   for (qsizetype i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a[i])), y = static_cast<unsigned char>(fold(b[i]));
+    const auto x = static_cast<unsigned char>(fold(a[i])),
+               y = static_cast<unsigned char>(fold(b[i]));
     if (x != y) return x < y;
   }
   if (a.size() != b.size()) return a.size() < b.size();
@@ -37,7 +38,8 @@ QString ProjectModel::PartNameOf(const LineList &lines, qsizetype i) const {
 }
 
 bool ProjectModel::AnyRoutineSelected() const {
-  return std::any_of(Routines.begin(), Routines.end(), [](const RoutineEntry &e) { return e.selected; });
+  return std::any_of(Routines.begin(), Routines.end(),
+                     [](const RoutineEntry &e) { return e.selected; });
 }
 
 QStringList ProjectModel::ProjectFiles() const {
@@ -79,8 +81,9 @@ void ProjectModel::AddEntry(const QString &diskPath, const QString &name, EntryK
 void ProjectModel::AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref) {
   // Equal texts keep the order in which they were added (file order), and the
   // reference moves with its entry, so entry i and RoutineRefs[i] always match.
-  const auto at = std::upper_bound(Routines.begin(), Routines.end(), text,
-                                   [](const QByteArray &t, const RoutineEntry &e) { return LessIgnoringCase(t, e.text); });
+  const auto at = std::upper_bound(
+      Routines.begin(), Routines.end(), text,
+      [](const QByteArray &t, const RoutineEntry &e) { return LessIgnoringCase(t, e.text); });
   const qsizetype index = at - Routines.begin();
   Routines.insert(index, RoutineEntry{text, kind, false});
   RoutineRefs.insert(index, ref);
@@ -89,13 +92,18 @@ void ProjectModel::AddRoutine(const QByteArray &text, EntryKind kind, const QByt
 void ProjectModel::AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs) {
   const qsizetype known = Routines.size();
   const qsizetype total = known + std::min(entries.size(), refs.size());
-  auto entryAt = [&](qsizetype i) -> const RoutineEntry & { return i < known ? Routines[i] : entries[i - known]; };
-  auto refAt = [&](qsizetype i) -> const QByteArray & { return i < known ? RoutineRefs[i] : refs[i - known]; };
+  auto entryAt = [&](qsizetype i) -> const RoutineEntry & {
+    return i < known ? Routines[i] : entries[i - known];
+  };
+  auto refAt = [&](qsizetype i) -> const QByteArray & {
+    return i < known ? RoutineRefs[i] : refs[i - known];
+  };
   std::vector<qsizetype> order(static_cast<size_t>(total));
   for (qsizetype i = 0; i < total; ++i) order[size_t(i)] = i;
   // Stable: equal texts stay in the order they were added, as one by one.
-  std::stable_sort(order.begin(), order.end(),
-                   [&](qsizetype a, qsizetype b) { return LessIgnoringCase(entryAt(a).text, entryAt(b).text); });
+  std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+    return LessIgnoringCase(entryAt(a).text, entryAt(b).text);
+  });
   QList<RoutineEntry> sorted;
   QList<QByteArray> sortedRefs;
   sorted.reserve(total);
@@ -116,7 +124,8 @@ void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
   FormFileOpened = form;
   ClearUnits();
   ProjectLines.clear();
-  WindowCaption = (form ? QStringLiteral("  Form Name: ") : QStringLiteral("  Unit Name: ")) + DisplayPath(path);
+  WindowCaption = (form ? QStringLiteral("  Form Name: ") : QStringLiteral("  Unit Name: ")) +
+                  DisplayPath(path);
   OpenedPath = DisplayPath(path);
   ProjectDir = UserDirectory(path);
   // The file itself the user named, and what its text brings in from any

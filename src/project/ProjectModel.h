@@ -5,11 +5,11 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <vector>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "platform/TextEncoding.h"
 #include "project/EntryKind.h"
@@ -47,7 +47,8 @@ struct RoutineEntry {
 struct SourcePart {
   enum class State { Read, Missing, Repeated, Unreadable };
   QString path;   // as found on disk; as named when it is not there
-  QString shown;  // the name headings and the index give it: relative to the unit's folder when inside it
+  QString shown;  // the name headings and the index give it: relative to the unit's folder when
+                  // inside it
   State state = State::Read;
 };
 
@@ -99,7 +100,9 @@ struct ProjectModel {
   // Keep OwnLines whatever the layout: the window copies routines as the
   // file has them.
   bool KeepOwnLines = false;
-  static quint64 JoinedKey(int file, int line) { return quint64(quint32(file)) << 32 | quint32(line); }
+  static quint64 JoinedKey(int file, int line) {
+    return quint64(quint32(file)) << 32 | quint32(line);
+  }
   LineList ListingLines;
   QList<QByteArray> IndexEntries;
   QList<QByteArray> ProjectLines;
@@ -132,7 +135,9 @@ struct ProjectModel {
 
   // Measures a display name in the main window's font (pixels); set by the
   // window, a fixed estimate headless.
-  std::function<int(const QString &)> NameWidth = [](const QString &s) { return int(s.size()) * 7; };
+  std::function<int(const QString &)> NameWidth = [](const QString &s) {
+    return int(s.size()) * 7;
+  };
 
   bool AnyRoutineSelected() const;
   // Every file the opened project consists of (the opened file, its units,

@@ -34,7 +34,8 @@ void ReportUnknownFile(ReaderContext &ctx, const QString &path) {
     ctx.messages.Information(SourceFileMessage(file, path));
   else
     ctx.messages.Information(QStringLiteral("Cannot read ") + path +
-                             QStringLiteral(": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or "
+                             QStringLiteral(": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, "
+                                            ".dproj), unit (.pas, .pp, .p, .inc) or "
                                             "form (.dfm, .lfm) file."));
 }
 
@@ -81,7 +82,8 @@ void OpenPath(ReaderContext &ctx, const QString &path) {
   if (IsProjectDescriptionFile(lower)) return OpenProjectDescription(ctx, path);
   const bool project = lower.contains(QStringLiteral(".dpr"));
   const bool unit = lower.contains(QStringLiteral(".pas"));
-  const bool form = lower.contains(QStringLiteral(".dfm")) || lower.endsWith(QStringLiteral(".lfm"));
+  const bool form =
+      lower.contains(QStringLiteral(".dfm")) || lower.endsWith(QStringLiteral(".lfm"));
   if (project) ParseDpr(ctx, path);
   if (unit) ParsePas(ctx, path);
   if (form) ParseDfm(ctx, path);
@@ -165,7 +167,8 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
 
   SetProjectScope(model);
 
-  ForEachLine(file.bytes, [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
+  ForEachLine(file.bytes,
+              [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
   // The units are the entries of the uses clause (a package's contains
   // clause) as the compiler reads it: a name in a comment, a string or
   // a WriteLn is no unit, and every {$IFDEF} branch counts.
@@ -177,7 +180,8 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
 void SetProjectScope(ProjectModel &model) {
   model.Scope.Clear();
   model.Scope.AddRoot(model.ProjectDir);
-  for (const QString &description : model.DescriptionFiles) model.Scope.AddRoot(DirectoryPart(description));
+  for (const QString &description : model.DescriptionFiles)
+    model.Scope.AddRoot(DirectoryPart(description));
   for (const QString &folder : model.UnitSearchPaths) model.Scope.AddRoot(folder);
   for (const QString &folder : model.IncludeSearchPaths) model.Scope.AddRoot(folder);
   // Folders the user named on the command line.
@@ -186,14 +190,16 @@ void SetProjectScope(ProjectModel &model) {
   if (!model.ProjectLoaded) model.Scope.AllowAnyFolder();
 }
 
-void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath, const ProjectFileContents &contents) {
+void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath,
+                    const ProjectFileContents &contents) {
   ProjectModel &model = ctx.model;
   model.UnitSearchPaths = contents.unitFolders;
   model.IncludeSearchPaths = contents.includeFolders;
   if (!model.DescriptionFiles.contains(descriptionPath)) model.DescriptionFiles << descriptionPath;
   SetProjectScope(model);
   if (!contents.unresolved.isEmpty())
-    ctx.messages.Note(descriptionPath + QStringLiteral(": search path left out (its macros cannot be told here): ") +
+    ctx.messages.Note(descriptionPath +
+                      QStringLiteral(": search path left out (its macros cannot be told here): ") +
                       contents.unresolved.join(QStringLiteral("; ")));
 }
 
@@ -221,7 +227,8 @@ void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
     model.OpenedPath = path;
     model.ProjectDir = UserDirectory(path);
     SetProjectScope(model);
-    ForEachLine(file.bytes, [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
+    ForEachLine(file.bytes,
+                [&](QByteArrayView line) { model.ProjectLines.append(line.toByteArray()); });
   }
   if (!model.ProjectLoaded) return;
   // The units the file lists that the program's uses clause does not name.
@@ -230,7 +237,9 @@ void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
   FileFinder finder;
   for (const QString &unit : contents.units) {
     const QString key = ComparablePath(unit);
-    if (listed.contains(key) || (!contents.mainSource.isEmpty() && key == ComparablePath(contents.mainSource))) continue;
+    if (listed.contains(key) ||
+        (!contents.mainSource.isEmpty() && key == ComparablePath(contents.mainSource)))
+      continue;
     listed.insert(key);
     const QString onDisk = finder.Find(unit);
     model.SetPickList(onDisk.isEmpty() ? unit : onDisk, EntryKind::UnitInProject);

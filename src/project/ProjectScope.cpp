@@ -8,7 +8,8 @@
 namespace scrivane {
 
 bool HasProjectSourceExtension(const QString &path) {
-  static const char *const kExtensions[] = {".pas", ".pp", ".p", ".inc", ".lpr", ".dpr", ".dpk", ".lfm", ".dfm",
+  static const char *const kExtensions[] = {".pas", ".pp", ".p", ".inc", ".lpr", ".dpr", ".dpk",
+                                            ".lfm", ".dfm",
                                             // Lazarus resources, Pascal that units include
                                             ".lrs"};
   for (const char *extension : kExtensions)
@@ -17,7 +18,8 @@ bool HasProjectSourceExtension(const QString &path) {
 }
 
 void ProjectScope::AddRoot(const QString &folder) {
-  QString canonical = QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).canonicalFilePath();
+  QString canonical =
+      QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).canonicalFilePath();
   if (canonical.isEmpty() || !QFileInfo(canonical).isDir()) return;
   while (canonical.size() > 1 && canonical.endsWith(u'/')) canonical.chop(1);
   if (!roots_.contains(canonical)) roots_.append(canonical);
@@ -31,14 +33,17 @@ QString ProjectScope::Problem(const QString &path, Kind kind) const {
   const QFileInfo info(found);
   const QString canonical = info.canonicalFilePath();
   // The name and what a link leads to: `x.inc` may be a link to a private file.
-  if (kind == Kind::Source && (!HasProjectSourceExtension(path) || !HasProjectSourceExtension(canonical)))
+  if (kind == Kind::Source &&
+      (!HasProjectSourceExtension(path) || !HasProjectSourceExtension(canonical)))
     return canonical == QDir::cleanPath(info.absoluteFilePath())
                ? QStringLiteral("it is not a Pascal source or form file")
-               : QStringLiteral("it is a link to %1, not a Pascal source or form file").arg(canonical);
+               : QStringLiteral("it is a link to %1, not a Pascal source or form file")
+                     .arg(canonical);
   if (anyFolder_) return QString();
   for (const QString &root : roots_) {
     if (root == u"/") return QString();
-    if (canonical.startsWith(root) && canonical.size() > root.size() && canonical[root.size()] == u'/')
+    if (canonical.startsWith(root) && canonical.size() > root.size() &&
+        canonical[root.size()] == u'/')
       return QString();
   }
   if (info.isSymLink() || canonical != QDir::cleanPath(info.absoluteFilePath()))

@@ -61,7 +61,8 @@ struct ProjectFileContents;
 void OpenProjectDescription(ReaderContext &ctx, const QString &path);
 // Takes the search paths of a project or package file for the open file;
 // search-path entries it cannot resolve are named in a note.
-void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath, const ProjectFileContents &contents);
+void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath,
+                    const ProjectFileContents &contents);
 void ScanUsesClauses(ReaderContext &ctx);
 void ParsePas(ReaderContext &ctx, const QString &path);
 // Loads the highlighted unit (model.SelectedUnit) into SourceLines; while a
@@ -91,7 +92,7 @@ struct FormConversion {
   QString diskPath;  // the form as found on disk, whatever the case of the asked path
   QByteArray text;   // the object text when status is Ok
   FormStreamError error;
-  QString reason;    // why an Unreadable file could not be read
+  QString reason;  // why an Unreadable file could not be read
 };
 // Reads and converts a form file in memory; writes nothing.
 FormConversion ReadFormFile(const QString &path);

@@ -46,9 +46,12 @@ QByteArrayView NextWord(QByteArrayView text, qsizetype &from) {
 qsizetype QualifierDot(QByteArrayView name) {
   int angle = 0;
   for (qsizetype i = name.size() - 1; i >= 0; --i) {
-    if (name[i] == '>') ++angle;
-    else if (name[i] == '<') --angle;
-    else if (name[i] == '.' && angle == 0) return i;
+    if (name[i] == '>')
+      ++angle;
+    else if (name[i] == '<')
+      --angle;
+    else if (name[i] == '.' && angle == 0)
+      return i;
   }
   return -1;
 }
@@ -74,11 +77,19 @@ qsizetype RoutineKindLength(QByteArrayView line) {
   if (word.isEmpty()) return 0;
   // Most lines start with none of the words' first letters.
   switch (Lower(word[0])) {
-    case 'p': case 'f': case 'c': case 'd': case 'o': case 'g': break;
-    default: return 0;
+    case 'p':
+    case 'f':
+    case 'c':
+    case 'd':
+    case 'o':
+    case 'g':
+      break;
+    default:
+      return 0;
   }
   // "class function", "generic function", "generic class function"
-  for (int modifiers = 0; modifiers < 2 && (WordIs(word, "class") || WordIs(word, "generic")); ++modifiers)
+  for (int modifiers = 0; modifiers < 2 && (WordIs(word, "class") || WordIs(word, "generic"));
+       ++modifiers)
     word = NextWord(line, at);
   // "operator/ (": the normaliser sets no blank after the word before a
   // symbol it leaves alone.
@@ -145,8 +156,9 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
     if (angle == 0) {
       if (c == '(' || c == ';' || c == '{') break;
       // An operator's name may be ":=", or a symbol the normaliser spaced.
-      if (!isOperator && (c == ':' || (IsBlank(c) && end + 1 < text.size() && text[end + 1] != '<' &&
-                                       text[end + 1] != '.' && text[end - 1] != '.')))
+      if (!isOperator &&
+          (c == ':' || (IsBlank(c) && end + 1 < text.size() && text[end + 1] != '<' &&
+                        text[end + 1] != '.' && text[end - 1] != '.')))
         break;
     }
     // "TForm1. Click" and a name cut after its dot are one name.
@@ -154,7 +166,8 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
   }
   // What follows the name starts with the blanks before it.
   while (end > start && IsBlank(text[end - 1])) --end;
-  const QByteArray gathered = QByteArrayView(name.data(), qsizetype(name.size())).trimmed().toByteArray();
+  const QByteArray gathered =
+      QByteArrayView(name.data(), qsizetype(name.size())).trimmed().toByteArray();
   if (gathered.isEmpty()) return parts;
   const qsizetype dot = isOperator && !parts.kind.startsWith("class") ? -1 : QualifierDot(gathered);
   if (dot > 0) {
@@ -325,7 +338,8 @@ QByteArray ParameterSignature(QByteArrayView rest) {
     while (k < tokens.size() && tokens[k] != ")") {
       // One group: [modifier] names [: type] [= default]
       QByteArray modifier;
-      if (tokens[k] == "const" || tokens[k] == "var" || tokens[k] == "out" || tokens[k] == "constref")
+      if (tokens[k] == "const" || tokens[k] == "var" || tokens[k] == "out" ||
+          tokens[k] == "constref")
         modifier = tokens[k++];
       int names = 0;
       while (k < tokens.size() && tokens[k] != ":" && tokens[k] != ";" && tokens[k] != ")") {
@@ -336,7 +350,8 @@ QByteArray ParameterSignature(QByteArrayView rest) {
       if (k < tokens.size() && tokens[k] == ":") {
         ++k;
         int depth = 0;
-        while (k < tokens.size() && (depth > 0 || (tokens[k] != ";" && tokens[k] != ")" && tokens[k] != "="))) {
+        while (k < tokens.size() &&
+               (depth > 0 || (tokens[k] != ";" && tokens[k] != ")" && tokens[k] != "="))) {
           depth += tokens[k] == "(" ? 1 : tokens[k] == ")" ? -1 : 0;
           type += (type.isEmpty() ? "" : " ") + tokens[k++];
         }
@@ -356,7 +371,8 @@ QByteArray ParameterSignature(QByteArrayView rest) {
   if (k < tokens.size() && tokens[k] == ":") {
     ++k;
     QByteArray result;
-    while (k < tokens.size() && tokens[k] != ";") result += (result.isEmpty() ? "" : " ") + tokens[k++];
+    while (k < tokens.size() && tokens[k] != ";")
+      result += (result.isEmpty() ? "" : " ") + tokens[k++];
     signature += synonym(result);
   }
   return signature;

@@ -1,12 +1,13 @@
 #include "project/SourceFile.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <optional>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
+#include <optional>
 
 #include "platform/Paths.h"
 
@@ -33,7 +34,8 @@ SourceFile ReadSourceFile(const QString &path) {
     // itself or into a loop, a link to a missing file.
     struct stat link {};
     QByteArray encoded = QFile::encodeName(path);
-    if (::lstat(encoded.constData(), &link) != 0) encoded = QFile::encodeName(NormalizeSeparators(path));
+    if (::lstat(encoded.constData(), &link) != 0)
+      encoded = QFile::encodeName(NormalizeSeparators(path));
     if (::lstat(encoded.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
       struct stat target {};
       const int error = ::stat(encoded.constData(), &target) == 0 ? 0 : errno;
@@ -98,13 +100,18 @@ QString SourceFileMessage(const SourceFile &file, const QString &path) {
       // Qt reads file names as UTF-8; Latin-1 bytes in a name come out as
       // replacement characters, and no file of that name exists.
       if (path.contains(QChar::ReplacementCharacter))
-        return path + QStringLiteral(" not found: the name is not valid UTF-8 (Latin-1 bytes?); rename the file "
-                                     "with a UTF-8 name, for example with convmv -f latin1 -t utf8.");
+        return path +
+               QStringLiteral(
+                   " not found: the name is not valid UTF-8 (Latin-1 bytes?); rename the file "
+                   "with a UTF-8 name, for example with convmv -f latin1 -t utf8.");
       return path + QStringLiteral(" not found.");
-    case SourceStatus::Binary: return QStringLiteral("File is binary. Please save it as text file.");
+    case SourceStatus::Binary:
+      return QStringLiteral("File is binary. Please save it as text file.");
     case SourceStatus::Unreadable:
-      return QStringLiteral("Cannot read ") + path + (file.reason.isEmpty() ? QString() : QStringLiteral(": ") + file.reason);
-    case SourceStatus::Ok: break;
+      return QStringLiteral("Cannot read ") + path +
+             (file.reason.isEmpty() ? QString() : QStringLiteral(": ") + file.reason);
+    case SourceStatus::Ok:
+      break;
   }
   return QString();
 }

@@ -57,7 +57,6 @@ void ForEachLine(QByteArrayView text, OnLine &&onLine) {
   }
 }
 
-
 // The line feeds in text: how many lines a reader should make room for.
 inline qsizetype CountLineFeeds(QByteArrayView text) {
   qsizetype count = 0;

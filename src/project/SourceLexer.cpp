@@ -37,16 +37,30 @@ struct Spacing {
 };
 Spacing SpacingOf(char c) {
   switch (c) {
-    case '(': case ')': case '+': case '-': case '*': case '=': case ':': case '}': return {1, 1};
-    case '[': return {1, 0};
-    case ']': case ',': case ';': return {0, 1};
-    default: return {};
+    case '(':
+    case ')':
+    case '+':
+    case '-':
+    case '*':
+    case '=':
+    case ':':
+    case '}':
+      return {1, 1};
+    case '[':
+      return {1, 0};
+    case ']':
+    case ',':
+    case ';':
+      return {0, 1};
+    default:
+      return {};
   }
 }
 
 // Two characters that Pascal reads as one operator; set apart whole.
 bool IsOperatorPair(char a, char b) {
-  if (b == '=') return a == ':' || a == '+' || a == '-' || a == '*' || a == '/' || a == '<' || a == '>';
+  if (b == '=')
+    return a == ':' || a == '+' || a == '-' || a == '*' || a == '/' || a == '<' || a == '>';
   return a == '*' && (b == '*' || b == ')');
 }
 
@@ -157,7 +171,6 @@ class LineWriter {
   bool afterCloseParen_ = false;
 };
 
-
 // Where a number written so far stands: only a digit run with an "e" after it
 // lets a sign through ("1.5e-3"); "$1E-3" and "x1e-3" are subtractions.
 class NumberState {
@@ -171,19 +184,30 @@ class NumberState {
   void Advance(char c) {
     // Any other character ends a word, and the next one starts afresh
     // ("%101/1.5E+10").
-    const bool wordChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          c == '_' || c == '.' || c == '$' || c == '&' || c == '%';
+    const bool wordChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                          (c >= 'A' && c <= 'Z') || c == '_' || c == '.' || c == '$' || c == '&' ||
+                          c == '%';
     if (!wordChar) {
       state_ = Start;
       return;
     }
     const bool e = c == 'e' || c == 'E';
     switch (state_) {
-      case Start: state_ = IsDigit(c) ? Digits : Other; break;
-      case Digits: state_ = IsDigit(c) ? Digits : c == '.' ? Dot : e ? Exponent : Other; break;
-      case Dot: state_ = IsDigit(c) ? Fraction : Other; break;
-      case Fraction: state_ = IsDigit(c) ? Fraction : e ? Exponent : Other; break;
-      default: state_ = Other; break;
+      case Start:
+        state_ = IsDigit(c) ? Digits : Other;
+        break;
+      case Digits:
+        state_ = IsDigit(c) ? Digits : c == '.' ? Dot : e ? Exponent : Other;
+        break;
+      case Dot:
+        state_ = IsDigit(c) ? Fraction : Other;
+        break;
+      case Fraction:
+        state_ = IsDigit(c) ? Fraction : e ? Exponent : Other;
+        break;
+      default:
+        state_ = Other;
+        break;
     }
   }
 
@@ -298,8 +322,8 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
       if (closer >= 0 && directive) {
         w.Raw(line.sliced(i, end - i));  // a directive, as written
         carry.NestComments = NestingAfterDirective(line.sliced(i, end - i), carry.NestComments);
-      }
-      else if (closer >= 0 && brace && IsNewPageComment(line.sliced(i + 1, closer - i - 1), lowerCase))
+      } else if (closer >= 0 && brace &&
+                 IsNewPageComment(line.sliced(i + 1, closer - i - 1), lowerCase))
         w.Raw(kNewPageMarker);
       else
         w.Comment(line.sliced(i, end - i), lowerCase, i);
@@ -334,7 +358,8 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
     // before it.
     if ((c == '+' || c == '-') && IsDigit(charAt(i + 1)) &&
         (number.BeforeExponentSign() ||
-         (carry.InAsm && (!AfterOperand(line, i) || (i > 0 && (line[i - 1] == ' ' || line[i - 1] == '\t')))))) {
+         (carry.InAsm &&
+          (!AfterOperand(line, i) || (i > 0 && (line[i - 1] == ' ' || line[i - 1] == '\t')))))) {
       w.Flush();
       w.Code(c);
       number.Spoil();
@@ -367,10 +392,13 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
         i = end;
       }
       // "asm" and "end" of three letters: the test is a length first.
-      if (end - start == 3 && (start == 0 || !kIdentifierByte[static_cast<unsigned char>(line[start - 1])])) {
+      if (end - start == 3 &&
+          (start == 0 || !kIdentifierByte[static_cast<unsigned char>(line[start - 1])])) {
         const QByteArrayView word = line.sliced(start, 3);
-        if (EqualsIgnoringCase(word, "asm")) carry.InAsm = true;
-        else if (EqualsIgnoringCase(word, "end")) carry.InAsm = false;
+        if (EqualsIgnoringCase(word, "asm"))
+          carry.InAsm = true;
+        else if (EqualsIgnoringCase(word, "end"))
+          carry.InAsm = false;
       }
     }
   }
@@ -454,7 +482,8 @@ bool LineLexer::Next(LexedWord &word) {
     end = line_.indexOf(' ', start);
     if (end < 0) end = size;
   } else if (carry_.InBrace) {
-    end = carry_.NestComments ? NestedCommentWordEnd(start, closed) : CommentWordEnd(start, "}", closed);
+    end = carry_.NestComments ? NestedCommentWordEnd(start, closed)
+                              : CommentWordEnd(start, "}", closed);
     carry_.InBrace = !closed;
   } else if (carry_.InParenStar) {
     end = CommentWordEnd(start, "*)", closed);
@@ -466,19 +495,22 @@ bool LineLexer::Next(LexedWord &word) {
   } else if (startsWith('{') || startsWith('(', '*')) {
     const bool brace = line_[start] == '{';
     const qsizetype opener = brace ? 1 : 2;
-    const qsizetype closer = start + opener < size && line_[start + opener] == '$'
-                                 ? line_.indexOf(brace ? QByteArrayView("}") : QByteArrayView("*)"), start + opener)
-                                 : -1;
+    const qsizetype closer =
+        start + opener < size && line_[start + opener] == '$'
+            ? line_.indexOf(brace ? QByteArrayView("}") : QByteArrayView("*)"), start + opener)
+            : -1;
     if (closer >= 0) {
       end = closer + (brace ? 1 : 2);
       lex = Lexeme::Directive;
-      carry_.NestComments = NestingAfterDirective(line_.sliced(start, end - start), carry_.NestComments);
+      carry_.NestComments =
+          NestingAfterDirective(line_.sliced(start, end - start), carry_.NestComments);
     } else if (brace && carry_.NestComments) {
       carry_.BraceDepth = 0;
       end = NestedCommentWordEnd(start + opener, closed);
       carry_.InBrace = !closed;
     } else {
-      end = CommentWordEnd(start + opener, brace ? QByteArrayView("}") : QByteArrayView("*)"), closed);
+      end = CommentWordEnd(start + opener, brace ? QByteArrayView("}") : QByteArrayView("*)"),
+                           closed);
       (brace ? carry_.InBrace : carry_.InParenStar) = !closed;
     }
   } else if (StartsStringLiteral(line_, start)) {
@@ -508,7 +540,8 @@ bool NestingAfterDirective(QByteArrayView directive, bool nest) {
   auto word = [&] {
     while (at < directive.size() && (directive[at] == ' ' || directive[at] == '\t')) ++at;
     const qsizetype start = at;
-    while (at < directive.size() && (IsIdentifierByte(directive[at]) || directive[at] == '+' || directive[at] == '-'))
+    while (at < directive.size() &&
+           (IsIdentifierByte(directive[at]) || directive[at] == '+' || directive[at] == '-'))
       ++at;
     QByteArray lowered = directive.sliced(start, at - start).toByteArray();
     for (char &c : lowered) c = LowerAscii(c);
@@ -518,8 +551,8 @@ bool NestingAfterDirective(QByteArrayView directive, bool nest) {
   if (name == "mode") {
     const QByteArray mode = word();
     if (mode == "fpc" || mode == "objfpc") return true;
-    if (mode == "delphi" || mode == "delphiunicode" || mode == "tp" || mode == "macpas" || mode == "iso" ||
-        mode == "extendedpascal")
+    if (mode == "delphi" || mode == "delphiunicode" || mode == "tp" || mode == "macpas" ||
+        mode == "iso" || mode == "extendedpascal")
       return false;
   } else if (name == "modeswitch") {
     const QByteArray which = word();

@@ -123,7 +123,11 @@ class LineLexer {
   // Goes on from `place` (taken from a lexer on the same line); `carry` is
   // set to the place's comment state.
   LineLexer(QByteArrayView line, CommentCarry &carry, const Place &place)
-      : line_(line), carry_(carry), pos_(place.At), done_(place.Done), inLineComment_(place.InLineComment) {
+      : line_(line),
+        carry_(carry),
+        pos_(place.At),
+        done_(place.Done),
+        inLineComment_(place.InLineComment) {
     carry_ = place.Carry;
   }
   bool Next(LexedWord &word);

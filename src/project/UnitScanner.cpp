@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <string>
 #include <system_error>
-#include <exception>
 #include <thread>
 
 #include "format/FormatSettings.h"
@@ -32,47 +32,89 @@ const QString kBinaryMessage = QStringLiteral("File is binary. Please save it as
 
 // The words that SplitBeforeBlockWords watches. Block words match in any
 // case, the others exactly (lowering leaves them as they are).
-enum class BlockWord { Other, OpenBrace, CloseBrace, OpenParenStar, CloseParenStar, Quote, LineComment,
-                       Begin, Ends, TryWord };
+enum class BlockWord {
+  Other,
+  OpenBrace,
+  CloseBrace,
+  OpenParenStar,
+  CloseParenStar,
+  Quote,
+  LineComment,
+  Begin,
+  Ends,
+  TryWord
+};
 
 // Packs a word of up to eight bytes, lowered, into one number, so that a
 // word is matched against the table with one comparison.
 constexpr quint64 Packed(const char *text, qsizetype size) {
   quint64 packed = 0;
-  for (qsizetype i = 0; i < size; ++i) packed |= quint64(static_cast<unsigned char>(LowerAscii(text[i]))) << (8 * i);
+  for (qsizetype i = 0; i < size; ++i)
+    packed |= quint64(static_cast<unsigned char>(LowerAscii(text[i]))) << (8 * i);
   return packed;
 }
-constexpr quint64 Packed(const char *literal) { return Packed(literal, std::char_traits<char>::length(literal)); }
+constexpr quint64 Packed(const char *literal) {
+  return Packed(literal, std::char_traits<char>::length(literal));
+}
 
 BlockWord BlockWordOf(const char *text, qsizetype size) {
   if (size == 0 || size > 7) return BlockWord::Other;
   // Every watched word starts with one of these; most words of a line do not.
   switch (text[0]) {
-    case '{': case '}': case '(': case '*': case '\'': case '/':
-    case 'a': case 'A': case 'b': case 'B': case 'c': case 'C': case 'e': case 'E':
-    case 'f': case 'F': case 'r': case 'R': case 't': case 'T': case 'u': case 'U':
+    case '{':
+    case '}':
+    case '(':
+    case '*':
+    case '\'':
+    case '/':
+    case 'a':
+    case 'A':
+    case 'b':
+    case 'B':
+    case 'c':
+    case 'C':
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'r':
+    case 'R':
+    case 't':
+    case 'T':
+    case 'u':
+    case 'U':
       break;
     default:
       return BlockWord::Other;
   }
   switch (Packed(text, size)) {
-    case Packed("{"): return BlockWord::OpenBrace;
-    case Packed("}"): return BlockWord::CloseBrace;
-    case Packed("(*"): return BlockWord::OpenParenStar;
-    case Packed("*)"): return BlockWord::CloseParenStar;
-    case Packed("'"): return BlockWord::Quote;
-    case Packed("//"): return BlockWord::LineComment;
-    case Packed("begin"): return BlockWord::Begin;
+    case Packed("{"):
+      return BlockWord::OpenBrace;
+    case Packed("}"):
+      return BlockWord::CloseBrace;
+    case Packed("(*"):
+      return BlockWord::OpenParenStar;
+    case Packed("*)"):
+      return BlockWord::CloseParenStar;
+    case Packed("'"):
+      return BlockWord::Quote;
+    case Packed("//"):
+      return BlockWord::LineComment;
+    case Packed("begin"):
+      return BlockWord::Begin;
     case Packed("end;"):
     case Packed("end"):
     case Packed("until"):
     case Packed("asm"):
-    case Packed("case"): return BlockWord::Ends;
+    case Packed("case"):
+      return BlockWord::Ends;
     case Packed("try"):
     case Packed("finally"):
     case Packed("except"):
-    case Packed("repeat"): return BlockWord::TryWord;
-    default: return BlockWord::Other;
+    case Packed("repeat"):
+      return BlockWord::TryWord;
+    default:
+      return BlockWord::Other;
   }
 }
 
@@ -162,8 +204,8 @@ bool StartsWithBlockWord(QByteArrayView trimmedLine) {
 }
 
 struct CompletedHeader {
-  QByteArray header;   // lower case, comments left out, cut after its end
-  qsizetype lines = 1; // source lines the header takes
+  QByteArray header;     // lower case, comments left out, cut after its end
+  qsizetype lines = 1;   // source lines the header takes
   bool joinable = true;  // the lines can be printed as one
 };
 
@@ -205,7 +247,9 @@ CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, CommentCarry 
     const qsizetype next = p + result.lines;
     if (next >= lines.size()) break;
     const QByteArrayView nextLine = Trimmed(lines[next]);
-    if (carry.InCode() && (StartsWithBlockWord(nextLine) || HeaderWordOf(nextLine) != HeaderWord::None)) break;
+    if (carry.InCode() &&
+        (StartsWithBlockWord(nextLine) || HeaderWordOf(nextLine) != HeaderWord::None))
+      break;
     // Text after a "//" would swallow the joined line; the page-break
     // marker must keep the start of its line.
     if (endsInLineComment || nextLine == kNewPageMarker) result.joinable = false;
@@ -234,8 +278,9 @@ std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
     while (end < lowerCode.size() && lowerCode[end] != ' ') ++end;
     if (end == at) break;
     const QByteArrayView word = lowerCode.sliced(at, end - at);
-    const bool afterSeparator = previous.endsWith(';') || previous == "public" || previous == "private" ||
-                                previous == "protected" || previous == "published";
+    const bool afterSeparator = previous.endsWith(';') || previous == "public" ||
+                                previous == "private" || previous == "protected" ||
+                                previous == "published";
     if (afterSeparator && !previous.isEmpty()) {
       const QByteArrayView rest = lowerCode.sliced(at);
       const HeaderWord header = HeaderWordOf(rest);
@@ -263,7 +308,8 @@ std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
 // lines) has no body here: a directive after it says "external" (a
 // library's routine) or "forward" (its body comes later). `carry` is the
 // comment state at the start of line p.
-bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLines, CommentCarry carry) {
+bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLines,
+                         CommentCarry carry) {
   QByteArray code;
   // The directives may stand on the lines after the header.
   for (qsizetype k = p; k < lines.size() && k < p + headerLines + 3; ++k) {
@@ -290,9 +336,9 @@ bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLin
     if (word.startsWith('[')) word = word.sliced(1);
     if (word == "external" || word == "forward") return true;
     // The routine's body, its declarations or the next routine.
-    for (const char *stop : {"begin", "var", "const", "type", "label", "asm", "procedure", "function",
-                             "constructor", "destructor", "operator", "class", "end", "resourcestring",
-                             "threadvar", "generic"})
+    for (const char *stop :
+         {"begin", "var", "const", "type", "label", "asm", "procedure", "function", "constructor",
+          "destructor", "operator", "class", "end", "resourcestring", "threadvar", "generic"})
       if (word == stop) return false;
     at = end;
   }
@@ -301,10 +347,14 @@ bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLin
 
 EntryKind KindOf(HeaderWord word) {
   switch (word) {
-    case HeaderWord::Function: return EntryKind::Function;
-    case HeaderWord::Constructor: return EntryKind::Constructor;
-    case HeaderWord::Destructor: return EntryKind::Destructor;
-    default: return EntryKind::Procedure;
+    case HeaderWord::Function:
+      return EntryKind::Function;
+    case HeaderWord::Constructor:
+      return EntryKind::Constructor;
+    case HeaderWord::Destructor:
+      return EntryKind::Destructor;
+    default:
+      return EntryKind::Procedure;
   }
 }
 
@@ -350,7 +400,7 @@ class TypeNesting {
                         w == "dispinterface";
       at = next;
       if (!body) continue;
-      if (next <= text.size() && wordAt(next) == "of") return;  // a class reference type
+      if (next <= text.size() && wordAt(next) == "of") return;     // a class reference type
       if (text.sliced(next - w.size() - 1).contains(';')) return;  // no body follows
       if (equals > 0 && k > equals && k <= equals + 2)
         names_.push_back(TypeNameOf(text.first(equalsAt - 1)));
@@ -387,9 +437,10 @@ class ProgramRoutines {
         continue;
       }
       const QByteArrayView next = NextWord(lowerCode, end);
-      const bool typeBody = (w == "class" || w == "object" || w == "interface" || w == "dispinterface") &&
-                            (prev == "=" || (prev == "packed" && prev2 == "=")) && next != "of" &&
-                            !lowerCode.sliced(at).contains(';');
+      const bool typeBody =
+          (w == "class" || w == "object" || w == "interface" || w == "dispinterface") &&
+          (prev == "=" || (prev == "packed" && prev2 == "=")) && next != "of" &&
+          !lowerCode.sliced(at).contains(';');
       if (typeBody || w == "record" || w == "begin" || w == "try" || w == "asm" || w == "repeat") {
         blocks_.push_back(w == "record" || typeBody ? 'r' : 'b');
       } else if (w == "case") {
@@ -410,14 +461,17 @@ class ProgramRoutines {
   // A header at the outer level; `lines`: its text and what follows it on
   // the next line, lowered. True when it is a routine of its own.
   bool OnHeader(const QByteArray &lines) {
-    const bool bodiless = lines.contains(" forward") || lines.contains(" external") || lines.contains("[external");
+    const bool bodiless =
+        lines.contains(" forward") || lines.contains(" external") || lines.contains("[external");
     const bool own = openRoutines_ == 0 && blocks_.empty();
     if (!bodiless && blocks_.empty()) ++openRoutines_;
     return own && !bodiless;
   }
 
  private:
-  static bool IsWordByte(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; }
+  static bool IsWordByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  }
   static QByteArrayView NextWord(QByteArrayView text, qsizetype end) {
     if (end + 1 >= text.size()) return {};
     qsizetype after = text.indexOf(' ', end + 1);
@@ -533,7 +587,8 @@ std::vector<bool> IndentedDeeperLines(QByteArrayView text) {
   ForEachLine(text, [&](QByteArrayView line) {
     int column = 0;
     qsizetype k = 0;
-    for (; k < line.size() && (line[k] == ' ' || line[k] == '\t'); ++k) column = line[k] == '\t' ? column / 8 * 8 + 8 : column + 1;
+    for (; k < line.size() && (line[k] == ' ' || line[k] == '\t'); ++k)
+      column = line[k] == '\t' ? column / 8 * 8 + 8 : column + 1;
     const bool blank = k == line.size() || line[k] == '\r';
     deeper.push_back(!blank && previous >= 0 && column > previous);
     if (!blank) previous = column;
@@ -626,7 +681,11 @@ constexpr int kMaxIncludeDepth = 32;
 // is read again; a file with no directive is read as before.
 class IncludeReader {
  public:
-  IncludeReader(ReaderContext &ctx, bool lower) : ctx_(ctx), model_(ctx.model), lower_(lower), ownLines_(ctx.settings.Layout == 1 || ctx.model.KeepOwnLines) {
+  IncludeReader(ReaderContext &ctx, bool lower)
+      : ctx_(ctx),
+        model_(ctx.model),
+        lower_(lower),
+        ownLines_(ctx.settings.Layout == 1 || ctx.model.KeepOwnLines) {
     folders_ = model_.IncludeSearchPaths + model_.UserIncludePaths;
     unitFolder_ = DirectoryPart(model_.CurrentUnitPath);
   }
@@ -649,7 +708,8 @@ class IncludeReader {
     for (const IncludeDirective &directive : directives) {
       if (directive.lineEnd > start) {
         LineList lines;
-        const int count = ReadLinesInto(text.sliced(start, directive.lineEnd - start), lower_, carries, lines);
+        const int count =
+            ReadLinesInto(text.sliced(start, directive.lineEnd - start), lower_, carries, lines);
         lines.markFile(0, file);
         out.adopt(std::move(lines), linesRead);
         linesRead += count;
@@ -667,15 +727,18 @@ class IncludeReader {
   }
 
  private:
-  void Include(const IncludeDirective &directive, const QString &includingPath, LineList &out, int depth) {
+  void Include(const IncludeDirective &directive, const QString &includingPath, LineList &out,
+               int depth) {
     const QString found = ResolveIncludeFile(directive.name, includingPath, folders_, finder_);
     SourcePart part;
-    part.path = found.isEmpty() ? JoinPath(DirectoryPart(includingPath), Decode1252(directive.name)) : found;
+    part.path = found.isEmpty() ? JoinPath(DirectoryPart(includingPath), Decode1252(directive.name))
+                                : found;
     part.shown = ShownName(part.path);
     SourceFile file;
     if (found.isEmpty()) {
       part.state = SourcePart::State::Missing;
-    } else if (depth >= kMaxIncludeDepth || std::find(stack_.begin(), stack_.end(), ComparablePath(found)) != stack_.end()) {
+    } else if (depth >= kMaxIncludeDepth ||
+               std::find(stack_.begin(), stack_.end(), ComparablePath(found)) != stack_.end()) {
       part.state = SourcePart::State::Repeated;
     } else if (const QString problem = model_.Scope.Problem(found); !problem.isEmpty()) {
       // An include file is brought in by the unit's text, as a unit by the
@@ -689,12 +752,14 @@ class IncludeReader {
     }
     const int index = int(model_.SourceParts.size());
     model_.SourceParts.append(part);
-    if (ownLines_) model_.OwnLines.append(part.state == SourcePart::State::Read ? OwnLinesOf(file.bytes) : LineList());
+    if (ownLines_)
+      model_.OwnLines.append(part.state == SourcePart::State::Read ? OwnLinesOf(file.bytes)
+                                                                   : LineList());
     if (part.state != SourcePart::State::Read) {
       // One row of its own says what became of the file.
       out.append(QByteArrayView(), 0, index);
-      const QString where = FileNamePart(includingPath) + QStringLiteral("(") + QString::number(directive.line) +
-                            QStringLiteral("): ");
+      const QString where = FileNamePart(includingPath) + QStringLiteral("(") +
+                            QString::number(directive.line) + QStringLiteral("): ");
       if (part.state == SourcePart::State::Missing)
         ctx_.messages.Note(where + QStringLiteral("include file ") + Decode1252(directive.name) +
                            QStringLiteral(" not found"));
@@ -742,14 +807,20 @@ void LoadUnit(ReaderContext &ctx) {
       ctx.messages.Information(message);
   };
   if (const QString &leftOut = model.Units[model.SelectedUnit].leftOut; !leftOut.isEmpty())
-    return fail(QStringLiteral("Cannot read %1: the project may not bring it in: %2.").arg(p, leftOut), false);
+    return fail(
+        QStringLiteral("Cannot read %1: the project may not bring it in: %2.").arg(p, leftOut),
+        false);
   ctx.messages.SetBusy(true);
   SourceFile file = ReadSourceFile(p);
   switch (file.status) {
-    case SourceStatus::Missing: return fail(SourceFileMessage(file, p), true);
-    case SourceStatus::Unreadable: return fail(SourceFileMessage(file, p), false);
-    case SourceStatus::Binary: return fail(kBinaryMessage, true);
-    case SourceStatus::Ok: break;
+    case SourceStatus::Missing:
+      return fail(SourceFileMessage(file, p), true);
+    case SourceStatus::Unreadable:
+      return fail(SourceFileMessage(file, p), false);
+    case SourceStatus::Binary:
+      return fail(kBinaryMessage, true);
+    case SourceStatus::Ok:
+      break;
   }
 
   model.SourceLines.clear();
@@ -757,8 +828,10 @@ void LoadUnit(ReaderContext &ctx) {
   model.CurrentUnitPath = file.diskPath;
   model.SourceEncoding = file.encoding;
   const bool lower = ctx.settings.Lower == 1;
-  model.SourceParts = {SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
-  model.CommentsNest = CommentsNestByDefault(file.diskPath, model.ProjectLoaded ? model.OpenedPath : QString());
+  model.SourceParts = {
+      SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
+  model.CommentsNest =
+      CommentsNestByDefault(file.diskPath, model.ProjectLoaded ? model.OpenedPath : QString());
   model.ListImplementationRoutines = ctx.settings.ImplementationRoutines == 1;
   model.OwnLines.clear();
   model.JoinedLines.clear();
@@ -803,12 +876,12 @@ void ScanRoutines(ProjectModel &model) {
     qsizetype line;  // in the rewritten lines
     HeaderWord word;
     QByteArray text;
-    QByteArray typeName;  // a declaration's class; empty outside a class
-    bool afterCode = true;  // code stands between this header and the one before
-    bool afterDirective = false;  // and a compiler directive does
-    RoutineHeaderParts parts = {};  // split once the scan is done
-    bool bodiless = false;  // "external" or "forward": implemented elsewhere
-    bool programRoutine = false;  // in a program: a routine of its own
+    QByteArray typeName;                     // a declaration's class; empty outside a class
+    bool afterCode = true;                   // code stands between this header and the one before
+    bool afterDirective = false;             // and a compiler directive does
+    RoutineHeaderParts parts = {};           // split once the scan is done
+    bool bodiless = false;                   // "external" or "forward": implemented elsewhere
+    bool programRoutine = false;             // in a program: a routine of its own
     HeaderPlace place = HeaderPlace::Outer;  // in the implementation part
   };
   // A deque: a vector doubling past 50,000 headers held both its old and
@@ -852,7 +925,8 @@ void ScanRoutines(ProjectModel &model) {
           types.OnCodeLine(code);
           if (program) programRoutines.OnCodeLine(code);
           for (QByteArray &text : DeclarationsInsideLine(code))
-            declarations.push_back(Header{kept, HeaderWordOf(text), std::move(text), types.Current(), false, false});
+            declarations.push_back(
+                Header{kept, HeaderWordOf(text), std::move(text), types.Current(), false, false});
         }
         if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
         if (t.contains("{$") || t.contains("{ $") || t.contains("(*$") || t.contains("(* $"))
@@ -876,21 +950,27 @@ void ScanRoutines(ProjectModel &model) {
     } else {
       completed = CompleteHeader(in, p, carry);
     }
-    Header header{kept, word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
+    Header header{
+        kept, word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
     // A declaration inside a class is never a body; any other header may
     // stand for a routine implemented elsewhere.
-    if (header.typeName.isEmpty()) header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
+    if (header.typeName.isEmpty())
+      header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
     if (inImplementation) {
       const RoutineHeaderParts parts = SplitRoutineHeader(completed.header);
-      const bool alternative = !header.afterCode && header.afterDirective && !implementations.empty() &&
+      const bool alternative = !header.afterCode && header.afterDirective &&
+                               !implementations.empty() &&
                                SplitRoutineHeader(implementations.back().text).name == parts.name;
-      header.place = implementationBlocks.OnHeader(header.bodiless, !parts.qualifier.isEmpty(), alternative);
+      header.place =
+          implementationBlocks.OnHeader(header.bodiless, !parts.qualifier.isEmpty(), alternative);
     }
     if (program && header.typeName.isEmpty()) {
       QByteArray around = ' ' + Lower(t);
-      for (qsizetype k = 1; k < completed.lines && p + k < in.size(); ++k) around += ' ' + Lower(Trimmed(in[p + k]));
+      for (qsizetype k = 1; k < completed.lines && p + k < in.size(); ++k)
+        around += ' ' + Lower(Trimmed(in[p + k]));
       // "forward;" or "external" on a line of its own after the header.
-      if (p + completed.lines < in.size() && HeaderWordOf(Trimmed(in[p + completed.lines])) == HeaderWord::None)
+      if (p + completed.lines < in.size() &&
+          HeaderWordOf(Trimmed(in[p + completed.lines])) == HeaderWord::None)
         around += ' ' + Lower(Trimmed(in[p + completed.lines]));
       header.programRoutine = programRoutines.OnHeader(around);
     }
@@ -910,7 +990,8 @@ void ScanRoutines(ProjectModel &model) {
         const HeaderWord more = HeaderWordOf(rest);
         if (more == HeaderWord::None || more == HeaderWord::Implementation) break;
         QByteArray cut = CutHeaderAtEnd(rest, &complete, &used);
-        if (complete) declarations.push_back(Header{kept, more, std::move(cut), types.Current(), false, false});
+        if (complete)
+          declarations.push_back(Header{kept, more, std::move(cut), types.Current(), false, false});
       }
     }
     codeSinceHeader = directiveSinceHeader = false;
@@ -918,10 +999,13 @@ void ScanRoutines(ProjectModel &model) {
       for (qsizetype k = 0; k < completed.lines; ++k) lines.moveLine(p + k, kept++);
     } else {
       if (!model.OwnLines.isEmpty())
-        model.JoinedLines.insert(ProjectModel::JoinedKey(in.fileIndex(p), in.fileLine(p)), in.fileLine(p + completed.lines - 1));
+        model.JoinedLines.insert(ProjectModel::JoinedKey(in.fileIndex(p), in.fileLine(p)),
+                                 in.fileLine(p + completed.lines - 1));
       QByteArray joined = Trimmed(in[p]).toByteArray();
-      for (qsizetype k = 1; k < completed.lines; ++k) joined += ' ' + Trimmed(in[p + k]).toByteArray();
-      lines.setLine(kept++, joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p), in.fileIndex(p));
+      for (qsizetype k = 1; k < completed.lines; ++k)
+        joined += ' ' + Trimmed(in[p + k]).toByteArray();
+      lines.setLine(kept++, joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p),
+                    in.fileIndex(p));
     }
     p += completed.lines;
   }
@@ -938,8 +1022,9 @@ void ScanRoutines(ProjectModel &model) {
   if (program && !inImplementation)
     for (const Header &h : declarations)
       if (h.programRoutine) programHeaders.push_back(h);
-  const std::deque<Header> &implemented =
-      inImplementation ? implementations : program ? programHeaders : declarations;
+  const std::deque<Header> &implemented = inImplementation ? implementations
+                                          : program        ? programHeaders
+                                                           : declarations;
   // A routine implemented without a class name is not a method a class
   // declares: a nested function may share a method's header.
   QSet<QByteArray> declared, declaredOutsideTypes;
@@ -954,7 +1039,8 @@ void ScanRoutines(ProjectModel &model) {
   // implementation need not repeat "class" or a type parameter's constraint.
   auto nameKey = [](const RoutineHeaderParts &parts) {
     const qsizetype angle = parts.kind.endsWith("operator") ? -1 : parts.name.indexOf('<');
-    return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' + (angle < 0 ? parts.name : parts.name.left(angle));
+    return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' +
+           (angle < 0 ? parts.name : parts.name.left(angle));
   };
   QHash<QByteArray, std::vector<const Header *>> byName;
   for (const Header &h : declarations)
@@ -978,7 +1064,8 @@ void ScanRoutines(ProjectModel &model) {
       if (ownClass.isEmpty()) {
         const QByteArray signature = ParameterSignature(parts.rest);
         for (const Header *d : *found)
-          if (d->typeName.isEmpty() && ParameterSignature(d->parts.rest) == signature) return h.text;
+          if (d->typeName.isEmpty() && ParameterSignature(d->parts.rest) == signature)
+            return h.text;
         return {};
       }
       for (const Header *d : *found)
@@ -997,7 +1084,8 @@ void ScanRoutines(ProjectModel &model) {
     // implementation part) must not borrow another class's parameters.
     if (!chosen) return {};
     const RoutineHeaderParts &declaredParts = chosen->parts;
-    const QByteArray name = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
+    const QByteArray name =
+        parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
     return parts.kind + ' ' + name + declaredParts.rest;
   };
   QList<RoutineEntry> entries;
@@ -1008,7 +1096,8 @@ void ScanRoutines(ProjectModel &model) {
     // a declaration is listed, once.
     const RoutineHeaderParts &first = implemented[i].parts;
     size_t end = i + 1;
-    while (end < implemented.size() && !implemented[end].afterCode && implemented[end].afterDirective) {
+    while (end < implemented.size() && !implemented[end].afterCode &&
+           implemented[end].afterDirective) {
       const RoutineHeaderParts &next = implemented[end].parts;
       // ("Procedure X(...); {$else} Function X(...): longint;" is one routine too.)
       if (next.qualifier != first.qualifier || next.name != first.name) break;
@@ -1060,8 +1149,8 @@ void ScanRoutines(ProjectModel &model) {
 void CollectSelectedText(ProjectModel &model) {
   model.ListingLines.clear();
   if (!model.AnyRoutineSelected()) return;
-  static constexpr const char *kStartWords[] = {"procedure ", "constructor ", "destructor ", "function ",
-                                                "object ", "inherited ", "inline "};
+  static constexpr const char *kStartWords[] = {
+      "procedure ", "constructor ", "destructor ", "function ", "object ", "inherited ", "inline "};
   for (qsizetype i = 0; i < model.Routines.size() && i < model.RoutineRefs.size(); ++i) {
     if (!model.Routines[i].selected) continue;
     const QByteArray &ref = model.RoutineRefs[i];
@@ -1074,7 +1163,8 @@ void CollectSelectedText(ProjectModel &model) {
       const QByteArrayView t = Trimmed(model.SourceLines[q]);
       if (model.FormMode) {
         bool startsObject = false;
-        for (const char *start : kStartWords) startsObject = startsObject || StartsWithIgnoringCase(t, start);
+        for (const char *start : kStartWords)
+          startsObject = startsObject || StartsWithIgnoringCase(t, start);
         if (startsObject) break;
       } else if (model.RoutineHeadingLines.contains(t.toByteArray()) ||
                  model.ImplementationHeadingLines.contains(t.toByteArray())) {
@@ -1095,7 +1185,8 @@ void CollectSelectedText(ProjectModel &model) {
     // The text ends at its last "end;". Without one the whole text is kept:
     // cutting would take the header and earlier entries with it.
     qsizetype last = model.ListingLines.size() - 1;
-    while (last > entryStart && !StartsWithIgnoringCase(Trimmed(model.ListingLines[last]), "end;")) --last;
+    while (last > entryStart && !StartsWithIgnoringCase(Trimmed(model.ListingLines[last]), "end;"))
+      --last;
     if (last > entryStart) model.ListingLines.truncate(last + 1);
   }
 }
@@ -1114,7 +1205,8 @@ QByteArray SelectedOwnText(ProjectModel &model) {
     if (!lines.startsFileLine(i)) continue;  // a piece of the line before
     const LineList &own = model.OwnLines[file];
     const int first = lines.fileLine(i);
-    const int last = std::max(first, model.JoinedLines.value(ProjectModel::JoinedKey(file, first), first));
+    const int last =
+        std::max(first, model.JoinedLines.value(ProjectModel::JoinedKey(file, first), first));
     for (int line = first; line <= last && line <= own.size(); ++line) {
       text += own[line - 1];
       text += '\n';

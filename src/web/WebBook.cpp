@@ -11,7 +11,8 @@ WebDocument &WebBookRecorder::Current() {
   return documents_.back();
 }
 
-void WebBookRecorder::documentStart(const QString &title, const QString &labelName, const QDateTime &) {
+void WebBookRecorder::documentStart(const QString &title, const QString &labelName,
+                                    const QDateTime &) {
   WebDocument document;
   document.title = title;
   document.labelName = labelName;
@@ -26,7 +27,8 @@ void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayVie
   drawTextIn(x, y, font, text, TextEncoding::Windows1252);
 }
 
-void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                                 TextEncoding encoding) {
   if (furniture_ || text.isEmpty()) return;
   WebDocument &document = Current();
   WebPiece piece;
@@ -106,7 +108,8 @@ void WebBookRecorder::anchor(const QByteArray &key, int y) {
 
 void WebBookRecorder::outlineEntry(const QString &title, int y) {
   WebDocument &document = Current();
-  WebRow *row = document.listing ? (document.rows.empty() ? nullptr : &document.rows.back()) : RowAt(y);
+  WebRow *row =
+      document.listing ? (document.rows.empty() ? nullptr : &document.rows.back()) : RowAt(y);
   if (row)
     row->outline.push_back(title);
   else
@@ -118,8 +121,8 @@ void WebBookRecorder::link(const QRect &area, const QByteArray &key) {
   // Every text of this sheet inside the area leads there.
   for (auto it = document.rows.rbegin(); it != document.rows.rend() && it->sheet == sheet_; ++it)
     for (WebPiece &piece : it->pieces)
-      if (piece.link.isEmpty() && piece.y >= area.top() && piece.y <= area.bottom() && piece.x >= area.left() - 1 &&
-          piece.x <= area.right())
+      if (piece.link.isEmpty() && piece.y >= area.top() && piece.y <= area.bottom() &&
+          piece.x >= area.left() - 1 && piece.x <= area.right())
         piece.link = key;
 }
 

@@ -70,14 +70,16 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
  private:
   // DrawSurface
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override;
-  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) override;
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                  TextEncoding encoding) override;
   void drawLine(int, int, int, int, const PenSpec &) override {}
   void drawRectangle(const QRect &, const PenSpec &, const BrushSpec &) override {}
   void drawImage(const QRect &, const QImage &) override {}
   NavigationSink *navigation() override { return this; }
   StructureSink *structure() override { return this; }
   // NavigationSink
-  void documentStart(const QString &title, const QString &labelName, const QDateTime &clock) override;
+  void documentStart(const QString &title, const QString &labelName,
+                     const QDateTime &clock) override;
   void pageNumber(int) override {}
   void anchor(const QByteArray &key, int y) override;
   void outlineEntry(const QString &title, int y) override;

@@ -38,7 +38,8 @@ QString CssFont(const FontSpec &font, const char *fallback) {
                     .arg(font.pointSize)
                     .arg(CssColor(font.color));
   css += font.bold() ? QStringLiteral("font-weight:bold;") : QStringLiteral("font-weight:normal;");
-  css += font.italic() ? QStringLiteral("font-style:italic;") : QStringLiteral("font-style:normal;");
+  css +=
+      font.italic() ? QStringLiteral("font-style:italic;") : QStringLiteral("font-style:normal;");
   if (font.underline()) css += QStringLiteral("text-decoration:underline;");
   return css;
 }
@@ -60,7 +61,8 @@ QString Stylesheet(const FormatSettings &settings) {
       ".listing{line-height:1.25}\n"
       ".r{display:flex;align-items:flex-start}\n"
       ".r:target{background:#ffd}\n"
-      ".ln{flex:0 0 6ch;text-align:right;padding-right:1.5ch;user-select:none;text-decoration:none;");
+      ".ln{flex:0 0 "
+      "6ch;text-align:right;padding-right:1.5ch;user-select:none;text-decoration:none;");
   css += CssFont(settings.LineFont(), "monospace");
   css += QStringLiteral(
       "}\n"
@@ -74,7 +76,8 @@ QString Stylesheet(const FormatSettings &settings) {
       ".b.c{bottom:50%;border-bottom:1px solid currentColor}\n"
       ".b.o.c{top:50%;bottom:auto;height:0}\n"
       "hr.rule{border:0;border-top:1px solid currentColor;margin:0.6em 0}\n"
-      "h2.part{font-size:1em;border-top:1px solid currentColor;padding-top:0.3em;margin:1em 0 0.5em}\n"
+      "h2.part{font-size:1em;border-top:1px solid currentColor;padding-top:0.3em;margin:1em 0 "
+      "0.5em}\n"
       "table.doc{border-collapse:collapse}\n"
       "table.doc td{padding:0 1.5ch 0 0;vertical-align:top;white-space:pre-wrap}\n");
   const auto rule = [&css](const char *selector, const FontSpec &font, const char *fallback) {
@@ -94,16 +97,26 @@ QString Stylesheet(const FormatSettings &settings) {
 
 const char *ClassName(WordClass kind) {
   switch (kind) {
-    case WordClass::Reserved: return "kw";
-    case WordClass::Section: return "sec";
-    case WordClass::RoutineName: return "rn";
-    case WordClass::Comment: return "cm";
-    case WordClass::String: return "st";
-    case WordClass::Directive: return "dr";
-    case WordClass::Number: return "nm";
-    case WordClass::Symbol: return "sy";
-    case WordClass::Identifier: return "id";
-    default: return "id";
+    case WordClass::Reserved:
+      return "kw";
+    case WordClass::Section:
+      return "sec";
+    case WordClass::RoutineName:
+      return "rn";
+    case WordClass::Comment:
+      return "cm";
+    case WordClass::String:
+      return "st";
+    case WordClass::Directive:
+      return "dr";
+    case WordClass::Number:
+      return "nm";
+    case WordClass::Symbol:
+      return "sy";
+    case WordClass::Identifier:
+      return "id";
+    default:
+      return "id";
   }
 }
 
@@ -117,8 +130,9 @@ using Places = QHash<QByteArray, QByteArray>;
 
 QByteArray RowId(const WebRow &row, int index, bool listing) {
   if (listing && row.fileLine > 0)
-    return row.file == 0 ? "L" + QByteArray::number(row.fileLine)
-                         : "F" + QByteArray::number(row.file) + "L" + QByteArray::number(row.fileLine);
+    return row.file == 0
+               ? "L" + QByteArray::number(row.fileLine)
+               : "F" + QByteArray::number(row.file) + "L" + QByteArray::number(row.fileLine);
   return "r" + QByteArray::number(index);
 }
 
@@ -207,10 +221,12 @@ struct PageWriter {
       for (int k = 0; k < row.opens; ++k) open.push_back(row.bracket);
       html += "<div class=\"r\" id=\"" + ids[r] + "\">";
       if (row.fileLine > 0)
-        html += "<a class=\"ln\" href=\"#" + ids[r] + "\" data-n=\"" + QByteArray::number(row.fileLine) + "\"></a>";
+        html += "<a class=\"ln\" href=\"#" + ids[r] + "\" data-n=\"" +
+                QByteArray::number(row.fileLine) + "\"></a>";
       else
         html += "<span class=\"ln\"></span>";
-      html += "<span class=\"t\" style=\"padding-left:" + QByteArray::number(row.indent, 'f', 1) + "pt\">";
+      html += "<span class=\"t\" style=\"padding-left:" + QByteArray::number(row.indent, 'f', 1) +
+              "pt\">";
       for (size_t b = 0; b < open.size(); ++b) {
         const bool opening = b + size_t(row.opens) >= open.size();
         const bool closing = b + size_t(row.closes) >= open.size();
@@ -229,7 +245,8 @@ struct PageWriter {
         int spaces = 0;
         if (before) {
           if (piece.y == before->y)
-            spaces = Blanks(piece.x - (before->x + before->width), row.blankWidth > 0 ? row.blankWidth : piece.blankWidth);
+            spaces = Blanks(piece.x - (before->x + before->width),
+                            row.blankWidth > 0 ? row.blankWidth : piece.blankWidth);
           else
             spaces = piece.newWord ? 1 : 0;  // a wrapped row: the page wraps its own
         }
@@ -263,7 +280,8 @@ struct PageWriter {
       const WebRow &row = document.rows[r];
       std::vector<const WebPiece *> pieces;
       for (const WebPiece &piece : row.pieces) pieces.push_back(&piece);
-      std::stable_sort(pieces.begin(), pieces.end(), [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
+      std::stable_sort(pieces.begin(), pieces.end(),
+                       [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
       html += "<tr id=\"" + ids[r] + "\"><td>";
       const WebPiece *before = nullptr;
       for (const WebPiece *piece : pieces) {
@@ -295,8 +313,10 @@ struct PageWriter {
     const QString title = document.title.isEmpty() ? options.bookTitle : document.title;
     html += "<!DOCTYPE html>\n<html lang=\"";
     PutText(html, options.language);
-    html += "\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" content=\"width=device-width\">\n"
-            "<meta name=\"generator\" content=\"scrivane\">\n<title>";
+    html +=
+        "\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" "
+        "content=\"width=device-width\">\n"
+        "<meta name=\"generator\" content=\"scrivane\">\n<title>";
     PutText(html, title);
     html += " - ";
     PutText(html, options.bookTitle);
@@ -333,17 +353,30 @@ QString EscapeHtml(const QString &text) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
     switch (c.unicode()) {
-      case u'&': out += QStringLiteral("&amp;"); break;
-      case u'<': out += QStringLiteral("&lt;"); break;
-      case u'>': out += QStringLiteral("&gt;"); break;
-      case u'"': out += QStringLiteral("&quot;"); break;
-      case u'\'': out += QStringLiteral("&#39;"); break;
-      case u'\t': out += c; break;
+      case u'&':
+        out += QStringLiteral("&amp;");
+        break;
+      case u'<':
+        out += QStringLiteral("&lt;");
+        break;
+      case u'>':
+        out += QStringLiteral("&gt;");
+        break;
+      case u'"':
+        out += QStringLiteral("&quot;");
+        break;
+      case u'\'':
+        out += QStringLiteral("&#39;");
+        break;
+      case u'\t':
+        out += c;
+        break;
       default:
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
           out += c;
           out += text[++i];
-        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c.isSurrogate()) {
+        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) ||
+                   c.isSurrogate()) {
           // Controls are not allowed in a page's text, and a lone
           // surrogate is no character at all.
           out += QChar(0xFFFD);
@@ -359,8 +392,8 @@ QString WebPageName(const QString &title) {
   QString name;
   for (const QChar c : title) {
     const char16_t u = c.unicode();
-    const bool kept = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'.' ||
-                      u == u'-' || u == u'_';
+    const bool kept = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') ||
+                      (u >= u'0' && u <= u'9') || u == u'.' || u == u'-' || u == u'_';
     name += kept ? c : QChar(u'_');
   }
   while (name.startsWith(u'.')) name.remove(0, 1);
@@ -372,19 +405,26 @@ QString WebPageName(const QString &title) {
 QString PrepareWebFolder(const QString &folder, bool force) {
   const QFileInfo info(folder);
   if (info.isSymLink())
-    return QStringLiteral("Cannot write the web book to ") + folder + QStringLiteral(": it is a symbolic link.");
+    return QStringLiteral("Cannot write the web book to ") + folder +
+           QStringLiteral(": it is a symbolic link.");
   if (info.exists() && !info.isDir())
-    return QStringLiteral("Cannot write the web book to ") + folder + QStringLiteral(": it is not a folder.");
+    return QStringLiteral("Cannot write the web book to ") + folder +
+           QStringLiteral(": it is not a folder.");
   if (!info.exists()) {
     if (!QDir().mkpath(folder))
-      return QStringLiteral("Cannot write the web book to ") + folder + QStringLiteral(": the folder cannot be made.");
+      return QStringLiteral("Cannot write the web book to ") + folder +
+             QStringLiteral(": the folder cannot be made.");
     return {};
   }
   const QDir dir(folder);
-  const bool empty = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+  const bool empty =
+      dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+          .isEmpty();
   if (!empty && !force && !QFileInfo(dir.filePath(QLatin1String(kWebBookMarker))).isFile())
     return QStringLiteral("Cannot write the web book to ") + folder +
-           QStringLiteral(": the folder holds other files and no earlier web book; --force writes into it all the same.");
+           QStringLiteral(
+               ": the folder holds other files and no earlier web book; --force writes into it all "
+               "the same.");
   return {};
 }
 
@@ -419,9 +459,12 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
       for (const QByteArray &key : document.rows[r].anchors)
         if (!places.contains(key)) places.insert(key, page + '#' + ids[r]);
   }
-  if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)), "Pages written by scrivane-print --format html\n", error))
+  if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)),
+                 "Pages written by scrivane-print --format html\n", error))
     return false;
-  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(), error)) return false;
+  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(),
+                 error))
+    return false;
   PageWriter writer{documents, names, places, options, rowIds, {}};
   for (size_t d = 0; d < documents.size(); ++d)
     if (!WriteFile(dir.filePath(names[d]), writer.Page(d), error)) return false;

@@ -22,9 +22,7 @@ int DatePanelWidth(const QFontMetrics &metrics, int year, int framePx) {
   return std::max(kDatePanelMinPx, widest + 2 * framePx + kDatePaddingPx);
 }
 
-int StatusPanelWidth(int windowWidthPx) {
-  return windowWidthPx < 232 ? 0 : windowWidthPx - 230;
-}
+int StatusPanelWidth(int windowWidthPx) { return windowWidthPx < 232 ? 0 : windowWidthPx - 230; }
 
 ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
   setSizeGripEnabled(true);
@@ -39,7 +37,8 @@ ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
     // The date panel holds the longest date of the year in the bar's font
     // ("28 September 2026"), which 110 pixels do not.
     if (i == 1)
-      widths_[1] = DatePanelWidth(QFontMetrics(small), QDate::currentDate().year(), panels_[1]->frameWidth());
+      widths_[1] = DatePanelWidth(QFontMetrics(small), QDate::currentDate().year(),
+                                  panels_[1]->frameWidth());
     setPanelWidth(i, widths_[i]);
     panels_[i]->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
     // The status line takes the room left, up to its given width.

@@ -1,7 +1,7 @@
 #include "widgets/ColorComboBox.h"
 
-#include <QPainter>
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 #include <algorithm>
 
@@ -17,8 +17,8 @@ constexpr int kItemHeightPx = 16;
 
 QString BuiltInColorName(int index) {
   static const char *const kNames[kBuiltInColors] = {
-      "Black", "Maroon", "Green", "Olive", "Navy", "Purple", "Teal", "Gray",
-      "Silver", "Red", "Lime", "Yellow", "Blue", "Fuchsia", "Aqua", "White",
+      "Black",  "Maroon", "Green", "Olive",  "Navy", "Purple",  "Teal", "Gray",
+      "Silver", "Red",    "Lime",  "Yellow", "Blue", "Fuchsia", "Aqua", "White",
   };
   return index >= 0 && index < kBuiltInColors ? QString::fromLatin1(kNames[index]) : QString();
 }
@@ -102,7 +102,8 @@ void ColorItemDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
   const bool selected = option.state & QStyle::State_Selected;
   p->save();
   p->fillRect(rect, selected ? option.palette.highlight() : option.palette.base());
-  p->setPen(selected ? option.palette.color(QPalette::HighlightedText) : option.palette.color(QPalette::Text));
+  p->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                     : option.palette.color(QPalette::Text));
   const QRect r = rect.adjusted(kSideInsetPx, 0, -kSideInsetPx, 0);
   const ColorEntry entry = box_->ColorAt(index.row());
   int x = r.left();
@@ -117,12 +118,13 @@ void ColorItemDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
   const int textHeight = option.fontMetrics.height();
   const int y = rect.top() + (rect.height() - textHeight) / 2;
   p->setClipRect(QRect(QPoint(x, rect.top()), QPoint(r.right(), rect.bottom())));
-  p->drawText(QRect(x, y, std::max(0, r.right() - x + 1), textHeight), Qt::AlignLeft | Qt::AlignVCenter,
-              entry.name);
+  p->drawText(QRect(x, y, std::max(0, r.right() - x + 1), textHeight),
+              Qt::AlignLeft | Qt::AlignVCenter, entry.name);
   p->restore();
 }
 
-QSize ColorItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const {
+QSize ColorItemDelegate::sizeHint(const QStyleOptionViewItem &option,
+                                  const QModelIndex &index) const {
   const int width = 2 * kSideInsetPx + box_->pictureWidth() + 3 +
                     option.fontMetrics.horizontalAdvance(box_->ColorAt(index.row()).name);
   return QSize(width, std::max(kItemHeightPx, option.fontMetrics.height() + 2));

@@ -87,7 +87,8 @@ class PickListStyleDelegate : public QStyledItemDelegate {
     QFont font = list_->font();
     // Tab positions come from the list's own font, before a selected row is
     // made bold, so the columns of every row line up.
-    const QList<qreal> tabs = TabPixelPositions(list_->tabStops(), QFontMetrics(font).averageCharWidth());
+    const QList<qreal> tabs =
+        TabPixelPositions(list_->tabStops(), QFontMetrics(font).averageCharWidth());
     int x = r.left() + 2;
     if (list_->selectedStyle() == SelectedStyle::Checkbox) {
       // The box spans (left + 2, top + 1) up to but not including
@@ -217,7 +218,8 @@ void FillItem(QPainter *p, const QStyleOptionViewItem &option, const QWidget *li
   const bool selected = option.state & QStyle::State_Selected;
   const QPalette &palette = list ? list->palette() : option.palette;
   p->fillRect(option.rect, selected ? palette.highlight() : palette.base());
-  const QColor ink = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
+  const QColor ink =
+      selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
   DrawFocusMark(p, option, ink);
   p->setPen(ink);
   p->setFont(list ? list->font() : option.font);
@@ -240,13 +242,16 @@ UnitListColumns MeasureUnitListColumns(const QFontMetrics &metrics, int nameLeft
   for (char c = '0'; c <= '9'; ++c)
     if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(widestDigit))
       widestDigit = QLatin1Char(c);
-  const auto digits = [&](QString pattern) { return pattern.replace(QLatin1Char('0'), widestDigit); };
+  const auto digits = [&](QString pattern) {
+    return pattern.replace(QLatin1Char('0'), widestDigit);
+  };
   const int gap = metrics.horizontalAdvance(QStringLiteral("    "));
   UnitListColumns columns;
   columns.dateLeft = nameLeftPx + widestNamePx + gap;
-  columns.dateWidth = std::max({metrics.horizontalAdvance(digits(QStringLiteral("00/00/00  00:00 am"))),
-                                metrics.horizontalAdvance(digits(QStringLiteral("00/00/00  00:00 pm"))),
-                                metrics.horizontalAdvance(QStringLiteral("File not found"))});
+  columns.dateWidth =
+      std::max({metrics.horizontalAdvance(digits(QStringLiteral("00/00/00  00:00 am"))),
+                metrics.horizontalAdvance(digits(QStringLiteral("00/00/00  00:00 pm"))),
+                metrics.horizontalAdvance(QStringLiteral("File not found"))});
   columns.sizeLeftmost = columns.dateLeft + columns.dateWidth + gap;
   columns.sizeRight =
       columns.sizeLeftmost + metrics.horizontalAdvance(digits(QStringLiteral("000,000,000")));
@@ -281,7 +286,8 @@ void UnitListDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
   const UnitFileColumns file = DescribeUnitFile(index.data(FullPathRole).toString());
   p->drawText(r.left() + columns.dateLeft, baseline, file.dateText);
   if (file.found)
-    p->drawText(r.left() + columns.SizeLeft(p->fontMetrics(), file.sizeText), baseline, file.sizeText);
+    p->drawText(r.left() + columns.SizeLeft(p->fontMetrics(), file.sizeText), baseline,
+                file.sizeText);
   p->restore();
 }
 

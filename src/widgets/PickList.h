@@ -97,7 +97,8 @@ struct UnitListColumns {
   // Where a size text starts: right-aligned, but never into the date column.
   int SizeLeft(const QFontMetrics &metrics, const QString &sizeText) const;
 };
-UnitListColumns MeasureUnitListColumns(const QFontMetrics &metrics, int nameLeftPx, int widestNamePx);
+UnitListColumns MeasureUnitListColumns(const QFontMetrics &metrics, int nameLeftPx,
+                                       int widestNamePx);
 
 // Draws a unit-list entry: glyph, name, the date (or "File not found") and
 // the size, in the columns above. Item height 18.

@@ -1,9 +1,10 @@
 // The colour combo box: its entries, the selection by colour, and an item
 // as it is drawn.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <gtest/gtest.h>
 
 #include "format/FormatSettings.h"
 #include "widgets/ColorComboBox.h"
@@ -13,8 +14,9 @@ using namespace scrivane;
 TEST(ColorComboBox, SixteenNamedColoursInTheOrderOfTheColourIndices) {
   ColorComboBox box;
   ASSERT_EQ(box.count(), 16);
-  const char *const names[16] = {"Black", "Maroon", "Green", "Olive", "Navy", "Purple", "Teal", "Gray",
-                                 "Silver", "Red", "Lime", "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
+  const char *const names[16] = {"Black", "Maroon",  "Green",  "Olive", "Navy", "Purple",
+                                 "Teal",  "Gray",    "Silver", "Red",   "Lime", "Yellow",
+                                 "Blue",  "Fuchsia", "Aqua",   "White"};
   for (int i = 0; i < 16; ++i) {
     EXPECT_EQ(box.itemText(i), QString::fromLatin1(names[i]));
     EXPECT_EQ(box.ColorAt(i).color, ColorFromIndex(i));

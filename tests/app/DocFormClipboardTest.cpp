@@ -1,5 +1,7 @@
 // Copy of selected routines and the form image beside a unit, as a user
 // reaches them from the toolbar.
+#include <gtest/gtest.h>
+
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -9,12 +11,11 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cerrno>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
+#include "app/WindowFixture.h"
 #include "platform/ReplacingFile.h"
 #include "platform/UserMessages.h"
-#include "app/WindowFixture.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
 
@@ -51,17 +52,21 @@ TEST(DocFormClipboard, CopyPutsTheSelectedRoutinesOnTheClipboardAsText) {
   // The lines as the file has them, indentation and spacing and all.
   QFile source(testsupport::examplesDir() + QStringLiteral("/reports.pas"));
   ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-  const QString file = QString::fromLatin1(source.readAll()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  for (const QString &line : text.split(u'\n')) EXPECT_TRUE(file.contains(line + u'\n')) << line.toStdString();
-  EXPECT_TRUE(text.contains(QStringLiteral("FormatFloat('#,##0.00', UnitPrice)"))) << text.toStdString();
+  const QString file =
+      QString::fromLatin1(source.readAll()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  for (const QString &line : text.split(u'\n'))
+    EXPECT_TRUE(file.contains(line + u'\n')) << line.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("FormatFloat('#,##0.00', UnitPrice)")))
+      << text.toStdString();
 }
 
 TEST(DocFormClipboard, FormImageBesideAUnitInADottedFolderIsShownAndDeleted) {
   Window w;
   const QString folder = w.dir.path() + QStringLiteral("/proj.v2");
   ASSERT_TRUE(QDir().mkpath(folder));
-  WriteFile(folder + QStringLiteral("/unit1.pas"),
-            "unit Unit1;\ninterface\nprocedure A;\nimplementation\nprocedure A;\nbegin\nend;\nend.\n");
+  WriteFile(
+      folder + QStringLiteral("/unit1.pas"),
+      "unit Unit1;\ninterface\nprocedure A;\nimplementation\nprocedure A;\nbegin\nend;\nend.\n");
   WriteFile(folder + QStringLiteral("/unit1.dfm"), QByteArray("\xFF\x0A\x00", 3));
   QImage picture(40, 30, QImage::Format_RGB32);
   picture.fill(Qt::blue);
@@ -123,13 +128,15 @@ TEST(DocFormClipboard, PasteSavesInAFolderWithCapitalsAndOverAnImageInAnotherCas
   EXPECT_EQ(w.messages->questions, QStringList{"Do you want to save " + folder + "/unit1.bmp?"});
   EXPECT_EQ(QImage(folder + QStringLiteral("/unit1.bmp")).size(), QSize(40, 30));
 
-  ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/unit1.bmp"), folder + QStringLiteral("/UNIT1.BMP")));
+  ASSERT_TRUE(
+      QFile::rename(folder + QStringLiteral("/unit1.bmp"), folder + QStringLiteral("/UNIT1.BMP")));
   picture = QImage(50, 20, QImage::Format_RGB32);
   picture.fill(Qt::red);
   QGuiApplication::clipboard()->setImage(picture);
   w.window->CaptureBtnClick();
   EXPECT_EQ(QImage(folder + QStringLiteral("/UNIT1.BMP")).size(), QSize(50, 20));
-  EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files),
+            (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
   w.window->PageTabChanged();
   EXPECT_TRUE(w.window->ClearBtn->isEnabled());
   EXPECT_TRUE(w.window->CopyBtn->isEnabled());
@@ -141,5 +148,6 @@ TEST(DocFormClipboard, PasteSavesInAFolderWithCapitalsAndOverAnImageInAnotherCas
   SetWriteFailureHook({});
   EXPECT_EQ(w.messages->warnings, QStringList{"Cannot write " + folder + "/UNIT1.BMP"});
   EXPECT_EQ(QImage(folder + QStringLiteral("/UNIT1.BMP")).size(), QSize(50, 20));
-  EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files),
+            (QStringList{"UNIT1.BMP", "Unit1.dfm", "Unit1.pas"}));
 }

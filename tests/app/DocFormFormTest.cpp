@@ -1,11 +1,12 @@
 // A form file opened in the window: its entry, its objects, their selection,
 // Copy and Clear, and the printed form listing.
+#include <gtest/gtest.h>
+
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"
@@ -22,7 +23,8 @@ TEST(DocFormForm, ObjectsAreListedSelectedCopiedAndPrinted) {
   const QString form = w.dir.path() + QStringLiteral("/MainForm.dfm");
   ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + QStringLiteral("/mainform.dfm"), form));
   w.window->OpenChosenFile(form);
-  EXPECT_TRUE(w.messages->informations.isEmpty()) << w.messages->informations.join("; ").toStdString();
+  EXPECT_TRUE(w.messages->informations.isEmpty())
+      << w.messages->informations.join("; ").toStdString();
   ASSERT_EQ(w.window->unitList->count(), 1);
   EXPECT_EQ(w.window->unitList->item(0)->text(), QStringLiteral("MainForm.dfm"));
   ASSERT_EQ(w.window->routineList->count(), 7);
@@ -41,8 +43,10 @@ TEST(DocFormForm, ObjectsAreListedSelectedCopiedAndPrinted) {
   ASSERT_TRUE(w.window->ClearBtn->isEnabled());
   w.window->CopyBtnClick();
   const QString text = QGuiApplication::clipboard()->text();
-  EXPECT_TRUE(text.startsWith(QStringLiteral("object AddButton : TButton \n"))) << text.toStdString();
-  EXPECT_TRUE(text.contains(QStringLiteral("object StatusLabel : TLabel [3]"))) << text.toStdString();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("object AddButton : TButton \n")))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("object StatusLabel : TLabel [3]")))
+      << text.toStdString();
   EXPECT_FALSE(text.contains(QStringLiteral("RemoveButton"))) << text.toStdString();
 
   const QString pdf = w.dir.path() + QStringLiteral("/objects.pdf");

@@ -1,20 +1,21 @@
 // The window's own print and preview wiring, driven as a user would: open
 // the example project, click a unit, use the menus.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cerrno>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/PrintCommands.h"
+#include "app/WindowFixture.h"
 #include "platform/ReplacingFile.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
 #include "print/gui/PrinterHost.h"
-#include "app/WindowFixture.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
 
@@ -30,7 +31,8 @@ struct ExampleWindow : testsupport::WindowFixture {
 
 QString PdfText(const QString &path) {
   QProcess process;
-  process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+  process.start(QStringLiteral("pdftotext"),
+                {QStringLiteral("-layout"), path, QStringLiteral("-")});
   if (!process.waitForFinished(30000)) return {};
   return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -138,22 +140,26 @@ TEST(DocFormPrint, PdfNeverReplacesAProjectFileAndAFailedWriteIsReported) {
   f.window->OpenChosenFile(project + QStringLiteral("inventory.dpr"));
   f.ClickUnit(QStringLiteral("reports.pas"));
 
-  f.window->printerHost().ChooseOutputFile = [&](const QString &) { return project + QStringLiteral("Stock.PAS"); };
+  f.window->printerHost().ChooseOutputFile = [&](const QString &) {
+    return project + QStringLiteral("Stock.PAS");
+  };
   f.window->PrintUnitMenuClick();
   ASSERT_EQ(f.messages->warnings.size(), 1);
-  EXPECT_TRUE(f.messages->warnings[0].startsWith("Cannot print to " + project + "Stock.PAS: it is "))
+  EXPECT_TRUE(
+      f.messages->warnings[0].startsWith("Cannot print to " + project + "Stock.PAS: it is "))
       << f.messages->warnings[0].toStdString();
   EXPECT_EQ(bytesOf(project + "stock.pas"), stock);
 
   // A link that led nowhere was followed, and its target made.
   f.messages->warnings.clear();
-  const QString dangling = project + QStringLiteral("dangling.pdf"), nowhere = f.dir.path() + QStringLiteral("/nowhere.pdf");
+  const QString dangling = project + QStringLiteral("dangling.pdf"),
+                nowhere = f.dir.path() + QStringLiteral("/nowhere.pdf");
   ASSERT_TRUE(QFile::link(nowhere, dangling));
   f.window->printerHost().ChooseOutputFile = [&](const QString &) { return dangling; };
   f.window->PrintUnitMenuClick();
   ASSERT_EQ(f.messages->warnings.size(), 1);
-  EXPECT_EQ(f.messages->warnings[0],
-            "Cannot print to " + dangling + ": it is a symbolic link to " + nowhere + ", which does not exist.");
+  EXPECT_EQ(f.messages->warnings[0], "Cannot print to " + dangling + ": it is a symbolic link to " +
+                                         nowhere + ", which does not exist.");
   EXPECT_FALSE(QFileInfo::exists(nowhere));
   QFile::remove(dangling);
 

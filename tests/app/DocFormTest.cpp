@@ -16,11 +16,11 @@
 #include "app/DocForm.h"
 #include "app/HelpWindow.h"
 #include "format/IniFile.h"
+#include "platform/RecordedMessages.h"
+#include "support/ProjectKinds.h"
 #include "support/TestPaths.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/PickList.h"
-#include "platform/RecordedMessages.h"
-#include "support/ProjectKinds.h"
 
 using namespace scrivane;
 
@@ -62,7 +62,8 @@ struct WindowFixture {
 
 QStringList Captions(const QMenu *menu) {
   QStringList captions;
-  for (QAction *a : menu->actions()) captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  for (QAction *a : menu->actions())
+    captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
   return captions;
 }
 
@@ -74,12 +75,11 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Scrivane"));
   // Empty recent slots open nothing and are not shown.
   EXPECT_EQ(f.RecentPart(), QStringList());
-  EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "P&rint...", "&Printer Setup...", "Legend...",
-                                               "-", "E&xit"}));
-  EXPECT_EQ(Captions(w.printMenu),
-            QStringList({"&Highlighted unit", "Print &Entire project", "-",
-                         "&Procedures and functions list", "Project &source file",
-                         "&Index Listing"}));
+  EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "P&rint...", "&Printer Setup...",
+                                               "Legend...", "-", "E&xit"}));
+  EXPECT_EQ(Captions(w.printMenu), QStringList({"&Highlighted unit", "Print &Entire project", "-",
+                                                "&Procedures and functions list",
+                                                "Project &source file", "&Index Listing"}));
   EXPECT_EQ(Captions(w.previewMenu),
             QStringList({"&Highlighted unit", "-", "&Procedures and functions list",
                          "Project &source file", "&Index Listing"}));
@@ -109,8 +109,8 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   EXPECT_EQ(w.listsGroup->title(), QStringLiteral("Units and Forms"));
   EXPECT_EQ(w.routineListCaption->text(), QStringLiteral("Procedures and Functions"));
   EXPECT_EQ(w.StatusBar->panelText(0), QStringLiteral(" Tallowind, Incorporated"));
-  EXPECT_TRUE(w.normalFontAction->isChecked() && w.hintsOnAction->isChecked() && w.inchesAction->isChecked() &&
-              w.projectFileUnitsAction->isChecked());
+  EXPECT_TRUE(w.normalFontAction->isChecked() && w.hintsOnAction->isChecked() &&
+              w.inchesAction->isChecked() && w.projectFileUnitsAction->isChecked());
 
   // Choosing an empty recent item opens nothing.
   w.FileMenu->actions()[4]->trigger();
@@ -134,8 +134,8 @@ TEST(DocForm, SettingsChooseTheOptionsAndRecentItemsKeepTheirNames) {
       "[Main]\r\nStyle=1\r\nHint=0\r\nMeasure=1\r\n[Switch]\r\nInclude=1\r\n");
   MainWindow &w = *f.window;
   EXPECT_EQ(f.RecentPart(), QStringList({"&1 C:\\X\\A.DPR", "&3 /tmp/B.pas", "-"}));
-  EXPECT_TRUE(w.boldFontAction->isChecked() && w.hintsOffAction->isChecked() && w.centimetresAction->isChecked() &&
-              w.usesClauseUnitsAction->isChecked());
+  EXPECT_TRUE(w.boldFontAction->isChecked() && w.hintsOffAction->isChecked() &&
+              w.centimetresAction->isChecked() && w.usesClauseUnitsAction->isChecked());
   EXPECT_TRUE(w.unitList->font().bold());
   EXPECT_FALSE(w.hintsShown());
   EXPECT_TRUE(w.includeUses());
@@ -181,8 +181,7 @@ TEST(DocForm, ClickingAUnitListsItsRoutinesWithTheirGlyphs) {
 
   w.unitList->setCurrentRow(1);
   EXPECT_TRUE(w.model().CurrentUnitPath.endsWith(QStringLiteral("stock.pas")));
-  EXPECT_EQ(w.StatusBar->panelText(0),
-            QStringLiteral(" Unit: ") + w.model().CurrentUnitPath);
+  EXPECT_EQ(w.StatusBar->panelText(0), QStringLiteral(" Unit: ") + w.model().CurrentUnitPath);
   ASSERT_GT(w.routineList->count(), 0);
   ASSERT_EQ(w.routineList->count(), w.model().Routines.size());
   QSet<int> kinds;
@@ -229,11 +228,13 @@ TEST(DocForm, LazarusAndDelphiProjectFilesOpenWithTheirIncludeFiles) {
     w.unitList->setCurrentRow(0);
     // The routine lives in the include file the project's search path finds.
     ASSERT_EQ(w.routineList->count(), 1) << project.toStdString();
-    EXPECT_TRUE(w.routineList->item(0)->text().startsWith(QStringLiteral("procedure go;"))) << project.toStdString();
+    EXPECT_TRUE(w.routineList->item(0)->text().startsWith(QStringLiteral("procedure go;")))
+        << project.toStdString();
     EXPECT_EQ(w.recentFiles().At(0), project);
   }
   EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
-  EXPECT_TRUE(f.messages->informations.isEmpty()) << f.messages->informations.join('\n').toStdString();
+  EXPECT_TRUE(f.messages->informations.isEmpty())
+      << f.messages->informations.join('\n').toStdString();
   w.close();
 }
 
@@ -268,7 +269,11 @@ TEST(DocForm, HelpShowsTheTopicOfTheActiveTab) {
   MainWindow &w = *f.window;
   const std::tuple<std::function<void()>, int> rows[] = {
       {[&w] { w.HelpBtn->trigger(); }, 1006},
-      {[&w] { w.pageTabs->setCurrentIndex(1); w.HelpBtn->trigger(); }, 1002},
+      {[&w] {
+         w.pageTabs->setCurrentIndex(1);
+         w.HelpBtn->trigger();
+       },
+       1002},
       {[&w] { w.helpContentsAction->trigger(); }, 1000},
       {[&w] { w.helpIndexAction->trigger(); }, 1004},
   };

@@ -1,6 +1,8 @@
 // The Format dialog driven headless: every tab shows the settings and
 // writes them back the moment a control changes, and what it writes
 // reaches a printed page.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -15,7 +17,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"
@@ -92,7 +93,8 @@ QStringList FirstPage(const FormatSettings &settings) {
 int LeftmostText(const QStringList &page) {
   int leftmost = INT_MAX;
   for (const QString &line : page)
-    if (line.startsWith(QStringLiteral("text "))) leftmost = std::min(leftmost, line.section(' ', 1, 1).toInt());
+    if (line.startsWith(QStringLiteral("text ")))
+      leftmost = std::min(leftmost, line.section(' ', 1, 1).toInt());
   return leftmost;
 }
 
@@ -100,7 +102,8 @@ int LeftmostText(const QStringList &page) {
 
 TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   Dialog d;
-  d.settings.LineNo = d.settings.Path2 = d.settings.Header = d.settings.PrintImage = d.settings.Title = 1;
+  d.settings.LineNo = d.settings.Path2 = d.settings.Header = d.settings.PrintImage =
+      d.settings.Title = 1;
   d.settings.Reserve = 2;
   d.settings.Align = 2;
   d.settings.Line1C = 4;
@@ -114,8 +117,8 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(f.windowTitle(), QStringLiteral("Format"));
   QStringList tabs;
   for (int i = 0; i < f.tabs->count(); ++i) tabs << f.tabs->tabText(i);
-  EXPECT_EQ(tabs, QStringList({"Margins and Settings", "Fonts", "Reserved Words", "Header and Footer",
-                               "Title Block"}));
+  EXPECT_EQ(tabs, QStringList({"Margins and Settings", "Fonts", "Reserved Words",
+                               "Header and Footer", "Title Block"}));
 
   // Margins and Settings: the defaults 5 have no entry; the lists show the
   // length that prints and keep the stored index.
@@ -140,13 +143,20 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(d.settings.PagesPerSheet, 4);
 
   const std::tuple<QCheckBox *, int FormatSettings::*, int> switches[] = {
-      {f.blockDiagramBox, &FormatSettings::Blocks, 0},  {f.lineNumbersBox, &FormatSettings::LineNo, 1},
-      {f.autoFormatBox, &FormatSettings::Auto, 0},    {f.lineBetweenRoutinesBox, &FormatSettings::LineBetweenRoutines, 0},
-      {f.lowerCaseBox, &FormatSettings::Lower, 0},   {f.upperCaseNamesBox, &FormatSettings::UpperCaseRoutineNames, 0},
-      {f.boldNamesBox, &FormatSettings::Bold, 0},   {f.projectPathBox, &FormatSettings::Path2, 1},
-      {f.unitPathBox, &FormatSettings::Path1, 0},   {f.headerBox, &FormatSettings::Header, 1},
-      {f.footerBox, &FormatSettings::Footer, 0},  {f.printImageBox, &FormatSettings::PrintImage, 1},
-      {f.titleBlockBox, &FormatSettings::Title, 1},  {f.LineNumbersFromFile, &FormatSettings::LineNumbersFrom, 0},
+      {f.blockDiagramBox, &FormatSettings::Blocks, 0},
+      {f.lineNumbersBox, &FormatSettings::LineNo, 1},
+      {f.autoFormatBox, &FormatSettings::Auto, 0},
+      {f.lineBetweenRoutinesBox, &FormatSettings::LineBetweenRoutines, 0},
+      {f.lowerCaseBox, &FormatSettings::Lower, 0},
+      {f.upperCaseNamesBox, &FormatSettings::UpperCaseRoutineNames, 0},
+      {f.boldNamesBox, &FormatSettings::Bold, 0},
+      {f.projectPathBox, &FormatSettings::Path2, 1},
+      {f.unitPathBox, &FormatSettings::Path1, 0},
+      {f.headerBox, &FormatSettings::Header, 1},
+      {f.footerBox, &FormatSettings::Footer, 0},
+      {f.printImageBox, &FormatSettings::PrintImage, 1},
+      {f.titleBlockBox, &FormatSettings::Title, 1},
+      {f.LineNumbersFromFile, &FormatSettings::LineNumbersFrom, 0},
   };
   for (const auto &[box, member, stored] : switches) {
     SCOPED_TRACE(box->text().toStdString());
@@ -172,7 +182,8 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(d.settings.MColor, 4);
   Pick(f.Kinds[FormatDialog::ReservedWords].colorBox, 9);
   EXPECT_EQ(d.settings.RColor, 9);
-  EXPECT_EQ(f.Kinds[FormatDialog::ReservedWords].sample->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(f.Kinds[FormatDialog::ReservedWords].sample->palette().color(QPalette::WindowText),
+            QColor(255, 0, 0));
 
   // Reserved Words: the right list is the word list.
   ASSERT_EQ(f.reservedWordList->count(), 95);
@@ -212,7 +223,8 @@ TEST(FormatDialog, EveryTabShowsItsOptionsAndWritesThemAtOnce) {
   EXPECT_EQ(f.Edits[2]->text(), QStringLiteral("Springfield"));
   f.Edits[0]->setFocus();
   QTest::keyClicks(f.Edits[0], QStringLiteral("Tallowind "));
-  QTest::sendKeyEvent(QTest::Click, f.Edits[0], Qt::Key_unknown, QStringLiteral("\u03c8"), Qt::NoModifier);
+  QTest::sendKeyEvent(QTest::Click, f.Edits[0], Qt::Key_unknown, QStringLiteral("\u03c8"),
+                      Qt::NoModifier);
   QTest::keyClicks(f.Edits[0], QStringLiteral(" Incorporated, with a name far too long"));
   EXPECT_EQ(d.settings.Title1, QStringLiteral("Tallowind \u03c8 Incorporated, with a na").toUtf8());
   f.Edits[7]->setText(QStringLiteral("June"));
@@ -261,10 +273,11 @@ TEST(FormatDialog, FontDialogCancelKeepsTheFontAndItsPicksAreStoredSoundly) {
   f.FontBtnClick(false);
   EXPECT_EQ(d.settings.BName, QStringLiteral("DejaVu Serif"));
   EXPECT_EQ(d.settings.BSize, 14);
-  EXPECT_EQ(d.settings.BStyle, 1);        // bold, however underlined
+  EXPECT_EQ(d.settings.BStyle, 1);          // bold, however underlined
   EXPECT_EQ(d.settings.BColor, 0x0000FFu);  // Qt's font dialog has no colour
   EXPECT_EQ(f.BaseColor->font().family(), QStringLiteral("DejaVu Serif"));
-  EXPECT_EQ(f.Kinds[FormatDialog::Comments].sample->font().family(), QStringLiteral("DejaVu Serif"));
+  EXPECT_EQ(f.Kinds[FormatDialog::Comments].sample->font().family(),
+            QStringLiteral("DejaVu Serif"));
 
   f.ChooseFont = [](QFont &font) {
     font.setFamily(QStringLiteral("A Font Whose Name Runs Past Thirty-Five Letters"));
@@ -301,9 +314,9 @@ TEST(FormatDialog, F1ReturnAndEscapeFromTheKeyboard) {
     reached.insert(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
-  for (QWidget *control : std::initializer_list<QWidget *>{f.TopBox, f.BottomBox, f.SpaceBox, f.LeftBox,
-                                                           f.RightBox, f.IndentBox, f.EqualBox, f.blockDiagramBox,
-                                                           f.lineNumbersBox, f.boldNamesBox, f.unitPathBox, f.CloseBtn})
+  for (QWidget *control : std::initializer_list<QWidget *>{
+           f.TopBox, f.BottomBox, f.SpaceBox, f.LeftBox, f.RightBox, f.IndentBox, f.EqualBox,
+           f.blockDiagramBox, f.lineNumbersBox, f.boldNamesBox, f.unitPathBox, f.CloseBtn})
     EXPECT_TRUE(reached.contains(control)) << control->metaObject()->className();
 
   f.Edits[0]->setFocus();
@@ -324,15 +337,15 @@ TEST(FormatDialog, AChangeOfEveryKindReachesThePrintedPage) {
   d.Open();
   FormatDialog &f = *d.form;
   const QStringList before = FirstPage(d.settings);
-  f.lineNumbersBox->click();                                 // switch: line numbers
+  f.lineNumbersBox->click();  // switch: line numbers
   f.ChooseFont = [](QFont &font) {
     font.setFamily(QStringLiteral("DejaVu Sans Mono"));  // font
     return true;
   };
   f.FontBtnClick(false);
-  Pick(f.Kinds[FormatDialog::Comments].colorBox, 9);      // colour: red comments
-  Pick(f.LeftBox, 3);                                   // length: 1.5 in left margin
-  f.headerBox->click();                                 // header item: unit name
+  Pick(f.Kinds[FormatDialog::Comments].colorBox, 9);  // colour: red comments
+  Pick(f.LeftBox, 3);                                 // length: 1.5 in left margin
+  f.headerBox->click();                               // header item: unit name
   Pick(f.Line1A, 2);
   const QStringList after = FirstPage(d.settings);
 

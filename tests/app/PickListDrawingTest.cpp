@@ -1,7 +1,8 @@
 // The pick list's own drawings, grabbed offscreen with a fixed font.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QImage>
-#include <gtest/gtest.h>
 
 #include "widgets/PickList.h"
 

@@ -1,16 +1,17 @@
 // The preview window driven headless on the virtual printer.
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
+#include <QFrame>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusTipEvent>
 #include <QTimer>
-#include <QAction>
-#include <QFrame>
-#include <QScrollArea>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "print/PageCanvas.h"
 #include "print/PageSheets.h"
@@ -152,9 +153,9 @@ TEST(PreviewForm, ZoomStepsStopAtTheLimits) {
     bool inEnabled, outEnabled;
   };
   const Row rows[] = {
-      {false, 1.0f, "Zoom = 100%", true, false},  {true, 1.5f, "Zoom = 150%", true, true},
-      {true, 2.25f, "Zoom = 225%", true, true},   {true, 3.375f, "Zoom = 338%", true, true},
-      {true, 4.0f, "Zoom = 400%", false, true},   {true, 4.0f, "Zoom = 400%", false, true},
+      {false, 1.0f, "Zoom = 100%", true, false},       {true, 1.5f, "Zoom = 150%", true, true},
+      {true, 2.25f, "Zoom = 225%", true, true},        {true, 3.375f, "Zoom = 338%", true, true},
+      {true, 4.0f, "Zoom = 400%", false, true},        {true, 4.0f, "Zoom = 400%", false, true},
       {false, 4.0f / 1.5f, "Zoom = 267%", true, true},
   };
   for (const Row &row : rows) {
@@ -173,7 +174,8 @@ TEST(PreviewForm, ZoomStepsStopAtTheLimits) {
 
 TEST(PreviewForm, LeftClickZoomsInAndRightClickOut) {
   Preview preview(1);
-  const QPoint middle(preview.form->firstPageBox->width() / 2, preview.form->firstPageBox->height() / 2);
+  const QPoint middle(preview.form->firstPageBox->width() / 2,
+                      preview.form->firstPageBox->height() / 2);
   preview.form->PageBoxMouseDown(Qt::LeftButton, middle);
   EXPECT_FLOAT_EQ(preview.form->Zoom, 1.5f);
   preview.form->PageBoxMouseDown(Qt::RightButton, middle);
@@ -191,7 +193,8 @@ TEST(PreviewForm, TwoPagesWithTheLastPageOnTheLeftLeaveTheRightBoxWhite) {
   EXPECT_EQ(preview.form->secondPagePanel->size(), preview.form->PagePanel->size());
   // Both sheets lie inside the view, side by side.
   EXPECT_GE(preview.form->PagePanel->x(), 0);
-  EXPECT_LE(preview.form->secondPagePanel->geometry().right(), preview.form->pageScroll->viewport()->width());
+  EXPECT_LE(preview.form->secondPagePanel->geometry().right(),
+            preview.form->pageScroll->viewport()->width());
 
   preview.form->GoToPage(2);
   EXPECT_FALSE(AllWhite(preview.form->RenderBox(2)));
@@ -217,7 +220,8 @@ TEST(PreviewForm, PaintsAtThePrintersPositionsAndClipsTheUnprintableStrips) {
   const QImage image = preview.form->RenderBox(1);
   const DeviceMetrics m = preview.printer.metrics();
   auto toBox = [&](int x, int y) {
-    return QPoint(int(double(x) * image.width() / m.PageWidth), int(double(y) * image.height() / m.PageHeight));
+    return QPoint(int(double(x) * image.width() / m.PageWidth),
+                  int(double(y) * image.height() / m.PageHeight));
   };
   EXPECT_EQ(image.pixel(toBox(1500, 1500)), qRgb(0, 0, 0));
   EXPECT_EQ(image.pixel(toBox(900, 1500)), qRgb(255, 255, 255));
@@ -237,8 +241,7 @@ TEST(PreviewForm, GridLinesInInchesAndCentimetres) {
       {5100, 6600, 0, 8, 11, 600},   // Letter, inches
       {5100, 6600, 1, 21, 28, 236},  // Letter, centimetres: trunc(8 x 2.54) + 1
       {4958, 7017, 0, 8, 11, 600},   // A4
-      {4958, 7017, 1, 21, 28, 236},
-      {300, 300, 0, 0, 0, 0},        // less than an inch: no lines
+      {4958, 7017, 1, 21, 28, 236}, {300, 300, 0, 0, 0, 0},  // less than an inch: no lines
   };
   for (const Row &row : rows) {
     DeviceMetrics m;
@@ -408,12 +411,14 @@ TEST(PreviewForm, KeysBeyondTheMenus) {
 
 TEST(PreviewForm, HintsReachTheThirdStatusPanel) {
   Preview preview(1);
-  for (QWidget *control : {static_cast<QWidget *>(preview.form->NextBtn), preview.form->firstPageBox}) {
+  for (QWidget *control :
+       {static_cast<QWidget *>(preview.form->NextBtn), preview.form->firstPageBox}) {
     QStatusTipEvent tip(control->statusTip());
     QApplication::sendEvent(control, &tip);
     EXPECT_EQ(preview.form->StatusText(2), control->statusTip());
   }
-  EXPECT_EQ(preview.form->StatusText(2), QStringLiteral("Left or right mouse click to zoom in/out."));
+  EXPECT_EQ(preview.form->StatusText(2),
+            QStringLiteral("Left or right mouse click to zoom in/out."));
 }
 
 // Two pages a sheet: the window pages through sheets as they print, each
@@ -429,7 +434,9 @@ TEST(PreviewForm, TwoPagesASheetShowTheSheetsAsTheyPrint) {
   const QList<PagePlacement> places = PlacePagesOnSheet(2, QSize(5100, 6600));
   for (const PagePlacement &place : places) {
     const double x = place.x + 1500 * place.scale, y = place.y + 1500 * place.scale;
-    EXPECT_EQ(image.pixel(int(x * image.width() / 6600), int(y * image.height() / 5100)), qRgb(0, 0, 0)) << place.x;
+    EXPECT_EQ(image.pixel(int(x * image.width() / 6600), int(y * image.height() / 5100)),
+              qRgb(0, 0, 0))
+        << place.x;
   }
   preview.form->ShowLastPage();
   EXPECT_EQ(preview.form->FinalPage, 3);

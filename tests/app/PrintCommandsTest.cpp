@@ -1,21 +1,23 @@
 // The print and preview commands driven through the real main window, the
 // preview window and the print status window, printing to PDF files.
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/PrintCommands.h"
+#include "platform/RecordedMessages.h"
 #include "print/PageCanvas.h"
 #include "print/gui/PrintStatusForm.h"
 #include "print/gui/PrinterHost.h"
@@ -23,7 +25,6 @@
 #include "support/RunTool.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
-#include "platform/RecordedMessages.h"
 
 using namespace scrivane;
 
@@ -31,7 +32,8 @@ namespace {
 
 QString PdfText(const QString &path) {
   QProcess process;
-  process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+  process.start(QStringLiteral("pdftotext"),
+                {QStringLiteral("-layout"), path, QStringLiteral("-")});
   process.waitForFinished(20000);
   return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -52,8 +54,8 @@ struct CommandsFixture {
     messages = recorded.get();
     window->setMessages(std::move(recorded));
     window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/inventory.dpr"));
-    commands = std::make_unique<PrintCommands>(window->model(), window->settings(), window->messages(),
-                                               printer, window.get());
+    commands = std::make_unique<PrintCommands>(window->model(), window->settings(),
+                                               window->messages(), printer, window.get());
     PrintCommandHooks &hooks = commands->Hooks;
     hooks.UpdateCommands = [this] { window->UpdateCommands(); };
     hooks.SelectUnit = [this](int index) { window->unitList->setCurrentRow(index); };
@@ -145,13 +147,15 @@ TEST(PrintCommands, FlagsOfTheUnitCommands) {
       {"preview menu, whole unit", &PrintCommands::PrevUnitMenuClick, false, true, false},
       {"preview menu, two routines", &PrintCommands::PrevUnitMenuClick, true, false, true},
       {"unit list double click, whole", &PrintCommands::UnitListDoubleClick, false, true, false},
-      {"unit list double click, two routines", &PrintCommands::UnitListDoubleClick, true, false, false},
+      {"unit list double click, two routines", &PrintCommands::UnitListDoubleClick, true, false,
+       false},
       {"routine list double click", &PrintCommands::RoutineListDoubleClick, true, false, false},
   };
   for (const Row &row : rows) {
     CommandsFixture f;
     f.ClickUnit(QStringLiteral("stock.pas"));
-    if (row.routinesSelected) f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
+    if (row.routinesSelected)
+      f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
     bool indexOffered = true;
     SetPreviewRunHook([&](PreviewWindow &form) { indexOffered = form.IndexBtn->isEnabled(); });
     (f.commands.get()->*row.command)();
@@ -170,8 +174,8 @@ TEST(PrintCommands, PrintingTheHighlightedUnitWritesEveryLineAndEnablesTheIndex)
   ASSERT_TRUE(QFile::exists(pdf)) << f.messages->warnings.join('\n').toStdString();
   const QString text = PdfText(pdf);
   // Lines of the unit, in their order.
-  const QStringList expected = {"unit stock", "constructor TStockList.Create", "destructor TStockList.Destroy",
-                                "procedure TStockList.SaveToFile"};
+  const QStringList expected = {"unit stock", "constructor TStockList.Create",
+                                "destructor TStockList.Destroy", "procedure TStockList.SaveToFile"};
   qsizetype at = 0;
   for (const QString &line : expected) {
     const qsizetype found = text.indexOf(line, at, Qt::CaseInsensitive);
@@ -188,13 +192,16 @@ TEST(PrintCommands, PrintingTwoSelectedRoutinesPrintsOnlyThem) {
   CommandsFixture f;
   f.ClickUnit(QStringLiteral("stock.pas"));
   f.SelectRoutines({"procedure tstocklist.add", "procedure tstocklist.remove"});
-  EXPECT_EQ(f.window->PrintUnitMenu->text(), QStringLiteral("&Highlighted procedures and functions"));
-  EXPECT_EQ(f.window->PrevUnitMenu->text(), QStringLiteral("&Highlighted procedures and functions"));
+  EXPECT_EQ(f.window->PrintUnitMenu->text(),
+            QStringLiteral("&Highlighted procedures and functions"));
+  EXPECT_EQ(f.window->PrevUnitMenu->text(),
+            QStringLiteral("&Highlighted procedures and functions"));
   const QString pdf = f.PrintTo(QStringLiteral("two.pdf"));
   f.commands->PrintUnitMenuClick();
   EXPECT_TRUE(f.commands->Docs.Unit.SelectedOnly);
   const QString text = PdfText(pdf);
-  EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Add"), Qt::CaseInsensitive)) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Add"), Qt::CaseInsensitive))
+      << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("TStockList.Remove"), Qt::CaseInsensitive));
   EXPECT_FALSE(text.contains(QStringLiteral("TStockList.Receive"), Qt::CaseInsensitive));
   EXPECT_FALSE(text.contains(QStringLiteral("unit stock"), Qt::CaseInsensitive));
@@ -209,7 +216,8 @@ TEST(PrintCommands, EntireProjectToPdfIsTheBookTheCommandLinePrints) {
   const QString pdf = f.PrintTo(QStringLiteral("book.pdf"));
   f.commands->EntireProjMenuClick();
   EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
-  const QJsonObject json = QJsonDocument::fromJson(testsupport::RunTool("qpdf", {"--json", pdf}).toUtf8()).object();
+  const QJsonObject json =
+      QJsonDocument::fromJson(testsupport::RunTool("qpdf", {"--json", pdf}).toUtf8()).object();
   QStringList outline;
   testsupport::OutlineLines(json, json["outlines"].toArray(), 0, outline);
   QFile golden(testsupport::sourceDir() + "/tests/project/golden/inventory-outline.txt");
@@ -226,16 +234,24 @@ TEST(PrintCommands, TwoPagesASheetReachTheUnitAndTheBook) {
   f.ClickUnit(QStringLiteral("stock.pas"));
   const QString single = f.PrintTo(QStringLiteral("single.pdf"));
   f.commands->PrintUnitMenuClick();
-  const int pages = testsupport::RunTool("pdfinfo", {single}).section("Pages:", 1).section('\n', 0, 0).trimmed().toInt();
+  const int pages = testsupport::RunTool("pdfinfo", {single})
+                        .section("Pages:", 1)
+                        .section('\n', 0, 0)
+                        .trimmed()
+                        .toInt();
   ASSERT_GE(pages, 2);
   f.window->settings().PagesPerSheet = 2;
   for (const bool book : {false, true}) {
     const QString pdf = f.PrintTo(book ? QStringLiteral("book2.pdf") : QStringLiteral("unit2.pdf"));
-    if (book) f.commands->EntireProjMenuClick();
-    else f.commands->PrintUnitMenuClick();
+    if (book)
+      f.commands->EntireProjMenuClick();
+    else
+      f.commands->PrintUnitMenuClick();
     const QString info = testsupport::RunTool("pdfinfo", {pdf});
     EXPECT_TRUE(info.contains("842 x 595")) << info.toStdString();
-    if (!book) EXPECT_TRUE(info.contains(QRegularExpression(QString("Pages:\\s+%1\n").arg((pages + 1) / 2)))) << info.toStdString();
+    if (!book)
+      EXPECT_TRUE(info.contains(QRegularExpression(QString("Pages:\\s+%1\n").arg((pages + 1) / 2))))
+          << info.toStdString();
   }
 }
 
@@ -269,7 +285,8 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   EXPECT_EQ(f.window->unitList->currentRow(), 0);
   // The status line names the first unit again, then says the print was cancelled.
   ASSERT_GE(f.statusLines.size(), 2);
-  EXPECT_EQ(f.statusLines[f.statusLines.size() - 2], QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath);
+  EXPECT_EQ(f.statusLines[f.statusLines.size() - 2],
+            QStringLiteral(" Unit: ") + f.window->model().Units[0].fullPath);
   EXPECT_EQ(f.statusLines.last(), QStringLiteral(" Print cancelled."));
 
   // The next run is not ended by the old Cancel, and one index covers it all.
@@ -280,7 +297,8 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   EXPECT_TRUE(QFile::exists(again));
   EXPECT_FALSE(f.commands->Flags.PrintCancelled);
   QSet<QByteArray> unitsInIndex;
-  for (const QByteArray &entry : f.window->model().IndexEntries) unitsInIndex << entry.split('%').value(2);
+  for (const QByteArray &entry : f.window->model().IndexEntries)
+    unitsInIndex << entry.split('%').value(2);
   EXPECT_GE(unitsInIndex.size(), 2) << f.window->model().IndexEntries.size();
   EXPECT_TRUE(f.commands->IndexItemsEnabled());
 }
@@ -294,7 +312,8 @@ TEST(PrintCommands, ProcedureAndProjectDocumentsPrintAndTurnTheIndexItemsOff) {
   const QString procedures = f.PrintTo(QStringLiteral("procedures.pdf"));
   f.window->settings().Footer = 1;
   f.commands->PrintProcMenuClick();
-  EXPECT_TRUE(f.messages->informations.isEmpty()) << f.messages->informations.join('\n').toStdString();
+  EXPECT_TRUE(f.messages->informations.isEmpty())
+      << f.messages->informations.join('\n').toStdString();
   EXPECT_TRUE(f.messages->warnings.isEmpty()) << f.messages->warnings.join('\n').toStdString();
   EXPECT_FALSE(f.commands->Flags.IndexRequested);
   EXPECT_FALSE(f.commands->IndexItemsEnabled());
@@ -305,7 +324,9 @@ TEST(PrintCommands, ProcedureAndProjectDocumentsPrintAndTurnTheIndexItemsOff) {
   const QString text = PdfText(procedures);
   qsizetype at = 0;
   for (const RoutineEntry &routine : f.window->model().Routines) {
-    const QString words = QString::fromLatin1(routine.text).section(QLatin1Char(' '), 1, 1).section(QLatin1Char('('), 0, 0);
+    const QString words = QString::fromLatin1(routine.text)
+                              .section(QLatin1Char(' '), 1, 1)
+                              .section(QLatin1Char('('), 0, 0);
     const qsizetype found = text.indexOf(words, at, Qt::CaseInsensitive);
     EXPECT_GE(found, at) << words.toStdString();
     if (found >= 0) at = found;

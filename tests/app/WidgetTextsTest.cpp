@@ -12,10 +12,17 @@ using namespace scrivane;
 
 TEST(UnitListColumns, SizeIsGroupedByThousands) {
   const std::pair<qint64, const char *> rows[] = {
-      {0, "0"},         {7, "7"},           {999, "999"},         {1000, "1,000"},
-      {12345, "12,345"}, {999999, "999,999"}, {1234567, "1,234,567"}, {1000000000, "1,000,000,000"},
+      {0, "0"},
+      {7, "7"},
+      {999, "999"},
+      {1000, "1,000"},
+      {12345, "12,345"},
+      {999999, "999,999"},
+      {1234567, "1,234,567"},
+      {1000000000, "1,000,000,000"},
   };
-  for (const auto &[bytes, text] : rows) EXPECT_EQ(FormatFileSize(bytes), QString::fromLatin1(text));
+  for (const auto &[bytes, text] : rows)
+    EXPECT_EQ(FormatFileSize(bytes), QString::fromLatin1(text));
 }
 
 TEST(UnitListColumns, TimeUsesTwelveHourClockWithTwoBlanks) {
@@ -74,7 +81,8 @@ TEST(PickListTabStops, ParsesAndReportsTheBadPiece) {
   }
   EXPECT_EQ(JoinTabStops({8, 16, 24}), QStringLiteral("8;16;24"));
   PickList list;
-  EXPECT_EQ(list.setTabStopsText(QStringLiteral("8;x")), QStringLiteral("x is an invalid tab stop"));
+  EXPECT_EQ(list.setTabStopsText(QStringLiteral("8;x")),
+            QStringLiteral("x is an invalid tab stop"));
   EXPECT_EQ(list.tabStopsText(), QStringLiteral("8"));
 }
 

@@ -2,8 +2,9 @@
 // against its private cupsd, whose queue (named by SCRIVANE_TEST_QUEUE and
 // made the default through $PRINTER) has Letter as its own paper; skipped
 // anywhere else. The script checks what the queue received.
-#include <QPrinterInfo>
 #include <gtest/gtest.h>
+
+#include <QPrinterInfo>
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"

@@ -1,10 +1,12 @@
 // Faults a new user met in the main window and the preview, each driven the
 // way the user met it: real clicks and keys through Qt's own handling.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -14,7 +16,6 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"
@@ -61,7 +62,8 @@ TEST(WindowFaults, OneDoubleClickOnAUnitNotYetHighlightedPreviewsIt) {
   for (int row : {2, 1}) {
     ASSERT_FALSE(units.item(row)->isSelected());
     // Through the window, so Qt makes the double click of two presses.
-    const QPoint at = units.viewport()->mapTo(f.window.get(), units.visualItemRect(units.item(row)).topLeft() + QPoint(20, 9));
+    const QPoint at = units.viewport()->mapTo(
+        f.window.get(), units.visualItemRect(units.item(row)).topLeft() + QPoint(20, 9));
     QTest::mouseDClick(f.window->windowHandle(), Qt::LeftButton, {}, at);
     EXPECT_EQ(previews, 1) << "row " << row;
     previews = 0;
@@ -74,7 +76,8 @@ TEST(WindowFaults, UnitListColumnsNeverTouchInTheNormalOrTheBoldFont) {
   const ProjectModel &model = f.window->model();
   ASSERT_FALSE(model.Units.isEmpty());
   const int nameLeft = EntryGlyph(EntryKind::UnitInProject).width() + 1;
-  const QStringList dates = {QStringLiteral("12/28/26  05:26 am"), QStringLiteral("08/08/08  08:08 pm"),
+  const QStringList dates = {QStringLiteral("12/28/26  05:26 am"),
+                             QStringLiteral("08/08/08  08:08 pm"),
                              QStringLiteral("File not found")};
   const QStringList sizes = {QStringLiteral("1,234,567"), QStringLiteral("888,888,888"),
                              QStringLiteral("12,345,678,901")};
@@ -91,12 +94,14 @@ TEST(WindowFaults, UnitListColumnsNeverTouchInTheNormalOrTheBoldFont) {
     }
     for (const QString &date : dates) {
       for (const QString &size : sizes) {
-        EXPECT_LT(columns.dateLeft + metrics.horizontalAdvance(date), columns.SizeLeft(metrics, size))
+        EXPECT_LT(columns.dateLeft + metrics.horizontalAdvance(date),
+                  columns.SizeLeft(metrics, size))
             << date.toStdString() << size.toStdString() << " bold " << listFont.bold();
       }
     }
     // Sizes of ordinary files line up at their right end.
-    EXPECT_EQ(columns.SizeLeft(metrics, sizes[0]) + metrics.horizontalAdvance(sizes[0]), columns.sizeRight);
+    EXPECT_EQ(columns.SizeLeft(metrics, sizes[0]) + metrics.horizontalAdvance(sizes[0]),
+              columns.sizeRight);
   }
 }
 
@@ -200,8 +205,8 @@ TEST(WindowFaults, RoutineCaptionIsReadableAtEverySplitterPosition) {
   option.initFrom(w.listsGroup);
   option.text = w.listsGroup->title();
   option.subControls = QStyle::SC_GroupBoxLabel;
-  const QRect title =
-      w.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, w.listsGroup);
+  const QRect title = w.style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                QStyle::SC_GroupBoxLabel, w.listsGroup);
   const int total = w.DragBar->width() - w.DragBar->handleWidth();
   for (int units = 101; units < total; units += 7) {
     w.DragBar->setSizes({units, total - units});
@@ -226,18 +231,22 @@ TEST(WindowFaults, The32KMessageHasItsTwoLinesWithoutABlankOne) {
     file.write("implementation\n");
     for (int i = 0; i < 60; ++i) {
       file.write(QStringLiteral("procedure P%1;\nbegin\n").arg(i).toLatin1());
-      for (int line = 0; line < 20; ++line) file.write("  Writeln('a line of text that fills the clipboard');\n");
+      for (int line = 0; line < 20; ++line)
+        file.write("  Writeln('a line of text that fills the clipboard');\n");
       file.write("end;\n");
     }
     file.write("end.\n");
   }
   f.window->OpenChosenFile(unit);
-  ASSERT_EQ(f.window->routineList->count(), 60) << f.messages->warnings.join("|").toStdString() << f.messages->informations.join("|").toStdString() << f.window->unitList->count();
+  ASSERT_EQ(f.window->routineList->count(), 60)
+      << f.messages->warnings.join("|").toStdString()
+      << f.messages->informations.join("|").toStdString() << f.window->unitList->count();
   f.window->routineList->selectAll();
   f.window->CopyBtnClick();
   ASSERT_EQ(f.messages->informations.size(), 1);
   EXPECT_EQ(f.messages->informations[0],
-            QStringLiteral("The maximum allowable text is 32K.\nReduce the number of procedures selected."));
+            QStringLiteral(
+                "The maximum allowable text is 32K.\nReduce the number of procedures selected."));
 }
 
 TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
@@ -261,11 +270,13 @@ TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
   f.window->PrintUnitMenuClick();
   f.ClickUnit(QStringLiteral("stock.pas"));
   f.window->PrintUnitMenuClick();
-  EXPECT_EQ(proposed, QStringList({project + QStringLiteral("/reports.pdf"), elsewhere + QStringLiteral("/stock.pdf")}));
+  EXPECT_EQ(proposed, QStringList({project + QStringLiteral("/reports.pdf"),
+                                   elsewhere + QStringLiteral("/stock.pdf")}));
 
   // The print dialog of the preview proposes the same file.
   QString fromPreview;
-  SetPreviewRunHook([&](PreviewWindow &) { fromPreview = f.window->printerHost().SuggestOutputFile(); });
+  SetPreviewRunHook(
+      [&](PreviewWindow &) { fromPreview = f.window->printerHost().SuggestOutputFile(); });
   f.window->PrevUnitMenuClick();
   EXPECT_EQ(fromPreview, elsewhere + QStringLiteral("/stock.pdf"));
   f.window->PrevProjMenuClick();
@@ -289,5 +300,6 @@ TEST(WindowFaults, PdfFilesAreProposedInTheLastFolderUsedElseTheProjectFolder) {
   // The status line names no unit of the file open before.
   f.window->OpenChosenFile(project + QStringLiteral("/textutil.pas"));
   f.window->OpenChosenFile(project + QStringLiteral("/inventory.dpr"));
-  EXPECT_FALSE(f.window->StatusBar->statusText().contains(QStringLiteral("textutil"))) << f.window->StatusBar->statusText().toStdString();
+  EXPECT_FALSE(f.window->StatusBar->statusText().contains(QStringLiteral("textutil")))
+      << f.window->StatusBar->statusText().toStdString();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The main window over a private settings file, with its message boxes
 // recorded instead of shown.
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 #include <memory>
 
 #include "app/DocForm.h"

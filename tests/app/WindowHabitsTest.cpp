@@ -3,19 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include "app/WindowFixture.h"
 #include "app/WindowHabits.h"
 #include "format/IniFile.h"
 #include "print/gui/PrinterHost.h"
 #include "support/TestPaths.h"
-#include "app/WindowFixture.h"
 
 using namespace scrivane;
 
@@ -40,7 +40,9 @@ TEST(WindowHabits, DroppedPascalFilesOpenAndOtherFilesAreRefused) {
   Drop(*f.window, unit);
   EXPECT_EQ(QFileInfo(f.window->model().OpenedPath).fileName().toLower(), "stock.pas");
   EXPECT_EQ(f.window->recentFiles().Entries().value(0).toLower(), unit.toLower());
-  EXPECT_TRUE(WindowHabits::OpenFilter().startsWith("All Pascal files (*.dpr *.lpr *.dpk *.lpi *.lpk *.dproj *.pas *.pp *.p *.inc *.dfm *.lfm);;"));
+  EXPECT_TRUE(
+      WindowHabits::OpenFilter().startsWith("All Pascal files (*.dpr *.lpr *.dpk *.lpi *.lpk "
+                                            "*.dproj *.pas *.pp *.p *.inc *.dfm *.lfm);;"));
 }
 
 TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {
@@ -67,7 +69,8 @@ TEST(WindowHabits, SizeSplitterAndFoldersComeBackAndOtherKeysStay) {
   ASSERT_TRUE(saved.Load(ini));
   EXPECT_EQ(saved.Value("Mine", "Kept"), "1");
   EXPECT_EQ(saved.Value("Window", "Later"), "2");
-  EXPECT_EQ(QString::fromUtf8(saved.Value("Window", "OpenFolder")), QFileInfo(testsupport::examplesDir()).absoluteFilePath());
+  EXPECT_EQ(QString::fromUtf8(saved.Value("Window", "OpenFolder")),
+            QFileInfo(testsupport::examplesDir()).absoluteFilePath());
 
   MainWindow again(ini);
   EXPECT_EQ(again.printerHost().LastPdfFolder, dir.path());
@@ -92,14 +95,17 @@ TEST(WindowHabits, KeysAndShiftClickDoWhatUsersExpect) {
   ASSERT_GE(routines.count(), 6);
 
   // Shift+click selects every routine from the last one clicked.
-  QTest::mouseClick(routines.viewport(), Qt::LeftButton, Qt::NoModifier, routines.visualItemRect(routines.item(1)).center());
-  QTest::mouseClick(routines.viewport(), Qt::LeftButton, Qt::ShiftModifier, routines.visualItemRect(routines.item(4)).center());
+  QTest::mouseClick(routines.viewport(), Qt::LeftButton, Qt::NoModifier,
+                    routines.visualItemRect(routines.item(1)).center());
+  QTest::mouseClick(routines.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                    routines.visualItemRect(routines.item(4)).center());
   QList<int> selected;
   for (int row = 0; row < routines.count(); ++row)
     if (routines.item(row)->isSelected()) selected << row;
   EXPECT_EQ(selected, QList<int>({1, 2, 3, 4}));
   int selectedInModel = 0;
-  for (const RoutineEntry &routine : f.window->model().Routines) selectedInModel += routine.selected ? 1 : 0;
+  for (const RoutineEntry &routine : f.window->model().Routines)
+    selectedInModel += routine.selected ? 1 : 0;
   EXPECT_EQ(selectedInModel, 4);
 
   // Return previews, as a double click does.

@@ -1,9 +1,11 @@
 // What a new user met in the window, one row per fault: each row drives the
 // window as the user did and checks what the user should have seen.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -15,7 +17,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"
@@ -48,7 +49,8 @@ QStringList RepeatedMnemonics(QWidget &widget) {
 
 QByteArray SourceText(const ProjectModel &model) {
   QByteArray text;
-  for (qsizetype i = 0; i < model.SourceLines.size(); ++i) text += model.SourceLines[i].toByteArray() + '\n';
+  for (qsizetype i = 0; i < model.SourceLines.size(); ++i)
+    text += model.SourceLines[i].toByteArray() + '\n';
   return text;
 }
 
@@ -76,7 +78,8 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
       {"empty recent-file slots are live menu items",
        [](testsupport::WindowFixture &f) {
          for (QAction *item : f.window->FileMenu->actions())
-           EXPECT_FALSE(item->objectName().startsWith(QStringLiteral("Recent"))) << item->text().toStdString();
+           EXPECT_FALSE(item->objectName().startsWith(QStringLiteral("Recent")))
+               << item->text().toStdString();
        }},
       {"a dark style's light text on a white unit list",
        [](testsupport::WindowFixture &f) {
@@ -86,7 +89,8 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          QApplication::setPalette(dark);
          QApplication::processEvents();
          for (PickList *list : {f.window->unitList, f.window->routineList})
-           EXPECT_EQ(list->palette().color(QPalette::Base), QColor(30, 30, 30)) << list->objectName().toStdString();
+           EXPECT_EQ(list->palette().color(QPalette::Base), QColor(30, 30, 30))
+               << list->objectName().toStdString();
          QApplication::setPalette(QApplication::style()->standardPalette());
        }},
       {"lower case shows only after the unit is read again",

@@ -46,11 +46,15 @@ TEST(Options, EveryFormOfEveryOption) {
       {{"--units", "p.dpr"}, units},
       {{"p.dpr", "--units"}, units},
       {{"--units=p.dpr"}, units},
-      {{"--units", "--include-uses", "p.dpr"}, With(units, [](Options &o) { o.includeUses = true; })},
+      {{"--units", "--include-uses", "p.dpr"},
+       With(units, [](Options &o) { o.includeUses = true; })},
       {{"--routines", "p.dpr"}, routines},
-      {{"p.dpr", "--routines", "--unit", "stock"}, With(routines, [](Options &o) { o.unitName = "stock"; })},
-      {{"--routines", "p.dpr", "--unit=stock"}, With(routines, [](Options &o) { o.unitName = "stock"; })},
-      {{"--routines=p.dpr", "--include-uses"}, With(routines, [](Options &o) { o.includeUses = true; })},
+      {{"p.dpr", "--routines", "--unit", "stock"},
+       With(routines, [](Options &o) { o.unitName = "stock"; })},
+      {{"--routines", "p.dpr", "--unit=stock"},
+       With(routines, [](Options &o) { o.unitName = "stock"; })},
+      {{"--routines=p.dpr", "--include-uses"},
+       With(routines, [](Options &o) { o.includeUses = true; })},
       {{"--form-text", "m.dfm"}, Listing(CommandMode::FormText, "m.dfm")},
       {{"m.dfm", "--form-text"}, Listing(CommandMode::FormText, "m.dfm")},
       {{"a.pas", "-o", "x.pdf"}, Print()},
@@ -60,61 +64,99 @@ TEST(Options, EveryFormOfEveryOption) {
       {{"a.pas", "--output=x.pdf"}, Print()},
       {{"a.pas", "-o", "first.pdf", "-o", "x.pdf"}, Print()},
       {{"a.pas", "-o", "-"}, Print("a.pas", "-")},
-      {{"-", "--name", "u.pp", "-o", "-"}, With(Print("-", "-"), [](Options &o) { o.stdinName = "u.pp"; })},
+      {{"-", "--name", "u.pp", "-o", "-"},
+       With(Print("-", "-"), [](Options &o) { o.stdinName = "u.pp"; })},
       {{"--routines", "-"}, Listing(CommandMode::Routines, "-")},
-      {{"a.pas", "-", "b.pp", "-o", "x.pdf"}, With(Print(), [](Options &o) {
-         o.files = {"a.pas", "-", "b.pp"};
-         o.all = true;
-       })},
+      {{"a.pas", "-", "b.pp", "-o", "x.pdf"},
+       With(Print(),
+            [](Options &o) {
+              o.files = {"a.pas", "-", "b.pp"};
+              o.all = true;
+            })},
       {{"-o", "x.pdf", "--", "-a.pas"}, Print("-a.pas")},
       {{"-o", "x.pdf", "--", "--units"}, Print("--units")},
       {{"a.pas", "-q", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.quiet = true; })},
       {{"a.pas", "--quiet", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.quiet = true; })},
       {{"a.pas", "-qo", "x.pdf"}, With(Print(), [](Options &o) { o.quiet = true; })},
       {{"a.pas", "-qox.pdf"}, With(Print(), [](Options &o) { o.quiet = true; })},
-      {{"a.pas", "--include-uses", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.includeUses = true; })},
-      {{"a.pas", "--unit", "stock", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.unitName = "stock"; })},
+      {{"a.pas", "--include-uses", "-o", "x.pdf"},
+       With(Print(), [](Options &o) { o.includeUses = true; })},
+      {{"a.pas", "--unit", "stock", "-o", "x.pdf"},
+       With(Print(), [](Options &o) { o.unitName = "stock"; })},
       {{"a.pas", "--document", "procedures", "-o", "x.pdf"},
        With(Print(), [](Options &o) { o.document = "procedures"; })},
-      {{"a.pas", "--document=index", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.document = "index"; })},
-      {{"a.pas", "--document", "project", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.document = "project"; })},
+      {{"a.pas", "--document=index", "-o", "x.pdf"},
+       With(Print(), [](Options &o) { o.document = "index"; })},
+      {{"a.pas", "--document", "project", "-o", "x.pdf"},
+       With(Print(), [](Options &o) { o.document = "project"; })},
       {{"a.pas", "--document", "unit", "-o", "x.pdf"}, Print()},
       {{"p.dpr", "--all", "-o", "x.pdf"}, With(Print("p.dpr"), [](Options &o) { o.all = true; })},
       {{"a.pas", "--select", "procedure a;", "--select=function b: integer;", "-o", "x.pdf"},
-       With(Print(), [](Options &o) { o.selects = {"procedure a;", "function b: integer;"}; })},
-      {{"a.pas", "--ini", "s.ini", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.iniPath = "s.ini"; })},
-      {{"a.pas", "--ini=s.ini", "-o", "x.pdf"}, With(Print(), [](Options &o) { o.iniPath = "s.ini"; })},
-      {{"a.pas", "--set", "switch.lineno=1", "--set=Fonts.BName=Courier New", "--set", "Margins.Left=$0A", "-o", "x"},
-       With(Print("a.pas", "x"), [](Options &o) {
-         o.settings = {{"Switch", "LineNo", "1"}, {"Fonts", "BName", "Courier New"}, {"Margins", "Left", "$0A"}};
-       })},
+       With(Print(),
+            [](Options &o) {
+              o.selects = {"procedure a;", "function b: integer;"};
+            })},
+      {{"a.pas", "--ini", "s.ini", "-o", "x.pdf"},
+       With(Print(), [](Options &o) { o.iniPath = "s.ini"; })},
+      {{"a.pas", "--ini=s.ini", "-o", "x.pdf"},
+       With(Print(), [](Options &o) { o.iniPath = "s.ini"; })},
+      {{"a.pas", "--set", "switch.lineno=1", "--set=Fonts.BName=Courier New", "--set",
+        "Margins.Left=$0A", "-o", "x"},
+       With(Print("a.pas", "x"),
+            [](Options &o) {
+              o.settings = {{"Switch", "LineNo", "1"},
+                            {"Fonts", "BName", "Courier New"},
+                            {"Margins", "Left", "$0A"}};
+            })},
       {{"a.pas", "--set", "Title.Title1=", "-o", "x"},
-       With(Print("a.pas", "x"), [](Options &o) { o.settings = {{"Title", "Title1", ""}}; })},
+       With(Print("a.pas", "x"),
+            [](Options &o) {
+              o.settings = {{"Title", "Title1", ""}};
+            })},
       {{"a.pas", "--pages", "3-7,12", "-o", "x"},
-       With(Print("a.pas", "x"), [](Options &o) { o.pages = {{3, 7}, {12, 12}}; })},
-      {{"a.pas", "--pages=5-", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.pages = {{5, INT_MAX}}; })},
-      {{"a.pas", "-P", "office"}, With(Print("a.pas", ""), [](Options &o) { o.printer = "office"; })},
-      {{"a.pas", "-Poffice", "--duplex", "long", "--copies=2"}, With(Print("a.pas", ""), [](Options &o) {
-         o.printer = "office";
-         o.duplex = "long";
-         o.copies = 2;
-       })},
-      {{"--printer=office", "--duplex=short", "a.pas", "--copies", "999"}, With(Print("a.pas", ""), [](Options &o) {
-         o.printer = "office";
-         o.duplex = "short";
-         o.copies = 999;
-       })},
-      {{"a.pas", "--paper", "Letter", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.paper = "letter"; })},
-      {{"a.pas", "--pages-per-sheet", "2", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.pagesPerSheet = 2; })},
-      {{"--pages-per-sheet=4", "a.pas", "-o", "x"}, With(Print("a.pas", "x"), [](Options &o) { o.pagesPerSheet = 4; })},
+       With(Print("a.pas", "x"),
+            [](Options &o) {
+              o.pages = {{3, 7}, {12, 12}};
+            })},
+      {{"a.pas", "--pages=5-", "-o", "x"},
+       With(Print("a.pas", "x"),
+            [](Options &o) {
+              o.pages = {{5, INT_MAX}};
+            })},
+      {{"a.pas", "-P", "office"},
+       With(Print("a.pas", ""), [](Options &o) { o.printer = "office"; })},
+      {{"a.pas", "-Poffice", "--duplex", "long", "--copies=2"},
+       With(Print("a.pas", ""),
+            [](Options &o) {
+              o.printer = "office";
+              o.duplex = "long";
+              o.copies = 2;
+            })},
+      {{"--printer=office", "--duplex=short", "a.pas", "--copies", "999"},
+       With(Print("a.pas", ""),
+            [](Options &o) {
+              o.printer = "office";
+              o.duplex = "short";
+              o.copies = 999;
+            })},
+      {{"a.pas", "--paper", "Letter", "-o", "x"},
+       With(Print("a.pas", "x"), [](Options &o) { o.paper = "letter"; })},
+      {{"a.pas", "--pages-per-sheet", "2", "-o", "x"},
+       With(Print("a.pas", "x"), [](Options &o) { o.pagesPerSheet = 2; })},
+      {{"--pages-per-sheet=4", "a.pas", "-o", "x"},
+       With(Print("a.pas", "x"), [](Options &o) { o.pagesPerSheet = 4; })},
       {{"a.pas", "--pages", "2", "--pages", "1,1", "-o", "x"},
-       With(Print("a.pas", "x"), [](Options &o) { o.pages = {{1, 1}, {1, 1}}; })},
+       With(Print("a.pas", "x"),
+            [](Options &o) {
+              o.pages = {{1, 1}, {1, 1}};
+            })},
       {{"a.pas", "--line-numbers", "file", "--header", "", "--footer=Draft", "-o", "x"},
-       With(Print("a.pas", "x"), [](Options &o) {
-         o.lineNumbers = "file";
-         o.header = "";
-         o.footer = "Draft";
-       })},
+       With(Print("a.pas", "x"),
+            [](Options &o) {
+              o.lineNumbers = "file";
+              o.header = "";
+              o.footer = "Draft";
+            })},
   };
   for (const Row &row : rows) {
     const ParsedOptions parsed = ParseOptions(row.args);
@@ -136,20 +178,29 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"--form-text", "-"}, "--form-text reads a form file, not standard input"},
       {{"a.pas", "--name", "u.pas", "-o", "x.pdf"},
        "--name names the unit read from standard input: give - as a FILE"},
-      {{"-", "--name", "../u.pas", "-o", "x.pdf"}, "--name takes a file name without folders, not '../u.pas'"},
+      {{"-", "--name", "../u.pas", "-o", "x.pdf"},
+       "--name takes a file name without folders, not '../u.pas'"},
       {{"a.pas", "b.pas", "--select", "p;", "-o", "x.pdf"},
        "several files print as one book: no --document, --unit or --select"},
       {{"--units"}, "--units needs a file"},
       {{"--form-text"}, "--form-text needs a file"},
-      {{"--units", "--routines", "a.pas"}, "--units, --routines and --form-text exclude each other"},
+      {{"--units", "--routines", "a.pas"},
+       "--units, --routines and --form-text exclude each other"},
       {{"a.pas"}, "printing needs -o OUT.pdf or -P QUEUE (lpstat -p lists the printers)"},
-      {{"a.pas", "-o", "x.pdf", "-P", "office"}, "-o and -P exclude each other: print to a file or to a printer"},
-      {{"a.pas", "-o", "x.pdf", "--duplex", "long"}, "--duplex and --copies belong to printing on a printer (-P QUEUE)"},
-      {{"a.pas", "-o", "x.pdf", "--copies", "2"}, "--duplex and --copies belong to printing on a printer (-P QUEUE)"},
-      {{"a.pas", "-P", "office", "--copies", "0"}, "--copies takes a number from 1 to 999, not '0'"},
-      {{"a.pas", "-P", "office", "--copies", "two"}, "--copies takes a number from 1 to 999, not 'two'"},
-      {{"a.pas", "-P", "office", "--duplex", "both"}, "unknown --duplex value 'both' (long or short)"},
-      {{"a.pas", "--paper", "b4", "-o", "x"}, "unknown --paper value 'b4' (a4, letter, legal, a3 or a5)"},
+      {{"a.pas", "-o", "x.pdf", "-P", "office"},
+       "-o and -P exclude each other: print to a file or to a printer"},
+      {{"a.pas", "-o", "x.pdf", "--duplex", "long"},
+       "--duplex and --copies belong to printing on a printer (-P QUEUE)"},
+      {{"a.pas", "-o", "x.pdf", "--copies", "2"},
+       "--duplex and --copies belong to printing on a printer (-P QUEUE)"},
+      {{"a.pas", "-P", "office", "--copies", "0"},
+       "--copies takes a number from 1 to 999, not '0'"},
+      {{"a.pas", "-P", "office", "--copies", "two"},
+       "--copies takes a number from 1 to 999, not 'two'"},
+      {{"a.pas", "-P", "office", "--duplex", "both"},
+       "unknown --duplex value 'both' (long or short)"},
+      {{"a.pas", "--paper", "b4", "-o", "x"},
+       "unknown --paper value 'b4' (a4, letter, legal, a3 or a5)"},
       {{"--units", "a.pas", "-P", "office"}, "--printer belongs to printing"},
       {{"a.pas", "-o"}, "Missing value after '-o'."},
       {{"a.pas", "--unit"}, "Missing value after '--unit'."},
@@ -171,27 +222,36 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
        "--all prints every document of the project: no --document, --unit or --select"},
       {{"p.dpr", "--all", "--document", "index", "-o", "x.pdf"},
        "--all prints every document of the project: no --document, --unit or --select"},
-      {{"a.pas", "--select", "p;", "--document", "index", "-o", "x.pdf"}, "--select belongs to the unit listing"},
+      {{"a.pas", "--select", "p;", "--document", "index", "-o", "x.pdf"},
+       "--select belongs to the unit listing"},
       {{"a.pas", "--select", " ", "-o", "x.pdf"},
        "--select needs the text of a routine as --routines lists it, not an empty one"},
       {{"a.pas", "--unit=", "-o", "x.pdf"}, "--unit needs a value, not an empty one"},
       {{"a.pas", "-o", ""}, "-o needs a value, not an empty one"},
-      {{"a.pas", "--set", "LineNo=1", "-o", "x"}, "--set takes SECTION.KEY=VALUE (Switch.LineNo=1), not 'LineNo=1'"},
+      {{"a.pas", "--set", "LineNo=1", "-o", "x"},
+       "--set takes SECTION.KEY=VALUE (Switch.LineNo=1), not 'LineNo=1'"},
       {{"a.pas", "--set", "Switch.LineNo", "-o", "x"},
        "--set takes SECTION.KEY=VALUE (Switch.LineNo=1), not 'Switch.LineNo'"},
-      {{"a.pas", "--set", "Switch.LineNumbers=1", "-o", "x"}, "--set Switch.LineNumbers: scrivn.ini has no such setting"},
-      {{"a.pas", "--set", "Switch.lineno=yes", "-o", "x"}, "--set Switch.LineNo: 'yes' is not a whole number"},
-      {{"a.pas", "--set", "Title.Title2=" + QString(36, 'x'), "-o", "x"}, "--set Title.Title2: at most 35 characters"},
+      {{"a.pas", "--set", "Switch.LineNumbers=1", "-o", "x"},
+       "--set Switch.LineNumbers: scrivn.ini has no such setting"},
+      {{"a.pas", "--set", "Switch.lineno=yes", "-o", "x"},
+       "--set Switch.LineNo: 'yes' is not a whole number"},
+      {{"a.pas", "--set", "Title.Title2=" + QString(36, 'x'), "-o", "x"},
+       "--set Title.Title2: at most 35 characters"},
       {{"--units", "a.pas", "--set", "Switch.LineNo=1"}, "--set belongs to printing"},
-      {{"a.pas", "--line-numbers", "source", "-o", "x"}, "unknown --line-numbers value 'source' (file, rows or off)"},
+      {{"a.pas", "--line-numbers", "source", "-o", "x"},
+       "unknown --line-numbers value 'source' (file, rows or off)"},
       {{"--units", "a.pas", "--header", "x"}, "--header belongs to printing"},
       {{"a.pas", "--pages", "0", "-o", "x"},
        "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '0'"},
       {{"a.pas", "--pages", "7-3", "-o", "x"},
-       "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '7-3'"},
+       "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not "
+       "'7-3'"},
       {{"a.pas", "--pages", "1,,2", "-o", "x"},
-       "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '1,,2'"},
-      {{"a.pas", "--pages-per-sheet", "3", "-o", "x"}, "--pages-per-sheet takes 1, 2 or 4, not '3'"},
+       "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not "
+       "'1,,2'"},
+      {{"a.pas", "--pages-per-sheet", "3", "-o", "x"},
+       "--pages-per-sheet takes 1, 2 or 4, not '3'"},
       {{"--units", "a.pas", "--pages-per-sheet", "2"}, "--pages-per-sheet belongs to printing"},
       {{"a.pas", "--pages", "-3", "-o", "x"},
        "--pages takes page numbers and ranges such as 3-7,12 or 5- (pages count from 1), not '-3'"},
@@ -208,7 +268,8 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
 TEST(Options, HelpAndReadmeListTheSameOptions) {
   const QStringList help = UsageText().split('\n');
   for (const QString &name : OptionNames()) {
-    const auto lines = help.filter(QRegularExpression("^  (-\\w, )?" + QRegularExpression::escape(name) + "(?![\\w-])"));
+    const auto lines = help.filter(
+        QRegularExpression("^  (-\\w, )?" + QRegularExpression::escape(name) + "(?![\\w-])"));
     EXPECT_EQ(lines.size(), 1) << name.toStdString();
   }
   QFile readme(QStringLiteral(SCRIVANE_SOURCE_DIR) + "/README.md");
@@ -219,13 +280,15 @@ TEST(Options, HelpAndReadmeListTheSameOptions) {
   const QString section = text.mid(start, text.indexOf("\n## ", start + 1) - start);
   QStringList documented;
   for (const QString &line : section.split('\n').filter(QRegularExpression("^\\| `-")))
-    for (const auto &match : QRegularExpression("`(--?[a-zA-Z][a-z-]*)").globalMatch(line.section('|', 1, 1)))
+    for (const auto &match :
+         QRegularExpression("`(--?[a-zA-Z][a-z-]*)").globalMatch(line.section('|', 1, 1)))
       documented << match.captured(1);
   documented.removeDuplicates();
   for (const QString &name : OptionNames())
     EXPECT_TRUE(documented.contains(name)) << "README does not name " << name.toStdString();
   for (const QString &name : documented)
-    EXPECT_TRUE(OptionNames().contains(name)) << "README names " << name.toStdString() << ", which --help does not list";
+    EXPECT_TRUE(OptionNames().contains(name))
+        << "README names " << name.toStdString() << ", which --help does not list";
 
   // So does the OPTIONS section of the man page, one .TP entry each.
   QFile man(QStringLiteral(SCRIVANE_SOURCE_DIR) + "/docs/man/scrivane-print.1");
@@ -237,7 +300,8 @@ TEST(Options, HelpAndReadmeListTheSameOptions) {
     if (manLines[i].startsWith(".SH")) inOptions = manLines[i] == ".SH OPTIONS";
     if (!inOptions || manLines[i] != ".TP") continue;
     const QString entry = QString(manLines[i + 1]).replace("\\-", "-");
-    for (const auto &match : QRegularExpression("(?<![\\w-])(--?[a-zA-Z][a-z-]*)").globalMatch(entry))
+    for (const auto &match :
+         QRegularExpression("(?<![\\w-])(--?[a-zA-Z][a-z-]*)").globalMatch(entry))
       inMan << match.captured(1);
   }
   inMan.sort();

@@ -15,9 +15,9 @@ TEST(FormatChoices, LengthListsShowTheLengthThatPrints) {
     LengthList list;
     int shown;
   } rows[] = {
-      {0, 2, LengthList::Top, 2},    {0, 5, LengthList::Top, 4},     {0, 5, LengthList::Bottom, 3},
-      {0, 4, LengthList::Right, 3},  {0, -1, LengthList::Left, 0},   {0, 9, LengthList::Indent, 2},
-      {1, 0, LengthList::Top, 0},    {1, 4, LengthList::Top, 4},     {1, 4, LengthList::Bottom, 4},
+      {0, 2, LengthList::Top, 2},   {0, 5, LengthList::Top, 4},    {0, 5, LengthList::Bottom, 3},
+      {0, 4, LengthList::Right, 3}, {0, -1, LengthList::Left, 0},  {0, 9, LengthList::Indent, 2},
+      {1, 0, LengthList::Top, 0},   {1, 4, LengthList::Top, 4},    {1, 4, LengthList::Bottom, 4},
       {1, 5, LengthList::Right, 4}, {1, 1, LengthList::Indent, 1},
   };
   for (const auto &row : rows) {
@@ -71,12 +71,15 @@ TEST(FormatChoices, BitmapFacesAreRefusedAndReplaced) {
   QTemporaryDir dir;
   QFile bdf(dir.filePath("bitmap.bdf"));
   ASSERT_TRUE(bdf.open(QIODevice::WriteOnly));
-  bdf.write("STARTFONT 2.1\nFONT -misc-ScrivaneBitmap-medium-r-normal--8-80-75-75-c-80-iso10646-1\n"
-            "SIZE 8 75 75\nFONTBOUNDINGBOX 8 8 0 0\nSTARTPROPERTIES 3\nFAMILY_NAME \"ScrivaneBitmap\"\n"
-            "FONT_ASCENT 8\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 0\n"
-            "DWIDTH 8 0\nBBX 8 8 0 0\nBITMAP\nFF\n81\n81\n81\n81\n81\n81\nFF\nENDCHAR\nENDFONT\n");
+  bdf.write(
+      "STARTFONT 2.1\nFONT -misc-ScrivaneBitmap-medium-r-normal--8-80-75-75-c-80-iso10646-1\n"
+      "SIZE 8 75 75\nFONTBOUNDINGBOX 8 8 0 0\nSTARTPROPERTIES 3\nFAMILY_NAME \"ScrivaneBitmap\"\n"
+      "FONT_ASCENT 8\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 500 "
+      "0\n"
+      "DWIDTH 8 0\nBBX 8 8 0 0\nBITMAP\nFF\n81\n81\n81\n81\n81\n81\nFF\nENDCHAR\nENDFONT\n");
   bdf.close();
-  if (QFontDatabase::addApplicationFont(bdf.fileName()) < 0) GTEST_SKIP() << "this Qt loads no BDF fonts";
+  if (QFontDatabase::addApplicationFont(bdf.fileName()) < 0)
+    GTEST_SKIP() << "this Qt loads no BDF fonts";
   EXPECT_TRUE(IsBitmapFace("ScrivaneBitmap"));
   EXPECT_FALSE(IsBitmapFace("DejaVu Sans"));
   EXPECT_TRUE(CheckChosenFont("ScrivaneBitmap").contains("bitmap font without outlines"));
@@ -86,8 +89,10 @@ TEST(FormatChoices, BitmapFacesAreRefusedAndReplaced) {
   settings.BName = "ScrivaneBitmap";
   settings.HName = "DejaVu Serif";
   const QStringList messages = ReplaceBitmapFaces(settings);
-  EXPECT_EQ(messages, QStringList{"The font \"ScrivaneBitmap\" in the settings is a bitmap font without outlines and "
-                                  "cannot be printed: \"Arial\" is used instead."});
+  EXPECT_EQ(messages,
+            QStringList{
+                "The font \"ScrivaneBitmap\" in the settings is a bitmap font without outlines and "
+                "cannot be printed: \"Arial\" is used instead."});
   EXPECT_EQ(settings.BName, FormatSettings{}.BName);
   EXPECT_EQ(settings.HName, "DejaVu Serif");
 }

@@ -59,22 +59,43 @@ TEST(FormatSettings, ChangedValuesSurviveSaveAndLoad) {
 
 TEST(FormatSettings, IntegerTextsConvertOrFallBackToTheDefault) {
   constexpr int kDefault = -12345;  // stands for "the key's default"
-  struct Row { const char *text; int expected; } rows[] = {
-      {"12", 12},   {"0x0C", 12}, {"0X0c", 12},   {"$C", 12},  {"$c", 12}, {"-3", -3},
-      {"twelve", kDefault}, {"", kDefault},   {"0x", kDefault},     {"$", kDefault},
-      {"12pt", kDefault}, {"$G", kDefault}, {"99999999999", kDefault}, {"0", 0},
+  struct Row {
+    const char *text;
+    int expected;
+  } rows[] = {
+      {"12", 12},
+      {"0x0C", 12},
+      {"0X0c", 12},
+      {"$C", 12},
+      {"$c", 12},
+      {"-3", -3},
+      {"twelve", kDefault},
+      {"", kDefault},
+      {"0x", kDefault},
+      {"$", kDefault},
+      {"12pt", kDefault},
+      {"$G", kDefault},
+      {"99999999999", kDefault},
+      {"0", 0},
       // A sign may stand before "$", leading zeros do not count towards the
       // eight digits, and blanks inside are no digits.
-      {"-$C", -12}, {"+$c", 12}, {"$000000000C", 12}, {"0x00000000010", 16},
-      {"$ C", kDefault}, {"$123456789", kDefault}, {"$-C", kDefault}, {"--$C", kDefault},
+      {"-$C", -12},
+      {"+$c", 12},
+      {"$000000000C", 12},
+      {"0x00000000010", 16},
+      {"$ C", kDefault},
+      {"$123456789", kDefault},
+      {"$-C", kDefault},
+      {"--$C", kDefault},
   };
   // Begins is read and written back as it stands, so it shows the bare rule;
   // a font size must also be at least one point.
   for (const Row &row : rows) {
-    const FormatSettings read =
-        FromText(QByteArray("[Switch]\nBegins=") + row.text + "\n[Fonts]\nBSize=" + row.text + "\n");
+    const FormatSettings read = FromText(QByteArray("[Switch]\nBegins=") + row.text +
+                                         "\n[Fonts]\nBSize=" + row.text + "\n");
     EXPECT_EQ(read.Begins, row.expected == kDefault ? 0 : row.expected) << row.text;
-    EXPECT_EQ(read.BSize, row.expected == kDefault || row.expected < 1 ? 10 : row.expected) << row.text;
+    EXPECT_EQ(read.BSize, row.expected == kDefault || row.expected < 1 ? 10 : row.expected)
+        << row.text;
   }
   // A colour written in hexadecimal uses all 32 bits.
   EXPECT_EQ(FromText("[Fonts]\nBColor=$FFFFFFFF\nHColor=0xFF0000\n").BColor, 0xFFFFFFFFu);
@@ -91,9 +112,11 @@ TEST(FormatSettings, DamagedFileIsReadAndToldWhere) {
       {"[Fonts]\nBSize=12\nBName=\n; note\n# note\n\n", ""},
       {"[Fonts]\nBSize=twelve\n", "[Fonts] BSize=twelve is not a number"},
       {"[Fonts\nBSize=12\n", "line 1 is not a setting"},
-      {"[Fonts]\nBSize 12\n[Main]\nHint=\x1b[2J\n", "lines 2, 4 are not settings; [Main] Hint=\uFFFD[2J is not a number"},
+      {"[Fonts]\nBSize 12\n[Main]\nHint=\x1b[2J\n",
+       "lines 2, 4 are not settings; [Main] Hint=\uFFFD[2J is not a number"},
       {"\x01\n\x02\n\x03\n\x04\n\x05\n[Switch]\nLineNo=a\nBlocks=b\nAuto=c\nHeader=d\nFooter=e\n",
-       "lines 1, 2, 3 and 2 more are not settings; [Switch] LineNo=a is not a number; [Switch] Blocks=b is not a "
+       "lines 1, 2, 3 and 2 more are not settings; [Switch] LineNo=a is not a number; [Switch] "
+       "Blocks=b is not a "
        "number; [Switch] Auto=c is not a number; 2 more values are not numbers"},
   };
   for (const Row &row : rows) {
@@ -110,7 +133,8 @@ TEST(FormatSettings, DamagedFileIsReadAndToldWhere) {
     EXPECT_EQ(message, "The settings file /s/scrivn.ini is damaged: " + row.told +
                            ". The defaults stand for what could not be read.");
     // What could be read was.
-    EXPECT_EQ(settings.BSize, row.text.contains("BSize=12") ? 12 : FormatSettings().BSize) << message.toStdString();
+    EXPECT_EQ(settings.BSize, row.text.contains("BSize=12") ? 12 : FormatSettings().BSize)
+        << message.toStdString();
   }
 }
 
@@ -201,7 +225,8 @@ TEST(FormatSettings, DerivedFontsAndColours) {
   settings.MColor = 15;
   EXPECT_EQ(settings.BaseFont(), (FontSpec{"Courier New", 9, StyleItalic, 0x123456}));
   EXPECT_EQ(settings.HeaderFont(), (FontSpec{"Arial", 10, 0, 0}));
-  EXPECT_EQ(settings.ReserveFont(), (FontSpec{"Courier New", 9, StyleBold | StyleItalic, 0x0000FF}));
+  EXPECT_EQ(settings.ReserveFont(),
+            (FontSpec{"Courier New", 9, StyleBold | StyleItalic, 0x0000FF}));
   EXPECT_EQ(settings.CommentFont().color, 0u);
   EXPECT_EQ(settings.LineFont().color, 0u);
   EXPECT_EQ(settings.MessageFont().color, 0xFFFFFFu);
@@ -223,11 +248,16 @@ TEST(FormatSettings, InitialReserveWordsAreNinetyFiveSortedLowerCaseWords) {
 // A size of 2147483647 overflowed an int on its way to device pixels, and
 // sizes of 72 to 5000 points printed rows below the paper or no whole word.
 TEST(FormatSettings, FontSizesAreKeptBetweenFourAndSeventyTwoPoints) {
-  struct Row { const char *text; int expected; } rows[] = {
-      {"1", 4}, {"3", 4}, {"4", 4}, {"72", 72}, {"73", 72}, {"5000", 72}, {"2147483647", 72}, {"0", 10},
+  struct Row {
+    const char *text;
+    int expected;
+  } rows[] = {
+      {"1", 4},   {"3", 4},     {"4", 4},           {"72", 72},
+      {"73", 72}, {"5000", 72}, {"2147483647", 72}, {"0", 10},
   };
   for (const Row &row : rows) {
-    const FormatSettings read = FromText(QByteArray("[Fonts]\nBSize=") + row.text + "\nHSize=" + row.text + "\n");
+    const FormatSettings read =
+        FromText(QByteArray("[Fonts]\nBSize=") + row.text + "\nHSize=" + row.text + "\n");
     EXPECT_EQ(read.BSize, row.expected) << row.text;
     EXPECT_EQ(read.HSize, row.expected) << row.text;
   }

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "format/IniFile.h"
 #include "format/RecentFiles.h"
@@ -24,11 +24,14 @@ QByteArray ReadAll(const QString &path) {
 
 TEST(IniFile, LookupIgnoresCaseAndBlanksAndTakesTheFirstMatch) {
   IniFile ini;
-  ini.Parse("; comment = not a key\r\n[Fonts]\r\n  BSize =  12  \r\nbsize=99\r\n"
-            "[fonts]\r\nBName=Courier\r\n[Empty]\r\nKey=\r\n");
-  struct Row { const char *section, *key, *expected; } rows[] = {
-      {"FONTS", "bsize", "12"},   {"Fonts", "BSIZE", "12"},  {"Fonts", "BName", "default"},
-      {"Empty", "Key", ""},       {"Missing", "Key", "default"}, {"", "; comment", "default"},
+  ini.Parse(
+      "; comment = not a key\r\n[Fonts]\r\n  BSize =  12  \r\nbsize=99\r\n"
+      "[fonts]\r\nBName=Courier\r\n[Empty]\r\nKey=\r\n");
+  struct Row {
+    const char *section, *key, *expected;
+  } rows[] = {
+      {"FONTS", "bsize", "12"}, {"Fonts", "BSIZE", "12"},      {"Fonts", "BName", "default"},
+      {"Empty", "Key", ""},     {"Missing", "Key", "default"}, {"", "; comment", "default"},
   };
   for (const Row &row : rows)
     EXPECT_EQ(ini.Value(row.section, row.key, "default"), QByteArray(row.expected))
@@ -67,8 +70,10 @@ TEST(IniFile, GarbledBytesKeepWhatParses) {
 // A damaged file is read for what it holds, written back as it was, and its
 // lines that say nothing are numbered, so that the user can be told where.
 TEST(IniFile, DamagedLinesAreNumberedAndKept) {
-  const QByteArray bytes("; comment\r\n# also a comment\r\n[Fonts\r\nBSize 12\r\n\r\nHSize=9\x01\r\n"
-                         "[Main]\r\n \t \r\nHint=1\r\n\x7f\x00\xff", 83);
+  const QByteArray bytes(
+      "; comment\r\n# also a comment\r\n[Fonts\r\nBSize 12\r\n\r\nHSize=9\x01\r\n"
+      "[Main]\r\n \t \r\nHint=1\r\n\x7f\x00\xff",
+      83);
   IniFile ini;
   ini.Parse(bytes);
   EXPECT_EQ(ini.DamagedLines(), (QList<int>{3, 4, 6, 10}));

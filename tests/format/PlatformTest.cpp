@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
-
-#include <QDir>
-#include <QRegularExpression>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <csignal>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <csignal>
 
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
@@ -20,7 +19,10 @@
 using namespace scrivane;
 
 TEST(Paths, PartsOfWindowsAndUnixPaths) {
-  struct Row { const char *path, *file, *directory; bool absolute; } rows[] = {
+  struct Row {
+    const char *path, *file, *directory;
+    bool absolute;
+  } rows[] = {
       {"C:\\Work\\Main.pas", "Main.pas", "C:/Work/", true},
       {"c:/work/main.pas", "main.pas", "c:/work/", true},
       {"units\\Main.pas", "Main.pas", "units/", false},
@@ -47,7 +49,9 @@ TEST(Paths, FindFileAnyCaseFollowsEachComponent) {
     QFile file(root + "/" + name);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
-  struct Row { QString wanted, found; } rows[] = {
+  struct Row {
+    QString wanted, found;
+  } rows[] = {
       {root + "/units/forms/mainform.pas", root + "/Units/Forms/MainForm.PAS"},
       {root + "\\UNITS\\FORMS\\MAINFORM.pas", root + "/Units/Forms/MainForm.PAS"},
       {root + "/units/stock.pas", root + "/Units/stock.pas"},  // exact name preferred
@@ -57,7 +61,8 @@ TEST(Paths, FindFileAnyCaseFollowsEachComponent) {
       {root + "/units/stock.pas/x.pas", ""},
       {"", ""},
   };
-  for (const Row &row : rows) EXPECT_EQ(FindFileAnyCase(row.wanted), row.found) << row.wanted.toStdString();
+  for (const Row &row : rows)
+    EXPECT_EQ(FindFileAnyCase(row.wanted), row.found) << row.wanted.toStdString();
   EXPECT_TRUE(FileExistsAnyCase(root + "/UNITS/Stock.Pas"));
   EXPECT_FALSE(FileExistsAnyCase(root + "/units/forms"));
 }
@@ -77,7 +82,8 @@ TEST(Paths, SettingsStayBesideABuildButNeverBesideAnInstalledCopy) {
       {"gone/", "config/scrivane/scrivn.ini"},  // a folder that cannot be written
   };
   for (const auto &row : rows)
-    EXPECT_EQ(SettingsFilePathFor(root + row.programFolder, config), root + row.settings) << row.programFolder;
+    EXPECT_EQ(SettingsFilePathFor(root + row.programFolder, config), root + row.settings)
+        << row.programFolder;
 
   const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
   qputenv("XDG_CONFIG_HOME", "relative/config");  // to be ignored
@@ -90,8 +96,11 @@ TEST(Paths, SettingsStayBesideABuildButNeverBesideAnInstalledCopy) {
 }
 
 TEST(Text1252, DecodesAndEncodesTheWholeCodePage) {
-  struct Row { unsigned char byte; char16_t unicode; } rows[] = {
-      {0x41, u'A'}, {0x80, 0x20AC}, {0x81, 0x0081}, {0x8A, 0x0160}, {0x92, 0x2019},
+  struct Row {
+    unsigned char byte;
+    char16_t unicode;
+  } rows[] = {
+      {0x41, u'A'},   {0x80, 0x20AC}, {0x81, 0x0081}, {0x8A, 0x0160}, {0x92, 0x2019},
       {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF}, {0x00, 0x0000},
   };
   for (const Row &row : rows) EXPECT_EQ(Char1252(row.byte).unicode(), row.unicode) << int(row.byte);
@@ -100,7 +109,8 @@ TEST(Text1252, DecodesAndEncodesTheWholeCodePage) {
   for (int i = 0; i < 256; ++i) all[i] = char(i);
   EXPECT_EQ(Encode1252(Decode1252(all)), all);
 
-  EXPECT_EQ(Encode1252(u"\u20ac5 \u0100 \U0001F600 caf\u00e9"), QByteArray("\x80" "5 ? ? caf\xe9"));
+  EXPECT_EQ(Encode1252(u"\u20ac5 \u0100 \U0001F600 caf\u00e9"), QByteArray("\x80"
+                                                                           "5 ? ? caf\xe9"));
 }
 
 // Hidden temporary files were left beside the target after Ctrl-C, a kill or
@@ -108,7 +118,9 @@ TEST(Text1252, DecodesAndEncodesTheWholeCodePage) {
 // "File name too long" because the temporary name is longer.
 TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
   QTemporaryDir dir;
-  auto hidden = [&] { return QDir(dir.path()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden | QDir::System); };
+  auto hidden = [&] {
+    return QDir(dir.path()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden | QDir::System);
+  };
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const QString target = dir.filePath("out.pdf");
     const pid_t child = ::fork();
@@ -133,7 +145,8 @@ TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    const timeval times[2] = {{time(nullptr) + secondsFromNow, 0}, {time(nullptr) + secondsFromNow, 0}};
+    const timeval times[2] = {{time(nullptr) + secondsFromNow, 0},
+                              {time(nullptr) + secondsFromNow, 0}};
     ::utimes(QFile::encodeName(path).constData(), times);
   };
   plant(".out.pdf.0123abcd.tmp", -3600);
@@ -150,7 +163,8 @@ TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
     scrivane::ReplacingFile first(target);
     ASSERT_TRUE(first.open());
     ASSERT_EQ(first.write("%PDF-1.5\n"), 9);
-    const QStringList written = hidden().filter(QRegularExpression("^\\.out\\.pdf\\.[0-9a-f]{8}\\.tmp$"));
+    const QStringList written =
+        hidden().filter(QRegularExpression("^\\.out\\.pdf\\.[0-9a-f]{8}\\.tmp$"));
     for (const QString &name : written) {
       if (name == ".out.pdf.89abcdef.tmp") continue;
       const timeval past[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
@@ -163,9 +177,11 @@ TEST(TemporaryFiles, SignalsAndLaterWritesLeaveNoLeftoversAndLongNamesWork) {
   ASSERT_TRUE(scrivane::ReplaceFileContents(dir.filePath("a[1].pdf"), "%PDF-1.5\n"));
   EXPECT_EQ(hidden(), (QStringList{".out.pdf.89abcdef.tmp", ".out.pdf.not-ours.tmp"}));
 
-  for (const QString &name : {QString(250, QLatin1Char('n')) + ".pdf", QString(125, QChar(0xE9)) + ".pdf"}) {
+  for (const QString &name :
+       {QString(250, QLatin1Char('n')) + ".pdf", QString(125, QChar(0xE9)) + ".pdf"}) {
     QString reason;
-    EXPECT_TRUE(scrivane::ReplaceFileContents(dir.filePath(name), "%PDF-1.5\n", &reason)) << reason.toStdString();
+    EXPECT_TRUE(scrivane::ReplaceFileContents(dir.filePath(name), "%PDF-1.5\n", &reason))
+        << reason.toStdString();
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(name)));
   }
 }
@@ -198,8 +214,9 @@ TEST(Paths, RuntimeFolderIsNeverAnotherUsersLink) {
   qputenv("TMPDIR", QFile::encodeName(temp.path()));
   const QString fixed = temp.filePath(QStringLiteral("scrivane-runtime-%1").arg(::getuid()));
   ASSERT_TRUE(QFile::link(elsewhere.path(), fixed));
-  QFile::setPermissions(elsewhere.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+  QFile::setPermissions(elsewhere.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                              QFileDevice::ExeOther);
   const QString chosen = scrivane::PrivateRuntimeFolder();
   EXPECT_NE(chosen, fixed);
   EXPECT_FALSE(chosen.isEmpty());
@@ -213,5 +230,8 @@ TEST(Paths, RuntimeFolderIsNeverAnotherUsersLink) {
   QFile::remove(fixed);
   // Without anything planted the fixed name is made, private.
   EXPECT_EQ(scrivane::PrivateRuntimeFolder(), fixed);
-  if (saved.isNull()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", saved);
+  if (saved.isNull())
+    qunsetenv("TMPDIR");
+  else
+    qputenv("TMPDIR", saved);
 }

@@ -18,7 +18,11 @@ TEST(RecentFiles, LoadAlwaysGivesFourEntries) {
 }
 
 TEST(RecentFiles, AddPutsOnTopRemovesTheOlderSameFileAndKeepsFour) {
-  struct Row { QStringList before; QString added; QStringList after; } rows[] = {
+  struct Row {
+    QStringList before;
+    QString added;
+    QStringList after;
+  } rows[] = {
       {{"", "", "", ""}, "a.dpr", {"a.dpr", "", "", ""}},
       {{"a", "b", "c", "d"}, "e", {"e", "a", "b", "c"}},
       {{"a", "B.PAS", "c", "d"}, "b.pas", {"b.pas", "a", "c", "d"}},

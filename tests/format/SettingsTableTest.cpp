@@ -16,16 +16,21 @@ namespace {
 // from the table, each with a value other than its default: a key the table
 // lacks or misspells leaves its member at the default.
 const char kEveryKey[] =
-    "[Fonts]\nBName=Courier New\nBSize=9\nBStyle=1\nBColor=255\nHName=Liberation Serif\nHSize=12\nHStyle=3\n"
-    "HColor=0xFF00\nRStyle=2\nRColor=4\nCStyle=1\nCColor=12\nMStyle=3\nMColor=9\nLStyle=2\nLColor=8\n"
+    "[Fonts]\nBName=Courier New\nBSize=9\nBStyle=1\nBColor=255\nHName=Liberation "
+    "Serif\nHSize=12\nHStyle=3\n"
+    "HColor=0xFF00\nRStyle=2\nRColor=4\nCStyle=1\nCColor=12\nMStyle=3\nMColor=9\nLStyle=2\nLColor="
+    "8\n"
     "[Margins]\nTop=2\nBottom=1\nLeft=3\nRight=0\nSpace=1\nIndent=2\nEqual=0\n"
     "[Header]\nLine1A=1\nLine1B=2\nLine1C=4\nBorder=2\n[Footer]\nLine3B=3\nLine3C=5\n"
     "[Main]\nStyle=1\nHint=0\nMeasure=1\nReserve=2\nPagesPerSheet=4\n"
-    "[Switch]\nLineNo=1\nLineNumbersFrom=1\nFollowIncludes=0\nFormData=0\nImplementationRoutines=0\nLayout=1\n"
-    "Blocks=1\nAuto=1\nHeader=1\nFooter=1\nTitle=1\nPath1=1\nPath2=1\nSpacer=1\nLower=1\nBold=1\nNames=1\nBegins=7\n"
+    "[Switch]\nLineNo=1\nLineNumbersFrom=1\nFollowIncludes=0\nFormData=0\nImplementationRoutines="
+    "0\nLayout=1\n"
+    "Blocks=1\nAuto=1\nHeader=1\nFooter=1\nTitle=1\nPath1=1\nPath2=1\nSpacer=1\nLower=1\nBold="
+    "1\nNames=1\nBegins=7\n"
     "Include=1\n"
     "[Image]\nPrint=1\nAlign=2\n"
-    "[Title]\nTitle1=Stock\nTitle2=Two\nTitle3=Caf\xe9\nTitle4=Four\nTitle5=Five\nTitle6=Six\nTitle7=Seven\n"
+    "[Title]\nTitle1=Stock\nTitle2=Two\nTitle3=Caf\xe9\nTitle4=Four\nTitle5=Five\nTitle6="
+    "Six\nTitle7=Seven\n"
     "Title8=Eight\n[Owner]\nUser=Ada\n";
 
 // The value the row's member holds, as the file writes it.
@@ -54,7 +59,8 @@ TEST(SettingsTable, EveryKeyIsReadSetSavedAndReadBack) {
   const QStringList names = SettingNames();
   int keysInFile = 0;
   for (const QByteArray &line : QByteArray(kEveryKey).split('\n')) keysInFile += line.contains('=');
-  EXPECT_EQ(qsizetype(keysInFile), SettingRows().size()) << "a key of the table is missing from the file above";
+  EXPECT_EQ(qsizetype(keysInFile), SettingRows().size())
+      << "a key of the table is missing from the file above";
 
   for (const SettingRow &row : SettingRows()) {
     SCOPED_TRACE(row.Name().toStdString());
@@ -112,8 +118,12 @@ TEST(SettingsTable, SetRefusesValuesTheReadersWouldNotUse) {
       {"Header.Line1A=5", "--set Header.Line1A: takes 0 to 4, not 5"},
       {"Margins.Left=$0A", ""},  // the nearest entry of the list
       {"Switch.Begins=-7", ""},
-      {"Owner.User=" "0123456789012345678901234567890123456789", ""},
-      {"Owner.User=" "01234567890123456789012345678901234567890", "--set Owner.User: at most 40 characters"},
+      {"Owner.User="
+       "0123456789012345678901234567890123456789",
+       ""},
+      {"Owner.User="
+       "01234567890123456789012345678901234567890",
+       "--set Owner.User: at most 40 characters"},
   };
   for (const auto &c : cases) {
     QString error;
@@ -143,5 +153,6 @@ TEST(SettingsTable, ManPageListsEveryKey) {
   }
   EXPECT_EQ(page.mid(start, end - start).toStdString(), section.toStdString())
       << "run scripts/regenerate-goldens.sh";
-  for (const SettingRow &row : SettingRows()) EXPECT_TRUE(section.contains(".B " + row.Name() + "\n"));
+  for (const SettingRow &row : SettingRows())
+    EXPECT_TRUE(section.contains(".B " + row.Name() + "\n"));
 }

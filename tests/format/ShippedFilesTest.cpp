@@ -25,7 +25,8 @@ TEST(ShippedFiles, HelpTopicsAreRegisteredAndLinksResolve) {
     EXPECT_TRUE(topics.contains(required)) << required;
   const QRegularExpression link(R"(href="([^"#]+))");
   for (const QString &topic : topics) {
-    EXPECT_TRUE(qrc.contains(QStringLiteral("<file alias=\"%1\">%1</file>").arg(topic))) << topic.toStdString();
+    EXPECT_TRUE(qrc.contains(QStringLiteral("<file alias=\"%1\">%1</file>").arg(topic)))
+        << topic.toStdString();
     const QString html = QString::fromUtf8(ReadAll(helpDir + "/" + topic));
     for (const auto &match : link.globalMatch(html))
       EXPECT_TRUE(topics.contains(match.captured(1)))

@@ -74,8 +74,10 @@ TEST(ClassedLine, ClassesAsTheWholeLineOnRealUnitsAndOnThemAsOneLine) {
     for (const QByteArray &raw : file.readAll().split('\n'))
       lines << normaliser.Normalise(QByteArrayView(raw).trimmed(), false, carry).toByteArray();
     const QList<QByteArray> oneLine{lines.join(' ')};
-    for (const QList<QByteArray> *source : std::initializer_list<const QList<QByteArray> *>{&lines, &oneLine}) {
-      const Classed whole = ClassAll(*source, settings, false), windowed = ClassAll(*source, settings, true);
+    for (const QList<QByteArray> *source :
+         std::initializer_list<const QList<QByteArray> *>{&lines, &oneLine}) {
+      const Classed whole = ClassAll(*source, settings, false),
+                    windowed = ClassAll(*source, settings, true);
       ASSERT_EQ(windowed.words.size(), whole.words.size()) << path.toStdString();
       for (qsizetype i = 0; i < whole.words.size(); ++i)
         ASSERT_EQ(windowed.words[i], whole.words[i]) << path.toStdString() << " word " << i;
@@ -89,13 +91,15 @@ TEST(ClassedLine, ClassesAsTheWholeLineOnRealUnitsAndOnThemAsOneLine) {
     context.Settings = &settings;
     IndentationRules rules(state, context);
     ScanState scan;
-    const ClassedLine classed(oneLine[0], QByteArrayView(oneLine[0]).trimmed(), scan, settings, &rules);
+    const ClassedLine classed(oneLine[0], QByteArrayView(oneLine[0]).trimmed(), scan, settings,
+                              &rules);
     ClassedWordReader first(classed, 0, classed.Start());
     for (; !first.AtEnd(); first.Advance()) {
       if (first.IndexAhead() % 4999 != 17) continue;
       ClassedWordReader later(classed, first.IndexAhead(), first.PlaceAhead());
       for (size_t k = 0; k < 40; ++k)
-        ASSERT_EQ(Describe(later.Peek(k)), Describe(first.Peek(k))) << path.toStdString() << " word " << first.IndexAhead();
+        ASSERT_EQ(Describe(later.Peek(k)), Describe(first.Peek(k)))
+            << path.toStdString() << " word " << first.IndexAhead();
     }
   }
   if (read == 0) GTEST_SKIP() << "no Free Pascal or Lazarus sources";

@@ -28,7 +28,8 @@ struct Text {
 };
 
 std::vector<Text> Texts(const QStringList &records) {
-  static const QRegularExpression pattern(QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b\\d+ c\\w+ '(.*)'$"));
+  static const QRegularExpression pattern(
+      QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b\\d+ c\\w+ '(.*)'$"));
   std::vector<Text> texts;
   for (const QString &record : records)
     if (const auto m = pattern.match(record); m.hasMatch())
@@ -42,7 +43,10 @@ struct Rig {
     model.OpenedPath = QStringLiteral("/work/p/project.dpr");
     model.CurrentUnitPath = QStringLiteral("/work/p/main.pas");
     model.ProjectLoaded = true;
-    model.Units << UnitEntry{QStringLiteral("main.pas"), QStringLiteral("/work/p/main.pas"), EntryKind::UnitInProject, {}};
+    model.Units << UnitEntry{QStringLiteral("main.pas"),
+                             QStringLiteral("/work/p/main.pas"),
+                             EntryKind::UnitInProject,
+                             {}};
     model.SelectedUnit = 0;
     docs.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
   }
@@ -67,11 +71,21 @@ struct Rig {
   std::vector<QStringList> AllPages(DocumentKind kind) { return AllPages(kind, printer); }
   void Prepare(DocumentKind kind) {
     switch (kind) {
-      case DocumentKind::Unit: docs.PrepareWholeUnit(); model.UnitHighlighted = true; break;
-      case DocumentKind::Procedures: docs.PrepareProcedures(); break;
-      case DocumentKind::Project: docs.PrepareProject(); break;
-      case DocumentKind::Index: docs.PrepareIndex(); break;
-      case DocumentKind::Form: break;
+      case DocumentKind::Unit:
+        docs.PrepareWholeUnit();
+        model.UnitHighlighted = true;
+        break;
+      case DocumentKind::Procedures:
+        docs.PrepareProcedures();
+        break;
+      case DocumentKind::Project:
+        docs.PrepareProject();
+        break;
+      case DocumentKind::Index:
+        docs.PrepareIndex();
+        break;
+      case DocumentKind::Form:
+        break;
     }
   }
 
@@ -86,25 +100,29 @@ struct Rig {
 void FillUnit(ProjectModel &model, int count) {
   model.SourceLines = {"unit Main;", "interface", "implementation"};
   for (int r = 0; r < count; ++r) {
-    model.SourceLines << "procedure P" + QByteArray::number(r) + ";" << "begin";
+    model.SourceLines << "procedure P" + QByteArray::number(r) + ";"
+                      << "begin";
     for (int k = 0; k < r % 7; ++k) model.SourceLines << "x := " + QByteArray::number(k) + ";";
     model.SourceLines << "end;";
   }
   model.SourceLines << "end.";
   model.Routines.clear();
   for (int r = 0; r < count; ++r)
-    model.Routines << RoutineEntry{"procedure p" + QByteArray::number(r) + ";", EntryKind::Procedure, false};
+    model.Routines << RoutineEntry{"procedure p" + QByteArray::number(r) + ";",
+                                   EntryKind::Procedure, false};
 }
 
 void FillEverything(Rig &rig, int count) {
   FillUnit(rig.model, count);
-  for (int k = 0; k < count; ++k) rig.model.ProjectLines << "  unit" + QByteArray::number(k) + " in 'u.pas',";
   for (int k = 0; k < count; ++k)
-    rig.model.IndexEntries << "R" + QByteArray::number(k) + "%procedure%main.pas%" + QByteArray::number(k / 9 + 1);
+    rig.model.ProjectLines << "  unit" + QByteArray::number(k) + " in 'u.pas',";
+  for (int k = 0; k < count; ++k)
+    rig.model.IndexEntries << "R" + QByteArray::number(k) + "%procedure%main.pas%" +
+                                  QByteArray::number(k / 9 + 1);
 }
 
-const DocumentKind kAllKinds[] = {DocumentKind::Unit, DocumentKind::Procedures, DocumentKind::Project,
-                                  DocumentKind::Index};
+const DocumentKind kAllKinds[] = {DocumentKind::Unit, DocumentKind::Procedures,
+                                  DocumentKind::Project, DocumentKind::Index};
 
 }  // namespace
 
@@ -123,7 +141,8 @@ TEST(ListingJob, TinySheetEndsEveryDocumentWithAClearError) {
       RunPrint(rig.docs.EventsOf(kind), target, PageRange{});
       ADD_FAILURE() << "printed on a sheet smaller than its margins, document " << int(kind);
     } catch (const PrintException &error) {
-      EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("margins are larger than the paper")))
+      EXPECT_TRUE(QString::fromUtf8(error.what())
+                      .contains(QStringLiteral("margins are larger than the paper")))
           << error.what();
     }
   }
@@ -197,9 +216,11 @@ TEST(IndexListing, RoutinesRecordedAgainAcrossAPageBreakPrintOnceInAFixedOrder) 
   QList<QByteArray> entries;
   for (int k = 0; k < 150; ++k) {
     const QByteArray name = (k % 2 ? "alpha" : "Alpha") + QByteArray::number(k);
-    for (int copy = 0; copy < 3; ++copy) entries << name + "%function%main.pas%" + QByteArray::number(k / 40 + 1);
+    for (int copy = 0; copy < 3; ++copy)
+      entries << name + "%function%main.pas%" + QByteArray::number(k / 40 + 1);
   }
-  entries << "Zed%procedure%b.pas%10" << "Zed%procedure%b.pas%9";  // two overloads: page 9 before 10
+  entries << "Zed%procedure%b.pas%10"
+          << "Zed%procedure%b.pas%9";  // two overloads: page 9 before 10
   std::mt19937 shuffle(7);
   std::shuffle(entries.begin(), entries.end(), shuffle);
   rig.model.IndexEntries = entries;
@@ -238,7 +259,8 @@ TEST(IndexListing, EachRowsPageIsThePageWhereItsHeadingIsPrinted) {
   std::map<QString, int> headingPage;
   for (size_t p = 0; p < unitPages.size(); ++p)
     for (const Text &t : Texts(unitPages[p]))
-      if (t.text.startsWith(u'P') && t.text.endsWith(QStringLiteral("; "))) headingPage[t.text.chopped(2)] = int(p) + 1;
+      if (t.text.startsWith(u'P') && t.text.endsWith(QStringLiteral("; ")))
+        headingPage[t.text.chopped(2)] = int(p) + 1;
   ASSERT_EQ(headingPage.size(), 120u);
   EXPECT_EQ(rig.model.IndexEntries.size(), 120);
 
@@ -280,12 +302,15 @@ TEST(ProcedureList, LongEntryContinuesAfterItsKeywordAndOnlyTheFirstWordIsReserv
   EXPECT_EQ(texts[0].y, g.TopY);
   int continuationStart = g.RightX;
   for (const Text &t : texts) {
-    EXPECT_LE(t.x + rig.printer.fixedMeasurer().textWidth(rig.settings.BaseFont(), t.text.trimmed().toLatin1()), g.RightX)
+    EXPECT_LE(t.x + rig.printer.fixedMeasurer().textWidth(rig.settings.BaseFont(),
+                                                          t.text.trimmed().toLatin1()),
+              g.RightX)
         << t.text.toStdString();
     if (t.y > g.TopY) continuationStart = std::min(continuationStart, t.x);
   }
   EXPECT_EQ(continuationStart, hanging);
-  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const Text &t) { return t.text == u"function "; }));
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                          [](const Text &t) { return t.text == u"function "; }));
 }
 
 // The routine list holds headers lower-cased; the list prints them as the
@@ -298,7 +323,8 @@ TEST(ProcedureList, EntriesKeepTheSourcesCaseOfNames) {
   const Row rows[] = {
       {"procedure TStock.Add(Item : TItem);", "procedure tstock.add ( item : titem );",
        "procedure TStock.Add ( Item : TItem );"},
-      {"  Function  GetCount:Integer;", "function getcount : integer;", "Function GetCount : Integer;"},
+      {"  Function  GetCount:Integer;", "function getcount : integer;",
+       "Function GetCount : Integer;"},
       {"procedure TA.Go({why} Count: Integer);", "procedure ta.go ( count : integer );",
        "procedure TA.Go ( count : integer );"},
   };
@@ -322,14 +348,16 @@ TEST(IndexListing, LongUnitNamesWrapAtTheirDotBesideShortNames) {
   Rig rig;
   rig.settings.BSize = 14;
   for (int r = 0; r < 40; ++r)
-    rig.model.IndexEntries << "Go" + QByteArray::number(r) + "%procedure%synedithighlighterfoldbase" +
+    rig.model.IndexEntries << "Go" + QByteArray::number(r) +
+                                  "%procedure%synedithighlighterfoldbase" +
                                   QByteArray::number(r % 3) + ".pas%1";
   rig.Prepare(DocumentKind::Index);
   int whole = 0;
   for (const QStringList &page : rig.AllPages(DocumentKind::Index))
     for (const Text &t : Texts(page)) {
       if (!t.text.startsWith(u"synedit") && !t.text.endsWith(u"pas")) continue;
-      EXPECT_TRUE(t.text.endsWith(u'.') || t.text == u"pas" || t.text.endsWith(u".pas")) << t.text.toStdString();
+      EXPECT_TRUE(t.text.endsWith(u'.') || t.text == u"pas" || t.text.endsWith(u".pas"))
+          << t.text.toStdString();
       whole += t.text.startsWith(u"synedit") ? 1 : 0;
     }
   EXPECT_EQ(whole, 40);
@@ -350,7 +378,9 @@ TEST(ProjectListing, InnerBlanksTabsAndAHugeWordStayOnThePaper) {
   int xs = 0;
   for (const Text &t : texts) {
     words << t.text;
-    EXPECT_LE(t.x + rig.printer.fixedMeasurer().textWidth(rig.settings.BaseFont(), t.text.trimmed().toLatin1()), g.RightX);
+    EXPECT_LE(t.x + rig.printer.fixedMeasurer().textWidth(rig.settings.BaseFont(),
+                                                          t.text.trimmed().toLatin1()),
+              g.RightX);
     xs += t.text.count(u'x');
   }
   // The second line keeps its indentation (a tab, as a blank).
@@ -397,7 +427,8 @@ TEST(RowWriter, BreakingAHugeWordMeasuresInLinearTime) {
 }
 
 TEST(HeaderNameText, LongPathLosesItsMiddleNeverItsFileName) {
-  const QString deep = QStringLiteral("/very/deep/") + QString(200, u'd') + QStringLiteral("/Main.pas");
+  const QString deep =
+      QStringLiteral("/very/deep/") + QString(200, u'd') + QStringLiteral("/Main.pas");
   const QByteArray full = HeaderNameText(deep, true);
   EXPECT_EQ(full.size(), kMaxNameChars);
   EXPECT_TRUE(full.endsWith("/Main.pas"));
@@ -409,7 +440,8 @@ TEST(HeaderNameText, LongPathLosesItsMiddleNeverItsFileName) {
 
 TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesTheSheet) {
   Rig rig;
-  const QString folder = QStringLiteral("/home/someone/projects/") + QString(70, u'n') + QStringLiteral("/src");
+  const QString folder =
+      QStringLiteral("/home/someone/projects/") + QString(70, u'n') + QStringLiteral("/src");
   rig.model.CurrentUnitPath = folder + QStringLiteral("/main.pas");
   rig.model.OpenedPath = folder + QStringLiteral("/project.dpr");
   FillUnit(rig.model, 150);
@@ -421,7 +453,8 @@ TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesThe
   s.Line3B = 1;
   s.Line3C = 2;
   rig.Prepare(DocumentKind::Unit);
-  rig.docs.Unit.Names() = {HeaderNameText(rig.model.CurrentUnitPath, true), HeaderNameText(rig.model.OpenedPath, true)};
+  rig.docs.Unit.Names() = {HeaderNameText(rig.model.CurrentUnitPath, true),
+                           HeaderNameText(rig.model.OpenedPath, true)};
   const auto pages = rig.AllPages(DocumentKind::Unit);
   ASSERT_GE(pages.size(), 2u);
   PageCanvas canvas(rig.printer);
@@ -432,7 +465,8 @@ TEST(PageFurniture, LongPathsAreShortenedInTheMiddleSoNothingOverlapsOrLeavesThe
   for (int p : {0, 1}) {
     std::map<int, std::vector<Text>> rows;  // furniture rows by y
     for (const Text &t : Texts(pages[p]))
-      if (t.y < g.TopY + 6 * canvas.TextHeight("X") || t.y > 6600 - g.BottomMargin - 2 * g.LineStep) rows[t.y].push_back(t);
+      if (t.y < g.TopY + 6 * canvas.TextHeight("X") || t.y > 6600 - g.BottomMargin - 2 * g.LineStep)
+        rows[t.y].push_back(t);
     for (auto &[y, texts] : rows) {
       std::sort(texts.begin(), texts.end(), [](const Text &a, const Text &b) { return a.x < b.x; });
       for (size_t k = 0; k < texts.size(); ++k) {
@@ -464,7 +498,8 @@ TEST(ListingJob, WrappedEntriesAreNeverSplitAndNeverReachTheFooter) {
     rig.settings.Footer = 1;
     for (int e = 0; e < 150; ++e) {
       QByteArray entry = "procedure e" + QByteArray::number(e) + " (";
-      for (int k = 0; k < 4 + (e * 5) % 23; ++k) entry += " p" + QByteArray::number(e) + "x" + QByteArray::number(k) + " : integer ;";
+      for (int k = 0; k < 4 + (e * 5) % 23; ++k)
+        entry += " p" + QByteArray::number(e) + "x" + QByteArray::number(k) + " : integer ;";
       entry += " )";
       rig.model.Routines << RoutineEntry{entry, EntryKind::Procedure, false};
       rig.model.ProjectLines << entry;
@@ -483,8 +518,9 @@ TEST(ListingJob, WrappedEntriesAreNeverSplitAndNeverReachTheFooter) {
           const auto [at, added] = pageOfEntry.emplace(m.captured(2).toInt(), p);
           EXPECT_EQ(at->second, p) << "entry " << m.captured(2).toStdString() << " is split";
         } else if (t.y > rig.printer.metrics().PageHeight / 2 && !t.text.startsWith(u"procedure") &&
-                   !t.text.startsWith(u"PROCEDURE") && !t.text.startsWith(u":") && !t.text.startsWith(u";") &&
-                   !t.text.startsWith(u"integer") && !t.text.startsWith(u"(") && !t.text.startsWith(u")")) {
+                   !t.text.startsWith(u"PROCEDURE") && !t.text.startsWith(u":") &&
+                   !t.text.startsWith(u";") && !t.text.startsWith(u"integer") &&
+                   !t.text.startsWith(u"(") && !t.text.startsWith(u")")) {
           footerTop = std::min(footerTop, t.y);
         }
       }
@@ -508,7 +544,8 @@ TEST(IndexListing, NoColumnOverprintsAndEachLineIsItsHeadingsRow) {
     QList<QByteArray> names;
     for (int r = 0; r < 90; ++r) {
       const QByteArray n = QByteArray::number(r);
-      const QByteArray header = r % 3 == 0   ? "class function TOuter.TInner.Method" + n + " : integer;"
+      const QByteArray header = r % 3 == 0
+                                    ? "class function TOuter.TInner.Method" + n + " : integer;"
                                 : r % 3 == 1 ? "constructor TAVeryLongClassNameForTheIndex" + n +
                                                    ".CreateWithAnEvenLongerNameThanTheColumnHolds;"
                                              : "procedure Plain" + n + ";";
@@ -544,19 +581,23 @@ TEST(IndexListing, NoColumnOverprintsAndEachLineIsItsHeadingsRow) {
         return a.y != b.y ? a.y < b.y : a.x < b.x;
       });
       for (size_t k = 0; k + 1 < texts.size(); ++k) {
-        if (texts[k].y != texts[k + 1].y || texts[k].y <= 1100) continue;  // below the column titles
+        if (texts[k].y != texts[k + 1].y || texts[k].y <= 1100)
+          continue;  // below the column titles
         EXPECT_LT(texts[k].x + measure.TextWidth(texts[k].text.toLatin1()), texts[k + 1].x)
-            << "size " << size << ": " << texts[k].text.toStdString() << " | " << texts[k + 1].text.toStdString();
+            << "size " << size << ": " << texts[k].text.toStdString() << " | "
+            << texts[k + 1].text.toStdString();
       }
       for (size_t k = 0; k < texts.size(); ++k) {
-        if (texts[k].text != u"class function" && texts[k].text != u"constructor" && texts[k].text != u"procedure")
+        if (texts[k].text != u"class function" && texts[k].text != u"constructor" &&
+            texts[k].text != u"procedure")
           continue;
         // kind, name, unit, line, page along the row
         ASSERT_LT(k + 4, texts.size());
         const int line = texts[k + 3].text.toInt(), sheet = texts[k + 4].text.toInt();
         const QString heading = rowText[{sheet, line}];
         EXPECT_TRUE(heading.startsWith(texts[k].text.section(u' ', 0, 0), Qt::CaseInsensitive))
-            << "size " << size << ": line " << line << " on page " << sheet << " holds " << heading.toStdString();
+            << "size " << size << ": line " << line << " on page " << sheet << " holds "
+            << heading.toStdString();
         ++rows;
       }
       // The qualifier whole on one row: on the name's first, or wrapped
@@ -577,7 +618,9 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
     TextEncoding encoding;
   };
   const Row rows[] = {
-      {"TFormMain.\xD0\x9A\xD0\xBD\xD0\xBE\xD0\xBF\xD0\xBA\xD0\xB0\xD0\x9D\xD0\xB0\xD0\xB6\xD0\xB0\xD1\x82\xD1\x8C"
+      {"TFormMain."
+       "\xD0\x9A\xD0\xBD\xD0\xBE\xD0\xBF\xD0\xBA\xD0\xB0\xD0\x9D\xD0\xB0\xD0\xB6\xD0\xB0\xD1\x82"
+       "\xD1\x8C"
        "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xC3\xA9\xC3\xA9\xC3\xA9",
        TextEncoding::Utf8},
       {"TCaf\xE9.R\xE9sum\xE9Verl\xE4ngernUndAnzeigen", TextEncoding::Windows1252},
@@ -592,8 +635,10 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
       QByteArray joined;
       for (const QByteArray &piece : wrapped) {
         joined += piece;
-        if (row.encoding == TextEncoding::Utf8) EXPECT_TRUE(IsValidUtf8(piece)) << piece.toHex().toStdString();
-        EXPECT_TRUE(canvas.TextWidth(piece) <= width || CharacterLength(piece, 0, row.encoding) == piece.size())
+        if (row.encoding == TextEncoding::Utf8)
+          EXPECT_TRUE(IsValidUtf8(piece)) << piece.toHex().toStdString();
+        EXPECT_TRUE(canvas.TextWidth(piece) <= width ||
+                    CharacterLength(piece, 0, row.encoding) == piece.size())
             << piece.toStdString() << " in " << width;
       }
       EXPECT_EQ(joined, row.text) << width;

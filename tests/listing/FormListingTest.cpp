@@ -10,11 +10,11 @@
 #include "format/FormatSettings.h"
 #include "listing/FormListing.h"
 #include "listing/Lexer.h"
+#include "platform/RecordedMessages.h"
 #include "print/PageCanvas.h"
 #include "print/PageGeometry.h"
 #include "print/VirtualPrinter.h"
 #include "project/FormStream.h"
-#include "platform/RecordedMessages.h"
 #include "project/ProjectModel.h"
 #include "project/Readers.h"
 #include "support/ExampleForm.h"
@@ -58,7 +58,8 @@ std::vector<LineRow> Classify(const QList<QByteArray> &lines, FormatSettings set
   return rows;
 }
 
-void ExpectRows(const std::vector<LineRow> &got, const std::vector<LineRow> &want, const char *name) {
+void ExpectRows(const std::vector<LineRow> &got, const std::vector<LineRow> &want,
+                const char *name) {
   ASSERT_EQ(got.size(), want.size()) << name;
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(got[i].start, want[i].start) << name << ", line " << i;
@@ -74,8 +75,8 @@ TEST(FormListingLines, IndentsAndFormats) {
               {L, "end/R"},
               {L, "end/R"}},
              "objects");
-  ExpectRows(Classify({"object A: TA", "Caption = ' Top Margin'", "Text = ' Top Margin'", "Hint = 'end'",
-                       "Caption = 'Two  spaces and ''quote'''#13'OK'", "end"}),
+  ExpectRows(Classify({"object A: TA", "Caption = ' Top Margin'", "Text = ' Top Margin'",
+                       "Hint = 'end'", "Caption = 'Two  spaces and ''quote'''#13'OK'", "end"}),
              {{L, "[object] object/R A/B :/B TA/B"},
               {L + I, "Caption/B =/B* '/S Top/S Margin'/S"},
               {L + I, "Text/B =/B* '/B Top/B Margin'/B"},
@@ -83,7 +84,8 @@ TEST(FormListingLines, IndentsAndFormats) {
               {L + I, "Caption/B =/B* 'Two/S /S spaces/S and/S ''quote'''#13'OK'/S"},
               {L, "end/R"}},
              "texts");
-  ExpectRows(Classify({"object A: TA", "Glyph.Data = {", "0A0B0C", "0D}", "Left = 1", "Data = {0A0B}", "end"}),
+  ExpectRows(Classify({"object A: TA", "Glyph.Data = {", "0A0B0C", "0D}", "Left = 1",
+                       "Data = {0A0B}", "end"}),
              {{L, "[object] object/R A/B :/B TA/B"},
               {L + I, "Glyph.Data/B =/B* {/B"},
               {L + 3 * I, "0A0B0C/C"},
@@ -127,7 +129,8 @@ TEST(FormListingLines, EmptyCaptionLeavesNoStringMode) {
 // A brace or a parenthesis inside a text steered the format and the indent
 // of the lines after it.
 TEST(FormListingLines, BracesAndParenthesesInsideTextsSteerNothing) {
-  ExpectRows(Classify({"object A: TA", "Caption = 'a{b'", "Hint = 'Open ('", "Text = 'x } y )'", "Left = 1", "end"}),
+  ExpectRows(Classify({"object A: TA", "Caption = 'a{b'", "Hint = 'Open ('", "Text = 'x } y )'",
+                       "Left = 1", "end"}),
              {{L, "[object] object/R A/B :/B TA/B"},
               {L + I, "Caption/B =/B* 'a{b'/S"},
               {L + I, "Hint/B =/B* 'Open/S ('/S"},
@@ -137,15 +140,17 @@ TEST(FormListingLines, BracesAndParenthesesInsideTextsSteerNothing) {
              "texts with braces");
   // Only the first "=" outside quotes aligns.
   ExpectRows(Classify({"object A: TA", "Strings = 'key=value'", "end"}),
-             {{L, "[object] object/R A/B :/B TA/B"}, {L + I, "Strings/B =/B* 'key=value'/B"}, {L, "end/R"}},
+             {{L, "[object] object/R A/B :/B TA/B"},
+              {L + I, "Strings/B =/B* 'key=value'/B"},
+              {L, "end/R"}},
              "equals inside a text");
 }
 
 // The "end" of a collection item put every property after the collection
 // at the object's level.
 TEST(FormListingLines, CollectionItemsKeepTheObjectsIndent) {
-  ExpectRows(Classify({"object A: TA", "Columns = <", "item", "Width = 64", "end", "item [3]", "end>", "Left = 1",
-                       "end"}),
+  ExpectRows(Classify({"object A: TA", "Columns = <", "item", "Width = 64", "end", "item [3]",
+                       "end>", "Left = 1", "end"}),
              {{L, "[object] object/R A/B :/B TA/B"},
               {L + I, "Columns/B =/B* </B"},
               {L + I, "item/B"},
@@ -165,11 +170,13 @@ struct TextRecord {
 };
 
 std::vector<TextRecord> Texts(const QStringList &records) {
-  static const QRegularExpression pattern(QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b\\d+ c\\w+ '(.*)'$"));
+  static const QRegularExpression pattern(
+      QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b\\d+ c\\w+ '(.*)'$"));
   std::vector<TextRecord> texts;
   for (const QString &record : records) {
     const auto match = pattern.match(record);
-    if (match.hasMatch()) texts.push_back({match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3)});
+    if (match.hasMatch())
+      texts.push_back({match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3)});
   }
   return texts;
 }
@@ -197,7 +204,9 @@ class FormRig {
     canvas.SetMeasureMode();
     return ComputePageGeometry(canvas, settings);
   }
-  int Width(const FontSpec &font, const QString &text) { return printer.fixedMeasurer().textWidth(font, text.toLatin1()); }
+  int Width(const FontSpec &font, const QString &text) {
+    return printer.fixedMeasurer().textWidth(font, text.toLatin1());
+  }
   bool Last() { return info->LastPage; }
 
   ProjectModel model;
@@ -212,13 +221,16 @@ class FormRig {
 TEST(FormListing, EqualsNeverOverprintsTheName) {
   FormRig rig;
   rig.settings.Equal = 1;
-  rig.Start({"object A: TA", "Left = 1", "ParentShowHintAndSomeMoreOfIt = True", "Strings = 'a=b'", "end"});
+  rig.Start({"object A: TA", "Left = 1", "ParentShowHintAndSomeMoreOfIt = True", "Strings = 'a=b'",
+             "end"});
   const PageGeometry g = rig.Geometry();
   const int column = 2 * (g.LeftX + g.IndentWidth);
   std::vector<TextRecord> equals, names;
   for (const TextRecord &t : Texts(rig.Page(1))) {
     if (t.text == "= ") equals.push_back(t);
-    if (t.text.startsWith("Left") || t.text.startsWith("ParentShowHint") || t.text.startsWith("Strings")) names.push_back(t);
+    if (t.text.startsWith("Left") || t.text.startsWith("ParentShowHint") ||
+        t.text.startsWith("Strings"))
+      names.push_back(t);
   }
   ASSERT_EQ(names.size(), 3u);
   ASSERT_EQ(equals.size(), 3u);  // three properties; the text keeps its own
@@ -228,7 +240,8 @@ TEST(FormListing, EqualsNeverOverprintsTheName) {
   EXPECT_EQ(equals[1].x, longNameEnd);
   EXPECT_EQ(equals[2].x, column);
   const std::vector<TextRecord> texts = Texts(rig.Page(1));
-  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const TextRecord &t) { return t.text == "'a=b' "; }));
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                          [](const TextRecord &t) { return t.text == "'a=b' "; }));
 }
 
 // String and brace mode were not part of a page's start: a page drawn again
@@ -240,8 +253,13 @@ TEST(FormListing, ReplayedPageEqualsItsFirstDrawing) {
   for (int k = 0; k < 40; ++k) {
     lines << "Glyph.Data = {";
     for (int r = 0; r < 6; ++r) lines << "00112233445566778899AABBCCDDEEFF";
-    lines << "0011}" << "Caption = ''" << "object B" + QByteArray::number(k) + ": TB" << "Items = (" << "'x'"
-          << "'y')" << "end";
+    lines << "0011}"
+          << "Caption = ''"
+          << "object B" + QByteArray::number(k) + ": TB"
+          << "Items = ("
+          << "'x'"
+          << "'y')"
+          << "end";
   }
   lines << "end";
   rig.Start(lines);
@@ -280,7 +298,8 @@ TEST(FormListing, ExampleFormPrintsEveryWord) {
     for (const TextRecord &t : Texts(rig.Page(page)))
       if (t.x >= g.LeftX) {
         printed << t.text.trimmed();
-        EXPECT_LE(t.x + rig.Width(rig.settings.BaseFont(), t.text.trimmed()), g.RightX + 1) << t.text.toStdString();
+        EXPECT_LE(t.x + rig.Width(rig.settings.BaseFont(), t.text.trimmed()), g.RightX + 1)
+            << t.text.toStdString();
       }
   QStringList expected;
   for (QByteArrayView line : rig.model.ListingLines)
@@ -296,8 +315,16 @@ TEST(FormListing, ExampleFormPrintsEveryWord) {
 // each value prints as one row giving its size, and the lines after it
 // print on.
 TEST(FormListing, BinaryDataAsItsSize) {
-  const QList<QByteArray> lines = {"object A: TA", "Picture.Data = {", "0A0B0C", "0D}", "Data = {0A0B}",
-                                   "Glyph.Data = {", QByteArray(24690, 'F'), "}", "Caption = '{ 0A }'", "Left = 1",
+  const QList<QByteArray> lines = {"object A: TA",
+                                   "Picture.Data = {",
+                                   "0A0B0C",
+                                   "0D}",
+                                   "Data = {0A0B}",
+                                   "Glyph.Data = {",
+                                   QByteArray(24690, 'F'),
+                                   "}",
+                                   "Caption = '{ 0A }'",
+                                   "Left = 1",
                                    "end"};
   QStringList rows;
   for (const int whole : {1, 0}) {
@@ -307,7 +334,8 @@ TEST(FormListing, BinaryDataAsItsSize) {
     QByteArray text;
     int lastY = -1;
     for (const TextRecord &t : Texts(rig.Page(1))) {
-      if (t.y != lastY && !text.isEmpty()) rows << QString::fromLatin1(text.trimmed()), text.clear();
+      if (t.y != lastY && !text.isEmpty())
+        rows << QString::fromLatin1(text.trimmed()), text.clear();
       text += t.text.toLatin1();
       lastY = t.y;
     }
@@ -318,7 +346,8 @@ TEST(FormListing, BinaryDataAsItsSize) {
     }
   }
   EXPECT_EQ(rows, (QStringList{"object A : TA", "Picture.Data = { 4 bytes }", "Data = { 2 bytes }",
-                               "Glyph.Data = { 12,345 bytes }", "Caption = '{ 0A }'", "Left = 1", "end"}));
+                               "Glyph.Data = { 12,345 bytes }", "Caption = '{ 0A }'", "Left = 1",
+                               "end"}));
 }
 
 // A text form numbered by its file's lines: each row that starts a line of
@@ -331,7 +360,8 @@ TEST(FormListing, TextFormRowsCarryTheirFileLineNumbers) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   const QByteArray longValue(600, 'x');
   file.write("object Form1: TForm1\n  Caption = 'One'\n  Hint = '" + longValue +
-             "'\n  object Button1: TButton\n    Items.Strings = (\n      'a'\n      'b'\n    )\n  end\nend\n");
+             "'\n  object Button1: TButton\n    Items.Strings = (\n      'a'\n      'b'\n    )\n  "
+             "end\nend\n");
   file.close();
   FormRig rig;
   rig.settings.LineNo = rig.settings.LineNumbersFrom = 1;

@@ -16,8 +16,8 @@ constexpr int kTop = 1000;
 constexpr int kRow = 50;
 
 struct Laid {
-  std::vector<int> xs;       // x of every line
-  QStringList diagram;       // the lines drawn, without their pen
+  std::vector<int> xs;         // x of every line
+  QStringList diagram;         // the lines drawn, without their pen
   QList<QByteArray> headings;  // "name|kind"
   LayoutState state;
 };
@@ -133,8 +133,9 @@ TEST(IndentationRules, SelectedRoutineCountsAsImplementation) {
 TEST(BlockDiagram, BracketFromBeginToEnd) {
   LayoutRun run;
   run.declared = {"procedure a;"};
-  const Laid laid =
-      LayOut({"interface", "procedure A;", "implementation", "procedure A;", "begin", "x := 1;", "end;"}, run);
+  const Laid laid = LayOut(
+      {"interface", "procedure A;", "implementation", "procedure A;", "begin", "x := 1;", "end;"},
+      run);
   // "begin" is row 4, "end;" row 6; each row's middle is 25 below its top.
   EXPECT_EQ(laid.diagram, (QStringList{"line 110 1225 130 1225", "line 110 1225 110 1325",
                                        "line 110 1325 130 1325"}));
@@ -160,8 +161,15 @@ TEST(BlockDiagram, EndWithoutOpenBlockDrawsNoBracket) {
 TEST(BlockDiagram, NestingDeeperThanSixteenLevels) {
   QList<QByteArray> lines = {"implementation", "procedure A;"};
   constexpr int kLevels = 40;
-  for (int k = 0; k < kLevels; ++k) lines << "begin" << "if a then" << "try";
-  for (int k = 0; k < kLevels; ++k) lines << "except" << "end;" << "else" << "end;";
+  for (int k = 0; k < kLevels; ++k)
+    lines << "begin"
+          << "if a then"
+          << "try";
+  for (int k = 0; k < kLevels; ++k)
+    lines << "except"
+          << "end;"
+          << "else"
+          << "end;";
   const Laid laid = LayOut(lines);
   EXPECT_EQ(laid.state.Depth, 0);
   EXPECT_EQ(laid.state.BlockCount(), 0);
@@ -197,17 +205,20 @@ TEST(RoutineHeadings, NamesAndDeclarationKeys) {
   const Row rows[] = {
       {"procedure TForm1.Button1Click ( Sender : TObject );", "Button1Click (TForm1)",
        "procedure button1click ( sender : tobject );"},
-      {"function Add ( a , b : integer ) : integer;", "Add", "function add ( a, b : integer ) : integer;"},
+      {"function Add ( a , b : integer ) : integer;", "Add",
+       "function add ( a, b : integer ) : integer;"},
       // Nested classes keep their whole qualifier; class methods and generics.
       {"procedure TOuter.TInner.Go;", "Go (TOuter.TInner)", "procedure go;"},
-      {"class function TList<T>.Make ( x : T = nil ) : T;", "Make (TList<T>)", "class function make ( x : t ) : t;"},
+      {"class function TList<T>.Make ( x : T = nil ) : T;", "Make (TList<T>)",
+       "class function make ( x : t ) : t;"},
       {"procedure Go;", "Go", "procedure go;"},
       {"constructor TThing.Create;", "Create (TThing)", "constructor create;"},
       {"procedure", "procedure", "procedure"},
       // The printed line keeps what follows the header; the key does not.
       {"function TA.Area : Double; inline; // cached", "Area (TA)", "function area : double;"},
       {"function f : SysUtils.TBytes; { note }", "f", "function f : sysutils.tbytes;"},
-      {"procedure TA.Go ( a : Integer ); overload; (* x ) : *)", "Go (TA)", "procedure go ( a : integer );"},
+      {"procedure TA.Go ( a : Integer ); overload; (* x ) : *)", "Go (TA)",
+       "procedure go ( a : integer );"},
   };
   for (const Row &row : rows) {
     EXPECT_EQ(RoutineNameOfHeading(row.line), row.name) << row.line.constData();
@@ -219,15 +230,53 @@ TEST(RoutineHeadings, NamesAndDeclarationKeys) {
 // the margin even when nothing declares it (the declaration would reset the
 // depth and hide a block left open).
 TEST(IndentationRules, EveryBlockKindPairsWithItsEnd) {
-  const QList<QByteArray> lines = {
-      "implementation", "procedure A;", "begin", "repeat", "repeat", "x", "until a;", "until b;", "end;",
-      "procedure B;", "type", "R = packed record", "case k: integer of", "1: (x: integer);",
-      "2: (y: record a: integer;", "end);", "end;", "IFoo = interface", "procedure Go;", "end;",
-      "TC = class(TObject)", "class procedure Make;", "end;", "TH = type helper for integer", "end;",
-      "begin", "asm", "nop", "end;", "try", "y", "finally", "z", "end;", "end;",
-      "procedure C;", "begin", "case k of", "1: x;", "end;", "end;", "procedure D;", "begin", "end;"};
+  const QList<QByteArray> lines = {"implementation",
+                                   "procedure A;",
+                                   "begin",
+                                   "repeat",
+                                   "repeat",
+                                   "x",
+                                   "until a;",
+                                   "until b;",
+                                   "end;",
+                                   "procedure B;",
+                                   "type",
+                                   "R = packed record",
+                                   "case k: integer of",
+                                   "1: (x: integer);",
+                                   "2: (y: record a: integer;",
+                                   "end);",
+                                   "end;",
+                                   "IFoo = interface",
+                                   "procedure Go;",
+                                   "end;",
+                                   "TC = class(TObject)",
+                                   "class procedure Make;",
+                                   "end;",
+                                   "TH = type helper for integer",
+                                   "end;",
+                                   "begin",
+                                   "asm",
+                                   "nop",
+                                   "end;",
+                                   "try",
+                                   "y",
+                                   "finally",
+                                   "z",
+                                   "end;",
+                                   "end;",
+                                   "procedure C;",
+                                   "begin",
+                                   "case k of",
+                                   "1: x;",
+                                   "end;",
+                                   "end;",
+                                   "procedure D;",
+                                   "begin",
+                                   "end;"};
   const Laid laid = LayOut(lines);
-  EXPECT_EQ(laid.headings, (QList<QByteArray>{"A|procedure", "B|procedure", "C|procedure", "D|procedure"}));
+  EXPECT_EQ(laid.headings,
+            (QList<QByteArray>{"A|procedure", "B|procedure", "C|procedure", "D|procedure"}));
   for (const QByteArray heading : {"procedure B;", "procedure C;", "procedure D;"})
     EXPECT_EQ(laid.xs[size_t(lines.indexOf(heading))], 100) << heading.constData();
   EXPECT_EQ(laid.state.Depth, 0);
@@ -248,33 +297,41 @@ TEST(IndentationRules, HeadingsOfRealCodeStartAtTheMargin) {
     QList<QByteArray> headings;
   } rows[] = {
       {"a var parameter on a header's later line, external after it",
-       {"function F(a: cardinal;", "  Var b: cardinal): cardinal; cdecl;", "External 'DIVE' Index 11;"},
+       {"function F(a: cardinal;", "  Var b: cardinal): cardinal; cdecl;",
+        "External 'DIVE' Index 11;"},
        {"F|function"}},
-      {"a library call", {"function L: Pointer;", "syscall sysvbase TinyGLBase 640;"}, {"L|function"}},
+      {"a library call",
+       {"function L: Pointer;", "syscall sysvbase TinyGLBase 640;"},
+       {"L|function"}},
       {"directive alternatives on one line",
-       {"function T(i: DWord): pointer;", "  {$ifdef wince}cdecl{$else}stdcall{$endif};external KernelDLL name 'T';"},
+       {"function T(i: DWord): pointer;",
+        "  {$ifdef wince}cdecl{$else}stdcall{$endif};external KernelDLL name 'T';"},
        {"T|function"}},
       {"directive alternatives on lines of their own",
        {"function I(n: PChar): cint;", "{$ifndef LIBC}", " external name 'x';", "{$else}",
         " cdecl; external clib name 'y';", "{$endif}"},
        {"I|function"}},
       {"nested alternatives of one header",
-       {"{$ifndef F}", "Procedure C(s: Longint); cdecl;", "{$else}", "{$ifdef D}", "Function C(s: longint): longint; cdecl;",
-        "{$else}", "Function C(s: longint): longint;", "{$endif}", "{$endif}", "var q: boolean;", "begin", "end;"},
+       {"{$ifndef F}", "Procedure C(s: Longint); cdecl;", "{$else}", "{$ifdef D}",
+        "Function C(s: longint): longint; cdecl;", "{$else}", "Function C(s: longint): longint;",
+        "{$endif}", "{$endif}", "var q: boolean;", "begin", "end;"},
        {"C|procedure", "C|function", "C|function"}},
       {"an anonymous method inside a statement",
-       {"procedure TT.M;", "begin", "  Sync(nil,", "    procedure", "    begin", "      x;", "    end", "  );", "end;"},
+       {"procedure TT.M;", "begin", "  Sync(nil,", "    procedure", "    begin", "      x;",
+        "    end", "  );", "end;"},
        {"M (TT)|procedure"}},
       {"a method in one alternative, a nested routine in the other",
        {"{$ifdef N}", "function TC.Run: Boolean;", "{$endif}", "  const", "    k = 1;",
-        "  function {$ifndef N}TC.{$endif}Sub: boolean;", "  begin", "  end;", "{$ifndef N}", "function TC.Run: Boolean;",
-        "{$endif}", "begin", "end;"},
+        "  function {$ifndef N}TC.{$endif}Sub: boolean;", "  begin", "  end;", "{$ifndef N}",
+        "function TC.Run: Boolean;", "{$endif}", "begin", "end;"},
        {"Run (TC)|function", "Sub (TC)|function", "Run (TC)|function"}},
       {"a header after a comment", {"{ next } procedure H;", "begin", "end;"}, {"H|procedure"}},
   };
   for (const auto &row : rows) {
     QList<QByteArray> lines = {"implementation"};
-    lines << row.lines << "procedure G;" << "begin" << "end;";
+    lines << row.lines << "procedure G;"
+          << "begin"
+          << "end;";
     LayoutRun run;
     run.declared = {"procedure g;"};  // so that an open block before it is counted
     const Laid laid = LayOut(lines, run);
@@ -284,7 +341,8 @@ TEST(IndentationRules, HeadingsOfRealCodeStartAtTheMargin) {
     EXPECT_EQ(laid.state.RoutineDepth, 0) << row.name;
   }
   // The compiler reads nothing after the final "end.".
-  const Laid ended = LayOut({"implementation", "procedure G;", "begin", "end;", "end.", "procedure Junk;", "begin"});
+  const Laid ended = LayOut(
+      {"implementation", "procedure G;", "begin", "end;", "end.", "procedure Junk;", "begin"});
   EXPECT_EQ(ended.headings, QList<QByteArray>{"G|procedure"});
 }
 
@@ -298,49 +356,110 @@ TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
     std::vector<int> xs;
   } rows[] = {
       {"bodies of then, else and do",
-       {"implementation", "procedure A;", "begin", "if a then", "b", "else", "c;", "for i := 1 to 2 do", "x;",
-        "while a do", "with b do", "y;", "z;", "if a then", "begin", "q;", "end", "else if b then", "r", "else",
-        "s;", "end;"},
-       {100, 100, 140, 180, 220, 180, 220, 180, 220, 180, 220, 260, 180, 180, 180, 220, 180, 180, 220, 180, 220, 140}},
+       {"implementation",
+        "procedure A;",
+        "begin",
+        "if a then",
+        "b",
+        "else",
+        "c;",
+        "for i := 1 to 2 do",
+        "x;",
+        "while a do",
+        "with b do",
+        "y;",
+        "z;",
+        "if a then",
+        "begin",
+        "q;",
+        "end",
+        "else if b then",
+        "r",
+        "else",
+        "s;",
+        "end;"},
+       {100, 100, 140, 180, 220, 180, 220, 180, 220, 180, 220,
+        260, 180, 180, 180, 220, 180, 180, 220, 180, 220, 140}},
       {"case labels, and a case's else under an if",
-       {"implementation", "procedure A;", "begin", "if a then", "case k of", "1: x;", "2:", "y;", "else", "z;",
-        "end;", "w;", "end;"},
+       {"implementation", "procedure A;", "begin", "if a then", "case k of", "1: x;", "2:", "y;",
+        "else", "z;", "end;", "w;", "end;"},
        {100, 100, 140, 180, 220, 260, 260, 300, 260, 300, 220, 180, 140}},
       {"repeat as a body",
-       {"implementation", "procedure A;", "begin", "if a then", "repeat", "x;", "until b;", "y;", "end;"},
+       {"implementation", "procedure A;", "begin", "if a then", "repeat", "x;", "until b;", "y;",
+        "end;"},
        {100, 100, 140, 180, 220, 260, 220, 180, 140}},
       {"continuation lines and a header over two lines",
-       {"implementation", "procedure A(a: integer;", "b: integer);", "begin", "x := f(1,", "2) +", "3;",
-        "if a and", "b then", "c;", "y := 1;", "end;"},
+       {"implementation", "procedure A(a: integer;", "b: integer);", "begin", "x := f(1,", "2) +",
+        "3;", "if a and", "b then", "c;", "y := 1;", "end;"},
        {100, 100, 140, 140, 180, 220, 220, 180, 220, 220, 180, 140}},
       {"type closers, and the type section after a type",
-       {"interface", "type", "TA = integer;", "TB = class", "x: integer;", "end deprecated;", "TC = record",
-        "a: integer;", "end {c};", "TD = record", "case k: integer of", "1: (r: record", "y: integer;", "end);",
-        "end platform;", "TE = object", "end {$ifdef X}experimental{$endif};", "TF = interface", "end ;",
-        "TG = integer;", "implementation", "procedure P;", "begin", "end;"},
-       {100, 100, 140, 140, 180, 140, 140, 180, 140, 140, 180, 220, 260, 220, 140, 140, 140, 140, 140, 140, 100, 100,
-        140, 140}},
+       {"interface",
+        "type",
+        "TA = integer;",
+        "TB = class",
+        "x: integer;",
+        "end deprecated;",
+        "TC = record",
+        "a: integer;",
+        "end {c};",
+        "TD = record",
+        "case k: integer of",
+        "1: (r: record",
+        "y: integer;",
+        "end);",
+        "end platform;",
+        "TE = object",
+        "end {$ifdef X}experimental{$endif};",
+        "TF = interface",
+        "end ;",
+        "TG = integer;",
+        "implementation",
+        "procedure P;",
+        "begin",
+        "end;"},
+       {100, 100, 140, 140, 180, 140, 140, 180, 140, 140, 180, 220,
+        260, 220, 140, 140, 140, 140, 140, 140, 100, 100, 140, 140}},
       {"a nested routine's declarations, initialization",
-       {"implementation", "procedure A;", "procedure B;", "var", "x: integer;", "begin", "end;", "var",
-        "y: integer;", "begin", "end;", "initialization", "x := 1;", "end."},
+       {"implementation", "procedure A;", "procedure B;", "var", "x: integer;", "begin", "end;",
+        "var", "y: integer;", "begin", "end;", "initialization", "x := 1;", "end."},
        {100, 100, 140, 140, 180, 140, 140, 100, 140, 140, 140, 100, 140, 100}},
       {"a program's routines and main block",
        {"program P;", "procedure A;", "begin", "end;", "begin", "x;", "end."},
        {100, 100, 140, 140, 140, 180, 140}},
       {"case labels over two lines, a property over two, directives of a declaration, parameters",
-       {"interface", "type", "TA = class", "property P: integer", "read F write F;", "end;",
-        "function F(a: integer): integer; cdecl;", "external 'lib';", "procedure G(", "const a: integer;",
-        "var b: integer);", "implementation", "procedure A;", "begin", "case k of", "1, 2,", "3:", "begin", "end;",
-        "end;", "end;"},
-       {100, 100, 140, 180, 220, 140, 140, 180, 140, 180, 180, 100, 100, 140, 180, 220, 220, 220, 220, 180, 140}},
+       {"interface",
+        "type",
+        "TA = class",
+        "property P: integer",
+        "read F write F;",
+        "end;",
+        "function F(a: integer): integer; cdecl;",
+        "external 'lib';",
+        "procedure G(",
+        "const a: integer;",
+        "var b: integer);",
+        "implementation",
+        "procedure A;",
+        "begin",
+        "case k of",
+        "1, 2,",
+        "3:",
+        "begin",
+        "end;",
+        "end;",
+        "end;"},
+       {100, 100, 140, 180, 220, 140, 140, 180, 140, 180, 180,
+        100, 100, 140, 180, 220, 220, 220, 220, 180, 140}},
       // Where Pascal has two habits the layout keeps the author's (leading
       // blanks here): "then" on a line of its own, a case's "else" body, a
       // nested routine's body, the sections of a unit.
       {"as the author indented",
-       {"interface", "  uses", "    a;", "  type", "    TA = integer;", "implementation", "procedure A;",
-        "  procedure B;", "    begin", "    end;", "begin", "  if x", "    then y;", "  case k of", "    1: z;",
-        "    else", "      begin", "      end;", "  end;", "end;"},
-       {100, 140, 180, 140, 180, 100, 100, 140, 180, 180, 140, 180, 220, 180, 220, 220, 260, 260, 180, 140}},
+       {"interface",      "  uses",       "    a;",         "  type",      "    TA = integer;",
+        "implementation", "procedure A;", "  procedure B;", "    begin",   "    end;",
+        "begin",          "  if x",       "    then y;",    "  case k of", "    1: z;",
+        "    else",       "      begin",  "      end;",     "  end;",      "end;"},
+       {100, 140, 180, 140, 180, 100, 100, 140, 180, 180,
+        140, 180, 220, 180, 220, 220, 260, 260, 180, 140}},
   };
   for (const auto &row : rows) {
     const Laid laid = LayOut(row.lines);
@@ -354,7 +473,8 @@ TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
       const int x = n[1].toInt(), from = n[2].toInt(), to = n[4].toInt();
       for (size_t i = 0; i < laid.xs.size(); ++i) {
         const int middle = kTop + int(i) * kRow + kRow / 2;
-        if (middle > from && middle < to) EXPECT_GT(laid.xs[i], x) << row.name << ": row " << i << " under " << line.toStdString();
+        if (middle > from && middle < to)
+          EXPECT_GT(laid.xs[i], x) << row.name << ": row " << i << " under " << line.toStdString();
       }
     }
   }
@@ -362,6 +482,7 @@ TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
   // its uses clause.
   EXPECT_EQ(LayOut({"program P;", "procedure A;", "begin", "end;", "begin", "end."}).headings,
             QList<QByteArray>{"A|procedure"});
-  EXPECT_EQ(LayOut({"{ a", "}", "uses x;", "procedure A;", "begin", "end;", "begin", "end."}).headings,
-            QList<QByteArray>{"A|procedure"});
+  EXPECT_EQ(
+      LayOut({"{ a", "}", "uses x;", "procedure A;", "begin", "end;", "begin", "end."}).headings,
+      QList<QByteArray>{"A|procedure"});
 }

@@ -55,14 +55,17 @@ TEST(NormaliseLine, CodeIsSpacedWhileStringsDirectivesAndCommentsPrintAsWritten)
       {"s:='a(b)+c;d';", "s := 'a(b)+c;d';", "PPMP"},
       {"writeln('It''s');", "writeln ( 'It''s' );", "PPMP"},
       {"c := '''' + #39 + 'a'#13'b'#$0A;", "c := '''' + #39 + 'a'#13'b'#$0A;", "PPMPMPMP"},
-      {"Mask := '(*.*)'; s := '{'; t := '}//'", "Mask := '(*.*)'; s := '{'; t := '}//'", "PPMPPPMPPPM"},
+      {"Mask := '(*.*)'; s := '{'; t := '}//'", "Mask := '(*.*)'; s := '{'; t := '}//'",
+       "PPMPPPMPPPM"},
       {"if x = 'a  b' then Close('Close');", "if x = 'a  b' then Close ( 'Close' );", "RPPMRPPMP"},
       {"{$IFDEF DEBUG}", "{$IFDEF DEBUG}", "P"},
       {"(*$R *.res*) {$R *.DFM}x", "(*$R *.res*) {$R *.DFM} x", "PPP"},
       {"if a<=b then a:=b", "if a <= b then a := b", "RPPPRPPP"},
       {"a>=b; a<>b; a><b; a+=1; a-=1; a*=2; a/=2; a**2; r:=1..9",
-       "a >= b; a<>b; a><b; a += 1; a -= 1; a *= 2; a /= 2; a ** 2; r := 1..9", "PPPPPPPPPPPPPPPPPPPPPPP"},
-      {"x:=1.5e-3+$FF-&17*%101/1.5E+10-2e-3;", "x := 1.5e-3 + $FF - &17 * %101/1.5E+10 - 2e-3;", "PPPPPPPPPPP"},
+       "a >= b; a<>b; a><b; a += 1; a -= 1; a *= 2; a /= 2; a ** 2; r := 1..9",
+       "PPPPPPPPPPPPPPPPPPPPPPP"},
+      {"x:=1.5e-3+$FF-&17*%101/1.5E+10-2e-3;", "x := 1.5e-3 + $FF - &17 * %101/1.5E+10 - 2e-3;",
+       "PPPPPPPPPPP"},
       {"y:=a1e-3+$1E-3;", "y := a1e - 3 + $1E - 3;", "PPPPPPPPP"},
       {"a[i]:=f(x,y);", "a [i] := f ( x, y );", "PPPPPPPP"},
       {"x := 1; // a 'b", "x := 1; // a 'b", "PPPCCC"},
@@ -76,8 +79,8 @@ TEST(NormaliseLine, CodeIsSpacedWhileStringsDirectivesAndCommentsPrintAsWritten)
       {"{ @newpage }", "@@@@@", "P"},
       {"{@newpage}", "@@@@@", "P"},
       {"{ @NEWPAGE }", "{ @NEWPAGE }", "CCC"},
-      {"procedure TForm1.Button1Click(Sender: TObject);", "procedure TForm1.Button1Click ( Sender : TObject );",
-       "RPPPPPP"},
+      {"procedure TForm1.Button1Click(Sender: TObject);",
+       "procedure TForm1.Button1Click ( Sender : TObject );", "RPPPPPP"},
       {"x<>y", "x<>y", "P"},
       {"a\tb", "a b", "PP"},
       {"a          b", "a b", "PP"},
@@ -94,19 +97,21 @@ TEST(NormaliseLine, CodeIsSpacedWhileStringsDirectivesAndCommentsPrintAsWritten)
   }
   // With the lower option code and comments are lowered, strings and
   // directives keep their case; "{ @NEWPAGE }" then asks for a new page.
-  EXPECT_EQ(PrintLines({"S := 'Ab' + {$I X.inc} {Note}", "{ @NEWPAGE }"}, settings, nullptr, true).texts,
-            (QList<QByteArray>{"s := 'Ab' + {$I X.inc} {note}", "@@@@@"}));
+  EXPECT_EQ(
+      PrintLines({"S := 'Ab' + {$I X.inc} {Note}", "{ @NEWPAGE }"}, settings, nullptr, true).texts,
+      (QList<QByteArray>{"s := 'Ab' + {$I X.inc} {note}", "@@@@@"}));
 }
 
 // The compiler reads a signed number in assembler as one token, and brace
 // comments nest or not as the mode says.
 TEST(NormaliseLine, AssemblerNumbersAndNestedCommentsAsTheCompilerReadsThem) {
   FormatSettings settings;
-  EXPECT_EQ(PrintLines({"asm", "imul edx, edx, -2048144777", "push -1", "mov eax, [ebp-8]", "end;", "x:=a-1;"},
+  EXPECT_EQ(PrintLines({"asm", "imul edx, edx, -2048144777", "push -1", "mov eax, [ebp-8]", "end;",
+                        "x:=a-1;"},
                        settings)
                 .texts,
-            (QList<QByteArray>{"asm", "imul edx, edx, -2048144777", "push -1", "mov eax, [ebp - 8]", "end;",
-                               "x := a - 1;"}));
+            (QList<QByteArray>{"asm", "imul edx, edx, -2048144777", "push -1", "mov eax, [ebp - 8]",
+                               "end;", "x := a - 1;"}));
   const struct {
     bool nest;
     QList<QByteArray> lines;
@@ -144,11 +149,12 @@ TEST(NormaliseLine, AssemblerNumbersAndNestedCommentsAsTheCompilerReadsThem) {
 // lines begin with (pasresolver.pp's "function Lo/Hi(...)" printed as code).
 TEST(NormaliseLine, EveryLineOfACommentKeepsItsStyleAndSpacing) {
   const Printed printed =
-      PrintLines({"{ Built-in:", "  function Lo/Hi(i: <any integer type>): Byte", "end } begin", "(* x",
-                  "  begin  'a *) end", "{$IFDEF A", "b}"},
+      PrintLines({"{ Built-in:", "  function Lo/Hi(i: <any integer type>): Byte", "end } begin",
+                  "(* x", "  begin  'a *) end", "{$IFDEF A", "b}"},
                  FormatSettings());
-  EXPECT_EQ(printed.texts, (QList<QByteArray>{"{ Built-in:", "function Lo/Hi(i: <any integer type>): Byte",
-                                              "end } begin", "(* x", "begin  'a *) end", "{$IFDEF A", "b}"}));
+  EXPECT_EQ(printed.texts,
+            (QList<QByteArray>{"{ Built-in:", "function Lo/Hi(i: <any integer type>): Byte",
+                               "end } begin", "(* x", "begin  'a *) end", "{$IFDEF A", "b}"}));
   EXPECT_EQ(printed.kinds, (QList<QByteArray>{"CC", "CCCCCC", "CCR", "CC", "CCCCR", "CC", "C"}));
 }
 
@@ -184,22 +190,26 @@ TEST(FormTextNormaliser, ReusedNormaliserGivesEachLineItsOwnResult) {
     if (i % 7 == 0) line += "{ @NEWPAGE }//x";
     const bool lower = i % 2 == 1;
     const QByteArray expected = NormaliseLineReference(lower ? line.toLower() : line);
-    ASSERT_EQ(normaliser.Normalise(line, lower).toByteArray(), expected) << "line: " << line.constData();
+    ASSERT_EQ(normaliser.Normalise(line, lower).toByteArray(), expected)
+        << "line: " << line.constData();
   }
   EXPECT_EQ(normaliser.Normalise("{ @NEWPAGE }", true).toByteArray(), QByteArray(" @@@@@ "));
-  EXPECT_EQ(normaliser.Normalise("{ @NEWPAGE }", false).toByteArray(), QByteArray(" { @NEWPAGE } "));
+  EXPECT_EQ(normaliser.Normalise("{ @NEWPAGE }", false).toByteArray(),
+            QByteArray(" { @NEWPAGE } "));
 }
 
 TEST(ReplaceAll, CutsAtNonOverlappingOccurrences) {
   struct Row {
     const char *text, *find, *replacement, *expected;
   } rows[] = {
-      {"aaaa", "aa", "b", "bb"},      {"aaa", "aa", "b", "ba"},  {"abc", "x", "y", "abc"},
-      {"", "x", "y", ""},             {"xax", "x", "", "a"},     {"    ", "  ", " ", "  "},
+      {"aaaa", "aa", "b", "bb"},       {"aaa", "aa", "b", "ba"},
+      {"abc", "x", "y", "abc"},        {"", "x", "y", ""},
+      {"xax", "x", "", "a"},           {"    ", "  ", " ", "  "},
       {"a,b,c", ",", ", ", "a, b, c"},
   };
   for (const Row &row : rows)
-    EXPECT_EQ(ReplaceAll(row.text, row.find, row.replacement), QByteArray(row.expected)) << row.text;
+    EXPECT_EQ(ReplaceAll(row.text, row.find, row.replacement), QByteArray(row.expected))
+        << row.text;
   const QByteArray longText = QByteArray(100000, 'a') + ";";
   EXPECT_EQ(ReplaceAll(longText, ";", "; ").size(), 100002);
 }
@@ -277,7 +287,8 @@ TEST(ClassifyWord, ReservedWordsFollowTheUsersListAndCase) {
   // decides: before, only 58 words could, and "override", "published" or
   // "initialization" never printed bold.
   EXPECT_EQ(Classify({"procedure x; override;"}, FormatSettings()), QList<QByteArray>{"RPR"});
-  EXPECT_EQ(Classify({"published override initialization"}, FormatSettings()), QList<QByteArray>{"RRR"});
+  EXPECT_EQ(Classify({"published override initialization"}, FormatSettings()),
+            QList<QByteArray>{"RRR"});
   for (const QByteArray &word : FormatSettings::InitialReserveWords())
     EXPECT_TRUE(IsReservedCandidate(word)) << word.constData();
   FormatSettings without;
@@ -302,7 +313,8 @@ TEST(ClassifyWord, RulesSeeCodeWordsAndDirectivesOnly) {
     void OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView) override {
       seen << words[size_t(index)].Text;
       // A rule may mark the next word as a procedure name; the lexer keeps it.
-      if (words[size_t(index)].Text == "procedure") words[size_t(index) + 1].Kind = TokenClass::ProcName;
+      if (words[size_t(index)].Text == "procedure")
+        words[size_t(index) + 1].Kind = TokenClass::ProcName;
     }
   } rules;
   const FormatSettings settings;

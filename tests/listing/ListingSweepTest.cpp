@@ -24,13 +24,13 @@
 #include "format/FormatSettings.h"
 #include "listing/Lexer.h"
 #include "listing/UnitListing.h"
+#include "platform/Paths.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/PageCanvas.h"
 #include "print/PageGeometry.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"
-#include "platform/Paths.h"
 #include "project/IncludeFiles.h"
 #include "project/ProjectScope.h"
 #include "project/Readers.h"
@@ -93,7 +93,8 @@ class TextTarget : public PrintTarget {
 
 // Reads the unit at path as a listing of it would and prints it whole on
 // the virtual printer; false when there is nothing to print.
-bool PrintWhole(const QString &path, const FormatSettings &settings, ProjectModel &model, TextTarget &target) {
+bool PrintWhole(const QString &path, const FormatSettings &settings, ProjectModel &model,
+                TextTarget &target) {
   RecordedMessages messages;
   ReaderContext ctx{model, settings, messages, false, {}};
   ClearForOpen(model);
@@ -111,7 +112,8 @@ bool PrintWhole(const QString &path, const FormatSettings &settings, ProjectMode
 // so that the unit's text can be told from them.
 FormatSettings SweepSettings() {
   FormatSettings s;
-  s.LineNo = s.Blocks = s.Header = s.Footer = s.Title = s.LineBetweenRoutines = s.Bold = s.UpperCaseRoutineNames = 1;
+  s.LineNo = s.Blocks = s.Header = s.Footer = s.Title = s.LineBetweenRoutines = s.Bold =
+      s.UpperCaseRoutineNames = 1;
   s.Path1 = s.Path2 = 1;
   s.Reserve = 1;
   s.Line1A = 2;
@@ -140,9 +142,10 @@ QByteArray NonBlankLower(QByteArrayView text) {
 // Whether brace comments nest after the directive starting at `at`, as Free
 // Pascal reads "{$mode ...}" and "{$modeswitch nestedcomments...}".
 bool NestAfter(QByteArrayView source, qsizetype at, bool nest) {
-  const QByteArray d = source.sliced(at, std::min<qsizetype>(40, source.size() - at)).toByteArray().toLower();
-  if (d.startsWith("{$mode objfpc") || d.startsWith("{$mode fpc") || d.startsWith("{$modeswitch nestedcomments+") ||
-      d.startsWith("{$modeswitch nestedcomments}"))
+  const QByteArray d =
+      source.sliced(at, std::min<qsizetype>(40, source.size() - at)).toByteArray().toLower();
+  if (d.startsWith("{$mode objfpc") || d.startsWith("{$mode fpc") ||
+      d.startsWith("{$modeswitch nestedcomments+") || d.startsWith("{$modeswitch nestedcomments}"))
     return true;
   if (d.startsWith("{$mode ") || d.startsWith("{$modeswitch nestedcomments-")) return false;
   return nest;
@@ -192,7 +195,9 @@ QList<QByteArray> StringLiterals(QByteArrayView source, bool nest) {
             for (++end; end < n && !(line[end] == '\'' && (end + 1 >= n || line[end + 1] != '\''));)
               end += line[end] == '\'' ? 2 : 1;
             end = std::min(end + 1, n);
-          } else if (end + 1 < n && line[end] == '#' && (std::isdigit(static_cast<unsigned char>(line[end + 1])) || line[end + 1] == '$')) {
+          } else if (end + 1 < n && line[end] == '#' &&
+                     (std::isdigit(static_cast<unsigned char>(line[end + 1])) ||
+                      line[end + 1] == '$')) {
             for (end += 2; end < n && std::isxdigit(static_cast<unsigned char>(line[end]));) ++end;
           } else {
             break;
@@ -228,16 +233,29 @@ std::vector<Token> Tokenize(const QByteArray &source, bool nest) {
       const qsizetype at = source.indexOf(end, from);
       i = at < 0 ? n : at + qsizetype(strlen(end));
     };
-    if (static_cast<unsigned char>(c) <= ' ') { ++i; continue; }
+    if (static_cast<unsigned char>(c) <= ' ') {
+      ++i;
+      continue;
+    }
     if (c == '{' && i + 1 < n && source[i + 1] == '$') {
       directive = true;
       nest = NestAfter(source, i, nest);
       skipTo("}", i + 1);
       continue;
     }
-    if (c == '{') { i = BraceEnd(source, i + 1, nest); continue; }
-    if (c == '(' && i + 1 < n && source[i + 1] == '*') { directive = directive || (i + 2 < n && source[i + 2] == '$'); skipTo("*)", i + 2); continue; }
-    if (c == '/' && i + 1 < n && source[i + 1] == '/') { skipTo("\n", i); continue; }
+    if (c == '{') {
+      i = BraceEnd(source, i + 1, nest);
+      continue;
+    }
+    if (c == '(' && i + 1 < n && source[i + 1] == '*') {
+      directive = directive || (i + 2 < n && source[i + 2] == '$');
+      skipTo("*)", i + 2);
+      continue;
+    }
+    if (c == '/' && i + 1 < n && source[i + 1] == '/') {
+      skipTo("\n", i);
+      continue;
+    }
     Token t;
     t.afterDirective = directive;
     directive = false;
@@ -252,7 +270,9 @@ std::vector<Token> Tokenize(const QByteArray &source, bool nest) {
       t.text = "'";
     } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '&') {
       const qsizetype start = i;
-      while (i < n && (std::isalnum(static_cast<unsigned char>(source[i])) || source[i] == '_' || source[i] == '&')) ++i;
+      while (i < n && (std::isalnum(static_cast<unsigned char>(source[i])) || source[i] == '_' ||
+                       source[i] == '&'))
+        ++i;
       t.text = source.mid(start, i - start).toLower();
     } else {
       t.text = QByteArray(1, c);
@@ -266,7 +286,8 @@ std::vector<Token> Tokenize(const QByteArray &source, bool nest) {
 }
 
 bool IsRoutineToken(const QByteArray &t) {
-  return t == "procedure" || t == "function" || t == "constructor" || t == "destructor" || t == "operator";
+  return t == "procedure" || t == "function" || t == "constructor" || t == "destructor" ||
+         t == "operator";
 }
 
 struct SourceHeader {
@@ -280,13 +301,14 @@ bool HeaderAt(const std::vector<Token> &tk, size_t k, SourceHeader &h) {
   if (k > 0) {
     const QByteArray &prev = tk[k - 1].text;
     // ("x.Operator" is a field.)
-    if (prev == "=" || prev == ":" || prev == "to" || prev == "(" || prev == "," || prev == "of" || prev == ":=" ||
-        prev == ".")
+    if (prev == "=" || prev == ":" || prev == "to" || prev == "(" || prev == "," || prev == "of" ||
+        prev == ":=" || prev == ".")
       return false;
   }
   // ("Operator := otCast;" in a "with" is an assignment; "operator :=(" a header.)
   // (Symbols are single characters here.)
-  if (k + 3 < tk.size() && tk[k + 1].text == ":" && tk[k + 2].text == "=" && tk[k + 3].text != "(") return false;
+  if (k + 3 < tk.size() && tk[k + 1].text == ":" && tk[k + 2].text == "=" && tk[k + 3].text != "(")
+    return false;
   h.kind = tk[k].text;
   size_t i = k + 1;
   QList<QByteArray> segments;
@@ -296,8 +318,8 @@ bool HeaderAt(const std::vector<Token> &tk, size_t k, SourceHeader &h) {
     segments << symbol;
   } else {
     while (i < tk.size()) {
-      if (tk[i].text.isEmpty() || !(std::isalpha(static_cast<unsigned char>(tk[i].text[0])) || tk[i].text[0] == '_' ||
-                                    tk[i].text[0] == '&'))
+      if (tk[i].text.isEmpty() || !(std::isalpha(static_cast<unsigned char>(tk[i].text[0])) ||
+                                    tk[i].text[0] == '_' || tk[i].text[0] == '&'))
         return false;
       segments << tk[i++].text;
       if (i < tk.size() && tk[i].text == "<") {
@@ -307,7 +329,10 @@ bool HeaderAt(const std::vector<Token> &tk, size_t k, SourceHeader &h) {
           ++i;
         } while (i < tk.size() && depth > 0);
       }
-      if (i < tk.size() && tk[i].text == ".") { ++i; continue; }
+      if (i < tk.size() && tk[i].text == ".") {
+        ++i;
+        continue;
+      }
       break;
     }
   }
@@ -331,9 +356,10 @@ bool HeaderAt(const std::vector<Token> &tk, size_t k, SourceHeader &h) {
 
 // True when the directives after a header say its body is elsewhere.
 bool ExternalOrForward(const std::vector<Token> &tk, size_t from) {
-  static const QSet<QByteArray> kStops = {"begin", "var", "const", "type", "label", "asm", "procedure",
-                                          "function", "constructor", "destructor", "operator", "class",
-                                          "end", "resourcestring", "threadvar", "generic"};
+  static const QSet<QByteArray> kStops = {
+      "begin",     "var",         "const",      "type",     "label", "asm", "procedure",
+      "function",  "constructor", "destructor", "operator", "class", "end", "resourcestring",
+      "threadvar", "generic"};
   for (size_t k = from; k < tk.size() && k < from + 40; ++k) {
     if (tk[k].text == "external" || tk[k].text == "forward") return true;
     if (kStops.contains(tk[k].text)) return false;
@@ -354,11 +380,12 @@ std::map<QByteArray, int> ExpectedProgramRoutines(const std::vector<Token> &tk) 
     const QByteArray next = k + 1 < tk.size() ? tk[k + 1].text : QByteArray();
     if (t == "begin" || t == "try" || t == "asm" || t == "repeat" || t == "record") {
       blocks.push_back(t == "record" ? 'r' : 'b');
-    } else if ((t == "class" || t == "object" || t == "interface" || t == "dispinterface") && (prev == "=" || prev == "packed") &&
-               next != ";" && next != "of") {
+    } else if ((t == "class" || t == "object" || t == "interface" || t == "dispinterface") &&
+               (prev == "=" || prev == "packed") && next != ";" && next != "of") {
       // "class(TBase);" has no body either
       size_t m = k + 1;
-      if (next == "(") while (m < tk.size() && tk[m].text != ")") ++m;
+      if (next == "(")
+        while (m < tk.size() && tk[m].text != ")") ++m;
       if (m + 1 < tk.size() && next == "(" && tk[m + 1].text == ";") continue;
       blocks.push_back('r');
     } else if (t == "case") {
@@ -376,7 +403,9 @@ std::map<QByteArray, int> ExpectedProgramRoutines(const std::vector<Token> &tk) 
     for (size_t m = h.end; m < tk.size() && m < h.end + 12; ++m) {
       const QByteArray &d = tk[m].text;
       if (d == "forward" || d == "external") bodiless = true;
-      if (d == "begin" || d == "var" || d == "const" || d == "type" || d == "asm" || IsRoutineToken(d)) break;
+      if (d == "begin" || d == "var" || d == "const" || d == "type" || d == "asm" ||
+          IsRoutineToken(d))
+        break;
     }
     if (!bodiless && openRoutines++ == 0) expected[h.qualified] += 1;
     k = h.end - 1;
@@ -386,18 +415,23 @@ std::map<QByteArray, int> ExpectedProgramRoutines(const std::vector<Token> &tk) 
 
 bool ExpectedIsProgram(const QByteArray &source) {
   const std::vector<Token> tk = Tokenize(source, true);
-  return !tk.empty() && (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses");
+  return !tk.empty() &&
+         (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses");
 }
 
 // implementationRoutines: routines the interface does not declare are
 // expected too ([Switch] ImplementationRoutines).
-std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest, bool implementationRoutines) {
+std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest,
+                                           bool implementationRoutines) {
   const std::vector<Token> tk = Tokenize(source, nest);
   if (!tk.empty() && (tk[0].text == "program" || tk[0].text == "library" || tk[0].text == "uses"))
     return ExpectedProgramRoutines(tk);
   size_t implementation = tk.size();
   for (size_t k = 0; k < tk.size(); ++k)
-    if (tk[k].text == "implementation") { implementation = k; break; }
+    if (tk[k].text == "implementation") {
+      implementation = k;
+      break;
+    }
   std::map<QByteArray, int> expected;
   QSet<QByteArray> classes, methodNames, plainSignatures, plainNames;
   std::vector<QByteArray> typeNames;  // the classes whose bodies are open
@@ -406,16 +440,21 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest, 
     const QByteArray &t = tk[k].text;
     const QByteArray prev = k > 0 ? tk[k - 1].text : QByteArray();
     const QByteArray next = k + 1 < tk.size() ? tk[k + 1].text : QByteArray();
-    const bool body = (t == "class" || t == "object" || t == "interface" || t == "dispinterface" || t == "record") &&
+    const bool body = (t == "class" || t == "object" || t == "interface" || t == "dispinterface" ||
+                       t == "record") &&
                       next != ";" && next != "of";
     if (body && (prev == "=" || prev == "packed")) {
       size_t n = k - 1;
       if (prev == "packed") --n;
-      while (n > 0 && tk[n - 1].text != ";" && tk[n - 1].text != "type" && tk[n - 1].text != "<") --n;
+      while (n > 0 && tk[n - 1].text != ";" && tk[n - 1].text != "type" && tk[n - 1].text != "<")
+        --n;
       QByteArray name = n > 0 ? tk[n].text : QByteArray();
       // "generic TList<T> =": the name before its parameters
       for (size_t m = n; m < k; ++m)
-        if (m + 1 < k && tk[m + 1].text == "<") { name = tk[m].text; break; }
+        if (m + 1 < k && tk[m + 1].text == "<") {
+          name = tk[m].text;
+          break;
+        }
       classes.insert(name);
       typeNames.push_back(name);
     } else if (t == "record") {
@@ -449,10 +488,11 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest, 
     const QByteArray next = k + 1 < tk.size() ? tk[k + 1].text : QByteArray();
     if (t == "begin" || t == "try" || t == "asm" || t == "repeat" || t == "record") {
       blocks.push_back(t == "record" ? 'r' : 'b');
-    } else if ((t == "class" || t == "object" || t == "interface") && (prev == "=" || prev == "packed") &&
-               next != ";" && next != "of") {
+    } else if ((t == "class" || t == "object" || t == "interface") &&
+               (prev == "=" || prev == "packed") && next != ";" && next != "of") {
       size_t m = k + 1;
-      if (next == "(") while (m < tk.size() && tk[m].text != ")") ++m;
+      if (next == "(")
+        while (m < tk.size() && tk[m].text != ")") ++m;
       if (!(m + 1 < tk.size() && next == "(" && tk[m + 1].text == ";")) blocks.push_back('r');
     } else if (t == "case") {
       blocks.push_back(!blocks.empty() && blocks.back() != 'b' ? 'v' : 'b');
@@ -472,7 +512,8 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest, 
     if (!blocks.empty() || !h.qualifier.isEmpty()) blocks.clear(), openRoutines = 0;
     const bool outer = openRoutines == 0;
     // An alternative of the header before: nothing but directives between.
-    const size_t start = k > 0 && (tk[k - 1].text == "class" || tk[k - 1].text == "generic") ? k - 1 : k;
+    const size_t start =
+        k > 0 && (tk[k - 1].text == "class" || tk[k - 1].text == "generic") ? k - 1 : k;
     if (haveLast && last.qualified == h.qualified && last.kind == h.kind && start == last.end &&
         tk[start].afterDirective) {
       k = h.end - 1;
@@ -485,11 +526,13 @@ std::map<QByteArray, int> ExpectedRoutines(const QByteArray &source, bool nest, 
       continue;
     }
     ++openRoutines;
-    const bool declared = h.qualifier.isEmpty()
-                            ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' + ParameterSignature(h.signature)) ||
-                                  (plainNames.contains(h.kind + ' ' + h.name) && !h.signature.contains('(') &&
-                                   !h.signature.contains(':'))
-                            : classes.contains(h.qualifier) && methodNames.contains(h.qualifier + '.' + h.name);
+    const bool declared =
+        h.qualifier.isEmpty()
+            ? plainSignatures.contains(h.kind + ' ' + h.qualified + ' ' +
+                                       ParameterSignature(h.signature)) ||
+                  (plainNames.contains(h.kind + ' ' + h.name) && !h.signature.contains('(') &&
+                   !h.signature.contains(':'))
+            : classes.contains(h.qualifier) && methodNames.contains(h.qualifier + '.' + h.name);
     if (outer && (declared || implementationRoutines)) expected[h.qualified] += 1;
     k = h.end - 1;
   }
@@ -508,7 +551,9 @@ QByteArray ExpandedSource(const QString &path, const QStringList &folders, QStri
     from = std::max(from, d.lineEnd);
     const QString found = ResolveIncludeFile(d.name, path, folders, finder);
     // A file that is no Pascal source (a resource) is left out, as the listing leaves it out.
-    if (found.isEmpty() || stack.contains(found) || stack.size() > 30 || !HasProjectSourceExtension(found)) continue;
+    if (found.isEmpty() || stack.contains(found) || stack.size() > 30 ||
+        !HasProjectSourceExtension(found))
+      continue;
     stack << found;
     text += '\n' + ExpandedSource(found, folders, stack) + '\n';
     stack.removeLast();
@@ -521,7 +566,8 @@ std::map<QByteArray, int> ListedRoutines(const ProjectModel &model) {
   std::map<QByteArray, int> listed;
   for (const RoutineEntry &entry : model.Routines) {
     const RoutineHeaderParts parts = SplitRoutineHeader(entry.text);
-    QByteArray qualified = parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
+    QByteArray qualified =
+        parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
     // type parameters left out, as the expectation has them; an operator's
     // "<" is its name
     QByteArray plain;
@@ -540,7 +586,7 @@ std::map<QByteArray, int> ListedRoutines(const ProjectModel &model) {
 struct SweepResult {
   bool loaded = false;
   int pages = 0;
-  QString fault;  // empty when the unit passes
+  QString fault;                 // empty when the unit passes
   int expected = 0, listed = 0;  // routines
   // Entries that are what the source implements (at most as often as it
   // implements them), for the list's precision and recall.
@@ -559,9 +605,12 @@ struct SweepResult {
 int IndentOf(QByteArrayView line) {
   int column = 0;
   for (const char c : line) {
-    if (c == ' ') ++column;
-    else if (c == '\t') column = column / 8 * 8 + 8;
-    else break;
+    if (c == ' ')
+      ++column;
+    else if (c == '\t')
+      column = column / 8 * 8 + 8;
+    else
+      break;
   }
   return column;
 }
@@ -586,7 +635,8 @@ void CountIndentsKept(const QString &path, SweepResult &result) {
       number = &t;
       continue;
     }
-    if (number && number->sheet == t.sheet && number->y == t.y) printedX[number->text.chopped(1).toInt()] = t.x;
+    if (number && number->sheet == t.sheet && number->y == t.y)
+      printedX[number->text.chopped(1).toInt()] = t.x;
     number = nullptr;
   }
   int fileLine = 0, previousIndent = -1, previousLine = 0;
@@ -599,11 +649,14 @@ void CountIndentsKept(const QString &path, SweepResult &result) {
     if (text.isEmpty()) return;
     if (inComment || text.startsWith('{') || text.startsWith("(*") || text.startsWith("//")) return;
     const int indent = IndentOf(line);
-    if (previousIndent >= 0 && indent > previousIndent && printedX.count(fileLine) && printedX.count(previousLine)) {
+    if (previousIndent >= 0 && indent > previousIndent && printedX.count(fileLine) &&
+        printedX.count(previousLine)) {
       ++result.deeper;
-      if (printedX[fileLine] > printedX[previousLine]) ++result.keptDeeper;
+      if (printedX[fileLine] > printedX[previousLine])
+        ++result.keptDeeper;
       else if (qEnvironmentVariableIsSet("SCRIVANE_SWEEP_SHOW_FLAT"))
-        std::printf("flat: %s:%d: %s\n", qPrintable(path), fileLine, line.toByteArray().constData());
+        std::printf("flat: %s:%d: %s\n", qPrintable(path), fileLine,
+                    line.toByteArray().constData());
     }
     previousIndent = indent;
     previousLine = fileLine;
@@ -626,21 +679,25 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   QSet<QString> includes;
   for (qsizetype k = 1; k < model.SourceParts.size(); ++k)
     if (model.SourceParts[k].state == SourcePart::State::Read) {
-      result.readsAnIncludeAgain = result.readsAnIncludeAgain || includes.contains(model.SourceParts[k].path);
+      result.readsAnIncludeAgain =
+          result.readsAnIncludeAgain || includes.contains(model.SourceParts[k].path);
       includes.insert(model.SourceParts[k].path);
     }
   // Every routine expected is listed, once: those of its include files too.
   QStringList stack{path};
   const QByteArray sourceBytes = ExpandedSource(path, model.IncludeSearchPaths, stack);
-  const std::map<QByteArray, int> expected = ExpectedRoutines(sourceBytes, NestsAtStart(path), settings.ImplementationRoutines == 1);
+  const std::map<QByteArray, int> expected =
+      ExpectedRoutines(sourceBytes, NestsAtStart(path), settings.ImplementationRoutines == 1);
   std::map<QByteArray, int> listed = ListedRoutines(model);
   // Sources no compiler reads as they stand: their routines are not counted.
   static const char *const kSourcesThatDoNotCompile[] = {
-      "packages/pasjpeg/src/jmemsys.pas",  // a skeleton ("This code will not compile"), EXTERN macros
+      "packages/pasjpeg/src/jmemsys.pas",  // a skeleton ("This code will not compile"), EXTERN
+                                           // macros
       "compiler/llvm/agllvm.pas",          // holds a merge's "=======" and one routine twice
   };
-  const bool compiles = std::none_of(std::begin(kSourcesThatDoNotCompile), std::end(kSourcesThatDoNotCompile),
-                                     [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
+  const bool compiles =
+      std::none_of(std::begin(kSourcesThatDoNotCompile), std::end(kSourcesThatDoNotCompile),
+                   [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
   for (const auto &[expectedName, count] : compiles ? expected : std::map<QByteArray, int>{}) {
     QByteArray name = expectedName;
     name.replace('<', '{').replace('>', '}');  // an operator's name, as the listed ones have it
@@ -648,7 +705,9 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
     result.matched += std::min(count, listed[name]);
     if (listed[name] != count && result.fault.isEmpty() && !result.readsAnIncludeAgain)
       result.fault = QStringLiteral("routine %1 implemented %2 times, listed %3 times")
-                         .arg(QString::fromLatin1(name)).arg(count).arg(listed[name]);
+                         .arg(QString::fromLatin1(name))
+                         .arg(count)
+                         .arg(listed[name]);
   }
   result.listed = int(model.Routines.size());
 
@@ -666,19 +725,24 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
       // WMGetObject, inside {$ifdef EnableAccessible}: a "begin" with no "end".
       "components/virtualtreeview/laz.virtualtrees.pas",
   };
-  const bool unbalanced = std::any_of(std::begin(kUnbalancedSources), std::end(kUnbalancedSources),
-                                      [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
-  if (listing.HeadingsInsideBlocks() > 0 && !unbalanced && result.fault.isEmpty() && !result.readsAnIncludeAgain)
-    result.fault = QStringLiteral("%1 routine headings came while a block was open").arg(listing.HeadingsInsideBlocks());
+  const bool unbalanced =
+      std::any_of(std::begin(kUnbalancedSources), std::end(kUnbalancedSources),
+                  [&](const char *suffix) { return path.endsWith(QLatin1String(suffix)); });
+  if (listing.HeadingsInsideBlocks() > 0 && !unbalanced && result.fault.isEmpty() &&
+      !result.readsAnIncludeAgain)
+    result.fault = QStringLiteral("%1 routine headings came while a block was open")
+                       .arg(listing.HeadingsInsideBlocks());
   // Each routine heading has its bookmark and its index row, and in a unit's
   // implementation or a program every listed routine with a body is among
   // them.
   qsizetype withBody = 0;
   for (const QByteArray &line : model.RoutineHeadingLines) {
     const QByteArray lower = line.toLower();
-    withBody += !lower.contains("external") && !lower.contains("forward;") && !lower.contains(" syscall ");
+    withBody +=
+        !lower.contains("external") && !lower.contains("forward;") && !lower.contains(" syscall ");
   }
-  const bool laidOut = sourceBytes.toLower().contains("implementation") || ExpectedIsProgram(sourceBytes);
+  const bool laidOut =
+      sourceBytes.toLower().contains("implementation") || ExpectedIsProgram(sourceBytes);
   if ((qsizetype(target.bookmarks().size()) != model.IndexEntries.size() ||
        (laidOut && model.IndexEntries.size() < withBody)) &&
       !unbalanced && result.fault.isEmpty())
@@ -693,13 +757,18 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   const int footerRule = canvas.PageHeight - g.BottomMargin - g.LineStep;
   const FontSpec headerFont = settings.HeaderFont();
   // Each heading starts at the left edge (in the source's layout, where the file has it).
-  for (const auto &[sheet, y] : ownLayout ? std::vector<std::pair<int, int>>{} : target.bookmarks()) {
-    const auto row = std::find_if(target.texts().begin(), target.texts().end(), [&](const PrintedText &t) {
-      return t.sheet == sheet && t.y == y && t.font != headerFont && t.font != settings.LineFont();
-    });
+  for (const auto &[sheet, y] :
+       ownLayout ? std::vector<std::pair<int, int>>{} : target.bookmarks()) {
+    const auto row =
+        std::find_if(target.texts().begin(), target.texts().end(), [&](const PrintedText &t) {
+          return t.sheet == sheet && t.y == y && t.font != headerFont &&
+                 t.font != settings.LineFont();
+        });
     if (row != target.texts().end() && row->x != g.LeftX && !unbalanced && result.fault.isEmpty())
       result.fault = QStringLiteral("heading %1 on page %2 starts at x %3, not at the edge")
-                         .arg(QString::fromLatin1(row->text)).arg(sheet).arg(row->x);
+                         .arg(QString::fromLatin1(row->text))
+                         .arg(sheet)
+                         .arg(row->x);
   }
   QByteArray printed, printedAsDrawn;
   bool lastPageHasText = false;
@@ -708,7 +777,9 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
     const int height = target.printer.fixedMeasurer().textHeight(t.font, "X");
     if (t.y + height > footerRule && result.fault.isEmpty())
       result.fault = QStringLiteral("page %1: row at y %2 runs into the footer: %3")
-                         .arg(t.sheet).arg(t.y).arg(QString::fromLatin1(t.text));
+                         .arg(t.sheet)
+                         .arg(t.y)
+                         .arg(QString::fromLatin1(t.text));
     if (t.font == settings.LineFont()) continue;
     printed += NonBlankLower(t.text);
     printedAsDrawn += t.text;
@@ -722,7 +793,8 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   CommentCarry carry;
   const QByteArray &bytes = sourceBytes;
   ForEachLine(bytes, [&](QByteArrayView line) {
-    if (normaliser.Normalise(line.trimmed(), false, carry).trimmed() != kNewPageMarker) source += NonBlankLower(line);
+    if (normaliser.Normalise(line.trimmed(), false, carry).trimmed() != kNewPageMarker)
+      source += NonBlankLower(line);
   });
   // Each literal is found in the drawn texts after the one before it; a
   // literal broken across rows is drawn in pieces that follow one another.
@@ -730,12 +802,14 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   for (const QByteArray &literal : StringLiterals(bytes, NestsAtStart(path))) {
     // The source's layout draws a tab or a control character as the
     // columns it takes (CheckOwnLayout checks those literals).
-    if (ownLayout && std::any_of(literal.begin(), literal.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; }))
+    if (ownLayout && std::any_of(literal.begin(), literal.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < ' '; }))
       continue;
     const qsizetype at = printedAsDrawn.indexOf(literal, from);
     if (at < 0) {
       if (result.fault.isEmpty())
-        result.fault = QStringLiteral("string literal %1 is not printed as written").arg(QString::fromLatin1(literal));
+        result.fault = QStringLiteral("string literal %1 is not printed as written")
+                           .arg(QString::fromLatin1(literal));
       break;
     }
     from = at + literal.size();
@@ -747,10 +821,12 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   if (printed != source && result.fault.isEmpty()) {
     qsizetype at = 0;
     while (at < printed.size() && at < source.size() && printed[at] == source[at]) ++at;
-    result.fault = QStringLiteral("printed text differs from the source at character %1: source \"%2\", printed \"%3\"")
-                       .arg(at)
-                       .arg(QString::fromLatin1(source.mid(std::max<qsizetype>(0, at - 30), 70)))
-                       .arg(QString::fromLatin1(printed.mid(std::max<qsizetype>(0, at - 30), 70)));
+    result.fault =
+        QStringLiteral(
+            "printed text differs from the source at character %1: source \"%2\", printed \"%3\"")
+            .arg(at)
+            .arg(QString::fromLatin1(source.mid(std::max<qsizetype>(0, at - 30), 70)))
+            .arg(QString::fromLatin1(printed.mid(std::max<qsizetype>(0, at - 30), 70)));
   }
   return result;
 }
@@ -758,7 +834,8 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
 QStringList UnitsUnder(const QStringList &roots) {
   QStringList files;
   for (const QString &root : roots) {
-    QDirIterator it(root, {"*.pas", "*.pp", "*.lpr", "*.dpr"}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(root, {"*.pas", "*.pp", "*.lpr", "*.dpr"}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) files << it.next();
   }
   files.sort();
@@ -795,8 +872,10 @@ QString CheckOwnLayout(const QString &path, int *rows) {
   auto expanded = [&](QByteArrayView line) {
     std::u32string out;
     for (const char32_t c : decoded(line)) {
-      if (c == U'\t') out.append(8 - out.size() % 8, U' ');
-      else out += c < U' ' ? U' ' : c;
+      if (c == U'\t')
+        out.append(8 - out.size() % 8, U' ');
+      else
+        out += c < U' ' ? U' ' : c;
     }
     while (!out.empty() && out.back() == U' ') out.pop_back();
     return out;
@@ -806,7 +885,9 @@ QString CheckOwnLayout(const QString &path, int *rows) {
   std::map<QString, std::vector<std::u32string>> files;  // by heading, "" for the unit
   auto linesOf = [&](const QString &name, const QString &file) -> std::vector<std::u32string> & {
     std::vector<std::u32string> &lines = files[name];
-    if (lines.empty()) ForEachLine(ReadSourceFile(file).bytes, [&](QByteArrayView line) { lines.push_back(expanded(line)); });
+    if (lines.empty())
+      ForEachLine(ReadSourceFile(file).bytes,
+                  [&](QByteArrayView line) { lines.push_back(expanded(line)); });
     return lines;
   };
   std::vector<std::u32string> *current = &linesOf(QString(), path);
@@ -816,14 +897,16 @@ QString CheckOwnLayout(const QString &path, int *rows) {
     if (t.font == settings.HeaderFont()) {
       const QString heading = QString::fromLatin1(t.text);
       for (qsizetype k = 1; k < model.SourceParts.size(); ++k)
-        if (model.SourceParts[k].state == SourcePart::State::Read && heading == model.SourceParts[k].shown)
+        if (model.SourceParts[k].state == SourcePart::State::Read &&
+            heading == model.SourceParts[k].shown)
           current = &linesOf(heading, model.SourceParts[k].path);
       if (heading == FileNamePart(path)) current = &linesOf(QString(), path);
       continue;
     }
     if (t.font != settings.LineFont()) continue;
     const int line = t.text.chopped(1).toInt();
-    if (line < 1 || size_t(line) > current->size()) return QStringLiteral("row numbered %1 past the file's end").arg(line);
+    if (line < 1 || size_t(line) > current->size())
+      return QStringLiteral("row numbered %1 past the file's end").arg(line);
     const std::u32string &expected = (*current)[size_t(line - 1)];
     size_t indent = 0;
     while (indent < expected.size() && expected[indent] == U' ') ++indent;
@@ -835,16 +918,24 @@ QString CheckOwnLayout(const QString &path, int *rows) {
       if (word.font == settings.LineFont() || word.font == settings.HeaderFont()) break;
       const long long column = ((word.x - g.LeftX) * 64LL + advance / 2) / advance;
       if (word.x != g.LeftX + PageCanvas::Round64(column * advance))
-        return QStringLiteral("line %1: \"%2\" at x %3, between two columns").arg(line).arg(QString::fromLatin1(word.text)).arg(word.x);
-      if (row.size() > size_t(column)) return QStringLiteral("line %1: \"%2\" drawn over the text before it").arg(line).arg(QString::fromLatin1(word.text));
+        return QStringLiteral("line %1: \"%2\" at x %3, between two columns")
+            .arg(line)
+            .arg(QString::fromLatin1(word.text))
+            .arg(word.x);
+      if (row.size() > size_t(column))
+        return QStringLiteral("line %1: \"%2\" drawn over the text before it")
+            .arg(line)
+            .arg(QString::fromLatin1(word.text));
       row.append(size_t(column) - row.size(), U' ');
       row += decoded(word.text);
     }
     while (!row.empty() && row.back() == U' ') row.pop_back();
     ++*rows;
     // A row with no number of its own goes on with the line.
-    const bool wraps = g.LeftX + PageCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
-                       (k < texts.size() && texts[k].font != settings.LineFont() && texts[k].font != settings.HeaderFont());
+    const bool wraps =
+        g.LeftX + PageCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
+        (k < texts.size() && texts[k].font != settings.LineFont() &&
+         texts[k].font != settings.HeaderFont());
     if (row != expected && !(wraps && expected.compare(0, row.size(), row) == 0 && !row.empty()))
       return QStringLiteral("line %1 prints \"%2\", the file has \"%3\"")
           .arg(line)
@@ -858,7 +949,8 @@ QString CheckOwnLayout(const QString &path, int *rows) {
 void SweepRealUnits(bool ownLayout, int defaultStep) {
   const int stepSetting = qEnvironmentVariableIntValue("SCRIVANE_SWEEP_STEP");
   const int step = stepSetting > 0 ? stepSetting : defaultStep;
-  const QString roots = qEnvironmentVariable("SCRIVANE_SWEEP_ROOTS", QString::fromLatin1(kBothTrees));
+  const QString roots =
+      qEnvironmentVariable("SCRIVANE_SWEEP_ROOTS", QString::fromLatin1(kBothTrees));
   const QStringList files = UnitsUnder(roots.split(QLatin1Char(':'), Qt::SkipEmptyParts));
   if (files.isEmpty()) GTEST_SKIP() << "no units under " << roots.toStdString();
   int checked = 0, passed = 0, readAgain = 0, ownRows = 0;
@@ -867,7 +959,8 @@ void SweepRealUnits(bool ownLayout, int defaultStep) {
     SweepResult result = PrintAndCheck(files[i], ownLayout);
     if (!result.loaded) continue;
     if (ownLayout) {
-      if (const QString fault = CheckOwnLayout(files[i], &ownRows); !fault.isEmpty() && result.fault.isEmpty())
+      if (const QString fault = CheckOwnLayout(files[i], &ownRows);
+          !fault.isEmpty() && result.fault.isEmpty())
         result.fault = fault;
     } else {
       CountIndentsKept(files[i], result);
@@ -878,16 +971,20 @@ void SweepRealUnits(bool ownLayout, int defaultStep) {
     readAgain += result.readsAnIncludeAgain ? 1 : 0;
     matched += result.matched;
     if (qEnvironmentVariableIsSet("SCRIVANE_SWEEP_WRONG") && result.matched < result.listed)
-      std::printf("wrong: %s: %d of %d listed\n", qPrintable(files[i]), result.listed - result.matched, result.listed);
+      std::printf("wrong: %s: %d of %d listed\n", qPrintable(files[i]),
+                  result.listed - result.matched, result.listed);
     deeper += result.deeper;
     keptDeeper += result.keptDeeper;
-    if (result.fault.isEmpty()) ++passed;
-    else ADD_FAILURE() << files[i].toStdString() << ": " << result.fault.toStdString();
+    if (result.fault.isEmpty())
+      ++passed;
+    else
+      ADD_FAILURE() << files[i].toStdString() << ": " << result.fault.toStdString();
   }
-  std::printf("sweep: %d of %d units pass (%s, every %d, %s layout); %lld routines listed, %lld expected; "
-              "%d read an include file again (printing checked only)\n",
-              passed, checked, qPrintable(roots), step, ownLayout ? "the source's own" : "recomputed", listed, expected,
-              readAgain);
+  std::printf(
+      "sweep: %d of %d units pass (%s, every %d, %s layout); %lld routines listed, %lld expected; "
+      "%d read an include file again (printing checked only)\n",
+      passed, checked, qPrintable(roots), step, ownLayout ? "the source's own" : "recomputed",
+      listed, expected, readAgain);
   EXPECT_GT(checked, 0);
   if (ownLayout) {
     std::printf("sweep: %d rows print their file line as the file has it\n", ownRows);
@@ -896,18 +993,21 @@ void SweepRealUnits(bool ownLayout, int defaultStep) {
   }
   // Against what the source implements: the share of the list that is
   // right, and the share of the implemented routines that are listed.
-  std::printf("sweep: routine list precision %.4f, recall %.4f\n", listed ? double(matched) / double(listed) : 1.0,
+  std::printf("sweep: routine list precision %.4f, recall %.4f\n",
+              listed ? double(matched) / double(listed) : 1.0,
               expected ? double(matched) / double(expected) : 1.0);
-  std::printf("sweep: %lld of %lld lines the author indented deeper print deeper (%.1f %%)\n", keptDeeper, deeper,
-              deeper ? 100.0 * double(keptDeeper) / double(deeper) : 100.0);
-  // Where the author's own indent is kept (95.4 % of this sample, 97 % of both whole trees); the rest
-  // is mostly layout the listing sets on purpose (a statement's later lines
-  // under its first) or indentation the author gives no reason for.
+  std::printf("sweep: %lld of %lld lines the author indented deeper print deeper (%.1f %%)\n",
+              keptDeeper, deeper, deeper ? 100.0 * double(keptDeeper) / double(deeper) : 100.0);
+  // Where the author's own indent is kept (95.4 % of this sample, 97 % of both whole trees); the
+  // rest is mostly layout the listing sets on purpose (a statement's later lines under its first)
+  // or indentation the author gives no reason for.
   EXPECT_GE(keptDeeper * 1000, deeper * 950);
 }
 
 TEST(ListingSweep, RealUnitsPrintEveryCharacterInsideThePage) { SweepRealUnits(false, 20); }
-TEST(ListingSweep, RealUnitsInTheirOwnLayoutPrintEachLineAsTheFileHasIt) { SweepRealUnits(true, 40); }
+TEST(ListingSweep, RealUnitsInTheirOwnLayoutPrintEachLineAsTheFileHasIt) {
+  SweepRealUnits(true, 40);
+}
 
 // With the file's line numbers, a number stands only beside a row that
 // starts a line of the source, and it is that line's number: the row's
@@ -928,7 +1028,8 @@ QString CheckFileLineNumbers(const QString &path, int *numbered) {
   auto rowsOf = [&](const QString &name, const QString &file) -> FileRows & {
     FileRows &rows = files[name];
     if (rows.lines.isEmpty())
-      ForEachLine(ReadSourceFile(file).bytes, [&](QByteArrayView line) { rows.lines << NonBlankLower(line); });
+      ForEachLine(ReadSourceFile(file).bytes,
+                  [&](QByteArrayView line) { rows.lines << NonBlankLower(line); });
     return rows;
   };
   FileRows *current = &rowsOf(QString(), path);
@@ -938,7 +1039,8 @@ QString CheckFileLineNumbers(const QString &path, int *numbered) {
       const QString heading = QString::fromLatin1(t.text);
       for (qsizetype k = 0; k < model.SourceParts.size(); ++k)
         if (model.SourceParts[k].state == SourcePart::State::Read &&
-            heading == (k == 0 ? FileNamePart(model.SourceParts[k].path) : model.SourceParts[k].shown)) {
+            heading ==
+                (k == 0 ? FileNamePart(model.SourceParts[k].path) : model.SourceParts[k].shown)) {
           current = &rowsOf(k == 0 ? QString() : heading, model.SourceParts[k].path);
           // A file included again is numbered from its start again.
           if (k > 0) current->last = 0;
@@ -954,7 +1056,9 @@ QString CheckFileLineNumbers(const QString &path, int *numbered) {
     if (!number) continue;
     const int line = number->text.chopped(1).toInt();
     if (number->sheet != t.sheet || number->y != t.y)
-      return QStringLiteral("number %1 on page %2 stands beside no text").arg(line).arg(number->sheet);
+      return QStringLiteral("number %1 on page %2 stands beside no text")
+          .arg(line)
+          .arg(number->sheet);
     number = nullptr;
     ++*numbered;
     if (line <= last) return QStringLiteral("number %1 after %2").arg(line).arg(last);

@@ -14,7 +14,9 @@ struct FurnitureRig {
     canvas.SetPrinterMode(&surface);
     geometry = ComputePageGeometry(canvas, settings);
   }
-  int Width(const QByteArray &text) { return printer.fixedMeasurer().textWidth(settings.HeaderFont(), text); }
+  int Width(const QByteArray &text) {
+    return printer.fixedMeasurer().textWidth(settings.HeaderFont(), text);
+  }
   int Height() { return printer.fixedMeasurer().textHeight(settings.HeaderFont(), "X"); }
   QString Text(int x, int y, const QString &text) const {
     return QStringLiteral("text %1 %2 \"Arial\" 10 b0 c000000 '%3'").arg(x).arg(y).arg(text);
@@ -61,18 +63,26 @@ TEST(PageFurniture, DoubleRuleUnderHeaderAndAboveFooter) {
   EXPECT_EQ(y, firstRule + 8 + 2 * g.LineStep);
   EXPECT_EQ(rig.surface.lines,
             (QStringList{rig.Text(5100 / 2 - rig.Width("main.pas") / 2, g.TopY, "main.pas"),
-                         QStringLiteral("line %1 %2 %3 %2 w1 c000000 black").arg(g.LeftX).arg(firstRule).arg(g.RightX),
+                         QStringLiteral("line %1 %2 %3 %2 w1 c000000 black")
+                             .arg(g.LeftX)
+                             .arg(firstRule)
+                             .arg(g.RightX),
                          QStringLiteral("line %1 %2 %3 %2 w3 c000000 black")
-                             .arg(g.LeftX).arg(firstRule + 8).arg(g.RightX)}));
+                             .arg(g.LeftX)
+                             .arg(firstRule + 8)
+                             .arg(g.RightX)}));
 
   rig.surface.lines.clear();
   furniture.DrawPageFooter(12, y);
   const int footRule = 6600 - g.BottomMargin;
   ASSERT_EQ(rig.surface.lines.size(), 4);
-  EXPECT_EQ(rig.surface.lines[1],
-            QStringLiteral("line %1 %2 %3 %2 w3 c000000 black").arg(g.LeftX).arg(footRule + 8).arg(g.RightX));
+  EXPECT_EQ(rig.surface.lines[1], QStringLiteral("line %1 %2 %3 %2 w3 c000000 black")
+                                      .arg(g.LeftX)
+                                      .arg(footRule + 8)
+                                      .arg(g.RightX));
   // The footer row starts 16 below the first rule; "Page 12" ends at RightX.
-  EXPECT_EQ(rig.surface.lines[2], rig.Text(g.RightX - rig.Width("Page 12"), footRule + 16, "Page 12"));
+  EXPECT_EQ(rig.surface.lines[2],
+            rig.Text(g.RightX - rig.Width("Page 12"), footRule + 16, "Page 12"));
   EXPECT_EQ(rig.surface.lines[3], rig.Text(g.LeftX, footRule + 16, "Scrivane"));
 }
 

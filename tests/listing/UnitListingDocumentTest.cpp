@@ -12,12 +12,12 @@
 
 #include "format/FormatSettings.h"
 #include "listing/Documents.h"
+#include "platform/RecordedMessages.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
-#include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
-#include "print/PdfObjectWriter.h"
 #include "print/PageSheets.h"
+#include "print/PdfObjectWriter.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "print/VirtualPrinter.h"
@@ -48,7 +48,8 @@ void LoadExample(ProjectModel &model, const FormatSettings &settings, const QStr
   RecordedMessages messages;
   ReaderContext ctx{model, settings, messages, false, {}};
   ClearForOpen(model);
-  const QString folder = name.contains(QLatin1Char('/')) ? testsupport::sourceDir() : testsupport::examplesDir();
+  const QString folder =
+      name.contains(QLatin1Char('/')) ? testsupport::sourceDir() : testsupport::examplesDir();
   OpenPath(ctx, folder + QLatin1Char('/') + name);
   ASSERT_TRUE(messages.warnings.isEmpty() && messages.informations.isEmpty());
   ASSERT_FALSE(model.SourceLines.isEmpty() && model.ProjectLines.isEmpty());
@@ -59,7 +60,7 @@ void LoadExample(ProjectModel &model, const FormatSettings &settings, const QStr
 struct GoldenRow {
   const char *input;
   DocumentKind document;
-  const char *record;  // tests/listing/golden/<record>.txt
+  const char *record;      // tests/listing/golden/<record>.txt
   bool ownLayout = false;  // the source's own layout, in a fixed-pitch face
 };
 
@@ -80,11 +81,16 @@ QStringList RecordDocument(const GoldenRow &row) {
     case DocumentKind::Form:
       docs.PrepareUnit(true);
       // Paths relative to the examples, so the records do not depend on the checkout.
-      docs.Unit.Names().ProjectNameText = (input.contains(QLatin1Char('/')) ? "" : "examples/") + Encode1252(input);
+      docs.Unit.Names().ProjectNameText =
+          (input.contains(QLatin1Char('/')) ? "" : "examples/") + Encode1252(input);
       model.UnitHighlighted = true;
       break;
-    case DocumentKind::Procedures: docs.PrepareProcedures(); break;
-    case DocumentKind::Project: docs.PrepareProject(); break;
+    case DocumentKind::Procedures:
+      docs.PrepareProcedures();
+      break;
+    case DocumentKind::Project:
+      docs.PrepareProject();
+      break;
     case DocumentKind::Index:
       // Every unit of the project laid out as an entire-project run does.
       model.IndexEntries.clear();
@@ -135,7 +141,8 @@ void MatchRecord(const char *record, const QStringList &lines) {
   }
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "no record " << path.toStdString();
-  const QStringList expected = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  const QStringList expected =
+      QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   EXPECT_TRUE(lines == expected) << record << ":\n" << UnifiedDiff(path, lines).toStdString();
 }
 
@@ -172,7 +179,8 @@ TEST(DocumentGolden, OnlyOneRegeneratesTheRecords) {
   const struct {
     const char *value;
     bool regenerates;
-  } rows[] = {{"1", true}, {"0", false}, {"", false}, {"yes", false}, {"01", false}, {"0x1", false}, {" 1", false}};
+  } rows[] = {{"1", true},   {"0", false},   {"", false},  {"yes", false},
+              {"01", false}, {"0x1", false}, {" 1", false}};
   for (const auto &row : rows) {
     qputenv("SCRIVANE_REGENERATE", row.value);
     EXPECT_EQ(testsupport::regeneratingGoldens(), row.regenerates) << '"' << row.value << '"';
@@ -193,9 +201,13 @@ TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
   {
     QFile file(wide);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("unit wide;\ninterface\nimplementation\n// caf\xC3\xA9 \xD0\x9F\xD1\x80\xD0\xB8 \xE2\x80\x94\nconst K = '" +
-               QByteArray("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE4\xB8\xAD\xE6\x96\x87\xC3\xA9").repeated(40) +
-               "';\nend.\n");
+    file.write(
+        "unit wide;\ninterface\nimplementation\n// caf\xC3\xA9 \xD0\x9F\xD1\x80\xD0\xB8 "
+        "\xE2\x80\x94\nconst K = '" +
+        QByteArray(
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE4\xB8\xAD\xE6\x96\x87\xC3\xA9")
+            .repeated(40) +
+        "';\nend.\n");
   }
   for (const QString &unit : {QString(), wide}) {
     ProjectModel model;
@@ -222,11 +234,14 @@ TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
     ASSERT_TRUE(process.waitForFinished(20000));
     // Blanks depend on how the reader groups glyphs; the characters and their
     // order must be exactly the unit's.
-    auto squeeze = [](QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    auto squeeze = [](QString text) {
+      return text.remove(QRegularExpression(QStringLiteral("\\s")));
+    };
     QString expected;
     for (QByteArrayView line : model.SourceLines)
       if (line.trimmed() != "@@@@@") expected += DecodeText(line, model.SourceEncoding);
-    EXPECT_EQ(squeeze(QString::fromUtf8(process.readAllStandardOutput())), squeeze(expected)) << unit.toStdString();
+    EXPECT_EQ(squeeze(QString::fromUtf8(process.readAllStandardOutput())), squeeze(expected))
+        << unit.toStdString();
   }
 }
 
@@ -245,10 +260,12 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
   QTemporaryDir dir;
   // A unit with its form's picture beside it.
   const QString withPicture = dir.filePath(QStringLiteral("mainform.pas"));
-  ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + QStringLiteral("/mainform.pas"), withPicture));
+  ASSERT_TRUE(
+      QFile::copy(testsupport::examplesDir() + QStringLiteral("/mainform.pas"), withPicture));
   QImage picture(120, 80, QImage::Format_RGB32);
   for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 2, y * 3, (x ^ y) & 0xFF));
+    for (int x = 0; x < picture.width(); ++x)
+      picture.setPixel(x, y, qRgb(x * 2, y * 3, (x ^ y) & 0xFF));
   ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("mainform.bmp")), "BMP"));
   FormatSettings printsPicture = EverythingOn();
   printsPicture.PrintImage = 1;
@@ -283,7 +300,8 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
     QFile written(pdf);
     EXPECT_TRUE(written.open(QIODevice::ReadOnly));
     QString bytes = QString::fromLatin1(written.readAll());
-    if (unit.settings.PrintImage == 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Image")));
+    if (unit.settings.PrintImage == 1)
+      EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Image")));
     if (unit.perSheet > 1) EXPECT_TRUE(bytes.contains(QStringLiteral("/Subtype /Form")));
     static const QRegularExpression madeWhen(QStringLiteral("\\(D:\\d{14}Z\\)|<[0-9A-F]{32}>"));
     return bytes.replace(madeWhen, QStringLiteral("(when)"));
@@ -292,7 +310,8 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
     const QString alone = print(unit, 0);
     for (int workers : {1, 2, 3}) {
       const QString shared = print(unit, workers);
-      EXPECT_EQ(shared.size(), alone.size()) << unit.path.toStdString() << ", " << workers << " workers";
+      EXPECT_EQ(shared.size(), alone.size())
+          << unit.path.toStdString() << ", " << workers << " workers";
       EXPECT_TRUE(shared == alone) << unit.path.toStdString() << ", " << workers << " workers";
     }
   }
@@ -302,18 +321,30 @@ namespace {
 
 const char *WordClassName(WordClass kind) {
   switch (kind) {
-    case WordClass::None: return "none";
-    case WordClass::Identifier: return "id";
-    case WordClass::Reserved: return "kw";
-    case WordClass::Section: return "sec";
-    case WordClass::RoutineName: return "rn";
-    case WordClass::Comment: return "cm";
-    case WordClass::String: return "st";
-    case WordClass::Directive: return "dr";
-    case WordClass::Number: return "nm";
-    case WordClass::Symbol: return "sy";
-    case WordClass::PartHeading: return "part";
-    case WordClass::LineNumber: return "ln";
+    case WordClass::None:
+      return "none";
+    case WordClass::Identifier:
+      return "id";
+    case WordClass::Reserved:
+      return "kw";
+    case WordClass::Section:
+      return "sec";
+    case WordClass::RoutineName:
+      return "rn";
+    case WordClass::Comment:
+      return "cm";
+    case WordClass::String:
+      return "st";
+    case WordClass::Directive:
+      return "dr";
+    case WordClass::Number:
+      return "nm";
+    case WordClass::Symbol:
+      return "sy";
+    case WordClass::PartHeading:
+      return "part";
+    case WordClass::LineNumber:
+      return "ln";
   }
   return "?";
 }
@@ -344,13 +375,18 @@ QStringList RecordWebRows(const GoldenRow &row) {
         lines << QStringLiteral("heading '%1'").arg(webRow.heading);
         continue;
       }
-      QString line = QStringLiteral("L%1 F%2 %3pt").arg(webRow.fileLine).arg(webRow.file).arg(webRow.indent, 0, 'f', 1);
-      if (webRow.opens) line += QStringLiteral(" +%1@%2pt").arg(webRow.opens).arg(webRow.bracket, 0, 'f', 1);
+      QString line = QStringLiteral("L%1 F%2 %3pt")
+                         .arg(webRow.fileLine)
+                         .arg(webRow.file)
+                         .arg(webRow.indent, 0, 'f', 1);
+      if (webRow.opens)
+        line += QStringLiteral(" +%1@%2pt").arg(webRow.opens).arg(webRow.bracket, 0, 'f', 1);
       if (webRow.closes) line += QStringLiteral(" -%1").arg(webRow.closes);
       if (webRow.ruleAfter) line += QStringLiteral(" rule");
       line += QStringLiteral(" |");
       for (const WebPiece &piece : webRow.pieces)
-        line += QStringLiteral(" %1%2'%3'").arg(piece.newWord ? "" : "~", WordClassName(piece.kind), piece.text);
+        line += QStringLiteral(" %1%2'%3'")
+                    .arg(piece.newWord ? "" : "~", WordClassName(piece.kind), piece.text);
       lines << line;
     }
   }

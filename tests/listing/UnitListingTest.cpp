@@ -26,13 +26,14 @@ struct TextRecord {
 
 // "text X Y "FACE" POINTS bSTYLE cCOLOR 'TEXT'"
 std::vector<TextRecord> Texts(const QStringList &records) {
-  static const QRegularExpression pattern(QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b(\\d+) c\\w+ '(.*)'$"));
+  static const QRegularExpression pattern(
+      QStringLiteral("^text (-?\\d+) (-?\\d+) \"[^\"]*\" \\d+ b(\\d+) c\\w+ '(.*)'$"));
   std::vector<TextRecord> texts;
   for (const QString &record : records) {
     const auto match = pattern.match(record);
     if (match.hasMatch())
-      texts.push_back({match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
-                       match.captured(4)});
+      texts.push_back({match.captured(1).toInt(), match.captured(2).toInt(),
+                       match.captured(3).toInt(), match.captured(4)});
   }
   return texts;
 }
@@ -40,12 +41,13 @@ std::vector<TextRecord> Texts(const QStringList &records) {
 class ListingRig {
  public:
   ListingRig() {
-    settings.Left = 0;   // 0.75 in
-    settings.Top = 0;    // 0.5 in
-    settings.Bottom = 0; // 0.75 in
+    settings.Left = 0;    // 0.75 in
+    settings.Top = 0;     // 0.5 in
+    settings.Bottom = 0;  // 0.75 in
     listing.SetClock(QDateTime(QDate(2026, 12, 6), QTime(14, 5)));
   }
-  void Start(const QList<QByteArray> &lines, const QString &unitPath = QStringLiteral("/work/units/main.pas")) {
+  void Start(const QList<QByteArray> &lines,
+             const QString &unitPath = QStringLiteral("/work/units/main.pas")) {
     model.CurrentUnitPath = unitPath;
     model.OpenedPath = QStringLiteral("/work/units/project.dpr");
     model.UnitHighlighted = true;
@@ -81,7 +83,8 @@ class ListingRig {
 
 QList<QByteArray> Statements(int count) {
   QList<QByteArray> lines;
-  for (int k = 1; k <= count; ++k) lines << "x" + QByteArray::number(k) + " := " + QByteArray::number(k) + ";";
+  for (int k = 1; k <= count; ++k)
+    lines << "x" + QByteArray::number(k) + " := " + QByteArray::number(k) + ";";
   return lines;
 }
 
@@ -96,7 +99,8 @@ TEST(UnitListing, LineNumbersEndThirtyLeftOfTheMargin) {
   for (const TextRecord &t : Texts(rig.Page(1))) {
     if (!t.text.endsWith(':')) continue;
     EXPECT_EQ(t.text, QString::number(expected) + ':');
-    EXPECT_EQ(t.x + rig.Width(rig.settings.LineFont(), t.text), g.LeftX - 30) << t.text.toStdString();
+    EXPECT_EQ(t.x + rig.Width(rig.settings.LineFont(), t.text), g.LeftX - 30)
+        << t.text.toStdString();
     EXPECT_EQ(t.y, g.TopY + (expected - 1) * g.LineStep);
     ++expected;
   }
@@ -116,11 +120,13 @@ TEST(UnitListing, LongLineWrapsToTheLinesColumnWithTheNextNumber) {
   QList<int> rowsWithWords;
   for (const TextRecord &t : texts) {
     if (t.x < g.LeftX) continue;  // a line number
-    EXPECT_LE(t.x + rig.Width(rig.settings.BaseFont(), t.text.trimmed()), g.RightX) << t.text.toStdString();
+    EXPECT_LE(t.x + rig.Width(rig.settings.BaseFont(), t.text.trimmed()), g.RightX)
+        << t.text.toStdString();
     if (t.x == g.LeftX) rowsWithWords << t.y;
   }
   ASSERT_GE(rowsWithWords.size(), 3);  // two or more rows of the long line, then "y := 2;"
-  for (int k = 1; k < rowsWithWords.size(); ++k) EXPECT_EQ(rowsWithWords[k], rowsWithWords[k - 1] + g.LineStep);
+  for (int k = 1; k < rowsWithWords.size(); ++k)
+    EXPECT_EQ(rowsWithWords[k], rowsWithWords[k - 1] + g.LineStep);
   // Every row carries its own number; "y" has the one after the last row.
   int numbers = 0;
   for (const TextRecord &t : texts) numbers += t.x < g.LeftX;
@@ -205,9 +211,13 @@ TEST(UnitListing, FormImageIsDrawnAtOneHundredPixelsPerInch) {
   rig.Start({"a;"}, dir.filePath(QStringLiteral("main.pas")));
   const PageGeometry g = rig.Geometry();
   const QStringList page = rig.Page(1);
-  EXPECT_TRUE(page.contains(QStringLiteral("image %1 %2 2400 1800 400x300").arg(g.LeftX).arg(g.TopY)));
+  EXPECT_TRUE(
+      page.contains(QStringLiteral("image %1 %2 2400 1800 400x300").arg(g.LeftX).arg(g.TopY)));
   EXPECT_TRUE(page.contains(QStringLiteral("rect %1 %2 %3 %4 w8 c000000 clear")
-                                .arg(g.LeftX).arg(g.TopY).arg(g.LeftX + 2400).arg(g.TopY + 1800)));
+                                .arg(g.LeftX)
+                                .arg(g.TopY)
+                                .arg(g.LeftX + 2400)
+                                .arg(g.TopY + 1800)));
   const auto texts = Texts(page);
   ASSERT_FALSE(texts.empty());
   EXPECT_EQ(texts.front().y, g.TopY + 1800 + 2 * g.LineStep);
@@ -246,11 +256,22 @@ TEST(UnitListing, PageThatEndsWithTheLastLineIsTheLastPage) {
 }
 
 TEST(UnitListing, PageDrawnAgainAfterLaterPagesIsIdentical) {
-  QList<QByteArray> lines = {"unit Big;", "interface", "type", "TFoo = class", "x : integer;", "end;",
-                             "implementation"};
+  QList<QByteArray> lines = {"unit Big;",    "interface", "type",          "TFoo = class",
+                             "x : integer;", "end;",      "implementation"};
   for (int r = 0; r < 30; ++r) {
-    lines << "procedure P" + QByteArray::number(r) + ";" << "begin" << "(* a comment that" << "runs on *)"
-          << "if a then" << "repeat" << "b" << "until c;" << "try" << "d" << "except" << "e" << "end;"
+    lines << "procedure P" + QByteArray::number(r) + ";"
+          << "begin"
+          << "(* a comment that"
+          << "runs on *)"
+          << "if a then"
+          << "repeat"
+          << "b"
+          << "until c;"
+          << "try"
+          << "d"
+          << "except"
+          << "e"
+          << "end;"
           << "end;";
   }
   ListingRig rig;
@@ -266,9 +287,10 @@ TEST(UnitListing, PageDrawnAgainAfterLaterPagesIsIdentical) {
   rig.Page(5);
   rig.Page(1);
   EXPECT_EQ(rig.Page(3), third);
-  EXPECT_TRUE(third.contains(QStringLiteral("text %1 %2 \"Arial\" 10 b0 c000000 'Page 3'")
-                                 .arg(rig.Geometry().RightX - rig.Width(rig.settings.HeaderFont(), "Page 3"))
-                                 .arg(6600 - rig.Geometry().BottomMargin - rig.Geometry().LineStep + 8)));
+  EXPECT_TRUE(third.contains(
+      QStringLiteral("text %1 %2 \"Arial\" 10 b0 c000000 'Page 3'")
+          .arg(rig.Geometry().RightX - rig.Width(rig.settings.HeaderFont(), "Page 3"))
+          .arg(6600 - rig.Geometry().BottomMargin - rig.Geometry().LineStep + 8)));
 }
 
 TEST(UnitListing, BlockOverAPageBreakContinuesOnTheNextPage) {
@@ -284,9 +306,11 @@ TEST(UnitListing, BlockOverAPageBreakContinuesOnTheNextPage) {
   const int lastLineEnd = rig.Info().PageStart(2);
   // "begin" is on the fourth row: a blank row comes before the heading.
   const int beginMiddle = g.TopY + 3 * g.LineStep + g.LineStep / 2;
-  EXPECT_TRUE(page1.contains(QStringLiteral("line %1 %2 %3 %2 w1 c000000").arg(x).arg(beginMiddle).arg(x + 2 * q)));
+  EXPECT_TRUE(page1.contains(
+      QStringLiteral("line %1 %2 %3 %2 w1 c000000").arg(x).arg(beginMiddle).arg(x + 2 * q)));
   const int bottom = g.TopY + (lastLineEnd + 1) * g.LineStep;
-  EXPECT_TRUE(page1.contains(QStringLiteral("line %1 %2 %1 %3 w1 c000000").arg(x).arg(beginMiddle).arg(bottom)));
+  EXPECT_TRUE(page1.contains(
+      QStringLiteral("line %1 %2 %1 %3 w1 c000000").arg(x).arg(beginMiddle).arg(bottom)));
 
   QStringList last;
   int page = 2;
@@ -294,15 +318,17 @@ TEST(UnitListing, BlockOverAPageBreakContinuesOnTheNextPage) {
   while (!rig.Info().LastPage);
   const int endRow = g.TopY + (int(lines.size()) - rig.Info().PageStart(page - 1) - 1) * g.LineStep;
   const int endMiddle = endRow + g.LineStep / 2;
-  EXPECT_TRUE(last.contains(QStringLiteral("line %1 %2 %1 %3 w1 c000000").arg(x).arg(g.TopY).arg(endMiddle)));
-  EXPECT_TRUE(last.contains(QStringLiteral("line %1 %2 %3 %2 w1 c000000").arg(x).arg(endMiddle).arg(x + 2 * q)));
+  EXPECT_TRUE(last.contains(
+      QStringLiteral("line %1 %2 %1 %3 w1 c000000").arg(x).arg(g.TopY).arg(endMiddle)));
+  EXPECT_TRUE(last.contains(
+      QStringLiteral("line %1 %2 %3 %2 w1 c000000").arg(x).arg(endMiddle).arg(x + 2 * q)));
 }
 
 TEST(UnitListing, RoutineHeadingsGoToTheIndex) {
   ListingRig rig;
   rig.settings.LineNo = 1;
-  rig.Start({"unit Main;", "implementation", "procedure TForm1.Go ( Sender : TObject );", "begin", "end;",
-             "function Add ( a : integer ) : integer;", "begin", "end;"});
+  rig.Start({"unit Main;", "implementation", "procedure TForm1.Go ( Sender : TObject );", "begin",
+             "end;", "function Add ( a : integer ) : integer;", "begin", "end;"});
   rig.Page(1);
   EXPECT_EQ(rig.model.IndexEntries,
             (QList<QByteArray>{"Go (TForm1)%procedure%main.pas%1%5", "Add%function%main.pas%1%9"}));
@@ -379,12 +405,15 @@ TEST(UnitListing, ContinuationRowThatDoesNotFitMovesToTheNextPage) {
   int firstBodyRowOfPage2 = 0;
   for (int page = 1; page <= 2; ++page) {
     for (const TextRecord &t : Texts(rig.Page(page))) {
-      const bool body = t.text.startsWith("Value") || t.text.contains('W') || t.text.endsWith(':') ||
-                        t.text.startsWith("y ") || t.text.startsWith("Total");
+      const bool body = t.text.startsWith("Value") || t.text.contains('W') ||
+                        t.text.endsWith(':') || t.text.startsWith("y ") ||
+                        t.text.startsWith("Total");
       if (!body) continue;
       EXPECT_LE(t.y + rowHeight, footerRule) << "page " << page << ": " << t.text.toStdString();
-      if (t.text.endsWith(':')) numbers << t.text;
-      else words += t.text.trimmed() + ' ';
+      if (t.text.endsWith(':'))
+        numbers << t.text;
+      else
+        words += t.text.trimmed() + ' ';
       if (page == 2 && firstBodyRowOfPage2 == 0) firstBodyRowOfPage2 = t.y;
     }
     EXPECT_EQ(rig.Info().LastPage, page == 2);
@@ -394,7 +423,8 @@ TEST(UnitListing, ContinuationRowThatDoesNotFitMovesToTheNextPage) {
   EXPECT_EQ(words.remove(' '), expected + "'" + QString(300, 'W') + "'y");
   // Below the header of page 2, where a line would start.
   const int headerBottom =
-      g.TopY + probe.printer.fixedMeasurer().textHeight(rig.settings.HeaderFont(), "X") + 2 * g.LineStep;
+      g.TopY + probe.printer.fixedMeasurer().textHeight(rig.settings.HeaderFont(), "X") +
+      2 * g.LineStep;
   EXPECT_EQ(firstBodyRowOfPage2, headerBottom);
   for (int k = 0; k < numbers.size(); ++k) EXPECT_EQ(numbers[k], QString::number(k + 1) + ':');
 }
@@ -405,7 +435,8 @@ TEST(UnitListing, StringLongerThanAPageRunsOnOverSeveralPages) {
   probe.Start(Statements(400));
   probe.Page(1);
   QList<QByteArray> lines = Statements(probe.Info().PageStart(2) - 1);
-  lines << "s := '" + QByteArray(20000, 'W') + "';" << "y := 2;";
+  lines << "s := '" + QByteArray(20000, 'W') + "';"
+        << "y := 2;";
   ListingRig rig;
   rig.settings.Footer = 1;
   rig.Start(lines);
@@ -431,8 +462,8 @@ TEST(UnitListing, RoutineNameBrokenAcrossPagesKeepsItsCase) {
   ListingRig rig;
   rig.settings.Bold = 1;
   rig.settings.UpperCaseRoutineNames = 1;
-  rig.Start({"unit u;", "interface", "implementation", "procedure " + QByteArray(20000, 'w') + ";", "begin", "end;",
-             "end."});
+  rig.Start({"unit u;", "interface", "implementation", "procedure " + QByteArray(20000, 'w') + ";",
+             "begin", "end;", "end."});
   qsizetype upper = 0, lower = 0;
   int page = 0;
   do {

@@ -2,6 +2,7 @@
 // names are safe file names, and the output folder is written only where
 // nothing is lost.
 #include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,15 +16,21 @@ TEST(WebPages, EveryHostileTextIsEscaped) {
   const struct {
     QString text, escaped;
   } rows[] = {
-      {QStringLiteral("</pre><script>alert(1)</script>"), QStringLiteral("&lt;/pre&gt;&lt;script&gt;alert(1)&lt;/script&gt;")},
-      {QStringLiteral("<img src=x onerror=alert(1)>.pas"), QStringLiteral("&lt;img src=x onerror=alert(1)&gt;.pas")},
+      {QStringLiteral("</pre><script>alert(1)</script>"),
+       QStringLiteral("&lt;/pre&gt;&lt;script&gt;alert(1)&lt;/script&gt;")},
+      {QStringLiteral("<img src=x onerror=alert(1)>.pas"),
+       QStringLiteral("&lt;img src=x onerror=alert(1)&gt;.pas")},
       {QStringLiteral("a\" onclick=\"x' b"), QStringLiteral("a&quot; onclick=&quot;x&#39; b")},
       {QStringLiteral("&amp; &#60;"), QStringLiteral("&amp;amp; &amp;#60;")},
-      {QStringLiteral("nul\x01" "bell\x07" "tab\tend"), QStringLiteral("nul\uFFFDbell\uFFFDtab\tend")},
+      {QStringLiteral("nul\x01"
+                      "bell\x07"
+                      "tab\tend"),
+       QStringLiteral("nul\uFFFDbell\uFFFDtab\tend")},
       {QString(QChar(0xD800)) + QStringLiteral("lone"), QStringLiteral("\uFFFDlone")},
       {QStringLiteral("caf\u00e9 \U0001F600"), QStringLiteral("caf\u00e9 \U0001F600")},
   };
-  for (const auto &row : rows) EXPECT_EQ(EscapeHtml(row.text), row.escaped) << row.text.toStdString();
+  for (const auto &row : rows)
+    EXPECT_EQ(EscapeHtml(row.text), row.escaped) << row.text.toStdString();
 }
 
 TEST(WebPages, PageNamesAreSafeFileNames) {
@@ -31,12 +38,14 @@ TEST(WebPages, PageNamesAreSafeFileNames) {
     QString title, name;
   } rows[] = {
       {QStringLiteral("stock.pas"), QStringLiteral("stock.pas.html")},
-      {QStringLiteral("<img src=x onerror=alert(1)>.pas"), QStringLiteral("_img_src_x_onerror_alert_1__.pas.html")},
+      {QStringLiteral("<img src=x onerror=alert(1)>.pas"),
+       QStringLiteral("_img_src_x_onerror_alert_1__.pas.html")},
       {QStringLiteral("../../etc/passwd"), QStringLiteral("_.._etc_passwd.html")},
       {QStringLiteral(".hidden"), QStringLiteral("hidden.html")},
       {QString(), QStringLiteral("page.html")},
   };
-  for (const auto &row : rows) EXPECT_EQ(WebPageName(row.title), row.name) << row.title.toStdString();
+  for (const auto &row : rows)
+    EXPECT_EQ(WebPageName(row.title), row.name) << row.title.toStdString();
 }
 
 TEST(WebPages, TheFolderIsWrittenOnlyWhereNothingIsLost) {
@@ -47,18 +56,21 @@ TEST(WebPages, TheFolderIsWrittenOnlyWhereNothingIsLost) {
   QFile(root + QStringLiteral("/others/notes.txt")).open(QIODevice::WriteOnly);
   QDir(root).mkpath(QStringLiteral("earlier"));
   QFile(root + QStringLiteral("/earlier/x.html")).open(QIODevice::WriteOnly);
-  QFile(root + QStringLiteral("/earlier/") + QLatin1String(kWebBookMarker)).open(QIODevice::WriteOnly);
+  QFile(root + QStringLiteral("/earlier/") + QLatin1String(kWebBookMarker))
+      .open(QIODevice::WriteOnly);
   QFile(root + QStringLiteral("/file")).open(QIODevice::WriteOnly);
   QFile::link(root + QStringLiteral("/empty"), root + QStringLiteral("/link"));
   const struct {
     const char *folder;
     bool force, allowed;
   } rows[] = {
-      {"new/deeper", false, true}, {"empty", false, true},   {"earlier", false, true}, {"others", false, false},
-      {"others", true, true},      {"file", true, false},    {"link", true, false},
+      {"new/deeper", false, true}, {"empty", false, true}, {"earlier", false, true},
+      {"others", false, false},    {"others", true, true}, {"file", true, false},
+      {"link", true, false},
   };
   for (const auto &row : rows)
-    EXPECT_EQ(PrepareWebFolder(root + u'/' + QLatin1String(row.folder), row.force).isEmpty(), row.allowed)
+    EXPECT_EQ(PrepareWebFolder(root + u'/' + QLatin1String(row.folder), row.force).isEmpty(),
+              row.allowed)
         << row.folder << " force " << row.force;
 }
 
@@ -75,7 +87,8 @@ TEST(WebPages, ARecordedHostileUnitWritesNoMarkup) {
   document.rows.push_back(row);
   QTemporaryDir dir;
   QString error;
-  ASSERT_TRUE(WriteWebBook({document}, FormatSettings{}, WebBookOptions{dir.path(), document.title}, &error))
+  ASSERT_TRUE(WriteWebBook({document}, FormatSettings{}, WebBookOptions{dir.path(), document.title},
+                           &error))
       << error.toStdString();
   QFile page(dir.filePath(QStringLiteral("index.html")));
   ASSERT_TRUE(page.open(QIODevice::ReadOnly));

@@ -14,8 +14,8 @@
 
 #include "format/FormatSettings.h"
 #include "listing/UnitListing.h"
-#include "platform/TextEncoding.h"
 #include "platform/RecordedMessages.h"
+#include "platform/TextEncoding.h"
 #include "print/PdfPrintTarget.h"
 #include "print/PrintRunner.h"
 #include "project/Readers.h"
@@ -40,7 +40,8 @@ TEST(TextEncoding, DetectsUtf8OnlyWhenTheFileIsValidUtf8BeyondAscii) {
       {"a UTF-16 surrogate written as UTF-8", "\xED\xA0\x80", TextEncoding::Windows1252},
       {"past U+10FFFF", "\xF4\x90\x80\x80", TextEncoding::Windows1252},
       {"a sequence cut at the end", "ok \xE2\x82", TextEncoding::Windows1252},
-      {"an em dash whose last byte is no continuation", "\xE2\x80\x14 \xCE\xB1", TextEncoding::Windows1252},
+      {"an em dash whose last byte is no continuation", "\xE2\x80\x14 \xCE\xB1",
+       TextEncoding::Windows1252},
   };
   for (const Row &row : rows) {
     EXPECT_EQ(DetectEncoding(row.bytes), row.expected) << row.name;
@@ -77,13 +78,17 @@ TEST(TextEncoding, Utf8UnitPrintsEveryCharacterWithoutItsByteOrderMark) {
   const QByteArray source =
       "\xEF\xBB\xBF"
       "unit mehrsprachig;\n"
-      "{ \xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC: \xCE\xB1\xCE\xB2\xCE\xB3 }\n"  // Ελληνικά: αβγ
+      "{ \xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC: "
+      "\xCE\xB1\xCE\xB2\xCE\xB3 }\n"  // Ελληνικά: αβγ
       "interface\n"
-      "procedure \xC3\x9C" "bersicht;\n"  // Übersicht
+      "procedure \xC3\x9C"
+      "bersicht;\n"  // Übersicht
       "implementation\n"
-      "procedure \xC3\x9C" "bersicht;\n"
+      "procedure \xC3\x9C"
+      "bersicht;\n"
       "begin\n"
-      "  WriteLn('\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82');  // \xE4\xBD\xA0\xE5\xA5\xBD \xE4\xB8\x96\xE7\x95\x8C\n"  // Привет, 你好 世界
+      "  WriteLn('\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82');  // \xE4\xBD\xA0\xE5\xA5\xBD "
+      "\xE4\xB8\x96\xE7\x95\x8C\n"  // Привет, 你好 世界
       "end;\n"
       "end.\n";
   {
@@ -118,8 +123,9 @@ TEST(TextEncoding, Utf8UnitPrintsEveryCharacterWithoutItsByteOrderMark) {
   for (QByteArrayView line : model.SourceLines) expected += DecodeText(line, model.SourceEncoding);
   const QString printed = PdfText(pdf);
   EXPECT_EQ(Squeezed(printed), Squeezed(expected)) << printed.toStdString();
-  for (const char *word : {"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC", "\u041F\u0440\u0438\u0432\u0435\u0442",
-                           "\u4F60\u597D", "\u4E16\u754C", "\u00DCbersicht"})
+  for (const char *word :
+       {"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC", "\u041F\u0440\u0438\u0432\u0435\u0442",
+        "\u4F60\u597D", "\u4E16\u754C", "\u00DCbersicht"})
     EXPECT_TRUE(printed.contains(QString::fromUtf8(word))) << word;
   EXPECT_FALSE(printed.contains(QChar(0xFEFF)));
 }
@@ -127,13 +133,16 @@ TEST(TextEncoding, Utf8UnitPrintsEveryCharacterWithoutItsByteOrderMark) {
 // Delphi saves a unit as UTF-16 when it holds text outside the code page;
 // such files were refused as binary.
 TEST(TextEncoding, WideUnitsWithAByteOrderMarkReadAsTheirText) {
-  const QString text = QString::fromUtf8("unit Wide;\r\n{ \xCE\xB1\xCE\xB2 caf\xC3\xA9 \xF0\x9F\x98\x80 }\r\ninterface\r\nend.\r\n");
+  const QString text = QString::fromUtf8(
+      "unit Wide;\r\n{ \xCE\xB1\xCE\xB2 caf\xC3\xA9 \xF0\x9F\x98\x80 }\r\ninterface\r\nend.\r\n");
   QTemporaryDir dir;
   struct Row {
     const char *name;
     QStringConverter::Encoding encoding;
-  } rows[] = {{"utf16le", QStringConverter::Utf16LE}, {"utf16be", QStringConverter::Utf16BE},
-              {"utf32le", QStringConverter::Utf32LE}, {"utf32be", QStringConverter::Utf32BE}};
+  } rows[] = {{"utf16le", QStringConverter::Utf16LE},
+              {"utf16be", QStringConverter::Utf16BE},
+              {"utf32le", QStringConverter::Utf32LE},
+              {"utf32be", QStringConverter::Utf32BE}};
   for (const Row &row : rows) {
     QStringEncoder encode(row.encoding, QStringConverter::Flag::WriteBom);
     const QString path = dir.filePath(QString::fromLatin1(row.name) + ".pas");

@@ -14,16 +14,22 @@ DeviceMetrics WithResolution(int dpi) {
 }  // namespace
 
 TEST(PageCanvas, ToDeviceRoundsHalvesToEven) {
-  struct Row { int dpi; float inches; int expected; };
+  struct Row {
+    int dpi;
+    float inches;
+    int expected;
+  };
   const Row rows[] = {
-      {600, 1.0f, 600}, {5, 0.5f, 2},   {5, 1.5f, 8},   {10, 0.25f, 2},
-      {2, 1.75f, 4},   {4, 0.625f, 2}, {600, 0.75f, 450}, {600, 0.1f, 60}, {3, 0.5f, 2}, {7, -0.5f, -4},
+      {600, 1.0f, 600}, {5, 0.5f, 2},      {5, 1.5f, 8},    {10, 0.25f, 2}, {2, 1.75f, 4},
+      {4, 0.625f, 2},   {600, 0.75f, 450}, {600, 0.1f, 60}, {3, 0.5f, 2},   {7, -0.5f, -4},
   };
   for (const Row &row : rows) {
     VirtualPrinter printer(WithResolution(row.dpi));
     PageCanvas canvas(printer);
-    EXPECT_EQ(canvas.ToDeviceX(row.inches), row.expected) << row.dpi << " dpi, " << row.inches << " in";
-    EXPECT_EQ(canvas.ToDeviceY(row.inches), row.expected) << row.dpi << " dpi, " << row.inches << " in";
+    EXPECT_EQ(canvas.ToDeviceX(row.inches), row.expected)
+        << row.dpi << " dpi, " << row.inches << " in";
+    EXPECT_EQ(canvas.ToDeviceY(row.inches), row.expected)
+        << row.dpi << " dpi, " << row.inches << " in";
   }
 }
 
@@ -33,8 +39,10 @@ TEST(PageCanvas, MeasureModeDrawsNothingAndMeasuresAsPrinterMode) {
   PageCanvas printing(printer), measuring(printer);
   printing.SetPrinterMode(&surface);
   measuring.SetMeasureMode();
-  const QByteArray texts[] = {"", "X", "begin", "Procedure TForm1.Button1Click(Sender: TObject);", "\xE9t\xE9"};
-  for (const FontSpec &font : {FontSpec{}, FontSpec{QStringLiteral("Courier New"), 14, StyleBold, 0xFF}}) {
+  const QByteArray texts[] = {"", "X", "begin", "Procedure TForm1.Button1Click(Sender: TObject);",
+                              "\xE9t\xE9"};
+  for (const FontSpec &font :
+       {FontSpec{}, FontSpec{QStringLiteral("Courier New"), 14, StyleBold, 0xFF}}) {
     printing.SetFont(font);
     measuring.SetFont(font);
     for (const QByteArray &text : texts) {
@@ -107,15 +115,37 @@ TEST(PageCanvas, CorruptFontsRaiseTheirFixedMessages) {
   };
   const FontSpec broken{QStringLiteral("Arial"), 0, 0, 0};
   const Row rows[] = {
-      {"SetFont in display mode", [&](PageCanvas &c) { c.SetDisplayMode(&surface); c.SetFont(broken); },
+      {"SetFont in display mode",
+       [&](PageCanvas &c) {
+         c.SetDisplayMode(&surface);
+         c.SetFont(broken);
+       },
        "Printer Font corrupted (Font.Height > 0)"},
-      {"switch to display mode", [&](PageCanvas &c) { c.Font = broken; c.SetDisplayMode(&surface); },
+      {"switch to display mode",
+       [&](PageCanvas &c) {
+         c.Font = broken;
+         c.SetDisplayMode(&surface);
+       },
        "Printer Font corrupted (Font.Height > 0)"},
-      {"TextWidth", [&](PageCanvas &c) { c.Font = broken; c.TextWidth("x"); },
+      {"TextWidth",
+       [&](PageCanvas &c) {
+         c.Font = broken;
+         c.TextWidth("x");
+       },
        "Printer Font corrupted (Font.Height is > 0)"},
-      {"TextHeight in measure mode", [&](PageCanvas &c) { c.SetMeasureMode(); c.Font = broken; c.TextHeight("x"); },
+      {"TextHeight in measure mode",
+       [&](PageCanvas &c) {
+         c.SetMeasureMode();
+         c.Font = broken;
+         c.TextHeight("x");
+       },
        "Printer Font corrupted (Font.Height is > 0)"},
-      {"empty TextOut in display mode", [&](PageCanvas &c) { c.SetDisplayMode(&surface); c.Font = broken; c.TextOut(0, 0, ""); },
+      {"empty TextOut in display mode",
+       [&](PageCanvas &c) {
+         c.SetDisplayMode(&surface);
+         c.Font = broken;
+         c.TextOut(0, 0, "");
+       },
        "Display Canvas Font has been corrupted.\r\nFont Height is < 0"},
   };
   for (const Row &row : rows) {

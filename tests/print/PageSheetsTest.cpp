@@ -30,7 +30,10 @@ TEST(PageSheets, PagesTakeTheirPlacesSheetBySheet) {
       // Side by side on the turned sheet (6600 x 5100): each half is 3300
       // wide, so the page is scaled to 3300 / 5100 and centred in height.
       {2, {"place 0.6471 0.0 414.7", "place 0.6471 3300.0 414.7"}, 3},
-      {4, {"place 0.5000 0.0 0.0", "place 0.5000 2550.0 0.0", "place 0.5000 0.0 3300.0", "place 0.5000 2550.0 3300.0"}, 2},
+      {4,
+       {"place 0.5000 0.0 0.0", "place 0.5000 2550.0 0.0", "place 0.5000 0.0 3300.0",
+        "place 0.5000 2550.0 3300.0"},
+       2},
       {3, {}, 5},  // not a layout a sheet takes: one page a sheet
   };
   for (const Row &row : rows) {
@@ -78,7 +81,8 @@ TEST(PageSheets, PdfPagesAreScaledFormsWhoseTextStaysText) {
 
     const QString info = RunTool("pdfinfo", {path});
     const int sheetCount = (6 + perSheet - 1) / perSheet;
-    EXPECT_TRUE(info.contains(QRegularExpression(QString("Pages:\\s+%1\\n").arg(sheetCount)))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QString("Pages:\\s+%1\\n").arg(sheetCount))))
+        << info.toStdString();
     EXPECT_TRUE(info.contains(perSheet == 2 ? "842 x 595" : "595 x 842")) << info.toStdString();
     const QString raw = RunTool("qpdf", {"--qdf", "--object-streams=disable", path, "-"});
     EXPECT_EQ(raw.count("/Subtype /Form"), 6) << perSheet;
@@ -89,7 +93,8 @@ TEST(PageSheets, PdfPagesAreScaledFormsWhoseTextStaysText) {
     ASSERT_EQ(pages.size(), sheetCount);
     for (int p = 1; p <= 6; ++p) {
       const PagePlacement &place = places[(p - 1) % perSheet];
-      const QRegularExpression word(QString(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>%1</word>)re").arg(p));
+      const QRegularExpression word(
+          QString(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>%1</word>)re").arg(p));
       const auto match = word.match(pages[(p - 1) / perSheet]);
       ASSERT_TRUE(match.hasMatch()) << "page " << p << " of " << perSheet;
       // "Page " is drawn at (600 + 10 p, 450); the number follows it.

@@ -57,21 +57,33 @@ TEST(PdfNavigation, OutlinePlacesAndLinksOfABook) {
   const std::map<int, std::string> objects = Objects(file.data());
 
   const std::map<int, std::string> expected = {
-      {5, "<< /Type /Annot /Subtype /Link /Rect [0 790 10 800] /Border [0 0 0] /Dest [10 0 R /XYZ null 700 null] >>"},
+      {5,
+       "<< /Type /Annot /Subtype /Link /Rect [0 790 10 800] /Border [0 0 0] /Dest [10 0 R /XYZ "
+       "null 700 null] >>"},
       {6, "null"},
       {7, "<< /Type /Outlines /First 8 0 R /Last 10 0 R /Count 3 >>"},
-      {8, "<< /Title <FEFF0050007200650066006100630065> /Parent 7 0 R /Next 9 0 R /Dest [10 0 R /XYZ null 790 null] >>"},
-      {9, "<< /Title <FEFF0061002E007000610073> /Parent 7 0 R /Prev 8 0 R /Next 10 0 R /First 11 0 R /Last 12 0 R "
-          "/Count -2 /Dest [10 0 R /XYZ null 800 null] >>"},
-      {10, "<< /Title <FEFF0062002E007000610073> /Parent 7 0 R /Prev 9 0 R /Dest [11 0 R /XYZ null 800 null] >>"},
-      {11, "<< /Title <FEFF00700072006F0063006500640075007200650020006F006E0065> /Parent 9 0 R /Next 12 0 R "
-           "/Dest [10 0 R /XYZ null 700 null] >>"},
-      {12, "<< /Title <FEFF00660075006E006300740069006F006E002003A9> /Parent 9 0 R /Prev 11 0 R "
-           "/Dest [11 0 R /XYZ null 750 null] >>"},
+      {8,
+       "<< /Title <FEFF0050007200650066006100630065> /Parent 7 0 R /Next 9 0 R /Dest [10 0 R /XYZ "
+       "null 790 null] >>"},
+      {9,
+       "<< /Title <FEFF0061002E007000610073> /Parent 7 0 R /Prev 8 0 R /Next 10 0 R /First 11 0 R "
+       "/Last 12 0 R "
+       "/Count -2 /Dest [10 0 R /XYZ null 800 null] >>"},
+      {10,
+       "<< /Title <FEFF0062002E007000610073> /Parent 7 0 R /Prev 9 0 R /Dest [11 0 R /XYZ null 800 "
+       "null] >>"},
+      {11,
+       "<< /Title <FEFF00700072006F0063006500640075007200650020006F006E0065> /Parent 9 0 R /Next "
+       "12 0 R "
+       "/Dest [10 0 R /XYZ null 700 null] >>"},
+      {12,
+       "<< /Title <FEFF00660075006E006300740069006F006E002003A9> /Parent 9 0 R /Prev 11 0 R "
+       "/Dest [11 0 R /XYZ null 750 null] >>"},
   };
   EXPECT_EQ(objects, expected);
-  EXPECT_EQ(catalog.str(), "<< /Outlines 7 0 R /PageMode /UseOutlines /PageLabels << /Nums [0 << /S /D /P "
-                           "<FEFF0061002E0070006100730020> >> ] >> >>");
+  EXPECT_EQ(catalog.str(),
+            "<< /Outlines 7 0 R /PageMode /UseOutlines /PageLabels << /Nums [0 << /S /D /P "
+            "<FEFF0061002E0070006100730020> >> ] >> >>");
 }
 
 // One document: its bookmarks stand at the top; without any it is the one
@@ -83,7 +95,8 @@ TEST(PdfNavigation, OneDocumentAndManyPlaces) {
     nav.setSheet(0);
     nav.documentStart(QStringLiteral("u.pas"), QStringLiteral("u.pas"), QDateTime());
     for (int i = 0; i < bookmarks; ++i) nav.outlineEntry(QString::number(i), i);
-    for (int i = 0; i < 5000; ++i) nav.anchor(QByteArray::number(i) + "%procedure%u.pas%1", i % 700);
+    for (int i = 0; i < 5000; ++i)
+      nav.anchor(QByteArray::number(i) + "%procedure%u.pas%1", i % 700);
     nav.link(QRect(0, 0, 1, 1), "4321%procedure%u.pas%1");
     QBuffer file;
     file.open(QIODevice::WriteOnly);
@@ -94,10 +107,14 @@ TEST(PdfNavigation, OneDocumentAndManyPlaces) {
     nav.finish(out, {9}, catalog);
     out.drain();
     const std::map<int, std::string> objects = Objects(file.data());
-    EXPECT_NE(objects.at(5).find("/Dest [9 0 R /XYZ null 679 null]"), std::string::npos) << objects.at(5);
-    EXPECT_EQ(objects.at(6), "<< /Type /Outlines /First 7 0 R /Last " + std::to_string(6 + std::max(1, bookmarks)) +
-                                 " 0 R /Count " + std::to_string(std::max(1, bookmarks)) + " >>");
-    EXPECT_EQ(objects.at(7).rfind(bookmarks ? "<< /Title <FEFF0030> /Parent 6 0 R" : "<< /Title <FEFF0075002E", 0), 0u)
+    EXPECT_NE(objects.at(5).find("/Dest [9 0 R /XYZ null 679 null]"), std::string::npos)
+        << objects.at(5);
+    EXPECT_EQ(objects.at(6), "<< /Type /Outlines /First 7 0 R /Last " +
+                                 std::to_string(6 + std::max(1, bookmarks)) + " 0 R /Count " +
+                                 std::to_string(std::max(1, bookmarks)) + " >>");
+    EXPECT_EQ(objects.at(7).rfind(
+                  bookmarks ? "<< /Title <FEFF0030> /Parent 6 0 R" : "<< /Title <FEFF0075002E", 0),
+              0u)
         << objects.at(7);
   }
 }

@@ -70,7 +70,8 @@ TEST(PdfPrint, NumberedPagesLandWhereTheyWereDrawn) {
     EXPECT_NEAR(words[0].xMin, (600 + 10 * p) * 72.0 / 600, 0.5) << "page " << p;
     EXPECT_NEAR(words[0].yMin, 450 * 72.0 / 600, 1.0) << "page " << p;
     // The second word starts where the measurer says the first one ends.
-    EXPECT_NEAR(words[1].xMin, (600 + 10 * p + measurer.textWidth(font, "Page ")) * 72.0 / 600, 0.5);
+    EXPECT_NEAR(words[1].xMin, (600 + 10 * p + measurer.textWidth(font, "Page ")) * 72.0 / 600,
+                0.5);
   }
 }
 
@@ -123,7 +124,8 @@ TEST(PdfPrint, WriteFailureKeepsTheOldFileAndSaysWhy) {
       RunPrint(doc.events(), target, PageRange{});
       ADD_FAILURE() << what.toStdString() << ": no failure reported";
     } catch (const PrintException &e) {
-      EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + path + ": No space left on device")
+      EXPECT_EQ(QString::fromUtf8(e.what()),
+                "Unable to write to " + path + ": No space left on device")
           << what.toStdString();
     }
     EXPECT_EQ(doc.ends, 1) << what.toStdString();
@@ -146,7 +148,8 @@ TEST(PdfPrint, WriteFailureKeepsTheOldFileAndSaysWhy) {
     const QString path = dir.filePath("listing.pdf");
     ASSERT_TRUE(writeOld(path));
     qint64 written = 0;  // the disk fills up part way through the document
-    SetWriteFailureHook([&](const QString &, qint64 bytes) { return (written += bytes) > 5000 ? ENOSPC : 0; });
+    SetWriteFailureHook(
+        [&](const QString &, qint64 bytes) { return (written += bytes) > 5000 ? ENOSPC : 0; });
     expectFailure(path, "write hook");
     SetWriteFailureHook({});
   }
@@ -170,7 +173,10 @@ TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
     DeviceMetrics metrics() const override { return VirtualPrinter::LetterMetrics(); }
     TextMeasurer &measurer() override { return measurer_; }
   } printer;
-  struct Row { int space; int lineStep; };
+  struct Row {
+    int space;
+    int lineStep;
+  };
   for (const Row row : {Row{0, 25}, Row{1, 37}, Row{2, 50}, Row{7, 25}}) {
     FormatSettings settings;
     settings.Space = row.space;
@@ -188,7 +194,8 @@ TEST(PageGeometry, MarginsAndLineStepInDeviceUnits) {
   PageCanvas display(virtualPrinter), measure(virtualPrinter);
   display.SetDisplayMode(&surface);
   measure.SetMeasureMode();
-  EXPECT_EQ(ComputePageGeometry(display, FormatSettings{}), ComputePageGeometry(measure, FormatSettings{}));
+  EXPECT_EQ(ComputePageGeometry(display, FormatSettings{}),
+            ComputePageGeometry(measure, FormatSettings{}));
 }
 
 // A whole line drawn with one TextOut: every word must start where the
@@ -201,7 +208,8 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
   // UTF-8: letters the font has are placed without shaping; the Japanese
   // word needs a fallback font and is laid out by Qt.
   const QByteArray utf8 =
-      "procedure \xC3\x9C" "bersicht(\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82: Integer); "
+      "procedure \xC3\x9C"
+      "bersicht(\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82: Integer); "
       "// \xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC \xE2\x80\x94 "
       "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E and more words after it to fill the line";
   struct Line {
@@ -218,7 +226,9 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
       {{QStringLiteral("Times New Roman"), 9, StyleBold, 0}, TextEncoding::Windows1252, pascal},
       // PostScript ('CFF ') outlines, embedded as they are, subset (Qt
       // takes the family's Type 1 files unless the foundry is named).
-      {{QStringLiteral("Nimbus Mono PS [UKWN]"), 9, StyleUnderline, 0}, TextEncoding::Windows1252, pascal},
+      {{QStringLiteral("Nimbus Mono PS [UKWN]"), 9, StyleUnderline, 0},
+       TextEncoding::Windows1252,
+       pascal},
       {{QStringLiteral("Arial"), 9, 0, 0}, TextEncoding::Utf8, utf8},
       {{QStringLiteral("Courier New"), 9, StyleItalic, 0}, TextEncoding::Utf8, utf8},
   };
@@ -241,8 +251,10 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
   // Every font is embedded as a subset of its own outlines, and readers
   // find nothing wrong with the file.
   const QString embedded = RunTool("pdffonts", {path});
-  EXPECT_GE(embedded.count(QRegularExpression(R"(CID TrueType\s+Identity-H\s+yes yes yes)")), 7) << embedded.toStdString();
-  EXPECT_EQ(embedded.count(QRegularExpression(R"(CID Type 0C\s+Identity-H\s+yes yes yes)")), 1) << embedded.toStdString();
+  EXPECT_GE(embedded.count(QRegularExpression(R"(CID TrueType\s+Identity-H\s+yes yes yes)")), 7)
+      << embedded.toStdString();
+  EXPECT_EQ(embedded.count(QRegularExpression(R"(CID Type 0C\s+Identity-H\s+yes yes yes)")), 1)
+      << embedded.toStdString();
   EXPECT_EQ(embedded.count(QRegularExpression(R"(\s+no\s)")), 0) << embedded.toStdString();
   QProcess render;
   render.start("pdftoppm", {"-r", "30", path, dir.filePath("page")});
@@ -261,7 +273,8 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
     if (line.encoding != TextEncoding::Utf8) continue;
     const QFontMetricsF shaped(measurer.cachedFont(line.font), &device);
     for (const QByteArray &word : line.text.split(' '))
-      EXPECT_NEAR(measurer.textWidthIn(line.font, word, line.encoding), shaped.horizontalAdvance(QString::fromUtf8(word)), 0.51)
+      EXPECT_NEAR(measurer.textWidthIn(line.font, word, line.encoding),
+                  shaped.horizontalAdvance(QString::fromUtf8(word)), 0.51)
           << word.toStdString();
   }
   for (int i = 0; i < int(std::size(lines)); ++i) {
@@ -273,15 +286,16 @@ TEST(PdfPrint, WordsOfALongLineStartWhereTheMeasurerSays) {
     ASSERT_GT(words.size(), 10) << "line " << i;
     qsizetype from = 0;
     for (const Word &word : words) {
-      const QByteArray bytes = line.encoding == TextEncoding::Utf8 ? word.text.toUtf8() : word.text.toLatin1();
+      const QByteArray bytes =
+          line.encoding == TextEncoding::Utf8 ? word.text.toUtf8() : word.text.toLatin1();
       const qsizetype at = line.text.indexOf(bytes, from);
       ASSERT_GE(at, 0) << "line " << i << " word " << word.text.toStdString();
       from = at + bytes.size();
       const int expected = 120 + measurer.textWidthIn(line.font, line.text.left(at), line.encoding);
       // One device pixel is 0.12 pt; the measured width is rounded once.
       EXPECT_NEAR(word.xMin * 600 / 72, expected, 0.52)
-          << "line " << i << " " << line.font.face.toStdString() << " style " << line.font.style << " word '"
-          << word.text.toStdString() << "'";
+          << "line " << i << " " << line.font.face.toStdString() << " style " << line.font.style
+          << " word '" << word.text.toStdString() << "'";
     }
   }
 }
@@ -302,7 +316,8 @@ TEST(PdfPrint, DisplayModePlacesCharactersWhereThePrinterDrawsTheString) {
     ASSERT_EQ(surface.lines.size(), text.size());
     for (int i = 0; i < text.size(); ++i) {
       const int x = surface.lines[i].section(' ', 1, 1).toInt();
-      EXPECT_EQ(x, 100 + canvas.TextWidth(text.left(i))) << font.face.toStdString() << " character " << i;
+      EXPECT_EQ(x, 100 + canvas.TextWidth(text.left(i)))
+          << font.face.toStdString() << " character " << i;
     }
   }
 }

@@ -19,14 +19,16 @@ namespace {
 // The page streams of a PDF we wrote, inflated, in order.
 std::vector<QByteArray> PageStreamList(const QByteArray &pdf) {
   std::vector<QByteArray> all;
-  static const QRegularExpression stream(QStringLiteral("<< /Length (\\d+) /Filter /FlateDecode >>\\nstream\\n"));
+  static const QRegularExpression stream(
+      QStringLiteral("<< /Length (\\d+) /Filter /FlateDecode >>\\nstream\\n"));
   const QString latin = QString::fromLatin1(pdf);
   for (auto it = stream.globalMatch(latin); it.hasNext();) {
     const auto m = it.next();
     const QByteArray packed = pdf.mid(m.capturedEnd(), m.captured(1).toLongLong());
     QByteArray out(1 << 20, '\0');
     uLongf size = uLongf(out.size());
-    if (uncompress(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(packed.constData()),
+    if (uncompress(reinterpret_cast<Bytef *>(out.data()), &size,
+                   reinterpret_cast<const Bytef *>(packed.constData()),
                    uLong(packed.size())) == Z_OK)
       all.push_back(out.left(qsizetype(size)));
   }
@@ -55,7 +57,9 @@ std::vector<ShownText> ReadShownText(const QByteArray &content, std::string &mis
   std::vector<std::string> operands, fonts{""};
   bool inText = false;
   double lineX = 0, lineY = 0;
-  auto misused = [&](const std::string &op, qsizetype at) { misuse += op + " at " + std::to_string(at) + "; "; };
+  auto misused = [&](const std::string &op, qsizetype at) {
+    misuse += op + " at " + std::to_string(at) + "; ";
+  };
   for (qsizetype at = 0; at < content.size();) {
     const char c = content[at];
     if (c == ' ' || c == '\n' || c == '\r') {
@@ -66,9 +70,12 @@ std::vector<ShownText> ReadShownText(const QByteArray &content, std::string &mis
       const qsizetype start = at;
       int depth = 0;
       do {
-        if (content[at] == '\\') ++at;
-        else if (content[at] == '(' || content[at] == '[' || content[at] == '<') ++depth;
-        else if (content[at] == ')' || content[at] == ']' || content[at] == '>') --depth;
+        if (content[at] == '\\')
+          ++at;
+        else if (content[at] == '(' || content[at] == '[' || content[at] == '<')
+          ++depth;
+        else if (content[at] == ')' || content[at] == ']' || content[at] == '>')
+          --depth;
         ++at;
       } while (depth > 0 && at < content.size());
       operands.push_back(content.mid(start, at - start).toStdString());
@@ -101,8 +108,8 @@ std::vector<ShownText> ReadShownText(const QByteArray &content, std::string &mis
         } else {
           shown.push_back({fonts.back(), lineX, lineY});
         }
-      } else if (word == "q" || word == "Q" || word == "m" || word == "l" || word == "re" || word == "S" ||
-                 word == "f" || word == "cm" || word == "Do") {
+      } else if (word == "q" || word == "Q" || word == "m" || word == "l" || word == "re" ||
+                 word == "S" || word == "f" || word == "cm" || word == "Do") {
         if (inText) misused(word, start);
         if (word == "q") fonts.push_back(fonts.back());
         if (word == "Q" && fonts.size() > 1) fonts.pop_back();
@@ -115,7 +122,8 @@ std::vector<ShownText> ReadShownText(const QByteArray &content, std::string &mis
 }
 
 // The page content of a one-page PDF with one text drawn on it.
-QByteArray DrawnPage(QtTextMeasurer &measurer, const FontSpec &font, const QByteArray &text, TextEncoding encoding) {
+QByteArray DrawnPage(QtTextMeasurer &measurer, const FontSpec &font, const QByteArray &text,
+                     TextEncoding encoding) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   EXPECT_TRUE(buffer.open(QIODevice::WriteOnly));
@@ -165,7 +173,8 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
   QByteArray text;
   std::vector<unsigned> drawn;
   for (int c = 0x21; c < 0x100; ++c)
-    if (table.glyph[c] != 0 && !QtTextMeasurer::GlyphTable::Invisible(static_cast<unsigned char>(c))) {
+    if (table.glyph[c] != 0 &&
+        !QtTextMeasurer::GlyphTable::Invisible(static_cast<unsigned char>(c))) {
       text += char(c);
       drawn.push_back(table.glyph[c]);
     }
@@ -175,7 +184,8 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
   // (shifts) are passed over.
   QByteArray codes;
   int escaped = 0;
-  for (qsizetype at = page.indexOf("[("); at >= 0 && at < page.size(); at = page.indexOf("[(", at)) {
+  for (qsizetype at = page.indexOf("[("); at >= 0 && at < page.size();
+       at = page.indexOf("[(", at)) {
     for (++at; at < page.size() && page[at] != ']'; ++at) {
       if (page[at] != '(') continue;
       for (++at; page[at] != ')'; ++at) {
@@ -191,9 +201,11 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
   }
   std::vector<unsigned> read;
   for (qsizetype i = 0; i + 1 < codes.size(); i += 2)
-    read.push_back(unsigned(static_cast<unsigned char>(codes[i])) << 8 | static_cast<unsigned char>(codes[i + 1]));
+    read.push_back(unsigned(static_cast<unsigned char>(codes[i])) << 8 |
+                   static_cast<unsigned char>(codes[i + 1]));
   EXPECT_EQ(read, drawn);
-  EXPECT_GT(escaped, 0) << "no glyph number held a byte that needs escaping: the test proves nothing";
+  EXPECT_GT(escaped, 0)
+      << "no glyph number held a byte that needs escaping: the test proves nothing";
 }
 
 // Runs that follow one another share a text object, their font set once
@@ -202,9 +214,11 @@ TEST(PdfWriter, GlyphCodesReadBackFromTheirLiteralStrings) {
 // (another font, a colour, a rule, a slanted or thickened run, a page).
 TEST(PdfWriter, RunsSharingATextObjectAreShownWhereTheyWereDrawn) {
   QtTextMeasurer measurer(600);
-  const FontSpec plain{QStringLiteral("Arial"), 10, 0, 0}, bold{QStringLiteral("Arial"), 10, StyleBold, 0},
+  const FontSpec plain{QStringLiteral("Arial"), 10, 0, 0},
+      bold{QStringLiteral("Arial"), 10, StyleBold, 0},
       red{QStringLiteral("Arial"), 10, 0, 0x0000FF}, big{QStringLiteral("Arial"), 14, 0, 0},
-      underlined{QStringLiteral("Arial"), 10, StyleUnderline, 0}, italic{QStringLiteral("Arial"), 10, StyleItalic, 0};
+      underlined{QStringLiteral("Arial"), 10, StyleUnderline, 0},
+      italic{QStringLiteral("Arial"), 10, StyleItalic, 0};
   const QByteArray japanese = "\xE6\x97\xA5\xE6\x9C\xAC";
   struct Step {
     enum { Text, Rule, Shaped, Page } kind;
@@ -212,12 +226,14 @@ TEST(PdfWriter, RunsSharingATextObjectAreShownWhereTheyWereDrawn) {
     int x, y;
   };
   const Step steps[] = {
-      {Step::Text, plain, 600, 600},      {Step::Text, bold, 1200, 600},  {Step::Text, plain, 600, 700},
-      {Step::Text, red, 600, 800},        {Step::Text, plain, 1201, 800}, {Step::Rule, plain, 600, 900},
-      {Step::Text, plain, 600, 1000},     {Step::Shaped, italic, 600, 1100}, {Step::Text, plain, 613, 1200},
-      {Step::Shaped, bold, 600, 1300},    {Step::Text, big, 600, 1400},   {Step::Text, underlined, 600, 1500},
-      {Step::Text, plain, 3000, 1499},    {Step::Page, plain, 0, 0},      {Step::Text, plain, 600, 600},
-      {Step::Text, plain, 600, 20000},
+      {Step::Text, plain, 600, 600},   {Step::Text, bold, 1200, 600},
+      {Step::Text, plain, 600, 700},   {Step::Text, red, 600, 800},
+      {Step::Text, plain, 1201, 800},  {Step::Rule, plain, 600, 900},
+      {Step::Text, plain, 600, 1000},  {Step::Shaped, italic, 600, 1100},
+      {Step::Text, plain, 613, 1200},  {Step::Shaped, bold, 600, 1300},
+      {Step::Text, big, 600, 1400},    {Step::Text, underlined, 600, 1500},
+      {Step::Text, plain, 3000, 1499}, {Step::Page, plain, 0, 0},
+      {Step::Text, plain, 600, 600},   {Step::Text, plain, 600, 20000},
   };
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -232,7 +248,8 @@ TEST(PdfWriter, RunsSharingATextObjectAreShownWhereTheyWereDrawn) {
       case Step::Text:
         writer.surface().drawText(step.x, step.y, step.font, "Word");
         expected.back().push_back(
-            {step.x * 72.0 / 600, 842 - (step.y + measurer.glyphTable(step.font).ascent) * 72.0 / 600});
+            {step.x * 72.0 / 600,
+             842 - (step.y + measurer.glyphTable(step.font).ascent) * 72.0 / 600});
         fonts.back().push_back(step.font);
         break;
       case Step::Rule:
@@ -289,9 +306,20 @@ TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
   const struct {
     double value;
     const char *text;
-  } numbers[] = {{0, "0"},          {-0.0001, "0"},      {1, "1"},         {-1, "-1"},       {0.5, "0.5"},
-                 {0.05, "0.05"},    {0.005, "0.005"},    {0.105, "0.105"}, {0.12, "0.12"},   {-12.3456, "-12.346"},
-                 {841.89, "841.89"}, {1e9 + 0.25, "1000000000.25"}, {-0.0005, "-0.001"}, {0.9999, "1"}};
+  } numbers[] = {{0, "0"},
+                 {-0.0001, "0"},
+                 {1, "1"},
+                 {-1, "-1"},
+                 {0.5, "0.5"},
+                 {0.05, "0.05"},
+                 {0.005, "0.005"},
+                 {0.105, "0.105"},
+                 {0.12, "0.12"},
+                 {-12.3456, "-12.346"},
+                 {841.89, "841.89"},
+                 {1e9 + 0.25, "1000000000.25"},
+                 {-0.0005, "-0.001"},
+                 {0.9999, "1"}};
   for (const auto &n : numbers) {
     std::string out = "x";
     AppendNumber(out, n.value);
@@ -333,7 +361,8 @@ TEST(PdfWriter, DictionariesAreWrittenWithOneBlankBetweenTheirParts) {
   d.name("Type", "Font").integer("Count", -3).number("Angle", -12.5).reference("Parent", 7);
   d.text("Title", QStringLiteral("A\u00e9")).raw("Kids", "[7 0 R]");
   EXPECT_FALSE(d.empty());
-  const std::string fields = " /Type /Font /Count -3 /Angle -12.5 /Parent 7 0 R /Title <FEFF004100E9> /Kids [7 0 R]";
+  const std::string fields =
+      " /Type /Font /Count -3 /Angle -12.5 /Parent 7 0 R /Title <FEFF004100E9> /Kids [7 0 R]";
   EXPECT_EQ(d.str(), "<<" + fields + " >>");
   EXPECT_EQ(d.fields(), fields);
 }
@@ -384,8 +413,9 @@ TEST(PdfWriter, ObjectsOfAnySizeAreWrittenInOrderAtTheirOffsets) {
   for (size_t i = 0; i < sizes.size(); ++i) {
     EXPECT_TRUE(inflated[i] == QByteArray::fromStdString(streams[i])) << "stream " << i;
     const qsizetype at = qsizetype(offsets[6 + 2 * i]);
-    EXPECT_EQ(alone.mid(at, qsizetype(texts[i].size()) + 16).indexOf(QByteArray::fromStdString(texts[i])),
-              QByteArray::number(qulonglong(6 + 2 * i)).size() + 7)
+    EXPECT_EQ(
+        alone.mid(at, qsizetype(texts[i].size()) + 16).indexOf(QByteArray::fromStdString(texts[i])),
+        QByteArray::number(qulonglong(6 + 2 * i)).size() + 7)
         << "text " << i;
   }
   for (int workers : {1, 3}) {

@@ -4,9 +4,9 @@
 #include <QRegularExpression>
 
 #include "TestDocument.h"
+#include "platform/Text1252.h"
 #include "print/PageCanvas.h"
 #include "print/PrintRunner.h"
-#include "platform/Text1252.h"
 #include "print/QtTextMeasurer.h"
 #include "print/VirtualPrinter.h"
 #include "print/ZoomOptions.h"
@@ -34,7 +34,9 @@ struct RecordedProgress : PrintProgress {
   void Finish() override { ++finished; }
 };
 
-QStringList TextLines(const QStringList &lines) { return lines.filter(QRegularExpression("^text ")); }
+QStringList TextLines(const QStringList &lines) {
+  return lines.filter(QRegularExpression("^text "));
+}
 }  // namespace
 
 TEST(PrintRunner, DirectPrintPrintsEveryPageOnItsOwnSheet) {
@@ -63,10 +65,10 @@ TEST(PrintRunner, RangeThreeToFourPaginatesOneAndTwoFirst) {
   const PrintOutcome outcome = RunPrint(doc.events(), target, PageRange{3, 4}, &progress);
   EXPECT_EQ(outcome.PagesPrinted, 2);
   EXPECT_EQ(doc.pagesRun, (QList<int>{1, 2, 3, 4}));
-  EXPECT_EQ(doc.modes, (QList<CanvasMode>{CanvasMode::Measure, CanvasMode::Measure, CanvasMode::Printer,
-                                          CanvasMode::Printer}));
-  EXPECT_EQ(progress.jobTexts,
-            (QStringList{"Initializing", "Paginating Page 1", "Paginating Page 2", "numbered.pas"}));
+  EXPECT_EQ(doc.modes, (QList<CanvasMode>{CanvasMode::Measure, CanvasMode::Measure,
+                                          CanvasMode::Printer, CanvasMode::Printer}));
+  EXPECT_EQ(progress.jobTexts, (QStringList{"Initializing", "Paginating Page 1",
+                                            "Paginating Page 2", "numbered.pas"}));
   EXPECT_EQ(progress.pageTexts, (QList<int>{3, 4}));
   const QStringList expected = {
       "begin 'numbered.pas'",
@@ -152,7 +154,8 @@ TEST(PrintRunner, FailingPageHandlerAbortsTheDocumentThenPassesTheError) {
   RecordedProgress progress;
   EXPECT_THROW(RunPrint(doc.events(), target, PageRange{}, &progress), std::runtime_error);
   EXPECT_EQ(target.lines().last(), "abort");
-  EXPECT_EQ(progress.finished, 1) << "the status window is closed before the error reaches the user";
+  EXPECT_EQ(progress.finished, 1)
+      << "the status window is closed before the error reaches the user";
   EXPECT_EQ(doc.ends, 0);
 }
 
@@ -212,11 +215,13 @@ TEST(PrintRunner, ReplayPastTheEndShowsTheLastPage) {
 }
 
 TEST(ZoomOptions, SettersClamp) {
-  struct Row { int value; int min, max, step; };
+  struct Row {
+    int value;
+    int min, max, step;
+  };
   const Row rows[] = {
-      {0, 1, 100, 0},      {-3, 1, 100, 0},       {150, 100, 150, 150},
-      {50, 50, 100, 50},   {6000, 100, 5000, 5000}, {-5, 1, 100, 0},
-      {100, 100, 100, 100}, {5000, 100, 5000, 5000},
+      {0, 1, 100, 0},          {-3, 1, 100, 0}, {150, 100, 150, 150}, {50, 50, 100, 50},
+      {6000, 100, 5000, 5000}, {-5, 1, 100, 0}, {100, 100, 100, 100}, {5000, 100, 5000, 5000},
   };
   for (const Row &row : rows) {
     ZoomLimits zoom;
@@ -255,7 +260,8 @@ TEST(PrintRunner, ReplayThatRaisesLeavesTheRecordDrawing) {
 // and the sum is rounded once.
 TEST(TextMeasurer, StringAdvanceIsTheSumOfCachedCharacterAdvances) {
   QtTextMeasurer measurer(600);
-  const FontSpec fonts[] = {FontSpec{}, FontSpec{QStringLiteral("Arial"), 12, StyleBold | StyleItalic, 0},
+  const FontSpec fonts[] = {FontSpec{},
+                            FontSpec{QStringLiteral("Arial"), 12, StyleBold | StyleItalic, 0},
                             FontSpec{QStringLiteral("Courier New"), 9, 0, 0}};
   for (const FontSpec &font : fonts) {
     // Qt draws 10 pt at 600 dpi with an 83-pixel font.
@@ -291,10 +297,14 @@ TEST(TextMeasurer, TheCanvasMeasuresEveryWordAsTheMeasurerDoes) {
   std::vector<FontSpec> fonts;
   for (const char *face : {"Courier New", "Arial", "Times New Roman"})
     for (const int style : {0, int(StyleBold), int(StyleItalic | StyleUnderline)})
-      fonts.push_back(FontSpec{QString::fromLatin1(face), 9 + style, style, ColorRef(style * 0x40)});
+      fonts.push_back(
+          FontSpec{QString::fromLatin1(face), 9 + style, style, ColorRef(style * 0x40)});
   QByteArray source =
-      "x := 'caf\xE9' + #$80; \x01\x7F \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\x9F\xD1 \xE2\x82\xAC\n"
-      "\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xF0\x9F\x98\x80 \xD0\x9F\xFF \xE4\xB8\xAD\xE6\x96\x87 \xE4\xB8\xAD\xC0 \xE0\x80\x80 \xE0\x81\x81 \xD0\x41\xD0\x9F \xE2\x80\x14\n";
+      "x := 'caf\xE9' + #$80; \x01\x7F \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+      "\xD0\x9F\xD1 \xE2\x82\xAC\n"
+      "\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xF0\x9F\x98\x80 \xD0\x9F\xFF "
+      "\xE4\xB8\xAD\xE6\x96\x87 \xE4\xB8\xAD\xC0 \xE0\x80\x80 \xE0\x81\x81 \xD0\x41\xD0\x9F "
+      "\xE2\x80\x14\n";
   QFile unit(QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src/pscanner.pp"));
   if (unit.open(QIODevice::ReadOnly)) source += unit.read(200000);
   PageCanvas canvas(device);
@@ -308,7 +318,8 @@ TEST(TextMeasurer, TheCanvasMeasuresEveryWordAsTheMeasurerDoes) {
         canvas.SetFont(font);
         const int width = canvas.TextWidth(word);
         ASSERT_EQ(width, reference.textWidthIn(font, word, encoding))
-            << word.toStdString() << " in " << font.face.toStdString() << ", encoding " << int(encoding);
+            << word.toStdString() << " in " << font.face.toStdString() << ", encoding "
+            << int(encoding);
         if (encoding == TextEncoding::Windows1252 || !IsValidUtf8(word))
           ASSERT_EQ(width, reference.textWidth(font, word)) << word.toStdString();
         ++words;

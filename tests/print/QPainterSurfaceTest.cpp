@@ -1,6 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QPainter>
-#include <gtest/gtest.h>
 
 #include "print/QPainterSurface.h"
 #include "print/QtTextMeasurer.h"
@@ -48,7 +49,9 @@ TEST(QPainterSurface, LinesKeepTheirWidthAtPrinterScale) {
 TEST(QPainterSurface, LettersPlacedWithoutShapingLookAsQtDrawsThem) {
   QtTextMeasurer measurer(600);
   const FontSpec font{QStringLiteral("Arial"), 10, StyleItalic, 0};
-  const QByteArray word = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";
+  const QByteArray word =
+      "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+      "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";
   ASSERT_NE(measurer.layOutSimply(font, word), nullptr);
   QImage ours(1200, 200, QImage::Format_RGB32), qts(1200, 200, QImage::Format_RGB32);
   ours.fill(Qt::white);
@@ -112,7 +115,8 @@ TEST(QPainterSurface, ArabicInAnItalicFontIsDrawnAsTheUprightFontDrawsIt) {
     sheet.fill(Qt::white);
     QPainter painter(&sheet);
     QPainterSurface surface(painter, measurer);
-    surface.drawTextIn(20, 40, FontSpec{QStringLiteral("Arial"), 10, style, 0}, word, TextEncoding::Utf8);
+    surface.drawTextIn(20, 40, FontSpec{QStringLiteral("Arial"), 10, style, 0}, word,
+                       TextEncoding::Utf8);
     surface.flush();
     painter.end();
     return sheet;

@@ -52,7 +52,8 @@ struct Word {
 };
 
 std::vector<Word> WordBoxes(const QString &pdf) {
-  const QString html = QString::fromUtf8(RunTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"}));
+  const QString html =
+      QString::fromUtf8(RunTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"}));
   static const QRegularExpression word(
       R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
   std::vector<Word> words;
@@ -79,14 +80,43 @@ int Ink(const QImage &page, const QRectF &box) {
 // Scripts without a font on a default Debian desktop, then the joined and
 // right-to-left ones, emoji and CJK beside Latin.
 const char *const lines[] = {
-      "हिन्दी", "বাংলা", "ਪੰਜਾਬੀ", "ગુજરાતી", "ଓଡ଼ିଆ", "தமிழ்", "తెలుగు", "ಕನ್ನಡ", "മലയാളം", "සිංහල",
-      "ภาษาไทย", "ພາສາລາວ", "བོད་ཡིག", "မြန်မာ", "ភាសាខ្មែរ", "ᠮᠣᠩᠭᠣᠯ", "ܠܫܢܐ", "ދިވެހި", "ߒߞߏ", "አማርኛ",
-      "ᏣᎳᎩ", "ᓀᐦᐃᔭᐍᐏᐣ", "ꆈꌠꁱꂷ", "ꦗꦮ", "ᬩᬮᬶ", "ᜆᜄᜎᜓᜄ᜔", "ꕙꔤ", "ᥖᥭᥰ",
-      "'العربية مرحبا'", "'עברית (שלום) [עולם]'", "emoji 😀 ❤️ 👍", "漢字 かな 한글",
+    "हिन्दी",
+    "বাংলা",
+    "ਪੰਜਾਬੀ",
+    "ગુજરાતી",
+    "ଓଡ଼ିଆ",
+    "தமிழ்",
+    "తెలుగు",
+    "ಕನ್ನಡ",
+    "മലയാളം",
+    "සිංහල",
+    "ภาษาไทย",
+    "ພາສາລາວ",
+    "བོད་ཡིག",
+    "မြန်မာ",
+    "ភាសាខ្មែរ",
+    "ᠮᠣᠩᠭᠣᠯ",
+    "ܠܫܢܐ",
+    "ދިވެހި",
+    "ߒߞߏ",
+    "አማርኛ",
+    "ᏣᎳᎩ",
+    "ᓀᐦᐃᔭᐍᐏᐣ",
+    "ꆈꌠꁱꂷ",
+    "ꦗꦮ",
+    "ᬩᬮᬶ",
+    "ᜆᜄᜎᜓᜄ᜔",
+    "ꕙꔤ",
+    "ᥖᥭᥰ",
+    "'العربية مرحبا'",
+    "'עברית (שלום) [עולם]'",
+    "emoji 😀 ❤️ 👍",
+    "漢字 かな 한글",
 };
 
 TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
-  if (QStandardPaths::findExecutable("pdftotext").isEmpty() || QStandardPaths::findExecutable("pdftoppm").isEmpty())
+  if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+      QStandardPaths::findExecutable("pdftoppm").isEmpty())
     GTEST_SKIP() << "poppler-utils is not installed";
   QTemporaryDir dir;
   const QString unitPath = dir.filePath("scripts.pas");
@@ -118,7 +148,8 @@ TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
   ASSERT_TRUE(QFileInfo::exists(pdf)) << target.errorText().toStdString();
 
   const QString printed = Letters(QString::fromUtf8(RunTool("pdftotext", {pdf, "-"})));
-  RunTool("pdftoppm", {"-r", "72", "-gray", "-png", "-f", "1", "-l", "1", pdf, dir.filePath("page")});
+  RunTool("pdftoppm",
+          {"-r", "72", "-gray", "-png", "-f", "1", "-l", "1", pdf, dir.filePath("page")});
   const QImage page(dir.filePath("page-1.png"));
   ASSERT_FALSE(page.isNull());
   const std::vector<Word> words = WordBoxes(pdf);
@@ -132,12 +163,15 @@ TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
     const bool rightToLeft = text.isRightToLeft();
     for (const QString &part : text.split(' ')) {
       const QString wanted = Letters(part);
-      EXPECT_TRUE(rightToLeft ? Within(wanted, printed) : printed.contains(wanted)) << line << ": " << part.toStdString();
+      EXPECT_TRUE(rightToLeft ? Within(wanted, printed) : printed.contains(wanted))
+          << line << ": " << part.toStdString();
       bool found = false;
       for (const Word &w : words) {
         // Readers give right-to-left letters as words of their own.
         const QString letters = Letters(w.text);
-        if (letters.isEmpty() || !(rightToLeft ? Within(letters, wanted) : wanted.contains(letters))) continue;
+        if (letters.isEmpty() ||
+            !(rightToLeft ? Within(letters, wanted) : wanted.contains(letters)))
+          continue;
         found = true;
         EXPECT_GT(Ink(page, w.box), 0) << line << ": " << part.toStdString();
       }
@@ -156,7 +190,8 @@ TEST(ScriptsPrint, SlantedTextFallsBackToAnUprightFaceThatHasTheScript) {
   FontSpec upright = comment;
   upright.style &= ~StyleItalic;
   auto boxes = [&](const FontSpec &font, const QString &text) {
-    return ShapeText(text, measurer.cachedFont(font), measurer.glyphTable(font).rawFont).boxes.size();
+    return ShapeText(text, measurer.cachedFont(font), measurer.glyphTable(font).rawFont)
+        .boxes.size();
   };
   for (const char *line : lines) {
     const QString text = QString::fromUtf8(line);
@@ -165,6 +200,8 @@ TEST(ScriptsPrint, SlantedTextFallsBackToAnUprightFaceThatHasTheScript) {
   const QString arabic = QString::fromUtf8("العربية");
   EXPECT_EQ(boxes(comment, arabic), 0u);
   // Measured as drawn: the width the listing lays out is the width shaped.
-  EXPECT_NEAR(measurer.textWidthIn(comment, arabic.toUtf8(), TextEncoding::Utf8),
-              ShapeText(arabic, measurer.cachedFont(comment), measurer.glyphTable(comment).rawFont).width, 1.5);
+  EXPECT_NEAR(
+      measurer.textWidthIn(comment, arabic.toUtf8(), TextEncoding::Utf8),
+      ShapeText(arabic, measurer.cachedFont(comment), measurer.glyphTable(comment).rawFont).width,
+      1.5);
 }

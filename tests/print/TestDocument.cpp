@@ -18,7 +18,8 @@ PrintEvents NumberedDocument::events() {
     modes << canvas.Mode;
     if (info.PageNumber == throwOnPage) throw std::runtime_error("page handler failed");
     canvas.SetFont(FontSpec{QStringLiteral("Arial"), 12, 0, 0});
-    canvas.TextOut(600 + 10 * info.PageNumber, 450, QByteArray("Page ") + QByteArray::number(info.PageNumber));
+    canvas.TextOut(600 + 10 * info.PageNumber, 450,
+                   QByteArray("Page ") + QByteArray::number(info.PageNumber));
     canvas.MoveTo(600, 6000);
     canvas.LineTo(4000, 6000);
     info.LastPage = info.PageNumber >= pages;

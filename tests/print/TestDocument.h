@@ -16,9 +16,9 @@ namespace printtest {
 struct NumberedDocument {
   int pages = 3;
   int begins = 0, ends = 0;
-  QList<int> pagesRun;                 // page numbers in the order they ran
-  QList<scrivane::CanvasMode> modes;   // canvas mode of each run
-  int throwOnPage = 0;                 // raise a runtime_error on this page
+  QList<int> pagesRun;                // page numbers in the order they ran
+  QList<scrivane::CanvasMode> modes;  // canvas mode of each run
+  int throwOnPage = 0;                // raise a runtime_error on this page
 
   scrivane::PrintEvents events();
 };

@@ -17,13 +17,13 @@
 
 #include "platform/Version.h"
 #include "project/PrintTool.h"
-#include "support/TestPaths.h"
 #include "support/PdfOutline.h"
 #include "support/RunTool.h"
+#include "support/TestPaths.h"
 
 namespace {
-using testsupport::RunTool;
 using printtool::RunPrintTool;
+using testsupport::RunTool;
 
 // What a viewer shows of a PDF: its outline, labels, links and pages' text.
 struct ReadBack {
@@ -45,16 +45,19 @@ struct ReadBack {
   // The label the viewer shows for a page (from 0).
   QString label(int page) const { return testsupport::PageLabel(json, page); }
   QString text(int page) const {
-    return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1), pdf, "-"});
+    return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l",
+                                 QString::number(page + 1), pdf, "-"});
   }
   // The words inside a rectangle of a page, in points from the foot.
   QStringList wordsIn(int page, const QJsonArray &rect) const {
     const double x0 = rect[0].toDouble(), y0 = rect[1].toDouble();
     const double x1 = rect[2].toDouble(), y1 = rect[3].toDouble();
-    return RunTool("pdftotext", {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1), "-x",
-                             QString::number(int(std::floor(x0))), "-y", QString::number(int(std::floor(height - y1))),
-                             "-W", QString::number(int(std::ceil(x1 - x0))), "-H", QString::number(int(std::ceil(y1 - y0))),
-                             pdf, "-"})
+    return RunTool("pdftotext",
+                   {"-layout", "-f", QString::number(page + 1), "-l", QString::number(page + 1),
+                    "-x", QString::number(int(std::floor(x0))), "-y",
+                    QString::number(int(std::floor(height - y1))), "-W",
+                    QString::number(int(std::ceil(x1 - x0))), "-H",
+                    QString::number(int(std::ceil(y1 - y0))), pdf, "-"})
         .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
   }
 };
@@ -81,7 +84,8 @@ LinkCounts CheckLinks(const ReadBack &book) {
       if (book.label(page).startsWith("Index")) {
         ++counts.index;
         if (row.size() < 2) continue;
-        EXPECT_EQ(book.label(target), row[row.size() - 2] + ' ' + row.last()) << row.join(' ').toStdString();
+        EXPECT_EQ(book.label(target), row[row.size() - 2] + ' ' + row.last())
+            << row.join(' ').toStdString();
         EXPECT_TRUE(book.text(target).contains(row[1])) << row.join(' ').toStdString();
       } else if (book.label(page).contains(" routines ")) {
         // A row of a unit's list of routines: the row the link lands on,
@@ -92,8 +96,8 @@ LinkCounts CheckLinks(const ReadBack &book) {
         const double top = link["/Dest"].toArray()[3].toDouble();
         const QStringList heading = book.wordsIn(target, QJsonArray({0, top - 14, 595, top + 2}));
         EXPECT_TRUE(book.label(target).startsWith(unit + ' ')) << book.label(target).toStdString();
-        EXPECT_TRUE(heading.join(' ').toLower().contains(row[1].toLower())) << row.join(' ').toStdString() << " -> "
-                                                                  << heading.join(' ').toStdString();
+        EXPECT_TRUE(heading.join(' ').toLower().contains(row[1].toLower()))
+            << row.join(' ').toStdString() << " -> " << heading.join(' ').toStdString();
       } else {
         ++counts.units;
         QString unit = row.first().toLower().remove(QRegularExpression("[',;]"));
@@ -107,7 +111,8 @@ LinkCounts CheckLinks(const ReadBack &book) {
 class Book : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << printtool::Program().toStdString() << " is not built";
+    ASSERT_TRUE(QFileInfo::exists(printtool::Program()))
+        << printtool::Program().toStdString() << " is not built";
     if (QStandardPaths::findExecutable("qpdf").isEmpty()) GTEST_SKIP() << "qpdf is not installed";
   }
   QTemporaryDir dir;
@@ -115,7 +120,8 @@ class Book : public ::testing::Test {
 
 TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
   const QString pdf = dir.filePath("inventory.pdf");
-  const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/inventory.dpr", "--all", "-o", pdf});
+  const auto run =
+      RunPrintTool({testsupport::sourceDir() + "/examples/inventory.dpr", "--all", "-o", pdf});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const ReadBack book(pdf);
 
@@ -140,47 +146,59 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
 
   const LinkCounts links = CheckLinks(book);
   EXPECT_EQ(links.index, outline.filter(QRegularExpression("^  ")).size());
-  EXPECT_EQ(links.units, 6);  // "mainform in 'mainform.pas'" and its two neighbours
+  EXPECT_EQ(links.units, 6);     // "mainform in 'mainform.pas'" and its two neighbours
   EXPECT_EQ(links.routines, 0);  // a project's book holds no lists of routines
 
   const QJsonObject catalog = book.object(book.trailer()["/Root"].toString());
   EXPECT_EQ(catalog["/PageMode"].toString(), "/UseOutlines");
   const QJsonObject info = book.object(book.trailer()["/Info"].toString());
   EXPECT_EQ(info["/Title"].toString(), "u:inventory.dpr");
-  EXPECT_EQ(info["/Creator"].toString(), QStringLiteral("u:Scrivane ") + scrivane::ScrivaneVersion());
+  EXPECT_EQ(info["/Creator"].toString(),
+            QStringLiteral("u:Scrivane ") + scrivane::ScrivaneVersion());
 }
 
 // A unit is a book too: its list of routines, its listing and its index,
 // every row of the list and the index leading to its own pages.
 TEST_F(Book, UnitAsABookLinksItsRoutinesAndIndexToItsOwnPages) {
   const QString pdf = dir.filePath("stock-book.pdf");
-  const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "--all", "-o", pdf});
+  const auto run =
+      RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "--all", "-o", pdf});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const ReadBack book(pdf);
   QStringList documents;
-  for (const QJsonValue &item : book.json["outlines"].toArray()) documents << item["title"].toString();
+  for (const QJsonValue &item : book.json["outlines"].toArray())
+    documents << item["title"].toString();
   EXPECT_EQ(documents, QStringList({"stock.pas routines", "stock.pas", "Index"}));
   const LinkCounts links = CheckLinks(book);
-  EXPECT_EQ(links.routines, 17);  // every row of the list (CheckCode, of the implementation part, too)
-  EXPECT_EQ(links.index, 17);     // every heading of the index (the nested Trace is none)
+  EXPECT_EQ(links.routines,
+            17);               // every row of the list (CheckCode, of the implementation part, too)
+  EXPECT_EQ(links.index, 17);  // every heading of the index (the nested Trace is none)
   EXPECT_EQ(links.units, 0);
 
   // Printed on its own, the index has nowhere to lead: no row is a link.
   const QString index = dir.filePath("stock-index.pdf");
-  ASSERT_EQ(RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "--document", "index", "-o", index}).status, 0);
+  ASSERT_EQ(RunPrintTool({testsupport::sourceDir() + "/examples/stock.pas", "--document", "index",
+                          "-o", index})
+                .status,
+            0);
   const ReadBack alone(index);
   for (const QJsonValue &a : alone.object(alone.pageObjects[0])["/Annots"].toArray())
-    EXPECT_TRUE(alone.objects["obj:" + a.toString()]["value"].isNull()) << a.toString().toStdString();
+    EXPECT_TRUE(alone.objects["obj:" + a.toString()]["value"].isNull())
+        << a.toString().toStdString();
 
-  const auto form = RunPrintTool({testsupport::sourceDir() + "/examples/mainform.dfm", "--all", "-o", pdf});
+  const auto form =
+      RunPrintTool({testsupport::sourceDir() + "/examples/mainform.dfm", "--all", "-o", pdf});
   EXPECT_EQ(form.status, 1);
-  EXPECT_TRUE(form.err.contains("is a form file: --all prints a project or a unit as a book.")) << form.err.toStdString();
+  EXPECT_TRUE(form.err.contains("is a form file: --all prints a project or a unit as a book."))
+      << form.err.toStdString();
 }
 
 // Several units given at once, one of them read from standard input, make
 // one book: each unit after its routines, one index leading into both.
 TEST_F(Book, SeveralUnitsAndStandardInputMakeOneBook) {
-  const QByteArray piped = "unit Piped;\ninterface\nprocedure Flow;\nimplementation\nprocedure Flow;\nbegin\nend;\nend.\n";
+  const QByteArray piped =
+      "unit Piped;\ninterface\nprocedure Flow;\nimplementation\nprocedure "
+      "Flow;\nbegin\nend;\nend.\n";
   auto runWithInput = [&](const QStringList &args) {
     QProcess tool;
     tool.start(printtool::Program(), printtool::WithOwnSettings(args));
@@ -197,8 +215,10 @@ TEST_F(Book, SeveralUnitsAndStandardInputMakeOneBook) {
   EXPECT_TRUE(run.err.contains("pages of stock.pas, stdin")) << run.err.toStdString();
   const ReadBack book(pdf);
   QStringList documents;
-  for (const QJsonValue &item : book.json["outlines"].toArray()) documents << item["title"].toString();
-  EXPECT_EQ(documents, QStringList({"stock.pas routines", "stock.pas", "stdin routines", "stdin", "Index"}));
+  for (const QJsonValue &item : book.json["outlines"].toArray())
+    documents << item["title"].toString();
+  EXPECT_EQ(documents,
+            QStringList({"stock.pas routines", "stock.pas", "stdin routines", "stdin", "Index"}));
   EXPECT_EQ(CheckLinks(book).index, 18);  // stock.pas's 17 and Flow
   const auto named = runWithInput({"--routines", "-", "--name", "piped.pp"});
   EXPECT_EQ(named.status, 0) << named.err.toStdString();
@@ -229,15 +249,16 @@ TEST_F(Book, BookmarksAndLinksFindTheirPageOnASheetOfSeveral) {
   };
   auto leads = [&](int perSheet) {
     const QString pdf = dir.filePath(QString("inventory-%1.pdf").arg(perSheet));
-    const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/inventory.dpr", "--all", "-o", pdf,
-                                   "--pages-per-sheet", QString::number(perSheet)});
+    const auto run = RunPrintTool({testsupport::sourceDir() + "/examples/inventory.dpr", "--all",
+                                   "-o", pdf, "--pages-per-sheet", QString::number(perSheet)});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     const ReadBack book(pdf);
     Leads found;
     found.sheets = int(book.pageObjects.size());
     std::function<void(const QJsonArray &)> walk = [&](const QJsonArray &items) {
       for (const QJsonValue &item : items) {
-        found.outline << item["title"].toString() + " -> " + QString::number(item["destpageposfrom1"].toInt() - 1);
+        found.outline << item["title"].toString() + " -> " +
+                             QString::number(item["destpageposfrom1"].toInt() - 1);
         walk(item["kids"].toArray());
       }
     };
@@ -258,13 +279,16 @@ TEST_F(Book, BookmarksAndLinksFindTheirPageOnASheetOfSeveral) {
     EXPECT_EQ(sheets.sheets, (single.sheets + perSheet - 1) / perSheet);
     QStringList expected;
     for (const QString &entry : single.outline)
-      expected << entry.section(" -> ", 0, 0) + " -> " + QString::number(entry.section(" -> ", 1).toInt() / perSheet);
+      expected << entry.section(" -> ", 0, 0) + " -> " +
+                      QString::number(entry.section(" -> ", 1).toInt() / perSheet);
     EXPECT_EQ(sheets.outline, expected) << perSheet;
     ASSERT_EQ(sheets.linkTargets.size(), single.linkTargets.size()) << perSheet;
     for (qsizetype i = 0; i < single.linkTargets.size(); ++i) {
-      EXPECT_EQ(sheets.linkTargets[i], single.linkTargets[i] / perSheet) << perSheet << " link " << i;
+      EXPECT_EQ(sheets.linkTargets[i], single.linkTargets[i] / perSheet)
+          << perSheet << " link " << i;
       // Smaller type, same words: the rows' last words (unit, page) at least.
-      EXPECT_EQ(sheets.linkRows[i].mid(sheets.linkRows[i].size() - 2), single.linkRows[i].mid(single.linkRows[i].size() - 2))
+      EXPECT_EQ(sheets.linkRows[i].mid(sheets.linkRows[i].size() - 2),
+                single.linkRows[i].mid(single.linkRows[i].size() - 2))
           << perSheet << " link " << i;
     }
   }
@@ -299,33 +323,43 @@ TEST_F(Book, FileLineNumbersStandBesideTheRowsThatStartASourceLine) {
   QFile unit(dir.filePath("lines.pas"));
   ASSERT_TRUE(unit.open(QIODevice::WriteOnly));
   const QByteArray longComment = "// " + QByteArray("words ").repeated(40);
-  unit.write("unit Lines;\ninterface\nprocedure Apply(x: Integer;\n  y: Integer);\nimplementation\n"
-             "procedure Apply(x: Integer;\n  y: Integer);\nbegin if x > 0 then begin y := 1; end; end;\n" +
-             longComment + "\nend.\n");
+  unit.write(
+      "unit Lines;\ninterface\nprocedure Apply(x: Integer;\n  y: Integer);\nimplementation\n"
+      "procedure Apply(x: Integer;\n  y: Integer);\nbegin if x > 0 then begin y := 1; end; end;\n" +
+      longComment + "\nend.\n");
   unit.close();
   const QString pdf = dir.filePath("lines.pdf");
   const auto run = RunPrintTool({unit.fileName(), "--line-numbers", "file", "-o", pdf});
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   // A joined header takes the number of its first line; block words moved
   // to rows of their own and the continuation of a wrapped row carry none.
-  const QStringList expected = {"1 unit",   "2 interface", "3 procedure", "5 implementation", "6 procedure",
-                                 "8 begin",  " begin",      " end;",       " end;",            "9 //",
-                                 " words",   " words",      "10 end.",
-                                 // the footer: the owner text and the page's number
-                                 " Scrivane"};
-  EXPECT_EQ(NumberedRows(RunTool("pdftotext", {"-layout", pdf, "-"})).join('|'), expected.join('|'));
+  const QStringList expected = {"1 unit", "2 interface", "3 procedure", "5 implementation",
+                                "6 procedure", "8 begin", " begin", " end;", " end;", "9 //",
+                                " words", " words", "10 end.",
+                                // the footer: the owner text and the page's number
+                                " Scrivane"};
+  EXPECT_EQ(NumberedRows(RunTool("pdftotext", {"-layout", pdf, "-"})).join('|'),
+            expected.join('|'));
 
   const QString index = dir.filePath("index.pdf");
-  ASSERT_EQ(RunPrintTool({unit.fileName(), "--document", "index", "--line-numbers", "file", "-o", index}).status, 0);
-  EXPECT_TRUE(RunTool("pdftotext", {"-layout", index, "-"}).contains(QRegularExpression("Apply\\s+lines.pas\\s+6\\s+1")));
+  ASSERT_EQ(
+      RunPrintTool({unit.fileName(), "--document", "index", "--line-numbers", "file", "-o", index})
+          .status,
+      0);
+  EXPECT_TRUE(RunTool("pdftotext", {"-layout", index, "-"})
+                  .contains(QRegularExpression("Apply\\s+lines.pas\\s+6\\s+1")));
 
   // --header and --footer turn the furniture on with its usual items, the
   // text in the header's middle and, at the footer's left, in place of the
   // owner's name.
   const QString furnished = dir.filePath("furnished.pdf");
-  ASSERT_EQ(RunPrintTool({unit.fileName(), "--header", "Review copy", "--footer", "", "-o", furnished}).status, 0);
+  ASSERT_EQ(
+      RunPrintTool({unit.fileName(), "--header", "Review copy", "--footer", "", "-o", furnished})
+          .status,
+      0);
   const QString page = RunTool("pdftotext", {"-layout", furnished, "-"});
-  EXPECT_TRUE(page.contains(QRegularExpression("lines.pas\\s+Review copy\\n"))) << page.toStdString();
+  EXPECT_TRUE(page.contains(QRegularExpression("lines.pas\\s+Review copy\\n")))
+      << page.toStdString();
   EXPECT_TRUE(page.contains(QRegularExpression("\\n\\s+Page 1\\n"))) << page.toStdString();
 }
 
@@ -340,18 +374,25 @@ TEST_F(Book, ReadingMessagesComeInTheOrderOfTheUnits) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
   };
-  write("book.dpr", "program Book;\nuses One in 'one.pas', Two in 'two.pas', Three in 'three.pas', Four in 'four.pas';\n"
-                    "begin\nend.\n");
-  write("one.pas", "unit One;\ninterface\nprocedure A;\nimplementation\n{$I first.inc}\nprocedure A;\nbegin\nend;\nend.\n");
+  write("book.dpr",
+        "program Book;\nuses One in 'one.pas', Two in 'two.pas', Three in 'three.pas', Four in "
+        "'four.pas';\n"
+        "begin\nend.\n");
+  write("one.pas",
+        "unit One;\ninterface\nprocedure A;\nimplementation\n{$I first.inc}\nprocedure "
+        "A;\nbegin\nend;\nend.\n");
   write("three.pas", QByteArray("unit Three;\0\0\0binary", 21));
-  write("four.pas", "unit Four;\ninterface\nprocedure D;\nimplementation\n{$I fourth.inc}\nprocedure D;\nbegin\nend;\nend.\n");
+  write("four.pas",
+        "unit Four;\ninterface\nprocedure D;\nimplementation\n{$I fourth.inc}\nprocedure "
+        "D;\nbegin\nend;\nend.\n");
   const QString pdf = dir.filePath("book.pdf");
   const auto run = RunPrintTool({dir.filePath("book.dpr"), "--all", "-o", pdf});
   EXPECT_EQ(run.status, 1) << run.err.toStdString();
   const QStringList lines = run.err.trimmed().split('\n');
   ASSERT_EQ(lines.size(), 5) << run.err.toStdString();
   const char *expected[] = {"first.inc", "two.pas", "three.pas", "fourth.inc", "pages of book.dpr"};
-  for (int i = 0; i < 5; ++i) EXPECT_TRUE(lines[i].contains(expected[i])) << i << ": " << lines[i].toStdString();
+  for (int i = 0; i < 5; ++i)
+    EXPECT_TRUE(lines[i].contains(expected[i])) << i << ": " << lines[i].toStdString();
   const QString text = RunTool("pdftotext", {"-layout", pdf, "-"});
   EXPECT_LT(text.indexOf("unit One;"), text.indexOf("unit Four;"));
   EXPECT_EQ(text.indexOf("unit Three"), -1);

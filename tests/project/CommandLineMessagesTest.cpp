@@ -1,16 +1,16 @@
 // What scrivane-print says when it cannot do what it was asked: a message on
 // stderr naming the file and the reason, and exit status 1 (2 for a command
 // line it cannot understand); never silence with status 0.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "project/PrintTool.h"
 
@@ -20,7 +20,8 @@ using printtool::RunPrintTool;
 class CommandLineMessages : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << printtool::Program().toStdString() << " is not built";
+    ASSERT_TRUE(QFileInfo::exists(printtool::Program()))
+        << printtool::Program().toStdString() << " is not built";
   }
   QString Write(const QString &name, const QByteArray &bytes) {
     const QString path = dir.filePath(name);
@@ -45,7 +46,8 @@ TEST(PrintToolSettings, EveryPrintReadsTheTestsOwnSettings) {
   } rows[] = {
       {{"a.pas", "-o", "a.pdf"}, {"a.pas", "-o", "a.pdf", "--ini", own}},
       {{"a.dpr", "--all", "-P", "queue"}, {"a.dpr", "--all", "-P", "queue", "--ini", own}},
-      {{"a.pas", "--ini", "mine.ini", "-o", "a.pdf"}, {"a.pas", "--ini", "mine.ini", "-o", "a.pdf"}},
+      {{"a.pas", "--ini", "mine.ini", "-o", "a.pdf"},
+       {"a.pas", "--ini", "mine.ini", "-o", "a.pdf"}},
       {{"a.pas", "--ini=mine.ini"}, {"a.pas", "--ini=mine.ini"}},
       {{"--units", "a.dpr"}, {"--units", "a.dpr"}},
       {{"--routines", "a.pas"}, {"--routines", "a.pas"}},
@@ -54,12 +56,14 @@ TEST(PrintToolSettings, EveryPrintReadsTheTestsOwnSettings) {
       {{"-h"}, {"-h"}},
   };
   for (const auto &row : rows)
-    EXPECT_EQ(printtool::WithOwnSettings(row.args), row.expected) << row.args.join(' ').toStdString();
+    EXPECT_EQ(printtool::WithOwnSettings(row.args), row.expected)
+        << row.args.join(' ').toStdString();
 }
 
 TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
   const QString unit = Write("MyProj/Stock.pas",
-                             "unit Stock;\ninterface\nprocedure Count;\nimplementation\nprocedure Count;\nbegin end;\nend.\n");
+                             "unit Stock;\ninterface\nprocedure Count;\nimplementation\nprocedure "
+                             "Count;\nbegin end;\nend.\n");
   const QString binary = Write("MyProj/Binary.pas", QByteArray("unit\0x", 6));
   const QString readme = Write("MyProj/README", "Read me.\n");
   const QString form = Write("MyProj/Main.dfm", "TPF0");
@@ -73,26 +77,47 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     int status;
     QString err;
   } rows[] = {
-      {{"--units", readme}, 1,
-       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or form (.dfm, .lfm) file."},
-      {{"--routines", readme}, 1,
-       "scrivane-print: Cannot read " + readme + ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or form (.dfm, .lfm) file."},
-      {{"--units", folder}, 1, "scrivane-print: Cannot read " + folder + ": it is a folder, not a file"},
-      {{"--routines", binary}, 1, "scrivane-print: " + binary + ": File is binary. Please save it as text file."},
-      {{unit, "--select", "", "-o", dir.filePath("x.pdf")}, 2, "scrivane-print: --select needs the text of a routine"},
-      {{unit, "--ini", folder, "-o", dir.filePath("x.pdf")}, 1, "scrivane-print: Cannot read " + folder + ": it is a folder"},
-      {{unit, "--ini", pipe, "-o", dir.filePath("x.pdf")}, 1, "scrivane-print: Cannot read " + pipe + ": it is not a regular file"},
-      {{"--units", dir.filePath("none.dpr")}, 1, "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
-      {{dir.filePath("none.dpr"), "-o", dir.filePath("x.pdf")}, 1,
+      {{"--units", readme},
+       1,
+       "scrivane-print: Cannot read " + readme +
+           ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, "
+           ".inc) or form (.dfm, .lfm) file."},
+      {{"--routines", readme},
+       1,
+       "scrivane-print: Cannot read " + readme +
+           ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, "
+           ".inc) or form (.dfm, .lfm) file."},
+      {{"--units", folder},
+       1,
+       "scrivane-print: Cannot read " + folder + ": it is a folder, not a file"},
+      {{"--routines", binary},
+       1,
+       "scrivane-print: " + binary + ": File is binary. Please save it as text file."},
+      {{unit, "--select", "", "-o", dir.filePath("x.pdf")},
+       2,
+       "scrivane-print: --select needs the text of a routine"},
+      {{unit, "--ini", folder, "-o", dir.filePath("x.pdf")},
+       1,
+       "scrivane-print: Cannot read " + folder + ": it is a folder"},
+      {{unit, "--ini", pipe, "-o", dir.filePath("x.pdf")},
+       1,
+       "scrivane-print: Cannot read " + pipe + ": it is not a regular file"},
+      {{"--units", dir.filePath("none.dpr")},
+       1,
+       "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
+      {{dir.filePath("none.dpr"), "-o", dir.filePath("x.pdf")},
+       1,
        "scrivane-print: " + dir.filePath("none.dpr") + ": not found\n"},
       // A name given here is taken literally: "\" is no separator.
-      {{dir.filePath("MyProj\\Stock.pas"), "-o", dir.filePath("x.pdf")}, 1,
+      {{dir.filePath("MyProj\\Stock.pas"), "-o", dir.filePath("x.pdf")},
+       1,
        "scrivane-print: " + dir.filePath("MyProj\\Stock.pas") + ": not found\n"},
   };
   for (const Row &row : rows) {
     const auto run = RunPrintTool(row.args);
     EXPECT_EQ(run.status, row.status) << row.args.join(' ').toStdString();
-    EXPECT_TRUE(run.err.startsWith(row.err)) << row.args.join(' ').toStdString() << "\n" << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith(row.err)) << row.args.join(' ').toStdString() << "\n"
+                                             << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
   }
   // A damaged settings file still prints, and says so on stderr.
@@ -100,8 +125,9 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     const QString ini = Write("damaged.ini", QByteArray("[Fonts]\nBSize=big\n\0\xff\n", 21));
     const auto run = RunPrintTool({unit, "--ini", ini, "-o", dir.filePath("damaged.pdf")});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.startsWith("scrivane-print: The settings file " + ini +
-                                   " is damaged: line 3 is not a setting; [Fonts] BSize=big is not a number."))
+    EXPECT_TRUE(run.err.startsWith(
+        "scrivane-print: The settings file " + ini +
+        " is damaged: line 3 is not a setting; [Fonts] BSize=big is not a number."))
         << run.err.toStdString();
     EXPECT_GT(QFileInfo(dir.filePath("damaged.pdf")).size(), 0);
   }
@@ -119,8 +145,8 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     QProcess shell;
-    shell.start("/bin/sh", {"-c", "\"$0\" --routines \"$(printf '%s/caf\\351.pas' \"$1\")\"", printtool::Program(),
-                            dir.path()});
+    shell.start("/bin/sh", {"-c", "\"$0\" --routines \"$(printf '%s/caf\\351.pas' \"$1\")\"",
+                            printtool::Program(), dir.path()});
     ASSERT_TRUE(shell.waitForFinished(60000));
     EXPECT_EQ(shell.exitCode(), 1);
     const QString err = QString::fromUtf8(shell.readAllStandardError());
@@ -135,7 +161,8 @@ TEST_F(CommandLineMessages, EachFaultNamesTheFileAndTheReason) {
 
   // "back\slash.pas" was read as "back/slash.pas" and not found. --units
   // writes a backslash doubled, so that its escapes read back.
-  const QString slashed = Write("MyProj/back\\slash.pas", "unit slash;\ninterface\nimplementation\nend.\n");
+  const QString slashed =
+      Write("MyProj/back\\slash.pas", "unit slash;\ninterface\nimplementation\nend.\n");
   const auto listed = RunPrintTool({"--units", slashed});
   EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
   EXPECT_EQ(listed.out, "back\\\\slash.pas\t" + QString(slashed).replace("\\", "\\\\") + "\n");

@@ -1,6 +1,8 @@
 // scrivane-print must never lose a file: not the sources it prints, not an
 // older PDF when the new one cannot be written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,8 +11,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "project/PrintTool.h"
 #include "support/SmallDisk.h"
@@ -24,7 +24,8 @@ using printtool::ToolRun;
 class CommandLineOutput : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << printtool::Program().toStdString() << " is not built";
+    ASSERT_TRUE(QFileInfo::exists(printtool::Program()))
+        << printtool::Program().toStdString() << " is not built";
     for (const QString &name : QDir(testsupport::examplesDir()).entryList(QDir::Files))
       ASSERT_TRUE(QFile::copy(testsupport::examplesDir() + "/" + name, Path(name)));
   }
@@ -73,13 +74,16 @@ TEST_F(CommandLineOutput, OutputOverAFileOfTheProjectIsRefused) {
   const QStringList before = Snapshot();
   for (const Row &row : rows) {
     const QString output = Path(row.output);
-    const ToolRun run = RunPrintTool(QStringList{Path(row.args[0])} << row.args.mid(1) << QStringList{"-o", output});
+    const ToolRun run = RunPrintTool(QStringList{Path(row.args[0])} << row.args.mid(1)
+                                                                    << QStringList{"-o", output});
     const QString what = row.args.join(' ') + " -o " + row.output;
     EXPECT_EQ(run.status, 1) << what.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << what.toStdString();
-    EXPECT_TRUE(run.err.startsWith("scrivane-print: Cannot print to " + QFileInfo(output).absoluteFilePath() + ": it is "))
+    EXPECT_TRUE(run.err.startsWith("scrivane-print: Cannot print to " +
+                                   QFileInfo(output).absoluteFilePath() + ": it is "))
         << what.toStdString() << ": " << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QFileInfo(Path(row.names)).canonicalFilePath() + ", a file of the opened project"))
+    EXPECT_TRUE(run.err.contains(QFileInfo(Path(row.names)).canonicalFilePath() +
+                                 ", a file of the opened project"))
         << what.toStdString() << ": " << run.err.toStdString();
   }
   EXPECT_EQ(Snapshot(), before);
@@ -111,7 +115,8 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
   const QString forced = write("forced.txt", "replace me\n");
   // A dangling link made its target, wherever it pointed.
-  const QString dangling = outside.filePath("dangling.pdf"), nowhere = outside.filePath("nowhere.pdf");
+  const QString dangling = outside.filePath("dangling.pdf"),
+                nowhere = outside.filePath("nowhere.pdf");
   ASSERT_TRUE(QFile::link(nowhere, dangling));
   const QString loop = outside.filePath("loop.pdf");
   ASSERT_TRUE(QFile::link(loop, loop));
@@ -121,10 +126,22 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
     int status;
     QString reason;  // the end of "Cannot print to PATH: ..."
   } rows[] = {
-      {notes, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
-      {unit, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
-      {link, {}, 1, "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
-      {Path("mainform.dfm"), {"--force"}, 1, "a file of the opened project. Choose another output file."},
+      {notes,
+       {},
+       1,
+       "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {unit,
+       {},
+       1,
+       "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {link,
+       {},
+       1,
+       "it is not a PDF file (its first bytes are not %PDF-). Give --force to replace it."},
+      {Path("mainform.dfm"),
+       {"--force"},
+       1,
+       "a file of the opened project. Choose another output file."},
       {locked, {"--force"}, 1, "it is write-protected (mode 0444)."},
       {fifo, {}, 1, "it is a pipe, not a regular file."},
       {"/dev/null", {}, 1, "it is a device, not a regular file."},
@@ -136,14 +153,17 @@ TEST_F(CommandLineOutput, OutputReplacesOnlyWhatIsOurs) {
       {forced, {"--force"}, 0, ""},
   };
   for (const Row &row : rows) {
-    const ToolRun run = RunPrintTool(QStringList{Path("inventory.dpr"), "--unit", "stock", "-o", row.output} << row.extra);
+    const ToolRun run = RunPrintTool(
+        QStringList{Path("inventory.dpr"), "--unit", "stock", "-o", row.output} << row.extra);
     EXPECT_EQ(run.status, row.status) << row.output.toStdString() << ": " << run.err.toStdString();
     if (row.status == 0) {
       QFile pdf(row.output);
-      EXPECT_TRUE(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-") << row.output.toStdString();
+      EXPECT_TRUE(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-")
+          << row.output.toStdString();
       continue;
     }
-    EXPECT_TRUE(run.err.startsWith("scrivane-print: Cannot print to " + QFileInfo(row.output).absoluteFilePath() + ": "))
+    EXPECT_TRUE(run.err.startsWith("scrivane-print: Cannot print to " +
+                                   QFileInfo(row.output).absoluteFilePath() + ": "))
         << run.err.toStdString();
     EXPECT_TRUE(run.err.trimmed().endsWith(row.reason)) << run.err.toStdString();
   }
@@ -158,7 +178,8 @@ TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
   const ToolRun full = RunPrintTool({Path("inventory.dpr"), "-o", "/dev/full"});
   EXPECT_EQ(full.status, 1);
   EXPECT_TRUE(full.out.isEmpty()) << full.out.toStdString();
-  EXPECT_EQ(full.err.trimmed(), "scrivane-print: Cannot print to /dev/full: it is a device, not a regular file.");
+  EXPECT_EQ(full.err.trimmed(),
+            "scrivane-print: Cannot print to /dev/full: it is a device, not a regular file.");
 
   testsupport::SmallDisk disk;
   if (!disk.mounted()) GTEST_SKIP() << "a real full disk needs root to mount a tmpfs";
@@ -172,11 +193,13 @@ TEST_F(CommandLineOutput, UnwritableOutputFailsAndKeepsTheOldFile) {
   const ToolRun run = RunPrintTool({Path("inventory.dpr"), "--unit", "stock", "-o", pdf});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
-  EXPECT_EQ(run.err.trimmed(), "scrivane-print: Unable to write to " + pdf + ": No space left on device");
+  EXPECT_EQ(run.err.trimmed(),
+            "scrivane-print: Unable to write to " + pdf + ": No space left on device");
   QFile after(pdf);
   ASSERT_TRUE(after.open(QIODevice::ReadOnly));
   EXPECT_EQ(after.readAll(), old);
-  EXPECT_EQ(QDir(QFileInfo(pdf).path()).entryList(QDir::Files | QDir::Hidden), (QStringList{".filler", "listing.pdf"}));
+  EXPECT_EQ(QDir(QFileInfo(pdf).path()).entryList(QDir::Files | QDir::Hidden),
+            (QStringList{".filler", "listing.pdf"}));
 }
 
 }  // namespace

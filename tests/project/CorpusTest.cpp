@@ -67,8 +67,10 @@ TEST_F(Corpus, LazarusProjectsListTheUnitsTheirUsesClausesName) {
     const QByteArray text = model.ProjectLines.join('\n').toLower();
     for (const UnitEntry &unit : model.Units) {
       const QByteArray file = unit.name.toLower().toLocal8Bit();
-      EXPECT_TRUE(text.contains(file.left(file.lastIndexOf('.')))) << path.toStdString() << ": " << file.constData();
-      // Every path listed is a file, unless the project names it with "in '…'" (the list shows it missing).
+      EXPECT_TRUE(text.contains(file.left(file.lastIndexOf('.'))))
+          << path.toStdString() << ": " << file.constData();
+      // Every path listed is a file, unless the project names it with "in '…'" (the list shows it
+      // missing).
       EXPECT_TRUE(QFileInfo(unit.PathToRead()).isFile() || text.contains(file + '\''))
           << path.toStdString() << ": " << unit.PathToRead().toStdString();
     }

@@ -1,12 +1,12 @@
 // Opening form files: the .DDT beside them, the object list, and the faults
 // of writing before reading.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <functional>
-
 #include <cerrno>
-#include <sys/stat.h>
+#include <functional>
 
 #include "platform/ReplacingFile.h"
 #include "project/FormImage.h"
@@ -18,14 +18,18 @@ using namespace scrivane;
 
 namespace {
 
-QByteArray Bytes(const std::string &bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
+QByteArray Bytes(const std::string &bytes) {
+  return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
 
 QByteArray ReadAll(const QString &path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-QByteArray Golden() { return ReadAll(testsupport::sourceDir() + "/tests/project/golden/mainform.DDT"); }
+QByteArray Golden() {
+  return ReadAll(testsupport::sourceDir() + "/tests/project/golden/mainform.DDT");
+}
 
 class FormReader : public readertest::ReaderFixture {
  protected:
@@ -72,14 +76,16 @@ TEST_F(FormReader, BinaryFormWritesItsTextBesideItAndListsEveryObject) {
 TEST_F(FormReader, SelectedObjectsCollectTheirLinesUpToTheNextObject) {
   Open(WriteExample());
   for (RoutineEntry &entry : model.Routines)
-    entry.selected = entry.text.startsWith("object buttonpanel") || entry.text.startsWith("object statuslabel");
+    entry.selected =
+        entry.text.startsWith("object buttonpanel") || entry.text.startsWith("object statuslabel");
   CollectSelectedText(model);
   ASSERT_FALSE(model.ListingLines.isEmpty());
   EXPECT_EQ(model.ListingLines.first().trimmed(), "object ButtonPanel : TPanel");
   QList<QByteArray> starts;
   for (QByteArrayView line : model.ListingLines)
     if (line.startsWith("object ")) starts << line.trimmed().toByteArray();
-  EXPECT_EQ(starts, (QList<QByteArray>{"object ButtonPanel : TPanel", "object StatusLabel : TLabel [3]"}));
+  EXPECT_EQ(starts,
+            (QList<QByteArray>{"object ButtonPanel : TPanel", "object StatusLabel : TLabel [3]"}));
 }
 
 TEST_F(FormReader, LowerOptionLowersTheLines) {
@@ -98,7 +104,8 @@ TEST_F(FormReader, GoodTextFileSurvivesABadForm) {
   Write("Unit1.dfm", Bytes(damaged));
   Open(path);
   ASSERT_EQ(messages.informations.size(), 1);
-  EXPECT_TRUE(messages.informations[0].startsWith("Cannot read " + path + "\nThe form could not be decoded at byte "))
+  EXPECT_TRUE(messages.informations[0].startsWith("Cannot read " + path +
+                                                  "\nThe form could not be decoded at byte "))
       << messages.informations[0].toStdString();
   EXPECT_TRUE(model.Units.isEmpty());
   EXPECT_TRUE(model.Routines.isEmpty());
@@ -114,7 +121,8 @@ TEST_F(FormReader, FullDiskKeepsTheEarlierTextFileAndTheStatusLineFollowsTheRead
   Write("Unit1.DDT", "earlier text");
   QStringList status;
   ctx.showStatus = [&](const QString &text) { status << text; };
-  SetWriteFailureHook([](const QString &target, qint64) { return target.endsWith("Unit1.DDT") ? ENOSPC : 0; });
+  SetWriteFailureHook(
+      [](const QString &target, qint64) { return target.endsWith("Unit1.DDT") ? ENOSPC : 0; });
   Open(path);
   SetWriteFailureHook({});
   EXPECT_EQ(ReadAll(Path("Unit1.DDT")), "earlier text");
@@ -133,9 +141,11 @@ TEST_F(FormReader, UnreadableFormsSayCannotReadAndWriteNothing) {
   Open(cutText);
   // The window's fixed text first; why, and where the decoder stopped, below it.
   EXPECT_EQ(messages.informations,
-            (QStringList{"Cannot read " + notAForm + "\nThe form could not be decoded at byte 0: invalid resource header.",
+            (QStringList{"Cannot read " + notAForm +
+                             "\nThe form could not be decoded at byte 0: invalid resource header.",
                          "Cannot read " + missing + "\nThe file was not found.",
-                         "Cannot read " + cutText + "\nThe form could not be decoded at byte 33: unterminated text."}))
+                         "Cannot read " + cutText +
+                             "\nThe form could not be decoded at byte 33: unterminated text."}))
       << messages.informations.join("|").toStdString();
   EXPECT_FALSE(QFileInfo::exists(Path("Cut.DDT")));
   EXPECT_FALSE(QFileInfo::exists(Path("Other.DDT")));
@@ -184,9 +194,11 @@ TEST_F(FormReader, TextFormsOpenLikeBinaryOnes) {
   Open(lfm);
   EXPECT_EQ(model.Routines.size(), 7);
   EXPECT_EQ(ReadAll(Path("Sub/Unit2.DDT")), Golden());
-  const QString dfm = Write("Unit3.dfm", "inherited Form3: TForm3\n  inline Frame: TFrame1\n  end\nend\n");
+  const QString dfm =
+      Write("Unit3.dfm", "inherited Form3: TForm3\n  inline Frame: TFrame1\n  end\nend\n");
   Open(dfm);
-  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{"inherited form3 : tform3", "inline frame : tframe1"}));
+  EXPECT_EQ(RoutineTexts(),
+            (QList<QByteArray>{"inherited form3 : tform3", "inline frame : tframe1"}));
   EXPECT_TRUE(messages.informations.isEmpty());
 }
 
@@ -200,9 +212,12 @@ TEST_F(FormReader, EveryLazarusFormListsItsObjects) {
   QStringList pending{root};
   while (!pending.isEmpty()) {
     const QDir folder(pending.takeLast());
-    for (const QFileInfo &entry : folder.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot)) {
-      if (entry.isDir() && !entry.isSymLink()) pending << entry.filePath();
-      else if (entry.suffix() == "lfm") forms << entry.filePath();
+    for (const QFileInfo &entry :
+         folder.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot)) {
+      if (entry.isDir() && !entry.isSymLink())
+        pending << entry.filePath();
+      else if (entry.suffix() == "lfm")
+        forms << entry.filePath();
     }
   }
   EXPECT_GT(forms.size(), 800);
@@ -244,8 +259,10 @@ TEST_F(FormReader, TextFileThatIsALinkIsRefusedAndTheFormStillLists) {
     std::function<void(const QString &ddt)> plant;
     QString reason;
   } rows[] = {
-      {"a link to a file", [&](const QString &ddt) { QFile::link(victim, ddt); }, "it is a symbolic link to " + victim},
-      {"a dangling link", [&](const QString &ddt) { QFile::link(nowhere, ddt); }, "it is a symbolic link to " + nowhere},
+      {"a link to a file", [&](const QString &ddt) { QFile::link(victim, ddt); },
+       "it is a symbolic link to " + victim},
+      {"a dangling link", [&](const QString &ddt) { QFile::link(nowhere, ddt); },
+       "it is a symbolic link to " + nowhere},
       {"a pipe", [&](const QString &ddt) { ::mkfifo(QFile::encodeName(ddt).constData(), 0600); },
        "it is not a regular file"},
   };
@@ -256,7 +273,8 @@ TEST_F(FormReader, TextFileThatIsALinkIsRefusedAndTheFormStillLists) {
     row.plant(ddt);
     messages.informations.clear();
     Open(path);
-    EXPECT_EQ(messages.informations, QStringList{"Cannot write " + ddt + ": " + row.reason + "; nothing was written."})
+    EXPECT_EQ(messages.informations,
+              QStringList{"Cannot write " + ddt + ": " + row.reason + "; nothing was written."})
         << row.name;
     EXPECT_EQ(RoutineTexts().size(), 7) << row.name;
     // Listed from the form itself, not from what the link leads to.

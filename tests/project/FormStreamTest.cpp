@@ -4,9 +4,9 @@
 
 #include <QFile>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <cmath>
 #include <limits>
 
 #include "project/FormStream.h"
@@ -117,19 +117,24 @@ TEST(FormStream, EachValueTypeAndEdgeCase) {
       {"binary empty", Binary(""), "{}"},
       {"binary 31", Binary(Hex(31)), "{" + HexText(0, 31) + "}"},
       {"binary 32", Binary(Hex(32)), "{\r\n    " + HexText(0, 32) + "}"},
-      {"binary 33", Binary(Hex(33)), "{\r\n    " + HexText(0, 32) + "\r\n    " + HexText(32, 33) + "}"},
-      {"binary 64", Binary(Hex(64)), "{\r\n    " + HexText(0, 32) + "\r\n    " + HexText(32, 64) + "}"},
+      {"binary 33", Binary(Hex(33)),
+       "{\r\n    " + HexText(0, 32) + "\r\n    " + HexText(32, 33) + "}"},
+      {"binary 64", Binary(Hex(64)),
+       "{\r\n    " + HexText(0, 32) + "\r\n    " + HexText(32, 64) + "}"},
       {"empty list", List({}), "()"},
       {"list", List({Str("one"), Str("")}), "(\r\n    'one'\r\n    '')"},
       {"list in list", List({List({Int(1)}), Int(2)}), "(\r\n    (\r\n      1)\r\n    2)"},
       {"binary in list", List({Binary(Hex(32))}), "(\r\n    {\r\n      " + HexText(0, 32) + "})"},
       {"empty collection", Collection({}), "<>"},
-      {"collection", Collection({Item(Prop("Width", Int(64))), Item(Prop("Width", Int(10)), Int(3))}),
-       "<\r\n    item\r\n      Width = 64\r\n    end\r\n    item [3]\r\n      Width = 10\r\n    end>"},
-      {"item order int32", Collection({Item("", Int32(70000))}), "<\r\n    item [70000]\r\n    end>"},
-      {"collection in item",
-       Collection({Item(Prop("Sub", Collection({Item(Prop("A", True()))})))}),
-       "<\r\n    item\r\n      Sub = <\r\n        item\r\n          A = True\r\n        end>\r\n    end>"},
+      {"collection",
+       Collection({Item(Prop("Width", Int(64))), Item(Prop("Width", Int(10)), Int(3))}),
+       "<\r\n    item\r\n      Width = 64\r\n    end\r\n    item [3]\r\n      Width = 10\r\n    "
+       "end>"},
+      {"item order int32", Collection({Item("", Int32(70000))}),
+       "<\r\n    item [70000]\r\n    end>"},
+      {"collection in item", Collection({Item(Prop("Sub", Collection({Item(Prop("A", True()))})))}),
+       "<\r\n    item\r\n      Sub = <\r\n        item\r\n          A = True\r\n        end>\r\n   "
+       " end>"},
   };
   for (const ValueRow &row : rows) EXPECT_EQ(PropertyText(row.value), row.text) << row.name;
 }
@@ -142,16 +147,21 @@ struct ObjectRow {
 
 TEST(FormStream, ObjectHeadersAndNesting) {
   const ObjectRow rows[] = {
-      {"inherited", Object("TForm2", "Form2", "", "", Prefix(1)), "inherited Form2: TForm2\r\nend\r\n"},
-      {"position", Object("TButton", "OK", "", "", Prefix(2, Int8(2))), "object OK: TButton [2]\r\nend\r\n"},
+      {"inherited", Object("TForm2", "Form2", "", "", Prefix(1)),
+       "inherited Form2: TForm2\r\nend\r\n"},
+      {"position", Object("TButton", "OK", "", "", Prefix(2, Int8(2))),
+       "object OK: TButton [2]\r\nend\r\n"},
       {"both", Object("TButton", "OK", "", "", Prefix(3, Int32(-70000))),
        "inherited OK: TButton [-70000]\r\nend\r\n"},
       {"inline", Object("TFrame1", "Frame", "", "", Prefix(4)), "inline Frame: TFrame1\r\nend\r\n"},
       {"no name", Object("TPanel", "", Prop("OnClick", Ident("PanelClick"))),
        "object TPanel\r\n  OnClick = PanelClick\r\nend\r\n"},
-      {"long class name", Object(std::string(239, 'T'), "X", ""), "object X: " + std::string(239, 'T') + "\r\nend\r\n"},
-      {"children", Object("TA", "A", Prop("P", Int(1)), Object("TB", "B", "", Object("TC", "C", ""))),
-       "object A: TA\r\n  P = 1\r\n  object B: TB\r\n    object C: TC\r\n    end\r\n  end\r\nend\r\n"},
+      {"long class name", Object(std::string(239, 'T'), "X", ""),
+       "object X: " + std::string(239, 'T') + "\r\nend\r\n"},
+      {"children",
+       Object("TA", "A", Prop("P", Int(1)), Object("TB", "B", "", Object("TC", "C", ""))),
+       "object A: TA\r\n  P = 1\r\n  object B: TB\r\n    object C: TC\r\n    end\r\n  "
+       "end\r\nend\r\n"},
   };
   for (const ObjectRow &row : rows) {
     EXPECT_EQ(Text(Resource("X", Stream(row.object))), row.text) << row.name;
@@ -190,12 +200,15 @@ TEST(FormStream, RefusalsNameTheReasonAndTheOffset) {
       // Seven UTF-16 units need 14 bytes; 12 are left.
       {"wide length past the end", OneProperty(Byte(18) + Little(7, 4) + std::string(10, 'x')),
        "length beyond the end of data", 36},
-      {"position not an integer", Resource("X", Stream(Object("T", "N", "", "", Prefix(2, Str("a"))))),
-       "invalid integer type", 16},
+      {"position not an integer",
+       Resource("X", Stream(Object("T", "N", "", "", Prefix(2, Str("a"))))), "invalid integer type",
+       16},
       {"item order not an integer", OneProperty(Byte(14) + Str("a") + Byte(1) + Byte(0) + Byte(0)),
        "invalid integer type", 36},
-      {"item without list byte", OneProperty(Byte(14) + Int8(1) + Byte(7)), "invalid collection item", 38},
-      {"cut in a property", good.substr(0, good.size() - 3), "unexpected end of data", good.size() - 3},
+      {"item without list byte", OneProperty(Byte(14) + Int8(1) + Byte(7)),
+       "invalid collection item", 38},
+      {"cut in a property", good.substr(0, good.size() - 3), "unexpected end of data",
+       good.size() - 3},
       {"nesting", Nested(10000), "nesting deeper than 256 levels", 290},
   };
   for (const RefusalRow &row : rows) {
@@ -229,7 +242,8 @@ TEST(FormStream, FloatTextReadsBackToTheSameDouble) {
     std::memcpy(&value, &state, sizeof value);
     if (!std::isfinite(value)) continue;
     const std::string text = PropertyText(Extended(value));
-    if (value == 0 || std::fpclassify(value) == FP_SUBNORMAL) continue;  // the writer widens normals only
+    if (value == 0 || std::fpclassify(value) == FP_SUBNORMAL)
+      continue;  // the writer widens normals only
     EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
     EXPECT_EQ(text.find(','), std::string::npos);
     // Shortest: no longer than the fewest "%g" digits that read back.
@@ -271,14 +285,17 @@ TEST(FormStream, DamagedStreamsFailCleanly) {
 // The worked example: every kind of line of the text form in one object.
 TEST(FormStream, WorkedExample) {
   const std::string panel = Object("TPanel", "", Prop("OnClick", Ident("PanelClick")));
-  const std::string ok = Object("TButton", "OK", Prop("Glyph.Data", Binary(Hex(40))) + Prop("Data", Binary("\x0A\x0B")),
-                                "", Prefix(2, Int8(2)));
+  const std::string ok = Object(
+      "TButton", "OK", Prop("Glyph.Data", Binary(Hex(40))) + Prop("Data", Binary("\x0A\x0B")), "",
+      Prefix(2, Int8(2)));
   const std::string form = Object(
       "TForm1", "Form1",
-      Prop("Left", Int16(192)) + Prop("Caption", Str("It's")) + Prop("Font.Style", Set({"fsBold", "fsItalic"})) +
-          Prop("Hint", Str("a\r\nb")) + Prop("Scale", Extended(1.5)) + Prop("Tag", Int32(-40000)) +
-          Prop("Visible", False()) + Prop("Items.Strings", List({Str("one"), Str("")})) +
-          Prop("Columns", Collection({Item(Prop("Width", Int(64))), Item(Prop("Width", Int(10)), Int(3))})),
+      Prop("Left", Int16(192)) + Prop("Caption", Str("It's")) +
+          Prop("Font.Style", Set({"fsBold", "fsItalic"})) + Prop("Hint", Str("a\r\nb")) +
+          Prop("Scale", Extended(1.5)) + Prop("Tag", Int32(-40000)) + Prop("Visible", False()) +
+          Prop("Items.Strings", List({Str("one"), Str("")})) +
+          Prop("Columns",
+               Collection({Item(Prop("Width", Int(64))), Item(Prop("Width", Int(10)), Int(3))})),
       ok + panel);
   EXPECT_EQ(Text(Resource("TFORM1", Stream(form))),
             "object Form1: TForm1\r\n"
@@ -332,7 +349,8 @@ TEST(FormStream, ExampleFormAndItsGoldenText) {
   QFile shipped(dfm);
   ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
   EXPECT_EQ(shipped.readAll().toStdString(), bytes)
-      << "examples/mainform.dfm differs from the encoder (scripts/regenerate-goldens.sh writes it again)";
+      << "examples/mainform.dfm differs from the encoder (scripts/regenerate-goldens.sh writes it "
+         "again)";
   QFile reviewed(golden);
   ASSERT_TRUE(reviewed.open(QIODevice::ReadOnly));
   EXPECT_EQ(text, reviewed.readAll().toStdString());
@@ -353,30 +371,35 @@ TEST(FormText, SameTextAsTheBinaryTwin) {
   };
   const Row rows[] = {
       {"layout of another writer",
-       "\xEF\xBB\xBFOBJECT Form1: TForm1\n  Items = (\n    'one'\n    ''\n  )\n  Data = {\n    0A0B\n  }\n"
+       "\xEF\xBB\xBFOBJECT Form1: TForm1\n  Items = (\n    'one'\n    ''\n  )\n  Data = {\n    "
+       "0A0B\n  }\n"
        "  Cols = <  \n  item[3]\n  W = 1\n  end>\nend",
        Stream(Object("TForm1", "Form1",
                      Prop("Items", List({Str("one"), Str("")})) + Prop("Data", Binary("\x0A\x0B")) +
                          Prop("Cols", Collection({Item(Prop("W", Int(1)), Int(3))}))))},
       {"quotes doubled and joined", "object A: TA\n  S = 'It''s' + #13#10 +\n 'x'\nend\n",
        Stream(Object("TA", "A", Prop("S", Str("It's\r\nx"))))},
-      {"wide character code", "object A: TA\n  S = 'a'#8364\nend\n", Stream(Object("TA", "A", Prop("S", WStr(u"a\u20ac"))))},
-      {"numbers", "object A: TA\n  I = -70000\n  H = $10\n  F = 1.5\n  E = 1E3\n  B = 9223372036854775807\nend\n",
+      {"wide character code", "object A: TA\n  S = 'a'#8364\nend\n",
+       Stream(Object("TA", "A", Prop("S", WStr(u"a\u20ac"))))},
+      {"numbers",
+       "object A: TA\n  I = -70000\n  H = $10\n  F = 1.5\n  E = 1E3\n  B = "
+       "9223372036854775807\nend\n",
        Stream(Object("TA", "A",
-                     Prop("I", Int(-70000)) + Prop("H", Int(16)) + Prop("F", Extended(1.5)) + Prop("E", Extended(1000)) +
-                         Prop("B", Int64(9223372036854775807LL))))},
+                     Prop("I", Int(-70000)) + Prop("H", Int(16)) + Prop("F", Extended(1.5)) +
+                         Prop("E", Extended(1000)) + Prop("B", Int64(9223372036854775807LL))))},
       {"flags", "inherited A: TA\n  inline B: TB [2]\n  end\nend\n",
        Stream(Object("TA", "A", "", Object("TB", "B", "", "", Prefix(6, Int(2))), Prefix(1)))},
       {"long text", "object A: TA\n  S = '" + std::string(300, 'y') + "'\nend\n",
        Stream(Object("TA", "A", Prop("S", LStr(std::string(300, 'y')))))},
       {"values", "object A: TA\n  A = [x, y]\n  B = nil\n  C = TRUE\n  D = false\n  E = [] \nend\n",
        Stream(Object("TA", "A",
-                     Prop("A", Set({"x", "y"})) + Prop("B", Nil()) + Prop("C", True()) + Prop("D", False()) +
-                         Prop("E", Set({}))))},
+                     Prop("A", Set({"x", "y"})) + Prop("B", Nil()) + Prop("C", True()) +
+                         Prop("D", False()) + Prop("E", Set({}))))},
   };
   for (const Row &row : rows) {
     const auto fromText = ConvertFormBytes(row.text);
-    ASSERT_TRUE(fromText.ok) << row.name << ": " << fromText.error.message << " at " << fromText.error.offset;
+    ASSERT_TRUE(fromText.ok) << row.name << ": " << fromText.error.message << " at "
+                             << fromText.error.offset;
     EXPECT_EQ(fromText.text, Text(row.binary)) << row.name;
   }
 }
@@ -392,13 +415,16 @@ TEST(FormText, MalformedTextFormsAreRefused) {
       {"no end", "object A: TA\n  P = 1\n", "unexpected end of text", 21},
       {"unterminated text", "object A: TA\n  P = 'abc\nend\n", "unterminated text", 19},
       {"missing equal sign", "object A: TA\n  P 1\nend\n", "unexpected token", 17},
-      {"odd hex digits", "object A: TA\n  P = {ABC}\nend\n", "odd number of hexadecimal digits", 23},
+      {"odd hex digits", "object A: TA\n  P = {ABC}\nend\n", "odd number of hexadecimal digits",
+       23},
       {"bad hex digit", "object A: TA\n  P = {AG}\nend\n", "invalid hexadecimal digit", 21},
       {"unterminated binary", "object A: TA\n  P = {AB\n", "unterminated binary value", 19},
-      {"character code too large", "object A: TA\n  P = #70000\nend\n", "character code out of range", 19},
+      {"character code too large", "object A: TA\n  P = #70000\nend\n",
+       "character code out of range", 19},
       {"no class", "object A:\nend\n", "unexpected end of text", 14},
       {"item without end", "object A: TA\n  P = <item\n>\nend\n", "unexpected token", 25},
-      {"deep lists", "object A: TA\n  P = " + std::string(300, '(') + std::string(300, ')') + "\nend\n",
+      {"deep lists",
+       "object A: TA\n  P = " + std::string(300, '(') + std::string(300, ')') + "\nend\n",
        "nesting deeper than 256 levels", 275},
   };
   for (const Row &row : rows) {

@@ -4,13 +4,13 @@
 // their escape sequences; a unit too large for the memory limit aborted
 // with a core.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <sys/resource.h>
 
 #include "project/PrintTool.h"
 
@@ -20,7 +20,9 @@ using printtool::ToolRun;
 
 class HostileInput : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << "scrivane-print not built"; }
+  void SetUp() override {
+    ASSERT_TRUE(QFileInfo::exists(printtool::Program())) << "scrivane-print not built";
+  }
   QString Write(const QString &name, const QByteArray &bytes) {
     const QString path = dir.filePath(name);
     QDir().mkpath(QFileInfo(path).path());
@@ -30,7 +32,8 @@ class HostileInput : public ::testing::Test {
     return path;
   }
   static QByteArray Unit(const QByteArray &name, const QByteArray &secret = "plain") {
-    return "unit " + name + ";\ninterface\nconst Secret = '" + secret + "';\nimplementation\nend.\n";
+    return "unit " + name + ";\ninterface\nconst Secret = '" + secret +
+           "';\nimplementation\nend.\n";
   }
   QString PdfText(const QString &pdf) {
     QProcess text;
@@ -54,10 +57,13 @@ TEST_F(HostileInput, OnlyPascalFilesInsideTheProjectTreeAreBroughtIn) {
   ASSERT_TRUE(QFile::link(dir.filePath("secret.pas"), dir.filePath("proj/Linked.pas")));
   Write("proj/Forms.pas", Unit("Forms", "FORMS-OK"));
   ASSERT_TRUE(QFile::link(dir.filePath("elsewhere/Form.lfm"), dir.filePath("proj/Forms.lfm")));
-  const QString project = Write("proj/p.lpr",
-                                "program P;\nuses\n  Main, Inner in 'sub/Inner.pas',\n"
-                                "  Up in '../secret.pas', Abs in '" + dir.filePath("other/secret2.pas").toUtf8() + "',\n"
-                                "  Txt in '../private.txt', Linked in 'Linked.pas', Forms;\nbegin\nend.\n");
+  const QString project =
+      Write("proj/p.lpr",
+            "program P;\nuses\n  Main, Inner in 'sub/Inner.pas',\n"
+            "  Up in '../secret.pas', Abs in '" +
+                dir.filePath("other/secret2.pas").toUtf8() +
+                "',\n"
+                "  Txt in '../private.txt', Linked in 'Linked.pas', Forms;\nbegin\nend.\n");
   const ToolRun units = RunPrintTool({"--units", project});
   EXPECT_EQ(units.status, 0) << units.err.toStdString();
   QMap<QString, QString> leftOut;  // file name -> third field
@@ -67,43 +73,56 @@ TEST_F(HostileInput, OnlyPascalFilesInsideTheProjectTreeAreBroughtIn) {
   }
   EXPECT_EQ(leftOut.value("Main.pas"), "");
   EXPECT_EQ(leftOut.value("Inner.pas"), "");
-  EXPECT_TRUE(leftOut.value("secret.pas").startsWith("left out: it lies outside the project's folder")) << units.out.toStdString();
-  EXPECT_TRUE(leftOut.value("secret2.pas").startsWith("left out: it lies outside the project's folder"));
-  EXPECT_TRUE(leftOut.value("private.txt").startsWith("left out: it is not a Pascal source or form file"));
-  EXPECT_TRUE(leftOut.value("Linked.pas").startsWith("left out: it is a link to")) << units.out.toStdString();
+  EXPECT_TRUE(
+      leftOut.value("secret.pas").startsWith("left out: it lies outside the project's folder"))
+      << units.out.toStdString();
+  EXPECT_TRUE(
+      leftOut.value("secret2.pas").startsWith("left out: it lies outside the project's folder"));
+  EXPECT_TRUE(
+      leftOut.value("private.txt").startsWith("left out: it is not a Pascal source or form file"));
+  EXPECT_TRUE(leftOut.value("Linked.pas").startsWith("left out: it is a link to"))
+      << units.out.toStdString();
   EXPECT_EQ(units.err.count("left out:"), 4) << units.err.toStdString();
 
   const QString pdf = dir.filePath("book.pdf");
   const ToolRun book = RunPrintTool({project, "--all", "-o", pdf});
   EXPECT_EQ(book.status, 1) << book.err.toStdString();
   const QString text = PdfText(pdf);
-  for (const char *kept : {"MAIN-OK", "INNER-OK", "FORMS-OK"}) EXPECT_TRUE(text.contains(kept)) << kept;
-  for (const char *secret : {"OUTSIDE-SECRET", "PRIVATE-TEXT", "FORM-SECRET"}) EXPECT_FALSE(text.contains(secret)) << secret;
-  EXPECT_TRUE(book.err.contains(dir.filePath("elsewhere/Form.lfm")) || book.err.contains("Forms.lfm: left out"))
+  for (const char *kept : {"MAIN-OK", "INNER-OK", "FORMS-OK"})
+    EXPECT_TRUE(text.contains(kept)) << kept;
+  for (const char *secret : {"OUTSIDE-SECRET", "PRIVATE-TEXT", "FORM-SECRET"})
+    EXPECT_FALSE(text.contains(secret)) << secret;
+  EXPECT_TRUE(book.err.contains(dir.filePath("elsewhere/Form.lfm")) ||
+              book.err.contains("Forms.lfm: left out"))
       << book.err.toStdString();
 }
 
 TEST_F(HostileInput, NamesReachTheTerminalEscaped) {
   const QString hostile = QString("x\x1b]0;PWNED\x07\x1b[2J");
-  const QString project = Write("esc/p.lpr", "program P;\nuses\n  A in '" + hostile.toUtf8() + ".pas';\nbegin\nend.\n");
+  const QString project =
+      Write("esc/p.lpr", "program P;\nuses\n  A in '" + hostile.toUtf8() + ".pas';\nbegin\nend.\n");
   const QString missing = dir.filePath(hostile + ".pas");
-  for (const QStringList &args : {QStringList{"--units", project}, QStringList{project, "--all", "-o", dir.filePath("e.pdf")},
-                                   QStringList{missing, "-o", dir.filePath("m.pdf")}}) {
+  for (const QStringList &args :
+       {QStringList{"--units", project}, QStringList{project, "--all", "-o", dir.filePath("e.pdf")},
+        QStringList{missing, "-o", dir.filePath("m.pdf")}}) {
     const ToolRun run = RunPrintTool(args);
     for (const QString &said : {run.out, run.err}) {
       EXPECT_FALSE(said.contains(QChar(0x1b))) << args.join(' ').toStdString();
       EXPECT_FALSE(said.contains(QChar(0x07))) << args.join(' ').toStdString();
     }
-    EXPECT_TRUE((run.out + run.err).contains("\\x1b]0;PWNED\\x07")) << (run.out + run.err).toStdString();
+    EXPECT_TRUE((run.out + run.err).contains("\\x1b]0;PWNED\\x07"))
+        << (run.out + run.err).toStdString();
   }
 }
 
 TEST_F(HostileInput, AUnitTooLargeForTheMemoryLimitIsAMessage) {
   QByteArray unit = "unit Big;\ninterface\nimplementation\n";
-  const QByteArray routine = "procedure P; begin Total := Total + Item[Index]; WriteLn('hello world'); end;\n";
+  const QByteArray routine =
+      "procedure P; begin Total := Total + Item[Index]; WriteLn('hello world'); end;\n";
   while (unit.size() < 24 * 1024 * 1024) unit += routine;
   const QString path = Write("Big.pas", unit + "end.\n");
-  for (const QStringList &args : {QStringList{"--routines", path}, QStringList{path, "-o", dir.filePath("big.pdf")}}) {
+  for (const QStringList &args :
+       {QStringList{"--routines", path}, QStringList{path, "-o", dir.filePath("big.pdf")}}) {
     QProcess process;
     process.setChildProcessModifier([] {
       const rlimit limit{150u << 20, 150u << 20};
@@ -113,7 +132,8 @@ TEST_F(HostileInput, AUnitTooLargeForTheMemoryLimitIsAMessage) {
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
     EXPECT_EQ(process.exitCode(), 1) << args.join(' ').toStdString();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()), "scrivane-print: Not enough memory to read " + path + "\n");
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+              "scrivane-print: Not enough memory to read " + path + "\n");
   }
   EXPECT_EQ(QDir(dir.path()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
   EXPECT_FALSE(QFileInfo::exists(dir.filePath("big.pdf")));

@@ -4,8 +4,8 @@
 
 #include "platform/Paths.h"
 #include "project/IncludeFiles.h"
-#include "project/ProjectFiles.h"
 #include "project/PrintTool.h"
+#include "project/ProjectFiles.h"
 #include "project/ReaderFixture.h"
 #include "support/ProjectKinds.h"
 
@@ -72,9 +72,11 @@ TEST_F(Includes, NamesAreFoundAsFreePascalFindsThem) {
     const char *name;
     const char *found;  // relative to the scratch folder; "" none
   } rows[] = {
-      {"a.inc", "u/a.inc"},   {"A.INC", "u/a.inc"}, {"sub/b.inc", "u/Sub/B.INC"}, {"sub\\b.inc", "u/Sub/B.INC"},
-      {"c", "inc/c.inc"},     {"d", "inc/d.inc"},   {"d.pp", "u/d.pp"},           {"*", "u/unit.inc"},
-      {"missing.inc", ""},    {"../inc/c.inc", "inc/c.inc"},
+      {"a.inc", "u/a.inc"},         {"A.INC", "u/a.inc"},
+      {"sub/b.inc", "u/Sub/B.INC"}, {"sub\\b.inc", "u/Sub/B.INC"},
+      {"c", "inc/c.inc"},           {"d", "inc/d.inc"},
+      {"d.pp", "u/d.pp"},           {"*", "u/unit.inc"},
+      {"missing.inc", ""},          {"../inc/c.inc", "inc/c.inc"},
   };
   for (const Row &row : rows) {
     FileFinder finder;
@@ -91,11 +93,12 @@ TEST_F(Includes, IncludedTextFollowsItsDirectiveWithItsOwnLineNumbers) {
                              "unit Main;\ninterface\nprocedure B;\nprocedure C;\nimplementation\n"
                              "{$I part.inc}\n{$I gone.inc}\n{$I loop.inc}\nend.\n");
   OpenUnit(unit);
-  EXPECT_EQ(Rows(), (QStringList{"0:1 unit Main;", "0:2 interface", "0:3 procedure B;", "0:4 procedure C;",
-                                 "0:5 implementation", "0:6 {$I part.inc}", "1:1 procedure B;", "1:2 begin",
-                                 "1:3 end;", "1:4 {$I deeper.inc}", "2:1 procedure C;", "2:2 begin", "2:3 end;",
-                                 "0:7 {$I gone.inc}", "3:0 ", "0:8 {$I loop.inc}", "4:1 {$I loop.inc}", "5:0 ",
-                                 "0:9 end."}));
+  EXPECT_EQ(Rows(),
+            (QStringList{"0:1 unit Main;", "0:2 interface", "0:3 procedure B;", "0:4 procedure C;",
+                         "0:5 implementation", "0:6 {$I part.inc}", "1:1 procedure B;", "1:2 begin",
+                         "1:3 end;", "1:4 {$I deeper.inc}", "2:1 procedure C;", "2:2 begin",
+                         "2:3 end;", "0:7 {$I gone.inc}", "3:0 ", "0:8 {$I loop.inc}",
+                         "4:1 {$I loop.inc}", "5:0 ", "0:9 end."}));
   ASSERT_EQ(model.SourceParts.size(), 6);
   EXPECT_EQ(model.SourceParts[1].shown, "part.inc");
   EXPECT_EQ(model.SourceParts[3].state, SourcePart::State::Missing);
@@ -118,7 +121,8 @@ TEST_F(Includes, IncludedTextFollowsItsDirectiveWithItsOwnLineNumbers) {
 TEST_F(Includes, AUnitAloneTakesThePathsOfItsPackage) {
   Write("pkg/base.lpk",
         "<?xml version=\"1.0\"?><CONFIG><Package><CompilerOptions><SearchPaths>"
-        "<IncludeFiles Value=\"include;$(TargetOS);$(LazarusDir)/x\"/></SearchPaths></CompilerOptions>"
+        "<IncludeFiles "
+        "Value=\"include;$(TargetOS);$(LazarusDir)/x\"/></SearchPaths></CompilerOptions>"
         "<Files><Item1><Filename Value=\"ctrls.pp\"/></Item1></Files></Package></CONFIG>");
   Write("pkg/include/ctrl.inc", "procedure P;\nbegin\nend;\n");
   Write("pkg/linux/os.inc", "procedure Q;\nbegin\nend;\n");
@@ -141,19 +145,25 @@ TEST_F(Includes, ProjectFilesListTheirUnitsAndSearchPaths) {
   Write("packager/Packager.pas", "unit Packager;\nend.\n");
   Write("packager/unused.pas", "unit Unused;\nend.\n");
   Write("ide/prog.lpi",
-        "<?xml version=\"1.0\"?><CONFIG><ProjectOptions><Units Count=\"2\"><Unit0><Filename Value=\"prog.lpr\"/>"
-        "<IsPartOfProject Value=\"True\"/></Unit0><Unit1><Filename Value=\"extra.pas\"/><IsPartOfProject "
+        "<?xml version=\"1.0\"?><CONFIG><ProjectOptions><Units Count=\"2\"><Unit0><Filename "
+        "Value=\"prog.lpr\"/>"
+        "<IsPartOfProject Value=\"True\"/></Unit0><Unit1><Filename "
+        "Value=\"extra.pas\"/><IsPartOfProject "
         "Value=\"True\"/></Unit1></Units></ProjectOptions><CompilerOptions><SearchPaths>"
         "<OtherUnitFiles Value=\"../packager\"/></SearchPaths></CompilerOptions></CONFIG>");
   Write("d/Proj.dpr", "program Proj;\nuses\n  U1 in 'Src\\U1.pas';\nbegin\nend.\n");
   Write("d/Src/U1.pas", "unit U1;\nend.\n");
   Write("d/Proj.dproj",
         "<Project xmlns=\"http://schemas.microsoft.com/developer/msbuild/2003\"><PropertyGroup>"
-        "<MainSource>Proj.dpr</MainSource><DCC_UnitSearchPath>lib;$(DCC_UnitSearchPath)</DCC_UnitSearchPath>"
-        "</PropertyGroup><ItemGroup><DCCReference Include=\"Src\\U1.pas\"/><DCCReference Include=\"Two.pas\"/>"
+        "<MainSource>Proj.dpr</MainSource><DCC_UnitSearchPath>lib;$(DCC_UnitSearchPath)</"
+        "DCC_UnitSearchPath>"
+        "</PropertyGroup><ItemGroup><DCCReference Include=\"Src\\U1.pas\"/><DCCReference "
+        "Include=\"Two.pas\"/>"
         "</ItemGroup></Project>");
   Write("d/Two.pas", "unit Two;\nend.\n");
-  Write("d/Pack.dpk", "package Pack;\nrequires rtl;\ncontains\n  { Old in 'Old.pas', }\n  Two in 'Two.pas';\nend.\n");
+  Write("d/Pack.dpk",
+        "package Pack;\nrequires rtl;\ncontains\n  { Old in 'Old.pas', }\n  Two in "
+        "'Two.pas';\nend.\n");
   struct Row {
     const char *file;
     QStringList units;
@@ -169,7 +179,8 @@ TEST_F(Includes, ProjectFilesListTheirUnitsAndSearchPaths) {
     OpenPath(ctx, Path(row.file));
     EXPECT_EQ(UnitNames(), row.units) << row.file;
     EXPECT_EQ(model.OpenedPath, Path(row.opened)) << row.file;
-    for (const UnitEntry &entry : model.Units) EXPECT_TRUE(QFileInfo::exists(entry.PathToRead())) << row.file;
+    for (const UnitEntry &entry : model.Units)
+      EXPECT_TRUE(QFileInfo::exists(entry.PathToRead())) << row.file;
   }
   EXPECT_TRUE(messages.warnings.isEmpty());
   EXPECT_TRUE(messages.informations.isEmpty());
@@ -184,7 +195,8 @@ TEST(ProjectKinds, EachOpensListsPrintsAndFollowsItsIncludePath) {
     EXPECT_EQ(units.status, 0) << project.toStdString() << units.err.toStdString();
     EXPECT_EQ(units.out, "Work.pas\t" + work + "\n") << project.toStdString();
     const auto routines = printtool::RunPrintTool({"--routines", project});
-    EXPECT_EQ(routines.out, "procedure go;\t" + QDir::cleanPath(dir.path() + "/Shared/inc/Body.inc") + "\n")
+    EXPECT_EQ(routines.out,
+              "procedure go;\t" + QDir::cleanPath(dir.path() + "/Shared/inc/Body.inc") + "\n")
         << project.toStdString() << routines.err.toStdString();
     const QString pdf = dir.path() + "/book.pdf";
     // -q: the pages line goes to stderr, which must otherwise stay empty.

@@ -55,7 +55,8 @@ TEST(LineList, RewrittenInPlaceKeepsCopiesAndBytes) {
   lines.moveLine(5, 4);
   lines.setLine(5, "", 0);
   lines.truncate(5);
-  EXPECT_EQ(lines.toList(), (QList<QByteArray>{"unit u;", "procedure A( x: integer);", "begin", "end;", "end."}));
+  EXPECT_EQ(lines.toList(),
+            (QList<QByteArray>{"unit u;", "procedure A( x: integer);", "begin", "end;", "end."}));
   EXPECT_EQ(lines[2].data(), begin.data());
   EXPECT_EQ(lines.fileLine(1), 2);
   EXPECT_FALSE(lines.startsFileLine(1));

@@ -32,8 +32,9 @@ inline QString DefaultSettings() {
 // --ini.
 inline QStringList WithOwnSettings(const QStringList &args) {
   for (const QString &arg : args)
-    if (arg == QLatin1String("--ini") || arg.startsWith(QLatin1String("--ini=")) || arg == QLatin1String("--units") ||
-        arg == QLatin1String("--routines") || arg == QLatin1String("--form-text") || arg == QLatin1String("--help") ||
+    if (arg == QLatin1String("--ini") || arg.startsWith(QLatin1String("--ini=")) ||
+        arg == QLatin1String("--units") || arg == QLatin1String("--routines") ||
+        arg == QLatin1String("--form-text") || arg == QLatin1String("--help") ||
         arg == QLatin1String("-h") || arg == QLatin1String("--version"))
       return args;
   return QStringList(args) << QStringLiteral("--ini") << DefaultSettings();

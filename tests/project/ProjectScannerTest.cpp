@@ -60,16 +60,18 @@ TEST_F(ProjectScanner, UsesClausesAddEachExistingUnitOnce) {
                             " Second in 'Second.pas';\n");
   Open(dpr, true);
   // A missing project unit is listed and does not end the scan of the others.
-  EXPECT_EQ(UnitNames(), (QStringList{"Missing.pas", "Main.pas", "Second.pas", "alpha.pas", "Beta.pas",
-                                      "GAMMA.pas", "delta.pas"}));
-  for (int i = 3; i < model.Units.size(); ++i) EXPECT_EQ(model.Units[i].kind, EntryKind::UnitInUses);
+  EXPECT_EQ(UnitNames(), (QStringList{"Missing.pas", "Main.pas", "Second.pas", "alpha.pas",
+                                      "Beta.pas", "GAMMA.pas", "delta.pas"}));
+  for (int i = 3; i < model.Units.size(); ++i)
+    EXPECT_EQ(model.Units[i].kind, EntryKind::UnitInUses);
   EXPECT_EQ(model.Units[4].fullPath, Clean("P/Beta.pas"));
   EXPECT_TRUE(model.IndexEntries.isEmpty());
 }
 
 TEST_F(ProjectScanner, OpeningAUnitAloneListsItAndLoadsIt) {
-  const QString pas = Write("Only/Solo.PAS", "unit Solo;\ninterface\nprocedure Go;\nimplementation\n"
-                                             "procedure Go;\nbegin\nend;\nend.\n");
+  const QString pas = Write("Only/Solo.PAS",
+                            "unit Solo;\ninterface\nprocedure Go;\nimplementation\n"
+                            "procedure Go;\nbegin\nend;\nend.\n");
   Open(pas);
   EXPECT_EQ(UnitNames(), QStringList{"Solo.PAS"});
   EXPECT_EQ(model.ProjectLines, QList<QByteArray>{"Solo.PAS"});
@@ -80,7 +82,8 @@ TEST_F(ProjectScanner, OpeningAUnitAloneListsItAndLoadsIt) {
 
 TEST_F(ProjectScanner, EntryFileInfoFindsFilesOutsideTheProjectFolder) {
   Write("lib/Shared.pas", "unit Shared;\n");
-  const QString dpr = Write("app/App.dpr", "uses Shared in '..\\lib\\Shared.pas', Gone in 'Gone.pas';\n");
+  const QString dpr =
+      Write("app/App.dpr", "uses Shared in '..\\lib\\Shared.pas', Gone in 'Gone.pas';\n");
   Open(dpr);
   ASSERT_EQ(model.Units.size(), 2);
   EXPECT_TRUE(UnitEntryFileInfo(model, 0).exists());
@@ -126,15 +129,16 @@ TEST_F(ProjectScanner, FreePascalAndLazarusNamesPickTheirReader) {
   // Read as a project it lists solo.pas; read as a unit it lists itself and
   // its routine.
   const QByteArray text =
-      "unit U;\ninterface\nuses Solo in 'Solo.pas';\nprocedure Go;\nimplementation\nprocedure Go;\nbegin\nend;\nend.\n";
+      "unit U;\ninterface\nuses Solo in 'Solo.pas';\nprocedure Go;\nimplementation\nprocedure "
+      "Go;\nbegin\nend;\nend.\n";
   enum Reader { Project, Unit, Nothing };
   const struct {
     const char *file;
     Reader reader;
   } rows[] = {
-      {"demo.lpr", Project}, {"Demo.LPR", Project}, {"tool.pp", Unit},    {"Old.P", Unit},
+      {"demo.lpr", Project},    {"Demo.LPR", Project}, {"tool.pp", Unit},     {"Old.P", Unit},
       {"tool.pp.bak", Nothing}, {"tool.ppu", Nothing}, {"demo.lpi", Nothing}, {"incl.inc", Unit},
-      {"demo.dpr", Project},   {"tool.pas", Unit},
+      {"demo.dpr", Project},    {"tool.pas", Unit},
   };
   for (const auto &row : rows) {
     const QString path = Write(QStringLiteral("fp/") + row.file, text);
@@ -158,8 +162,10 @@ TEST_F(ProjectScanner, FreePascalAndLazarusNamesPickTheirReader) {
 }
 
 TEST_F(ProjectScanner, UsesClausesFindFreePascalUnitsAfterPascalOnes) {
-  Write("F/Main.pas", "unit Main;\ninterface\nuses Both, OnlyPp, OnlyP, Neither;\nimplementation\nend.\n");
-  for (const char *name : {"F/both.pas", "F/both.pp", "F/OnlyPp.pp", "F/onlyp.p"}) Write(name, "unit x;\n");
+  Write("F/Main.pas",
+        "unit Main;\ninterface\nuses Both, OnlyPp, OnlyP, Neither;\nimplementation\nend.\n");
+  for (const char *name : {"F/both.pas", "F/both.pp", "F/OnlyPp.pp", "F/onlyp.p"})
+    Write(name, "unit x;\n");
   Open(Write("F/f.dpr", "uses Main in 'Main.pas';\n"), true);
   EXPECT_EQ(UnitNames(), (QStringList{"Main.pas", "both.pas", "OnlyPp.pp", "onlyp.p"}));
   EXPECT_EQ(FindUnitByName(model, "OnlyPP"), 2);
@@ -168,7 +174,8 @@ TEST_F(ProjectScanner, UsesClausesFindFreePascalUnitsAfterPascalOnes) {
 }
 
 TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder) {
-  for (const char *name : {"L/Unit1.pas", "L/mainform.pp", "L/tools.strings.pas", "L/sub/other.pp", "L/lib/Lib.pas"})
+  for (const char *name :
+       {"L/Unit1.pas", "L/mainform.pp", "L/tools.strings.pas", "L/sub/other.pp", "L/lib/Lib.pas"})
     Write(name, "unit x;\n");
   const QByteArray lpr =
       "program Demo;\n{$mode objfpc}{$H+}\n"
@@ -183,7 +190,8 @@ TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder)
   // The uses clause read as code, in its order: names in comments count
   // for nothing, every {$IFDEF} branch counts. Units of the LCL are not in
   // the folder.
-  const QStringList expected{"mainform.pp", "Lib.pas", "other.pp", "gone.pp", "tools.strings.pas", "Unit1.pas"};
+  const QStringList expected{"mainform.pp", "Lib.pas",           "other.pp",
+                             "gone.pp",     "tools.strings.pas", "Unit1.pas"};
   EXPECT_EQ(UnitNames(), expected);
   EXPECT_EQ(model.Units[2].fullPath, Clean("L/sub/other.pp"));
   for (const auto &unit : model.Units) EXPECT_EQ(unit.kind, EntryKind::UnitInProject);
@@ -192,23 +200,31 @@ TEST_F(ProjectScanner, LazarusProjectListsTheUnitsItsUsesClauseFindsInItsFolder)
   Open(Write("L/demo.dpr", lpr));
   EXPECT_EQ(UnitNames(), expected);
   // Text that is no uses entry names no unit.
-  Open(Write("L/notes.dpr", "program Notes;\n{ Build notes: see Readme.pas }\nuses Unit1 // , Old in 'Old.pas'\n"
-                            "  {, Older in 'Older.pas'};\nbegin\n  WriteLn('usage: demo file.pas');\nend.\n"));
+  Open(Write("L/notes.dpr",
+             "program Notes;\n{ Build notes: see Readme.pas }\nuses Unit1 // , Old in 'Old.pas'\n"
+             "  {, Older in 'Older.pas'};\nbegin\n  WriteLn('usage: demo file.pas');\nend.\n"));
   EXPECT_EQ(UnitNames(), QStringList{"Unit1.pas"});
   // A program without a uses clause lists nothing, whatever its body says.
   Open(Write("L/bare.lpr", "program Bare;\nbegin\n  uses := 1;\nend.\n"));
   EXPECT_TRUE(model.Units.isEmpty());
 }
 
-
 // "--routines Upper.pas" read upper.pas: the lower-cased path found the other
 // file first. The file named exactly wins; case is ignored only for names
 // that do not exist as written.
 TEST_F(ProjectScanner, ExactNameWinsOverTheCaseInsensitiveLookup) {
-  Write("Upper.pas", "unit Upper;\ninterface\nprocedure FromUpper;\nimplementation\nprocedure FromUpper;\nbegin end;\nend.\n");
-  Write("upper.pas", "unit upper;\ninterface\nprocedure FromLower;\nimplementation\nprocedure FromLower;\nbegin end;\nend.\n");
-  Write("Only.pas", "unit Only;\ninterface\nprocedure FromOnly;\nimplementation\nprocedure FromOnly;\nbegin end;\nend.\n");
-  struct Row { const char *opened, *routine, *read; } rows[] = {
+  Write("Upper.pas",
+        "unit Upper;\ninterface\nprocedure FromUpper;\nimplementation\nprocedure FromUpper;\nbegin "
+        "end;\nend.\n");
+  Write("upper.pas",
+        "unit upper;\ninterface\nprocedure FromLower;\nimplementation\nprocedure FromLower;\nbegin "
+        "end;\nend.\n");
+  Write("Only.pas",
+        "unit Only;\ninterface\nprocedure FromOnly;\nimplementation\nprocedure FromOnly;\nbegin "
+        "end;\nend.\n");
+  struct Row {
+    const char *opened, *routine, *read;
+  } rows[] = {
       {"Upper.pas", "procedure fromupper;", "Upper.pas"},
       {"upper.pas", "procedure fromlower;", "upper.pas"},
       {"ONLY.PAS", "procedure fromonly;", "Only.pas"},
@@ -218,7 +234,8 @@ TEST_F(ProjectScanner, ExactNameWinsOverTheCaseInsensitiveLookup) {
     EXPECT_EQ(RoutineTexts(), QList<QByteArray>{row.routine}) << row.opened;
     EXPECT_EQ(model.CurrentUnitPath, Path(row.read)) << row.opened;
   }
-  const QString dpr = Write("p.dpr", "uses\n  A in 'Upper.pas',\n  B in 'upper.pas',\n  C in 'only.pas';\n");
+  const QString dpr =
+      Write("p.dpr", "uses\n  A in 'Upper.pas',\n  B in 'upper.pas',\n  C in 'only.pas';\n");
   Open(dpr);
   QStringList read;
   for (int i = 0; i < model.Units.size(); ++i) {
@@ -235,7 +252,8 @@ TEST_F(ProjectScanner, ExactNameWinsOverTheCaseInsensitiveLookup) {
 TEST_F(ProjectScanner, PathsForScriptsAndMessagesAreTheRealOnes) {
   Write("MyProj/Stock.pas", "unit Stock;\ninterface\nuses Reports;\nimplementation\nend.\n");
   Write("MyProj/REPORTS.pas", "unit Reports;\n");
-  const QString dpr = Write("MyProj/Inventory.dpr", "uses\n  stock in 'stock.pas',\n  gone in 'Gone.pas';\n");
+  const QString dpr =
+      Write("MyProj/Inventory.dpr", "uses\n  stock in 'stock.pas',\n  gone in 'Gone.pas';\n");
   Open(dpr, true);
   ASSERT_EQ(model.Units.size(), 3);
   EXPECT_EQ(UnitNames(), (QStringList{"Stock.pas", "Gone.pas", "REPORTS.pas"}));
@@ -257,12 +275,17 @@ TEST_F(ProjectScanner, EveryFileThatCannotBeReadIsNamedWithTheReason) {
   ASSERT_TRUE(QFile::link(Path("nothing.pas"), Path("dangling.pas")));
   Write("README", "Read me.\n");
   Write("binary.pas", QByteArray("unit\0binary", 11));
-  struct Row { const char *name; QString message; } rows[] = {
+  struct Row {
+    const char *name;
+    QString message;
+  } rows[] = {
       {"folder.pas", "Cannot read " + Path("folder.pas") + ": it is a folder, not a file"},
       {"loop-a.pas", "Cannot read " + Path("loop-a.pas") + ": its symbolic links form a loop"},
-      {"dangling.pas", "Cannot read " + Path("dangling.pas") + ": it is a symbolic link to a file that does not exist"},
+      {"dangling.pas", "Cannot read " + Path("dangling.pas") +
+                           ": it is a symbolic link to a file that does not exist"},
       {"README", "Cannot read " + Path("README") +
-                     ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, .pp, .p, .inc) or form (.dfm, .lfm) file."},
+                     ": it is not a project (.dpr, .lpr, .dpk, .lpi, .lpk, .dproj), unit (.pas, "
+                     ".pp, .p, .inc) or form (.dfm, .lfm) file."},
       {"binary.pas", "File is binary. Please save it as text file."},
       {"missing.pas", Path("missing.pas") + " not found."},
   };

@@ -1,9 +1,10 @@
 #pragma once
 // A scratch folder of source files and a model to read them into.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "format/FormatSettings.h"
 #include "platform/RecordedMessages.h"

@@ -184,47 +184,58 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
 // A program lists each routine of its own once: not a forward header, a
 // method its class declares or a routine nested in another.
 TEST_F(UnitScanner, ProgramListsItsOwnRoutinesOnce) {
-  LoadLines("program p;\ntype\n  t = class\n    procedure a; virtual;\n  end;\n"
-            "procedure fwd; forward;\nprocedure t.a;\nbegin\nend;\n"
-            "procedure outer;\n  procedure inner;\n  begin\n  end;\nbegin\nend;\n"
-            "procedure fwd;\nbegin\nend;\nbegin\nend.\n");
-  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{"procedure fwd;", "procedure outer;", "procedure t.a;"}));
+  LoadLines(
+      "program p;\ntype\n  t = class\n    procedure a; virtual;\n  end;\n"
+      "procedure fwd; forward;\nprocedure t.a;\nbegin\nend;\n"
+      "procedure outer;\n  procedure inner;\n  begin\n  end;\nbegin\nend;\n"
+      "procedure fwd;\nbegin\nend;\nbegin\nend.\n");
+  EXPECT_EQ(RoutineTexts(),
+            (QList<QByteArray>{"procedure fwd;", "procedure outer;", "procedure t.a;"}));
 }
 
 TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
   // Before, the header lines were cut in place, and the listing lost every
   // directive and trailing comment; a comment holding ") :" hid the routine.
-  LoadLines("unit u;\ninterface\ntype\n  TA = class\n"
-            "    procedure Click; virtual; abstract;\n"
-            "    procedure Move(dx,\n      dy: Integer); overload; // moves\n"
-            "    function Area: Double; inline;\n"
-            "    function Check(p: PChar): boolean; // the normal messages: filename(y,x): Hint: ..\n"
-            "  end;\n"
-            "procedure Ext; external name 'ext';\n"
-            "implementation\n"
-            "procedure TA.Move(dx,\n  dy: Integer); // with (a comment\nbegin end;\n"
-            "function TA.Check(p: PChar): boolean;\nbegin end;\n"
-            "function TA.Area: Double; inline;\nbegin end;\n"
-            "end.\n");
+  LoadLines(
+      "unit u;\ninterface\ntype\n  TA = class\n"
+      "    procedure Click; virtual; abstract;\n"
+      "    procedure Move(dx,\n      dy: Integer); overload; // moves\n"
+      "    function Area: Double; inline;\n"
+      "    function Check(p: PChar): boolean; // the normal messages: filename(y,x): Hint: ..\n"
+      "  end;\n"
+      "procedure Ext; external name 'ext';\n"
+      "implementation\n"
+      "procedure TA.Move(dx,\n  dy: Integer); // with (a comment\nbegin end;\n"
+      "function TA.Check(p: PChar): boolean;\nbegin end;\n"
+      "function TA.Area: Double; inline;\nbegin end;\n"
+      "end.\n");
   QList<QByteArray> trimmed;
   for (QByteArrayView line : model.SourceLines) trimmed << line.trimmed().toByteArray();
-  EXPECT_EQ(trimmed, (QList<QByteArray>{
-                         "unit u;", "interface", "type", "TA = class",
-                         "procedure Click; virtual; abstract;",
-                         "procedure Move ( dx, dy : Integer ); overload; // moves",
-                         "function Area : Double; inline;",
-                         "function Check ( p : PChar ) : boolean; // the normal messages: filename(y,x): Hint: ..",
-                         "end;",
-                         "procedure Ext; external name 'ext';",
-                         "implementation",
-                         "procedure TA.Move ( dx, dy : Integer ); // with (a comment",
-                         "begin", "end;",
-                         "function TA.Check ( p : PChar ) : boolean;",
-                         "begin", "end;",
-                         "function TA.Area : Double; inline;",
-                         "begin", "end;",
-                         "end.",
-                     }));
+  EXPECT_EQ(
+      trimmed,
+      (QList<QByteArray>{
+          "unit u;",
+          "interface",
+          "type",
+          "TA = class",
+          "procedure Click; virtual; abstract;",
+          "procedure Move ( dx, dy : Integer ); overload; // moves",
+          "function Area : Double; inline;",
+          "function Check ( p : PChar ) : boolean; // the normal messages: filename(y,x): Hint: ..",
+          "end;",
+          "procedure Ext; external name 'ext';",
+          "implementation",
+          "procedure TA.Move ( dx, dy : Integer ); // with (a comment",
+          "begin",
+          "end;",
+          "function TA.Check ( p : PChar ) : boolean;",
+          "begin",
+          "end;",
+          "function TA.Area : Double; inline;",
+          "begin",
+          "end;",
+          "end.",
+      }));
   EXPECT_EQ(model.DeclaredRoutines, (QList<QByteArray>{
                                         "procedure click;",
                                         "procedure move ( dx, dy : integer );",
@@ -242,15 +253,17 @@ TEST_F(UnitScanner, HeaderKeepsTheTextAfterItsFirstSemicolonForPrinting) {
   model.Routines[2].selected = true;
   CollectSelectedText(model);
   EXPECT_EQ(model.ListingLines.size(), 3);
-  EXPECT_EQ(model.ListingLines.first().trimmed(), "procedure TA.Move ( dx, dy : Integer ); // with (a comment");
+  EXPECT_EQ(model.ListingLines.first().trimmed(),
+            "procedure TA.Move ( dx, dy : Integer ); // with (a comment");
 }
 
 TEST_F(UnitScanner, JoinThatWouldChangeTheTextIsNotPrintedAsOneLine) {
   // Joined after a "//" comment the parameters would print as comment text;
   // the header still completes for its key.
-  LoadLines("interface\nprocedure P(a: Integer; // first\n  b: Integer);\nimplementation\n"
-            "procedure P(a: Integer; // first\n  b: Integer);\nbegin end;\n"
-            "{ left out:\nprocedure Q(x,\n  y: Integer); }\nend.\n");
+  LoadLines(
+      "interface\nprocedure P(a: Integer; // first\n  b: Integer);\nimplementation\n"
+      "procedure P(a: Integer; // first\n  b: Integer);\nbegin end;\n"
+      "{ left out:\nprocedure Q(x,\n  y: Integer); }\nend.\n");
   EXPECT_EQ(RoutineTexts(), QList<QByteArray>{"procedure p ( a : integer; b : integer );"});
   EXPECT_EQ(model.SourceLines.size(), 12);
   EXPECT_EQ(model.SourceLines[4].trimmed(), "procedure P ( a : Integer; // first");
@@ -281,10 +294,11 @@ TEST_F(UnitScanner, LineCommentIsNeverSplitAtBlockWords) {
 }
 
 TEST_F(UnitScanner, SelectionTextRunsToTheLastEndAndTakesLocalRoutines) {
-  LoadLines("unit u;\ninterface\nprocedure A;\nprocedure B;\nimplementation\n"
-            "procedure Inner;\nbegin\nend;\n"
-            "procedure A;\nprocedure Nested;\nbegin end;\nbegin\n  Nested;\nend;\n\n{ gap }\n"
-            "procedure B;\nbegin\nend;\nend.\n");
+  LoadLines(
+      "unit u;\ninterface\nprocedure A;\nprocedure B;\nimplementation\n"
+      "procedure Inner;\nbegin\nend;\n"
+      "procedure A;\nprocedure Nested;\nbegin end;\nbegin\n  Nested;\nend;\n\n{ gap }\n"
+      "procedure B;\nbegin\nend;\nend.\n");
   ASSERT_EQ(RoutineTexts(), (QList<QByteArray>{"procedure a;", "procedure b;"}));
   model.Routines[0].selected = true;
   CollectSelectedText(model);
@@ -302,17 +316,18 @@ TEST_F(UnitScanner, SelectionTextRunsToTheLastEndAndTakesLocalRoutines) {
 }
 
 TEST_F(UnitScanner, BraceOrParenStarInsideAStringDefaultDoesNotCutTheHeader) {
-  LoadLines("unit u;\ninterface\n"
-            "function Helper(const S: string = '{'): Boolean;\n"
-            "function Mask(const S: string = '(*.*)'): Boolean;\n"
-            "procedure Wrap(const S: string = 'a{b');\n"
-            "procedure Noted;\n"
-            "implementation\n"
-            "function Helper(const S: string = '{'): Boolean;\nbegin end;\n"
-            "function Mask(const S: string = '(*.*)'): Boolean;\nbegin end;\n"
-            "procedure Wrap(const S: string = 'a{b'); { wraps }\nbegin end;\n"
-            "procedure Noted; { a note }\nbegin end;\n"
-            "end.\n");
+  LoadLines(
+      "unit u;\ninterface\n"
+      "function Helper(const S: string = '{'): Boolean;\n"
+      "function Mask(const S: string = '(*.*)'): Boolean;\n"
+      "procedure Wrap(const S: string = 'a{b');\n"
+      "procedure Noted;\n"
+      "implementation\n"
+      "function Helper(const S: string = '{'): Boolean;\nbegin end;\n"
+      "function Mask(const S: string = '(*.*)'): Boolean;\nbegin end;\n"
+      "procedure Wrap(const S: string = 'a{b'); { wraps }\nbegin end;\n"
+      "procedure Noted; { a note }\nbegin end;\n"
+      "end.\n");
   EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{
                                 "function helper ( const s : string = '{' ) : boolean;",
                                 "function mask ( const s : string = '(*.*)' ) : boolean;",
@@ -347,7 +362,8 @@ TEST(ProjectModelTest, RoutineReferencesMoveWithTheirEntries) {
   model.AddRoutine("procedure b;", EntryKind::Procedure, "procedure b;|40");
   model.AddRoutine("Procedure A;", EntryKind::Procedure, "Procedure A;|100");
   QList<QByteArray> refs = model.RoutineRefs;
-  EXPECT_EQ(refs, (QList<QByteArray>{"function a;|30", "Procedure A;|100", "procedure b;|9", "procedure b;|40"}));
+  EXPECT_EQ(refs, (QList<QByteArray>{"function a;|30", "Procedure A;|100", "procedure b;|9",
+                                     "procedure b;|40"}));
 
   // Adding a batch at once gives the order adding one by one gives, equal
   // texts in file order included.
@@ -355,7 +371,8 @@ TEST(ProjectModelTest, RoutineReferencesMoveWithTheirEntries) {
   QList<RoutineEntry> entries;
   QList<QByteArray> batchRefs;
   for (int i = 0; i < 300; ++i) {
-    const QByteArray text = (i % 3 ? "procedure " : "Procedure ") + QByteArray(1, char('a' + (i * 7) % 5)) + ';';
+    const QByteArray text =
+        (i % 3 ? "procedure " : "Procedure ") + QByteArray(1, char('a' + (i * 7) % 5)) + ';';
     const QByteArray ref = text + '|' + QByteArray::number(i);
     oneByOne.AddRoutine(text, EntryKind::Procedure, ref);
     entries.append(RoutineEntry{text, EntryKind::Procedure, false});
@@ -380,13 +397,16 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
     bool implementationRoutines = false;  // [Switch] ImplementationRoutines
     QList<bool> implementationOnly = {};  // by entry, when given
   } rows[] = {
-      {"[external name] has no body; {$IFDEF} alternatives of one routine as procedure and function; a record's "
+      {"[external name] has no body; {$IFDEF} alternatives of one routine as procedure and "
+       "function; a record's "
        "management operator",
-       "unit u;\ninterface\ntype\n  TN = record\n    class operator Initialize(var a: TN);\n  end;\n"
+       "unit u;\ninterface\ntype\n  TN = record\n    class operator Initialize(var a: TN);\n  "
+       "end;\n"
        "function Alloc(L: integer): pointer;\nimplementation\n"
        "procedure fpc_conv(var r: string; p: pchar); [external name 'FPC_CONV'];\n"
        "function Alloc(L: integer): pointer;\nbegin end;\n"
-       "{$ifdef A}\nProcedure Catch(Sig: longint); cdecl;\n{$else}\nFunction Catch(Sig: longint): longint; cdecl;\n"
+       "{$ifdef A}\nProcedure Catch(Sig: longint); cdecl;\n{$else}\nFunction Catch(Sig: longint): "
+       "longint; cdecl;\n"
        "{$endif}\nbegin end;\nclass operator TN.Initialize(var a: TN);\nbegin end;\nend.\n",
        {"class operator tn.initialize ( var a : tn );", "function alloc ( l : integer ) : pointer;",
         "procedure catch ( sig : longint );"},
@@ -402,10 +422,12 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        "procedure B;\nbegin end;\nend.\n",
        {"procedure a;", "procedure b;"}},
       {"routines of the implementation part, marked, none nested or declared without body",
-       "unit u;\ninterface\nprocedure Run;\nimplementation\ntype\n  TCursor = class\n    procedure Execute;\n"
+       "unit u;\ninterface\nprocedure Run;\nimplementation\ntype\n  TCursor = class\n    procedure "
+       "Execute;\n"
        "  end;\n  TRec = record\n    case integer of\n      1: (a: integer);\n  end;\n"
        "procedure Helper(a: integer); forward;\nprocedure Ext; external 'x';\n"
-       "function Local: integer;\n  procedure Inner;\n  begin end;\nbegin\n  case x of\n    1: begin end;\n"
+       "function Local: integer;\n  procedure Inner;\n  begin end;\nbegin\n  case x of\n    1: "
+       "begin end;\n"
        "  end;\nend;\nprocedure TCursor.Execute;\nbegin end;\nprocedure Run;\nbegin end;\n"
        "procedure Helper(a: integer);\nasm\nend;\nend.\n",
        {"function local : integer;", "procedure helper ( a : integer );", "procedure run;",
@@ -420,7 +442,8 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        {"function tfoo.bar ( x : integer ) : boolean;", "function tother.bar : string;",
         "procedure tfoo.go ( a : string );"}},
       {"a comment line starting with a section word",
-       "{\n  Creates scopes for\n    implementation, procs\n}\nunit u;\ninterface\ntype\n  TA = class\n"
+       "{\n  Creates scopes for\n    implementation, procs\n}\nunit u;\ninterface\ntype\n  TA = "
+       "class\n"
        "    destructor Destroy; override;\n  end;\n// implementation notes\nimplementation\n"
        "destructor TA.Destroy;\nbegin end;\nend.\n",
        {"destructor ta.destroy;"}},
@@ -436,21 +459,26 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
         "class procedure tv.reset ( var v : tv );", "operator + ( a, b : tv ) r : tv;",
         "operator := ( x : integer ) : tv;"}},
       {"generic routines keep their type parameters",
-       "unit u;\ninterface\ntype\n  generic TList<T> = class\n    function Add(x: T): integer;\n  end;\n"
+       "unit u;\ninterface\ntype\n  generic TList<T> = class\n    function Add(x: T): integer;\n  "
+       "end;\n"
        "  TDict<K, V> = class\n    procedure Put(k: K;\n      v: V);\n  end;\n"
-       "generic function Max<T>(a, b: T): T;\nimplementation\nfunction TList.Add(x: T): integer;\nbegin end;\n"
-       "procedure TDict<K, V>.Put(k: K; v: V);\nbegin end;\ngeneric function Max<T>(a, b: T): T;\nbegin end;\n"
+       "generic function Max<T>(a, b: T): T;\nimplementation\nfunction TList.Add(x: T): "
+       "integer;\nbegin end;\n"
+       "procedure TDict<K, V>.Put(k: K; v: V);\nbegin end;\ngeneric function Max<T>(a, b: T): "
+       "T;\nbegin end;\n"
        "end.\n",
        {"function tlist.add ( x : t ) : integer;", "generic function max<t> ( a, b : t ) : t;",
         "procedure tdict<k, v>.put ( k : k; v : v );"}},
       {"shapes of real units",
        "unit u;\ninterface\ntype\n"
        "  TObj = object a: Int64; public constructor Create; procedure Foo; virtual; end;\n"
-       "  TC = class\n{   procedure Old;\n}   function Seq(a: integer;\n      b: integer): boolean;\n"
+       "  TC = class\n{   procedure Old;\n}   function Seq(a: integer;\n      b: integer): "
+       "boolean;\n"
        "    procedure EndBlock(p: integer);\n"
        "    {$ifdef fpc}generic{$endif} procedure Gen<T: IInterface>(x: T);\n"
        "    class procedure Del(a: integer);\n    function V(): integer;\n"
-       "    procedure Wide(a1: integer;\n a2: integer;\n a3: integer;\n a4: integer;\n a5: integer;\n"
+       "    procedure Wide(a1: integer;\n a2: integer;\n a3: integer;\n a4: integer;\n a5: "
+       "integer;\n"
        " a6: integer;\n a7: integer;\n a8: integer;\n a9: integer);\n  end;\n"
        "function A(n: Long): Long;function B(n: Long): Long;\n"
        "operator/ (a, b: TV) r: TV;\noperator <(a, b: TV) r: boolean;\n"
@@ -459,44 +487,56 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        "procedure TC.EndBlock(p: integer);\n  procedure EndBlock;\n  begin end;\nbegin end;\n"
        "{$ifdef fpc}generic{$endif} procedure TC.Gen<T>(x: T);\nbegin end;\n"
        "procedure TC.Del(a: integer);\nbegin end;\nfunction TC.V: integer;\nbegin end;\n"
-       "procedure TC.Wide(a1: integer;\n a2: integer;\n a3: integer;\n a4: integer;\n a5: integer;\n"
+       "procedure TC.Wide(a1: integer;\n a2: integer;\n a3: integer;\n a4: integer;\n a5: "
+       "integer;\n"
        " a6: integer;\n a7: integer;\n a8: integer;\n a9: integer);\nbegin end;\n"
        "function A(n: Long): Long;\nbegin end;\nfunction B(n: Long): Long;\nbegin end;\n"
        "operator/(a, b: TV) r: TV;\nbegin end;\noperator<(a, b: TV) r: boolean;\nbegin end;\n"
        "end.\nprocedure TC.Del(a: integer);\n",
-       {"constructor tobj.create;", "function a ( n : long ) : long;", "function b ( n : long ) : long;",
+       {"constructor tobj.create;", "function a ( n : long ) : long;",
+        "function b ( n : long ) : long;",
         "function tc.seq ( a : integer; b : integer ) : boolean;", "function tc.v : integer;",
-        "generic procedure tc.gen<t> ( x : t );", "operator/ ( a, b : tv ) r : tv;", "operator< ( a, b : tv ) r : boolean;",
-        "procedure tc.del ( a : integer );", "procedure tc.endblock ( p : integer );",
-        "procedure tc.wide ( a1 : integer; a2 : integer; a3 : integer; a4 : integer; a5 : integer; a6 : integer; "
+        "generic procedure tc.gen<t> ( x : t );", "operator/ ( a, b : tv ) r : tv;",
+        "operator< ( a, b : tv ) r : boolean;", "procedure tc.del ( a : integer );",
+        "procedure tc.endblock ( p : integer );",
+        "procedure tc.wide ( a1 : integer; a2 : integer; a3 : integer; a4 : integer; a5 : integer; "
+        "a6 : integer; "
         "a7 : integer; a8 : integer; a9 : integer );",
         "procedure tobj.foo;"}},
       {"routines implemented elsewhere and classes of the implementation part",
-       "unit u;\ninterface\ntype\n  TFoo = class\n    procedure Execute(A: Integer; B: string);\n  end;\n"
+       "unit u;\ninterface\ntype\n  TFoo = class\n    procedure Execute(A: Integer; B: string);\n  "
+       "end;\n"
        "function Ext(a: integer): integer; cdecl;\nprocedure Fwd;\nimplementation\n"
        "function Ext(a: integer): integer; cdecl;\n  external 'libext' name 'ext';\n"
        "procedure Fwd; forward;\ntype\n  TCursor = class\n    procedure Execute;\n  end;\n"
-       "procedure TCursor.Execute;\nbegin end;\nprocedure TFoo.Execute(A: Integer; B: string);\nbegin end;\n"
+       "procedure TCursor.Execute;\nbegin end;\nprocedure TFoo.Execute(A: Integer; B: "
+       "string);\nbegin end;\n"
        "procedure Fwd;\nbegin end;\nend.\n",
        {"procedure fwd;", "procedure tfoo.execute ( a : integer; b : string );"}},
       {"a unit of declarations only lists no library routine",
        "unit h;\nfunction Lib(x: pointer): integer; external 'lib';\nprocedure Mine;\nbegin end;\n",
        {"procedure mine;"}},
       {"parameters written otherwise",
-       "unit u;\ninterface\nfunction Bar(A, B: Integer): LongInt;\nprocedure Baz(const S: string = '');\n"
-       "procedure Qux(A: Integer);\nimplementation\nfunction Bar(A: Integer; B: LongInt): Integer;\nbegin end;\n"
+       "unit u;\ninterface\nfunction Bar(A, B: Integer): LongInt;\nprocedure Baz(const S: string = "
+       "'');\n"
+       "procedure Qux(A: Integer);\nimplementation\nfunction Bar(A: Integer; B: LongInt): "
+       "Integer;\nbegin end;\n"
        "procedure Baz(const S: string);\nbegin end;\nprocedure Qux(A: string);\nbegin end;\nend.\n",
-       {"function bar ( a : integer; b : longint ) : integer;", "procedure baz ( const s : string );"}},
+       {"function bar ( a : integer; b : longint ) : integer;",
+        "procedure baz ( const s : string );"}},
       {"{$IFDEF} alternatives of one header",
        "unit u;\ninterface\nprocedure P(a: integer);\nprocedure Q;\nimplementation\n"
-       "{$IFDEF X}\nprocedure P(a: integer);\n{$ELSE}\nprocedure P(a: integer);\n{$ENDIF}\nbegin\n  x;\nend;\n"
-       "{$IFDEF Y}\nprocedure Q(dummy: integer);\n{$ELSE}\nprocedure Q;\n{$ENDIF}\nbegin end;\nend.\n",
+       "{$IFDEF X}\nprocedure P(a: integer);\n{$ELSE}\nprocedure P(a: integer);\n{$ENDIF}\nbegin\n "
+       " x;\nend;\n"
+       "{$IFDEF Y}\nprocedure Q(dummy: integer);\n{$ELSE}\nprocedure Q;\n{$ENDIF}\nbegin "
+       "end;\nend.\n",
        {"procedure p ( a : integer );", "procedure q;"}},
   };
   for (const auto &row : rows) {
     settings.ImplementationRoutines = row.implementationRoutines ? 1 : 0;
     LoadLines(row.source);
-    EXPECT_EQ(RoutineTexts().join('\n').toStdString(), row.listed.join('\n').toStdString()) << row.name;
+    EXPECT_EQ(RoutineTexts().join('\n').toStdString(), row.listed.join('\n').toStdString())
+        << row.name;
     QList<bool> marks;
     for (const auto &routine : model.Routines) marks << routine.implementationOnly;
     if (!row.implementationOnly.isEmpty()) EXPECT_EQ(marks, row.implementationOnly) << row.name;
@@ -506,8 +546,9 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
   CollectSelectedText(model);
   QList<QByteArray> selected;
   for (QByteArrayView line : model.ListingLines) selected << line.trimmed().toByteArray();
-  EXPECT_EQ(selected, (QList<QByteArray>{"procedure P ( a : integer );", "{$ELSE}", "procedure P ( a : integer );",
-                                         "{$ENDIF}", "begin", "x;", "end;"}));
+  EXPECT_EQ(selected,
+            (QList<QByteArray>{"procedure P ( a : integer );", "{$ELSE}",
+                               "procedure P ( a : integer );", "{$ENDIF}", "begin", "x;", "end;"}));
 }
 
 }  // namespace

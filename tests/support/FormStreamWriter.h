@@ -16,7 +16,9 @@ inline std::string Little(std::uint64_t value, int size) {
   for (int i = 0; i < size; ++i) bytes += char((value >> (8 * i)) & 0xFF);
   return bytes;
 }
-inline std::string Short(std::string_view text) { return Byte(unsigned(text.size())) + std::string(text); }
+inline std::string Short(std::string_view text) {
+  return Byte(unsigned(text.size())) + std::string(text);
+}
 
 // Values: a type byte and its data.
 inline std::string Int8(int value) { return Byte(2) + Little(std::uint64_t(value), 1); }
@@ -41,7 +43,8 @@ inline std::string Extended(double value) {
   const unsigned sign = (bits >> 63) ? 0x8000u : 0u;
   const int exponent = int((bits >> 52) & 0x7FF);
   if (exponent == 0) return ExtendedBits(0, sign);
-  const std::uint64_t mantissa = (std::uint64_t(1) << 63) | ((bits & ((std::uint64_t(1) << 52) - 1)) << 11);
+  const std::uint64_t mantissa =
+      (std::uint64_t(1) << 63) | ((bits & ((std::uint64_t(1) << 52) - 1)) << 11);
   return ExtendedBits(mantissa, unsigned(exponent - 1023 + 16383) | sign);
 }
 inline std::string Single(float value) {
@@ -56,10 +59,16 @@ inline std::string DoubleOf(unsigned type, double value) {
 }
 inline std::string Double(double value) { return DoubleOf(21, value); }
 inline std::string Date(double value) { return DoubleOf(17, value); }
-inline std::string Currency(std::int64_t tenThousandths) { return Byte(16) + Little(std::uint64_t(tenThousandths), 8); }
+inline std::string Currency(std::int64_t tenThousandths) {
+  return Byte(16) + Little(std::uint64_t(tenThousandths), 8);
+}
 inline std::string Str(std::string_view text) { return Byte(6) + Short(text); }
-inline std::string LStr(std::string_view text) { return Byte(12) + Little(text.size(), 4) + std::string(text); }
-inline std::string Utf8Str(std::string_view text) { return Byte(20) + Little(text.size(), 4) + std::string(text); }
+inline std::string LStr(std::string_view text) {
+  return Byte(12) + Little(text.size(), 4) + std::string(text);
+}
+inline std::string Utf8Str(std::string_view text) {
+  return Byte(20) + Little(text.size(), 4) + std::string(text);
+}
 inline std::string WStr(std::u16string_view text) {
   std::string bytes = Byte(18) + Little(text.size(), 4);
   for (char16_t unit : text) bytes += Little(unit, 2);
@@ -69,7 +78,9 @@ inline std::string Ident(std::string_view name) { return Byte(7) + Short(name); 
 inline std::string False() { return Byte(8); }
 inline std::string True() { return Byte(9); }
 inline std::string Nil() { return Byte(13); }
-inline std::string Binary(std::string_view data) { return Byte(10) + Little(data.size(), 4) + std::string(data); }
+inline std::string Binary(std::string_view data) {
+  return Byte(10) + Little(data.size(), 4) + std::string(data);
+}
 inline std::string Set(std::initializer_list<std::string_view> names) {
   std::string bytes = Byte(11);
   for (std::string_view name : names) bytes += Short(name);
@@ -90,21 +101,26 @@ inline std::string Collection(std::initializer_list<std::string> items) {
   return bytes + Byte(0);
 }
 
-inline std::string Prop(std::string_view name, const std::string &value) { return Short(name) + value; }
+inline std::string Prop(std::string_view name, const std::string &value) {
+  return Short(name) + value;
+}
 
 // Prefix byte: bit 0 inherited, bit 1 child position (then `position`, an
 // integer value), bit 2 inline.
-inline std::string Prefix(unsigned flags, const std::string &position = {}) { return Byte(0xF0 | flags) + position; }
-inline std::string Object(std::string_view className, std::string_view name, const std::string &properties,
-                          const std::string &children = {}, const std::string &prefix = {}) {
+inline std::string Prefix(unsigned flags, const std::string &position = {}) {
+  return Byte(0xF0 | flags) + position;
+}
+inline std::string Object(std::string_view className, std::string_view name,
+                          const std::string &properties, const std::string &children = {},
+                          const std::string &prefix = {}) {
   return prefix + Short(className) + Short(name) + properties + Byte(0) + children + Byte(0);
 }
 
 inline std::string Stream(const std::string &object) { return "TPF0" + object; }
 // The resource header the IDE writes before a binary form.
 inline std::string Resource(std::string_view name, const std::string &stream) {
-  return Byte(255) + Little(10, 2) + std::string(name) + Byte(0) + Little(0x1030, 2) + Little(stream.size(), 4) +
-         stream;
+  return Byte(255) + Little(10, 2) + std::string(name) + Byte(0) + Little(0x1030, 2) +
+         Little(stream.size(), 4) + stream;
 }
 
 }  // namespace formstream

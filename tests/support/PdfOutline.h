@@ -22,7 +22,8 @@ inline QString PageLabel(const QJsonObject &qpdfJson, int page) {
 
 // Each outline entry, indented by its depth, with the label of the page it
 // leads to: "  procedure Add (TStockList) -> stock.pas 3".
-inline void OutlineLines(const QJsonObject &qpdfJson, const QJsonArray &items, int depth, QStringList &lines) {
+inline void OutlineLines(const QJsonObject &qpdfJson, const QJsonArray &items, int depth,
+                         QStringList &lines) {
   for (const QJsonValue &item : items) {
     lines << QString(depth * 2, ' ') + item["title"].toString() + " -> " +
                  PageLabel(qpdfJson, item["destpageposfrom1"].toInt() - 1);

@@ -2,13 +2,14 @@
 // A real file system that runs out of space: a 64 KiB tmpfs mounted on a
 // temporary folder, then filled to the last block. Only root may mount; a
 // test without it skips (the write-failure hook covers the same paths).
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-#include <sys/mount.h>
-#include <unistd.h>
 
 namespace testsupport {
 
@@ -16,7 +17,8 @@ class SmallDisk {
  public:
   SmallDisk() {
     if (geteuid() != 0 || !folder_.isValid()) return;
-    mounted_ = ::mount("tmpfs", QFile::encodeName(folder_.path()).constData(), "tmpfs", 0, "size=64k") == 0;
+    mounted_ = ::mount("tmpfs", QFile::encodeName(folder_.path()).constData(), "tmpfs", 0,
+                       "size=64k") == 0;
   }
   ~SmallDisk() {
     if (mounted_) ::umount2(QFile::encodeName(folder_.path()).constData(), MNT_DETACH);

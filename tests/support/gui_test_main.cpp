@@ -1,8 +1,9 @@
 // Test main for the logic library: fonts need a QGuiApplication, and no
 // display is needed, so the offscreen platform is the default.
-#include <QGuiApplication>
-#include <QDir>
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QGuiApplication>
 
 int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -1,8 +1,9 @@
 // Test main for the window tests: widgets need a QApplication; no
 // display is needed, so the offscreen platform is the default.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
-#include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))

@@ -21,8 +21,8 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include "format/FormatChoices.h"
 #include "format/FormatSettings.h"
@@ -81,10 +81,20 @@ QIcon BorderGlyph(int border) {
   QPainter p(&pixmap);
   const auto rule = [&p](int y, int width) { p.fillRect(QRect(2, y, 36, width), Qt::black); };
   switch (border) {
-    case 0: rule(9, 1); break;
-    case 1: rule(8, 3); break;
-    case 2: rule(5, 1); rule(10, 3); break;
-    default: rule(5, 3); rule(12, 1); break;
+    case 0:
+      rule(9, 1);
+      break;
+    case 1:
+      rule(8, 3);
+      break;
+    case 2:
+      rule(5, 1);
+      rule(10, 3);
+      break;
+    default:
+      rule(5, 3);
+      rule(12, 1);
+      break;
   }
   return QIcon(pixmap);
 }
@@ -115,8 +125,8 @@ FormatDialog::FormatDialog(FormatSettings &settings, UserMessages &messages, QWi
   setWindowTitle(QStringLiteral("Format"));
   ChooseFont = [this](QFont &font) {
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, this, QStringLiteral("Font"),
-                                              QFontDialog::ScalableFonts);
+    const QFont chosen =
+        QFontDialog::getFont(&ok, font, this, QStringLiteral("Font"), QFontDialog::ScalableFonts);
     if (ok) font = chosen;
     return ok;
   };
@@ -145,8 +155,10 @@ FormatDialog::FormatDialog(FormatSettings &settings, UserMessages &messages, QWi
   // The tab keys change tabs wherever the focus is: a focused drop-down
   // list took Ctrl+PgDn as its own and changed (and saved) its value.
   const std::pair<QKeySequence, int> tabKeys[] = {
-      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},  {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
-      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
       {QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
   };
   for (const auto &[keys, step] : tabKeys) {
@@ -165,8 +177,10 @@ FormatDialog::FormatDialog(FormatSettings &settings, UserMessages &messages, QWi
   // Every change takes effect at once; Cancel takes back those made since
   // the dialog opened, Restore defaults all of them.
   cancelButton = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  restoreDefaultsButton = buttons->addButton(QStringLiteral("&Restore defaults"), QDialogButtonBox::ResetRole);
-  restoreDefaultsButton->setToolTip(QStringLiteral("Every format option back to its default (the Options menu is kept)"));
+  restoreDefaultsButton =
+      buttons->addButton(QStringLiteral("&Restore defaults"), QDialogButtonBox::ResetRole);
+  restoreDefaultsButton->setToolTip(
+      QStringLiteral("Every format option back to its default (the Options menu is kept)"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   // Only the Cancel button takes changes back: Escape and the close box
   // keep them, as they always did.
@@ -197,17 +211,21 @@ QWidget *FormatDialog::BuildMarginsTab() {
   LeftBox = new QComboBox;
   RightBox = new QComboBox;
   IndentBox = new QComboBox;
-  SpaceBox = ItemList({QStringLiteral("Single"), QStringLiteral("1.5 Lines"), QStringLiteral("Double ")});
-  EqualBox = ItemList({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                       QStringLiteral("4")});
-  EqualBox->setToolTip(QStringLiteral("Indent the equal sign in properties times the indent spacing value. "));
+  SpaceBox =
+      ItemList({QStringLiteral("Single"), QStringLiteral("1.5 Lines"), QStringLiteral("Double ")});
+  EqualBox = ItemList({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
+                       QStringLiteral("3"), QStringLiteral("4")});
+  EqualBox->setToolTip(
+      QStringLiteral("Indent the equal sign in properties times the indent spacing value. "));
   SheetBox = ItemList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4")});
-  SheetBox->setToolTip(QStringLiteral("2: two pages side by side on a landscape sheet; 4: four pages in two rows."));
+  SheetBox->setToolTip(
+      QStringLiteral("2: two pages side by side on a landscape sheet; 4: four pages in two rows."));
   connect(SheetBox, &QComboBox::activated, this,
           [this](int index) { settings_.PagesPerSheet = SheetBox->itemText(index).toInt(); });
   const std::pair<const char *, QComboBox *> rows[] = {
-      {" Top Margin", TopBox},       {" Bottom Margin", BottomBox},   {" Line Spacing", SpaceBox},
-      {" Left Margin", LeftBox},     {" Right Margin", RightBox},     {" Indent Spacing", IndentBox},
+      {" Top Margin", TopBox},          {" Bottom Margin", BottomBox},
+      {" Line Spacing", SpaceBox},      {" Left Margin", LeftBox},
+      {" Right Margin", RightBox},      {" Indent Spacing", IndentBox},
       {" Indent Equal Sign", EqualBox}, {" Pages per Sheet", SheetBox},
   };
   int row = 0;
@@ -225,14 +243,16 @@ QWidget *FormatDialog::BuildMarginsTab() {
   };
   for (const auto &[box, member] : lists) {
     // Only a pick by the user writes: filling the lists again does not.
-    connect(box, &QComboBox::activated, this, [this, member = member](int index) { settings_.*member = index; });
+    connect(box, &QComboBox::activated, this,
+            [this, member = member](int index) { settings_.*member = index; });
   }
   itemLists_.emplace_back(SpaceBox, &FormatSettings::Space);
   itemLists_.emplace_back(EqualBox, &FormatSettings::Equal);
 
   const auto checkBox = [this](QCheckBox *&box, const char *caption, int FormatSettings::*member) {
     box = new QCheckBox(QString::fromLatin1(caption));
-    connect(box, &QCheckBox::toggled, this, [this, member](bool on) { settings_.*member = on ? 1 : 0; });
+    connect(box, &QCheckBox::toggled, this,
+            [this, member](bool on) { settings_.*member = on ? 1 : 0; });
     switches_.emplace_back(box, member);
     return box;
   };
@@ -240,27 +260,33 @@ QWidget *FormatDialog::BuildMarginsTab() {
   auto *settingsLayout = new QVBoxLayout(settingsGroup);
   settingsLayout->addWidget(checkBox(blockDiagramBox, "&Block diagram", &FormatSettings::Blocks));
   settingsLayout->addWidget(checkBox(lineNumbersBox, "&Line numbers", &FormatSettings::LineNo));
-  settingsLayout->addWidget(
-      checkBox(LineNumbersFromFile, "Line numbers of the &source file", &FormatSettings::LineNumbersFrom));
+  settingsLayout->addWidget(checkBox(LineNumbersFromFile, "Line numbers of the &source file",
+                                     &FormatSettings::LineNumbersFrom));
   // Asking for the file's numbers is asking for numbers (a click only: the
   // settings as read stay as they are).
   connect(LineNumbersFromFile, &QCheckBox::clicked, this, [this](bool on) {
     if (on) lineNumbersBox->setChecked(true);
   });
-  settingsLayout->addWidget(checkBox(autoFormatBox, "Use &automatic formatting", &FormatSettings::Auto));
-  settingsLayout->addWidget(checkBox(lineBetweenRoutinesBox, "Line bet&ween procedures", &FormatSettings::LineBetweenRoutines));
-  settingsLayout->addWidget(checkBox(lowerCaseBox, "Set all te&xt to lower case", &FormatSettings::Lower));
   settingsLayout->addWidget(
-      checkBox(FollowIncludesBox, "Print i&nclude files in place", &FormatSettings::FollowIncludes));
+      checkBox(autoFormatBox, "Use &automatic formatting", &FormatSettings::Auto));
+  settingsLayout->addWidget(checkBox(lineBetweenRoutinesBox, "Line bet&ween procedures",
+                                     &FormatSettings::LineBetweenRoutines));
+  settingsLayout->addWidget(
+      checkBox(lowerCaseBox, "Set all te&xt to lower case", &FormatSettings::Lower));
+  settingsLayout->addWidget(checkBox(FollowIncludesBox, "Print i&nclude files in place",
+                                     &FormatSettings::FollowIncludes));
   settingsLayout->addWidget(
       checkBox(FormDataWhole, "Print forms' binar&y data whole", &FormatSettings::FormData));
-  settingsLayout->addWidget(checkBox(ImplementationRoutinesBox, "List e&very routine, the implementation part's too",
+  settingsLayout->addWidget(checkBox(ImplementationRoutinesBox,
+                                     "List e&very routine, the implementation part's too",
                                      &FormatSettings::ImplementationRoutines));
-  settingsLayout->addWidget(checkBox(KeepSourceLayoutBox, "&Keep the source's own layout", &FormatSettings::Layout));
+  settingsLayout->addWidget(
+      checkBox(KeepSourceLayoutBox, "&Keep the source's own layout", &FormatSettings::Layout));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
   auto *namesLayout = new QVBoxLayout(namesGroup);
-  namesLayout->addWidget(checkBox(upperCaseNamesBox, "Upper &case", &FormatSettings::UpperCaseRoutineNames));
+  namesLayout->addWidget(
+      checkBox(upperCaseNamesBox, "Upper &case", &FormatSettings::UpperCaseRoutineNames));
   namesLayout->addWidget(checkBox(boldNamesBox, "Bol&d", &FormatSettings::Bold));
 
   auto *reserveGroup = new QGroupBox(QStringLiteral("Reserved Words"));
@@ -335,7 +361,8 @@ QWidget *FormatDialog::BuildFontsTab() {
       toggle->setFocusPolicy(Qt::StrongFocus);
       connect(toggle, &QToolButton::clicked, this, [this, kind] { TakeKindStyle(Kind(kind)); });
     }
-    connect(k.colorBox, &ColorComboBox::colorClicked, this, [this, kind] { TakeKindStyle(Kind(kind)); });
+    connect(k.colorBox, &ColorComboBox::colorClicked, this,
+            [this, kind] { TakeKindStyle(Kind(kind)); });
     k.sample = SamplePanel(QString::fromLatin1(captions[kind].second));
     auto *layout = new QGridLayout(group);
     layout->addWidget(k.colorBox, 0, 0, 1, 2);
@@ -355,10 +382,12 @@ QWidget *FormatDialog::BuildReservedWordsTab() {
   auto *tab = new QWidget;
   plainWordList = new QListWidget;
   plainWordList->setObjectName(QStringLiteral("plainWordList"));
-  plainWordList->setToolTip(QStringLiteral("Select the reserve words to display in the selected format"));
+  plainWordList->setToolTip(
+      QStringLiteral("Select the reserve words to display in the selected format"));
   reservedWordList = new QListWidget;
   reservedWordList->setObjectName(QStringLiteral("reservedWordList"));
-  for (QListWidget *list : {plainWordList, reservedWordList}) list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  for (QListWidget *list : {plainWordList, reservedWordList})
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   const auto moveButton = [this](QToolButton *&button, const char *text, const char *tip) {
     button = new QToolButton;
     button->setText(QString::fromLatin1(text));
@@ -374,10 +403,14 @@ QWidget *FormatDialog::BuildReservedWordsTab() {
   buttons->addWidget(moveButton(ExcludeBtn, "<", "Print the selected words as plain text"));
   buttons->addWidget(moveButton(ExAllBtn, "<<", "Print every word as plain text"));
   buttons->addStretch();
-  connect(IncludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(plainWordList, reservedWordList); });
-  connect(ExcludeBtn, &QToolButton::clicked, this, [this] { MoveSelected(reservedWordList, plainWordList); });
-  connect(IncAllBtn, &QToolButton::clicked, this, [this] { MoveAll(plainWordList, reservedWordList); });
-  connect(ExAllBtn, &QToolButton::clicked, this, [this] { MoveAll(reservedWordList, plainWordList); });
+  connect(IncludeBtn, &QToolButton::clicked, this,
+          [this] { MoveSelected(plainWordList, reservedWordList); });
+  connect(ExcludeBtn, &QToolButton::clicked, this,
+          [this] { MoveSelected(reservedWordList, plainWordList); });
+  connect(IncAllBtn, &QToolButton::clicked, this,
+          [this] { MoveAll(plainWordList, reservedWordList); });
+  connect(ExAllBtn, &QToolButton::clicked, this,
+          [this] { MoveAll(reservedWordList, plainWordList); });
   for (const QByteArray &word : settings_.ReserveWords) reservedWordList->addItem(Decode1252(word));
   auto *layout = new QHBoxLayout(tab);
   layout->addWidget(plainWordList);
@@ -405,13 +438,16 @@ QWidget *FormatDialog::BuildHeaderFooterTab() {
 
   const auto checkBox = [this](QCheckBox *&box, const char *caption, int FormatSettings::*member) {
     box = new QCheckBox(QString::fromLatin1(caption));
-    connect(box, &QCheckBox::toggled, this, [this, member](bool on) { settings_.*member = on ? 1 : 0; });
+    connect(box, &QCheckBox::toggled, this,
+            [this, member](bool on) { settings_.*member = on ? 1 : 0; });
     switches_.emplace_back(box, member);
     return box;
   };
-  const auto itemList = [this](QComboBox *&box, const QStringList &items, int FormatSettings::*member) {
+  const auto itemList = [this](QComboBox *&box, const QStringList &items,
+                               int FormatSettings::*member) {
     box = ItemList(items);
-    connect(box, &QComboBox::activated, this, [this, member](int index) { settings_.*member = index; });
+    connect(box, &QComboBox::activated, this,
+            [this, member](int index) { settings_.*member = index; });
     itemLists_.emplace_back(box, member);
     return box;
   };
@@ -420,22 +456,24 @@ QWidget *FormatDialog::BuildHeaderFooterTab() {
                                    QStringLiteral("Date - Time")};
   auto *header = new QGroupBox(QStringLiteral("Header"));
   auto *headerLayout = new QGridLayout(header);
-  headerLayout->addWidget(checkBox(headerBox, "Print Page &Header", &FormatSettings::Header), 0, 0, 1, 3);
+  headerLayout->addWidget(checkBox(headerBox, "Print Page &Header", &FormatSettings::Header), 0, 0,
+                          1, 3);
   headerLayout->addWidget(new QLabel(QStringLiteral("Left Top")), 1, 0);
   headerLayout->addWidget(new QLabel(QStringLiteral("Center Top")), 1, 1);
   headerLayout->addWidget(new QLabel(QStringLiteral("Right Top")), 1, 2);
   headerLayout->addWidget(itemList(Line1A, headerItems, &FormatSettings::Line1A), 2, 0);
   headerLayout->addWidget(itemList(Line1B, headerItems, &FormatSettings::Line1B), 2, 1);
-  headerLayout->addWidget(itemList(Line1C,
-                                   {QStringLiteral("None"), QStringLiteral("Project Name "),
-                                    QStringLiteral("Unit Name"), QStringLiteral("Date"),
-                                    QStringLiteral("Date - Time")},
-                                   &FormatSettings::Line1C),
-                          2, 2);
+  headerLayout->addWidget(
+      itemList(Line1C,
+               {QStringLiteral("None"), QStringLiteral("Project Name "),
+                QStringLiteral("Unit Name"), QStringLiteral("Date"), QStringLiteral("Date - Time")},
+               &FormatSettings::Line1C),
+      2, 2);
 
   auto *footer = new QGroupBox(QStringLiteral("Footer"));
   auto *footerLayout = new QGridLayout(footer);
-  footerLayout->addWidget(checkBox(footerBox, "Print Pa&ge Footer", &FormatSettings::Footer), 0, 0, 1, 2);
+  footerLayout->addWidget(checkBox(footerBox, "Print Pa&ge Footer", &FormatSettings::Footer), 0, 0,
+                          1, 2);
   footerLayout->addWidget(new QLabel(QStringLiteral("Center Bottom")), 1, 0);
   footerLayout->addWidget(new QLabel(QStringLiteral("Right Bottom")), 1, 1);
   footerLayout->addWidget(itemList(Line3B,
@@ -443,16 +481,17 @@ QWidget *FormatDialog::BuildHeaderFooterTab() {
                                     QStringLiteral("Unit Name"), QStringLiteral("Page No")},
                                    &FormatSettings::Line3B),
                           2, 0);
-  footerLayout->addWidget(itemList(Line3C,
-                                   {QStringLiteral("None"), QStringLiteral("Project Name"),
-                                    QStringLiteral("Unit Name"), QStringLiteral("Page No"),
-                                    QStringLiteral("Date"), QStringLiteral("Date - Time")},
-                                   &FormatSettings::Line3C),
-                          2, 1);
+  footerLayout->addWidget(
+      itemList(Line3C,
+               {QStringLiteral("None"), QStringLiteral("Project Name"), QStringLiteral("Unit Name"),
+                QStringLiteral("Page No"), QStringLiteral("Date"), QStringLiteral("Date - Time")},
+               &FormatSettings::Line3C),
+      2, 1);
   auto *borders = new QButtonGroup(this);
   auto *borderRow = new QHBoxLayout;
   borderRow->addWidget(new QLabel(QStringLiteral("Rules:")));
-  const char *const borderTips[4] = {"One thin rule", "One thick rule", "A thin rule over a thick one",
+  const char *const borderTips[4] = {"One thin rule", "One thick rule",
+                                     "A thin rule over a thick one",
                                      "A thick rule over a thin one"};
   for (int border = 3; border >= 0; --border) {
     auto *button = new QToolButton;
@@ -467,7 +506,8 @@ QWidget *FormatDialog::BuildHeaderFooterTab() {
     BorderButtons[border] = button;
   }
   borderRow->addStretch();
-  connect(borders, &QButtonGroup::idClicked, this, [this](int border) { settings_.Border = border; });
+  connect(borders, &QButtonGroup::idClicked, this,
+          [this](int border) { settings_.Border = border; });
   footerLayout->addLayout(borderRow, 3, 0, 1, 2);
 
   auto *image = new QGroupBox(QStringLiteral("Form Image"));
@@ -499,8 +539,9 @@ QWidget *FormatDialog::BuildHeaderFooterTab() {
 QWidget *FormatDialog::BuildTitleBlockTab() {
   auto *tab = new QWidget;
   auto *grid = new QGridLayout(tab);
-  const char *const captions[8] = {" Company Name", " Street Address", " City, State, Zip", " Telephone",
-                                   " Client Name",  " Designed By",    " Programmed By",    " Last Revised"};
+  const char *const captions[8] = {" Company Name",  " Street Address", " City, State, Zip",
+                                   " Telephone",     " Client Name",    " Designed By",
+                                   " Programmed By", " Last Revised"};
   for (int i = 0; i < 8; ++i) {
     grid->addWidget(PanelLabel(QString::fromLatin1(captions[i])), i, 0);
     auto *edit = new QLineEdit;
@@ -514,7 +555,8 @@ QWidget *FormatDialog::BuildTitleBlockTab() {
     Edits[i] = edit;
   }
   titleBlockBox = new QCheckBox(QStringLiteral("Print the title block"));
-  connect(titleBlockBox, &QCheckBox::toggled, this, [this](bool on) { settings_.Title = on ? 1 : 0; });
+  connect(titleBlockBox, &QCheckBox::toggled, this,
+          [this](bool on) { settings_.Title = on ? 1 : 0; });
   switches_.emplace_back(titleBlockBox, &FormatSettings::Title);
   grid->addWidget(titleBlockBox, 8, 1);
   return tab;
@@ -532,9 +574,11 @@ void FormatDialog::FormActivate() {
   }
   {
     const QSignalBlocker block(SheetBox);
-    SheetBox->setCurrentIndex(std::max(0, SheetBox->findText(QString::number(settings_.PagesPerSheet))));
+    SheetBox->setCurrentIndex(
+        std::max(0, SheetBox->findText(QString::number(settings_.PagesPerSheet))));
   }
-  if (settings_.Border >= 0 && settings_.Border < 4) BorderButtons[settings_.Border]->setChecked(true);
+  if (settings_.Border >= 0 && settings_.Border < 4)
+    BorderButtons[settings_.Border]->setChecked(true);
   for (const auto &[box, member] : switches_) {
     const QSignalBlocker block(box);
     box->setChecked(settings_.*member == 1);
@@ -625,15 +669,16 @@ void FormatDialog::FontBtnClick(bool headerFont) {
   const QFont shown = font;
   // A cancel changes nothing, and neither does OK without a change.
   if (!ChooseFont || !ChooseFont(font)) return;
-  if (font.family() == shown.family() && font.pointSize() == shown.pointSize() && font.bold() == shown.bold() &&
-      font.italic() == shown.italic())
+  if (font.family() == shown.family() && font.pointSize() == shown.pointSize() &&
+      font.bold() == shown.bold() && font.italic() == shown.italic())
     return;
   const QString refusal = CheckChosenFont(font.family());
   if (!refusal.isEmpty()) {
     messages_.Warning(refusal);
     return;
   }
-  const ChosenFont chosen = TakeChosenFont(font.family(), font.pointSize(), font.bold(), font.italic());
+  const ChosenFont chosen =
+      TakeChosenFont(font.family(), font.pointSize(), font.bold(), font.italic());
   if (headerFont) {
     settings_.HName = chosen.face;
     settings_.HSize = chosen.pointSize;
@@ -656,7 +701,8 @@ void FormatDialog::ColorBtnClick(bool headerFont) {
 
 void FormatDialog::SyncReserveWords() {
   settings_.ReserveWords.clear();
-  for (int i = 0; i < reservedWordList->count(); ++i) settings_.ReserveWords << Encode1252(reservedWordList->item(i)->text());
+  for (int i = 0; i < reservedWordList->count(); ++i)
+    settings_.ReserveWords << Encode1252(reservedWordList->item(i)->text());
 }
 
 namespace {
@@ -704,7 +750,8 @@ void FormatDialog::UpdateMoveButtons() {
 }
 
 void FormatDialog::StoreTitles() {
-  for (int i = 0; i < 8; ++i) *settings_.TitleField(i + 1) = StoreTitleText(Edits[i]->text(), kTitleLength);
+  for (int i = 0; i < 8; ++i)
+    *settings_.TitleField(i + 1) = StoreTitleText(Edits[i]->text(), kTitleLength);
 }
 
 void FormatDialog::ShowTabHelp() {

@@ -3,8 +3,8 @@
 // writes its option the moment it changes; the settings file itself is
 // written when the main window closes.
 #include <QDialog>
-#include <array>
 #include <QList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -70,9 +70,9 @@ class FormatDialog : public QDialog {
   QCheckBox *ImplementationRoutinesBox = nullptr;
   QCheckBox *KeepSourceLayoutBox = nullptr;
   QComboBox *SheetBox = nullptr;  // pages on a printed sheet: 1, 2 or 4
-  QCheckBox *autoFormatBox = nullptr, *blockDiagramBox = nullptr, *lineNumbersBox = nullptr, *lineBetweenRoutinesBox = nullptr,
-            *unitPathBox = nullptr, *lowerCaseBox = nullptr, *boldNamesBox = nullptr, *projectPathBox = nullptr,
-            *upperCaseNamesBox = nullptr;
+  QCheckBox *autoFormatBox = nullptr, *blockDiagramBox = nullptr, *lineNumbersBox = nullptr,
+            *lineBetweenRoutinesBox = nullptr, *unitPathBox = nullptr, *lowerCaseBox = nullptr,
+            *boldNamesBox = nullptr, *projectPathBox = nullptr, *upperCaseNamesBox = nullptr;
   QButtonGroup *reservedWordCase = nullptr;
   QLabel *ProcColor = nullptr;
   // Fonts
@@ -88,13 +88,15 @@ class FormatDialog : public QDialog {
   std::array<KindControls, KindCount> Kinds;
   // Reserved Words
   QListWidget *plainWordList = nullptr, *reservedWordList = nullptr;
-  QToolButton *IncludeBtn = nullptr, *IncAllBtn = nullptr, *ExcludeBtn = nullptr, *ExAllBtn = nullptr;
+  QToolButton *IncludeBtn = nullptr, *IncAllBtn = nullptr, *ExcludeBtn = nullptr,
+              *ExAllBtn = nullptr;
   // Header and Footer
   QToolButton *HeaderFontBtn = nullptr;
   QPushButton *HeaderColorBtn = nullptr;
   QLabel *HeaderColor = nullptr;
   QCheckBox *headerBox = nullptr, *footerBox = nullptr, *printImageBox = nullptr;
-  QComboBox *Line1A = nullptr, *Line1B = nullptr, *Line1C = nullptr, *Line3B = nullptr, *Line3C = nullptr;
+  QComboBox *Line1A = nullptr, *Line1B = nullptr, *Line1C = nullptr, *Line3B = nullptr,
+            *Line3C = nullptr;
   // BorderButton1..4 stand for Border 0..3; shown left to right as 3, 2, 1, 0.
   std::array<QToolButton *, 4> BorderButtons{};
   QButtonGroup *imageAlignment = nullptr;

@@ -14,8 +14,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTextBrowser>
@@ -112,7 +112,7 @@ void PreviewPaintBox::mousePressEvent(QMouseEvent *event) {
 }
 
 PreviewWindow::PreviewWindow(QWidget *parent, PageDevice &printer, const PrintEvents &events,
-                           const PreviewOptions &options)
+                             const PreviewOptions &options)
     : QDialog(parent),
       device_(std::make_unique<PreviewDevice>(printer)),
       printer_(*device_),
@@ -142,7 +142,8 @@ PreviewWindow::~PreviewWindow() = default;
 
 QSize PreviewWindow::SheetPixels() const {
   const DeviceMetrics page = printer_.metrics();
-  if (ShowsSheets() && SheetIsLandscape(options_.PagesPerSheet)) return QSize(page.PageHeight, page.PageWidth);
+  if (ShowsSheets() && SheetIsLandscape(options_.PagesPerSheet))
+    return QSize(page.PageHeight, page.PageWidth);
   return QSize(page.PageWidth, page.PageHeight);
 }
 
@@ -159,7 +160,9 @@ void PreviewWindow::Guarded(const std::function<void()> &command) {
   }
 }
 
-void PreviewWindow::SetStatus(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
+void PreviewWindow::SetStatus(int panel, const QString &text) {
+  statusPanels_[panel]->setText(text);
+}
 
 void PreviewWindow::RequirePageEvent() const {
   if (!events_.OnPrintPage) throw PrintException(kPrintPageNotAssigned);
@@ -193,7 +196,9 @@ void PreviewWindow::PaintBox(int box, QPainter &painter, const QSize &size) {
   PaintPage(n, painter, size);
   // Two sheets on view: the status line names both, not only the right one.
   if (drawn && n == right)
-    SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheets %1-%2") : QStringLiteral(" Pages %1-%2")).arg(CurrentPage).arg(right) +
+    SetStatus(0, (ShowsSheets() ? QStringLiteral(" Sheets %1-%2") : QStringLiteral(" Pages %1-%2"))
+                         .arg(CurrentPage)
+                         .arg(right) +
                      CountText(right));
 }
 
@@ -252,7 +257,8 @@ void PreviewWindow::PaintPage(int &n, QPainter &painter, const QSize &boxSize) {
 }
 
 QString PreviewWindow::PageStatus(int page) const {
-  return (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(page) + CountText(page);
+  return (ShowsSheets() ? QStringLiteral(" Sheet %1") : QStringLiteral(" Page %1")).arg(page) +
+         CountText(page);
 }
 
 // The count is known only once the last page has been run; before that,
@@ -352,7 +358,8 @@ void PreviewWindow::SetZoom(float z) {
   const int height = int(std::lround(BaseHeight * z));
   PagePanel->resize(std::max(width, 1), std::max(height, 1));
 
-  const QSize box = pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
+  const QSize box =
+      pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
   int containWidth, containHeight, left, top;
   if (width + 6 < box.width() - 1) {
     containWidth = box.width() - 1;
@@ -400,7 +407,8 @@ void PreviewWindow::ZoomOut() {
 }
 
 float PreviewWindow::FitWidthZoom() const {
-  const int view = pageScroll->viewport()->width() - 8 - pageScroll->verticalScrollBar()->sizeHint().width();
+  const int view =
+      pageScroll->viewport()->width() - 8 - pageScroll->verticalScrollBar()->sizeHint().width();
   const float aspect = SheetAspect();
   if (BaseHeight <= 0 || aspect <= 0) return 1.0f;
   return std::clamp(float(view) / (float(BaseHeight) * aspect), options_.MinZoom, options_.MaxZoom);
@@ -488,7 +496,8 @@ void PreviewWindow::SinglePageBtnClick() {
 
 void PreviewWindow::LayoutTwoPages() {
   SetZoom(1.0f);
-  const QSize box = pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
+  const QSize box =
+      pageScroll->size() - QSize(2 * pageScroll->frameWidth(), 2 * pageScroll->frameWidth());
   // Both sheets side by side must fit the view, also in a narrow window.
   int width = PagePanel->width();
   int height = PagePanel->height();

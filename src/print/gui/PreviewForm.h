@@ -23,7 +23,7 @@ namespace scrivane {
 class PageDevice;
 
 struct PreviewOptions {
-  float MinZoom = 1.0f;     // factors (percent / 100)
+  float MinZoom = 1.0f;  // factors (percent / 100)
   float MaxZoom = 4.0f;
   float ZoomFactor = 1.5f;  // ZoomStep / 100 + 1
   int CurrentPage = 1;
@@ -66,7 +66,7 @@ class PreviewWindow : public QDialog {
   Q_OBJECT
  public:
   PreviewWindow(QWidget *parent, PageDevice &printer, const PrintEvents &events,
-               const PreviewOptions &options);
+                const PreviewOptions &options);
   ~PreviewWindow() override;
 
   // The steps of a preview run around the modal loop (RunPreview uses them).

@@ -103,11 +103,12 @@ void PreviewWindow::BuildControls() {
                            p.drawLine(3, i, 21, i);
                          }
                        }));
-  FirstBtn = makeButton(QStringLiteral("Move through the pages: Home first, End last, PgUp prior, PgDn next"),
-                        Glyph([](QPainter &p) {
-                          DrawSheet(p, QRectF(2, 5, 11, 15));
-                          DrawSheet(p, QRectF(11, 3, 11, 15));
-                        }));
+  FirstBtn = makeButton(
+      QStringLiteral("Move through the pages: Home first, End last, PgUp prior, PgDn next"),
+      Glyph([](QPainter &p) {
+        DrawSheet(p, QRectF(2, 5, 11, 15));
+        DrawSheet(p, QRectF(11, 3, 11, 15));
+      }));
   FirstBtn->setText(QStringLiteral("&Move"));
   SinglePageBtn = makeButton(QStringLiteral("Display as single page"),
                              Glyph([](QPainter &p) { DrawSheet(p, QRectF(6, 2, 12, 20)); }));
@@ -133,18 +134,20 @@ void PreviewWindow::BuildControls() {
                          p.setPen(QColor(0, 0, 128));
                          p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
                        }));
-  fitWidthButton = makeButton(QStringLiteral("Fit the page's width to the window (W)"), Glyph([](QPainter &p) {
-                               DrawSheet(p, QRectF(4, 4, 16, 16));
-                               p.drawLine(1, 12, 23, 12);
-                               p.drawLine(1, 12, 4, 9);
-                               p.drawLine(1, 12, 4, 15);
-                               p.drawLine(23, 12, 20, 9);
-                               p.drawLine(23, 12, 20, 15);
-                             }));
-  fitPageButton = makeButton(QStringLiteral("Fit the whole page to the window (Z)"), Glyph([](QPainter &p) {
-                              DrawSheet(p, QRectF(7, 3, 10, 18));
-                              p.drawRect(QRectF(2, 1, 20, 22));
-                            }));
+  fitWidthButton =
+      makeButton(QStringLiteral("Fit the page's width to the window (W)"), Glyph([](QPainter &p) {
+                   DrawSheet(p, QRectF(4, 4, 16, 16));
+                   p.drawLine(1, 12, 23, 12);
+                   p.drawLine(1, 12, 4, 9);
+                   p.drawLine(1, 12, 4, 15);
+                   p.drawLine(23, 12, 20, 9);
+                   p.drawLine(23, 12, 20, 15);
+                 }));
+  fitPageButton =
+      makeButton(QStringLiteral("Fit the whole page to the window (Z)"), Glyph([](QPainter &p) {
+                   DrawSheet(p, QRectF(7, 3, 10, 18));
+                   p.drawRect(QRectF(2, 1, 20, 22));
+                 }));
   ZoomInBut = new QToolButton(tools);
   ZoomOutBut = new QToolButton(tools);
   ZoomInBut->hide();
@@ -221,7 +224,8 @@ void PreviewWindow::BuildControls() {
   connect(GridBtn, &QToolButton::clicked, this, [this] { Guarded([this] { GridBtnClick(); }); });
   connect(SinglePageBtn, &QToolButton::clicked, this,
           [this] { Guarded([this] { SinglePageBtnClick(); }); });
-  connect(TwoPageBtn, &QToolButton::clicked, this, [this] { Guarded([this] { TwoPageBtnClick(); }); });
+  connect(TwoPageBtn, &QToolButton::clicked, this,
+          [this] { Guarded([this] { TwoPageBtnClick(); }); });
   connect(PrintBtn, &QToolButton::clicked, this, [this] { PrintBtnClick(); });
   connect(PriorBtn, &QToolButton::clicked, this, [this] { Guarded([this] { PriorBtnClick(); }); });
   connect(NextBtn, &QToolButton::clicked, this, [this] { Guarded([this] { NextBtnClick(); }); });

@@ -16,7 +16,9 @@ constexpr int kHighestSelectablePage = 99999;
 
 class StatusWindowSlot {
  public:
-  StatusWindowSlot(PrintStatusWindow *&slot, PrintStatusWindow *form) : slot_(slot) { slot_ = form; }
+  StatusWindowSlot(PrintStatusWindow *&slot, PrintStatusWindow *form) : slot_(slot) {
+    slot_ = form;
+  }
   ~StatusWindowSlot() { slot_ = nullptr; }
 
  private:
@@ -62,13 +64,15 @@ PrintOutcome PrintJob::Print(bool directPrint) {
   const PrintOutcome outcome = RunPrint(Events(), target, range, &status);
   if (outcome.RangeBeyondEnd)
     QMessageBox::information(parent_, Title,
-                             QStringLiteral("Nothing was printed: the document has only %1 pages.").arg(outcome.LastPage));
+                             QStringLiteral("Nothing was printed: the document has only %1 pages.")
+                                 .arg(outcome.LastPage));
   return outcome;
 }
 
-void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCancelled,
-                           const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
-                           int pagesPerSheet) {
+void PrintWithStatusWindow(
+    PrinterHost &printer, QWidget *parent, bool *printCancelled,
+    const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
+    int pagesPerSheet) {
   PrintStatusWindow status(parent, printCancelled);
   status.show();
   const int perSheet = PagesPerSheetOrOne(pagesPerSheet);

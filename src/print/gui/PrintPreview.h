@@ -21,9 +21,10 @@ class PrintStatusWindow;
 // print status window shown over the whole run, as a job's Print does for
 // one document; printCancelled (may be null) is the main window's flag.
 // pagesPerSheet: 2 or 4 put that many pages on each sheet.
-void PrintWithStatusWindow(PrinterHost &printer, QWidget *parent, bool *printCancelled,
-                           const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
-                           int pagesPerSheet = 1);
+void PrintWithStatusWindow(
+    PrinterHost &printer, QWidget *parent, bool *printCancelled,
+    const std::function<void(PrintTarget &target, PrintProgress &progress)> &print,
+    int pagesPerSheet = 1);
 
 class PrintJob {
  public:

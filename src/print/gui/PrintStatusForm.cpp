@@ -38,7 +38,8 @@ PrintStatusWindow::PrintStatusWindow(QWidget *parent, bool *printCancelled)
   grid->addWidget(pageCaption, 1, 0);
   grid->addWidget(PageNumLabel, 1, 1);
 
-  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                              QStringLiteral("Cancel"), this);
   connect(CancelBtn, &QPushButton::clicked, this, &PrintStatusWindow::Cancel);
 
   auto *layout = new QVBoxLayout(this);

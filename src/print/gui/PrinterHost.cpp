@@ -1,11 +1,11 @@
 #include "print/gui/PrinterHost.h"
 
+#include <cups/cups.h>
+
 #include <QPageSetupDialog>
 #include <QPrinterInfo>
 
 #include "print/PaperChoice.h"
-
-#include <cups/cups.h>
 
 namespace scrivane {
 
@@ -14,7 +14,8 @@ QString QueueRefusal(const QString &name) {
   cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
   if (!dest) return QString();
   QString refusal;
-  const char *accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+  const char *accepting =
+      cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
   if (accepting && (qstricmp(accepting, "false") == 0 || qstricmp(accepting, "0") == 0)) {
     refusal = QStringLiteral("it is not accepting jobs");
     const char *why = cupsGetOption("printer-state-message", dest->num_options, dest->options);
@@ -43,7 +44,8 @@ std::unique_ptr<QPrinter> PrinterHost::MakePrinter() {
     const QPageSize ownPaper = QPrinterInfo(*printer).defaultPageSize();
     if (ownPaper.isValid()) queuePaper = ownPaper.key();
   }
-  printer->setPageSize(QPageSize(PageSizeIdOf(ChoosePaper(SystemPaperInputs(QString(), queuePaper)).paper)));
+  printer->setPageSize(
+      QPageSize(PageSizeIdOf(ChoosePaper(SystemPaperInputs(QString(), queuePaper)).paper)));
   return printer;
 }
 

@@ -32,7 +32,8 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
     askedForFile_ = true;
   }
   if (toFile && path.isEmpty()) {
-    error_ = QStringLiteral("No printer is installed and no output file was chosen: nothing was printed.");
+    error_ = QStringLiteral(
+        "No printer is installed and no output file was chosen: nothing was printed.");
     return false;
   }
   if (toFile) {
@@ -45,7 +46,8 @@ bool PrinterPrintTarget::beginDocument(const QString &title) {
     if (!error_.isEmpty()) return false;
     // Qt's own PDF output ignores write errors; PdfFile checks them.
     TurnSheets();
-    pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution(), host_.qtMeasurer());
+    pdf_ = std::make_unique<PdfFile>(path, printer.pageLayout(), printer.resolution(),
+                                     host_.qtMeasurer());
     TurnSheetsBack();
     if (!pdf_->begin(title)) {
       error_ = pdf_->errorText();
@@ -89,7 +91,8 @@ bool PrinterPrintTarget::endDocument() {
   if (pdf_ && host_.ProtectedFiles) {
     // A book reads its forms (and include files) while its pages are made:
     // the output is checked against them again before it replaces anything.
-    if (QString refusal = RefuseOutputOverInput(pdfPath_, host_.ProtectedFiles()); !refusal.isEmpty()) {
+    if (QString refusal = RefuseOutputOverInput(pdfPath_, host_.ProtectedFiles());
+        !refusal.isEmpty()) {
       pdf_->abort();
       pdf_.reset();
       error_ = std::move(refusal);
@@ -102,10 +105,13 @@ bool PrinterPrintTarget::endDocument() {
     pdf_.reset();
   } else if (painter_.isActive()) {
     written = painter_.end();
-    if (!written) error_ = QStringLiteral("The printer %1 could not finish the document.").arg(host_.printer().printerName());
+    if (!written)
+      error_ = QStringLiteral("The printer %1 could not finish the document.")
+                   .arg(host_.printer().printerName());
     // The painter ends well whatever CUPS answered the job submitted then.
     if (const QString refusal = LastJobRefusal(); written && !refusal.isEmpty()) {
-      error_ = QStringLiteral("The printer %1 refused the job: %2.").arg(host_.printer().printerName(), refusal);
+      error_ = QStringLiteral("The printer %1 refused the job: %2.")
+                   .arg(host_.printer().printerName(), refusal);
       written = false;
     }
   }

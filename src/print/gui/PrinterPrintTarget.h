@@ -24,7 +24,9 @@ class PrinterPrintTarget : public PrintTarget {
   PageDevice &device() override { return host_; }
   bool beginDocument(const QString &title) override;
   QString errorText() const override { return error_; }
-  DrawSurface &surface() override { return pdf_ ? pdf_->surface() : static_cast<DrawSurface &>(*surface_); }
+  DrawSurface &surface() override {
+    return pdf_ ? pdf_->surface() : static_cast<DrawSurface &>(*surface_);
+  }
   void newSheet() override;
   bool endDocument() override;
   void abortDocument() override;

@@ -13,11 +13,27 @@ namespace {
 // width, enough for line breaks to depend on the characters.
 int WidthFactor(unsigned char c) {
   switch (c) {
-    case ' ': return 28;
-    case 'i': case 'l': case 'j': case 'I': case '.': case ',': case ':': case ';':
-    case '\'': case '!': case '|': return 22;
-    case 'm': case 'w': case 'M': case 'W': return 83;
-    default: return c >= 'A' && c <= 'Z' ? 67 : 55;
+    case ' ':
+      return 28;
+    case 'i':
+    case 'l':
+    case 'j':
+    case 'I':
+    case '.':
+    case ',':
+    case ':':
+    case ';':
+    case '\'':
+    case '!':
+    case '|':
+      return 22;
+    case 'm':
+    case 'w':
+    case 'M':
+    case 'W':
+      return 83;
+    default:
+      return c >= 'A' && c <= 'Z' ? 67 : 55;
   }
 }
 
@@ -28,7 +44,9 @@ int FactorIn(const FontSpec &font, unsigned char c) {
   return WidthFactor(c) + (font.bold() ? WidthFactor(c) / 10 : 0);
 }
 
-QString Hex(ColorRef color) { return QStringLiteral("%1").arg(color, 6, 16, QLatin1Char('0')).toUpper(); }
+QString Hex(ColorRef color) {
+  return QStringLiteral("%1").arg(color, 6, 16, QLatin1Char('0')).toUpper();
+}
 
 QString PenText(const PenSpec &pen) {
   QString text = QStringLiteral("w%1 c%2").arg(pen.width).arg(Hex(pen.color));
@@ -69,7 +87,8 @@ void RecordingSurface::drawText(int x, int y, const FontSpec &font, QByteArrayVi
   drawTextIn(x, y, font, text, TextEncoding::Windows1252);
 }
 
-void RecordingSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) {
+void RecordingSurface::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                                  TextEncoding encoding) {
   lines << QStringLiteral("text %1 %2 \"%3\" %4 b%5 c%6 '%7'")
                .arg(x)
                .arg(y)
@@ -84,9 +103,11 @@ void RecordingSurface::drawLine(int x1, int y1, int x2, int y2, const PenSpec &p
   lines << QStringLiteral("line %1 %2 %3 %4 ").arg(x1).arg(y1).arg(x2).arg(y2) + PenText(pen);
 }
 
-void RecordingSurface::drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) {
-  const QString fill = brush.style == BrushStyle::Solid ? QStringLiteral("solid c") + Hex(brush.color)
-                                                        : QStringLiteral("clear");
+void RecordingSurface::drawRectangle(const QRect &rect, const PenSpec &pen,
+                                     const BrushSpec &brush) {
+  const QString fill = brush.style == BrushStyle::Solid
+                           ? QStringLiteral("solid c") + Hex(brush.color)
+                           : QStringLiteral("clear");
   lines << QStringLiteral("rect %1 %2 %3 %4 ")
                    .arg(rect.left())
                    .arg(rect.top())
@@ -119,7 +140,10 @@ DeviceMetrics VirtualPrinter::LetterMetrics() {
 }
 
 void RecordingSurface::placePage(const PagePlacement &placement) {
-  lines << QStringLiteral("place %1 %2 %3").arg(placement.scale, 0, 'f', 4).arg(placement.x, 0, 'f', 1).arg(placement.y, 0, 'f', 1);
+  lines << QStringLiteral("place %1 %2 %3")
+               .arg(placement.scale, 0, 'f', 4)
+               .arg(placement.x, 0, 'f', 1)
+               .arg(placement.y, 0, 'f', 1);
 }
 
 bool VirtualPrintTarget::beginDocument(const QString &title) {

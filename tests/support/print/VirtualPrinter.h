@@ -41,7 +41,8 @@ class FixedMetricsMeasurer : public TextMeasurer {
 class RecordingSurface : public DrawSurface {
  public:
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override;
-  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding) override;
+  void drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                  TextEncoding encoding) override;
   void drawLine(int x1, int y1, int x2, int y2, const PenSpec &pen) override;
   void drawRectangle(const QRect &rect, const PenSpec &pen, const BrushSpec &brush) override;
   void drawImage(const QRect &target, const QImage &image) override;
@@ -70,7 +71,10 @@ class VirtualPrintTarget : public PrintTarget {
   PageDevice &device() override { return printer_; }
   bool beginDocument(const QString &title) override;
   DrawSurface &surface() override { return surface_; }
-  void newSheet() override { surface_.lines << QStringLiteral("sheet"); ++sheets; }
+  void newSheet() override {
+    surface_.lines << QStringLiteral("sheet");
+    ++sheets;
+  }
   bool endDocument() override {
     surface_.lines << QStringLiteral("end");
     return endFailText.isEmpty();
@@ -79,9 +83,9 @@ class VirtualPrintTarget : public PrintTarget {
   QString errorText() const override { return failText.isEmpty() ? endFailText : failText; }
 
   const QStringList &lines() const { return surface_.lines; }
-  int sheets = 0;          // sheets started after the first
-  QString failText;        // when set, beginDocument fails with it
-  QString endFailText;     // when set, endDocument fails with it
+  int sheets = 0;       // sheets started after the first
+  QString failText;     // when set, beginDocument fails with it
+  QString endFailText;  // when set, endDocument fails with it
 
  private:
   VirtualPrinter &printer_;
