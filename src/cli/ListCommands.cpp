@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
+#include "project/CrossReferences.h"
 #include "project/Readers.h"
 
 namespace scrivane::cli {
@@ -89,6 +90,47 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   }
   out.flush();
   return kExitOk;
+}
+
+int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStream &err) {
+  StreamMessages messages(err);
+  QStringList modules;
+  QStringList includeFolders = UserIncludeFolders(options);
+  QString projectPath;
+  for (const QString &file : options.files) {
+    OpenedFile opened;
+    Options one = options;
+    one.file = file;
+    Open(opened, one, messages);
+    const ProjectModel &model = opened.model;
+    if (model.ProjectLoaded) projectPath = model.OpenedPath;
+    for (const QString &folder : model.IncludeSearchPaths)
+      if (!includeFolders.contains(folder)) includeFolders << folder;
+    for (const UnitEntry &entry : model.Units) {
+      if (!entry.leftOut.isEmpty() || entry.kind == EntryKind::FormFile) continue;
+      const QString path = entry.PathToRead();
+      if (!modules.contains(path)) modules << path;
+    }
+  }
+  if (messages.reported && modules.isEmpty()) return kExitMessage;
+  const CrossReferences refs = ResolveCrossReferences(modules, includeFolders, projectPath);
+  for (const QString &problem : refs.problems) Report(err, problem);
+  auto place = [&](const XrefPlace &p) {
+    return EscapeControlCharacters(refs.files[p.file], true) + u':' + QString::number(p.line) +
+           u':' + QString::number(p.column);
+  };
+  for (size_t i = 0; i < refs.declarations.size(); ++i) {
+    const XrefDeclaration &d = refs.declarations[i];
+    out << "D\t" << i << '\t' << XrefKindName(d.kind) << '\t' << place(d.place) << '\t'
+        << (d.owner.isEmpty() ? QString() : QString::fromLatin1(d.owner) + u'.')
+        << QString::fromLatin1(d.name) << '\t' << d.parameters;
+    if (d.declaredAt >= 0) out << "\tbody of " << d.declaredAt;
+    out << '\n';
+  }
+  for (const XrefUse &u : refs.uses)
+    out << "U\t" << place(u.place) << '\t' << u.length << '\t' << u.declaration << '\n';
+  out.flush();
+  return refs.problems.isEmpty() && !messages.reported ? kExitOk : kExitMessage;
 }
 
 int RunFormTextCommand(const Options &options, QTextStream &err) {

@@ -18,6 +18,12 @@ void OpenGivenFile(ReaderContext &ctx, const Options &options, const QString &pa
 // Each returns the exit status; listings go to out, messages to err.
 int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err);
 int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &err);
+// The cross-references of the book FILE makes (a project's units and
+// program, or every FILE given): a line per declaration, "D<TAB>index<TAB>
+// kind<TAB>file:line:column<TAB>owner.name<TAB>parameters[<TAB>body index]",
+// then a line per use, "U<TAB>file:line:column<TAB>length<TAB>declaration
+// index". Files are named by path, escaped as --units escapes them.
+int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStream &err);
 // Writes the form's text to stdout byte for byte; nothing else is written.
 int RunFormTextCommand(const Options &options, QTextStream &err);
 

@@ -43,7 +43,7 @@ Apply Switch(bool Options::*member) {
 Apply Command(CommandMode mode) {
   return [mode](Options &o, const QString &) {
     if (o.mode != CommandMode::Help && o.mode != mode)
-      return QStringLiteral("--units, --routines and --form-text exclude each other");
+      return QStringLiteral("--units, --routines, --form-text and --list-xref exclude each other");
     o.mode = mode;
     return QString();
   };
@@ -143,6 +143,11 @@ const QList<OptionRow> &OptionTable() {
        kChoosesCommand,
        "write the text of the form FILE as the .DDT beside it holds it",
        Command(CommandMode::FormText)},
+      {{"list-xref"},
+       "",
+       kChoosesCommand,
+       "list the book's declarations and the uses that name them (FILE: a project or units)",
+       Command(CommandMode::CrossReferences)},
       {{"include-uses"},
        "",
        kListings | kPrint,
@@ -308,6 +313,8 @@ QString ModeName(CommandMode mode) {
       return QStringLiteral("--routines");
     case CommandMode::FormText:
       return QStringLiteral("--form-text");
+    case CommandMode::CrossReferences:
+      return QStringLiteral("--list-xref");
     default:
       return QStringLiteral("printing");
   }
@@ -321,6 +328,8 @@ unsigned ModeBit(CommandMode mode) {
       return kRoutines;
     case CommandMode::FormText:
       return kFormText;
+    case CommandMode::CrossReferences:
+      return kUnits;
     default:
       return kPrint;
   }
@@ -340,6 +349,7 @@ QString UsageText() {
       "usage: scrivane-print --units FILE [--include-uses]\n"
       "       scrivane-print --routines FILE [--unit NAME]\n"
       "       scrivane-print --form-text FORM\n"
+      "       scrivane-print --list-xref PROJECT|UNIT... [--include-uses]\n"
       "       scrivane-print FILE [--document DOC] [--unit NAME] [--select TEXT]... [OPTION]... -o "
       "OUT.pdf|-P QUEUE\n"
       "       scrivane-print PROJECT|UNIT --all [OPTION]... -o OUT.pdf|-P QUEUE\n"
@@ -418,7 +428,7 @@ ParsedOptions ParseOptions(const QStringList &args) {
     return refuse(commandGiven ? ModeName(o.mode) + QStringLiteral(" needs a file")
                                : QStringLiteral("no file given"));
   if (!commandGiven) o.mode = CommandMode::Print;
-  if (files.size() > 1 && o.mode != CommandMode::Print)
+  if (files.size() > 1 && o.mode != CommandMode::Print && o.mode != CommandMode::CrossReferences)
     return refuse(QStringLiteral("only one file may be given to ") + ModeName(o.mode));
   if (files.count(kStandardInput) > 1)
     return refuse(QStringLiteral("standard input (-) can be read once"));

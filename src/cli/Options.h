@@ -13,7 +13,16 @@
 
 namespace scrivane::cli {
 
-enum class CommandMode { Help, Version, ListSettings, Units, Routines, FormText, Print };
+enum class CommandMode {
+  Help,
+  Version,
+  ListSettings,
+  Units,
+  Routines,
+  FormText,
+  CrossReferences,
+  Print
+};
 
 struct Options {
   CommandMode mode = CommandMode::Help;

@@ -102,6 +102,8 @@ int main(int argc, char **argv) {
           code = RunUnitsCommand(options, out, err);
         else if (options.mode == CommandMode::Routines)
           code = RunRoutinesCommand(options, out, err);
+        else if (options.mode == CommandMode::CrossReferences)
+          code = RunCrossReferencesCommand(options, out, err);
         else if (options.mode == CommandMode::FormText)
           code = RunFormTextCommand(options, err);
         else

@@ -1,0 +1,96 @@
+// Names resolved as Pascal's scope rules resolve them, on small books made
+// here: each row is a book of units, and what its first unit's uses name.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "gtest/gtest.h"
+#include "project/CrossReferences.h"
+
+using namespace scrivane;
+
+namespace {
+
+// "line:name->unit:line" for each use in the first unit, in order.
+QStringList UsesOfFirstUnit(const QList<QPair<QString, QByteArray>> &units) {
+  QTemporaryDir dir;
+  QStringList paths;
+  for (const auto &[name, text] : units) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    paths << file.fileName();
+  }
+  const CrossReferences refs = ResolveCrossReferences(paths);
+  QStringList shown;
+  const QList<QByteArray> lines = units.first().second.split('\n');
+  for (const XrefUse &use : refs.uses) {
+    if (use.place.file != 0) continue;
+    const XrefDeclaration &d = refs.declarations[size_t(use.declaration)];
+    const QByteArray word = lines[use.place.line - 1].mid(use.place.column - 1, use.length);
+    shown << QStringLiteral("%1:%2->%3:%4")
+                 .arg(use.place.line)
+                 .arg(QString::fromLatin1(word), QFileInfo(refs.files[d.place.file]).baseName())
+                 .arg(d.place.line);
+  }
+  return shown;
+}
+
+const QByteArray kHelperUnit = "unit b;\ninterface\nprocedure Helper;\nprocedure Two(x: Integer);\n"
+                               "implementation\nprocedure Helper; begin end;\n"
+                               "procedure Two(x: Integer); begin end;\nend.\n";
+
+TEST(CrossReferences, ScopeRulesTable) {
+  struct Row {
+    const char *what;
+    QByteArray unit;
+    QStringList uses;
+  };
+  const Row rows[] = {
+      {"a local shadows the global of the same name",
+       "unit a;\ninterface\nvar N: Integer;\nimplementation\n"
+       "procedure P;\nvar N: Integer;\nbegin N := 1 end;\n"
+       "procedure Q;\nbegin N := 2 end;\nend.\n",
+       {"9:N->a:3"}},
+      {"a method calls its sibling, and a field hides a global",
+       "unit a;\ninterface\ntype TFoo = class\n F: Integer;\n procedure A;\n procedure B;\n end;\n"
+       "var F: Integer;\nimplementation\nprocedure TFoo.A; begin B; F := 1 end;\n"
+       "procedure TFoo.B; begin end;\nend.\n",
+       {"10:TFoo->a:3", "10:B->a:6", "11:TFoo->a:3"}},
+      {"inherited names the ancestor's method",
+       "unit a;\ninterface\ntype TBase = class procedure Run; virtual; end;\n"
+       "TFoo = class(TBase) procedure Run; override; end;\nimplementation\n"
+       "procedure TBase.Run; begin end;\nprocedure TFoo.Run; begin inherited Run end;\nend.\n",
+       {"4:TBase->a:3", "6:TBase->a:3", "7:TFoo->a:4", "7:Run->a:3"}},
+      {"unit-qualified names, and a unit outside the book",
+       "unit a;\ninterface\nuses b, sysutils;\nimplementation\n"
+       "procedure P; begin b.Helper; SysUtils.Helper; Helper end;\nend.\n",
+       {"3:b->b:1", "5:b->b:1", "5:Helper->b:3", "5:Helper->b:3"}},
+      {"overloads by their number of parameters",
+       "unit a;\ninterface\nprocedure O(x: Integer); overload;\nprocedure O(x, y: Integer); "
+       "overload;\nimplementation\nprocedure O(x: Integer); begin O(1, 2) end;\n"
+       "procedure O(x, y: Integer); begin O(1) end;\nend.\n",
+       {"6:O->a:4", "7:O->a:3"}},
+      {"a with of unknown type stops resolution, of a known class it does not",
+       "unit a;\ninterface\nuses b;\ntype TFoo = class procedure Go; end;\nimplementation\n"
+       "procedure TFoo.Go; begin end;\n"
+       "procedure P(o: TObject; f: TFoo); begin with o do Helper; with f do begin Go; Helper end "
+       "end;\nend.\n",
+       {"3:b->b:1", "6:TFoo->a:4", "7:TFoo->a:4", "7:Go->a:4"}},
+      {"Obj.Name through a variable of a known class; nothing after a call or an index",
+       "unit a;\ninterface\ntype TFoo = class procedure Go; end;\nvar G: TFoo;\n"
+       "implementation\nprocedure TFoo.Go; begin end;\n"
+       "procedure P; begin G.Go; G.Free; Foo(1).Go; Arr[0].Go end;\nend.\n",
+       {"4:TFoo->a:3", "6:TFoo->a:3", "7:G->a:4", "7:Go->a:3", "7:G->a:4"}},
+      {"names in comments, strings and skipped branches are not code",
+       "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
+       "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
+       {"8:P->a:3"}},
+  };
+  for (const Row &row : rows) {
+    const QStringList got = UsesOfFirstUnit({{"a.pas", row.unit}, {"b.pas", kHelperUnit}});
+    EXPECT_EQ(got, row.uses) << row.what;
+  }
+}
+
+}  // namespace
