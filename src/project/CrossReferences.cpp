@@ -22,18 +22,30 @@ namespace scrivane {
 
 const char *XrefKindName(XrefKind kind) {
   switch (kind) {
-    case XrefKind::Unit: return "unit";
-    case XrefKind::Procedure: return "procedure";
-    case XrefKind::Function: return "function";
-    case XrefKind::Constructor: return "constructor";
-    case XrefKind::Destructor: return "destructor";
-    case XrefKind::Operator: return "operator";
-    case XrefKind::Class: return "class";
-    case XrefKind::Record: return "record";
-    case XrefKind::Enumeration: return "enumeration";
-    case XrefKind::Type: return "type";
-    case XrefKind::Constant: return "constant";
-    case XrefKind::Variable: return "variable";
+    case XrefKind::Unit:
+      return "unit";
+    case XrefKind::Procedure:
+      return "procedure";
+    case XrefKind::Function:
+      return "function";
+    case XrefKind::Constructor:
+      return "constructor";
+    case XrefKind::Destructor:
+      return "destructor";
+    case XrefKind::Operator:
+      return "operator";
+    case XrefKind::Class:
+      return "class";
+    case XrefKind::Record:
+      return "record";
+    case XrefKind::Enumeration:
+      return "enumeration";
+    case XrefKind::Type:
+      return "type";
+    case XrefKind::Constant:
+      return "constant";
+    case XrefKind::Variable:
+      return "variable";
   }
   return "?";
 }
@@ -56,19 +68,73 @@ struct Token {
 // Words that are never names. "on", "at", "out", "read" and the other
 // directives are names the code may use, so they are not here.
 const std::unordered_set<Name> &ReservedWords() {
-  static const std::unordered_set<Name> words = {
-      "and",          "array",        "as",        "asm",          "begin",     "case",
-      "class",        "const",        "constructor", "destructor", "dispinterface", "div",
-      "do",           "downto",       "else",      "end",          "except",    "exports",
-      "file",         "finalization", "finally",   "for",          "function",  "goto",
-      "if",           "implementation", "in",      "inherited",    "initialization", "inline",
-      "interface",    "is",           "label",     "library",      "mod",       "nil",
-      "not",          "object",       "of",        "or",           "packed",    "procedure",
-      "program",      "property",     "raise",     "record",       "repeat",    "resourcestring",
-      "set",          "shl",          "shr",       "string",       "then",      "threadvar",
-      "to",           "try",          "type",      "unit",         "until",     "uses",
-      "var",          "while",        "with",      "xor",          "operator",  "generic",
-      "specialize"};
+  static const std::unordered_set<Name> words = {"and",
+                                                 "array",
+                                                 "as",
+                                                 "asm",
+                                                 "begin",
+                                                 "case",
+                                                 "class",
+                                                 "const",
+                                                 "constructor",
+                                                 "destructor",
+                                                 "dispinterface",
+                                                 "div",
+                                                 "do",
+                                                 "downto",
+                                                 "else",
+                                                 "end",
+                                                 "except",
+                                                 "exports",
+                                                 "file",
+                                                 "finalization",
+                                                 "finally",
+                                                 "for",
+                                                 "function",
+                                                 "goto",
+                                                 "if",
+                                                 "implementation",
+                                                 "in",
+                                                 "inherited",
+                                                 "initialization",
+                                                 "inline",
+                                                 "interface",
+                                                 "is",
+                                                 "label",
+                                                 "library",
+                                                 "mod",
+                                                 "nil",
+                                                 "not",
+                                                 "object",
+                                                 "of",
+                                                 "or",
+                                                 "packed",
+                                                 "procedure",
+                                                 "program",
+                                                 "property",
+                                                 "raise",
+                                                 "record",
+                                                 "repeat",
+                                                 "resourcestring",
+                                                 "set",
+                                                 "shl",
+                                                 "shr",
+                                                 "string",
+                                                 "then",
+                                                 "threadvar",
+                                                 "to",
+                                                 "try",
+                                                 "type",
+                                                 "unit",
+                                                 "until",
+                                                 "uses",
+                                                 "var",
+                                                 "while",
+                                                 "with",
+                                                 "xor",
+                                                 "operator",
+                                                 "generic",
+                                                 "specialize"};
   return words;
 }
 
@@ -76,22 +142,60 @@ const std::unordered_set<Name> &ReservedWords() {
 // field of a class may be named like one, so a word followed by ":" or ","
 // is not taken as one.
 const std::unordered_set<Name> &RoutineDirectives() {
-  static const std::unordered_set<Name> words = {
-      "overload",  "virtual",      "abstract",    "override",   "reintroduce", "cdecl",
-      "stdcall",   "register",     "pascal",      "safecall",   "inline",      "static",
-      "dynamic",   "message",      "external",    "forward",    "assembler",   "deprecated",
-      "platform",  "experimental", "unimplemented", "export",   "public",      "alias",
-      "nostackframe", "varargs",   "noreturn",    "far",        "near",        "interrupt",
-      "winapi",    "final",        "dispid",      "local",      "compilerproc", "internproc",
-      "iocheck",   "mwpascal",     "hardfloat",   "ms_abi_default", "sysv_abi_default",
-      "vectorcall", "enumerator",  "cppdecl",     "oldfpccall", "softfloat",   "syscall",
-      "weakexternal", "rtlproc",   "saveregisters"};
+  static const std::unordered_set<Name> words = {"overload",
+                                                 "virtual",
+                                                 "abstract",
+                                                 "override",
+                                                 "reintroduce",
+                                                 "cdecl",
+                                                 "stdcall",
+                                                 "register",
+                                                 "pascal",
+                                                 "safecall",
+                                                 "inline",
+                                                 "static",
+                                                 "dynamic",
+                                                 "message",
+                                                 "external",
+                                                 "forward",
+                                                 "assembler",
+                                                 "deprecated",
+                                                 "platform",
+                                                 "experimental",
+                                                 "unimplemented",
+                                                 "export",
+                                                 "public",
+                                                 "alias",
+                                                 "nostackframe",
+                                                 "varargs",
+                                                 "noreturn",
+                                                 "far",
+                                                 "near",
+                                                 "interrupt",
+                                                 "winapi",
+                                                 "final",
+                                                 "dispid",
+                                                 "local",
+                                                 "compilerproc",
+                                                 "internproc",
+                                                 "iocheck",
+                                                 "mwpascal",
+                                                 "hardfloat",
+                                                 "ms_abi_default",
+                                                 "sysv_abi_default",
+                                                 "vectorcall",
+                                                 "enumerator",
+                                                 "cppdecl",
+                                                 "oldfpccall",
+                                                 "softfloat",
+                                                 "syscall",
+                                                 "weakexternal",
+                                                 "rtlproc",
+                                                 "saveregisters"};
   return words;
 }
 
-bool IsIdentStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
+bool IsIdentStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -107,10 +211,10 @@ struct FileText {
 class Conditions {
  public:
   Conditions() {
-    for (const char *d : {"fpc", "ver3", "ver3_2", "ver3_2_2", "unix", "linux", "cpu64",
-                          "cpux86_64", "cpuamd64", "endian_little", "fpc_little_endian",
-                          "fpc_has_type_extended", "fpc_has_type_double", "fpc_has_type_single",
-                          "fpc_objfpc", "hasamiga_false_never"})
+    for (const char *d :
+         {"fpc", "ver3", "ver3_2", "ver3_2_2", "unix", "linux", "cpu64", "cpux86_64", "cpuamd64",
+          "endian_little", "fpc_little_endian", "fpc_has_type_extended", "fpc_has_type_double",
+          "fpc_has_type_single", "fpc_objfpc", "hasamiga_false_never"})
       defines_.insert(d);
   }
   bool Active() const { return stack_.empty() || stack_.back().active; }
@@ -168,7 +272,8 @@ class Conditions {
   }
   bool Word(Name e, size_t &at, Name w) {
     Blanks(e, at);
-    if (e.substr(at, w.size()) == w && (at + w.size() >= e.size() || !IsIdentChar(e[at + w.size()]))) {
+    if (e.substr(at, w.size()) == w &&
+        (at + w.size() >= e.size() || !IsIdentChar(e[at + w.size()]))) {
       at += w.size();
       return true;
     }
@@ -235,7 +340,10 @@ class Tokeniser {
  public:
   Tokeniser(std::deque<FileText> &files, QHash<QString, int> &fileIndex, const QStringList &folders,
             FileFinder &finder, QStringList &problems)
-      : files_(files), fileIndex_(fileIndex), folders_(folders), finder_(finder),
+      : files_(files),
+        fileIndex_(fileIndex),
+        folders_(folders),
+        finder_(finder),
         problems_(problems) {}
 
   void Read(int file, bool nest, std::vector<Token> &out) {
@@ -341,8 +449,7 @@ class Tokeniser {
               }
               ++end;
             }
-          } else if (end + 1 < n && s[end] == '#' &&
-                     (IsDigit(s[end + 1]) || s[end + 1] == '$')) {
+          } else if (end + 1 < n && s[end] == '#' && (IsDigit(s[end + 1]) || s[end + 1] == '$')) {
             end += 2;
             while (end < n && IsIdentChar(s[end])) ++end;
           } else {
@@ -365,8 +472,8 @@ class Tokeniser {
         if (Active()) out_->push_back(t);
         i = end;
         continue;
-      } else if (IsDigit(c) || ((c == '$' || c == '%' || c == '&') && i + 1 < n &&
-                                (IsIdentChar(s[i + 1])))) {
+      } else if (IsDigit(c) ||
+                 ((c == '$' || c == '%' || c == '&') && i + 1 < n && (IsIdentChar(s[i + 1])))) {
         end = i + 1;
         while (end < n) {
           if (IsIdentChar(s[end])) {
@@ -382,8 +489,8 @@ class Tokeniser {
         }
         t.kind = TokKind::Number;
       } else {
-        static const char *const kPairs[] = {":=", "<=", ">=", "<>", "..", "+=", "-=",
-                                             "*=", "/=", "**", "><", "(.", ".)"};
+        static const char *const kPairs[] = {
+            ":=", "<=", ">=", "<>", "..", "+=", "-=", "*=", "/=", "**", "><", "(.", ".)"};
         for (const char *p : kPairs)
           if (i + 1 < n && s[i] == p[0] && s[i + 1] == p[1]) end = i + 2;
         t.kind = TokKind::Symbol;
@@ -433,8 +540,7 @@ class Tokeniser {
       const SourceFile read = ReadSourceFile(canonical);
       if (read.status != SourceStatus::Ok) return;
       index = int(files_.size());
-      files_.push_back({read.diskPath.isEmpty() ? canonical : read.diskPath,
-                        read.bytes.toLower()});
+      files_.push_back({read.diskPath.isEmpty() ? canonical : read.diskPath, read.bytes.toLower()});
       fileIndex_.insert(canonical, index);
     }
     active_.insert(canonical);
@@ -540,8 +646,8 @@ class Resolver {
         result_.problems << SourceFileMessage(read, path);
         continue;
       }
-      const QString canonical = QFileInfo(read.diskPath.isEmpty() ? path : read.diskPath)
-                                    .absoluteFilePath();
+      const QString canonical =
+          QFileInfo(read.diskPath.isEmpty() ? path : read.diskPath).absoluteFilePath();
       if (fileIndex_.contains(canonical)) continue;
       const int index = int(files_.size());
       files_.push_back({canonical, read.bytes.toLower()});
@@ -927,7 +1033,8 @@ class Resolver {
         Container c = ContainerOf(cur);
         Sym *next = nullptr;
         if (c.unit) {
-          if (const auto *found = c.unit->iface.Find(Text(at))) next = Pick(*found, ArgumentsAt(pos_));
+          if (const auto *found = c.unit->iface.Find(Text(at)))
+            next = Pick(*found, ArgumentsAt(pos_));
         } else if (c.type) {
           bool complete = true;
           next = FindMember(c.type, Text(at), ArgumentsAt(pos_), &complete);
@@ -1086,9 +1193,7 @@ class Resolver {
     }
   }
 
-  void SkipSimple() {
-    pos_ = ExpressionEnd({";"});
-  }
+  void SkipSimple() { pos_ = ExpressionEnd({";"}); }
 
   void ExceptPart() {
     while (!AtEnd() && !Is("end")) {
@@ -1259,8 +1364,7 @@ class Resolver {
   void TypeDeclaration(Scope *scope, Level level, const Token *name) {
     Skip("type");
     Skip("packed");
-    if (Is("class") || Is("object") || Is("interface") || Is("dispinterface") ||
-        Is("record")) {
+    if (Is("class") || Is("object") || Is("interface") || Is("dispinterface") || Is("record")) {
       const bool isRecord = Is("record");
       const bool isClass = Is("class") || Is("interface") || Is("dispinterface");
       ++pos_;
@@ -1386,8 +1490,8 @@ class Resolver {
     if (Is("of")) pos_ += 2;
     if (Is("is")) pos_ += 2;
     Skip(";");
-    while (RoutineDirectives().count(Text(pos_)) && !IsAt(pos_ + 1, ":") &&
-           !IsAt(pos_ + 1, ",") && !IsAt(pos_ + 1, "=")) {
+    while (RoutineDirectives().count(Text(pos_)) && !IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ",") &&
+           !IsAt(pos_ + 1, "=")) {
       SkipPast(";");
     }
   }
@@ -1572,8 +1676,8 @@ class Resolver {
     // The names are known only after their declaration.
     for (Sym *s : names) scope->Add(s);
     HintsAndSemicolon();
-    while ((Is("cvar") || Is("external") || Is("public") || Is("export")) &&
-           !IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ","))
+    while ((Is("cvar") || Is("external") || Is("public") || Is("export")) && !IsAt(pos_ + 1, ":") &&
+           !IsAt(pos_ + 1, ","))
       SkipPast(";");
   }
 
@@ -1626,8 +1730,8 @@ class Resolver {
     }
     if (Is(":")) {
       ++pos_;
-      s->type = TypeExpression({";", "read", "write", "index", "default", "stored", "implements",
-                                "nodefault"});
+      s->type = TypeExpression(
+          {";", "read", "write", "index", "default", "stored", "implements", "nodefault"});
     } else if (owner) {
       // A property raised to a new visibility keeps its ancestor's type.
       bool complete = true;
@@ -1660,8 +1764,10 @@ class Resolver {
         continue;
       }
       while (Is("const") || Is("var") || Is("out") || Is("constref") || Is("[")) {
-        if (Is("[")) pos_ = Closing(pos_);
-        else ++pos_;
+        if (Is("["))
+          pos_ = Closing(pos_);
+        else
+          ++pos_;
       }
       std::vector<Sym *> names;
       while (IsName(pos_)) {
@@ -1676,8 +1782,10 @@ class Resolver {
         ++pos_;
         if (Is("array") && IsAt(pos_ + 1, "of")) {
           pos_ += 2;
-          if (Is("const")) ++pos_;
-          else TypeExpression({";", close, "="});
+          if (Is("const"))
+            ++pos_;
+          else
+            TypeExpression({";", close, "="});
         } else {
           type = TypeExpression({";", close, "="});
         }
@@ -1735,8 +1843,10 @@ class Resolver {
       h.nameParts.push_back(pos_++);
     } else {
       while (!AtEnd()) {
-        if (T(pos_).kind == TokKind::Ident) h.nameParts.push_back(pos_++);
-        else break;
+        if (T(pos_).kind == TokKind::Ident)
+          h.nameParts.push_back(pos_++);
+        else
+          break;
         if (Is("<")) pos_ = SkipAngles(pos_);
         if (Is(".") && T(pos_ + 1).kind == TokKind::Ident) {
           ++pos_;
@@ -1849,7 +1959,8 @@ class Resolver {
       if (cls && cls->members) declared = Match(*cls->members, s, nameTok->text);
     } else if (level != Level::Interface) {
       declared = Match(*scope, s, nameTok->text);
-      if (!declared && level == Level::Implementation) declared = Match(M().iface, s, nameTok->text);
+      if (!declared && level == Level::Implementation)
+        declared = Match(M().iface, s, nameTok->text);
     }
     Sym *routine = declared ? declared : s;
     if (declared) {
@@ -1995,7 +2106,8 @@ class Resolver {
 
 }  // namespace
 
-CrossReferences ResolveCrossReferences(const QStringList &modules, const QStringList &includeFolders,
+CrossReferences ResolveCrossReferences(const QStringList &modules,
+                                       const QStringList &includeFolders,
                                        const QString &projectPath) {
   Resolver resolver(modules, includeFolders, projectPath);
   return resolver.Run();

@@ -36,9 +36,10 @@ QStringList UsesOfFirstUnit(const QList<QPair<QString, QByteArray>> &units) {
   return shown;
 }
 
-const QByteArray kHelperUnit = "unit b;\ninterface\nprocedure Helper;\nprocedure Two(x: Integer);\n"
-                               "implementation\nprocedure Helper; begin end;\n"
-                               "procedure Two(x: Integer); begin end;\nend.\n";
+const QByteArray kHelperUnit =
+    "unit b;\ninterface\nprocedure Helper;\nprocedure Two(x: Integer);\n"
+    "implementation\nprocedure Helper; begin end;\n"
+    "procedure Two(x: Integer); begin end;\nend.\n";
 
 TEST(CrossReferences, ScopeRulesTable) {
   struct Row {
