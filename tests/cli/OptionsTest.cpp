@@ -185,7 +185,7 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"--units"}, "--units needs a file"},
       {{"--form-text"}, "--form-text needs a file"},
       {{"--units", "--routines", "a.pas"},
-       "--units, --routines and --form-text exclude each other"},
+       "--units, --routines, --form-text and --list-xref exclude each other"},
       {{"a.pas"}, "printing needs -o OUT.pdf or -P QUEUE (lpstat -p lists the printers)"},
       {{"a.pas", "-o", "x.pdf", "-P", "office"},
        "-o and -P exclude each other: print to a file or to a printer"},

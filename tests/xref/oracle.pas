@@ -1,0 +1,159 @@
+{ Writes, for every identifier that Free Pascal's own resolver (fcl-passrc's
+  TPasResolver) resolves in the given units, where it stands and the
+  declaration it names:
+    use-file <TAB> line <TAB> name <TAB> decl-file <TAB> decl-line <TAB> decl-class <TAB> decl-parent-class
+  The units are read as one set: a unit named in a uses clause is the file
+  given for it. No System unit is read; the base types and procedures the
+  resolver knows itself stand in for it. }
+program oracle;
+
+{$mode objfpc}{$H+}
+
+uses
+  SysUtils, Classes, PScanner, PParser, PasTree, PasResolver, PasResolveEval;
+
+type
+  TOracleEngine = class(TPasResolver)
+  public
+    FileName: string;
+    Elements: TFPList;
+    FileResolver: TFileResolver;
+    Scanner: TPascalScanner;
+    Parser: TPasParser;
+    Started: boolean;
+    constructor Create;
+    function CreateElement(AClass: TPTreeElement; const AName: String;
+      AParent: TPasElement; AVisibility: TPasMemberVisibility;
+      const ASrcPos: TPasSourcePos; TypeParams: TFPList = nil): TPasElement;
+      overload; override;
+    function FindUnit(const AName, InFilename: String;
+      NameExpr, InFileExpr: TPasExpr): TPasModule; override;
+  end;
+
+var
+  Engines: TFPList;
+  Hub: TPasResolverHub;
+
+constructor TOracleEngine.Create;
+begin
+  inherited Create;
+  Elements := TFPList.Create;
+end;
+
+function TOracleEngine.CreateElement(AClass: TPTreeElement; const AName: String;
+  AParent: TPasElement; AVisibility: TPasMemberVisibility;
+  const ASrcPos: TPasSourcePos; TypeParams: TFPList): TPasElement;
+begin
+  Result := inherited CreateElement(AClass, AName, AParent, AVisibility, ASrcPos, TypeParams);
+  Elements.Add(Result);
+end;
+
+procedure ParseEngine(E: TOracleEngine); forward;
+
+function TOracleEngine.FindUnit(const AName, InFilename: String;
+  NameExpr, InFileExpr: TPasExpr): TPasModule;
+var
+  i: Integer;
+  Other: TOracleEngine;
+begin
+  Result := nil;
+  for i := 0 to Engines.Count - 1 do
+  begin
+    Other := TOracleEngine(Engines[i]);
+    if CompareText(ChangeFileExt(ExtractFileName(Other.FileName), ''), AName) = 0 then
+    begin
+      if not Other.Started then
+        ParseEngine(Other);
+      Exit(Other.RootElement);
+    end;
+  end;
+end;
+
+procedure ParseEngine(E: TOracleEngine);
+var
+  M: TPasModule;
+begin
+  E.Started := True;
+  E.FileResolver := TFileResolver.Create;
+  E.FileResolver.AddIncludePath(ExtractFilePath(E.FileName));
+  E.Scanner := TPascalScanner.Create(E.FileResolver);
+  E.Scanner.AddDefine('FPC');
+  E.Scanner.AddDefine('UNIX');
+  E.Scanner.AddDefine('LINUX');
+  E.Scanner.AddDefine('CPU64');
+  E.Scanner.AddDefine('CPUX86_64');
+  E.Parser := TPasParser.Create(E.Scanner, E.FileResolver, E);
+  // The set brings its own small System unit.
+  if CompareText(ChangeFileExt(ExtractFileName(E.FileName), ''), 'system') = 0 then
+    E.Parser.ImplicitUses.Clear;
+  E.Parser.Options := E.Parser.Options + [po_ResolveStandardTypes];
+  E.AddObjFPCBuiltInIdentifiers;
+  E.Scanner.OpenFile(E.FileName);
+  M := nil;
+  try
+    E.Parser.ParseMain(M);
+  except
+    on Ex: Exception do
+      WriteLn(StdErr, E.FileName, ': ', Ex.ClassName, ': ', Ex.Message, ' at line ',
+        E.Scanner.CurRow);
+  end;
+end;
+
+function LineOf(El: TPasElement): Integer;
+var
+  Line, Column: Integer;
+begin
+  TPasResolver.UnmangleSourceLineNumber(El.SourceLinenumber, Line, Column);
+  Result := Line;
+end;
+
+function NameOf(El: TPasElement): string;
+begin
+  if El is TPrimitiveExpr then
+    Result := TPrimitiveExpr(El).Value
+  else if El is TSelfExpr then
+    Result := 'self'
+  else
+    Result := El.Name;
+end;
+
+var
+  i, j: Integer;
+  E: TOracleEngine;
+  El, Decl: TPasElement;
+  Ref: TResolvedReference;
+  ParentClass: string;
+begin
+  Engines := TFPList.Create;
+  Hub := TPasResolverHub.Create(nil);
+  for i := 1 to ParamCount do
+  begin
+    E := TOracleEngine.Create;
+    E.FileName := ExpandFileName(ParamStr(i));
+    E.Hub := Hub;
+    Engines.Add(E);
+  end;
+  for i := 0 to Engines.Count - 1 do
+    if not TOracleEngine(Engines[i]).Started then
+      ParseEngine(TOracleEngine(Engines[i]));
+  for i := 0 to Engines.Count - 1 do
+  begin
+    E := TOracleEngine(Engines[i]);
+    for j := 0 to E.Elements.Count - 1 do
+    begin
+      El := TPasElement(E.Elements[j]);
+      if not (El.CustomData is TResolvedReference) then
+        Continue;
+      Ref := TResolvedReference(El.CustomData);
+      Decl := Ref.Declaration;
+      if (Decl = nil) or (Decl.SourceFilename = '') then
+        Continue;
+      if Decl.Parent <> nil then
+        ParentClass := Decl.Parent.ClassName
+      else
+        ParentClass := '-';
+      WriteLn(El.SourceFilename, #9, LineOf(El), #9, NameOf(El), #9,
+        Decl.SourceFilename, #9, LineOf(Decl), #9, Decl.ClassName, #9, ParentClass);
+    end;
+  end;
+end.
