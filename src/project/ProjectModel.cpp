@@ -10,8 +10,6 @@
 namespace scrivane {
 namespace {
 
-bool LessIgnoringCase(const QByteArray &a, const QByteArray &b) { return RoutineOrderLess(a, b); }
-
 QString AbsoluteForm(const QString &path) {
   const QString normalised = NormalizeSeparators(path);
   if (IsAbsolutePath(normalised)) return QDir::cleanPath(normalised);
@@ -20,26 +18,9 @@ QString AbsoluteForm(const QString &path) {
 
 }  // namespace
 
-bool RoutineOrderLess(QByteArrayView a, QByteArrayView b) {
-  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; };
-  const qsizetype n = std::min(a.size(), b.size());
-  for (qsizetype i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a[i])),
-               y = static_cast<unsigned char>(fold(b[i]));
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a.compare(b) < 0;
-}
-
-QString ProjectModel::PartNameOf(const LineList &lines, qsizetype i) const {
+QString LoadedUnit::PartNameOf(const LineList &lines, qsizetype i) const {
   const int file = i >= 0 && i < lines.size() ? lines.fileIndex(i) : 0;
   return file > 0 && file < SourceParts.size() ? SourceParts[file].shown : QString();
-}
-
-bool ProjectModel::AnyRoutineSelected() const {
-  return std::any_of(Routines.begin(), Routines.end(),
-                     [](const RoutineEntry &e) { return e.selected; });
 }
 
 QStringList ProjectModel::ProjectFiles() const {
@@ -64,11 +45,11 @@ QStringList ProjectModel::ProjectFiles() const {
 }
 
 // Paths are kept whole: a path cut to a fixed length names another file.
-void ProjectModel::SetPickList(const QString &path, EntryKind kind) {
+void OpenedProject::SetPickList(const QString &path, EntryKind kind) {
   AddEntry(AbsoluteForm(path), FileNamePart(path), kind);
 }
 
-void ProjectModel::AddEntry(const QString &diskPath, const QString &name, EntryKind kind) {
+void OpenedProject::AddEntry(const QString &diskPath, const QString &name, EntryKind kind) {
   UnitEntry entry;
   entry.diskPath = diskPath;
   entry.fullPath = DisplayPath(entry.diskPath);
@@ -76,44 +57,6 @@ void ProjectModel::AddEntry(const QString &diskPath, const QString &name, EntryK
   entry.kind = kind;
   WidestName = std::max(WidestName, NameWidth ? NameWidth(entry.name) : 0);
   Units.append(entry);
-}
-
-void ProjectModel::AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref) {
-  // Equal texts keep the order in which they were added (file order), and the
-  // reference moves with its entry, so entry i and RoutineRefs[i] always match.
-  const auto at = std::upper_bound(
-      Routines.begin(), Routines.end(), text,
-      [](const QByteArray &t, const RoutineEntry &e) { return LessIgnoringCase(t, e.text); });
-  const qsizetype index = at - Routines.begin();
-  Routines.insert(index, RoutineEntry{text, kind, false});
-  RoutineRefs.insert(index, ref);
-}
-
-void ProjectModel::AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs) {
-  const qsizetype known = Routines.size();
-  const qsizetype total = known + std::min(entries.size(), refs.size());
-  auto entryAt = [&](qsizetype i) -> const RoutineEntry & {
-    return i < known ? Routines[i] : entries[i - known];
-  };
-  auto refAt = [&](qsizetype i) -> const QByteArray & {
-    return i < known ? RoutineRefs[i] : refs[i - known];
-  };
-  std::vector<qsizetype> order(static_cast<size_t>(total));
-  for (qsizetype i = 0; i < total; ++i) order[size_t(i)] = i;
-  // Stable: equal texts stay in the order they were added, as one by one.
-  std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-    return LessIgnoringCase(entryAt(a).text, entryAt(b).text);
-  });
-  QList<RoutineEntry> sorted;
-  QList<QByteArray> sortedRefs;
-  sorted.reserve(total);
-  sortedRefs.reserve(total);
-  for (qsizetype i : order) {
-    sorted.append(entryAt(i));
-    sortedRefs.append(refAt(i));
-  }
-  Routines = std::move(sorted);
-  RoutineRefs = std::move(sortedRefs);
 }
 
 // The user named the file: literally (see UserFileName).
@@ -137,30 +80,9 @@ void ProjectModel::OpenAlone(const QString &path, EntryKind kind) {
   SelectedUnit = 0;
 }
 
-void ProjectModel::ClearRoutines() {
-  Routines.clear();
-  RoutineRefs.clear();
-  RoutineHeadingLines.clear();
-  ImplementationHeadingLines.clear();
-}
-
 void ProjectModel::TakeLoadedUnit(ProjectModel &&other) {
+  static_cast<LoadedUnit &>(*this) = std::move(static_cast<LoadedUnit &>(other));
   SelectedUnit = other.SelectedUnit;
-  Routines = std::move(other.Routines);
-  RoutineRefs = std::move(other.RoutineRefs);
-  SourceLines = std::move(other.SourceLines);
-  SourceParts = std::move(other.SourceParts);
-  SourceEncoding = other.SourceEncoding;
-  CommentsNest = other.CommentsNest;
-  IndentedDeeper = std::move(other.IndentedDeeper);
-  DeclaredRoutines = std::move(other.DeclaredRoutines);
-  ListImplementationRoutines = other.ListImplementationRoutines;
-  RoutineHeadingLines = std::move(other.RoutineHeadingLines);
-  ImplementationHeadingLines = std::move(other.ImplementationHeadingLines);
-  OwnLines = std::move(other.OwnLines);
-  JoinedLines = std::move(other.JoinedLines);
-  CurrentUnitPath = std::move(other.CurrentUnitPath);
-  FormMode = other.FormMode;
 }
 
 void ProjectModel::ClearUnits() {

@@ -58,53 +58,10 @@ struct SourcePart {
 // every machine, whatever its locale or the file's encoding.
 bool RoutineOrderLess(QByteArrayView a, QByteArrayView b);
 
-struct ProjectModel {
-  QList<UnitEntry> Units;         // unit list and parallel path list; not sorted
-  int SelectedUnit = -1;          // highlighted unit-list entry, -1 when none
-  QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
-  QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
-  LineList SourceLines;
-  // The files SourceLines come from (SourceLines.fileIndex); entry 0 is the unit.
-  QList<SourcePart> SourceParts;
-  // The name of the file line i of `lines` comes from, as headings show it
-  // ("include/control.inc"); empty for the unit itself.
-  QString PartNameOf(const LineList &lines, qsizetype i) const;
-  // How SourceLines (and the routine texts taken from them) are to be read.
-  TextEncoding SourceEncoding = TextEncoding::Windows1252;
-  // Brace comments of the loaded unit nest where its listing starts (its
-  // kind of file, or the mode its directives set).
-  bool CommentsNest = false;
-  // By line of the file (from 1): the author indented the line deeper than
-  // the code line before it. The layout follows the author where Pascal
-  // has two conventions ("begin" under "then" or one step in).
-  std::vector<bool> IndentedDeeper;
-  QList<QByteArray> DeclaredRoutines;
-  // The routine list also holds the routines of the implementation part
-  // ([Switch] ImplementationRoutines).
-  bool ListImplementationRoutines = true;
-  // The lines (without surrounding blanks) on which a listed routine's
-  // header starts, {$IFDEF} alternatives included: where the listing puts
-  // a routine at the margin and where a selected routine's text ends.
-  QSet<QByteArray> RoutineHeadingLines;
-  // The same for routines the interface does not declare: a selection ends
-  // there too, but the listing lays them out as the code around them.
-  QSet<QByteArray> ImplementationHeadingLines;
-  // Each source part's lines as its file has them (by SourcePart index),
-  // for a listing that keeps the source's own layout ([Switch] Layout);
-  // empty when the unit was read without it.
-  QList<LineList> OwnLines;
-  // Routine headers the reader joined from several lines of a file into
-  // one listing line: (file << 32 | first line) gives the last line. Kept
-  // with OwnLines only.
-  QHash<quint64, int> JoinedLines;
-  // Keep OwnLines whatever the layout: the window copies routines as the
-  // file has them.
-  bool KeepOwnLines = false;
-  static quint64 JoinedKey(int file, int line) {
-    return quint64(quint32(file)) << 32 | quint32(line);
-  }
-  LineList ListingLines;
-  QList<QByteArray> IndexEntries;
+// What was read of the opened file: the project (or the one unit or form
+// opened alone), its unit list and where its files may come from.
+struct OpenedProject {
+  QList<UnitEntry> Units;  // unit list and parallel path list; not sorted
   QList<QByteArray> ProjectLines;
   QString OpenedPath;
   QString ProjectDir;
@@ -117,16 +74,13 @@ struct ProjectModel {
   QStringList DescriptionFiles;
   // Include folders the user adds (--include-path): kept from one open to the next.
   QStringList UserIncludePaths;
-  QString CurrentUnitPath;
-  QString LastDrawnPath;
+  // The .DDT the open form's text was written to or read from.
   QString FormTextPath;
   // The folders the opened file may bring files in from.
   ProjectScope Scope;
   int WidestName = 0;
   bool ProjectLoaded = false;
-  bool FormMode = false;
   bool FormFileOpened = false;
-  bool UnitHighlighted = false;
 
   // Texts the readers set on the window.
   QString WindowCaption = QStringLiteral("Scrivane");
@@ -139,19 +93,30 @@ struct ProjectModel {
     return int(s.size()) * 7;
   };
 
-  bool AnyRoutineSelected() const;
-  // Every file the opened project consists of (the opened file, its units,
-  // the forms and images beside them, its project description and include
-  // files): what no output may be written over.
-  QStringList ProjectFiles() const;
   // Appends a unit-list entry (the pick list's SetPickList).
   void SetPickList(const QString &path, EntryKind kind);
   // Appends an entry for the file at diskPath (absolute) listed as `name`.
   void AddEntry(const QString &diskPath, const QString &name, EntryKind kind);
-  // A unit or form opened by itself: its one unit-list entry, selected, its
-  // file name as the project text, and the captions of its kind
-  // (EntryKind::FormFile for a form, else a unit).
-  void OpenAlone(const QString &path, EntryKind kind);
+};
+
+// The routine list of the loaded unit (a form: its objects), in the one
+// order, and the lines where its routines start.
+struct RoutineList {
+  QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
+  QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
+  QList<QByteArray> DeclaredRoutines;
+  // The routine list also holds the routines of the implementation part
+  // ([Switch] ImplementationRoutines).
+  bool ListImplementationRoutines = true;
+  // The lines (without surrounding blanks) on which a listed routine's
+  // header starts, {$IFDEF} alternatives included: where the listing puts
+  // a routine at the margin and where a selected routine's text ends.
+  QSet<QByteArray> RoutineHeadingLines;
+  // The same for routines the interface does not declare: a selection ends
+  // there too, but the listing lays them out as the code around them.
+  QSet<QByteArray> ImplementationHeadingLines;
+
+  bool AnyRoutineSelected() const;
   // Adds a routine-list entry in sorted position, keeping RoutineRefs in step.
   void AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref);
   // Adds entries[i] with refs[i], in the order AddRoutine one by one would
@@ -159,10 +124,69 @@ struct ProjectModel {
   // the list once per routine.
   void AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs);
   void ClearRoutines();
+};
+
+// What LoadUnit read of the highlighted unit (or form): its lines, the
+// files they come from, its routines and what the listing needs of them.
+struct LoadedUnit : RoutineList {
+  QString CurrentUnitPath;
+  LineList SourceLines;
+  // The files SourceLines come from (SourceLines.fileIndex); entry 0 is the unit.
+  QList<SourcePart> SourceParts;
+  // How SourceLines (and the routine texts taken from them) are to be read.
+  TextEncoding SourceEncoding = TextEncoding::Windows1252;
+  // Brace comments of the loaded unit nest where its listing starts (its
+  // kind of file, or the mode its directives set).
+  bool CommentsNest = false;
+  // The loaded document is a form's text, its routine list the objects.
+  bool FormMode = false;
+  // By line of the file (from 1): the author indented the line deeper than
+  // the code line before it. The layout follows the author where Pascal
+  // has two conventions ("begin" under "then" or one step in).
+  std::vector<bool> IndentedDeeper;
+  // Each source part's lines as its file has them (by SourcePart index),
+  // for a listing that keeps the source's own layout ([Switch] Layout);
+  // empty when the unit was read without it.
+  QList<LineList> OwnLines;
+  // Routine headers the reader joined from several lines of a file into
+  // one listing line: (file << 32 | first line) gives the last line. Kept
+  // with OwnLines only.
+  QHash<quint64, int> JoinedLines;
+  static quint64 JoinedKey(int file, int line) {
+    return quint64(quint32(file)) << 32 | quint32(line);
+  }
+
+  // The name of the file line i of `lines` comes from, as headings show it
+  // ("include/control.inc"); empty for the unit itself.
+  QString PartNameOf(const LineList &lines, qsizetype i) const;
+};
+
+// The model: what was read, the loaded unit, what is selected in the two
+// lists, and what the last print made of them.
+struct ProjectModel : OpenedProject, LoadedUnit {
+  // Selection (the routines' own flags are in Routines).
+  int SelectedUnit = -1;  // highlighted unit-list entry, -1 when none
+  bool UnitHighlighted = false;
+  // Keep OwnLines whatever the layout: the window copies routines as the
+  // file has them.
+  bool KeepOwnLines = false;
+
+  // What a print made: the lines a unit listing prints, and the index
+  // entries its pages gathered.
+  LineList ListingLines;
+  QList<QByteArray> IndexEntries;
+
+  // Every file the opened project consists of (the opened file, its units,
+  // the forms and images beside them, its project description and include
+  // files): what no output may be written over.
+  QStringList ProjectFiles() const;
+  // A unit or form opened by itself: its one unit-list entry, selected, its
+  // file name as the project text, and the captions of its kind
+  // (EntryKind::FormFile for a form, else a unit).
+  void OpenAlone(const QString &path, EntryKind kind);
   void ClearUnits();
   // Takes over what LoadUnit read into `other` (a copy of this model that
-  // read another unit): the unit's lines, parts, routines and what the
-  // listing needs of them. A field LoadUnit sets belongs here.
+  // read another unit): the loaded unit and which entry it is.
   void TakeLoadedUnit(ProjectModel &&other);
 };
 

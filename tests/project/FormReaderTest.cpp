@@ -165,7 +165,6 @@ TEST_F(FormReader, UnwritableTextFileSaysCannotWriteIt) {
 TEST_F(FormReader, DeletedTextFileIsConvertedAgain) {
   Open(WriteExample("Unit1.dfm"));
   ASSERT_TRUE(QFile::remove(Path("Unit1.DDT")));
-  model.LastDrawnPath = "/nowhere/painted-last.dfm";  // what the list painted must not matter
   model.CurrentUnitPath.clear();
   LoadUnit(ctx);
   EXPECT_TRUE(messages.warnings.isEmpty()) << messages.warnings.join("; ").toStdString();
