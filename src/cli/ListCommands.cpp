@@ -103,7 +103,14 @@ int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStr
     one.file = file;
     Open(opened, one, messages);
     const ProjectModel &model = opened.model;
-    if (model.ProjectLoaded) projectPath = model.OpenedPath;
+    // A project's program is part of its book: its code calls the units'.
+    if (model.ProjectLoaded) {
+      projectPath = model.OpenedPath;
+      const QString lower = projectPath.toLower();
+      if ((lower.endsWith(QStringLiteral(".lpr")) || lower.endsWith(QStringLiteral(".dpr"))) &&
+          !modules.contains(projectPath))
+        modules << projectPath;
+    }
     for (const QString &folder : model.IncludeSearchPaths)
       if (!includeFolders.contains(folder)) includeFolders << folder;
     for (const UnitEntry &entry : model.Units) {

@@ -1676,8 +1676,11 @@ class Resolver {
     // The names are known only after their declaration.
     for (Sym *s : names) scope->Add(s);
     HintsAndSemicolon();
-    while ((Is("cvar") || Is("external") || Is("public") || Is("export")) && !IsAt(pos_ + 1, ":") &&
-           !IsAt(pos_ + 1, ","))
+    // "cvar; external;" after a variable; in a class "public" starts a section.
+    while (kind == SymKind::Var &&
+           (Is("cvar") || Is("external") ||
+            ((Is("public") || Is("export")) && (IsAt(pos_ + 1, ";") || IsAt(pos_ + 1, "name")))) &&
+           !IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ","))
       SkipPast(";");
   }
 

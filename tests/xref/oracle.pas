@@ -21,6 +21,8 @@ type
     Scanner: TPascalScanner;
     Parser: TPasParser;
     Started: boolean;
+    // A unit found on a search folder: read for its declarations, not listed.
+    Quiet: boolean;
     constructor Create;
     function CreateElement(AClass: TPTreeElement; const AName: String;
       AParent: TPasElement; AVisibility: TPasMemberVisibility;
@@ -32,6 +34,7 @@ type
 
 var
   Engines: TFPList;
+  UnitFolders, IncludeFolders, Defines: TStringList;
   Hub: TPasResolverHub;
 
 constructor TOracleEngine.Create;
@@ -55,6 +58,7 @@ function TOracleEngine.FindUnit(const AName, InFilename: String;
 var
   i: Integer;
   Other: TOracleEngine;
+  Ext: string;
 begin
   Result := nil;
   for i := 0 to Engines.Count - 1 do
@@ -67,23 +71,35 @@ begin
       Exit(Other.RootElement);
     end;
   end;
+  for i := 0 to UnitFolders.Count - 1 do
+    for Ext in ['.pp', '.pas', '.p'] do
+      if FileExists(UnitFolders[i] + LowerCase(AName) + Ext) then
+      begin
+        Other := TOracleEngine.Create;
+        Other.FileName := UnitFolders[i] + LowerCase(AName) + Ext;
+        Other.Hub := Hub;
+        Other.Quiet := True;
+        Engines.Add(Other);
+        ParseEngine(Other);
+        Exit(Other.RootElement);
+      end;
 end;
 
 procedure ParseEngine(E: TOracleEngine);
 var
   M: TPasModule;
+  i: Integer;
 begin
   E.Started := True;
   E.FileResolver := TFileResolver.Create;
   E.FileResolver.AddIncludePath(ExtractFilePath(E.FileName));
+  for i := 0 to IncludeFolders.Count - 1 do
+    E.FileResolver.AddIncludePath(IncludeFolders[i]);
   E.Scanner := TPascalScanner.Create(E.FileResolver);
-  E.Scanner.AddDefine('FPC');
-  E.Scanner.AddDefine('UNIX');
-  E.Scanner.AddDefine('LINUX');
-  E.Scanner.AddDefine('CPU64');
-  E.Scanner.AddDefine('CPUX86_64');
+  for i := 0 to Defines.Count - 1 do
+    E.Scanner.AddDefine(Defines[i]);
   E.Parser := TPasParser.Create(E.Scanner, E.FileResolver, E);
-  // The set brings its own small System unit.
+  // The set brings its own small System unit, or the search folders the real one.
   if CompareText(ChangeFileExt(ExtractFileName(E.FileName), ''), 'system') = 0 then
     E.Parser.ImplicitUses.Clear;
   E.Parser.Options := E.Parser.Options + [po_ResolveStandardTypes];
@@ -122,14 +138,36 @@ var
   E: TOracleEngine;
   El, Decl: TPasElement;
   Ref: TResolvedReference;
-  ParentClass: string;
+  ParentClass, Arg: string;
 begin
   Engines := TFPList.Create;
   Hub := TPasResolverHub.Create(nil);
+  UnitFolders := TStringList.Create;
+  IncludeFolders := TStringList.Create;
+  Defines := TStringList.Create;
+  for Arg in ['FPC', 'UNIX', 'LINUX', 'CPU64', 'CPUX86_64', 'CPUAMD64', 'ENDIAN_LITTLE',
+    'FPC_LITTLE_ENDIAN', 'VER3', 'VER3_2', 'VER3_2_2'] do
+    Defines.Add(Arg);
   for i := 1 to ParamCount do
   begin
+    Arg := ParamStr(i);
+    if Copy(Arg, 1, 3) = '-Fu' then
+    begin
+      UnitFolders.Add(IncludeTrailingPathDelimiter(ExpandFileName(Copy(Arg, 4, MaxInt))));
+      Continue;
+    end;
+    if Copy(Arg, 1, 3) = '-Fi' then
+    begin
+      IncludeFolders.Add(IncludeTrailingPathDelimiter(ExpandFileName(Copy(Arg, 4, MaxInt))));
+      Continue;
+    end;
+    if Copy(Arg, 1, 2) = '-d' then
+    begin
+      Defines.Add(Copy(Arg, 3, MaxInt));
+      Continue;
+    end;
     E := TOracleEngine.Create;
-    E.FileName := ExpandFileName(ParamStr(i));
+    E.FileName := ExpandFileName(Arg);
     E.Hub := Hub;
     Engines.Add(E);
   end;
@@ -139,6 +177,8 @@ begin
   for i := 0 to Engines.Count - 1 do
   begin
     E := TOracleEngine(Engines[i]);
+    if E.Quiet then
+      Continue;
     for j := 0 to E.Elements.Count - 1 do
     begin
       El := TPasElement(E.Elements[j]);
