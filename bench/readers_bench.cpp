@@ -180,10 +180,10 @@ int main(int argc, char **argv) {
     if (digest) {
       addList(model.SourceLines);
       addList(model.DeclaredRoutines);
-      addList(model.RoutineRefs);
       for (const scrivane::RoutineEntry &entry : model.Routines) {
         hash.addData(entry.text);
         hash.addData(QByteArray::number(int(entry.kind)));
+        hash.addData(QByteArray::number(entry.line));
       }
     }
     bytes += QFileInfo(files[i]).size();

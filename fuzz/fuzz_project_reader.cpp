@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (int i = 0; i < model.Units.size() && i < 4; ++i) {
     model.SelectedUnit = i;
     LoadUnit(ctx);
-    if (model.Routines.size() != model.RoutineRefs.size()) std::abort();
+    for (const RoutineEntry &routine : model.Routines)
+      if (routine.line < 0 || routine.line >= model.SourceLines.size()) std::abort();
   }
   return 0;
 }

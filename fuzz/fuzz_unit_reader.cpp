@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ReaderContext ctx{model, settings, messages, false, {}};
     ClearForOpen(model);
     ParsePas(ctx, path);
-    if (model.Routines.size() != model.RoutineRefs.size()) std::abort();
+    for (const RoutineEntry &routine : model.Routines)
+      if (routine.line < 0 || routine.line >= model.SourceLines.size()) std::abort();
     for (RoutineEntry &routine : model.Routines) routine.selected = true;
     CollectSelectedText(model);
   }

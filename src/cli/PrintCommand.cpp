@@ -382,7 +382,6 @@ int PrintSession::Run() {
     // ends with this document: a unit of 50,000 routines kept 13 MiB of
     // entries and references through its whole print.
     model_.Routines = {};
-    model_.RoutineRefs = {};
   }
   ReturnFreedHeap();
   return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);

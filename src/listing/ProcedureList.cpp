@@ -69,11 +69,9 @@ QString ProcedureList::DocumentTitle() const {
 QByteArray ProcedureList::PlaceOf(int position) const {
   if (model_.FormMode || model_.SelectedUnit < 0 || model_.SelectedUnit >= model_.Units.size())
     return {};
-  const QByteArray &ref = model_.RoutineRefs.value(position);
-  bool ok = false;
-  const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
-  if (!ok || line < 0 || line >= model_.SourceLines.size() ||
-      model_.SourceLines.fileLine(line) == 0)
+  const qsizetype line =
+      position >= 0 && position < model_.Routines.size() ? model_.Routines[position].line : -1;
+  if (line < 0 || line >= model_.SourceLines.size() || model_.SourceLines.fileLine(line) == 0)
     return {};
   // Line numbers are those of the file the line comes from: an include
   // file's lines are told apart by its name.
@@ -86,10 +84,8 @@ QByteArray ProcedureList::PlaceOf(int position) const {
 QByteArray ProcedureList::TextInSourceCase(int position) const {
   const QByteArray entry = model_.Routines[position].text.trimmed();
   if (model_.FormMode) return entry;
-  const QByteArray &ref = model_.RoutineRefs.value(position);
-  bool ok = false;
-  const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
-  return ok ? InSourceCase(entry, model_.SourceLines, line) : entry;
+  const int line = model_.Routines[position].line;
+  return line >= 0 ? InSourceCase(entry, model_.SourceLines, line) : entry;
 }
 
 int ProcedureList::ItemCount() const { return int(model_.Routines.size()); }

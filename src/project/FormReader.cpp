@@ -59,16 +59,16 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
   });
   model.DeclaredRoutines.clear();
   QList<RoutineEntry> entries;
-  QList<QByteArray> refs;
   for (qsizetype i = 0; i < model.SourceLines.size(); ++i) {
     const QByteArray s = Lower(Trimmed(model.SourceLines[i]));
     // Inherited and inline objects are objects of the form as well.
     if (!StartsForm(s)) continue;
-    entries.append(RoutineEntry{s, EntryKind::FormObject, false});
-    refs.append(s + " |" + QByteArray::number(i));
+    RoutineEntry entry{s, EntryKind::FormObject, false};
+    entry.line = int(i);
+    entries.append(entry);
     model.DeclaredRoutines.append(s);
   }
-  model.AddRoutines(entries, refs);
+  model.AddRoutines(entries);
   model.FormMode = true;
 }
 

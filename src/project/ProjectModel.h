@@ -40,6 +40,9 @@ struct RoutineEntry {
   // Declared only in the implementation part (its own routine, or a method
   // of a class declared there): the interface does not offer it.
   bool implementationOnly = false;
+  // The SourceLines index of the line the entry stands for: its header, or
+  // a form's object line; -1 when it stands for none.
+  int line = -1;
 };
 
 // A file whose lines are among the loaded unit's lines: the unit itself
@@ -102,8 +105,7 @@ struct OpenedProject {
 // The routine list of the loaded unit (a form: its objects), in the one
 // order, and the lines where its routines start.
 struct RoutineList {
-  QList<RoutineEntry> Routines;   // routine list, sorted case-insensitively
-  QList<QByteArray> RoutineRefs;  // "header|line" (unit) or "object line |line" (form)
+  QList<RoutineEntry> Routines;  // routine list, sorted case-insensitively
   QList<QByteArray> DeclaredRoutines;
   // The routine list also holds the routines of the implementation part
   // ([Switch] ImplementationRoutines).
@@ -117,12 +119,12 @@ struct RoutineList {
   QSet<QByteArray> ImplementationHeadingLines;
 
   bool AnyRoutineSelected() const;
-  // Adds a routine-list entry in sorted position, keeping RoutineRefs in step.
-  void AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref);
-  // Adds entries[i] with refs[i], in the order AddRoutine one by one would
-  // give, with one sort: a unit of ten thousand routines no longer moves
-  // the list once per routine.
-  void AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs);
+  // Adds a routine-list entry for SourceLines[line] in sorted position.
+  void AddRoutine(const QByteArray &text, EntryKind kind, int line);
+  // Adds the entries in the order AddRoutine one by one would give, with
+  // one sort: a unit of ten thousand routines no longer moves the list once
+  // per routine.
+  void AddRoutines(const QList<RoutineEntry> &entries);
   void ClearRoutines();
 };
 

@@ -27,25 +27,21 @@ bool RoutineList::AnyRoutineSelected() const {
                      [](const RoutineEntry &e) { return e.selected; });
 }
 
-void RoutineList::AddRoutine(const QByteArray &text, EntryKind kind, const QByteArray &ref) {
-  // Equal texts keep the order in which they were added (file order), and the
-  // reference moves with its entry, so entry i and RoutineRefs[i] always match.
+void RoutineList::AddRoutine(const QByteArray &text, EntryKind kind, int line) {
+  // Equal texts keep the order in which they were added (file order).
   const auto at = std::upper_bound(
       Routines.begin(), Routines.end(), text,
       [](const QByteArray &t, const RoutineEntry &e) { return LessIgnoringCase(t, e.text); });
-  const qsizetype index = at - Routines.begin();
-  Routines.insert(index, RoutineEntry{text, kind, false});
-  RoutineRefs.insert(index, ref);
+  RoutineEntry entry{text, kind, false};
+  entry.line = line;
+  Routines.insert(at - Routines.begin(), entry);
 }
 
-void RoutineList::AddRoutines(const QList<RoutineEntry> &entries, const QList<QByteArray> &refs) {
+void RoutineList::AddRoutines(const QList<RoutineEntry> &entries) {
   const qsizetype known = Routines.size();
-  const qsizetype total = known + std::min(entries.size(), refs.size());
+  const qsizetype total = known + entries.size();
   auto entryAt = [&](qsizetype i) -> const RoutineEntry & {
     return i < known ? Routines[i] : entries[i - known];
-  };
-  auto refAt = [&](qsizetype i) -> const QByteArray & {
-    return i < known ? RoutineRefs[i] : refs[i - known];
   };
   std::vector<qsizetype> order(static_cast<size_t>(total));
   for (qsizetype i = 0; i < total; ++i) order[size_t(i)] = i;
@@ -54,20 +50,13 @@ void RoutineList::AddRoutines(const QList<RoutineEntry> &entries, const QList<QB
     return LessIgnoringCase(entryAt(a).text, entryAt(b).text);
   });
   QList<RoutineEntry> sorted;
-  QList<QByteArray> sortedRefs;
   sorted.reserve(total);
-  sortedRefs.reserve(total);
-  for (qsizetype i : order) {
-    sorted.append(entryAt(i));
-    sortedRefs.append(refAt(i));
-  }
+  for (qsizetype i : order) sorted.append(entryAt(i));
   Routines = std::move(sorted);
-  RoutineRefs = std::move(sortedRefs);
 }
 
 void RoutineList::ClearRoutines() {
   Routines.clear();
-  RoutineRefs.clear();
   RoutineHeadingLines.clear();
   ImplementationHeadingLines.clear();
 }

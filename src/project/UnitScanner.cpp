@@ -1089,7 +1089,6 @@ void ScanRoutines(ProjectModel &model) {
     return parts.kind + ' ' + name + declaredParts.rest;
   };
   QList<RoutineEntry> entries;
-  QList<QByteArray> refs;
   for (size_t i = 0; i < implemented.size();) {
     // Headers of one name with nothing but comments and directives between
     // them are {$IFDEF} alternatives of one routine: the first that matches
@@ -1112,9 +1111,10 @@ void ScanRoutines(ProjectModel &model) {
       const QByteArray text = listedText(implemented[k]);
       if (text.isEmpty()) continue;
       listed = true;
-      entries.append(RoutineEntry{text, KindOf(implemented[k].word), false,
-                                  model.SourceLines.fileIndex(implemented[k].line)});
-      refs.append(text + '|' + QByteArray::number(implemented[k].line));
+      RoutineEntry entry{text, KindOf(implemented[k].word), false,
+                         model.SourceLines.fileIndex(implemented[k].line)};
+      entry.line = implemented[k].line;
+      entries.append(entry);
     }
     // The routines the interface does not declare, each under its own header.
     if (!listed && inImplementation && model.ListImplementationRoutines) {
@@ -1125,8 +1125,8 @@ void ScanRoutines(ProjectModel &model) {
         declared = false;
         RoutineEntry entry{h.text, KindOf(h.word), false, model.SourceLines.fileIndex(h.line)};
         entry.implementationOnly = true;
+        entry.line = h.line;
         entries.append(entry);
-        refs.append(h.text + '|' + QByteArray::number(h.line));
       }
     }
     if (listed)
@@ -1143,7 +1143,7 @@ void ScanRoutines(ProjectModel &model) {
   programHeaders = {};
   declarations = {};
   implementations = {};
-  model.AddRoutines(entries, refs);
+  model.AddRoutines(entries);
 }
 
 void CollectSelectedText(ProjectModel &model) {
@@ -1151,12 +1151,10 @@ void CollectSelectedText(ProjectModel &model) {
   if (!model.AnyRoutineSelected()) return;
   static constexpr const char *kStartWords[] = {
       "procedure ", "constructor ", "destructor ", "function ", "object ", "inherited ", "inline "};
-  for (qsizetype i = 0; i < model.Routines.size() && i < model.RoutineRefs.size(); ++i) {
-    if (!model.Routines[i].selected) continue;
-    const QByteArray &ref = model.RoutineRefs[i];
-    bool ok = false;
-    const qsizetype d = ref.mid(ref.lastIndexOf('|') + 1).toLongLong(&ok);
-    if (!ok || d < 0 || d >= model.SourceLines.size()) continue;
+  for (const RoutineEntry &routine : model.Routines) {
+    if (!routine.selected) continue;
+    const qsizetype d = routine.line;
+    if (d < 0 || d >= model.SourceLines.size()) continue;
     const qsizetype entryStart = model.ListingLines.size();
     model.ListingLines.appendLineOf(model.SourceLines, d);
     for (qsizetype q = d + 1; q < model.SourceLines.size(); ++q) {

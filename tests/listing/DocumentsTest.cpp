@@ -333,7 +333,7 @@ TEST(ProcedureList, EntriesKeepTheSourcesCaseOfNames) {
     rig.settings.Reserve = 0;
     rig.model.SourceLines = {"unit Main;", "implementation", row.source};
     rig.model.Routines = {RoutineEntry{row.entry, EntryKind::Procedure, false}};
-    rig.model.RoutineRefs = {row.entry + "|2"};
+    rig.model.Routines[0].line = 2;
     rig.Prepare(DocumentKind::Procedures);
     QString printed;
     for (const Text &t : Texts(rig.AllPages(DocumentKind::Procedures).at(0))) printed += t.text;

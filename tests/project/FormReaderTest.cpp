@@ -65,10 +65,10 @@ TEST_F(FormReader, BinaryFormWritesItsTextBesideItAndListsEveryObject) {
                                 "object reportbutton : tbutton",
                                 "object statuslabel : tlabel [3]",
                             }));
-  // Each reference names the object's own line.
+  // Each entry names the object's own line.
   for (qsizetype i = 0; i < model.Routines.size(); ++i) {
-    const QByteArray &ref = model.RoutineRefs[i];
-    const qsizetype line = ref.mid(ref.lastIndexOf('|') + 1).toLongLong();
+    const qsizetype line = model.Routines[i].line;
+    ASSERT_TRUE(line >= 0 && line < model.SourceLines.size()) << line;
     EXPECT_EQ(model.SourceLines[line].trimmed().toByteArray().toLower(), model.Routines[i].text);
   }
 }

@@ -169,11 +169,10 @@ TEST_F(UnitScanner, ListsImplementedRoutinesThatMatchADeclaration) {
   EXPECT_EQ(model.Routines[2].kind, EntryKind::Destructor);
   EXPECT_EQ(model.Routines[4].kind, EntryKind::Function);
   EXPECT_EQ(model.Routines[7].kind, EntryKind::Procedure);
-  // Each entry's reference names the line its header is on.
+  // Each entry names the line its header is on.
   for (int i = 0; i < model.Routines.size(); ++i) {
-    const QByteArray ref = model.RoutineRefs[i];
-    ASSERT_TRUE(ref.startsWith(model.Routines[i].text + "|")) << ref.constData();
-    const int line = ref.mid(ref.lastIndexOf('|') + 1).toInt();
+    const int line = model.Routines[i].line;
+    ASSERT_TRUE(line >= 0 && line < model.SourceLines.size()) << line;
     EXPECT_EQ(model.SourceLines[line].toByteArray().toLower().trimmed(), model.Routines[i].text);
   }
   // Two joined headers take two lines less, and nothing follows the unit's end.
@@ -357,29 +356,30 @@ TEST(RoutineKeyTest, DropsQualifiersOfTheNameOnly) {
 
 TEST(ProjectModelTest, RoutineReferencesMoveWithTheirEntries) {
   ProjectModel model;
-  model.AddRoutine("procedure b;", EntryKind::Procedure, "procedure b;|9");
-  model.AddRoutine("function a;", EntryKind::Function, "function a;|30");
-  model.AddRoutine("procedure b;", EntryKind::Procedure, "procedure b;|40");
-  model.AddRoutine("Procedure A;", EntryKind::Procedure, "Procedure A;|100");
-  QList<QByteArray> refs = model.RoutineRefs;
-  EXPECT_EQ(refs, (QList<QByteArray>{"function a;|30", "Procedure A;|100", "procedure b;|9",
-                                     "procedure b;|40"}));
+  model.AddRoutine("procedure b;", EntryKind::Procedure, 9);
+  model.AddRoutine("function a;", EntryKind::Function, 30);
+  model.AddRoutine("procedure b;", EntryKind::Procedure, 40);
+  model.AddRoutine("Procedure A;", EntryKind::Procedure, 100);
+  auto lines = [](const ProjectModel &m) {
+    QList<int> out;
+    for (const RoutineEntry &e : m.Routines) out.append(e.line);
+    return out;
+  };
+  EXPECT_EQ(lines(model), (QList<int>{30, 100, 9, 40}));
 
   // Adding a batch at once gives the order adding one by one gives, equal
   // texts in file order included.
   ProjectModel oneByOne = model, batch = model;
   QList<RoutineEntry> entries;
-  QList<QByteArray> batchRefs;
   for (int i = 0; i < 300; ++i) {
     const QByteArray text =
         (i % 3 ? "procedure " : "Procedure ") + QByteArray(1, char('a' + (i * 7) % 5)) + ';';
-    const QByteArray ref = text + '|' + QByteArray::number(i);
-    oneByOne.AddRoutine(text, EntryKind::Procedure, ref);
+    oneByOne.AddRoutine(text, EntryKind::Procedure, i);
     entries.append(RoutineEntry{text, EntryKind::Procedure, false});
-    batchRefs.append(ref);
+    entries.last().line = i;
   }
-  batch.AddRoutines(entries, batchRefs);
-  EXPECT_EQ(batch.RoutineRefs, oneByOne.RoutineRefs);
+  batch.AddRoutines(entries);
+  EXPECT_EQ(lines(batch), lines(oneByOne));
 }
 
 }  // namespace
