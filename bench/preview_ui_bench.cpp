@@ -18,7 +18,7 @@
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "project/Readers.h"
 
 using namespace scrivane;

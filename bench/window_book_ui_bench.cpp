@@ -24,7 +24,7 @@
 #include "app/PrintCommands.h"
 #include "platform/RecordedMessages.h"
 #include "print/gui/PrintStatusForm.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "widgets/PickList.h"
 
 using namespace scrivane;

@@ -31,7 +31,7 @@
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "project/Readers.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/Glyphs.h"

@@ -23,7 +23,7 @@
 #include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
 #include "widgets/PickList.h"

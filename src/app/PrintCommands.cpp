@@ -3,7 +3,7 @@
 #include "format/FormatSettings.h"
 #include "listing/ProjectBook.h"
 #include "platform/UserMessages.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "project/ProjectModel.h"
 #include "project/Readers.h"
 

@@ -12,7 +12,7 @@
 
 #include "app/DocForm.h"
 #include "format/IniFile.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "widgets/PickList.h"
 
 namespace scrivane {

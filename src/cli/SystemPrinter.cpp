@@ -3,8 +3,8 @@
 
 #include <QPrinterInfo>
 
-#include "print/gui/PrinterHost.h"
-#include "print/gui/PrinterPrintTarget.h"
+#include "printer/PrinterHost.h"
+#include "printer/PrinterPrintTarget.h"
 
 namespace scrivane::cli {
 namespace {

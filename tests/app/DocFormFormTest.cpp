@@ -10,7 +10,7 @@
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/TestPaths.h"
 #include "widgets/Glyphs.h"
 #include "widgets/PickList.h"

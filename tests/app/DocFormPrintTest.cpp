@@ -15,7 +15,7 @@
 #include "platform/ReplacingFile.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/TestPaths.h"
 #include "widgets/PickList.h"
 

@@ -20,7 +20,7 @@
 #include "platform/RecordedMessages.h"
 #include "print/PageCanvas.h"
 #include "print/gui/PrintStatusForm.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/PdfOutline.h"
 #include "support/RunTool.h"
 #include "support/TestPaths.h"

@@ -8,7 +8,7 @@
 
 #include "app/DocForm.h"
 #include "app/WindowFixture.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/TestPaths.h"
 
 using namespace scrivane;

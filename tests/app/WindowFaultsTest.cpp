@@ -21,7 +21,7 @@
 #include "app/WindowFixture.h"
 #include "platform/UserMessages.h"
 #include "print/gui/PreviewForm.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/TestPaths.h"
 #include "widgets/ClockStatusBar.h"
 #include "widgets/Glyphs.h"

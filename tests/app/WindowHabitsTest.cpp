@@ -14,7 +14,7 @@
 #include "app/WindowFixture.h"
 #include "app/WindowHabits.h"
 #include "format/IniFile.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/TestPaths.h"
 
 using namespace scrivane;

@@ -23,7 +23,7 @@
 #include "format/IniFile.h"
 #include "format/gui/FormatFrm.h"
 #include "print/gui/PreviewForm.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 #include "support/TestPaths.h"
 #include "widgets/ClockStatusBar.h"
 

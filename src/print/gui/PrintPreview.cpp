@@ -5,8 +5,8 @@
 
 #include "print/PageSheets.h"
 #include "print/gui/PrintStatusForm.h"
-#include "print/gui/PrinterHost.h"
-#include "print/gui/PrinterPrintTarget.h"
+#include "printer/PrinterHost.h"
+#include "printer/PrinterPrintTarget.h"
 
 namespace scrivane {
 

@@ -9,7 +9,7 @@
 #include "print/PdfFile.h"
 #include "print/PrintRunner.h"
 #include "print/QPainterSurface.h"
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 
 namespace scrivane {
 

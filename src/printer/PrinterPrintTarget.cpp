@@ -1,4 +1,4 @@
-#include "print/gui/PrinterPrintTarget.h"
+#include "printer/PrinterPrintTarget.h"
 
 #include <QFileInfo>
 

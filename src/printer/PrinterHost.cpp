@@ -1,4 +1,4 @@
-#include "print/gui/PrinterHost.h"
+#include "printer/PrinterHost.h"
 
 #include <cups/cups.h>
 
