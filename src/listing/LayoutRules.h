@@ -187,6 +187,19 @@ class IndentationRules : public CodeWordRules {
   // (as itself, as the word after, and as the one and two before), and
   // each is lowered once. The view holds until the word three on is asked.
   QByteArrayView LoweredAt(const std::vector<LineWord> &words, int index);
+  // A code word, lowered, with the words around it (lowered; empty where
+  // there is none), as the rules test it.
+  struct WordAround {
+    QByteArrayView lower, prev, prev2, next;
+    bool first = false;  // the line's first word
+  };
+  bool DirectiveWord(const WordAround &w);
+  void SectionWord(const WordAround &w);
+  void RoutineHeaderWord(std::vector<LineWord> &words, int index, const WordAround &w,
+                         QByteArrayView trimmedLine);
+  void DeclarationColumn(const WordAround &w);
+  void BlockOpeningWord(const std::vector<LineWord> &words, int index, const WordAround &w);
+  void BlockEndWord(const WordAround &w);
   LayoutState &s_;
   const LayoutContext &c_;
   struct Lowered {
