@@ -41,4 +41,9 @@ inline bool StartsWithIgnoringCase(QByteArrayView text, QByteArrayView lowerPref
   return true;
 }
 
+// True for a line that LoadUnit started before a block word ("begin",
+// "end" and their kin): joining it onto a header would take that word off
+// the start of its line.
+bool StartsWithBlockWord(QByteArrayView trimmedLine);
+
 }  // namespace scrivane::readertext

@@ -1,0 +1,711 @@
+// Listing a unit's routines: the headers its lines hold, matched between
+// its interface and its implementation; and the text of those selected.
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+#include "project/ReaderText.h"
+#include "project/Readers.h"
+#include "project/RoutineHeaders.h"
+#include "project/SourceLexer.h"
+
+namespace scrivane {
+using namespace readertext;
+
+namespace {
+
+struct CompletedHeader {
+  QByteArray header;     // lower case, comments left out, cut after its end
+  qsizetype lines = 1;   // source lines the header takes
+  bool joinable = true;  // the lines can be printed as one
+};
+
+// Lines a header's key may take, and lines that are printed joined as one.
+constexpr qsizetype kMaxHeaderLines = 64;
+constexpr qsizetype kMaxJoinedLines = 4;
+
+enum class HeaderWord { None, Function, Procedure, Constructor, Destructor, Implementation };
+
+HeaderWord HeaderWordOf(QByteArrayView trimmedLine) {
+  if (trimmedLine.isEmpty()) return HeaderWord::None;
+  // A comment before the header on its line ("{a}function F;").
+  if (trimmedLine[0] == '{') {
+    const qsizetype close = trimmedLine.indexOf('}');
+    if (close > 0 && trimmedLine.size() > close + 1 && trimmedLine[1] != '$')
+      return HeaderWordOf(Trimmed(trimmedLine.sliced(close + 1)));
+  }
+  if (StartsWithIgnoringCase(trimmedLine, "implementation ")) return HeaderWord::Implementation;
+  const QByteArray word = BaseRoutineWord(trimmedLine);
+  if (word.isEmpty()) return HeaderWord::None;
+  if (word == "function") return HeaderWord::Function;
+  if (word == "constructor") return HeaderWord::Constructor;
+  if (word == "destructor") return HeaderWord::Destructor;
+  return HeaderWord::Procedure;
+}
+
+// Completes a routine header that spans lines, from lines[p] on, as the
+// routine keys see it: comments take no part in finding its end. A line
+// that starts another header, a section or a block is never taken in.
+// `carry` is the comment state at the start of line p and is left at the
+// end of the header's last line.
+CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, CommentCarry &carry) {
+  CompletedHeader result;
+  QByteArray cur;
+  bool endsInLineComment = FollowComments(lines[p], carry, &cur);
+  bool complete = false;
+  result.header = CutHeaderAtEnd(Lower(cur), &complete);
+  while (!complete && result.lines < kMaxHeaderLines) {
+    const qsizetype next = p + result.lines;
+    if (next >= lines.size()) break;
+    const QByteArrayView nextLine = Trimmed(lines[next]);
+    if (carry.InCode() &&
+        (StartsWithBlockWord(nextLine) || HeaderWordOf(nextLine) != HeaderWord::None))
+      break;
+    // Text after a "//" would swallow the joined line; the page-break
+    // marker must keep the start of its line.
+    if (endsInLineComment || nextLine == kNewPageMarker) result.joinable = false;
+    endsInLineComment = FollowComments(nextLine, carry, &cur);
+    result.lines += 1;
+    result.header = CutHeaderAtEnd(Lower(cur), &complete);
+  }
+  if (result.lines > kMaxJoinedLines) result.joinable = false;
+  return result;
+}
+
+// The headers a line of code declares after its start: a type declared on
+// one line ("TObj = object a: Int64; public constructor Create; end;").
+// A header counts after a ";" or a visibility word.
+std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
+  std::vector<QByteArray> found;
+  if (!lowerCode.contains(';')) return found;
+  bool any = false;
+  for (const char *word : {"procedure ", "function ", "constructor ", "destructor ", "operator "})
+    any = any || lowerCode.indexOf(word) > 0;
+  if (!any) return found;
+  QByteArrayView previous;
+  for (qsizetype at = 0; at < lowerCode.size();) {
+    while (at < lowerCode.size() && lowerCode[at] == ' ') ++at;
+    qsizetype end = at;
+    while (end < lowerCode.size() && lowerCode[end] != ' ') ++end;
+    if (end == at) break;
+    const QByteArrayView word = lowerCode.sliced(at, end - at);
+    const bool afterSeparator = previous.endsWith(';') || previous == "public" ||
+                                previous == "private" || previous == "protected" ||
+                                previous == "published";
+    if (afterSeparator && !previous.isEmpty()) {
+      const QByteArrayView rest = lowerCode.sliced(at);
+      const HeaderWord header = HeaderWordOf(rest);
+      bool complete = false;
+      qsizetype used = 0;
+      if (header != HeaderWord::None && header != HeaderWord::Implementation) {
+        QByteArray text = CutHeaderAtEnd(rest, &complete, &used);
+        // A header the line does not end is the line's last: scanning from
+        // each later candidate to the line's end again would take a long
+        // line of "; procedure a(" quadratic time.
+        if (!complete) break;
+        found.push_back(std::move(text));
+        previous = ";";
+        at += used;
+        continue;
+      }
+    }
+    previous = word;
+    at = end;
+  }
+  return found;
+}
+
+// True when the routine whose header starts on line p (and takes `lines`
+// lines) has no body here: a directive after it says "external" (a
+// library's routine) or "forward" (its body comes later). `carry` is the
+// comment state at the start of line p.
+bool DeclaredWithoutBody(const LineList &lines, qsizetype p, qsizetype headerLines,
+                         CommentCarry carry) {
+  QByteArray code;
+  // The directives may stand on the lines after the header.
+  for (qsizetype k = p; k < lines.size() && k < p + headerLines + 3; ++k) {
+    QByteArray piece;
+    FollowComments(Trimmed(lines[k]), carry, &piece);
+    code += Lower(piece) + ' ';
+  }
+  bool complete = false;
+  qsizetype used = 0;
+  CutHeaderAtEnd(code, &complete, &used);
+  if (!complete) return false;
+  const QByteArrayView rest = QByteArrayView(code).sliced(used);
+  for (qsizetype at = 0; at < rest.size();) {
+    while (at < rest.size() && (rest[at] == ' ' || rest[at] == ';')) ++at;
+    qsizetype end = at;
+    if (at < rest.size() && rest[at] == '\'') {
+      end = rest.indexOf('\'', at + 1);
+      end = end < 0 ? rest.size() : end + 1;
+    } else {
+      while (end < rest.size() && rest[end] != ' ' && rest[end] != ';') ++end;
+    }
+    QByteArrayView word = rest.sliced(at, end - at);
+    // Free Pascal's own "[external name 'X']" is the same directive.
+    if (word.startsWith('[')) word = word.sliced(1);
+    if (word == "external" || word == "forward") return true;
+    // The routine's body, its declarations or the next routine.
+    for (const char *stop :
+         {"begin", "var", "const", "type", "label", "asm", "procedure", "function", "constructor",
+          "destructor", "operator", "class", "end", "resourcestring", "threadvar", "generic"})
+      if (word == stop) return false;
+    at = end;
+  }
+  return false;
+}
+
+EntryKind KindOf(HeaderWord word) {
+  switch (word) {
+    case HeaderWord::Function:
+      return EntryKind::Function;
+    case HeaderWord::Constructor:
+      return EntryKind::Constructor;
+    case HeaderWord::Destructor:
+      return EntryKind::Destructor;
+    default:
+      return EntryKind::Procedure;
+  }
+}
+
+// The class a name stands for: "TList<T>" and "TOuter.TInner" give
+// "tlist" and "tinner".
+QByteArray TypeNameOf(QByteArrayView qualified) {
+  QByteArray name = Lower(Trimmed(qualified));
+  if (name.startsWith("generic ")) name = name.mid(8);
+  const qsizetype angle = name.indexOf('<');
+  if (angle >= 0) name.truncate(angle);
+  const qsizetype dot = name.lastIndexOf('.');
+  if (dot >= 0) name = name.mid(dot + 1);
+  return name.trimmed();
+}
+
+// Follows the type declarations of the interface part so that each method
+// declaration knows its class: a short-form implementation of a name two
+// classes share takes its own class's declaration.
+class TypeNesting {
+ public:
+  // lowerCode: words parted by one blank each. Read in place: a unit
+  // written on one line makes this a line of megabytes.
+  void OnCodeLine(QByteArrayView lowerCode) {
+    const QByteArrayView text = lowerCode.trimmed();
+    auto wordAt = [&text](qsizetype at) {
+      const qsizetype end = text.indexOf(' ', at);
+      return text.sliced(at, (end < 0 ? text.size() : end) - at);
+    };
+    const QByteArrayView first = wordAt(0);
+    if (first == "end" || first.startsWith("end;") || first.startsWith("end)")) {
+      if (!names_.empty()) names_.pop_back();
+      return;
+    }
+    qsizetype equals = -1, equalsAt = 0;  // the first "=": its word number and where it stands
+    for (qsizetype k = 0, at = 0; at <= text.size(); ++k) {
+      const QByteArrayView w = wordAt(at);
+      const qsizetype next = at + w.size() + 1;
+      if (equals < 0 && w == "=") {
+        equals = k;
+        equalsAt = at;
+      }
+      const bool body = w == "class" || w == "object" || w == "record" || w == "interface" ||
+                        w == "dispinterface";
+      at = next;
+      if (!body) continue;
+      if (next <= text.size() && wordAt(next) == "of") return;     // a class reference type
+      if (text.sliced(next - w.size() - 1).contains(';')) return;  // no body follows
+      if (equals > 0 && k > equals && k <= equals + 2)
+        names_.push_back(TypeNameOf(text.first(equalsAt - 1)));
+      else if (w == "record")
+        names_.push_back(Current());  // a field's record: its methods are still the class's
+      return;
+    }
+  }
+  QByteArray Current() const { return names_.empty() ? QByteArray() : names_.back(); }
+
+ private:
+  std::vector<QByteArray> names_;
+};
+
+// The routines of a program, which has no interface part to declare them:
+// each header at the outer level that has a body is one, and a forward or
+// external header, a method a class declares, or a routine nested in
+// another is none. Follows the blocks of the code, word by word, to tell
+// when a routine's body has ended.
+class ProgramRoutines {
+ public:
+  // lowerCode: code words, lowered, one blank after each.
+  void OnCodeLine(QByteArrayView lowerCode) {
+    QByteArrayView prev, prev2;
+    bool inString = false;  // a string literal holds blanks: its words are no code
+    for (qsizetype at = 0; at < lowerCode.size();) {
+      qsizetype end = lowerCode.indexOf(' ', at);
+      if (end < 0) end = lowerCode.size();
+      const QByteArrayView w = lowerCode.sliced(at, end - at);
+      const bool quoted = inString || w.contains('\'');
+      if (w.count('\'') % 2 == 1) inString = !inString;
+      if (quoted) {
+        at = end + 1;
+        continue;
+      }
+      const QByteArrayView next = NextWord(lowerCode, end);
+      const bool typeBody =
+          (w == "class" || w == "object" || w == "interface" || w == "dispinterface") &&
+          (prev == "=" || (prev == "packed" && prev2 == "=")) && next != "of" &&
+          !lowerCode.sliced(at).contains(';');
+      if (typeBody || w == "record" || w == "begin" || w == "try" || w == "asm" || w == "repeat") {
+        blocks_.push_back(w == "record" || typeBody ? 'r' : 'b');
+      } else if (w == "case") {
+        // A record's variant part has no "end" of its own.
+        blocks_.push_back(!blocks_.empty() && blocks_.back() != 'b' ? 'v' : 'b');
+      } else if (w == "until" || (w.startsWith("end") && (w.size() == 3 || !IsWordByte(w[3])))) {
+        while (!blocks_.empty() && blocks_.back() == 'v') blocks_.pop_back();
+        if (!blocks_.empty()) {
+          blocks_.pop_back();
+          if (blocks_.empty() && openRoutines_ > 0) --openRoutines_;
+        }
+      }
+      prev2 = prev;
+      prev = w;
+      at = end + 1;
+    }
+  }
+  // A header at the outer level; `lines`: its text and what follows it on
+  // the next line, lowered. True when it is a routine of its own.
+  bool OnHeader(const QByteArray &lines) {
+    const bool bodiless =
+        lines.contains(" forward") || lines.contains(" external") || lines.contains("[external");
+    const bool own = openRoutines_ == 0 && blocks_.empty();
+    if (!bodiless && blocks_.empty()) ++openRoutines_;
+    return own && !bodiless;
+  }
+
+ private:
+  static bool IsWordByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  static QByteArrayView NextWord(QByteArrayView text, qsizetype end) {
+    if (end + 1 >= text.size()) return {};
+    qsizetype after = text.indexOf(' ', end + 1);
+    if (after < 0) after = text.size();
+    return text.sliced(end + 1, after - end - 1);
+  }
+  std::vector<char> blocks_;  // 'b' statement block, 'r' type body, 'v' variant part
+  int openRoutines_ = 0;      // routines whose body has not ended
+  friend class ImplementationRoutines;
+};
+
+// Where a header of a unit's implementation part stands: at the outer
+// level (a routine of the unit), inside another routine (nested), or inside
+// a type declared there (a method's declaration, not a body).
+enum class HeaderPlace { Outer, Nested, InType };
+
+// Follows the blocks of a unit's implementation part as ProgramRoutines
+// follows a program's, and mends itself where conditional code left a block
+// unpaired: a header never stands inside statements, and a header with a
+// class name is never nested.
+class ImplementationRoutines {
+ public:
+  void OnCodeLine(QByteArrayView lowerCode) { blocks_.OnCodeLine(lowerCode); }
+  // alternative: an {$IFDEF} alternative of the header before (nothing but
+  // directives between): the same routine, in the same place.
+  HeaderPlace OnHeader(bool bodiless, bool qualified, bool alternative) {
+    if (alternative) return last_;
+    last_ = Place(bodiless, qualified);
+    return last_;
+  }
+
+ private:
+  HeaderPlace Place(bool bodiless, bool qualified) {
+    std::vector<char> &blocks = blocks_.blocks_;
+    if (std::find(blocks.begin(), blocks.end(), 'r') != blocks.end()) return HeaderPlace::InType;
+    if (!blocks.empty() || qualified) {
+      blocks.clear();
+      blocks_.openRoutines_ = 0;
+    }
+    const bool nested = blocks_.openRoutines_ > 0;
+    if (!bodiless) ++blocks_.openRoutines_;
+    return nested ? HeaderPlace::Nested : HeaderPlace::Outer;
+  }
+  ProgramRoutines blocks_;
+  HeaderPlace last_ = HeaderPlace::Outer;
+};
+
+// A program or library: its first code word says so.
+bool IsProgramText(const LineList &lines, bool nestComments) {
+  CommentCarry carry;
+  carry.NestComments = nestComments;
+  for (qsizetype p = 0; p < lines.size(); ++p) {
+    QByteArray code;
+    FollowComments(Trimmed(lines[p]), carry, &code);
+    code = Lower(Trimmed(code));
+    if (code.isEmpty()) continue;
+    const qsizetype blank = code.indexOf(' ');
+    const QByteArray first = blank < 0 ? code : code.left(blank);
+    // A program may leave its heading out and start with its uses clause.
+    return first == "program" || first == "library" || first == "uses";
+  }
+  return false;
+}
+
+}  // namespace
+
+void ScanRoutines(ProjectModel &model) {
+  if (model.FormMode) return;
+  model.DeclaredRoutines.clear();
+  model.ClearRoutines();
+
+  // The lines are rebuilt once, in order: a joined header is one line in
+  // place of the lines it took, so the work stays linear in the unit's
+  // length. What is printed keeps every character of the source; the cut
+  // header is only the routine's key.
+  // They are rewritten in place: line `kept` takes line p, or a joined
+  // header, and kept <= p throughout, so the lines still to be read are
+  // never overwritten.
+  LineList lines = std::move(model.SourceLines);
+  const LineList &in = lines;
+  qsizetype kept = 0;
+  struct Header {
+    qsizetype line;  // in the rewritten lines
+    HeaderWord word;
+    QByteArray text;
+    QByteArray typeName;                     // a declaration's class; empty outside a class
+    bool afterCode = true;                   // code stands between this header and the one before
+    bool afterDirective = false;             // and a compiler directive does
+    RoutineHeaderParts parts = {};           // split once the scan is done
+    bool bodiless = false;                   // "external" or "forward": implemented elsewhere
+    bool programRoutine = false;             // in a program: a routine of its own
+    HeaderPlace place = HeaderPlace::Outer;  // in the implementation part
+  };
+  // A deque: a vector doubling past 50,000 headers held both its old and
+  // its new buffer, 17 MiB, at the reader's peak.
+  std::deque<Header> declarations, implementations;
+  bool inImplementation = false;
+  bool codeSinceHeader = true, directiveSinceHeader = false, unitEnded = false;
+  TypeNesting types;
+  const bool program = IsProgramText(in, model.CommentsNest);
+  ProgramRoutines programRoutines;
+  ImplementationRoutines implementationBlocks;
+  CommentCarry carry;
+  carry.NestComments = model.CommentsNest;
+  for (qsizetype p = 0; p < in.size();) {
+    const QByteArrayView t = Trimmed(in[p]);
+    const CommentCarry lineCarry = carry;
+    // Section words and headers count only in code.
+    HeaderWord word = carry.InCode() ? HeaderWordOf(t) : HeaderWord::None;
+    if (word == HeaderWord::None && (!carry.InCode() || t.startsWith('{') || t.startsWith("(*"))) {
+      // A header after a comment or directive that ends on its line:
+      // "} function F;", "{$ifdef fpc}generic{$endif} procedure P<T>;".
+      CommentCarry probe = carry;
+      QByteArray code;
+      FollowComments(t, probe, &code);
+      word = HeaderWordOf(Trimmed(code));
+    }
+    // The compiler reads nothing after the final "end.".
+    if (carry.InCode() && StartsWithIgnoringCase(t, "end.")) unitEnded = true;
+    if (unitEnded) word = HeaderWord::None;
+    if (word == HeaderWord::None || word == HeaderWord::Implementation) {
+      if (word == HeaderWord::Implementation) inImplementation = true;
+      if (!inImplementation || !codeSinceHeader || word != HeaderWord::Implementation) {
+        QByteArray code;
+        FollowComments(t, carry, &code);
+        if (inImplementation && word != HeaderWord::Implementation) {
+          for (char &c : code) c = LowerAscii(c);
+          implementationBlocks.OnCodeLine(code);
+        }
+        if (!inImplementation) {
+          for (char &c : code) c = LowerAscii(c);
+          types.OnCodeLine(code);
+          if (program) programRoutines.OnCodeLine(code);
+          for (QByteArray &text : DeclarationsInsideLine(code))
+            declarations.push_back(
+                Header{kept, HeaderWordOf(text), std::move(text), types.Current(), false, false});
+        }
+        if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
+        if (t.contains("{$") || t.contains("{ $") || t.contains("(*$") || t.contains("(* $"))
+          directiveSinceHeader = true;
+      } else {
+        FollowComments(t, carry);
+      }
+      lines.moveLine(p, kept++);
+      ++p;
+      continue;
+    }
+    CompletedHeader completed;
+    if (!inImplementation && word == HeaderWord::Destructor) {
+      // A destructor declaration ends at its first ";" and takes no further
+      // line; one without a ";" is kept whole.
+      QByteArray code;
+      FollowComments(t, carry, &code);
+      code = Lower(Trimmed(code));
+      const qsizetype semicolon = code.indexOf(';');
+      completed.header = semicolon >= 0 ? code.left(semicolon + 1) : code;
+    } else {
+      completed = CompleteHeader(in, p, carry);
+    }
+    Header header{
+        kept, word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
+    // A declaration inside a class is never a body; any other header may
+    // stand for a routine implemented elsewhere.
+    if (header.typeName.isEmpty())
+      header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
+    if (inImplementation) {
+      const RoutineHeaderParts parts = SplitRoutineHeader(completed.header);
+      const bool alternative = !header.afterCode && header.afterDirective &&
+                               !implementations.empty() &&
+                               SplitRoutineHeader(implementations.back().text).name == parts.name;
+      header.place =
+          implementationBlocks.OnHeader(header.bodiless, !parts.qualifier.isEmpty(), alternative);
+    }
+    if (program && header.typeName.isEmpty()) {
+      QByteArray around = ' ' + Lower(t);
+      for (qsizetype k = 1; k < completed.lines && p + k < in.size(); ++k)
+        around += ' ' + Lower(Trimmed(in[p + k]));
+      // "forward;" or "external" on a line of its own after the header.
+      if (p + completed.lines < in.size() &&
+          HeaderWordOf(Trimmed(in[p + completed.lines])) == HeaderWord::None)
+        around += ' ' + Lower(Trimmed(in[p + completed.lines]));
+      header.programRoutine = programRoutines.OnHeader(around);
+    }
+    (inImplementation ? implementations : declarations).push_back(std::move(header));
+    if (!inImplementation && completed.lines == 1) {
+      // More declarations on the same line: "function A: Long;function B: Long;".
+      CommentCarry probe = lineCarry;
+      QByteArray code;
+      FollowComments(t, probe, &code);
+      const QByteArray lowerCode = Lower(code);
+      QByteArrayView rest = lowerCode;
+      bool complete = false;
+      qsizetype used = 0;
+      CutHeaderAtEnd(rest, &complete, &used);
+      while (complete) {
+        rest = Trimmed(rest.sliced(used));
+        const HeaderWord more = HeaderWordOf(rest);
+        if (more == HeaderWord::None || more == HeaderWord::Implementation) break;
+        QByteArray cut = CutHeaderAtEnd(rest, &complete, &used);
+        if (complete)
+          declarations.push_back(Header{kept, more, std::move(cut), types.Current(), false, false});
+      }
+    }
+    codeSinceHeader = directiveSinceHeader = false;
+    if (completed.lines == 1 || !completed.joinable) {
+      for (qsizetype k = 0; k < completed.lines; ++k) lines.moveLine(p + k, kept++);
+    } else {
+      if (!model.OwnLines.isEmpty())
+        model.JoinedLines.insert(ProjectModel::JoinedKey(in.fileIndex(p), in.fileLine(p)),
+                                 in.fileLine(p + completed.lines - 1));
+      QByteArray joined = Trimmed(in[p]).toByteArray();
+      for (qsizetype k = 1; k < completed.lines; ++k)
+        joined += ' ' + Trimmed(in[p + k]).toByteArray();
+      lines.setLine(kept++, joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p),
+                    in.fileIndex(p));
+    }
+    p += completed.lines;
+  }
+  lines.truncate(kept);
+  model.SourceLines = std::move(lines);
+
+  for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
+  // Each header is matched in several ways below; it is split only once.
+  for (std::deque<Header> *headers : {&declarations, &implementations})
+    for (Header &h : *headers) h.parts = SplitRoutineHeader(h.text);
+  // Without an implementation part every header is both declared and implemented.
+  // A program's are the routines of its own at the outer level.
+  std::deque<Header> programHeaders;
+  if (program && !inImplementation)
+    for (const Header &h : declarations)
+      if (h.programRoutine) programHeaders.push_back(h);
+  const std::deque<Header> &implemented = inImplementation ? implementations
+                                          : program        ? programHeaders
+                                                           : declarations;
+  // A routine implemented without a class name is not a method a class
+  // declares: a nested function may share a method's header.
+  QSet<QByteArray> declared, declaredOutsideTypes;
+  for (const Header &h : declarations) {
+    const QByteArray key = RoutineKey(h.text, h.parts);
+    declared.insert(key);
+    if (h.typeName.isEmpty()) declaredOutsideTypes.insert(key);
+  }
+  // Declarations by kind and name, for implementations that leave out
+  // their parameters and result.
+  // By the routine's word and its name without type parameters: an
+  // implementation need not repeat "class" or a type parameter's constraint.
+  auto nameKey = [](const RoutineHeaderParts &parts) {
+    const qsizetype angle = parts.kind.endsWith("operator") ? -1 : parts.name.indexOf('<');
+    return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' +
+           (angle < 0 ? parts.name : parts.name.left(angle));
+  };
+  QHash<QByteArray, std::vector<const Header *>> byName;
+  for (const Header &h : declarations)
+    if (h.parts.valid) byName[nameKey(h.parts)].push_back(&h);
+  // The routine list's text for an implementation, empty when it matches
+  // no declaration.
+  auto listedText = [&](const Header &h) -> QByteArray {
+    const RoutineHeaderParts &parts = h.parts;
+    const bool plain = parts.qualifier.isEmpty() && inImplementation;
+    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text, parts)))
+      return h.text;
+    const auto found = byName.constFind(nameKey(parts));
+    if (!parts.valid || found == byName.constEnd()) return {};
+    const QByteArray ownClass = TypeNameOf(parts.qualifier);
+    if (!IsShortFormHeader(parts)) {
+      // A method its class declares under that name, written with other
+      // spellings ("Objects.TRect" for "TRect", an {$IFDEF} inside its
+      // parameters): listed as written. A routine whose parameters are
+      // written otherwise but mean the same ("a, b: Integer" for "a:
+      // Integer; b: Integer", LongInt for Integer) likewise.
+      if (ownClass.isEmpty()) {
+        const QByteArray signature = ParameterSignature(parts.rest);
+        for (const Header *d : *found)
+          if (d->typeName.isEmpty() && ParameterSignature(d->parts.rest) == signature)
+            return h.text;
+        return {};
+      }
+      for (const Header *d : *found)
+        if (d->typeName == ownClass) return h.text;
+      return {};
+    }
+    // Without a class name it is no method: a nested "procedure Add;" is
+    // not TList.Add.
+    const Header *chosen = nullptr;
+    for (const Header *d : *found)
+      if (d->typeName == ownClass) {
+        chosen = d;
+        break;
+      }
+    // A class that declares no such method (one declared in the
+    // implementation part) must not borrow another class's parameters.
+    if (!chosen) return {};
+    const RoutineHeaderParts &declaredParts = chosen->parts;
+    const QByteArray name =
+        parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
+    return parts.kind + ' ' + name + declaredParts.rest;
+  };
+  QList<RoutineEntry> entries;
+  for (size_t i = 0; i < implemented.size();) {
+    // Headers of one name with nothing but comments and directives between
+    // them are {$IFDEF} alternatives of one routine: the first that matches
+    // a declaration is listed, once.
+    const RoutineHeaderParts &first = implemented[i].parts;
+    size_t end = i + 1;
+    while (end < implemented.size() && !implemented[end].afterCode &&
+           implemented[end].afterDirective) {
+      const RoutineHeaderParts &next = implemented[end].parts;
+      // ("Procedure X(...); {$else} Function X(...): longint;" is one routine too.)
+      if (next.qualifier != first.qualifier || next.name != first.name) break;
+      ++end;
+    }
+    bool listed = false, declared = true;
+    // A routine nested in another is part of that one, whatever global the
+    // interface declares under its name; a declaration inside a class of
+    // the implementation part has no body.
+    for (size_t k = i; k < end && !listed; ++k) {
+      if (implemented[k].bodiless || implemented[k].place != HeaderPlace::Outer) continue;
+      const QByteArray text = listedText(implemented[k]);
+      if (text.isEmpty()) continue;
+      listed = true;
+      RoutineEntry entry{text, KindOf(implemented[k].word), false,
+                         model.SourceLines.fileIndex(implemented[k].line)};
+      entry.line = implemented[k].line;
+      entries.append(entry);
+    }
+    // The routines the interface does not declare, each under its own header.
+    if (!listed && inImplementation && model.ListImplementationRoutines) {
+      for (size_t k = i; k < end && !listed; ++k) {
+        const Header &h = implemented[k];
+        if (h.bodiless || h.place != HeaderPlace::Outer || !h.parts.valid) continue;
+        listed = true;
+        declared = false;
+        RoutineEntry entry{h.text, KindOf(h.word), false, model.SourceLines.fileIndex(h.line)};
+        entry.implementationOnly = true;
+        entry.line = h.line;
+        entries.append(entry);
+      }
+    }
+    if (listed)
+      for (size_t k = i; k < end; ++k)
+        (declared ? model.RoutineHeadingLines : model.ImplementationHeadingLines)
+            .insert(Trimmed(model.SourceLines[implemented[k].line]).toByteArray());
+    i = end;
+  }
+  // The headers are done with: freed before the list is sorted, they no
+  // longer add 10 MiB to the reader's peak for a unit of 50,000 routines.
+  byName.clear();
+  declared.clear();
+  declaredOutsideTypes.clear();
+  programHeaders = {};
+  declarations = {};
+  implementations = {};
+  model.AddRoutines(entries);
+}
+
+void CollectSelectedText(ProjectModel &model) {
+  model.ListingLines.clear();
+  if (!model.AnyRoutineSelected()) return;
+  static constexpr const char *kStartWords[] = {
+      "procedure ", "constructor ", "destructor ", "function ", "object ", "inherited ", "inline "};
+  for (const RoutineEntry &routine : model.Routines) {
+    if (!routine.selected) continue;
+    const qsizetype d = routine.line;
+    if (d < 0 || d >= model.SourceLines.size()) continue;
+    const qsizetype entryStart = model.ListingLines.size();
+    model.ListingLines.appendLineOf(model.SourceLines, d);
+    for (qsizetype q = d + 1; q < model.SourceLines.size(); ++q) {
+      const QByteArrayView t = Trimmed(model.SourceLines[q]);
+      if (model.FormMode) {
+        bool startsObject = false;
+        for (const char *start : kStartWords)
+          startsObject = startsObject || StartsWithIgnoringCase(t, start);
+        if (startsObject) break;
+      } else if (model.RoutineHeadingLines.contains(t.toByteArray()) ||
+                 model.ImplementationHeadingLines.contains(t.toByteArray())) {
+        // The next listed routine starts; an {$IFDEF} alternative of this
+        // routine's own header stays with it.
+        const bool ownAlternative = q > d && [&] {
+          for (qsizetype k = q - 1; k > d; --k)
+            for (const char *body : {"begin ", "asm ", "var ", "const ", "type ", "label "})
+              if (StartsWithIgnoringCase(Trimmed(model.SourceLines[k]), body)) return false;
+          return SplitRoutineHeader(RoutineHeaderOfLine(t)).name ==
+                 SplitRoutineHeader(RoutineHeaderOfLine(model.SourceLines[d])).name;
+        }();
+        if (!ownAlternative) break;
+      }
+      model.ListingLines.appendLineOf(model.SourceLines, q);
+    }
+    if (model.FormMode) continue;
+    // The text ends at its last "end;". Without one the whole text is kept:
+    // cutting would take the header and earlier entries with it.
+    qsizetype last = model.ListingLines.size() - 1;
+    while (last > entryStart && !StartsWithIgnoringCase(Trimmed(model.ListingLines[last]), "end;"))
+      --last;
+    if (last > entryStart) model.ListingLines.truncate(last + 1);
+  }
+}
+
+QByteArray SelectedOwnText(ProjectModel &model) {
+  CollectSelectedText(model);
+  QByteArray text;
+  const LineList &lines = model.ListingLines;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const int file = lines.fileIndex(i);
+    if (file >= model.OwnLines.size() || model.OwnLines[file].isEmpty() || lines.fileLine(i) == 0) {
+      text += lines[i];  // a form's text, or a row that stands for no line
+      text += '\n';
+      continue;
+    }
+    if (!lines.startsFileLine(i)) continue;  // a piece of the line before
+    const LineList &own = model.OwnLines[file];
+    const int first = lines.fileLine(i);
+    const int last =
+        std::max(first, model.JoinedLines.value(ProjectModel::JoinedKey(file, first), first));
+    for (int line = first; line <= last && line <= own.size(); ++line) {
+      text += own[line - 1];
+      text += '\n';
+    }
+  }
+  model.ListingLines.clear();
+  return text;
+}
+
+}  // namespace scrivane
