@@ -349,13 +349,33 @@ bool IsProgramText(const LineList &lines, bool nestComments) {
   return false;
 }
 
-}  // namespace
+// A routine header the scan met: a declaration, or an implementation.
+struct Header {
+  qsizetype line;  // in the rewritten lines
+  HeaderWord word;
+  QByteArray text;
+  QByteArray typeName;                     // a declaration's class; empty outside a class
+  bool afterCode = true;                   // code stands between this header and the one before
+  bool afterDirective = false;             // and a compiler directive does
+  RoutineHeaderParts parts = {};           // split once the scan is done
+  bool bodiless = false;                   // "external" or "forward": implemented elsewhere
+  bool programRoutine = false;             // in a program: a routine of its own
+  HeaderPlace place = HeaderPlace::Outer;  // in the implementation part
+};
 
-void ScanRoutines(ProjectModel &model) {
-  if (model.FormMode) return;
-  model.DeclaredRoutines.clear();
-  model.ClearRoutines();
+// What the scan of a unit's lines found.
+struct ScannedHeaders {
+  // A deque: a vector doubling past 50,000 headers held both its old and
+  // its new buffer, 17 MiB, at the reader's peak.
+  std::deque<Header> declarations, implementations;
+  bool inImplementation = false;  // the unit has an implementation part
+  bool program = false;           // the text is a program's or a library's
+};
 
+// Rewrites model.SourceLines with each routine header on one line (where
+// the reader may join it) and gathers the headers of the declarations and
+// of the implementation part.
+ScannedHeaders CollectHeaders(ProjectModel &model) {
   // The lines are rebuilt once, in order: a joined header is one line in
   // place of the lines it took, so the work stays linear in the unit's
   // length. What is printed keeps every character of the source; the cut
@@ -366,25 +386,13 @@ void ScanRoutines(ProjectModel &model) {
   LineList lines = std::move(model.SourceLines);
   const LineList &in = lines;
   qsizetype kept = 0;
-  struct Header {
-    qsizetype line;  // in the rewritten lines
-    HeaderWord word;
-    QByteArray text;
-    QByteArray typeName;                     // a declaration's class; empty outside a class
-    bool afterCode = true;                   // code stands between this header and the one before
-    bool afterDirective = false;             // and a compiler directive does
-    RoutineHeaderParts parts = {};           // split once the scan is done
-    bool bodiless = false;                   // "external" or "forward": implemented elsewhere
-    bool programRoutine = false;             // in a program: a routine of its own
-    HeaderPlace place = HeaderPlace::Outer;  // in the implementation part
-  };
-  // A deque: a vector doubling past 50,000 headers held both its old and
-  // its new buffer, 17 MiB, at the reader's peak.
-  std::deque<Header> declarations, implementations;
-  bool inImplementation = false;
+  ScannedHeaders scanned;
+  std::deque<Header> &declarations = scanned.declarations;
+  std::deque<Header> &implementations = scanned.implementations;
+  bool &inImplementation = scanned.inImplementation;
   bool codeSinceHeader = true, directiveSinceHeader = false, unitEnded = false;
   TypeNesting types;
-  const bool program = IsProgramText(in, model.CommentsNest);
+  const bool program = scanned.program = IsProgramText(in, model.CommentsNest);
   ProgramRoutines programRoutines;
   ImplementationRoutines implementationBlocks;
   CommentCarry carry;
@@ -505,49 +513,36 @@ void ScanRoutines(ProjectModel &model) {
   }
   lines.truncate(kept);
   model.SourceLines = std::move(lines);
+  return scanned;
+}
 
-  for (const Header &h : declarations) model.DeclaredRoutines.append(h.text);
-  // Each header is matched in several ways below; it is split only once.
-  for (std::deque<Header> *headers : {&declarations, &implementations})
-    for (Header &h : *headers) h.parts = SplitRoutineHeader(h.text);
-  // Without an implementation part every header is both declared and implemented.
-  // A program's are the routines of its own at the outer level.
-  std::deque<Header> programHeaders;
-  if (program && !inImplementation)
+// Matches an implementation's header with the declarations: what the
+// routine list shows of it.
+class DeclarationMatch {
+ public:
+  // declarations: split (their parts set); they must outlive the match.
+  DeclarationMatch(const std::deque<Header> &declarations, bool inImplementation)
+      : inImplementation_(inImplementation) {
+    // A routine implemented without a class name is not a method a class
+    // declares: a nested function may share a method's header.
+    for (const Header &h : declarations) {
+      const QByteArray key = RoutineKey(h.text, h.parts);
+      declared_.insert(key);
+      if (h.typeName.isEmpty()) declaredOutsideTypes_.insert(key);
+    }
     for (const Header &h : declarations)
-      if (h.programRoutine) programHeaders.push_back(h);
-  const std::deque<Header> &implemented = inImplementation ? implementations
-                                          : program        ? programHeaders
-                                                           : declarations;
-  // A routine implemented without a class name is not a method a class
-  // declares: a nested function may share a method's header.
-  QSet<QByteArray> declared, declaredOutsideTypes;
-  for (const Header &h : declarations) {
-    const QByteArray key = RoutineKey(h.text, h.parts);
-    declared.insert(key);
-    if (h.typeName.isEmpty()) declaredOutsideTypes.insert(key);
+      if (h.parts.valid) byName_[NameKey(h.parts)].push_back(&h);
   }
-  // Declarations by kind and name, for implementations that leave out
-  // their parameters and result.
-  // By the routine's word and its name without type parameters: an
-  // implementation need not repeat "class" or a type parameter's constraint.
-  auto nameKey = [](const RoutineHeaderParts &parts) {
-    const qsizetype angle = parts.kind.endsWith("operator") ? -1 : parts.name.indexOf('<');
-    return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' +
-           (angle < 0 ? parts.name : parts.name.left(angle));
-  };
-  QHash<QByteArray, std::vector<const Header *>> byName;
-  for (const Header &h : declarations)
-    if (h.parts.valid) byName[nameKey(h.parts)].push_back(&h);
+
   // The routine list's text for an implementation, empty when it matches
   // no declaration.
-  auto listedText = [&](const Header &h) -> QByteArray {
+  QByteArray ListedText(const Header &h) const {
     const RoutineHeaderParts &parts = h.parts;
-    const bool plain = parts.qualifier.isEmpty() && inImplementation;
-    if ((plain ? declaredOutsideTypes : declared).contains(RoutineKey(h.text, parts)))
+    const bool plain = parts.qualifier.isEmpty() && inImplementation_;
+    if ((plain ? declaredOutsideTypes_ : declared_).contains(RoutineKey(h.text, parts)))
       return h.text;
-    const auto found = byName.constFind(nameKey(parts));
-    if (!parts.valid || found == byName.constEnd()) return {};
+    const auto found = byName_.constFind(NameKey(parts));
+    if (!parts.valid || found == byName_.constEnd()) return {};
     const QByteArray ownClass = TypeNameOf(parts.qualifier);
     if (!IsShortFormHeader(parts)) {
       // A method its class declares under that name, written with other
@@ -581,7 +576,28 @@ void ScanRoutines(ProjectModel &model) {
     const QByteArray name =
         parts.qualifier.isEmpty() ? parts.name : parts.qualifier + '.' + parts.name;
     return parts.kind + ' ' + name + declaredParts.rest;
-  };
+  }
+
+ private:
+  // Declarations by kind and name, for implementations that leave out
+  // their parameters and result.
+  // By the routine's word and its name without type parameters: an
+  // implementation need not repeat "class" or a type parameter's constraint.
+  static QByteArray NameKey(const RoutineHeaderParts &parts) {
+    const qsizetype angle = parts.kind.endsWith("operator") ? -1 : parts.name.indexOf('<');
+    return parts.kind.mid(parts.kind.lastIndexOf(' ') + 1) + ' ' +
+           (angle < 0 ? parts.name : parts.name.left(angle));
+  }
+
+  bool inImplementation_;
+  QSet<QByteArray> declared_, declaredOutsideTypes_;
+  QHash<QByteArray, std::vector<const Header *>> byName_;
+};
+
+// The routine list's entries for the implemented headers, in file order;
+// notes the lines their headers stand on in model's heading lines.
+QList<RoutineEntry> ListedRoutines(ProjectModel &model, const std::deque<Header> &implemented,
+                                   const DeclarationMatch &match, bool inImplementation) {
   QList<RoutineEntry> entries;
   for (size_t i = 0; i < implemented.size();) {
     // Headers of one name with nothing but comments and directives between
@@ -602,7 +618,7 @@ void ScanRoutines(ProjectModel &model) {
     // the implementation part has no body.
     for (size_t k = i; k < end && !listed; ++k) {
       if (implemented[k].bodiless || implemented[k].place != HeaderPlace::Outer) continue;
-      const QByteArray text = listedText(implemented[k]);
+      const QByteArray text = match.ListedText(implemented[k]);
       if (text.isEmpty()) continue;
       listed = true;
       RoutineEntry entry{text, KindOf(implemented[k].word), false,
@@ -629,14 +645,36 @@ void ScanRoutines(ProjectModel &model) {
             .insert(Trimmed(model.SourceLines[implemented[k].line]).toByteArray());
     i = end;
   }
+  return entries;
+}
+
+}  // namespace
+
+void ScanRoutines(ProjectModel &model) {
+  if (model.FormMode) return;
+  model.DeclaredRoutines.clear();
+  model.ClearRoutines();
+  QList<RoutineEntry> entries;
+  {
+    ScannedHeaders scanned = CollectHeaders(model);
+    for (const Header &h : scanned.declarations) model.DeclaredRoutines.append(h.text);
+    // Each header is matched in several ways below; it is split only once.
+    for (std::deque<Header> *headers : {&scanned.declarations, &scanned.implementations})
+      for (Header &h : *headers) h.parts = SplitRoutineHeader(h.text);
+    // Without an implementation part every header is both declared and implemented.
+    // A program's are the routines of its own at the outer level.
+    std::deque<Header> programHeaders;
+    if (scanned.program && !scanned.inImplementation)
+      for (const Header &h : scanned.declarations)
+        if (h.programRoutine) programHeaders.push_back(h);
+    const std::deque<Header> &implemented = scanned.inImplementation ? scanned.implementations
+                                            : scanned.program        ? programHeaders
+                                                                     : scanned.declarations;
+    const DeclarationMatch match(scanned.declarations, scanned.inImplementation);
+    entries = ListedRoutines(model, implemented, match, scanned.inImplementation);
+  }
   // The headers are done with: freed before the list is sorted, they no
   // longer add 10 MiB to the reader's peak for a unit of 50,000 routines.
-  byName.clear();
-  declared.clear();
-  declaredOutsideTypes.clear();
-  programHeaders = {};
-  declarations = {};
-  implementations = {};
   model.AddRoutines(entries);
 }
 
