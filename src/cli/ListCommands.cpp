@@ -1,5 +1,6 @@
 #include "cli/ListCommands.h"
 
+#include <QFileInfo>
 #include <cstdio>
 
 #include "cli/StreamMessages.h"
@@ -98,6 +99,12 @@ int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStr
   QStringList includeFolders = UserIncludeFolders(options);
   QString projectPath;
   for (const QString &file : options.files) {
+    // A unit is its own book: nothing of it needs reading beforehand.
+    if (HasUnitExtension(file) && QFileInfo(file).isFile()) {
+      const QString path = QFileInfo(file).absoluteFilePath();
+      if (!modules.contains(path)) modules << path;
+      continue;
+    }
     OpenedFile opened;
     Options one = options;
     one.file = file;
