@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   hb_blob_t *blob = hb_blob_create(reinterpret_cast<const char *>(data), unsigned(size),
                                    HB_MEMORY_MODE_READONLY, nullptr, nullptr);
   hb_face_t *face = hb_face_create(blob, 0);
-  const auto font = FontProgram::read([face](const char *tag) {
+  const auto font = FontProgram::Read([face](const char *tag) {
     unsigned length = 0;
     hb_blob_t *table = hb_face_reference_table(face, HB_TAG(tag[0], tag[1], tag[2], tag[3]));
     const char *bytes = hb_blob_get_data(table, &length);
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         0, 1, 3, 36, 68, font->glyphCount() - 1, font->glyphCount(), 70000};
     for (unsigned g : glyphs) font->advance(g);
     font->box(glyphs);
-    font->subset(glyphs);
+    font->Subset(glyphs);
   }
   hb_face_destroy(face);
   hb_blob_destroy(blob);

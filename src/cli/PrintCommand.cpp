@@ -237,7 +237,7 @@ class PrintSession {
                                                                        : settings_.PagesPerSheet);
     Output output;
     if (printer_) {
-      output.sink = printer_->makeTarget(SheetIsLandscape(perSheet));
+      output.sink = printer_->MakeTarget(SheetIsLandscape(perSheet));
     } else {
       auto pdf = std::make_unique<PdfPrintTarget>(options_.outputPath, paper_);
       pdf->setLandscapeSheets(SheetIsLandscape(perSheet));

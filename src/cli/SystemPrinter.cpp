@@ -12,7 +12,7 @@ namespace {
 class QueuePrinter : public SystemPrinter {
  public:
   PageDevice &device() override { return host; }
-  std::unique_ptr<PrintTarget> makeTarget(bool landscapeSheets) override {
+  std::unique_ptr<PrintTarget> MakeTarget(bool landscapeSheets) override {
     auto target = std::make_unique<PrinterPrintTarget>(host);
     target->setLandscapeSheets(landscapeSheets);
     return target;

@@ -22,7 +22,7 @@ class SystemPrinter {
   // What pages are laid out for.
   virtual PageDevice &device() = 0;
   // Where the pages go; landscapeSheets: two pages a sheet.
-  virtual std::unique_ptr<PrintTarget> makeTarget(bool landscapeSheets) = 0;
+  virtual std::unique_ptr<PrintTarget> MakeTarget(bool landscapeSheets) = 0;
 };
 
 // The queue options.printer names, its paper chosen into `paper`; null, with

@@ -80,7 +80,7 @@ QByteArray PostScriptNameOf(hb_face_t *face) {
 
 }  // namespace
 
-std::optional<FontProgram> FontProgram::read(const TableReader &table) {
+std::optional<FontProgram> FontProgram::Read(const TableReader &table) {
   std::vector<std::pair<const char *, QByteArray>> tables;
   for (const char *tag : kTables) tables.emplace_back(tag, table(tag));
   const auto bytesOf = [&tables](const char *tag) {
@@ -106,7 +106,7 @@ std::optional<FontProgram> FontProgram::read(const TableReader &table) {
   if (f.unitsPerEm_ < 16 || f.unitsPerEm_ > 16384 || f.glyphCount_ == 0) return std::nullopt;
   // What HarfBuzz cannot subset is refused now, while the pages can still
   // draw the face another way.
-  if (f.subset({}).isEmpty()) return std::nullopt;
+  if (f.Subset({}).isEmpty()) return std::nullopt;
 
   f.italicAngle_ = hb_style_get_value(font, HB_STYLE_TAG_SLANT_ANGLE);
   // An oblique face may say so by its angle alone.
@@ -137,7 +137,7 @@ std::array<int, 4> FontProgram::box(const std::vector<unsigned> &glyphs) const {
   return box;
 }
 
-QByteArray FontProgram::subset(const std::vector<unsigned> &glyphs) const {
+QByteArray FontProgram::Subset(const std::vector<unsigned> &glyphs) const {
   hb_subset_input_t *input = hb_subset_input_create_or_fail();
   if (!input) return {};
   hb_set_t *keep = hb_subset_input_glyph_set(input);

@@ -26,7 +26,7 @@ class FontProgram {
   // character identifiers (no 'glyf' nor 'CFF ' table, a CID-keyed 'CFF '
   // table, whose identifiers are not glyph numbers), or when HarfBuzz
   // cannot read or subset it.
-  static std::optional<FontProgram> read(const TableReader &table);
+  static std::optional<FontProgram> Read(const TableReader &table);
 
   Outlines outlines() const { return outlines_; }
   int unitsPerEm() const { return unitsPerEm_; }
@@ -47,7 +47,7 @@ class FontProgram {
   // which readers draw for a missing glyph), glyph numbers unchanged: a
   // TrueType font file, or for PostScript outlines the bare 'CFF ' table.
   // Empty when HarfBuzz fails.
-  QByteArray subset(const std::vector<unsigned> &glyphs) const;
+  QByteArray Subset(const std::vector<unsigned> &glyphs) const;
 
  private:
   FontProgram() = default;

@@ -48,7 +48,7 @@ PdfFont *PdfFonts::fontFor(const QRawFont &raw) {
   auto font = std::make_unique<PdfFont>();
   font->raw = raw;
   font->number = int(fonts_.size()) + 1;
-  font->program = FontProgram::read([&raw](const char *tag) { return raw.fontTable(tag); });
+  font->program = FontProgram::Read([&raw](const char *tag) { return raw.fontTable(tag); });
   if (font->program) {
     font->face = {font->program->italic(), font->program->bold()};
     font->object = objects_.newObject();
@@ -126,7 +126,7 @@ void PdfFonts::putCidFont(PdfFont &font) {
 
   // Without a subset (HarfBuzz failed on the glyphs drawn) the font is
   // described but not embedded: readers draw it with a font of their own.
-  const QByteArray file = program.subset(font.usedList);
+  const QByteArray file = program.Subset(font.usedList);
   int fileObject = 0;
   if (!file.isEmpty()) {
     fileObject = objects_.newObject();

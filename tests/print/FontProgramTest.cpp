@@ -49,13 +49,13 @@ TEST(FontProgram, SubsetDrawsTheListedGlyphsAsTheWholeFontDoes) {
     SCOPED_TRACE(face.family);
     const QRawFont whole = RawFont(QString::fromLatin1(face.family));
     ASSERT_TRUE(whole.isValid());
-    const auto font = FontProgram::read(TablesOf(whole));
+    const auto font = FontProgram::Read(TablesOf(whole));
     ASSERT_TRUE(font.has_value());
     EXPECT_EQ(font->outlines(), face.outlines);
     EXPECT_FALSE(font->postScriptName().isEmpty());
     const QList<quint32> kept = whole.glyphIndexesForString(QStringLiteral("Aé€ñ{;"));
     const QList<quint32> dropped = whole.glyphIndexesForString(QStringLiteral("BxZ"));
-    const QByteArray file = font->subset(std::vector<unsigned>(kept.begin(), kept.end()));
+    const QByteArray file = font->Subset(std::vector<unsigned>(kept.begin(), kept.end()));
 
     QRawFont part(file, 100);
     ASSERT_TRUE(part.isValid());
@@ -80,12 +80,12 @@ TEST(FontProgram, SurvivesDamagedTables) {
     const QRawFont whole = RawFont(QString::fromLatin1(family));
     const char *outlines = family == kNimbusCff ? "CFF " : "glyf";
     for (const char *cut : {"head", "hhea", "hmtx", "maxp", "loca", outlines}) {
-      const auto damaged = FontProgram::read([&](const char *tag) {
+      const auto damaged = FontProgram::Read([&](const char *tag) {
         const QByteArray table = whole.fontTable(tag);
         return qstrcmp(tag, cut) == 0 ? table.left(table.size() / 3) : table;
       });
       if (damaged) {
-        EXPECT_FALSE(damaged->subset({36, 70000}).isEmpty()) << family << " " << cut;
+        EXPECT_FALSE(damaged->Subset({36, 70000}).isEmpty()) << family << " " << cut;
       }
     }
     QRandomGenerator random(14);
@@ -93,10 +93,10 @@ TEST(FontProgram, SurvivesDamagedTables) {
     for (int round = 0; round < 100; ++round) {
       QByteArray bad = table;
       for (int k = 0; k < 20; ++k) bad[random.bounded(int(bad.size()))] = char(random.bounded(256));
-      const auto font = FontProgram::read([&](const char *tag) {
+      const auto font = FontProgram::Read([&](const char *tag) {
         return qstrcmp(tag, outlines) == 0 ? bad : whole.fontTable(tag);
       });
-      if (font) font->subset({0, 1, 36, 100, 2000, 70000});
+      if (font) font->Subset({0, 1, 36, 100, 2000, 70000});
     }
   }
 }
