@@ -592,6 +592,7 @@ struct Sym {
   const Token *body = nullptr;  // a routine's implementation heading
   bool hasBody = false;
   bool forwardType = false;  // "TFoo = class;" until its full declaration
+  bool indexed = false;      // a property with an index: "Items[i]" is of its type
   QByteArray owner;
   int decl = -1;
   int bodyDecl = -1;
@@ -917,7 +918,10 @@ class Resolver {
         case Frame::Kind::WithMembers: {
           bool complete = true;
           if (Sym *s = FindMember(frame.type, name, args, &complete)) return s;
-          if (!complete && frame.kind == Frame::Kind::WithMembers) return nullptr;
+          // Every class outside the book derives from TObject: its members
+          // hide the book's names of the same spelling.
+          if (!complete && (frame.kind == Frame::Kind::WithMembers || IsObjectMember(name)))
+            return nullptr;
           break;
         }
         case Frame::Kind::Opaque:
@@ -949,6 +953,42 @@ class Resolver {
     if (inImpl_)
       if (Sym *s = inUnits(m.implUses)) return s;
     return inUnits(m.ifaceUses);
+  }
+
+  static bool IsObjectMember(Name name) {
+    static const std::unordered_set<Name> members = {"create",
+                                                     "destroy",
+                                                     "free",
+                                                     "classname",
+                                                     "classtype",
+                                                     "classparent",
+                                                     "classinfo",
+                                                     "inheritsfrom",
+                                                     "instancesize",
+                                                     "newinstance",
+                                                     "freeinstance",
+                                                     "fieldaddress",
+                                                     "methodaddress",
+                                                     "methodname",
+                                                     "dispatch",
+                                                     "dispatchstr",
+                                                     "defaulthandler",
+                                                     "afterconstruction",
+                                                     "beforedestruction",
+                                                     "getinterface",
+                                                     "tostring",
+                                                     "equals",
+                                                     "gethashcode",
+                                                     "unitname",
+                                                     "classnameis",
+                                                     "initinstance",
+                                                     "cleanupinstance",
+                                                     "safecallexception",
+                                                     "getinterfaceentry",
+                                                     "getinterfacetable",
+                                                     "qualifiedclassname",
+                                                     "disposeof"};
+    return members.count(name) > 0;
   }
 
   // The number of arguments of a call whose "(" is at i; 0 without one.
@@ -1008,9 +1048,9 @@ class Resolver {
         // an index something we do not follow.
         const bool cast = Is("(") && cur && cur->kind == SymKind::Type;
         const bool call = Is("(") && cur && cur->kind == SymKind::Routine;
+        const bool item = Is("[") && cur && cur->kind == SymKind::Property && cur->indexed;
         const size_t close = Closing(pos_);
-        Sym *after = cast ? cur : (call ? cur->type : nullptr);
-        if (!cast && !call) after = nullptr;
+        Sym *after = cast ? cur : (call || item ? cur->type : nullptr);
         // The arguments are code too.
         ++pos_;
         Expression(close - 1);
@@ -1727,6 +1767,7 @@ class Resolver {
     Sym *s = NewSym(SymKind::Property, &T(pos_));
     ++pos_;
     if (Is("[")) {
+      s->indexed = true;
       Scope dummy;
       ++pos_;
       ParameterGroups(&dummy, nullptr, "]");

@@ -83,6 +83,17 @@ TEST(CrossReferences, ScopeRulesTable) {
        "implementation\nprocedure TFoo.Go; begin end;\n"
        "procedure P; begin G.Go; G.Free; Foo(1).Go; Arr[0].Go end;\nend.\n",
        {"4:TFoo->a:3", "6:TFoo->a:3", "7:G->a:4", "7:Go->a:3", "7:G->a:4"}},
+      {"an indexed property's item has the property's type; TObject's names hide the unit's",
+       "unit a;\ninterface\ntype TItem = class procedure Go; end;\n"
+       "TList2 = class function Get(I: Integer): TItem; property Items[I: Integer]: TItem read "
+       "Get;\n"
+       " procedure Run; end;\nprocedure Free;\nimplementation\n"
+       "procedure TItem.Go; begin end;\nfunction TList2.Get(I: Integer): TItem; begin Result := "
+       "nil "
+       "end;\nprocedure TList2.Run; begin Items[0].Go; Free end;\nprocedure Free; begin "
+       "end;\nend.\n",
+       {"4:TItem->a:3", "4:TItem->a:3", "4:Get->a:4", "8:TItem->a:3", "9:TList2->a:4",
+        "9:TItem->a:3", "10:TList2->a:4", "10:Go->a:3"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
