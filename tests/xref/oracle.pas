@@ -32,6 +32,9 @@ type
       NameExpr, InFileExpr: TPasExpr): TPasModule; override;
   end;
 
+const
+  UnitExtensions: array[0..2] of string = ('.pp', '.pas', '.p');
+
 var
   Engines: TFPList;
   UnitFolders, IncludeFolders, Defines: TStringList;
@@ -72,7 +75,7 @@ begin
     end;
   end;
   for i := 0 to UnitFolders.Count - 1 do
-    for Ext in ['.pp', '.pas', '.p'] do
+    for Ext in UnitExtensions do
       if FileExists(UnitFolders[i] + LowerCase(AName) + Ext) then
       begin
         Other := TOracleEngine.Create;
