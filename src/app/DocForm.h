@@ -169,6 +169,9 @@ class MainWindow : public QMainWindow {
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
+  // The unit list never gets narrower than this (the splitter refuses x <= 100).
+  static constexpr int UnitListMinWidthPx = 101;
+  // Made once, in the order the constructor calls them (MainWindowBuild.cpp).
   void BuildActions();
   void BuildMenus();
   void BuildToolBar();
