@@ -116,6 +116,9 @@ class FormatDialog : public QDialog {
   void done(int result) override;
 
  private:
+  // The longest title a title-block line takes.
+  static constexpr int kTitleLength = 35;
+  // The pages, made once (FormatDialogPages.cpp).
   QWidget *BuildMarginsTab();
   QWidget *BuildFontsTab();
   QWidget *BuildReservedWordsTab();
