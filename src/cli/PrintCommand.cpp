@@ -180,6 +180,15 @@ class PrintSession {
   // LoadEntry for a book: the unit read ahead when it is the one, and the
   // next one started.
   bool LoadBookEntry(int index);
+  // A book's unit once its pages are laid out: nothing of it is printed
+  // again (the index keeps its own entries), so its text and routine list
+  // go before the next unit or the index is laid out. The last unit of a
+  // 1,000,000-line book held 57 MiB through the index.
+  void DropPrintedUnit();
+  // The routine list once a book's unit has printed it (or, in a
+  // project's book, prints none): 13 MiB for a unit of 50,000 routines,
+  // held through its listing.
+  void DropRoutineList();
   int RunSeveral();
   // Lays out the loaded unit whole, as the window's print does, so that its
   // routines are recorded for an index; nothing is printed.
@@ -249,7 +258,8 @@ class PrintSession {
     return output;
   }
   int unit_ = 0;
-  QString bookName_;  // several files: their names, for the closing line
+  bool bookStarted_ = false;  // a unit of the book has been loaded
+  QString bookName_;          // several files: their names, for the closing line
 };
 
 bool PrintSession::LoadEntry(int index) {
@@ -262,7 +272,14 @@ bool PrintSession::LoadEntry(int index) {
 
 bool PrintSession::LoadBookEntry(int index) {
   messages_.reported = false;
-  if (!readAhead_.Take(index, model_, messages_)) {
+  // A unit opened by itself was read as it was opened, its warnings said
+  // then (an error ended the run there). Reading it again said them twice
+  // and held both copies at once: the book of a 1,000,000-line unit peaked
+  // 40 MiB above the unit alone.
+  const bool readAtOpen =
+      !bookStarted_ && index == model_.SelectedUnit && !model_.CurrentUnitPath.isEmpty();
+  bookStarted_ = true;
+  if (!readAtOpen && !readAhead_.Take(index, model_, messages_)) {
     model_.SelectedUnit = index;
     model_.CurrentUnitPath.clear();
     LoadUnit(ctx_);
@@ -270,6 +287,29 @@ bool PrintSession::LoadBookEntry(int index) {
   const bool read = !messages_.reported;
   if (index + 1 < model_.Units.size()) readAhead_.Start(model_, index + 1);
   return read;
+}
+
+void PrintSession::DropRoutineList() {
+  model_.Routines = {};
+  // What reading a large unit freed lies between blocks still held; the
+  // listing's pages and the links and places of the book grow from here.
+  ReturnFreedHeapOver(16ul << 20);
+}
+
+void PrintSession::DropPrintedUnit() {
+  DropRoutineList();
+  model_.SourceLines = {};
+  model_.ListingLines = {};
+  model_.OwnLines = {};
+  model_.JoinedLines = {};
+  model_.IndentedDeeper = {};
+  model_.DeclaredRoutines = {};
+  model_.RoutineHeadingLines = {};
+  model_.ImplementationHeadingLines = {};
+  // The index comes next: what the units' reading and layout left free
+  // goes back to the system before it (between units the next one reuses
+  // it).
+  if (model_.SelectedUnit == model_.Units.size() - 1) ReturnFreedHeap();
 }
 
 bool PrintSession::ChooseUnit() {
@@ -496,6 +536,8 @@ int PrintSession::RunAll() {
     messages_.reported = false;
     return LoadFormOfUnit(ctx_, form);
   };
+  readers.RoutineListDone = [this] { DropRoutineList(); };
+  readers.UnitDone = [this] { DropPrintedUnit(); };
   BookOutcome outcome;
   try {
     outcome = PrintProjectBook(model_, docs_, readers, target);

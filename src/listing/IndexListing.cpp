@@ -20,23 +20,23 @@ char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; 
 
 // The first character of a name: a whole UTF-8 sequence when the name starts
 // with one (names of UTF-8 units), else its first byte.
-QByteArray FirstCharacter(const QByteArray &name) {
+QByteArrayView FirstCharacter(QByteArrayView name) {
   if (name.isEmpty()) return {};
   const auto lead = static_cast<unsigned char>(name[0]);
   const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
-  if (length > 1 && name.size() >= length && IsValidUtf8(QByteArrayView(name).first(length)))
-    return name.left(length);
-  return name.left(1);
+  if (length > 1 && name.size() >= length && IsValidUtf8(name.first(length)))
+    return name.first(length);
+  return name.first(1);
 }
 
-QByteArray FoldedAscii(const QByteArray &text) {
-  QByteArray folded = text;
+QByteArray FoldedAscii(QByteArrayView text) {
+  QByteArray folded = text.toByteArray();
   for (char &c : folded) c = FoldAscii(c);
   return folded;
 }
 
 // Page and line compare as numbers: page 10 comes after page 9.
-auto NumberKey(const QByteArray &field) { return std::make_tuple(field.size(), field); }
+auto NumberKey(QByteArrayView field) { return std::make_tuple(field.size(), field); }
 
 }  // namespace
 
@@ -45,22 +45,44 @@ IndexRow ParseIndexEntry(const QByteArray &entry) {
   // last (digits only), the unit is what stands between.
   IndexRow row;
   row.text = entry;
-  QList<QByteArray> fields = entry.split('%');
-  row.name = fields.value(0);
-  row.kind = fields.value(1);
-  if (fields.size() <= 2) return row;
-  QList<QByteArray> rest = fields.mid(2);
-  auto isNumber = [](const QByteArray &f) {
+  const QByteArrayView text(row.text);
+  const qsizetype nameEnd = text.indexOf('%');
+  if (nameEnd < 0) {
+    row.name = text;
+    return row;
+  }
+  row.name = text.first(nameEnd);
+  const qsizetype kindEnd = text.indexOf('%', nameEnd + 1);
+  if (kindEnd < 0) {
+    row.kind = text.sliced(nameEnd + 1);
+    return row;
+  }
+  row.kind = text.sliced(nameEnd + 1, kindEnd - nameEnd - 1);
+  QByteArrayView rest = text.sliced(kindEnd + 1);
+  auto isNumber = [](QByteArrayView f) {
     return !f.isEmpty() &&
            std::all_of(f.begin(), f.end(), [](char c) { return c >= '0' && c <= '9'; });
   };
-  if (rest.size() >= 3 && isNumber(rest.last()) && isNumber(rest[rest.size() - 2])) {
-    row.line = rest.takeLast();
-    row.page = rest.takeLast();
-  } else if (rest.size() >= 2 && isNumber(rest.last())) {
-    row.page = rest.takeLast();
+  // The last field of rest, and rest without it (none when rest has one field).
+  auto lastField = [](QByteArrayView from, QByteArrayView *before) {
+    const qsizetype cut = from.lastIndexOf('%');
+    if (cut < 0) return QByteArrayView();
+    *before = from.first(cut);
+    return from.sliced(cut + 1);
+  };
+  QByteArrayView beforeLast, beforeBoth;
+  const QByteArrayView last = lastField(rest, &beforeLast);
+  const QByteArrayView second =
+      last.isNull() ? QByteArrayView() : lastField(beforeLast, &beforeBoth);
+  if (!second.isNull() && isNumber(last) && isNumber(second)) {
+    row.line = last;
+    row.page = second;
+    rest = beforeBoth;
+  } else if (!last.isNull() && isNumber(last)) {
+    row.page = last;
+    rest = beforeLast;
   }
-  row.unit = rest.join('%');
+  row.unit = rest;
   return row;
 }
 
@@ -95,7 +117,7 @@ struct WrapPiece {
   bool afterBlank = false;
 };
 
-std::vector<WrapPiece> WrapPieces(const QByteArray &text, bool insideBrackets) {
+std::vector<WrapPiece> WrapPieces(QByteArrayView text, bool insideBrackets) {
   std::vector<WrapPiece> pieces;
   WrapPiece current;
   int depth = 0;
@@ -128,7 +150,7 @@ int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<IndexRow> &ro
   std::vector<int> namePieces, unitPieces;
   namePieces.reserve(rows.size());
   unitPieces.reserve(rows.size());
-  auto widest = [&canvas](const QByteArray &text, bool insideBrackets) {
+  auto widest = [&canvas](QByteArrayView text, bool insideBrackets) {
     int width = 0;
     for (const WrapPiece &piece : WrapPieces(text, insideBrackets))
       width = std::max(width, canvas.TextWidth(piece.text));
@@ -249,7 +271,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   cursor.Y += 2 * g.LineStep;
 }
 
-std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, const QByteArray &text, int width,
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, int width,
                                      int indent) {
   std::vector<QByteArray> rows;
   QByteArray row;
@@ -306,11 +328,11 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   PageCanvas &canvas = cursor.Canvas;
   const IndexRow &row = rows_[position];
   position += 1;
-  const QByteArray first = FirstCharacter(row.name);
+  const QByteArrayView first = FirstCharacter(row.name);
   if (!first.isEmpty() && FoldedAscii(first) != letter_) {
     letter_ = FoldedAscii(first);
     canvas.SetFont(settings_.HeaderFont());
-    canvas.TextOut(columns_.keyword, cursor.Y, first.toUpper());
+    canvas.TextOut(columns_.keyword, cursor.Y, first.toByteArray().toUpper());
     // A heading font taller than the listing's rows takes as many rows as
     // it needs: it must not reach into the entry below it.
     const int letterHeight = canvas.TextHeight("X");
@@ -318,13 +340,13 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
     for (int covered = 0; covered == 0 || covered < letterHeight; covered += step) cursor.NextRow();
   }
   canvas.SetFont(settings_.BaseFont());
-  auto drawRightAligned = [&](const QByteArray &text, int rightX) {
+  auto drawRightAligned = [&](QByteArrayView text, int rightX) {
     if (!text.isEmpty()) canvas.TextOut(rightX - canvas.TextWidth(text), cursor.Y, text);
   };
   // A name or unit too long for its column goes on over the following rows,
   // indented as a continuation.
   const int indent = canvas.TextWidth("   ");
-  auto drawWrapped = [&](const QByteArray &text, int x, int rightX) {
+  auto drawWrapped = [&](QByteArrayView text, int x, int rightX) {
     const std::vector<QByteArray> pieces = WrapToColumn(canvas, text, rightX - x, indent);
     for (size_t k = 0; k < pieces.size(); ++k)
       canvas.TextOut(k == 0 ? x : x + indent, cursor.Y + int(k) * cursor.Geometry.LineStep,

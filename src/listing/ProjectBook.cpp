@@ -64,17 +64,20 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
         docs.PrepareProcedures();
         if (!print(docs.EventsOf(DocumentKind::Procedures))) return outcome;
       }
+      if (readers.RoutineListDone) readers.RoutineListDone();
       docs.PrepareWholeUnit();
       model.UnitHighlighted = true;
       if (!print(docs.Unit.Events())) return outcome;
       const QString form = FindFormImageFiles(model.CurrentUnitPath).formFile;
-      if (form.isEmpty() || !readers.LoadForm || !docs.FormEvents.OnPrintPage) continue;
-      if (!readers.LoadForm(form)) {
-        outcome.LeftSomethingOut = true;
-        continue;
+      if (!form.isEmpty() && readers.LoadForm && docs.FormEvents.OnPrintPage) {
+        if (readers.LoadForm(form)) {
+          docs.PrepareWholeUnit();
+          if (!print(docs.FormEvents)) return outcome;
+        } else {
+          outcome.LeftSomethingOut = true;
+        }
       }
-      docs.PrepareWholeUnit();
-      if (!print(docs.FormEvents)) return outcome;
+      if (readers.UnitDone) readers.UnitDone();
     }
     docs.PrepareIndex();
     if (!print(docs.EventsOf(DocumentKind::Index))) return outcome;

@@ -23,6 +23,14 @@ struct BookReaders {
   // Loads the form of the unit just loaded, for its form listing; false
   // leaves the form listing out. Empty: no form listings.
   std::function<bool(const QString &formPath)> LoadForm;
+  // Called before a unit's listing is laid out: its routine list is
+  // printed by then (or a project's book prints none), and the listing
+  // does not read it. Empty: the routine list stays.
+  std::function<void()> RoutineListDone;
+  // Called once a unit's own pages are laid out (its routine list, listing
+  // and form), before the next unit is loaded or the index is laid out:
+  // what was loaded for it may go. Empty: everything stays loaded.
+  std::function<void()> UnitDone;
 };
 
 struct BookOutcome {

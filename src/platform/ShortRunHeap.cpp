@@ -58,4 +58,12 @@ void ReturnFreedHeap() {
 #endif
 }
 
+void ReturnFreedHeapOver(unsigned long freeBytes) {
+#if defined(__GLIBC__)
+  if (mallinfo2().fordblks > freeBytes) malloc_trim(0);
+#else
+  (void)freeBytes;
+#endif
+}
+
 }  // namespace scrivane

@@ -19,5 +19,9 @@ void PrepareShortRunHeap(unsigned long reserveBytes = 32ul << 20);
 // held and is never given back otherwise (10 MiB of a million-line unit's
 // peak). Does nothing where the C library is not glibc.
 void ReturnFreedHeap();
+// ReturnFreedHeap when more than `freeBytes` of the heap lie free: a book
+// calls it once a unit, and trimming a heap with little free only costs
+// the page faults of growing it again.
+void ReturnFreedHeapOver(unsigned long freeBytes);
 
 }  // namespace scrivane

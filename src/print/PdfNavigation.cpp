@@ -114,12 +114,20 @@ void PdfNavigation::link(const QRect &area, const QByteArray &key) {
   const double right = (p.x + (area.right() + 1) * p.scale) * pointsPerPixel_;
   const double top = sheetHeight_ - (p.y + area.top() * p.scale) * pointsPerPixel_;
   const double bottom = sheetHeight_ - (p.y + (area.bottom() + 1) * p.scale) * pointsPerPixel_;
-  links_.push_back({sheet_, QRectF(QPointF(left, bottom), QPointF(right, top)), key, 0});
+  links_.push_back({QRectF(QPointF(left, bottom), QPointF(right, top)),
+                    texts_.add(key.constData(), size_t(key.size())), quint32(key.size()), sheet_,
+                    0});
 }
 
 std::string PdfNavigation::annotationsOf(int sheet, PdfObjectWriter &out) {
   std::string list;
-  for (Link &l : links_) {
+  // Sheets end in order: a link of an earlier sheet not written by now
+  // never is.
+  while (linksFrom_ < links_.size() &&
+         (links_[linksFrom_].object != 0 || links_[linksFrom_].sheet < sheet))
+    ++linksFrom_;
+  for (size_t i = linksFrom_; i < links_.size(); ++i) {
+    Link &l = links_[i];
     if (l.sheet != sheet || l.object != 0) continue;
     l.object = out.newObject();
     list += std::to_string(l.object) + " 0 R ";
@@ -142,7 +150,7 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
     // routines printed on its own) is no link: a null in the page's list
     // of annotations, which viewers pass over, instead of a hand cursor
     // that leads nowhere.
-    const Place *target = placeOf(l.key);
+    const Place *target = placeOf(keyOf(l));
     const std::string dest = target ? destination(*target, pageObjects) : std::string();
     if (dest.empty()) {
       out.putObject(l.object, "null");

@@ -93,9 +93,10 @@ class PdfNavigation : public NavigationSink {
     Place place;
   };
   struct Link {
+    QRectF area;                // points
+    const char *key = nullptr;  // in texts_
+    quint32 keyLength = 0;
     int sheet = 0;
-    QRectF area;  // points
-    QByteArray key;
     int object = 0;  // 0 until the sheet is written
   };
   struct SheetNumber {
@@ -104,6 +105,7 @@ class PdfNavigation : public NavigationSink {
   };
   Place here(int y) const;
   static QByteArrayView keyOf(const Anchor &a) { return QByteArrayView(a.key, a.keyLength); }
+  static QByteArrayView keyOf(const Link &l) { return QByteArrayView(l.key, l.keyLength); }
   static QString titleOf(const Entry &e);
   // The place links to key land on; null when none was reported.
   const Place *placeOf(QByteArrayView key) const;
@@ -122,9 +124,12 @@ class PdfNavigation : public NavigationSink {
   std::vector<Document> documents_;
   std::vector<Entry> entries_;
   std::vector<Link> links_;
+  // Links before this one are written or belong to sheets already ended:
+  // each sheet looks only at its own, not at every link of the book.
+  size_t linksFrom_ = 0;
   std::vector<SheetNumber> numbers_;
   std::vector<Anchor> anchors_;  // in the order reported
-  TextPool texts_;               // the bookmarks' titles and the places' keys
+  TextPool texts_;               // the bookmarks' titles, the places' keys and the links'
   // Open addressing over anchors_: index + 1, 0 for a free slot; at most
   // half full.
   std::vector<quint32> anchorSlots_;

@@ -242,6 +242,41 @@ TEST(IndexListing, RoutinesRecordedAgainAcrossAPageBreakPrintOnceInAFixedOrder) 
   EXPECT_EQ(rows.back().page, QByteArray("10"));
 }
 
+// An entry is read in place: name and kind first, page and line last when
+// they are numbers, the unit whatever stands between ("%" included).
+TEST(IndexListing, EntriesSplitIntoTheirFields) {
+  struct Case {
+    const char *entry, *name, *kind, *unit, *page, *line;
+  };
+  const Case cases[] = {
+      {"tfoo.bar%procedure%foo.pas%12%340", "tfoo.bar", "procedure", "foo.pas", "12", "340"},
+      {"run%function%controls.pp/control.inc%7", "run", "function", "controls.pp/control.inc", "7",
+       ""},
+      {"go%procedure%50%%odd.pas%3%4", "go", "procedure", "50%%odd.pas", "3", "4"},
+      {"go%procedure%%3%4", "go", "procedure", "", "3", "4"},
+      {"go%procedure%9%4", "go", "procedure", "9", "4", ""},
+      {"go%procedure%u%x%4", "go", "procedure", "u%x", "4", ""},
+      {"go%procedure%u%4x", "go", "procedure", "u%4x", "", ""},
+      {"go%procedure%u%", "go", "procedure", "u%", "", ""},
+      {"go%procedure", "go", "procedure", "", "", ""},
+      {"go", "go", "", "", "", ""},
+      {"", "", "", "", "", ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.entry);
+    QByteArray entry(c.entry);
+    const IndexRow row = ParseIndexEntry(entry);
+    entry.detach();  // the row's fields live in its own copy
+    entry.fill('#');
+    EXPECT_EQ(row.text, QByteArray(c.entry));
+    EXPECT_EQ(row.name, QByteArrayView(c.name));
+    EXPECT_EQ(row.kind, QByteArrayView(c.kind));
+    EXPECT_EQ(row.unit, QByteArrayView(c.unit));
+    EXPECT_EQ(row.page, QByteArrayView(c.page));
+    EXPECT_EQ(row.line, QByteArrayView(c.line));
+  }
+}
+
 TEST(IndexListing, EachRowsPageIsThePageWhereItsHeadingIsPrinted) {
   Rig rig;
   FillUnit(rig.model, 120);

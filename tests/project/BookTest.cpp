@@ -397,3 +397,20 @@ TEST_F(Book, ReadingMessagesComeInTheOrderOfTheUnits) {
   EXPECT_LT(text.indexOf("unit One;"), text.indexOf("unit Four;"));
   EXPECT_EQ(text.indexOf("unit Three"), -1);
 }
+
+// A unit opened by itself is read once for its book: what reading it has to
+// say is said once, and its routines lead the book.
+TEST_F(Book, AUnitsBookSaysItsReadingWarningsOnce) {
+  QFile file(dir.filePath("one.pas"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(
+      "unit One;\ninterface\nprocedure A;\nimplementation\n{$I gone.inc}\nprocedure "
+      "A;\nbegin\nend;\nend.\n");
+  file.close();
+  const QString pdf = dir.filePath("one.pdf");
+  const auto run = RunPrintTool({dir.filePath("one.pas"), "--all", "-o", pdf});
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(run.err.count("gone.inc"), 1) << run.err.toStdString();
+  const QString text = RunTool("pdftotext", {"-layout", pdf, "-"});
+  EXPECT_LT(text.indexOf("A;"), text.indexOf("unit One;"));
+}
