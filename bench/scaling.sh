@@ -6,7 +6,9 @@
 # many short routines, the implementation sections of fcl-passrc, fcl-json
 # and fcl-base one after another (about 60,000 routines): what a print
 # keeps per routine (bookmarks, places, index entries, page labels) shows
-# there. Targets: both 1M-line units under 100 MiB; time close to linear.
+# there; it is printed alone and as a book (--all: its routine list and
+# index too). Targets: every 1M-line print under 100 MiB; time close to
+# linear.
 # Figures only. SIZES and ROUTINES_LINES (0: no such unit) choose the sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,18 +36,21 @@ make_unit() {
       awk -v n="$2" 'NR > n && /^(procedure|function|constructor|destructor|class) /{exit} {print}'
     echo "end."; } >"$out/$1.pas"
 }
-# print_unit UNIT LABEL: prints it and says how it went.
+# print_unit UNIT LABEL [OPTION...]: prints it and says how it went.
 print_unit() {
-  /usr/bin/time -f "%e %M" -o "$out/time" "$build/src/scrivane-print" "$out/$1.pas" --ini "$out/all.ini" -o "$out/big.pdf" >/dev/null
+  local unit=$1 label=$2
+  shift 2
+  /usr/bin/time -f "%e %M" -o "$out/time" "$build/src/scrivane-print" "$out/$unit.pas" "$@" --ini "$out/all.ini" -o "$out/big.pdf" >/dev/null 2>&1
   read -r s kb <"$out/time"
-  lines=$(wc -l <"$out/$1.pas")
+  lines=$(wc -l <"$out/$unit.pas")
   pages=$(pdfinfo "$out/big.pdf" 2>/dev/null | awk '/^Pages:/{print $2}')
-  echo "$2: $s s, ${pages:-?} pages, peak $((kb / 1024)) MiB, $(awk -v n="$lines" -v s="$s" 'BEGIN{ if (s > 0) printf "%.0f", n / s; else print "-" }') lines/s"
-  rm -f "$out/$1.pas" "$out/big.pdf"
+  echo "$label: $s s, ${pages:-?} pages, peak $(awk -v k="$kb" 'BEGIN{ printf "%.1f", k / 1024 }') MiB, $(awk -v n="$lines" -v s="$s" 'BEGIN{ if (s > 0) printf "%.0f", n / s; else print "-" }') lines/s"
+  rm -f "$out/big.pdf"
 }
 for n in $sizes; do
   make_unit "big$n" "$n" "$out/body"
   print_unit "big$n" "$n lines"
+  rm -f "$out/big$n.pas"
 done
 if [ "$routines_lines" -gt 0 ]; then
   for f in /usr/share/fpcsrc/3.2.2/packages/{fcl-passrc,fcl-json,fcl-base}/src/*.pp \
@@ -59,4 +64,7 @@ if [ "$routines_lines" -gt 0 ]; then
   # has its heading, bookmark and places.
   count=$(grep -ciE '^ *(class )?(procedure|function|constructor|destructor|operator) ' "$out/routines.pas")
   print_unit routines "$(wc -l <"$out/routines.pas") lines, $count routine headers"
+  # As a book: the list of its routines first, every one a link, and the
+  # index of them all after the listing.
+  print_unit routines "the same as a book (--all)" --all
 fi
