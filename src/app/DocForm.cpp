@@ -441,6 +441,7 @@ void MainWindow::ApplyCommandState(const CommandState &s) {
   PrintProcMenu->setEnabled(s.printProc && procList);
   PrintProjMenu->setEnabled(s.printProj && projList);
   EntireProjMenu->setEnabled(s.entireProj);
+  saveWebBookAction->setEnabled(s.entireProj);
   ClearBtn->setEnabled(s.clearBtn);
   PrintBtn->setEnabled(s.printBtn);
   PreviewBtn->setEnabled(s.previewBtn);

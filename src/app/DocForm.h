@@ -56,6 +56,11 @@ class MainWindow : public QMainWindow {
     choosePdfFile_ = std::move(chooser);
   }
   QString PdfFolder() const;
+  // The folder dialog of "Save as web page..." (given the proposed folder);
+  // empty for a cancel.
+  void setWebFolderChooser(std::function<QString(const QString &)> chooser) {
+    chooseWebFolder_ = std::move(chooser);
+  }
   bool includeUses() const { return includeUses_; }
   bool hintsShown() const { return hintsShown_; }
   bool projectFilesTabActive() const;
@@ -91,6 +96,8 @@ class MainWindow : public QMainWindow {
   QAction *helpContentsAction = nullptr, *helpIndexAction = nullptr, *aboutAction = nullptr;
   // File > Print... (Ctrl+P): the highlighted unit through the print dialog.
   QAction *printWithDialogAction = nullptr;
+  // Print > Save as web page...: the entire project's book as web pages.
+  QAction *saveWebBookAction = nullptr;
   QMenu *FileMenu = nullptr;
   QMenu *previewMenu = nullptr;  // preview menu
   QMenu *printMenu = nullptr;    // print menu
@@ -142,6 +149,7 @@ class MainWindow : public QMainWindow {
   void PrintUnitMenuClick();
   void PrintWithDialog();
   void EntireProjMenuClick();
+  void SaveWebBookCommand();
   void PrintProcMenuClick();
   void PrintProjMenuClick();
   void PrintIndexCreatedClick();
@@ -213,6 +221,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<UserMessages> forwardingMessages_;
   std::unique_ptr<PrintCommands> commands_;
   std::function<QString(const QString &)> choosePdfFile_;
+  std::function<QString(const QString &)> chooseWebFolder_;
   QString pdfDocument_;             // the document the preview shows, for its PDF name
   WindowHabits *habits_ = nullptr;  // owned as a child
   double unitListShare_ = 0.2;      // of the group box's width, kept on resize

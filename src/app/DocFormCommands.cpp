@@ -26,6 +26,7 @@
 #include "printer/PrinterHost.h"
 #include "project/FormImage.h"
 #include "project/Readers.h"
+#include "web/WebBook.h"
 #include "widgets/PickList.h"
 
 namespace scrivane {
@@ -73,6 +74,9 @@ void MainWindow::BuildPrintCommands() {
   printerHost_->SuggestOutputFile = [this] {
     return JoinPath(PdfFolder(),
                     PdfNameFor(pdfDocument_.isEmpty() ? model_.OpenedPath : pdfDocument_));
+  };
+  chooseWebFolder_ = [this](const QString &suggested) {
+    return QFileDialog::getExistingDirectory(this, QStringLiteral("Save as Web Page"), suggested);
   };
   choosePdfFile_ = [this](const QString &suggested) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
@@ -126,6 +130,35 @@ void MainWindow::EntireProjMenuClick() {
   ForgetLastPdfFile();
   commands_->EntireProjMenuClick();
 }
+// The folder and the question are the window's; the book is written as
+// scrivane-print --all --format html writes it, on the paper the printer
+// holds (the system's when that is none of ours), and the folder is refused
+// where the command line refuses it, with a yes only where --force would do.
+void MainWindow::SaveWebBookCommand() {
+  if (!saveWebBookAction->isEnabled()) return;
+  const QString project = FindFileAnyCase(model_.OpenedPath);
+  const QString suggested = JoinPath(
+      PdfFolder(), QFileInfo(FileNamePart(project)).completeBaseName() + QStringLiteral("-web"));
+  const QString folder = chooseWebFolder_(suggested);
+  if (folder.isEmpty()) return;
+  const WebFolderCheck check = CheckWebFolder(folder);
+  if (check.verdict == WebFolderVerdict::Refused) {
+    messages().Warning(check.reason);
+    return;
+  }
+  const bool force = check.verdict == WebFolderVerdict::HoldsOtherFiles;
+  if (force && !messages().AskYesNo(check.reason +
+                                    QStringLiteral("\n\nWrite the web pages into it all the same? "
+                                                   "Files of the same names are replaced.")))
+    return;
+  PaperSize paper = ChoosePaper(SystemPaperInputs(QString(), QString())).paper;
+  const QPageSize::PageSizeId printerPaper = printerHost_->printer().pageLayout().pageSize().id();
+  for (const PaperSize ours :
+       {PaperSize::A4, PaperSize::Letter, PaperSize::Legal, PaperSize::A3, PaperSize::A5})
+    if (PageSizeIdOf(ours) == printerPaper) paper = ours;
+  commands_->SaveWebBook(folder, force, paper);
+}
+
 void MainWindow::PrintProcMenuClick() {
   ForgetLastPdfFile();
   commands_->PrintProcMenuClick();

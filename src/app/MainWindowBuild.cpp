@@ -94,6 +94,7 @@ void MainWindow::BuildActions() {
 
   PrintUnitMenu = MakeAction(this, "PrintUnitMenu", HighlightedUnitCaption);
   EntireProjMenu = MakeAction(this, "EntireProjMenu", QStringLiteral("Print &Entire project"));
+  saveWebBookAction = MakeAction(this, "saveWebBookAction", QStringLiteral("Save as &web page..."));
   PrintProcMenu =
       MakeAction(this, "PrintProcMenu", QStringLiteral("&Procedures and functions list"));
   PrintProjMenu = MakeAction(this, "PrintProjMenu", QStringLiteral("Project &source file"));
@@ -102,11 +103,12 @@ void MainWindow::BuildActions() {
   PrevProcMenu = MakeAction(this, "PrevProcMenu", QStringLiteral("&Procedures and functions list"));
   PrevProjMenu = MakeAction(this, "PrevProjMenu", QStringLiteral("Project &source file"));
   PrevIndexCreated = MakeAction(this, "PrevIndexCreated", QStringLiteral("&Index Listing"));
-  for (QAction *a : {PrintUnitMenu, EntireProjMenu, PrintProcMenu, PrintProjMenu, PrintIndexCreated,
-                     PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated})
+  for (QAction *a : {PrintUnitMenu, EntireProjMenu, saveWebBookAction, PrintProcMenu, PrintProjMenu,
+                     PrintIndexCreated, PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated})
     a->setEnabled(false);
   connect(PrintUnitMenu, &QAction::triggered, this, &MainWindow::PrintUnitMenuClick);
   connect(EntireProjMenu, &QAction::triggered, this, &MainWindow::EntireProjMenuClick);
+  connect(saveWebBookAction, &QAction::triggered, this, &MainWindow::SaveWebBookCommand);
   connect(PrintProcMenu, &QAction::triggered, this, &MainWindow::PrintProcMenuClick);
   connect(PrintProjMenu, &QAction::triggered, this, &MainWindow::PrintProjMenuClick);
   connect(PrintIndexCreated, &QAction::triggered, this, &MainWindow::PrintIndexCreatedClick);
@@ -199,6 +201,7 @@ void MainWindow::BuildMenus() {
   printMenu->setObjectName(QStringLiteral("printMenu"));
   printMenu->addAction(PrintUnitMenu);
   printMenu->addAction(EntireProjMenu);
+  printMenu->addAction(saveWebBookAction);
   printMenu->addSeparator()->setObjectName(QStringLiteral("printMenuSeparator"));
   printMenu->addAction(PrintProcMenu);
   printMenu->addAction(PrintProjMenu);

@@ -2,14 +2,32 @@
 
 #include "format/FormatSettings.h"
 #include "listing/ProjectBook.h"
+#include "platform/Paths.h"
 #include "platform/UserMessages.h"
+#include "print/PdfPrintTarget.h"
+#include "print/gui/PrintStatusForm.h"
 #include "printer/PrinterHost.h"
 #include "project/ProjectModel.h"
 #include "project/Readers.h"
+#include "web/WebBook.h"
 
 namespace scrivane {
 
 namespace {
+
+// The book's index cites pages: its pages carry their numbers, as the
+// command line prints the book (the Format settings come back after).
+class EveryPageNumbered {
+ public:
+  explicit EveryPageNumbered(FormatSettings &settings) : settings_(settings), kept_(settings) {
+    NumberEveryPage(settings_);
+  }
+  ~EveryPageNumbered() { settings_ = kept_; }
+
+ private:
+  FormatSettings &settings_;
+  const FormatSettings kept_;
+};
 
 // The hourglass from a command's start to its end, also when it fails.
 class BusyScope {
@@ -192,20 +210,18 @@ void PrintCommands::EntireProjMenuClick() {
   Flags.PrintCancelled = false;
   BookOutcome outcome;
   {
-    // The book's index cites pages: its pages carry their numbers, as the
-    // command line prints the book (the Format settings come back after).
-    struct KeptSettings {
-      FormatSettings &settings;
-      const FormatSettings kept;
-      ~KeptSettings() { settings = kept; }
-    } keep{settings_, settings_};
-    NumberEveryPage(settings_);
+    EveryPageNumbered numbered(settings_);
     try {
       outcome = PrintBook();
     } catch (const std::exception &error) {
       Report(error);
     }
   }
+  EndBook();
+  ReportOutcome(outcome.PagesPrinted, outcome.Cancelled);
+}
+
+void PrintCommands::EndBook() {
   SetIndexItems(true);
   // Back to the first entry, also after a cancel or a failure.
   try {
@@ -213,10 +229,9 @@ void PrintCommands::EntireProjMenuClick() {
   } catch (const std::exception &error) {
     Report(error);
   }
-  ReportOutcome(outcome.PagesPrinted, outcome.Cancelled);
 }
 
-BookOutcome PrintCommands::PrintBook() {
+BookReaders PrintCommands::WindowReaders() {
   BookReaders readers;
   // A unit whose file is missing has said so and prints with no lines, as
   // in a run unit by unit.
@@ -228,6 +243,46 @@ BookOutcome PrintCommands::PrintBook() {
     ReaderContext context{model_, settings_, messages_, IncludeUses, {}, Hooks.SetStatusLine};
     return LoadFormOfUnit(context, form);
   };
+  return readers;
+}
+
+void PrintCommands::SaveWebBook(const QString &folder, bool force, PaperSize paper) {
+  if (model_.Units.isEmpty()) return;
+  BusyScope busy(messages_);
+  model_.IndexEntries.clear();
+  Flags.IndexRequested = false;
+  Flags.PrintCancelled = false;
+  WebBookOptions options;
+  options.folder = folder;
+  options.bookTitle = FileNamePart(model_.OpenedPath);
+  options.force = force;
+  WebBookOutcome outcome;
+  QString error;
+  bool written = false;
+  {
+    EveryPageNumbered numbered(settings_);
+    PrintStatusWindow status(parent_, &Flags.PrintCancelled);
+    status.show();
+    PdfDevice device(paper);
+    try {
+      written = WriteProjectWebBook(model_, Docs, WindowReaders(), device, settings_, options,
+                                    &status, &outcome, &error);
+      if (!written) messages_.Warning(error);
+    } catch (const std::exception &failure) {
+      Report(failure);
+    }
+  }
+  EndBook();
+  if (!Hooks.SetStatusLine) return;
+  if (outcome.cancelled)
+    Hooks.SetStatusLine(QStringLiteral(" Web pages cancelled: nothing was written."));
+  else if (written)
+    Hooks.SetStatusLine(
+        QStringLiteral(" Wrote %1 web pages to %2.").arg(outcome.pages).arg(folder));
+}
+
+BookOutcome PrintCommands::PrintBook() {
+  const BookReaders readers = WindowReaders();
   Flags.DirectPrint = true;
   BookOutcome outcome;
   PrintWithStatusWindow(

@@ -10,6 +10,7 @@
 #include "listing/Documents.h"
 #include "listing/ProjectBook.h"
 #include "print/PageInfo.h"
+#include "print/PaperChoice.h"
 #include "print/gui/PrintPreview.h"
 
 class QWidget;
@@ -86,6 +87,11 @@ class PrintCommands {
   void PrevProjMenuClick();
   void PrintIndexCreatedClick();
   void PrevIndexCreatedClick();
+  // Print > Save as web page...: the book of the entire-project command
+  // as web pages in `folder`, laid out on `paper`, as scrivane-print --all
+  // --format html writes it (force: into a folder of other files). The
+  // status window's Cancel leaves the folder as it was.
+  void SaveWebBook(const QString &folder, bool force, PaperSize paper);
 
   // Begin and end events of a job whose renderer brings none (the form
   // object listing until it has its own).
@@ -102,6 +108,9 @@ class PrintCommands {
   };
   void RunUnitCommand(UnitCommand command);
   BookOutcome PrintBook();
+  BookReaders WindowReaders();
+  // Back at the first unit after a book, with the Index items on.
+  void EndBook();
   void ReportOutcome(int pages, bool cancelled);
   void LoadUnitEntry(int index);
   void SetIndexItems(bool enabled);

@@ -442,14 +442,19 @@ int PrintSession::RunWeb() {
     return Refuse(options_.file +
                   QStringLiteral(" is a form file: --format html writes a project or a unit."));
   if (model_.Units.isEmpty()) return Refuse(NoUnits());
-  if (const QString refusal = PrepareWebFolder(options_.outputPath, options_.force);
+  // Refused before the layout; the folder is made only once the book is laid out.
+  if (const QString refusal = WebFolderRefusal(options_.outputPath, options_.force);
       !refusal.isEmpty())
     return Refuse(refusal);
-  // Laid out on the PDF's page device: the same rows and line breaks.
-  WebBookRecorder recorder(pdfDevice_);
-  QString what = bookName_.isEmpty() ? FileNamePart(model_.OpenedPath) : bookName_;
-  bool leftOut = false;
+  WebBookOptions web;
+  web.folder = options_.outputPath;
+  web.bookTitle = bookName_.isEmpty() ? FileNamePart(model_.OpenedPath) : bookName_;
+  web.force = options_.force;
+  WebBookOutcome outcome;
+  QString error;
+  bool written = false;
   try {
+    // Laid out on the PDF's page device: the same rows and line breaks.
     if (options_.all) {
       BookReaders readers;
       readers.LoadUnit = [this](int index) { return LoadBookEntry(index); };
@@ -457,31 +462,48 @@ int PrintSession::RunWeb() {
         messages_.reported = false;
         return LoadFormOfUnit(ctx_, form);
       };
-      leftOut = PrintProjectBook(model_, docs_, readers, recorder).LeftSomethingOut;
+      written = WriteProjectWebBook(model_, docs_, readers, pdfDevice_, settings_, web, nullptr,
+                                    &outcome, &error);
     } else {
-      if (!ChooseUnit()) return kExitMessage;
-      what = model_.Units[unit_].name;
-      if (!SelectRoutines(what)) return kExitMessage;
+      WebBookRecorder recorder(pdfDevice_);
       model_.IndexEntries.clear();
-      model_.UnitHighlighted = docs_.PrepareUnit(true);
-      RunPrint(docs_.Unit.Events(), recorder, PageRange{});
+      if (options_.document == u"index")
+        return Refuse(QStringLiteral(
+            "--format html writes the index with the pages it leads to: --all writes it"));
+      if (options_.document == u"project") {
+        if (!model_.ProjectLoaded)
+          return Refuse(options_.file + QStringLiteral(" is not a project file."));
+        docs_.PrepareProject();
+        RunPrint(docs_.EventsOf(DocumentKind::Project), recorder, PageRange{});
+      } else {
+        if (!ChooseUnit()) return kExitMessage;
+        web.bookTitle = model_.Units[unit_].name;
+        if (!SelectRoutines(web.bookTitle)) return kExitMessage;
+        if (options_.document == u"procedures") {
+          // Each routine's row leads to its heading: the unit's listing
+          // follows its routines, as in the unit's book.
+          docs_.PrepareProcedures();
+          RunPrint(docs_.EventsOf(DocumentKind::Procedures), recorder, PageRange{});
+          docs_.PrepareWholeUnit();
+          model_.UnitHighlighted = true;
+        } else {
+          model_.UnitHighlighted = docs_.PrepareUnit(true);
+        }
+        RunPrint(docs_.Unit.Events(), recorder, PageRange{});
+      }
+      written = WriteWebBook(recorder.Documents(), settings_, web, &error);
+      outcome.pages = recorder.Documents().size();
     }
   } catch (const std::exception &failure) {
     const QString unit = model_.CurrentUnitPath.isEmpty() ? options_.file : model_.CurrentUnitPath;
     return Refuse(FailureText(failure, unit, true));
   }
-  WebBookOptions web;
-  web.folder = options_.outputPath;
-  web.bookTitle = what;
-  QString error;
-  if (!WriteWebBook(recorder.Documents(), settings_, web, &error)) return Refuse(error);
-  if (!options_.quiet) {
-    const size_t pages = recorder.Documents().size();
-    err_ << EscapeControlCharacters(options_.outputPath) << ": " << pages
-         << (pages == 1 ? " web page" : " web pages") << " of " << EscapeControlCharacters(what)
-         << Qt::endl;
-  }
-  return leftOut ? kExitMessage : kExitOk;
+  if (!written) return Refuse(error);
+  if (!options_.quiet)
+    err_ << EscapeControlCharacters(options_.outputPath) << ": " << outcome.pages
+         << (outcome.pages == 1 ? " web page" : " web pages") << " of "
+         << EscapeControlCharacters(web.bookTitle) << Qt::endl;
+  return outcome.leftSomethingOut ? kExitMessage : kExitOk;
 }
 
 void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {

@@ -270,7 +270,7 @@ class UnitListingRenderer : public ListingRenderer {
   void TellRow(int fileLine, int file, int x) {
     if (StructureSink *sink = Structure())
       sink->row(ListingRow{fileLine, file, x - g().LeftX, int(ownBlankWidth_),
-                           x - g().LeftX - 3 * int(g().IndentWidth * 0.25)});
+                           x - g().LeftX - 3 * int(g().IndentWidth * 0.25), cursor_->Y});
   }
   WordClass wordClass_ = WordClass::None;  // the kind of the word being drawn
   long long ownBlankWidth_ = 0;            // the base font's blank, device units
@@ -682,8 +682,9 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
   if (s_.layout.BlankBefore) {
     s_.layout.BlankBefore = false;
     if (cursor.Y < pageHeight - g().BottomMargin - canvas.TextHeight("X") && cursor.Y > textTop_) {
-      cursor.Y += g().LineStep;
+      // The blank row is the one the number before was drawn on.
       TellRow(0, fileIndex_, row_->RowStartX());
+      cursor.Y += g().LineStep;
       if (settings_.LineNo == 1) NumberRow();
     }
   }
@@ -890,10 +891,13 @@ int UnitListingRenderer::OwnColumns(QByteArrayView text) const {
 // the column.
 void UnitListingRenderer::PassOwnBlanks() {
   const QByteArrayView text = OwnText();
+  const qsizetype from = own_.At;
   while (own_.At < text.size() && static_cast<unsigned char>(text[own_.At]) <= ' ') {
     own_.Column = text[own_.At] == '\t' ? own_.Column / 8 * 8 + 8 : own_.Column + 1;
     ++own_.At;
   }
+  if (StructureSink *sink = Structure(); sink && own_.At > from)
+    sink->blanks(text.sliced(from, own_.At - from));
 }
 
 // Where the next text goes: on the line's first row at its column (exact in

@@ -139,7 +139,8 @@ struct ListingRow {
   int x = 0;           // where the row's text starts, device pixels from the left margin
   int blankWidth = 0;  // the base font's blank, device pixels: x in blanks
   int bracketX =
-      0;  // where a bracket opened at this row stands, device pixels from the left margin
+      0;      // where a bracket opened at this row stands, device pixels from the left margin
+  int y = 0;  // the row's top on its page, device pixels: where its number is drawn
 };
 
 class StructureSink {
@@ -158,6 +159,10 @@ class StructureSink {
   virtual void bracket(bool opens, bool closes) = 0;
   // A rule between routines follows the current row.
   virtual void rule() = 0;
+  // The file's blanks before the text drawn next (a tab in a string), as
+  // they stand (the source layout): a page of text keeps them where paper
+  // can only leave room.
+  virtual void blanks(QByteArrayView) {}
 };
 
 // Where a page goes on a sheet that holds several (2 or 4 pages a sheet):

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "listing/ProjectBook.h"
 #include "platform/TextEncoding.h"
 
 namespace scrivane {
@@ -16,11 +17,21 @@ void WebBookRecorder::documentStart(const QString &title, const QString &labelNa
   WebDocument document;
   document.title = title;
   document.labelName = labelName;
+  if (formFollows_) {
+    for (size_t d = documents_.size(); d-- > 0;)
+      if (documents_[d].listing) {
+        document.formOf = int(d);
+        break;
+      }
+    formFollows_ = false;
+  }
   documents_.push_back(std::move(document));
   kind_ = WordClass::None;
   furniture_ = false;
   pendingAnchors_.clear();
   pendingOutline_.clear();
+  pendingBlanks_.clear();
+  pendingNumber_ = {};
 }
 
 void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
@@ -45,9 +56,17 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   }
   if (piece.text.isEmpty()) return;
   if (document.listing) {
-    // Only the listing's own words: line numbers are the row's, and text
-    // told as nothing (a form's image caption) is left out.
-    if (kind_ == WordClass::None || kind_ == WordClass::LineNumber || document.rows.empty()) return;
+    encoding_ = encoding;
+    // The number the paper shows beside a row (its line in the file, or
+    // the printed row's count) belongs to the row at its height.
+    if (kind_ == WordClass::LineNumber) {
+      if (piece.text.endsWith(u':')) piece.text.chop(1);
+      KeepNumber(piece.text, y);
+      return;
+    }
+    // Only the listing's own words: text told as nothing (a form's image
+    // caption) is left out.
+    if (kind_ == WordClass::None || document.rows.empty()) return;
     if (kind_ == WordClass::PartHeading) {
       WebRow heading;
       heading.heading = piece.text;
@@ -58,6 +77,8 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
     }
     piece.kind = kind_;
     piece.newWord = wordStarted_ && !nextContinues_;
+    piece.blanks = std::move(pendingBlanks_);
+    pendingBlanks_.clear();
     wordStarted_ = false;
     nextContinues_ = false;
     document.rows.back().pieces.push_back(std::move(piece));
@@ -78,6 +99,20 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   }
   row->pieces.push_back(std::move(piece));
 }
+
+void WebBookRecorder::KeepNumber(const QString &text, int y) {
+  WebDocument &document = Current();
+  if (!document.rows.empty()) {
+    WebRow &last = document.rows.back();
+    if (last.sheet == sheet_ && last.y == y && last.heading.isEmpty()) {
+      last.number = text;
+      return;
+    }
+  }
+  pendingNumber_ = {sheet_, y, text};
+}
+
+void WebBookRecorder::blanks(QByteArrayView text) { pendingBlanks_ = DecodeText(text, encoding_); }
 
 WebRow *WebBookRecorder::RowAt(int y) {
   WebDocument &document = Current();
@@ -138,6 +173,10 @@ void WebBookRecorder::row(const ListingRow &listingRow) {
   row.bracket = std::max(listingRow.bracketX, 0) * pointsPerPixel;
   row.blankWidth = listingRow.blankWidth;
   row.sheet = sheet_;
+  row.y = listingRow.y;
+  if (pendingNumber_.sheet == sheet_ && pendingNumber_.y == row.y)
+    row.number = std::move(pendingNumber_.text);
+  pendingNumber_ = {};
   row.anchors = std::move(pendingAnchors_);
   row.outline = std::move(pendingOutline_);
   pendingAnchors_.clear();
@@ -164,6 +203,31 @@ void WebBookRecorder::bracket(bool opens, bool closes) {
 void WebBookRecorder::rule() {
   WebDocument &document = Current();
   if (!document.rows.empty()) document.rows.back().ruleAfter = true;
+}
+
+bool WriteProjectWebBook(ProjectModel &model, Documents &docs, const BookReaders &readers,
+                         PageDevice &device, const FormatSettings &settings,
+                         const WebBookOptions &options, PrintProgress *progress,
+                         WebBookOutcome *outcome, QString *error) {
+  *outcome = {};
+  WebBookRecorder recorder(device);
+  // The unit's page links its form's page: the book says which listing is a form's.
+  BookReaders told = readers;
+  if (readers.LoadForm)
+    told.LoadForm = [&](const QString &form) {
+      const bool loaded = readers.LoadForm(form);
+      if (loaded) recorder.FormFollows();
+      return loaded;
+    };
+  const BookOutcome book = PrintProjectBook(model, docs, told, recorder, progress);
+  outcome->leftSomethingOut = book.LeftSomethingOut;
+  if (book.Cancelled) {
+    outcome->cancelled = true;
+    return true;
+  }
+  if (!WriteWebBook(recorder.Documents(), settings, options, error)) return false;
+  outcome->pages = recorder.Documents().size();
+  return true;
 }
 
 }  // namespace scrivane

@@ -16,7 +16,10 @@
 
 namespace scrivane {
 
+class Documents;
+struct BookReaders;
 struct FormatSettings;
+struct ProjectModel;
 
 // A text drawn on a row: a word of a listing, or a cell of a table.
 struct WebPiece {
@@ -26,6 +29,7 @@ struct WebPiece {
   int x = 0, width = 0, y = 0;
   int blankWidth = 0;  // its font's blank, device pixels
   QByteArray link;     // the place it leads to; empty for none
+  QString blanks;      // the file's blanks before it, as they stand (the source layout)
 };
 
 struct WebRow {
@@ -35,6 +39,7 @@ struct WebRow {
   double bracket = 0;  // where a bracket opened here stands, points from the left margin
   int blankWidth = 0;  // device pixels
   int sheet = 0, y = 0;
+  QString number;             // the number the paper shows beside it; empty: none drawn
   int opens = 0, closes = 0;  // block brackets opened before and closed after it
   bool ruleAfter = false;
   QString heading;  // an include file's heading: the row is that heading
@@ -47,6 +52,7 @@ struct WebDocument {
   QString title;
   QString labelName;
   bool listing = false;  // rows from the structure seam (a source listing)
+  int formOf = -1;       // a form's listing: the document of its unit
   std::vector<WebRow> rows;
   std::vector<QByteArray> anchorsBefore;  // places reported before any row
 };
@@ -57,6 +63,8 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
  public:
   explicit WebBookRecorder(PageDevice &device) : device_(device) {}
   const std::vector<WebDocument> &Documents() const { return documents_; }
+  // The next document is the form listing of the unit listed last.
+  void FormFollows() { formFollows_ = true; }
 
   // PrintTarget
   PageDevice &device() override { return device_; }
@@ -90,7 +98,10 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void word(WordClass kind, bool continues) override;
   void bracket(bool opens, bool closes) override;
   void rule() override;
+  void blanks(QByteArrayView text) override;
 
+  // A row's number drawn before its row was told (a printed row's count).
+  void KeepNumber(const QString &text, int y);
   WebDocument &Current();
   WebRow *RowAt(int y);
 
@@ -103,6 +114,13 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   bool wordStarted_ = false;  // a word() came since the last text: the next text starts it
   std::vector<QByteArray> pendingAnchors_;
   std::vector<QString> pendingOutline_;
+  QString pendingBlanks_;
+  bool formFollows_ = false;
+  struct DrawnNumber {
+    int sheet = -1, y = 0;
+    QString text;
+  } pendingNumber_;
+  TextEncoding encoding_ = TextEncoding::Windows1252;  // of the listing's last text
 };
 
 // Where the pages go and what they say about themselves.
@@ -110,10 +128,11 @@ struct WebBookOptions {
   QString folder;
   QString bookTitle;  // the project's or unit's name: the index page's title
   QString language = QStringLiteral("en");
+  bool force = false;  // into a folder of other files (PrepareWebFolder)
 };
 
 // Writes index.html, a page per document and the stylesheet into the
-// folder, which must exist; false with the reason in *error.
+// folder, prepared first (PrepareWebFolder); false with the reason in *error.
 bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSettings &settings,
                   const WebBookOptions &options, QString *error);
 
@@ -129,6 +148,37 @@ QString WebPageName(const QString &title);
 // folder that holds files but no earlier book (its marker file), unless
 // force. Created when missing. Empty when it may be written; else why not.
 QString PrepareWebFolder(const QString &folder, bool force);
+// PrepareWebFolder's refusal, without making anything: asked before a long
+// layout, so that its answer comes at once.
+QString WebFolderRefusal(const QString &folder, bool force);
 inline constexpr const char *kWebBookMarker = ".scrivane-web";
+
+// What a folder allows before anything is written or made: the pages, the
+// pages only when the writer insists (--force, or the window's yes), or
+// nothing. reason says why not, without naming how to insist.
+enum class WebFolderVerdict { Writable, HoldsOtherFiles, Refused };
+struct WebFolderCheck {
+  WebFolderVerdict verdict = WebFolderVerdict::Writable;
+  QString reason;
+};
+WebFolderCheck CheckWebFolder(const QString &folder);
+
+struct WebBookOutcome {
+  size_t pages = 0;
+  bool cancelled = false;         // through the progress display: nothing written
+  bool leftSomethingOut = false;  // a unit or form could not be read
+};
+
+// The project's (or a unit's) book as scrivane-print --all lays it out,
+// recorded on `device` and then written into options.folder, which is
+// prepared (made) only once the whole book is laid out: a cancel or a
+// failure of the layout leaves the folder as it was. The window and the
+// command line differ only in the readers, the progress and the paper.
+// Passes on what the layout throws; false with *error when the folder or a
+// page cannot be written.
+bool WriteProjectWebBook(ProjectModel &model, Documents &docs, const BookReaders &readers,
+                         PageDevice &device, const FormatSettings &settings,
+                         const WebBookOptions &options, PrintProgress *progress,
+                         WebBookOutcome *outcome, QString *error);
 
 }  // namespace scrivane

@@ -172,12 +172,19 @@ void PutText(QByteArray &html, const QString &text) {
   html += EscapeHtml(text).toUtf8();
 }
 
+// The index of routines: the one document of that title that is no listing
+// (a unit's title is its file's name, with its extension).
+bool IsRoutineIndex(const WebDocument &document) {
+  return !document.listing && document.title == QLatin1String("Index");
+}
+
 struct PageWriter {
   const std::vector<WebDocument> &documents;
   const std::vector<QString> &names;
   const Places &places;
   const WebBookOptions &options;
   const std::vector<std::vector<QByteArray>> &rowIds;
+  const std::vector<std::vector<size_t>> &formsOf;
   QByteArray html;
 
   void Contents(size_t current, const std::vector<QByteArray> &ids) {
@@ -220,11 +227,22 @@ struct PageWriter {
       }
       for (int k = 0; k < row.opens; ++k) open.push_back(row.bracket);
       html += "<div class=\"r\" id=\"" + ids[r] + "\">";
+      // The number the paper shows (a printed row's count, or the file's
+      // line); the anchor is the file's line whichever it is.
+      const bool numbered = !row.number.isEmpty() || row.fileLine > 0;
       if (row.fileLine > 0)
-        html += "<a class=\"ln\" href=\"#" + ids[r] + "\" data-n=\"" +
-                QByteArray::number(row.fileLine) + "\"></a>";
+        html += "<a class=\"ln\" href=\"#" + ids[r] + "\"";
       else
-        html += "<span class=\"ln\"></span>";
+        html += "<span class=\"ln\"";
+      if (numbered) {
+        html += " data-n=\"";
+        if (row.number.isEmpty())
+          html += QByteArray::number(row.fileLine);
+        else
+          PutText(html, row.number);
+        html += '"';
+      }
+      html += row.fileLine > 0 ? "></a>" : "></span>";
       html += "<span class=\"t\" style=\"padding-left:" + QByteArray::number(row.indent, 'f', 1) +
               "pt\">";
       for (size_t b = 0; b < open.size(); ++b) {
@@ -250,7 +268,11 @@ struct PageWriter {
           else
             spaces = piece.newWord ? 1 : 0;  // a wrapped row: the page wraps its own
         }
-        if (spaces > 0) {
+        if (before && piece.y == before->y && !piece.blanks.isEmpty()) {
+          // The file's blanks (a tab in a string or a comment) as it has them.
+          if (piece.newWord) closeSpan();
+          for (const QChar c : piece.blanks) html += c == u'\t' ? '\t' : ' ';
+        } else if (spaces > 0) {
           closeSpan();
           html += QByteArray(spaces, ' ');
         }
@@ -283,21 +305,39 @@ struct PageWriter {
       std::stable_sort(pieces.begin(), pieces.end(),
                        [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
       html += "<tr id=\"" + ids[r] + "\"><td>";
+      // The paper links a row's area once: so does the page, from the run
+      // of texts that first leads there, not from each word.
+      QSet<QByteArray> linked;
+      const QByteArray *open = nullptr;
+      const auto closeLink = [&] {
+        if (open) html += "</a>";
+        open = nullptr;
+      };
       const WebPiece *before = nullptr;
       for (const WebPiece *piece : pieces) {
+        const auto found = piece->link.isEmpty() ? places.end() : places.find(piece->link);
+        const QByteArray *target = found != places.end() ? &*found : nullptr;
+        if (target && open != target && linked.contains(*target)) target = nullptr;
+        if (open && target != open) closeLink();
         if (before) {
           const int gap = piece->x - (before->x + before->width);
-          if (gap > 2 * std::max(piece->blankWidth, 1))
+          if (gap > 2 * std::max(piece->blankWidth, 1)) {
+            closeLink();
             html += "</td><td>";
-          else if (Blanks(gap, piece->blankWidth) > 0)
+            if (target && linked.contains(*target)) target = nullptr;
+          } else if (Blanks(gap, piece->blankWidth) > 0) {
             html += ' ';
+          }
         }
-        const auto found = piece->link.isEmpty() ? places.end() : places.find(piece->link);
-        if (found != places.end()) html += "<a href=\"" + *found + "\">";
+        if (target && !open) {
+          html += "<a href=\"" + *target + "\">";
+          open = target;
+          linked.insert(*target);
+        }
         PutText(html, piece->text);
-        if (found != places.end()) html += "</a>";
         before = piece;
       }
+      closeLink();
       html += "</td></tr>\n";
     }
     html += "</table>\n";
@@ -331,6 +371,13 @@ struct PageWriter {
       ListingRows(document, ids);
     else
       TableRows(document, ids);
+    for (const size_t form : formsOf[d]) {
+      html += "<p class=\"form\">Form: <a href=\"";
+      PutText(html, names[form]);
+      html += "\">";
+      PutText(html, documents[form].title);
+      html += "</a></p>\n";
+    }
     html += "</main>\n</body>\n</html>\n";
     return html;
   }
@@ -402,42 +449,63 @@ QString WebPageName(const QString &title) {
   return name + QStringLiteral(".html");
 }
 
-QString PrepareWebFolder(const QString &folder, bool force) {
+WebFolderCheck CheckWebFolder(const QString &folder) {
   const QFileInfo info(folder);
+  const QString cannot = QStringLiteral("Cannot write the web book to ") + folder;
   if (info.isSymLink())
-    return QStringLiteral("Cannot write the web book to ") + folder +
-           QStringLiteral(": it is a symbolic link.");
+    return {WebFolderVerdict::Refused, cannot + QStringLiteral(": it is a symbolic link.")};
   if (info.exists() && !info.isDir())
-    return QStringLiteral("Cannot write the web book to ") + folder +
-           QStringLiteral(": it is not a folder.");
-  if (!info.exists()) {
-    if (!QDir().mkpath(folder))
-      return QStringLiteral("Cannot write the web book to ") + folder +
-             QStringLiteral(": the folder cannot be made.");
-    return {};
-  }
+    return {WebFolderVerdict::Refused, cannot + QStringLiteral(": it is not a folder.")};
+  if (!info.exists()) return {};
   const QDir dir(folder);
   const bool empty =
       dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
           .isEmpty();
-  if (!empty && !force && !QFileInfo(dir.filePath(QLatin1String(kWebBookMarker))).isFile())
+  if (!empty && !QFileInfo(dir.filePath(QLatin1String(kWebBookMarker))).isFile())
+    return {WebFolderVerdict::HoldsOtherFiles,
+            cannot + QStringLiteral(": the folder holds other files and no earlier web book.")};
+  return {};
+}
+
+QString WebFolderRefusal(const QString &folder, bool force) {
+  const WebFolderCheck check = CheckWebFolder(folder);
+  if (check.verdict == WebFolderVerdict::Refused) return check.reason;
+  if (check.verdict == WebFolderVerdict::HoldsOtherFiles && !force) {
+    QString reason = check.reason;
+    reason.chop(1);
+    return reason + QStringLiteral("; --force writes into it all the same.");
+  }
+  return {};
+}
+
+QString PrepareWebFolder(const QString &folder, bool force) {
+  if (QString refusal = WebFolderRefusal(folder, force); !refusal.isEmpty()) return refusal;
+  if (!QFileInfo::exists(folder) && !QDir().mkpath(folder))
     return QStringLiteral("Cannot write the web book to ") + folder +
-           QStringLiteral(
-               ": the folder holds other files and no earlier web book; --force writes into it all "
-               "the same.");
+           QStringLiteral(": the folder cannot be made.");
   return {};
 }
 
 bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSettings &settings,
                   const WebBookOptions &options, QString *error) {
+  if (const QString refusal = PrepareWebFolder(options.folder, options.force); !refusal.isEmpty()) {
+    *error = refusal;
+    return false;
+  }
   const QDir dir(options.folder);
-  // The first document opens the book as index.html; the others are named
-  // after their titles.
+  // The first document opens the book as index.html; the index of routines
+  // has a name of its own (its title would meet index.html where case is
+  // not told apart); the others are named after their titles.
+  const QString routineIndex = QStringLiteral("routine-index.html");
   std::vector<QString> names;
-  QSet<QString> taken{QStringLiteral("index.html")};
+  QSet<QString> taken{QStringLiteral("index.html"), routineIndex};
   for (size_t d = 0; d < documents.size(); ++d) {
     if (d == 0) {
       names.push_back(QStringLiteral("index.html"));
+      continue;
+    }
+    if (IsRoutineIndex(documents[d])) {
+      names.push_back(routineIndex);
       continue;
     }
     QString name = WebPageName(documents[d].title);
@@ -446,6 +514,11 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
     taken.insert(name.toLower());
     names.push_back(name);
   }
+  // Where the paper puts a form's listing, after its unit, the unit's page links it.
+  std::vector<std::vector<size_t>> formsOf(documents.size());
+  for (size_t d = 0; d < documents.size(); ++d)
+    if (documents[d].formOf >= 0 && size_t(documents[d].formOf) < documents.size())
+      formsOf[size_t(documents[d].formOf)].push_back(d);
   Places places;
   std::vector<std::vector<QByteArray>> rowIds;
   for (size_t d = 0; d < documents.size(); ++d) {
@@ -465,7 +538,7 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
   if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(),
                  error))
     return false;
-  PageWriter writer{documents, names, places, options, rowIds, {}};
+  PageWriter writer{documents, names, places, options, rowIds, formsOf, {}};
   for (size_t d = 0; d < documents.size(); ++d)
     if (!WriteFile(dir.filePath(names[d]), writer.Page(d), error)) return false;
   return true;

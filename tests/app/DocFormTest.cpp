@@ -77,9 +77,10 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   EXPECT_EQ(f.RecentPart(), QStringList());
   EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "P&rint...", "&Printer Setup...",
                                                "Legend...", "-", "E&xit"}));
-  EXPECT_EQ(Captions(w.printMenu), QStringList({"&Highlighted unit", "Print &Entire project", "-",
-                                                "&Procedures and functions list",
-                                                "Project &source file", "&Index Listing"}));
+  EXPECT_EQ(
+      Captions(w.printMenu),
+      QStringList({"&Highlighted unit", "Print &Entire project", "Save as &web page...", "-",
+                   "&Procedures and functions list", "Project &source file", "&Index Listing"}));
   EXPECT_EQ(Captions(w.previewMenu),
             QStringList({"&Highlighted unit", "-", "&Procedures and functions list",
                          "Project &source file", "&Index Listing"}));

@@ -158,9 +158,11 @@ project_links = set(driver.execute_script(
 if project_links != unit_pages:
     fail(f"index.html: the project file links {sorted(project_links)}, the units are {sorted(unit_pages)}")
 index_rows = 0
+if "Index-2.html" in os.listdir(book) or "routine-index.html" not in os.listdir(book):
+    fail(f"the index page is not routine-index.html: {sorted(os.listdir(book))}")
 for name in os.listdir(book):
     driver.get("file://" + urllib.parse.quote(os.path.join(book, name)))
-    if not name.endswith(".html") or driver.find_element(By.TAG_NAME, "h1").text != "Index":
+    if name != "routine-index.html":
         continue
     rows = driver.execute_script(
         "return Array.from(document.querySelectorAll('main tr')).filter(r => r.cells.length >= 3)"
@@ -172,11 +174,57 @@ for name in os.listdir(book):
     for text, links in entries:
         if not links or not all(re.fullmatch(r"[\w.-]+\.pas\.html#L\d+", link) for link in links):
             fail(f"{name}: index row {text!r} leads to {links}")
+
+
+def rows_and_links(folder):
+    """Rows that lead somewhere, counted from what they are, and the links
+    the pages hold (line numbers and form links apart)."""
+    rows = links = 0
+    for name in sorted(n for n in os.listdir(folder) if n.endswith(".html")):
+        driver.get("file://" + urllib.parse.quote(os.path.join(folder, name)))
+        links += driver.execute_script(
+            "return document.querySelectorAll('main a[href]:not(.ln):not(p.form a)').length")
+        title = driver.find_element(By.TAG_NAME, "h1").text
+        if name == "routine-index.html":
+            rows += driver.execute_script(
+                "return Array.from(document.querySelectorAll('main tr'))"
+                ".filter(r => r.cells.length >= 3 && !r.innerText.startsWith('Unit')).length")
+        elif title.endswith(" routines"):
+            # A routine's row holds its name and kind in cells of their own.
+            rows += driver.execute_script(
+                "return Array.from(document.querySelectorAll('main tr'))"
+                ".filter(r => /\\b(procedure|function|constructor|destructor)\\b/i"
+                ".test(r.innerText)).length")
+    return rows, links
+
+
+# As many links as rows that lead somewhere: each unit named in the project
+# file, each routine of a unit's list, each index row.
+rows, links = rows_and_links(book)
+rows += len(unit_pages)
+counted = [f"book {links}"]
+if rows != links:
+    fail(f"book: {links} links for {rows} index, routine-list and unit rows")
+form_pages = {n for n in os.listdir(book) if re.search(r"\.(dfm|lfm)\.html$", n)}
+form_links = []
+for name in unit_pages:
+    driver.get("file://" + urllib.parse.quote(os.path.join(book, name)))
+    form_links += [(name, href) for href in driver.execute_script(
+        "return Array.from(document.querySelectorAll('main p.form a')).map(a => a.getAttribute('href'))")]
+if sorted(href for _, href in form_links) != sorted(form_pages) or not form_pages:
+    fail(f"forms {sorted(form_pages)} are linked from {form_links}")
+for args, folder in ((["--document", "procedures"], "procedures"), (["--all"], "unit-book")):
+    written = write_book([os.path.join(examples, "stock.pas"), *args], os.path.join(work, folder))
+    rows, links = rows_and_links(written)
+    counted.append(f"{folder} {links}")
+    if rows == 0 or rows != links:
+        fail(f"stock.pas {' '.join(args)}: {links} links for {rows} routine-list and index rows")
 driver.quit()
 if checked < 3:
     fail(f"only {checked} pages were written")
 if index_rows == 0:
     fail("no index page")
-print(f"{checked} pages checked, {index_rows} index rows followed, {len(failures)} failures")
+print(f"{checked} pages checked, {index_rows} index rows followed, links equal to their rows: "
+      f"{', '.join(counted)}; {len(failures)} failures")
 shutil.rmtree(work, ignore_errors=True)
 sys.exit(1 if failures else 0)

@@ -1,0 +1,58 @@
+// The web book beside the PDF of the same unit: the numbers beside the rows
+// are the paper's, and the file's blanks inside a string stay the file's.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "project/PrintTool.h"
+#include "support/RunTool.h"
+
+namespace {
+using printtool::RunPrintTool;
+
+QStringList Matches(const QString &text, const QString &pattern) {
+  QStringList found;
+  auto it = QRegularExpression(pattern, QRegularExpression::MultilineOption).globalMatch(text);
+  while (it.hasNext()) found << it.next().captured(1);
+  return found;
+}
+
+QString ReadAll(const QString &path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+}  // namespace
+
+TEST(WebBookCommandLine, RowsShowThePapersNumbersAndStringsKeepTheirTabs) {
+  QTemporaryDir dir;
+  const QString unit = dir.filePath(QStringLiteral("tabs.pas"));
+  {
+    QFile file(unit);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // Blank rows come before sections, and the tabs sit inside a string.
+    file.write(
+        "unit tabs;\ninterface\nconst\n  S = 'a\tb\t\tc';\n  T = 2;\n\n\nimplementation\n"
+        "var\n  V: Integer;\nbegin\n  V := 1;\nend.\n");
+  }
+  const struct {
+    const char *layout, *numbers;
+  } rows[] = {
+      {"recomputed", "file"}, {"recomputed", "rows"}, {"source", "file"}, {"source", "rows"}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(std::string(row.layout) + " " + row.numbers);
+    const QStringList options{"--layout", row.layout, "--line-numbers", row.numbers};
+    const QString pdf = dir.filePath(QStringLiteral("tabs.pdf"));
+    const QString web = dir.filePath(QStringLiteral("%1-%2").arg(row.layout, row.numbers));
+    ASSERT_EQ(RunPrintTool(QStringList{unit, "-o", pdf} << options).status, 0);
+    ASSERT_EQ(RunPrintTool(QStringList{unit, "--format", "html", "-o", web} << options).status, 0);
+    const QString html = ReadAll(web + QStringLiteral("/index.html"));
+    const QString paper = testsupport::RunTool("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_EQ(Matches(html, QStringLiteral("data-n=\"(\\d+)\"")),
+              Matches(paper, QStringLiteral("^\\s*(\\d+):")));
+    // The anchors stay the file's lines whatever the numbers shown.
+    EXPECT_EQ(Matches(html, QStringLiteral(" id=\"L(\\d+)\"")).size(), 13);
+    EXPECT_TRUE(html.contains(QStringLiteral("&#39;a\tb\t\tc&#39;"))) << html.toStdString();
+  }
+}
