@@ -1,11 +1,113 @@
 #include "web/WebBook.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "listing/ProjectBook.h"
 #include "platform/TextEncoding.h"
 
 namespace scrivane {
+
+// The rows of a listing are written as page text on a thread of their own
+// as soon as no more can come to them (a sheet further on): the layout
+// keeps one core, the page text the other, as the PDF's sheet writer does.
+struct WebBookRecorder::Aside {
+  struct Rows {
+    size_t document = 0;
+    std::vector<const WebRow *> rows;
+  };
+  std::mutex mutex;
+  std::condition_variable ready;
+  std::deque<Rows> waiting;
+  bool ending = false;
+  bool failed = false;
+  std::map<size_t, std::shared_ptr<ListingBody>> bodies;  // the thread's until it ends
+  std::thread thread;
+
+  Aside() : thread([this] { Run(); }) {}
+  void Run() {
+    for (;;) {
+      Rows next;
+      {
+        std::unique_lock lock(mutex);
+        ready.wait(lock, [this] { return ending || !waiting.empty(); });
+        if (waiting.empty()) return;
+        next = std::move(waiting.front());
+        waiting.pop_front();
+      }
+      if (failed) continue;
+      try {
+        std::shared_ptr<ListingBody> &body = bodies[next.document];
+        if (!body) body = std::make_shared<ListingBody>();
+        for (const WebRow *row : next.rows) body->Add(*row);
+      } catch (...) {
+        failed = true;  // the pages write their rows themselves then
+      }
+    }
+  }
+  void Hand(Rows rows) {
+    {
+      std::lock_guard lock(mutex);
+      waiting.push_back(std::move(rows));
+    }
+    ready.notify_one();
+  }
+  void End() {
+    {
+      std::lock_guard lock(mutex);
+      ending = true;
+    }
+    ready.notify_one();
+    if (thread.joinable()) thread.join();
+  }
+};
+
+WebBookRecorder::WebBookRecorder(PageDevice &device) : device_(device) {}
+
+WebBookRecorder::~WebBookRecorder() {
+  if (aside_) aside_->End();
+}
+
+void WebBookRecorder::WriteAside(size_t end) {
+  if (documents_.empty() || !documents_.back().listing) return;
+  WebDocument &document = documents_.back();
+  end = std::min(end, document.rows.size());
+  if (end <= handedOver_) return;
+  Aside::Rows rows;
+  rows.document = documents_.size() - 1;
+  rows.rows.reserve(end - handedOver_);
+  for (size_t r = handedOver_; r < end; ++r) rows.rows.push_back(&document.rows[r]);
+  handedOver_ = end;
+  if (!aside_) aside_ = std::make_unique<Aside>();
+  aside_->Hand(std::move(rows));
+}
+
+void WebBookRecorder::newSheet() {
+  ++sheet_;
+  // Every row but the last is done: only the last one may go on here.
+  if (!documents_.empty() && !documents_.back().rows.empty())
+    WriteAside(documents_.back().rows.size() - 1);
+}
+
+void WebBookRecorder::FinishWritingAside() {
+  if (!documents_.empty()) WriteAside(documents_.back().rows.size());
+  if (!aside_) return;
+  aside_->End();
+  if (!aside_->failed)
+    for (auto &[document, body] : aside_->bodies)
+      // A listing's body holds every row of it, or the page writes them all.
+      if (document < documents_.size() && body->Ids().size() == documents_[document].rows.size())
+        documents_[document].body = std::move(body);
+  aside_.reset();
+}
+
+const WebDocuments &WebBookRecorder::Documents() {
+  FinishWritingAside();
+  return documents_;
+}
 
 WebDocument &WebBookRecorder::Current() {
   if (documents_.empty()) documents_.emplace_back();
@@ -14,6 +116,8 @@ WebDocument &WebBookRecorder::Current() {
 
 void WebBookRecorder::documentStart(const QString &title, const QString &labelName,
                                     const QDateTime &) {
+  if (!documents_.empty()) WriteAside(documents_.back().rows.size());
+  handedOver_ = 0;
   WebDocument document;
   document.title = title;
   document.labelName = labelName;
@@ -47,7 +151,11 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   piece.x = x;
   piece.y = y;
   piece.width = device_.measurer().textWidthIn(font, text, encoding);
-  piece.blankWidth = device_.measurer().textWidth(font, " ");
+  if (blankWidth_ < 0 || !SameGlyphs(blankFont_, font)) {
+    blankFont_ = font;
+    blankWidth_ = device_.measurer().textWidth(font, " ");
+  }
+  piece.blankWidth = blankWidth_;
   // A word is drawn with the blank after it: the blank is space between
   // words, which the pages make from where the next word starts.
   while (piece.text.endsWith(u' ')) {

@@ -7,8 +7,11 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
+#include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "print/PageDevice.h"
@@ -48,21 +51,48 @@ struct WebRow {
   std::vector<QString> outline;  // bookmarks that lead here
 };
 
+// A listing's rows as page text, a row at a time (on a thread of its own
+// while the layout goes on, see WebBookRecorder): each row gets its id,
+// unique in its page, and the block brackets still open carry on.
+class ListingBody {
+ public:
+  void Add(const WebRow &row);
+  const std::string &Html() const { return html_; }
+  const std::vector<QByteArray> &Ids() const { return ids_; }
+
+ private:
+  struct Bracket {
+    double at = 0;     // points from the left margin
+    std::string left;  // that, as the page writes it
+  };
+  std::string html_;
+  std::vector<QByteArray> ids_;
+  QSet<QByteArray> used_;
+  std::vector<Bracket> open_;
+};
+
 struct WebDocument {
   QString title;
   QString labelName;
   bool listing = false;  // rows from the structure seam (a source listing)
   int formOf = -1;       // a form's listing: the document of its unit
-  std::vector<WebRow> rows;
+  // A deque: a row keeps its place while rows are added, so that the
+  // finished ones can be written on another thread meanwhile.
+  std::deque<WebRow> rows;
   std::vector<QByteArray> anchorsBefore;  // places reported before any row
+  // A listing's rows already written (ListingBody); null: written with the page.
+  std::shared_ptr<const ListingBody> body;
 };
+using WebDocuments = std::deque<WebDocument>;
 
 // The print target the book is laid out on: a page device for the layout,
 // and a surface that records.
 class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, StructureSink {
  public:
-  explicit WebBookRecorder(PageDevice &device) : device_(device) {}
-  const std::vector<WebDocument> &Documents() const { return documents_; }
+  explicit WebBookRecorder(PageDevice &device);
+  ~WebBookRecorder() override;
+  // Everything recorded, once the rows still being written aside are.
+  const WebDocuments &Documents();
   // The next document is the form listing of the unit listed last.
   void FormFollows() { formFollows_ = true; }
 
@@ -71,7 +101,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   bool beginDocument(const QString &) override { return true; }
   QString errorText() const override { return {}; }
   DrawSurface &surface() override { return *this; }
-  void newSheet() override { ++sheet_; }
+  void newSheet() override;
   bool endDocument() override { return true; }
   void abortDocument() override {}
 
@@ -104,9 +134,17 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void KeepNumber(const QString &text, int y);
   WebDocument &Current();
   WebRow *RowAt(int y);
+  // Hands the current listing's rows up to `end` to the writing thread.
+  void WriteAside(size_t end);
+  void FinishWritingAside();
 
   PageDevice &device_;
-  std::vector<WebDocument> documents_;
+  WebDocuments documents_;
+  struct Aside;
+  std::unique_ptr<Aside> aside_;
+  size_t handedOver_ = 0;  // rows of the current document written aside
+  FontSpec blankFont_;     // the font blankWidth_ was measured in
+  int blankWidth_ = -1;
   int sheet_ = 0;
   bool furniture_ = false;
   WordClass kind_ = WordClass::None;
@@ -133,7 +171,7 @@ struct WebBookOptions {
 
 // Writes index.html, a page per document and the stylesheet into the
 // folder, prepared first (PrepareWebFolder); false with the reason in *error.
-bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSettings &settings,
+bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
                   const WebBookOptions &options, QString *error);
 
 // The text made safe inside an HTML element or a quoted attribute: & < > "

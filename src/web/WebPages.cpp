@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 
 #include "format/FormatSettings.h"
 #include "platform/ReplacingFile.h"
@@ -172,6 +175,46 @@ void PutText(QByteArray &html, const QString &text) {
   html += EscapeHtml(text).toUtf8();
 }
 
+// The listing's text goes into a std::string: a page of megabytes is
+// written a few bytes at a time, and QByteArray's append of a literal
+// took a fifth of the whole book's instructions.
+template <size_t N>
+void Put(std::string &html, const char (&text)[N]) {
+  html.append(text, N - 1);
+}
+void Put(std::string &html, const QByteArray &bytes) {
+  html.append(bytes.constData(), size_t(bytes.size()));
+}
+void PutNumber(std::string &html, int number) {
+  char buffer[16];
+  html.append(buffer, size_t(std::to_chars(buffer, buffer + sizeof buffer, number).ptr - buffer));
+}
+// Points with one decimal, as the style attributes have them.
+std::string Points(double points) {
+  char buffer[32];
+  return std::string(
+      buffer,
+      size_t(
+          std::to_chars(buffer, buffer + sizeof buffer, points, std::chars_format::fixed, 1).ptr -
+          buffer));
+}
+void PutText(std::string &html, const QString &text) {
+  const qsizetype size = text.size();
+  const QChar *chars = text.constData();
+  for (qsizetype i = 0; i < size; ++i) {
+    const char16_t u = chars[i].unicode();
+    if (u < 0x20 || u >= 0x7F || u == u'&' || u == u'<' || u == u'>' || u == u'"' || u == u'\'') {
+      const QByteArray escaped = EscapeHtml(text).toUtf8();
+      html.append(escaped.constData(), size_t(escaped.size()));
+      return;
+    }
+  }
+  const size_t at = html.size();
+  html.resize(at + size_t(size));
+  char *out = html.data() + at;
+  for (qsizetype i = 0; i < size; ++i) *out++ = char(chars[i].unicode());
+}
+
 // The index of routines: the one document of that title that is no listing
 // (a unit's title is its file's name, with its extension).
 bool IsRoutineIndex(const WebDocument &document) {
@@ -179,7 +222,7 @@ bool IsRoutineIndex(const WebDocument &document) {
 }
 
 struct PageWriter {
-  const std::vector<WebDocument> &documents;
+  const WebDocuments &documents;
   const std::vector<QString> &names;
   const Places &places;
   const WebBookOptions &options;
@@ -211,87 +254,6 @@ struct PageWriter {
       html += "</li>";
     }
     html += "</ol></nav>\n";
-  }
-
-  void ListingRows(const WebDocument &document, const std::vector<QByteArray> &ids) {
-    html += "<div class=\"listing\">\n";
-    // The open brackets, in points from the left margin.
-    std::vector<double> open;
-    for (size_t r = 0; r < document.rows.size(); ++r) {
-      const WebRow &row = document.rows[r];
-      if (!row.heading.isEmpty()) {
-        html += "<h2 class=\"part\" id=\"" + ids[r] + "\">";
-        PutText(html, row.heading);
-        html += "</h2>\n";
-        continue;
-      }
-      for (int k = 0; k < row.opens; ++k) open.push_back(row.bracket);
-      html += "<div class=\"r\" id=\"" + ids[r] + "\">";
-      // The number the paper shows (a printed row's count, or the file's
-      // line); the anchor is the file's line whichever it is.
-      const bool numbered = !row.number.isEmpty() || row.fileLine > 0;
-      if (row.fileLine > 0)
-        html += "<a class=\"ln\" href=\"#" + ids[r] + "\"";
-      else
-        html += "<span class=\"ln\"";
-      if (numbered) {
-        html += " data-n=\"";
-        if (row.number.isEmpty())
-          html += QByteArray::number(row.fileLine);
-        else
-          PutText(html, row.number);
-        html += '"';
-      }
-      html += row.fileLine > 0 ? "></a>" : "></span>";
-      html += "<span class=\"t\" style=\"padding-left:" + QByteArray::number(row.indent, 'f', 1) +
-              "pt\">";
-      for (size_t b = 0; b < open.size(); ++b) {
-        const bool opening = b + size_t(row.opens) >= open.size();
-        const bool closing = b + size_t(row.closes) >= open.size();
-        html += "<span class=\"b";
-        if (opening) html += " o";
-        if (closing) html += " c";
-        html += "\" style=\"left:" + QByteArray::number(open[b], 'f', 1) + "pt\"></span>";
-      }
-      const WebPiece *before = nullptr;
-      WordClass spanKind = WordClass::None;
-      auto closeSpan = [&] {
-        if (spanKind != WordClass::None) html += "</span>";
-        spanKind = WordClass::None;
-      };
-      for (const WebPiece &piece : row.pieces) {
-        int spaces = 0;
-        if (before) {
-          if (piece.y == before->y)
-            spaces = Blanks(piece.x - (before->x + before->width),
-                            row.blankWidth > 0 ? row.blankWidth : piece.blankWidth);
-          else
-            spaces = piece.newWord ? 1 : 0;  // a wrapped row: the page wraps its own
-        }
-        if (before && piece.y == before->y && !piece.blanks.isEmpty()) {
-          // The file's blanks (a tab in a string or a comment) as it has them.
-          if (piece.newWord) closeSpan();
-          for (const QChar c : piece.blanks) html += c == u'\t' ? '\t' : ' ';
-        } else if (spaces > 0) {
-          closeSpan();
-          html += QByteArray(spaces, ' ');
-        }
-        if (spanKind != piece.kind) {
-          closeSpan();
-          spanKind = piece.kind;
-          html += "<span class=\"";
-          html += ClassName(piece.kind);
-          html += "\">";
-        }
-        PutText(html, piece.text);
-        before = &piece;
-      }
-      closeSpan();
-      html += "</span></div>\n";
-      for (int k = 0; k < row.closes && !open.empty(); ++k) open.pop_back();
-      if (row.ruleAfter) html += "<hr class=\"rule\">\n";
-    }
-    html += "</div>\n";
   }
 
   // A document drawn as text at places: its rows a table, a cell for each
@@ -343,13 +305,19 @@ struct PageWriter {
     html += "</table>\n";
   }
 
-  const QByteArray &Page(size_t d) {
+  // A page in three parts: what comes before a listing's rows, the rows
+  // (written aside, and not copied again), and the rest.
+  struct PageParts {
+    QByteArray head;
+    const std::string *rows = nullptr;
+    QByteArray tail;
+  };
+
+  PageParts Page(size_t d, const ListingBody *body) {
     const WebDocument &document = documents[d];
     const std::vector<QByteArray> &ids = rowIds[d];
     html.clear();
-    // About what a listing row takes: growing a page of megabytes by
-    // doubling copied it a dozen times.
-    html.reserve(qsizetype(4096 + document.rows.size() * 160));
+    html.reserve(4096);
     const QString title = document.title.isEmpty() ? options.bookTitle : document.title;
     html += "<!DOCTYPE html>\n<html lang=\"";
     PutText(html, options.language);
@@ -367,10 +335,15 @@ struct PageWriter {
     html += "<main>\n<h1>";
     PutText(html, title);
     html += "</h1>\n";
-    if (document.listing)
-      ListingRows(document, ids);
-    else
+    PageParts parts;
+    if (body) {
+      html += "<div class=\"listing\">\n";
+      parts.head = std::exchange(html, QByteArray());
+      parts.rows = &body->Html();
+      html += "</div>\n";
+    } else {
       TableRows(document, ids);
+    }
     for (const size_t form : formsOf[d]) {
       html += "<p class=\"form\">Form: <a href=\"";
       PutText(html, names[form]);
@@ -379,13 +352,20 @@ struct PageWriter {
       html += "</a></p>\n";
     }
     html += "</main>\n</body>\n</html>\n";
-    return html;
+    if (body)
+      parts.tail = std::exchange(html, QByteArray());
+    else
+      parts.head = std::exchange(html, QByteArray());
+    return parts;
   }
 };
 
-bool WriteFile(const QString &path, const QByteArray &bytes, QString *error) {
+bool WriteFile(const QString &path, std::initializer_list<QByteArrayView> parts, QString *error) {
   ReplacingFile file(path, LinkPolicy::Refuse);
-  if (!file.open() || file.write(bytes) != bytes.size() || !file.commit()) {
+  bool written = file.open();
+  for (const QByteArrayView part : parts)
+    if (!part.isEmpty()) written = written && file.write(part.data(), part.size()) == part.size();
+  if (!written || !file.commit()) {
     *error = QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + file.failureReason();
     return false;
   }
@@ -393,6 +373,98 @@ bool WriteFile(const QString &path, const QByteArray &bytes, QString *error) {
 }
 
 }  // namespace
+
+void ListingBody::Add(const WebRow &row) {
+  std::string &html = html_;
+  const size_t index = ids_.size();
+  QByteArray id = RowId(row, int(index), true);
+  if (used_.contains(id)) id = "r" + QByteArray::number(qsizetype(index));
+  used_.insert(id);
+  ids_.push_back(id);
+  if (!row.heading.isEmpty()) {
+    Put(html, "<h2 class=\"part\" id=\"");
+    Put(html, id);
+    Put(html, "\">");
+    PutText(html, row.heading);
+    Put(html, "</h2>\n");
+    return;
+  }
+  for (int k = 0; k < row.opens; ++k) open_.push_back({row.bracket, Points(row.bracket)});
+  Put(html, "<div class=\"r\" id=\"");
+  Put(html, id);
+  Put(html, "\">");
+  // The number the paper shows (a printed row's count, or the file's
+  // line); the anchor is the file's line whichever it is.
+  if (row.fileLine > 0) {
+    Put(html, "<a class=\"ln\" href=\"#");
+    Put(html, id);
+    Put(html, "\"");
+  } else {
+    Put(html, "<span class=\"ln\"");
+  }
+  if (!row.number.isEmpty() || row.fileLine > 0) {
+    Put(html, " data-n=\"");
+    if (row.number.isEmpty())
+      PutNumber(html, row.fileLine);
+    else
+      PutText(html, row.number);
+    Put(html, "\"");
+  }
+  if (row.fileLine > 0)
+    Put(html, "></a>");
+  else
+    Put(html, "></span>");
+  Put(html, "<span class=\"t\" style=\"padding-left:");
+  html += Points(row.indent);
+  Put(html, "pt\">");
+  for (size_t b = 0; b < open_.size(); ++b) {
+    const bool opening = b + size_t(row.opens) >= open_.size();
+    const bool closing = b + size_t(row.closes) >= open_.size();
+    Put(html, "<span class=\"b");
+    if (opening) Put(html, " o");
+    if (closing) Put(html, " c");
+    Put(html, "\" style=\"left:");
+    html += open_[b].left;
+    Put(html, "pt\"></span>");
+  }
+  const WebPiece *before = nullptr;
+  WordClass spanKind = WordClass::None;
+  auto closeSpan = [&] {
+    if (spanKind != WordClass::None) Put(html, "</span>");
+    spanKind = WordClass::None;
+  };
+  for (const WebPiece &piece : row.pieces) {
+    int spaces = 0;
+    if (before) {
+      if (piece.y == before->y)
+        spaces = Blanks(piece.x - (before->x + before->width),
+                        row.blankWidth > 0 ? row.blankWidth : piece.blankWidth);
+      else
+        spaces = piece.newWord ? 1 : 0;  // a wrapped row: the page wraps its own
+    }
+    if (before && piece.y == before->y && !piece.blanks.isEmpty()) {
+      // The file's blanks (a tab in a string or a comment) as it has them.
+      if (piece.newWord) closeSpan();
+      for (const QChar c : piece.blanks) html += c == u'\t' ? '\t' : ' ';
+    } else if (spaces > 0) {
+      closeSpan();
+      html.append(size_t(spaces), ' ');
+    }
+    if (spanKind != piece.kind) {
+      closeSpan();
+      spanKind = piece.kind;
+      Put(html, "<span class=\"");
+      html += ClassName(piece.kind);
+      Put(html, "\">");
+    }
+    PutText(html, piece.text);
+    before = &piece;
+  }
+  closeSpan();
+  Put(html, "</span></div>\n");
+  for (int k = 0; k < row.closes && !open_.empty(); ++k) open_.pop_back();
+  if (row.ruleAfter) Put(html, "<hr class=\"rule\">\n");
+}
 
 QString EscapeHtml(const QString &text) {
   QString out;
@@ -486,7 +558,7 @@ QString PrepareWebFolder(const QString &folder, bool force) {
   return {};
 }
 
-bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSettings &settings,
+bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
                   const WebBookOptions &options, QString *error) {
   if (const QString refusal = PrepareWebFolder(options.folder, options.force); !refusal.isEmpty()) {
     *error = refusal;
@@ -521,26 +593,42 @@ bool WriteWebBook(const std::vector<WebDocument> &documents, const FormatSetting
       formsOf[size_t(documents[d].formOf)].push_back(d);
   Places places;
   std::vector<std::vector<QByteArray>> rowIds;
+  // A listing's rows as page text: written aside while the book was laid
+  // out, or here.
+  std::vector<std::shared_ptr<const ListingBody>> bodies(documents.size());
   for (size_t d = 0; d < documents.size(); ++d) {
     const WebDocument &document = documents[d];
+    if (document.listing) {
+      bodies[d] = document.body;
+      if (!bodies[d]) {
+        auto body = std::make_shared<ListingBody>();
+        for (const WebRow &row : document.rows) body->Add(row);
+        bodies[d] = std::move(body);
+      }
+    }
     const QByteArray page = EscapeHtml(names[d]).toUtf8();
     for (const QByteArray &key : document.anchorsBefore)
       if (!places.contains(key)) places.insert(key, page);
-    rowIds.push_back(RowIds(document));
+    rowIds.push_back(bodies[d] ? bodies[d]->Ids() : RowIds(document));
     const std::vector<QByteArray> &ids = rowIds.back();
     for (size_t r = 0; r < document.rows.size(); ++r)
       for (const QByteArray &key : document.rows[r].anchors)
         if (!places.contains(key)) places.insert(key, page + '#' + ids[r]);
   }
   if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)),
-                 "Pages written by scrivane-print --format html\n", error))
+                 {"Pages written by scrivane-print --format html\n"}, error))
     return false;
-  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), Stylesheet(settings).toUtf8(),
+  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), {Stylesheet(settings).toUtf8()},
                  error))
     return false;
   PageWriter writer{documents, names, places, options, rowIds, formsOf, {}};
-  for (size_t d = 0; d < documents.size(); ++d)
-    if (!WriteFile(dir.filePath(names[d]), writer.Page(d), error)) return false;
+  for (size_t d = 0; d < documents.size(); ++d) {
+    const PageWriter::PageParts page = writer.Page(d, bodies[d].get());
+    const QByteArrayView rows =
+        page.rows ? QByteArrayView(page.rows->data(), qsizetype(page.rows->size()))
+                  : QByteArrayView();
+    if (!WriteFile(dir.filePath(names[d]), {page.head, rows, page.tail}, error)) return false;
+  }
   return true;
 }
 
