@@ -30,15 +30,16 @@ struct Options {
   // Every FILE, in the order given: several print as one book. "-" is
   // standard input until the program has read it into stdinPath.
   QStringList files;
-  QString stdinName;         // --name NAME: what a unit read from standard input is called
-  QString stdinPath;         // where standard input's unit was put, once read
-  bool includeUses = false;  // --include-uses
-  bool noIncludes = false;   // --no-includes: [Switch] FollowIncludes=0 for this run
-  QStringList includePaths;  // --include-path DIR, repeatable
-  QString unitName;          // --unit NAME
-  QStringList selects;       // --select TEXT, repeatable (printing)
-  QString iniPath;           // --ini PATH (printing); empty: SettingsFilePath()
-  QString outputPath;        // -o OUT.pdf (printing); "-": standard output
+  QString stdinName;          // --name NAME: what a unit read from standard input is called
+  QString stdinPath;          // where standard input's unit was put, once read
+  bool includeUses = false;   // --include-uses
+  bool noCrossLinks = false;  // --no-cross-links: [Switch] CrossLinks=0 for this run
+  bool noIncludes = false;    // --no-includes: [Switch] FollowIncludes=0 for this run
+  QStringList includePaths;   // --include-path DIR, repeatable
+  QString unitName;           // --unit NAME
+  QStringList selects;        // --select TEXT, repeatable (printing)
+  QString iniPath;            // --ini PATH (printing); empty: SettingsFilePath()
+  QString outputPath;         // -o OUT.pdf (printing); "-": standard output
   QString document = QStringLiteral("unit");  // --document unit|procedures|project|index
   QString format = QStringLiteral("pdf");     // --format pdf|html
   bool force = false;               // --force: -o may replace an existing file that is not a PDF

@@ -193,6 +193,7 @@ class PrintSession {
   // Lays out the loaded unit whole, as the window's print does, so that its
   // routines are recorded for an index; nothing is printed.
   void RecordIndexOfLoadedUnit(PageDevice &device);
+  int PrintCrossReference();
   bool OutputAllowed();
   // Every file this run reads: what the output may never replace, with or
   // without --force.
@@ -392,6 +393,7 @@ int PrintSession::Run() {
                              QStringLiteral("the index of ") + FileNamePart(model_.OpenedPath));
     return failed ? kExitMessage : status;
   }
+  if (options_.document == u"xref") return PrintCrossReference();
   if (!ChooseUnit()) return kExitMessage;
   const QString unitName = model_.Units[unit_].name;
 
@@ -506,6 +508,49 @@ int PrintSession::RunWeb() {
   return outcome.leftSomethingOut ? kExitMessage : kExitOk;
 }
 
+// The cross-reference of a project's units (or of one, --unit NAME, or of
+// the unit opened): each laid out as the book prints it, for the pages of
+// its declarations and uses, then the document.
+int PrintSession::PrintCrossReference() {
+  std::vector<int> entries;
+  if (model_.ProjectLoaded && options_.unitName.isEmpty()) {
+    for (int i = 0; i < model_.Units.size(); ++i) entries.push_back(i);
+  } else {
+    if (!ChooseUnit()) return kExitMessage;
+    entries.push_back(unit_);
+  }
+  QStringList modules;
+  for (const int i : entries) {
+    const UnitEntry &entry = model_.Units[i];
+    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile &&
+        !modules.contains(entry.PathToRead()))
+      modules << entry.PathToRead();
+  }
+  if (!docs_.PrepareCrossLinks(modules, true))
+    return Refuse(modules.isEmpty()
+                      ? QStringLiteral("%1 has no unit to cross-reference.").arg(options_.file)
+                      : QStringLiteral("--document xref needs the cross links that "
+                                       "--no-cross-links or Switch.CrossLinks=0 turn off."));
+  bool failed = false;
+  PageDevice &device = Device();
+  for (const int i : entries) {
+    if (model_.Units[i].kind == EntryKind::FormFile) continue;
+    if (!LoadEntry(i)) {
+      failed = true;
+      continue;
+    }
+    RecordIndexOfLoadedUnit(device);
+  }
+  docs_.PrepareCrossReference();
+  const QString name = model_.ProjectLoaded && options_.unitName.isEmpty()
+                           ? FileNamePart(model_.OpenedPath)
+                           : model_.Units[entries.front()].name;
+  const int status =
+      Print(DocumentKind::CrossReference, QStringLiteral("the cross-reference of ") + name);
+  docs_.ClearCrossLinks();
+  return failed ? kExitMessage : status;
+}
+
 void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {
   docs_.PrepareWholeUnit();
   model_.UnitHighlighted = true;
@@ -585,6 +630,7 @@ void ApplyPrintOptions(const Options &options, FormatSettings &settings) {
     settings.LineNumbersFrom = options.lineNumbers == u"file" ? 1 : 0;
   }
   if (options.noIncludes) settings.FollowIncludes = 0;
+  if (options.noCrossLinks) settings.CrossLinks = 0;
   // A header or footer with no item chosen would print only its rule: the
   // unit name and the page number are what a reader looks for.
   if (options.header) {

@@ -70,6 +70,9 @@ struct FormatSettings {
   // what governs them; 1: each line as the file has it, its blanks and
   // indentation kept (tabs to 8 columns), styled and bracketed the same.
   int Layout;
+  // 1: in a book, each name in the code that names a declaration of the
+  // book links to it (a routine's body heading, a type's row); 0: none.
+  int CrossLinks;
   int Blocks, Auto, Header, Footer, Title, Path1, Path2;
   int LineBetweenRoutines;  // key Spacer
   int Lower, Bold;

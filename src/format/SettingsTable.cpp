@@ -156,6 +156,9 @@ constexpr std::array kRows = {
           "1 prints each line as the file has it, its blanks and indentation kept (tabs to 8 "
           "columns); 0 lays the "
           "source out afresh"),
+    Switch("Switch", "CrossLinks", &S::CrossLinks, 1,
+           "in a PDF or web book, each name in the code that names a routine, type, constant or "
+           "variable the book declares links to its declaration (0: no such links)"),
     Switch("Switch", "Blocks", &S::Blocks, 0, "the block diagram: a bar beside each begin..end"),
     Switch("Switch", "Auto", &S::Auto, 0,
            "automatic formatting: the listing leaves out the source's blank lines"),

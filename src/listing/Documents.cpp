@@ -1,6 +1,7 @@
 #include "listing/Documents.h"
 
 #include "format/FormatSettings.h"
+#include "listing/CrossLinks.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
 #include "project/Readers.h"
@@ -12,16 +13,42 @@ Documents::Documents(ProjectModel &model, const FormatSettings &settings)
       Procedures(model, settings),
       Project(model, settings),
       Index(model, settings),
+      CrossReference(model, settings),
       Form(model, settings),
       FormEvents(Form.Job().Events()),
       model_(model),
-      settings_(settings) {}
+      settings_(settings) {
+  CrossReference.IsCrossReference = true;
+}
+
+bool Documents::PrepareCrossLinks(const QStringList &modules, bool entriesPrinted) {
+  ClearCrossLinks();
+  if (settings_.CrossLinks != 1 || modules.isEmpty()) return false;
+  links_ = std::make_shared<CrossLinks>(ResolveCrossReferences(
+      modules, model_.IncludeSearchPaths, model_.ProjectLoaded ? model_.OpenedPath : QString()));
+  links_->EntriesPrinted = entriesPrinted;
+  Unit.CrossLinks = links_.get();
+  CrossReference.CrossReference = links_.get();
+  return true;
+}
+
+void Documents::ClearCrossLinks() {
+  Unit.CrossLinks = nullptr;
+  CrossReference.CrossReference = nullptr;
+  links_.reset();
+}
+
+void Documents::PrepareCrossReference() {
+  CrossReference.Job().Names.ProjectNameText =
+      HeaderNameText(model_.OpenedPath, settings_.Path2 != 0);
+}
 
 void Documents::SetClock(const QDateTime &now) {
   Unit.SetClock(now);
   Procedures.Job().SetClock(now);
   Project.Job().SetClock(now);
   Index.Job().SetClock(now);
+  CrossReference.Job().SetClock(now);
   Form.Job().SetClock(now);
 }
 
@@ -37,6 +64,8 @@ PrintEvents Documents::EventsOf(DocumentKind kind) {
       return Project.Job().Events();
     case DocumentKind::Index:
       return Index.Job().Events();
+    case DocumentKind::CrossReference:
+      return CrossReference.Job().Events();
   }
   return {};
 }

@@ -4,6 +4,8 @@
 // and scrivane-print both print through these; they add only how a job is
 // shown or printed.
 #include <QDateTime>
+#include <QStringList>
+#include <memory>
 
 #include "listing/FormListing.h"
 #include "listing/IndexListing.h"
@@ -18,8 +20,9 @@ struct FormatSettings;
 struct ProjectModel;
 
 class PageDevice;
+class CrossLinks;
 
-enum class DocumentKind { Unit, Form, Procedures, Project, Index };
+enum class DocumentKind { Unit, Form, Procedures, Project, Index, CrossReference };
 
 class Documents {
  public:
@@ -29,6 +32,8 @@ class Documents {
   ProcedureList Procedures;
   ProjectListing Project;
   IndexListing Index;
+  // Every routine, method and type of the book and the places that use it.
+  IndexListing CrossReference;
   FormListing Form;
   // The form object listing's events.
   PrintEvents FormEvents;
@@ -51,8 +56,19 @@ class Documents {
   // Names for the project listing and the index.
   void PrepareProject();
   void PrepareIndex();
+  // Resolves the names of these units and programs (and their include
+  // files) when [Switch] CrossLinks is on, for the unit listings that print
+  // them to link each use to its declaration; ClearCrossLinks ends that.
+  // entriesPrinted: the cross-reference document prints after the listings.
+  // False when [Switch] CrossLinks is off.
+  bool PrepareCrossLinks(const QStringList &modules, bool entriesPrinted);
+  void ClearCrossLinks();
+  const CrossLinks *Links() const { return links_.get(); }
+  // Names for the cross-reference document of the links prepared.
+  void PrepareCrossReference();
 
  private:
+  std::shared_ptr<CrossLinks> links_;
   ProjectModel &model_;
   const FormatSettings &settings_;
 };

@@ -5,7 +5,9 @@
 #include <tuple>
 
 #include "format/FormatSettings.h"
+#include "listing/CrossLinks.h"
 #include "listing/RowWriter.h"
+#include "platform/Paths.h"
 #include "platform/TextEncoding.h"
 #include "print/PageCanvas.h"
 #include "project/ProjectModel.h"
@@ -184,8 +186,91 @@ IndexListing::IndexListing(const ProjectModel &model, const FormatSettings &sett
 
 QString IndexListing::JobTitle() const { return model_.OpenedPath; }
 
+bool IndexListing::ShowsLines() const { return IsCrossReference || settings_.LineNo == 1; }
+
+std::vector<IndexRow> CrossReferenceRows(const CrossLinks &links) {
+  const CrossReferences &refs = links.References();
+  // The uses of each listed declaration.
+  std::vector<std::vector<int>> usesOf(refs.declarations.size());
+  for (int u = 0; u < int(refs.uses.size()); ++u) {
+    int d = refs.uses[size_t(u)].declaration;
+    if (refs.declarations[size_t(d)].declaredAt >= 0) d = refs.declarations[size_t(d)].declaredAt;
+    usesOf[size_t(d)].push_back(u);
+  }
+  // Each row's fields one after another in its text, which its views read;
+  // the key first, so that the text tells rows apart.
+  auto makeRow = [](const QByteArray &key, const QByteArray &name, const QByteArray &kind,
+                    const XrefPlace &p, const CrossLinks &links) {
+    QByteArray unit, page;
+    if (const CrossLinks::PrintedRow *printed = links.RowOf(p.file, p.line)) {
+      unit = printed->document;
+      page = QByteArray::number(printed->page);
+    } else {
+      unit = FileNamePart(links.References().files[p.file]).toUtf8();
+    }
+    const QByteArray line = QByteArray::number(p.line);
+    IndexRow row;
+    const QByteArray *fields[] = {&key, &name, &kind, &unit, &page, &line};
+    for (const QByteArray *field : fields) row.text += *field + '\x01';
+    qsizetype at = key.size() + 1;
+    QByteArrayView *views[] = {&row.name, &row.kind, &row.unit, &row.page, &row.line};
+    for (size_t k = 0; k < 5; ++k) {
+      *views[k] = QByteArrayView(row.text.constData() + at, fields[k + 1]->size());
+      at += fields[k + 1]->size() + 1;
+    }
+    return row;
+  };
+  struct Entry {
+    IndexRow row;
+    int declaration;
+  };
+  std::vector<Entry> entries;
+  for (int d = 0; d < int(refs.declarations.size()); ++d) {
+    const XrefDeclaration &decl = refs.declarations[size_t(d)];
+    if (!CrossLinks::Listed(decl)) continue;
+    QByteArray name = decl.name;
+    if (!decl.owner.isEmpty()) name += " (" + decl.owner + ')';
+    IndexRow row = makeRow(CrossLinks::EntryKey(d), name, XrefKindName(decl.kind),
+                           refs.declarations[size_t(links.TargetOf(d))].place, links);
+    row.link = links.TargetKey(d);
+    row.place = CrossLinks::EntryKey(d);
+    entries.push_back({std::move(row), d});
+  }
+  auto key = [](const IndexRow &r) {
+    return std::make_tuple(FoldedAscii(r.unit), r.unit, NumberKey(r.page), NumberKey(r.line),
+                           r.kind, QByteArrayView(r.text));
+  };
+  std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+    if (RoutineOrderLess(a.row.name, b.row.name)) return true;
+    if (RoutineOrderLess(b.row.name, a.row.name)) return false;
+    return key(a.row) < key(b.row);
+  });
+  std::vector<IndexRow> rows;
+  rows.reserve(entries.size() + refs.uses.size());
+  for (Entry &entry : entries) {
+    rows.push_back(std::move(entry.row));
+    const size_t first = rows.size();
+    for (const int u : usesOf[size_t(entry.declaration)]) {
+      const XrefPlace &p = refs.uses[size_t(u)].place;
+      IndexRow row = makeRow(CrossLinks::PlaceKey(p.file, p.line), {}, {}, p, links);
+      row.use = true;
+      row.link = CrossLinks::PlaceKey(p.file, p.line);
+      rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin() + qsizetype(first), rows.end(),
+              [&](const IndexRow &a, const IndexRow &b) { return key(a) < key(b); });
+    // Two uses on one line are one place.
+    rows.erase(std::unique(rows.begin() + qsizetype(first), rows.end(),
+                           [](const IndexRow &a, const IndexRow &b) { return a.text == b.text; }),
+               rows.end());
+  }
+  return rows;
+}
+
 void IndexListing::BeginJob() {
-  rows_ = SortedIndexRows(model_.IndexEntries);
+  rows_ = IsCrossReference
+              ? (CrossReference ? CrossReferenceRows(*CrossReference) : std::vector<IndexRow>{})
+              : SortedIndexRows(model_.IndexEntries);
   fewestCutsAskedFor_.clear();
   widestAskedFor_.clear();
 }
@@ -207,24 +292,24 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   const int gap = canvas.TextWidth(" ");
   const std::vector<int> measuring{
       gap, canvas.TextWidth("MMMMMMMM"), canvas.TextWidth("0123456789"),
-      canvas.TextWidth("abcdefghijklmnopqrstuvwxyz"), settings_.LineNo};
+      canvas.TextWidth("abcdefghijklmnopqrstuvwxyz"), int(ShowsLines())};
   if (measuring != widestAskedFor_) {
     widestAskedFor_ = measuring;
     widestKind_ = widestLine_ = widestPage_ = widestUnit_ = 0;
     for (const IndexRow &row : rows_) {
       widestKind_ = std::max(widestKind_, canvas.TextWidth(row.kind));
       widestUnit_ = std::max(widestUnit_, canvas.TextWidth(row.unit));
-      if (settings_.LineNo == 1) widestLine_ = std::max(widestLine_, canvas.TextWidth(row.line));
+      if (ShowsLines()) widestLine_ = std::max(widestLine_, canvas.TextWidth(row.line));
       widestPage_ = std::max(widestPage_, canvas.TextWidth(row.page));
     }
   }
   const int widestKind = widestKind_, widestLine = widestLine_, widestPage = widestPage_,
             widestUnit = widestUnit_;
   columns_.name = std::max(columns_.name, columns_.keyword + widestKind + gap);
-  if (settings_.LineNo == 1)
+  if (ShowsLines())
     columns_.lineRight = std::min(columns_.lineRight, columns_.pageRight - widestPage - gap);
   const int numbersLeft =
-      settings_.LineNo == 1 ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
+      ShowsLines() ? columns_.lineRight - widestLine : columns_.pageRight - widestPage;
   // A unit column pushed against the numbers moves left, but never over the names.
   columns_.unitRight = numbersLeft - gap;
   // Two blanks at least between a name and its unit: with one, they read
@@ -261,12 +346,13 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
   canvas.SetFont(settings_.HeaderFont());
-  furniture.DrawRow(cursor.Texts.ProjectNameText, {}, "Index", cursor.Y);
+  furniture.DrawRow(cursor.Texts.ProjectNameText, {},
+                    IsCrossReference ? "Cross-reference" : "Index", cursor.Y);
   cursor.Y += canvas.TextHeight("X");
   furniture.DrawRule(cursor.Y);
   cursor.Y += kTitleRowGap;
   canvas.TextOut(columns_.unit, cursor.Y, "Unit");
-  if (settings_.LineNo == 1) canvas.TextOut(columns_.lineTitle, cursor.Y, "Line");
+  if (ShowsLines()) canvas.TextOut(columns_.lineTitle, cursor.Y, "Line");
   furniture.DrawRight("Page", cursor.Y);
   cursor.Y += 2 * g.LineStep;
 }
@@ -328,7 +414,7 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   PageCanvas &canvas = cursor.Canvas;
   const IndexRow &row = rows_[position];
   position += 1;
-  const QByteArrayView first = FirstCharacter(row.name);
+  const QByteArrayView first = row.use ? QByteArrayView() : FirstCharacter(row.name);
   if (!first.isEmpty() && FoldedAscii(first) != letter_) {
     letter_ = FoldedAscii(first);
     canvas.SetFont(settings_.HeaderFont());
@@ -354,19 +440,21 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
     return int(pieces.size());
   };
   int rows = 1;
+  NavigationSink *navigation = canvas.Navigation();
+  if (navigation && !row.place.isEmpty()) navigation->anchor(row.place, cursor.Y);
   if (!row.kind.isEmpty()) canvas.TextOut(columns_.keyword, cursor.Y, row.kind);
   if (!row.name.isEmpty())
     rows = std::max(rows, drawWrapped(row.name, columns_.name, columns_.nameRight));
   if (!row.unit.isEmpty())
     rows = std::max(rows, drawWrapped(row.unit, columns_.unit, columns_.unitRight));
-  if (settings_.LineNo == 1) drawRightAligned(row.line, columns_.lineRight);
+  if (ShowsLines()) drawRightAligned(row.line, columns_.lineRight);
   drawRightAligned(row.page, columns_.pageRight);
   // The whole entry, its continuation rows too, leads to the heading it
   // names, where the unit listing printed it in the same file.
-  if (NavigationSink *navigation = canvas.Navigation())
+  if (navigation)
     navigation->link(QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword,
                            rows * cursor.Geometry.LineStep),
-                     row.text);
+                     row.link.isEmpty() ? row.text : row.link);
   for (int k = 0; k < rows; ++k) cursor.NextRow();
 }
 

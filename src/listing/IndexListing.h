@@ -18,12 +18,23 @@ struct IndexRow {
   // Its fields, read in place: an index of 50,000 routines kept 13 MiB of
   // copies of them. Valid while a copy of text lives (copies share its bytes).
   QByteArrayView name, kind, unit, page, line;
+  // The cross-reference document: where the row leads (else to the place
+  // of text), the place it is itself (its entry), and whether it is one of
+  // an entry's uses, listed under it without a letter of its own.
+  QByteArray link, place;
+  bool use = false;
 };
 IndexRow ParseIndexEntry(const QByteArray &entry);
 // The rows of the entries in the order the index prints them: by name in
 // the routine list's order (RoutineOrderLess), then unit, page and line as
 // numbers, kind; exact duplicates once. The same on every machine.
 std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
+
+class CrossLinks;
+// The rows of the cross-reference document: every routine, method and type
+// the references hold, in the index's order, each followed by the places
+// that use it (by document, page and line), as the listings printed them.
+std::vector<IndexRow> CrossReferenceRows(const CrossLinks &links);
 
 class PageCanvas;
 // text cut into rows of at most width (device units, canvas font) at its
@@ -35,11 +46,17 @@ class IndexListing : public ListingRenderer {
  public:
   IndexListing(const ProjectModel &model, const FormatSettings &settings);
   ListingJob &Job() { return job_; }
+  // Set: this is the cross-reference document of these references, which
+  // the listings printed before it (not owned).
+  const CrossLinks *CrossReference = nullptr;
+  bool IsCrossReference = false;
 
   // Sorts the entries the unit listings recorded, once for the job.
   void BeginJob() override;
   QString JobTitle() const override;
-  QString DocumentTitle() const override { return QStringLiteral("Index"); }
+  QString DocumentTitle() const override {
+    return IsCrossReference ? QStringLiteral("Cross-reference") : QStringLiteral("Index");
+  }
   TextEncoding Encoding() const override { return TextEncoding::Utf8; }
   int ItemCount() const override { return int(rows_.size()); }
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
@@ -54,6 +71,9 @@ class IndexListing : public ListingRenderer {
   };
   const ProjectModel &model_;
   const FormatSettings &settings_;
+  // The line column: in the index with line numbers, always in the
+  // cross-reference (a use is found by its file line).
+  bool ShowsLines() const;
   std::vector<IndexRow> rows_;
   Columns columns_;
   std::vector<int> fewestCutsAskedFor_;  // the columns the unit column below was chosen for

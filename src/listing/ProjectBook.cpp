@@ -39,6 +39,18 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
   BookOutcome outcome;
   // The index covers every unit of this book, and no other.
   model.IndexEntries.clear();
+  // Names link across the whole book: every unit is resolved before the
+  // first is printed.
+  QStringList modules;
+  for (const UnitEntry &entry : model.Units)
+    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile &&
+        !modules.contains(entry.PathToRead()))
+      modules << entry.PathToRead();
+  const bool crossReference = docs.PrepareCrossLinks(modules, true);
+  struct ClearLinks {
+    Documents &docs;
+    ~ClearLinks() { docs.ClearCrossLinks(); }
+  } clearLinks{docs};
   auto print = [&](const PrintEvents &events) {
     const PrintOutcome printed = RunPrint(events, book, PageRange{}, shown);
     outcome.PagesPrinted += printed.PagesPrinted;
@@ -81,6 +93,10 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
     }
     docs.PrepareIndex();
     if (!print(docs.EventsOf(DocumentKind::Index))) return outcome;
+    if (crossReference) {
+      docs.PrepareCrossReference();
+      if (!print(docs.EventsOf(DocumentKind::CrossReference))) return outcome;
+    }
     if (!book.Finish()) throw PrintException(book.errorText().toStdString());
   } catch (...) {
     if (book.Begun()) book.abortDocument();

@@ -58,6 +58,7 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
   };
   const int rightX = cursor_.Geometry.RightX;
   QByteArrayView rest = word;
+  LastWholeX = -1;
   for (;;) {
     const int available = rightX - X;
     const int freshRow = rightX - rowStartX_;
@@ -69,6 +70,7 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
                                  : WidthUpTo(canvas, rest, std::max(available, freshRow));
     if (restWidth <= available || rest.isEmpty()) {
       const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
+      if (rest.size() == word.size()) LastWholeX = X;
       canvas.TextOut(X, cursor_.Y, text);
       if (summed && (!blankAfter || canvas.BlankWidth64(&blank64)))
         X += PageCanvas::Round64(rest64 + blank64);

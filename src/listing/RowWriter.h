@@ -25,6 +25,9 @@ class RowWriter {
   RowWriter(PageCursor &cursor, int rowStartX, std::function<void()> onNewRow = {});
 
   int X = 0;  // where the next word starts
+  // Where the last word DrawWholeOrBroken drew stands when it was drawn
+  // whole, on the cursor's row; -1 when it was broken across rows.
+  int LastWholeX = -1;
   // When set, a new row that does not fit above the foot of the page is not
   // started: NewRow and DrawWholeOrBroken report it, and the caller carries
   // the rest to the next page.

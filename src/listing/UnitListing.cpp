@@ -14,6 +14,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/ClassedLine.h"
+#include "listing/CrossLinks.h"
 #include "listing/LayoutRules.h"
 #include "listing/Lexer.h"
 #include "listing/PageFurniture.h"
@@ -315,6 +316,35 @@ class UnitListingRenderer : public ListingRenderer {
   // Sets an include file's text apart: a rule and a row naming the file
   // the lines that follow come from.
   void DrawPartHeading(int file);
+
+  // Cross links. The reference's file of each file the listing's lines come
+  // from (-1: not resolved).
+  std::vector<int> xrefFiles_;
+  int XrefFileOf(int part) const {
+    return part >= 0 && size_t(part) < xrefFiles_.size() ? xrefFiles_[size_t(part)] : -1;
+  }
+  // A declaration on the file line a row starts: the place its links land on.
+  void ReportDeclarationPlace(int part, int line, int y);
+  // The identifiers of a word drawn whole at x, y that are uses become links.
+  void LinkUses(const LineWord &word, QByteArrayView text, int x, int y);
+  // In the recomputed layout a use is found by its spelling's count on its
+  // file line, the words before it counted as they are drawn; a line whose
+  // start was not drawn on this page run (rows carried onto a page) has
+  // its count unknown and no links.
+  struct SpellingCount {
+    int part = -1, line = 0;
+    std::vector<std::pair<QByteArray, int>> seen;
+    int Next(QByteArrayView name) {
+      for (auto &[spelling, count] : seen)
+        if (QByteArrayView(spelling).compare(name, Qt::CaseInsensitive) == 0) return count++;
+      seen.emplace_back(name.toByteArray(), 1);
+      return 0;
+    }
+  } spellings_;
+  int usesPart_ = -1, usesLine_ = 0;
+  CrossLinks::LineUses usesOn_, declarationsOn_;
+  QByteArray noted_;  // the name the cross-reference document gives part notedPart_
+  int notedPart_ = -1;
 };
 
 void UnitListingRenderer::BeginJob() {
@@ -327,6 +357,13 @@ void UnitListingRenderer::BeginJob() {
   s_.headingsAbove.clear();
   s_.recordedPage = 0;
   s_.recordedOnPage.clear();
+  xrefFiles_.clear();
+  usesPart_ = -1;
+  noted_.clear();
+  notedPart_ = -1;
+  if (l_.CrossLinks)
+    for (const SourcePart &part : model_.SourceParts)
+      xrefFiles_.push_back(l_.CrossLinks->FileOf(part.path));
 }
 
 void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
@@ -341,6 +378,7 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   row_->StopAtFoot = true;
   carried_.reset();
   carry_.reset();
+  spellings_ = SpellingCount{};
   // Columns give x only where every character of the text's fonts is as
   // wide as a blank.
   fixedAdvance64_ = ownBlank64_ = 0;
@@ -400,6 +438,11 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
     fileLine_ = lines.fileLine(position);
     startsFileLine_ = lines.startsFileLine(position);
     fileIndex_ = lines.fileIndex(position);
+    if (startsFileLine_ || spellings_.part != fileIndex_ || spellings_.line != fileLine_) {
+      spellings_.seen.clear();
+      spellings_.part = startsFileLine_ ? fileIndex_ : -1;
+      spellings_.line = fileLine_;
+    }
     partName_.clear();
     if (lines.hasOtherFiles()) {
       partName_ = model_.PartNameOf(lines, position);
@@ -689,6 +732,7 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     }
   }
   TellRow(startsFileLine_ ? fileLine_ : 0, fileIndex_, row_->RowStartX());
+  if (startsFileLine_) ReportDeclarationPlace(fileIndex_, fileLine_, cursor.Y);
   if (StructureSink *sink = Structure(); sink && (opens || closes)) sink->bracket(opens, closes);
   for (const auto &[name, kind] : headings) RecordIndexEntry(name, kind);
   ReportHeading(cursor.Y);
@@ -762,6 +806,81 @@ void UnitListingRenderer::FinishRow(bool rule) {
   cursor.Y += g().LineStep;
 }
 
+void UnitListingRenderer::ReportDeclarationPlace(int part, int line, int y) {
+  CrossLinks *links = l_.CrossLinks;
+  const int file = XrefFileOf(part);
+  if (!links || file < 0) return;
+  // With the cross-reference document, a row of uses is a place its
+  // entries lead to, and it tells them its page.
+  bool place = links->IsTarget(file, line);
+  if (links->EntriesPrinted && !place) {
+    const CrossLinks::LineUses uses = links->UsesOn(file, line);
+    place = uses.first < uses.last;
+  }
+  if (!place) return;
+  if (NavigationSink *navigation = canvas_->Navigation())
+    navigation->anchor(CrossLinks::PlaceKey(file, line), y);
+  if (links->EntriesPrinted) {
+    if (noted_.isNull() || notedPart_ != part) {
+      // As the index names it: "controls.pp/control.inc" for an include file.
+      noted_ = FileNamePartOf(l_.Names().UnitNameText);
+      if (part > 0 && part < model_.SourceParts.size())
+        noted_ += '/' + Encode1252(FileNamePart(model_.SourceParts[part].shown));
+      notedPart_ = part;
+    }
+    links->NoteRow(file, line, cursor_->Page, noted_);
+  }
+}
+
+void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, int x, int y) {
+  NavigationSink *navigation = canvas_->Navigation();
+  if (!navigation) return;
+  const int part = drawingOwn_ ? own_.File : fileIndex_;
+  const int line = drawingOwn_ ? own_.Line : fileLine_;
+  if (!drawingOwn_ && (spellings_.part != part || spellings_.line != line)) return;
+  const int file = XrefFileOf(part);
+  if (file < 0) return;
+  const CrossLinks &links = *l_.CrossLinks;
+  if (usesPart_ != part || usesLine_ != line) {
+    usesOn_ = links.UsesOn(file, line);
+    declarationsOn_ =
+        links.EntriesPrinted ? links.DeclarationsOn(file, line) : CrossLinks::LineUses{};
+    usesPart_ = part;
+    usesLine_ = line;
+  }
+  if (usesOn_.first == usesOn_.last && declarationsOn_.first == declarationsOn_.last) return;
+  // Reserved words are counted as the references count them; only names
+  // drawn in the code's own styles are links.
+  const bool linkable = word.Kind == TokenClass::Plain || word.Kind == TokenClass::ProcName;
+  PageCanvas &canvas = *canvas_;
+  ForEachIdentifier(text, [&](qsizetype at, qsizetype size) {
+    const QByteArrayView name = text.sliced(at, size);
+    const int column = drawingOwn_ ? int(own_.At + at) + 1 : 0;
+    const int ordinal = drawingOwn_ ? 0 : spellings_.Next(name);
+    // A word moved to the next row or broken across rows is no link.
+    if (!linkable || x < 0) return;
+    QByteArray key;
+    if (const int use = drawingOwn_ ? links.UseAtColumn(usesOn_, column, int(size))
+                                    : links.UseByOrdinal(usesOn_, name, ordinal);
+        use >= 0) {
+      key = links.TargetKey(links.References().uses[size_t(use)].declaration);
+    } else if (declarationsOn_.first < declarationsOn_.last) {
+      // A name where it is declared leads to its entry in the cross-reference.
+      int d = drawingOwn_ ? links.DeclarationAtColumn(declarationsOn_, column, int(size))
+                          : links.DeclarationByOrdinal(declarationsOn_, name, ordinal);
+      if (d >= 0 && links.References().declarations[size_t(d)].declaredAt >= 0)
+        d = links.References().declarations[size_t(d)].declaredAt;
+      if (d < 0 || !CrossLinks::Listed(links.References().declarations[size_t(d)])) return;
+      key = CrossLinks::EntryKey(d);
+    } else {
+      return;
+    }
+    const int left = x + (at > 0 ? canvas.TextWidth(text.first(at)) : 0);
+    const int right = x + canvas.TextWidth(text.first(at + size));
+    navigation->link(QRect(left, y, right - left, canvas.TextHeight(name)), key);
+  });
+}
+
 bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, qsizetype offset) {
   PageCanvas &canvas = *canvas_;
   RowWriter &row = *row_;
@@ -788,6 +907,8 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   // afresh from the line on each page.
   const QByteArray upper = upperName ? word.Text.toUpper() : QByteArray();
   const QByteArray &text = upperName ? upper : word.Text;
+  // Where the word was drawn whole, for its links.
+  int drawnX = -1;
   if (offset > 0) {
     // The rest of a word broken across the foot of the previous page.
     if (const qsizetype drawn = row.DrawWholeOrBroken(QByteArrayView(text).sliced(offset), blank);
@@ -796,8 +917,10 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   } else if (upperName) {
     if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0)
       return carryFrom(0, drawn);
+    drawnX = row.LastWholeX;
   } else if (sectionLine) {
     canvas.TextOut(start, y, text);
+    drawnX = start;
     row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
   } else if (kind == TokenClass::Reserved && text.size() > 1 && text.endsWith(';')) {
     // "end;", "override;": the ";" is never in the reserved-word style.
@@ -811,7 +934,10 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
   } else {
     if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0)
       return carryFrom(0, drawn);
+    drawnX = row.LastWholeX;
   }
+  if (l_.CrossLinks && word.Lex == Lexeme::Code && offset == 0)
+    LinkUses(word, text, drawnX, cursor_->Y);
 
   // A word glued to the one before it ("'x';") shares its row: the row
   // breaks only where a blank stands, before the whole glued run.
@@ -937,6 +1063,7 @@ bool UnitListingRenderer::OpenOwnRow(bool nextLine) {
   row_->SetRowStartX(ownStartX_);
   row_->X = ownStartX_;
   TellRow(own_.Line, own_.File, ownStartX_);
+  ReportDeclarationPlace(own_.File, own_.Line, cursor_->Y);
   return true;
 }
 

@@ -12,6 +12,7 @@ namespace scrivane {
 struct FormatSettings;
 struct ProjectModel;
 class ProjectScope;
+class CrossLinks;
 
 // The form image printed on page 1, as found on disk (FindFormImageFiles);
 // empty when there is none.
@@ -33,6 +34,11 @@ class UnitListing {
   // make bookmarks and places, but their index entries are not kept in the
   // model (80 bytes and more a routine, for the whole print).
   bool KeepsIndexEntries = true;
+  // The cross-references of the print, when the names in the code link to
+  // their declarations: each use of one drawn becomes a link, and each
+  // declaration's row a place to land on; the pages of those rows are noted
+  // there for the cross-reference document. Not owned; null: no links.
+  class CrossLinks *CrossLinks = nullptr;
   // Listed routine headings laid out so far that came while a block was
   // still open (blocks that did not pair up before them).
   int HeadingsInsideBlocks() const;

@@ -183,6 +183,10 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
       document.rows.push_back(std::move(heading));
       return;
     }
+    lastBytes_ = text.toByteArray();
+    while (lastBytes_.endsWith(' ')) lastBytes_.chop(1);
+    lastFont_ = font;
+    lastEncoding_ = encoding;
     piece.kind = kind_;
     piece.newWord = wordStarted_ && !nextContinues_;
     piece.blanks = std::move(pendingBlanks_);
@@ -259,8 +263,55 @@ void WebBookRecorder::outlineEntry(const QString &title, int y) {
     pendingOutline_.push_back(title);
 }
 
+void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) {
+  WebDocument &document = Current();
+  if (document.rows.empty() || document.rows.back().pieces.empty()) return;
+  std::vector<WebPiece> &pieces = document.rows.back().pieces;
+  WebPiece &last = pieces.back();
+  if (last.link.size() || last.y < area.top() || last.y > area.bottom()) return;
+  if (area.left() <= last.x + 1 && area.right() + 1 >= last.x + last.width - 1) {
+    last.link = key;
+    return;
+  }
+  // The bytes of the last text before the area, and up to its end.
+  TextMeasurer &measurer = device_.measurer();
+  const QByteArrayView bytes(lastBytes_);
+  auto offsetAt = [&](int x) {
+    qsizetype at = 0;
+    while (at < bytes.size() &&
+           last.x + measurer.textWidthIn(lastFont_, bytes.first(at), lastEncoding_) < x - 1)
+      at += CharacterLength(bytes, at, lastEncoding_);
+    return at;
+  };
+  const qsizetype from = offsetAt(area.left());
+  const qsizetype to = std::max(from, offsetAt(area.right() + 1));
+  if (from >= to || to > bytes.size()) return;
+  auto piece = [&](qsizetype start, qsizetype end, bool newWord) {
+    WebPiece p = last;
+    p.text = DecodeText(bytes.sliced(start, end - start), lastEncoding_);
+    p.x = last.x +
+          (start > 0 ? measurer.textWidthIn(lastFont_, bytes.first(start), lastEncoding_) : 0);
+    p.width = last.x + measurer.textWidthIn(lastFont_, bytes.first(end), lastEncoding_) - p.x;
+    p.newWord = newWord;
+    if (start > 0) p.blanks.clear();  // the blanks before the text stand before its first piece
+    p.link.clear();
+    return p;
+  };
+  const bool newWord = last.newWord;
+  std::vector<WebPiece> parts;
+  if (from > 0) parts.push_back(piece(0, from, newWord));
+  parts.push_back(piece(from, to, from == 0 && newWord));
+  parts.back().link = key;
+  if (to < bytes.size()) parts.push_back(piece(to, bytes.size(), false));
+  // A later name of the same text cuts what is left after this one.
+  lastBytes_ = bytes.sliced(to).toByteArray();
+  pieces.pop_back();
+  for (WebPiece &p : parts) pieces.push_back(std::move(p));
+}
+
 void WebBookRecorder::link(const QRect &area, const QByteArray &key) {
   WebDocument &document = Current();
+  if (document.listing) return LinkListingText(area, key);
   // Every text of this sheet inside the area leads there.
   for (auto it = document.rows.rbegin(); it != document.rows.rend() && it->sheet == sheet_; ++it)
     for (WebPiece &piece : it->pieces)

@@ -159,6 +159,12 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
     QString text;
   } pendingNumber_;
   TextEncoding encoding_ = TextEncoding::Windows1252;  // of the listing's last text
+  // The listing's last text as drawn, its trailing blanks left out: a link
+  // to a name inside it ("Add" of "FList.Add(Item);") cuts it into pieces.
+  QByteArray lastBytes_;
+  FontSpec lastFont_;
+  TextEncoding lastEncoding_ = TextEncoding::Windows1252;
+  void LinkListingText(const QRect &area, const QByteArray &key);
 };
 
 // Where the pages go and what they say about themselves.

@@ -24,7 +24,7 @@ const char kEveryKey[] =
     "[Header]\nLine1A=1\nLine1B=2\nLine1C=4\nBorder=2\n[Footer]\nLine3B=3\nLine3C=5\n"
     "[Main]\nStyle=1\nHint=0\nMeasure=1\nReserve=2\nPagesPerSheet=4\n"
     "[Switch]\nLineNo=1\nLineNumbersFrom=1\nFollowIncludes=0\nFormData=0\nImplementationRoutines="
-    "0\nLayout=1\n"
+    "0\nLayout=1\nCrossLinks=0\n"
     "Blocks=1\nAuto=1\nHeader=1\nFooter=1\nTitle=1\nPath1=1\nPath2=1\nSpacer=1\nLower=1\nBold="
     "1\nNames=1\nBegins=7\n"
     "Include=1\n"

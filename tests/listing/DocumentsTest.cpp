@@ -3,7 +3,10 @@
 // headings are printed, tiny sheets and huge words.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <map>
 #include <random>
@@ -83,6 +86,9 @@ struct Rig {
         break;
       case DocumentKind::Index:
         docs.PrepareIndex();
+        break;
+      case DocumentKind::CrossReference:
+        docs.PrepareCrossReference();
         break;
       case DocumentKind::Form:
         break;
@@ -678,5 +684,68 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
       }
       EXPECT_EQ(joined, row.text) << width;
     }
+  }
+}
+
+// The cross-reference keeps the index's columns: at the smallest and the
+// largest listing size no text runs into the next on its row, long names
+// and a long unit name wrap, and every routine and type is there with a row
+// for each line that uses it.
+TEST(CrossReferenceListing, NoColumnOverprintsAt8And14Points) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("a_rather_long_unit_file_name_for_its_column.pas");
+  QList<QByteArray> lines = {"unit Main;", "interface", "implementation", "type"};
+  for (int r = 0; r < 20; ++r)
+    lines << "  TAVeryLongTypeNameThatNoColumnOfTheCrossReferenceHolds" + QByteArray::number(r) +
+                 " = record X: Integer; end;";
+  for (int r = 0; r < 40; ++r)
+    lines << "procedure Plain" + QByteArray::number(r) + "(A: TAVeryLongTypeNameThatNoColumnOf" +
+                 "TheCrossReferenceHolds" + QByteArray::number(r % 20) + ");"
+          << "begin"
+          << "end;";
+  lines << "procedure CallsEveryOne;"
+        << "var V: TAVeryLongTypeNameThatNoColumnOfTheCrossReferenceHolds0;"
+        << "begin";
+  for (int r = 0; r < 40; ++r) lines << "  Plain" + QByteArray::number(r) + "(V);";
+  lines << "end;"
+        << "end.";
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(lines.join('\n') + '\n');
+  file.close();
+  for (int size : {8, 14}) {
+    Rig rig;
+    rig.settings.BSize = size;
+    rig.settings.Header = rig.settings.Footer = 1;
+    rig.model.CurrentUnitPath = path;
+    rig.model.SourceLines = lines;
+    rig.model.SourceParts = {SourcePart{path, QFileInfo(path).fileName()}};
+    ASSERT_TRUE(rig.docs.PrepareCrossLinks({path}, true));
+    rig.Prepare(DocumentKind::Unit);
+    PaginateDocument(rig.docs.EventsOf(DocumentKind::Unit), rig.printer);
+    rig.Prepare(DocumentKind::CrossReference);
+    PageCanvas measure(rig.printer);
+    measure.SetMeasureMode();
+    measure.SetFont(rig.settings.BaseFont());
+    int entries = 0, uses = 0;
+    for (const QStringList &page : rig.AllPages(DocumentKind::CrossReference)) {
+      auto texts = Texts(page);
+      std::stable_sort(texts.begin(), texts.end(), [](const Text &a, const Text &b) {
+        return a.y != b.y ? a.y < b.y : a.x < b.x;
+      });
+      for (size_t k = 0; k + 1 < texts.size(); ++k)
+        if (texts[k].y == texts[k + 1].y && texts[k].y > 1100)
+          EXPECT_LT(texts[k].x + measure.TextWidth(texts[k].text.toLatin1()), texts[k + 1].x)
+              << "size " << size << ": " << texts[k].text.toStdString() << " | "
+              << texts[k + 1].text.toStdString();
+      for (const Text &t : texts) {
+        entries += t.text == u"procedure" || t.text == u"record";
+        uses += t.text.startsWith(u"a_rather") && t.x > 2000;
+      }
+    }
+    EXPECT_EQ(entries, 41 + 20) << "size " << size;
+    // Each entry's own row and the lines that use it: a type in its
+    // routines' headers, CallsEveryOne's variable, each routine's call.
+    EXPECT_EQ(uses, entries + 40 + 1 + 40) << "size " << size;
   }
 }

@@ -92,8 +92,14 @@ QStringList RecordDocument(const GoldenRow &row) {
       docs.PrepareProject();
       break;
     case DocumentKind::Index:
+    case DocumentKind::CrossReference:
       // Every unit of the project laid out as an entire-project run does.
       model.IndexEntries.clear();
+      if (row.document == DocumentKind::CrossReference) {
+        QStringList modules;
+        for (const UnitEntry &entry : model.Units) modules << entry.PathToRead();
+        docs.PrepareCrossLinks(modules, true);
+      }
       for (int i = 0; i < model.Units.size(); ++i) {
         RecordedMessages messages;
         ReaderContext ctx{model, settings, messages, false, {}};
@@ -105,6 +111,7 @@ QStringList RecordDocument(const GoldenRow &row) {
         PaginateDocument(docs.Unit.Events(), printer);
       }
       docs.PrepareIndex();
+      docs.PrepareCrossReference();
       break;
   }
   VirtualPrintTarget target(printer);
@@ -155,6 +162,7 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
       {"stock.pas", DocumentKind::Procedures, "stock-procedures"},
       {"inventory.dpr", DocumentKind::Project, "inventory-project"},
       {"inventory.dpr", DocumentKind::Index, "inventory-index"},
+      {"inventory.dpr", DocumentKind::CrossReference, "inventory-xref"},
       // Each of these lost text or misplaced it before: directives and
       // comments after a header's ";", block words in a "//" comment, "//"
       // inside a comment or a string; and blank pages after the last line.

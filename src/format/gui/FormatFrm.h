@@ -69,6 +69,7 @@ class FormatDialog : public QDialog {
   QCheckBox *FormDataWhole = nullptr;
   QCheckBox *ImplementationRoutinesBox = nullptr;
   QCheckBox *KeepSourceLayoutBox = nullptr;
+  QCheckBox *CrossLinksBox = nullptr;
   QComboBox *SheetBox = nullptr;  // pages on a printed sheet: 1, 2 or 4
   QCheckBox *autoFormatBox = nullptr, *blockDiagramBox = nullptr, *lineNumbersBox = nullptr,
             *lineBetweenRoutinesBox = nullptr, *unitPathBox = nullptr, *lowerCaseBox = nullptr,

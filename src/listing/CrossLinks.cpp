@@ -1,0 +1,149 @@
+#include "listing/CrossLinks.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <tuple>
+
+namespace scrivane {
+
+CrossLinks::CrossLinks(CrossReferences refs) : refs_(std::move(refs)) {
+  for (int i = 0; i < refs_.files.size(); ++i) {
+    files_.insert(refs_.files[i], i);
+    const QString real = QFileInfo(refs_.files[i]).canonicalFilePath();
+    if (!real.isEmpty() && !files_.contains(real)) files_.insert(real, i);
+  }
+  targets_.reserve(refs_.declarations.size());
+  for (int d = 0; d < int(refs_.declarations.size()); ++d) {
+    const XrefPlace &p = refs_.declarations[size_t(TargetOf(d))].place;
+    targets_.push_back(quint64(quint32(p.file)) << 32 | quint32(p.line));
+  }
+  std::sort(targets_.begin(), targets_.end());
+  targets_.erase(std::unique(targets_.begin(), targets_.end()), targets_.end());
+  declarationsByPlace_.resize(refs_.declarations.size());
+  for (int d = 0; d < int(declarationsByPlace_.size()); ++d) declarationsByPlace_[size_t(d)] = d;
+  auto place = [this](int d) {
+    const XrefPlace &p = refs_.declarations[size_t(d)].place;
+    return std::tuple(p.file, p.line, p.column);
+  };
+  std::sort(declarationsByPlace_.begin(), declarationsByPlace_.end(),
+            [&](int a, int b) { return place(a) < place(b); });
+}
+
+bool CrossLinks::Listed(const XrefDeclaration &d) {
+  if (d.declaredAt >= 0) return false;
+  switch (d.kind) {
+    case XrefKind::Unit:
+    case XrefKind::Constant:
+    case XrefKind::Variable:
+      return false;
+    default:
+      return true;
+  }
+}
+
+CrossLinks::LineUses CrossLinks::DeclarationsOn(int file, int line) const {
+  const auto at = [this](int d) {
+    const XrefPlace &p = refs_.declarations[size_t(d)].place;
+    return std::pair(p.file, p.line);
+  };
+  const auto first = std::lower_bound(declarationsByPlace_.begin(), declarationsByPlace_.end(),
+                                      std::pair(file, line),
+                                      [&](int d, std::pair<int, int> v) { return at(d) < v; });
+  auto last = first;
+  while (last != declarationsByPlace_.end() && at(*last) == std::pair(file, line)) ++last;
+  return {int(first - declarationsByPlace_.begin()), int(last - declarationsByPlace_.begin())};
+}
+
+int CrossLinks::DeclarationAtColumn(LineUses on, int column, int length) const {
+  for (int i = on.first; i < on.last; ++i) {
+    const int d = declarationsByPlace_[size_t(i)];
+    const XrefDeclaration &decl = refs_.declarations[size_t(d)];
+    if (decl.place.column == column && decl.name.size() == length) return d;
+  }
+  return -1;
+}
+
+int CrossLinks::DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordinal) const {
+  for (int i = on.first; i < on.last; ++i) {
+    const int d = declarationsByPlace_[size_t(i)];
+    const XrefDeclaration &decl = refs_.declarations[size_t(d)];
+    if (decl.place.ordinal == ordinal &&
+        QByteArrayView(decl.name).compare(name, Qt::CaseInsensitive) == 0)
+      return d;
+  }
+  return -1;
+}
+
+void CrossLinks::NoteRow(int file, int line, int page, const QByteArray &document) {
+  // A page laid out again (a print after its pagination) says the same.
+  PrintedRow &row = printed_[quint64(quint32(file)) << 32 | quint32(line)];
+  row.page = page;
+  if (row.document != document) row.document = document;
+}
+
+const CrossLinks::PrintedRow *CrossLinks::RowOf(int file, int line) const {
+  const auto it = printed_.constFind(quint64(quint32(file)) << 32 | quint32(line));
+  return it == printed_.constEnd() ? nullptr : &*it;
+}
+
+int CrossLinks::FileOf(const QString &path) const {
+  if (const auto it = files_.constFind(path); it != files_.constEnd()) return *it;
+  const QString real = QFileInfo(path).canonicalFilePath();
+  if (real.isEmpty()) return -1;
+  return files_.value(real, -1);
+}
+
+int CrossLinks::TargetOf(int declaration) const {
+  const XrefDeclaration &d = refs_.declarations[size_t(declaration)];
+  return d.body >= 0 ? d.body : declaration;
+}
+
+QByteArray CrossLinks::PlaceKey(int file, int line) {
+  return 'x' + QByteArray::number(file) + ':' + QByteArray::number(line);
+}
+
+QByteArray CrossLinks::TargetKey(int declaration) const {
+  const XrefPlace &p = refs_.declarations[size_t(TargetOf(declaration))].place;
+  return PlaceKey(p.file, p.line);
+}
+
+bool CrossLinks::IsTarget(int file, int line) const {
+  return std::binary_search(targets_.begin(), targets_.end(),
+                            quint64(quint32(file)) << 32 | quint32(line));
+}
+
+CrossLinks::LineUses CrossLinks::UsesOn(int file, int line) const {
+  auto before = [](const XrefUse &u, std::pair<int, int> at) {
+    return std::pair(u.place.file, u.place.line) < at;
+  };
+  auto after = [](std::pair<int, int> at, const XrefUse &u) {
+    return at < std::pair(u.place.file, u.place.line);
+  };
+  const auto first =
+      std::lower_bound(refs_.uses.begin(), refs_.uses.end(), std::pair(file, line), before);
+  const auto last = std::upper_bound(first, refs_.uses.end(), std::pair(file, line), after);
+  return {int(first - refs_.uses.begin()), int(last - refs_.uses.begin())};
+}
+
+int CrossLinks::UseAtColumn(LineUses on, int column, int length) const {
+  for (int i = on.first; i < on.last; ++i) {
+    const XrefUse &u = refs_.uses[size_t(i)];
+    if (u.place.column == column) return u.length == length ? i : -1;
+    if (u.place.column > column) break;
+  }
+  return -1;
+}
+
+int CrossLinks::UseByOrdinal(LineUses on, QByteArrayView name, int ordinal) const {
+  for (int i = on.first; i < on.last; ++i) {
+    const XrefUse &u = refs_.uses[size_t(i)];
+    if (u.place.ordinal != ordinal || u.length != name.size()) continue;
+    // The use names what it is spelt as: its declaration's name.
+    if (QByteArrayView(refs_.declarations[size_t(u.declaration)].name)
+            .compare(name, Qt::CaseInsensitive) == 0)
+      return i;
+  }
+  return -1;
+}
+
+}  // namespace scrivane
