@@ -341,6 +341,7 @@ class UnitListingRenderer : public ListingRenderer {
       return 0;
     }
   } spellings_;
+  int joinedUpTo_ = 0;  // the last file line the line being laid out stands for
   int usesPart_ = -1, usesLine_ = 0;
   CrossLinks::LineUses usesOn_, declarationsOn_;
   QByteArray noted_;  // the name the cross-reference document gives part notedPart_
@@ -452,6 +453,12 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
     if (OwnLayoutAt(position)) {
       LayOutOwnLine(position, std::nullopt);
     } else {
+      // The file lines a header joined into this line (or blank lines left
+      // out after it) land on its row.
+      joinedUpTo_ = fileLine_;
+      if (startsFileLine_ && position + 1 < lines.size() &&
+          lines.fileIndex(position + 1) == fileIndex_ && lines.fileLine(position + 1) > fileLine_)
+        joinedUpTo_ = lines.fileLine(position + 1) - 1;
       LayOutLine(lines[position]);
       s_.layout.LineX = s_.layout.NextLineX;
     }
@@ -732,7 +739,9 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
     }
   }
   TellRow(startsFileLine_ ? fileLine_ : 0, fileIndex_, row_->RowStartX());
-  if (startsFileLine_) ReportDeclarationPlace(fileIndex_, fileLine_, cursor.Y);
+  if (startsFileLine_)
+    for (int line = fileLine_; line <= std::max(fileLine_, joinedUpTo_); ++line)
+      ReportDeclarationPlace(fileIndex_, line, cursor.Y);
   if (StructureSink *sink = Structure(); sink && (opens || closes)) sink->bracket(opens, closes);
   for (const auto &[name, kind] : headings) RecordIndexEntry(name, kind);
   ReportHeading(cursor.Y);

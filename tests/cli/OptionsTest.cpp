@@ -217,7 +217,7 @@ TEST(Options, UsageErrorsSayWhatIsWrong) {
       {{"--form-text", "a.dfm", "--unit", "x"}, "--unit does not apply to --form-text"},
       {{"--form-text", "a.dfm", "--include-uses"}, "--include-uses does not apply to --form-text"},
       {{"a.pas", "--document", "book", "-o", "x.pdf"},
-       "unknown --document value 'book' (unit, procedures, project or index)"},
+       "unknown --document value 'book' (unit, procedures, project, index or xref)"},
       {{"p.dpr", "--all", "--unit", "x", "-o", "x.pdf"},
        "--all prints every document of the project: no --document, --unit or --select"},
       {{"p.dpr", "--all", "--document", "index", "-o", "x.pdf"},
