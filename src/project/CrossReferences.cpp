@@ -1516,8 +1516,9 @@ class Resolver {
     return n;
   }
 
-  // "procedure(a: T) of object; cdecl;" after the "=" of a type.
-  void ProceduralType() {
+  // "procedure(a: T) of object", "reference to function: T", "... is nested":
+  // the parameters name nothing outside, the result type ends at a stop.
+  void ProceduralSignature(std::initializer_list<Name> resultStops) {
     if (Is("reference")) pos_ += 2;
     const bool function = Is("function");
     ++pos_;
@@ -1525,10 +1526,15 @@ class Resolver {
     Parameters(&dummy, nullptr);
     if (function && Is(":")) {
       ++pos_;
-      TypeExpression({";", "of"});
+      TypeExpression(resultStops);
     }
     if (Is("of")) pos_ += 2;
     if (Is("is")) pos_ += 2;
+  }
+
+  // "procedure(a: T) of object; cdecl;" after the "=" of a type.
+  void ProceduralType() {
+    ProceduralSignature({";", "of"});
     Skip(";");
     while (RoutineDirectives().count(Text(pos_)) && !IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ",") &&
            !IsAt(pos_ + 1, "=")) {
@@ -1551,30 +1557,14 @@ class Resolver {
       return s;
     }
     if (Is("(")) {
-      ++pos_;
-      while (!AtEnd() && !Is(")")) {
-        if (IsName(pos_)) {
-          // The values of an enumeration written in place belong to the scope around.
-          ++pos_;
-        } else {
-          ++pos_;
-        }
-      }
+      // The values of an enumeration written in place are no declarations
+      // the book links to: they are stepped over.
+      while (!AtEnd() && !Is(")")) ++pos_;
       Skip(")");
       return nullptr;
     }
     if (IsRoutineWord(pos_) || Is("reference")) {
-      if (Is("reference")) pos_ += 2;
-      const bool function = Is("function");
-      ++pos_;
-      Scope dummy;
-      Parameters(&dummy, nullptr);
-      if (function && Is(":")) {
-        ++pos_;
-        TypeExpression({";", "of", ")", "="});
-      }
-      if (Is("of")) pos_ += 2;
-      if (Is("is")) pos_ += 2;
+      ProceduralSignature({";", "of", ")", "="});
       return nullptr;
     }
     if (Is("specialize")) ++pos_;
