@@ -156,10 +156,18 @@ void PrintCommands::RunUnitCommand(UnitCommand command) {
     if (model_.FormMode && command != UnitCommand::UnitListDoubleClick)
       Flags.IndexAvailable = false;
     PrintJob &job = model_.FormMode ? Job(DocumentKind::Form) : Job(DocumentKind::Unit);
-    if (printing)
+    if (printing) {
+      // A printed unit's names lead to its own declarations; the preview
+      // has nothing to follow them with.
+      Docs.PrepareUnitCrossLinks();
+      struct ClearLinks {
+        Documents &docs;
+        ~ClearLinks() { docs.ClearCrossLinks(); }
+      } clearLinks{Docs};
       PrintNow(job, Flags.DirectPrint);
-    else
+    } else {
       ShowPreviewOf(job);
+    }
 
     switch (command) {
       case UnitCommand::PreviewMenu:

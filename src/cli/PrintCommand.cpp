@@ -426,7 +426,11 @@ int PrintSession::Run() {
     model_.Routines = {};
   }
   ReturnFreedHeap();
-  return Print(model_.FormMode ? DocumentKind::Form : DocumentKind::Unit, unitName);
+  if (model_.FormMode) return Print(DocumentKind::Form, unitName);
+  docs_.PrepareUnitCrossLinks();
+  const int status = Print(DocumentKind::Unit, unitName);
+  docs_.ClearCrossLinks();
+  return status;
 }
 
 bool PrintSession::SelectRoutines(const QString &unitName) {

@@ -158,7 +158,8 @@ constexpr std::array kRows = {
           "source out afresh"),
     Switch("Switch", "CrossLinks", &S::CrossLinks, 1,
            "in a PDF or web book, each name in the code that names a routine, type, constant or "
-           "variable the book declares links to its declaration (0: no such links)"),
+           "variable the book declares links to its declaration; in a unit printed alone, each "
+           "name the unit declares itself (0: no such links)"),
     Switch("Switch", "Blocks", &S::Blocks, 0, "the block diagram: a bar beside each begin..end"),
     Switch("Switch", "Auto", &S::Auto, 0,
            "automatic formatting: the listing leaves out the source's blank lines"),

@@ -32,6 +32,18 @@ bool Documents::PrepareCrossLinks(const QStringList &modules, bool entriesPrinte
   return true;
 }
 
+bool Documents::PrepareUnitCrossLinks() {
+  const int unit = model_.SelectedUnit;
+  if (model_.FormMode || unit < 0 || unit >= model_.Units.size() ||
+      model_.Units[unit].kind == EntryKind::FormFile) {
+    ClearCrossLinks();
+    return false;
+  }
+  // Resolved alone, the unit knows no other unit's declarations: a name
+  // they declare stays unresolved, so no use leads out of the print.
+  return PrepareCrossLinks({model_.Units[unit].PathToRead()}, false);
+}
+
 void Documents::ClearCrossLinks() {
   Unit.CrossLinks = nullptr;
   CrossReference.CrossReference = nullptr;

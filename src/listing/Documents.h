@@ -62,6 +62,10 @@ class Documents {
   // entriesPrinted: the cross-reference document prints after the listings.
   // False when [Switch] CrossLinks is off.
   bool PrepareCrossLinks(const QStringList &modules, bool entriesPrinted);
+  // The highlighted unit printed on its own: its names link to what it
+  // declares itself (with its include files), and to nothing another
+  // unit declares, whose pages are not in the print.
+  bool PrepareUnitCrossLinks();
   void ClearCrossLinks();
   const CrossLinks *Links() const { return links_.get(); }
   // Names for the cross-reference document of the links prepared.

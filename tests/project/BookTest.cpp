@@ -282,6 +282,34 @@ TEST_F(Book, UnitAloneHasItsRoutinesAtTheTopOfTheOutline) {
   EXPECT_EQ(book.object(book.trailer()["/Info"].toString())["/Title"].toString(), "u:stock.pas");
 }
 
+// A unit printed on its own (not as a book) links each name it declares
+// itself to the declaration, and leads nowhere else: mainform.pas calls
+// stock.pas, whose pages are not in its print. Every use the references
+// find in it alone is a link, none is an empty one; both switches turn
+// them off.
+TEST_F(Book, UnitPrintedAloneLinksInsideItself) {
+  for (const QString name : {"stock.pas", "mainform.pas"}) {
+    const QString unit = testsupport::sourceDir() + "/examples/" + name;
+    const QString pdf = dir.filePath(name + ".pdf");
+    const auto run = RunPrintTool({unit, "-o", pdf});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const LinkCounts links = CheckLinks(ReadBack(pdf));
+    const QStringList uses =
+        RunTool(printtool::Program(), {"--list-xref", unit}).split('\n').filter("U\t");
+    EXPECT_GE(uses.size(), 10) << name.toStdString();
+    EXPECT_EQ(links.uses, uses.size()) << name.toStdString();
+    EXPECT_EQ(links.entries + links.index + links.routines + links.units, 0);
+    for (const QStringList &off :
+         {QStringList{"--no-cross-links"}, QStringList{"--set", "Switch.CrossLinks=0"}}) {
+      ASSERT_EQ(RunPrintTool(QStringList{unit, "-o", pdf} + off).status, 0);
+      const ReadBack plain(pdf);
+      for (const QString &page : plain.pageObjects)
+        EXPECT_TRUE(plain.object(page)["/Annots"].toArray().isEmpty())
+            << off.join(' ').toStdString();
+    }
+  }
+}
+
 // Two or four pages on a sheet: every bookmark and link leads to the sheet
 // that holds the page it led to, and a link still covers its row's words.
 TEST_F(Book, BookmarksAndLinksFindTheirPageOnASheetOfSeveral) {

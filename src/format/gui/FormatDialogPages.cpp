@@ -181,7 +181,7 @@ QWidget *FormatDialog::BuildMarginsTab() {
                                      &FormatSettings::ImplementationRoutines));
   settingsLayout->addWidget(
       checkBox(KeepSourceLayoutBox, "&Keep the source's own layout", &FormatSettings::Layout));
-  settingsLayout->addWidget(checkBox(CrossLinksBox, "Link names in a book to their declarations",
+  settingsLayout->addWidget(checkBox(CrossLinksBox, "Link names in the code to their declarations",
                                      &FormatSettings::CrossLinks));
 
   auto *namesGroup = new QGroupBox(QStringLiteral("Procedure Names"));
