@@ -5,9 +5,11 @@
 # Lazarus example project with forms; then what --list-xref finds there and
 # how long it takes. Figures only; nothing here passes or fails.
 # The oracle reads a unit set only when it can read every unit it uses:
-# ORACLE_ARGS adds folders of such units (-FuDIR), include folders (-FiDIR)
-# and defines (-dNAME). Without them the RTL and the LCL are missing, and
-# the oracle says where it stopped.
+# fcl-passrc is read with the interfaces of Free Pascal's own run-time
+# library (rtl, fcl-base, rtl-objpas), a few of their words replaced as
+# tests/xref/rtl-patches.txt says (what the resolver has not learnt).
+# ORACLE_ARGS adds folders of further units (-FuDIR), include folders
+# (-FiDIR) and defines (-dNAME); the oracle says where it stopped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -16,12 +18,23 @@ program=$build/src/scrivane-print
 oracle=$build/tests/xref-oracle/oracle
 passrc=/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src
 example=/usr/lib/lazarus/2.2.6/examples/address_book
+fpcsrc=/usr/share/fpcsrc/3.2.2
 read -r -a extra <<<"${ORACLE_ARGS:-}"
+for dir in rtl/linux rtl/unix rtl/objpas rtl/inc packages/fcl-base/src packages/rtl-objpas/src/inc; do
+  extra+=("-Fu$fpcsrc/$dir")
+done
+for dir in rtl/linux rtl/unix rtl/inc rtl/x86_64 rtl/linux/x86_64 rtl/objpas rtl/objpas/sysutils \
+  rtl/objpas/classes packages/rtl-objpas/src/inc packages/fcl-base/src; do
+  extra+=("-Fi$fpcsrc/$dir")
+done
+extra+=(--patches=tests/xref/rtl-patches.txt --book-patches=tests/xref/book-patches.txt)
 oracle_args=()
 for a in "${extra[@]}"; do oracle_args+=(--oracle-arg "$a"); done
+plain_args=()
+for a in ${ORACLE_ARGS:-}; do plain_args+=(--oracle-arg "$a"); done
 
 compare() {
-  python3 tests/xref/compare.py "$program" "$oracle" "${oracle_args[@]}" "$@" 2>&1 |
+  python3 tests/xref/compare.py "$program" "$oracle" "$@" 2>&1 |
     sed 's/^/  /' | head -n "${LINES_SHOWN:-30}"
 }
 counts() {
@@ -37,12 +50,12 @@ trap 'rm -rf "$tmp"' EXIT
 
 echo "The fixed book of the tests (tests/xref/fixture):"
 fixture=tests/xref/fixture
-compare "$fixture/system.pas" "$fixture/shapes.pas" "$fixture/tally.pas" "$fixture/main.lpr"
+compare "${plain_args[@]}" "$fixture/system.pas" "$fixture/shapes.pas" "$fixture/tally.pas" "$fixture/main.lpr"
 echo
 echo "fcl-passrc/src as one book:"
-compare "$passrc"/*.pp "$passrc"/*.pas
+compare "${oracle_args[@]}" "$passrc"/*.pp "$passrc"/*.pas
 counts "$passrc"/*.pp "$passrc"/*.pas
 echo
 echo "Lazarus example with forms ($example):"
-compare "$example/addrbook.lpr" "$example/frmmain.pas"
+compare "${oracle_args[@]}" "$example/addrbook.lpr" "$example/frmmain.pas"
 counts "$example/addrbook.lpi"
