@@ -1,0 +1,9 @@
+unit Buttons;
+
+{$mode objfpc}{$H+}
+
+interface
+
+implementation
+
+end.

@@ -1,0 +1,9 @@
+unit Interfaces;
+
+{$mode objfpc}{$H+}
+
+interface
+
+implementation
+
+end.

@@ -1,0 +1,9 @@
+unit LResources;
+
+{$mode objfpc}{$H+}
+
+interface
+
+implementation
+
+end.
