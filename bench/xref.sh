@@ -10,9 +10,9 @@
 # tests/xref/rtl-patches.txt says (what the resolver has not learnt).
 # ORACLE_ARGS adds folders of further units (-FuDIR), include folders
 # (-FiDIR) and defines (-dNAME); the oracle says where it stopped.
-# The LCL is too much for it: the Lazarus example (cursors, a form) is read
-# with bench/xref-stubs/lcl, the few LCL names it uses declared as the LCL
-# declares them.
+# The LCL is too much for it: the Lazarus examples (easter, two forms;
+# cursors, one) are read with bench/xref-stubs/lcl, the few LCL names they
+# use declared as the LCL declares them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -20,7 +20,7 @@ build=${BUILD_DIR:-build}
 program=$build/src/scrivane-print
 oracle=$build/tests/xref-oracle/oracle
 passrc=/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src
-example=/usr/lib/lazarus/2.2.6/examples/cursors
+lazarus=/usr/lib/lazarus/2.2.6/examples
 fpcsrc=/usr/share/fpcsrc/3.2.2
 read -r -a extra <<<"${ORACLE_ARGS:-}"
 for dir in rtl/linux rtl/unix rtl/objpas rtl/inc packages/fcl-base/src packages/rtl-objpas/src/inc; do
@@ -58,8 +58,12 @@ echo
 echo "fcl-passrc/src as one book:"
 compare "${oracle_args[@]}" "$passrc"/*.pp "$passrc"/*.pas
 counts "$passrc"/*.pp "$passrc"/*.pas
-echo
-echo "Lazarus example with forms ($example):"
-compare "${oracle_args[@]}" --oracle-arg -Fubench/xref-stubs/lcl "$example/project1.lpr" \
-  "$example/unit1.pas"
-counts "$example/project1.lpi"
+for example in "$lazarus/easter" "$lazarus/cursors"; do
+  echo
+  echo "Lazarus example with forms ($example):"
+  program_file=$(ls "$example"/*.lpr)
+  units=()
+  for unit_file in "$example"/*.pas; do units+=("$unit_file"); done
+  compare "${oracle_args[@]}" --oracle-arg -Fubench/xref-stubs/lcl "$program_file" "${units[@]}"
+  counts "${program_file%.lpr}.lpi"
+done

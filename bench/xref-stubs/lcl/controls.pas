@@ -18,8 +18,11 @@ type
     procedure SetCaption(const Value: TCaption);
     function GetCursor: TCursor;
     procedure SetCursor(Value: TCursor);
+    function GetText: TCaption;
+    procedure SetText(const Value: TCaption);
   public
     property Caption: TCaption read GetCaption write SetCaption;
+    property Text: TCaption read GetText write SetText;
     property Cursor: TCursor read GetCursor write SetCursor;
   end;
 

@@ -12,6 +12,9 @@ type
   end;
 
   TCustomForm = class(TScrollingWinControl)
+  public
+    procedure Close;
+    function ShowModal: Integer; virtual;
   end;
 
   TForm = class(TCustomForm)

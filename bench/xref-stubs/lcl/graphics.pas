@@ -5,10 +5,25 @@ unit Graphics;
 interface
 
 uses
-  Classes;
+  Classes, Types;
 
 type
   HCURSOR = PtrUInt;
+
+  TTextStyle = packed record
+    Alignment: TAlignment;
+  end;
+
+  TCanvas = class(TPersistent)
+  private
+    function GetTextStyle: TTextStyle;
+    procedure SetTextStyle(const Value: TTextStyle);
+  public
+    procedure FillRect(const ARect: TRect); virtual; overload;
+    procedure TextRect(const ARect: TRect; X, Y: Integer; const Text: string;
+      const Style: TTextStyle); virtual; overload;
+    property TextStyle: TTextStyle read GetTextStyle write SetTextStyle;
+  end;
 
   TGraphic = class(TPersistent)
   end;
