@@ -134,7 +134,7 @@ def main(argv):
     if missed_kinds:
         print("missed, by the kind of declaration: " +
               ", ".join(f"{k} {n}" for k, n in missed_kinds.most_common()))
-    for (path, line, name), t, known in wrong_rows[:20]:
+    for (path, line, name), t, known in wrong_rows[:int(os.environ.get("XREF_SHOW_WRONG", "20"))]:
         print(f"wrong  {os.path.basename(path)}:{line} {name} -> {t} (resolver: {known})")
     for (path, line, name), t in missed_rows[:int(os.environ.get("XREF_SHOW_MISSES", "20"))]:
         print(f"missed {os.path.basename(path)}:{line} {name} -> {t}")
