@@ -1,0 +1,461 @@
+#include "project/SourceFile.h"
+#include "project/XrefResolver.h"
+
+namespace scrivane::xref {
+
+// Declaration sections: types, classes and records with their members,
+// constants, variables and properties.
+
+void Resolver::ParseDeclarations(Scope *scope, Level level) {
+  while (!AtEnd()) {
+    const Name w = Text(pos_);
+    if (w == "type") {
+      ++pos_;
+      TypeSection(scope, level);
+    } else if (w == "const" || w == "resourcestring") {
+      ++pos_;
+      ConstSection(scope, level);
+    } else if (w == "var" || w == "threadvar") {
+      ++pos_;
+      VarSection(scope, level, SymKind::Var);
+    } else if (w == "label" || w == "exports") {
+      SkipPast(";");
+    } else if (w == "uses") {
+      (void)ReadUses();
+    } else if (IsRoutineWord(pos_) || (w == "class" && IsRoutineWord(pos_ + 1)) ||
+               (w == "generic" && IsRoutineWord(pos_ + 1))) {
+      Routine(scope, level);
+    } else if (w == "[") {
+      pos_ = Closing(pos_);
+    } else {
+      return;
+    }
+  }
+}
+
+void Resolver::TypeSection(Scope *scope, Level level) {
+  while (!AtEnd()) {
+    if (Is("generic")) ++pos_;
+    if (!IsName(pos_) || !(IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, "<"))) return;
+    const size_t at = pos_++;
+    Scope *params = nullptr;
+    if (Is("<")) {
+      params = NewScope();
+      while (!AtEnd() && !Is(">") && !Is("=")) {
+        if (IsName(pos_)) params->Add(NewSym(SymKind::Type, &T(pos_)));
+        ++pos_;
+      }
+      Skip(">");
+    }
+    if (!Is("=")) {
+      SkipPast(";");
+      continue;
+    }
+    ++pos_;
+    if (params) frames_.push_back({Frame::Kind::Plain, params, nullptr});
+    TypeDeclaration(scope, level, &T(at));
+    if (params) frames_.pop_back();
+  }
+}
+
+Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKind kind) {
+  // The full declaration of a class declared "forward" earlier in the same scope.
+  if (const auto *found = scope->Find(name->text)) {
+    for (Sym *s : *found)
+      if (s->forwardType) {
+        s->forwardType = false;
+        s->name = name;
+        s->xkind = kind;
+        s->counted = true;
+        return s;
+      }
+  }
+  Sym *s = NewSym(SymKind::Type, name);
+  s->xkind = kind;
+  s->counted = Counts(level) || level == Level::Members;
+  if (level == Level::Members && scope->owner) s->owner = OwnerName(scope->owner);
+  scope->Add(s);
+  return s;
+}
+
+void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
+  Skip("type");
+  Skip("packed");
+  if (Is("class") || Is("object") || Is("interface") || Is("dispinterface") || Is("record")) {
+    const bool isRecord = Is("record");
+    const bool isClass = Is("class") || Is("interface") || Is("dispinterface");
+    ++pos_;
+    if (isClass && (Is(";"))) {
+      // "TFoo = class;": declared in full later on.
+      if (!scope->Find(name->text)) {
+        Sym *s = NewSym(SymKind::Type, name);
+        s->forwardType = true;
+        s->xkind = XrefKind::Class;
+        scope->Add(s);
+      }
+      ++pos_;
+      return;
+    }
+    if (isClass && Is("of")) {
+      ++pos_;
+      Sym *s = DeclareType(scope, level, name, XrefKind::Type);
+      s->type = Chain();
+      SkipPast(";");
+      return;
+    }
+    const bool helper = Is("helper");
+    Sym *s = DeclareType(scope, level, name, isRecord ? XrefKind::Record : XrefKind::Class);
+    s->members = NewScope();
+    s->members->owner = s;
+    if (helper) {
+      // Helpers add members to another type; looking in them is left out.
+      s->members = nullptr;
+      ++pos_;
+    }
+    while (Is("abstract") || Is("sealed")) ++pos_;
+    s->ancestryLeavesBook = !isRecord;
+    if (Is("(")) {
+      ++pos_;
+      bool first = true;
+      while (!AtEnd() && !Is(")")) {
+        if (IsName(pos_)) {
+          Sym *a = Chain();
+          if (first) {
+            s->ancestor = a;
+            s->ancestryLeavesBook = !Resolved(a);
+          }
+          first = false;
+          if (Is("<")) pos_ = SkipAngles(pos_);
+        } else {
+          ++pos_;
+        }
+      }
+      Skip(")");
+    } else if (Text(pos_ - 1) == "object") {
+      s->ancestryLeavesBook = false;
+    }
+    if (Is("for")) {
+      ++pos_;
+      Chain();
+    }
+    if (Is(";")) {  // "TFoo = class(TBar);"
+      ++pos_;
+      return;
+    }
+    if (Is("[")) pos_ = Closing(pos_);  // an interface's GUID
+    Scope *members = s->members ? s->members : NewScope();
+    members->owner = s;
+    Members(members, isRecord);
+    Skip("end");
+    HintsAndSemicolon();
+    return;
+  }
+  if (Is("(")) {
+    Sym *s = DeclareType(scope, level, name, XrefKind::Enumeration);
+    (void)s;
+    ++pos_;
+    while (!AtEnd() && !Is(")")) {
+      if (IsName(pos_)) {
+        Sym *v = NewSym(SymKind::EnumValue, &T(pos_));
+        scope->Add(v);
+        ++pos_;
+        if (Is("=") || Is(":=")) {
+          ++pos_;
+          Expression(ExpressionEnd({",", ")"}));
+        }
+      } else {
+        ++pos_;
+      }
+    }
+    Skip(")");
+    HintsAndSemicolon();
+    return;
+  }
+  if (IsRoutineWord(pos_) || Is("reference")) {
+    Sym *s = DeclareType(scope, level, name, XrefKind::Type);
+    (void)s;
+    ProceduralType();
+    return;
+  }
+  Sym *s = DeclareType(scope, level, name, XrefKind::Type);
+  s->type = TypeExpression({";"});
+  HintsAndSemicolon();
+}
+
+size_t Resolver::SkipAngles(size_t i) const {
+  int depth = 0;
+  const size_t n = modules_[size_t(module_)]->tokens.size();
+  for (size_t k = i; k < n; ++k) {
+    if (Text(k) == "<") ++depth;
+    if (Text(k) == ">" && --depth == 0) return k + 1;
+    if (Text(k) == ";") return k;
+  }
+  return n;
+}
+
+// "procedure(a: T) of object", "reference to function: T", "... is nested":
+// the parameters name nothing outside, the result type ends at a stop.
+void Resolver::ProceduralSignature(std::initializer_list<Name> resultStops) {
+  if (Is("reference")) pos_ += 2;
+  const bool function = Is("function");
+  ++pos_;
+  Scope dummy;
+  Parameters(&dummy, nullptr);
+  if (function && Is(":")) {
+    ++pos_;
+    TypeExpression(resultStops);
+  }
+  if (Is("of")) pos_ += 2;
+  if (Is("is")) pos_ += 2;
+}
+
+// "procedure(a: T) of object; cdecl;" after the "=" of a type.
+void Resolver::ProceduralType() {
+  ProceduralSignature({";", "of"});
+  Skip(";");
+  while (RoutineDirectives().count(Text(pos_)) && !IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ",") &&
+         !IsAt(pos_ + 1, "=")) {
+    SkipPast(";");
+  }
+}
+
+// A type written where it is used: the named type it is (null when it is
+// none the book declares); a record or enumeration written in place gets
+// a type of its own.
+Sym *Resolver::TypeExpression(std::initializer_list<Name> stops) {
+  if (Is("packed")) ++pos_;
+  if (Is("record") || Is("object")) {
+    Sym *s = NewSym(SymKind::Type, nullptr);
+    s->members = NewScope();
+    s->members->owner = s;
+    ++pos_;
+    Members(s->members, true);
+    Skip("end");
+    return s;
+  }
+  if (Is("(")) {
+    // The values of an enumeration written in place are no declarations
+    // the book links to: they are stepped over.
+    while (!AtEnd() && !Is(")")) ++pos_;
+    Skip(")");
+    return nullptr;
+  }
+  if (IsRoutineWord(pos_) || Is("reference")) {
+    ProceduralSignature({";", "of", ")", "="});
+    return nullptr;
+  }
+  if (Is("specialize")) ++pos_;
+  const size_t end = ExpressionEnd(stops);
+  Sym *named = nullptr;
+  if (IsName(pos_)) {
+    const size_t start = pos_;
+    named = Chain();
+    if (Is("<")) {
+      pos_ = SkipAnglesResolving(pos_);
+      named = nullptr;
+    }
+    if (pos_ != end || start == end) named = nullptr;
+  }
+  // "string[20]", "array of X", "set of X", "^X", "1..9": every name in
+  // it is a use.
+  const bool before = labelsAreFields_;
+  labelsAreFields_ = false;
+  Expression(end);
+  labelsAreFields_ = before;
+  return named && named->kind == SymKind::Type ? named : nullptr;
+}
+
+size_t Resolver::SkipAnglesResolving(size_t i) {
+  const size_t end = SkipAngles(i);
+  pos_ = i + 1;
+  Expression(end > 0 ? end - 1 : end);
+  return end;
+}
+
+void Resolver::HintsAndSemicolon() {
+  while (Is("deprecated") || Is("platform") || Is("experimental") || Is("unimplemented") ||
+         Is("library")) {
+    ++pos_;
+    if (!AtEnd() && T(pos_).kind == TokKind::String) ++pos_;
+  }
+  Skip(";");
+}
+
+// The members of a class, object, interface or record up to its "end".
+void Resolver::Members(Scope *members, bool isRecord) {
+  Sym *owner = members->owner;
+  // Inside the declaration the class's own and inherited names are known.
+  if (owner && owner->members == members)
+    frames_.push_back({Frame::Kind::Members, nullptr, owner});
+  else
+    frames_.push_back({Frame::Kind::Plain, members, nullptr});
+  while (!AtEnd() && !Is("end")) {
+    const Name w = Text(pos_);
+    const size_t before = pos_;
+    if (w == "private" || w == "protected" || w == "public" || w == "published" ||
+        w == "automated" || w == "strict") {
+      ++pos_;
+    } else if (w == "[") {
+      pos_ = Closing(pos_);
+    } else if (w == "class" || w == "static") {
+      ++pos_;
+    } else if (w == "type") {
+      ++pos_;
+      TypeSection(members, Level::Members);
+    } else if (w == "const") {
+      ++pos_;
+      ConstSection(members, Level::Members);
+    } else if (w == "var" || w == "threadvar") {
+      ++pos_;
+      VarSection(members, Level::Members, SymKind::Field);
+    } else if (IsRoutineWord(pos_) || w == "generic") {
+      Skip("generic");
+      Method(members, owner);
+    } else if (w == "property") {
+      Property(members, owner);
+    } else if (w == "case" && isRecord) {
+      VariantPart(members);
+    } else if (IsName(pos_)) {
+      FieldList(members, SymKind::Field);
+    } else {
+      ++pos_;
+    }
+    if (pos_ == before) ++pos_;
+  }
+  frames_.pop_back();
+}
+
+void Resolver::VariantPart(Scope *members) {
+  ++pos_;  // case
+  if (IsName(pos_) && IsAt(pos_ + 1, ":")) {
+    Sym *tag = NewSym(SymKind::Field, &T(pos_));
+    members->Add(tag);
+    pos_ += 2;
+  }
+  TypeExpression({"of"});
+  Skip("of");
+  while (!AtEnd() && !Is("end") && !Is(")")) {
+    Expression(ExpressionEnd({":"}));
+    Skip(":");
+    if (!Is("(")) break;
+    ++pos_;
+    while (!AtEnd() && !Is(")")) {
+      const size_t before = pos_;
+      if (Is("case"))
+        VariantPart(members);
+      else if (IsName(pos_))
+        FieldList(members, SymKind::Field);
+      else
+        ++pos_;
+      if (pos_ == before) ++pos_;
+    }
+    Skip(")");
+    Skip(";");
+  }
+}
+
+// "a, b: T;" of a class, record or var section.
+void Resolver::FieldList(Scope *scope, SymKind kind, Level level) {
+  std::vector<Sym *> names;
+  while (IsName(pos_)) {
+    Sym *s = NewSym(kind, &T(pos_));
+    if (kind == SymKind::Var && Counts(level)) {
+      s->counted = true;
+      s->xkind = XrefKind::Variable;
+    }
+    names.push_back(s);
+    ++pos_;
+    if (!Is(",")) break;
+    ++pos_;
+  }
+  if (!Is(":")) {
+    SkipPast(";");
+    for (Sym *s : names) scope->Add(s);
+    return;
+  }
+  ++pos_;
+  Sym *type = TypeExpression({";", "=", "absolute", "end"});
+  for (Sym *s : names) s->type = type;
+  if (Is("=") || Is("absolute")) {
+    ++pos_;
+    ValueExpression();
+  }
+  // The names are known only after their declaration.
+  for (Sym *s : names) scope->Add(s);
+  HintsAndSemicolon();
+  // "cvar; external;" after a variable; in a class "public" starts a section.
+  while (kind == SymKind::Var &&
+         (Is("cvar") || Is("external") ||
+          ((Is("public") || Is("export")) && (IsAt(pos_ + 1, ";") || IsAt(pos_ + 1, "name")))) &&
+         !IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ","))
+    SkipPast(";");
+}
+
+void Resolver::ValueExpression() {
+  const bool before = labelsAreFields_;
+  labelsAreFields_ = true;
+  Expression(ExpressionEnd({";"}));
+  labelsAreFields_ = before;
+}
+
+void Resolver::VarSection(Scope *scope, Level level, SymKind kind) {
+  while (IsName(pos_) && !IsRoutineWord(pos_)) {
+    const size_t before = pos_;
+    FieldList(scope, kind, level);
+    if (pos_ == before) break;
+  }
+}
+
+void Resolver::ConstSection(Scope *scope, Level level) {
+  while (IsName(pos_) && (IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, ":"))) {
+    Sym *s = NewSym(SymKind::Const, &T(pos_));
+    s->counted = Counts(level);
+    s->xkind = XrefKind::Constant;
+    ++pos_;
+    if (Is(":")) {
+      ++pos_;
+      s->type = TypeExpression({"=", ";"});
+    }
+    if (Is("=")) {
+      ++pos_;
+      ValueExpression();
+    }
+    scope->Add(s);
+    HintsAndSemicolon();
+  }
+}
+
+void Resolver::Property(Scope *members, Sym *owner) {
+  ++pos_;
+  if (!IsName(pos_)) {
+    SkipPast(";");
+    return;
+  }
+  Sym *s = NewSym(SymKind::Property, &T(pos_));
+  ++pos_;
+  if (Is("[")) {
+    s->indexed = true;
+    Scope dummy;
+    ++pos_;
+    ParameterGroups(&dummy, nullptr, "]");
+  }
+  if (Is(":")) {
+    ++pos_;
+    s->type = TypeExpression(
+        {";", "read", "write", "index", "default", "stored", "implements", "nodefault"});
+  } else if (owner) {
+    // A property raised to a new visibility keeps its ancestor's type.
+    bool complete = true;
+    if (Sym *a = FindMember(Resolved(owner->ancestor), s->name->text, -1, &complete))
+      s->type = a->type;
+  }
+  // "read GetX write SetX index 3 default 0 stored False": names of the class.
+  const size_t end = ExpressionEnd({";"});
+  Expression(end);
+  Skip(";");
+  if (Is("default") && IsAt(pos_ + 1, ";")) pos_ += 2;
+  HintsAndSemicolon();
+  members->Add(s);
+}
+
+}  // namespace scrivane::xref

@@ -1,0 +1,447 @@
+#include <algorithm>
+#include <unordered_set>
+
+#include "project/XrefResolver.h"
+
+namespace scrivane::xref {
+
+// Looking names up, and reading the code that uses them: expressions and
+// statements.
+
+// ------------------------------------------------------------ lookup
+Sym *Resolver::Pick(const std::vector<Sym *> &found, int args) {
+  Sym *first = found.front();
+  if (first->kind != SymKind::Routine || args < 0) return first;
+  for (Sym *s : found)
+    if (s->kind == SymKind::Routine && s->minParams <= args && args <= s->maxParams) return s;
+  return first;
+}
+
+// Where the class's ancestors end, the search found nothing: whether the
+// book knows all of them.
+Sym *Resolver::FindMember(Sym *type, Name name, int args, bool *complete) {
+  *complete = true;
+  int guard = 0;
+  for (Sym *c = Resolved(type); c && guard < 64; c = Resolved(c->ancestor), ++guard) {
+    if (c->members)
+      if (const auto *found = c->members->Find(name)) return Pick(*found, args);
+    if (c->ancestryLeavesBook) {
+      *complete = false;
+      return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+// A type as far as aliases lead; null when it is no type of the book.
+Sym *Resolver::Resolved(Sym *s) {
+  for (int guard = 0; s && guard < 16; ++guard) {
+    if (s->kind != SymKind::Type) return nullptr;
+    if (s->members) return s;
+    s = s->type;
+  }
+  return nullptr;
+}
+
+Resolver::Container Resolver::ContainerOf(Sym *s) {
+  Container c;
+  if (!s) return c;
+  if (s->kind == SymKind::Unit) {
+    for (auto &m : modules_)
+      if (m->unit == s && !m->isProgram) c.unit = m.get();
+    return c;
+  }
+  if (s->kind == SymKind::Type)
+    c.type = Resolved(s);
+  else if (s->kind != SymKind::EnumValue && s->kind != SymKind::Other)
+    c.type = Resolved(s->type);
+  return c;
+}
+
+Sym *Resolver::Lookup(Name name, int args) {
+  for (size_t f = frames_.size(); f-- > 0;) {
+    Frame &frame = frames_[f];
+    switch (frame.kind) {
+      case Frame::Kind::Plain:
+        if (const auto *found = frame.scope->Find(name)) return Pick(*found, args);
+        break;
+      case Frame::Kind::Members:
+      case Frame::Kind::WithMembers: {
+        bool complete = true;
+        if (Sym *s = FindMember(frame.type, name, args, &complete)) return s;
+        // Every class outside the book derives from TObject: its members
+        // hide the book's names of the same spelling.
+        if (!complete && (frame.kind == Frame::Kind::WithMembers || IsObjectMember(name)))
+          return nullptr;
+        break;
+      }
+      case Frame::Kind::Opaque:
+        return nullptr;
+    }
+  }
+  Module &m = M();
+  if (inImpl_)
+    if (const auto *found = m.impl.Find(name)) return Pick(*found, args);
+  if (const auto *found = m.iface.Find(name)) return Pick(*found, args);
+  if (!m.name.empty() && name == m.name) return m.unit;
+  auto byName = [&](const std::vector<UsesEntry> &list) -> Sym * {
+    for (size_t u = list.size(); u-- > 0;)
+      if (list[u].name == name)
+        return list[u].module >= 0 ? modules_[size_t(list[u].module)]->unit : nullptr;
+    return nullptr;
+  };
+  if (inImpl_)
+    if (Sym *s = byName(m.implUses)) return s;
+  if (Sym *s = byName(m.ifaceUses)) return s;
+  auto inUnits = [&](const std::vector<UsesEntry> &list) -> Sym * {
+    for (size_t u = list.size(); u-- > 0;) {
+      if (list[u].module < 0) continue;
+      if (const auto *found = modules_[size_t(list[u].module)]->iface.Find(name))
+        return Pick(*found, args);
+    }
+    return nullptr;
+  };
+  if (inImpl_)
+    if (Sym *s = inUnits(m.implUses)) return s;
+  return inUnits(m.ifaceUses);
+}
+
+bool Resolver::IsObjectMember(Name name) {
+  static const std::unordered_set<Name> members = {"create",
+                                                   "destroy",
+                                                   "free",
+                                                   "classname",
+                                                   "classtype",
+                                                   "classparent",
+                                                   "classinfo",
+                                                   "inheritsfrom",
+                                                   "instancesize",
+                                                   "newinstance",
+                                                   "freeinstance",
+                                                   "fieldaddress",
+                                                   "methodaddress",
+                                                   "methodname",
+                                                   "dispatch",
+                                                   "dispatchstr",
+                                                   "defaulthandler",
+                                                   "afterconstruction",
+                                                   "beforedestruction",
+                                                   "getinterface",
+                                                   "tostring",
+                                                   "equals",
+                                                   "gethashcode",
+                                                   "unitname",
+                                                   "classnameis",
+                                                   "initinstance",
+                                                   "cleanupinstance",
+                                                   "safecallexception",
+                                                   "getinterfaceentry",
+                                                   "getinterfacetable",
+                                                   "qualifiedclassname",
+                                                   "disposeof"};
+  return members.count(name) > 0;
+}
+
+// The number of arguments of a call whose "(" is at i; 0 without one.
+int Resolver::ArgumentsAt(size_t i) const {
+  if (!IsAt(i, "(")) return 0;
+  if (IsAt(i + 1, ")")) return 0;
+  int depth = 0, count = 1;
+  const size_t n = modules_[size_t(module_)]->tokens.size();
+  for (size_t k = i; k < n; ++k) {
+    const Name t = Text(k);
+    if (t == "(" || t == "[") ++depth;
+    if (t == ")" || t == "]") {
+      if (--depth == 0) return count;
+    }
+    if (depth == 1 && t == ",") ++count;
+    if (t == ";" || t == "begin" || t == "end") break;
+  }
+  return -1;
+}
+
+// The innermost class of the method being read; null outside one.
+Sym *Resolver::MethodClass() const {
+  for (size_t f = frames_.size(); f-- > 0;)
+    if (frames_[f].kind == Frame::Kind::Members) return frames_[f].type;
+  return nullptr;
+}
+
+// Resolves the name chain at pos_ ("a.b.c", "TFoo(x).Bar", "inherited
+// Foo", "Self.X") and leaves pos_ after its last name. Returns what the
+// chain names, null when unknown.
+Sym *Resolver::Chain() {
+  Sym *cur = nullptr;
+  bool known = true;
+  if (Is("inherited")) {
+    ++pos_;
+    Sym *cls = MethodClass();
+    if (!IsName(pos_)) return nullptr;
+    const size_t at = pos_++;
+    if (!cls) return nullptr;
+    Sym *parent = Resolved(Resolved(cls) ? Resolved(cls)->ancestor : nullptr);
+    if (!parent) return nullptr;
+    bool complete = true;
+    cur = FindMember(parent, Text(at), ArgumentsAt(pos_), &complete);
+    Use(T(at), cur);
+  } else if (Text(pos_) == "self" && MethodClass() && !FindLocal("self")) {
+    ++pos_;
+    cur = MethodClass();
+  } else {
+    const size_t at = pos_++;
+    cur = Lookup(Text(at), ArgumentsAt(pos_));
+    Use(T(at), cur);
+  }
+  for (;;) {
+    if (!cur) known = false;
+    if (Is("(") || Is("[")) {
+      // A type cast keeps the type; a call gives the function's result,
+      // an index something we do not follow.
+      const bool cast = Is("(") && cur && cur->kind == SymKind::Type;
+      const bool call = Is("(") && cur && cur->kind == SymKind::Routine;
+      const bool item = Is("[") && cur && cur->kind == SymKind::Property && cur->indexed;
+      const size_t close = Closing(pos_);
+      Sym *after = cast ? cur : (call || item ? cur->type : nullptr);
+      // The arguments are code too.
+      ++pos_;
+      Expression(close - 1);
+      pos_ = close;
+      cur = after;
+      continue;
+    }
+    if (Is("^")) {
+      ++pos_;
+      cur = nullptr;
+      continue;
+    }
+    if (Is(".") && IsName(pos_ + 1)) {
+      const size_t at = pos_ + 1;
+      pos_ += 2;
+      if (!known || !cur) {
+        cur = nullptr;
+        continue;
+      }
+      Container c = ContainerOf(cur);
+      Sym *next = nullptr;
+      if (c.unit) {
+        if (const auto *found = c.unit->iface.Find(Text(at)))
+          next = Pick(*found, ArgumentsAt(pos_));
+      } else if (c.type) {
+        bool complete = true;
+        next = FindMember(c.type, Text(at), ArgumentsAt(pos_), &complete);
+      }
+      Use(T(at), next);
+      cur = next;
+      continue;
+    }
+    return cur;
+  }
+}
+
+bool Resolver::FindLocal(Name name) {
+  for (size_t f = frames_.size(); f-- > 0;)
+    if (frames_[f].kind == Frame::Kind::Plain && frames_[f].scope->Find(name)) return true;
+  return false;
+}
+
+// Resolves every name from pos_ to `end` (exclusive).
+void Resolver::Expression(size_t end) {
+  while (pos_ < end && !AtEnd()) {
+    if (IsName(pos_) || Is("inherited")) {
+      // A record constant's field label, a named argument: not a use.
+      if (IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ":=") && labelsAreFields_) {
+        pos_ += 2;
+        continue;
+      }
+      const size_t before = pos_;
+      Chain();
+      if (pos_ == before) ++pos_;
+      continue;
+    }
+    if (Is(".") && IsName(pos_ + 1)) {
+      pos_ += 2;  // a member of something we did not follow
+      continue;
+    }
+    ++pos_;
+  }
+  pos_ = std::max(pos_, end);
+}
+
+// Where an expression that runs to one of `stops` (at bracket level 0) ends.
+size_t Resolver::ExpressionEnd(std::initializer_list<Name> stops) const {
+  int depth = 0;
+  const size_t n = modules_[size_t(module_)]->tokens.size();
+  for (size_t k = pos_; k < n; ++k) {
+    const Name t = Text(k);
+    if (t == "(" || t == "[") ++depth;
+    if ((t == ")" || t == "]")) {
+      if (depth == 0) return k;
+      --depth;
+    }
+    if (depth == 0) {
+      for (Name s : stops)
+        if (t == s) return k;
+      if (t == "end" || t == "begin" || t == "until" || t == "except" || t == "finally" ||
+          t == "else" || t == "implementation" || t == "procedure" || t == "function" ||
+          t == "initialization" || t == "finalization")
+        return k;
+    }
+    if (depth > 0 && (t == "begin" || t == "end")) return k;
+  }
+  return n;
+}
+
+// ------------------------------------------------------------ statements
+void Resolver::StatementList() {
+  while (!AtEnd()) {
+    if (Is("end") || Is("until") || Is("except") || Is("finally") || Is("finalization") ||
+        Is("initialization"))
+      return;
+    if (Is(";")) {
+      ++pos_;
+      continue;
+    }
+    const size_t before = pos_;
+    Statement();
+    if (pos_ == before) ++pos_;
+  }
+}
+
+void Resolver::Statement() {
+  if (AtEnd()) return;
+  // A label.
+  if ((IsName(pos_) || T(pos_).kind == TokKind::Number) && IsAt(pos_ + 1, ":")) pos_ += 2;
+  const Name w = Text(pos_);
+  if (w == "begin") {
+    ++pos_;
+    StatementList();
+    Skip("end");
+  } else if (w == "asm") {
+    while (!AtEnd() && !Is("end")) ++pos_;
+    Skip("end");
+  } else if (w == "if") {
+    ++pos_;
+    Expression(ExpressionEnd({"then"}));
+    Skip("then");
+    if (!Is("else")) Statement();
+    if (Is("else")) {
+      ++pos_;
+      Statement();
+    }
+  } else if (w == "while" || w == "for") {
+    ++pos_;
+    Expression(ExpressionEnd({"do"}));
+    Skip("do");
+    Statement();
+  } else if (w == "repeat") {
+    ++pos_;
+    StatementList();
+    if (Is("until")) {
+      ++pos_;
+      Expression(ExpressionEnd({";"}));
+    }
+  } else if (w == "case") {
+    ++pos_;
+    Expression(ExpressionEnd({"of"}));
+    Skip("of");
+    while (!AtEnd() && !Is("end")) {
+      if (Is("else") || Is("otherwise")) {
+        ++pos_;
+        StatementList();
+        break;
+      }
+      if (Is(";")) {
+        ++pos_;
+        continue;
+      }
+      const size_t before = pos_;
+      Expression(ExpressionEnd({":"}));
+      Skip(":");
+      Statement();
+      if (pos_ == before) ++pos_;
+    }
+    Skip("end");
+  } else if (w == "try") {
+    ++pos_;
+    StatementList();
+    if (Is("finally")) {
+      ++pos_;
+      StatementList();
+    } else if (Is("except")) {
+      ++pos_;
+      ExceptPart();
+    }
+    Skip("end");
+  } else if (w == "with") {
+    ++pos_;
+    WithStatement();
+  } else if (w == "goto") {
+    SkipSimple();
+  } else {
+    const size_t end = ExpressionEnd({";"});
+    if (w == "raise") ++pos_;
+    Expression(end);
+  }
+}
+
+void Resolver::ExceptPart() {
+  while (!AtEnd() && !Is("end")) {
+    if (Is(";")) {
+      ++pos_;
+      continue;
+    }
+    if (Is("on")) {
+      ++pos_;
+      Scope *scope = NewScope();
+      Sym *var = nullptr;
+      if (IsName(pos_) && IsAt(pos_ + 1, ":")) {
+        var = NewSym(SymKind::Var, &T(pos_));
+        pos_ += 2;
+      }
+      Sym *type = IsName(pos_) ? Chain() : nullptr;
+      if (var) {
+        var->type = type;
+        scope->Add(var);
+      }
+      Skip("do");
+      frames_.push_back({Frame::Kind::Plain, scope, nullptr});
+      Statement();
+      frames_.pop_back();
+      continue;
+    }
+    if (Is("else")) {
+      ++pos_;
+      StatementList();
+      return;
+    }
+    const size_t before = pos_;
+    StatementList();
+    if (pos_ == before) ++pos_;
+  }
+}
+
+void Resolver::WithStatement() {
+  size_t pushed = 0;
+  while (!AtEnd() && !Is("do")) {
+    const size_t end = ExpressionEnd({",", "do"});
+    Sym *subject = nullptr;
+    // "with X do" where X is one name chain whose type the book declares.
+    const size_t start = pos_;
+    if (IsName(pos_) || Is("self") || Is("inherited")) subject = Chain();
+    const bool whole = pos_ == end;
+    Expression(end);
+    Container c = whole && pos_ == end && start != end ? ContainerOf(subject) : Container();
+    if (subject && subject->kind == SymKind::Type && whole) c.type = Resolved(subject);
+    if (c.type)
+      frames_.push_back({Frame::Kind::WithMembers, nullptr, c.type});
+    else
+      frames_.push_back({Frame::Kind::Opaque, nullptr, nullptr});
+    ++pushed;
+    Skip(",");
+  }
+  Skip("do");
+  Statement();
+  frames_.resize(frames_.size() - pushed);
+}
+
+}  // namespace scrivane::xref

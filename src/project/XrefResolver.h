@@ -1,0 +1,255 @@
+#pragma once
+// The cross-reference resolver: a recursive-descent reading of Pascal that
+// keeps the scopes a name is looked up in and records each use of a
+// declaration the book counts. Its parts live in CrossReferences.cpp
+// (modules and the result), XrefExpressions.cpp (lookup, expressions and
+// statements), XrefDeclarations.cpp (types and sections) and
+// XrefRoutines.cpp (headings and bodies).
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/Paths.h"
+#include "project/CrossReferences.h"
+#include "project/XrefTokens.h"
+
+namespace scrivane::xref {
+
+// ---------------------------------------------------------------- symbols
+
+enum class SymKind : unsigned char {
+  Unit,
+  Routine,
+  Type,
+  Const,
+  Var,
+  Field,
+  Property,
+  Param,
+  EnumValue,
+  Other,
+};
+
+struct Scope;
+
+struct Sym {
+  SymKind kind = SymKind::Other;
+  XrefKind xkind = XrefKind::Type;
+  bool counted = false;  // a declaration the book lists
+  const Token *name = nullptr;
+  int module = 0;
+  Scope *members = nullptr;  // a unit's interface, a class's or record's members
+  Sym *ancestor = nullptr;
+  bool ancestryLeavesBook = false;  // a class whose ancestors are (partly) outside the book
+  Sym *type = nullptr;              // the type of a value, what an alias names, a function's result
+  int minParams = 0;
+  int maxParams = 0;
+  std::string signature;
+  const Token *body = nullptr;  // a routine's implementation heading
+  bool hasBody = false;
+  bool forwardType = false;  // "TFoo = class;" until its full declaration
+  bool indexed = false;      // a property with an index: "Items[i]" is of its type
+  QByteArray owner;
+  int decl = -1;
+  int bodyDecl = -1;
+};
+
+struct Scope {
+  std::unordered_map<Name, std::vector<Sym *>> names;
+  Sym *owner = nullptr;  // the class or record whose members these are
+  void Add(Sym *sym) {
+    if (sym->name) names[sym->name->text].push_back(sym);
+  }
+  const std::vector<Sym *> *Find(Name name) const {
+    auto it = names.find(name);
+    return it == names.end() ? nullptr : &it->second;
+  }
+};
+
+struct UsesEntry {
+  Name name;
+  int module = -1;  // the book's module of that name, -1 for a unit outside the book
+};
+
+struct Module {
+  int file = 0;
+  std::vector<Token> tokens;
+  Name name;
+  Sym *unit = nullptr;
+  Scope iface;
+  Scope impl;
+  std::vector<UsesEntry> ifaceUses, implUses;
+  enum class State { None, Interface, Done } state = State::None;
+  bool isProgram = false;
+  size_t implStart = 0;  // the token after "implementation"
+};
+
+// What names are looked up in, innermost last.
+struct Frame {
+  enum class Kind { Plain, Members, WithMembers, Opaque } kind = Kind::Plain;
+  Scope *scope = nullptr;
+  Sym *type = nullptr;  // Members, WithMembers
+};
+
+class Resolver {
+ public:
+  Resolver(const QStringList &modules, const QStringList &folders, const QString &projectPath);
+  CrossReferences Run();
+
+ private:
+  // ------------------------------------------------------------ plumbing
+  Module &M() { return *modules_[size_t(module_)]; }
+  const Token &T(size_t i) const {
+    static const Token kEnd{";", 0, 0, 0, 0, TokKind::Symbol};
+    const auto &tokens = modules_[size_t(module_)]->tokens;
+    return i < tokens.size() ? tokens[i] : kEnd;
+  }
+  bool AtEnd() const { return pos_ >= modules_[size_t(module_)]->tokens.size(); }
+  Name Text(size_t i) const { return T(i).text; }
+  bool Is(Name word) const { return !AtEnd() && Text(pos_) == word; }
+  bool IsAt(size_t i, Name word) const { return Text(i) == word; }
+  bool IsName(size_t i) const {
+    const Token &t = T(i);
+    return t.kind == TokKind::Ident && !ReservedWords().count(t.text) &&
+           i < modules_[size_t(module_)]->tokens.size();
+  }
+  void Skip(Name word) {
+    if (Is(word)) ++pos_;
+  }
+  // Skips to the token after the next ";" at this level of brackets.
+  void SkipPast(Name stop);
+  // The index after the bracket that closes the one at i.
+  size_t Closing(size_t i) const;
+  Sym *NewSym(SymKind kind, const Token *name);
+  Scope *NewScope();
+  void Use(const Token &t, Sym *sym);
+  // ------------------------------------------------------------ modules
+  void ReadName(Module &m, int index);
+  std::vector<UsesEntry> ReadUses();
+  void ParseInterface(int index);
+  void ParseImplementation(int index);
+  // ------------------------------------------------------------ lookup
+  Sym *Pick(const std::vector<Sym *> &found, int args);
+  // Where the class's ancestors end, the search found nothing: whether the
+  // book knows all of them.
+  Sym *FindMember(Sym *type, Name name, int args, bool *complete);
+  // A type as far as aliases lead; null when it is no type of the book.
+  Sym *Resolved(Sym *s);
+  // What "X.Name" looks in when X is `s`: a unit, or a type with members.
+  struct Container {
+    Module *unit = nullptr;
+    Sym *type = nullptr;
+  };
+  Container ContainerOf(Sym *s);
+  Sym *Lookup(Name name, int args);
+  static bool IsObjectMember(Name name);
+  // The number of arguments of a call whose "(" is at i; 0 without one.
+  int ArgumentsAt(size_t i) const;
+  // The innermost class of the method being read; null outside one.
+  Sym *MethodClass() const;
+  // Resolves the name chain at pos_ ("a.b.c", "TFoo(x).Bar", "inherited
+  // Foo", "Self.X") and leaves pos_ after its last name. Returns what the
+  // chain names, null when unknown.
+  Sym *Chain();
+  bool FindLocal(Name name);
+  // Resolves every name from pos_ to `end` (exclusive).
+  void Expression(size_t end);
+  // Where an expression that runs to one of `stops` (at bracket level 0) ends.
+  size_t ExpressionEnd(std::initializer_list<Name> stops) const;
+  // ------------------------------------------------------------ statements
+  void StatementList();
+  void Statement();
+  void SkipSimple() { pos_ = ExpressionEnd({";"}); }
+  void ExceptPart();
+  void WithStatement();
+  // ------------------------------------------------------------ declarations
+  enum class Level { Interface, Implementation, Local, Members };
+  void ParseDeclarations(Scope *scope, Level level);
+  bool IsRoutineWord(size_t i) const {
+    const Name w = Text(i);
+    return w == "procedure" || w == "function" || w == "constructor" || w == "destructor" ||
+           w == "operator";
+  }
+  bool Counts(Level level) const {
+    return level == Level::Interface || level == Level::Implementation;
+  }
+  void TypeSection(Scope *scope, Level level);
+  Sym *DeclareType(Scope *scope, Level level, const Token *name, XrefKind kind);
+  QByteArray OwnerName(Sym *owner);
+  QByteArray OriginalText(const Token &t);
+  void TypeDeclaration(Scope *scope, Level level, const Token *name);
+  size_t SkipAngles(size_t i) const;
+  // "procedure(a: T) of object", "reference to function: T", "... is nested":
+  // the parameters name nothing outside, the result type ends at a stop.
+  void ProceduralSignature(std::initializer_list<Name> resultStops);
+  // "procedure(a: T) of object; cdecl;" after the "=" of a type.
+  void ProceduralType();
+  // A type written where it is used: the named type it is (null when it is
+  // none the book declares); a record or enumeration written in place gets
+  // a type of its own.
+  Sym *TypeExpression(std::initializer_list<Name> stops);
+  size_t SkipAnglesResolving(size_t i);
+  void HintsAndSemicolon();
+  // The members of a class, object, interface or record up to its "end".
+  void Members(Scope *members, bool isRecord);
+  void VariantPart(Scope *members);
+  // "a, b: T;" of a class, record or var section.
+  void FieldList(Scope *scope, SymKind kind, Level level = Level::Members);
+  void ValueExpression();
+  void VarSection(Scope *scope, Level level, SymKind kind);
+  void ConstSection(Scope *scope, Level level);
+  void Property(Scope *members, Sym *owner);
+  // A parameter list at "(" (or none): its names go into `scope`; the count
+  // and the types' text into `routine`.
+  void Parameters(Scope *scope, Sym *routine);
+  void ParameterGroups(Scope *scope, Sym *routine, Name close);
+  XrefKind RoutineKind(Name w) const;
+  // A heading from its kind word to the end of its directives. `scope`
+  // receives its parameters; returns whether it ends in "forward" or
+  // "external" (no body follows).
+  struct Heading {
+    XrefKind kind = XrefKind::Procedure;
+    std::vector<size_t> nameParts;  // "TFoo.Bar": TFoo, Bar
+    bool noBody = false;
+    Sym *result = nullptr;
+  };
+  Heading ReadHeading(Sym *routine, Scope *params);
+  void Method(Scope *members, Sym *owner);
+  void Routine(Scope *scope, Level level);
+  // The routine of `scope` named `name` that the heading of `s` implements:
+  // same parameter types, or the only one without a body when the heading
+  // leaves its parameters out.
+  Sym *Match(Scope &scope, Sym *s, Name name);
+  // ------------------------------------------------------------ result
+  XrefPlace PlaceOf(const Token &t) const { return {t.file, t.line, t.column, t.ordinal}; }
+  CrossReferences Finish();
+
+  const QStringList &folders_;
+  FileFinder finder_;
+  std::deque<FileText> files_;
+  QHash<QString, int> fileIndex_;
+  QHash<int, QByteArray> originals_;
+  std::vector<bool> nestOf_;
+  std::vector<std::unique_ptr<Module>> modules_;
+  std::unordered_map<Name, int> moduleByName_;
+  std::vector<std::unique_ptr<Sym>> syms_;
+  std::vector<std::unique_ptr<Scope>> scopes_;
+  std::vector<std::pair<const Token *, Sym *>> uses_;
+  std::vector<Frame> frames_;
+  std::vector<size_t> headingParts_;
+  CrossReferences result_;
+  int module_ = 0;
+  size_t pos_ = 0;
+  bool inImpl_ = false;
+  bool labelsAreFields_ = false;
+};
+
+}  // namespace scrivane::xref

@@ -1,0 +1,275 @@
+#include "project/XrefResolver.h"
+
+namespace scrivane::xref {
+
+// Routine headings, their parameters, and the bodies that follow them.
+
+// A parameter list at "(" (or none): its names go into `scope`; the count
+// and the types' text into `routine`.
+void Resolver::Parameters(Scope *scope, Sym *routine) {
+  if (!Is("(")) return;
+  ++pos_;
+  ParameterGroups(scope, routine, ")");
+}
+
+void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
+  int count = 0, required = 0;
+  std::string signature;
+  while (!AtEnd() && !Is(close)) {
+    if (Is(";")) {
+      ++pos_;
+      continue;
+    }
+    while (Is("const") || Is("var") || Is("out") || Is("constref") || Is("[")) {
+      if (Is("["))
+        pos_ = Closing(pos_);
+      else
+        ++pos_;
+    }
+    std::vector<Sym *> names;
+    while (IsName(pos_)) {
+      names.push_back(NewSym(SymKind::Param, &T(pos_)));
+      ++pos_;
+      if (!Is(",")) break;
+      ++pos_;
+    }
+    Sym *type = nullptr;
+    const size_t typeStart = pos_;
+    if (Is(":")) {
+      ++pos_;
+      if (Is("array") && IsAt(pos_ + 1, "of")) {
+        pos_ += 2;
+        if (Is("const"))
+          ++pos_;
+        else
+          TypeExpression({";", close, "="});
+      } else {
+        type = TypeExpression({";", close, "="});
+      }
+    }
+    std::string typeText;
+    for (size_t k = typeStart; k < pos_; ++k) typeText += std::string(Text(k)) + ' ';
+    bool defaulted = false;
+    if (Is("=")) {
+      defaulted = true;
+      ++pos_;
+      Expression(ExpressionEnd({";", close}));
+    }
+    for (Sym *s : names) {
+      s->type = type;
+      scope->Add(s);
+      ++count;
+      if (!defaulted) ++required;
+      signature += typeText + ';';
+    }
+    if (names.empty() && !Is(";") && !Is(close)) ++pos_;
+  }
+  Skip(close);
+  if (routine) {
+    routine->maxParams = count;
+    routine->minParams = required;
+    routine->signature = signature;
+  }
+}
+
+XrefKind Resolver::RoutineKind(Name w) const {
+  if (w == "function") return XrefKind::Function;
+  if (w == "constructor") return XrefKind::Constructor;
+  if (w == "destructor") return XrefKind::Destructor;
+  if (w == "operator") return XrefKind::Operator;
+  return XrefKind::Procedure;
+}
+
+Resolver::Heading Resolver::ReadHeading(Sym *routine, Scope *params) {
+  Heading h;
+  Skip("class");
+  Skip("generic");
+  h.kind = RoutineKind(Text(pos_));
+  ++pos_;
+  // The name: "Foo", "TFoo.Bar", "TList<T>.Add", or an operator's sign.
+  if (h.kind == XrefKind::Operator && !IsName(pos_)) {
+    h.nameParts.push_back(pos_++);
+  } else {
+    while (!AtEnd()) {
+      if (T(pos_).kind == TokKind::Ident)
+        h.nameParts.push_back(pos_++);
+      else
+        break;
+      if (Is("<")) pos_ = SkipAngles(pos_);
+      if (Is(".") && T(pos_ + 1).kind == TokKind::Ident) {
+        ++pos_;
+        continue;
+      }
+      break;
+    }
+  }
+  headingParts_ = h.nameParts;
+  Parameters(params, routine);
+  if (Is(":")) {
+    ++pos_;
+    // An operator's result may be named: "operator +(a, b: T) r: T".
+    if (IsName(pos_) && IsAt(pos_ + 1, ":")) pos_ += 2;
+    h.result = TypeExpression({";"});
+  } else if (h.kind == XrefKind::Operator && IsName(pos_) && IsAt(pos_ + 1, ":")) {
+    pos_ += 2;
+    h.result = TypeExpression({";"});
+  }
+  Skip(";");
+  while (!AtEnd()) {
+    const Name w = Text(pos_);
+    if (w == "[") {
+      pos_ = Closing(pos_);
+      Skip(";");
+      continue;
+    }
+    if (!RoutineDirectives().count(w) || IsAt(pos_ + 1, ":") || IsAt(pos_ + 1, ",") ||
+        IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, ":="))
+      break;
+    if (w == "forward" || w == "external") h.noBody = true;
+    const size_t end = ExpressionEnd({";"});
+    pos_ = end;
+    Skip(";");
+  }
+  return h;
+}
+
+void Resolver::Method(Scope *members, Sym *owner) {
+  const Token *kindTok = &T(pos_);
+  (void)kindTok;
+  Sym *s = NewSym(SymKind::Routine, nullptr);
+  Scope params;
+  Heading h = ReadHeading(s, &params);
+  if (h.nameParts.empty()) return;
+  s->name = &T(h.nameParts.back());
+  s->xkind = h.kind;
+  s->counted = true;
+  s->type = h.result;
+  if (owner) s->owner = OwnerName(owner);
+  members->Add(s);
+}
+
+void Resolver::Routine(Scope *scope, Level level) {
+  Sym *s = NewSym(SymKind::Routine, nullptr);
+  Scope *params = NewScope();
+  // A method's heading reads its parameter types among its class's names.
+  const size_t start = pos_;
+  size_t probe = pos_;
+  if (IsAt(probe, "class") || IsAt(probe, "generic")) ++probe;
+  ++probe;
+  Sym *cls = nullptr;
+  std::vector<size_t> qualifiers;
+  while (T(probe).kind == TokKind::Ident && IsAt(probe + 1, ".") &&
+         T(probe + 2).kind == TokKind::Ident && level != Level::Interface) {
+    qualifiers.push_back(probe);
+    probe += 2;
+  }
+  if (!qualifiers.empty()) {
+    // The class, then the classes nested in it.
+    Sym *c = Lookup(Text(qualifiers.front()), -1);
+    Use(T(qualifiers.front()), c);
+    c = Resolved(c);
+    for (size_t q = 1; q < qualifiers.size() && c; ++q) {
+      bool complete = true;
+      Sym *inner = FindMember(c, Text(qualifiers[q]), -1, &complete);
+      Use(T(qualifiers[q]), inner);
+      c = Resolved(inner);
+    }
+    cls = c;
+  }
+  pos_ = start;
+  if (cls) frames_.push_back({Frame::Kind::Members, nullptr, cls});
+  // The qualifiers were looked up above; the heading must not count them again.
+  const size_t usesBefore = uses_.size();
+  Heading h = ReadHeading(s, params);
+  if (!qualifiers.empty()) {
+    // Drop uses the heading recorded for its qualifiers a second time.
+    std::vector<std::pair<const Token *, Sym *>> kept;
+    for (size_t u = usesBefore; u < uses_.size(); ++u) {
+      bool qualifier = false;
+      for (size_t q : qualifiers) qualifier = qualifier || uses_[u].first == &T(q);
+      if (!qualifier) kept.push_back(uses_[u]);
+    }
+    uses_.resize(usesBefore);
+    uses_.insert(uses_.end(), kept.begin(), kept.end());
+  }
+  if (h.nameParts.empty()) {
+    if (cls) frames_.pop_back();
+    return;
+  }
+  const Token *nameTok = &T(h.nameParts.back());
+  s->name = nameTok;
+  s->xkind = h.kind;
+  s->type = h.result;
+  // The declaration this heading implements: a method of its class, or a
+  // routine of the interface or declared "forward".
+  Sym *declared = nullptr;
+  if (!qualifiers.empty()) {
+    if (cls && cls->members) declared = Match(*cls->members, s, nameTok->text);
+  } else if (level != Level::Interface) {
+    declared = Match(*scope, s, nameTok->text);
+    if (!declared && level == Level::Implementation) declared = Match(M().iface, s, nameTok->text);
+  }
+  Sym *routine = declared ? declared : s;
+  if (declared) {
+    if (!h.noBody) {
+      declared->hasBody = true;
+      declared->body = nameTok;
+    }
+    if (declared->type == nullptr) declared->type = h.result;
+  } else if (qualifiers.empty()) {
+    s->counted = true;
+    if (!h.noBody && level != Level::Interface) {
+      s->hasBody = true;
+      s->body = nameTok;
+    }
+    scope->Add(s);
+  }
+  if (level == Level::Interface || h.noBody) {
+    if (cls) frames_.pop_back();
+    return;
+  }
+  // The body: parameters and the result, then locals and nested routines.
+  if (h.kind == XrefKind::Function || h.kind == XrefKind::Operator) {
+    Sym *result = NewSym(SymKind::Var, nullptr);
+    static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
+    result->name = &kResult;
+    result->type = routine->type ? routine->type : h.result;
+    params->Add(result);
+  }
+  frames_.push_back({Frame::Kind::Plain, params, nullptr});
+  ParseDeclarations(params, Level::Local);
+  if (Is("begin")) {
+    ++pos_;
+    StatementList();
+    Skip("end");
+  } else if (Is("asm")) {
+    while (!AtEnd() && !Is("end")) ++pos_;
+    Skip("end");
+  }
+  Skip(";");
+  frames_.pop_back();
+  if (cls) frames_.pop_back();
+}
+
+// The routine of `scope` named `name` that the heading of `s` implements:
+// same parameter types, or the only one without a body when the heading
+// leaves its parameters out.
+Sym *Resolver::Match(Scope &scope, Sym *s, Name name) {
+  const auto *found = scope.Find(name);
+  if (!found) return nullptr;
+  Sym *byCount = nullptr;
+  int open = 0;
+  for (Sym *c : *found) {
+    if (c->kind != SymKind::Routine || c->hasBody) continue;
+    ++open;
+    if (c->signature == s->signature) return c;
+    if (c->maxParams == s->maxParams && !byCount) byCount = c;
+  }
+  if (s->maxParams == 0 && s->signature.empty() && open == 1) {
+    for (Sym *c : *found)
+      if (c->kind == SymKind::Routine && !c->hasBody) return c;
+  }
+  return byCount;
+}
+
+}  // namespace scrivane::xref

@@ -1,0 +1,331 @@
+#include "project/XrefTokens.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+#include "project/IncludeFiles.h"
+#include "project/Readers.h"
+#include "project/SourceFile.h"
+#include "project/SourceLexer.h"
+
+namespace scrivane::xref {
+
+const std::unordered_set<Name> &ReservedWords() {
+  static const std::unordered_set<Name> words = {"and",
+                                                 "array",
+                                                 "as",
+                                                 "asm",
+                                                 "begin",
+                                                 "case",
+                                                 "class",
+                                                 "const",
+                                                 "constructor",
+                                                 "destructor",
+                                                 "dispinterface",
+                                                 "div",
+                                                 "do",
+                                                 "downto",
+                                                 "else",
+                                                 "end",
+                                                 "except",
+                                                 "exports",
+                                                 "file",
+                                                 "finalization",
+                                                 "finally",
+                                                 "for",
+                                                 "function",
+                                                 "goto",
+                                                 "if",
+                                                 "implementation",
+                                                 "in",
+                                                 "inherited",
+                                                 "initialization",
+                                                 "inline",
+                                                 "interface",
+                                                 "is",
+                                                 "label",
+                                                 "library",
+                                                 "mod",
+                                                 "nil",
+                                                 "not",
+                                                 "object",
+                                                 "of",
+                                                 "or",
+                                                 "packed",
+                                                 "procedure",
+                                                 "program",
+                                                 "property",
+                                                 "raise",
+                                                 "record",
+                                                 "repeat",
+                                                 "resourcestring",
+                                                 "set",
+                                                 "shl",
+                                                 "shr",
+                                                 "string",
+                                                 "then",
+                                                 "threadvar",
+                                                 "to",
+                                                 "try",
+                                                 "type",
+                                                 "unit",
+                                                 "until",
+                                                 "uses",
+                                                 "var",
+                                                 "while",
+                                                 "with",
+                                                 "xor",
+                                                 "operator",
+                                                 "generic",
+                                                 "specialize"};
+  return words;
+}
+
+const std::unordered_set<Name> &RoutineDirectives() {
+  static const std::unordered_set<Name> words = {"overload",
+                                                 "virtual",
+                                                 "abstract",
+                                                 "override",
+                                                 "reintroduce",
+                                                 "cdecl",
+                                                 "stdcall",
+                                                 "register",
+                                                 "pascal",
+                                                 "safecall",
+                                                 "inline",
+                                                 "static",
+                                                 "dynamic",
+                                                 "message",
+                                                 "external",
+                                                 "forward",
+                                                 "assembler",
+                                                 "deprecated",
+                                                 "platform",
+                                                 "experimental",
+                                                 "unimplemented",
+                                                 "export",
+                                                 "public",
+                                                 "alias",
+                                                 "nostackframe",
+                                                 "varargs",
+                                                 "noreturn",
+                                                 "far",
+                                                 "near",
+                                                 "interrupt",
+                                                 "winapi",
+                                                 "final",
+                                                 "dispid",
+                                                 "local",
+                                                 "compilerproc",
+                                                 "internproc",
+                                                 "iocheck",
+                                                 "mwpascal",
+                                                 "hardfloat",
+                                                 "ms_abi_default",
+                                                 "sysv_abi_default",
+                                                 "vectorcall",
+                                                 "enumerator",
+                                                 "cppdecl",
+                                                 "oldfpccall",
+                                                 "softfloat",
+                                                 "syscall",
+                                                 "weakexternal",
+                                                 "rtlproc",
+                                                 "saveregisters"};
+  return words;
+}
+
+void Tokeniser::Lex(int file, int depth) {
+  const QByteArray &text = files_[size_t(file)].lower;
+  const char *s = text.constData();
+  const qsizetype n = text.size();
+  qsizetype i = 0;
+  int line = 1;
+  qsizetype lineStart = 0;
+  // Ordinals: the names met so far on the current line.
+  std::vector<Name> lineNames;
+  auto newLine = [&](qsizetype at) {
+    ++line;
+    lineStart = at;
+    lineNames.clear();
+  };
+  auto skipLineEnd = [&](qsizetype &k) {
+    if (s[k] == '\r') {
+      if (k + 1 < n && s[k + 1] == '\n') ++k;
+      newLine(k + 1);
+    } else if (s[k] == '\n') {
+      newLine(k + 1);
+    }
+  };
+  while (i < n) {
+    const char c = s[i];
+    if (c == '\r' || c == '\n') {
+      skipLineEnd(i);
+      ++i;
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\f' || c == '\0') {
+      ++i;
+      continue;
+    }
+    const bool brace = c == '{';
+    const bool parenStar = c == '(' && i + 1 < n && s[i + 1] == '*';
+    if (brace || parenStar) {
+      const qsizetype open = brace ? 1 : 2;
+      if (i + open < n && s[i + open] == '$') {
+        // A directive: no nesting inside it.
+        const qsizetype from = i + open + 1;
+        qsizetype k = from;
+        while (k < n && !(brace ? s[k] == '}' : (s[k] == '*' && k + 1 < n && s[k + 1] == ')'))) {
+          skipLineEnd(k);
+          ++k;
+        }
+        const Name body(s + from, size_t(k - from));
+        const qsizetype end = std::min(n, k + (brace ? 1 : 2));
+        Directive(file, depth, body, Name(s + i, size_t(end - i)));
+        i = end;
+        continue;
+      }
+      int level = 1;
+      qsizetype k = i + open;
+      while (k < n) {
+        if (brace) {
+          if (s[k] == '}') {
+            if (--level == 0) break;
+          } else if (s[k] == '{' && nest_) {
+            ++level;
+          }
+        } else if (s[k] == '*' && k + 1 < n && s[k + 1] == ')') {
+          ++k;
+          break;
+        }
+        skipLineEnd(k);
+        ++k;
+      }
+      i = k + 1;
+      continue;
+    }
+    if (c == '/' && i + 1 < n && s[i + 1] == '/') {
+      while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
+      continue;
+    }
+    Token t;
+    t.file = file;
+    t.line = line;
+    t.column = int(i - lineStart) + 1;
+    qsizetype end = i + 1;
+    if (c == '\'' || (c == '#' && i + 1 < n && (IsDigit(s[i + 1]) || s[i + 1] == '$'))) {
+      end = i;
+      // Quoted parts and control codes that follow one another.
+      for (;;) {
+        if (end < n && s[end] == '\'') {
+          ++end;
+          while (end < n && s[end] != '\r' && s[end] != '\n') {
+            if (s[end] == '\'') {
+              if (end + 1 < n && s[end + 1] == '\'') {
+                end += 2;
+                continue;
+              }
+              ++end;
+              break;
+            }
+            ++end;
+          }
+        } else if (end + 1 < n && s[end] == '#' && (IsDigit(s[end + 1]) || s[end + 1] == '$')) {
+          end += 2;
+          while (end < n && IsIdentChar(s[end])) ++end;
+        } else {
+          break;
+        }
+      }
+      t.kind = TokKind::String;
+    } else if (IsIdentStart(c) || (c == '&' && i + 1 < n && IsIdentStart(s[i + 1]))) {
+      qsizetype from = c == '&' ? i + 1 : i;
+      end = from;
+      while (end < n && IsIdentChar(s[end])) ++end;
+      t.kind = TokKind::Ident;
+      t.column = int(from - lineStart) + 1;
+      t.text = Name(s + from, size_t(end - from));
+      if (c == '&') t.kind = TokKind::Ident;
+      int ordinal = 0;
+      for (const Name &seen : lineNames) ordinal += seen == t.text;
+      t.ordinal = ordinal;
+      lineNames.push_back(t.text);
+      if (Active()) out_->push_back(t);
+      i = end;
+      continue;
+    } else if (IsDigit(c) ||
+               ((c == '$' || c == '%' || c == '&') && i + 1 < n && (IsIdentChar(s[i + 1])))) {
+      end = i + 1;
+      while (end < n) {
+        if (IsIdentChar(s[end])) {
+          ++end;
+        } else if (s[end] == '.' && end + 1 < n && IsDigit(s[end + 1]) && IsDigit(c)) {
+          ++end;
+        } else if ((s[end] == '-' || s[end] == '+') && (s[end - 1] == 'e') && IsDigit(c) &&
+                   end + 1 < n && IsDigit(s[end + 1])) {
+          ++end;
+        } else {
+          break;
+        }
+      }
+      t.kind = TokKind::Number;
+    } else {
+      static const char *const kPairs[] = {
+          ":=", "<=", ">=", "<>", "..", "+=", "-=", "*=", "/=", "**", "><", "(.", ".)"};
+      for (const char *p : kPairs)
+        if (i + 1 < n && s[i] == p[0] && s[i + 1] == p[1]) end = i + 2;
+      t.kind = TokKind::Symbol;
+    }
+    t.text = Name(s + i, size_t(end - i));
+    if (Active()) out_->push_back(t);
+    i = end;
+  }
+}
+
+void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
+  size_t k = 0;
+  while (k < body.size() && IsIdentChar(body[k])) ++k;
+  const Name name = body.substr(0, k);
+  const Name arg = body.substr(k);
+  if (conditions_.Follow(name, arg) || !Active()) return;
+  if (name == "mode" || name == "modeswitch") {
+    nest_ = NestingAfterDirective(QByteArrayView(whole.data(), qsizetype(whole.size())), nest_);
+    return;
+  }
+  if (name != "i" && name != "include") return;
+  // The name as written: quotes removed, "+"/"-" and "%...%" are no files.
+  size_t a = 0;
+  while (a < arg.size() && (arg[a] == ' ' || arg[a] == '\t')) ++a;
+  if (k == body.size() || a == 0 || a >= arg.size()) return;
+  Name wanted = arg.substr(a);
+  while (!wanted.empty() && (wanted.back() == ' ' || wanted.back() == '\t'))
+    wanted.remove_suffix(1);
+  if (wanted.empty() || wanted[0] == '+' || wanted[0] == '-' || wanted[0] == '%') return;
+  if (wanted.size() >= 2 && wanted.front() == '\'' && wanted.back() == '\'')
+    wanted = wanted.substr(1, wanted.size() - 2);
+  // The name in the file's own case: the lowered text only lends its place.
+  const QByteArray &lower = files_[size_t(file)].lower;
+  const qsizetype offset = wanted.data() - lower.constData();
+  const QString including = files_[size_t(file)].path;
+  QByteArray original = ReadSourceFile(including).bytes.mid(offset, qsizetype(wanted.size()));
+  if (original.size() != qsizetype(wanted.size()))
+    original = QByteArray(wanted.data(), qsizetype(wanted.size()));
+  const QString found = ResolveIncludeFile(original, including, folders_, finder_);
+  if (found.isEmpty() || depth > 16) return;
+  const QString canonical = QFileInfo(found).absoluteFilePath();
+  if (active_.contains(canonical)) return;
+  int index = fileIndex_.value(canonical, -1);
+  if (index < 0) {
+    const SourceFile read = ReadSourceFile(canonical);
+    if (read.status != SourceStatus::Ok) return;
+    index = int(files_.size());
+    files_.push_back({read.diskPath.isEmpty() ? canonical : read.diskPath, read.bytes.toLower()});
+    fileIndex_.insert(canonical, index);
+  }
+  active_.insert(canonical);
+  Lex(index, depth + 1);
+  active_.remove(canonical);
+}
+
+}  // namespace scrivane::xref

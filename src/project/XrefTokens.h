@@ -1,0 +1,221 @@
+#pragma once
+// The words of Pascal source as the cross-reference resolver reads them:
+// tokens cut from a module and the include files it brings in, after the
+// conditional compilation the compiler would follow.
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace scrivane {
+
+class FileFinder;
+
+namespace xref {
+
+using Name = std::string_view;
+
+enum class TokKind : unsigned char { Ident, Symbol, Number, String };
+
+struct Token {
+  Name text;  // lower case
+  int file = 0;
+  int line = 0;
+  int column = 0;
+  int ordinal = 0;
+  TokKind kind = TokKind::Symbol;
+};
+
+// Words that are never names. "on", "at", "out", "read" and the other
+// directives are names the code may use, so they are not here.
+const std::unordered_set<Name> &ReservedWords();
+// Words after a routine heading that say how it is called or built; a
+// field of a class may be named like one, so a word followed by ":" or ","
+// is not taken as one.
+const std::unordered_set<Name> &RoutineDirectives();
+
+inline bool IsIdentStart(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+inline bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+struct FileText {
+  QString path;
+  QByteArray lower;  // the file's bytes, ASCII lower-cased
+};
+
+// ---------------------------------------------------------------- reading
+
+// Conditional compilation as Free Pascal 3.2 on x86-64 Linux reads it;
+// "{$IF expr}" that cannot be told is taken as true, its "{$ELSE}" not.
+class Conditions {
+ public:
+  Conditions() {
+    for (const char *d :
+         {"fpc", "ver3", "ver3_2", "ver3_2_2", "unix", "linux", "cpu64", "cpux86_64", "cpuamd64",
+          "endian_little", "fpc_little_endian", "fpc_has_type_extended", "fpc_has_type_double",
+          "fpc_has_type_single", "fpc_objfpc", "hasamiga_false_never"})
+      defines_.insert(d);
+  }
+  bool Active() const { return stack_.empty() || stack_.back().active; }
+  // Follows one directive (its text without the braces and "$"); true when
+  // it was a conditional one.
+  bool Follow(Name name, Name arg) {
+    if (name == "ifdef" || name == "ifndef" || name == "if" || name == "ifopt") {
+      bool value = true;
+      if (name == "ifdef") value = defines_.count(std::string(FirstWord(arg))) > 0;
+      if (name == "ifndef") value = defines_.count(std::string(FirstWord(arg))) == 0;
+      if (name == "if") value = Evaluate(arg);
+      const bool parent = Active();
+      stack_.push_back({parent && value, value});
+      return true;
+    }
+    if (name == "elseif" || name == "else") {
+      if (stack_.empty()) return true;
+      Entry &e = stack_.back();
+      const bool parent = stack_.size() < 2 || stack_[stack_.size() - 2].active;
+      const bool value = name == "else" ? true : Evaluate(arg);
+      e.active = parent && !e.taken && value;
+      e.taken = e.taken || value;
+      return true;
+    }
+    if (name == "endif" || name == "ifend") {
+      if (!stack_.empty()) stack_.pop_back();
+      return true;
+    }
+    if (!Active()) return name == "define" || name == "undef";
+    if (name == "define") defines_.insert(std::string(FirstWord(arg)));
+    if (name == "undef") defines_.erase(std::string(FirstWord(arg)));
+    return name == "define" || name == "undef";
+  }
+
+ private:
+  struct Entry {
+    bool active;
+    bool taken;
+  };
+  static Name FirstWord(Name arg) {
+    size_t i = 0;
+    while (i < arg.size() && (arg[i] == ' ' || arg[i] == '\t')) ++i;
+    size_t j = i;
+    while (j < arg.size() && IsIdentChar(arg[j])) ++j;
+    return arg.substr(i, j - i);
+  }
+  // defined(X), undefined(X), not, and, or, parentheses; anything else
+  // (versions, declared(), options) counts as true.
+  bool Evaluate(Name e) {
+    size_t at = 0;
+    return Or(e, at);
+  }
+  void Blanks(Name e, size_t &at) {
+    while (at < e.size() && (e[at] == ' ' || e[at] == '\t')) ++at;
+  }
+  bool Word(Name e, size_t &at, Name w) {
+    Blanks(e, at);
+    if (e.substr(at, w.size()) == w &&
+        (at + w.size() >= e.size() || !IsIdentChar(e[at + w.size()]))) {
+      at += w.size();
+      return true;
+    }
+    return false;
+  }
+  bool Or(Name e, size_t &at) {
+    bool v = And(e, at);
+    while (Word(e, at, "or")) v = And(e, at) || v;
+    return v;
+  }
+  bool And(Name e, size_t &at) {
+    bool v = Not(e, at);
+    while (Word(e, at, "and")) v = Not(e, at) && v;
+    return v;
+  }
+  bool Not(Name e, size_t &at) {
+    if (Word(e, at, "not")) return !Not(e, at);
+    return Atom(e, at);
+  }
+  bool Atom(Name e, size_t &at) {
+    Blanks(e, at);
+    if (at < e.size() && e[at] == '(') {
+      ++at;
+      const bool v = Or(e, at);
+      Blanks(e, at);
+      if (at < e.size() && e[at] == ')') ++at;
+      return v;
+    }
+    const bool defined = Word(e, at, "defined");
+    const bool undefined = !defined && Word(e, at, "undefined");
+    if (defined || undefined) {
+      Blanks(e, at);
+      if (at < e.size() && e[at] == '(') ++at;
+      Blanks(e, at);
+      size_t j = at;
+      while (j < e.size() && IsIdentChar(e[j])) ++j;
+      const bool v = defines_.count(std::string(e.substr(at, j - at))) > 0;
+      at = j;
+      Blanks(e, at);
+      if (at < e.size() && e[at] == ')') ++at;
+      return undefined ? !v : v;
+    }
+    // Something we do not evaluate: skip to the next "and", "or" or ")".
+    while (at < e.size() && e[at] != ')') {
+      if (IsIdentStart(e[at])) {
+        size_t j = at;
+        while (j < e.size() && IsIdentChar(e[j])) ++j;
+        const Name w = e.substr(at, j - at);
+        if (w == "and" || w == "or") break;
+        at = j;
+      } else {
+        ++at;
+      }
+    }
+    return true;
+  }
+  std::unordered_set<std::string> defines_;
+  std::vector<Entry> stack_;
+};
+
+// Cuts a module and the include files it brings in into tokens, as the
+// compiler reads them.
+class Tokeniser {
+ public:
+  Tokeniser(std::deque<FileText> &files, QHash<QString, int> &fileIndex, const QStringList &folders,
+            FileFinder &finder, QStringList &problems)
+      : files_(files),
+        fileIndex_(fileIndex),
+        folders_(folders),
+        finder_(finder),
+        problems_(problems) {}
+
+  void Read(int file, bool nest, std::vector<Token> &out) {
+    out_ = &out;
+    nest_ = nest;
+    Lex(file, 0);
+  }
+
+ private:
+  void Lex(int file, int depth);
+
+  bool Active() const { return conditions_.Active(); }
+
+  void Directive(int file, int depth, Name body, Name whole);
+
+  std::deque<FileText> &files_;
+  QHash<QString, int> &fileIndex_;
+  const QStringList &folders_;
+  FileFinder &finder_;
+  QStringList &problems_;
+  std::vector<Token> *out_ = nullptr;
+  bool nest_ = false;
+  Conditions conditions_;
+  QSet<QString> active_;
+};
+
+}  // namespace xref
+}  // namespace scrivane
