@@ -2,32 +2,42 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
 
 #include "listing/ProjectBook.h"
 #include "platform/TextEncoding.h"
+#include "print/QtTextMeasurer.h"
 
 namespace scrivane {
 
-// The rows of a listing are written as page text on a thread of their own
-// as soon as no more can come to them (a sheet further on): the layout
-// keeps one core, the page text the other, as the PDF's sheet writer does.
+// The rows of a listing are measured and written as page text on a thread
+// of their own as soon as no more can come to them (a sheet further on):
+// the layout keeps one core, the page text the other, as the PDF's sheet
+// writer does.
 struct WebBookRecorder::Aside {
   struct Rows {
     size_t document = 0;
-    std::vector<const WebRow *> rows;
+    std::vector<WebRow *> rows;
+    std::shared_ptr<const std::vector<FontSpec>> fonts;
   };
   std::mutex mutex;
   std::condition_variable ready;
   std::deque<Rows> waiting;
   bool ending = false;
-  bool failed = false;
+  std::exception_ptr failure;
   std::map<size_t, std::shared_ptr<ListingBody>> bodies;  // the thread's until it ends
+  // A measurer of its own (a measurer caches as it goes and serves one
+  // thread); null: the words came measured.
+  std::unique_ptr<QtTextMeasurer> measurer;
+  std::vector<int> blankWidths;
   std::thread thread;
 
-  Aside() : thread([this] { Run(); }) {}
+  explicit Aside(int measureAt)
+      : measurer(measureAt > 0 ? std::make_unique<QtTextMeasurer>(measureAt) : nullptr),
+        thread([this] { Run(); }) {}
   void Run() {
     for (;;) {
       Rows next;
@@ -38,13 +48,16 @@ struct WebBookRecorder::Aside {
         next = std::move(waiting.front());
         waiting.pop_front();
       }
-      if (failed) continue;
+      if (failure) continue;
       try {
         std::shared_ptr<ListingBody> &body = bodies[next.document];
         if (!body) body = std::make_shared<ListingBody>();
-        for (const WebRow *row : next.rows) body->Add(*row);
+        for (WebRow *row : next.rows) {
+          if (measurer) MeasureWebRow(*row, *measurer, *next.fonts, blankWidths);
+          body->Add(*row);
+        }
       } catch (...) {
-        failed = true;  // the pages write their rows themselves then
+        failure = std::current_exception();
       }
     }
   }
@@ -65,7 +78,37 @@ struct WebBookRecorder::Aside {
   }
 };
 
-WebBookRecorder::WebBookRecorder(PageDevice &device) : device_(device) {}
+void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSpec> &fonts,
+                   std::vector<int> &blankWidths) {
+  for (WebPiece &piece : row.pieces) {
+    if (piece.width >= 0 && piece.blankWidth > 0) continue;
+    if (piece.font >= fonts.size()) continue;
+    const FontSpec &font = fonts[piece.font];
+    if (blankWidths.size() <= piece.font) blankWidths.resize(size_t(piece.font) + 1, -1);
+    int &blank = blankWidths[piece.font];
+    if (blank < 0) blank = measurer.textWidth(font, " ");
+    if (piece.blankWidth <= 0) piece.blankWidth = blank;
+    if (piece.width < 0)
+      // Measured with the blanks drawn after it, as the layout measured
+      // it, and those taken off: the room before the next word is the
+      // page's to fill.
+      piece.width = measurer.textWidthIn(font,
+                                         QByteArrayView(row.bytes.data() + piece.at,
+                                                        qsizetype(piece.size + piece.blanksAfter)),
+                                         piece.encoding) -
+                    int(piece.blanksAfter) * blank;
+  }
+}
+
+QString WebRow::TextOf(const WebPiece &piece) const {
+  if (piece.size == 0) return piece.text;
+  return DecodeText(QByteArrayView(bytes.data() + piece.at, qsizetype(piece.size)), piece.encoding);
+}
+
+WebBookRecorder::WebBookRecorder(PageDevice &device) : device_(device) {
+  if (const auto *measurer = dynamic_cast<const QtTextMeasurer *>(&device.measurer()))
+    measureAsideAt_ = measurer->dotsPerInch();
+}
 
 WebBookRecorder::~WebBookRecorder() {
   if (aside_) aside_->End();
@@ -78,10 +121,13 @@ void WebBookRecorder::WriteAside(size_t end) {
   if (end <= handedOver_) return;
   Aside::Rows rows;
   rows.document = documents_.size() - 1;
+  if (!fontsHanded_ || fontsHanded_->size() != fonts_.size())
+    fontsHanded_ = std::make_shared<const std::vector<FontSpec>>(fonts_);
+  rows.fonts = fontsHanded_;
   rows.rows.reserve(end - handedOver_);
   for (size_t r = handedOver_; r < end; ++r) rows.rows.push_back(&document.rows[r]);
   handedOver_ = end;
-  if (!aside_) aside_ = std::make_unique<Aside>();
+  if (!aside_) aside_ = std::make_unique<Aside>(measureAsideAt_);
   aside_->Hand(std::move(rows));
 }
 
@@ -96,11 +142,16 @@ void WebBookRecorder::FinishWritingAside() {
   if (!documents_.empty()) WriteAside(documents_.back().rows.size());
   if (!aside_) return;
   aside_->End();
-  if (!aside_->failed)
-    for (auto &[document, body] : aside_->bodies)
-      // A listing's body holds every row of it, or the page writes them all.
-      if (document < documents_.size() && body->Ids().size() == documents_[document].rows.size())
-        documents_[document].body = std::move(body);
+  // Rows the thread did not get to are not measured: the book fails as a
+  // layout that runs out of memory does.
+  if (const std::exception_ptr failure = std::exchange(aside_->failure, nullptr)) {
+    aside_.reset();
+    std::rethrow_exception(failure);
+  }
+  for (auto &[document, body] : aside_->bodies)
+    // A listing's body holds every row of it, or the page writes them all.
+    if (document < documents_.size() && body->Ids().size() == documents_[document].rows.size())
+      documents_[document].body = std::move(body);
   aside_.reset();
 }
 
@@ -142,34 +193,50 @@ void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayVie
   drawTextIn(x, y, font, text, TextEncoding::Windows1252);
 }
 
+std::uint16_t WebBookRecorder::FontIndex(const FontSpec &font) {
+  // A listing switches fonts word by word among a few.
+  if (lastFont_ < fonts_.size() && SameGlyphs(fonts_[lastFont_], font)) return lastFont_;
+  for (size_t f = 0; f < fonts_.size(); ++f)
+    if (SameGlyphs(fonts_[f], font)) return lastFont_ = std::uint16_t(f);
+  fonts_.push_back(font);
+  return lastFont_ = std::uint16_t(fonts_.size() - 1);
+}
+
+int WebBookRecorder::WidthOf(const WebPiece &piece, const WebRow &row) {
+  if (piece.width >= 0) return piece.width;
+  const FontSpec &font = fonts_[piece.font];
+  TextMeasurer &measurer = device_.measurer();
+  return measurer.textWidthIn(
+             font,
+             QByteArrayView(row.bytes.data() + piece.at, qsizetype(piece.size + piece.blanksAfter)),
+             piece.encoding) -
+         int(piece.blanksAfter) * measurer.textWidth(font, " ");
+}
+
 void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
                                  TextEncoding encoding) {
   if (furniture_ || text.isEmpty()) return;
   WebDocument &document = Current();
-  WebPiece piece;
-  piece.text = DecodeText(text, encoding);
-  piece.x = x;
-  piece.y = y;
-  piece.width = device_.measurer().textWidthIn(font, text, encoding);
-  if (blankWidth_ < 0 || !SameGlyphs(blankFont_, font)) {
-    blankFont_ = font;
-    blankWidth_ = device_.measurer().textWidth(font, " ");
-  }
-  piece.blankWidth = blankWidth_;
   // A word is drawn with the blank after it: the blank is space between
   // words, which the pages make from where the next word starts.
-  while (piece.text.endsWith(u' ')) {
-    piece.text.chop(1);
-    piece.width -= piece.blankWidth;
-  }
-  if (piece.text.isEmpty()) return;
+  qsizetype size = text.size();
+  while (size > 0 && text[size - 1] == ' ') --size;
+  if (size == 0) return;
+  auto measureBlank = [&] {
+    if (blankWidth_ < 0 || !SameGlyphs(blankFont_, font)) {
+      blankFont_ = font;
+      blankWidth_ = device_.measurer().textWidth(font, " ");
+    }
+    return blankWidth_;
+  };
   if (document.listing) {
     encoding_ = encoding;
     // The number the paper shows beside a row (its line in the file, or
     // the printed row's count) belongs to the row at its height.
     if (kind_ == WordClass::LineNumber) {
-      if (piece.text.endsWith(u':')) piece.text.chop(1);
-      KeepNumber(piece.text, y);
+      QString number = DecodeText(text.first(size), encoding);
+      if (number.endsWith(u':')) number.chop(1);
+      KeepNumber(number, y);
       return;
     }
     // Only the listing's own words: text told as nothing (a form's image
@@ -177,26 +244,44 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
     if (kind_ == WordClass::None || document.rows.empty()) return;
     if (kind_ == WordClass::PartHeading) {
       WebRow heading;
-      heading.heading = piece.text;
+      heading.heading = DecodeText(text.first(size), encoding);
       heading.sheet = sheet_;
       heading.y = y;
       document.rows.push_back(std::move(heading));
       return;
     }
-    lastBytes_ = text.toByteArray();
-    while (lastBytes_.endsWith(' ')) lastBytes_.chop(1);
-    lastFont_ = font;
-    lastEncoding_ = encoding;
+    WebRow &row = document.rows.back();
+    WebPiece piece;
+    piece.at = std::uint32_t(row.bytes.size());
+    piece.size = std::uint32_t(size);
+    piece.blanksAfter = std::uint32_t(text.size() - size);
+    row.bytes.append(text.data(), size_t(text.size()));
+    piece.font = FontIndex(font);
+    piece.encoding = encoding;
+    piece.x = x;
+    piece.y = y;
+    if (measureAsideAt_ == 0) {
+      piece.blankWidth = measureBlank();
+      piece.width = device_.measurer().textWidthIn(font, text, encoding) -
+                    int(piece.blanksAfter) * piece.blankWidth;
+    }
     piece.kind = kind_;
     piece.newWord = wordStarted_ && !nextContinues_;
     piece.blanks = std::move(pendingBlanks_);
     pendingBlanks_.clear();
     wordStarted_ = false;
     nextContinues_ = false;
-    document.rows.back().pieces.push_back(std::move(piece));
+    row.pieces.push_back(std::move(piece));
     return;
   }
   // Any other document: the texts at one height of one sheet are a row.
+  WebPiece piece;
+  piece.text = DecodeText(text.first(size), encoding);
+  piece.x = x;
+  piece.y = y;
+  piece.blankWidth = measureBlank();
+  piece.width = device_.measurer().textWidthIn(font, text, encoding) -
+                int(text.size() - size) * piece.blankWidth;
   WebRow *row = RowAt(y);
   if (!row) {
     WebRow fresh;
@@ -266,21 +351,24 @@ void WebBookRecorder::outlineEntry(const QString &title, int y) {
 void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) {
   WebDocument &document = Current();
   if (document.rows.empty() || document.rows.back().pieces.empty()) return;
-  std::vector<WebPiece> &pieces = document.rows.back().pieces;
+  WebRow &row = document.rows.back();
+  std::vector<WebPiece> &pieces = row.pieces;
   WebPiece &last = pieces.back();
-  if (last.link.size() || last.y < area.top() || last.y > area.bottom()) return;
-  if (area.left() <= last.x + 1 && area.right() + 1 >= last.x + last.width - 1) {
+  if (last.link.size() || last.size == 0 || last.y < area.top() || last.y > area.bottom()) return;
+  if (area.left() <= last.x + 1 && area.right() + 1 >= last.x + WidthOf(last, row) - 1) {
     last.link = key;
     return;
   }
   // The bytes of the last text before the area, and up to its end.
   TextMeasurer &measurer = device_.measurer();
-  const QByteArrayView bytes(lastBytes_);
+  const FontSpec &font = fonts_[last.font];
+  const TextEncoding encoding = last.encoding;
+  const QByteArrayView bytes(row.bytes.data() + last.at, qsizetype(last.size));
   auto offsetAt = [&](int x) {
     qsizetype at = 0;
     while (at < bytes.size() &&
-           last.x + measurer.textWidthIn(lastFont_, bytes.first(at), lastEncoding_) < x - 1)
-      at += CharacterLength(bytes, at, lastEncoding_);
+           last.x + measurer.textWidthIn(font, bytes.first(at), encoding) < x - 1)
+      at += CharacterLength(bytes, at, encoding);
     return at;
   };
   const qsizetype from = offsetAt(area.left());
@@ -288,10 +376,11 @@ void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) 
   if (from >= to || to > bytes.size()) return;
   auto piece = [&](qsizetype start, qsizetype end, bool newWord) {
     WebPiece p = last;
-    p.text = DecodeText(bytes.sliced(start, end - start), lastEncoding_);
-    p.x = last.x +
-          (start > 0 ? measurer.textWidthIn(lastFont_, bytes.first(start), lastEncoding_) : 0);
-    p.width = last.x + measurer.textWidthIn(lastFont_, bytes.first(end), lastEncoding_) - p.x;
+    p.at = last.at + std::uint32_t(start);
+    p.size = std::uint32_t(end - start);
+    p.blanksAfter = 0;
+    p.x = last.x + (start > 0 ? measurer.textWidthIn(font, bytes.first(start), encoding) : 0);
+    p.width = last.x + measurer.textWidthIn(font, bytes.first(end), encoding) - p.x;
     p.newWord = newWord;
     if (start > 0) p.blanks.clear();  // the blanks before the text stand before its first piece
     p.link.clear();
@@ -302,9 +391,8 @@ void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) 
   if (from > 0) parts.push_back(piece(0, from, newWord));
   parts.push_back(piece(from, to, from == 0 && newWord));
   parts.back().link = key;
-  if (to < bytes.size()) parts.push_back(piece(to, bytes.size(), false));
   // A later name of the same text cuts what is left after this one.
-  lastBytes_ = bytes.sliced(to).toByteArray();
+  if (to < bytes.size()) parts.push_back(piece(to, bytes.size(), false));
   pieces.pop_back();
   for (WebPiece &p : parts) pieces.push_back(std::move(p));
 }

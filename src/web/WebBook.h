@@ -9,11 +9,13 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/TextEncoding.h"
 #include "print/PageDevice.h"
 #include "print/PrintRunner.h"
 
@@ -26,11 +28,19 @@ struct ProjectModel;
 
 // A text drawn on a row: a word of a listing, or a cell of a table.
 struct WebPiece {
+  // A table's text. A listing's word keeps its bytes as drawn in its row
+  // (WebRow::bytes), decoded and measured only where the row becomes page
+  // text: off the layout's thread.
   QString text;
+  std::uint32_t at = 0, size = 0;  // the word's bytes: bytes[at, at + size) of its row
+  std::uint32_t blanksAfter = 0;   // blanks drawn after it (in the row's bytes, not in size)
+  std::uint16_t font = 0;          // the word's font: WebBookRecorder::Fonts()
+  TextEncoding encoding = TextEncoding::Windows1252;
   WordClass kind = WordClass::None;
   bool newWord = true;  // false: the word before goes on (a word broken across rows)
-  int x = 0, width = 0, y = 0;
-  int blankWidth = 0;  // its font's blank, device pixels
+  int x = 0, y = 0;
+  int width = -1;      // device pixels, its blanks after it left out; -1: not measured yet
+  int blankWidth = 0;  // its font's blank, device pixels; 0: not measured yet
   QByteArray link;     // the place it leads to; empty for none
   QString blanks;      // the file's blanks before it, as they stand (the source layout)
 };
@@ -47,9 +57,17 @@ struct WebRow {
   bool ruleAfter = false;
   QString heading;  // an include file's heading: the row is that heading
   std::vector<WebPiece> pieces;
+  std::string bytes;  // a listing's words as drawn, one after the other
+  // A piece's text: a table's, or a listing's word decoded.
+  QString TextOf(const WebPiece &piece) const;
   std::vector<QByteArray> anchors;
   std::vector<QString> outline;  // bookmarks that lead here
 };
+
+// Measures the pieces of a listing's row not measured yet, in `fonts`
+// (WebPiece::font); blankWidths caches each font's blank (-1: not yet).
+void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSpec> &fonts,
+                   std::vector<int> &blankWidths);
 
 // A listing's rows as page text, a row at a time (on a thread of its own
 // while the layout goes on, see WebBookRecorder): each row gets its id,
@@ -59,6 +77,15 @@ class ListingBody {
   void Add(const WebRow &row);
   const std::string &Html() const { return html_; }
   const std::vector<QByteArray> &Ids() const { return ids_; }
+  // Where a word that leads somewhere starts (its key) and ends (an empty
+  // key) in Html(): the place may be on a page not laid out yet when its
+  // row is written, so the page puts the link there only once every place
+  // is known, or none when the place was not printed.
+  struct LinkMark {
+    size_t at = 0;
+    QByteArray key;
+  };
+  const std::vector<LinkMark> &Links() const { return links_; }
 
  private:
   struct Bracket {
@@ -67,6 +94,7 @@ class ListingBody {
   };
   std::string html_;
   std::vector<QByteArray> ids_;
+  std::vector<LinkMark> links_;
   QSet<QByteArray> used_;
   std::vector<Bracket> open_;
 };
@@ -95,6 +123,8 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   const WebDocuments &Documents();
   // The next document is the form listing of the unit listed last.
   void FormFollows() { formFollows_ = true; }
+  // The fonts the listings' words are drawn in (WebPiece::font), each once.
+  const std::vector<FontSpec> &Fonts() const { return fonts_; }
 
   // PrintTarget
   PageDevice &device() override { return device_; }
@@ -137,13 +167,24 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // Hands the current listing's rows up to `end` to the writing thread.
   void WriteAside(size_t end);
   void FinishWritingAside();
+  std::uint16_t FontIndex(const FontSpec &font);
+  // A piece's width (its blanks after it left out) measured here, and its
+  // blank's.
+  int WidthOf(const WebPiece &piece, const WebRow &row);
 
   PageDevice &device_;
   WebDocuments documents_;
   struct Aside;
   std::unique_ptr<Aside> aside_;
   size_t handedOver_ = 0;  // rows of the current document written aside
-  FontSpec blankFont_;     // the font blankWidth_ was measured in
+  // Set when the page device measures as QtTextMeasurer does: a measurer
+  // of the same kind on the writing thread gives the same widths, so the
+  // listing's words are measured there rather than on the layout's.
+  int measureAsideAt_ = 0;  // its dots per inch; 0: words are measured as they are drawn
+  std::vector<FontSpec> fonts_;
+  std::shared_ptr<const std::vector<FontSpec>> fontsHanded_;  // fonts_ as the thread has them
+  std::uint16_t lastFont_ = 0;
+  FontSpec blankFont_;  // the font blankWidth_ was measured in
   int blankWidth_ = -1;
   int sheet_ = 0;
   bool furniture_ = false;
@@ -159,11 +200,8 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
     QString text;
   } pendingNumber_;
   TextEncoding encoding_ = TextEncoding::Windows1252;  // of the listing's last text
-  // The listing's last text as drawn, its trailing blanks left out: a link
-  // to a name inside it ("Add" of "FList.Add(Item);") cuts it into pieces.
-  QByteArray lastBytes_;
-  FontSpec lastFont_;
-  TextEncoding lastEncoding_ = TextEncoding::Windows1252;
+  // A link to a name inside the listing's last text ("Add" of
+  // "FList.Add(Item);") cuts it into pieces.
   void LinkListingText(const QRect &area, const QByteArray &key);
 };
 

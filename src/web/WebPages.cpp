@@ -47,7 +47,8 @@ QString CssFont(const FontSpec &font, const char *fallback) {
   return css;
 }
 
-QString Stylesheet(const FormatSettings &settings) {
+// codeLinks: the listings' names link to their declarations.
+QString Stylesheet(const FormatSettings &settings, bool codeLinks) {
   const FontSpec reserve = settings.ReserveFont();
   FontSpec section = reserve;
   section.style |= StyleUnderline;
@@ -92,6 +93,12 @@ QString Stylesheet(const FormatSettings &settings) {
   rule(".t .cm", settings.CommentFont(), "monospace");
   rule(".t .st", settings.MessageFont(), "monospace");
   rule("table.doc", settings.BaseFont(), "monospace");
+  // A name that leads to its declaration keeps its word's colour: the code
+  // reads as on paper, and the pointer and the underline on hover say
+  // where one can follow it.
+  if (codeLinks)
+    css += QStringLiteral(
+        ".t a{color:inherit;text-decoration:none}.t a:hover{text-decoration:underline}\n");
   css += QStringLiteral(
       "@media print{html{background:none}body{padding:0}nav.toc{display:none}.r{break-inside:avoid}"
       ".r:target{background:none}a{color:inherit;text-decoration:none}}\n");
@@ -213,6 +220,19 @@ void PutText(std::string &html, const QString &text) {
   html.resize(at + size_t(size));
   char *out = html.data() + at;
   for (qsizetype i = 0; i < size; ++i) *out++ = char(chars[i].unicode());
+}
+
+// A listing's word into its page: its bytes as they stand where they are
+// ASCII without markup characters (most of a listing), else decoded.
+void PutWord(std::string &html, const WebRow &row, const WebPiece &piece) {
+  if (piece.size == 0) return PutText(html, piece.text);
+  const char *bytes = row.bytes.data() + piece.at;
+  for (std::uint32_t i = 0; i < piece.size; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x20 || c >= 0x7F || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'')
+      return PutText(html, row.TextOf(piece));
+  }
+  html.append(bytes, piece.size);
 }
 
 // The index of routines: the one document of that title that is no listing
@@ -360,16 +380,74 @@ struct PageWriter {
   }
 };
 
-bool WriteFile(const QString &path, std::initializer_list<QByteArrayView> parts, QString *error) {
-  ReplacingFile file(path, LinkPolicy::Refuse);
-  bool written = file.open();
-  for (const QByteArrayView part : parts)
-    if (!part.isEmpty()) written = written && file.write(part.data(), part.size()) == part.size();
-  if (!written || !file.commit()) {
-    *error = QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + file.failureReason();
-    return false;
+// Writes a page's parts through a buffer: a listing with links comes in
+// thousands of pieces, and the file takes each write as a call of its own.
+class PageFile {
+ public:
+  explicit PageFile(const QString &path) : path_(path), file_(path, LinkPolicy::Refuse) {
+    written_ = file_.open();
   }
-  return true;
+  void Put(QByteArrayView part) {
+    if (part.size() >= kBuffer) {
+      Flush();
+      Write(part);
+    } else {
+      buffer_.append(part.data(), size_t(part.size()));
+      if (buffer_.size() >= size_t(kBuffer)) Flush();
+    }
+  }
+  bool Commit(QString *error) {
+    Flush();
+    if (!written_ || !file_.commit()) {
+      *error =
+          QStringLiteral("Cannot write ") + path_ + QStringLiteral(": ") + file_.failureReason();
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr qsizetype kBuffer = 256 * 1024;
+  void Write(QByteArrayView part) {
+    if (!part.isEmpty())
+      written_ = written_ && file_.write(part.data(), part.size()) == part.size();
+  }
+  void Flush() {
+    Write(QByteArrayView(buffer_.data(), qsizetype(buffer_.size())));
+    buffer_.clear();
+  }
+  QString path_;
+  ReplacingFile file_;
+  std::string buffer_;
+  bool written_ = false;
+};
+
+bool WriteFile(const QString &path, std::initializer_list<QByteArrayView> parts, QString *error) {
+  PageFile file(path);
+  for (const QByteArrayView part : parts) file.Put(part);
+  return file.Commit(error);
+}
+
+// A listing's rows with the links of their words put in: a link whose
+// place was not printed (a declaration in a unit left out) is no link.
+void PutRows(PageFile &file, const ListingBody &body, const Places &places) {
+  const std::string &html = body.Html();
+  size_t from = 0;
+  bool open = false;
+  for (const ListingBody::LinkMark &mark : body.Links()) {
+    file.Put(QByteArrayView(html.data() + from, qsizetype(mark.at - from)));
+    from = mark.at;
+    if (mark.key.isEmpty()) {
+      if (open) file.Put("</a>");
+      open = false;
+    } else if (const auto place = places.constFind(mark.key); place != places.constEnd()) {
+      file.Put("<a href=\"");
+      file.Put(*place);
+      file.Put("\">");
+      open = true;
+    }
+  }
+  file.Put(QByteArrayView(html.data() + from, qsizetype(html.size() - from)));
 }
 
 }  // namespace
@@ -457,7 +535,9 @@ void ListingBody::Add(const WebRow &row) {
       html += ClassName(piece.kind);
       Put(html, "\">");
     }
-    PutText(html, piece.text);
+    if (!piece.link.isEmpty()) links_.push_back({html.size(), piece.link});
+    PutWord(html, row, piece);
+    if (!piece.link.isEmpty()) links_.push_back({html.size(), {}});
     before = &piece;
   }
   closeSpan();
@@ -618,16 +698,20 @@ bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
   if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)),
                  {"Pages written by scrivane-print --format html\n"}, error))
     return false;
-  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)), {Stylesheet(settings).toUtf8()},
-                 error))
+  const bool codeLinks = std::any_of(bodies.begin(), bodies.end(), [](const auto &body) {
+    return body && !body->Links().empty();
+  });
+  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)),
+                 {Stylesheet(settings, codeLinks).toUtf8()}, error))
     return false;
   PageWriter writer{documents, names, places, options, rowIds, formsOf, {}};
   for (size_t d = 0; d < documents.size(); ++d) {
     const PageWriter::PageParts page = writer.Page(d, bodies[d].get());
-    const QByteArrayView rows =
-        page.rows ? QByteArrayView(page.rows->data(), qsizetype(page.rows->size()))
-                  : QByteArrayView();
-    if (!WriteFile(dir.filePath(names[d]), {page.head, rows, page.tail}, error)) return false;
+    PageFile file(dir.filePath(names[d]));
+    file.Put(page.head);
+    if (page.rows) PutRows(file, *bodies[d], places);
+    file.Put(page.tail);
+    if (!file.Commit(error)) return false;
   }
   return true;
 }

@@ -394,7 +394,7 @@ QStringList RecordWebRows(const GoldenRow &row) {
       line += QStringLiteral(" |");
       for (const WebPiece &piece : webRow.pieces)
         line += QStringLiteral(" %1%2'%3'")
-                    .arg(piece.newWord ? "" : "~", WordClassName(piece.kind), piece.text);
+                    .arg(piece.newWord ? "" : "~", WordClassName(piece.kind), webRow.TextOf(piece));
       lines << line;
     }
   }

@@ -98,3 +98,50 @@ TEST(WebPages, ARecordedHostileUnitWritesNoMarkup) {
   EXPECT_TRUE(html.contains("id=\"L4\""));
   EXPECT_TRUE(html.contains("&lt;/pre&gt;&lt;script&gt;"));
 }
+
+// A name in the code links to the row its place was reported on, on any
+// page; a place never printed gives no link (and no dead one), and the
+// stylesheet styles code links only in a book that has them.
+TEST(WebPages, ANameLinksOnlyToAPlaceThatWasPrinted) {
+  auto listing = [](const char *title, int line, const char *anchor) {
+    WebDocument document;
+    document.title = QLatin1String(title);
+    document.listing = true;
+    WebRow row;
+    row.fileLine = line;
+    if (*anchor) row.anchors.push_back(anchor);
+    document.rows.push_back(row);
+    return document;
+  };
+  WebDocuments documents{listing("a.pas", 1, ""), listing("b.pas", 7, "x1:7")};
+  const struct {
+    const char *word, *key, *written;
+  } rows[] = {
+      {"Here", "x1:7", "<a href=\"b.pas.html#L7\">Here</a>"},
+      {"Nowhere", "x2:1", "<span class=\"id\">Nowhere</span>"},
+  };
+  for (const auto &row : rows) {
+    WebPiece piece;
+    piece.text = QLatin1String(row.word);
+    piece.kind = WordClass::Identifier;
+    piece.x = 20 * int(documents[0].rows[0].pieces.size());
+    piece.width = piece.blankWidth = 10;
+    piece.link = row.key;
+    documents[0].rows[0].pieces.push_back(piece);
+  }
+  QTemporaryDir dir;
+  QString error;
+  ASSERT_TRUE(WriteWebBook(documents, FormatSettings{}, WebBookOptions{dir.path(), "a"}, &error));
+  auto read = [&](const char *name) {
+    QFile file(dir.filePath(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  const QByteArray page = read("index.html");
+  for (const auto &row : rows) EXPECT_TRUE(page.contains(row.written)) << page.constData();
+  EXPECT_EQ(page.count("<a href=\"b.pas.html"), 2);  // the word and the contents
+  EXPECT_TRUE(read("scrivane.css").contains(".t a{"));
+
+  documents[0].rows[0].pieces.clear();
+  ASSERT_TRUE(WriteWebBook(documents, FormatSettings{}, WebBookOptions{dir.path(), "a"}, &error));
+  EXPECT_FALSE(read("scrivane.css").contains(".t a{"));
+}

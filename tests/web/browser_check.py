@@ -44,9 +44,10 @@ def fail(text):
     print("FAIL:", text)
 
 
-def write_book(args, folder):
-    # Without cross links: the rows counted here are the index's and lists'.
-    run = subprocess.run([program, *args, "--no-cross-links", "--format", "html", "-o", folder],
+def write_book(args, folder, cross_links=False):
+    # Without cross links unless asked: the rows counted then are the index's and lists'.
+    links = [] if cross_links else ["--no-cross-links"]
+    run = subprocess.run([program, *args, *links, "--format", "html", "-o", folder],
                          env=env,
                          capture_output=True, text=True)
     if run.returncode != 0:
@@ -55,6 +56,8 @@ def write_book(args, folder):
 
 
 book = write_book([os.path.join(examples, "inventory.dpr"), "--all"], os.path.join(work, "book"))
+linked = write_book([os.path.join(examples, "inventory.dpr"), "--all"], os.path.join(work, "linked"),
+                    cross_links=True)
 
 # A unit whose name and text try to break out of the page.
 hostile_dir = os.path.join(work, "hostile-src")
@@ -144,7 +147,7 @@ def check_page(folder, name, source_of):
 sources = {name: os.path.join(examples, name) for name in os.listdir(examples)}
 sources[hostile_name] = hostile_path
 checked = 0
-for folder in (book, hostile):
+for folder in (book, hostile, linked):
     pages = sorted(n for n in os.listdir(folder) if n.endswith(".html"))
     if "index.html" not in pages:
         fail(f"{folder}: no index.html")
@@ -191,6 +194,11 @@ def rows_and_links(folder):
             rows += driver.execute_script(
                 "return Array.from(document.querySelectorAll('main tr'))"
                 ".filter(r => r.cells.length >= 3 && !r.innerText.startsWith('Unit')).length")
+        elif title == "Cross-reference":
+            # A declaration's row and each row of its uses lead to their places.
+            rows += driver.execute_script(
+                "return Array.from(document.querySelectorAll('main tr'))"
+                ".filter(r => r.cells.length >= 3 && !r.innerText.startsWith('Unit')).length")
         elif title.endswith(" routines"):
             # A routine's row holds its name and kind in cells of their own.
             rows += driver.execute_script(
@@ -215,6 +223,26 @@ for name in unit_pages:
         "return Array.from(document.querySelectorAll('main p.form a')).map(a => a.getAttribute('href'))")]
 if sorted(href for _, href in form_links) != sorted(form_pages) or not form_pages:
     fail(f"forms {sorted(form_pages)} are linked from {form_links}")
+# With cross links, besides: each use the references find in the units (the
+# project file's code is the project listing's, which links none) leads to
+# its declaration, and each routine's or type's name where it is declared
+# to its entry in the Cross-reference.
+listed = subprocess.run([program, "--list-xref", os.path.join(examples, "inventory.dpr")], env=env,
+                        capture_output=True, text=True).stdout.splitlines()
+uses = sum(1 for line in listed if re.match(r"U\t.*\.pas:", line))
+entries = sum(1 for line in listed
+              if re.match(r"D\t\d+\t(?!unit|constant|variable)\w+\t.*\.pas:", line))
+rows, links = rows_and_links(linked)
+code_links = 0
+for name in unit_pages:
+    driver.get("file://" + urllib.parse.quote(os.path.join(linked, name)))
+    code_links += driver.execute_script("return document.querySelectorAll('.listing a[href]:not(.ln)').length")
+counted.append(f"cross-linked book {links} ({code_links} in the code)")
+if uses < 100 or code_links != uses + entries:
+    fail(f"cross-linked book: {code_links} links in the code for {uses} uses and {entries} declarations")
+if links != rows + len(unit_pages) + uses + entries:
+    fail(f"cross-linked book: {links} links for {rows} index, list and cross-reference rows, "
+         f"{len(unit_pages)} units, {uses} uses and {entries} declarations")
 for args, folder in ((["--document", "procedures"], "procedures"), (["--all"], "unit-book")):
     written = write_book([os.path.join(examples, "stock.pas"), *args], os.path.join(work, folder))
     rows, links = rows_and_links(written)
