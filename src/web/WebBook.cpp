@@ -33,10 +33,12 @@ struct WebBookRecorder::Aside {
   // thread); null: the words came measured.
   std::unique_ptr<QtTextMeasurer> measurer;
   std::vector<int> blankWidths;
+  bool keepsWords = false;
   std::thread thread;
 
-  explicit Aside(int measureAt)
+  Aside(int measureAt, bool keepWords)
       : measurer(measureAt > 0 ? std::make_unique<QtTextMeasurer>(measureAt) : nullptr),
+        keepsWords(keepWords),
         thread([this] { Run(); }) {}
   void Run() {
     for (;;) {
@@ -55,6 +57,10 @@ struct WebBookRecorder::Aside {
         for (WebRow *row : next.rows) {
           if (measurer) MeasureWebRow(*row, *measurer, *next.fonts, blankWidths);
           body->Add(*row);
+          if (!keepsWords) {
+            std::vector<WebPiece>().swap(row->pieces);
+            std::string().swap(row->bytes);
+          }
         }
       } catch (...) {
         failure = std::current_exception();
@@ -127,7 +133,7 @@ void WebBookRecorder::WriteAside(size_t end) {
   rows.rows.reserve(end - handedOver_);
   for (size_t r = handedOver_; r < end; ++r) rows.rows.push_back(&document.rows[r]);
   handedOver_ = end;
-  if (!aside_) aside_ = std::make_unique<Aside>(measureAsideAt_);
+  if (!aside_) aside_ = std::make_unique<Aside>(measureAsideAt_, KeepsWords);
   aside_->Hand(std::move(rows));
 }
 
@@ -234,9 +240,7 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
     // The number the paper shows beside a row (its line in the file, or
     // the printed row's count) belongs to the row at its height.
     if (kind_ == WordClass::LineNumber) {
-      QString number = DecodeText(text.first(size), encoding);
-      if (number.endsWith(u':')) number.chop(1);
-      KeepNumber(number, y);
+      KeepNumber(text.first(text[size - 1] == ':' ? size - 1 : size), y);
       return;
     }
     // Only the listing's own words: text told as nothing (a form's image
@@ -251,6 +255,12 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
       return;
     }
     WebRow &row = document.rows.back();
+    if (row.pieces.empty()) {
+      // Most rows hold a few words: room for them at once rather than
+      // growing word by word.
+      row.pieces.reserve(6);
+      row.bytes.reserve(64);
+    }
     WebPiece piece;
     piece.at = std::uint32_t(row.bytes.size());
     piece.size = std::uint32_t(size);
@@ -297,16 +307,16 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   row->pieces.push_back(std::move(piece));
 }
 
-void WebBookRecorder::KeepNumber(const QString &text, int y) {
+void WebBookRecorder::KeepNumber(QByteArrayView text, int y) {
   WebDocument &document = Current();
   if (!document.rows.empty()) {
     WebRow &last = document.rows.back();
     if (last.sheet == sheet_ && last.y == y && last.heading.isEmpty()) {
-      last.number = text;
+      last.number.assign(text.data(), size_t(text.size()));
       return;
     }
   }
-  pendingNumber_ = {sheet_, y, text};
+  pendingNumber_ = {sheet_, y, std::string(text.data(), size_t(text.size()))};
 }
 
 void WebBookRecorder::blanks(QByteArrayView text) { pendingBlanks_ = DecodeText(text, encoding_); }

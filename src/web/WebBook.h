@@ -52,7 +52,7 @@ struct WebRow {
   double bracket = 0;  // where a bracket opened here stands, points from the left margin
   int blankWidth = 0;  // device pixels
   int sheet = 0, y = 0;
-  QString number;             // the number the paper shows beside it; empty: none drawn
+  std::string number;         // the number the paper shows beside it, as drawn; empty: none
   int opens = 0, closes = 0;  // block brackets opened before and closed after it
   bool ruleAfter = false;
   QString heading;  // an include file's heading: the row is that heading
@@ -75,12 +75,16 @@ void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSp
 class ListingBody {
  public:
   void Add(const WebRow &row);
-  const std::string &Html() const { return html_; }
+  // The page text in the order written: parts of about a megabyte, so that
+  // a large listing is not copied again each time its text outgrows its
+  // room (a fresh page of memory costs the kernel about 10 us to hand out).
+  const std::vector<std::string> &Html() const { return html_; }
   const std::vector<QByteArray> &Ids() const { return ids_; }
   // Where a word that leads somewhere starts (its key) and ends (an empty
-  // key) in Html(): the place may be on a page not laid out yet when its
-  // row is written, so the page puts the link there only once every place
-  // is known, or none when the place was not printed.
+  // key) in Html(), counted over all its parts: the place may be on a page
+  // not laid out yet when its row is written, so the page puts the link
+  // there only once every place is known, or none when the place was not
+  // printed.
   struct LinkMark {
     size_t at = 0;
     QByteArray key;
@@ -92,7 +96,9 @@ class ListingBody {
     double at = 0;     // points from the left margin
     std::string left;  // that, as the page writes it
   };
-  std::string html_;
+  std::string &Part();
+  std::vector<std::string> html_;
+  size_t before_ = 0;  // bytes in the parts before the last
   std::vector<QByteArray> ids_;
   std::vector<LinkMark> links_;
   QSet<QByteArray> used_;
@@ -125,6 +131,11 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void FormFollows() { formFollows_ = true; }
   // The fonts the listings' words are drawn in (WebPiece::font), each once.
   const std::vector<FontSpec> &Fonts() const { return fonts_; }
+  // Whether a listing's rows keep their words once they are page text,
+  // for a reader of the record (a test of the words). By default the
+  // thread that wrote them frees them then: freeing a large book's words
+  // at its end took a twentieth of the layout's thread.
+  bool KeepsWords = false;
 
   // PrintTarget
   PageDevice &device() override { return device_; }
@@ -161,7 +172,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void blanks(QByteArrayView text) override;
 
   // A row's number drawn before its row was told (a printed row's count).
-  void KeepNumber(const QString &text, int y);
+  void KeepNumber(QByteArrayView text, int y);
   WebDocument &Current();
   WebRow *RowAt(int y);
   // Hands the current listing's rows up to `end` to the writing thread.
@@ -197,7 +208,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   bool formFollows_ = false;
   struct DrawnNumber {
     int sheet = -1, y = 0;
-    QString text;
+    std::string text;
   } pendingNumber_;
   TextEncoding encoding_ = TextEncoding::Windows1252;  // of the listing's last text
   // A link to a name inside the listing's last text ("Add" of

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <utility>
 
@@ -329,7 +330,7 @@ struct PageWriter {
   // (written aside, and not copied again), and the rest.
   struct PageParts {
     QByteArray head;
-    const std::string *rows = nullptr;
+    const std::vector<std::string> *rows = nullptr;
     QByteArray tail;
   };
 
@@ -431,12 +432,24 @@ bool WriteFile(const QString &path, std::initializer_list<QByteArrayView> parts,
 // A listing's rows with the links of their words put in: a link whose
 // place was not printed (a declaration in a unit left out) is no link.
 void PutRows(PageFile &file, const ListingBody &body, const Places &places) {
-  const std::string &html = body.Html();
-  size_t from = 0;
+  const std::vector<std::string> &parts = body.Html();
+  size_t part = 0, inPart = 0;  // where the text not written yet starts
+  size_t at = 0;                // the same, counted over all parts
+  const auto putUpTo = [&](size_t end) {
+    while (at < end && part < parts.size()) {
+      const size_t take = std::min(end - at, parts[part].size() - inPart);
+      file.Put(QByteArrayView(parts[part].data() + inPart, qsizetype(take)));
+      at += take;
+      inPart += take;
+      if (inPart == parts[part].size()) {
+        ++part;
+        inPart = 0;
+      }
+    }
+  };
   bool open = false;
   for (const ListingBody::LinkMark &mark : body.Links()) {
-    file.Put(QByteArrayView(html.data() + from, qsizetype(mark.at - from)));
-    from = mark.at;
+    putUpTo(mark.at);
     if (mark.key.isEmpty()) {
       if (open) file.Put("</a>");
       open = false;
@@ -447,13 +460,25 @@ void PutRows(PageFile &file, const ListingBody &body, const Places &places) {
       open = true;
     }
   }
-  file.Put(QByteArrayView(html.data() + from, qsizetype(html.size() - from)));
+  putUpTo(SIZE_MAX);
 }
 
 }  // namespace
 
+std::string &ListingBody::Part() {
+  constexpr size_t kPart = size_t(1) << 20;
+  if (html_.empty() || html_.back().size() >= kPart) {
+    if (!html_.empty()) before_ += html_.back().size();
+    html_.emplace_back();
+    // Room for the rows that fill it up and one more: only a row longer
+    // than the margin makes the part grow.
+    html_.back().reserve(kPart + kPart / 4);
+  }
+  return html_.back();
+}
+
 void ListingBody::Add(const WebRow &row) {
-  std::string &html = html_;
+  std::string &html = Part();
   const size_t index = ids_.size();
   QByteArray id = RowId(row, int(index), true);
   if (used_.contains(id)) id = "r" + QByteArray::number(qsizetype(index));
@@ -480,12 +505,13 @@ void ListingBody::Add(const WebRow &row) {
   } else {
     Put(html, "<span class=\"ln\"");
   }
-  if (!row.number.isEmpty() || row.fileLine > 0) {
+  if (!row.number.empty() || row.fileLine > 0) {
     Put(html, " data-n=\"");
-    if (row.number.isEmpty())
+    if (row.number.empty())
       PutNumber(html, row.fileLine);
     else
-      PutText(html, row.number);
+      PutText(html, DecodeText(QByteArrayView(row.number.data(), qsizetype(row.number.size())),
+                               TextEncoding::Windows1252));
     Put(html, "\"");
   }
   if (row.fileLine > 0)
@@ -535,9 +561,9 @@ void ListingBody::Add(const WebRow &row) {
       html += ClassName(piece.kind);
       Put(html, "\">");
     }
-    if (!piece.link.isEmpty()) links_.push_back({html.size(), piece.link});
+    if (!piece.link.isEmpty()) links_.push_back({before_ + html.size(), piece.link});
     PutWord(html, row, piece);
-    if (!piece.link.isEmpty()) links_.push_back({html.size(), {}});
+    if (!piece.link.isEmpty()) links_.push_back({before_ + html.size(), {}});
     before = &piece;
   }
   closeSpan();

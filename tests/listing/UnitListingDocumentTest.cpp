@@ -374,6 +374,7 @@ QStringList RecordWebRows(const GoldenRow &row) {
   model.UnitHighlighted = true;
   VirtualPrinter printer;
   WebBookRecorder recorder(printer);
+  recorder.KeepsWords = true;
   RunPrint(docs.EventsOf(DocumentKind::Unit), recorder, PageRange{});
   QStringList lines;
   for (const WebDocument &document : recorder.Documents()) {
