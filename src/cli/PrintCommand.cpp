@@ -495,7 +495,10 @@ int PrintSession::RunWeb() {
         } else {
           model_.UnitHighlighted = docs_.PrepareUnit(true);
         }
+        // Names link inside the unit, as on its paper.
+        docs_.PrepareUnitCrossLinks();
         RunPrint(docs_.Unit.Events(), recorder, PageRange{});
+        docs_.ClearCrossLinks();
       }
       written = WriteWebBook(recorder.Documents(), settings_, web, &error);
       outcome.pages = recorder.Documents().size();
