@@ -3,7 +3,8 @@
 # fcl-passrc's TPasResolver): precision, recall and the kinds that miss, on
 # the small fixed book of the tests, on fcl-passrc/src as one book and on a
 # Lazarus example project with forms; then what --list-xref finds there and
-# how long it takes. Figures only; nothing here passes or fails.
+# how long it takes; then what the links add to the PDF of pasresolver.pp.
+# Figures only; nothing here passes or fails.
 # The oracle reads a unit set only when it can read every unit it uses:
 # fcl-passrc is read with the interfaces of Free Pascal's own run-time
 # library (rtl, fcl-base, rtl-objpas), a few of their words replaced as
@@ -66,4 +67,27 @@ for example in "$lazarus/easter" "$lazarus/cursors"; do
   for unit_file in "$example"/*.pas; do units+=("$unit_file"); done
   compare "${oracle_args[@]}" --oracle-arg -Fubench/xref-stubs/lcl "$program_file" "${units[@]}"
   counts "${program_file%.lpr}.lpi"
+done
+echo
+# What the links cost in the PDF: pasresolver.pp printed alone (links to
+# its own declarations) and as a book (every link, the Cross-reference and
+# its rows), with everything on, with and without cross links.
+echo "PDF size with and without cross links (bench/everything-on.ini):"
+unit=$passrc/pasresolver.pp
+pdf_size() {
+  QT_QPA_PLATFORM=offscreen "$program" "$unit" --ini bench/everything-on.ini -q -o "$tmp/x.pdf" "$@"
+  stat -c %s "$tmp/x.pdf"
+}
+link_count() {
+  command -v qpdf >/dev/null || { echo "?"; return; }
+  qpdf --json "$tmp/x.pdf" | grep -c '"/Subtype": "/Link"' || true
+}
+for how in alone book; do
+  args=()
+  [ "$how" = book ] && args=(--all)
+  without=$(pdf_size "${args[@]}" --no-cross-links)
+  with=$(pdf_size "${args[@]}")
+  awk -v h="$how" -v a="$without" -v b="$with" -v n="$(link_count)" 'BEGIN {
+    printf "  pasresolver.pp %-5s %9d bytes without, %9d with (%d links): %+.1f %%\n",
+      h, a, b, n, 100 * (b - a) / a }'
 done

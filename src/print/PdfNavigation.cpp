@@ -1,6 +1,7 @@
 #include "print/PdfNavigation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -151,19 +152,30 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
     // of annotations, which viewers pass over, instead of a hand cursor
     // that leads nowhere.
     const Place *target = placeOf(keyOf(l));
-    const std::string dest = target ? destination(*target, pageObjects) : std::string();
-    if (dest.empty()) {
-      out.putObject(l.object, "null");
+    if (!target || target->sheet < 0 || size_t(target->sheet) >= pageObjects.size()) {
+      out.putPacked(l.object, "null");
       continue;
     }
-    PdfDictionary annotation;
-    annotation.name("Type", "Annot").name("Subtype", "Link");
-    annotation.raw("Rect", "[" + PdfNumber(l.area.left()) + ' ' + PdfNumber(l.area.top()) + ' ' +
-                               PdfNumber(l.area.right()) + ' ' + PdfNumber(l.area.bottom()) + "]");
-    // Invisible on paper and on screen: the row itself says where it leads.
-    annotation.raw("Border", "[0 0 0]");
-    annotation.raw("Dest", dest);
-    out.putObject(l.object, annotation.str());
+    // As few bytes as a link can have: a book has tens of thousands. The
+    // area in whole points, each edge the nearest (grown outward, the
+    // areas of "A.B" could overlap on a sheet of four); the place's top
+    // rounded up, so that the row stays in view. No /Type: an annotation
+    // needs none. The /Border stays: without it a link has PDF's default
+    // frame of one point, which some viewers draw around it.
+    std::string annotation = "<</Subtype/Link/Border[0 0 0]/Rect[";
+    AppendInt(annotation, RoundHalfAway(l.area.left()));
+    annotation += ' ';
+    AppendInt(annotation, RoundHalfAway(l.area.top()));
+    annotation += ' ';
+    AppendInt(annotation, RoundHalfAway(l.area.right()));
+    annotation += ' ';
+    AppendInt(annotation, RoundHalfAway(l.area.bottom()));
+    annotation += "]/Dest[";
+    AppendInt(annotation, pageObjects[size_t(target->sheet)]);
+    annotation += " 0 R/XYZ null ";
+    AppendInt(annotation, qint64(std::ceil(target->top)));
+    annotation += " null]>>";
+    out.putPacked(l.object, annotation);
   }
   int items = 0;
   if (const int outline = writeOutline(out, pageObjects, &items))

@@ -377,4 +377,108 @@ void PdfObjectWriter::putStream(int object, std::string data, int level, std::st
   if (batch.bytes >= kBatchBytes) ship();
 }
 
+namespace {
+
+// Objects a stream packs. A viewer that looks one up inflates its whole
+// stream: 500 links are about 40 KB of text. pasresolver.pp's book with
+// its 16,504 links took 22 KB more at 200 a stream, 8 KB less at 1,000.
+constexpr size_t kPackedPerStream = 500;
+
+// Big-endian, in `width` bytes.
+void AppendBytes(std::string &out, unsigned long long value, int width) {
+  for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) out += char((value >> shift) & 0xFF);
+}
+
+int BytesFor(unsigned long long value) {
+  int width = 1;
+  while (width < 8 && value >> (8 * width) != 0) ++width;
+  return width;
+}
+
+}  // namespace
+
+void PdfObjectWriter::putPacked(int object, std::string_view body) {
+  if (packedIn_.size() < offsets.size()) packedIn_.resize(offsets.size());
+  AppendInt(packedNumbers_, object);
+  packedNumbers_ += ' ';
+  AppendInt(packedNumbers_, qint64(packedBodies_.size()));
+  packedNumbers_ += ' ';
+  packedBodies_.append(body);
+  packedBodies_ += '\n';
+  packedObjects_.push_back(object);
+  if (packedObjects_.size() >= kPackedPerStream) flushPacked();
+}
+
+void PdfObjectWriter::flushPacked() {
+  if (packedObjects_.empty()) return;
+  const int stream = newObject();
+  packedIn_.resize(offsets.size());
+  for (size_t i = 0; i < packedObjects_.size(); ++i)
+    packedIn_[size_t(packedObjects_[i])] = {quint32(stream), quint32(i)};
+  std::string extra = " /Type /ObjStm /N ";
+  AppendInt(extra, qint64(packedObjects_.size()));
+  extra += " /First ";
+  AppendInt(extra, qint64(packedNumbers_.size()));
+  std::string data = std::move(packedNumbers_);
+  data += packedBodies_;
+  putStream(stream, std::move(data), kPackedCompression, extra);
+  packedNumbers_.clear();
+  packedBodies_.clear();
+  packedObjects_.clear();
+}
+
+void PdfObjectWriter::finishCrossReference(std::string_view trailerFields) {
+  flushPacked();
+  const int self = newObject();
+  drain();
+  offsets[size_t(self)] = written;
+  packedIn_.resize(offsets.size());
+  // Type 1: an object at an offset; type 2: the index-th object of an
+  // object stream; object 0 heads the list of free ones.
+  unsigned long long largest = 0;
+  for (size_t i = 0; i < offsets.size(); ++i)
+    largest = std::max<unsigned long long>(
+        largest, packedIn_[i].stream != 0 ? packedIn_[i].stream : offsets[i]);
+  const int middle = BytesFor(largest);
+  const int row = 1 + middle + 2;
+  // Each row as the difference from the one above (PNG's "Up"): the
+  // offsets' high bytes and the repeated stream numbers become zeros.
+  std::string rows;
+  rows.reserve(offsets.size() * size_t(row + 1));
+  std::string previous(size_t(row), '\0'), current;
+  for (size_t i = 0; i < offsets.size(); ++i) {
+    current.clear();
+    if (i == 0) {
+      AppendBytes(current, 0, 1);
+      AppendBytes(current, 0, middle);
+      AppendBytes(current, 0xFFFF, 2);
+    } else if (packedIn_[i].stream != 0) {
+      AppendBytes(current, 2, 1);
+      AppendBytes(current, packedIn_[i].stream, middle);
+      AppendBytes(current, packedIn_[i].index, 2);
+    } else {
+      AppendBytes(current, 1, 1);
+      AppendBytes(current, offsets[i], middle);
+      AppendBytes(current, 0, 2);
+    }
+    rows += char(2);
+    for (int k = 0; k < row; ++k) rows += char(current[size_t(k)] - previous[size_t(k)]);
+    previous.swap(current);
+  }
+  std::string extra = " /Type /XRef /Size ";
+  AppendInt(extra, qint64(offsets.size()));
+  extra += " /W [1 ";
+  AppendInt(extra, middle);
+  extra += " 2] /DecodeParms << /Columns ";
+  AppendInt(extra, row);
+  extra += " /Predictor 12 >> ";
+  extra += trailerFields;
+  putStream(self, std::move(rows), kPackedCompression, extra);
+  std::string end = "startxref\n";
+  AppendInt(end, qint64(offsets[size_t(self)]));
+  end += "\n%%EOF\n";
+  put(end);
+  drain();
+}
+
 }  // namespace scrivane

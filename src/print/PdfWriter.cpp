@@ -93,8 +93,13 @@ void PdfWriter::Impl::endPage() {
   const int page = newObject();
   body.reference("Contents", contents);
   const std::string annotations = nav.annotationsOf(int(pageObjects.size()), *this);
-  if (!annotations.empty()) body.raw("Annots", annotations);
-  putObject(page, body.str());
+  if (annotations.empty()) {
+    putObject(page, body.str());
+  } else {
+    // Its list of links is most of it, and packs as well as they do.
+    body.raw("Annots", annotations);
+    putPacked(page, body.str());
+  }
   pageObjects.push_back(page);
   content.clear();
 }
@@ -188,6 +193,18 @@ void PdfWriter::Impl::finishDocument() {
   nav.finish(*this, pageObjects, catalog);
   putObject(kCatalog, catalog.str());
 
+  const QByteArray id =
+      QCryptographicHash::hash(title.toUtf8() + now.toString(Qt::ISODateWithMs).toUtf8(),
+                               QCryptographicHash::Md5)
+          .toHex()
+          .toUpper();
+  const std::string ids = "[<" + id.toStdString() + "> <" + id.toStdString() + ">]";
+  if (anyPacked()) {
+    PdfDictionary trailer;
+    trailer.reference("Root", kCatalog).reference("Info", kInfo).raw("ID", ids);
+    finishCrossReference(trailer.fields());
+    return;
+  }
   drain();  // the offsets of every object so far
   const quint64 xref = written;
   std::string table = "xref\n0 ";
@@ -214,16 +231,11 @@ void PdfWriter::Impl::finishDocument() {
       table.clear();
     }
   }
-  const QByteArray id =
-      QCryptographicHash::hash(title.toUtf8() + now.toString(Qt::ISODateWithMs).toUtf8(),
-                               QCryptographicHash::Md5)
-          .toHex()
-          .toUpper();
   PdfDictionary trailer;
   trailer.integer("Size", qint64(offsets.size()))
       .reference("Root", kCatalog)
       .reference("Info", kInfo)
-      .raw("ID", "[<" + id.toStdString() + "> <" + id.toStdString() + ">]");
+      .raw("ID", ids);
   table += "trailer\n" + trailer.str() + "\nstartxref\n";
   AppendInt(table, qint64(xref));
   table += "\n%%EOF\n";

@@ -11,6 +11,7 @@
 #include "print/PdfObjectWriter.h"
 #include "print/PdfWriter.h"
 #include "print/QtTextMeasurer.h"
+#include "support/PdfObjects.h"
 
 using namespace scrivane;
 
@@ -423,4 +424,83 @@ TEST(PdfWriter, ObjectsOfAnySizeAreWrittenInOrderAtTheirOffsets) {
     EXPECT_TRUE(write(workers, &shared) == alone) << workers << " workers";
     EXPECT_EQ(shared, offsets);
   }
+}
+
+// A file with packed objects ends with a cross-reference stream: read as a
+// reader reads it (the rows undone from their "Up" differences), every
+// object is where it says, written whole or in the object stream and place
+// it names, the same with the compressing threads as without.
+TEST(PdfWriter, PackedObjectsAreFoundThroughTheCrossReferenceStream) {
+  auto write = [](int workers) {
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
+    PdfObjectWriter out(workers);
+    out.output = &file;
+    out.put("%PDF-1.5\n");
+    // More than a stream packs, between objects and streams written whole.
+    for (int i = 0; i < 1200; ++i) {
+      if (i % 100 == 0) out.putStream(out.newObject(), std::string(5000, char('a' + i / 100)), 1);
+      if (i % 7 == 0) out.putObject(out.newObject(), "(whole " + std::to_string(i) + ")");
+      out.putPacked(out.newObject(), "(packed " + std::to_string(i) + ")");
+    }
+    for (int fixed = 1; fixed <= 4; ++fixed) out.putObject(fixed, "<< >>");
+    out.finishCrossReference("/Root 1 0 R");
+    EXPECT_FALSE(out.writeFailed);
+    return file.data();
+  };
+  const QByteArray pdf = write(0);
+  EXPECT_TRUE(write(2) == pdf);
+  ASSERT_TRUE(pdf.endsWith("%%EOF\n"));
+  const qsizetype start = pdf.lastIndexOf("startxref\n") + 10;
+  const qsizetype xref = pdf.mid(start, pdf.indexOf('\n', start) - start).toLongLong();
+  QByteArray dictionary;
+  const QByteArray rows = testsupport::StreamAt(pdf, xref, &dictionary);
+  static const QRegularExpression fields(
+      QStringLiteral("/Type /XRef /Size (\\d+) /W \\[1 (\\d) 2\\] /DecodeParms << /Columns (\\d+) "
+                     "/Predictor 12 >> /Root 1 0 R >>"));
+  const auto m = fields.match(QString::fromLatin1(dictionary));
+  ASSERT_TRUE(m.hasMatch()) << dictionary.toStdString();
+  const int size = m.captured(1).toInt(), middle = m.captured(2).toInt();
+  const int row = m.captured(3).toInt();
+  ASSERT_EQ(row, 3 + middle);
+  ASSERT_EQ(rows.size(), qsizetype(size) * (row + 1));
+  const std::map<int, std::string> bodies = testsupport::PdfObjectBodies(pdf);
+  std::vector<unsigned char> previous(size_t(row), 0);
+  int packed = 0, whole = 0;
+  for (int object = 0; object < size; ++object) {
+    const char *at = rows.constData() + qsizetype(object) * (row + 1);
+    ASSERT_EQ(at[0], 2) << object;  // each row says it is an "Up" difference
+    std::vector<unsigned char> entry(static_cast<size_t>(row));
+    for (int k = 0; k < row; ++k)
+      entry[size_t(k)] = (unsigned char)(at[1 + k] + previous[size_t(k)]);
+    previous = entry;
+    unsigned long long second = 0;
+    for (int k = 0; k < middle; ++k) second = second << 8 | entry[size_t(1 + k)];
+    const unsigned third = unsigned(entry[size_t(1 + middle)]) << 8 | entry[size_t(2 + middle)];
+    if (object == 0) {
+      EXPECT_EQ(entry[0], 0);
+      EXPECT_EQ(third, 0xFFFFu);
+    } else if (entry[0] == 1) {
+      ++whole;
+      const QByteArray head = QByteArray::number(object) + " 0 obj\n";
+      EXPECT_EQ(pdf.mid(qsizetype(second), head.size()), head) << object;
+      EXPECT_EQ(third, 0u);
+    } else {
+      ++packed;
+      ASSERT_EQ(entry[0], 2) << object;
+      // Object number `second` is the stream; `third` the place in it.
+      const QByteArray head = QByteArray::number(second) + " 0 obj\n";
+      const qsizetype streamAt = pdf.indexOf("\n" + head) + 1;
+      ASSERT_GT(streamAt, 0) << object;
+      const QByteArray data = testsupport::StreamAt(pdf, streamAt);
+      const QList<QByteArray> numbers = data.simplified().split(' ');
+      ASSERT_GT(numbers.size(), qsizetype(2 * third + 1));
+      EXPECT_EQ(numbers[2 * third].toInt(), object);
+      EXPECT_EQ(bodies.at(object).rfind("(packed ", 0), 0u) << bodies.at(object);
+    }
+  }
+  EXPECT_EQ(packed, 1200);
+  // The objects written whole, the streams (twelve put, three of packed
+  // objects), the fixed four and the cross-reference stream itself.
+  EXPECT_EQ(whole, 172 + 12 + 3 + 4 + 1);
 }

@@ -34,6 +34,12 @@ struct ReadBack {
   double height = 842;  // of a sheet, points
 
   explicit ReadBack(const QString &path) : pdf(path) {
+    // Sound as qpdf reads it: its cross-reference stream and the objects
+    // packed in streams (the links) found where it says.
+    QProcess check;
+    check.start("qpdf", {"--check", path});
+    EXPECT_TRUE(check.waitForFinished(60000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
     json = QJsonDocument::fromJson(RunTool("qpdf", {"--json", path}).toUtf8()).object();
     objects = json["qpdf"].toArray()[1].toObject();
     for (const QJsonValue &page : json["pages"].toArray()) pageObjects << page["object"].toString();
