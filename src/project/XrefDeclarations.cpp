@@ -104,6 +104,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
       return;
     }
     const bool helper = Is("helper");
+    const bool objectClass = Text(pos_ - 1) == "class" && !helper;
     Sym *s = DeclareType(scope, level, name, isRecord ? XrefKind::Record : XrefKind::Class);
     s->members = NewScope();
     s->members->owner = s;
@@ -114,15 +115,20 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
     }
     while (Is("abstract") || Is("sealed")) ++pos_;
     s->ancestryLeavesBook = !isRecord;
+    // "class" alone derives from TObject.
+    s->ancestorIsObject = objectClass;
     if (Is("(")) {
       ++pos_;
       bool first = true;
       while (!AtEnd() && !Is(")")) {
         if (IsName(pos_)) {
+          const size_t at = pos_;
           Sym *a = Chain();
           if (first) {
             s->ancestor = a;
             s->ancestryLeavesBook = !Resolved(a);
+            s->ancestorIsObject =
+                objectClass && s->ancestryLeavesBook && pos_ == at + 1 && Text(at) == "tobject";
           }
           first = false;
           if (Is("<")) pos_ = SkipAngles(pos_);

@@ -26,7 +26,8 @@ Sym *Resolver::FindMember(Sym *type, Name name, int args, bool *complete) {
     if (c->members)
       if (const auto *found = c->members->Find(name)) return Pick(*found, args);
     if (c->ancestryLeavesBook) {
-      *complete = false;
+      // TObject's members are all the run-time library adds there.
+      *complete = c->ancestorIsObject && !IsObjectMember(name);
       return nullptr;
     }
   }

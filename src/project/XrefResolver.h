@@ -49,6 +49,7 @@ struct Sym {
   Scope *members = nullptr;  // a unit's interface, a class's or record's members
   Sym *ancestor = nullptr;
   bool ancestryLeavesBook = false;  // a class whose ancestors are (partly) outside the book
+  bool ancestorIsObject = false;    // ... and the one outside is TObject itself
   Sym *type = nullptr;              // the type of a value, what an alias names, a function's result
   int minParams = 0;
   int maxParams = 0;

@@ -125,6 +125,9 @@ Resolver::Heading Resolver::ReadHeading(Sym *routine, Scope *params) {
     if (!RoutineDirectives().count(w) || IsAt(pos_ + 1, ":") || IsAt(pos_ + 1, ",") ||
         IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, ":="))
       break;
+    // "public name 'x';" exports a routine; "public" before anything else
+    // opens a class's section, whose fields would be lost.
+    if ((w == "public" || w == "export") && !IsAt(pos_ + 1, ";") && !IsAt(pos_ + 1, "name")) break;
     if (w == "forward" || w == "external") h.noBody = true;
     const size_t end = ExpressionEnd({";"});
     pos_ = end;

@@ -195,7 +195,7 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
   const QStringList uses = listed.split('\n').filter(QRegularExpression("^U\t.*\\.pas:"));
   EXPECT_GE(uses.size(), 125);
   EXPECT_EQ(links.uses, uses.size());
-  EXPECT_EQ(links.entries, 68);
+  EXPECT_EQ(links.entries, 70);  // TStockList.Create, after "public", counts too
   EXPECT_GE(links.crossReference, 147);
 
   const QJsonObject catalog = book.object(book.trailer()["/Root"].toString());

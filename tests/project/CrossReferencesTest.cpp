@@ -77,7 +77,7 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure TFoo.Go; begin end;\n"
        "procedure P(o: TObject; f: TFoo); begin with o do Helper; with f do begin Go; Helper end "
        "end;\nend.\n",
-       {"3:b->b:1", "6:TFoo->a:4", "7:TFoo->a:4", "7:Go->a:4"}},
+       {"3:b->b:1", "6:TFoo->a:4", "7:TFoo->a:4", "7:Go->a:4", "7:Helper->b:3"}},
       {"Obj.Name through a variable of a known class; nothing after a call or an index",
        "unit a;\ninterface\ntype TFoo = class procedure Go; end;\nvar G: TFoo;\n"
        "implementation\nprocedure TFoo.Go; begin end;\n"
@@ -94,6 +94,13 @@ TEST(CrossReferences, ScopeRulesTable) {
        "end;\nend.\n",
        {"4:TItem->a:3", "4:TItem->a:3", "4:Get->a:4", "8:TItem->a:3", "9:TList2->a:4",
         "9:TItem->a:3", "10:TList2->a:4", "10:Go->a:3"}},
+      {"a with of a class that derives from TObject alone looks past it but for TObject's "
+       "names; a field after a method's \"public\" is a member",
+       "unit a;\ninterface\nuses b;\ntype TFoo = class\n procedure Go;\n public\n Next: TFoo;\n"
+       " end;\nimplementation\nprocedure TFoo.Go; begin end;\n"
+       "procedure P(f: TFoo); begin with f do begin Go; Helper; Free end; f.Next.Go end;\nend.\n",
+       {"3:b->b:1", "7:TFoo->a:4", "10:TFoo->a:4", "11:TFoo->a:4", "11:Go->a:5", "11:Helper->b:3",
+        "11:Go->a:5"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
