@@ -12,9 +12,49 @@ namespace scrivane::xref {
 Sym *Resolver::Pick(const std::vector<Sym *> &found, int args) {
   Sym *first = found.front();
   if (first->kind != SymKind::Routine || args < 0) return first;
-  for (Sym *s : found)
-    if (s->kind == SymKind::Routine && s->minParams <= args && args <= s->maxParams) return s;
-  return first;
+  Sym *byCount = nullptr;
+  for (Sym *s : found) {
+    if (s->kind != SymKind::Routine || s->minParams > args || args > s->maxParams) continue;
+    if (!byCount) byCount = s;
+    if (ArgumentsFit(s, args)) return s;
+  }
+  return byCount ? byCount : first;
+}
+
+// Whether the arguments of the call last counted (ArgumentsAt) can be
+// passed to `s` as far as their look tells: "[...]" is a set or an open
+// array, which no parameter of a plain number, string or truth type takes.
+bool Resolver::ArgumentsFit(const Sym *s, int args) const {
+  if (args <= 0 || !IsAt(lastCall_, "(")) return true;
+  static const std::unordered_set<std::string_view> scalars = {
+      ": string ",  ": ansistring ", ": shortstring ", ": unicodestring ", ": widestring ",
+      ": integer ", ": longint ",    ": cardinal ",    ": int64 ",         ": qword ",
+      ": word ",    ": byte ",       ": boolean ",     ": char ",          ": double ",
+      ": pointer ", ": tobject "};
+  std::string_view rest = s->signature;
+  int depth = 0, index = 0;
+  bool argStart = true;
+  const size_t n = modules_[size_t(module_)]->tokens.size();
+  for (size_t k = lastCall_ + 1; k < n && index < args; ++k) {
+    const Name t = Text(k);
+    if (argStart && depth == 0) {
+      const size_t semicolon = rest.find(';');
+      const std::string_view type = rest.substr(0, semicolon);
+      if (t == "[" && scalars.count(type)) return false;
+      rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+      argStart = false;
+    }
+    if (t == "(" || t == "[") ++depth;
+    if (t == ")" || t == "]") {
+      if (depth == 0) break;
+      --depth;
+    }
+    if (depth == 0 && t == ",") {
+      ++index;
+      argStart = true;
+    }
+  }
+  return true;
 }
 
 // Where the class's ancestors end, the search found nothing: whether the
@@ -144,7 +184,8 @@ bool Resolver::IsObjectMember(Name name) {
 }
 
 // The number of arguments of a call whose "(" is at i; 0 without one.
-int Resolver::ArgumentsAt(size_t i) const {
+int Resolver::ArgumentsAt(size_t i) {
+  lastCall_ = i;
   if (!IsAt(i, "(")) return 0;
   if (IsAt(i + 1, ")")) return 0;
   int depth = 0, count = 1;

@@ -139,6 +139,7 @@ class Resolver {
   void ParseImplementation(int index);
   // ------------------------------------------------------------ lookup
   Sym *Pick(const std::vector<Sym *> &found, int args);
+  bool ArgumentsFit(const Sym *s, int args) const;
   // Where the class's ancestors end, the search found nothing: whether the
   // book knows all of them.
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);
@@ -153,7 +154,7 @@ class Resolver {
   Sym *Lookup(Name name, int args);
   static bool IsObjectMember(Name name);
   // The number of arguments of a call whose "(" is at i; 0 without one.
-  int ArgumentsAt(size_t i) const;
+  int ArgumentsAt(size_t i);
   // The innermost class of the method being read; null outside one.
   Sym *MethodClass() const;
   // Resolves the name chain at pos_ ("a.b.c", "TFoo(x).Bar", "inherited
@@ -249,6 +250,7 @@ class Resolver {
   CrossReferences result_;
   int module_ = 0;
   size_t pos_ = 0;
+  size_t lastCall_ = 0;  // the "(" of the call whose arguments were last counted
   bool inImpl_ = false;
   bool labelsAreFields_ = false;
 };

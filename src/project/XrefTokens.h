@@ -58,11 +58,30 @@ struct FileText {
 class Conditions {
  public:
   Conditions() {
-    for (const char *d :
-         {"fpc", "ver3", "ver3_2", "ver3_2_2", "unix", "linux", "cpu64", "cpux86_64", "cpuamd64",
-          "endian_little", "fpc_little_endian", "fpc_has_type_extended", "fpc_has_type_double",
-          "fpc_has_type_single", "fpc_objfpc", "hasamiga_false_never"})
-      defines_.insert(d);
+    // What fpc 3.2.2 defines there itself ("fpc -va" lists them).
+    static const char *const kDefines =
+        "console cpu64 cpuamd64 cpuathlon64 cpuint64 cpux64 cpux86_64 cpux86_has_cmov "
+        "cpux86_has_sse2 cpux86_has_sseunit endian_little fpc fpc_abi_default "
+        "fpc_dynarraycopy_fixed fpc_has_cextended fpc_has_constref fpc_has_cpstring "
+        "fpc_has_feature_ansistrings fpc_has_feature_classes fpc_has_feature_commandargs "
+        "fpc_has_feature_consoleio fpc_has_feature_dynarrays fpc_has_feature_dynlibs "
+        "fpc_has_feature_exceptions fpc_has_feature_exitcode fpc_has_feature_fileio "
+        "fpc_has_feature_heap fpc_has_feature_initfinal fpc_has_feature_objectivec1 "
+        "fpc_has_feature_objects fpc_has_feature_processes fpc_has_feature_random "
+        "fpc_has_feature_resources fpc_has_feature_rtti fpc_has_feature_softfpu "
+        "fpc_has_feature_stackcheck fpc_has_feature_support fpc_has_feature_textio "
+        "fpc_has_feature_threading fpc_has_feature_unicodestrings fpc_has_feature_variants "
+        "fpc_has_feature_widestrings fpc_has_indirect_entry_information "
+        "fpc_has_internal_abs_int64 fpc_has_internal_abs_long fpc_has_internal_bsf "
+        "fpc_has_internal_bsr fpc_has_internal_rox fpc_has_internal_sar fpc_has_membar "
+        "fpc_has_operator_enumerator fpc_has_resstrinits fpc_has_rip_relative "
+        "fpc_has_type_double fpc_has_type_extended fpc_has_type_single fpc_has_unicodestring "
+        "fpc_has_winlikeresources fpc_link_static fpc_little_endian fpc_rtti_packset1 "
+        "fpc_setbase_used fpc_staticripfixed fpc_variantcopy_fixed "
+        "fpc_widestring_equal_unicodestring fpusse64 hasunix internal_backtrace linux "
+        "regcall str_concat_procs unix ver3 ver3_2 ver3_2_2 fpc_objfpc hasamiga_false_never ";
+    for (const QByteArray &d : QByteArray(kDefines).split(' '))
+      if (!d.isEmpty()) defines_.insert(d.toStdString());
   }
   bool Active() const { return stack_.empty() || stack_.back().active; }
   // Follows one directive (its text without the braces and "$"); true when
