@@ -23,14 +23,27 @@ Sym *Resolver::Pick(const std::vector<Sym *> &found, int args) {
 
 // Whether the arguments of the call last counted (ArgumentsAt) can be
 // passed to `s` as far as their look tells: "[...]" is a set or an open
-// array, which no parameter of a plain number, string or truth type takes.
+// array, a number no string, a quoted string no number; parameters of
+// other types (aliases, classes, records) take anything here.
 bool Resolver::ArgumentsFit(const Sym *s, int args) const {
   if (args <= 0 || !IsAt(lastCall_, "(")) return true;
-  static const std::unordered_set<std::string_view> scalars = {
-      ": string ",  ": ansistring ", ": shortstring ", ": unicodestring ", ": widestring ",
-      ": integer ", ": longint ",    ": cardinal ",    ": int64 ",         ": qword ",
-      ": word ",    ": byte ",       ": boolean ",     ": char ",          ": double ",
-      ": pointer ", ": tobject "};
+  static const std::unordered_set<std::string_view> strings = {
+      ": string ",     ": ansistring ",    ": shortstring ", ": unicodestring ",
+      ": widestring ", ": rawbytestring ", ": utf8string "};
+  static const std::unordered_set<std::string_view> numbers = {
+      ": integer ", ": longint ", ": cardinal ", ": longword ", ": int64 ",
+      ": qword ",   ": word ",    ": byte ",     ": smallint ", ": shortint ",
+      ": sizeint ", ": ptrint ",  ": double ",   ": single ",   ": extended "};
+  static const std::unordered_set<std::string_view> others = {": boolean ", ": pointer ",
+                                                              ": tobject "};
+  auto takes = [&](const Token &first, std::string_view type) {
+    const bool other = others.count(type) > 0;
+    if (first.text == "[")
+      return !(other || strings.count(type) || numbers.count(type) || type == ": char ");
+    if (first.kind == TokKind::Number) return !(other || strings.count(type) || type == ": char ");
+    if (first.kind == TokKind::String) return !(other || numbers.count(type));
+    return true;
+  };
   std::string_view rest = s->signature;
   int depth = 0, index = 0;
   bool argStart = true;
@@ -39,8 +52,7 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) const {
     const Name t = Text(k);
     if (argStart && depth == 0) {
       const size_t semicolon = rest.find(';');
-      const std::string_view type = rest.substr(0, semicolon);
-      if (t == "[" && scalars.count(type)) return false;
+      if (!takes(T(k), rest.substr(0, semicolon))) return false;
       rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
       argStart = false;
     }

@@ -101,13 +101,15 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure P(f: TFoo); begin with f do begin Go; Helper; Free end; f.Next.Go end;\nend.\n",
        {"3:b->b:1", "7:TFoo->a:4", "10:TFoo->a:4", "11:TFoo->a:4", "11:Go->a:5", "11:Helper->b:3",
         "11:Go->a:5"}},
-      {"Free Pascal's own defines count; a set or array literal picks the overload that takes it",
+      {"Free Pascal's own defines count; a literal argument picks the overload that takes it",
        "unit a;\ninterface\nprocedure L(n: Integer; s: string); overload;\n"
-       "procedure L(n: Integer; a: array of const); overload;\nimplementation\n"
+       "procedure L(n: Integer; a: array of const); overload;\n"
+       "procedure M(s: string); overload;\nprocedure M(n: Integer); overload;\nimplementation\n"
        "procedure L(n: Integer; s: string); begin end;\n"
        "procedure L(n: Integer; a: array of const); begin\n"
-       "{$IFDEF FPC_HAS_CPSTRING} L(1, [2]); L(1, 'x') {$ENDIF}\nend;\nend.\n",
-       {"8:L->a:4", "8:L->a:3"}},
+       "{$IFDEF FPC_HAS_CPSTRING} L(1, [2]); L(1, 'x'); M(2); M('y') {$ENDIF}\nend;\n"
+       "procedure M(s: string); begin end;\nprocedure M(n: Integer); begin end;\nend.\n",
+       {"10:L->a:4", "10:L->a:3", "10:M->a:6", "10:M->a:5"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
