@@ -120,7 +120,8 @@ Scope *Resolver::NewScope() {
 }
 
 void Resolver::Use(const Token &t, Sym *sym) {
-  if (sym && sym->counted) uses_.push_back({&t, sym});
+  // A class declared forward counts once its full declaration comes.
+  if (sym && (sym->counted || sym->forwardType)) uses_.push_back({&t, sym});
 }
 
 // ------------------------------------------------------------ modules

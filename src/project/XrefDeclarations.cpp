@@ -63,10 +63,13 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
   if (const auto *found = scope->Find(name->text)) {
     for (Sym *s : *found)
       if (s->forwardType) {
+        // "TFoo = class;" names the class declared in full here.
+        const Token *forward = s->name;
         s->forwardType = false;
         s->name = name;
         s->xkind = kind;
         s->counted = true;
+        uses_.push_back({forward, s});
         return s;
       }
   }

@@ -110,6 +110,10 @@ TEST(CrossReferences, ScopeRulesTable) {
        "{$IFDEF FPC_HAS_CPSTRING} L(1, [2]); L(1, 'x'); M(2); M('y') {$ENDIF}\nend;\n"
        "procedure M(s: string); begin end;\nprocedure M(n: Integer); begin end;\nend.\n",
        {"10:L->a:4", "10:L->a:3", "10:M->a:6", "10:M->a:5"}},
+      {"a class declared forward names its full declaration",
+       "unit a;\ninterface\ntype TFoo = class;\nTBar = class F: TFoo; end;\nTFoo = class end;\n"
+       "implementation\nend.\n",
+       {"3:TFoo->a:5", "4:TFoo->a:5"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
