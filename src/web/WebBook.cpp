@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -17,15 +18,101 @@ namespace scrivane {
 // of their own as soon as no more can come to them (a sheet further on):
 // the layout keeps one core, the page text the other, as the PDF's sheet
 // writer does.
+struct WebBookRecorder::Log {
+  // The events, appended without the checks and zeroing a std::string's
+  // appends make: a sheet logs some thousands.
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0, capacity = 0;
+  std::shared_ptr<const std::vector<FontSpec>> fonts;  // the fonts its texts name
+
+  void Reserve(size_t count) {
+    if (size + count <= capacity) return;
+    const size_t grown = std::max(capacity * 2, size + count + 4096);
+    auto more = std::make_unique_for_overwrite<char[]>(grown);
+    if (size) std::memcpy(more.get(), bytes.get(), size);
+    bytes = std::move(more);
+    capacity = grown;
+  }
+  char *Append(size_t count) {
+    Reserve(count);
+    char *at = bytes.get() + size;
+    size += count;
+    return at;
+  }
+};
+
+enum class WebBookRecorder::Event : std::uint8_t {
+  Sheet,
+  Document,
+  Text,
+  Anchor,
+  Outline,
+  Link,
+  Row,
+  Word,
+  Bracket,
+  Rule,
+  Blanks,
+  FormFollows,
+};
+
+namespace {
+
+// A text's event flag: a word() came before it (its kind and whether it
+// goes on are the text's values 3 and 4).
+constexpr std::uint8_t kWordStarts = 1;
+
+// An event's head in the log; `size` bytes of its own follow it.
+struct EventHead {
+  std::uint8_t event = 0;
+  std::uint8_t flags = 0;
+  std::uint16_t font = 0;
+  std::int32_t values[6] = {};
+  std::uint32_t size = 0;
+};
+
+QByteArrayView Utf16Bytes(const QString &text) {
+  return QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
+
+QString FromUtf16Bytes(QByteArrayView bytes) {
+  QString text(bytes.size() / 2, Qt::Uninitialized);
+  std::memcpy(text.data(), bytes.data(), size_t(text.size()) * 2);
+  return text;
+}
+
+// A font's place in a list of the fonts met, each once by its glyphs.
+std::uint16_t FontIn(std::vector<FontSpec> &fonts, std::uint16_t &last, const FontSpec &font) {
+  // A listing switches fonts word by word among a few.
+  if (last < fonts.size() && SameGlyphs(fonts[last], font)) return last;
+  for (size_t f = 0; f < fonts.size(); ++f)
+    if (SameGlyphs(fonts[f], font)) return last = std::uint16_t(f);
+  fonts.push_back(font);
+  return last = std::uint16_t(fonts.size() - 1);
+}
+
+}  // namespace
+
+// The rows of a listing are measured and written as page text on a thread
+// of their own as soon as no more can come to them (a sheet further on):
+// the layout keeps one core, the page text the other, as the PDF's sheet
+// writer does. With a measurer of its own the thread also keeps what the
+// page events tell, from the layout's log of each sheet.
 struct WebBookRecorder::Aside {
   struct Rows {
     size_t document = 0;
     std::vector<WebRow *> rows;
     std::shared_ptr<const std::vector<FontSpec>> fonts;
+    bool keepWords = false;
   };
+  struct Work {
+    Rows rows;
+    std::unique_ptr<Log> log;  // or a sheet's events to keep
+  };
+  WebBookRecorder &recorder;
   std::mutex mutex;
   std::condition_variable ready;
-  std::deque<Rows> waiting;
+  std::deque<Work> waiting;
   bool ending = false;
   std::exception_ptr failure;
   std::map<size_t, std::shared_ptr<ListingBody>> bodies;  // the thread's until it ends
@@ -33,16 +120,15 @@ struct WebBookRecorder::Aside {
   // thread); null: the words came measured.
   std::unique_ptr<QtTextMeasurer> measurer;
   std::vector<int> blankWidths;
-  bool keepsWords = false;
   std::thread thread;
 
-  Aside(int measureAt, bool keepWords)
-      : measurer(measureAt > 0 ? std::make_unique<QtTextMeasurer>(measureAt) : nullptr),
-        keepsWords(keepWords),
+  Aside(WebBookRecorder &owner, int measureAt)
+      : recorder(owner),
+        measurer(measureAt > 0 ? std::make_unique<QtTextMeasurer>(measureAt) : nullptr),
         thread([this] { Run(); }) {}
   void Run() {
     for (;;) {
-      Rows next;
+      Work next;
       {
         std::unique_lock lock(mutex);
         ready.wait(lock, [this] { return ending || !waiting.empty(); });
@@ -52,25 +138,31 @@ struct WebBookRecorder::Aside {
       }
       if (failure) continue;
       try {
-        std::shared_ptr<ListingBody> &body = bodies[next.document];
-        if (!body) body = std::make_shared<ListingBody>();
-        for (WebRow *row : next.rows) {
-          if (measurer) MeasureWebRow(*row, *measurer, *next.fonts, blankWidths);
-          body->Add(*row);
-          if (!keepsWords) {
-            std::vector<WebPiece>().swap(row->pieces);
-            std::string().swap(row->bytes);
-          }
-        }
+        if (next.log)
+          recorder.Replay(*next.log);
+        else
+          Write(next.rows);
       } catch (...) {
         failure = std::current_exception();
       }
     }
   }
-  void Hand(Rows rows) {
+  void Write(Rows &rows) {
+    std::shared_ptr<ListingBody> &body = bodies[rows.document];
+    if (!body) body = std::make_shared<ListingBody>();
+    for (WebRow *row : rows.rows) {
+      if (measurer) MeasureWebRow(*row, *measurer, *rows.fonts, blankWidths);
+      body->Add(*row);
+      if (!rows.keepWords) {
+        std::vector<WebPiece>().swap(row->pieces);
+        std::string().swap(row->bytes);
+      }
+    }
+  }
+  void Hand(Work work) {
     {
       std::lock_guard lock(mutex);
-      waiting.push_back(std::move(rows));
+      waiting.push_back(std::move(work));
     }
     ready.notify_one();
   }
@@ -112,12 +204,21 @@ QString WebRow::TextOf(const WebPiece &piece) const {
 }
 
 WebBookRecorder::WebBookRecorder(PageDevice &device) : device_(device) {
-  if (const auto *measurer = dynamic_cast<const QtTextMeasurer *>(&device.measurer()))
+  // Points, as the fonts' sizes: the page indents as the paper does.
+  pointsPerPixel_ = 72.0 / std::max(device.metrics().PixelsPerInchX, 1);
+  if (const auto *measurer = dynamic_cast<const QtTextMeasurer *>(&device.measurer())) {
     measureAsideAt_ = measurer->dotsPerInch();
+    aside_ = std::make_unique<Aside>(*this, measureAsideAt_);
+    log_ = std::make_unique<Log>();
+  }
 }
 
 WebBookRecorder::~WebBookRecorder() {
   if (aside_) aside_->End();
+}
+
+TextMeasurer &WebBookRecorder::Measurer() {
+  return measureAsideAt_ > 0 && aside_ ? *aside_->measurer : device_.measurer();
 }
 
 void WebBookRecorder::WriteAside(size_t end) {
@@ -133,11 +234,177 @@ void WebBookRecorder::WriteAside(size_t end) {
   rows.rows.reserve(end - handedOver_);
   for (size_t r = handedOver_; r < end; ++r) rows.rows.push_back(&document.rows[r]);
   handedOver_ = end;
-  if (!aside_) aside_ = std::make_unique<Aside>(measureAsideAt_, KeepsWords);
-  aside_->Hand(std::move(rows));
+  rows.keepWords = KeepsWords;
+  if (!aside_) aside_ = std::make_unique<Aside>(*this, 0);
+  // Keeping the events from the log, the writing thread is here already.
+  if (measureAsideAt_ > 0)
+    aside_->Write(rows);
+  else
+    aside_->Hand({std::move(rows), nullptr});
+}
+
+void WebBookRecorder::Note(Event event, QByteArrayView bytes, std::initializer_list<int> values,
+                           std::uint16_t font, std::uint8_t flags) {
+  // A word's kind goes with the text that follows it, unless something
+  // else comes first.
+  if (pendingWord_.told && event != Event::Text) {
+    pendingWord_.told = false;
+    Note(Event::Word, {}, {int(pendingWord_.kind), pendingWord_.continues ? 1 : 0});
+  }
+  EventHead head;
+  head.event = std::uint8_t(event);
+  head.flags = flags;
+  head.font = font;
+  std::copy(values.begin(), values.end(), head.values);
+  head.size = std::uint32_t(bytes.size());
+  char *at = log_->Append(sizeof head + size_t(bytes.size()));
+  std::memcpy(at, &head, sizeof head);
+  if (!bytes.isEmpty()) std::memcpy(at + sizeof head, bytes.data(), size_t(bytes.size()));
+}
+
+void WebBookRecorder::Replay(const Log &log) {
+  const char *bytes = log.bytes.get();
+  size_t at = 0;
+  while (at + sizeof(EventHead) <= log.size) {
+    EventHead head;
+    std::memcpy(&head, bytes + at, sizeof head);
+    at += sizeof head;
+    const QByteArrayView own(bytes + at, qsizetype(head.size));
+    at += head.size;
+    const std::int32_t *v = head.values;
+    switch (Event(head.event)) {
+      case Event::Sheet:
+        OnNewSheet();
+        break;
+      case Event::Document:
+        OnDocumentStart(FromUtf16Bytes(own.first(v[0])), FromUtf16Bytes(own.sliced(v[0])));
+        break;
+      case Event::Text:
+        if (head.flags & kWordStarts) OnWord(WordClass(v[3]), v[4] != 0);
+        OnText(v[0], v[1], (*log.fonts)[head.font], own, TextEncoding(v[2]));
+        break;
+      case Event::Anchor:
+        OnAnchor(own.toByteArray(), v[0]);
+        break;
+      case Event::Outline:
+        OnOutline(FromUtf16Bytes(own), v[0]);
+        break;
+      case Event::Link:
+        OnLink(QRect(v[0], v[1], v[2], v[3]), own.toByteArray());
+        break;
+      case Event::Row:
+        OnRow(ListingRow{v[0], v[1], v[2], v[3], v[4], v[5]});
+        break;
+      case Event::Word:
+        OnWord(WordClass(v[0]), v[1] != 0);
+        break;
+      case Event::Bracket:
+        OnBracket(v[0] != 0, v[1] != 0);
+        break;
+      case Event::Rule:
+        OnRule();
+        break;
+      case Event::Blanks:
+        OnBlanks(own);
+        break;
+      case Event::FormFollows:
+        formFollows_ = true;
+        break;
+    }
+  }
+}
+
+void WebBookRecorder::HandLog(bool more) {
+  if (!logFontsHanded_ || logFontsHanded_->size() != logFonts_.size())
+    logFontsHanded_ = std::make_shared<const std::vector<FontSpec>>(logFonts_);
+  log_->fonts = logFontsHanded_;
+  const size_t used = log_->size;
+  aside_->Hand({{}, std::exchange(log_, more ? std::make_unique<Log>() : nullptr)});
+  if (more) log_->Reserve(used + used / 4);
 }
 
 void WebBookRecorder::newSheet() {
+  if (!log_) return OnNewSheet();
+  Note(Event::Sheet);
+  HandLog(true);
+}
+
+void WebBookRecorder::FormFollows() {
+  if (log_)
+    Note(Event::FormFollows);
+  else
+    formFollows_ = true;
+}
+
+void WebBookRecorder::documentStart(const QString &title, const QString &labelName,
+                                    const QDateTime &) {
+  if (!log_) return OnDocumentStart(title, labelName);
+  logFurniture_ = false;
+  const QString both = title + labelName;
+  Note(Event::Document, Utf16Bytes(both), {int(title.size() * 2)});
+}
+
+void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
+  drawTextIn(x, y, font, text, TextEncoding::Windows1252);
+}
+
+void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
+                                 TextEncoding encoding) {
+  if (!log_) return OnText(x, y, font, text, encoding);
+  if (logFurniture_ || text.isEmpty()) return;
+  const auto word = std::exchange(pendingWord_, {});
+  Note(Event::Text, text, {x, y, int(encoding), int(word.kind), word.continues ? 1 : 0},
+       FontIn(logFonts_, lastLogFont_, font), word.told ? kWordStarts : 0);
+}
+
+void WebBookRecorder::anchor(const QByteArray &key, int y) {
+  if (!log_) return OnAnchor(key, y);
+  Note(Event::Anchor, key, {y});
+}
+
+void WebBookRecorder::outlineEntry(const QString &title, int y) {
+  if (!log_) return OnOutline(title, y);
+  Note(Event::Outline, Utf16Bytes(title), {y});
+}
+
+void WebBookRecorder::link(const QRect &area, const QByteArray &key) {
+  if (!log_) return OnLink(area, key);
+  Note(Event::Link, key, {area.x(), area.y(), area.width(), area.height()});
+}
+
+void WebBookRecorder::furniture(bool drawing) {
+  if (log_)
+    logFurniture_ = drawing;
+  else
+    furniture_ = drawing;
+}
+
+void WebBookRecorder::row(const ListingRow &row) {
+  if (!log_) return OnRow(row);
+  Note(Event::Row, {}, {row.fileLine, row.file, row.x, row.blankWidth, row.bracketX, row.y});
+}
+
+void WebBookRecorder::word(WordClass kind, bool continues) {
+  if (!log_) return OnWord(kind, continues);
+  pendingWord_ = {true, kind, continues};
+}
+
+void WebBookRecorder::bracket(bool opens, bool closes) {
+  if (!log_) return OnBracket(opens, closes);
+  Note(Event::Bracket, {}, {opens ? 1 : 0, closes ? 1 : 0});
+}
+
+void WebBookRecorder::rule() {
+  if (!log_) return OnRule();
+  Note(Event::Rule);
+}
+
+void WebBookRecorder::blanks(QByteArrayView text) {
+  if (!log_) return OnBlanks(text);
+  Note(Event::Blanks, text);
+}
+
+void WebBookRecorder::OnNewSheet() {
   ++sheet_;
   // Every row but the last is done: only the last one may go on here.
   if (!documents_.empty() && !documents_.back().rows.empty())
@@ -145,9 +412,22 @@ void WebBookRecorder::newSheet() {
 }
 
 void WebBookRecorder::FinishWritingAside() {
-  if (!documents_.empty()) WriteAside(documents_.back().rows.size());
-  if (!aside_) return;
-  aside_->End();
+  if (log_) {
+    // The last sheet's events, and then the rows they leave.
+    HandLog(false);
+    aside_->End();
+    if (!aside_->failure && !documents_.empty()) {
+      try {
+        WriteAside(documents_.back().rows.size());
+      } catch (...) {
+        aside_->failure = std::current_exception();
+      }
+    }
+  } else {
+    if (!documents_.empty()) WriteAside(documents_.back().rows.size());
+    if (!aside_) return;
+    aside_->End();
+  }
   // Rows the thread did not get to are not measured: the book fails as a
   // layout that runs out of memory does.
   if (const std::exception_ptr failure = std::exchange(aside_->failure, nullptr)) {
@@ -156,7 +436,7 @@ void WebBookRecorder::FinishWritingAside() {
   }
   for (auto &[document, body] : aside_->bodies)
     // A listing's body holds every row of it, or the page writes them all.
-    if (document < documents_.size() && body->Ids().size() == documents_[document].rows.size())
+    if (document < documents_.size() && body->Rows() == documents_[document].rows.size())
       documents_[document].body = std::move(body);
   aside_.reset();
 }
@@ -171,8 +451,7 @@ WebDocument &WebBookRecorder::Current() {
   return documents_.back();
 }
 
-void WebBookRecorder::documentStart(const QString &title, const QString &labelName,
-                                    const QDateTime &) {
+void WebBookRecorder::OnDocumentStart(const QString &title, const QString &labelName) {
   if (!documents_.empty()) WriteAside(documents_.back().rows.size());
   handedOver_ = 0;
   WebDocument document;
@@ -195,23 +474,14 @@ void WebBookRecorder::documentStart(const QString &title, const QString &labelNa
   pendingNumber_ = {};
 }
 
-void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayView text) {
-  drawTextIn(x, y, font, text, TextEncoding::Windows1252);
-}
-
 std::uint16_t WebBookRecorder::FontIndex(const FontSpec &font) {
-  // A listing switches fonts word by word among a few.
-  if (lastFont_ < fonts_.size() && SameGlyphs(fonts_[lastFont_], font)) return lastFont_;
-  for (size_t f = 0; f < fonts_.size(); ++f)
-    if (SameGlyphs(fonts_[f], font)) return lastFont_ = std::uint16_t(f);
-  fonts_.push_back(font);
-  return lastFont_ = std::uint16_t(fonts_.size() - 1);
+  return FontIn(fonts_, lastFont_, font);
 }
 
 int WebBookRecorder::WidthOf(const WebPiece &piece, const WebRow &row) {
   if (piece.width >= 0) return piece.width;
   const FontSpec &font = fonts_[piece.font];
-  TextMeasurer &measurer = device_.measurer();
+  TextMeasurer &measurer = Measurer();
   return measurer.textWidthIn(
              font,
              QByteArrayView(row.bytes.data() + piece.at, qsizetype(piece.size + piece.blanksAfter)),
@@ -219,8 +489,8 @@ int WebBookRecorder::WidthOf(const WebPiece &piece, const WebRow &row) {
          int(piece.blanksAfter) * measurer.textWidth(font, " ");
 }
 
-void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
-                                 TextEncoding encoding) {
+void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView text,
+                             TextEncoding encoding) {
   if (furniture_ || text.isEmpty()) return;
   WebDocument &document = Current();
   // A word is drawn with the blank after it: the blank is space between
@@ -231,7 +501,7 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   auto measureBlank = [&] {
     if (blankWidth_ < 0 || !SameGlyphs(blankFont_, font)) {
       blankFont_ = font;
-      blankWidth_ = device_.measurer().textWidth(font, " ");
+      blankWidth_ = Measurer().textWidth(font, " ");
     }
     return blankWidth_;
   };
@@ -272,8 +542,8 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
     piece.y = y;
     if (measureAsideAt_ == 0) {
       piece.blankWidth = measureBlank();
-      piece.width = device_.measurer().textWidthIn(font, text, encoding) -
-                    int(piece.blanksAfter) * piece.blankWidth;
+      piece.width =
+          Measurer().textWidthIn(font, text, encoding) - int(piece.blanksAfter) * piece.blankWidth;
     }
     piece.kind = kind_;
     piece.newWord = wordStarted_ && !nextContinues_;
@@ -290,8 +560,8 @@ void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayV
   piece.x = x;
   piece.y = y;
   piece.blankWidth = measureBlank();
-  piece.width = device_.measurer().textWidthIn(font, text, encoding) -
-                int(text.size() - size) * piece.blankWidth;
+  piece.width =
+      Measurer().textWidthIn(font, text, encoding) - int(text.size() - size) * piece.blankWidth;
   WebRow *row = RowAt(y);
   if (!row) {
     WebRow fresh;
@@ -319,7 +589,9 @@ void WebBookRecorder::KeepNumber(QByteArrayView text, int y) {
   pendingNumber_ = {sheet_, y, std::string(text.data(), size_t(text.size()))};
 }
 
-void WebBookRecorder::blanks(QByteArrayView text) { pendingBlanks_ = DecodeText(text, encoding_); }
+void WebBookRecorder::OnBlanks(QByteArrayView text) {
+  pendingBlanks_ = DecodeText(text, encoding_);
+}
 
 WebRow *WebBookRecorder::RowAt(int y) {
   WebDocument &document = Current();
@@ -331,7 +603,7 @@ WebRow *WebBookRecorder::RowAt(int y) {
   return nullptr;
 }
 
-void WebBookRecorder::anchor(const QByteArray &key, int y) {
+void WebBookRecorder::OnAnchor(const QByteArray &key, int y) {
   WebDocument &document = Current();
   if (document.listing && !document.rows.empty() && document.rows.back().sheet == sheet_) {
     document.rows.back().anchors.push_back(key);
@@ -348,7 +620,7 @@ void WebBookRecorder::anchor(const QByteArray &key, int y) {
     pendingAnchors_.push_back(key);
 }
 
-void WebBookRecorder::outlineEntry(const QString &title, int y) {
+void WebBookRecorder::OnOutline(const QString &title, int y) {
   WebDocument &document = Current();
   WebRow *row =
       document.listing ? (document.rows.empty() ? nullptr : &document.rows.back()) : RowAt(y);
@@ -370,7 +642,7 @@ void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) 
     return;
   }
   // The bytes of the last text before the area, and up to its end.
-  TextMeasurer &measurer = device_.measurer();
+  TextMeasurer &measurer = Measurer();
   const FontSpec &font = fonts_[last.font];
   const TextEncoding encoding = last.encoding;
   const QByteArrayView bytes(row.bytes.data() + last.at, qsizetype(last.size));
@@ -407,7 +679,7 @@ void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) 
   for (WebPiece &p : parts) pieces.push_back(std::move(p));
 }
 
-void WebBookRecorder::link(const QRect &area, const QByteArray &key) {
+void WebBookRecorder::OnLink(const QRect &area, const QByteArray &key) {
   WebDocument &document = Current();
   if (document.listing) return LinkListingText(area, key);
   // Every text of this sheet inside the area leads there.
@@ -418,16 +690,14 @@ void WebBookRecorder::link(const QRect &area, const QByteArray &key) {
         piece.link = key;
 }
 
-void WebBookRecorder::row(const ListingRow &listingRow) {
+void WebBookRecorder::OnRow(const ListingRow &listingRow) {
   WebDocument &document = Current();
   document.listing = true;
   WebRow row;
   row.fileLine = listingRow.fileLine;
   row.file = listingRow.file;
-  // Points, as the fonts' sizes: the page indents as the paper does.
-  const double pointsPerPixel = 72.0 / std::max(device_.metrics().PixelsPerInchX, 1);
-  row.indent = std::max(listingRow.x, 0) * pointsPerPixel;
-  row.bracket = std::max(listingRow.bracketX, 0) * pointsPerPixel;
+  row.indent = std::max(listingRow.x, 0) * pointsPerPixel_;
+  row.bracket = std::max(listingRow.bracketX, 0) * pointsPerPixel_;
   row.blankWidth = listingRow.blankWidth;
   row.sheet = sheet_;
   row.y = listingRow.y;
@@ -441,7 +711,7 @@ void WebBookRecorder::row(const ListingRow &listingRow) {
   document.rows.push_back(std::move(row));
 }
 
-void WebBookRecorder::word(WordClass kind, bool continues) {
+void WebBookRecorder::OnWord(WordClass kind, bool continues) {
   // Only a listing tells its words: what it draws before its first row
   // (a row number) is no table text.
   Current().listing = true;
@@ -450,14 +720,14 @@ void WebBookRecorder::word(WordClass kind, bool continues) {
   wordStarted_ = true;
 }
 
-void WebBookRecorder::bracket(bool opens, bool closes) {
+void WebBookRecorder::OnBracket(bool opens, bool closes) {
   WebDocument &document = Current();
   if (document.rows.empty()) return;
   document.rows.back().opens += opens ? 1 : 0;
   document.rows.back().closes += closes ? 1 : 0;
 }
 
-void WebBookRecorder::rule() {
+void WebBookRecorder::OnRule() {
   WebDocument &document = Current();
   if (!document.rows.empty()) document.rows.back().ruleAfter = true;
 }

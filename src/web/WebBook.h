@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,7 +80,10 @@ class ListingBody {
   // a large listing is not copied again each time its text outgrows its
   // room (a fresh page of memory costs the kernel about 10 us to hand out).
   const std::vector<std::string> &Html() const { return html_; }
-  const std::vector<QByteArray> &Ids() const { return ids_; }
+  // The rows written, and each one's id, unique in its page: "L141" (its
+  // file line), "F2L141" (an include file's) or "r<row>".
+  size_t Rows() const { return names_.size(); }
+  QByteArray IdOf(size_t row) const;
   // Where a word that leads somewhere starts (its key) and ends (an empty
   // key) in Html(), counted over all its parts: the place may be on a page
   // not laid out yet when its row is written, so the page puts the link
@@ -99,9 +103,15 @@ class ListingBody {
   std::string &Part();
   std::vector<std::string> html_;
   size_t before_ = 0;  // bytes in the parts before the last
-  std::vector<QByteArray> ids_;
+  // A row's id as numbers, not as text: a large listing has tens of
+  // thousands, each a block of its own to make and free.
+  struct RowName {
+    std::int32_t file = 0, line = 0;  // line 0: "r" and the row's place
+  };
+  void PutId(std::string &html, size_t row) const;
+  std::vector<RowName> names_;
   std::vector<LinkMark> links_;
-  QSet<QByteArray> used_;
+  QSet<quint64> used_;  // the file lines named
   std::vector<Bracket> open_;
 };
 
@@ -128,7 +138,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // Everything recorded, once the rows still being written aside are.
   const WebDocuments &Documents();
   // The next document is the form listing of the unit listed last.
-  void FormFollows() { formFollows_ = true; }
+  void FormFollows();
   // The fonts the listings' words are drawn in (WebPiece::font), each once.
   const std::vector<FontSpec> &Fonts() const { return fonts_; }
   // Whether a listing's rows keep their words once they are page text,
@@ -164,12 +174,36 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void outlineEntry(const QString &title, int y) override;
   void link(const QRect &area, const QByteArray &key) override;
   // StructureSink
-  void furniture(bool drawing) override { furniture_ = drawing; }
+  void furniture(bool drawing) override;
   void row(const ListingRow &row) override;
   void word(WordClass kind, bool continues) override;
   void bracket(bool opens, bool closes) override;
   void rule() override;
   void blanks(QByteArrayView text) override;
+
+  // What the page events tell, kept: on the layout's thread as they come
+  // when the words are measured there, else from the log on the writing
+  // thread (Replay).
+  void OnNewSheet();
+  void OnDocumentStart(const QString &title, const QString &labelName);
+  void OnText(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding);
+  void OnAnchor(const QByteArray &key, int y);
+  void OnOutline(const QString &title, int y);
+  void OnLink(const QRect &area, const QByteArray &key);
+  void OnRow(const ListingRow &row);
+  void OnWord(WordClass kind, bool continues);
+  void OnBracket(bool opens, bool closes);
+  void OnRule();
+  void OnBlanks(QByteArrayView text);
+  // The log of one sheet's page events, each a fixed head and its bytes.
+  struct Log;
+  enum class Event : std::uint8_t;
+  void Note(Event event, QByteArrayView bytes = {}, std::initializer_list<int> values = {},
+            std::uint16_t font = 0, std::uint8_t flags = 0);
+  void Replay(const Log &log);
+  // Hands the log to the writing thread; more: a new one follows.
+  void HandLog(bool more);
+  TextMeasurer &Measurer();
 
   // A row's number drawn before its row was told (a printed row's count).
   void KeepNumber(QByteArrayView text, int y);
@@ -192,6 +226,20 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // of the same kind on the writing thread gives the same widths, so the
   // listing's words are measured there rather than on the layout's.
   int measureAsideAt_ = 0;  // its dots per inch; 0: words are measured as they are drawn
+  // Then the layout's thread only logs the page events, a sheet at a time,
+  // and the writing thread keeps them: the layout's thread of a large
+  // unit's page spent a tenth of its time keeping its words.
+  std::unique_ptr<Log> log_;
+  std::vector<FontSpec> logFonts_;  // the fonts the log names, each once
+  std::shared_ptr<const std::vector<FontSpec>> logFontsHanded_;
+  std::uint16_t lastLogFont_ = 0;
+  bool logFurniture_ = false;  // furniture is drawn: its texts are not logged
+  struct PendingWord {
+    bool told = false;
+    WordClass kind = WordClass::None;
+    bool continues = false;
+  } pendingWord_;  // a word() not logged yet
+  double pointsPerPixel_ = 0.12;
   std::vector<FontSpec> fonts_;
   std::shared_ptr<const std::vector<FontSpec>> fontsHanded_;  // fonts_ as the thread has them
   std::uint16_t lastFont_ = 0;

@@ -247,11 +247,16 @@ struct PageWriter {
   const std::vector<QString> &names;
   const Places &places;
   const WebBookOptions &options;
-  const std::vector<std::vector<QByteArray>> &rowIds;
+  // A row's id: Ids(d)[r] of a table, IdOf(r) of a listing's body.
+  const std::vector<std::vector<QByteArray>> &tableIds;
+  const std::vector<std::shared_ptr<const ListingBody>> &bodies;
+  QByteArray IdOf(size_t d, size_t r) const {
+    return bodies[d] ? bodies[d]->IdOf(r) : tableIds[d][r];
+  }
   const std::vector<std::vector<size_t>> &formsOf;
   QByteArray html;
 
-  void Contents(size_t current, const std::vector<QByteArray> &ids) {
+  void Contents(size_t current) {
     html += "<nav class=\"toc\"><ol>";
     for (size_t d = 0; d < documents.size(); ++d) {
       html += "<li><a href=\"";
@@ -266,7 +271,7 @@ struct PageWriter {
           for (const QString &entry : document.rows[r].outline) {
             html += any ? "" : "<ol>";
             any = true;
-            html += "<li><a href=\"#" + ids[r] + "\">";
+            html += "<li><a href=\"#" + IdOf(d, r) + "\">";
             PutText(html, entry);
             html += "</a></li>";
           }
@@ -336,7 +341,6 @@ struct PageWriter {
 
   PageParts Page(size_t d, const ListingBody *body) {
     const WebDocument &document = documents[d];
-    const std::vector<QByteArray> &ids = rowIds[d];
     html.clear();
     html.reserve(4096);
     const QString title = document.title.isEmpty() ? options.bookTitle : document.title;
@@ -352,7 +356,7 @@ struct PageWriter {
     html += "</title>\n<link rel=\"stylesheet\" href=\"";
     html += kStylesheetName;
     html += "\">\n</head>\n<body>\n";
-    Contents(d, ids);
+    Contents(d);
     html += "<main>\n<h1>";
     PutText(html, title);
     html += "</h1>\n";
@@ -363,7 +367,7 @@ struct PageWriter {
       parts.rows = &body->Html();
       html += "</div>\n";
     } else {
-      TableRows(document, ids);
+      TableRows(document, tableIds[d]);
     }
     for (const size_t form : formsOf[d]) {
       html += "<p class=\"form\">Form: <a href=\"";
@@ -477,16 +481,42 @@ std::string &ListingBody::Part() {
   return html_.back();
 }
 
+void ListingBody::PutId(std::string &html, size_t row) const {
+  const RowName name = names_[row];
+  if (name.line == 0) {
+    html += 'r';
+    PutNumber(html, int(row));
+    return;
+  }
+  if (name.file != 0) {
+    html += 'F';
+    PutNumber(html, name.file);
+  }
+  html += 'L';
+  PutNumber(html, name.line);
+}
+
+QByteArray ListingBody::IdOf(size_t row) const {
+  std::string id;
+  PutId(id, row);
+  return QByteArray(id.data(), qsizetype(id.size()));
+}
+
 void ListingBody::Add(const WebRow &row) {
   std::string &html = Part();
-  const size_t index = ids_.size();
-  QByteArray id = RowId(row, int(index), true);
-  if (used_.contains(id)) id = "r" + QByteArray::number(qsizetype(index));
-  used_.insert(id);
-  ids_.push_back(id);
+  const size_t index = names_.size();
+  RowName name;
+  if (row.fileLine > 0) {
+    const quint64 line = quint64(quint32(row.file)) << 32 | quint32(row.fileLine);
+    if (!used_.contains(line)) {
+      used_.insert(line);
+      name = {row.file, row.fileLine};
+    }
+  }
+  names_.push_back(name);
   if (!row.heading.isEmpty()) {
     Put(html, "<h2 class=\"part\" id=\"");
-    Put(html, id);
+    PutId(html, index);
     Put(html, "\">");
     PutText(html, row.heading);
     Put(html, "</h2>\n");
@@ -494,13 +524,13 @@ void ListingBody::Add(const WebRow &row) {
   }
   for (int k = 0; k < row.opens; ++k) open_.push_back({row.bracket, Points(row.bracket)});
   Put(html, "<div class=\"r\" id=\"");
-  Put(html, id);
+  PutId(html, index);
   Put(html, "\">");
   // The number the paper shows (a printed row's count, or the file's
   // line); the anchor is the file's line whichever it is.
   if (row.fileLine > 0) {
     Put(html, "<a class=\"ln\" href=\"#");
-    Put(html, id);
+    PutId(html, index);
     Put(html, "\"");
   } else {
     Put(html, "<span class=\"ln\"");
@@ -698,7 +728,7 @@ bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
     if (documents[d].formOf >= 0 && size_t(documents[d].formOf) < documents.size())
       formsOf[size_t(documents[d].formOf)].push_back(d);
   Places places;
-  std::vector<std::vector<QByteArray>> rowIds;
+  std::vector<std::vector<QByteArray>> tableIds(documents.size());
   // A listing's rows as page text: written aside while the book was laid
   // out, or here.
   std::vector<std::shared_ptr<const ListingBody>> bodies(documents.size());
@@ -715,11 +745,11 @@ bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
     const QByteArray page = EscapeHtml(names[d]).toUtf8();
     for (const QByteArray &key : document.anchorsBefore)
       if (!places.contains(key)) places.insert(key, page);
-    rowIds.push_back(bodies[d] ? bodies[d]->Ids() : RowIds(document));
-    const std::vector<QByteArray> &ids = rowIds.back();
+    if (!bodies[d]) tableIds[d] = RowIds(document);
     for (size_t r = 0; r < document.rows.size(); ++r)
       for (const QByteArray &key : document.rows[r].anchors)
-        if (!places.contains(key)) places.insert(key, page + '#' + ids[r]);
+        if (!places.contains(key))
+          places.insert(key, page + '#' + (bodies[d] ? bodies[d]->IdOf(r) : tableIds[d][r]));
   }
   if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)),
                  {"Pages written by scrivane-print --format html\n"}, error))
@@ -730,7 +760,7 @@ bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
   if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)),
                  {Stylesheet(settings, codeLinks).toUtf8()}, error))
     return false;
-  PageWriter writer{documents, names, places, options, rowIds, formsOf, {}};
+  PageWriter writer{documents, names, places, options, tableIds, bodies, formsOf, {}};
   for (size_t d = 0; d < documents.size(); ++d) {
     const PageWriter::PageParts page = writer.Page(d, bodies[d].get());
     PageFile file(dir.filePath(names[d]));
