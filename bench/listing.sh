@@ -12,6 +12,9 @@
 # on one core (bench/pdf_floor.py): with zlib at level 3, as the floor was
 # first set, and with libdeflate at the level our writer now uses, which is
 # the lower floor of the two.
+# Beside our PDF stands our web book of the same unit and settings
+# (--format html), timed in the same turns: the target is a web book that
+# takes no longer than the PDF.
 # Then the budgets of what reading and layout choices may cost: controls.pp
 # following its 17 include files against the same text as one unit (the
 # includes pasted in place), and pasresolver.pp with the author's layout
@@ -81,10 +84,13 @@ for unit in $([[ " $sections " == *" peers "* ]] && echo pparser.pp pasresolver.
   # Until .pp opens as a unit everywhere, the copy is named .pas.
   cp "$file" "$out/${unit%.pp}.pas"
   for settings in default all; do
-    : >"$out/ours"; : >"$out/a2ps"; : >"$out/vim"; : >"$out/read"
+    : >"$out/ours"; : >"$out/a2ps"; : >"$out/vim"; : >"$out/read"; : >"$out/html"
     for _ in $(seq "$runs"); do
       wall "$build/src/scrivane-print" "$out/${unit%.pp}.pas" --ini "$out/$settings.ini" -o "$out/ours.pdf" >>"$out/ours"
       peak=$(cat "$out/kb")
+      rm -rf "$out/web"
+      wall "$build/src/scrivane-print" "$out/${unit%.pp}.pas" --ini "$out/$settings.ini" --format html -o "$out/web" >>"$out/html"
+      html_peak=$(cat "$out/kb")
       wall bash -c "a2ps --pretty-print=pascal --line-numbers=1 -1 -o - '$file' 2>/dev/null | ps2pdf - '$out/a2ps.pdf'" >>"$out/a2ps"
       # Reading, for the floor, in the same turn: each of our runs follows
       # a peer's, and a run that follows ghostscript's finds the machine's
@@ -109,11 +115,14 @@ for unit in $([[ " $sections " == *" peers "* ]] && echo pparser.pp pasresolver.
     [ "$unit" = pasresolver.pp ] && [ "$settings" = all ] && floor_target="(target: at most 1.50)"
     read -r amin amed amax < <(stats <"$out/a2ps")
     read -r vmin vmed vmax < <(stats <"$out/vim")
+    read -r hmin hmed hmax < <(stats <"$out/html")
     pages=$(pdfinfo "$out/ours.pdf" 2>/dev/null | awk '/^Pages:/{print $2}')
     fastest=$(awk -v a="$amed" -v v="$vmed" 'BEGIN{ print (a < v ? a : v) }')
     peer=$(awk -v a="$amed" -v v="$vmed" 'BEGIN{ print (a < v ? "a2ps" : "vim") }')
     echo "$unit ($lines lines, $settings settings, $runs runs, min/median/max s):" \
          "scrivane-print $omin/$omed/$omax ($pages pages, peak $((peak / 1024)) MB);" \
+         "as a web page $hmin/$hmed/$hmax (peak $((html_peak / 1024)) MB), HTML/PDF" \
+         "$(awk -v h="$hmed" -v p="$omed" 'BEGIN{ printf "%.2f", h / p }') (target: at most 1.00);" \
          "a2ps+ps2pdf $amin/$amed/$amax; vim+ps2pdf $vmin/$vmed/$vmax;" \
          "ratio to the fastest peer ($peer) $(awk -v a="$omed" -v b="$fastest" 'BEGIN{ printf "%.2f", a / b }')" \
          "(target: at most 0.50);" \

@@ -56,3 +56,34 @@ TEST(WebBookCommandLine, RowsShowThePapersNumbersAndStringsKeepTheirTabs) {
     EXPECT_TRUE(html.contains(QStringLiteral("&#39;a\tb\t\tc&#39;"))) << html.toStdString();
   }
 }
+
+// A line too long for its row wraps on paper onto rows that show no
+// number; on the page it is one row with one number, which the browser
+// wraps, and its text is the line's (the number is no text to copy).
+TEST(WebBookCommandLine, AWrappedLineShowsItsNumberOnceAsOnPaper) {
+  QTemporaryDir dir;
+  const QString unit = dir.filePath(QStringLiteral("wrap.pas"));
+  QByteArray words;
+  for (char c = 'a'; c <= 'z'; ++c) words += QByteArray(5, c) + ' ';
+  {
+    QFile file(unit);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("unit wrap;\ninterface\nconst\n  Long = '" + words +
+               "';\n  B = 1;\nimplementation\nend.\n");
+  }
+  const QString pdf = dir.filePath(QStringLiteral("wrap.pdf"));
+  const QString web = dir.filePath(QStringLiteral("web"));
+  const QStringList options{"--line-numbers", "file"};
+  ASSERT_EQ(RunPrintTool(QStringList{unit, "-o", pdf} << options).status, 0);
+  ASSERT_EQ(RunPrintTool(QStringList{unit, "--format", "html", "-o", web} << options).status, 0);
+  const QString paper = testsupport::RunTool("pdftotext", {"-layout", pdf, "-"});
+  const QString html = ReadAll(web + QStringLiteral("/index.html"));
+  // The paper wraps it: the row that ends it shows no number.
+  EXPECT_EQ(Matches(paper, QStringLiteral("^(\\s+[^\\d\\s][^\\n]*zzzzz)")).size(), 1)
+      << paper.toStdString();
+  EXPECT_EQ(Matches(html, QStringLiteral("data-n=\"(\\d+)\"")),
+            Matches(paper, QStringLiteral("^\\s*(\\d+):")));
+  const QStringList row = Matches(html, QStringLiteral("(<div class=\"r\" id=\"L4\".*)</div>"));
+  ASSERT_EQ(row.size(), 1);
+  EXPECT_TRUE(row[0].contains(QStringLiteral("aaaaa")) && row[0].contains(QStringLiteral("zzzzz")));
+}

@@ -38,8 +38,7 @@ inline std::map<int, std::string> PdfObjectBodies(const QByteArray &file) {
   std::map<int, std::string> objects;
   static const QRegularExpression object(QStringLiteral("(\\d+) 0 obj\\n(.*?)\\nendobj"),
                                          QRegularExpression::DotMatchesEverythingOption);
-  static const QRegularExpression packed(
-      QStringLiteral("/Type /ObjStm /N (\\d+) /First (\\d+)"));
+  static const QRegularExpression packed(QStringLiteral("/Type /ObjStm /N (\\d+) /First (\\d+)"));
   const QString latin = QString::fromLatin1(file);
   for (auto it = object.globalMatch(latin); it.hasNext();) {
     const auto match = it.next();
