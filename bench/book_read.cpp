@@ -16,6 +16,7 @@
 
 #include "format/FormatSettings.h"
 #include "format/IniFile.h"
+#include "listing/Documents.h"
 #include "platform/RecordedMessages.h"
 #include "project/FormImage.h"
 #include "project/ProjectModel.h"
@@ -42,7 +43,7 @@ double ThreadCpuSeconds() {
 Reading ReadBook(const QString &path, const scrivane::FormatSettings &settings) {
   scrivane::ProjectModel model;
   scrivane::RecordedMessages messages;
-  scrivane::ReaderContext ctx{model, settings, messages, false, true};
+  scrivane::ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, true};
   Reading reading;
   QElapsedTimer timer;
   timer.start();

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
@@ -31,7 +32,7 @@ int main(int argc, char **argv) {
   clock.start();
   ProjectModel model;
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   OpenPath(ctx, args[1]);
   if (model.SourceLines.isEmpty()) {

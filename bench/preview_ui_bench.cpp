@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
@@ -76,7 +77,7 @@ int main(int argc, char **argv) {
   FormatSettings settings;
   ProjectModel model;
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   OpenPath(ctx, path);
   PrinterHost printer;

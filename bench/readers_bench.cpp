@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "format/FormatSettings.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "project/Readers.h"
@@ -72,7 +71,6 @@ QByteArray ScaledUnit(const QStringList &files, long long lines) {
 // Reading speed against the unit's length: the reader must stay linear.
 int ScaleRun(const QStringList &files, const QList<long long> &sizes) {
   QTemporaryDir dir;
-  scrivane::FormatSettings settings;
   scrivane::RecordedMessages messages;
   double firstSpeed = 0;
   for (const long long size : sizes) {
@@ -86,7 +84,7 @@ int ScaleRun(const QStringList &files, const QList<long long> &sizes) {
     qsizetype routines = 0;
     for (int run = 0; run < 3; ++run) {
       scrivane::ProjectModel model;
-      scrivane::ReaderContext ctx{model, settings, messages, false, {}};
+      scrivane::ReaderContext ctx{model, {}, messages, false, {}};
       const double before = CpuSeconds();
       scrivane::ParsePas(ctx, path);
       best = std::min(best, CpuSeconds() - before);
@@ -142,14 +140,14 @@ int main(int argc, char **argv) {
   }
   std::printf("normaliser check: %lld lines, %lld mismatches\n", checkedLines, mismatches);
 
-  scrivane::FormatSettings settings;
+  scrivane::ReadChoices choices;
   // READERS_LOWER=1 reads with the lower-case option; READERS_DIGEST=1 prints
   // a digest of everything the reader produced, so that a faster reader can be
   // shown to give the same lines and routine lists (the digest slows the run).
-  settings.Lower = qEnvironmentVariableIntValue("READERS_LOWER") == 1 ? 1 : 0;
+  choices.lowerCase = qEnvironmentVariableIntValue("READERS_LOWER") == 1;
   // READERS_NO_INCLUDES=1 reads each unit without its include files, as
   // before they were followed (the speed counts the unit's own lines only).
-  settings.FollowIncludes = qEnvironmentVariableIntValue("READERS_NO_INCLUDES") == 1 ? 0 : 1;
+  choices.followIncludes = qEnvironmentVariableIntValue("READERS_NO_INCLUDES") != 1;
   const bool digest = qEnvironmentVariableIntValue("READERS_DIGEST") == 1;
   QCryptographicHash hash(QCryptographicHash::Sha1);
   auto addList = [&hash](const auto &list) {
@@ -169,7 +167,7 @@ int main(int argc, char **argv) {
   timer.start();
   for (qsizetype i = 0; i < files.size(); ++i) {
     scrivane::ProjectModel model;
-    scrivane::ReaderContext ctx{model, settings, messages, false, {}};
+    scrivane::ReaderContext ctx{model, choices, messages, false, {}};
     model.SetPickList(files[i], scrivane::EntryKind::UnitInProject);
     model.SelectedUnit = 0;
     scrivane::LoadUnit(ctx);  // ends with ScanRoutines

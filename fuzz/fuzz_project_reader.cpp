@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "FuzzFiles.h"
-#include "format/FormatSettings.h"
 #include "project/Readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -18,9 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const QString path = fuzzsupport::WriteFile(QStringLiteral("project.dpr"), project);
 
   ProjectModel model;
-  FormatSettings settings;
   fuzzsupport::QuietMessages messages;
-  ReaderContext ctx{model, settings, messages, true, {}};
+  ReaderContext ctx{model, {}, messages, true, {}};
   ClearForOpen(model);
   OpenPath(ctx, path);
   for (int i = 0; i < model.Units.size() && i < 4; ++i) {

@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "FuzzFiles.h"
-#include "format/FormatSettings.h"
 #include "project/Readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -13,10 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                              QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
   for (int lower = 0; lower <= 1; ++lower) {
     ProjectModel model;
-    FormatSettings settings;
-    settings.Lower = lower;
     fuzzsupport::QuietMessages messages;
-    ReaderContext ctx{model, settings, messages, false, {}};
+    ReaderContext ctx{model, {}, messages, false, {}};
+    ctx.choices.lowerCase = lower == 1;
     ClearForOpen(model);
     ParsePas(ctx, path);
     for (const RoutineEntry &routine : model.Routines)

@@ -28,6 +28,7 @@
 #include "app/WindowHabits.h"
 #include "format/FormatChoices.h"
 #include "format/IniFile.h"
+#include "listing/Documents.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
@@ -251,7 +252,8 @@ void MainWindow::ClearPickLists() {
 void MainWindow::ReadPath(const QString &path) {
   // The unit named there belonged to the file open before.
   SetStatusLine(QString());
-  ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
+  ReaderContext context{model_,        ReadChoicesOf(settings_), *messages_, includeUses_, {},
+                        StatusShower()};
   try {
     OpenPath(context, path);
     commands_->FileOpened();
@@ -378,7 +380,8 @@ void MainWindow::UnitListClick() {
   model_.SelectedUnit = row;
   model_.CurrentUnitPath.clear();
   Busy(true);
-  ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
+  ReaderContext context{model_,        ReadChoicesOf(settings_), *messages_, includeUses_, {},
+                        StatusShower()};
   try {
     LoadUnit(context);
   } catch (const std::exception &e) {

@@ -18,6 +18,7 @@
 #include "app/HelpWindow.h"
 #include "app/PrintCommands.h"
 #include "format/gui/FormatFrm.h"
+#include "listing/Documents.h"
 #include "platform/OutputGuard.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
@@ -304,7 +305,8 @@ void MainWindow::ReloadCurrentUnit() {
   for (const RoutineEntry &routine : model_.Routines) selected << routine.selected;
   model_.CurrentUnitPath.clear();
   Busy(true);
-  ReaderContext context{model_, settings_, *messages_, includeUses_, {}, StatusShower()};
+  ReaderContext context{model_,        ReadChoicesOf(settings_), *messages_, includeUses_, {},
+                        StatusShower()};
   try {
     LoadUnit(context);
   } catch (const std::exception &e) {

@@ -200,7 +200,8 @@ void PrintCommands::LoadUnitEntry(int index) {
   if (Hooks.SelectUnit) Hooks.SelectUnit(index);
   model_.CurrentUnitPath.clear();
   // A form file's entry loads its form text (LoadUnit sees FormFileOpened).
-  ReaderContext context{model_, settings_, messages_, IncludeUses, {}, Hooks.SetStatusLine};
+  ReaderContext context{model_, ReadChoicesOf(settings_), messages_, IncludeUses,
+                        {},     Hooks.SetStatusLine};
   LoadUnit(context);
   if (Hooks.SetStatusLine) Hooks.SetStatusLine(QStringLiteral(" Unit: ") + model_.CurrentUnitPath);
   if (Hooks.UpdateCommands) Hooks.UpdateCommands();
@@ -248,7 +249,8 @@ BookReaders PrintCommands::WindowReaders() {
     return true;
   };
   readers.LoadForm = [this](const QString &form) {
-    ReaderContext context{model_, settings_, messages_, IncludeUses, {}, Hooks.SetStatusLine};
+    ReaderContext context{model_, ReadChoicesOf(settings_), messages_, IncludeUses,
+                          {},     Hooks.SetStatusLine};
     return LoadFormOfUnit(context, form);
   };
   return readers;

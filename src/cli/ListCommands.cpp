@@ -5,6 +5,7 @@
 
 #include "cli/StreamMessages.h"
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
@@ -23,7 +24,8 @@ void Open(OpenedFile &opened, const Options &options, StreamMessages &messages) 
   ClearForOpen(opened.model);
   opened.settings.FollowIncludes = options.noIncludes ? 0 : 1;
   opened.model.UserIncludePaths = UserIncludeFolders(options);
-  ReaderContext ctx{opened.model, opened.settings, messages, options.includeUses, true};
+  ReaderContext ctx{opened.model, ReadChoicesOf(opened.settings), messages, options.includeUses,
+                    true};
   OpenGivenFile(ctx, options, options.file);
 }
 
@@ -75,7 +77,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
   // way a click on its entry loads it.
   if (model.CurrentUnitPath.isEmpty() || model.SelectedUnit != wanted) {
     model.SelectedUnit = wanted;
-    ReaderContext ctx{model, opened.settings, messages, options.includeUses, true};
+    ReaderContext ctx{model, ReadChoicesOf(opened.settings), messages, options.includeUses, true};
     LoadUnit(ctx);
     if (messages.reported) return kExitMessage;
   }

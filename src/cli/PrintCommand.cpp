@@ -101,7 +101,7 @@ class UnitReadAhead {
     failure_ = nullptr;
     thread_ = std::thread([this] {
       try {
-        ReaderContext ctx{*scratch_, settings_, recorded_, includeUses_, true};
+        ReaderContext ctx{*scratch_, ReadChoicesOf(settings_), recorded_, includeUses_, true};
         LoadUnit(ctx);
       } catch (...) {
         failure_ = std::current_exception();
@@ -156,7 +156,7 @@ class PrintSession {
         settings_(settings),
         iniPath_(iniPath),
         messages_(err),
-        ctx_{model_, settings, messages_, options.includeUses, true},
+        ctx_{model_, ReadChoicesOf(settings), messages_, options.includeUses, true},
         readAhead_(settings, options.includeUses),
         docs_(model_, settings),
         paper_(paper),

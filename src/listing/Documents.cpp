@@ -8,6 +8,16 @@
 
 namespace scrivane {
 
+ReadChoices ReadChoicesOf(const FormatSettings &settings) {
+  ReadChoices choices;
+  choices.lowerCase = settings.Lower == 1;
+  choices.followIncludes = settings.FollowIncludes == 1;
+  choices.keepOwnLines = settings.Layout == 1;
+  choices.implementationRoutines = settings.ImplementationRoutines == 1;
+  choices.formLinesAsInFile = settings.LineNo == 1 && settings.LineNumbersFrom == 1;
+  return choices;
+}
+
 Documents::Documents(ProjectModel &model, const FormatSettings &settings)
     : Unit(model, settings),
       Procedures(model, settings),

@@ -13,6 +13,7 @@
 #include "listing/ProjectListing.h"
 #include "listing/UnitListing.h"
 #include "print/PageInfo.h"
+#include "project/ReadChoices.h"
 
 namespace scrivane {
 
@@ -76,6 +77,9 @@ class Documents {
   ProjectModel &model_;
   const FormatSettings &settings_;
 };
+
+// What the readers are to keep of a file, by the settings.
+ReadChoices ReadChoicesOf(const FormatSettings &settings);
 
 // Lays a whole document out on the device without drawing, as the
 // pagination before a print range does; returns its number of pages. The

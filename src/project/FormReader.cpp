@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "format/FormatSettings.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
 #include "platform/Text1252.h"
@@ -38,12 +37,12 @@ bool StartsForm(QByteArrayView lowerTrimmed) {
 void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formPath) {
   ProjectModel &model = ctx.model;
   model.CurrentUnitPath = formPath;
-  const bool lower = ctx.settings.Lower == 1;
+  const bool lower = ctx.choices.lowerCase;
   // Numbered as the file's lines, a form saved as text is listed as the
   // file has it, line for line, rather than as its objects read back (which
   // joins and splits values): each row then carries its line's number.
   QByteArray own;
-  if (ctx.settings.LineNo == 1 && ctx.settings.LineNumbersFrom == 1) {
+  if (ctx.choices.formLinesAsInFile) {
     QFile file(formPath);
     if (file.size() <= kLargestFormFile && file.open(QIODevice::ReadOnly)) {
       own = file.readAll();

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include "format/FormatSettings.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"

@@ -6,16 +6,16 @@
 
 #include "project/FormStream.h"
 #include "project/ProjectModel.h"
+#include "project/ReadChoices.h"
 #include "project/RoutineHeaders.h"
 
 namespace scrivane {
 
-struct FormatSettings;
 class UserMessages;
 
 struct ReaderContext {
   ProjectModel &model;
-  const FormatSettings &settings;
+  ReadChoices choices;
   UserMessages &messages;
   bool includeUses = false;  // "Include unit files listed in the uses clause"
   // Set where no .DDT may be written beside a form (the command-line tool

@@ -9,7 +9,6 @@
 #include <system_error>
 #include <thread>
 
-#include "format/FormatSettings.h"
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
 #include "platform/UserMessages.h"
@@ -209,7 +208,7 @@ void ParsePas(ReaderContext &ctx, const QString &path) {
   ctx.model.DescriptionFiles.clear();
   ctx.model.UnitSearchPaths.clear();
   ctx.model.IncludeSearchPaths.clear();
-  if (ctx.settings.FollowIncludes == 1) {
+  if (ctx.choices.followIncludes) {
     ProjectFileContents contents;
     const QString description = ProjectDescriptionFor(AbsoluteUserPath(path), &contents);
     if (!description.isEmpty()) UseSearchPaths(ctx, description, contents);
@@ -348,7 +347,7 @@ class IncludeReader {
       : ctx_(ctx),
         model_(ctx.model),
         lower_(lower),
-        ownLines_(ctx.settings.Layout == 1 || ctx.model.KeepOwnLines) {
+        ownLines_(ctx.choices.keepOwnLines || ctx.model.KeepOwnLines) {
     folders_ = model_.IncludeSearchPaths + model_.UserIncludePaths;
     unitFolder_ = DirectoryPart(model_.CurrentUnitPath);
   }
@@ -490,16 +489,16 @@ void LoadUnit(ReaderContext &ctx) {
   model.ClearRoutines();
   model.CurrentUnitPath = file.diskPath;
   model.SourceEncoding = file.encoding;
-  const bool lower = ctx.settings.Lower == 1;
+  const bool lower = ctx.choices.lowerCase;
   model.SourceParts = {
       SourcePart{file.diskPath, FileNamePart(file.diskPath), SourcePart::State::Read}};
   model.CommentsNest =
       CommentsNestByDefault(file.diskPath, model.ProjectLoaded ? model.OpenedPath : QString());
-  model.ListImplementationRoutines = ctx.settings.ImplementationRoutines == 1;
+  model.ListImplementationRoutines = ctx.choices.implementationRoutines;
   model.OwnLines.clear();
   model.JoinedLines.clear();
-  if (ctx.settings.Layout == 1 || model.KeepOwnLines) model.OwnLines.append(OwnLinesOf(file.bytes));
-  if (ctx.settings.FollowIncludes == 1) {
+  if (ctx.choices.keepOwnLines || model.KeepOwnLines) model.OwnLines.append(OwnLinesOf(file.bytes));
+  if (ctx.choices.followIncludes) {
     LineList lines;
     IncludeReader(ctx, lower).Read(file.bytes, file.diskPath, 0, lines, 0);
     model.SourceLines = std::move(lines);

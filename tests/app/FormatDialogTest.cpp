@@ -23,6 +23,7 @@
 #include "format/FormatSettings.h"
 #include "format/IniFile.h"
 #include "format/gui/FormatFrm.h"
+#include "listing/Documents.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
@@ -74,7 +75,7 @@ void Pick(QComboBox *box, int index) {
 QStringList FirstPage(const FormatSettings &settings) {
   ProjectModel model;
   RecordedMessages messages;
-  ReaderContext context{model, settings, messages, false, {}};
+  ReaderContext context{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   OpenPath(context, testsupport::examplesDir() + QStringLiteral("/textutil.pas"));
   UnitListing listing(model, settings);

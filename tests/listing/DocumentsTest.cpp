@@ -132,6 +132,55 @@ const DocumentKind kAllKinds[] = {DocumentKind::Unit, DocumentKind::Procedures,
 
 }  // namespace
 
+// Each setting that changes what is read reaches the readers, and nothing
+// else does: a row moves settings away from their defaults and names the
+// one choice that must follow. The choices' own defaults, which tests and
+// fuzzers read with, are the settings' defaults.
+TEST(ReadChoices, EachReadingSettingReachesTheReadersAndNoOther) {
+  using Choice = bool ReadChoices::*;
+  const std::pair<const char *, Choice> choices[] = {
+      {"lowerCase", &ReadChoices::lowerCase},
+      {"followIncludes", &ReadChoices::followIncludes},
+      {"keepOwnLines", &ReadChoices::keepOwnLines},
+      {"implementationRoutines", &ReadChoices::implementationRoutines},
+      {"formLinesAsInFile", &ReadChoices::formLinesAsInFile},
+  };
+  const struct {
+    const char *settings;
+    void (*set)(FormatSettings &);
+    Choice follows;  // null: no choice changes
+  } rows[] = {
+      {"Lower=1", [](FormatSettings &s) { s.Lower = 1; }, &ReadChoices::lowerCase},
+      {"FollowIncludes=0", [](FormatSettings &s) { s.FollowIncludes = 0; },
+       &ReadChoices::followIncludes},
+      {"Layout=1", [](FormatSettings &s) { s.Layout = 1; }, &ReadChoices::keepOwnLines},
+      {"ImplementationRoutines=0", [](FormatSettings &s) { s.ImplementationRoutines = 0; },
+       &ReadChoices::implementationRoutines},
+      {"LineNo=1 LineNumbersFrom=1", [](FormatSettings &s) { s.LineNo = s.LineNumbersFrom = 1; },
+       &ReadChoices::formLinesAsInFile},
+      {"LineNo=1 (rows numbered)", [](FormatSettings &s) { s.LineNo = 1; }, nullptr},
+      {"LineNumbersFrom=1 (no numbers)", [](FormatSettings &s) { s.LineNumbersFrom = 1; }, nullptr},
+      {"Reserve=2 Header=1 Blocks=1 Auto=1 CrossLinks=0",
+       [](FormatSettings &s) {
+         s.Reserve = 2;
+         s.Header = s.Blocks = s.Auto = 1;
+         s.CrossLinks = 0;
+       },
+       nullptr},
+  };
+  const ReadChoices defaults = ReadChoicesOf(FormatSettings{});
+  for (const auto &[name, choice] : choices)
+    EXPECT_EQ(defaults.*choice, ReadChoices{}.*choice) << name;
+  for (const auto &row : rows) {
+    FormatSettings settings;
+    row.set(settings);
+    const ReadChoices read = ReadChoicesOf(settings);
+    for (const auto &[name, choice] : choices)
+      EXPECT_EQ(read.*choice != defaults.*choice, choice == row.follows)
+          << row.settings << ": " << name;
+  }
+}
+
 TEST(ListingJob, TinySheetEndsEveryDocumentWithAClearError) {
   DeviceMetrics tiny = VirtualPrinter::LetterMetrics();
   tiny.PageWidth = tiny.PageHeight = 300;  // half an inch: smaller than the margins

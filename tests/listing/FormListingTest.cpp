@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "listing/FormListing.h"
 #include "listing/Lexer.h"
 #include "platform/RecordedMessages.h"
@@ -366,7 +367,7 @@ TEST(FormListing, TextFormRowsCarryTheirFileLineNumbers) {
   FormRig rig;
   rig.settings.LineNo = rig.settings.LineNumbersFrom = 1;
   RecordedMessages messages;
-  ReaderContext ctx{rig.model, rig.settings, messages, false, {}};
+  ReaderContext ctx{rig.model, ReadChoicesOf(rig.settings), messages, false, {}};
   ClearForOpen(rig.model);
   OpenPath(ctx, path);
   ASSERT_EQ(rig.model.SourceLines.size(), 10);

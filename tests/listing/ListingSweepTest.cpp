@@ -22,6 +22,7 @@
 #include <map>
 
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "listing/Lexer.h"
 #include "listing/UnitListing.h"
 #include "platform/Paths.h"
@@ -96,7 +97,7 @@ class TextTarget : public PrintTarget {
 bool PrintWhole(const QString &path, const FormatSettings &settings, ProjectModel &model,
                 TextTarget &target) {
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   ParsePas(ctx, path);
   if (model.CurrentUnitPath.isEmpty()) return false;
@@ -670,7 +671,7 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   settings.Layout = ownLayout ? 1 : 0;
   ProjectModel model;
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   ParsePas(ctx, path);
   if (model.CurrentUnitPath.isEmpty()) return result;  // not a text file: nothing to print

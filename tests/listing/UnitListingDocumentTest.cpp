@@ -46,7 +46,7 @@ FormatSettings EverythingOn() {
 // A name with a folder is one of the tests' own units, under the source tree.
 void LoadExample(ProjectModel &model, const FormatSettings &settings, const QString &name) {
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   const QString folder =
       name.contains(QLatin1Char('/')) ? testsupport::sourceDir() : testsupport::examplesDir();
@@ -102,7 +102,7 @@ QStringList RecordDocument(const GoldenRow &row) {
       }
       for (int i = 0; i < model.Units.size(); ++i) {
         RecordedMessages messages;
-        ReaderContext ctx{model, settings, messages, false, {}};
+        ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
         model.SelectedUnit = i;
         model.CurrentUnitPath.clear();
         LoadUnit(ctx);
@@ -224,7 +224,7 @@ TEST(UnitListingDocument, PdfHoldsEveryLineOfTheUnitInOrder) {
       LoadExample(model, settings, QStringLiteral("stock.pas"));
     } else {
       RecordedMessages messages;
-      ReaderContext ctx{model, settings, messages, false, {}};
+      ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
       ClearForOpen(model);
       OpenPath(ctx, unit);
       ASSERT_EQ(model.SourceEncoding, TextEncoding::Utf8);
@@ -289,7 +289,7 @@ TEST(UnitListingDocument, PdfIsTheSameWhateverThreadsWriteIt) {
       LoadExample(model, unit.settings, QStringLiteral("stock.pas"));
     } else {
       RecordedMessages messages;
-      ReaderContext ctx{model, unit.settings, messages, false, {}};
+      ReaderContext ctx{model, ReadChoicesOf(unit.settings), messages, false, {}};
       ClearForOpen(model);
       OpenPath(ctx, unit.path);
     }

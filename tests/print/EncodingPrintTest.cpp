@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "platform/TextEncoding.h"
@@ -103,7 +104,7 @@ TEST(TextEncoding, Utf8UnitPrintsEveryCharacterWithoutItsByteOrderMark) {
   ProjectModel model;
   FormatSettings settings;  // no furniture: the text is the unit's text alone
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   OpenPath(ctx, unitPath);
   ASSERT_TRUE(messages.warnings.isEmpty() && messages.informations.isEmpty());

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "format/FormatSettings.h"
+#include "listing/Documents.h"
 #include "listing/UnitListing.h"
 #include "platform/RecordedMessages.h"
 #include "print/PdfPrintTarget.h"
@@ -136,7 +137,7 @@ TEST(ScriptsPrint, EveryScriptPrintsVisiblyAndCopiesOutAsWritten) {
   ProjectModel model;
   FormatSettings settings;
   RecordedMessages messages;
-  ReaderContext ctx{model, settings, messages, false, {}};
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
   ClearForOpen(model);
   OpenPath(ctx, unitPath);
   UnitListing listing(model, settings);

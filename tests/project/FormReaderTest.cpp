@@ -89,7 +89,7 @@ TEST_F(FormReader, SelectedObjectsCollectTheirLinesUpToTheNextObject) {
 }
 
 TEST_F(FormReader, LowerOptionLowersTheLines) {
-  settings.Lower = 1;
+  ctx.choices.lowerCase = true;
   Open(WriteExample());
   for (QByteArrayView line : model.SourceLines) EXPECT_EQ(line, line.toByteArray().toLower());
 }

@@ -112,7 +112,7 @@ TEST_F(Includes, IncludedTextFollowsItsDirectiveWithItsOwnLineNumbers) {
   // Every file read is one no output may replace.
   EXPECT_TRUE(model.ProjectFiles().contains(Path("u/deeper.inc")));
 
-  settings.FollowIncludes = 0;
+  ctx.choices.followIncludes = false;
   OpenUnit(unit);
   EXPECT_EQ(model.SourceLines.size(), 9);
   EXPECT_FALSE(model.SourceLines.hasOtherFiles());

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "format/FormatSettings.h"
 #include "platform/RecordedMessages.h"
 #include "platform/UserMessages.h"
 #include "project/Readers.h"
@@ -17,12 +16,12 @@ class ReaderFixture : public ::testing::Test {
  protected:
   QTemporaryDir dir;
   scrivane::ProjectModel model;
-  scrivane::FormatSettings settings;
   scrivane::RecordedMessages messages;
-  scrivane::ReaderContext ctx{model, settings, messages, false, {}};
+  // The readers' choices, as a test sets them (ctx.choices).
+  scrivane::ReaderContext ctx{model, {}, messages, false, {}};
   // Most tests look at the routines an interface offers; those that list
   // the implementation part's own routines say so.
-  ReaderFixture() { settings.ImplementationRoutines = 0; }
+  ReaderFixture() { ctx.choices.implementationRoutines = false; }
 
   QString Path(const QString &relative) const { return dir.path() + "/" + relative; }
 

@@ -336,7 +336,7 @@ TEST_F(UnitScanner, BraceOrParenStarInsideAStringDefaultDoesNotCutTheHeader) {
 }
 
 TEST_F(UnitScanner, LowerOptionLowersEveryLine) {
-  settings.Lower = 1;
+  ctx.choices.lowerCase = true;
   const auto lines = LoadLines("Unit U;\nBEGIN X END;");
   for (const QByteArray &line : lines) EXPECT_EQ(line, line.toLower());
 }
@@ -533,7 +533,7 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        {"procedure p ( a : integer );", "procedure q;"}},
   };
   for (const auto &row : rows) {
-    settings.ImplementationRoutines = row.implementationRoutines ? 1 : 0;
+    ctx.choices.implementationRoutines = row.implementationRoutines;
     LoadLines(row.source);
     EXPECT_EQ(RoutineTexts().join('\n').toStdString(), row.listed.join('\n').toStdString())
         << row.name;
