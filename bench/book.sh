@@ -12,6 +12,10 @@
 # Then the same in processor seconds, which a loaded machine stretches
 # far less than the wall clock: half the book's against the floor's is
 # what two idle cores would give at best.
+# Cross references: the book is also printed with --no-cross-links (the
+# same runs, alternating), and what the links, the "where used" document
+# and resolving the names add to its time and peak memory is printed
+# (target: at most 30 % of the time).
 # Figures only; nothing here passes or fails. NO_BUILD=1 times the binaries
 # already in BUILD_DIR as they stand.
 set -euo pipefail
@@ -45,11 +49,20 @@ median() { sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 for book in $books; do
   read -r read_s lines files largest largest_lines read_cpu < <("$build/bench/book_read" "$book" "$out/all.ini")
-  : >"$out/book"; : >"$out/alone"; : >"$out/book_cpu"; : >"$out/alone_cpu"
+  : >"$out/book"; : >"$out/alone"; : >"$out/book_cpu"; : >"$out/alone_cpu"; : >"$out/plain"
   for _ in $(seq "$runs"); do
     cpu_file=$out/book_cpu wall "$build/src/scrivane-print" "$book" --all --ini "$out/all.ini" -o "$out/book.pdf" >>"$out/book"
     cpu_file=$out/alone_cpu wall "$build/src/scrivane-print" "$book" --unit "$largest" --ini "$out/all.ini" -o "$out/alone.pdf" >>"$out/alone"
+    wall "$build/src/scrivane-print" "$book" --all --no-cross-links --ini "$out/all.ini" -o "$out/plain.pdf" >>"$out/plain"
   done
+  plain_s=$(median <"$out/plain")
+  peak() {
+    /usr/bin/time -f "%M" -o "$out/peak" "$build/src/scrivane-print" "$book" --all "$@" --ini "$out/all.ini" -o "$out/peak.pdf" >/dev/null 2>&1
+    awk '{ printf "%.1f", $1 / 1024 }' "$out/peak"
+  }
+  linked_mib=$(peak)
+  plain_mib=$(peak --no-cross-links)
+  rm -f "$out/peak.pdf"
   book_s=$(median <"$out/book")
   alone_s=$(median <"$out/alone")
   book_cpu=$(median <"$out/book_cpu")
@@ -68,6 +81,9 @@ for book in $books; do
        "the book's lines per second over it:" \
        "$(awk -v n="$lines" -v b="$book_s" -v m="$largest_lines" -v a="$alone_s" 'BEGIN{ printf "%.2f", (n / b) / (m / a) }')" \
        "(target: at least 1.60)"
+  echo "  without cross links: $plain_s s, peak $plain_mib MiB, $(($(stat -c %s "$out/plain.pdf") / 1048576)) MB of PDF;" \
+       "with them: peak $linked_mib MiB, $(($(stat -c %s "$out/book.pdf") / 1048576)) MB of PDF; they add" \
+       "$(awk -v b="$book_s" -v p="$plain_s" 'BEGIN{ printf "%.0f", (b / p - 1) * 100 }') % to the time (target: at most 30 %)"
   # Processor time is what a loaded machine does not stretch: on two idle
   # cores the book takes at least half of its processor time, and the
   # floor is all of its own (one core).

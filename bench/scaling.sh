@@ -7,8 +7,9 @@
 # and fcl-base one after another (about 60,000 routines): what a print
 # keeps per routine (bookmarks, places, index entries, page labels) shows
 # there; it is printed alone and as a book (--all: its routine list and
-# index too). Targets: every 1M-line print under 100 MiB; time close to
-# linear.
+# index too), then without cross references, and its names resolved
+# alone (--list-xref). Targets: every 1M-line print under 100 MiB; time
+# close to linear.
 # Figures only. SIZES and ROUTINES_LINES (0: no such unit) choose the sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,4 +68,9 @@ if [ "$routines_lines" -gt 0 ]; then
   # As a book: the list of its routines first, every one a link, and the
   # index of them all after the listing.
   print_unit routines "the same as a book (--all)" --all
+  print_unit routines "the same book without cross references (--all --no-cross-links)" --all --no-cross-links
+  # Resolving its names alone: what the cross references hold at their peak.
+  /usr/bin/time -f "%e %M" -o "$out/time" "$build/src/scrivane-print" --list-xref "$out/routines.pas" >"$out/refs" 2>/dev/null
+  read -r s kb <"$out/time"
+  echo "its cross references alone (--list-xref): $s s, $(grep -c '^U' "$out/refs") uses, peak $(awk -v k="$kb" 'BEGIN{ printf "%.1f", k / 1024 }') MiB"
 fi

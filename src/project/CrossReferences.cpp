@@ -59,7 +59,7 @@ Resolver::Resolver(const QStringList &modules, const QStringList &folders,
         QFileInfo(read.diskPath.isEmpty() ? path : read.diskPath).absoluteFilePath();
     if (fileIndex_.contains(canonical)) continue;
     const int index = int(files_.size());
-    files_.push_back({canonical, read.bytes.toLower()});
+    files_.push_back({canonical, read.bytes});
     fileIndex_.insert(canonical, index);
     auto module = std::make_unique<Module>();
     module->file = index;
@@ -67,9 +67,10 @@ Resolver::Resolver(const QStringList &modules, const QStringList &folders,
     modules_.push_back(std::move(module));
   }
   for (size_t m = 0; m < modules_.size(); ++m) {
-    Tokeniser tokeniser(files_, fileIndex_, folders_, finder_, result_.problems);
-    tokeniser.Read(modules_[m]->file, nestOf_[m], modules_[m]->tokens);
-    ReadName(*modules_[m], int(m));
+    Module &module = *modules_[m];
+    module.tokens.Start(std::make_unique<Tokeniser>(files_, fileIndex_, folders_, finder_,
+                                                    module.file, nestOf_[m], module.includes));
+    ReadName(module, int(m));
   }
 }
 
@@ -94,34 +95,57 @@ void Resolver::SkipPast(Name stop) {
 // The index after the bracket that closes the one at i.
 size_t Resolver::Closing(size_t i) const {
   int depth = 0;
-  const size_t n = modules_[size_t(module_)]->tokens.size();
-  for (size_t k = i; k < n; ++k) {
+  size_t k = i;
+  for (; Has(k); ++k) {
     const Name t = Text(k);
     if (t == "(" || t == "[" || t == "(.") ++depth;
     if (t == ")" || t == "]" || t == ".)") {
       if (--depth == 0) return k + 1;
     }
   }
-  return n;
+  return k;
 }
 
 Sym *Resolver::NewSym(SymKind kind, const Token *name) {
-  syms_.push_back(std::make_unique<Sym>());
-  Sym *s = syms_.back().get();
+  auto &pool = routineDepth_ > 0 ? localSyms_ : syms_;
+  pool.push_back(std::make_unique<Sym>());
+  Sym *s = pool.back().get();
   s->kind = kind;
-  s->name = name;
+  s->SetName(name);
   s->module = module_;
+  s->local = routineDepth_ > 0;
+  s->serial = serials_++;
   return s;
 }
 
 Scope *Resolver::NewScope() {
-  scopes_.push_back(std::make_unique<Scope>());
-  return scopes_.back().get();
+  auto &pool = routineDepth_ > 0 ? localScopes_ : scopes_;
+  pool.push_back(std::make_unique<Scope>());
+  return pool.back().get();
 }
 
 void Resolver::Use(const Token &t, Sym *sym) {
   // A class declared forward counts once its full declaration comes.
-  if (sym && (sym->counted || sym->forwardType)) uses_.push_back({&t, sym});
+  if (sym && (sym->counted || sym->forwardType))
+    uses_.push_back({PlaceOf(t), int(t.text.size()), sym->serial});
+}
+
+void Resolver::DropLocals() {
+  // Nothing looks a local symbol up once its routine has ended; a listed
+  // one keeps its own place and name for the result, and what it pointed
+  // at goes with the rest.
+  auto lasting = [](Sym *s) { return s && !s->local ? s : nullptr; };
+  for (auto &owned : localSyms_) {
+    if (!owned->counted) continue;
+    Sym *s = owned.get();
+    s->type = lasting(s->type);
+    s->ancestor = lasting(s->ancestor);
+    s->members = nullptr;
+    s->local = false;
+    syms_.push_back(std::move(owned));
+  }
+  localSyms_.clear();
+  localScopes_.clear();
 }
 
 // ------------------------------------------------------------ modules
@@ -249,31 +273,51 @@ QByteArray Resolver::OwnerName(Sym *owner) {
   if (!owner->owner.isEmpty()) n = owner->owner + '.';
   const Token *t = owner->name;
   if (!t) return n;
-  const QByteArray &lower = files_[size_t(t->file)].lower;
-  (void)lower;
   return n + OriginalText(*t);
 }
 
 QByteArray Resolver::OriginalText(const Token &t) {
-  // The name as the file spells it: the lowered text sits at the same
-  // place as the original bytes.
-  auto &cache = originals_[t.file];
-  if (cache.isEmpty()) cache = ReadSourceFile(files_[size_t(t.file)].path).bytes;
-  const qsizetype offset = t.text.data() - files_[size_t(t.file)].lower.constData();
-  if (offset < 0 || offset + qsizetype(t.text.size()) > cache.size())
-    return QByteArray(t.text.data(), qsizetype(t.text.size()));
-  return cache.mid(offset, qsizetype(t.text.size()));
+  // Tokens are read from the file's own bytes: the name as it spells it.
+  return QByteArray(t.text.data(), qsizetype(t.text.size()));
 }
+
+namespace {
+bool SamePlace(const XrefPlace &a, const Token *t) {
+  return t && a.file == t->file && a.line == t->line && a.column == t->column;
+}
+}  // namespace
 
 CrossReferences Resolver::Finish() {
   CrossReferences &r = result_;
-  for (const FileText &f : files_) r.files << f.path;
+  // The files are numbered as the modules read one after another meet
+  // them: the modules, then each include file where it first comes in.
+  for (auto &m : modules_) m->tokens.Drain();
+  std::vector<int> number(files_.size(), -1);
+  int numbered = 0;
+  for (auto &m : modules_) number[size_t(m->file)] = numbered++;
+  for (auto &m : modules_)
+    for (const int f : m->includes)
+      if (number[size_t(f)] < 0) number[size_t(f)] = numbered++;
+  for (int &n : number)
+    if (n < 0) n = numbered++;
+  r.files.resize(qsizetype(files_.size()));
+  for (size_t f = 0; f < files_.size(); ++f) r.files[number[f]] = files_[f].path;
+  auto placeOf = [&](const Token &t) {
+    XrefPlace p = PlaceOf(t);
+    p.file = number[size_t(p.file)];
+    return p;
+  };
+  // Declarations in the order they were read.
+  std::sort(syms_.begin(), syms_.end(),
+            [](const auto &a, const auto &b) { return a->serial < b->serial; });
+  std::vector<Sym *> bySerial(size_t(serials_), nullptr);
   for (auto &owned : syms_) {
     Sym *s = owned.get();
+    bySerial[size_t(s->serial)] = s;
     if (!s->counted || !s->name || s->forwardType) continue;
     if (s->kind == SymKind::Unit && !s->name) continue;
     XrefDeclaration d;
-    d.place = PlaceOf(*s->name);
+    d.place = placeOf(*s->name);
     d.kind = s->xkind;
     d.name = OriginalText(*s->name);
     d.owner = s->owner;
@@ -281,9 +325,9 @@ CrossReferences Resolver::Finish() {
     d.module = -1;
     s->decl = int(r.declarations.size());
     r.declarations.push_back(d);
-    if (s->kind == SymKind::Routine && s->body && s->body != s->name) {
+    if (s->kind == SymKind::Routine && s->body && !SamePlace(PlaceOf(*s->body), s->name)) {
       XrefDeclaration b = d;
-      b.place = PlaceOf(*s->body);
+      b.place = placeOf(*s->body);
       b.declaredAt = s->decl;
       s->bodyDecl = int(r.declarations.size());
       r.declarations[size_t(s->decl)].body = s->bodyDecl;
@@ -299,14 +343,17 @@ CrossReferences Resolver::Finish() {
     if (s->bodyDecl >= 0) r.declarations[size_t(s->bodyDecl)].module = m;
   }
   // A use at a declaration's own name (a heading read twice) is none.
-  for (const auto &[token, sym] : uses_) {
-    if (sym->decl < 0 || token == sym->name || token == sym->body) continue;
-    XrefUse u;
-    u.place = PlaceOf(*token);
-    u.length = int(token->text.size());
+  size_t kept = 0;
+  for (XrefUse u : uses_) {
+    const Sym *sym = bySerial[size_t(u.declaration)];
+    if (!sym || sym->decl < 0 || SamePlace(u.place, sym->name) || SamePlace(u.place, sym->body))
+      continue;
     u.declaration = sym->decl;
-    r.uses.push_back(u);
+    u.place.file = number[size_t(u.place.file)];
+    uses_[kept++] = u;
   }
+  uses_.resize(kept);
+  r.uses = std::move(uses_);
   std::sort(r.uses.begin(), r.uses.end(), [](const XrefUse &a, const XrefUse &b) {
     return std::tie(a.place.file, a.place.line, a.place.column) <
            std::tie(b.place.file, b.place.line, b.place.column);
@@ -317,6 +364,7 @@ CrossReferences Resolver::Finish() {
                                     a.place.column == b.place.column;
                            }),
                r.uses.end());
+  r.uses.shrink_to_fit();
   return std::move(result_);
 }
 

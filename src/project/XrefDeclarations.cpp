@@ -8,6 +8,7 @@ namespace scrivane::xref {
 
 void Resolver::ParseDeclarations(Scope *scope, Level level) {
   while (!AtEnd()) {
+    Passed();
     const Name w = Text(pos_);
     if (w == "type") {
       ++pos_;
@@ -64,12 +65,12 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
     for (Sym *s : *found)
       if (s->forwardType) {
         // "TFoo = class;" names the class declared in full here.
-        const Token *forward = s->name;
+        const Token forward = *s->name;
         s->forwardType = false;
-        s->name = name;
+        s->SetName(name);
         s->xkind = kind;
         s->counted = true;
-        uses_.push_back({forward, s});
+        uses_.push_back({PlaceOf(forward), int(forward.text.size()), s->serial});
         return s;
       }
   }
@@ -193,13 +194,13 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
 
 size_t Resolver::SkipAngles(size_t i) const {
   int depth = 0;
-  const size_t n = modules_[size_t(module_)]->tokens.size();
-  for (size_t k = i; k < n; ++k) {
+  size_t k = i;
+  for (; Has(k); ++k) {
     if (Text(k) == "<") ++depth;
     if (Text(k) == ">" && --depth == 0) return k + 1;
     if (Text(k) == ";") return k;
   }
-  return n;
+  return k;
 }
 
 // "procedure(a: T) of object", "reference to function: T", "... is nested":

@@ -47,8 +47,7 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) const {
   std::string_view rest = s->signature;
   int depth = 0, index = 0;
   bool argStart = true;
-  const size_t n = modules_[size_t(module_)]->tokens.size();
-  for (size_t k = lastCall_ + 1; k < n && index < args; ++k) {
+  for (size_t k = lastCall_ + 1; Has(k) && index < args; ++k) {
     const Name t = Text(k);
     if (argStart && depth == 0) {
       const size_t semicolon = rest.find(';');
@@ -160,38 +159,38 @@ Sym *Resolver::Lookup(Name name, int args) {
 }
 
 bool Resolver::IsObjectMember(Name name) {
-  static const std::unordered_set<Name> members = {"create",
-                                                   "destroy",
-                                                   "free",
-                                                   "classname",
-                                                   "classtype",
-                                                   "classparent",
-                                                   "classinfo",
-                                                   "inheritsfrom",
-                                                   "instancesize",
-                                                   "newinstance",
-                                                   "freeinstance",
-                                                   "fieldaddress",
-                                                   "methodaddress",
-                                                   "methodname",
-                                                   "dispatch",
-                                                   "dispatchstr",
-                                                   "defaulthandler",
-                                                   "afterconstruction",
-                                                   "beforedestruction",
-                                                   "getinterface",
-                                                   "tostring",
-                                                   "equals",
-                                                   "gethashcode",
-                                                   "unitname",
-                                                   "classnameis",
-                                                   "initinstance",
-                                                   "cleanupinstance",
-                                                   "safecallexception",
-                                                   "getinterfaceentry",
-                                                   "getinterfacetable",
-                                                   "qualifiedclassname",
-                                                   "disposeof"};
+  static const NameSet members = {"create",
+                                  "destroy",
+                                  "free",
+                                  "classname",
+                                  "classtype",
+                                  "classparent",
+                                  "classinfo",
+                                  "inheritsfrom",
+                                  "instancesize",
+                                  "newinstance",
+                                  "freeinstance",
+                                  "fieldaddress",
+                                  "methodaddress",
+                                  "methodname",
+                                  "dispatch",
+                                  "dispatchstr",
+                                  "defaulthandler",
+                                  "afterconstruction",
+                                  "beforedestruction",
+                                  "getinterface",
+                                  "tostring",
+                                  "equals",
+                                  "gethashcode",
+                                  "unitname",
+                                  "classnameis",
+                                  "initinstance",
+                                  "cleanupinstance",
+                                  "safecallexception",
+                                  "getinterfaceentry",
+                                  "getinterfacetable",
+                                  "qualifiedclassname",
+                                  "disposeof"};
   return members.count(name) > 0;
 }
 
@@ -201,8 +200,8 @@ int Resolver::ArgumentsAt(size_t i) {
   if (!IsAt(i, "(")) return 0;
   if (IsAt(i + 1, ")")) return 0;
   int depth = 0, count = 1;
-  const size_t n = modules_[size_t(module_)]->tokens.size();
-  for (size_t k = i; k < n; ++k) {
+  size_t k = i;
+  for (; Has(k); ++k) {
     const Name t = Text(k);
     if (t == "(" || t == "[") ++depth;
     if (t == ")" || t == "]") {
@@ -324,8 +323,8 @@ void Resolver::Expression(size_t end) {
 // Where an expression that runs to one of `stops` (at bracket level 0) ends.
 size_t Resolver::ExpressionEnd(std::initializer_list<Name> stops) const {
   int depth = 0;
-  const size_t n = modules_[size_t(module_)]->tokens.size();
-  for (size_t k = pos_; k < n; ++k) {
+  size_t k = pos_;
+  for (; Has(k); ++k) {
     const Name t = Text(k);
     if (t == "(" || t == "[") ++depth;
     if ((t == ")" || t == "]")) {
@@ -342,12 +341,13 @@ size_t Resolver::ExpressionEnd(std::initializer_list<Name> stops) const {
     }
     if (depth > 0 && (t == "begin" || t == "end")) return k;
   }
-  return n;
+  return k;
 }
 
 // ------------------------------------------------------------ statements
 void Resolver::StatementList() {
   while (!AtEnd()) {
+    Passed();
     if (Is("end") || Is("until") || Is("except") || Is("finally") || Is("finalization") ||
         Is("initialization"))
       return;

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <deque>
 #include <initializer_list>
 #include <memory>
@@ -44,7 +45,11 @@ struct Sym {
   SymKind kind = SymKind::Other;
   XrefKind xkind = XrefKind::Type;
   bool counted = false;  // a declaration the book lists
-  const Token *name = nullptr;
+  // Made while a routine's body was read: dropped when its outermost
+  // routine ends, unless it is a declaration the book lists.
+  bool local = false;
+  int serial = 0;               // the order of making: the order of the declarations
+  const Token *name = nullptr;  // &nameToken, or null
   int module = 0;
   Scope *members = nullptr;  // a unit's interface, a class's or record's members
   Sym *ancestor = nullptr;
@@ -54,17 +59,33 @@ struct Sym {
   int minParams = 0;
   int maxParams = 0;
   std::string signature;
-  const Token *body = nullptr;  // a routine's implementation heading
+  const Token *body = nullptr;  // a routine's implementation heading: &bodyToken, or null
   bool hasBody = false;
   bool forwardType = false;  // "TFoo = class;" until its full declaration
   bool indexed = false;      // a property with an index: "Items[i]" is of its type
   QByteArray owner;
   int decl = -1;
   int bodyDecl = -1;
+  Token nameToken, bodyToken;
+
+  Sym() = default;
+  Sym(const Sym &) = delete;  // name and body point into the symbol itself
+  Sym &operator=(const Sym &) = delete;
+
+  // The tokens the resolver reads go once it has passed them: a symbol
+  // keeps copies of its own.
+  void SetName(const Token *t) {
+    if (t) nameToken = *t;
+    name = t ? &nameToken : nullptr;
+  }
+  void SetBody(const Token *t) {
+    if (t) bodyToken = *t;
+    body = t ? &bodyToken : nullptr;
+  }
 };
 
 struct Scope {
-  std::unordered_map<Name, std::vector<Sym *>> names;
+  NameMap<std::vector<Sym *>> names;
   Sym *owner = nullptr;  // the class or record whose members these are
   void Add(Sym *sym) {
     if (sym->name) names[sym->name->text].push_back(sym);
@@ -80,9 +101,60 @@ struct UsesEntry {
   int module = -1;  // the book's module of that name, -1 for a unit outside the book
 };
 
+// The tokens of a module as the resolver reads them: cut when it first
+// looks at them, and dropped once it has passed the declaration or the
+// statement they belong to, so that a book is never held as tokens whole.
+class TokenWindow {
+ public:
+  void Start(std::unique_ptr<Tokeniser> lexer) { lexer_ = std::move(lexer); }
+  // Whether the module has a token i; cuts the tokens up to it.
+  bool Has(size_t i) { return i < end_ || CutTo(i); }
+  // Null past the end, and for a token already dropped (which the
+  // resolver never looks back at).
+  const Token *At(size_t i) {
+    if (i >= first_ && i < end_) return &tokens_[i - first_];
+    return i >= first_ && CutTo(i) ? &tokens_[i - first_] : nullptr;
+  }
+  // Reads on to the module's end: what follows "end." may still bring in
+  // include files.
+  void Drain() {
+    Token t;
+    while (lexer_ && lexer_->Next(t)) {
+    }
+    lexer_.reset();
+  }
+  // Tokens are let go of in batches, so that those kept move seldom.
+  void DropBefore(size_t i) {
+    if (i <= first_) return;
+    const size_t passed = std::min(i, end_) - first_;
+    if (passed < 4096 || passed * 2 < tokens_.size()) return;
+    tokens_.erase(tokens_.begin(), tokens_.begin() + std::ptrdiff_t(passed));
+    first_ += passed;
+  }
+
+ private:
+  [[gnu::noinline]] bool CutTo(size_t i) {
+    while (i >= end_) {
+      Token t;
+      if (!lexer_ || !lexer_->Next(t)) {
+        lexer_.reset();
+        return false;
+      }
+      tokens_.push_back(t);
+      ++end_;
+    }
+    return true;
+  }
+  std::vector<Token> tokens_;  // token first_ onwards
+  size_t first_ = 0;
+  size_t end_ = 0;                    // first_ + tokens_.size()
+  std::unique_ptr<Tokeniser> lexer_;  // null once the module is read to its end
+};
+
 struct Module {
   int file = 0;
-  std::vector<Token> tokens;
+  TokenWindow tokens;
+  std::vector<int> includes;  // the include files its text brings in, in the order read
   Name name;
   Sym *unit = nullptr;
   Scope iface;
@@ -108,19 +180,23 @@ class Resolver {
  private:
   // ------------------------------------------------------------ plumbing
   Module &M() { return *modules_[size_t(module_)]; }
+  TokenWindow &Tokens() const { return modules_[size_t(module_)]->tokens; }
   const Token &T(size_t i) const {
     static const Token kEnd{";", 0, 0, 0, 0, TokKind::Symbol};
-    const auto &tokens = modules_[size_t(module_)]->tokens;
-    return i < tokens.size() ? tokens[i] : kEnd;
+    const Token *t = Tokens().At(i);
+    return t ? *t : kEnd;
   }
-  bool AtEnd() const { return pos_ >= modules_[size_t(module_)]->tokens.size(); }
+  bool Has(size_t i) const { return Tokens().Has(i); }
+  bool AtEnd() const { return !Has(pos_); }
+  // Lets go of the tokens before pos_: called only where no caller will
+  // look back at them (between statements, between declarations).
+  void Passed() { Tokens().DropBefore(pos_); }
   Name Text(size_t i) const { return T(i).text; }
   bool Is(Name word) const { return !AtEnd() && Text(pos_) == word; }
   bool IsAt(size_t i, Name word) const { return Text(i) == word; }
   bool IsName(size_t i) const {
     const Token &t = T(i);
-    return t.kind == TokKind::Ident && !ReservedWords().count(t.text) &&
-           i < modules_[size_t(module_)]->tokens.size();
+    return t.kind == TokKind::Ident && !t.reserved && Has(i);
   }
   void Skip(Name word) {
     if (Is(word)) ++pos_;
@@ -226,6 +302,10 @@ class Resolver {
   Heading ReadHeading(Sym *routine, Scope *params);
   void Method(Scope *members, Sym *owner);
   void Routine(Scope *scope, Level level);
+  void ReadRoutine(Scope *scope, Level level);
+  // Lets go of what the outermost routine's reading made, but for the
+  // declarations the book lists.
+  void DropLocals();
   // The routine of `scope` named `name` that the heading of `s` implements:
   // same parameter types, or the only one without a body when the heading
   // leaves its parameters out.
@@ -238,13 +318,19 @@ class Resolver {
   FileFinder finder_;
   std::deque<FileText> files_;
   QHash<QString, int> fileIndex_;
-  QHash<int, QByteArray> originals_;
   std::vector<bool> nestOf_;
   std::vector<std::unique_ptr<Module>> modules_;
-  std::unordered_map<Name, int> moduleByName_;
-  std::vector<std::unique_ptr<Sym>> syms_;
-  std::vector<std::unique_ptr<Scope>> scopes_;
-  std::vector<std::pair<const Token *, Sym *>> uses_;
+  NameMap<int> moduleByName_;
+  // What lives as long as the resolver (the declarations of units, types
+  // and classes), and what a routine's body made (its parameters, locals
+  // and their scopes), dropped when the outermost routine ends.
+  std::vector<std::unique_ptr<Sym>> syms_, localSyms_;
+  std::vector<std::unique_ptr<Scope>> scopes_, localScopes_;
+  int serials_ = 0;
+  int routineDepth_ = 0;
+  // Each use as it was read; `declaration` holds the serial of its symbol
+  // until the declarations are numbered.
+  std::vector<XrefUse> uses_;
   std::vector<Frame> frames_;
   std::vector<size_t> headingParts_;
   CrossReferences result_;

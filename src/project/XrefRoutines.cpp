@@ -48,7 +48,7 @@ void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
       }
     }
     std::string typeText;
-    for (size_t k = typeStart; k < pos_; ++k) typeText += std::string(Text(k)) + ' ';
+    for (size_t k = typeStart; k < pos_; ++k) typeText += Text(k).Lower() + ' ';
     bool defaulted = false;
     if (Is("=")) {
       defaulted = true;
@@ -143,7 +143,7 @@ void Resolver::Method(Scope *members, Sym *owner) {
   Scope params;
   Heading h = ReadHeading(s, &params);
   if (h.nameParts.empty()) return;
-  s->name = &T(h.nameParts.back());
+  s->SetName(&T(h.nameParts.back()));
   s->xkind = h.kind;
   s->counted = true;
   s->type = h.result;
@@ -152,6 +152,12 @@ void Resolver::Method(Scope *members, Sym *owner) {
 }
 
 void Resolver::Routine(Scope *scope, Level level) {
+  ++routineDepth_;
+  ReadRoutine(scope, level);
+  if (--routineDepth_ == 0) DropLocals();
+}
+
+void Resolver::ReadRoutine(Scope *scope, Level level) {
   Sym *s = NewSym(SymKind::Routine, nullptr);
   Scope *params = NewScope();
   // A method's heading reads its parameter types among its class's names.
@@ -186,10 +192,14 @@ void Resolver::Routine(Scope *scope, Level level) {
   Heading h = ReadHeading(s, params);
   if (!qualifiers.empty()) {
     // Drop uses the heading recorded for its qualifiers a second time.
-    std::vector<std::pair<const Token *, Sym *>> kept;
+    std::vector<XrefUse> kept;
     for (size_t u = usesBefore; u < uses_.size(); ++u) {
+      const XrefPlace &at = uses_[u].place;
       bool qualifier = false;
-      for (size_t q : qualifiers) qualifier = qualifier || uses_[u].first == &T(q);
+      for (size_t q : qualifiers) {
+        const Token &t = T(q);
+        qualifier = qualifier || (at.file == t.file && at.line == t.line && at.column == t.column);
+      }
       if (!qualifier) kept.push_back(uses_[u]);
     }
     uses_.resize(usesBefore);
@@ -200,7 +210,7 @@ void Resolver::Routine(Scope *scope, Level level) {
     return;
   }
   const Token *nameTok = &T(h.nameParts.back());
-  s->name = nameTok;
+  s->SetName(nameTok);
   s->xkind = h.kind;
   s->type = h.result;
   // The declaration this heading implements: a method of its class, or a
@@ -216,14 +226,16 @@ void Resolver::Routine(Scope *scope, Level level) {
   if (declared) {
     if (!h.noBody) {
       declared->hasBody = true;
-      declared->body = nameTok;
+      declared->SetBody(nameTok);
     }
-    if (declared->type == nullptr) declared->type = h.result;
+    // A type made inside the heading goes with the routine's locals.
+    const bool lasts = !h.result || !h.result->local || declared->local;
+    if (declared->type == nullptr && lasts) declared->type = h.result;
   } else if (qualifiers.empty()) {
     s->counted = true;
     if (!h.noBody && level != Level::Interface) {
       s->hasBody = true;
-      s->body = nameTok;
+      s->SetBody(nameTok);
     }
     scope->Add(s);
   }
@@ -235,7 +247,7 @@ void Resolver::Routine(Scope *scope, Level level) {
   if (h.kind == XrefKind::Function || h.kind == XrefKind::Operator) {
     Sym *result = NewSym(SymKind::Var, nullptr);
     static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
-    result->name = &kResult;
+    result->SetName(&kResult);
     result->type = routine->type ? routine->type : h.result;
     params->Add(result);
   }

@@ -10,140 +10,140 @@
 
 namespace scrivane::xref {
 
-const std::unordered_set<Name> &ReservedWords() {
-  static const std::unordered_set<Name> words = {"and",
-                                                 "array",
-                                                 "as",
-                                                 "asm",
-                                                 "begin",
-                                                 "case",
-                                                 "class",
-                                                 "const",
-                                                 "constructor",
-                                                 "destructor",
-                                                 "dispinterface",
-                                                 "div",
-                                                 "do",
-                                                 "downto",
-                                                 "else",
-                                                 "end",
-                                                 "except",
-                                                 "exports",
-                                                 "file",
-                                                 "finalization",
-                                                 "finally",
-                                                 "for",
-                                                 "function",
-                                                 "goto",
-                                                 "if",
-                                                 "implementation",
-                                                 "in",
-                                                 "inherited",
-                                                 "initialization",
-                                                 "inline",
-                                                 "interface",
-                                                 "is",
-                                                 "label",
-                                                 "library",
-                                                 "mod",
-                                                 "nil",
-                                                 "not",
-                                                 "object",
-                                                 "of",
-                                                 "or",
-                                                 "packed",
-                                                 "procedure",
-                                                 "program",
-                                                 "property",
-                                                 "raise",
-                                                 "record",
-                                                 "repeat",
-                                                 "resourcestring",
-                                                 "set",
-                                                 "shl",
-                                                 "shr",
-                                                 "string",
-                                                 "then",
-                                                 "threadvar",
-                                                 "to",
-                                                 "try",
-                                                 "type",
-                                                 "unit",
-                                                 "until",
-                                                 "uses",
-                                                 "var",
-                                                 "while",
-                                                 "with",
-                                                 "xor",
-                                                 "operator",
-                                                 "generic",
-                                                 "specialize"};
+const NameSet &ReservedWords() {
+  static const NameSet words = {"and",
+                                "array",
+                                "as",
+                                "asm",
+                                "begin",
+                                "case",
+                                "class",
+                                "const",
+                                "constructor",
+                                "destructor",
+                                "dispinterface",
+                                "div",
+                                "do",
+                                "downto",
+                                "else",
+                                "end",
+                                "except",
+                                "exports",
+                                "file",
+                                "finalization",
+                                "finally",
+                                "for",
+                                "function",
+                                "goto",
+                                "if",
+                                "implementation",
+                                "in",
+                                "inherited",
+                                "initialization",
+                                "inline",
+                                "interface",
+                                "is",
+                                "label",
+                                "library",
+                                "mod",
+                                "nil",
+                                "not",
+                                "object",
+                                "of",
+                                "or",
+                                "packed",
+                                "procedure",
+                                "program",
+                                "property",
+                                "raise",
+                                "record",
+                                "repeat",
+                                "resourcestring",
+                                "set",
+                                "shl",
+                                "shr",
+                                "string",
+                                "then",
+                                "threadvar",
+                                "to",
+                                "try",
+                                "type",
+                                "unit",
+                                "until",
+                                "uses",
+                                "var",
+                                "while",
+                                "with",
+                                "xor",
+                                "operator",
+                                "generic",
+                                "specialize"};
   return words;
 }
 
-const std::unordered_set<Name> &RoutineDirectives() {
-  static const std::unordered_set<Name> words = {"overload",
-                                                 "virtual",
-                                                 "abstract",
-                                                 "override",
-                                                 "reintroduce",
-                                                 "cdecl",
-                                                 "stdcall",
-                                                 "register",
-                                                 "pascal",
-                                                 "safecall",
-                                                 "inline",
-                                                 "static",
-                                                 "dynamic",
-                                                 "message",
-                                                 "external",
-                                                 "forward",
-                                                 "assembler",
-                                                 "deprecated",
-                                                 "platform",
-                                                 "experimental",
-                                                 "unimplemented",
-                                                 "export",
-                                                 "public",
-                                                 "alias",
-                                                 "nostackframe",
-                                                 "varargs",
-                                                 "noreturn",
-                                                 "far",
-                                                 "near",
-                                                 "interrupt",
-                                                 "winapi",
-                                                 "final",
-                                                 "dispid",
-                                                 "local",
-                                                 "compilerproc",
-                                                 "internproc",
-                                                 "iocheck",
-                                                 "mwpascal",
-                                                 "hardfloat",
-                                                 "ms_abi_default",
-                                                 "sysv_abi_default",
-                                                 "vectorcall",
-                                                 "enumerator",
-                                                 "cppdecl",
-                                                 "oldfpccall",
-                                                 "softfloat",
-                                                 "syscall",
-                                                 "weakexternal",
-                                                 "rtlproc",
-                                                 "saveregisters"};
+const NameSet &RoutineDirectives() {
+  static const NameSet words = {"overload",
+                                "virtual",
+                                "abstract",
+                                "override",
+                                "reintroduce",
+                                "cdecl",
+                                "stdcall",
+                                "register",
+                                "pascal",
+                                "safecall",
+                                "inline",
+                                "static",
+                                "dynamic",
+                                "message",
+                                "external",
+                                "forward",
+                                "assembler",
+                                "deprecated",
+                                "platform",
+                                "experimental",
+                                "unimplemented",
+                                "export",
+                                "public",
+                                "alias",
+                                "nostackframe",
+                                "varargs",
+                                "noreturn",
+                                "far",
+                                "near",
+                                "interrupt",
+                                "winapi",
+                                "final",
+                                "dispid",
+                                "local",
+                                "compilerproc",
+                                "internproc",
+                                "iocheck",
+                                "mwpascal",
+                                "hardfloat",
+                                "ms_abi_default",
+                                "sysv_abi_default",
+                                "vectorcall",
+                                "enumerator",
+                                "cppdecl",
+                                "oldfpccall",
+                                "softfloat",
+                                "syscall",
+                                "weakexternal",
+                                "rtlproc",
+                                "saveregisters"};
   return words;
 }
 
-void Tokeniser::Lex(int file, int depth) {
-  const QByteArray &text = files_[size_t(file)].lower;
-  const char *s = text.constData();
-  const qsizetype n = text.size();
-  qsizetype i = 0;
-  int line = 1;
-  qsizetype lineStart = 0;
-  // Ordinals: the names met so far on the current line.
-  std::vector<Name> lineNames;
+bool Tokeniser::Step(Token &t) {
+  Place &p = stack_.back();
+  const int file = p.file;
+  const char *s = p.text;
+  const qsizetype n = p.size;
+  qsizetype &i = p.at;
+  int &line = p.line;
+  qsizetype &lineStart = p.lineStart;
+  std::vector<Name> &lineNames = p.lineNames;
   auto newLine = [&](qsizetype at) {
     ++line;
     lineStart = at;
@@ -182,9 +182,11 @@ void Tokeniser::Lex(int file, int depth) {
         }
         const Name body(s + from, size_t(k - from));
         const qsizetype end = std::min(n, k + (brace ? 1 : 2));
-        Directive(file, depth, body, Name(s + i, size_t(end - i)));
+        const Name whole(s + i, size_t(end - i));
         i = end;
-        continue;
+        // The include it names (if any) is read next, on top of this file.
+        Directive(file, p.depth, body, whole);
+        return false;
       }
       int level = 1;
       qsizetype k = i + open;
@@ -209,7 +211,7 @@ void Tokeniser::Lex(int file, int depth) {
       while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
       continue;
     }
-    Token t;
+    t = Token();
     t.file = file;
     t.line = line;
     t.column = int(i - lineStart) + 1;
@@ -246,14 +248,14 @@ void Tokeniser::Lex(int file, int depth) {
       t.kind = TokKind::Ident;
       t.column = int(from - lineStart) + 1;
       t.text = Name(s + from, size_t(end - from));
+      t.reserved = ReservedWords().count(t.text) > 0;
       if (c == '&') t.kind = TokKind::Ident;
       int ordinal = 0;
       for (const Name &seen : lineNames) ordinal += seen == t.text;
       t.ordinal = ordinal;
       lineNames.push_back(t.text);
-      if (Active()) out_->push_back(t);
       i = end;
-      continue;
+      return true;
     } else if (IsDigit(c) ||
                ((c == '$' || c == '%' || c == '&') && i + 1 < n && (IsIdentChar(s[i + 1])))) {
       end = i + 1;
@@ -262,8 +264,8 @@ void Tokeniser::Lex(int file, int depth) {
           ++end;
         } else if (s[end] == '.' && end + 1 < n && IsDigit(s[end + 1]) && IsDigit(c)) {
           ++end;
-        } else if ((s[end] == '-' || s[end] == '+') && (s[end - 1] == 'e') && IsDigit(c) &&
-                   end + 1 < n && IsDigit(s[end + 1])) {
+        } else if ((s[end] == '-' || s[end] == '+') && (Name::Fold(s[end - 1]) == 'e') &&
+                   IsDigit(c) && end + 1 < n && IsDigit(s[end + 1])) {
           ++end;
         } else {
           break;
@@ -273,14 +275,17 @@ void Tokeniser::Lex(int file, int depth) {
     } else {
       static const char *const kPairs[] = {
           ":=", "<=", ">=", "<>", "..", "+=", "-=", "*=", "/=", "**", "><", "(.", ".)"};
-      for (const char *p : kPairs)
-        if (i + 1 < n && s[i] == p[0] && s[i + 1] == p[1]) end = i + 2;
+      for (const char *pair : kPairs)
+        if (i + 1 < n && s[i] == pair[0] && s[i + 1] == pair[1]) end = i + 2;
       t.kind = TokKind::Symbol;
     }
     t.text = Name(s + i, size_t(end - i));
-    if (Active()) out_->push_back(t);
     i = end;
+    return true;
   }
+  if (!p.canonical.isEmpty()) active_.remove(p.canonical);
+  stack_.pop_back();
+  return false;
 }
 
 void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
@@ -304,13 +309,8 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
   if (wanted.empty() || wanted[0] == '+' || wanted[0] == '-' || wanted[0] == '%') return;
   if (wanted.size() >= 2 && wanted.front() == '\'' && wanted.back() == '\'')
     wanted = wanted.substr(1, wanted.size() - 2);
-  // The name in the file's own case: the lowered text only lends its place.
-  const QByteArray &lower = files_[size_t(file)].lower;
-  const qsizetype offset = wanted.data() - lower.constData();
   const QString including = files_[size_t(file)].path;
-  QByteArray original = ReadSourceFile(including).bytes.mid(offset, qsizetype(wanted.size()));
-  if (original.size() != qsizetype(wanted.size()))
-    original = QByteArray(wanted.data(), qsizetype(wanted.size()));
+  const QByteArray original(wanted.data(), qsizetype(wanted.size()));
   const QString found = ResolveIncludeFile(original, including, folders_, finder_);
   if (found.isEmpty() || depth > 16) return;
   const QString canonical = QFileInfo(found).absoluteFilePath();
@@ -320,12 +320,13 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
     const SourceFile read = ReadSourceFile(canonical);
     if (read.status != SourceStatus::Ok) return;
     index = int(files_.size());
-    files_.push_back({read.diskPath.isEmpty() ? canonical : read.diskPath, read.bytes.toLower()});
+    files_.push_back({read.diskPath.isEmpty() ? canonical : read.diskPath, read.bytes});
     fileIndex_.insert(canonical, index);
   }
   active_.insert(canonical);
-  Lex(index, depth + 1);
-  active_.remove(canonical);
+  includes_.push_back(index);
+  const QByteArray &text = files_[size_t(index)].text;
+  stack_.push_back({index, text.constData(), text.size(), depth + 1, 0, 1, 0, {}, canonical});
 }
 
 }  // namespace scrivane::xref

@@ -7,9 +7,12 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -19,26 +22,90 @@ class FileFinder;
 
 namespace xref {
 
-using Name = std::string_view;
+// A word of the source as it is spelt there. Pascal ignores the case of
+// names and keywords, so words compare and hash without it: the resolver
+// reads the file's own bytes and keeps no lowered copy of a book's text.
+class Name {
+ public:
+  constexpr Name() = default;
+  constexpr Name(const char *text) : view_(text) {}
+  constexpr Name(std::string_view view) : view_(view) {}
+  constexpr Name(const char *data, size_t size) : view_(data, size) {}
+
+  static constexpr char Fold(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+  const char *data() const { return view_.data(); }
+  size_t size() const { return view_.size(); }
+  bool empty() const { return view_.empty(); }
+  char operator[](size_t i) const { return view_[i]; }
+  char front() const { return view_.front(); }
+  char back() const { return view_.back(); }
+  Name substr(size_t from, size_t count = std::string_view::npos) const {
+    return view_.substr(from, count);
+  }
+  void remove_suffix(size_t count) { view_.remove_suffix(count); }
+  // The word in lower case, as a key of the conditions' defines and of
+  // a routine's signature.
+  std::string Lower() const {
+    std::string s(view_);
+    for (char &c : s) c = Fold(c);
+    return s;
+  }
+  friend bool operator==(Name a, Name b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (Fold(a.view_[i]) != Fold(b.view_[i])) return false;
+    return true;
+  }
+
+ private:
+  std::string_view view_;
+};
+
+// Setting each byte's 0x20 bit lowers a letter and leaves the other
+// characters of a name as they are: the hash of a word is its lower case's.
+struct NameHash {
+  size_t operator()(Name name) const {
+    const char *p = name.data();
+    size_t n = name.size();
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    while (n >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      h = (h ^ (w | 0x2020202020202020ull)) * 0xFF51AFD7ED558CCDull;
+      h ^= h >> 29;
+      p += 8;
+      n -= 8;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    w |= 0x2020202020202020ull >> (8 * (8 - n)) * (n > 0);
+    h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+    return size_t(h ^ (h >> 32));
+  }
+};
+using NameSet = std::unordered_set<Name, NameHash>;
+template <class Value>
+using NameMap = std::unordered_map<Name, Value, NameHash>;
 
 enum class TokKind : unsigned char { Ident, Symbol, Number, String };
 
 struct Token {
-  Name text;  // lower case
+  Name text;  // as spelt in the file
   int file = 0;
   int line = 0;
   int column = 0;
   int ordinal = 0;
   TokKind kind = TokKind::Symbol;
+  bool reserved = false;  // an identifier that is a reserved word, never a name
 };
 
 // Words that are never names. "on", "at", "out", "read" and the other
 // directives are names the code may use, so they are not here.
-const std::unordered_set<Name> &ReservedWords();
+const NameSet &ReservedWords();
 // Words after a routine heading that say how it is called or built; a
 // field of a class may be named like one, so a word followed by ":" or ","
 // is not taken as one.
-const std::unordered_set<Name> &RoutineDirectives();
+const NameSet &RoutineDirectives();
 
 inline bool IsIdentStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
@@ -48,7 +115,7 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct FileText {
   QString path;
-  QByteArray lower;  // the file's bytes, ASCII lower-cased
+  QByteArray text;  // the file's bytes as read
 };
 
 // ---------------------------------------------------------------- reading
@@ -89,8 +156,8 @@ class Conditions {
   bool Follow(Name name, Name arg) {
     if (name == "ifdef" || name == "ifndef" || name == "if" || name == "ifopt") {
       bool value = true;
-      if (name == "ifdef") value = defines_.count(std::string(FirstWord(arg))) > 0;
-      if (name == "ifndef") value = defines_.count(std::string(FirstWord(arg))) == 0;
+      if (name == "ifdef") value = defines_.count(FirstWord(arg).Lower()) > 0;
+      if (name == "ifndef") value = defines_.count(FirstWord(arg).Lower()) == 0;
       if (name == "if") value = Evaluate(arg);
       const bool parent = Active();
       stack_.push_back({parent && value, value});
@@ -110,8 +177,8 @@ class Conditions {
       return true;
     }
     if (!Active()) return name == "define" || name == "undef";
-    if (name == "define") defines_.insert(std::string(FirstWord(arg)));
-    if (name == "undef") defines_.erase(std::string(FirstWord(arg)));
+    if (name == "define") defines_.insert(FirstWord(arg).Lower());
+    if (name == "undef") defines_.erase(FirstWord(arg).Lower());
     return name == "define" || name == "undef";
   }
 
@@ -176,7 +243,7 @@ class Conditions {
       Blanks(e, at);
       size_t j = at;
       while (j < e.size() && IsIdentChar(e[j])) ++j;
-      const bool v = defines_.count(std::string(e.substr(at, j - at))) > 0;
+      const bool v = defines_.count(e.substr(at, j - at).Lower()) > 0;
       at = j;
       Blanks(e, at);
       if (at < e.size() && e[at] == ')') ++at;
@@ -201,25 +268,54 @@ class Conditions {
 };
 
 // Cuts a module and the include files it brings in into tokens, as the
-// compiler reads them.
+// compiler reads them, one at a time: the resolver asks for them as it
+// reads on, and keeps only the few it may still look back at.
 class Tokeniser {
  public:
   Tokeniser(std::deque<FileText> &files, QHash<QString, int> &fileIndex, const QStringList &folders,
-            FileFinder &finder, QStringList &problems)
+            FileFinder &finder, int file, bool nest, std::vector<int> &includes)
       : files_(files),
         fileIndex_(fileIndex),
         folders_(folders),
         finder_(finder),
-        problems_(problems) {}
+        nest_(nest),
+        includes_(includes) {
+    stack_.push_back({file,
+                      files[size_t(file)].text.constData(),
+                      files[size_t(file)].text.size(),
+                      0,
+                      0,
+                      1,
+                      0,
+                      {},
+                      {}});
+  }
 
-  void Read(int file, bool nest, std::vector<Token> &out) {
-    out_ = &out;
-    nest_ = nest;
-    Lex(file, 0);
+  // The next token the compiler would read; false at the module's end.
+  bool Next(Token &t) {
+    while (!stack_.empty())
+      if (Step(t) && Active()) return true;
+    return false;
   }
 
  private:
-  void Lex(int file, int depth);
+  // Where the reading stands in one file; an include file's text is read
+  // on top of the file that names it.
+  struct Place {
+    int file;
+    const char *text;  // the file's bytes
+    qsizetype size;
+    int depth;
+    qsizetype at;
+    int line;
+    qsizetype lineStart;
+    // Ordinals: the names met so far on the current line.
+    std::vector<Name> lineNames;
+    QString canonical;  // an include file's path, while it is being read
+  };
+  // Reads the innermost file to its next token (true), or past one
+  // directive or to its end (false).
+  bool Step(Token &t);
 
   bool Active() const { return conditions_.Active(); }
 
@@ -229,11 +325,11 @@ class Tokeniser {
   QHash<QString, int> &fileIndex_;
   const QStringList &folders_;
   FileFinder &finder_;
-  QStringList &problems_;
-  std::vector<Token> *out_ = nullptr;
   bool nest_ = false;
+  std::vector<int> &includes_;  // each include file read, in order
   Conditions conditions_;
   QSet<QString> active_;
+  std::vector<Place> stack_;
 };
 
 }  // namespace xref

@@ -2,6 +2,8 @@
 // here: each row is a book of units, and what its first unit's uses name.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include "gtest/gtest.h"
@@ -114,6 +116,12 @@ TEST(CrossReferences, ScopeRulesTable) {
        "unit a;\ninterface\ntype TFoo = class;\nTBar = class F: TFoo; end;\nTFoo = class end;\n"
        "implementation\nend.\n",
        {"3:TFoo->a:5", "4:TFoo->a:5"}},
+      {"case matters nowhere: keywords, names, defines and exponents",
+       "UNIT a;\nINTERFACE\nPROCEDURE Helper2;\nIMPLEMENTATION\n{$DEFINE Yes}\n"
+       "PROCEDURE HELPER2; BEGIN END;\n"
+       "PROCEDURE P; BEGIN {$IFDEF YES} helper2 {$ELSE} HeLpEr2 {$ENDIF}; X := 1E+5; hElPeR2 END;\n"
+       "END.\n",
+       {"7:helper2->a:3", "7:hElPeR2->a:3"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
@@ -123,6 +131,76 @@ TEST(CrossReferences, ScopeRulesTable) {
     const QStringList got = UsesOfFirstUnit({{"a.pas", row.unit}, {"b.pas", kHelperUnit}});
     EXPECT_EQ(got, row.uses) << row.what;
   }
+}
+
+// The resolver reads a book as a stream and keeps only what is still in
+// scope: these books are shaped to catch what it must not forget.
+TEST(CrossReferences, StreamedReadingKeepsWhatIsStillInScope) {
+  QTemporaryDir dir;
+  auto write = [&](const QString &name, const QByteArray &text) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return file.fileName();
+  };
+  // Include files are numbered as each module, read whole in turn, brings
+  // them in, although b's interface is read before a's implementation.
+  const QString a = write("a.pas",
+                          "unit a;\ninterface\nuses b;\nimplementation\n{$I a.inc}\n"
+                          "procedure P; begin InB; InA end;\nend.\n");
+  write("a.inc", "procedure InA; begin end;\n");
+  const QString b = write("b.pas",
+                          "unit b;\ninterface\n{$I b.inc}\nimplementation\n"
+                          "procedure InB; begin end;\nend.\n");
+  write("b.inc", "procedure InB;\n");
+  // A routine declared forward and implemented after thousands of tokens,
+  // routines whose locals and nested routines share its name, and one long
+  // statement: the window of tokens moves on many times in between.
+  QByteArray far = "unit far;\ninterface\nimplementation\nprocedure Target; forward;\n";
+  for (int i = 0; i < 400; ++i)
+    far += "procedure R" + QByteArray::number(i) +
+           ";\nvar Target: Integer;\n  procedure Inner; begin Target := 1 end;\n"
+           "begin Inner; Target := 2 end;\n";
+  far += "procedure Long; begin\n  Target";
+  for (int i = 0; i < 3000; ++i) far += ";\n  if Target = nil then Target";
+  far += "\nend;\nprocedure Target; begin Long end;\nend.\n";
+  const QString farPath = write("far.pas", far);
+
+  const CrossReferences refs = ResolveCrossReferences({a, b, farPath});
+  QStringList files;
+  for (const QString &f : refs.files) files << QFileInfo(f).fileName();
+  EXPECT_EQ(files, QStringList({"a.pas", "b.pas", "far.pas", "a.inc", "b.inc"}));
+  QMap<QByteArray, int> usesOf;
+  QMap<QByteArray, int> inFile;
+  for (const XrefUse &use : refs.uses) {
+    const XrefDeclaration &d = refs.declarations[size_t(use.declaration)];
+    const QByteArray key = d.name + '@' + QFileInfo(refs.files[d.place.file]).fileName().toUtf8() +
+                           ':' + QByteArray::number(d.place.line);
+    ++usesOf[key];
+    inFile[key] = use.place.file;
+  }
+  EXPECT_EQ(usesOf.value("InB@b.inc:1"), 1);
+  EXPECT_EQ(usesOf.value("InA@a.inc:1"), 1);
+  // Each routine's Inner is its own: called once there.
+  int inners = 0;
+  for (const XrefDeclaration &d : refs.declarations) inners += d.name == "Inner";
+  EXPECT_EQ(inners, 400);
+  for (auto it = usesOf.cbegin(); it != usesOf.cend(); ++it)
+    if (it.key().startsWith("Inner@")) {
+      EXPECT_EQ(it.value(), 1) << it.key().constData();
+    }
+  // The forward routine: every use in Long (none in R0..R399, whose locals
+  // hide it), and its body is where its uses lead.
+  EXPECT_EQ(usesOf.value("Target@far.pas:4"), 6001);
+  EXPECT_EQ(usesOf.value("Long@far.pas:" + QByteArray::number(4 + 4 * 400 + 1)), 1);
+  int target = -1;
+  for (size_t d = 0; d < refs.declarations.size(); ++d)
+    if (refs.declarations[d].name == "Target" && refs.declarations[d].declaredAt < 0)
+      target = int(d);
+  ASSERT_GE(target, 0);
+  const int body = refs.declarations[size_t(target)].body;
+  ASSERT_GE(body, 0);
+  EXPECT_EQ(refs.declarations[size_t(body)].place.line, 4 + 4 * 400 + 1 + 3003);
 }
 
 }  // namespace
