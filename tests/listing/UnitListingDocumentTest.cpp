@@ -415,3 +415,61 @@ TEST(DocumentGolden, WebRowsMatchTheirRecord) {
     MatchRecord(row.record, lines);
   }
 }
+
+namespace {
+// The PDF's device, its measurer behind one of another kind: the recorder
+// then keeps the rows on the layout's thread instead of logging them.
+class OtherMeasurerDevice : public PageDevice, TextMeasurer {
+ public:
+  DeviceMetrics metrics() const override { return pdf_.metrics(); }
+  TextMeasurer &measurer() override { return *this; }
+
+ private:
+  int textWidth(const FontSpec &f, QByteArrayView t) override {
+    return pdf_.measurer().textWidth(f, t);
+  }
+  int textHeight(const FontSpec &f, QByteArrayView t) override {
+    return pdf_.measurer().textHeight(f, t);
+  }
+  int charWidth(const FontSpec &f, unsigned char c) override {
+    return pdf_.measurer().charWidth(f, c);
+  }
+  int charAdvance64(const FontSpec &f, unsigned char c) override {
+    return pdf_.measurer().charAdvance64(f, c);
+  }
+  int textWidthIn(const FontSpec &f, QByteArrayView t, TextEncoding e) override {
+    return pdf_.measurer().textWidthIn(f, t, e);
+  }
+  PdfDevice pdf_;
+};
+}  // namespace
+
+// A unit's page written from the layout's log on the writing thread is the
+// page written from rows kept as the layout drew them, in both layouts.
+TEST(WebRecord, LoggedPagesAreThePagesKeptOnTheLayoutsThread) {
+  for (const int layout : {0, 1}) {
+    QByteArray pages[2];
+    for (const bool logged : {true, false}) {
+      ProjectModel model;
+      FormatSettings settings = EverythingOn();
+      settings.Layout = layout;
+      LoadExample(model, settings, QStringLiteral("stock.pas"));
+      Documents docs(model, settings);
+      docs.PrepareUnit(true);
+      model.UnitHighlighted = true;
+      PdfDevice pdf;
+      OtherMeasurerDevice other;
+      WebBookRecorder recorder(logged ? static_cast<PageDevice &>(pdf) : other);
+      RunPrint(docs.EventsOf(DocumentKind::Unit), recorder, PageRange{});
+      QTemporaryDir dir;
+      QString error;
+      ASSERT_TRUE(WriteWebBook(recorder.Documents(), settings,
+                               WebBookOptions{dir.path(), QStringLiteral("stock")}, &error));
+      QFile page(dir.filePath(QStringLiteral("index.html")));
+      ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+      pages[logged] = page.readAll();
+    }
+    EXPECT_GT(pages[1].count("class=\"r\""), 200);
+    EXPECT_EQ(pages[0], pages[1]) << "layout " << layout;
+  }
+}
