@@ -526,12 +526,13 @@ int PrintSession::PrintCrossReference() {
     if (!ChooseUnit()) return kExitMessage;
     entries.push_back(unit_);
   }
+  const bool wholeProject = model_.ProjectLoaded && options_.unitName.isEmpty();
   QStringList modules;
-  for (const int i : entries) {
-    const UnitEntry &entry = model_.Units[i];
-    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile &&
-        !modules.contains(entry.PathToRead()))
-      modules << entry.PathToRead();
+  if (wholeProject) {
+    modules = docs_.BookModules();
+  } else {
+    const UnitEntry &entry = model_.Units[entries.front()];
+    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile) modules << entry.PathToRead();
   }
   if (!docs_.PrepareCrossLinks(modules, true))
     return Refuse(modules.isEmpty()
@@ -540,6 +541,11 @@ int PrintSession::PrintCrossReference() {
                                        "--no-cross-links or Switch.CrossLinks=0 turn off."));
   bool failed = false;
   PageDevice &device = Device();
+  // The program's rows are on the pages its listing has in the book.
+  if (wholeProject) {
+    docs_.PrepareProject();
+    PaginateDocument(docs_.EventsOf(DocumentKind::Project), device);
+  }
   for (const int i : entries) {
     if (model_.Units[i].kind == EntryKind::FormFile) continue;
     if (!LoadEntry(i)) {
@@ -549,9 +555,8 @@ int PrintSession::PrintCrossReference() {
     RecordIndexOfLoadedUnit(device);
   }
   docs_.PrepareCrossReference();
-  const QString name = model_.ProjectLoaded && options_.unitName.isEmpty()
-                           ? FileNamePart(model_.OpenedPath)
-                           : model_.Units[entries.front()].name;
+  const QString name =
+      wholeProject ? FileNamePart(model_.OpenedPath) : model_.Units[entries.front()].name;
   const int status =
       Print(DocumentKind::CrossReference, QStringLiteral("the cross-reference of ") + name);
   docs_.ClearCrossLinks();

@@ -38,8 +38,25 @@ bool Documents::PrepareCrossLinks(const QStringList &modules, bool entriesPrinte
       modules, model_.IncludeSearchPaths, model_.ProjectLoaded ? model_.OpenedPath : QString()));
   links_->EntriesPrinted = entriesPrinted;
   Unit.CrossLinks = links_.get();
+  Project.CrossLinks = links_.get();
   CrossReference.CrossReference = links_.get();
   return true;
+}
+
+QStringList Documents::BookModules() const {
+  QStringList modules;
+  // The program's code calls the units'; a package's file has no code.
+  if (model_.ProjectLoaded) {
+    const QString program = model_.OpenedPath;
+    if (program.endsWith(QStringLiteral(".dpr"), Qt::CaseInsensitive) ||
+        program.endsWith(QStringLiteral(".lpr"), Qt::CaseInsensitive))
+      modules << program;
+  }
+  for (const UnitEntry &entry : model_.Units)
+    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile &&
+        !modules.contains(entry.PathToRead()))
+      modules << entry.PathToRead();
+  return modules;
 }
 
 bool Documents::PrepareUnitCrossLinks() {
@@ -56,6 +73,7 @@ bool Documents::PrepareUnitCrossLinks() {
 
 void Documents::ClearCrossLinks() {
   Unit.CrossLinks = nullptr;
+  Project.CrossLinks = nullptr;
   CrossReference.CrossReference = nullptr;
   links_.reset();
 }

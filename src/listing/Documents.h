@@ -67,6 +67,9 @@ class Documents {
   // declares itself (with its include files), and to nothing another
   // unit declares, whose pages are not in the print.
   bool PrepareUnitCrossLinks();
+  // What a book of the whole project resolves: the program (a .dpr or
+  // .lpr), then every unit read.
+  QStringList BookModules() const;
   void ClearCrossLinks();
   const CrossLinks *Links() const { return links_.get(); }
   // Names for the cross-reference document of the links prepared.

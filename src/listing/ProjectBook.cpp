@@ -41,12 +41,7 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
   model.IndexEntries.clear();
   // Names link across the whole book: every unit is resolved before the
   // first is printed.
-  QStringList modules;
-  for (const UnitEntry &entry : model.Units)
-    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile &&
-        !modules.contains(entry.PathToRead()))
-      modules << entry.PathToRead();
-  const bool crossReference = docs.PrepareCrossLinks(modules, true);
+  const bool crossReference = docs.PrepareCrossLinks(docs.BookModules(), true);
   struct ClearLinks {
     Documents &docs;
     ~ClearLinks() { docs.ClearCrossLinks(); }

@@ -93,12 +93,13 @@ QStringList RecordDocument(const GoldenRow &row) {
       break;
     case DocumentKind::Index:
     case DocumentKind::CrossReference:
-      // Every unit of the project laid out as an entire-project run does.
+      // The project file and every unit laid out as an entire-project run
+      // does.
       model.IndexEntries.clear();
       if (row.document == DocumentKind::CrossReference) {
-        QStringList modules;
-        for (const UnitEntry &entry : model.Units) modules << entry.PathToRead();
-        docs.PrepareCrossLinks(modules, true);
+        docs.PrepareCrossLinks(docs.BookModules(), true);
+        docs.PrepareProject();
+        PaginateDocument(docs.EventsOf(DocumentKind::Project), printer);
       }
       for (int i = 0; i < model.Units.size(); ++i) {
         RecordedMessages messages;

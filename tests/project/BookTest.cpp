@@ -107,10 +107,12 @@ LinkCounts CheckLinks(const ReadBack &book) {
         }
       } else if (!book.label(page).startsWith("Index") &&
                  !book.label(page).contains(" routines ") &&
-                 !book.label(page).contains(QRegularExpression("^\\S+\\.[dl]pr "))) {
+                 !(book.label(page).contains(QRegularExpression("^\\S+\\.[dl]pr ")) &&
+                   book.label(target).startsWith(
+                       row.first().toLower().remove(QRegularExpression("[',;]"))))) {
         // A name in the code (the word its area touches, "FList.Add(Item);"
-        // for "Add"): the row it leads to declares one of its names, or is
-        // its entry in the cross-reference.
+        // for "Add"), in a unit or the project file: the row it leads to
+        // declares one of its names, or is its entry in the cross-reference.
         const QString word = row.join(' ').toLower();
         const QString declared = rowAtTarget();
         bool named = false;
@@ -137,6 +139,7 @@ LinkCounts CheckLinks(const ReadBack &book) {
         EXPECT_TRUE(heading.join(' ').toLower().contains(row[1].toLower()))
             << row.join(' ').toStdString() << " -> " << heading.join(' ').toStdString();
       } else {
+        // A unit the project file names: its first page.
         ++counts.units;
         QString unit = row.first().toLower().remove(QRegularExpression("[',;]"));
         EXPECT_TRUE(book.label(target).startsWith(unit) && book.label(target).endsWith(" 1"))
@@ -186,15 +189,27 @@ TEST_F(Book, ExampleProjectHasItsOutlineLinksAndLabels) {
   EXPECT_EQ(links.index, outline.filter(QRegularExpression("^  ")).size());
   EXPECT_EQ(links.units, 6);     // "mainform in 'mainform.pas'" and its two neighbours
   EXPECT_EQ(links.routines, 0);  // a project's book holds no lists of routines
-  // Every use the references find in the units (the project file's code is
-  // the project listing's) leads to its declaration, every listed
-  // declaration's name to its entry, every row of the cross-reference to
-  // its place.
-  const QString listed = RunTool(
-      printtool::Program(), {"--list-xref", testsupport::sourceDir() + "/examples/inventory.dpr"});
-  const QStringList uses = listed.split('\n').filter(QRegularExpression("^U\t.*\\.pas:"));
-  EXPECT_GE(uses.size(), 125);
-  EXPECT_EQ(links.uses, uses.size());
+  // Every use the references find in the units and the project file leads
+  // to its declaration (a unit the project file names to its first page,
+  // above), every listed declaration's name to its entry, every row of the
+  // cross-reference to its place.
+  const QStringList listed =
+      RunTool(printtool::Program(),
+              {"--list-xref", testsupport::sourceDir() + "/examples/inventory.dpr"})
+          .split('\n');
+  QStringList units;  // the declarations that are units, by number
+  for (const QString &line : listed.filter(QRegularExpression("^D\t\\d+\tunit\t")))
+    units << line.section('\t', 1, 1);
+  int uses = 0, programUses = 0;
+  for (const QString &line : listed.filter(QRegularExpression("^U\t"))) {
+    const bool program = line.contains(QRegularExpression("inventory\\.dpr:"));
+    if (program && units.contains(line.section('\t', 3, 3))) continue;
+    ++uses;
+    programUses += program;
+  }
+  EXPECT_GE(uses, 125);
+  EXPECT_EQ(programUses, 2);  // TMainForm and Form1
+  EXPECT_EQ(links.uses, uses);
   EXPECT_EQ(links.entries, 70);  // TStockList.Create, after "public", counts too
   EXPECT_GE(links.crossReference, 147);
 
