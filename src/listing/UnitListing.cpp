@@ -83,7 +83,7 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   row_->StopAtFoot = true;
   carried_.reset();
   carry_.reset();
-  spellings_ = SpellingCount{};
+  spellings_ = {};
   // Columns give x only where every character of the text's fonts is as
   // wide as a blank.
   fixedAdvance64_ = ownBlank64_ = 0;
@@ -197,6 +197,7 @@ void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {
     next.Layout = s_.layout;
     next.Layout.Depth = std::max(next.Layout.Depth, 0);
     next.Carried = carry_;
+    if (next.Carried) next.Carried->Spellings = spellings_;
   }
   row_.reset();
   cursor_ = nullptr;

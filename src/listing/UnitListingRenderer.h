@@ -51,6 +51,21 @@ struct OwnRow {
   bool Lost = false;  // a word was not where the file has it: the rest is drawn as the file has it
 };
 
+// In the recomputed layout a use is found by its spelling's count on its
+// file line, the words before it counted as they are drawn; the count goes
+// with rows carried onto the next page. A line whose start was not drawn
+// on this page run has its count unknown and no links.
+struct SpellingCount {
+  int part = -1, line = 0;
+  std::vector<std::pair<QByteArray, int>> seen;
+  int Next(QByteArrayView name) {
+    for (auto &[spelling, count] : seen)
+      if (QByteArrayView(spelling).compare(name, Qt::CaseInsensitive) == 0) return count++;
+    seen.emplace_back(name.toByteArray(), 1);
+    return 0;
+  }
+};
+
 // The rest of a wrapped line whose next row did not fit above the foot of
 // its page. It opens the next page, below that page's furniture; the line
 // was classified and its block marks drawn where it started.
@@ -66,6 +81,7 @@ struct CarriedRows {
   // recomputed layout) and where the file's text stands.
   int Piece = -1;
   OwnRow Own;
+  SpellingCount Spellings;  // of the line's names drawn so far
 };
 
 // What one page starts from. The whole layout state is kept, not only the
@@ -248,20 +264,7 @@ class UnitListingRenderer : public ListingRenderer {
   void ReportDeclarationPlace(int part, int line, int y);
   // The identifiers of a word drawn whole at x, y that are uses become links.
   void LinkUses(const LineWord &word, QByteArrayView text, int x, int y);
-  // In the recomputed layout a use is found by its spelling's count on its
-  // file line, the words before it counted as they are drawn; a line whose
-  // start was not drawn on this page run (rows carried onto a page) has
-  // its count unknown and no links.
-  struct SpellingCount {
-    int part = -1, line = 0;
-    std::vector<std::pair<QByteArray, int>> seen;
-    int Next(QByteArrayView name) {
-      for (auto &[spelling, count] : seen)
-        if (QByteArrayView(spelling).compare(name, Qt::CaseInsensitive) == 0) return count++;
-      seen.emplace_back(name.toByteArray(), 1);
-      return 0;
-    }
-  } spellings_;
+  unitlisting::SpellingCount spellings_;
   int joinedUpTo_ = 0;  // the last file line the line being laid out stands for
   int usesPart_ = -1, usesLine_ = 0;
   CrossLinks::LineUses usesOn_, declarationsOn_;

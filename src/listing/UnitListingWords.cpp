@@ -130,6 +130,7 @@ void UnitListingRenderer::DrawCarriedRows(CarriedRows carried) {
   row_->X = carried.RowStartX;
   if (settings_.LineNo == 1) NumberRow();  // a continuation row, numbered as one
   line_ = carried.Line;
+  spellings_ = std::move(carried.Spellings);
   if (DrawWords(carried.Word, carried.Place, carried.Offset)) FinishLine();
 }
 void UnitListingRenderer::ReportDeclarationPlace(int part, int line, int y) {
