@@ -403,145 +403,189 @@ struct ScannedHeaders {
 // Rewrites model.SourceLines with each routine header on one line (where
 // the reader may join it) and gathers the headers of the declarations and
 // of the implementation part.
-ScannedHeaders CollectHeaders(ProjectModel &model) {
-  // The lines are rebuilt once, in order: a joined header is one line in
-  // place of the lines it took, so the work stays linear in the unit's
-  // length. What is printed keeps every character of the source; the cut
-  // header is only the routine's key.
-  // They are rewritten in place: line `kept` takes line p, or a joined
-  // header, and kept <= p throughout, so the lines still to be read are
-  // never overwritten.
-  LineList lines = std::move(model.SourceLines);
-  const LineList &in = lines;
-  qsizetype kept = 0;
-  ScannedHeaders scanned;
-  std::deque<Header> &declarations = scanned.declarations;
-  std::deque<Header> &implementations = scanned.implementations;
-  bool &inImplementation = scanned.inImplementation;
-  bool codeSinceHeader = true, directiveSinceHeader = false, unitEnded = false;
-  TypeNesting types;
-  const bool program = scanned.program = IsProgramText(in, model.CommentsNest);
-  ProgramRoutines programRoutines;
-  ImplementationRoutines implementationBlocks;
-  CommentCarry carry;
-  carry.NestComments = model.CommentsNest;
-  for (qsizetype p = 0; p < in.size();) {
-    const QByteArrayView t = Trimmed(in[p]);
-    const CommentCarry lineCarry = carry;
+// The lines are rebuilt once, in order: a joined header is one line in
+// place of the lines it took, so the work stays linear in the unit's
+// length. What is printed keeps every character of the source; the cut
+// header is only the routine's key.
+// They are rewritten in place: line `kept_` takes line p, or a joined
+// header, and kept_ <= p throughout, so the lines still to be read are
+// never overwritten.
+class HeaderCollector {
+ public:
+  explicit HeaderCollector(ProjectModel &model)
+      : model_(model), lines_(std::move(model.SourceLines)) {
+    scanned_.program = program_ = IsProgramText(in_, model.CommentsNest);
+    carry_.NestComments = model.CommentsNest;
+  }
+
+  ScannedHeaders Collect() && {
+    for (qsizetype p = 0; p < in_.size();) {
+      const QByteArrayView t = Trimmed(in_[p]);
+      const CommentCarry lineCarry = carry_;
+      const HeaderWord word = HeaderWordAt(t);
+      if (word == HeaderWord::None || word == HeaderWord::Implementation) {
+        OnOtherLine(t, word);
+        lines_.moveLine(p, kept_++);
+        ++p;
+        continue;
+      }
+      const CompletedHeader completed = Complete(p, t, word);
+      Header header = HeaderAt(p, t, word, completed, lineCarry);
+      (scanned_.inImplementation ? scanned_.implementations : scanned_.declarations)
+          .push_back(std::move(header));
+      if (!scanned_.inImplementation && completed.lines == 1) MoreDeclarationsOnLine(t, lineCarry);
+      codeSinceHeader_ = directiveSinceHeader_ = false;
+      KeepHeaderLines(p, completed);
+      p += completed.lines;
+    }
+    lines_.truncate(kept_);
+    model_.SourceLines = std::move(lines_);
+    return std::move(scanned_);
+  }
+
+ private:
+  // The routine word a line starts with, in code; None past the unit's end.
+  HeaderWord HeaderWordAt(QByteArrayView t) {
     // Section words and headers count only in code.
-    HeaderWord word = carry.InCode() ? HeaderWordOf(t) : HeaderWord::None;
-    if (word == HeaderWord::None && (!carry.InCode() || t.startsWith('{') || t.startsWith("(*"))) {
+    HeaderWord word = carry_.InCode() ? HeaderWordOf(t) : HeaderWord::None;
+    if (word == HeaderWord::None && (!carry_.InCode() || t.startsWith('{') || t.startsWith("(*"))) {
       // A header after a comment or directive that ends on its line:
       // "} function F;", "{$ifdef fpc}generic{$endif} procedure P<T>;".
-      CommentCarry probe = carry;
+      CommentCarry probe = carry_;
       QByteArray code;
       FollowComments(t, probe, &code);
       word = HeaderWordOf(Trimmed(code));
     }
     // The compiler reads nothing after the final "end.".
-    if (carry.InCode() && StartsWithIgnoringCase(t, "end.")) unitEnded = true;
-    if (unitEnded) word = HeaderWord::None;
-    if (word == HeaderWord::None || word == HeaderWord::Implementation) {
-      if (word == HeaderWord::Implementation) inImplementation = true;
-      if (!inImplementation || !codeSinceHeader || word != HeaderWord::Implementation) {
-        QByteArray code;
-        FollowComments(t, carry, &code);
-        if (inImplementation && word != HeaderWord::Implementation) {
-          for (char &c : code) c = LowerAscii(c);
-          implementationBlocks.OnCodeLine(code);
-        }
-        if (!inImplementation) {
-          for (char &c : code) c = LowerAscii(c);
-          types.OnCodeLine(code);
-          if (program) programRoutines.OnCodeLine(code);
-          for (QByteArray &text : DeclarationsInsideLine(code))
-            declarations.push_back(
-                Header{kept, HeaderWordOf(text), std::move(text), types.Current(), false, false});
-        }
-        if (!Trimmed(code).isEmpty()) codeSinceHeader = true;
-        if (MayHoldDirective(t)) directiveSinceHeader = true;
-      } else {
-        FollowComments(t, carry);
-      }
-      lines.moveLine(p, kept++);
-      ++p;
-      continue;
-    }
-    CompletedHeader completed;
-    if (!inImplementation && word == HeaderWord::Destructor) {
-      // A destructor declaration ends at its first ";" and takes no further
-      // line; one without a ";" is kept whole.
+    if (carry_.InCode() && StartsWithIgnoringCase(t, "end.")) unitEnded_ = true;
+    if (unitEnded_) word = HeaderWord::None;
+    return word;
+  }
+
+  // A line that starts no header (or starts the implementation part): its
+  // code follows the blocks and types, and may declare routines inside it.
+  void OnOtherLine(QByteArrayView t, HeaderWord word) {
+    bool &inImplementation = scanned_.inImplementation;
+    if (word == HeaderWord::Implementation) inImplementation = true;
+    if (!inImplementation || !codeSinceHeader_ || word != HeaderWord::Implementation) {
       QByteArray code;
-      FollowComments(t, carry, &code);
-      code = Lower(Trimmed(code));
-      const qsizetype semicolon = code.indexOf(';');
-      completed.header = semicolon >= 0 ? code.left(semicolon + 1) : code;
+      FollowComments(t, carry_, &code);
+      if (inImplementation && word != HeaderWord::Implementation) {
+        for (char &c : code) c = LowerAscii(c);
+        implementationBlocks_.OnCodeLine(code);
+      }
+      if (!inImplementation) {
+        for (char &c : code) c = LowerAscii(c);
+        types_.OnCodeLine(code);
+        if (program_) programRoutines_.OnCodeLine(code);
+        for (QByteArray &text : DeclarationsInsideLine(code))
+          scanned_.declarations.push_back(
+              Header{kept_, HeaderWordOf(text), std::move(text), types_.Current(), false, false});
+      }
+      if (!Trimmed(code).isEmpty()) codeSinceHeader_ = true;
+      if (MayHoldDirective(t)) directiveSinceHeader_ = true;
     } else {
-      completed = CompleteHeader(in, p, carry);
+      FollowComments(t, carry_);
     }
+  }
+
+  // The header that starts at line p, and the lines it takes.
+  CompletedHeader Complete(qsizetype p, QByteArrayView t, HeaderWord word) {
+    if (scanned_.inImplementation || word != HeaderWord::Destructor)
+      return CompleteHeader(in_, p, carry_);
+    // A destructor declaration ends at its first ";" and takes no further
+    // line; one without a ";" is kept whole.
+    CompletedHeader completed;
+    QByteArray code;
+    FollowComments(t, carry_, &code);
+    code = Lower(Trimmed(code));
+    const qsizetype semicolon = code.indexOf(';');
+    completed.header = semicolon >= 0 ? code.left(semicolon + 1) : code;
+    return completed;
+  }
+
+  // The header at line p as the routine list needs it: whether it has a
+  // body, where it stands in the implementation part, and whether it is a
+  // program's own routine.
+  Header HeaderAt(qsizetype p, QByteArrayView t, HeaderWord word, const CompletedHeader &completed,
+                  const CommentCarry &lineCarry) {
     Header header{
-        kept, word, completed.header, types.Current(), codeSinceHeader, directiveSinceHeader};
+        kept_, word, completed.header, types_.Current(), codeSinceHeader_, directiveSinceHeader_};
     // A declaration inside a class is never a body; any other header may
     // stand for a routine implemented elsewhere.
     if (header.typeName.isEmpty())
-      header.bodiless = DeclaredWithoutBody(in, p, completed.lines, lineCarry);
-    if (inImplementation) {
+      header.bodiless = DeclaredWithoutBody(in_, p, completed.lines, lineCarry);
+    if (scanned_.inImplementation) {
+      const std::deque<Header> &implementations = scanned_.implementations;
       const RoutineHeaderParts parts = SplitRoutineHeader(completed.header);
       const bool alternative = !header.afterCode && header.afterDirective &&
                                !implementations.empty() &&
                                SplitRoutineHeader(implementations.back().text).name == parts.name;
       header.place =
-          implementationBlocks.OnHeader(header.bodiless, !parts.qualifier.isEmpty(), alternative);
+          implementationBlocks_.OnHeader(header.bodiless, !parts.qualifier.isEmpty(), alternative);
     }
-    if (program && header.typeName.isEmpty()) {
+    if (program_ && header.typeName.isEmpty()) {
       QByteArray around = ' ' + Lower(t);
-      for (qsizetype k = 1; k < completed.lines && p + k < in.size(); ++k)
-        around += ' ' + Lower(Trimmed(in[p + k]));
+      for (qsizetype k = 1; k < completed.lines && p + k < in_.size(); ++k)
+        around += ' ' + Lower(Trimmed(in_[p + k]));
       // "forward;" or "external" on a line of its own after the header.
-      if (p + completed.lines < in.size() &&
-          HeaderWordOf(Trimmed(in[p + completed.lines])) == HeaderWord::None)
-        around += ' ' + Lower(Trimmed(in[p + completed.lines]));
-      header.programRoutine = programRoutines.OnHeader(around);
+      if (p + completed.lines < in_.size() &&
+          HeaderWordOf(Trimmed(in_[p + completed.lines])) == HeaderWord::None)
+        around += ' ' + Lower(Trimmed(in_[p + completed.lines]));
+      header.programRoutine = programRoutines_.OnHeader(around);
     }
-    (inImplementation ? implementations : declarations).push_back(std::move(header));
-    if (!inImplementation && completed.lines == 1) {
-      // More declarations on the same line: "function A: Long;function B: Long;".
-      CommentCarry probe = lineCarry;
-      QByteArray code;
-      FollowComments(t, probe, &code);
-      const QByteArray lowerCode = Lower(code);
-      QByteArrayView rest = lowerCode;
-      bool complete = false;
-      qsizetype used = 0;
-      CutHeaderAtEnd(rest, &complete, &used);
-      while (complete) {
-        rest = Trimmed(rest.sliced(used));
-        const HeaderWord more = HeaderWordOf(rest);
-        if (more == HeaderWord::None || more == HeaderWord::Implementation) break;
-        QByteArray cut = CutHeaderAtEnd(rest, &complete, &used);
-        if (complete)
-          declarations.push_back(Header{kept, more, std::move(cut), types.Current(), false, false});
-      }
-    }
-    codeSinceHeader = directiveSinceHeader = false;
-    if (completed.lines == 1 || !completed.joinable) {
-      for (qsizetype k = 0; k < completed.lines; ++k) lines.moveLine(p + k, kept++);
-    } else {
-      if (!model.OwnLines.isEmpty())
-        model.JoinedLines.insert(ProjectModel::JoinedKey(in.fileIndex(p), in.fileLine(p)),
-                                 in.fileLine(p + completed.lines - 1));
-      QByteArray joined = Trimmed(in[p]).toByteArray();
-      for (qsizetype k = 1; k < completed.lines; ++k)
-        joined += ' ' + Trimmed(in[p + k]).toByteArray();
-      lines.setLine(kept++, joined, in.startsFileLine(p) ? in.fileLine(p) : -in.fileLine(p),
-                    in.fileIndex(p));
-    }
-    p += completed.lines;
+    return header;
   }
-  lines.truncate(kept);
-  model.SourceLines = std::move(lines);
-  return scanned;
-}
+
+  // More declarations on the same line: "function A: Long;function B: Long;".
+  void MoreDeclarationsOnLine(QByteArrayView t, const CommentCarry &lineCarry) {
+    CommentCarry probe = lineCarry;
+    QByteArray code;
+    FollowComments(t, probe, &code);
+    const QByteArray lowerCode = Lower(code);
+    QByteArrayView rest = lowerCode;
+    bool complete = false;
+    qsizetype used = 0;
+    CutHeaderAtEnd(rest, &complete, &used);
+    while (complete) {
+      rest = Trimmed(rest.sliced(used));
+      const HeaderWord more = HeaderWordOf(rest);
+      if (more == HeaderWord::None || more == HeaderWord::Implementation) break;
+      QByteArray cut = CutHeaderAtEnd(rest, &complete, &used);
+      if (complete)
+        scanned_.declarations.push_back(
+            Header{kept_, more, std::move(cut), types_.Current(), false, false});
+    }
+  }
+
+  // The header's lines kept as they are, or joined into one.
+  void KeepHeaderLines(qsizetype p, const CompletedHeader &completed) {
+    if (completed.lines == 1 || !completed.joinable) {
+      for (qsizetype k = 0; k < completed.lines; ++k) lines_.moveLine(p + k, kept_++);
+      return;
+    }
+    if (!model_.OwnLines.isEmpty())
+      model_.JoinedLines.insert(ProjectModel::JoinedKey(in_.fileIndex(p), in_.fileLine(p)),
+                                in_.fileLine(p + completed.lines - 1));
+    QByteArray joined = Trimmed(in_[p]).toByteArray();
+    for (qsizetype k = 1; k < completed.lines; ++k)
+      joined += ' ' + Trimmed(in_[p + k]).toByteArray();
+    lines_.setLine(kept_++, joined, in_.startsFileLine(p) ? in_.fileLine(p) : -in_.fileLine(p),
+                   in_.fileIndex(p));
+  }
+
+  ProjectModel &model_;
+  LineList lines_;
+  const LineList &in_ = lines_;
+  qsizetype kept_ = 0;
+  ScannedHeaders scanned_;
+  bool program_ = false;
+  bool codeSinceHeader_ = true, directiveSinceHeader_ = false, unitEnded_ = false;
+  TypeNesting types_;
+  ProgramRoutines programRoutines_;
+  ImplementationRoutines implementationBlocks_;
+  CommentCarry carry_;
+};
 
 // Matches an implementation's header with the declarations: what the
 // routine list shows of it.
@@ -683,7 +727,7 @@ void ScanRoutines(ProjectModel &model) {
   model.ClearRoutines();
   QList<RoutineEntry> entries;
   {
-    ScannedHeaders scanned = CollectHeaders(model);
+    ScannedHeaders scanned = HeaderCollector(model).Collect();
     for (const Header &h : scanned.declarations) model.DeclaredRoutines.append(h.text);
     // Each header is matched in several ways below; it is split only once.
     for (std::deque<Header> *headers : {&scanned.declarations, &scanned.implementations})
