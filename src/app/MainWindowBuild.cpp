@@ -279,7 +279,6 @@ void MainWindow::BuildPages() {
   unitList->setMinimumWidth(UnitListMinWidthPx);
   unitDelegate_ = new UnitListDelegate(model_, unitList);
   unitList->setOwnerDelegate(unitDelegate_);
-  unitList->setSelectedStyle(SelectedStyle::OwnerDraw);
   // Background and text both come from the style's palette: a white
   // background under a dark style's light text hid every name.
 
@@ -288,7 +287,6 @@ void MainWindow::BuildPages() {
   routineList->setSelectionMode(QAbstractItemView::MultiSelection);
   routineDelegate_ = new RoutineListDelegate(routineList);
   routineList->setOwnerDelegate(routineDelegate_);
-  routineList->setSelectedStyle(SelectedStyle::OwnerDraw);
   routineList->setMinimumWidth(1);
   for (PickList *list : {unitList, routineList})
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -39,13 +39,6 @@ void RecentFiles::Save(IniFile &ini) const {
   for (int i = 0; i < kCount; ++i) ini.SetValue("FilesSave", KeyOf(i), entries_.value(i).toUtf8());
 }
 
-QStringList RecentFiles::MenuCaptions() const {
-  QStringList captions;
-  for (int i = 0; i < entries_.size(); ++i)
-    captions.append(QStringLiteral("&%1 %2").arg(i + 1).arg(entries_[i]));
-  return captions;
-}
-
 RecentFiles LoadRecentFiles(const QString &iniPath) {
   IniFile ini;
   ini.Load(iniPath);

@@ -24,10 +24,6 @@ class RecentFiles {
   // Writes "File1".."File4" from the four entries.
   void Save(IniFile &ini) const;
 
-  // "&1 c:/work/inventory.dpr" ...: the entry in lower case after its
-  // number; an empty entry gives "&n " alone.
-  QStringList MenuCaptions() const;
-
  private:
   QStringList entries_ = QStringList(kCount, QString());
 };

@@ -118,10 +118,6 @@ QString AbsoluteUserPath(const QString &path) {
   return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-bool SamePathIgnoringCase(const QString &a, const QString &b) {
-  return NormalizeSeparators(a).compare(NormalizeSeparators(b), Qt::CaseInsensitive) == 0;
-}
-
 QString FindFileAnyCase(const QString &path) { return FileFinder().Find(path); }
 
 bool FileExistsAnyCase(const QString &path) { return FileFinder().FileExists(path); }

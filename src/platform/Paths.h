@@ -21,7 +21,7 @@ QString DirectoryPart(const QString &path);
 // absolute itself. Separators are normalised.
 QString JoinPath(const QString &directory, const QString &relative);
 // How paths are shown: exactly as on disk or as typed. Compare them with
-// SamePathIgnoringCase or ComparablePath, never by their shown text.
+// ComparablePath, never by their shown text.
 QString DisplayPath(const QString &path);
 // A path the user gave (on the command line, in a file dialog) names its
 // file literally: "\" there is part of a name, as Linux allows, and only
@@ -30,8 +30,6 @@ QString DisplayPath(const QString &path);
 QString UserFileName(const QString &path);
 QString UserDirectory(const QString &path);
 QString AbsoluteUserPath(const QString &path);
-// True when both name the same file once case and separators are ignored.
-bool SamePathIgnoringCase(const QString &a, const QString &b);
 
 // The path of an existing file or folder that matches `path` when case is
 // ignored in every component (an exact match is preferred, and the path

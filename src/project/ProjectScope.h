@@ -28,7 +28,6 @@ class ProjectScope {
   // lie in any folder; it must still be a Pascal source or form file, its
   // links followed.
   void AllowAnyFolder() { anyFolder_ = true; }
-  const QStringList &Roots() const { return roots_; }
 
   enum class Kind { Source, Image };
   // Why the existing file at `path` may not be read through the project;

@@ -75,7 +75,6 @@ void ClockStatusBar::StartTimer() {
 void ClockStatusBar::Tick() {
   panels_[2]->setText(ClockTimeText(QTime::currentTime()));
   setToolTip(panels_[0]->text());
-  emit ticked();
 }
 
 void ClockStatusBar::FollowWindowWidth(int windowWidthPx) {

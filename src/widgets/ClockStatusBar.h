@@ -44,9 +44,6 @@ class ClockStatusBar : public QStatusBar {
   // Follows the width of the window that holds the bar.
   void FollowWindowWidth(int windowWidthPx);
 
- signals:
-  void ticked();
-
  private:
   QLabel *panels_[3];
   int widths_[3] = {408, 110, 120};

@@ -4,57 +4,12 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextOption>
 #include <algorithm>
 
 #include "platform/Paths.h"
 #include "widgets/Glyphs.h"
 
 namespace scrivane {
-
-TabStopParse ParseTabStops(const QString &text) {
-  TabStopParse result;
-  if (text.isEmpty()) return result;
-  // A ";" in first place does not split, so ";8" is one (bad) piece.
-  QStringList pieces;
-  int start = 0;
-  for (int i = 1; i < text.size(); ++i) {
-    if (text[i] == QLatin1Char(';')) {
-      pieces << text.mid(start, i - start);
-      start = i + 1;
-    }
-  }
-  pieces << text.mid(start);
-  for (const QString &piece : pieces) {
-    bool ok = false;
-    const int value = piece.toInt(&ok, 10);
-    if (!ok) {
-      result.error = piece + QStringLiteral(" is an invalid tab stop");
-      return result;
-    }
-    result.stops << value;
-  }
-  return result;
-}
-
-QString JoinTabStops(const QList<int> &stops) {
-  QStringList parts;
-  for (int s : stops) parts << QString::number(s);
-  return parts.join(QLatin1Char(';'));
-}
-
-QList<qreal> TabPixelPositions(const QList<int> &stops, int averageCharWidthPx) {
-  QList<qreal> positions;
-  int previous = 0;
-  for (int stop : stops) {
-    // Zero, negative or backward positions are stored (the text reads back
-    // as written) but cannot be drawn at.
-    if (stop <= previous) continue;
-    previous = stop;
-    positions << qreal(stop) * averageCharWidthPx;
-  }
-  return positions;
-}
 
 namespace {
 
@@ -69,68 +24,12 @@ void DrawFocusMark(QPainter *p, const QStyleOptionViewItem &option, const QColor
   p->restore();
 }
 
-// The control's own drawings (Checkbox, BoldText).
-class PickListStyleDelegate : public QStyledItemDelegate {
- public:
-  explicit PickListStyleDelegate(PickList *list) : QStyledItemDelegate(list), list_(list) {}
-
-  void paint(QPainter *p, const QStyleOptionViewItem &option,
-             const QModelIndex &index) const override {
-    const QRect r = option.rect;
-    const bool selected = option.state & QStyle::State_Selected;
-    const int itemHeight = r.height();
-    p->save();
-    p->fillRect(r, list_->palette().base());
-    const QColor ink = list_->palette().color(QPalette::Text);
-    DrawFocusMark(p, option, ink);
-    p->setPen(ink);
-    QFont font = list_->font();
-    // Tab positions come from the list's own font, before a selected row is
-    // made bold, so the columns of every row line up.
-    const QList<qreal> tabs =
-        TabPixelPositions(list_->tabStops(), QFontMetrics(font).averageCharWidth());
-    int x = r.left() + 2;
-    if (list_->selectedStyle() == SelectedStyle::Checkbox) {
-      // The box spans (left + 2, top + 1) up to but not including
-      // (left + ItemHeight, top + ItemHeight - 1), as a GDI rectangle does;
-      // the cross joins its corners.
-      p->setBrush(Qt::NoBrush);
-      // A one-pixel outline of a QRect covers its right and bottom edge plus
-      // one: a width of ItemHeight - 3 ends at left + ItemHeight - 1.
-      p->drawRect(QRect(r.left() + 2, r.top() + 1, itemHeight - 3, itemHeight - 3));
-      if (selected) {
-        p->drawLine(r.left() + 2, r.top() + 1, r.left() + itemHeight - 1, r.top() + itemHeight - 2);
-        p->drawLine(r.left() + itemHeight - 1, r.top() + 1, r.left() + 2, r.top() + itemHeight - 2);
-      }
-      x = r.left() + itemHeight + 4;
-    } else {
-      font.setBold(selected);
-    }
-    p->setFont(font);
-    QTextOption textOption(Qt::AlignLeft | Qt::AlignTop);
-    textOption.setWrapMode(QTextOption::NoWrap);
-    QString text = index.data(Qt::DisplayRole).toString();
-    if (list_->useTabStops()) {
-      if (!tabs.isEmpty()) textOption.setTabArray(tabs);
-    } else {
-      text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    }
-    p->drawText(QRectF(x, r.top(), r.right() - x, r.height()), text, textOption);
-    p->restore();
-  }
-
- private:
-  PickList *list_;
-};
-
 }  // namespace
 
 PickList::PickList(QWidget *parent) : QListWidget(parent) {
   standardDelegate_ = itemDelegate();
-  ownDelegate_ = new PickListStyleDelegate(this);
   setMouseTracking(true);
   setUniformItemSizes(true);
-  ApplyStyle();
   connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row != lastIndex_) {
       lastIndex_ = row;
@@ -139,37 +38,8 @@ PickList::PickList(QWidget *parent) : QListWidget(parent) {
   });
 }
 
-void PickList::setSelectedStyle(SelectedStyle style) {
-  if (style == selectedStyle_) return;
-  selectedStyle_ = style;
-  ApplyStyle();
-}
-
-void PickList::setUseTabStops(bool on) {
-  if (on == useTabStops_) return;
-  useTabStops_ = on;
-  viewport()->update();
-}
-
-QString PickList::setTabStopsText(const QString &text) {
-  const TabStopParse parsed = ParseTabStops(text);
-  tabStops_ = parsed.stops;
-  viewport()->update();
-  return parsed.error;
-}
-
 void PickList::setOwnerDelegate(QAbstractItemDelegate *delegate) {
-  ownerDelegate_ = delegate;
-  ApplyStyle();
-}
-
-void PickList::ApplyStyle() {
-  QAbstractItemDelegate *chosen = standardDelegate_;
-  if (selectedStyle_ == SelectedStyle::Checkbox || selectedStyle_ == SelectedStyle::BoldText)
-    chosen = ownDelegate_;
-  else if (selectedStyle_ == SelectedStyle::OwnerDraw && ownerDelegate_)
-    chosen = ownerDelegate_;
-  setItemDelegate(chosen);
+  setItemDelegate(delegate ? delegate : standardDelegate_);
   viewport()->update();
 }
 

@@ -9,40 +9,13 @@
 
 namespace scrivane {
 
-// How items and the selection are drawn. Standard lets Qt draw; OwnerDraw
-// uses the delegate set by the owner; Checkbox and BoldText are the
-// control's own drawings, where the selection shows only as a cross or a
-// bold face and never as a highlighted background.
-enum class SelectedStyle { Standard = 0, Checkbox = 1, BoldText = 2, OwnerDraw = 3 };
-
-// Tab positions in average character widths, as "8;16;24". Parsing stops at
-// the first piece that is not a decimal integer: the pieces before it are
-// kept and the error text is "<piece> is an invalid tab stop".
-struct TabStopParse {
-  QList<int> stops;
-  QString error;  // empty when the whole text was valid
-};
-TabStopParse ParseTabStops(const QString &text);
-QString JoinTabStops(const QList<int> &stops);
-// Pixel positions of the tab stops for a font of the given average
-// character width; positions that are not past the one before are dropped.
-QList<qreal> TabPixelPositions(const QList<int> &stops, int averageCharWidthPx);
-
 class PickList : public QListWidget {
   Q_OBJECT
  public:
   explicit PickList(QWidget *parent = nullptr);
 
-  SelectedStyle selectedStyle() const { return selectedStyle_; }
-  void setSelectedStyle(SelectedStyle style);
-  bool useTabStops() const { return useTabStops_; }
-  void setUseTabStops(bool on);
-  QString tabStopsText() const { return JoinTabStops(tabStops_); }
-  // Returns the error text of a bad piece (see ParseTabStops), else empty.
-  QString setTabStopsText(const QString &text);
-  const QList<int> &tabStops() const { return tabStops_; }
-
-  // The delegate used in OwnerDraw style.
+  // The delegate that draws the items (the unit list's or the routine
+  // list's); until one is set, Qt draws them.
   void setOwnerDelegate(QAbstractItemDelegate *delegate);
 
   // Deselects every item of a multi-selection list; single-selection lists
@@ -60,13 +33,7 @@ class PickList : public QListWidget {
   void mouseMoveEvent(QMouseEvent *event) override;
 
  private:
-  void ApplyStyle();
-  SelectedStyle selectedStyle_ = SelectedStyle::Checkbox;
-  bool useTabStops_ = true;
-  QList<int> tabStops_;
   int lastIndex_ = -1;
-  QAbstractItemDelegate *ownerDelegate_ = nullptr;
-  QAbstractItemDelegate *ownDelegate_ = nullptr;
   QAbstractItemDelegate *standardDelegate_ = nullptr;
 };
 

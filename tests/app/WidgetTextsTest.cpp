@@ -62,30 +62,6 @@ TEST(UnitListColumns, ExistingAndMissingFiles) {
   }
 }
 
-TEST(PickListTabStops, ParsesAndReportsTheBadPiece) {
-  struct Row {
-    const char *text;
-    QList<int> stops;
-    const char *error;
-  } rows[] = {
-      {"", {}, ""},
-      {"8;16;24", {8, 16, 24}, ""},
-      {"8;x", {8}, "x is an invalid tab stop"},
-      {"8;;16", {8}, " is an invalid tab stop"},
-      {";8", {}, ";8 is an invalid tab stop"},
-  };
-  for (const Row &row : rows) {
-    const TabStopParse parsed = ParseTabStops(QString::fromLatin1(row.text));
-    EXPECT_EQ(parsed.stops, row.stops) << row.text;
-    EXPECT_EQ(parsed.error, QString::fromLatin1(row.error)) << row.text;
-  }
-  EXPECT_EQ(JoinTabStops({8, 16, 24}), QStringLiteral("8;16;24"));
-  PickList list;
-  EXPECT_EQ(list.setTabStopsText(QStringLiteral("8;x")),
-            QStringLiteral("x is an invalid tab stop"));
-  EXPECT_EQ(list.tabStopsText(), QStringLiteral("8"));
-}
-
 TEST(PickListControl, ChangeFiresOnlyForANewItemAndClearKeepsSingleSelection) {
   PickList list;
   list.addItems({QStringLiteral("a"), QStringLiteral("b")});

@@ -13,8 +13,6 @@ TEST(RecentFiles, LoadAlwaysGivesFourEntries) {
   RecentFiles files;
   files.Load(ini);
   EXPECT_EQ(files.Entries(), (QStringList{"C:\\Work\\Inventory.dpr", "", "b.pas", ""}));
-  EXPECT_EQ(files.MenuCaptions(),
-            (QStringList{"&1 C:\\Work\\Inventory.dpr", "&2 ", "&3 b.pas", "&4 "}));
 }
 
 TEST(RecentFiles, AddPutsOnTopRemovesTheOlderSameFileAndKeepsFour) {
