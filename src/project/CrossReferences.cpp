@@ -50,16 +50,16 @@ Resolver::Resolver(const QStringList &modules, const QStringList &folders,
                    const QString &projectPath)
     : folders_(folders) {
   for (const QString &path : modules) {
-    const SourceFile read = ReadSourceFile(path);
-    if (read.status != SourceStatus::Ok) {
-      result_.problems << SourceFileMessage(read, path);
+    MappedSourceFile read = MapSourceFile(path);
+    if (read.file.status != SourceStatus::Ok) {
+      result_.problems << SourceFileMessage(read.file, path);
       continue;
     }
     const QString canonical =
-        QFileInfo(read.diskPath.isEmpty() ? path : read.diskPath).absoluteFilePath();
+        QFileInfo(read.file.diskPath.isEmpty() ? path : read.file.diskPath).absoluteFilePath();
     if (fileIndex_.contains(canonical)) continue;
     const int index = int(files_.size());
-    files_.push_back({canonical, read.bytes});
+    files_.push_back({canonical, std::move(read)});
     fileIndex_.insert(canonical, index);
     auto module = std::make_unique<Module>();
     module->file = index;
@@ -111,7 +111,7 @@ Sym *Resolver::NewSym(SymKind kind, const Token *name) {
   pool.push_back(std::make_unique<Sym>());
   Sym *s = pool.back().get();
   s->kind = kind;
-  s->SetName(name);
+  SetName(s, name);
   s->module = module_;
   s->local = routineDepth_ > 0;
   s->serial = serials_++;
@@ -157,7 +157,7 @@ void Resolver::ReadName(Module &m, int index) {
     ++pos_;
     if (IsName(pos_)) {
       const size_t at = pos_;
-      m.name = Text(at);
+      m.name = Keep(Text(at));
       // A dotted unit name: the last part names it for now.
       while (IsAt(pos_ + 1, ".") && IsName(pos_ + 2)) pos_ += 2;
       m.unit = NewSym(SymKind::Unit, &T(at));
@@ -183,7 +183,7 @@ std::vector<UsesEntry> Resolver::ReadUses() {
       size_t at = pos_;
       while (IsAt(pos_ + 1, ".") && IsName(pos_ + 2)) pos_ += 2;
       UsesEntry e;
-      e.name = Text(pos_);
+      e.name = Keep(Text(pos_));
       auto it = moduleByName_.find(at == pos_ ? e.name : Name());
       if (it != moduleByName_.end() && !modules_[size_t(it->second)]->isProgram) {
         e.module = it->second;

@@ -1,11 +1,15 @@
 #include "project/SourceFile.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -24,10 +28,8 @@ std::optional<QStringConverter::Encoding> WideEncodingByMark(QByteArrayView byte
   return std::nullopt;
 }
 
-}  // namespace
-
-SourceFile ReadSourceFile(const QString &path) {
-  SourceFile result;
+// Finds the file and tells why it cannot be read; false when it cannot.
+bool FindReadable(const QString &path, SourceFile &result) {
   result.diskPath = FindFileAnyCase(path);
   if (result.diskPath.isEmpty()) {
     // A name that is there but leads nowhere is not "not found": a link to
@@ -46,22 +48,30 @@ SourceFile ReadSourceFile(const QString &path) {
         result.reason = QStringLiteral("it is a symbolic link to a file that does not exist");
       else
         result.reason = QString::fromLocal8Bit(std::strerror(error ? error : EINVAL));
-      return result;
+      return false;
     }
     result.status = SourceStatus::Missing;
-    return result;
+    return false;
   }
   const QFileInfo info(result.diskPath);
   if (info.isDir()) {
     result.status = SourceStatus::Unreadable;
     result.reason = QStringLiteral("it is a folder, not a file");
-    return result;
+    return false;
   }
   if (!info.isFile()) {
     result.status = SourceStatus::Unreadable;
     result.reason = QStringLiteral("it is not a regular file");
-    return result;
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+SourceFile ReadSourceFile(const QString &path) {
+  SourceFile result;
+  if (!FindReadable(path, result)) return result;
   QFile file(result.diskPath);
   if (!file.open(QIODevice::ReadOnly)) {
     result.status = SourceStatus::Unreadable;
@@ -117,6 +127,50 @@ QString SourceFileMessage(const SourceFile &file, const QString &path) {
       break;
   }
   return QString();
+}
+
+MappedSourceFile MapSourceFile(const QString &path) {
+  MappedSourceFile mapped;
+  SourceFile &result = mapped.file;
+  if (!FindReadable(path, result)) return mapped;
+  auto file = std::make_shared<QFile>(result.diskPath);
+  const qint64 size = file->open(QIODevice::ReadOnly) ? file->size() : -1;
+  const uchar *map = size > 0 ? file->map(0, size) : nullptr;
+  const QByteArrayView bytes(reinterpret_cast<const char *>(map), map ? size : 0);
+  if (!map || WideEncodingByMark(bytes)) {
+    // Read as ReadSourceFile reads it: an empty file, a device, a wide text.
+    result = ReadSourceFile(path);
+    mapped.text = result.bytes;
+    return mapped;
+  }
+  mapped.mapped_ = std::move(file);
+  mapped.map_ = mapped.released_ = map;
+  mapped.text = bytes;
+  // A NUL byte is looked for a megabyte at a time, each given back once
+  // searched: none of the text is needed yet.
+  bool binary = false;
+  constexpr qsizetype kPiece = 1 << 20;
+  for (qsizetype at = 0; at < size && !binary; at += kPiece) {
+    const qsizetype piece = std::min(kPiece, size - at);
+    binary = std::memchr(bytes.data() + at, 0, size_t(piece)) != nullptr;
+    mapped.ReleaseBefore(at + piece);
+  }
+  // The reading starts again from the first page.
+  mapped.released_ = map;
+  if (HasUtf8Bom(bytes)) mapped.text = bytes.sliced(3);
+  result.status = binary ? SourceStatus::Binary : SourceStatus::Ok;
+  if (binary) mapped.text = {};
+  return mapped;
+}
+
+void MappedSourceFile::ReleaseBefore(qsizetype offset) {
+  if (!map_) return;
+  const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+  const auto end = reinterpret_cast<std::uintptr_t>(text.data() + offset) & ~(page - 1);
+  const auto from = reinterpret_cast<std::uintptr_t>(released_);
+  if (end <= from) return;
+  madvise(reinterpret_cast<void *>(from), end - from, MADV_DONTNEED);
+  released_ = reinterpret_cast<const uchar *>(end);
 }
 
 }  // namespace scrivane

@@ -6,8 +6,11 @@
 #include <QList>
 #include <QString>
 #include <cstring>
+#include <memory>
 
 #include "platform/TextEncoding.h"
+
+class QFile;
 
 namespace scrivane {
 
@@ -33,6 +36,27 @@ QString SourceFileMessage(const SourceFile &file, const QString &path);
 // NUL byte binary: text files never hold one. Tells the file's encoding and
 // drops a UTF-8 byte-order mark, which is not part of the text.
 SourceFile ReadSourceFile(const QString &path);
+
+// The same text, found and checked as ReadSourceFile does, but mapped from
+// the file rather than copied into memory, so that a reader that goes
+// through it once can give back the pages it has passed. A file in UTF-16
+// or UTF-32 is read and converted instead. The encoding is not told.
+class MappedSourceFile {
+ public:
+  SourceFile file;      // status, diskPath, reason; bytes only when the text was read
+  QByteArrayView text;  // without a UTF-8 byte-order mark
+
+  // Gives back the pages before byte `offset` of text; touched again, they
+  // are read from the file again, so nothing is lost if one is.
+  void ReleaseBefore(qsizetype offset);
+
+ private:
+  friend MappedSourceFile MapSourceFile(const QString &path);
+  std::shared_ptr<QFile> mapped_;  // holds the map; null when read
+  const uchar *map_ = nullptr;
+  const uchar *released_ = nullptr;  // the map's pages below this are given back
+};
+MappedSourceFile MapSourceFile(const QString &path);
 
 // Calls onLine(QByteArrayView) for each line of text, without its line end.
 template <class OnLine>

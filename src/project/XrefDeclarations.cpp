@@ -67,7 +67,7 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
         // "TFoo = class;" names the class declared in full here.
         const Token forward = *s->name;
         s->forwardType = false;
-        s->SetName(name);
+        SetName(s, name);
         s->xkind = kind;
         s->counted = true;
         uses_.push_back({PlaceOf(forward), int(forward.text.size()), s->serial});

@@ -14,7 +14,9 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -124,12 +126,14 @@ class TokenWindow {
     lexer_.reset();
   }
   // Tokens are let go of in batches, so that those kept move seldom.
-  void DropBefore(size_t i) {
-    if (i <= first_) return;
+  // The first token kept, null when none is; whether any was dropped.
+  const Token *DropBefore(size_t i) {
+    if (i <= first_) return nullptr;
     const size_t passed = std::min(i, end_) - first_;
-    if (passed < 4096 || passed * 2 < tokens_.size()) return;
+    if (passed < 4096 || passed * 2 < tokens_.size()) return nullptr;
     tokens_.erase(tokens_.begin(), tokens_.begin() + std::ptrdiff_t(passed));
     first_ += passed;
+    return tokens_.empty() ? nullptr : &tokens_.front();
   }
 
  private:
@@ -190,7 +194,24 @@ class Resolver {
   bool AtEnd() const { return !Has(pos_); }
   // Lets go of the tokens before pos_: called only where no caller will
   // look back at them (between statements, between declarations).
-  void Passed() { Tokens().DropBefore(pos_); }
+  // The text before the first token kept goes back to the system too.
+  void Passed() {
+    if (const Token *first = Tokens().DropBefore(pos_)) {
+      MappedSourceFile &source = files_[size_t(first->file)].source;
+      source.ReleaseBefore(first->text.data() - source.text.data());
+    }
+  }
+  // A copy of a name that outlives the text it was read from.
+  Name Keep(Name name) {
+    const std::string_view view(name.data(), name.size());
+    if (const auto it = kept_.find(view); it != kept_.end()) return *it;
+    keptTexts_.emplace_back(view);
+    return *kept_.insert(keptTexts_.back()).first;
+  }
+  void SetName(Sym *s, const Token *t) {
+    s->SetName(t);
+    if (t) s->nameToken.text = Keep(t->text);
+  }
   Name Text(size_t i) const { return T(i).text; }
   bool Is(Name word) const { return !AtEnd() && Text(pos_) == word; }
   bool IsAt(size_t i, Name word) const { return Text(i) == word; }
@@ -317,6 +338,10 @@ class Resolver {
   const QStringList &folders_;
   FileFinder finder_;
   std::deque<FileText> files_;
+  // The names symbols, uses clauses and modules keep, each spelling once:
+  // a file's text is let go of as it is read.
+  std::deque<std::string> keptTexts_;
+  std::unordered_set<std::string_view> kept_;
   QHash<QString, int> fileIndex_;
   std::vector<bool> nestOf_;
   std::vector<std::unique_ptr<Module>> modules_;

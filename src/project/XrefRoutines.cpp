@@ -143,7 +143,7 @@ void Resolver::Method(Scope *members, Sym *owner) {
   Scope params;
   Heading h = ReadHeading(s, &params);
   if (h.nameParts.empty()) return;
-  s->SetName(&T(h.nameParts.back()));
+  SetName(s, &T(h.nameParts.back()));
   s->xkind = h.kind;
   s->counted = true;
   s->type = h.result;
@@ -210,7 +210,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
     return;
   }
   const Token *nameTok = &T(h.nameParts.back());
-  s->SetName(nameTok);
+  SetName(s, nameTok);
   s->xkind = h.kind;
   s->type = h.result;
   // The declaration this heading implements: a method of its class, or a

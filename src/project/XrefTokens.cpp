@@ -317,16 +317,17 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
   if (active_.contains(canonical)) return;
   int index = fileIndex_.value(canonical, -1);
   if (index < 0) {
-    const SourceFile read = ReadSourceFile(canonical);
-    if (read.status != SourceStatus::Ok) return;
+    MappedSourceFile read = MapSourceFile(canonical);
+    if (read.file.status != SourceStatus::Ok) return;
     index = int(files_.size());
-    files_.push_back({read.diskPath.isEmpty() ? canonical : read.diskPath, read.bytes});
+    const QString path = read.file.diskPath.isEmpty() ? canonical : read.file.diskPath;
+    files_.push_back({path, std::move(read)});
     fileIndex_.insert(canonical, index);
   }
   active_.insert(canonical);
   includes_.push_back(index);
-  const QByteArray &text = files_[size_t(index)].text;
-  stack_.push_back({index, text.constData(), text.size(), depth + 1, 0, 1, 0, {}, canonical});
+  const QByteArrayView text = files_[size_t(index)].source.text;
+  stack_.push_back({index, text.data(), text.size(), depth + 1, 0, 1, 0, {}, canonical});
 }
 
 }  // namespace scrivane::xref

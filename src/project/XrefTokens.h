@@ -16,6 +16,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "project/SourceFile.h"
+
 namespace scrivane {
 
 class FileFinder;
@@ -115,7 +117,7 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct FileText {
   QString path;
-  QByteArray text;  // the file's bytes as read
+  MappedSourceFile source;  // source.text: the file's bytes
 };
 
 // ---------------------------------------------------------------- reading
@@ -280,15 +282,8 @@ class Tokeniser {
         finder_(finder),
         nest_(nest),
         includes_(includes) {
-    stack_.push_back({file,
-                      files[size_t(file)].text.constData(),
-                      files[size_t(file)].text.size(),
-                      0,
-                      0,
-                      1,
-                      0,
-                      {},
-                      {}});
+    const QByteArrayView text = files[size_t(file)].source.text;
+    stack_.push_back({file, text.data(), text.size(), 0, 0, 1, 0, {}, {}});
   }
 
   // The next token the compiler would read; false at the module's end.

@@ -8,6 +8,7 @@
 
 #include "gtest/gtest.h"
 #include "project/CrossReferences.h"
+#include "project/SourceFile.h"
 
 using namespace scrivane;
 
@@ -203,4 +204,37 @@ TEST(CrossReferences, StreamedReadingKeepsWhatIsStillInScope) {
   EXPECT_EQ(refs.declarations[size_t(body)].place.line, 4 + 4 * 400 + 1 + 3003);
 }
 
+// The resolver maps the files it reads: the same text, status and path as
+// reading them, whatever their shape.
+TEST(CrossReferences, MappedFilesReadAsReadFilesDo) {
+  QTemporaryDir dir;
+  QByteArray big;
+  for (int i = 0; big.size() < (3 << 20); ++i) big += "procedure P" + QByteArray::number(i) + ";\n";
+  const QByteArray rows[] = {
+      "unit a;\nend.\n",
+      "\xEF\xBB\xBFunit b;\nend.\n",           // a UTF-8 mark is no part of the text
+      QByteArray("\xFF\xFEu\0n\0i\0t\0", 10),  // UTF-16: read and converted
+      QByteArray("unit\0c;", 7),               // binary
+      "",                                      // empty
+      big + QByteArray(1, '\0'),               // binary past the first megabyte
+      big,
+  };
+  int n = 0;
+  for (const QByteArray &bytes : rows) {
+    const QString path = dir.filePath(QString::number(n++) + ".pas");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    const SourceFile read = ReadSourceFile(path);
+    MappedSourceFile mapped = MapSourceFile(path);
+    EXPECT_EQ(mapped.file.status, read.status) << n;
+    EXPECT_EQ(mapped.file.diskPath, read.diskPath) << n;
+    EXPECT_EQ(mapped.text, QByteArrayView(read.bytes)) << n;
+    // Pages given back are read again when touched.
+    mapped.ReleaseBefore(mapped.text.size());
+    EXPECT_EQ(mapped.text, QByteArrayView(read.bytes)) << n;
+  }
+  EXPECT_EQ(MapSourceFile(dir.filePath("missing.pas")).file.status, SourceStatus::Missing);
+}
 }  // namespace
