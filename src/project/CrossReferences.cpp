@@ -140,6 +140,7 @@ void Resolver::DropLocals() {
     Sym *s = owned.get();
     s->type = lasting(s->type);
     s->ancestor = lasting(s->ancestor);
+    s->element = lasting(s->element);
     s->members = nullptr;
     s->local = false;
     syms_.push_back(std::move(owned));

@@ -35,9 +35,10 @@ void Resolver::ParseDeclarations(Scope *scope, Level level) {
 }
 
 void Resolver::TypeSection(Scope *scope, Level level) {
+  const size_t pendingBefore = pendingPointers_.size();
   while (!AtEnd()) {
     if (Is("generic")) ++pos_;
-    if (!IsName(pos_) || !(IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, "<"))) return;
+    if (!IsName(pos_) || !(IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, "<"))) break;
     const size_t at = pos_++;
     Scope *params = nullptr;
     if (Is("<")) {
@@ -57,6 +58,18 @@ void Resolver::TypeSection(Scope *scope, Level level) {
     TypeDeclaration(scope, level, &T(at));
     if (params) frames_.pop_back();
   }
+  // "PFoo = ^TFoo" may come before TFoo, in the same section.
+  for (size_t i = pendingBefore; i < pendingPointers_.size(); ++i) {
+    const auto &[pointer, name] = pendingPointers_[i];
+    if (const auto *found = scope->Find(name.text))
+      for (Sym *t : *found)
+        if (t->kind == SymKind::Type) {
+          pointer->element = t;
+          Use(name, t);
+          break;
+        }
+  }
+  pendingPointers_.resize(pendingBefore);
 }
 
 Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKind kind) {
@@ -234,6 +247,29 @@ void Resolver::ProceduralType() {
 // a type of its own.
 Sym *Resolver::TypeExpression(std::initializer_list<Name> stops) {
   if (Is("packed")) ++pos_;
+  if (Is("^") && IsName(pos_ + 1) && ExpressionEnd(stops) == pos_ + 2) {
+    // What "p^" leads to.
+    Sym *p = NewSym(SymKind::Type, nullptr);
+    p->pointer = true;
+    ++pos_;
+    const Token name = T(pos_);
+    p->element = Chain();
+    if (!p->element) pendingPointers_.push_back({p, name});
+    return p;
+  }
+  if (Is("array")) {
+    size_t of = pos_ + 1;
+    if (IsAt(of, "[")) of = Closing(of);
+    if (IsAt(of, "of") && !IsAt(of + 1, "const")) {
+      // What "a[i]" leads to; the bounds name things too.
+      ++pos_;
+      Expression(of);
+      pos_ = of + 1;
+      Sym *a = NewSym(SymKind::Type, nullptr);
+      a->element = TypeExpression(stops);
+      return a;
+    }
+  }
   if (Is("record") || Is("object")) {
     Sym *s = NewSym(SymKind::Type, nullptr);
     s->members = NewScope();

@@ -95,6 +95,19 @@ Sym *Resolver::Resolved(Sym *s) {
   return nullptr;
 }
 
+// What "^" (`pointer`) or an index leads to from a value or a type `s`
+// whose type the book writes "^T" or "array of T"; null otherwise.
+Sym *Resolver::ElementOf(Sym *s, bool pointer) {
+  if (!s) return nullptr;
+  Sym *t = s->kind == SymKind::Type ? s : s->type;
+  for (int guard = 0; t && guard < 16; ++guard) {
+    if (t->kind != SymKind::Type || t->members) return nullptr;
+    if (t->element) return t->pointer == pointer ? t->element : nullptr;
+    t = t->type;
+  }
+  return nullptr;
+}
+
 Resolver::Container Resolver::ContainerOf(Sym *s) {
   Container c;
   if (!s) return c;
@@ -255,6 +268,16 @@ Sym *Resolver::Chain() {
       const bool item = Is("[") && cur && cur->kind == SymKind::Property && cur->indexed;
       const size_t close = Closing(pos_);
       Sym *after = cast ? cur : (call || item ? cur->type : nullptr);
+      if (Is("[") && !item && cur) {
+        // "a[i]", "a[i, j]": an element for each index.
+        after = ElementOf(cur, false);
+        int depth = 0;
+        for (size_t k = pos_; k < close && after; ++k) {
+          if (Text(k) == "(" || Text(k) == "[") ++depth;
+          if (Text(k) == ")" || Text(k) == "]") --depth;
+          if (depth == 1 && Text(k) == ",") after = ElementOf(after, false);
+        }
+      }
       // The arguments are code too.
       ++pos_;
       Expression(close - 1);
@@ -264,7 +287,7 @@ Sym *Resolver::Chain() {
     }
     if (Is("^")) {
       ++pos_;
-      cur = nullptr;
+      cur = ElementOf(cur, true);
       continue;
     }
     if (Is(".") && IsName(pos_ + 1)) {

@@ -58,6 +58,7 @@ struct Sym {
   bool ancestryLeavesBook = false;  // a class whose ancestors are (partly) outside the book
   bool ancestorIsObject = false;    // ... and the one outside is TObject itself
   Sym *type = nullptr;              // the type of a value, what an alias names, a function's result
+  Sym *element = nullptr;           // what a "^T" type points at, what an "array of T" holds
   int minParams = 0;
   int maxParams = 0;
   std::string signature;
@@ -65,6 +66,7 @@ struct Sym {
   bool hasBody = false;
   bool forwardType = false;  // "TFoo = class;" until its full declaration
   bool indexed = false;      // a property with an index: "Items[i]" is of its type
+  bool pointer = false;      // a "^T" type (its `element` is T), not an array
   QByteArray owner;
   int decl = -1;
   int bodyDecl = -1;
@@ -242,6 +244,7 @@ class Resolver {
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);
   // A type as far as aliases lead; null when it is no type of the book.
   Sym *Resolved(Sym *s);
+  Sym *ElementOf(Sym *s, bool pointer);
   // What "X.Name" looks in when X is `s`: a unit, or a type with members.
   struct Container {
     Module *unit = nullptr;
@@ -356,6 +359,7 @@ class Resolver {
   // Each use as it was read; `declaration` holds the serial of its symbol
   // until the declarations are numbered.
   std::vector<XrefUse> uses_;
+  std::vector<std::pair<Sym *, Token>> pendingPointers_;  // "^T" before T's declaration
   std::vector<Frame> frames_;
   std::vector<size_t> headingParts_;
   CrossReferences result_;

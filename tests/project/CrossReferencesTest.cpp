@@ -113,6 +113,13 @@ TEST(CrossReferences, ScopeRulesTable) {
        "{$IFDEF FPC_HAS_CPSTRING} L(1, [2]); L(1, 'x'); M(2); M('y') {$ENDIF}\nend;\n"
        "procedure M(s: string); begin end;\nprocedure M(n: Integer); begin end;\nend.\n",
        {"10:L->a:4", "10:L->a:3", "10:M->a:6", "10:M->a:5"}},
+      {"p^.Name and a[i].Name through a pointer or array type the book declares",
+       "unit a;\ninterface\ntype PFoo = ^TFoo;\nTFoo = class procedure Go; end;\n"
+       "TFoos = array of TFoo;\nprocedure P(p: PFoo; f: TFoos);\nimplementation\n"
+       "procedure TFoo.Go; begin end;\n"
+       "procedure P(p: PFoo; f: TFoos); begin p^.Go; f[0].Go; f^.Go end;\nend.\n",
+       {"3:TFoo->a:4", "5:TFoo->a:4", "6:PFoo->a:3", "6:TFoos->a:5", "8:TFoo->a:4", "9:PFoo->a:3",
+        "9:TFoos->a:5", "9:Go->a:4", "9:Go->a:4"}},
       {"a class declared forward names its full declaration",
        "unit a;\ninterface\ntype TFoo = class;\nTBar = class F: TFoo; end;\nTFoo = class end;\n"
        "implementation\nend.\n",
