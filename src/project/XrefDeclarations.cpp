@@ -101,6 +101,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
   if (Is("class") || Is("object") || Is("interface") || Is("dispinterface") || Is("record")) {
     const bool isRecord = Is("record");
     const bool isClass = Is("class") || Is("interface") || Is("dispinterface");
+    const bool isInterface = Is("interface") || Is("dispinterface");
     ++pos_;
     if (isClass && (Is(";"))) {
       // "TFoo = class;": declared in full later on.
@@ -123,6 +124,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
     const bool helper = Is("helper");
     const bool objectClass = Text(pos_ - 1) == "class" && !helper;
     Sym *s = DeclareType(scope, level, name, isRecord ? XrefKind::Record : XrefKind::Class);
+    s->interfaceType = isInterface;
     s->members = NewScope();
     s->members->owner = s;
     if (helper) {

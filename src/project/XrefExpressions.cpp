@@ -24,8 +24,9 @@ Sym *Resolver::Pick(const std::vector<Sym *> &found, int args) {
 // Whether the arguments of the call last counted (ArgumentsAt) can be
 // passed to `s` as far as their look tells: "[...]" is a set or an open
 // array, a number no string, a quoted string no number; parameters of
-// other types (aliases, classes, records) take anything here.
-bool Resolver::ArgumentsFit(const Sym *s, int args) const {
+// other types (aliases, classes, records) take anything here but a
+// variable of another class or record of the book (TakesValueOf).
+bool Resolver::ArgumentsFit(const Sym *s, int args) {
   if (args <= 0 || !IsAt(lastCall_, "(")) return true;
   static const std::unordered_set<std::string_view> strings = {
       ": string ",     ": ansistring ",    ": shortstring ", ": unicodestring ",
@@ -44,6 +45,9 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) const {
     if (first.kind == TokKind::String) return !(other || numbers.count(type));
     return true;
   };
+  auto name = [&](size_t k) {
+    return IsName(k) && (IsAt(k + 1, ",") || IsAt(k + 1, ")")) ? Text(k) : Name();
+  };
   std::string_view rest = s->signature;
   int depth = 0, index = 0;
   bool argStart = true;
@@ -52,6 +56,7 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) const {
     if (argStart && depth == 0) {
       const size_t semicolon = rest.find(';');
       if (!takes(T(k), rest.substr(0, semicolon))) return false;
+      if (!name(k).empty() && !TakesValueOf(rest.substr(0, semicolon), name(k))) return false;
       rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
       argStart = false;
     }
@@ -66,6 +71,29 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) const {
     }
   }
   return true;
+}
+
+// Whether a parameter of type `parameterType` (": TFoo ") takes the
+// variable, field or parameter `argument`: not when both types are classes
+// or records of the book and the argument's is not the parameter's or
+// derived from it (an interface may be implemented anywhere: it takes all).
+bool Resolver::TakesValueOf(std::string_view parameterType, Name argument) {
+  if (parameterType.size() < 4 || parameterType.substr(0, 2) != ": ") return true;
+  const std::string_view typeName = parameterType.substr(2, parameterType.size() - 3);
+  if (typeName.find(' ') != std::string_view::npos) return true;
+  Sym *value = Lookup(argument, -1);
+  if (!value || value->kind == SymKind::Type || value->kind == SymKind::Routine ||
+      value->kind == SymKind::Unit || value->kind == SymKind::EnumValue)
+    return true;
+  Sym *given = Resolved(value->type);
+  Sym *wanted = Resolved(Lookup(typeName, -1));
+  if (!given || !wanted || wanted->interfaceType) return true;
+  for (Sym *c = given; c; c = Resolved(c->ancestor)) {
+    if (c == wanted) return true;
+    // Past the book only TObject is known to derive from nothing of it.
+    if (c->ancestryLeavesBook) return !c->ancestorIsObject;
+  }
+  return false;
 }
 
 // Where the class's ancestors end, the search found nothing: whether the

@@ -64,9 +64,10 @@ struct Sym {
   std::string signature;
   const Token *body = nullptr;  // a routine's implementation heading: &bodyToken, or null
   bool hasBody = false;
-  bool forwardType = false;  // "TFoo = class;" until its full declaration
-  bool indexed = false;      // a property with an index: "Items[i]" is of its type
-  bool pointer = false;      // a "^T" type (its `element` is T), not an array
+  bool forwardType = false;    // "TFoo = class;" until its full declaration
+  bool indexed = false;        // a property with an index: "Items[i]" is of its type
+  bool pointer = false;        // a "^T" type (its `element` is T), not an array
+  bool interfaceType = false;  // an interface, which classes of other lines implement
   QByteArray owner;
   int decl = -1;
   int bodyDecl = -1;
@@ -238,7 +239,8 @@ class Resolver {
   void ParseImplementation(int index);
   // ------------------------------------------------------------ lookup
   Sym *Pick(const std::vector<Sym *> &found, int args);
-  bool ArgumentsFit(const Sym *s, int args) const;
+  bool ArgumentsFit(const Sym *s, int args);
+  bool TakesValueOf(std::string_view parameterType, Name argument);
   // Where the class's ancestors end, the search found nothing: whether the
   // book knows all of them.
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);

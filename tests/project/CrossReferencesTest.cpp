@@ -120,6 +120,14 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure P(p: PFoo; f: TFoos); begin p^.Go; f[0].Go; f^.Go end;\nend.\n",
        {"3:TFoo->a:4", "5:TFoo->a:4", "6:PFoo->a:3", "6:TFoos->a:5", "8:TFoo->a:4", "9:PFoo->a:3",
         "9:TFoos->a:5", "9:Go->a:4", "9:Go->a:4"}},
+      {"a variable of a class or record of the book picks the overload that takes it",
+       "unit a;\ninterface\ntype TA = class end;\nTB = class(TA) end;\nTR = record X: Integer; "
+       "end;\n"
+       "procedure Q(const r: TR); overload;\nprocedure Q(a: TA); overload;\nimplementation\n"
+       "procedure Q(const r: TR); begin end;\nprocedure Q(a: TA); begin end;\n"
+       "procedure P(b: TB; r: TR); begin Q(b); Q(r) end;\nend.\n",
+       {"4:TA->a:3", "6:TR->a:5", "7:TA->a:3", "9:TR->a:5", "10:TA->a:3", "11:TB->a:4",
+        "11:TR->a:5", "11:Q->a:7", "11:Q->a:6"}},
       {"a class declared forward names its full declaration",
        "unit a;\ninterface\ntype TFoo = class;\nTBar = class F: TFoo; end;\nTFoo = class end;\n"
        "implementation\nend.\n",
