@@ -128,6 +128,17 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure P(b: TB; r: TR); begin Q(b); Q(r) end;\nend.\n",
        {"4:TA->a:3", "6:TR->a:5", "7:TA->a:3", "9:TR->a:5", "10:TA->a:3", "11:TB->a:4",
         "11:TR->a:5", "11:Q->a:7", "11:Q->a:6"}},
+      {"an index for each dimension, a \"^\" for each pointer; an array has no members",
+       "unit a;\ninterface\ntype TFoo = class procedure Go; end;\nTGrid = array of array of TFoo;\n"
+       "PP = ^PFoo;\nPFoo = ^TFoo;\nprocedure P(g: TGrid; q: PP);\nimplementation\n"
+       "procedure TFoo.Go; begin end;\n"
+       "procedure P(g: TGrid; q: PP); begin g[0][1].Go; g[0, 1].Go; q^^.Go; g[0].Go end;\nend.\n",
+       {"4:TFoo->a:3", "5:PFoo->a:6", "6:TFoo->a:3", "7:TGrid->a:4", "7:PP->a:5", "9:TFoo->a:3",
+        "10:TGrid->a:4", "10:PP->a:5", "10:Go->a:3", "10:Go->a:3", "10:Go->a:3"}},
+      {"\"public name\" after a routine's heading is a directive still",
+       "unit a;\ninterface\nprocedure X; public name 'x_';\nprocedure Y;\nimplementation\n"
+       "procedure X; begin Y end;\nprocedure Y; begin X end;\nend.\n",
+       {"6:Y->a:4", "7:X->a:3"}},
       {"a class declared forward names its full declaration",
        "unit a;\ninterface\ntype TFoo = class;\nTBar = class F: TFoo; end;\nTFoo = class end;\n"
        "implementation\nend.\n",
