@@ -169,11 +169,27 @@ qint64 ReplacingFile::writeData(const char *data, qint64 size) {
   return done;
 }
 
-bool ReplacingFile::commit() {
+void ReplacingFile::startSync() {
+  if (!isOpen() || temporary_.isEmpty() || !reason_.isEmpty() || written_ == flushing_) return;
+  ::sync_file_range(descriptor_, flushing_, written_ - flushing_, SYNC_FILE_RANGE_WRITE);
+  flushing_ = written_;
+}
+
+bool ReplacingFile::sync() {
   if (!isOpen()) return false;
+  if (reason_.isEmpty() && !temporary_.isEmpty() && synced_ != written_) {
+    if (::fsync(descriptor_) != 0 && errno != EINVAL)
+      Fail(errno);
+    else
+      synced_ = written_;
+  }
+  return reason_.isEmpty();
+}
+
+bool ReplacingFile::commit(FolderSync folderSync) {
+  if (!isOpen()) return false;
+  sync();
   QIODevice::close();
-  if (reason_.isEmpty() && !temporary_.isEmpty() && ::fsync(descriptor_) != 0 && errno != EINVAL)
-    Fail(errno);
   if (::close(descriptor_) != 0 && reason_.isEmpty() && errno != EINTR) Fail(errno);
   descriptor_ = -1;
   if (!reason_.isEmpty()) {
@@ -190,15 +206,19 @@ bool ReplacingFile::commit() {
   temporary_.clear();
   ForgetTemporaryFile(signalSlot_);
   signalSlot_ = -1;
+  if (folderSync == FolderSync::Now) SyncFolderOf(writeTo_);
+  return true;
+}
+
+void SyncFolderOf(const QString &path) {
   // The rename lives in the folder: flush it too, so that a power cut does
   // not bring the old name back. Failing here loses nothing.
-  const int folder = ::open(QFile::encodeName(QFileInfo(writeTo_).absolutePath()).constData(),
-                            O_RDONLY | O_CLOEXEC);
+  const int folder =
+      ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
   if (folder >= 0) {
     ::fsync(folder);
     ::close(folder);
   }
-  return true;
 }
 
 void ReplacingFile::discard() {

@@ -44,9 +44,19 @@ class ReplacingFile : public QIODevice {
   // Creates the temporary file (mode: the target's, or the default for new
   // files). Only WriteOnly is supported. False with errorText() set.
   bool open(OpenMode mode = WriteOnly) override;
+  // Asks the disk to start on everything written so far, without waiting.
+  void startSync();
+  // Makes everything written so far safe on disk, without putting it in
+  // place: files that are all synced before any of them is renamed share
+  // the disk's work (the first sync's journal commit holds the others'
+  // blocks too), and none replaces its target unless all could be written.
+  // False, with errorText() set, when this or any earlier step failed.
+  bool sync();
   // Puts the written bytes in place. False, with the target unchanged and
-  // errorText() set, when this or any earlier step failed.
-  bool commit();
+  // errorText() set, when this or any earlier step failed. FolderSync::Later:
+  // the caller syncs the folder once for several files (SyncFolderOf).
+  enum class FolderSync { Now, Later };
+  bool commit(FolderSync folder = FolderSync::Now);
   // Drops what was written; the target keeps what it held.
   void discard();
 
@@ -77,9 +87,13 @@ class ReplacingFile : public QIODevice {
   int descriptor_ = -1;
   // Bytes written, and how many of them the disk has been asked to take.
   qint64 written_ = 0, flushing_ = 0;
+  qint64 synced_ = -1;   // written_ when sync() last made it safe
   int signalSlot_ = -1;  // the temporary file, as noted for the signal handler
   QString reason_;
 };
+
+// Makes the renames inside the folder holding `path` safe on disk.
+void SyncFolderOf(const QString &path);
 
 // Writes `bytes` to `path` through a ReplacingFile. False with `reason`.
 bool ReplaceFileContents(const QString &path, const QByteArray &bytes, QString *reason = nullptr);

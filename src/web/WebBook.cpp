@@ -111,8 +111,12 @@ struct WebBookRecorder::Aside {
   };
   WebBookRecorder &recorder;
   std::mutex mutex;
-  std::condition_variable ready;
+  std::condition_variable ready, room;
   std::deque<Work> waiting;
+  // Sheets handed on and not yet written: the layout waits for room beyond
+  // these, so that a slow writer (a slow disk) does not make the book's
+  // memory grow with its length.
+  static constexpr size_t kMostWaiting = 16;
   bool ending = false;
   std::exception_ptr failure;
   std::map<size_t, std::shared_ptr<ListingBody>> bodies;  // the thread's until it ends
@@ -136,6 +140,7 @@ struct WebBookRecorder::Aside {
         next = std::move(waiting.front());
         waiting.pop_front();
       }
+      room.notify_one();
       if (failure) continue;
       try {
         if (next.log)
@@ -161,7 +166,8 @@ struct WebBookRecorder::Aside {
   }
   void Hand(Work work) {
     {
-      std::lock_guard lock(mutex);
+      std::unique_lock lock(mutex);
+      room.wait(lock, [this] { return waiting.size() < kMostWaiting; });
       waiting.push_back(std::move(work));
     }
     ready.notify_one();
@@ -525,6 +531,15 @@ void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView 
       return;
     }
     WebRow &row = document.rows.back();
+    // The count of a row the line wraps onto (printed rows numbered): the
+    // page starts a row there too, so that every number stands as on paper.
+    if (pendingNumber_.sheet == sheet_ && pendingNumber_.y == y && !row.pieces.empty() &&
+        (row.sheet != sheet_ || row.y != y)) {
+      const double indent = row.indent + (x - row.pieces.front().x) * pointsPerPixel_;
+      row.continued.push_back({std::uint32_t(row.pieces.size()), std::max(indent, 0.0),
+                               std::move(pendingNumber_.text)});
+      pendingNumber_ = {};
+    }
     if (row.pieces.empty()) {
       // Most rows hold a few words: room for them at once rather than
       // growing word by word.
@@ -557,6 +572,7 @@ void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView 
   // Any other document: the texts at one height of one sheet are a row.
   WebPiece piece;
   piece.text = DecodeText(text.first(size), encoding);
+  piece.font = FontIndex(font);
   piece.x = x;
   piece.y = y;
   piece.blankWidth = measureBlank();
@@ -682,12 +698,57 @@ void WebBookRecorder::LinkListingText(const QRect &area, const QByteArray &key) 
 void WebBookRecorder::OnLink(const QRect &area, const QByteArray &key) {
   WebDocument &document = Current();
   if (document.listing) return LinkListingText(area, key);
-  // Every text of this sheet inside the area leads there.
+  // Every text of this sheet inside the area leads there; a name inside a
+  // text ("TMainForm" of "CreateForm(TMainForm,") is cut out of it.
   for (auto it = document.rows.rbegin(); it != document.rows.rend() && it->sheet == sheet_; ++it)
-    for (WebPiece &piece : it->pieces)
-      if (piece.link.isEmpty() && piece.y >= area.top() && piece.y <= area.bottom() &&
-          piece.x >= area.left() - 1 && piece.x <= area.right())
+    for (size_t p = 0; p < it->pieces.size(); ++p) {
+      WebPiece &piece = it->pieces[p];
+      if (!piece.link.isEmpty() || piece.y < area.top() || piece.y > area.bottom()) continue;
+      const bool startsInside = piece.x >= area.left() - 1 && piece.x <= area.right();
+      if (startsInside && piece.x + piece.width <= area.right() + 2)
         piece.link = key;
+      else if (startsInside || (piece.x < area.left() - 1 && area.left() < piece.x + piece.width))
+        p += CutTableText(*it, p, area, key);
+    }
+}
+
+size_t WebBookRecorder::CutTableText(WebRow &row, size_t at, const QRect &area,
+                                     const QByteArray &key) {
+  const WebPiece whole = row.pieces[at];
+  if (whole.font >= fonts_.size()) return 0;
+  const FontSpec &font = fonts_[whole.font];
+  TextMeasurer &measurer = Measurer();
+  const QString &text = whole.text;
+  const auto widthOf = [&](qsizetype chars) {
+    return chars > 0 ? measurer.textWidthIn(font, text.first(chars).toUtf8(), TextEncoding::Utf8)
+                     : 0;
+  };
+  const auto offsetAt = [&](int x) {
+    qsizetype chars = 0;
+    while (chars < text.size() && whole.x + widthOf(chars) < x - 1) ++chars;
+    return chars;
+  };
+  const qsizetype from = offsetAt(area.left());
+  const qsizetype to = std::max(from, offsetAt(area.right() + 1));
+  if (from >= to) return 0;
+  if (from == 0 && to == text.size()) {
+    row.pieces[at].link = key;
+    return 0;
+  }
+  std::vector<WebPiece> parts;
+  for (const auto &[start, end] : {std::pair{qsizetype(0), from}, {from, to}, {to, text.size()}}) {
+    if (start >= end) continue;
+    WebPiece part = whole;
+    part.text = text.sliced(start, end - start);
+    part.x = whole.x + widthOf(start);
+    part.width =
+        end == text.size() ? whole.x + whole.width - part.x : whole.x + widthOf(end) - part.x;
+    part.link = start == from ? key : QByteArray();
+    parts.push_back(std::move(part));
+  }
+  row.pieces.erase(row.pieces.begin() + qsizetype(at));
+  row.pieces.insert(row.pieces.begin() + qsizetype(at), parts.begin(), parts.end());
+  return parts.size() - 1;
 }
 
 void WebBookRecorder::OnRow(const ListingRow &listingRow) {

@@ -53,7 +53,15 @@ struct WebRow {
   double bracket = 0;  // where a bracket opened here stands, points from the left margin
   int blankWidth = 0;  // device pixels
   int sheet = 0, y = 0;
-  std::string number;         // the number the paper shows beside it, as drawn; empty: none
+  std::string number;  // the number the paper shows beside it, as drawn; empty: none
+  // A line wrapped over rows that the paper numbers each (printed rows
+  // counted): where each further row starts, its number and its indent.
+  struct Continued {
+    std::uint32_t piece = 0;
+    double indent = 0;  // points from the left margin
+    std::string number;
+  };
+  std::vector<Continued> continued;
   int opens = 0, closes = 0;  // block brackets opened before and closed after it
   bool ruleAfter = false;
   QString heading;  // an include file's heading: the row is that heading
@@ -262,6 +270,9 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // A link to a name inside the listing's last text ("Add" of
   // "FList.Add(Item);") cuts it into pieces.
   void LinkListingText(const QRect &area, const QByteArray &key);
+  // The same for a table's text (a project file's line): the pieces it
+  // became past the first.
+  size_t CutTableText(WebRow &row, size_t at, const QRect &area, const QByteArray &key);
 };
 
 // Where the pages go and what they say about themselves.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 
 #include "format/FormatSettings.h"
@@ -189,9 +190,6 @@ void PutText(QByteArray &html, const QString &text) {
 template <size_t N>
 void Put(std::string &html, const char (&text)[N]) {
   html.append(text, N - 1);
-}
-void Put(std::string &html, const QByteArray &bytes) {
-  html.append(bytes.constData(), size_t(bytes.size()));
 }
 void PutNumber(std::string &html, int number) {
   char buffer[16];
@@ -387,6 +385,8 @@ struct PageWriter {
 
 // Writes a page's parts through a buffer: a listing with links comes in
 // thousands of pieces, and the file takes each write as a call of its own.
+// The book's files are put in place together once all are written and
+// safe on disk (WebBookFiles).
 class PageFile {
  public:
   explicit PageFile(const QString &path) : path_(path), file_(path, LinkPolicy::Refuse) {
@@ -401,18 +401,26 @@ class PageFile {
       if (buffer_.size() >= size_t(kBuffer)) Flush();
     }
   }
-  bool Commit(QString *error) {
+  // All is written: the disk may start on it while the next file is made.
+  void Finish() {
     Flush();
-    if (!written_ || !file_.commit()) {
-      *error =
-          QStringLiteral("Cannot write ") + path_ + QStringLiteral(": ") + file_.failureReason();
-      return false;
-    }
-    return true;
+    std::string().swap(buffer_);
+    file_.startSync();
+  }
+  bool Sync(QString *error) {
+    Finish();
+    return (written_ && file_.sync()) || Failed(error);
+  }
+  bool Commit(QString *error) {
+    return file_.commit(ReplacingFile::FolderSync::Later) || Failed(error);
   }
 
  private:
   static constexpr qsizetype kBuffer = 256 * 1024;
+  bool Failed(QString *error) {
+    *error = QStringLiteral("Cannot write ") + path_ + QStringLiteral(": ") + file_.failureReason();
+    return false;
+  }
   void Write(QByteArrayView part) {
     if (!part.isEmpty())
       written_ = written_ && file_.write(part.data(), part.size()) == part.size();
@@ -427,11 +435,39 @@ class PageFile {
   bool written_ = false;
 };
 
-bool WriteFile(const QString &path, std::initializer_list<QByteArrayView> parts, QString *error) {
-  PageFile file(path);
-  for (const QByteArrayView part : parts) file.Put(part);
-  return file.Commit(error);
-}
+// The book's files: each one synced to disk before any replaces what its
+// name held, so that a failure leaves the book as it was and the disk is
+// asked to make them safe once for all, not twice a file.
+// A book of some hundred pages and more is put in place in parts, each
+// file holding a descriptor until then.
+class WebBookFiles {
+ public:
+  explicit WebBookFiles(const QString &anyPath) : path_(anyPath) {}
+  // Null when the files before could not be put in place (*error says why).
+  PageFile *Add(const QString &path, QString *error) {
+    if (files_.size() >= kMostOpen && !PutInPlace(error)) return nullptr;
+    return files_.emplace_back(std::make_unique<PageFile>(path)).get();
+  }
+  bool Commit(QString *error) {
+    if (!PutInPlace(error)) return false;
+    SyncFolderOf(path_);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kMostOpen = 200;
+  bool PutInPlace(QString *error) {
+    for (auto &file : files_) file->Finish();
+    for (auto &file : files_)
+      if (!file->Sync(error)) return false;
+    for (auto &file : files_)
+      if (!file->Commit(error)) return false;
+    files_.clear();
+    return true;
+  }
+  QString path_;
+  std::vector<std::unique_ptr<PageFile>> files_;
+};
 
 // A listing's rows with the links of their words put in: a link whose
 // place was not printed (a declaration in a unit left out) is no link.
@@ -523,6 +559,24 @@ void ListingBody::Add(const WebRow &row) {
     return;
   }
   for (int k = 0; k < row.opens; ++k) open_.push_back({row.bracket, Points(row.bracket)});
+  // A row of the page for each row of the paper that has a number: the
+  // line's first one, then each one it wraps onto where the paper counts
+  // printed rows.
+  const auto startRow = [&](bool first, bool last, double indent) {
+    Put(html, "<span class=\"t\" style=\"padding-left:");
+    html += Points(indent);
+    Put(html, "pt\">");
+    for (size_t b = 0; b < open_.size(); ++b) {
+      const bool opening = first && b + size_t(row.opens) >= open_.size();
+      const bool closing = last && b + size_t(row.closes) >= open_.size();
+      Put(html, "<span class=\"b");
+      if (opening) Put(html, " o");
+      if (closing) Put(html, " c");
+      Put(html, "\" style=\"left:");
+      html += open_[b].left;
+      Put(html, "pt\"></span>");
+    }
+  };
   Put(html, "<div class=\"r\" id=\"");
   PutId(html, index);
   Put(html, "\">");
@@ -548,26 +602,26 @@ void ListingBody::Add(const WebRow &row) {
     Put(html, "></a>");
   else
     Put(html, "></span>");
-  Put(html, "<span class=\"t\" style=\"padding-left:");
-  html += Points(row.indent);
-  Put(html, "pt\">");
-  for (size_t b = 0; b < open_.size(); ++b) {
-    const bool opening = b + size_t(row.opens) >= open_.size();
-    const bool closing = b + size_t(row.closes) >= open_.size();
-    Put(html, "<span class=\"b");
-    if (opening) Put(html, " o");
-    if (closing) Put(html, " c");
-    Put(html, "\" style=\"left:");
-    html += open_[b].left;
-    Put(html, "pt\"></span>");
-  }
+  startRow(true, row.continued.empty(), row.indent);
   const WebPiece *before = nullptr;
   WordClass spanKind = WordClass::None;
   auto closeSpan = [&] {
     if (spanKind != WordClass::None) Put(html, "</span>");
     spanKind = WordClass::None;
   };
-  for (const WebPiece &piece : row.pieces) {
+  size_t next = 0;  // the next row the line wraps onto
+  for (size_t p = 0; p < row.pieces.size(); ++p) {
+    const WebPiece &piece = row.pieces[p];
+    if (next < row.continued.size() && row.continued[next].piece == p) {
+      const WebRow::Continued &more = row.continued[next++];
+      closeSpan();
+      Put(html, "</span></div>\n<div class=\"r\"><span class=\"ln\" data-n=\"");
+      PutText(html, DecodeText(QByteArrayView(more.number.data(), qsizetype(more.number.size())),
+                               TextEncoding::Windows1252));
+      Put(html, "\"></span>");
+      startRow(false, next == row.continued.size(), more.indent);
+      before = nullptr;
+    }
     int spaces = 0;
     if (before) {
       if (piece.y == before->y)
@@ -751,25 +805,25 @@ bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
         if (!places.contains(key))
           places.insert(key, page + '#' + (bodies[d] ? bodies[d]->IdOf(r) : tableIds[d][r]));
   }
-  if (!WriteFile(dir.filePath(QLatin1String(kWebBookMarker)),
-                 {"Pages written by scrivane-print --format html\n"}, error))
-    return false;
+  const QString marker = dir.filePath(QLatin1String(kWebBookMarker));
+  WebBookFiles files(marker);
+  files.Add(marker, error)->Put("Pages written by scrivane-print --format html\n");
   const bool codeLinks = std::any_of(bodies.begin(), bodies.end(), [](const auto &body) {
     return body && !body->Links().empty();
   });
-  if (!WriteFile(dir.filePath(QLatin1String(kStylesheetName)),
-                 {Stylesheet(settings, codeLinks).toUtf8()}, error))
-    return false;
+  files.Add(dir.filePath(QLatin1String(kStylesheetName)), error)
+      ->Put(Stylesheet(settings, codeLinks).toUtf8());
   PageWriter writer{documents, names, places, options, tableIds, bodies, formsOf, {}};
   for (size_t d = 0; d < documents.size(); ++d) {
     const PageWriter::PageParts page = writer.Page(d, bodies[d].get());
-    PageFile file(dir.filePath(names[d]));
-    file.Put(page.head);
-    if (page.rows) PutRows(file, *bodies[d], places);
-    file.Put(page.tail);
-    if (!file.Commit(error)) return false;
+    PageFile *file = files.Add(dir.filePath(names[d]), error);
+    if (!file) return false;
+    file->Put(page.head);
+    if (page.rows) PutRows(*file, *bodies[d], places);
+    file->Put(page.tail);
+    file->Finish();
   }
-  return true;
+  return files.Commit(error);
 }
 
 }  // namespace scrivane

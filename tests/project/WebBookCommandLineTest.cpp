@@ -31,10 +31,12 @@ TEST(WebBookCommandLine, RowsShowThePapersNumbersAndStringsKeepTheirTabs) {
   {
     QFile file(unit);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    // Blank rows come before sections, and the tabs sit inside a string.
-    file.write(
-        "unit tabs;\ninterface\nconst\n  S = 'a\tb\t\tc';\n  T = 2;\n\n\nimplementation\n"
-        "var\n  V: Integer;\nbegin\n  V := 1;\nend.\n");
+    // Blank rows come before sections, the tabs sit inside a string, and
+    // a line too long for its row wraps over three.
+    QByteArray words;
+    for (char c = 'a'; c <= 'z'; ++c) words += QByteArray(7, c) + ' ';
+    file.write("unit tabs;\ninterface\nconst\n  S = 'a\tb\t\tc';\n  T = 2;\n  W = '" + words +
+               "';\n\n\nimplementation\nvar\n  V: Integer;\nbegin\n  V := 1;\nend.\n");
   }
   const struct {
     const char *layout, *numbers;
@@ -49,10 +51,14 @@ TEST(WebBookCommandLine, RowsShowThePapersNumbersAndStringsKeepTheirTabs) {
     ASSERT_EQ(RunPrintTool(QStringList{unit, "--format", "html", "-o", web} << options).status, 0);
     const QString html = ReadAll(web + QStringLiteral("/index.html"));
     const QString paper = testsupport::RunTool("pdftotext", {"-layout", pdf, "-"});
+    // Every row the paper numbers, a wrapped line's too, has its number.
     EXPECT_EQ(Matches(html, QStringLiteral("data-n=\"(\\d+)\"")),
               Matches(paper, QStringLiteral("^\\s*(\\d+):")));
+    const QStringList wrapped = Matches(paper, QStringLiteral("^([^\\n]*zzzzzzz[^\\n]*)$"));
+    ASSERT_EQ(wrapped.size(), 1);
+    EXPECT_FALSE(wrapped[0].contains(QStringLiteral("aaaaaaa"))) << paper.toStdString();
     // The anchors stay the file's lines whatever the numbers shown.
-    EXPECT_EQ(Matches(html, QStringLiteral(" id=\"L(\\d+)\"")).size(), 13);
+    EXPECT_EQ(Matches(html, QStringLiteral(" id=\"L(\\d+)\"")).size(), 14);
     EXPECT_TRUE(html.contains(QStringLiteral("&#39;a\tb\t\tc&#39;"))) << html.toStdString();
   }
 }

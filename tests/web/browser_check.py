@@ -243,10 +243,15 @@ for name in unit_pages:
 counted.append(f"cross-linked book {links} ({code_links} in the code)")
 if uses < 100 or code_links != uses + entries:
     fail(f"cross-linked book: {code_links} links in the code for {uses} uses and {entries} declarations")
-# The project file's page is text, not a listing: a link there takes the
-# whole words it covers, so a name inside a word ("CreateForm(TMainForm,")
-# is no link there (it is in the PDF); Form1 is.
-program_links = program_uses - 1
+# The project file's page is text, not a listing: a name inside a word
+# ("TMainForm" of "CreateForm(TMainForm,") is cut out of it and linked, as
+# the PDF links it; so is Form1.
+program_links = program_uses
+driver.get("file://" + urllib.parse.quote(os.path.join(linked, "index.html")))
+named = driver.execute_script(
+    "return Array.from(document.querySelectorAll('main a[href]')).map(a => a.textContent)")
+if "TMainForm" not in named or "Form1" not in named:
+    fail(f"the project file's page links {named}, not TMainForm and Form1 as the PDF does")
 if program_uses != 2 or links != rows + len(unit_pages) + uses + program_links + entries:
     fail(f"cross-linked book: {links} links for {rows} index, list and cross-reference rows, "
          f"{len(unit_pages)} units, {uses} uses, {program_links} in the project file "
