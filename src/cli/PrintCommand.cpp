@@ -303,6 +303,7 @@ void PrintSession::DropPrintedUnit() {
   model_.ListingLines = {};
   model_.OwnLines = {};
   model_.JoinedLines = {};
+  model_.JoinedHeaders = {};
   model_.IndentedDeeper = {};
   model_.DeclaredRoutines = {};
   model_.RoutineHeadingLines = {};

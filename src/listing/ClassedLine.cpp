@@ -158,6 +158,7 @@ void ClassedWordReader::Fill(size_t count) {
     word.Lex = w.Lex;
     word.BlankAfter = w.BlankAfter;
     word.SemicolonFollows = line_.lastSemicolon_ >= w.Offset;
+    word.Offset = w.Offset;
   }
 }
 

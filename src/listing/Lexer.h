@@ -35,6 +35,9 @@ struct LineWord {
   // True when this word or a later one of its line holds a ";": a type's
   // body does not follow a declaration ended on its line.
   bool SemicolonFollows = false;
+  // Where the word starts in the line's words part: a header joined from
+  // several file lines tells by it which of them a name was written on.
+  qsizetype Offset = 0;
 };
 
 // Every line ends with this sentinel word; it is never printed.
@@ -73,7 +76,8 @@ inline LineWord MakeLineWord(const LexedWord &word, QByteArray text, qsizetype l
   const TokenClass kind = word.Lex == Lexeme::String    ? TokenClass::Message
                           : word.Lex == Lexeme::Comment ? TokenClass::Comment
                                                         : TokenClass::Plain;
-  return LineWord{std::move(text), kind, word.Lex, word.BlankAfter, lastSemicolon >= word.Offset};
+  return LineWord{std::move(text), kind, word.Lex, word.BlankAfter, lastSemicolon >= word.Offset,
+                  word.Offset};
 }
 // Cuts a listing line into words (LineLexer; comments followed from `state`
 // on, which is left at the line's end), each classed Plain, Comment or

@@ -148,6 +148,14 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
       spellings_.part = startsFileLine_ ? fileIndex_ : -1;
       spellings_.line = fileLine_;
     }
+    spellings_.lineStarts.clear();
+    spellings_.nextStart = 0;
+    if (l_.CrossLinks && !model_.JoinedHeaders.isEmpty()) {
+      const auto joined =
+          model_.JoinedHeaders.constFind(ProjectModel::JoinedKey(fileIndex_, fileLine_));
+      if (joined != model_.JoinedHeaders.constEnd() && joined->size == lines[position].size())
+        spellings_.lineStarts = joined->starts;
+    }
     partName_.clear();
     if (lines.hasOtherFiles()) {
       partName_ = model_.PartNameOf(lines, position);

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSet>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
@@ -58,11 +59,28 @@ struct OwnRow {
 struct SpellingCount {
   int part = -1, line = 0;
   std::vector<std::pair<QByteArray, int>> seen;
+  // A header joined from several file lines: where each later line starts
+  // in the row's text, and that line (negative: cut from the middle of it,
+  // where the count is not known); the next one still ahead.
+  std::vector<std::pair<qsizetype, int>> lineStarts;
+  size_t nextStart = 0;
   int Next(QByteArrayView name) {
     for (auto &[spelling, count] : seen)
       if (QByteArrayView(spelling).compare(name, Qt::CaseInsensitive) == 0) return count++;
     seen.emplace_back(name.toByteArray(), 1);
     return 0;
+  }
+  // Counts afresh on the file line of `file` that a word starting at
+  // `offset` of the row's text was written on.
+  void PassTo(qsizetype offset, int file) {
+    for (; nextStart < lineStarts.size() && offset >= lineStarts[nextStart].first; ++nextStart) {
+      const int next = lineStarts[nextStart].second;
+      // The rest of the file line being counted counts on.
+      if (next < 0 && part == file && -next == line) continue;
+      seen.clear();
+      part = next > 0 ? file : -1;
+      line = std::abs(next);
+    }
   }
 };
 

@@ -163,8 +163,10 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
   NavigationSink *navigation = canvas_->Navigation();
   if (!navigation) return;
   const int part = drawingOwn_ ? own_.File : fileIndex_;
-  const int line = drawingOwn_ ? own_.Line : fileLine_;
-  if (!drawingOwn_ && (spellings_.part != part || spellings_.line != line)) return;
+  if (!drawingOwn_) spellings_.PassTo(word.Offset, part);
+  // A joined header's row counts on the file line each word was written on.
+  const int line = drawingOwn_ ? own_.Line : spellings_.line;
+  if (!drawingOwn_ && spellings_.part != part) return;
   const int file = XrefFileOf(part);
   if (file < 0) return;
   const CrossLinks &links = *l_.CrossLinks;

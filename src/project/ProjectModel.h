@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/TextEncoding.h"
@@ -157,6 +158,16 @@ struct LoadedUnit : RoutineList {
   static quint64 JoinedKey(int file, int line) {
     return quint64(quint32(file)) << 32 | quint32(line);
   }
+  // The same headers in any layout, for the names on their later lines:
+  // where the text of each later line starts in the listing line (bytes)
+  // and the file line it is (negative when the reader had cut it from a
+  // line of the file), and the listing line's length, which tells it from
+  // a line cut off before it from the same file line.
+  struct JoinedHeader {
+    qsizetype size = 0;
+    std::vector<std::pair<qsizetype, int>> starts;
+  };
+  QHash<quint64, JoinedHeader> JoinedHeaders;
 
   // The name of the file line i of `lines` comes from, as headings show it
   // ("include/control.inc"); empty for the unit itself.

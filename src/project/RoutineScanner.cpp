@@ -568,8 +568,20 @@ class HeaderCollector {
       model_.JoinedLines.insert(ProjectModel::JoinedKey(in_.fileIndex(p), in_.fileLine(p)),
                                 in_.fileLine(p + completed.lines - 1));
     QByteArray joined = Trimmed(in_[p]).toByteArray();
+    ProjectModel::JoinedHeader header;
+    for (qsizetype k = 1; k < completed.lines; ++k) {
+      joined += ' ';
+      header.starts.emplace_back(
+          joined.size(), in_.startsFileLine(p + k) ? in_.fileLine(p + k) : -in_.fileLine(p + k));
+      joined.append(Trimmed(in_[p + k]));
+    }
+    header.size = joined.size();
+    bool oneFile = true;
     for (qsizetype k = 1; k < completed.lines; ++k)
-      joined += ' ' + Trimmed(in_[p + k]).toByteArray();
+      oneFile = oneFile && in_.fileIndex(p + k) == in_.fileIndex(p);
+    if (oneFile)
+      model_.JoinedHeaders.insert(ProjectModel::JoinedKey(in_.fileIndex(p), in_.fileLine(p)),
+                                  std::move(header));
     lines_.setLine(kept_++, joined, in_.startsFileLine(p) ? in_.fileLine(p) : -in_.fileLine(p),
                    in_.fileIndex(p));
   }

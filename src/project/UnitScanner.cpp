@@ -497,6 +497,7 @@ void LoadUnit(ReaderContext &ctx) {
   model.ListImplementationRoutines = ctx.choices.implementationRoutines;
   model.OwnLines.clear();
   model.JoinedLines.clear();
+  model.JoinedHeaders.clear();
   if (ctx.choices.keepOwnLines || model.KeepOwnLines) model.OwnLines.append(OwnLinesOf(file.bytes));
   if (ctx.choices.followIncludes) {
     LineList lines;
