@@ -445,6 +445,13 @@ void MainWindow::ApplyCommandState(const CommandState &s) {
   PrintProjMenu->setEnabled(s.printProj && projList);
   EntireProjMenu->setEnabled(s.entireProj);
   saveWebBookAction->setEnabled(s.entireProj);
+  const QString crossReferenceOff = PrintCommands::CrossReferenceOffReason(model_, settings_);
+  for (QAction *a : {printCrossReferenceAction, previewCrossReferenceAction}) {
+    a->setEnabled(crossReferenceOff.isEmpty());
+    a->setToolTip(crossReferenceOff.isEmpty()
+                      ? QStringLiteral("Where each routine, method and type of the project is used")
+                      : crossReferenceOff);
+  }
   ClearBtn->setEnabled(s.clearBtn);
   PrintBtn->setEnabled(s.printBtn);
   PreviewBtn->setEnabled(s.previewBtn);

@@ -98,6 +98,10 @@ class MainWindow : public QMainWindow {
   QAction *printWithDialogAction = nullptr;
   // Print > Save as web page...: the entire project's book as web pages.
   QAction *saveWebBookAction = nullptr;
+  // Print > Cross-reference and Preview > Cross-reference: where the open
+  // project's routines, methods and types are used. Their tooltip says why
+  // they are off.
+  QAction *printCrossReferenceAction = nullptr, *previewCrossReferenceAction = nullptr;
   QMenu *FileMenu = nullptr;
   QMenu *previewMenu = nullptr;  // preview menu
   QMenu *printMenu = nullptr;    // print menu
@@ -157,6 +161,8 @@ class MainWindow : public QMainWindow {
   void PrevProcMenuClick();
   void PrevProjMenuClick();
   void PrevIndexCreatedClick();
+  void PrintCrossReferenceCommand();
+  void PreviewCrossReferenceCommand();
   void UnitListDoubleClick();
   void RoutineListDoubleClick();
   void CopyBtnClick();

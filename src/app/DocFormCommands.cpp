@@ -172,6 +172,12 @@ void MainWindow::PrintIndexCreatedClick() {
   ForgetLastPdfFile();
   commands_->PrintIndexCreatedClick();
 }
+void MainWindow::PrintCrossReferenceCommand() {
+  if (!printCrossReferenceAction->isEnabled()) return;
+  ForgetLastPdfFile();
+  pdfDocument_ = model_.OpenedPath;
+  commands_->PrintCrossReference();
+}
 // A print from the preview names its PDF file after the document shown.
 void MainWindow::PrevUnitMenuClick() {
   pdfDocument_ = model_.CurrentUnitPath;
@@ -188,6 +194,11 @@ void MainWindow::PrevProjMenuClick() {
 void MainWindow::PrevIndexCreatedClick() {
   pdfDocument_ = model_.OpenedPath;
   commands_->PrevIndexCreatedClick();
+}
+void MainWindow::PreviewCrossReferenceCommand() {
+  if (!previewCrossReferenceAction->isEnabled()) return;
+  pdfDocument_ = model_.OpenedPath;
+  commands_->PreviewCrossReference();
 }
 void MainWindow::UnitListDoubleClick() {
   pdfDocument_ = model_.CurrentUnitPath;
@@ -297,6 +308,8 @@ void MainWindow::FormatBtnClick() {
   const auto before = readingChoices();
   formatDialog_->exec();
   if (readingChoices() != before) ReloadCurrentUnit();
+  // The cross-reference follows the cross-links switch.
+  UpdateCommands();
 }
 
 void MainWindow::ReloadCurrentUnit() {

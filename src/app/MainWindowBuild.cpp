@@ -103,8 +103,13 @@ void MainWindow::BuildActions() {
   PrevProcMenu = MakeAction(this, "PrevProcMenu", QStringLiteral("&Procedures and functions list"));
   PrevProjMenu = MakeAction(this, "PrevProjMenu", QStringLiteral("Project &source file"));
   PrevIndexCreated = MakeAction(this, "PrevIndexCreated", QStringLiteral("&Index Listing"));
+  printCrossReferenceAction =
+      MakeAction(this, "printCrossReferenceAction", QStringLiteral("&Cross-reference"));
+  previewCrossReferenceAction =
+      MakeAction(this, "previewCrossReferenceAction", QStringLiteral("&Cross-reference"));
   for (QAction *a : {PrintUnitMenu, EntireProjMenu, saveWebBookAction, PrintProcMenu, PrintProjMenu,
-                     PrintIndexCreated, PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated})
+                     PrintIndexCreated, PrevUnitMenu, PrevProcMenu, PrevProjMenu, PrevIndexCreated,
+                     printCrossReferenceAction, previewCrossReferenceAction})
     a->setEnabled(false);
   connect(PrintUnitMenu, &QAction::triggered, this, &MainWindow::PrintUnitMenuClick);
   connect(EntireProjMenu, &QAction::triggered, this, &MainWindow::EntireProjMenuClick);
@@ -116,6 +121,10 @@ void MainWindow::BuildActions() {
   connect(PrevProcMenu, &QAction::triggered, this, &MainWindow::PrevProcMenuClick);
   connect(PrevProjMenu, &QAction::triggered, this, &MainWindow::PrevProjMenuClick);
   connect(PrevIndexCreated, &QAction::triggered, this, &MainWindow::PrevIndexCreatedClick);
+  connect(printCrossReferenceAction, &QAction::triggered, this,
+          &MainWindow::PrintCrossReferenceCommand);
+  connect(previewCrossReferenceAction, &QAction::triggered, this,
+          &MainWindow::PreviewCrossReferenceCommand);
 }
 
 void MainWindow::BuildMenus() {
@@ -206,6 +215,7 @@ void MainWindow::BuildMenus() {
   printMenu->addAction(PrintProcMenu);
   printMenu->addAction(PrintProjMenu);
   printMenu->addAction(PrintIndexCreated);
+  printMenu->addAction(printCrossReferenceAction);
   previewMenu = new QMenu(this);
   previewMenu->setObjectName(QStringLiteral("previewMenu"));
   previewMenu->addAction(PrevUnitMenu);
@@ -213,6 +223,10 @@ void MainWindow::BuildMenus() {
   previewMenu->addAction(PrevProcMenu);
   previewMenu->addAction(PrevProjMenu);
   previewMenu->addAction(PrevIndexCreated);
+  previewMenu->addAction(previewCrossReferenceAction);
+  // A command that is off says why when the pointer rests on it.
+  printMenu->setToolTipsVisible(true);
+  previewMenu->setToolTipsVisible(true);
   PrintBtn->setMenu(printMenu);
   PreviewBtn->setMenu(previewMenu);
 }

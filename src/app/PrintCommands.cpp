@@ -58,9 +58,10 @@ PrintCommands::PrintCommands(ProjectModel &model, FormatSettings &settings, User
       printer_(printer),
       parent_(parent),
       jobs_{PrintJob(printer, parent), PrintJob(printer, parent), PrintJob(printer, parent),
-            PrintJob(printer, parent), PrintJob(printer, parent)} {
-  for (DocumentKind kind : {DocumentKind::Unit, DocumentKind::Form, DocumentKind::Procedures,
-                            DocumentKind::Project, DocumentKind::Index}) {
+            PrintJob(printer, parent), PrintJob(printer, parent), PrintJob(printer, parent)} {
+  for (DocumentKind kind :
+       {DocumentKind::Unit, DocumentKind::Form, DocumentKind::Procedures, DocumentKind::Project,
+        DocumentKind::Index, DocumentKind::CrossReference}) {
     PrintJob &job = Job(kind);
     job.PagesPerSheet = &settings_.PagesPerSheet;
     SetUpJob(job, Flags);
@@ -380,6 +381,71 @@ void PrintCommands::PrevIndexCreatedClick() {
   } catch (const std::exception &error) {
     Report(error);
   }
+}
+
+QString PrintCommands::CrossReferenceOffReason(const ProjectModel &model,
+                                               const FormatSettings &settings) {
+  if (!model.ProjectLoaded || model.Units.isEmpty())
+    return QStringLiteral("Open a project to cross-reference its units.");
+  if (settings.CrossLinks != 1)
+    return QStringLiteral(
+        "Cross links are off: turn on \"Link names in the code to their declarations\" in "
+        "the Format dialog.");
+  return {};
+}
+
+void PrintCommands::PrintCrossReference() { RunCrossReference(false); }
+void PrintCommands::PreviewCrossReference() { RunCrossReference(true); }
+
+void PrintCommands::RunCrossReference(bool preview) {
+  if (const QString reason = CrossReferenceOffReason(model_, settings_); !reason.isEmpty()) {
+    messages_.Information(reason);
+    return;
+  }
+  BusyScope busy(messages_);
+  const int highlighted = model_.SelectedUnit;
+  model_.IndexEntries.clear();
+  Flags.IndexRequested = false;
+  Flags.IndexAvailable = false;
+  Flags.PrintCancelled = false;
+  CrossReferenceOutcome made;
+  {
+    // Its rows cite the units' pages by number, as the book does.
+    EveryPageNumbered numbered(settings_);
+    try {
+      {
+        PrintStatusWindow status(parent_, &Flags.PrintCancelled);
+        status.show();
+        made = PrepareCrossReferenceDocument(model_, Docs, WindowReaders(), printer_, -1, &status);
+        status.Finish();
+      }
+      if (made.Ready) {
+        struct ClearLinks {
+          Documents &docs;
+          ~ClearLinks() { docs.ClearCrossLinks(); }
+        } clearLinks{Docs};
+        if (preview) {
+          ShowPreviewOf(Job(DocumentKind::CrossReference));
+        } else {
+          Flags.DirectPrint = true;
+          PrintNow(Job(DocumentKind::CrossReference), true);
+        }
+      } else if (made.NothingToResolve) {
+        messages_.Information(QStringLiteral("The project has no unit to cross-reference."));
+      }
+    } catch (const std::exception &error) {
+      Report(error);
+    }
+  }
+  // Back at the unit highlighted before; the index of every unit laid out
+  // is there to print.
+  SetIndexItems(true);
+  try {
+    LoadUnitEntry(highlighted >= 0 && highlighted < model_.Units.size() ? highlighted : 0);
+  } catch (const std::exception &error) {
+    Report(error);
+  }
+  if (made.Cancelled) ReportOutcome(0, true);
 }
 
 }  // namespace scrivane

@@ -87,6 +87,16 @@ class PrintCommands {
   void PrevProjMenuClick();
   void PrintIndexCreatedClick();
   void PrevIndexCreatedClick();
+  // Print > Cross-reference and Preview > Cross-reference: where each
+  // routine, method and type of the open project is used, made as
+  // scrivane-print --document xref makes it; every unit is laid out first
+  // (the status window's Cancel stops that), then the document prints or
+  // shows. The unit highlighted before comes back after.
+  void PrintCrossReference();
+  void PreviewCrossReference();
+  // Why those two are off, empty when they are on: they need a project open
+  // and [Switch] CrossLinks on.
+  static QString CrossReferenceOffReason(const ProjectModel &model, const FormatSettings &settings);
   // Print > Save as web page...: the book of the entire-project command
   // as web pages in `folder`, laid out on `paper`, as scrivane-print --all
   // --format html writes it (force: into a folder of other files). The
@@ -107,6 +117,7 @@ class PrintCommands {
     PrintDialog
   };
   void RunUnitCommand(UnitCommand command);
+  void RunCrossReference(bool preview);
   BookOutcome PrintBook();
   BookReaders WindowReaders();
   // Back at the first unit after a book, with the Index items on.
@@ -124,8 +135,8 @@ class PrintCommands {
   PrinterHost &printer_;
   QWidget *parent_;
   bool indexItemsEnabled_ = false;
-  // By DocumentKind: Unit, Form, Procedures, Project, Index.
-  std::array<PrintJob, static_cast<std::size_t>(DocumentKind::Index) + 1> jobs_;
+  // By DocumentKind: Unit, Form, Procedures, Project, Index, CrossReference.
+  std::array<PrintJob, static_cast<std::size_t>(DocumentKind::CrossReference) + 1> jobs_;
 };
 
 }  // namespace scrivane

@@ -520,48 +520,23 @@ int PrintSession::RunWeb() {
 // the unit opened): each laid out as the book prints it, for the pages of
 // its declarations and uses, then the document.
 int PrintSession::PrintCrossReference() {
-  std::vector<int> entries;
-  if (model_.ProjectLoaded && options_.unitName.isEmpty()) {
-    for (int i = 0; i < model_.Units.size(); ++i) entries.push_back(i);
-  } else {
-    if (!ChooseUnit()) return kExitMessage;
-    entries.push_back(unit_);
-  }
   const bool wholeProject = model_.ProjectLoaded && options_.unitName.isEmpty();
-  QStringList modules;
-  if (wholeProject) {
-    modules = docs_.BookModules();
-  } else {
-    const UnitEntry &entry = model_.Units[entries.front()];
-    if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile) modules << entry.PathToRead();
-  }
-  if (!docs_.PrepareCrossLinks(modules, true))
-    return Refuse(modules.isEmpty()
-                      ? QStringLiteral("%1 has no unit to cross-reference.").arg(options_.file)
-                      : QStringLiteral("--document xref needs the cross links that "
-                                       "--no-cross-links or Switch.CrossLinks=0 turn off."));
-  bool failed = false;
-  PageDevice &device = Device();
-  // The program's rows are on the pages its listing has in the book.
-  if (wholeProject) {
-    docs_.PrepareProject();
-    PaginateDocument(docs_.EventsOf(DocumentKind::Project), device);
-  }
-  for (const int i : entries) {
-    if (model_.Units[i].kind == EntryKind::FormFile) continue;
-    if (!LoadEntry(i)) {
-      failed = true;
-      continue;
-    }
-    RecordIndexOfLoadedUnit(device);
-  }
-  docs_.PrepareCrossReference();
-  const QString name =
-      wholeProject ? FileNamePart(model_.OpenedPath) : model_.Units[entries.front()].name;
+  if (!wholeProject && !ChooseUnit()) return kExitMessage;
+  BookReaders readers;
+  readers.LoadUnit = [this](int index) { return LoadEntry(index); };
+  const CrossReferenceOutcome made =
+      PrepareCrossReferenceDocument(model_, docs_, readers, Device(), wholeProject ? -1 : unit_);
+  if (made.NothingToResolve)
+    return Refuse(QStringLiteral("%1 has no unit to cross-reference.").arg(options_.file));
+  if (made.LinksOff)
+    return Refuse(
+        QStringLiteral("--document xref needs the cross links that "
+                       "--no-cross-links or Switch.CrossLinks=0 turn off."));
+  const QString name = wholeProject ? FileNamePart(model_.OpenedPath) : model_.Units[unit_].name;
   const int status =
       Print(DocumentKind::CrossReference, QStringLiteral("the cross-reference of ") + name);
   docs_.ClearCrossLinks();
-  return failed ? kExitMessage : status;
+  return made.LeftSomethingOut ? kExitMessage : status;
 }
 
 void PrintSession::RecordIndexOfLoadedUnit(PageDevice &device) {

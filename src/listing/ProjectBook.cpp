@@ -4,6 +4,7 @@
 
 #include "listing/Documents.h"
 #include "print/OneDocumentTarget.h"
+#include "print/PageDevice.h"
 #include "print/PrintException.h"
 #include "project/FormImage.h"
 #include "project/ProjectModel.h"
@@ -97,6 +98,68 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
     if (book.Begun()) book.abortDocument();
     throw;
   }
+  return outcome;
+}
+
+CrossReferenceOutcome PrepareCrossReferenceDocument(ProjectModel &model, Documents &docs,
+                                                    const BookReaders &readers, PageDevice &device,
+                                                    int entry, PrintProgress *progress) {
+  CrossReferenceOutcome outcome;
+  const bool wholeProject = entry < 0;
+  QStringList modules;
+  if (wholeProject) {
+    modules = docs.BookModules();
+  } else if (entry < model.Units.size()) {
+    const UnitEntry &unit = model.Units[entry];
+    if (unit.leftOut.isEmpty() && unit.kind != EntryKind::FormFile) modules << unit.PathToRead();
+  }
+  if (modules.isEmpty()) {
+    outcome.NothingToResolve = true;
+    return outcome;
+  }
+  if (!docs.PrepareCrossLinks(modules, true)) {
+    outcome.LinksOff = true;
+    return outcome;
+  }
+  // A run that stops here prints nothing: the links go with it.
+  struct ClearUnlessReady {
+    Documents &docs;
+    const CrossReferenceOutcome &outcome;
+    ~ClearUnlessReady() {
+      if (!outcome.Ready) docs.ClearCrossLinks();
+    }
+  } clearUnlessReady{docs, outcome};
+  // The program's rows are on the pages its listing has in the book.
+  if (wholeProject && model.ProjectLoaded) {
+    docs.PrepareProject();
+    PaginateDocument(docs.EventsOf(DocumentKind::Project), device);
+  }
+  const int first = wholeProject ? 0 : entry;
+  const int last = wholeProject ? int(model.Units.size()) - 1 : entry;
+  for (int i = first; i <= last; ++i) {
+    if (model.Units[i].kind == EntryKind::FormFile) continue;
+    if (progress) {
+      // No page is printed yet: the page line keeps saying so.
+      progress->SetJobText(QStringLiteral("Cross-reference: laying out %1 (%2 of %3)")
+                               .arg(model.Units[i].name)
+                               .arg(i - first + 1)
+                               .arg(last - first + 1));
+      progress->ProcessEvents();
+      if (progress->Cancelled()) {
+        outcome.Cancelled = true;
+        return outcome;
+      }
+    }
+    if (!readers.LoadUnit(i)) {
+      outcome.LeftSomethingOut = true;
+      continue;
+    }
+    docs.PrepareWholeUnit();
+    model.UnitHighlighted = true;
+    PaginateDocument(docs.Unit.Events(), device);
+  }
+  docs.PrepareCrossReference();
+  outcome.Ready = true;
   return outcome;
 }
 

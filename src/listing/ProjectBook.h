@@ -14,6 +14,7 @@
 namespace scrivane {
 
 class Documents;
+class PageDevice;
 struct ProjectModel;
 
 struct BookReaders {
@@ -44,5 +45,24 @@ struct BookOutcome {
 // progress (may be null) sees the whole book as one run.
 BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookReaders &readers,
                              PrintTarget &target, PrintProgress *progress = nullptr);
+
+struct CrossReferenceOutcome {
+  bool Ready = false;             // the document is made: EventsOf(CrossReference) prints it
+  bool NothingToResolve = false;  // no unit of the list can be read as code
+  bool LinksOff = false;          // [Switch] CrossLinks is 0: names are not resolved
+  bool Cancelled = false;         // the progress display's Cancel, between units
+  bool LeftSomethingOut = false;  // a unit could not be read; the document has the others
+};
+
+// The cross-reference document on its own, as scrivane-print --document xref
+// and the window's command make it: the names of the whole project (entry
+// < 0: its program and every unit of the list) or of one unit-list entry
+// resolved, then the program's listing and each unit's laid out on `device`
+// without printing, for the pages its rows cite. The links stay for the
+// document's print; docs.ClearCrossLinks() ends them. progress (may be
+// null) names each unit as it is laid out.
+CrossReferenceOutcome PrepareCrossReferenceDocument(ProjectModel &model, Documents &docs,
+                                                    const BookReaders &readers, PageDevice &device,
+                                                    int entry, PrintProgress *progress = nullptr);
 
 }  // namespace scrivane
