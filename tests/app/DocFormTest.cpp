@@ -77,13 +77,13 @@ TEST(DocForm, FirstStartShowsFourEmptyRecentItemsAndWritesSettingsOnClose) {
   EXPECT_EQ(f.RecentPart(), QStringList());
   EXPECT_EQ(Captions(w.FileMenu), QStringList({"&Open File...", "P&rint...", "&Printer Setup...",
                                                "Legend...", "-", "E&xit"}));
-  EXPECT_EQ(
-      Captions(w.printMenu),
-      QStringList({"&Highlighted unit", "Print &Entire project", "Save as &web page...", "-",
-                   "&Procedures and functions list", "Project &source file", "&Index Listing"}));
+  EXPECT_EQ(Captions(w.printMenu),
+            QStringList({"&Highlighted unit", "Print &Entire project", "Save as &web page...", "-",
+                         "&Procedures and functions list", "Project &source file", "&Index Listing",
+                         "&Cross-reference"}));
   EXPECT_EQ(Captions(w.previewMenu),
             QStringList({"&Highlighted unit", "-", "&Procedures and functions list",
-                         "Project &source file", "&Index Listing"}));
+                         "Project &source file", "&Index Listing", "&Cross-reference"}));
   for (QAction *a : w.printMenu->actions() + w.previewMenu->actions())
     if (!a->isSeparator()) {
       EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
