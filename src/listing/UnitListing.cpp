@@ -205,7 +205,10 @@ void UnitListingRenderer::FinishPage(PageCursor &cursor, int /*position*/) {
     next.Layout = s_.layout;
     next.Layout.Depth = std::max(next.Layout.Depth, 0);
     next.Carried = carry_;
-    if (next.Carried) next.Carried->Spellings = spellings_;
+    if (next.Carried)
+      next.Carried->Spellings = spellings_;
+    else
+      next.Spellings = spellings_;
   }
   row_.reset();
   cursor_ = nullptr;
@@ -229,6 +232,7 @@ void UnitListingRenderer::StartState(int &position) {
     s_.layout = start.Layout;
     s_.scan = start.Scan;
     carried_ = start.Carried;
+    spellings_ = start.Spellings;
     if (s_.layout.BlockCount() > 0 && s_.layout.Depth > 0) s_.layout.ContinueMarks(cursor_->Y);
     if (cursor_->InOrder) s_.PageStates.erase(found);
   }

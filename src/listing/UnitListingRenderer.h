@@ -54,8 +54,9 @@ struct OwnRow {
 
 // In the recomputed layout a use is found by its spelling's count on its
 // file line, the words before it counted as they are drawn; the count goes
-// with rows carried onto the next page. A line whose start was not drawn
-// on this page run has its count unknown and no links.
+// with rows carried onto the next page, and with the page's state to the
+// next listing line cut from the same file line. A line whose start was
+// not counted has its count unknown and no links.
 struct SpellingCount {
   int part = -1, line = 0;
   std::vector<std::pair<QByteArray, int>> seen;
@@ -111,6 +112,9 @@ struct PageState {
   ScanState Scan;  // the comment the page starts in, and the source's mode
   LayoutState Layout;
   std::optional<CarriedRows> Carried;
+  // The names counted so far on the file line the page before ended in: a
+  // line the reader cut into several listing lines may go on here.
+  SpellingCount Spellings;
 };
 
 // What a word is, for an output that keeps words: its style's class, and
