@@ -308,10 +308,11 @@ TEST_F(Book, UnitAloneHasItsRoutinesAtTheTopOfTheOutline) {
 // stock.pas, whose pages are not in its print. Every use the references
 // find in it alone is a link, none is an empty one; both switches turn
 // them off. joinedheader.pas has a routine header over three lines, a type
-// on each, that the listing prints as one row.
+// on each, that the listing prints as one row; cutlines.pas has routines
+// on one line each, printed on three rows that pages end among.
 TEST_F(Book, UnitPrintedAloneLinksInsideItself) {
-  for (const QString name :
-       {"examples/stock.pas", "examples/mainform.pas", "tests/xref/joinedheader.pas"}) {
+  for (const QString name : {"examples/stock.pas", "examples/mainform.pas",
+                             "tests/xref/joinedheader.pas", "tests/xref/cutlines.pas"}) {
     const QString unit = testsupport::sourceDir() + '/' + name;
     const QString pdf = dir.filePath(QFileInfo(name).fileName() + ".pdf");
     const auto run = RunPrintTool({unit, "-o", pdf});
