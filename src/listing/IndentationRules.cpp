@@ -159,10 +159,30 @@ const QByteArray &CodeFrom(const std::vector<LineWord> &words, int index, Word l
   return *code;
 }
 
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+
+// Whether text, its ASCII letters lowered, holds lowerPattern at at.
+bool FoldedAt(QByteArrayView text, qsizetype at, QByteArrayView lowerPattern) {
+  if (at + lowerPattern.size() > text.size()) return false;
+  for (qsizetype k = 0; k < lowerPattern.size(); ++k)
+    if (FoldAscii(text[at + k]) != lowerPattern[k]) return false;
+  return true;
+}
+
+bool ContainsFolded(QByteArrayView text, QByteArrayView lowerPattern) {
+  for (qsizetype at = 0; at + lowerPattern.size() <= text.size(); ++at)
+    if (FoldedAt(text, at, lowerPattern)) return true;
+  return false;
+}
+
 // A header with no body after it: external, forward, or a library call.
-bool IsBodiless(const QByteArray &lowerLine) {
-  return lowerLine.contains(" external") || lowerLine.contains("[external") ||
-         lowerLine.contains(" forward;") || lowerLine.contains(" syscall ");
+// The line is read as if lowered with a blank before it, without making
+// that text: this runs on every header line.
+bool IsBodiless(QByteArrayView line) {
+  for (const QByteArrayView word :
+       {QByteArrayView(" external"), QByteArrayView(" forward;"), QByteArrayView(" syscall ")})
+    if (FoldedAt(line, 0, word.sliced(1)) || ContainsFolded(line, word)) return true;
+  return ContainsFolded(line, "[external");
 }
 
 }  // namespace
@@ -414,7 +434,7 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
   }
   const bool outsideRoutine = s_.RoutineDepth == 0;
   // A forward or external declaration has no body to end it.
-  const bool bodyFollows = !IsBodiless(' ' + trimmedLine.toByteArray().toLower());
+  const bool bodyFollows = !IsBodiless(trimmedLine);
   // The index and the bookmarks hold the routines at the outer level: a
   // nested routine or a forward header is none of its own.
   if (c_.OnRoutineHeading && (declared || outsideRoutine) && bodyFollows)
@@ -615,9 +635,8 @@ void IndentationRules::RoutineHeaderWord(std::vector<LineWord> &words, int index
   if (firstCode && s_.AwaitingBody) {
     // The rest of a header over several lines, or its directives on lines
     // of their own, may end in "external" or "forward": then no body comes.
-    const QByteArray line = ' ' + trimmedLine.toByteArray().toLower();
     // So does an old inline routine, its machine code in "inline ( ... );".
-    if ((IsBodiless(line) || (lw == "inline" && next == "(")) && s_.RoutineDepth > 0) {
+    if ((IsBodiless(trimmedLine) || (lw == "inline" && next == "(")) && s_.RoutineDepth > 0) {
       s_.RoutineDepth -= 1;
       s_.AwaitingBody = false;
     } else if (startsHeader) {

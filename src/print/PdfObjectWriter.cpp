@@ -17,27 +17,43 @@ namespace scrivane {
 
 // Each formats into a small buffer and appends once: appending digit by
 // digit checked the string's room for every character of every glyph.
-void AppendNumber(std::string &out, double value) {
+char *PutNumber(char *out, double value) {
   long long thousandths = RoundHalfAway(value * 1000.0);
-  char buffer[32];
-  char *end = buffer;
   if (thousandths < 0) {
-    *end++ = '-';
+    *out++ = '-';
     thousandths = -thousandths;
   }
-  end = std::to_chars(end, buffer + 24, thousandths / 1000).ptr;
+  // Most numbers of a page are below a thousand: their digits by hand.
+  if (const long long whole = thousandths / 1000; whole >= 0 && whole < 1000) {
+    const int w = int(whole);
+    if (w >= 100) *out++ = char('0' + w / 100);
+    if (w >= 10) *out++ = char('0' + w / 10 % 10);
+    *out++ = char('0' + w % 10);
+  } else {
+    out = std::to_chars(out, out + 20, whole).ptr;
+  }
   if (const int fraction = int(thousandths % 1000); fraction != 0) {
-    *end++ = '.';
-    *end++ = char('0' + fraction / 100);
+    *out++ = '.';
+    *out++ = char('0' + fraction / 100);
     if (fraction % 100 != 0) {
-      *end++ = char('0' + fraction / 10 % 10);
-      if (fraction % 10 != 0) *end++ = char('0' + fraction % 10);
+      *out++ = char('0' + fraction / 10 % 10);
+      if (fraction % 10 != 0) *out++ = char('0' + fraction % 10);
     }
   }
-  out.append(buffer, size_t(end - buffer));
+  return out;
+}
+
+void AppendNumber(std::string &out, double value) {
+  char buffer[kNumberRoom];
+  out.append(buffer, size_t(PutNumber(buffer, value) - buffer));
 }
 
 void AppendInt(std::string &out, long long value) {
+  // Mostly a font's number, a digit or two.
+  if (value >= 0 && value < 10) {
+    out += char('0' + value);
+    return;
+  }
   char buffer[24];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
   out.append(buffer, size_t(end - buffer));

@@ -43,6 +43,10 @@ constexpr int kPackedCompression = 1;
 // zeros dropped. Formatting through printf was a large part of the time a
 // long listing took, so integers are written by hand.
 void AppendNumber(std::string &out, double value);
+// The same written at out, which has room for kNumberRoom bytes; returns
+// the end of what it wrote.
+constexpr size_t kNumberRoom = 32;
+char *PutNumber(char *out, double value);
 // std::llround without the call into the maths library: the nearest whole
 // number, halves away from zero. Every glyph run's place is rounded so.
 inline long long RoundHalfAway(double value) {

@@ -89,14 +89,14 @@ void PdfWriter::Impl::showGlyphs(PdfFont &font, double size, double baseline,
       text.lineY = y;
     }
     double pen = X(glyphs[i].x);
-    bool first = true;
-    // The glyphs' codes gather here and go to the content in blocks.
-    char codes[256];
-    size_t used = 0;
-    auto putCodes = [&] {
-      content.append(codes, used);
-      used = 0;
-    };
+    const size_t first = i;
+    // The glyphs' codes, and the moves between them, gather here and go
+    // to the content in blocks: appending to the content piece by piece
+    // checked its room for every byte of every glyph.
+    char codes[512];
+    char *out = codes;
+    // A glyph adds at most four bytes of codes and a move: room for them.
+    char *const full = codes + sizeof codes - (8 + kNumberRoom);
     for (; i < count; ++i) {
       const RunGlyph &g = glyphs[i];
       int code = 0;
@@ -108,7 +108,7 @@ void PdfWriter::Impl::showGlyphs(PdfFont &font, double size, double baseline,
         if (code / 256 != block) break;
         width = font.widthsByCode[size_t(code)];
       }
-      if (!first) {
+      if (i != first) {
         // The pen after the previous glyph against where this one was
         // laid out, in the thousandths of an em the array counts in. Far
         // below the 0.05 that is written it is not rounded: most glyphs
@@ -117,19 +117,16 @@ void PdfWriter::Impl::showGlyphs(PdfFont &font, double size, double baseline,
         const double shift =
             std::abs(raw) < 0.04 ? 0.0 : double(RoundHalfAway(raw * 1000.0)) / 1000.0;
         if (std::abs(shift) >= 0.05) {
-          putCodes();
-          content += ')';
-          AppendNumber(content, shift);
-          content += '(';
+          *out++ = ')';
+          out = PutNumber(out, shift);
+          *out++ = '(';
           pen -= shift * size / 1000.0;
         }
       }
-      first = false;
       // The code's bytes as they are, in a literal string: half the
       // size of hexadecimal, so half the bytes to compress. A bracket,
       // a backslash and a carriage return (which a reader would take
       // for an end of line) are escaped.
-      if (used + 4 > sizeof codes) putCodes();
       static constexpr auto kEscaped = [] {
         std::array<bool, 256> table{};
         for (const unsigned char c : {'(', ')', '\\', '\r'}) table[c] = true;
@@ -137,16 +134,28 @@ void PdfWriter::Impl::showGlyphs(PdfFont &font, double size, double baseline,
       }();
       auto put = [&](unsigned char b) {
         if (kEscaped[b]) {
-          codes[used++] = '\\';
+          *out++ = '\\';
           if (b == '\r') b = 'r';
         }
-        codes[used++] = char(b);
+        *out++ = char(b);
       };
-      if (font.program) put((unsigned char)(g.glyph >> 8));
-      put((unsigned char)(font.program ? g.glyph : unsigned(code % 256)));
+      if (!font.program) {
+        put((unsigned char)(code % 256));
+      } else if (g.glyph < 256 && !kEscaped[g.glyph]) {
+        // A listing's letters: a zero, then a byte that needs no escape.
+        *out++ = '\0';
+        *out++ = char(g.glyph);
+      } else {
+        put((unsigned char)(g.glyph >> 8));
+        put((unsigned char)g.glyph);
+      }
       pen += width * size / 1000.0;
+      if (out >= full) {
+        content.append(codes, size_t(out - codes));
+        out = codes;
+      }
     }
-    putCodes();
+    content.append(codes, size_t(out - codes));
     content += ")] TJ\nET\n";
     text.end = plain ? content.size() : std::string::npos;
   }

@@ -326,6 +326,8 @@ TEST(IndentationRules, HeadingsOfRealCodeStartAtTheMargin) {
         "function TC.Run: Boolean;", "{$endif}", "begin", "end;"},
        {"Run (TC)|function", "Sub (TC)|function", "Run (TC)|function"}},
       {"a header after a comment", {"{ next } procedure H;", "begin", "end;"}, {"H|procedure"}},
+      {"forward in capitals", {"procedure F(a: integer); FORWARD;"}, {}},
+      {"external in brackets", {"procedure P; [External 'lib'];"}, {}},
   };
   for (const auto &row : rows) {
     QList<QByteArray> lines = {"implementation"};

@@ -320,7 +320,12 @@ TEST(PdfWriter, NumbersAndGlyphCodesAreWrittenAsPdfWantsThem) {
                  {841.89, "841.89"},
                  {1e9 + 0.25, "1000000000.25"},
                  {-0.0005, "-0.001"},
-                 {0.9999, "1"}};
+                 {0.9999, "1"},
+                 {9.9996, "10"},
+                 {99.5, "99.5"},
+                 {-999.9994, "-999.999"},
+                 {999.9996, "1000"},
+                 {12345.678, "12345.678"}};
   for (const auto &n : numbers) {
     std::string out = "x";
     AppendNumber(out, n.value);
