@@ -1,6 +1,7 @@
 #include "listing/IndexListing.h"
 
 #include <algorithm>
+#include <charconv>
 #include <functional>
 #include <tuple>
 
@@ -147,21 +148,20 @@ std::vector<WrapPiece> WrapPieces(QByteArrayView text, bool insideBrackets) {
 // beside names of their full room: at the place where the fewest names and
 // units have a piece (between two places they wrap at) wider than their
 // column, which is then cut between characters. Ties go to the names.
-int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<IndexRow> &rows, int nameX,
-                             int unitRight, int separation, int indent, int from, int to) {
+int UnitColumnWithFewestCuts(PageCanvas &canvas, const std::vector<QByteArrayView> &names,
+                             const std::vector<QByteArrayView> &units, int nameX, int unitRight,
+                             int separation, int indent, int from, int to) {
   std::vector<int> namePieces, unitPieces;
-  namePieces.reserve(rows.size());
-  unitPieces.reserve(rows.size());
+  namePieces.reserve(names.size());
+  unitPieces.reserve(units.size());
   auto widest = [&canvas](QByteArrayView text, bool insideBrackets) {
     int width = 0;
     for (const WrapPiece &piece : WrapPieces(text, insideBrackets))
       width = std::max(width, canvas.TextWidth(piece.text));
     return width;
   };
-  for (const IndexRow &row : rows) {
-    namePieces.push_back(widest(row.name, true));
-    unitPieces.push_back(widest(row.unit, false));
-  }
+  for (const QByteArrayView name : names) namePieces.push_back(widest(name, true));
+  for (const QByteArrayView unit : units) unitPieces.push_back(widest(unit, false));
   std::sort(namePieces.begin(), namePieces.end());
   std::sort(unitPieces.begin(), unitPieces.end());
   auto wider = [](const std::vector<int> &sorted, int room) {
@@ -188,89 +188,184 @@ QString IndexListing::JobTitle() const { return model_.OpenedPath; }
 
 bool IndexListing::ShowsLines() const { return IsCrossReference || settings_.LineNo == 1; }
 
-std::vector<IndexRow> CrossReferenceRows(const CrossLinks &links) {
-  const CrossReferences &refs = links.References();
-  // The uses of each listed declaration.
-  std::vector<std::vector<int>> usesOf(refs.declarations.size());
-  for (int u = 0; u < int(refs.uses.size()); ++u) {
-    int d = refs.uses[size_t(u)].declaration;
-    if (refs.declarations[size_t(d)].declaredAt >= 0) d = refs.declarations[size_t(d)].declaredAt;
-    usesOf[size_t(d)].push_back(u);
+int PlaceText(const CrossReferenceTable::Place &place, char (&text)[24]) {
+  char *end = std::to_chars(text, text + 11, place.line).ptr;
+  if (place.page > 0) {
+    *end++ = '/';
+    end = std::to_chars(end, text + sizeof text, place.page).ptr;
   }
-  // Each row's fields one after another in its text, which its views read;
-  // the key first, so that the text tells rows apart.
-  auto makeRow = [](const QByteArray &key, const QByteArray &name, const QByteArray &kind,
-                    const XrefPlace &p, const CrossLinks &links) {
-    QByteArray unit, page;
-    if (const CrossLinks::PrintedRow *printed = links.RowOf(p.file, p.line)) {
-      unit = printed->document;
-      page = QByteArray::number(printed->page);
-    } else {
-      unit = FileNamePart(links.References().files[p.file]).toUtf8();
+  return int(end - text);
+}
+
+CrossReferenceTable CrossReferenceRows(const CrossLinks &links) {
+  const CrossReferences &refs = links.References();
+  CrossReferenceTable table;
+  // Documents are named by number while the rows are gathered, and ranked
+  // by name once they are all known: the rows sort by numbers, without a
+  // string compared or made for each of their hundreds of thousands of
+  // comparisons.
+  QHash<QByteArray, int> documentNumbers;
+  std::vector<QByteArray> documents;
+  std::vector<int> unprintedFiles(size_t(refs.files.size()), -1);
+  const char *lastData = nullptr;  // the rows of one document share its bytes
+  int lastNumber = -1;
+  auto numberOf = [&](const QByteArray &document) {
+    if (document.constData() == lastData && lastNumber >= 0) return lastNumber;
+    auto it = documentNumbers.constFind(document);
+    if (it == documentNumbers.constEnd()) {
+      it = documentNumbers.insert(document, int(documents.size()));
+      documents.push_back(document);
     }
-    const QByteArray line = QByteArray::number(p.line);
-    IndexRow row;
-    const QByteArray *fields[] = {&key, &name, &kind, &unit, &page, &line};
-    for (const QByteArray *field : fields) row.text += *field + '\x01';
-    qsizetype at = key.size() + 1;
-    QByteArrayView *views[] = {&row.name, &row.kind, &row.unit, &row.page, &row.line};
-    for (size_t k = 0; k < 5; ++k) {
-      *views[k] = QByteArrayView(row.text.constData() + at, fields[k + 1]->size());
-      at += fields[k + 1]->size() + 1;
-    }
-    return row;
+    // Only a document kept here stays: a text let go of may leave its
+    // bytes' address to another.
+    lastNumber = *it;
+    lastData = documents[size_t(lastNumber)].constData();
+    return lastNumber;
   };
+  auto documentOf = [&](const XrefPlace &p, int *page) {
+    if (const CrossLinks::PrintedRow *printed = links.RowOf(p.file, p.line)) {
+      *page = printed->page;
+      return numberOf(printed->document);
+    }
+    *page = 0;
+    int &number = unprintedFiles[size_t(p.file)];
+    if (number < 0) number = numberOf(FileNamePart(refs.files[p.file]).toUtf8());
+    return number;
+  };
+
+  // The entries, each with its row.
   struct Entry {
-    IndexRow row;
-    int declaration;
+    int declaration = 0;
+    int document = 0, page = 0;
   };
   std::vector<Entry> entries;
+  std::vector<int> entryOf(refs.declarations.size(), -1);
   for (int d = 0; d < int(refs.declarations.size()); ++d) {
     const XrefDeclaration &decl = refs.declarations[size_t(d)];
     if (!CrossLinks::Listed(decl)) continue;
+    Entry entry{d};
+    entry.document = documentOf(refs.declarations[size_t(links.TargetOf(d))].place, &entry.page);
+    entryOf[size_t(d)] = int(entries.size());
+    entries.push_back(entry);
+  }
+  // The uses of listed declarations, as places.
+  struct Use {
+    int entry = 0, document = 0;
+    CrossReferenceTable::Place place;
+  };
+  std::vector<Use> uses;
+  uses.reserve(refs.uses.size());
+  for (const XrefUse &u : refs.uses) {
+    int d = u.declaration;
+    if (refs.declarations[size_t(d)].declaredAt >= 0) d = refs.declarations[size_t(d)].declaredAt;
+    const int entry = entryOf[size_t(d)];
+    if (entry < 0) continue;
+    Use use{entry, 0, {u.place.file, u.place.line, 0}};
+    use.document = documentOf(u.place, &use.place.page);
+    uses.push_back(use);
+  }
+
+  // Documents by name, case ignored first: their rank replaces their number.
+  std::vector<int> order(documents.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = int(k);
+  {
+    std::vector<QByteArray> folded;
+    folded.reserve(documents.size());
+    for (const QByteArray &document : documents) folded.push_back(FoldedAscii(document));
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+      return std::tie(folded[size_t(a)], documents[size_t(a)]) <
+             std::tie(folded[size_t(b)], documents[size_t(b)]);
+    });
+  }
+  std::vector<int> rank(documents.size());
+  table.documents.reserve(documents.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    rank[size_t(order[k])] = int(k);
+    table.documents.push_back(documents[size_t(order[k])]);
+  }
+  for (Entry &entry : entries) entry.document = rank[size_t(entry.document)];
+  for (Use &use : uses) use.document = rank[size_t(use.document)];
+
+  // The entries' rows, in the index's order: by name, then document, page
+  // and file line, kind.
+  std::vector<CrossReferenceTable::Entry> rows(entries.size());
+  for (size_t e = 0; e < entries.size(); ++e) {
+    const int d = entries[e].declaration;
+    const XrefDeclaration &decl = refs.declarations[size_t(d)];
+    const XrefPlace &target = refs.declarations[size_t(links.TargetOf(d))].place;
     QByteArray name = decl.name;
     if (!decl.owner.isEmpty()) name += " (" + decl.owner + ')';
-    IndexRow row = makeRow(CrossLinks::EntryKey(d), name, XrefKindName(decl.kind),
-                           refs.declarations[size_t(links.TargetOf(d))].place, links);
+    const QByteArray kind = XrefKindName(decl.kind);
+    const QByteArray &unit = table.documents[size_t(entries[e].document)];
+    const QByteArray page = entries[e].page > 0 ? QByteArray::number(entries[e].page) : "";
+    const QByteArray line = QByteArray::number(target.line);
+    // The fields one after another in the row's text, which its views read.
+    IndexRow &row = rows[e].row;
+    const QByteArray *fields[] = {&name, &kind, &unit, &page, &line};
+    for (const QByteArray *field : fields) row.text += *field + '\x01';
+    QByteArrayView *views[] = {&row.name, &row.kind, &row.unit, &row.page, &row.line};
+    qsizetype at = 0;
+    for (size_t k = 0; k < 5; ++k) {
+      *views[k] = QByteArrayView(row.text.constData() + at, fields[k]->size());
+      at += fields[k]->size() + 1;
+    }
     row.link = links.TargetKey(d);
     row.place = CrossLinks::EntryKey(d);
-    entries.push_back({std::move(row), d});
   }
-  auto key = [](const IndexRow &r) {
-    return std::make_tuple(FoldedAscii(r.unit), r.unit, NumberKey(r.page), NumberKey(r.line),
-                           r.kind, QByteArrayView(r.text));
-  };
-  std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
-    if (RoutineOrderLess(a.row.name, b.row.name)) return true;
-    if (RoutineOrderLess(b.row.name, a.row.name)) return false;
-    return key(a.row) < key(b.row);
+  std::vector<int> byName(entries.size());
+  for (size_t e = 0; e < byName.size(); ++e) byName[e] = int(e);
+  std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+    const IndexRow &x = rows[size_t(a)].row, &y = rows[size_t(b)].row;
+    if (RoutineOrderLess(x.name, y.name)) return true;
+    if (RoutineOrderLess(y.name, x.name)) return false;
+    const Entry &p = entries[size_t(a)], &q = entries[size_t(b)];
+    return std::make_tuple(p.document, p.page, NumberKey(x.line), x.kind, p.declaration) <
+           std::make_tuple(q.document, q.page, NumberKey(y.line), y.kind, q.declaration);
   });
-  std::vector<IndexRow> rows;
-  rows.reserve(entries.size() + refs.uses.size());
-  for (Entry &entry : entries) {
-    rows.push_back(std::move(entry.row));
-    const size_t first = rows.size();
-    for (const int u : usesOf[size_t(entry.declaration)]) {
-      const XrefPlace &p = refs.uses[size_t(u)].place;
-      IndexRow row = makeRow(CrossLinks::PlaceKey(p.file, p.line), {}, {}, p, links);
-      row.use = true;
-      row.link = CrossLinks::PlaceKey(p.file, p.line);
-      rows.push_back(std::move(row));
+  std::vector<int> position(entries.size());
+  for (size_t k = 0; k < byName.size(); ++k) position[size_t(byName[k])] = int(k);
+  for (Use &use : uses) use.entry = position[size_t(use.entry)];
+
+  // The places of each entry, by document, page and line; two uses on one
+  // line are one place.
+  std::sort(uses.begin(), uses.end(), [](const Use &a, const Use &b) {
+    return std::tie(a.entry, a.document, a.place.page, a.place.line, a.place.file) <
+           std::tie(b.entry, b.document, b.place.page, b.place.line, b.place.file);
+  });
+  table.entries.reserve(entries.size());
+  table.places.reserve(uses.size());
+  size_t u = 0;
+  for (size_t k = 0; k < byName.size(); ++k) {
+    CrossReferenceTable::Entry &entry = table.entries.emplace_back();
+    entry.row = std::move(rows[size_t(byName[k])].row);
+    entry.firstGroup = quint32(table.groups.size());
+    for (; u < uses.size() && uses[u].entry == int(k); ++u) {
+      const Use &use = uses[u];
+      if (table.groups.size() == entry.firstGroup || table.groups.back().document != use.document) {
+        table.groups.push_back({use.document, quint32(table.places.size()), 0});
+      } else {
+        const CrossReferenceTable::Place &last = table.places.back();
+        if (last.file == use.place.file && last.line == use.place.line) continue;
+      }
+      table.places.push_back(use.place);
+      table.groups.back().last = quint32(table.places.size());
+      table.highestLine = std::max(table.highestLine, use.place.line);
+      table.highestPage = std::max(table.highestPage, use.place.page);
     }
-    std::sort(rows.begin() + qsizetype(first), rows.end(),
-              [&](const IndexRow &a, const IndexRow &b) { return key(a) < key(b); });
-    // Two uses on one line are one place.
-    rows.erase(std::unique(rows.begin() + qsizetype(first), rows.end(),
-                           [](const IndexRow &a, const IndexRow &b) { return a.text == b.text; }),
-               rows.end());
+    entry.lastGroup = quint32(table.groups.size());
   }
-  return rows;
+  return table;
 }
 
 void IndexListing::BeginJob() {
-  rows_ = IsCrossReference
-              ? (CrossReference ? CrossReferenceRows(*CrossReference) : std::vector<IndexRow>{})
-              : SortedIndexRows(model_.IndexEntries);
+  if (IsCrossReference) {
+    table_ = CrossReference ? CrossReferenceRows(*CrossReference) : CrossReferenceTable{};
+    rows_.clear();
+  } else {
+    rows_ = SortedIndexRows(model_.IndexEntries);
+  }
+  lines_.clear();
+  linesAskedFor_.clear();
   fewestCutsAskedFor_.clear();
   widestAskedFor_.clear();
 }
@@ -285,22 +380,41 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
                      canvas.PageWidth - g.RightMargin - canvas.ToDeviceX(1.0f),
                      g.RightX - canvas.ToDeviceX(0.65f),
                      g.RightX};
+  // The rows' texts: the index's, or the cross-reference's entries and the
+  // documents of its groups.
+  auto forEachRow = [this](auto visit) {
+    for (const IndexRow &row : rows_) visit(row);
+    for (const CrossReferenceTable::Entry &entry : table_.entries) visit(entry.row);
+  };
   // The keyword column is as wide as its widest keyword in the font used,
   // and the numbers' columns as their widest numbers: no column runs into
   // the next at any size.
   canvas.SetFont(settings_.BaseFont());
   const int gap = canvas.TextWidth(" ");
+  const int indent = canvas.TextWidth("   ");
   const std::vector<int> measuring{
       gap, canvas.TextWidth("MMMMMMMM"), canvas.TextWidth("0123456789"),
       canvas.TextWidth("abcdefghijklmnopqrstuvwxyz"), int(ShowsLines())};
   if (measuring != widestAskedFor_) {
     widestAskedFor_ = measuring;
-    widestKind_ = widestLine_ = widestPage_ = widestUnit_ = 0;
-    for (const IndexRow &row : rows_) {
+    widestKind_ = widestLine_ = widestPage_ = widestUnit_ = widestPlace_ = 0;
+    forEachRow([&](const IndexRow &row) {
       widestKind_ = std::max(widestKind_, canvas.TextWidth(row.kind));
       widestUnit_ = std::max(widestUnit_, canvas.TextWidth(row.unit));
       if (ShowsLines()) widestLine_ = std::max(widestLine_, canvas.TextWidth(row.line));
       widestPage_ = std::max(widestPage_, canvas.TextWidth(row.page));
+    });
+    for (const QByteArray &document : table_.documents)
+      widestUnit_ = std::max(widestUnit_, canvas.TextWidth(document));
+    if (!table_.places.empty()) {
+      // Any place is at most as wide as the highest line and page written
+      // in the widest digit.
+      int digit = 0;
+      for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, canvas.TextWidth(QByteArrayView(&c, 1)));
+      CrossReferenceTable::Place highest{0, table_.highestLine, table_.highestPage};
+      char text[24];
+      widestPlace_ = PlaceText(highest, text) * digit + canvas.TextWidth("/");
     }
   }
   const int widestKind = widestKind_, widestLine = widestLine_, widestPage = widestPage_,
@@ -316,9 +430,12 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   // as one word.
   const int separation = 2 * gap;
   const int narrowest = canvas.TextWidth("MMMMMMMM");
+  // The names' column holds at least a place of the cross-reference beside
+  // its indent: a place is never cut.
+  const int narrowestNames = std::max(narrowest, indent + widestPlace_);
   // The unit column takes the widest unit name whole where the names keep
   // room of their own; a unit name then never wraps.
-  const int namesRoom = canvas.TextWidth("MMMMMMMMMMMMMMMM");
+  const int namesRoom = std::max(canvas.TextWidth("MMMMMMMMMMMMMMMM"), narrowestNames);
   const int wholeUnits = columns_.unitRight - widestUnit;
   if (wholeUnits < columns_.unit) {
     const int namesKeepRoom = columns_.name + namesRoom + separation;
@@ -326,13 +443,19 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
       columns_.unit = wholeUnits;
     } else {
       // Every page of a job asks the same: counted once.
-      const std::vector<int> asked{columns_.name, columns_.unitRight, separation, narrowest,
-                                   columns_.unit};
+      const std::vector<int> asked{columns_.name, columns_.unitRight, separation,
+                                   narrowest,     narrowestNames,     columns_.unit};
       if (asked != fewestCutsAskedFor_) {
         fewestCutsAskedFor_ = asked;
+        std::vector<QByteArrayView> names, units;
+        forEachRow([&](const IndexRow &row) {
+          names.push_back(row.name);
+          units.push_back(row.unit);
+        });
+        for (const QByteArray &document : table_.documents) units.push_back(document);
         fewestCutsUnit_ = UnitColumnWithFewestCuts(
-            canvas, rows_, columns_.name, columns_.unitRight, separation, canvas.TextWidth("   "),
-            columns_.name + narrowest + separation,
+            canvas, names, units, columns_.name, columns_.unitRight, separation, indent,
+            columns_.name + narrowestNames + separation,
             std::min(columns_.unit, columns_.unitRight - narrowest));
       }
       columns_.unit = fewestCutsUnit_;
@@ -340,9 +463,10 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   }
   if (columns_.unitRight - columns_.unit < narrowest)
     columns_.unit =
-        std::max(columns_.name + narrowest + separation, columns_.unitRight - narrowest);
+        std::max(columns_.name + narrowestNames + separation, columns_.unitRight - narrowest);
   columns_.nameRight = columns_.unit - separation;
   letter_.clear();
+  if (IsCrossReference) LayOutCrossReferenceRows(canvas, gap, indent);
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
   canvas.SetFont(settings_.HeaderFont());
@@ -351,6 +475,12 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   cursor.Y += canvas.TextHeight("X");
   furniture.DrawRule(cursor.Y);
   cursor.Y += kTitleRowGap;
+  if (IsCrossReference) {
+    // What a group's places are, over them where the names leave room.
+    const QByteArrayView places = "Used at line/page";
+    if (canvas.TextWidth(places) <= columns_.nameRight - columns_.name)
+      canvas.TextOut(columns_.name, cursor.Y, places);
+  }
   canvas.TextOut(columns_.unit, cursor.Y, "Unit");
   if (ShowsLines()) canvas.TextOut(columns_.lineTitle, cursor.Y, "Line");
   furniture.DrawRight("Page", cursor.Y);
@@ -410,11 +540,93 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
   return rows;
 }
 
+void IndexListing::LayOutCrossReferenceRows(PageCanvas &canvas, int gap, int indent) {
+  placesX_ = columns_.name + indent;
+  const std::vector<int> asked{widestAskedFor_[0], widestAskedFor_[1], widestAskedFor_[2],
+                               widestAskedFor_[3], columns_.name,      columns_.nameRight,
+                               columns_.unit,      columns_.unitRight};
+  if (asked == linesAskedFor_) return;
+  linesAskedFor_ = asked;
+  documentRows_.clear();
+  documentRows_.reserve(table_.documents.size());
+  for (const QByteArray &document : table_.documents)
+    documentRows_.push_back(
+        WrapToColumn(canvas, document, columns_.unitRight - columns_.unit, indent));
+  lines_.clear();
+  lines_.reserve(table_.entries.size() + table_.groups.size());
+  const int room = columns_.nameRight - placesX_;
+  char text[24];
+  for (int e = 0; e < int(table_.entries.size()); ++e) {
+    const CrossReferenceTable::Entry &entry = table_.entries[size_t(e)];
+    lines_.push_back({e, -1, 0, 0, 0});
+    for (quint32 g = entry.firstGroup; g < entry.lastGroup; ++g) {
+      const CrossReferenceTable::Group &group = table_.groups[g];
+      const int documentRows = int(documentRows_[size_t(group.document)].size());
+      XrefRow row{e, int(g), group.first, group.first, 0};
+      int used = 0;  // of the row's room
+      for (quint32 p = group.first; p < group.last; ++p) {
+        const int width = canvas.TextWidth(QByteArrayView(text, PlaceText(table_.places[p], text)));
+        if (row.last > row.first && used + gap + width > room) {
+          lines_.push_back(row);
+          row = {e, int(g), p, p, row.documentRow + 1};
+          used = 0;
+        }
+        used += (row.last > row.first ? gap : 0) + width;
+        row.last = p + 1;
+      }
+      lines_.push_back(row);
+      // A document wrapped over more rows than its places take goes on alone.
+      while (row.documentRow + 1 < documentRows) {
+        row = {e, int(g), group.last, group.last, row.documentRow + 1};
+        lines_.push_back(row);
+      }
+    }
+  }
+}
+
 void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
-  PageCanvas &canvas = cursor.Canvas;
-  const IndexRow &row = rows_[position];
+  if (!IsCrossReference) {
+    LayOutRow(cursor, rows_[size_t(position)]);
+    position += 1;
+    return;
+  }
+  const XrefRow &line = lines_[size_t(position)];
   position += 1;
-  const QByteArrayView first = row.use ? QByteArrayView() : FirstCharacter(row.name);
+  if (line.group < 0)
+    LayOutRow(cursor, table_.entries[size_t(line.entry)].row);
+  else
+    LayOutPlaces(cursor, line);
+}
+
+void IndexListing::LayOutPlaces(PageCursor &cursor, const XrefRow &line) {
+  PageCanvas &canvas = cursor.Canvas;
+  canvas.SetFont(settings_.BaseFont());
+  const CrossReferenceTable::Group &group = table_.groups[size_t(line.group)];
+  const std::vector<QByteArray> &document = documentRows_[size_t(group.document)];
+  if (line.documentRow < int(document.size()))
+    canvas.TextOut(line.documentRow == 0 ? columns_.unit : columns_.unit + canvas.TextWidth("   "),
+                   cursor.Y, document[size_t(line.documentRow)]);
+  // Each place its own link, to the row it names.
+  NavigationSink *navigation = canvas.Navigation();
+  const int gap = canvas.TextWidth(" ");
+  int x = placesX_;
+  char text[24];
+  for (quint32 p = line.first; p < line.last; ++p) {
+    const CrossReferenceTable::Place &place = table_.places[p];
+    const QByteArrayView drawn(text, PlaceText(place, text));
+    const int width = canvas.TextWidth(drawn);
+    canvas.TextOut(x, cursor.Y, drawn);
+    if (navigation)
+      navigation->link(QRect(x, cursor.Y, width, cursor.Geometry.LineStep),
+                       CrossLinks::PlaceKey(place.file, place.line));
+    x += width + gap;
+  }
+  cursor.NextRow();
+}
+
+void IndexListing::LayOutRow(PageCursor &cursor, const IndexRow &row) {
+  PageCanvas &canvas = cursor.Canvas;
+  const QByteArrayView first = FirstCharacter(row.name);
   if (!first.isEmpty() && FoldedAscii(first) != letter_) {
     letter_ = FoldedAscii(first);
     canvas.SetFont(settings_.HeaderFont());

@@ -19,10 +19,8 @@ struct IndexRow {
   // copies of them. Valid while a copy of text lives (copies share its bytes).
   QByteArrayView name, kind, unit, page, line;
   // The cross-reference document: where the row leads (else to the place
-  // of text), the place it is itself (its entry), and whether it is one of
-  // an entry's uses, listed under it without a letter of its own.
+  // of text), and the place it is itself (its entry).
   QByteArray link, place;
-  bool use = false;
 };
 IndexRow ParseIndexEntry(const QByteArray &entry);
 // The rows of the entries in the order the index prints them: by name in
@@ -31,10 +29,36 @@ IndexRow ParseIndexEntry(const QByteArray &entry);
 std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
 
 class CrossLinks;
-// The rows of the cross-reference document: every routine, method and type
-// the references hold, in the index's order, each followed by the places
-// that use it (by document, page and line), as the listings printed them.
-std::vector<IndexRow> CrossReferenceRows(const CrossLinks &links);
+// The cross-reference document: every routine, method and type the
+// references hold (an entry: its declaration's row, as in the index), in
+// the index's order, each followed by the files that use it (a group: the
+// document that printed them, "stock.pas" or "controls.pp/control.inc")
+// with their places in it by page and line, two uses on one line once.
+struct CrossReferenceTable {
+  struct Place {
+    int file = 0, line = 0;  // the file line, as the references name it
+    int page = 0;            // where the listing printed it; 0: not printed
+  };
+  struct Group {
+    int document = 0;             // into documents
+    quint32 first = 0, last = 0;  // its places: [first, last) of places
+  };
+  struct Entry {
+    IndexRow row;
+    quint32 firstGroup = 0, lastGroup = 0;
+  };
+  // Each document once, in the order the groups sort by (its name, case
+  // ignored first).
+  std::vector<QByteArray> documents;
+  std::vector<Entry> entries;
+  std::vector<Group> groups;
+  std::vector<Place> places;
+  int highestLine = 0, highestPage = 0;  // of places
+};
+CrossReferenceTable CrossReferenceRows(const CrossLinks &links);
+// A place as the cross-reference prints it: "76/2" (line 76 on page 2),
+// "76" when its line was not printed. Returns its length in `text`.
+int PlaceText(const CrossReferenceTable::Place &place, char (&text)[24]);
 
 class PageCanvas;
 // text cut into rows of at most width (device units, canvas font) at its
@@ -58,7 +82,9 @@ class IndexListing : public ListingRenderer {
     return IsCrossReference ? QStringLiteral("Cross-reference") : QStringLiteral("Index");
   }
   TextEncoding Encoding() const override { return TextEncoding::Utf8; }
-  int ItemCount() const override { return int(rows_.size()); }
+  int ItemCount() const override {
+    return IsCrossReference ? int(lines_.size()) : int(rows_.size());
+  }
   FooterReservation Reservation() const override { return FooterReservation::AfterBody; }
   void StartPage(PageCursor &cursor, int &position) override;
   void LayOutItem(PageCursor &cursor, int &position) override;
@@ -74,8 +100,27 @@ class IndexListing : public ListingRenderer {
   // The line column: in the index with line numbers, always in the
   // cross-reference (a use is found by its file line).
   bool ShowsLines() const;
-  std::vector<IndexRow> rows_;
+  std::vector<IndexRow> rows_;  // the index's
   Columns columns_;
+  // The cross-reference, laid out a row at a time for the columns it was
+  // measured for: an entry's row (group -1), or a row of one of its groups,
+  // which starts with the document in the unit column (wrapped over its
+  // first rows like a unit) and takes the places that fit beside it, left
+  // to right, the rest going on over the next rows.
+  CrossReferenceTable table_;
+  struct XrefRow {
+    int entry = 0;
+    int group = -1;
+    quint32 first = 0, last = 0;  // the places on the row
+    int documentRow = 0;          // the piece of the document it prints; past the end: none
+  };
+  std::vector<XrefRow> lines_;
+  std::vector<int> linesAskedFor_;
+  std::vector<std::vector<QByteArray>> documentRows_;  // each document wrapped in the unit column
+  void LayOutCrossReferenceRows(PageCanvas &canvas, int gap, int indent);
+  void LayOutRow(PageCursor &cursor, const IndexRow &row);
+  void LayOutPlaces(PageCursor &cursor, const XrefRow &line);
+  int placesX_ = 0;                      // where a group's places start: under the names, indented
   std::vector<int> fewestCutsAskedFor_;  // the columns the unit column below was chosen for
   int fewestCutsUnit_ = 0;
   // The widest kind, unit, line and page of rows_, and what they were
@@ -83,7 +128,8 @@ class IndexListing : public ListingRenderer {
   // row on every page of a 300-page index took a tenth of a book's time.
   std::vector<int> widestAskedFor_;
   int widestKind_ = 0, widestUnit_ = 0, widestLine_ = 0, widestPage_ = 0;
-  QByteArray letter_;  // letter of the last letter row on this page, ASCII folded; empty: none
+  int widestPlace_ = 0;  // of the cross-reference's places
+  QByteArray letter_;    // letter of the last letter row on this page, ASCII folded; empty: none
   ListingJob job_;
 };
 

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -281,9 +282,16 @@ struct PageWriter {
   }
 
   // A document drawn as text at places: its rows a table, a cell for each
-  // text set apart from the one before by more than a blank or two.
+  // text set apart from the one before by more than a blank or two. In the
+  // cross-reference, whose rows of places and continued names start under
+  // the names, a row that starts that far from the left margin starts with
+  // an empty cell, so that its texts stand under the names' and units'.
   void TableRows(const WebDocument &document, const std::vector<QByteArray> &ids) {
     html += "<table class=\"doc\">\n";
+    int leftX = INT_MAX;
+    if (document.title == QLatin1String("Cross-reference"))
+      for (const WebRow &row : document.rows)
+        for (const WebPiece &piece : row.pieces) leftX = std::min(leftX, piece.x);
     for (size_t r = 0; r < document.rows.size(); ++r) {
       const WebRow &row = document.rows[r];
       std::vector<const WebPiece *> pieces;
@@ -291,6 +299,9 @@ struct PageWriter {
       std::stable_sort(pieces.begin(), pieces.end(),
                        [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
       html += "<tr id=\"" + ids[r] + "\"><td>";
+      if (!pieces.empty() &&
+          pieces.front()->x - leftX > 2 * std::max(pieces.front()->blankWidth, 1))
+        html += "</td><td>";
       // The paper links a row's area once: so does the page, from the run
       // of texts that first leads there, not from each word.
       QSet<QByteArray> linked;

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <random>
 
@@ -736,10 +737,11 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
   }
 }
 
-// The cross-reference keeps the index's columns: at the smallest and the
-// largest listing size no text runs into the next on its row, long names
-// and a long unit name wrap, and every routine and type is there with a row
-// for each line that uses it.
+// The cross-reference keeps the index's columns: at every listing size no
+// text runs into the next on its row, long names and a long unit name wrap,
+// the places of a group ("76/2") stay left of the unit column, and every
+// routine and type is there with a row for each file that uses it and a
+// place for each line.
 TEST(CrossReferenceListing, NoColumnOverprintsAt8And14Points) {
   QTemporaryDir dir;
   const QString path = dir.filePath("a_rather_long_unit_file_name_for_its_column.pas");
@@ -756,13 +758,14 @@ TEST(CrossReferenceListing, NoColumnOverprintsAt8And14Points) {
         << "var V: TAVeryLongTypeNameThatNoColumnOfTheCrossReferenceHolds0;"
         << "begin";
   for (int r = 0; r < 40; ++r) lines << "  Plain" + QByteArray::number(r) + "(V);";
+  for (int r = 0; r < 30; ++r) lines << "  Plain0(V); Plain0(V);";
   lines << "end;"
         << "end.";
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(lines.join('\n') + '\n');
   file.close();
-  for (int size : {8, 14}) {
+  for (int size : {8, 10, 12, 14}) {
     Rig rig;
     rig.settings.BSize = size;
     rig.settings.Header = rig.settings.Footer = 1;
@@ -776,7 +779,9 @@ TEST(CrossReferenceListing, NoColumnOverprintsAt8And14Points) {
     PageCanvas measure(rig.printer);
     measure.SetMeasureMode();
     measure.SetFont(rig.settings.BaseFont());
-    int entries = 0, uses = 0;
+    int entries = 0, groups = 0, places = 0;
+    // Printed alone, a place is its line ("76"), which no line's page follows.
+    static const QRegularExpression placeText(QStringLiteral("^\\d+(/\\d+)?$"));
     for (const QStringList &page : rig.AllPages(DocumentKind::CrossReference)) {
       auto texts = Texts(page);
       std::stable_sort(texts.begin(), texts.end(), [](const Text &a, const Text &b) {
@@ -787,14 +792,28 @@ TEST(CrossReferenceListing, NoColumnOverprintsAt8And14Points) {
           EXPECT_LT(texts[k].x + measure.TextWidth(texts[k].text.toLatin1()), texts[k + 1].x)
               << "size " << size << ": " << texts[k].text.toStdString() << " | "
               << texts[k + 1].text.toStdString();
+      int unitX = INT_MAX;
+      for (const Text &t : texts)
+        if (t.text == u"Unit") unitX = t.x;
       for (const Text &t : texts) {
         entries += t.text == u"procedure" || t.text == u"record";
-        uses += t.text.startsWith(u"a_rather") && t.x > 2000;
+        groups += t.text.startsWith(u"a_rather") && t.x >= unitX;
+        // A long type name broken between characters may leave its last
+        // digits on a row of their own: the places are lines after the types.
+        if (t.x < unitX && t.y > 1100 && placeText.match(t.text).hasMatch() &&
+            t.text.section(u'/', 0, 0).toInt() > 24) {
+          ++places;
+          EXPECT_LT(t.x + measure.TextWidth(t.text.toLatin1()), unitX)
+              << "size " << size << ": " << t.text.toStdString();
+        }
       }
     }
     EXPECT_EQ(entries, 41 + 20) << "size " << size;
-    // Each entry's own row and the lines that use it: a type in its
-    // routines' headers, CallsEveryOne's variable, each routine's call.
-    EXPECT_EQ(uses, entries + 40 + 1 + 40) << "size " << size;
+    // Each entry's own row, and a row for each with uses (twenty types, forty
+    // routines); the lines that use them: a type in its routines' headers,
+    // CallsEveryOne's variable, each routine's call, Plain0's thirty lines
+    // more, which wrap over rows of their own.
+    EXPECT_EQ(groups, entries + 20 + 40) << "size " << size;
+    EXPECT_EQ(places, 40 + 1 + 40 + 30) << "size " << size;
   }
 }

@@ -79,6 +79,7 @@ LinkCounts CheckLinks(const ReadBack &book) {
   // of a unit's list of routines on the routine's heading; a unit of the
   // project file on the first page of that unit.
   LinkCounts counts;
+  QString declared, document;  // the cross-reference's last declaration and group
   for (int page = 0; page < book.pageObjects.size(); ++page)
     for (const QJsonValue &a : book.object(book.pageObjects[page])["/Annots"].toArray()) {
       const QJsonObject link = book.object(a.toString());
@@ -94,15 +95,30 @@ LinkCounts CheckLinks(const ReadBack &book) {
         return book.wordsIn(target, QJsonArray({0, top - 14, 595, top + 2})).join(' ').toLower();
       };
       if (book.label(page).startsWith("Cross-reference")) {
-        // A declaration or one of its uses: the page its document and page
-        // name, on the row of that file line.
+        // A declaration: the page its document and page name, on the row of
+        // that file line. A place of its uses ("76/2", line 76 on page 2):
+        // that page of the document its group names (in the unit column,
+        // on the group's first row), on a row that names the declaration.
         ++counts.crossReference;
+        static const QRegularExpression placeText("^\\d+/(\\d+)$");
+        if (const auto place = placeText.match(row.join(' ')); place.hasMatch()) {
+          const QJsonArray rect = link["/Rect"].toArray();
+          for (const QString &word :
+               book.wordsIn(page, QJsonArray({rect[2].toDouble() + 1, rect[1], 595, rect[3]})))
+            if (!placeText.match(word).hasMatch()) document = word;
+          EXPECT_EQ(book.label(target), document + ' ' + place.captured(1)) << row[0].toStdString();
+          EXPECT_TRUE(rowAtTarget().contains(declared))
+              << declared.toStdString() << " at " << row[0].toStdString() << " -> "
+              << rowAtTarget().toStdString();
+          continue;
+        }
         EXPECT_GE(row.size(), 3) << row.join(' ').toStdString();
         if (row.size() < 3) continue;
         EXPECT_EQ(book.label(target), row[row.size() - 3] + ' ' + row.last())
             << row.join(' ').toStdString();
         if (row.size() > 3) {
-          EXPECT_TRUE(rowAtTarget().contains(row[1].toLower()))
+          declared = row[1].toLower();
+          EXPECT_TRUE(rowAtTarget().contains(declared))
               << row.join(' ').toStdString() << " -> " << rowAtTarget().toStdString();
         }
       } else if (!book.label(page).startsWith("Index") &&

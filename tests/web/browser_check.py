@@ -195,10 +195,14 @@ def rows_and_links(folder):
                 "return Array.from(document.querySelectorAll('main tr'))"
                 ".filter(r => r.cells.length >= 3 && !r.innerText.startsWith('Unit')).length")
         elif title == "Cross-reference":
-            # A declaration's row and each row of its uses lead to their places.
+            # A declaration's row leads to its place, and so does each place
+            # ("76/2") of the rows of its uses, which start with an empty cell.
             rows += driver.execute_script(
-                "return Array.from(document.querySelectorAll('main tr'))"
-                ".filter(r => r.cells.length >= 3 && !r.innerText.startsWith('Unit')).length")
+                "const rows = Array.from(document.querySelectorAll('main tr'));"
+                "return rows.filter(r => r.cells.length >= 3 && r.cells[0].innerText.trim() !== '')"
+                ".length + rows.filter(r => r.cells.length >= 2 && r.cells[0].innerText.trim() === '')"
+                ".map(r => r.cells[1].innerText.split(/\\s+/).filter(w => /^\\d+(\\/\\d+)?$/.test(w))"
+                ".length).reduce((a, b) => a + b, 0)")
         elif title.endswith(" routines"):
             # A routine's row holds its name and kind in cells of their own.
             rows += driver.execute_script(
