@@ -489,6 +489,11 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
 
 std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, int width,
                                      int indent) {
+  // Most texts fit whole: they are the one row their pieces would join
+  // into again, unless blanks at their ends or two together are dropped.
+  if (canvas.TextWidth(text) <= std::max(1, width) && !text.startsWith(' ') &&
+      !text.endsWith(' ') && !text.contains("  "))
+    return {text.toByteArray()};
   std::vector<QByteArray> rows;
   QByteArray row;
   auto room = [&] { return std::max(1, rows.empty() ? width : width - indent); };
