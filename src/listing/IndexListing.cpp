@@ -4,6 +4,7 @@
 #include <charconv>
 #include <functional>
 #include <tuple>
+#include <utility>
 
 #include "format/FormatSettings.h"
 #include "listing/CrossLinks.h"
@@ -18,6 +19,8 @@ namespace scrivane {
 namespace {
 
 constexpr int kTitleRowGap = 8;  // device units between the heading's rule and the column titles
+constexpr char kContinued[] =
+    "continued";  // a cross-reference entry's places, from the page before
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -398,6 +401,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   if (measuring != widestAskedFor_) {
     widestAskedFor_ = measuring;
     widestKind_ = widestLine_ = widestPage_ = widestUnit_ = widestPlace_ = 0;
+    if (IsCrossReference) widestKind_ = canvas.TextWidth(kContinued);
     forEachRow([&](const IndexRow &row) {
       widestKind_ = std::max(widestKind_, canvas.TextWidth(row.kind));
       widestUnit_ = std::max(widestUnit_, canvas.TextWidth(row.unit));
@@ -466,6 +470,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
         std::max(columns_.name + narrowestNames + separation, columns_.unitRight - narrowest);
   columns_.nameRight = columns_.unit - separation;
   letter_.clear();
+  pageTop_ = true;
   if (IsCrossReference) LayOutCrossReferenceRows(canvas, gap, indent);
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
@@ -597,10 +602,27 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
   }
   const XrefRow &line = lines_[size_t(position)];
   position += 1;
-  if (line.group < 0)
+  const bool pageTop = std::exchange(pageTop_, false);
+  if (line.group < 0) {
     LayOutRow(cursor, table_.entries[size_t(line.entry)].row);
-  else
-    LayOutPlaces(cursor, line);
+    return;
+  }
+  if (pageTop) {
+    // Places carried over from the page before: whose they are, first, with
+    // "continued" in the kind column, which is wide enough for it.
+    PageCanvas &canvas = cursor.Canvas;
+    canvas.SetFont(settings_.BaseFont());
+    canvas.TextOut(columns_.keyword, cursor.Y, kContinued);
+    const int indent = canvas.TextWidth("   ");
+    const std::vector<QByteArray> name =
+        WrapToColumn(canvas, table_.entries[size_t(line.entry)].row.name,
+                     columns_.nameRight - columns_.name, indent);
+    for (size_t k = 0; k < name.size(); ++k) {
+      canvas.TextOut(k == 0 ? columns_.name : columns_.name + indent, cursor.Y, name[k]);
+      cursor.NextRow();
+    }
+  }
+  LayOutPlaces(cursor, line);
 }
 
 void IndexListing::LayOutPlaces(PageCursor &cursor, const XrefRow &line) {

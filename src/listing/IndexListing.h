@@ -121,6 +121,7 @@ class IndexListing : public ListingRenderer {
   void LayOutRow(PageCursor &cursor, const IndexRow &row);
   void LayOutPlaces(PageCursor &cursor, const XrefRow &line);
   int placesX_ = 0;                      // where a group's places start: under the names, indented
+  bool pageTop_ = false;                 // no row laid out on this page yet
   std::vector<int> fewestCutsAskedFor_;  // the columns the unit column below was chosen for
   int fewestCutsUnit_ = 0;
   // The widest kind, unit, line and page of rows_, and what they were
