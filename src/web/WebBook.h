@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,14 +124,79 @@ class ListingBody {
   std::vector<Bracket> open_;
 };
 
+// A listing's rows: each keeps its place as more are added, so that the
+// finished ones can be written on another thread meanwhile. Held many to a
+// block: a std::deque holds two rows a block, and the tens of thousands of
+// blocks of a large listing took the layout's thread a twentieth of its
+// page text's time to free at the end.
+class WebRows {
+ public:
+  static constexpr size_t kBlock = 256;
+  template <typename Row>
+  class Iterator {
+   public:
+    using iterator_category = std::bidirectional_iterator_tag;
+    using value_type = WebRow;
+    using difference_type = std::ptrdiff_t;
+    using pointer = Row *;
+    using reference = Row &;
+    Iterator() = default;
+    Iterator(const WebRows *rows, size_t at) : rows_(rows), at_(at) {}
+    Row &operator*() const { return const_cast<Row &>((*rows_)[at_]); }
+    Row *operator->() const { return &**this; }
+    Iterator &operator++() { return ++at_, *this; }
+    Iterator &operator--() { return --at_, *this; }
+    Iterator operator++(int) { return {rows_, at_++}; }
+    Iterator operator--(int) { return {rows_, at_--}; }
+    bool operator==(const Iterator &other) const { return at_ == other.at_; }
+
+   private:
+    const WebRows *rows_ = nullptr;
+    size_t at_ = 0;
+  };
+  using iterator = Iterator<WebRow>;
+  using const_iterator = Iterator<const WebRow>;
+
+  WebRows() = default;
+  WebRows(WebRows &&) = default;
+  WebRows &operator=(WebRows &&) = default;
+  WebRows(const WebRows &other) {
+    for (const WebRow &row : other) push_back(row);
+  }
+  WebRows &operator=(const WebRows &other) {
+    WebRows copy(other);
+    return *this = std::move(copy);
+  }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  WebRow &operator[](size_t at) { return blocks_[at / kBlock][at % kBlock]; }
+  const WebRow &operator[](size_t at) const { return blocks_[at / kBlock][at % kBlock]; }
+  WebRow &back() { return (*this)[size_ - 1]; }
+  const WebRow &back() const { return (*this)[size_ - 1]; }
+  void push_back(WebRow row) {
+    if (size_ % kBlock == 0) blocks_.push_back(std::make_unique<WebRow[]>(kBlock));
+    (*this)[size_++] = std::move(row);
+  }
+  void emplace_back() { push_back({}); }
+  iterator begin() { return {this, 0}; }
+  iterator end() { return {this, size_}; }
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size_}; }
+  std::reverse_iterator<iterator> rbegin() { return std::reverse_iterator(end()); }
+  std::reverse_iterator<iterator> rend() { return std::reverse_iterator(begin()); }
+
+ private:
+  std::vector<std::unique_ptr<WebRow[]>> blocks_;
+  size_t size_ = 0;
+};
+
 struct WebDocument {
   QString title;
   QString labelName;
   bool listing = false;  // rows from the structure seam (a source listing)
   int formOf = -1;       // a form's listing: the document of its unit
-  // A deque: a row keeps its place while rows are added, so that the
-  // finished ones can be written on another thread meanwhile.
-  std::deque<WebRow> rows;
+  WebRows rows;
   std::vector<QByteArray> anchorsBefore;  // places reported before any row
   // A listing's rows already written (ListingBody); null: written with the page.
   std::shared_ptr<const ListingBody> body;
