@@ -55,7 +55,10 @@ void Resolver::TypeSection(Scope *scope, Level level) {
     }
     ++pos_;
     if (params) frames_.push_back({Frame::Kind::Plain, params, nullptr});
-    TypeDeclaration(scope, level, &T(at));
+    // The name's own copy: reading the declaration cuts more tokens, which
+    // may move the window's.
+    const Token name = T(at);
+    TypeDeclaration(scope, level, &name);
     if (params) frames_.pop_back();
   }
   // "PFoo = ^TFoo" may come before TFoo, in the same section.
