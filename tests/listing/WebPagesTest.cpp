@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "format/FormatSettings.h"
+#include "platform/ReplacingFile.h"
 #include "web/WebBook.h"
 
 using namespace scrivane;
@@ -144,4 +146,34 @@ TEST(WebPages, ANameLinksOnlyToAPlaceThatWasPrinted) {
   documents[0].rows[0].pieces.clear();
   ASSERT_TRUE(WriteWebBook(documents, FormatSettings{}, WebBookOptions{dir.path(), "a"}, &error));
   EXPECT_FALSE(read("scrivane.css").contains(".t a{"));
+}
+
+// The book's files replace an earlier book's together or not at all: a
+// disk that fills up on the last page leaves every earlier page as it was.
+TEST(WebPages, AFailedPageLeavesTheEarlierBookWhole) {
+  auto document = [](const char *title, const char *word) {
+    WebDocument d;
+    d.title = QLatin1String(title);
+    WebRow row;
+    WebPiece piece;
+    piece.text = QLatin1String(word);
+    row.pieces.push_back(piece);
+    d.rows.push_back(row);
+    return d;
+  };
+  QTemporaryDir dir;
+  QString error;
+  const WebBookOptions options{dir.path(), QStringLiteral("book")};
+  ASSERT_TRUE(WriteWebBook({document("a", "Old"), document("b", "Old")}, {}, options, &error));
+  SetWriteFailureHook(
+      [](const QString &path, qint64) { return path.endsWith("b.html") ? ENOSPC : 0; });
+  EXPECT_FALSE(WriteWebBook({document("a", "New"), document("b", "New")}, {}, options, &error));
+  SetWriteFailureHook({});
+  EXPECT_TRUE(error.contains(QStringLiteral("b.html"))) << error.toStdString();
+  for (const char *page : {"index.html", "b.html"}) {
+    QFile file(dir.filePath(QLatin1String(page)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(">Old<")) << page;
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);  // no temporaries
 }
