@@ -75,16 +75,43 @@ int CrossLinks::DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordin
   return -1;
 }
 
+size_t CrossLinks::PrintedSlot(quint64 place) const {
+  const size_t mask = printedPlaces_.size() - 1;
+  size_t i = size_t((place * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+  while (printedPlaces_[i] != 0 && printedPlaces_[i] != place) i = (i + 1) & mask;
+  return i;
+}
+
 void CrossLinks::NoteRow(int file, int line, int page, const QByteArray &document) {
+  // Rows are noted page after page: most share the page noted last.
+  if (printedPages_.empty() || printedPages_.back().page != page ||
+      printedPages_.back().document != document)
+    printedPages_.push_back({page, document});
+  const quint32 row = quint32(printedPages_.size() - 1);
+  if (4 * (printedCount_ + 1) > 3 * printedPlaces_.size()) {
+    std::vector<quint64> places(std::max<size_t>(64, printedPlaces_.size() * 2), 0);
+    std::vector<quint32> rows(places.size(), 0);
+    std::swap(places, printedPlaces_);
+    std::swap(rows, printedRows_);
+    for (size_t i = 0; i < places.size(); ++i)
+      if (places[i] != 0) {
+        const size_t slot = PrintedSlot(places[i]);
+        printedPlaces_[slot] = places[i];
+        printedRows_[slot] = rows[i];
+      }
+  }
+  const quint64 place = (quint64(quint32(file)) << 32 | quint32(line)) + 1;
+  const size_t slot = PrintedSlot(place);
+  if (printedPlaces_[slot] == 0) ++printedCount_;
   // A page laid out again (a print after its pagination) says the same.
-  PrintedRow &row = printed_[quint64(quint32(file)) << 32 | quint32(line)];
-  row.page = page;
-  if (row.document != document) row.document = document;
+  printedPlaces_[slot] = place;
+  printedRows_[slot] = row;
 }
 
 const CrossLinks::PrintedRow *CrossLinks::RowOf(int file, int line) const {
-  const auto it = printed_.constFind(quint64(quint32(file)) << 32 | quint32(line));
-  return it == printed_.constEnd() ? nullptr : &*it;
+  if (printedPlaces_.empty()) return nullptr;
+  const size_t slot = PrintedSlot((quint64(quint32(file)) << 32 | quint32(line)) + 1);
+  return printedPlaces_[slot] == 0 ? nullptr : &printedPages_[printedRows_[slot]];
 }
 
 int CrossLinks::FileOf(const QString &path) const {

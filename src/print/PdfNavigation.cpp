@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string_view>
 
 namespace scrivane {
@@ -19,7 +20,7 @@ PdfNavigation::Place PdfNavigation::here(int y) const {
 
 void PdfNavigation::documentStart(const QString &title, const QString &labelName,
                                   const QDateTime &clock) {
-  documents_.push_back({title, labelName, here(0)});
+  documents_.push_back({title, labelName, here(0), entries_.size()});
   if (!clock_.isValid()) clock_ = clock;
 }
 
@@ -37,76 +38,111 @@ size_t KeyHash(QByteArrayView key) {
 
 }  // namespace
 
-const PdfNavigation::Place *PdfNavigation::placeOf(QByteArrayView key) const {
-  if (anchorSlots_.empty()) return nullptr;
-  const size_t mask = anchorSlots_.size() - 1;
-  for (size_t i = KeyHash(key) & mask; anchorSlots_[i] != 0; i = (i + 1) & mask) {
-    const Anchor &a = anchors_[anchorSlots_[i] - 1];
-    if (keyOf(a) == key) return &a.place;
+size_t PdfNavigation::slotOf(QByteArrayView key) {
+  if (4 * (anchors_.size() + 1) > 3 * anchorSlots_.size()) {
+    anchorSlots_.assign(std::max<size_t>(64, anchorSlots_.size() * 2), 0);
+    const size_t mask = anchorSlots_.size() - 1;
+    for (size_t n = 0; n < anchors_.size(); ++n) {
+      size_t i = KeyHash(keyOf(anchors_[n].key)) & mask;
+      while (anchorSlots_[i] != 0) i = (i + 1) & mask;
+      anchorSlots_[i] = quint32(n + 1);
+    }
   }
-  return nullptr;
-}
-
-void PdfNavigation::growAnchorSlots() {
-  anchorSlots_.assign(std::max<size_t>(64, anchorSlots_.size() * 2), 0);
   const size_t mask = anchorSlots_.size() - 1;
-  for (size_t n = 0; n < anchors_.size(); ++n) {
-    size_t i = KeyHash(keyOf(anchors_[n])) & mask;
-    while (anchorSlots_[i] != 0) i = (i + 1) & mask;
-    anchorSlots_[i] = quint32(n + 1);
-  }
+  size_t i = KeyHash(key) & mask;
+  while (anchorSlots_[i] != 0 && keyOf(anchors_[anchorSlots_[i] - 1].key) != key)
+    i = (i + 1) & mask;
+  return i;
 }
 
 void PdfNavigation::anchor(const QByteArray &key, int y) {
-  if (2 * (anchors_.size() + 1) > anchorSlots_.size()) growAnchorSlots();
-  const size_t mask = anchorSlots_.size() - 1;
-  size_t i = KeyHash(key) & mask;
-  for (; anchorSlots_[i] != 0; i = (i + 1) & mask)
-    if (keyOf(anchors_[anchorSlots_[i] - 1]) == key) return;  // the first place reported counts
-  anchors_.push_back(
-      {texts_.add(key.constData(), size_t(key.size())), quint32(key.size()), here(y)});
-  anchorSlots_[i] = quint32(anchors_.size());
+  const size_t slot = slotOf(key);
+  if (anchorSlots_[slot] == 0) {
+    anchors_.push_back({addKey(key)});
+    anchorSlots_[slot] = quint32(anchors_.size());
+  }
+  Anchor &place = anchors_[anchorSlots_[slot] - 1];
+  if (place.sheet != kNotReported) return;  // the first place reported counts
+  const Place here = this->here(y);
+  place.sheet = here.sheet;
+  // The top rounded up, so that the row stays in view.
+  place.top = qint32(std::ceil(here.top));
+}
+
+PdfNavigation::Counted PdfNavigation::addCounted(quint32 count, const char *bytes, size_t size) {
+  const size_t countSize = count < 255 ? 1 : 5;
+  const Counted handle = texts_.reserve(countSize + size);
+  char *at = texts_.text(handle);
+  if (count < 255) {
+    at[0] = char(count);
+  } else {
+    at[0] = char(255);
+    std::memcpy(at + 1, &count, 4);
+  }
+  if (size) std::memcpy(at + countSize, bytes, size);
+  return handle;
+}
+
+const char *PdfNavigation::countedText(Counted handle, quint32 *count) const {
+  const char *at = texts_.text(handle);
+  const unsigned char first = static_cast<unsigned char>(at[0]);
+  if (first < 255) {
+    *count = first;
+    return at + 1;
+  }
+  std::memcpy(count, at + 1, 4);
+  return at + 5;
+}
+
+QByteArrayView PdfNavigation::keyOf(Counted key) const {
+  quint32 size = 0;
+  const char *text = countedText(key, &size);
+  return QByteArrayView(text, qsizetype(size));
 }
 
 void PdfNavigation::outlineEntry(const QString &title, int y) {
   // Titles are mostly ASCII: a byte a character where every one fits.
   const bool wide =
       std::any_of(title.begin(), title.end(), [](QChar c) { return c.unicode() > 0xFF; });
+  const quint32 count = quint32(title.size()) * 2 + (wide ? 1 : 0);
   Entry entry;
   if (wide) {
     entry.title =
-        texts_.add(reinterpret_cast<const char *>(title.utf16()), size_t(title.size()) * 2);
+        addCounted(count, reinterpret_cast<const char *>(title.utf16()), size_t(title.size()) * 2);
   } else {
     const QByteArray latin1 = title.toLatin1();
-    entry.title = texts_.add(latin1.constData(), size_t(latin1.size()));
+    entry.title = addCounted(count, latin1.constData(), size_t(latin1.size()));
   }
-  entry.titleLength = quint32(title.size());
-  entry.wide = wide;
-  entry.document = int(documents_.size()) - 1;
-  entry.place = here(y);
+  const Place place = here(y);
+  entry.top = place.top;
+  entry.sheet = place.sheet;
   entries_.push_back(entry);
 }
 
-QString PdfNavigation::titleOf(const Entry &e) {
-  if (!e.wide) return QString::fromLatin1(e.title, qsizetype(e.titleLength));
-  QString title(qsizetype(e.titleLength), Qt::Uninitialized);
-  std::memcpy(title.data(), e.title, size_t(e.titleLength) * 2);
+QString PdfNavigation::titleOf(const Entry &e) const {
+  quint32 count = 0;
+  const char *text = countedText(e.title, &count);
+  const qsizetype size = qsizetype(count / 2);
+  if (!(count & 1)) return QString::fromLatin1(text, size);
+  QString title(size, Qt::Uninitialized);
+  std::memcpy(title.data(), text, size_t(size) * 2);
   return title;
 }
 
-const char *PdfNavigation::TextPool::add(const char *bytes, size_t size) {
-  constexpr size_t kBlock = 256 * 1024;
+quint32 PdfNavigation::TextPool::reserve(size_t size) {
+  constexpr size_t kBlock = size_t(1) << kOffsetBits;
   if (size > free_) {
+    // A text larger than a block has one of its own, from its start.
     const size_t blockSize = std::max(size, kBlock);
+    if (blocks_.size() >= (size_t(1) << (32 - kOffsetBits))) throw std::bad_alloc();
     blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize));
-    cursor_ = blocks_.back().get();
+    used_ = 0;
     free_ = blockSize;
   }
-  char *at = cursor_;
-  if (size) std::memcpy(at, bytes, size);
-  cursor_ += size;
+  const quint32 handle = quint32((blocks_.size() - 1) << kOffsetBits | used_);
+  used_ += size;
   free_ -= size;
-  return at;
+  return handle;
 }
 
 void PdfNavigation::link(const QRect &area, const QByteArray &key) {
@@ -115,24 +151,38 @@ void PdfNavigation::link(const QRect &area, const QByteArray &key) {
   const double right = (p.x + (area.right() + 1) * p.scale) * pointsPerPixel_;
   const double top = sheetHeight_ - (p.y + area.top() * p.scale) * pointsPerPixel_;
   const double bottom = sheetHeight_ - (p.y + (area.bottom() + 1) * p.scale) * pointsPerPixel_;
-  links_.push_back({QRectF(QPointF(left, bottom), QPointF(right, top)),
-                    texts_.add(key.constData(), size_t(key.size())), quint32(key.size()), sheet_,
-                    0});
+  // The area in whole points, each edge the nearest (grown outward, the
+  // areas of "A.B" could overlap on a sheet of four).
+  const QRectF points(QPointF(left, bottom), QPointF(right, top));
+  SheetLink link{{qint32(RoundHalfAway(points.left())), qint32(RoundHalfAway(points.top())),
+                  qint32(RoundHalfAway(points.right())), qint32(RoundHalfAway(points.bottom()))},
+                 sheet_};
+  const size_t slot = slotOf(key);
+  if (anchorSlots_[slot] == 0) {
+    anchors_.push_back({addKey(key)});
+    anchorSlots_[slot] = quint32(anchors_.size());
+  }
+  link.target = anchorSlots_[slot] - 1;
+  sheetLinks_.push_back(link);
 }
 
 std::string PdfNavigation::annotationsOf(int sheet, PdfObjectWriter &out) {
   std::string list;
   // Sheets end in order: a link of an earlier sheet not written by now
   // never is.
-  while (linksFrom_ < links_.size() &&
-         (links_[linksFrom_].object != 0 || links_[linksFrom_].sheet < sheet))
-    ++linksFrom_;
-  for (size_t i = linksFrom_; i < links_.size(); ++i) {
-    Link &l = links_[i];
-    if (l.sheet != sheet || l.object != 0) continue;
-    l.object = out.newObject();
-    list += std::to_string(l.object) + " 0 R ";
+  size_t kept = 0;
+  for (const SheetLink &l : sheetLinks_) {
+    if (l.sheet > sheet) {
+      sheetLinks_[kept++] = l;
+    } else if (l.sheet == sheet) {
+      Link &numbered = links_.emplace_back();
+      std::copy(std::begin(l.area), std::end(l.area), numbered.area);
+      numbered.object = out.newObject();
+      numbered.target = l.target;
+      list += std::to_string(numbered.object) + " 0 R ";
+    }
   }
+  sheetLinks_.resize(kept);
   return list.empty() ? std::string() : "[" + list + "]";
 }
 
@@ -145,35 +195,30 @@ std::string PdfNavigation::destination(const Place &place,
 
 void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects,
                            PdfDictionary &catalog) {
+  std::string annotation;
   for (const Link &l : links_) {
-    if (l.object == 0) continue;
     // A row whose place is not in this file (an index or a list of
     // routines printed on its own) is no link: a null in the page's list
     // of annotations, which viewers pass over, instead of a hand cursor
     // that leads nowhere.
-    const Place *target = placeOf(keyOf(l));
-    if (!target || target->sheet < 0 || size_t(target->sheet) >= pageObjects.size()) {
+    const Anchor *target = &anchors_[l.target];
+    if (target->sheet < 0 || size_t(target->sheet) >= pageObjects.size()) {
       out.putPacked(l.object, "null");
       continue;
     }
     // As few bytes as a link can have: a book has tens of thousands. The
-    // area in whole points, each edge the nearest (grown outward, the
-    // areas of "A.B" could overlap on a sheet of four); the place's top
-    // rounded up, so that the row stays in view. No /Type: an annotation
-    // needs none. The /Border stays: without it a link has PDF's default
-    // frame of one point, which some viewers draw around it.
-    std::string annotation = "<</Subtype/Link/Border[0 0 0]/Rect[";
-    AppendInt(annotation, RoundHalfAway(l.area.left()));
-    annotation += ' ';
-    AppendInt(annotation, RoundHalfAway(l.area.top()));
-    annotation += ' ';
-    AppendInt(annotation, RoundHalfAway(l.area.right()));
-    annotation += ' ';
-    AppendInt(annotation, RoundHalfAway(l.area.bottom()));
+    // place's top rounded up. No /Type: an annotation needs none. The
+    // /Border stays: without it a link has PDF's default frame of one
+    // point, which some viewers draw around it.
+    annotation = "<</Subtype/Link/Border[0 0 0]/Rect[";
+    for (int edge = 0; edge < 4; ++edge) {
+      if (edge) annotation += ' ';
+      AppendInt(annotation, l.area[edge]);
+    }
     annotation += "]/Dest[";
     AppendInt(annotation, pageObjects[size_t(target->sheet)]);
     annotation += " 0 R/XYZ null ";
-    AppendInt(annotation, qint64(std::ceil(target->top)));
+    AppendInt(annotation, target->top);
     annotation += " null]>>";
     out.putPacked(l.object, annotation);
   }
@@ -194,8 +239,8 @@ int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pa
   // Bookmarks are reported in order and belong to the last document
   // started, so those of a document follow one another in entries_.
   const bool nested = documents_.size() > 1;
-  size_t before = 0;  // bookmarks reported before any document
-  while (before < entries_.size() && entries_[before].document < 0) ++before;
+  // Bookmarks reported before any document.
+  const size_t before = documents_.empty() ? entries_.size() : documents_[0].firstEntry;
   const size_t top = nested ? before + documents_.size()
                             : (!entries_.empty() ? entries_.size() : documents_.size());
   const size_t total = nested ? entries_.size() + documents_.size() : top;
@@ -229,17 +274,15 @@ int PdfNavigation::writeOutline(PdfObjectWriter &out, const std::vector<int> &pa
       PdfDictionary dictionary =
           item(titleOf(entries_[e]), parent, e > from ? entryObject(e - 1) : 0,
                e + 1 < to ? entryObject(e + 1) : after);
-      put(entryObject(e), dictionary, entries_[e].place);
+      put(entryObject(e), dictionary, Place{entries_[e].sheet, entries_[e].top});
     }
   };
   // The bookmarks of each document: [childFrom[d], childTo[d]).
   std::vector<size_t> childFrom(documents_.size(), 0), childTo(documents_.size(), 0);
-  if (nested)
-    for (size_t e = entries_.size(); e-- > before;) {
-      const size_t d = size_t(entries_[e].document);
-      if (childTo[d] == 0) childTo[d] = e + 1;
-      childFrom[d] = e;
-    }
+  for (size_t d = 0; d < documents_.size(); ++d) {
+    childFrom[d] = documents_[d].firstEntry;
+    childTo[d] = d + 1 < documents_.size() ? documents_[d + 1].firstEntry : entries_.size();
+  }
   // Documents are shown closed: a book's outline then reads as its table of
   // contents, each document opening on its routines.
   if (!nested && !entries_.empty()) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringView>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,53 +65,81 @@ class PdfNavigation : public NavigationSink {
   struct Document {
     QString title, labelName;
     Place place;
+    size_t firstEntry = 0;  // its bookmarks: from here to the next document's
   };
   // A unit of a million lines may have 80,000 routines, each a bookmark and
   // two places: their texts sit one after another in blocks (TextPool),
-  // and a record is a pointer and a few numbers. A QString or a QByteArray
-  // each, and a hash node, cost about 200 bytes more a routine.
+  // and a record is a few numbers. A QString or a QByteArray each, and a
+  // hash node, cost about 200 bytes more a routine.
   class TextPool {
    public:
-    // Where the copy of `size` bytes starts; it stays there.
-    const char *add(const char *bytes, size_t size);
+    // Room for `size` bytes, to be filled in at text(the handle returned);
+    // it stays there.
+    quint32 reserve(size_t size);
+    char *text(quint32 handle) const {
+      return blocks_[handle >> kOffsetBits].get() + (handle & ((1u << kOffsetBits) - 1));
+    }
 
    private:
+    // A handle is a block and an offset in it: four bytes, not a pointer's
+    // eight, in each of a few hundred thousand records.
+    static constexpr int kOffsetBits = 18;
     // A block is added when the last is full, so that little is unused: a
     // string doubling as it grew left up to half of itself unused.
     std::vector<std::unique_ptr<char[]>> blocks_;
-    char *cursor_ = nullptr;
+    size_t used_ = 0;  // of the last block
     size_t free_ = 0;
   };
+  // A text in texts_ with its count first: one byte below 255, else 255
+  // and four bytes. A key's count is its length; a title's, its
+  // characters * 2, + 1 when they are UTF-16 rather than Latin-1.
+  using Counted = quint32;
   struct Entry {
-    const char *title = nullptr;   // in texts_: Latin-1, or UTF-16 when wide
-    quint32 titleLength : 31 = 0;  // characters
-    quint32 wide : 1 = 0;
-    int document = -1;  // -1: reported before any document started
-    Place place;
+    double top = 0;  // points from the sheet's foot
+    Counted title = 0;
+    qint32 sheet = -1;
   };
+  // A place a link may lead to: its key and where it lands, the top
+  // already rounded up as the link writes it. A link to a place not
+  // reported yet makes one that waits for it (kNotReported): links to the
+  // same place share it, and none keeps a key of its own. Twelve bytes: a
+  // book of 80,000 routines reports well over 100,000 of them.
+  static constexpr qint32 kNotReported = std::numeric_limits<qint32>::min();
   struct Anchor {
-    const char *key = nullptr;  // in texts_
-    quint32 keyLength = 0;
-    Place place;
+    Counted key = 0;
+    qint32 sheet = kNotReported;
+    qint32 top = 0;
   };
+  // A link reported on a sheet not written yet; its area in whole points
+  // (left, bottom, right, top, as written) and its place's index in
+  // anchors_.
+  struct SheetLink {
+    qint32 area[4];
+    qint32 sheet = 0;
+    quint32 target = 0;
+  };
+  // A link numbered with its sheet; finish writes them in this order.
+  // Twenty-four bytes: a book of a million lines has 200,000 links.
   struct Link {
-    QRectF area;                // points
-    const char *key = nullptr;  // in texts_
-    quint32 keyLength = 0;
-    int sheet = 0;
-    int object = 0;  // 0 until the sheet is written
+    qint32 area[4];
+    qint32 object = 0;
+    quint32 target = 0;
   };
   struct SheetNumber {
     int document = -1;
     int page = 0;  // 0: not reported
   };
   Place here(int y) const;
-  static QByteArrayView keyOf(const Anchor &a) { return QByteArrayView(a.key, a.keyLength); }
-  static QByteArrayView keyOf(const Link &l) { return QByteArrayView(l.key, l.keyLength); }
-  static QString titleOf(const Entry &e);
-  // The place links to key land on; null when none was reported.
-  const Place *placeOf(QByteArrayView key) const;
-  void growAnchorSlots();
+  Counted addCounted(quint32 count, const char *bytes, size_t size);
+  const char *countedText(Counted at, quint32 *count) const;
+  Counted addKey(QByteArrayView key) {
+    return addCounted(quint32(key.size()), key.data(), size_t(key.size()));
+  }
+  QByteArrayView keyOf(Counted key) const;
+  QString titleOf(const Entry &e) const;
+  // The slot in anchorSlots_ of key's place, or the free slot where it
+  // goes.
+  size_t slotOf(QByteArrayView key);
   std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
   // The outline's root object, 0 when there is no outline.
   int writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
@@ -123,18 +152,17 @@ class PdfNavigation : public NavigationSink {
   PagePlacement placement_;   // scale 1 at 0, 0: the page is the sheet
   bool numbersSheet_ = true;  // the current page gives the sheet its label
   std::vector<Document> documents_;
-  std::vector<Entry> entries_;
+  std::deque<Entry> entries_;
   // Links and places grow in blocks, not by doubling: a book's 160,000
   // links in a vector grown to 262,144 of them held 5 MB for nothing.
   std::deque<Link> links_;
-  // Links before this one are written or belong to sheets already ended:
-  // each sheet looks only at its own, not at every link of the book.
-  size_t linksFrom_ = 0;
+  // Links reported and not numbered yet: those of the sheet now drawn.
+  std::vector<SheetLink> sheetLinks_;
   std::vector<SheetNumber> numbers_;
   std::deque<Anchor> anchors_;  // in the order reported
   TextPool texts_;              // the bookmarks' titles, the places' keys and the links'
   // Open addressing over anchors_: index + 1, 0 for a free slot; at most
-  // half full.
+  // three quarters full.
   std::vector<quint32> anchorSlots_;
   QDateTime clock_;
 };

@@ -81,6 +81,33 @@ TEST(PdfNavigation, OutlinePlacesAndLinksOfABook) {
             "<FEFF0061002E0070006100730020> >> ] >> >>");
 }
 
+// Links reported before their place: they wait for it, those to the same
+// key share it, the first place reported still counts, and one whose place
+// never comes is no link.
+TEST(PdfNavigation, LinksBeforeTheirPlaces) {
+  PdfNavigation nav;
+  nav.setGeometry(1.0, 800);
+  nav.setSheet(0);
+  nav.link(QRect(0, 0, 10, 10), "later");
+  nav.link(QRect(0, 10, 10, 10), "never");
+  nav.link(QRect(0, 20, 10, 10), "later");
+  nav.anchor("later", 300);
+  nav.anchor("later", 400);
+  nav.link(QRect(0, 30, 10, 10), "later");
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  PdfObjectWriter out(0);
+  out.output = &file;
+  EXPECT_EQ(nav.annotationsOf(0, out), "[5 0 R 6 0 R 7 0 R 8 0 R ]");
+  PdfDictionary catalog;
+  nav.finish(out, {10}, catalog);
+  const std::map<int, std::string> objects = Objects(out, file);
+  for (const int object : {5, 7, 8})
+    EXPECT_NE(objects.at(object).find("/Dest[10 0 R/XYZ null 500 null]"), std::string::npos)
+        << objects.at(object);
+  EXPECT_EQ(objects.at(6), "null");
+}
+
 // One document: its bookmarks stand at the top; without any it is the one
 // bookmark itself; and places found again among thousands of others.
 TEST(PdfNavigation, OneDocumentAndManyPlaces) {
