@@ -7,6 +7,38 @@
 
 namespace scrivane {
 
+namespace {
+
+// The first of n sorted items that before(i) is false for, looked for from
+// `near` on: listings ask for file lines in order, so the answer is mostly
+// at or just after the last one.
+template <class Before>
+size_t FirstFrom(size_t n, size_t near, Before before) {
+  near = std::min(near, n);
+  size_t low = 0, high = near;
+  if (near == 0 || before(near - 1)) {
+    // Forward in steps that double, then halve the last step.
+    low = near;
+    size_t step = 1;
+    high = low;
+    while (high < n && before(high)) {
+      low = high + 1;
+      high = std::min(n, high + step);
+      step *= 2;
+    }
+  }
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    if (before(middle))
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  return low;
+}
+
+}  // namespace
+
 CrossLinks::CrossLinks(CrossReferences refs) : refs_(std::move(refs)) {
   for (int i = 0; i < refs_.files.size(); ++i) {
     files_.insert(refs_.files[i], i);
@@ -43,16 +75,20 @@ bool CrossLinks::Listed(const XrefDeclaration &d) {
 }
 
 CrossLinks::LineUses CrossLinks::DeclarationsOn(int file, int line) const {
-  const auto at = [this](int d) {
-    const XrefPlace &p = refs_.declarations[size_t(d)].place;
+  return DeclarationsOn(file, line, LineUses{});
+}
+
+CrossLinks::LineUses CrossLinks::DeclarationsOn(int file, int line, LineUses near) const {
+  const auto at = [this](size_t i) {
+    const XrefPlace &p = refs_.declarations[size_t(declarationsByPlace_[i])].place;
     return std::pair(p.file, p.line);
   };
-  const auto first = std::lower_bound(declarationsByPlace_.begin(), declarationsByPlace_.end(),
-                                      std::pair(file, line),
-                                      [&](int d, std::pair<int, int> v) { return at(d) < v; });
-  auto last = first;
-  while (last != declarationsByPlace_.end() && at(*last) == std::pair(file, line)) ++last;
-  return {int(first - declarationsByPlace_.begin()), int(last - declarationsByPlace_.begin())};
+  const size_t n = declarationsByPlace_.size();
+  const size_t first = FirstFrom(n, size_t(std::max(0, near.last)),
+                                 [&](size_t i) { return at(i) < std::pair(file, line); });
+  size_t last = first;
+  while (last < n && at(last) == std::pair(file, line)) ++last;
+  return {int(first), int(last)};
 }
 
 int CrossLinks::DeclarationAtColumn(LineUses on, int column, int length) const {
@@ -138,6 +174,12 @@ QByteArray CrossLinks::PlaceKey(int file, int line) {
   return QByteArray(text, end - text);
 }
 
+QByteArray CrossLinks::EntryKey(int declaration) {
+  char buffer[16] = {'x', 'r', 'e', 'f', ':'};
+  const char *end = std::to_chars(buffer + 5, buffer + sizeof buffer, declaration).ptr;
+  return QByteArray(buffer, end - buffer);
+}
+
 QByteArray CrossLinks::TargetKey(int declaration) const {
   const XrefPlace &p = refs_.declarations[size_t(TargetOf(declaration))].place;
   return PlaceKey(p.file, p.line);
@@ -149,16 +191,18 @@ bool CrossLinks::IsTarget(int file, int line) const {
 }
 
 CrossLinks::LineUses CrossLinks::UsesOn(int file, int line) const {
-  auto before = [](const XrefUse &u, std::pair<int, int> at) {
-    return std::pair(u.place.file, u.place.line) < at;
-  };
-  auto after = [](std::pair<int, int> at, const XrefUse &u) {
-    return at < std::pair(u.place.file, u.place.line);
-  };
-  const auto first =
-      std::lower_bound(refs_.uses.begin(), refs_.uses.end(), std::pair(file, line), before);
-  const auto last = std::upper_bound(first, refs_.uses.end(), std::pair(file, line), after);
-  return {int(first - refs_.uses.begin()), int(last - refs_.uses.begin())};
+  return UsesOn(file, line, LineUses{});
+}
+
+CrossLinks::LineUses CrossLinks::UsesOn(int file, int line, LineUses near) const {
+  const std::pair at(file, line);
+  const auto &uses = refs_.uses;
+  auto before = [&](size_t i) { return std::pair(uses[i].place.file, uses[i].place.line) < at; };
+  const size_t first = FirstFrom(uses.size(), size_t(std::max(0, near.last)), before);
+  size_t last = first;
+  while (last < uses.size() && std::pair(uses[last].place.file, uses[last].place.line) == at)
+    ++last;
+  return {int(first), int(last)};
 }
 
 int CrossLinks::UseAtColumn(LineUses on, int column, int length) const {

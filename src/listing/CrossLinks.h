@@ -32,17 +32,21 @@ class CrossLinks {
   // Whether a declaration a link may lead to stands on that line.
   bool IsTarget(int file, int line) const;
 
-  // The uses on one line of a file, in column order: [first, last).
+  // The uses on one line of a file, in column order: [first, last). Found
+  // from `near` (the uses of a line before it) as quickly as from the
+  // start: a listing asks for its lines in order.
   struct LineUses {
     int first = 0, last = 0;
   };
   LineUses UsesOn(int file, int line) const;
+  LineUses UsesOn(int file, int line, LineUses near) const;
   // Within those: the use at a byte column (from 1) of the file's line, or
   // the ordinal-th use spelt `name` (case ignored); -1 when none is.
   int UseAtColumn(LineUses on, int column, int length) const;
   int UseByOrdinal(LineUses on, QByteArrayView name, int ordinal) const;
   // The same for the declarations whose names stand on a line.
   LineUses DeclarationsOn(int file, int line) const;
+  LineUses DeclarationsOn(int file, int line, LineUses near) const;
   int DeclarationAtColumn(LineUses on, int column, int length) const;
   int DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordinal) const;
 
@@ -50,7 +54,7 @@ class CrossLinks {
   // methods and types, each under its first declaration), and the key of
   // its entry.
   static bool Listed(const XrefDeclaration &d);
-  static QByteArray EntryKey(int declaration) { return "xref:" + QByteArray::number(declaration); }
+  static QByteArray EntryKey(int declaration);
   // Set when the document prints with the listings: each listed name where
   // it is declared links to its entry, and every row that holds a use
   // becomes a place to land on.

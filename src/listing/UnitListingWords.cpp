@@ -141,8 +141,8 @@ void UnitListingRenderer::ReportDeclarationPlace(int part, int line, int y) {
   // entries lead to, and it tells them its page.
   bool place = links->IsTarget(file, line);
   if (links->EntriesPrinted && !place) {
-    const CrossLinks::LineUses uses = links->UsesOn(file, line);
-    place = uses.first < uses.last;
+    placeUses_ = links->UsesOn(file, line, placeUses_);
+    place = placeUses_.first < placeUses_.last;
   }
   if (!place) return;
   if (NavigationSink *navigation = canvas_->Navigation())
@@ -171,9 +171,9 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
   if (file < 0) return;
   const CrossLinks &links = *l_.CrossLinks;
   if (usesPart_ != part || usesLine_ != line) {
-    usesOn_ = links.UsesOn(file, line);
-    declarationsOn_ =
-        links.EntriesPrinted ? links.DeclarationsOn(file, line) : CrossLinks::LineUses{};
+    usesOn_ = links.UsesOn(file, line, usesOn_);
+    declarationsOn_ = links.EntriesPrinted ? links.DeclarationsOn(file, line, declarationsOn_)
+                                           : CrossLinks::LineUses{};
     usesPart_ = part;
     usesLine_ = line;
   }
