@@ -12,8 +12,9 @@
 # ORACLE_ARGS adds folders of further units (-FuDIR), include folders
 # (-FiDIR) and defines (-dNAME); the oracle says where it stopped.
 # The LCL is too much for it: the Lazarus examples (easter, two forms;
-# cursors, one) are read with bench/xref-stubs/lcl, the few LCL names they
-# use declared as the LCL declares them.
+# cursors, one; cleandir's confcleandirs, two forms and a unit of 1000
+# lines they drive) are read with bench/xref-stubs/lcl, the LCL names they
+# use declared as the LCL declares them; LazUtils is read as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -23,6 +24,7 @@ oracle=$build/tests/xref-oracle/oracle
 passrc=/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src
 lazarus=/usr/lib/lazarus/2.2.6/examples
 fpcsrc=/usr/share/fpcsrc/3.2.2
+lazutils=/usr/lib/lazarus/2.2.6/components/lazutils
 read -r -a extra <<<"${ORACLE_ARGS:-}"
 for dir in rtl/linux rtl/unix rtl/objpas rtl/inc packages/fcl-base/src packages/rtl-objpas/src/inc; do
   extra+=("-Fu$fpcsrc/$dir")
@@ -59,15 +61,27 @@ echo
 echo "fcl-passrc/src as one book:"
 compare "${oracle_args[@]}" "$passrc"/*.pp "$passrc"/*.pas
 counts "$passrc"/*.pp "$passrc"/*.pas
-for example in "$lazarus/easter" "$lazarus/cursors"; do
-  echo
-  echo "Lazarus example with forms ($example):"
-  program_file=$(ls "$example"/*.lpr)
-  units=()
-  for unit_file in "$example"/*.pas; do units+=("$unit_file"); done
-  compare "${oracle_args[@]}" --oracle-arg -Fubench/xref-stubs/lcl "$program_file" "${units[@]}"
-  counts "${program_file%.lpr}.lpi"
+# The Lazarus projects: the LCL from the stubs, LazUtils the real one; the
+# program file first, then the units of the project.
+lazarus_args=("${oracle_args[@]}")
+for a in -Fubench/xref-stubs/lcl "-Fu$lazutils" "-Fi$lazutils" "-Fu$fpcsrc/packages/paszlib/src" \
+  "-Fu$fpcsrc/packages/hash/src"; do
+  lazarus_args+=(--oracle-arg "$a")
 done
+lazarus_project() {
+  local title=$1 program_file=$2
+  shift 2
+  echo
+  echo "$title:"
+  compare "${lazarus_args[@]}" "$program_file" "$@"
+  counts "${program_file%.lpr}.lpi"
+}
+for example in "$lazarus/easter" "$lazarus/cursors"; do
+  lazarus_project "Lazarus example with forms ($example)" "$(ls "$example"/*.lpr)" "$example"/*.pas
+done
+cleandir=$lazarus/cleandir
+lazarus_project "Lazarus project with forms and units of its own ($cleandir, confcleandirs)" \
+  "$cleandir/confcleandirs.lpr" "$cleandir/dircleaner.pp" "$cleandir/frmmain.pp" "$cleandir/frmlog.pp"
 echo
 # What the links cost in the PDF: pasresolver.pp printed alone (links to
 # its own declarations) and as a book (every link, the Cross-reference and

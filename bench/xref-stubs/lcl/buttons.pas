@@ -4,6 +4,16 @@ unit Buttons;
 
 interface
 
+uses
+  Controls;
+
+type
+  TCustomSpeedButton = class(TGraphicControl)
+  end;
+
+  TSpeedButton = class(TCustomSpeedButton)
+  end;
+
 implementation
 
 end.

@@ -5,7 +5,7 @@ unit ExtCtrls;
 interface
 
 uses
-  Controls;
+  Classes, Controls, StdCtrls;
 
 type
   TBevel = class(TGraphicControl)
@@ -15,6 +15,34 @@ type
   end;
 
   TPanel = class(TCustomPanel)
+  end;
+
+  TCustomGroupBox = class(TWinControl)
+  end;
+
+  TCustomRadioGroup = class(TCustomGroupBox)
+  private
+    function GetItemIndex: Integer;
+    procedure SetItemIndex(Value: Integer);
+    function GetItems: TStrings;
+    procedure SetItems(Value: TStrings);
+  public
+    property ItemIndex: Integer read GetItemIndex write SetItemIndex;
+    property Items: TStrings read GetItems write SetItems;
+  end;
+
+  TRadioGroup = class(TCustomRadioGroup)
+  end;
+
+  TCustomCheckGroup = class(TCustomGroupBox)
+  private
+    function GetItems: TStrings;
+    procedure SetItems(Value: TStrings);
+  public
+    property Items: TStrings read GetItems write SetItems;
+  end;
+
+  TCheckGroup = class(TCustomCheckGroup)
   end;
 
 implementation

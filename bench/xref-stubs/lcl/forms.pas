@@ -5,15 +5,19 @@ unit Forms;
 interface
 
 uses
-  Classes, Controls, Graphics;
+  Classes, CustApp, Controls, Graphics;
 
 type
   TScrollingWinControl = class(TCustomControl)
   end;
 
   TCustomForm = class(TScrollingWinControl)
+  private
+    function GetActiveControl: TWinControl;
+    procedure SetActiveControl(AWinControl: TWinControl);
   public
     procedure Close;
+    property ActiveControl: TWinControl read GetActiveControl write SetActiveControl;
     function ShowModal: Integer; virtual;
   end;
 
@@ -31,13 +35,14 @@ type
     property Cursor: TCursor read GetCursor write SetCursor;
   end;
 
-  TApplication = class(TComponent)
+  TApplication = class(TCustomApplication)
   private
     function GetTitle: string;
     procedure SetTitle(const AValue: string);
   public
     procedure Initialize;
     procedure CreateForm(InstanceClass: TComponentClass; out Reference);
+    procedure ProcessMessages;
     procedure Run;
     property Title: string read GetTitle write SetTitle;
   end;

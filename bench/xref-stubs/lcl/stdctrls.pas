@@ -13,10 +13,37 @@ type
     odBackgroundPainted);
   TOwnerDrawState = set of TOwnerDrawStateType;
 
+  TCheckBoxState = (cbUnchecked, cbChecked, cbGrayed);
+
   TCustomEdit = class(TWinControl)
   end;
 
   TEdit = class(TCustomEdit)
+  end;
+
+  TButtonControl = class(TWinControl)
+  end;
+
+  TCustomComboBox = class(TWinControl)
+  private
+    function GetItems: TStrings;
+    procedure SetItems(const Value: TStrings);
+  public
+    property Items: TStrings read GetItems write SetItems;
+  end;
+
+  TComboBox = class(TCustomComboBox)
+  end;
+
+  TCustomCheckBox = class(TButtonControl)
+  private
+    function GetState: TCheckBoxState;
+    procedure SetState(Value: TCheckBoxState);
+  public
+    property State: TCheckBoxState read GetState write SetState;
+  end;
+
+  TCheckBox = class(TCustomCheckBox)
   end;
 
   TCustomListBox = class(TWinControl)
@@ -31,9 +58,6 @@ type
   end;
 
   TListBox = class(TCustomListBox)
-  end;
-
-  TButtonControl = class(TWinControl)
   end;
 
   TCustomButton = class(TButtonControl)

@@ -1,0 +1,100 @@
+unit RTTICtrls;
+
+{$mode objfpc}{$H+}
+
+interface
+
+uses
+  Classes, Controls, StdCtrls, ExtCtrls;
+
+type
+  TCustomPropertyLink = class(TPersistent)
+  private
+    function GetTIObject: TPersistent;
+    procedure SetTIObject(const AValue: TPersistent);
+  public
+    procedure LoadFromProperty; virtual;
+    procedure SaveToProperty; virtual;
+    property TIObject: TPersistent read GetTIObject write SetTIObject;
+  end;
+
+  TPropertyLink = class(TCustomPropertyLink)
+  end;
+
+  TTICustomEdit = class(TCustomEdit)
+  private
+    function GetLink: TPropertyLink;
+    procedure SetLink(const AValue: TPropertyLink);
+  public
+    property Link: TPropertyLink read GetLink write SetLink;
+  end;
+
+  TTIEdit = class(TTICustomEdit)
+  end;
+
+  TTICustomComboBox = class(TCustomComboBox)
+  private
+    function GetLink: TPropertyLink;
+    procedure SetLink(const AValue: TPropertyLink);
+  public
+    property Link: TPropertyLink read GetLink write SetLink;
+  end;
+
+  TTIComboBox = class(TTICustomComboBox)
+  end;
+
+  TTICustomRadioGroup = class(TCustomRadioGroup)
+  private
+    function GetLink: TPropertyLink;
+    procedure SetLink(const AValue: TPropertyLink);
+  public
+    property Link: TPropertyLink read GetLink write SetLink;
+  end;
+
+  TTIRadioGroup = class(TTICustomRadioGroup)
+  end;
+
+  TTICustomCheckGroup = class(TCustomCheckGroup)
+  private
+    function GetLink: TPropertyLink;
+    procedure SetLink(const AValue: TPropertyLink);
+  public
+    property Link: TPropertyLink read GetLink write SetLink;
+  end;
+
+  TTICheckGroup = class(TTICustomCheckGroup)
+  end;
+
+  TTICustomCheckBox = class(TCustomCheckBox)
+  private
+    function GetLink: TPropertyLink;
+    procedure SetLink(const AValue: TPropertyLink);
+  public
+    property Link: TPropertyLink read GetLink write SetLink;
+  end;
+
+  TTICheckBox = class(TTICustomCheckBox)
+  end;
+
+  TCustomSpinEdit = class(TCustomEdit)
+  private
+    function GetValue: Integer;
+    procedure SetValue(const AValue: Integer);
+  public
+    property Value: Integer read GetValue write SetValue;
+  end;
+
+  TTICustomSpinEdit = class(TCustomSpinEdit)
+  private
+    function GetLink: TPropertyLink;
+    procedure SetLink(const AValue: TPropertyLink);
+  public
+    property Link: TPropertyLink read GetLink write SetLink;
+  end;
+
+  TTISpinEdit = class(TTICustomSpinEdit)
+  end;
+
+implementation
+
+end.
