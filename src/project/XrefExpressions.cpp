@@ -152,7 +152,17 @@ Resolver::Container Resolver::ContainerOf(Sym *s) {
 }
 
 Sym *Resolver::Lookup(Name name, int args) {
-  for (size_t f = frames_.size(); f-- > 0;) {
+  // Past a "with" whose members we cannot see, only a type may still be
+  // found further out: a class from outside the book may have any field
+  // or method, but it does not nest a type named as one of the book's.
+  bool typesOnly = false;
+  Sym *found = LookupFrom(frames_.size(), name, args, &typesOnly);
+  if (typesOnly && found && found->kind != SymKind::Type) return nullptr;
+  return found;
+}
+
+Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnly) {
+  for (size_t f = frameCount; f-- > 0;) {
     Frame &frame = frames_[f];
     switch (frame.kind) {
       case Frame::Kind::Plain:
@@ -164,12 +174,13 @@ Sym *Resolver::Lookup(Name name, int args) {
         if (Sym *s = FindMember(frame.type, name, args, &complete)) return s;
         // Every class outside the book derives from TObject: its members
         // hide the book's names of the same spelling.
-        if (!complete && (frame.kind == Frame::Kind::WithMembers || IsObjectMember(name)))
-          return nullptr;
+        if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name)) return nullptr;
+        if (!complete && frame.kind == Frame::Kind::WithMembers) *typesOnly = true;
         break;
       }
       case Frame::Kind::Opaque:
-        return nullptr;
+        *typesOnly = true;
+        break;
     }
   }
   Module &m = M();

@@ -244,6 +244,7 @@ class Resolver {
   // Where the class's ancestors end, the search found nothing: whether the
   // book knows all of them.
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);
+  Sym *LookupFrom(size_t frameCount, Name name, int args, bool *typesOnly);
   // A type as far as aliases lead; null when it is no type of the book.
   Sym *Resolved(Sym *s);
   Sym *ElementOf(Sym *s, bool pointer);

@@ -97,6 +97,13 @@ TEST(CrossReferences, ScopeRulesTable) {
        "end;\nend.\n",
        {"4:TItem->a:3", "4:TItem->a:3", "4:Get->a:4", "8:TItem->a:3", "9:TList2->a:4",
         "9:TItem->a:3", "10:TList2->a:4", "10:Go->a:3"}},
+      {"a with of a class from outside the book hides the book's values and routines, not its "
+       "types",
+       "unit a;\ninterface\nuses b;\ntype TMode = (mA, mB);\nvar V: TMode;\nimplementation\n"
+       "procedure P(o: TObject; s: TStrings);\n"
+       "begin with s do begin V := TMode(Count); Helper end; with o do V := High(TMode) "
+       "end;\nend.\n",
+       {"3:b->b:1", "5:TMode->a:4", "8:TMode->a:4", "8:TMode->a:4"}},
       {"a with of a class that derives from TObject alone looks past it but for TObject's "
        "names; a field after a method's \"public\" is a member",
        "unit a;\ninterface\nuses b;\ntype TFoo = class\n procedure Go;\n public\n Next: TFoo;\n"
