@@ -13,8 +13,9 @@
 # (-FiDIR) and defines (-dNAME); the oracle says where it stopped.
 # The LCL is too much for it: the Lazarus examples (easter, two forms;
 # cursors, one; cleandir's confcleandirs, two forms and a unit of 1000
-# lines they drive) are read with bench/xref-stubs/lcl, the LCL names they
-# use declared as the LCL declares them; LazUtils is read as it is.
+# lines they drive; tools/jsonviewer, nine forms and a frame) are read
+# with bench/xref-stubs/lcl, the LCL names they use declared as the LCL
+# declares them; LazUtils is read as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -82,6 +83,9 @@ done
 cleandir=$lazarus/cleandir
 lazarus_project "Lazarus project with forms and units of its own ($cleandir, confcleandirs)" \
   "$cleandir/confcleandirs.lpr" "$cleandir/dircleaner.pp" "$cleandir/frmmain.pp" "$cleandir/frmlog.pp"
+jsonviewer=/usr/lib/lazarus/2.2.6/tools/jsonviewer
+lazarus_project "Lazarus tool with nine forms and a frame ($jsonviewer)" \
+  "$jsonviewer/jsonviewer.lpr" "$jsonviewer"/*.pp
 echo
 # What the links cost in the PDF: pasresolver.pp printed alone (links to
 # its own declarations) and as a book (every link, the Cross-reference and

@@ -110,6 +110,9 @@ begin
     Result := inherited CreateElement(AClass, '', AParent, AVisibility, ASrcPos, TypeParams)
   else
     Result := inherited CreateElement(AClass, AName, AParent, AVisibility, ASrcPos, TypeParams);
+  // The parser releases what it reads again (a term it reads twice), and
+  // the list of what was made must not point at freed elements.
+  Result.AddRef;
   Elements.Add(Result);
 end;
 
@@ -342,6 +345,11 @@ begin
   E.Scanner := TPascalScanner.Create(E.FileResolver);
   for i := 0 to Defines.Count - 1 do
     E.Scanner.AddDefine(Defines[i]);
+  // fpc gives its version as macros too: "{$IF FPC_FULLVERSION>=30002}".
+  E.Scanner.AddMacro('FPC_FULLVERSION', '30202', True);
+  E.Scanner.AddMacro('FPC_VERSION', '3', True);
+  E.Scanner.AddMacro('FPC_RELEASE', '2', True);
+  E.Scanner.AddMacro('FPC_PATCH', '2', True);
   E.Scanner.OnEvalFunction := @E.EvalFunction;
   E.Parser := TPasParser.Create(E.Scanner, E.FileResolver, E);
   // The set brings its own small System unit, or the search folders the real one.

@@ -5,9 +5,15 @@ unit Buttons;
 interface
 
 uses
-  Controls;
+  Controls, StdCtrls;
 
 type
+  TCustomBitBtn = class(TCustomButton)
+  end;
+
+  TBitBtn = class(TCustomBitBtn)
+  end;
+
   TCustomSpeedButton = class(TGraphicControl)
   end;
 

@@ -5,13 +5,15 @@ unit Controls;
 interface
 
 uses
-  Classes;
+  Classes, Menus;
 
 type
   TCursor = -32768..32767;
   TModalResult = Low(Integer)..High(Integer);
   TCaption = string;
   TDragState = (dsDragEnter, dsDragLeave, dsDragMove);
+  TAlign = (alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom);
+  TWinControl = class;
 
   TControl = class(TComponent)
   private
@@ -23,7 +25,26 @@ type
     procedure SetText(const Value: TCaption);
     function GetEnabled: Boolean;
     procedure SetEnabled(Value: Boolean);
+    function GetVisible: Boolean;
+    procedure SetVisible(Value: Boolean);
+    function GetParent: TWinControl;
+    procedure SetParent(NewParent: TWinControl);
+    function GetAlign: TAlign;
+    procedure SetAlign(Value: TAlign);
+    function GetPopupMenu: TPopupMenu;
+    procedure SetPopupMenu(Value: TPopupMenu);
+    function GetBound(Index: Integer): Integer;
+    procedure SetBound(Index: Integer; Value: Integer);
   public
+    procedure Click; virtual;
+    property Align: TAlign read GetAlign write SetAlign;
+    property Parent: TWinControl read GetParent write SetParent;
+    property PopupMenu: TPopupMenu read GetPopupMenu write SetPopupMenu;
+    property Visible: Boolean read GetVisible write SetVisible;
+    property Left: Integer index 0 read GetBound write SetBound;
+    property Top: Integer index 1 read GetBound write SetBound;
+    property Width: Integer index 2 read GetBound write SetBound;
+    property Height: Integer index 3 read GetBound write SetBound;
     property Enabled: Boolean read GetEnabled write SetEnabled;
     property Caption: TCaption read GetCaption write SetCaption;
     property Text: TCaption read GetText write SetText;

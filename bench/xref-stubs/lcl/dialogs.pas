@@ -42,9 +42,31 @@ type
   TSelectDirectoryDialog = class(TOpenDialog)
   end;
 
+  TFindOption = (frDown, frFindNext, frHideMatchCase, frHideWholeWord, frHideUpDown,
+    frMatchCase, frDisableMatchCase, frDisableUpDown, frDisableWholeWord, frReplace,
+    frReplaceAll, frWholeWord, frShowHelp, frEntireScope, frHideEntireScope, frPromptOnReplace,
+    frHidePromptOnReplace, frButtonsAtBottom);
+  TFindOptions = set of TFindOption;
+
+  TFindDialog = class(TCommonDialog)
+  private
+    function GetFindText: string;
+    procedure SetFindText(const AValue: string);
+    function GetOptions: TFindOptions;
+    procedure SetOptions(AValue: TFindOptions);
+  public
+    property FindText: string read GetFindText write SetFindText;
+    property Options: TFindOptions read GetOptions write SetOptions;
+  end;
+
 procedure ShowMessage(const aMsg: string);
+function InputQuery(const ACaption, APrompt: string; MaskInput: Boolean;
+  var Value: string): Boolean; overload;
+function InputQuery(const ACaption, APrompt: string; var Value: string): Boolean; overload;
 function MessageDlg(const aMsg: string; DlgType: TMsgDlgType; Buttons: TMsgDlgButtons;
   HelpCtx: Longint): TModalResult; overload;
+function QuestionDlg(const aCaption, aMsg: string; DlgType: TMsgDlgType;
+  Buttons: array of const; HelpCtx: Longint): TModalResult; overload;
 
 implementation
 

@@ -8,6 +8,8 @@ uses
   Classes, CustApp, Controls, Graphics;
 
 type
+  TCloseAction = (caNone, caHide, caFree, caMinimize);
+
   TScrollingWinControl = class(TCustomControl)
   end;
 
@@ -15,13 +17,22 @@ type
   private
     function GetActiveControl: TWinControl;
     procedure SetActiveControl(AWinControl: TWinControl);
+    function GetModalResult: TModalResult;
+    procedure SetModalResult(const Value: TModalResult);
   public
+    property ModalResult: TModalResult read GetModalResult write SetModalResult;
     procedure Close;
     property ActiveControl: TWinControl read GetActiveControl write SetActiveControl;
     function ShowModal: Integer; virtual;
   end;
 
   TForm = class(TCustomForm)
+  end;
+
+  TCustomFrame = class(TScrollingWinControl)
+  end;
+
+  TFrame = class(TCustomFrame)
   end;
 
   TScreen = class(TComponent)
@@ -43,6 +54,7 @@ type
     procedure Initialize;
     procedure CreateForm(InstanceClass: TComponentClass; out Reference);
     procedure ProcessMessages;
+    procedure ReleaseComponent(AComponent: TComponent);
     procedure Run;
     property Title: string read GetTitle write SetTitle;
   end;

@@ -9,12 +9,39 @@ uses
 
 type
   TMenuItem = class(TComponent)
+  private
+    function GetCaption: string;
+    procedure SetCaption(const Value: string);
+    function GetChecked: Boolean;
+    procedure SetChecked(Value: Boolean);
+    function GetCount: Integer;
+    function GetItem(Index: Integer): TMenuItem;
+    function GetVisible: Boolean;
+    procedure SetVisible(Value: Boolean);
+    function GetOnClick: TNotifyEvent;
+    procedure SetOnClick(const Value: TNotifyEvent);
+  public
+    procedure Add(Item: TMenuItem);
+    procedure Click; virtual;
+    procedure Delete(Index: Integer);
+    function IndexOf(Item: TMenuItem): Integer;
+    procedure Insert(Index: Integer; Item: TMenuItem);
+    procedure Remove(Item: TMenuItem);
+    property Caption: string read GetCaption write SetCaption;
+    property Checked: Boolean read GetChecked write SetChecked;
+    property Count: Integer read GetCount;
+    property Items[Index: Integer]: TMenuItem read GetItem; default;
+    property Visible: Boolean read GetVisible write SetVisible;
+    property OnClick: TNotifyEvent read GetOnClick write SetOnClick;
   end;
 
   TMenu = class(TComponent)
   end;
 
   TMainMenu = class(TMenu)
+  end;
+
+  TPopupMenu = class(TMenu)
   end;
 
 implementation

@@ -5,7 +5,7 @@ unit RTTICtrls;
 interface
 
 uses
-  Classes, Controls, StdCtrls, ExtCtrls;
+  Classes, Controls, StdCtrls, ExtCtrls, Spin;
 
 type
   TCustomPropertyLink = class(TPersistent)
@@ -74,14 +74,6 @@ type
   end;
 
   TTICheckBox = class(TTICustomCheckBox)
-  end;
-
-  TCustomSpinEdit = class(TCustomEdit)
-  private
-    function GetValue: Integer;
-    procedure SetValue(const AValue: Integer);
-  public
-    property Value: Integer read GetValue write SetValue;
   end;
 
   TTICustomSpinEdit = class(TCustomSpinEdit)

@@ -28,7 +28,10 @@ type
   private
     function GetItems: TStrings;
     procedure SetItems(const Value: TStrings);
+    function GetItemIndex: Integer;
+    procedure SetItemIndex(const Val: Integer);
   public
+    property ItemIndex: Integer read GetItemIndex write SetItemIndex;
     property Items: TStrings read GetItems write SetItems;
   end;
 
@@ -39,7 +42,10 @@ type
   private
     function GetState: TCheckBoxState;
     procedure SetState(Value: TCheckBoxState);
+    function GetChecked: Boolean;
+    procedure SetChecked(Value: Boolean);
   public
+    property Checked: Boolean read GetChecked write SetChecked;
     property State: TCheckBoxState read GetState write SetState;
   end;
 
@@ -51,8 +57,11 @@ type
     function GetCanvas: TCanvas;
     function GetItems: TStrings;
     procedure SetItems(Value: TStrings);
+    function GetItemIndex: Integer;
+    procedure SetItemIndex(const AIndex: Integer);
   public
     procedure Clear; virtual;
+    property ItemIndex: Integer read GetItemIndex write SetItemIndex;
     property Canvas: TCanvas read GetCanvas;
     property Items: TStrings read GetItems write SetItems;
   end;

@@ -1,0 +1,9 @@
+unit DefaultTranslator;
+
+{$mode objfpc}{$H+}
+
+interface
+
+implementation
+
+end.

@@ -1,0 +1,9 @@
+unit LCLType;
+
+{$mode objfpc}{$H+}
+
+interface
+
+implementation
+
+end.
