@@ -277,7 +277,6 @@ Sym *Resolver::MethodClass() const {
 // chain names, null when unknown.
 Sym *Resolver::Chain() {
   Sym *cur = nullptr;
-  bool known = true;
   if (Is("inherited")) {
     ++pos_;
     Sym *cls = MethodClass();
@@ -297,6 +296,13 @@ Sym *Resolver::Chain() {
     cur = Lookup(Text(at), ArgumentsAt(pos_));
     Use(T(at), cur);
   }
+  return Follow(cur);
+}
+
+// Follows what comes after a name chain's first part `cur` (casts, calls,
+// indexes, "^", ".Name") and leaves pos_ after the chain.
+Sym *Resolver::Follow(Sym *cur) {
+  bool known = true;
   for (;;) {
     if (!cur) known = false;
     if (Is("(") || Is("[")) {
@@ -372,6 +378,20 @@ void Resolver::Expression(size_t end) {
       Chain();
       if (pos_ == before) ++pos_;
       continue;
+    }
+    if (Is("(")) {
+      // "(X as TFoo).Name": a member of TFoo. `close` is past the ")".
+      const size_t close = Closing(pos_);
+      if (close > pos_ + 4 && close < end && IsName(close - 2) && IsAt(close - 3, "as") &&
+          IsAt(close, ".") && IsName(close + 1)) {
+        ++pos_;
+        Expression(close - 2);
+        pos_ = close - 2;
+        Sym *type = Chain();
+        pos_ = close;
+        Follow(type && type->kind == SymKind::Type ? type : nullptr);
+        continue;
+      }
     }
     if (Is(".") && IsName(pos_ + 1)) {
       pos_ += 2;  // a member of something we did not follow

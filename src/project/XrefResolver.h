@@ -245,6 +245,7 @@ class Resolver {
   // book knows all of them.
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);
   Sym *LookupFrom(size_t frameCount, Name name, int args, bool *typesOnly);
+  Sym *Follow(Sym *cur);
   // A type as far as aliases lead; null when it is no type of the book.
   Sym *Resolved(Sym *s);
   Sym *ElementOf(Sym *s, bool pointer);

@@ -97,6 +97,11 @@ TEST(CrossReferences, ScopeRulesTable) {
        "end;\nend.\n",
        {"4:TItem->a:3", "4:TItem->a:3", "4:Get->a:4", "8:TItem->a:3", "9:TList2->a:4",
         "9:TItem->a:3", "10:TList2->a:4", "10:Go->a:3"}},
+      {"(X as TFoo).Name is a member of TFoo, as TFoo(X).Name is",
+       "unit a;\ninterface\ntype TFoo = class procedure Go; end;\nimplementation\n"
+       "procedure TFoo.Go; begin end;\n"
+       "procedure P(o: TObject); begin (o as TFoo).Go; TFoo(o).Go; (o as TBar).Go end;\nend.\n",
+       {"5:TFoo->a:3", "6:TFoo->a:3", "6:Go->a:3", "6:TFoo->a:3", "6:Go->a:3"}},
       {"a with of a class from outside the book hides the book's values and routines, not its "
        "types",
        "unit a;\ninterface\nuses b;\ntype TMode = (mA, mB);\nvar V: TMode;\nimplementation\n"
