@@ -66,7 +66,7 @@ counts "$passrc"/*.pp "$passrc"/*.pas
 # program file first, then the units of the project.
 lazarus_args=("${oracle_args[@]}")
 for a in -Fubench/xref-stubs/lcl "-Fu$lazutils" "-Fi$lazutils" "-Fu$fpcsrc/packages/paszlib/src" \
-  "-Fu$fpcsrc/packages/hash/src"; do
+  "-Fu$fpcsrc/packages/hash/src" "-Fu$fpcsrc/packages/fcl-json/src" "-Fi$fpcsrc/packages/fcl-json/src"; do
   lazarus_args+=(--oracle-arg "$a")
 done
 lazarus_project() {
