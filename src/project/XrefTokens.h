@@ -251,6 +251,7 @@ class Conditions {
       if (at < e.size() && e[at] == ')') ++at;
       return undefined ? !v : v;
     }
+    if (const int v = VersionTest(e, at); v >= 0) return v == 1;
     // Something we do not evaluate: skip to the next "and", "or" or ")".
     while (at < e.size() && e[at] != ')') {
       if (IsIdentStart(e[at])) {
@@ -264,6 +265,39 @@ class Conditions {
       }
     }
     return true;
+  }
+  // fpc's version macros against a number ("FPC_FULLVERSION >= 30002"):
+  // 1 or 0, and `at` past it; -1 and `at` as it was for anything else.
+  int VersionTest(Name e, size_t &at) {
+    size_t i = at;
+    Blanks(e, i);
+    size_t j = i;
+    while (j < e.size() && IsIdentChar(e[j])) ++j;
+    const std::string word = e.substr(i, j - i).Lower();
+    long have = -1;
+    if (word == "fpc_fullversion") have = 30202;
+    if (word == "fpc_version") have = 3;
+    if (word == "fpc_release" || word == "fpc_patch") have = 2;
+    if (have < 0) return -1;
+    Blanks(e, j);
+    size_t k = j;
+    while (k < e.size() && k < j + 2 && (e[k] == '<' || e[k] == '>' || e[k] == '=')) ++k;
+    const Name op = e.substr(j, k - j);
+    Blanks(e, k);
+    long number = 0;
+    size_t digits = 0;
+    for (; k < e.size() && e[k] >= '0' && e[k] <= '9'; ++k, ++digits)
+      number = number * 10 + (e[k] - '0');
+    if (digits == 0) return -1;
+    int v = -1;
+    if (op == "=") v = have == number;
+    if (op == "<>") v = have != number;
+    if (op == "<") v = have < number;
+    if (op == "<=") v = have <= number;
+    if (op == ">") v = have > number;
+    if (op == ">=") v = have >= number;
+    if (v >= 0) at = k;
+    return v;
   }
   std::unordered_set<std::string> defines_;
   std::vector<Entry> stack_;

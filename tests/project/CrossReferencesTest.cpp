@@ -97,6 +97,10 @@ TEST(CrossReferences, ScopeRulesTable) {
        "end;\nend.\n",
        {"4:TItem->a:3", "4:TItem->a:3", "4:Get->a:4", "8:TItem->a:3", "9:TList2->a:4",
         "9:TItem->a:3", "10:TList2->a:4", "10:Go->a:3"}},
+      {"fpc's version macros against a number are told, as fpc 3.2.2 tells them",
+       "unit a;\ninterface\nuses b;\n{$IF FPC_FULLVERSION<30101}procedure Helper;{$ENDIF}\n"
+       "implementation\n{$IF FPC_VERSION>=3}procedure P; begin Helper end;{$ENDIF}\nend.\n",
+       {"3:b->b:1", "6:Helper->b:3"}},
       {"(X as TFoo).Name is a member of TFoo, as TFoo(X).Name is",
        "unit a;\ninterface\ntype TFoo = class procedure Go; end;\nimplementation\n"
        "procedure TFoo.Go; begin end;\n"
