@@ -187,6 +187,12 @@ class IndentationRules : public CodeWordRules {
   // (as itself, as the word after, and as the one and two before), and
   // each is lowered once. The view holds until the word three on is asked.
   QByteArrayView LoweredAt(const std::vector<LineWord> &words, int index);
+  bool LoweredCodeWord(int index, QByteArrayView *lowered) const override {
+    const Lowered &slot = lowered_[size_t(index) & 3];
+    if (slot.index != index) return false;
+    *lowered = slot.view;
+    return true;
+  }
   // A code word, lowered, with the words around it (lowered; empty where
   // there is none), as the rules test it.
   struct WordAround {

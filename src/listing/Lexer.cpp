@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -181,9 +182,16 @@ void ClassifyWord(std::vector<LineWord> &words, int index, QByteArrayView trimme
       return;
   }
   if (word.Kind != TokenClass::ProcName) word.Kind = TokenClass::Plain;
-  const LoweredWord lowered(word.Text);
-  const QByteArrayView lw = lowered.view();
-  if (rules) rules->OnCodeWord(words, index, trimmedLine);
+  // The rules lower every code word for their own tests: that copy is
+  // read here rather than lowering the word a second time.
+  std::optional<LoweredWord> lowered;
+  QByteArrayView lw;
+  if (rules) {
+    rules->OnCodeWord(words, index, trimmedLine);
+    if (!rules->LoweredCodeWord(index, &lw)) lw = lowered.emplace(words[size_t(index)].Text).view();
+  } else {
+    lw = lowered.emplace(word.Text).view();
+  }
   // The rules may have grown the table; take the entry afresh.
   LineWord &entry = words[size_t(index)];
   const QByteArrayView key = ReservedKey(lw);

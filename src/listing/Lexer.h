@@ -67,6 +67,13 @@ class CodeWordRules {
   // words: the whole line; index: the code word; trimmedLine: the listing
   // line without surrounding blanks.
   virtual void OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmedLine) = 0;
+  // The word at index lowered, as OnCodeWord has just lowered it for its
+  // own tests, when it still holds that; false: the caller lowers it.
+  virtual bool LoweredCodeWord(int index, QByteArrayView *lowered) const {
+    (void)index;
+    (void)lowered;
+    return false;
+  }
 };
 
 // A lexed word of `WordsPart(line)` with `text` as its text, classed by

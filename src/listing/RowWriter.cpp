@@ -1,5 +1,7 @@
 #include "listing/RowWriter.h"
 
+#include <cstring>
+
 #include "listing/ListingJob.h"
 #include "print/PageCanvas.h"
 
@@ -31,6 +33,13 @@ bool RowWriter::NewRow() {
 }
 
 QByteArrayView RowWriter::WithBlank(QByteArrayView word) {
+  // Most words fit the fixed buffer: a string assigned and grown by its
+  // blank checked its room twice for every word drawn.
+  if (word.size() < qsizetype(sizeof shortWithBlank_)) {
+    std::memcpy(shortWithBlank_, word.data(), size_t(word.size()));
+    shortWithBlank_[word.size()] = ' ';
+    return QByteArrayView(shortWithBlank_, word.size() + 1);
+  }
   withBlank_.assign(word.data(), size_t(word.size()));
   withBlank_ += ' ';
   return QByteArrayView(withBlank_.data(), qsizetype(withBlank_.size()));

@@ -49,12 +49,15 @@ class RowWriter {
 
  private:
   // The word and its blank, written into one buffer kept from word to word
-  // instead of a fresh copy of each.
+  // instead of a fresh copy of each; words shorter than kShortWord into a
+  // fixed one.
+  static constexpr qsizetype kShortWord = 127;
   QByteArrayView WithBlank(QByteArrayView word);
 
   PageCursor &cursor_;
   int rowStartX_;
   std::function<void()> onNewRow_;
+  char shortWithBlank_[kShortWord + 1];
   std::string withBlank_;
 };
 

@@ -445,8 +445,11 @@ void UnitListingRenderer::LayOutLine(QByteArrayView text) {
 
 // A routine's last "end;": a rule follows it.
 bool UnitListingRenderer::RuleDue() const {
-  return LoweredWord(line_->FirstWord()).view() == "end;" && s_.layout.RoutineDepth == 0 &&
-         settings_.LineBetweenRoutines == 1 && s_.layout.InImplementation && s_.layout.Depth == 0;
+  // The first word is lowered last, and only when it is four bytes long:
+  // this is asked at the end of every line.
+  return s_.layout.RoutineDepth == 0 && settings_.LineBetweenRoutines == 1 &&
+         s_.layout.InImplementation && s_.layout.Depth == 0 && line_->FirstWord().size() == 4 &&
+         LoweredWord(line_->FirstWord()).view() == "end;";
 }
 
 void UnitListingRenderer::FinishLine() { FinishRow(RuleDue()); }

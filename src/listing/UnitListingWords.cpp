@@ -16,7 +16,12 @@ namespace unitlisting {
 // Compared in lower case: by the time a line is drawn its first word may
 // have been upper-cased as a reserved word (or written capitalised in the
 // source), and its underline must still stop at the last letter.
-bool IsSectionLineStart(QByteArrayView word) { return IsSectionWord(LoweredWord(word).view()); }
+// Only a word of a section word's length is lowered: every line drawn asks.
+bool IsSectionLineStart(QByteArrayView word) {
+  const qsizetype size = word.size();
+  if (size != 6 && size != 7 && size != 9 && size != 14) return false;
+  return IsSectionWord(LoweredWord(word).view());
+}
 
 // What a word is, for an output that keeps words: its style's class, and
 // among plain code a number apart from a name.

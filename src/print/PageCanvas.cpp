@@ -102,16 +102,20 @@ bool PageCanvas::TextWidth64(QByteArrayView text, long long *width64) {
   const std::array<int, 256> &advances = *advances64_;
   // A byte whose advance is not known yet (negative) goes to the measurer
   // too, which learns it.
+  // Each advance is read once and the bytes above ASCII are looked for
+  // only where they matter: the sum runs over every byte of every word
+  // measured, two or three times a word.
+  const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+  const qsizetype size = text.size();
   long long sum = 0;
-  unsigned high = 0;
   int unknown = 0;
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    sum += advances[c];
-    unknown |= advances[c];
-    high |= c;
+  for (qsizetype i = 0; i < size; ++i) {
+    const int advance = advances[bytes[i]];
+    sum += advance;
+    unknown |= advance;
   }
-  if (unknown < 0 || (Encoding != TextEncoding::Windows1252 && high >= 0x80)) return false;
+  if (unknown < 0) return false;
+  if (Encoding != TextEncoding::Windows1252 && !IsAscii(text)) return false;
   *width64 = sum;
   return true;
 }

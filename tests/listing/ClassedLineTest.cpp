@@ -28,7 +28,18 @@ struct Classed {
   ScanState scan;
 };
 
-Classed ClassAll(const QList<QByteArray> &lines, const FormatSettings &settings, bool windowed) {
+// The rules with the word they lowered kept to themselves: ClassifyWord
+// then lowers each code word on its own, as it did before it read theirs.
+struct RulesLoweringApart : CodeWordRules {
+  explicit RulesLoweringApart(IndentationRules &rules) : rules(rules) {}
+  void OnCodeWord(std::vector<LineWord> &words, int index, QByteArrayView trimmed) override {
+    rules.OnCodeWord(words, index, trimmed);
+  }
+  IndentationRules &rules;
+};
+
+Classed ClassAll(const QList<QByteArray> &lines, const FormatSettings &settings, bool windowed,
+                 bool loweringShared = true) {
   Classed out;
   LayoutContext context;
   context.LeftX = 100;
@@ -44,7 +55,9 @@ Classed ClassAll(const QList<QByteArray> &lines, const FormatSettings &settings,
         out.words << Describe(reader.Peek());
     } else {
       std::vector<LineWord> words = SplitWords(line, out.scan);
-      ClassifyLine(words, trimmed, settings, &rules);
+      RulesLoweringApart apart(rules);
+      ClassifyLine(words, trimmed, settings,
+                   loweringShared ? static_cast<CodeWordRules *>(&rules) : &apart);
       for (size_t i = 0; i + 1 < words.size(); ++i) out.words << Describe(words[i]);
     }
     if (out.state.LineX == 0) out.state.LineX = context.LeftX;
@@ -83,6 +96,10 @@ TEST(ClassedLine, ClassesAsTheWholeLineOnRealUnitsAndOnThemAsOneLine) {
         ASSERT_EQ(windowed.words[i], whole.words[i]) << path.toStdString() << " word " << i;
       EXPECT_TRUE(windowed.state == whole.state) << path.toStdString();
       EXPECT_TRUE(windowed.scan == whole.scan) << path.toStdString();
+      // The lowered word the rules hand back is the word's own.
+      const Classed apart = ClassAll(*source, settings, false, false);
+      EXPECT_EQ(apart.words, whole.words) << path.toStdString();
+      EXPECT_TRUE(apart.state == whole.state) << path.toStdString();
     }
 
     // A page that continues the line starts from a word's saved place.

@@ -517,6 +517,29 @@ TEST(RowWriter, BreakingAHugeWordMeasuresInLinearTime) {
   EXPECT_LT(measured[0], 10 * 100000);
 }
 
+// A word and its blank are drawn as one text and move the row by the width
+// of both, whether the word fits the writer's fixed buffer or not.
+TEST(RowWriter, WordAndBlankDrawnTogetherAtEveryLength) {
+  VirtualPrinter printer;
+  RecordingSurface surface;
+  PageCanvas canvas(printer);
+  canvas.SetPrinterMode(&surface);
+  FormatSettings settings;
+  const PageGeometry g = ComputePageGeometry(canvas, settings);
+  FurnitureTexts texts;
+  PageCursor cursor(canvas, g, settings, texts, 1);
+  canvas.SetFont(FontSpec{QStringLiteral("Courier New"), 4, 0, 0});
+  for (const int size : {1, 126, 127, 128, 300}) {
+    RowWriter row(cursor, g.LeftX);
+    surface.lines.clear();
+    const QByteArray word(size, 'i');
+    EXPECT_EQ(row.DrawWholeOrBroken(word), -1);
+    ASSERT_EQ(surface.lines.size(), 1) << size;
+    EXPECT_TRUE(surface.lines[0].endsWith(QString::fromLatin1("'" + word + " '"))) << size;
+    EXPECT_EQ(row.X, g.LeftX + canvas.TextWidth(word + ' ')) << size;
+  }
+}
+
 TEST(HeaderNameText, LongPathLosesItsMiddleNeverItsFileName) {
   const QString deep =
       QStringLiteral("/very/deep/") + QString(200, u'd') + QStringLiteral("/Main.pas");
