@@ -453,6 +453,7 @@ int PrintSession::RunWeb() {
   if (const QString refusal = WebFolderRefusal(options_.outputPath, options_.force);
       !refusal.isEmpty())
     return Refuse(refusal);
+  GiveThreadsHeapsOfTheirOwn();
   WebBookOptions web;
   web.folder = options_.outputPath;
   web.bookTitle = bookName_.isEmpty() ? FileNamePart(model_.OpenedPath) : bookName_;

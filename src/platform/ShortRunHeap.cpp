@@ -52,6 +52,14 @@ void PrepareShortRunHeap(unsigned long reserveBytes) {
 #endif
 }
 
+void GiveThreadsHeapsOfTheirOwn() {
+#if defined(__GLIBC__)
+  // Two: the layout's thread keeps the first heap, the writing thread takes the second.
+  if (const char *plain = std::getenv("SCRIVANE_PLAIN_HEAP"); !plain || !*plain)
+    mallopt(M_ARENA_MAX, 2);
+#endif
+}
+
 void ReturnFreedHeap() {
 #if defined(__GLIBC__)
   malloc_trim(0);

@@ -14,6 +14,13 @@ namespace scrivane {
 // C library is not glibc, or when SCRIVANE_PLAIN_HEAP is set (to compare).
 void PrepareShortRunHeap(unsigned long reserveBytes = 32ul << 20);
 
+// Gives threads started from now on heaps of their own. One shared heap
+// suits a print, whose second thread makes few blocks; a web book's writing
+// thread makes and frees as many as the layout's, and the two waited on the
+// heap's lock for a tenth of the book's time. Does nothing where the C
+// library is not glibc.
+void GiveThreadsHeapsOfTheirOwn();
+
 // Gives the system back the whole pages of the heap that are free: after
 // a large unit is read, what the reader freed sits between blocks still
 // held and is never given back otherwise (10 MiB of a million-line unit's

@@ -120,6 +120,7 @@ struct WebBookRecorder::Aside {
   bool ending = false;
   std::exception_ptr failure;
   std::map<size_t, std::shared_ptr<ListingBody>> bodies;  // the thread's until it ends
+  std::shared_ptr<WebLinkKeys> keys = std::make_shared<WebLinkKeys>();  // the same
   // A measurer of its own (a measurer caches as it goes and serves one
   // thread); null: the words came measured.
   std::unique_ptr<QtTextMeasurer> measurer;
@@ -143,9 +144,10 @@ struct WebBookRecorder::Aside {
       room.notify_one();
       if (failure) continue;
       try {
-        if (next.log)
+        if (next.log) {
           recorder.Replay(*next.log);
-        else
+          Recycle(std::move(next.log));
+        } else
           Write(next.rows);
       } catch (...) {
         failure = std::current_exception();
@@ -154,7 +156,7 @@ struct WebBookRecorder::Aside {
   }
   void Write(Rows &rows) {
     std::shared_ptr<ListingBody> &body = bodies[rows.document];
-    if (!body) body = std::make_shared<ListingBody>();
+    if (!body) body = std::make_shared<ListingBody>(keys, std::uint32_t(rows.document));
     for (WebRow *row : rows.rows) {
       if (measurer) MeasureWebRow(*row, *measurer, *rows.fonts, blankWidths);
       body->Add(*row);
@@ -163,6 +165,23 @@ struct WebBookRecorder::Aside {
         std::string().swap(row->bytes);
       }
     }
+  }
+  // Logs replayed, for the layout's next sheets: a fresh one each sheet
+  // is memory never touched before, and the layout's thread spent a
+  // twentieth of its time faulting it in and missing it in the cache.
+  std::vector<std::unique_ptr<Log>> spare;
+  void Recycle(std::unique_ptr<Log> log) {
+    log->size = 0;
+    log->fonts.reset();
+    std::lock_guard lock(mutex);
+    if (spare.size() < 4) spare.push_back(std::move(log));
+  }
+  std::unique_ptr<Log> SpareLog() {
+    std::lock_guard lock(mutex);
+    if (spare.empty()) return std::make_unique<Log>();
+    std::unique_ptr<Log> log = std::move(spare.back());
+    spare.pop_back();
+    return log;
   }
   void Hand(Work work) {
     {
@@ -325,7 +344,7 @@ void WebBookRecorder::HandLog(bool more) {
     logFontsHanded_ = std::make_shared<const std::vector<FontSpec>>(logFonts_);
   log_->fonts = logFontsHanded_;
   const size_t used = log_->size;
-  aside_->Hand({{}, std::exchange(log_, more ? std::make_unique<Log>() : nullptr)});
+  aside_->Hand({{}, std::exchange(log_, more ? aside_->SpareLog() : nullptr)});
   if (more) log_->Reserve(used + used / 4);
 }
 
@@ -442,8 +461,10 @@ void WebBookRecorder::FinishWritingAside() {
   }
   for (auto &[document, body] : aside_->bodies)
     // A listing's body holds every row of it, or the page writes them all.
-    if (document < documents_.size() && body->Rows() == documents_[document].rows.size())
+    if (document < documents_.size() && body->Rows() == documents_[document].rows.size()) {
       documents_[document].body = std::move(body);
+      documents_[document].linkKeys = aside_->keys;
+    }
   aside_.reset();
 }
 

@@ -79,11 +79,42 @@ struct WebRow {
 void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSpec> &fonts,
                    std::vector<int> &blankWidths);
 
+// Link keys as numbers, and the first place in the book each one leads
+// to. The writing thread fills it as a listing's rows become page text, so
+// that the pages, written once the whole book is laid out, find each
+// link's place without hashing its key again: that took a third of the
+// time the pages of a large unit took to write.
+class WebLinkKeys {
+ public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+  // Its number, made when the key is new.
+  std::uint32_t Intern(const QByteArray &key);
+  // kNone for a key never met.
+  std::uint32_t Find(const QByteArray &key) const { return ids_.value(key, kNone); }
+  // The key leads to document's row (kBeforeRows: to the page itself);
+  // the place first in the book stays.
+  static constexpr std::uint32_t kBeforeRows = UINT32_MAX;
+  void Anchor(const QByteArray &key, std::uint32_t document, std::uint32_t row);
+  struct Place {
+    std::uint32_t document = kNone;  // kNone: no place was printed
+    std::uint32_t row = kBeforeRows;
+  };
+  const Place &PlaceOf(std::uint32_t id) const { return places_[id]; }
+  size_t Size() const { return places_.size(); }
+
+ private:
+  QHash<QByteArray, std::uint32_t> ids_;
+  std::vector<Place> places_;
+};
+
 // A listing's rows as page text, a row at a time (on a thread of its own
 // while the layout goes on, see WebBookRecorder): each row gets its id,
 // unique in its page, and the block brackets still open carry on.
 class ListingBody {
  public:
+  // Its links and places go into `keys`, as document number `document`'s.
+  ListingBody(std::shared_ptr<WebLinkKeys> keys, std::uint32_t document)
+      : keys_(std::move(keys)), document_(document) {}
   void Add(const WebRow &row);
   // The page text in the order written: parts of about a megabyte, so that
   // a large listing is not copied again each time its text outgrows its
@@ -100,7 +131,7 @@ class ListingBody {
   // printed.
   struct LinkMark {
     size_t at = 0;
-    QByteArray key;
+    std::uint32_t key = WebLinkKeys::kNone;  // its number in the keys; kNone: the link ends
   };
   const std::vector<LinkMark> &Links() const { return links_; }
 
@@ -120,6 +151,8 @@ class ListingBody {
   void PutId(std::string &html, size_t row) const;
   std::vector<RowName> names_;
   std::vector<LinkMark> links_;
+  std::shared_ptr<WebLinkKeys> keys_;
+  std::uint32_t document_ = 0;
   QSet<quint64> used_;  // the file lines named
   std::vector<Bracket> open_;
 };
@@ -200,6 +233,8 @@ struct WebDocument {
   std::vector<QByteArray> anchorsBefore;  // places reported before any row
   // A listing's rows already written (ListingBody); null: written with the page.
   std::shared_ptr<const ListingBody> body;
+  // The keys its body's links and places went into (the book's, shared).
+  std::shared_ptr<WebLinkKeys> linkKeys;
 };
 using WebDocuments = std::deque<WebDocument>;
 
