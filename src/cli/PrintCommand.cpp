@@ -2,9 +2,13 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <climits>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -79,61 +83,124 @@ class RecordingMessages : public UserMessages {
   std::vector<std::function<void(UserMessages &)>> calls_;
 };
 
-// A book reads its next unit on a thread of its own while the current one
+// A book reads its next units on a thread of its own while the current one
 // is laid out and written: reading was two fifths of the time of a book
-// of 200,000 lines, with the second core idle but for compression.
-// The unit is read into a copy of the project model, taken over whole.
+// of 200,000 lines, with the second core idle but for compression. A few
+// units are read ahead, not one: a large unit after a small one took
+// longer to read than the small one to lay out, and the layout waited for
+// it (lclbase.lpk's book: a quarter of its time).
+// Each unit is read into a copy of the project model, taken over whole.
 class UnitReadAhead {
  public:
   UnitReadAhead(const FormatSettings &settings, bool includeUses)
       : settings_(settings), includeUses_(includeUses) {}
-  ~UnitReadAhead() { Wait(); }
+  ~UnitReadAhead() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
 
+  // Reads the units from `index` on, up to kUnitsAhead of them, those not
+  // read or being read yet; units before `index` not taken are dropped.
   void Start(const ProjectModel &model, int index) {
-    Wait();
-    scratch_ = std::make_unique<ProjectModel>(model);
-    // What the copy need not share with the print going on.
-    scratch_->IndexEntries = {};
-    scratch_->ListingLines = {};
-    scratch_->SelectedUnit = index;
-    scratch_->CurrentUnitPath.clear();
-    index_ = index;
-    failure_ = nullptr;
-    thread_ = std::thread([this] {
-      try {
-        ReaderContext ctx{*scratch_, ReadChoicesOf(settings_), recorded_, includeUses_, true};
-        LoadUnit(ctx);
-      } catch (...) {
-        failure_ = std::current_exception();
-      }
-    });
+    std::unique_lock lock(mutex_);
+    DropBefore(lock, index);
+    if (!pending_.empty() && pending_.front()->index != index) DropBefore(lock, INT_MAX);
+    const int end = std::min(index + kUnitsAhead, int(model.Units.size()));
+    for (int next = pending_.empty() ? index : pending_.back()->index + 1; next < end; ++next) {
+      auto unit = std::make_unique<Pending>();
+      unit->index = next;
+      unit->scratch = std::make_unique<ProjectModel>(model);
+      // What the copy need not share with the print going on.
+      unit->scratch->IndexEntries = {};
+      unit->scratch->ListingLines = {};
+      unit->scratch->SelectedUnit = next;
+      unit->scratch->CurrentUnitPath.clear();
+      pending_.push_back(std::move(unit));
+    }
+    lock.unlock();
+    changed_.notify_all();
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   }
 
   // Unit `index` read ahead, taken into model with its messages said;
-  // false (and nothing changed) when it was not the unit read ahead.
+  // false (and nothing changed) when it is not among the units read ahead.
   bool Take(int index, ProjectModel &model, UserMessages &messages) {
-    if (index != index_) return false;
-    Wait();
-    index_ = -1;
-    recorded_.SayAgain(messages);
-    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-    model.TakeLoadedUnit(std::move(*scratch_));
-    scratch_.reset();
+    std::unique_ptr<Pending> unit;
+    {
+      std::unique_lock lock(mutex_);
+      DropBefore(lock, index);
+      if (pending_.empty() || pending_.front()->index != index) return false;
+      changed_.wait(lock, [&] { return pending_.front()->done; });
+      unit = std::move(pending_.front());
+      pending_.pop_front();
+    }
+    unit->recorded.SayAgain(messages);
+    if (unit->failure) std::rethrow_exception(unit->failure);
+    model.TakeLoadedUnit(std::move(*unit->scratch));
     return true;
   }
 
  private:
-  void Wait() {
-    if (thread_.joinable()) thread_.join();
+  static constexpr int kUnitsAhead = 3;
+  struct Pending {
+    int index = -1;
+    std::unique_ptr<ProjectModel> scratch;
+    RecordingMessages recorded;
+    std::exception_ptr failure;
+    bool started = false, done = false;
+  };
+
+  // Units are read in order, so the first is read before any after it.
+  void DropBefore(std::unique_lock<std::mutex> &lock, int index) {
+    while (!pending_.empty() && pending_.front()->index < index) {
+      if (pending_.front()->started) changed_.wait(lock, [&] { return pending_.front()->done; });
+      pending_.pop_front();
+    }
+  }
+
+  void Run() {
+    for (;;) {
+      Pending *unit = nullptr;
+      {
+        std::unique_lock lock(mutex_);
+        const auto waiting = [&] {
+          for (const auto &pending : pending_)
+            if (!pending->started) return pending.get();
+          return static_cast<Pending *>(nullptr);
+        };
+        changed_.wait(lock, [&] { return stopping_ || waiting(); });
+        if (stopping_) return;
+        unit = waiting();
+        unit->started = true;
+      }
+      try {
+        ReaderContext ctx{*unit->scratch, ReadChoicesOf(settings_), unit->recorded, includeUses_,
+                          true};
+        LoadUnit(ctx);
+      } catch (...) {
+        unit->failure = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex_);
+        unit->done = true;
+      }
+      changed_.notify_all();
+    }
   }
 
   const FormatSettings &settings_;
   bool includeUses_;
-  std::unique_ptr<ProjectModel> scratch_;
-  RecordingMessages recorded_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  // The units queued, in order; each is held by its own pointer, so a unit
+  // being read stays where it is while others are queued or taken.
+  std::deque<std::unique_ptr<Pending>> pending_;
+  bool stopping_ = false;
   std::thread thread_;
-  int index_ = -1;
-  std::exception_ptr failure_;
 };
 
 // Where the pages go: the PDF file or the printer, through the sheets
@@ -281,6 +348,9 @@ bool PrintSession::LoadBookEntry(int index) {
       !bookStarted_ && index == model_.SelectedUnit && !model_.CurrentUnitPath.isEmpty();
   bookStarted_ = true;
   if (!readAtOpen && !readAhead_.Take(index, model_, messages_)) {
+    // Nothing read ahead (the book's first unit): the next units are read
+    // beside it, on the core that would wait.
+    if (index + 1 < model_.Units.size()) readAhead_.Start(model_, index + 1);
     model_.SelectedUnit = index;
     model_.CurrentUnitPath.clear();
     LoadUnit(ctx_);

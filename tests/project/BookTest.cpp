@@ -488,7 +488,7 @@ TEST_F(Book, FileLineNumbersStandBesideTheRowsThatStartASourceLine) {
 
 }  // namespace
 
-// Each unit is read while the one before it is printed; what reading a unit
+// The units are read a few ahead of the one printed; what reading a unit
 // has to say still comes in the order of the units, before the pages line,
 // and a unit that cannot be read is left out of the book and nothing else.
 TEST_F(Book, ReadingMessagesComeInTheOrderOfTheUnits) {
@@ -499,7 +499,7 @@ TEST_F(Book, ReadingMessagesComeInTheOrderOfTheUnits) {
   };
   write("book.dpr",
         "program Book;\nuses One in 'one.pas', Two in 'two.pas', Three in 'three.pas', Four in "
-        "'four.pas';\n"
+        "'four.pas', Five in 'five.pas', Six in 'six.pas';\n"
         "begin\nend.\n");
   write("one.pas",
         "unit One;\ninterface\nprocedure A;\nimplementation\n{$I first.inc}\nprocedure "
@@ -508,16 +508,19 @@ TEST_F(Book, ReadingMessagesComeInTheOrderOfTheUnits) {
   write("four.pas",
         "unit Four;\ninterface\nprocedure D;\nimplementation\n{$I fourth.inc}\nprocedure "
         "D;\nbegin\nend;\nend.\n");
+  write("five.pas", "unit Five;\ninterface\nimplementation\n{$I fifth.inc}\nend.\n");
   const QString pdf = dir.filePath("book.pdf");
   const auto run = RunPrintTool({dir.filePath("book.dpr"), "--all", "-o", pdf});
   EXPECT_EQ(run.status, 1) << run.err.toStdString();
   const QStringList lines = run.err.trimmed().split('\n');
-  ASSERT_EQ(lines.size(), 5) << run.err.toStdString();
-  const char *expected[] = {"first.inc", "two.pas", "three.pas", "fourth.inc", "pages of book.dpr"};
-  for (int i = 0; i < 5; ++i)
+  ASSERT_EQ(lines.size(), 7) << run.err.toStdString();
+  const char *expected[] = {"first.inc", "two.pas", "three.pas",        "fourth.inc",
+                            "fifth.inc", "six.pas", "pages of book.dpr"};
+  for (int i = 0; i < 7; ++i)
     EXPECT_TRUE(lines[i].contains(expected[i])) << i << ": " << lines[i].toStdString();
   const QString text = RunTool("pdftotext", {"-layout", pdf, "-"});
   EXPECT_LT(text.indexOf("unit One;"), text.indexOf("unit Four;"));
+  EXPECT_LT(text.indexOf("unit Four;"), text.indexOf("unit Five;"));
   EXPECT_EQ(text.indexOf("unit Three"), -1);
 }
 
