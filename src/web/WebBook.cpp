@@ -14,6 +14,17 @@
 
 namespace scrivane {
 
+namespace {
+std::function<void()> &WriterHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+}  // namespace
+
+void WebBookRecorder::SetWriterHookForTests(std::function<void()> hook) {
+  WriterHook() = std::move(hook);
+}
+
 // The rows of a listing are measured and written as page text on a thread
 // of their own as soon as no more can come to them (a sheet further on):
 // the layout keeps one core, the page text the other, as the PDF's sheet
@@ -116,7 +127,8 @@ struct WebBookRecorder::Aside {
   // Sheets handed on and not yet written: the layout waits for room beyond
   // these, so that a slow writer (a slow disk) does not make the book's
   // memory grow with its length.
-  static constexpr size_t kMostWaiting = 16;
+  static constexpr size_t kMostWaiting = kMostSheetsWaiting;
+  size_t mostWaiting = 0;
   bool ending = false;
   std::exception_ptr failure;
   std::map<size_t, std::shared_ptr<ListingBody>> bodies;  // the thread's until it ends
@@ -145,6 +157,7 @@ struct WebBookRecorder::Aside {
       if (failure) continue;
       try {
         if (next.log) {
+          if (WriterHook()) WriterHook()();
           recorder.Replay(*next.log);
           Recycle(std::move(next.log));
         } else
@@ -188,6 +201,7 @@ struct WebBookRecorder::Aside {
       std::unique_lock lock(mutex);
       room.wait(lock, [this] { return waiting.size() < kMostWaiting; });
       waiting.push_back(std::move(work));
+      mostWaiting = std::max(mostWaiting, waiting.size());
     }
     ready.notify_one();
   }
@@ -459,6 +473,7 @@ void WebBookRecorder::FinishWritingAside() {
     aside_.reset();
     std::rethrow_exception(failure);
   }
+  mostSheetsWaiting_ = aside_->mostWaiting;
   for (auto &[document, body] : aside_->bodies)
     // A listing's body holds every row of it, or the page writes them all.
     if (document < documents_.size() && body->Rows() == documents_[document].rows.size()) {

@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -255,6 +256,14 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // thread that wrote them frees them then: freeing a large book's words
   // at its end took a twentieth of the layout's thread.
   bool KeepsWords = false;
+  // The most sheets that waited for the writing thread at any time, once
+  // Documents() has run; a slow writer makes the layout wait rather than
+  // let them grow past kMostSheetsWaiting.
+  static constexpr size_t kMostSheetsWaiting = 16;
+  size_t MostSheetsWaiting() const { return mostSheetsWaiting_; }
+  // Runs on the writing thread before each sheet it keeps: a test slows
+  // the writer with it (a slow disk's stand-in). Null: nothing.
+  static void SetWriterHookForTests(std::function<void()> hook);
 
   // PrintTarget
   PageDevice &device() override { return device_; }
@@ -328,6 +337,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
 
   PageDevice &device_;
   WebDocuments documents_;
+  size_t mostSheetsWaiting_ = 0;
   struct Aside;
   std::unique_ptr<Aside> aside_;
   size_t handedOver_ = 0;  // rows of the current document written aside

@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <chrono>
+#include <thread>
 
 #include "format/FormatSettings.h"
 #include "listing/Documents.h"
@@ -447,6 +449,49 @@ class OtherMeasurerDevice : public PageDevice, TextMeasurer {
 
 // A unit's page written from the layout's log on the writing thread is the
 // page written from rows kept as the layout drew them, in both layouts.
+// A writer slower than the layout (a slow disk) makes the layout wait for
+// room: the sheets waiting stop at the cap instead of growing with the
+// book, and the pages are whole all the same.
+TEST(WebRecord, ASlowWriterHoldsTheLayoutAtTheCap) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("long.pas"));
+  QByteArray text = "unit long;\ninterface\nimplementation\n";
+  constexpr int kRoutines = 1200;  // about a hundred pages
+  for (int i = 0; i < kRoutines; ++i)
+    text += "procedure P" + QByteArray::number(i) + ";\nbegin\n  P" + QByteArray::number(i) +
+            ";\nend;\n\n";
+  text += "end.\n";
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+  file.close();
+  ProjectModel model;
+  const FormatSettings settings = EverythingOn();
+  RecordedMessages messages;
+  ReaderContext ctx{model, ReadChoicesOf(settings), messages, false, {}};
+  ClearForOpen(model);
+  OpenPath(ctx, path);
+  Documents docs(model, settings);
+  docs.PrepareUnit(true);
+  model.UnitHighlighted = true;
+  PdfDevice pdf;
+  WebBookRecorder::SetWriterHookForTests(
+      [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+  WebBookRecorder recorder(pdf);
+  RunPrint(docs.EventsOf(DocumentKind::Unit), recorder, PageRange{});
+  const WebDocuments &documents = recorder.Documents();
+  WebBookRecorder::SetWriterHookForTests({});
+  EXPECT_EQ(recorder.MostSheetsWaiting(), WebBookRecorder::kMostSheetsWaiting);
+  QString error;
+  ASSERT_TRUE(
+      WriteWebBook(documents, settings, WebBookOptions{dir.filePath("web"), "long"}, &error))
+      << error.toStdString();
+  QFile page(dir.filePath(QStringLiteral("web/index.html")));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QByteArray html = page.readAll();
+  EXPECT_TRUE(html.contains("P" + QByteArray::number(kRoutines - 1) + ";</span>"));
+  EXPECT_EQ(html.count("class=\"kw\">procedure"), kRoutines);
+}
+
 TEST(WebRecord, LoggedPagesAreThePagesKeptOnTheLayoutsThread) {
   for (const int layout : {0, 1}) {
     QByteArray pages[2];
