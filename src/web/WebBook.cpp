@@ -127,7 +127,7 @@ struct WebBookRecorder::Aside {
   // Sheets handed on and not yet written: the layout waits for room beyond
   // these, so that a slow writer (a slow disk) does not make the book's
   // memory grow with its length.
-  static constexpr size_t kMostWaiting = kMostSheetsWaiting;
+  static constexpr size_t kMostWaiting = kMostLogsWaiting;
   size_t mostWaiting = 0;
   bool ending = false;
   std::exception_ptr failure;
@@ -365,7 +365,11 @@ void WebBookRecorder::HandLog(bool more) {
 void WebBookRecorder::newSheet() {
   if (!log_) return OnNewSheet();
   Note(Event::Sheet);
-  HandLog(true);
+  // A few sheets to a log: the writing thread, faster than the layout,
+  // sleeps between logs, and waking it on the other core cost the layout's
+  // thread some 15 us each time.
+  constexpr int kSheetsPerLog = 4;
+  if (++sheetsLogged_ % kSheetsPerLog == 0) HandLog(true);
 }
 
 void WebBookRecorder::FormFollows() {
@@ -473,7 +477,7 @@ void WebBookRecorder::FinishWritingAside() {
     aside_.reset();
     std::rethrow_exception(failure);
   }
-  mostSheetsWaiting_ = aside_->mostWaiting;
+  mostLogsWaiting_ = aside_->mostWaiting;
   for (auto &[document, body] : aside_->bodies)
     // A listing's body holds every row of it, or the page writes them all.
     if (document < documents_.size() && body->Rows() == documents_[document].rows.size()) {

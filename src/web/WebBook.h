@@ -256,11 +256,11 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // thread that wrote them frees them then: freeing a large book's words
   // at its end took a twentieth of the layout's thread.
   bool KeepsWords = false;
-  // The most sheets that waited for the writing thread at any time, once
-  // Documents() has run; a slow writer makes the layout wait rather than
-  // let them grow past kMostSheetsWaiting.
-  static constexpr size_t kMostSheetsWaiting = 16;
-  size_t MostSheetsWaiting() const { return mostSheetsWaiting_; }
+  // The most logs of sheets (a few sheets each) that waited for the
+  // writing thread at any time, once Documents() has run; a slow writer
+  // makes the layout wait rather than let them grow past kMostLogsWaiting.
+  static constexpr size_t kMostLogsWaiting = 16;
+  size_t MostLogsWaiting() const { return mostLogsWaiting_; }
   // Runs on the writing thread before each sheet it keeps: a test slows
   // the writer with it (a slow disk's stand-in). Null: nothing.
   static void SetWriterHookForTests(std::function<void()> hook);
@@ -337,7 +337,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
 
   PageDevice &device_;
   WebDocuments documents_;
-  size_t mostSheetsWaiting_ = 0;
+  size_t mostLogsWaiting_ = 0;
   struct Aside;
   std::unique_ptr<Aside> aside_;
   size_t handedOver_ = 0;  // rows of the current document written aside
@@ -349,6 +349,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // and the writing thread keeps them: the layout's thread of a large
   // unit's page spent a tenth of its time keeping its words.
   std::unique_ptr<Log> log_;
+  int sheetsLogged_ = 0;
   std::vector<FontSpec> logFonts_;  // the fonts the log names, each once
   std::shared_ptr<const std::vector<FontSpec>> logFontsHanded_;
   std::uint16_t lastLogFont_ = 0;

@@ -475,12 +475,12 @@ TEST(WebRecord, ASlowWriterHoldsTheLayoutAtTheCap) {
   model.UnitHighlighted = true;
   PdfDevice pdf;
   WebBookRecorder::SetWriterHookForTests(
-      [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+      [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
   WebBookRecorder recorder(pdf);
   RunPrint(docs.EventsOf(DocumentKind::Unit), recorder, PageRange{});
   const WebDocuments &documents = recorder.Documents();
   WebBookRecorder::SetWriterHookForTests({});
-  EXPECT_EQ(recorder.MostSheetsWaiting(), WebBookRecorder::kMostSheetsWaiting);
+  EXPECT_EQ(recorder.MostLogsWaiting(), WebBookRecorder::kMostLogsWaiting);
   QString error;
   ASSERT_TRUE(
       WriteWebBook(documents, settings, WebBookOptions{dir.filePath("web"), "long"}, &error))
