@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "listing/ProjectBook.h"
 #include "platform/TextEncoding.h"
@@ -290,15 +292,19 @@ void WebBookRecorder::Note(Event event, QByteArrayView bytes, std::initializer_l
     pendingWord_.told = false;
     Note(Event::Word, {}, {int(pendingWord_.kind), pendingWord_.continues ? 1 : 0});
   }
-  EventHead head;
-  head.event = std::uint8_t(event);
-  head.flags = flags;
-  head.font = font;
-  std::copy(values.begin(), values.end(), head.values);
-  head.size = std::uint32_t(bytes.size());
-  char *at = log_->Append(sizeof head + size_t(bytes.size()));
-  std::memcpy(at, &head, sizeof head);
-  if (!bytes.isEmpty()) std::memcpy(at + sizeof head, bytes.data(), size_t(bytes.size()));
+  // The head is stored field by field where it goes: put together on the
+  // stack first, it was read back whole before its narrow parts had been
+  // stored, which stalled the layout's thread at every event.
+  char *at = log_->Append(sizeof(EventHead) + size_t(bytes.size()));
+  const auto put = [](char *to, auto value) { std::memcpy(to, &value, sizeof value); };
+  put(at + offsetof(EventHead, event), std::uint8_t(event));
+  put(at + offsetof(EventHead, flags), flags);
+  put(at + offsetof(EventHead, font), font);
+  char *value = at + offsetof(EventHead, values);
+  for (const int v : values) put(std::exchange(value, value + sizeof v), std::int32_t(v));
+  std::memset(value, 0, size_t(at + offsetof(EventHead, size) - value));
+  put(at + offsetof(EventHead, size), std::uint32_t(bytes.size()));
+  if (!bytes.isEmpty()) std::memcpy(at + sizeof(EventHead), bytes.data(), size_t(bytes.size()));
 }
 
 void WebBookRecorder::Replay(const Log &log) {
