@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 
@@ -48,7 +50,15 @@ namespace xref {
 
 Resolver::Resolver(const QStringList &modules, const QStringList &folders,
                    const QString &projectPath)
-    : folders_(folders) {
+    : ownBook_(std::make_unique<SharedBook>(folders)),
+      book_(*ownBook_),
+      folders_(book_.folders),
+      finder_(book_.finder),
+      files_(book_.files),
+      fileIndex_(book_.fileIndex),
+      nestOf_(book_.nestOf),
+      modules_(book_.modules),
+      moduleByName_(book_.moduleByName) {
   for (const QString &path : modules) {
     MappedSourceFile read = MapSourceFile(path);
     if (read.file.status != SourceStatus::Ok) {
@@ -69,15 +79,143 @@ Resolver::Resolver(const QStringList &modules, const QStringList &folders,
   for (size_t m = 0; m < modules_.size(); ++m) {
     Module &module = *modules_[m];
     module.tokens.Start(std::make_unique<Tokeniser>(files_, fileIndex_, folders_, finder_,
-                                                    module.file, nestOf_[m], module.includes));
+                                                    book_.filesLock, module.file, nestOf_[m],
+                                                    module.includes));
     ReadName(module, int(m));
   }
 }
 
-CrossReferences Resolver::Run() {
+Resolver::Resolver(Resolver &main, Helper)
+    : book_(main.book_),
+      folders_(book_.folders),
+      finder_(book_.finder),
+      files_(book_.files),
+      fileIndex_(book_.fileIndex),
+      nestOf_(book_.nestOf),
+      modules_(book_.modules),
+      moduleByName_(book_.moduleByName),
+      serials_(main.serials_),
+      nextImplementation_(main.nextImplementation_),
+      mustReadAlone_(main.mustReadAlone_) {}
+
+Resolver::~Resolver() = default;
+
+std::optional<CrossReferences> Resolver::Run(bool together) {
   for (size_t m = 0; m < modules_.size(); ++m) ParseInterface(int(m));
-  for (size_t m = 0; m < modules_.size(); ++m) ParseImplementation(int(m));
+  if (together && modules_.size() > 1 && std::thread::hardware_concurrency() > 1) {
+    if (!ReadImplementationsTogether()) return std::nullopt;
+  } else {
+    for (size_t m = 0; m < modules_.size(); ++m) ParseImplementation(int(m));
+  }
   return Finish();
+}
+
+bool Resolver::MayChange(const Sym *owner) {
+  if (!mustReadAlone_ || (owner && owner->module == module_)) return true;
+  mustReadAlone_->store(true);
+  return false;
+}
+
+void Resolver::ReadImplementationsTaken() {
+  for (;;) {
+    const size_t m = nextImplementation_->fetch_add(1);
+    if (m >= modules_.size() || mustReadAlone_->load()) return;
+    ImplementationPart part;
+    part.module = int(m);
+    part.serialFrom = serials_;
+    part.usesFrom = uses_.size();
+    ParseImplementation(int(m));
+    part.serialTo = serials_;
+    part.usesTo = uses_.size();
+    parts_.push_back(part);
+  }
+}
+
+// Each module's implementation reads only the interfaces, which are all
+// read by now, and its own declarations: two resolvers take the modules
+// one at a time. The result is the one reading them in order gives: each
+// module's symbols are numbered on from the module before it, and its uses
+// follow that module's.
+bool Resolver::ReadImplementationsTogether() {
+  const int base = serials_;
+  const size_t usesBase = uses_.size();
+  std::atomic<size_t> next{0};
+  std::atomic<bool> alone{false};
+  nextImplementation_ = &next;
+  mustReadAlone_ = &alone;
+  helper_.reset(new Resolver(*this, Helper{}));
+  std::exception_ptr helperFailed;
+  std::thread other([this, &helperFailed] {
+    try {
+      helper_->ReadImplementationsTaken();
+    } catch (...) {
+      helperFailed = std::current_exception();
+      mustReadAlone_->store(true);
+    }
+  });
+  try {
+    ReadImplementationsTaken();
+  } catch (...) {
+    alone.store(true);
+    other.join();
+    throw;
+  }
+  other.join();
+  nextImplementation_ = nullptr;
+  mustReadAlone_ = nullptr;
+  helper_->nextImplementation_ = nullptr;
+  helper_->mustReadAlone_ = nullptr;
+  if (helperFailed) std::rethrow_exception(helperFailed);
+  if (alone.load()) return false;
+
+  // Every module's part in module order, with the resolver that read it.
+  struct Taken {
+    const ImplementationPart *part;
+    Resolver *reader;
+    int serialStart;  // its first symbol's serial in the order of modules
+  };
+  std::vector<Taken> taken;
+  for (Resolver *r : {this, helper_.get()})
+    for (const ImplementationPart &p : r->parts_) taken.push_back({&p, r, 0});
+  std::sort(taken.begin(), taken.end(),
+            [](const Taken &a, const Taken &b) { return a.part->module < b.part->module; });
+  int serial = base;
+  for (Taken &t : taken) {
+    t.serialStart = serial;
+    serial += t.part->serialTo - t.part->serialFrom;
+  }
+  // Each reader's parts, in the order it read them: its serials rise.
+  std::vector<const Taken *> mine, helpers;
+  for (const Taken &t : taken) (t.reader == this ? mine : helpers).push_back(&t);
+  auto bySerial = [](const Taken *a, const Taken *b) {
+    return a->part->serialFrom < b->part->serialFrom;
+  };
+  std::sort(mine.begin(), mine.end(), bySerial);
+  std::sort(helpers.begin(), helpers.end(), bySerial);
+  // A serial a reader gave (from base on) in the order of modules.
+  auto renumber = [&](Resolver *reader, int given) {
+    if (given < base) return given;
+    const std::vector<const Taken *> &parts = reader == this ? mine : helpers;
+    auto after = std::upper_bound(parts.begin(), parts.end(), given,
+                                  [](int s, const Taken *t) { return s < t->part->serialFrom; });
+    if (after == parts.begin()) return given;
+    const Taken &t = **(after - 1);
+    return t.serialStart + (given - t.part->serialFrom);
+  };
+  for (Resolver *r : {this, helper_.get()})
+    for (auto &owned : r->syms_) owned->serial = renumber(r, owned->serial);
+  std::vector<XrefUse> uses(uses_.begin(), uses_.begin() + std::ptrdiff_t(usesBase));
+  for (const Taken &t : taken)
+    for (size_t u = t.part->usesFrom; u < t.part->usesTo; ++u) {
+      XrefUse use = t.reader->uses_[u];
+      use.declaration = renumber(t.reader, use.declaration);
+      uses.push_back(use);
+    }
+  uses_ = std::move(uses);
+  for (auto &owned : helper_->syms_) syms_.push_back(std::move(owned));
+  helper_->syms_.clear();
+  serials_ = serial;
+  return true;
 }
 
 // Skips to the token after the next ";" at this level of brackets.
@@ -245,6 +383,9 @@ void Resolver::ParseImplementation(int index) {
   m.state = Module::State::Done;
   module_ = index;
   frames_.clear();
+  // Nothing of the module read before counts here, however the modules
+  // are shared out.
+  lastCall_ = 0;
   pos_ = m.implStart;
   inImpl_ = true;
   if (m.isProgram) {
@@ -374,8 +515,12 @@ CrossReferences Resolver::Finish() {
 CrossReferences ResolveCrossReferences(const QStringList &modules,
                                        const QStringList &includeFolders,
                                        const QString &projectPath) {
-  xref::Resolver resolver(modules, includeFolders, projectPath);
-  return resolver.Run();
+  {
+    xref::Resolver resolver(modules, includeFolders, projectPath);
+    if (std::optional<CrossReferences> refs = resolver.Run(true)) return std::move(*refs);
+  }
+  xref::Resolver alone(modules, includeFolders, projectPath);
+  return std::move(*alone.Run(false));
 }
 
 }  // namespace scrivane

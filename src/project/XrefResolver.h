@@ -10,9 +10,12 @@
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -179,13 +182,40 @@ struct Frame {
   Sym *type = nullptr;  // Members, WithMembers
 };
 
+// What the resolvers of one book share: the files as the modules' tokens
+// bring them in, and the modules with their interfaces.
+struct SharedBook {
+  explicit SharedBook(const QStringList &folders) : folders(folders) {}
+  const QStringList &folders;
+  FileFinder finder;
+  std::deque<FileText> files;
+  QHash<QString, int> fileIndex;
+  // Held while files, fileIndex or finder change or are looked at, and
+  // while a file's read text is let go of: two resolvers may read
+  // implementations that bring in the same include file.
+  std::mutex filesLock;
+  std::vector<bool> nestOf;
+  std::vector<std::unique_ptr<Module>> modules;
+  NameMap<int> moduleByName;
+};
+
 class Resolver {
  public:
   Resolver(const QStringList &modules, const QStringList &folders, const QString &projectPath);
-  CrossReferences Run();
+  ~Resolver();
+  // The book's references. With `together`, the implementations are read
+  // by two resolvers at once, each taking the next module not yet taken;
+  // nothing when one of them met what the other may have changed (a
+  // method body for a class of another module), and the book must be read
+  // again one module after another.
+  std::optional<CrossReferences> Run(bool together);
 
  private:
   // ------------------------------------------------------------ plumbing
+  // A second resolver for the implementations of `main`'s book: it shares
+  // the files and modules, and makes its symbols from main's next serial.
+  struct Helper {};
+  Resolver(Resolver &main, Helper);
   Module &M() { return *modules_[size_t(module_)]; }
   TokenWindow &Tokens() const { return modules_[size_t(module_)]->tokens; }
   const Token &T(size_t i) const {
@@ -200,6 +230,7 @@ class Resolver {
   // The text before the first token kept goes back to the system too.
   void Passed() {
     if (const Token *first = Tokens().DropBefore(pos_)) {
+      const std::lock_guard<std::mutex> lock(book_.filesLock);
       MappedSourceFile &source = files_[size_t(first->file)].source;
       source.ReleaseBefore(first->text.data() - source.text.data());
     }
@@ -237,6 +268,21 @@ class Resolver {
   std::vector<UsesEntry> ReadUses();
   void ParseInterface(int index);
   void ParseImplementation(int index);
+  // Reading implementations beside another resolver: the modules this one
+  // took, each with the serials it gave and the uses it found there.
+  struct ImplementationPart {
+    int module = 0;
+    int serialFrom = 0, serialTo = 0;
+    size_t usesFrom = 0, usesTo = 0;
+  };
+  void ReadImplementationsTaken();
+  bool ReadImplementationsTogether();
+  // Whether a heading of this module may change what `owner` (a class
+  // the heading names; null: a declaration other modules may look at)
+  // holds. Reading beside another resolver, only what this module
+  // declares and no other module looks at: else the book must be read
+  // again in order.
+  bool MayChange(const Sym *owner);
   // ------------------------------------------------------------ lookup
   Sym *Pick(const std::vector<Sym *> &found, int args);
   bool ArgumentsFit(const Sym *s, int args);
@@ -342,17 +388,19 @@ class Resolver {
   XrefPlace PlaceOf(const Token &t) const { return {t.file, t.line, t.column, t.ordinal}; }
   CrossReferences Finish();
 
+  std::unique_ptr<SharedBook> ownBook_;  // null in a helper
+  SharedBook &book_;
   const QStringList &folders_;
-  FileFinder finder_;
-  std::deque<FileText> files_;
+  FileFinder &finder_;
+  std::deque<FileText> &files_;
   // The names symbols, uses clauses and modules keep, each spelling once:
   // a file's text is let go of as it is read.
   std::deque<std::string> keptTexts_;
   std::unordered_set<std::string_view> kept_;
-  QHash<QString, int> fileIndex_;
-  std::vector<bool> nestOf_;
-  std::vector<std::unique_ptr<Module>> modules_;
-  NameMap<int> moduleByName_;
+  QHash<QString, int> &fileIndex_;
+  std::vector<bool> &nestOf_;
+  std::vector<std::unique_ptr<Module>> &modules_;
+  NameMap<int> &moduleByName_;
   // What lives as long as the resolver (the declarations of units, types
   // and classes), and what a routine's body made (its parameters, locals
   // and their scopes), dropped when the outermost routine ends.
@@ -372,6 +420,14 @@ class Resolver {
   size_t lastCall_ = 0;  // the "(" of the call whose arguments were last counted
   bool inImpl_ = false;
   bool labelsAreFields_ = false;
+  // Reading implementations beside another resolver: the next module to
+  // take (shared by both), whether either met what only one reading in
+  // order may change, what this one took, and the helper itself, whose
+  // symbols' names stay in its texts until the result is made.
+  std::atomic<size_t> *nextImplementation_ = nullptr;
+  std::atomic<bool> *mustReadAlone_ = nullptr;
+  std::vector<ImplementationPart> parts_;
+  std::unique_ptr<Resolver> helper_;
 };
 
 }  // namespace scrivane::xref

@@ -217,7 +217,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
   // routine of the interface or declared "forward".
   Sym *declared = nullptr;
   if (!qualifiers.empty()) {
-    if (cls && cls->members) declared = Match(*cls->members, s, nameTok->text);
+    if (cls && cls->members && MayChange(cls)) declared = Match(*cls->members, s, nameTok->text);
   } else if (level != Level::Interface) {
     declared = Match(*scope, s, nameTok->text);
     if (!declared && level == Level::Implementation) declared = Match(M().iface, s, nameTok->text);
@@ -230,7 +230,9 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
     }
     // A type made inside the heading goes with the routine's locals.
     const bool lasts = !h.result || !h.result->local || declared->local;
-    if (declared->type == nullptr && lasts) declared->type = h.result;
+    // Other modules may look at the type of what the interface declared.
+    if (declared->type == nullptr && lasts && (!h.result || MayChange(nullptr)))
+      declared->type = h.result;
   } else if (qualifiers.empty()) {
     s->counted = true;
     if (!h.noBody && level != Level::Interface) {

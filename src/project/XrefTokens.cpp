@@ -309,6 +309,7 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
   if (wanted.empty() || wanted[0] == '+' || wanted[0] == '-' || wanted[0] == '%') return;
   if (wanted.size() >= 2 && wanted.front() == '\'' && wanted.back() == '\'')
     wanted = wanted.substr(1, wanted.size() - 2);
+  std::unique_lock<std::mutex> lock(filesLock_);
   const QString including = files_[size_t(file)].path;
   const QByteArray original(wanted.data(), qsizetype(wanted.size()));
   const QString found = ResolveIncludeFile(original, including, folders_, finder_);
@@ -324,9 +325,10 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
     files_.push_back({path, std::move(read)});
     fileIndex_.insert(canonical, index);
   }
+  const QByteArrayView text = files_[size_t(index)].source.text;
+  lock.unlock();
   active_.insert(canonical);
   includes_.push_back(index);
-  const QByteArrayView text = files_[size_t(index)].source.text;
   stack_.push_back({index, text.data(), text.size(), depth + 1, 0, 1, 0, {}, canonical});
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -308,12 +309,16 @@ class Conditions {
 // reads on, and keeps only the few it may still look back at.
 class Tokeniser {
  public:
+  // files, fileIndex and finder are looked at and changed under filesLock:
+  // another module's tokeniser may bring in files at the same time.
   Tokeniser(std::deque<FileText> &files, QHash<QString, int> &fileIndex, const QStringList &folders,
-            FileFinder &finder, int file, bool nest, std::vector<int> &includes)
+            FileFinder &finder, std::mutex &filesLock, int file, bool nest,
+            std::vector<int> &includes)
       : files_(files),
         fileIndex_(fileIndex),
         folders_(folders),
         finder_(finder),
+        filesLock_(filesLock),
         nest_(nest),
         includes_(includes) {
     const QByteArrayView text = files[size_t(file)].source.text;
@@ -354,6 +359,7 @@ class Tokeniser {
   QHash<QString, int> &fileIndex_;
   const QStringList &folders_;
   FileFinder &finder_;
+  std::mutex &filesLock_;
   bool nest_ = false;
   std::vector<int> &includes_;  // each include file read, in order
   Conditions conditions_;

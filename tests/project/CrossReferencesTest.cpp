@@ -9,6 +9,7 @@
 #include "gtest/gtest.h"
 #include "project/CrossReferences.h"
 #include "project/SourceFile.h"
+#include "project/XrefResolver.h"
 
 using namespace scrivane;
 
@@ -244,6 +245,91 @@ TEST(CrossReferences, StreamedReadingKeepsWhatIsStillInScope) {
   const int body = refs.declarations[size_t(target)].body;
   ASSERT_GE(body, 0);
   EXPECT_EQ(refs.declarations[size_t(body)].place.line, 4 + 4 * 400 + 1 + 3003);
+}
+
+// Implementations read by two resolvers at once give what reading them in
+// order gives, field for field; a book where one module's heading changes
+// what another declares is read again in order.
+TEST(CrossReferences, ImplementationsReadTogetherAsInOrder) {
+  auto shown = [](const CrossReferences &r) {
+    QStringList out = r.files;
+    for (const XrefDeclaration &d : r.declarations)
+      out << QStringLiteral("D %1:%2:%3:%4 %5 %6.%7 %8 m%9 b%10 a%11")
+                 .arg(d.place.file)
+                 .arg(d.place.line)
+                 .arg(d.place.column)
+                 .arg(d.place.ordinal)
+                 .arg(int(d.kind))
+                 .arg(QString::fromLatin1(d.owner), QString::fromLatin1(d.name))
+                 .arg(d.parameters)
+                 .arg(d.module)
+                 .arg(d.body)
+                 .arg(d.declaredAt);
+    for (const XrefUse &u : r.uses)
+      out << QStringLiteral("U %1:%2:%3:%4 %5 %6")
+                 .arg(u.place.file)
+                 .arg(u.place.line)
+                 .arg(u.place.column)
+                 .arg(u.place.ordinal)
+                 .arg(u.length)
+                 .arg(u.declaration);
+    return out;
+  };
+  auto both = [&](const QStringList &paths, bool mayShare) {
+    std::optional<CrossReferences> together = xref::Resolver(paths, {}, {}).Run(true);
+    const CrossReferences inOrder = *xref::Resolver(paths, {}, {}).Run(false);
+    EXPECT_EQ(together.has_value(), mayShare) << paths.first().toStdString();
+    if (together) EXPECT_EQ(shown(*together), shown(inOrder)) << paths.first().toStdString();
+    EXPECT_EQ(shown(ResolveCrossReferences(paths)), shown(inOrder));
+  };
+  QTemporaryDir dir;
+  auto write = [&](const QString &name, const QByteArray &text) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return file.fileName();
+  };
+  // Twelve units over one include file, each with types, forward routines
+  // and locals of its own in its implementation, calling the others.
+  write("shared.inc", "procedure Shared; begin Base end;\n");
+  QStringList units;
+  for (int i = 0; i < 12; ++i) {
+    const QByteArray n = QByteArray::number(i);
+    QByteArray text = "unit u" + n + ";\ninterface\nuses base;\ntype TC" + n +
+                      " = class(TBase) procedure M; end;\nfunction F" + n + ": TC" + n +
+                      ";\nimplementation\n";
+    if (i > 0) text += "uses u" + QByteArray::number(i - 1) + ";\n";
+    text +=
+        "type TLocal = record X: Integer; end;\nprocedure Later; forward;\n{$I shared.inc}\n"
+        "procedure TC" +
+        n +
+        ".M; var L: TLocal; begin L.X := 1; Later; Shared; Hook end;\n"
+        "function F" +
+        n + ": TC" + n + "; begin Result := TC" + n + ".Create; Result.M";
+    if (i > 0) text += "; F" + QByteArray::number(i - 1) + ".M";
+    text += " end;\nprocedure Later; begin F" + n + ".M end;\nend.\n";
+    units << write("u" + n + ".pas", text);
+  }
+  units << write(
+      "base.pas",
+      "unit base;\ninterface\ntype TBase = class procedure Hook; end;\n"
+      "implementation\nprocedure TBase.Hook; begin end;\nprocedure Base; begin end;\nend.\n");
+  both(units, true);
+  // Unit c's heading names b's class: only reading in order tells whose
+  // body it is.
+  const QString b = write("b.pas",
+                          "unit b;\ninterface\ntype TB = class procedure P; end;\n"
+                          "implementation\nend.\n");
+  const QString c = write("c.pas",
+                          "unit c;\ninterface\nuses b;\nimplementation\n"
+                          "procedure TB.P; begin end;\nend.\n");
+  both({b, c}, false);
+  // Real code: fcl-passrc's units.
+  QStringList passrc;
+  const QDir src(QStringLiteral("/usr/share/fpcsrc/3.2.2/packages/fcl-passrc/src"));
+  for (const QString &name : src.entryList({QStringLiteral("*.pp")}, QDir::Files, QDir::Name))
+    passrc << src.filePath(name);
+  if (passrc.size() > 1) both(passrc, true);
 }
 
 // The resolver maps the files it reads: the same text, status and path as
