@@ -231,7 +231,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
     // A type made inside the heading goes with the routine's locals.
     const bool lasts = !h.result || !h.result->local || declared->local;
     // Other modules may look at the type of what the interface declared.
-    if (declared->type == nullptr && lasts && (!h.result || MayChange(nullptr)))
+    if (declared->type == nullptr && lasts && h.result && MayChange(nullptr))
       declared->type = h.result;
   } else if (qualifiers.empty()) {
     s->counted = true;
