@@ -137,9 +137,23 @@ class ListingBody {
   const std::vector<LinkMark> &Links() const { return links_; }
 
  private:
+  // The places indents and brackets stand at, each named once in the
+  // page's own style ("t i3", "b k2") rather than in every row's: a large
+  // unit's page was a fifth smaller for it.
+  struct Places {
+    std::vector<double> at;  // points from the left margin
+    size_t last = 0;
+    size_t Of(double points);
+  };
+  Places indents_, brackets_;
+
+ public:
+  // The rules that place the page's indents and brackets.
+  std::string Style() const;
+
+ private:
   struct Bracket {
-    double at = 0;     // points from the left margin
-    std::string left;  // that, as the page writes it
+    size_t place = 0;  // in brackets_
   };
   std::string &Part();
   std::vector<std::string> html_;

@@ -387,7 +387,16 @@ struct PageWriter {
     PutText(html, options.bookTitle);
     html += "</title>\n<link rel=\"stylesheet\" href=\"";
     html += kStylesheetName;
-    html += "\">\n</head>\n<body>\n";
+    html += "\">\n";
+    if (body) {
+      const std::string style = body->Style();
+      if (!style.empty()) {
+        html += "<style>\n";
+        html += QByteArrayView(style.data(), qsizetype(style.size()));
+        html += "</style>\n";
+      }
+    }
+    html += "</head>\n<body>\n";
     Contents(d);
     html += "<main>\n<h1>";
     PutText(html, title);
@@ -565,6 +574,34 @@ void PutRows(PageFile &file, const ListingBody &body, Places &places) {
 
 }  // namespace
 
+size_t ListingBody::Places::Of(double points) {
+  // A row's indent is most often the one before it.
+  if (last < at.size() && at[last] == points) return last;
+  for (size_t p = 0; p < at.size(); ++p)
+    if (at[p] == points) return last = p;
+  at.push_back(points);
+  return last = at.size() - 1;
+}
+
+std::string ListingBody::Style() const {
+  std::string style;
+  for (size_t p = 0; p < indents_.at.size(); ++p) {
+    Put(style, ".t.i");
+    PutNumber(style, int(p));
+    Put(style, "{padding-left:");
+    style += Points(indents_.at[p]);
+    Put(style, "pt}\n");
+  }
+  for (size_t p = 0; p < brackets_.at.size(); ++p) {
+    Put(style, ".b.k");
+    PutNumber(style, int(p));
+    Put(style, "{left:");
+    style += Points(brackets_.at[p]);
+    Put(style, "pt}\n");
+  }
+  return style;
+}
+
 std::string &ListingBody::Part() {
   constexpr size_t kPart = size_t(1) << 20;
   if (html_.empty() || html_.back().size() >= kPart) {
@@ -619,23 +656,22 @@ void ListingBody::Add(const WebRow &row) {
     Put(html, "</h2>\n");
     return;
   }
-  for (int k = 0; k < row.opens; ++k) open_.push_back({row.bracket, Points(row.bracket)});
+  for (int k = 0; k < row.opens; ++k) open_.push_back({brackets_.Of(row.bracket)});
   // A row of the page for each row of the paper that has a number: the
   // line's first one, then each one it wraps onto where the paper counts
   // printed rows.
   const auto startRow = [&](bool first, bool last, double indent) {
-    Put(html, "<span class=\"t\" style=\"padding-left:");
-    html += Points(indent);
-    Put(html, "pt\">");
+    Put(html, "<span class=\"t i");
+    PutNumber(html, int(indents_.Of(indent)));
+    Put(html, "\">");
     for (size_t b = 0; b < open_.size(); ++b) {
       const bool opening = first && b + size_t(row.opens) >= open_.size();
       const bool closing = last && b + size_t(row.closes) >= open_.size();
-      Put(html, "<span class=\"b");
+      Put(html, "<span class=\"b k");
+      PutNumber(html, int(open_[b].place));
       if (opening) Put(html, " o");
       if (closing) Put(html, " c");
-      Put(html, "\" style=\"left:");
-      html += open_[b].left;
-      Put(html, "pt\"></span>");
+      Put(html, "\"></span>");
     }
   };
   Put(html, "<div class=\"r\" id=\"");
