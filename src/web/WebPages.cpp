@@ -263,27 +263,33 @@ bool PutAscii(std::string &html, const char *bytes, size_t size) {
     return true;
   }
   html.reserve(html.size() + size + escapes * 5);
+  size_t from = 0;  // the bytes not written yet, up to the next one escaped
   for (size_t i = 0; i < size; ++i) {
+    const char *escaped = nullptr;
     switch (bytes[i]) {
       case '&':
-        Put(html, "&amp;");
+        escaped = "&amp;";
         break;
       case '<':
-        Put(html, "&lt;");
+        escaped = "&lt;";
         break;
       case '>':
-        Put(html, "&gt;");
+        escaped = "&gt;";
         break;
       case '"':
-        Put(html, "&quot;");
+        escaped = "&quot;";
         break;
       case '\'':
-        Put(html, "&#39;");
+        escaped = "&#39;";
         break;
       default:
-        html += bytes[i];
+        continue;
     }
+    html.append(bytes + from, i - from);
+    html.append(escaped);
+    from = i + 1;
   }
+  html.append(bytes + from, size - from);
   return true;
 }
 
