@@ -1,6 +1,7 @@
 #include "print/PageCanvas.h"
 
 #include <cmath>
+#include <utility>
 
 namespace scrivane {
 
@@ -22,6 +23,7 @@ void PageCanvas::ReadDeviceMetrics() {
   const DeviceMetrics m = printer_.metrics();
   measurer_ = &printer_.measurer();
   printerFontSet_ = false;  // the font's advances are the new measurer's
+  previousSet_ = false;
   knownAdvances_.clear();
   PixelsPerInchX = m.PixelsPerInchX;
   PixelsPerInchY = m.PixelsPerInchY;
@@ -68,6 +70,25 @@ void PageCanvas::HandOverFont() {
   if (printerFontSet_ && FontsEqual(printerFont_, Font)) {
     printerFont_.face = Font.face;
     return;
+  }
+  // Most changes go back to the font before: a line's number and its
+  // words, a reserved word among names. The two trade places, tables and
+  // all, without a look through the fonts found lately.
+  if (previousSet_ && previousFont_.color == Font.color &&
+      SameGlyphsSharingFace(previousFont_, Font)) {
+    // Member by member: swapping whole specs moved each face through a
+    // temporary.
+    printerFont_.face.swap(previousFont_.face);
+    std::swap(printerFont_.pointSize, previousFont_.pointSize);
+    std::swap(printerFont_.style, previousFont_.style);
+    std::swap(printerFont_.color, previousFont_.color);
+    std::swap(advances64_, previousAdvances64_);
+    return;
+  }
+  if (printerFontSet_) {
+    AssignFont(previousFont_, printerFont_);
+    previousAdvances64_ = advances64_;
+    previousSet_ = true;
   }
   AssignFont(printerFont_, Font);
   printerFontSet_ = true;

@@ -116,6 +116,10 @@ class PageCanvas {
   void SyncDisplayFont() const;
   FontSpec printerFont_;  // font last handed to the printer's measurer
   bool printerFontSet_ = false;
+  // The font handed over before it, with its advances.
+  FontSpec previousFont_;
+  bool previousSet_ = false;
+  const std::array<int, 256> *previousAdvances64_ = nullptr;
   // The measurer's advances for printerFont_, where it has them: a word is
   // then measured here, without a call through the measurer and its font
   // look-up. A listing measures each word two or three times.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "print/PageCanvas.h"
+#include "print/PdfPrintTarget.h"
 #include "print/VirtualPrinter.h"
 
 using namespace scrivane;
@@ -84,6 +85,30 @@ TEST(PageCanvas, PrinterModeRecordsEveryCallWithTheValuesOfTheMoment) {
       "image 10 20 300 200 30x20",
   };
   EXPECT_EQ(surface.lines, expected);
+}
+
+// Going back to the font before the last trades the two: each word is
+// still measured and drawn in its own font, colour included.
+TEST(PageCanvas, FontsTakenInTurnMeasureAndDrawAsEachAlone) {
+  PdfDevice printer;  // its measurer sums the fonts' advance tables
+  RecordingSurface surface;
+  PageCanvas canvas(printer);
+  canvas.SetPrinterMode(&surface);
+  const FontSpec base{QStringLiteral("Courier New"), 10, 0, 0},
+      bold{QStringLiteral("Courier New"), 10, StyleBold, 0}, red{base.face, 10, 0, 0xFF},
+      big{QStringLiteral("Arial"), 24, StyleItalic, 0};
+  for (const FontSpec *font : {&base, &bold, &base, &red, &base, &big, &bold, &big, &bold, &base}) {
+    PageCanvas alone(printer);
+    alone.SetFont(*font);
+    canvas.SetFont(*font);
+    EXPECT_EQ(canvas.TextWidth("Wide words"), alone.TextWidth("Wide words"));
+    surface.lines.clear();
+    canvas.TextOut(0, 0, "w");
+    RecordingSurface expected;
+    alone.SetPrinterMode(&expected);
+    alone.TextOut(0, 0, "w");
+    EXPECT_EQ(surface.lines, expected.lines);
+  }
 }
 
 TEST(PageCanvas, DisplayModePlacesEachCharacterAtThePrinterAdvance) {
