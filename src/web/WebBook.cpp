@@ -12,6 +12,7 @@
 
 #include "listing/ProjectBook.h"
 #include "platform/TextEncoding.h"
+#include "print/PageCanvas.h"
 #include "print/QtTextMeasurer.h"
 
 namespace scrivane {
@@ -138,7 +139,7 @@ struct WebBookRecorder::Aside {
   // A measurer of its own (a measurer caches as it goes and serves one
   // thread); null: the words came measured.
   std::unique_ptr<QtTextMeasurer> measurer;
-  std::vector<int> blankWidths;
+  WebFontWidths blankWidths;
   std::thread thread;
 
   Aside(WebBookRecorder &owner, int measureAt)
@@ -218,24 +219,46 @@ struct WebBookRecorder::Aside {
 };
 
 void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSpec> &fonts,
-                   std::vector<int> &blankWidths) {
+                   WebFontWidths &known) {
   for (WebPiece &piece : row.pieces) {
     if (piece.width >= 0 && piece.blankWidth > 0) continue;
     if (piece.font >= fonts.size()) continue;
     const FontSpec &font = fonts[piece.font];
-    if (blankWidths.size() <= piece.font) blankWidths.resize(size_t(piece.font) + 1, -1);
-    int &blank = blankWidths[piece.font];
-    if (blank < 0) blank = measurer.textWidth(font, " ");
+    if (known.blank.size() <= piece.font) {
+      known.blank.resize(size_t(piece.font) + 1, -1);
+      known.advances.resize(size_t(piece.font) + 1, nullptr);
+    }
+    int &blank = known.blank[piece.font];
+    if (blank < 0) {
+      blank = measurer.textWidth(font, " ");
+      known.advances[piece.font] = measurer.advances64(font);
+    }
     if (piece.blankWidth <= 0) piece.blankWidth = blank;
-    if (piece.width < 0)
-      // Measured with the blanks drawn after it, as the layout measured
-      // it, and those taken off: the room before the next word is the
-      // page's to fill.
-      piece.width = measurer.textWidthIn(font,
-                                         QByteArrayView(row.bytes.data() + piece.at,
-                                                        qsizetype(piece.size + piece.blanksAfter)),
-                                         piece.encoding) -
-                    int(piece.blanksAfter) * blank;
+    if (piece.width >= 0) continue;
+    // Measured with the blanks drawn after it, as the layout measured it,
+    // and those taken off: the room before the next word is the page's to
+    // fill. Summed here from the font's advances, as the measurer sums
+    // them, where each byte's is known and stands for one letter.
+    const QByteArrayView text(row.bytes.data() + piece.at,
+                              qsizetype(piece.size + piece.blanksAfter));
+    long long width64 = 0;
+    bool summed = known.advances[piece.font] != nullptr;
+    if (summed) {
+      const std::array<int, 256> &advances = *known.advances[piece.font];
+      const bool anyByte = piece.encoding == TextEncoding::Windows1252;
+      for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        const int advance = advances[c];
+        if (advance < 0 || (c >= 0x80 && !anyByte)) {
+          summed = false;
+          break;
+        }
+        width64 += advance;
+      }
+    }
+    const int width =
+        summed ? PageCanvas::Round64(width64) : measurer.textWidthIn(font, text, piece.encoding);
+    piece.width = width - int(piece.blanksAfter) * blank;
   }
 }
 

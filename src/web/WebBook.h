@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -75,10 +76,18 @@ struct WebRow {
   std::vector<QString> outline;  // bookmarks that lead here
 };
 
+// What MeasureWebRow keeps of each font (WebPiece::font) from row to row:
+// its blank's width (-1: not measured yet) and its table of advances
+// (TextMeasurer::advances64; null: none).
+struct WebFontWidths {
+  std::vector<int> blank;
+  std::vector<const std::array<int, 256> *> advances;
+};
+
 // Measures the pieces of a listing's row not measured yet, in `fonts`
-// (WebPiece::font); blankWidths caches each font's blank (-1: not yet).
+// (WebPiece::font), as `measurer` measures them.
 void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSpec> &fonts,
-                   std::vector<int> &blankWidths);
+                   WebFontWidths &known);
 
 // Link keys as numbers, and the first place in the book each one leads
 // to. The writing thread fills it as a listing's rows become page text, so
