@@ -72,6 +72,7 @@ bool Documents::PrepareUnitCrossLinks() {
 }
 
 void Documents::ClearCrossLinks() {
+  CrossReference.DropRowsMadeAhead();
   Unit.CrossLinks = nullptr;
   Project.CrossLinks = nullptr;
   CrossReference.CrossReference = nullptr;

@@ -28,6 +28,8 @@ enum class DocumentKind { Unit, Form, Procedures, Project, Index, CrossReference
 class Documents {
  public:
   Documents(ProjectModel &model, const FormatSettings &settings);
+  // The cross-reference's rows may still be in the making from the links.
+  ~Documents() { CrossReference.DropRowsMadeAhead(); }
 
   UnitListing Unit;
   ProcedureList Procedures;

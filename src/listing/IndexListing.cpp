@@ -360,9 +360,24 @@ CrossReferenceTable CrossReferenceRows(const CrossLinks &links) {
   return table;
 }
 
+void IndexListing::MakeRowsAhead() {
+  DropRowsMadeAhead();
+  if (!IsCrossReference || !CrossReference) return;
+  const CrossLinks *links = CrossReference;
+  tableAhead_ = std::async(std::launch::async, [links] { return CrossReferenceRows(*links); });
+}
+
+void IndexListing::DropRowsMadeAhead() {
+  if (tableAhead_.valid()) tableAhead_.wait();
+  tableAhead_ = {};
+}
+
 void IndexListing::BeginJob() {
   if (IsCrossReference) {
-    table_ = CrossReference ? CrossReferenceRows(*CrossReference) : CrossReferenceTable{};
+    if (tableAhead_.valid())
+      table_ = tableAhead_.get();
+    else
+      table_ = CrossReference ? CrossReferenceRows(*CrossReference) : CrossReferenceTable{};
     rows_.clear();
   } else {
     rows_ = SortedIndexRows(model_.IndexEntries);

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <future>
 #include <vector>
 
 #include "listing/ListingJob.h"
@@ -77,6 +78,12 @@ class IndexListing : public ListingRenderer {
 
   // Sorts the entries the unit listings recorded, once for the job.
   void BeginJob() override;
+  // The cross-reference's rows made on another thread, while the index is
+  // laid out: the listings have noted every row by then, and nothing
+  // changes the references until this job begins (BeginJob takes them) or
+  // DropRowsMadeAhead.
+  void MakeRowsAhead();
+  void DropRowsMadeAhead();
   QString JobTitle() const override;
   QString DocumentTitle() const override {
     return IsCrossReference ? QStringLiteral("Cross-reference") : QStringLiteral("Index");
@@ -108,6 +115,7 @@ class IndexListing : public ListingRenderer {
   // first rows like a unit) and takes the places that fit beside it, left
   // to right, the rest going on over the next rows.
   CrossReferenceTable table_;
+  std::future<CrossReferenceTable> tableAhead_;
   struct XrefRow {
     int entry = 0;
     int group = -1;

@@ -88,6 +88,9 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
       if (readers.UnitDone) readers.UnitDone();
     }
     docs.PrepareIndex();
+    // Every row is noted: the other core sorts the cross-reference while
+    // this one lays out the index.
+    if (crossReference) docs.CrossReference.MakeRowsAhead();
     if (!print(docs.EventsOf(DocumentKind::Index))) return outcome;
     if (crossReference) {
       docs.PrepareCrossReference();

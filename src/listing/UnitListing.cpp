@@ -144,7 +144,7 @@ void UnitListingRenderer::LayOutItem(PageCursor &cursor, int &position) {
     startsFileLine_ = lines.startsFileLine(position);
     fileIndex_ = lines.fileIndex(position);
     if (startsFileLine_ || spellings_.part != fileIndex_ || spellings_.line != fileLine_) {
-      spellings_.seen.clear();
+      spellings_.Clear();
       spellings_.part = startsFileLine_ ? fileIndex_ : -1;
       spellings_.line = fileLine_;
     }

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -59,17 +60,37 @@ struct OwnRow {
 // not counted has its count unknown and no links.
 struct SpellingCount {
   int part = -1, line = 0;
-  std::vector<std::pair<QByteArray, int>> seen;
+  // The names met on the line, one after another in `spellings`, each
+  // with how often: the buffers keep their room from line to line, where
+  // a QByteArray a name was made and freed on every line with a use.
+  struct Seen {
+    quint32 at = 0, size = 0;
+    int count = 0;
+  };
+  std::vector<Seen> seen;
+  std::string spellings;
   // A header joined from several file lines: where each later line starts
   // in the row's text, and that line (negative: cut from the middle of it,
   // where the count is not known); the next one still ahead.
   std::vector<std::pair<qsizetype, int>> lineStarts;
   size_t nextStart = 0;
+  // A name's count so far on the line, case ignored: names are ASCII.
   int Next(QByteArrayView name) {
-    for (auto &[spelling, count] : seen)
-      if (QByteArrayView(spelling).compare(name, Qt::CaseInsensitive) == 0) return count++;
-    seen.emplace_back(name.toByteArray(), 1);
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; };
+    for (Seen &s : seen) {
+      if (qsizetype(s.size) != name.size()) continue;
+      const char *spelling = spellings.data() + s.at;
+      qsizetype i = 0;
+      while (i < name.size() && fold(spelling[i]) == fold(name[i])) ++i;
+      if (i == name.size()) return s.count++;
+    }
+    seen.push_back({quint32(spellings.size()), quint32(name.size()), 1});
+    spellings.append(name.data(), size_t(name.size()));
     return 0;
+  }
+  void Clear() {
+    seen.clear();
+    spellings.clear();
   }
   // Counts afresh on the file line of `file` that a word starting at
   // `offset` of the row's text was written on.
@@ -78,7 +99,7 @@ struct SpellingCount {
       const int next = lineStarts[nextStart].second;
       // The rest of the file line being counted counts on.
       if (next < 0 && part == file && -next == line) continue;
-      seen.clear();
+      Clear();
       part = next > 0 ? file : -1;
       line = std::abs(next);
     }
