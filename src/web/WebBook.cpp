@@ -140,6 +140,14 @@ struct WebBookRecorder::Aside {
   // thread); null: the words came measured.
   std::unique_ptr<QtTextMeasurer> measurer;
   WebFontWidths blankWidths;
+  // Rooms for a row's words from rows written, for rows to come: two
+  // blocks made and freed a row were a twelfth of this thread's work.
+  struct Words {
+    std::vector<WebPiece> pieces;
+    std::string bytes;
+  };
+  std::vector<Words> spareWords;
+  static constexpr size_t kMostSpare = 64;
   std::thread thread;
 
   Aside(WebBookRecorder &owner, int measureAt)
@@ -176,10 +184,16 @@ struct WebBookRecorder::Aside {
     for (WebRow *row : rows.rows) {
       if (measurer) MeasureWebRow(*row, *measurer, *rows.fonts, blankWidths);
       body->Add(*row);
-      if (!rows.keepWords) {
-        std::vector<WebPiece>().swap(row->pieces);
-        std::string().swap(row->bytes);
+      if (rows.keepWords) continue;
+      if (measurer && spareWords.size() < kMostSpare) {
+        // Rows are made on this thread too (from the log): the next one
+        // takes this one's room for its words.
+        row->pieces.clear();
+        row->bytes.clear();
+        spareWords.push_back({std::move(row->pieces), std::move(row->bytes)});
       }
+      std::vector<WebPiece>().swap(row->pieces);
+      std::string().swap(row->bytes);
     }
   }
   // Logs replayed, for the layout's next sheets: a fresh one each sheet
@@ -611,7 +625,13 @@ void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView 
     }
     if (row.pieces.empty()) {
       // Most rows hold a few words: room for them at once rather than
-      // growing word by word.
+      // growing word by word, that of a row written when there is one.
+      if (measureAsideAt_ > 0 && aside_ && !aside_->spareWords.empty() &&
+          row.pieces.capacity() == 0) {
+        row.pieces = std::move(aside_->spareWords.back().pieces);
+        row.bytes = std::move(aside_->spareWords.back().bytes);
+        aside_->spareWords.pop_back();
+      }
       row.pieces.reserve(6);
       row.bytes.reserve(64);
     }
