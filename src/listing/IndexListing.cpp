@@ -92,14 +92,17 @@ IndexRow ParseIndexEntry(const QByteArray &entry) {
   return row;
 }
 
-std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries) {
+std::vector<IndexRow> SortedIndexRows(const TextList &entries) {
   std::vector<IndexRow> rows;
-  rows.reserve(entries.size());
-  for (const QByteArray &entry : entries) rows.push_back(ParseIndexEntry(entry));
+  rows.reserve(size_t(entries.size()));
+  for (qsizetype e = 0; e < entries.size(); ++e) {
+    rows.push_back(ParseIndexEntry(entries[e].toByteArray()));
+    rows.back().entry = e;
+  }
   // Names in the routine list's order; then unit, page and line.
   auto key = [](const IndexRow &r) {
     return std::make_tuple(FoldedAscii(r.unit), r.unit, NumberKey(r.page), NumberKey(r.line),
-                           r.kind, r.text);
+                           r.kind, r.text, r.entry);
   };
   std::sort(rows.begin(), rows.end(), [&](const IndexRow &a, const IndexRow &b) {
     if (RoutineOrderLess(a.name, b.name)) return true;
@@ -708,7 +711,7 @@ void IndexListing::LayOutRow(PageCursor &cursor, const IndexRow &row) {
   if (navigation)
     navigation->link(QRect(columns_.keyword, cursor.Y, columns_.pageRight - columns_.keyword,
                            rows * cursor.Geometry.LineStep),
-                     row.link.isEmpty() ? row.text : row.link);
+                     row.link.isEmpty() ? IndexEntryPlaceKey(row.entry) : row.link);
   for (int k = 0; k < rows; ++k) cursor.NextRow();
 }
 

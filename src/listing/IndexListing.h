@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "listing/ListingJob.h"
+#include "project/TextList.h"
 
 namespace scrivane {
 
@@ -19,15 +20,19 @@ struct IndexRow {
   // Its fields, read in place: an index of 50,000 routines kept 13 MiB of
   // copies of them. Valid while a copy of text lives (copies share its bytes).
   QByteArrayView name, kind, unit, page, line;
-  // The cross-reference document: where the row leads (else to the place
-  // of text), and the place it is itself (its entry).
+  // The number of the entry in the entries it was read from: its heading's
+  // place (IndexEntryPlaceKey). -1: none.
+  qsizetype entry = -1;
+  // The cross-reference document: where the row leads (else to the
+  // entry's heading), and the place it is itself (its entry).
   QByteArray link, place;
 };
 IndexRow ParseIndexEntry(const QByteArray &entry);
 // The rows of the entries in the order the index prints them: by name in
 // the routine list's order (RoutineOrderLess), then unit, page and line as
-// numbers, kind; exact duplicates once. The same on every machine.
-std::vector<IndexRow> SortedIndexRows(const QList<QByteArray> &entries);
+// numbers, kind; exact duplicates once, the first of them kept. The same
+// on every machine.
+std::vector<IndexRow> SortedIndexRows(const TextList &entries);
 
 class CrossLinks;
 // The cross-reference document: every routine, method and type the

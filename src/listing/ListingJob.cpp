@@ -1,6 +1,7 @@
 #include "listing/ListingJob.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "format/FormatSettings.h"
 #include "platform/Paths.h"
@@ -36,6 +37,12 @@ QByteArray UnitPlaceKey(const QString &displayName) {
 QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine) {
   return "routine:" + unitDisplayName.trimmed().toLower().toUtf8() + ':' +
          QByteArray::number(fileLine);
+}
+
+QByteArray IndexEntryPlaceKey(qsizetype entry) {
+  char text[24] = {'i', ':'};
+  const char *end = std::to_chars(text + 2, text + sizeof text, entry).ptr;
+  return QByteArray(text, end - text);
 }
 
 PageCursor::PageCursor(PageCanvas &canvas, const PageGeometry &geometry,

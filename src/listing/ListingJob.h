@@ -40,6 +40,9 @@ QByteArray UnitPlaceKey(const QString &displayName);
 // The place a routine's heading prints, as the procedures list names it:
 // by its unit and the line of the file its header starts on.
 QByteArray RoutinePlaceKey(const QString &unitDisplayName, int fileLine);
+// The place of the routine heading whose index entry is
+// ProjectModel::IndexEntries[entry], as the index's rows name it.
+QByteArray IndexEntryPlaceKey(qsizetype entry);
 
 // Where a listing's footer row comes off the text area: the unit and form
 // listings reserve it before their body (their page breaks depend on the

@@ -58,10 +58,10 @@ void UnitListingRenderer::BeginJob() {
   s_.PageStates.clear();
   if (s_.indexStart < 0 || s_.indexStart > model_.IndexEntries.size())
     s_.indexStart = model_.IndexEntries.size();
-  model_.IndexEntries.resize(s_.indexStart);
+  model_.IndexEntries.truncate(s_.indexStart);
   s_.headingsAbove.clear();
   s_.recordedPage = 0;
-  s_.recordedOnPage.clear();
+  s_.recordedFrom = s_.indexStart;
   xrefFiles_.clear();
   usesPart_ = -1;
   noted_.clear();
@@ -336,16 +336,28 @@ void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteAr
                 (row.isNull() ? 3 : 4 + row.size()));
   entry.append(name).append('%').append(kind).append('%').append(unit).append('%').append(page);
   if (!row.isNull()) entry.append('%').append(row);
-  heading_ = Heading{entry, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
-  // Every repaint and replay of a page lays its headings out again.
-  if (!l_.KeepsIndexEntries || cursor_->Page < s_.recordedPage) return;
+  heading_ = Heading{-1, DecodeText(kind + ' ' + name, model_.SourceEncoding)};
+  if (!l_.KeepsIndexEntries) return;
+  TextList &entries = model_.IndexEntries;
+  // Every repaint and replay of a page lays its headings out again: the
+  // heading keeps the number its entry was given the first time.
+  auto numberOf = [&entries, &entry](qsizetype from, qsizetype to) {
+    for (qsizetype e = to - 1; e >= from; --e)
+      if (entries[e] == entry) return e;
+    return qsizetype(-1);
+  };
+  if (cursor_->Page < s_.recordedPage) {
+    heading_->entry = numberOf(std::max<qsizetype>(s_.indexStart, 0), s_.recordedFrom);
+    return;
+  }
   if (cursor_->Page > s_.recordedPage) {
     s_.recordedPage = cursor_->Page;
-    s_.recordedOnPage.clear();
+    s_.recordedFrom = entries.size();
   }
-  if (s_.recordedOnPage.contains(entry)) return;
-  s_.recordedOnPage.insert(entry);
-  model_.IndexEntries.append(entry);
+  heading_->entry = numberOf(s_.recordedFrom, entries.size());
+  if (heading_->entry >= 0) return;
+  heading_->entry = entries.size();
+  entries.append(entry);
 }
 
 // Where the heading's row prints: the place its bookmark and the index's
@@ -353,7 +365,9 @@ void UnitListingRenderer::RecordIndexEntry(const QByteArray &name, const QByteAr
 void UnitListingRenderer::ReportHeading(int y) {
   if (!heading_) return;
   if (NavigationSink *navigation = canvas_->Navigation()) {
-    navigation->anchor(heading_->entry, y);
+    // The index leads to a heading by its entry's number: the entry's
+    // text as the key was a second copy of every entry.
+    if (heading_->entry >= 0) navigation->anchor(IndexEntryPlaceKey(heading_->entry), y);
     navigation->outlineEntry(heading_->title, y);
     if (fileLine_ > 0 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size()) {
       QString name = model_.Units[model_.SelectedUnit].name;

@@ -163,12 +163,13 @@ struct UnitListing::State {
   // Lines whose include-file heading was drawn below the line before them,
   // on the same page; the others get theirs where they start.
   QSet<int> headingsAbove;
-  // The entries this job has added of page recordedPage. A page is laid
-  // out first in order (later ones are reached by laying out those before
-  // them) and each of its entries names it: a page before it added all of
-  // its entries already. A set of every entry cost 60 bytes a routine.
+  // The entries this job has added of page recordedPage start at
+  // recordedFrom. A page is laid out first in order (later ones are
+  // reached by laying out those before them) and each of its entries
+  // names it: a page before it added all of its entries already. A set of
+  // every entry cost 60 bytes a routine.
   int recordedPage = 0;
-  QSet<QByteArray> recordedOnPage;
+  qsizetype recordedFrom = 0;
 
   QString imagePath;  // the image below is what this path held when first read
   bool imageRead = false;
@@ -269,9 +270,10 @@ class UnitListingRenderer : public ListingRenderer {
   std::optional<CarriedRows> carried_;  // what this page starts with
   std::optional<CarriedRows> carry_;    // what this page hands to the next
   // The routine heading of the line being laid out, for the bookmarks and
-  // the index's links: its index entry and its title.
+  // the index's links: the number of its index entry (-1: none kept) and
+  // its title.
   struct Heading {
-    QByteArray entry;
+    qsizetype entry = -1;
     QString title;
   };
   std::optional<Heading> heading_;

@@ -16,6 +16,7 @@
 #include "project/EntryKind.h"
 #include "project/LineList.h"
 #include "project/ProjectScope.h"
+#include "project/TextList.h"
 
 namespace scrivane {
 
@@ -187,7 +188,7 @@ struct ProjectModel : OpenedProject, LoadedUnit {
   // What a print made: the lines a unit listing prints, and the index
   // entries its pages gathered.
   LineList ListingLines;
-  QList<QByteArray> IndexEntries;
+  TextList IndexEntries;
 
   // Every file the opened project consists of (the opened file, its units,
   // the forms and images beside them, its project description and include

@@ -297,8 +297,8 @@ TEST(PrintCommands, CancelDuringTheBookWritesNothingAndEndsAtTheFirstEntry) {
   EXPECT_TRUE(QFile::exists(again));
   EXPECT_FALSE(f.commands->Flags.PrintCancelled);
   QSet<QByteArray> unitsInIndex;
-  for (const QByteArray &entry : f.window->model().IndexEntries)
-    unitsInIndex << entry.split('%').value(2);
+  for (QByteArrayView entry : f.window->model().IndexEntries)
+    unitsInIndex << entry.toByteArray().split('%').value(2);
   EXPECT_GE(unitsInIndex.size(), 2) << f.window->model().IndexEntries.size();
   EXPECT_TRUE(f.commands->IndexItemsEnabled());
 }
@@ -347,7 +347,7 @@ TEST(PrintCommands, IndexAfterPrintingAUnitListsEachRoutineOnceWithItsPage) {
   f.PrintTo(QStringLiteral("stock.pdf"));
   f.commands->PrintUnitMenuClick();
   ASSERT_TRUE(f.window->PrintIndexCreated->isEnabled());
-  const QList<QByteArray> entries = f.window->model().IndexEntries;
+  const QList<QByteArray> entries = f.window->model().IndexEntries.toList();
   EXPECT_EQ(QSet<QByteArray>(entries.begin(), entries.end()).size(), entries.size());
   const QString index = f.PrintTo(QStringLiteral("index.pdf"));
   f.commands->PrintIndexCreatedClick();

@@ -23,6 +23,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/Documents.h"
+#include "listing/IndexListing.h"
 #include "listing/Lexer.h"
 #include "listing/UnitListing.h"
 #include "platform/Paths.h"
@@ -56,10 +57,11 @@ class TextSurface : public DrawSurface, public NavigationSink {
   NavigationSink *navigation() override { return this; }
   void documentStart(const QString &, const QString &, const QDateTime &) override {}
   void pageNumber(int) override {}
-  void anchor(const QByteArray &, int) override {}
+  void anchor(const QByteArray &key, int) override { anchors.push_back({sheet, key}); }
   void outlineEntry(const QString &, int y) override { bookmarks.push_back({sheet, y}); }
   void link(const QRect &, const QByteArray &) override {}
-  std::vector<std::pair<int, int>> bookmarks;  // sheet, y
+  std::vector<std::pair<int, int>> bookmarks;       // sheet, y
+  std::vector<std::pair<int, QByteArray>> anchors;  // sheet, key
   void drawText(int x, int y, const FontSpec &font, QByteArrayView text) override {
     texts.push_back({sheet, x, y, font, text.toByteArray()});
   }
@@ -85,6 +87,7 @@ class TextTarget : public PrintTarget {
   void abortDocument() override {}
   const std::vector<PrintedText> &texts() const { return surface_.texts; }
   const std::vector<std::pair<int, int>> &bookmarks() const { return surface_.bookmarks; }
+  const std::vector<std::pair<int, QByteArray>> &anchors() const { return surface_.anchors; }
   int sheets() const { return surface_.sheet; }
   VirtualPrinter printer;
 
@@ -751,6 +754,20 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
                        .arg(target.bookmarks().size())
                        .arg(model.IndexEntries.size())
                        .arg(model.Routines.size());
+  // The index leads to each heading by its entry's number: every entry has
+  // its place, on the page the entry names.
+  std::vector<int> placeSheet(size_t(model.IndexEntries.size()), 0);
+  for (const auto &[sheet, key] : target.anchors())
+    if (const qsizetype n = key.startsWith("i:") ? key.mid(2).toLongLong() : -1;
+        n >= 0 && n < model.IndexEntries.size() && placeSheet[size_t(n)] == 0)
+      placeSheet[size_t(n)] = sheet;
+  for (qsizetype n = 0; n < model.IndexEntries.size() && result.fault.isEmpty(); ++n)
+    if (QByteArray::number(placeSheet[size_t(n)]) !=
+        ParseIndexEntry(model.IndexEntries[n].toByteArray()).page)
+      result.fault = QStringLiteral("index entry %1 (%2) has its place on page %3")
+                         .arg(n)
+                         .arg(QString::fromLatin1(model.IndexEntries[n]))
+                         .arg(placeSheet[size_t(n)]);
 
   PageCanvas canvas(target.printer);
   canvas.SetMeasureMode();

@@ -334,6 +334,46 @@ TEST(UnitListing, RoutineHeadingsGoToTheIndex) {
             (QList<QByteArray>{"Go (TForm1)%procedure%main.pas%1%5", "Add%function%main.pas%1%9"}));
 }
 
+// The index leads to a heading by its entry's number. A page laid out
+// again (a preview going back) adds no entry and gives its headings the
+// numbers they had.
+TEST(UnitListing, APageLaidOutAgainKeepsItsHeadingsEntryNumbers) {
+  class PlacesSurface : public RecordingSurface, public NavigationSink {
+   public:
+    NavigationSink *navigation() override { return this; }
+    void documentStart(const QString &, const QString &, const QDateTime &) override {}
+    void pageNumber(int) override {}
+    void anchor(const QByteArray &key, int) override { keys << key; }
+    void outlineEntry(const QString &, int) override {}
+    void link(const QRect &, const QByteArray &) override {}
+    QList<QByteArray> keys;
+  };
+  ListingRig rig;
+  QList<QByteArray> lines = {"unit Main;", "implementation"};
+  for (int k = 0; k < 90; ++k)
+    lines << "procedure P" + QByteArray::number(k) + ";"
+          << "begin"
+          << "end;";
+  rig.Start(lines);
+  auto placesOn = [&rig](int page) {
+    PlacesSurface surface;
+    PageCanvas canvas(rig.printer);
+    canvas.SetPrinterMode(&surface);
+    rig.info->PageNumber = page;
+    rig.listing.PrintPage(*rig.info, canvas);
+    return surface.keys;
+  };
+  QList<QByteArray> inOrder;
+  std::vector<QList<QByteArray>> pages;
+  for (int page = 1; page <= 3; ++page) inOrder += pages.emplace_back(placesOn(page));
+  ASSERT_FALSE(pages.back().isEmpty());
+  for (qsizetype n = 0; n < inOrder.size(); ++n) EXPECT_EQ(inOrder[n], IndexEntryPlaceKey(n));
+  EXPECT_EQ(rig.model.IndexEntries.size(), inOrder.size());
+  const TextList entries = rig.model.IndexEntries;
+  for (int page : {2, 1, 3}) EXPECT_EQ(placesOn(page), pages[size_t(page - 1)]) << page;
+  EXPECT_EQ(rig.model.IndexEntries, entries);
+}
+
 TEST(UnitListing, SectionKeywordUnderlineStopsAtItsLastLetterInAnyCase) {
   struct Row {
     int reserve;
