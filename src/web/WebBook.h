@@ -117,6 +117,24 @@ class WebLinkKeys {
   std::vector<Place> places_;
 };
 
+// Room for a listing's page text: in huge pages where the system gives
+// them on request (a large unit's page is ten megabytes, and the writing
+// thread, which the layout waits for, took a page fault for every 4 KiB of
+// it), else as any other block. Small blocks are any other block.
+void *AllocateWebText(size_t bytes);
+void FreeWebText(void *at, size_t bytes);
+template <typename T>
+struct WebTextAllocator {
+  using value_type = T;
+  WebTextAllocator() = default;
+  template <typename U>
+  WebTextAllocator(const WebTextAllocator<U> &) {}
+  T *allocate(size_t count) { return static_cast<T *>(AllocateWebText(count * sizeof(T))); }
+  void deallocate(T *at, size_t count) { FreeWebText(at, count * sizeof(T)); }
+  bool operator==(const WebTextAllocator &) const { return true; }
+};
+using WebText = std::basic_string<char, std::char_traits<char>, WebTextAllocator<char>>;
+
 // A listing's rows as page text, a row at a time (on a thread of its own
 // while the layout goes on, see WebBookRecorder): each row gets its id,
 // unique in its page, and the block brackets still open carry on.
@@ -129,7 +147,7 @@ class ListingBody {
   // The page text in the order written: parts of about a megabyte, so that
   // a large listing is not copied again each time its text outgrows its
   // room (a fresh page of memory costs the kernel about 10 us to hand out).
-  const std::vector<std::string> &Html() const { return html_; }
+  const std::vector<WebText> &Html() const { return html_; }
   // The rows written, and each one's id, unique in its page: "L141" (its
   // file line), "F2L141" (an include file's) or "r<row>".
   size_t Rows() const { return names_.size(); }
@@ -164,15 +182,15 @@ class ListingBody {
   struct Bracket {
     size_t place = 0;  // in brackets_
   };
-  std::string &Part();
-  std::vector<std::string> html_;
+  WebText &Part();
+  std::vector<WebText> html_;
   size_t before_ = 0;  // bytes in the parts before the last
   // A row's id as numbers, not as text: a large listing has tens of
   // thousands, each a block of its own to make and free.
   struct RowName {
     std::int32_t file = 0, line = 0;  // line 0: "r" and the row's place
   };
-  void PutId(std::string &html, size_t row) const;
+  void PutId(WebText &html, size_t row) const;
   std::vector<RowName> names_;
   std::vector<LinkMark> links_;
   std::shared_ptr<WebLinkKeys> keys_;

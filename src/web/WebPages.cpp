@@ -1,5 +1,7 @@
 // The recorded book written as pages: one per document, a stylesheet made
 // from the format settings, and the marker that says the folder is a book.
+#include <sys/mman.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -212,11 +215,12 @@ void PutText(QByteArray &html, const QString &text) {
 // The listing's text goes into a std::string: a page of megabytes is
 // written a few bytes at a time, and QByteArray's append of a literal
 // took a fifth of the whole book's instructions.
-template <size_t N>
-void Put(std::string &html, const char (&text)[N]) {
+template <typename Text, size_t N>
+void Put(Text &html, const char (&text)[N]) {
   html.append(text, N - 1);
 }
-void PutNumber(std::string &html, int number) {
+template <typename Text>
+void PutNumber(Text &html, int number) {
   char buffer[16];
   html.append(buffer, size_t(std::to_chars(buffer, buffer + sizeof buffer, number).ptr - buffer));
 }
@@ -229,7 +233,8 @@ std::string Points(double points) {
           std::to_chars(buffer, buffer + sizeof buffer, points, std::chars_format::fixed, 1).ptr -
           buffer));
 }
-void PutText(std::string &html, const QString &text) {
+template <typename Text>
+void PutText(Text &html, const QString &text) {
   const qsizetype size = text.size();
   const QChar *chars = text.constData();
   for (qsizetype i = 0; i < size; ++i) {
@@ -251,7 +256,8 @@ void PutText(std::string &html, const QString &text) {
 // ASCII (a control or a byte the text's encoding must decode). Every
 // string of a listing holds quotes, and taking those through a decoded
 // QString cost the writing thread a tenth of its time.
-bool PutAscii(std::string &html, const char *bytes, size_t size) {
+template <typename Text>
+bool PutAscii(Text &html, const char *bytes, size_t size) {
   size_t escapes = 0;
   for (size_t i = 0; i < size; ++i) {
     const auto c = static_cast<unsigned char>(bytes[i]);
@@ -295,13 +301,13 @@ bool PutAscii(std::string &html, const char *bytes, size_t size) {
 
 // A listing's word into its page: its bytes as they stand where they are
 // ASCII (most of a listing), else decoded.
-void PutWord(std::string &html, const WebRow &row, const WebPiece &piece) {
+void PutWord(WebText &html, const WebRow &row, const WebPiece &piece) {
   if (piece.size == 0) return PutText(html, piece.text);
   if (!PutAscii(html, row.bytes.data() + piece.at, piece.size)) PutText(html, row.TextOf(piece));
 }
 
 // A number the paper shows beside a row, as drawn.
-void PutDrawnNumber(std::string &html, const std::string &number) {
+void PutDrawnNumber(WebText &html, const std::string &number) {
   if (!PutAscii(html, number.data(), number.size()))
     PutText(html, DecodeText(QByteArrayView(number.data(), qsizetype(number.size())),
                              TextEncoding::Windows1252));
@@ -415,7 +421,7 @@ struct PageWriter {
   // (written aside, and not copied again), and the rest.
   struct PageParts {
     QByteArray head;
-    const std::vector<std::string> *rows = nullptr;
+    const std::vector<WebText> *rows = nullptr;
     QByteArray tail;
   };
 
@@ -589,7 +595,7 @@ class WebBookFiles {
 // A listing's rows with the links of their words put in: a link whose
 // place was not printed (a declaration in a unit left out) is no link.
 void PutRows(PageFile &file, const ListingBody &body, Places &places) {
-  const std::vector<std::string> &parts = body.Html();
+  const std::vector<WebText> &parts = body.Html();
   size_t part = 0, inPart = 0;  // where the text not written yet starts
   size_t at = 0;                // the same, counted over all parts
   const auto putUpTo = [&](size_t end) {
@@ -650,19 +656,45 @@ std::string ListingBody::Style() const {
   return style;
 }
 
-std::string &ListingBody::Part() {
-  constexpr size_t kPart = size_t(1) << 20;
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+}  // namespace
+
+void *AllocateWebText(size_t bytes) {
+  if (bytes < kHugePage / 2) return ::operator new(bytes);
+  // Mapped with a huge page's worth to spare, so that it can start on one.
+  const size_t size = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  void *mapped =
+      mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  const auto from = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t at = (from + kHugePage - 1) & ~std::uintptr_t(kHugePage - 1);
+  if (at > from) munmap(mapped, at - from);
+  if (const std::uintptr_t end = from + size + kHugePage; end > at + size)
+    munmap(reinterpret_cast<void *>(at + size), end - (at + size));
+  madvise(reinterpret_cast<void *>(at), size, MADV_HUGEPAGE);
+  return reinterpret_cast<void *>(at);
+}
+
+void FreeWebText(void *at, size_t bytes) {
+  if (bytes < kHugePage / 2) return ::operator delete(at);
+  munmap(at, (bytes + kHugePage - 1) & ~(kHugePage - 1));
+}
+
+WebText &ListingBody::Part() {
+  // A part fills a huge page: it takes rows until too few bytes are left
+  // for a long one, and only a row longer than that makes it grow.
+  constexpr size_t kRoom = kHugePage - 1;  // the string's own end takes one
+  constexpr size_t kPart = kRoom - (size_t(64) << 10);
   if (html_.empty() || html_.back().size() >= kPart) {
     if (!html_.empty()) before_ += html_.back().size();
     html_.emplace_back();
-    // Room for the rows that fill it up and one more: only a row longer
-    // than the margin makes the part grow.
-    html_.back().reserve(kPart + kPart / 4);
+    html_.back().reserve(kRoom);
   }
   return html_.back();
 }
 
-void ListingBody::PutId(std::string &html, size_t row) const {
+void ListingBody::PutId(WebText &html, size_t row) const {
   const RowName name = names_[row];
   if (name.line == 0) {
     html += 'r';
@@ -678,13 +710,13 @@ void ListingBody::PutId(std::string &html, size_t row) const {
 }
 
 QByteArray ListingBody::IdOf(size_t row) const {
-  std::string id;
+  WebText id;
   PutId(id, row);
   return QByteArray(id.data(), qsizetype(id.size()));
 }
 
 void ListingBody::Add(const WebRow &row) {
-  std::string &html = Part();
+  WebText &html = Part();
   const size_t index = names_.size();
   RowName name;
   if (row.fileLine > 0) {
