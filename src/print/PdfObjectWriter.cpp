@@ -362,13 +362,11 @@ void PdfObjectWriter::drain() {
   p.flush();
   writeFailed = p.failed;
   written = p.position;
+  offsets.resize(objects_, 0);
   for (size_t i = 0; i < offsets.size() && i < p.offsets.size(); ++i) offsets[i] = p.offsets[i];
 }
 
-int PdfObjectWriter::newObject() {
-  offsets.push_back(0);
-  return int(offsets.size()) - 1;
-}
+int PdfObjectWriter::newObject() { return int(objects_++); }
 
 void PdfObjectWriter::beginObject(int object) {
   batch_->marks.push_back({batch_->text.size(), object, 0});
@@ -414,7 +412,7 @@ int BytesFor(unsigned long long value) {
 }  // namespace
 
 void PdfObjectWriter::putPacked(int object, std::string_view body) {
-  if (packedIn_.size() < offsets.size()) packedIn_.resize(offsets.size());
+  if (packedIn_.size() < objects_) packedIn_.resize(objects_);
   AppendInt(packedNumbers_, object);
   packedNumbers_ += ' ';
   AppendInt(packedNumbers_, qint64(packedBodies_.size()));
@@ -428,7 +426,7 @@ void PdfObjectWriter::putPacked(int object, std::string_view body) {
 void PdfObjectWriter::flushPacked() {
   if (packedObjects_.empty()) return;
   const int stream = newObject();
-  packedIn_.resize(offsets.size());
+  packedIn_.resize(objects_);
   for (size_t i = 0; i < packedObjects_.size(); ++i)
     packedIn_[size_t(packedObjects_[i])] = {quint32(stream), quint32(i)};
   std::string extra = " /Type /ObjStm /N ";
