@@ -151,6 +151,8 @@ class ListingBody {
   // The rows written, and each one's id, unique in its page: "L141" (its
   // file line), "F2L141" (an include file's) or "r<row>".
   size_t Rows() const { return names_.size(); }
+  // The rows that bookmarks lead to, in order.
+  const std::vector<std::uint32_t> &Outlined() const { return outlined_; }
   QByteArray IdOf(size_t row) const;
   // Where a word that leads somewhere starts (its key) and ends (an empty
   // key) in Html(), counted over all its parts: the place may be on a page
@@ -193,6 +195,7 @@ class ListingBody {
   void PutId(WebText &html, size_t row) const;
   std::vector<RowName> names_;
   std::vector<LinkMark> links_;
+  std::vector<std::uint32_t> outlined_;
   std::shared_ptr<WebLinkKeys> keys_;
   std::uint32_t document_ = 0;
   QSet<quint64> used_;  // the file lines named

@@ -344,7 +344,7 @@ struct PageWriter {
       if (d == current) {
         bool any = false;
         const WebDocument &document = documents[d];
-        for (size_t r = 0; r < document.rows.size(); ++r)
+        const auto entriesOf = [&](size_t r) {
           for (const QString &entry : document.rows[r].outline) {
             html += any ? "" : "<ol>";
             any = true;
@@ -352,6 +352,13 @@ struct PageWriter {
             PutText(html, entry);
             html += "</a></li>";
           }
+        };
+        // A listing's body knows its rows that have entries: a large
+        // unit's tens of thousands of rows are not looked through again.
+        if (bodies[d])
+          for (const std::uint32_t r : bodies[d]->Outlined()) entriesOf(r);
+        else
+          for (size_t r = 0; r < document.rows.size(); ++r) entriesOf(r);
         if (any) html += "</ol>";
       }
       html += "</li>";
@@ -728,6 +735,7 @@ void ListingBody::Add(const WebRow &row) {
   }
   names_.push_back(name);
   for (const QByteArray &key : row.anchors) keys_->Anchor(key, document_, std::uint32_t(index));
+  if (!row.outline.empty()) outlined_.push_back(std::uint32_t(index));
   if (!row.heading.isEmpty()) {
     Put(html, "<h2 class=\"part\" id=\"");
     PutId(html, index);
