@@ -256,6 +256,7 @@ class PrintSession {
   // project's book, prints none): 13 MiB for a unit of 50,000 routines,
   // held through its listing.
   void DropRoutineList();
+  qsizetype linesSinceTrim_ = 0;  // read since the heap was last asked what it has free
   int RunSeveral();
   // Lays out the loaded unit whole, as the window's print does, so that its
   // routines are recorded for an index; nothing is printed.
@@ -364,6 +365,14 @@ void PrintSession::DropRoutineList() {
   model_.Routines = {};
   // What reading a large unit freed lies between blocks still held; the
   // listing's pages and the links and places of the book grow from here.
+  // Asking how much is free walks every free block of the heap: after
+  // each unit of a book of small units, with its cross references held,
+  // that was a tenth of the whole print. So it is asked once some 50,000
+  // lines have been read since it was last asked, and no earlier: fewer
+  // free nothing worth giving back.
+  linesSinceTrim_ += model_.SourceLines.size();
+  if (linesSinceTrim_ < 50000) return;
+  linesSinceTrim_ = 0;
   ReturnFreedHeapOver(16ul << 20);
 }
 
