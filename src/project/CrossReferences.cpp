@@ -102,6 +102,7 @@ Resolver::~Resolver() = default;
 
 std::optional<CrossReferences> Resolver::Run(bool together) {
   for (size_t m = 0; m < modules_.size(); ++m) ParseInterface(int(m));
+  book_.IndexInterfaces();
   if (together && modules_.size() > 1 && std::thread::hardware_concurrency() > 1) {
     if (!ReadImplementationsTogether()) return std::nullopt;
   } else {

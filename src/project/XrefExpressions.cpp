@@ -197,11 +197,22 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
   if (inImpl_)
     if (Sym *s = byName(m.implUses)) return s;
   if (Sym *s = byName(m.ifaceUses)) return s;
+  const std::vector<SharedBook::Declaring> *declaring = nullptr;
+  if (book_.interfacesRead) {
+    const auto it = book_.interfaceNames.find(name);
+    if (it == book_.interfaceNames.end()) return nullptr;
+    declaring = &it->second;
+  }
   auto inUnits = [&](const std::vector<UsesEntry> &list) -> Sym * {
     for (size_t u = list.size(); u-- > 0;) {
-      if (list[u].module < 0) continue;
-      if (const auto *found = modules_[size_t(list[u].module)]->iface.Find(name))
+      const int used = list[u].module;
+      if (used < 0) continue;
+      if (declaring) {
+        for (const SharedBook::Declaring &d : *declaring)
+          if (d.module == used) return Pick(*d.syms, args);
+      } else if (const auto *found = modules_[size_t(used)]->iface.Find(name)) {
         return Pick(*found, args);
+      }
     }
     return nullptr;
   };

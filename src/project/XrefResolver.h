@@ -197,6 +197,23 @@ struct SharedBook {
   std::vector<bool> nestOf;
   std::vector<std::unique_ptr<Module>> modules;
   NameMap<int> moduleByName;
+  // Once every interface is read: each name an interface declares, with
+  // the modules that declare it. A name in code not found nearer was
+  // looked for in the interface of every unit used, one lookup each;
+  // here it is one, and most names of a book's units (those of units
+  // outside it, the run-time library's) end there.
+  struct Declaring {
+    int module;
+    const std::vector<Sym *> *syms;
+  };
+  NameMap<std::vector<Declaring>> interfaceNames;
+  bool interfacesRead = false;
+  void IndexInterfaces() {
+    for (size_t m = 0; m < modules.size(); ++m)
+      for (const auto &[name, syms] : modules[m]->iface.names)
+        interfaceNames[name].push_back({int(m), &syms});
+    interfacesRead = true;
+  }
 };
 
 class Resolver {
