@@ -54,7 +54,8 @@ void PrepareShortRunHeap(unsigned long reserveBytes) {
 
 void GiveThreadsHeapsOfTheirOwn() {
 #if defined(__GLIBC__)
-  // Two: the layout's thread keeps the first heap, the writing thread takes the second.
+  // Two: the layout's thread keeps the first heap, the threads writing
+  // (and reading ahead) take the second.
   if (const char *plain = std::getenv("SCRIVANE_PLAIN_HEAP"); !plain || !*plain)
     mallopt(M_ARENA_MAX, 2);
 #endif

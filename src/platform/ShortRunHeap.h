@@ -15,9 +15,10 @@ namespace scrivane {
 void PrepareShortRunHeap(unsigned long reserveBytes = 32ul << 20);
 
 // Gives threads started from now on heaps of their own. One shared heap
-// suits a print, whose second thread makes few blocks; a web book's writing
-// thread makes and frees as many as the layout's, and the two waited on the
-// heap's lock for a tenth of the book's time. Does nothing where the C
+// suits a unit's print, whose second thread makes few blocks; a web book's
+// writing thread makes and frees as many as the layout's, and the two
+// waited on the heap's lock for a tenth of the book's time, as did a PDF
+// book's reading, linking and writing threads. Does nothing where the C
 // library is not glibc.
 void GiveThreadsHeapsOfTheirOwn();
 
