@@ -1,6 +1,7 @@
 #include "print/PdfNavigation.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -195,7 +196,17 @@ std::string PdfNavigation::destination(const Place &place,
 
 void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects,
                            PdfDictionary &catalog) {
-  std::string annotation;
+  // Written into a buffer of its own, not a string grown piece by piece:
+  // a book's 150,000 links are written here after its last sheet, when
+  // nothing else is left to do.
+  char annotation[192];
+  auto put = [](char *at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+  };
+  // Room for any long long: the buffer holds the longest link whatever
+  // its numbers.
+  auto number = [](char *at, long long value) { return std::to_chars(at, at + 20, value).ptr; };
   for (const Link &l : links_) {
     // A row whose place is not in this file (an index or a list of
     // routines printed on its own) is no link: a null in the page's list
@@ -210,17 +221,17 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
     // place's top rounded up. No /Type: an annotation needs none. The
     // /Border stays: without it a link has PDF's default frame of one
     // point, which some viewers draw around it.
-    annotation = "<</Subtype/Link/Border[0 0 0]/Rect[";
+    char *at = put(annotation, "<</Subtype/Link/Border[0 0 0]/Rect[");
     for (int edge = 0; edge < 4; ++edge) {
-      if (edge) annotation += ' ';
-      AppendInt(annotation, l.area[edge]);
+      if (edge) *at++ = ' ';
+      at = number(at, l.area[edge]);
     }
-    annotation += "]/Dest[";
-    AppendInt(annotation, pageObjects[size_t(target->sheet)]);
-    annotation += " 0 R/XYZ null ";
-    AppendInt(annotation, target->top);
-    annotation += " null]>>";
-    out.putPacked(l.object, annotation);
+    at = put(at, "]/Dest[");
+    at = number(at, pageObjects[size_t(target->sheet)]);
+    at = put(at, " 0 R/XYZ null ");
+    at = number(at, target->top);
+    at = put(at, " null]>>");
+    out.putPacked(l.object, std::string_view(annotation, size_t(at - annotation)));
   }
   int items = 0;
   if (const int outline = writeOutline(out, pageObjects, &items))
