@@ -7,9 +7,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <random>
+#include <string>
 
 #include "format/FormatSettings.h"
 #include "platform/ReplacingFile.h"
+#include "platform/TextEncoding.h"
 #include "web/WebBook.h"
 
 using namespace scrivane;
@@ -99,6 +102,46 @@ TEST(WebPages, ARecordedHostileUnitWritesNoMarkup) {
   EXPECT_FALSE(html.contains("<img")) << html.constData();
   EXPECT_TRUE(html.contains("id=\"L4\""));
   EXPECT_TRUE(html.contains("&lt;/pre&gt;&lt;script&gt;"));
+}
+
+// A listing's word goes into its page from its bytes as drawn, as
+// DecodeText and EscapeHtml make them: every single byte and random words of
+// the bytes at the edges (C1 controls, a byte order mark, broken UTF-8).
+TEST(WebPages, AListingWordIsWrittenAsItsBytesDecode) {
+  std::vector<std::pair<std::string, TextEncoding>> words;
+  std::mt19937 random(42);
+  const char edges[] = "a<&'\"\x01\t\x7F\x80\x81\x85\x9F\xA0\xBB\xBF\xC2\xD0\xE0\xED\xEF\xF0\xFF";
+  for (int k = 0; k < 1500; ++k) {  // each byte in both encodings, then random words
+    std::string word(k < 512 ? 1 : 1 + random() % 8, char(k));
+    if (k >= 512)
+      for (char &c : word) c = edges[random() % (sizeof edges - 1)];
+    words.push_back(
+        {word, (k < 512 ? k < 256 : k % 2) ? TextEncoding::Utf8 : TextEncoding::Windows1252});
+  }
+  WebDocument document;
+  document.listing = true;
+  for (const auto &[bytes, encoding] : words) {
+    WebRow &row = (document.rows.emplace_back(), document.rows.back());
+    row.fileLine = int(document.rows.size());
+    row.bytes = bytes;
+    WebPiece &piece = (row.pieces.emplace_back(), row.pieces.back());
+    piece.size = std::uint32_t(bytes.size());
+    piece.encoding = encoding;
+    piece.kind = WordClass::Comment;
+  }
+  QTemporaryDir dir;
+  QString error;
+  ASSERT_TRUE(WriteWebBook({document}, FormatSettings{}, WebBookOptions{dir.path(), "w"}, &error));
+  QFile file(dir.filePath(QStringLiteral("index.html")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray page = file.readAll();
+  for (size_t w = 0; w < words.size(); ++w) {
+    const QByteArrayView bytes(words[w].first.data(), qsizetype(words[w].first.size()));
+    const QByteArray written = EscapeHtml(DecodeText(bytes, words[w].second)).toUtf8();
+    const qsizetype at = page.indexOf("id=\"L" + QByteArray::number(qsizetype(w) + 1) + "\"");
+    const QByteArray row = page.sliced(at, page.indexOf("</div>", at) - at);
+    EXPECT_TRUE(row.contains("\"cm\">" + written + "</span>")) << w << ": " << row.constData();
+  }
 }
 
 // A name in the code links to the row its place was reported on, on any
