@@ -81,10 +81,16 @@ qsizetype RowWriter::DrawWholeOrBroken(QByteArrayView word, bool blankAfter) {
       const QByteArrayView text = blankAfter ? WithBlank(rest) : rest;
       if (rest.size() == word.size()) LastWholeX = X;
       canvas.TextOut(X, cursor_.Y, text);
-      if (summed && (!blankAfter || canvas.BlankWidth64(&blank64)))
+      if (summed && (!blankAfter || canvas.BlankWidth64(&blank64))) {
         X += PageCanvas::Round64(rest64 + blank64);
-      else
+      } else {
+        const int drawnX = X;
         X += canvas.TextWidth(text);
+        // Measured by the measurer (shaped beyond ASCII): a page of text is
+        // told the width rather than measure it again. A summed width is
+        // as quickly summed again where it is kept.
+        if (StructureSink *sink = canvas.Structure()) sink->drawnWidth(X - drawnX);
+      }
       return -1;
     }
     if (X > rowStartX_ && restWidth <= freshRow) {

@@ -163,6 +163,11 @@ class StructureSink {
   // they stand (the source layout): a page of text keeps them where paper
   // can only leave room.
   virtual void blanks(QByteArrayView) {}
+  // The text drawn last is this wide (device pixels, with the blanks drawn
+  // after it), as the layout measured it to place what follows: a page of
+  // text needs its words' widths too, and measuring a word beyond ASCII
+  // again (shaped) cost as much as the layout's own measuring.
+  virtual void drawnWidth(int) {}
 };
 
 // Where a page goes on a sheet that holds several (2 or 4 pages a sheet):

@@ -249,6 +249,10 @@ void MeasureWebRow(WebRow &row, TextMeasurer &measurer, const std::vector<FontSp
     }
     if (piece.blankWidth <= 0) piece.blankWidth = blank;
     if (piece.width >= 0) continue;
+    if (piece.drawnWidth >= 0) {
+      piece.width = piece.drawnWidth - int(piece.blanksAfter) * blank;
+      continue;
+    }
     // Measured with the blanks drawn after it, as the layout measured it,
     // and those taken off: the room before the next word is the page's to
     // fill. Summed here from the font's advances, as the measurer sums
@@ -363,7 +367,7 @@ void WebBookRecorder::Replay(const Log &log) {
         break;
       case Event::Text:
         if (head.flags & kWordStarts) OnWord(WordClass(v[3]), v[4] != 0);
-        OnText(v[0], v[1], (*log.fonts)[head.font], own, TextEncoding(v[2]));
+        OnText(v[0], v[1], (*log.fonts)[head.font], own, TextEncoding(v[2]), v[5] - 1, head.font);
         break;
       case Event::Anchor:
         OnAnchor(own.toByteArray(), v[0]);
@@ -400,6 +404,7 @@ void WebBookRecorder::HandLog(bool more) {
   if (!logFontsHanded_ || logFontsHanded_->size() != logFonts_.size())
     logFontsHanded_ = std::make_shared<const std::vector<FontSpec>>(logFonts_);
   log_->fonts = logFontsHanded_;
+  lastTextLogged_ = SIZE_MAX;
   const size_t used = log_->size;
   aside_->Hand({{}, std::exchange(log_, more ? aside_->SpareLog() : nullptr)});
   if (more) log_->Reserve(used + used / 4);
@@ -437,10 +442,23 @@ void WebBookRecorder::drawText(int x, int y, const FontSpec &font, QByteArrayVie
 void WebBookRecorder::drawTextIn(int x, int y, const FontSpec &font, QByteArrayView text,
                                  TextEncoding encoding) {
   if (!log_) return OnText(x, y, font, text, encoding);
+  lastTextLogged_ = SIZE_MAX;
   if (logFurniture_ || text.isEmpty()) return;
   const auto word = std::exchange(pendingWord_, {});
+  const size_t at = log_->size;
+  // Its sixth value, its drawn width and one, comes with drawnWidth.
   Note(Event::Text, text, {x, y, int(encoding), int(word.kind), word.continues ? 1 : 0},
        FontIn(logFonts_, lastLogFont_, font), word.told ? kWordStarts : 0);
+  lastTextLogged_ = at;
+}
+
+void WebBookRecorder::drawnWidth(int pixels) {
+  // Measured as they are drawn, the words need not be told.
+  if (!log_ || lastTextLogged_ == SIZE_MAX || pixels < 0) return;
+  const std::int32_t told = pixels + 1;
+  std::memcpy(log_->bytes.get() + lastTextLogged_ + offsetof(EventHead, values) + 5 * sizeof told,
+              &told, sizeof told);
+  lastTextLogged_ = SIZE_MAX;
 }
 
 void WebBookRecorder::anchor(const QByteArray &key, int y) {
@@ -563,14 +581,20 @@ void WebBookRecorder::OnDocumentStart(const QString &title, const QString &label
   pendingNumber_ = {};
 }
 
-std::uint16_t WebBookRecorder::FontIndex(const FontSpec &font) {
-  return FontIn(fonts_, lastFont_, font);
+std::uint16_t WebBookRecorder::FontIndex(const FontSpec &font, std::uint16_t logFont) {
+  if (logFont == kNoLogFont) return FontIn(fonts_, lastFont_, font);
+  if (fontOfLogFont_.size() <= logFont) fontOfLogFont_.resize(size_t(logFont) + 1, kNoLogFont);
+  std::uint16_t &known = fontOfLogFont_[logFont];
+  if (known == kNoLogFont) known = FontIn(fonts_, lastFont_, font);
+  return known;
 }
 
 int WebBookRecorder::WidthOf(const WebPiece &piece, const WebRow &row) {
   if (piece.width >= 0) return piece.width;
   const FontSpec &font = fonts_[piece.font];
   TextMeasurer &measurer = Measurer();
+  if (piece.drawnWidth >= 0)
+    return piece.drawnWidth - int(piece.blanksAfter) * measurer.textWidth(font, " ");
   return measurer.textWidthIn(
              font,
              QByteArrayView(row.bytes.data() + piece.at, qsizetype(piece.size + piece.blanksAfter)),
@@ -579,7 +603,7 @@ int WebBookRecorder::WidthOf(const WebPiece &piece, const WebRow &row) {
 }
 
 void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView text,
-                             TextEncoding encoding) {
+                             TextEncoding encoding, int drawnWidth, std::uint16_t logFont) {
   if (furniture_ || text.isEmpty()) return;
   WebDocument &document = Current();
   // A word is drawn with the blank after it: the blank is space between
@@ -640,7 +664,8 @@ void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView 
     piece.size = std::uint32_t(size);
     piece.blanksAfter = std::uint32_t(text.size() - size);
     row.bytes.append(text.data(), size_t(text.size()));
-    piece.font = FontIndex(font);
+    piece.font = FontIndex(font, logFont);
+    piece.drawnWidth = drawnWidth;
     piece.encoding = encoding;
     piece.x = x;
     piece.y = y;
@@ -661,12 +686,12 @@ void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView 
   // Any other document: the texts at one height of one sheet are a row.
   WebPiece piece;
   piece.text = DecodeText(text.first(size), encoding);
-  piece.font = FontIndex(font);
+  piece.font = FontIndex(font, logFont);
   piece.x = x;
   piece.y = y;
   piece.blankWidth = measureBlank();
-  piece.width =
-      Measurer().textWidthIn(font, text, encoding) - int(text.size() - size) * piece.blankWidth;
+  piece.width = (drawnWidth >= 0 ? drawnWidth : Measurer().textWidthIn(font, text, encoding)) -
+                int(text.size() - size) * piece.blankWidth;
   WebRow *row = RowAt(y);
   if (!row) {
     WebRow fresh;

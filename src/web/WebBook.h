@@ -45,8 +45,11 @@ struct WebPiece {
   int x = 0, y = 0;
   int width = -1;      // device pixels, its blanks after it left out; -1: not measured yet
   int blankWidth = 0;  // its font's blank, device pixels; 0: not measured yet
-  QByteArray link;     // the place it leads to; empty for none
-  QString blanks;      // the file's blanks before it, as they stand (the source layout)
+  // Its width with its blanks after it, as the layout measured it (the
+  // surface's drawnWidth); -1: not told, measured where the row is written.
+  int drawnWidth = -1;
+  QByteArray link;  // the place it leads to; empty for none
+  QString blanks;   // the file's blanks before it, as they stand (the source layout)
 };
 
 struct WebRow {
@@ -342,13 +345,18 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void bracket(bool opens, bool closes) override;
   void rule() override;
   void blanks(QByteArrayView text) override;
+  void drawnWidth(int pixels) override;
 
   // What the page events tell, kept: on the layout's thread as they come
   // when the words are measured there, else from the log on the writing
   // thread (Replay).
   void OnNewSheet();
   void OnDocumentStart(const QString &title, const QString &labelName);
-  void OnText(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding);
+  // drawnWidth: as the layout measured the text, -1 when not told; logFont:
+  // the font's place in the log's fonts, kNoLogFont when not from a log.
+  static constexpr std::uint16_t kNoLogFont = UINT16_MAX;
+  void OnText(int x, int y, const FontSpec &font, QByteArrayView text, TextEncoding encoding,
+              int drawnWidth = -1, std::uint16_t logFont = kNoLogFont);
   void OnAnchor(const QByteArray &key, int y);
   void OnOutline(const QString &title, int y);
   void OnLink(const QRect &area, const QByteArray &key);
@@ -374,7 +382,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   // Hands the current listing's rows up to `end` to the writing thread.
   void WriteAside(size_t end);
   void FinishWritingAside();
-  std::uint16_t FontIndex(const FontSpec &font);
+  std::uint16_t FontIndex(const FontSpec &font, std::uint16_t logFont = kNoLogFont);
   // A piece's width (its blanks after it left out) measured here, and its
   // blank's.
   int WidthOf(const WebPiece &piece, const WebRow &row);
@@ -397,6 +405,12 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   std::vector<FontSpec> logFonts_;  // the fonts the log names, each once
   std::shared_ptr<const std::vector<FontSpec>> logFontsHanded_;
   std::uint16_t lastLogFont_ = 0;
+  // Where the log's last text event starts, for its drawn width to follow;
+  // SIZE_MAX: the last text drawn was not logged.
+  size_t lastTextLogged_ = SIZE_MAX;
+  // The log's fonts' places in fonts_ (kNoLogFont: not met yet), so that a
+  // replayed text finds its font without comparing it to the fonts met.
+  std::vector<std::uint16_t> fontOfLogFont_;
   bool logFurniture_ = false;  // furniture is drawn: its texts are not logged
   struct PendingWord {
     bool told = false;

@@ -7,12 +7,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <string>
 
 #include "format/FormatSettings.h"
 #include "platform/ReplacingFile.h"
 #include "platform/TextEncoding.h"
+#include "print/QtTextMeasurer.h"
 #include "web/WebBook.h"
 
 using namespace scrivane;
@@ -142,6 +144,32 @@ TEST(WebPages, AListingWordIsWrittenAsItsBytesDecode) {
     const QByteArray row = page.sliced(at, page.indexOf("</div>", at) - at);
     EXPECT_TRUE(row.contains("\"cm\">" + written + "</span>")) << w << ": " << row.constData();
   }
+}
+
+// A word's width as the layout measured it, with the blanks drawn after it,
+// stands for the writing thread's own measure (less those blanks).
+TEST(WebPages, AWordsToldWidthIsItsMeasure) {
+  QtTextMeasurer measurer(600);
+  const std::vector<FontSpec> fonts{FontSpec{}, FontSpec{QStringLiteral("Courier New"), 9, 1}};
+  for (const char *drawn :
+       {"Word ", "\xD0\x9F\xD1\x80\xD0\xB8 ", "\xD1\x8F\xD0\xB7   ", "\xF0\x9F\x98\x80x"})
+    for (std::uint16_t font = 0; font < fonts.size(); ++font) {
+      WebRow measured;
+      measured.bytes = drawn;
+      const auto blanks = std::uint32_t(std::strspn(drawn + std::strcspn(drawn, " "), " "));
+      WebPiece &piece = (measured.pieces.emplace_back(), measured.pieces.back());
+      piece.blanksAfter = blanks;
+      piece.size = std::uint32_t(std::strlen(drawn)) - blanks;
+      piece.font = font;
+      piece.encoding = TextEncoding::Utf8;
+      WebRow told = measured;
+      told.pieces[0].drawnWidth = measurer.textWidthIn(fonts[font], drawn, TextEncoding::Utf8);
+      WebFontWidths first, second;
+      MeasureWebRow(measured, measurer, fonts, first);
+      MeasureWebRow(told, measurer, fonts, second);
+      EXPECT_EQ(told.pieces[0].width, measured.pieces[0].width) << drawn;
+      EXPECT_GT(told.pieces[0].width, 0) << drawn;
+    }
 }
 
 // A name in the code links to the row its place was reported on, on any
