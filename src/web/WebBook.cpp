@@ -199,12 +199,15 @@ struct WebBookRecorder::Aside {
   // Logs replayed, for the layout's next sheets: a fresh one each sheet
   // is memory never touched before, and the layout's thread spent a
   // twentieth of its time faulting it in and missing it in the cache.
+  // Every log is kept: as many as may wait were made when the writer fell
+  // behind, and a unit commented in Russian made a third of its logs
+  // afresh when four were kept.
   std::vector<std::unique_ptr<Log>> spare;
   void Recycle(std::unique_ptr<Log> log) {
     log->size = 0;
     log->fonts.reset();
     std::lock_guard lock(mutex);
-    if (spare.size() < 4) spare.push_back(std::move(log));
+    if (spare.size() <= kMostWaiting) spare.push_back(std::move(log));
   }
   std::unique_ptr<Log> SpareLog() {
     std::lock_guard lock(mutex);
