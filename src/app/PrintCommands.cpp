@@ -134,10 +134,17 @@ void PrintCommands::ReportOutcome(int pages, bool cancelled) {
   const QPrinter &printer = printer_.printer();
   const QString count =
       pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
+  // A book printed whole but without its links says why.
+  const QString notLinked =
+      Docs.TakeCrossLinksNotFollowed().isEmpty()
+          ? QString()
+          : QStringLiteral(" Without cross references: the code nests too deeply.");
   if (printer.outputFormat() == QPrinter::PdfFormat && !printer_.LastPdfFile.isEmpty())
-    Hooks.SetStatusLine(QStringLiteral(" Wrote %1 (%2).").arg(printer_.LastPdfFile, count));
+    Hooks.SetStatusLine(QStringLiteral(" Wrote %1 (%2).").arg(printer_.LastPdfFile, count) +
+                        notLinked);
   else
-    Hooks.SetStatusLine(QStringLiteral(" Sent %1 to %2.").arg(count, printer.printerName()));
+    Hooks.SetStatusLine(QStringLiteral(" Sent %1 to %2.").arg(count, printer.printerName()) +
+                        notLinked);
 }
 
 void PrintCommands::RunUnitCommand(UnitCommand command) {

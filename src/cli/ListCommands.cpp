@@ -131,6 +131,7 @@ int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStr
   if (messages.reported && modules.isEmpty()) return kExitMessage;
   const CrossReferences refs = ResolveCrossReferences(modules, includeFolders, projectPath);
   for (const QString &problem : refs.problems) Report(err, problem);
+  if (!refs.notFollowed.isEmpty()) Report(err, refs.notFollowed);
   auto place = [&](const XrefPlace &p) {
     return EscapeControlCharacters(refs.files[p.file], true) + u':' + QString::number(p.line) +
            u':' + QString::number(p.column);
@@ -146,7 +147,8 @@ int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStr
   for (const XrefUse &u : refs.uses)
     out << "U\t" << place(u.place) << '\t' << u.length << '\t' << u.declaration << '\n';
   out.flush();
-  return refs.problems.isEmpty() && !messages.reported ? kExitOk : kExitMessage;
+  return refs.problems.isEmpty() && refs.notFollowed.isEmpty() && !messages.reported ? kExitOk
+                                                                                     : kExitMessage;
 }
 
 int RunFormTextCommand(const Options &options, QTextStream &err) {

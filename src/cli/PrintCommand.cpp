@@ -235,6 +235,9 @@ class PrintSession {
   // Runs once the unit is read, before anything is laid out.
   std::function<void()> BeforeLayout;
   int Run();
+  void SayWhyNotLinked() {
+    if (const QString why = docs_.TakeCrossLinksNotFollowed(); !why.isEmpty()) Report(err_, why);
+  }
 
  private:
   int RunAll();
@@ -792,7 +795,10 @@ int RunPrintCommand(const Options &options, QTextStream &out, QTextStream &err) 
     for (const QString &replaced : ReplaceBitmapFaces(settings)) err << replaced << Qt::endl;
     for (const QString &missing : MissingFaceWarnings(settings)) Report(err, missing);
   };
-  return session.Run();
+  const int status = session.Run();
+  // Printed whole, only without links: said, and the print counts as done.
+  session.SayWhyNotLinked();
+  return status;
 }
 
 }  // namespace scrivane::cli

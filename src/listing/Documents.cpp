@@ -34,8 +34,10 @@ Documents::Documents(ProjectModel &model, const FormatSettings &settings)
 bool Documents::PrepareCrossLinks(const QStringList &modules, bool entriesPrinted) {
   ClearCrossLinks();
   if (settings_.CrossLinks != 1 || modules.isEmpty()) return false;
-  links_ = std::make_shared<CrossLinks>(ResolveCrossReferences(
-      modules, model_.IncludeSearchPaths, model_.ProjectLoaded ? model_.OpenedPath : QString()));
+  CrossReferences refs = ResolveCrossReferences(
+      modules, model_.IncludeSearchPaths, model_.ProjectLoaded ? model_.OpenedPath : QString());
+  crossLinksNotFollowed_ = refs.notFollowed;
+  links_ = std::make_shared<CrossLinks>(std::move(refs));
   links_->EntriesPrinted = entriesPrinted;
   Unit.CrossLinks = links_.get();
   Project.CrossLinks = links_.get();

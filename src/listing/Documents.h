@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QStringList>
 #include <memory>
+#include <utility>
 
 #include "listing/FormListing.h"
 #include "listing/IndexListing.h"
@@ -74,11 +75,15 @@ class Documents {
   QStringList BookModules() const;
   void ClearCrossLinks();
   const CrossLinks *Links() const { return links_.get(); }
+  // Why the links prepared follow no name (CrossReferences::notFollowed),
+  // once: kept after they are cleared, for the print to say.
+  QString TakeCrossLinksNotFollowed() { return std::exchange(crossLinksNotFollowed_, {}); }
   // Names for the cross-reference document of the links prepared.
   void PrepareCrossReference();
 
  private:
   std::shared_ptr<CrossLinks> links_;
+  QString crossLinksNotFollowed_;
   ProjectModel &model_;
   const FormatSettings &settings_;
 };

@@ -232,13 +232,34 @@ void Resolver::SkipPast(Name stop) {
 }
 
 // The index after the bracket that closes the one at i.
+void Resolver::NestsTooDeep() const {
+  NestedTooDeep deep;
+  const Token &at = T(pos_);
+  deep.line = at.line;
+  const std::lock_guard<std::mutex> lock(book_.filesLock);
+  if (at.file >= 0 && size_t(at.file) < files_.size()) deep.path = files_[size_t(at.file)].path;
+  throw deep;
+}
+
 size_t Resolver::Closing(size_t i) const {
+  // Each module numbers its tokens from 0, and a module's interface may
+  // be read in the middle of another's.
+  auto key = [this](size_t at) { return size_t(module_) << 40 | at; };
+  if (const auto known = closings_.find(key(i)); known != closings_.end()) return known->second;
   int depth = 0;
   size_t k = i;
+  opens_.clear();
   for (; Has(k); ++k) {
     const Name t = Text(k);
-    if (t == "(" || t == "[" || t == "(.") ++depth;
+    if (t == "(" || t == "[" || t == "(.") {
+      ++depth;
+      opens_.push_back(k);
+    }
     if (t == ")" || t == "]" || t == ".)") {
+      if (!opens_.empty()) {
+        closings_.emplace(key(opens_.back()), k + 1);
+        opens_.pop_back();
+      }
       if (--depth == 0) return k + 1;
     }
   }
@@ -526,12 +547,24 @@ CrossReferences Resolver::Finish() {
 CrossReferences ResolveCrossReferences(const QStringList &modules,
                                        const QStringList &includeFolders,
                                        const QString &projectPath) {
-  {
-    xref::Resolver resolver(modules, includeFolders, projectPath);
-    if (std::optional<CrossReferences> refs = resolver.Run(true)) return std::move(*refs);
+  try {
+    {
+      xref::Resolver resolver(modules, includeFolders, projectPath);
+      if (std::optional<CrossReferences> refs = resolver.Run(true)) return std::move(*refs);
+    }
+    xref::Resolver alone(modules, includeFolders, projectPath);
+    return std::move(*alone.Run(false));
+  } catch (const xref::NestedTooDeep &deep) {
+    // Nothing is linked rather than some of it: the print goes on without.
+    CrossReferences none;
+    none.notFollowed = QStringLiteral(
+                           "%1:%2: the code nests more than %3 levels deep here, so names are "
+                           "not followed: printed without cross references.")
+                           .arg(EscapeControlCharacters(deep.path, true))
+                           .arg(deep.line)
+                           .arg(xref::kMostNesting);
+    return none;
   }
-  xref::Resolver alone(modules, includeFolders, projectPath);
-  return std::move(*alone.Run(false));
 }
 
 }  // namespace scrivane

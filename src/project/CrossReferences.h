@@ -87,6 +87,9 @@ struct CrossReferences {
   std::vector<XrefUse> uses;  // by file, then line and column
   // Files that could not be read, as messages; the others are resolved.
   QStringList problems;
+  // Why no name of the book was followed (its code nests too deeply), as
+  // a message; empty when they were.
+  QString notFollowed;
 };
 
 // Reads the units and programs of a book (absolute paths, the order the

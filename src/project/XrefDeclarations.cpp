@@ -251,6 +251,7 @@ void Resolver::ProceduralType() {
 // none the book declares); a record or enumeration written in place gets
 // a type of its own.
 Sym *Resolver::TypeExpression(std::initializer_list<Name> stops) {
+  const Nested nested(*this);
   if (Is("packed")) ++pos_;
   if (Is("^") && IsName(pos_ + 1) && ExpressionEnd(stops) == pos_ + 2) {
     // What "p^" leads to.

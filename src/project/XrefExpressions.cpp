@@ -266,7 +266,15 @@ int Resolver::ArgumentsAt(size_t i) {
   size_t k = i;
   for (; Has(k); ++k) {
     const Name t = Text(k);
-    if (t == "(" || t == "[") ++depth;
+    if (t == "(" || t == "[") {
+      // An argument's own brackets are passed over whole: counted again
+      // at every level, "F(F(F(...)))" took minutes.
+      if (depth == 1) {
+        k = Closing(k) - 1;
+        continue;
+      }
+      ++depth;
+    }
     if (t == ")" || t == "]") {
       if (--depth == 0) return count;
     }
@@ -378,6 +386,7 @@ bool Resolver::FindLocal(Name name) {
 
 // Resolves every name from pos_ to `end` (exclusive).
 void Resolver::Expression(size_t end) {
+  const Nested nested(*this);
   while (pos_ < end && !AtEnd()) {
     if (IsName(pos_) || Is("inherited")) {
       // A record constant's field label, a named argument: not a use.
@@ -455,6 +464,7 @@ void Resolver::StatementList() {
 }
 
 void Resolver::Statement() {
+  const Nested nested(*this);
   if (AtEnd()) return;
   // A label.
   if ((IsName(pos_) || T(pos_).kind == TokKind::Number) && IsAt(pos_ + 1, ":")) pos_ += 2;

@@ -182,6 +182,16 @@ struct Frame {
   Sym *type = nullptr;  // Members, WithMembers
 };
 
+// Code nested deeper than this (statements, expressions, routines,
+// types) is no code anyone wrote: the book is read without cross
+// references rather than overflow the stack.
+constexpr int kMostNesting = 400;
+// Thrown where the code nests deeper than a resolver follows.
+struct NestedTooDeep {
+  QString path;
+  int line = 0;
+};
+
 // What the resolvers of one book share: the files as the modules' tokens
 // bring them in, and the modules with their interfaces.
 struct SharedBook {
@@ -246,6 +256,8 @@ class Resolver {
   // look back at them (between statements, between declarations).
   // The text before the first token kept goes back to the system too.
   void Passed() {
+    // What the brackets passed closed is never asked again.
+    if (closings_.size() > 4096) closings_ = {};
     if (const Token *first = Tokens().DropBefore(pos_)) {
       const std::lock_guard<std::mutex> lock(book_.filesLock);
       MappedSourceFile &source = files_[size_t(first->file)].source;
@@ -275,8 +287,24 @@ class Resolver {
   }
   // Skips to the token after the next ";" at this level of brackets.
   void SkipPast(Name stop);
-  // The index after the bracket that closes the one at i.
+  // The index after the bracket that closes the one at i. Each bracket
+  // met on the way has its own noted: "F(F(F(...)))" asked again at every
+  // level, and a line of 200,000 brackets took minutes.
   size_t Closing(size_t i) const;
+  [[noreturn]] void NestsTooDeep() const;
+  mutable std::unordered_map<size_t, size_t> closings_;
+  mutable std::vector<size_t> opens_;
+  int nesting_ = 0;
+  struct Nested {
+    explicit Nested(Resolver &r) : r(r) {
+      if (++r.nesting_ > kMostNesting) {
+        --r.nesting_;
+        r.NestsTooDeep();
+      }
+    }
+    ~Nested() { --r.nesting_; }
+    Resolver &r;
+  };
   Sym *NewSym(SymKind kind, const Token *name);
   Scope *NewScope();
   void Use(const Token &t, Sym *sym);

@@ -158,6 +158,7 @@ void Resolver::Routine(Scope *scope, Level level) {
 }
 
 void Resolver::ReadRoutine(Scope *scope, Level level) {
+  const Nested nested(*this);
   Sym *s = NewSym(SymKind::Routine, nullptr);
   Scope *params = NewScope();
   // A method's heading reads its parameter types among its class's names.

@@ -144,10 +144,12 @@ bool Tokeniser::Step(Token &t) {
   int &line = p.line;
   qsizetype &lineStart = p.lineStart;
   std::vector<Name> &lineNames = p.lineNames;
+  NameMap<int> &lineCounts = p.lineCounts;
   auto newLine = [&](qsizetype at) {
     ++line;
     lineStart = at;
     lineNames.clear();
+    if (!lineCounts.empty()) lineCounts.clear();
   };
   auto skipLineEnd = [&](qsizetype &k) {
     if (s[k] == '\r') {
@@ -250,10 +252,17 @@ bool Tokeniser::Step(Token &t) {
       t.text = Name(s + from, size_t(end - from));
       t.reserved = ReservedWords().count(t.text) > 0;
       if (c == '&') t.kind = TokKind::Ident;
+      constexpr size_t kFewNames = 32;
       int ordinal = 0;
-      for (const Name &seen : lineNames) ordinal += seen == t.text;
+      if (lineNames.size() < kFewNames) {
+        for (const Name &seen : lineNames) ordinal += seen == t.text;
+        lineNames.push_back(t.text);
+        if (lineNames.size() == kFewNames)
+          for (const Name &seen : lineNames) ++lineCounts[seen];
+      } else {
+        ordinal = lineCounts[t.text]++;
+      }
       t.ordinal = ordinal;
-      lineNames.push_back(t.text);
       i = end;
       return true;
     } else if (IsDigit(c) ||
@@ -329,7 +338,7 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
   lock.unlock();
   active_.insert(canonical);
   includes_.push_back(index);
-  stack_.push_back({index, text.data(), text.size(), depth + 1, 0, 1, 0, {}, canonical});
+  stack_.push_back({index, text.data(), text.size(), depth + 1, 0, 1, 0, {}, {}, canonical});
 }
 
 }  // namespace scrivane::xref

@@ -322,7 +322,7 @@ class Tokeniser {
         nest_(nest),
         includes_(includes) {
     const QByteArrayView text = files[size_t(file)].source.text;
-    stack_.push_back({file, text.data(), text.size(), 0, 0, 1, 0, {}, {}});
+    stack_.push_back({file, text.data(), text.size(), 0, 0, 1, 0, {}, {}, {}});
   }
 
   // The next token the compiler would read; false at the module's end.
@@ -343,8 +343,11 @@ class Tokeniser {
     qsizetype at;
     int line;
     qsizetype lineStart;
-    // Ordinals: the names met so far on the current line.
+    // Ordinals: the names met so far on the current line; past the first
+    // few, how often each was met (a line of 200,000 names, compared each
+    // with all before it, took minutes).
     std::vector<Name> lineNames;
+    NameMap<int> lineCounts;
     QString canonical;  // an include file's path, while it is being read
   };
   // Reads the innermost file to its next token (true), or past one

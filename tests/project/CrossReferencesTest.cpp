@@ -366,3 +366,68 @@ TEST(CrossReferences, MappedFilesReadAsReadFilesDo) {
   EXPECT_EQ(MapSourceFile(dir.filePath("missing.pas")).file.status, SourceStatus::Missing);
 }
 }  // namespace
+
+// Code no one writes, as a hostile file may hold it: nesting beyond what
+// names are followed in ends the reading with a message and no
+// references, never the program; deep but allowed nesting and long lines
+// resolve every use, each with its own ordinal.
+TEST(CrossReferences, HostileNestingAndLongLines) {
+  auto repeat = [](const QByteArray &text, int n) {
+    QByteArray out;
+    for (int i = 0; i < n; ++i) out += text;
+    return out;
+  };
+  const QByteArray head =
+      "unit h;\ninterface\nfunction F(x: Integer): Integer;\nimplementation\n"
+      "function F(x: Integer): Integer; begin Result := x end;\n";
+  struct Row {
+    const char *what;
+    QByteArray body;
+    bool tooDeep;
+    int usesOfF;
+  };
+  const Row rows[] = {
+      {"blocks nested 20,000 deep",
+       "procedure P;\nbegin\n" + repeat("begin\n", 20000) + repeat("end;\n", 20000) + "end;\n",
+       true, 0},
+      {"if-then chained 20,000 deep on one line",
+       "procedure P;\nbegin\n" + repeat("if F(1) = 0 then ", 20000) + "F(2);\nend;\n", true, 0},
+      {"routines nested 20,000 deep",
+       "procedure P;\n" + repeat("procedure N;\n", 20000) + repeat("begin end;\n", 20001), true, 0},
+      {"calls nested 300 deep, within the limit",
+       "procedure P;\nvar v: Integer;\nbegin\nv := " + repeat("F(", 300) + "1" + repeat(")", 300) +
+           ";\nend;\n",
+       false, 300},
+      {"brackets nested 50,000 deep without a call",
+       "procedure P;\nvar v: Integer;\nbegin\nv := F(" + repeat("(", 50000) + "1" +
+           repeat(")", 50000) + ");\nend;\n",
+       false, 1},
+      {"one line of 2,000 calls",
+       "procedure P;\nvar v: Integer;\nbegin\nv := 0" + repeat(" + F(v)", 2000) + ";\nend;\n",
+       false, 2000},
+  };
+  for (const Row &row : rows) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("h.pas"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(head + row.body + "end.\n");
+    file.close();
+    const CrossReferences refs = ResolveCrossReferences({file.fileName()});
+    if (row.tooDeep) {
+      EXPECT_TRUE(refs.notFollowed.contains(QStringLiteral("h.pas:"))) << row.what;
+      EXPECT_TRUE(refs.notFollowed.contains(QStringLiteral("nests more than"))) << row.what;
+      EXPECT_TRUE(refs.uses.empty()) << row.what;
+      continue;
+    }
+    EXPECT_TRUE(refs.notFollowed.isEmpty()) << row.what;
+    // Every use of F on a line has its own ordinal: 0, 1, 2, ... in order.
+    QMap<int, int> nextOrdinal;
+    int uses = 0;
+    for (const XrefUse &use : refs.uses) {
+      if (refs.declarations[size_t(use.declaration)].name != "F" || use.place.line <= 5) continue;
+      EXPECT_EQ(use.place.ordinal, nextOrdinal[use.place.line]++) << row.what;
+      ++uses;
+    }
+    EXPECT_EQ(uses, row.usesOfF) << row.what;
+  }
+}
