@@ -31,6 +31,9 @@ namespace scrivane {
 
 namespace {
 
+// The block brackets a row of a listing draws at most, outermost first.
+constexpr size_t kMostBracketsDrawn = 64;
+
 const char *const kStylesheetName = "scrivane.css";
 
 QString CssColor(ColorRef color) {
@@ -819,7 +822,11 @@ void ListingBody::Add(const WebRow &row) {
     Put(html, "<span class=\"t i");
     PutNumber(html, int(indents_.Of(indent)));
     Put(html, "\">");
-    for (size_t b = 0; b < open_.size(); ++b) {
+    // The outermost brackets only: deeper ones would stand past the
+    // paper's edge, where the PDF's are not seen either, and a unit nested
+    // 50,000 deep made every row carry them all, a page of gigabytes.
+    const size_t drawn = std::min(open_.size(), kMostBracketsDrawn);
+    for (size_t b = 0; b < drawn; ++b) {
       const bool opening = first && b + size_t(row.opens) >= open_.size();
       const bool closing = last && b + size_t(row.closes) >= open_.size();
       Put(html, "<span class=\"b k");

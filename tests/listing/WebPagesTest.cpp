@@ -106,6 +106,44 @@ TEST(WebPages, ARecordedHostileUnitWritesNoMarkup) {
   EXPECT_TRUE(html.contains("&lt;/pre&gt;&lt;script&gt;"));
 }
 
+// Brackets nested past the paper's edge are not drawn, so a unit nested
+// thousands deep makes a page that grows with its rows, not with their
+// square; those within it are all drawn, opened and closed on their rows.
+TEST(WebPages, DeepBracketsDrawOnlyTheOutermost) {
+  WebDocument document;
+  document.title = QStringLiteral("deep.pas");
+  document.listing = true;
+  constexpr int kDepth = 3000;
+  for (int line = 1; line <= 2 * kDepth; ++line) {
+    WebRow row;
+    row.fileLine = line;
+    row.opens = line <= kDepth ? 1 : 0;
+    row.closes = line > kDepth ? 1 : 0;
+    row.bracket = 2.0 * std::min(line, 2 * kDepth + 1 - line);
+    WebPiece piece;
+    piece.text = QStringLiteral("begin");
+    piece.kind = WordClass::Reserved;
+    row.pieces.push_back(piece);
+    document.rows.push_back(row);
+  }
+  QTemporaryDir dir;
+  QString error;
+  ASSERT_TRUE(WriteWebBook({document}, FormatSettings{}, WebBookOptions{dir.path(), document.title},
+                           &error))
+      << error.toStdString();
+  QFile page(dir.filePath(QStringLiteral("index.html")));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QByteArray html = page.readAll();
+  // Row n of the first half carries min(n, 64) brackets, the second half
+  // the same back down.
+  qsizetype expected = 0;
+  for (int line = 1; line <= 2 * kDepth; ++line)
+    expected += std::min(line <= kDepth ? line : 2 * kDepth + 1 - line, 64);
+  EXPECT_EQ(html.count("<span class=\"b k"), expected);
+  EXPECT_EQ(html.count(" o\"></span>"), 64);
+  EXPECT_EQ(html.count(" c\"></span>"), 64);
+}
+
 // A listing's word goes into its page from its bytes as drawn, as
 // DecodeText and EscapeHtml make them: every single byte and random words of
 // the bytes at the edges (C1 controls, a byte order mark, broken UTF-8).
