@@ -273,19 +273,23 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
 // same parameter types, or the only one without a body when the heading
 // leaves its parameters out.
 Sym *Resolver::Match(Scope &scope, Sym *s, Name name) {
-  const auto *found = scope.Find(name);
-  if (!found) return nullptr;
+  const auto it = scope.names.find(name);
+  if (it == scope.names.end()) return nullptr;
+  Scope::Named &found = it->second;
+  auto waiting = [](const Sym *c) { return c->kind == SymKind::Routine && !c->hasBody; };
+  while (found.firstOpen < found.size() && !waiting(found[found.firstOpen])) ++found.firstOpen;
+  const auto from = found.begin() + std::ptrdiff_t(found.firstOpen);
   Sym *byCount = nullptr;
   int open = 0;
-  for (Sym *c : *found) {
-    if (c->kind != SymKind::Routine || c->hasBody) continue;
+  for (auto c = from; c != found.end(); ++c) {
+    if (!waiting(*c)) continue;
     ++open;
-    if (c->signature == s->signature) return c;
-    if (c->maxParams == s->maxParams && !byCount) byCount = c;
+    if ((*c)->signature == s->signature) return *c;
+    if ((*c)->maxParams == s->maxParams && !byCount) byCount = *c;
   }
   if (s->maxParams == 0 && s->signature.empty() && open == 1) {
-    for (Sym *c : *found)
-      if (c->kind == SymKind::Routine && !c->hasBody) return c;
+    for (auto c = from; c != found.end(); ++c)
+      if (waiting(*c)) return *c;
   }
   return byCount;
 }
