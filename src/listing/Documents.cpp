@@ -64,7 +64,7 @@ QStringList Documents::BookModules() const {
 bool Documents::PrepareUnitCrossLinks() {
   const int unit = model_.SelectedUnit;
   if (model_.FormMode || unit < 0 || unit >= model_.Units.size() ||
-      model_.Units[unit].kind == EntryKind::FormFile) {
+      model_.Units.at(unit).kind == EntryKind::FormFile) {
     ClearCrossLinks();
     return false;
   }

@@ -140,7 +140,7 @@ CrossReferenceOutcome PrepareCrossReferenceDocument(ProjectModel &model, Documen
   const int first = wholeProject ? 0 : entry;
   const int last = wholeProject ? int(model.Units.size()) - 1 : entry;
   for (int i = first; i <= last; ++i) {
-    if (model.Units[i].kind == EntryKind::FormFile) continue;
+    if (model.Units.at(i).kind == EntryKind::FormFile) continue;
     if (progress) {
       // No page is printed yet: the page line keeps saying so.
       progress->SetJobText(QStringLiteral("Cross-reference: laying out %1 (%2 of %3)")

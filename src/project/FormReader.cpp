@@ -75,7 +75,7 @@ void LoadFormLines(ReaderContext &ctx, QByteArrayView text, const QString &formP
 // the unit list happened to paint last.
 QString SelectedFormPath(const ProjectModel &model) {
   if (model.SelectedUnit >= 0 && model.SelectedUnit < model.Units.size())
-    return model.Units[model.SelectedUnit].fullPath;
+    return model.Units.at(model.SelectedUnit).fullPath;
   return model.CurrentUnitPath;
 }
 
@@ -183,7 +183,7 @@ void ParseDfm(ReaderContext &ctx, const QString &path) {
   model.SourceLines.clear();
   model.ClearRoutines();
   // The text just converted, whether or not the .DDT could be written.
-  LoadFormLines(ctx, text, model.Units[0].fullPath);
+  LoadFormLines(ctx, text, model.Units.at(0).fullPath);
   ShowStatus(ctx, QStringLiteral(" Unit: ") + model.CurrentUnitPath);
   ctx.messages.SetBusy(false);
 }

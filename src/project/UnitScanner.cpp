@@ -454,7 +454,7 @@ void LoadUnit(ReaderContext &ctx) {
   ProjectModel &model = ctx.model;
   if (model.FormFileOpened) return LoadFormText(ctx);
   if (model.SelectedUnit < 0 || model.SelectedUnit >= model.Units.size()) return;
-  QString p = model.Units[model.SelectedUnit].PathToRead();
+  QString p = model.Units.at(model.SelectedUnit).PathToRead();
   if (!p.contains(QStringLiteral(":\\")) && !IsAbsolutePath(p)) p = JoinPath(model.ProjectDir, p);
 
   auto fail = [&](const QString &message, bool warning) {
@@ -468,7 +468,7 @@ void LoadUnit(ReaderContext &ctx) {
     else
       ctx.messages.Information(message);
   };
-  if (const QString &leftOut = model.Units[model.SelectedUnit].leftOut; !leftOut.isEmpty())
+  if (const QString &leftOut = model.Units.at(model.SelectedUnit).leftOut; !leftOut.isEmpty())
     return fail(
         QStringLiteral("Cannot read %1: the project may not bring it in: %2.").arg(p, leftOut),
         false);
