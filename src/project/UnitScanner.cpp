@@ -336,6 +336,12 @@ namespace {
 
 // Include files are nested no deeper than the compiler nests them.
 constexpr int kMaxIncludeDepth = 32;
+// A unit brings in at most this many include files, or this much of their
+// text: files that each include the next twice, 25 deep, brought in 2^25
+// copies and the print never ended. The largest units of Lazarus and Free
+// Pascal bring in a few dozen.
+constexpr int kMostIncludesRead = 10000;
+constexpr qsizetype kMostIncludedBytes = qsizetype(256) << 20;
 
 // Reads a unit with its include files in place: each include file's lines
 // follow the line holding its directive, numbered from 1 in their own file
@@ -402,6 +408,11 @@ class IncludeReader {
     } else if (depth >= kMaxIncludeDepth ||
                std::find(stack_.begin(), stack_.end(), ComparablePath(found)) != stack_.end()) {
       part.state = SourcePart::State::Repeated;
+    } else if (includesRead_ >= kMostIncludesRead || bytesIncluded_ >= kMostIncludedBytes) {
+      part.state = SourcePart::State::Unreadable;
+      file.status = SourceStatus::Unreadable;
+      file.reason = QStringLiteral("left out: the unit has brought in %1 include files already")
+                        .arg(includesRead_);
     } else if (const QString problem = model_.Scope.Problem(found); !problem.isEmpty()) {
       // An include file is brought in by the unit's text, as a unit by the
       // project's: `{$I /etc/passwd}` prints nothing of it.
@@ -411,6 +422,8 @@ class IncludeReader {
     } else {
       file = ReadSourceFile(found);
       if (file.status != SourceStatus::Ok) part.state = SourcePart::State::Unreadable;
+      ++includesRead_;
+      bytesIncluded_ += file.bytes.size();
     }
     const int index = int(model_.SourceParts.size());
     model_.SourceParts.append(part);
@@ -446,6 +459,8 @@ class IncludeReader {
   QString unitFolder_;
   FileFinder finder_;
   std::vector<QString> stack_;
+  int includesRead_ = 0;
+  qsizetype bytesIncluded_ = 0;
 };
 
 }  // namespace

@@ -139,4 +139,33 @@ TEST_F(HostileInput, AUnitTooLargeForTheMemoryLimitIsAMessage) {
   EXPECT_FALSE(QFileInfo::exists(dir.filePath("big.pdf")));
 }
 
+// Files that each include the next twice, 18 deep, bring in 2^18 copies,
+// and code nested 20,000 deep overflowed the resolver's stack: the book is
+// printed with what could be read, each limit named once where it bit.
+TEST_F(HostileInput, IncludeBombsAndDeepNestingEndInAMessage) {
+  for (int i = 0; i < 18; ++i) {
+    const QByteArray next = "{$I i" + QByteArray::number(i + 1) + ".inc}\n";
+    Write(QStringLiteral("i%1.inc").arg(i), next + next);
+  }
+  Write("i18.inc", "x := 1;\n");
+  Write("bomb.pas",
+        "unit bomb;\ninterface\nimplementation\nprocedure P;\nbegin\n"
+        "{$I i0.inc}\nend;\nend.\n");
+  QByteArray nested = "unit nested;\ninterface\nimplementation\nprocedure P;\nbegin\n";
+  for (int i = 0; i < 20000; ++i) nested += "begin\n";
+  for (int i = 0; i < 20000; ++i) nested += "end;\n";
+  const QString deep = Write("nested.pas", nested + "end;\nend.\n");
+  const QString project =
+      Write("hostile.lpr",
+            "program hostile;\nuses bomb in 'bomb.pas', nested in 'nested.pas';\nbegin\nend.\n");
+  const QString pdf = dir.filePath("book.pdf");
+  const ToolRun run = RunPrintTool({project, "--all", "-o", pdf});
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_TRUE(QFileInfo(pdf).size() > 0);
+  EXPECT_TRUE(run.err.contains("the unit has brought in 10000 include files already"))
+      << run.err.toStdString();
+  EXPECT_EQ(run.err.count("nests more than 400 levels deep here"), 1) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains(deep + ":")) << run.err.toStdString();
+}
+
 }  // namespace
