@@ -206,22 +206,32 @@ CrossLinks::LineUses CrossLinks::UsesOn(int file, int line, LineUses near) const
 }
 
 int CrossLinks::UseAtColumn(LineUses on, int column, int length) const {
-  for (int i = on.first; i < on.last; ++i) {
-    const XrefUse &u = refs_.uses[size_t(i)];
-    if (u.place.column == column) return u.length == length ? i : -1;
-    if (u.place.column > column) break;
-  }
-  return -1;
+  // A line's uses are in column order.
+  const auto first = refs_.uses.begin() + on.first, last = refs_.uses.begin() + on.last;
+  const auto at = std::lower_bound(first, last, column,
+                                   [](const XrefUse &u, int c) { return u.place.column < c; });
+  if (at == last || at->place.column != column) return -1;
+  return at->length == length ? int(at - refs_.uses.begin()) : -1;
 }
 
-int CrossLinks::UseByOrdinal(LineUses on, QByteArrayView name, int ordinal) const {
-  for (int i = on.first; i < on.last; ++i) {
+int CrossLinks::UseByOrdinal(LineUses on, QByteArrayView name, int ordinal, int *from) const {
+  // The uses are asked for in the order of the line: the next one is
+  // looked for where the last was found first, so that a line of 200,000
+  // names is not read through for each of them.
+  const int start = from && *from > on.first && *from < on.last ? *from : on.first;
+  auto matches = [&](int i) {
     const XrefUse &u = refs_.uses[size_t(i)];
-    if (u.place.ordinal != ordinal || u.length != name.size()) continue;
+    if (u.place.ordinal != ordinal || u.length != name.size()) return false;
     // The use names what it is spelt as: its declaration's name.
-    if (QByteArrayView(refs_.declarations[size_t(u.declaration)].name)
-            .compare(name, Qt::CaseInsensitive) == 0)
+    return QByteArrayView(refs_.declarations[size_t(u.declaration)].name)
+               .compare(name, Qt::CaseInsensitive) == 0;
+  };
+  for (int k = 0; k < on.last - on.first; ++k) {
+    const int i = start + k < on.last ? start + k : on.first + (start + k - on.last);
+    if (matches(i)) {
+      if (from) *from = i + 1;
       return i;
+    }
   }
   return -1;
 }

@@ -43,7 +43,9 @@ class CrossLinks {
   // Within those: the use at a byte column (from 1) of the file's line, or
   // the ordinal-th use spelt `name` (case ignored); -1 when none is.
   int UseAtColumn(LineUses on, int column, int length) const;
-  int UseByOrdinal(LineUses on, QByteArrayView name, int ordinal) const;
+  // `from`, when given, is where to look first and is left after the use
+  // found: asked in order, each is found at once.
+  int UseByOrdinal(LineUses on, QByteArrayView name, int ordinal, int *from = nullptr) const;
   // The same for the declarations whose names stand on a line.
   LineUses DeclarationsOn(int file, int line) const;
   LineUses DeclarationsOn(int file, int line, LineUses near) const;

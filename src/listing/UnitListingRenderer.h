@@ -74,9 +74,44 @@ struct SpellingCount {
   // where the count is not known); the next one still ahead.
   std::vector<std::pair<qsizetype, int>> lineStarts;
   size_t nextStart = 0;
+  // Past the first few names of a line, each name's count by the hash of
+  // its lower case, in a table of its own (open addressing, 0 free): a
+  // line of 200,000 names compared each with all before it. Flat, so that
+  // the copy each page keeps of it is one block.
+  std::vector<std::pair<quint64, int>> many;
+  size_t manyUsed = 0;
+  static quint64 FoldedHash(const char *text, size_t size) {
+    quint64 h = 1469598103934665603ull;
+    for (size_t i = 0; i < size; ++i) {
+      const char c = text[i];
+      h = (h ^ quint8(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c)) * 1099511628211ull;
+    }
+    return h ? h : 1;
+  }
+  int &CountOf(quint64 hash) {
+    if (4 * (manyUsed + 1) > 3 * many.size()) {
+      std::vector<std::pair<quint64, int>> old(std::max<size_t>(64, many.size() * 2));
+      old.swap(many);
+      manyUsed = 0;
+      for (const auto &[key, count] : old)
+        if (key) CountOf(key) = count;
+    }
+    size_t i = size_t(hash) & (many.size() - 1);
+    while (many[i].first != 0 && many[i].first != hash) i = (i + 1) & (many.size() - 1);
+    if (many[i].first == 0) {
+      many[i].first = hash;
+      ++manyUsed;
+    }
+    return many[i].second;
+  }
   // A name's count so far on the line, case ignored: names are ASCII.
   int Next(QByteArrayView name) {
     auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; };
+    if (seen.size() >= 32) {
+      if (manyUsed == 0)
+        for (const Seen &s : seen) CountOf(FoldedHash(spellings.data() + s.at, s.size)) = s.count;
+      return CountOf(FoldedHash(name.data(), size_t(name.size())))++;
+    }
     for (Seen &s : seen) {
       if (qsizetype(s.size) != name.size()) continue;
       const char *spelling = spellings.data() + s.at;
@@ -91,6 +126,10 @@ struct SpellingCount {
   void Clear() {
     seen.clear();
     spellings.clear();
+    if (manyUsed) {
+      many.clear();
+      manyUsed = 0;
+    }
   }
   // Counts afresh on the file line of `file` that a word starting at
   // `offset` of the row's text was written on.
@@ -313,6 +352,7 @@ class UnitListingRenderer : public ListingRenderer {
   int joinedUpTo_ = 0;  // the last file line the line being laid out stands for
   int usesPart_ = -1, usesLine_ = 0;
   CrossLinks::LineUses usesOn_, declarationsOn_;
+  int usesFrom_ = 0;                // where the line's next use is looked for first
   CrossLinks::LineUses placeUses_;  // of the last row reported as a place
   QByteArray noted_;                // the name the cross-reference document gives part notedPart_
   int notedPart_ = -1;

@@ -177,6 +177,7 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
   const CrossLinks &links = *l_.CrossLinks;
   if (usesPart_ != part || usesLine_ != line) {
     usesOn_ = links.UsesOn(file, line, usesOn_);
+    usesFrom_ = usesOn_.first;
     declarationsOn_ = links.EntriesPrinted ? links.DeclarationsOn(file, line, declarationsOn_)
                                            : CrossLinks::LineUses{};
     usesPart_ = part;
@@ -195,7 +196,7 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
     if (!linkable || x < 0) return;
     QByteArray key;
     if (const int use = drawingOwn_ ? links.UseAtColumn(usesOn_, column, int(size))
-                                    : links.UseByOrdinal(usesOn_, name, ordinal);
+                                    : links.UseByOrdinal(usesOn_, name, ordinal, &usesFrom_);
         use >= 0) {
       key = links.TargetKey(links.References().uses[size_t(use)].declaration);
     } else if (declarationsOn_.first < declarationsOn_.last) {

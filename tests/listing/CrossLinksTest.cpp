@@ -3,7 +3,11 @@
 // share it, and thousands of rows are all found again.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "listing/CrossLinks.h"
+#include "listing/UnitListingRenderer.h"
 
 using namespace scrivane;
 
@@ -54,4 +58,60 @@ TEST(CrossLinks, LinesFoundFromAnyLineBefore) {
     }
   EXPECT_EQ(CrossLinks::PlaceKey(12, 34567), "x12:34567");
   EXPECT_EQ(CrossLinks::EntryKey(2147483647), "xref:2147483647");
+}
+
+// A line's uses are found by ordinal and column as a plain search through
+// them finds them, asked in order or not, and a line's names are counted
+// as a plain count counts them, past the few kept in a list: long lines
+// of hostile units were searched through for every name.
+TEST(CrossLinks, LongLinesAnswerAsAPlainSearch) {
+  std::mt19937 random(7);
+  CrossReferences refs;
+  const QByteArray names[] = {"Foo", "bar", "Baz", "x", "Quux"};
+  for (const QByteArray &name : names) refs.declarations.push_back({{}, XrefKind::Variable, name});
+  std::vector<QByteArray> spelt;  // the line's names in order, each use's
+  std::map<QByteArray, int> seen;
+  for (int column = 1; column < 4000; column += 1 + int(random() % 5)) {
+    const int d = int(random() % 5);
+    const QByteArray name = random() % 2 ? names[d] : names[d].toUpper();
+    const int ordinal = seen[names[d].toLower()]++;
+    refs.uses.push_back({{0, 1, column, ordinal}, int(name.size()), d});
+    spelt.push_back(name);
+  }
+  const CrossLinks links{refs};
+  const CrossLinks::LineUses on = links.UsesOn(0, 1);
+  ASSERT_EQ(on.last - on.first, int(refs.uses.size()));
+  auto plain = [&](QByteArrayView name, int ordinal) {
+    for (int i = on.first; i < on.last; ++i)
+      if (refs.uses[size_t(i)].place.ordinal == ordinal &&
+          refs.declarations[size_t(refs.uses[size_t(i)].declaration)].name.compare(
+              name, Qt::CaseInsensitive) == 0)
+        return i;
+    return -1;
+  };
+  int from = on.first;
+  for (size_t i = 0; i < spelt.size(); ++i) {
+    const int ordinal = refs.uses[i].place.ordinal;
+    EXPECT_EQ(links.UseByOrdinal(on, spelt[i], ordinal, &from), int(i));
+    EXPECT_EQ(links.UseAtColumn(on, refs.uses[i].place.column, int(spelt[i].size())), int(i));
+    // A column between uses holds none.
+    if (i + 1 < spelt.size() && refs.uses[i + 1].place.column > refs.uses[i].place.column + 1)
+      EXPECT_EQ(links.UseAtColumn(on, refs.uses[i].place.column + 1, 1), -1);
+  }
+  for (int k = 0; k < 300; ++k) {  // out of order
+    const size_t i = random() % spelt.size();
+    const int ordinal = refs.uses[i].place.ordinal + int(random() % 3);
+    int hint = on.first + int(random() % size_t(on.last - on.first + 1));
+    EXPECT_EQ(links.UseByOrdinal(on, spelt[i], ordinal, &hint), plain(spelt[i], ordinal));
+  }
+
+  unitlisting::SpellingCount count;
+  std::map<QByteArray, int> counted;
+  for (int k = 0; k < 5000; ++k) {
+    QByteArray name = "N" + QByteArray::number(int(random() % 200));
+    if (random() % 2) name = name.toLower();
+    EXPECT_EQ(count.Next(name), counted[name.toLower()]++) << k;
+  }
+  count.Clear();
+  EXPECT_EQ(count.Next("n1"), 0);
 }
