@@ -201,8 +201,10 @@ class Conditions {
   // (versions, declared(), options) counts as true.
   bool Evaluate(Name e) {
     size_t at = 0;
+    depth_ = 0;
     return Or(e, at);
   }
+  int depth_ = 0;  // brackets open in the condition being evaluated
   void Blanks(Name e, size_t &at) {
     while (at < e.size() && (e[at] == ' ' || e[at] == '\t')) ++at;
   }
@@ -226,14 +228,24 @@ class Conditions {
     return v;
   }
   bool Not(Name e, size_t &at) {
-    if (Word(e, at, "not")) return !Not(e, at);
-    return Atom(e, at);
+    bool negated = false;
+    while (Word(e, at, "not")) negated = !negated;
+    return Atom(e, at) != negated;
   }
   bool Atom(Name e, size_t &at) {
     Blanks(e, at);
     if (at < e.size() && e[at] == '(') {
+      // Brackets nested deeper than any condition is written: the rest is
+      // taken as true, as what is not evaluated is, rather than overflow
+      // the stack (200,000 of them did).
+      if (depth_ >= 64) {
+        at = e.size();
+        return true;
+      }
       ++at;
+      ++depth_;
       const bool v = Or(e, at);
+      --depth_;
       Blanks(e, at);
       if (at < e.size() && e[at] == ')') ++at;
       return v;

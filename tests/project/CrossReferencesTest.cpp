@@ -402,6 +402,10 @@ TEST(CrossReferences, HostileNestingAndLongLines) {
        "procedure P;\nvar v: Integer;\nbegin\nv := F(" + repeat("(", 50000) + "1" +
            repeat(")", 50000) + ");\nend;\n",
        false, 1},
+      {"a condition in 100,000 brackets, taken as true",
+       "{$IF " + repeat("(", 100000) + "defined(X)" + repeat(")", 100000) +
+           "}\nprocedure P; begin F(1) end;\n{$ENDIF}\n",
+       false, 1},
       {"one line of 2,000 calls",
        "procedure P;\nvar v: Integer;\nbegin\nv := 0" + repeat(" + F(v)", 2000) + ";\nend;\n",
        false, 2000},
