@@ -385,7 +385,7 @@ void MainWindow::UnitListClick() {
   try {
     LoadUnit(context);
   } catch (const std::exception &e) {
-    messages_->Warning(FailureText(e, model_.Units[row].PathToRead()));
+    messages_->Warning(FailureText(e, model_.Units.at(row).PathToRead()));
   }
   RefreshLists();
   Busy(false);

@@ -113,10 +113,15 @@ class UnitReadAhead {
     for (int next = pending_.empty() ? index : pending_.back()->index + 1; next < end; ++next) {
       auto unit = std::make_unique<Pending>();
       unit->index = next;
-      unit->scratch = std::make_unique<ProjectModel>(model);
-      // What the copy need not share with the print going on.
-      unit->scratch->IndexEntries = {};
-      unit->scratch->ListingLines = {};
+      // The project and the unit as they stand, not what the print made
+      // (its index entries, its listing's lines): copied and then dropped
+      // for every unit, a book's index entries made the reading ahead
+      // grow with the square of its units.
+      unit->scratch = std::make_unique<ProjectModel>();
+      static_cast<OpenedProject &>(*unit->scratch) = model;
+      static_cast<LoadedUnit &>(*unit->scratch) = model;
+      unit->scratch->UnitHighlighted = model.UnitHighlighted;
+      unit->scratch->KeepOwnLines = model.KeepOwnLines;
       unit->scratch->SelectedUnit = next;
       unit->scratch->CurrentUnitPath.clear();
       pending_.push_back(std::move(unit));
@@ -478,7 +483,7 @@ int PrintSession::Run() {
   }
   if (options_.document == u"xref") return PrintCrossReference();
   if (!ChooseUnit()) return kExitMessage;
-  const QString unitName = model_.Units[unit_].name;
+  const QString unitName = model_.Units.at(unit_).name;
 
   if (options_.document == u"procedures") {
     docs_.PrepareProcedures();
@@ -567,7 +572,7 @@ int PrintSession::RunWeb() {
         RunPrint(docs_.EventsOf(DocumentKind::Project), recorder, PageRange{});
       } else {
         if (!ChooseUnit()) return kExitMessage;
-        web.bookTitle = model_.Units[unit_].name;
+        web.bookTitle = model_.Units.at(unit_).name;
         if (!SelectRoutines(web.bookTitle)) return kExitMessage;
         if (options_.document == u"procedures") {
           // Each routine's row leads to its heading: the unit's listing
@@ -615,7 +620,7 @@ int PrintSession::PrintCrossReference() {
     return Refuse(
         QStringLiteral("--document xref needs the cross links that "
                        "--no-cross-links or Switch.CrossLinks=0 turn off."));
-  const QString name = wholeProject ? FileNamePart(model_.OpenedPath) : model_.Units[unit_].name;
+  const QString name = wholeProject ? FileNamePart(model_.OpenedPath) : model_.Units.at(unit_).name;
   const int status =
       Print(DocumentKind::CrossReference, QStringLiteral("the cross-reference of ") + name);
   docs_.ClearCrossLinks();

@@ -54,7 +54,7 @@ QStringList Documents::BookModules() const {
         program.endsWith(QStringLiteral(".lpr"), Qt::CaseInsensitive))
       modules << program;
   }
-  for (const UnitEntry &entry : model_.Units)
+  for (const UnitEntry &entry : std::as_const(model_.Units))
     if (entry.leftOut.isEmpty() && entry.kind != EntryKind::FormFile &&
         !modules.contains(entry.PathToRead()))
       modules << entry.PathToRead();
@@ -70,7 +70,7 @@ bool Documents::PrepareUnitCrossLinks() {
   }
   // Resolved alone, the unit knows no other unit's declarations: a name
   // they declare stays unresolved, so no use leads out of the print.
-  return PrepareCrossLinks({model_.Units[unit].PathToRead()}, false);
+  return PrepareCrossLinks({model_.Units.at(unit).PathToRead()}, false);
 }
 
 void Documents::ClearCrossLinks() {
@@ -134,7 +134,7 @@ void Documents::PrepareWholeUnit() {
 void Documents::PrepareProcedures() {
   QString name;
   if (model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size()) {
-    const UnitEntry &entry = model_.Units[model_.SelectedUnit];
+    const UnitEntry &entry = model_.Units.at(model_.SelectedUnit);
     // The display name has no folder; with full paths on, the entry's path.
     name =
         settings_.Path1 != 0 && !entry.fullPath.isEmpty() ? entry.fullPath : entry.name.trimmed();

@@ -75,7 +75,7 @@ QByteArray ProcedureList::PlaceOf(int position) const {
     return {};
   // Line numbers are those of the file the line comes from: an include
   // file's lines are told apart by its name.
-  QString name = model_.Units[model_.SelectedUnit].name;
+  QString name = model_.Units.at(model_.SelectedUnit).name;
   if (const QString part = model_.PartNameOf(model_.SourceLines, line); !part.isEmpty())
     name += u'/' + part;
   return RoutinePlaceKey(name, model_.SourceLines.fileLine(line));

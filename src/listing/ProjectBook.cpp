@@ -113,7 +113,7 @@ CrossReferenceOutcome PrepareCrossReferenceDocument(ProjectModel &model, Documen
   if (wholeProject) {
     modules = docs.BookModules();
   } else if (entry < model.Units.size()) {
-    const UnitEntry &unit = model.Units[entry];
+    const UnitEntry &unit = model.Units.at(entry);
     if (unit.leftOut.isEmpty() && unit.kind != EntryKind::FormFile) modules << unit.PathToRead();
   }
   if (modules.isEmpty()) {
@@ -144,7 +144,7 @@ CrossReferenceOutcome PrepareCrossReferenceDocument(ProjectModel &model, Documen
     if (progress) {
       // No page is printed yet: the page line keeps saying so.
       progress->SetJobText(QStringLiteral("Cross-reference: laying out %1 (%2 of %3)")
-                               .arg(model.Units[i].name)
+                               .arg(model.Units.at(i).name)
                                .arg(i - first + 1)
                                .arg(last - first + 1));
       progress->ProcessEvents();

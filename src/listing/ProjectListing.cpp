@@ -1,5 +1,7 @@
 #include "listing/ProjectListing.h"
 
+#include <utility>
+
 #include "format/FormatSettings.h"
 #include "listing/CrossLinks.h"
 #include "listing/RowWriter.h"
@@ -36,7 +38,7 @@ void ProjectListing::BeginJob() {
   // A unit is named by its identifier in a uses clause ("Stock,") and by its
   // file in a Delphi project's "in 'stock.pas'".
   unitsByWord_.clear();
-  for (const UnitEntry &unit : model_.Units) {
+  for (const UnitEntry &unit : std::as_const(model_.Units)) {
     const QString name = unit.name.trimmed().toLower();
     unitsByWord_.insert(name.toUtf8(), unit.name);
     const qsizetype dot = name.lastIndexOf(u'.');

@@ -118,7 +118,7 @@ void UnitListingRenderer::StartPage(PageCursor &cursor, int &position) {
   if (NavigationSink *navigation = cursor.Canvas.Navigation();
       navigation && cursor.Page == 1 && model_.SelectedUnit >= 0 &&
       model_.SelectedUnit < model_.Units.size())
-    navigation->anchor(UnitPlaceKey(model_.Units[model_.SelectedUnit].name), 0);
+    navigation->anchor(UnitPlaceKey(model_.Units.at(model_.SelectedUnit).name), 0);
   StartState(position);
   textTop_ = cursor.Y;
   s_.layout.CaseMode = false;
@@ -370,7 +370,7 @@ void UnitListingRenderer::ReportHeading(int y) {
     if (heading_->entry >= 0) navigation->anchor(IndexEntryPlaceKey(heading_->entry), y);
     navigation->outlineEntry(heading_->title, y);
     if (fileLine_ > 0 && model_.SelectedUnit >= 0 && model_.SelectedUnit < model_.Units.size()) {
-      QString name = model_.Units[model_.SelectedUnit].name;
+      QString name = model_.Units.at(model_.SelectedUnit).name;
       if (!partName_.isEmpty()) name += u'/' + partName_;
       navigation->anchor(RoutinePlaceKey(name, fileLine_), y);
     }
