@@ -10,7 +10,12 @@
 #   - a 10,000-unit project whose units use each other, listed with
 #     --include-uses; and 4,000 units in a folder of 10,000 files;
 #   - a project naming 20,000 small units, all in its own folder of 20,000
-#     files, printed whole with --all (each unit's form and image looked up).
+#     files, printed whole with --all (each unit's form and image looked up);
+#   - what a hostile unit may hold for the names' reader and the web page:
+#     include files that each include the next twice, 25 deep; a condition
+#     and an expression in 200,000 brackets; a line of 200,000 names; one
+#     name declared 100,000 times; 50,000 nested case statements as a web
+#     page. Each should print in seconds, saying what it left out.
 # Usage: bench/worst-cases.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -74,6 +79,24 @@ for i in range(many):
     write(f"many/U{i}.pas", f"unit U{i};\ninterface\nprocedure P{i};\nimplementation\nprocedure P{i};\nbegin\nend;\nend.\n")
 write("many/many.dpr", "program Many;\nuses\n" +
       ",\n".join(f"  U{i} in 'U{i}.pas'" for i in range(many)) + ";\nbegin\nend.\n")
+
+for i in range(25):
+    write(f"bomb/i{i}.inc", f"{{$I i{i + 1}.inc}}\n{{$I i{i + 1}.inc}}\n")
+write("bomb/i25.inc", "x := 1;\n")
+write("bomb/bomb.pas", "unit Bomb;\ninterface\nimplementation\nprocedure P;\nbegin\n{$I i0.inc}\nend;\nend.\n")
+brackets = 200000
+write("brackets/brackets.pas", "unit Brackets;\ninterface\nimplementation\n{$IF " + "(" * brackets +
+      "defined(X)" + ")" * brackets + "}\nprocedure P;\nvar x: Integer;\nbegin\n  x := " + "(" * brackets +
+      "1" + ")" * brackets + ";\nend;\n{$ENDIF}\nend.\n")
+names = 200000
+write("names/names.pas", "unit Names;\ninterface\nvar " + ", ".join(f"a{i}" for i in range(names)) +
+      ": Integer;\nimplementation\nprocedure P;\nbegin\n  a0 := " + " + ".join(f"a{i}" for i in range(names)) +
+      ";\nend;\nend.\n")
+write("same/same.pas", "unit Same;\ninterface\nimplementation\n" +
+      "procedure P;\nbegin\n  P;\nend;\n" * 100000 + "end.\n")
+cases = 50000
+write("cases/cases.pas", "unit Cases;\ninterface\nimplementation\nprocedure P;\nbegin\n" +
+      "case x of 1: " * cases + "x := 1" + "; end" * cases + ";\nend;\nend.\n")
 PYTHON
 
 measure() {
@@ -97,3 +120,8 @@ measure "100,000 unclosed headers on a line, --routines" "$TOOL" --routines "$WO
 measure "10,000-unit project, --units --include-uses" "$TOOL" --units "$WORK/project/big.dpr" --include-uses
 measure "4,000 of 10,000 files, --units --include-uses" "$TOOL" --units "$WORK/folder/four.dpr" --include-uses
 measure "20,000 units in one folder, --all, PDF" "$TOOL" "$WORK/many/many.dpr" --all -o "$WORK/many.pdf"
+measure "include bomb (2^25 copies), PDF" "$TOOL" "$WORK/bomb/bomb.pas" -o "$WORK/bomb.pdf"
+measure "200,000 brackets in {\$IF} and code, PDF" "$TOOL" "$WORK/brackets/brackets.pas" -o "$WORK/brackets.pdf"
+measure "a line of 200,000 names, PDF" "$TOOL" "$WORK/names/names.pas" -o "$WORK/names.pdf"
+measure "one name declared 100,000 times, PDF" "$TOOL" "$WORK/same/same.pas" -o "$WORK/same.pdf"
+measure "50,000 nested cases, web page" "$TOOL" "$WORK/cases/cases.pas" --format html -o "$WORK/cases-web"

@@ -100,13 +100,19 @@ int CrossLinks::DeclarationAtColumn(LineUses on, int column, int length) const {
   return -1;
 }
 
-int CrossLinks::DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordinal) const {
-  for (int i = on.first; i < on.last; ++i) {
+int CrossLinks::DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordinal,
+                                     int *from) const {
+  // As UseByOrdinal: "var A0, A1, ..., A199999: Integer;" is one line.
+  const int start = from && *from > on.first && *from < on.last ? *from : on.first;
+  for (int k = 0; k < on.last - on.first; ++k) {
+    const int i = start + k < on.last ? start + k : on.first + (start + k - on.last);
     const int d = declarationsByPlace_[size_t(i)];
     const XrefDeclaration &decl = refs_.declarations[size_t(d)];
     if (decl.place.ordinal == ordinal &&
-        QByteArrayView(decl.name).compare(name, Qt::CaseInsensitive) == 0)
+        QByteArrayView(decl.name).compare(name, Qt::CaseInsensitive) == 0) {
+      if (from) *from = i + 1;
       return d;
+    }
   }
   return -1;
 }

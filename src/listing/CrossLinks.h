@@ -50,7 +50,8 @@ class CrossLinks {
   LineUses DeclarationsOn(int file, int line) const;
   LineUses DeclarationsOn(int file, int line, LineUses near) const;
   int DeclarationAtColumn(LineUses on, int column, int length) const;
-  int DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordinal) const;
+  int DeclarationByOrdinal(LineUses on, QByteArrayView name, int ordinal,
+                           int *from = nullptr) const;
 
   // The cross-reference document: which declarations it lists (routines,
   // methods and types, each under its first declaration), and the key of

@@ -352,7 +352,8 @@ class UnitListingRenderer : public ListingRenderer {
   int joinedUpTo_ = 0;  // the last file line the line being laid out stands for
   int usesPart_ = -1, usesLine_ = 0;
   CrossLinks::LineUses usesOn_, declarationsOn_;
-  int usesFrom_ = 0;                // where the line's next use is looked for first
+  int usesFrom_ = 0;  // where the line's next use is looked for first
+  int declarationsFrom_ = 0;
   CrossLinks::LineUses placeUses_;  // of the last row reported as a place
   QByteArray noted_;                // the name the cross-reference document gives part notedPart_
   int notedPart_ = -1;

@@ -180,6 +180,7 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
     usesFrom_ = usesOn_.first;
     declarationsOn_ = links.EntriesPrinted ? links.DeclarationsOn(file, line, declarationsOn_)
                                            : CrossLinks::LineUses{};
+    declarationsFrom_ = declarationsOn_.first;
     usesPart_ = part;
     usesLine_ = line;
   }
@@ -201,8 +202,9 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
       key = links.TargetKey(links.References().uses[size_t(use)].declaration);
     } else if (declarationsOn_.first < declarationsOn_.last) {
       // A name where it is declared leads to its entry in the cross-reference.
-      int d = drawingOwn_ ? links.DeclarationAtColumn(declarationsOn_, column, int(size))
-                          : links.DeclarationByOrdinal(declarationsOn_, name, ordinal);
+      int d = drawingOwn_
+                  ? links.DeclarationAtColumn(declarationsOn_, column, int(size))
+                  : links.DeclarationByOrdinal(declarationsOn_, name, ordinal, &declarationsFrom_);
       if (d >= 0 && links.References().declarations[size_t(d)].declaredAt >= 0)
         d = links.References().declarations[size_t(d)].declaredAt;
       if (d < 0 || !CrossLinks::Listed(links.References().declarations[size_t(d)])) return;
