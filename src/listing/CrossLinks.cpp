@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <tuple>
 
 namespace scrivane {
@@ -169,6 +170,12 @@ int CrossLinks::TargetOf(int declaration) const {
 }
 
 QByteArray CrossLinks::PlaceKey(int file, int line) {
+  QByteArray key;
+  PlaceKeyInto(file, line, key);
+  return key;
+}
+
+void CrossLinks::PlaceKeyInto(int file, int line, QByteArray &key) {
   // Written in place, once: a key made of QByteArray::number's texts took
   // 2,600 instructions, and a book asks for one for every use it links.
   char text[24];
@@ -177,7 +184,8 @@ QByteArray CrossLinks::PlaceKey(int file, int line) {
   end = std::to_chars(end, text + sizeof text, file).ptr;
   *end++ = ':';
   end = std::to_chars(end, text + sizeof text, line).ptr;
-  return QByteArray(text, end - text);
+  key.resize(end - text);
+  std::memcpy(key.data(), text, size_t(end - text));
 }
 
 QByteArray CrossLinks::EntryKey(int declaration) {
@@ -187,8 +195,14 @@ QByteArray CrossLinks::EntryKey(int declaration) {
 }
 
 QByteArray CrossLinks::TargetKey(int declaration) const {
+  QByteArray key;
+  TargetKeyInto(declaration, key);
+  return key;
+}
+
+void CrossLinks::TargetKeyInto(int declaration, QByteArray &key) const {
   const XrefPlace &p = refs_.declarations[size_t(TargetOf(declaration))].place;
-  return PlaceKey(p.file, p.line);
+  PlaceKeyInto(p.file, p.line, key);
 }
 
 bool CrossLinks::IsTarget(int file, int line) const {

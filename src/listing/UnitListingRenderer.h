@@ -354,6 +354,7 @@ class UnitListingRenderer : public ListingRenderer {
   CrossLinks::LineUses usesOn_, declarationsOn_;
   int usesFrom_ = 0;  // where the line's next use is looked for first
   int declarationsFrom_ = 0;
+  QByteArray linkKey_;              // the last link's key, its room used for the next
   CrossLinks::LineUses placeUses_;  // of the last row reported as a place
   QByteArray noted_;                // the name the cross-reference document gives part notedPart_
   int notedPart_ = -1;

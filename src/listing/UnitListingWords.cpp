@@ -195,11 +195,11 @@ void UnitListingRenderer::LinkUses(const LineWord &word, QByteArrayView text, in
     const int ordinal = drawingOwn_ ? 0 : spellings_.Next(name);
     // A word moved to the next row or broken across rows is no link.
     if (!linkable || x < 0) return;
-    QByteArray key;
+    QByteArray &key = linkKey_;
     if (const int use = drawingOwn_ ? links.UseAtColumn(usesOn_, column, int(size))
                                     : links.UseByOrdinal(usesOn_, name, ordinal, &usesFrom_);
         use >= 0) {
-      key = links.TargetKey(links.References().uses[size_t(use)].declaration);
+      links.TargetKeyInto(links.References().uses[size_t(use)].declaration, key);
     } else if (declarationsOn_.first < declarationsOn_.last) {
       // A name where it is declared leads to its entry in the cross-reference.
       int d = drawingOwn_

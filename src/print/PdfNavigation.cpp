@@ -39,30 +39,53 @@ size_t KeyHash(QByteArrayView key) {
 
 }  // namespace
 
+// A slot holds its place's index + 1 in its low bits and, in the bits
+// the index does not need, bits of its key's hash that did not choose the
+// slot: a probe that meets another key's slot passes it without reading
+// that key, which lay in two other places in memory. A book's 150,000
+// links spent most of their time here waiting for those reads.
 size_t PdfNavigation::slotOf(QByteArrayView key) {
   if (4 * (anchors_.size() + 1) > 3 * anchorSlots_.size()) {
     anchorSlots_.assign(std::max<size_t>(64, anchorSlots_.size() * 2), 0);
+    slotBits_ = 0;
+    while ((size_t(1) << slotBits_) < anchorSlots_.size()) ++slotBits_;
     const size_t mask = anchorSlots_.size() - 1;
     for (size_t n = 0; n < anchors_.size(); ++n) {
-      size_t i = KeyHash(keyOf(anchors_[n].key)) & mask;
+      const size_t hash = KeyHash(keyOf(anchors_[n].key));
+      size_t i = hash & mask;
       while (anchorSlots_[i] != 0) i = (i + 1) & mask;
-      anchorSlots_[i] = quint32(n + 1);
+      anchorSlots_[i] = quint32(n + 1) | tagOf(hash);
     }
   }
   const size_t mask = anchorSlots_.size() - 1;
-  size_t i = KeyHash(key) & mask;
-  while (anchorSlots_[i] != 0 && keyOf(anchors_[anchorSlots_[i] - 1].key) != key)
-    i = (i + 1) & mask;
+  const size_t hash = KeyHash(key);
+  const quint32 tag = tagOf(hash);
+  const quint32 indexMask = slotBits_ >= 32 ? ~quint32(0) : (quint32(1) << slotBits_) - 1;
+  size_t i = hash & mask;
+  for (quint32 slot; (slot = anchorSlots_[i]) != 0; i = (i + 1) & mask)
+    if ((slot & ~indexMask) == tag && keyOf(anchors_[(slot & indexMask) - 1].key) == key) break;
   return i;
+}
+
+quint32 PdfNavigation::tagOf(size_t hash) const {
+  // Places fill at most three quarters of the slots, so index + 1 fits in
+  // slotBits_ bits; the tag takes the hash's top bits above them.
+  if (slotBits_ >= 32) return 0;
+  return quint32(hash >> 32) & ~((quint32(1) << slotBits_) - 1);
+}
+
+quint32 PdfNavigation::placeIn(size_t slot) const {
+  const quint32 indexMask = slotBits_ >= 32 ? ~quint32(0) : (quint32(1) << slotBits_) - 1;
+  return (anchorSlots_[slot] & indexMask) - 1;
 }
 
 void PdfNavigation::anchor(const QByteArray &key, int y) {
   const size_t slot = slotOf(key);
   if (anchorSlots_[slot] == 0) {
     anchors_.push_back({addKey(key)});
-    anchorSlots_[slot] = quint32(anchors_.size());
+    anchorSlots_[slot] = quint32(anchors_.size()) | tagOf(KeyHash(key));
   }
-  Anchor &place = anchors_[anchorSlots_[slot] - 1];
+  Anchor &place = anchors_[placeIn(slot)];
   if (place.sheet != kNotReported) return;  // the first place reported counts
   const Place here = this->here(y);
   place.sheet = here.sheet;
@@ -161,9 +184,9 @@ void PdfNavigation::link(const QRect &area, const QByteArray &key) {
   const size_t slot = slotOf(key);
   if (anchorSlots_[slot] == 0) {
     anchors_.push_back({addKey(key)});
-    anchorSlots_[slot] = quint32(anchors_.size());
+    anchorSlots_[slot] = quint32(anchors_.size()) | tagOf(KeyHash(key));
   }
-  link.target = anchorSlots_[slot] - 1;
+  link.target = placeIn(slot);
   sheetLinks_.push_back(link);
 }
 

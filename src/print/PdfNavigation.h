@@ -140,6 +140,8 @@ class PdfNavigation : public NavigationSink {
   // The slot in anchorSlots_ of key's place, or the free slot where it
   // goes.
   size_t slotOf(QByteArrayView key);
+  quint32 tagOf(size_t hash) const;
+  quint32 placeIn(size_t slot) const;  // the index in anchors_ of a slot's place
   std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
   // The outline's root object, 0 when there is no outline.
   int writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
@@ -161,9 +163,10 @@ class PdfNavigation : public NavigationSink {
   std::vector<SheetNumber> numbers_;
   std::deque<Anchor> anchors_;  // in the order reported
   TextPool texts_;              // the bookmarks' titles, the places' keys and the links'
-  // Open addressing over anchors_: index + 1, 0 for a free slot; at most
-  // three quarters full.
+  // Open addressing over anchors_: index + 1 and a tag of the key's hash
+  // (slotOf), 0 for a free slot; at most three quarters full.
   std::vector<quint32> anchorSlots_;
+  int slotBits_ = 0;  // anchorSlots_ has 2^slotBits_ slots
   QDateTime clock_;
 };
 
