@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The web book against the PDF: pasresolver.pp with everything on, to PDF
 # and to HTML, alternating, median of RUNS runs (default 5) with min and
-# max; then Lazarus's lazbuild project as a whole web book. Figures only;
-# nothing here passes or fails. NO_BUILD=1 times the binary in BUILD_DIR as
+# max; then Lazarus's lazbuild project as a whole web book; then the peak
+# memory of a package of many units (aggpas, 170 pages) as a web book and
+# as a PDF. Figures only; nothing here passes or fails. NO_BUILD=1 times the binary in BUILD_DIR as
 # it stands.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -45,4 +46,11 @@ if [ -f "$project" ]; then
   done
   read -r lmin lmed lmax < <(stats <"$out/lazbuild")
   echo "lazbuild.lpi as a web book ($(ls "$out/lazweb" | wc -l) files, min/median/max s): $lmin/$lmed/$lmax (target: under 2 s)"
+fi
+package=/usr/lib/lazarus/2.2.6/components/aggpas/lazarus/aggpaslcl.lpk
+if [ -f "$package" ]; then
+  peak() { /usr/bin/time -f "%e %M" -o "$out/peak" "$@" >/dev/null 2>&1 || true; awk '{ printf "%.2f s, peak %.0f MiB", $1, $2 / 1024 }' "$out/peak"; }
+  rm -rf "$out/aggweb"
+  echo "aggpaslcl.lpk --all: web book $(peak "$build/src/scrivane-print" "$package" --all --format html -o "$out/aggweb")" \
+       "($(du -sh "$out/aggweb" | cut -f1) of pages); PDF $(peak "$build/src/scrivane-print" "$package" --all -o "$out/agg.pdf")"
 fi
