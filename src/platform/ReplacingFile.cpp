@@ -111,7 +111,7 @@ bool ReplacingFile::open(OpenMode mode) {
     temporary_.clear();
     descriptor_ = ::open(encodedTarget.constData(), O_WRONLY | O_CLOEXEC);
   } else {
-    RemoveStaleTemporaryFiles(writeTo_);
+    if (sweepLeftovers_) RemoveStaleTemporaryFiles(writeTo_);
     // Beside the target, so that the rename stays on one file system.
     for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
       temporary_ = TemporaryNameFor(writeTo_, QRandomGenerator::global()->generate());

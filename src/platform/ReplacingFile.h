@@ -46,6 +46,11 @@ class ReplacingFile : public QIODevice {
   bool open(OpenMode mode = WriteOnly) override;
   // Asks the disk to start on everything written so far, without waiting.
   void startSync();
+  // open() leaves the folder's leftover temporary files alone: the caller
+  // writing many files into one folder has removed them once for all
+  // (RemoveStaleTemporaryFiles), where each open listing the folder again
+  // made a book of 2,000 pages list it 2,000 times.
+  void leaveLeftoversAlone() { sweepLeftovers_ = false; }
   // Makes everything written so far safe on disk, without putting it in
   // place: files that are all synced before any of them is renamed share
   // the disk's work (the first sync's journal commit holds the others'
@@ -81,6 +86,7 @@ class ReplacingFile : public QIODevice {
 
   QString target_;  // as given
   LinkPolicy links_;
+  bool sweepLeftovers_ = true;
   bool refused_ = false;
   QString writeTo_;    // the target with its symbolic links followed
   QString temporary_;  // empty when writing directly

@@ -23,6 +23,7 @@
 
 #include "format/FormatSettings.h"
 #include "platform/ReplacingFile.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/Text1252.h"
 #include "platform/TextEncoding.h"
 #include "web/WebBook.h"
@@ -33,6 +34,9 @@ namespace {
 
 // The block brackets a row of a listing draws at most, outermost first.
 constexpr size_t kMostBracketsDrawn = 64;
+// The contents a page lists in a book of many documents (PageWriter::InContents).
+constexpr size_t kWholeContents = 100;
+constexpr size_t kNearContents = 20;
 
 const char *const kStylesheetName = "scrivane.css";
 
@@ -79,6 +83,7 @@ QString Stylesheet(const FormatSettings &settings, bool codeLinks) {
       "@media (prefers-color-scheme:dark){body{filter:invert(1) hue-rotate(180deg)}}\n"
       "nav.toc{font-size:smaller;border-bottom:1px solid #888;margin-bottom:1em}\n"
       "nav.toc ol{margin:0.2em 0}\n"
+      "nav.toc li.more{list-style:none}\n"
       ".listing{line-height:1.25}\n"
       ".r{display:flex;align-items:flex-start}\n"
       ".r:target{background:#ffd}\n"
@@ -403,10 +408,35 @@ struct PageWriter {
   const std::vector<std::vector<size_t>> &formsOf;
   QByteArray html;
 
+  // Whether document d is listed in the contents of document current's
+  // page: every one in a book of up to kWholeContents documents and on its
+  // first page; else the book's own documents (project file, lists, index,
+  // cross-reference) and the listings within kNearContents of the current
+  // one, so that the pages do not grow with the square of the units (a
+  // book of 2,000 units wrote 181 MB, nearly all of it their contents).
+  bool InContents(size_t d, size_t current) const {
+    if (documents.size() <= kWholeContents || current == 0) return true;
+    const WebDocument &document = documents[d];
+    if (!document.listing && document.formOf < 0) return true;
+    return (d > current ? d - current : current - d) <= kNearContents;
+  }
   void Contents(size_t current) {
     html += "<nav class=\"toc\"><ol>";
+    bool skipped = false;
     for (size_t d = 0; d < documents.size(); ++d) {
-      html += "<li><a href=\"";
+      if (!InContents(d, current)) {
+        if (!skipped)
+          html +=
+              "<li class=\"more\"><a href=\"index.html\" title=\"Every page of the "
+              "book\">&hellip;</a></li>";
+        skipped = true;
+        continue;
+      }
+      html += "<li";
+      // The number the list gives it, as on the first page's.
+      if (std::exchange(skipped, false))
+        html += " value=\"" + QByteArray::number(qsizetype(d + 1)) + "\"";
+      html += "><a href=\"";
       PutText(html, names[d]);
       html += "\">";
       PutText(html, documents[d].title.isEmpty() ? names[d] : documents[d].title);
@@ -564,6 +594,7 @@ struct PageWriter {
 class PageFile {
  public:
   explicit PageFile(const QString &path) : path_(path), file_(path, LinkPolicy::Refuse) {
+    file_.leaveLeftoversAlone();  // WebBookFiles has
     written_ = file_.open();
   }
   void Put(QByteArrayView part) {
@@ -616,7 +647,10 @@ class PageFile {
 // file holding a descriptor until then.
 class WebBookFiles {
  public:
-  explicit WebBookFiles(const QString &anyPath) : path_(anyPath) {}
+  // Removes what an earlier book left half written in the folder, once.
+  explicit WebBookFiles(const QString &anyPath) : path_(anyPath) {
+    RemoveStaleTemporaryFiles(anyPath);
+  }
   // Null when the files before could not be put in place (*error says why).
   PageFile *Add(const QString &path, QString *error) {
     if (files_.size() >= kMostOpen && !PutInPlace(error)) return nullptr;

@@ -266,6 +266,27 @@ for args, folder in ((["--document", "procedures"], "procedures"), (["--all"], "
     counted.append(f"{folder} {links}")
     if rows == 0 or rows != links:
         fail(f"stock.pas {' '.join(args)}: {links} links for {rows} routine-list and index rows")
+# A book of many units: each page lists the units near its own and the
+# book's lists; the first page lists them all. Every link still resolves.
+many_dir = os.path.join(work, "many-src")
+os.makedirs(many_dir)
+many_units = 120
+for n in range(1, many_units + 1):
+    with open(os.path.join(many_dir, f"u{n}.pas"), "w") as f:
+        f.write(f"unit u{n};\ninterface\nprocedure P{n};\nimplementation\nprocedure P{n};\nbegin\nend;\nend.\n")
+with open(os.path.join(many_dir, "many.dpr"), "w") as f:
+    f.write("program many;\nuses\n  " + ",\n  ".join(f"u{n}" for n in range(1, many_units + 1)) +
+            ";\nbegin\nend.\n")
+many = write_book([os.path.join(many_dir, "many.dpr"), "--all"], os.path.join(work, "many"))
+for name in ("index.html", "u1.pas.html", "u60.pas.html", f"u{many_units}.pas.html", "routine-index.html"):
+    check_page(many, name, {})
+    checked += 1
+    driver.get("file://" + urllib.parse.quote(os.path.join(many, name)))
+    listed_units = driver.execute_script(
+        "return Array.from(document.querySelectorAll('nav.toc a[href$=\".pas.html\"]')).length")
+    wanted = many_units if name == "index.html" else None
+    if (wanted and listed_units != wanted) or (not wanted and not 0 < listed_units <= 41):
+        fail(f"many units: {name} lists {listed_units} units in its contents")
 driver.quit()
 if checked < 3:
     fail(f"only {checked} pages were written")
