@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -251,12 +252,15 @@ class WebRows {
 
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  WebRow &operator[](size_t at) { return blocks_[at / kBlock][at % kBlock]; }
-  const WebRow &operator[](size_t at) const { return blocks_[at / kBlock][at % kBlock]; }
+  WebRow &operator[](size_t at) { return blocks_[BlockOf(at)][at - StartOf(BlockOf(at))]; }
+  const WebRow &operator[](size_t at) const {
+    return blocks_[BlockOf(at)][at - StartOf(BlockOf(at))];
+  }
   WebRow &back() { return (*this)[size_ - 1]; }
   const WebRow &back() const { return (*this)[size_ - 1]; }
   void push_back(WebRow row) {
-    if (size_ % kBlock == 0) blocks_.push_back(std::make_unique<WebRow[]>(kBlock));
+    if (size_ == StartOf(blocks_.size()))
+      blocks_.push_back(std::make_unique<WebRow[]>(SizeOf(blocks_.size())));
     (*this)[size_++] = std::move(row);
   }
   void emplace_back() { push_back({}); }
@@ -268,6 +272,21 @@ class WebRows {
   std::reverse_iterator<iterator> rend() { return std::reverse_iterator(begin()); }
 
  private:
+  // The first blocks grow from kFirst rows to kBlock (kFirst, kFirst, 2 kFirst,
+  // ... kBlock / 2), then each holds kBlock: a book's form or short unit
+  // held a block of 256 rows (60 KB) for its few, and 10,000 of them 600 MB.
+  static constexpr size_t kFirst = 16;
+  static constexpr size_t kGrowing = 5;  // blocks before the first of kBlock rows
+  static_assert(kFirst << (kGrowing - 1) == kBlock);
+  static size_t BlockOf(size_t at) {
+    if (at >= kBlock) return kGrowing - 1 + at / kBlock;
+    return at < kFirst ? 0 : size_t(std::bit_width(at)) - std::bit_width(kFirst) + 1;
+  }
+  static size_t StartOf(size_t block) {
+    if (block >= kGrowing) return (block - kGrowing + 1) * kBlock;
+    return block == 0 ? 0 : kFirst << (block - 1);
+  }
+  static size_t SizeOf(size_t block) { return StartOf(block + 1) - StartOf(block); }
   std::vector<std::unique_ptr<WebRow[]>> blocks_;
   size_t size_ = 0;
 };

@@ -408,34 +408,48 @@ struct PageWriter {
   const std::vector<std::vector<size_t>> &formsOf;
   QByteArray html;
 
-  // Whether document d is listed in the contents of document current's
-  // page: every one in a book of up to kWholeContents documents and on its
+  // The documents listed in the contents of document current's page, in
+  // order: every one in a book of up to kWholeContents documents and on its
   // first page; else the book's own documents (project file, lists, index,
   // cross-reference) and the listings within kNearContents of the current
   // one, so that the pages do not grow with the square of the units (a
   // book of 2,000 units wrote 181 MB, nearly all of it their contents).
-  bool InContents(size_t d, size_t current) const {
-    if (documents.size() <= kWholeContents || current == 0) return true;
-    const WebDocument &document = documents[d];
-    if (!document.listing && document.formOf < 0) return true;
-    return (d > current ? d - current : current - d) <= kNearContents;
+  std::vector<size_t> ownDocuments;  // made at the first page that needs it
+  bool ownDocumentsKnown = false;
+  std::vector<size_t> InContents(size_t current) {
+    std::vector<size_t> listed;
+    if (documents.size() <= kWholeContents || current == 0) {
+      for (size_t d = 0; d < documents.size(); ++d) listed.push_back(d);
+      return listed;
+    }
+    if (!ownDocumentsKnown) {
+      for (size_t d = 0; d < documents.size(); ++d)
+        if (!documents[d].listing && documents[d].formOf < 0) ownDocuments.push_back(d);
+      ownDocumentsKnown = true;
+    }
+    const size_t from = current > kNearContents ? current - kNearContents : 0;
+    const size_t to = std::min(documents.size(), current + kNearContents + 1);
+    listed = ownDocuments;
+    for (size_t d = from; d < to; ++d) listed.push_back(d);
+    std::sort(listed.begin(), listed.end());
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+    return listed;
   }
   void Contents(size_t current) {
     html += "<nav class=\"toc\"><ol>";
-    bool skipped = false;
-    for (size_t d = 0; d < documents.size(); ++d) {
-      if (!InContents(d, current)) {
-        if (!skipped)
-          html +=
-              "<li class=\"more\"><a href=\"index.html\" title=\"Every page of the "
-              "book\">&hellip;</a></li>";
-        skipped = true;
-        continue;
-      }
+    size_t last = SIZE_MAX;  // the document listed before; none yet
+    const auto more = [&] {
+      html +=
+          "<li class=\"more\"><a href=\"index.html\" title=\"Every page of the "
+          "book\">&hellip;</a></li>";
+    };
+    for (const size_t d : InContents(current)) {
+      const bool skipped = d != (last == SIZE_MAX ? 0 : last + 1);
+      if (skipped) more();
+      last = d;
       html += "<li";
       // The number the list gives it, as on the first page's.
-      if (std::exchange(skipped, false))
-        html += " value=\"" + QByteArray::number(qsizetype(d + 1)) + "\"";
+      if (skipped) html += " value=\"" + QByteArray::number(qsizetype(d + 1)) + "\"";
       html += "><a href=\"";
       PutText(html, names[d]);
       html += "\">";
@@ -463,6 +477,7 @@ struct PageWriter {
       }
       html += "</li>";
     }
+    if (last != SIZE_MAX && last + 1 < documents.size()) more();
     html += "</ol></nav>\n";
   }
 
@@ -801,7 +816,7 @@ WebText &ListingBody::Part() {
   // a second of the system's time to clear them.
   constexpr size_t kRoom = kHugePage - 1;  // the string's own end takes one
   constexpr size_t kPart = kRoom - (size_t(64) << 10);
-  constexpr size_t kFirstRoom = (size_t(64) << 10) - 1;
+  constexpr size_t kFirstRoom = (size_t(4) << 10) - 1;
   if (html_.empty() || html_.back().size() >= kPart) {
     const bool first = html_.empty();
     if (!first) before_ += html_.back().size();
