@@ -10,7 +10,8 @@
 #   - a 10,000-unit project whose units use each other, listed with
 #     --include-uses; and 4,000 units in a folder of 10,000 files;
 #   - a project naming 20,000 small units, all in its own folder of 20,000
-#     files, printed whole with --all (each unit's form and image looked up);
+#     files, printed whole with --all (each unit's form and image looked up),
+#     as a PDF and as a web book;
 #   - what a hostile unit may hold for the names' reader and the web page:
 #     include files that each include the next twice, 25 deep; a condition
 #     and an expression in 200,000 brackets; a line of 200,000 names; one
@@ -120,6 +121,7 @@ measure "100,000 unclosed headers on a line, --routines" "$TOOL" --routines "$WO
 measure "10,000-unit project, --units --include-uses" "$TOOL" --units "$WORK/project/big.dpr" --include-uses
 measure "4,000 of 10,000 files, --units --include-uses" "$TOOL" --units "$WORK/folder/four.dpr" --include-uses
 measure "20,000 units in one folder, --all, PDF" "$TOOL" "$WORK/many/many.dpr" --all -o "$WORK/many.pdf"
+measure "20,000 units in one folder, --all, web book" "$TOOL" "$WORK/many/many.dpr" --all --format html -o "$WORK/many-web"
 measure "include bomb (2^25 copies), PDF" "$TOOL" "$WORK/bomb/bomb.pas" -o "$WORK/bomb.pdf"
 measure "200,000 brackets in {\$IF} and code, PDF" "$TOOL" "$WORK/brackets/brackets.pas" -o "$WORK/brackets.pdf"
 measure "a line of 200,000 names, PDF" "$TOOL" "$WORK/names/names.pas" -o "$WORK/names.pdf"
