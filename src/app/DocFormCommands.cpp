@@ -77,7 +77,15 @@ void MainWindow::BuildPrintCommands() {
                     PdfNameFor(pdfDocument_.isEmpty() ? model_.OpenedPath : pdfDocument_));
   };
   chooseWebFolder_ = [this](const QString &suggested) {
-    return QFileDialog::getExistingDirectory(this, QStringLiteral("Save as Web Page"), suggested);
+    // Qt's folder dialog takes only a folder that exists ("Directory not
+    // found" for the name it was given): the suggested one is made for it,
+    // and taken away again when another is chosen or none, as long as
+    // nothing was put in it.
+    const bool made = !QFileInfo::exists(suggested) && QDir().mkdir(suggested);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Save as Web Page"), suggested);
+    if (made && QDir::cleanPath(chosen) != QDir::cleanPath(suggested)) QDir().rmdir(suggested);
+    return chosen;
   };
   choosePdfFile_ = [this](const QString &suggested) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("Print to PDF File"), suggested,
