@@ -37,6 +37,8 @@ constexpr size_t kMostBracketsDrawn = 64;
 // The contents a page lists in a book of many documents (PageWriter::InContents).
 constexpr size_t kWholeContents = 100;
 constexpr size_t kNearContents = 20;
+// A page's own entries in its contents are folded past this many.
+constexpr size_t kOpenEntries = 30;
 
 const char *const kStylesheetName = "scrivane.css";
 
@@ -456,12 +458,12 @@ struct PageWriter {
       PutText(html, documents[d].title.isEmpty() ? names[d] : documents[d].title);
       html += "</a>";
       if (d == current) {
-        bool any = false;
+        size_t count = 0;
+        const size_t start = size_t(html.size());
         const WebDocument &document = documents[d];
         const auto entriesOf = [&](size_t r) {
           for (const QString &entry : document.rows[r].outline) {
-            html += any ? "" : "<ol>";
-            any = true;
+            html += count++ ? "" : "<ol>";
             html += "<li><a href=\"#" + IdOf(d, r) + "\">";
             PutText(html, entry);
             html += "</a></li>";
@@ -473,7 +475,14 @@ struct PageWriter {
           for (const std::uint32_t r : bodies[d]->Outlined()) entriesOf(r);
         else
           for (size_t r = 0; r < document.rows.size(); ++r) entriesOf(r);
-        if (any) html += "</ol>";
+        if (count) html += "</ol>";
+        // A long list of the page's own entries is folded, so that the page
+        // opens on its code rather than on hundreds of routines' names.
+        if (count > kOpenEntries)
+          html.insert(
+              qsizetype(start),
+              "<details><summary>" + QByteArray::number(qsizetype(count)) + " entries</summary>");
+        if (count > kOpenEntries) html += "</details>";
       }
       html += "</li>";
     }
