@@ -245,6 +245,28 @@ TEST_F(FormReader, FormImageIsFoundWhateverTheCaseOfThePath) {
   EXPECT_TRUE(FindFormImageFiles(Path("forms.v2/noext")).saveTarget.isEmpty());
 }
 
+// A Lazarus example kept its Delphi form (binary, and damaged) beside its
+// own: the Delphi one was read, and the book stopped at it.
+TEST_F(FormReader, WithBothFormsTheOneTheUnitBindsIsRead) {
+  Write("both/Unit1.DFM", "object A: TA\nend\n");
+  Write("both/unit1.lfm", "object A: TA\nend\n");
+  const struct {
+    const char *binds;
+    const char *form;
+  } cases[] = {
+      {"{$R *.lfm}", "both/unit1.lfm"},
+      {"{$r *.LFM}", "both/unit1.lfm"},
+      {"{$R *.dfm}", "both/Unit1.DFM"},
+      {"{$IFDEF FPC}{$R *.lfm}{$ELSE}{$R *.dfm}{$ENDIF}", "both/Unit1.DFM"},
+      {"{$RANGECHECKS ON}{$R unit1.lfm}", "both/unit1.lfm"},
+      {"", "both/Unit1.DFM"},
+  };
+  for (const auto &c : cases) {
+    Write("both/unit1.pas", QByteArray("unit Unit1;\nimplementation\n") + c.binds + "\nend.\n");
+    EXPECT_EQ(FindFormImageFiles(Path("both/unit1.pas")).formFile, Path(c.form)) << c.binds;
+  }
+}
+
 }  // namespace
 
 // A .DDT planted as a link made opening the form overwrite whatever it
