@@ -322,10 +322,16 @@ void WebBookRecorder::WriteAside(size_t end) {
   rows.keepWords = KeepsWords;
   if (!aside_) aside_ = std::make_unique<Aside>(*this, 0);
   // Keeping the events from the log, the writing thread is here already.
-  if (measureAsideAt_ > 0)
+  if (measureAsideAt_ > 0) {
     aside_->Write(rows);
-  else
+    // The rows written go, but for the last few, which the next events
+    // may still look back at (RowAt).
+    constexpr size_t kKeptRows = 64;
+    if (!KeepsWords && handedOver_ > kKeptRows)
+      document.rows.ReleaseBefore(handedOver_ - kKeptRows);
+  } else {
     aside_->Hand({std::move(rows), nullptr});
+  }
 }
 
 void WebBookRecorder::Note(Event event, QByteArrayView bytes, std::initializer_list<int> values,

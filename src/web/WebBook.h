@@ -155,8 +155,13 @@ class ListingBody {
   // The rows written, and each one's id, unique in its page: "L141" (its
   // file line), "F2L141" (an include file's) or "r<row>".
   size_t Rows() const { return names_.size(); }
-  // The rows that bookmarks lead to, in order.
-  const std::vector<std::uint32_t> &Outlined() const { return outlined_; }
+  // The bookmarks that lead to its rows, in order: kept here, so that the
+  // rows themselves can go once written.
+  struct Entry {
+    std::uint32_t row = 0;
+    QString title;
+  };
+  const std::vector<Entry> &Entries() const { return entries_; }
   QByteArray IdOf(size_t row) const;
   // Where a word that leads somewhere starts (its key) and ends (an empty
   // key) in Html(), counted over all its parts: the place may be on a page
@@ -199,7 +204,7 @@ class ListingBody {
   void PutId(WebText &html, size_t row) const;
   std::vector<RowName> names_;
   std::vector<LinkMark> links_;
-  std::vector<std::uint32_t> outlined_;
+  std::vector<Entry> entries_;
   std::shared_ptr<WebLinkKeys> keys_;
   std::uint32_t document_ = 0;
   QSet<quint64> used_;  // the file lines named
@@ -264,6 +269,14 @@ class WebRows {
     (*this)[size_++] = std::move(row);
   }
   void emplace_back() { push_back({}); }
+  // Frees the blocks every row of which lies before `end`: a web page has
+  // written them, and nothing reads them again (a book of 400 units held
+  // some 90 MB of rows it had written). Their places still count in size().
+  void ReleaseBefore(size_t end) {
+    for (; released_ < blocks_.size() && StartOf(released_ + 1) <= end; ++released_)
+      blocks_[released_].reset();
+  }
+  bool Released() const { return released_ > 0; }
   iterator begin() { return {this, 0}; }
   iterator end() { return {this, size_}; }
   const_iterator begin() const { return {this, 0}; }
@@ -289,6 +302,7 @@ class WebRows {
   static size_t SizeOf(size_t block) { return StartOf(block + 1) - StartOf(block); }
   std::vector<std::unique_ptr<WebRow[]>> blocks_;
   size_t size_ = 0;
+  size_t released_ = 0;  // blocks freed, from the first
 };
 
 struct WebDocument {

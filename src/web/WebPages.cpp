@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -461,20 +462,19 @@ struct PageWriter {
         size_t count = 0;
         const size_t start = size_t(html.size());
         const WebDocument &document = documents[d];
-        const auto entriesOf = [&](size_t r) {
-          for (const QString &entry : document.rows[r].outline) {
-            html += count++ ? "" : "<ol>";
-            html += "<li><a href=\"#" + IdOf(d, r) + "\">";
-            PutText(html, entry);
-            html += "</a></li>";
-          }
+        const auto entry = [&](size_t r, const QString &title) {
+          html += count++ ? "" : "<ol>";
+          html += "<li><a href=\"#" + IdOf(d, r) + "\">";
+          PutText(html, title);
+          html += "</a></li>";
         };
-        // A listing's body knows its rows that have entries: a large
-        // unit's tens of thousands of rows are not looked through again.
+        // A listing's body keeps its entries: a large unit's tens of
+        // thousands of rows are not looked through again (nor kept).
         if (bodies[d])
-          for (const std::uint32_t r : bodies[d]->Outlined()) entriesOf(r);
+          for (const ListingBody::Entry &e : bodies[d]->Entries()) entry(e.row, e.title);
         else
-          for (size_t r = 0; r < document.rows.size(); ++r) entriesOf(r);
+          for (size_t r = 0; r < document.rows.size(); ++r)
+            for (const QString &title : document.rows[r].outline) entry(r, title);
         if (count) html += "</ol>";
         // A long list of the page's own entries is folded, so that the page
         // opens on its code rather than on hundreds of routines' names.
@@ -869,7 +869,7 @@ void ListingBody::Add(const WebRow &row) {
   }
   names_.push_back(name);
   for (const QByteArray &key : row.anchors) keys_->Anchor(key, document_, std::uint32_t(index));
-  if (!row.outline.empty()) outlined_.push_back(std::uint32_t(index));
+  for (const QString &title : row.outline) entries_.push_back({std::uint32_t(index), title});
   if (!row.heading.isEmpty()) {
     Put(html, "<h2 class=\"part\" id=\"");
     PutId(html, index);
@@ -1136,6 +1136,9 @@ bool WriteWebBook(const WebDocuments &documents, const FormatSettings &settings,
     const WebDocument &document = documents[d];
     if (document.listing) {
       bodies[d] = document.body;
+      // Rows are let go of only once their body holds them all.
+      if (!bodies[d] && document.rows.Released())
+        throw std::logic_error("a listing's rows were let go of before its page was written");
       if (!bodies[d]) {
         auto body = std::make_shared<ListingBody>(keys, std::uint32_t(d));
         for (const WebRow &row : document.rows) body->Add(row);
