@@ -10,7 +10,9 @@
 # index too), then without cross references, and its names resolved
 # alone (--list-xref). Targets: every 1M-line print under 100 MiB; time
 # close to linear.
-# Figures only. SIZES and ROUTINES_LINES (0: no such unit) choose the sizes.
+# Then 200,000 routines of five lines each, alone.
+# Figures only. SIZES, MANY_ROUTINES and ROUTINES_LINES (0: no such unit)
+# choose the sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -73,4 +75,17 @@ if [ "$routines_lines" -gt 0 ]; then
   /usr/bin/time -f "%e %M" -o "$out/time" "$build/src/scrivane-print" --list-xref "$out/routines.pas" >"$out/refs" 2>/dev/null
   read -r s kb <"$out/time"
   echo "its cross references alone (--list-xref): $s s, $(grep -c '^U' "$out/refs") uses, peak $(awk -v k="$kb" 'BEGIN{ printf "%.1f", k / 1024 }') MiB"
+fi
+# A unit of about 1M lines made of five-line routines, each a declaration
+# the cross references keep until their uses are made: what they hold for
+# each routine shows here. MANY_ROUTINES (0: none) sets their number.
+many=${MANY_ROUTINES:-200000}
+if [ "$many" -gt 0 ]; then
+  awk -v n="$many" 'BEGIN {
+    print "unit many;"; print "interface"; print "implementation"; print "var X: Integer;"
+    for (i = 0; i < n; i++) printf "procedure P%d(A: Integer);\nbegin\n  X := A + %d;\nend;\n\n", i, i
+    print "end." }' >"$out/many.pas"
+  print_unit many "$(wc -l <"$out/many.pas") lines of $many five-line routines"
+  print_unit many "the same without cross references (--no-cross-links)" --no-cross-links
+  rm -f "$out/many.pas"
 fi

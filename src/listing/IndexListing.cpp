@@ -299,8 +299,8 @@ CrossReferenceTable CrossReferenceRows(const CrossLinks &links) {
     const int d = entries[e].declaration;
     const XrefDeclaration &decl = refs.declarations[size_t(d)];
     const XrefPlace &target = refs.declarations[size_t(links.TargetOf(d))].place;
-    QByteArray name = decl.name;
-    if (!decl.owner.isEmpty()) name += " (" + decl.owner + ')';
+    QByteArray name = decl.name.toByteArray();
+    if (!decl.owner.isEmpty()) name += " (" + decl.owner.toByteArray() + ')';
     const QByteArray kind = XrefKindName(decl.kind);
     const QByteArray &unit = table.documents[size_t(entries[e].document)];
     const QByteArray page = entries[e].page > 0 ? QByteArray::number(entries[e].page) : "";

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <thread>
 #include <tuple>
@@ -432,30 +433,40 @@ void Resolver::ParseImplementation(int index) {
   }
 }
 
-QByteArray Resolver::OwnerName(Sym *owner) {
-  QByteArray n;
-  if (!owner->owner.isEmpty()) n = owner->owner + '.';
-  const Token *t = owner->name;
-  if (!t) return n;
-  return n + OriginalText(*t);
-}
-
-QByteArray Resolver::OriginalText(const Token &t) {
-  // Tokens are read from the file's own bytes: the name as it spells it.
-  return QByteArray(t.text.data(), qsizetype(t.text.size()));
+Name Resolver::OwnerName(Sym *owner) {
+  std::string n(owner->owner.data(), owner->owner.size());
+  if (!n.empty()) n += '.';
+  if (const SymName *t = owner->NamePlace()) n.append(t->text.data(), t->text.size());
+  return Keep(std::string_view(n));
 }
 
 namespace {
-bool SamePlace(const XrefPlace &a, const Token *t) {
-  return t && a.file == t->file && a.line == t->line && a.column == t->column;
+bool SamePlace(const XrefPlace &a, const SymName *t) {
+  return t && a.file == t->at.file && a.line == t->at.line && a.column == t->at.column;
 }
 }  // namespace
+
+void Resolver::ForgetLookups() {
+  for (auto &m : modules_) {
+    NameMap<Scope::Named>().swap(m->iface.names);
+    NameMap<Scope::Named>().swap(m->impl.names);
+  }
+  NameMap<std::vector<SharedBook::Declaring>>().swap(book_.interfaceNames);
+  for (Resolver *r : {this, helper_.get()}) {
+    if (!r) continue;
+    std::vector<std::unique_ptr<Scope>>().swap(r->scopes_);
+    std::vector<std::unique_ptr<Scope>>().swap(r->localScopes_);
+    std::unordered_set<std::string_view>().swap(r->kept_);
+    std::unordered_map<size_t, size_t>().swap(r->closings_);
+  }
+}
 
 CrossReferences Resolver::Finish() {
   CrossReferences &r = result_;
   // The files are numbered as the modules read one after another meet
   // them: the modules, then each include file where it first comes in.
   for (auto &m : modules_) m->tokens.Drain();
+  ForgetLookups();
   std::vector<int> number(files_.size(), -1);
   int numbered = 0;
   for (auto &m : modules_) number[size_t(m->file)] = numbered++;
@@ -466,8 +477,8 @@ CrossReferences Resolver::Finish() {
     if (n < 0) n = numbered++;
   r.files.resize(qsizetype(files_.size()));
   for (size_t f = 0; f < files_.size(); ++f) r.files[number[f]] = files_[f].path;
-  auto placeOf = [&](const Token &t) {
-    XrefPlace p = PlaceOf(t);
+  auto placeOf = [&](const SymName &t) {
+    XrefPlace p = t.at;
     p.file = number[size_t(p.file)];
     return p;
   };
@@ -478,30 +489,53 @@ CrossReferences Resolver::Finish() {
   // Counted first: grown by doubling, the declarations of a unit of
   // 200,000 short routines held 35 MB at the moment of their last move,
   // with every symbol still held beside them.
-  auto declares = [](const Sym *s) { return s->counted && s->name && !s->forwardType; };
-  auto bodyApart = [this](const Sym *s) {
-    return s->kind == SymKind::Routine && s->body && !SamePlace(PlaceOf(*s->body), s->name);
+  auto declares = [](const Sym *s) { return s->counted && s->named && !s->forwardType; };
+  auto bodyApart = [](const Sym *s) {
+    return s->kind == SymKind::Routine && s->bodied && !SamePlace(s->bodyAt.at, s->NamePlace());
   };
+  // The names, and each owner once (the resolver kept one copy of each),
+  // go into one text made to its size.
   size_t count = 0;
-  for (const auto &owned : syms_)
-    if (declares(owned.get())) count += bodyApart(owned.get()) ? 2 : 1;
+  qsizetype textSize = 0;
+  std::unordered_map<const char *, QByteArrayView> owners;
+  for (const auto &owned : syms_) {
+    const Sym *s = owned.get();
+    if (!declares(s)) continue;
+    count += bodyApart(s) ? 2 : 1;
+    textSize += qsizetype(s->nameAt.text.size());
+    if (!s->owner.empty() && owners.emplace(s->owner.data(), QByteArrayView()).second)
+      textSize += qsizetype(s->owner.size());
+  }
   r.declarations.reserve(count);
+  r.texts = QByteArray(textSize, Qt::Uninitialized);
+  char *text = r.texts.data();
+  auto copy = [&text](Name name) {
+    std::memcpy(text, name.data(), name.size());
+    const QByteArrayView view(text, qsizetype(name.size()));
+    text += name.size();
+    return view;
+  };
   for (auto &owned : syms_) {
     Sym *s = owned.get();
     bySerial[size_t(s->serial)] = s;
     if (!declares(s)) continue;
     XrefDeclaration d;
-    d.place = placeOf(*s->name);
+    d.place = placeOf(s->nameAt);
     d.kind = s->xkind;
-    d.name = OriginalText(*s->name);
-    d.owner = s->owner;
+    // Tokens are read from the file's own bytes: the name as it spells it.
+    d.name = copy(s->nameAt.text);
+    if (!s->owner.empty()) {
+      QByteArrayView &owner = owners[s->owner.data()];
+      if (owner.isNull()) owner = copy(s->owner);
+      d.owner = owner;
+    }
     d.parameters = s->kind == SymKind::Routine ? s->maxParams : -1;
     d.module = -1;
     s->decl = int(r.declarations.size());
     r.declarations.push_back(d);
     if (bodyApart(s)) {
       XrefDeclaration b = d;
-      b.place = placeOf(*s->body);
+      b.place = placeOf(s->bodyAt);
       b.declaredAt = s->decl;
       s->bodyDecl = int(r.declarations.size());
       r.declarations[size_t(s->decl)].body = s->bodyDecl;
@@ -520,13 +554,18 @@ CrossReferences Resolver::Finish() {
   size_t kept = 0;
   for (XrefUse u : uses_) {
     const Sym *sym = bySerial[size_t(u.declaration)];
-    if (!sym || sym->decl < 0 || SamePlace(u.place, sym->name) || SamePlace(u.place, sym->body))
+    if (!sym || sym->decl < 0 || SamePlace(u.place, sym->NamePlace()) ||
+        SamePlace(u.place, sym->BodyPlace()))
       continue;
     u.declaration = sym->decl;
     u.place.file = number[size_t(u.place.file)];
     uses_[kept++] = u;
   }
   uses_.resize(kept);
+  // The symbols are done with: let go of before the uses are sorted and
+  // copied to their size.
+  std::vector<Sym *>().swap(bySerial);
+  std::vector<std::unique_ptr<Sym>>().swap(syms_);
   r.uses = std::move(uses_);
   std::sort(r.uses.begin(), r.uses.end(), [](const XrefUse &a, const XrefUse &b) {
     return std::tie(a.place.file, a.place.line, a.place.column) <

@@ -22,6 +22,7 @@
 // the ordinal-th (from 0) code identifier of that file line spelt the same
 // way, case ignored ("Foo" in "Foo := Foo + 1" is 0, then 1).
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -58,8 +59,9 @@ struct XrefPlace {
 struct XrefDeclaration {
   XrefPlace place;  // where the name is declared
   XrefKind kind = XrefKind::Procedure;
-  QByteArray name;   // as written there
-  QByteArray owner;  // a method's class ("TOuter.TInner" for a nested one); empty otherwise
+  // Views of CrossReferences::texts, valid while it (or a copy of it) is.
+  QByteArrayView name;   // as written there
+  QByteArrayView owner;  // a method's class ("TOuter.TInner" for a nested one); empty otherwise
   // A routine's parameters as declared; -1 for everything else.
   int parameters = -1;
   // The unit or program that declares it (an index into declarations; a
@@ -85,6 +87,10 @@ struct CrossReferences {
   QStringList files;
   std::vector<XrefDeclaration> declarations;
   std::vector<XrefUse> uses;  // by file, then line and column
+  // The declarations' names and owners, one after another: a QByteArray
+  // of each name cost a unit of 200,000 routines 10 MiB through its print.
+  // Never changed once made, so that copies share it.
+  QByteArray texts;
   // Files that could not be read, as messages; the others are resolved.
   QStringList problems;
   // Why no name of the book was followed (its code nests too deeply), as

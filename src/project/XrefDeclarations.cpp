@@ -81,12 +81,12 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
     for (Sym *s : *found)
       if (s->forwardType) {
         // "TFoo = class;" names the class declared in full here.
-        const Token forward = *s->name;
+        const SymName forward = s->nameAt;
         s->forwardType = false;
         SetName(s, name);
         s->xkind = kind;
         s->counted = true;
-        uses_.push_back({PlaceOf(forward), int(forward.text.size()), s->serial});
+        uses_.push_back({forward.at, int(forward.text.size()), s->serial});
         return s;
       }
   }
@@ -498,7 +498,7 @@ void Resolver::Property(Scope *members, Sym *owner) {
   } else if (owner) {
     // A property raised to a new visibility keeps its ancestor's type.
     bool complete = true;
-    if (Sym *a = FindMember(Resolved(owner->ancestor), s->name->text, -1, &complete))
+    if (Sym *a = FindMember(Resolved(owner->ancestor), s->nameAt.text, -1, &complete))
       s->type = a->type;
   }
   // "read GetX write SetX index 3 default 0 stored False": names of the class.

@@ -9,7 +9,7 @@ namespace scrivane::xref {
 // statements.
 
 // ------------------------------------------------------------ lookup
-Sym *Resolver::Pick(const std::vector<Sym *> &found, int args) {
+Sym *Resolver::Pick(const SymList &found, int args) {
   Sym *first = found.front();
   if (first->kind != SymKind::Routine || args < 0) return first;
   Sym *byCount = nullptr;
@@ -48,7 +48,7 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) {
   auto name = [&](size_t k) {
     return IsName(k) && (IsAt(k + 1, ",") || IsAt(k + 1, ")")) ? Text(k) : Name();
   };
-  std::string_view rest = s->signature;
+  std::string_view rest(s->signature.data(), s->signature.size());
   int depth = 0, index = 0;
   bool argStart = true;
   for (size_t k = lastCall_ + 1; Has(k) && index < args; ++k) {

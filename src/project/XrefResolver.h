@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <initializer_list>
 #include <memory>
@@ -46,6 +48,16 @@ enum class SymKind : unsigned char {
 
 struct Scope;
 
+// A symbol's name as it stands in the source: its spelling and place, not
+// the rest of the token it was read from.
+struct SymName {
+  Name text;
+  XrefPlace at;
+};
+
+// Held for every declaration the book reads until the references are made:
+// flags and counts first, so that a unit of 200,000 short routines keeps
+// as little as it can for each.
 struct Sym {
   SymKind kind = SymKind::Other;
   XrefKind xkind = XrefKind::Type;
@@ -53,58 +65,82 @@ struct Sym {
   // Made while a routine's body was read: dropped when its outermost
   // routine ends, unless it is a declaration the book lists.
   bool local = false;
-  int serial = 0;               // the order of making: the order of the declarations
-  const Token *name = nullptr;  // &nameToken, or null
-  int module = 0;
-  Scope *members = nullptr;  // a unit's interface, a class's or record's members
-  Sym *ancestor = nullptr;
   bool ancestryLeavesBook = false;  // a class whose ancestors are (partly) outside the book
   bool ancestorIsObject = false;    // ... and the one outside is TObject itself
-  Sym *type = nullptr;              // the type of a value, what an alias names, a function's result
-  Sym *element = nullptr;           // what a "^T" type points at, what an "array of T" holds
-  int minParams = 0;
-  int maxParams = 0;
-  std::string signature;
-  const Token *body = nullptr;  // a routine's implementation heading: &bodyToken, or null
   bool hasBody = false;
   bool forwardType = false;    // "TFoo = class;" until its full declaration
   bool indexed = false;        // a property with an index: "Items[i]" is of its type
   bool pointer = false;        // a "^T" type (its `element` is T), not an array
   bool interfaceType = false;  // an interface, which classes of other lines implement
-  QByteArray owner;
+  bool named = false, bodied = false;
+  int serial = 0;  // the order of making: the order of the declarations
+  int module = 0;
+  int minParams = 0;
+  int maxParams = 0;
   int decl = -1;
   int bodyDecl = -1;
-  Token nameToken, bodyToken;
+  Scope *members = nullptr;  // a unit's interface, a class's or record's members
+  Sym *ancestor = nullptr;
+  Sym *type = nullptr;     // the type of a value, what an alias names, a function's result
+  Sym *element = nullptr;  // what a "^T" type points at, what an "array of T" holds
+  Name signature;          // the parameters' types, lower case, kept by the resolver
+  Name owner;              // a member's class ("TOuter.TInner"), kept by the resolver
+  SymName nameAt, bodyAt;
 
-  Sym() = default;
-  Sym(const Sym &) = delete;  // name and body point into the symbol itself
-  Sym &operator=(const Sym &) = delete;
-
+  // The name where it is declared, or null; a routine's implementation
+  // heading, or null.
+  const SymName *NamePlace() const { return named ? &nameAt : nullptr; }
+  const SymName *BodyPlace() const { return bodied ? &bodyAt : nullptr; }
   // The tokens the resolver reads go once it has passed them: a symbol
-  // keeps copies of its own.
+  // keeps what it needs of its own.
   void SetName(const Token *t) {
-    if (t) nameToken = *t;
-    name = t ? &nameToken : nullptr;
+    named = t != nullptr;
+    if (t) nameAt = {t->text, {t->file, t->line, t->column, t->ordinal}};
   }
   void SetBody(const Token *t) {
-    if (t) bodyToken = *t;
-    body = t ? &bodyToken : nullptr;
+    bodied = t != nullptr;
+    if (t) bodyAt = {t->text, {t->file, t->line, t->column, t->ordinal}};
   }
+};
+
+// The symbols of one name in a scope, in the order declared. Most names
+// have one, held in place: a list of its own is made for a second only (a
+// unit of 200,000 routines paid 32 bytes for each name's list of one).
+class SymList {
+ public:
+  Sym *const *begin() const { return more_ ? more_->data() : &one_; }
+  Sym *const *end() const { return begin() + size(); }
+  size_t size() const { return more_ ? more_->size() : one_ ? 1 : 0; }
+  bool empty() const { return size() == 0; }
+  Sym *front() const { return *begin(); }
+  Sym *operator[](size_t i) const { return begin()[i]; }
+  void push_back(Sym *sym) {
+    if (!one_) {
+      one_ = sym;
+      return;
+    }
+    if (!more_) more_ = std::make_unique<std::vector<Sym *>>(1, one_);
+    more_->push_back(sym);
+  }
+
+ private:
+  Sym *one_ = nullptr;
+  std::unique_ptr<std::vector<Sym *>> more_;
 };
 
 struct Scope {
   // The symbols of one name; those before firstOpen are no routine still
   // waiting for its body, and never will be again: a unit declaring one
   // name 100,000 times had each heading look at every one before it.
-  struct Named : std::vector<Sym *> {
-    size_t firstOpen = 0;
+  struct Named : SymList {
+    uint32_t firstOpen = 0;
   };
   NameMap<Named> names;
   Sym *owner = nullptr;  // the class or record whose members these are
   void Add(Sym *sym) {
-    if (sym->name) names[sym->name->text].push_back(sym);
+    if (const SymName *name = sym->NamePlace()) names[name->text].push_back(sym);
   }
-  const std::vector<Sym *> *Find(Name name) const {
+  const SymList *Find(Name name) const {
     auto it = names.find(name);
     return it == names.end() ? nullptr : &it->second;
   }
@@ -220,7 +256,7 @@ struct SharedBook {
   // outside it, the run-time library's) end there.
   struct Declaring {
     int module;
-    const std::vector<Sym *> *syms;
+    const SymList *syms;
   };
   NameMap<std::vector<Declaring>> interfaceNames;
   bool interfacesRead = false;
@@ -274,12 +310,27 @@ class Resolver {
   Name Keep(Name name) {
     const std::string_view view(name.data(), name.size());
     if (const auto it = kept_.find(view); it != kept_.end()) return *it;
-    keptTexts_.emplace_back(view);
-    return *kept_.insert(keptTexts_.back()).first;
+    return *kept_.insert(StoreText(view)).first;
+  }
+  // The spellings are copied one after another into blocks: a string of
+  // their own cost 32 bytes for each routine's name of a few letters.
+  std::string_view StoreText(std::string_view text) {
+    constexpr size_t kBlock = 64 * 1024;
+    if (text.size() > keptRoom_) {
+      const size_t size = std::max(text.size(), kBlock);
+      keptTexts_.push_back(std::make_unique_for_overwrite<char[]>(size));
+      keptNext_ = keptTexts_.back().get();
+      keptRoom_ = size;
+    }
+    char *at = keptNext_;
+    if (!text.empty()) std::memcpy(at, text.data(), text.size());
+    keptNext_ += text.size();
+    keptRoom_ -= text.size();
+    return {at, text.size()};
   }
   void SetName(Sym *s, const Token *t) {
     s->SetName(t);
-    if (t) s->nameToken.text = Keep(t->text);
+    if (t) s->nameAt.text = Keep(t->text);
   }
   Name Text(size_t i) const { return T(i).text; }
   bool Is(Name word) const { return !AtEnd() && Text(pos_) == word; }
@@ -335,7 +386,7 @@ class Resolver {
   // again in order.
   bool MayChange(const Sym *owner);
   // ------------------------------------------------------------ lookup
-  Sym *Pick(const std::vector<Sym *> &found, int args);
+  Sym *Pick(const SymList &found, int args);
   bool ArgumentsFit(const Sym *s, int args);
   bool TakesValueOf(std::string_view parameterType, Name argument);
   // Where the class's ancestors end, the search found nothing: whether the
@@ -386,8 +437,8 @@ class Resolver {
   }
   void TypeSection(Scope *scope, Level level);
   Sym *DeclareType(Scope *scope, Level level, const Token *name, XrefKind kind);
-  QByteArray OwnerName(Sym *owner);
-  QByteArray OriginalText(const Token &t);
+  // "TOuter.TInner" for a member of TInner, kept.
+  Name OwnerName(Sym *owner);
   void TypeDeclaration(Scope *scope, Level level, const Token *name);
   size_t SkipAngles(size_t i) const;
   // "procedure(a: T) of object", "reference to function: T", "... is nested":
@@ -438,6 +489,10 @@ class Resolver {
   // ------------------------------------------------------------ result
   XrefPlace PlaceOf(const Token &t) const { return {t.file, t.line, t.column, t.ordinal}; }
   CrossReferences Finish();
+  // Nothing is looked up once every module is read: the scopes, the
+  // interfaces' index and the index of the kept spellings go before the
+  // declarations are made, at the resolver's peak.
+  void ForgetLookups();
 
   std::unique_ptr<SharedBook> ownBook_;  // null in a helper
   SharedBook &book_;
@@ -446,7 +501,9 @@ class Resolver {
   std::deque<FileText> &files_;
   // The names symbols, uses clauses and modules keep, each spelling once:
   // a file's text is let go of as it is read.
-  std::deque<std::string> keptTexts_;
+  std::vector<std::unique_ptr<char[]>> keptTexts_;
+  char *keptNext_ = nullptr;
+  size_t keptRoom_ = 0;
   std::unordered_set<std::string_view> kept_;
   QHash<QString, int> &fileIndex_;
   std::vector<bool> &nestOf_;

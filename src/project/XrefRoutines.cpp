@@ -68,7 +68,7 @@ void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
   if (routine) {
     routine->maxParams = count;
     routine->minParams = required;
-    routine->signature = signature;
+    routine->signature = Keep(std::string_view(signature));
   }
 }
 

@@ -218,8 +218,9 @@ TEST(CrossReferences, StreamedReadingKeepsWhatIsStillInScope) {
   QMap<QByteArray, int> inFile;
   for (const XrefUse &use : refs.uses) {
     const XrefDeclaration &d = refs.declarations[size_t(use.declaration)];
-    const QByteArray key = d.name + '@' + QFileInfo(refs.files[d.place.file]).fileName().toUtf8() +
-                           ':' + QByteArray::number(d.place.line);
+    const QByteArray key = d.name.toByteArray() + '@' +
+                           QFileInfo(refs.files[d.place.file]).fileName().toUtf8() + ':' +
+                           QByteArray::number(d.place.line);
     ++usesOf[key];
     inFile[key] = use.place.file;
   }
@@ -330,6 +331,63 @@ TEST(CrossReferences, ImplementationsReadTogetherAsInOrder) {
   for (const QString &name : src.entryList({QStringLiteral("*.pp")}, QDir::Files, QDir::Name))
     passrc << src.filePath(name);
   if (passrc.size() > 1) both(passrc, true);
+}
+
+// The declarations' names and owners are views of one text of the
+// references: they stay right in a copy that outlives the original, each
+// owner is there once, and a name declared several times (overloads, a
+// forward class, a method and its body) still finds each declaration.
+TEST(CrossReferences, DeclarationTextsLiveInTheReferences) {
+  QTemporaryDir dir;
+  QFile file(dir.filePath("a.pas"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(
+      "unit a;\ninterface\ntype\n  TOuter = class;\n  TOuter = class\n"
+      "    type TInner = class procedure Run; procedure Stop; end;\n"
+      "    procedure Add(X: Integer); procedure Add(X, Y: Integer);\n  end;\n"
+      "procedure Go(A: Integer);\nprocedure Go(A, B: Integer);\nimplementation\n"
+      "procedure TOuter.TInner.Run; begin Go(1); Go(1, 2) end;\n"
+      "procedure TOuter.TInner.Stop; begin end;\n"
+      "procedure TOuter.Add(X: Integer); begin Add(X, X) end;\n"
+      "procedure TOuter.Add(X, Y: Integer); begin Add(X) end;\n"
+      "procedure Go(A: Integer); begin end;\nprocedure Go(A, B: Integer); begin end;\nend.\n");
+  file.close();
+  CrossReferences copy;
+  {
+    const CrossReferences refs = ResolveCrossReferences({file.fileName()});
+    copy = refs;
+  }
+  const char *from = copy.texts.constData();
+  const char *to = from + copy.texts.size();
+  QStringList declared;
+  QMap<QByteArray, const char *> ownerCopies;
+  for (const XrefDeclaration &d : copy.declarations) {
+    for (QByteArrayView text : {d.name, d.owner})
+      if (!text.isEmpty()) EXPECT_TRUE(text.data() >= from && text.data() + text.size() <= to);
+    if (!d.owner.isEmpty()) {
+      const char *&seen = ownerCopies[d.owner.toByteArray()];
+      if (!seen) seen = d.owner.data();
+      EXPECT_EQ(seen, d.owner.data()) << d.owner.toByteArray().constData();
+    }
+    declared << QStringLiteral("%1 %2%3%4 %5")
+                    .arg(d.place.line)
+                    .arg(QString::fromLatin1(d.owner), d.owner.isEmpty() ? "" : ".",
+                         QString::fromLatin1(d.name))
+                    .arg(d.parameters);
+  }
+  EXPECT_EQ(declared, QStringList({"1 a -1", "5 TOuter -1", "6 TOuter.TInner -1",
+                                   "6 TOuter.TInner.Run 0", "12 TOuter.TInner.Run 0",
+                                   "6 TOuter.TInner.Stop 0", "13 TOuter.TInner.Stop 0",
+                                   "7 TOuter.Add 1", "14 TOuter.Add 1", "7 TOuter.Add 2",
+                                   "15 TOuter.Add 2", "9 Go 1", "16 Go 1", "10 Go 2", "17 Go 2"}));
+  // Each call reaches the overload of its count of arguments.
+  QStringList calls;
+  for (const XrefUse &u : copy.uses) {
+    const XrefDeclaration &d = copy.declarations[size_t(u.declaration)];
+    if (d.name == "Go" || d.name == "Add")
+      calls << QStringLiteral("%1:%2 %3").arg(u.place.line).arg(u.place.column).arg(d.parameters);
+  }
+  EXPECT_EQ(calls, QStringList({"12:36 1", "12:43 2", "14:41 2", "15:44 1"}));
 }
 
 // The resolver maps the files it reads: the same text, status and path as
