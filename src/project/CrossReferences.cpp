@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "platform/Paths.h"
+#include "platform/ShortRunHeap.h"
 #include "project/IncludeFiles.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"
@@ -205,7 +206,7 @@ bool Resolver::ReadImplementationsTogether() {
     return t.serialStart + (given - t.part->serialFrom);
   };
   for (Resolver *r : {this, helper_.get()})
-    for (auto &owned : r->syms_) owned->serial = renumber(r, owned->serial);
+    for (Sym *s : r->syms_) s->serial = renumber(r, s->serial);
   std::vector<XrefUse> uses(uses_.begin(), uses_.begin() + std::ptrdiff_t(usesBase));
   for (const Taken &t : taken)
     for (size_t u = t.part->usesFrom; u < t.part->usesTo; ++u) {
@@ -214,7 +215,8 @@ bool Resolver::ReadImplementationsTogether() {
       uses.push_back(use);
     }
   uses_ = std::move(uses);
-  for (auto &owned : helper_->syms_) syms_.push_back(std::move(owned));
+  // The helper's symbols stay in its pool until the result is made.
+  syms_.insert(syms_.end(), helper_->syms_.begin(), helper_->syms_.end());
   helper_->syms_.clear();
   serials_ = serial;
   return true;
@@ -268,9 +270,8 @@ size_t Resolver::Closing(size_t i) const {
 }
 
 Sym *Resolver::NewSym(SymKind kind, const Token *name) {
-  auto &pool = routineDepth_ > 0 ? localSyms_ : syms_;
-  pool.push_back(std::make_unique<Sym>());
-  Sym *s = pool.back().get();
+  Sym *s = symPool_.Make();
+  (routineDepth_ > 0 ? localSyms_ : syms_).push_back(s);
   s->kind = kind;
   SetName(s, name);
   s->module = module_;
@@ -296,15 +297,17 @@ void Resolver::DropLocals() {
   // one keeps its own place and name for the result, and what it pointed
   // at goes with the rest.
   auto lasting = [](Sym *s) { return s && !s->local ? s : nullptr; };
-  for (auto &owned : localSyms_) {
-    if (!owned->counted) continue;
-    Sym *s = owned.get();
+  for (Sym *s : localSyms_) {
+    if (!s->counted) {
+      symPool_.Release(s);
+      continue;
+    }
     s->type = lasting(s->type);
     s->ancestor = lasting(s->ancestor);
     s->element = lasting(s->element);
     s->members = nullptr;
     s->local = false;
-    syms_.push_back(std::move(owned));
+    syms_.push_back(s);
   }
   localSyms_.clear();
   localScopes_.clear();
@@ -466,7 +469,10 @@ CrossReferences Resolver::Finish() {
   // The files are numbered as the modules read one after another meet
   // them: the modules, then each include file where it first comes in.
   for (auto &m : modules_) m->tokens.Drain();
+  // What the scopes held goes back to the system before the declarations
+  // are made beside the symbols.
   ForgetLookups();
+  ReturnFreedHeapOver(16ul << 20);
   std::vector<int> number(files_.size(), -1);
   int numbered = 0;
   for (auto &m : modules_) number[size_t(m->file)] = numbered++;
@@ -498,8 +504,7 @@ CrossReferences Resolver::Finish() {
   size_t count = 0;
   qsizetype textSize = 0;
   std::unordered_map<const char *, QByteArrayView> owners;
-  for (const auto &owned : syms_) {
-    const Sym *s = owned.get();
+  for (const Sym *s : syms_) {
     if (!declares(s)) continue;
     count += bodyApart(s) ? 2 : 1;
     textSize += qsizetype(s->nameAt.text.size());
@@ -515,8 +520,7 @@ CrossReferences Resolver::Finish() {
     text += name.size();
     return view;
   };
-  for (auto &owned : syms_) {
-    Sym *s = owned.get();
+  for (Sym *s : syms_) {
     bySerial[size_t(s->serial)] = s;
     if (!declares(s)) continue;
     XrefDeclaration d;
@@ -542,8 +546,7 @@ CrossReferences Resolver::Finish() {
       r.declarations.push_back(b);
     }
   }
-  for (auto &owned : syms_) {
-    Sym *s = owned.get();
+  for (const Sym *s : syms_) {
     if (s->decl < 0) continue;
     Sym *unit = modules_[size_t(s->module)]->unit;
     const int m = unit->decl >= 0 ? unit->decl : s->decl;
@@ -565,7 +568,9 @@ CrossReferences Resolver::Finish() {
   // The symbols are done with: let go of before the uses are sorted and
   // copied to their size.
   std::vector<Sym *>().swap(bySerial);
-  std::vector<std::unique_ptr<Sym>>().swap(syms_);
+  std::vector<Sym *>().swap(syms_);
+  for (Resolver *reader : {this, helper_.get()})
+    if (reader) reader->symPool_ = {};
   r.uses = std::move(uses_);
   std::sort(r.uses.begin(), r.uses.end(), [](const XrefUse &a, const XrefUse &b) {
     return std::tie(a.place.file, a.place.line, a.place.column) <
