@@ -951,12 +951,15 @@ void ListingBody::Add(const WebRow &row) {
       else
         spaces = piece.newWord ? 1 : 0;  // a wrapped row: the page wraps its own
     }
+    // Words of one kind share their element, blanks and all: a comment
+    // of six words was six elements (a unit commented in Russian wrote a
+    // fifth of its page as their tags).
     if (before && piece.y == before->y && !piece.blanks.isEmpty()) {
       // The file's blanks (a tab in a string or a comment) as it has them.
-      if (piece.newWord) closeSpan();
+      if (piece.newWord && spanKind != piece.kind) closeSpan();
       for (const QChar c : piece.blanks) html += c == u'\t' ? '\t' : ' ';
     } else if (spaces > 0) {
-      closeSpan();
+      if (spanKind != piece.kind) closeSpan();
       html.append(size_t(spaces), ' ');
     }
     if (spanKind != piece.kind) {

