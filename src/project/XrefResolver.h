@@ -482,7 +482,9 @@ class Resolver {
   size_t SkipAnglesResolving(size_t i);
   void HintsAndSemicolon();
   // The members of a class, object, interface or record up to its "end".
-  void Members(Scope *members, bool isRecord);
+  // With `dropPassed`, the tokens of each member are let go of once it is
+  // read: no caller looks back into a type section's declaration.
+  void Members(Scope *members, bool isRecord, bool dropPassed = false);
   void VariantPart(Scope *members);
   // "a, b: T;" of a class, record or var section.
   void FieldList(Scope *scope, SymKind kind, Level level = Level::Members);

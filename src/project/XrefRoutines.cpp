@@ -140,8 +140,20 @@ void Resolver::Method(Scope *members, Sym *owner) {
   const Token *kindTok = &T(pos_);
   (void)kindTok;
   Sym *s = NewSym(SymKind::Routine, nullptr);
+  std::vector<Sym *> &made = routineDepth_ > 0 ? localSyms_ : syms_;
+  const size_t afterRoutine = made.size();
   Scope params;
   Heading h = ReadHeading(s, &params);
+  // Only the heading looks its parameters up: a class of 40,000 methods
+  // kept a symbol of each parameter to the end.
+  size_t kept = afterRoutine;
+  for (size_t i = afterRoutine; i < made.size(); ++i) {
+    if (made[i]->kind == SymKind::Param)
+      symPool_.Release(made[i]);
+    else
+      made[kept++] = made[i];
+  }
+  made.resize(kept);
   if (h.nameParts.empty()) return;
   SetName(s, &T(h.nameParts.back()));
   s->xkind = h.kind;

@@ -429,6 +429,54 @@ TEST(CrossReferences, MappedFilesReadAsReadFilesDo) {
 // names are followed in ends the reading with a message and no
 // references, never the program; deep but allowed nesting and long lines
 // resolve every use, each with its own ordinal.
+// A class of thousands of methods lets go of its tokens as it is read, and
+// of its methods' parameters: every body still finds its declaration, the
+// types its parameters name and the class's fields, and the declarations
+// after the class are read as before.
+TEST(CrossReferences, ClassOfThousandsOfMethods) {
+  const int methods = 3000;  // past the tokens let go of in one batch
+  QByteArray text = "unit m;\ninterface\ntype\n  TArg = Integer;\n  TBig = class\n    F: TArg;\n";
+  for (int i = 0; i < methods; ++i)
+    text += "    procedure M" + QByteArray::number(i) + "(A: TArg; B: TArg);\n";
+  text += "  end;\nvar After: TBig;\nimplementation\n";
+  for (int i = 0; i < methods; ++i)
+    text += "procedure TBig.M" + QByteArray::number(i) +
+            "(A: TArg; B: TArg);\nbegin F := A; After.M" + QByteArray::number((i + 1) % methods) +
+            "(B, A) end;\n";
+  text += "end.\n";
+  QTemporaryDir dir;
+  QFile file(dir.filePath("m.pas"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+  file.close();
+  const CrossReferences refs = ResolveCrossReferences({file.fileName()});
+  // The unit, TArg, TBig, After, and each method twice.
+  ASSERT_EQ(refs.declarations.size(), size_t(4 + 2 * methods));
+  int bodies = 0;
+  for (const XrefDeclaration &d : refs.declarations) {
+    if (d.declaredAt < 0) continue;
+    ++bodies;
+    const XrefDeclaration &declared = refs.declarations[size_t(d.declaredAt)];
+    const int i = d.name.sliced(1).toInt();
+    EXPECT_EQ(declared.body, &d - refs.declarations.data());
+    EXPECT_EQ(declared.place.line, 7 + i);
+    EXPECT_EQ(d.place.line, 7 + methods + 3 + 2 * i) << d.name.toByteArray().constData();
+  }
+  EXPECT_EQ(bodies, methods);
+  // Per body: TBig, TArg twice, After and the method it calls (a field is
+  // no declaration the book lists); and TArg twice in each declaration,
+  // once for F.
+  QMap<QByteArray, int> usesOf;
+  for (const XrefUse &u : refs.uses)
+    ++usesOf[refs.declarations[size_t(u.declaration)].name.startsWith("M")
+                 ? QByteArray("M")
+                 : refs.declarations[size_t(u.declaration)].name.toByteArray()];
+  EXPECT_EQ(
+      usesOf,
+      (QMap<QByteArray, int>{
+          {"TArg", 4 * methods + 1}, {"TBig", methods + 1}, {"After", methods}, {"M", methods}}));
+}
+
 TEST(CrossReferences, HostileNestingAndLongLines) {
   auto repeat = [](const QByteArray &text, int n) {
     QByteArray out;
