@@ -893,11 +893,13 @@ void ListingBody::Add(const WebRow &row) {
     for (size_t b = 0; b < drawn; ++b) {
       const bool opening = first && b + size_t(row.opens) >= open_.size();
       const bool closing = last && b + size_t(row.closes) >= open_.size();
-      Put(html, "<span class=\"b k");
+      // An <i>, not a <span>: the brackets are the tags most written on
+      // a page with the block diagram, and nothing tells them apart.
+      Put(html, "<i class=\"b k");
       PutNumber(html, int(open_[b].place));
       if (opening) Put(html, " o");
       if (closing) Put(html, " c");
-      Put(html, "\"></span>");
+      Put(html, "\"></i>");
     }
   };
   Put(html, "<div class=\"r\" id=\"");

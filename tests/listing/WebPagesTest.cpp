@@ -145,9 +145,9 @@ TEST(WebPages, DeepBracketsDrawOnlyTheOutermost) {
   qsizetype expected = 0;
   for (int line = 1; line <= 2 * kDepth; ++line)
     expected += std::min(line <= kDepth ? line : 2 * kDepth + 1 - line, 64);
-  EXPECT_EQ(html.count("<span class=\"b k"), expected);
-  EXPECT_EQ(html.count(" o\"></span>"), 64);
-  EXPECT_EQ(html.count(" c\"></span>"), 64);
+  EXPECT_EQ(html.count("<i class=\"b k"), expected);
+  EXPECT_EQ(html.count(" o\"></i>"), 64);
+  EXPECT_EQ(html.count(" c\"></i>"), 64);
 }
 
 // A listing's word goes into its page from its bytes as drawn, as
