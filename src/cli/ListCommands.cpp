@@ -98,7 +98,7 @@ int RunRoutinesCommand(const Options &options, QTextStream &out, QTextStream &er
 int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStream &err) {
   StreamMessages messages(err);
   QStringList modules;
-  QStringList includeFolders = UserIncludeFolders(options);
+  QStringList includeFolders;
   QString projectPath;
   for (const QString &file : options.files) {
     // A unit is its own book: nothing of it needs reading beforehand.
@@ -129,6 +129,9 @@ int RunCrossReferencesCommand(const Options &options, QTextStream &out, QTextStr
     }
   }
   if (messages.reported && modules.isEmpty()) return kExitMessage;
+  // After the projects' own folders, as the print looks in them.
+  for (const QString &folder : UserIncludeFolders(options))
+    if (!includeFolders.contains(folder)) includeFolders << folder;
   const CrossReferences refs = ResolveCrossReferences(modules, includeFolders, projectPath);
   for (const QString &problem : refs.problems) Report(err, problem);
   if (!refs.notFollowed.isEmpty()) Report(err, refs.notFollowed);

@@ -34,8 +34,12 @@ Documents::Documents(ProjectModel &model, const FormatSettings &settings)
 bool Documents::PrepareCrossLinks(const QStringList &modules, bool entriesPrinted) {
   ClearCrossLinks();
   if (settings_.CrossLinks != 1 || modules.isEmpty()) return false;
-  CrossReferences refs = ResolveCrossReferences(
-      modules, model_.IncludeSearchPaths, model_.ProjectLoaded ? model_.OpenedPath : QString());
+  // The folders the listing looks for include files in, in its order: an
+  // include file found only through --include-path was printed, yet
+  // nothing in it or declared by it was linked.
+  CrossReferences refs =
+      ResolveCrossReferences(modules, model_.IncludeSearchPaths + model_.UserIncludePaths,
+                             model_.ProjectLoaded ? model_.OpenedPath : QString());
   crossLinksNotFollowed_ = refs.notFollowed;
   links_ = std::make_shared<CrossLinks>(std::move(refs));
   links_->EntriesPrinted = entriesPrinted;

@@ -208,4 +208,34 @@ TEST(ProjectKinds, EachOpensListsPrintsAndFollowsItsIncludePath) {
   }
 }
 
+// The names in an include file found only through --include-path link, and
+// link to it, as they do where it sits beside its unit.
+TEST(IncludePath, NamesInAndToIncludeFilesFromTheUsersFoldersAreLinked) {
+  if (!QFileInfo::exists(printtool::Program())) GTEST_SKIP() << "scrivane-print not built";
+  QTemporaryDir dir;
+  const auto write = [&](const QString &name, const QByteArray &text) {
+    QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  };
+  write("src/u.pas",
+        "unit u;\ninterface\nprocedure Foo;\nimplementation\n{$I x.inc}\n"
+        "procedure Foo;\nbegin\n  Bar;\nend;\nend.\n");
+  write("inc/x.inc", "procedure Bar;\nbegin\n  Foo;\nend;\n");
+  const QString unit = dir.filePath("src/u.pas"), web = dir.filePath("web");
+  const auto page = printtool::RunPrintTool(
+      {unit, "--include-path", dir.filePath("inc"), "--format", "html", "-q", "-o", web});
+  ASSERT_EQ(page.status, 0) << page.err.toStdString();
+  QFile html(web + "/index.html");
+  ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+  const QByteArray text = html.readAll();
+  EXPECT_TRUE(text.contains("<a href=\"index.html#F1L1\">Bar</a>")) << text.constData();
+  EXPECT_TRUE(text.contains("<a href=\"index.html#L6\">Foo</a>")) << text.constData();
+  const auto listed =
+      printtool::RunPrintTool({"--list-xref", unit, "--include-path", dir.filePath("inc")});
+  EXPECT_TRUE(listed.out.contains(QDir::cleanPath(dir.filePath("inc/x.inc")) + ":3:3\t3\t"))
+      << listed.out.toStdString();
+}
+
 }  // namespace

@@ -34,8 +34,9 @@ inline QStringList WithOwnSettings(const QStringList &args) {
   for (const QString &arg : args)
     if (arg == QLatin1String("--ini") || arg.startsWith(QLatin1String("--ini=")) ||
         arg == QLatin1String("--units") || arg == QLatin1String("--routines") ||
-        arg == QLatin1String("--form-text") || arg == QLatin1String("--help") ||
-        arg == QLatin1String("-h") || arg == QLatin1String("--version"))
+        arg == QLatin1String("--list-xref") || arg == QLatin1String("--form-text") ||
+        arg == QLatin1String("--help") || arg == QLatin1String("-h") ||
+        arg == QLatin1String("--version"))
       return args;
   return QStringList(args) << QStringLiteral("--ini") << DefaultSettings();
 }
