@@ -574,6 +574,27 @@ int PrintSession::RunWeb() {
           return Refuse(options_.file + QStringLiteral(" is not a project file."));
         docs_.PrepareProject();
         RunPrint(docs_.EventsOf(DocumentKind::Project), recorder, PageRange{});
+      } else if (options_.document == u"xref") {
+        // Its rows lead to the unit's page, written with it; a project's
+        // leads to every unit's, which --all writes.
+        if (model_.ProjectLoaded && options_.unitName.isEmpty())
+          return Refuse(QStringLiteral(
+              "--format html writes a project's cross-reference with the pages it leads to: "
+              "--all writes it"));
+        if (!ChooseUnit()) return kExitMessage;
+        web.bookTitle = model_.Units.at(unit_).name;
+        if (model_.FormMode)
+          return Refuse(QStringLiteral("%1 has no unit to cross-reference.").arg(options_.file));
+        docs_.PrepareWholeUnit();
+        model_.UnitHighlighted = true;
+        if (!docs_.PrepareCrossLinks({model_.Units.at(unit_).PathToRead()}, true))
+          return Refuse(
+              QStringLiteral("--document xref needs the cross links that "
+                             "--no-cross-links or Switch.CrossLinks=0 turn off."));
+        RunPrint(docs_.Unit.Events(), recorder, PageRange{});
+        docs_.PrepareCrossReference();
+        RunPrint(docs_.EventsOf(DocumentKind::CrossReference), recorder, PageRange{});
+        docs_.ClearCrossLinks();
       } else {
         if (!ChooseUnit()) return kExitMessage;
         web.bookTitle = model_.Units.at(unit_).name;

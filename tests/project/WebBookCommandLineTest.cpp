@@ -2,6 +2,7 @@
 // are the paper's, and the file's blanks inside a string stay the file's.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -92,4 +93,40 @@ TEST(WebBookCommandLine, AWrappedLineShowsItsNumberOnceAsOnPaper) {
   const QStringList row = Matches(html, QStringLiteral("(<div class=\"r\" id=\"L4\".*)</div>"));
   ASSERT_EQ(row.size(), 1);
   EXPECT_TRUE(row[0].contains(QStringLiteral("aaaaa")) && row[0].contains(QStringLiteral("zzzzz")));
+}
+
+// Each document asked for is the page written, with the pages its links
+// lead to: --document xref wrote the unit's listing alone, no
+// cross-reference at all.
+TEST(WebBookCommandLine, EachDocumentWritesItsOwnPageAndThoseItLeadsTo) {
+  QTemporaryDir dir;
+  const QString unit = dir.filePath(QStringLiteral("u.pas"));
+  {
+    QFile file(unit);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "unit u;\ninterface\nprocedure Foo;\nimplementation\nprocedure Bar;\nbegin\n"
+        "  Foo;\nend;\nprocedure Foo;\nbegin\n  Bar;\nend;\nend.\n");
+  }
+  const struct {
+    const char *document;
+    QStringList pages;          // empty: refused
+    const char *holder, *link;  // a page, and a link it holds
+  } rows[] = {
+      {"unit", {"index.html"}, "index.html", "#L9"},
+      {"procedures", {"index.html", "u.pas.html"}, "index.html", "u.pas.html#L9"},
+      {"xref", {"Cross-reference.html", "index.html"}, "Cross-reference.html", "index.html#L5"},
+      {"index", {}, nullptr, nullptr},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.document);
+    const QString web = dir.filePath(QString::fromLatin1(row.document));
+    const auto run =
+        RunPrintTool({unit, "--format", "html", "--document", row.document, "-o", web});
+    EXPECT_EQ(run.status, row.pages.isEmpty() ? 1 : 0) << run.err.toStdString();
+    EXPECT_EQ(QDir(web).entryList({"*.html"}, QDir::Files, QDir::Name), row.pages);
+    if (row.holder)
+      EXPECT_TRUE(ReadAll(web + u'/' + QString::fromLatin1(row.holder))
+                      .contains(QStringLiteral("href=\"%1\"").arg(QString::fromLatin1(row.link))));
+  }
 }
