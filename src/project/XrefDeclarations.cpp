@@ -454,6 +454,21 @@ void Resolver::ValueExpression() {
 
 void Resolver::VarSection(Scope *scope, Level level, SymKind kind) {
   while (IsName(pos_) && !IsRoutineWord(pos_)) {
+    if (!IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ",")) {
+      // In a class, "public" after "class var X: T;" starts a section: read
+      // as a field running to the next ";", it took the member after it.
+      const Name w = Text(pos_);
+      if (level == Level::Members &&
+          (w == "private" || w == "protected" || w == "public" || w == "published" ||
+           w == "automated" || w == "strict" || w == "property" || w == "static" || w == "generic"))
+        break;
+      // "cdecl;" after a procedure variable, or a macro standing for one
+      // ("extdecl;"): a word of the declaration before, not a variable.
+      const size_t before = pos_;
+      SkipPast(";");
+      if (pos_ == before) break;
+      continue;
+    }
     const size_t before = pos_;
     FieldList(scope, kind, level);
     if (pos_ == before) break;

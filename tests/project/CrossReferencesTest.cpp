@@ -52,6 +52,12 @@ TEST(CrossReferences, ScopeRulesTable) {
     QStringList uses;
   };
   const Row rows[] = {
+      {"a section after a class var keeps its first member; a calling convention is no variable",
+       "unit a;\ninterface\ntype TFoo = class\n class var S: Boolean;\n public\n"
+       " constructor Create;\n end;\nvar Hook: procedure; cdecl;\n  Count: Integer;\n"
+       "implementation\nconstructor TFoo.Create; begin Hook; Count := 1 end;\n"
+       "procedure P; begin TFoo.Create end;\nend.\n",
+       {"11:TFoo->a:3", "11:Hook->a:8", "11:Count->a:9", "12:TFoo->a:3", "12:Create->a:6"}},
       {"a local shadows the global of the same name",
        "unit a;\ninterface\nvar N: Integer;\nimplementation\n"
        "procedure P;\nvar N: Integer;\nbegin N := 1 end;\n"
