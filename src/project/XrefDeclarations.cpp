@@ -351,6 +351,8 @@ void Resolver::Members(Scope *members, bool isRecord, bool dropPassed) {
       ++pos_;
     } else if (w == "[") {
       pos_ = Closing(pos_);
+    } else if (w == "class" && IsRoutineWord(pos_ + 1)) {
+      Method(members, owner);  // its heading tells a class destructor by its "class"
     } else if (w == "class" || w == "static") {
       ++pos_;
     } else if (w == "type") {

@@ -11,14 +11,32 @@ namespace scrivane::xref {
 // ------------------------------------------------------------ lookup
 Sym *Resolver::Pick(const SymList &found, int args) {
   Sym *first = found.front();
-  if (first->kind != SymKind::Routine || args < 0) return first;
+  if (first->kind != SymKind::Routine) return first;
+  // "inherited Destroy" is the destructor, never the class destructor
+  // declared before it.
+  for (Sym *s : found)
+    if (s->kind == SymKind::Routine && !s->implicit) {
+      first = s;
+      break;
+    }
+  if (args < 0) return first;
   Sym *byCount = nullptr;
   for (Sym *s : found) {
-    if (s->kind != SymKind::Routine || s->minParams > args || args > s->maxParams) continue;
+    if (s->kind != SymKind::Routine || s->implicit || s->minParams > args || args > s->maxParams)
+      continue;
     if (!byCount) byCount = s;
     if (ArgumentsFit(s, args)) return s;
   }
   return byCount ? byCount : first;
+}
+
+bool Resolver::NoneTakes(const SymList &found, int args) {
+  // Without arguments the name may be no call at all: a function's result
+  // set through its name, or a routine taken as a value.
+  if (args <= 0) return false;
+  for (const Sym *s : found)
+    if (s->kind != SymKind::Routine || (s->minParams <= args && args <= s->maxParams)) return false;
+  return true;
 }
 
 // Whether the arguments of the call last counted (ArgumentsAt) can be
@@ -162,19 +180,32 @@ Sym *Resolver::Lookup(Name name, int args) {
 }
 
 Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnly) {
+  // Routines none of which takes the call's arguments stand aside for an
+  // overload further out that does (fileutil.inc's CompareFilenames(A, B)
+  // is LazFileUtils' two-parameter one, not FileUtil's five-parameter
+  // one); where none does, the first found is the link, as before.
+  Sym *firstFound = nullptr;
+  const auto take = [&](const SymList &found) -> Sym * {
+    if (!NoneTakes(found, args)) return Pick(found, args);
+    if (!firstFound) firstFound = found.front();
+    return nullptr;
+  };
   for (size_t f = frameCount; f-- > 0;) {
     Frame &frame = frames_[f];
     switch (frame.kind) {
       case Frame::Kind::Plain:
-        if (const auto *found = frame.scope->Find(name)) return Pick(*found, args);
+        if (const auto *found = frame.scope->Find(name))
+          if (Sym *s = take(*found)) return s;
         break;
       case Frame::Kind::Members:
       case Frame::Kind::WithMembers: {
         bool complete = true;
-        if (Sym *s = FindMember(frame.type, name, args, &complete)) return s;
+        if (Sym *s = FindMember(frame.type, name, args, &complete))
+          return firstFound ? firstFound : s;
         // Every class outside the book derives from TObject: its members
         // hide the book's names of the same spelling.
-        if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name)) return nullptr;
+        if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name))
+          return firstFound;
         if (!complete && frame.kind == Frame::Kind::WithMembers) *typesOnly = true;
         break;
       }
@@ -185,22 +216,30 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
   }
   Module &m = M();
   if (inImpl_)
-    if (const auto *found = m.impl.Find(name)) return Pick(*found, args);
-  if (const auto *found = m.iface.Find(name)) return Pick(*found, args);
-  if (!m.name.empty() && name == m.name) return m.unit;
+    if (const auto *found = m.impl.Find(name))
+      if (Sym *s = take(*found)) return s;
+  if (const auto *found = m.iface.Find(name))
+    if (Sym *s = take(*found)) return s;
+  if (firstFound) {
+    // Only routines go on being looked for past the unit's own names.
+  } else if (!m.name.empty() && name == m.name) {
+    return m.unit;
+  }
   auto byName = [&](const std::vector<UsesEntry> &list) -> Sym * {
     for (size_t u = list.size(); u-- > 0;)
       if (list[u].name == name)
         return list[u].module >= 0 ? modules_[size_t(list[u].module)]->unit : nullptr;
     return nullptr;
   };
-  if (inImpl_)
-    if (Sym *s = byName(m.implUses)) return s;
-  if (Sym *s = byName(m.ifaceUses)) return s;
+  if (!firstFound) {
+    if (inImpl_)
+      if (Sym *s = byName(m.implUses)) return s;
+    if (Sym *s = byName(m.ifaceUses)) return s;
+  }
   const std::vector<SharedBook::Declaring> *declaring = nullptr;
   if (book_.interfacesRead) {
     const auto it = book_.interfaceNames.find(name);
-    if (it == book_.interfaceNames.end()) return nullptr;
+    if (it == book_.interfaceNames.end()) return firstFound;
     declaring = &it->second;
   }
   auto inUnits = [&](const std::vector<UsesEntry> &list) -> Sym * {
@@ -209,16 +248,20 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
       if (used < 0) continue;
       if (declaring) {
         for (const SharedBook::Declaring &d : *declaring)
-          if (d.module == used) return Pick(*d.syms, args);
+          if (d.module == used) {
+            if (Sym *s = take(*d.syms)) return s;
+            break;
+          }
       } else if (const auto *found = modules_[size_t(used)]->iface.Find(name)) {
-        return Pick(*found, args);
+        if (Sym *s = take(*found)) return s;
       }
     }
     return nullptr;
   };
   if (inImpl_)
     if (Sym *s = inUnits(m.implUses)) return s;
-  return inUnits(m.ifaceUses);
+  if (Sym *s = inUnits(m.ifaceUses)) return s;
+  return firstFound;
 }
 
 bool Resolver::IsObjectMember(Name name) {

@@ -73,7 +73,8 @@ struct Sym {
   bool pointer = false;        // a "^T" type (its `element` is T), not an array
   bool interfaceType = false;  // an interface, which classes of other lines implement
   bool named = false, bodied = false;
-  int serial = 0;  // the order of making: the order of the declarations
+  bool implicit = false;  // a class constructor or destructor: the program never calls it
+  int serial = 0;         // the order of making: the order of the declarations
   int module = 0;
   int minParams = 0;
   int maxParams = 0;
@@ -416,6 +417,9 @@ class Resolver {
   bool MayChange(const Sym *owner);
   // ------------------------------------------------------------ lookup
   Sym *Pick(const SymList &found, int args);
+  // Whether none of the routines found takes `args` arguments: the call
+  // is to an overload further out (another unit's), as the compiler finds it.
+  static bool NoneTakes(const SymList &found, int args);
   bool ArgumentsFit(const Sym *s, int args);
   bool TakesValueOf(std::string_view parameterType, Name argument);
   // Where the class's ancestors end, the search found nothing: whether the

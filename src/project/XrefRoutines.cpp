@@ -82,9 +82,12 @@ XrefKind Resolver::RoutineKind(Name w) const {
 
 Resolver::Heading Resolver::ReadHeading(Sym *routine, Scope *params) {
   Heading h;
+  const bool ofClass = Is("class");
   Skip("class");
   Skip("generic");
   h.kind = RoutineKind(Text(pos_));
+  routine->implicit =
+      ofClass && (h.kind == XrefKind::Constructor || h.kind == XrefKind::Destructor);
   ++pos_;
   // The name: "Foo", "TFoo.Bar", "TList<T>.Add", or an operator's sign.
   if (h.kind == XrefKind::Operator && !IsName(pos_)) {

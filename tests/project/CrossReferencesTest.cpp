@@ -58,6 +58,17 @@ TEST(CrossReferences, ScopeRulesTable) {
        "implementation\nconstructor TFoo.Create; begin Hook; Count := 1 end;\n"
        "procedure P; begin TFoo.Create end;\nend.\n",
        {"11:TFoo->a:3", "11:Hook->a:8", "11:Count->a:9", "12:TFoo->a:3", "12:Create->a:6"}},
+      {"a used unit's overload takes the arguments none of the unit's own takes",
+       "unit a;\ninterface\nuses b;\nprocedure Two(x, y: Integer); overload;\nimplementation\n"
+       "procedure Two(x, y: Integer); begin Two(1); Two(1, 2) end;\nend.\n",
+       {"3:b->b:1", "6:Two->b:4", "6:Two->a:4"}},
+      {"inherited Destroy is the destructor, not the class destructor before it",
+       "unit a;\ninterface\ntype TFoo = class\n class destructor Destroy;\n"
+       " destructor Destroy; override;\n end;\nTBar = class(TFoo) destructor Destroy; override; "
+       "end;\nimplementation\nclass destructor TFoo.Destroy; begin end;\n"
+       "destructor TFoo.Destroy; begin end;\ndestructor TBar.Destroy; begin inherited Destroy "
+       "end;\nend.\n",
+       {"7:TFoo->a:3", "9:TFoo->a:3", "10:TFoo->a:3", "11:TBar->a:7", "11:Destroy->a:5"}},
       {"a local shadows the global of the same name",
        "unit a;\ninterface\nvar N: Integer;\nimplementation\n"
        "procedure P;\nvar N: Integer;\nbegin N := 1 end;\n"
