@@ -7,6 +7,7 @@
 
 #include "format/FormatSettings.h"
 #include "listing/LayoutRules.h"
+#include "project/LineTextSet.h"
 #include "project/RoutineHeaders.h"
 
 namespace scrivane {
@@ -411,7 +412,7 @@ void IndentationRules::RoutineHeading(std::vector<LineWord> &words, int index, Q
   // them do the declarations decide (a nested function may share a
   // method's header).
   const bool declared = c_.RoutineHeadingLines
-                            ? c_.RoutineHeadingLines->contains(trimmedLine.toByteArray())
+                            ? c_.RoutineHeadingLines->contains(trimmedLine)
                             : c_.DeclaredRoutines && c_.DeclaredRoutines->contains(
                                                          DeclarationKeyOfHeading(trimmedLine));
   if (declared) {

@@ -19,6 +19,7 @@ namespace scrivane {
 struct FormatSettings;
 struct RoutineHeaderParts;
 class PageCanvas;
+class LineTextSet;
 
 // One open block of the diagram. A block opened on an earlier page is marked
 // by the flag rather than by a magic x value, so no real x can be taken for it.
@@ -156,7 +157,7 @@ struct LayoutContext {
   const FormatSettings *Settings = nullptr;
   const QList<QByteArray> *DeclaredRoutines = nullptr;
   // Lines that start a listed routine (the reader's RoutineHeadingLines).
-  const QSet<QByteArray> *RoutineHeadingLines = nullptr;
+  const LineTextSet *RoutineHeadingLines = nullptr;
   // The line starts a line of the file that its author indented deeper than
   // the line before.
   bool AuthorIndented = false;

@@ -15,6 +15,7 @@
 #include "platform/TextEncoding.h"
 #include "project/EntryKind.h"
 #include "project/LineList.h"
+#include "project/LineTextSet.h"
 #include "project/ProjectScope.h"
 #include "project/TextList.h"
 
@@ -115,10 +116,10 @@ struct RoutineList {
   // The lines (without surrounding blanks) on which a listed routine's
   // header starts, {$IFDEF} alternatives included: where the listing puts
   // a routine at the margin and where a selected routine's text ends.
-  QSet<QByteArray> RoutineHeadingLines;
+  LineTextSet RoutineHeadingLines;
   // The same for routines the interface does not declare: a selection ends
   // there too, but the listing lays them out as the code around them.
-  QSet<QByteArray> ImplementationHeadingLines;
+  LineTextSet ImplementationHeadingLines;
 
   bool AnyRoutineSelected() const;
   // Adds a routine-list entry for SourceLines[line] in sorted position.

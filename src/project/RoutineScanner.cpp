@@ -738,7 +738,7 @@ QList<RoutineEntry> ListedRoutines(ProjectModel &model, const std::deque<Header>
     if (listed)
       for (size_t k = i; k < end; ++k)
         (declared ? model.RoutineHeadingLines : model.ImplementationHeadingLines)
-            .insert(Trimmed(model.SourceLines[implemented[k].line]).toByteArray());
+            .insertLineOf(model.SourceLines, implemented[k].line);
     i = end;
   }
   return entries;

@@ -29,8 +29,8 @@ void CollectSelectedText(ProjectModel &model) {
         for (const char *start : kStartWords)
           startsObject = startsObject || StartsWithIgnoringCase(t, start);
         if (startsObject) break;
-      } else if (model.RoutineHeadingLines.contains(t.toByteArray()) ||
-                 model.ImplementationHeadingLines.contains(t.toByteArray())) {
+      } else if (model.RoutineHeadingLines.contains(t) ||
+                 model.ImplementationHeadingLines.contains(t)) {
         // The next listed routine starts; an {$IFDEF} alternative of this
         // routine's own header stays with it.
         const bool ownAlternative = q > d && [&] {

@@ -740,8 +740,8 @@ SweepResult PrintAndCheck(const QString &path, bool ownLayout = false) {
   // implementation or a program every listed routine with a body is among
   // them.
   qsizetype withBody = 0;
-  for (const QByteArray &line : model.RoutineHeadingLines) {
-    const QByteArray lower = line.toLower();
+  for (qsizetype i = 0; i < model.RoutineHeadingLines.size(); ++i) {
+    const QByteArray lower = model.RoutineHeadingLines.at(i).toByteArray().toLower();
     withBody +=
         !lower.contains("external") && !lower.contains("forward;") && !lower.contains(" syscall ");
   }
