@@ -8,6 +8,8 @@
 #include <new>
 #include <string_view>
 
+#include "platform/ShortRunHeap.h"
+
 namespace scrivane {
 
 void PdfNavigation::setGeometry(double pointsPerPixel, double sheetHeightPoints) {
@@ -93,10 +95,11 @@ void PdfNavigation::anchor(const QByteArray &key, int y) {
   place.top = qint32(std::ceil(here.top));
 }
 
-PdfNavigation::Counted PdfNavigation::addCounted(quint32 count, const char *bytes, size_t size) {
+PdfNavigation::Counted PdfNavigation::AddCounted(TextPool &pool, quint32 count, const char *bytes,
+                                                 size_t size) {
   const size_t countSize = count < 255 ? 1 : 5;
-  const Counted handle = texts_.reserve(countSize + size);
-  char *at = texts_.text(handle);
+  const Counted handle = pool.reserve(countSize + size);
+  char *at = pool.text(handle);
   if (count < 255) {
     at[0] = char(count);
   } else {
@@ -107,8 +110,8 @@ PdfNavigation::Counted PdfNavigation::addCounted(quint32 count, const char *byte
   return handle;
 }
 
-const char *PdfNavigation::countedText(Counted handle, quint32 *count) const {
-  const char *at = texts_.text(handle);
+const char *PdfNavigation::CountedText(const TextPool &pool, Counted handle, quint32 *count) {
+  const char *at = pool.text(handle);
   const unsigned char first = static_cast<unsigned char>(at[0]);
   if (first < 255) {
     *count = first;
@@ -120,7 +123,7 @@ const char *PdfNavigation::countedText(Counted handle, quint32 *count) const {
 
 QByteArrayView PdfNavigation::keyOf(Counted key) const {
   quint32 size = 0;
-  const char *text = countedText(key, &size);
+  const char *text = CountedText(keys_, key, &size);
   return QByteArrayView(text, qsizetype(size));
 }
 
@@ -131,11 +134,11 @@ void PdfNavigation::outlineEntry(const QString &title, int y) {
   const quint32 count = quint32(title.size()) * 2 + (wide ? 1 : 0);
   Entry entry;
   if (wide) {
-    entry.title =
-        addCounted(count, reinterpret_cast<const char *>(title.utf16()), size_t(title.size()) * 2);
+    entry.title = AddCounted(titles_, count, reinterpret_cast<const char *>(title.utf16()),
+                             size_t(title.size()) * 2);
   } else {
     const QByteArray latin1 = title.toLatin1();
-    entry.title = addCounted(count, latin1.constData(), size_t(latin1.size()));
+    entry.title = AddCounted(titles_, count, latin1.constData(), size_t(latin1.size()));
   }
   const Place place = here(y);
   entry.top = place.top;
@@ -145,7 +148,7 @@ void PdfNavigation::outlineEntry(const QString &title, int y) {
 
 QString PdfNavigation::titleOf(const Entry &e) const {
   quint32 count = 0;
-  const char *text = countedText(e.title, &count);
+  const char *text = CountedText(titles_, e.title, &count);
   const qsizetype size = qsizetype(count / 2);
   if (!(count & 1)) return QString::fromLatin1(text, size);
   QString title(size, Qt::Uninitialized);
@@ -256,6 +259,14 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
     at = put(at, " null]>>");
     out.putPacked(l.object, std::string_view(annotation, size_t(at - annotation)));
   }
+  // No link or place is asked for again: their memory serves the outline
+  // and the cross-reference stream that follow.
+  links_ = {};
+  sheetLinks_ = {};
+  anchors_ = {};
+  anchorSlots_ = {};
+  keys_ = {};
+  ReturnFreedHeapOver(16ul << 20);
   int items = 0;
   if (const int outline = writeOutline(out, pageObjects, &items))
     catalog.reference("Outlines", outline);

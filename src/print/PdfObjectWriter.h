@@ -145,7 +145,9 @@ class PdfObjectWriter {
   // page shares and the document information.
   static constexpr int kCatalog = 1, kPages = 2, kResources = 3, kInfo = 4;
   // By object number; an offset as of the last drain(), which also makes
-  // room for every object made so far (0 for those not written yet). A
+  // room for every object made so far (0 for those not written yet). The
+  // workers fill it in as they write: read it only between a drain() and
+  // the next put. A
   // table grown a zero at a time took a million-line book's 165,000
   // objects' worth of memory all through its layout.
   std::vector<quint64> offsets{0, 0, 0, 0, 0};

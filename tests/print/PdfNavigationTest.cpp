@@ -139,3 +139,45 @@ TEST(PdfNavigation, OneDocumentAndManyPlaces) {
         << objects.at(7);
   }
 }
+
+// Titles and keys of every length, reported in turn over many blocks of
+// text: the keys go once the links are written, and every bookmark still
+// has its own title, and every link its own place.
+TEST(PdfNavigation, BookmarksKeepTheirTitlesWhenThePlacesGo) {
+  PdfNavigation nav;
+  nav.setGeometry(1.0, 800);
+  nav.setSheet(0);
+  nav.documentStart(QStringLiteral("u.pas"), QStringLiteral("u.pas"), QDateTime());
+  std::vector<QString> titles;
+  for (int i = 0; i < 3000; ++i) {
+    const QByteArray key = QByteArray(i % 300, 'k') + QByteArray::number(i);
+    nav.anchor(key, i % 700);
+    if (i % 3 == 0) nav.link(QRect(0, 0, 1, 1), key);
+    titles.push_back(QString(i % 200, i % 2 ? QChar(0x3a9) : QChar('t')) + QString::number(i));
+    nav.outlineEntry(titles.back(), 0);
+  }
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  PdfObjectWriter out(0);
+  out.output = &file;
+  nav.annotationsOf(0, out);  // objects 5 to 1004
+  PdfDictionary catalog;
+  nav.finish(out, {9}, catalog);
+  const std::map<int, std::string> objects = Objects(out, file);
+  for (int i = 0; i < 3000; i += 3)
+    ASSERT_NE(objects.at(5 + i / 3).find("/XYZ null " + std::to_string(800 - i % 700) + " null]"),
+              std::string::npos)
+        << i;
+  // The outline's items in order, after its root (the object streams come first).
+  int first = 0;
+  for (const auto &[object, body] : objects)
+    if (body.rfind("<< /Type /Outlines /First ", 0) == 0) first = object + 1;
+  ASSERT_GT(first, 0);
+  for (size_t i = 0; i < titles.size(); ++i) {
+    QByteArray hex = "<FEFF";
+    for (QChar c : titles[i]) hex += QByteArray::number(c.unicode(), 16).rightJustified(4, '0');
+    ASSERT_EQ(objects.at(first + int(i)).rfind("<< /Title " + hex.toUpper().toStdString() + ">", 0),
+              0u)
+        << i << ' ' << objects.at(first + int(i));
+  }
+}

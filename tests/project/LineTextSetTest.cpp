@@ -34,9 +34,9 @@ TEST(LineTextSet, AnswersAsASetOfTheTrimmedTextsAndOutlivesItsLines) {
   for (qsizetype i = 0; i < lines.size(); ++i) lines.setLine(i, "begin", 0);
   lines.clear();
   for (int n = 0; n < 5000; ++n)
-    for (const QByteArray &text : {"procedure P" + QByteArray::number(n) + ";",
-                                   "Procedure  P" + QByteArray::number(n) + ";",
-                                   "PROCEDURE P" + QByteArray::number(n) + ";"})
+    for (const QByteArray &text :
+         {"procedure P" + QByteArray::number(n) + ";", "Procedure  P" + QByteArray::number(n) + ";",
+          "PROCEDURE P" + QByteArray::number(n) + ";"})
       ASSERT_EQ(set.contains(text), expected.contains(text)) << text.constData();
   EXPECT_FALSE(set.contains(" procedure P1;")) << "asked for as trimmed";
   EXPECT_FALSE(set.contains(""));
