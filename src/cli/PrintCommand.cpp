@@ -240,6 +240,7 @@ class PrintSession {
   // Runs once the unit is read, before anything is laid out.
   std::function<void()> BeforeLayout;
   int Run();
+  void ResolveAheadOfReading();
   void SayWhyNotLinked() {
     if (const QString why = docs_.TakeCrossLinksNotFollowed(); !why.isEmpty()) Report(err_, why);
   }
@@ -451,6 +452,7 @@ int PrintSession::RefuseEmptySelection(const QString &what, int lastPage) {
 int PrintSession::Run() {
   if (options_.files.size() > 1) return RunSeveral();
   ClearForOpen(model_);
+  ResolveAheadOfReading();
   OpenGivenFile(ctx_, options_, options_.file);
   if (messages_.reported) return kExitMessage;
   if (BeforeLayout) BeforeLayout();
@@ -523,6 +525,26 @@ int PrintSession::Run() {
   const int status = Print(DocumentKind::Unit, unitName);
   docs_.ClearCrossLinks();
   return status;
+}
+
+// A unit printed alone links its names inside itself: they are resolved
+// on the other core while the unit is read for its listing, which takes as
+// long (pasresolver.pp: 20 ms each). Only where the print will surely ask
+// for them, and for units of a few megabytes at most: both at once would
+// raise the peak of a large unit's print.
+void PrintSession::ResolveAheadOfReading() {
+  ctx_.beforeReadingAlone = {};
+  constexpr qint64 kLargestAhead = qint64(4) << 20;
+  if (settings_.CrossLinks != 1 || options_.all || !options_.unitName.isEmpty() ||
+      !options_.selects.isEmpty() || !options_.stdinPath.isEmpty() ||
+      options_.document != u"unit" || !HasUnitExtension(options_.file))
+    return;
+  ctx_.beforeReadingAlone = [this](const QString &path) {
+    ctx_.beforeReadingAlone = {};
+    const QFileInfo file(path);
+    if (file.isFile() && file.size() <= kLargestAhead)
+      docs_.ResolveAhead({path}, model_.IncludeSearchPaths + model_.UserIncludePaths);
+  };
 }
 
 bool PrintSession::SelectRoutines(const QString &unitName) {

@@ -37,9 +37,14 @@ bool Documents::PrepareCrossLinks(const QStringList &modules, bool entriesPrinte
   // The folders the listing looks for include files in, in its order: an
   // include file found only through --include-path was printed, yet
   // nothing in it or declared by it was linked.
-  CrossReferences refs =
-      ResolveCrossReferences(modules, model_.IncludeSearchPaths + model_.UserIncludePaths,
-                             model_.ProjectLoaded ? model_.OpenedPath : QString());
+  const QStringList folders = model_.IncludeSearchPaths + model_.UserIncludePaths;
+  const QString project = model_.ProjectLoaded ? model_.OpenedPath : QString();
+  CrossReferences refs;
+  if (std::unique_ptr<Ahead> ahead = std::move(ahead_);
+      ahead && ahead->modules == modules && ahead->includeFolders == folders && project.isEmpty())
+    refs = ahead->refs.get();
+  else
+    refs = ResolveCrossReferences(modules, folders, project);
   crossLinksNotFollowed_ = refs.notFollowed;
   links_ = std::make_shared<CrossLinks>(std::move(refs));
   links_->EntriesPrinted = entriesPrinted;
@@ -75,6 +80,20 @@ bool Documents::PrepareUnitCrossLinks() {
   // Resolved alone, the unit knows no other unit's declarations: a name
   // they declare stays unresolved, so no use leads out of the print.
   return PrepareCrossLinks({model_.Units.at(unit).PathToRead()}, false);
+}
+
+void Documents::ResolveAhead(const QStringList &modules, const QStringList &includeFolders) {
+  auto ahead = std::make_unique<Ahead>();
+  ahead->modules = modules;
+  ahead->includeFolders = includeFolders;
+  try {
+    ahead->refs = std::async(std::launch::async, [modules, includeFolders] {
+      return ResolveCrossReferences(modules, includeFolders);
+    });
+  } catch (const std::system_error &) {
+    return;  // no thread to be had: resolved when asked, as before
+  }
+  ahead_ = std::move(ahead);
 }
 
 void Documents::ClearCrossLinks() {

@@ -5,6 +5,7 @@
 // shown or printed.
 #include <QDateTime>
 #include <QStringList>
+#include <future>
 #include <memory>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "listing/ProjectListing.h"
 #include "listing/UnitListing.h"
 #include "print/PageInfo.h"
+#include "project/CrossReferences.h"
 #include "project/ReadChoices.h"
 
 namespace scrivane {
@@ -80,8 +82,17 @@ class Documents {
   QString TakeCrossLinksNotFollowed() { return std::exchange(crossLinksNotFollowed_, {}); }
   // Names for the cross-reference document of the links prepared.
   void PrepareCrossReference();
+  // Starts resolving these names on a thread of their own, while the unit
+  // is read for its listing: PrepareCrossLinks asked for the same then
+  // takes the result instead of resolving them again.
+  void ResolveAhead(const QStringList &modules, const QStringList &includeFolders);
 
  private:
+  struct Ahead {
+    QStringList modules, includeFolders;
+    std::future<CrossReferences> refs;
+  };
+  std::unique_ptr<Ahead> ahead_;
   std::shared_ptr<CrossLinks> links_;
   QString crossLinksNotFollowed_;
   ProjectModel &model_;

@@ -24,6 +24,10 @@ struct ReaderContext {
   // The window's status line, told while a form's text is read (which may
   // take a moment) and when it is done; empty where there is none.
   std::function<void(const QString &text)> showStatus = {};
+  // A unit opened alone, its search paths known, just before it is read
+  // (its path as the model keeps it): the print may resolve its names
+  // meanwhile. Empty where nothing is to be done then.
+  std::function<void(const QString &path)> beforeReadingAlone = {};
 };
 
 // Clears the model for a new Open (step 1 of the open command).

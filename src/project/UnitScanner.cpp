@@ -213,6 +213,8 @@ void ParsePas(ReaderContext &ctx, const QString &path) {
     const QString description = ProjectDescriptionFor(AbsoluteUserPath(path), &contents);
     if (!description.isEmpty()) UseSearchPaths(ctx, description, contents);
   }
+  if (ctx.beforeReadingAlone && ctx.model.Units.size() == 1)
+    ctx.beforeReadingAlone(ctx.model.Units.front().PathToRead());
   LoadUnit(ctx);
 }
 
