@@ -929,8 +929,10 @@ void ListingBody::Add(const WebRow &row) {
   startRow(true, row.continued.empty(), row.indent);
   const WebPiece *before = nullptr;
   WordClass spanKind = WordClass::None;
+  // Symbols (":=", "+", "(") are the code's own text, in no element: no
+  // style sets them apart, and their tags were a tenth of a page.
   auto closeSpan = [&] {
-    if (spanKind != WordClass::None) Put(html, "</span>");
+    if (spanKind != WordClass::None && spanKind != WordClass::Symbol) Put(html, "</span>");
     spanKind = WordClass::None;
   };
   size_t next = 0;  // the next row the line wraps onto
@@ -967,9 +969,11 @@ void ListingBody::Add(const WebRow &row) {
     if (spanKind != piece.kind) {
       closeSpan();
       spanKind = piece.kind;
-      Put(html, "<span class=\"");
-      html += ClassName(piece.kind);
-      Put(html, "\">");
+      if (piece.kind != WordClass::Symbol) {
+        Put(html, "<span class=\"");
+        html += ClassName(piece.kind);
+        Put(html, "\">");
+      }
     }
     if (!piece.link.isEmpty()) links_.push_back({before_ + html.size(), keys_->Intern(piece.link)});
     PutWord(html, row, piece);
