@@ -535,9 +535,11 @@ int PrintSession::Run() {
 void PrintSession::ResolveAheadOfReading() {
   ctx_.beforeReadingAlone = {};
   constexpr qint64 kLargestAhead = qint64(4) << 20;
-  if (settings_.CrossLinks != 1 || options_.all || !options_.unitName.isEmpty() ||
+  // Its listing, its book (--all) and its cross-reference link its names.
+  const bool linked = options_.all || options_.document == u"unit" || options_.document == u"xref";
+  if (settings_.CrossLinks != 1 || !linked || !options_.unitName.isEmpty() ||
       !options_.selects.isEmpty() || !options_.stdinPath.isEmpty() ||
-      options_.document != u"unit" || !HasUnitExtension(options_.file))
+      !HasUnitExtension(options_.file))
     return;
   ctx_.beforeReadingAlone = [this](const QString &path) {
     ctx_.beforeReadingAlone = {};
