@@ -444,9 +444,10 @@ Name Resolver::OwnerName(Sym *owner) {
 }
 
 namespace {
-bool SamePlace(const XrefPlace &a, const SymName *t) {
-  return t && a.file == t->at.file && a.line == t->at.line && a.column == t->at.column;
+bool SamePlace(const XrefPlace &a, const XrefPlace *b) {
+  return b && a.file == b->file && a.line == b->line && a.column == b->column;
 }
+bool SamePlace(const XrefPlace &a, const SymName *t) { return t && SamePlace(a, &t->at); }
 }  // namespace
 
 void Resolver::ForgetLookups() {
@@ -459,7 +460,8 @@ void Resolver::ForgetLookups() {
     if (!r) continue;
     std::vector<std::unique_ptr<Scope>>().swap(r->scopes_);
     std::vector<std::unique_ptr<Scope>>().swap(r->localScopes_);
-    std::unordered_set<std::string_view>().swap(r->kept_);
+    std::vector<uint32_t>().swap(r->keptSlots_);
+    r->keptCount_ = 0;
     std::unordered_map<size_t, size_t>().swap(r->closings_);
   }
 }
@@ -483,8 +485,8 @@ CrossReferences Resolver::Finish() {
     if (n < 0) n = numbered++;
   r.files.resize(qsizetype(files_.size()));
   for (size_t f = 0; f < files_.size(); ++f) r.files[number[f]] = files_[f].path;
-  auto placeOf = [&](const SymName &t) {
-    XrefPlace p = t.at;
+  auto placeOf = [&](const XrefPlace &at) {
+    XrefPlace p = at;
     p.file = number[size_t(p.file)];
     return p;
   };
@@ -497,7 +499,7 @@ CrossReferences Resolver::Finish() {
   // with every symbol still held beside them.
   auto declares = [](const Sym *s) { return s->counted && s->named && !s->forwardType; };
   auto bodyApart = [](const Sym *s) {
-    return s->kind == SymKind::Routine && s->bodied && !SamePlace(s->bodyAt.at, s->NamePlace());
+    return s->kind == SymKind::Routine && s->bodied && !SamePlace(s->bodyAt, s->NamePlace());
   };
   // The names, and each owner once (the resolver kept one copy of each),
   // go into one text made to its size.
@@ -524,7 +526,7 @@ CrossReferences Resolver::Finish() {
     bySerial[size_t(s->serial)] = s;
     if (!declares(s)) continue;
     XrefDeclaration d;
-    d.place = placeOf(s->nameAt);
+    d.place = placeOf(s->nameAt.at);
     d.kind = s->xkind;
     // Tokens are read from the file's own bytes: the name as it spells it.
     d.name = copy(s->nameAt.text);

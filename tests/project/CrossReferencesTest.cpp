@@ -558,3 +558,32 @@ TEST(CrossReferences, HostileNestingAndLongLines) {
     EXPECT_EQ(uses, row.usesOfF) << row.what;
   }
 }
+
+// Names are kept once for each spelling, whatever their length: a name
+// longer than 255 bytes, thousands of names (the kept spellings' table
+// grows), and names that differ only by case, each with its own spelling.
+TEST(CrossReferences, EverySpellingIsKeptAsWritten) {
+  QTemporaryDir dir;
+  QFile file(dir.filePath("k.pas"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  const QByteArray longName = "L" + QByteArray(300, 'x');
+  QByteArray text = "unit k;\ninterface\nimplementation\nvar " + longName + ": Integer;\n";
+  for (int i = 0; i < 3000; ++i)
+    text += "procedure " + QByteArray(i % 2 ? "P" : "p") + QByteArray::number(i) + "; begin " +
+            longName.toLower() + " := " + QByteArray::number(i) + " end;\n";
+  text += "end.\n";
+  file.write(text);
+  file.close();
+  const CrossReferences refs = ResolveCrossReferences({file.fileName()});
+  ASSERT_EQ(refs.declarations.size(), size_t(3002));
+  EXPECT_EQ(refs.declarations[1].name, longName);
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_EQ(refs.declarations[size_t(2 + i)].name,
+              QByteArray(i % 2 ? "P" : "p") + QByteArray::number(i))
+        << i;
+  ASSERT_EQ(refs.uses.size(), size_t(3000));
+  for (const XrefUse &u : refs.uses) {
+    EXPECT_EQ(u.declaration, 1);
+    EXPECT_EQ(u.length, longName.size());
+  }
+}
