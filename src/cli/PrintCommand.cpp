@@ -250,7 +250,8 @@ class PrintSession {
   // --format html: the unit (or with --all the book) as web pages.
   int RunWeb();
   bool SelectRoutines(const QString &unitName);
-  int Print(DocumentKind kind, const QString &what);
+  // laidOut: called once the last page is laid out (PrintEvents::OnLaidOut).
+  int Print(DocumentKind kind, const QString &what, std::function<void()> laidOut = {});
   bool ChooseUnit();
   bool LoadEntry(int index);
   // LoadEntry for a book: the unit read ahead when it is the one, and the
@@ -427,13 +428,15 @@ bool PrintSession::OutputAllowed() {
   return refusal.isEmpty();
 }
 
-int PrintSession::Print(DocumentKind kind, const QString &what) {
+int PrintSession::Print(DocumentKind kind, const QString &what, std::function<void()> laidOut) {
   if (!OutputAllowed()) return kExitMessage;
   Output output = MakeOutput();
   PageSelectionTarget selected(output.target(), options_.pages);
   PrintTarget &target = options_.pages.isEmpty() ? output.target() : selected;
   try {
-    const PrintOutcome outcome = RunPrint(docs_.EventsOf(kind), target, PageRange{});
+    PrintEvents events = docs_.EventsOf(kind);
+    events.OnLaidOut = std::move(laidOut);
+    const PrintOutcome outcome = RunPrint(events, target, PageRange{});
     const int pages = options_.pages.isEmpty() ? outcome.PagesPrinted : selected.PagesPassedOn();
     if (pages == 0) return RefuseEmptySelection(what, outcome.PagesPrinted);
     SayPrinted(pages, what);
@@ -522,7 +525,12 @@ int PrintSession::Run() {
   // whole pages of them go back before the layout (a unit of 200,000
   // routines, 24 MiB).
   ReturnFreedHeap();
-  const int status = Print(DocumentKind::Unit, unitName);
+  // The links are all made once the last page is laid out: the references
+  // go before the PDF's end, where a unit of 200,000 routines saw its peak.
+  const int status = Print(DocumentKind::Unit, unitName, [this] {
+    docs_.ClearCrossLinks();
+    ReturnFreedHeapOver(16ul << 20);
+  });
   docs_.ClearCrossLinks();
   return status;
 }

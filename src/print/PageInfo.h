@@ -47,6 +47,10 @@ struct PrintEvents {
   BeginPrintEvent OnBeginPrint;
   PrintPageEvent OnPrintPage;
   EndPrintEvent OnEndPrint;
+  // Optional: the last page is laid out and the output is not finished
+  // yet. What only the layout needed can go before the output's end (a
+  // PDF's outline and cross-reference stream) is made.
+  std::function<void()> OnLaidOut;
 };
 
 // The replay rule, written once for every listing: when the requested page

@@ -88,6 +88,7 @@ PrintOutcome RunPrint(const PrintEvents &events, PrintTarget &target, PageRange 
       target.abortDocument();
       throw;
     }
+    if (!aborted && events.OnLaidOut) events.OnLaidOut();
     if (!aborted && !target.endDocument()) writeFailure = target.errorText();
   }
 

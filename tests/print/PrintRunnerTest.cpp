@@ -327,3 +327,35 @@ TEST(TextMeasurer, TheCanvasMeasuresEveryWordAsTheMeasurerDoes) {
     EXPECT_GT(words, 3u);
   }
 }
+
+// What only the layout needs goes once the last page asked for is laid
+// out, before the document is ended, and never in a run that was
+// cancelled (its pages may still be asked for again).
+TEST(PrintRunner, LaidOutComesOnceBetweenTheLastPageAndTheEnd) {
+  struct Row {
+    PageRange range;
+    int cancelAt;
+    int calls;
+  };
+  for (const Row &row : {Row{{}, 0, 1}, Row{{3, 4}, 0, 1}, Row{{}, 5, 0}}) {
+    NumberedDocument doc;
+    doc.pages = 9;
+    VirtualPrinter printer;
+    VirtualPrintTarget target(printer);
+    RecordedProgress progress;
+    progress.cancelAtProcess = row.cancelAt;
+    PrintEvents events = doc.events();
+    int calls = 0;
+    QStringList linesThen;
+    events.OnLaidOut = [&] {
+      ++calls;
+      linesThen = target.lines();
+    };
+    RunPrint(events, target, row.range, &progress);
+    EXPECT_EQ(calls, row.calls) << row.cancelAt;
+    if (calls == 0) continue;
+    EXPECT_EQ(linesThen, target.lines().mid(0, target.lines().size() - 1));
+    EXPECT_EQ(target.lines().last(), "end");
+    EXPECT_EQ(doc.ends, 1);
+  }
+}
