@@ -126,7 +126,12 @@ struct WrapPiece {
   bool afterBlank = false;
 };
 
-std::vector<WrapPiece> WrapPieces(QByteArrayView text, bool insideBrackets) {
+// Pieces end after a blank, a "." or a ",", and a bracket starts one. A
+// path ("buttons.pp/speedbutton.inc") ends its pieces after its "/" alone:
+// its files' names are then parted only when one is too wide for a row,
+// not "buttons.pp/speedbutton." over "inc".
+std::vector<WrapPiece> WrapPieces(QByteArrayView text, bool insideBrackets,
+                                  bool atSlashes = false) {
   std::vector<WrapPiece> pieces;
   WrapPiece current;
   int depth = 0;
@@ -144,7 +149,7 @@ std::vector<WrapPiece> WrapPieces(QByteArrayView text, bool insideBrackets) {
     current.text += c;
     if (c == '(') ++depth;
     if (c == ')' && depth > 0) --depth;
-    if ((c == '.' || c == ',') && breaks) close(false);
+    if ((atSlashes ? c == '/' : c == '.' || c == ',') && breaks) close(false);
   }
   close(false);
   return pieces;
@@ -563,7 +568,8 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
     }
     row = rest.toByteArray();
   };
-  for (const WrapPiece &piece : WrapPieces(text, false)) place(piece, true);
+  const bool path = !text.contains('(') && text.contains('/');
+  for (const WrapPiece &piece : WrapPieces(text, false, path)) place(piece, true);
   if (!row.isEmpty() || rows.empty()) rows.push_back(row);
   return rows;
 }

@@ -760,6 +760,33 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
   }
 }
 
+// An include file's place ("unit/file") wraps after its "/" when its file's
+// name then fits a row whole, and at dots only where it does not; names,
+// which hold no "/", wrap at their dots as before.
+TEST(IndexListing, APlaceInAnIncludeFileWrapsAfterItsSlashFirst) {
+  VirtualPrinter printer;
+  PageCanvas canvas(printer);
+  canvas.SetMeasureMode();
+  auto width = [&](QByteArrayView text) { return canvas.TextWidth(text); };
+  struct Row {
+    QByteArray text;
+    int width;
+    std::vector<QByteArray> rows;
+  };
+  const Row table[] = {
+      {"actnlist.pas/customactionlist.inc",
+       width("customactionlist.inc"),
+       {"actnlist.pas/", "customactionlist.inc"}},
+      {"dbctrls.pp/dblookupcombobox.inc",
+       width("dblookupcombobox."),
+       {"dbctrls.pp/", "dblookupcombobox.", "inc"}},
+      {"a.pp/b.inc", width("a.pp/b.inc"), {"a.pp/b.inc"}},
+      {"TOuter.TInner.Method", width("TOuter.TInner."), {"TOuter.TInner.", "Method"}},
+  };
+  for (const Row &row : table)
+    EXPECT_EQ(WrapToColumn(canvas, row.text, row.width, 0), row.rows) << row.text.toStdString();
+}
+
 // The cross-reference keeps the index's columns: at every listing size no
 // text runs into the next on its row, long names and a long unit name wrap,
 // the places of a group ("76/2") stay left of the unit column, and every
