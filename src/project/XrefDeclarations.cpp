@@ -58,7 +58,10 @@ void Resolver::TypeSection(Scope *scope, Level level) {
     // The name's own copy: reading the declaration cuts more tokens, which
     // may move the window's.
     const Token name = T(at);
+    // Known as generic from its start: its members name it ("List: TList<T>").
+    declaringGeneric_ = params != nullptr;
     TypeDeclaration(scope, level, &name);
+    declaringGeneric_ = false;
     if (params) frames_.pop_back();
   }
   // "PFoo = ^TFoo" may come before TFoo, in the same section.
@@ -83,6 +86,8 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
         // "TFoo = class;" names the class declared in full here.
         const SymName forward = s->nameAt;
         s->forwardType = false;
+        s->generic = declaringGeneric_;
+        declaringGeneric_ = false;
         SetName(s, name);
         s->xkind = kind;
         s->counted = true;
@@ -92,6 +97,8 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
   }
   Sym *s = NewSym(SymKind::Type, name);
   s->xkind = kind;
+  s->generic = declaringGeneric_;
+  declaringGeneric_ = false;
   s->counted = Counts(level) || level == Level::Members;
   if (level == Level::Members && scope->owner) s->owner = OwnerName(scope->owner);
   scope->Add(s);
@@ -305,7 +312,9 @@ Sym *Resolver::TypeExpression(std::initializer_list<Name> stops) {
     named = Chain();
     if (Is("<")) {
       pos_ = SkipAnglesResolving(pos_);
-      named = nullptr;
+      // "TList<Integer>" has the members of the generic TList<T> (never
+      // those of a plain TList of the same name).
+      if (named && !named->generic) named = nullptr;
     }
     if (pos_ != end || start == end) named = nullptr;
   }

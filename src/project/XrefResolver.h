@@ -75,6 +75,7 @@ struct Sym {
   bool interfaceType = false;  // an interface, which classes of other lines implement
   bool named = false, bodied = false;
   bool implicit = false;  // a class constructor or destructor: the program never calls it
+  bool generic = false;   // "TList<T> = class": what "TList<Integer>" names
   int serial = 0;         // the order of making: the order of the declarations
   int module = 0;
   int minParams = 0;
@@ -614,6 +615,7 @@ class Resolver {
   size_t lastCall_ = 0;  // the "(" of the call whose arguments were last counted
   bool inImpl_ = false;
   bool labelsAreFields_ = false;
+  bool declaringGeneric_ = false;  // the type declared next has parameters
   // Reading implementations beside another resolver: the next module to
   // take (shared by both), whether either met what only one reading in
   // order may change, what this one took, and the helper itself, whose

@@ -183,10 +183,14 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
   ++probe;
   Sym *cls = nullptr;
   std::vector<size_t> qualifiers;
-  while (T(probe).kind == TokKind::Ident && IsAt(probe + 1, ".") &&
-         T(probe + 2).kind == TokKind::Ident && level != Level::Interface) {
+  // "TList<T>.TItem.Add": a generic class's parameters come between its
+  // name and the dot (read as a routine of its own, the method's calls
+  // linked to its body).
+  while (T(probe).kind == TokKind::Ident && level != Level::Interface) {
+    const size_t dot = IsAt(probe + 1, "<") ? SkipAngles(probe + 1) : probe + 1;
+    if (!IsAt(dot, ".") || T(dot + 1).kind != TokKind::Ident) break;
     qualifiers.push_back(probe);
-    probe += 2;
+    probe = dot + 1;
   }
   if (!qualifiers.empty()) {
     // The class, then the classes nested in it.

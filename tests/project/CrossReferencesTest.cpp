@@ -183,6 +183,13 @@ TEST(CrossReferences, ScopeRulesTable) {
        "PROCEDURE P; BEGIN {$IFDEF YES} helper2 {$ELSE} HeLpEr2 {$ENDIF}; X := 1E+5; hElPeR2 END;\n"
        "END.\n",
        {"7:helper2->a:3", "7:hElPeR2->a:3"}},
+      {"a generic class's method is named with its parameters; a field of the generic type has "
+       "its members",
+       "unit a;\ninterface\ntype TList<T> = class\n type TItem = record List: TList<T>; function "
+       "Next: Boolean; end;\n function Add(const V: T): Boolean;\n end;\nimplementation\n"
+       "function TList<T>.TItem.Next: Boolean; begin Result := List.Add(Default(T)) end;\n"
+       "function TList<T>.Add(const V: T): Boolean; begin Result := True end;\nend.\n",
+       {"4:TList->a:3", "8:TList->a:3", "8:TItem->a:4", "8:Add->a:5", "9:TList->a:3"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
