@@ -39,6 +39,15 @@ size_t KeyHash(QByteArrayView key) {
   return std::hash<std::string_view>{}(std::string_view(key.data(), size_t(key.size())));
 }
 
+// A numbered key's bits mixed (splitmix64's finaliser): the slot comes
+// from the low bits and the tag from the high ones.
+size_t NumberedHash(quint32 numbered) {
+  quint64 x = numbered + 0x9e3779b97f4a7c15ull;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+  return size_t(x ^ (x >> 31));
+}
+
 }  // namespace
 
 // A slot holds its place's index + 1 in its low bits and, in the bits
@@ -46,27 +55,58 @@ size_t KeyHash(QByteArrayView key) {
 // slot: a probe that meets another key's slot passes it without reading
 // that key, which lay in two other places in memory. A book's 150,000
 // links spent most of their time here waiting for those reads.
-size_t PdfNavigation::slotOf(QByteArrayView key) {
+size_t PdfNavigation::slotOf(const Key &key) {
   if (4 * (anchors_.size() + 1) > 3 * anchorSlots_.size()) {
     anchorSlots_.assign(std::max<size_t>(64, anchorSlots_.size() * 2), 0);
     slotBits_ = 0;
     while ((size_t(1) << slotBits_) < anchorSlots_.size()) ++slotBits_;
     const size_t mask = anchorSlots_.size() - 1;
     for (size_t n = 0; n < anchors_.size(); ++n) {
-      const size_t hash = KeyHash(keyOf(anchors_[n].key));
+      const Counted kept = anchors_[n].key;
+      const size_t hash = kept & kNumbered ? NumberedHash(kept) : KeyHash(keyOf(kept));
       size_t i = hash & mask;
       while (anchorSlots_[i] != 0) i = (i + 1) & mask;
       anchorSlots_[i] = quint32(n + 1) | tagOf(hash);
     }
   }
   const size_t mask = anchorSlots_.size() - 1;
-  const size_t hash = KeyHash(key);
-  const quint32 tag = tagOf(hash);
+  const quint32 tag = tagOf(key.hash);
   const quint32 indexMask = slotBits_ >= 32 ? ~quint32(0) : (quint32(1) << slotBits_) - 1;
-  size_t i = hash & mask;
+  size_t i = key.hash & mask;
   for (quint32 slot; (slot = anchorSlots_[i]) != 0; i = (i + 1) & mask)
-    if ((slot & ~indexMask) == tag && keyOf(anchors_[(slot & indexMask) - 1].key) == key) break;
+    if ((slot & ~indexMask) == tag && isKey(anchors_[(slot & indexMask) - 1].key, key)) break;
   return i;
+}
+
+PdfNavigation::Key PdfNavigation::keyFor(QByteArrayView text) {
+  Key key{text, numberedKey(text), 0};
+  key.hash = key.numbered ? NumberedHash(key.numbered) : KeyHash(text);
+  return key;
+}
+
+quint32 PdfNavigation::numberedKey(QByteArrayView text) {
+  // Only a number as to_chars writes it: "x0:07" is another key than "x0:7".
+  qsizetype digits = 0;
+  while (digits < text.size() && digits < 8 && text[text.size() - 1 - digits] >= '0' &&
+         text[text.size() - 1 - digits] <= '9')
+    ++digits;
+  const qsizetype start = text.size() - digits;
+  if (digits == 0 || digits == 8 || (digits > 1 && text[start] == '0')) return 0;
+  quint32 number = 0;
+  for (qsizetype k = start; k < text.size(); ++k) number = number * 10 + quint32(text[k] - '0');
+  if (number >= (quint32(1) << kNumberBits)) return 0;
+  const std::string_view prefix(text.data(), size_t(start));
+  if (lastPrefix_ >= prefixes_.size() || prefixes_[lastPrefix_] != prefix) {
+    const auto found = prefixIds_.find(prefix);
+    if (found != prefixIds_.end()) {
+      lastPrefix_ = found->second;
+    } else {
+      if (prefixes_.size() == kMostPrefixes) return 0;
+      lastPrefix_ = quint32(prefixes_.size());
+      prefixIds_.emplace(prefixes_.emplace_back(prefix), lastPrefix_);
+    }
+  }
+  return kNumbered | lastPrefix_ << kNumberBits | number;
 }
 
 quint32 PdfNavigation::tagOf(size_t hash) const {
@@ -81,11 +121,12 @@ quint32 PdfNavigation::placeIn(size_t slot) const {
   return (anchorSlots_[slot] & indexMask) - 1;
 }
 
-void PdfNavigation::anchor(const QByteArray &key, int y) {
+void PdfNavigation::anchor(const QByteArray &text, int y) {
+  const Key key = keyFor(text);
   const size_t slot = slotOf(key);
   if (anchorSlots_[slot] == 0) {
-    anchors_.push_back({addKey(key)});
-    anchorSlots_[slot] = quint32(anchors_.size()) | tagOf(KeyHash(key));
+    anchors_.push_back({key.numbered ? key.numbered : addKey(text)});
+    anchorSlots_[slot] = quint32(anchors_.size()) | tagOf(key.hash);
   }
   Anchor &place = anchors_[placeIn(slot)];
   if (place.sheet != kNotReported) return;  // the first place reported counts
@@ -161,7 +202,8 @@ quint32 PdfNavigation::TextPool::reserve(size_t size) {
   if (size > free_) {
     // A text larger than a block has one of its own, from its start.
     const size_t blockSize = std::max(size, kBlock);
-    if (blocks_.size() >= (size_t(1) << (32 - kOffsetBits))) throw std::bad_alloc();
+    // A handle leaves its top bit to numbered keys (kNumbered).
+    if (blocks_.size() >= (size_t(1) << (31 - kOffsetBits))) throw std::bad_alloc();
     blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize));
     used_ = 0;
     free_ = blockSize;
@@ -172,7 +214,7 @@ quint32 PdfNavigation::TextPool::reserve(size_t size) {
   return handle;
 }
 
-void PdfNavigation::link(const QRect &area, const QByteArray &key) {
+void PdfNavigation::link(const QRect &area, const QByteArray &text) {
   const PagePlacement &p = placement_;
   const double left = (p.x + area.left() * p.scale) * pointsPerPixel_;
   const double right = (p.x + (area.right() + 1) * p.scale) * pointsPerPixel_;
@@ -184,10 +226,11 @@ void PdfNavigation::link(const QRect &area, const QByteArray &key) {
   SheetLink link{{qint32(RoundHalfAway(points.left())), qint32(RoundHalfAway(points.top())),
                   qint32(RoundHalfAway(points.right())), qint32(RoundHalfAway(points.bottom()))},
                  sheet_};
+  const Key key = keyFor(text);
   const size_t slot = slotOf(key);
   if (anchorSlots_[slot] == 0) {
-    anchors_.push_back({addKey(key)});
-    anchorSlots_[slot] = quint32(anchors_.size()) | tagOf(KeyHash(key));
+    anchors_.push_back({key.numbered ? key.numbered : addKey(text)});
+    anchorSlots_[slot] = quint32(anchors_.size()) | tagOf(key.hash);
   }
   link.target = placeIn(slot);
   sheetLinks_.push_back(link);
@@ -266,6 +309,8 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
   anchors_ = {};
   anchorSlots_ = {};
   keys_ = {};
+  prefixIds_ = {};
+  prefixes_ = {};
   ReturnFreedHeapOver(16ul << 20);
   int items = 0;
   if (const int outline = writeOutline(out, pageObjects, &items))

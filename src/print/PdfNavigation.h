@@ -15,6 +15,8 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "print/PageDevice.h"
@@ -137,9 +139,30 @@ class PdfNavigation : public NavigationSink {
   }
   QByteArrayView keyOf(Counted key) const;
   QString titleOf(const Entry &e) const;
+  // Most keys are a few letters and a number ("x0:1234", "routine:u:56"),
+  // and a place's key was most of what it cost (a unit of 200,000 routines
+  // kept 6 MB of them while it was laid out). Such a key is no text: its
+  // place holds the number of its letters among those seen (prefixes_) and
+  // its number, with kNumbered set, where a text's handle would be (a
+  // handle never has that bit). Whether a key is numbered follows from its
+  // text alone once its letters are seen, so a key is found again in the
+  // form it was kept in.
+  static constexpr quint32 kNumbered = 0x80000000u;
+  static constexpr int kNumberBits = 23;
+  static constexpr size_t kMostPrefixes = 256;
+  struct Key {
+    QByteArrayView text;
+    quint32 numbered = 0;  // 0: kept as text
+    size_t hash = 0;
+  };
+  Key keyFor(QByteArrayView text);
+  quint32 numberedKey(QByteArrayView text);
+  bool isKey(Counted kept, const Key &key) const {
+    return key.numbered ? kept == key.numbered : !(kept & kNumbered) && keyOf(kept) == key.text;
+  }
   // The slot in anchorSlots_ of key's place, or the free slot where it
   // goes.
-  size_t slotOf(QByteArrayView key);
+  size_t slotOf(const Key &key);
   quint32 tagOf(size_t hash) const;
   quint32 placeIn(size_t slot) const;  // the index in anchors_ of a slot's place
   std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
@@ -167,6 +190,9 @@ class PdfNavigation : public NavigationSink {
   // stream are, which a book of 200,000 routines saw 14 MiB over the
   // rest of its print.
   TextPool keys_, titles_;
+  std::deque<std::string> prefixes_;  // the letters of numbered keys
+  std::unordered_map<std::string_view, quint32> prefixIds_;
+  quint32 lastPrefix_ = 0;  // keys come in runs of the same letters
   // Open addressing over anchors_: index + 1 and a tag of the key's hash
   // (slotOf), 0 for a free slot; at most three quarters full.
   std::vector<quint32> anchorSlots_;

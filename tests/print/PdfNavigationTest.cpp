@@ -181,3 +181,40 @@ TEST(PdfNavigation, BookmarksKeepTheirTitlesWhenThePlacesGo) {
         << i << ' ' << objects.at(first + int(i));
   }
 }
+
+// Keys that end in a number are kept as their letters and number: each
+// still leads to its own place, whether its letters are new or many, its
+// number as written or not (a leading zero, too large to keep), or the key
+// a number alone; links before their place find it too.
+TEST(PdfNavigation, NumberedKeysLeadToTheirOwnPlaces) {
+  std::vector<QByteArray> keys = {
+      "",      "7",      "07",          "0",          "00",          "x0:7",         "x0:07",
+      "x0:0",  "x0:00",  "x0:8388607",  "x0:8388608", "x0:99999999", "x0:123456789", "x1:23",
+      "x12:3", "x1:2:3", "routine:a:1", "routine:a:", "routine:a",   "i:-1"};
+  // More letters than are kept as numbered keys' prefixes.
+  for (int i = 0; i < 400; ++i) keys.push_back("p" + QByteArray::number(i) + ":5");
+  for (int i = 1; i <= 300; ++i) keys.push_back("x0:" + QByteArray::number(i * 37));
+  PdfNavigation nav;
+  nav.setGeometry(1.0, 800);
+  nav.setSheet(0);
+  // Every third key is linked to before its place is reported.
+  for (size_t i = 0; i < keys.size(); i += 3) nav.link(QRect(0, 0, 1, 1), keys[i]);
+  for (size_t i = 0; i < keys.size(); ++i) nav.anchor(keys[i], int(i));
+  for (size_t i = 0; i < keys.size(); ++i) nav.link(QRect(0, 0, 1, 1), keys[i]);
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  PdfObjectWriter out(0);
+  out.output = &file;
+  nav.annotationsOf(0, out);
+  PdfDictionary catalog;
+  nav.finish(out, {9}, catalog);
+  const std::map<int, std::string> objects = Objects(out, file);
+  const int early = int(keys.size() + 2) / 3;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string dest = "/XYZ null " + std::to_string(800 - int(i)) + " null]";
+    ASSERT_NE(objects.at(5 + early + int(i)).find(dest), std::string::npos)
+        << keys[i].constData() << ' ' << objects.at(5 + early + int(i));
+    if (i % 3 == 0)
+      ASSERT_NE(objects.at(5 + int(i) / 3).find(dest), std::string::npos) << keys[i].constData();
+  }
+}
