@@ -436,7 +436,7 @@ void Resolver::ParseImplementation(int index) {
   }
 }
 
-Name Resolver::OwnerName(Sym *owner) {
+KeptName Resolver::OwnerName(Sym *owner) {
   std::string n(owner->owner.data(), owner->owner.size());
   if (!n.empty()) n += '.';
   if (const SymName *t = owner->NamePlace()) n.append(t->text.data(), t->text.size());

@@ -269,7 +269,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
   if (h.kind == XrefKind::Function || h.kind == XrefKind::Operator) {
     Sym *result = NewSym(SymKind::Var, nullptr);
     static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
-    result->SetName(&kResult);
+    SetName(result, &kResult);
     result->type = routine->type ? routine->type : h.result;
     params->Add(result);
   }

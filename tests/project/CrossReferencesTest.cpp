@@ -594,3 +594,56 @@ TEST(CrossReferences, EverySpellingIsKeptAsWritten) {
     EXPECT_EQ(u.length, longName.size());
   }
 }
+
+// Overloads told apart only by parameter lists of more than 255 bytes, at
+// unit level and in a class: each body is its own heading's, whatever
+// order the bodies come in, and a method's class is its owner.
+TEST(CrossReferences, LongParameterListsFindTheirOwnBodies) {
+  QByteArray params;
+  for (int k = 0; k < 12; ++k)
+    params += "a" + QByteArray::number(k) + ": TAVeryLongTypeName" + QByteArray::number(k) + "; ";
+  ASSERT_GT(params.size(), 255);
+  const QByteArray text =
+      "unit s;\ninterface\ntype TC = class\n"  // 1-3
+      "  procedure M(" +
+      params +
+      "x: Integer);\n"  // 4
+      "  procedure M(" +
+      params +
+      "x: Boolean);\n"  // 5
+      "end;\n"          // 6
+      "procedure G(" +
+      params +
+      "x: Integer);\n"  // 7
+      "procedure G(" +
+      params +
+      "x: Boolean);\n"    // 8
+      "implementation\n"  // 9
+      "procedure G(" +
+      params +
+      "x: Boolean); begin end;\n"  // 10
+      "procedure TC.M(" +
+      params +
+      "x: Boolean); begin end;\n"  // 11
+      "procedure G(" +
+      params +
+      "x: Integer); begin end;\n"  // 12
+      "procedure TC.M(" +
+      params +
+      "x: Integer); begin end;\n"  // 13
+      "end.\n";
+  QTemporaryDir dir;
+  QFile file(dir.filePath("s.pas"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+  file.close();
+  const CrossReferences refs = ResolveCrossReferences({file.fileName()});
+  QMap<int, int> declaredAtLine;  // a body's line -> its heading's line
+  for (const XrefDeclaration &d : refs.declarations) {
+    if (d.declaredAt < 0) continue;
+    declaredAtLine[d.place.line] = refs.declarations[size_t(d.declaredAt)].place.line;
+    EXPECT_EQ(d.owner, QByteArrayView(d.name == "M" ? "TC" : "")) << d.place.line;
+    EXPECT_EQ(d.parameters, 13);
+  }
+  EXPECT_EQ(declaredAtLine, (QMap<int, int>{{10, 8}, {11, 5}, {12, 7}, {13, 4}}));
+}
