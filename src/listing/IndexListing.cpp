@@ -394,6 +394,7 @@ void IndexListing::BeginJob() {
   linesAskedFor_.clear();
   fewestCutsAskedFor_.clear();
   widestAskedFor_.clear();
+  columnTitlesTold_ = false;
 }
 
 void IndexListing::StartPage(PageCursor &cursor, int &) {
@@ -492,17 +493,31 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
     columns_.unit =
         std::max(columns_.name + narrowestNames + separation, columns_.unitRight - narrowest);
   columns_.nameRight = columns_.unit - separation;
+  if (StructureSink *structure = canvas.Structure()) {
+    // A number set right ends at its column's right, past the column before.
+    std::vector<int> starts{columns_.keyword, columns_.name, columns_.unit, columns_.unitRight + 1};
+    if (ShowsLines()) starts.push_back(columns_.lineRight + 1);
+    structure->columns(starts, 1);
+  }
   letter_.clear();
   pageTop_ = true;
   if (IsCrossReference) LayOutCrossReferenceRows(canvas, gap, indent);
 
   PageFurniture furniture(canvas, cursor.Geometry, settings_, cursor.Texts);
+  // A page of text has its own title, and the columns' titles head its one
+  // table once: repeated on every sheet, they are the sheet's furniture.
+  StructureSink *structure = canvas.Structure();
+  if (structure) structure->furniture(true);
   canvas.SetFont(settings_.HeaderFont());
   furniture.DrawRow(cursor.Texts.ProjectNameText, {},
                     IsCrossReference ? "Cross-reference" : "Index", cursor.Y);
   cursor.Y += canvas.TextHeight("X");
   furniture.DrawRule(cursor.Y);
   cursor.Y += kTitleRowGap;
+  if (structure && !columnTitlesTold_) {
+    structure->furniture(false);
+    columnTitlesTold_ = true;
+  }
   if (IsCrossReference) {
     // What a group's places are, over them where the names leave room.
     const QByteArrayView places = "Used at line/page";
@@ -512,6 +527,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   canvas.TextOut(columns_.unit, cursor.Y, "Unit");
   if (ShowsLines()) canvas.TextOut(columns_.lineTitle, cursor.Y, "Line");
   furniture.DrawRight("Page", cursor.Y);
+  if (structure) structure->furniture(false);
   cursor.Y += 2 * g.LineStep;
 }
 

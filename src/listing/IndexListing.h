@@ -114,6 +114,7 @@ class IndexListing : public ListingRenderer {
   bool ShowsLines() const;
   std::vector<IndexRow> rows_;  // the index's
   Columns columns_;
+  bool columnTitlesTold_ = false;  // to a page of text, on the job's first page
   // The cross-reference, laid out a row at a time for the columns it was
   // measured for: an entry's row (group -1), or a row of one of its groups,
   // which starts with the document in the unit column (wrapped over its

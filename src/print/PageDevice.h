@@ -168,6 +168,16 @@ class StructureSink {
   // text needs its words' widths too, and measuring a word beyond ASCII
   // again (shaped) cost as much as the layout's own measuring.
   virtual void drawnWidth(int) {}
+  // The texts drawn from now on stand in a table whose columns start at
+  // these x (device pixels, left to right, at most five): a text belongs to
+  // the column its middle stands in (the last that starts at or left of
+  // it), which holds for columns of numbers set right too. A page of text puts a
+  // text that continues a column's on a row of its own (a unit's name
+  // wrapped under the names' places) in that column's cell, not the next
+  // free one. A link over a whole row is a link from the texts of column
+  // `linked` there (its name), not from the kind before it or a unit's
+  // name wrapped under it.
+  virtual void columns(const std::vector<int> & /*starts*/, int /*linked*/) {}
 };
 
 // Where a page goes on a sheet that holds several (2 or 4 pages a sheet):

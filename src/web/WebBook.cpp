@@ -68,6 +68,7 @@ enum class WebBookRecorder::Event : std::uint8_t {
   Rule,
   Blanks,
   FormFollows,
+  Columns,
 };
 
 namespace {
@@ -405,6 +406,9 @@ void WebBookRecorder::Replay(const Log &log) {
       case Event::FormFollows:
         formFollows_ = true;
         break;
+      case Event::Columns:
+        OnColumns(std::vector<int>(v, v + std::clamp(int(head.flags), 0, 5)), v[5]);
+        break;
     }
   }
 }
@@ -515,6 +519,21 @@ void WebBookRecorder::rule() {
 void WebBookRecorder::blanks(QByteArrayView text) {
   if (!log_) return OnBlanks(text);
   Note(Event::Blanks, text);
+}
+
+void WebBookRecorder::columns(const std::vector<int> &starts, int linked) {
+  if (!log_) return OnColumns(starts, linked);
+  std::int32_t v[5] = {};
+  const size_t count = std::min<size_t>(starts.size(), 5);
+  std::copy_n(starts.begin(), count, v);
+  Note(Event::Columns, {}, {v[0], v[1], v[2], v[3], v[4], linked}, 0, std::uint8_t(count));
+}
+
+void WebBookRecorder::OnColumns(std::vector<int> starts, int linked) {
+  WebDocument &document = Current();
+  if (document.listing) return;
+  document.columns = std::move(starts);
+  document.linkedColumn = linked;
 }
 
 void WebBookRecorder::OnNewSheet() {

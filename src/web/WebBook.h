@@ -312,6 +312,8 @@ struct WebDocument {
   int formOf = -1;       // a form's listing: the document of its unit
   WebRows rows;
   std::vector<QByteArray> anchorsBefore;  // places reported before any row
+  std::vector<int> columns;               // where a table's columns start; empty: none told
+  int linkedColumn = -1;                  // the column whose texts carry links; -1: any
   // A listing's rows already written (ListingBody); null: written with the page.
   std::shared_ptr<const ListingBody> body;
   // The keys its body's links and places went into (the book's, shared).
@@ -379,6 +381,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void rule() override;
   void blanks(QByteArrayView text) override;
   void drawnWidth(int pixels) override;
+  void columns(const std::vector<int> &starts, int linked) override;
 
   // What the page events tell, kept: on the layout's thread as they come
   // when the words are measured there, else from the log on the writing
@@ -398,6 +401,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void OnBracket(bool opens, bool closes);
   void OnRule();
   void OnBlanks(QByteArrayView text);
+  void OnColumns(std::vector<int> starts, int linked);
   // The log of one sheet's page events, each a fixed head and its bytes.
   struct Log;
   enum class Event : std::uint8_t;

@@ -491,14 +491,23 @@ struct PageWriter {
   }
 
   // A document drawn as text at places: its rows a table, a cell for each
-  // text set apart from the one before by more than a blank or two. In the
-  // cross-reference, whose rows of places and continued names start under
-  // the names, a row that starts that far from the left margin starts with
-  // an empty cell, so that its texts stand under the names' and units'.
+  // text set apart from the one before by more than a blank or two. A
+  // document that told its columns (index, cross-reference) puts each text
+  // in its column's cell instead, empty cells before it: a unit's name
+  // wrapped onto a row of its own stands under the units, not under the
+  // names. Without them, in the cross-reference, whose rows of places and
+  // continued names start under the names, a row that starts that far from
+  // the left margin starts with an empty cell.
   void TableRows(const WebDocument &document, const std::vector<QByteArray> &ids) {
     html += "<table class=\"doc\">\n";
+    const std::vector<int> &columns = document.columns;
+    const auto columnOf = [&columns](const WebPiece &piece) {
+      const int middle = piece.x + std::max(piece.width, 0) / 2;
+      const auto after = std::upper_bound(columns.begin(), columns.end(), middle);
+      return std::max(0, int(after - columns.begin()) - 1);
+    };
     int leftX = INT_MAX;
-    if (document.title == QLatin1String("Cross-reference"))
+    if (columns.empty() && document.title == QLatin1String("Cross-reference"))
       for (const WebRow &row : document.rows)
         for (const WebPiece &piece : row.pieces) leftX = std::min(leftX, piece.x);
     for (size_t r = 0; r < document.rows.size(); ++r) {
@@ -508,11 +517,12 @@ struct PageWriter {
       std::stable_sort(pieces.begin(), pieces.end(),
                        [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
       html += "<tr id=\"" + ids[r] + "\"><td>";
-      if (!pieces.empty() &&
+      if (columns.empty() && !pieces.empty() &&
           pieces.front()->x - leftX > 2 * std::max(pieces.front()->blankWidth, 1))
         html += "</td><td>";
       // The paper links a row's area once: so does the page, from the run
-      // of texts that first leads there, not from each word.
+      // of texts that first leads there, not from each word, and in a
+      // table that told it, from its linked column's texts alone.
       QSet<QByteArray> linked;
       const QByteArray *open = nullptr;
       const auto closeLink = [&] {
@@ -520,13 +530,22 @@ struct PageWriter {
         open = nullptr;
       };
       const WebPiece *before = nullptr;
+      int column = 0;
       for (const WebPiece *piece : pieces) {
-        const QByteArray *target = piece->link.isEmpty() ? nullptr : places.Find(piece->link);
+        const int at = columns.empty() ? 0 : columnOf(*piece);
+        const bool mayLink =
+            columns.empty() || document.linkedColumn < 0 || at == document.linkedColumn;
+        const QByteArray *target =
+            piece->link.isEmpty() || !mayLink ? nullptr : places.Find(piece->link);
         if (target && open != target && linked.contains(*target)) target = nullptr;
         if (open && target != open) closeLink();
-        if (before) {
+        if (!columns.empty() && at > column) {
+          closeLink();
+          for (; column < at; ++column) html += "</td><td>";
+          if (target && linked.contains(*target)) target = nullptr;
+        } else if (before) {
           const int gap = piece->x - (before->x + before->width);
-          if (gap > 2 * std::max(piece->blankWidth, 1)) {
+          if (columns.empty() && gap > 2 * std::max(piece->blankWidth, 1)) {
             closeLink();
             html += "</td><td>";
             if (target && linked.contains(*target)) target = nullptr;

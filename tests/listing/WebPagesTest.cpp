@@ -10,6 +10,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "format/FormatSettings.h"
 #include "platform/ReplacingFile.h"
@@ -291,4 +293,61 @@ TEST(WebPages, AFailedPageLeavesTheEarlierBookWhole) {
     EXPECT_TRUE(file.readAll().contains(">Old<")) << page;
   }
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);  // no temporaries
+}
+
+// A table that told its columns (the index, the cross-reference) puts each
+// text in its column's cell, whatever the row holds before it: a unit's
+// name wrapped onto a row of its own stands under the units, a number set
+// right under its column; a row's link is on its name, not on the kind
+// that starts the row nor on a unit's name wrapped under it.
+TEST(WebPages, ATextStandsInTheColumnItsMiddleIsIn) {
+  WebDocument target;
+  target.title = QStringLiteral("b.pas");
+  target.listing = true;
+  target.rows.push_back(WebRow{});
+  target.rows.back().fileLine = 7;
+  target.rows.back().anchors.push_back("x1:7");
+  WebDocument table;
+  table.title = QStringLiteral("Cross-reference");
+  table.columns = {0, 100, 300, 520, 570};
+  table.linkedColumn = 1;
+  const struct {
+    std::vector<std::tuple<int, int, const char *, const char *>> pieces;  // x, width, text, link
+    const char *written;
+  } rows[] = {
+      {{{0, 50, "function", "x1:7"},
+        {100, 80, "Foo (TBar)", "x1:7"},
+        {300, 40, "a.pp/", "x1:7"},
+        {540, 16, "12", ""},
+        {600, 8, "3", ""}},
+       "<td>function</td><td><a href=\"index.html#L7\">Foo (TBar)</a></td><td>a.pp/</td>"
+       "<td>12</td><td>3</td></tr>"},
+      {{{310, 40, "b.inc", "x1:7"}}, "<td></td><td></td><td>b.inc</td></tr>"},
+      {{{110, 30, "12/3", ""}, {145, 30, "14/3", ""}, {300, 30, "a.pp", ""}},
+       "<td></td><td>12/3 14/3</td><td>a.pp</td></tr>"},
+      {{{524, 40, "1234", ""}}, "<td></td><td></td><td></td><td>1234</td></tr>"},
+  };
+  for (const auto &row : rows) {
+    WebRow written;
+    written.y = 10 * int(table.rows.size());
+    for (const auto &[x, width, text, link] : row.pieces) {
+      WebPiece piece;
+      piece.x = x;
+      piece.width = width;
+      piece.blankWidth = 4;
+      piece.text = QLatin1String(text);
+      piece.link = link;
+      written.pieces.push_back(piece);
+    }
+    table.rows.push_back(written);
+  }
+  WebDocuments documents{target, table};
+  QTemporaryDir dir;
+  QString error;
+  ASSERT_TRUE(WriteWebBook(documents, FormatSettings{}, WebBookOptions{dir.path(), "a"}, &error));
+  QFile file(dir.filePath("Cross-reference.html"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << error.toStdString();
+  const QByteArray page = file.readAll();
+  for (const auto &row : rows)
+    EXPECT_TRUE(page.contains(row.written)) << row.written << "\n" << page.constData();
 }

@@ -170,9 +170,10 @@ for name in os.listdir(book):
     if name != "routine-index.html":
         continue
     rows = driver.execute_script(
-        "return Array.from(document.querySelectorAll('main tr')).filter(r => r.cells.length >= 3)"
+        "return Array.from(document.querySelectorAll('main tr'))"
+        ".filter(r => r.cells.length >= 3 && r.cells[0].innerText.trim() !== '')"
         ".map(r => [r.innerText, Array.from(r.querySelectorAll('a')).map(a => a.getAttribute('href'))])")
-    entries = [(text, links) for text, links in rows if not text.startswith("Unit")]
+    entries = rows
     index_rows += len(entries)
     if len(entries) < 10:
         fail(f"{name}: only {len(entries)} index rows")
@@ -193,7 +194,7 @@ def rows_and_links(folder):
         if name == "routine-index.html":
             rows += driver.execute_script(
                 "return Array.from(document.querySelectorAll('main tr'))"
-                ".filter(r => r.cells.length >= 3 && !r.innerText.startsWith('Unit')).length")
+                ".filter(r => r.cells.length >= 3 && r.cells[0].innerText.trim() !== '').length")
         elif title == "Cross-reference":
             # A declaration's row leads to its place, and so does each place
             # ("76/2") of the rows of its uses, which start with an empty cell.
