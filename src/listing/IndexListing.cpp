@@ -497,7 +497,7 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
     // A number set right ends at its column's right, past the column before.
     std::vector<int> starts{columns_.keyword, columns_.name, columns_.unit, columns_.unitRight + 1};
     if (ShowsLines()) starts.push_back(columns_.lineRight + 1);
-    structure->columns(starts, 1);
+    structure->columns(starts, 1, 3);
   }
   letter_.clear();
   pageTop_ = true;

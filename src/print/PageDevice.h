@@ -176,8 +176,9 @@ class StructureSink {
   // wrapped under the names' places) in that column's cell, not the next
   // free one. A link over a whole row is a link from the texts of column
   // `linked` there (its name), not from the kind before it or a unit's
-  // name wrapped under it.
-  virtual void columns(const std::vector<int> & /*starts*/, int /*linked*/) {}
+  // name wrapped under it. The columns from `setRight` on hold numbers set
+  // right.
+  virtual void columns(const std::vector<int> & /*starts*/, int /*linked*/, int /*setRight*/) {}
 };
 
 // Where a page goes on a sheet that holds several (2 or 4 pages a sheet):

@@ -407,7 +407,8 @@ void WebBookRecorder::Replay(const Log &log) {
         formFollows_ = true;
         break;
       case Event::Columns:
-        OnColumns(std::vector<int>(v, v + std::clamp(int(head.flags), 0, 5)), v[5]);
+        OnColumns(std::vector<int>(v, v + std::clamp(int(head.flags), 0, 5)), v[5] % 256 - 1,
+                  v[5] / 256);
         break;
     }
   }
@@ -521,19 +522,23 @@ void WebBookRecorder::blanks(QByteArrayView text) {
   Note(Event::Blanks, text);
 }
 
-void WebBookRecorder::columns(const std::vector<int> &starts, int linked) {
-  if (!log_) return OnColumns(starts, linked);
+void WebBookRecorder::columns(const std::vector<int> &starts, int linked, int setRight) {
+  if (!log_) return OnColumns(starts, linked, setRight);
   std::int32_t v[5] = {};
   const size_t count = std::min<size_t>(starts.size(), 5);
   std::copy_n(starts.begin(), count, v);
-  Note(Event::Columns, {}, {v[0], v[1], v[2], v[3], v[4], linked}, 0, std::uint8_t(count));
+  // Both column numbers (at most 5, or none) in the last value.
+  const int both = std::clamp(linked + 1, 0, 255) + 256 * std::clamp(setRight, 0, 255);
+  Note(Event::Columns, {}, {v[0], v[1], v[2], v[3], v[4], both}, 0, std::uint8_t(count));
 }
 
-void WebBookRecorder::OnColumns(std::vector<int> starts, int linked) {
+void WebBookRecorder::OnColumns(std::vector<int> starts, int linked, int setRight) {
   WebDocument &document = Current();
   if (document.listing) return;
+  document.setRightFrom = setRight;
   document.columns = std::move(starts);
   document.linkedColumn = linked;
+  document.pointsPerPixel = pointsPerPixel_;
 }
 
 void WebBookRecorder::OnNewSheet() {

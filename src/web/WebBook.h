@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -314,6 +315,8 @@ struct WebDocument {
   std::vector<QByteArray> anchorsBefore;  // places reported before any row
   std::vector<int> columns;               // where a table's columns start; empty: none told
   int linkedColumn = -1;                  // the column whose texts carry links; -1: any
+  int setRightFrom = INT_MAX;             // the first column of numbers set right
+  double pointsPerPixel = 0;              // of the pieces' places, where columns were told
   // A listing's rows already written (ListingBody); null: written with the page.
   std::shared_ptr<const ListingBody> body;
   // The keys its body's links and places went into (the book's, shared).
@@ -381,7 +384,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void rule() override;
   void blanks(QByteArrayView text) override;
   void drawnWidth(int pixels) override;
-  void columns(const std::vector<int> &starts, int linked) override;
+  void columns(const std::vector<int> &starts, int linked, int setRight) override;
 
   // What the page events tell, kept: on the layout's thread as they come
   // when the words are measured there, else from the log on the writing
@@ -401,7 +404,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void OnBracket(bool opens, bool closes);
   void OnRule();
   void OnBlanks(QByteArrayView text);
-  void OnColumns(std::vector<int> starts, int linked);
+  void OnColumns(std::vector<int> starts, int linked, int setRight);
   // The log of one sheet's page events, each a fixed head and its bytes.
   struct Log;
   enum class Event : std::uint8_t;

@@ -495,9 +495,12 @@ struct PageWriter {
   // document that told its columns (index, cross-reference) puts each text
   // in its column's cell instead, empty cells before it: a unit's name
   // wrapped onto a row of its own stands under the units, not under the
-  // names. Without them, in the cross-reference, whose rows of places and
-  // continued names start under the names, a row that starts that far from
-  // the left margin starts with an empty cell.
+  // names; a cell that starts right of its column's leftmost text keeps
+  // that room (places under their name), a class for each room in the
+  // page's style, and numbers are set right, as on paper. Without them, in the cross-reference,
+  // whose rows of places and continued names start under the names, a row
+  // that starts that far from the left margin starts with an empty cell.
+  std::vector<double> cellRooms;  // the rooms the table's cells keep, in points
   void TableRows(const WebDocument &document, const std::vector<QByteArray> &ids) {
     html += "<table class=\"doc\">\n";
     const std::vector<int> &columns = document.columns;
@@ -506,20 +509,54 @@ struct PageWriter {
       const auto after = std::upper_bound(columns.begin(), columns.end(), middle);
       return std::max(0, int(after - columns.begin()) - 1);
     };
+    const auto sorted = [](const WebRow &row) {
+      std::vector<const WebPiece *> pieces;
+      for (const WebPiece &piece : row.pieces) pieces.push_back(&piece);
+      std::stable_sort(pieces.begin(), pieces.end(),
+                       [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
+      return pieces;
+    };
+    // Where each column's leftmost cell starts.
+    std::vector<int> leftmost(columns.size(), INT_MAX);
+    if (!columns.empty())
+      for (const WebRow &row : document.rows) {
+        int column = -1;
+        for (const WebPiece *piece : sorted(row))
+          if (const int at = columnOf(*piece); at > column) {
+            leftmost[size_t(at)] = std::min(leftmost[size_t(at)], piece->x);
+            column = at;
+          }
+      }
+    const auto openCell = [&](int at, const WebPiece &first) {
+      const double room = (first.x - leftmost[size_t(at)]) * document.pointsPerPixel;
+      if (room < 0.5 || at >= document.setRightFrom) {
+        html += "<td>";
+        return;
+      }
+      const std::string points = Points(room);
+      size_t k = 0;
+      while (k < cellRooms.size() && Points(cellRooms[k]) != points) ++k;
+      if (k == cellRooms.size()) cellRooms.push_back(room);
+      html += "<td class=\"c";
+      PutNumber(html, int(k));
+      html += "\">";
+    };
     int leftX = INT_MAX;
     if (columns.empty() && document.title == QLatin1String("Cross-reference"))
       for (const WebRow &row : document.rows)
         for (const WebPiece &piece : row.pieces) leftX = std::min(leftX, piece.x);
     for (size_t r = 0; r < document.rows.size(); ++r) {
-      const WebRow &row = document.rows[r];
-      std::vector<const WebPiece *> pieces;
-      for (const WebPiece &piece : row.pieces) pieces.push_back(&piece);
-      std::stable_sort(pieces.begin(), pieces.end(),
-                       [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
-      html += "<tr id=\"" + ids[r] + "\"><td>";
-      if (columns.empty() && !pieces.empty() &&
-          pieces.front()->x - leftX > 2 * std::max(pieces.front()->blankWidth, 1))
-        html += "</td><td>";
+      const std::vector<const WebPiece *> pieces = sorted(document.rows[r]);
+      html += "<tr id=\"" + ids[r] + "\">";
+      // The cell open: with columns, none until a text comes.
+      int column = -1;
+      if (columns.empty()) {
+        html += "<td>";
+        column = 0;
+        if (!pieces.empty() &&
+            pieces.front()->x - leftX > 2 * std::max(pieces.front()->blankWidth, 1))
+          html += "</td><td>";
+      }
       // The paper links a row's area once: so does the page, from the run
       // of texts that first leads there, not from each word, and in a
       // table that told it, from its linked column's texts alone.
@@ -530,7 +567,6 @@ struct PageWriter {
         open = nullptr;
       };
       const WebPiece *before = nullptr;
-      int column = 0;
       for (const WebPiece *piece : pieces) {
         const int at = columns.empty() ? 0 : columnOf(*piece);
         const bool mayLink =
@@ -541,7 +577,9 @@ struct PageWriter {
         if (open && target != open) closeLink();
         if (!columns.empty() && at > column) {
           closeLink();
-          for (; column < at; ++column) html += "</td><td>";
+          if (column >= 0) html += "</td>";
+          for (++column; column < at; ++column) html += "<td></td>";
+          openCell(at, *piece);
           if (target && linked.contains(*target)) target = nullptr;
         } else if (before) {
           const int gap = piece->x - (before->x + before->width);
@@ -562,7 +600,7 @@ struct PageWriter {
         before = piece;
       }
       closeLink();
-      html += "</td></tr>\n";
+      html += column >= 0 ? "</td></tr>\n" : "<td></td></tr>\n";
     }
     html += "</table>\n";
   }
@@ -600,6 +638,33 @@ struct PageWriter {
         html += "</style>\n";
       }
     }
+    // A table's rooms are known once it is written: it is written first.
+    QByteArray table;
+    if (!body) {
+      QByteArray head = std::exchange(html, QByteArray());
+      cellRooms.clear();
+      TableRows(document, tableIds[d]);
+      table = std::exchange(html, std::move(head));
+      const bool setRight =
+          !document.columns.empty() && document.setRightFrom < int(document.columns.size());
+      if (!cellRooms.empty() || setRight) {
+        html += "<style>\n";
+        if (setRight) {
+          html += "table.doc td:nth-child(n+";
+          PutNumber(html, document.setRightFrom + 1);
+          html += "){text-align:right}\n";
+        }
+        for (size_t k = 0; k < cellRooms.size(); ++k) {
+          html += "table.doc td.c";
+          PutNumber(html, int(k));
+          html += "{padding-left:";
+          const std::string points = Points(cellRooms[k]);
+          html += QByteArrayView(points.data(), qsizetype(points.size()));
+          html += "pt}\n";
+        }
+        html += "</style>\n";
+      }
+    }
     html += "</head>\n<body>\n";
     Contents(d);
     html += "<main>\n<h1>";
@@ -612,7 +677,7 @@ struct PageWriter {
       parts.rows = &body->Html();
       html += "</div>\n";
     } else {
-      TableRows(document, tableIds[d]);
+      html += table;
     }
     for (const size_t form : formsOf[d]) {
       html += "<p class=\"form\">Form: <a href=\"";

@@ -298,8 +298,9 @@ TEST(WebPages, AFailedPageLeavesTheEarlierBookWhole) {
 // A table that told its columns (the index, the cross-reference) puts each
 // text in its column's cell, whatever the row holds before it: a unit's
 // name wrapped onto a row of its own stands under the units, a number set
-// right under its column; a row's link is on its name, not on the kind
-// that starts the row nor on a unit's name wrapped under it.
+// right under its column, a wrapped text keeping its room from its column's left;
+// a row's link is on its name, not on the kind that starts the row nor on
+// a unit's name wrapped under it.
 TEST(WebPages, ATextStandsInTheColumnItsMiddleIsIn) {
   WebDocument target;
   target.title = QStringLiteral("b.pas");
@@ -311,6 +312,8 @@ TEST(WebPages, ATextStandsInTheColumnItsMiddleIsIn) {
   table.title = QStringLiteral("Cross-reference");
   table.columns = {0, 100, 300, 520, 570};
   table.linkedColumn = 1;
+  table.pointsPerPixel = 0.75;
+  table.setRightFrom = 3;
   const struct {
     std::vector<std::tuple<int, int, const char *, const char *>> pieces;  // x, width, text, link
     const char *written;
@@ -322,9 +325,9 @@ TEST(WebPages, ATextStandsInTheColumnItsMiddleIsIn) {
         {600, 8, "3", ""}},
        "<td>function</td><td><a href=\"index.html#L7\">Foo (TBar)</a></td><td>a.pp/</td>"
        "<td>12</td><td>3</td></tr>"},
-      {{{310, 40, "b.inc", "x1:7"}}, "<td></td><td></td><td>b.inc</td></tr>"},
+      {{{310, 40, "b.inc", "x1:7"}}, "<td></td><td></td><td class=\"c0\">b.inc</td></tr>"},
       {{{110, 30, "12/3", ""}, {145, 30, "14/3", ""}, {300, 30, "a.pp", ""}},
-       "<td></td><td>12/3 14/3</td><td>a.pp</td></tr>"},
+       "<td></td><td class=\"c0\">12/3 14/3</td><td>a.pp</td></tr>"},
       {{{524, 40, "1234", ""}}, "<td></td><td></td><td></td><td>1234</td></tr>"},
   };
   for (const auto &row : rows) {
