@@ -1,6 +1,8 @@
 #include "listing/FormListing.h"
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
 #include "format/FormatSettings.h"
 #include "listing/PageFurniture.h"
@@ -116,6 +118,14 @@ QString FormListing::PageLabelName() const {
 int FormListing::ItemCount() const { return int(model_.ListingLines.size()); }
 
 void FormListing::StartPage(PageCursor &cursor, int &position) {
+  // A page of text keeps each row whole, "Left = 192" as the form file has
+  // it, indented as on paper: the aligned "=" made a column as wide as the
+  // widest name of the form. Line numbers stand in a column of their own.
+  if (StructureSink *structure = cursor.Canvas.Structure()) {
+    std::vector<int> starts{cursor.Geometry.LeftX};
+    if (settings_.LineNo == 1) starts.insert(starts.begin(), 0);
+    structure->columns(starts, -1, INT_MAX);
+  }
   if (settings_.Header == 1) {
     PageFurniture furniture(cursor.Canvas, cursor.Geometry, settings_, cursor.Texts, kVariant);
     furniture.DrawPageHeader(cursor.Page, cursor.Y);
