@@ -546,8 +546,14 @@ struct PageWriter {
       for (const WebRow &row : document.rows)
         for (const WebPiece &piece : row.pieces) leftX = std::min(leftX, piece.x);
     for (size_t r = 0; r < document.rows.size(); ++r) {
-      const std::vector<const WebPiece *> pieces = sorted(document.rows[r]);
-      html += "<tr id=\"" + ids[r] + "\">";
+      const WebRow &row = document.rows[r];
+      const std::vector<const WebPiece *> pieces = sorted(row);
+      // An id only where a link or the contents lead: most rows of a
+      // cross-reference are places, and their ids were a fifth of its page.
+      if (row.anchors.empty() && row.outline.empty())
+        html += "<tr>";
+      else
+        html += "<tr id=\"" + ids[r] + "\">";
       // The cell open: with columns, none until a text comes.
       int column = -1;
       if (columns.empty()) {
