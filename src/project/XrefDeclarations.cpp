@@ -128,6 +128,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
       ++pos_;
       Sym *s = DeclareType(scope, level, name, XrefKind::Type);
       s->type = Chain();
+      s->classOf = true;
       SkipPast(";");
       return;
     }
@@ -188,11 +189,11 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
   }
   if (Is("(")) {
     Sym *s = DeclareType(scope, level, name, XrefKind::Enumeration);
-    (void)s;
     ++pos_;
     while (!AtEnd() && !Is(")")) {
       if (IsName(pos_)) {
         Sym *v = NewSym(SymKind::EnumValue, &T(pos_));
+        v->type = s;  // what overload takes it
         scope->Add(v);
         ++pos_;
         if (Is("=") || Is(":=")) {
@@ -214,7 +215,9 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
     return;
   }
   Sym *s = DeclareType(scope, level, name, XrefKind::Type);
+  const size_t typeStart = pos_;
   s->type = TypeExpression({";"});
+  s->signature = TypeNameOf(typeStart, pos_);
   HintsAndSemicolon();
 }
 
@@ -439,8 +442,13 @@ void Resolver::FieldList(Scope *scope, SymKind kind, Level level) {
     return;
   }
   ++pos_;
+  const size_t typeStart = pos_;
   Sym *type = TypeExpression({";", "=", "absolute", "end"});
-  for (Sym *s : names) s->type = type;
+  const KeptName typeName = TypeNameOf(typeStart, pos_);
+  for (Sym *s : names) {
+    s->type = type;
+    s->signature = typeName;
+  }
   if (Is("=") || Is("absolute")) {
     ++pos_;
     ValueExpression();
@@ -493,8 +501,9 @@ void Resolver::ConstSection(Scope *scope, Level level) {
     s->xkind = XrefKind::Constant;
     ++pos_;
     if (Is(":")) {
-      ++pos_;
+      const size_t typeStart = ++pos_;
       s->type = TypeExpression({"=", ";"});
+      s->signature = TypeNameOf(typeStart, pos_);
     }
     if (Is("=")) {
       ++pos_;
@@ -520,9 +529,10 @@ void Resolver::Property(Scope *members, Sym *owner) {
     ParameterGroups(&dummy, nullptr, "]");
   }
   if (Is(":")) {
-    ++pos_;
+    const size_t typeStart = ++pos_;
     s->type = TypeExpression(
         {";", "read", "write", "index", "default", "stored", "implements", "nodefault"});
+    s->signature = TypeNameOf(typeStart, pos_);
   } else if (owner) {
     // A property raised to a new visibility keeps its ancestor's type.
     bool complete = true;

@@ -10,6 +10,8 @@ namespace scrivane::xref {
 
 // ------------------------------------------------------------ lookup
 Sym *Resolver::Pick(const SymList &found, int args) {
+  ambiguous_ = false;
+  refused_ = false;
   Sym *first = found.front();
   if (first->kind != SymKind::Routine) return first;
   // "inherited Destroy" is the destructor, never the class destructor
@@ -20,14 +22,411 @@ Sym *Resolver::Pick(const SymList &found, int args) {
       break;
     }
   if (args < 0) return first;
-  Sym *byCount = nullptr;
+  Sym *byCount = nullptr, *fits = nullptr;
+  std::vector<Sym *> fitting;
   for (Sym *s : found) {
     if (s->kind != SymKind::Routine || s->implicit || s->minParams > args || args > s->maxParams)
       continue;
     if (!byCount) byCount = s;
-    if (ArgumentsFit(s, args)) return s;
+    if (!ArgumentsFit(s, args)) continue;
+    if (fits) fitting.push_back(s);
+    fits = fits ? fits : s;
   }
-  return byCount ? byCount : first;
+  if (!fits && !byCount && args == 0) {
+    // "GenerateRegExprEngine := r" in the body of one of its overloads:
+    // that one's result, whichever takes no arguments.
+    for (auto open = openRoutines_.rbegin(); open != openRoutines_.rend(); ++open)
+      if (std::find(found.begin(), found.end(), *open) != found.end()) return *open;
+  }
+  if (!fits) {
+    // Those of its count cannot take its arguments: one further out may.
+    refused_ = byCount != nullptr;
+    return byCount ? byCount : first;
+  }
+  if (args == 0 || !IsAt(lastCall_, "(")) return fits;
+  if (fitting.empty()) {
+    // One fits: its arguments are looked at only when another unit of the
+    // book declares the name too, the one overload that may do better.
+    if (!book_.interfacesRead) return fits;
+    const auto it = book_.interfaceNames.find(fits->nameAt.text);
+    if (it == book_.interfaceNames.end() ||
+        (it->second.size() == 1 && it->second[0].syms == &found))
+      return fits;
+  }
+  // ValueExists(const Name: UnicodeString) and ValueExists(const Name:
+  // String) both take one argument: the first was linked, whatever it was.
+  fitting.insert(fitting.begin(), fits);
+  return Closest(fitting, args);
+}
+
+Sym *Resolver::Closest(const std::vector<Sym *> &fitting, int args) {
+  // The arguments, each from its first token to the "," or ")" after it.
+  std::vector<ArgumentType> given;
+  size_t from = lastCall_ + 1;
+  for (size_t k = from; Has(k) && int(given.size()) < args; ++k) {
+    const Name t = Text(k);
+    if (t == "(" || t == "[") {
+      k = Closing(k) - 1;
+      continue;
+    }
+    if (t == "," || t == ")") {
+      given.push_back(ArgumentAt(from, k));
+      from = k + 1;
+    }
+  }
+  given.resize(size_t(args));
+  // How well each overload takes each argument; those that cannot take one go.
+  std::vector<std::vector<int>> how;
+  std::vector<Sym *> left;
+  for (Sym *s : fitting) {
+    std::string_view rest(s->signature.data(), s->signature.size());
+    std::vector<int> levels;
+    for (const ArgumentType &a : given) {
+      const size_t semicolon = rest.find(';');
+      levels.push_back(Takes(rest.substr(0, semicolon), a));
+      rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+    }
+    if (std::find(levels.begin(), levels.end(), 0) != levels.end()) continue;
+    how.push_back(std::move(levels));
+    left.push_back(s);
+  }
+  // None takes them: an overload further out may (pasuseanalyzer's
+  // dbgs(TPAIdentifierAccess) leaves dbgs(Ref.Access) to pasresolver's
+  // dbgs(TPSRefAccess)); where none does, the first, as before.
+  if (left.empty()) {
+    refused_ = true;
+    return fitting.front();
+  }
+  if (left.size() == 1) return left.front();
+  // The one that takes every argument at least as well as every other, and
+  // one better than each.
+  for (size_t c = 0; c < left.size(); ++c) {
+    bool best = true;
+    for (size_t d = 0; d < left.size() && best; ++d) {
+      if (d == c) continue;
+      bool better = false;
+      for (size_t i = 0; i < how[c].size(); ++i) {
+        if (how[c][i] < how[d][i]) best = false;
+        if (how[c][i] > how[d][i]) better = true;
+      }
+      best = best && better;
+    }
+    if (best) return left[c];
+  }
+  ambiguous_ = true;
+  return nullptr;
+}
+
+namespace {
+enum class Family { None, String, Number, Char, Boolean };
+Family FamilyOf(Name type) {
+  static const NameSet strings = {"string",     "ansistring",    "shortstring", "unicodestring",
+                                  "widestring", "rawbytestring", "utf8string"};
+  static const NameSet numbers = {
+      "integer",   "longint",    "cardinal",  "longword", "int64",    "qword",  "word",
+      "byte",      "smallint",   "shortint",  "sizeint",  "sizeuint", "ptrint", "ptruint",
+      "nativeint", "nativeuint", "double",    "single",   "extended", "real",   "currency",
+      "comp",      "int8",       "int16",     "int32",    "uint8",    "uint16", "uint32",
+      "uint64",    "dword",      "tdatetime", "float"};
+  static const NameSet chars = {"char", "ansichar", "widechar", "unicodechar"};
+  static const NameSet booleans = {"boolean", "bytebool", "wordbool", "longbool"};
+  if (type.empty()) return Family::None;
+  if (strings.count(type)) return Family::String;
+  if (numbers.count(type)) return Family::Number;
+  if (chars.count(type)) return Family::Char;
+  if (booleans.count(type)) return Family::Boolean;
+  return Family::None;
+}
+// Whether a value of one family can never be passed for another: a char
+// goes into a string, a whole number into a float; nothing else crosses.
+bool Crosses(Family from, Family to) {
+  if (from == Family::None || to == Family::None || from == to) return false;
+  return !(from == Family::Char && to == Family::String);
+}
+// 'x', '''' or #13: one character, which a Char takes.
+bool IsCharLiteral(Name text) {
+  if (text.size() == 3 && text[0] == '\'' && text[2] == '\'') return true;
+  if (text.size() == 4 && text == "''''") return true;
+  if (text.size() < 2 || text[0] != '#') return false;
+  const bool hex = text[1] == '$';
+  for (size_t i = hex ? 2 : 1; i < text.size(); ++i)
+    if (!(hex ? IsIdentChar(text[i]) : IsDigit(text[i]))) return false;
+  return true;
+}
+// Names of one type the run-time library gives two of.
+Name Canonical(Name type) {
+  if (type == "longint") return "integer";
+  if (type == "longword" || type == "dword") return "cardinal";
+  if (type == "ansichar") return "char";
+  if (type == "pansichar") return "pchar";
+  return type;
+}
+}  // namespace
+
+void Resolver::Unalias(Sym *&type, Name &name) {
+  for (int guard = 0; type && guard < 16; ++guard) {
+    if (type->kind != SymKind::Type) {
+      type = nullptr;
+      return;
+    }
+    if (type->members || type->element || type->pointer || type->classOf) return;
+    if (type->type) {
+      type = type->type;
+      continue;
+    }
+    if (!type->signature.empty()) {
+      name = type->signature;
+      type = nullptr;
+    }
+    return;
+  }
+}
+
+KeptName Resolver::TypeNameOf(size_t from, size_t to) {
+  size_t at = from;
+  if (to == from + 3 && IsName(from) && IsAt(from + 1, "."))
+    at = from + 2;
+  else if (to != from + 1)
+    return {};
+  if (T(at).kind != TokKind::Ident) return {};
+  return Keep(Text(at));
+}
+
+Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
+  ArgumentType a;
+  using Kind = ArgumentType::Kind;
+  if (to <= from) return a;
+  const Token &first = T(from);
+  if (to == from + 2 && (first.text == "-" || first.text == "+") &&
+      T(from + 1).kind == TokKind::Number) {
+    a.kind = Kind::Number;
+    return a;
+  }
+  if (to == from + 1 && first.kind == TokKind::String)
+    a.kind = IsCharLiteral(first.text) ? Kind::Char : Kind::String;
+  else if (to == from + 1 && first.kind == TokKind::Number)
+    a.kind = Kind::Number;
+  else if (to == from + 1 && first.text == "nil")
+    a.kind = Kind::Nil;
+  else if (first.text == "[")
+    a.kind = Kind::Set;
+  else if (first.text == "@")
+    a.kind = Kind::Address;
+  if (a.kind != Kind::Unknown) return a;
+  if (to > from + 1) {
+    // "'(' + S + ')'": a string, whatever S is.
+    int depth = 0;
+    bool quoted = false, joined = false, other = false;
+    for (size_t k = from; k < to && !other; ++k) {
+      const Token &t = T(k);
+      if (t.text == "(" || t.text == "[") ++depth;
+      if (t.text == ")" || t.text == "]") --depth;
+      if (depth != 0) continue;
+      quoted = quoted || t.kind == TokKind::String;
+      joined = joined || t.text == "+";
+      other = t.reserved || (t.kind == TokKind::Symbol && t.text != "+" && t.text != ")" &&
+                             t.text != "]" && t.text != "." && t.text != "^");
+    }
+    if (quoted && joined && !other) {
+      a.kind = Kind::String;
+      return a;
+    }
+  }
+  if (!IsName(from) && first.text != "self") return a;
+  // "X", "Self", "A.B.C": a value whose type the book tells; "T(X)" a cast.
+  Sym *s = nullptr;
+  Sym *valueType = nullptr;
+  if (first.text == "self" && MethodClass() && !FindLocal("self"))
+    valueType = MethodClass();
+  else
+    s = Lookup(first.text, -1);
+  size_t k = from + 1;
+  if (k + 1 < to && IsAt(k, "(") && Closing(k) == to &&
+      (s ? s->kind == SymKind::Type : FamilyOf(first.text) != Family::None)) {
+    if (s)
+      a.type = s;
+    else
+      a.name = first.text;
+    a.kind = Kind::Value;
+    Unalias(a.type, a.name);
+    return a;
+  }
+  Sym *container = nullptr;
+  for (; k + 1 < to && IsAt(k, ".") && IsName(k + 1); k += 2) {
+    Container c = valueType ? Container{nullptr, Resolved(valueType)} : ContainerOf(s);
+    valueType = nullptr;
+    s = nullptr;
+    container = c.type;
+    if (c.unit) {
+      if (const auto *found = c.unit->iface.Find(Text(k + 1))) s = found->front();
+    } else if (c.type) {
+      bool complete = true;
+      s = FindMember(c.type, Text(k + 1), -1, &complete);
+    }
+    if (!s) return a;
+  }
+  // "F(...)", "A.F(...)": what F gives.
+  const bool call = k + 1 < to && IsAt(k, "(") && Closing(k) == to;
+  if (k != to && !call) return a;
+  if (valueType && !call) {
+    a.type = valueType;
+  } else if (s && !call &&
+             (s->kind == SymKind::Var || s->kind == SymKind::Param || s->kind == SymKind::Field ||
+              s->kind == SymKind::Const || s->kind == SymKind::EnumValue ||
+              (s->kind == SymKind::Property && !s->indexed))) {
+    a.type = s->type;
+    if (!a.type) a.name = s->signature;
+  } else if (s && s->kind == SymKind::Type && !call && Resolved(s) && !s->interfaceType &&
+             s->xkind == XrefKind::Class) {
+    a.kind = Kind::ClassOf;
+    a.type = Resolved(s);
+    return a;
+  } else if (s && s->kind == SymKind::Routine && (call || s->minParams == 0)) {
+    ResultOf(s, container, a);
+  } else if (!s && k == from + 1 && (first.text == "true" || first.text == "false")) {
+    a.name = "boolean";
+  } else if (!s && !valueType && call && k == from + 1) {
+    // The run-time library's functions the book does not declare.
+    static const NameSet strings = {"format",
+                                    "inttostr",
+                                    "floattostr",
+                                    "trim",
+                                    "trimleft",
+                                    "trimright",
+                                    "uppercase",
+                                    "lowercase",
+                                    "quotedstr",
+                                    "inttohex",
+                                    "extractfilename",
+                                    "extractfilepath",
+                                    "extractfileext",
+                                    "changefileext",
+                                    "stringreplace",
+                                    "formatdatetime",
+                                    "datetimetostr",
+                                    "ansiuppercase",
+                                    "ansilowercase",
+                                    "booltostr",
+                                    "includetrailingpathdelimiter",
+                                    "excludetrailingpathdelimiter",
+                                    "appendpathdelim",
+                                    "chompathdelim"};
+    static const NameSet numbers = {"length", "strtoint", "strtointdef", "pos",       "ord",
+                                    "round",  "trunc",    "high",        "low",       "sizeof",
+                                    "succ",   "pred",     "abs",         "strtofloat"};
+    if (strings.count(first.text)) a.kind = Kind::String;
+    if (numbers.count(first.text)) a.kind = Kind::Number;
+    return a;
+  } else {
+    return a;
+  }
+  Unalias(a.type, a.name);
+  if (a.type || !a.name.empty()) a.kind = Kind::Value;
+  return a;
+}
+
+void Resolver::ResultOf(Sym *routine, Sym *container, ArgumentType &a) {
+  const auto resultName = [](const Sym *s) {
+    const Name signature = s->signature;
+    const size_t bar = std::string_view(signature.data(), signature.size()).rfind('|');
+    return bar == std::string_view::npos ? Name() : signature.substr(bar + 1);
+  };
+  if (!routine->type && resultName(routine).empty()) return;
+  const SymList *all = nullptr;
+  const Name name = routine->nameAt.text;
+  if (!container && routine->owner.size()) container = MethodClass();
+  if (container) {
+    for (Sym *c = Resolved(container); c && !all; c = Resolved(c->ancestor))
+      if (c->members) all = c->members->Find(name);
+  } else {
+    Module &m = *modules_[size_t(routine->module)];
+    all = m.iface.Find(name);
+    if (!all || std::find(all->begin(), all->end(), routine) == all->end()) all = m.impl.Find(name);
+  }
+  if (!all || std::find(all->begin(), all->end(), routine) == all->end()) return;
+  for (const Sym *s : *all)
+    if (s->type != routine->type || !(resultName(s) == resultName(routine))) return;
+  a.type = routine->type;
+  if (!a.type) a.name = resultName(routine);
+}
+
+int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument) {
+  using Kind = ArgumentType::Kind;
+  if (argument.kind == Kind::Unknown) return 1;
+  // An open array or "array of const" takes "[...]" or an array, never a
+  // literal or a value of a type with a name of its own.
+  if (parameterType.substr(0, 10) == ": array of") {
+    if (argument.kind == Kind::Set) return 2;
+    if (argument.kind != Kind::Value) return 0;
+    if (argument.name == kOpenArray) return 2;
+    return FamilyOf(argument.name) != Family::None || (argument.type && argument.type->members) ? 0
+                                                                                                : 1;
+  }
+  // ": name " alone; "string[20]" and the like may take anything.
+  if (parameterType.size() < 4 || parameterType.substr(0, 2) != ": ") return 1;
+  const std::string_view typeName = parameterType.substr(2, parameterType.size() - 3);
+  if (typeName.find(' ') != std::string_view::npos) return 1;
+  Sym *wanted = Lookup(typeName, -1);
+  Name wantedName;
+  if (wanted && wanted->kind != SymKind::Type) wanted = nullptr;
+  if (!wanted) wantedName = typeName;
+  Unalias(wanted, wantedName);
+  const Family family = FamilyOf(wantedName);
+  const bool wantsMembers = wanted && wanted->members;
+  if (argument.kind == Kind::ClassOf) {
+    if (wanted && wanted->classOf) return Resolved(wanted->type) == argument.type ? 2 : 1;
+    return wantsMembers || family != Family::None ? 0 : 1;
+  }
+  if (argument.kind == Kind::Value && argument.type && argument.type == wanted) return 2;
+  // An open array goes into an open array only.
+  if (argument.kind == Kind::Value && argument.name == kOpenArray) return 0;
+  // A class's instance is never its class of.
+  if (argument.kind == Kind::Value && wanted && wanted->classOf)
+    return argument.type && argument.type->members ? 0 : 1;
+  if (argument.kind == Kind::Value && argument.type && argument.type->classOf)
+    return wantsMembers ? 0 : 1;
+  switch (argument.kind) {
+    case Kind::Set:
+      return wantsMembers ? 0 : 1;
+    case Kind::Char:
+      if (family == Family::Char) return 2;
+      return wantsMembers || family == Family::Number || family == Family::Boolean ? 0 : 1;
+    case Kind::String:
+      return wantsMembers || family == Family::Number || family == Family::Boolean ||
+                     family == Family::Char
+                 ? 0
+                 : 1;
+    case Kind::Number:
+      return wantsMembers || (family != Family::None && family != Family::Number) ? 0 : 1;
+    case Kind::Nil:
+      return family != Family::None ? 0 : 1;
+    case Kind::Address:
+      if (wantsMembers || family != Family::None || (wanted && wanted->classOf)) return 0;
+      return Canonical(wantedName) == "pointer" ? 2 : 1;
+    default:
+      break;
+  }
+  Sym *given = argument.type;
+  const auto enumeration = [](const Sym *t) { return t && t->xkind == XrefKind::Enumeration; };
+  if (given && wanted) {
+    if (given == wanted) return 2;
+    // One enumeration's values are no other's.
+    if (enumeration(given) && (enumeration(wanted) || wanted->members)) return 0;
+    if (enumeration(wanted) && given->members) return 0;
+    if (!given->members || !wanted->members) return 1;
+    if (wanted->interfaceType || given->interfaceType) return 1;
+    for (Sym *c = given; c; c = Resolved(c->ancestor)) {
+      if (c == wanted) return 1;
+      if (c->ancestryLeavesBook) return c->ancestorIsObject ? 0 : 1;
+    }
+    return 0;
+  }
+  if (given) return (given->members || enumeration(given)) && family != Family::None ? 0 : 1;
+  if (wanted)
+    return (wanted->members || enumeration(wanted)) && FamilyOf(argument.name) != Family::None ? 0
+                                                                                               : 1;
+  if (Canonical(argument.name) == Canonical(wantedName)) return 2;
+  return Crosses(FamilyOf(argument.name), family) ? 0 : 1;
 }
 
 bool Resolver::NoneTakes(const SymList &found, int args) {
@@ -185,8 +584,16 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
   // is LazFileUtils' two-parameter one, not FileUtil's five-parameter
   // one); where none does, the first found is the link, as before.
   Sym *firstFound = nullptr;
+  // Overloads found that the book cannot tell apart end the search: an
+  // overload further out is no better for it.
+  bool undecided = false;
   const auto take = [&](const SymList &found) -> Sym * {
-    if (!NoneTakes(found, args)) return Pick(found, args);
+    if (!NoneTakes(found, args)) {
+      Sym *s = Pick(found, args);
+      undecided = !s && ambiguous_;
+      if (!refused_) return s;
+      if (!firstFound) firstFound = s;
+    }
     if (!firstFound) firstFound = found.front();
     return nullptr;
   };
@@ -195,13 +602,15 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
     switch (frame.kind) {
       case Frame::Kind::Plain:
         if (const auto *found = frame.scope->Find(name))
-          if (Sym *s = take(*found)) return s;
+          if (Sym *s = take(*found); s || undecided) return s;
         break;
       case Frame::Kind::Members:
       case Frame::Kind::WithMembers: {
         bool complete = true;
+        ambiguous_ = false;
         if (Sym *s = FindMember(frame.type, name, args, &complete))
           return firstFound ? firstFound : s;
+        if (ambiguous_) return firstFound;
         // Every class outside the book derives from TObject: its members
         // hide the book's names of the same spelling.
         if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name))
@@ -217,9 +626,9 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
   Module &m = M();
   if (inImpl_)
     if (const auto *found = m.impl.Find(name))
-      if (Sym *s = take(*found)) return s;
+      if (Sym *s = take(*found); s || undecided) return s;
   if (const auto *found = m.iface.Find(name))
-    if (Sym *s = take(*found)) return s;
+    if (Sym *s = take(*found); s || undecided) return s;
   if (firstFound) {
     // Only routines go on being looked for past the unit's own names.
   } else if (!m.name.empty() && name == m.name) {
@@ -249,18 +658,18 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
       if (declaring) {
         for (const SharedBook::Declaring &d : *declaring)
           if (d.module == used) {
-            if (Sym *s = take(*d.syms)) return s;
+            if (Sym *s = take(*d.syms); s || undecided) return s;
             break;
           }
       } else if (const auto *found = modules_[size_t(used)]->iface.Find(name)) {
-        if (Sym *s = take(*found)) return s;
+        if (Sym *s = take(*found); s || undecided) return s;
       }
     }
     return nullptr;
   };
   if (inImpl_)
-    if (Sym *s = inUnits(m.implUses)) return s;
-  if (Sym *s = inUnits(m.ifaceUses)) return s;
+    if (Sym *s = inUnits(m.implUses); s || undecided) return s;
+  if (Sym *s = inUnits(m.ifaceUses); s || undecided) return s;
   return firstFound;
 }
 

@@ -102,6 +102,7 @@ struct Sym {
   bool bodied : 1 = false;
   bool implicit : 1 = false;  // a class constructor or destructor: the program never calls it
   bool generic : 1 = false;   // "TList<T> = class": what "TList<Integer>" names
+  bool classOf : 1 = false;   // "class of T" (`type` is T): no alias of T
   int serial = 0;             // the order of making: the order of the declarations
   int module = 0;
   int minParams = 0;
@@ -115,8 +116,11 @@ struct Sym {
   Sym *ancestor = nullptr;
   Sym *type = nullptr;     // the type of a value, what an alias names, a function's result
   Sym *element = nullptr;  // what a "^T" type points at, what an "array of T" holds
-  KeptName signature;      // the parameters' types, lower case
-  KeptName owner;          // a member's class ("TOuter.TInner")
+  // A routine's parameters' types, lower case, then "|" and its result's
+  // type when that is one name; a value's type or what an alias names when
+  // that is one name (TypeNameOf).
+  KeptName signature;
+  KeptName owner;  // a member's class ("TOuter.TInner")
   SymName nameAt;
 
   // The name where it is declared, or null; a routine's implementation
@@ -284,6 +288,9 @@ struct Frame {
   Scope *scope = nullptr;
   Sym *type = nullptr;  // Members, WithMembers
 };
+
+// The signature of a parameter "array of T": no type's name has a blank.
+constexpr const char *kOpenArray = "array of";
 
 // Code nested deeper than this (statements, expressions, routines,
 // types) is no code anyone wrote: the book is read without cross
@@ -498,6 +505,31 @@ class Resolver {
   static bool NoneTakes(const SymList &found, int args);
   bool ArgumentsFit(const Sym *s, int args);
   bool TakesValueOf(std::string_view parameterType, Name argument);
+  // Of overloads that all take the call's arguments as far as their look
+  // tells, the one whose parameters take them best; null, and ambiguous_
+  // set, when the book cannot tell which (a wrong link is worse than none).
+  Sym *Closest(const std::vector<Sym *> &fitting, int args);
+  // What an argument (the tokens from..to) is, as far as the book tells.
+  struct ArgumentType {
+    // ClassOf: a class of the book named as a value ("CreateElement(TPasVariable, ...)").
+    enum class Kind { Unknown, String, Char, Number, Set, Address, Nil, Value, ClassOf };
+    Kind kind = Kind::Unknown;
+    Sym *type = nullptr;  // a Value's type of the book, past its aliases
+    Name name;            // ... or the type from outside the book it names ("string")
+  };
+  ArgumentType ArgumentAt(size_t from, size_t to);
+  // The result type of a call to `routine`, when every overload beside it
+  // gives the same one; null otherwise.
+  void ResultOf(Sym *routine, Sym *container, ArgumentType &a);
+  // 0: a parameter of this type (": name ") cannot take the argument;
+  // 1: it may; 2: the argument is of that very type.
+  int Takes(std::string_view parameterType, const ArgumentType &argument);
+  // A type past its aliases: the book's type, or the name from outside the
+  // book an alias ends at ("RegExprString = AnsiString").
+  void Unalias(Sym *&type, Name &name);
+  // The name a type written from..to is, when it is one name ("Integer",
+  // "Classes.TStrings"); empty otherwise. Kept, as a value's signature.
+  KeptName TypeNameOf(size_t from, size_t to);
   // Where the class's ancestors end, the search found nothing: whether the
   // book knows all of them.
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);
@@ -585,6 +617,7 @@ class Resolver {
     std::vector<size_t> nameParts;  // "TFoo.Bar": TFoo, Bar
     bool noBody = false;
     Sym *result = nullptr;
+    KeptName resultName;  // TypeNameOf the result type
   };
   Heading ReadHeading(Sym *routine, Scope *params);
   void Method(Scope *members, Sym *owner);
@@ -641,7 +674,10 @@ class Resolver {
   size_t lastCall_ = 0;  // the "(" of the call whose arguments were last counted
   bool inImpl_ = false;
   bool labelsAreFields_ = false;
-  bool declaringGeneric_ = false;  // the type declared next has parameters
+  bool declaringGeneric_ = false;    // the type declared next has parameters
+  bool ambiguous_ = false;           // set by Pick: overloads the book cannot tell apart
+  bool refused_ = false;             // set by Pick: what it gives cannot take the call's arguments
+  std::vector<Sym *> openRoutines_;  // the routines whose bodies are being read, innermost last
   // Reading implementations beside another resolver: the next module to
   // take (shared by both), whether either met what only one reading in
   // order may change, what this one took, and the helper itself, whose

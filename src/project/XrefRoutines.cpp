@@ -55,8 +55,13 @@ void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
       ++pos_;
       Expression(ExpressionEnd({";", close}));
     }
+    // An open array is told apart from every type with a name.
+    const KeptName typeName = !IsAt(typeStart, ":")          ? KeptName()
+                              : IsAt(typeStart + 1, "array") ? Keep(kOpenArray)
+                                                             : TypeNameOf(typeStart + 1, pos_);
     for (Sym *s : names) {
       s->type = type;
+      s->signature = typeName;
       scope->Add(s);
       ++count;
       if (!defaulted) ++required;
@@ -112,7 +117,15 @@ Resolver::Heading Resolver::ReadHeading(Sym *routine, Scope *params) {
     ++pos_;
     // An operator's result may be named: "operator +(a, b: T) r: T".
     if (IsName(pos_) && IsAt(pos_ + 1, ":")) pos_ += 2;
+    const size_t typeStart = pos_;
     h.result = TypeExpression({";"});
+    h.resultName = TypeNameOf(typeStart, pos_);
+    if (!h.resultName.empty()) {
+      const std::string withResult =
+          std::string(routine->signature.data(), routine->signature.size()) + '|' +
+          Name(h.resultName).Lower();
+      routine->signature = Keep(std::string_view(withResult));
+    }
   } else if (h.kind == XrefKind::Operator && IsName(pos_) && IsAt(pos_ + 1, ":")) {
     pos_ += 2;
     h.result = TypeExpression({";"});
@@ -271,9 +284,11 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
     static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
     SetName(result, &kResult);
     result->type = routine->type ? routine->type : h.result;
+    result->signature = h.resultName;
     params->Add(result);
   }
   frames_.push_back({Frame::Kind::Plain, params, nullptr});
+  openRoutines_.push_back(routine);
   ParseDeclarations(params, Level::Local);
   if (Is("begin")) {
     ++pos_;
@@ -284,6 +299,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
     Skip("end");
   }
   Skip(";");
+  openRoutines_.pop_back();
   frames_.pop_back();
   if (cls) frames_.pop_back();
 }

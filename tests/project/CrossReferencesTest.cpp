@@ -190,6 +190,42 @@ TEST(CrossReferences, ScopeRulesTable) {
        "function TList<T>.TItem.Next: Boolean; begin Result := List.Add(Default(T)) end;\n"
        "function TList<T>.Add(const V: T): Boolean; begin Result := True end;\nend.\n",
        {"4:TList->a:3", "8:TList->a:3", "8:TItem->a:4", "8:Add->a:5", "9:TList->a:3"}},
+      {"overloads of one count are told by their arguments: a variable's type, a call's result, "
+       "an enumeration's value, a class or its instance; none is linked where the book cannot "
+       "tell (a variant, a string literal for String or UnicodeString); one that cannot take "
+       "them leaves the call to another unit's; a result set through its name is that overload's",
+       "unit a;\ninterface\nuses b;\ntype TE = (eA, eB); TF = (fA);\n"
+       "TK = class end; TKClass = class of TK;\n"
+       "procedure V(const s: UnicodeString); overload;\n"
+       "procedure V(const s: String); overload;\nprocedure W(e: TE); overload;\n"
+       "procedure W(f: TF); overload;\nprocedure C(k: TK); overload;\n"
+       "procedure C(k: TKClass); overload;\nfunction S: String;\n"
+       "procedure Two(const s: string); overload;\n"
+       "function G(x, y: Integer): Integer; overload;\n"
+       "function G(x: Integer): Integer; overload;\nimplementation\n"
+       "procedure P(x: String; k: TK; u: Variant);\n"
+       "begin V(x); V(S); V(u); W(fA); C(k); C(TK); C(TK(u)); V('abc'); Two(5) end;\n"
+       "function G(x: Integer): Integer; begin G := x end;\nend.\n",
+       {"3:b->b:1", "5:TK->a:5", "8:TE->a:4", "9:TF->a:4", "10:TK->a:5", "11:TKClass->a:5",
+        "17:TK->a:5", "18:V->a:7", "18:V->a:7", "18:S->a:12", "18:W->a:9", "18:C->a:10",
+        "18:C->a:11", "18:TK->a:5", "18:C->a:10", "18:TK->a:5", "18:Two->b:4", "19:G->a:15"}},
+      {"an argument's look tells overloads apart: a one-character literal is a Char, a longer "
+       "one a string, a negative number a number, \"[...]\" no record, an open array only an "
+       "open array's, a sum with a string a string, Format's and Length's results",
+       "unit a;\ninterface\ntype TR = record X: Integer; end;\n"
+       "procedure F(const s: string; n: Integer = 0); overload;\n"
+       "procedure F(const s: string; a: array of const; n: Integer = 0); overload;\n"
+       "procedure F(c: Char); overload;\n"
+       "procedure G(r: TR; const s: string = ''); overload;\n"
+       "procedure G(a: array of const); overload;\nprocedure H(const s: string); overload;\n"
+       "procedure H(const a: array of string); overload;\n"
+       "procedure H(n: Integer); overload;\nimplementation\n"
+       "procedure P(const a: array of string; s: string);\n"
+       "begin F('ab'); F('a'); F('x', -1); G([1]); H(a); H('<' + s + '>'); H(Format('%d', [1])); "
+       "H(Length(s)) end;\n"
+       "end.\n",
+       {"7:TR->a:3", "14:F->a:4", "14:F->a:6", "14:F->a:4", "14:G->a:8", "14:H->a:10", "14:H->a:9",
+        "14:H->a:9", "14:H->a:11"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
