@@ -11,7 +11,7 @@ namespace scrivane::xref {
 // ------------------------------------------------------------ lookup
 Sym *Resolver::Pick(const SymList &found, int args) {
   ambiguous_ = false;
-  refused_ = false;
+  refused_ = Refused::No;
   Sym *first = found.front();
   if (first->kind != SymKind::Routine) return first;
   // "inherited Destroy" is the destructor, never the class destructor
@@ -39,8 +39,9 @@ Sym *Resolver::Pick(const SymList &found, int args) {
       if (std::find(found.begin(), found.end(), *open) != found.end()) return *open;
   }
   if (!fits) {
-    // Those of its count cannot take its arguments: one further out may.
-    refused_ = byCount != nullptr;
+    // Those of its count cannot take its arguments as they look: one
+    // further out may; where none does, the first of them, as before.
+    refused_ = byCount ? Refused::ByLook : Refused::No;
     return byCount ? byCount : first;
   }
   if (args == 0 || !IsAt(lastCall_, "(")) return fits;
@@ -92,9 +93,11 @@ Sym *Resolver::Closest(const std::vector<Sym *> &fitting, int args) {
   }
   // None takes them: an overload further out may (pasuseanalyzer's
   // dbgs(TPAIdentifierAccess) leaves dbgs(Ref.Access) to pasresolver's
-  // dbgs(TPSRefAccess)); where none does, the first, as before.
+  // dbgs(TPSRefAccess)); where none does, the call is to one outside the
+  // book (Lazarus' etsrceditmarks.pas calls LazLogger's dbgs(Line), not
+  // its own dbgs(TETSrcChangeAction)).
   if (left.empty()) {
-    refused_ = true;
+    refused_ = Refused::ByType;
     return fitting.front();
   }
   if (left.size() == 1) return left.front();
@@ -208,7 +211,7 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
     a.kind = Kind::Number;
   else if (to == from + 1 && first.text == "nil")
     a.kind = Kind::Nil;
-  else if (first.text == "[")
+  else if (IsSetAt(from))
     a.kind = Kind::Set;
   else if (first.text == "@")
     a.kind = Kind::Address;
@@ -429,6 +432,24 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
   return Crosses(FamilyOf(argument.name), family) ? 0 : 1;
 }
 
+// "[a, b]" or "[a] + S" from `at` to the end of its argument; not
+// "[a] * S <> []", which is a Boolean.
+bool Resolver::IsSetAt(size_t at) {
+  if (!IsAt(at, "[")) return false;
+  static const NameSet compares = {
+      "=", "<>", "<", ">", "<=", ">=", "in", "and", "or", "xor", "not"};
+  for (size_t k = at; Has(k); ++k) {
+    const Name t = Text(k);
+    if (t == "(" || t == "[") {
+      k = Closing(k) - 1;
+      continue;
+    }
+    if (t == "," || t == ")" || t == ";") return true;
+    if (compares.count(t)) return false;
+  }
+  return true;
+}
+
 bool Resolver::NoneTakes(const SymList &found, int args) {
   // Without arguments the name may be no call at all: a function's result
   // set through its name, or a routine taken as a value.
@@ -454,9 +475,10 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) {
       ": sizeint ", ": ptrint ",  ": double ",   ": single ",   ": extended "};
   static const std::unordered_set<std::string_view> others = {": boolean ", ": pointer ",
                                                               ": tobject "};
-  auto takes = [&](const Token &first, std::string_view type) {
+  auto takes = [&](size_t at, std::string_view type) {
+    const Token &first = T(at);
     const bool other = others.count(type) > 0;
-    if (first.text == "[")
+    if (IsSetAt(at))
       return !(other || strings.count(type) || numbers.count(type) || type == ": char ");
     if (first.kind == TokKind::Number) return !(other || strings.count(type) || type == ": char ");
     if (first.kind == TokKind::String) return !(other || numbers.count(type));
@@ -472,7 +494,7 @@ bool Resolver::ArgumentsFit(const Sym *s, int args) {
     const Name t = Text(k);
     if (argStart && depth == 0) {
       const size_t semicolon = rest.find(';');
-      if (!takes(T(k), rest.substr(0, semicolon))) return false;
+      if (!takes(k, rest.substr(0, semicolon))) return false;
       if (!name(k).empty() && !TakesValueOf(rest.substr(0, semicolon), name(k))) return false;
       rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
       argStart = false;
@@ -591,8 +613,9 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
     if (!NoneTakes(found, args)) {
       Sym *s = Pick(found, args);
       undecided = !s && ambiguous_;
-      if (!refused_) return s;
-      if (!firstFound) firstFound = s;
+      if (refused_ == Refused::No) return s;
+      if (refused_ == Refused::ByLook && !firstFound) firstFound = s;
+      return nullptr;
     }
     if (!firstFound) firstFound = found.front();
     return nullptr;

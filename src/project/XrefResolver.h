@@ -504,6 +504,7 @@ class Resolver {
   // is to an overload further out (another unit's), as the compiler finds it.
   static bool NoneTakes(const SymList &found, int args);
   bool ArgumentsFit(const Sym *s, int args);
+  bool IsSetAt(size_t at);
   bool TakesValueOf(std::string_view parameterType, Name argument);
   // Of overloads that all take the call's arguments as far as their look
   // tells, the one whose parameters take them best; null, and ambiguous_
@@ -674,9 +675,11 @@ class Resolver {
   size_t lastCall_ = 0;  // the "(" of the call whose arguments were last counted
   bool inImpl_ = false;
   bool labelsAreFields_ = false;
-  bool declaringGeneric_ = false;    // the type declared next has parameters
-  bool ambiguous_ = false;           // set by Pick: overloads the book cannot tell apart
-  bool refused_ = false;             // set by Pick: what it gives cannot take the call's arguments
+  bool declaringGeneric_ = false;  // the type declared next has parameters
+  bool ambiguous_ = false;         // set by Pick: overloads the book cannot tell apart
+  // Set by Pick: what it gives cannot take the call's arguments, as their
+  // look tells (ArgumentsFit) or as their types do (Closest).
+  enum class Refused { No, ByLook, ByType } refused_ = Refused::No;
   std::vector<Sym *> openRoutines_;  // the routines whose bodies are being read, innermost last
   // Reading implementations beside another resolver: the next module to
   // take (shared by both), whether either met what only one reading in

@@ -226,6 +226,47 @@ TEST(CrossReferences, ScopeRulesTable) {
        "end.\n",
        {"7:TR->a:3", "14:F->a:4", "14:F->a:6", "14:F->a:4", "14:G->a:8", "14:H->a:10", "14:H->a:9",
         "14:H->a:9", "14:H->a:11"}},
+      {"a call whose argument's type none of the unit's overloads takes is no link when no unit "
+       "it uses has one that does (b's Two is not used); \"[...] * S <> []\" is no set but what "
+       "it compares",
+       "unit a;\ninterface\ntype TE = (eA, eB); TS = set of TE;\n"
+       "procedure Two(const s: string); overload;\nprocedure Q(b: Boolean);\n"
+       "implementation\nprocedure P(S: TS; N: Integer);\n"
+       "begin Two(N); Two('x'); Q([eA] * S <> []) end;\nend.\n",
+       {"3:TE->a:3", "7:TS->a:3", "8:Two->a:4", "8:Q->a:5"}},
+      {"a method's overloads: True is a Boolean, an alias of AnsiString a string, Self its class, "
+       "a function of the class its result",
+       "unit a;\ninterface\ntype\n  TCfg = class end;\n  TStore = class\n"
+       "    constructor Create(const FileName: string; Load: Boolean); overload;\n"
+       "    constructor Create(Cfg: TCfg; const Path: string); overload;\n"
+       "    function Config: TCfg;\n    procedure Put(Other: TStore); overload;\n"
+       "    procedure Put(const Name: string); overload;\n    procedure Go;\n  end;\n"
+       "  TText = AnsiString;\nprocedure Say(const s: TText); overload;\n"
+       "procedure Say(n: Integer); overload;\nimplementation\nprocedure TStore.Go;\n"
+       "var S: TText;\n"
+       "begin TStore.Create(S, True); TStore.Create(Config, S); Put(Self); Put(S); Say(S) end;\n"
+       "end.\n",
+       {"7:TCfg->a:4", "8:TCfg->a:4", "9:TStore->a:5", "14:TText->a:13", "17:TStore->a:5",
+        "18:TText->a:13", "19:TStore->a:5", "19:Create->a:6", "19:TStore->a:5", "19:Create->a:7",
+        "19:Config->a:8", "19:Put->a:9", "19:Put->a:10", "19:Say->a:14"}},
+      {"calls from fcl's chm, libtar and webidl: @Buffer is a Pointer, Integer(X) an Integer, a "
+       "record of the run-time library no string, a field of the book's class of its type",
+       "unit a;\ninterface\ntype\n  TDef = class end;\n"
+       "  TField = class MemberType: TDef; end;\n"
+       "function WriteInt(const Stream: TStream; N: DWord): DWord; overload;\n"
+       "function WriteInt(Buffer: Pointer; N: DWord): DWord; overload;\n"
+       "function Max(A, B: Byte): Byte; overload;\n"
+       "function Max(A, B: Integer): Integer; overload;\n"
+       "function FileTimeGMT(FileName: string): TDateTime; overload;\n"
+       "function FileTimeGMT(SearchRec: TSearchRec): TDateTime; overload;\n"
+       "function GetTypeName(const Name: String): String; overload;\n"
+       "function GetTypeName(Def: TDef): String; overload;\nimplementation\n"
+       "procedure P(F: TField; SR: TSearchRec; X: Int64; Buffer: array of Byte);\n"
+       "begin WriteInt(@Buffer, 1); Max(Integer(X), 0); FileTimeGMT(SR); GetTypeName(F.MemberType) "
+       "end;\n"
+       "end.\n",
+       {"5:TDef->a:4", "13:TDef->a:4", "15:TField->a:5", "16:WriteInt->a:7", "16:Max->a:9",
+        "16:FileTimeGMT->a:11", "16:GetTypeName->a:13"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
