@@ -505,22 +505,32 @@ CrossReferences Resolver::Finish() {
   // go into one text made to its size.
   size_t count = 0;
   qsizetype textSize = 0;
-  std::unordered_map<const char *, QByteArrayView> owners;
+  // Each text after its length: one byte below 255, else 255 and four.
+  auto roomFor = [](size_t size) { return qsizetype(size + (size < 255 ? 1 : 5)); };
+  std::unordered_map<const char *, XrefText> owners;
   for (const Sym *s : syms_) {
     if (!declares(s)) continue;
     count += bodyApart(s) ? 2 : 1;
-    textSize += qsizetype(s->nameAt.text.size());
-    if (!s->owner.empty() && owners.emplace(s->owner.data(), QByteArrayView()).second)
-      textSize += qsizetype(s->owner.size());
+    textSize += roomFor(s->nameAt.text.size());
+    if (!s->owner.empty() && owners.emplace(s->owner.data(), XrefText()).second)
+      textSize += roomFor(s->owner.size());
   }
   r.declarations.reserve(count);
   r.texts = QByteArray(textSize, Qt::Uninitialized);
   char *text = r.texts.data();
   auto copy = [&text](Name name) {
+    const XrefText kept(text);
+    const auto length = uint32_t(name.size());
+    if (length < 255) {
+      *text++ = char(length);
+    } else {
+      *text++ = char(255);
+      std::memcpy(text, &length, 4);
+      text += 4;
+    }
     std::memcpy(text, name.data(), name.size());
-    const QByteArrayView view(text, qsizetype(name.size()));
     text += name.size();
-    return view;
+    return kept;
   };
   for (Sym *s : syms_) {
     bySerial[size_t(s->serial)] = s;
@@ -531,7 +541,7 @@ CrossReferences Resolver::Finish() {
     // Tokens are read from the file's own bytes: the name as it spells it.
     d.name = copy(s->nameAt.text);
     if (!s->owner.empty()) {
-      QByteArrayView &owner = owners[s->owner.data()];
+      XrefText &owner = owners[s->owner.data()];
       if (owner.isNull()) owner = copy(s->owner);
       d.owner = owner;
     }

@@ -25,6 +25,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <cstring>
 #include <vector>
 
 namespace scrivane {
@@ -56,12 +57,41 @@ struct XrefPlace {
   int ordinal = 0;
 };
 
+// A text of CrossReferences::texts, valid while it (or a copy of it) is:
+// where its length is, the bytes after it. Eight bytes where a view took
+// sixteen, twice in each of a unit's 200,000 declarations.
+class XrefText {
+ public:
+  XrefText() = default;
+  explicit XrefText(const char *at) : at_(at) {}
+  QByteArrayView view() const {
+    if (!at_) return {};
+    quint32 length = static_cast<unsigned char>(at_[0]);
+    if (length < 255) return {at_ + 1, qsizetype(length)};
+    std::memcpy(&length, at_ + 1, 4);
+    return {at_ + 5, qsizetype(length)};
+  }
+  operator QByteArrayView() const { return view(); }  // NOLINT(google-explicit-constructor)
+  const char *data() const { return view().data(); }
+  qsizetype size() const { return view().size(); }
+  bool isEmpty() const { return !at_ || at_[0] == 0; }
+  bool isNull() const { return !at_; }
+  QByteArray toByteArray() const { return view().toByteArray(); }
+  bool startsWith(QByteArrayView text) const { return view().startsWith(text); }
+  QByteArrayView sliced(qsizetype from) const { return view().sliced(from); }
+  int compare(QByteArrayView text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const {
+    return view().compare(text, cs);
+  }
+  friend bool operator==(XrefText a, QByteArrayView b) { return a.view() == b; }
+
+ private:
+  const char *at_ = nullptr;
+};
+
 struct XrefDeclaration {
   XrefPlace place;  // where the name is declared
-  XrefKind kind = XrefKind::Procedure;
-  // Views of CrossReferences::texts, valid while it (or a copy of it) is.
-  QByteArrayView name;   // as written there
-  QByteArrayView owner;  // a method's class ("TOuter.TInner" for a nested one); empty otherwise
+  XrefText name;    // as written there
+  XrefText owner;   // a method's class ("TOuter.TInner" for a nested one); empty otherwise
   // A routine's parameters as declared; -1 for everything else.
   int parameters = -1;
   // The unit or program that declares it (an index into declarations; a
@@ -73,6 +103,7 @@ struct XrefDeclaration {
   // own heading has declaredAt set to the first declaration.
   int body = -1;
   int declaredAt = -1;
+  XrefKind kind = XrefKind::Procedure;
 };
 
 struct XrefUse {

@@ -68,7 +68,13 @@ TEST(CrossLinks, LongLinesAnswerAsAPlainSearch) {
   std::mt19937 random(7);
   CrossReferences refs;
   const QByteArray names[] = {"Foo", "bar", "Baz", "x", "Quux"};
-  for (const QByteArray &name : names) refs.declarations.push_back({{}, XrefKind::Variable, name});
+  // The names as the resolver leaves them in texts: each after its length.
+  for (const QByteArray &name : names) refs.texts += char(name.size()) + name;
+  for (qsizetype at = 0; at < refs.texts.size(); at += 1 + refs.texts[at]) {
+    XrefDeclaration &d = refs.declarations.emplace_back();
+    d.kind = XrefKind::Variable;
+    d.name = XrefText(refs.texts.constData() + at);
+  }
   std::vector<QByteArray> spelt;  // the line's names in order, each use's
   std::map<QByteArray, int> seen;
   for (int column = 1; column < 4000; column += 1 + int(random() % 5)) {
