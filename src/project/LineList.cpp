@@ -63,21 +63,31 @@ quint64 LineList::store(QByteArrayView text, qsizetype blanks) {
   return isLong ? PackShort(at, 0) | kLongLine : PackShort(at, size);
 }
 
+void LineList::numberLines() {
+  if (!numberedInOrder_) return;
+  numberedInOrder_ = false;
+  fileLines_.resize(spans_.size());
+  for (qsizetype i = 0; i < fileLines_.size(); ++i) fileLines_[i] = int(i + 1);
+}
+
 void LineList::append(QByteArrayView line, int fileLine, int file) {
   noteFile(file);
-  fileLines_.append(fileLine);
+  appendFileLine(fileLine);
   spans_.append(store(line));
 }
 
 void LineList::appendWithBlanks(QByteArrayView text, qsizetype blanks, int fileLine) {
   if (text.isEmpty() && blanks == 0) return append(text, fileLine);
   noteFile(0);
-  fileLines_.append(fileLine);
+  appendFileLine(fileLine);
   spans_.append(store(text, blanks));
 }
 
 void LineList::setLine(qsizetype at, QByteArrayView text, int fileLine, int file) {
-  fileLines_[at] = fileLine;
+  if (!numberedInOrder_ || fileLine != at + 1) {
+    numberLines();
+    fileLines_[at] = fileLine;
+  }
   if (files_.isEmpty() && file != 0) files_.fill(0, spans_.size());
   if (!files_.isEmpty()) files_[at] = quint16(file);
   spans_[at] = store(text);
@@ -87,16 +97,17 @@ void LineList::appendLineOf(const LineList &other, qsizetype i) {
   if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
   if (other.blocks_ == blocks_ || other[i].isEmpty()) {
     noteFile(other.fileIndex(i));
+    appendFileLine(other.rawFileLine(i));
     spans_.append(other.spans_[i]);
-    fileLines_.append(other.fileLines_[i]);
   } else {
-    append(other[i], other.fileLines_[i], other.fileIndex(i));
+    append(other[i], other.rawFileLine(i), other.fileIndex(i));
   }
 }
 
 void LineList::clear() {
   spans_.clear();
   fileLines_.clear();
+  numberedInOrder_ = true;
   files_.clear();
   blocks_.reset();
 }
@@ -117,8 +128,10 @@ void LineList::adopt(LineList &&other, int fileLineOffset) {
   if (spans_.isEmpty()) {
     // The first part read: its lists become ours. Appended, they were
     // copied while the originals lived, 20 MiB for a million lines.
+    if (other.numberedInOrder_ && fileLineOffset != 0) other.numberLines();
     spans_ = std::move(other.spans_);
     fileLines_ = std::move(other.fileLines_);
+    numberedInOrder_ = other.numberedInOrder_;
     files_ = std::move(other.files_);
     if (fileLineOffset != 0)
       for (int &line : fileLines_)
@@ -133,10 +146,16 @@ void LineList::adopt(LineList &&other, int fileLineOffset) {
     else
       files_.append(other.files_);
   }
+  // The second half of a file read in two, each numbered in order, goes on
+  // in order.
+  if (!numberedInOrder_ || !other.numberedInOrder_ || fileLineOffset != spans_.size()) {
+    numberLines();
+    other.numberLines();
+    fileLines_.reserve(fileLines_.size() + other.fileLines_.size());
+    for (const int line : other.fileLines_)
+      fileLines_.append(line > 0 ? line + fileLineOffset : line < 0 ? line - fileLineOffset : 0);
+  }
   spans_.append(other.spans_);
-  fileLines_.reserve(fileLines_.size() + other.fileLines_.size());
-  for (const int line : other.fileLines_)
-    fileLines_.append(line > 0 ? line + fileLineOffset : line < 0 ? line - fileLineOffset : 0);
   other = LineList();
 }
 

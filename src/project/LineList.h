@@ -34,11 +34,11 @@ class LineList {
   QByteArrayView last() const { return Unpack(spans_.last()); }
   // The line of the file that line i comes from, from 1; 0 for a line
   // appended without a number.
-  int fileLine(qsizetype i) const { return std::abs(fileLines_[i]); }
+  int fileLine(qsizetype i) const { return std::abs(rawFileLine(i)); }
   // False for a piece the reader split off a file line (a block word moved
   // to a line of its own) and for a line without a number: it starts no
   // line of the file, so it is printed without one.
-  bool startsFileLine(qsizetype i) const { return fileLines_[i] > 0; }
+  bool startsFileLine(qsizetype i) const { return rawFileLine(i) > 0; }
   // Which file line i comes from: 0 for the file read, n for the file its
   // reader numbered n (an include file). A list of one file keeps no table.
   int fileIndex(qsizetype i) const { return files_.isEmpty() ? 0 : files_[i]; }
@@ -64,17 +64,17 @@ class LineList {
   void clear();
   void reserve(qsizetype lines) {
     spans_.reserve(lines);
-    fileLines_.reserve(lines);
+    if (!numberedInOrder_) fileLines_.reserve(lines);
   }
   void removeLast() {
     spans_.removeLast();
-    fileLines_.removeLast();
+    if (!numberedInOrder_) fileLines_.removeLast();
     if (!files_.isEmpty()) files_.removeLast();
   }
   // Keeps the first n lines (n no more than size()).
   void truncate(qsizetype n) {
     spans_.resize(std::min(n, spans_.size()));
-    fileLines_.resize(spans_.size());
+    if (!numberedInOrder_) fileLines_.resize(spans_.size());
     if (!files_.isEmpty()) files_.resize(spans_.size());
   }
   // Rewriting a list in place, front to back, into as many lines or fewer:
@@ -83,7 +83,10 @@ class LineList {
   // set of spans, 20 MiB, while both lived.
   void moveLine(qsizetype from, qsizetype to) {
     spans_[to] = spans_[from];
-    fileLines_[to] = fileLines_[from];
+    if (from != to) {
+      numberLines();
+      fileLines_[to] = fileLines_[from];
+    }
     if (!files_.isEmpty()) files_[to] = files_[from];
   }
   void setLine(qsizetype at, QByteArrayView text, int fileLine, int file = 0);
@@ -163,7 +166,19 @@ class LineList {
   quint64 store(QByteArrayView text, qsizetype blanks = 0);
   std::shared_ptr<Blocks> blocks_;
   QList<quint64> spans_;
-  QList<int> fileLines_;    // parallel to spans_; see append
+  // Parallel to spans_ (see append), unless numberedInOrder_: then line i
+  // is line i + 1 of its file, as every line of a file read without a
+  // split is, and no table is kept (4 MB for a million lines).
+  QList<int> fileLines_;
+  bool numberedInOrder_ = true;
+  int rawFileLine(qsizetype i) const { return numberedInOrder_ ? int(i + 1) : fileLines_[i]; }
+  // Appends a line's number to the table, or finds it is the next in order.
+  void appendFileLine(int fileLine) {
+    if (numberedInOrder_ && fileLine == spans_.size() + 1) return;
+    numberLines();
+    fileLines_.append(fileLine);
+  }
+  void numberLines();       // makes the table, if there is none
   QList<quint16> files_;    // parallel to spans_ once a line of another file is in; see fileIndex
   void noteFile(int file);  // before a line of `file` is appended
 };

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <utility>
+#include <vector>
+
 #include "project/LineList.h"
 #include "project/SourceFile.h"
 
@@ -117,5 +121,54 @@ TEST(LineList, LinesOfEveryLengthKeepTheirBytes) {
     qsizetype i = 0;
     for (const QByteArrayView line : *list) EXPECT_EQ(line, expected[i++]) << i;
     EXPECT_EQ(list->end() - list->begin(), expected.size());
+  }
+}
+
+// File line numbers through every way a list is built and rewritten:
+// lines numbered in order keep no table until one is not (a split piece,
+// a joined header, a line moved up, a second half adopted after lines of
+// its own), and the answers are those of a plain table throughout.
+TEST(LineList, FileLinesAnswerAsAPlainTable) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    LineList lines;
+    std::vector<int> numbers;                 // a plain table
+    const unsigned rare = 2 + random() % 40;  // how seldom a step breaks the order
+    for (int step = 0; step < 60; ++step) {
+      const bool odd = random() % rare == 0;
+      const auto n = numbers.size();
+      const auto at = n ? size_t(random() % n) : 0;
+      if (const unsigned op = random() % 5; op < 2 || !n) {
+        numbers.push_back(odd ? int(random() % 5) - 2 : int(n + 1));
+        lines.append("t", numbers.back());
+      } else if (op == 2) {
+        numbers[at] = odd ? -int(at + 1) : int(at + 1);
+        lines.setLine(qsizetype(at), "s", numbers[at]);
+      } else if (op == 3) {
+        const size_t to = odd ? size_t(random() % (at + 1)) : at;
+        lines.moveLine(qsizetype(at), qsizetype(to));
+        numbers[to] = numbers[at];
+      } else if (random() % 2) {
+        lines.truncate(qsizetype(at));
+        numbers.resize(at);
+      } else {  // a second half read apart, adopted after them
+        LineList second;
+        const int offset = odd ? int(random() % 3) : int(n);
+        for (int k = 1, count = int(random() % 4); k <= count; ++k) {
+          const int number = random() % rare == 0 ? -k : k;
+          second.append("h", number);
+          numbers.push_back(number > 0 ? number + offset : number - offset);
+        }
+        lines.adopt(std::move(second), offset);
+      }
+      LineList copy;
+      for (size_t i = 0; i < numbers.size(); ++i) copy.appendLineOf(lines, qsizetype(i));
+      ASSERT_EQ(lines.size(), qsizetype(numbers.size()));
+      for (size_t i = 0; i < numbers.size(); ++i) {
+        ASSERT_EQ(lines.fileLine(qsizetype(i)), std::abs(numbers[i])) << round << ' ' << step;
+        ASSERT_EQ(lines.startsFileLine(qsizetype(i)), numbers[i] > 0) << round << ' ' << step;
+        ASSERT_EQ(copy.fileLine(qsizetype(i)), std::abs(numbers[i])) << round << ' ' << step;
+      }
+    }
   }
 }
