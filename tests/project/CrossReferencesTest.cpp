@@ -267,6 +267,18 @@ TEST(CrossReferences, ScopeRulesTable) {
        "end.\n",
        {"5:TDef->a:4", "13:TDef->a:4", "15:TField->a:5", "16:WriteInt->a:7", "16:Max->a:9",
         "16:FileTimeGMT->a:11", "16:GetTypeName->a:13"}},
+      {"a specialization, named or through an alias, has its generic's members; a call whose "
+       "overloads give different results is of no known type, and a variant fits any overload: "
+       "neither is linked",
+       "unit a;\ninterface\ntype\n  TList<T> = class procedure Put(const V: T); end;\n"
+       "  TInts = TList<Integer>;\n  TPair = class end;\n"
+       "function Make(X: Integer): TPair; overload;\n"
+       "function Make(const S: string): Integer; overload;\n"
+       "procedure Use(P: TPair); overload;\nprocedure Use(N: Integer); overload;\n"
+       "implementation\nprocedure P(L: TInts; M: TList<string>; V: Variant);\n"
+       "begin L.Put(1); M.Put('x'); Use(Make(V)) end;\nend.\n",
+       {"5:TList->a:4", "7:TPair->a:6", "9:TPair->a:6", "12:TInts->a:5", "12:TList->a:4",
+        "13:Put->a:4", "13:Put->a:4"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
