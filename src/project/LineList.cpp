@@ -104,6 +104,18 @@ void LineList::appendLineOf(const LineList &other, qsizetype i) {
   }
 }
 
+void LineList::appendTextOf(const LineList &other, qsizetype i) {
+  if (!blocks_ && spans_.isEmpty()) blocks_ = other.blocks_;
+  const int next = int(spans_.size() + 1);
+  if (other.blocks_ == blocks_ || other[i].isEmpty()) {
+    noteFile(0);
+    appendFileLine(next);
+    spans_.append(other.spans_[i]);
+  } else {
+    append(other[i], next);
+  }
+}
+
 void LineList::clear() {
   spans_.clear();
   fileLines_.clear();

@@ -57,6 +57,10 @@ class LineList {
   // Line i of other: when both lists hold the same blocks only the span is
   // copied.
   void appendLineOf(const LineList &other, qsizetype i);
+  // Line i of other as this list's next line in order, numbered as if it
+  // were: for a list never asked for file lines (LineTextSet), which then
+  // keeps no table of them.
+  void appendTextOf(const LineList &other, qsizetype i);
   // Appends every line of other, its bytes taken over without a copy, its
   // file line numbers moved on by fileLineOffset. other must share its
   // blocks with no other list; it is left empty.

@@ -36,7 +36,7 @@ void LineTextSet::insertLineOf(const LineList &lines, qsizetype i) {
   }
   std::uint32_t *slot = slotOf(text, HashOf(text));
   if (*slot != 0) return;
-  texts_.appendLineOf(lines, i);
+  texts_.appendTextOf(lines, i);
   *slot = std::uint32_t(texts_.size());
 }
 
