@@ -10,7 +10,6 @@ namespace scrivane::xref {
 
 // ------------------------------------------------------------ lookup
 Sym *Resolver::Pick(const SymList &found, int args) {
-  ambiguous_ = false;
   refused_ = Refused::No;
   Sym *first = found.front();
   if (first->kind != SymKind::Routine) return first;
@@ -116,8 +115,10 @@ Sym *Resolver::Closest(const std::vector<Sym *> &fitting, int args) {
     }
     if (best) return left[c];
   }
-  ambiguous_ = true;
-  return nullptr;
+  // The book cannot tell which of them is called (a variant, a value of a
+  // type from outside it): the first that takes the arguments, as a call
+  // whose count cannot tell its overload links to the first.
+  return left.front();
 }
 
 namespace {
@@ -606,13 +607,11 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
   // is LazFileUtils' two-parameter one, not FileUtil's five-parameter
   // one); where none does, the first found is the link, as before.
   Sym *firstFound = nullptr;
-  // Overloads found that the book cannot tell apart end the search: an
-  // overload further out is no better for it.
-  bool undecided = false;
+  // Overloads found that the book cannot tell apart end the search (the
+  // first of them is the link): an overload further out is no better for it.
   const auto take = [&](const SymList &found) -> Sym * {
     if (!NoneTakes(found, args)) {
       Sym *s = Pick(found, args);
-      undecided = !s && ambiguous_;
       if (refused_ == Refused::No) return s;
       if (refused_ == Refused::ByLook && !firstFound) firstFound = s;
       return nullptr;
@@ -625,15 +624,13 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
     switch (frame.kind) {
       case Frame::Kind::Plain:
         if (const auto *found = frame.scope->Find(name))
-          if (Sym *s = take(*found); s || undecided) return s;
+          if (Sym *s = take(*found); s) return s;
         break;
       case Frame::Kind::Members:
       case Frame::Kind::WithMembers: {
         bool complete = true;
-        ambiguous_ = false;
         if (Sym *s = FindMember(frame.type, name, args, &complete))
           return firstFound ? firstFound : s;
-        if (ambiguous_) return firstFound;
         // Every class outside the book derives from TObject: its members
         // hide the book's names of the same spelling.
         if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name))
@@ -649,9 +646,9 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
   Module &m = M();
   if (inImpl_)
     if (const auto *found = m.impl.Find(name))
-      if (Sym *s = take(*found); s || undecided) return s;
+      if (Sym *s = take(*found); s) return s;
   if (const auto *found = m.iface.Find(name))
-    if (Sym *s = take(*found); s || undecided) return s;
+    if (Sym *s = take(*found); s) return s;
   if (firstFound) {
     // Only routines go on being looked for past the unit's own names.
   } else if (!m.name.empty() && name == m.name) {
@@ -681,18 +678,18 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
       if (declaring) {
         for (const SharedBook::Declaring &d : *declaring)
           if (d.module == used) {
-            if (Sym *s = take(*d.syms); s || undecided) return s;
+            if (Sym *s = take(*d.syms); s) return s;
             break;
           }
       } else if (const auto *found = modules_[size_t(used)]->iface.Find(name)) {
-        if (Sym *s = take(*found); s || undecided) return s;
+        if (Sym *s = take(*found); s) return s;
       }
     }
     return nullptr;
   };
   if (inImpl_)
-    if (Sym *s = inUnits(m.implUses); s || undecided) return s;
-  if (Sym *s = inUnits(m.ifaceUses); s || undecided) return s;
+    if (Sym *s = inUnits(m.implUses); s) return s;
+  if (Sym *s = inUnits(m.ifaceUses); s) return s;
   return firstFound;
 }
 

@@ -507,8 +507,8 @@ class Resolver {
   bool IsSetAt(size_t at);
   bool TakesValueOf(std::string_view parameterType, Name argument);
   // Of overloads that all take the call's arguments as far as their look
-  // tells, the one whose parameters take them best; null, and ambiguous_
-  // set, when the book cannot tell which (a wrong link is worse than none).
+  // tells, the one whose parameters take them best; the first of them when
+  // the book cannot tell which.
   Sym *Closest(const std::vector<Sym *> &fitting, int args);
   // What an argument (the tokens from..to) is, as far as the book tells.
   struct ArgumentType {
@@ -676,7 +676,6 @@ class Resolver {
   bool inImpl_ = false;
   bool labelsAreFields_ = false;
   bool declaringGeneric_ = false;  // the type declared next has parameters
-  bool ambiguous_ = false;         // set by Pick: overloads the book cannot tell apart
   // Set by Pick: what it gives cannot take the call's arguments, as their
   // look tells (ArgumentsFit) or as their types do (Closest).
   enum class Refused { No, ByLook, ByType } refused_ = Refused::No;

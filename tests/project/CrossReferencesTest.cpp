@@ -191,8 +191,9 @@ TEST(CrossReferences, ScopeRulesTable) {
        "function TList<T>.Add(const V: T): Boolean; begin Result := True end;\nend.\n",
        {"4:TList->a:3", "8:TList->a:3", "8:TItem->a:4", "8:Add->a:5", "9:TList->a:3"}},
       {"overloads of one count are told by their arguments: a variable's type, a call's result, "
-       "an enumeration's value, a class or its instance; none is linked where the book cannot "
-       "tell (a variant, a string literal for String or UnicodeString); one that cannot take "
+       "an enumeration's value, a class or its instance; where the book cannot tell (a variant, "
+       "a string literal for String or UnicodeString) the first that takes them; one that cannot "
+       "take "
        "them leaves the call to another unit's; a result set through its name is that overload's",
        "unit a;\ninterface\nuses b;\ntype TE = (eA, eB); TF = (fA);\n"
        "TK = class end; TKClass = class of TK;\n"
@@ -206,9 +207,10 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure P(x: String; k: TK; u: Variant);\n"
        "begin V(x); V(S); V(u); W(fA); C(k); C(TK); C(TK(u)); V('abc'); Two(5) end;\n"
        "function G(x: Integer): Integer; begin G := x end;\nend.\n",
-       {"3:b->b:1", "5:TK->a:5", "8:TE->a:4", "9:TF->a:4", "10:TK->a:5", "11:TKClass->a:5",
-        "17:TK->a:5", "18:V->a:7", "18:V->a:7", "18:S->a:12", "18:W->a:9", "18:C->a:10",
-        "18:C->a:11", "18:TK->a:5", "18:C->a:10", "18:TK->a:5", "18:Two->b:4", "19:G->a:15"}},
+       {"3:b->b:1",        "5:TK->a:5",  "8:TE->a:4",  "9:TF->a:4",   "10:TK->a:5",
+        "11:TKClass->a:5", "17:TK->a:5", "18:V->a:7",  "18:V->a:7",   "18:S->a:12",
+        "18:V->a:6",       "18:W->a:9",  "18:C->a:10", "18:C->a:11",  "18:TK->a:5",
+        "18:C->a:10",      "18:TK->a:5", "18:V->a:6",  "18:Two->b:4", "19:G->a:15"}},
       {"an argument's look tells overloads apart: a one-character literal is a Char, a longer "
        "one a string, a negative number a number, \"[...]\" no record, an open array only an "
        "open array's, a sum with a string a string, Format's and Length's results",
@@ -268,8 +270,8 @@ TEST(CrossReferences, ScopeRulesTable) {
        {"5:TDef->a:4", "13:TDef->a:4", "15:TField->a:5", "16:WriteInt->a:7", "16:Max->a:9",
         "16:FileTimeGMT->a:11", "16:GetTypeName->a:13"}},
       {"a specialization, named or through an alias, has its generic's members; a call whose "
-       "overloads give different results is of no known type, and a variant fits any overload: "
-       "neither is linked",
+       "overloads the book cannot tell apart (a variant fits any) is the first that takes it, "
+       "and its result that one's",
        "unit a;\ninterface\ntype\n  TList<T> = class procedure Put(const V: T); end;\n"
        "  TInts = TList<Integer>;\n  TPair = class end;\n"
        "function Make(X: Integer): TPair; overload;\n"
@@ -278,7 +280,7 @@ TEST(CrossReferences, ScopeRulesTable) {
        "implementation\nprocedure P(L: TInts; M: TList<string>; V: Variant);\n"
        "begin L.Put(1); M.Put('x'); Use(Make(V)) end;\nend.\n",
        {"5:TList->a:4", "7:TPair->a:6", "9:TPair->a:6", "12:TInts->a:5", "12:TList->a:4",
-        "13:Put->a:4", "13:Put->a:4"}},
+        "13:Put->a:4", "13:Put->a:4", "13:Use->a:9", "13:Make->a:7"}},
       {"names in comments, strings and skipped branches are not code",
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
