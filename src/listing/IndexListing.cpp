@@ -122,36 +122,48 @@ namespace {
 // (a method's "(TOuter.TInner)") only when `insideBrackets`: the qualifier
 // stays whole on its row where it fits one.
 struct WrapPiece {
-  QByteArray text;
+  QByteArrayView text;  // of the text parted
   bool afterBlank = false;
 };
 
 // Pieces end after a blank, a "." or a ",", and a bracket starts one. A
 // path ("buttons.pp/speedbutton.inc") ends its pieces after its "/" alone:
 // its files' names are then parted only when one is too wide for a row,
-// not "buttons.pp/speedbutton." over "inc".
+// not "buttons.pp/speedbutton." over "inc". A piece is a run of the text
+// (only the blanks it wraps at fall between two): the index and the
+// cross-reference part some 50,000 names and places a book, and a copy of
+// each piece grown a byte at a time was most of what laying them out cost.
 std::vector<WrapPiece> WrapPieces(QByteArrayView text, bool insideBrackets,
                                   bool atSlashes = false) {
   std::vector<WrapPiece> pieces;
-  WrapPiece current;
+  qsizetype start = 0;
+  bool afterBlank = false;
   int depth = 0;
-  auto close = [&](bool nextAfterBlank) {
-    if (!current.text.isEmpty()) pieces.push_back(current);
-    current = WrapPiece{{}, nextAfterBlank || (current.text.isEmpty() && current.afterBlank)};
+  auto close = [&](qsizetype end, bool nextAfterBlank) {
+    const bool empty = end == start;
+    if (!empty) pieces.push_back({text.sliced(start, end - start), afterBlank});
+    afterBlank = nextAfterBlank || (empty && afterBlank);
   };
-  for (const char c : text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const bool breaks = depth == 0 || insideBrackets;
     if (c == ' ' && breaks) {
-      close(true);
+      close(i, true);
+      start = i + 1;
       continue;
     }
-    if (c == '(' && breaks) close(false);
-    current.text += c;
+    if (c == '(' && breaks) {
+      close(i, false);
+      start = i;
+    }
     if (c == '(') ++depth;
     if (c == ')' && depth > 0) --depth;
-    if ((atSlashes ? c == '/' : c == '.' || c == ',') && breaks) close(false);
+    if ((atSlashes ? c == '/' : c == '.' || c == ',') && breaks) {
+      close(i + 1, false);
+      start = i + 1;
+    }
   }
-  close(false);
+  close(text.size(), false);
   return pieces;
 }
 
@@ -545,15 +557,16 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
   // piece wider than a whole row is parted at its inner places first, and
   // only what is still too wide is broken where it no longer fits.
   std::function<void(const WrapPiece &, bool)> place = [&](const WrapPiece &piece, bool whole) {
-    const QByteArray joined =
-        row.isEmpty() ? piece.text : row + (piece.afterBlank ? " " : "") + piece.text;
+    QByteArray joined = row;
+    if (!row.isEmpty() && piece.afterBlank) joined += ' ';
+    joined += piece.text;
     if (canvas.TextWidth(joined) <= room()) {
       row = joined;
       return;
     }
     if (!row.isEmpty() && canvas.TextWidth(piece.text) <= room() - (rows.empty() ? indent : 0)) {
       rows.push_back(row);
-      row = piece.text;
+      row = piece.text.toByteArray();
       return;
     }
     if (whole) {
