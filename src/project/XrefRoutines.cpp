@@ -145,6 +145,20 @@ Resolver::Heading Resolver::ReadHeading(Sym *routine, Scope *params) {
     // opens a class's section, whose fields would be lost.
     if ((w == "public" || w == "export") && !IsAt(pos_ + 1, ";") && !IsAt(pos_ + 1, "name")) break;
     if (w == "forward" || w == "external") h.noBody = true;
+    // What these directives compute may name the book's constants, and the
+    // compiler reads them as it reads any expression: "message WM_FOO",
+    // "external LibName name 'x' index Ordinal", "dispid Base + 1".
+    if (w == "message" || w == "dispid" || w == "external") {
+      ++pos_;
+      if (w != "external") Expression(ExpressionEnd({";"}));
+      while (w == "external") {
+        Expression(ExpressionEnd({";", "name", "index", "delayed"}));
+        if (!Is("name") && !Is("index") && !Is("delayed")) break;
+        ++pos_;
+      }
+      Skip(";");
+      continue;
+    }
     const size_t end = ExpressionEnd({";"});
     pos_ = end;
     Skip(";");

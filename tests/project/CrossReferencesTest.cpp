@@ -285,6 +285,13 @@ TEST(CrossReferences, ScopeRulesTable) {
        "unit a;\ninterface\nprocedure P;\nimplementation\nprocedure P; begin\n"
        "{ P } // P\n  Writeln('P');\n{$IFDEF NEVER_SET} P; {$ELSE} P; {$ENDIF}\nend;\nend.\n",
        {"8:P->a:3"}},
+      {"what a message, external or dispid directive computes names constants",
+       "unit a;\ninterface\nconst WM_GO = 1024; Lib = 'c'; Sym = 'f'; Base = 7;\n"
+       "type TFoo = class procedure Msg(var M); message WM_GO; end;\n"
+       "function F: Integer; cdecl; external Lib name Sym;\n"
+       "function G: Integer; cdecl; external Lib index Base + 1;\nimplementation\n"
+       "procedure TFoo.Msg(var M); begin end;\nend.\n",
+       {"4:WM_GO->a:3", "5:Lib->a:3", "5:Sym->a:3", "6:Lib->a:3", "6:Base->a:3", "8:TFoo->a:4"}},
   };
   for (const Row &row : rows) {
     const QStringList got = UsesOfFirstUnit({{"a.pas", row.unit}, {"b.pas", kHelperUnit}});
