@@ -106,10 +106,13 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
 }
 
 void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
-  Skip("type");
+  // "type helper for Integer" is a record helper by another name.
+  const bool typeHelper = Is("type") && IsAt(pos_ + 1, "helper");
+  if (!typeHelper) Skip("type");
   Skip("packed");
-  if (Is("class") || Is("object") || Is("interface") || Is("dispinterface") || Is("record")) {
-    const bool isRecord = Is("record");
+  if (Is("class") || Is("object") || Is("interface") || Is("dispinterface") || Is("record") ||
+      typeHelper) {
+    const bool isRecord = Is("record") || typeHelper;
     const bool isClass = Is("class") || Is("interface") || Is("dispinterface");
     const bool isInterface = Is("interface") || Is("dispinterface");
     ++pos_;
@@ -138,11 +141,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
     s->interfaceType = isInterface;
     s->members = NewScope();
     s->members->owner = s;
-    if (helper) {
-      // Helpers add members to another type; looking in them is left out.
-      s->members = nullptr;
-      ++pos_;
-    }
+    if (helper) ++pos_;
     while (Is("abstract") || Is("sealed")) ++pos_;
     s->ancestryLeavesBook = !isRecord;
     // "class" alone derives from TObject.
@@ -172,7 +171,25 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
     }
     if (Is("for")) {
       ++pos_;
-      Chain();
+      const size_t typeStart = pos_;
+      Sym *extended = Resolved(Chain());
+      if (Is("<")) pos_ = SkipAngles(pos_);
+      if (helper) {
+        // What the helper lacks, the type it helps has: a helper of no
+        // ancestor looks there next, as the compiler does.
+        s->helper = true;
+        s->type = extended;
+        s->signature = TypeNameOf(typeStart, pos_);
+        if (!s->ancestor) {
+          s->ancestor = extended;
+          s->ancestryLeavesBook = !extended;
+          s->ancestorIsObject = false;
+        }
+        if (level == Level::Interface)
+          M().ifaceHelpers.push_back(s);
+        else if (level == Level::Implementation)
+          M().implHelpers.push_back(s);
+      }
     }
     if (Is(";")) {  // "TFoo = class(TBar);"
       ++pos_;

@@ -591,6 +591,52 @@ Resolver::Container Resolver::ContainerOf(Sym *s) {
   return c;
 }
 
+Sym *Resolver::HelperOf(Sym *s) {
+  Module &m = M();
+  if (book_.interfacesRead && !book_.interfaceHelpers && m.implHelpers.empty()) return nullptr;
+  if (!s || s->kind == SymKind::Unit || s->kind == SymKind::Routine ||
+      s->kind == SymKind::EnumValue || s->kind == SymKind::Other)
+    return nullptr;
+  Sym *type = ContainerOf(s).type;
+  // A type from outside the book is known by the name the value's
+  // declaration gives it.
+  const Name outside = type                       ? Name()
+                       : s->kind == SymKind::Type ? Name(s->nameAt.text)
+                                                  : Name(s->signature);
+  if (!type && outside.empty()) return nullptr;
+  const auto helps = [&](const Sym *h) {
+    if (!type) return !h->type && Name(h->signature) == outside;
+    // A class helper serves the class's descendants too.
+    for (Sym *c = type; c; c = Resolved(c->ancestor))
+      if (c == h->type) return true;
+    return false;
+  };
+  const auto last = [&](const std::vector<Sym *> &helpers) -> Sym * {
+    for (size_t i = helpers.size(); i-- > 0;)
+      if (helps(helpers[i])) return helpers[i];
+    return nullptr;
+  };
+  if (inImpl_)
+    if (Sym *h = last(m.implHelpers)) return h;
+  if (Sym *h = last(m.ifaceHelpers)) return h;
+  // The units used, the last first: one from outside the book may have a
+  // helper of its own for the type, which would be the one in scope.
+  const auto inUnits = [&](const std::vector<UsesEntry> &list, bool &stop) -> Sym * {
+    for (size_t u = list.size(); u-- > 0 && !stop;) {
+      if (list[u].module < 0) {
+        stop = true;
+        break;
+      }
+      if (Sym *h = last(modules_[size_t(list[u].module)]->ifaceHelpers)) return h;
+    }
+    return nullptr;
+  };
+  bool stop = false;
+  if (inImpl_)
+    if (Sym *h = inUnits(m.implUses, stop)) return h;
+  return stop ? nullptr : inUnits(m.ifaceUses, stop);
+}
+
 Sym *Resolver::Lookup(Name name, int args) {
   // Past a "with" whose members we cannot see, only a type may still be
   // found further out: a class from outside the book may have any field
@@ -835,7 +881,11 @@ Sym *Resolver::Follow(Sym *cur) {
       }
       Container c = ContainerOf(cur);
       Sym *next = nullptr;
-      if (c.unit) {
+      Sym *helper = c.unit ? nullptr : HelperOf(cur);
+      if (helper) {
+        bool complete = true;
+        next = FindMember(helper, Text(at), ArgumentsAt(pos_), &complete);
+      } else if (c.unit) {
         if (const auto *found = c.unit->iface.Find(Text(at)))
           next = Pick(*found, ArgumentsAt(pos_));
       } else if (c.type) {

@@ -103,6 +103,7 @@ struct Sym {
   bool implicit : 1 = false;  // a class constructor or destructor: the program never calls it
   bool generic : 1 = false;   // "TList<T> = class": what "TList<Integer>" names
   bool classOf : 1 = false;   // "class of T" (`type` is T): no alias of T
+  bool helper : 1 = false;    // "class helper for T" (`type` is T, `signature` T's name)
   int serial = 0;             // the order of making: the order of the declarations
   int module = 0;
   int minParams = 0;
@@ -277,6 +278,10 @@ struct Module {
   Scope iface;
   Scope impl;
   std::vector<UsesEntry> ifaceUses, implUses;
+  // Its helpers in the order declared: those of the interface are read
+  // before any implementation, those of the implementation only by the
+  // resolver that reads it.
+  std::vector<Sym *> ifaceHelpers, implHelpers;
   enum class State { None, Interface, Done } state = State::None;
   bool isProgram = false;
   size_t implStart = 0;  // the token after "implementation"
@@ -328,10 +333,15 @@ struct SharedBook {
   };
   NameMap<std::vector<Declaring>> interfaceNames;
   bool interfacesRead = false;
+  // Whether an interface declares a helper: most books have none, and
+  // "X.Name" need not look for one.
+  bool interfaceHelpers = false;
   void IndexInterfaces() {
-    for (size_t m = 0; m < modules.size(); ++m)
+    for (size_t m = 0; m < modules.size(); ++m) {
       for (const auto &[name, syms] : modules[m]->iface.names)
         interfaceNames[name].push_back({int(m), &syms});
+      interfaceHelpers = interfaceHelpers || !modules[m]->ifaceHelpers.empty();
+    }
     interfacesRead = true;
   }
 };
@@ -545,6 +555,12 @@ class Resolver {
     Sym *type = nullptr;
   };
   Container ContainerOf(Sym *s);
+  // The helper whose members "X.Name" looks in first, X being `s`: the
+  // last one in scope for X's type (a class of the book or one of its
+  // ancestors, or the type from outside the book it names); null when
+  // there is none, or when a unit from outside the book used after the
+  // helper's unit may bring in another.
+  Sym *HelperOf(Sym *s);
   Sym *Lookup(Name name, int args);
   static bool IsObjectMember(Name name);
   // The number of arguments of a call whose "(" is at i; 0 without one.

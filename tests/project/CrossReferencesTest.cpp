@@ -50,7 +50,12 @@ TEST(CrossReferences, ScopeRulesTable) {
     const char *what;
     QByteArray unit;
     QStringList uses;
+    QByteArray third;  // c.pas, when the row needs it
   };
+  const QByteArray helperOfStrings =
+      "unit c;\ninterface\nuses classes;\n"
+      "type TStringsHelper = class helper for TStrings procedure Extra; end;\n"
+      "implementation\nprocedure TStringsHelper.Extra; begin end;\nend.\n";
   const Row rows[] = {
       {"a section after a class var keeps its first member; a calling convention is no variable",
        "unit a;\ninterface\ntype TFoo = class\n class var S: Boolean;\n public\n"
@@ -292,9 +297,40 @@ TEST(CrossReferences, ScopeRulesTable) {
        "function G: Integer; cdecl; external Lib index Base + 1;\nimplementation\n"
        "procedure TFoo.Msg(var M); begin end;\nend.\n",
        {"4:WM_GO->a:3", "5:Lib->a:3", "5:Sym->a:3", "6:Lib->a:3", "6:Base->a:3", "8:TFoo->a:4"}},
+      {"a helper's methods have their bodies and call each other and what the type they help "
+       "has; X.Name looks in the helper of X's type first, of the book or not; a type helper "
+       "ends at its end",
+       "unit a;\ninterface\nuses b;\n{ helpers }\ntype TKind = (kOne, kTwo);\n"
+       "  TKindHelper = type helper for TKind function Next: TKind; end;\n"
+       "  TFoo = class procedure Go; procedure Msg(var M); end;\n"
+       "  TFooHelper = class helper for TFoo procedure Go; procedure Walk; end;\n"
+       "  TListHelper = class helper for TStrings procedure Extra; end;\nimplementation\n"
+       "function TKindHelper.Next: TKind; begin Result := kTwo end;\n"
+       "procedure TFoo.Go; begin end;\nprocedure TFoo.Msg(var M); begin end;\n"
+       "procedure TFooHelper.Go; begin Walk; inherited Go end;\n"
+       "procedure TFooHelper.Walk; begin end;\nprocedure TListHelper.Extra; begin end;\n"
+       "procedure P(F: TFoo; L: TStrings; K: TKind); begin F.Go; F.Walk; L.Extra; K.Next end;\n"
+       "end.\n",
+       {"3:b->b:1", "6:TKind->a:5", "6:TKind->a:5", "8:TFoo->a:7", "11:TKindHelper->a:6",
+        "11:TKind->a:5", "12:TFoo->a:7", "13:TFoo->a:7", "14:TFooHelper->a:8", "14:Walk->a:8",
+        "14:Go->a:7", "15:TFooHelper->a:8", "16:TListHelper->a:9", "17:TFoo->a:7", "17:TKind->a:5",
+        "17:Go->a:8", "17:Walk->a:8", "17:Extra->a:9", "17:Next->a:6"}},
+      {"a helper of a used unit is in scope only when no unit from outside the book comes "
+       "after it, which may have a helper of its own for the type",
+       "unit a;\ninterface\nuses sysutils, c;\nimplementation\nuses classes;\n"
+       "procedure P(L: TStrings); begin L.Extra end;\nend.\n",
+       {"3:c->c:1"},
+       helperOfStrings},
+      {"... and is when it comes last",
+       "unit a;\ninterface\nuses sysutils, c;\nimplementation\n"
+       "procedure P(L: TStrings); begin L.Extra end;\nend.\n",
+       {"3:c->c:1", "5:Extra->c:4"},
+       helperOfStrings},
   };
   for (const Row &row : rows) {
-    const QStringList got = UsesOfFirstUnit({{"a.pas", row.unit}, {"b.pas", kHelperUnit}});
+    QList<QPair<QString, QByteArray>> units = {{"a.pas", row.unit}, {"b.pas", kHelperUnit}};
+    if (!row.third.isEmpty()) units.append({"c.pas", row.third});
+    const QStringList got = UsesOfFirstUnit(units);
     EXPECT_EQ(got, row.uses) << row.what;
   }
 }
