@@ -13,7 +13,8 @@
 # (-FiDIR) and defines (-dNAME); the oracle says where it stopped.
 # The LCL is too much for it: the Lazarus examples (easter, two forms;
 # cursors, one; cleandir's confcleandirs, two forms and a unit of 1000
-# lines they drive; tools/jsonviewer, nine forms and a frame) are read
+# lines they drive; imagelist_highdpi_runtime, a form and a class helper;
+# tools/jsonviewer, nine forms and a frame) are read
 # with bench/xref-stubs/lcl, the LCL names they use declared as the LCL
 # declares them; LazUtils is read as it is.
 set -euo pipefail
@@ -83,6 +84,10 @@ done
 cleandir=$lazarus/cleandir
 lazarus_project "Lazarus project with forms and units of its own ($cleandir, confcleandirs)" \
   "$cleandir/confcleandirs.lpr" "$cleandir/dircleaner.pp" "$cleandir/frmmain.pp" "$cleandir/frmlog.pp"
+# A unit with a class helper for the LCL's TImageList, called on a field.
+highdpi=$lazarus/imagelist_highdpi_runtime
+lazarus_project "Lazarus example with a form and a helper ($highdpi)" \
+  "$highdpi/dpiimagelist.lpr" "$highdpi/unit1.pas"
 jsonviewer=/usr/lib/lazarus/2.2.6/tools/jsonviewer
 lazarus_project "Lazarus tool with nine forms and a frame ($jsonviewer)" \
   "$jsonviewer/jsonviewer.lpr" "$jsonviewer"/*.pp

@@ -5,9 +5,11 @@ unit ComCtrls;
 interface
 
 uses
-  Classes, Controls, ExtCtrls;
+  Classes, Controls, ExtCtrls, ImgList;
 
 type
+  TImageIndex = Integer;
+  TViewStyle = (vsIcon, vsSmallIcon, vsList, vsReport);
   TListItems = class;
 
   TListItem = class(TPersistent)
@@ -21,8 +23,11 @@ type
     procedure SetSubItems(Value: TStrings);
     function GetSelected: Boolean;
     procedure SetSelected(Value: Boolean);
+    function GetImageIndex: TImageIndex;
+    procedure SetImageIndex(const AValue: TImageIndex);
   public
     procedure Delete;
+    property ImageIndex: TImageIndex read GetImageIndex write SetImageIndex;
     property Caption: string read GetCaption write SetCaption;
     property Data: Pointer read GetData write SetData;
     property Index: Integer read GetIndex;
@@ -51,7 +56,16 @@ type
     procedure SetItems(const AValue: TListItems);
     function GetSelected: TListItem;
     procedure SetSelected(AValue: TListItem);
+    function GetImageList(const ALvilType: Integer): TCustomImageList;
+    procedure SetImageList(const ALvilType: Integer; const AValue: TCustomImageList);
+    function GetImageListWidth(const ALvilType: Integer): Integer;
+    procedure SetImageListWidth(const ALvilType: Integer; const AValue: Integer);
+    function GetViewStyle: TViewStyle;
+    procedure SetViewStyle(const AValue: TViewStyle);
   public
+    property LargeImages: TCustomImageList index 0 read GetImageList write SetImageList;
+    property LargeImagesWidth: Integer index 0 read GetImageListWidth write SetImageListWidth;
+    property ViewStyle: TViewStyle read GetViewStyle write SetViewStyle;
     procedure BeginUpdate;
     procedure Clear;
     procedure EndUpdate;
@@ -84,6 +98,14 @@ type
   end;
 
   TCustomTabControl = class(TWinControl)
+  private
+    function GetImages: TCustomImageList;
+    procedure SetImages(const AValue: TCustomImageList);
+    function GetImagesWidth: Integer;
+    procedure SetImagesWidth(const AValue: Integer);
+  public
+    property Images: TCustomImageList read GetImages write SetImages;
+    property ImagesWidth: Integer read GetImagesWidth write SetImagesWidth;
   end;
 
   TTabPosition = (tpTop, tpBottom, tpLeft, tpRight);
@@ -101,6 +123,7 @@ type
     function GetOnChange: TNotifyEvent;
     procedure SetOnChange(const Value: TNotifyEvent);
   public
+    function AddTabSheet: TTabSheet;
     property ActivePage: TTabSheet read GetActivePage write SetActivePage;
     property ActivePageIndex: Integer read GetActivePageIndex write SetActivePageIndex;
     property PageCount: Integer read GetPageCount;
@@ -113,7 +136,10 @@ type
   private
     function GetDown: Boolean;
     procedure SetDown(Value: Boolean);
+    function GetImageIndex: TImageIndex;
+    procedure SetImageIndex(Value: TImageIndex);
   public
+    property ImageIndex: TImageIndex read GetImageIndex write SetImageIndex;
     property Down: Boolean read GetDown write SetDown;
   end;
 
@@ -204,6 +230,20 @@ type
   end;
 
   TToolBar = class(TCustomControl)
+  private
+    function GetButtonHeight: Integer;
+    procedure SetButtonHeight(const AValue: Integer);
+    function GetButtonWidth: Integer;
+    procedure SetButtonWidth(const AValue: Integer);
+    function GetImages: TCustomImageList;
+    procedure SetImages(const AValue: TCustomImageList);
+    function GetImagesWidth: Integer;
+    procedure SetImagesWidth(const AValue: Integer);
+  public
+    property ButtonHeight: Integer read GetButtonHeight write SetButtonHeight;
+    property ButtonWidth: Integer read GetButtonWidth write SetButtonWidth;
+    property Images: TCustomImageList read GetImages write SetImages;
+    property ImagesWidth: Integer read GetImagesWidth write SetImagesWidth;
   end;
 
 implementation

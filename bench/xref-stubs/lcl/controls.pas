@@ -5,7 +5,7 @@ unit Controls;
 interface
 
 uses
-  Classes, Menus;
+  Classes, Menus, ImgList;
 
 type
   TCursor = -32768..32767;
@@ -14,9 +14,22 @@ type
   TDragState = (dsDragEnter, dsDragLeave, dsDragMove);
   TAlign = (alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom);
   TWinControl = class;
+  TSpacingSize = Integer;
+
+  TControlBorderSpacing = class(TPersistent)
+  private
+    function GetAround: TSpacingSize;
+    procedure SetAround(const Value: TSpacingSize);
+  public
+    property Around: TSpacingSize read GetAround write SetAround;
+  end;
 
   TControl = class(TComponent)
   private
+    function GetAutoSize: Boolean;
+    procedure SetAutoSize(Value: Boolean);
+    function GetBorderSpacing: TControlBorderSpacing;
+    procedure SetBorderSpacing(const Value: TControlBorderSpacing);
     function GetCaption: TCaption;
     procedure SetCaption(const Value: TCaption);
     function GetCursor: TCursor;
@@ -37,6 +50,9 @@ type
     procedure SetBound(Index: Integer; Value: Integer);
   public
     procedure Click; virtual;
+    function Scale96ToForm(const ASize: Integer): Integer;
+    property AutoSize: Boolean read GetAutoSize write SetAutoSize;
+    property BorderSpacing: TControlBorderSpacing read GetBorderSpacing write SetBorderSpacing;
     property Align: TAlign read GetAlign write SetAlign;
     property Parent: TWinControl read GetParent write SetParent;
     property PopupMenu: TPopupMenu read GetPopupMenu write SetPopupMenu;
@@ -60,9 +76,6 @@ type
   end;
 
   TGraphicControl = class(TControl)
-  end;
-
-  TCustomImageList = class(TComponent)
   end;
 
   TImageList = class(TCustomImageList)

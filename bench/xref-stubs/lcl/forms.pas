@@ -19,6 +19,8 @@ type
     procedure SetActiveControl(AWinControl: TWinControl);
     function GetModalResult: TModalResult;
     procedure SetModalResult(const Value: TModalResult);
+  protected
+    procedure DoCreate; virtual;
   public
     property ModalResult: TModalResult read GetModalResult write SetModalResult;
     procedure Close;
@@ -50,6 +52,8 @@ type
   private
     function GetTitle: string;
     procedure SetTitle(const AValue: string);
+    function GetScaled: Boolean;
+    procedure SetScaled(const AValue: Boolean);
   public
     procedure Initialize;
     procedure CreateForm(InstanceClass: TComponentClass; out Reference);
@@ -57,7 +61,11 @@ type
     procedure ReleaseComponent(AComponent: TComponent);
     procedure Run;
     property Title: string read GetTitle write SetTitle;
+    property Scaled: Boolean read GetScaled write SetScaled;
   end;
+
+const
+  RequireDerivedFormResource: Boolean = False;
 
 var
   Application: TApplication;

@@ -26,11 +26,22 @@ type
   end;
 
   TGraphic = class(TPersistent)
+  public
+    procedure LoadFromFile(const Filename: string); virtual;
+  end;
+
+  TCustomBitmap = class(TGraphic)
+  end;
+
+  TPortableNetworkGraphic = class(TCustomBitmap)
   end;
 
   TCustomIcon = class(TGraphic)
   public
     procedure LoadFromResourceName(Instance: THandle; const ResName: string);
+  end;
+
+  TIcon = class(TCustomIcon)
   end;
 
   TCursorImage = class(TCustomIcon)

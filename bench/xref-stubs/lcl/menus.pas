@@ -5,7 +5,7 @@ unit Menus;
 interface
 
 uses
-  Classes;
+  Classes, ImgList;
 
 type
   TMenuItem = class(TComponent)
@@ -20,6 +20,12 @@ type
     procedure SetVisible(Value: Boolean);
     function GetOnClick: TNotifyEvent;
     procedure SetOnClick(const Value: TNotifyEvent);
+    function GetImageIndex: Integer;
+    procedure SetImageIndex(AValue: Integer);
+    function GetSubMenuImages: TCustomImageList;
+    procedure SetSubMenuImages(const AValue: TCustomImageList);
+    function GetSubMenuImagesWidth: Integer;
+    procedure SetSubMenuImagesWidth(const AValue: Integer);
   public
     procedure Add(Item: TMenuItem);
     procedure Click; virtual;
@@ -32,10 +38,20 @@ type
     property Count: Integer read GetCount;
     property Items[Index: Integer]: TMenuItem read GetItem; default;
     property Visible: Boolean read GetVisible write SetVisible;
+    property ImageIndex: Integer read GetImageIndex write SetImageIndex;
+    property SubMenuImages: TCustomImageList read GetSubMenuImages write SetSubMenuImages;
+    property SubMenuImagesWidth: Integer read GetSubMenuImagesWidth write SetSubMenuImagesWidth;
     property OnClick: TNotifyEvent read GetOnClick write SetOnClick;
   end;
 
   TMenu = class(TComponent)
+  private
+    function GetItems: TMenuItem;
+    function GetImages: TCustomImageList;
+    procedure SetImages(const AValue: TCustomImageList);
+  public
+    property Items: TMenuItem read GetItems;
+    property Images: TCustomImageList read GetImages write SetImages;
   end;
 
   TMainMenu = class(TMenu)

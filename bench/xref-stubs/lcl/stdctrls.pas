@@ -76,6 +76,11 @@ type
   end;
 
   TCustomLabel = class(TGraphicControl)
+  private
+    function GetWordWrap: Boolean;
+    procedure SetWordWrap(Value: Boolean);
+  public
+    property WordWrap: Boolean read GetWordWrap write SetWordWrap;
   end;
 
   TLabel = class(TCustomLabel)

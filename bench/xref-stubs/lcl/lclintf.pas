@@ -1,0 +1,9 @@
+unit LCLIntf;
+
+{$mode objfpc}{$H+}
+
+interface
+
+implementation
+
+end.
