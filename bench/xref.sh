@@ -14,7 +14,8 @@
 # The LCL is too much for it: the Lazarus examples (easter, two forms;
 # cursors, one; cleandir's confcleandirs, two forms and a unit of 1000
 # lines they drive; imagelist_highdpi_runtime, a form and a class helper;
-# tools/jsonviewer, nine forms and a frame) are read
+# translation, three forms derived from a form of its own, and its
+# resource strings; tools/jsonviewer, nine forms and a frame) are read
 # with bench/xref-stubs/lcl, the LCL names they use declared as the LCL
 # declares them; LazUtils is read as it is.
 set -euo pipefail
@@ -88,6 +89,10 @@ lazarus_project "Lazarus project with forms and units of its own ($cleandir, con
 highdpi=$lazarus/imagelist_highdpi_runtime
 lazarus_project "Lazarus example with a form and a helper ($highdpi)" \
   "$highdpi/dpiimagelist.lpr" "$highdpi/unit1.pas"
+translation=$lazarus/translation
+lazarus_project "Lazarus example with three forms from one ancestor form of its own ($translation)" \
+  "$translation/translation_demo.lpr" "$translation/localizedforms.pas" "$translation/main.pas" \
+  "$translation/unit2.pas" "$translation/stringsunit.pas"
 jsonviewer=/usr/lib/lazarus/2.2.6/tools/jsonviewer
 lazarus_project "Lazarus tool with nine forms and a frame ($jsonviewer)" \
   "$jsonviewer/jsonviewer.lpr" "$jsonviewer"/*.pp

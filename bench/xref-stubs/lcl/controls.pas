@@ -15,6 +15,7 @@ type
   TAlign = (alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom);
   TWinControl = class;
   TSpacingSize = Integer;
+  TBiDiMode = (bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly);
 
   TControlBorderSpacing = class(TPersistent)
   private
@@ -26,6 +27,8 @@ type
 
   TControl = class(TComponent)
   private
+    function GetBiDiMode: TBiDiMode;
+    procedure SetBiDiMode(Value: TBiDiMode);
     function GetAutoSize: Boolean;
     procedure SetAutoSize(Value: Boolean);
     function GetBorderSpacing: TControlBorderSpacing;
@@ -51,6 +54,8 @@ type
   public
     procedure Click; virtual;
     function Scale96ToForm(const ASize: Integer): Integer;
+    procedure Show;
+    property BiDiMode: TBiDiMode read GetBiDiMode write SetBiDiMode;
     property AutoSize: Boolean read GetAutoSize write SetAutoSize;
     property BorderSpacing: TControlBorderSpacing read GetBorderSpacing write SetBorderSpacing;
     property Align: TAlign read GetAlign write SetAlign;
@@ -69,6 +74,7 @@ type
 
   TWinControl = class(TControl)
   public
+    procedure FlipChildren(AllLevels: Boolean); virtual;
     procedure SetFocus; virtual;
   end;
 

@@ -31,9 +31,6 @@ type
   TPanel = class(TCustomPanel)
   end;
 
-  TCustomGroupBox = class(TWinControl)
-  end;
-
   TCustomRadioGroup = class(TCustomGroupBox)
   private
     function GetItemIndex: Integer;

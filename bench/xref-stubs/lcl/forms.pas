@@ -43,7 +43,11 @@ type
     procedure SetCursors(AIndex: Integer; const AValue: HCURSOR);
     function GetCursor: TCursor;
     procedure SetCursor(const AValue: TCursor);
+    function GetFormCount: Integer;
+    function GetForms(Index: Integer): TForm;
   public
+    property FormCount: Integer read GetFormCount;
+    property Forms[Index: Integer]: TForm read GetForms;
     property Cursors[AIndex: Integer]: HCURSOR read GetCursors write SetCursors;
     property Cursor: TCursor read GetCursor write SetCursor;
   end;
@@ -52,16 +56,22 @@ type
   private
     function GetTitle: string;
     procedure SetTitle(const AValue: string);
+    function GetMainForm: TForm;
+    function GetBiDiMode: TBiDiMode;
+    procedure SetBiDiMode(const AValue: TBiDiMode);
     function GetScaled: Boolean;
     procedure SetScaled(const AValue: Boolean);
   public
     procedure Initialize;
+    function IsRTLLang(ALang: String): Boolean;
     procedure CreateForm(InstanceClass: TComponentClass; out Reference);
     procedure ProcessMessages;
     procedure ReleaseComponent(AComponent: TComponent);
     procedure Run;
     property Title: string read GetTitle write SetTitle;
     property Scaled: Boolean read GetScaled write SetScaled;
+    property MainForm: TForm read GetMainForm;
+    property BiDiMode: TBiDiMode read GetBiDiMode write SetBiDiMode;
   end;
 
 const

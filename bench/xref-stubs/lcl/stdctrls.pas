@@ -15,6 +15,12 @@ type
 
   TCheckBoxState = (cbUnchecked, cbChecked, cbGrayed);
 
+  TCustomGroupBox = class(TWinControl)
+  end;
+
+  TGroupBox = class(TCustomGroupBox)
+  end;
+
   TCustomEdit = class(TWinControl)
   end;
 
