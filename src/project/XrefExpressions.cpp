@@ -1111,6 +1111,9 @@ void Resolver::WithStatement() {
     Expression(end);
     Container c = whole && pos_ == end && start != end ? ContainerOf(subject) : Container();
     if (subject && subject->kind == SymKind::Type && whole) c.type = Resolved(subject);
+    // A helper's members come first there too, then those of the type it helps.
+    if (Sym *helper = whole && pos_ == end && start != end && !c.unit ? HelperOf(subject) : nullptr)
+      c.type = helper;
     if (c.type)
       frames_.push_back({Frame::Kind::WithMembers, nullptr, c.type});
     else

@@ -298,7 +298,8 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure TFoo.Msg(var M); begin end;\nend.\n",
        {"4:WM_GO->a:3", "5:Lib->a:3", "5:Sym->a:3", "6:Lib->a:3", "6:Base->a:3", "8:TFoo->a:4"}},
       {"a helper's methods have their bodies and call each other and what the type they help "
-       "has; X.Name looks in the helper of X's type first, of the book or not; a type helper "
+       "has; X.Name and \"with X\" look in the helper of X's type first, of the book or not; a "
+       "type helper "
        "ends at its end",
        "unit a;\ninterface\nuses b;\n{ helpers }\ntype TKind = (kOne, kTwo);\n"
        "  TKindHelper = type helper for TKind function Next: TKind; end;\n"
@@ -309,12 +310,31 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure TFoo.Go; begin end;\nprocedure TFoo.Msg(var M); begin end;\n"
        "procedure TFooHelper.Go; begin Walk; inherited Go end;\n"
        "procedure TFooHelper.Walk; begin end;\nprocedure TListHelper.Extra; begin end;\n"
-       "procedure P(F: TFoo; L: TStrings; K: TKind); begin F.Go; F.Walk; L.Extra; K.Next end;\n"
+       "procedure P(F: TFoo; L: TStrings; K: TKind); begin F.Go; F.Walk; L.Extra; K.Next;\n"
+       "  with L do Extra; with F do begin Walk; Go end end;\n"
        "end.\n",
-       {"3:b->b:1", "6:TKind->a:5", "6:TKind->a:5", "8:TFoo->a:7", "11:TKindHelper->a:6",
-        "11:TKind->a:5", "12:TFoo->a:7", "13:TFoo->a:7", "14:TFooHelper->a:8", "14:Walk->a:8",
-        "14:Go->a:7", "15:TFooHelper->a:8", "16:TListHelper->a:9", "17:TFoo->a:7", "17:TKind->a:5",
-        "17:Go->a:8", "17:Walk->a:8", "17:Extra->a:9", "17:Next->a:6"}},
+       {"3:b->b:1",
+        "6:TKind->a:5",
+        "6:TKind->a:5",
+        "8:TFoo->a:7",
+        "11:TKindHelper->a:6",
+        "11:TKind->a:5",
+        "12:TFoo->a:7",
+        "13:TFoo->a:7",
+        "14:TFooHelper->a:8",
+        "14:Walk->a:8",
+        "14:Go->a:7",
+        "15:TFooHelper->a:8",
+        "16:TListHelper->a:9",
+        "17:TFoo->a:7",
+        "17:TKind->a:5",
+        "17:Go->a:8",
+        "17:Walk->a:8",
+        "17:Extra->a:9",
+        "17:Next->a:6",
+        "18:Extra->a:9",
+        "18:Walk->a:8",
+        "18:Go->a:8"}},
       {"a helper of a used unit is in scope only when no unit from outside the book comes "
        "after it, which may have a helper of its own for the type",
        "unit a;\ninterface\nuses sysutils, c;\nimplementation\nuses classes;\n"
