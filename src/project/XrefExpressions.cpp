@@ -882,17 +882,27 @@ Sym *Resolver::Follow(Sym *cur) {
       Container c = ContainerOf(cur);
       Sym *next = nullptr;
       Sym *helper = c.unit ? nullptr : HelperOf(cur);
+      bool complete = true;
       if (helper) {
-        bool complete = true;
         next = FindMember(helper, Text(at), ArgumentsAt(pos_), &complete);
       } else if (c.unit) {
         if (const auto *found = c.unit->iface.Find(Text(at)))
           next = Pick(*found, ArgumentsAt(pos_));
       } else if (c.type) {
-        bool complete = true;
         next = FindMember(c.type, Text(at), ArgumentsAt(pos_), &complete);
       }
       Use(T(at), next);
+      // "TFoo.Create(...)" makes a TFoo, whichever class declares the
+      // constructor: its members follow ("with TForm2.Create(nil) do
+      // Prepare"). Past the book, "Create" is TObject's constructor or one
+      // that hides it.
+      const bool ofClass = c.type && c.type->xkind == XrefKind::Class && !c.type->helper &&
+                           (cur->kind == SymKind::Type || (cur->type && cur->type->classOf));
+      if (ofClass && (next ? next->kind == SymKind::Routine && next->xkind == XrefKind::Constructor
+                           : !complete && Text(at) == "create")) {
+        cur = c.type;
+        continue;
+      }
       cur = next;
       continue;
     }

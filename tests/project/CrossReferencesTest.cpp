@@ -335,6 +335,18 @@ TEST(CrossReferences, ScopeRulesTable) {
         "18:Extra->a:9",
         "18:Walk->a:8",
         "18:Go->a:8"}},
+      {"a constructor called on a class, or on a class reference, makes one of that class: "
+       "its members follow, in a with too; past the book, Create is TObject's constructor",
+       "unit a;\ninterface\nuses classes;\ntype TBase = class constructor Make; end;\n"
+       "  TDlg = class(TComponent) procedure Prepare; end;\n"
+       "  TSub = class(TBase) procedure Walk; end;\n  TSubClass = class of TSub;\n"
+       "implementation\nconstructor TBase.Make; begin end;\nprocedure TDlg.Prepare; begin end;\n"
+       "procedure TSub.Walk; begin end;\nprocedure P(C: TSubClass);\n"
+       "begin with TDlg.Create(nil) do Prepare; TSub.Make.Walk; C.Make.Walk; "
+       "TDlg.Create(nil).Prepare end;\nend.\n",
+       {"6:TBase->a:4", "7:TSub->a:6", "9:TBase->a:4", "10:TDlg->a:5", "11:TSub->a:6",
+        "12:TSubClass->a:7", "13:TDlg->a:5", "13:Prepare->a:5", "13:TSub->a:6", "13:Make->a:4",
+        "13:Walk->a:6", "13:Make->a:4", "13:Walk->a:6", "13:TDlg->a:5", "13:Prepare->a:5"}},
       {"a helper of a used unit is in scope only when no unit from outside the book comes "
        "after it, which may have a helper of its own for the type",
        "unit a;\ninterface\nuses sysutils, c;\nimplementation\nuses classes;\n"
