@@ -452,10 +452,10 @@ bool SamePlace(const XrefPlace &a, const SymName *t) { return t && SamePlace(a, 
 
 void Resolver::ForgetLookups() {
   for (auto &m : modules_) {
-    NameMap<Scope::Named>().swap(m->iface.names);
-    NameMap<Scope::Named>().swap(m->impl.names);
+    m->iface.names = {};
+    m->impl.names = {};
   }
-  NameMap<std::vector<SharedBook::Declaring>>().swap(book_.interfaceNames);
+  book_.interfaceNames = {};
   for (Resolver *r : {this, helper_.get()}) {
     if (!r) continue;
     std::vector<std::unique_ptr<Scope>>().swap(r->scopes_);

@@ -201,14 +201,14 @@ struct Scope {
   struct Named : SymList {
     uint32_t firstOpen = 0;
   };
-  NameMap<Named> names;
+  NameTable<Named> names;
   Sym *owner = nullptr;  // the class or record whose members these are
   void Add(Sym *sym) {
     if (const SymName *name = sym->NamePlace()) names[name->text].push_back(sym);
   }
   const SymList *Find(Name name) const {
-    auto it = names.find(name);
-    return it == names.end() ? nullptr : &it->second;
+    const auto *found = names.find(name);
+    return found ? &found->second : nullptr;
   }
 };
 
@@ -331,15 +331,16 @@ struct SharedBook {
     int module;
     const SymList *syms;
   };
-  NameMap<std::vector<Declaring>> interfaceNames;
+  NameTable<std::vector<Declaring>> interfaceNames;
   bool interfacesRead = false;
   // Whether an interface declares a helper: most books have none, and
   // "X.Name" need not look for one.
   bool interfaceHelpers = false;
   void IndexInterfaces() {
     for (size_t m = 0; m < modules.size(); ++m) {
-      for (const auto &[name, syms] : modules[m]->iface.names)
+      modules[m]->iface.names.forEach([&](Name name, const Scope::Named &syms) {
         interfaceNames[name].push_back({int(m), &syms});
+      });
       interfaceHelpers = interfaceHelpers || !modules[m]->ifaceHelpers.empty();
     }
     interfacesRead = true;

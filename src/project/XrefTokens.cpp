@@ -282,10 +282,35 @@ bool Tokeniser::Step(Token &t) {
       }
       t.kind = TokKind::Number;
     } else {
-      static const char *const kPairs[] = {
-          ":=", "<=", ">=", "<>", "..", "+=", "-=", "*=", "/=", "**", "><", "(.", ".)"};
-      for (const char *pair : kPairs)
-        if (i + 1 < n && s[i] == pair[0] && s[i + 1] == pair[1]) end = i + 2;
+      // The symbols of two characters: := <= >= <> .. += -= *= /= ** >< (. .)
+      const char d = i + 1 < n ? s[i + 1] : '\0';
+      bool pair = false;
+      switch (c) {
+        case ':':
+        case '+':
+        case '-':
+        case '/':
+          pair = d == '=';
+          break;
+        case '<':
+          pair = d == '=' || d == '>';
+          break;
+        case '>':
+          pair = d == '=' || d == '<';
+          break;
+        case '*':
+          pair = d == '=' || d == '*';
+          break;
+        case '.':
+          pair = d == '.' || d == ')';
+          break;
+        case '(':
+          pair = d == '.';
+          break;
+        default:
+          break;
+      }
+      if (pair) end = i + 2;
       t.kind = TokKind::Symbol;
     }
     t.text = Name(s + i, size_t(end - i));

@@ -7,9 +7,12 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -59,6 +62,23 @@ class Name {
       if (Fold(a.view_[i]) != Fold(b.view_[i])) return false;
     return true;
   }
+  // The n (below 8) bytes at p as the low bytes of a word, the rest 0:
+  // what a copy of n bytes gives, without calling one.
+  static uint64_t Tail(const char *p, size_t n) {
+    if (n >= 4) {
+      uint32_t lo, hi;
+      std::memcpy(&lo, p, 4);
+      std::memcpy(&hi, p + n - 4, 4);
+      return uint64_t(lo) | uint64_t(hi) << (8 * (n - 4));
+    }
+    if (n >= 2) {
+      uint16_t lo, hi;
+      std::memcpy(&lo, p, 2);
+      std::memcpy(&hi, p + n - 2, 2);
+      return uint64_t(lo) | uint64_t(hi) << (8 * (n - 2));
+    }
+    return n ? uint64_t(static_cast<unsigned char>(*p)) : 0;
+  }
 
  private:
   std::string_view view_;
@@ -79,16 +99,150 @@ struct NameHash {
       p += 8;
       n -= 8;
     }
-    uint64_t w = 0;
-    std::memcpy(&w, p, n);
+    uint64_t w = Name::Tail(p, n);
     w |= 0x2020202020202020ull >> (8 * (8 - n)) * (n > 0);
     h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
     return size_t(h ^ (h >> 32));
   }
 };
-using NameSet = std::unordered_set<Name, NameHash>;
 template <class Value>
 using NameMap = std::unordered_map<Name, Value, NameHash>;
+
+// A fixed set of words (reserved words, directives, the run-time
+// library's type names), asked about for nearly every identifier read:
+// open addressing, mostly empty, so that a word not in it is told after
+// one or two looks, with no node to follow.
+class NameSet {
+ public:
+  NameSet(std::initializer_list<Name> names) {
+    size_t size = 16;
+    while (size < 4 * names.size()) size *= 2;
+    slots_.resize(size);
+    mask_ = size - 1;
+    for (const Name name : names) {
+      size_t i = NameHash{}(name)&mask_;
+      while (!slots_[i].empty() && !(slots_[i] == name)) i = (i + 1) & mask_;
+      slots_[i] = name;
+    }
+  }
+  size_t count(Name name) const {
+    if (name.empty()) return 0;
+    for (size_t i = NameHash{}(name)&mask_;; i = (i + 1) & mask_) {
+      const Name &slot = slots_[i];
+      if (slot.empty()) return 0;
+      if (slot == name) return 1;
+    }
+  }
+
+ private:
+  std::vector<Name> slots_;  // an empty name: a free slot
+  size_t mask_ = 0;
+};
+
+// What a resolver's scopes hold, by name: looked up far more often than
+// added to, and mostly missed (a name is looked for in each scope from
+// the innermost out). Open addressing over slots that keep a part of each
+// name's hash, so that a miss seldom reads a name; the entries in blocks
+// that never move, since what a scope holds is pointed at from elsewhere.
+// A table of a few names is searched in order, without slots: a routine's
+// parameters and locals, a small class's members.
+// find() gives the entry (its `first` the name, `second` the value) or
+// end(), null.
+template <class Value>
+class NameTable {
+ public:
+  struct Entry {
+    Name first;
+    Value second;
+  };
+  NameTable() = default;
+  NameTable(NameTable &&) noexcept = default;
+  NameTable &operator=(NameTable &&) noexcept = default;
+
+  size_t size() const { return count_; }
+  Entry *end() const { return nullptr; }
+  Entry *find(Name name) const {
+    if (!slots_) {
+      for (size_t i = 0; i < count_; ++i)
+        if (blocks_[0][i].first == name) return &blocks_[0][i];
+      return nullptr;
+    }
+    const size_t hash = NameHash{}(name);
+    const auto part = uint32_t(hash);
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      const uint64_t slot = slots_[i];
+      if (slot == 0) return nullptr;
+      if (uint32_t(slot >> 32) == part) {
+        Entry &e = At(uint32_t(slot) - 1);
+        if (e.first == name) return &e;
+      }
+    }
+  }
+  Value &operator[](Name name) {
+    if (Entry *e = find(name)) return e->second;
+    return Add(name).second;
+  }
+  // Each entry in the order added.
+  template <class F>
+  void forEach(F f) const {
+    for (size_t i = 0; i < count_; ++i) {
+      const Entry &e = At(i);
+      f(e.first, e.second);
+    }
+  }
+
+ private:
+  // Blocks of 8, 16, ... 1024 entries, then of 1024 each.
+  static constexpr size_t kFirstBlock = 8, kLastBlock = 1024;
+  static constexpr size_t kGrowing =
+      2 * kLastBlock - kFirstBlock;  // entries before the first last-size block
+  static size_t BlockOf(size_t i) {
+    if (i >= kGrowing) return 8 + (i - kGrowing) / kLastBlock;
+    return size_t(std::bit_width(i / kFirstBlock + 1)) - 1;
+  }
+  static size_t BlockStart(size_t b) {
+    if (b >= 8) return kGrowing + (b - 8) * kLastBlock;
+    return kFirstBlock * ((size_t(1) << b) - 1);
+  }
+  Entry &At(size_t i) const {
+    if (i < kFirstBlock) return blocks_[0][i];
+    const size_t b = BlockOf(i);
+    return blocks_[b][i - BlockStart(b)];
+  }
+  Entry &Add(Name name) {
+    const size_t i = count_;
+    const size_t b = BlockOf(i);
+    if (b == blocks_.size())
+      blocks_.push_back(std::make_unique<Entry[]>(b < 8 ? kFirstBlock << b : kLastBlock));
+    Entry &e = At(i);
+    e.first = name;
+    ++count_;
+    if (slots_) {
+      if (2 * count_ > mask_ + 1) {
+        Rehash(2 * (mask_ + 1));
+      } else {
+        Place(NameHash{}(name), i);
+      }
+    } else if (count_ > kFirstBlock) {
+      Rehash(4 * kFirstBlock);
+    }
+    return e;
+  }
+  void Place(size_t hash, size_t index) {
+    size_t at = hash & mask_;
+    while (slots_[at] != 0) at = (at + 1) & mask_;
+    slots_[at] = uint64_t(uint32_t(hash)) << 32 | uint64_t(index + 1);
+  }
+  void Rehash(size_t size) {
+    slots_ = std::make_unique<uint64_t[]>(size);
+    mask_ = size - 1;
+    for (size_t i = 0; i < count_; ++i) Place(NameHash{}(At(i).first), i);
+  }
+  std::vector<std::unique_ptr<Entry[]>> blocks_;
+  std::unique_ptr<uint64_t[]> slots_;  // hash << 32 | index + 1; 0: free
+  size_t mask_ = 0;
+  size_t count_ = 0;
+};
 
 enum class TokKind : unsigned char { Ident, Symbol, Number, String };
 
