@@ -166,8 +166,9 @@ bool Tokeniser::Step(Token &t) {
       ++i;
       continue;
     }
-    if (c == ' ' || c == '\t' || c == '\f' || c == '\0') {
+    if (IsClass(c, kBlank)) {
       ++i;
+      while (i < n && IsClass(s[i], kBlank)) ++i;
       continue;
     }
     const bool brace = c == '{';
@@ -193,6 +194,13 @@ bool Tokeniser::Step(Token &t) {
       int level = 1;
       qsizetype k = i + open;
       while (k < n) {
+        // Most of a comment is text that neither ends, nests nor breaks it.
+        if (brace) {
+          while (k < n && !IsClass(s[k], kBraceStop)) ++k;
+        } else {
+          while (k < n && s[k] != '*' && !IsClass(s[k], kLineEnd)) ++k;
+        }
+        if (k == n) break;
         if (brace) {
           if (s[k] == '}') {
             if (--level == 0) break;

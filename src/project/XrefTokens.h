@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -264,10 +265,31 @@ const NameSet &ReservedWords();
 // is not taken as one.
 const NameSet &RoutineDirectives();
 
-inline bool IsIdentStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+// What each byte is to the tokeniser, looked up once per byte it reads.
+enum CharClass : unsigned char {
+  kIdentStart = 1,  // a letter or "_"
+  kIdentChar = 2,   // ... or a digit
+  kBlank = 4,       // " ", tab, form feed, NUL
+  kLineEnd = 8,     // CR, LF
+  kBraceStop = 16,  // where a brace comment may end, nest or break a line: "}", "{", CR, LF
+};
+inline constexpr auto kCharClasses = [] {
+  std::array<unsigned char, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    const bool digit = c >= '0' && c <= '9';
+    classes[size_t(c)] = (letter ? kIdentStart : 0) | (letter || digit ? kIdentChar : 0) |
+                         (c == ' ' || c == '\t' || c == '\f' || c == 0 ? kBlank : 0) |
+                         (c == '\r' || c == '\n' ? kLineEnd : 0) |
+                         (c == '}' || c == '{' || c == '\r' || c == '\n' ? kBraceStop : 0);
+  }
+  return classes;
+}();
+inline bool IsClass(char c, CharClass cls) {
+  return kCharClasses[static_cast<unsigned char>(c)] & cls;
 }
-inline bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+inline bool IsIdentStart(char c) { return IsClass(c, kIdentStart); }
+inline bool IsIdentChar(char c) { return IsClass(c, kIdentChar); }
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct FileText {
