@@ -505,8 +505,7 @@ CrossReferences Resolver::Finish() {
   // go into one text made to its size.
   size_t count = 0;
   qsizetype textSize = 0;
-  // Each text after its length: one byte below 255, else 255 and four.
-  auto roomFor = [](size_t size) { return qsizetype(size + (size < 255 ? 1 : 5)); };
+  auto roomFor = [](size_t size) { return qsizetype(XrefText::Room(size)); };
   std::unordered_map<const char *, XrefText> owners;
   for (const Sym *s : syms_) {
     if (!declares(s)) continue;
@@ -520,16 +519,7 @@ CrossReferences Resolver::Finish() {
   char *text = r.texts.data();
   auto copy = [&text](Name name) {
     const XrefText kept(text);
-    const auto length = uint32_t(name.size());
-    if (length < 255) {
-      *text++ = char(length);
-    } else {
-      *text++ = char(255);
-      std::memcpy(text, &length, 4);
-      text += 4;
-    }
-    std::memcpy(text, name.data(), name.size());
-    text += name.size();
+    text = XrefText::Write(text, name.data(), name.size());
     return kept;
   };
   for (Sym *s : syms_) {

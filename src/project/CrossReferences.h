@@ -57,24 +57,27 @@ struct XrefPlace {
   int ordinal = 0;
 };
 
-// A text of CrossReferences::texts, valid while it (or a copy of it) is:
-// where its length is, the bytes after it. Eight bytes where a view took
-// sixteen, twice in each of a unit's 200,000 declarations.
-class XrefText {
+// A text stored after its length (one byte below 255, else 255 and four
+// bytes), read through a view of its bytes: eight bytes where a view took
+// sixteen, in each of a unit's 200,000 declarations and of the symbols the
+// resolver keeps for them. Valid while what holds the text is.
+template <class View>
+class LengthPrefixedText {
  public:
-  XrefText() = default;
-  explicit XrefText(const char *at) : at_(at) {}
-  QByteArrayView view() const {
+  LengthPrefixedText() = default;
+  explicit LengthPrefixedText(const char *at) : at_(at) {}
+  View view() const {
     if (!at_) return {};
     quint32 length = static_cast<unsigned char>(at_[0]);
-    if (length < 255) return {at_ + 1, qsizetype(length)};
+    if (length < 255) return View(at_ + 1, length);
     std::memcpy(&length, at_ + 1, 4);
-    return {at_ + 5, qsizetype(length)};
+    return View(at_ + 5, length);
   }
-  operator QByteArrayView() const { return view(); }  // NOLINT(google-explicit-constructor)
+  operator View() const { return view(); }  // NOLINT(google-explicit-constructor)
   const char *data() const { return view().data(); }
-  qsizetype size() const { return view().size(); }
+  auto size() const { return view().size(); }
   bool isEmpty() const { return !at_ || at_[0] == 0; }
+  bool empty() const { return isEmpty(); }  // as the resolver's views say it
   bool isNull() const { return !at_; }
   QByteArray toByteArray() const { return view().toByteArray(); }
   bool startsWith(QByteArrayView text) const { return view().startsWith(text); }
@@ -82,11 +85,29 @@ class XrefText {
   int compare(QByteArrayView text, Qt::CaseSensitivity cs = Qt::CaseSensitive) const {
     return view().compare(text, cs);
   }
-  friend bool operator==(XrefText a, QByteArrayView b) { return a.view() == b; }
+  friend bool operator==(LengthPrefixedText a, View b) { return a.view() == b; }
+
+  // The room `size` bytes take.
+  static size_t Room(size_t size) { return size + (size < 255 ? 1 : 5); }
+  // Writes the text at `at` (Room(size) bytes); the place after it.
+  static char *Write(char *at, const char *text, size_t size) {
+    const auto length = quint32(size);
+    if (length < 255) {
+      *at++ = char(length);
+    } else {
+      *at++ = char(255);
+      std::memcpy(at, &length, 4);
+      at += 4;
+    }
+    if (size) std::memcpy(at, text, size);
+    return at + size;
+  }
 
  private:
   const char *at_ = nullptr;
 };
+// A text of CrossReferences::texts.
+using XrefText = LengthPrefixedText<QByteArrayView>;
 
 struct XrefDeclaration {
   XrefPlace place;  // where the name is declared

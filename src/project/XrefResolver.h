@@ -49,29 +49,9 @@ enum class SymKind : unsigned char {
 
 struct Scope;
 
-// A spelling the resolver keeps (Resolver::Keep): where its length and
-// bytes are, in eight bytes where a view took sixteen, three times in each
-// of a unit's 200,000 routines.
-class KeptName {
- public:
-  KeptName() = default;
-  explicit KeptName(const char *at) : at_(at) {}
-  Name view() const {
-    if (!at_) return {};
-    uint32_t length = static_cast<unsigned char>(at_[0]);
-    if (length < 255) return {at_ + 1, length};
-    std::memcpy(&length, at_ + 1, 4);
-    return {at_ + 5, length};
-  }
-  operator Name() const { return view(); }  // NOLINT(google-explicit-constructor)
-  const char *data() const { return view().data(); }
-  size_t size() const { return view().size(); }
-  bool empty() const { return !at_ || at_[0] == 0; }
-  friend bool operator==(KeptName a, KeptName b) { return a.view() == b.view(); }
-
- private:
-  const char *at_ = nullptr;
-};
+// A spelling the resolver keeps (Resolver::Keep), compared as Pascal
+// compares names.
+using KeptName = LengthPrefixedText<Name>;
 
 // A symbol's name as it stands in the source: its place and spelling, not
 // the rest of the token it was read from.
@@ -409,8 +389,7 @@ class Resolver {
   static constexpr uint32_t kNoText = ~uint32_t(0);
   static constexpr size_t kKeptBlock = size_t(1) << 16;
   uint32_t StoreText(std::string_view text) {
-    const size_t lengthSize = text.size() < 255 ? 1 : 5;
-    const size_t need = lengthSize + text.size();
+    const size_t need = KeptName::Room(text.size());
     if (need > keptRoom_) {
       // A block index and a place in it fit in 32 bits, kNoText aside.
       if (keptTexts_.size() >= 0xFFFF) throw std::bad_alloc();
@@ -422,14 +401,7 @@ class Resolver {
     char *at = keptNext_;
     const auto handle =
         uint32_t((keptTexts_.size() - 1) << 16 | size_t(at - keptTexts_.back().get()));
-    if (lengthSize == 1) {
-      at[0] = char(text.size());
-    } else {
-      const auto length = uint32_t(text.size());
-      at[0] = char(255);
-      std::memcpy(at + 1, &length, 4);
-    }
-    if (!text.empty()) std::memcpy(at + lengthSize, text.data(), text.size());
+    KeptName::Write(at, text.data(), text.size());
     keptNext_ += need;
     keptRoom_ -= need;
     return handle;
@@ -438,11 +410,8 @@ class Resolver {
     return KeptName(keptTexts_[handle >> 16].get() + (handle & 0xFFFF));
   }
   std::string_view KeptText(uint32_t handle) const {
-    const char *at = keptTexts_[handle >> 16].get() + (handle & 0xFFFF);
-    uint32_t length = static_cast<unsigned char>(at[0]);
-    if (length < 255) return {at + 1, length};
-    std::memcpy(&length, at + 1, 4);
-    return {at + 5, length};
+    const Name text = KeptAt(handle).view();
+    return {text.data(), text.size()};
   }
   void RehashKept(size_t size) {
     std::vector<uint32_t> old(size, kNoText);
