@@ -193,16 +193,17 @@ class NameTable {
   }
 
  private:
-  // Blocks of 8, 16, ... 1024 entries, then of 1024 each.
-  static constexpr size_t kFirstBlock = 8, kLastBlock = 1024;
+  // Blocks of 8, 16, ... 256 entries, then of 256 each: a unit's
+  // interface of a few thousand names leaves little of a block unused.
+  static constexpr size_t kFirstBlock = 8, kLastBlock = 256, kGrowingBlocks = 6;
   static constexpr size_t kGrowing =
       2 * kLastBlock - kFirstBlock;  // entries before the first last-size block
   static size_t BlockOf(size_t i) {
-    if (i >= kGrowing) return 8 + (i - kGrowing) / kLastBlock;
+    if (i >= kGrowing) return kGrowingBlocks + (i - kGrowing) / kLastBlock;
     return size_t(std::bit_width(i / kFirstBlock + 1)) - 1;
   }
   static size_t BlockStart(size_t b) {
-    if (b >= 8) return kGrowing + (b - 8) * kLastBlock;
+    if (b >= kGrowingBlocks) return kGrowing + (b - kGrowingBlocks) * kLastBlock;
     return kFirstBlock * ((size_t(1) << b) - 1);
   }
   Entry &At(size_t i) const {
@@ -214,7 +215,8 @@ class NameTable {
     const size_t i = count_;
     const size_t b = BlockOf(i);
     if (b == blocks_.size())
-      blocks_.push_back(std::make_unique<Entry[]>(b < 8 ? kFirstBlock << b : kLastBlock));
+      blocks_.push_back(
+          std::make_unique<Entry[]>(b < kGrowingBlocks ? kFirstBlock << b : kLastBlock));
     Entry &e = At(i);
     e.first = name;
     ++count_;
