@@ -233,13 +233,14 @@ class TokenWindow {
  private:
   [[gnu::noinline]] bool CutTo(size_t i) {
     while (i >= end_) {
-      Token t;
-      if (!lexer_ || !lexer_->Next(t)) {
-        lexer_.reset();
-        return false;
+      // Cut where it is kept, not copied there.
+      if (lexer_ && lexer_->Next(tokens_.emplace_back())) {
+        ++end_;
+        continue;
       }
-      tokens_.push_back(t);
-      ++end_;
+      if (lexer_) tokens_.pop_back();
+      lexer_.reset();
+      return false;
     }
     return true;
   }

@@ -221,7 +221,9 @@ bool Tokeniser::Step(Token &t) {
       while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
       continue;
     }
-    t = Token();
+    // Each kind below sets the text and the kind; only a name has these.
+    t.ordinal = 0;
+    t.reserved = false;
     t.file = file;
     t.line = line;
     t.column = int(i - lineStart) + 1;
@@ -258,7 +260,7 @@ bool Tokeniser::Step(Token &t) {
       t.kind = TokKind::Ident;
       t.column = int(from - lineStart) + 1;
       t.text = Name(s + from, size_t(end - from));
-      t.reserved = ReservedWords().count(t.text) > 0;
+      t.reserved = reserved_.count(t.text) > 0;
       if (c == '&') t.kind = TokKind::Ident;
       constexpr size_t kFewNames = 32;
       int ordinal = 0;

@@ -556,6 +556,7 @@ class Tokeniser {
   bool nest_ = false;
   std::vector<int> &includes_;  // each include file read, in order
   Conditions conditions_;
+  const NameSet &reserved_ = ReservedWords();
   QSet<QString> active_;
   std::vector<Place> stack_;
 };
