@@ -305,40 +305,14 @@ struct FileText {
 // "{$IF expr}" that cannot be told is taken as true, its "{$ELSE}" not.
 class Conditions {
  public:
-  Conditions() {
-    // What fpc 3.2.2 defines there itself ("fpc -va" lists them).
-    static const char *const kDefines =
-        "console cpu64 cpuamd64 cpuathlon64 cpuint64 cpux64 cpux86_64 cpux86_has_cmov "
-        "cpux86_has_sse2 cpux86_has_sseunit endian_little fpc fpc_abi_default "
-        "fpc_dynarraycopy_fixed fpc_has_cextended fpc_has_constref fpc_has_cpstring "
-        "fpc_has_feature_ansistrings fpc_has_feature_classes fpc_has_feature_commandargs "
-        "fpc_has_feature_consoleio fpc_has_feature_dynarrays fpc_has_feature_dynlibs "
-        "fpc_has_feature_exceptions fpc_has_feature_exitcode fpc_has_feature_fileio "
-        "fpc_has_feature_heap fpc_has_feature_initfinal fpc_has_feature_objectivec1 "
-        "fpc_has_feature_objects fpc_has_feature_processes fpc_has_feature_random "
-        "fpc_has_feature_resources fpc_has_feature_rtti fpc_has_feature_softfpu "
-        "fpc_has_feature_stackcheck fpc_has_feature_support fpc_has_feature_textio "
-        "fpc_has_feature_threading fpc_has_feature_unicodestrings fpc_has_feature_variants "
-        "fpc_has_feature_widestrings fpc_has_indirect_entry_information "
-        "fpc_has_internal_abs_int64 fpc_has_internal_abs_long fpc_has_internal_bsf "
-        "fpc_has_internal_bsr fpc_has_internal_rox fpc_has_internal_sar fpc_has_membar "
-        "fpc_has_operator_enumerator fpc_has_resstrinits fpc_has_rip_relative "
-        "fpc_has_type_double fpc_has_type_extended fpc_has_type_single fpc_has_unicodestring "
-        "fpc_has_winlikeresources fpc_link_static fpc_little_endian fpc_rtti_packset1 "
-        "fpc_setbase_used fpc_staticripfixed fpc_variantcopy_fixed "
-        "fpc_widestring_equal_unicodestring fpusse64 hasunix internal_backtrace linux "
-        "regcall str_concat_procs unix ver3 ver3_2 ver3_2_2 fpc_objfpc hasamiga_false_never ";
-    for (const QByteArray &d : QByteArray(kDefines).split(' '))
-      if (!d.isEmpty()) defines_.insert(d.toStdString());
-  }
   bool Active() const { return stack_.empty() || stack_.back().active; }
   // Follows one directive (its text without the braces and "$"); true when
   // it was a conditional one.
   bool Follow(Name name, Name arg) {
     if (name == "ifdef" || name == "ifndef" || name == "if" || name == "ifopt") {
       bool value = true;
-      if (name == "ifdef") value = defines_.count(FirstWord(arg).Lower()) > 0;
-      if (name == "ifndef") value = defines_.count(FirstWord(arg).Lower()) == 0;
+      if (name == "ifdef") value = Defined(FirstWord(arg).Lower());
+      if (name == "ifndef") value = !Defined(FirstWord(arg).Lower());
       if (name == "if") value = Evaluate(arg);
       const bool parent = Active();
       stack_.push_back({parent && value, value});
@@ -358,12 +332,55 @@ class Conditions {
       return true;
     }
     if (!Active()) return name == "define" || name == "undef";
-    if (name == "define") defines_.insert(FirstWord(arg).Lower());
-    if (name == "undef") defines_.erase(FirstWord(arg).Lower());
+    if (name == "define") {
+      std::string word = FirstWord(arg).Lower();
+      undefined_.erase(word);
+      defines_.insert(std::move(word));
+    }
+    if (name == "undef") {
+      std::string word = FirstWord(arg).Lower();
+      defines_.erase(word);
+      if (BuiltIn().count(word)) undefined_.insert(std::move(word));
+    }
     return name == "define" || name == "undef";
   }
 
  private:
+  // What fpc 3.2.2 defines there itself ("fpc -va" lists them): made once,
+  // not for each module read (77 strings for each of a book's modules).
+  static const std::unordered_set<std::string> &BuiltIn() {
+    static const std::unordered_set<std::string> words = [] {
+      std::unordered_set<std::string> made;
+      for (const QByteArray &d : QByteArray(kBuiltIn).split(' '))
+        if (!d.isEmpty()) made.insert(d.toStdString());
+      return made;
+    }();
+    return words;
+  }
+  bool Defined(const std::string &word) const {
+    return defines_.count(word) > 0 || (BuiltIn().count(word) > 0 && undefined_.count(word) == 0);
+  }
+  static constexpr const char *kBuiltIn =
+      "console cpu64 cpuamd64 cpuathlon64 cpuint64 cpux64 cpux86_64 cpux86_has_cmov "
+      "cpux86_has_sse2 cpux86_has_sseunit endian_little fpc fpc_abi_default "
+      "fpc_dynarraycopy_fixed fpc_has_cextended fpc_has_constref fpc_has_cpstring "
+      "fpc_has_feature_ansistrings fpc_has_feature_classes fpc_has_feature_commandargs "
+      "fpc_has_feature_consoleio fpc_has_feature_dynarrays fpc_has_feature_dynlibs "
+      "fpc_has_feature_exceptions fpc_has_feature_exitcode fpc_has_feature_fileio "
+      "fpc_has_feature_heap fpc_has_feature_initfinal fpc_has_feature_objectivec1 "
+      "fpc_has_feature_objects fpc_has_feature_processes fpc_has_feature_random "
+      "fpc_has_feature_resources fpc_has_feature_rtti fpc_has_feature_softfpu "
+      "fpc_has_feature_stackcheck fpc_has_feature_support fpc_has_feature_textio "
+      "fpc_has_feature_threading fpc_has_feature_unicodestrings fpc_has_feature_variants "
+      "fpc_has_feature_widestrings fpc_has_indirect_entry_information "
+      "fpc_has_internal_abs_int64 fpc_has_internal_abs_long fpc_has_internal_bsf "
+      "fpc_has_internal_bsr fpc_has_internal_rox fpc_has_internal_sar fpc_has_membar "
+      "fpc_has_operator_enumerator fpc_has_resstrinits fpc_has_rip_relative "
+      "fpc_has_type_double fpc_has_type_extended fpc_has_type_single fpc_has_unicodestring "
+      "fpc_has_winlikeresources fpc_link_static fpc_little_endian fpc_rtti_packset1 "
+      "fpc_setbase_used fpc_staticripfixed fpc_variantcopy_fixed "
+      "fpc_widestring_equal_unicodestring fpusse64 hasunix internal_backtrace linux "
+      "regcall str_concat_procs unix ver3 ver3_2 ver3_2_2 fpc_objfpc hasamiga_false_never ";
   struct Entry {
     bool active;
     bool taken;
@@ -436,7 +453,7 @@ class Conditions {
       Blanks(e, at);
       size_t j = at;
       while (j < e.size() && IsIdentChar(e[j])) ++j;
-      const bool v = defines_.count(e.substr(at, j - at).Lower()) > 0;
+      const bool v = Defined(e.substr(at, j - at).Lower());
       at = j;
       Blanks(e, at);
       if (at < e.size() && e[at] == ')') ++at;
@@ -490,7 +507,8 @@ class Conditions {
     if (v >= 0) at = k;
     return v;
   }
-  std::unordered_set<std::string> defines_;
+  std::unordered_set<std::string> defines_;    // by the code, past the built-in ones
+  std::unordered_set<std::string> undefined_;  // built-in ones the code undefined
   std::vector<Entry> stack_;
 };
 

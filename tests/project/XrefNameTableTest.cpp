@@ -62,3 +62,27 @@ TEST(XrefNames, FixedSetsAnswerAsTheirWords) {
   EXPECT_EQ(ReservedWords().count("Specialize"), 1u);
   EXPECT_EQ(ReservedWords().count("read"), 0u);
 }
+
+// Free Pascal's own defines are shared by every module's conditions; what
+// one module undefines or defines stays its own.
+TEST(XrefNames, BuiltInDefinesFollowTheModulesDirectives) {
+  auto active = [](Conditions &c, Name directive, Name arg) {
+    c.Follow(directive, arg);
+    const bool on = c.Active();
+    c.Follow("endif", "");
+    return on;
+  };
+  Conditions module, other;
+  EXPECT_TRUE(active(module, "ifdef", "LINUX"));
+  EXPECT_FALSE(active(module, "ifdef", "windows"));
+  module.Follow("undef", "Linux");
+  module.Follow("define", "windows");
+  EXPECT_FALSE(active(module, "ifdef", "linux"));
+  EXPECT_TRUE(active(module, "ifndef", "linux"));
+  EXPECT_TRUE(active(module, "if", "defined(windows) and not defined(linux)"));
+  EXPECT_TRUE(active(other, "if", "defined(linux) and not defined(windows)"));
+  module.Follow("define", "linux");
+  module.Follow("undef", "windows");
+  EXPECT_TRUE(active(module, "ifdef", "linux"));
+  EXPECT_FALSE(active(module, "ifdef", "windows"));
+}
