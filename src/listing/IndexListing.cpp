@@ -543,8 +543,9 @@ void IndexListing::StartPage(PageCursor &cursor, int &) {
   cursor.Y += 2 * g.LineStep;
 }
 
-std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, int width,
-                                     int indent) {
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, int width, int indent,
+                                     std::vector<bool> *afterBlank) {
+  if (afterBlank) *afterBlank = {false};
   // Most texts fit whole: they are the one row their pieces would join
   // into again, unless blanks at their ends or two together are dropped.
   if (canvas.TextWidth(text) <= std::max(1, width) && !text.startsWith(' ') &&
@@ -552,6 +553,12 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
     return {text.toByteArray()};
   std::vector<QByteArray> rows;
   QByteArray row;
+  bool rowAfterBlank = false;  // a blank was dropped before the row now filled
+  auto endRow = [&](QByteArray done, bool nextAfterBlank) {
+    if (afterBlank && !rows.empty()) afterBlank->push_back(rowAfterBlank);
+    rows.push_back(std::move(done));
+    rowAfterBlank = nextAfterBlank;
+  };
   auto room = [&] { return std::max(1, rows.empty() ? width : width - indent); };
   // Places a piece: on the row when it fits there, else on a new row; a
   // piece wider than a whole row is parted at its inner places first, and
@@ -561,11 +568,12 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
     if (!row.isEmpty() && piece.afterBlank) joined += ' ';
     joined += piece.text;
     if (canvas.TextWidth(joined) <= room()) {
+      if (row.isEmpty() && !rows.empty()) rowAfterBlank = rowAfterBlank || piece.afterBlank;
       row = joined;
       return;
     }
     if (!row.isEmpty() && canvas.TextWidth(piece.text) <= room() - (rows.empty() ? indent : 0)) {
-      rows.push_back(row);
+      endRow(row, piece.afterBlank);
       row = piece.text.toByteArray();
       return;
     }
@@ -581,8 +589,10 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
       }
     }
     if (!row.isEmpty()) {
-      rows.push_back(row);
+      endRow(row, piece.afterBlank);
       row.clear();
+    } else if (!rows.empty()) {
+      rowAfterBlank = rowAfterBlank || piece.afterBlank;
     }
     QByteArrayView rest(piece.text);
     while (canvas.TextWidth(rest) > room()) {
@@ -592,14 +602,15 @@ std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, in
         if (canvas.TextWidth(rest.first(take + step)) > room()) break;
         take += step;
       }
-      rows.push_back(rest.first(take).toByteArray());
+      endRow(rest.first(take).toByteArray(), false);
       rest = rest.sliced(take);
     }
     row = rest.toByteArray();
   };
   const bool path = !text.contains('(') && text.contains('/');
   for (const WrapPiece &piece : WrapPieces(text, false, path)) place(piece, true);
-  if (!row.isEmpty() || rows.empty()) rows.push_back(row);
+  if (!row.isEmpty() || rows.empty()) endRow(row, false);
+  if (afterBlank) afterBlank->resize(rows.size());
   return rows;
 }
 
@@ -612,9 +623,11 @@ void IndexListing::LayOutCrossReferenceRows(PageCanvas &canvas, int gap, int ind
   linesAskedFor_ = asked;
   documentRows_.clear();
   documentRows_.reserve(table_.documents.size());
-  for (const QByteArray &document : table_.documents)
-    documentRows_.push_back(
-        WrapToColumn(canvas, document, columns_.unitRight - columns_.unit, indent));
+  documentAfterBlank_.assign(table_.documents.size(), {});
+  for (size_t d = 0; d < table_.documents.size(); ++d)
+    documentRows_.push_back(WrapToColumn(canvas, table_.documents[d],
+                                         columns_.unitRight - columns_.unit, indent,
+                                         &documentAfterBlank_[d]));
   lines_.clear();
   lines_.reserve(table_.entries.size() + table_.groups.size());
   const int room = columns_.nameRight - placesX_;
@@ -667,10 +680,13 @@ void IndexListing::LayOutItem(PageCursor &cursor, int &position) {
     canvas.SetFont(settings_.BaseFont());
     canvas.TextOut(columns_.keyword, cursor.Y, kContinued);
     const int indent = canvas.TextWidth("   ");
+    StructureSink *structure = canvas.Structure();
+    std::vector<bool> afterBlank;
     const std::vector<QByteArray> name =
         WrapToColumn(canvas, table_.entries[size_t(line.entry)].row.name,
-                     columns_.nameRight - columns_.name, indent);
+                     columns_.nameRight - columns_.name, indent, &afterBlank);
     for (size_t k = 0; k < name.size(); ++k) {
+      if (k > 0 && structure) structure->joinsAbove(afterBlank[k]);
       canvas.TextOut(k == 0 ? columns_.name : columns_.name + indent, cursor.Y, name[k]);
       cursor.NextRow();
     }
@@ -683,9 +699,14 @@ void IndexListing::LayOutPlaces(PageCursor &cursor, const XrefRow &line) {
   canvas.SetFont(settings_.BaseFont());
   const CrossReferenceTable::Group &group = table_.groups[size_t(line.group)];
   const std::vector<QByteArray> &document = documentRows_[size_t(group.document)];
-  if (line.documentRow < int(document.size()))
+  if (line.documentRow < int(document.size())) {
+    if (line.documentRow > 0)
+      if (StructureSink *structure = canvas.Structure())
+        structure->joinsAbove(
+            documentAfterBlank_[size_t(group.document)][size_t(line.documentRow)]);
     canvas.TextOut(line.documentRow == 0 ? columns_.unit : columns_.unit + canvas.TextWidth("   "),
                    cursor.Y, document[size_t(line.documentRow)]);
+  }
   // Each place its own link, to the row it names.
   NavigationSink *navigation = canvas.Navigation();
   const int gap = canvas.TextWidth(" ");
@@ -724,11 +745,16 @@ void IndexListing::LayOutRow(PageCursor &cursor, const IndexRow &row) {
   // A name or unit too long for its column goes on over the following rows,
   // indented as a continuation.
   const int indent = canvas.TextWidth("   ");
+  StructureSink *structure = canvas.Structure();
+  std::vector<bool> afterBlank;
   auto drawWrapped = [&](QByteArrayView text, int x, int rightX) {
-    const std::vector<QByteArray> pieces = WrapToColumn(canvas, text, rightX - x, indent);
-    for (size_t k = 0; k < pieces.size(); ++k)
+    const std::vector<QByteArray> pieces =
+        WrapToColumn(canvas, text, rightX - x, indent, structure ? &afterBlank : nullptr);
+    for (size_t k = 0; k < pieces.size(); ++k) {
+      if (k > 0 && structure) structure->joinsAbove(afterBlank[k]);
       canvas.TextOut(k == 0 ? x : x + indent, cursor.Y + int(k) * cursor.Geometry.LineStep,
                      pieces[k]);
+    }
     return int(pieces.size());
   };
   int rows = 1;

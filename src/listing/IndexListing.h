@@ -69,8 +69,10 @@ int PlaceText(const CrossReferenceTable::Place &place, char (&text)[24]);
 class PageCanvas;
 // text cut into rows of at most width (device units, canvas font) at its
 // blanks, a word wider than that broken; rows after the first have indent less.
-std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, int width,
-                                     int indent);
+// afterBlank, when given, says for each row whether a blank was dropped
+// before it (never for the first): a page of text joins the rows again.
+std::vector<QByteArray> WrapToColumn(PageCanvas &canvas, QByteArrayView text, int width, int indent,
+                                     std::vector<bool> *afterBlank = nullptr);
 
 class IndexListing : public ListingRenderer {
  public:
@@ -131,6 +133,7 @@ class IndexListing : public ListingRenderer {
   std::vector<XrefRow> lines_;
   std::vector<int> linesAskedFor_;
   std::vector<std::vector<QByteArray>> documentRows_;  // each document wrapped in the unit column
+  std::vector<std::vector<bool>> documentAfterBlank_;  // ... and where its wraps dropped a blank
   void LayOutCrossReferenceRows(PageCanvas &canvas, int gap, int indent);
   void LayOutRow(PageCursor &cursor, const IndexRow &row);
   void LayOutPlaces(PageCursor &cursor, const XrefRow &line);

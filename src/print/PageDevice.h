@@ -179,6 +179,11 @@ class StructureSink {
   // name wrapped under it. The columns from `setRight` on hold numbers set
   // right.
   virtual void columns(const std::vector<int> & /*starts*/, int /*linked*/, int /*setRight*/) {}
+  // The text drawn next goes on, on a row of its own, with the text above
+  // it in its column (a name too wide for its column, wrapped): a page of
+  // text puts it back there, after a blank where the wrap dropped one, so
+  // that the name stands whole in its cell and a reader's search finds it.
+  virtual void joinsAbove(bool /*afterBlank*/) {}
 };
 
 // Where a page goes on a sheet that holds several (2 or 4 pages a sheet):

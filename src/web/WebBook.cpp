@@ -69,6 +69,7 @@ enum class WebBookRecorder::Event : std::uint8_t {
   Blanks,
   FormFollows,
   Columns,
+  JoinsAbove,
 };
 
 namespace {
@@ -410,6 +411,9 @@ void WebBookRecorder::Replay(const Log &log) {
         OnColumns(std::vector<int>(v, v + std::clamp(int(head.flags), 0, 5)), v[5] % 256 - 1,
                   v[5] / 256);
         break;
+      case Event::JoinsAbove:
+        OnJoinsAbove(v[0] != 0);
+        break;
     }
   }
 }
@@ -532,6 +536,11 @@ void WebBookRecorder::columns(const std::vector<int> &starts, int linked, int se
   Note(Event::Columns, {}, {v[0], v[1], v[2], v[3], v[4], both}, 0, std::uint8_t(count));
 }
 
+void WebBookRecorder::joinsAbove(bool afterBlank) {
+  if (!log_) return OnJoinsAbove(afterBlank);
+  Note(Event::JoinsAbove, {}, {afterBlank ? 1 : 0});
+}
+
 void WebBookRecorder::OnColumns(std::vector<int> starts, int linked, int setRight) {
   WebDocument &document = Current();
   if (document.listing) return;
@@ -637,6 +646,7 @@ int WebBookRecorder::WidthOf(const WebPiece &piece, const WebRow &row) {
 
 void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView text,
                              TextEncoding encoding, int drawnWidth, std::uint16_t logFont) {
+  const std::uint8_t join = std::exchange(pendingJoin_, 0);
   if (furniture_ || text.isEmpty()) return;
   WebDocument &document = Current();
   // A word is drawn with the blank after it: the blank is space between
@@ -718,6 +728,7 @@ void WebBookRecorder::OnText(int x, int y, const FontSpec &font, QByteArrayView 
   }
   // Any other document: the texts at one height of one sheet are a row.
   WebPiece piece;
+  piece.joinsAbove = join;
   piece.text = DecodeText(text.first(size), encoding);
   piece.font = FontIndex(font, logFont);
   piece.x = x;

@@ -52,6 +52,9 @@ struct WebPiece {
   int drawnWidth = -1;
   QByteArray link;  // the place it leads to; empty for none
   QString blanks;   // the file's blanks before it, as they stand (the source layout)
+  // A table's text that goes on with the one above it in its column
+  // (StructureSink::joinsAbove): 1 straight on, 2 after a blank; 0 none.
+  std::uint8_t joinsAbove = 0;
 };
 
 struct WebRow {
@@ -385,6 +388,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void blanks(QByteArrayView text) override;
   void drawnWidth(int pixels) override;
   void columns(const std::vector<int> &starts, int linked, int setRight) override;
+  void joinsAbove(bool afterBlank) override;
 
   // What the page events tell, kept: on the layout's thread as they come
   // when the words are measured there, else from the log on the writing
@@ -405,6 +409,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   void OnRule();
   void OnBlanks(QByteArrayView text);
   void OnColumns(std::vector<int> starts, int linked, int setRight);
+  void OnJoinsAbove(bool afterBlank) { pendingJoin_ = afterBlank ? 2 : 1; }
   // The log of one sheet's page events, each a fixed head and its bytes.
   struct Log;
   enum class Event : std::uint8_t;
@@ -471,6 +476,7 @@ class WebBookRecorder : public PrintTarget, DrawSurface, NavigationSink, Structu
   std::vector<QByteArray> pendingAnchors_;
   std::vector<QString> pendingOutline_;
   QString pendingBlanks_;
+  std::uint8_t pendingJoin_ = 0;  // what joinsAbove told the next table text
   bool formFollows_ = false;
   struct DrawnNumber {
     int sheet = -1, y = 0;

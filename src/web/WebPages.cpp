@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "format/FormatSettings.h"
@@ -516,10 +517,47 @@ struct PageWriter {
                        [](const WebPiece *a, const WebPiece *b) { return a->x < b->x; });
       return pieces;
     };
+    // A text that goes on with the text above it in its column (a name too
+    // wide for the column, wrapped on paper) joins it in its cell: the
+    // browser wraps the cell, and a reader's search finds the name whole.
+    std::unordered_map<size_t, WebRow> joinedRows;  // the rows the joining changed
+    const auto rowOf = [&](size_t r) -> const WebRow & {
+      const auto it = joinedRows.find(r);
+      return it == joinedRows.end() ? document.rows[r] : it->second;
+    };
+    const auto own = [&](size_t r) -> WebRow & {
+      auto it = joinedRows.find(r);
+      if (it == joinedRows.end()) it = joinedRows.emplace(r, document.rows[r]).first;
+      return it->second;
+    };
+    if (!columns.empty())
+      for (size_t r = 1; r < document.rows.size(); ++r) {
+        for (size_t i = 0; i < rowOf(r).pieces.size();) {
+          const WebPiece &piece = rowOf(r).pieces[i];
+          const int at = columnOf(piece);
+          size_t from = r;  // the nearest row above with a text in that column
+          if (piece.joinsAbove)
+            while (from-- > 0 && std::none_of(rowOf(from).pieces.begin(), rowOf(from).pieces.end(),
+                                              [&](const WebPiece &p) { return columnOf(p) == at; }))
+              ;
+          if (!piece.joinsAbove || from >= r) {
+            ++i;
+            continue;
+          }
+          WebPiece *above = nullptr;  // its last text there
+          for (WebPiece &p : own(from).pieces)
+            if (columnOf(p) == at && (!above || p.x > above->x)) above = &p;
+          std::vector<WebPiece> &pieces = own(r).pieces;
+          if (pieces[i].joinsAbove == 2) above->text += u' ';
+          above->text += pieces[i].text;
+          pieces.erase(pieces.begin() + std::ptrdiff_t(i));
+        }
+      }
     // Where each column's leftmost cell starts.
     std::vector<int> leftmost(columns.size(), INT_MAX);
     if (!columns.empty())
-      for (const WebRow &row : document.rows) {
+      for (size_t r = 0; r < document.rows.size(); ++r) {
+        const WebRow &row = rowOf(r);
         int column = -1;
         for (const WebPiece *piece : sorted(row))
           if (const int at = columnOf(*piece); at > column) {
@@ -546,7 +584,9 @@ struct PageWriter {
       for (const WebRow &row : document.rows)
         for (const WebPiece &piece : row.pieces) leftX = std::min(leftX, piece.x);
     for (size_t r = 0; r < document.rows.size(); ++r) {
-      const WebRow &row = document.rows[r];
+      const WebRow &row = rowOf(r);
+      // A row whose texts all went on with those above it is no row.
+      if (row.pieces.empty() && row.anchors.empty() && row.outline.empty()) continue;
       const std::vector<const WebPiece *> pieces = sorted(row);
       // An id only where a link or the contents lead: most rows of a
       // cross-reference are places, and their ids were a fifth of its page.

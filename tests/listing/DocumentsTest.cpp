@@ -725,7 +725,8 @@ TEST(IndexListing, NoColumnOverprintsAndEachLineIsItsHeadingsRow) {
 
 // A name wider than the index's column is broken where it no longer fits,
 // and in a UTF-8 unit only between characters: a row holding half a letter
-// would print as Windows-1252.
+// would print as Windows-1252. Its rows, joined again with a blank where
+// the wrap dropped one, are the name (the web book joins them so).
 TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
   struct Row {
     QByteArray text;
@@ -738,6 +739,9 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
        "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xC3\xA9\xC3\xA9\xC3\xA9",
        TextEncoding::Utf8},
       {"TCaf\xE9.R\xE9sum\xE9Verl\xE4ngernUndAnzeigen", TextEncoding::Windows1252},
+      // Wrapped at its blank too: the rows say where one was dropped.
+      {"WriteLRSEndianBigDoubleAsEndianLittleExtended (TCustomActionList)",
+       TextEncoding::Windows1252},
   };
   VirtualPrinter printer;
   PageCanvas canvas(printer);
@@ -745,9 +749,13 @@ TEST(IndexListing, ANameWiderThanItsColumnBreaksBetweenCharacters) {
   for (const Row &row : rows) {
     canvas.Encoding = row.encoding;
     for (const int width : {1, 120, 300, 700}) {
-      const std::vector<QByteArray> wrapped = WrapToColumn(canvas, row.text, width, 0);
+      std::vector<bool> afterBlank;
+      const std::vector<QByteArray> wrapped = WrapToColumn(canvas, row.text, width, 0, &afterBlank);
+      ASSERT_EQ(afterBlank.size(), wrapped.size());
       QByteArray joined;
-      for (const QByteArray &piece : wrapped) {
+      for (size_t k = 0; k < wrapped.size(); ++k) {
+        const QByteArray &piece = wrapped[k];
+        if (afterBlank[k]) joined += ' ';
         joined += piece;
         if (row.encoding == TextEncoding::Utf8)
           EXPECT_TRUE(IsValidUtf8(piece)) << piece.toHex().toStdString();

@@ -314,32 +314,48 @@ TEST(WebPages, ATextStandsInTheColumnItsMiddleIsIn) {
   table.linkedColumn = 1;
   table.pointsPerPixel = 0.75;
   table.setRightFrom = 3;
+  // x, width, text, link, and 1 or 2 where it goes on with the text above
+  // it in its column (a wrapped name): straight on, or after a blank.
   const struct {
-    std::vector<std::tuple<int, int, const char *, const char *>> pieces;  // x, width, text, link
-    const char *written;
+    std::vector<std::tuple<int, int, const char *, const char *, int>> pieces;
+    const char *written;  // null: its texts joined those above it, and it is no row
   } rows[] = {
-      {{{0, 50, "function", "x1:7"},
-        {100, 80, "Foo (TBar)", "x1:7"},
-        {300, 40, "a.pp/", "x1:7"},
-        {540, 16, "12", ""},
-        {600, 8, "3", ""}},
+      {{{0, 50, "function", "x1:7", 0},
+        {100, 80, "Foo (TBar)", "x1:7", 0},
+        {300, 40, "a.pp/", "x1:7", 0},
+        {540, 16, "12", "", 0},
+        {600, 8, "3", "", 0}},
        "<td>function</td><td><a href=\"index.html#L7\">Foo (TBar)</a></td><td>a.pp/</td>"
        "<td>12</td><td>3</td></tr>"},
-      {{{310, 40, "b.inc", "x1:7"}}, "<td></td><td></td><td class=\"c0\">b.inc</td></tr>"},
-      {{{110, 30, "12/3", ""}, {145, 30, "14/3", ""}, {300, 30, "a.pp", ""}},
+      {{{310, 40, "b.inc", "x1:7", 0}}, "<td></td><td></td><td class=\"c0\">b.inc</td></tr>"},
+      {{{110, 30, "12/3", "", 0}, {145, 30, "14/3", "", 0}, {300, 30, "a.pp", "", 0}},
        "<td></td><td class=\"c0\">12/3 14/3</td><td>a.pp</td></tr>"},
-      {{{524, 40, "1234", ""}}, "<td></td><td></td><td></td><td>1234</td></tr>"},
+      {{{524, 40, "1234", "", 0}}, "<td></td><td></td><td></td><td>1234</td></tr>"},
+      {{{0, 50, "procedure", "x1:7", 0},
+        {100, 190, "FindUnitNameAndO", "x1:7", 0},
+        {300, 40, "c.pp/", "", 0},
+        {540, 16, "5", "", 0}},
+       "<td>procedure</td><td><a href=\"index.html#L7\">FindUnitNameAndOrder (TUnitFinder)</a></td>"
+       "<td>c.pp/units.inc</td><td>5</td></tr>"},
+      {{{110, 40, "rder", "x1:7", 1}, {310, 40, "units.inc", "", 1}}, nullptr},
+      {{{110, 90, "(TUnitFinder)", "x1:7", 2}}, nullptr},
+      // Places under it, and the rest of their unit's name joined to it.
+      {{{110, 30, "7/2", "", 0}, {300, 30, "c.pp/", "", 0}},
+       "<td></td><td class=\"c0\">7/2</td><td>c.pp/units.inc</td></tr>"},
+      {{{110, 30, "9/2", "", 0}, {310, 30, "units.inc", "", 1}},
+       "<td></td><td class=\"c0\">9/2</td></tr>"},
   };
   for (const auto &row : rows) {
     WebRow written;
     written.y = 10 * int(table.rows.size());
-    for (const auto &[x, width, text, link] : row.pieces) {
+    for (const auto &[x, width, text, link, joins] : row.pieces) {
       WebPiece piece;
       piece.x = x;
       piece.width = width;
       piece.blankWidth = 4;
       piece.text = QLatin1String(text);
       piece.link = link;
+      piece.joinsAbove = std::uint8_t(joins);
       written.pieces.push_back(piece);
     }
     table.rows.push_back(written);
@@ -352,5 +368,8 @@ TEST(WebPages, ATextStandsInTheColumnItsMiddleIsIn) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << error.toStdString();
   const QByteArray page = file.readAll();
   for (const auto &row : rows)
-    EXPECT_TRUE(page.contains(row.written)) << row.written << "\n" << page.constData();
+    if (row.written)
+      EXPECT_TRUE(page.contains(row.written)) << row.written << "\n" << page.constData();
+  EXPECT_FALSE(page.contains(">rder")) << page.constData();
+  EXPECT_EQ(page.count("<tr"), 7) << page.constData();
 }
