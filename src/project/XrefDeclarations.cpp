@@ -146,6 +146,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
     s->ancestryLeavesBook = !isRecord;
     // "class" alone derives from TObject.
     s->ancestorIsObject = objectClass;
+    if (objectClass) s->outside = OutsideObjectClass();
     if (Is("(")) {
       ++pos_;
       bool first = true;
@@ -158,6 +159,11 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
             s->ancestryLeavesBook = !Resolved(a);
             s->ancestorIsObject =
                 objectClass && s->ancestryLeavesBook && pos_ == at + 1 && Text(at) == "tobject";
+            // "class(TForm)", "class(Forms.TForm)": a class the table may know.
+            const bool oneName = pos_ == at + 1 || (pos_ == at + 3 && IsAt(at + 1, "."));
+            s->outside = objectClass && s->ancestryLeavesBook && oneName
+                             ? FindOutsideClass(Text(pos_ - 1))
+                             : kNoOutsideClass;
           }
           first = false;
           if (Is("<")) pos_ = SkipAngles(pos_);
@@ -184,6 +190,8 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
           s->ancestor = extended;
           s->ancestryLeavesBook = !extended;
           s->ancestorIsObject = false;
+          // A helper for the LCL's TImageList calls its members unqualified.
+          s->outside = extended ? kNoOutsideClass : FindOutsideClass(Name(s->signature));
         }
         if (level == Level::Interface)
           M().ifaceHelpers.push_back(s);

@@ -545,8 +545,12 @@ Sym *Resolver::FindMember(Sym *type, Name name, int args, bool *complete) {
     if (c->members)
       if (const auto *found = c->members->Find(name)) return Pick(*found, args);
     if (c->ancestryLeavesBook) {
-      // TObject's members are all the run-time library adds there.
-      *complete = c->ancestorIsObject && !IsObjectMember(name);
+      // Past the book, a class of the table says whether the name is its
+      // member; of another class only TObject's members are known.
+      if (c->outside != kNoOutsideClass)
+        *complete = !IsOutsideMember(c->outside, name);
+      else
+        *complete = c->ancestorIsObject && !IsObjectMember(name);
       return nullptr;
     }
   }
@@ -677,9 +681,11 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
         bool complete = true;
         if (Sym *s = FindMember(frame.type, name, args, &complete))
           return firstFound ? firstFound : s;
-        // Every class outside the book derives from TObject: its members
-        // hide the book's names of the same spelling.
-        if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name))
+        // A member of the class outside the book hides the book's names
+        // of the same spelling: every such class derives from TObject, and
+        // the table knows the run-time library's and the LCL's members.
+        if (!complete && (LeavesAtKnownClass(frame.type) ||
+                          (frame.kind == Frame::Kind::Members && IsObjectMember(name))))
           return firstFound;
         if (!complete && frame.kind == Frame::Kind::WithMembers) *typesOnly = true;
         break;
@@ -773,6 +779,32 @@ bool Resolver::IsObjectMember(Name name) {
                                   "qualifiedclassname",
                                   "disposeof"};
   return members.count(name) > 0;
+}
+
+bool Resolver::LeavesAtKnownClass(Sym *type) {
+  int guard = 0;
+  for (Sym *c = Resolved(type); c && guard < 64; c = Resolved(c->ancestor), ++guard)
+    if (c->ancestryLeavesBook) return c->outside != kNoOutsideClass;
+  return false;
+}
+
+Sym *Resolver::OutsideTypeOf(const Sym *subject) {
+  if (!subject || subject->type || subject->signature.empty()) return nullptr;
+  if (subject->kind != SymKind::Var && subject->kind != SymKind::Field &&
+      subject->kind != SymKind::Param && subject->kind != SymKind::Property)
+    return nullptr;
+  const OutsideClass cls = FindOutsideClass(Name(subject->signature));
+  if (cls == kNoOutsideClass) return nullptr;
+  for (Sym &t : outsideTypes_)
+    if (t.outside == cls) return &t;
+  Sym &t = outsideTypes_.emplace_back();
+  t.kind = SymKind::Type;
+  t.xkind = XrefKind::Class;
+  t.members = &noMembers_;
+  t.ancestryLeavesBook = true;
+  t.outside = cls;
+  t.serial = -1;
+  return &t;
 }
 
 // The number of arguments of a call whose "(" is at i; 0 without one.
@@ -1124,6 +1156,9 @@ void Resolver::WithStatement() {
     // A helper's members come first there too, then those of the type it helps.
     if (Sym *helper = whole && pos_ == end && start != end && !c.unit ? HelperOf(subject) : nullptr)
       c.type = helper;
+    // "with SaveDialog1 do": what the LCL's class does not declare is
+    // looked for further out, as the compiler does.
+    if (!c.type && !c.unit && whole && pos_ == end && start != end) c.type = OutsideTypeOf(subject);
     if (c.type)
       frames_.push_back({Frame::Kind::WithMembers, nullptr, c.type});
     else

@@ -28,6 +28,7 @@
 
 #include "platform/Paths.h"
 #include "project/CrossReferences.h"
+#include "project/XrefOutsideClasses.h"
 #include "project/XrefTokens.h"
 
 namespace scrivane::xref {
@@ -93,6 +94,10 @@ struct Sym {
   // Where a routine's body names it: only the place is asked for, and the
   // name's view was 16 bytes more in each of a unit's 200,000 routines.
   XrefPlace bodyAt;
+  // A class whose ancestry leaves the book at a class of the run-time
+  // library or the LCL: which one, so that its members are known. Kept in
+  // what was padding before `members`.
+  OutsideClass outside = kNoOutsideClass;
   Scope *members = nullptr;  // a unit's interface, a class's or record's members
   Sym *ancestor = nullptr;
   Sym *type = nullptr;     // the type of a value, what an alias names, a function's result
@@ -534,6 +539,13 @@ class Resolver {
   Sym *HelperOf(Sym *s);
   Sym *Lookup(Name name, int args);
   static bool IsObjectMember(Name name);
+  // Where a class's ancestors leave the book at a class the table knows
+  // (XrefOutsideClasses.h), a name FindMember did not find complete is
+  // that class's member for certain.
+  bool LeavesAtKnownClass(Sym *type);
+  // What "with X do" looks in when X's type is a class from outside the
+  // book the table knows; null for any other X.
+  Sym *OutsideTypeOf(const Sym *subject);
   // The number of arguments of a call whose "(" is at i; 0 without one.
   int ArgumentsAt(size_t i);
   // The innermost class of the method being read; null outside one.
@@ -646,6 +658,10 @@ class Resolver {
   // and classes), and what a routine's body made (its parameters, locals
   // and their scopes), dropped when the outermost routine ends.
   SymPool symPool_;
+  // The types OutsideTypeOf makes, one for each class of the table asked
+  // for: no declaration of the book, so no serial and no pool.
+  std::deque<Sym> outsideTypes_;
+  Scope noMembers_;
   std::vector<Sym *> syms_, localSyms_;
   std::vector<std::unique_ptr<Scope>> scopes_, localScopes_;
   int serials_ = 0;

@@ -101,7 +101,8 @@ TEST(CrossReferences, ScopeRulesTable) {
       {"a with of unknown type stops resolution, of a known class it does not",
        "unit a;\ninterface\nuses b;\ntype TFoo = class procedure Go; end;\nimplementation\n"
        "procedure TFoo.Go; begin end;\n"
-       "procedure P(o: TObject; f: TFoo); begin with o do Helper; with f do begin Go; Helper end "
+       "procedure P(o: TThirdParty; f: TFoo); begin with o do Helper; with f do begin Go; Helper "
+       "end "
        "end;\nend.\n",
        {"3:b->b:1", "6:TFoo->a:4", "7:TFoo->a:4", "7:Go->a:4", "7:Helper->b:3"}},
       {"Obj.Name through a variable of a known class; nothing after a call or an index",
@@ -129,13 +130,29 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure TFoo.Go; begin end;\n"
        "procedure P(o: TObject); begin (o as TFoo).Go; TFoo(o).Go; (o as TBar).Go end;\nend.\n",
        {"5:TFoo->a:3", "6:TFoo->a:3", "6:Go->a:3", "6:TFoo->a:3", "6:Go->a:3"}},
-      {"a with of a class from outside the book hides the book's values and routines, not its "
-       "types",
+      {"a with of a class from outside the book that no table knows hides the book's values and "
+       "routines, not its types",
        "unit a;\ninterface\nuses b;\ntype TMode = (mA, mB);\nvar V: TMode;\nimplementation\n"
-       "procedure P(o: TObject; s: TStrings);\n"
+       "procedure P(o: TThirdParty; s: TThirdPartyList);\n"
        "begin with s do begin V := TMode(Count); Helper end; with o do V := High(TMode) "
        "end;\nend.\n",
        {"3:b->b:1", "5:TMode->a:4", "8:TMode->a:4", "8:TMode->a:4"}},
+      {"in a method of a class derived from the LCL's TForm, TForm's members hide the book's "
+       "routines of the same name, as the compiler looks in the class first; the others link, "
+       "in a with of such a class too",
+       "unit a;\ninterface\nuses b, Forms;\ntype TForm1 = class(Forms.TForm) procedure Go; end;\n"
+       "procedure Close;\nprocedure Caption;\nvar Form1: TForm1;\nimplementation\n"
+       "procedure Close; begin end;\nprocedure Caption; begin end;\n"
+       "procedure TForm1.Go; begin Close; Caption; Helper; with Form1 do Helper end;\nend.\n",
+       {"3:b->b:1", "7:TForm1->a:4", "11:TForm1->a:4", "11:Helper->b:3", "11:Form1->a:7",
+        "11:Helper->b:3"}},
+      {"a with of a value whose class the LCL declares: its members hide, the others link; of a "
+       "class outside the book no table knows, nothing but types",
+       "unit a;\ninterface\nuses b, Dialogs;\nprocedure Execute;\nimplementation\n"
+       "procedure Execute; begin end;\n"
+       "procedure P(d: TSaveDialog; t: TThirdParty);\n"
+       "begin with d do begin FileName := ''; Execute; Helper end; with t do Helper end;\nend.\n",
+       {"3:b->b:1", "8:Helper->b:3"}},
       {"a with of a class that derives from TObject alone looks past it but for TObject's "
        "names; a field after a method's \"public\" is a member",
        "unit a;\ninterface\nuses b;\ntype TFoo = class\n procedure Go;\n public\n Next: TFoo;\n"

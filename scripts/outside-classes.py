@@ -1,0 +1,320 @@
+#!/usr/bin/env python3
+"""Writes src/project/XrefOutsideClasses.inc: the classes of Free Pascal's
+run-time library, its FCL and the LCL that a book's classes most often
+derive from or name in a "with", each with its ancestor and the names of
+its members a descendant or a caller can see (not private ones).
+
+The cross references use it to tell whether a name inside a method of
+"TForm1 = class(TForm)" (or inside "with SaveDialog1 do") is a member of
+the class from outside the book, which hides the book's routine of the
+same name, as the compiler resolves it.
+
+Usage: scripts/outside-classes.py [FPCSRC] [LAZARUS] > src/project/XrefOutsideClasses.inc
+(defaults: /usr/share/fpcsrc/3.2.2 and /usr/lib/lazarus/2.2.6).
+With --check FILE it says whether FILE is what it would write (exit 1 when
+not, 77 when the sources are not installed).
+Conditional code is read on every branch: a member declared under any
+condition counts, which only ever keeps a link away.
+"""
+import glob
+import os
+import re
+import sys
+
+import io
+
+ARGS = sys.argv[1:]
+CHECK = None
+if ARGS[:1] == ["--check"]:
+    CHECK = ARGS[1]
+    ARGS = ARGS[2:]
+FPC = ARGS[0] if len(ARGS) > 0 else "/usr/share/fpcsrc/3.2.2"
+LAZ = ARGS[1] if len(ARGS) > 1 else "/usr/lib/lazarus/2.2.6"
+
+SOURCES = [
+    "rtl/inc/objpash.inc",
+    "rtl/objpas/classes/classesh.inc",
+    "rtl/objpas/sysutils/sysutilh.inc",
+    "rtl/objpas/sysutils/sysinth.inc",
+    "rtl/objpas/sysutils/syshelph.inc",
+    "packages/fcl-base/src/syncobjs.pp",
+    "packages/fcl-base/src/contnrs.pp",
+    "packages/fcl-base/src/inifiles.pp",
+    "packages/fcl-base/src/custapp.pp",
+    "packages/fcl-base/src/eventlog.pp",
+    "packages/fcl-process/src/processbody.inc",
+    "packages/fcl-db/src/base/db.pas",
+    "packages/fcl-db/src/base/bufdataset.pas",
+    "packages/fcl-db/src/sqldb/sqldb.pp",
+    "packages/fcl-json/src/fpjson.pp",
+    "packages/fcl-xml/src/dom.pp",
+]
+SOURCES = [os.path.join(FPC, s) for s in SOURCES]
+SOURCES += sorted(glob.glob(os.path.join(LAZ, "lcl", "*.pp")) + glob.glob(os.path.join(LAZ, "lcl", "*.pas")))
+SOURCES += [os.path.join(LAZ, "components/lazutils", f) for f in ("lazclasses.pas", "lazmethodlist.pas")]
+
+DIRECTIVES = set(
+    """virtual override overload abstract reintroduce static inline dynamic cdecl stdcall
+    register safecall pascal deprecated platform experimental final default nodefault
+    stored message export external varargs unimplemented enumerator dispid
+    winapi noreturn""".split())
+VISIBILITY = {"private", "protected", "public", "published", "automated"}
+OPENERS = {"record", "object", "interface", "dispinterface"}
+
+TOKEN = re.compile(r"[A-Za-z_][A-Za-z0-9_]*|'(?:[^']|'')*'|\S")
+
+
+def tokens(text):
+    # Comments and directives out; strings stay one token.
+    out = []
+    i = 0
+    n = len(text)
+    while i < n:
+        c = text[i]
+        if c == "{":
+            j = text.find("}", i + 1)
+            i = n if j < 0 else j + 1
+        elif text.startswith("(*", i):
+            j = text.find("*)", i + 2)
+            i = n if j < 0 else j + 2
+        elif text.startswith("//", i):
+            j = text.find("\n", i)
+            i = n if j < 0 else j
+        elif c.isspace():
+            i += 1
+        else:
+            m = TOKEN.match(text, i)
+            out.append(m.group(0))
+            i = m.end()
+    return out
+
+
+def interface_part(toks):
+    low = [t.lower() for t in toks]
+    # A unit's interface; an include file is read whole.
+    if "unit" in low[:3]:
+        start = low.index("interface") if "interface" in low else 0
+        end = low.index("implementation") if "implementation" in low else len(toks)
+        return toks[start:end]
+    return toks
+
+
+class Parser:
+    def __init__(self, toks):
+        self.t = toks
+        self.low = [x.lower() for x in toks]
+        self.i = 0
+
+    def at(self, k=0):
+        j = self.i + k
+        return self.low[j] if j < len(self.low) else ""
+
+    def skip_balanced(self):
+        # From "(" or "[" past its closing bracket.
+        depth = 0
+        while self.i < len(self.t):
+            c = self.low[self.i]
+            if c in "([":
+                depth += 1
+            elif c in ")]":
+                depth -= 1
+                if depth == 0:
+                    self.i += 1
+                    return
+            self.i += 1
+
+    def skip_statement(self):
+        # To past the ";" ending a declaration, passing over brackets and
+        # nested record, class and object bodies.
+        depth = 0
+        while self.i < len(self.t):
+            c = self.low[self.i]
+            if c in "([":
+                self.skip_balanced()
+                continue
+            if c in OPENERS or (c == "class" and self.at(1) not in ("of", ";", "procedure", "function")):
+                if not (c == "class" and self.at(1) in ("of",)):
+                    depth += 1
+            elif c == "end":
+                depth -= 1
+                if depth < 0:
+                    return  # the class's own end
+            elif c == ";" and depth == 0:
+                self.i += 1
+                # Directives after the ";" belong to the same declaration.
+                while self.at() in DIRECTIVES:
+                    self.i += 1
+                    while self.i < len(self.t) and self.low[self.i] != ";":
+                        self.i += 1
+                    self.i += 1
+                return
+            self.i += 1
+
+    def class_body(self):
+        # At the first token after the heading; returns the visible names.
+        names = set()
+        visible = True
+        section = "var"
+        while self.i < len(self.t):
+            c = self.at()
+            if c == "end":
+                self.i += 1
+                return names
+            if c == "strict":
+                self.i += 1
+                continue
+            if c in VISIBILITY:
+                visible = c != "private"
+                section = "var"
+                self.i += 1
+                continue
+            if c in ("type", "const", "var", "threadvar", "resourcestring"):
+                section = c
+                self.i += 1
+                continue
+            if c == "class" and self.at(1) in ("var", "threadvar"):
+                section = "var"
+                self.i += 2
+                continue
+            if c == "class":
+                self.i += 1
+                continue
+            if c in ("generic", "specialize"):
+                self.i += 1
+                continue
+            if c in ("procedure", "function", "constructor", "destructor", "operator", "property"):
+                name = self.at(1)
+                if visible and re.match(r"[a-z_]", name):
+                    names.add(name)
+                self.i += 1
+                self.skip_statement()
+                continue
+            if c == "case":  # a variant part of an object-like record
+                self.i += 1
+                continue
+            if re.match(r"[a-z_]", c):
+                # "A, B: T;" fields, "N = ..." types and constants.
+                group = [c]
+                self.i += 1
+                while self.at() == "," and re.match(r"[a-z_]", self.at(1)):
+                    group.append(self.at(1))
+                    self.i += 2
+                if self.at() in (":", "=", "<"):
+                    if visible:
+                        names.update(group)
+                self.skip_statement()
+                continue
+            self.i += 1
+        return names
+
+    def classes(self):
+        found = []
+        while self.i < len(self.t) - 2:
+            if (re.match(r"[a-z_]", self.at()) and self.at(1) == "=" and self.at(2) == "class"
+                    and self.at(3) not in ("of", ";", "helper")):
+                name = self.t[self.i]
+                self.i += 3
+                while self.at() in ("abstract", "sealed"):
+                    self.i += 1
+                ancestor = "tobject"
+                if self.at() == "(":
+                    self.i += 1
+                    parts = []
+                    while self.at() not in (")", ",", ""):
+                        parts.append(self.at())
+                        self.i += 1
+                    # "Classes.TComponent": the class, not its unit.
+                    ancestor = parts[-1] if parts else "tobject"
+                    while self.at() not in (")", ""):
+                        self.i += 1
+                    self.i += 1
+                if self.at() == ";":  # "TFoo = class(TBar);"
+                    found.append((name.lower(), ancestor, set()))
+                    self.i += 1
+                    continue
+                found.append((name.lower(), ancestor, self.class_body()))
+                continue
+            self.i += 1
+        return found
+
+
+def rows(out, items):
+    # Several to a line, each line at most 100 characters.
+    line = "   "
+    for item in items:
+        cell = " {%d, %d, %d}," % item
+        if len(line) + len(cell) > 100:
+            out.write(line + "\n")
+            line = "   "
+        line += cell
+    if line.strip():
+        out.write(line + "\n")
+
+
+def main():
+    classes = {}
+    for path in SOURCES:
+        if not os.path.exists(path):
+            print(f"outside-classes: {path} not found", file=sys.stderr)
+            continue
+        with open(path, encoding="latin-1") as f:
+            toks = interface_part(tokens(f.read()))
+        for name, ancestor, members in Parser(toks).classes():
+            if name == "tobject":
+                ancestor = ""
+            old = classes.get(name)
+            if old:
+                old[1].update(members)
+            else:
+                classes[name] = [ancestor, set(members)]
+    names = sorted(classes)
+    index = {n: k for k, n in enumerate(names)}
+    # Members as one sorted list of (name, class): a name and the classes
+    # that declare it lie together.
+    pairs = sorted((m, index[c]) for c in names for m in classes[c][1])
+    blob = []
+    offsets = {}
+    size = 0
+
+    def put(text):
+        nonlocal size
+        if text not in offsets:
+            offsets[text] = size
+            blob.append(text)
+            size += len(text)
+        return offsets[text]
+
+    class_rows = []
+    for n in names:
+        ancestor = classes[n][0]
+        class_rows.append((put(n), len(n), index.get(ancestor, 0xFFFF)))
+    member_rows = [(put(m), len(m), c) for m, c in pairs]
+    out = io.StringIO() if CHECK else sys.stdout
+    out.write("// Generated by scripts/outside-classes.py from Free Pascal 3.2.2's and\n")
+    out.write("// Lazarus 2.2.6's sources: do not edit. Read by XrefOutsideClasses.cpp.\n")
+    out.write(f"// {len(names)} classes, {len(pairs)} members.\n")
+    out.write("static constexpr char kText[] =\n")
+    text = "".join(blob)
+    for k in range(0, len(text), 96):
+        out.write(f'    "{text[k:k + 96]}"\n')
+    out.write("    ;\n")
+    out.write("// Each class: its name (offset, length) and its ancestor's row, 0xFFFF for none.\n")
+    out.write("static constexpr OutsideClassRow kClasses[] = {\n")
+    rows(out, class_rows)
+    out.write("};\n")
+    out.write("// Each visible member: its name and its class's row, sorted by name.\n")
+    out.write("static constexpr OutsideMemberRow kMembers[] = {\n")
+    rows(out, member_rows)
+    out.write("};\n")
+    if CHECK:
+        with open(CHECK, encoding="ascii") as f:
+            if f.read() != out.getvalue():
+                print(f"{CHECK} is not what scripts/outside-classes.py writes from "
+                      f"{FPC} and {LAZ}: write it again", file=sys.stderr)
+                sys.exit(1)
+
+
+if CHECK and not (os.path.isdir(FPC) and os.path.isdir(LAZ)):
+    print(f"skipped: {FPC} or {LAZ} is not installed")
+    sys.exit(77)
+main()
