@@ -425,6 +425,29 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
     }
     return 0;
   }
+  // Classes of the run-time library and the LCL: the table knows their
+  // ancestors (a TFileStream goes into a TStream, not into a TStrings nor
+  // a string).
+  const OutsideClass wantedOutside = wanted ? kNoOutsideClass : FindOutsideClass(wantedName);
+  if (given && wantedOutside != kNoOutsideClass && given->xkind == XrefKind::Class &&
+      !given->interfaceType) {
+    int guard = 0;
+    for (Sym *c = given; c && guard < 64; c = Resolved(c->ancestor), ++guard)
+      if (c->ancestryLeavesBook) {
+        if (c->outside == kNoOutsideClass) break;
+        return OutsideClassDerives(c->outside, wantedOutside) ? 1 : 0;
+      }
+  }
+  if (!given && !wanted) {
+    const OutsideClass givenOutside = FindOutsideClass(argument.name);
+    if (givenOutside != kNoOutsideClass) {
+      if (family != Family::None) return 0;
+      if (wantedOutside != kNoOutsideClass)
+        return givenOutside == wantedOutside                      ? 2
+               : OutsideClassDerives(givenOutside, wantedOutside) ? 1
+                                                                  : 0;
+    }
+  }
   if (given) return (given->members || enumeration(given)) && family != Family::None ? 0 : 1;
   if (wanted)
     return (wanted->members || enumeration(wanted)) && FamilyOf(argument.name) != Family::None ? 0

@@ -45,6 +45,14 @@ OutsideClass FindOutsideClass(Name name) {
   return OutsideClass(at - std::begin(kClasses));
 }
 
+bool OutsideClassDerives(OutsideClass cls, OutsideClass ancestor) {
+  int guard = 0;
+  for (OutsideClass c = cls; c < std::size(kClasses) && guard < 64;
+       c = kClasses[c].ancestor, ++guard)
+    if (c == ancestor) return true;
+  return false;
+}
+
 OutsideClass OutsideObjectClass() {
   static const OutsideClass object = FindOutsideClass("tobject");
   return object;

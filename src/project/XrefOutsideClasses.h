@@ -19,6 +19,8 @@ inline constexpr OutsideClass kNoOutsideClass = 0xFFFF;
 OutsideClass FindOutsideClass(Name name);
 // Whether the class or one of its ancestors declares a member so named.
 bool IsOutsideMember(OutsideClass cls, Name name);
+// Whether `cls` is `ancestor` or derives from it.
+bool OutsideClassDerives(OutsideClass cls, OutsideClass ancestor);
 // TObject's row: "class" alone derives from it.
 OutsideClass OutsideObjectClass();
 

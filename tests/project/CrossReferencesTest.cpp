@@ -153,6 +153,17 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure P(d: TSaveDialog; t: TThirdParty);\n"
        "begin with d do begin FileName := ''; Execute; Helper end; with t do Helper end;\nend.\n",
        {"3:b->b:1", "8:Helper->b:3"}},
+      {"a value of a class of the run-time library goes to the overload of its class or an "
+       "ancestor, as one of a class of the book derived from it does",
+       "unit a;\ninterface\nuses Classes;\ntype TMine = class(TMemoryStream) end;\n"
+       "procedure E(const s, t: string); overload;\nprocedure E(const s, t: TStrings); overload;\n"
+       "procedure E(const s, t: TStream); overload;\nimplementation\n"
+       "procedure E(const s, t: string); begin end;\nprocedure E(const s, t: TStrings); begin "
+       "end;\n"
+       "procedure E(const s, t: TStream); begin end;\n"
+       "procedure P(f: TFileStream; l: TStringList; m: TMine); begin E(f, f); E(l, l); E(m, m) "
+       "end;\nend.\n",
+       {"12:TMine->a:4", "12:E->a:7", "12:E->a:6", "12:E->a:7"}},
       {"a with of a class that derives from TObject alone looks past it but for TObject's "
        "names; a field after a method's \"public\" is a member",
        "unit a;\ninterface\nuses b;\ntype TFoo = class\n procedure Go;\n public\n Next: TFoo;\n"
