@@ -381,7 +381,7 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
     if (wanted && wanted->classOf) return Resolved(wanted->type) == argument.type ? 2 : 1;
     return wantsMembers || family != Family::None ? 0 : 1;
   }
-  if (argument.kind == Kind::Value && argument.type && argument.type == wanted) return 2;
+  if (argument.kind == Kind::Value && argument.type && argument.type == wanted) return 4;
   // An open array goes into an open array only.
   if (argument.kind == Kind::Value && argument.name == kOpenArray) return 0;
   // A class's instance is never its class of.
@@ -413,38 +413,42 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
   Sym *given = argument.type;
   const auto enumeration = [](const Sym *t) { return t && t->xkind == XrefKind::Enumeration; };
   if (given && wanted) {
-    if (given == wanted) return 2;
+    if (given == wanted) return 4;
     // One enumeration's values are no other's.
     if (enumeration(given) && (enumeration(wanted) || wanted->members)) return 0;
     if (enumeration(wanted) && given->members) return 0;
     if (!given->members || !wanted->members) return 1;
     if (wanted->interfaceType || given->interfaceType) return 1;
     for (Sym *c = given; c; c = Resolved(c->ancestor)) {
-      if (c == wanted) return 1;
+      if (c == wanted) return 3;
       if (c->ancestryLeavesBook) return c->ancestorIsObject ? 0 : 1;
     }
     return 0;
   }
   // Classes of the run-time library and the LCL: the table knows their
-  // ancestors (a TFileStream goes into a TStream, not into a TStrings nor
-  // a string).
+  // ancestors. A TMemoryStream goes into a TStream, not into a TStrings, a
+  // string or a file; and rather into its own class or an ancestor than
+  // into a type the book cannot tell (an interface it may implement).
   const OutsideClass wantedOutside = wanted ? kNoOutsideClass : FindOutsideClass(wantedName);
-  if (given && wantedOutside != kNoOutsideClass && given->xkind == XrefKind::Class &&
+  static const NameSet files = {"text", "textfile", "file"};
+  const bool wantsFile = !wanted && files.count(wantedName) > 0;
+  if (given && (wantedOutside != kNoOutsideClass || wantsFile) && given->xkind == XrefKind::Class &&
       !given->interfaceType) {
     int guard = 0;
     for (Sym *c = given; c && guard < 64; c = Resolved(c->ancestor), ++guard)
       if (c->ancestryLeavesBook) {
+        if (wantsFile) return 0;
         if (c->outside == kNoOutsideClass) break;
-        return OutsideClassDerives(c->outside, wantedOutside) ? 1 : 0;
+        return OutsideClassDerives(c->outside, wantedOutside) ? 2 : 0;
       }
   }
   if (!given && !wanted) {
     const OutsideClass givenOutside = FindOutsideClass(argument.name);
     if (givenOutside != kNoOutsideClass) {
-      if (family != Family::None) return 0;
+      if (family != Family::None || wantsFile) return 0;
       if (wantedOutside != kNoOutsideClass)
-        return givenOutside == wantedOutside                      ? 2
-               : OutsideClassDerives(givenOutside, wantedOutside) ? 1
+        return givenOutside == wantedOutside                      ? 4
+               : OutsideClassDerives(givenOutside, wantedOutside) ? 2
                                                                   : 0;
     }
   }

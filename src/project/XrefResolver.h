@@ -509,7 +509,11 @@ class Resolver {
   // gives the same one; null otherwise.
   void ResultOf(Sym *routine, Sym *container, ArgumentType &a);
   // 0: a parameter of this type (": name ") cannot take the argument;
-  // 1: it may; 2: the argument is of that very type.
+  // 1: it may; 2: the argument is a literal of that very type, a value of
+  // a type from outside the book of the same name, or of a class derived
+  // from the class of the run-time library or the LCL that the parameter
+  // names; 3: of a class of the book derived from the parameter's; 4: of
+  // that very type. The nearer class fits better, as for the compiler.
   int Takes(std::string_view parameterType, const ArgumentType &argument);
   // A type past its aliases: the book's type, or the name from outside the
   // book an alias ends at ("RegExprString = AnsiString").
