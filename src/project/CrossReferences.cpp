@@ -187,23 +187,16 @@ bool Resolver::ReadImplementationsTogether() {
     t.serialStart = serial;
     serial += t.part->serialTo - t.part->serialFrom;
   }
-  // Each reader's parts, in the order it read them: its serials rise.
-  std::vector<const Taken *> mine, helpers;
-  for (const Taken &t : taken) (t.reader == this ? mine : helpers).push_back(&t);
-  auto bySerial = [](const Taken *a, const Taken *b) {
-    return a->part->serialFrom < b->part->serialFrom;
-  };
-  std::sort(mine.begin(), mine.end(), bySerial);
-  std::sort(helpers.begin(), helpers.end(), bySerial);
+  // Each reader's parts, by the serials it gave them.
+  std::vector<SerialMap::Part> mineParts, helpersParts;
+  for (const Taken &t : taken)
+    (t.reader == this ? mineParts : helpersParts)
+        .push_back({t.part->serialFrom, t.part->serialTo, t.serialStart});
+  const SerialMap mine(std::move(mineParts)), helpers(std::move(helpersParts));
   // A serial a reader gave (from base on) in the order of modules.
   auto renumber = [&](Resolver *reader, int given) {
     if (given < base) return given;
-    const std::vector<const Taken *> &parts = reader == this ? mine : helpers;
-    auto after = std::upper_bound(parts.begin(), parts.end(), given,
-                                  [](int s, const Taken *t) { return s < t->part->serialFrom; });
-    if (after == parts.begin()) return given;
-    const Taken &t = **(after - 1);
-    return t.serialStart + (given - t.part->serialFrom);
+    return reader == this ? mine(given) : helpers(given);
   };
   for (Resolver *r : {this, helper_.get()})
     for (Sym *s : r->syms_) s->serial = renumber(r, s->serial);

@@ -33,6 +33,39 @@
 
 namespace scrivane::xref {
 
+// Two resolvers read the implementations beside each other, each giving
+// serials from the same start; each module's serials are then renumbered
+// as if the modules had been read one after another. A reader's part: the
+// serials it gave one module [from, to), and where they start in that
+// order. Some modules declare nothing: their parts are empty and start
+// where the reader's next part starts, so a part is found by its serials,
+// never by its start alone (sorted by their start only, such a tie fell
+// either way, and a unit's routines took the serials of another's
+// constants: a wrong link one run in thirty).
+class SerialMap {
+ public:
+  struct Part {
+    int from = 0, to = 0, start = 0;
+  };
+  explicit SerialMap(std::vector<Part> parts) : parts_(std::move(parts)) {
+    std::erase_if(parts_, [](const Part &p) { return p.to <= p.from; });
+    std::sort(parts_.begin(), parts_.end(),
+              [](const Part &a, const Part &b) { return a.from < b.from; });
+  }
+  // A serial the reader gave in the order of modules; one no part of the
+  // reader holds (read before the implementations) as it is.
+  int operator()(int given) const {
+    auto after = std::upper_bound(parts_.begin(), parts_.end(), given,
+                                  [](int s, const Part &p) { return s < p.from; });
+    if (after == parts_.begin()) return given;
+    const Part &p = *(after - 1);
+    return given < p.to ? p.start + (given - p.from) : given;
+  }
+
+ private:
+  std::vector<Part> parts_;
+};
+
 // ---------------------------------------------------------------- symbols
 
 enum class SymKind : unsigned char {

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <tuple>
 
 #include "gtest/gtest.h"
 #include "project/CrossReferences.h"
@@ -471,6 +473,30 @@ TEST(CrossReferences, StreamedReadingKeepsWhatIsStillInScope) {
 // Implementations read by two resolvers at once give what reading them in
 // order gives, field for field; a book where one module's heading changes
 // what another declares is read again in order.
+// A reader that read a module declaring nothing, then one declaring
+// something: both parts start at the same serial, in whatever order the
+// parts come.
+TEST(CrossReferences, SerialsOfEmptyPartsTakeNoOthers) {
+  using Part = xref::SerialMap::Part;
+  std::vector<Part> parts = {
+      {100, 100, 200}, {100, 110, 205}, {110, 110, 230}, {110, 112, 240}, {112, 120, 250}};
+  std::sort(parts.begin(), parts.end(), [](const Part &a, const Part &b) {
+    return std::tie(a.from, a.to) < std::tie(b.from, b.to);
+  });
+  do {
+    const xref::SerialMap map(parts);
+    EXPECT_EQ(map(99), 99);  // read before the implementations
+    EXPECT_EQ(map(100), 205);
+    EXPECT_EQ(map(109), 214);
+    EXPECT_EQ(map(110), 240);
+    EXPECT_EQ(map(111), 241);
+    EXPECT_EQ(map(112), 250);
+    EXPECT_EQ(map(119), 257);
+  } while (std::next_permutation(parts.begin(), parts.end(), [](const Part &a, const Part &b) {
+    return std::tie(a.from, a.to) < std::tie(b.from, b.to);
+  }));
+}
+
 TEST(CrossReferences, ImplementationsReadTogetherAsInOrder) {
   auto shown = [](const CrossReferences &r) {
     QStringList out = r.files;
