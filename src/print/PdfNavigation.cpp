@@ -236,8 +236,22 @@ void PdfNavigation::link(const QRect &area, const QByteArray &text) {
   sheetLinks_.push_back(link);
 }
 
-std::string PdfNavigation::annotationsOf(int sheet, PdfObjectWriter &out) {
+std::string PdfNavigation::annotationsOf(int sheet, int pageObject,
+                                         const std::vector<int> &pageObjects,
+                                         PdfObjectWriter &out) {
   std::string list;
+  // Most links lead back (a call to a routine printed before it, the
+  // cross-reference to the listings): written now, beside the layout of
+  // the sheets that follow, where after the last sheet a book's 150,000
+  // links were all that was left to do. Numbered first, so that a sheet's
+  // links stay one run of objects.
+  struct Now {
+    SheetLink link;  // a copy: the sheet's links are compacted below
+    int object;
+    int page;
+    qint32 top;
+  };
+  std::vector<Now> now;
   // Sheets end in order: a link of an earlier sheet not written by now
   // never is.
   size_t kept = 0;
@@ -245,15 +259,52 @@ std::string PdfNavigation::annotationsOf(int sheet, PdfObjectWriter &out) {
     if (l.sheet > sheet) {
       sheetLinks_[kept++] = l;
     } else if (l.sheet == sheet) {
-      Link &numbered = links_.emplace_back();
-      std::copy(std::begin(l.area), std::end(l.area), numbered.area);
-      numbered.object = out.newObject();
-      numbered.target = l.target;
-      list += std::to_string(numbered.object) + " 0 R ";
+      const int object = out.newObject();
+      list += std::to_string(object) + " 0 R ";
+      const Anchor &target = anchors_[l.target];
+      if (target.sheet == sheet) {
+        now.push_back({l, object, pageObject, target.top});
+      } else if (target.sheet >= 0 && size_t(target.sheet) < pageObjects.size()) {
+        now.push_back({l, object, pageObjects[size_t(target.sheet)], target.top});
+      } else {
+        Link &numbered = links_.emplace_back();
+        std::copy(std::begin(l.area), std::end(l.area), numbered.area);
+        numbered.object = object;
+        numbered.target = l.target;
+      }
     }
   }
+  for (const Now &n : now) WriteLink(out, n.object, n.link.area, n.page, n.top);
   sheetLinks_.resize(kept);
   return list.empty() ? std::string() : "[" + list + "]";
+}
+
+void PdfNavigation::WriteLink(PdfObjectWriter &out, int object, const qint32 (&area)[4], int page,
+                              qint32 top) {
+  // Written into a buffer of its own, not a string grown piece by piece.
+  char annotation[192];
+  auto put = [](char *at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+  };
+  // Room for any long long: the buffer holds the longest link whatever
+  // its numbers.
+  auto number = [](char *at, long long value) { return std::to_chars(at, at + 20, value).ptr; };
+  // As few bytes as a link can have: a book has tens of thousands. The
+  // place's top rounded up. No /Type: an annotation needs none. The
+  // /Border stays: without it a link has PDF's default frame of one
+  // point, which some viewers draw around it.
+  char *at = put(annotation, "<</Subtype/Link/Border[0 0 0]/Rect[");
+  for (int edge = 0; edge < 4; ++edge) {
+    if (edge) *at++ = ' ';
+    at = number(at, area[edge]);
+  }
+  at = put(at, "]/Dest[");
+  at = number(at, page);
+  at = put(at, " 0 R/XYZ null ");
+  at = number(at, top);
+  at = put(at, " null]>>");
+  out.putPacked(object, std::string_view(annotation, size_t(at - annotation)));
 }
 
 std::string PdfNavigation::destination(const Place &place,
@@ -265,17 +316,7 @@ std::string PdfNavigation::destination(const Place &place,
 
 void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObjects,
                            PdfDictionary &catalog) {
-  // Written into a buffer of its own, not a string grown piece by piece:
-  // a book's 150,000 links are written here after its last sheet, when
-  // nothing else is left to do.
-  char annotation[192];
-  auto put = [](char *at, std::string_view text) {
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
-  };
-  // Room for any long long: the buffer holds the longest link whatever
-  // its numbers.
-  auto number = [](char *at, long long value) { return std::to_chars(at, at + 20, value).ptr; };
+  // The links to places on later sheets, or in no sheet of this file.
   for (const Link &l : links_) {
     // A row whose place is not in this file (an index or a list of
     // routines printed on its own) is no link: a null in the page's list
@@ -286,21 +327,7 @@ void PdfNavigation::finish(PdfObjectWriter &out, const std::vector<int> &pageObj
       out.putPacked(l.object, "null");
       continue;
     }
-    // As few bytes as a link can have: a book has tens of thousands. The
-    // place's top rounded up. No /Type: an annotation needs none. The
-    // /Border stays: without it a link has PDF's default frame of one
-    // point, which some viewers draw around it.
-    char *at = put(annotation, "<</Subtype/Link/Border[0 0 0]/Rect[");
-    for (int edge = 0; edge < 4; ++edge) {
-      if (edge) *at++ = ' ';
-      at = number(at, l.area[edge]);
-    }
-    at = put(at, "]/Dest[");
-    at = number(at, pageObjects[size_t(target->sheet)]);
-    at = put(at, " 0 R/XYZ null ");
-    at = number(at, target->top);
-    at = put(at, " null]>>");
-    out.putPacked(l.object, std::string_view(annotation, size_t(at - annotation)));
+    WriteLink(out, l.object, l.area, pageObjects[size_t(target->sheet)], target->top);
   }
   // No link or place is asked for again: their memory serves the outline
   // and the cross-reference stream that follow.

@@ -49,8 +49,11 @@ class PdfNavigation : public NavigationSink {
   void link(const QRect &area, const QByteArray &key) override;
 
   // The sheet's /Annots array ("[12 0 R ...]"), with the objects numbered
-  // now and written by finish; empty when the sheet has no link.
-  std::string annotationsOf(int sheet, PdfObjectWriter &out);
+  // now; empty when the sheet has no link. A link whose place is on this
+  // sheet (pageObject) or an earlier one (pageObjects) is written now, the
+  // others by finish.
+  std::string annotationsOf(int sheet, int pageObject, const std::vector<int> &pageObjects,
+                            PdfObjectWriter &out);
   // Writes the links, the outline and the page labels, and adds them to
   // the catalog. pageObjects: the page object of every sheet.
   void finish(PdfObjectWriter &out, const std::vector<int> &pageObjects, PdfDictionary &catalog);
@@ -166,6 +169,9 @@ class PdfNavigation : public NavigationSink {
   quint32 tagOf(size_t hash) const;
   quint32 placeIn(size_t slot) const;  // the index in anchors_ of a slot's place
   std::string destination(const Place &place, const std::vector<int> &pageObjects) const;
+  // Writes the link object: its area and the place it leads to.
+  static void WriteLink(PdfObjectWriter &out, int object, const qint32 (&area)[4], int page,
+                        qint32 top);
   // The outline's root object, 0 when there is no outline.
   int writeOutline(PdfObjectWriter &out, const std::vector<int> &pageObjects, int *items);
   // The /PageLabels dictionary, empty when no sheet is numbered.

@@ -92,7 +92,8 @@ void PdfWriter::Impl::endPage() {
   content.reserve(size);
   const int page = newObject();
   body.reference("Contents", contents);
-  const std::string annotations = nav.annotationsOf(int(pageObjects.size()), *this);
+  const std::string annotations =
+      nav.annotationsOf(int(pageObjects.size()), page, pageObjects, *this);
   if (annotations.empty()) {
     putObject(page, body.str());
   } else {

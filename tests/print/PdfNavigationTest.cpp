@@ -45,8 +45,8 @@ TEST(PdfNavigation, OutlinePlacesAndLinksOfABook) {
   file.open(QIODevice::WriteOnly);
   PdfObjectWriter out(0);
   out.output = &file;
-  EXPECT_EQ(nav.annotationsOf(0, out), "");
-  EXPECT_EQ(nav.annotationsOf(1, out), "[5 0 R 6 0 R ]");
+  EXPECT_EQ(nav.annotationsOf(0, 10, {}, out), "");
+  EXPECT_EQ(nav.annotationsOf(1, 11, {10}, out), "[5 0 R 6 0 R ]");
   PdfDictionary catalog;
   nav.finish(out, {10, 11}, catalog);
   const std::map<int, std::string> objects = Objects(out, file);
@@ -98,7 +98,7 @@ TEST(PdfNavigation, LinksBeforeTheirPlaces) {
   file.open(QIODevice::WriteOnly);
   PdfObjectWriter out(0);
   out.output = &file;
-  EXPECT_EQ(nav.annotationsOf(0, out), "[5 0 R 6 0 R 7 0 R 8 0 R ]");
+  EXPECT_EQ(nav.annotationsOf(0, 10, {}, out), "[5 0 R 6 0 R 7 0 R 8 0 R ]");
   PdfDictionary catalog;
   nav.finish(out, {10}, catalog);
   const std::map<int, std::string> objects = Objects(out, file);
@@ -106,6 +106,32 @@ TEST(PdfNavigation, LinksBeforeTheirPlaces) {
     EXPECT_NE(objects.at(object).find("/Dest[10 0 R/XYZ null 500 null]"), std::string::npos)
         << objects.at(object);
   EXPECT_EQ(objects.at(6), "null");
+}
+
+// A link back is written with its sheet, one forward once its place has
+// come: each leads to its own sheet.
+TEST(PdfNavigation, LinksBackAndForwardAcrossSheets) {
+  PdfNavigation nav;
+  nav.setGeometry(1.0, 800);
+  nav.setSheet(0);
+  nav.anchor("back", 100);
+  nav.link(QRect(0, 0, 10, 10), "ahead");
+  nav.link(QRect(0, 10, 10, 10), "back");
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  PdfObjectWriter out(0);
+  out.output = &file;
+  EXPECT_EQ(nav.annotationsOf(0, 10, {}, out), "[5 0 R 6 0 R ]");
+  nav.setSheet(1);
+  nav.anchor("ahead", 200);
+  nav.link(QRect(0, 0, 10, 10), "back");
+  EXPECT_EQ(nav.annotationsOf(1, 11, {10}, out), "[7 0 R ]");
+  PdfDictionary catalog;
+  nav.finish(out, {10, 11}, catalog);
+  const std::map<int, std::string> objects = Objects(out, file);
+  EXPECT_NE(objects.at(5).find("/Dest[11 0 R/XYZ null 600 null]"), std::string::npos);
+  EXPECT_NE(objects.at(6).find("/Dest[10 0 R/XYZ null 700 null]"), std::string::npos);
+  EXPECT_NE(objects.at(7).find("/Dest[10 0 R/XYZ null 700 null]"), std::string::npos);
 }
 
 // One document: its bookmarks stand at the top; without any it is the one
@@ -124,7 +150,7 @@ TEST(PdfNavigation, OneDocumentAndManyPlaces) {
     file.open(QIODevice::WriteOnly);
     PdfObjectWriter out(0);
     out.output = &file;
-    EXPECT_EQ(nav.annotationsOf(0, out), "[5 0 R ]");
+    EXPECT_EQ(nav.annotationsOf(0, 9, {}, out), "[5 0 R ]");
     PdfDictionary catalog;
     nav.finish(out, {9}, catalog);
     const std::map<int, std::string> objects = Objects(out, file);
@@ -160,7 +186,7 @@ TEST(PdfNavigation, BookmarksKeepTheirTitlesWhenThePlacesGo) {
   file.open(QIODevice::WriteOnly);
   PdfObjectWriter out(0);
   out.output = &file;
-  nav.annotationsOf(0, out);  // objects 5 to 1004
+  nav.annotationsOf(0, 9, {}, out);  // objects 5 to 1004
   PdfDictionary catalog;
   nav.finish(out, {9}, catalog);
   const std::map<int, std::string> objects = Objects(out, file);
@@ -205,7 +231,7 @@ TEST(PdfNavigation, NumberedKeysLeadToTheirOwnPlaces) {
   file.open(QIODevice::WriteOnly);
   PdfObjectWriter out(0);
   out.output = &file;
-  nav.annotationsOf(0, out);
+  nav.annotationsOf(0, 9, {}, out);
   PdfDictionary catalog;
   nav.finish(out, {9}, catalog);
   const std::map<int, std::string> objects = Objects(out, file);
