@@ -159,8 +159,10 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
             s->ancestryLeavesBook = !Resolved(a);
             s->ancestorIsObject =
                 objectClass && s->ancestryLeavesBook && pos_ == at + 1 && Text(at) == "tobject";
-            // "class(TForm)", "class(Forms.TForm)": a class the table may know.
-            const bool oneName = pos_ == at + 1 || (pos_ == at + 3 && IsAt(at + 1, "."));
+            // "class(TForm)", "class(Forms.TForm)", "class(Vcl.Forms.TForm)":
+            // a class the table may know.
+            bool oneName = (pos_ - at) % 2 == 1;
+            for (size_t k = at + 1; k < pos_ && oneName; k += 2) oneName = IsAt(k, ".");
             s->outside = objectClass && s->ancestryLeavesBook && oneName
                              ? FindOutsideClass(Text(pos_ - 1))
                              : kNoOutsideClass;

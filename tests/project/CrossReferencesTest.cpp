@@ -142,7 +142,8 @@ TEST(CrossReferences, ScopeRulesTable) {
       {"in a method of a class derived from the LCL's TForm, TForm's members hide the book's "
        "routines of the same name, as the compiler looks in the class first; the others link, "
        "in a with of such a class too",
-       "unit a;\ninterface\nuses b, Forms;\ntype TForm1 = class(Forms.TForm) procedure Go; end;\n"
+       "unit a;\ninterface\nuses b, Forms;\ntype TForm1 = class(Vcl.Forms.TForm) procedure Go; "
+       "end;\n"
        "procedure Close;\nprocedure Caption;\nvar Form1: TForm1;\nimplementation\n"
        "procedure Close; begin end;\nprocedure Caption; begin end;\n"
        "procedure TForm1.Go; begin Close; Caption; Helper; with Form1 do Helper end;\nend.\n",
