@@ -711,8 +711,17 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
         // A member of the class outside the book hides the book's names
         // of the same spelling: every such class derives from TObject, and
         // the table knows the run-time library's and the LCL's members.
-        if (!complete && (LeavesAtKnownClass(frame.type) ||
-                          (frame.kind == Frame::Kind::Members && IsObjectMember(name))))
+        if (!complete && LeavesAtKnownClass(frame.type)) {
+          // "with Font do": a field or property of a class the table holds
+          // is looked in as that class.
+          if (!firstFound)
+            if (const OutsideClass member =
+                    OutsideMemberType(LeavingClass(frame.type)->outside, name);
+                member != kNoOutsideClass)
+              return OutsideClassValue(member);
+          return firstFound;
+        }
+        if (!complete && frame.kind == Frame::Kind::Members && IsObjectMember(name))
           return firstFound;
         if (!complete && frame.kind == Frame::Kind::WithMembers) *typesOnly = true;
         break;
@@ -808,11 +817,16 @@ bool Resolver::IsObjectMember(Name name) {
   return members.count(name) > 0;
 }
 
-bool Resolver::LeavesAtKnownClass(Sym *type) {
+Sym *Resolver::LeavingClass(Sym *type) {
   int guard = 0;
   for (Sym *c = Resolved(type); c && guard < 64; c = Resolved(c->ancestor), ++guard)
-    if (c->ancestryLeavesBook) return c->outside != kNoOutsideClass;
-  return false;
+    if (c->ancestryLeavesBook) return c;
+  return nullptr;
+}
+
+bool Resolver::LeavesAtKnownClass(Sym *type) {
+  const Sym *leaving = LeavingClass(type);
+  return leaving && leaving->outside != kNoOutsideClass;
 }
 
 Sym *Resolver::OutsideTypeOf(const Sym *subject) {
@@ -821,7 +835,10 @@ Sym *Resolver::OutsideTypeOf(const Sym *subject) {
       subject->kind != SymKind::Param && subject->kind != SymKind::Property)
     return nullptr;
   const OutsideClass cls = FindOutsideClass(Name(subject->signature));
-  if (cls == kNoOutsideClass) return nullptr;
+  return cls == kNoOutsideClass ? nullptr : OutsideClassType(cls);
+}
+
+Sym *Resolver::OutsideClassType(OutsideClass cls) {
   for (Sym &t : outsideTypes_)
     if (t.outside == cls) return &t;
   Sym &t = outsideTypes_.emplace_back();
@@ -832,6 +849,16 @@ Sym *Resolver::OutsideTypeOf(const Sym *subject) {
   t.outside = cls;
   t.serial = -1;
   return &t;
+}
+
+Sym *Resolver::OutsideClassValue(OutsideClass cls) {
+  for (Sym &v : outsideValues_)
+    if (v.type->outside == cls) return &v;
+  Sym &v = outsideValues_.emplace_back();
+  v.kind = SymKind::Var;
+  v.type = OutsideClassType(cls);
+  v.serial = -1;
+  return &v;
 }
 
 // The number of arguments of a call whose "(" is at i; 0 without one.
@@ -949,6 +976,17 @@ Sym *Resolver::Follow(Sym *cur) {
           next = Pick(*found, ArgumentsAt(pos_));
       } else if (c.type) {
         next = FindMember(c.type, Text(at), ArgumentsAt(pos_), &complete);
+      }
+      // A field or property of a class of the table whose own class the
+      // table holds: what follows is looked for there ("with
+      // TreeView1.Items do" looks in TTreeNodes).
+      if (!next && !c.unit) {
+        Sym *outside =
+            c.type ? (c.type->members == &noMembers_ ? c.type : nullptr) : OutsideTypeOf(cur);
+        if (outside) {
+          const OutsideClass member = OutsideMemberType(outside->outside, Text(at));
+          if (member != kNoOutsideClass) next = OutsideClassValue(member);
+        }
       }
       Use(T(at), next);
       // "TFoo.Create(...)" makes a TFoo, whichever class declares the

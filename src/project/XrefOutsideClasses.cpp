@@ -18,7 +18,11 @@ struct OutsideMemberRow {
   std::uint32_t text;
   std::uint16_t size;
   std::uint16_t cls;
+  std::uint16_t type;  // a class row; kNoOutsideClass; kAncestorsType
 };
+// A property raised to a new visibility ("property Font;"): its type is
+// its ancestor's.
+constexpr std::uint16_t kAncestorsType = 0xFFFE;
 
 #include "project/XrefOutsideClasses.inc"
 
@@ -113,6 +117,24 @@ bool IsOutsideMember(OutsideClass cls, Name name) {
       if (c == kMembers[row].cls) return true;
   }
   return false;
+}
+
+OutsideClass OutsideMemberType(OutsideClass cls, Name name) {
+  if (cls >= std::size(kClasses)) return kNoOutsideClass;
+  static const MemberIndex index;
+  const size_t first = index.Find(name);
+  int guard = 0;
+  // The nearest class that declares it says what it is.
+  for (OutsideClass c = cls; c < std::size(kClasses) && guard < 64;
+       c = kClasses[c].ancestor, ++guard) {
+    for (size_t row = first;
+         row < std::size(kMembers) && Compare(MemberIndex::NameOf(row), name) == 0; ++row) {
+      if (kMembers[row].cls != c) continue;
+      if (kMembers[row].type != kAncestorsType) return kMembers[row].type;
+      break;
+    }
+  }
+  return kNoOutsideClass;
 }
 
 }  // namespace scrivane::xref

@@ -19,6 +19,10 @@ inline constexpr OutsideClass kNoOutsideClass = 0xFFFF;
 OutsideClass FindOutsideClass(Name name);
 // Whether the class or one of its ancestors declares a member so named.
 bool IsOutsideMember(OutsideClass cls, Name name);
+// The class of the field or property so named (its own or an
+// ancestor's), when the table holds that class; kNoOutsideClass else (a
+// method, an indexed property, a type the table does not hold).
+OutsideClass OutsideMemberType(OutsideClass cls, Name name);
 // Whether `cls` is `ancestor` or derives from it.
 bool OutsideClassDerives(OutsideClass cls, OutsideClass ancestor);
 // TObject's row: "class" alone derives from it.

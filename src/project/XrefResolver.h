@@ -580,9 +580,15 @@ class Resolver {
   // (XrefOutsideClasses.h), a name FindMember did not find complete is
   // that class's member for certain.
   bool LeavesAtKnownClass(Sym *type);
+  // The class of the type's ancestry that leaves the book; null when none.
+  Sym *LeavingClass(Sym *type);
   // What "with X do" looks in when X's type is a class from outside the
   // book the table knows; null for any other X.
   Sym *OutsideTypeOf(const Sym *subject);
+  // A type standing for a class of the table, and a value of it: no
+  // declaration of the book, so no serial and no pool.
+  Sym *OutsideClassType(OutsideClass cls);
+  Sym *OutsideClassValue(OutsideClass cls);
   // The number of arguments of a call whose "(" is at i; 0 without one.
   int ArgumentsAt(size_t i);
   // The innermost class of the method being read; null outside one.
@@ -695,9 +701,9 @@ class Resolver {
   // and classes), and what a routine's body made (its parameters, locals
   // and their scopes), dropped when the outermost routine ends.
   SymPool symPool_;
-  // The types OutsideTypeOf makes, one for each class of the table asked
-  // for: no declaration of the book, so no serial and no pool.
-  std::deque<Sym> outsideTypes_;
+  // What OutsideClassType and OutsideClassValue made, one of each for
+  // each class of the table asked for.
+  std::deque<Sym> outsideTypes_, outsideValues_;
   Scope noMembers_;
   std::vector<Sym *> syms_, localSyms_;
   std::vector<std::unique_ptr<Scope>> scopes_, localScopes_;

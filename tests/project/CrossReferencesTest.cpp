@@ -149,6 +149,13 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure TForm1.Go; begin Close; Caption; Helper; with Form1 do Helper end;\nend.\n",
        {"3:b->b:1", "7:TForm1->a:4", "11:TForm1->a:4", "11:Helper->b:3", "11:Form1->a:7",
         "11:Helper->b:3"}},
+      {"a with of a field or property of the LCL's classes looks in its own class, known too: "
+       "TTreeNodes' Clear hides the unit's, Tidy links; the form's own Font is a TFont",
+       "unit a;\ninterface\nuses b, Forms, ComCtrls;\ntype TForm1 = class(TForm)\n"
+       " TV: TTreeView;\n procedure Go;\n end;\nprocedure Clear;\nprocedure Tidy;\nimplementation\n"
+       "procedure TForm1.Go; begin with TV.Items do begin Clear; Tidy end; with Font do Tidy; "
+       "with TV.Items do Helper end;\nend.\n",
+       {"3:b->b:1", "11:TForm1->a:4", "11:Tidy->a:9", "11:Tidy->a:9", "11:Helper->b:3"}},
       {"a with of a value whose class the LCL declares: its members hide, the others link; of a "
        "class outside the book no table knows, nothing but types",
        "unit a;\ninterface\nuses b, Dialogs;\nprocedure Execute;\nimplementation\n"
