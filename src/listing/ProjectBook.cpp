@@ -42,6 +42,7 @@ BookOutcome PrintProjectBook(ProjectModel &model, Documents &docs, const BookRea
   model.IndexEntries.clear();
   // Names link across the whole book: every unit is resolved before the
   // first is printed.
+  if (readers.BeforeResolving) readers.BeforeResolving();
   const bool crossReference = docs.PrepareCrossLinks(docs.BookModules(), true);
   struct ClearLinks {
     Documents &docs;

@@ -32,6 +32,9 @@ struct BookReaders {
   // and form), before the next unit is loaded or the index is laid out:
   // what was loaded for it may go. Empty: everything stays loaded.
   std::function<void()> UnitDone;
+  // Called before the book's names are resolved, which keeps one core
+  // busy for a while: the units may be read meanwhile. Empty: nothing.
+  std::function<void()> BeforeResolving;
 };
 
 struct BookOutcome {
