@@ -59,6 +59,16 @@ def main(argv):
                          errors="replace")
     if run.stderr:
         sys.stderr.write("oracle: " + run.stderr)
+    def on_disk(path):
+        # The compiler, and so the oracle, finds "{$i FPCanvas.inc}" as
+        # fpcanvas.inc too, and names it as the directive spells it.
+        path = os.path.realpath(path)
+        if not os.path.exists(path):
+            lower = os.path.join(os.path.dirname(path), os.path.basename(path).lower())
+            if os.path.exists(lower):
+                return lower
+        return path
+
     theirs = collections.defaultdict(list)  # (file, line, name) -> [(target, class)]
     for row in run.stdout.splitlines():
         f = row.split("\t")
@@ -68,8 +78,8 @@ def main(argv):
         if decl_class in UNITS:
             target = ("unit", name.lower())
         else:
-            target = (os.path.realpath(decl_file), int(decl_line))
-        theirs[(os.path.realpath(use_file), int(line), name.lower())].append(
+            target = (on_disk(decl_file), int(decl_line))
+        theirs[(on_disk(use_file), int(line), name.lower())].append(
             (target, decl_class, parent))
 
     ours_run = subprocess.run([scrivane, "--list-xref"] + book, capture_output=True)
