@@ -567,9 +567,12 @@ CrossReferences Resolver::Finish() {
   for (Resolver *reader : {this, helper_.get()})
     if (reader) reader->symPool_ = {};
   r.uses = std::move(uses_);
+  // An include file two units read gives each place a use from each: the
+  // one kept is the earlier declaration's, whatever else the book holds
+  // (the order of equal places was the sort's, and moved with the rest).
   std::sort(r.uses.begin(), r.uses.end(), [](const XrefUse &a, const XrefUse &b) {
-    return std::tie(a.place.file, a.place.line, a.place.column) <
-           std::tie(b.place.file, b.place.line, b.place.column);
+    return std::tie(a.place.file, a.place.line, a.place.column, a.declaration) <
+           std::tie(b.place.file, b.place.line, b.place.column, b.declaration);
   });
   r.uses.erase(std::unique(r.uses.begin(), r.uses.end(),
                            [](const XrefUse &a, const XrefUse &b) {

@@ -99,7 +99,9 @@ Sym *Resolver::DeclareType(Scope *scope, Level level, const Token *name, XrefKin
   s->xkind = kind;
   s->generic = declaringGeneric_;
   declaringGeneric_ = false;
-  s->counted = Counts(level) || level == Level::Members;
+  // A type a routine declares for itself counts too: its uses there link
+  // to it ("Default(TInferredType)", "PRangeItem(Values[i])").
+  s->counted = true;
   if (level == Level::Members && scope->owner) s->owner = OwnerName(scope->owner);
   scope->Add(s);
   return s;
@@ -195,6 +197,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
           // A helper for the LCL's TImageList calls its members unqualified.
           s->outside = extended ? kNoOutsideClass : FindOutsideClass(Name(s->signature));
         }
+        classHelpers_.clear();
         if (level == Level::Interface)
           M().ifaceHelpers.push_back(s);
         else if (level == Level::Implementation)
@@ -243,6 +246,7 @@ void Resolver::TypeDeclaration(Scope *scope, Level level, const Token *name) {
   }
   Sym *s = DeclareType(scope, level, name, XrefKind::Type);
   const size_t typeStart = pos_;
+  s->set = Is("set") && IsAt(pos_ + 1, "of");
   s->type = TypeExpression({";"});
   s->signature = TypeNameOf(typeStart, pos_);
   HintsAndSemicolon();

@@ -116,13 +116,29 @@ Sym *Resolver::Closest(const std::vector<Sym *> &fitting, int args) {
     if (best) return left[c];
   }
   // The book cannot tell which of them is called (a variant, a value of a
-  // type from outside it): the first that takes the arguments, as a call
-  // whose count cannot tell its overload links to the first.
+  // type from outside it): the first that takes the arguments no worse
+  // than any other does, as a call whose count cannot tell its overload
+  // links to the first. GetValue(UTF8Decode(P), ADefault) with an Int64
+  // ADefault is one of the two taking an Int64, whatever UTF8Decode gives,
+  // never the first GetValue, which takes an Integer.
+  for (size_t c = 0; c < left.size(); ++c) {
+    bool beaten = false;
+    for (size_t d = 0; d < left.size() && !beaten; ++d) {
+      if (d == c) continue;
+      bool noWorse = true, better = false;
+      for (size_t i = 0; i < how[c].size(); ++i) {
+        if (how[d][i] < how[c][i]) noWorse = false;
+        if (how[d][i] > how[c][i]) better = true;
+      }
+      beaten = noWorse && better;
+    }
+    if (!beaten) return left[c];
+  }
   return left.front();
 }
 
 namespace {
-enum class Family { None, String, Number, Char, Boolean };
+enum class Family { None, String, Number, Char, Boolean, Record };
 Family FamilyOf(Name type) {
   static const NameSet strings = {"string",     "ansistring",    "shortstring", "unicodestring",
                                   "widestring", "rawbytestring", "utf8string"};
@@ -134,11 +150,15 @@ Family FamilyOf(Name type) {
       "uint64",    "dword",      "tdatetime", "float"};
   static const NameSet chars = {"char", "ansichar", "widechar", "unicodechar"};
   static const NameSet booleans = {"boolean", "bytebool", "wordbool", "longbool"};
+  // The run-time library's records that overloads take most: an object, a
+  // number or a string never goes into them (DbgS(Self) is no DbgS(TRect)).
+  static const NameSet records = {"trect", "tpoint", "tsize", "tsmallpoint", "tguid", "tmethod"};
   if (type.empty()) return Family::None;
   if (strings.count(type)) return Family::String;
   if (numbers.count(type)) return Family::Number;
   if (chars.count(type)) return Family::Char;
   if (booleans.count(type)) return Family::Boolean;
+  if (records.count(type)) return Family::Record;
   return Family::None;
 }
 // Whether a value of one family can never be passed for another: a char
@@ -173,7 +193,7 @@ void Resolver::Unalias(Sym *&type, Name &name) {
       type = nullptr;
       return;
     }
-    if (type->members || type->element || type->pointer || type->classOf) return;
+    if (type->members || type->element || type->pointer || type->classOf || type->set) return;
     if (type->type) {
       type = type->type;
       continue;
@@ -187,11 +207,12 @@ void Resolver::Unalias(Sym *&type, Name &name) {
 }
 
 KeptName Resolver::TypeNameOf(size_t from, size_t to) {
-  size_t at = from;
-  if (to == from + 3 && IsName(from) && IsAt(from + 1, "."))
-    at = from + 2;
-  else if (to != from + 1)
-    return {};
+  // "TSaveDialog", "Dialogs.TSaveDialog", "Vcl.Dialogs.TSaveDialog": the
+  // type's own name.
+  if (to <= from || (to - from) % 2 == 0) return {};
+  for (size_t k = from; k + 1 < to; k += 2)
+    if (!IsName(k) || !IsAt(k + 1, ".")) return {};
+  const size_t at = to - 1;
   if (T(at).kind != TokKind::Ident) return {};
   return Keep(Text(at));
 }
@@ -236,6 +257,37 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
       return a;
     }
   }
+  if (to > from + 2 && first.text == "(" && Closing(from) == to) {
+    // "(D as TJSONObject)": what the brackets hold, unwrapped in a loop (a
+    // file of 200,000 nested brackets overflowed the stack by recursion).
+    while (to > from + 2 && IsAt(from, "(") && Closing(from) == to) {
+      ++from;
+      --to;
+    }
+    return ArgumentAt(from, to);
+  }
+  if (to >= from + 3 && IsAt(to - 2, "as") && IsName(to - 1)) {
+    // "D as TJSONObject" is a TJSONObject, when D is a value alone: "as"
+    // binds as "*" does, so "A + B as T" is no T.
+    int depth = 0;
+    for (size_t k = from; k + 2 < to; ++k) {
+      const Token &t = T(k);
+      if (t.text == "(" || t.text == "[") ++depth;
+      if (t.text == ")" || t.text == "]") --depth;
+      if (depth == 0 && (t.reserved || (t.kind == TokKind::Symbol && t.text != ")" &&
+                                        t.text != "]" && t.text != "." && t.text != "^")))
+        return a;
+    }
+    Sym *cast = Lookup(Text(to - 1), -1);
+    if (cast && cast->kind != SymKind::Type) return a;
+    if (cast)
+      a.type = cast;
+    else
+      a.name = Text(to - 1);
+    a.kind = Kind::Value;
+    Unalias(a.type, a.name);
+    return a;
+  }
   if (!IsName(from) && first.text != "self") return a;
   // "X", "Self", "A.B.C": a value whose type the book tells; "T(X)" a cast.
   Sym *s = nullptr;
@@ -256,8 +308,42 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
     return a;
   }
   Sym *container = nullptr;
-  for (; k + 1 < to && IsAt(k, ".") && IsName(k + 1); k += 2) {
+  for (; k + 1 < to && ((IsAt(k, ".") && IsName(k + 1)) || IsAt(k, "[")); k += 2) {
+    if (IsAt(k, "[")) {
+      // "subs[r]", "Items[i]": an element, or what an indexed property gives.
+      const size_t close = Closing(k);
+      Sym *element = s && s->kind == SymKind::Property && s->indexed
+                         ? s->type
+                         : ElementOf(valueType ? valueType : s, false);
+      if (!element && close == to) {
+        // "List[I]" of a class of the table: an item of its default
+        // property, a class of the table or a string, a number...
+        if (Sym *outside = OutsideClassOf(valueType ? valueType : s)) {
+          const OutsideType items = OutsideDefaultItemType(outside->outside);
+          if (items.cls != kNoOutsideClass) element = OutsideClassType(items.cls);
+          if (!items.simple.empty()) {
+            a.kind = Kind::Value;
+            a.name = Name(items.simple.data(), items.simple.size());
+            return a;
+          }
+        }
+      }
+      if (!element || close > to) return a;
+      int depth = 0;
+      for (size_t i = k + 1; i + 1 < close && element; ++i) {
+        if (Text(i) == "(" || Text(i) == "[") ++depth;
+        if (Text(i) == ")" || Text(i) == "]") --depth;
+        if (depth == 0 && Text(i) == ",") element = ElementOf(element, false);
+      }
+      if (!element) return a;
+      valueType = element;
+      s = nullptr;
+      container = nullptr;
+      k = close - 2;  // the loop steps over two
+      continue;
+    }
     Container c = valueType ? Container{nullptr, Resolved(valueType)} : ContainerOf(s);
+    const Sym *before = s;
     valueType = nullptr;
     s = nullptr;
     container = c.type;
@@ -266,6 +352,45 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
     } else if (c.type) {
       bool complete = true;
       s = FindMember(c.type, Text(k + 1), -1, &complete);
+    }
+    // "R.TopLeft", "Canvas.Font": a field or property of a class or record
+    // of the table whose own class the table holds.
+    if (!s && !c.unit) {
+      Sym *outside =
+          c.type ? (c.type->members == &noMembers_ ? c.type : nullptr) : OutsideTypeOf(before);
+      const OutsideClass member =
+          outside ? OutsideMemberType(outside->outside, Text(k + 1)) : kNoOutsideClass;
+      if (member != kNoOutsideClass) s = OutsideClassValue(member);
+      // "List.IndexOf(P)", "Lines.Count": a number, a string, a Boolean.
+      const size_t after = k + 2;
+      // "Parent.Controls[I]", "ValList.Strings[I]": an item.
+      if (!s && outside && IsAt(after, "[") && Closing(after) <= to) {
+        const OutsideType items = OutsideItemType(outside->outside, Text(k + 1));
+        if (items.cls != kNoOutsideClass) s = OutsideItems(items.cls);
+        if (!items.simple.empty() && Closing(after) == to) {
+          a.kind = Kind::Value;
+          a.name = Name(items.simple.data(), items.simple.size());
+          return a;
+        }
+      }
+      if (!s && outside && (after == to || (IsAt(after, "(") && Closing(after) == to))) {
+        const std::string_view simple = OutsideMemberSimpleType(outside->outside, Text(k + 1));
+        if (!simple.empty()) {
+          a.kind = Kind::Value;
+          a.name = Name(simple.data(), simple.size());
+          return a;
+        }
+      }
+    }
+    // "TPasUnresolvedTypeRef.Create(...)" makes one of the class named,
+    // whichever ancestor declares the constructor, the book's or TObject.
+    const bool constructs = before && before->kind == SymKind::Type && c.type &&
+                            c.type->xkind == XrefKind::Class && !c.type->helper &&
+                            (s ? s->xkind == XrefKind::Constructor : Text(k + 1) == "create");
+    if (constructs && k + 3 < to && IsAt(k + 2, "(") && Closing(k + 2) == to) {
+      a.kind = Kind::Value;
+      a.type = c.type;
+      return a;
     }
     if (!s) return a;
   }
@@ -279,7 +404,7 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
               s->kind == SymKind::Const || s->kind == SymKind::EnumValue ||
               (s->kind == SymKind::Property && !s->indexed))) {
     a.type = s->type;
-    if (!a.type) a.name = s->signature;
+    if (!a.type || Name(s->signature) == kOpenArray) a.name = s->signature;
   } else if (s && s->kind == SymKind::Type && !call && Resolved(s) && !s->interfaceType &&
              s->xkind == XrefKind::Class) {
     a.kind = Kind::ClassOf;
@@ -320,6 +445,23 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
                                     "succ",   "pred",     "abs",         "strtofloat"};
     if (strings.count(first.text)) a.kind = Kind::String;
     if (numbers.count(first.text)) a.kind = Kind::Number;
+    // "PPropInfo(nil)", "TStrings(P)": a cast to a type from outside the
+    // book goes to the overload that names that type or a class it
+    // derives from. Another function is named as no type is, so it takes
+    // every overload as an unknown value would.
+    if (a.kind == Kind::Unknown) {
+      bool one = true;
+      int depth = 0;
+      for (size_t i = from + 2; i + 1 < to && one; ++i) {
+        if (Text(i) == "(" || Text(i) == "[") ++depth;
+        if (Text(i) == ")" || Text(i) == "]") --depth;
+        one = !(depth == 0 && Text(i) == ",");
+      }
+      if (one) {
+        a.kind = Kind::Value;
+        a.name = first.text;
+      }
+    }
     return a;
   } else {
     return a;
@@ -362,7 +504,7 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
   if (parameterType.substr(0, 10) == ": array of") {
     if (argument.kind == Kind::Set) return 2;
     if (argument.kind != Kind::Value) return 0;
-    if (argument.name == kOpenArray) return 2;
+    if (argument.name == kOpenArray || IsOutsideArrayType(argument.name)) return 2;
     return FamilyOf(argument.name) != Family::None || (argument.type && argument.type->members) ? 0
                                                                                                 : 1;
   }
@@ -375,8 +517,14 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
   if (wanted && wanted->kind != SymKind::Type) wanted = nullptr;
   if (!wanted) wantedName = typeName;
   Unalias(wanted, wantedName);
+  const auto enumeration = [](const Sym *t) { return t && t->xkind == XrefKind::Enumeration; };
   const Family family = FamilyOf(wantedName);
   const bool wantsMembers = wanted && wanted->members;
+  const OutsideClass wantedOutside = wanted ? kNoOutsideClass : FindOutsideClass(wantedName);
+  // No literal goes into a class, a record or a set of the book, nor into
+  // a class of the run-time library; only "[...]" goes into a set.
+  const bool wantsSet = wanted ? wanted->set : IsOutsideSetType(wantedName);
+  const bool wantsNoLiteral = wantsMembers || wantsSet || wantedOutside != kNoOutsideClass;
   if (argument.kind == Kind::ClassOf) {
     if (wanted && wanted->classOf) return Resolved(wanted->type) == argument.type ? 2 : 1;
     return wantsMembers || family != Family::None ? 0 : 1;
@@ -391,19 +539,32 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
     return wantsMembers ? 0 : 1;
   switch (argument.kind) {
     case Kind::Set:
-      return wantsMembers ? 0 : 1;
+      // "TJSONParser.Create(S, [])": the overload whose second parameter
+      // is a set, not the one taking a Boolean.
+      if (wantsSet) return 2;
+      return wantsMembers || wantedOutside != kNoOutsideClass || family != Family::None ||
+                     enumeration(wanted)
+                 ? 0
+                 : 1;
+    // Nor does a literal go into an enumeration of the book.
     case Kind::Char:
       if (family == Family::Char) return 2;
-      return wantsMembers || family == Family::Number || family == Family::Boolean ? 0 : 1;
+      return wantsNoLiteral || enumeration(wanted) ||
+                     (family != Family::None && family != Family::String)
+                 ? 0
+                 : 1;
     case Kind::String:
-      return wantsMembers || family == Family::Number || family == Family::Boolean ||
-                     family == Family::Char
+      return wantsNoLiteral || enumeration(wanted) ||
+                     (family != Family::None && family != Family::String)
                  ? 0
                  : 1;
     case Kind::Number:
-      return wantsMembers || (family != Family::None && family != Family::Number) ? 0 : 1;
+      return wantsNoLiteral || enumeration(wanted) ||
+                     (family != Family::None && family != Family::Number)
+                 ? 0
+                 : 1;
     case Kind::Nil:
-      return family != Family::None ? 0 : 1;
+      return family != Family::None || wantsSet ? 0 : 1;
     case Kind::Address:
       if (wantsMembers || family != Family::None || (wanted && wanted->classOf)) return 0;
       return Canonical(wantedName) == "pointer" ? 2 : 1;
@@ -411,9 +572,11 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
       break;
   }
   Sym *given = argument.type;
-  const auto enumeration = [](const Sym *t) { return t && t->xkind == XrefKind::Enumeration; };
   if (given && wanted) {
     if (given == wanted) return 4;
+    // A set goes into a set of the same type only (two set types of one
+    // enumeration are rare).
+    if (given->set || wanted->set) return 0;
     // One enumeration's values are no other's.
     if (enumeration(given) && (enumeration(wanted) || wanted->members)) return 0;
     if (enumeration(wanted) && given->members) return 0;
@@ -429,7 +592,6 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
   // ancestors. A TMemoryStream goes into a TStream, not into a TStrings, a
   // string or a file; and rather into its own class or an ancestor than
   // into a type the book cannot tell (an interface it may implement).
-  const OutsideClass wantedOutside = wanted ? kNoOutsideClass : FindOutsideClass(wantedName);
   static const NameSet files = {"text", "textfile", "file"};
   const bool wantsFile = !wanted && files.count(wantedName) > 0;
   if (given && (wantedOutside != kNoOutsideClass || wantsFile) && given->xkind == XrefKind::Class &&
@@ -439,12 +601,18 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
       if (c->ancestryLeavesBook) {
         if (wantsFile) return 0;
         if (c->outside == kNoOutsideClass) break;
+        // A value of the table's class itself (an item of "Controls[I]")
+        // goes to its own class's overload before its ancestors'.
+        if (c == given && given->members == &noMembers_ && c->outside == wantedOutside) return 4;
         return OutsideClassDerives(c->outside, wantedOutside) ? 2 : 0;
       }
   }
   if (!given && !wanted) {
     const OutsideClass givenOutside = FindOutsideClass(argument.name);
     if (givenOutside != kNoOutsideClass) {
+      // A TRect goes into a TRect: the records of the table are classes
+      // of no ancestor to it.
+      if (givenOutside == wantedOutside) return 4;
       if (family != Family::None || wantsFile) return 0;
       if (wantedOutside != kNoOutsideClass)
         return givenOutside == wantedOutside                      ? 4
@@ -452,10 +620,25 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
                                                                   : 0;
     }
   }
-  if (given) return (given->members || enumeration(given)) && family != Family::None ? 0 : 1;
+  if (given)
+    return (given->members || given->set || enumeration(given)) &&
+                   (family != Family::None || wantsSet ||
+                    (given->set && wantedOutside != kNoOutsideClass))
+               ? 0
+               : 1;
+  // A set of the run-time library's or the LCL's (Shift: TShiftState) goes
+  // into that set only; a dynamic array of theirs (TStringDynArray) into
+  // an open array or that type.
+  const bool givenSet = IsOutsideSetType(argument.name) || IsOutsideArrayType(argument.name);
   if (wanted)
-    return (wanted->members || enumeration(wanted)) && FamilyOf(argument.name) != Family::None ? 0
-                                                                                               : 1;
+    return (wanted->members || wanted->set || enumeration(wanted)) &&
+                   (givenSet || FamilyOf(argument.name) != Family::None)
+               ? 0
+               : 1;
+  if (givenSet && Canonical(argument.name) != Canonical(wantedName))
+    return wantsSet || family != Family::None || wantedOutside != kNoOutsideClass ? 0 : 1;
+  // A string or a number never goes into a class of the run-time library.
+  if (wantedOutside != kNoOutsideClass && FamilyOf(argument.name) != Family::None) return 0;
   if (Canonical(argument.name) == Canonical(wantedName)) return 2;
   return Crosses(FamilyOf(argument.name), family) ? 0 : 1;
 }
@@ -567,10 +750,22 @@ bool Resolver::TakesValueOf(std::string_view parameterType, Name argument) {
 // book knows all of them.
 Sym *Resolver::FindMember(Sym *type, Name name, int args, bool *complete) {
   *complete = true;
+  // Methods of a class none of which takes the call's count leave it to an
+  // ancestor's overload that does (TIPCClient.ServerRunning calls
+  // TIPCServerClient's class function ServerRunning(aServerID, aGlobal)):
+  // the compiler would refuse the call otherwise. Past the book, one the
+  // run-time library's or the LCL's class may declare is the one called
+  // (TPropertyEditorHook's Create(Self) is TComponent's): no link. Where
+  // no class of the chain has one, the call is to a routine further out
+  // ("with Extent do SetBounds(A, B, C, D, E, F)" calls the method's own
+  // six-parameter SetBounds, not TChartExtent's; Insert(S, T, 1) in a
+  // control's method is the run-time library's): not found here.
   int guard = 0;
   for (Sym *c = Resolved(type); c && guard < 64; c = Resolved(c->ancestor), ++guard) {
     if (c->members)
-      if (const auto *found = c->members->Find(name)) return Pick(*found, args);
+      if (const auto *found = c->members->Find(name)) {
+        if (!NoneTakes(*found, args)) return Pick(*found, args);
+      }
     if (c->ancestryLeavesBook) {
       // Past the book, a class of the table says whether the name is its
       // member; of another class only TObject's members are known.
@@ -620,6 +815,17 @@ Resolver::Container Resolver::ContainerOf(Sym *s) {
   else if (s->kind != SymKind::EnumValue && s->kind != SymKind::Other)
     c.type = Resolved(s->type);
   return c;
+}
+
+Sym *Resolver::HelperOfClass(Sym *type) {
+  if (classHelpersModule_ != module_ || classHelpersInImpl_ != inImpl_) {
+    classHelpers_.clear();
+    classHelpersModule_ = module_;
+    classHelpersInImpl_ = inImpl_;
+  }
+  const auto [at, added] = classHelpers_.try_emplace(type, nullptr);
+  if (added) at->second = HelperOf(type);
+  return at->second;
 }
 
 Sym *Resolver::HelperOf(Sym *s) {
@@ -679,10 +885,14 @@ Sym *Resolver::Lookup(Name name, int args) {
 }
 
 Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnly) {
-  // Routines none of which takes the call's arguments stand aside for an
-  // overload further out that does (fileutil.inc's CompareFilenames(A, B)
-  // is LazFileUtils' two-parameter one, not FileUtil's five-parameter
-  // one); where none does, the first found is the link, as before.
+  // Routines none of which takes the call's number of arguments stand
+  // aside for an overload further out that does (fileutil.inc's
+  // CompareFilenames(A, B) is LazFileUtils' two-parameter one, not
+  // FileUtil's five-parameter one); where none does, the call is to a
+  // routine outside the book (dbgs(Kind, Side) is the LCL's, not the
+  // book's dbgs(Kind)): no link. Those of the count whose arguments do not
+  // look right for them stand aside too, but the first of them is the
+  // link where nothing further out takes the call.
   Sym *firstFound = nullptr;
   // Overloads found that the book cannot tell apart end the search (the
   // first of them is the link): an overload further out is no better for it.
@@ -693,7 +903,6 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
       if (refused_ == Refused::ByLook && !firstFound) firstFound = s;
       return nullptr;
     }
-    if (!firstFound) firstFound = found.front();
     return nullptr;
   };
   for (size_t f = frameCount; f-- > 0;) {
@@ -708,6 +917,12 @@ Sym *Resolver::LookupFrom(size_t frameCount, Name name, int args, bool *typesOnl
         bool complete = true;
         if (Sym *s = FindMember(frame.type, name, args, &complete))
           return firstFound ? firstFound : s;
+        // A helper of the class in scope adds its methods there too: "Extra"
+        // in a method of TFoo is TFooHelper.Extra, not the unit's Extra.
+        if (Sym *helper = frame.type->helper ? nullptr : HelperOfClass(frame.type)) {
+          bool helped = true;
+          if (Sym *s = FindMember(helper, name, args, &helped)) return firstFound ? firstFound : s;
+        }
         // A member of the class outside the book hides the book's names
         // of the same spelling: every such class derives from TObject, and
         // the table knows the run-time library's and the LCL's members.
@@ -851,6 +1066,24 @@ Sym *Resolver::OutsideClassType(OutsideClass cls) {
   return &t;
 }
 
+Sym *Resolver::OutsideItems(OutsideClass cls) {
+  for (Sym &p : outsideItems_)
+    if (p.type->outside == cls) return &p;
+  Sym &p = outsideItems_.emplace_back();
+  p.kind = SymKind::Property;
+  p.indexed = true;
+  p.type = OutsideClassType(cls);
+  p.serial = -1;
+  return &p;
+}
+
+Sym *Resolver::OutsideClassOf(Sym *s) {
+  if (!s) return nullptr;
+  if (s->kind == SymKind::Type) return s->members == &noMembers_ ? s : nullptr;
+  if (s->type) return s->type->members == &noMembers_ ? s->type : nullptr;
+  return OutsideTypeOf(s);
+}
+
 Sym *Resolver::OutsideClassValue(OutsideClass cls) {
   for (Sym &v : outsideValues_)
     if (v.type->outside == cls) return &v;
@@ -937,8 +1170,13 @@ Sym *Resolver::Follow(Sym *cur) {
       const size_t close = Closing(pos_);
       Sym *after = cast ? cur : (call || item ? cur->type : nullptr);
       if (Is("[") && !item && cur) {
-        // "a[i]", "a[i, j]": an element for each index.
+        // "a[i]", "a[i, j]": an element for each index; "Lines[i]" of a
+        // class of the table, an item of its default property.
         after = ElementOf(cur, false);
+        if (Sym *outside = after ? nullptr : OutsideClassOf(cur))
+          if (const OutsideClass items = OutsideDefaultItemType(outside->outside).cls;
+              items != kNoOutsideClass)
+            after = OutsideClassValue(items);
         int depth = 0;
         for (size_t k = pos_; k < close && after; ++k) {
           if (Text(k) == "(" || Text(k) == "[") ++depth;
@@ -986,6 +1224,10 @@ Sym *Resolver::Follow(Sym *cur) {
         if (outside) {
           const OutsideClass member = OutsideMemberType(outside->outside, Text(at));
           if (member != kNoOutsideClass) next = OutsideClassValue(member);
+          // "Parent.Controls[I].Name": an item of the indexed property.
+          const OutsideClass items =
+              next || !Is("[") ? kNoOutsideClass : OutsideItemType(outside->outside, Text(at)).cls;
+          if (items != kNoOutsideClass) next = OutsideItems(items);
         }
       }
       Use(T(at), next);
@@ -1214,6 +1456,12 @@ void Resolver::WithStatement() {
     // "with X do" where X is one name chain whose type the book declares.
     const size_t start = pos_;
     if (IsName(pos_) || Is("self") || Is("inherited")) subject = Chain();
+    if (pos_ > start && Is("as") && IsName(pos_ + 1)) {
+      // "with Add as TStreamCollectionItem do": the class it is taken as.
+      ++pos_;
+      Sym *cast = Chain();
+      subject = cast && cast->kind == SymKind::Type && pos_ == end ? cast : nullptr;
+    }
     const bool whole = pos_ == end;
     Expression(end);
     Container c = whole && pos_ == end && start != end ? ContainerOf(subject) : Container();

@@ -19,10 +19,19 @@ struct OutsideMemberRow {
   std::uint16_t size;
   std::uint16_t cls;
   std::uint16_t type;  // a class row; kNoOutsideClass; kAncestorsType
+  std::uint8_t flags;  // kIndexed, kDefaultProperty
+};
+constexpr std::uint8_t kIndexed = 1;          // "Items[I]": `type` is an item's
+constexpr std::uint8_t kDefaultProperty = 3;  // ... and "List[I]" means it
+struct OutsideSetRow {
+  std::uint32_t text;
+  std::uint16_t size;
 };
 // A property raised to a new visibility ("property Font;"): its type is
 // its ancestor's.
 constexpr std::uint16_t kAncestorsType = 0xFFFE;
+// A type that is no class: kSimpleTypes[type - kFirstSimpleType].
+constexpr std::uint16_t kFirstSimpleType = 0xFF00;
 
 #include "project/XrefOutsideClasses.inc"
 
@@ -39,6 +48,21 @@ int Compare(std::string_view lower, Name name) {
 }
 
 }  // namespace
+
+namespace {
+template <size_t N>
+bool Holds(const OutsideSetRow (&rows)[N], Name name) {
+  const auto *end = std::end(rows);
+  const auto *at = std::lower_bound(std::begin(rows), end, name, [](const auto &row, Name n) {
+    return Compare(TextOf(row.text, row.size), n) < 0;
+  });
+  return at != end && Compare(TextOf(at->text, at->size), name) == 0;
+}
+}  // namespace
+
+bool IsOutsideSetType(Name name) { return Holds(kSets, name); }
+
+bool IsOutsideArrayType(Name name) { return Holds(kArrays, name); }
 
 OutsideClass FindOutsideClass(Name name) {
   const auto *end = std::end(kClasses);
@@ -103,11 +127,16 @@ class MemberIndex {
   size_t mask_ = 0;
 };
 
+const MemberIndex &Members() {
+  static const MemberIndex index;
+  return index;
+}
+
 }  // namespace
 
 bool IsOutsideMember(OutsideClass cls, Name name) {
   if (cls >= std::size(kClasses)) return false;
-  static const MemberIndex index;
+  const MemberIndex &index = Members();
   for (size_t row = index.Find(name);
        row < std::size(kMembers) && Compare(MemberIndex::NameOf(row), name) == 0; ++row) {
     // A few classes declare the name; is one of them cls or its ancestor?
@@ -119,10 +148,12 @@ bool IsOutsideMember(OutsideClass cls, Name name) {
   return false;
 }
 
-OutsideClass OutsideMemberType(OutsideClass cls, Name name) {
-  if (cls >= std::size(kClasses)) return kNoOutsideClass;
-  static const MemberIndex index;
-  const size_t first = index.Find(name);
+namespace {
+// The row of the member so named of the nearest class that declares it
+// (past those that only raise an ancestor's property), or the end.
+size_t MemberRow(OutsideClass cls, Name name) {
+  if (cls >= std::size(kClasses)) return std::size(kMembers);
+  const size_t first = Members().Find(name);
   int guard = 0;
   // The nearest class that declares it says what it is.
   for (OutsideClass c = cls; c < std::size(kClasses) && guard < 64;
@@ -130,11 +161,52 @@ OutsideClass OutsideMemberType(OutsideClass cls, Name name) {
     for (size_t row = first;
          row < std::size(kMembers) && Compare(MemberIndex::NameOf(row), name) == 0; ++row) {
       if (kMembers[row].cls != c) continue;
-      if (kMembers[row].type != kAncestorsType) return kMembers[row].type;
+      if (kMembers[row].type != kAncestorsType) return row;
       break;
     }
   }
-  return kNoOutsideClass;
+  return std::size(kMembers);
+}
+
+OutsideType TypeOfRow(size_t row, bool indexed) {
+  OutsideType t;
+  if (row >= std::size(kMembers) || (kMembers[row].flags != 0) != indexed) return t;
+  const std::uint16_t type = kMembers[row].type;
+  if (type < std::size(kClasses)) {
+    t.cls = type;
+  } else if (type >= kFirstSimpleType &&
+             size_t(type - kFirstSimpleType) < std::size(kSimpleTypes)) {
+    t.simple = kSimpleTypes[type - kFirstSimpleType];
+  }
+  return t;
+}
+}  // namespace
+
+OutsideClass OutsideMemberType(OutsideClass cls, Name name) {
+  return TypeOfRow(MemberRow(cls, name), false).cls;
+}
+
+std::string_view OutsideMemberSimpleType(OutsideClass cls, Name name) {
+  return TypeOfRow(MemberRow(cls, name), false).simple;
+}
+
+OutsideType OutsideItemType(OutsideClass cls, Name name) {
+  return TypeOfRow(MemberRow(cls, name), true);
+}
+
+OutsideType OutsideDefaultItemType(OutsideClass cls) {
+  // Few classes have one: a walk over the rows once, then a lookup.
+  static const std::vector<std::uint32_t> defaults = [] {
+    std::vector<std::uint32_t> rows(std::size(kClasses), std::uint32_t(std::size(kMembers)));
+    for (size_t r = 0; r < std::size(kMembers); ++r)
+      if (kMembers[r].flags == kDefaultProperty) rows[kMembers[r].cls] = std::uint32_t(r);
+    return rows;
+  }();
+  int guard = 0;
+  for (OutsideClass c = cls; c < std::size(kClasses) && guard < 64;
+       c = kClasses[c].ancestor, ++guard)
+    if (defaults[c] < std::size(kMembers)) return TypeOfRow(defaults[c], true);
+  return {};
 }
 
 }  // namespace scrivane::xref

@@ -118,6 +118,7 @@ struct Sym {
   bool generic : 1 = false;   // "TList<T> = class": what "TList<Integer>" names
   bool classOf : 1 = false;   // "class of T" (`type` is T): no alias of T
   bool helper : 1 = false;    // "class helper for T" (`type` is T, `signature` T's name)
+  bool set : 1 = false;       // "set of T": only a set, "[...]", goes into it
   int serial = 0;             // the order of making: the order of the declarations
   int module = 0;
   int minParams = 0;
@@ -574,6 +575,13 @@ class Resolver {
   // there is none, or when a unit from outside the book used after the
   // helper's unit may bring in another.
   Sym *HelperOf(Sym *s);
+  // HelperOf for the class of a method's frame, asked for every name its
+  // members lack: kept for the module and section it was asked in, until a
+  // helper is declared.
+  Sym *HelperOfClass(Sym *type);
+  std::unordered_map<const Sym *, Sym *> classHelpers_;
+  int classHelpersModule_ = -1;
+  bool classHelpersInImpl_ = false;
   Sym *Lookup(Name name, int args);
   static bool IsObjectMember(Name name);
   // Where a class's ancestors leave the book at a class the table knows
@@ -589,6 +597,11 @@ class Resolver {
   // declaration of the book, so no serial and no pool.
   Sym *OutsideClassType(OutsideClass cls);
   Sym *OutsideClassValue(OutsideClass cls);
+  // An indexed property of a class of the table whose items are of class
+  // `cls` ("Controls" of "Parent.Controls[I].Name").
+  Sym *OutsideItems(OutsideClass cls);
+  // The class of the table a value or type is of, when the table holds it.
+  Sym *OutsideClassOf(Sym *s);
   // The number of arguments of a call whose "(" is at i; 0 without one.
   int ArgumentsAt(size_t i);
   // The innermost class of the method being read; null outside one.
@@ -703,7 +716,7 @@ class Resolver {
   SymPool symPool_;
   // What OutsideClassType and OutsideClassValue made, one of each for
   // each class of the table asked for.
-  std::deque<Sym> outsideTypes_, outsideValues_;
+  std::deque<Sym> outsideTypes_, outsideValues_, outsideItems_;
   Scope noMembers_;
   std::vector<Sym *> syms_, localSyms_;
   std::vector<std::unique_ptr<Scope>> scopes_, localScopes_;

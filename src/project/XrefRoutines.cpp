@@ -39,10 +39,14 @@ void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
       ++pos_;
       if (Is("array") && IsAt(pos_ + 1, "of")) {
         pos_ += 2;
-        if (Is("const"))
+        if (Is("const")) {
           ++pos_;
-        else
-          TypeExpression({";", close, "="});
+        } else if (Sym *element = TypeExpression({";", close, "="})) {
+          // "subs[r]" is a value of the element type, which an overload
+          // may take.
+          type = NewSym(SymKind::Type, nullptr);
+          type->element = element;
+        }
       } else {
         type = TypeExpression({";", close, "="});
       }

@@ -190,6 +190,112 @@ TEST(CrossReferences, ScopeRulesTable) {
        "{$IFDEF FPC_HAS_CPSTRING} L(1, [2]); L(1, 'x'); M(2); M('y') {$ENDIF}\nend;\n"
        "procedure M(s: string); begin end;\nprocedure M(n: Integer); begin end;\nend.\n",
        {"10:L->a:4", "10:L->a:3", "10:M->a:6", "10:M->a:5"}},
+      {"\"[]\" and a set go into a set, of the book or the LCL, never into a Boolean; no literal "
+       "goes into a set, an enumeration or TRect; of overloads the book cannot tell apart, the "
+       "first that takes the arguments no worse than any other",
+       "unit a;\ninterface\nuses Classes, Types;\ntype TOpt = (oA, oB); TOpts = set of TOpt;\n"
+       "TKind = (kX, kY);\nprocedure C(const s: string; b: Boolean); overload;\n"
+       "procedure C(const s: string; o: TOpts); overload;\n"
+       "procedure K(s: TShiftState; n: Integer); overload;\n"
+       "procedure K(o: TOpts; s: TShiftState); overload;\nprocedure D(k: TKind); overload;\n"
+       "procedure D(r: TRect); overload;\nprocedure D(n: Integer); overload;\n"
+       "procedure G(const p: UnicodeString; d: Integer); overload;\n"
+       "procedure G(const p: UnicodeString; d: Int64); overload;\n"
+       "procedure G(const p: RawByteString; d: Int64); overload;\nimplementation\n"
+       "procedure P(s: TShiftState; o: TOpts; v: Int64);\n"
+       "begin C('x', []); K(s, 1); K(o, s); D(2); D(kY); G(UTF8Decode(''), v) end;\nend.\n",
+       {"4:TOpt->a:4", "7:TOpts->a:4", "9:TOpts->a:4", "10:TKind->a:5", "17:TOpts->a:4",
+        "18:C->a:7", "18:K->a:8", "18:K->a:9", "18:D->a:12", "18:D->a:10", "18:G->a:14"}},
+      {"an argument's class through \"as\", an index, an open array's element or a cast to a type "
+       "from outside the book; \"with X as T\" looks in T",
+       "unit a;\ninterface\nuses Classes, TypInfo;\ntype TEl = class procedure Go; end;\n"
+       "TEls = array of TEl;\nprocedure A(c: TClass); overload;\nprocedure A(e: TEl); overload;\n"
+       "procedure F(o: TObject; const n: string); overload;\n"
+       "procedure F(o: TObject; p: PPropInfo); overload;\nimplementation\n"
+       "procedure TEl.Go; begin end;\nprocedure P(x: TObject; l: TEls; subs: array of TEl);\n"
+       "begin A(x as TEl); A(l[0]); A(subs[1]); F(x, PPropInfo(nil)); with x as TEl do Go end;\n"
+       "end.\n",
+       {"5:TEl->a:4", "7:TEl->a:4", "11:TEl->a:4", "12:TEls->a:5", "12:TEl->a:4", "13:A->a:7",
+        "13:TEl->a:4", "13:A->a:7", "13:A->a:7", "13:F->a:9", "13:TEl->a:4", "13:Go->a:4"}},
+      {"a call no method of its class takes by its count is to an ancestor's overload; past the "
+       "book, to the outside class's (TComponent's Create(AOwner)), which is no link",
+       "unit a;\ninterface\nuses Classes;\ntype TBase = class\n"
+       " function Run(const id: string; g: Boolean): Boolean; overload;\nend;\n"
+       "TKid = class(TBase)\n function Run: Boolean; overload;\nend;\n"
+       "THook = class(TComponent)\n constructor Create; overload;\nend;\nimplementation\n"
+       "function TBase.Run(const id: string; g: Boolean): Boolean; begin end;\n"
+       "function TKid.Run: Boolean; begin Result := Run('x', True) end;\n"
+       "constructor THook.Create; begin end;\n"
+       "procedure P(h: THook); begin h := THook.Create(nil); h := THook.Create end;\nend.\n",
+       {"7:TBase->a:4", "14:TBase->a:4", "15:TKid->a:7", "15:Run->a:5", "16:THook->a:10",
+        "17:THook->a:10", "17:THook->a:10", "17:THook->a:10", "17:Create->a:11"}},
+      {"a with of a record of the run-time library or the LCL looks in its fields, methods and "
+       "properties, every variant's too; a TRect goes to the overload taking a TRect, its "
+       "TopLeft to the one taking a TPoint",
+       "unit a;\ninterface\nuses Types, LMessages;\nprocedure CheckLine(x1, y1: Integer);\n"
+       "procedure Width;\nprocedure O(var r: TRect; n: Integer); overload;\n"
+       "procedure O(p: TPoint; n: Integer); overload;\nimplementation\n"
+       "procedure P(b: TRect; var Msg: TLMMouse);\nbegin\n"
+       "  with b do begin CheckLine(Left, Bottom); Width end; with Msg do CheckLine(XPos, YPos);\n"
+       "  O(b, 1); O(b.TopLeft, 2)\nend;\nend.\n",
+       {"11:CheckLine->a:4", "11:CheckLine->a:4", "12:O->a:6", "12:O->a:7"}},
+      {"TKid.Create(...) is a TKid, whichever class declares the constructor; a dynamic array "
+       "of the run-time library goes into an open array",
+       "unit a;\ninterface\nuses Types;\ntype TRef = class constructor Create(const n: string); "
+       "end;\nTKid = class(TRef) end;\nprocedure Q(const n, t: string); overload;\n"
+       "procedure Q(const n: string; r: TRef); overload;\n"
+       "procedure S(const line: string); overload;\n"
+       "procedure S(const args: array of string); overload;\nimplementation\n"
+       "constructor TRef.Create(const n: string); begin end;\n"
+       "procedure P(a: TStringDynArray);\nbegin Q('x', TKid.Create('y')); S(a) end;\nend.\n",
+       {"5:TRef->a:4", "7:TRef->a:4", "11:TRef->a:4", "13:Q->a:7", "13:TKid->a:5", "13:Create->a:4",
+        "13:S->a:9"}},
+      {"a type a routine declares for itself is a declaration its uses link to",
+       "unit a;\ninterface\nfunction F: Integer;\nimplementation\nfunction F: Integer;\n"
+       "type TItem = record A: Integer; end; PItem = ^TItem;\nvar X: TItem;\n"
+       "begin X := Default(TItem); Result := PItem(@X)^.A end;\nend.\n",
+       {"6:TItem->a:6", "7:TItem->a:6", "8:TItem->a:6", "8:PItem->a:6"}},
+      {"a method calls its class's helper's method unqualified; a value of a class named with "
+       "a dotted unit of two parts is looked in as that class",
+       "unit a;\n{$modeswitch typehelpers}\ninterface\nuses Vcl.Dialogs;\n"
+       "type TFoo = class procedure Go; end;\n"
+       "TFooHelper = class helper for TFoo procedure Extra; end;\nprocedure Extra;\n"
+       "procedure Execute;\nimplementation\nprocedure Extra; begin end;\n"
+       "procedure Execute; begin end;\nprocedure TFooHelper.Extra; begin end;\n"
+       "procedure TFoo.Go; begin Extra end;\n"
+       "procedure P(d: Vcl.Dialogs.TSaveDialog);\nbegin with d do begin Execute; Extra end "
+       "end;\nend.\n",
+       {"6:TFoo->a:5", "12:TFooHelper->a:6", "13:TFoo->a:5", "13:Extra->a:6", "15:Extra->a:7"}},
+      {"a function, field or property of a class of the run-time library gives the overload its "
+       "type: List.IndexOf(P) an Integer, Lines.Text a string",
+       "unit a;\ninterface\nuses Classes;\nprocedure R(o: TObject); overload;\n"
+       "procedure R(i: Integer); overload;\nprocedure S(const a, b: string); overload;\n"
+       "procedure S(const a: string; n: Integer); overload;\nimplementation\n"
+       "procedure P(l: TList; t: TStrings);\n"
+       "begin R(l.IndexOf(nil)); S('x', t.Text); S('y', t.Count) end;\nend.\n",
+       {"10:R->a:5", "10:S->a:6", "10:S->a:7"}},
+      {"a call none of the book's routines of that name takes by its count is to one further "
+       "out: the method's own nested routine past a with's member, or one outside the book, "
+       "which is no link",
+       "unit a;\ninterface\ntype TExt = class procedure SetBounds(a, b: Integer); end;\n"
+       "function CompareText(p: PChar; n: Integer; q: PChar; m: Integer): Integer;\n"
+       "procedure P(e: TExt);\nimplementation\nprocedure TExt.SetBounds(a, b: Integer); begin "
+       "end;\n"
+       "function CompareText(p: PChar; n: Integer; q: PChar; m: Integer): Integer; begin end;\n"
+       "procedure P(e: TExt);\n  procedure SetBounds(a, b, c: Integer); begin end;\n"
+       "begin with e do SetBounds(1, 2, 3); if CompareText('a', 'b') = 0 then end;\nend.\n",
+       {"5:TExt->a:3", "7:TExt->a:3", "9:TExt->a:3", "11:SetBounds->a:10"}},
+      {"an item of an indexed property of the LCL, or of a class's default property, is of its "
+       "type: l[0] of a TStringList a string, w.Controls[0] a TControl",
+       "unit a;\ninterface\nuses Classes, Controls;\n"
+       "procedure S(const a: string; n: Integer); overload;\n"
+       "procedure S(const a, b: string); overload;\n"
+       "procedure C(x: TComponent; n: Integer = 0); overload;\n"
+       "procedure C(x: TControl); overload;\nprocedure Go;\nimplementation\n"
+       "procedure Go; begin end;\nprocedure P(l: TStringList; w: TWinControl);\n"
+       "begin S('x', l[0]); S('y', l.Strings[1]); C(w.Controls[0]); with w.Controls[0] do Go end;\n"
+       "end.\n",
+       {"12:S->a:5", "12:S->a:5", "12:C->a:7", "12:Go->a:8"}},
       {"p^.Name and a[i].Name through a pointer or array type the book declares",
        "unit a;\ninterface\ntype PFoo = ^TFoo;\nTFoo = class procedure Go; end;\n"
        "TFoos = array of TFoo;\nprocedure P(p: PFoo; f: TFoos);\nimplementation\n"
@@ -761,6 +867,11 @@ TEST(CrossReferences, HostileNestingAndLongLines) {
       {"brackets nested 50,000 deep without a call",
        "procedure P;\nvar v: Integer;\nbegin\nv := F(" + repeat("(", 50000) + "1" +
            repeat(")", 50000) + ");\nend;\n",
+       false, 1},
+      {"brackets nested 200,000 deep around an argument of an overloaded call",
+       "function F(const s: string): Integer; overload; begin Result := 0 end;\n"
+       "procedure P;\nvar v: Integer;\nbegin\nv := F(" +
+           repeat("(", 200000) + "1" + repeat(")", 200000) + ");\nend;\n",
        false, 1},
       {"a condition in 100,000 brackets, taken as true",
        "{$IF " + repeat("(", 100000) + "defined(X)" + repeat(")", 100000) +
