@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 #include "app/HelpWindow.h"
@@ -250,6 +251,32 @@ void MainWindow::ClearPickLists() {
 }
 
 void MainWindow::ReadPath(const QString &path) {
+  // Folders let in were let in for the project they were asked for.
+  model_.UserIncludePaths.clear();
+  if (!ReadPathOnce(path)) return;
+  // A project kept in a folder of its own beside its sources names them
+  // all outside its folder: left out, its book would be empty. Read only
+  // when the user says so, since a downloaded project may name anything.
+  const QStringList outside = FoldersLeftOutside(model_);
+  if (outside.isEmpty()) return;
+  const auto units =
+      std::count_if(model_.Units.begin(), model_.Units.end(),
+                    [](const UnitEntry &e) { return ProjectScope::LiesOutside(e.leftOut); });
+  QString folders = outside.mid(0, 3).join(QStringLiteral(", "));
+  if (outside.size() > 3) folders += QStringLiteral(" and %1 more folders").arg(outside.size() - 3);
+  const QString question =
+      QStringLiteral("%1 names %2 outside its folder, in %3.\n\nRead them too?")
+          .arg(FileNamePart(path),
+               units == 1 ? QStringLiteral("a unit that lies")
+                          : QStringLiteral("%1 units that lie").arg(units),
+               folders);
+  if (!messages_->AskYesNo(question)) return;
+  model_.UserIncludePaths = outside;
+  ClearForOpen(model_);
+  ReadPathOnce(path);
+}
+
+bool MainWindow::ReadPathOnce(const QString &path) {
   // The unit named there belonged to the file open before.
   SetStatusLine(QString());
   ReaderContext context{model_,        ReadChoicesOf(settings_), *messages_, includeUses_, {},
@@ -257,9 +284,11 @@ void MainWindow::ReadPath(const QString &path) {
   try {
     OpenPath(context, path);
     commands_->FileOpened();
+    return true;
   } catch (const std::exception &e) {
     Busy(false);
     messages_->Warning(FailureText(e, path));
+    return false;
   }
 }
 

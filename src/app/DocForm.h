@@ -199,6 +199,7 @@ class MainWindow : public QMainWindow {
   void SetListFontBold(bool bold);
   void PlaceRoutineCaption();
   void ReadPath(const QString &path);
+  bool ReadPathOnce(const QString &path);
   void ClearPickLists();
   void Busy(bool on);
   void BuildPrintCommands();

@@ -1,6 +1,7 @@
 #include "cli/ListCommands.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/StreamMessages.h"
@@ -36,6 +37,32 @@ void OpenGivenFile(ReaderContext &ctx, const Options &options, const QString &pa
     ParsePas(ctx, path);
   else
     OpenPath(ctx, path);
+  // Each unit left out was named on its own line; the way to let them in
+  // once, after them.
+  const QStringList outside = FoldersLeftOutside(ctx.model);
+  if (outside.isEmpty()) return;
+  QString common = outside.first();
+  for (const QString &folder : outside)
+    while (common != folder && !folder.startsWith(common + u'/')) {
+      const QString up = QFileInfo(common).path();
+      if (up == common) break;
+      common = up;
+    }
+  QStringList give;
+  if (common != u"/" && QFileInfo(common).path() != u"/")
+    give << common;
+  else
+    give = outside;
+  for (QString &folder : give) folder = QStringLiteral("--include-path ") + folder;
+  const auto count =
+      std::count_if(ctx.model.Units.begin(), ctx.model.Units.end(),
+                    [](const UnitEntry &e) { return ProjectScope::LiesOutside(e.leftOut); });
+  const QString said =
+      count == 1
+          ? QStringLiteral("1 unit the project names lies outside its folder; %1 lets it in.")
+          : QString::number(count) +
+                QStringLiteral(" units the project names lie outside its folder; %1 lets them in.");
+  ctx.messages.Note(said.arg(give.join(u' ')));
 }
 
 int RunUnitsCommand(const Options &options, QTextStream &out, QTextStream &err) {

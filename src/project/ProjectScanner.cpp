@@ -65,6 +65,16 @@ void LeaveOutOfScope(ReaderContext &ctx, UnitEntry &entry) {
   if (ctx.showStatus) ctx.showStatus(text);
 }
 
+QStringList FoldersLeftOutside(const ProjectModel &model) {
+  QStringList folders;
+  for (const UnitEntry &entry : model.Units)
+    if (ProjectScope::LiesOutside(entry.leftOut)) {
+      const QString folder = QFileInfo(entry.PathToRead()).absolutePath();
+      if (!folders.contains(folder)) folders << folder;
+    }
+  return folders;
+}
+
 void OpenPath(ReaderContext &ctx, const QString &path) {
   // The user's path names its file literally: "\\" is part of a name here,
   // and is read as a separator only in paths that project files hold.

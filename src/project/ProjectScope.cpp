@@ -7,6 +7,10 @@
 
 namespace scrivane {
 
+namespace {
+constexpr QLatin1StringView kOutside("it lies outside the project's folder");
+}  // namespace
+
 bool HasProjectSourceExtension(const QString &path) {
   static const char *const kExtensions[] = {".pas", ".pp", ".p", ".inc", ".lpr", ".dpr", ".dpk",
                                             ".lfm", ".dfm",
@@ -48,7 +52,9 @@ QString ProjectScope::Problem(const QString &path, Kind kind) const {
   }
   if (info.isSymLink() || canonical != QDir::cleanPath(info.absoluteFilePath()))
     return QStringLiteral("it is a link to %1, outside the project's folder").arg(canonical);
-  return QStringLiteral("it lies outside the project's folder %1").arg(roots_.first());
+  return QStringLiteral("%1 %2").arg(kOutside, roots_.first());
 }
+
+bool ProjectScope::LiesOutside(const QString &problem) { return problem.startsWith(kOutside); }
 
 }  // namespace scrivane

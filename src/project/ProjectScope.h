@@ -35,6 +35,10 @@ class ProjectScope {
   // so). An image (a form's bitmap) is checked for where it lies only. With
   // no root and any folder allowed (nothing open), nothing is checked.
   QString Problem(const QString &path, Kind kind = Kind::Source) const;
+  // Whether a Problem is only that a real file lies outside every folder
+  // let in (not a link, not another kind of file): the user may let its
+  // folder in.
+  static bool LiesOutside(const QString &problem);
 
  private:
   QStringList roots_;  // canonical, without a trailing "/"

@@ -40,6 +40,13 @@ void SetProjectScope(ProjectModel &model);
 // Marks `entry` left out when the model's scope does not allow its file,
 // and tells the user (stderr, the status line).
 void LeaveOutOfScope(ReaderContext &ctx, UnitEntry &entry);
+// The folders of the units the open project names (by `in '..\\lib\\x.pas'`
+// or in its .lpi's list) that were left out only for lying outside its
+// folder tree, in the order first met. A project kept in a folder of its
+// own beside its sources (a .lpi in CommandLine/Lazarus naming
+// ../../Parse/*.pas) has all of them there; letting them in is the user's
+// choice (--include-path, or the window's question).
+QStringList FoldersLeftOutside(const ProjectModel &model);
 // Extensions of unit files, in the order a unit named in a uses clause is
 // looked for: Delphi's ".pas" first, then Free Pascal's.
 inline const QString kUnitExtensions[] = {QStringLiteral(".pas"), QStringLiteral(".pp"),

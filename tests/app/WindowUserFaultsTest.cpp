@@ -7,7 +7,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -105,6 +107,41 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          f.window->FormatBtnClick();
          EXPECT_FALSE(SourceText(f.window->model()).contains("TItemCategory"));
          EXPECT_TRUE(SourceText(f.window->model()).contains("titemcategory"));
+       }},
+      {"a project kept beside its sources (build/p.lpr: uses A in '../src/a.pas') lists only units "
+       "left out",
+       [](testsupport::WindowFixture &f) {
+         auto write = [&f](const QString &name, const QByteArray &text) {
+           QDir().mkpath(QFileInfo(f.dir.filePath(name)).path());
+           QFile file(f.dir.filePath(name));
+           ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+           file.write(text);
+         };
+         write(QStringLiteral("src/a.pas"),
+               "unit A;\ninterface\nprocedure Hello;\nimplementation\nprocedure "
+               "Hello;\nbegin\nend;\nend.\n");
+         write(QStringLiteral("build/p.lpr"),
+               "program P;\nuses A in '../src/a.pas';\nbegin\nend.\n");
+         const QString project = f.dir.filePath(QStringLiteral("build/p.lpr"));
+         f.messages->answer = false;
+         f.window->OpenChosenFile(project);
+         ASSERT_EQ(f.messages->questions.size(), 1);
+         EXPECT_TRUE(f.messages->questions[0].startsWith(
+             QStringLiteral("p.lpr names a unit that lies outside its folder, in ")));
+         EXPECT_TRUE(f.messages->questions[0].contains(f.dir.filePath(QStringLiteral("src"))))
+             << f.messages->questions[0].toStdString();
+         ASSERT_EQ(f.window->model().Units.size(), 1);
+         EXPECT_FALSE(f.window->model().Units[0].leftOut.isEmpty());
+         f.messages->answer = true;
+         f.window->OpenChosenFile(project);
+         ASSERT_EQ(f.window->model().Units.size(), 1);
+         EXPECT_EQ(f.window->model().Units[0].leftOut, QString());
+         f.ClickUnit(QStringLiteral("a.pas"));
+         EXPECT_EQ(f.window->routineList->count(), 1);
+         // Let in for that project only.
+         f.window->OpenChosenFile(testsupport::examplesDir() + QStringLiteral("/inventory.dpr"));
+         EXPECT_EQ(f.window->model().UserIncludePaths, QStringList());
+         EXPECT_EQ(f.messages->questions.size(), 2);
        }},
       {"the splitter snaps back to a fifth on a resize",
        [](testsupport::WindowFixture &f) {

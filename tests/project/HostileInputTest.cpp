@@ -83,6 +83,14 @@ TEST_F(HostileInput, OnlyPascalFilesInsideTheProjectTreeAreBroughtIn) {
   EXPECT_TRUE(leftOut.value("Linked.pas").startsWith("left out: it is a link to"))
       << units.out.toStdString();
   EXPECT_EQ(units.err.count("left out:"), 4) << units.err.toStdString();
+  // Then the way to let in what lies outside, should the user trust it.
+  const QString letIn = "2 units the project names lie outside its folder; --include-path " +
+                        dir.path() + " lets them in.";
+  EXPECT_TRUE(units.err.contains(letIn)) << units.err.toStdString();
+  const ToolRun trusted = RunPrintTool({"--units", project, "--include-path", dir.path()});
+  EXPECT_TRUE(trusted.out.contains("secret.pas\t" + dir.filePath("secret.pas") + "\n"))
+      << trusted.out.toStdString();
+  EXPECT_FALSE(trusted.err.contains("outside")) << trusted.err.toStdString();
 
   const QString pdf = dir.filePath("book.pdf");
   const ToolRun book = RunPrintTool({project, "--all", "-o", pdf});
