@@ -18,6 +18,21 @@
 namespace scrivane {
 namespace {
 
+// Whether bytes holding a NUL are a binary file rather than text. A real
+// unit may hold a few (Lazarus's chmhelp/chmlangref.pas has eight where an
+// editor slipped, and the compiler reads it, taking them for blanks):
+// binary is more than one byte in 256 a NUL, or more than one in 32 a
+// control character, as in compiled or compressed data.
+bool NulsMakeItBinary(QByteArrayView bytes) {
+  qsizetype nuls = 0, controls = 0;
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == 0) ++nuls;
+    if (u < 32 && u != '\t' && u != '\n' && u != '\r' && u != '\f') ++controls;
+  }
+  return nuls * 256 > bytes.size() || controls * 32 > bytes.size();
+}
+
 // UTF-32 first: its little-endian mark starts with UTF-16's.
 std::optional<QStringConverter::Encoding> WideEncodingByMark(QByteArrayView bytes) {
   // Lengths given: the marks hold NUL bytes.
@@ -97,9 +112,13 @@ SourceFile ReadSourceFile(const QString &path) {
     if (result.bytes.startsWith("\xEF\xBB\xBF")) result.bytes.remove(0, 3);
   }
   if (std::memchr(result.bytes.constData(), 0, size_t(result.bytes.size())) != nullptr) {
-    result.status = SourceStatus::Binary;
-    result.bytes.clear();
-    return result;
+    if (NulsMakeItBinary(result.bytes)) {
+      result.status = SourceStatus::Binary;
+      result.bytes.clear();
+      return result;
+    }
+    // Shown as the blanks the compiler reads them as.
+    std::replace(result.bytes.begin(), result.bytes.end(), '\0', ' ');
   }
   result.encoding = DetectEncoding(result.bytes);
   if (HasUtf8Bom(result.bytes)) result.bytes.remove(0, 3);
@@ -154,6 +173,14 @@ MappedSourceFile MapSourceFile(const QString &path) {
     const qsizetype piece = std::min(kPiece, size - at);
     binary = std::memchr(bytes.data() + at, 0, size_t(piece)) != nullptr;
     mapped.ReleaseBefore(at + piece);
+  }
+  // The few NULs of a text are blanks: read as ReadSourceFile reads it.
+  if (binary && !NulsMakeItBinary(bytes)) {
+    mapped.mapped_.reset();
+    mapped.map_ = mapped.released_ = nullptr;
+    result = ReadSourceFile(path);
+    mapped.text = result.bytes;
+    return mapped;
   }
   // The reading starts again from the first page.
   mapped.released_ = map;

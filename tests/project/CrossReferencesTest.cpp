@@ -762,7 +762,8 @@ TEST(CrossReferences, MappedFilesReadAsReadFilesDo) {
       QByteArray("\xFF\xFEu\0n\0i\0t\0", 10),  // UTF-16: read and converted
       QByteArray("unit\0c;", 7),               // binary
       "",                                      // empty
-      big + QByteArray(1, '\0'),               // binary past the first megabyte
+      big + QByteArray(64 << 10, '\0'),        // binary past the first megabyte
+      big + QByteArray(4, '\0') + big,         // a text with an editor's slip: blanks
       big,
   };
   int n = 0;

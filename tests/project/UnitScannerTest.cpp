@@ -1,4 +1,5 @@
 #include <QFile>
+#include <algorithm>
 
 #include "project/ReaderFixture.h"
 
@@ -88,6 +89,22 @@ TEST_F(UnitScanner, BinaryAndMissingFilesGiveTheirMessagesAndAnEmptyList) {
   EXPECT_EQ(messages.warnings, QStringList{"File is binary. Please save it as text file."});
   EXPECT_TRUE(model.SourceLines.isEmpty());
   EXPECT_TRUE(model.CurrentUnitPath.isEmpty());
+
+  // A few NULs where an editor slipped (Lazarus's chmlangref.pas) are not
+  // a binary file: the compiler takes them for blanks, and so do we.
+  messages.warnings.clear();
+  QByteArray slipped =
+      "unit a;\ninterface\nimplementation\nprocedure x;\nbegin\n  if a\n"
+      "  @@@@and b then\n    y;\nend;\nend.\n";
+  slipped.replace('@', '\0');
+  slipped += QByteArray(1000, '\n');
+  const QList<QByteArray> lines = LoadLines(slipped);
+  EXPECT_EQ(messages.warnings, QStringList{});
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QByteArray &line) {
+    return line.startsWith("and b then");
+  })) << QByteArrayList(lines).join('|').left(300).toStdString();
+  EXPECT_FALSE(std::any_of(lines.begin(), lines.end(),
+                           [](const QByteArray &line) { return line.contains('\0'); }));
 
   messages.warnings.clear();
   ClearForOpen(model);
