@@ -59,8 +59,10 @@ bool EndsWith(const QString &name, const char *extension) {
 
 // The folder a search-path entry names, absolute with a "/" at its end; or
 // an empty text when it holds a macro that cannot be told here. The macros
-// of the folder itself and of this machine's target are known.
-QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unresolved) {
+// of the folder itself and of this machine's target are known, and the
+// output folder's when `outputFolder` is given (absolute, ending in "/").
+QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unresolved,
+                      const QString &outputFolder = {}) {
   QString text = entry.trimmed();
   *unresolved = false;
   if (text.isEmpty()) return {};
@@ -69,6 +71,8 @@ QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unr
       {QStringLiteral("srcos"), QStringLiteral("unix")},
       {QStringLiteral("srcos2"), QStringLiteral("unix")},
       {QStringLiteral("targetcpu"), QStringLiteral("x86_64")},
+      // Lazarus 2.2's own choice on Linux when the project makes none.
+      {QStringLiteral("lclwidgettype"), QStringLiteral("gtk2")},
   };
   static const QRegularExpression macro(QStringLiteral("\\$\\(([A-Za-z_0-9]+)\\)"));
   QString resolved;
@@ -81,6 +85,8 @@ QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unr
       resolved += baseFolder;
     } else if (machine.contains(name)) {
       resolved += machine.value(name);
+    } else if ((name == u"projoutdir" || name == u"pkgoutdir") && !outputFolder.isEmpty()) {
+      resolved += outputFolder;
     } else {
       *unresolved = true;
       return {};
@@ -94,12 +100,12 @@ QString ResolveFolder(const QString &entry, const QString &baseFolder, bool *unr
 }
 
 void AddFolders(const QString &value, const QString &baseFolder, QStringList &folders,
-                QStringList &unresolved) {
+                QStringList &unresolved, const QString &outputFolder = {}) {
   for (const QString &entry : value.split(u';', Qt::SkipEmptyParts)) {
     // Delphi's "$(DCC_UnitSearchPath)" adds the paths set before: none here.
     if (entry.trimmed().startsWith(QLatin1String("$(DCC_"), Qt::CaseInsensitive)) continue;
     bool open = false;
-    const QString folder = ResolveFolder(entry, baseFolder, &open);
+    const QString folder = ResolveFolder(entry, baseFolder, &open, outputFolder);
     if (open)
       unresolved << entry.trimmed();
     else if (!folder.isEmpty() && !folders.contains(folder))
@@ -143,6 +149,12 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
   int mainUnit = 0;
   QString mainSource;
   bool unitPathSeen = false, includePathSeen = false;
+  struct SearchPath {
+    bool include;
+    QString value;
+  };
+  QList<SearchPath> searchPaths;
+  QString outputValue;
   while (!xml.atEnd()) {
     const QXmlStreamReader::TokenType token = xml.readNext();
     if (token == QXmlStreamReader::EndElement) {
@@ -197,13 +209,28 @@ ProjectFileContents ReadProjectDescription(const QString &path) {
       current.type = value;
     } else if (name == u"MainUnit" && parent == u"General") {
       mainUnit = value.toInt();
-    } else if ((name == u"IncludeFiles" || name == u"OtherUnitFiles") && parent == u"SearchPaths" &&
-               grand == u"CompilerOptions" && !stack.contains(QLatin1String("BuildModes"))) {
-      AddFolders(value, base,
-                 name == u"IncludeFiles" ? contents.includeFolders : contents.unitFolders,
-                 contents.unresolved);
+    } else if ((name == u"IncludeFiles" || name == u"OtherUnitFiles" ||
+                name == u"UnitOutputDirectory") &&
+               parent == u"SearchPaths" && grand == u"CompilerOptions" &&
+               !stack.contains(QLatin1String("BuildModes"))) {
+      if (name == u"UnitOutputDirectory")
+        outputValue = value;
+      else
+        searchPaths << SearchPath{name == u"IncludeFiles", value};
     }
   }
+  // Read once the output folder is known, which follows them: a new
+  // Lazarus project looks for include files in $(ProjOutDir), where the
+  // compiler writes what it makes (lib/x86_64-linux; the project's folder
+  // when none is set).
+  bool outputOpen = false;
+  const QString outputFolder =
+      outputValue.trimmed().isEmpty()
+          ? QDir::cleanPath(base) + u'/'
+          : ResolveFolder(NormalizeSeparators(outputValue), base, &outputOpen);
+  for (const SearchPath &entry : std::as_const(searchPaths))
+    AddFolders(entry.value, base, entry.include ? contents.includeFolders : contents.unitFolders,
+               contents.unresolved, outputOpen ? QString() : outputFolder);
   if (xml.hasError()) {
     contents.error = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
                      xml.errorString() + QStringLiteral(" at line ") +

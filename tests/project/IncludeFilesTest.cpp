@@ -122,15 +122,19 @@ TEST_F(Includes, AUnitAloneTakesThePathsOfItsPackage) {
   Write("pkg/base.lpk",
         "<?xml version=\"1.0\"?><CONFIG><Package><CompilerOptions><SearchPaths>"
         "<IncludeFiles "
-        "Value=\"include;$(TargetOS);$(LazarusDir)/x\"/></SearchPaths></CompilerOptions>"
+        "Value=\"include;$(TargetOS);$(LazarusDir)/x;$(PkgOutDir)\"/>"
+        // The output folder, where generated include files are, comes after.
+        "<UnitOutputDirectory "
+        "Value=\"lib\\$(TargetCPU)-$(TargetOS)\"/></SearchPaths></CompilerOptions>"
         "<Files><Item1><Filename Value=\"ctrls.pp\"/></Item1></Files></Package></CONFIG>");
   Write("pkg/include/ctrl.inc", "procedure P;\nbegin\nend;\n");
   Write("pkg/linux/os.inc", "procedure Q;\nbegin\nend;\n");
+  Write("pkg/lib/x86_64-linux/made.inc", "procedure R;\nbegin\nend;\n");
   const QString unit = Write("pkg/ctrls.pp",
-                             "unit ctrls;\ninterface\nprocedure P;\nprocedure Q;\nimplementation\n"
-                             "{$I ctrl.inc}\n{$I os.inc}\nend.\n");
+                             "unit ctrls;\ninterface\nprocedure P;\nprocedure Q;\nprocedure R;\n"
+                             "implementation\n{$I ctrl.inc}\n{$I os.inc}\n{$I made.inc}\nend.\n");
   OpenUnit(unit);
-  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{"procedure p;", "procedure q;"}));
+  EXPECT_EQ(RoutineTexts(), (QList<QByteArray>{"procedure p;", "procedure q;", "procedure r;"}));
   EXPECT_EQ(model.SourceParts.value(1).shown, "include/ctrl.inc");
   EXPECT_EQ(messages.notes.size(), 1);  // the macro it cannot tell
   // An include file opened alone is read like a unit, with the same paths.
