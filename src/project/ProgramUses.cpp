@@ -161,7 +161,11 @@ void AddProgramUsesUnits(ReaderContext &ctx, QByteArrayView source, QByteArrayVi
         if (!path.isEmpty()) break;
       }
     }
-    if (path.isEmpty()) continue;
+    if (path.isEmpty()) {
+      if (const QString name = Decode1252(item.name); !model.UnitsNotFound.contains(name))
+        model.UnitsNotFound << name;
+      continue;
+    }
     if (listed.contains(key(path))) continue;
     listed.insert(key(path));
     model.SetPickList(path, EntryKind::UnitInProject);

@@ -76,6 +76,10 @@ struct OpenedProject {
   // search paths of the project or package file, then the user's own.
   QStringList UnitSearchPaths;
   QStringList IncludeSearchPaths;
+  // Names in the program's uses clause found in neither: the run-time
+  // library's, or the units of a project whose search path its build
+  // script gives.
+  QStringList UnitsNotFound;
   // The project and package files read for the open file (.lpi, .lpk, .dproj).
   QStringList DescriptionFiles;
   // Include folders the user adds (--include-path): kept from one open to the next.

@@ -52,6 +52,7 @@ void ClearForOpen(ProjectModel &model) {
   model.FormMode = false;
   model.UnitSearchPaths.clear();
   model.IncludeSearchPaths.clear();
+  model.UnitsNotFound.clear();
   model.DescriptionFiles.clear();
   model.Scope.Clear();
 }

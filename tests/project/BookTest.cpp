@@ -428,6 +428,19 @@ TEST_F(Book, ProjectWithoutUnitsIsRefused) {
   EXPECT_EQ(run.err.trimmed(), "scrivane-print: " + project.fileName() +
                                    " lists no units. --document project prints the project file.");
   EXPECT_FALSE(QFileInfo::exists(pdf));
+  // Units named but found nowhere (their search path is in a build script):
+  // the message says which, rather than that there are none.
+  QFile demo(dir.filePath("blur.dpr"));
+  ASSERT_TRUE(demo.open(QIODevice::WriteOnly));
+  demo.write("program blur;\nuses agg_basics, agg_ctrl, agg_color, agg_blur;\nbegin\nend.\n");
+  demo.close();
+  const auto named = RunPrintTool({demo.fileName(), "--all", "-o", pdf});
+  EXPECT_EQ(named.status, 1);
+  EXPECT_EQ(named.err.trimmed(),
+            "scrivane-print: " + demo.fileName() +
+                " lists no units: none of those its uses clause names (agg_basics, agg_ctrl, "
+                "agg_color and 1 more) is in its folder or on a search path it declares. "
+                "--document project prints the project file.");
 }
 
 // The rows of a page as printed: the number beside each (empty for none)
