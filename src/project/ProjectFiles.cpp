@@ -9,6 +9,7 @@
 #include <cctype>
 
 #include "platform/Paths.h"
+#include "platform/Text1252.h"
 #include "project/Readers.h"
 #include "project/SourceFile.h"
 
@@ -123,6 +124,50 @@ struct ListedFile {
 
 bool IsProjectDescriptionFile(const QString &fileName) {
   return EndsWith(fileName, ".lpi") || EndsWith(fileName, ".lpk") || EndsWith(fileName, ".dproj");
+}
+
+ProjectFileContents ReadDelphiOptions(const QString &path) {
+  ProjectFileContents contents;
+  const SourceFile file = ReadSourceFile(path);
+  if (file.status != SourceStatus::Ok) {
+    contents.error = SourceFileMessage(file, path);
+    return contents;
+  }
+  const QString base = QFileInfo(file.diskPath).absolutePath() + u'/';
+  const bool dof = EndsWith(path, ".dof");
+  const auto add = [&](const QString &value, QStringList &folders) {
+    QStringList kept;
+    for (const QString &entry : NormalizeSeparators(value).split(u';', Qt::SkipEmptyParts)) {
+      const QString trimmed = entry.trimmed();
+      if (trimmed.size() >= 2 && trimmed[1] == u':') continue;  // a Windows drive
+      kept << trimmed;
+    }
+    AddFolders(kept.join(u';'), base, folders, contents.unresolved);
+  };
+  bool inDirectories = false;
+  ForEachLine(file.bytes, [&](QByteArrayView raw) {
+    const QString line = Decode1252(raw.data(), raw.size()).trimmed();
+    if (dof) {
+      if (line.startsWith(u'[')) {
+        inDirectories = line.compare(QLatin1String("[Directories]"), Qt::CaseInsensitive) == 0;
+      } else if (inDirectories &&
+                 line.startsWith(QLatin1String("SearchPath="), Qt::CaseInsensitive)) {
+        const QString value = line.mid(11);
+        add(value, contents.unitFolders);
+        add(value, contents.includeFolders);
+      }
+      return;
+    }
+    // -U"..\common;..\lib" (quotes optional), -I the same.
+    if (line.size() < 3 || line[0] != u'-') return;
+    const QChar option = line[1].toUpper();
+    if (option != u'U' && option != u'I') return;
+    QString value = line.mid(2).trimmed();
+    value.remove(u'"');
+    add(value, option == u'U' ? contents.unitFolders : contents.includeFolders);
+  });
+  contents.ok = true;
+  return contents;
 }
 
 ProjectFileContents ReadProjectDescription(const QString &path) {

@@ -22,6 +22,12 @@ struct ProjectFileContents {
 // True for the names this reader takes: ".lpi", ".lpk", ".dproj".
 bool IsProjectDescriptionFile(const QString &fileName);
 ProjectFileContents ReadProjectDescription(const QString &path);
+// The search paths older Delphi kept beside a project: Project1.dof, the
+// IDE's options ([Directories] SearchPath=, for units and include files
+// alike), or Project1.cfg, what dcc32 reads (-U"dirs" units, -I"dirs"
+// include files). Folders on a Windows drive ("C:\Lib") are not on this
+// machine and are left out; a macro ("$(DELPHI)\Lib") is named in a note.
+ProjectFileContents ReadDelphiOptions(const QString &path);
 
 // For a unit or include file opened alone: the Lazarus package or project
 // file in its folder or the nearest one above that lists it or whose

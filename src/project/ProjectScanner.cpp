@@ -166,10 +166,13 @@ void ParseDpr(ReaderContext &ctx, const QString &path) {
   if (model.UnitSearchPaths.isEmpty() && model.IncludeSearchPaths.isEmpty()) {
     QString stem = file.diskPath;
     stem.truncate(stem.lastIndexOf(u'.'));
-    for (const char *extension : {".lpi", ".dproj"}) {
+    for (const char *extension : {".lpi", ".dproj", ".dof", ".cfg"}) {
       const QString beside = FindFileAnyCase(stem + QLatin1String(extension));
       if (beside.isEmpty()) continue;
-      const ProjectFileContents contents = ReadProjectDescription(beside);
+      const bool options = beside.endsWith(QLatin1String(".dof"), Qt::CaseInsensitive) ||
+                           beside.endsWith(QLatin1String(".cfg"), Qt::CaseInsensitive);
+      const ProjectFileContents contents =
+          options ? ReadDelphiOptions(beside) : ReadProjectDescription(beside);
       if (!contents.ok) continue;
       UseSearchPaths(ctx, beside, contents);
       break;

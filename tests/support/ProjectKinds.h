@@ -1,7 +1,7 @@
 #pragma once
 // One small project of each kind Scrivane opens besides a .dpr (.lpi, .lpk,
-// .dproj, .dpk), each with a unit whose routine Go lives in an include file
-// found through the project's search path (the .dpk's unit names its path).
+// .dproj, .dpk, a .dpr with a .dof or a .cfg), each with a unit whose routine Go lives in an
+// include file found through the project's search path (the .dpk's unit names its path).
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +25,7 @@ inline QStringList WriteProjectKinds(const QTemporaryDir &dir) {
   write("DPack/Work.pas",
         "unit Work;\ninterface\nprocedure Go;\nimplementation\n{$I "
         "..\\Shared\\inc\\Body.inc}\nend.\n");
-  for (const char *folder : {"Laz", "Pkg", "Del"})
+  for (const char *folder : {"Laz", "Pkg", "Del", "D7", "D6"})
     write(QString::fromLatin1(folder) + "/Work.pas",
           "unit Work;\ninterface\nprocedure Go;\nimplementation\n{$I Body.inc}\nend.\n");
   const QByteArray paths = "<SearchPaths><IncludeFiles Value=\"../Shared/inc\"/></SearchPaths>";
@@ -35,6 +35,12 @@ inline QStringList WriteProjectKinds(const QTemporaryDir &dir) {
         "<Project><PropertyGroup><MainSource>Pack.dpk</MainSource>"
         "<DCC_IncludePath>..\\Shared\\inc</DCC_IncludePath></PropertyGroup></Project>");
   write("Laz/app.lpr", "program app;\nuses Work;\nbegin\n  Go;\nend.\n");
+  // Older Delphi: the IDE's options (.dof) or dcc32's (.cfg) beside the
+  // program; a folder on a Windows drive is no folder here.
+  write("D7/Proj.dof",
+        "[Compiler]\r\nA=8\r\n[Directories]\r\nOutputDir=\r\n"
+        "SearchPath=C:\\Program Files\\Borland\\Delphi7\\Lib;..\\Shared\\inc\r\n");
+  write("D6/Proj.cfg", "-$A8\r\n-$O+\r\n-U\"..\\Shared\\units\"\r\n-I\"..\\Shared\\inc\"\r\n");
   return {
       write("Laz/App.lpi",
             "<?xml version=\"1.0\"?><CONFIG><ProjectOptions><Units><Unit><Filename "
@@ -50,6 +56,8 @@ inline QStringList WriteProjectKinds(const QTemporaryDir &dir) {
           "<Project><PropertyGroup><DCC_IncludePath>..\\Shared\\inc</DCC_IncludePath>"
           "</PropertyGroup><ItemGroup><DCCReference Include=\"Work.pas\"/></ItemGroup></Project>"),
       write("DPack/Pack.dpk", "package Pack;\nrequires rtl;\ncontains Work in 'Work.pas';\nend.\n"),
+      write("D7/Proj.dpr", "program Proj;\nuses Work;\nbegin\n  Go;\nend.\n"),
+      write("D6/Proj.dpr", "program Proj;\nuses Work;\nbegin\n  Go;\nend.\n"),
   };
 }
 
