@@ -254,6 +254,9 @@ void MainWindow::ReadPath(const QString &path) {
   // Folders let in were let in for the project they were asked for.
   model_.UserIncludePaths.clear();
   if (!ReadPathOnce(path)) return;
+  // An empty unit list says nothing of why.
+  if (const QString why = UnitsNotFoundText(model_); !why.isEmpty())
+    SetStatusLine(QStringLiteral(" %1 lists no units: %2.").arg(FileNamePart(path), why));
   // A project kept in a folder of its own beside its sources names them
   // all outside its folder: left out, its book would be empty. Read only
   // when the user says so, since a downloaded project may name anything.

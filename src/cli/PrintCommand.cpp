@@ -300,15 +300,8 @@ class PrintSession {
   QString NoUnits() const {
     QString text = options_.file + QStringLiteral(" lists no units.");
     // Named but not found: the search path may be in its build script.
-    if (const QStringList &named = model_.UnitsNotFound; model_.ProjectLoaded && !named.isEmpty()) {
-      QString names = named.mid(0, 3).join(QStringLiteral(", "));
-      if (named.size() > 3) names += QStringLiteral(" and %1 more").arg(named.size() - 3);
-      text =
-          options_.file + QStringLiteral(
-                              " lists no units: none of those its uses clause names (%1) is in its "
-                              "folder or on a search path it declares.")
-                              .arg(names);
-    }
+    if (const QString why = UnitsNotFoundText(model_); !why.isEmpty())
+      text = options_.file + QStringLiteral(" lists no units: ") + why + u'.';
     if (model_.ProjectLoaded)
       text += QStringLiteral(" --document project prints the project file.");
     return text;

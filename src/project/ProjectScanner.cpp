@@ -76,6 +76,17 @@ QStringList FoldersLeftOutside(const ProjectModel &model) {
   return folders;
 }
 
+QString UnitsNotFoundText(const ProjectModel &model) {
+  const QStringList &named = model.UnitsNotFound;
+  if (!model.ProjectLoaded || !model.Units.isEmpty() || named.isEmpty()) return {};
+  QString names = named.mid(0, 3).join(QStringLiteral(", "));
+  if (named.size() > 3) names += QStringLiteral(" and %1 more").arg(named.size() - 3);
+  return QStringLiteral(
+             "none of those its uses clause names (%1) is in its folder or on a search path it "
+             "declares")
+      .arg(names);
+}
+
 void OpenPath(ReaderContext &ctx, const QString &path) {
   // The user's path names its file literally: "\\" is part of a name here,
   // and is read as a separator only in paths that project files hold.

@@ -54,7 +54,11 @@ ClockStatusBar::ClockStatusBar(QWidget *parent) : QStatusBar(parent) {
   Tick();
 }
 
-void ClockStatusBar::setStatusText(const QString &text) { panels_[0]->setText(text); }
+void ClockStatusBar::setStatusText(const QString &text) {
+  panels_[0]->setText(text);
+  // The panel cuts a long text (a path, why a project lists no units).
+  panels_[0]->setToolTip(text.trimmed());
+}
 
 void ClockStatusBar::setPanelWidth(int panel, int widthPx) {
   widths_[panel] = widthPx;

@@ -143,6 +143,19 @@ TEST(WindowUserFaults, EachFaultAsTheUserMetIt) {
          EXPECT_EQ(f.window->model().UserIncludePaths, QStringList());
          EXPECT_EQ(f.messages->questions.size(), 2);
        }},
+      {"a program whose units are found nowhere opens to an empty list, without a word",
+       [](testsupport::WindowFixture &f) {
+         QFile file(f.dir.filePath(QStringLiteral("blur.dpr")));
+         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+         file.write("program blur;\nuses agg_basics, agg_ctrl;\nbegin\nend.\n");
+         file.close();
+         f.window->OpenChosenFile(file.fileName());
+         EXPECT_EQ(f.window->unitList->count(), 0);
+         EXPECT_EQ(f.window->StatusBar->statusText(),
+                   QStringLiteral(" blur.dpr lists no units: none of those its uses clause names "
+                                  "(agg_basics, agg_ctrl) is in its folder or on a search path it "
+                                  "declares."));
+       }},
       {"the splitter snaps back to a fifth on a resize",
        [](testsupport::WindowFixture &f) {
          f.window->show();
