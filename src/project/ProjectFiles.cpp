@@ -128,6 +128,12 @@ bool IsProjectDescriptionFile(const QString &fileName) {
 
 ProjectFileContents ReadDelphiOptions(const QString &path) {
   ProjectFileContents contents;
+  // A few hundred bytes as Delphi writes them: a large file of that name is
+  // something else, not read whole to find out.
+  if (QFileInfo(path).size() > (1 << 20)) {
+    contents.error = path + QStringLiteral(" is too large for an options file.");
+    return contents;
+  }
   const SourceFile file = ReadSourceFile(path);
   if (file.status != SourceStatus::Ok) {
     contents.error = SourceFileMessage(file, path);
