@@ -20,7 +20,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <exception>
 
 #include "app/HelpWindow.h"
@@ -262,9 +261,7 @@ void MainWindow::ReadPath(const QString &path) {
   // when the user says so, since a downloaded project may name anything.
   const QStringList outside = FoldersLeftOutside(model_);
   if (outside.isEmpty()) return;
-  const auto units =
-      std::count_if(model_.Units.begin(), model_.Units.end(),
-                    [](const UnitEntry &e) { return ProjectScope::LiesOutside(e.leftOut); });
+  const qsizetype units = UnitsLeftOutside(model_);
   QString folders = outside.mid(0, 3).join(QStringLiteral(", "));
   if (outside.size() > 3) folders += QStringLiteral(" and %1 more folders").arg(outside.size() - 3);
   const QString question =

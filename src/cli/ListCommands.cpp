@@ -1,7 +1,6 @@
 #include "cli/ListCommands.h"
 
 #include <QFileInfo>
-#include <algorithm>
 #include <cstdio>
 
 #include "cli/StreamMessages.h"
@@ -54,9 +53,7 @@ void OpenGivenFile(ReaderContext &ctx, const Options &options, const QString &pa
   else
     give = outside;
   for (QString &folder : give) folder = QStringLiteral("--include-path ") + folder;
-  const auto count =
-      std::count_if(ctx.model.Units.begin(), ctx.model.Units.end(),
-                    [](const UnitEntry &e) { return ProjectScope::LiesOutside(e.leftOut); });
+  const qsizetype count = UnitsLeftOutside(ctx.model);
   const QString said =
       count == 1
           ? QStringLiteral("1 unit the project names lies outside its folder; %1 lets it in.")

@@ -76,6 +76,12 @@ QStringList FoldersLeftOutside(const ProjectModel &model) {
   return folders;
 }
 
+qsizetype UnitsLeftOutside(const ProjectModel &model) {
+  return std::count_if(model.Units.begin(), model.Units.end(), [](const UnitEntry &entry) {
+    return ProjectScope::LiesOutside(entry.leftOut);
+  });
+}
+
 QString UnitsNotFoundText(const ProjectModel &model) {
   const QStringList &named = model.UnitsNotFound;
   if (!model.ProjectLoaded || !model.Units.isEmpty() || named.isEmpty()) return {};

@@ -47,6 +47,8 @@ void LeaveOutOfScope(ReaderContext &ctx, UnitEntry &entry);
 // ../../Parse/*.pas) has all of them there; letting them in is the user's
 // choice (--include-path, or the window's question).
 QStringList FoldersLeftOutside(const ProjectModel &model);
+// How many units those folders hold.
+qsizetype UnitsLeftOutside(const ProjectModel &model);
 // Why a project lists no units when its uses clause names some: "none of
 // those its uses clause names (A, B, C and 25 more) is in its folder or on
 // a search path it declares". Empty when it names none, or lists units.
