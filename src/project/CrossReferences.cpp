@@ -281,7 +281,7 @@ Scope *Resolver::NewScope() {
 
 void Resolver::Use(const Token &t, Sym *sym) {
   // A class declared forward counts once its full declaration comes.
-  if (sym && (sym->counted || sym->forwardType))
+  if (sym && (sym->counted || sym->forwardType) && !t.macro)
     uses_.push_back({PlaceOf(t), int(t.text.size()), sym->serial});
 }
 

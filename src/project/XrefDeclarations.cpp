@@ -525,6 +525,19 @@ void Resolver::VarSection(Scope *scope, Level level, SymKind kind) {
   }
 }
 
+KeptName Resolver::LiteralTypeOf(size_t from, size_t to) {
+  if (to > from + 1 && (Text(from) == "-" || Text(from) == "+")) ++from;
+  if (to != from + 1) return {};
+  const Token &t = T(from);
+  if (t.kind == TokKind::Number) {
+    const std::string_view digits(t.text.data(), t.text.size());
+    const bool real = digits[0] != '$' && digits.find_first_of(".eE") != std::string_view::npos;
+    return Keep(real ? "double" : "integer");
+  }
+  if (t.kind == TokKind::String) return Keep(IsCharLiteral(t.text) ? "char" : "string");
+  return {};
+}
+
 void Resolver::ConstSection(Scope *scope, Level level) {
   while (IsName(pos_) && (IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, ":"))) {
     Sym *s = NewSym(SymKind::Const, &T(pos_));
@@ -537,12 +550,31 @@ void Resolver::ConstSection(Scope *scope, Level level) {
       s->signature = TypeNameOf(typeStart, pos_);
     }
     if (Is("=")) {
-      ++pos_;
+      const size_t valueStart = ++pos_;
       ValueExpression();
+      // "RT_CURSOR = 1", "Sep = ','": a number, a character or a string,
+      // which tells an overload taking a string from one taking a number.
+      if (s->signature.empty()) s->signature = LiteralTypeOf(valueStart, pos_);
     }
     scope->Add(s);
     HintsAndSemicolon();
   }
+}
+
+Sym *Resolver::AccessorOf(Sym *owner, Name name, std::string_view parameters) {
+  int guard = 0;
+  for (Sym *c = Resolved(owner); c && guard < 64; c = Resolved(c->ancestor), ++guard) {
+    const SymList *found = c->members ? c->members->Find(name) : nullptr;
+    if (!found) continue;
+    for (Sym *r : *found) {
+      if (r->kind != SymKind::Routine) return nullptr;
+      std::string_view taken(r->signature.data(), r->signature.size());
+      taken = taken.substr(0, taken.find('|'));
+      if (taken == parameters) return r;
+    }
+    return nullptr;
+  }
+  return nullptr;
 }
 
 void Resolver::Property(Scope *members, Sym *owner) {
@@ -553,28 +585,63 @@ void Resolver::Property(Scope *members, Sym *owner) {
   }
   Sym *s = NewSym(SymKind::Property, &T(pos_));
   ++pos_;
+  // The index's parameters as a routine's signature spells them, which
+  // the overloads of its reader and writer are told apart by.
+  std::string indexes;
   if (Is("[")) {
     s->indexed = true;
     Scope dummy;
+    Sym parameters;
     ++pos_;
-    ParameterGroups(&dummy, nullptr, "]");
+    ParameterGroups(&dummy, &parameters, "]");
+    indexes.assign(parameters.signature.data(), parameters.signature.size());
   }
+  std::string valueText;
   if (Is(":")) {
     const size_t typeStart = ++pos_;
     s->type = TypeExpression(
         {";", "read", "write", "index", "default", "stored", "implements", "nodefault"});
     s->signature = TypeNameOf(typeStart, pos_);
+    valueText = ": ";
+    for (size_t k = typeStart; k < pos_; ++k) valueText += Text(k).Lower() + ' ';
+    valueText += ';';
   } else if (owner) {
-    // A property raised to a new visibility keeps its ancestor's type.
+    // A property raised to a new visibility keeps its ancestor's type and
+    // index: "property Items; default;".
     bool complete = true;
-    if (Sym *a = FindMember(Resolved(owner->ancestor), s->nameAt.text, -1, &complete))
+    if (Sym *a = FindMember(Resolved(owner->ancestor), s->nameAt.text, -1, &complete)) {
       s->type = a->type;
+      s->indexed = a->indexed;
+    }
   }
   // "read GetX write SetX index 3 default 0 stored False": names of the class.
   const size_t end = ExpressionEnd({";"});
+  // "Values[Key: string]: string read GetValue write SetValue": of
+  // GetValue(Index: Integer) and GetValue(AKey: string), the reader is the
+  // one taking the index's parameters, the writer the one taking them and
+  // the value. An "index 3" specifier adds a parameter: left as it was.
+  bool indexSpecifier = false;
+  for (size_t k = pos_; k < end; ++k) indexSpecifier = indexSpecifier || Text(k) == "index";
+  while (s->indexed && owner && !indexSpecifier && pos_ < end) {
+    size_t at = pos_;
+    while (at < end && !((Text(at) == "read" || Text(at) == "write") && IsName(at + 1) &&
+                         at + 2 <= end && (at + 2 == end || !IsAt(at + 2, "."))))
+      ++at;
+    Expression(at);
+    pos_ = at;
+    if (at >= end) break;
+    const bool writes = Text(at) == "write";
+    Sym *accessor = AccessorOf(owner, Text(at + 1), writes ? indexes + valueText : indexes);
+    if (!accessor) break;
+    Use(T(at + 1), accessor);
+    pos_ = at + 2;
+  }
   Expression(end);
   Skip(";");
-  if (Is("default") && IsAt(pos_ + 1, ";")) pos_ += 2;
+  if (Is("default") && IsAt(pos_ + 1, ";")) {
+    pos_ += 2;
+    if (owner && owner->members && s->indexed) owner->element = s;
+  }
   HintsAndSemicolon();
   members->Add(s);
 }

@@ -41,12 +41,25 @@ Sym *Resolver::Pick(const SymList &found, int args) {
     // Those of its count cannot take its arguments as they look: one
     // further out may; where none does, the first of them, as before.
     refused_ = byCount ? Refused::ByLook : Refused::No;
+    // Declared "overload", they leave the call to one outside the book
+    // (fpwavreader's LEtoN(var fmt: TWaveFormat) does not take
+    // LEtoN(Size), which is the run-time library's): no link.
+    bool overloaded = byCount != nullptr;
+    for (Sym *s : found)
+      if (s->kind == SymKind::Routine && !s->implicit && s->minParams <= args &&
+          args <= s->maxParams)
+        overloaded = overloaded && s->overloaded;
+    if (overloaded) refused_ = Refused::ByType;
     return byCount ? byCount : first;
   }
   if (args == 0 || !IsAt(lastCall_, "(")) return fits;
   if (fitting.empty()) {
     // One fits: its arguments are looked at only when another unit of the
-    // book declares the name too, the one overload that may do better.
+    // book declares the name too, the one overload that may do better, or
+    // when it is declared "overload", as others outside the book may be
+    // (LEtoN(riff.ChunkHeader.Size) is the run-time library's, not
+    // fpwavreader's LEtoN(var fmt: TWaveFormat)).
+    if (fits->overloaded) return Closest({fits}, args);
     if (!book_.interfacesRead) return fits;
     const auto it = book_.interfaceNames.find(fits->nameAt.text);
     if (it == book_.interfaceNames.end() ||
@@ -167,6 +180,16 @@ bool Crosses(Family from, Family to) {
   if (from == Family::None || to == Family::None || from == to) return false;
   return !(from == Family::Char && to == Family::String);
 }
+// Names of one type the run-time library gives two of.
+Name Canonical(Name type) {
+  if (type == "longint") return "integer";
+  if (type == "longword" || type == "dword") return "cardinal";
+  if (type == "ansichar") return "char";
+  if (type == "pansichar") return "pchar";
+  return type;
+}
+}  // namespace
+
 // 'x', '''' or #13: one character, which a Char takes.
 bool IsCharLiteral(Name text) {
   if (text.size() == 3 && text[0] == '\'' && text[2] == '\'') return true;
@@ -177,15 +200,6 @@ bool IsCharLiteral(Name text) {
     if (!(hex ? IsIdentChar(text[i]) : IsDigit(text[i]))) return false;
   return true;
 }
-// Names of one type the run-time library gives two of.
-Name Canonical(Name type) {
-  if (type == "longint") return "integer";
-  if (type == "longword" || type == "dword") return "cardinal";
-  if (type == "ansichar") return "char";
-  if (type == "pansichar") return "pchar";
-  return type;
-}
-}  // namespace
 
 void Resolver::Unalias(Sym *&type, Name &name) {
   for (int guard = 0; type && guard < 16; ++guard) {
@@ -315,6 +329,8 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
       Sym *element = s && s->kind == SymKind::Property && s->indexed
                          ? s->type
                          : ElementOf(valueType ? valueType : s, false);
+      if (!element && (valueType || (s && s->kind != SymKind::Type)))
+        element = DefaultItemOf(valueType ? valueType : s);
       if (!element && close == to) {
         // "List[I]" of a class of the table: an item of its default
         // property, a class of the table or a string, a number...
@@ -620,6 +636,14 @@ int Resolver::Takes(std::string_view parameterType, const ArgumentType &argument
                                                                   : 0;
     }
   }
+  // A typed pointer of the book ("PBestColorData = ^TBestColorData") goes
+  // into an untyped pointer, never into a number, a Boolean or a record.
+  if (given && given->pointer && !wanted) {
+    if (family == Family::Number || family == Family::Boolean || family == Family::Record ||
+        wantsSet || wantedOutside != kNoOutsideClass)
+      return 0;
+    return Canonical(wantedName) == "pointer" ? 2 : 1;
+  }
   if (given)
     return (given->members || given->set || enumeration(given)) &&
                    (family != Family::None || wantsSet ||
@@ -737,6 +761,12 @@ bool Resolver::TakesValueOf(std::string_view parameterType, Name argument) {
     return true;
   Sym *given = Resolved(value->type);
   Sym *wanted = Resolved(Lookup(typeName, -1));
+  // A number, a string, a character or a Boolean never goes into a class
+  // or a record of the book (LEtoN(Size) with Size: UInt32 is no
+  // LEtoN(var fmt: TWaveFormat)).
+  if (!value->type && wanted && !wanted->interfaceType &&
+      FamilyOf(value->signature) != Family::None && FamilyOf(value->signature) != Family::Record)
+    return false;
   if (!given || !wanted || wanted->interfaceType) return true;
   for (Sym *c = given; c; c = Resolved(c->ancestor)) {
     if (c == wanted) return true;
@@ -798,6 +828,16 @@ Sym *Resolver::ElementOf(Sym *s, bool pointer) {
     if (t->kind != SymKind::Type || t->members) return nullptr;
     if (t->element) return t->pointer == pointer ? t->element : nullptr;
     t = t->type;
+  }
+  return nullptr;
+}
+
+Sym *Resolver::DefaultItemOf(Sym *s) {
+  if (!s) return nullptr;
+  Sym *t = Resolved(s->kind == SymKind::Type ? s : s->type);
+  for (int guard = 0; t && t->members && guard < 32; ++guard) {
+    if (t->element && t->element->kind == SymKind::Property) return t->element->type;
+    t = Resolved(t->ancestor);
   }
   return nullptr;
 }
@@ -1151,6 +1191,12 @@ Sym *Resolver::Chain() {
     const size_t at = pos_++;
     cur = Lookup(Text(at), ArgumentsAt(pos_));
     Use(T(at), cur);
+    // "TFileStream.Create(...)", "TStrings(P)": a class of the table that
+    // the book does not declare, followed as that class (no link), so that
+    // "with TFileStream.Create(F, fmCreate) do" sees past its members.
+    if (!cur && (Is(".") || Is("(")))
+      if (const OutsideClass cls = FindOutsideClass(Text(at)); cls != kNoOutsideClass)
+        cur = OutsideClassType(cls);
   }
   return Follow(cur);
 }
@@ -1173,6 +1219,7 @@ Sym *Resolver::Follow(Sym *cur) {
         // "a[i]", "a[i, j]": an element for each index; "Lines[i]" of a
         // class of the table, an item of its default property.
         after = ElementOf(cur, false);
+        if (!after) after = DefaultItemOf(cur);
         if (Sym *outside = after ? nullptr : OutsideClassOf(cur))
           if (const OutsideClass items = OutsideDefaultItemType(outside->outside).cls;
               items != kNoOutsideClass)

@@ -89,6 +89,9 @@ using KeptName = LengthPrefixedText<Name>;
 
 // A symbol's name as it stands in the source: its place and spelling, not
 // the rest of the token it was read from.
+// 'x', '''' or #13: one character, which a Char takes.
+bool IsCharLiteral(Name text);
+
 struct SymName {
   XrefPlace at;
   KeptName text;
@@ -114,12 +117,13 @@ struct Sym {
   bool interfaceType : 1 = false;  // an interface, which classes of other lines implement
   bool named : 1 = false;
   bool bodied : 1 = false;
-  bool implicit : 1 = false;  // a class constructor or destructor: the program never calls it
-  bool generic : 1 = false;   // "TList<T> = class": what "TList<Integer>" names
-  bool classOf : 1 = false;   // "class of T" (`type` is T): no alias of T
-  bool helper : 1 = false;    // "class helper for T" (`type` is T, `signature` T's name)
-  bool set : 1 = false;       // "set of T": only a set, "[...]", goes into it
-  int serial = 0;             // the order of making: the order of the declarations
+  bool implicit : 1 = false;    // a class constructor or destructor: the program never calls it
+  bool generic : 1 = false;     // "TList<T> = class": what "TList<Integer>" names
+  bool classOf : 1 = false;     // "class of T" (`type` is T): no alias of T
+  bool helper : 1 = false;      // "class helper for T" (`type` is T, `signature` T's name)
+  bool set : 1 = false;         // "set of T": only a set, "[...]", goes into it
+  bool overloaded : 1 = false;  // a routine declared "overload": others of its name may be outside
+  int serial = 0;               // the order of making: the order of the declarations
   int module = 0;
   int minParams = 0;
   int maxParams = 0;
@@ -134,8 +138,10 @@ struct Sym {
   OutsideClass outside = kNoOutsideClass;
   Scope *members = nullptr;  // a unit's interface, a class's or record's members
   Sym *ancestor = nullptr;
-  Sym *type = nullptr;     // the type of a value, what an alias names, a function's result
-  Sym *element = nullptr;  // what a "^T" type points at, what an "array of T" holds
+  Sym *type = nullptr;  // the type of a value, what an alias names, a function's result
+  // What a "^T" type points at, what an "array of T" holds; a class's or
+  // record's default property, which "List[I]" means.
+  Sym *element = nullptr;
   // A routine's parameters' types, lower case, then "|" and its result's
   // type when that is one name; a value's type or what an alias names when
   // that is one name (TypeNameOf).
@@ -555,6 +561,9 @@ class Resolver {
   // The name a type written from..to is, when it is one name ("Integer",
   // "Classes.TStrings"); empty otherwise. Kept, as a value's signature.
   KeptName TypeNameOf(size_t from, size_t to);
+  // "integer", "double", "char" or "string" when the tokens from `from` to
+  // `to` are one literal (a number may have a sign); else nothing.
+  KeptName LiteralTypeOf(size_t from, size_t to);
   // Where the class's ancestors end, the search found nothing: whether the
   // book knows all of them.
   Sym *FindMember(Sym *type, Name name, int args, bool *complete);
@@ -563,6 +572,10 @@ class Resolver {
   // A type as far as aliases lead; null when it is no type of the book.
   Sym *Resolved(Sym *s);
   Sym *ElementOf(Sym *s, bool pointer);
+  // What "V[i]" gives when V (a value, or a type standing for one after a
+  // cast) is of a class or record of the book with a default property,
+  // its own or an ancestor's; else null.
+  Sym *DefaultItemOf(Sym *s);
   // What "X.Name" looks in when X is `s`: a unit, or a type with members.
   struct Container {
     Module *unit = nullptr;
@@ -660,6 +673,10 @@ class Resolver {
   void VarSection(Scope *scope, Level level, SymKind kind);
   void ConstSection(Scope *scope, Level level);
   void Property(Scope *members, Sym *owner);
+  // Of the routines named `name` in `owner` or the nearest ancestor that
+  // has one, the one whose parameters spell `parameters`; null when none
+  // does or the name is no routine's.
+  Sym *AccessorOf(Sym *owner, Name name, std::string_view parameters);
   // A parameter list at "(" (or none): its names go into `scope`; the count
   // and the types' text into `routine`.
   void Parameters(Scope *scope, Sym *routine);
@@ -672,6 +689,7 @@ class Resolver {
     XrefKind kind = XrefKind::Procedure;
     std::vector<size_t> nameParts;  // "TFoo.Bar": TFoo, Bar
     bool noBody = false;
+    bool overload = false;
     Sym *result = nullptr;
     KeptName resultName;  // TypeNameOf the result type
   };

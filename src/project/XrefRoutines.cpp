@@ -149,6 +149,7 @@ Resolver::Heading Resolver::ReadHeading(Sym *routine, Scope *params) {
     // opens a class's section, whose fields would be lost.
     if ((w == "public" || w == "export") && !IsAt(pos_ + 1, ";") && !IsAt(pos_ + 1, "name")) break;
     if (w == "forward" || w == "external") h.noBody = true;
+    if (w == "overload") h.overload = true;
     // What these directives compute may name the book's constants, and the
     // compiler reads them as it reads any expression: "message WM_FOO",
     // "external LibName name 'x' index Ordinal", "dispid Base + 1".
@@ -178,6 +179,7 @@ void Resolver::Method(Scope *members, Sym *owner) {
   const size_t afterRoutine = made.size();
   Scope params;
   Heading h = ReadHeading(s, &params);
+  s->overloaded = h.overload;
   // Only the heading looks its parameters up: a class of 40,000 methods
   // kept a symbol of each parameter to the end.
   size_t kept = afterRoutine;
@@ -241,6 +243,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
   // The qualifiers were looked up above; the heading must not count them again.
   const size_t usesBefore = uses_.size();
   Heading h = ReadHeading(s, params);
+  s->overloaded = h.overload;
   if (!qualifiers.empty()) {
     // Drop uses the heading recorded for its qualifiers a second time.
     std::vector<XrefUse> kept;

@@ -224,6 +224,7 @@ bool Tokeniser::Step(Token &t) {
     // Each kind below sets the text and the kind; only a name has these.
     t.ordinal = 0;
     t.reserved = false;
+    t.macro = p.macro;
     t.file = file;
     t.line = line;
     t.column = int(i - lineStart) + 1;
@@ -274,6 +275,35 @@ bool Tokeniser::Step(Token &t) {
       }
       t.ordinal = ordinal;
       i = end;
+      if (p.macro) {
+        t.line = p.macroLine;
+        t.column = p.macroColumn;
+        t.ordinal = p.macroOrdinal;
+      } else {
+        macrosSinceText_ = 0;
+      }
+      if (!macros_.empty() && macroDepth_ < 16 && macrosSinceText_ < 4096) {
+        if (const auto found = macros_.find(t.text); found != macros_.end()) {
+          Place expansion{file,
+                          found->second.data(),
+                          qsizetype(found->second.size()),
+                          p.depth,
+                          0,
+                          t.line,
+                          0,
+                          {},
+                          {},
+                          {}};
+          expansion.macro = true;
+          expansion.macroLine = t.line;
+          expansion.macroColumn = t.column;
+          expansion.macroOrdinal = t.ordinal;
+          ++macroDepth_;
+          ++macrosSinceText_;
+          stack_.push_back(std::move(expansion));
+          return false;
+        }
+      }
       return true;
     } else if (IsDigit(c) ||
                ((c == '$' || c == '%' || c == '&') && i + 1 < n && (IsIdentChar(s[i + 1])))) {
@@ -325,11 +355,39 @@ bool Tokeniser::Step(Token &t) {
     }
     t.text = Name(s + i, size_t(end - i));
     i = end;
+    if (p.macro) {
+      t.line = p.macroLine;
+      t.column = p.macroColumn;
+    }
     return true;
   }
   if (!p.canonical.isEmpty()) active_.remove(p.canonical);
+  if (p.macro) --macroDepth_;
   stack_.pop_back();
   return false;
+}
+
+void Tokeniser::NoteMacro(bool define, Name arg) {
+  size_t k = 0;
+  while (k < arg.size() && (arg[k] == ' ' || arg[k] == '\t')) ++k;
+  const size_t from = k;
+  while (k < arg.size() && IsIdentChar(arg[k])) ++k;
+  const Name name = arg.substr(from, k - from);
+  if (name.empty()) return;
+  if (!define) {
+    macros_.erase(name);
+    return;
+  }
+  while (k < arg.size() && (arg[k] == ' ' || arg[k] == '\t')) ++k;
+  if (k + 1 >= arg.size() || arg[k] != ':' || arg[k + 1] != '=') return;
+  Name value = arg.substr(k + 2);
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value = value.substr(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r' ||
+                            value.back() == '\n'))
+    value.remove_suffix(1);
+  // A macro naming itself would be read for ever.
+  if (value == name) return;
+  macros_.insert_or_assign(name, value);
 }
 
 void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
@@ -337,6 +395,7 @@ void Tokeniser::Directive(int file, int depth, Name body, Name whole) {
   while (k < body.size() && IsIdentChar(body[k])) ++k;
   const Name name = body.substr(0, k);
   const Name arg = body.substr(k);
+  if ((name == "define" || name == "undef") && Active()) NoteMacro(name == "define", arg);
   if (conditions_.Follow(name, arg) || !Active()) return;
   if (name == "mode" || name == "modeswitch") {
     nest_ = NestingAfterDirective(QByteArrayView(whole.data(), qsizetype(whole.size())), nest_);

@@ -257,6 +257,9 @@ struct Token {
   int ordinal = 0;
   TokKind kind = TokKind::Symbol;
   bool reserved = false;  // an identifier that is a reserved word, never a name
+  // Read from a macro's text: it stands where the macro's name is spelt,
+  // which is not its own name.
+  bool macro = false;
 };
 
 // Words that are never names. "on", "at", "out", "read" and the other
@@ -557,6 +560,10 @@ class Tokeniser {
     std::vector<Name> lineNames;
     NameMap<int> lineCounts;
     QString canonical;  // an include file's path, while it is being read
+    // A macro's text ("{$define _TElfHdr_:=TElf32Hdr}") read in place of
+    // its name: its tokens stand where the name does.
+    bool macro = false;
+    int macroLine = 0, macroColumn = 0, macroOrdinal = 0;
   };
   // Reads the innermost file to its next token (true), or past one
   // directive or to its end (false).
@@ -565,6 +572,8 @@ class Tokeniser {
   bool Active() const { return conditions_.Active(); }
 
   void Directive(int file, int depth, Name body, Name whole);
+  // "{$define X:=Y}" makes X a macro, "{$undef X}" ends it.
+  void NoteMacro(bool define, Name arg);
 
   std::deque<FileText> &files_;
   QHash<QString, int> &fileIndex_;
@@ -577,6 +586,11 @@ class Tokeniser {
   const NameSet &reserved_ = ReservedWords();
   QSet<QString> active_;
   std::vector<Place> stack_;
+  NameMap<Name> macros_;  // name -> its text, both in the files' bytes
+  int macroDepth_ = 0;    // macros being read within one another
+  // Macros read since the last token of a file: "{$define A:=B B}
+  // {$define B:=A A}" would double the text at each depth.
+  int macrosSinceText_ = 0;
 };
 
 }  // namespace xref

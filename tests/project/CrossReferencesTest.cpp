@@ -497,6 +497,35 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure P(L: TStrings); begin L.Extra end;\nend.\n",
        {"3:c->c:1"},
        helperOfStrings},
+      {"a default property of a class of the book, its own or raised again without a type, "
+       "gives V[i], after a cast too; an indexed property's reader and writer are the "
+       "overloads that take its index",
+       "unit a;\ninterface\ntype TData = class\n function Get(I: Integer): TData; overload;\n"
+       " function Get(K: string): TData; overload;\n procedure Put(K: string; V: TData);\n"
+       " function Kind: Integer;\n property Items[I: Integer]: TData read Get; end;\n"
+       " TArr = class(TData) property Items; default;\n"
+       "  property Named[K: string]: TData read Get write Put; end;\nimplementation\n"
+       "procedure P(A: TArr; D: TData); begin A[0].Kind; A.Items[0].Kind; TArr(D)[0].Kind end;\n"
+       "end.\n",
+       {"4:TData->a:3", "5:TData->a:3", "6:TData->a:3", "8:TData->a:3", "8:Get->a:4",
+        "9:TData->a:3", "10:TData->a:3", "10:Get->a:5", "10:Put->a:6", "12:TArr->a:9",
+        "12:TData->a:3", "12:Kind->a:7", "12:Kind->a:7", "12:TArr->a:9", "12:Kind->a:7"}},
+      {"past a constructor of an outside class, a with sees the book; a typed pointer goes to "
+       "the overload taking a pointer, a constant's literal to the one of its kind; a macro's "
+       "text is read where its name stands, and its name is no link; a routine declared "
+       "overload that cannot take a number leaves it to one outside the book",
+       "unit a;\ninterface\nuses classes;\n{$macro on}{$define TThe:=TFoo}\n"
+       "const One = 1; Sep = ',';\ntype PRec = ^TRec; TRec = record X: Integer end;\n"
+       " TFoo = class procedure Go; end;\nvar G: TFoo;\n"
+       "procedure Put(N: Integer); overload;\nprocedure Put(S: string); overload;\n"
+       "procedure Keep(V: Integer); overload;\nprocedure Keep(V: Pointer); overload;\n"
+       "procedure Flip(var R: TRec); overload;\nimplementation\nprocedure P(R: PRec; T: TThe; V: "
+       "TRec);\n"
+       "begin with TStringList.Create do G.Go; Put(Sep); Put(One); Keep(R); T.Go;\n"
+       "  Flip(V.X); Flip(V) end;\nend.\n",
+       {"6:TRec->a:6", "8:TFoo->a:7", "13:TRec->a:6", "15:PRec->a:6", "15:TRec->a:6", "16:G->a:8",
+        "16:Go->a:7", "16:Put->a:10", "16:Sep->a:5", "16:Put->a:9", "16:One->a:5", "16:Keep->a:12",
+        "16:Go->a:7", "17:Flip->a:13"}},
       {"... and is when it comes last",
        "unit a;\ninterface\nuses sysutils, c;\nimplementation\n"
        "procedure P(L: TStrings); begin L.Extra end;\nend.\n",

@@ -59,15 +59,22 @@ def main(argv):
                          errors="replace")
     if run.stderr:
         sys.stderr.write("oracle: " + run.stderr)
+    # An include file the oracle names without its folder ("fpcolors.inc")
+    # is looked for beside the book's files, then in the include folders.
+    folders = list(dict.fromkeys([os.path.dirname(f) for f in files] +
+                                 [a[3:] for a in oracle_args if a.startswith("-Fi")]))
+
     def on_disk(path):
         # The compiler, and so the oracle, finds "{$i FPCanvas.inc}" as
         # fpcanvas.inc too, and names it as the directive spells it.
-        path = os.path.realpath(path)
-        if not os.path.exists(path):
-            lower = os.path.join(os.path.dirname(path), os.path.basename(path).lower())
-            if os.path.exists(lower):
-                return lower
-        return path
+        places = [path] if os.path.isabs(path) else [os.path.join(d, path) for d in folders]
+        for place in places:
+            place = os.path.realpath(place)
+            for candidate in (place, os.path.join(os.path.dirname(place),
+                                                  os.path.basename(place).lower())):
+                if os.path.exists(candidate):
+                    return candidate
+        return os.path.realpath(path)
 
     theirs = collections.defaultdict(list)  # (file, line, name) -> [(target, class)]
     for row in run.stdout.splitlines():
@@ -79,8 +86,11 @@ def main(argv):
             target = ("unit", name.lower())
         else:
             target = (on_disk(decl_file), int(decl_line))
-        theirs[(on_disk(use_file), int(line), name.lower())].append(
-            (target, decl_class, parent))
+        # An include file read twice names each place twice: one use.
+        entry = (target, decl_class, parent)
+        uses = theirs[(on_disk(use_file), int(line), name.lower())]
+        if entry not in uses:
+            uses.append(entry)
 
     ours_run = subprocess.run([scrivane, "--list-xref"] + book, capture_output=True)
     decls = {}
