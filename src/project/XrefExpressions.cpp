@@ -322,7 +322,18 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
     return a;
   }
   Sym *container = nullptr;
-  for (; k + 1 < to && ((IsAt(k, ".") && IsName(k + 1)) || IsAt(k, "[")); k += 2) {
+  for (; k < to && ((k + 1 < to && IsAt(k, ".") && IsName(k + 1)) || IsAt(k, "[") || IsAt(k, "^"));
+       k += 2) {
+    if (IsAt(k, "^")) {
+      // "R^", "R^.X": what the book's "^T" points at.
+      Sym *pointed = ElementOf(valueType ? valueType : s, true);
+      if (!pointed) return a;
+      valueType = pointed;
+      s = nullptr;
+      container = nullptr;
+      k -= 1;  // the loop steps over two
+      continue;
+    }
     if (IsAt(k, "[")) {
       // "subs[r]", "Items[i]": an element, or what an indexed property gives.
       const size_t close = Closing(k);

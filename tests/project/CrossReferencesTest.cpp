@@ -522,10 +522,10 @@ TEST(CrossReferences, ScopeRulesTable) {
        "procedure Flip(var R: TRec); overload;\nimplementation\nprocedure P(R: PRec; T: TThe; V: "
        "TRec);\n"
        "begin with TStringList.Create do G.Go; Put(Sep); Put(One); Keep(R); T.Go;\n"
-       "  Flip(V.X); Flip(V) end;\nend.\n",
+       "  Flip(V.X); Flip(V); Flip(R^.X); Flip(R^) end;\nend.\n",
        {"6:TRec->a:6", "8:TFoo->a:7", "13:TRec->a:6", "15:PRec->a:6", "15:TRec->a:6", "16:G->a:8",
         "16:Go->a:7", "16:Put->a:10", "16:Sep->a:5", "16:Put->a:9", "16:One->a:5", "16:Keep->a:12",
-        "16:Go->a:7", "17:Flip->a:13"}},
+        "16:Go->a:7", "17:Flip->a:13", "17:Flip->a:13"}},
       {"... and is when it comes last",
        "unit a;\ninterface\nuses sysutils, c;\nimplementation\n"
        "procedure P(L: TStrings); begin L.Extra end;\nend.\n",
