@@ -342,6 +342,34 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
                          : ElementOf(valueType ? valueType : s, false);
       if (!element && (valueType || (s && s->kind != SymKind::Type)))
         element = DefaultItemOf(valueType ? valueType : s);
+      if (!element && close == to && s && !valueType && !s->type &&
+          (s->kind == SymKind::Var || s->kind == SymKind::Param || s->kind == SymKind::Field)) {
+        // "List[I]" with List: PPointer, "P[I]" with P: PChar: what the
+        // run-time library's pointer type points at.
+        static const NameMap<Name> pointed = {{"ppointer", "pointer"},
+                                              {"pchar", "char"},
+                                              {"pansichar", "char"},
+                                              {"pwidechar", "widechar"},
+                                              {"pbyte", "byte"},
+                                              {"pword", "word"},
+                                              {"pinteger", "integer"},
+                                              {"plongint", "longint"},
+                                              {"pcardinal", "cardinal"},
+                                              {"plongword", "longword"},
+                                              {"pint64", "int64"},
+                                              {"pqword", "qword"},
+                                              {"pdouble", "double"},
+                                              {"psingle", "single"},
+                                              {"pboolean", "boolean"},
+                                              {"pshortstring", "shortstring"},
+                                              {"pansistring", "ansistring"},
+                                              {"punicodestring", "unicodestring"}};
+        if (const auto found = pointed.find(Name(s->signature)); found != pointed.end()) {
+          a.kind = Kind::Value;
+          a.name = found->second;
+          return a;
+        }
+      }
       if (!element && close == to) {
         // "List[I]" of a class of the table: an item of its default
         // property, a class of the table or a string, a number...
