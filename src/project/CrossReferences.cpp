@@ -259,6 +259,9 @@ size_t Resolver::Closing(size_t i) const {
       if (--depth == 0) return k + 1;
     }
   }
+  // Brackets never closed (code being written) close at the end: kept,
+  // so that each one nested in the others is not looked for to the end again.
+  for (const size_t open : opens_) closings_.emplace(key(open), k);
   return k;
 }
 

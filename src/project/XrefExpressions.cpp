@@ -1537,6 +1537,9 @@ void Resolver::ExceptPart() {
 void Resolver::WithStatement() {
   size_t pushed = 0;
   while (!AtEnd() && !Is("do")) {
+    // "with FStock.Items: integer begin" stops short of its "do": it is
+    // read no further, where it once took a frame for ever.
+    const size_t before = pos_;
     const size_t end = ExpressionEnd({",", "do"});
     Sym *subject = nullptr;
     // "with X do" where X is one name chain whose type the book declares.
@@ -1564,6 +1567,7 @@ void Resolver::WithStatement() {
       frames_.push_back({Frame::Kind::Opaque, nullptr, nullptr});
     ++pushed;
     Skip(",");
+    if (pos_ == before) break;
   }
   Skip("do");
   Statement();

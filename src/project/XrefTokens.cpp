@@ -282,7 +282,10 @@ bool Tokeniser::Step(Token &t) {
       } else {
         macrosSinceText_ = 0;
       }
-      if (!macros_.empty() && macroDepth_ < 16 && macrosSinceText_ < 4096) {
+      // Past these a macro's name is read as a name.
+      constexpr int kMacrosForAToken = 256, kMacrosForAModule = 1 << 18;
+      if (!macros_.empty() && macroDepth_ < 16 && macrosSinceText_ < kMacrosForAToken &&
+          macrosRead_ < kMacrosForAModule) {
         if (const auto found = macros_.find(t.text); found != macros_.end()) {
           Place expansion{file,
                           found->second.data(),
@@ -300,6 +303,7 @@ bool Tokeniser::Step(Token &t) {
           expansion.macroOrdinal = t.ordinal;
           ++macroDepth_;
           ++macrosSinceText_;
+          ++macrosRead_;
           stack_.push_back(std::move(expansion));
           return false;
         }

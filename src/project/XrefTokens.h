@@ -588,9 +588,10 @@ class Tokeniser {
   std::vector<Place> stack_;
   NameMap<Name> macros_;  // name -> its text, both in the files' bytes
   int macroDepth_ = 0;    // macros being read within one another
-  // Macros read since the last token of a file: "{$define A:=B B}
-  // {$define B:=A A}" would double the text at each depth.
+  // Macros read since the last token of a file, and in all: "{$define
+  // A:=B B} {$define B:=A A}" would double the text at each depth.
   int macrosSinceText_ = 0;
+  int macrosRead_ = 0;
 };
 
 }  // namespace xref

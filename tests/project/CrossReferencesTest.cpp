@@ -911,6 +911,19 @@ TEST(CrossReferences, HostileNestingAndLongLines) {
       {"one line of 2,000 calls",
        "procedure P;\nvar v: Integer;\nbegin\nv := 0" + repeat(" + F(v)", 2000) + ";\nend;\n",
        false, 2000},
+      {"a with stopped short of its do, as code being written is",
+       "procedure P;\nvar v: Integer;\nbegin\nwith v.x: Integer begin F(1) end;\nF(2);\nend;\n",
+       false, 1},
+      {"macros that open brackets they never close, used 200 times (each bracket was "
+       "looked for to the end again: 46 s)",
+       "{$macro on}{$define A:=F(B F(B}{$define B:=F(A F(A}\nprocedure P;\nvar v: Integer;\n"
+       "begin\n" +
+           repeat("v := A;\n", 200) + "end;\n",
+       true, 0},
+      {"macros that stand for one another, each twice",
+       "{$macro on}{$define A:=B + B}{$define B:=A + A}\nprocedure P;\nvar v: Integer;\n"
+       "begin\nv := F(1) + A;\nend;\n",
+       false, 1},
   };
   for (const Row &row : rows) {
     QTemporaryDir dir;
