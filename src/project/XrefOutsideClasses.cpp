@@ -65,12 +65,17 @@ bool IsOutsideSetType(Name name) { return Holds(kSets, name); }
 bool IsOutsideArrayType(Name name) { return Holds(kArrays, name); }
 
 OutsideClass FindOutsideClass(Name name) {
-  const auto *end = std::end(kClasses);
-  const auto *at = std::lower_bound(std::begin(kClasses), end, name, [](const auto &row, Name n) {
-    return Compare(TextOf(row.text, row.size), n) < 0;
-  });
-  if (at == end || Compare(TextOf(at->text, at->size), name) != 0) return kNoOutsideClass;
-  return OutsideClass(at - std::begin(kClasses));
+  // Asked for every name the book does not declare that a call or a dot
+  // follows (IntToStr(...), Inc(...)): hashed once, not searched each time.
+  static const NameMap<OutsideClass> classes = [] {
+    NameMap<OutsideClass> made;
+    made.reserve(std::size(kClasses));
+    for (size_t c = 0; c < std::size(kClasses); ++c)
+      made.emplace(Name(TextOf(kClasses[c].text, kClasses[c].size)), OutsideClass(c));
+    return made;
+  }();
+  const auto found = classes.find(name);
+  return found == classes.end() ? kNoOutsideClass : found->second;
 }
 
 bool OutsideClassDerives(OutsideClass cls, OutsideClass ancestor) {
