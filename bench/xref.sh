@@ -2,8 +2,10 @@
 # Cross-references against Free Pascal's own resolver (tests/xref/oracle.pas,
 # fcl-passrc's TPasResolver): precision, recall and the kinds that miss, on
 # the small fixed book of the tests, on fcl-passrc/src as one book and on a
-# Lazarus example project with forms; then what --list-xref finds there and
-# how long it takes; then what the links add to the PDF of pasresolver.pp.
+# Lazarus example project with forms; then what --list-xref finds there, how
+# long it takes and how many uses stand on a text other than the name they
+# link to (0 expected; Lazarus's lclbase.lpk too); then what the links add
+# to the PDF of pasresolver.pp.
 # Figures only; nothing here passes or fails.
 # The oracle reads a unit set only when it can read every unit it uses:
 # fcl-passrc is read with the interfaces of Free Pascal's own run-time
@@ -53,6 +55,28 @@ counts() {
   awk -v a="${start/,/.}" -v b="${end/,/.}" -F'\t' '
     $1 == "D" { d++ } $1 == "U" { u++ }
     END { printf "  --list-xref: %d declarations, %d uses, %.3f s\n", d, u, b - a }' "$tmp/refs"
+  spelt "$tmp/refs"
+}
+# A use stands where its declaration's name is spelt (a link covers that
+# name and nothing else): the uses whose text in the file is another.
+spelt() {
+  python3 - "$1" <<'PY'
+import sys
+names, files, other = {}, {}, 0
+for row in open(sys.argv[1], encoding="latin-1"):
+    f = row.rstrip("\n").split("\t")
+    if f[0] == "D":
+        names[f[1]] = f[4].split(".")[-1].lower()
+    elif f[0] == "U":
+        path, line, column = f[1].rsplit(":", 2)
+        if path not in files:
+            text = open(path, "rb").read().decode("latin-1")
+            files[path] = [l[:-1] if l.endswith("\r") else l for l in text.split("\n")]
+        at = int(column) - 1
+        word = files[path][int(line) - 1][at:at + int(f[2])].lower().lstrip("&")
+        other += word != names[f[3]]
+print(f"  uses spelt otherwise than the name they link to: {other} (0 expected)")
+PY
 }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -96,6 +120,9 @@ lazarus_project "Lazarus example with three forms from one ancestor form of its 
 jsonviewer=/usr/lib/lazarus/2.2.6/tools/jsonviewer
 lazarus_project "Lazarus tool with nine forms and a frame ($jsonviewer)" \
   "$jsonviewer/jsonviewer.lpr" "$jsonviewer"/*.pp
+echo
+echo "lclbase.lpk (the LCL's base package: include files, conditions, macros):"
+counts /usr/lib/lazarus/2.2.6/lcl/lclbase.lpk
 echo
 # What the links cost in the PDF: pasresolver.pp printed alone (links to
 # its own declarations) and as a book (every link, the Cross-reference and
