@@ -344,9 +344,21 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
         element = DefaultItemOf(valueType ? valueType : s);
       if (!element && close == to && s && !valueType && !s->type &&
           (s->kind == SymKind::Var || s->kind == SymKind::Param || s->kind == SymKind::Field)) {
-        // "List[I]" with List: PPointer, "P[I]" with P: PChar: what the
-        // run-time library's pointer type points at.
-        static const NameMap<Name> pointed = {{"ppointer", "pointer"},
+        // "List[I]" with List: PPointer, "P[I]" with P: PChar, "YList[I]"
+        // with YList: TDoubleDynArray: what the run-time library's pointer
+        // type points at, what its dynamic array holds.
+        static const NameMap<Name> pointed = {{"tdoubledynarray", "double"},
+                                              {"tsingledynarray", "single"},
+                                              {"tintegerdynarray", "integer"},
+                                              {"tint64dynarray", "int64"},
+                                              {"tbytedynarray", "byte"},
+                                              {"tworddynarray", "word"},
+                                              {"tlongworddynarray", "longword"},
+                                              {"tcardinaldynarray", "cardinal"},
+                                              {"tbooleandynarray", "boolean"},
+                                              {"tstringdynarray", "string"},
+                                              {"textendeddynarray", "extended"},
+                                              {"ppointer", "pointer"},
                                               {"pchar", "char"},
                                               {"pansichar", "char"},
                                               {"pwidechar", "widechar"},
