@@ -514,19 +514,19 @@ TEST(CrossReferences, ScopeRulesTable) {
        "the overload taking a pointer, a constant's literal to the one of its kind; a macro's "
        "text is read where its name stands, and its name is no link; a routine declared "
        "overload that cannot take a number leaves it to one outside the book; an item of a "
-       "PPointer is a pointer",
+       "PPointer is a pointer, of a TStringDynArray a string",
        "unit a;\ninterface\nuses classes;\n{$macro on}{$define TThe:=TFoo}\n"
        "const One = 1; Sep = ',';\ntype PRec = ^TRec; TRec = record X: Integer end;\n"
        " TFoo = class procedure Go; end;\nvar G: TFoo;\n"
        "procedure Put(N: Integer); overload;\nprocedure Put(S: string); overload;\n"
        "procedure Keep(V: Integer); overload;\nprocedure Keep(V: Pointer); overload;\n"
        "procedure Flip(var R: TRec); overload;\nimplementation\nprocedure P(R: PRec; T: TThe; V: "
-       "TRec; L: PPointer);\n"
+       "TRec; L: PPointer; D: TStringDynArray);\n"
        "begin with TStringList.Create do G.Go; Put(Sep); Put(One); Keep(R); T.Go;\n"
-       "  Flip(V.X); Flip(V); Flip(R^.X); Flip(R^); Keep(L[0]) end;\nend.\n",
+       "  Flip(V.X); Flip(V); Flip(R^.X); Flip(R^); Keep(L[0]); Put(D[0]) end;\nend.\n",
        {"6:TRec->a:6", "8:TFoo->a:7", "13:TRec->a:6", "15:PRec->a:6", "15:TRec->a:6", "16:G->a:8",
         "16:Go->a:7", "16:Put->a:10", "16:Sep->a:5", "16:Put->a:9", "16:One->a:5", "16:Keep->a:12",
-        "16:Go->a:7", "17:Flip->a:13", "17:Flip->a:13", "17:Keep->a:12"}},
+        "16:Go->a:7", "17:Flip->a:13", "17:Flip->a:13", "17:Keep->a:12", "17:Put->a:10"}},
       {"... and is when it comes last",
        "unit a;\ninterface\nuses sysutils, c;\nimplementation\n"
        "procedure P(L: TStrings); begin L.Extra end;\nend.\n",
