@@ -267,7 +267,11 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
     canvas.SetFont(fonts_.base);
     TellWord(WordClass::Symbol, true);
     canvas.TextOut(start + headWidth, y, ";");
-    row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
+    // The head's width in its own font: the whole word measured in the
+    // base font is narrower than a bold head, and "virtual; abstract;"
+    // printed as "virtual;abstract;".
+    row.X =
+        start + headWidth + canvas.TextWidth(blank ? QByteArrayView("; ") : QByteArrayView(";"));
   } else {
     if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0)
       return carryFrom(0, drawn);
