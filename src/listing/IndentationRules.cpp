@@ -493,7 +493,14 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index,
     for (Lowered &slot : lowered_) slot.index = -1;
   lastIndex_ = index;
   // Lowered without allocating: this runs on every code word of a unit.
-  const Word lw = LoweredAt(words, index);
+  Word lw = LoweredAt(words, index);
+  // An anonymous method's "end" that goes on with the call it is an
+  // argument of ("end, 3);", "end);" as its author wrote it) ends its block.
+  if (index == 0 && lw.size() > 3 && lw.startsWith("end") && lw[3] != '.')
+    if (const QByteArrayView rest = lw.sliced(3); std::all_of(rest.begin(), rest.end(), [](char c) {
+          return c == ',' || c == ')' || c == ']' || c == ';';
+        }))
+      lw = rest.back() == ';' ? Word("end;") : Word("end");
   const LineWord &word = words[size_t(index)];
   if (word.Lex == Lexeme::Code) {
     const QByteArray &text = word.Text;
@@ -667,7 +674,13 @@ void IndentationRules::DeclarationColumn(const WordAround &w) {
   const bool first = w.first;
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
-  if (first && s_.InDeclaration == 0 && s_.Brackets <= 0 && IsOneOf(lw, "var", "const")) {
+  // Inside statements, "var X := 1;" and "const C = 2;" are statements
+  // (Delphi's inline declarations), not a section at the routine's level.
+  const int innermost = s_.Depth > 0 ? s_.Blocks.Get(s_.Depth) : 0;
+  const bool inStatements =
+      innermost == kStatementBlock || innermost == kRepeatBlock || innermost == kCaseBlock;
+  if (first && s_.InDeclaration == 0 && s_.Brackets <= 0 && !inStatements &&
+      IsOneOf(lw, "var", "const")) {
     // A nested routine's declarations stand at its own header's level.
     s_.LineX = s_.RoutineDepth > 1 ? L + I : L;
     // Its author may put a routine's declarations one step in from it.

@@ -462,6 +462,17 @@ TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
         "    else",       "      begin",  "      end;",     "  end;",      "end;"},
        {100, 140, 180, 140, 180, 100, 100, 140, 180, 180,
         140, 180, 220, 180, 220, 220, 260, 260, 180, 140}},
+      // Delphi's inline declarations are statements; an anonymous
+      // method's "end" may go on with the call it is passed to.
+      {"inline declarations and anonymous methods",
+       {"implementation", "procedure A;", "var",           "x: integer;",
+        "begin",          "var y := 1;",  "if y > 0 then", "begin",
+        "const z = 2;",   "x := z;",      "end;",          "Run(function(a: integer): integer",
+        "begin",          "Result := a;", "end, 3);",      "try",
+        "x := 1;",        "finally",      "end;",          "end;",
+        "procedure B;",   "begin",        "end;"},
+       {100, 100, 100, 140, 140, 180, 180, 180, 220, 220, 180, 180,
+        180, 220, 180, 180, 220, 180, 180, 140, 100, 140, 140}},
   };
   for (const auto &row : rows) {
     const Laid laid = LayOut(row.lines);
