@@ -37,6 +37,9 @@ void Resolver::ParseDeclarations(Scope *scope, Level level) {
 void Resolver::TypeSection(Scope *scope, Level level) {
   const size_t pendingBefore = pendingPointers_.size();
   while (!AtEnd()) {
+    // Attributes before a type ("[TestFixture] TTests = class"): they
+    // name classes outside the book's declarations, and end no section.
+    while (Is("[")) pos_ = Closing(pos_);
     if (Is("generic")) ++pos_;
     if (!IsName(pos_) || !(IsAt(pos_ + 1, "=") || IsAt(pos_ + 1, "<"))) break;
     const size_t at = pos_++;

@@ -1357,6 +1357,10 @@ bool Resolver::FindLocal(Name name) {
 void Resolver::Expression(size_t end) {
   const Nested nested(*this);
   while (pos_ < end && !AtEnd()) {
+    if ((Is("procedure") || Is("function")) && IsAnonymousAt(pos_)) {
+      AnonymousMethod();
+      continue;
+    }
     if (IsName(pos_) || Is("inherited")) {
       // A record constant's field label, a named argument: not a use.
       if (IsAt(pos_ + 1, ":") && !IsAt(pos_ + 1, ":=") && labelsAreFields_) {
@@ -1401,6 +1405,10 @@ size_t Resolver::ExpressionEnd(std::initializer_list<Name> stops) const {
     if ((t == ")" || t == "]")) {
       if (depth == 0) return k;
       --depth;
+    }
+    if ((t == "procedure" || t == "function") && IsAnonymousAt(k)) {
+      k = AnonymousEnd(k) - 1;
+      continue;
     }
     if (depth == 0) {
       for (Name s : stops)
@@ -1456,6 +1464,19 @@ void Resolver::Statement() {
     }
   } else if (w == "while" || w == "for") {
     ++pos_;
+    // "for var I := 1 to N do", "for var Item in List do"
+    if (w == "for" && Is("var") && IsName(pos_ + 1)) {
+      ++pos_;
+      Sym *v = NewSym(SymKind::Var, &T(pos_));
+      ++pos_;
+      if (Is(":")) {
+        ++pos_;
+        const size_t typeStart = pos_;
+        v->type = TypeExpression({":=", "in", "do"});
+        v->signature = TypeNameOf(typeStart, pos_);
+      }
+      if (Scope *locals = InnermostLocals()) locals->Add(v);
+    }
     Expression(ExpressionEnd({"do"}));
     Skip("do");
     Statement();
@@ -1501,12 +1522,122 @@ void Resolver::Statement() {
   } else if (w == "with") {
     ++pos_;
     WithStatement();
+  } else if (w == "var" || w == "const") {
+    InlineDeclaration();
   } else if (w == "goto") {
     SkipSimple();
   } else {
     const size_t end = ExpressionEnd({";"});
     if (w == "raise") ++pos_;
     Expression(end);
+  }
+}
+
+bool Resolver::IsAnonymousAt(size_t k) const {
+  if (k == 0 || !(IsAt(k, "procedure") || IsAt(k, "function"))) return false;
+  const Name before = Text(k - 1);
+  return before == ":=" || before == "(" || before == "," || before == "[";
+}
+
+size_t Resolver::AnonymousEnd(size_t k) const {
+  size_t i = k + 1;
+  if (IsAt(i, "(")) i = Closing(i);
+  // The result type and the declarations, to the body; a local record's
+  // "end" is its own. They are short: a longer way to a "begin" is no
+  // anonymous method's, and looking further for each such word took
+  // time by the square of the unit's length.
+  int records = 0;
+  for (const size_t last = i + 2048; Has(i); ++i) {
+    if (i > last) return k + 1;
+    const Name t = Text(i);
+    if (t == "begin" || t == "asm") break;
+    if (t == "record" || t == "class" || t == "object") ++records;
+    if (t == "end" && records-- == 0) return k + 1;
+    if (t == "implementation" || t == "initialization" || t == "finalization") return k + 1;
+  }
+  int depth = 0;
+  for (; Has(i); ++i) {
+    const Name t = Text(i);
+    if (t == "begin" || t == "try" || t == "case" || t == "asm") ++depth;
+    if (t == "end" && --depth == 0) return i + 1;
+    if (t == "implementation" || t == "initialization" || t == "finalization") break;
+  }
+  return k + 1;
+}
+
+Scope *Resolver::InnermostLocals() const {
+  for (size_t f = frames_.size(); f-- > 0;)
+    if (frames_[f].kind == Frame::Kind::Plain) return frames_[f].scope;
+  return nullptr;
+}
+
+void Resolver::AnonymousMethod() {
+  const Nested nested(*this);
+  const bool function = Is("function");
+  const size_t end = AnonymousEnd(pos_);
+  ++pos_;
+  Scope *params = NewScope();
+  Parameters(params, nullptr);
+  if (function) {
+    Sym *result = NewSym(SymKind::Var, nullptr);
+    static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
+    SetName(result, &kResult);
+    if (Is(":")) {
+      ++pos_;
+      const size_t typeStart = pos_;
+      result->type = TypeExpression({"begin", "asm", "var", "const", "type", "label", ";"});
+      result->signature = TypeNameOf(typeStart, pos_);
+    }
+    params->Add(result);
+  }
+  frames_.push_back({Frame::Kind::Plain, params, nullptr});
+  ParseDeclarations(params, Level::Local);
+  if (Is("begin")) {
+    ++pos_;
+    StatementList();
+    Skip("end");
+  } else if (Is("asm")) {
+    while (!AtEnd() && !Is("end")) ++pos_;
+    Skip("end");
+  }
+  frames_.pop_back();
+  // A method cut short ends where its words were counted to end.
+  pos_ = std::max(pos_, end);
+}
+
+void Resolver::InlineDeclaration() {
+  ++pos_;  // var, const
+  std::vector<Sym *> names;
+  while (IsName(pos_)) {
+    names.push_back(NewSym(SymKind::Var, &T(pos_)));
+    ++pos_;
+    if (!Is(",")) break;
+    ++pos_;
+  }
+  Sym *type = nullptr;
+  KeptName typeName;
+  if (Is(":")) {
+    ++pos_;
+    const size_t typeStart = pos_;
+    type = TypeExpression({";", ":=", "="});
+    typeName = TypeNameOf(typeStart, pos_);
+  }
+  if (Is(":=") || Is("=")) {
+    ++pos_;
+    const size_t from = pos_, end = ExpressionEnd({";"});
+    // "var L := TList.Create;": of the type the value is.
+    if (!type && names.size() == 1) {
+      const ArgumentType value = ArgumentAt(from, end);
+      if (value.kind == ArgumentType::Kind::Value && value.type) type = value.type;
+    }
+    Expression(end);
+  }
+  // The names are known only after their declaration.
+  Scope *locals = InnermostLocals();
+  for (Sym *s : names) {
+    s->type = type;
+    s->signature = typeName;
+    if (locals) locals->Add(s);
   }
 }
 

@@ -632,6 +632,19 @@ class Resolver {
   void StatementList();
   void Statement();
   void SkipSimple() { pos_ = ExpressionEnd({";"}); }
+  // Delphi's anonymous methods: "procedure"/"function" where a value
+  // stands (after ":=", "(", "," or "["), with their own parameters,
+  // declarations and body.
+  bool IsAnonymousAt(size_t k) const;
+  // The index after an anonymous method's final "end" (k: its first
+  // word); k + 1 when none ends it.
+  size_t AnonymousEnd(size_t k) const;
+  void AnonymousMethod();
+  // Delphi's inline "var X: T := V;" and "const C = V;" inside statements.
+  void InlineDeclaration();
+  // Where inline declarations and an anonymous method's names go: the
+  // innermost routine's own names.
+  Scope *InnermostLocals() const;
   void ExceptPart();
   void WithStatement();
   // ------------------------------------------------------------ declarations

@@ -76,6 +76,22 @@ TEST(CrossReferences, ScopeRulesTable) {
        "destructor TFoo.Destroy; begin end;\ndestructor TBar.Destroy; begin inherited Destroy "
        "end;\nend.\n",
        {"7:TFoo->a:3", "9:TFoo->a:3", "10:TFoo->a:3", "11:TBar->a:7", "11:Destroy->a:5"}},
+      {"attributes before a type, a member and a parameter end no declaration",
+       "unit a;\ninterface\ntype\n [TestFixture]\n TTests = class\n [Test] procedure One;\n"
+       " procedure Two([Ref] const X: Integer);\n end;\n [Serializable] TRec = record Id: Integer; "
+       "end;\n"
+       "var G: TTests;\nimplementation\nprocedure TTests.One; var R: TRec; begin Two(R.Id); G.One "
+       "end;\n"
+       "procedure TTests.Two([Ref] const X: Integer); begin end;\nend.\n",
+       {"10:TTests->a:5", "12:TTests->a:5", "12:TRec->a:9", "12:Two->a:7", "12:G->a:10",
+        "12:One->a:6", "13:TTests->a:5"}},
+      {"an anonymous method's own names hide the globals; inline variables have their type",
+       "unit a;\ninterface\ntype TRec = record procedure Bump; end;\nvar Id: Integer;\n"
+       "implementation\nprocedure TRec.Bump; begin end;\nprocedure Run;\nbegin\n"
+       " var R: TRec;\n R.Bump;\n for var S in [R] do S.Bump;\n"
+       " Queue(nil, procedure var Id: Integer; begin Id := 2; Run end);\n"
+       " Call(function(Id: Integer): Integer begin Result := Id end, Id);\n Id := 3;\nend;\nend.\n",
+       {"6:TRec->a:3", "9:TRec->a:3", "10:Bump->a:3", "12:Run->a:7", "13:Id->a:4", "14:Id->a:4"}},
       {"a local shadows the global of the same name",
        "unit a;\ninterface\nvar N: Integer;\nimplementation\n"
        "procedure P;\nvar N: Integer;\nbegin N := 1 end;\n"
@@ -920,6 +936,10 @@ TEST(CrossReferences, HostileNestingAndLongLines) {
        "begin\n" +
            repeat("v := A;\n", 200) + "end;\n",
        true, 0},
+      {"20,000 anonymous methods begun and never given a body (each was looked for to the "
+       "end: 8 s)",
+       "procedure P;\nbegin\n" + repeat("F(procedure var x: Integer;\n", 20000) + "end;\n", false,
+       1},
       {"macros that stand for one another, each twice",
        "{$macro on}{$define A:=B + B}{$define B:=A + A}\nprocedure P;\nvar v: Integer;\n"
        "begin\nv := F(1) + A;\nend;\n",
