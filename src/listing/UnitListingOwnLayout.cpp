@@ -110,8 +110,12 @@ bool UnitListingRenderer::OpenOwnRow(bool nextLine) {
   own_.RowOpen = true;
   ownRowY_ = cursor_->Y;
   if (FileLineNumbers()) DrawLineNumber(own_.Line);
-  const int rightmostStart = std::max(g().LeftX, g().RightX - (g().RightX - g().LeftX) / 4);
-  ownStartX_ = std::min(g().LeftX + PageCanvas::Round64(own_.Indent * ownBlank64_), rightmostStart);
+  // The block diagram's brackets stand left of the text they enclose: a
+  // "begin" its author wrote at the margin had its bracket drawn over the
+  // line numbers. With the diagram on, the text starts one step in.
+  const int leftX = g().LeftX + (settings_.Blocks == 1 ? g().IndentWidth : 0);
+  const int rightmostStart = std::max(leftX, g().RightX - (g().RightX - g().LeftX) / 4);
+  ownStartX_ = std::min(leftX + PageCanvas::Round64(own_.Indent * ownBlank64_), rightmostStart);
   row_->SetRowStartX(ownStartX_);
   row_->X = ownStartX_;
   TellRow(own_.Line, own_.File, ownStartX_);

@@ -899,7 +899,10 @@ QString CheckOwnLayout(const QString &path, int *rows) {
     return out;
   };
   // A line indented past three quarters of the text width starts there.
-  const int rightmostStart = std::max(g.LeftX, g.RightX - (g.RightX - g.LeftX) / 4);
+  // With the block diagram, the text starts one step in: its brackets
+  // stand left of it, clear of the line numbers.
+  const int textLeft = g.LeftX + (settings.Blocks == 1 ? g.IndentWidth : 0);
+  const int rightmostStart = std::max(textLeft, g.RightX - (g.RightX - g.LeftX) / 4);
   std::map<QString, std::vector<std::u32string>> files;  // by heading, "" for the unit
   auto linesOf = [&](const QString &name, const QString &file) -> std::vector<std::u32string> & {
     std::vector<std::u32string> &lines = files[name];
@@ -928,14 +931,14 @@ QString CheckOwnLayout(const QString &path, int *rows) {
     const std::u32string &expected = (*current)[size_t(line - 1)];
     size_t indent = 0;
     while (indent < expected.size() && expected[indent] == U' ') ++indent;
-    if (g.LeftX + PageCanvas::Round64(indent * advance) > rightmostStart) continue;
+    if (textLeft + PageCanvas::Round64(indent * advance) > rightmostStart) continue;
     std::u32string row;
     size_t k = i + 1;
     for (; k < texts.size() && texts[k].sheet == t.sheet && texts[k].y == t.y; ++k) {
       const PrintedText &word = texts[k];
       if (word.font == settings.LineFont() || word.font == settings.HeaderFont()) break;
-      const long long column = ((word.x - g.LeftX) * 64LL + advance / 2) / advance;
-      if (word.x != g.LeftX + PageCanvas::Round64(column * advance))
+      const long long column = ((word.x - textLeft) * 64LL + advance / 2) / advance;
+      if (word.x != textLeft + PageCanvas::Round64(column * advance))
         return QStringLiteral("line %1: \"%2\" at x %3, between two columns")
             .arg(line)
             .arg(QString::fromLatin1(word.text))
@@ -951,7 +954,7 @@ QString CheckOwnLayout(const QString &path, int *rows) {
     ++*rows;
     // A row with no number of its own goes on with the line.
     const bool wraps =
-        g.LeftX + PageCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
+        textLeft + PageCanvas::Round64(qsizetype(expected.size()) * advance) > g.RightX ||
         (k < texts.size() && texts[k].font != settings.LineFont() &&
          texts[k].font != settings.HeaderFont());
     if (row != expected && !(wraps && expected.compare(0, row.size(), row) == 0 && !row.empty()))
