@@ -50,11 +50,12 @@ struct ScanState {
   bool InParenComment = false;
   int BraceDepth = 0;         // braces opened inside a brace comment
   bool NestComments = false;  // brace comments nest (the source's mode)
+  int TextBlock = 0;          // inside a text block opened by this many quotes
   CommentCarry Carry() const {
-    return CommentCarry{InBraceComment, InParenComment, false, BraceDepth, NestComments};
+    return CommentCarry{InBraceComment, InParenComment, false, BraceDepth, NestComments, TextBlock};
   }
   static ScanState Of(const CommentCarry &c) {
-    return ScanState{c.InBrace, c.InParenStar, c.BraceDepth, c.NestComments};
+    return ScanState{c.InBrace, c.InParenStar, c.BraceDepth, c.NestComments, c.TextBlock};
   }
   friend bool operator==(const ScanState &, const ScanState &) = default;
 };

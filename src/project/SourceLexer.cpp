@@ -251,6 +251,24 @@ qsizetype StringLiteralEnd(QByteArrayView text, qsizetype at) {
   return at;
 }
 
+int TextBlockQuotes(QByteArrayView line, qsizetype at) {
+  qsizetype run = at;
+  while (run < line.size() && line[run] == '\'') ++run;
+  const qsizetype quotes = run - at;
+  if (quotes < 3 || quotes % 2 == 0 || quotes > 255) return 0;
+  for (qsizetype k = run; k < line.size(); ++k)
+    if (line[k] != ' ' && line[k] != '\t') return 0;
+  return int(quotes);
+}
+
+qsizetype TextBlockClosing(QByteArrayView line, int quotes) {
+  qsizetype at = 0;
+  while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+  for (int q = 0; q < quotes; ++q, ++at)
+    if (at >= line.size() || line[at] != '\'') return -1;
+  return at;
+}
+
 QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, CommentCarry &carry) {
   out_.clear();
   out_.reserve(size_t(line.size()) * 3 + 8);
@@ -260,6 +278,18 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
   qsizetype i = 0;
   auto charAt = [&](qsizetype k) { return k < size ? line[k] : '\0'; };
 
+  // A text block's lines are its text, to the quotes that close it.
+  if (carry.TextBlock > 0) {
+    const qsizetype closed = TextBlockClosing(line, carry.TextBlock);
+    w.Raw(closed < 0 ? line : line.first(closed));
+    if (closed < 0) {
+      ++w.pending;
+      w.Flush();
+      return QByteArrayView(out_.data(), qsizetype(out_.size()));
+    }
+    carry.TextBlock = 0;
+    i = closed;
+  }
   // A comment from an earlier line goes on to its closer.
   if (carry.InBrace || carry.InParenStar) {
     qsizetype end = -1;
@@ -288,6 +318,13 @@ QByteArrayView LineNormaliser::Normalise(QByteArrayView line, bool lowerCase, Co
       continue;
     }
     if (StartsStringLiteral(line, i)) {
+      if (const int quotes = TextBlockQuotes(line, i)) {
+        w.Flush();
+        w.Raw(line.sliced(i));
+        carry.TextBlock = quotes;
+        i = size;
+        break;
+      }
       const qsizetype end = StringLiteralEnd(line, i);
       w.Flush();
       w.Raw(line.sliced(i, end - i));
@@ -481,6 +518,12 @@ bool LineLexer::Next(LexedWord &word) {
   if (inLineComment_) {
     end = line_.indexOf(' ', start);
     if (end < 0) end = size;
+  } else if (carry_.TextBlock > 0) {
+    // A text block's line is one word, blanks and all.
+    const qsizetype closed = TextBlockClosing(line_.sliced(start), carry_.TextBlock);
+    end = closed < 0 ? size : start + closed;
+    if (closed >= 0) carry_.TextBlock = 0;
+    lex = Lexeme::String;
   } else if (carry_.InBrace) {
     end = carry_.NestComments ? NestedCommentWordEnd(start, closed)
                               : CommentWordEnd(start, "}", closed);
@@ -514,7 +557,12 @@ bool LineLexer::Next(LexedWord &word) {
       (brace ? carry_.InBrace : carry_.InParenStar) = !closed;
     }
   } else if (StartsStringLiteral(line_, start)) {
-    end = StringLiteralEnd(line_, start);
+    if (const int quotes = TextBlockQuotes(line_, start)) {
+      end = size;
+      carry_.TextBlock = quotes;
+    } else {
+      end = StringLiteralEnd(line_, start);
+    }
     lex = Lexeme::String;
   } else {
     end = CodeWordEnd(start);
@@ -596,9 +644,11 @@ bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) 
     auto holds = [&](char c) {
       return begin != end && std::memchr(begin, c, size_t(end - begin)) != nullptr;
     };
-    const bool changes = carry.InBrace       ? holds('}') || (carry.NestComments && holds('{'))
-                         : carry.InParenStar ? holdsPair('*', ')')
-                                             : holds('{') || holdsPair('(', '*');
+    const bool changes = carry.TextBlock > 0 ? true
+                         : carry.InBrace     ? holds('}') || (carry.NestComments && holds('{'))
+                         : carry.InParenStar
+                             ? holdsPair('*', ')')
+                             : holds('{') || holdsPair('(', '*') || holdsPair('\'', '\'');
     if (!changes) return false;
   }
   LineLexer lexer(text, carry);
@@ -614,6 +664,14 @@ bool FollowComments(QByteArrayView line, CommentCarry &carry, QByteArray *code) 
   char *to = code->data() + before;
   for (LexedWord w; lexer.Next(w);) {
     if (w.Lex != Lexeme::Code && w.Lex != Lexeme::String) continue;
+    // A text block's line ("procedure Fake;" in the text) is no code: an
+    // empty string stands for it.
+    if (w.Lex == Lexeme::String && w.Size > 0 && text[w.Offset] != '\'' && text[w.Offset] != '#') {
+      *to++ = '\'';
+      *to++ = '\'';
+      *to++ = ' ';
+      continue;
+    }
     std::memcpy(to, text.data() + w.Offset, size_t(w.Size));
     to += w.Size;
     *to++ = ' ';

@@ -36,12 +36,15 @@ struct CommentCarry {
   // c }" is one comment in Free Pascal's own modes, not in Delphi's).
   int BraceDepth = 0;
   bool NestComments = false;
+  // Inside a Delphi text block (a string over lines, opened by this many
+  // quotes at the end of a line); 0: none.
+  int TextBlock = 0;
   // A comment ends; the mode and the place in the code stay.
   void EndComment() {
     InBrace = InParenStar = false;
     BraceDepth = 0;
   }
-  bool InCode() const { return !InBrace && !InParenStar; }
+  bool InCode() const { return !InBrace && !InParenStar && TextBlock == 0; }
   friend bool operator==(const CommentCarry &, const CommentCarry &) = default;
 };
 
@@ -96,6 +99,12 @@ QByteArray NormaliseLineReference(const QByteArray &line);
 // without a blank. An unclosed quote runs to the end of the text.
 qsizetype StringLiteralEnd(QByteArrayView text, qsizetype at);
 bool StartsStringLiteral(QByteArrayView text, qsizetype at);
+// Delphi's text blocks: an odd run of three or more quotes that ends its
+// line opens one (the number of quotes is returned; 0: none opens at
+// `at`), and the first line that starts, after blanks, with as many quotes
+// closes it (the index after them is returned; -1: the block goes on).
+int TextBlockQuotes(QByteArrayView line, qsizetype at);
+qsizetype TextBlockClosing(QByteArrayView line, int quotes);
 
 // One word of a normalised line: where it stands in the line and what it is.
 struct LexedWord {

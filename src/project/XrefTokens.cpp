@@ -10,6 +10,16 @@
 
 namespace scrivane::xref {
 
+namespace {
+
+// Where the line that holds s[at] ends (its "\r" or "\n", or n).
+qsizetype LineEndFrom(const char *s, qsizetype n, qsizetype at) {
+  while (at < n && s[at] != '\r' && s[at] != '\n') ++at;
+  return at;
+}
+
+}  // namespace
+
 const NameSet &ReservedWords() {
   static const NameSet words = {"and",
                                 "array",
@@ -229,7 +239,26 @@ bool Tokeniser::Step(Token &t) {
     t.line = line;
     t.column = int(i - lineStart) + 1;
     qsizetype end = i + 1;
-    if (c == '\'' || (c == '#' && i + 1 < n && (IsDigit(s[i + 1]) || s[i + 1] == '$'))) {
+    const bool threeQuotes = c == '\'' && i + 2 < n && s[i + 1] == '\'' && s[i + 2] == '\'';
+    if (const int quotes =
+            threeQuotes ? TextBlockQuotes(QByteArrayView(s + i, LineEndFrom(s, n, i) - i), 0) : 0) {
+      // Delphi's text block: its lines up to the one that starts with as
+      // many quotes again are one string.
+      end = LineEndFrom(s, n, i);
+      while (end < n) {
+        skipLineEnd(end);
+        ++end;
+        const qsizetype lineEnd = LineEndFrom(s, n, end);
+        if (const qsizetype closed =
+                TextBlockClosing(QByteArrayView(s + end, lineEnd - end), quotes);
+            closed >= 0) {
+          end += closed;
+          break;
+        }
+        end = lineEnd;
+      }
+      t.kind = TokKind::String;
+    } else if (c == '\'' || (c == '#' && i + 1 < n && (IsDigit(s[i + 1]) || s[i + 1] == '$'))) {
       end = i;
       // Quoted parts and control codes that follow one another.
       for (;;) {

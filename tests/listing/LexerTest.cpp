@@ -324,3 +324,16 @@ TEST(ClassifyWord, RulesSeeCodeWordsAndDirectivesOnly) {
 }
 
 }  // namespace
+
+// Delphi's text blocks: the lines between the quotes are the string's, as
+// written; code goes on after the closing quotes. "'''" that does not end
+// its line, or an even run of quotes, opens none.
+TEST(NormaliseLine, TextBlockLinesPrintAsWritten) {
+  const Printed printed = PrintLines({"s:='''", "  begin x-1; end", "  it''s (* no comment",
+                                      "  ''';", "if a then b:='''''';", "t:='''x'''", "begin"},
+                                     FormatSettings());
+  EXPECT_EQ(printed.texts,
+            (QList<QByteArray>{"s := '''", "begin x-1; end", "it''s (* no comment", "''';",
+                               "if a then b := '''''';", "t := '''x'''", "begin"}));
+  EXPECT_EQ(printed.kinds, (QList<QByteArray>{"PPM", "M", "M", "MP", "RPRPPMP", "PPM", "R"}));
+}

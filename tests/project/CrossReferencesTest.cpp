@@ -92,6 +92,10 @@ TEST(CrossReferences, ScopeRulesTable) {
        " Queue(nil, procedure var Id: Integer; begin Id := 2; Run end);\n"
        " Call(function(Id: Integer): Integer begin Result := Id end, Id);\n Id := 3;\nend;\nend.\n",
        {"6:TRec->a:3", "9:TRec->a:3", "10:Bump->a:3", "12:Run->a:7", "13:Id->a:4", "14:Id->a:4"}},
+      {"a text block's lines are a string, not names",
+       "unit a;\ninterface\nprocedure Show;\nimplementation\nprocedure Show;\nvar S: string;\n"
+       "begin\n S := '''\n  Show;\n  ''';\n Show;\n S := '''';\n Show\nend;\nend.\n",
+       {"11:Show->a:3", "13:Show->a:3"}},
       {"a local shadows the global of the same name",
        "unit a;\ninterface\nvar N: Integer;\nimplementation\n"
        "procedure P;\nvar N: Integer;\nbegin N := 1 end;\n"
