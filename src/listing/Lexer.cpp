@@ -120,6 +120,12 @@ const WordSet &Candidates() {
 QByteArrayView ReservedKey(QByteArrayView lw) {
   static const WordSet added(kAddedCandidates);
   if (lw.size() > 1 && lw.endsWith(';') && added.contains(lw.chopped(1))) return lw.chopped(1);
+  // An anonymous method's "end" that goes on with the call it is passed to
+  // ("end, 3);", "end);").
+  if (lw.size() > 3 && lw.startsWith("end") && lw != "end." &&
+      std::all_of(lw.begin() + 3, lw.end(),
+                  [](char c) { return c == ',' || c == ')' || c == ';'; }))
+    return "end";
   return lw;
 }
 

@@ -64,6 +64,17 @@ WordClass ClassOf(const LineWord &word) {
 
 namespace {
 
+// How many of a reserved word's last bytes are the ";", "," or ")" that
+// follow it ("end;", "end,", "end);"), less than the whole word.
+qsizetype PunctuationTail(const QByteArray &text) {
+  qsizetype tail = 0;
+  while (tail < text.size() - 1 &&
+         (text[text.size() - 1 - tail] == ';' || text[text.size() - 1 - tail] == ',' ||
+          text[text.size() - 1 - tail] == ')'))
+    ++tail;
+  return tail;
+}
+
 // Calls visit with the text of the word `ahead` words after the reader's and
 // of each word glued after it, up to the next blank (the sentinel left out):
 // what must fit on one row. Stops early when visit returns false.
@@ -259,19 +270,21 @@ bool UnitListingRenderer::DrawWord(ClassedWordReader &words, bool sectionLine, q
     canvas.TextOut(start, y, text);
     drawnX = start;
     row.X = start + canvas.TextWidth(blank ? text + ' ' : text);
-  } else if (kind == TokenClass::Reserved && text.size() > 1 && text.endsWith(';')) {
-    // "end;", "override;": the ";" is never in the reserved-word style.
-    const QByteArray head = text.chopped(1);
+  } else if (const qsizetype tail = kind == TokenClass::Reserved ? PunctuationTail(text) : 0;
+             tail > 0) {
+    // "end;", "override;", an anonymous method's "end,": the punctuation is
+    // never in the reserved-word style.
+    const QByteArray head = text.chopped(tail);
     canvas.TextOut(start, y, head);
     const int headWidth = canvas.TextWidth(head);
     canvas.SetFont(fonts_.base);
     TellWord(WordClass::Symbol, true);
-    canvas.TextOut(start + headWidth, y, ";");
+    const QByteArray punctuation = text.right(tail);
+    canvas.TextOut(start + headWidth, y, punctuation);
     // The head's width in its own font: the whole word measured in the
     // base font is narrower than a bold head, and "virtual; abstract;"
     // printed as "virtual;abstract;".
-    row.X =
-        start + headWidth + canvas.TextWidth(blank ? QByteArrayView("; ") : QByteArrayView(";"));
+    row.X = start + headWidth + canvas.TextWidth(blank ? punctuation + ' ' : punctuation);
   } else {
     if (const qsizetype drawn = row.DrawWholeOrBroken(text, blank); drawn >= 0)
       return carryFrom(0, drawn);

@@ -296,6 +296,9 @@ TEST(ClassifyWord, ReservedWordsFollowTheUsersListAndCase) {
   EXPECT_EQ(Classify({"published override"}, without), QList<QByteArray>{"PR"});
   // The classic words keep their rule: only "end;" of them takes a ";".
   EXPECT_EQ(Classify({"inherited; raise;"}, FormatSettings()), QList<QByteArray>{"PP"});
+  // An anonymous method's "end" is one whatever follows it.
+  EXPECT_EQ(Classify({"end, 3);"}, FormatSettings()), QList<QByteArray>{"RPP"});
+  EXPECT_EQ(Classify({"endless, x"}, FormatSettings()), QList<QByteArray>{"PP"});
 }
 
 TEST(ClassifyWord, SectionWordsOnlyStartingALine) {
