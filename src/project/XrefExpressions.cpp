@@ -1357,7 +1357,7 @@ bool Resolver::FindLocal(Name name) {
 void Resolver::Expression(size_t end) {
   const Nested nested(*this);
   while (pos_ < end && !AtEnd()) {
-    if ((Is("procedure") || Is("function")) && IsAnonymousAt(pos_)) {
+    if (T(pos_).reserved && (Is("procedure") || Is("function")) && IsAnonymousAt(pos_)) {
       AnonymousMethod();
       continue;
     }
@@ -1406,7 +1406,7 @@ size_t Resolver::ExpressionEnd(std::initializer_list<Name> stops) const {
       if (depth == 0) return k;
       --depth;
     }
-    if ((t == "procedure" || t == "function") && IsAnonymousAt(k)) {
+    if (T(k).reserved && (t == "procedure" || t == "function") && IsAnonymousAt(k)) {
       k = AnonymousEnd(k) - 1;
       continue;
     }

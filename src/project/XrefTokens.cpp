@@ -239,29 +239,30 @@ bool Tokeniser::Step(Token &t) {
     t.line = line;
     t.column = int(i - lineStart) + 1;
     qsizetype end = i + 1;
-    const bool threeQuotes = c == '\'' && i + 2 < n && s[i + 1] == '\'' && s[i + 2] == '\'';
-    if (const int quotes =
-            threeQuotes ? TextBlockQuotes(QByteArrayView(s + i, LineEndFrom(s, n, i) - i), 0) : 0) {
+    if (c == '\'' || (c == '#' && i + 1 < n && (IsDigit(s[i + 1]) || s[i + 1] == '$'))) {
+      end = i;
       // Delphi's text block: its lines up to the one that starts with as
       // many quotes again are one string.
-      end = LineEndFrom(s, n, i);
-      while (end < n) {
-        skipLineEnd(end);
-        ++end;
-        const qsizetype lineEnd = LineEndFrom(s, n, end);
-        if (const qsizetype closed =
-                TextBlockClosing(QByteArrayView(s + end, lineEnd - end), quotes);
-            closed >= 0) {
-          end += closed;
-          break;
+      const int quotes = c == '\'' && i + 2 < n && s[i + 1] == '\'' && s[i + 2] == '\''
+                             ? TextBlockQuotes(QByteArrayView(s + i, LineEndFrom(s, n, i) - i), 0)
+                             : 0;
+      if (quotes > 0) {
+        end = LineEndFrom(s, n, i);
+        while (end < n) {
+          if (s[end] == '\r' && end + 1 < n && s[end + 1] == '\n') ++end;
+          newLine(++end);
+          const qsizetype lineEnd = LineEndFrom(s, n, end);
+          if (const qsizetype closed =
+                  TextBlockClosing(QByteArrayView(s + end, lineEnd - end), quotes);
+              closed >= 0) {
+            end += closed;
+            break;
+          }
+          end = lineEnd;
         }
-        end = lineEnd;
       }
-      t.kind = TokKind::String;
-    } else if (c == '\'' || (c == '#' && i + 1 < n && (IsDigit(s[i + 1]) || s[i + 1] == '$'))) {
-      end = i;
       // Quoted parts and control codes that follow one another.
-      for (;;) {
+      for (; quotes == 0;) {
         if (end < n && s[end] == '\'') {
           ++end;
           while (end < n && s[end] != '\r' && s[end] != '\n') {
