@@ -454,7 +454,7 @@ Resolver::ArgumentType Resolver::ArgumentAt(size_t from, size_t to) {
     const bool constructs = before && before->kind == SymKind::Type && c.type &&
                             c.type->xkind == XrefKind::Class && !c.type->helper &&
                             (s ? s->xkind == XrefKind::Constructor : Text(k + 1) == "create");
-    if (constructs && k + 3 < to && IsAt(k + 2, "(") && Closing(k + 2) == to) {
+    if (constructs && (k + 2 == to || (k + 3 < to && IsAt(k + 2, "(") && Closing(k + 2) == to))) {
       a.kind = Kind::Value;
       a.type = c.type;
       return a;

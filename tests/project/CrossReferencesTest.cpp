@@ -92,6 +92,12 @@ TEST(CrossReferences, ScopeRulesTable) {
        " Queue(nil, procedure var Id: Integer; begin Id := 2; Run end);\n"
        " Call(function(Id: Integer): Integer begin Result := Id end, Id);\n Id := 3;\nend;\nend.\n",
        {"6:TRec->a:3", "9:TRec->a:3", "10:Bump->a:3", "12:Run->a:7", "13:Id->a:4", "14:Id->a:4"}},
+      {"an inline variable is of the class its initialiser makes or returns",
+       "unit a;\ninterface\ntype TFoo = class procedure Bar; function Clone: TFoo; end;\n"
+       "implementation\nprocedure TFoo.Bar; begin end;\nfunction TFoo.Clone: TFoo; begin end;\n"
+       "procedure P;\nbegin\n var A := TFoo.Create;\n var C := A.Clone;\n C.Bar\nend;\nend.\n",
+       {"3:TFoo->a:3", "5:TFoo->a:3", "6:TFoo->a:3", "6:TFoo->a:3", "9:TFoo->a:3", "10:Clone->a:3",
+        "11:Bar->a:3"}},
       {"a text block's lines are a string, not names",
        "unit a;\ninterface\nprocedure Show;\nimplementation\nprocedure Show;\nvar S: string;\n"
        "begin\n S := '''\n  Show;\n  ''';\n Show;\n S := '''';\n Show\nend;\nend.\n",
