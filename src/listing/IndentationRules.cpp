@@ -679,6 +679,10 @@ void IndentationRules::DeclarationColumn(const WordAround &w) {
   const int innermost = s_.Depth > 0 ? s_.Blocks.Get(s_.Depth) : 0;
   const bool inStatements =
       innermost == kStatementBlock || innermost == kRepeatBlock || innermost == kCaseBlock;
+  // "var" alone on its line there starts an anonymous method's section:
+  // its declarations stand one step in.
+  if (first && inStatements && w.next.isEmpty() && IsOneOf(lw, "var", "const", "type"))
+    s_.NextLineX = s_.LineX + I;
   if (first && s_.InDeclaration == 0 && s_.Brackets <= 0 && !inStatements &&
       IsOneOf(lw, "var", "const")) {
     // A nested routine's declarations stand at its own header's level.

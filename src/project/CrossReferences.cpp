@@ -318,10 +318,11 @@ void Resolver::ReadName(Module &m, int index) {
     ++pos_;
     if (IsName(pos_)) {
       const size_t at = pos_;
-      m.name = Keep(Text(at));
-      // A dotted unit name: the last part names it for now.
+      // A dotted unit name ("Acme.Util") is known whole; its last part
+      // carries its links.
       while (IsAt(pos_ + 1, ".") && IsName(pos_ + 2)) pos_ += 2;
-      m.unit = NewSym(SymKind::Unit, &T(at));
+      m.name = DottedName(at, pos_);
+      m.unit = NewSym(SymKind::Unit, &T(pos_));
       m.unit->xkind = XrefKind::Unit;
       m.unit->counted = true;
       m.unit->members = &m.iface;
@@ -336,19 +337,52 @@ void Resolver::ReadName(Module &m, int index) {
   moduleByName_.emplace(m.name, index);
 }
 
+Name Resolver::DottedName(size_t first, size_t last) {
+  if (first == last) return Keep(Text(first));
+  std::string joined;
+  for (size_t k = first; k <= last; k += 2) {
+    if (k > first) joined += '.';
+    joined.append(Text(k).data(), Text(k).size());
+  }
+  return Keep(std::string_view(joined));
+}
+
+size_t Resolver::DottedUnitAt(size_t at, Sym **unit) {
+  Module &m = M();
+  // The longest run of names that is a unit's whole name.
+  size_t last = at;
+  while (IsAt(last + 1, ".") && IsName(last + 2)) last += 2;
+  for (; last > at; last -= 2) {
+    const Name name = DottedName(at, last);
+    if (!m.name.empty() && name == m.name) {
+      *unit = m.unit;
+      return last;
+    }
+    for (const std::vector<UsesEntry> *list : {&m.implUses, &m.ifaceUses}) {
+      if (list == &m.implUses && !inImpl_) continue;
+      for (const UsesEntry &e : *list)
+        if (e.name == name) {
+          *unit = e.module >= 0 ? modules_[size_t(e.module)]->unit : nullptr;
+          return last;
+        }
+    }
+  }
+  return at;
+}
+
 std::vector<UsesEntry> Resolver::ReadUses() {
   std::vector<UsesEntry> list;
   ++pos_;  // "uses"
   while (!AtEnd() && !Is(";")) {
     if (IsName(pos_)) {
-      size_t at = pos_;
+      const size_t at = pos_;
       while (IsAt(pos_ + 1, ".") && IsName(pos_ + 2)) pos_ += 2;
       UsesEntry e;
-      e.name = Keep(Text(pos_));
-      auto it = moduleByName_.find(at == pos_ ? e.name : Name());
+      e.name = DottedName(at, pos_);
+      auto it = moduleByName_.find(e.name);
       if (it != moduleByName_.end() && !modules_[size_t(it->second)]->isProgram) {
         e.module = it->second;
-        Use(T(at), modules_[size_t(it->second)]->unit);
+        Use(T(pos_), modules_[size_t(it->second)]->unit);
       }
       list.push_back(e);
       ++pos_;

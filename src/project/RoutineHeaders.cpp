@@ -105,13 +105,15 @@ qsizetype RoutineKindLength(QByteArrayView line) {
     if (open < 0 || (semicolon >= 0 && semicolon < open)) return 0;
     if (line.sliced(at, open - at).trimmed().isEmpty()) return 0;
     const qsizetype close = line.indexOf(')', open);
-    // A record's management operators return nothing.
+    // A record's management operators return nothing (Free Pascal's
+    // Initialize, Finalize, AddRef and Copy; Delphi's Assign).
     QByteArrayView name = line.sliced(at, open - at).trimmed();
     if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0) name = name.sliced(dot + 1);
     const bool managing = name.compare("initialize", Qt::CaseInsensitive) == 0 ||
                           name.compare("finalize", Qt::CaseInsensitive) == 0 ||
                           name.compare("addref", Qt::CaseInsensitive) == 0 ||
-                          name.compare("copy", Qt::CaseInsensitive) == 0;
+                          name.compare("copy", Qt::CaseInsensitive) == 0 ||
+                          name.compare("assign", Qt::CaseInsensitive) == 0;
     if (close >= 0 && !managing) {
       const QByteArrayView after = line.sliced(close + 1).trimmed();
       if (after.isEmpty() || after[0] == ';') return 0;
@@ -177,7 +179,11 @@ RoutineHeaderParts SplitRoutineHeader(QByteArrayView header) {
     parts.name = gathered;
   }
   parts.rest = text.sliced(end).toByteArray();
-  parts.valid = !parts.name.isEmpty();
+  // An anonymous method on a line of its own, its declarations after it
+  // ("procedure" / "var" / "I: Integer;" read as one header), names none.
+  const QByteArray lowered = parts.name.toLower();
+  parts.valid = !parts.name.isEmpty() && lowered != "var" && lowered != "const" &&
+                lowered != "type" && lowered != "label" && lowered != "begin" && lowered != "asm";
   return parts;
 }
 

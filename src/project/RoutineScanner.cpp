@@ -77,7 +77,7 @@ CompletedHeader CompleteHeader(const LineList &lines, qsizetype p, CommentCarry 
 
 // The headers a line of code declares after its start: a type declared on
 // one line ("TObj = object a: Int64; public constructor Create; end;").
-// A header counts after a ";" or a visibility word.
+// A header counts after a ";", an attribute or a visibility word.
 std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
   std::vector<QByteArray> found;
   if (!lowerCode.contains(';')) return found;
@@ -92,9 +92,10 @@ std::vector<QByteArray> DeclarationsInsideLine(QByteArrayView lowerCode) {
     while (end < lowerCode.size() && lowerCode[end] != ' ') ++end;
     if (end == at) break;
     const QByteArrayView word = lowerCode.sliced(at, end - at);
-    const bool afterSeparator = previous.endsWith(';') || previous == "public" ||
-                                previous == "private" || previous == "protected" ||
-                                previous == "published";
+    // An attribute ("[Test] procedure Adds;") stands before a header too.
+    const bool afterSeparator = previous.endsWith(';') || previous.endsWith(']') ||
+                                previous == "public" || previous == "private" ||
+                                previous == "protected" || previous == "published";
     if (afterSeparator && !previous.isEmpty()) {
       const QByteArrayView rest = lowerCode.sliced(at);
       const HeaderWord header = HeaderWordOf(rest);
@@ -429,6 +430,16 @@ class HeaderCollector {
         continue;
       }
       const CompletedHeader completed = Complete(p, t, word);
+      // An anonymous method on a line of its own, with declarations after
+      // it ("procedure" / "var" / "I: Integer;"): no routine, and its lines
+      // stay as they are.
+      if (const RoutineHeaderParts parts = SplitRoutineHeader(completed.header);
+          !parts.valid && !parts.name.isEmpty()) {
+        OnOtherLine(t, HeaderWord::None);
+        lines_.moveLine(p, kept_++);
+        ++p;
+        continue;
+      }
       Header header = HeaderAt(p, t, word, completed, lineCarry);
       (scanned_.inImplementation ? scanned_.implementations : scanned_.declarations)
           .push_back(std::move(header));

@@ -1241,6 +1241,19 @@ Sym *Resolver::Chain() {
   } else {
     const size_t at = pos_++;
     cur = Lookup(Text(at), ArgumentsAt(pos_));
+    // "Acme.Util.Hello": a dotted unit's name, where no name of the
+    // scope is its first part.
+    Sym *unit = nullptr;
+    if (size_t last; !cur && Is(".") && (last = DottedUnitAt(at, &unit)) != at) {
+      Use(T(last), unit);
+      pos_ = last + 1;
+      if (!unit) {
+        // A unit outside the book: nothing after it is the book's.
+        while (Is(".") && IsName(pos_ + 1)) pos_ += 2;
+        return Follow(nullptr);
+      }
+      return Follow(unit);
+    }
     Use(T(at), cur);
     // "TFileStream.Create(...)", "TStrings(P)": a class of the table that
     // the book does not declare, followed as that class (no link), so that

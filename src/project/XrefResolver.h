@@ -507,6 +507,12 @@ class Resolver {
   // ------------------------------------------------------------ modules
   void ReadName(Module &m, int index);
   std::vector<UsesEntry> ReadUses();
+  // "Acme.Util" from the names at first ... last (every other token), kept.
+  Name DottedName(size_t first, size_t last);
+  // Where the dotted name of this unit or of a unit it uses that starts at
+  // `at` ends (its last name), with that unit's symbol (null for a unit
+  // outside the book); `at` when none starts there.
+  size_t DottedUnitAt(size_t at, Sym **unit);
   void ParseInterface(int index);
   void ParseImplementation(int index);
   // Reading implementations beside another resolver: the modules this one

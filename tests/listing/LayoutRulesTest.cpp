@@ -468,11 +468,13 @@ TEST(IndentationRules, LinesStandUnderWhatGovernsThem) {
        {"implementation", "procedure A;", "var",           "x: integer;",
         "begin",          "var y := 1;",  "if y > 0 then", "begin",
         "const z = 2;",   "x := z;",      "end;",          "Run(function(a: integer): integer",
-        "begin",          "Result := a;", "end, 3);",      "try",
-        "x := 1;",        "finally",      "end;",          "end;",
-        "procedure B;",   "begin",        "end;"},
-       {100, 100, 100, 140, 140, 180, 180, 180, 220, 220, 180, 180,
-        180, 220, 180, 180, 220, 180, 180, 140, 100, 140, 140}},
+        "begin",          "Result := a;", "end, 3);",      "Queue(nil,",
+        "procedure",      "var",          "i: integer;",   "begin",
+        "i := 0;",        "end);",        "try",           "x := 1;",
+        "finally",        "end;",         "end;",          "procedure B;",
+        "begin",          "end;"},
+       {100, 100, 100, 140, 140, 180, 180, 180, 220, 220, 180, 180, 180, 220, 180,
+        180, 180, 180, 220, 180, 220, 180, 180, 220, 180, 180, 140, 100, 140, 140}},
   };
   for (const auto &row : rows) {
     const Laid laid = LayOut(row.lines);

@@ -553,6 +553,12 @@ TEST(CrossReferences, ScopeRulesTable) {
        {"6:TRec->a:6", "8:TFoo->a:7", "13:TRec->a:6", "15:PRec->a:6", "15:TRec->a:6", "16:G->a:8",
         "16:Go->a:7", "16:Put->a:10", "16:Sep->a:5", "16:Put->a:9", "16:One->a:5", "16:Keep->a:12",
         "16:Go->a:7", "17:Flip->a:13", "17:Flip->a:13", "17:Keep->a:12", "17:Put->a:10"}},
+      {"dotted unit names: the uses clause and a qualified name link to the unit whole",
+       "unit Acme.Main;\ninterface\nuses Acme.Util;\nprocedure Run;\nimplementation\n"
+       "procedure Run; begin Hello; Acme.Util.Hello; Acme.Main.Run end;\nend.\n",
+       {"3:Util->c:1", "6:Hello->c:3", "6:Util->c:1", "6:Hello->c:3", "6:Main->a:1", "6:Run->a:4"},
+       "unit Acme.Util;\ninterface\nprocedure Hello;\nimplementation\nprocedure Hello; begin "
+       "end;\nend.\n"},
       {"... and is when it comes last",
        "unit a;\ninterface\nuses sysutils, c;\nimplementation\n"
        "procedure P(L: TStrings); begin L.Extra end;\nend.\n",

@@ -428,6 +428,16 @@ TEST_F(RoutineHeaders, EveryImplementedRoutineIsListedOnce) {
        {"class operator tn.initialize ( var a : tn );", "function alloc ( l : integer ) : pointer;",
         "procedure catch ( sig : longint );"},
        true},
+      {"Delphi's: an attribute before a method, a record's Assign operator, an anonymous "
+       "method with declarations on lines of their own",
+       "unit u;\ninterface\ntype\n  TT = class\n    [Test] procedure Adds;\n  end;\n"
+       "  TR = record\n    class operator Assign(var D: TR; const [ref] S: TR);\n  end;\n"
+       "implementation\nprocedure TT.Adds;\nbegin\n  Run(\n    procedure\n    var\n"
+       "      I: Integer;\n    begin\n    end);\nend;\n"
+       "class operator TR.Assign(var D: TR; const [ref] S: TR);\nbegin end;\nend.\n",
+       {"class operator tr.assign ( var d : tr; const [ref] s : tr );", "procedure tt.adds;"},
+       true,
+       {false, false}},
       {"a nested routine named as a global is listed once",
        "unit u;\ninterface\nprocedure Error;\nprocedure Run;\nimplementation\n"
        "procedure Run;\n  procedure Error;\n  begin end;\nbegin\n  Error;\nend;\n"
