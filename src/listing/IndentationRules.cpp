@@ -222,10 +222,24 @@ void IndentationRules::LeaveDepth() {
   s_.Depth -= 1;
 }
 
+bool IndentationRules::InStatements() const {
+  const int innermost = s_.Depth > 0 ? s_.Blocks.Get(s_.Depth) : 0;
+  return innermost == kStatementBlock || innermost == kRepeatBlock || innermost == kCaseBlock;
+}
+
 void IndentationRules::StartOfLine(const std::vector<LineWord> &words, int index,
                                    QByteArrayView lowerWord) {
   started_ = true;
   const Word lw = lowerWord;
+  // An anonymous method's header that starts a line inside a statement
+  // ("TThread.Queue(nil," / "procedure"): it and its block stand at the
+  // statement's column.
+  if (IsOneOf(lw, "procedure", "function") && s_.Continues && InStatements()) {
+    s_.AnonymousX = s_.StatementX;
+    s_.Continues = false;
+    s_.Brackets = 0;
+    s_.LineX = s_.StatementX;
+  }
   // A word that only starts a statement or a section: whatever the line
   // before left open (a bracket the source never closes) ends there.
   // ("var" and "const" inside a parameter list are the parameters'.)
@@ -317,6 +331,9 @@ void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) 
       s_.StatementNextX = rulesNext;
     }
     s_.NextLineX = s_.StatementX + I;
+    // "TTask.Run(procedure": the body on the lines after it stands at the
+    // statement's column.
+    if (anonymousOnLine_) s_.AnonymousX = s_.StatementX;
     return;
   }
   int base = lineX;
@@ -359,7 +376,16 @@ void IndentationRules::EndOfLine(const std::vector<LineWord> &words, int index) 
 }
 
 void IndentationRules::OpenDeclarationBlock() {
+  const int lineX = s_.LineX;
   OpenStatementBlock(kDeclarationBlock);
+  // The type stands where its line does, its "end" under it: a type in a
+  // class's "type" section, or under a "type" its author put one step in,
+  // stood back on the section word's column.
+  if (lineX > BlockColumn()) {
+    s_.Shift.Set(s_.Depth, s_.Shift.Get(s_.Depth) + lineX - BlockColumn());
+    s_.LineX = BlockColumn();
+    s_.NextLineX = s_.LineX + c_.IndentWidth;
+  }
   s_.InDeclaration = 1;
 }
 
@@ -373,10 +399,13 @@ void IndentationRules::Directive(QByteArrayView name) {
   auto is = [&](const char *word) { return name == QByteArrayView(word); };
   if (is("if") || is("ifdef") || is("ifndef") || is("ifopt")) {
     if (s_.Branches.size() < 64)
-      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(),
+      s_.Branches.push_back({s_.Depth, s_.RoutineDepth, s_.InDeclaration, s_.BlockCount(), s_.LineX,
                              s_.AwaitingBody, s_.Blocks});
   } else if ((is("else") || is("elseif")) && !s_.Branches.empty()) {
     const LayoutState::Branch &b = s_.Branches.back();
+    // A first branch that opened a block ("if a then begin"): the second
+    // starts where the first did, not inside its block.
+    if (s_.Depth > b.Depth && b.LineX > 0) s_.LineX = s_.NextLineX = b.LineX;
     s_.Depth = b.Depth;
     // Alternatives of a header's directives ("{$IFDEF A} external 'a';
     // {$ELSE} cdecl; external 'b'; {$ENDIF}"): when the first found the
@@ -536,6 +565,9 @@ void IndentationRules::OnCodeWord(std::vector<LineWord> &words, int index,
   w.next = index + 2 < int(words.size()) ? LoweredAt(words, index + 1) : QByteArrayView();
   w.first = index == 0;
   if (DirectiveWord(w)) return;
+  if (!w.first && IsOneOf(lw, "procedure", "function") && InStatements() &&
+      IsOneOf(w.prev, "(", ",", ":=", "["))
+    anonymousOnLine_ = true;
   SectionWord(w);
   RoutineHeaderWord(words, index, w, trimmedLine);
   DeclarationColumn(w);
@@ -567,6 +599,21 @@ void IndentationRules::SectionWord(const WordAround &w) {
   const bool first = w.first;
   const int L = c_.LeftX;
   const int I = c_.IndentWidth;
+  // Inside a class or record, "type", "const" and "var" start sections of
+  // its members ("private const X = 1; type T = ...;"): they stand where
+  // its members stand, their declarations one step in, and the methods and
+  // properties after them stand as members again.
+  if (first && s_.Depth > 0 && s_.Blocks.Get(s_.Depth) == kDeclarationBlock) {
+    if (IsOneOf(lw, "type", "const", "var")) {
+      s_.LineX = BlockColumn() + I;
+      s_.NextLineX = s_.LineX + I;
+      return;
+    }
+    if (IsOneOf(lw, "procedure", "function", "constructor", "destructor", "property", "class",
+                "operator") &&
+        !s_.Continues)
+      s_.LineX = s_.NextLineX = BlockColumn() + I;
+  }
   if (first) {
     if (lw == "type") {
       s_.InTypeSection = true;
@@ -732,6 +779,14 @@ void IndentationRules::BlockOpeningWord(const std::vector<LineWord> &words, int 
                               s_.RoutineDepth > 1 && c_.AuthorIndented;
     if (first && IsOneOf(lw, "begin", "case", "asm"))
       OpenStatementBlock(lw == "case" ? kCaseBlock : kStatementBlock);
+    if (first && lw == "begin" && s_.AnonymousX > 0) {
+      if (s_.AnonymousX > BlockColumn()) {
+        s_.Shift.Set(s_.Depth, s_.Shift.Get(s_.Depth) + s_.AnonymousX - BlockColumn());
+        s_.LineX = BlockColumn();
+        s_.NextLineX = s_.LineX + I;
+      }
+      s_.AnonymousX = 0;
+    }
     if (nestedBodyIn && s_.Depth == 1) {
       s_.Shift.Set(1, std::max(s_.Shift.Get(1), I));
       s_.LineX = BlockColumn();

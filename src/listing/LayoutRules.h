@@ -85,6 +85,7 @@ struct LayoutState {
   // a block ("{$IFDEF A} if a then begin {$ELSE} begin {$ENDIF}") count once.
   struct Branch {
     int Depth = 0, RoutineDepth = 0, InDeclaration = 0, BlockCount = 0;
+    int LineX = 0;  // where the {$IF...} stood: an {$ELSE} branch starts there again
     bool AwaitingBody = false;
     DepthTable Blocks;
     friend bool operator==(const Branch &, const Branch &) = default;
@@ -118,8 +119,11 @@ struct LayoutState {
   int HeaderX = 0, HeaderNextX = 0;  // the last routine heading's x and the x after it
   bool BodyPending = false;          // the next line is the body of the line before
   int BodyBaseX = 0;                 // x of the line that governs it
-  bool BodyActive = false;           // a body without "begin" is being laid out
-  int BodyReturnX = 0;               // x for the line after its statement ends
+  // An anonymous method's header was read inside a statement: its "begin"
+  // stands at this x, the statement's own; 0 when none waits for its body.
+  int AnonymousX = 0;
+  bool BodyActive = false;  // a body without "begin" is being laid out
+  int BodyReturnX = 0;      // x for the line after its statement ends
   // Per depth: how far right of its usual column a block opened (a block
   // that is the body of a governed line); and the body the block opened
   // inside, to go on with once it ends.
@@ -173,6 +177,8 @@ class IndentationRules : public CodeWordRules {
 
  private:
   void OpenStatementBlock(int kind);
+  // The innermost block holds statements (not a type's declarations).
+  bool InStatements() const;
   int BlockColumn() const;
   void LeaveDepth();
   void StartOfLine(const std::vector<LineWord> &words, int index, QByteArrayView lowerWord);
@@ -224,6 +230,7 @@ class IndentationRules : public CodeWordRules {
   bool caseElse_ = false;          // this line holds a case statement's "else"
   bool lineStartsHeader_ = false;  // this line starts a routine's header
   bool directiveLine_ = false;     // this line holds a declaration's directives
+  bool anonymousOnLine_ = false;   // an anonymous method's header stands after its start
 };
 
 // The routine name as the index shows it: "Method (TOuter.TInner)" for a method.
