@@ -24,7 +24,7 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 seeds() {
   case $1 in
     fuzz_lexer | fuzz_unit_reader) ls examples/*.pas tests/listing/golden/units/*.pas ;;
-    fuzz_cross_references) ls examples/*.pas tests/xref/fixture/*.pas ;;
+    fuzz_cross_references) ls examples/*.pas tests/xref/fixture/*.pas tests/listing/golden/units/*.pas ;;
     fuzz_project_reader) ls examples/*.dpr examples/*.pas ;;
     fuzz_settings) ls bench/everything-on.ini ;;
     fuzz_form_stream) ls examples/*.dfm tests/project/golden/*.DDT ;;

@@ -175,6 +175,10 @@ TEST(DocumentGolden, EveryDocumentMatchesItsRecord) {
       // Columns, a header over two lines, ") ;", a tab in a string, and a
       // block's bracket where its line stands, on the next page too.
       {"tests/listing/golden/units/ownlayout.pas", DocumentKind::Unit, "ownlayout", true},
+      // Delphi's newer code: attributes, "virtual; abstract;", inline
+      // declarations, a text block, anonymous methods with a section of
+      // their own and with "end, 3);".
+      {"tests/listing/golden/units/delphinew.pas", DocumentKind::Unit, "delphinew"},
   };
   for (const GoldenRow &row : rows) {
     const QStringList lines = RecordDocument(row);
