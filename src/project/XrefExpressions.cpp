@@ -1592,28 +1592,15 @@ void Resolver::AnonymousMethod() {
   Scope *params = NewScope();
   Parameters(params, nullptr);
   if (function) {
-    Sym *result = NewSym(SymKind::Var, nullptr);
-    static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
-    SetName(result, &kResult);
+    Sym *result = AddResult(params);
     if (Is(":")) {
       ++pos_;
       const size_t typeStart = pos_;
       result->type = TypeExpression({"begin", "asm", "var", "const", "type", "label", ";"});
       result->signature = TypeNameOf(typeStart, pos_);
     }
-    params->Add(result);
   }
-  frames_.push_back({Frame::Kind::Plain, params, nullptr});
-  ParseDeclarations(params, Level::Local);
-  if (Is("begin")) {
-    ++pos_;
-    StatementList();
-    Skip("end");
-  } else if (Is("asm")) {
-    while (!AtEnd() && !Is("end")) ++pos_;
-    Skip("end");
-  }
-  frames_.pop_back();
+  RoutineBody(params);
   // A method cut short ends where its words were counted to end.
   pos_ = std::max(pos_, end);
 }

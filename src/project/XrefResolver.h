@@ -715,6 +715,11 @@ class Resolver {
   Heading ReadHeading(Sym *routine, Scope *params);
   void Method(Scope *members, Sym *owner);
   void Routine(Scope *scope, Level level);
+  // A function's "Result" among its parameters, its type still to be set.
+  Sym *AddResult(Scope *params);
+  // A routine's or an anonymous method's locals and nested routines, then
+  // its block, its parameters (and Result) in scope.
+  void RoutineBody(Scope *params);
   void ReadRoutine(Scope *scope, Level level);
   // Lets go of what the outermost routine's reading made, but for the
   // declarations the book lists.

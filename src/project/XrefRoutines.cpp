@@ -301,15 +301,27 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
   }
   // The body: parameters and the result, then locals and nested routines.
   if (h.kind == XrefKind::Function || h.kind == XrefKind::Operator) {
-    Sym *result = NewSym(SymKind::Var, nullptr);
-    static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
-    SetName(result, &kResult);
+    Sym *result = AddResult(params);
     result->type = routine->type ? routine->type : h.result;
     result->signature = h.resultName;
-    params->Add(result);
   }
-  frames_.push_back({Frame::Kind::Plain, params, nullptr});
   openRoutines_.push_back(routine);
+  RoutineBody(params);
+  Skip(";");
+  openRoutines_.pop_back();
+  if (cls) frames_.pop_back();
+}
+
+Sym *Resolver::AddResult(Scope *params) {
+  Sym *result = NewSym(SymKind::Var, nullptr);
+  static const Token kResult{"result", 0, 0, 0, 0, TokKind::Ident};
+  SetName(result, &kResult);
+  params->Add(result);
+  return result;
+}
+
+void Resolver::RoutineBody(Scope *params) {
+  frames_.push_back({Frame::Kind::Plain, params, nullptr});
   ParseDeclarations(params, Level::Local);
   if (Is("begin")) {
     ++pos_;
@@ -319,10 +331,7 @@ void Resolver::ReadRoutine(Scope *scope, Level level) {
     while (!AtEnd() && !Is("end")) ++pos_;
     Skip("end");
   }
-  Skip(";");
-  openRoutines_.pop_back();
   frames_.pop_back();
-  if (cls) frames_.pop_back();
 }
 
 // The routine of `scope` named `name` that the heading of `s` implements:
