@@ -1607,13 +1607,7 @@ void Resolver::AnonymousMethod() {
 
 void Resolver::InlineDeclaration() {
   ++pos_;  // var, const
-  std::vector<Sym *> names;
-  while (IsName(pos_)) {
-    names.push_back(NewSym(SymKind::Var, &T(pos_)));
-    ++pos_;
-    if (!Is(",")) break;
-    ++pos_;
-  }
+  const std::vector<Sym *> names = NameList(SymKind::Var);
   Sym *type = nullptr;
   KeptName typeName;
   if (Is(":")) {

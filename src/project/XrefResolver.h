@@ -700,6 +700,8 @@ class Resolver {
   // and the types' text into `routine`.
   void Parameters(Scope *scope, Sym *routine);
   void ParameterGroups(Scope *scope, Sym *routine, Name close);
+  // "a, b, c" from pos_: a new symbol of `kind` for each name, pos_ after them.
+  std::vector<Sym *> NameList(SymKind kind);
   XrefKind RoutineKind(Name w) const;
   // A heading from its kind word to the end of its directives. `scope`
   // receives its parameters; returns whether it ends in "forward" or

@@ -12,6 +12,17 @@ void Resolver::Parameters(Scope *scope, Sym *routine) {
   ParameterGroups(scope, routine, ")");
 }
 
+std::vector<Sym *> Resolver::NameList(SymKind kind) {
+  std::vector<Sym *> names;
+  while (IsName(pos_)) {
+    names.push_back(NewSym(kind, &T(pos_)));
+    ++pos_;
+    if (!Is(",")) break;
+    ++pos_;
+  }
+  return names;
+}
+
 void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
   int count = 0, required = 0;
   std::string signature;
@@ -26,13 +37,7 @@ void Resolver::ParameterGroups(Scope *scope, Sym *routine, Name close) {
       else
         ++pos_;
     }
-    std::vector<Sym *> names;
-    while (IsName(pos_)) {
-      names.push_back(NewSym(SymKind::Param, &T(pos_)));
-      ++pos_;
-      if (!Is(",")) break;
-      ++pos_;
-    }
+    const std::vector<Sym *> names = NameList(SymKind::Param);
     Sym *type = nullptr;
     const size_t typeStart = pos_;
     if (Is(":")) {
